@@ -1,0 +1,104 @@
+# Shared set-up steps of scripts/test and scripts/run. Sourced, not run.
+# Everything the build and the tests need is installed here; nothing is assumed to be present.
+
+KV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+KV_PACKAGES=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
+             wine wine64 wine32:i386 xvfb xauth x11-apps imagemagick wixl cmake ninja-build ccache
+             googletest mono-mcs locales qemu-user-static file)
+
+kv_log() { printf '== %s\n' "$*" >&2; }
+
+# Installs the Debian packages that are missing; a machine that has them all is left untouched.
+kv_install_packages() {
+    local missing=() p
+    for p in "${KV_PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    if [ ${#missing[@]} -gt 0 ]; then
+        kv_log "installing: ${missing[*]}"
+        local sudo=""
+        [ "$(id -u)" -eq 0 ] || sudo=sudo
+        dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
+        $sudo apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    fi
+    # The Russian locale gives Wine's processes the Russian ANSI code page (1251).
+    if ! locale -a 2>/dev/null | grep -qi '^ru_RU.utf8$'; then
+        kv_log "generating the ru_RU.UTF-8 locale"
+        sed -i 's/^# *ru_RU.UTF-8 UTF-8/ru_RU.UTF-8 UTF-8/' /etc/locale.gen
+        grep -q '^ru_RU.UTF-8 UTF-8' /etc/locale.gen || echo 'ru_RU.UTF-8 UTF-8' >> /etc/locale.gen
+        locale-gen >/dev/null
+    fi
+}
+
+# Wine's 32-bit loader is an i386 Linux program. Where the kernel runs no 32-bit programs
+# (ia32 emulation switched off), they run through qemu's user-mode emulator instead: slow to start
+# (about a minute a process), but faithful, so the i386 deliverables are still tested for real.
+kv_enable_i386() {
+    if /usr/lib/wine/wine --version >/dev/null 2>&1; then return 0; fi
+    [ -d /proc/sys/fs/binfmt_misc ] || return 1
+    [ -e /proc/sys/fs/binfmt_misc/register ] || mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc 2>/dev/null || return 1
+    if [ ! -e /proc/sys/fs/binfmt_misc/qemu-i386 ]; then
+        printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' \
+            > /proc/sys/fs/binfmt_misc/register 2>/dev/null || return 1
+    fi
+    echo 1 > /proc/sys/fs/binfmt_misc/qemu-i386 2>/dev/null
+    /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+
+export WINEDEBUG=${WINEDEBUG:--all}
+export LC_ALL=ru_RU.UTF-8
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
+
+# A pristine 64-bit prefix with WoW64 is made once per machine (its 32-bit half takes minutes under
+# emulation) and copied afresh for each run, so every run starts from the same clean registry.
+kv_fresh_prefix() {
+    local dest=$1
+    local wver; wver=$(/usr/lib/wine/wine64 --version 2>/dev/null | tr -c 'A-Za-z0-9.\n' '_')
+    local cache=${XDG_CACHE_HOME:-$HOME/.cache}/vicheck/wineprefix-$wver
+    mkdir -p "$(dirname "$cache")"
+    exec 9>"$cache.lock"
+    flock 9   # several work trees may share the template; one makes it, the others wait
+    if [ ! -f "$cache/.complete" ]; then
+        kv_log "creating the Wine prefix template (once per machine; a few minutes)"
+        rm -rf "$cache"; mkdir -p "$(dirname "$cache")"
+        WINEPREFIX=$cache WINEARCH=win64 /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
+        WINEPREFIX=$cache /usr/lib/wine/wineserver -w
+        if [ ! -d "$cache/drive_c/windows/syswow64" ]; then
+            kv_log "warning: the prefix has no 32-bit half; i386 tests cannot run"
+        fi
+        touch "$cache/.complete"
+    fi
+    flock -u 9
+    [ -n "${WINEPREFIX:-}" ] && [ -d "$dest" ] && WINEPREFIX=$dest /usr/lib/wine/wineserver -k 2>/dev/null
+    rm -rf "$dest"
+    cp -a "$cache" "$dest"
+}
+
+# Starts a virtual X display when there is none, for tests and runs that open windows.
+kv_ensure_display() {
+    if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
+    if [ -n "${DISPLAY:-}" ] && [ -z "$(command -v xdpyinfo)" ]; then return 0; fi
+    local fifo; fifo=$(mktemp -u); mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    KV_XVFB_PID=$!
+    local n; read -r n < "$fifo"; rm -f "$fifo"
+    export DISPLAY=":$n"
+    kv_log "virtual display $DISPLAY"
+}
+
+kv_stop_display() {
+    [ -n "${KV_XVFB_PID:-}" ] && kill "$KV_XVFB_PID" 2>/dev/null
+    KV_XVFB_PID=
+}
+
+# Configures and builds one architecture ("x64" or "x86").
+kv_build() {
+    local arch=$1
+    local jobs=${KV_JOBS:-$(nproc)}
+    export CCACHE_BASEDIR=$KV_ROOT CCACHE_DIR=${CCACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/vicheck/ccache}
+    if [ ! -f "$KV_ROOT/build/$arch/build.ninja" ]; then
+        cmake --preset "$arch" -S "$KV_ROOT" >/dev/null || return 1
+    fi
+    cmake --build "$KV_ROOT/build/$arch" -j "$jobs"
+}
