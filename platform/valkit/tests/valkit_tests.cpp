@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <thread>
 #include <vector>
 
@@ -152,9 +153,12 @@ TEST(StringsTest, CaseAndTrim) {
     }
 }
 
+// The address comes from a volatile so the compiler cannot see the null and emit a trap instead.
+static volatile uintptr_t g_bad_address = 0;
+
 static void crash_with_access_violation() {
     redirect_structured_exceptions guard;
-    volatile int* p = nullptr;
+    volatile int* p = reinterpret_cast<volatile int*>(g_bad_address);
     *p = 1;
 }
 
