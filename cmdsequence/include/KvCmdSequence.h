@@ -89,6 +89,22 @@ public:
     int SaveBuff(std::wstring& out) const;
 
 protected:
+    // Runs the command list into the three lists (appending to what they hold) and leaves them
+    // sorted by path and unique: files and directories, registry keys and values, and the
+    // executables with the modules they depend on. 1 when every command ran, 0 when a command of
+    // an unknown kind stopped the run (the lists are then left unsorted).
+    int PassCmdList(std::list<ScsResource>& outFiles, std::list<ScsResource>& outRegistry,
+                    std::list<ScsResource>& outModules) const;
+    // A path that begins with a variable's value begins with the variable's name afterwards
+    // ("%TEMP%\A.TXT"); the rest is upper-cased. 1 when replaced, else 0 and the path stays.
+    int Path2Var(std::wstring& path) const;
+    // The reverse: a leading "%NAME%" becomes the variable's value. 1 when replaced, else 0.
+    int Var2Path(std::wstring& path) const;
+    // Rewrites a path on a redirected or substituted drive, or on a share of this computer, to the
+    // local path, and registers it as seen. 1 when the path was seen before (its number is stored
+    // through `number` when not null); 0 when new or `resource` is null.
+    int FindResInMap(ScsResource* resource, std::uint64_t* number);
+
     // Fill the environment map, the drive and share maps and the extension list from the system.
     void InitEnvVariables();
     void InitInternalMaps();
@@ -103,6 +119,45 @@ protected:
 
     friend struct CCmdSequenceLayout;
 };
+
+// Collect the file-system objects under `root`: files matching `fileMask` and, when `addDirs` is
+// nonzero, directories matching `dirMask` (the root itself first when `out` is empty); with
+// `recursive` it descends into the subdirectories that match `dirMask`. Masks follow the platform's
+// wildcard rules. Appends in depth-first order; a directory reached again through a link on the
+// current walk is listed but not entered again.
+KVCMDSEQUENCE_API void GetDiskObjectsList(const wchar_t* root, const wchar_t* dirMask,
+                                          const wchar_t* fileMask, int addDirs, int recursive,
+                                          std::list<ScsResource>* out);
+// Collect the registry objects under the key path `root`: values matching `valueMask` and, when
+// `addKeys` is nonzero, subkeys matching `keyMask` (the root itself first when `out` is empty);
+// with `recursive` it descends into every subkey. Masks are matched by IsPassMask.
+KVCMDSEQUENCE_API void GetRegestryObjectsList(const wchar_t* root, const wchar_t* keyMask,
+                                              const wchar_t* valueMask, int addKeys, int recursive,
+                                              std::list<ScsResource>* out);
+// Installed programs: collects nothing.
+KVCMDSEQUENCE_API void GetMSIObjectsList(const wchar_t* product, int flags,
+                                         std::list<ScsResource>* files,
+                                         std::list<ScsResource>* registry);
+// 1 when `name` matches `mask`, where only a leading and a trailing "*" are special (a star inside
+// the mask is dropped) and the comparison ignores case.
+KVCMDSEQUENCE_API int IsPassMask(const wchar_t* mask, const wchar_t* name);
+// 1 when a directory search for `path` finds an entry (files, directories, matching patterns).
+KVCMDSEQUENCE_API int IsFileExist(const wchar_t* path);
+// 1 when the key exists, opens for reading, lies in no skipped area and is not virtual.
+KVCMDSEQUENCE_API int IsRegKeyExist(const wchar_t* keyPath);
+// 1 when the value exists in a key that opens for reading, lies in no skipped area and is not
+// virtual. The value's name is written with RegDefaultValueToken and RegBackslashToken.
+KVCMDSEQUENCE_API int IsRegValueExist(const wchar_t* valuePath);
+// 1 when the open key counts as virtual by the native key-flags query, else 0.
+KVCMDSEQUENCE_API int IsRegKeyVirtual(HKEY key);
+// Reads the value's data into `buffer` (`length` characters). 1 on success, and then the buffer
+// always holds a terminated text; 0 when the value cannot be read or does not fit with its
+// terminating zero (the buffer then holds an empty text).
+KVCMDSEQUENCE_API int GetRegValueStr(const wchar_t* valuePath, wchar_t* buffer, DWORD length);
+// Replaces the "#"-delimited registry value references in `path` (a buffer of at least 260
+// characters) by the values' texts and removes trailing slashes; the result is cut to 259
+// characters. 0 for a null path, else 1.
+KVCMDSEQUENCE_API int FixPath(wchar_t* path);
 
 // The layout shared by the library and its callers. A change here is a change of the interface.
 #pragma GCC diagnostic push

@@ -43,5 +43,13 @@ void Trim(std::wstring& text, const wchar_t* chars)
     text.erase(0, text.find_first_not_of(chars));
 }
 
+void ReplaceAll(std::wstring& text, const std::wstring& what, const std::wstring& with)
+{
+    if (what.empty())
+        return;
+    for (std::size_t at = text.find(what); at != std::wstring::npos; at = text.find(what, at + with.size()))
+        text.replace(at, what.size(), with);
+}
+
 } // namespace Text
 } // namespace KvCmdSequence

@@ -20,5 +20,8 @@ void TrimRight(std::wstring& text, const wchar_t* chars);
 // Removes every leading and trailing character that is one of `chars`.
 void Trim(std::wstring& text, const wchar_t* chars);
 
+// Replaces every occurrence of `what` in `text` by `with` (case-sensitive).
+void ReplaceAll(std::wstring& text, const std::wstring& what, const std::wstring& with);
+
 } // namespace Text
 } // namespace KvCmdSequence

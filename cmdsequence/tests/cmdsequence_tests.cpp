@@ -3,6 +3,7 @@
 #include "KvCmdSequence.h"
 
 #include "module_imports.h"
+#include "test_fixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -39,21 +40,7 @@ namespace {
 const std::wstring F(1, CmdFieldSeparator);
 const std::wstring R(1, CmdRecordSeparator);
 
-SOneCmd Cmd(const std::wstring& name, int type = 0, int excl = 0, int rec = 0, int deps = 0,
-            const std::wstring& root = L"", const std::wstring& dirs = L"*",
-            const std::wstring& files = L"*")
-{
-    SOneCmd c;
-    c.strName = name;
-    c.nType = type;
-    c.bExclude = excl;
-    c.bRecursive = rec;
-    c.bDependencies = deps;
-    c.strRoot = root;
-    c.strDirMasks = dirs;
-    c.strFileMasks = files;
-    return c;
-}
+using KvTest::Cmd;
 
 std::vector<SOneCmd> Commands(CCmdSequence& seq)
 {

@@ -1,0 +1,483 @@
+// Enumerators of disk and registry objects by masks, the name mask test, and the existence tests
+// of files, registry keys and registry values.
+#include "CmdInternal.h"
+
+#include "CmdText.h"
+
+#include <sddl.h>
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cwchar>
+#include <vector>
+
+namespace KvCmdSequence {
+
+namespace {
+
+// Every key is opened for reading only.
+const REGSAM kReadAccess = KEY_READ; // 0x20019
+// Registry names are read through buffers of this many characters.
+const DWORD kRegNameBuffer = 1024;
+const LONG kStatusInvalidParameter = static_cast<LONG>(0xC000000D);
+const int kKeyFlagsInformation = 5;
+
+struct RootKey {
+    const wchar_t* name;
+    HKEY key;
+};
+const RootKey kRootKeys[] = {
+    {L"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},   {L"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
+    {L"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE}, {L"HKEY_USERS", HKEY_USERS},
+    {L"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG}};
+
+// Exact root: the text before the first backslash (all of it without one) is a root's name,
+// case-sensitively; the subkey is the text behind that backslash.
+bool SplitExactRoot(const wchar_t* path, HKEY& root, std::wstring& subkey)
+{
+    const std::wstring text = path ? path : L"";
+    const std::size_t slash = text.find(L'\\');
+    const std::wstring name = text.substr(0, slash);
+    for (const RootKey& r : kRootKeys) {
+        if (name == r.name) {
+            root = r.key;
+            subkey = slash == std::wstring::npos ? std::wstring() : text.substr(slash + 1);
+            return true;
+        }
+    }
+    return false;
+}
+
+// Leading root and value name: the path begins with a root's name (the first in table order);
+// the rest behind the first backslash (all of the path without one) is split at its last
+// backslash into the key and the value's name, whose tokens are turned back.
+bool SplitValuePath(const wchar_t* path, HKEY& root, std::wstring& subkey, std::wstring& valueName)
+{
+    const std::wstring text = path;
+    const RootKey* found = nullptr;
+    for (const RootKey& r : kRootKeys) {
+        if (text.compare(0, wcslen(r.name), r.name) == 0) {
+            found = &r;
+            break;
+        }
+    }
+    if (!found)
+        return false;
+    root = found->key;
+    const std::size_t first = text.find(L'\\');
+    const std::wstring rest = first == std::wstring::npos ? text : text.substr(first + 1);
+    const std::size_t last = rest.rfind(L'\\');
+    if (last == std::wstring::npos) {
+        subkey = rest;
+        valueName.clear();
+    } else {
+        subkey = rest.substr(0, last);
+        valueName = rest.substr(last + 1);
+    }
+    if (lstrcmpiW(valueName.c_str(), RegDefaultValueToken) == 0) {
+        valueName.clear();
+    } else {
+        Text::ReplaceAll(valueName, RegBackslashToken, L"\\");
+    }
+    return true;
+}
+
+// A registry key opened for reading, closed with the scope.
+class CReadKey {
+public:
+    CReadKey(HKEY root, const std::wstring& subkey)
+    {
+        if (RegOpenKeyExW(root, subkey.c_str(), 0, kReadAccess, &m_key) != ERROR_SUCCESS)
+            m_key = nullptr;
+    }
+    ~CReadKey()
+    {
+        if (m_key)
+            RegCloseKey(m_key);
+    }
+    CReadKey(const CReadKey&) = delete;
+    CReadKey& operator=(const CReadKey&) = delete;
+    HKEY get() const { return m_key; }
+
+private:
+    HKEY m_key = nullptr;
+};
+
+std::atomic<Detail::NtQueryKeyProc> g_ntQueryKeyOverride{nullptr};
+
+// The identity of a directory, to notice a link that leads back to a directory being walked.
+struct FileId {
+    DWORD volume = 0, high = 0, low = 0;
+    bool operator==(const FileId& o) const { return volume == o.volume && high == o.high && low == o.low; }
+};
+
+bool ReadFileId(const std::wstring& path, FileId& id)
+{
+    HANDLE h = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool ok = GetFileInformationByHandle(h, &info) != FALSE;
+    CloseHandle(h);
+    if (ok) {
+        id.volume = info.dwVolumeSerialNumber;
+        id.high = info.nFileIndexHigh;
+        id.low = info.nFileIndexLow;
+    }
+    return ok;
+}
+
+// One directory on the path of the current disk walk; its identity is read only when a link
+// below it has to be checked.
+struct DirFrame {
+    std::wstring base;
+    int idState = 0; // 0 not read, 1 read, -1 unreadable
+    FileId id;
+};
+
+// True when the linked directory `path` is one of the directories being walked.
+bool LeadsBack(const std::wstring& path, std::vector<DirFrame>& walk)
+{
+    FileId target;
+    if (!ReadFileId(path, target))
+        return false;
+    for (DirFrame& frame : walk) {
+        if (frame.idState == 0)
+            frame.idState = ReadFileId(frame.base, frame.id) ? 1 : -1;
+        if (frame.idState == 1 && frame.id == target)
+            return true;
+    }
+    return false;
+}
+
+// Steps 3 to 6 of the disk walk for the directory on top of `walk`.
+void WalkDirectory(std::vector<DirFrame>& walk, const std::wstring& dirPattern,
+                   const std::wstring& filePattern, int addDirs, int recursive,
+                   std::list<ScsResource>& out)
+{
+    const std::wstring base = walk.back().base;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((base + L"\\" + filePattern).c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                out.emplace_back(base + L"\\" + data.cFileName, SCS_FILE);
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+    }
+    if (!addDirs && !recursive)
+        return;
+
+    find = FindFirstFileW((base + L"\\" + dirPattern).c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || wcscmp(data.cFileName, L".") == 0 ||
+            wcscmp(data.cFileName, L"..") == 0)
+            continue;
+        std::wstring path = base + L"\\" + data.cFileName;
+        if (addDirs)
+            out.emplace_back(path, SCS_DIRECTORY);
+        if (!recursive || !PathIsDirectoryW(path.c_str()))
+            continue;
+        // A junction or symbolic link is followed like a directory, unless it leads back to a
+        // directory of this walk: that would repeat the same objects until the path overflows.
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && LeadsBack(path, walk))
+            continue;
+        walk.push_back(DirFrame{path});
+        WalkDirectory(walk, dirPattern, filePattern, addDirs, recursive, out);
+        walk.pop_back();
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+}
+
+} // namespace
+
+namespace Detail {
+
+NtQueryKeyProc SetNtQueryKeyOverride(NtQueryKeyProc proc)
+{
+    return g_ntQueryKeyOverride.exchange(proc);
+}
+
+int GetCurrentUserSid(PSID* out)
+{
+    if (!out)
+        return 0;
+    *out = nullptr;
+    HANDLE token = nullptr;
+    if (!OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token)) {
+        if (GetLastError() != ERROR_NO_TOKEN || !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+            return 0;
+    }
+    int result = 0;
+    void* info = nullptr;
+    DWORD size = 0;
+    if (!GetTokenInformation(token, TokenUser, nullptr, 0, &size) &&
+        GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+        info = HeapAlloc(GetProcessHeap(), 0, size);
+        if (info && GetTokenInformation(token, TokenUser, info, size, &size)) {
+            PSID sid = static_cast<TOKEN_USER*>(info)->User.Sid;
+            const DWORD length = GetLengthSid(sid);
+            *out = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, length);
+            if (*out)
+                result = CopySid(length, *out, sid) ? 1 : 0;
+        }
+    }
+    if (info)
+        HeapFree(GetProcessHeap(), 0, info);
+    CloseHandle(token);
+    if (!result && *out) {
+        HeapFree(GetProcessHeap(), 0, *out);
+        *out = nullptr;
+    }
+    return result;
+}
+
+std::wstring GetCurrentUserSidString()
+{
+    std::wstring text;
+    PSID sid = nullptr;
+    if (!GetCurrentUserSid(&sid))
+        return text;
+    wchar_t* converted = nullptr;
+    if (ConvertSidToStringSidW(sid, &converted) && converted) {
+        text = converted;
+        LocalFree(converted);
+    }
+    HeapFree(GetProcessHeap(), 0, sid);
+    return text;
+}
+
+int IsRegPathSkipped(const wchar_t* path)
+{
+    // Taken once per process; the user of a process does not change.
+    static const std::wstring sid = GetCurrentUserSidString();
+    const std::wstring upper = Text::Upper(path ? path : L"");
+    const std::wstring areas[] = {
+        L"HKEY_LOCAL_MACHINE\\HARDWARE",
+        L"HKEY_LOCAL_MACHINE\\COMPONENTS",
+        L"HKEY_LOCAL_MACHINE\\SCHEMA",
+        L"HKEY_CLASSES_ROOT\\VIRTUALSTORE",
+        L"HKEY_CURRENT_USER\\SOFTWARE\\CLASSES\\VIRTUALSTORE",
+        L"HKEY_USERS\\" + sid + L"\\SOFTWARE\\CLASSES\\VIRTUALSTORE",
+        L"HKEY_USERS\\" + sid + L"_CLASSES\\VIRTUALSTORE"};
+    for (const std::wstring& area : areas) {
+        if (upper.compare(0, area.size(), area) == 0 &&
+            (upper.size() == area.size() || upper[area.size()] == L'\\'))
+            return 1;
+    }
+    return 0;
+}
+
+} // namespace Detail
+
+int IsPassMask(const wchar_t* mask, const wchar_t* name)
+{
+    if (!mask || !name || !*mask)
+        return 0;
+    std::wstring rest = mask;
+    const bool leading = rest.front() == L'*';
+    const bool trailing = rest.back() == L'*';
+    rest.erase(std::remove(rest.begin(), rest.end(), L'*'), rest.end());
+    if (rest.empty())
+        return 1;
+    rest = Text::Upper(rest);
+    const std::wstring upper = Text::Upper(name);
+    if (!leading && !trailing)
+        return upper == rest ? 1 : 0;
+    if (leading && !trailing)
+        return upper.size() >= rest.size() &&
+                       upper.compare(upper.size() - rest.size(), rest.size(), rest) == 0
+                   ? 1
+                   : 0;
+    if (!leading && trailing)
+        return upper.compare(0, rest.size(), rest) == 0 ? 1 : 0;
+    return upper.find(rest) != std::wstring::npos ? 1 : 0;
+}
+
+int IsFileExist(const wchar_t* path)
+{
+    if (!path)
+        return 0;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(path, &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return 0;
+    FindClose(find);
+    return 1;
+}
+
+int IsRegKeyVirtual(HKEY key)
+{
+    if (!key)
+        return 0;
+    Detail::NtQueryKeyProc query = g_ntQueryKeyOverride.load();
+    if (!query) {
+        HMODULE ntdll = GetModuleHandleW(L"ntdll");
+        if (ntdll)
+            query = reinterpret_cast<Detail::NtQueryKeyProc>(GetProcAddress(ntdll, "NtQueryKey"));
+    }
+    if (!query)
+        return 0;
+    DWORD flags[6] = {}; // KeyFlagsInformation: 24 bytes
+    ULONG resultLength = 0;
+    const LONG status = query(key, kKeyFlagsInformation, flags, sizeof(flags), &resultLength);
+    if (status >= 0)
+        return flags[1] == 1 ? 1 : 0;
+    // A query that the system does not know for this key says nothing; any other failure is
+    // taken as a key that must not be offered.
+    return status == kStatusInvalidParameter ? 0 : 1;
+}
+
+int IsRegKeyExist(const wchar_t* keyPath)
+{
+    HKEY root;
+    std::wstring subkey;
+    if (!SplitExactRoot(keyPath, root, subkey))
+        return 0;
+    if (Detail::IsRegPathSkipped(keyPath))
+        return 0;
+    CReadKey key(root, subkey);
+    if (!key.get())
+        return 0;
+    return IsRegKeyVirtual(key.get()) ? 0 : 1;
+}
+
+int IsRegValueExist(const wchar_t* valuePath)
+{
+    if (!valuePath)
+        return 0;
+    HKEY root;
+    std::wstring subkey, name;
+    if (!SplitValuePath(valuePath, root, subkey, name))
+        return 0;
+    if (Detail::IsRegPathSkipped(valuePath))
+        return 0;
+    CReadKey key(root, subkey);
+    if (!key.get() || IsRegKeyVirtual(key.get()))
+        return 0;
+    BYTE probe = 0;
+    DWORD size = 1;
+    // Data larger than the probe answers ERROR_MORE_DATA: the value exists all the same.
+    return RegQueryValueExW(key.get(), name.c_str(), nullptr, nullptr, &probe, &size) ==
+                   ERROR_FILE_NOT_FOUND
+               ? 0
+               : 1;
+}
+
+int GetRegValueStr(const wchar_t* valuePath, wchar_t* buffer, DWORD length)
+{
+    if (!valuePath || !buffer || length == 0)
+        return 0;
+    buffer[0] = L'\0';
+    HKEY root;
+    std::wstring subkey, name;
+    if (!SplitValuePath(valuePath, root, subkey, name))
+        return 0;
+    CReadKey key(root, subkey);
+    if (!key.get())
+        return 0;
+    // Read at most length * 2 bytes; the data may lack its terminating zero, so the text is ended
+    // here, and data that leaves no room for the zero counts as not read.
+    DWORD size = length * sizeof(wchar_t);
+    if (RegQueryValueExW(key.get(), name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(buffer),
+                         &size) != ERROR_SUCCESS) {
+        buffer[0] = L'\0';
+        return 0;
+    }
+    const DWORD chars = (size + 1) / sizeof(wchar_t);
+    if (chars < length) {
+        if (size % sizeof(wchar_t))
+            reinterpret_cast<BYTE*>(buffer)[size] = 0;
+        buffer[chars] = L'\0';
+        return 1;
+    }
+    if (buffer[length - 1] == L'\0')
+        return 1; // the stored text fills the buffer with its own terminating zero
+    buffer[0] = L'\0';
+    return 0;
+}
+
+void GetDiskObjectsList(const wchar_t* root, const wchar_t* dirMask, const wchar_t* fileMask,
+                        int addDirs, int recursive, std::list<ScsResource>* out)
+{
+    if (!root || !dirMask || !fileMask || !out || !PathIsDirectoryW(root))
+        return;
+    if (addDirs && out->empty())
+        out->emplace_back(root, SCS_DIRECTORY);
+    std::wstring base = root;
+    Text::TrimRight(base, L"\\/");
+    std::wstring filePattern = fileMask, dirPattern = dirMask;
+    Text::Trim(filePattern, L"\\/ ");
+    Text::Trim(dirPattern, L"\\/ ");
+    std::vector<DirFrame> walk{DirFrame{base}};
+    WalkDirectory(walk, dirPattern, filePattern, addDirs, recursive, *out);
+}
+
+void GetRegestryObjectsList(const wchar_t* root, const wchar_t* keyMask, const wchar_t* valueMask,
+                            int addKeys, int recursive, std::list<ScsResource>* out)
+{
+    if (!root || !keyMask || !valueMask || !out || !IsRegKeyExist(root))
+        return;
+    if (addKeys && out->empty())
+        out->emplace_back(root, SCS_REG_KEY);
+    HKEY rootKey;
+    std::wstring subkey;
+    if (!SplitExactRoot(root, rootKey, subkey))
+        return;
+    CReadKey key(rootKey, subkey);
+    if (!key.get())
+        return;
+    const std::wstring prefix = std::wstring(root) + L"\\";
+
+    wchar_t name[kRegNameBuffer];
+    for (DWORD index = 0;; ++index) {
+        DWORD length = kRegNameBuffer;
+        const LONG result = RegEnumValueW(key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (result == ERROR_MORE_DATA)
+            continue; // a name of 1024 characters or more: skipped, the listing goes on
+        if (result != ERROR_SUCCESS)
+            break;
+        const std::wstring valueName(name, length);
+        if (!IsPassMask(valueMask, valueName.empty() ? L"(Default)" : valueName.c_str()))
+            continue;
+        std::wstring written;
+        if (valueName.empty()) {
+            written = RegDefaultValueToken;
+        } else {
+            for (wchar_t ch : valueName) {
+                if (ch == L'\\')
+                    written += RegBackslashToken;
+                else
+                    written += ch;
+            }
+        }
+        out->emplace_back(prefix + written, SCS_REG_VALUE);
+    }
+    if (!addKeys && !recursive)
+        return;
+
+    for (DWORD index = 0;; ++index) {
+        DWORD length = kRegNameBuffer;
+        const LONG result = RegEnumKeyExW(key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (result == ERROR_MORE_DATA)
+            continue;
+        if (result != ERROR_SUCCESS)
+            break; // ERROR_NO_MORE_ITEMS, or a key that cannot be listed further
+        const std::wstring path = prefix + std::wstring(name, length);
+        if (addKeys && IsPassMask(keyMask, name))
+            out->emplace_back(path, SCS_REG_KEY);
+        if (recursive)
+            GetRegestryObjectsList(path.c_str(), keyMask, valueMask, addKeys, recursive, out);
+    }
+}
+
+void GetMSIObjectsList(const wchar_t*, int, std::list<ScsResource>*, std::list<ScsResource>*)
+{
+    // Installed programs are not collected by the library (see PassCmdList, kind 4).
+}
+
+} // namespace KvCmdSequence

@@ -1,0 +1,318 @@
+// Running a command sequence into resource lists, and the path conversions around it.
+#include <winsock2.h>
+
+#include "CmdInternal.h"
+
+#include "CmdText.h"
+
+#include <cwchar>
+#include <map>
+
+namespace KvCmdSequence {
+
+namespace {
+
+const wchar_t kMaskSeparators[] = L";, ";
+// Roots are cut to this many characters (a buffer of MAX_PATH with its terminating zero).
+const std::size_t kMaxRoot = MAX_PATH - 1;
+
+// Path order: the platform's case-insensitive comparison of the paths; the kind plays no part.
+bool PathLess(const ScsResource& a, const ScsResource& b)
+{
+    return lstrcmpiW(a.strPath.c_str(), b.strPath.c_str()) < 0;
+}
+
+bool SameResource(const ScsResource& a, const ScsResource& b)
+{
+    return a.nType == b.nType && lstrcmpiW(a.strPath.c_str(), b.strPath.c_str()) == 0;
+}
+
+// Stable sort by path order, then drop each element that is the same resource as the one before.
+void SortUnique(std::list<ScsResource>& list)
+{
+    list.sort(PathLess);
+    list.unique(SameResource);
+}
+
+// For each element of `what` in order, removes from `from` the first element that is the same
+// resource. Indexed, since both lists may hold many thousands of objects.
+void RemoveFirstSame(std::list<ScsResource>& from, const std::list<ScsResource>& what)
+{
+    struct Less {
+        bool operator()(const ScsResource* a, const ScsResource* b) const
+        {
+            const int order = lstrcmpiW(a->strPath.c_str(), b->strPath.c_str());
+            return order != 0 ? order < 0 : a->nType < b->nType;
+        }
+    };
+    // Equal keys keep their insertion order, so lower_bound finds the first in list order.
+    std::multimap<const ScsResource*, std::list<ScsResource>::iterator, Less> index;
+    for (auto it = from.begin(); it != from.end(); ++it)
+        index.emplace_hint(index.end(), &*it, it);
+    for (const ScsResource& item : what) {
+        auto found = index.lower_bound(&item);
+        if (found == index.end() || Less()(&item, found->first))
+            continue;
+        auto element = found->second;
+        index.erase(found);
+        from.erase(element);
+    }
+}
+
+std::vector<std::wstring> SplitMasks(const std::wstring& masks)
+{
+    std::vector<std::wstring> list = Text::SplitRuns(masks, kMaskSeparators);
+    if (list.empty())
+        list.emplace_back(); // an empty mask, which matches nothing
+    return list;
+}
+
+// The name and extension of a path, as _wsplitpath gives them: behind the drive and the last
+// slash or backslash.
+std::wstring FileNamePart(const std::wstring& path)
+{
+    std::size_t start = (path.size() >= 2 && path[1] == L':') ? 2 : 0;
+    const std::size_t slash = path.find_last_of(L"\\/");
+    if (slash != std::wstring::npos && slash + 1 > start)
+        start = slash + 1;
+    return path.substr(start);
+}
+
+bool IsAscii(const std::wstring& text)
+{
+    for (wchar_t ch : text)
+        if (ch == 0 || ch > 127)
+            return false;
+    return true;
+}
+
+} // namespace
+
+namespace Detail {
+
+void FilterResourcesByMasks(std::list<ScsResource>& list, const std::vector<std::wstring>& dirMasks,
+                            const std::vector<std::wstring>& fileMasks)
+{
+    auto matchesAny = [](const std::vector<std::wstring>& masks, const std::wstring& name) {
+        for (const std::wstring& mask : masks)
+            if (IsPassMask(mask.c_str(), name.c_str()))
+                return true;
+        return false;
+    };
+    for (auto it = list.begin(); it != list.end();) {
+        const std::wstring name = FileNamePart(it->strPath);
+        const bool drop = (it->nType == SCS_FILE && !matchesAny(fileMasks, name)) ||
+                          (it->nType == SCS_DIRECTORY && !matchesAny(dirMasks, name));
+        it = drop ? list.erase(it) : std::next(it);
+    }
+}
+
+} // namespace Detail
+
+int CCmdSequence::Var2Path(std::wstring& path) const
+{
+    const std::wstring upper = Text::Upper(path);
+    for (const auto& [value, name] : m_mapEnvVars) {
+        const std::wstring variable = Text::Upper(name);
+        if (upper.compare(0, variable.size(), variable) == 0) {
+            path = value + upper.substr(variable.size());
+            return 1;
+        }
+    }
+    return 0;
+}
+
+int CCmdSequence::Path2Var(std::wstring& path) const
+{
+    const std::wstring upper = Text::Upper(path);
+    // From the greatest value down: of two values where one begins the other, the longer is tried
+    // first.
+    for (auto it = m_mapEnvVars.rbegin(); it != m_mapEnvVars.rend(); ++it) {
+        const std::wstring value = Text::Upper(it->first);
+        if (upper.compare(0, value.size(), value) == 0) {
+            path = it->second + upper.substr(value.size());
+            return 1;
+        }
+    }
+    return 0;
+}
+
+int FixPath(wchar_t* path)
+{
+    if (!path)
+        return 0;
+    // The buffer holds at least MAX_PATH characters: nothing beyond them is read or written.
+    const std::wstring text(path, wcsnlen(path, MAX_PATH));
+    const std::vector<std::wstring> pieces = Text::SplitRuns(text, L"#");
+    const std::size_t firstReference = (!text.empty() && text[0] == L'#') ? 0 : 1;
+    std::wstring result;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        if (i % 2 != firstReference) {
+            result += pieces[i];
+            continue;
+        }
+        wchar_t value[MAX_PATH];
+        if (GetRegValueStr(pieces[i].c_str(), value, MAX_PATH))
+            result += value; // terminated by GetRegValueStr; an unreadable reference is left out
+    }
+    Text::TrimRight(result, L"\\/");
+    result.resize(std::min(result.size(), kMaxRoot));
+    wmemcpy(path, result.c_str(), result.size() + 1);
+    return 1;
+}
+
+int CCmdSequence::FindResInMap(ScsResource* resource, std::uint64_t* number)
+{
+    if (!resource)
+        return 0;
+    std::wstring& path = resource->strPath;
+    if ((resource->nType == SCS_FILE || resource->nType == SCS_DIRECTORY) && path.size() >= 2) {
+        // A redirected or substituted drive becomes its target; a substituted drive may lead to
+        // another one. At most one step per drive letter, so that a chain of substitutions that
+        // leads back to itself ends.
+        for (int step = 0; step < 26 && path.size() >= 2 && path[1] == L':'; ++step) {
+            auto drive = m_mapDrives.find(path.substr(0, 2));
+            if (drive == m_mapDrives.end())
+                break;
+            path = drive->second + path.substr(2);
+        }
+        if (path.compare(0, 2, L"\\\\") == 0) {
+            std::wstring prefix = path.substr(0, kMaxRoot);
+            bool shared = false;
+            for (std::size_t cut = prefix.rfind(L'\\'); cut != std::wstring::npos && cut >= 4;
+                 cut = prefix.rfind(L'\\')) {
+                prefix.erase(cut);
+                auto share = m_mapShares.find(prefix);
+                if (share != m_mapShares.end()) {
+                    Text::ReplaceAll(path, prefix, share->second);
+                    shared = true;
+                    break;
+                }
+            }
+            // Not a share of ours: a host given by its IPv4 address is written by its name.
+            const std::wstring host = prefix.substr(2);
+            if (!shared && !host.empty() && IsAscii(host)) {
+                const std::string narrow(host.begin(), host.end());
+                const unsigned long address = inet_addr(narrow.c_str());
+                if (address != INADDR_NONE) {
+                    hostent* entry = gethostbyaddr(reinterpret_cast<const char*>(&address), 4, AF_INET);
+                    if (entry && entry->h_name) {
+                        std::string name = entry->h_name;
+                        name = name.substr(0, name.find('.')).substr(0, 127);
+                        Text::ReplaceAll(path, host, std::wstring(name.begin(), name.end()));
+                    }
+                }
+            }
+        }
+    }
+    const auto [seen, inserted] = m_mapResSeen.emplace(Text::Upper(path), 0);
+    if (inserted)
+        return 0;
+    if (number)
+        *number = seen->second;
+    return 1;
+}
+
+int CCmdSequence::PassCmdList(std::list<ScsResource>& outFiles, std::list<ScsResource>& outRegistry,
+                              std::list<ScsResource>& outModules) const
+{
+    for (const SOneCmd& cmd : m_lstCmd) {
+        std::list<ScsResource> files, registry, modules;
+        const std::vector<std::wstring> fileMasks = SplitMasks(cmd.strFileMasks);
+        const std::vector<std::wstring> dirMasks = SplitMasks(cmd.strDirMasks);
+
+        std::wstring root;
+        if (cmd.nType == CMD_DIR_FILES || cmd.nType == CMD_DIRS_WITH_FILES) {
+            std::wstring expanded = cmd.strRoot;
+            Var2Path(expanded);
+            wchar_t buffer[MAX_PATH] = {};
+            wmemcpy(buffer, expanded.c_str(), std::min(expanded.size(), kMaxRoot));
+            FixPath(buffer);
+            root = buffer;
+        } else {
+            root = cmd.strRoot.substr(0, kMaxRoot);
+            Text::TrimRight(root, L"\\/");
+        }
+
+        const int recursive = cmd.bRecursive;
+        switch (cmd.nType) {
+        case CMD_DIR_FILES:
+            for (const std::wstring& file : fileMasks)
+                GetDiskObjectsList(root.c_str(), L"*", file.c_str(), 0, recursive, &files);
+            break;
+        case CMD_DIRS_WITH_FILES:
+            for (const std::wstring& dir : dirMasks)
+                for (const std::wstring& file : fileMasks)
+                    GetDiskObjectsList(root.c_str(), dir.c_str(), file.c_str(), 1, recursive, &files);
+            break;
+        case CMD_KEY_VALUES:
+            for (const std::wstring& value : fileMasks)
+                GetRegestryObjectsList(root.c_str(), L"*", value.c_str(), 0, recursive, &registry);
+            break;
+        case CMD_KEYS_WITH_VALUES:
+            for (const std::wstring& key : dirMasks)
+                for (const std::wstring& value : fileMasks)
+                    GetRegestryObjectsList(root.c_str(), key.c_str(), value.c_str(), 1, recursive, &registry);
+            break;
+        case CMD_MSI_PRODUCTS:
+            // No source of installed programs' objects is collected: the filter runs on nothing.
+            Detail::FilterResourcesByMasks(files, dirMasks, fileMasks);
+            break;
+        default:
+            return 0;
+        }
+
+        if (cmd.bDependencies) {
+            for (const ScsResource& item : files) {
+                if (item.nType != SCS_FILE)
+                    continue;
+                const std::size_t dot = item.strPath.rfind(L'.');
+                if (dot == std::wstring::npos)
+                    continue;
+                const std::wstring extension = item.strPath.substr(dot);
+                bool executable = false;
+                for (const std::wstring& known : m_lstExtensions)
+                    if (lstrcmpiW(extension.c_str(), known.c_str()) == 0) {
+                        executable = true;
+                        break;
+                    }
+                if (!executable)
+                    continue;
+                modules.push_back(item);
+                std::wstring modulePath = item.strPath;
+                Var2Path(modulePath);
+                Detail::AppendDependentModules(modulePath, modules);
+            }
+        }
+
+        if (!cmd.bExclude) {
+            outFiles.splice(outFiles.end(), files);
+            outRegistry.splice(outRegistry.end(), registry);
+            outModules.splice(outModules.end(), modules);
+            continue;
+        }
+        // A removing command removes what the commands before it added; its own objects go nowhere.
+        if (!modules.empty()) {
+            files.splice(files.end(), modules);
+            SortUnique(files);
+        }
+        if (!files.empty()) {
+            SortUnique(outFiles);
+            RemoveFirstSame(outFiles, files);
+            if (!outModules.empty()) {
+                SortUnique(outModules);
+                RemoveFirstSame(outModules, files);
+            }
+        }
+        if (!registry.empty()) {
+            SortUnique(outRegistry);
+            RemoveFirstSame(outRegistry, registry);
+        }
+    }
+    SortUnique(outFiles);
+    SortUnique(outRegistry);
+    SortUnique(outModules);
+    return 1;
+}
+
+} // namespace KvCmdSequence
