@@ -1,0 +1,214 @@
+// Side-by-side folders named by the RT_MANIFEST resource of a module: the manifest is parsed with
+// the system's DOM (MSXML) and each dependent assembly is looked up in the Windows WinSxS folder.
+#include "internal.h"
+
+#include <msxml2.h>
+
+#include <cstring>
+
+namespace Depends {
+namespace {
+
+// DOMDocument, the version-independent MSXML document class, and its IXMLDOMDocument interface.
+const CLSID kClsidDomDocument = {0x2933BF90, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
+const IID kIidXmlDomDocument = {0x2933BF81, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
+const IID kIidXmlDomElement = {0x2933BF86, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
+
+template <class T>
+class ComPtr {
+public:
+    ComPtr() = default;
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+    ~ComPtr() { Reset(); }
+    void Reset()
+    {
+        if (p)
+            p->Release();
+        p = nullptr;
+    }
+    T** operator&() { Reset(); return &p; }
+    T* operator->() const { return p; }
+    T* get() const { return p; }
+    T* p = nullptr;
+};
+
+class Bstr {
+public:
+    explicit Bstr(const wchar_t* text) : b(::SysAllocString(text)) {}
+    Bstr() = default;
+    Bstr(const Bstr&) = delete;
+    Bstr& operator=(const Bstr&) = delete;
+    ~Bstr() { ::SysFreeString(b); }
+    BSTR* operator&() { ::SysFreeString(b); b = nullptr; return &b; }
+    std::wstring str() const { return b ? std::wstring(b, ::SysStringLen(b)) : std::wstring(); }
+    BSTR b = nullptr;
+};
+
+// The bytes of the first RT_MANIFEST resource (first name, first language), or false.
+bool FindManifestData(const CMappedImage& image, bool pe32plus, DWORD& position, DWORD& size)
+{
+    const ClrMeta::CPeView& v = image.View();
+    DWORD rva = 0, dirSize = 0, base = 0;
+    if (!v.DataDirectory(pe32plus, 2, rva, dirSize) || !v.RvaToOffset(rva, base))
+        return false;
+    WORD named = 0, ids = 0;
+    if (!v.ReadWord(uint64_t(base) + 12, named) || !v.ReadWord(uint64_t(base) + 14, ids) || ids == 0)
+        return false;
+    DWORD typeDir = 0;
+    bool found = false;
+    for (unsigned i = 0; i < unsigned(named) + ids; ++i) {
+        const uint64_t e = uint64_t(base) + 16 + uint64_t(i) * 8;
+        DWORD name = 0, off = 0;
+        if (!v.ReadDword(e, name) || !v.ReadDword(e + 4, off))
+            return false;
+        if (!(name & 0x80000000u) && (name & 0xFFFF) == 24) {
+            if (!(off & 0x80000000u))
+                return false;
+            typeDir = off & 0x7FFFFFFFu;
+            found = true;
+            break;
+        }
+    }
+    if (!found)
+        return false;
+    // The first entry of the type directory: a numeric name leading to a language directory.
+    const uint64_t nameDir = uint64_t(base) + typeDir;
+    WORD n1 = 0, n2 = 0;
+    if (!v.ReadWord(nameDir + 12, n1) || !v.ReadWord(nameDir + 14, n2) || unsigned(n1) + n2 == 0)
+        return false;
+    DWORD name = 0, off = 0;
+    if (!v.ReadDword(nameDir + 16, name) || !v.ReadDword(nameDir + 20, off))
+        return false;
+    if ((name & 0x80000000u) || !(off & 0x80000000u))
+        return false;
+    const uint64_t langDir = uint64_t(base) + (off & 0x7FFFFFFFu);
+    if (!v.ReadWord(langDir + 12, n1) || !v.ReadWord(langDir + 14, n2) || unsigned(n1) + n2 == 0)
+        return false;
+    if (!v.ReadDword(langDir + 20, off))
+        return false;
+    const uint64_t dataEntry = uint64_t(base) + (off & 0x7FFFFFFFu);
+    DWORD dataRva = 0;
+    if (!v.ReadDword(dataEntry, dataRva) || !v.ReadDword(dataEntry + 4, size) || size == 0)
+        return false;
+    // The data must lie within the file whole: a size that runs past it names no manifest.
+    return v.RvaToOffset(dataRva, position) && v.Within(position, size);
+}
+
+bool Attribute(IXMLDOMElement* element, const wchar_t* name, std::wstring& value)
+{
+    VARIANT var;
+    ::VariantInit(&var);
+    Bstr attr(name);
+    HRESULT hr = element->getAttribute(attr.b, &var);
+    bool ok = hr == S_OK && var.vt == VT_BSTR;
+    if (ok)
+        value.assign(var.bstrVal ? var.bstrVal : L"", var.bstrVal ? ::SysStringLen(var.bstrVal) : 0);
+    ::VariantClear(&var);
+    return ok;
+}
+
+bool NodeNameIs(IXMLDOMNode* node, const wchar_t* name)
+{
+    Bstr text;
+    return node->get_nodeName(&text) == S_OK && text.str() == name;
+}
+
+// Appends the WinSxS folder of one assembly identity when one matches.
+void AddSxsFolder(const std::wstring& arch, const std::wstring& name, const std::wstring& version,
+                  const std::wstring& token, std::vector<std::wstring>& folders)
+{
+    wchar_t windir[MAX_PATH] = {};
+    UINT n = ::GetWindowsDirectoryW(windir, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH)
+        return;
+    const std::wstring sxs = std::wstring(windir) + L"\\WinSxS\\";
+    const std::wstring pattern = sxs + arch + L"_" + name + L"_" + token + L"_" + version + L"*";
+    WIN32_FIND_DATAW fd;
+    HANDLE h = ::FindFirstFileW(ApiPath(pattern).c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return;
+    folders.push_back(sxs + fd.cFileName);
+    ::FindClose(h);
+}
+
+// Walks dependency/dependentAssembly/assemblyIdentity. Returns false when a DOM call fails: the
+// folders found so far stay.
+bool ReadIdentities(IXMLDOMElement* root, std::vector<std::wstring>& folders)
+{
+    ComPtr<IXMLDOMNode> dep;
+    HRESULT hr = root->get_firstChild(&dep);
+    while (hr == S_OK && dep.get()) {
+        if (NodeNameIs(dep.get(), L"dependency")) {
+            ComPtr<IXMLDOMNode> da;
+            HRESULT hr2 = dep->get_firstChild(&da);
+            while (hr2 == S_OK && da.get()) {
+                if (NodeNameIs(da.get(), L"dependentAssembly")) {
+                    ComPtr<IXMLDOMNode> id;
+                    HRESULT hr3 = da->get_firstChild(&id);
+                    while (hr3 == S_OK && id.get()) {
+                        if (NodeNameIs(id.get(), L"assemblyIdentity")) {
+                            ComPtr<IXMLDOMElement> el;
+                            if (id->QueryInterface(kIidXmlDomElement, reinterpret_cast<void**>(&el)) != S_OK)
+                                return false;
+                            std::wstring arch, name, version, token;
+                            if (!Attribute(el.get(), L"processorArchitecture", arch) ||
+                                !Attribute(el.get(), L"name", name) || !Attribute(el.get(), L"version", version) ||
+                                !Attribute(el.get(), L"publicKeyToken", token))
+                                return false;
+                            AddSxsFolder(arch, name, version, token, folders);
+                        }
+                        ComPtr<IXMLDOMNode> next;
+                        hr3 = id->get_nextSibling(&next);
+                        std::swap(id.p, next.p);
+                    }
+                }
+                ComPtr<IXMLDOMNode> next;
+                hr2 = da->get_nextSibling(&next);
+                std::swap(da.p, next.p);
+            }
+        }
+        ComPtr<IXMLDOMNode> next;
+        hr = dep->get_nextSibling(&next);
+        std::swap(dep.p, next.p);
+    }
+    return true;
+}
+
+} // namespace
+
+bool ReadManifestDirectories(const CMappedImage& image, bool pe32plus, std::vector<std::wstring>& folders)
+{
+    folders.clear();
+    DWORD position = 0, size = 0;
+    if (!FindManifestData(image, pe32plus, position, size))
+        return false;
+    std::vector<char> text(size_t(size) + 2, '\0');
+    std::memcpy(text.data(), image.View().Data() + position, size);
+    const char* start = static_cast<const char*>(std::memchr(text.data(), '<', size));
+    if (!start)
+        return false;
+    const int len = static_cast<int>(size - (start - text.data()));
+    int wlen = ::MultiByteToWideChar(CP_ACP, 0, start, len, nullptr, 0);
+    std::wstring wide(size_t(wlen > 0 ? wlen : 0), L'\0');
+    if (wlen > 0)
+        ::MultiByteToWideChar(CP_ACP, 0, start, len, &wide[0], wlen);
+    // The copy is zero-filled past the resource: the text ends at its first zero character.
+    wide.resize(wcsnlen(wide.c_str(), wide.size()));
+
+    ComPtr<IXMLDOMDocument> doc;
+    if (::CoCreateInstance(kClsidDomDocument, nullptr, CLSCTX_ALL, kIidXmlDomDocument,
+                           reinterpret_cast<void**>(&doc)) != S_OK || !doc.get())
+        return false;
+    Bstr xml(wide.c_str());
+    VARIANT_BOOL loaded = VARIANT_FALSE;
+    if (doc->loadXML(xml.b, &loaded) != S_OK || loaded != VARIANT_TRUE)
+        return false;
+    ComPtr<IXMLDOMElement> root;
+    if (doc->get_documentElement(&root) != S_OK || !root.get())
+        return false;
+    ReadIdentities(root.get(), folders);
+    return !folders.empty();
+}
+
+} // namespace Depends

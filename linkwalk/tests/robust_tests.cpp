@@ -1,0 +1,128 @@
+// Damaged modules and real system folders: the finder never crashes, hangs or reads past a file.
+#include "fixture_util.h"
+
+#include <random>
+
+using namespace lwtest;
+using Depends::CDepps;
+
+namespace {
+
+// Places in the headers whose damage reaches every reader of the walk.
+std::vector<size_t> HeaderOffsets(const std::vector<BYTE>& d)
+{
+    PeOffsets pe(d);
+    std::vector<size_t> offs = {0x3C, 0x18, pe.nt, pe.nt + 4, pe.nt + 6, pe.nt + 20, pe.nt + 24,
+                                size_t(pe.nt) + 24 + (pe.plus ? 108 : 92)};
+    for (unsigned dir : {1u, 2u, 13u, 14u}) {
+        offs.push_back(pe.Dir(dir));
+        offs.push_back(pe.Dir(dir) + 4);
+    }
+    const size_t sections = size_t(pe.nt) + 24 + Get<WORD>(d, pe.nt + 20);
+    for (unsigned i = 0; i < Get<WORD>(d, pe.nt + 6); ++i)
+        for (unsigned f : {8u, 12u, 16u, 20u})
+            offs.push_back(sections + i * 40 + f);
+    // The first import and delay-import descriptors and what they point at.
+    DWORD pos = 0;
+    if (pe.view.RvaToOffset(Get<DWORD>(d, pe.Dir(1)), pos))
+        for (unsigned f = 0; f < 40; f += 4)
+            offs.push_back(pos + f);
+    if (pe.view.RvaToOffset(Get<DWORD>(d, pe.Dir(13)), pos))
+        for (unsigned f = 0; f < 32; f += 4)
+            offs.push_back(pos + f);
+    if (pe.view.RvaToOffset(Get<DWORD>(d, pe.Dir(2)), pos))
+        for (unsigned f = 0; f < 80; f += 4)
+            offs.push_back(pos + f);
+    return offs;
+}
+
+// Writes the damaged copy and walks it as a root (its DLLs stand beside it).
+void Walk(const std::wstring& path, const std::vector<BYTE>& data, size_t length = size_t(-1))
+{
+    ASSERT_TRUE(WriteAll(path, data, length));
+    CDepps f;
+    f.AddModule(path, path, 1);
+    for (const auto& m : f.m_found)
+        ASSERT_FALSE(m.second.empty());
+}
+
+TEST(FinderRobustness, MutatedFixturesCorpus)
+{
+    const std::wstring dir = Tmp() + L"\\mutants";
+    MakeDirs(dir);
+    for (const wchar_t* n : {L"a.dll", L"b.dll", L"c.dll", L"d.dll"})
+        ASSERT_TRUE(CopyTo(App() + L"\\" + n, dir + L"\\" + n));
+    std::mt19937 rng(20261210);
+    int walks = 0;
+    for (const wchar_t* name : {L"root.exe", L"a.dll"}) {
+        const std::vector<BYTE> original = ReadAll(App() + L"\\" + name);
+        ASSERT_FALSE(original.empty());
+        const std::wstring path = dir + L"\\mutant_" + name;
+        // Truncations: every 191 bytes, and every 11 bytes within the headers.
+        for (size_t len = 0; len < original.size(); len += (len < 0x200 ? 11 : 191), ++walks)
+            Walk(path, original, len);
+        // Header fields set to values that point nowhere or everywhere.
+        for (size_t off : HeaderOffsets(original)) {
+            for (DWORD value : {0u, 0x7FFFFFFFu, 0xFFFFFFFFu, static_cast<unsigned>(original.size() - 2)}) {
+                std::vector<BYTE> data = original;
+                if (off + 4 > data.size())
+                    continue;
+                Put<DWORD>(data, off, value);
+                Walk(path, data);
+                ++walks;
+            }
+        }
+        // Random flips of one to eight bytes in the first 4 KiB.
+        for (int i = 0; i < 80; ++i, ++walks) {
+            std::vector<BYTE> data = original;
+            const int flips = 1 + int(rng() % 8);
+            for (int k = 0; k < flips; ++k)
+                data[rng() % std::min<size_t>(data.size(), 4096)] ^= BYTE(1 + rng() % 255);
+            Walk(path, data);
+        }
+    }
+    EXPECT_GT(walks, 400);
+}
+
+// Walks every module of a folder with one finder: each module is opened and walked once.
+size_t WalkFolder(const std::wstring& folder)
+{
+    std::vector<std::wstring> files;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = ::FindFirstFileW((folder + L"\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return 0;
+    do {
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            continue;
+        std::wstring n = Upper(fd.cFileName);
+        const size_t dot = n.find_last_of(L'.');
+        const std::wstring ext = dot == std::wstring::npos ? L"" : n.substr(dot);
+        if (ext == L".DLL" || ext == L".EXE" || ext == L".DRV" || ext == L".SYS" || ext == L".OCX" ||
+            ext == L".CPL" || ext == L".ACM" || ext == L".TLB")
+            files.push_back(folder + L"\\" + fd.cFileName);
+    } while (::FindNextFileW(h, &fd));
+    ::FindClose(h);
+    if (files.empty())
+        return 0;
+    CDepps f;
+    f.AddModule(files[0], files[0], 1);
+    for (const std::wstring& file : files)
+        f.AddModule(file, files[0], 0);
+    EXPECT_GT(f.m_found.size(), files.size() / 2);
+    return files.size();
+}
+
+TEST(FinderRobustness, EverySystemModuleWalks)
+{
+    EXPECT_GT(WalkFolder(SystemDir()), 300u);
+#ifndef _WIN64
+    // The 32-bit system folder of WOW64 (system32 above is redirected there as well).
+    wchar_t wow[MAX_PATH];
+    UINT n = ::GetSystemWow64DirectoryW(wow, MAX_PATH);
+    if (n && n < MAX_PATH)
+        EXPECT_GT(WalkFolder(std::wstring(wow, n)), 300u);
+#endif
+}
+
+} // namespace
