@@ -120,8 +120,9 @@ TEST(FinderRobustness, EverySystemModuleWalks)
     // The 32-bit system folder of WOW64 (system32 above is redirected there as well).
     wchar_t wow[MAX_PATH];
     UINT n = ::GetSystemWow64DirectoryW(wow, MAX_PATH);
-    if (n && n < MAX_PATH)
+    if (n && n < MAX_PATH) {
         EXPECT_GT(WalkFolder(std::wstring(wow, n)), 300u);
+    }
 #endif
 }
 
