@@ -7,9 +7,11 @@
 
 #include <cstdint>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "ClrMeta.h"
 #include "PeView.h"
 #include "linkwalk.h"
 
