@@ -1,0 +1,81 @@
+// Dialogs from .rc templates: modal (with a loop of their own, on any thread), modeless and
+// child; data exchange between members and controls.
+#pragma once
+
+#include "kvui/core.h"
+
+#include <stdexcept>
+#include <string>
+
+namespace KvUi {
+
+class CDialog;
+
+// Thrown by a failed validation; UpdateData catches it and answers FALSE.
+class CUserException : public std::exception {
+public:
+    const char* what() const noexcept override { return "user input rejected"; }
+};
+
+class CDataExchange {
+public:
+    CDataExchange(CDialog* pDlg, BOOL bSaveAndValidate) : m_pDlgWnd(pDlg), m_bSaveAndValidate(bSaveAndValidate) {}
+    CDialog* m_pDlgWnd;
+    BOOL m_bSaveAndValidate;
+    HWND m_hWndLastControl = nullptr;
+    HWND PrepareCtrl(int nID);   // the control's window; a missing control fails the exchange
+    [[noreturn]] void Fail();     // sets the focus to the last control and throws
+};
+
+void DDX_Text(CDataExchange* pDX, int nID, std::wstring& value);
+void DDX_Text(CDataExchange* pDX, int nID, int& value);      // "Введите целое число." on bad text
+void DDX_Check(CDataExchange* pDX, int nID, int& value);     // 0, 1 or 2 (indeterminate)
+void DDX_Radio(CDataExchange* pDX, int nID, int& value);     // index in the group from nID; -1 none
+void DDX_Control(CDataExchange* pDX, int nID, CWnd& control);
+
+class CDialog : public CWnd {
+public:
+    CDialog() = default;
+    explicit CDialog(UINT nIDTemplate, CWnd* pParent = nullptr) : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParent) {}
+    CDialog(UINT nIDTemplate, HWND hParent) : m_nIDTemplate(nIDTemplate), m_hParent(hParent) {}
+    ~CDialog() override;
+
+    UINT m_nIDTemplate = 0;
+    CWnd* m_pParentWnd = nullptr;
+    HWND m_hParent = nullptr;
+
+    // Runs the dialog modally: its owner is disabled meanwhile; returns the EndDialog result,
+    // or -1 when the dialog could not be created.
+    virtual INT_PTR DoModal();
+    // Creates the dialog modeless (or as a child when its template has WS_CHILD).
+    BOOL Create(UINT nIDTemplate, CWnd* pParent = nullptr);
+    BOOL Create(UINT nIDTemplate, HWND hParent);
+    void EndDialog(INT_PTR nResult);
+    BOOL IsModal() const { return m_bModal; }
+    BOOL IsEnded() const { return m_bEnded; }
+
+    virtual BOOL OnInitDialog();
+    virtual void OnOK();
+    virtual void OnCancel();
+    virtual void DoDataExchange(CDataExchange* pDX) {}
+    // Moves data between members and controls; FALSE when validation failed.
+    BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
+
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+    BOOL OnCommand(WPARAM wp, LPARAM lp) override;
+    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
+
+    // Sets the focus to a control (as the dialog manager does, with default-button handling).
+    void GotoDlgCtrl(HWND hCtl);
+
+protected:
+    HWND ParentHandle() const;
+    HWND CreateFromTemplate(HWND hParent);
+    BOOL m_bModal = FALSE;
+    BOOL m_bEnded = FALSE;
+    INT_PTR m_nResult = -1;
+
+    KV_DECLARE_MESSAGE_MAP()
+};
+
+} // namespace KvUi

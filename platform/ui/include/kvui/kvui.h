@@ -1,0 +1,9 @@
+// The whole class-library layer.
+#pragma once
+#include "kvui/app.h"
+#include "kvui/controls.h"
+#include "kvui/core.h"
+#include "kvui/dialog.h"
+#include "kvui/frame.h"
+#include "kvui/presenter.h"
+#include "kvui/proplist.h"

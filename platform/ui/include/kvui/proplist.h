@@ -1,0 +1,96 @@
+// A property list: rows of a label and a value in two columns ("parameters", "values"), a
+// description area under them, and an in-place editor for the current row. Values are yes/no
+// choices or colours (with an automatic default and "Другой..." through the presenter).
+#pragma once
+
+#include "kvui/controls.h"
+#include "kvui/core.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace KvUi {
+
+class CPropList;
+
+class CProp {
+public:
+    enum Kind { Bool, Color };
+    // A yes/no property.
+    CProp(const std::wstring& name, bool value, const std::wstring& description);
+    // A colour property; its automatic button stands for the default colour.
+    CProp(const std::wstring& name, COLORREF value, const std::wstring& description, COLORREF automatic,
+          const std::wstring& autoText, const std::wstring& otherText);
+
+    Kind GetKind() const { return m_kind; }
+    const std::wstring& GetName() const { return m_name; }
+    const std::wstring& GetDescription() const { return m_description; }
+    bool GetBool() const { return m_bool; }
+    void SetBool(bool b) { m_bool = b; }
+    // The colour, or (COLORREF)-1 when the automatic button is chosen.
+    COLORREF GetColor() const { return m_color; }
+    void SetColor(COLORREF c) { m_color = c; }
+    COLORREF GetAutomaticColor() const { return m_automatic; }
+    std::wstring ValueText(const CPropList& list) const;
+
+private:
+    friend class CPropList;
+    Kind m_kind;
+    std::wstring m_name;
+    std::wstring m_description;
+    bool m_bool = false;
+    COLORREF m_color = 0;
+    COLORREF m_automatic = 0;
+    std::wstring m_autoText;
+    std::wstring m_otherText;
+};
+
+class CPropList : public CWnd {
+public:
+    CPropList() = default;
+    ~CPropList() override;
+
+    BOOL Create(DWORD style, const RECT& rc, CWnd* parent, UINT nID);
+    void SetHeaders(const std::wstring& nameHeader, const std::wstring& valueHeader);
+    void SetBoolLabels(const std::wstring& yes, const std::wstring& no);
+    const std::wstring& TrueLabel() const { return m_yes; }
+    const std::wstring& FalseLabel() const { return m_no; }
+
+    int AddProperty(std::unique_ptr<CProp> prop);
+    int GetPropertyCount() const { return (int)m_props.size(); }
+    CProp* GetProperty(int i) const { return i >= 0 && i < (int)m_props.size() ? m_props[i].get() : nullptr; }
+    void SetCurSel(int i);
+    int GetCurSel() const { return m_cur; }
+
+    // In-place editing of the current property: the editor offers the property's choices
+    // (yes/no; automatic, the current colour, "Другой...").
+    BOOL EditItem(int i);
+    BOOL IsEditing() const { return m_editing >= 0; }
+    // The editor's choice index (for tests and keyboard users).
+    BOOL SetEditorChoice(int choice);
+    // Takes the editor's value into the property (bCommit) or drops it; closes the editor.
+    void EndEditItem(BOOL bCommit = TRUE);
+    std::wstring GetDescriptionText() const;
+
+protected:
+    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
+    void Layout();
+    void RefreshRow(int i);
+    void ShowDescription();
+    void ApplyChoice(CProp& p, int choice);
+
+    CListCtrl m_list;
+    CComboBox m_editor;
+    CStatic m_desc;
+    HFONT m_hFont = nullptr;
+    std::vector<std::unique_ptr<CProp>> m_props;
+    std::wstring m_yes = L"Да";
+    std::wstring m_no = L"Нет";
+    int m_cur = -1;
+    int m_editing = -1;
+    bool m_pendBool = false;
+    COLORREF m_pendColor = 0;
+};
+
+} // namespace KvUi

@@ -1,0 +1,260 @@
+// Dialogs from templates and data exchange.
+#include "kvui/dialog.h"
+#include "kvui/app.h"
+#include "kvui/presenter.h"
+
+namespace KvUi {
+
+void SetDialogInit(CWnd* p);   // core.cpp: binds the next dialog window to its object
+
+// ---- data exchange -------------------------------------------------------------------------
+
+HWND CDataExchange::PrepareCtrl(int nID) {
+    HWND h = ::GetDlgItem(m_pDlgWnd->m_hWnd, nID);
+    if (!h)
+        throw std::logic_error("dialog control missing");
+    m_hWndLastControl = h;
+    return h;
+}
+
+void CDataExchange::Fail() {
+    if (m_bSaveAndValidate && m_hWndLastControl) {
+        m_pDlgWnd->GotoDlgCtrl(m_hWndLastControl);
+        if (::SendMessageW(m_hWndLastControl, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL)
+            ::SendMessageW(m_hWndLastControl, EM_SETSEL, 0, -1);
+    }
+    throw CUserException();
+}
+
+static std::wstring WindowText(HWND h) {
+    int n = ::GetWindowTextLengthW(h);
+    std::wstring s(n + 1, L'\0');
+    n = ::GetWindowTextW(h, &s[0], n + 1);
+    s.resize(n > 0 ? n : 0);
+    return s;
+}
+
+void DDX_Text(CDataExchange* pDX, int nID, std::wstring& value) {
+    HWND h = pDX->PrepareCtrl(nID);
+    if (pDX->m_bSaveAndValidate)
+        value = WindowText(h);
+    else
+        ::SetWindowTextW(h, value.c_str());
+}
+
+void DDX_Text(CDataExchange* pDX, int nID, int& value) {
+    HWND h = pDX->PrepareCtrl(nID);
+    if (pDX->m_bSaveAndValidate) {
+        std::wstring s = WindowText(h);
+        size_t b = s.find_first_not_of(L" \t");
+        size_t e = s.find_last_not_of(L" \t");
+        s = b == std::wstring::npos ? std::wstring() : s.substr(b, e - b + 1);
+        wchar_t* end = nullptr;
+        errno = 0;
+        long v = s.empty() ? 0 : wcstol(s.c_str(), &end, 10);
+        if (s.empty() || *end || errno == ERANGE || v < INT_MIN || v > INT_MAX) {
+            ShowMessage(pDX->m_pDlgWnd->m_hWnd, L"Введите целое число.", nullptr, MB_ICONEXCLAMATION | MB_OK);
+            pDX->Fail();
+        }
+        value = (int)v;
+    } else {
+        ::SetWindowTextW(h, std::to_wstring(value).c_str());
+    }
+}
+
+void DDX_Check(CDataExchange* pDX, int nID, int& value) {
+    HWND h = pDX->PrepareCtrl(nID);
+    if (pDX->m_bSaveAndValidate)
+        value = (int)::SendMessageW(h, BM_GETCHECK, 0, 0);
+    else
+        ::SendMessageW(h, BM_SETCHECK, (WPARAM)(value < 0 || value > 2 ? 0 : value), 0);
+}
+
+void DDX_Radio(CDataExchange* pDX, int nID, int& value) {
+    HWND h = pDX->PrepareCtrl(nID);
+    if (pDX->m_bSaveAndValidate)
+        value = -1;
+    // The group runs from the first button to the next control with WS_GROUP.
+    int index = 0;
+    do {
+        LONG_PTR code = ::SendMessageW(h, WM_GETDLGCODE, 0, 0);
+        if (code & DLGC_RADIOBUTTON) {
+            if (pDX->m_bSaveAndValidate) {
+                if (::SendMessageW(h, BM_GETCHECK, 0, 0) == BST_CHECKED)
+                    value = index;
+            } else {
+                ::SendMessageW(h, BM_SETCHECK, index == value ? BST_CHECKED : BST_UNCHECKED, 0);
+            }
+            ++index;
+        }
+        h = ::GetWindow(h, GW_HWNDNEXT);
+    } while (h && !(::GetWindowLongW(h, GWL_STYLE) & WS_GROUP));
+}
+
+void DDX_Control(CDataExchange* pDX, int nID, CWnd& control) {
+    if (control.m_hWnd)
+        return;
+    HWND h = pDX->PrepareCtrl(nID);
+    control.SubclassWindow(h);
+}
+
+// ---- dialogs -------------------------------------------------------------------------------
+
+KV_BEGIN_MESSAGE_MAP(CDialog, CWnd)
+KV_END_MESSAGE_MAP()
+
+CDialog::~CDialog() {
+    if (m_hWnd && ::IsWindow(m_hWnd)) {
+        HWND h = m_hWnd;
+        UnsubclassWindow();
+        ::DestroyWindow(h);
+    }
+}
+
+HWND CDialog::ParentHandle() const {
+    if (m_pParentWnd && m_pParentWnd->m_hWnd)
+        return m_pParentWnd->m_hWnd;
+    return m_hParent;
+}
+
+HWND CDialog::CreateFromTemplate(HWND hParent) {
+    HINSTANCE hInst = GetResourceHandle();
+    HRSRC res = ::FindResourceW(hInst, MAKEINTRESOURCEW(m_nIDTemplate), (LPCWSTR)RT_DIALOG);
+    if (!res)
+        return nullptr;
+    HGLOBAL g = ::LoadResource(hInst, res);
+    const DLGTEMPLATE* tpl = g ? static_cast<const DLGTEMPLATE*>(::LockResource(g)) : nullptr;
+    if (!tpl)
+        return nullptr;
+    m_bEnded = FALSE;
+    m_nResult = -1;
+    SetDialogInit(this);
+    HWND h = ::CreateDialogIndirectParamW(hInst, tpl, hParent, StdDlgProc, 0);
+    SetDialogInit(nullptr);
+    if (!h) {
+        UnbindHandle();
+        m_pfnSuper = nullptr;
+    }
+    return h;
+}
+
+INT_PTR CDialog::DoModal() {
+    HWND hParent = ParentHandle();
+    if (hParent)
+        hParent = ::GetAncestor(hParent, GA_ROOT);
+    // Disable the owner first, as the system's modal dialogs do.
+    BOOL reEnable = hParent && ::IsWindowEnabled(hParent);
+    if (reEnable)
+        ::EnableWindow(hParent, FALSE);
+    m_bModal = TRUE;
+    HWND h = CreateFromTemplate(hParent);
+    if (!h) {
+        m_bModal = FALSE;
+        if (reEnable)
+            ::EnableWindow(hParent, TRUE);
+        return -1;
+    }
+    // The presenter sees the dialog first: a scripted one answers it without showing it.
+    GetPresenter()->DialogShown(*this);
+    if (!m_bEnded && m_hWnd)
+        ::ShowWindow(h, SW_SHOW);
+    while (!m_bEnded) {
+        if (!PumpMessage())
+            break;   // WM_QUIT: reposted for the outer loop; the dialog ends with its result
+    }
+    if (reEnable)
+        ::EnableWindow(hParent, TRUE);
+    if (hParent && ::GetActiveWindow() == m_hWnd)
+        ::SetActiveWindow(hParent);
+    if (m_hWnd) {
+        ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
+                       SWP_HIDEWINDOW | SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOZORDER);
+        ::DestroyWindow(m_hWnd);
+    }
+    m_bModal = FALSE;
+    return m_nResult;
+}
+
+BOOL CDialog::Create(UINT nIDTemplate, CWnd* pParent) {
+    m_nIDTemplate = nIDTemplate;
+    m_pParentWnd = pParent;
+    return CreateFromTemplate(ParentHandle()) != nullptr;
+}
+
+BOOL CDialog::Create(UINT nIDTemplate, HWND hParent) {
+    m_nIDTemplate = nIDTemplate;
+    m_hParent = hParent;
+    m_pParentWnd = nullptr;
+    return CreateFromTemplate(hParent) != nullptr;
+}
+
+void CDialog::EndDialog(INT_PTR nResult) {
+    m_nResult = nResult;
+    m_bEnded = TRUE;
+    if (!m_bModal && m_hWnd)
+        ::DestroyWindow(m_hWnd);
+    else if (m_hWnd)
+        ::PostMessageW(m_hWnd, WM_NULL, 0, 0);   // wakes the modal loop
+}
+
+BOOL CDialog::UpdateData(BOOL bSaveAndValidate) {
+    CDataExchange dx(this, bSaveAndValidate);
+    try {
+        DoDataExchange(&dx);
+    } catch (const CUserException&) {
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CDialog::OnInitDialog() {
+    UpdateData(FALSE);
+    return TRUE;
+}
+
+void CDialog::OnOK() {
+    if (!UpdateData(TRUE))
+        return;
+    EndDialog(IDOK);
+}
+
+void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+
+void CDialog::GotoDlgCtrl(HWND hCtl) { ::SendMessageW(m_hWnd, WM_NEXTDLGCTL, (WPARAM)hCtl, TRUE); }
+
+BOOL CDialog::PreTranslateMessage(MSG* pMsg) {
+    if (pMsg->message >= WM_KEYFIRST && pMsg->message <= WM_KEYLAST && m_hWnd &&
+        (pMsg->hwnd == m_hWnd || ::IsChild(m_hWnd, pMsg->hwnd)))
+        return ::IsDialogMessageW(m_hWnd, pMsg);
+    return FALSE;
+}
+
+BOOL CDialog::OnCommand(WPARAM wp, LPARAM lp) {
+    if (CWnd::OnCommand(wp, lp))
+        return TRUE;
+    UINT id = LOWORD(wp);
+    UINT code = HIWORD(wp);
+    if (code != BN_CLICKED && lp)
+        return FALSE;
+    if (id == IDOK) {
+        OnOK();
+        return TRUE;
+    }
+    if (id == IDCANCEL) {
+        OnCancel();
+        return TRUE;
+    }
+    return FALSE;
+}
+
+LRESULT CDialog::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_INITDIALOG) {
+        LRESULT r = 0;
+        if (!OnWndMsg(msg, wp, lp, &r))
+            r = OnInitDialog();
+        return r;
+    }
+    return CWnd::WindowProc(msg, wp, lp);
+}
+
+} // namespace KvUi

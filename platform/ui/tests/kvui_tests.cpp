@@ -1,0 +1,387 @@
+// Tests of the class-library layer: routing, update handlers, the message loop's translation
+// chain, the registry profile, dialogs with data exchange, the presenter and the property list.
+#include <gtest/gtest.h>
+
+#include "kvui/kvui.h"
+
+#include <string>
+#include <vector>
+
+using namespace KvUi;
+
+namespace {
+
+const int g_init = (::InitCommonControls(), 0);
+
+// ---- routing -----------------------------------------------------------------------------
+
+std::vector<std::wstring> g_calls;
+
+class CInner : public CCmdTarget {
+public:
+    BOOL m_claim = TRUE;
+    void OnOpen() { g_calls.push_back(L"inner.open"); }
+    BOOL OnSaveEx(UINT) {
+        g_calls.push_back(L"inner.save");
+        return m_claim;
+    }
+    void OnRange(UINT id) { g_calls.push_back(L"inner.range" + std::to_wstring(id)); }
+    KV_DECLARE_MESSAGE_MAP()
+};
+KV_BEGIN_MESSAGE_MAP(CInner, CCmdTarget)
+ON_COMMAND(300, OnOpen)
+ON_COMMAND_EX(301, OnSaveEx)
+ON_COMMAND_RANGE(310, 314, OnRange)
+KV_END_MESSAGE_MAP()
+
+class CDerivedInner : public CInner {
+public:
+    void OnOpen2() { g_calls.push_back(L"derived.open"); }
+    KV_DECLARE_MESSAGE_MAP()
+};
+KV_BEGIN_MESSAGE_MAP(CDerivedInner, CInner)
+ON_COMMAND(300, OnOpen2)
+KV_END_MESSAGE_MAP()
+
+// A target that offers every command to two nested targets first, both always, and runs its own
+// handler only when neither handled it (the shape of the main frame's routing).
+class COuter : public CCmdTarget {
+public:
+    CInner a, b;
+    void OnSave() { g_calls.push_back(L"outer.save"); }
+    BOOL OnCmdMsg(UINT id, int code, void* extra, CmdHandlerInfo* info) override {
+        BOOL ha = a.OnCmdMsg(id, code, extra, info);
+        BOOL hb = b.OnCmdMsg(id, code, extra, info);
+        if (ha || hb)
+            return TRUE;
+        return CCmdTarget::OnCmdMsg(id, code, extra, info);
+    }
+    KV_DECLARE_MESSAGE_MAP()
+};
+KV_BEGIN_MESSAGE_MAP(COuter, CCmdTarget)
+ON_COMMAND(301, OnSave)
+KV_END_MESSAGE_MAP()
+
+TEST(Routing, DerivedMapOverridesBaseAndRangesPassTheId) {
+    g_calls.clear();
+    CDerivedInner t;
+    EXPECT_TRUE(t.OnCmdMsg(300, CN_COMMAND, nullptr, nullptr));
+    EXPECT_TRUE(t.OnCmdMsg(312, CN_COMMAND, nullptr, nullptr));
+    EXPECT_FALSE(t.OnCmdMsg(315, CN_COMMAND, nullptr, nullptr));
+    EXPECT_FALSE(t.OnCmdMsg(300, CN_UPDATE_COMMAND_UI, nullptr, nullptr));
+    EXPECT_EQ((std::vector<std::wstring>{L"derived.open", L"inner.range312"}), g_calls);
+}
+
+TEST(Routing, NestedTargetsAreBothAskedAndTheOuterRunsOnlyWhenNeitherHandled) {
+    g_calls.clear();
+    COuter o;
+    EXPECT_TRUE(o.OnCmdMsg(301, CN_COMMAND, nullptr, nullptr));
+    EXPECT_EQ((std::vector<std::wstring>{L"inner.save", L"inner.save"}), g_calls);
+
+    g_calls.clear();
+    o.a.m_claim = FALSE;
+    o.b.m_claim = FALSE;
+    EXPECT_TRUE(o.OnCmdMsg(301, CN_COMMAND, nullptr, nullptr));
+    EXPECT_EQ((std::vector<std::wstring>{L"inner.save", L"inner.save", L"outer.save"}), g_calls);
+
+    // A handler lookup calls nothing.
+    g_calls.clear();
+    CmdHandlerInfo info;
+    EXPECT_TRUE(o.OnCmdMsg(300, CN_COMMAND, nullptr, &info));
+    EXPECT_NE(nullptr, info.pTarget);
+    EXPECT_TRUE(g_calls.empty());
+}
+
+// ---- windows, update handlers, accelerators --------------------------------------------------
+
+class CTestFrame : public CFrameWnd {
+public:
+    BOOL m_canSave = FALSE;
+    int m_saved = 0, m_opened = 0, m_checked = 0;
+    UINT m_registered = 0;
+    void OnOpen() { ++m_opened; }
+    void OnSave() { ++m_saved; }
+    void OnUpdateSave(CCmdUI* ui) { ui->Enable(m_canSave); }
+    void OnCheckCmd() {}
+    void OnUpdateCheck(CCmdUI* ui) { ui->SetCheck(m_checked); }
+    LRESULT OnQuery(WPARAM, LPARAM) { return m_registered; }
+    KV_DECLARE_MESSAGE_MAP()
+};
+UINT g_testMsg = ::RegisterWindowMessageW(L"KvUiTestQuery");
+KV_BEGIN_MESSAGE_MAP(CTestFrame, CFrameWnd)
+ON_COMMAND(300, OnOpen)
+ON_COMMAND(301, OnSave)
+ON_UPDATE_COMMAND_UI(301, OnUpdateSave)
+ON_COMMAND(303, OnCheckCmd)
+ON_UPDATE_COMMAND_UI(303, OnUpdateCheck)
+ON_REGISTERED_MESSAGE(g_testMsg, OnQuery)
+KV_END_MESSAGE_MAP()
+
+UINT MenuState(HMENU popup, int pos) { return ::GetMenuState(popup, pos, MF_BYPOSITION); }
+
+TEST(Frame, MenuItemsFollowTheirUpdateHandlersAndCommandsWithoutHandlerAreDisabled) {
+    CTestFrame* f = new CTestFrame;
+    f->m_bAutoDelete = FALSE;
+    ASSERT_TRUE(f->LoadFrame(200));
+    EXPECT_EQ(L"Тестовое окно", f->GetWindowText());
+    HMENU popup = ::GetSubMenu(f->m_hMenu, 0);
+    f->SendMessage(WM_INITMENUPOPUP, (WPARAM)popup, 0);
+    EXPECT_FALSE(MenuState(popup, 0) & MF_GRAYED);   // handler, no update handler
+    EXPECT_TRUE(MenuState(popup, 1) & MF_GRAYED);    // update handler disables
+    EXPECT_TRUE(MenuState(popup, 2) & MF_GRAYED);    // no handler at all
+    EXPECT_FALSE(MenuState(popup, 4) & MF_CHECKED);
+    f->m_canSave = TRUE;
+    f->m_checked = 1;
+    f->SendMessage(WM_INITMENUPOPUP, (WPARAM)popup, 0);
+    EXPECT_FALSE(MenuState(popup, 1) & MF_GRAYED);
+    EXPECT_TRUE(MenuState(popup, 4) & MF_CHECKED);
+    f->DestroyWindow();
+    delete f;
+}
+
+TEST(Frame, DisabledCommandDoesNotRunAndAcceleratorsTranslateThroughTheChain) {
+    CTestFrame* f = new CTestFrame;
+    f->m_bAutoDelete = FALSE;
+    ASSERT_TRUE(f->LoadFrame(200));
+    f->SendMessage(WM_COMMAND, MAKEWPARAM(301, 0), 0);
+    EXPECT_EQ(0, f->m_saved);
+    f->SendMessage(WM_COMMAND, MAKEWPARAM(300, 0), 0);
+    EXPECT_EQ(1, f->m_opened);
+
+    f->m_canSave = TRUE;
+    // Ctrl+S: the frame's accelerator table turns the key into command 301.
+    MSG m = {};
+    m.hwnd = f->m_hWnd;
+    m.message = WM_KEYDOWN;
+    m.wParam = 'S';
+    BYTE keys[256] = {};
+    ::GetKeyboardState(keys);
+    keys[VK_CONTROL] = 0x80;
+    ::SetKeyboardState(keys);
+    EXPECT_TRUE(PreTranslateChain(&m));
+    keys[VK_CONTROL] = 0;
+    ::SetKeyboardState(keys);
+    EXPECT_EQ(1, f->m_saved);
+
+    f->m_registered = g_testMsg;
+    EXPECT_EQ((LRESULT)g_testMsg, f->SendMessage(g_testMsg));
+    f->DestroyWindow();
+    delete f;
+}
+
+TEST(Frame, ToolbarButtonsAreUpdatedAndStatusPanesHoldText) {
+    CTestFrame* f = new CTestFrame;
+    f->m_bAutoDelete = FALSE;
+    ASSERT_TRUE(f->LoadFrame(200));
+    CToolBar bar;
+    CStatusBar status;
+    ASSERT_TRUE(bar.Create(f, AFX_IDW_TOOLBAR));
+    const UINT ids[] = {300, 0, 301, 302};
+    ASSERT_TRUE(bar.SetButtons(ids, 4, 0, 16, 16, RGB(255, 0, 255)));
+    ASSERT_TRUE(status.Create(f, AFX_IDW_STATUS_BAR));
+    const int widths[] = {0, 80, 60};
+    ASSERT_TRUE(status.SetPanes(widths, 3));
+    f->m_pToolBar = &bar;
+    f->m_pStatusBar = &status;
+    f->OnIdleUpdateCmdUI();
+    EXPECT_TRUE(bar.IsButtonEnabled(300));
+    EXPECT_FALSE(bar.IsButtonEnabled(301));
+    EXPECT_FALSE(bar.IsButtonEnabled(302));
+    f->m_canSave = TRUE;
+    f->OnIdleUpdateCmdUI();
+    EXPECT_TRUE(bar.IsButtonEnabled(301));
+    status.SetPaneText(2, L"08:05:09");
+    EXPECT_EQ(L"08:05:09", status.GetPaneText(2));
+    EXPECT_EQ(L"Открыть файл", f->GetMessageString(300));
+    f->m_pToolBar = nullptr;
+    f->m_pStatusBar = nullptr;
+    f->DestroyWindow();
+    delete f;
+}
+
+// ---- profile -----------------------------------------------------------------------------
+
+class CProfileApp : public CWinApp {};
+
+TEST(Profile, ValuesRoundTripAndMissingOnesGiveTheDefault) {
+    CProfileApp app;
+    app.m_strAppName = L"KvUiTests";
+    app.SetRegistryKey(L"KvUiTests\\Profile");
+    app.m_strProfileName = L"Test\\Mode";
+    EXPECT_EQ(L"Software\\KvUiTests\\Profile\\Test\\Mode", app.GetProfileKeyPath());
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\KvUiTests");
+    EXPECT_EQ(7u, app.GetProfileInt(L"", L"Missing", 7));
+    EXPECT_EQ(L"def", app.GetProfileString(L"", L"Missing", L"def"));
+    ASSERT_TRUE(app.WriteProfileInt(L"", L"Number", 0xF0CAA6));
+    ASSERT_TRUE(app.WriteProfileString(L"", L"Text", L".exe; .dll"));
+    const BYTE bin[] = {1, 2, 0, 255};
+    ASSERT_TRUE(app.WriteProfileBinary(L"Sub", L"Blob", bin, 4));
+    EXPECT_EQ(0xF0CAA6u, app.GetProfileInt(L"", L"Number", 0));
+    EXPECT_EQ(L".exe; .dll", app.GetProfileString(L"", L"Text"));
+    std::vector<BYTE> data;
+    ASSERT_TRUE(app.GetProfileBinary(L"Sub", L"Blob", data));
+    EXPECT_EQ(std::vector<BYTE>(bin, bin + 4), data);
+    // Empty section: the values lie directly under the profile key.
+    HKEY h = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\KvUiTests\\Profile\\Test\\Mode", 0,
+                                             KEY_READ, &h));
+    DWORD v = 0, size = sizeof(v);
+    EXPECT_EQ(ERROR_SUCCESS, ::RegQueryValueExW(h, L"Number", nullptr, nullptr, (BYTE*)&v, &size));
+    ::RegCloseKey(h);
+    // A string value read as a number gives the default.
+    EXPECT_EQ(5u, app.GetProfileInt(L"", L"Text", 5));
+    ASSERT_TRUE(app.DeleteProfileEntry(L"Sub", nullptr));
+    EXPECT_FALSE(app.GetProfileBinary(L"Sub", L"Blob", data));
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\KvUiTests");
+}
+
+// ---- dialogs, data exchange, presenter -----------------------------------------------------
+
+class CTestDialog : public CDialog {
+public:
+    CTestDialog() : CDialog(100, (HWND) nullptr) {}
+    std::wstring m_text = L"начало";
+    int m_number = 42;
+    int m_check = 1;
+    int m_radio = 1;
+    int m_inits = 0;
+    BOOL OnInitDialog() override {
+        ++m_inits;
+        return CDialog::OnInitDialog();
+    }
+    void DoDataExchange(CDataExchange* pDX) override {
+        DDX_Text(pDX, 1001, m_text);
+        DDX_Text(pDX, 1006, m_number);
+        DDX_Check(pDX, 1002, m_check);
+        DDX_Radio(pDX, 1003, m_radio);
+    }
+};
+
+struct PresenterScope {
+    CScriptedPresenter p;
+    IPresenter* old;
+    PresenterScope() { old = SetPresenter(&p); }
+    ~PresenterScope() { SetPresenter(old); }
+};
+
+TEST(Dialog, ModalRunShowsMembersAndOkTakesTheControlsBack) {
+    PresenterScope ps;
+    CTestDialog dlg;
+    std::wstring shownText;
+    int shownRadio = -1;
+    ps.p.OnDialog(100, [&](CDialog& d) {
+        shownText = d.GetDlgItemText(1001);
+        shownRadio = ::IsDlgButtonChecked(d.m_hWnd, 1004) ? 1 : -1;
+        d.SetDlgItemText(1001, L"изменено");
+        d.SetDlgItemText(1006, L" -7 ");
+        ::CheckDlgButton(d.m_hWnd, 1002, BST_UNCHECKED);
+        ::CheckRadioButton(d.m_hWnd, 1003, 1005, 1005);
+        d.SendMessage(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)d.GetDlgItem(IDOK));
+    });
+    EXPECT_EQ(IDOK, dlg.DoModal());
+    EXPECT_EQ(1, dlg.m_inits);
+    EXPECT_EQ(L"начало", shownText);
+    EXPECT_EQ(1, shownRadio);
+    EXPECT_EQ(L"изменено", dlg.m_text);
+    EXPECT_EQ(-7, dlg.m_number);
+    EXPECT_EQ(0, dlg.m_check);
+    EXPECT_EQ(2, dlg.m_radio);
+    EXPECT_EQ(nullptr, dlg.m_hWnd);
+}
+
+TEST(Dialog, BadNumberIsRefusedWithAMessageAndTheDialogStaysOpen) {
+    PresenterScope ps;
+    CTestDialog dlg;
+    int endedAfterBadOk = -1;
+    ps.p.OnDialog(100, [&](CDialog& d) {
+        d.SetDlgItemText(1006, L"12x");
+        d.SendMessage(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)d.GetDlgItem(IDOK));
+        endedAfterBadOk = d.IsEnded();
+        d.SendMessage(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), (LPARAM)d.GetDlgItem(IDCANCEL));
+    });
+    EXPECT_EQ(IDCANCEL, dlg.DoModal());
+    EXPECT_EQ(0, endedAfterBadOk);
+    ASSERT_EQ(1u, ps.p.Boxes().size());
+    EXPECT_EQ(L"Введите целое число.", ps.p.Boxes()[0].text);
+    EXPECT_EQ(42, dlg.m_number);   // Cancel kept the member
+}
+
+TEST(Dialog, UnscriptedDialogIsCancelledAndBoxesGetQueuedAnswers) {
+    PresenterScope ps;
+    CTestDialog dlg;
+    EXPECT_EQ(IDCANCEL, dlg.DoModal());
+    EXPECT_EQ(std::vector<UINT>{100}, ps.p.Dialogs());
+    ps.p.QueueAnswer(IDNO);
+    EXPECT_EQ(IDNO, ShowMessage(nullptr, L"Вопрос?", L"Заголовок", MB_YESNO));
+    EXPECT_EQ(IDYES, ShowMessage(nullptr, L"Ещё?", L"Заголовок", MB_YESNO));
+    ASSERT_EQ(2u, ps.p.Boxes().size());
+    EXPECT_EQ(L"Заголовок", ps.p.Boxes()[0].caption);
+}
+
+TEST(Dialog, ModalDialogRunsOnAWorkerThread) {
+    PresenterScope ps;
+    ps.p.OnDialog(100, [](CDialog& d) { d.EndDialog(IDOK); });
+    INT_PTR result = 0;
+    HANDLE t = ::CreateThread(
+        nullptr, 0,
+        [](void* p) -> DWORD {
+            CTestDialog dlg;
+            *static_cast<INT_PTR*>(p) = dlg.DoModal();
+            return 0;
+        },
+        &result, 0, nullptr);
+    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(t, 30000));
+    ::CloseHandle(t);
+    EXPECT_EQ(IDOK, result);
+}
+
+TEST(Dialog, ModelessDialogTranslatesItsOwnKeys) {
+    CTestDialog dlg;
+    ASSERT_TRUE(dlg.Create(100, (HWND) nullptr));
+    EXPECT_EQ(L"начало", dlg.GetDlgItemText(1001));
+    MSG m = {};
+    m.hwnd = dlg.GetDlgItem(1001);
+    m.message = WM_KEYDOWN;
+    m.wParam = VK_TAB;
+    EXPECT_TRUE(PreTranslateChain(&m));   // the dialog manager took the key
+    dlg.EndDialog(IDCANCEL);
+    EXPECT_EQ(nullptr, dlg.m_hWnd);
+}
+
+// ---- property list -----------------------------------------------------------------------
+
+TEST(PropList, EditingChangesOnlyOnCommitAndColoursUseTheAutomaticValue) {
+    PresenterScope ps;
+    CTestDialog host;
+    ASSERT_TRUE(host.Create(100, (HWND) nullptr));
+    CPropList list;
+    RECT rc = {0, 0, 300, 200};
+    ASSERT_TRUE(list.Create(WS_VISIBLE, rc, &host, 4000));
+    list.AddProperty(std::make_unique<CProp>(L"Выход", false, L"Спросить при выходе."));
+    list.AddProperty(std::make_unique<CProp>(L"Текст", (COLORREF)0x123456, L"Цвет текста.", (COLORREF)0x200000,
+                                             L"По умолчанию", L"Другой..."));
+    list.SetCurSel(0);
+    EXPECT_NE(std::wstring::npos, list.GetDescriptionText().find(L"Спросить при выходе."));
+    ASSERT_TRUE(list.EditItem(0));
+    ASSERT_TRUE(list.SetEditorChoice(0));   // "Да"
+    EXPECT_FALSE(list.GetProperty(0)->GetBool());
+    list.EndEditItem(TRUE);
+    EXPECT_TRUE(list.GetProperty(0)->GetBool());
+
+    ASSERT_TRUE(list.EditItem(1));
+    ASSERT_TRUE(list.SetEditorChoice(0));   // automatic
+    list.EndEditItem(FALSE);
+    EXPECT_EQ((COLORREF)0x123456, list.GetProperty(1)->GetColor());
+    ASSERT_TRUE(list.EditItem(1));
+    ASSERT_TRUE(list.SetEditorChoice(0));
+    list.EndEditItem(TRUE);
+    EXPECT_EQ((COLORREF)-1, list.GetProperty(1)->GetColor());
+    ps.p.QueueColor(0x0000FF);
+    ASSERT_TRUE(list.EditItem(1));
+    ASSERT_TRUE(list.SetEditorChoice(1));   // "Другой..."
+    list.EndEditItem(TRUE);
+    EXPECT_EQ((COLORREF)0x0000FF, list.GetProperty(1)->GetColor());
+    host.EndDialog(IDCANCEL);
+}
+
+} // namespace
