@@ -393,7 +393,18 @@ BOOL CWnd::OnNotify(WPARAM wp, LPARAM lp, LRESULT* pResult) {
 
 BOOL CWnd::PreTranslateMessage(MSG*) { return FALSE; }
 
+static WindowExceptionHandler g_exceptionHandler = nullptr;
+
+void SetWindowExceptionHandler(WindowExceptionHandler handler) { g_exceptionHandler = handler; }
+
 void ReportWindowException(const wchar_t* where) {
+    if (g_exceptionHandler) {
+        try {
+            g_exceptionHandler();
+        } catch (...) {
+        }
+        return;
+    }
     std::wstring text = L"Произошла неизвестная ошибка!";
     try {
         throw;

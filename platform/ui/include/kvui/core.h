@@ -212,7 +212,10 @@ BOOL PumpMessage();
 BOOL PumpWaitingMessages();
 
 // Reports an exception that reached a window procedure; it never travels through Windows' code.
+// Called inside the catch block: the application's handler (if set) may rethrow to look at it.
 void ReportWindowException(const wchar_t* where);
+typedef void (*WindowExceptionHandler)();
+void SetWindowExceptionHandler(WindowExceptionHandler handler);
 
 } // namespace KvUi
 

@@ -1,0 +1,127 @@
+// The application object of VICheck64: start-up checks, the outside libraries, the single
+// instance, the settings kept in the profile and the services the rest of the program calls.
+#pragma once
+
+#include "BoardLibraries.h"
+#include "OutsideLibraries.h"
+#include "StoreHolder.h"
+
+#include <kvui/kvui.h>
+
+#include <memory>
+#include <string>
+
+class CDriveAnswers;
+
+class CDaVIdevaRezApp : public KvUi::CWinApp {
+public:
+    CDaVIdevaRezApp();
+    ~CDaVIdevaRezApp() override;
+
+    // ---- settings (loaded at start-up, saved at exit) ----
+    int m_nConfirmation;
+    COLORREF m_clrFace;
+    COLORREF m_clrBkg;
+    COLORREF m_clrUniqFace;
+    COLORREF m_clrUniqBkg;
+    COLORREF m_clrAltFace;
+    COLORREF m_clrAltBkg;
+    COLORREF m_clrNonExistentFace;
+    COLORREF m_clrNonExistentBkg;
+    int m_bGrid;
+    int m_nDepDlg;
+    int m_nClearExeDep;
+    std::wstring m_strExeExtensions;
+    int m_bAddDepends;
+    int m_nPrecalcDlg;
+    int m_nCENotSupport;
+    int m_nCEBlocked;
+    int m_nCENotFound;
+    int m_nCEDouble;
+    int m_bUpdatePresent;
+    int m_bExeByExten;
+    int m_bIsAutoNatify;
+
+    // ---- start-up and shutdown ----
+    BOOL InitInstance() override;
+    int Run() override;
+    BOOL OnIdle(LONG lCount) override;
+    int ExitInstance() override;
+
+    int IsUserAdmin();
+    int IsJointModeOn();
+    int CheckDisks();
+    int CreateProvider();
+    void ResetProvider();
+    int CheckSingleInstance();
+
+    int LoadSettings();
+    int SaveSettings();
+    // The default of each colour setting (index in the settings' order, 0 to 7).
+    static COLORREF DefaultColor(int index);
+
+    // ---- services ----
+    std::wstring GetStoreFolder();
+    std::wstring GetOsDescription();
+    int IsFileExist(const wchar_t* path);
+    void GetErrorText(DWORD code, std::wstring& text);
+    DWORD GetComputerAccount(std::wstring& account, PSID sidBuffer);
+    int GetCurrentUserSid(PSID* sid);
+    std::wstring GetCurrentUserSidString();
+    void SetListBoxExtent(KvUi::CListBox& list);
+    WORD GetProcessorArchitecture() const { return m_wProcessorArchitecture; }
+
+    CStoreHolder& Store() { return *m_store; }
+#ifdef KV_HAVE_VCORE
+    // A copy of the kept provider (empty when none).
+    Varno::SmartPtr<Varno::IProvider> GetProvider();
+    // Opens the local store "Localhost.vdb" in the board folder (creating the folder); empty
+    // when no provider can be had. Exceptions of the provider reach the caller.
+    Varno::SmartPtr<Varno::IDatabase> OpenStore();
+    // Closes a store of OpenStore; the caller's pointer is empty afterwards.
+    void CloseStore(Varno::SmartPtr<Varno::IDatabase>& store);
+#endif
+
+    void OnAppAbout();
+
+    // ---- state ----
+    HANDLE m_hInstanceMutex = nullptr;   // null until the instance lock; the sign that start-up got that far
+    CBoardApiLibrary m_board;
+
+    // Seams: the outside libraries and the system's drive answers (tests put their own in).
+    COutsideLibraries* SetOutsideLibraries(COutsideLibraries* libs);
+    COutsideLibraries& Outside() { return *m_pOutside; }
+    CDriveAnswers* SetDriveAnswers(CDriveAnswers* answers);
+
+    // Reports an exception that a window procedure caught (called inside its catch block).
+    void ReportExceptionFromWindow();
+
+protected:
+    // Builds the report text of the exception being handled and shows it in the error dialog.
+    void ReportException();
+
+    std::unique_ptr<CStoreHolder> m_store;
+    COutsideLibraries m_defaultOutside;
+    COutsideLibraries* m_pOutside = &m_defaultOutside;
+    CDriveAnswers* m_pDrives = nullptr;
+    WORD m_wProcessorArchitecture = 0;
+    bool m_bExitDone = false;
+    bool m_bComInitialized = false;
+    bool m_bSocketsInitialized = false;
+    bool m_bOleInitialized = false;
+
+    KV_DECLARE_MESSAGE_MAP()
+};
+
+extern CDaVIdevaRezApp theApp;
+
+// "%s, %s-bit[, %s]" of the product name, the bit width and the service pack in the key given.
+std::wstring DescribeOs(HKEY currentVersionKey, WORD processorArchitecture);
+
+// The registered message "_VrnICheck_" that a running instance answers with its own value.
+extern UINT g_uInstanceQueryMessage;
+
+// Texts of the start-up.
+extern const wchar_t* const kMsgNotAdmin;
+extern const wchar_t* const kMsgAlreadyRunning;
+extern const wchar_t* const kMsgDcomSecurity;

@@ -1,0 +1,103 @@
+// The outside libraries as the program calls them.
+#include "OutsideLibraries.h"
+#include "StoreHolder.h"
+
+#include <sddl.h>
+
+#include <VDevInfo.h>
+#ifdef KV_HAVE_LINKWALK
+#include <linkwalk.h>
+#endif
+
+void COutsideLibraries::AttachInventory() { VDeviceInfo::Common::Attach(); }
+
+void COutsideLibraries::AttachStore() {
+#ifdef KV_HAVE_VCORE
+    Varno::Common::Attach();
+#endif
+}
+
+void COutsideLibraries::AttachFinder() {
+#ifdef KV_HAVE_LINKWALK
+    Depends::Common::Attach();
+#endif
+}
+
+void COutsideLibraries::DetachStore() {
+#ifdef KV_HAVE_VCORE
+    Varno::Common::Detach();
+#endif
+}
+
+void COutsideLibraries::DetachFinder() {
+#ifdef KV_HAVE_LINKWALK
+    Depends::Common::Detach();
+#endif
+}
+
+void COutsideLibraries::DetachInventory() { VDeviceInfo::Common::Detach(); }
+
+int COutsideLibraries::CheckDisks() {
+    // Exceptions are not caught here: they end the start through its exception report.
+    VDeviceInfo::SmartPtr<VDeviceInfo::IStorage> storage = VDeviceInfo::Common::GetStorage();
+    VDeviceInfo::SmartPtr<VDeviceInfo::IFilter> filter = VDeviceInfo::Common::CreateFilter();
+    VDeviceInfo::SmartPtr<VDeviceInfo::IFilterEntry> entry = VDeviceInfo::Common::CreateFilterEntry(_value_t(2));
+    filter->Add(L"MediaType", entry.Get());
+    std::list<VDeviceInfo::SmartPtr<VDeviceInfo::IPhysicalDrive>> drives;
+    storage->GetPhysicalDrives(drives, filter.Get());
+    for (auto& d : drives)
+        if (!d->IsRecognized())
+            return 0;
+    return 1;
+}
+
+void COutsideLibraries::CreateProvider(CStoreHolder& holder) {
+#ifdef KV_HAVE_VCORE
+    holder.m_provider = Varno::Common::CreateProvider();
+#else
+    (void)holder;
+#endif
+}
+
+void COutsideLibraries::DestroyProvider() {
+#ifdef KV_HAVE_VCORE
+    Varno::Common::DestroyProvider();
+#endif
+}
+
+int COutsideLibraries::GetVarnoDriveLetter(wchar_t letter, wchar_t* boardLetter) {
+#ifdef KV_HAVE_VCORE
+    return Varno::Common::GetVarnoDriveLetter(letter, boardLetter);
+#else
+    (void)letter;
+    (void)boardLetter;
+    return 0;
+#endif
+}
+
+int COutsideLibraries::IsUserAdmin() { return IsProcessUserAdmin(); }
+
+int IsProcessUserAdmin() {
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token))
+        return 0;
+    int result = 0;
+    DWORD size = 0;
+    BOOL ok = ::GetTokenInformation(token, TokenGroups, nullptr, 0, &size);
+    if ((ok || ::GetLastError() == ERROR_INSUFFICIENT_BUFFER) && size > 0) {
+        BYTE* block = static_cast<BYTE*>(::calloc(1, size));
+        PSID admins = nullptr;
+        if (block && ::GetTokenInformation(token, TokenGroups, block, size, &size) &&
+            ::ConvertStringSidToSidW(L"S-1-5-32-544", &admins)) {
+            auto* groups = reinterpret_cast<TOKEN_GROUPS*>(block);
+            for (DWORD i = 0; i < groups->GroupCount && !result; ++i)
+                if ((groups->Groups[i].Attributes & SE_GROUP_ENABLED) && ::EqualSid(groups->Groups[i].Sid, admins))
+                    result = 1;
+        }
+        if (admins)
+            ::LocalFree(admins);
+        ::free(block);
+    }
+    ::CloseHandle(token);
+    return result;
+}

@@ -1,0 +1,492 @@
+// Tests of the shell: settings and their dialog, the error report and dialogs, the About box,
+// the board folder, the services and the value classes.
+#include <gtest/gtest.h>
+
+#include "AboutDlg.h"
+#include "DaVIdevaRez.h"
+#include "DiskQuery.h"
+#include "ValueClasses.h"
+#include "dlgException.h"
+#include "dlgProperty.h"
+#include "resource.h"
+
+#include <valkit.h>
+
+#include <sddl.h>
+
+CDaVIdevaRezApp theApp;
+
+namespace {
+
+struct PresenterScope {
+    KvUi::CScriptedPresenter p;
+    KvUi::IPresenter* old;
+    PresenterScope() { old = KvUi::SetPresenter(&p); }
+    ~PresenterScope() { KvUi::SetPresenter(old); }
+};
+
+const wchar_t* kProfileKey = L"Software\\Meridal\\Varno\\Client\\DaVIdevaRez\\LocalMode";
+
+// The application's profile as start-up sets it, on an empty key.
+void UseProgramProfile() {
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Meridal\\Varno\\Client");
+    theApp.SetRegistryKey(L"Meridal\\Varno\\Client");
+    theApp.m_strProfileName = L"DaVIdevaRez\\LocalMode";
+}
+
+// ---- settings ------------------------------------------------------------------------------
+
+TEST(Settings, EmptyProfileGivesTheDefaultsAndSaveReloadKeepsEveryValue) {
+    UseProgramProfile();
+    CDaVIdevaRezApp& a = theApp;
+    // The members hold the constructor's defaults (put back here after other tests).
+    a.m_nConfirmation = 6;
+    a.m_clrNonExistentFace = 0x200000;
+    a.m_strExeExtensions = L".exe; .dll; .cpl; .drv; .sys; .ocx; .vbs; .scr; .rll; .ime; .bpl; .ax; .acm; .com; .ppl; .cmd; .bat";
+    ASSERT_EQ(1, a.LoadSettings());
+    EXPECT_EQ(6, a.m_nConfirmation);
+    EXPECT_EQ(0x200000u, a.m_clrNonExistentFace);
+    EXPECT_EQ(0xF0CAA6u, a.m_clrNonExistentBkg);
+    EXPECT_EQ(0xE6E6FFu, a.m_clrUniqBkg);
+    EXPECT_EQ(1, a.m_bGrid);
+    EXPECT_EQ(3, a.m_nCEBlocked);
+    EXPECT_EQ(2, a.m_nCENotFound);
+    EXPECT_EQ(1, a.m_bExeByExten);
+    EXPECT_EQ((COLORREF)::GetSysColor(COLOR_WINDOW), a.m_clrBkg);
+    HKEY h = nullptr;
+    EXPECT_NE(ERROR_SUCCESS, ::RegOpenKeyExW(HKEY_CURRENT_USER, kProfileKey, 0, KEY_READ, &h));   // nothing written
+
+    a.m_nConfirmation = 7;
+    a.m_clrAltBkg = 0x123456;
+    a.m_nCEDouble = 5;
+    a.m_strExeExtensions = L".exe; .dll";
+    a.m_bUpdatePresent = 0;
+    ASSERT_EQ(1, a.SaveSettings());
+    a.m_nConfirmation = 0;
+    a.m_clrAltBkg = 0;
+    a.m_nCEDouble = 0;
+    a.m_strExeExtensions.clear();
+    a.m_bUpdatePresent = 1;
+    a.LoadSettings();
+    EXPECT_EQ(7, a.m_nConfirmation);
+    EXPECT_EQ(0x123456u, a.m_clrAltBkg);
+    EXPECT_EQ(5, a.m_nCEDouble);
+    EXPECT_EQ(L".exe; .dll", a.m_strExeExtensions);
+    EXPECT_EQ(0, a.m_bUpdatePresent);
+
+    // The values lie directly under the profile key, colours as DWORD.
+    ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExW(HKEY_CURRENT_USER, kProfileKey, 0, KEY_READ, &h));
+    DWORD v = 0, size = sizeof(v), type = 0;
+    EXPECT_EQ(ERROR_SUCCESS, ::RegQueryValueExW(h, L"ColorAltBkg", nullptr, &type, (BYTE*)&v, &size));
+    EXPECT_EQ((DWORD)REG_DWORD, type);
+    EXPECT_EQ(0x123456u, v);
+    DWORD count = 0;
+    ::RegQueryInfoKeyW(h, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_EQ(21u, count);   // every setting but IsAutoNatify
+    ::RegCloseKey(h);
+    a.m_nConfirmation = 6;
+    a.m_clrAltBkg = 0xC0C0C0;
+    a.m_nCEDouble = 0;
+    a.m_bUpdatePresent = 1;
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Meridal\\Varno\\Client");
+}
+
+TEST(Settings, DialogChangesWhatItShowsAndLeavesTheRest) {
+    PresenterScope ps;
+    CDaVIdevaRezApp& a = theApp;
+    a.m_nConfirmation = 6;
+    a.m_clrNonExistentFace = 0x111111;
+    a.m_bGrid = 1;
+    a.m_bUpdatePresent = 1;
+    a.m_bExeByExten = 1;
+    a.m_nDepDlg = 9;
+    a.m_strExeExtensions = L".exe";
+    std::wstring firstDescription;
+    int pagesVisible = -1;
+    ps.p.OnDialog(IDD_PROPERTY, [&](KvUi::CDialog& d) {
+        dlgProperty& dlg = static_cast<dlgProperty&>(d);
+        firstDescription = dlg.m_pages[0].GetDescriptionText();
+        // The tree: "Общие" expanded with its three pages, "Инструментарий" with one.
+        EXPECT_EQ(6u, dlg.m_tree.GetCount());
+        EXPECT_EQ(L"Общие", dlg.m_tree.GetItemText(dlg.m_roots[0]));
+        EXPECT_EQ(2, dlg.PageOfItem(dlg.m_children[2]));
+        EXPECT_EQ(0, dlg.PageOfItem(dlg.m_roots[0]));
+        // Selecting a page shows only it; selecting its root again shows the page last seen.
+        dlg.m_tree.SelectItem(dlg.m_children[2]);
+        dlg.m_tree.SelectItem(dlg.m_roots[1]);
+        dlg.m_tree.SelectItem(dlg.m_roots[0]);
+        auto shown = [](KvUi::CWnd& w) { return (::GetWindowLongW(w.m_hWnd, GWL_STYLE) & WS_VISIBLE) != 0; };
+        pagesVisible = (shown(dlg.m_pages[2]) ? 4 : 0) | (shown(dlg.m_pages[0]) ? 1 : 0) | (shown(dlg.m_pages[3]) ? 8 : 0);
+        // "Выход" to "Да".
+        dlg.m_pages[0].EditItem(0);
+        dlg.m_pages[0].SetEditorChoice(0);
+        dlg.m_pages[0].EndEditItem(TRUE);
+        // "Текст (несуществующие)" to "По умолчанию".
+        dlg.m_pages[1].EditItem(6);
+        dlg.m_pages[1].SetEditorChoice(0);
+        // "Сетка в списке" to "Нет", left in its editor: OK takes the edited value.
+        dlg.m_pages[2].EditItem(0);
+        dlg.m_pages[2].SetEditorChoice(1);
+        d.SendMessage(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)d.GetDlgItem(IDOK));
+    });
+    dlgProperty dlg(nullptr);
+    EXPECT_EQ(IDOK, dlg.DoModal());
+    EXPECT_NE(std::wstring::npos, firstDescription.find(L"Выводить запрос на подтверждение при выходе из программы."));
+    EXPECT_EQ(4, pagesVisible);
+    EXPECT_EQ(7, a.m_nConfirmation);
+    EXPECT_EQ(0x200000u, a.m_clrNonExistentFace);
+    EXPECT_EQ(0, a.m_bGrid);
+    EXPECT_EQ(1, a.m_bUpdatePresent);
+    EXPECT_EQ(9, a.m_nDepDlg);
+    EXPECT_EQ(L".exe", a.m_strExeExtensions);
+
+    // Cancel writes nothing.
+    ps.p.OnDialog(IDD_PROPERTY, [](KvUi::CDialog& d) {
+        dlgProperty& p = static_cast<dlgProperty&>(d);
+        p.m_pages[3].EditItem(0);
+        p.m_pages[3].SetEditorChoice(1);
+        p.m_pages[3].EndEditItem(TRUE);
+        d.SendMessage(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), (LPARAM)d.GetDlgItem(IDCANCEL));
+    });
+    dlgProperty dlg2(nullptr);
+    EXPECT_EQ(IDCANCEL, dlg2.DoModal());
+    EXPECT_EQ(1, a.m_bUpdatePresent);
+    a.m_nConfirmation = 6;
+    a.m_bGrid = 1;
+    a.m_nDepDlg = 1;
+}
+
+// ---- error report and dialogs ----------------------------------------------------------------
+
+TEST(ErrorReport, TextOfEachCombinationOfItems) {
+    struct Case {
+        const char* name;
+        void (*fill)(EGeneric&);
+        const wchar_t* code;
+        const wchar_t* text;
+    };
+    const Case cases[] = {
+        {"code and text", [](EGeneric& e) { e["Code"] = _value_t(1627); e["Text"] = _value_t(as_string(L"сбой")); },
+         L"0x0000065B", L"сбой"},
+        {"hresult and error",
+         [](EGeneric& e) { e["HRESULT"] = _value_t((long)0x80004005); e["Error"] = _value_t(as_string(L"ошибка")); },
+         L"0x80004005", L"ошибка"},
+        {"code wins over hresult, text over error",
+         [](EGeneric& e) {
+             e["Code"] = _value_t(5);
+             e["HRESULT"] = _value_t((long)1);
+             e["Text"] = _value_t("t");
+             e["Error"] = _value_t("e");
+         },
+         L"0x00000005", L"t"},
+        {"code of another type is no code", [](EGeneric& e) { e["Code"] = _value_t((long)5); e["Error"] = _value_t(7); }, L"", L""},
+        {"nothing", [](EGeneric&) {}, L"", L""},
+    };
+    for (const Case& c : cases) {
+        EGeneric e;
+        c.fill(e);
+        std::wstring expected = std::wstring(L"Код: ") + c.code + L"\nТекст: " + c.text + L"\n\nSource: " +
+                                as_wstring(std::string(e.what()));
+        EXPECT_EQ(expected, BuildErrorReport(e)) << c.name;
+    }
+}
+
+TEST(ErrorReport, DialogShowsTheTextWithCrLfInItsDetailsBox) {
+    PresenterScope ps;
+    std::wstring caption, details;
+    bool icon = false;
+    ps.p.OnDialog(IDD_EXCEPTION, [&](KvUi::CDialog& d) {
+        caption = d.GetWindowText();
+        HWND child = ::GetWindow(d.m_hWnd, GW_CHILD);
+        for (; child; child = ::GetWindow(child, GW_HWNDNEXT))
+            if ((::GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON && ::SendMessageW(child, STM_GETICON, 0, 0))
+                icon = true;
+        d.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_EXCEPTION_DETAILS, BN_CLICKED), (LPARAM)d.GetDlgItem(IDC_EXCEPTION_DETAILS));
+        d.EndDialog(IDOK);
+    });
+    ps.p.OnDialog(IDD_EXCEPTION_INFO, [&](KvUi::CDialog& d) {
+        details = d.GetDlgItemText(IDC_EXCEPTION_TEXT);
+        d.EndDialog(IDOK);
+    });
+    dlgException dlg(nullptr, L"Код: 0x1\nТекст: a\r\nb\n\nSource: x");
+    EXPECT_EQ(IDOK, dlg.DoModal());
+    EXPECT_EQ(L"Zidezedaza rizodorar AZ", caption);
+    EXPECT_TRUE(icon);
+    EXPECT_EQ(L"Код: 0x1\r\nТекст: a\r\nb\r\n\r\nSource: x", details);
+    EXPECT_EQ(details, dlg.GetText());
+}
+
+TEST(WaitDialog, OpensModelessWithItsAnimation) {
+    dlgWait wait(nullptr);
+    ASSERT_TRUE(wait.Create());
+    EXPECT_NE(nullptr, wait.m_animation.m_hWnd);
+    EXPECT_NE(std::wstring::npos, wait.GetDlgItemText(IDC_WAIT_TEXT).find(L"ПОДОЖДИТЕ, ПОЖАЛУЙСТА."));
+    wait.DestroyWindow();
+    EXPECT_EQ(nullptr, wait.m_hWnd);
+}
+
+// ---- About box -------------------------------------------------------------------------------
+
+TEST(About, BoardBiosVersionComesFromTheLibrary) {
+    struct Case {
+        const wchar_t* setting;
+        const wchar_t* hardware;
+    };
+    const Case cases[] = {
+        {L"1,2,42,0", L"плата ПАК \"Varno\"\r\n\r\nВерсия BIOS платы: 1.2.42"},
+        {L"3,0,1,1", L"плата ПАК \"Varno\"\r\n\r\nВерсия BIOS платы: 3.0.257"},
+        {L"fail", L"отсутствует"},
+    };
+    PresenterScope ps;
+    for (const Case& c : cases) {
+        ::SetEnvironmentVariableW(L"KV_DOUBLE_BIOS", c.setting);
+        std::wstring text;
+        ps.p.OnDialog(IDD_ABOUTBOX, [&](KvUi::CDialog& d) {
+            text = d.GetDlgItemText(IDC_ABOUT_TEXT);
+            d.EndDialog(IDOK);
+        });
+        CAboutDlg dlg;
+        EXPECT_EQ(IDOK, dlg.DoModal());
+        EXPECT_EQ(0u, text.find(L"Версия программного обеспечения: 2.0.88\r\n\r\nАппаратное обеспечение: " +
+                                std::wstring(c.hardware) + L"\r\n\r\nПуть к шаблонам контроля целостности: "))
+            << text;
+    }
+    ::SetEnvironmentVariableW(L"KV_DOUBLE_BIOS", nullptr);
+    // Without the library the hardware is absent.
+    std::wstring version;
+    EXPECT_FALSE(QueryBoardBiosVersion(version, L"no-such-kvellock.dll"));
+}
+
+TEST(About, PathTextNamesTheBoardLetterWhenItDiffers) {
+    std::wstring two = CAboutDlg::BuildInfoText(L"отсутствует", L"C:\\Varno", L'd');
+    EXPECT_NE(std::wstring::npos, two.find(L"Путь к шаблонам контроля целостности: \r\n   OC MS Windows: C:\\Varno\r\n   BIOS платы: d:\\Varno"));
+    std::wstring one = CAboutDlg::BuildInfoText(L"отсутствует", L"C:\\Varno", L'c');
+    EXPECT_EQ(one.size() - wcslen(L"C:\\Varno"), one.rfind(L"C:\\Varno"));
+    std::wstring none = CAboutDlg::BuildInfoText(L"отсутствует", L"", 0);
+    EXPECT_EQ(none.size(), none.rfind(L": ") + 2);
+}
+
+// ---- board folder ----------------------------------------------------------------------------
+
+struct DriveAnswer {
+    wchar_t letter;
+    UINT type;
+    int disk;   // -1: the disk number cannot be read
+    int bus;    // -1: the bus query fails
+};
+
+class CTableDrives : public CDriveAnswers {
+public:
+    std::vector<DriveAnswer> drives;
+    DWORD LogicalDriveStrings(DWORD size, wchar_t* buffer) override {
+        std::wstring all;
+        for (auto& d : drives) {
+            all += d.letter;
+            all += L":\\";
+            all += L'\0';
+        }
+        if (all.size() + 1 > size)
+            return (DWORD)all.size() + 1;
+        std::copy(all.begin(), all.end(), buffer);
+        buffer[all.size()] = 0;
+        return (DWORD)all.size();
+    }
+    const DriveAnswer* Find(wchar_t l) {
+        for (auto& d : drives)
+            if (d.letter == l)
+                return &d;
+        return nullptr;
+    }
+    UINT DriveType(wchar_t l) override { return Find(l) ? Find(l)->type : DRIVE_NO_ROOT_DIR; }
+    bool VolumeDiskNumber(wchar_t l, DWORD& disk) override {
+        if (!Find(l) || Find(l)->disk < 0)
+            return false;
+        disk = (DWORD)Find(l)->disk;
+        return true;
+    }
+    bool DiskBusType(DWORD disk, DWORD& bus) override {
+        for (auto& d : drives)
+            if (d.disk == (int)disk) {
+                if (d.bus < 0)
+                    return false;
+                bus = (DWORD)d.bus;
+                return true;
+            }
+        return false;
+    }
+};
+
+TEST(BoardFolder, FirstFixedDiskOnAnInternalBus) {
+    struct Case {
+        const char* name;
+        std::vector<DriveAnswer> drives;
+        const wchar_t* folder;
+    };
+    const Case cases[] = {
+        {"removable A:, internal C:", {{L'A', DRIVE_REMOVABLE, -1, -1}, {L'C', DRIVE_FIXED, 0, 11}}, L"C:\\Varno"},
+        {"USB, 1394, iSCSI, virtual, unknown passed over",
+         {{L'C', DRIVE_FIXED, 0, 7}, {L'D', DRIVE_FIXED, 1, 4}, {L'E', DRIVE_FIXED, 2, 9}, {L'F', DRIVE_FIXED, 3, 15},
+          {L'G', DRIVE_FIXED, 4, 0}, {L'H', DRIVE_FIXED, 5, 3}},
+         L"H:\\Varno"},
+        {"SATA and NVMe: the first in drive order", {{L'D', DRIVE_FIXED, 1, 17}, {L'E', DRIVE_FIXED, 0, 11}}, L"D:\\Varno"},
+        {"disk number unreadable", {{L'C', DRIVE_FIXED, -1, 11}, {L'D', DRIVE_FIXED, 1, 1}}, L"D:\\Varno"},
+        {"bus query fails", {{L'C', DRIVE_FIXED, 0, -1}}, L""},
+        {"network and CD only", {{L'X', DRIVE_REMOTE, 0, 11}, {L'Z', DRIVE_CDROM, 1, 1}}, L""},
+        {"no drives", {}, L""},
+    };
+    CTableDrives answers;
+    for (const Case& c : cases) {
+        answers.drives = c.drives;
+        EXPECT_EQ(std::wstring(c.folder), FindStoreFolder(answers)) << c.name;
+        theApp.SetDriveAnswers(&answers);
+        EXPECT_EQ(std::wstring(c.folder), theApp.GetStoreFolder()) << c.name;
+        theApp.SetDriveAnswers(nullptr);
+    }
+}
+
+// ---- services --------------------------------------------------------------------------------
+
+std::wstring TestTmp() {
+    wchar_t buf[MAX_PATH] = {};
+    ::GetEnvironmentVariableW(L"KV_TEST_TMP", buf, MAX_PATH);
+    return buf;
+}
+
+TEST(Services, FileTestAndSystemTextAndSids) {
+    std::wstring dir = TestTmp();
+    std::wstring file = dir + L"\\exists.txt";
+    HANDLE h = ::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    ::CloseHandle(h);
+    EXPECT_EQ(1, theApp.IsFileExist(file.c_str()));
+    EXPECT_EQ(0, theApp.IsFileExist(dir.c_str()));
+    EXPECT_EQ(0, theApp.IsFileExist(nullptr));
+    EXPECT_EQ(0, theApp.IsFileExist((dir + L"\\missing.txt").c_str()));
+
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\KvShellTests\\CurrentVersion", 0, nullptr, 0,
+                                               KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    const wchar_t product[] = L"Windows 7 Professional";
+    ::RegSetValueExW(key, L"ProductName", 0, REG_SZ, (const BYTE*)product, sizeof(product));
+    EXPECT_EQ(L"Windows 7 Professional, 32-bit", DescribeOs(key, 0));
+    EXPECT_EQ(L"Windows 7 Professional, 64-bit", DescribeOs(key, 9));
+    const wchar_t sp[] = L"Service Pack 1";
+    ::RegSetValueExW(key, L"CSDVersion", 0, REG_SZ, (const BYTE*)sp, sizeof(sp));
+    EXPECT_EQ(L"Windows 7 Professional, 64-bit, Service Pack 1", DescribeOs(key, 9));
+    ::RegCloseKey(key);
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\KvShellTests");
+    EXPECT_NE(std::wstring::npos, theApp.GetOsDescription().find(L"-bit"));
+
+    std::wstring sid = theApp.GetCurrentUserSidString();
+    EXPECT_EQ(0u, sid.find(L"S-1-5-")) << sid;
+
+    std::wstring account = L"unchanged";
+    BYTE sidBuffer[68] = {};
+    DWORD r = theApp.GetComputerAccount(account, sidBuffer);
+    wchar_t name[256] = {};
+    DWORD size = 256;
+    ::GetComputerNameExW(ComputerNamePhysicalNetBIOS, name, &size);
+    if (r == 0) {
+        EXPECT_EQ(account.size() - wcslen(name), account.rfind(std::wstring(L"\\") + name) + 1);
+        EXPECT_TRUE(::IsValidSid(sidBuffer));
+    } else {
+        EXPECT_EQ(std::wstring(name), account);   // the plain computer name when the lookup fails
+    }
+
+    std::wstring text;
+    theApp.GetErrorText(ERROR_FILE_NOT_FOUND, text);
+    EXPECT_FALSE(text.empty());
+}
+
+TEST(Services, ListBoxExtentFollowsTheWidestItem) {
+    KvUi::CListBox list;
+    ASSERT_TRUE(list.CreateEx(0, L"LISTBOX", nullptr, WS_POPUP | WS_HSCROLL | LBS_NOINTEGRALHEIGHT, 0, 0, 100, 100,
+                              nullptr, nullptr));
+    list.SetHorizontalExtent(77);
+    theApp.SetListBoxExtent(list);
+    EXPECT_EQ(0, list.GetHorizontalExtent());
+    list.AddString(L"a");
+    list.AddString(L"длинная строка списка, шире окна");
+    theApp.SetListBoxExtent(list);
+    HDC dc = ::GetDC(list.m_hWnd);
+    HGDIOBJ old = ::SelectObject(dc, list.GetFont() ? (HGDIOBJ)list.GetFont() : ::GetStockObject(SYSTEM_FONT));
+    SIZE sz = {};
+    std::wstring longest = L"длинная строка списка, шире окна";
+    ::GetTextExtentPoint32W(dc, longest.c_str(), (int)longest.size(), &sz);
+    TEXTMETRICW tm = {};
+    ::GetTextMetricsW(dc, &tm);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(list.m_hWnd, dc);
+    EXPECT_EQ(sz.cx + tm.tmAveCharWidth, list.GetHorizontalExtent());
+    list.DestroyWindow();
+}
+
+// ---- value classes -------------------------------------------------------------------------
+
+TEST(ValueClasses, GuidFromTextAndOwnedBuffer) {
+    VRBase::CGuid zero(L"{00000000-0000-0000-0000-000000000000}");
+    EXPECT_TRUE(zero.IsValid());
+    GUID g = zero.GetGuid();
+    EXPECT_EQ(0, memcmp(&g, &GUID_NULL, sizeof(GUID)));
+    VRBase::CGuid cls(L"{4d36e967-e325-11ce-bfc1-08002be10318}");
+    EXPECT_TRUE(cls.IsValid());
+    EXPECT_EQ(0x4d36e967u, cls.GetGuid().Data1);
+    VRBase::CGuid bare(L"4d36e967-e325-11ce-bfc1-08002be10318");
+    EXPECT_FALSE(bare.IsValid());
+    EXPECT_FALSE(VRBase::CGuid(nullptr).IsValid());
+    KvBase::CGuid empty;
+    EXPECT_FALSE(empty.m_bValid);
+    EXPECT_EQ(0, memcmp(&empty.m_guid, &GUID_NULL, sizeof(GUID)));
+
+    VRBase::CBuffer<wchar_t> buffer;
+    buffer.Allocate(512);
+    ASSERT_NE(nullptr, buffer.GetData());
+    EXPECT_EQ(512u, buffer.GetCount());
+    buffer.GetData()[0] = L'x';
+    buffer.Allocate(8);
+    EXPECT_EQ(8u, buffer.GetCount());
+    for (unsigned i = 0; i < 8; ++i)
+        EXPECT_EQ(L'\0', buffer.GetData()[i]);
+    buffer.Allocate(0);
+    EXPECT_EQ(nullptr, buffer.GetData());
+    EXPECT_EQ(0u, buffer.GetCount());
+}
+
+// ---- the board's and the host suite's libraries ------------------------------------------
+
+TEST(OutsideLibraries, BoardAndJointModeAnswers) {
+    CBoardApiLibrary missing;
+    missing.Load(L"no-such-vrnapi.dll");
+    EXPECT_FALSE(missing.GetInterface());
+    EXPECT_FALSE(missing.IsBoardPresent());
+
+    struct BoardCase {
+        const wchar_t* mode;
+        bool iface;
+        bool present;
+    };
+    for (const BoardCase& c : {BoardCase{L"present", true, true}, BoardCase{L"absent", true, false},
+                               BoardCase{L"fail", true, false}, BoardCase{L"nointerface", false, false}}) {
+        ::SetEnvironmentVariableW(L"KV_DOUBLE_BOARD", c.mode);
+        CBoardApiLibrary board;
+        board.Load();
+        EXPECT_EQ(c.iface, board.GetInterface()) << c.mode;
+        EXPECT_EQ(c.present, board.IsBoardPresent()) << c.mode;
+        board.Free();
+    }
+    ::SetEnvironmentVariableW(L"KV_DOUBLE_BOARD", nullptr);
+
+    struct JointCase {
+        const wchar_t* mode;
+        int on;
+    };
+    for (const JointCase& c : {JointCase{L"off", 0}, JointCase{L"flag", 1}, JointCase{L"result", 1},
+                               JointCase{L"nointerface", 0}, JointCase{L"throw", 0}}) {
+        ::SetEnvironmentVariableW(L"KV_DOUBLE_JOINT", c.mode);
+        EXPECT_EQ(c.on, QueryJointMode()) << c.mode;
+    }
+    ::SetEnvironmentVariableW(L"KV_DOUBLE_JOINT", nullptr);
+    EXPECT_EQ(0, QueryJointMode(L"no-such-kvhwapi.dll"));
+}
+
+} // namespace

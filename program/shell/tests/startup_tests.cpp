@@ -1,0 +1,277 @@
+// Start-up and shutdown of the application object: the order of the checks and of the outside
+// libraries' calls for each case, the messages, the settings written only after the instance
+// lock; and two real processes for the single instance.
+#include <gtest/gtest.h>
+
+#include "DaVIdevaRez.h"
+#include "DoubleLog.h"
+#include "resource.h"
+
+#include <VDevInfo.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+std::wstring TestTmp() {
+    wchar_t buf[MAX_PATH] = {};
+    ::GetEnvironmentVariableW(L"KV_TEST_TMP", buf, MAX_PATH);
+    return buf;
+}
+
+std::string Narrow(const std::wstring& s) { return std::string(s.begin(), s.end()); }
+
+// The outside libraries, logged into the doubles' log and passed on to the real ones.
+class CLoggedLibraries : public COutsideLibraries {
+public:
+    int admin = 1;
+    void AttachInventory() override { DoubleLog("AttachInventory"); COutsideLibraries::AttachInventory(); }
+    void AttachStore() override { DoubleLog("AttachStore"); COutsideLibraries::AttachStore(); }
+    void AttachFinder() override { DoubleLog("AttachFinder"); COutsideLibraries::AttachFinder(); }
+    void DetachStore() override { DoubleLog("DetachStore"); COutsideLibraries::DetachStore(); }
+    void DetachFinder() override { DoubleLog("DetachFinder"); COutsideLibraries::DetachFinder(); }
+    void DetachInventory() override { DoubleLog("DetachInventory"); COutsideLibraries::DetachInventory(); }
+    int CheckDisks() override { DoubleLog("CheckDisks"); return COutsideLibraries::CheckDisks(); }
+    void CreateProvider(CStoreHolder& h) override { DoubleLog("CreateProvider"); COutsideLibraries::CreateProvider(h); }
+    void DestroyProvider() override { DoubleLog("DestroyProvider"); COutsideLibraries::DestroyProvider(); }
+    int IsUserAdmin() override { DoubleLog("IsUserAdmin"); return admin; }
+};
+
+class CFixtureDrives : public VDeviceInfo::IDriveSource {
+public:
+    std::vector<VDeviceInfo::DriveInfo> drives;
+    std::vector<VDeviceInfo::DriveInfo> ListDrives() override { return drives; }
+};
+
+std::vector<std::string> ReadLog(const std::wstring& path) {
+    std::ifstream in(Narrow(path));
+    std::vector<std::string> lines;
+    std::string line;
+    while (std::getline(in, line))
+        lines.push_back(line);
+    return lines;
+}
+
+bool ProfileExists() {
+    HKEY h = nullptr;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Meridal\\Varno\\Client\\DaVIdevaRez\\LocalMode", 0, KEY_READ, &h) !=
+        ERROR_SUCCESS)
+        return false;
+    ::RegCloseKey(h);
+    return true;
+}
+
+int g_windowsSeen = 0;
+
+// Closes the main window once it is up, as a user would.
+void CALLBACK CloseMainWindow(HWND, UINT, UINT_PTR id, DWORD) {
+    if (KvUi::CWnd* w = KvUi::AfxGetMainWnd()) {
+        if (w->m_hWnd && ::IsWindowVisible(w->m_hWnd)) {
+            ++g_windowsSeen;
+            ::KillTimer(nullptr, id);
+            w->PostMessage(WM_CLOSE);
+        }
+    }
+}
+
+const std::vector<std::string> kAttach = {"AttachInventory", "AttachStore", "AttachFinder"};
+const std::vector<std::string> kJointOff = {"kvhwapi.KvHwGetInterface", "kvhwapi.Notify", "kvhwapi.GetJointMode",
+                                            "kvhwapi.IsJointMode", "kvhwapi.JointRelease",
+                                            "kvhwapi.KvHwReleaseInterface"};
+const std::vector<std::string> kBoard = {"VrnApi64.VrnGetInterface(0,0)", "VrnApi64.IsBoardPresent"};
+const std::vector<std::string> kShutdown = {"DestroyProvider", "DetachStore", "DetachFinder", "DetachInventory"};
+
+std::vector<std::string> Join(std::initializer_list<std::vector<std::string>> parts) {
+    std::vector<std::string> all;
+    for (auto& p : parts)
+        all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+TEST(StartUp, CasesCallInOrderShowTheirMessageAndShutDownInOrder) {
+    struct Case {
+        const char* name;
+        int admin;
+        const wchar_t* board;
+        const wchar_t* joint;
+        bool badDisk;
+        std::vector<std::string> log;
+        const wchar_t* message;   // null: no box
+        UINT icon;
+        bool window;
+    };
+    const std::wstring noBoard = KvUi::LoadStr(IDS_NO_BOARD);
+    const std::wstring joint = KvUi::LoadStr(IDS_JOINT_MODE);
+    const std::wstring disks = KvUi::LoadStr(IDS_DISKS_NOT_RECOGNISED);
+    const Case cases[] = {
+        {"board present", 1, L"present", L"off", false,
+         Join({kAttach, {"IsUserAdmin"}, kJointOff, kBoard, {"CheckDisks", "CreateProvider"}, kShutdown}), nullptr, 0, true},
+        {"no board", 1, L"absent", L"off", false,
+         Join({kAttach, {"IsUserAdmin"}, kJointOff, kBoard, {"CheckDisks", "CreateProvider"}, kShutdown}), noBoard.c_str(),
+         MB_ICONWARNING, true},
+        {"joint mode on", 1, L"present", L"flag", false,
+         Join({kAttach, {"IsUserAdmin"}, kJointOff, kShutdown}), joint.c_str(), MB_ICONWARNING, false},
+        {"disk not recognised", 1, L"present", L"off", true,
+         Join({kAttach, {"IsUserAdmin"}, kJointOff, kBoard, {"CheckDisks", "CreateProvider"}, kShutdown}), disks.c_str(),
+         MB_ICONWARNING, true},
+        {"not an administrator", 0, L"present", L"off", false, Join({kAttach, {"IsUserAdmin"}, kShutdown}),
+         kMsgNotAdmin, MB_ICONERROR, false},
+    };
+    const std::wstring log = TestTmp() + L"\\startup.log";
+    ::SetEnvironmentVariableW(L"KV_DOUBLE_LOG", log.c_str());
+    CLoggedLibraries libs;
+    CFixtureDrives drives;
+    VDeviceInfo::DriveInfo bad;
+    bad.mediaType = VDeviceInfo::MediaTypeFixed;
+    bad.partitionStyle = VDeviceInfo::PartitionStyleRaw;
+    theApp.SetOutsideLibraries(&libs);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ::DeleteFileW(log.c_str());
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Meridal\\Varno\\Client");
+        ::SetEnvironmentVariableW(L"KV_DOUBLE_BOARD", c.board);
+        ::SetEnvironmentVariableW(L"KV_DOUBLE_JOINT", c.joint);
+        drives.drives.clear();
+        if (c.badDisk)
+            drives.drives.push_back(bad);
+        VDeviceInfo::Common::SetDriveSource(&drives);
+        libs.admin = c.admin;
+        KvUi::CScriptedPresenter presenter;
+        KvUi::IPresenter* old = KvUi::SetPresenter(&presenter);
+        g_windowsSeen = 0;
+        theApp.m_strAppName.clear();
+        UINT_PTR timer = ::SetTimer(nullptr, 0, 20, CloseMainWindow);
+        int code = KvUi::AfxWinMain(::GetModuleHandleW(nullptr), SW_SHOWNOACTIVATE);
+        ::KillTimer(nullptr, timer);
+        KvUi::SetPresenter(old);
+        VDeviceInfo::Common::SetDriveSource(nullptr);
+
+        EXPECT_EQ(c.log, ReadLog(log));
+        auto boxes = presenter.Boxes();
+        if (c.message) {
+            ASSERT_EQ(1u, boxes.size());
+            EXPECT_EQ(std::wstring(c.message), boxes[0].text);
+            EXPECT_EQ(L"Zidezedaza rizodorar AZ", boxes[0].caption);
+            EXPECT_EQ(c.icon, boxes[0].type & MB_ICONMASK);
+        } else {
+            EXPECT_TRUE(boxes.empty());
+        }
+        EXPECT_EQ(c.window ? 1 : 0, g_windowsSeen);
+        EXPECT_EQ(0, code);
+        // Settings are written back only by a start that got the instance lock.
+        EXPECT_EQ(c.window, ProfileExists());
+        EXPECT_EQ(nullptr, theApp.m_hInstanceMutex);
+        EXPECT_EQ(nullptr, theApp.m_pMainWnd);
+    }
+    theApp.SetOutsideLibraries(nullptr);
+    ::SetEnvironmentVariableW(L"KV_DOUBLE_LOG", nullptr);
+    ::SetEnvironmentVariableW(L"KV_DOUBLE_BOARD", nullptr);
+    ::SetEnvironmentVariableW(L"KV_DOUBLE_JOINT", nullptr);
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Meridal\\Varno\\Client");
+}
+
+// ---- two processes ---------------------------------------------------------------------------
+
+struct Process {
+    PROCESS_INFORMATION pi = {};
+    bool Start(const std::wstring& exe) {
+        STARTUPINFOW si = {sizeof(si)};
+        std::wstring cmd = L"\"" + exe + L"\"";
+        return ::CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi) != 0;
+    }
+    bool Wait(DWORD ms) { return ::WaitForSingleObject(pi.hProcess, ms) == WAIT_OBJECT_0; }
+    void Kill() {
+        if (pi.hProcess && !Wait(0))
+            ::TerminateProcess(pi.hProcess, 99);
+    }
+    ~Process() {
+        Kill();
+        if (pi.hProcess) {
+            ::CloseHandle(pi.hProcess);
+            ::CloseHandle(pi.hThread);
+        }
+    }
+};
+
+struct FindArgs {
+    DWORD pid;
+    HWND found;
+};
+
+HWND MainWindowOf(DWORD pid) {
+    FindArgs args = {pid, nullptr};
+    ::EnumWindows(
+        [](HWND h, LPARAM lp) -> BOOL {
+            FindArgs* a = reinterpret_cast<FindArgs*>(lp);
+            DWORD p = 0;
+            ::GetWindowThreadProcessId(h, &p);
+            wchar_t title[64] = {};
+            ::GetWindowTextW(h, title, 64);
+            if (p == a->pid && ::IsWindowVisible(h) && wcscmp(title, L"Zidezedaza rizodorar AZ") == 0) {
+                a->found = h;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&args));
+    return args.found;
+}
+
+bool ProfileHas(const wchar_t* value) {
+    HKEY h = nullptr;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Meridal\\Varno\\Client\\DaVIdevaRez\\LocalMode", 0, KEY_READ, &h) !=
+        ERROR_SUCCESS)
+        return false;
+    bool has = ::RegQueryValueExW(h, value, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    ::RegCloseKey(h);
+    return has;
+}
+
+TEST(SingleInstance, SecondProcessBringsTheFirstForwardAndEndsWithoutWritingSettings) {
+    wchar_t bin[MAX_PATH] = {};
+    ::GetEnvironmentVariableW(L"KV_BIN_DIR", bin, MAX_PATH);
+    const std::wstring exe = std::wstring(bin) + L"\\VICheck64.exe";
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Meridal\\Varno\\Client");
+    // The board double answers "present" and the joint mode "off": the start shows no box.
+    ::SetEnvironmentVariableW(L"KV_DOUBLE_BOARD", L"present");
+    ::SetEnvironmentVariableW(L"KV_DOUBLE_JOINT", L"off");
+
+    Process first;
+    ASSERT_TRUE(first.Start(exe));
+    HWND main = nullptr;
+    for (int i = 0; i < 600 && !main; ++i) {
+        ::Sleep(50);
+        main = MainWindowOf(first.pi.dwProcessId);
+        ASSERT_FALSE(first.Wait(0)) << "the first instance ended";
+    }
+    ASSERT_NE(nullptr, main) << "the first instance opened no window";
+    ::ShowWindow(main, SW_MINIMIZE);
+    for (int i = 0; i < 100 && !::IsIconic(main); ++i)
+        ::Sleep(20);
+
+    Process second;
+    ASSERT_TRUE(second.Start(exe));
+    ASSERT_TRUE(second.Wait(60000)) << "the second instance did not end";
+    DWORD code = 1;
+    ::GetExitCodeProcess(second.pi.hProcess, &code);
+    EXPECT_EQ(0u, code);
+    for (int i = 0; i < 100 && ::IsIconic(main); ++i)
+        ::Sleep(20);
+    EXPECT_FALSE(::IsIconic(main)) << "the first window was not restored";
+    EXPECT_FALSE(ProfileExists()) << "the refused start wrote settings";
+    EXPECT_FALSE(first.Wait(0));
+
+    // Closing the first window runs its shutdown, which writes the settings.
+    ::PostMessageW(main, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(first.Wait(60000));
+    ::GetExitCodeProcess(first.pi.hProcess, &code);
+    EXPECT_EQ(0u, code);
+    EXPECT_TRUE(ProfileHas(L"Confirmation"));
+    EXPECT_TRUE(ProfileHas(L"ExeByExten"));
+    ::SetEnvironmentVariableW(L"KV_DOUBLE_BOARD", nullptr);
+    ::SetEnvironmentVariableW(L"KV_DOUBLE_JOINT", nullptr);
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Meridal\\Varno\\Client");
+}
+
+} // namespace
