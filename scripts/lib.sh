@@ -3,7 +3,7 @@
 
 KV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 KV_PACKAGES=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
-             wine wine64 wine32:i386 xvfb xauth x11-apps imagemagick wixl cmake ninja-build ccache
+             wine wine64 wine32:i386 xvfb xauth x11-apps x11-utils xdotool imagemagick wixl cmake ninja-build ccache
              googletest mono-mcs locales qemu-user-static file python3)
 
 kv_log() { printf '== %s\n' "$*" >&2; }

@@ -142,6 +142,14 @@ BOOL CFrameWnd::OnWndMsg(UINT msg, WPARAM wp, LPARAM lp, LRESULT* pResult) {
         RecalcLayout();
         *pResult = 0;
         return TRUE;
+    case WM_ERASEBKGND: {
+        // The client area that no pane covers.
+        RECT rc;
+        GetClientRect(&rc);
+        ::FillRect(reinterpret_cast<HDC>(wp), &rc, ::GetSysColorBrush(COLOR_APPWORKSPACE));
+        *pResult = 1;
+        return TRUE;
+    }
     case WM_CLOSE:
         OnClose();
         *pResult = 0;
