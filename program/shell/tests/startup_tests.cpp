@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "DaVIdevaRez.h"
+#include "dlgException.h"
 #include "DoubleLog.h"
 #include "resource.h"
 
@@ -168,6 +169,74 @@ TEST(StartUp, CasesCallInOrderShowTheirMessageAndShutDownInOrder) {
     ::SetEnvironmentVariableW(L"KV_DOUBLE_LOG", nullptr);
     ::SetEnvironmentVariableW(L"KV_DOUBLE_BOARD", nullptr);
     ::SetEnvironmentVariableW(L"KV_DOUBLE_JOINT", nullptr);
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Meridal\\Varno\\Client");
+}
+
+// ---- an exception that escapes the message loop ----------------------------------------------
+
+class CThrowingWnd : public KvUi::CWnd {
+public:
+    BOOL PreTranslateMessage(MSG* m) override {
+        if (m->message == WM_APP + 7) {
+            EGeneric e("loop failure");
+            e["Code"] = _value_t(42);
+            throw e;
+        }
+        return FALSE;
+    }
+};
+CThrowingWnd* g_thrower = nullptr;
+
+void CALLBACK ArmThrower(HWND, UINT, UINT_PTR id, DWORD) {
+    KvUi::CWnd* w = KvUi::AfxGetMainWnd();
+    if (!w || !w->m_hWnd || !::IsWindowVisible(w->m_hWnd))
+        return;
+    ::KillTimer(nullptr, id);
+    g_thrower->CreateEx(0, nullptr, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr);
+    g_thrower->PostMessage(WM_APP + 7);
+}
+
+TEST(StartUp, ExceptionEscapingTheLoopIsReportedAndTheShutdownStillRuns) {
+    const std::wstring log = TestTmp() + L"\\loop.log";
+    ::DeleteFileW(log.c_str());
+    ::SetEnvironmentVariableW(L"KV_DOUBLE_LOG", log.c_str());
+    ::SetEnvironmentVariableW(L"KV_DOUBLE_BOARD", L"present");
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Meridal\\Varno\\Client");
+    CLoggedLibraries libs;
+    CFixtureDrives noDrives;
+    VDeviceInfo::Common::SetDriveSource(&noDrives);
+    theApp.SetOutsideLibraries(&libs);
+    KvUi::CScriptedPresenter presenter;
+    std::wstring report;
+    presenter.OnDialog(IDD_EXCEPTION, [&](KvUi::CDialog& d) {
+        report = static_cast<dlgException&>(d).GetText();
+        d.EndDialog(IDOK);
+    });
+    KvUi::IPresenter* old = KvUi::SetPresenter(&presenter);
+    CThrowingWnd thrower;
+    g_thrower = &thrower;
+    UINT_PTR timer = ::SetTimer(nullptr, 0, 20, ArmThrower);
+    int code = KvUi::AfxWinMain(::GetModuleHandleW(nullptr), SW_SHOWNOACTIVATE);
+    ::KillTimer(nullptr, timer);
+    KvUi::SetPresenter(old);
+    VDeviceInfo::Common::SetDriveSource(nullptr);
+    theApp.SetOutsideLibraries(nullptr);
+    ::SetEnvironmentVariableW(L"KV_DOUBLE_LOG", nullptr);
+    ::SetEnvironmentVariableW(L"KV_DOUBLE_BOARD", nullptr);
+
+    EXPECT_EQ(-1, code);
+    EXPECT_EQ(0u, report.find(L"Код: 0x0000002A\r\nТекст: loop failure\r\n\r\nSource: ")) << report;
+    auto lines = ReadLog(log);
+    ASSERT_GE(lines.size(), kShutdown.size());
+    EXPECT_EQ(kShutdown, std::vector<std::string>(lines.end() - kShutdown.size(), lines.end()));
+    EXPECT_TRUE(ProfileExists()) << "the settings were not saved";
+    EXPECT_EQ(nullptr, theApp.m_hInstanceMutex);
+    // The window that the failed loop left behind goes without ending another loop.
+    if (KvUi::CWnd* w = theApp.m_pMainWnd) {
+        theApp.m_pMainWnd = nullptr;
+        w->DestroyWindow();
+    }
+    thrower.DestroyWindow();
     ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Meridal\\Varno\\Client");
 }
 
