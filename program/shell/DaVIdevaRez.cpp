@@ -80,6 +80,7 @@ void CDaVIdevaRezApp::ReportExceptionFromWindow() { ReportException(); }
 // ---- start-up ----------------------------------------------------------------------------------
 
 BOOL CDaVIdevaRezApp::InitInstance() {
+    m_bExitDone = false;
     try {
         // 1. COM errors become EGeneric; structured exceptions are reported and end the process.
         _set_com_error_handler(throw_EGeneric_from_com_error);
