@@ -1,0 +1,24 @@
+// The objects that resources describe, read on this computer.
+#pragma once
+
+#include "StoreImpl.h"
+
+#include <functional>
+
+namespace Varno {
+namespace Impl {
+
+typedef std::function<void(const void*, size_t)> ByteSink;
+
+// A path with its environment references expanded.
+std::wstring ExpandPath(const std::wstring& path);
+// A value name of the resource-path form as the registry names it.
+std::wstring DecodeValueName(const std::wstring& name);
+// The object's line of a ".nam" file.
+std::wstring BootListName(const ItemFields& f, const ResourceFields& r);
+// Feeds the bytes that the object's check covers to sink; false when the object cannot be read.
+bool ReadResourceObject(const ItemFields& f, const ResourceFields& r, const ByteSink& sink);
+void ReleaseCaches();
+
+} // namespace Impl
+} // namespace Varno

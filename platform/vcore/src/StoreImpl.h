@@ -1,0 +1,405 @@
+// Inner classes of the store provider: the items, the collections and the opened store.
+#pragma once
+
+#include "VCore.h"
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <type_traits>
+#include <vector>
+
+namespace Varno {
+namespace Impl {
+
+[[noreturn]] void ThrowStoreError(HRESULT hr, const std::string& text);
+[[noreturn]] void ThrowStoreError(HRESULT hr, const std::wstring& text);
+
+// What items share with the store that made them: its handle, whether it is still open, and the
+// generation (Clear and Rollback start a new one; items of an older one are no longer in the store).
+struct StoreCore {
+    long handle = 0;
+    std::atomic<bool> closed{false};
+    std::atomic<unsigned> generation{0};
+    std::atomic<bool> modified{false};
+};
+
+// Makes a reference-counted object whose memory goes back through this module.
+template <class T, class... A>
+SmartPtr<T> MakeObject(A&&... args)
+{
+    T* p = new T(std::forward<A>(args)...);
+    return SmartPtr<T>(p);
+}
+
+template <class Impl>
+void FreeObject(const RefCounted* p)
+{
+    delete static_cast<const Impl*>(p);
+}
+
+// The item as interface iid, walking the interface's base chain.
+template <class I>
+void* QueryChain(I* p, int iid)
+{
+    if (iid == I::IID)
+        return p;
+    if constexpr (std::is_same<I, StoreItem>::value)
+        return nullptr;
+    else
+        return QueryChain<typename I::Base>(static_cast<typename I::Base*>(p), iid);
+}
+
+typedef std::vector<SmartPtr<StoreItem>> ItemVector;
+
+class CCollection final : public IItemCollection {
+public:
+    explicit CCollection(ItemVector items);
+    long GetCount() override;
+    SmartPtr<StoreItem> GetAt(long index) override;
+    SmartPtr<IItemEnumerator> Enumerate() override;
+private:
+    std::shared_ptr<const ItemVector> m_items;
+};
+
+class CEnumerator final : public IItemEnumerator {
+public:
+    explicit CEnumerator(std::shared_ptr<const ItemVector> items);
+    SmartPtr<StoreItem> Next() override;
+    void Reset() override;
+    bool HasItem() override;
+private:
+    std::shared_ptr<const ItemVector> m_items;
+    size_t m_pos; // one past the current item; 0 before the first
+};
+
+SmartPtr<IItemCollection> MakeCollection(ItemVector items);
+
+// Fields common to every item.
+struct ItemFields {
+    long long id = 0;
+    int kind = 0;
+    std::wstring name;
+    std::wstring description;
+    _time_t time;
+};
+
+// What the store needs to know of any of its items, whatever the interface.
+class CItemInfo {
+public:
+    virtual ~CItemInfo() = default;
+    virtual const StoreCore* InfoCore() const = 0;
+    virtual unsigned InfoGeneration() const = 0;
+};
+
+// Operations shared by all items; I is the item's most derived interface.
+template <class I>
+class CItem : public I, public CItemInfo {
+public:
+    CItem(std::shared_ptr<StoreCore> core, ItemFields f, const wchar_t* kindName)
+        : m_core(std::move(core)), m_f(std::move(f)), m_kindName(kindName), m_generation(m_core->generation.load())
+    {
+        this->SetFree(&FreeObject<CItem<I>>);
+    }
+    virtual ~CItem() = default;
+
+    long long GetId() override { return m_f.id; }
+    void* QueryItem(int iid) override { return QueryChain<I>(this, iid); }
+    long GetHandle() override { return m_core->handle; }
+    const wchar_t* GetKindName() override { return m_kindName; }
+    int GetInterface() override { return I::IID; }
+    int GetKind() override { return m_f.kind; }
+    std::wstring GetName() override { return m_f.name; }
+    std::wstring GetDescription() override { return m_f.description; }
+    _time_t GetTime() override { return m_f.time; }
+    void SetTime(const _time_t& t) override { Writable(); m_f.time = t; }
+    void SetName(const std::wstring& n) override { Writable(); m_f.name = n; }
+    void SetDescription(const std::wstring& d) override { Writable(); m_f.description = d; }
+
+    const StoreCore* InfoCore() const override { return m_core.get(); }
+    unsigned InfoGeneration() const override { return m_generation; }
+    const ItemFields& Fields() const { return m_f; }
+    const std::shared_ptr<StoreCore>& Core() const { return m_core; }
+    unsigned Generation() const { return m_generation; }
+
+protected:
+    // A change of an item of a closed store, or of one no longer in the store, is refused.
+    void Writable()
+    {
+        if (m_core->closed)
+            ThrowStoreError(E_ACCESSDENIED, "the store of this item is closed");
+        if (m_generation != m_core->generation)
+            ThrowStoreError(E_ACCESSDENIED, "this item is no longer in the store (it was cleared)");
+        m_core->modified = true;
+    }
+    // A member added to this item must be an item of the same store and generation.
+    template <class M>
+    void AddTo(ItemVector& list, const SmartPtr<M>& member)
+    {
+        Writable();
+        if (!member)
+            ThrowStoreError(E_POINTER, "an empty item cannot be added");
+        StoreItem* s = member.Get();
+        if (s->GetHandle() != m_core->handle || !SameStore(s))
+            ThrowStoreError(E_INVALIDARG, "the item added belongs to another store");
+        for (const auto& x : list)
+            if (x.Get() == s)
+                return;
+        list.push_back(SmartPtr<StoreItem>(s));
+    }
+    bool SameStore(StoreItem* s);
+
+    std::shared_ptr<StoreCore> m_core;
+    ItemFields m_f;
+    const wchar_t* m_kindName;
+    unsigned m_generation;
+};
+
+// Tells whether an item is an item of the given store core and generation (defined per family).
+bool ItemOfStore(StoreItem* s, const StoreCore* core, unsigned generation);
+
+template <class I>
+bool CItem<I>::SameStore(StoreItem* s)
+{
+    return ItemOfStore(s, m_core.get(), m_generation);
+}
+
+// ----- Resources -----
+
+struct ResourceFields {
+    bool controlled = true;
+    bool executable = false;
+    std::wstring key, valueName;            // registry value
+    unsigned char disk = 0;                 // disk sector
+    long long sector = 0;
+    std::map<int, _value_t> properties;     // device
+    SmbiosTableDescriptor table = {0, 0, 0}; // SMBIOS table and field
+    int fieldType = 0, fieldOffset = 0, fieldLength = 0;
+};
+
+// What the board lists and the validity test need of any resource.
+class CResourceBase {
+public:
+    virtual ~CResourceBase() = default;
+    virtual const ItemFields& RFields() const = 0;
+    virtual const ResourceFields& RData() const = 0;
+};
+
+template <class I>
+class CResource : public CItem<I>, public CResourceBase {
+public:
+    CResource(std::shared_ptr<StoreCore> core, ItemFields f, ResourceFields r, const wchar_t* kindName)
+        : CItem<I>(std::move(core), std::move(f), kindName), m_r(std::move(r))
+    {
+        this->SetFree(&FreeObject<CResource<I>>);
+    }
+    const ItemFields& RFields() const override { return this->m_f; }
+    const ResourceFields& RData() const override { return m_r; }
+
+    bool IsControlled() override { return m_r.controlled; }
+    void SetControlled(bool c) override { this->Writable(); m_r.controlled = c; }
+    bool IsValid();
+    bool IsExecutable() { return m_r.executable; }
+    void SetExecutable(bool e) { this->Writable(); m_r.executable = e; }
+    std::wstring GetKeyPath() { return m_r.key; }
+    std::wstring GetValueName() { return m_r.valueName; }
+    unsigned char GetDisk() { return m_r.disk; }
+    long long GetSector() { return m_r.sector; }
+    _value_t GetProperty(int code)
+    {
+        auto it = m_r.properties.find(code);
+        return it == m_r.properties.end() ? _value_t() : it->second;
+    }
+    void SetProperty(int code, const _value_t& v) { this->Writable(); m_r.properties[code] = v; }
+    unsigned long GetTableType() { return static_cast<unsigned long>(m_r.table.type); }
+    unsigned long GetTableLength() { return static_cast<unsigned long>(m_r.table.length); }
+    unsigned long GetTableHandle() { return static_cast<unsigned long>(m_r.table.handle); }
+    unsigned long GetFieldType() { return static_cast<unsigned long>(m_r.fieldType); }
+    unsigned long GetFieldOffset() { return static_cast<unsigned long>(m_r.fieldOffset); }
+    unsigned long GetFieldLength() { return static_cast<unsigned long>(m_r.fieldLength); }
+
+private:
+    ResourceFields m_r;
+};
+
+// Whether the object of a resource exists on this computer (ResourceObjects.cpp).
+bool ResourceObjectValid(const ItemFields& f, const ResourceFields& r);
+
+template <class I>
+bool CResource<I>::IsValid()
+{
+    return ResourceObjectValid(this->m_f, m_r);
+}
+
+CResourceBase* AsResourceBase(StoreItem* item);
+
+// ----- Groups, tasks, jobs, subject -----
+
+class CMembers {
+public:
+    virtual ~CMembers() = default;
+    // Member lists in order; for a job: groups first, then tasks.
+    virtual const ItemVector& Members(int list) const = 0;
+};
+
+template <class I>
+class CGroup : public CItem<I>, public CMembers {
+public:
+    CGroup(std::shared_ptr<StoreCore> core, ItemFields f, const wchar_t* kindName)
+        : CItem<I>(std::move(core), std::move(f), kindName)
+    {
+        this->SetFree(&FreeObject<CGroup<I>>);
+    }
+    const ItemVector& Members(int) const override { return m_members; }
+    SmartPtr<IItemCollection> GetResources() override { return MakeCollection(m_members); }
+    void AddFile(const SmartPtr<IFile>& f) { this->AddTo(m_members, f); }
+    void AddDirectory(const SmartPtr<IDirectory>& d) { this->AddTo(m_members, d); }
+    void AddRegistryKey(const SmartPtr<IRegistryKey>& k) { this->AddTo(m_members, k); }
+    void AddRegistryValue(const SmartPtr<IRegistryValue>& v) { this->AddTo(m_members, v); }
+    void AddDiskSector(const SmartPtr<IDiskSector>& s) { this->AddTo(m_members, s); }
+    void AddDevice(const SmartPtr<IDevice>& d) { this->AddTo(m_members, d); }
+    void AddSMBIOSTable(const SmartPtr<ISMBIOSTable>& t) { this->AddTo(m_members, t); }
+    void AddSMBIOSField(const SmartPtr<ISMBIOSField>& f) { this->AddTo(m_members, f); }
+    void AddLoaded(const SmartPtr<StoreItem>& m) { m_members.push_back(m); }
+private:
+    ItemVector m_members;
+};
+
+template <class I>
+class CTask : public CItem<I>, public CMembers {
+public:
+    CTask(std::shared_ptr<StoreCore> core, ItemFields f, const wchar_t* kindName)
+        : CItem<I>(std::move(core), std::move(f), kindName)
+    {
+        this->SetFree(&FreeObject<CTask<I>>);
+    }
+    const ItemVector& Members(int) const override { return m_groups; }
+    SmartPtr<IItemCollection> GetResourceGroups() override { return MakeCollection(m_groups); }
+    void AddFileGroup(const SmartPtr<IFileGroup>& g) { this->AddTo(m_groups, g); }
+    void AddDiskSectorGroup(const SmartPtr<IDiskSectorGroup>& g) { this->AddTo(m_groups, g); }
+    void AddDirectoryFileGroup(const SmartPtr<IDirectoryFileGroup>& g) { this->AddTo(m_groups, g); }
+    void AddRegistryGroup(const SmartPtr<IRegistryGroup>& g) { this->AddTo(m_groups, g); }
+    void AddHardwareConfigurationGroup(const SmartPtr<IHardwareConfigurationGroup>& g) { this->AddTo(m_groups, g); }
+    void AddLoaded(const SmartPtr<StoreItem>& m) { m_groups.push_back(m); }
+private:
+    ItemVector m_groups;
+};
+
+// Writes the board list of the given resources (BootList.cpp).
+struct BootListStats {
+    long lines = 0;
+    double hashSeconds = 0;
+};
+BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesPath, const char* checksPath,
+                                 BootListCode code, int threads);
+// The resources under a job (its groups, then its tasks' groups), each once, in that order.
+ItemVector ResourcesOfJob(const ItemVector& groups, const ItemVector& tasks);
+
+// Hash threads and statistics of the store a job belongs to, kept in the core's owner.
+struct HashSettings {
+    std::atomic<int> threads{0};
+    std::atomic<long> lastLines{0};
+    std::atomic<long long> lastHashMicros{0};
+};
+
+template <class I>
+class CJob : public CItem<I>, public CMembers {
+public:
+    CJob(std::shared_ptr<StoreCore> core, ItemFields f, const wchar_t* kindName, std::shared_ptr<HashSettings> hs)
+        : CItem<I>(std::move(core), std::move(f), kindName), m_hash(std::move(hs))
+    {
+        this->SetFree(&FreeObject<CJob<I>>);
+    }
+    const ItemVector& Members(int list) const override { return list == 0 ? m_groups : m_tasks; }
+    void WriteBootList(const char* names, const char* checks, BootListCode code) override
+    {
+        if (this->m_core->closed)
+            ThrowStoreError(E_ACCESSDENIED, "the store of this job is closed");
+        BootListStats s = WriteBootListFiles(ResourcesOfJob(m_groups, m_tasks), names, checks, code, m_hash->threads);
+        m_hash->lastLines = s.lines;
+        m_hash->lastHashMicros = static_cast<long long>(s.hashSeconds * 1e6);
+    }
+    SmartPtr<IItemCollection> GetTasks() override { return MakeCollection(m_tasks); }
+    SmartPtr<IItemCollection> GetResourceGroups() override { return MakeCollection(m_groups); }
+    void AddFileGroup(const SmartPtr<IFileGroup>& g) { this->AddTo(m_groups, g); }
+    void AddDiskSectorGroup(const SmartPtr<IDiskSectorGroup>& g) { this->AddTo(m_groups, g); }
+    void AddDirectoryFileGroup(const SmartPtr<IDirectoryFileGroup>& g) { this->AddTo(m_groups, g); }
+    void AddRegistryGroup(const SmartPtr<IRegistryGroup>& g) { this->AddTo(m_groups, g); }
+    void AddHardwareConfigurationGroup(const SmartPtr<IHardwareConfigurationGroup>& g) { this->AddTo(m_groups, g); }
+    void AddTask(const SmartPtr<ITask>& t) { this->AddTo(m_tasks, t); }
+    void AddLoaded(int list, const SmartPtr<StoreItem>& m) { (list == 0 ? m_groups : m_tasks).push_back(m); }
+private:
+    ItemVector m_groups, m_tasks;
+    std::shared_ptr<HashSettings> m_hash;
+};
+
+class CSubject : public CItem<ISubject>, public CMembers {
+public:
+    CSubject(std::shared_ptr<StoreCore> core, ItemFields f, std::wstring os)
+        : CItem<ISubject>(std::move(core), std::move(f), L"Subject"), m_os(std::move(os))
+    {
+        SetFree(&FreeObject<CSubject>);
+    }
+    const ItemVector& Members(int) const override { return m_jobs; }
+    std::wstring GetOsDescription() override { return m_os; }
+    void SetOsDescription(const std::wstring& os) override { Writable(); m_os = os; }
+    SmartPtr<IItemCollection> GetJobs() override { return JobsOfKind(JobKindVarno); }
+    SmartPtr<IItemCollection> GetJobs2() override { return JobsOfKind(JobKindVarnoZelvane); }
+    void AddJob(const SmartPtr<IJob>& job) override { AddTo(m_jobs, job); }
+    void AddLoaded(const SmartPtr<StoreItem>& m) { m_jobs.push_back(m); }
+private:
+    SmartPtr<IItemCollection> JobsOfKind(int kind)
+    {
+        ItemVector v;
+        for (const auto& j : m_jobs)
+            if (j->GetKind() == kind)
+                v.push_back(j);
+        return MakeCollection(std::move(v));
+    }
+    std::wstring m_os;
+    ItemVector m_jobs;
+};
+
+// Member lists of an item of this provider (null for a resource).
+CMembers* AsMembers(StoreItem* item);
+
+// ----- The opened store -----
+
+// Everything a store file holds; what Commit writes and Open reads (StoreXml.cpp).
+struct StoreContent {
+    int version = 1;
+    long long nextId = 1;
+    _time_t commitTime;
+    ItemVector subjects, jobs, tasks, groups, resources;
+    SmartPtr<ISubject> localSubject;
+};
+
+// Item factories (shared by the store's create operations and the file reader).
+struct ItemFactory {
+    std::shared_ptr<StoreCore> core;
+    std::shared_ptr<HashSettings> hash;
+    SmartPtr<StoreItem> Subject(ItemFields f, std::wstring os) const;
+    SmartPtr<StoreItem> Job(ItemFields f) const;          // by f.kind
+    SmartPtr<StoreItem> Task(ItemFields f) const;         // by f.kind
+    SmartPtr<StoreItem> Group(ItemFields f) const;        // by f.kind
+    SmartPtr<StoreItem> Resource(ItemFields f, ResourceFields r) const; // by f.kind
+};
+// Adds a member to a loaded item without the checks of the add operations; list 1 is a job's tasks.
+void AddLoadedMember(StoreItem* owner, int list, const SmartPtr<StoreItem>& member);
+
+void ReadStoreFile(const std::wstring& path, const ItemFactory& factory, StoreContent& content);
+void WriteStoreFile(const std::wstring& path, const StoreContent& content);
+extern const int kStoreFormatVersion;
+extern const int kMaxStoreFormatVersion;
+
+// COM for the calling thread, for the duration of one provider call.
+class CComScope {
+public:
+    CComScope();
+    ~CComScope();
+private:
+    bool m_uninit;
+};
+
+} // namespace Impl
+} // namespace Varno

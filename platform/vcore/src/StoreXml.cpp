@@ -1,0 +1,735 @@
+// The store file: one XML format for the local store and for model files, written through MSXML's
+// SAX writer and read through its SAX reader.
+//
+//   <VarnoStore version="1" nextId="..." localSubject="..." commitTime="...">
+//     <Resources> <Resource id kind name description time controlled ...> [<Property code type value/>] </Resources>
+//     <RGroups>   <Group id kind name description time> <Member id/>... </RGroups>
+//     <Tasks>     <Task id kind ...> <Member id/>... </Tasks>
+//     <Jobs>      <Job id kind ...> <Group id/>... <Task id/>... </Jobs>
+//     <Subjects>  <Subject id kind name description time os> <Job id/>... </Subjects>
+//   </VarnoStore>
+//
+// Times are the 64-bit FILETIME count in decimal, so they come back exactly. A text that XML cannot
+// carry unchanged in an attribute (control characters, tabs and line breaks, which attribute
+// normalisation would turn into spaces, lone surrogates) is written as "<name>.hex": its UTF-16
+// code units as four hex digits each.
+#include "StoreImpl.h"
+
+#include <msxml2.h>
+#include <oleauto.h>
+
+#include <cwchar>
+#include <unordered_map>
+
+namespace Varno {
+namespace Impl {
+
+const int kStoreFormatVersion = 1;
+const int kMaxStoreFormatVersion = 10;
+
+static const GUID kIID_ISAXXMLReader = {0xa4f96ed0, 0xf829, 0x476e, {0x81, 0xc0, 0xcd, 0xc7, 0xbd, 0x2a, 0x08, 0x02}};
+static const GUID kIID_ISAXContentHandler = {0x1545cdfa, 0x9e4e, 0x4497, {0xa8, 0xa4, 0x2b, 0xf7, 0xd0, 0x11, 0x2c, 0x44}};
+static const GUID kIID_ISAXAttributes = {0xf078abe1, 0x45d2, 0x4832, {0x91, 0xea, 0x44, 0x66, 0xce, 0x2f, 0x25, 0xc9}};
+static const GUID kIID_ISAXErrorHandler = {0xa60511c4, 0xccf5, 0x479e, {0x98, 0xa3, 0xdc, 0x8d, 0xc5, 0x45, 0xb7, 0xd0}};
+static const GUID kIID_IMXWriter = {0x4d7ff4ba, 0x1565, 0x4ea8, {0x94, 0xe1, 0x6e, 0x72, 0x4a, 0x46, 0xf9, 0x8d}};
+static const GUID kIID_IMXAttributes = {0xf10d27cc, 0x3ec0, 0x415c, {0x8e, 0xd8, 0x77, 0xab, 0x1c, 0x5e, 0x72, 0x62}};
+
+template <class T>
+class ComPtr {
+public:
+    ComPtr() : p(nullptr) {}
+    ~ComPtr() { if (p) p->Release(); }
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+    T** operator&() { return &p; }
+    T* operator->() const { return p; }
+    T* get() const { return p; }
+    T* p;
+};
+
+static void Check(HRESULT hr, const char* what)
+{
+    if (FAILED(hr)) {
+        char buf[32];
+        snprintf(buf, sizeof buf, " (0x%08lX)", static_cast<unsigned long>(hr));
+        ThrowStoreError(hr, std::string("XML ") + what + " failed" + buf);
+    }
+}
+
+// Creates an MSXML object by ProgID: the given version first, then the version-independent one.
+static void CreateXmlObject(const wchar_t* progId, const wchar_t* fallback, const GUID& iid, void** out)
+{
+    CLSID clsid;
+    HRESULT hr = CLSIDFromProgID(progId, &clsid);
+    if (SUCCEEDED(hr))
+        hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, out);
+    if (FAILED(hr)) {
+        hr = CLSIDFromProgID(fallback, &clsid);
+        if (SUCCEEDED(hr))
+            hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, out);
+    }
+    Check(hr, "object creation");
+}
+
+// A stream over a file handle, for the SAX reader's input and the writer's output.
+class CFileStream : public IStream {
+public:
+    explicit CFileStream(HANDLE h) : m_refs(1), m_h(h) {}
+    HRESULT WINAPI QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (riid == IID_IUnknown || riid == IID_IStream || riid == IID_ISequentialStream) {
+            *ppv = static_cast<IStream*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG WINAPI AddRef() override { return ++m_refs; }
+    ULONG WINAPI Release() override { return --m_refs; } // lives on the caller's stack
+    HRESULT WINAPI Read(void* pv, ULONG cb, ULONG* read) override
+    {
+        DWORD n = 0;
+        if (!ReadFile(m_h, pv, cb, &n, nullptr))
+            return HRESULT_FROM_WIN32(GetLastError());
+        if (read)
+            *read = n;
+        return n < cb ? S_FALSE : S_OK;
+    }
+    HRESULT WINAPI Write(const void* pv, ULONG cb, ULONG* written) override
+    {
+        DWORD n = 0;
+        if (!WriteFile(m_h, pv, cb, &n, nullptr) || n != cb) {
+            m_failed = HRESULT_FROM_WIN32(GetLastError());
+            if (SUCCEEDED(m_failed))
+                m_failed = STG_E_MEDIUMFULL;
+            return m_failed;
+        }
+        if (written)
+            *written = n;
+        return S_OK;
+    }
+    HRESULT WINAPI Seek(LARGE_INTEGER, DWORD, ULARGE_INTEGER*) override { return E_NOTIMPL; }
+    HRESULT WINAPI SetSize(ULARGE_INTEGER) override { return E_NOTIMPL; }
+    HRESULT WINAPI CopyTo(IStream*, ULARGE_INTEGER, ULARGE_INTEGER*, ULARGE_INTEGER*) override { return E_NOTIMPL; }
+    HRESULT WINAPI Commit(DWORD) override { return S_OK; }
+    HRESULT WINAPI Revert() override { return E_NOTIMPL; }
+    HRESULT WINAPI LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
+    HRESULT WINAPI UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
+    HRESULT WINAPI Stat(STATSTG*, DWORD) override { return E_NOTIMPL; }
+    HRESULT WINAPI Clone(IStream**) override { return E_NOTIMPL; }
+    HRESULT WriteFailure() const { return m_failed; }
+
+private:
+    ULONG m_refs;
+    HANDLE m_h;
+    HRESULT m_failed = S_OK;
+};
+
+class CHandle {
+public:
+    explicit CHandle(HANDLE h) : h(h) {}
+    ~CHandle() { if (h != INVALID_HANDLE_VALUE) CloseHandle(h); }
+    HANDLE h;
+};
+
+class CBstr {
+public:
+    explicit CBstr(const wchar_t* s) : b(SysAllocString(s)) {}
+    CBstr(const wchar_t* s, size_t n) : b(SysAllocStringLen(s, static_cast<UINT>(n))) {}
+    ~CBstr() { SysFreeString(b); }
+    CBstr(const CBstr&) = delete;
+    BSTR b;
+};
+
+static bool XmlSafe(const std::wstring& s)
+{
+    for (size_t i = 0; i < s.size(); ++i) {
+        wchar_t c = s[i];
+        if (c < 0x20 || c == 0xFFFE || c == 0xFFFF)
+            return false;
+        if (c >= 0xD800 && c <= 0xDBFF) {
+            if (i + 1 >= s.size() || s[i + 1] < 0xDC00 || s[i + 1] > 0xDFFF)
+                return false;
+            ++i;
+        } else if (c >= 0xDC00 && c <= 0xDFFF) {
+            return false;
+        }
+    }
+    return true;
+}
+
+static std::wstring ToHex(const std::wstring& s)
+{
+    static const wchar_t digits[] = L"0123456789ABCDEF";
+    std::wstring h;
+    h.reserve(s.size() * 4);
+    for (wchar_t c : s)
+        for (int shift = 12; shift >= 0; shift -= 4)
+            h += digits[(c >> shift) & 0xF];
+    return h;
+}
+
+static std::wstring FromHex(const std::wstring& h)
+{
+    if (h.size() % 4)
+        ThrowStoreError(E_FAIL, "store file: a hex text has a wrong length");
+    std::wstring s;
+    for (size_t i = 0; i < h.size(); i += 4) {
+        unsigned v = 0;
+        for (size_t k = 0; k < 4; ++k) {
+            wchar_t c = h[i + k];
+            v <<= 4;
+            if (c >= L'0' && c <= L'9') v |= c - L'0';
+            else if (c >= L'A' && c <= L'F') v |= c - L'A' + 10;
+            else if (c >= L'a' && c <= L'f') v |= c - L'a' + 10;
+            else ThrowStoreError(E_FAIL, "store file: a hex text holds a wrong character");
+        }
+        s += static_cast<wchar_t>(v);
+    }
+    return s;
+}
+
+// ----- Writing -----
+
+class CXmlWriter {
+public:
+    explicit CXmlWriter(IStream* out) : m_empty(L""), m_cdata(L"CDATA")
+    {
+        CreateXmlObject(L"Msxml2.MXXMLWriter.3.0", L"Msxml2.MXXMLWriter", kIID_IMXWriter, reinterpret_cast<void**>(&m_writer));
+        CreateXmlObject(L"Msxml2.SAXAttributes.3.0", L"Msxml2.SAXAttributes", kIID_IMXAttributes, reinterpret_cast<void**>(&m_attrs));
+        Check(m_writer->QueryInterface(kIID_ISAXContentHandler, reinterpret_cast<void**>(&m_handler)), "writer handler");
+        Check(m_attrs->QueryInterface(kIID_ISAXAttributes, reinterpret_cast<void**>(&m_saxAttrs)), "attributes");
+        CBstr enc(L"UTF-8");
+        Check(m_writer->put_encoding(enc.b), "encoding");
+        m_writer->put_byteOrderMark(VARIANT_FALSE);
+        m_writer->put_indent(VARIANT_TRUE);
+        m_writer->put_standalone(VARIANT_TRUE);
+        VARIANT v;
+        VariantInit(&v);
+        v.vt = VT_UNKNOWN;
+        v.punkVal = out;
+        Check(m_writer->put_output(v), "output");
+        Check(m_handler->startDocument(), "document start");
+    }
+    ~CXmlWriter()
+    {
+        for (auto& kv : m_names)
+            SysFreeString(kv.second);
+    }
+
+    void Attr(const wchar_t* name, const std::wstring& value)
+    {
+        if (XmlSafe(value)) {
+            AddAttr(name, value);
+        } else {
+            std::wstring hexName = std::wstring(name) + L".hex";
+            AddAttr(Name(hexName.c_str()), ToHex(value));
+        }
+    }
+    void Attr(const wchar_t* name, long long v) { AddAttr(name, std::to_wstring(v)); }
+    void AttrInt(const wchar_t* name, long long v) { AddAttr(name, std::to_wstring(v)); }
+
+    void Start(const wchar_t* element)
+    {
+        Check(m_handler->startElement(L"", 0, L"", 0, element, static_cast<int>(wcslen(element)), m_saxAttrs.get()),
+              "element start");
+        Check(m_attrs->clear(), "attribute reset");
+    }
+    void End(const wchar_t* element)
+    {
+        Check(m_handler->endElement(L"", 0, L"", 0, element, static_cast<int>(wcslen(element))), "element end");
+    }
+    void Finish()
+    {
+        Check(m_handler->endDocument(), "document end");
+        Check(m_writer->flush(), "flush");
+    }
+
+private:
+    // Attribute names live as BSTRs for the whole write.
+    const wchar_t* Name(const wchar_t* n)
+    {
+        auto it = m_names.find(n);
+        if (it != m_names.end())
+            return it->second;
+        BSTR b = SysAllocString(n);
+        m_names[n] = b;
+        return b;
+    }
+    void AddAttr(const wchar_t* name, const std::wstring& value)
+    {
+        CBstr v(value.data(), value.size());
+        BSTR n = const_cast<BSTR>(Name(name));
+        Check(m_attrs->addAttribute(m_empty.b, n, n, m_cdata.b, v.b), "attribute");
+    }
+
+    ComPtr<IMXWriter> m_writer;
+    ComPtr<IMXAttributes> m_attrs;
+    ComPtr<ISAXContentHandler> m_handler;
+    ComPtr<ISAXAttributes> m_saxAttrs;
+    CBstr m_empty, m_cdata;
+    std::map<std::wstring, BSTR> m_names;
+};
+
+static const wchar_t* ValueType(const _value_t& v)
+{
+    switch (v.vtype()) {
+    case _value_t::vt_int: return L"int";
+    case _value_t::vt_long: return L"long";
+    case _value_t::vt_ulong: return L"ulong";
+    case _value_t::vt_int64: return L"int64";
+    case _value_t::vt_bool: return L"bool";
+    case _value_t::vt_string: return L"string";
+    case _value_t::vt_wstring: return L"wstring";
+    default: return nullptr;
+    }
+}
+
+static void WriteCommon(CXmlWriter& w, StoreItem* item)
+{
+    w.AttrInt(L"id", item->GetId());
+    w.AttrInt(L"kind", item->GetKind());
+    w.Attr(L"name", item->GetName());
+    w.Attr(L"description", item->GetDescription());
+    w.AttrInt(L"time", item->GetTime().value());
+}
+
+static void WriteMembers(CXmlWriter& w, const ItemVector& list, const wchar_t* element)
+{
+    for (const auto& m : list) {
+        w.AttrInt(L"id", m->GetId());
+        w.Start(element);
+        w.End(element);
+    }
+}
+
+static void WriteContent(CXmlWriter& w, const StoreContent& c)
+{
+    w.AttrInt(L"version", c.version);
+    w.AttrInt(L"nextId", c.nextId);
+    w.AttrInt(L"localSubject", c.localSubject ? c.localSubject->GetId() : 0);
+    w.AttrInt(L"commitTime", c.commitTime.value());
+    w.Start(L"VarnoStore");
+
+    w.Start(L"Resources");
+    for (const auto& item : c.resources) {
+        CResourceBase* rb = AsResourceBase(item.Get());
+        if (!rb)
+            ThrowStoreError(E_UNEXPECTED, "a resource of another provider cannot be written");
+        const ResourceFields& r = rb->RData();
+        WriteCommon(w, item.Get());
+        w.AttrInt(L"controlled", r.controlled ? 1 : 0);
+        switch (item->GetKind()) {
+        case ResourceKindFile:
+            w.AttrInt(L"executable", r.executable ? 1 : 0);
+            break;
+        case ResourceKindRegistryValue:
+            w.Attr(L"key", r.key);
+            w.Attr(L"valueName", r.valueName);
+            break;
+        case ResourceKindDiskSector:
+            w.AttrInt(L"disk", r.disk);
+            w.AttrInt(L"sector", r.sector);
+            break;
+        case ResourceKindSMBIOSField:
+            w.AttrInt(L"fieldType", r.fieldType);
+            w.AttrInt(L"fieldOffset", r.fieldOffset);
+            w.AttrInt(L"fieldLength", r.fieldLength);
+            [[fallthrough]]; // a field carries its table too
+        case ResourceKindSMBIOSTable:
+            w.AttrInt(L"tableType", r.table.type);
+            w.AttrInt(L"tableLength", r.table.length);
+            w.AttrInt(L"tableHandle", r.table.handle);
+            break;
+        }
+        w.Start(L"Resource");
+        for (const auto& p : r.properties) {
+            w.AttrInt(L"code", p.first);
+            if (const wchar_t* type = ValueType(p.second)) {
+                w.Attr(L"type", type);
+                w.Attr(L"value", p.second.as_wstring());
+            }
+            w.Start(L"Property");
+            w.End(L"Property");
+        }
+        w.End(L"Resource");
+    }
+    w.End(L"Resources");
+
+    w.Start(L"RGroups");
+    for (const auto& item : c.groups) {
+        WriteCommon(w, item.Get());
+        w.Start(L"Group");
+        WriteMembers(w, AsMembers(item.Get())->Members(0), L"Member");
+        w.End(L"Group");
+    }
+    w.End(L"RGroups");
+
+    w.Start(L"Tasks");
+    for (const auto& item : c.tasks) {
+        WriteCommon(w, item.Get());
+        w.Start(L"Task");
+        WriteMembers(w, AsMembers(item.Get())->Members(0), L"Member");
+        w.End(L"Task");
+    }
+    w.End(L"Tasks");
+
+    w.Start(L"Jobs");
+    for (const auto& item : c.jobs) {
+        WriteCommon(w, item.Get());
+        w.Start(L"Job");
+        WriteMembers(w, AsMembers(item.Get())->Members(0), L"Group");
+        WriteMembers(w, AsMembers(item.Get())->Members(1), L"Task");
+        w.End(L"Job");
+    }
+    w.End(L"Jobs");
+
+    w.Start(L"Subjects");
+    for (const auto& item : c.subjects) {
+        WriteCommon(w, item.Get());
+        w.Attr(L"os", item_cast<ISubject>(item)->GetOsDescription());
+        w.Start(L"Subject");
+        WriteMembers(w, AsMembers(item.Get())->Members(0), L"Job");
+        w.End(L"Subject");
+    }
+    w.End(L"Subjects");
+
+    w.End(L"VarnoStore");
+    w.Finish();
+}
+
+void WriteStoreFile(const std::wstring& path, const StoreContent& content)
+{
+    for (const auto* list : {&content.subjects, &content.jobs, &content.tasks, &content.groups})
+        for (const auto& item : *list)
+            if (!AsMembers(item.Get()))
+                ThrowStoreError(E_UNEXPECTED, "an item of another provider cannot be written");
+
+    // The new store goes into a file beside the old one, is flushed to the disk and then takes the
+    // old one's place in one rename. A second writer of the same store finds the new file in use.
+    std::wstring temp = path + L".new";
+    {
+        CHandle h(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (h.h == INVALID_HANDLE_VALUE)
+            ThrowSystemException();
+        try {
+            CFileStream stream(h.h);
+            {
+                CXmlWriter w(&stream);
+                WriteContent(w, content);
+            }
+            if (FAILED(stream.WriteFailure()))
+                ThrowStoreError(stream.WriteFailure(), L"the store file could not be written: " + temp);
+            if (!FlushFileBuffers(h.h))
+                ThrowSystemException();
+        } catch (...) {
+            CloseHandle(h.h);
+            h.h = INVALID_HANDLE_VALUE;
+            DeleteFileW(temp.c_str());
+            throw;
+        }
+    }
+    if (!MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DWORD e = GetLastError();
+        DeleteFileW(temp.c_str());
+        ThrowSystemException(e);
+    }
+}
+
+// ----- Reading -----
+
+class CXmlReader : public ISAXContentHandler, public ISAXErrorHandler {
+public:
+    CXmlReader(const ItemFactory& f, StoreContent& c) : m_factory(f), m_c(c) {}
+
+    HRESULT WINAPI QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (riid == IID_IUnknown || riid == kIID_ISAXContentHandler)
+            *ppv = static_cast<ISAXContentHandler*>(this);
+        else if (riid == kIID_ISAXErrorHandler)
+            *ppv = static_cast<ISAXErrorHandler*>(this);
+        else {
+            *ppv = nullptr;
+            return E_NOINTERFACE;
+        }
+        return S_OK;
+    }
+    ULONG WINAPI AddRef() override { return 2; }
+    ULONG WINAPI Release() override { return 1; }
+
+    HRESULT WINAPI putDocumentLocator(ISAXLocator*) override { return S_OK; }
+    HRESULT WINAPI startDocument() override { return S_OK; }
+    HRESULT WINAPI endDocument() override { return S_OK; }
+    HRESULT WINAPI startPrefixMapping(const wchar_t*, int, const wchar_t*, int) override { return S_OK; }
+    HRESULT WINAPI endPrefixMapping(const wchar_t*, int) override { return S_OK; }
+    HRESULT WINAPI characters(const wchar_t*, int) override { return S_OK; }
+    HRESULT WINAPI ignorableWhitespace(const wchar_t*, int) override { return S_OK; }
+    HRESULT WINAPI processingInstruction(const wchar_t*, int, const wchar_t*, int) override { return S_OK; }
+    HRESULT WINAPI skippedEntity(const wchar_t*, int) override { return S_OK; }
+
+    HRESULT WINAPI error(ISAXLocator*, const wchar_t* msg, HRESULT hr) override { return Fail(msg, hr); }
+    HRESULT WINAPI fatalError(ISAXLocator*, const wchar_t* msg, HRESULT hr) override { return Fail(msg, hr); }
+    HRESULT WINAPI ignorableWarning(ISAXLocator*, const wchar_t*, HRESULT) override { return S_OK; }
+
+    HRESULT WINAPI startElement(const wchar_t*, int, const wchar_t*, int, const wchar_t* qn, int qlen,
+                                ISAXAttributes* attrs) override
+    {
+        try {
+            std::wstring name(qn, qlen);
+            ReadAttrs(attrs);
+            Element(name);
+            ++m_depth;
+            return S_OK;
+        } catch (const EGeneric& e) {
+            return Fail(e.text().c_str(), E_FAIL);
+        } catch (const std::exception& e) {
+            return Fail(as_wstring(e.what()).c_str(), E_FAIL);
+        }
+    }
+    HRESULT WINAPI endElement(const wchar_t*, int, const wchar_t*, int, const wchar_t*, int) override
+    {
+        --m_depth;
+        if (m_depth == 2)
+            m_current.Reset();
+        if (m_depth == 1)
+            m_section.clear();
+        return S_OK;
+    }
+
+    // Resolves the links by ID once every item is read.
+    void Finish()
+    {
+        if (!m_sawRoot)
+            ThrowStoreError(E_FAIL, "the file is not a store file (no VarnoStore element)");
+        std::unordered_map<long long, SmartPtr<StoreItem>> byId;
+        for (auto* list : {&m_c.subjects, &m_c.jobs, &m_c.tasks, &m_c.groups, &m_c.resources})
+            for (const auto& i : *list)
+                if (!byId.emplace(i->GetId(), i).second)
+                    ThrowStoreError(E_FAIL, "store file: the ID " + std::to_string(i->GetId()) + " is used twice");
+        for (const auto& l : m_links) {
+            auto it = byId.find(l.id);
+            if (it == byId.end())
+                continue; // a link to an item that is not there is left out
+            if (!LinkFits(l.owner.Get(), l.list, it->second.Get()))
+                continue;
+            AddLoadedMember(l.owner.Get(), l.list, it->second);
+        }
+        if (m_localSubject) {
+            auto it = byId.find(m_localSubject);
+            if (it != byId.end())
+                m_c.localSubject = item_cast<ISubject>(it->second);
+        }
+        long long maxId = 0;
+        for (const auto& kv : byId)
+            maxId = std::max(maxId, kv.first);
+        if (m_c.nextId <= maxId)
+            m_c.nextId = maxId + 1;
+    }
+
+    std::wstring m_error;
+
+private:
+    struct Link {
+        SmartPtr<StoreItem> owner;
+        int list;
+        long long id;
+    };
+
+    HRESULT Fail(const wchar_t* msg, HRESULT hr)
+    {
+        if (m_error.empty())
+            m_error = msg ? msg : L"XML error";
+        return FAILED(hr) ? hr : E_FAIL;
+    }
+
+    void ReadAttrs(ISAXAttributes* attrs)
+    {
+        m_attrs.clear();
+        int n = 0;
+        attrs->getLength(&n);
+        for (int i = 0; i < n; ++i) {
+            const wchar_t *qn = nullptr, *v = nullptr;
+            int qlen = 0, vlen = 0;
+            if (FAILED(attrs->getQName(i, &qn, &qlen)) || FAILED(attrs->getValue(i, &v, &vlen)))
+                continue;
+            std::wstring key(qn, qlen), value(v ? v : L"", v ? vlen : 0);
+            if (key.size() > 4 && key.compare(key.size() - 4, 4, L".hex") == 0) {
+                key.resize(key.size() - 4);
+                value = FromHex(value);
+            }
+            m_attrs[key] = value;
+        }
+    }
+    bool Has(const wchar_t* k) const { return m_attrs.count(k) != 0; }
+    std::wstring Str(const wchar_t* k) const
+    {
+        auto it = m_attrs.find(k);
+        return it == m_attrs.end() ? std::wstring() : it->second;
+    }
+    long long Num(const wchar_t* k, bool required = true) const
+    {
+        auto it = m_attrs.find(k);
+        if (it == m_attrs.end()) {
+            if (required)
+                ThrowStoreError(E_FAIL, L"store file: the attribute \"" + std::wstring(k) + L"\" is missing");
+            return 0;
+        }
+        const wchar_t* s = it->second.c_str();
+        wchar_t* end = nullptr;
+        errno = 0;
+        long long v = wcstoll(s, &end, 10);
+        if (end == s || *end || errno)
+            ThrowStoreError(E_FAIL, L"store file: \"" + std::wstring(k) + L"\" is not a number: " + it->second);
+        return v;
+    }
+    ItemFields Common() const
+    {
+        ItemFields f;
+        f.id = Num(L"id");
+        f.kind = static_cast<int>(Num(L"kind"));
+        f.name = Str(L"name");
+        f.description = Str(L"description");
+        f.time = _time_t(Num(L"time", false));
+        if (f.id <= 0)
+            ThrowStoreError(E_FAIL, "store file: an item has no valid ID");
+        return f;
+    }
+
+    void Element(const std::wstring& name)
+    {
+        if (m_depth == 0) {
+            if (name != L"VarnoStore")
+                ThrowStoreError(E_FAIL, L"the file is not a store file (its root is \"" + name + L"\")");
+            long long version = Num(L"version");
+            if (version < 1 || version > kMaxStoreFormatVersion)
+                ThrowStoreError(E_FAIL, "the store file has the format version " + std::to_string(version) +
+                                            ", which this provider does not read");
+            m_sawRoot = true;
+            m_c.version = static_cast<int>(version);
+            m_c.nextId = std::max(1LL, Num(L"nextId", false));
+            m_c.commitTime = _time_t(Num(L"commitTime", false));
+            m_localSubject = Num(L"localSubject", false);
+            return;
+        }
+        if (m_depth == 1) {
+            m_section = name;
+            return;
+        }
+        if (m_depth == 2) {
+            ItemVector* list = nullptr;
+            if (m_section == L"Resources" && name == L"Resource") {
+                ResourceFields r;
+                r.controlled = Num(L"controlled", false) != 0 || !Has(L"controlled");
+                r.executable = Num(L"executable", false) != 0;
+                r.key = Str(L"key");
+                r.valueName = Str(L"valueName");
+                long long disk = Num(L"disk", false);
+                if (disk < 0 || disk > 255)
+                    ThrowStoreError(E_FAIL, "store file: a disk number is out of range");
+                r.disk = static_cast<unsigned char>(disk);
+                r.sector = Num(L"sector", false);
+                r.table.type = static_cast<int>(Num(L"tableType", false));
+                r.table.length = static_cast<int>(Num(L"tableLength", false));
+                r.table.handle = static_cast<int>(Num(L"tableHandle", false));
+                r.fieldType = static_cast<int>(Num(L"fieldType", false));
+                r.fieldOffset = static_cast<int>(Num(L"fieldOffset", false));
+                r.fieldLength = static_cast<int>(Num(L"fieldLength", false));
+                m_current = m_factory.Resource(Common(), std::move(r));
+                list = &m_c.resources;
+            } else if (m_section == L"RGroups" && name == L"Group") {
+                m_current = m_factory.Group(Common());
+                list = &m_c.groups;
+            } else if (m_section == L"Tasks" && name == L"Task") {
+                m_current = m_factory.Task(Common());
+                list = &m_c.tasks;
+            } else if (m_section == L"Jobs" && name == L"Job") {
+                m_current = m_factory.Job(Common());
+                list = &m_c.jobs;
+            } else if (m_section == L"Subjects" && name == L"Subject") {
+                m_current = m_factory.Subject(Common(), Str(L"os"));
+                list = &m_c.subjects;
+            }
+            if (list)
+                list->push_back(m_current);
+            return;
+        }
+        if (m_depth == 3 && m_current) {
+            if (name == L"Property") {
+                auto* rb = AsResourceBase(m_current.Get());
+                if (rb && m_current->GetKind() == ResourceKindDevice) {
+                    int code = static_cast<int>(Num(L"code"));
+                    auto dev = item_cast<IDevice>(m_current);
+                    std::wstring type = Str(L"type"), value = Str(L"value");
+                    _value_t v;
+                    if (type == L"int") v = _value_t(static_cast<int>(Num(L"value")));
+                    else if (type == L"long") v = _value_t(static_cast<long>(Num(L"value")));
+                    else if (type == L"ulong") v = _value_t(static_cast<unsigned long>(Num(L"value")));
+                    else if (type == L"int64") v = _value_t(Num(L"value"));
+                    else if (type == L"bool") v = _value_t(value == L"true" || value == L"1");
+                    else if (type == L"string") v = _value_t(as_string(value, CP_ACP));
+                    else if (type == L"wstring") v = _value_t(value);
+                    dev->SetProperty(code, v);
+                }
+                return;
+            }
+            int list = (name == L"Task") ? 1 : 0;
+            if (name == L"Member" || name == L"Group" || name == L"Task" || name == L"Job")
+                m_links.push_back(Link{m_current, list, Num(L"id")});
+        }
+    }
+
+    // A link read from the file must join items of the kinds the add operations allow.
+    static bool LinkFits(StoreItem* owner, int list, StoreItem* member)
+    {
+        switch (owner->GetInterface()) {
+        case IID_Subject: return member->QueryItem(IID_Job) != nullptr;
+        case IID_JobVarno:
+        case IID_JobVarnoZelvane:
+            return list == 1 ? member->QueryItem(IID_Task) != nullptr : member->QueryItem(IID_ResourceGroup) != nullptr;
+        case IID_Task:
+        case IID_TaskEx: return member->QueryItem(IID_ResourceGroup) != nullptr;
+        default: return member->QueryItem(IID_Resource) != nullptr;
+        }
+    }
+
+    const ItemFactory& m_factory;
+    StoreContent& m_c;
+    std::map<std::wstring, std::wstring> m_attrs;
+    int m_depth = 0;
+    bool m_sawRoot = false;
+    std::wstring m_section;
+    SmartPtr<StoreItem> m_current;
+    std::vector<Link> m_links;
+    long long m_localSubject = 0;
+};
+
+void ReadStoreFile(const std::wstring& path, const ItemFactory& factory, StoreContent& content)
+{
+    CHandle h(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (h.h == INVALID_HANDLE_VALUE)
+        ThrowSystemException();
+    ComPtr<ISAXXMLReader> reader;
+    CreateXmlObject(L"Msxml2.SAXXMLReader.3.0", L"Msxml2.SAXXMLReader", kIID_ISAXXMLReader, reinterpret_cast<void**>(&reader));
+    reader->putFeature(L"prohibit-dtd", VARIANT_TRUE);
+    CXmlReader handler(factory, content);
+    Check(reader->putContentHandler(&handler), "reader handler");
+    reader->putErrorHandler(&handler);
+    CFileStream stream(h.h);
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_UNKNOWN;
+    v.punkVal = static_cast<IStream*>(&stream);
+    HRESULT hr = reader->parse(v);
+    if (FAILED(hr) || !handler.m_error.empty()) {
+        std::wstring text = L"the store file cannot be read: " + path;
+        if (!handler.m_error.empty())
+            text += L": " + handler.m_error;
+        ThrowStoreError(FAILED(hr) ? hr : E_FAIL, text);
+    }
+    handler.Finish();
+}
+
+} // namespace Impl
+} // namespace Varno

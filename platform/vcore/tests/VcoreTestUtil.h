@@ -1,0 +1,106 @@
+// Helpers shared by the store provider's tests.
+#pragma once
+
+#include <VCore.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace vtest {
+
+inline std::wstring Env(const wchar_t* name)
+{
+    wchar_t buf[2048];
+    DWORD n = GetEnvironmentVariableW(name, buf, 2048);
+    return n && n < 2048 ? std::wstring(buf, n) : std::wstring();
+}
+
+// A fresh folder of the test's own below KV_TEST_TMP (or the temp folder).
+inline std::wstring ScratchDir(const std::wstring& name)
+{
+    std::wstring base = Env(L"KV_TEST_TMP");
+    if (base.empty()) {
+        wchar_t t[MAX_PATH];
+        GetTempPathW(MAX_PATH, t);
+        base = t;
+    }
+    if (base.back() != L'\\')
+        base += L'\\';
+    std::wstring dir = base + name + L"_" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(dir.c_str(), nullptr);
+    // Start empty: remove what an earlier run of this process id left.
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                DeleteFileW((dir + L"\\" + fd.cFileName).c_str());
+        } while (FindNextFileW(h, &fd));
+        FindClose(h);
+    }
+    return dir;
+}
+
+inline std::string Narrow(const std::wstring& s) { return as_string(s, CP_ACP); }
+
+inline void WriteBytes(const std::wstring& path, const std::string& bytes)
+{
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD n = 0;
+    if (!bytes.empty())
+        WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
+    CloseHandle(h);
+}
+
+inline std::string ReadBytes(const std::wstring& path)
+{
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return std::string();
+    std::string out;
+    char buf[65536];
+    DWORD n = 0;
+    while (ReadFile(h, buf, sizeof buf, &n, nullptr) && n)
+        out.append(buf, n);
+    CloseHandle(h);
+    return out;
+}
+
+inline std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> out;
+    size_t p = 0;
+    while (p < text.size()) {
+        size_t e = text.find("\r\n", p);
+        if (e == std::string::npos) {
+            out.push_back(text.substr(p) + "<no CRLF>");
+            break;
+        }
+        out.push_back(text.substr(p, e - p));
+        p = e + 2;
+    }
+    return out;
+}
+
+// All items of a collection, in its order.
+inline std::vector<Varno::SmartPtr<Varno::StoreItem>> Items(const Varno::SmartPtr<Varno::IItemCollection>& c)
+{
+    std::vector<Varno::SmartPtr<Varno::StoreItem>> out;
+    auto e = c->Enumerate();
+    while (e->HasItem())
+        out.push_back(e->Next());
+    return out;
+}
+
+inline std::vector<long long> Ids(const Varno::SmartPtr<Varno::IItemCollection>& c)
+{
+    std::vector<long long> out;
+    for (const auto& i : Items(c))
+        out.push_back(i->GetId());
+    return out;
+}
+
+} // namespace vtest

@@ -1,0 +1,563 @@
+// The store provider: interface layout, store file round trip, transactions, bad files, commits
+// interrupted by a killed process, and the validity of the objects that resources describe.
+#include "VcoreTestUtil.h"
+
+#include <msxml2.h>
+
+#include <cstddef>
+#include <cstring>
+
+using namespace Varno;
+using vtest::Narrow;
+
+namespace {
+
+// The place of a virtual operation in its interface's table (pointer-to-member form of the
+// Itanium C++ ABI: 1 + the byte offset in the table).
+template <class M>
+long Slot(M pm)
+{
+    ptrdiff_t raw[2];
+    static_assert(sizeof(M) == sizeof raw, "pointer to member of the Itanium ABI");
+    std::memcpy(raw, &pm, sizeof raw);
+    return static_cast<long>((raw[0] - 1) / static_cast<ptrdiff_t>(sizeof(void*)));
+}
+
+FILETIME Ft(unsigned long long v)
+{
+    FILETIME f;
+    f.dwLowDateTime = static_cast<DWORD>(v);
+    f.dwHighDateTime = static_cast<DWORD>(v >> 32);
+    return f;
+}
+
+_time_t T(unsigned long long v) { return _time_t::mktime(Ft(v), 1); }
+
+struct Store {
+    SmartPtr<IProvider> provider = Common::CreateProvider();
+    SmartPtr<IDatabase> db;
+    explicit Store(const std::wstring& path)
+    {
+        db = provider->Open(Narrow(path).c_str());
+        if (!db)
+            ADD_FAILURE() << "open failed: " << as_string(provider->GetLastErrorText(), CP_UTF8);
+    }
+    void Close()
+    {
+        if (db)
+            provider->Close(db->GetHandle());
+        db.Reset();
+    }
+    ~Store() { Close(); }
+};
+
+} // namespace
+
+// The places that other modules built against this header rely on (the workstation-resource
+// plug-in calls them by place).
+TEST(VCoreLayout, OperationsKeepTheirPlaces)
+{
+    EXPECT_EQ(0, Slot(&StoreItem::GetId));
+    EXPECT_EQ(5, Slot(&StoreItem::GetKind));
+    EXPECT_EQ(6, Slot(&StoreItem::GetName));
+    EXPECT_EQ(2, Slot(&IProvider::Close));
+    EXPECT_EQ(4, Slot(&IProvider::Open));
+    EXPECT_EQ(2, Slot(&IDatabase::GetHandle));
+    EXPECT_EQ(38, Slot(&IDatabase::GetLocalSubject));
+    EXPECT_EQ(12, Slot(&ISubject::GetOsDescription));
+    EXPECT_EQ(14, Slot(&ISubject::GetJobs));
+    EXPECT_EQ(15, Slot(&ISubject::GetJobs2));
+    EXPECT_EQ(2, Slot(&IItemCollection::Enumerate));
+    EXPECT_EQ(0, Slot(&IItemEnumerator::Next));
+    EXPECT_EQ(2, Slot(&IItemEnumerator::HasItem));
+    EXPECT_EQ(14, Slot(&IJobVarno::GetResourceGroups));
+    EXPECT_EQ(14, Slot(&IJobVarnoZelvane::GetResourceGroups));
+    EXPECT_EQ(13, Slot(&IJobVarno::GetTasks));
+    EXPECT_EQ(12, Slot(&ITask::GetResourceGroups));
+    EXPECT_EQ(12, Slot(&IResourceGroup::GetResources));
+    EXPECT_EQ(12, Slot(&IDirectory::IsControlled));
+    EXPECT_EQ(12, Slot(&IFile::IsControlled));
+    EXPECT_EQ(12, Slot(&IRegistryKey::IsControlled));
+    EXPECT_EQ(12, Slot(&IRegistryValue::IsControlled));
+    EXPECT_EQ(12, Slot(&IDiskSector::IsControlled));
+}
+
+TEST(VCoreSmartPtr, CopiesShareAndReleaseTheObject)
+{
+    SmartPtr<IProvider> p = Common::CreateProvider();
+    ASSERT_TRUE(p);
+    EXPECT_EQ(1, p->RefCount());
+    {
+        SmartPtr<IProvider> q = p;
+        EXPECT_EQ(2, p->RefCount());
+        SmartPtr<IProvider> r = std::move(q);
+        EXPECT_TRUE(q.IsEmpty());
+        EXPECT_EQ(2, p->RefCount());
+    }
+    EXPECT_EQ(1, p->RefCount());
+    SmartPtr<IProvider> empty;
+    EXPECT_THROW(empty->GetVersion(), EGeneric);
+}
+
+// Everything a store holds comes back from the file exactly: every kind, every field, odd texts,
+// exact FILETIMEs, device values of every type, links in order, the local subject and the IDs.
+TEST(VCoreStore, EveryItemAndFieldRoundTripsThroughTheFile)
+{
+    std::wstring dir = vtest::ScratchDir(L"roundtrip");
+    std::wstring path = dir + L"\\Localhost.vdb";
+    const std::wstring odd = L"  a<b>&\"c' \x0434\x0438\x0441\x043a \xD83D\xDE00 ";
+    const std::wstring control = L"line1\r\nline2\tend\x01";
+    const unsigned long long t0 = 0x01D9A1B2C3D4E5F7ULL;
+    long long fileId, regValueId, deviceId, fieldId, subjectId;
+    {
+        Store s(path);
+        ASSERT_TRUE(s.db);
+        auto subject = s.db->CreateSubject(L"WS-01", control, L"Windows 10 Pro, 64-bit");
+        subject->SetTime(T(t0));
+        s.db->SetLocalSubject(subject);
+        subjectId = subject->GetId();
+        auto job = s.db->CreateJobVarnoZelvane(L"Задание", odd);
+        job->SetTime(T(t0 + 1));
+        subject->AddJob(job);
+        auto file = s.db->CreateFile(L"%SystemRoot%\\system32\\a b.dll", T(t0 + 2), true, true);
+        fileId = file->GetId();
+        auto dir1 = s.db->CreateDirectory(L"C:\\Program Files\\X", T(t0 + 3), false);
+        auto key = s.db->CreateRegistryKey(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\X", T(t0 + 4), true);
+        auto val = s.db->CreateRegistryValue(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\X\\", control, T(t0 + 5), true);
+        regValueId = val->GetId();
+        auto sector = s.db->CreateDiskSector(L"MBR", L"Диск 0", 3, 0x123456789LL, T(t0 + 6), true);
+        auto dev = s.db->CreateDevice(L"PCI device", odd, T(t0 + 7), true);
+        deviceId = dev->GetId();
+        auto d = checked_cast<IDevice>(dev);
+        d->SetProperty(0, _value_t(L"PCI\\VEN_8086&DEV_1234"));
+        d->SetProperty(1, _value_t(0x8086));
+        d->SetProperty(2, _value_t(static_cast<unsigned long>(0xFFFFFFF0UL)));
+        d->SetProperty(3, _value_t(static_cast<long>(-5)));
+        d->SetProperty(4, _value_t(0x7FFFFFFFFFFFLL));
+        d->SetProperty(5, _value_t(true));
+        d->SetProperty(8, _value_t(std::string("narrow text")));
+        d->SetProperty(9, _value_t());
+        d->SetProperty(12, _value_t(control));
+        SmbiosTableDescriptor tbl = {17, 40, 0x1100};
+        auto table = s.db->CreateSMBIOSTable(L"Memory device", tbl, T(t0 + 8), false);
+        auto field = s.db->CreateSMBIOSField(L"Size", 2, 2, 12, tbl, T(t0 + 9), true);
+        fieldId = field->GetId();
+
+        auto fg = checked_cast<IDirectoryFileGroup>(s.db->CreateDirectoryFileGroup(L"Files", L"", T(t0 + 10)));
+        fg->AddFile(checked_cast<IFile>(file));
+        fg->AddDirectory(checked_cast<IDirectory>(dir1));
+        fg->AddFile(checked_cast<IFile>(file)); // kept once
+        auto rg = checked_cast<IRegistryGroup>(s.db->CreateRegistryGroup(L"Reg", odd, T(t0 + 11)));
+        rg->AddRegistryValue(checked_cast<IRegistryValue>(val));
+        rg->AddRegistryKey(checked_cast<IRegistryKey>(key));
+        auto sg = checked_cast<IDiskSectorGroup>(s.db->CreateDiskSectorGroup(L"Sectors", L"", T(t0 + 12)));
+        sg->AddDiskSector(checked_cast<IDiskSector>(sector));
+        auto hg = checked_cast<IHardwareConfigurationGroup>(s.db->CreateHardwareConfigurationGroup(L"HW", L"", T(t0 + 13)));
+        hg->AddSMBIOSField(checked_cast<ISMBIOSField>(field));
+        hg->AddDevice(d);
+        hg->AddSMBIOSTable(checked_cast<ISMBIOSTable>(table));
+        auto task = checked_cast<ITaskEx>(s.db->CreateTaskEx(L"Task", control, T(t0 + 14)));
+        task->AddRegistryGroup(rg);
+        task->AddHardwareConfigurationGroup(hg);
+        auto z = checked_cast<IJobVarnoZelvane>(job);
+        z->AddDirectoryFileGroup(fg);
+        z->AddDiskSectorGroup(sg);
+        z->AddTask(task);
+        s.db->Commit();
+    }
+
+    Store s(path);
+    ASSERT_TRUE(s.db);
+    EXPECT_EQ(1, s.db->GetVersion());
+    auto subject = s.db->GetLocalSubject();
+    ASSERT_TRUE(subject);
+    EXPECT_EQ(subjectId, subject->GetId());
+    EXPECT_EQ(control, subject->GetDescription());
+    EXPECT_EQ(L"Windows 10 Pro, 64-bit", subject->GetOsDescription());
+    EXPECT_EQ(t0, static_cast<unsigned long long>(subject->GetTime().value()));
+    EXPECT_EQ(0, subject->GetJobs()->GetCount());
+    auto jobs = vtest::Items(subject->GetJobs2());
+    ASSERT_EQ(1u, jobs.size());
+    EXPECT_EQ(odd, jobs[0]->GetDescription());
+    EXPECT_EQ(JobKindVarnoZelvane, jobs[0]->GetKind());
+    auto z = checked_cast<IJobVarnoZelvane>(jobs[0]);
+    auto groups = vtest::Items(z->GetResourceGroups());
+    ASSERT_EQ(2u, groups.size());
+    EXPECT_EQ(L"Files", groups[0]->GetName());
+    EXPECT_EQ(GroupKindDirectoryFile, groups[0]->GetKind());
+    EXPECT_EQ(GroupKindDiskSector, groups[1]->GetKind());
+    auto files = vtest::Items(checked_cast<IResourceGroup>(groups[0])->GetResources());
+    ASSERT_EQ(2u, files.size());
+    EXPECT_EQ(fileId, files[0]->GetId());
+    auto file = checked_cast<IFile>(files[0]);
+    EXPECT_EQ(L"%SystemRoot%\\system32\\a b.dll", file->GetName());
+    EXPECT_EQ(L"a b.dll", file->GetDescription());
+    EXPECT_TRUE(file->IsExecutable());
+    EXPECT_TRUE(file->IsControlled());
+    EXPECT_EQ(t0 + 2, static_cast<unsigned long long>(file->GetTime().value()));
+    EXPECT_FALSE(checked_cast<IDirectory>(files[1])->IsControlled());
+    EXPECT_EQ(ResourceKindDirectory, files[1]->GetKind());
+
+    auto tasks = vtest::Items(z->GetTasks());
+    ASSERT_EQ(1u, tasks.size());
+    EXPECT_EQ(control, tasks[0]->GetDescription());
+    EXPECT_TRUE(item_cast<ITaskEx>(tasks[0]));
+    auto tgroups = vtest::Items(checked_cast<ITask>(tasks[0])->GetResourceGroups());
+    ASSERT_EQ(2u, tgroups.size());
+    auto regs = vtest::Items(checked_cast<IResourceGroup>(tgroups[0])->GetResources());
+    ASSERT_EQ(2u, regs.size());
+    auto val = checked_cast<IRegistryValue>(regs[0]);
+    EXPECT_EQ(regValueId, val->GetId());
+    EXPECT_EQ(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\X\\", val->GetKeyPath());
+    EXPECT_EQ(control, val->GetValueName());
+    EXPECT_EQ(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\X\\" + control, val->GetName());
+    EXPECT_EQ(control, val->GetDescription());
+
+    auto hw = vtest::Items(checked_cast<IResourceGroup>(tgroups[1])->GetResources());
+    ASSERT_EQ(3u, hw.size());
+    EXPECT_EQ(fieldId, hw[0]->GetId());
+    auto field = checked_cast<ISMBIOSField>(hw[0]);
+    EXPECT_EQ(17u, field->GetTableType());
+    EXPECT_EQ(40u, field->GetTableLength());
+    EXPECT_EQ(0x1100u, field->GetTableHandle());
+    EXPECT_EQ(2u, field->GetFieldType());
+    EXPECT_EQ(12u, field->GetFieldOffset());
+    EXPECT_EQ(2u, field->GetFieldLength());
+    auto dev = checked_cast<IDevice>(hw[1]);
+    EXPECT_EQ(deviceId, dev->GetId());
+    EXPECT_EQ(odd, dev->GetDescription());
+    EXPECT_EQ(_value_t(L"PCI\\VEN_8086&DEV_1234"), dev->GetProperty(0));
+    EXPECT_EQ(_value_t(0x8086), dev->GetProperty(1));
+    EXPECT_EQ(_value_t(static_cast<unsigned long>(0xFFFFFFF0UL)), dev->GetProperty(2));
+    EXPECT_EQ(_value_t(static_cast<long>(-5)), dev->GetProperty(3));
+    EXPECT_EQ(_value_t(0x7FFFFFFFFFFFLL), dev->GetProperty(4));
+    EXPECT_EQ(_value_t(true), dev->GetProperty(5));
+    EXPECT_EQ(_value_t(std::string("narrow text")), dev->GetProperty(8));
+    EXPECT_TRUE(dev->GetProperty(9).empty());
+    EXPECT_TRUE(dev->GetProperty(10).empty());
+    EXPECT_EQ(_value_t(control), dev->GetProperty(12));
+    EXPECT_FALSE(checked_cast<ISMBIOSTable>(hw[2])->IsControlled());
+
+    auto sectors = vtest::Items(checked_cast<IResourceGroup>(groups[1])->GetResources());
+    ASSERT_EQ(1u, sectors.size());
+    auto sector = checked_cast<IDiskSector>(sectors[0]);
+    EXPECT_EQ(3, sector->GetDisk());
+    EXPECT_EQ(0x123456789LL, sector->GetSector());
+    EXPECT_EQ(L"Диск 0", sector->GetDescription());
+
+    EXPECT_EQ(8, s.db->GetResources()->GetCount());
+    EXPECT_EQ(4, s.db->GetResourceGroups()->GetCount());
+    EXPECT_EQ(1, s.db->GetTasks()->GetCount());
+    EXPECT_EQ(1, s.db->GetJobs()->GetCount());
+    EXPECT_EQ(fileId, s.db->FindItem(fileId)->GetId());
+    EXPECT_FALSE(s.db->FindItem(99999));
+}
+
+// The file is the model-file format that the import check reads: root "version" of at most 10 and
+// the sections "Resources", "RGroups" and "Tasks".
+TEST(VCoreStore, ModelFileHasVersionAndSections)
+{
+    std::wstring path = vtest::ScratchDir(L"format") + L"\\model.xml";
+    {
+        Store s(path);
+        ASSERT_TRUE(s.db);
+        s.db->CreateFile(L"C:\\a.txt", T(1), true, false);
+        s.db->Commit();
+    }
+    CoInitialize(nullptr);
+    {
+        CLSID clsid;
+        ASSERT_EQ(S_OK, CLSIDFromProgID(L"Msxml2.DOMDocument.3.0", &clsid));
+        IXMLDOMDocument* doc = nullptr;
+        ASSERT_EQ(S_OK, CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument, (void**)&doc));
+        VARIANT v;
+        VariantInit(&v);
+        v.vt = VT_BSTR;
+        v.bstrVal = SysAllocString(path.c_str());
+        VARIANT_BOOL ok = VARIANT_FALSE;
+        doc->put_async(VARIANT_FALSE);
+        EXPECT_EQ(S_OK, doc->load(v, &ok));
+        EXPECT_EQ(VARIANT_TRUE, ok);
+        IXMLDOMElement* root = nullptr;
+        ASSERT_EQ(S_OK, doc->get_documentElement(&root));
+        VARIANT ver;
+        VariantInit(&ver);
+        BSTR name = SysAllocString(L"version");
+        ASSERT_EQ(S_OK, root->getAttribute(name, &ver));
+        ASSERT_EQ(VT_BSTR, ver.vt);
+        int version = _wtoi(ver.bstrVal);
+        EXPECT_GE(version, 1);
+        EXPECT_LE(version, 10);
+        for (const wchar_t* section : {L"Resources", L"RGroups", L"Tasks"}) {
+            BSTR q = SysAllocString(section);
+            IXMLDOMNode* node = nullptr;
+            EXPECT_EQ(S_OK, root->selectSingleNode(q, &node)) << section;
+            if (node)
+                node->Release();
+            SysFreeString(q);
+        }
+        SysFreeString(name);
+        VariantClear(&ver);
+        root->Release();
+        VariantClear(&v);
+        doc->Release();
+    }
+    CoUninitialize();
+}
+
+TEST(VCoreStore, OnlyCommittedWorkIsKept)
+{
+    std::wstring path = vtest::ScratchDir(L"transactions") + L"\\Localhost.vdb";
+    {
+        Store s(path);
+        ASSERT_TRUE(s.db);
+        for (int i = 0; i < 3; ++i)
+            s.db->CreateFile(L"C:\\old" + std::to_wstring(i), T(5), true, false);
+        s.db->Commit();
+        EXPECT_FALSE(s.db->IsModified());
+        s.db->CreateFile(L"C:\\uncommitted", T(5), true, false);
+        EXPECT_TRUE(s.db->IsModified());
+    }
+    {
+        Store s(path);
+        ASSERT_TRUE(s.db);
+        EXPECT_EQ(3, s.db->GetResources()->GetCount());
+        auto kept = vtest::Items(s.db->GetResources());
+        s.db->Clear();
+        EXPECT_EQ(0, s.db->GetItemCount());
+        auto f = s.db->CreateFile(L"C:\\new", T(6), true, false);
+        EXPECT_EQ(1, f->GetId()); // IDs start again after Clear
+        // Items of the cleared content are no longer the store's: they cannot be linked or changed.
+        auto g = checked_cast<IFileGroup>(s.db->CreateFileGroup(L"G", L"", T(6)));
+        EXPECT_THROW(g->AddFile(checked_cast<IFile>(kept[0])), EGeneric);
+        EXPECT_THROW(checked_cast<IFile>(kept[0])->SetControlled(false), EGeneric);
+        s.db->Commit();
+    }
+    {
+        Store s(path);
+        ASSERT_TRUE(s.db);
+        auto all = vtest::Items(s.db->GetResources());
+        ASSERT_EQ(1u, all.size());
+        EXPECT_EQ(L"C:\\new", all[0]->GetName());
+        // Rollback drops what was done since the commit.
+        s.db->CreateFile(L"C:\\dropped", T(7), true, false);
+        checked_cast<IFile>(all[0])->SetControlled(false);
+        s.db->Rollback();
+        auto again = vtest::Items(s.db->GetResources());
+        ASSERT_EQ(1u, again.size());
+        EXPECT_TRUE(checked_cast<IFile>(again[0])->IsControlled());
+        // A closed store refuses writes; its items refuse changes.
+        auto item = checked_cast<IFile>(again[0]);
+        SmartPtr<IDatabase> keep = s.db;
+        s.Close();
+        EXPECT_THROW(keep->Commit(), EGeneric);
+        EXPECT_THROW(keep->CreateFile(L"C:\\late", T(1), true, false), EGeneric);
+        EXPECT_THROW(item->SetControlled(false), EGeneric);
+        EXPECT_EQ(L"C:\\new", item->GetName()); // reading still works
+    }
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((path + L".new").c_str()));
+}
+
+TEST(VCoreStore, ItemsOfOtherStoresAndWrongKindsAreRefused)
+{
+    std::wstring dir = vtest::ScratchDir(L"refusals");
+    Store a(dir + L"\\a.vdb"), b(dir + L"\\b.vdb");
+    ASSERT_TRUE(a.db && b.db);
+    auto fa = a.db->CreateFile(L"C:\\x", T(1), true, false);
+    auto gb = checked_cast<IFileGroup>(b.db->CreateFileGroup(L"G", L"", T(1)));
+    EXPECT_THROW(gb->AddFile(checked_cast<IFile>(fa)), EGeneric);
+    EXPECT_THROW(b.db->SetLocalSubject(a.db->CreateSubject(L"S", L"", L"")), EGeneric);
+    try {
+        checked_cast<IRegistryKey>(fa);
+        ADD_FAILURE() << "the cast did not throw";
+    } catch (const EBadCastException& e) {
+        EXPECT_EQ(static_cast<long>(E_NOINTERFACE), e["HRESULT"].as_int64());
+    }
+    EXPECT_FALSE(item_cast<IRegistryKey>(fa));
+    EXPECT_TRUE(item_cast<IResource>(fa));
+    EXPECT_TRUE(item_cast<StoreItem>(fa));
+    EXPECT_FALSE(checked_cast<IFile>(SmartPtr<IResource>())); // an empty item stays empty
+    EXPECT_EQ(2, a.provider->GetOpenCount() + b.provider->GetOpenCount() - 0 - 0);
+}
+
+// A file that is not a store, a store of a newer format, a folder, no path, a missing folder:
+// Open gives nothing, says why, and leaves the file as it was.
+TEST(VCoreStore, BadFilesDoNotOpenAndAreLeftAlone)
+{
+    std::wstring dir = vtest::ScratchDir(L"badfiles");
+    struct Case {
+        const wchar_t* file;
+        const char* content;
+    } cases[] = {
+        {L"garbage.vdb", "this is not XML"},
+        {L"torn.vdb", "<?xml version=\"1.0\"?><VarnoStore version=\"1\" nextId=\"3\"><Resources><Resource id=\"1\" kind=\"1\""},
+        {L"newer.vdb", "<?xml version=\"1.0\"?><VarnoStore version=\"11\"><Resources/><RGroups/><Tasks/></VarnoStore>"},
+        {L"other.vdb", "<?xml version=\"1.0\"?><Report version=\"1\"/>"},
+        {L"badnum.vdb", "<?xml version=\"1.0\"?><VarnoStore version=\"1\"><Resources><Resource id=\"x\" kind=\"1\"/></Resources></VarnoStore>"},
+        {L"twice.vdb", "<?xml version=\"1.0\"?><VarnoStore version=\"1\"><Resources><Resource id=\"1\" kind=\"1\"/>"
+                       "<Resource id=\"1\" kind=\"1\"/></Resources></VarnoStore>"},
+    };
+    auto provider = Common::CreateProvider();
+    for (const auto& c : cases) {
+        std::wstring path = dir + L"\\" + c.file;
+        vtest::WriteBytes(path, c.content);
+        EXPECT_FALSE(provider->Open(Narrow(path).c_str())) << Narrow(c.file);
+        EXPECT_FALSE(provider->GetLastErrorText().empty());
+        EXPECT_EQ(c.content, vtest::ReadBytes(path)) << Narrow(c.file);
+    }
+    EXPECT_FALSE(provider->Open(""));
+    EXPECT_FALSE(provider->Open(nullptr));
+    EXPECT_FALSE(provider->Open(Narrow(dir).c_str()));
+    EXPECT_FALSE(provider->Open(Narrow(dir + L"\\missing\\Localhost.vdb").c_str()));
+    EXPECT_EQ(0, provider->GetOpenCount());
+
+    // An older format version up to 10 is read; a link to an item that is not there is left out.
+    std::wstring v10 = dir + L"\\v10.vdb";
+    vtest::WriteBytes(v10, "<?xml version=\"1.0\"?><VarnoStore version=\"10\"><Resources>"
+                           "<Resource id=\"4\" kind=\"1\" name=\"C:\\a\" time=\"7\"/></Resources><RGroups>"
+                           "<Group id=\"9\" kind=\"1\" name=\"G\"><Member id=\"4\"/><Member id=\"77\"/></Group>"
+                           "</RGroups><Tasks/></VarnoStore>");
+    auto db = provider->Open(Narrow(v10).c_str());
+    ASSERT_TRUE(db) << as_string(provider->GetLastErrorText(), CP_UTF8);
+    EXPECT_EQ(10, db->GetVersion());
+    auto g = vtest::Items(db->GetResourceGroups());
+    ASSERT_EQ(1u, g.size());
+    EXPECT_EQ(std::vector<long long>{4}, vtest::Ids(checked_cast<IResourceGroup>(g[0])->GetResources()));
+    EXPECT_EQ(10, db->CreateFile(L"C:\\b", T(1), true, false)->GetId());
+    provider->Close(db->GetHandle());
+}
+
+// ----- A process killed while it commits never leaves a store that fails to load -----
+
+// Runs only as the child of the test below: commits forever, each time a store whose subject names
+// how many resources it holds.
+TEST(VCoreKill, ChildCommitsForever)
+{
+    std::wstring path = vtest::Env(L"VCORE_KILL_CHILD_STORE");
+    if (path.empty())
+        GTEST_SKIP() << "runs only as the child process of VCoreKill.KilledWhileCommitting";
+    auto provider = Common::CreateProvider();
+    auto db = provider->Open(Narrow(path).c_str());
+    if (!db)
+        ExitProcess(3);
+    for (int round = 1;; ++round) {
+        db->Clear();
+        int count = 200 + (round * 37) % 800;
+        db->SetLocalSubject(db->CreateSubject(L"count", std::to_wstring(count), L""));
+        for (int i = 0; i < count; ++i)
+            db->CreateFile(L"C:\\folder\\file" + std::to_wstring(i) + L".dll", T(round), true, false);
+        db->Commit();
+    }
+}
+
+TEST(VCoreKill, KilledWhileCommitting)
+{
+#ifndef _WIN64
+    GTEST_SKIP() << "child processes are left to the x86-64 run (i386 processes start slowly here)";
+#endif
+    std::wstring path = vtest::ScratchDir(L"kill") + L"\\Localhost.vdb";
+    wchar_t exe[MAX_PATH];
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring cmd = L"\"" + std::wstring(exe) + L"\" --gtest_filter=VCoreKill.ChildCommitsForever";
+    SetEnvironmentVariableW(L"VCORE_KILL_CHILD_STORE", path.c_str());
+    int killedAfterCommit = 0;
+    for (int run = 0; run < 12; ++run) {
+        STARTUPINFOW si = {sizeof si};
+        PROCESS_INFORMATION pi;
+        std::vector<wchar_t> line(cmd.begin(), cmd.end());
+        line.push_back(0);
+        ASSERT_TRUE(CreateProcessW(exe, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+        // Let it commit a few times, then kill it at a different moment each run.
+        DWORD waited = 0;
+        while (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES && waited < 20000) {
+            Sleep(20);
+            waited += 20;
+        }
+        Sleep(150 + (run * 53) % 400);
+        ASSERT_EQ(WAIT_TIMEOUT, WaitForSingleObject(pi.hProcess, 0)) << "the child ended by itself";
+        TerminateProcess(pi.hProcess, 9);
+        WaitForSingleObject(pi.hProcess, INFINITE);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+
+        Store s(path);
+        ASSERT_TRUE(s.db) << "run " << run;
+        auto subject = s.db->GetLocalSubject();
+        if (!subject) {
+            EXPECT_EQ(0, s.db->GetItemCount()); // killed before the first commit: the empty store
+            continue;
+        }
+        ++killedAfterCommit;
+        EXPECT_EQ(std::stol(subject->GetDescription()), s.db->GetResources()->GetCount()) << "run " << run;
+    }
+    SetEnvironmentVariableW(L"VCORE_KILL_CHILD_STORE", nullptr);
+    EXPECT_GT(killedAfterCommit, 0);
+}
+
+// ----- Validity of the described objects -----
+
+TEST(VCoreValidity, ObjectsThatExistAreValid)
+{
+    std::wstring dir = vtest::ScratchDir(L"validity");
+    vtest::WriteBytes(dir + L"\\present.bin", "x");
+    std::wstring keyPath = L"Software\\VICheckTests\\vcore_tests_" + std::to_wstring(GetCurrentProcessId());
+    HKEY k;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr));
+    DWORD one = 1;
+    RegSetValueExW(k, L"Named", 0, REG_DWORD, reinterpret_cast<BYTE*>(&one), sizeof one);
+    RegSetValueExW(k, L"a\\b", 0, REG_DWORD, reinterpret_cast<BYTE*>(&one), sizeof one);
+    RegSetValueExW(k, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(L"d"), 4);
+    RegCloseKey(k);
+    SetEnvironmentVariableW(L"VCORE_TEST_DIR", dir.c_str());
+
+    Store s(dir + L"\\Localhost.vdb");
+    ASSERT_TRUE(s.db);
+    std::wstring hkcu = L"HKEY_CURRENT_USER\\" + keyPath;
+    struct Case {
+        SmartPtr<IResource> item;
+        bool valid;
+    } cases[] = {
+        {s.db->CreateFile(dir + L"\\present.bin", T(1), true, false), true},
+        {s.db->CreateFile(L"%VCORE_TEST_DIR%\\present.bin", T(1), true, false), true},
+        {s.db->CreateFile(dir + L"\\absent.bin", T(1), true, false), false},
+        {s.db->CreateFile(dir, T(1), true, false), false}, // a folder is not a file
+        {s.db->CreateRegistryKey(hkcu, T(1), true), true},
+        {s.db->CreateRegistryKey(L"HKCU\\" + keyPath, T(1), true), true},
+        {s.db->CreateRegistryKey(hkcu + L"\\Missing", T(1), true), false},
+        {s.db->CreateRegistryKey(L"HKEY_NOWHERE\\Software", T(1), true), false},
+        {s.db->CreateRegistryValue(hkcu + L"\\", L"Named", T(1), true), true},
+        {s.db->CreateRegistryValue(hkcu, L"Absent", T(1), true), false},
+        {s.db->CreateRegistryValue(hkcu + L"\\", L"{C51BADB1-F859-4c8e-B5F7-CD2223F03917}", T(1), true), true},
+        {s.db->CreateRegistryValue(hkcu + L"\\", L"a{E688BBB6-B0B7-4310-86EB-E0C9D15DBD6A}b", T(1), true), true},
+        {s.db->CreateDiskSector(L"Sector", L"", 250, 0, T(1), true), false}, // no such disk
+        {s.db->CreateDevice(L"Device", L"", T(1), true), false},              // no hardware ID to find
+    };
+    for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+        auto& c = cases[i];
+        bool valid = false;
+        if (auto f = item_cast<IFile>(c.item)) valid = f->IsValid();
+        else if (auto rk = item_cast<IRegistryKey>(c.item)) valid = rk->IsValid();
+        else if (auto rv = item_cast<IRegistryValue>(c.item)) valid = rv->IsValid();
+        else if (auto ds = item_cast<IDiskSector>(c.item)) valid = ds->IsValid();
+        else if (auto dv = item_cast<IDevice>(c.item)) valid = dv->IsValid();
+        EXPECT_EQ(c.valid, valid) << "case " << i << ": " << as_string(c.item->GetName(), CP_UTF8);
+    }
+    auto dev = checked_cast<IDevice>(cases[13].item);
+    dev->SetProperty(0, _value_t(L"PCI\\VEN_FFFF&DEV_FFFF&NOSUCH"));
+    EXPECT_FALSE(dev->IsValid());
+
+    // SMBIOS: a structure the firmware table has is valid, a handle it lacks is not.
+    UINT n = GetSystemFirmwareTable(0x52534D42, 0, nullptr, 0);
+    if (n >= 12) {
+        std::vector<BYTE> raw(n);
+        GetSystemFirmwareTable(0x52534D42, 0, raw.data(), n);
+        const BYTE* p = raw.data() + 8;
+        SmbiosTableDescriptor present = {p[0], p[1], p[2] | (p[3] << 8)};
+        EXPECT_TRUE(checked_cast<ISMBIOSTable>(s.db->CreateSMBIOSTable(L"T", present, T(1), true))->IsValid());
+        EXPECT_TRUE(checked_cast<ISMBIOSField>(s.db->CreateSMBIOSField(L"F", 1, 1, 1, present, T(1), true))->IsValid());
+        EXPECT_FALSE(checked_cast<ISMBIOSField>(s.db->CreateSMBIOSField(L"F", 1, 1, 255, present, T(1), true))->IsValid());
+    }
+    SmbiosTableDescriptor absent = {200, 4, 0xFEED};
+    EXPECT_FALSE(checked_cast<ISMBIOSTable>(s.db->CreateSMBIOSTable(L"T", absent, T(1), true))->IsValid());
+    RegDeleteTreeW(HKEY_CURRENT_USER, keyPath.c_str());
+}
