@@ -120,6 +120,18 @@ void WriteFileAtomically(const std::wstring& path, const std::string& bytes)
     }
 }
 
+// One thread per processor. The i386 build serves the workstation-resource plug-in, which reads
+// the store and writes no lists; it hashes on the calling thread unless asked otherwise (Wine's
+// i386 threads under the user-mode emulator of the test machines do not survive parallel hashing).
+size_t DefaultHashThreads()
+{
+#ifdef _WIN64
+    return std::max(1u, std::thread::hardware_concurrency());
+#else
+    return 1;
+#endif
+}
+
 } // namespace
 
 ItemVector ResourcesOfJob(const ItemVector& groups, const ItemVector& tasks)
@@ -160,7 +172,7 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
 
     std::vector<std::string> hashes(list.size());
     auto start = std::chrono::steady_clock::now();
-    size_t workers = threads > 0 ? static_cast<size_t>(threads) : std::max(1u, std::thread::hardware_concurrency());
+    size_t workers = threads > 0 ? static_cast<size_t>(threads) : DefaultHashThreads();
     workers = std::min(workers, list.size());
     std::atomic<size_t> next{0};
     std::exception_ptr failure;
@@ -179,12 +191,25 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
     if (workers <= 1) {
         work();
     } else {
-        std::vector<std::thread> pool;
-        for (size_t i = 1; i < workers; ++i)
-            pool.emplace_back(work);
+        // Plain system threads: the work item is a stack object that outlives them all.
+        struct Start {
+            static DWORD WINAPI Run(void* p)
+            {
+                (*static_cast<decltype(work)*>(p))();
+                return 0;
+            }
+        };
+        std::vector<HANDLE> pool;
+        for (size_t i = 1; i < workers; ++i) {
+            HANDLE h = CreateThread(nullptr, 0, &Start::Run, &work, 0, nullptr);
+            if (h)
+                pool.push_back(h);
+        }
         work();
-        for (auto& t : pool)
-            t.join();
+        for (HANDLE h : pool) {
+            WaitForSingleObject(h, INFINITE);
+            CloseHandle(h);
+        }
     }
     if (failure)
         std::rethrow_exception(failure);
