@@ -189,9 +189,6 @@ TEST_F(PassCmdListTest, EnvironmentVariablesInRoots)
 // their own, so that the finder finds the library in the program's folder.
 TEST_F(PassCmdListTest, DependentModulesOfCollectedExecutables)
 {
-#ifndef KVCMD_HAVE_FINDER
-    GTEST_SKIP() << "KvCmdSequence64 is built without the dependency finder";
-#endif
     const std::wstring deps = KvTest::TestTmp() + L"\\deps";
     KvTest::RemoveTree(deps);
     KvTest::MakeTree(deps, {L"notes.txt"});
