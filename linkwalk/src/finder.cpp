@@ -376,10 +376,10 @@ CDepends<TString, TModules>::CDepends()
     : m_appDirectory(), m_rootMachine(0), m_dispenser(nullptr), m_comInitialized(0)
 {
     m_comInitialized = InitializeCom();
-    if (m_comInitialized) {
-        if (ClrMeta::CreateDispenser(&m_dispenser) != S_OK)
-            m_dispenser = nullptr;
-    }
+    // The metadata reader is our own and needs no COM apartment: a thread already in another
+    // apartment (CoInitialize failing with RPC_E_CHANGED_MODE) still gets the .NET walk.
+    if (ClrMeta::CreateDispenser(&m_dispenser) != S_OK)
+        m_dispenser = nullptr;
 }
 
 template <class TString, class TModules>

@@ -1,0 +1,91 @@
+// Walks every module of a folder as a root of its own (one Depends::CDepps each) and reports
+// modules per second. With a second argument it writes each root's found and missing maps there
+// (UTF-8, one "root<TAB>F|M<TAB>key" line per entry) for comparison with another walker.
+#include "linkwalk.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string Utf8(const std::wstring& w)
+{
+    int n = ::WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string s(size_t(n > 0 ? n : 0), '\0');
+    if (n > 0)
+        ::WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), &s[0], n, nullptr, nullptr);
+    return s;
+}
+
+bool IsModule(const std::wstring& name)
+{
+    const size_t dot = name.find_last_of(L'.');
+    if (dot == std::wstring::npos)
+        return false;
+    std::wstring ext = name.substr(dot);
+    ::CharUpperBuffW(&ext[0], static_cast<DWORD>(ext.size()));
+    return ext == L".DLL" || ext == L".EXE";
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    wchar_t sys[MAX_PATH];
+    ::GetSystemDirectoryW(sys, MAX_PATH);
+    const std::wstring folder = argc > 1 ? argv[1] : sys;
+    FILE* out = argc > 2 ? _wfopen(argv[2], L"wb") : nullptr;
+
+    std::vector<std::wstring> roots;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = ::FindFirstFileW((folder + L"\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) {
+        std::fwprintf(stderr, L"cannot list %s\n", folder.c_str());
+        return 1;
+    }
+    do {
+        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsModule(fd.cFileName))
+            roots.push_back(folder + L"\\" + fd.cFileName);
+    } while (::FindNextFileW(h, &fd));
+    ::FindClose(h);
+
+    if (out) {
+        // The comparison walker searches the same Path.
+        wchar_t path[32768];
+        DWORD n = ::GetEnvironmentVariableW(L"Path", path, 32768);
+        std::fprintf(out, "#PATH\t%s\n", Utf8(std::wstring(path, n < 32768 ? n : 0)).c_str());
+    }
+    // Callers (the program, the command-sequence library) run with COM initialised; so does this.
+    ::CoInitialize(nullptr);
+    Depends::Common::Attach();
+    LARGE_INTEGER freq, t0, t1;
+    ::QueryPerformanceFrequency(&freq);
+    ::QueryPerformanceCounter(&t0);
+    size_t found = 0, missing = 0;
+    for (const std::wstring& root : roots) {
+        Depends::CDepps f;
+        f.AddModule(root, root, 1);
+        found += f.m_found.size();
+        missing += f.m_missing.size();
+        if (out) {
+            const std::string r = Utf8(root);
+            for (const auto& e : f.m_found)
+                std::fprintf(out, "%s\tF\t%s\n", r.c_str(), Utf8(e.first).c_str());
+            for (const auto& e : f.m_missing)
+                std::fprintf(out, "%s\tM\t%s\n", r.c_str(), Utf8(e.first).c_str());
+        }
+    }
+    ::QueryPerformanceCounter(&t1);
+    if (out)
+        std::fclose(out);
+    const double seconds = double(t1.QuadPart - t0.QuadPart) / double(freq.QuadPart);
+    std::printf("linkwalk: %u roots, %u found entries, %u missing entries in %.3f s: %.1f roots/s, %.1f modules/s\n",
+                unsigned(roots.size()), unsigned(found), unsigned(missing), seconds, roots.size() / seconds,
+                (roots.size() + found) / seconds);
+    Depends::Common::Detach();
+    ::CoUninitialize();
+    return 0;
+}
