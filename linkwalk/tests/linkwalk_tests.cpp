@@ -3,6 +3,7 @@
 #include "fixture_util.h"
 #include "LinkwalkSingletons.h"
 
+#include <algorithm>
 #include <map>
 #include <random>
 
@@ -243,6 +244,61 @@ TEST_F(FinderTest, PathEntriesAndSearchLists)
     EXPECT_EQ(f.m_resolved[L"A.DLL"], lib + L"a.dll");
     EXPECT_EQ(f.m_resolved[L"D.DLL"], lib + L"d.dll");
     EXPECT_EQ(f.m_found.count(Upper(lib + L"c.dll")), 1u);
+}
+
+// root.exe copies whose embedded manifest is patched in place (same length).
+TEST_F(FinderTest, ManifestVariants)
+{
+    const std::wstring dir = Tmp() + L"\\manifest";
+    const std::wstring root = CopyGraph(dir);
+    const std::vector<BYTE> original = ReadAll(root);
+    const std::string text(original.begin(), original.end());
+    const size_t decl = text.find("<?xml");
+    ASSERT_NE(decl, std::string::npos);
+    const size_t declEnd = text.find("?>", decl) + 2;
+    const size_t token = text.find("publicKeyToken", decl);
+    ASSERT_NE(token, std::string::npos);
+    PeOffsets pe(original);
+    DWORD resPos = pe.Pos(Get<DWORD>(original, pe.Dir(2)));
+
+    // Finds the data entry of the manifest: the one whose data starts at the declaration.
+    size_t dataEntry = 0;
+    for (size_t off = resPos; off + 16 <= original.size() && off < resPos + 0x400; off += 4) {
+        DWORD pos = 0;
+        if (pe.view.RvaToOffset(Get<DWORD>(original, off), pos) && pos == decl && Get<DWORD>(original, off + 4) > 100) {
+            dataEntry = off;
+            break;
+        }
+    }
+    ASSERT_NE(dataEntry, 0u);
+
+    struct Case {
+        const char* what;
+        bool found;
+        void (*patch)(std::vector<BYTE>&, size_t decl, size_t declEnd, size_t token, size_t entry);
+    } cases[] = {
+        {"byte-order mark and blanks before the first element", true,
+         [](std::vector<BYTE>& d, size_t b, size_t e, size_t, size_t) {
+             std::fill(d.begin() + b, d.begin() + e, BYTE(' '));
+             d[b] = 0xEF, d[b + 1] = 0xBB, d[b + 2] = 0xBF;
+         }},
+        {"identity without publicKeyToken", false,
+         [](std::vector<BYTE>& d, size_t, size_t, size_t t, size_t) { d[t + 13] = 'X'; }},
+        {"resource size running past the file", false,
+         [](std::vector<BYTE>& d, size_t, size_t, size_t, size_t entry) { Put<DWORD>(d, entry + 4, 0x7FFFFFF0); }},
+        {"resource without its text", false,
+         [](std::vector<BYTE>& d, size_t b, size_t, size_t, size_t) { std::fill(d.begin() + b, d.begin() + b + 400, BYTE(' ')); }},
+    };
+    for (const Case& c : cases) {
+        std::vector<BYTE> data = original;
+        c.patch(data, decl, declEnd, token, dataEntry);
+        ASSERT_TRUE(WriteAll(root, data));
+        CDepps f;
+        f.AddModule(root, root, 1);
+        EXPECT_EQ(f.m_found.count(Upper(SxsFolder() + L"\\sxsdep.dll")), c.found ? 1u : 0u) << c.what;
+        EXPECT_EQ(f.m_missing.count(L"SXSDEP.DLL"), c.found ? 0u : 1u) << c.what;
+        EXPECT_EQ(f.m_resolved.count(L"A.DLL"), 1u) << c.what;
+    }
 }
 
 TEST(LinkwalkCommon, AttachDetach)
