@@ -2,7 +2,12 @@
 #include "kvui/frame.h"
 #include "kvui/app.h"
 
+#include <algorithm>
+
 namespace KvUi {
+
+// Whether a bar is shown in its frame (also while the frame itself is still hidden).
+static bool HasVisibleStyle(HWND h) { return (::GetWindowLongW(h, GWL_STYLE) & WS_VISIBLE) != 0; }
 
 KV_BEGIN_MESSAGE_MAP(CFrameWnd, CWnd)
 KV_END_MESSAGE_MAP()
@@ -42,18 +47,43 @@ void CFrameWnd::RecalcLayout() {
         return;
     RECT rc;
     GetClientRect(&rc);
-    if (m_pToolBar && m_pToolBar->m_hWnd && m_pToolBar->IsWindowVisible()) {
+    if (m_pToolBar && m_pToolBar->m_hWnd && HasVisibleStyle(m_pToolBar->m_hWnd)) {
         m_pToolBar->SendMessage(TB_AUTOSIZE);
         RECT tb;
         m_pToolBar->GetWindowRect(&tb);
         rc.top += tb.bottom - tb.top;
     }
-    if (m_pStatusBar && m_pStatusBar->m_hWnd && m_pStatusBar->IsWindowVisible()) {
+    if (m_pStatusBar && m_pStatusBar->m_hWnd && HasVisibleStyle(m_pStatusBar->m_hWnd)) {
         m_pStatusBar->SendMessage(WM_SIZE);
         m_pStatusBar->RecalcPanes();
         RECT sb;
         m_pStatusBar->GetWindowRect(&sb);
         rc.bottom -= sb.bottom - sb.top;
+    }
+    for (CDockPane* p : m_panes) {
+        if (!p->IsPaneVisible())
+            continue;
+        int size = p->GetPaneSize();
+        RECT r = rc;
+        switch (p->GetSide()) {
+        case CDockPane::Left:
+            r.right = std::min<LONG>(rc.left + size, rc.right);
+            rc.left = r.right;
+            break;
+        case CDockPane::Right:
+            r.left = std::max<LONG>(rc.right - size, rc.left);
+            rc.right = r.left;
+            break;
+        case CDockPane::Top:
+            r.bottom = std::min<LONG>(rc.top + size, rc.bottom);
+            rc.top = r.bottom;
+            break;
+        case CDockPane::Bottom:
+            r.top = std::max<LONG>(rc.bottom - size, rc.top);
+            rc.bottom = r.top;
+            break;
+        }
+        p->MoveWindow(r);
     }
     if (HWND pane = GetDlgItem(AFX_IDW_PANE_FIRST))
         ::MoveWindow(pane, rc.left, rc.top, rc.right - rc.left, rc.bottom > rc.top ? rc.bottom - rc.top : 0, TRUE);
@@ -156,6 +186,157 @@ BOOL CFrameWnd::OnWndMsg(UINT msg, WPARAM wp, LPARAM lp, LRESULT* pResult) {
         return TRUE;
     }
     return FALSE;
+}
+
+void CFrameWnd::DockPane(CDockPane* pane) {
+    m_panes.push_back(pane);
+    RecalcLayout();
+}
+
+// ---- docked panes --------------------------------------------------------------------------
+
+BOOL CDockPane::Create(const std::wstring& title, CFrameWnd* frame, UINT nID, Side side, int size, BOOL visible) {
+    m_pFrame = frame;
+    m_strTitle = title;
+    m_side = side;
+    m_nSize = size;
+    if (!CreateEx(0, nullptr, title.c_str(), WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | (visible ? WS_VISIBLE : 0),
+                  0, 0, 0, 0, frame->m_hWnd, reinterpret_cast<HMENU>((UINT_PTR)nID)))
+        return FALSE;
+    frame->DockPane(this);
+    return TRUE;
+}
+
+void CDockPane::SetContent(HWND content) {
+    m_hContent = content;
+    LayoutContent();
+}
+
+void CDockPane::ShowPane(BOOL show) {
+    if (!m_hWnd)
+        return;
+    ShowWindow(show ? SW_SHOW : SW_HIDE);
+    if (m_pFrame)
+        m_pFrame->RecalcLayout();
+}
+
+void CDockPane::SetPaneSize(int size) {
+    m_nSize = size < kCaptionHeight + kEdge ? kCaptionHeight + kEdge : size;
+    if (m_pFrame)
+        m_pFrame->RecalcLayout();
+}
+
+void CDockPane::LayoutContent() {
+    if (!m_hWnd || !m_hContent)
+        return;
+    RECT rc;
+    GetClientRect(&rc);
+    // The edge toward the frame's middle is left for dragging.
+    switch (m_side) {
+    case Left: rc.right -= kEdge; break;
+    case Right: rc.left += kEdge; break;
+    case Top: rc.bottom -= kEdge; break;
+    case Bottom: rc.top += kEdge; break;
+    }
+    rc.top += kCaptionHeight;
+    ::MoveWindow(m_hContent, rc.left, rc.top, std::max<LONG>(0, rc.right - rc.left), std::max<LONG>(0, rc.bottom - rc.top),
+                 TRUE);
+}
+
+bool CDockPane::OnEdge(POINT pt) const {
+    RECT rc;
+    GetClientRect(&rc);
+    switch (m_side) {
+    case Left: return pt.x >= rc.right - kEdge;
+    case Right: return pt.x < rc.left + kEdge;
+    case Top: return pt.y >= rc.bottom - kEdge;
+    case Bottom: return pt.y < rc.top + kEdge;
+    }
+    return false;
+}
+
+LRESULT CDockPane::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_SIZE:
+        LayoutContent();
+        return 0;
+    case WM_ERASEBKGND: {
+        RECT rc;
+        GetClientRect(&rc);
+        ::FillRect(reinterpret_cast<HDC>(wp), &rc, ::GetSysColorBrush(COLOR_BTNFACE));
+        return 1;
+    }
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = ::BeginPaint(m_hWnd, &ps);
+        RECT rc;
+        GetClientRect(&rc);
+        if (m_side == Bottom)
+            rc.top += kEdge;
+        rc.bottom = rc.top + kCaptionHeight;
+        ::FillRect(dc, &rc, ::GetSysColorBrush(COLOR_INACTIVECAPTION));
+        HGDIOBJ old = ::SelectObject(dc, ::GetStockObject(DEFAULT_GUI_FONT));
+        ::SetBkMode(dc, TRANSPARENT);
+        ::SetTextColor(dc, ::GetSysColor(COLOR_INACTIVECAPTIONTEXT));
+        rc.left += 4;
+        ::DrawTextW(dc, m_strTitle.c_str(), -1, &rc, DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS);
+        ::SelectObject(dc, old);
+        ::EndPaint(m_hWnd, &ps);
+        return 0;
+    }
+    case WM_SETCURSOR: {
+        POINT pt;
+        ::GetCursorPos(&pt);
+        ::ScreenToClient(m_hWnd, &pt);
+        if (OnEdge(pt)) {
+            ::SetCursor(::LoadCursorW(nullptr, (m_side == Left || m_side == Right) ? IDC_SIZEWE : IDC_SIZENS));
+            return TRUE;
+        }
+        break;
+    }
+    case WM_LBUTTONDOWN: {
+        POINT pt = {(short)LOWORD(lp), (short)HIWORD(lp)};
+        if (OnEdge(pt)) {
+            m_bDragging = true;
+            ::GetCursorPos(&m_dragStart);
+            m_dragSize = m_nSize;
+            ::SetCapture(m_hWnd);
+            return 0;
+        }
+        break;
+    }
+    case WM_MOUSEMOVE:
+        if (m_bDragging) {
+            POINT pt;
+            ::GetCursorPos(&pt);
+            int d = 0;
+            switch (m_side) {
+            case Left: d = pt.x - m_dragStart.x; break;
+            case Right: d = m_dragStart.x - pt.x; break;
+            case Top: d = pt.y - m_dragStart.y; break;
+            case Bottom: d = m_dragStart.y - pt.y; break;
+            }
+            SetPaneSize(m_dragSize + d);
+            return 0;
+        }
+        break;
+    case WM_LBUTTONUP:
+    case WM_CAPTURECHANGED:
+        if (m_bDragging) {
+            m_bDragging = false;
+            if (msg == WM_LBUTTONUP)
+                ::ReleaseCapture();
+            return 0;
+        }
+        break;
+    case WM_COMMAND:
+    case WM_NOTIFY:
+        // The content's notifications go on to the frame, which routes them.
+        if (m_pFrame && m_pFrame->m_hWnd)
+            return ::SendMessageW(m_pFrame->m_hWnd, msg, wp, lp);
+        break;
+    }
+    return CWnd::WindowProc(msg, wp, lp);
 }
 
 void CFrameWnd::PostNcDestroy() {

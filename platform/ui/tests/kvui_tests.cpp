@@ -385,3 +385,147 @@ TEST(PropList, EditingChangesOnlyOnCommitAndColoursUseTheAutomaticValue) {
 }
 
 } // namespace
+
+namespace {
+
+// ---- property sheets and wizards -------------------------------------------------------------
+
+class CNamePage : public CPropertyPage {
+public:
+    CNamePage() : CPropertyPage(101) {}
+    std::wstring m_name = L"имя";
+    int m_activations = 0;
+    bool m_refuseLeave = false;
+    BOOL OnSetActive() override {
+        ++m_activations;
+        return TRUE;
+    }
+    BOOL OnKillActive() override { return !m_refuseLeave && CPropertyPage::OnKillActive(); }
+    void DoDataExchange(CDataExchange* pDX) override { DDX_Text(pDX, 1001, m_name); }
+};
+
+class CFlagPage : public CPropertyPage {
+public:
+    CFlagPage() : CPropertyPage(102) {}
+    int m_flag = 0;
+    void DoDataExchange(CDataExchange* pDX) override { DDX_Check(pDX, 1002, m_flag); }
+};
+
+TEST(Sheet, WizardWalksItsPagesAndFinishTakesEveryPageBack) {
+    PresenterScope ps;
+    CPropertySheet sheet(L"Мастер");
+    CNamePage first;
+    CFlagPage second;
+    sheet.AddPage(&first);
+    sheet.AddPage(&second);
+    sheet.SetWizardMode();
+    int indexAfterRefusedNext = -1, indexAfterNext = -1;
+    ps.p.OnDialog(101, [&](CDialog& d) {
+        CPropertySheet* s = static_cast<CPropertyPage&>(d).GetSheet();
+        d.SetDlgItemText(1001, L"новое имя");
+        first.m_refuseLeave = true;
+        s->PressButton(PSBTN_NEXT);
+        indexAfterRefusedNext = s->GetActiveIndex();
+        first.m_refuseLeave = false;
+        s->PressButton(PSBTN_NEXT);
+        indexAfterNext = s->GetActiveIndex();
+        ::CheckDlgButton(second.m_hWnd, 1002, BST_CHECKED);
+        s->PressButton(PSBTN_FINISH);
+    });
+    EXPECT_EQ(IDOK, sheet.DoModal());
+    EXPECT_EQ(0, indexAfterRefusedNext);
+    EXPECT_EQ(1, indexAfterNext);
+    EXPECT_EQ(L"новое имя", first.m_name);
+    EXPECT_EQ(1, second.m_flag);
+    EXPECT_EQ(1, first.m_activations);
+}
+
+TEST(Sheet, CancelledSheetKeepsItsMembersAndAnUnscriptedOneIsCancelled) {
+    PresenterScope ps;
+    {
+        CPropertySheet sheet(L"Свойства");
+        CNamePage first;
+        CFlagPage second;
+        sheet.AddPage(&first);
+        sheet.AddPage(&second);
+        ps.p.OnDialog(101, [&](CDialog& d) {
+            d.SetDlgItemText(1001, L"не сохранится");
+            static_cast<CPropertyPage&>(d).GetSheet()->PressButton(PSBTN_CANCEL);
+        });
+        EXPECT_EQ(IDCANCEL, sheet.DoModal());
+        EXPECT_EQ(L"имя", first.m_name);
+    }
+    {
+        CPropertySheet sheet(L"Свойства");
+        CNamePage first;
+        sheet.AddPage(&first);
+        ps.p.Clear();
+        EXPECT_EQ(IDCANCEL, sheet.DoModal());
+        EXPECT_EQ(std::vector<UINT>{101}, ps.p.Dialogs());
+    }
+    {
+        // OK applies every page.
+        CPropertySheet sheet(L"Свойства");
+        CNamePage first;
+        sheet.AddPage(&first);
+        ps.p.OnDialog(101, [&](CDialog& d) {
+            d.SetDlgItemText(1001, L"сохранится");
+            static_cast<CPropertyPage&>(d).GetSheet()->PressButton(PSBTN_OK);
+        });
+        EXPECT_EQ(IDOK, sheet.DoModal());
+        EXPECT_EQ(L"сохранится", first.m_name);
+    }
+}
+
+// ---- docked panes --------------------------------------------------------------------------
+
+RECT ChildRect(CWnd& frame, HWND child) {
+    RECT r;
+    ::GetWindowRect(child, &r);
+    ::MapWindowPoints(nullptr, frame.m_hWnd, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+TEST(Frame, DockedPanesTakeTheirSidesAndGiveTheSpaceBackWhenHidden) {
+    CTestFrame* f = new CTestFrame;
+    f->m_bAutoDelete = FALSE;
+    ASSERT_TRUE(f->LoadFrame(200));
+    ::SetWindowPos(f->m_hWnd, nullptr, 0, 0, 800, 600, SWP_NOZORDER | SWP_NOMOVE);
+    CWnd view;
+    ASSERT_TRUE(view.CreateEx(0, nullptr, nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, f->m_hWnd,
+                              reinterpret_cast<HMENU>((UINT_PTR)AFX_IDW_PANE_FIRST)));
+    CDockPane left, bottom;
+    ASSERT_TRUE(left.Create(L"Структура", f, 32772, CDockPane::Left, 250));
+    ASSERT_TRUE(bottom.Create(L"Зависимости", f, 32773, CDockPane::Bottom, 150, FALSE));
+    CListBox content;
+    ASSERT_TRUE(content.CreateEx(0, L"LISTBOX", nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, left.m_hWnd, nullptr));
+    left.SetContent(content.m_hWnd);
+    RECT client;
+    f->GetClientRect(&client);
+
+    RECT l = ChildRect(*f, left.m_hWnd), v = ChildRect(*f, view.m_hWnd);
+    EXPECT_EQ(0, l.left);
+    EXPECT_EQ(250, l.right);
+    EXPECT_EQ(250, v.left);
+    EXPECT_EQ(client.bottom, v.bottom);
+    RECT c = ChildRect(left, content.m_hWnd);
+    EXPECT_EQ(CDockPane::kCaptionHeight, c.top);
+    EXPECT_EQ(250 - CDockPane::kEdge, c.right);
+
+    bottom.ShowPane(TRUE);
+    v = ChildRect(*f, view.m_hWnd);
+    RECT b = ChildRect(*f, bottom.m_hWnd);
+    EXPECT_EQ(client.bottom - 150, v.bottom);
+    EXPECT_EQ(250, b.left);   // the left pane, docked first, keeps the full height
+    left.ShowPane(FALSE);
+    v = ChildRect(*f, view.m_hWnd);
+    EXPECT_EQ(0, v.left);
+    EXPECT_FALSE(left.IsPaneVisible());
+    left.ShowPane(TRUE);
+    left.SetPaneSize(300);
+    EXPECT_EQ(300, ChildRect(*f, view.m_hWnd).left);
+    f->DestroyWindow();
+    delete f;
+}
+
+} // namespace

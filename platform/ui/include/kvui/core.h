@@ -192,6 +192,7 @@ protected:
 
     friend LRESULT CALLBACK StdWndProc(HWND, UINT, WPARAM, LPARAM);
     friend INT_PTR CALLBACK StdDlgProc(HWND, UINT, WPARAM, LPARAM);
+    friend INT_PTR CALLBACK PageDlgProc(HWND, UINT, WPARAM, LPARAM);
     friend class CDialog;
     void BindHandle(HWND h);
     void UnbindHandle();

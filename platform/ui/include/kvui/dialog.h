@@ -50,7 +50,7 @@ public:
     // Creates the dialog modeless (or as a child when its template has WS_CHILD).
     BOOL Create(UINT nIDTemplate, CWnd* pParent = nullptr);
     BOOL Create(UINT nIDTemplate, HWND hParent);
-    void EndDialog(INT_PTR nResult);
+    virtual void EndDialog(INT_PTR nResult);
     BOOL IsModal() const { return m_bModal; }
     BOOL IsEnded() const { return m_bEnded; }
 

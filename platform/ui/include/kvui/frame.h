@@ -6,6 +6,8 @@
 #include "kvui/controls.h"
 #include "kvui/core.h"
 
+#include <vector>
+
 namespace KvUi {
 
 const UINT AFX_IDW_PANE_FIRST = 0xE900;    // 59648
@@ -18,6 +20,41 @@ const UINT AFX_IDS_APP_TITLE = 0xE000;     // 57344
 const UINT AFX_IDS_IDLEMESSAGE = 0xE001;   // 57345 "Ready" prompt
 
 const DWORD FWS_ADDTOTITLE = 0x00008000;   // kept for the callers' style words; no document here
+
+class CFrameWnd;
+
+// A pane docked to one side of a frame: a caption strip with its title, a content window under
+// it, and an edge toward the frame's middle that the user drags to resize it. It can be shown and
+// hidden; it never floats.
+class CDockPane : public CWnd {
+public:
+    enum Side { Left, Top, Right, Bottom };
+    BOOL Create(const std::wstring& title, CFrameWnd* frame, UINT nID, Side side, int size, BOOL visible = TRUE);
+    // The window that fills the pane under its caption (a tree, a list).
+    void SetContent(HWND content);
+    HWND GetContent() const { return m_hContent; }
+    void ShowPane(BOOL show);
+    BOOL IsPaneVisible() const { return m_hWnd && (::GetWindowLongW(m_hWnd, GWL_STYLE) & WS_VISIBLE); }
+    int GetPaneSize() const { return m_nSize; }
+    void SetPaneSize(int size);
+    Side GetSide() const { return m_side; }
+    const std::wstring& GetTitle() const { return m_strTitle; }
+    static constexpr int kCaptionHeight = 18;
+    static constexpr int kEdge = 4;
+
+protected:
+    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
+    void LayoutContent();
+    bool OnEdge(POINT pt) const;
+    CFrameWnd* m_pFrame = nullptr;
+    std::wstring m_strTitle;
+    Side m_side = Left;
+    int m_nSize = 200;
+    HWND m_hContent = nullptr;
+    bool m_bDragging = false;
+    POINT m_dragStart = {};
+    int m_dragSize = 0;
+};
 
 class CFrameWnd : public CWnd {
 public:
@@ -47,6 +84,10 @@ public:
     BOOL OnWndMsg(UINT msg, WPARAM wp, LPARAM lp, LRESULT* pResult) override;
     void PostNcDestroy() override;
 
+    // Docked panes in the order they take their space (first docked is outermost).
+    void DockPane(CDockPane* pane);
+    const std::vector<CDockPane*>& GetPanes() const { return m_panes; }
+
     // WM_CLOSE: the frame's window is destroyed (a derived frame may ask first).
     virtual void OnClose() { DestroyWindow(); }
     // Updates the items of a popup menu that is about to open.
@@ -55,6 +96,7 @@ public:
 protected:
     std::wstring m_tipText;
     UINT m_nIDTracking = 0;
+    std::vector<CDockPane*> m_panes;
     KV_DECLARE_MESSAGE_MAP()
 };
 

@@ -7,3 +7,4 @@
 #include "kvui/frame.h"
 #include "kvui/presenter.h"
 #include "kvui/proplist.h"
+#include "kvui/sheet.h"
