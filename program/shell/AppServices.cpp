@@ -20,7 +20,6 @@ std::wstring CDaVIdevaRezApp::GetStoreFolder() {
     return FindStoreFolder(m_pDrives ? *m_pDrives : SystemDriveAnswers());
 }
 
-#ifdef KV_HAVE_VCORE
 Varno::SmartPtr<Varno::IProvider> CDaVIdevaRezApp::GetProvider() { return m_store->m_provider; }
 
 Varno::SmartPtr<Varno::IDatabase> CDaVIdevaRezApp::OpenStore() {
@@ -42,7 +41,6 @@ void CDaVIdevaRezApp::CloseStore(Varno::SmartPtr<Varno::IDatabase>& store) {
     }
     store = nullptr;
 }
-#endif
 
 std::wstring DescribeOs(HKEY currentVersionKey, WORD processorArchitecture) {
     std::wstring result;

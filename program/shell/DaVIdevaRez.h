@@ -72,7 +72,6 @@ public:
     WORD GetProcessorArchitecture() const { return m_wProcessorArchitecture; }
 
     CStoreHolder& Store() { return *m_store; }
-#ifdef KV_HAVE_VCORE
     // A copy of the kept provider (empty when none).
     Varno::SmartPtr<Varno::IProvider> GetProvider();
     // Opens the local store "Localhost.vdb" in the board folder (creating the folder); empty
@@ -80,7 +79,6 @@ public:
     Varno::SmartPtr<Varno::IDatabase> OpenStore();
     // Closes a store of OpenStore; the caller's pointer is empty afterwards.
     void CloseStore(Varno::SmartPtr<Varno::IDatabase>& store);
-#endif
 
     void OnAppAbout();
 

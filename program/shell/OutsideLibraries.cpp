@@ -5,35 +5,17 @@
 #include <sddl.h>
 
 #include <VDevInfo.h>
-#ifdef KV_HAVE_LINKWALK
 #include <linkwalk.h>
-#endif
 
 void COutsideLibraries::AttachInventory() { VDeviceInfo::Common::Attach(); }
 
-void COutsideLibraries::AttachStore() {
-#ifdef KV_HAVE_VCORE
-    Varno::Common::Attach();
-#endif
-}
+void COutsideLibraries::AttachStore() { Varno::Common::Attach(); }
 
-void COutsideLibraries::AttachFinder() {
-#ifdef KV_HAVE_LINKWALK
-    Depends::Common::Attach();
-#endif
-}
+void COutsideLibraries::AttachFinder() { Depends::Common::Attach(); }
 
-void COutsideLibraries::DetachStore() {
-#ifdef KV_HAVE_VCORE
-    Varno::Common::Detach();
-#endif
-}
+void COutsideLibraries::DetachStore() { Varno::Common::Detach(); }
 
-void COutsideLibraries::DetachFinder() {
-#ifdef KV_HAVE_LINKWALK
-    Depends::Common::Detach();
-#endif
-}
+void COutsideLibraries::DetachFinder() { Depends::Common::Detach(); }
 
 void COutsideLibraries::DetachInventory() { VDeviceInfo::Common::Detach(); }
 
@@ -52,27 +34,15 @@ int COutsideLibraries::CheckDisks() {
 }
 
 void COutsideLibraries::CreateProvider(CStoreHolder& holder) {
-#ifdef KV_HAVE_VCORE
     holder.m_provider = Varno::Common::CreateProvider();
-#else
-    (void)holder;
-#endif
 }
 
 void COutsideLibraries::DestroyProvider() {
-#ifdef KV_HAVE_VCORE
     Varno::Common::DestroyProvider();
-#endif
 }
 
 int COutsideLibraries::GetVarnoDriveLetter(wchar_t letter, wchar_t* boardLetter) {
-#ifdef KV_HAVE_VCORE
     return Varno::Common::GetVarnoDriveLetter(letter, boardLetter);
-#else
-    (void)letter;
-    (void)boardLetter;
-    return 0;
-#endif
 }
 
 int COutsideLibraries::IsUserAdmin() { return IsProcessUserAdmin(); }

@@ -490,3 +490,32 @@ TEST(OutsideLibraries, BoardAndJointModeAnswers) {
 }
 
 } // namespace
+
+namespace {
+
+// ---- the local store through the provider ------------------------------------------------------
+
+TEST(Store, OpensTheLocalStoreInTheBoardFolderAndClosesIt) {
+    CTableDrives answers;
+    answers.drives = {{L'A', DRIVE_REMOVABLE, -1, -1}, {L'C', DRIVE_FIXED, 0, 11}};
+    theApp.SetDriveAnswers(&answers);
+    ::DeleteFileW(L"C:\\Varno\\Localhost.vdb");
+    Varno::SmartPtr<Varno::IDatabase> store = theApp.OpenStore();
+    ASSERT_TRUE(store) << "no store";
+    EXPECT_EQ(L"C:\\Varno\\Localhost.vdb", store->GetPath());
+    Varno::SmartPtr<Varno::IProvider> provider = theApp.GetProvider();
+    ASSERT_TRUE(provider);
+    EXPECT_EQ(1, provider->GetOpenCount());
+    theApp.CloseStore(store);
+    EXPECT_FALSE(store);
+    EXPECT_EQ(0, provider->GetOpenCount());
+    // Closing an empty pointer calls nothing and leaves it empty.
+    theApp.CloseStore(store);
+    EXPECT_FALSE(store);
+    DWORD attributes = ::GetFileAttributesW(L"C:\\Varno");
+    EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY));
+    theApp.SetDriveAnswers(nullptr);
+    theApp.ResetProvider();
+}
+
+} // namespace
