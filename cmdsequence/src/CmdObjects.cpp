@@ -152,6 +152,28 @@ bool LeadsBack(const std::wstring& path, std::vector<DirFrame>& walk)
     return false;
 }
 
+// A directory search, closed with the scope (also when an allocation fails in the walk).
+class CFind {
+public:
+    CFind(const std::wstring& pattern, WIN32_FIND_DATAW& data)
+        : m_find(FindFirstFileW(pattern.c_str(), &data)), m_data(data)
+    {
+    }
+    ~CFind()
+    {
+        if (m_find != INVALID_HANDLE_VALUE)
+            FindClose(m_find);
+    }
+    CFind(const CFind&) = delete;
+    CFind& operator=(const CFind&) = delete;
+    bool Found() const { return m_find != INVALID_HANDLE_VALUE; }
+    bool Next() { return FindNextFileW(m_find, &m_data) != FALSE; }
+
+private:
+    HANDLE m_find;
+    WIN32_FIND_DATAW& m_data;
+};
+
 // Steps 3 to 6 of the disk walk for the directory on top of `walk`.
 void WalkDirectory(std::vector<DirFrame>& walk, const std::wstring& dirPattern,
                    const std::wstring& filePattern, int addDirs, int recursive,
@@ -159,19 +181,20 @@ void WalkDirectory(std::vector<DirFrame>& walk, const std::wstring& dirPattern,
 {
     const std::wstring base = walk.back().base;
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((base + L"\\" + filePattern).c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                out.emplace_back(base + L"\\" + data.cFileName, SCS_FILE);
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
+    {
+        CFind files(base + L"\\" + filePattern, data);
+        if (files.Found()) {
+            do {
+                if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                    out.emplace_back(base + L"\\" + data.cFileName, SCS_FILE);
+            } while (files.Next());
+        }
     }
     if (!addDirs && !recursive)
         return;
 
-    find = FindFirstFileW((base + L"\\" + dirPattern).c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE)
+    CFind dirs(base + L"\\" + dirPattern, data);
+    if (!dirs.Found())
         return;
     do {
         if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || wcscmp(data.cFileName, L".") == 0 ||
@@ -189,8 +212,7 @@ void WalkDirectory(std::vector<DirFrame>& walk, const std::wstring& dirPattern,
         walk.push_back(DirFrame{path});
         WalkDirectory(walk, dirPattern, filePattern, addDirs, recursive, out);
         walk.pop_back();
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
+    } while (dirs.Next());
 }
 
 } // namespace
@@ -303,11 +325,7 @@ int IsFileExist(const wchar_t* path)
     if (!path)
         return 0;
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(path, &data);
-    if (find == INVALID_HANDLE_VALUE)
-        return 0;
-    FindClose(find);
-    return 1;
+    return CFind(path, data).Found() ? 1 : 0;
 }
 
 int IsRegKeyVirtual(HKEY key)
