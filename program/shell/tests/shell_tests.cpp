@@ -270,9 +270,7 @@ TEST(About, PathTextNamesTheBoardLetterWhenItDiffers) {
 
 struct DriveAnswer {
     wchar_t letter;
-    UINT type;
-    int disk;   // -1: the disk number cannot be read
-    int bus;    // -1: the bus query fails
+    int local;   // a fixed disk on an internal bus
 };
 
 class CTableDrives : public CDriveAnswers {
@@ -291,47 +289,24 @@ public:
         buffer[all.size()] = 0;
         return (DWORD)all.size();
     }
-    const DriveAnswer* Find(wchar_t l) {
+    int IsLocalHardDisk(wchar_t l) override {
         for (auto& d : drives)
             if (d.letter == l)
-                return &d;
-        return nullptr;
-    }
-    UINT DriveType(wchar_t l) override { return Find(l) ? Find(l)->type : DRIVE_NO_ROOT_DIR; }
-    bool VolumeDiskNumber(wchar_t l, DWORD& disk) override {
-        if (!Find(l) || Find(l)->disk < 0)
-            return false;
-        disk = (DWORD)Find(l)->disk;
-        return true;
-    }
-    bool DiskBusType(DWORD disk, DWORD& bus) override {
-        for (auto& d : drives)
-            if (d.disk == (int)disk) {
-                if (d.bus < 0)
-                    return false;
-                bus = (DWORD)d.bus;
-                return true;
-            }
-        return false;
+                return d.local;
+        return 0;
     }
 };
 
-TEST(BoardFolder, FirstFixedDiskOnAnInternalBus) {
+TEST(BoardFolder, FirstLocalHardDiskInDriveOrder) {
     struct Case {
         const char* name;
         std::vector<DriveAnswer> drives;
         const wchar_t* folder;
     };
     const Case cases[] = {
-        {"removable A:, internal C:", {{L'A', DRIVE_REMOVABLE, -1, -1}, {L'C', DRIVE_FIXED, 0, 11}}, L"C:\\Varno"},
-        {"USB, 1394, iSCSI, virtual, unknown passed over",
-         {{L'C', DRIVE_FIXED, 0, 7}, {L'D', DRIVE_FIXED, 1, 4}, {L'E', DRIVE_FIXED, 2, 9}, {L'F', DRIVE_FIXED, 3, 15},
-          {L'G', DRIVE_FIXED, 4, 0}, {L'H', DRIVE_FIXED, 5, 3}},
-         L"H:\\Varno"},
-        {"SATA and NVMe: the first in drive order", {{L'D', DRIVE_FIXED, 1, 17}, {L'E', DRIVE_FIXED, 0, 11}}, L"D:\\Varno"},
-        {"disk number unreadable", {{L'C', DRIVE_FIXED, -1, 11}, {L'D', DRIVE_FIXED, 1, 1}}, L"D:\\Varno"},
-        {"bus query fails", {{L'C', DRIVE_FIXED, 0, -1}}, L""},
-        {"network and CD only", {{L'X', DRIVE_REMOTE, 0, 11}, {L'Z', DRIVE_CDROM, 1, 1}}, L""},
+        {"removable A:, internal C:", {{L'A', 0}, {L'C', 1}}, L"C:\\Varno"},
+        {"external disks before the internal one", {{L'C', 0}, {L'D', 0}, {L'E', 1}, {L'F', 1}}, L"E:\\Varno"},
+        {"no local hard disk", {{L'X', 0}, {L'Z', 0}}, L""},
         {"no drives", {}, L""},
     };
     CTableDrives answers;
@@ -342,6 +317,11 @@ TEST(BoardFolder, FirstFixedDiskOnAnInternalBus) {
         EXPECT_EQ(std::wstring(c.folder), theApp.GetStoreFolder()) << c.name;
         theApp.SetDriveAnswers(nullptr);
     }
+    // 26 drives fill the buffer exactly; the last is the local one.
+    answers.drives.clear();
+    for (wchar_t l = L'A'; l <= L'Z'; ++l)
+        answers.drives.push_back({l, l == L'Z'});
+    EXPECT_EQ(L"Z:\\Varno", FindStoreFolder(answers));
 }
 
 // ---- services --------------------------------------------------------------------------------
@@ -497,7 +477,7 @@ namespace {
 
 TEST(Store, OpensTheLocalStoreInTheBoardFolderAndClosesIt) {
     CTableDrives answers;
-    answers.drives = {{L'A', DRIVE_REMOVABLE, -1, -1}, {L'C', DRIVE_FIXED, 0, 11}};
+    answers.drives = {{L'A', 0}, {L'C', 1}};
     theApp.SetDriveAnswers(&answers);
     ::DeleteFileW(L"C:\\Varno\\Localhost.vdb");
     Varno::SmartPtr<Varno::IDatabase> store = theApp.OpenStore();
