@@ -10,8 +10,8 @@
 namespace Varno {
 namespace Impl {
 
-static const wchar_t kRegDefaultValueToken[] = L"{C51BADB1-F859-4c8e-B5F7-CD2223F03917}";
-static const wchar_t kRegBackslashToken[] = L"{E688BBB6-B0B7-4310-86EB-E0C9D15DBD6A}";
+const wchar_t kRegDefaultValueToken[] = L"{C51BADB1-F859-4c8e-B5F7-CD2223F03917}";
+const wchar_t kRegBackslashToken[] = L"{E688BBB6-B0B7-4310-86EB-E0C9D15DBD6A}";
 
 std::wstring ExpandPath(const std::wstring& path)
 {

@@ -10,6 +10,10 @@ namespace Impl {
 
 typedef std::function<void(const void*, size_t)> ByteSink;
 
+// The value-name tokens of registry value paths: the unnamed value, and a backslash in a name.
+extern const wchar_t kRegDefaultValueToken[];
+extern const wchar_t kRegBackslashToken[];
+
 // A path with its environment references expanded.
 std::wstring ExpandPath(const std::wstring& path);
 // A value name of the resource-path form as the registry names it.

@@ -1,5 +1,5 @@
 // The opened store, the provider and the module's exported functions.
-#include "StoreImpl.h"
+#include "ResourceObjects.h"
 
 #include <chrono>
 
@@ -324,7 +324,9 @@ public:
         if (name.empty() || name.back() != L'\\')
             name += L'\\';
         name += valueName;
-        return Resource(Fields(ResourceKindRegistryValue, name, valueName, t), std::move(r));
+        // The unnamed value has the description that a registry value's path without a name gets.
+        std::wstring description = valueName.empty() ? std::wstring(kRegDefaultValueToken) : valueName;
+        return Resource(Fields(ResourceKindRegistryValue, name, description, t), std::move(r));
     }
     SmartPtr<IResource> CreateDiskSector(const std::wstring& name, const std::wstring& description, unsigned char disk,
                                          long long sector, const _time_t& t, bool controlled) override
@@ -544,7 +546,6 @@ private:
     std::wstring m_lastError;
 };
 
-void ReleaseCaches(); // ResourceObjects.cpp
 
 } // namespace Impl
 

@@ -377,7 +377,11 @@ TEST(VCoreStore, ItemsOfOtherStoresAndWrongKindsAreRefused)
     EXPECT_TRUE(item_cast<IResource>(fa));
     EXPECT_TRUE(item_cast<StoreItem>(fa));
     EXPECT_FALSE(checked_cast<IFile>(SmartPtr<IResource>())); // an empty item stays empty
-    EXPECT_EQ(2, a.provider->GetOpenCount() + b.provider->GetOpenCount() - 0 - 0);
+    // The unnamed registry value: the name ends with the key's backslash, the description is the token.
+    auto def = a.db->CreateRegistryValue(L"HKEY_CURRENT_USER\\X\\", L"", T(1), true);
+    EXPECT_EQ(L"HKEY_CURRENT_USER\\X\\", def->GetName());
+    EXPECT_EQ(L"{C51BADB1-F859-4c8e-B5F7-CD2223F03917}", def->GetDescription());
+    EXPECT_EQ(1, a.provider->GetOpenCount());
 }
 
 // A file that is not a store, a store of a newer format, a folder, no path, a missing folder:
