@@ -83,10 +83,10 @@ bool InFamily(int kind, BootListCode code)
     return false;
 }
 
-std::string HashOf(const CResourceBase& r)
+std::string HashOf(const CResourceBase& r, ReadBuffer& buffer)
 {
     CSha256 sha;
-    if (!ReadResourceObject(r.RFields(), r.RData(), [&](const void* p, size_t n) { sha.Update(p, n); }))
+    if (!ReadResourceObject(r.RFields(), r.RData(), [&](const void* p, size_t n) { sha.Update(p, n); }, buffer))
         return VARNO_UNREADABLE_MARK;
     return sha.HexDigest();
 }
@@ -179,8 +179,9 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
     std::mutex failureMutex;
     auto work = [&] {
         try {
+            ReadBuffer buffer;
             for (size_t i; (i = next++) < list.size();)
-                hashes[i] = HashOf(*list[i]);
+                hashes[i] = HashOf(*list[i], buffer);
         } catch (...) {
             std::lock_guard<std::mutex> lock(failureMutex);
             if (!failure)
@@ -236,7 +237,8 @@ std::string HashResource(const SmartPtr<IResource>& resource)
     const Impl::CResourceBase* r = resource ? Impl::AsResourceBase(resource.Get()) : nullptr;
     if (!r)
         Impl::ThrowStoreError(E_INVALIDARG, "not a resource of this provider");
-    return Impl::HashOf(*r);
+    Impl::ReadBuffer buffer;
+    return Impl::HashOf(*r, buffer);
 }
 
 } // namespace Varno

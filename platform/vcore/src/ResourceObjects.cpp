@@ -266,7 +266,7 @@ std::wstring BootListName(const ItemFields& f, const ResourceFields& r)
     return name;
 }
 
-bool ReadResourceObject(const ItemFields& f, const ResourceFields& r, const ByteSink& sink)
+bool ReadResourceObject(const ItemFields& f, const ResourceFields& r, const ByteSink& sink, ReadBuffer& buffer)
 {
     switch (f.kind) {
     case ResourceKindFile: {
@@ -274,17 +274,16 @@ bool ReadResourceObject(const ItemFields& f, const ResourceFields& r, const Byte
                                nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
         if (h == INVALID_HANDLE_VALUE)
             return false;
-        std::vector<BYTE> buf(1 << 20);
         bool ok = true;
         for (;;) {
             DWORD n = 0;
-            if (!ReadFile(h, buf.data(), static_cast<DWORD>(buf.size()), &n, nullptr)) {
+            if (!ReadFile(h, buffer.bytes.get(), ReadBuffer::kSize, &n, nullptr)) {
                 ok = false;
                 break;
             }
             if (!n)
                 break;
-            sink(buf.data(), n);
+            sink(buffer.bytes.get(), n);
         }
         CloseHandle(h);
         return ok;

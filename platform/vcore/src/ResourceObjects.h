@@ -20,8 +20,13 @@ std::wstring ExpandPath(const std::wstring& path);
 std::wstring DecodeValueName(const std::wstring& name);
 // The object's line of a ".nam" file.
 std::wstring BootListName(const ItemFields& f, const ResourceFields& r);
+// A read buffer that one thread reuses for every file it reads.
+struct ReadBuffer {
+    enum { kSize = 1 << 20 };
+    std::unique_ptr<BYTE[]> bytes{new BYTE[kSize]};
+};
 // Feeds the bytes that the object's check covers to sink; false when the object cannot be read.
-bool ReadResourceObject(const ItemFields& f, const ResourceFields& r, const ByteSink& sink);
+bool ReadResourceObject(const ItemFields& f, const ResourceFields& r, const ByteSink& sink, ReadBuffer& buffer);
 void ReleaseCaches();
 
 } // namespace Impl
