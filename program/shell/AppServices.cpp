@@ -70,7 +70,7 @@ std::wstring CDaVIdevaRezApp::GetOsDescription() {
     if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", 0, KEY_READ, &h) !=
         ERROR_SUCCESS)
         return std::wstring();
-    std::wstring result = DescribeOs(h, m_wProcessorArchitecture);
+    std::wstring result = DescribeOs(h, GetProcessorArchitecture());
     ::RegCloseKey(h);
     return result;
 }

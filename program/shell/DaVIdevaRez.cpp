@@ -40,9 +40,6 @@ CDaVIdevaRezApp::CDaVIdevaRezApp()
                          L".cmd; .bat"),
       m_bAddDepends(1), m_nPrecalcDlg(1), m_nCENotSupport(0), m_nCEBlocked(3), m_nCENotFound(2), m_nCEDouble(0),
       m_bUpdatePresent(1), m_bExeByExten(1), m_bIsAutoNatify(1), m_store(new CStoreHolder) {
-    SYSTEM_INFO si = {};
-    ::GetSystemInfo(&si);
-    m_wProcessorArchitecture = si.wProcessorArchitecture;
     // The board's interface library is loaded as soon as the program starts.
     m_board.Load();
 }

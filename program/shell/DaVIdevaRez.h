@@ -6,6 +6,8 @@
 #include "OutsideLibraries.h"
 #include "StoreHolder.h"
 
+#include <Kernel32Wrapper.h>
+
 #include <kvui/kvui.h>
 
 #include <memory>
@@ -69,7 +71,7 @@ public:
     int GetCurrentUserSid(PSID* sid);
     std::wstring GetCurrentUserSidString();
     void SetListBoxExtent(KvUi::CListBox& list);
-    WORD GetProcessorArchitecture() const { return m_wProcessorArchitecture; }
+    WORD GetProcessorArchitecture() const { return m_kernel32.m_processorArchitecture; }
 
     CStoreHolder& Store() { return *m_store; }
     // A copy of the kept provider (empty when none).
@@ -102,7 +104,7 @@ protected:
     COutsideLibraries m_defaultOutside;
     COutsideLibraries* m_pOutside = &m_defaultOutside;
     CDriveAnswers* m_pDrives = nullptr;
-    WORD m_wProcessorArchitecture = 0;
+    Kernel32::CKernel32Wrapper m_kernel32;   // records the processor architecture
     bool m_bExitDone = false;
     bool m_bComInitialized = false;
     bool m_bSocketsInitialized = false;
