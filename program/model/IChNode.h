@@ -17,6 +17,9 @@
 #include "valkit.h"
 
 class CIChNode;
+struct IXMLDOMDocument;
+struct IXMLDOMElement;
+struct IXMLDOMNode;
 
 // Signed 64-bit node ID: bits 0-61 a per-type sequence number, bit 63 (negative) marks a node that
 // the local link rules treat specially.
@@ -90,6 +93,12 @@ public:
     virtual void UnlinkFrom(CIChNode* upper);
     virtual int GetType() const;
     virtual int GetUsageState() const;
+    // Reads the node from its XML element "Element": 1 read, 0 not (fields applied before a
+    // failure keep their new values). Fills m_UpLinks; makes no links.
+    virtual int ReadXml(IXMLDOMNode* element);
+    // Writes the node's attributes and children into the element, creating the children through
+    // the document. S_OK, E_INVALIDARG for a null argument, else the first failing DOM call's result.
+    virtual HRESULT WriteXml(IXMLDOMDocument* document, IXMLDOMElement* element);
     virtual void SetName(const std::wstring& name);
     virtual void SetDescription(const std::wstring& description);
 
@@ -132,6 +141,8 @@ public:
     ~CIChResorce() override;
 
     int GetType() const override { return NodeTypeResource; }
+    int ReadXml(IXMLDOMNode* element) override;
+    HRESULT WriteXml(IXMLDOMDocument* document, IXMLDOMElement* element) override;
     // Splits the full path by the SubType (set it first): m_Name the full path, m_Path the
     // container with a trailing backslash, m_Description the last component.
     void SetName(const std::wstring& name) override;
@@ -156,6 +167,8 @@ public:
     ~CIChRGroup() override;
 
     int GetType() const override { return NodeTypeGroup; }
+    int ReadXml(IXMLDOMNode* element) override;
+    HRESULT WriteXml(IXMLDOMDocument* document, IXMLDOMElement* element) override;
 
     int m_SubType;
 };
@@ -166,6 +179,8 @@ public:
     ~CIChTask() override;
 
     int GetType() const override { return NodeTypeTask; }
+    int ReadXml(IXMLDOMNode* element) override;
+    HRESULT WriteXml(IXMLDOMDocument* document, IXMLDOMElement* element) override;
 
     KvCmdSequence::CCmdSequence m_Sequence;  // the task's scenario
 };
@@ -176,6 +191,8 @@ public:
     ~CIChJob() override;
 
     int GetType() const override { return NodeTypeJob; }
+    int ReadXml(IXMLDOMNode* element) override;
+    HRESULT WriteXml(IXMLDOMDocument* document, IXMLDOMElement* element) override;
 
     // Method in the low 32 bits, algorithm in the high 32 bits (GetControlMethodText's argument).
     unsigned long long GetControlMethod() const;
@@ -198,6 +215,12 @@ public:
     ~CIChSubject() override;
 
     int GetType() const override { return NodeTypeSubject; }
+    int ReadXml(IXMLDOMNode* element) override;
+    HRESULT WriteXml(IXMLDOMDocument* document, IXMLDOMElement* element) override;
+
+    // Takes the SID and, for users and groups, the account's name "domain\\name" and locality.
+    // 1 done; 0 failed, with the system error code stored through error (when not null).
+    int ResolveAccount(PSID sid, DWORD* error);
 
     int m_SubType;
     CIChSid m_Sid;
