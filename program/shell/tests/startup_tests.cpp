@@ -240,6 +240,47 @@ TEST(StartUp, ExceptionEscapingTheLoopIsReportedAndTheShutdownStillRuns) {
     ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Meridal\\Varno\\Client");
 }
 
+// ---- the instance lock in one process ------------------------------------------------------------
+
+TEST(SingleInstance, LockThatCannotBeMadeOrWhoseOwnerHasNoWindowIsSaid) {
+    const wchar_t* name = L"Global\\DaVIdevaRez-7F28861D-DFD4-4ebd-AE16-923A9C16B9FB";
+    KvUi::CScriptedPresenter presenter;
+    KvUi::IPresenter* old = KvUi::SetPresenter(&presenter);
+    {
+        // Another kind of object holds the name: no mutex can be made.
+        HANDLE squatter = ::CreateEventW(nullptr, FALSE, FALSE, name);
+        ASSERT_NE(nullptr, squatter);
+        EXPECT_EQ(1, theApp.CheckSingleInstance());
+        EXPECT_EQ(nullptr, theApp.m_hInstanceMutex);
+        ::CloseHandle(squatter);
+    }
+    {
+        // A running instance whose window does not answer.
+        HANDLE other = ::CreateMutexW(nullptr, FALSE, name);
+        ASSERT_NE(nullptr, other);
+        EXPECT_EQ(1, theApp.CheckSingleInstance());
+        EXPECT_EQ(nullptr, theApp.m_hInstanceMutex);
+        ::CloseHandle(other);
+    }
+    {
+        // Alone: the lock is taken, and asking again changes nothing.
+        EXPECT_EQ(0, theApp.CheckSingleInstance());
+        HANDLE held = theApp.m_hInstanceMutex;
+        EXPECT_NE(nullptr, held);
+        EXPECT_EQ(0, theApp.CheckSingleInstance());
+        EXPECT_EQ(held, theApp.m_hInstanceMutex);
+        ::CloseHandle(held);
+        theApp.m_hInstanceMutex = nullptr;
+    }
+    KvUi::SetPresenter(old);
+    auto boxes = presenter.Boxes();
+    ASSERT_EQ(2u, boxes.size());
+    EXPECT_EQ(0u, boxes[0].text.find(L"Не удалось создать объект, защищающий от повторного запуска программы"));
+    EXPECT_EQ(MB_ICONERROR, boxes[0].type & MB_ICONMASK);
+    EXPECT_EQ(std::wstring(kMsgAlreadyRunning), boxes[1].text);
+    EXPECT_EQ(MB_ICONERROR, boxes[1].type & MB_ICONMASK);
+}
+
 // ---- two processes ---------------------------------------------------------------------------
 
 struct Process {
