@@ -33,6 +33,21 @@ std::vector<size_t> HeaderOffsets(const std::vector<BYTE>& d)
     if (pe.view.RvaToOffset(Get<DWORD>(d, pe.Dir(2)), pos))
         for (unsigned f = 0; f < 80; f += 4)
             offs.push_back(pos + f);
+    // .NET: the CLR header, the metadata root with its stream headers and the table stream's header.
+    if (pe.view.RvaToOffset(Get<DWORD>(d, pe.Dir(14)), pos)) {
+        offs.push_back(pos + 8);
+        offs.push_back(pos + 12);
+        DWORD root = 0;
+        if (pe.view.RvaToOffset(Get<DWORD>(d, pos + 8), root)) {
+            for (unsigned f = 0; f < 0x100; f += 4)
+                offs.push_back(root + f);
+            const std::string text(d.begin(), d.end());
+            const size_t tables = text.find(std::string("#~\0", 3), root);
+            if (tables != std::string::npos && tables >= 8)
+                for (unsigned f = 0; f < 0x80; f += 4)
+                    offs.push_back(root + Get<DWORD>(d, tables - 8) + f);
+        }
+    }
     return offs;
 }
 
@@ -46,6 +61,46 @@ void Walk(const std::wstring& path, const std::vector<BYTE>& data, size_t length
         ASSERT_FALSE(m.second.empty());
 }
 
+// Writes the damaged copy and reads all its metadata through the reader the finder uses.
+void ReadMetadata(const std::wstring& path, const std::vector<BYTE>& data, size_t length = size_t(-1))
+{
+    ASSERT_TRUE(WriteAll(path, data, length));
+    ClrMeta::IMetaDataDispenser* d = nullptr;
+    ASSERT_EQ(ClrMeta::CreateDispenser(&d), S_OK);
+    IUnknown* unk = nullptr;
+    if (d->OpenScope(path.c_str(), ClrMeta::ofReadOnly, ClrMeta::IID_IMetaDataAssemblyImport, &unk) == S_OK) {
+        auto* a = static_cast<ClrMeta::IMetaDataAssemblyImport*>(unk);
+        ClrMeta::HCORENUM e = nullptr;
+        ClrMeta::mdToken t[10];
+        ULONG n = 0;
+        while (a->EnumAssemblyRefs(&e, t, 10, &n) == S_OK && n)
+            for (ULONG i = 0; i < n; ++i) {
+                wchar_t name[1024];
+                const void* key = nullptr;
+                ULONG keyLen = 0, len = 0;
+                ClrMeta::ASSEMBLYMETADATA md = {};
+                if (SUCCEEDED(a->GetAssemblyRefProps(t[i], &key, &keyLen, name, 1024, &len, &md, nullptr, nullptr, nullptr))) {
+                    ASSERT_LT(wcslen(name), 1024u);
+                }
+            }
+        a->CloseEnum(e);
+        ClrMeta::IMetaDataImport* m = nullptr;
+        if (a->QueryInterface(ClrMeta::IID_IMetaDataImport, reinterpret_cast<void**>(&m)) == S_OK) {
+            ClrMeta::HCORENUM me = nullptr;
+            while (m->EnumModuleRefs(&me, t, 10, &n) == S_OK && n)
+                for (ULONG i = 0; i < n; ++i) {
+                    wchar_t name[1024];
+                    ULONG len = 0;
+                    m->GetModuleRefProps(t[i], name, 1024, &len);
+                }
+            m->CloseEnum(me);
+            m->Release();
+        }
+        a->Release();
+    }
+    d->Release();
+}
+
 TEST(FinderRobustness, MutatedFixturesCorpus)
 {
     const std::wstring dir = Tmp() + L"\\mutants";
@@ -54,13 +109,23 @@ TEST(FinderRobustness, MutatedFixturesCorpus)
         ASSERT_TRUE(CopyTo(App() + L"\\" + n, dir + L"\\" + n));
     std::mt19937 rng(20261210);
     int walks = 0;
-    for (const wchar_t* name : {L"root.exe", L"a.dll"}) {
-        const std::vector<BYTE> original = ReadAll(App() + L"\\" + name);
-        ASSERT_FALSE(original.empty());
+    // Two native modules walked as roots, and a .NET module whose metadata is read (its walk would
+    // only add the system modules behind mscoree.dll to every run).
+    for (const std::wstring& source : {App() + L"\\root.exe", App() + L"\\a.dll", Fixtures() + L"\\net\\NetApp.exe"}) {
+        const std::wstring name = source.substr(source.find_last_of(L'\\') + 1);
+        const std::vector<BYTE> original = ReadAll(source);
+        const bool metadata = name == L"NetApp.exe";
         const std::wstring path = dir + L"\\mutant_" + name;
+        auto walk = [&](const std::vector<BYTE>& data, size_t length) {
+            if (metadata)
+                ReadMetadata(path, data, length);
+            else
+                Walk(path, data, length);
+        };
+        ASSERT_FALSE(original.empty());
         // Truncations: every 191 bytes, and every 11 bytes within the headers.
         for (size_t len = 0; len < original.size(); len += (len < 0x200 ? 11 : 191), ++walks)
-            Walk(path, original, len);
+            walk(original, len);
         // Header fields set to values that point nowhere or everywhere.
         for (size_t off : HeaderOffsets(original)) {
             for (DWORD value : {0u, 0x7FFFFFFFu, 0xFFFFFFFFu, static_cast<unsigned>(original.size() - 2)}) {
@@ -68,17 +133,17 @@ TEST(FinderRobustness, MutatedFixturesCorpus)
                 if (off + 4 > data.size())
                     continue;
                 Put<DWORD>(data, off, value);
-                Walk(path, data);
+                walk(data, data.size());
                 ++walks;
             }
         }
-        // Random flips of one to eight bytes in the first 4 KiB.
+        // Random flips of one to eight bytes in the first 4 KiB (all of the .NET module).
         for (int i = 0; i < 80; ++i, ++walks) {
             std::vector<BYTE> data = original;
             const int flips = 1 + int(rng() % 8);
             for (int k = 0; k < flips; ++k)
                 data[rng() % std::min<size_t>(data.size(), 4096)] ^= BYTE(1 + rng() % 255);
-            Walk(path, data);
+            walk(data, data.size());
         }
     }
     EXPECT_GT(walks, 400);

@@ -139,6 +139,8 @@ public:
         if (!m_v.ReadDword(uint64_t(corPos) + 8, mdRva) || !m_v.ReadDword(uint64_t(corPos) + 12, mdSize) ||
             !m_v.RvaToOffset(mdRva, m_root) || mdSize < 16)
             return kBadFormat;
+        if (m_root >= m_v.Size())
+            return kBadFormat;
         m_rootSize = m_v.Within(m_root, mdSize) ? mdSize : m_v.Size() - m_root;
         DWORD sig = 0, verLen = 0;
         if (!Read4(0, sig) || sig != 0x424A5342 || !Read4(12, verLen) || verLen > m_rootSize)
@@ -291,7 +293,7 @@ private:
         } else {
             return false;
         }
-        if (data + length > end)
+        if (data + length > end || !m_v.Within(uint64_t(m_root) + data, length))
             return false;
         bytes.assign(m_v.Data() + m_root + data, m_v.Data() + m_root + data + length);
         return true;
