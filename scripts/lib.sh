@@ -50,12 +50,16 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export LC_ALL=ru_RU.UTF-8
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
 
-# A pristine 64-bit prefix with WoW64 is made once per machine (its 32-bit half takes minutes under
-# emulation) and copied afresh for each run, so every run starts from the same clean registry.
+# A pristine 64-bit prefix (with WoW64 where 32-bit programs run) is made once per machine (its
+# 32-bit half takes minutes under emulation) and copied afresh for each run, so every run starts
+# from the same clean registry.
 kv_fresh_prefix() {
     local dest=$1
     local wver; wver=$(/usr/lib/wine/wine64 --version 2>/dev/null | tr -c 'A-Za-z0-9.\n' '_')
-    local cache=${XDG_CACHE_HOME:-$HOME/.cache}/vicheck/wineprefix-$wver
+    # With a working 32-bit loader the prefix gets its WoW64 half; the two kinds are kept apart.
+    local kind=win64
+    /usr/lib/wine/wine --version >/dev/null 2>&1 && kind=wow64
+    local cache=${XDG_CACHE_HOME:-$HOME/.cache}/vicheck/wineprefix-$wver-$kind
     mkdir -p "$(dirname "$cache")"
     exec 9>"$cache.lock"
     flock 9   # several work trees may share the template; one makes it, the others wait
@@ -64,9 +68,6 @@ kv_fresh_prefix() {
         rm -rf "$cache"; mkdir -p "$(dirname "$cache")"
         WINEPREFIX=$cache WINEARCH=win64 /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
         WINEPREFIX=$cache /usr/lib/wine/wineserver -w
-        if [ ! -d "$cache/drive_c/windows/syswow64" ]; then
-            kv_log "warning: the prefix has no 32-bit half; i386 tests cannot run"
-        fi
         touch "$cache/.complete"
     fi
     flock -u 9
