@@ -10,6 +10,13 @@
 
 #include "IChNode.h"
 
+namespace Varno {
+template <class T>
+class SmartPtr;
+class IDatabase;
+class IResource;
+}
+
 // A variable's value (a path, case kept) -> its name between percent signs ("%SystemRoot%").
 typedef std::map<std::wstring, std::wstring> CPathVarMap;
 // An expanded, upper-cased resource path -> the resource.
@@ -64,6 +71,27 @@ public:
     // path, merges or renames the other nodes, gives appended nodes fresh IDs. *root ends up naming
     // the node that stands for the root. Returns the number of nodes appended (0 for a bad root).
     int AddNodeTree(CIChNode** root, int merge);
+
+    // The store side (ModelLoad.cpp, ModelSave.cpp, ModelStore.h): load from and save to the
+    // board's local store with the board lists, export to and import from model files. The
+    // application is reached through IModelStoreHost.
+    // Load: 0, or 1627 when the store cannot be opened or holds no subject of this computer (the
+    // model is then left as it was). Exceptions of the store pass on.
+    int Load();
+    // Save: 0 when saved and committed; 1627 without a store or board folder; otherwise the code of
+    // the failure, which the save has shown in the error dialog (none when the model has no job of
+    // a known edition: nothing is written then).
+    int Save(long long* outValue);
+    // 1 converted, 0 when the edition is unknown. Exceptions of the store pass on.
+    int ModelToStore(Varno::SmartPtr<Varno::IDatabase> store);
+    // 0 exported and committed, else the code of the failure.
+    int ExportToStore(const std::wstring& path);
+    // Mask bits: 0 resources, 1 groups, 2 tasks, 3 jobs. 0 or the code of the failure.
+    int ImportFromStore(const std::wstring& path, int mask);
+    int StoreToModel(Varno::SmartPtr<Varno::IDatabase> store, int jobs, int tasks, int groups, int resources);
+    // 1 load the stored resource, 0 leave it out; asks about an invalid one (answer 6, 7, 8, 9;
+    // action 0 leave out, 1 take off control), remembering the answer and action of the run.
+    int ConfirmInvalidResource(Varno::SmartPtr<Varno::IResource> item, int& action, long long& answer);
 
     CIChNodeList m_Resources;
     CIChNodeList m_Groups;

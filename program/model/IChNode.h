@@ -17,6 +17,11 @@
 #include "valkit.h"
 
 class CIChNode;
+namespace Varno {
+template <class T>
+class SmartPtr;
+class IResource;
+}
 struct IXMLDOMDocument;
 struct IXMLDOMElement;
 struct IXMLDOMNode;
@@ -148,6 +153,9 @@ public:
     void SetName(const std::wstring& name) override;
 
     void SetSubType(int subType) { m_SubType = subType; }
+    // Fills the resource from a store item: ID, kind, control, parameters, name, description and
+    // time (ModelLoad.cpp). An empty item changes nothing.
+    CIChResorce* FromStoreItem(Varno::SmartPtr<Varno::IResource> item);
     // Stores the value under the upper-cased key; a key already present keeps its earlier value.
     void SetParam(const std::wstring& key, const _value_t& value);
     // The value under the upper-cased key (shared), or an empty value.

@@ -1,0 +1,375 @@
+// Loading the model from the board's local store and importing a model file: store items become
+// model nodes with the store's IDs.
+#include "IChDataModel.h"
+#include "ModelStore.h"
+
+#include <sddl.h>
+
+#include <functional>
+
+using namespace Varno;
+
+namespace {
+
+FILETIME ItemFileTime(const SmartPtr<StoreItem>& item) { return item->GetTime().filetime(); }
+
+void ForEachItem(const SmartPtr<IItemCollection>& collection, const std::function<void(const SmartPtr<StoreItem>&)>& f)
+{
+    if (!collection)
+        return;
+    SmartPtr<IItemEnumerator> e = collection->Enumerate();
+    while (e->HasItem())
+        f(e->Next());
+}
+
+SmartPtr<StoreItem> FirstItem(const SmartPtr<IItemCollection>& collection)
+{
+    SmartPtr<StoreItem> first;
+    if (collection) {
+        SmartPtr<IItemEnumerator> e = collection->Enumerate();
+        if (e->HasItem())
+            first = e->Next();
+    }
+    return first;
+}
+
+void FillNode(CIChNode* node, const SmartPtr<StoreItem>& item, int removable)
+{
+    node->m_Id = item->GetId();
+    node->SetName(item->GetName());
+    node->SetDescription(item->GetDescription());
+    node->m_Removable = removable;
+    FILETIME ft = ItemFileTime(item);
+    node->SetModifyTime(&ft);
+}
+
+// Links the store members of an item, found by ID among the model's nodes of the given type.
+void LinkMembers(CIChDataModel& model, CIChNode* upper, const SmartPtr<IItemCollection>& members, int memberType)
+{
+    ForEachItem(members, [&](const SmartPtr<StoreItem>& m) {
+        if (CIChNode* lower = model.FindNodeById(memberType, m->GetId()))
+            lower->AddUpperLink(upper);
+    });
+}
+
+// Step of the load and the import: the resources of the store. Edition 1 takes files and disk
+// sectors only (kinds 1 and 5); the others are skipped before the validity question.
+void ReadResources(CIChDataModel& model, const SmartPtr<IDatabase>& store, bool edition1Only, int& action, long long& answer)
+{
+    ForEachItem(store->GetResources(), [&](const SmartPtr<StoreItem>& item) {
+        if (edition1Only && item->GetKind() != ResourceKindFile && item->GetKind() != ResourceKindDiskSector)
+            return;
+        SmartPtr<IResource> res = checked_cast<IResource>(item);
+        if (model.ConfirmInvalidResource(res, action, answer))
+            static_cast<CIChResorce*>(model.CreateNode(NodeTypeResource))->FromStoreItem(res);
+    });
+}
+
+int GroupSubType(const SmartPtr<StoreItem>& item, int fallback)
+{
+    if (item_cast<IFileGroup>(item) || item_cast<IDirectoryFileGroup>(item))
+        return GroupFiles;
+    if (item_cast<IRegistryGroup>(item))
+        return GroupRegistry;
+    if (item_cast<IDiskSectorGroup>(item))
+        return GroupDiskSectors;
+    if (item_cast<IHardwareConfigurationGroup>(item))
+        return GroupHardware;
+    return fallback;
+}
+
+void ReadGroups(CIChDataModel& model, const SmartPtr<IDatabase>& store, bool edition1Only)
+{
+    ForEachItem(store->GetResourceGroups(), [&](const SmartPtr<StoreItem>& item) {
+        int kind = item->GetKind();
+        if (edition1Only && kind != GroupKindFile && kind != GroupKindDirectoryFile && kind != GroupKindDiskSector)
+            return;
+        auto* group = static_cast<CIChRGroup*>(model.CreateNode(NodeTypeGroup));
+        group->m_SubType = GroupSubType(item, group->m_SubType);
+        FillNode(group, item, 1);
+        if (auto g = item_cast<IResourceGroup>(item))
+            LinkMembers(model, group, g->GetResources(), NodeTypeResource);
+    });
+}
+
+void ReadTasks(CIChDataModel& model, const SmartPtr<IDatabase>& store)
+{
+    ForEachItem(store->GetTasks(), [&](const SmartPtr<StoreItem>& item) {
+        CIChNode* task = model.CreateNode(NodeTypeTask);
+        FillNode(task, item, 1);
+        if (auto t = item_cast<ITask>(item))
+            LinkMembers(model, task, t->GetResourceGroups(), NodeTypeGroup);
+    });
+}
+
+// The groups and tasks of a job item linked under a job node: groups through the second edition's
+// or the board job's interface, tasks likewise.
+void LinkJobMembers(CIChDataModel& model, CIChNode* job, const SmartPtr<StoreItem>& item)
+{
+    if (auto z = item_cast<IJobVarnoZelvane>(item)) {
+        LinkMembers(model, job, z->GetResourceGroups(), NodeTypeGroup);
+        LinkMembers(model, job, z->GetTasks(), NodeTypeTask);
+    } else if (auto v = item_cast<IJobVarno>(item)) {
+        LinkMembers(model, job, v->GetResourceGroups(), NodeTypeGroup);
+        LinkMembers(model, job, v->GetTasks(), NodeTypeTask);
+    }
+}
+
+// The load's steps 2 to 8 on a model of its own; 0, or 1627 when the store has no local subject.
+int ReadStoreIntoModel(CIChDataModel& model, const SmartPtr<IDatabase>& store)
+{
+    BYTE sidBuffer[68] = {};
+    PSID converted = nullptr;
+    if (ConvertStringSidToSidW(L"S-1-0-0", &converted)) {
+        CopySid(sizeof sidBuffer, sidBuffer, converted);
+        LocalFree(converted);
+    }
+
+    SmartPtr<ISubject> subjectItem = store->GetLocalSubject();
+    if (!subjectItem)
+        return kStoreResultFailed;
+    auto* subject = static_cast<CIChSubject*>(model.CreateNode(NodeTypeSubject));
+    subject->m_Id = subjectItem->GetId();
+    subject->SetName(subjectItem->GetName());
+    subject->SetDescription(subjectItem->GetDescription());
+    subject->m_Removable = 0;
+    subject->m_SubType = SubjectComputer;
+    subject->ResolveAccount(reinterpret_cast<PSID>(sidBuffer), nullptr);
+    subject->m_Local = 1;
+    FILETIME ft = ItemFileTime(subjectItem);
+    subject->SetModifyTime(&ft);
+
+    int action = 0;
+    long long answer = 0;
+    ReadResources(model, store, false, action, answer);
+    ReadGroups(model, store, false);
+    ReadTasks(model, store);
+
+    bool fromSubject = true;
+    SmartPtr<StoreItem> jobItem = FirstItem(subjectItem->GetJobs());
+    if (!jobItem)
+        jobItem = FirstItem(subjectItem->GetJobs2());
+    if (!jobItem) {
+        jobItem = FirstItem(store->GetJobs());
+        fromSubject = false;
+    }
+    if (jobItem) {
+        auto* job = static_cast<CIChJob*>(model.CreateNode(NodeTypeJob));
+        job->m_Id = jobItem->GetId();
+        job->SetName(jobItem->GetName());
+        job->SetDescription(jobItem->GetDescription());
+        job->m_Removable = 0;
+        job->m_IsHostBased = 1;
+        job->m_SubType = jobItem->GetKind() == JobKindVarno ? JobBoard : JobSecondEdition;
+        FILETIME jt = ItemFileTime(jobItem);
+        job->SetModifyTime(&jt);
+        if (fromSubject)
+            job->AddUpperLink(subject);
+        LinkJobMembers(model, job, jobItem);
+    }
+    return 0;
+}
+
+
+} // namespace
+
+int IsStoredResourceValid(SmartPtr<IResource> item)
+{
+    if (!item)
+        return 1;
+    if (auto f = item_cast<IFile>(item))
+        return f->IsControlled() ? (f->IsValid() ? 1 : 0) : 1;
+    if (auto s = item_cast<IDiskSector>(item))
+        return s->IsControlled() ? (s->IsValid() ? 1 : 0) : 1;
+    if (auto k = item_cast<IRegistryKey>(item))
+        return k->IsControlled() ? (k->IsValid() ? 1 : 0) : 1;
+    if (auto v = item_cast<IRegistryValue>(item))
+        return v->IsControlled() ? (v->IsValid() ? 1 : 0) : 1;
+    if (auto d = item_cast<IDevice>(item))
+        return d->IsControlled() ? (d->IsValid() ? 1 : 0) : 1;
+    if (auto t = item_cast<ISMBIOSTable>(item))
+        return t->IsControlled() ? (t->IsValid() ? 1 : 0) : 1;
+    if (auto f = item_cast<ISMBIOSField>(item))
+        return f->IsControlled() ? (f->IsValid() ? 1 : 0) : 1;
+    return 1;
+}
+
+CIChResorce* CIChResorce::FromStoreItem(SmartPtr<IResource> item)
+{
+    if (!item)
+        return this;
+    m_Id = item->GetId();
+    m_Executable = 0;
+    m_Valid = IsStoredResourceValid(item);
+    m_Controlled = 1;
+    if (auto d = item_cast<IDirectory>(item)) {
+        SetSubType(ResDirectory);
+        m_Controlled = d->IsControlled();
+    } else if (auto f = item_cast<IFile>(item)) {
+        SetSubType(ResFile);
+        m_Controlled = f->IsControlled();
+        m_Executable = f->IsExecutable();
+    } else if (auto k = item_cast<IRegistryKey>(item)) {
+        SetSubType(ResRegKey);
+        m_Controlled = k->IsControlled();
+    } else if (auto v = item_cast<IRegistryValue>(item)) {
+        SetSubType(ResRegValue);
+        m_Controlled = v->IsControlled();
+    } else if (auto s = item_cast<IDiskSector>(item)) {
+        SetSubType(ResDiskSector);
+        m_Controlled = s->IsControlled();
+        SetParam(L"DISK", _value_t(static_cast<int>(s->GetDisk())));
+        SetParam(L"SECTOR", _value_t(s->GetSector()));
+    } else if (auto dev = item_cast<IDevice>(item)) {
+        SetSubType(ResPciDevice);
+        m_Controlled = dev->IsControlled();
+        for (const auto& p : kStorePciProperties)
+            SetParam(p.name, dev->GetProperty(p.code));
+    } else if (auto t = item_cast<ISMBIOSTable>(item)) {
+        SetSubType(ResSmbiosTable);
+        m_Controlled = t->IsControlled();
+        SetParam(L"Table Type", _value_t(t->GetTableType()));
+        SetParam(L"Table Length", _value_t(t->GetTableLength()));
+        SetParam(L"Table Handle", _value_t(t->GetTableHandle()));
+    } else if (auto fld = item_cast<ISMBIOSField>(item)) {
+        SetSubType(ResSmbiosField);
+        m_Controlled = fld->IsControlled();
+        SetParam(L"Table Type", _value_t(fld->GetTableType()));
+        SetParam(L"Table Length", _value_t(fld->GetTableLength()));
+        SetParam(L"Table Handle", _value_t(fld->GetTableHandle()));
+        SetParam(L"Field Type", _value_t(fld->GetFieldType()));
+        SetParam(L"Field Offset", _value_t(fld->GetFieldOffset()));
+        SetParam(L"Field Length", _value_t(fld->GetFieldLength()));
+    }
+    SetName(item->GetName());
+    SetDescription(item->GetDescription());
+    m_Removable = 1;
+    FILETIME ft = ItemFileTime(item);
+    SetModifyTime(&ft);
+    return this;
+}
+
+int CIChDataModel::ConfirmInvalidResource(SmartPtr<IResource> item, int& action, long long& answer)
+{
+    if (IsStoredResourceValid(item))
+        return 1;
+    if (answer != InvalidAnswerYesForAll && answer != InvalidAnswerNoForAll) {
+        IModelStoreHost* host = GetModelStoreHost();
+        if (!host)
+            return 1; // nobody to ask: the resource loads unchanged, marked invalid
+        int chosen = action;
+        answer = host->AskInvalidResource(item, chosen);
+        action = chosen;
+    }
+    if (answer == InvalidAnswerYes || answer == InvalidAnswerYesForAll) {
+        m_bModified = 1;
+        if (action == InvalidActionRemove)
+            return 0;
+        if (auto d = item_cast<IDirectory>(item)) d->SetControlled(false);
+        else if (auto f = item_cast<IFile>(item)) f->SetControlled(false);
+        else if (auto k = item_cast<IRegistryKey>(item)) k->SetControlled(false);
+        else if (auto v = item_cast<IRegistryValue>(item)) v->SetControlled(false);
+        else if (auto s = item_cast<IDiskSector>(item)) s->SetControlled(false);
+        else if (auto dev = item_cast<IDevice>(item)) dev->SetControlled(false);
+        else if (auto t = item_cast<ISMBIOSTable>(item)) t->SetControlled(false);
+        else if (auto fld = item_cast<ISMBIOSField>(item)) fld->SetControlled(false);
+    }
+    return 1;
+}
+
+int CIChDataModel::Load()
+{
+    IModelStoreHost* host = GetModelStoreHost();
+    if (!host)
+        return kStoreResultFailed;
+    SmartPtr<IDatabase> store = host->OpenStore();
+    if (!store)
+        return kStoreResultFailed; // the model and its modified flag stay as they were
+
+    // The store is read into a model of its own; only a complete read replaces this model's nodes,
+    // so a store that fails half-way never leaves a half model (and the user's edits) behind.
+    CIChDataModel loaded;
+    int result;
+    {
+        CStoreCloser closer(host, store);
+        result = ReadStoreIntoModel(loaded, store);
+        closer.Close();
+    }
+    if (result != 0)
+        return result;
+
+    Clear(1);
+    m_Resources.splice(m_Resources.end(), loaded.m_Resources);
+    m_Groups.splice(m_Groups.end(), loaded.m_Groups);
+    m_Tasks.splice(m_Tasks.end(), loaded.m_Tasks);
+    m_Jobs.splice(m_Jobs.end(), loaded.m_Jobs);
+    m_Subjects.splice(m_Subjects.end(), loaded.m_Subjects);
+    RebuildPathIndex();
+    CalcNextIds();
+    GetSystemTimeAsFileTime(&m_ModifyTime);
+    m_bModified = loaded.m_bModified;
+    return 0;
+}
+
+int CIChDataModel::StoreToModel(SmartPtr<IDatabase> store, int jobs, int tasks, int groups, int resources)
+{
+    IModelStoreHost* host = GetModelStoreHost();
+    CIChDataModel* main = host ? host->GetMainModel() : nullptr;
+    CIChJob* mainJob = main && !main->m_Jobs.empty() ? static_cast<CIChJob*>(main->m_Jobs.front()) : nullptr;
+    const int edition = mainJob ? mainJob->m_SubType : 0;
+
+    CIChJob* job = nullptr;
+    if (jobs && mainJob) {
+        job = static_cast<CIChJob*>(CreateNode(NodeTypeJob));
+        job->m_Id = mainJob->m_Id;
+        job->SetName(mainJob->m_Name);
+        job->SetDescription(mainJob->m_Description);
+        job->m_SubType = mainJob->m_SubType;
+        job->m_Removable = 0;
+        job->m_IsHostBased = 1;
+        job->SetModifyTime(&mainJob->m_ModifyTime);
+    }
+    if (edition == 0)
+        return 0;
+
+    int action = 0;
+    long long answer = 0;
+    if (resources)
+        ReadResources(*this, store, edition == 1, action, answer);
+    if (groups)
+        ReadGroups(*this, store, edition == 1);
+    if (tasks)
+        ReadTasks(*this, store);
+    if (jobs) {
+        SmartPtr<StoreItem> chosen, last;
+        ForEachItem(store->GetJobs(), [&](const SmartPtr<StoreItem>& item) {
+            if (!chosen && item->GetKind() == edition)
+                chosen = item;
+            last = item;
+        });
+        if (!chosen)
+            chosen = last;
+        if (chosen && job)
+            LinkJobMembers(*this, job, chosen);
+    }
+    return 1;
+}
+
+int CIChDataModel::ImportFromStore(const std::wstring& path, int mask)
+{
+    IModelStoreHost* host = GetModelStoreHost();
+    SmartPtr<IProvider> provider = host ? host->GetProvider() : SmartPtr<IProvider>();
+    if (!provider)
+        return E_FAIL;
+    try {
+        SmartPtr<IDatabase> store = provider->Open(as_string(path, 0).c_str());
+        if (!store)
+            return E_FAIL;
+        CFileCloser closer(provider, store); // nothing is committed
+        return StoreToModel(store, (mask >> 3) & 1, (mask >> 2) & 1, (mask >> 1) & 1, mask & 1) ? 0 : E_FAIL;
+    } catch (const EGeneric& e) {
+        return e.result_code();
+    } catch (...) {
+        return E_FAIL;
+    }
+}

@@ -1,0 +1,680 @@
+// The model's store side: save and load through the real provider for both editions, golden logs of
+// the provider calls, the board lists, the invalid-resource question, the job fallbacks of the load,
+// import filtering, and the failures that must not lose work or pass for success.
+#include "IChDataModel.h"
+#include "StoreFakes.h"
+
+#include "../../../platform/vcore/tests/Sha256Ref.h"
+#include "../../../platform/vcore/tests/VcoreTestUtil.h"
+
+#include <algorithm>
+#include <sstream>
+
+using namespace Varno;
+using fakes::FDatabase;
+using fakes::FHost;
+using fakes::FItem;
+
+namespace {
+
+const unsigned long long kTime = 130000000000000000ULL;
+const wchar_t kToken[] = L"{E688BBB6-B0B7-4310-86EB-E0C9D15DBD6A}";
+
+FILETIME Ft(unsigned long long v)
+{
+    FILETIME f;
+    f.dwLowDateTime = static_cast<DWORD>(v);
+    f.dwHighDateTime = static_cast<DWORD>(v >> 32);
+    return f;
+}
+
+// Builds model nodes with IDs and fixed times.
+struct Builder {
+    CIChDataModel& m;
+    long long nextId = 1;
+    unsigned long long time = kTime;
+    template <class T>
+    T* Node(int type, const std::wstring& name)
+    {
+        T* n = static_cast<T*>(m.CreateNode(type));
+        n->m_Id = nextId++;
+        n->SetName(name);
+        FILETIME ft = Ft(time++);
+        n->SetModifyTime(&ft);
+        return n;
+    }
+    CIChSubject* Subject(const std::wstring& name) { return Node<CIChSubject>(NodeTypeSubject, name); }
+    CIChJob* Job(const std::wstring& name, int subType)
+    {
+        auto* j = Node<CIChJob>(NodeTypeJob, name);
+        j->m_SubType = subType;
+        return j;
+    }
+    CIChRGroup* Group(const std::wstring& name, int subType)
+    {
+        auto* g = Node<CIChRGroup>(NodeTypeGroup, name);
+        g->m_SubType = subType;
+        return g;
+    }
+    CIChTask* Task(const std::wstring& name) { return Node<CIChTask>(NodeTypeTask, name); }
+    CIChResorce* Res(int subType, const std::wstring& path)
+    {
+        auto* r = static_cast<CIChResorce*>(m.CreateNode(NodeTypeResource));
+        r->m_Id = nextId++;
+        r->SetSubType(subType);
+        r->SetName(path);
+        FILETIME ft = Ft(time++);
+        r->SetModifyTime(&ft);
+        return r;
+    }
+    static void Link(CIChNode* lower, CIChNode* upper) { lower->AddUpperLink(upper); }
+};
+
+std::wstring ValueText(const _value_t& v)
+{
+    if (v.empty())
+        return L"<empty>";
+    return std::wstring(as_wstring(v.type().name())) + L":" + v.as_wstring();
+}
+
+// A text form of a model that does not depend on IDs: every node with its fields and the names
+// of its members.
+std::wstring Dump(CIChDataModel& m)
+{
+    std::wostringstream out;
+    for (int type : {NodeTypeSubject, NodeTypeJob, NodeTypeTask, NodeTypeGroup, NodeTypeResource}) {
+        for (CIChNode* n : *m.GetNodeList(type)) {
+            out << type << L" [" << n->m_Name << L"] [" << n->m_Description << L"] t="
+                << ((static_cast<unsigned long long>(n->m_ModifyTime.dwHighDateTime) << 32) | n->m_ModifyTime.dwLowDateTime);
+            if (type == NodeTypeJob)
+                out << L" sub=" << static_cast<CIChJob*>(n)->m_SubType;
+            if (type == NodeTypeGroup)
+                out << L" sub=" << static_cast<CIChRGroup*>(n)->m_SubType;
+            if (type == NodeTypeResource) {
+                auto* r = static_cast<CIChResorce*>(n);
+                out << L" sub=" << r->m_SubType << L" ctl=" << r->m_Controlled << L" exe=" << r->m_Executable;
+                for (const auto& p : r->m_Params)
+                    out << L" " << p.first << L"=" << ValueText(p.second);
+            }
+            std::vector<std::wstring> members;
+            for (CIChNode* mem : n->m_Members)
+                members.push_back(std::to_wstring(mem->GetType()) + L":" + mem->m_Name);
+            std::sort(members.begin(), members.end());
+            out << L" members{";
+            for (const auto& s : members)
+                out << s << L";";
+            out << L"}\n";
+        }
+    }
+    return out.str();
+}
+
+struct HostScope {
+    FHost host;
+    HostScope() { SetModelStoreHost(&host); }
+    ~HostScope() { SetModelStoreHost(nullptr); }
+};
+
+std::wstring LogText(const fakes::CallLog& log)
+{
+    std::wstring s;
+    for (const auto& l : log)
+        s += l + L"\n";
+    return s;
+}
+
+// The small model of the golden logs: a file, a disk sector and a registry key in three groups, a
+// task over the file and registry groups, the job over the sector group and the task.
+void SmallModel(CIChDataModel& m, int edition)
+{
+    Builder b{m};
+    b.time = kTime;
+    auto* s = b.Subject(L"WS");
+    auto* j = b.Job(L"J", edition);
+    auto* f = b.Res(ResFile, L"C:\\Windows\\a.dll");
+    f->m_Executable = 1;
+    auto* d = b.Res(ResDiskSector, L"MBR");
+    d->SetDescription(L"Sector");
+    d->SetParam(L"DISK", _value_t(0));
+    d->SetParam(L"SECTOR", _value_t(63LL));
+    auto* k = b.Res(ResRegKey, L"HKEY_LOCAL_MACHINE\\SOFTWARE\\V");
+    auto* g1 = b.Group(L"G1", GroupFiles);
+    auto* g2 = b.Group(L"G2", GroupDiskSectors);
+    auto* g3 = b.Group(L"G3", GroupRegistry);
+    auto* t = b.Task(L"T");
+    Builder::Link(f, g1);
+    Builder::Link(d, g2);
+    Builder::Link(k, g3);
+    Builder::Link(g1, t);
+    Builder::Link(g3, t);
+    Builder::Link(g2, j);
+    Builder::Link(t, j);
+    Builder::Link(j, s);
+    for (CIChNode* n : {static_cast<CIChNode*>(s), static_cast<CIChNode*>(j), static_cast<CIChNode*>(g1),
+                        static_cast<CIChNode*>(g2), static_cast<CIChNode*>(g3), static_cast<CIChNode*>(t)}) {
+        FILETIME ft = Ft(kTime);
+        n->SetModifyTime(&ft);
+    }
+    for (CIChNode* n : *m.GetNodeList(NodeTypeResource)) {
+        FILETIME ft = Ft(kTime);
+        n->SetModifyTime(&ft);
+    }
+}
+
+} // namespace
+
+// ----- Golden call logs -----
+
+TEST(ModelStoreGolden, SecondEditionWritesEveryKindInThisOrder)
+{
+    HostScope h;
+    auto* db = new FDatabase;
+    h.host.fakeStore = SmartPtr<IDatabase>(db);
+    h.host.folder = L"C:\\Varno";
+    CIChDataModel m;
+    SmallModel(m, JobSecondEdition);
+    m.m_bModified = 1;
+    EXPECT_EQ(0, m.Save(nullptr));
+    const std::wstring t = std::to_wstring(kTime);
+    std::wstring want =
+        L"Clear\n"
+        L"CreateSubject(WS,,Test OS, 64-bit)\n100.SetTime(" + t + L")\nSetLocalSubject(100)\n"
+        L"CreateJobVarnoZelvane(J,)\n101.SetTime(" + t + L")\n100.AddJob(101)\n"
+        L"CreateFile(C:\\Windows\\a.dll," + t + L",1,1)\n"
+        L"CreateDiskSector(MBR,Sector,0,63," + t + L",1)\n"
+        L"CreateRegistryKey(HKEY_LOCAL_MACHINE\\SOFTWARE\\V," + t + L",1)\n"
+        L"CreateDirectoryFileGroup(G1,," + t + L")\n105.AddFile(102)\n"
+        L"CreateDiskSectorGroup(G2,," + t + L")\n106.AddDiskSector(103)\n"
+        L"CreateRegistryGroup(G3,," + t + L")\n107.AddRegistryKey(104)\n"
+        L"CreateTaskEx(T,," + t + L")\n108.AddDirectoryFileGroup(105)\n108.AddRegistryGroup(107)\n"
+        L"101.AddDiskSectorGroup(106)\n101.AddTask(108)\n"
+        L"GetLocalSubject\n100.GetJobs\n100.GetJobs2\n"
+        L"WriteBootList(bootfile.nam,0)\n101.WriteBootList(bootfile.nam,0)\n"
+        L"WriteBootList(bootsect.nam,2)\n101.WriteBootList(bootsect.nam,2)\n"
+        L"WriteBootList(bootreg.nam,1)\n101.WriteBootList(bootreg.nam,1)\n"
+        L"WriteBootList(bootpci.nam,3)\n101.WriteBootList(bootpci.nam,3)\n"
+        L"WriteBootList(bootsmbs.nam,4)\n101.WriteBootList(bootsmbs.nam,4)\n"
+        L"Commit\n";
+    EXPECT_EQ(want, LogText(db->log));
+    EXPECT_EQ(1, h.host.closes);
+    EXPECT_EQ(0, m.m_bModified);
+}
+
+TEST(ModelStoreGolden, BoardEditionWritesFilesAndSectorsOnly)
+{
+    HostScope h;
+    auto* db = new FDatabase;
+    h.host.fakeStore = SmartPtr<IDatabase>(db);
+    h.host.folder = L"C:\\Varno";
+    CIChDataModel m;
+    SmallModel(m, JobBoard);
+    EXPECT_EQ(0, m.Save(nullptr));
+    const std::wstring t = std::to_wstring(kTime);
+    std::wstring want =
+        L"Clear\n"
+        L"CreateSubject(WS,,Test OS, 64-bit)\n100.SetTime(" + t + L")\nSetLocalSubject(100)\n"
+        L"CreateJobVarno(J,)\n101.SetTime(" + t + L")\n100.AddJob(101)\n"
+        L"CreateFile(C:\\Windows\\a.dll," + t + L",1,1)\n"
+        L"CreateDiskSector(MBR,Sector,0,63," + t + L",1)\n"
+        L"CreateFileGroup(G1,," + t + L")\n104.AddFile(102)\n"
+        L"CreateDiskSectorGroup(G2,," + t + L")\n105.AddDiskSector(103)\n"
+        L"CreateTask(T,," + t + L")\n106.AddFileGroup(104)\n"
+        L"101.AddDiskSectorGroup(105)\n101.AddTask(106)\n"
+        L"GetLocalSubject\n100.GetJobs\n"
+        L"WriteBootList(bootfile.nam,0)\n101.WriteBootList(bootfile.nam,0)\n"
+        L"WriteBootList(bootsect.nam,2)\n101.WriteBootList(bootsect.nam,2)\n"
+        L"WriteBootList(bootreg.nam,1)\n101.WriteBootList(bootreg.nam,1)\n"
+        L"WriteBootList(bootpci.nam,3)\n101.WriteBootList(bootpci.nam,3)\n"
+        L"WriteBootList(bootsmbs.nam,4)\n101.WriteBootList(bootsmbs.nam,4)\n"
+        L"Commit\n";
+    EXPECT_EQ(want, LogText(db->log));
+}
+
+// A registry value is split at the last backslash of its path, whatever its description says; a
+// PCI device writes all eleven properties, also the empty ones; a sector without "SECTOR" is left out.
+TEST(ModelStoreGolden, RegistryValuesDevicesAndIncompleteSectors)
+{
+    HostScope h;
+    auto* db = new FDatabase;
+    h.host.fakeStore = SmartPtr<IDatabase>(db);
+    h.host.folder = L"C:\\Varno";
+    CIChDataModel m;
+    Builder b{m};
+    b.Subject(L"WS");
+    b.Job(L"J", JobSecondEdition);
+    auto* v = b.Res(ResRegValue, std::wstring(L"HKEY_CURRENT_USER\\Software\\V\\a") + kToken + L"b");
+    v->SetDescription(L"edited by the user");
+    auto* dev = b.Res(ResPciDevice, L"Net");
+    dev->SetParam(L"Hardware ID", _value_t(L"PCI\\VEN_1"));
+    dev->SetParam(L"Bus Number", _value_t(2));
+    auto* sec = b.Res(ResDiskSector, L"Half");
+    sec->SetParam(L"DISK", _value_t(1));
+    EXPECT_EQ(0, m.Save(nullptr));
+    std::wstring log = LogText(db->log);
+    EXPECT_NE(std::wstring::npos,
+              log.find(std::wstring(L"CreateRegistryValue(HKEY_CURRENT_USER\\Software\\V\\,a") + kToken + L"b,"));
+    EXPECT_NE(std::wstring::npos, log.find(L"SetProperty(0,PCI\\VEN_1)\n"));
+    EXPECT_EQ(std::wstring::npos, log.find(L"SetProperty(6,"));
+    EXPECT_EQ(std::wstring::npos, log.find(L"SetProperty(7,"));
+    size_t props = 0;
+    for (const auto& l : db->log)
+        props += l.find(L".SetProperty(") != std::wstring::npos;
+    EXPECT_EQ(11u, props);
+    EXPECT_NE(std::wstring::npos, log.find(L"SetProperty(10,2)\n"));
+    EXPECT_EQ(std::wstring::npos, log.find(L"CreateDiskSector"));
+}
+
+// ----- Save and load through the real provider -----
+
+struct RealStore : ::testing::Test {
+    HostScope h;
+    std::wstring dir;
+    void SetUp() override
+    {
+        dir = vtest::ScratchDir(std::wstring(L"model_") +
+                                as_wstring(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        h.host.provider = Common::CreateProvider();
+        h.host.folder = dir + L"\\Varno";
+        RemoveBoardFolder();
+    }
+    void RemoveBoardFolder()
+    {
+        for (const wchar_t* f : {L"Localhost.vdb", L"bootfile.nam", L"bootfile.chk", L"bootsect.nam", L"bootsect.chk",
+                                 L"bootreg.nam", L"bootreg.chk", L"bootpci.nam", L"bootpci.chk", L"bootsmbs.nam", L"bootsmbs.chk"})
+            DeleteFileW((h.host.folder + L"\\" + f).c_str());
+    }
+    std::wstring File(const std::wstring& name, const std::string& content)
+    {
+        vtest::WriteBytes(dir + L"\\" + name, content);
+        return dir + L"\\" + name;
+    }
+};
+
+// Every kind of node with every field the store keeps, second edition.
+void FullModel(CIChDataModel& m, const std::wstring& dir, int edition)
+{
+    Builder b{m};
+    auto* s = b.Subject(L"WS-01");
+    s->SetDescription(L"Рабочая станция");
+    auto* j = b.Job(L"Задание", edition);
+    j->SetDescription(L"Контроль целостности");
+    Builder::Link(j, s);
+    auto* f1 = b.Res(ResFile, dir + L"\\a.exe");
+    f1->m_Executable = 1;
+    auto* f2 = b.Res(ResFile, dir + L"\\b.dll");
+    f2->m_Controlled = 0;
+    auto* sec = b.Res(ResDiskSector, L"MBR");
+    sec->SetDescription(L"Загрузочный сектор");
+    sec->SetParam(L"DISK", _value_t(1));
+    sec->SetParam(L"SECTOR", _value_t(0x100000000LL));
+    sec->m_Controlled = 0;
+    auto* gf = b.Group(L"Files", GroupFiles);
+    auto* gs = b.Group(L"Sectors", GroupDiskSectors);
+    Builder::Link(f1, gf);
+    Builder::Link(f2, gf);
+    Builder::Link(sec, gs);
+    auto* t = b.Task(L"Task 1");
+    Builder::Link(gf, t);
+    Builder::Link(gs, j);
+    Builder::Link(t, j);
+    if (edition == JobBoard)
+        return;
+    auto* dir1 = b.Res(ResDirectory, dir);
+    Builder::Link(dir1, gf);
+    auto* key = b.Res(ResRegKey, L"HKEY_CURRENT_USER\\Software\\VICheckTests");
+    auto* val = b.Res(ResRegValue, std::wstring(L"HKEY_CURRENT_USER\\Software\\VICheckTests\\x") + kToken + L"y");
+    auto* def = b.Res(ResRegValue, L"HKEY_CURRENT_USER\\Software\\VICheckTests\\");
+    auto* gr = b.Group(L"Registry", GroupRegistry);
+    Builder::Link(key, gr);
+    Builder::Link(val, gr);
+    Builder::Link(def, gr);
+    auto* dev = b.Res(ResPciDevice, L"Сетевая карта");
+    dev->SetDescription(L"PCI");
+    for (const auto& p : kStorePciProperties)
+        dev->SetParam(p.name, p.code == 0 ? _value_t(L"PCI\\VEN_8086&DEV_100E") : _value_t(p.code * 3));
+    auto* tbl = b.Res(ResSmbiosTable, L"BIOS\\Type 0");
+    auto* fld = b.Res(ResSmbiosField, L"BIOS\\Type 0\\Version");
+    for (CIChResorce* r : {tbl, fld}) {
+        r->SetParam(L"Table Type", _value_t(0UL));
+        r->SetParam(L"Table Length", _value_t(24UL));
+        r->SetParam(L"Table Handle", _value_t(0x10UL));
+    }
+    fld->SetParam(L"Field Type", _value_t(1UL));
+    fld->SetParam(L"Field Offset", _value_t(5UL));
+    fld->SetParam(L"Field Length", _value_t(1UL));
+    auto* gh = b.Group(L"Hardware", GroupHardware);
+    Builder::Link(dev, gh);
+    Builder::Link(tbl, gh);
+    Builder::Link(fld, gh);
+    auto* t2 = b.Task(L"Task 2");
+    Builder::Link(gr, t2);
+    Builder::Link(gh, t2);
+    Builder::Link(t2, j);
+}
+
+TEST_F(RealStore, SaveThenLoadGivesAnEqualModelInBothEditions)
+{
+    File(L"a.exe", "MZ executable");
+    File(L"b.dll", "library");
+    for (int edition : {JobBoard, JobSecondEdition}) {
+        SCOPED_TRACE(edition);
+        RemoveBoardFolder();
+        CIChDataModel saved;
+        FullModel(saved, dir, edition);
+        saved.m_bModified = 1;
+        ASSERT_EQ(0, saved.Save(nullptr));
+        EXPECT_EQ(0, saved.m_bModified);
+
+        CIChDataModel loaded;
+        h.host.answers = {InvalidAnswerNoForAll}; // whatever is missing here loads unchanged
+        ASSERT_EQ(0, loaded.Load());
+        EXPECT_EQ(Dump(saved), Dump(loaded));
+        EXPECT_NE(std::wstring::npos, Dump(loaded).find(L"a.exe] [a.exe] t=" + std::to_wstring(kTime + 2) + L" sub=0 ctl=1 exe=1"));
+        EXPECT_EQ(edition == JobBoard ? 3u : 10u, loaded.GetNodeList(NodeTypeResource)->size());
+        EXPECT_EQ(0, loaded.m_bModified);
+        auto* job = static_cast<CIChJob*>(loaded.GetNodeList(NodeTypeJob)->front());
+        EXPECT_EQ(0, job->m_Removable);
+        EXPECT_EQ(1, job->m_IsHostBased);
+        auto* subject = static_cast<CIChSubject*>(loaded.GetNodeList(NodeTypeSubject)->front());
+        EXPECT_EQ(1, subject->m_Local);
+        EXPECT_EQ(0, subject->m_Removable);
+        // A second save of the loaded model gives the same store.
+        std::string first = vtest::ReadBytes(h.host.folder + L"\\bootfile.chk");
+        ASSERT_EQ(0, loaded.Save(nullptr));
+        EXPECT_EQ(first, vtest::ReadBytes(h.host.folder + L"\\bootfile.chk"));
+        CIChDataModel again;
+        ASSERT_EQ(0, again.Load());
+        EXPECT_EQ(Dump(saved), Dump(again));
+    }
+    // The board edition leaves out what it cannot keep.
+    CIChDataModel full;
+    FullModel(full, dir, JobSecondEdition);
+    static_cast<CIChJob*>(full.GetNodeList(NodeTypeJob)->front())->m_SubType = JobBoard;
+    ASSERT_EQ(0, full.Save(nullptr));
+    CIChDataModel cut;
+    h.host.answers = {InvalidAnswerNoForAll};
+    ASSERT_EQ(0, cut.Load());
+    for (CIChNode* r : *cut.GetNodeList(NodeTypeResource))
+        EXPECT_TRUE(static_cast<CIChResorce*>(r)->m_SubType == ResFile || static_cast<CIChResorce*>(r)->m_SubType == ResDiskSector);
+    EXPECT_EQ(3u, cut.GetNodeList(NodeTypeResource)->size());
+    EXPECT_EQ(3u, cut.GetNodeList(NodeTypeGroup)->size()); // files, sectors, hardware (empty); no registry group
+}
+
+TEST_F(RealStore, BoardListsNameTheJobsObjectsWithMatchingChecksums)
+{
+    std::string a = "MZ executable", b = std::string(100000, 'b');
+    File(L"a.exe", a);
+    File(L"b.dll", b);
+    CIChDataModel m;
+    FullModel(m, dir, JobSecondEdition);
+    ASSERT_EQ(0, m.Save(nullptr));
+    // b.dll is not controlled, so only a.exe is checked.
+    EXPECT_EQ(std::vector<std::string>{vtest::Narrow(dir + L"\\a.exe")}, vtest::Lines(vtest::ReadBytes(h.host.folder + L"\\bootfile.nam")));
+    EXPECT_EQ(std::vector<std::string>{testsha::Sha256Hex(a)}, vtest::Lines(vtest::ReadBytes(h.host.folder + L"\\bootfile.chk")));
+    auto reg = vtest::Lines(vtest::ReadBytes(h.host.folder + L"\\bootreg.nam"));
+    ASSERT_EQ(3u, reg.size());
+    EXPECT_EQ("HKEY_CURRENT_USER\\Software\\VICheckTests", reg[0]);
+    EXPECT_TRUE(vtest::ReadBytes(h.host.folder + L"\\bootsect.nam").empty()); // the sector is not controlled
+    EXPECT_EQ(std::vector<std::string>{as_string(L"Сетевая карта", CP_UTF8)},
+              vtest::Lines(vtest::ReadBytes(h.host.folder + L"\\bootpci.nam")));
+    EXPECT_EQ(2u, vtest::Lines(vtest::ReadBytes(h.host.folder + L"\\bootsmbs.chk")).size());
+}
+
+// ----- The invalid-resource question -----
+
+TEST_F(RealStore, InvalidResourceAnswersAndActions)
+{
+    struct Case {
+        const char* what;
+        std::vector<INT_PTR> answers;
+        std::vector<int> actions;
+        size_t asks;
+        std::vector<int> preselected;
+        std::wstring loaded;    // names of the loaded files, in order, '+' controlled, '-' not, '!' invalid
+        int modified;
+    } cases[] = {
+        {"yes each time, remove", {6, 6, 6}, {}, 3, {0, 0, 0}, L"A+ E-", 1},
+        {"yes for all, remove", {8}, {}, 1, {0}, L"A+ E-", 1},
+        {"no each time", {7, 7, 7}, {}, 3, {0, 0, 0}, L"A+ B+! C+! D+! E-", 0},
+        {"no for all", {9}, {}, 1, {0}, L"A+ B+! C+! D+! E-", 0},
+        {"yes off control, then no, then no for all", {6, 7, 9}, {1}, 3, {0, 1, 1}, L"A+ B- C+! D+! E-", 1},
+        {"yes for all, off control", {8}, {1}, 1, {0}, L"A+ B- C- D- E-", 1},
+        {"no, then yes for all with the remembered action", {7, 8}, {1}, 2, {0, 1}, L"A+ B+! C- D- E-", 1},
+    };
+    File(L"A", "a");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        RemoveBoardFolder();
+        {
+            auto db = h.host.OpenStore();
+            ASSERT_TRUE(db);
+            db->SetLocalSubject(db->CreateSubject(L"WS", L"", L""));
+            for (const wchar_t* n : {L"A", L"B", L"C", L"D", L"E"})
+                db->CreateFile(dir + L"\\" + n, _time_t(1), std::wstring(n) != L"E", false);
+            db->Commit();
+            h.host.CloseStore(db);
+        }
+        h.host.answers = c.answers;
+        h.host.chosenActions = c.actions;
+        h.host.preselected.clear();
+        CIChDataModel m;
+        ASSERT_EQ(0, m.Load());
+        EXPECT_EQ(c.asks, h.host.preselected.size());
+        EXPECT_EQ(c.preselected, h.host.preselected);
+        std::wstring loaded;
+        for (CIChNode* n : *m.GetNodeList(NodeTypeResource)) {
+            auto* r = static_cast<CIChResorce*>(n);
+            if (!loaded.empty())
+                loaded += L" ";
+            loaded += r->m_Description + (r->m_Controlled ? L"+" : L"-") + (r->m_Valid ? L"" : L"!");
+        }
+        EXPECT_EQ(c.loaded, loaded);
+        EXPECT_EQ(c.modified, m.m_bModified);
+    }
+}
+
+// ----- Job fallbacks of the load (store kinds the provider never makes) -----
+
+TEST(ModelStoreLoad, JobFallbacks)
+{
+    struct Case {
+        const char* what;
+        int where;     // 0 subject's board jobs, 1 subject's second-edition jobs, 2 the store's jobs only
+        int kind;
+        int subType;
+        bool linked;
+    } cases[] = {
+        {"board job of the subject", 0, 1, JobBoard, true},
+        {"second collection when the first is empty", 1, 2, JobSecondEdition, true},
+        {"the store's job, not linked", 2, 2, JobSecondEdition, false},
+        {"an unknown kind loads as the second edition", 2, 3, JobSecondEdition, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        HostScope h;
+        auto* db = new FDatabase;
+        h.host.fakeStore = SmartPtr<IDatabase>(db);
+        auto* subject = db->Make<ISubject>(0, L"WS", L"", &db->subjects);
+        db->local = SmartPtr<ISubject>(subject);
+        auto* file = db->Make<IFile>(1, L"C:\\x.dll", L"x.dll", &db->resources);
+        auto* group = db->Make<IFileGroup>(1, L"G", L"", &db->groups);
+        group->m0.push_back(SmartPtr<StoreItem>(static_cast<StoreItem*>(file)));
+        auto* job = db->Make<IJobVarnoZelvane>(c.kind, L"J", L"", &db->jobs);
+        job->m0.push_back(SmartPtr<StoreItem>(static_cast<StoreItem*>(group)));
+        if (c.where < 2)
+            (c.where == 0 ? subject->m0 : subject->m1).push_back(SmartPtr<StoreItem>(static_cast<StoreItem*>(job)));
+        CIChDataModel m;
+        ASSERT_EQ(0, m.Load());
+        ASSERT_EQ(1u, m.GetNodeList(NodeTypeJob)->size());
+        auto* j = static_cast<CIChJob*>(m.GetNodeList(NodeTypeJob)->front());
+        EXPECT_EQ(c.subType, j->m_SubType);
+        EXPECT_EQ(c.linked, !j->m_Uppers.empty());
+        ASSERT_EQ(1u, j->m_Members.size());
+        EXPECT_EQ(L"G", j->m_Members.front()->m_Name);
+        EXPECT_EQ(1, h.host.closes);
+    }
+}
+
+// ----- Failures lose nothing and do not pass for success -----
+
+TEST(ModelStoreFailures, FailedLoadsLeaveTheModelAsItWas)
+{
+    HostScope h;
+    CIChDataModel m;
+    SmallModel(m, JobSecondEdition);
+    m.m_bModified = 1;
+    const std::wstring before = Dump(m);
+
+    h.host.failOpen = true;
+    EXPECT_EQ(1627, m.Load());
+    EXPECT_EQ(before, Dump(m));
+    EXPECT_EQ(1, m.m_bModified);
+
+    h.host.failOpen = false;
+    auto* empty = new FDatabase; // no subject of this computer
+    h.host.fakeStore = SmartPtr<IDatabase>(empty);
+    EXPECT_EQ(1627, m.Load());
+    EXPECT_EQ(before, Dump(m));
+    EXPECT_EQ(1, m.m_bModified);
+    EXPECT_EQ(1, h.host.closes);
+
+    // A store that fails half-way: a group stands among the resources.
+    auto* bad = new FDatabase;
+    bad->local = SmartPtr<ISubject>(bad->Make<ISubject>(0, L"WS", L"", &bad->subjects));
+    bad->Make<IFile>(1, L"C:\\ok.dll", L"ok.dll", &bad->resources);
+    bad->Make<IFileGroup>(1, L"not a resource", L"", &bad->resources);
+    h.host.fakeStore = SmartPtr<IDatabase>(bad);
+    EXPECT_THROW(m.Load(), EBadCastException);
+    EXPECT_EQ(before, Dump(m));
+    EXPECT_EQ(1, m.m_bModified);
+    EXPECT_EQ(2, h.host.closes); // closed through the application on the error path too
+}
+
+TEST(ModelStoreFailures, SaveReportsWhatWasNotDone)
+{
+    struct Case {
+        const char* what;
+        std::function<void(FDatabase&, CIChDataModel&)> arrange;
+        std::wstring error;   // the error dialog's text; empty: no dialog
+        bool committed;
+    } cases[] = {
+        {"the store refuses an item",
+         [](FDatabase& db, CIChDataModel&) { db.failOnName = L"C:\\Windows\\a.dll"; },
+         L"Код: 0x80070005\nТекст: refused by the test store", false},
+        {"the store gives another kind",
+         [](FDatabase& db, CIChDataModel&) { db.wrongKindFor = L"C:\\Windows\\a.dll"; }, L"*", false},
+        {"the commit fails",
+         [](FDatabase& db, CIChDataModel&) { db.failCommit = true; }, L"Код: 0x00000070\nТекст: disk full", true},
+        {"no job of a known edition",
+         [](FDatabase&, CIChDataModel& m) { static_cast<CIChJob*>(m.GetNodeList(NodeTypeJob)->front())->m_SubType = 5; },
+         L"", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        HostScope h;
+        auto* db = new FDatabase;
+        h.host.fakeStore = SmartPtr<IDatabase>(db);
+        h.host.folder = L"C:\\Varno";
+        CIChDataModel m;
+        SmallModel(m, JobSecondEdition);
+        m.m_bModified = 1;
+        c.arrange(*db, m);
+        long long out = 5;
+        EXPECT_NE(0, m.Save(&out));
+        EXPECT_EQ(0, out);
+        EXPECT_EQ(1, m.m_bModified);
+        EXPECT_EQ(1, h.host.closes);
+        EXPECT_EQ(c.committed, std::find(db->log.begin(), db->log.end(), L"Commit") != db->log.end());
+        if (c.error.empty()) {
+            EXPECT_TRUE(h.host.errors.empty());
+        } else {
+            ASSERT_EQ(1u, h.host.errors.size());
+            if (c.error != L"*") {
+                EXPECT_EQ(c.error, h.host.errors[0]);
+            }
+        }
+    }
+}
+
+// With no board folder nothing is written anywhere, least of all into the current folder.
+TEST(ModelStoreFailures, SaveWithoutBoardFolderSaysSoAndWritesNothing)
+{
+    HostScope h;
+    h.host.provider = Common::CreateProvider();
+    CIChDataModel m;
+    SmallModel(m, JobSecondEdition);
+    m.m_bModified = 1;
+    EXPECT_EQ(1627, m.Save(nullptr));
+    ASSERT_EQ(1u, h.host.errors.size());
+    EXPECT_NE(std::wstring::npos, h.host.errors[0].find(L"Varno"));
+    EXPECT_EQ(1, m.m_bModified);
+    EXPECT_EQ(0, h.host.closes);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(L"bootfile.nam"));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(L"Localhost.vdb"));
+}
+
+// ----- Export and import of model files -----
+
+TEST_F(RealStore, ImportTakesWhatTheCurrentEditionKeeps)
+{
+    File(L"a.exe", "a");
+    File(L"b.dll", "b");
+    std::wstring file = dir + L"\\model.xml";
+    DeleteFileW(file.c_str());
+    CIChDataModel source;
+    FullModel(source, dir, JobSecondEdition);
+    ASSERT_EQ(0, source.ExportToStore(file));
+
+    CIChDataModel main;
+    Builder{main}.Job(L"Main job", JobBoard)->m_Id = 77;
+    h.host.mainModel = &main;
+    h.host.answers = {InvalidAnswerNoForAll};
+
+    CIChDataModel all;
+    ASSERT_EQ(0, all.ImportFromStore(file, 15));
+    for (CIChNode* r : *all.GetNodeList(NodeTypeResource)) {
+        int st = static_cast<CIChResorce*>(r)->m_SubType;
+        EXPECT_TRUE(st == ResFile || st == ResDiskSector) << st;
+    }
+    EXPECT_EQ(3u, all.GetNodeList(NodeTypeResource)->size());
+    std::vector<std::wstring> groups;
+    for (CIChNode* g : *all.GetNodeList(NodeTypeGroup))
+        groups.push_back(g->m_Name);
+    EXPECT_EQ((std::vector<std::wstring>{L"Files", L"Sectors"}), groups);
+    // The job copy is the main model's job; the file has no board job, so its last job's members
+    // are linked under the copy.
+    ASSERT_EQ(1u, all.GetNodeList(NodeTypeJob)->size());
+    auto* job = static_cast<CIChJob*>(all.GetNodeList(NodeTypeJob)->front());
+    EXPECT_EQ(L"Main job", job->m_Name);
+    EXPECT_EQ(77, job->m_Id);
+    EXPECT_EQ(JobBoard, job->m_SubType);
+    EXPECT_EQ(3u, job->m_Members.size()); // Sectors, Task 1, Task 2
+
+    CIChDataModel jobsAndTasks;
+    ASSERT_EQ(0, jobsAndTasks.ImportFromStore(file, 8 | 4));
+    EXPECT_TRUE(jobsAndTasks.GetNodeList(NodeTypeGroup)->empty());
+    EXPECT_TRUE(jobsAndTasks.GetNodeList(NodeTypeResource)->empty());
+    ASSERT_EQ(1u, jobsAndTasks.GetNodeList(NodeTypeJob)->size());
+    EXPECT_EQ(2u, jobsAndTasks.GetNodeList(NodeTypeJob)->front()->m_Members.size());
+
+    h.host.mainModel = nullptr; // no edition: nothing imported
+    CIChDataModel none;
+    EXPECT_EQ(static_cast<int>(E_FAIL), none.ImportFromStore(file, 15));
+    EXPECT_EQ(static_cast<int>(E_FAIL), none.ImportFromStore(dir + L"\\missing\\x.xml", 15));
+    EXPECT_EQ(0, h.host.provider->GetOpenCount());
+}
+
+TEST_F(RealStore, ExportWithoutEditionReportsFailure)
+{
+    std::wstring file = dir + L"\\noedition.xml";
+    DeleteFileW(file.c_str());
+    CIChDataModel m;
+    Builder{m}.Res(ResFile, L"C:\\x.dll");
+    EXPECT_NE(0, m.ExportToStore(file));
+    EXPECT_EQ(0, h.host.provider->GetOpenCount());
+    auto db = h.host.provider->Open(vtest::Narrow(file).c_str());
+    ASSERT_TRUE(db);
+    EXPECT_EQ(0, db->GetItemCount()); // nothing committed
+    h.host.provider->Close(db->GetHandle());
+    EXPECT_EQ(static_cast<int>(E_FAIL), m.ExportToStore(dir + L"\\missing\\x.xml"));
+}
