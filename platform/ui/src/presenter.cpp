@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <commdlg.h>
+#include <shlobj.h>
 
 namespace KvUi {
 
@@ -24,6 +25,118 @@ bool CRealPresenter::ChooseColor(HWND owner, COLORREF& color) {
         return false;
     color = cc.rgbResult;
     return true;
+}
+
+namespace {
+int CALLBACK BrowseCallback(HWND wnd, UINT msg, LPARAM, LPARAM data) {
+    if (msg == BFFM_INITIALIZED && data)
+        ::SendMessageW(wnd, BFFM_SETSELECTIONW, TRUE, data);
+    return 0;
+}
+} // namespace
+
+bool CRealPresenter::PickFolder(HWND owner, const std::wstring& title, int rootCsidl, std::wstring& folder) {
+    PIDLIST_ABSOLUTE root = nullptr;
+    if (rootCsidl >= 0)
+        ::SHGetSpecialFolderLocation(owner, rootCsidl, &root);
+    BROWSEINFOW bi = {};
+    wchar_t display[MAX_PATH] = {};
+    bi.hwndOwner = owner;
+    bi.pidlRoot = root;
+    bi.pszDisplayName = display;
+    bi.lpszTitle = title.c_str();
+    bi.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+    bi.lpfn = BrowseCallback;
+    bi.lParam = folder.empty() ? 0 : reinterpret_cast<LPARAM>(folder.c_str());
+    PIDLIST_ABSOLUTE chosen = ::SHBrowseForFolderW(&bi);
+    bool ok = false;
+    if (chosen) {
+        wchar_t path[MAX_PATH] = {};
+        if (::SHGetPathFromIDListW(chosen, path)) {
+            folder = path;
+            ok = true;
+        }
+        ::CoTaskMemFree(chosen);
+    }
+    if (root)
+        ::CoTaskMemFree(root);
+    return ok;
+}
+
+bool CRealPresenter::PickFiles(HWND owner, const FilePick& request, std::vector<std::wstring>& paths) {
+    std::vector<wchar_t> buffer(32768, L'\0');
+    std::wstring initialDir;
+    DWORD attrs = request.initialPath.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(request.initialPath.c_str());
+    if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY))
+        initialDir = request.initialPath;
+    else
+        lstrcpynW(buffer.data(), request.initialPath.c_str(), (int)buffer.size());
+    OPENFILENAMEW ofn = {sizeof(ofn)};
+    ofn.hwndOwner = owner;
+    ofn.lpstrFilter = request.filter.empty() ? nullptr : request.filter.c_str();
+    ofn.lpstrFile = buffer.data();
+    ofn.nMaxFile = (DWORD)buffer.size();
+    ofn.lpstrTitle = request.title.empty() ? nullptr : request.title.c_str();
+    ofn.lpstrInitialDir = initialDir.empty() ? nullptr : initialDir.c_str();
+    ofn.lpstrDefExt = request.defaultExtension.empty() ? nullptr : request.defaultExtension.c_str();
+    ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+    if (request.save)
+        ofn.Flags |= OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST;
+    else
+        ofn.Flags |= OFN_FILEMUSTEXIST | (request.multiple ? OFN_ALLOWMULTISELECT : 0);
+    BOOL ok = request.save ? ::GetSaveFileNameW(&ofn) : ::GetOpenFileNameW(&ofn);
+    paths.clear();
+    if (!ok)
+        return false;
+    // Several files: the folder, then each name, each ending in a zero.
+    const wchar_t* p = buffer.data();
+    std::wstring first = p;
+    p += first.size() + 1;
+    if (!*p) {
+        paths.push_back(first);
+    } else {
+        for (; *p; p += wcslen(p) + 1)
+            paths.push_back(first + L"\\" + p);
+    }
+    return !paths.empty();
+}
+
+void CScriptedPresenter::QueueFolder(const std::wstring& folder) {
+    std::lock_guard<std::mutex> g(m_lock);
+    m_folders.push_back(folder);
+}
+
+void CScriptedPresenter::QueueFiles(const std::vector<std::wstring>& paths) {
+    std::lock_guard<std::mutex> g(m_lock);
+    m_files.push_back(paths);
+}
+
+std::vector<FilePick> CScriptedPresenter::FileQuestions() const {
+    std::lock_guard<std::mutex> g(m_lock);
+    return m_fileQuestions;
+}
+
+bool CScriptedPresenter::PickFolder(HWND, const std::wstring&, int, std::wstring& folder) {
+    std::lock_guard<std::mutex> g(m_lock);
+    if (m_folders.empty())
+        return false;
+    std::wstring answer = m_folders.front();
+    m_folders.pop_front();
+    if (answer.empty())
+        return false;
+    folder = answer;
+    return true;
+}
+
+bool CScriptedPresenter::PickFiles(HWND, const FilePick& request, std::vector<std::wstring>& paths) {
+    std::lock_guard<std::mutex> g(m_lock);
+    m_fileQuestions.push_back(request);
+    paths.clear();
+    if (m_files.empty())
+        return false;
+    paths = m_files.front();
+    m_files.pop_front();
+    return !paths.empty();
 }
 
 void CScriptedPresenter::QueueAnswer(int id) {
@@ -55,6 +168,9 @@ void CScriptedPresenter::Clear() {
     std::lock_guard<std::mutex> g(m_lock);
     m_answers.clear();
     m_colors.clear();
+    m_folders.clear();
+    m_files.clear();
+    m_fileQuestions.clear();
     m_dialogs.clear();
     m_boxes.clear();
     m_shown.clear();

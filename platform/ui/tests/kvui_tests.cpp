@@ -529,3 +529,30 @@ TEST(Frame, DockedPanesTakeTheirSidesAndGiveTheSpaceBackWhenHidden) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(Presenter, PickersAnswerFromTheScriptAndCancelWithoutOne) {
+    PresenterScope ps;
+    FilePick q;
+    q.save = true;
+    q.title = L"Экспорт модели данных";
+    q.initialPath = L"C:\\Noname.xml";
+    ps.p.QueueFiles({L"C:\\out.xml"});
+    std::vector<std::wstring> paths;
+    EXPECT_TRUE(GetPresenter()->PickFiles(nullptr, q, paths));
+    EXPECT_EQ(std::vector<std::wstring>{L"C:\\out.xml"}, paths);
+    EXPECT_FALSE(GetPresenter()->PickFiles(nullptr, q, paths));
+    EXPECT_TRUE(paths.empty());
+    ASSERT_EQ(2u, ps.p.FileQuestions().size());
+    EXPECT_EQ(L"Экспорт модели данных", ps.p.FileQuestions()[0].title);
+    std::wstring folder = L"C:\\start";
+    ps.p.QueueFolder(L"D:\\chosen");
+    ps.p.QueueFolder(L"");
+    EXPECT_TRUE(GetPresenter()->PickFolder(nullptr, L"Каталог", 0x11, folder));
+    EXPECT_EQ(L"D:\\chosen", folder);
+    EXPECT_FALSE(GetPresenter()->PickFolder(nullptr, L"Каталог", 0x11, folder));
+    EXPECT_EQ(L"D:\\chosen", folder);
+}
+
+} // namespace

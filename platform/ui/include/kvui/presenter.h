@@ -15,6 +15,16 @@ namespace KvUi {
 
 class CDialog;
 
+// A question for the file picker.
+struct FilePick {
+    bool save = false;              // a file to write (else files to open)
+    bool multiple = false;          // several files may be chosen (open only)
+    std::wstring title;
+    std::wstring filter;            // "Text\0*.txt\0All\0*.*\0" style, as the common dialog takes it
+    std::wstring defaultExtension;  // without the dot
+    std::wstring initialPath;       // file name or folder to start from
+};
+
 class IPresenter {
 public:
     virtual ~IPresenter() = default;
@@ -25,6 +35,11 @@ public:
     virtual void DialogShown(CDialog& dlg) = 0;
     // The colour picker: true with the chosen colour.
     virtual bool ChooseColor(HWND owner, COLORREF& color) = 0;
+    // The folder picker rooted at a shell folder (CSIDL_DRIVES, ...); `folder` holds the folder to
+    // preselect and receives the choice. True on OK.
+    virtual bool PickFolder(HWND owner, const std::wstring& title, int rootCsidl, std::wstring& folder) = 0;
+    // The file picker: true on OK with the chosen full paths.
+    virtual bool PickFiles(HWND owner, const FilePick& request, std::vector<std::wstring>& paths) = 0;
 };
 
 class CRealPresenter : public IPresenter {
@@ -32,6 +47,8 @@ public:
     int MessageBox(HWND owner, const std::wstring& text, const std::wstring& caption, UINT type) override;
     void DialogShown(CDialog&) override {}
     bool ChooseColor(HWND owner, COLORREF& color) override;
+    bool PickFolder(HWND owner, const std::wstring& title, int rootCsidl, std::wstring& folder) override;
+    bool PickFiles(HWND owner, const FilePick& request, std::vector<std::wstring>& paths) override;
 };
 
 // Answers from a script and records what was asked. Safe to use from several threads.
@@ -47,6 +64,11 @@ public:
     // What to do when the dialog of a template id appears; without a handler it is cancelled.
     void OnDialog(UINT templateId, std::function<void(CDialog&)> handler);
     void QueueColor(COLORREF c);
+    // Answers of the pickers, in order; an empty answer (or none queued) is a cancel.
+    void QueueFolder(const std::wstring& folder);
+    void QueueFiles(const std::vector<std::wstring>& paths);
+    // The questions the file picker was asked.
+    std::vector<FilePick> FileQuestions() const;
 
     std::vector<Box> Boxes() const;
     std::vector<UINT> Dialogs() const;
@@ -55,8 +77,13 @@ public:
     int MessageBox(HWND owner, const std::wstring& text, const std::wstring& caption, UINT type) override;
     void DialogShown(CDialog& dlg) override;
     bool ChooseColor(HWND owner, COLORREF& color) override;
+    bool PickFolder(HWND owner, const std::wstring& title, int rootCsidl, std::wstring& folder) override;
+    bool PickFiles(HWND owner, const FilePick& request, std::vector<std::wstring>& paths) override;
 
 private:
+    std::deque<std::wstring> m_folders;
+    std::deque<std::vector<std::wstring>> m_files;
+    std::vector<FilePick> m_fileQuestions;
     mutable std::mutex m_lock;
     std::deque<int> m_answers;
     std::deque<COLORREF> m_colors;
