@@ -1,0 +1,212 @@
+// Value holders and the asynchronous run frame of the report library.
+#include "ReportHelpers.h"
+
+#include <objbase.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "VoRurod.h"
+#include "Win32Objects.h"
+
+CSaxValue::CSaxValue(const VARIANT& value)
+{
+    if (value.vt == VT_BSTR && value.bstrVal)
+        assign(value.bstrVal, SysStringLen(value.bstrVal));
+}
+
+CSaxValue::CSaxValue(int zero)
+{
+    if (zero != 0)
+        throw KvBase::CVoRurod(ERROR_INVALID_PARAMETER, L"ReportHelpers", __LINE__, L"CSaxValue::CSaxValue");
+}
+
+void RaiseEmptySmartReportPtr()
+{
+    throw KvBase::CVoRurod(E_POINTER, L"ReportHelpers", __LINE__,
+                           L"CSmartReportPtr<class IKvReportDataSource>::operator ->");
+}
+
+namespace CReportOutputFiles {
+namespace {
+
+struct SOpenFile
+{
+    DWORD threadId;
+    HANDLE file;
+};
+
+KvBase::CWin32CriticalSection& Lock()
+{
+    static KvBase::CWin32CriticalSection cs;
+    return cs;
+}
+
+std::vector<SOpenFile>& Files()
+{
+    static std::vector<SOpenFile> files;
+    return files;
+}
+
+} // namespace
+
+void Register(HANDLE file)
+{
+    KvBase::CWin32Lock lock(Lock());
+    Files().push_back({GetCurrentThreadId(), file});
+}
+
+void Unregister(HANDLE file)
+{
+    KvBase::CWin32Lock lock(Lock());
+    auto& files = Files();
+    files.erase(std::remove_if(files.begin(), files.end(),
+                               [file](const SOpenFile& f) { return f.file == file; }),
+                files.end());
+}
+
+int CloseForThread(DWORD threadId)
+{
+    std::vector<HANDLE> toClose;
+    {
+        KvBase::CWin32Lock lock(Lock());
+        auto& files = Files();
+        for (auto it = files.begin(); it != files.end();) {
+            if (it->threadId == threadId) {
+                toClose.push_back(it->file);
+                it = files.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (HANDLE h : toClose)
+        CloseHandle(h);
+    return (int)toClose.size();
+}
+
+} // namespace CReportOutputFiles
+
+CKvReportDataSourceAsyncImpl::CReportAbort::CReportAbort()
+    : m_hEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr))
+{
+}
+
+CKvReportDataSourceAsyncImpl::CReportAbort::~CReportAbort()
+{
+    if (m_hEvent)
+        CloseHandle(m_hEvent);
+}
+
+bool CKvReportDataSourceAsyncImpl::CReportAbort::IsAborted()
+{
+    return m_hEvent && WaitForSingleObject(m_hEvent, 0) == WAIT_OBJECT_0;
+}
+
+void CKvReportDataSourceAsyncImpl::CReportAbort::Set()
+{
+    if (m_hEvent)
+        SetEvent(m_hEvent);
+}
+
+void CKvReportDataSourceAsyncImpl::CReportAbort::Reset()
+{
+    if (m_hEvent)
+        ResetEvent(m_hEvent);
+}
+
+CKvReportDataSourceAsyncImpl::CKvReportDataSourceAsyncImpl(IKvReportDataSource* source)
+    : m_spSource(source)
+{
+}
+
+CKvReportDataSourceAsyncImpl::~CKvReportDataSourceAsyncImpl()
+{
+    if (m_hThread)
+        CloseHandle(m_hThread);
+}
+
+int CKvReportDataSourceAsyncImpl::Start(const wchar_t* requestPath, const wchar_t* responsePath,
+                                        IKvReportComplete* complete)
+{
+    if (!requestPath || !responsePath || !complete)
+        return E_INVALIDARG;
+    if (m_hThread) {
+        if (WaitForSingleObject(m_hThread, 0) != WAIT_OBJECT_0)
+            return KV_REPORT_E_BUSY;
+        CloseHandle(m_hThread);
+        m_hThread = nullptr;
+    }
+    DWORD threadId = 0;
+    HANDLE thread = CreateThread(nullptr, 0, &WorkerProc, this, CREATE_SUSPENDED, &threadId);
+    if (!thread)
+        return HRESULT_FROM_WIN32(GetLastError());
+    m_hThread = thread;
+    m_dwThreadId = threadId;
+    m_strResponse = responsePath;
+    m_strRequest = requestPath;
+    m_pComplete = complete;
+    m_nCompleted = 0;
+    m_abort.Reset();
+    ResumeThread(thread);
+    return 0;
+}
+
+DWORD WINAPI CKvReportDataSourceAsyncImpl::WorkerProc(void* param)
+{
+    auto* self = static_cast<CKvReportDataSourceAsyncImpl*>(param);
+    CoInitialize(nullptr);
+    int result;
+    // Build turns its own failures into its result; anything that still escapes must not end
+    // the process from a thread's start routine.
+    try {
+        result = self->m_spSource->Build(self->m_strRequest.c_str(), self->m_strResponse.c_str(),
+                                         &self->m_abort);
+    } catch (const KvBase::CVoRurod& e) {
+        result = e.GetCode();
+    } catch (...) {
+        result = E_FAIL;
+    }
+    self->Complete(result);
+    CoUninitialize();
+    return (DWORD)result;
+}
+
+void CKvReportDataSourceAsyncImpl::Complete(int result)
+{
+    if (InterlockedExchange(&m_nCompleted, 1) == 0 && m_pComplete)
+        m_pComplete->OnComplete(result);
+}
+
+void CKvReportDataSourceAsyncImpl::TerminateWorker()
+{
+    TerminateThread(m_hThread, 0);
+    WaitForSingleObject(m_hThread, INFINITE);
+    // The terminated source could not close its response file: close it here and take the
+    // unfinished response away, so that no half-written report is left to be read.
+    CReportOutputFiles::CloseForThread(m_dwThreadId);
+    if (!m_strResponse.empty())
+        DeleteFileW(m_strResponse.c_str());
+}
+
+int CKvReportDataSourceAsyncImpl::Abort()
+{
+    if (!m_hThread)
+        return 0;
+    m_abort.Set();
+    if (WaitForSingleObject(m_hThread, kAbortWaitMs) != WAIT_OBJECT_0) {
+        TerminateWorker();
+        Complete(KV_REPORT_ABORTED);
+    }
+    return 0;
+}
+
+void CKvReportDataSourceAsyncImpl::Release()
+{
+    if (m_hThread && WaitForSingleObject(m_hThread, kReleaseWaitMs) != WAIT_OBJECT_0) {
+        // The caller is going away: no completion follows.
+        InterlockedExchange(&m_nCompleted, 1);
+        TerminateWorker();
+    }
+    delete this;
+}
