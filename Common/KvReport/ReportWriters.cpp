@@ -3,6 +3,7 @@
 
 #include <cwchar>
 
+#include "ReportReaders.h"
 #include "VoRurod.h"
 
 using KvXml::CBstr;
@@ -301,4 +302,31 @@ HRESULT WINAPI CSAX2ContextHandlerImpl::QueryInterface(REFIID riid, void** ppv)
     }
     *ppv = nullptr;
     return E_NOINTERFACE;
+}
+
+void WriteResponseHead(CReportWriter& writer, RequestFormat& format, const wchar_t* dataSource,
+                       const wchar_t* reportKind)
+{
+    writer.StartElement(L"Report", ReportAttributes(L"version", L"1.0"));
+    writer.StartElement(L"Header");
+    writer.Element(L"Source", CSaxValue(), ReportAttributes().Add(L"result", L"OK").Add(L"type", L"Subsystem"));
+    writer.Element(L"Subsystem", CSaxValue(),
+                   ReportAttributes().Add(L"name", dataSource).Add(L"reportTitle", reportKind));
+    writer.EndElement(L"Header");
+    writer.StartElement(L"Body");
+    writer.StartElement(reportKind, ReportAttributes(L"version", L"1.0"));
+    writer.WriteElementToContent(format[L"FormatSettings"].c_str());
+    writer.WriteElementToContent(format[L"FormatOutput"].c_str());
+}
+
+void WriteResponseTail(CReportWriter& writer, const wchar_t* reportKind, int contentResult)
+{
+    if (contentResult != 0 && contentResult != 1) {
+        writer.StartElement(L"ICheck");
+        writer.Error(contentResult);
+        writer.EndElement(L"ICheck");
+    }
+    writer.EndElement(reportKind);
+    writer.EndElement(L"Body");
+    writer.EndElement(L"Report");
 }

@@ -136,3 +136,14 @@ public:
 private:
     ISAXContentHandler* m_pTarget;
 };
+
+class RequestFormat;
+
+// The frame of a report response, the same for every data source: Report, Header with Source and
+// Subsystem, Body, the report-kind element and the copies of the request's FormatSettings and
+// FormatOutput. The source writes its own content between the two calls.
+void WriteResponseHead(CReportWriter& writer, RequestFormat& format, const wchar_t* dataSource,
+                       const wchar_t* reportKind);
+// ICheck with the Error element when the content ended with a code other than 0 and 1; then
+// the ends of the report-kind element, Body and Report.
+void WriteResponseTail(CReportWriter& writer, const wchar_t* reportKind, int contentResult);

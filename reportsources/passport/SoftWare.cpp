@@ -1,0 +1,203 @@
+// Installed-software inventory from Windows Installer, bound by ordinal.
+#include "SoftWare.h"
+
+#include <msi.h>
+
+#include <memory>
+#include <vector>
+
+#include "Crc32.h"
+#include "VoRurod.h"
+
+namespace {
+
+typedef INSTALLUILEVEL(WINAPI* PFN_MsiSetInternalUI)(INSTALLUILEVEL, HWND*);
+typedef UINT(WINAPI* PFN_MsiEnumComponentsW)(DWORD, LPWSTR);
+typedef UINT(WINAPI* PFN_MsiEnumProductsW)(DWORD, LPWSTR);
+typedef UINT(WINAPI* PFN_MsiGetProductInfoW)(LPCWSTR, LPCWSTR, LPWSTR, LPDWORD);
+typedef INSTALLSTATE(WINAPI* PFN_MsiGetComponentPathW)(LPCWSTR, LPCWSTR, LPWSTR, LPDWORD);
+
+[[noreturn]] void Raise(int code, int line)
+{
+    throw KvBase::CVoRurod(code, L"SoftWare", line, L"CSoftWare::GetAllSoftWare");
+}
+
+// msi.dll with the five entry points the inventory uses, bound by their ordinals.
+class CMsiApi
+{
+public:
+    CMsiApi() : m_hModule(LoadLibraryW(L"msi.dll"))
+    {
+        if (!m_hModule)
+            Raise(HRESULT_FROM_WIN32(GetLastError()), __LINE__);
+        SetInternalUI = Bind<PFN_MsiSetInternalUI>(141);
+        EnumProducts = Bind<PFN_MsiEnumProductsW>(45);
+        GetProductInfo = Bind<PFN_MsiGetProductInfoW>(70);
+        EnumComponents = Bind<PFN_MsiEnumComponentsW>(41);
+        GetComponentPath = Bind<PFN_MsiGetComponentPathW>(173);
+    }
+    CMsiApi(const CMsiApi&) = delete;
+    CMsiApi& operator=(const CMsiApi&) = delete;
+    ~CMsiApi() { FreeLibrary(m_hModule); }
+
+    PFN_MsiSetInternalUI SetInternalUI;
+    PFN_MsiEnumProductsW EnumProducts;
+    PFN_MsiGetProductInfoW GetProductInfo;
+    PFN_MsiEnumComponentsW EnumComponents;
+    PFN_MsiGetComponentPathW GetComponentPath;
+
+private:
+    template <class F>
+    F Bind(WORD ordinal)
+    {
+        FARPROC p = GetProcAddress(m_hModule, MAKEINTRESOURCEA(ordinal));
+        if (!p)
+            Raise(HRESULT_FROM_WIN32(GetLastError()), __LINE__);
+        return reinterpret_cast<F>(p);
+    }
+
+    HMODULE m_hModule;
+};
+
+bool Aborted(IKvReportAbort* abort)
+{
+    return abort && abort->IsAborted();
+}
+
+std::wstring ProductProperty(CMsiApi& msi, const wchar_t* product, const wchar_t* property)
+{
+    wchar_t empty[1] = {0};
+    DWORD length = 0;
+    UINT rc = msi.GetProductInfo(product, property, empty, &length);
+    if (rc != ERROR_MORE_DATA)
+        return std::wstring();
+    std::vector<wchar_t> buffer(length + 1);
+    DWORD size = length + 1;
+    if (msi.GetProductInfo(product, property, buffer.data(), &size) != ERROR_SUCCESS)
+        return std::wstring();
+    return std::wstring(buffer.data());
+}
+
+DWORD EstimatedSize(const std::wstring& product)
+{
+    std::wstring key = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + product;
+    HKEY h = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
+        return 0;
+    DWORD value = 0, type = 0, size = sizeof value;
+    if (RegQueryValueExW(h, L"EstimatedSize", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||
+        type != REG_DWORD)
+        value = 0;
+    RegCloseKey(h);
+    return value;
+}
+
+// The component's path for the product when it is installed locally (or broken); empty
+// otherwise. A path longer than the first buffer is asked for again in full.
+std::wstring ComponentPath(CMsiApi& msi, const wchar_t* product, const wchar_t* component)
+{
+    std::vector<wchar_t> buffer(300);
+    DWORD size = (DWORD)buffer.size();
+    INSTALLSTATE state = msi.GetComponentPath(product, component, buffer.data(), &size);
+    if (state == INSTALLSTATE_MOREDATA) {
+        buffer.assign(size + 1, 0);
+        size = (DWORD)buffer.size();
+        state = msi.GetComponentPath(product, component, buffer.data(), &size);
+    }
+    if (state != INSTALLSTATE_LOCAL && state != INSTALLSTATE_BROKEN)
+        return std::wstring();
+    return std::wstring(buffer.data());
+}
+
+} // namespace
+
+bool CSoftWare::AddFileToCrc(const wchar_t* path, CCrc32& crc, DWORD& length)
+{
+    length = 0;
+    HANDLE h = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    const DWORD kBlock = 0xFFFF;
+    std::unique_ptr<unsigned char[]> buffer(new unsigned char[kBlock]);
+    bool ok = true;
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(h, buffer.get(), kBlock, &got, nullptr)) {
+            ok = false;
+            break;
+        }
+        if (got == 0)
+            break;
+        crc.Update(buffer.get(), got);
+    }
+    LARGE_INTEGER size;
+    if (GetFileSizeEx(h, &size))
+        length = size.LowPart;
+    CloseHandle(h);
+    return ok;
+}
+
+int CSoftWare::GetAllSoftWare(IKvReportAbort* abort, std::list<SSoftWareItem>& items)
+{
+    items.clear();
+    try {
+        CMsiApi msi;
+        msi.SetInternalUI(INSTALLUILEVEL_NONE, nullptr);
+
+        std::vector<std::wstring> components;
+        wchar_t code[39];
+        for (DWORD i = 0; msi.EnumComponents(i, code) == ERROR_SUCCESS; ++i) {
+            if ((i & 0x400) && Aborted(abort))
+                Raise(1, __LINE__);
+            components.emplace_back(code);
+        }
+
+        CCrc32 crc;
+        for (DWORD p = 0; msi.EnumProducts(p, code) == ERROR_SUCCESS; ++p) {
+            SSoftWareItem item;
+            item.strProductCode = code;
+            crc.Reset();
+            item.strProductName = ProductProperty(msi, code, L"InstalledProductName");
+            item.strPublisher = ProductProperty(msi, code, L"Publisher");
+            item.dwSize = EstimatedSize(item.strProductCode);
+            const bool bSizeKnown = item.dwSize != 0;
+            bool bAnyFile = false;
+            bool bUnreadable = false;
+            for (size_t j = 0; j < components.size(); ++j) {
+                if ((j & 0x100) && Aborted(abort))
+                    Raise(1, __LINE__);
+                std::wstring path = ComponentPath(msi, code, components[j].c_str());
+                // Skip nothing installed and registry key paths ("0x:" and "2x:" forms).
+                if (path.empty() || path[0] == L'0' || path[0] == L'2')
+                    continue;
+                DWORD attributes = GetFileAttributesW(path.c_str());
+                if (attributes == INVALID_FILE_ATTRIBUTES) {
+                    // A file that has gone spoils this product's checksum only.
+                    bUnreadable = true;
+                    continue;
+                }
+                if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+                    continue;
+                DWORD length = 0;
+                if (!AddFileToCrc(path.c_str(), crc, length))
+                    bUnreadable = true;
+                else
+                    bAnyFile = true;
+                if (!bSizeKnown)
+                    item.dwSize += length;
+            }
+            item.dwCrc = (bAnyFile && !bUnreadable) ? crc.Result() : 0;
+            items.push_back(item);
+            if (Aborted(abort))
+                Raise(1, __LINE__);
+        }
+        return 0;
+    } catch (const KvBase::CVoRurod& e) {
+        items.clear();
+        return e.GetCode();
+    } catch (...) {
+        items.clear();
+        return E_FAIL;
+    }
+}
