@@ -171,21 +171,21 @@ int CSoftWare::GetAllSoftWare(IKvReportAbort* abort, std::list<SSoftWareItem>& i
                 // Skip nothing installed and registry key paths ("0x:" and "2x:" forms).
                 if (path.empty() || path[0] == L'0' || path[0] == L'2')
                     continue;
-                DWORD attributes = GetFileAttributesW(path.c_str());
-                if (attributes == INVALID_FILE_ATTRIBUTES) {
+                WIN32_FILE_ATTRIBUTE_DATA data;
+                if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
                     // A file that has gone spoils this product's checksum only.
                     bUnreadable = true;
                     continue;
                 }
-                if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+                if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                     continue;
                 DWORD length = 0;
-                if (!AddFileToCrc(path.c_str(), crc, length))
-                    bUnreadable = true;
-                else
+                if (AddFileToCrc(path.c_str(), crc, length))
                     bAnyFile = true;
+                else
+                    bUnreadable = true; // its length still counts: the directory entry has it
                 if (!bSizeKnown)
-                    item.dwSize += length;
+                    item.dwSize += data.nFileSizeLow;
             }
             item.dwCrc = (bAnyFile && !bUnreadable) ? crc.Result() : 0;
             items.push_back(item);

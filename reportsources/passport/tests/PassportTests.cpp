@@ -212,6 +212,14 @@ TEST_F(PassportTest, EndToEndFromRequestToReportFile)
     std::wstring beta = ItemOf(xml, L"KvPassportTest Beta");
     ASSERT_FALSE(beta.empty()) << ToUtf8(xml);
     EXPECT_NE(beta.find(L"<CRC>#NaN#</CRC>"), std::wstring::npos) << ToUtf8(beta);
+    // The unreadable file's length still counts when the product has no EstimatedSize.
+    uninstall = std::wstring(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + kBetaCode;
+    cb = sizeof estimated;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, uninstall.c_str(), L"EstimatedSize", RRF_RT_REG_DWORD, &type, &estimated, &cb) !=
+        ERROR_SUCCESS)
+        estimated = 0;
+    std::string betaSize = std::to_string(estimated ? estimated : 70000u);
+    EXPECT_NE(beta.find(FromUtf8("<Size>" + betaSize + "</Size>")), std::wstring::npos) << ToUtf8(beta);
 
     // The report builder with the real template.
     HMODULE builder = LoadLibraryW((Env(L"KV_BIN_DIR") + L"\\KvReportBuilder64.dll").c_str());
