@@ -8,12 +8,19 @@
 
 #include <string>
 
-#include "BuilderTrace.h"
+#include "KvTrace.h"
 #include "KvMsxml.h"
 #include "RtfText.h"
 
+using KvBase::CTraceScope;
 using KvXml::CBstr;
 using KvXml::TComPtr;
+
+KVBASE_DEFINE_TRACE(L"KvReportBuilder");
+
+// Each export and query opens a function scope of the module's tracer; failures are printed
+// through it at category 4.
+#define KV_BUILDER_SCOPE(name) CTraceScope scope(name, L"KvReportBuilder", __LINE__)
 
 namespace {
 
@@ -67,7 +74,7 @@ HRESULT CreateDocument(IXMLDOMDocument** doc)
 }
 
 // Loads a file into a new document. Not S_OK (S_FALSE for a missing or malformed file) fails.
-HRESULT LoadDocument(const wchar_t* path, IXMLDOMDocument** doc, CBuilderTraceScope& scope,
+HRESULT LoadDocument(const wchar_t* path, IXMLDOMDocument** doc, CTraceScope& scope,
                      const wchar_t* createText, const wchar_t* loadText)
 {
     HRESULT hr = CreateDocument(doc);
@@ -91,7 +98,7 @@ HRESULT LoadDocument(const wchar_t* path, IXMLDOMDocument** doc, CBuilderTraceSc
 }
 
 // The common start of the queries: root element, its children, XPath as selection language.
-HRESULT PrepareQuery(IXMLDOMDocument* doc, IXMLDOMDocument2** doc2, CBuilderTraceScope& scope)
+HRESULT PrepareQuery(IXMLDOMDocument* doc, IXMLDOMDocument2** doc2, CTraceScope& scope)
 {
     TComPtr<IXMLDOMElement> root;
     HRESULT hr = doc->get_documentElement(&root);
@@ -118,7 +125,7 @@ HRESULT PrepareQuery(IXMLDOMDocument* doc, IXMLDOMDocument2** doc2, CBuilderTrac
 }
 
 // The value of a named attribute of a node. Not S_OK (S_FALSE when absent) fails.
-HRESULT AttributeValue(IXMLDOMNode* node, const wchar_t* name, std::wstring& value, CBuilderTraceScope& scope)
+HRESULT AttributeValue(IXMLDOMNode* node, const wchar_t* name, std::wstring& value, CTraceScope& scope)
 {
     TComPtr<IXMLDOMNamedNodeMap> attributes;
     HRESULT hr = node->get_attributes(&attributes);
@@ -148,7 +155,7 @@ HRESULT AttributeValue(IXMLDOMNode* node, const wchar_t* name, std::wstring& val
 HRESULT SelectAttribute(IXMLDOMDocument* doc, const wchar_t* function, const wchar_t* xpath,
                         const wchar_t* attribute, std::wstring& value)
 {
-    CBuilderTraceScope scope(function);
+    CTraceScope scope(function, L"KvReportBuilder", __LINE__);
     value.clear();
     TComPtr<IXMLDOMDocument2> doc2;
     HRESULT hr = PrepareQuery(doc, &doc2, scope);
@@ -176,7 +183,7 @@ HRESULT GetReportPath(IXMLDOMDocument* doc, std::wstring& path)
 // The error code that a failed outside source ("agent" or "tarnserver") wrote into its response.
 HRESULT GetErrorCode(IXMLDOMDocument* doc, int& code)
 {
-    CBuilderTraceScope scope(L"GetErrorCode");
+    KV_BUILDER_SCOPE(L"GetErrorCode");
     TComPtr<IXMLDOMDocument2> doc2;
     HRESULT hr = PrepareQuery(doc, &doc2, scope);
     if (FAILED(hr) || hr == S_FALSE)
@@ -226,7 +233,7 @@ HRESULT GetErrorCode(IXMLDOMDocument* doc, int& code)
 // Transforms the document with the template of its row and writes the report file. The file
 // is complete, or it is removed and the failure is the result.
 int WriteReport(IXMLDOMDocument* doc, const SReportTemplate& row, const std::wstring& reportPath,
-                CBuilderTraceScope& scope)
+                CTraceScope& scope)
 {
     std::wstring templatePath = theApp.m_strModuleFolder + row.file;
     TComPtr<IXMLDOMDocument> xslt;
@@ -285,7 +292,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*)
 int KvReportBuild(const wchar_t* responsePath, wchar_t* reportPathBuffer)
 {
     return Guarded([&]() -> int {
-        CBuilderTraceScope scope(L"KvReportBuild");
+        KV_BUILDER_SCOPE(L"KvReportBuild");
         TComPtr<IXMLDOMDocument> doc;
         HRESULT hr = LoadDocument(responsePath, &doc, scope, L"[pXMLDoc.CoCreateInstance] error - 0x%0.8X",
                                   L"[pXMLDoc->load] error - 0x%0.8X");
@@ -322,7 +329,7 @@ int KvReportBuild(const wchar_t* responsePath, wchar_t* reportPathBuffer)
 int KvReportRequest(const wchar_t* documentPath, const wchar_t* reportFile, unsigned flags)
 {
     return Guarded([&]() -> int {
-        CBuilderTraceScope scope(L"KvReportRequest");
+        KV_BUILDER_SCOPE(L"KvReportRequest");
         TComPtr<IXMLDOMDocument> doc;
         HRESULT hr = LoadDocument(documentPath, &doc, scope, L"[pXMLDoc.CoCreateInstance] error - 0x%0.8X",
                                   L"[pXMLDoc->load] error - 0x%0.8X");
@@ -350,7 +357,7 @@ int KvReportRequest(const wchar_t* documentPath, const wchar_t* reportFile, unsi
 
 int KvReportShow(const wchar_t* filePath)
 {
-    CBuilderTraceScope scope(L"KvReportShow");
+    KV_BUILDER_SCOPE(L"KvReportShow");
     ShellExecuteW(nullptr, L"open", filePath, nullptr, nullptr, SW_SHOWNORMAL);
     return 0;
 }
