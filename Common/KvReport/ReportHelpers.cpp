@@ -67,9 +67,16 @@ void Unregister(HANDLE file)
 
 int CloseForThread(DWORD threadId)
 {
+    // The thread was terminated: should it have died inside Register or Unregister, the lock
+    // stays taken for ever. Wait for it a while, then leave the files rather than hang.
+    int tries = 0;
+    while (!TryEnterCriticalSection(Lock().Get())) {
+        if (++tries == 100)
+            return 0;
+        Sleep(10);
+    }
     std::vector<HANDLE> toClose;
     {
-        KvBase::CWin32Lock lock(Lock());
         auto& files = Files();
         for (auto it = files.begin(); it != files.end();) {
             if (it->threadId == threadId) {
@@ -80,6 +87,7 @@ int CloseForThread(DWORD threadId)
             }
         }
     }
+    Lock().Leave();
     for (HANDLE h : toClose)
         CloseHandle(h);
     return (int)toClose.size();
