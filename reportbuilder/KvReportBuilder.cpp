@@ -8,19 +8,15 @@
 
 #include <string>
 
-#include "KvTrace.h"
+#include "BuilderTrace.h"
 #include "KvMsxml.h"
 #include "RtfText.h"
 
-using KvBase::CTraceScope;
 using KvXml::CBstr;
 using KvXml::TComPtr;
 
-KVBASE_DEFINE_TRACE(L"KvReportBuilder");
-
-// Each export and query opens a function scope of the module's tracer; failures are printed
-// through it at category 4.
-#define KV_BUILDER_SCOPE(name) CTraceScope scope(name, L"KvReportBuilder", __LINE__)
+// Failures are printed through the function scopes at category 4.
+KV_BUILDER_DEFINE_TRACE();
 
 namespace {
 
@@ -74,7 +70,7 @@ HRESULT CreateDocument(IXMLDOMDocument** doc)
 }
 
 // Loads a file into a new document. Not S_OK (S_FALSE for a missing or malformed file) fails.
-HRESULT LoadDocument(const wchar_t* path, IXMLDOMDocument** doc, CTraceScope& scope,
+HRESULT LoadDocument(const wchar_t* path, IXMLDOMDocument** doc, CBuilderTraceScope& scope,
                      const wchar_t* createText, const wchar_t* loadText)
 {
     HRESULT hr = CreateDocument(doc);
@@ -98,7 +94,7 @@ HRESULT LoadDocument(const wchar_t* path, IXMLDOMDocument** doc, CTraceScope& sc
 }
 
 // The common start of the queries: root element, its children, XPath as selection language.
-HRESULT PrepareQuery(IXMLDOMDocument* doc, IXMLDOMDocument2** doc2, CTraceScope& scope)
+HRESULT PrepareQuery(IXMLDOMDocument* doc, IXMLDOMDocument2** doc2, CBuilderTraceScope& scope)
 {
     TComPtr<IXMLDOMElement> root;
     HRESULT hr = doc->get_documentElement(&root);
@@ -125,7 +121,7 @@ HRESULT PrepareQuery(IXMLDOMDocument* doc, IXMLDOMDocument2** doc2, CTraceScope&
 }
 
 // The value of a named attribute of a node. Not S_OK (S_FALSE when absent) fails.
-HRESULT AttributeValue(IXMLDOMNode* node, const wchar_t* name, std::wstring& value, CTraceScope& scope)
+HRESULT AttributeValue(IXMLDOMNode* node, const wchar_t* name, std::wstring& value, CBuilderTraceScope& scope)
 {
     TComPtr<IXMLDOMNamedNodeMap> attributes;
     HRESULT hr = node->get_attributes(&attributes);
@@ -155,7 +151,7 @@ HRESULT AttributeValue(IXMLDOMNode* node, const wchar_t* name, std::wstring& val
 HRESULT SelectAttribute(IXMLDOMDocument* doc, const wchar_t* function, const wchar_t* xpath,
                         const wchar_t* attribute, std::wstring& value)
 {
-    CTraceScope scope(function, L"KvReportBuilder", __LINE__);
+    CBuilderTraceScope scope(function, L"KvReportBuilder", __LINE__);
     value.clear();
     TComPtr<IXMLDOMDocument2> doc2;
     HRESULT hr = PrepareQuery(doc, &doc2, scope);
@@ -233,7 +229,7 @@ HRESULT GetErrorCode(IXMLDOMDocument* doc, int& code)
 // Transforms the document with the template of its row and writes the report file. The file
 // is complete, or it is removed and the failure is the result.
 int WriteReport(IXMLDOMDocument* doc, const SReportTemplate& row, const std::wstring& reportPath,
-                CTraceScope& scope)
+                CBuilderTraceScope& scope)
 {
     std::wstring templatePath = theApp.m_strModuleFolder + row.file;
     TComPtr<IXMLDOMDocument> xslt;
