@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Benchmark of saving and loading a store of 100 000 file resources (1 KB each) through the store
-# provider, with the board list's hashing time shown apart; once on all processors, once on one.
+# Benchmark of saving and loading 100 000 file resources (1 KB each): through the store provider
+# (once hashing on all processors, once on one) and through the model's save (with the five board
+# lists) and load. The board list's hashing time is shown apart.
 #   bench/store/run.sh                  (after the x64 build: scripts/test or cmake --build build/x64)
 #   KV_BENCH_COUNT=20000 bench/store/run.sh
 set -euo pipefail
@@ -35,6 +36,8 @@ echo "== hashing on every processor"
 "$root/scripts/wine-exec" "$exe" "$(w "$files")" "$(w "$out")" "$count" 0
 echo "== hashing on one thread"
 "$root/scripts/wine-exec" "$exe" "$(w "$files")" "$(w "$out")" "$count" 1
+echo "== the model's save and load"
+"$root/scripts/wine-exec" "$root/build/x64/bin/model_store_bench.exe" "$(w "$files")" "$(w "$out")" "$count"
 echo "== bootfile.chk against sha256sum (first 3 lines)"
 head -3 "$out/bootfile.chk"
 (cd "$files/d000" && sha256sum f0000.dll f0001.dll f0002.dll)

@@ -425,7 +425,7 @@ public:
     virtual _time_t GetCommitTime() = 0;         // 33 time of the last commit of the file
     virtual void SetHashThreads(int count) = 0;  // 34 threads for the board lists; 0: one per processor
     virtual int GetHashThreads() = 0;            // 35
-    virtual double GetLastHashSeconds() = 0;     // 36 time spent hashing by the last WriteBootList
+    virtual double GetLastHashSeconds() = 0;     // 36 time spent hashing by the board lists since the open
     virtual long GetLastBootListCount() = 0;     // 37 lines written by the last WriteBootList
     virtual SmartPtr<ISubject> GetLocalSubject() = 0;                    // 38 empty when none
     virtual void SetLocalSubject(const SmartPtr<ISubject>& subject) = 0; // 39

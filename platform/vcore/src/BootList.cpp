@@ -155,8 +155,47 @@ ItemVector ResourcesOfJob(const ItemVector& groups, const ItemVector& tasks)
     return out;
 }
 
+namespace {
+
+bool StampOf(const CResourceBase& r, FileStamp& stamp)
+{
+    WIN32_FILE_ATTRIBUTE_DATA a;
+    if (!GetFileAttributesExW(ExpandPath(r.RFields().name).c_str(), GetFileExInfoStandard, &a))
+        return false;
+    stamp.size = (static_cast<unsigned long long>(a.nFileSizeHigh) << 32) | a.nFileSizeLow;
+    stamp.written = (static_cast<unsigned long long>(a.ftLastWriteTime.dwHighDateTime) << 32) | a.ftLastWriteTime.dwLowDateTime;
+    stamp.created = (static_cast<unsigned long long>(a.ftCreationTime.dwHighDateTime) << 32) | a.ftCreationTime.dwLowDateTime;
+    return true;
+}
+
+// The hash of a resource; a file unchanged since an earlier list of the same store is not read again.
+std::string CachedHashOf(const SmartPtr<StoreItem>& item, const CResourceBase& r, ReadBuffer& buffer, HashCache* cache)
+{
+    FileStamp stamp;
+    if (!cache || r.RFields().kind != ResourceKindFile || !StampOf(r, stamp))
+        return HashOf(r, buffer);
+    {
+        std::lock_guard<std::mutex> lock(cache->mutex);
+        auto it = cache->files.find(&r);
+        if (it != cache->files.end() && it->second.first == stamp)
+            return it->second.second;
+    }
+    std::string hash = HashOf(r, buffer);
+    FileStamp after;
+    if (hash != VARNO_UNREADABLE_MARK && StampOf(r, after) && after == stamp) {
+        std::lock_guard<std::mutex> lock(cache->mutex);
+        if (cache->files.emplace(&r, std::make_pair(stamp, hash)).second)
+            cache->holders.push_back(item);
+        else
+            cache->files[&r] = std::make_pair(stamp, hash);
+    }
+    return hash;
+}
+
+} // namespace
+
 BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesPath, const char* checksPath,
-                                 BootListCode code, int threads)
+                                 BootListCode code, int threads, HashCache* cache)
 {
     if (code < BootListFiles || code > BootListSmbios)
         ThrowStoreError(E_INVALIDARG, "unknown board list code " + std::to_string(static_cast<int>(code)));
@@ -164,10 +203,13 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
     std::wstring checks = ListPath(checksPath, "checks");
 
     std::vector<const CResourceBase*> list;
+    ItemVector items;
     for (const auto& item : resources) {
         const CResourceBase* r = AsResourceBase(item.Get());
-        if (r && r->RData().controlled && InFamily(r->RFields().kind, code))
+        if (r && r->RData().controlled && InFamily(r->RFields().kind, code)) {
             list.push_back(r);
+            items.push_back(item);
+        }
     }
 
     std::vector<std::string> hashes(list.size());
@@ -181,7 +223,7 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
         try {
             ReadBuffer buffer;
             for (size_t i; (i = next++) < list.size();)
-                hashes[i] = HashOf(*list[i], buffer);
+                hashes[i] = CachedHashOf(items[i], *list[i], buffer, cache);
         } catch (...) {
             std::lock_guard<std::mutex> lock(failureMutex);
             if (!failure)

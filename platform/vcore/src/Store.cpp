@@ -216,11 +216,13 @@ public:
         m_c.version = c.version;
         m_c.commitTime = c.commitTime;
         m_core->modified = false;
+        m_hash->cache.Clear();
     }
 
     void Clear() override
     {
         Writable();
+        m_hash->cache.Clear();
         NewGeneration();
         StoreContent c;
         c.version = m_c.version;
@@ -233,9 +235,9 @@ public:
     void WriteBootList(const char* names, const char* checks, BootListCode code) override
     {
         Open();
-        BootListStats s = WriteBootListFiles(m_c.resources, names, checks, code, m_hash->threads);
+        BootListStats s = WriteBootListFiles(m_c.resources, names, checks, code, m_hash->threads, &m_hash->cache);
         m_hash->lastLines = s.lines;
-        m_hash->lastHashMicros = static_cast<long long>(s.hashSeconds * 1e6);
+        m_hash->lastHashMicros += static_cast<long long>(s.hashSeconds * 1e6);
     }
 
     SmartPtr<IItemCollection> GetJobs() override { return MakeCollection(m_c.jobs); }
@@ -371,8 +373,8 @@ public:
         Open();
         CComScope com;
         StoreContent c;
-        std::shared_ptr<StoreCore> core = m_core;
         NewGeneration();
+        m_hash->cache.Clear();
         ReadStoreFile(m_path, Factory(), c);
         m_c = std::move(c);
         Index();

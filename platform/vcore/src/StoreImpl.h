@@ -290,13 +290,32 @@ struct BootListStats {
     long lines = 0;
     double hashSeconds = 0;
 };
+// Hashes of files already read for a board list of this store, so that the store's list and its
+// job's list do not read every file twice. An entry counts only while the file keeps the size and
+// the times it had when it was read; the items are held, so that no other item takes their place.
+struct FileStamp {
+    unsigned long long size = 0, written = 0, created = 0;
+    bool operator==(const FileStamp& o) const { return size == o.size && written == o.written && created == o.created; }
+};
+struct HashCache {
+    std::mutex mutex;
+    std::map<const CResourceBase*, std::pair<FileStamp, std::string>> files;
+    ItemVector holders;
+    void Clear()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        files.clear();
+        holders.clear();
+    }
+};
 BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesPath, const char* checksPath,
-                                 BootListCode code, int threads);
+                                 BootListCode code, int threads, HashCache* cache);
 // The resources under a job (its groups, then its tasks' groups), each once, in that order.
 ItemVector ResourcesOfJob(const ItemVector& groups, const ItemVector& tasks);
 
 // Hash threads and statistics of the store a job belongs to, kept in the core's owner.
 struct HashSettings {
+    HashCache cache;
     std::atomic<int> threads{0};
     std::atomic<long> lastLines{0};
     std::atomic<long long> lastHashMicros{0};
@@ -315,9 +334,10 @@ public:
     {
         if (this->m_core->closed)
             ThrowStoreError(E_ACCESSDENIED, "the store of this job is closed");
-        BootListStats s = WriteBootListFiles(ResourcesOfJob(m_groups, m_tasks), names, checks, code, m_hash->threads);
+        BootListStats s = WriteBootListFiles(ResourcesOfJob(m_groups, m_tasks), names, checks, code, m_hash->threads,
+                                             &m_hash->cache);
         m_hash->lastLines = s.lines;
-        m_hash->lastHashMicros = static_cast<long long>(s.hashSeconds * 1e6);
+        m_hash->lastHashMicros += static_cast<long long>(s.hashSeconds * 1e6);
     }
     SmartPtr<IItemCollection> GetTasks() override { return MakeCollection(m_tasks); }
     SmartPtr<IItemCollection> GetResourceGroups() override { return MakeCollection(m_groups); }

@@ -192,3 +192,23 @@ TEST_F(BootListFixture, ListPathsMustBeFull)
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("bootfile.nam"));
     EXPECT_EQ(testsha::Sha256Hex("x"), HashResource(item_cast<IResource>(vtest::Items(db->GetResources())[0])));
 }
+
+// The job's list after the store's list: unchanged files are not read again, changed ones are.
+TEST_F(BootListFixture, SecondListSeesChangedFiles)
+{
+    auto same = File(L"same.dll", "unchanged");
+    auto changed = File(L"changed.dll", "before");
+    auto g = checked_cast<IFileGroup>(db->CreateFileGroup(L"G", L"", T1()));
+    g->AddFile(same);
+    g->AddFile(changed);
+    auto job = checked_cast<IJobVarno>(db->CreateJobVarno(L"J", L""));
+    job->AddFileGroup(g);
+    db->WriteBootList(Nam(L"store").c_str(), Chk(L"store").c_str(), BootListFiles);
+    EXPECT_EQ((std::vector<std::string>{testsha::Sha256Hex("unchanged"), testsha::Sha256Hex("before")}), Read(L"store", L".chk"));
+    vtest::WriteBytes(dir + L"\\changed.dll", "after, and longer");
+    job->WriteBootList(Nam(L"job").c_str(), Chk(L"job").c_str(), BootListFiles);
+    EXPECT_EQ((std::vector<std::string>{testsha::Sha256Hex("unchanged"), testsha::Sha256Hex("after, and longer")}), Read(L"job", L".chk"));
+    DeleteFileW((dir + L"\\same.dll").c_str());
+    db->WriteBootList(Nam(L"gone").c_str(), Chk(L"gone").c_str(), BootListFiles);
+    EXPECT_EQ((std::vector<std::string>{VARNO_UNREADABLE_MARK, testsha::Sha256Hex("after, and longer")}), Read(L"gone", L".chk"));
+}

@@ -1,0 +1,99 @@
+// Benchmark of the model's save and load: a model of N file resources (groups of 1000 under one
+// second-edition job) saved into the local store with the five board lists, then loaded back.
+// The time the provider spends hashing for the board lists is shown apart.
+//   model_store_bench.exe <folder with files d000\f0000.dll ...> <board folder> <count>
+#include "IChDataModel.h"
+#include "ModelStore.h"
+
+#include <chrono>
+#include <cstdio>
+
+using namespace Varno;
+
+namespace {
+
+double Seconds(std::chrono::steady_clock::time_point since)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+// The application as the bench gives it: the provider, the board folder, no questions.
+class CBenchHost : public IModelStoreHost {
+public:
+    SmartPtr<IProvider> provider = Common::CreateProvider();
+    std::wstring folder;
+    double hashSeconds = 0;
+    SmartPtr<IProvider> GetProvider() override { return provider; }
+    std::wstring GetStoreFolder() override { return folder; }
+    SmartPtr<IDatabase> OpenStore() override { return provider->Open(as_string(folder + L"\\Localhost.vdb", 0).c_str()); }
+    void CloseStore(SmartPtr<IDatabase>& store) override
+    {
+        if (store) {
+            hashSeconds = store->GetLastHashSeconds(); // all five lists, on the store and on the job
+            provider->Close(store->GetHandle());
+        }
+        store.Reset();
+    }
+    std::wstring GetOsDescription() override { return L"Windows"; }
+    CIChDataModel* GetMainModel() override { return nullptr; }
+    INT_PTR AskInvalidResource(const SmartPtr<IResource>&, int&) override { return InvalidAnswerNoForAll; }
+    void ShowError(const std::wstring& text) override { fwprintf(stderr, L"error: %s\n", text.c_str()); }
+};
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc < 4) {
+        fwprintf(stderr, L"usage: model_store_bench <files folder> <board folder> <count>\n");
+        return 2;
+    }
+    CoInitialize(nullptr);
+    CBenchHost host;
+    host.folder = argv[2];
+    SetModelStoreHost(&host);
+    std::wstring files = argv[1];
+    long count = _wtol(argv[3]);
+    DeleteFileW((host.folder + L"\\Localhost.vdb").c_str());
+
+    auto t = std::chrono::steady_clock::now();
+    CIChDataModel model;
+    CIChSubject* subject = model.EnsureDefaultSubject();
+    CIChJob* job = model.EnsureDefaultJob(subject, JobSecondEdition);
+    CIChRGroup* group = nullptr;
+    for (long i = 0; i < count; ++i) {
+        if (i % 1000 == 0) {
+            group = static_cast<CIChRGroup*>(model.CreateNode(NodeTypeGroup));
+            group->m_Id = model.TakeNextId(NodeTypeGroup);
+            group->SetName(L"G" + std::to_wstring(i / 1000));
+            group->LinkTo(job);
+        }
+        auto* r = static_cast<CIChResorce*>(model.CreateNode(NodeTypeResource));
+        r->m_Id = model.TakeNextId(NodeTypeResource);
+        r->SetSubType(ResFile);
+        wchar_t name[64];
+        swprintf(name, 64, L"\\d%03ld\\f%04ld.dll", i / 1000, i % 1000);
+        r->SetName(files + name);
+        r->LinkTo(group);
+    }
+    double tBuild = Seconds(t);
+
+    t = std::chrono::steady_clock::now();
+    int saved = model.Save(nullptr);
+    double tSave = Seconds(t);
+    double tHash = host.hashSeconds;
+
+    t = std::chrono::steady_clock::now();
+    CIChDataModel loaded;
+    int read = loaded.Load();
+    double tLoad = Seconds(t);
+
+    wprintf(L"resources            %ld (saved: %d, loaded: %d, %u resources back)\n", count, saved, read,
+            static_cast<unsigned>(loaded.m_Resources.size()));
+    wprintf(L"build model          %8.2f s\n", tBuild);
+    wprintf(L"save                 %8.2f s   of which hashing for the board lists %.2f s\n", tSave, tHash);
+    wprintf(L"load                 %8.2f s\n", tLoad);
+    SetModelStoreHost(nullptr);
+    CoUninitialize();
+    return saved == 0 && read == 0 ? 0 : 1;
+}
