@@ -180,14 +180,20 @@ size_t WalkFolder(const std::wstring& folder)
 
 TEST(FinderRobustness, EverySystemModuleWalks)
 {
+#ifdef _WIN64
     EXPECT_GT(WalkFolder(SystemDir()), 300u);
-#ifndef _WIN64
-    // The 32-bit system folder of WOW64 (system32 above is redirected there as well).
+#else
+    // The 32-bit system folder of WOW64 (where system32 is redirected to), then the real system32
+    // with redirection off: the i386 build reads the 64-bit modules there as well.
     wchar_t wow[MAX_PATH];
     UINT n = ::GetSystemWow64DirectoryW(wow, MAX_PATH);
-    if (n && n < MAX_PATH) {
-        EXPECT_GT(WalkFolder(std::wstring(wow, n)), 300u);
-    }
+    ASSERT_TRUE(n && n < MAX_PATH);
+    EXPECT_GT(WalkFolder(std::wstring(wow, n)), 300u);
+    PVOID old = nullptr;
+    ASSERT_TRUE(::Wow64DisableWow64FsRedirection(&old));
+    const size_t modules = WalkFolder(SystemDir());
+    ::Wow64RevertWow64FsRedirection(old);
+    EXPECT_GT(modules, 300u);
 #endif
 }
 
