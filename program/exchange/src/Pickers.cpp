@@ -4,6 +4,8 @@
 #include <commdlg.h>
 #include <shlobj.h>
 
+#include <kvui/presenter.h>
+
 #include <vector>
 
 namespace {
@@ -55,7 +57,7 @@ bool CheckLocal(HWND owner, const std::wstring& path)
     default:
         break;
     }
-    ::MessageBoxW(owner, text.c_str(), Caption().c_str(), MB_OK | MB_ICONEXCLAMATION);
+    KvUi::ShowMessage(owner, text, Caption().c_str(), MB_OK | MB_ICONEXCLAMATION);
     return false;
 }
 
