@@ -6,6 +6,7 @@
 #include <sddl.h>
 
 #include <functional>
+#include <unordered_map>
 
 using namespace Varno;
 
@@ -43,11 +44,30 @@ void FillNode(CIChNode* node, const SmartPtr<StoreItem>& item, int removable)
     node->SetModifyTime(&ft);
 }
 
-// Links the store members of an item, found by ID among the model's nodes of the given type.
-void LinkMembers(CIChDataModel& model, CIChNode* upper, const SmartPtr<IItemCollection>& members, int memberType)
+// The model's nodes of one type by ID, the first of the list for an ID, as FindNodeById finds
+// them; built once per step, so that linking many members does not search the list each time.
+class CIdIndex {
+public:
+    CIdIndex(CIChDataModel& model, int type)
+    {
+        for (CIChNode* n : *model.GetNodeList(type))
+            m_nodes.emplace(n->m_Id, n);
+    }
+    CIChNode* Find(NodeId id) const
+    {
+        auto it = m_nodes.find(id);
+        return it == m_nodes.end() ? nullptr : it->second;
+    }
+
+private:
+    std::unordered_map<NodeId, CIChNode*> m_nodes;
+};
+
+// Links the store members of an item, found by ID among the model's nodes of one type.
+void LinkMembers(const CIdIndex& index, CIChNode* upper, const SmartPtr<IItemCollection>& members)
 {
     ForEachItem(members, [&](const SmartPtr<StoreItem>& m) {
-        if (CIChNode* lower = model.FindNodeById(memberType, m->GetId()))
+        if (CIChNode* lower = index.Find(m->GetId()))
             lower->AddUpperLink(upper);
     });
 }
@@ -80,6 +100,7 @@ int GroupSubType(const SmartPtr<StoreItem>& item, int fallback)
 
 void ReadGroups(CIChDataModel& model, const SmartPtr<IDatabase>& store, bool edition1Only)
 {
+    const CIdIndex resources(model, NodeTypeResource);
     ForEachItem(store->GetResourceGroups(), [&](const SmartPtr<StoreItem>& item) {
         int kind = item->GetKind();
         if (edition1Only && kind != GroupKindFile && kind != GroupKindDirectoryFile && kind != GroupKindDiskSector)
@@ -88,17 +109,18 @@ void ReadGroups(CIChDataModel& model, const SmartPtr<IDatabase>& store, bool edi
         group->m_SubType = GroupSubType(item, group->m_SubType);
         FillNode(group, item, 1);
         if (auto g = item_cast<IResourceGroup>(item))
-            LinkMembers(model, group, g->GetResources(), NodeTypeResource);
+            LinkMembers(resources, group, g->GetResources());
     });
 }
 
 void ReadTasks(CIChDataModel& model, const SmartPtr<IDatabase>& store)
 {
+    const CIdIndex groups(model, NodeTypeGroup);
     ForEachItem(store->GetTasks(), [&](const SmartPtr<StoreItem>& item) {
         CIChNode* task = model.CreateNode(NodeTypeTask);
         FillNode(task, item, 1);
         if (auto t = item_cast<ITask>(item))
-            LinkMembers(model, task, t->GetResourceGroups(), NodeTypeGroup);
+            LinkMembers(groups, task, t->GetResourceGroups());
     });
 }
 
@@ -106,12 +128,13 @@ void ReadTasks(CIChDataModel& model, const SmartPtr<IDatabase>& store)
 // or the board job's interface, tasks likewise.
 void LinkJobMembers(CIChDataModel& model, CIChNode* job, const SmartPtr<StoreItem>& item)
 {
+    const CIdIndex groups(model, NodeTypeGroup), tasks(model, NodeTypeTask);
     if (auto z = item_cast<IJobVarnoZelvane>(item)) {
-        LinkMembers(model, job, z->GetResourceGroups(), NodeTypeGroup);
-        LinkMembers(model, job, z->GetTasks(), NodeTypeTask);
+        LinkMembers(groups, job, z->GetResourceGroups());
+        LinkMembers(tasks, job, z->GetTasks());
     } else if (auto v = item_cast<IJobVarno>(item)) {
-        LinkMembers(model, job, v->GetResourceGroups(), NodeTypeGroup);
-        LinkMembers(model, job, v->GetTasks(), NodeTypeTask);
+        LinkMembers(groups, job, v->GetResourceGroups());
+        LinkMembers(tasks, job, v->GetTasks());
     }
 }
 

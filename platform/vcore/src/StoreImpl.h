@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <type_traits>
+#include <unordered_set>
 #include <vector>
 
 namespace Varno {
@@ -51,6 +52,19 @@ void* QueryChain(I* p, int iid)
 }
 
 typedef std::vector<SmartPtr<StoreItem>> ItemVector;
+
+// A member list in the order of adding, each item once (the set keeps adding to long lists cheap).
+struct MemberList {
+    ItemVector items;
+    std::unordered_set<const StoreItem*> seen;
+    bool Add(const SmartPtr<StoreItem>& item)
+    {
+        if (!seen.insert(item.Get()).second)
+            return false;
+        items.push_back(item);
+        return true;
+    }
+};
 
 class CCollection final : public IItemCollection {
 public:
@@ -134,7 +148,7 @@ protected:
     }
     // A member added to this item must be an item of the same store and generation.
     template <class M>
-    void AddTo(ItemVector& list, const SmartPtr<M>& member)
+    void AddTo(MemberList& list, const SmartPtr<M>& member)
     {
         Writable();
         if (!member)
@@ -142,10 +156,7 @@ protected:
         StoreItem* s = member.Get();
         if (s->GetHandle() != m_core->handle || !SameStore(s))
             ThrowStoreError(E_INVALIDARG, "the item added belongs to another store");
-        for (const auto& x : list)
-            if (x.Get() == s)
-                return;
-        list.push_back(SmartPtr<StoreItem>(s));
+        list.Add(SmartPtr<StoreItem>(s));
     }
     bool SameStore(StoreItem* s);
 
@@ -250,8 +261,8 @@ public:
     {
         this->SetFree(&FreeObject<CGroup<I>>);
     }
-    const ItemVector& Members(int) const override { return m_members; }
-    SmartPtr<IItemCollection> GetResources() override { return MakeCollection(m_members); }
+    const ItemVector& Members(int) const override { return m_members.items; }
+    SmartPtr<IItemCollection> GetResources() override { return MakeCollection(m_members.items); }
     void AddFile(const SmartPtr<IFile>& f) { this->AddTo(m_members, f); }
     void AddDirectory(const SmartPtr<IDirectory>& d) { this->AddTo(m_members, d); }
     void AddRegistryKey(const SmartPtr<IRegistryKey>& k) { this->AddTo(m_members, k); }
@@ -260,9 +271,9 @@ public:
     void AddDevice(const SmartPtr<IDevice>& d) { this->AddTo(m_members, d); }
     void AddSMBIOSTable(const SmartPtr<ISMBIOSTable>& t) { this->AddTo(m_members, t); }
     void AddSMBIOSField(const SmartPtr<ISMBIOSField>& f) { this->AddTo(m_members, f); }
-    void AddLoaded(const SmartPtr<StoreItem>& m) { m_members.push_back(m); }
+    void AddLoaded(const SmartPtr<StoreItem>& m) { m_members.Add(m); }
 private:
-    ItemVector m_members;
+    MemberList m_members;
 };
 
 template <class I>
@@ -273,16 +284,16 @@ public:
     {
         this->SetFree(&FreeObject<CTask<I>>);
     }
-    const ItemVector& Members(int) const override { return m_groups; }
-    SmartPtr<IItemCollection> GetResourceGroups() override { return MakeCollection(m_groups); }
+    const ItemVector& Members(int) const override { return m_groups.items; }
+    SmartPtr<IItemCollection> GetResourceGroups() override { return MakeCollection(m_groups.items); }
     void AddFileGroup(const SmartPtr<IFileGroup>& g) { this->AddTo(m_groups, g); }
     void AddDiskSectorGroup(const SmartPtr<IDiskSectorGroup>& g) { this->AddTo(m_groups, g); }
     void AddDirectoryFileGroup(const SmartPtr<IDirectoryFileGroup>& g) { this->AddTo(m_groups, g); }
     void AddRegistryGroup(const SmartPtr<IRegistryGroup>& g) { this->AddTo(m_groups, g); }
     void AddHardwareConfigurationGroup(const SmartPtr<IHardwareConfigurationGroup>& g) { this->AddTo(m_groups, g); }
-    void AddLoaded(const SmartPtr<StoreItem>& m) { m_groups.push_back(m); }
+    void AddLoaded(const SmartPtr<StoreItem>& m) { m_groups.Add(m); }
 private:
-    ItemVector m_groups;
+    MemberList m_groups;
 };
 
 // Writes the board list of the given resources (BootList.cpp).
@@ -329,27 +340,27 @@ public:
     {
         this->SetFree(&FreeObject<CJob<I>>);
     }
-    const ItemVector& Members(int list) const override { return list == 0 ? m_groups : m_tasks; }
+    const ItemVector& Members(int list) const override { return list == 0 ? m_groups.items : m_tasks.items; }
     void WriteBootList(const char* names, const char* checks, BootListCode code) override
     {
         if (this->m_core->closed)
             ThrowStoreError(E_ACCESSDENIED, "the store of this job is closed");
-        BootListStats s = WriteBootListFiles(ResourcesOfJob(m_groups, m_tasks), names, checks, code, m_hash->threads,
+        BootListStats s = WriteBootListFiles(ResourcesOfJob(m_groups.items, m_tasks.items), names, checks, code, m_hash->threads,
                                              &m_hash->cache);
         m_hash->lastLines = s.lines;
         m_hash->lastHashMicros += static_cast<long long>(s.hashSeconds * 1e6);
     }
-    SmartPtr<IItemCollection> GetTasks() override { return MakeCollection(m_tasks); }
-    SmartPtr<IItemCollection> GetResourceGroups() override { return MakeCollection(m_groups); }
+    SmartPtr<IItemCollection> GetTasks() override { return MakeCollection(m_tasks.items); }
+    SmartPtr<IItemCollection> GetResourceGroups() override { return MakeCollection(m_groups.items); }
     void AddFileGroup(const SmartPtr<IFileGroup>& g) { this->AddTo(m_groups, g); }
     void AddDiskSectorGroup(const SmartPtr<IDiskSectorGroup>& g) { this->AddTo(m_groups, g); }
     void AddDirectoryFileGroup(const SmartPtr<IDirectoryFileGroup>& g) { this->AddTo(m_groups, g); }
     void AddRegistryGroup(const SmartPtr<IRegistryGroup>& g) { this->AddTo(m_groups, g); }
     void AddHardwareConfigurationGroup(const SmartPtr<IHardwareConfigurationGroup>& g) { this->AddTo(m_groups, g); }
     void AddTask(const SmartPtr<ITask>& t) { this->AddTo(m_tasks, t); }
-    void AddLoaded(int list, const SmartPtr<StoreItem>& m) { (list == 0 ? m_groups : m_tasks).push_back(m); }
+    void AddLoaded(int list, const SmartPtr<StoreItem>& m) { (list == 0 ? m_groups : m_tasks).Add(m); }
 private:
-    ItemVector m_groups, m_tasks;
+    MemberList m_groups, m_tasks;
     std::shared_ptr<HashSettings> m_hash;
 };
 
@@ -360,24 +371,24 @@ public:
     {
         SetFree(&FreeObject<CSubject>);
     }
-    const ItemVector& Members(int) const override { return m_jobs; }
+    const ItemVector& Members(int) const override { return m_jobs.items; }
     std::wstring GetOsDescription() override { return m_os; }
     void SetOsDescription(const std::wstring& os) override { Writable(); m_os = os; }
     SmartPtr<IItemCollection> GetJobs() override { return JobsOfKind(JobKindVarno); }
     SmartPtr<IItemCollection> GetJobs2() override { return JobsOfKind(JobKindVarnoZelvane); }
     void AddJob(const SmartPtr<IJob>& job) override { AddTo(m_jobs, job); }
-    void AddLoaded(const SmartPtr<StoreItem>& m) { m_jobs.push_back(m); }
+    void AddLoaded(const SmartPtr<StoreItem>& m) { m_jobs.Add(m); }
 private:
     SmartPtr<IItemCollection> JobsOfKind(int kind)
     {
         ItemVector v;
-        for (const auto& j : m_jobs)
+        for (const auto& j : m_jobs.items)
             if (j->GetKind() == kind)
                 v.push_back(j);
         return MakeCollection(std::move(v));
     }
     std::wstring m_os;
-    ItemVector m_jobs;
+    MemberList m_jobs;
 };
 
 // Member lists of an item of this provider (null for a resource).
