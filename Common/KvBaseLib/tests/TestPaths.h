@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "kvtest.h"
+
 namespace KvBaseTest {
 
 inline std::wstring Widen(const char* psz)
@@ -36,13 +38,3 @@ inline std::wstring ArchTag()
 }
 
 } // namespace KvBaseTest
-
-// Tests that run threads of their own are built for x86-64 only. Where the kernel runs no 32-bit
-// code, the i386 tests run under qemu's user-mode emulator, where Wine's threads are not reliable
-// (a second thread, a thread that ends or one that is terminated now and then takes the emulated
-// process down); the x86-64 run shows the same code with its threads.
-#ifdef _WIN64
-#define KVBASE_TEST_THREADS 1
-#else
-#define KVBASE_TEST_THREADS 0
-#endif

@@ -397,9 +397,9 @@ TEST_F(TraceTest, FoldersOfTheFileAreCreated)
     EXPECT_EQ(GetFileAttributesW((m_strDir + L"one\\two\\f.log").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
-#if KVBASE_TEST_THREADS
 TEST_F(TraceTest, AbandonedFileLockStillWrites)
 {
+    KV_SKIP_THREADS_IF_EMULATED();
     FileSettings(0x1);
     CTestTrace trace(L"Mod", m_strKey);
     trace.AbandonFileLock();
@@ -407,8 +407,6 @@ TEST_F(TraceTest, AbandonedFileLockStillWrites)
     trace.Printf(TraceGeneral, L"and again");
     EXPECT_EQ(ReadBytes(trace.GetFilePath()), "after abandon\r\nand again\r\n");
 }
-
-#endif
 
 // ---- the stream ----
 
@@ -569,7 +567,6 @@ TEST_F(TraceTest, Dump)
 
 // ---- function scopes and threads ----
 
-#if KVBASE_TEST_THREADS
 struct SScopeRun {
     CKvTrace* pTrace;
     HANDLE hMyTurn[4];     // set by the conductor: step n of this thread may run
@@ -602,6 +599,7 @@ DWORD WINAPI ScopeThread(void* p)
 
 TEST_F(TraceTest, NestedScopesOnTwoThreads)
 {
+    KV_SKIP_THREADS_IF_EMULATED();
     FileSettings(0x801);
     CTestTrace trace(L"Mod", m_strKey);
     SScopeRun runs[2];
@@ -643,8 +641,6 @@ TEST_F(TraceTest, NestedScopesOnTwoThreads)
     }
 }
 
-#endif
-
 TEST_F(TraceTest, ScopesOfAnInactiveTracer)
 {
     CTestTrace trace(L"Mod", m_strKey + L"\\Missing");
@@ -660,7 +656,6 @@ TEST_F(TraceTest, ScopesOfAnInactiveTracer)
     EXPECT_FALSE(theTrace.IsLinePending());
 }
 
-#if KVBASE_TEST_THREADS
 struct SStreamRun {
     ITrace* pTrace;
     const wchar_t* pszName;
@@ -681,6 +676,7 @@ DWORD WINAPI StreamThread(void* p)
 
 TEST_F(TraceTest, ThreadsKeepSeparateLines)
 {
+    KV_SKIP_THREADS_IF_EMULATED();
     FileSettings(0x1);
     CTestTrace trace(L"Mod", m_strKey);
     LONG nArrived = 0;
@@ -700,8 +696,6 @@ TEST_F(TraceTest, ThreadsKeepSeparateLines)
     EXPECT_EQ(lines[0], L"A-first-second");
     EXPECT_EQ(lines[1], L"B-first-second");
 }
-
-#endif
 
 // ---- debugger and break requests ----
 
@@ -741,6 +735,7 @@ CDebuggerCapture* CDebuggerCapture::s_pActive = nullptr;
 
 TEST_F(TraceTest, DebuggerOutput)
 {
+    KV_SKIP_THREADS_IF_EMULATED();
     for (DWORD dwParams : {0x8u, 0x4008u}) {
         SCOPED_TRACE(dwParams);
         FileSettings(dwParams);
@@ -755,6 +750,7 @@ TEST_F(TraceTest, DebuggerOutput)
 
 TEST_F(TraceTest, BreakRequests)
 {
+    KV_SKIP_THREADS_IF_EMULATED();
     FileSettings(0x1);
     {
         // An interactive process: a message box (here the seam) with the line; the file has it too.
@@ -790,9 +786,9 @@ TEST_F(TraceTest, BreakRequests)
 
 // ---- the registry watcher ----
 
-#if KVBASE_TEST_THREADS
 TEST_F(TraceTest, WatcherReadsChangedSettings)
 {
+    KV_SKIP_THREADS_IF_EMULATED();
     FileSettings(0x1, 0x1);
     CTestTrace trace(L"Mod", m_strKey);
     EXPECT_EQ(trace.GetEnableMask(), 0x1u);
@@ -811,7 +807,5 @@ TEST_F(TraceTest, WatcherReadsChangedSettings)
     Sleep(200);
     EXPECT_EQ(trace.GetEnableMask(), 0x8u);  // no longer watched
 }
-
-#endif
 
 } // namespace

@@ -161,7 +161,6 @@ TEST(Win32Mutex, CreateAndRelease)
     }
 }
 
-#if KVBASE_TEST_THREADS
 DWORD WINAPI TakeMutexAndEnd(void* p)
 {
     return WaitForSingleObject(static_cast<CWin32Mutex*>(p)->GetHandle(), INFINITE);
@@ -169,6 +168,7 @@ DWORD WINAPI TakeMutexAndEnd(void* p)
 
 TEST(Win32Mutex, AbandonedMutexIsOwned)
 {
+    KV_SKIP_THREADS_IF_EMULATED();
     std::wstring strName = L"KvBaseTests_Abandoned_" + KvBaseTest::ArchTag();
     CWin32Mutex first, second;
     ASSERT_EQ(first.Create(false, strName.c_str(), nullptr), 0u);
@@ -182,8 +182,6 @@ TEST(Win32Mutex, AbandonedMutexIsOwned)
     EXPECT_EQ(second.Release(), 0u);  // the abandoned wait made us the owner
     EXPECT_EQ(second.Release(), static_cast<DWORD>(ERROR_NOT_OWNER));
 }
-
-#endif
 
 // A thread whose behaviour the test chooses.
 class CTestThread : public CWin32Thread {
@@ -233,9 +231,9 @@ TEST(Win32Thread, NeverStarted)
     EXPECT_EQ(t.Terminate(0), 0u);
 }
 
-#if KVBASE_TEST_THREADS
 TEST(Win32Thread, EndsBeforeTheLimit)
 {
+    KV_SKIP_THREADS_IF_EMULATED();
     CTestThread t(CTestThread::EndAtOnce);
     int nParam = 0;
     ASSERT_TRUE(t.Start(&nParam, false, nullptr));
@@ -249,6 +247,7 @@ TEST(Win32Thread, EndsBeforeTheLimit)
 
 TEST(Win32Thread, StopsWhenAsked)
 {
+    KV_SKIP_THREADS_IF_EMULATED();
     CTestThread t(CTestThread::UntilStopped);
     ASSERT_TRUE(t.Start(nullptr, false, nullptr));
     while (t.m_nPolls < 2)
@@ -269,6 +268,7 @@ TEST(Win32Thread, StopsWhenAsked)
 
 TEST(Win32Thread, IgnoresStopAndIsTerminated)
 {
+    KV_SKIP_THREADS_IF_EMULATED();
     CTestThread t(CTestThread::IgnoreStop);
     ASSERT_TRUE(t.Start(nullptr, false, nullptr));
     while (!t.m_bStarted)
@@ -285,6 +285,7 @@ TEST(Win32Thread, IgnoresStopAndIsTerminated)
 
 TEST(Win32Thread, SecondStartWhileRunningFails)
 {
+    KV_SKIP_THREADS_IF_EMULATED();
     CTestThread t(CTestThread::UntilStopped);
     ASSERT_TRUE(t.Start(nullptr, false, nullptr));
     HANDLE h = t.GetHandle();
@@ -311,6 +312,7 @@ DWORD WINAPI OpenGateLater(void* p)
 
 TEST(Win32Thread, StopDispatchesMessagesAndGivesBackQuit)
 {
+    KV_SKIP_THREADS_IF_EMULATED();
     WNDCLASSW wc = {};
     wc.lpfnWndProc = CountingProc;
     wc.hInstance = GetModuleHandleW(nullptr);
@@ -368,6 +370,7 @@ TEST(Win32Thread, StopDispatchesMessagesAndGivesBackQuit)
 
 TEST(Win32Thread, SuspendedStartAndResume)
 {
+    KV_SKIP_THREADS_IF_EMULATED();
     CTestThread t(CTestThread::UntilStopped);
     ASSERT_TRUE(t.Start(nullptr, true, nullptr));
     EXPECT_TRUE(t.IsSuspended());
@@ -391,7 +394,5 @@ TEST(Win32Thread, SuspendedStartAndResume)
         Sleep(1);
     EXPECT_EQ(t.Stop(10000), 0u);
 }
-
-#endif
 
 } // namespace
