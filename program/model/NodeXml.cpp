@@ -273,7 +273,8 @@ HRESULT CIChResorce::WriteXml(IXMLDOMDocument* document, IXMLDOMElement* element
 
 int CIChResorce::ReadXml(IXMLDOMNode* element)
 {
-    if (!element)
+    // An element that is not a node's element is not read at all: nothing of it is applied.
+    if (!element || NodeName(element) != L"Element")
         return 0;
     // The name is split by the SubType, so the element's SubType is taken before the name: read
     // with a fresh resource's file rules, a registry value's name would lose its '/' characters.

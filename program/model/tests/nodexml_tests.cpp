@@ -247,6 +247,8 @@ TEST_F(NodeXml, ReadingHandWrittenElements)
     const Case cases[] = {
         {"lower-case element name", L"<M><element " ELEMENT_ATTRS L"/></M>", resource, 0,
          [](CIChNode* n) { EXPECT_EQ(n->m_Name, L""); }},
+        {"lower-case element name applies no SubType", L"<M><element " ELEMENT_ATTRS L"><SubType Value=\"3\"/></element></M>", resource, 0,
+         [&](CIChNode* n) { EXPECT_EQ(asRes(n)->m_SubType, ResFile); EXPECT_EQ(n->m_Name, L""); }},
         {"no description: name and ID already applied", L"<M><Element name=\"x\" ID=\"12\" timelow=\"1\" timehigh=\"2\"/></M>", job, 0,
          [](CIChNode* n) { EXPECT_EQ(n->m_Name, L"x"); EXPECT_EQ(n->m_Id, 12); }},
         {"UPNode without level", L"<M><Element " ELEMENT_ATTRS L"><UPNode ID=\"3\"/></Element></M>", job, 0, [](CIChNode*) {}},
