@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Benchmark of a command sequence run: a generated tree of 100 000 files (100 folders of 10
 # subfolders of 100 files: .exe, .dll, .txt, .dat, .ini), one recursive command with the masks
-# *.exe;*.dll, against find with the same masks on the same tree. Prints files per second of both.
+# *.exe;*.dll, against find with the same masks on the same tree. Prints files per second of both,
+# then the cost of constructing one sequence object (cmdsequence_ctor_bench.exe).
 #   bench/cmdsequence/run.sh            (after the x64 build: scripts/test or cmake --build build/x64)
 #   KV_BENCH_TREE=/path bench/cmdsequence/run.sh   another place for the tree
 set -euo pipefail
@@ -44,3 +45,5 @@ echo "== command sequence, kind 0 (files by folder), under Wine, best of 3"
 "$root/scripts/wine-exec" "$exe" "$winroot" "*.exe;*.dll" 0 3
 echo "== command sequence, kind 1 (folders with files), under Wine, best of 3"
 "$root/scripts/wine-exec" "$exe" "$winroot" "*.exe;*.dll" 1 3
+echo "== constructing a sequence object (environment, drives, host addresses, shares), 50 objects"
+"$root/scripts/wine-exec" "$bin/cmdsequence_ctor_bench.exe" 50

@@ -5,10 +5,11 @@
 #include <lm.h>
 #include <winnetwk.h>
 
-#include "KvCmdSequence.h"
+#include "CmdInternal.h"
 
 #include "CmdText.h"
 
+#include <cstring>
 #include <vector>
 
 namespace KvCmdSequence {
@@ -24,14 +25,28 @@ const wchar_t* const kEnvVariableList[] = {
 const wchar_t kExecutableExtensionList[] =
     L".exe; .dll; .cpl; .drv; .sys; .ocx; .vbs; .scr; .rll; .ime; .bpl; .ax; .acm; .com; .ppl; .cmd; .bat";
 
-// The computer's own IPv4 addresses in dotted form. Needs Windows Sockets initialised by the
-// process; without that the list is empty.
+} // namespace
+
+namespace Detail {
+
 std::vector<std::wstring> LocalAddresses()
 {
-    std::vector<std::wstring> addresses;
+    // The host look-up costs tens of milliseconds and every new sequence object needs it, so a
+    // successful answer is kept for the process. A failed one (Windows Sockets not initialised
+    // yet) is not kept: a later object asks again.
+    static SRWLOCK lock = SRWLOCK_INIT;
+    static std::vector<std::wstring> kept;
+    static bool known = false;
+    struct Guard {
+        Guard() { AcquireSRWLockExclusive(&lock); }
+        ~Guard() { ReleaseSRWLockExclusive(&lock); }
+    } guard;
+    if (known)
+        return kept;
     hostent* host = gethostbyname(nullptr);
     if (!host || host->h_addrtype != AF_INET || host->h_length != 4 || !host->h_addr_list)
-        return addresses;
+        return {};
+    std::vector<std::wstring> addresses;
     for (char** entry = host->h_addr_list; *entry; ++entry) {
         in_addr address;
         memcpy(&address, *entry, sizeof(address));
@@ -39,10 +54,12 @@ std::vector<std::wstring> LocalAddresses()
         if (dotted)
             addresses.emplace_back(dotted, dotted + strlen(dotted));
     }
+    kept = addresses;
+    known = true;
     return addresses;
 }
 
-} // namespace
+} // namespace Detail
 
 void CCmdSequence::InitEnvVariables()
 {
@@ -93,7 +110,7 @@ void CCmdSequence::InitInternalMaps()
     DWORD computerLength = 16;
     if (!GetComputerNameW(computer, &computerLength))
         return;
-    const std::vector<std::wstring> addresses = LocalAddresses();
+    const std::vector<std::wstring> addresses = Detail::LocalAddresses();
     DWORD resume = 0;
     for (;;) {
         LPBYTE buffer = nullptr;

@@ -26,6 +26,11 @@ typedef LONG(NTAPI* NtQueryKeyProc)(HANDLE key, int infoClass, void* buffer, ULO
 // Returns the previous override (null for none).
 NtQueryKeyProc SetNtQueryKeyOverride(NtQueryKeyProc proc);
 
+// The computer's own IPv4 addresses in dotted form, as the host look-up gives them; empty when
+// Windows Sockets is not initialised or the look-up fails. A successful answer is kept for the
+// process.
+std::vector<std::wstring> LocalAddresses();
+
 // Removes the files whose names match none of the file masks and the directories whose names
 // match none of the directory masks (IsPassMask); other kinds stay.
 void FilterResourcesByMasks(std::list<ScsResource>& list, const std::vector<std::wstring>& dirMasks,

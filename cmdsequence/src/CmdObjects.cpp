@@ -144,8 +144,12 @@ bool LeadsBack(const std::wstring& path, std::vector<DirFrame>& walk)
     if (!ReadFileId(path, target))
         return false;
     for (DirFrame& frame : walk) {
-        if (frame.idState == 0)
-            frame.idState = ReadFileId(frame.base, frame.id) ? 1 : -1;
+        if (frame.idState == 0) {
+            // The base of a root directory has lost its backslash: "C:" alone names the drive's
+            // current directory, and the empty base stands for "\".
+            const bool rootOnly = frame.base.empty() || (frame.base.size() == 2 && frame.base[1] == L':');
+            frame.idState = ReadFileId(rootOnly ? frame.base + L"\\" : frame.base, frame.id) ? 1 : -1;
+        }
         if (frame.idState == 1 && frame.id == target)
             return true;
     }

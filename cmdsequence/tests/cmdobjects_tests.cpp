@@ -151,6 +151,41 @@ TEST(DiskWalkLinks, DoesNotFollowALinkBackIntoTheWalk)
               (std::vector<std::wstring>{L"F:" + a + L"\\fa.txt", L"F:" + a + L"\\j1\\fb.txt"}));
 }
 
+// A walk from a drive's root: the root's base "P:" alone names the drive's current directory, so
+// the guard has to take the identity of "P:\\" to stop at a link that leads back to the root.
+TEST(DiskWalkLinks, DoesNotFollowALinkBackToTheDrivesRoot)
+{
+    const std::wstring top = KvTest::TestTmp() + L"\\links";
+    if (!IsFileExist((top + L"\\loop\\a\\back").c_str()))
+        GTEST_SKIP() << "the link fixture is made by ctest (cmdsequence_links)";
+    const std::wstring drive = KvTest::FreeDriveName();
+    ASSERT_FALSE(drive.empty());
+    ASSERT_TRUE(DefineDosDeviceW(0, drive.c_str(), (top + L"\\loop").c_str()));
+    if (!IsFileExist((drive + L"\\a\\file.txt").c_str()) ||
+        !SetCurrentDirectoryW((drive + L"\\other").c_str())) {
+        // Wine keeps such a definition in its object namespace, where file paths do not look.
+        DefineDosDeviceW(DDD_REMOVE_DEFINITION, drive.c_str(), nullptr);
+        GTEST_SKIP() << "no file access through a drive defined by this process";
+    }
+    wchar_t saved[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, saved);
+    const bool moved = SetCurrentDirectoryW((drive + L"\\other").c_str()) != FALSE;
+
+    std::list<ScsResource> out;
+    GetDiskObjectsList((drive + L"\\").c_str(), L"*", L"*", 1, 1, &out);
+    SetCurrentDirectoryW(saved);
+    DefineDosDeviceW(DDD_REMOVE_DEFINITION, drive.c_str(), nullptr);
+    ASSERT_TRUE(moved);
+
+    const std::wstring d = drive;
+    EXPECT_EQ(DescribeSorted(out),
+              (std::vector<std::wstring>{L"D:" + d + L"\\", L"D:" + d + L"\\a", L"D:" + d + L"\\a\\back",
+                                         L"D:" + d + L"\\other", L"D:" + d + L"\\other\\toA",
+                                         L"D:" + d + L"\\other\\toA\\back",
+                                         L"F:" + d + L"\\a\\file.txt",
+                                         L"F:" + d + L"\\other\\toA\\file.txt"}));
+}
+
 class RegistryWalk : public ::testing::Test {
 protected:
     RegistryWalk() : m_key(L"cmdsequence_tests_walk")

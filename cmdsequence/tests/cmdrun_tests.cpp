@@ -270,6 +270,27 @@ TEST(PathVariables, Var2PathAndPath2Var)
     }
 }
 
+// A variable that is set but empty owns no entry: an empty value would begin every path, and
+// every path would then be written as that variable.
+TEST(PathVariables, EmptyVariableOwnsNoValue)
+{
+    wchar_t saved[MAX_PATH] = {};
+    const DWORD had = GetEnvironmentVariableW(L"ALLUSERSPROFILE", saved, MAX_PATH);
+    ASSERT_LT(had, static_cast<DWORD>(MAX_PATH));
+    ASSERT_TRUE(SetEnvironmentVariableW(L"ALLUSERSPROFILE", L""));
+    ASSERT_EQ(GetEnvironmentVariableW(L"ALLUSERSPROFILE", nullptr, 0), 1u); // set, and empty
+    CRunner seq;
+    SetEnvironmentVariableW(L"ALLUSERSPROFILE", had ? saved : nullptr);
+
+    EXPECT_EQ(seq.m_mapEnvVars.count(L""), 0u);
+    std::wstring path = L"Q:\\nowhere\\x";
+    EXPECT_EQ(seq.Path2Var(path), 0);
+    EXPECT_EQ(path, L"Q:\\nowhere\\x");
+    path = L"%ALLUSERSPROFILE%\\x";
+    EXPECT_EQ(seq.Var2Path(path), 0);
+    EXPECT_EQ(path, L"%ALLUSERSPROFILE%\\x");
+}
+
 TEST(PathVariables, SystemDriveComesAfterLongerValues)
 {
     CRunner seq;
@@ -333,13 +354,8 @@ TEST(FindResInMap, RewritesAliasesAndRemembersPaths)
 TEST(FindResInMap, SubstitutedDriveOfTheSystem)
 {
     // A drive substituted to a folder is read at construction.
-    const DWORD used = GetLogicalDrives();
-    wchar_t letter = 0;
-    for (wchar_t l = L'P'; l <= L'Y' && !letter; ++l)
-        if (!(used & (1u << (l - L'A'))))
-            letter = l;
-    ASSERT_NE(letter, 0);
-    const std::wstring drive = std::wstring(1, letter) + L":";
+    const std::wstring drive = KvTest::FreeDriveName();
+    ASSERT_FALSE(drive.empty());
     const std::wstring target = KvTest::TestTmp();
     ASSERT_TRUE(DefineDosDeviceW(0, drive.c_str(), target.c_str()));
     CRunner seq;

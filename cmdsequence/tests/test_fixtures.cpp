@@ -5,6 +5,15 @@
 
 namespace KvTest {
 
+std::wstring FreeDriveName()
+{
+    const DWORD used = GetLogicalDrives();
+    for (wchar_t l = L'P'; l <= L'Y'; ++l)
+        if (!(used & (1u << (l - L'A'))))
+            return std::wstring(1, l) + L":";
+    return std::wstring();
+}
+
 std::wstring TestTmp()
 {
     wchar_t buffer[MAX_PATH] = {};

@@ -12,6 +12,8 @@ namespace KvTest {
 // The test program's scratch folder (KV_TEST_TMP, or the temporary folder when run by hand),
 // without a trailing backslash.
 std::wstring TestTmp();
+// A drive name ("P:") that no drive uses, from P: to Y:; empty when all are taken.
+std::wstring FreeDriveName();
 
 // Creates `root` and below it each entry of `entries`: a name ending in "\" is a directory, any
 // other a small file. Folders on the way are created.
