@@ -303,6 +303,31 @@ TEST(PathVariables, SystemDriveComesAfterLongerValues)
     EXPECT_EQ(b, L"%SystemDrive%\\DATA");
 }
 
+// A value is a whole folder: a sibling whose name merely begins with it keeps its own folder.
+TEST(PathVariables, ValueMatchesOnlyWholeFolders)
+{
+    CRunner seq;
+    seq.m_mapEnvVars = {{L"C:", L"%SystemDrive%"}, {L"C:\\Temp", L"%TEMP%"}, {L"D:\\", L"%DATA%"}};
+    struct {
+        const wchar_t* in;
+        int result;
+        const wchar_t* out;
+    } cases[] = {
+        {L"C:\\TempFiles\\a.txt", 1, L"%SystemDrive%\\TEMPFILES\\A.TXT"},
+        {L"C:\\Temp\\a.txt", 1, L"%TEMP%\\A.TXT"},
+        {L"C:\\Temp", 1, L"%TEMP%"},
+        {L"C:x", 0, L"C:x"},
+        {L"D:\\x", 1, L"%DATA%X"},
+        {L"", 0, L""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(KvTest::Narrow(c.in));
+        std::wstring path = c.in;
+        EXPECT_EQ(seq.Path2Var(path), c.result);
+        EXPECT_EQ(path, c.out);
+    }
+}
+
 // X: and Y: substituted to folders of each other: one step per drive letter, then it ends.
 std::wstring LoopExpected()
 {
