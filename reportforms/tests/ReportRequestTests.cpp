@@ -7,6 +7,8 @@
 #include <sstream>
 #include <string>
 
+#include "kvtest.h"
+
 #include "ReportRequest.h"
 
 namespace {
@@ -18,19 +20,7 @@ std::wstring Env(const wchar_t* name)
     return buf;
 }
 
-std::string ReadBytes(const std::wstring& path)
-{
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return "<missing>";
-    std::string out;
-    char buf[4096];
-    DWORD got = 0;
-    while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got)
-        out.append(buf, got);
-    CloseHandle(h);
-    return out;
-}
+using KvTest::ReadBytes;
 
 void WriteBytes(const std::wstring& path, const std::string& bytes)
 {
@@ -53,7 +43,9 @@ protected:
         std::wstring p = Env(L"KV_SOURCE_DIR") + L"\\reportforms\\tests\\golden\\";
         for (const char* c = name; *c; ++c)
             p += (wchar_t)*c;
-        return ReadBytes(p);
+        std::string golden = ReadBytes(p);
+        EXPECT_FALSE(golden.empty()) << "missing golden file " << name;
+        return golden;
     }
 };
 

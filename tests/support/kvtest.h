@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 // True when this i386 test runs under qemu's user-mode emulation, as on kernels built without
 // 32-bit support. Wine's 32-bit threads do not survive there (the second thread of a process loses
 // its server connection), so a test that starts threads skips itself in that case; the same test
@@ -22,3 +24,22 @@ inline bool KvI386Emulated() {
         if (KvI386Emulated())                                                          \
             GTEST_SKIP() << "threads of i386 programs do not run under the emulator";  \
     } while (0)
+
+namespace KvTest {
+
+// The whole content of a file as bytes; empty when the file cannot be opened.
+inline std::string ReadBytes(const std::wstring& path) {
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return std::string();
+    std::string out;
+    char buf[65536];
+    DWORD got = 0;
+    while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got)
+        out.append(buf, got);
+    CloseHandle(h);
+    return out;
+}
+
+} // namespace KvTest

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "kvtest.h"
+
 namespace KvReportTest {
 
 inline std::wstring Env(const wchar_t* name)
@@ -19,20 +21,7 @@ inline std::wstring TmpPath(const std::wstring& name)
     return Env(L"KV_TEST_TMP") + L"\\" + name;
 }
 
-inline std::string ReadBytes(const std::wstring& path)
-{
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return std::string();
-    std::string out;
-    char buf[65536];
-    DWORD got = 0;
-    while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got)
-        out.append(buf, got);
-    CloseHandle(h);
-    return out;
-}
+using KvTest::ReadBytes;
 
 inline std::wstring FromUtf8(const std::string& s)
 {

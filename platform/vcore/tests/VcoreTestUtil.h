@@ -8,6 +8,8 @@
 #include <sstream>
 #include <string>
 
+#include "kvtest.h"
+
 namespace vtest {
 
 inline std::wstring Env(const wchar_t* name)
@@ -55,19 +57,7 @@ inline void WriteBytes(const std::wstring& path, const std::string& bytes)
     CloseHandle(h);
 }
 
-inline std::string ReadBytes(const std::wstring& path)
-{
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return std::string();
-    std::string out;
-    char buf[65536];
-    DWORD n = 0;
-    while (ReadFile(h, buf, sizeof buf, &n, nullptr) && n)
-        out.append(buf, n);
-    CloseHandle(h);
-    return out;
-}
+using KvTest::ReadBytes;
 
 inline std::vector<std::string> Lines(const std::string& text)
 {
