@@ -24,9 +24,9 @@ int COutsideLibraries::CheckDisks() {
     VDeviceInfo::SmartPtr<VDeviceInfo::IStorage> storage = VDeviceInfo::Common::GetStorage();
     VDeviceInfo::SmartPtr<VDeviceInfo::IFilter> filter = VDeviceInfo::Common::CreateFilter();
     VDeviceInfo::SmartPtr<VDeviceInfo::IFilterEntry> entry = VDeviceInfo::Common::CreateFilterEntry(_value_t(2));
-    filter->Add(L"MediaType", entry.Get());
+    filter->AddEntry(L"MediaType", entry.Get());
     std::list<VDeviceInfo::SmartPtr<VDeviceInfo::IPhysicalDrive>> drives;
-    storage->GetPhysicalDrives(drives, filter.Get());
+    storage->GetDrives(drives, filter.Get());
     for (auto& d : drives)
         if (!d->IsRecognized())
             return 0;
