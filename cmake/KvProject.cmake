@@ -35,12 +35,13 @@ add_compile_definitions(
     __USE_MINGW_ANSI_STDIO=0
     _WIN32_WINNT=0x0601 WINVER=0x0601 _WIN32_IE=0x0800
     NOMINMAX STRICT)
+include_directories(${CMAKE_SOURCE_DIR}/Common/Include)
 add_compile_options(
     $<$<COMPILE_LANGUAGE:C,CXX>:-Wall>
     $<$<COMPILE_LANGUAGE:C,CXX>:-Wextra>
     $<$<COMPILE_LANGUAGE:C,CXX>:-Wno-unused-parameter>
     $<$<COMPILE_LANGUAGE:C,CXX>:-Wno-missing-field-initializers>
-    $<$<COMPILE_LANGUAGE:C,CXX>:-Wno-cast-function-type>)
+    $<$<COMPILE_LANGUAGE:C,CXX>:-Wcast-function-type>)
 # windres reads the UTF-8 resource scripts; keep its preprocessor in step with the compiler's.
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
 # No MSVC-style import library prefix: linkers on both sides find "foo.dll" through "libfoo.dll.a".

@@ -1,5 +1,6 @@
 // Enumerators of disk and registry objects by masks, the name mask test, and the existence tests
 // of files, registry keys and registry values.
+#include "KvProcAddress.h"
 #include "CmdInternal.h"
 
 #include "CmdText.h"
@@ -340,7 +341,7 @@ int IsRegKeyVirtual(HKEY key)
     if (!query) {
         HMODULE ntdll = GetModuleHandleW(L"ntdll");
         if (ntdll)
-            query = reinterpret_cast<Detail::NtQueryKeyProc>(GetProcAddress(ntdll, "NtQueryKey"));
+            query = KvGetProcAddress<Detail::NtQueryKeyProc>(ntdll, "NtQueryKey");
     }
     if (!query)
         return 0;

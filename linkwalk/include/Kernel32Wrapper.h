@@ -2,6 +2,7 @@
 // The main program and the dependency finder each keep their own instance in a TSingletonHolder.
 #pragma once
 
+#include "KvProcAddress.h"
 #include <windows.h>
 
 #include <string>
@@ -23,15 +24,11 @@ public:
         m_processorArchitecture = si.wProcessorArchitecture;
         HMODULE k32 = ::GetModuleHandleW(L"kernel32");
         if (k32) {
-            m_IsWow64Process = reinterpret_cast<PFN_IsWow64Process>(::GetProcAddress(k32, "IsWow64Process"));
-            m_Wow64DisableWow64FsRedirection = reinterpret_cast<PFN_Wow64DisableWow64FsRedirection>(
-                ::GetProcAddress(k32, "Wow64DisableWow64FsRedirection"));
-            m_Wow64RevertWow64FsRedirection = reinterpret_cast<PFN_Wow64RevertWow64FsRedirection>(
-                ::GetProcAddress(k32, "Wow64RevertWow64FsRedirection"));
-            m_GetSystemWow64DirectoryW = reinterpret_cast<PFN_GetSystemWow64DirectoryW>(
-                ::GetProcAddress(k32, "GetSystemWow64DirectoryW"));
-            m_GetFinalPathNameByHandleW = reinterpret_cast<PFN_GetFinalPathNameByHandleW>(
-                ::GetProcAddress(k32, "GetFinalPathNameByHandleW"));
+            m_IsWow64Process = KvGetProcAddress<PFN_IsWow64Process>(k32, "IsWow64Process");
+            m_Wow64DisableWow64FsRedirection = KvGetProcAddress<PFN_Wow64DisableWow64FsRedirection>(k32, "Wow64DisableWow64FsRedirection");
+            m_Wow64RevertWow64FsRedirection = KvGetProcAddress<PFN_Wow64RevertWow64FsRedirection>(k32, "Wow64RevertWow64FsRedirection");
+            m_GetSystemWow64DirectoryW = KvGetProcAddress<PFN_GetSystemWow64DirectoryW>(k32, "GetSystemWow64DirectoryW");
+            m_GetFinalPathNameByHandleW = KvGetProcAddress<PFN_GetFinalPathNameByHandleW>(k32, "GetFinalPathNameByHandleW");
         }
     }
     virtual ~CKernel32Wrapper() {}

@@ -1,4 +1,5 @@
 // The board's and the host suite's libraries, loaded by name.
+#include "KvProcAddress.h"
 #include "BoardLibraries.h"
 
 #include <valkit.h>
@@ -19,7 +20,7 @@ void CBoardApiLibrary::Free() {
 bool CBoardApiLibrary::GetInterface() {
     if (!m_hModule)
         return false;
-    m_pfnGetInterface = reinterpret_cast<PFN_VrnGetInterface>(::GetProcAddress(m_hModule, "VrnGetInterface"));
+    m_pfnGetInterface = KvGetProcAddress<PFN_VrnGetInterface>(m_hModule, "VrnGetInterface");
     if (!m_pfnGetInterface)
         return false;
     m_pInterface = m_pfnGetInterface(0, 0);
@@ -47,8 +48,8 @@ int QueryJointMode(const wchar_t* library) {
         h = ::LoadLibraryW(library);
         if (!h)
             return 0;
-        auto get = reinterpret_cast<PFN_KvHwGetInterface>(::GetProcAddress(h, "KvHwGetInterface"));
-        auto release = reinterpret_cast<PFN_KvHwReleaseInterface>(::GetProcAddress(h, "KvHwReleaseInterface"));
+        auto get = KvGetProcAddress<PFN_KvHwGetInterface>(h, "KvHwGetInterface");
+        auto release = KvGetProcAddress<PFN_KvHwReleaseInterface>(h, "KvHwReleaseInterface");
         if (get && release) {
             if (IKvHwApi* api = get(HwInterfaceCallback)) {
                 if (IKvHwJointMode* joint = api->GetJointMode()) {
@@ -73,7 +74,7 @@ bool QueryBoardBiosVersion(std::wstring& version, const wchar_t* library) {
     if (!h)
         return false;
     bool ok = false;
-    if (auto fn = reinterpret_cast<PFN_vrGetVersion>(::GetProcAddress(h, "vrGetVersion"))) {
+    if (auto fn = KvGetProcAddress<PFN_vrGetVersion>(h, "vrGetVersion")) {
         BYTE block[4] = {0, 0, 0, 0};
         if (fn(block) == 0) {
             unsigned build = (unsigned)block[2] | ((unsigned)block[3] << 8);

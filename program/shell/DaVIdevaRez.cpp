@@ -7,6 +7,7 @@
 #include "AboutDlg.h"
 #include "MainFrm.h"
 #include "dlgException.h"
+#include "KvProcAddress.h"
 
 #include "../res/resource.h"
 
@@ -210,7 +211,7 @@ BOOL CDaVIdevaRezApp::OnIdle(LONG lCount) {
         // Lets an MSXML that nothing uses any more go.
         if (HMODULE msxml = ::GetModuleHandleW(L"msxml3.dll")) {
             typedef HRESULT(__stdcall * PFN_DllCanUnloadNow)();
-            if (auto fn = reinterpret_cast<PFN_DllCanUnloadNow>(::GetProcAddress(msxml, "DllCanUnloadNow")))
+            if (auto fn = KvGetProcAddress<PFN_DllCanUnloadNow>(msxml, "DllCanUnloadNow"))
                 fn();
         }
     }

@@ -1,5 +1,6 @@
 // The report builder: results for good and broken responses, the report file's bytes (Russian
 // ANSI code page, Unicode escapes, no RTF injection, page numbering), a missing template.
+#include "KvProcAddress.h"
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -22,8 +23,8 @@ public:
     explicit CBuilder(const std::wstring& dll) : m_h(LoadLibraryW(dll.c_str()))
     {
         if (m_h) {
-            Build = reinterpret_cast<PFN_Build>(GetProcAddress(m_h, "KvReportBuild"));
-            Request = reinterpret_cast<PFN_Request>(GetProcAddress(m_h, "KvReportRequest"));
+            Build = KvGetProcAddress<PFN_Build>(m_h, "KvReportBuild");
+            Request = KvGetProcAddress<PFN_Request>(m_h, "KvReportRequest");
         }
     }
     ~CBuilder()

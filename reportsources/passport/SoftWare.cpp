@@ -1,6 +1,8 @@
 // Installed-software inventory from Windows Installer, bound by ordinal.
 #include "SoftWare.h"
 
+#include "KvProcAddress.h"
+
 #include <msi.h>
 
 #include <memory>
@@ -50,10 +52,10 @@ private:
     template <class F>
     F Bind(WORD ordinal)
     {
-        FARPROC p = GetProcAddress(m_hModule, MAKEINTRESOURCEA(ordinal));
+        F p = KvGetProcAddress<F>(m_hModule, MAKEINTRESOURCEA(ordinal));
         if (!p)
             Raise(HRESULT_FROM_WIN32(GetLastError()), __LINE__);
-        return reinterpret_cast<F>(p);
+        return p;
     }
 
     HMODULE m_hModule;

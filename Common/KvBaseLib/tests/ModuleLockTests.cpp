@@ -1,4 +1,5 @@
 // The module-wide critical section lives exactly as long as the module that carries the library.
+#include "KvProcAddress.h"
 #include <gtest/gtest.h>
 
 #include "Win32Objects.h"
@@ -18,9 +19,9 @@ TEST(ModuleLock, CreatedOnLoadAndDeletedOnUnload)
 {
     HMODULE hProbe = LoadLibraryW(L"kvbase_module_probe.dll");
     ASSERT_NE(hProbe, nullptr) << GetLastError();
-    auto pfnSection = reinterpret_cast<CRITICAL_SECTION* (*)()>(GetProcAddress(hProbe, "KvProbeModuleSection"));
-    auto pfnReady = reinterpret_cast<BOOL (*)()>(GetProcAddress(hProbe, "KvProbeReadyForGlobals"));
-    auto pfnOnUnload = reinterpret_cast<void (*)(void(WINAPI*)(BOOL))>(GetProcAddress(hProbe, "KvProbeOnUnload"));
+    auto pfnSection = KvGetProcAddress<CRITICAL_SECTION* (*)()>(hProbe, "KvProbeModuleSection");
+    auto pfnReady = KvGetProcAddress<BOOL (*)()>(hProbe, "KvProbeReadyForGlobals");
+    auto pfnOnUnload = KvGetProcAddress<void (*)(void(WINAPI*)(BOOL))>(hProbe, "KvProbeOnUnload");
     ASSERT_TRUE(pfnSection && pfnReady && pfnOnUnload);
 
     // Initialised before the module's own global objects were built, and usable now.

@@ -11,7 +11,7 @@ namespace KvUi {
 // ---- command targets ----------------------------------------------------------------------
 
 const MsgMap* CCmdTarget::GetThisMessageMap() {
-    static const MsgEntry entries[] = {{0, 0, 0, 0, Sig::End, nullptr, nullptr}};
+    static const MsgEntry entries[] = {{0, 0, 0, 0, Sig::End, MsgFn(), nullptr}};
     static const MsgMap map = {nullptr, entries};
     return &map;
 }
@@ -19,7 +19,7 @@ const MsgMap* CCmdTarget::GetThisMessageMap() {
 const MsgMap* CCmdTarget::GetMessageMap() const { return GetThisMessageMap(); }
 
 static bool MatchesCommand(const MsgEntry& e, UINT nID, int nCode) {
-    if (e.sig == Sig::End || e.pRegistered)
+    if (e.sig == Sig::End || e.pRegistered || e.nMessage >= WM_REFLECT_BASE)
         return false;
     if (HIWORD((UINT)nCode) == WM_NOTIFY && nCode != CN_UPDATE_COMMAND_UI) {
         return e.nMessage == WM_NOTIFY && e.nCode == LOWORD((UINT)nCode) && nID >= e.nID && nID <= e.nLastID;
@@ -47,23 +47,32 @@ BOOL CCmdTarget::OnCmdMsg(UINT nID, int nCode, void* pExtra, CmdHandlerInfo* pIn
 BOOL CCmdTarget::DispatchCmd(const MsgEntry* e, UINT nID, int nCode, void* pExtra) {
     switch (e->sig) {
     case Sig::Cmd:
-        (this->*e->pfn)();
+        (this->*e->pfn.v)();
         return TRUE;
     case Sig::CmdRange:
-        (this->*reinterpret_cast<void (CCmdTarget::*)(UINT)>(e->pfn))(nID);
+        (this->*e->pfn.vU)(nID);
         return TRUE;
     case Sig::CmdEx:
-        return (this->*reinterpret_cast<BOOL (CCmdTarget::*)(UINT)>(e->pfn))(nID);
+        return (this->*e->pfn.bU)(nID);
     case Sig::Update: {
         CCmdUI* ui = static_cast<CCmdUI*>(pExtra);
         ui->m_bContinueRouting = FALSE;
-        (this->*reinterpret_cast<void (CCmdTarget::*)(CCmdUI*)>(e->pfn))(ui);
+        (this->*e->pfn.vUi)(ui);
         return !ui->m_bContinueRouting;
     }
     case Sig::Notify: {
         NotifyInfo* ni = static_cast<NotifyInfo*>(pExtra);
-        (this->*reinterpret_cast<void (CCmdTarget::*)(NMHDR*, LRESULT*)>(e->pfn))(ni->pHeader, ni->pResult);
+        (this->*e->pfn.vNm)(ni->pHeader, ni->pResult);
         return TRUE;
+    }
+    case Sig::NotifyRange: {
+        NotifyInfo* ni = static_cast<NotifyInfo*>(pExtra);
+        (this->*e->pfn.vUNm)(nID, ni->pHeader, ni->pResult);
+        return TRUE;
+    }
+    case Sig::NotifyEx: {
+        NotifyInfo* ni = static_cast<NotifyInfo*>(pExtra);
+        return (this->*e->pfn.bUNm)(nID, ni->pHeader, ni->pResult);
     }
     default:
         return FALSE;
@@ -288,7 +297,7 @@ int CWnd::MessageBox(const std::wstring& text, const wchar_t* caption, UINT type
 }
 
 const MsgMap* CWnd::GetThisMessageMap() {
-    static const MsgEntry entries[] = {{0, 0, 0, 0, Sig::End, nullptr, nullptr}};
+    static const MsgEntry entries[] = {{0, 0, 0, 0, Sig::End, MsgFn(), nullptr}};
     static const MsgMap map = {&CCmdTarget::GetThisMessageMap, entries};
     return &map;
 }
@@ -310,6 +319,140 @@ LRESULT CWnd::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     return result;
 }
 
+namespace {
+
+bool IsCtlColor(UINT msg) { return msg >= WM_CTLCOLORMSGBOX && msg <= WM_CTLCOLORSTATIC; }
+
+// Every WM_CTLCOLOR* message matches the one map entry kind.
+UINT MapKey(UINT msg) { return IsCtlColor(msg) ? (UINT)WM_CTLCOLORSTATIC : msg; }
+
+bool IsReflectEntry(const MsgEntry& e) {
+    switch (e.sig) {
+    case Sig::NotifyReflect:
+    case Sig::NotifyReflectEx:
+    case Sig::CtlReflect:
+    case Sig::CtlReflectEx:
+    case Sig::ColorReflect:
+    case Sig::DrawReflect:
+    case Sig::MeasureReflect:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The control that a message to its parent is about; null for messages about no control.
+HWND ControlOf(HWND parent, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_NOTIFY:
+        return lp ? reinterpret_cast<const NMHDR*>(lp)->hwndFrom : nullptr;
+    case WM_COMMAND:
+        return reinterpret_cast<HWND>(lp);   // null for menus and accelerators
+    case WM_DRAWITEM: {
+        auto* d = reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
+        return d && d->CtlType != ODT_MENU ? d->hwndItem : nullptr;
+    }
+    case WM_MEASUREITEM: {
+        auto* m = reinterpret_cast<const MEASUREITEMSTRUCT*>(lp);
+        return m && m->CtlType != ODT_MENU ? ::GetDlgItem(parent, (int)m->CtlID) : nullptr;
+    }
+    case WM_COMPAREITEM:
+        return lp ? reinterpret_cast<const COMPAREITEMSTRUCT*>(lp)->hwndItem : nullptr;
+    case WM_DELETEITEM:
+        return lp ? reinterpret_cast<const DELETEITEMSTRUCT*>(lp)->hwndItem : nullptr;
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+    case WM_VKEYTOITEM:
+    case WM_CHARTOITEM:
+        return reinterpret_cast<HWND>(lp);
+    default:
+        return IsCtlColor(msg) ? reinterpret_cast<HWND>(lp) : nullptr;
+    }
+}
+
+// A message already offered to its control by the window that forwards it (a docked pane passes
+// its content's notifications on to the frame): the frame does not offer it a second time.
+struct ReflectedMsg {
+    UINT msg;
+    WPARAM wp;
+    LPARAM lp;
+};
+thread_local ReflectedMsg t_reflected = {0, 0, 0};
+
+} // namespace
+
+BOOL CWnd::ReflectToControl(HWND parent, UINT msg, WPARAM wp, LPARAM lp, LRESULT* pResult) {
+    HWND ctl = ControlOf(parent, msg, wp, lp);
+    if (!ctl || ctl == parent)
+        return FALSE;
+    if (t_reflected.msg == msg && t_reflected.wp == wp && t_reflected.lp == lp)
+        return FALSE;
+    CWnd* p = FromHandlePermanent(ctl);
+    return p ? p->OnChildNotify(msg, wp, lp, pResult) : FALSE;
+}
+
+LRESULT CWnd::SendAfterReflection(HWND to, UINT msg, WPARAM wp, LPARAM lp) {
+    ReflectedMsg saved = t_reflected;
+    t_reflected = {msg, wp, lp};
+    LRESULT r = ::SendMessageW(to, msg, wp, lp);
+    t_reflected = saved;
+    return r;
+}
+
+BOOL CWnd::OnChildNotify(UINT msg, WPARAM wp, LPARAM lp, LRESULT* pResult) {
+    const UINT key = WM_REFLECT_BASE + MapKey(msg);
+    NMHDR* hdr = msg == WM_NOTIFY ? reinterpret_cast<NMHDR*>(lp) : nullptr;
+    for (const MsgMap* map = GetMessageMap(); map; map = map->pfnGetBase ? map->pfnGetBase() : nullptr) {
+        for (const MsgEntry* e = map->pEntries; e->sig != Sig::End; ++e) {
+            if (e->pRegistered || e->nMessage != key)
+                continue;
+            if (hdr && e->nCode != (hdr->code & 0xFFFF))
+                continue;
+            if (msg == WM_COMMAND && e->nCode != HIWORD(wp))
+                continue;
+            LRESULT r = 0;
+            switch (e->sig) {
+            case Sig::NotifyReflect:
+                (this->*e->pfn.vNm)(hdr, &r);
+                *pResult = r;
+                return TRUE;
+            case Sig::NotifyReflectEx:
+                if (!(this->*e->pfn.bNm)(hdr, &r))
+                    return FALSE;
+                *pResult = r;
+                return TRUE;
+            case Sig::CtlReflect:
+                (this->*e->pfn.v)();
+                *pResult = 0;
+                return TRUE;
+            case Sig::CtlReflectEx:
+                if (!(this->*e->pfn.b)())
+                    return FALSE;
+                *pResult = 0;
+                return TRUE;
+            case Sig::ColorReflect: {
+                HBRUSH br = (this->*e->pfn.brDcU)(reinterpret_cast<HDC>(wp), msg - WM_CTLCOLORMSGBOX);
+                if (!br)
+                    return FALSE;
+                *pResult = reinterpret_cast<LRESULT>(br);
+                return TRUE;
+            }
+            case Sig::DrawReflect:
+                (this->*e->pfn.vDis)(reinterpret_cast<LPDRAWITEMSTRUCT>(lp));
+                *pResult = TRUE;
+                return TRUE;
+            case Sig::MeasureReflect:
+                (this->*e->pfn.vMis)(reinterpret_cast<LPMEASUREITEMSTRUCT>(lp));
+                *pResult = TRUE;
+                return TRUE;
+            default:
+                break;
+            }
+        }
+    }
+    return FALSE;
+}
+
 BOOL CWnd::OnWndMsg(UINT msg, WPARAM wp, LPARAM lp, LRESULT* pResult) {
     if (msg == WM_COMMAND) {
         if (OnCommand(wp, lp)) {
@@ -326,38 +469,86 @@ BOOL CWnd::OnWndMsg(UINT msg, WPARAM wp, LPARAM lp, LRESULT* pResult) {
         }
         return FALSE;
     }
+    const UINT key = MapKey(msg);
     for (const MsgMap* map = GetMessageMap(); map; map = map->pfnGetBase ? map->pfnGetBase() : nullptr) {
         for (const MsgEntry* e = map->pEntries; e->sig != Sig::End; ++e) {
             bool match = e->pRegistered ? (*e->pRegistered != 0 && *e->pRegistered == msg)
-                                        : (e->nMessage == msg && msg != WM_COMMAND && msg != WM_NOTIFY);
-            if (match && DispatchWndMsg(e, wp, lp, pResult))
+                                        : (e->nMessage == key && !IsReflectEntry(*e));
+            if (match && DispatchWndMsg(e, msg, wp, lp, pResult))
                 return TRUE;
         }
     }
-    return FALSE;
+    // A message about a control that the parent's map left: the control may answer it itself.
+    return ReflectToControl(m_hWnd, msg, wp, lp, pResult);
 }
 
-BOOL CWnd::DispatchWndMsg(const MsgEntry* e, WPARAM wp, LPARAM lp, LRESULT* pResult) {
+static POINT PointOf(LPARAM lp) { return POINT{(short)LOWORD(lp), (short)HIWORD(lp)}; }
+
+BOOL CWnd::DispatchWndMsg(const MsgEntry* e, UINT msg, WPARAM wp, LPARAM lp, LRESULT* pResult) {
+    *pResult = 0;
     switch (e->sig) {
     case Sig::Msg:
-        *pResult = (this->*reinterpret_cast<LRESULT (CCmdTarget::*)(WPARAM, LPARAM)>(e->pfn))(wp, lp);
+        *pResult = (this->*e->pfn.lWL)(wp, lp);
         return TRUE;
     case Sig::Void:
-        (this->*e->pfn)();
-        *pResult = 0;
+        (this->*e->pfn.v)();
         return TRUE;
     case Sig::Create:
-        *pResult = (this->*reinterpret_cast<int (CCmdTarget::*)(LPCREATESTRUCTW)>(e->pfn))(
-            reinterpret_cast<LPCREATESTRUCTW>(lp));
+        *pResult = (this->*e->pfn.iCs)(reinterpret_cast<LPCREATESTRUCTW>(lp));
         return TRUE;
     case Sig::Timer:
-        (this->*reinterpret_cast<void (CCmdTarget::*)(UINT_PTR)>(e->pfn))(wp);
-        *pResult = 0;
+        (this->*e->pfn.vUp)(wp);
         return TRUE;
     case Sig::Size:
-        (this->*reinterpret_cast<void (CCmdTarget::*)(UINT, int, int)>(e->pfn))((UINT)wp, (short)LOWORD(lp),
-                                                                                 (short)HIWORD(lp));
-        *pResult = 0;
+        (this->*e->pfn.vUII)((UINT)wp, (short)LOWORD(lp), (short)HIWORD(lp));
+        return TRUE;
+    case Sig::ContextMenu:
+        (this->*e->pfn.vHPt)(reinterpret_cast<HWND>(wp), PointOf(lp));
+        return TRUE;
+    case Sig::Focus:
+        (this->*e->pfn.vH)(msg == WM_CAPTURECHANGED ? reinterpret_cast<HWND>(lp) : reinterpret_cast<HWND>(wp));
+        return TRUE;
+    case Sig::Key:
+        (this->*e->pfn.vUUU)((UINT)wp, LOWORD(lp), HIWORD(lp));
+        return TRUE;
+    case Sig::Mouse:
+        (this->*e->pfn.vUPt)((UINT)wp, PointOf(lp));
+        return TRUE;
+    case Sig::MinMax:
+        (this->*e->pfn.vMmi)(reinterpret_cast<MINMAXINFO*>(lp));
+        return TRUE;
+    case Sig::DrawItem:
+        (this->*e->pfn.vIDis)((int)wp, reinterpret_cast<LPDRAWITEMSTRUCT>(lp));
+        *pResult = TRUE;
+        return TRUE;
+    case Sig::MeasureItem:
+        (this->*e->pfn.vIMis)((int)wp, reinterpret_cast<LPMEASUREITEMSTRUCT>(lp));
+        *pResult = TRUE;
+        return TRUE;
+    case Sig::CtlColor: {
+        // A null brush leaves the colours to the control's parent (the dialog manager's default)
+        // or to the control itself.
+        HBRUSH br = (this->*e->pfn.brDcHU)(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp),
+                                            msg - WM_CTLCOLORMSGBOX);
+        if (!br)
+            return FALSE;
+        *pResult = reinterpret_cast<LRESULT>(br);
+        return TRUE;
+    }
+    case Sig::SetCursor:
+        *pResult = (this->*e->pfn.bHUU)(reinterpret_cast<HWND>(wp), LOWORD(lp), HIWORD(lp));
+        return TRUE;
+    case Sig::DropFiles:
+        (this->*e->pfn.vDrop)(reinterpret_cast<HDROP>(wp));
+        return TRUE;
+    case Sig::EraseBkgnd:
+        *pResult = (this->*e->pfn.bDc)(reinterpret_cast<HDC>(wp));
+        return TRUE;
+    case Sig::InitMenuPopup:
+        (this->*e->pfn.vMenuUB)(reinterpret_cast<HMENU>(wp), LOWORD(lp), HIWORD(lp));
+        return TRUE;
+    case Sig::MenuSelect:
+        (this->*e->pfn.vUUMenu)(LOWORD(wp), HIWORD(wp), reinterpret_cast<HMENU>(lp));
         return TRUE;
     default:
         return FALSE;
@@ -373,8 +564,13 @@ BOOL CWnd::OnCommand(WPARAM wp, LPARAM lp) {
         nCode = CN_COMMAND;
         if (!IsCommandEnabled(this, nID))
             return TRUE;
-    } else if (nCode == BN_CLICKED && !::IsWindowEnabled(hCtl)) {
-        return TRUE;
+    } else {
+        if (nCode == BN_CLICKED && !::IsWindowEnabled(hCtl))
+            return TRUE;
+        // The control's own object answers its notification first.
+        LRESULT r = 0;
+        if (ReflectToControl(m_hWnd, WM_COMMAND, wp, lp, &r))
+            return TRUE;
     }
     for (CWnd* p = this; p; p = p->GetRoutingParent()) {
         if (p->OnCmdMsg(nID, nCode, nullptr, nullptr))
@@ -387,6 +583,9 @@ BOOL CWnd::OnNotify(WPARAM wp, LPARAM lp, LRESULT* pResult) {
     NMHDR* hdr = reinterpret_cast<NMHDR*>(lp);
     if (!hdr)
         return FALSE;
+    // The control's own object answers its notification first.
+    if (ReflectToControl(m_hWnd, WM_NOTIFY, wp, lp, pResult))
+        return TRUE;
     NotifyInfo info = {hdr, pResult};
     return OnCmdMsg((UINT)hdr->idFrom, NotifyCode(hdr->code), &info, nullptr);
 }

@@ -10,6 +10,11 @@ namespace KvUi {
 static bool HasVisibleStyle(HWND h) { return (::GetWindowLongW(h, GWL_STYLE) & WS_VISIBLE) != 0; }
 
 KV_BEGIN_MESSAGE_MAP(CFrameWnd, CWnd)
+ON_WM_INITMENUPOPUP()
+ON_WM_MENUSELECT()
+ON_WM_SIZE()
+ON_WM_ERASEBKGND()
+ON_WM_CLOSE()
 KV_END_MESSAGE_MAP()
 
 CFrameWnd::~CFrameWnd() {
@@ -147,45 +152,28 @@ BOOL CFrameWnd::OnNotify(WPARAM wp, LPARAM lp, LRESULT* pResult) {
     return CWnd::OnNotify(wp, lp, pResult);
 }
 
-BOOL CFrameWnd::OnWndMsg(UINT msg, WPARAM wp, LPARAM lp, LRESULT* pResult) {
-    if (CWnd::OnWndMsg(msg, wp, lp, pResult))
-        return TRUE;
-    switch (msg) {
-    case WM_INITMENUPOPUP:
-        if (!HIWORD(lp))
-            UpdateMenu(reinterpret_cast<HMENU>(wp));
-        *pResult = 0;
-        return TRUE;
-    case WM_MENUSELECT: {
-        UINT id = LOWORD(wp);
-        UINT flags = HIWORD(wp);
-        if (m_pStatusBar && m_pStatusBar->m_hWnd) {
-            if (flags == 0xFFFF && !lp)
-                m_pStatusBar->SetPaneText(0, LoadStr(AFX_IDS_IDLEMESSAGE));
-            else if (!(flags & (MF_POPUP | MF_SEPARATOR)))
-                m_pStatusBar->SetPaneText(0, GetMessageString(id));
-        }
-        *pResult = 0;
-        return TRUE;
-    }
-    case WM_SIZE:
-        RecalcLayout();
-        *pResult = 0;
-        return TRUE;
-    case WM_ERASEBKGND: {
-        // The client area that no pane covers.
-        RECT rc;
-        GetClientRect(&rc);
-        ::FillRect(reinterpret_cast<HDC>(wp), &rc, ::GetSysColorBrush(COLOR_APPWORKSPACE));
-        *pResult = 1;
-        return TRUE;
-    }
-    case WM_CLOSE:
-        OnClose();
-        *pResult = 0;
-        return TRUE;
-    }
-    return FALSE;
+void CFrameWnd::OnInitMenuPopup(HMENU menu, UINT, BOOL system) {
+    if (!system)
+        UpdateMenu(menu);
+}
+
+void CFrameWnd::OnMenuSelect(UINT id, UINT flags, HMENU menu) {
+    if (!m_pStatusBar || !m_pStatusBar->m_hWnd)
+        return;
+    if (flags == 0xFFFF && !menu)
+        m_pStatusBar->SetPaneText(0, LoadStr(AFX_IDS_IDLEMESSAGE));
+    else if (!(flags & (MF_POPUP | MF_SEPARATOR)))
+        m_pStatusBar->SetPaneText(0, GetMessageString(id));
+}
+
+void CFrameWnd::OnSize(UINT, int, int) { RecalcLayout(); }
+
+BOOL CFrameWnd::OnEraseBkgnd(HDC dc) {
+    // The client area that no pane covers.
+    RECT rc;
+    GetClientRect(&rc);
+    ::FillRect(dc, &rc, ::GetSysColorBrush(COLOR_APPWORKSPACE));
+    return TRUE;
 }
 
 void CFrameWnd::DockPane(CDockPane* pane) {
@@ -255,88 +243,107 @@ bool CDockPane::OnEdge(POINT pt) const {
     return false;
 }
 
-LRESULT CDockPane::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
-    switch (msg) {
-    case WM_SIZE:
-        LayoutContent();
-        return 0;
-    case WM_ERASEBKGND: {
-        RECT rc;
-        GetClientRect(&rc);
-        ::FillRect(reinterpret_cast<HDC>(wp), &rc, ::GetSysColorBrush(COLOR_BTNFACE));
-        return 1;
+KV_BEGIN_MESSAGE_MAP(CDockPane, CWnd)
+ON_WM_SIZE()
+ON_WM_ERASEBKGND()
+ON_WM_PAINT()
+ON_WM_SETCURSOR()
+ON_WM_LBUTTONDOWN()
+ON_WM_MOUSEMOVE()
+ON_WM_LBUTTONUP()
+ON_WM_CAPTURECHANGED()
+KV_END_MESSAGE_MAP()
+
+void CDockPane::OnSize(UINT, int, int) { LayoutContent(); }
+
+BOOL CDockPane::OnEraseBkgnd(HDC dc) {
+    RECT rc;
+    GetClientRect(&rc);
+    ::FillRect(dc, &rc, ::GetSysColorBrush(COLOR_BTNFACE));
+    return TRUE;
+}
+
+void CDockPane::OnPaint() {
+    PAINTSTRUCT ps;
+    HDC dc = ::BeginPaint(m_hWnd, &ps);
+    RECT rc;
+    GetClientRect(&rc);
+    if (m_side == Bottom)
+        rc.top += kEdge;
+    rc.bottom = rc.top + kCaptionHeight;
+    ::FillRect(dc, &rc, ::GetSysColorBrush(COLOR_INACTIVECAPTION));
+    HGDIOBJ old = ::SelectObject(dc, ::GetStockObject(DEFAULT_GUI_FONT));
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, ::GetSysColor(COLOR_INACTIVECAPTIONTEXT));
+    rc.left += 4;
+    ::DrawTextW(dc, m_strTitle.c_str(), -1, &rc, DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS);
+    ::SelectObject(dc, old);
+    ::EndPaint(m_hWnd, &ps);
+}
+
+BOOL CDockPane::OnSetCursor(HWND wnd, UINT hitTest, UINT message) {
+    POINT pt;
+    ::GetCursorPos(&pt);
+    ::ScreenToClient(m_hWnd, &pt);
+    if (wnd == m_hWnd && OnEdge(pt)) {
+        ::SetCursor(::LoadCursorW(nullptr, (m_side == Left || m_side == Right) ? IDC_SIZEWE : IDC_SIZENS));
+        return TRUE;
     }
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = ::BeginPaint(m_hWnd, &ps);
-        RECT rc;
-        GetClientRect(&rc);
-        if (m_side == Bottom)
-            rc.top += kEdge;
-        rc.bottom = rc.top + kCaptionHeight;
-        ::FillRect(dc, &rc, ::GetSysColorBrush(COLOR_INACTIVECAPTION));
-        HGDIOBJ old = ::SelectObject(dc, ::GetStockObject(DEFAULT_GUI_FONT));
-        ::SetBkMode(dc, TRANSPARENT);
-        ::SetTextColor(dc, ::GetSysColor(COLOR_INACTIVECAPTIONTEXT));
-        rc.left += 4;
-        ::DrawTextW(dc, m_strTitle.c_str(), -1, &rc, DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS);
-        ::SelectObject(dc, old);
-        ::EndPaint(m_hWnd, &ps);
-        return 0;
+    return (BOOL)Default();
+}
+
+void CDockPane::OnLButtonDown(UINT, POINT pt) {
+    if (!OnEdge(pt)) {
+        Default();
+        return;
     }
-    case WM_SETCURSOR: {
-        POINT pt;
-        ::GetCursorPos(&pt);
-        ::ScreenToClient(m_hWnd, &pt);
-        if (OnEdge(pt)) {
-            ::SetCursor(::LoadCursorW(nullptr, (m_side == Left || m_side == Right) ? IDC_SIZEWE : IDC_SIZENS));
-            return TRUE;
-        }
-        break;
+    m_bDragging = true;
+    ::GetCursorPos(&m_dragStart);
+    m_dragSize = m_nSize;
+    ::SetCapture(m_hWnd);
+}
+
+void CDockPane::OnMouseMove(UINT, POINT) {
+    if (!m_bDragging)
+        return;
+    POINT pt;
+    ::GetCursorPos(&pt);
+    int d = 0;
+    switch (m_side) {
+    case Left: d = pt.x - m_dragStart.x; break;
+    case Right: d = m_dragStart.x - pt.x; break;
+    case Top: d = pt.y - m_dragStart.y; break;
+    case Bottom: d = m_dragStart.y - pt.y; break;
     }
-    case WM_LBUTTONDOWN: {
-        POINT pt = {(short)LOWORD(lp), (short)HIWORD(lp)};
-        if (OnEdge(pt)) {
-            m_bDragging = true;
-            ::GetCursorPos(&m_dragStart);
-            m_dragSize = m_nSize;
-            ::SetCapture(m_hWnd);
-            return 0;
-        }
-        break;
+    SetPaneSize(m_dragSize + d);
+}
+
+void CDockPane::OnLButtonUp(UINT, POINT) {
+    if (m_bDragging) {
+        m_bDragging = false;
+        ::ReleaseCapture();
     }
-    case WM_MOUSEMOVE:
-        if (m_bDragging) {
-            POINT pt;
-            ::GetCursorPos(&pt);
-            int d = 0;
-            switch (m_side) {
-            case Left: d = pt.x - m_dragStart.x; break;
-            case Right: d = m_dragStart.x - pt.x; break;
-            case Top: d = pt.y - m_dragStart.y; break;
-            case Bottom: d = m_dragStart.y - pt.y; break;
-            }
-            SetPaneSize(m_dragSize + d);
-            return 0;
-        }
-        break;
-    case WM_LBUTTONUP:
-    case WM_CAPTURECHANGED:
-        if (m_bDragging) {
-            m_bDragging = false;
-            if (msg == WM_LBUTTONUP)
-                ::ReleaseCapture();
-            return 0;
-        }
-        break;
-    case WM_COMMAND:
-    case WM_NOTIFY:
-        // The content's notifications go on to the frame, which routes them.
-        if (m_pFrame && m_pFrame->m_hWnd)
-            return ::SendMessageW(m_pFrame->m_hWnd, msg, wp, lp);
-        break;
-    }
-    return CWnd::WindowProc(msg, wp, lp);
+}
+
+void CDockPane::OnCaptureChanged(HWND) { m_bDragging = false; }
+
+// The content's notifications: its own object answers first (reflection), then the pane's map,
+// then the frame, which routes them like its own controls' notifications.
+BOOL CDockPane::OnCommand(WPARAM wp, LPARAM lp) {
+    if (CWnd::OnCommand(wp, lp))
+        return TRUE;
+    if (m_pFrame && m_pFrame->m_hWnd)
+        SendAfterReflection(m_pFrame->m_hWnd, WM_COMMAND, wp, lp);
+    return TRUE;
+}
+
+BOOL CDockPane::OnNotify(WPARAM wp, LPARAM lp, LRESULT* pResult) {
+    if (CWnd::OnNotify(wp, lp, pResult))
+        return TRUE;
+    if (!m_pFrame || !m_pFrame->m_hWnd)
+        return FALSE;
+    *pResult = SendAfterReflection(m_pFrame->m_hWnd, WM_NOTIFY, wp, lp);
+    return TRUE;
 }
 
 void CFrameWnd::PostNcDestroy() {

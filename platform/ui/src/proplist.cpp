@@ -206,51 +206,48 @@ void CPropList::EndEditItem(BOOL bCommit) {
         m_editor.ShowWindow(SW_HIDE);
 }
 
-LRESULT CPropList::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
-    switch (msg) {
-    case WM_SIZE:
-        Layout();
-        return 0;
-    case WM_NOTIFY: {
-        NMHDR* hdr = reinterpret_cast<NMHDR*>(lp);
-        if (hdr->idFrom == kListId) {
-            if (hdr->code == LVN_ITEMCHANGED) {
-                NMLISTVIEW* nm = reinterpret_cast<NMLISTVIEW*>(lp);
-                if ((nm->uChanged & LVIF_STATE) && (nm->uNewState & LVIS_SELECTED) && nm->iItem != m_cur) {
-                    if (m_editing >= 0)
-                        EndEditItem(TRUE);
-                    m_cur = nm->iItem;
-                    ShowDescription();
-                }
-            } else if (hdr->code == NM_CLICK || hdr->code == NM_DBLCLK) {
-                NMITEMACTIVATE* nm = reinterpret_cast<NMITEMACTIVATE*>(lp);
-                if (nm->iItem >= 0 && (nm->iSubItem == 1 || hdr->code == NM_DBLCLK))
-                    EditItem(nm->iItem);
-            } else if (hdr->code == LVN_KEYDOWN) {
-                NMLVKEYDOWN* nm = reinterpret_cast<NMLVKEYDOWN*>(lp);
-                if ((nm->wVKey == VK_F2 || nm->wVKey == VK_SPACE) && m_cur >= 0)
-                    EditItem(m_cur);
-            }
-        }
-        return 0;
+KV_BEGIN_MESSAGE_MAP(CPropList, CWnd)
+ON_WM_SIZE()
+ON_WM_SETFOCUS()
+ON_NOTIFY(LVN_ITEMCHANGED, kListId, OnListItemChanged)
+ON_NOTIFY(NM_CLICK, kListId, OnListClick)
+ON_NOTIFY(NM_DBLCLK, kListId, OnListClick)
+ON_NOTIFY(LVN_KEYDOWN, kListId, OnListKeyDown)
+ON_CONTROL(CBN_SELCHANGE, kEditorId, OnEditorSelChange)
+ON_CONTROL(CBN_KILLFOCUS, kEditorId, OnEditorKillFocus)
+KV_END_MESSAGE_MAP()
+
+void CPropList::OnSize(UINT, int, int) { Layout(); }
+
+void CPropList::OnSetFocus(HWND) { ::SetFocus(m_list.m_hWnd); }
+
+void CPropList::OnListItemChanged(NMHDR* hdr, LRESULT*) {
+    NMLISTVIEW* nm = reinterpret_cast<NMLISTVIEW*>(hdr);
+    if ((nm->uChanged & LVIF_STATE) && (nm->uNewState & LVIS_SELECTED) && nm->iItem != m_cur) {
+        if (m_editing >= 0)
+            EndEditItem(TRUE);
+        m_cur = nm->iItem;
+        ShowDescription();
     }
-    case WM_COMMAND:
-        if (LOWORD(wp) == kEditorId) {
-            if (HIWORD(wp) == CBN_SELCHANGE) {
-                CProp* p = GetProperty(m_editing);
-                if (p)
-                    ApplyChoice(*p, m_editor.GetCurSel());
-            } else if (HIWORD(wp) == CBN_KILLFOCUS) {
-                EndEditItem(TRUE);
-            }
-            return 0;
-        }
-        break;
-    case WM_SETFOCUS:
-        ::SetFocus(m_list.m_hWnd);
-        return 0;
-    }
-    return CWnd::WindowProc(msg, wp, lp);
 }
+
+void CPropList::OnListClick(NMHDR* hdr, LRESULT*) {
+    NMITEMACTIVATE* nm = reinterpret_cast<NMITEMACTIVATE*>(hdr);
+    if (nm->iItem >= 0 && (nm->iSubItem == 1 || hdr->code == NM_DBLCLK))
+        EditItem(nm->iItem);
+}
+
+void CPropList::OnListKeyDown(NMHDR* hdr, LRESULT*) {
+    NMLVKEYDOWN* nm = reinterpret_cast<NMLVKEYDOWN*>(hdr);
+    if ((nm->wVKey == VK_F2 || nm->wVKey == VK_SPACE) && m_cur >= 0)
+        EditItem(m_cur);
+}
+
+void CPropList::OnEditorSelChange() {
+    if (CProp* p = GetProperty(m_editing))
+        ApplyChoice(*p, m_editor.GetCurSel());
+}
+
+void CPropList::OnEditorKillFocus() { EndEditItem(TRUE); }
 
 } // namespace KvUi

@@ -1,6 +1,7 @@
 // The software passport end to end under Wine: two small packages installed into the test
 // prefix, a request written by the request writer, the plug-in run on its own thread, the
 // response, and the report file built by KvReportBuild with the real template.
+#include "KvProcAddress.h"
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -167,7 +168,7 @@ TEST_F(PassportTest, EndToEndFromRequestToReportFile)
     HANDLE lock = CreateFileW(betaPath, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
 
-    auto factory = reinterpret_cast<PFN_KvGetReportDataSourceAsync>(byName);
+    auto factory = reinterpret_cast<PFN_KvGetReportDataSourceAsync>(reinterpret_cast<void (*)()>(byName));
     IKvReportDataSourceAsync* source = factory();
     ASSERT_TRUE(source);
     CCompletion done;
@@ -224,7 +225,7 @@ TEST_F(PassportTest, EndToEndFromRequestToReportFile)
     // The report builder with the real template.
     HMODULE builder = LoadLibraryW((Env(L"KV_BIN_DIR") + L"\\KvReportBuilder64.dll").c_str());
     ASSERT_TRUE(builder);
-    auto build = reinterpret_cast<int (*)(const wchar_t*, wchar_t*)>(GetProcAddress(builder, "KvReportBuild"));
+    auto build = KvGetProcAddress<int (*)(const wchar_t*, wchar_t*)>(builder, "KvReportBuild");
     ASSERT_TRUE(build);
     wchar_t built[MAX_PATH] = {};
     EXPECT_EQ(build(response.c_str(), built), 0);
@@ -245,7 +246,7 @@ TEST_F(PassportTest, EndToEndFromRequestToReportFile)
 
 TEST_F(PassportTest, AbortedInventoryGivesEmptySoftwareAndNoError)
 {
-    auto factory = reinterpret_cast<PFN_KvGetReportDataSource>(GetProcAddress(m_hPlugin, "KvGetReportDataSource"));
+    auto factory = KvGetProcAddress<PFN_KvGetReportDataSource>(m_hPlugin, "KvGetReportDataSource");
     ASSERT_TRUE(factory);
     IKvReportDataSource* source = factory();
     std::wstring response = TmpPath(L"aborted_response.xml");
@@ -263,7 +264,7 @@ TEST_F(PassportTest, AbortedInventoryGivesEmptySoftwareAndNoError)
 
 TEST_F(PassportTest, RequestWithoutFormatSectionsFails)
 {
-    auto factory = reinterpret_cast<PFN_KvGetReportDataSource>(GetProcAddress(m_hPlugin, "KvGetReportDataSource"));
+    auto factory = KvGetProcAddress<PFN_KvGetReportDataSource>(m_hPlugin, "KvGetReportDataSource");
     IKvReportDataSource* source = factory();
     std::wstring request = TmpPath(L"bare_request.xml");
     WriteBytes(request, "<Report version=\"1.0\"><Body><PassportSW/></Body></Report>");

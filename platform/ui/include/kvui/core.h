@@ -24,22 +24,122 @@ struct NotifyInfo {
     LRESULT* pResult;
 };
 
-// How a map entry's handler is called.
+// How a map entry's handler is called. Each kind has exactly one handler signature; the
+// macros below accept only a member function of that signature (anything else does not compile).
 enum class Sig {
     End,
-    Cmd,          // void ()                      ON_COMMAND, ON_CONTROL
-    CmdRange,     // void (UINT id)               ON_COMMAND_RANGE
-    CmdEx,        // BOOL (UINT id)               ON_COMMAND_EX: FALSE lets routing go on
-    Update,       // void (CCmdUI*)               ON_UPDATE_COMMAND_UI(_RANGE)
-    Notify,       // void (NMHDR*, LRESULT*)      ON_NOTIFY
-    Msg,          // LRESULT (WPARAM, LPARAM)     ON_MESSAGE, ON_REGISTERED_MESSAGE
-    Void,         // void ()                      ON_MESSAGE_VOID (WM_CLOSE, WM_DESTROY, ...)
-    Create,       // int (LPCREATESTRUCT)         ON_WM_CREATE
-    Timer,        // void (UINT_PTR)              ON_WM_TIMER
-    Size,         // void (UINT, int, int)        ON_WM_SIZE
+    Cmd,             // void ()                            ON_COMMAND, ON_CONTROL
+    CmdRange,        // void (UINT id)                     ON_COMMAND_RANGE, ON_CONTROL_RANGE
+    CmdEx,           // BOOL (UINT id)                     ON_COMMAND_EX: FALSE lets routing go on
+    Update,          // void (CCmdUI*)                     ON_UPDATE_COMMAND_UI(_RANGE)
+    Notify,          // void (NMHDR*, LRESULT*)            ON_NOTIFY
+    NotifyRange,     // void (UINT id, NMHDR*, LRESULT*)   ON_NOTIFY_RANGE
+    NotifyEx,        // BOOL (UINT id, NMHDR*, LRESULT*)   ON_NOTIFY_EX: FALSE lets routing go on
+    Msg,             // LRESULT (WPARAM, LPARAM)           ON_MESSAGE, ON_REGISTERED_MESSAGE
+    Void,            // void ()                            ON_MESSAGE_VOID, ON_WM_PAINT/CLOSE/DESTROY
+    Create,          // int (LPCREATESTRUCTW)              ON_WM_CREATE (-1 refuses the window)
+    Timer,           // void (UINT_PTR)                    ON_WM_TIMER
+    Size,            // void (UINT, int, int)              ON_WM_SIZE
+    ContextMenu,     // void (HWND, POINT)                 ON_WM_CONTEXTMENU (screen point)
+    Focus,           // void (HWND other)                  ON_WM_SETFOCUS/KILLFOCUS, ON_WM_CAPTURECHANGED
+    Key,             // void (UINT ch, UINT repeat, UINT flags)  ON_WM_KEYDOWN/KEYUP/CHAR
+    Mouse,           // void (UINT flags, POINT)           ON_WM_L/R/MBUTTONDOWN/UP/DBLCLK, ON_WM_MOUSEMOVE
+    MinMax,          // void (MINMAXINFO*)                 ON_WM_GETMINMAXINFO
+    DrawItem,        // void (int id, LPDRAWITEMSTRUCT)    ON_WM_DRAWITEM
+    MeasureItem,     // void (int id, LPMEASUREITEMSTRUCT) ON_WM_MEASUREITEM
+    CtlColor,        // HBRUSH (HDC, HWND ctl, UINT kind)  ON_WM_CTLCOLOR (kind: CTLCOLOR_EDIT, ...)
+    SetCursor,       // BOOL (HWND, UINT hitTest, UINT message)  ON_WM_SETCURSOR
+    DropFiles,       // void (HDROP)                       ON_WM_DROPFILES
+    EraseBkgnd,      // BOOL (HDC)                         ON_WM_ERASEBKGND
+    InitMenuPopup,   // void (HMENU, UINT index, BOOL system)  ON_WM_INITMENUPOPUP
+    MenuSelect,      // void (UINT id, UINT flags, HMENU)  ON_WM_MENUSELECT
+    // Reflected to the control's own object (the control's parent got the message).
+    NotifyReflect,   // void (NMHDR*, LRESULT*)            ON_NOTIFY_REFLECT
+    NotifyReflectEx, // BOOL (NMHDR*, LRESULT*)            ON_NOTIFY_REFLECT_EX: FALSE lets the parent see it
+    CtlReflect,      // void ()                            ON_CONTROL_REFLECT
+    CtlReflectEx,    // BOOL ()                            ON_CONTROL_REFLECT_EX: FALSE lets the parent see it
+    ColorReflect,    // HBRUSH (HDC, UINT kind)            ON_WM_CTLCOLOR_REFLECT (null: not handled)
+    DrawReflect,     // void (LPDRAWITEMSTRUCT)            ON_WM_DRAWITEM_REFLECT
+    MeasureReflect,  // void (LPMEASUREITEMSTRUCT)         ON_WM_MEASUREITEM_REFLECT
 };
 
-typedef void (CCmdTarget::*PMSG)();
+// Reflected messages carry this offset in a map entry: the control's parent received the message.
+const UINT WM_REFLECT_BASE = 0xBC00;
+
+// A map entry's handler. One member per handler signature, all of class CCmdTarget; an entry is
+// written and read through the member of its own signature (never cast to another type).
+union MsgFn {
+    void (CCmdTarget::*v)();
+    void (CCmdTarget::*vU)(UINT);
+    BOOL (CCmdTarget::*bU)(UINT);
+    BOOL (CCmdTarget::*b)();
+    void (CCmdTarget::*vUi)(CCmdUI*);
+    void (CCmdTarget::*vNm)(NMHDR*, LRESULT*);
+    BOOL (CCmdTarget::*bNm)(NMHDR*, LRESULT*);
+    void (CCmdTarget::*vUNm)(UINT, NMHDR*, LRESULT*);
+    BOOL (CCmdTarget::*bUNm)(UINT, NMHDR*, LRESULT*);
+    LRESULT (CCmdTarget::*lWL)(WPARAM, LPARAM);
+    int (CCmdTarget::*iCs)(LPCREATESTRUCTW);
+    void (CCmdTarget::*vUp)(UINT_PTR);
+    void (CCmdTarget::*vUII)(UINT, int, int);
+    void (CCmdTarget::*vHPt)(HWND, POINT);
+    void (CCmdTarget::*vH)(HWND);
+    void (CCmdTarget::*vUUU)(UINT, UINT, UINT);
+    void (CCmdTarget::*vUPt)(UINT, POINT);
+    void (CCmdTarget::*vMmi)(MINMAXINFO*);
+    void (CCmdTarget::*vIDis)(int, LPDRAWITEMSTRUCT);
+    void (CCmdTarget::*vIMis)(int, LPMEASUREITEMSTRUCT);
+    HBRUSH (CCmdTarget::*brDcHU)(HDC, HWND, UINT);
+    HBRUSH (CCmdTarget::*brDcU)(HDC, UINT);
+    BOOL (CCmdTarget::*bHUU)(HWND, UINT, UINT);
+    void (CCmdTarget::*vDrop)(HDROP);
+    BOOL (CCmdTarget::*bDc)(HDC);
+    void (CCmdTarget::*vMenuUB)(HMENU, UINT, BOOL);
+    void (CCmdTarget::*vUUMenu)(UINT, UINT, HMENU);
+    void (CCmdTarget::*vDis)(LPDRAWITEMSTRUCT);
+    void (CCmdTarget::*vMis)(LPMEASUREITEMSTRUCT);
+
+    constexpr MsgFn() : v(nullptr) {}
+    constexpr MsgFn(void (CCmdTarget::*f)()) : v(f) {}
+    constexpr MsgFn(void (CCmdTarget::*f)(UINT)) : vU(f) {}
+    constexpr MsgFn(BOOL (CCmdTarget::*f)(UINT)) : bU(f) {}
+    constexpr MsgFn(BOOL (CCmdTarget::*f)()) : b(f) {}
+    constexpr MsgFn(void (CCmdTarget::*f)(CCmdUI*)) : vUi(f) {}
+    constexpr MsgFn(void (CCmdTarget::*f)(NMHDR*, LRESULT*)) : vNm(f) {}
+    constexpr MsgFn(BOOL (CCmdTarget::*f)(NMHDR*, LRESULT*)) : bNm(f) {}
+    constexpr MsgFn(void (CCmdTarget::*f)(UINT, NMHDR*, LRESULT*)) : vUNm(f) {}
+    constexpr MsgFn(BOOL (CCmdTarget::*f)(UINT, NMHDR*, LRESULT*)) : bUNm(f) {}
+    constexpr MsgFn(LRESULT (CCmdTarget::*f)(WPARAM, LPARAM)) : lWL(f) {}
+    constexpr MsgFn(int (CCmdTarget::*f)(LPCREATESTRUCTW)) : iCs(f) {}
+    constexpr MsgFn(void (CCmdTarget::*f)(UINT_PTR)) : vUp(f) {}
+    constexpr MsgFn(void (CCmdTarget::*f)(UINT, int, int)) : vUII(f) {}
+    constexpr MsgFn(void (CCmdTarget::*f)(HWND, POINT)) : vHPt(f) {}
+    constexpr MsgFn(void (CCmdTarget::*f)(HWND)) : vH(f) {}
+    constexpr MsgFn(void (CCmdTarget::*f)(UINT, UINT, UINT)) : vUUU(f) {}
+    constexpr MsgFn(void (CCmdTarget::*f)(UINT, POINT)) : vUPt(f) {}
+    constexpr MsgFn(void (CCmdTarget::*f)(MINMAXINFO*)) : vMmi(f) {}
+    constexpr MsgFn(void (CCmdTarget::*f)(int, LPDRAWITEMSTRUCT)) : vIDis(f) {}
+    constexpr MsgFn(void (CCmdTarget::*f)(int, LPMEASUREITEMSTRUCT)) : vIMis(f) {}
+    constexpr MsgFn(HBRUSH (CCmdTarget::*f)(HDC, HWND, UINT)) : brDcHU(f) {}
+    constexpr MsgFn(HBRUSH (CCmdTarget::*f)(HDC, UINT)) : brDcU(f) {}
+    constexpr MsgFn(BOOL (CCmdTarget::*f)(HWND, UINT, UINT)) : bHUU(f) {}
+    constexpr MsgFn(void (CCmdTarget::*f)(HDROP)) : vDrop(f) {}
+    constexpr MsgFn(BOOL (CCmdTarget::*f)(HDC)) : bDc(f) {}
+    constexpr MsgFn(void (CCmdTarget::*f)(HMENU, UINT, BOOL)) : vMenuUB(f) {}
+    constexpr MsgFn(void (CCmdTarget::*f)(UINT, UINT, HMENU)) : vUUMenu(f) {}
+    constexpr MsgFn(void (CCmdTarget::*f)(LPDRAWITEMSTRUCT)) : vDis(f) {}
+    constexpr MsgFn(void (CCmdTarget::*f)(LPMEASUREITEMSTRUCT)) : vMis(f) {}
+};
+
+// The handler of signature R (A...) of class T (or a base of it) as a map entry's handler. The
+// parameter type is exact: a member function of another signature does not convert.
+template <class R, class... A>
+struct HandlerOf {
+    template <class T>
+    static constexpr MsgFn Take(R (T::*f)(A...)) {
+        return MsgFn(static_cast<R (CCmdTarget::*)(A...)>(f));
+    }
+};
 
 struct MsgEntry {
     UINT nMessage;
@@ -47,7 +147,7 @@ struct MsgEntry {
     UINT nID;
     UINT nLastID;
     Sig sig;
-    PMSG pfn;
+    MsgFn pfn;
     const UINT* pRegistered;   // ON_REGISTERED_MESSAGE: the variable holding the message
 };
 
@@ -61,11 +161,6 @@ struct CmdHandlerInfo {
     CCmdTarget* pTarget = nullptr;
     const MsgEntry* pEntry = nullptr;
 };
-
-template <class T, class R, class... A>
-PMSG ToPmsg(R (T::*f)(A...)) {
-    return reinterpret_cast<PMSG>(static_cast<R (CCmdTarget::*)(A...)>(f));
-}
 
 class CCmdTarget {
 public:
@@ -124,7 +219,7 @@ public:
     CWnd() = default;
     ~CWnd() override;
 
-    HWND GetSafeHwnd() const { return this ? m_hWnd : nullptr; }
+    HWND GetSafeHwnd() const { return m_hWnd; }
     operator HWND() const { return m_hWnd; }
 
     // The object bound to a window; null for windows of no object.
@@ -151,6 +246,16 @@ public:
     virtual BOOL OnNotify(WPARAM wp, LPARAM lp, LRESULT* pResult);
     virtual LRESULT DefWindowProc(UINT msg, WPARAM wp, LPARAM lp);
     virtual BOOL PreTranslateMessage(MSG* pMsg);
+    // A message that this control's parent received about it (WM_NOTIFY, WM_COMMAND, WM_CTLCOLOR*,
+    // WM_DRAWITEM, ...), offered to the control's own map (the ON_..._REFLECT entries). TRUE when
+    // handled: the parent then answers with *pResult and does not handle it itself.
+    virtual BOOL OnChildNotify(UINT msg, WPARAM wp, LPARAM lp, LRESULT* pResult);
+    // Offers a message the parent received to the object of the control it is about (the control
+    // named by the message); FALSE when that control has no object or did not handle it.
+    static BOOL ReflectToControl(HWND parent, UINT msg, WPARAM wp, LPARAM lp, LRESULT* pResult);
+    // Passes a message that this window already offered to its control on to another window (a
+    // pane's content notifications to the frame): the receiver does not offer it again.
+    static LRESULT SendAfterReflection(HWND to, UINT msg, WPARAM wp, LPARAM lp);
     virtual void PreSubclassWindow() {}
     virtual void PostNcDestroy() {}
     // Where commands that this window does not handle go next (the owner chain ends here).
@@ -185,7 +290,7 @@ public:
 protected:
     static const MsgMap* GetThisMessageMap();
     const MsgMap* GetMessageMap() const override;
-    BOOL DispatchWndMsg(const MsgEntry* e, WPARAM wp, LPARAM lp, LRESULT* pResult);
+    BOOL DispatchWndMsg(const MsgEntry* e, UINT msg, WPARAM wp, LPARAM lp, LRESULT* pResult);
 
     WNDPROC m_pfnSuper = nullptr;   // the previous window procedure of a subclassed window
     BOOL m_bDialog = FALSE;         // the window is a dialog: defaults go to the dialog manager
@@ -234,23 +339,87 @@ protected:                                                                \
         static const KvUi::MsgEntry entries[] = {
 
 #define KV_END_MESSAGE_MAP()                                              \
-            { 0, 0, 0, 0, KvUi::Sig::End, nullptr, nullptr } };           \
+            { 0, 0, 0, 0, KvUi::Sig::End, KvUi::MsgFn(), nullptr } };           \
         static const KvUi::MsgMap map = { &TheBaseClass::GetThisMessageMap, entries }; \
         return &map; }
 
-#define ON_COMMAND(id, fn) { WM_COMMAND, (UINT)KvUi::CN_COMMAND, (UINT)(id), (UINT)(id), KvUi::Sig::Cmd, KvUi::ToPmsg(&ThisClass::fn), nullptr },
-#define ON_COMMAND_EX(id, fn) { WM_COMMAND, (UINT)KvUi::CN_COMMAND, (UINT)(id), (UINT)(id), KvUi::Sig::CmdEx, KvUi::ToPmsg(&ThisClass::fn), nullptr },
-#define ON_COMMAND_RANGE(id, idLast, fn) { WM_COMMAND, (UINT)KvUi::CN_COMMAND, (UINT)(id), (UINT)(idLast), KvUi::Sig::CmdRange, KvUi::ToPmsg(&ThisClass::fn), nullptr },
-#define ON_UPDATE_COMMAND_UI(id, fn) { WM_COMMAND, (UINT)KvUi::CN_UPDATE_COMMAND_UI, (UINT)(id), (UINT)(id), KvUi::Sig::Update, KvUi::ToPmsg(&ThisClass::fn), nullptr },
-#define ON_UPDATE_COMMAND_UI_RANGE(id, idLast, fn) { WM_COMMAND, (UINT)KvUi::CN_UPDATE_COMMAND_UI, (UINT)(id), (UINT)(idLast), KvUi::Sig::Update, KvUi::ToPmsg(&ThisClass::fn), nullptr },
-#define ON_CONTROL(code, id, fn) { WM_COMMAND, (UINT)(code), (UINT)(id), (UINT)(id), KvUi::Sig::Cmd, KvUi::ToPmsg(&ThisClass::fn), nullptr },
+// The handler `fn` of ThisClass (or of a base) as an entry of signature R (A...).
+#define KV_MAP_FN(fn, R, ...) KvUi::HandlerOf<R, ##__VA_ARGS__>::Take<ThisClass>(&ThisClass::fn)
+#define KV_MAP_ENTRY(msg, code, id, idLast, sig, fnValue) \
+    { (UINT)(msg), (UINT)(code), (UINT)(id), (UINT)(idLast), KvUi::Sig::sig, fnValue, nullptr },
+
+// Commands, update handlers and control notifications (routed through OnCmdMsg).
+#define ON_COMMAND(id, fn) KV_MAP_ENTRY(WM_COMMAND, KvUi::CN_COMMAND, id, id, Cmd, KV_MAP_FN(fn, void))
+#define ON_COMMAND_EX(id, fn) KV_MAP_ENTRY(WM_COMMAND, KvUi::CN_COMMAND, id, id, CmdEx, KV_MAP_FN(fn, BOOL, UINT))
+#define ON_COMMAND_RANGE(id, idLast, fn) \
+    KV_MAP_ENTRY(WM_COMMAND, KvUi::CN_COMMAND, id, idLast, CmdRange, KV_MAP_FN(fn, void, UINT))
+#define ON_UPDATE_COMMAND_UI(id, fn) \
+    KV_MAP_ENTRY(WM_COMMAND, KvUi::CN_UPDATE_COMMAND_UI, id, id, Update, KV_MAP_FN(fn, void, KvUi::CCmdUI*))
+#define ON_UPDATE_COMMAND_UI_RANGE(id, idLast, fn) \
+    KV_MAP_ENTRY(WM_COMMAND, KvUi::CN_UPDATE_COMMAND_UI, id, idLast, Update, KV_MAP_FN(fn, void, KvUi::CCmdUI*))
+#define ON_CONTROL(code, id, fn) KV_MAP_ENTRY(WM_COMMAND, code, id, id, Cmd, KV_MAP_FN(fn, void))
+#define ON_CONTROL_RANGE(code, id, idLast, fn) KV_MAP_ENTRY(WM_COMMAND, code, id, idLast, CmdRange, KV_MAP_FN(fn, void, UINT))
 #define ON_BN_CLICKED(id, fn) ON_CONTROL(BN_CLICKED, id, fn)
-#define ON_NOTIFY(code, id, fn) { WM_NOTIFY, (UINT)((code) & 0xFFFF), (UINT)(id), (UINT)(id), KvUi::Sig::Notify, KvUi::ToPmsg(&ThisClass::fn), nullptr },
-#define ON_MESSAGE(msg, fn) { (UINT)(msg), 0, 0, 0, KvUi::Sig::Msg, KvUi::ToPmsg(&ThisClass::fn), nullptr },
-#define ON_MESSAGE_VOID(msg, fn) { (UINT)(msg), 0, 0, 0, KvUi::Sig::Void, KvUi::ToPmsg(&ThisClass::fn), nullptr },
-#define ON_REGISTERED_MESSAGE(var, fn) { 0xC000, 0, 0, 0, KvUi::Sig::Msg, KvUi::ToPmsg(&ThisClass::fn), &(var) },
-#define ON_WM_CREATE() { WM_CREATE, 0, 0, 0, KvUi::Sig::Create, KvUi::ToPmsg(&ThisClass::OnCreate), nullptr },
-#define ON_WM_TIMER() { WM_TIMER, 0, 0, 0, KvUi::Sig::Timer, KvUi::ToPmsg(&ThisClass::OnTimer), nullptr },
-#define ON_WM_SIZE() { WM_SIZE, 0, 0, 0, KvUi::Sig::Size, KvUi::ToPmsg(&ThisClass::OnSize), nullptr },
+#define ON_NOTIFY(code, id, fn) \
+    KV_MAP_ENTRY(WM_NOTIFY, (code) & 0xFFFF, id, id, Notify, KV_MAP_FN(fn, void, NMHDR*, LRESULT*))
+#define ON_NOTIFY_RANGE(code, id, idLast, fn) \
+    KV_MAP_ENTRY(WM_NOTIFY, (code) & 0xFFFF, id, idLast, NotifyRange, KV_MAP_FN(fn, void, UINT, NMHDR*, LRESULT*))
+#define ON_NOTIFY_EX(code, id, fn) \
+    KV_MAP_ENTRY(WM_NOTIFY, (code) & 0xFFFF, id, id, NotifyEx, KV_MAP_FN(fn, BOOL, UINT, NMHDR*, LRESULT*))
+
+// Notifications and control messages reflected to the control's own object.
+#define ON_NOTIFY_REFLECT(code, fn) \
+    KV_MAP_ENTRY(KvUi::WM_REFLECT_BASE + WM_NOTIFY, (code) & 0xFFFF, 0, 0, NotifyReflect, KV_MAP_FN(fn, void, NMHDR*, LRESULT*))
+#define ON_NOTIFY_REFLECT_EX(code, fn) \
+    KV_MAP_ENTRY(KvUi::WM_REFLECT_BASE + WM_NOTIFY, (code) & 0xFFFF, 0, 0, NotifyReflectEx, KV_MAP_FN(fn, BOOL, NMHDR*, LRESULT*))
+#define ON_CONTROL_REFLECT(code, fn) \
+    KV_MAP_ENTRY(KvUi::WM_REFLECT_BASE + WM_COMMAND, code, 0, 0, CtlReflect, KV_MAP_FN(fn, void))
+#define ON_CONTROL_REFLECT_EX(code, fn) \
+    KV_MAP_ENTRY(KvUi::WM_REFLECT_BASE + WM_COMMAND, code, 0, 0, CtlReflectEx, KV_MAP_FN(fn, BOOL))
+#define ON_WM_CTLCOLOR_REFLECT() \
+    KV_MAP_ENTRY(KvUi::WM_REFLECT_BASE + WM_CTLCOLORSTATIC, 0, 0, 0, ColorReflect, KV_MAP_FN(CtlColor, HBRUSH, HDC, UINT))
+#define ON_WM_DRAWITEM_REFLECT() \
+    KV_MAP_ENTRY(KvUi::WM_REFLECT_BASE + WM_DRAWITEM, 0, 0, 0, DrawReflect, KV_MAP_FN(DrawItem, void, LPDRAWITEMSTRUCT))
+#define ON_WM_MEASUREITEM_REFLECT() \
+    KV_MAP_ENTRY(KvUi::WM_REFLECT_BASE + WM_MEASUREITEM, 0, 0, 0, MeasureReflect, KV_MAP_FN(MeasureItem, void, LPMEASUREITEMSTRUCT))
+
+// Window messages.
+#define ON_MESSAGE(msg, fn) KV_MAP_ENTRY(msg, 0, 0, 0, Msg, KV_MAP_FN(fn, LRESULT, WPARAM, LPARAM))
+#define ON_MESSAGE_VOID(msg, fn) KV_MAP_ENTRY(msg, 0, 0, 0, Void, KV_MAP_FN(fn, void))
+#define ON_REGISTERED_MESSAGE(var, fn) \
+    { 0xC000, 0, 0, 0, KvUi::Sig::Msg, KV_MAP_FN(fn, LRESULT, WPARAM, LPARAM), &(var) },
+#define ON_WM_CREATE() KV_MAP_ENTRY(WM_CREATE, 0, 0, 0, Create, KV_MAP_FN(OnCreate, int, LPCREATESTRUCTW))
+#define ON_WM_TIMER() KV_MAP_ENTRY(WM_TIMER, 0, 0, 0, Timer, KV_MAP_FN(OnTimer, void, UINT_PTR))
+#define ON_WM_SIZE() KV_MAP_ENTRY(WM_SIZE, 0, 0, 0, Size, KV_MAP_FN(OnSize, void, UINT, int, int))
 #define ON_WM_CLOSE() ON_MESSAGE_VOID(WM_CLOSE, OnClose)
 #define ON_WM_DESTROY() ON_MESSAGE_VOID(WM_DESTROY, OnDestroy)
+#define ON_WM_PAINT() ON_MESSAGE_VOID(WM_PAINT, OnPaint)
+#define ON_WM_CONTEXTMENU() KV_MAP_ENTRY(WM_CONTEXTMENU, 0, 0, 0, ContextMenu, KV_MAP_FN(OnContextMenu, void, HWND, POINT))
+#define ON_WM_SETFOCUS() KV_MAP_ENTRY(WM_SETFOCUS, 0, 0, 0, Focus, KV_MAP_FN(OnSetFocus, void, HWND))
+#define ON_WM_KILLFOCUS() KV_MAP_ENTRY(WM_KILLFOCUS, 0, 0, 0, Focus, KV_MAP_FN(OnKillFocus, void, HWND))
+#define ON_WM_CAPTURECHANGED() KV_MAP_ENTRY(WM_CAPTURECHANGED, 0, 0, 0, Focus, KV_MAP_FN(OnCaptureChanged, void, HWND))
+#define ON_WM_KEYDOWN() KV_MAP_ENTRY(WM_KEYDOWN, 0, 0, 0, Key, KV_MAP_FN(OnKeyDown, void, UINT, UINT, UINT))
+#define ON_WM_KEYUP() KV_MAP_ENTRY(WM_KEYUP, 0, 0, 0, Key, KV_MAP_FN(OnKeyUp, void, UINT, UINT, UINT))
+#define ON_WM_CHAR() KV_MAP_ENTRY(WM_CHAR, 0, 0, 0, Key, KV_MAP_FN(OnChar, void, UINT, UINT, UINT))
+#define ON_WM_LBUTTONDOWN() KV_MAP_ENTRY(WM_LBUTTONDOWN, 0, 0, 0, Mouse, KV_MAP_FN(OnLButtonDown, void, UINT, POINT))
+#define ON_WM_LBUTTONUP() KV_MAP_ENTRY(WM_LBUTTONUP, 0, 0, 0, Mouse, KV_MAP_FN(OnLButtonUp, void, UINT, POINT))
+#define ON_WM_LBUTTONDBLCLK() KV_MAP_ENTRY(WM_LBUTTONDBLCLK, 0, 0, 0, Mouse, KV_MAP_FN(OnLButtonDblClk, void, UINT, POINT))
+#define ON_WM_RBUTTONDOWN() KV_MAP_ENTRY(WM_RBUTTONDOWN, 0, 0, 0, Mouse, KV_MAP_FN(OnRButtonDown, void, UINT, POINT))
+#define ON_WM_RBUTTONUP() KV_MAP_ENTRY(WM_RBUTTONUP, 0, 0, 0, Mouse, KV_MAP_FN(OnRButtonUp, void, UINT, POINT))
+#define ON_WM_RBUTTONDBLCLK() KV_MAP_ENTRY(WM_RBUTTONDBLCLK, 0, 0, 0, Mouse, KV_MAP_FN(OnRButtonDblClk, void, UINT, POINT))
+#define ON_WM_MBUTTONDOWN() KV_MAP_ENTRY(WM_MBUTTONDOWN, 0, 0, 0, Mouse, KV_MAP_FN(OnMButtonDown, void, UINT, POINT))
+#define ON_WM_MBUTTONUP() KV_MAP_ENTRY(WM_MBUTTONUP, 0, 0, 0, Mouse, KV_MAP_FN(OnMButtonUp, void, UINT, POINT))
+#define ON_WM_MBUTTONDBLCLK() KV_MAP_ENTRY(WM_MBUTTONDBLCLK, 0, 0, 0, Mouse, KV_MAP_FN(OnMButtonDblClk, void, UINT, POINT))
+#define ON_WM_MOUSEMOVE() KV_MAP_ENTRY(WM_MOUSEMOVE, 0, 0, 0, Mouse, KV_MAP_FN(OnMouseMove, void, UINT, POINT))
+#define ON_WM_GETMINMAXINFO() KV_MAP_ENTRY(WM_GETMINMAXINFO, 0, 0, 0, MinMax, KV_MAP_FN(OnGetMinMaxInfo, void, MINMAXINFO*))
+#define ON_WM_DRAWITEM() KV_MAP_ENTRY(WM_DRAWITEM, 0, 0, 0, DrawItem, KV_MAP_FN(OnDrawItem, void, int, LPDRAWITEMSTRUCT))
+#define ON_WM_MEASUREITEM() \
+    KV_MAP_ENTRY(WM_MEASUREITEM, 0, 0, 0, MeasureItem, KV_MAP_FN(OnMeasureItem, void, int, LPMEASUREITEMSTRUCT))
+// Every WM_CTLCOLOR* message (the kind tells which).
+#define ON_WM_CTLCOLOR() KV_MAP_ENTRY(WM_CTLCOLORSTATIC, 0, 0, 0, CtlColor, KV_MAP_FN(OnCtlColor, HBRUSH, HDC, HWND, UINT))
+#define ON_WM_SETCURSOR() KV_MAP_ENTRY(WM_SETCURSOR, 0, 0, 0, SetCursor, KV_MAP_FN(OnSetCursor, BOOL, HWND, UINT, UINT))
+#define ON_WM_DROPFILES() KV_MAP_ENTRY(WM_DROPFILES, 0, 0, 0, DropFiles, KV_MAP_FN(OnDropFiles, void, HDROP))
+#define ON_WM_ERASEBKGND() KV_MAP_ENTRY(WM_ERASEBKGND, 0, 0, 0, EraseBkgnd, KV_MAP_FN(OnEraseBkgnd, BOOL, HDC))
+#define ON_WM_INITMENUPOPUP() \
+    KV_MAP_ENTRY(WM_INITMENUPOPUP, 0, 0, 0, InitMenuPopup, KV_MAP_FN(OnInitMenuPopup, void, HMENU, UINT, BOOL))
+#define ON_WM_MENUSELECT() KV_MAP_ENTRY(WM_MENUSELECT, 0, 0, 0, MenuSelect, KV_MAP_FN(OnMenuSelect, void, UINT, UINT, HMENU))

@@ -43,7 +43,16 @@ public:
     static constexpr int kEdge = 4;
 
 protected:
-    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
+    BOOL OnCommand(WPARAM wp, LPARAM lp) override;
+    BOOL OnNotify(WPARAM wp, LPARAM lp, LRESULT* pResult) override;
+    void OnSize(UINT type, int cx, int cy);
+    BOOL OnEraseBkgnd(HDC dc);
+    void OnPaint();
+    BOOL OnSetCursor(HWND wnd, UINT hitTest, UINT message);
+    void OnLButtonDown(UINT flags, POINT pt);
+    void OnMouseMove(UINT flags, POINT pt);
+    void OnLButtonUp(UINT flags, POINT pt);
+    void OnCaptureChanged(HWND other);
     void LayoutContent();
     bool OnEdge(POINT pt) const;
     CFrameWnd* m_pFrame = nullptr;
@@ -54,6 +63,7 @@ protected:
     bool m_bDragging = false;
     POINT m_dragStart = {};
     int m_dragSize = 0;
+    KV_DECLARE_MESSAGE_MAP()
 };
 
 class CFrameWnd : public CWnd {
@@ -81,7 +91,6 @@ public:
     BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, CmdHandlerInfo* pInfo) override;
     BOOL PreTranslateMessage(MSG* pMsg) override;
     BOOL OnNotify(WPARAM wp, LPARAM lp, LRESULT* pResult) override;
-    BOOL OnWndMsg(UINT msg, WPARAM wp, LPARAM lp, LRESULT* pResult) override;
     void PostNcDestroy() override;
 
     // Docked panes in the order they take their space (first docked is outermost).
@@ -94,6 +103,11 @@ public:
     void UpdateMenu(HMENU hMenu);
 
 protected:
+    void OnInitMenuPopup(HMENU menu, UINT index, BOOL system);
+    void OnMenuSelect(UINT id, UINT flags, HMENU menu);
+    void OnSize(UINT type, int cx, int cy);
+    BOOL OnEraseBkgnd(HDC dc);
+
     std::wstring m_tipText;
     UINT m_nIDTracking = 0;
     std::vector<CDockPane*> m_panes;

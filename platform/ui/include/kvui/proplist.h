@@ -74,7 +74,13 @@ public:
     std::wstring GetDescriptionText() const;
 
 protected:
-    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
+    void OnSize(UINT type, int cx, int cy);
+    void OnSetFocus(HWND old);
+    void OnListItemChanged(NMHDR* hdr, LRESULT* result);
+    void OnListClick(NMHDR* hdr, LRESULT* result);
+    void OnListKeyDown(NMHDR* hdr, LRESULT* result);
+    void OnEditorSelChange();
+    void OnEditorKillFocus();
     void Layout();
     void RefreshRow(int i);
     void ShowDescription();
@@ -91,6 +97,7 @@ protected:
     int m_editing = -1;
     bool m_pendBool = false;
     COLORREF m_pendColor = 0;
+    KV_DECLARE_MESSAGE_MAP()
 };
 
 } // namespace KvUi
