@@ -203,8 +203,8 @@ const wchar_t* DefaultWndClass() {
     return L"KvUiWnd";
 }
 
-BOOL CWnd::CreateEx(DWORD exStyle, const wchar_t* className, const wchar_t* title, DWORD style, int x, int y,
-                    int cx, int cy, HWND parent, HMENU idOrMenu) {
+BOOL CWnd::CreateEx(DWORD exStyle, const wchar_t* className, const wchar_t* title, DWORD style, int x, int y, int cx,
+                    int cy, HWND parent, HMENU idOrMenu) {
     const wchar_t* cls = className ? className : DefaultWndClass();
     bool ours = !className || wcscmp(className, DefaultWndClass()) == 0;
     if (!ours) {
@@ -226,8 +226,7 @@ BOOL CWnd::CreateEx(DWORD exStyle, const wchar_t* className, const wchar_t* titl
     return TRUE;
 }
 
-BOOL CWnd::Create(const wchar_t* className, const wchar_t* title, DWORD style, const RECT& rc, CWnd* parent,
-                  UINT nID) {
+BOOL CWnd::Create(const wchar_t* className, const wchar_t* title, DWORD style, const RECT& rc, CWnd* parent, UINT nID) {
     return CreateEx(0, className, title, style | WS_CHILD, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
                     parent ? parent->m_hWnd : nullptr, reinterpret_cast<HMENU>((UINT_PTR)nID));
 }
@@ -347,7 +346,7 @@ HWND ControlOf(HWND parent, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_NOTIFY:
         return lp ? reinterpret_cast<const NMHDR*>(lp)->hwndFrom : nullptr;
     case WM_COMMAND:
-        return reinterpret_cast<HWND>(lp);   // null for menus and accelerators
+        return reinterpret_cast<HWND>(lp); // null for menus and accelerators
     case WM_DRAWITEM: {
         auto* d = reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
         return d && d->CtlType != ODT_MENU ? d->hwndItem : nullptr;
@@ -528,8 +527,8 @@ BOOL CWnd::DispatchWndMsg(const MsgEntry* e, UINT msg, WPARAM wp, LPARAM lp, LRE
     case Sig::CtlColor: {
         // A null brush leaves the colours to the control's parent (the dialog manager's default)
         // or to the control itself.
-        HBRUSH br = (this->*e->pfn.brDcHU)(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp),
-                                            msg - WM_CTLCOLORMSGBOX);
+        HBRUSH br =
+            (this->*e->pfn.brDcHU)(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp), msg - WM_CTLCOLORMSGBOX);
         if (!br)
             return FALSE;
         *pResult = reinterpret_cast<LRESULT>(br);

@@ -221,24 +221,36 @@ void CDockPane::LayoutContent() {
     GetClientRect(&rc);
     // The edge toward the frame's middle is left for dragging.
     switch (m_side) {
-    case Left: rc.right -= kEdge; break;
-    case Right: rc.left += kEdge; break;
-    case Top: rc.bottom -= kEdge; break;
-    case Bottom: rc.top += kEdge; break;
+    case Left:
+        rc.right -= kEdge;
+        break;
+    case Right:
+        rc.left += kEdge;
+        break;
+    case Top:
+        rc.bottom -= kEdge;
+        break;
+    case Bottom:
+        rc.top += kEdge;
+        break;
     }
     rc.top += kCaptionHeight;
-    ::MoveWindow(m_hContent, rc.left, rc.top, std::max<LONG>(0, rc.right - rc.left), std::max<LONG>(0, rc.bottom - rc.top),
-                 TRUE);
+    ::MoveWindow(m_hContent, rc.left, rc.top, std::max<LONG>(0, rc.right - rc.left),
+                 std::max<LONG>(0, rc.bottom - rc.top), TRUE);
 }
 
 bool CDockPane::OnEdge(POINT pt) const {
     RECT rc;
     GetClientRect(&rc);
     switch (m_side) {
-    case Left: return pt.x >= rc.right - kEdge;
-    case Right: return pt.x < rc.left + kEdge;
-    case Top: return pt.y >= rc.bottom - kEdge;
-    case Bottom: return pt.y < rc.top + kEdge;
+    case Left:
+        return pt.x >= rc.right - kEdge;
+    case Right:
+        return pt.x < rc.left + kEdge;
+    case Top:
+        return pt.y >= rc.bottom - kEdge;
+    case Bottom:
+        return pt.y < rc.top + kEdge;
     }
     return false;
 }
@@ -310,10 +322,18 @@ void CDockPane::OnMouseMove(UINT, POINT) {
     ::GetCursorPos(&pt);
     int d = 0;
     switch (m_side) {
-    case Left: d = pt.x - m_dragStart.x; break;
-    case Right: d = m_dragStart.x - pt.x; break;
-    case Top: d = pt.y - m_dragStart.y; break;
-    case Bottom: d = m_dragStart.y - pt.y; break;
+    case Left:
+        d = pt.x - m_dragStart.x;
+        break;
+    case Right:
+        d = m_dragStart.x - pt.x;
+        break;
+    case Top:
+        d = pt.y - m_dragStart.y;
+        break;
+    case Bottom:
+        d = m_dragStart.y - pt.y;
+        break;
     }
     SetPaneSize(m_dragSize + d);
 }

@@ -57,7 +57,9 @@ public:
         mmi->ptMinTrackSize.x = 321;
         Log(L"minmax");
     }
-    void OnDrawItem(int id, LPDRAWITEMSTRUCT dis) { Log(L"draw " + std::to_wstring(id) + L" " + std::to_wstring(dis->itemID)); }
+    void OnDrawItem(int id, LPDRAWITEMSTRUCT dis) {
+        Log(L"draw " + std::to_wstring(id) + L" " + std::to_wstring(dis->itemID));
+    }
     void OnMeasureItem(int id, LPMEASUREITEMSTRUCT mis) {
         mis->itemHeight = 33;
         Log(L"measure " + std::to_wstring(id));
@@ -164,7 +166,8 @@ TEST(Crackers, EachHandlerGetsTheMessagesOwnParts) {
     HDC dc = ::GetDC(h);
     EXPECT_EQ((LRESULT)w.m_brush, ::SendMessageW(h, WM_CTLCOLOREDIT, (WPARAM)dc, 0));
     // A null brush: the default processing answers.
-    EXPECT_EQ(::DefWindowProcW(h, WM_CTLCOLORSTATIC, (WPARAM)dc, 0), ::SendMessageW(h, WM_CTLCOLORSTATIC, (WPARAM)dc, 0));
+    EXPECT_EQ(::DefWindowProcW(h, WM_CTLCOLORSTATIC, (WPARAM)dc, 0),
+              ::SendMessageW(h, WM_CTLCOLORSTATIC, (WPARAM)dc, 0));
     ::ReleaseDC(h, dc);
     EXPECT_EQ(TRUE, ::SendMessageW(h, WM_SETCURSOR, (WPARAM)h, MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)));
     EXPECT_EQ((std::vector<std::wstring>{L"minmax", L"draw 17 4", L"measure 18", L"ctlcolor 1", L"ctlcolor 6",
@@ -233,12 +236,12 @@ public:
     void OnBeginLabelEdit(NMHDR* hdr, LRESULT* r) {
         ++beginEdits;
         NMTVDISPINFOW* di = reinterpret_cast<NMTVDISPINFOW*>(hdr);
-        *r = Text(di->item.hItem).rfind(L"!", 0) == 0;   // TRUE refuses the edit
+        *r = Text(di->item.hItem).rfind(L"!", 0) == 0; // TRUE refuses the edit
     }
     void OnEndLabelEdit(NMHDR* hdr, LRESULT* r) {
         ++endEdits;
         NMTVDISPINFOW* di = reinterpret_cast<NMTVDISPINFOW*>(hdr);
-        *r = di->item.pszText && *di->item.pszText;   // TRUE takes the new text
+        *r = di->item.pszText && *di->item.pszText; // TRUE takes the new text
     }
     BOOL OnItemExpanding(NMHDR*, LRESULT* r) {
         ++expands;
