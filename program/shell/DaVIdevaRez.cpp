@@ -58,20 +58,7 @@ COutsideLibraries* CDaVIdevaRezApp::SetOutsideLibraries(COutsideLibraries* libs)
 
 // ---- the exception report ----------------------------------------------------------------------
 
-void CDaVIdevaRezApp::ReportException() {
-    std::wstring text;
-    try {
-        throw;
-    } catch (const EGeneric& e) {
-        text = BuildErrorReport(e);
-    } catch (...) {
-        text = kUnknownErrorText;
-    }
-    dlgException dlg(nullptr, text);
-    dlg.DoModal();
-}
-
-static void ReportWindowProcException() { theApp.ReportExceptionFromWindow(); }
+void CDaVIdevaRezApp::ReportException() { KvUi::ReportWindowException(L"application"); }
 
 void CDaVIdevaRezApp::ReportExceptionFromWindow() { ReportException(); }
 
@@ -83,14 +70,12 @@ BOOL CDaVIdevaRezApp::InitInstance() {
         // 1. COM errors become EGeneric; structured exceptions are reported and end the process.
         _set_com_error_handler(throw_EGeneric_from_com_error);
         static redirect_structured_exceptions redirect;
-        redirect_structured_exceptions::set_reporter([](const std::wstring& text) {
-            dlgException dlg(nullptr, text);
-            dlg.DoModal();
-        });
+        redirect_structured_exceptions::set_reporter(ShowErrorDialog);
         ExtendDebugInformationFromException = 0;
         SaveMiniDumpOnStructuredException = 0;
         SaveMiniDumpOnCppException = 0;
-        KvUi::SetWindowExceptionHandler(ReportWindowProcException);
+        KvUi::AddExceptionTranslator(TranslateProgramException);
+        KvUi::SetErrorDialogHandler(ShowErrorDialog);
 
         // 2. COM and its security.
         HRESULT hr = ::CoInitialize(nullptr);

@@ -3,8 +3,9 @@
 #include "../res/resource.h"
 
 #include <valkit.h>
-
-const wchar_t* const kUnknownErrorText = L"Произошла неизвестная ошибка!";
+#ifdef KV_HAVE_KVBASE
+#include <VoRurod.h>
+#endif
 
 std::wstring BuildErrorReport(const EGeneric& e) {
     std::wstring code;
@@ -24,6 +25,27 @@ std::wstring BuildErrorReport(const EGeneric& e) {
         text = as_wstring(err.as_string());
     std::wstring source = as_wstring(std::string(e.what() ? e.what() : ""), CP_ACP);
     return format_wstring(L"Код: %s\nТекст: %s\n\nSource: %s", code.c_str(), text.c_str(), source.c_str());
+}
+
+bool TranslateProgramException(std::wstring& text) {
+    try {
+        throw;
+    } catch (const EGeneric& e) {
+        text = BuildErrorReport(e);
+        return true;
+#ifdef KV_HAVE_KVBASE
+    } catch (KvBase::CVoRurod& e) {
+        text = e.GetText();
+        return true;
+#endif
+    } catch (...) {
+        return false;
+    }
+}
+
+void ShowErrorDialog(const std::wstring& text) {
+    dlgException dlg(nullptr, text);
+    dlg.DoModal();
 }
 
 static std::wstring ToCrLf(const std::wstring& s) {

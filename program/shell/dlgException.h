@@ -8,10 +8,13 @@
 
 class EGeneric;
 
-extern const wchar_t* const kUnknownErrorText;   // "Произошла неизвестная ошибка!"
-
 // "Код: %s\nТекст: %s\n\nSource: %s" of an exception of the value library.
 std::wstring BuildErrorReport(const EGeneric& e);
+// The text of the exception being handled when it is one of the program's own kinds (EGeneric,
+// KvBase::CVoRurod); the layer's translator (KvUi::AddExceptionTranslator).
+bool TranslateProgramException(std::wstring& text);
+// The program's error dialog with a text (the layer's error dialog handler).
+void ShowErrorDialog(const std::wstring& text);
 
 class dlgException : public KvUi::CDialog {
 public:

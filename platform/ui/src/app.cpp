@@ -28,7 +28,9 @@ int CWinApp::Run() {
     MSG msg;
     for (;;) {
         while (idle && !::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
-            if (!OnIdle(idleCount++))
+            // A failed idle pass is reported once and idle processing rests until the next message.
+            BOOL more = FALSE;
+            if (!CallReporting(L"OnIdle", [&] { more = OnIdle(idleCount++); }) || !more)
                 idle = false;
         }
         do {
@@ -37,7 +39,7 @@ int CWinApp::Run() {
                 m_nExitCode = r == 0 ? (int)msg.wParam : -1;
                 return ExitInstance();
             }
-            if (!PreTranslateMessage(&msg)) {
+            if (!TranslateReporting(&msg)) {
                 ::TranslateMessage(&msg);
                 ::DispatchMessageW(&msg);
             }

@@ -3,8 +3,11 @@
 #include "kvui/core.h"
 #include "kvui/presenter.h"
 
+#include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <unordered_map>
+#include <vector>
 
 namespace KvUi {
 
@@ -212,13 +215,18 @@ BOOL CWnd::CreateEx(DWORD exStyle, const wchar_t* className, const wchar_t* titl
         if (::GetClassInfoExW(::GetModuleHandleW(nullptr), cls, &wc) && wc.lpfnWndProc == StdWndProc)
             ours = true;
     }
+    m_bCreateFailed = FALSE;
     if (ours)
         t_pWndInit = this;
     HWND h = ::CreateWindowExW(exStyle, cls, title ? title : L"", style, x, y, cx, cy, parent, idOrMenu,
                                ::GetModuleHandleW(nullptr), nullptr);
     t_pWndInit = nullptr;
-    if (!h)
+    if (!h) {
+        // Refused (an exception or -1 in WM_NCCREATE/WM_CREATE): nothing stays bound.
+        if (m_hWnd)
+            UnbindHandle();
         return FALSE;
+    }
     if (!ours) {
         // A control class: bind and subclass it.
         SubclassWindow(h);
@@ -591,31 +599,88 @@ BOOL CWnd::OnNotify(WPARAM wp, LPARAM lp, LRESULT* pResult) {
 
 BOOL CWnd::PreTranslateMessage(MSG*) { return FALSE; }
 
-static WindowExceptionHandler g_exceptionHandler = nullptr;
+// ---- exceptions at callbacks ------------------------------------------------------------------
 
-void SetWindowExceptionHandler(WindowExceptionHandler handler) { g_exceptionHandler = handler; }
+const wchar_t* const kUnknownErrorText = L"Произошла неизвестная ошибка!";
 
-void ReportWindowException(const wchar_t* where) {
-    if (g_exceptionHandler) {
+namespace {
+std::mutex g_errorLock;
+std::vector<ExceptionTranslator>& Translators() {
+    static std::vector<ExceptionTranslator> list;
+    return list;
+}
+std::atomic<ErrorDialogHandler> g_errorDialog{nullptr};
+std::atomic<bool> g_errorShown{false};
+
+// Exception texts are UTF-8 where this system writes them; others are in the ANSI code page.
+std::wstring NarrowText(const char* s) {
+    if (!s || !*s)
+        return std::wstring();
+    for (UINT cp : {(UINT)CP_UTF8, (UINT)CP_ACP}) {
+        int n = ::MultiByteToWideChar(cp, cp == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0, s, -1, nullptr, 0);
+        if (n > 0) {
+            std::wstring w(n, L'\0');
+            ::MultiByteToWideChar(cp, cp == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0, s, -1, &w[0], n);
+            w.resize(n - 1);
+            return w;
+        }
+    }
+    return std::wstring();
+}
+} // namespace
+
+void AddExceptionTranslator(ExceptionTranslator translator) {
+    std::lock_guard<std::mutex> g(g_errorLock);
+    auto& list = Translators();
+    if (std::find(list.begin(), list.end(), translator) == list.end())
+        list.push_back(translator);
+}
+
+std::wstring CurrentExceptionText() {
+    std::vector<ExceptionTranslator> list;
+    {
+        std::lock_guard<std::mutex> g(g_errorLock);
+        list = Translators();
+    }
+    for (ExceptionTranslator t : list) {
+        std::wstring text;
         try {
-            g_exceptionHandler();
+            if (t(text))
+                return text;
         } catch (...) {
         }
-        return;
     }
-    std::wstring text = L"Произошла неизвестная ошибка!";
     try {
         throw;
     } catch (const std::exception& e) {
-        std::string w = e.what();
-        text += L"\n\n" + std::wstring(w.begin(), w.end());
+        std::wstring text = NarrowText(e.what());
+        return text.empty() ? std::wstring(kUnknownErrorText) : text;
     } catch (...) {
     }
-    ::OutputDebugStringW((std::wstring(where) + L": " + text).c_str());
-    ShowMessage(nullptr, text, nullptr, MB_ICONERROR | MB_OK);
+    return kUnknownErrorText;
 }
 
-static LRESULT CallObjectProc(CWnd* p, HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+ErrorDialogHandler SetErrorDialogHandler(ErrorDialogHandler handler) { return g_errorDialog.exchange(handler); }
+
+void ReportWindowException(const wchar_t* where) {
+    std::wstring text = CurrentExceptionText();
+    ::OutputDebugStringW((std::wstring(where ? where : L"") + L": " + text + L"\n").c_str());
+    // One error dialog at a time: an error while one is shown (its own loop paints and runs
+    // timers) is only written to the debug output.
+    if (g_errorShown.exchange(true))
+        return;
+    try {
+        if (ErrorDialogHandler h = g_errorDialog.load())
+            h(text);
+        else
+            ShowMessage(nullptr, text, nullptr, MB_ICONERROR | MB_OK);
+    } catch (...) {
+        ::OutputDebugStringW(L"the error dialog failed\n");
+    }
+    g_errorShown = false;
+}
+
+LRESULT CallObjectProc(CWnd* p, HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     CurrentMsg saved = t_msg;
     t_msg = {h, msg, wp, lp};
     LRESULT r = 0;
@@ -623,12 +688,32 @@ static LRESULT CallObjectProc(CWnd* p, HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         r = p->WindowProc(msg, wp, lp);
     } catch (...) {
         ReportWindowException(L"window procedure");
+        switch (msg) {
+        case WM_NCCREATE:
+            p->m_bCreateFailed = TRUE;
+            r = FALSE;
+            break;
+        case WM_CREATE:
+            p->m_bCreateFailed = TRUE;
+            r = -1;
+            break;
+        case WM_INITDIALOG:
+            p->m_bCreateFailed = TRUE;
+            r = FALSE;
+            break;
+        case WM_PAINT:
+            // The failed paint is not asked for again and again.
+            ::ValidateRect(h, nullptr);
+            break;
+        default:
+            break;
+        }
     }
     t_msg = saved;
     if (msg == WM_NCDESTROY) {
         if (CWnd::FromHandlePermanent(h) == p) {
             p->Detach();
-            p->PostNcDestroy();
+            CallReporting(L"PostNcDestroy", [p] { p->PostNcDestroy(); });
         }
     }
     return r;
@@ -692,6 +777,17 @@ BOOL PreTranslateChain(MSG* pMsg) {
     return FALSE;
 }
 
+BOOL TranslateReporting(MSG* pMsg) {
+    BOOL done = FALSE;
+    // A failed translation is reported and the message goes on to its window (a message left
+    // undispatched, such as WM_PAINT, would only come back).
+    CallReporting(L"PreTranslateMessage", [&] {
+        CWinApp* app = AfxGetApp();
+        done = app ? app->PreTranslateMessage(pMsg) : PreTranslateChain(pMsg);
+    });
+    return done;
+}
+
 BOOL PumpMessage() {
     MSG msg;
     BOOL r = ::GetMessageW(&msg, nullptr, 0, 0);
@@ -699,9 +795,7 @@ BOOL PumpMessage() {
         ::PostQuitMessage(r == 0 ? (int)msg.wParam : 0);
         return FALSE;
     }
-    CWinApp* app = AfxGetApp();
-    BOOL done = app ? app->PreTranslateMessage(&msg) : PreTranslateChain(&msg);
-    if (!done) {
+    if (!TranslateReporting(&msg)) {
         ::TranslateMessage(&msg);
         ::DispatchMessageW(&msg);
     }

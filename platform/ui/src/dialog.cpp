@@ -128,9 +128,15 @@ HWND CDialog::CreateFromTemplate(HWND hParent) {
         return nullptr;
     m_bEnded = FALSE;
     m_nResult = -1;
+    m_bCreateFailed = FALSE;
     SetDialogInit(this);
     HWND h = ::CreateDialogIndirectParamW(hInst, tpl, hParent, StdDlgProc, 0);
     SetDialogInit(nullptr);
+    if (h && m_bCreateFailed) {
+        // OnInitDialog failed (and was reported): the dialog is not shown half made.
+        ::DestroyWindow(h);
+        h = nullptr;
+    }
     if (!h) {
         UnbindHandle();
         m_pfnSuper = nullptr;

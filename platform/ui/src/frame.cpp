@@ -36,8 +36,13 @@ BOOL CFrameWnd::LoadFrame(UINT nIDResource, DWORD style, CWnd* pParent) {
     cs.lpszName = m_strTitle.c_str();
     if (!PreCreateWindow(cs))
         return FALSE;
-    if (!CreateEx(cs.dwExStyle, cs.lpszClass, cs.lpszName, cs.style, cs.x, cs.y, cs.cx, cs.cy, cs.hwndParent,
-                  cs.hMenu)) {
+    // A refused creation destroys the window; the object stays for the caller to delete.
+    BOOL autoDelete = m_bAutoDelete;
+    m_bAutoDelete = FALSE;
+    BOOL created = CreateEx(cs.dwExStyle, cs.lpszClass, cs.lpszName, cs.style, cs.x, cs.y, cs.cx, cs.cy,
+                            cs.hwndParent, cs.hMenu);
+    m_bAutoDelete = autoDelete;
+    if (!created) {
         if (m_hMenu)
             ::DestroyMenu(m_hMenu);
         m_hMenu = nullptr;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "kvui/kvui.h"
+#include "kvpresenter.h"
 
 #include <string>
 #include <vector>
@@ -257,19 +258,12 @@ public:
     }
 };
 
-struct PresenterScope {
-    CScriptedPresenter p;
-    IPresenter* old;
-    PresenterScope() { old = SetPresenter(&p); }
-    ~PresenterScope() { SetPresenter(old); }
-};
-
 TEST(Dialog, ModalRunShowsMembersAndOkTakesTheControlsBack) {
-    PresenterScope ps;
+    KvTest::CScopedPresenter ps;
     CTestDialog dlg;
     std::wstring shownText;
     int shownRadio = -1;
-    ps.p.OnDialog(100, [&](CDialog& d) {
+    ps.OnDialog(100, [&](CDialog& d) {
         shownText = d.GetDlgItemText(1001);
         shownRadio = ::IsDlgButtonChecked(d.m_hWnd, 1004) ? 1 : -1;
         d.SetDlgItemText(1001, L"изменено");
@@ -290,10 +284,10 @@ TEST(Dialog, ModalRunShowsMembersAndOkTakesTheControlsBack) {
 }
 
 TEST(Dialog, BadNumberIsRefusedWithAMessageAndTheDialogStaysOpen) {
-    PresenterScope ps;
+    KvTest::CScopedPresenter ps;
     CTestDialog dlg;
     int endedAfterBadOk = -1;
-    ps.p.OnDialog(100, [&](CDialog& d) {
+    ps.OnDialog(100, [&](CDialog& d) {
         d.SetDlgItemText(1006, L"12x");
         d.SendMessage(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)d.GetDlgItem(IDOK));
         endedAfterBadOk = d.IsEnded();
@@ -301,26 +295,26 @@ TEST(Dialog, BadNumberIsRefusedWithAMessageAndTheDialogStaysOpen) {
     });
     EXPECT_EQ(IDCANCEL, dlg.DoModal());
     EXPECT_EQ(0, endedAfterBadOk);
-    ASSERT_EQ(1u, ps.p.Boxes().size());
-    EXPECT_EQ(L"Введите целое число.", ps.p.Boxes()[0].text);
+    ASSERT_EQ(1u, ps.Boxes().size());
+    EXPECT_EQ(L"Введите целое число.", ps.Boxes()[0].text);
     EXPECT_EQ(42, dlg.m_number);   // Cancel kept the member
 }
 
 TEST(Dialog, UnscriptedDialogIsCancelledAndBoxesGetQueuedAnswers) {
-    PresenterScope ps;
+    KvTest::CScopedPresenter ps;
     CTestDialog dlg;
     EXPECT_EQ(IDCANCEL, dlg.DoModal());
-    EXPECT_EQ(std::vector<UINT>{100}, ps.p.Dialogs());
-    ps.p.QueueAnswer(IDNO);
+    EXPECT_EQ(std::vector<UINT>{100}, ps.Dialogs());
+    ps.QueueAnswer(IDNO);
     EXPECT_EQ(IDNO, ShowMessage(nullptr, L"Вопрос?", L"Заголовок", MB_YESNO));
     EXPECT_EQ(IDYES, ShowMessage(nullptr, L"Ещё?", L"Заголовок", MB_YESNO));
-    ASSERT_EQ(2u, ps.p.Boxes().size());
-    EXPECT_EQ(L"Заголовок", ps.p.Boxes()[0].caption);
+    ASSERT_EQ(2u, ps.Boxes().size());
+    EXPECT_EQ(L"Заголовок", ps.Boxes()[0].caption);
 }
 
 TEST(Dialog, ModalDialogRunsOnAWorkerThread) {
-    PresenterScope ps;
-    ps.p.OnDialog(100, [](CDialog& d) { d.EndDialog(IDOK); });
+    KvTest::CScopedPresenter ps;
+    ps.OnDialog(100, [](CDialog& d) { d.EndDialog(IDOK); });
     INT_PTR result = 0;
     HANDLE t = ::CreateThread(
         nullptr, 0,
@@ -351,7 +345,7 @@ TEST(Dialog, ModelessDialogTranslatesItsOwnKeys) {
 // ---- property list -----------------------------------------------------------------------
 
 TEST(PropList, EditingChangesOnlyOnCommitAndColoursUseTheAutomaticValue) {
-    PresenterScope ps;
+    KvTest::CScopedPresenter ps;
     CTestDialog host;
     ASSERT_TRUE(host.Create(100, (HWND) nullptr));
     CPropList list;
@@ -376,7 +370,7 @@ TEST(PropList, EditingChangesOnlyOnCommitAndColoursUseTheAutomaticValue) {
     ASSERT_TRUE(list.SetEditorChoice(0));
     list.EndEditItem(TRUE);
     EXPECT_EQ((COLORREF)-1, list.GetProperty(1)->GetColor());
-    ps.p.QueueColor(0x0000FF);
+    ps.QueueColor(0x0000FF);
     ASSERT_TRUE(list.EditItem(1));
     ASSERT_TRUE(list.SetEditorChoice(1));   // "Другой..."
     list.EndEditItem(TRUE);
@@ -412,7 +406,7 @@ public:
 };
 
 TEST(Sheet, WizardWalksItsPagesAndFinishTakesEveryPageBack) {
-    PresenterScope ps;
+    KvTest::CScopedPresenter ps;
     CPropertySheet sheet(L"Мастер");
     CNamePage first;
     CFlagPage second;
@@ -420,7 +414,7 @@ TEST(Sheet, WizardWalksItsPagesAndFinishTakesEveryPageBack) {
     sheet.AddPage(&second);
     sheet.SetWizardMode();
     int indexAfterRefusedNext = -1, indexAfterNext = -1;
-    ps.p.OnDialog(101, [&](CDialog& d) {
+    ps.OnDialog(101, [&](CDialog& d) {
         CPropertySheet* s = static_cast<CPropertyPage&>(d).GetSheet();
         d.SetDlgItemText(1001, L"новое имя");
         first.m_refuseLeave = true;
@@ -441,14 +435,14 @@ TEST(Sheet, WizardWalksItsPagesAndFinishTakesEveryPageBack) {
 }
 
 TEST(Sheet, CancelledSheetKeepsItsMembersAndAnUnscriptedOneIsCancelled) {
-    PresenterScope ps;
+    KvTest::CScopedPresenter ps;
     {
         CPropertySheet sheet(L"Свойства");
         CNamePage first;
         CFlagPage second;
         sheet.AddPage(&first);
         sheet.AddPage(&second);
-        ps.p.OnDialog(101, [&](CDialog& d) {
+        ps.OnDialog(101, [&](CDialog& d) {
             d.SetDlgItemText(1001, L"не сохранится");
             static_cast<CPropertyPage&>(d).GetSheet()->PressButton(PSBTN_CANCEL);
         });
@@ -459,16 +453,16 @@ TEST(Sheet, CancelledSheetKeepsItsMembersAndAnUnscriptedOneIsCancelled) {
         CPropertySheet sheet(L"Свойства");
         CNamePage first;
         sheet.AddPage(&first);
-        ps.p.Clear();
+        ps.Clear();
         EXPECT_EQ(IDCANCEL, sheet.DoModal());
-        EXPECT_EQ(std::vector<UINT>{101}, ps.p.Dialogs());
+        EXPECT_EQ(std::vector<UINT>{101}, ps.Dialogs());
     }
     {
         // OK applies every page.
         CPropertySheet sheet(L"Свойства");
         CNamePage first;
         sheet.AddPage(&first);
-        ps.p.OnDialog(101, [&](CDialog& d) {
+        ps.OnDialog(101, [&](CDialog& d) {
             d.SetDlgItemText(1001, L"сохранится");
             static_cast<CPropertyPage&>(d).GetSheet()->PressButton(PSBTN_OK);
         });
@@ -533,22 +527,22 @@ TEST(Frame, DockedPanesTakeTheirSidesAndGiveTheSpaceBackWhenHidden) {
 namespace {
 
 TEST(Presenter, PickersAnswerFromTheScriptAndCancelWithoutOne) {
-    PresenterScope ps;
+    KvTest::CScopedPresenter ps;
     FilePick q;
     q.save = true;
     q.title = L"Экспорт модели данных";
     q.initialPath = L"C:\\Noname.xml";
-    ps.p.QueueFiles({L"C:\\out.xml"});
+    ps.QueueFiles({L"C:\\out.xml"});
     std::vector<std::wstring> paths;
     EXPECT_TRUE(GetPresenter()->PickFiles(nullptr, q, paths));
     EXPECT_EQ(std::vector<std::wstring>{L"C:\\out.xml"}, paths);
     EXPECT_FALSE(GetPresenter()->PickFiles(nullptr, q, paths));
     EXPECT_TRUE(paths.empty());
-    ASSERT_EQ(2u, ps.p.FileQuestions().size());
-    EXPECT_EQ(L"Экспорт модели данных", ps.p.FileQuestions()[0].title);
+    ASSERT_EQ(2u, ps.FileQuestions().size());
+    EXPECT_EQ(L"Экспорт модели данных", ps.FileQuestions()[0].title);
     std::wstring folder = L"C:\\start";
-    ps.p.QueueFolder(L"D:\\chosen");
-    ps.p.QueueFolder(L"");
+    ps.QueueFolder(L"D:\\chosen");
+    ps.QueueFolder(L"");
     EXPECT_TRUE(GetPresenter()->PickFolder(nullptr, L"Каталог", 0x11, folder));
     EXPECT_EQ(L"D:\\chosen", folder);
     EXPECT_FALSE(GetPresenter()->PickFolder(nullptr, L"Каталог", 0x11, folder));

@@ -8,22 +8,22 @@
 #include "ValueClasses.h"
 #include "dlgException.h"
 #include "dlgProperty.h"
+#include "kvpresenter.h"
 #include "resource.h"
 
 #include <valkit.h>
 
 #include <sddl.h>
 
+#include <functional>
+#include <stdexcept>
+#include <VoRurod.h>
+
 CDaVIdevaRezApp theApp;
 
 namespace {
 
-struct PresenterScope {
-    KvUi::CScriptedPresenter p;
-    KvUi::IPresenter* old;
-    PresenterScope() { old = KvUi::SetPresenter(&p); }
-    ~PresenterScope() { KvUi::SetPresenter(old); }
-};
+using PresenterScope = KvTest::CScopedPresenter;
 
 const wchar_t* kProfileKey = L"Software\\Meridal\\Varno\\Client\\DaVIdevaRez\\LocalMode";
 
@@ -103,7 +103,7 @@ TEST(Settings, DialogChangesWhatItShowsAndLeavesTheRest) {
     a.m_strExeExtensions = L".exe";
     std::wstring firstDescription;
     int pagesVisible = -1;
-    ps.p.OnDialog(IDD_PROPERTY, [&](KvUi::CDialog& d) {
+    ps.OnDialog(IDD_PROPERTY, [&](KvUi::CDialog& d) {
         dlgProperty& dlg = static_cast<dlgProperty&>(d);
         firstDescription = dlg.m_pages[0].GetDescriptionText();
         // The tree: "Общие" expanded with its three pages, "Инструментарий" with one.
@@ -141,7 +141,7 @@ TEST(Settings, DialogChangesWhatItShowsAndLeavesTheRest) {
     EXPECT_EQ(L".exe", a.m_strExeExtensions);
 
     // Cancel writes nothing.
-    ps.p.OnDialog(IDD_PROPERTY, [](KvUi::CDialog& d) {
+    ps.OnDialog(IDD_PROPERTY, [](KvUi::CDialog& d) {
         dlgProperty& p = static_cast<dlgProperty&>(d);
         p.m_pages[3].EditItem(0);
         p.m_pages[3].SetEditorChoice(1);
@@ -191,11 +191,39 @@ TEST(ErrorReport, TextOfEachCombinationOfItems) {
     }
 }
 
+// Each kind of exception has its own text in the program's error dialog.
+TEST(ErrorReport, EachKindOfExceptionGetsItsOwnText) {
+    KvUi::AddExceptionTranslator(TranslateProgramException);
+    EGeneric generic("generic");
+    generic["Code"] = _value_t(7);
+    generic["Text"] = _value_t("bad value");
+    KvBase::CVoRurod rurod(ERROR_ACCESS_DENIED);
+    struct Case {
+        std::function<void()> raise;
+        std::wstring expected;
+    } cases[] = {
+        {[&] { throw generic; }, BuildErrorReport(generic)},
+        {[&] { throw rurod; }, KvBase::CVoRurod(rurod).GetText()},
+        {[] { throw std::runtime_error("disk full"); }, L"disk full"},
+        {[] { throw 1; }, KvUi::kUnknownErrorText},
+    };
+    for (Case& c : cases) {
+        std::wstring text;
+        try {
+            c.raise();
+        } catch (...) {
+            text = KvUi::CurrentExceptionText();
+        }
+        EXPECT_EQ(c.expected, text);
+        EXPECT_FALSE(text.empty());
+    }
+}
+
 TEST(ErrorReport, DialogShowsTheTextWithCrLfInItsDetailsBox) {
     PresenterScope ps;
     std::wstring caption, details;
     bool icon = false;
-    ps.p.OnDialog(IDD_EXCEPTION, [&](KvUi::CDialog& d) {
+    ps.OnDialog(IDD_EXCEPTION, [&](KvUi::CDialog& d) {
         caption = d.GetWindowText();
         HWND child = ::GetWindow(d.m_hWnd, GW_CHILD);
         for (; child; child = ::GetWindow(child, GW_HWNDNEXT))
@@ -204,7 +232,7 @@ TEST(ErrorReport, DialogShowsTheTextWithCrLfInItsDetailsBox) {
         d.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_EXCEPTION_DETAILS, BN_CLICKED), (LPARAM)d.GetDlgItem(IDC_EXCEPTION_DETAILS));
         d.EndDialog(IDOK);
     });
-    ps.p.OnDialog(IDD_EXCEPTION_INFO, [&](KvUi::CDialog& d) {
+    ps.OnDialog(IDD_EXCEPTION_INFO, [&](KvUi::CDialog& d) {
         details = d.GetDlgItemText(IDC_EXCEPTION_TEXT);
         d.EndDialog(IDOK);
     });
@@ -241,7 +269,7 @@ TEST(About, BoardBiosVersionComesFromTheLibrary) {
     for (const Case& c : cases) {
         ::SetEnvironmentVariableW(L"KV_DOUBLE_BIOS", c.setting);
         std::wstring text;
-        ps.p.OnDialog(IDD_ABOUTBOX, [&](KvUi::CDialog& d) {
+        ps.OnDialog(IDD_ABOUTBOX, [&](KvUi::CDialog& d) {
             text = d.GetDlgItemText(IDC_ABOUT_TEXT);
             d.EndDialog(IDOK);
         });

@@ -293,11 +293,13 @@ protected:
     BOOL DispatchWndMsg(const MsgEntry* e, UINT msg, WPARAM wp, LPARAM lp, LRESULT* pResult);
 
     WNDPROC m_pfnSuper = nullptr;   // the previous window procedure of a subclassed window
+    BOOL m_bCreateFailed = FALSE;   // an exception ended WM_NCCREATE, WM_CREATE or WM_INITDIALOG
     BOOL m_bDialog = FALSE;         // the window is a dialog: defaults go to the dialog manager
 
     friend LRESULT CALLBACK StdWndProc(HWND, UINT, WPARAM, LPARAM);
     friend INT_PTR CALLBACK StdDlgProc(HWND, UINT, WPARAM, LPARAM);
     friend INT_PTR CALLBACK PageDlgProc(HWND, UINT, WPARAM, LPARAM);
+    friend LRESULT CallObjectProc(CWnd*, HWND, UINT, WPARAM, LPARAM);
     friend class CDialog;
     void BindHandle(HWND h);
     void UnbindHandle();
@@ -312,16 +314,51 @@ const wchar_t* DefaultWndClass();
 // Walks the window chain of a message (the target window, then its parents and owners) and
 // lets each bound object translate it. TRUE when one of them did.
 BOOL PreTranslateChain(MSG* pMsg);
+// The application's translation of a message (its PreTranslateMessage, else the window chain's),
+// with an exception reported; TRUE when the message was translated and must not be dispatched.
+BOOL TranslateReporting(MSG* pMsg);
 // Processes one message of the calling thread's queue (FALSE on WM_QUIT, which is reposted).
 BOOL PumpMessage();
 // Dispatches every waiting message; FALSE when WM_QUIT came (it is reposted).
 BOOL PumpWaitingMessages();
 
-// Reports an exception that reached a window procedure; it never travels through Windows' code.
-// Called inside the catch block: the application's handler (if set) may rethrow to look at it.
+// ---- exceptions at callbacks -----------------------------------------------------------------
+// No exception travels through Windows' code: every window and dialog procedure, the translation
+// of messages (PreTranslateMessage) and the idle processing catch it and report it here. The error
+// is shown once, through the program's error dialog, with the exception's own text; while one
+// error is shown, another is only written to the debug output. A failure while creating a window
+// (WM_NCCREATE, WM_CREATE, a dialog's WM_INITDIALOG) makes the creation fail; a failed paint
+// validates the window, so it does not come back at once.
+
+// The text shown for an exception of no known kind.
+extern const wchar_t* const kUnknownErrorText;   // "Произошла неизвестная ошибка!"
+
+// A translator rethrows the exception being handled (throw;) and, when it is of a kind it knows,
+// writes its text and answers true. The program adds its own error types.
+typedef bool (*ExceptionTranslator)(std::wstring& text);
+void AddExceptionTranslator(ExceptionTranslator translator);
+// The text of the exception being handled (call inside a catch block): the translators first,
+// then std::exception's text, else kUnknownErrorText.
+std::wstring CurrentExceptionText();
+
+// Shows an error's text: the program installs its error dialog; without one the text goes to a
+// message box through the presenter.
+typedef void (*ErrorDialogHandler)(const std::wstring& text);
+ErrorDialogHandler SetErrorDialogHandler(ErrorDialogHandler handler);
+// Reports the exception being handled (call inside the catch block). `where` goes to the debug
+// output with the text.
 void ReportWindowException(const wchar_t* where);
-typedef void (*WindowExceptionHandler)();
-void SetWindowExceptionHandler(WindowExceptionHandler handler);
+// Runs fn and reports an exception that leaves it; true when fn completed.
+template <class Fn>
+bool CallReporting(const wchar_t* where, Fn&& fn) {
+    try {
+        fn();
+        return true;
+    } catch (...) {
+        ReportWindowException(where);
+        return false;
+    }
+}
 
 } // namespace KvUi
 
