@@ -77,6 +77,184 @@ def write_bmp(name, width, height, pixel):
     open(os.path.join(OUT, name), 'wb').write(header + info + bytes(data))
 
 
+MAGENTA = (255, 0, 255)
+
+
+def glyph(shape, color, u, v):
+    """One pixel of a simple picture at (u, v) in [0, 1): a colour, or None for transparent."""
+    dark = tuple(c // 2 for c in color)
+    light = tuple(min(255, c + (255 - c) // 2) for c in color)
+    def box(x0, y0, x1, y1):
+        return x0 <= u <= x1 and y0 <= v <= y1
+    def edge(x0, y0, x1, y1, w=0.07):
+        return box(x0, y0, x1, y1) and not box(x0 + w, y0 + w, x1 - w, y1 - w)
+    def disc(cx, cy, r):
+        return (u - cx) ** 2 + (v - cy) ** 2 <= r * r
+    if shape == 'page':
+        if edge(0.2, 0.06, 0.8, 0.94):
+            return dark
+        if box(0.2, 0.06, 0.8, 0.94):
+            return (255, 255, 255) if int(v * 16) % 3 else light
+    elif shape == 'exe':
+        if edge(0.1, 0.15, 0.9, 0.85):
+            return dark
+        if box(0.1, 0.15, 0.9, 0.32):
+            return color
+        if box(0.1, 0.15, 0.9, 0.85):
+            return (255, 255, 255)
+    elif shape == 'folder':
+        if box(0.06, 0.18, 0.45, 0.3):
+            return dark
+        if edge(0.06, 0.3, 0.94, 0.85):
+            return dark
+        if box(0.06, 0.3, 0.94, 0.85):
+            return color
+    elif shape in ('cube', 'box'):
+        if edge(0.15, 0.2, 0.85, 0.85):
+            return dark
+        if box(0.15, 0.2, 0.85, 0.85):
+            return light if v < 0.45 else color
+    elif shape == 'disk':
+        if disc(0.5, 0.5, 0.42):
+            if disc(0.5, 0.5, 0.1):
+                return dark
+            return color if not disc(0.5, 0.5, 0.36) else light
+    elif shape == 'chip':
+        if box(0.25, 0.25, 0.75, 0.75):
+            return dark if edge(0.25, 0.25, 0.75, 0.75) else color
+        if (box(0.1, 0.3, 0.9, 0.7) and int(v * 10) % 2 == 0) or (box(0.3, 0.1, 0.7, 0.9) and int(u * 10) % 2 == 0):
+            return dark
+    elif shape == 'gear':
+        r = ((u - 0.5) ** 2 + (v - 0.5) ** 2) ** 0.5
+        a = math.atan2(v - 0.5, u - 0.5)
+        outer = 0.42 if math.cos(a * 8) > 0 else 0.32
+        if r <= outer and r >= 0.13:
+            return color if r < outer - 0.07 else dark
+    elif shape == 'job':
+        if box(0.35, 0.04, 0.65, 0.16):
+            return dark
+        if edge(0.15, 0.1, 0.85, 0.94):
+            return dark
+        if box(0.15, 0.1, 0.85, 0.94):
+            if box(0.3, 0.3, 0.7, 0.36) or box(0.3, 0.5, 0.7, 0.56) or box(0.3, 0.7, 0.6, 0.76):
+                return color
+            return (255, 255, 255)
+    elif shape == 'person':
+        if disc(0.5, 0.3, 0.17):
+            return color
+        if disc(0.5, 0.95, 0.38) and v > 0.5:
+            return dark
+    elif shape == 'people':
+        if disc(0.32, 0.32, 0.13) or disc(0.68, 0.32, 0.13):
+            return color
+        if (disc(0.32, 0.95, 0.26) or disc(0.68, 0.95, 0.26)) and v > 0.5:
+            return dark
+    elif shape == 'computer':
+        if edge(0.1, 0.12, 0.9, 0.68):
+            return dark
+        if box(0.1, 0.12, 0.9, 0.68):
+            return color
+        if box(0.4, 0.68, 0.6, 0.8) or box(0.25, 0.8, 0.75, 0.9):
+            return dark
+    elif shape == 'left' or shape == 'right':
+        x = u if shape == 'right' else 1 - u
+        if box(0.15, 0.4, 0.6, 0.6) and shape and x < 0.6 or (x >= 0.5 and abs(v - 0.5) <= (0.9 - x) * 0.9 and x <= 0.9):
+            if 0.12 <= x:
+                return color
+    elif shape == 'home':
+        if v < 0.5 and abs(u - 0.5) <= v - 0.05:
+            return dark
+        if box(0.2, 0.5, 0.8, 0.9):
+            return dark if box(0.42, 0.62, 0.58, 0.9) else color
+    elif shape == 'find':
+        if disc(0.4, 0.4, 0.28) and not disc(0.4, 0.4, 0.18):
+            return dark
+        if disc(0.4, 0.4, 0.18):
+            return light
+        if u > 0.55 and v > 0.55 and abs(u - v) < 0.1 and u < 0.92:
+            return color
+    elif shape == 'save':
+        if edge(0.1, 0.1, 0.9, 0.9):
+            return dark
+        if box(0.28, 0.1, 0.72, 0.38):
+            return (255, 255, 255)
+        if box(0.1, 0.1, 0.9, 0.9):
+            return color
+    elif shape == 'help':
+        if disc(0.5, 0.5, 0.42):
+            q = (disc(0.5, 0.38, 0.2) and not disc(0.5, 0.38, 0.1) and not (v > 0.38 and u < 0.5)) or \
+                box(0.45, 0.55, 0.55, 0.66) or box(0.45, 0.74, 0.55, 0.84)
+            return (255, 255, 255) if q else color
+    elif shape == 'plus' or shape == 'minus':
+        if box(0.15, 0.42, 0.85, 0.58) or (shape == 'plus' and box(0.42, 0.15, 0.58, 0.85)):
+            return color
+    elif shape == 'cross':
+        if (abs(u - v) < 0.1 or abs(u + v - 1) < 0.1) and 0.12 < u < 0.88:
+            return color
+    elif shape == 'new':
+        if edge(0.2, 0.06, 0.8, 0.94):
+            return dark
+        if box(0.2, 0.06, 0.8, 0.94):
+            return (255, 255, 255)
+        if disc(0.8, 0.2, 0.16):
+            return color
+    elif shape == 'members':
+        if box(0.1, 0.1, 0.5, 0.3) or box(0.3, 0.4, 0.7, 0.6) or box(0.5, 0.7, 0.9, 0.9):
+            return color
+        if box(0.18, 0.3, 0.24, 0.5) or box(0.38, 0.6, 0.44, 0.8):
+            return dark
+    elif shape == 'props':
+        if edge(0.1, 0.1, 0.9, 0.9):
+            return dark
+        if box(0.1, 0.1, 0.9, 0.9):
+            return color if box(0.25, 0.3, 0.75, 0.38) or box(0.25, 0.5, 0.75, 0.58) or box(0.25, 0.7, 0.6, 0.78) else (255, 255, 255)
+    elif shape == 'dot':
+        if disc(0.5, 0.5, 0.3):
+            return color if not disc(0.42, 0.42, 0.1) else light
+    elif shape == 'blank':
+        return None
+    return None
+
+
+def strip(pictures, cx, cy, gray=False, bright=False):
+    """A pixel function over a strip of pictures (shape, colour), cx by cy each; magenta around."""
+    def pixel(x, y):
+        i, px = divmod(x, cx)
+        shape, color = pictures[i]
+        c = glyph(shape, color, (px + 0.5) / cx, (y + 0.5) / cy)
+        if c is None:
+            return MAGENTA
+        if gray:
+            g = 96 + sum(c) // 6
+            return (g, g, g)
+        if bright:
+            return tuple(min(255, v + 50) for v in c)
+        return c
+    return pixel
+
+
+# Node icons 0-23 of the tree and the lists (the numbering the views use).
+NODE_ICONS = [
+    ('blank', (0, 0, 0)), ('gear', (120, 120, 120)), ('blank', (0, 0, 0)), ('folder', (240, 190, 60)),
+    ('page', (90, 110, 180)), ('folder', (220, 170, 50)), ('cube', (60, 150, 200)), ('cube', (40, 100, 170)),
+    ('disk', (150, 150, 150)), ('chip', (40, 140, 70)), ('box', (230, 180, 60)), ('box', (70, 140, 210)),
+    ('box', (150, 150, 150)), ('box', (60, 160, 90)), ('computer', (70, 120, 200)), ('person', (200, 120, 60)),
+    ('people', (180, 100, 60)), ('blank', (0, 0, 0)), ('exe', (40, 90, 200)), ('blank', (0, 0, 0)),
+    ('job', (170, 60, 60)), ('blank', (0, 0, 0)), ('blank', (0, 0, 0)), ('gear', (40, 120, 200)),
+]
+# State icons of the tree: in use, isolated, without members, without upper nodes.
+STATE_ICONS = [('dot', (40, 170, 60)), ('dot', (200, 40, 40)), ('dot', (230, 200, 40)), ('dot', (240, 130, 30))]
+# Buttons of the main toolbar: save, back, forward, home, find, task generator, settings, help.
+MAIN_TOOLBAR = [('save', (60, 90, 170)), ('left', (40, 140, 60)), ('right', (40, 140, 60)), ('home', (170, 90, 40)),
+                ('find', (60, 100, 180)), ('gear', (150, 100, 40)), ('props', (90, 90, 160)), ('help', (50, 110, 200))]
+# Buttons of the structure bar: new, add members, exclude, delete, properties.
+TREE_TOOLBAR = [('new', (40, 160, 60)), ('members', (60, 110, 190)), ('minus', (200, 120, 30)),
+                ('cross', (200, 40, 40)), ('props', (90, 90, 160))]
+# Categories: resources, groups, tasks, jobs, subjects.
+CATEGORIES = [('page', (90, 110, 180)), ('box', (230, 180, 60)), ('gear', (40, 120, 200)), ('job', (170, 60, 60)),
+              ('computer', (70, 120, 200))]
+
+
 def tree_pixel(x, y):
     """Three 16x16 images: page (0), open folder (1), closed folder (2); magenta is transparent."""
     img, px = divmod(x, 16)
@@ -160,4 +338,12 @@ if __name__ == '__main__':
     write_bmp('settings_tree.bmp', 48, 16, tree_pixel)
     write_bmp('about.bmp', 57, 246, about_pixel)
     write_avi('wait.avi')
+    write_bmp('toolbar.bmp', 16 * 8, 16, strip(MAIN_TOOLBAR, 16, 16))
+    write_bmp('toolbar_hot.bmp', 16 * 8, 16, strip(MAIN_TOOLBAR, 16, 16, bright=True))
+    write_bmp('toolbar_disabled.bmp', 16 * 8, 16, strip(MAIN_TOOLBAR, 16, 16, gray=True))
+    write_bmp('structure_toolbar.bmp', 16 * 5, 16, strip(TREE_TOOLBAR, 16, 16))
+    write_bmp('categories.bmp', 48 * 5, 48, strip(CATEGORIES, 48, 48))
+    write_bmp('caption.bmp', 16 * 6, 16, strip([('computer', (40, 110, 200))] + CATEGORIES, 16, 16))
+    write_bmp('node_icons.bmp', 16 * 24, 16, strip(NODE_ICONS, 16, 16))
+    write_bmp('state_icons.bmp', 16 * 4, 14, strip(STATE_ICONS, 16, 14))
     sys.exit(0)

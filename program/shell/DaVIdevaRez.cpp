@@ -5,6 +5,7 @@
 #include "DaVIdevaRez.h"
 
 #include "AboutDlg.h"
+#include "AppStoreHost.h"
 #include "MainFrm.h"
 #include "dlgException.h"
 #include "KvProcAddress.h"
@@ -152,7 +153,9 @@ BOOL CDaVIdevaRezApp::InitInstance() {
         if (CheckSingleInstance())
             return FALSE;
 
-        // 17. The main window.
+        // 17. The main window; load and save of the model reach the application through it.
+        static CAppModelStoreHost storeHost;
+        SetModelStoreHost(&storeHost);
         CMainFrame* frame = new CMainFrame;
         m_pMainWnd = frame;
         if (!frame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW | KvUi::FWS_ADDTOTITLE)) {

@@ -1,3 +1,4 @@
+// The main window.
 #include "MainFrm.h"
 
 #include "DaVIdevaRez.h"
@@ -7,28 +8,177 @@
 
 #include <valkit.h>
 
+#include <algorithm>
+
+const UINT kMainToolbarButtons[12] = {ID_FILE_SAVE,      0, ID_HISTORY_BACK, ID_HISTORY_FORWARD, ID_HISTORY_HOME,
+                                      0,                 ID_FIND, 0,          ID_TASK_GENERATOR,  ID_TOOLS_SETTINGS,
+                                      0,                 ID_HELP_TOPICS};
+
+namespace {
+const UINT kClockTimer = 1234;
+const wchar_t* const kCaptionTitles[5] = {L" Ресурсы", L" Группы ресурсов", L" Задачи", L" Задания",
+                                          L" Субъекты управления"};
+const wchar_t* const kMsgCloseConfirm = L"Закончить работу и выйти из приложения?";
+const wchar_t* const kMsgSaveBeforeExit =
+    L"В модели данных были сделаны изменения. Сохранить ее перед выходом из программы?";
+
+bool IsOwn(const CIChNode* n) { return n->m_Id >= 0; }
+} // namespace
+
 KV_BEGIN_MESSAGE_MAP(CMainFrame, KvUi::CFrameWnd)
 ON_WM_CREATE()
 ON_WM_TIMER()
+ON_MESSAGE(WM_SETFOCUS, OnSetFocus)
+ON_MESSAGE(WM_SETTINGCHANGE, OnSettingChange)
 ON_REGISTERED_MESSAGE(g_uInstanceQueryMessage, OnInstanceQuery)
 ON_COMMAND(ID_TOOLS_SETTINGS, OnSettings)
 ON_COMMAND(ID_APP_EXIT, OnAppExit)
+ON_COMMAND(ID_KEY_TAB, OnKeyTab)
+ON_COMMAND_RANGE(ID_KEY_ENTER, ID_KEY_SUBTRACT, OnKeyObjectCommand)
+ON_COMMAND(ID_KEY_RENAME, OnKeyRename)
+ON_COMMAND_RANGE(ID_VIEW_STRUCTURE, ID_VIEW_CATEGORIES, OnTogglePane)
+ON_UPDATE_COMMAND_UI_RANGE(ID_VIEW_STRUCTURE, ID_VIEW_CATEGORIES, OnUpdatePane)
+ON_COMMAND_RANGE(ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, OnTogglePane)
+ON_UPDATE_COMMAND_UI_RANGE(ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, OnUpdatePane)
+ON_COMMAND_RANGE(ID_CATEGORY_RESOURCES, ID_CATEGORY_SUBJECTS, OnCategory)
+ON_UPDATE_COMMAND_UI_RANGE(ID_CATEGORY_RESOURCES, ID_CATEGORY_SUBJECTS, OnUpdateCategory)
+ON_COMMAND(ID_HISTORY_BACK, OnHistoryBack)
+ON_COMMAND(ID_HISTORY_FORWARD, OnHistoryForward)
+ON_COMMAND(ID_HISTORY_HOME, OnHistoryHome)
+ON_UPDATE_COMMAND_UI(ID_HISTORY_BACK, OnUpdateHistoryBack)
+ON_UPDATE_COMMAND_UI(ID_HISTORY_FORWARD, OnUpdateHistoryForward)
+ON_UPDATE_COMMAND_UI(ID_HISTORY_HOME, OnUpdateHistoryBack)
+ON_COMMAND(ID_FIND, OnFind)
+ON_COMMAND(ID_FIND_NEXT, OnFindNext)
+ON_UPDATE_COMMAND_UI_RANGE(ID_FIND, ID_FIND_NEXT, OnUpdateFind)
+ON_COMMAND_RANGE(ID_FILTER_RESOURCES, ID_FILTER_SUBJECTS, OnRelationFilter)
+ON_UPDATE_COMMAND_UI_RANGE(ID_FILTER_RESOURCES, ID_FILTER_SUBJECTS, OnUpdateRelationFilter)
+ON_COMMAND(ID_GOTO_TREE, OnGotoTree)
+ON_UPDATE_COMMAND_UI(ID_GOTO_TREE, OnUpdateGotoTree)
+ON_UPDATE_COMMAND_UI(ID_OBJ_ADD_NEW, OnUpdateAddNew)
+ON_UPDATE_COMMAND_UI(ID_OBJ_ADD_EXISTING, OnUpdateAddExisting)
+ON_UPDATE_COMMAND_UI(ID_OBJ_EXCLUDE, OnUpdateExclude)
+ON_UPDATE_COMMAND_UI(ID_OBJ_EXCLUDE_ALL, OnUpdateExcludeAll)
+ON_UPDATE_COMMAND_UI(ID_OBJ_DELETE, OnUpdateDelete)
+ON_UPDATE_COMMAND_UI(ID_OBJ_PROPERTIES, OnUpdateProperties)
+ON_UPDATE_COMMAND_UI(ID_OBJ_IMPORT_ADD, OnUpdateImportAdd)
+ON_UPDATE_COMMAND_UI(ID_OBJ_EXPORT, OnUpdateExport)
+ON_UPDATE_COMMAND_UI(ID_OBJ_IMPORT_GROUP, OnUpdateImportGroup)
+ON_UPDATE_COMMAND_UI(ID_OBJ_NEW_RESOURCE, OnUpdateNewResource)
+ON_UPDATE_COMMAND_UI(ID_OBJ_SEVERAL, OnUpdateNewResource)
+ON_UPDATE_COMMAND_UI(ID_OBJ_GROUP_BY_DIR, OnUpdateGroupBy)
+ON_UPDATE_COMMAND_UI(ID_OBJ_GROUP_BY_KEY, OnUpdateGroupBy)
+ON_UPDATE_COMMAND_UI(ID_OBJ_GROUP_BY_LOG, OnUpdateGroupBy)
+ON_UPDATE_COMMAND_UI(ID_OBJ_TASK_BY_GEN, OnUpdateJobOwn)
+ON_UPDATE_COMMAND_UI(ID_OBJ_NEW_TASK, OnUpdateJobOwn)
+ON_UPDATE_COMMAND_UI(ID_OBJ_NEW_GROUP, OnUpdateNewGroup)
+ON_UPDATE_COMMAND_UI(ID_OBJ_CONTROL, OnUpdateNever)
+ON_UPDATE_COMMAND_UI(ID_OBJ_EXECUTABLE, OnUpdateNever)
 KV_END_MESSAGE_MAP()
 
-CMainFrame::CMainFrame() { m_pStatusBar = &m_wndStatusBar; }
+CMainFrame::CMainFrame() {
+    m_pStatusBar = &m_wndStatusBar;
+    m_pToolBar = &m_wndToolBar;
+}
+
+CMainFrame::~CMainFrame() {
+    // The report windows first; then the members in reverse order.
+    for (auto& kv : m_ReportWindows)
+        if (kv.second && kv.second->m_hWnd)
+            kv.second->DestroyWindow();
+    m_ReportWindows.clear();
+}
+
+// ---- creation -------------------------------------------------------------------------------------
+
+BOOL CMainFrame::PreCreateWindow(CREATESTRUCTW& cs) {
+    cs.dwExStyle &= ~WS_EX_CLIENTEDGE;
+    return TRUE;
+}
 
 int CMainFrame::OnCreate(LPCREATESTRUCTW) {
+    // The view pane.
+    if (!m_wndView.CreateViewer(this))
+        return -1;
+    // The toolbar with its disabled and (on screens of more than 256 colours) hot images.
+    if (!m_wndToolBar.Create(this, KvUi::AFX_IDW_TOOLBAR) ||
+        !m_wndToolBar.SetButtons(kMainToolbarButtons, 12, IDR_MAINFRAME, 16, 16, RGB(255, 0, 255)))
+        return -1;
+    m_wndToolBar.SetWindowText(KvUi::LoadStr(IDS_TOOLBAR_NAME));
+    if (m_imgToolbarDisabled.Create(IDB_TOOLBAR_DISABLED, 16, 0, RGB(255, 0, 255)))
+        m_wndToolBar.SendMessage(TB_SETDISABLEDIMAGELIST, 0, (LPARAM)m_imgToolbarDisabled.m_hImageList);
+    HDC screen = ::GetDC(nullptr);
+    int bits = ::GetDeviceCaps(screen, BITSPIXEL) * ::GetDeviceCaps(screen, PLANES);
+    ::ReleaseDC(nullptr, screen);
+    if (bits > 8 && m_imgToolbarHot.Create(IDB_TOOLBAR_HOT, 16, 0, RGB(255, 0, 255)))
+        m_wndToolBar.SendMessage(TB_SETHOTIMAGELIST, 0, (LPARAM)m_imgToolbarHot.m_hImageList);
+
+    // The status line: prompts, the list position text, the clock, measured from their texts.
     if (!m_wndStatusBar.Create(this, KvUi::AFX_IDW_STATUS_BAR))
         return -1;
-    const int widths[] = {0, 160, 64};
-    m_wndStatusBar.SetPanes(widths, 3);
-    ::SetTimer(m_hWnd, 1234, 1000, nullptr);
-    OnTimer(1234);
+    {
+        HDC dc = ::GetDC(m_hWnd);
+        HFONT font = m_wndStatusBar.GetFont();
+        HGDIOBJ old = ::SelectObject(dc, font ? (HGDIOBJ)font : ::GetStockObject(DEFAULT_GUI_FONT));
+        SIZE position = {}, clock = {};
+        ::GetTextExtentPoint32W(dc, L"000000 из 000000 [000000]", 25, &position);
+        ::GetTextExtentPoint32W(dc, L"00:00:00", 8, &clock);
+        ::SelectObject(dc, old);
+        ::ReleaseDC(m_hWnd, dc);
+        // The status line's own borders come on top of the text's width.
+        const int widths[] = {0, position.cx + 2 + 8, clock.cx + 2 + 8};
+        m_wndStatusBar.SetPanes(widths, 3);
+    }
+    ::SetTimer(m_hWnd, kClockTimer, 1000, nullptr);
+    OnTimer(kClockTimer);
+
+    // Category bar, caption bar, structure bar, relation pane.
+    if (!m_wndCategoryBar.CreateBar(this, ID_VIEW_CATEGORIES, IDW_CATEGORY_PANE))
+        return -1;
+    if (!m_wndCaptionBar.CreateBar(this, ID_VIEW_CAPTION, 26))
+        return -1;
+    m_wndCaptionBar.SetCaption(L"", LoadBitmapIcon(IDB_CAPTION_ICONS, 0));
+    if (!m_wndTreeBar.CreateBar(this, ID_VIEW_STRUCTURE, this))
+        return -1;
+    if (!m_wndOutput.CreateBar(this, ID_VIEW_RELATIONS, ::GetSystemMetrics(SM_CYSCREEN) / 2))
+        return -1;
+
+    // Whether the board store exists.
+    std::wstring folder = theApp.GetStoreFolder();
+    m_bStoreExisted = folder.empty() ? 0 : (theApp.IsFileExist((folder + L"\\Localhost.vdb").c_str()) ? 1 : 0);
+
+    SetCurrentNode(nullptr, 0);
+    PostMessage(WM_COMMAND, ID_CATEGORY_SUBJECTS);
+    PostMessage(WM_COMMAND, ID_FILE_RESTORE);
     return 0;
 }
 
+void CMainFrame::RecalcLayout() {
+    KvUi::CFrameWnd::RecalcLayout();
+    // The caption bar takes the top of the view pane's place.
+    if (!m_wndView.m_hWnd || !m_wndCaptionBar.m_hWnd)
+        return;
+    RECT rc;
+    ::GetWindowRect(m_wndView.m_hWnd, &rc);
+    ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rc), 2);
+    if (::GetWindowLongW(m_wndCaptionBar.m_hWnd, GWL_STYLE) & WS_VISIBLE) {
+        int h = std::min<LONG>(m_wndCaptionBar.GetHeight(), rc.bottom - rc.top);
+        ::MoveWindow(m_wndCaptionBar.m_hWnd, rc.left, rc.top, rc.right - rc.left, h, TRUE);
+        rc.top += h;
+    }
+    ::MoveWindow(m_wndView.m_hWnd, rc.left, rc.top, rc.right - rc.left, std::max<LONG>(0, rc.bottom - rc.top), TRUE);
+}
+
+void CMainFrame::OnIdleUpdateCmdUI() {
+    KvUi::CFrameWnd::OnIdleUpdateCmdUI();
+    if (m_wndTreeBar.m_wndToolBar.m_hWnd)
+        m_wndTreeBar.m_wndToolBar.OnUpdateCmdUI(this, TRUE);
+    if (m_wndCategoryBar.m_wndButtons.m_hWnd)
+        m_wndCategoryBar.m_wndButtons.OnUpdateCmdUI(this, TRUE);
+}
+
 void CMainFrame::OnTimer(UINT_PTR id) {
-    if (id == 1234 && m_wndStatusBar.m_hWnd) {
+    if (id == kClockTimer && m_wndStatusBar.m_hWnd) {
         SYSTEMTIME t;
         ::GetLocalTime(&t);
         m_wndStatusBar.SetPaneText(2, format_wstring(L"%0.2d:%0.2d:%0.2d", t.wHour, t.wMinute, t.wSecond));
@@ -43,3 +193,501 @@ void CMainFrame::OnSettings() {
 }
 
 void CMainFrame::OnAppExit() { PostMessage(WM_CLOSE); }
+
+LRESULT CMainFrame::OnSetFocus(WPARAM, LPARAM) {
+    if (m_wndView.m_hWnd)
+        ::SetFocus(m_wndView.m_hWnd);
+    return 0;
+}
+
+LRESULT CMainFrame::OnSettingChange(WPARAM, LPARAM lp) {
+    LRESULT r = Default();
+    const wchar_t* section = reinterpret_cast<const wchar_t*>(lp);
+    if (section && wcscmp(section, L"Environment") == 0)
+        OnEnvironmentChange();
+    return r;
+}
+
+void CMainFrame::OnEnvironmentChange() {
+    // A running operation reads the path variables: they change when it has ended.
+    if (m_nBackgroundOps > 0) {
+        m_bEnvironmentPending = true;
+        return;
+    }
+    m_Model.BuildPathVariables();
+}
+
+void CMainFrame::EndBackgroundOperation() {
+    if (m_nBackgroundOps > 0)
+        --m_nBackgroundOps;
+    if (m_nBackgroundOps == 0 && m_bEnvironmentPending) {
+        m_bEnvironmentPending = false;
+        m_Model.BuildPathVariables();
+    }
+}
+
+// ---- the current node -------------------------------------------------------------------------------
+
+void CMainFrame::SetObjectMenuText(const std::wstring& text) {
+    if (!m_hMenu)
+        return;
+    HMENU popup = ::GetSubMenu(m_hMenu, 3);
+    ::ModifyMenuW(m_hMenu, 3, MF_BYPOSITION | MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup), text.c_str());
+    if (m_hWnd)
+        ::DrawMenuBar(m_hWnd);
+}
+
+void CMainFrame::SetCurrentNode(CIChNode* node, int show) {
+    m_pCurrentNode = node;
+    SetObjectMenuText(node ? node->m_Name : std::wstring(L"???"));
+    if (show && m_wndView.m_hWnd)
+        m_wndView.ShowNode(node);
+    m_wndOutput.ShowRelations(nullptr);
+}
+
+void CMainFrame::SetStatusText(const std::wstring& text) {
+    if (m_wndStatusBar.m_hWnd)
+        m_wndStatusBar.SetPaneText(1, text);
+}
+
+int CMainFrame::GetNodeMenuId(CIChNode* node) {
+    if (!node)
+        node = m_pCurrentNode;
+    if (!node)
+        return 0;
+    int kind = node->GetType();
+    return kind >= 1 && kind <= 10 ? 199 + kind : 0;
+}
+
+HWND CMainFrame::GetActiveListWnd() const {
+    CIChViewer* v = m_wndView.m_hWnd ? m_wndView.GetActiveViewer() : nullptr;
+    return v ? v->GetWnd() : nullptr;
+}
+
+CIChNode* CMainFrame::GetCurrentObject(CIChNodeList* list) {
+    HWND listWnd = GetActiveListWnd();
+    if (listWnd && ::GetFocus() == listWnd) {
+        CIChNodeList selected;
+        if (m_wndView.GetActiveViewer()->GetSelectedNodes(selected) > 0) {
+            if (list)
+                list->insert(list->end(), selected.begin(), selected.end());
+            return selected.front();
+        }
+    }
+    return m_pCurrentNode;
+}
+
+int CMainFrame::IsCurrentFolderEmpty() {
+    CIChNode* node = m_pCurrentNode;
+    if (!node || node->IsModelNode())
+        return 1;
+    int kind = node->GetType();
+    const CIChNodeList* list = m_Model.GetNodeList(kind - 1);
+    const std::wstring& key = node->m_Description;
+    if (key.empty())
+        return !list || list->empty() ? 1 : 0;
+    if (kind != FolderResources || !list)
+        return 1;
+    int family = -1;
+    for (int i = 0; i < 4; ++i)
+        if (key == kResourceFamilyTags[i])
+            family = i;
+    std::wstring upperKey = strupper(key);
+    for (CIChNode* n : *list) {
+        const CIChResorce* r = static_cast<const CIChResorce*>(n);
+        if (family >= 0 ? GetResourceFolderIndex(r->m_SubType) == family
+                        : strupper(r->m_Name).find(upperKey) != std::wstring::npos)
+            return 0;
+    }
+    return 1;
+}
+
+// ---- routing, prompts, keys ------------------------------------------------------------------------
+
+BOOL CMainFrame::OnCmdMsg(UINT nID, int nCode, void* pExtra, KvUi::CmdHandlerInfo* pInfo) {
+    // The views first, both always asked; the frame's own map only when neither handled it.
+    BOOL viewer = m_wndView.m_hWnd ? m_wndView.OnCmdMsg(nID, nCode, pExtra, pInfo) : FALSE;
+    if (pInfo && viewer)
+        return TRUE;
+    BOOL relations = m_wndOutput.m_hWnd ? m_wndOutput.OnCmdMsg(nID, nCode, pExtra, pInfo) : FALSE;
+    if (viewer || relations)
+        return TRUE;
+    return KvUi::CFrameWnd::OnCmdMsg(nID, nCode, pExtra, pInfo);
+}
+
+std::wstring CMainFrame::GetMessageString(UINT nID) const {
+    // The list variant of an object command shows the prompt of its tree variant.
+    if (nID >= 3000 && nID <= 3499 && nID % 5 != 0)
+        --nID;
+    return KvUi::CFrameWnd::GetMessageString(nID);
+}
+
+BOOL CMainFrame::PreTranslateMessage(MSG* pMsg) {
+    if (m_bLabelEdit) {
+        if (pMsg->message == WM_KEYDOWN && (pMsg->wParam == VK_RETURN || pMsg->wParam == VK_ESCAPE)) {
+            m_bLabelEdit = 0;
+            HWND focus = ::GetFocus();
+            if (pMsg->wParam == VK_ESCAPE && focus)
+                ::SetWindowTextW(focus, m_pCurrentNode ? m_pCurrentNode->m_Name.c_str() : L"");
+            HWND tree = GetTree().m_hWnd;
+            if (focus && tree && ::GetParent(focus) == tree)
+                TreeView_EndEditLabelNow(tree, FALSE);   // Escape ends with the old name
+            else if (focus)
+                ::PostMessageW(focus, WM_CLOSE, 0, 0);
+            return TRUE;
+        }
+        // Accelerators stay off while a label is edited.
+        return FALSE;
+    }
+    return KvUi::CFrameWnd::PreTranslateMessage(pMsg);
+}
+
+bool CMainFrame::HoldsFocus(HWND pane, HWND focus) {
+    return pane && focus && (pane == focus || ::IsChild(pane, focus));
+}
+
+void CMainFrame::OnKeyTab() {
+    std::vector<std::pair<HWND, HWND>> panes;   // (pane, window that takes the focus)
+    if (HWND list = GetActiveListWnd())
+        panes.emplace_back(list, list);
+    if (m_wndOutput.IsPaneVisible())
+        panes.emplace_back(m_wndOutput.m_hWnd, m_wndOutput.m_wndList.m_hWnd);
+    if (m_wndTreeBar.IsPaneVisible())
+        panes.emplace_back(m_wndTreeBar.m_hWnd, GetTree().m_hWnd);
+    HWND focus = ::GetFocus();
+    for (size_t i = 0; i < panes.size(); ++i) {
+        if (!HoldsFocus(panes[i].first, focus))
+            continue;
+        HWND next = panes[(i + 1) % panes.size()].second;
+        if (next != focus) {
+            ::SetFocus(next);
+            return;
+        }
+        break;
+    }
+    ::SetFocus(m_hWnd);
+}
+
+void CMainFrame::OnKeyObjectCommand(UINT id) {
+    static const UINT bases[] = {ID_OBJ_PROPERTIES, ID_OBJ_DELETE, ID_OBJ_ADD_EXISTING, ID_OBJ_EXCLUDE};
+    UINT base = bases[id - ID_KEY_ENTER];
+    HWND focus = ::GetFocus();
+    HWND list = GetActiveListWnd();
+    UINT command = 0;
+    if (list && focus == list)
+        command = base + 1;
+    else if (!(m_wndOutput.m_wndList.m_hWnd && focus == m_wndOutput.m_wndList.m_hWnd))
+        command = base;
+    // The object handlers do their own checks.
+    if (command)
+        OnCmdMsg(command, KvUi::CN_COMMAND, nullptr, nullptr);
+}
+
+void CMainFrame::OnKeyRename() { GetTree().EditLabel(); }
+
+// ---- panes --------------------------------------------------------------------------------------------
+
+void CMainFrame::OnTogglePane(UINT id) {
+    switch (id) {
+    case ID_VIEW_STRUCTURE: m_wndTreeBar.ShowPane(!m_wndTreeBar.IsPaneVisible()); return;
+    case ID_VIEW_RELATIONS: m_wndOutput.ShowPane(!m_wndOutput.IsPaneVisible()); return;
+    case ID_VIEW_CATEGORIES: m_wndCategoryBar.ShowPane(!m_wndCategoryBar.IsPaneVisible()); return;
+    }
+    KvUi::CWnd* bar = id == ID_VIEW_CAPTION ? static_cast<KvUi::CWnd*>(&m_wndCaptionBar)
+                      : id == ID_VIEW_TOOLBAR ? static_cast<KvUi::CWnd*>(&m_wndToolBar)
+                      : id == ID_VIEW_STATUS_BAR ? static_cast<KvUi::CWnd*>(&m_wndStatusBar)
+                                                 : nullptr;
+    if (!bar || !bar->m_hWnd)
+        return;
+    bool visible = (::GetWindowLongW(bar->m_hWnd, GWL_STYLE) & WS_VISIBLE) != 0;
+    bar->ShowWindow(visible ? SW_HIDE : SW_SHOW);
+    RecalcLayout();
+}
+
+void CMainFrame::OnUpdatePane(KvUi::CCmdUI* pCmdUI) {
+    HWND h = nullptr;
+    switch (pCmdUI->m_nID) {
+    case ID_VIEW_STRUCTURE: h = m_wndTreeBar.m_hWnd; break;
+    case ID_VIEW_RELATIONS: h = m_wndOutput.m_hWnd; break;
+    case ID_VIEW_CATEGORIES: h = m_wndCategoryBar.m_hWnd; break;
+    case ID_VIEW_CAPTION: h = m_wndCaptionBar.m_hWnd; break;
+    case ID_VIEW_TOOLBAR: h = m_wndToolBar.m_hWnd; break;
+    case ID_VIEW_STATUS_BAR: h = m_wndStatusBar.m_hWnd; break;
+    }
+    pCmdUI->Enable(h != nullptr);
+    pCmdUI->SetCheck(h && (::GetWindowLongW(h, GWL_STYLE) & WS_VISIBLE) ? 1 : 0);
+}
+
+BOOL CMainFrame::OnShowPopupMenu(HMENU popup) {
+    if (!popup || !m_hMenu)
+        return TRUE;
+    // "Панели": the items of menu 153.
+    HMENU viewMenu = ::GetSubMenu(m_hMenu, 2);
+    HMENU panes = nullptr;
+    for (int i = 0, n = ::GetMenuItemCount(viewMenu); i < n; ++i) {
+        HMENU sub = ::GetSubMenu(viewMenu, i);
+        if (sub && (::GetMenuState(sub, ID_VIEW_PANES, MF_BYCOMMAND) != (UINT)-1 ||
+                    ::GetMenuState(sub, ID_VIEW_CAPTION, MF_BYCOMMAND) != (UINT)-1))
+            panes = sub;
+    }
+    if (popup == panes) {
+        while (::GetMenuItemCount(popup) > 0)
+            ::DeleteMenu(popup, 0, MF_BYPOSITION);
+        if (HMENU bars = ::LoadMenuW(KvUi::GetResourceHandle(), MAKEINTRESOURCEW(IDR_MENU_BARS))) {
+            HMENU src = ::GetSubMenu(bars, 0);
+            for (int i = 0, n = ::GetMenuItemCount(src); i < n; ++i) {
+                wchar_t text[128] = {};
+                ::GetMenuStringW(src, i, text, 128, MF_BYPOSITION);
+                ::AppendMenuW(popup, MF_STRING, ::GetMenuItemID(src, i), text);
+            }
+            ::DestroyMenu(bars);
+        }
+        return TRUE;
+    }
+    // "Объект": the node's own menu.
+    if (popup == ::GetSubMenu(m_hMenu, 3)) {
+        while (::GetMenuItemCount(popup) > 0)
+            ::DeleteMenu(popup, 0, MF_BYPOSITION);
+        int id = m_pCurrentNode ? GetNodeMenuId(m_pCurrentNode) : 0;
+        if (!id)
+            return FALSE;
+        HMENU menu = ::LoadMenuW(KvUi::GetResourceHandle(), MAKEINTRESOURCEW(id));
+        if (!menu)
+            return FALSE;
+        HMENU src = GetPopupMenu(menu, m_pCurrentNode->GetType());
+        // The items move over (a submenu changes its owner); what is left is destroyed.
+        while (::GetMenuItemCount(src) > 0) {
+            wchar_t text[128] = {};
+            ::GetMenuStringW(src, 0, text, 128, MF_BYPOSITION);
+            MENUITEMINFOW mii = {sizeof(mii)};
+            mii.fMask = MIIM_ID | MIIM_SUBMENU | MIIM_FTYPE;
+            ::GetMenuItemInfoW(src, 0, TRUE, &mii);
+            ::RemoveMenu(src, 0, MF_BYPOSITION);
+            if (mii.fType & MFT_SEPARATOR)
+                ::AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
+            else if (mii.hSubMenu)
+                ::AppendMenuW(popup, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(mii.hSubMenu), text);
+            else
+                ::AppendMenuW(popup, MF_STRING, mii.wID, text);
+        }
+        ::DestroyMenu(menu);
+        return TRUE;
+    }
+    return TRUE;
+}
+
+BOOL CMainFrame::OnWndMsg(UINT msg, WPARAM wp, LPARAM lp, LRESULT* pResult) {
+    if (msg == WM_ERASEBKGND) {
+        // Behind the flat toolbar and between the bars: the face colour of the bars.
+        RECT rc;
+        GetClientRect(&rc);
+        ::FillRect(reinterpret_cast<HDC>(wp), &rc, ::GetSysColorBrush(COLOR_BTNFACE));
+        *pResult = 1;
+        return TRUE;
+    }
+    if (msg == WM_INITMENUPOPUP && !HIWORD(lp))
+        OnShowPopupMenu(reinterpret_cast<HMENU>(wp));
+    return KvUi::CFrameWnd::OnWndMsg(msg, wp, lp, pResult);
+}
+
+// ---- categories ---------------------------------------------------------------------------------------
+
+void CMainFrame::OnCategory(UINT id) {
+    if ((int)id == m_nCurrentCategory)
+        return;
+    HCURSOR old = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+    m_nCurrentCategory = (int)id;
+    GetTree().BuildTree(&m_Model, (int)id);
+    int index = (int)id - ID_CATEGORY_RESOURCES;
+    m_wndCaptionBar.SetCaption(kCaptionTitles[index], LoadBitmapIcon(IDB_CAPTION_ICONS, (int)id - 7099));
+    m_wndCaptionBar.Invalidate(FALSE);
+    ::SetCursor(old);
+}
+
+void CMainFrame::OnUpdateCategory(KvUi::CCmdUI* pCmdUI) {
+    pCmdUI->Enable(TRUE);
+    pCmdUI->SetCheck((int)pCmdUI->m_nID == m_nCurrentCategory ? 1 : 0);
+}
+
+// ---- history, find, relations --------------------------------------------------------------------------
+
+void CMainFrame::OnHistoryBack() { GetTree().GoBack(); }
+void CMainFrame::OnHistoryForward() { GetTree().GoForward(); }
+void CMainFrame::OnHistoryHome() { GetTree().GoHome(); }
+void CMainFrame::OnUpdateHistoryBack(KvUi::CCmdUI* pCmdUI) { pCmdUI->Enable(GetTree().CanGoBack()); }
+void CMainFrame::OnUpdateHistoryForward(KvUi::CCmdUI* pCmdUI) { pCmdUI->Enable(GetTree().CanGoForward()); }
+
+HWND CMainFrame::GetFindTarget() const {
+    HWND focus = ::GetFocus();
+    HWND list = GetActiveListWnd();
+    if (list && focus == list)
+        return list;
+    if (m_wndOutput.m_hWnd && m_wndOutput.m_wndList.m_hWnd && focus == m_wndOutput.m_wndList.m_hWnd)
+        return focus;
+    return nullptr;
+}
+
+// The lists' own search comes with the list control; until a target offers it both stay off.
+void CMainFrame::OnUpdateFind(KvUi::CCmdUI* pCmdUI) { pCmdUI->Enable(FALSE); }
+void CMainFrame::OnFind() {}
+void CMainFrame::OnFindNext() {}
+
+void CMainFrame::OnRelationFilter(UINT id) {
+    int mask = m_wndOutput.GetCategoryFilter() ^ (1 << (id - ID_FILTER_RESOURCES));
+    m_wndOutput.SetCategoryFilter(mask);
+}
+
+void CMainFrame::OnUpdateRelationFilter(KvUi::CCmdUI* pCmdUI) {
+    pCmdUI->Enable(TRUE);
+    pCmdUI->SetCheck((m_wndOutput.GetCategoryFilter() >> (pCmdUI->m_nID - ID_FILTER_RESOURCES)) & 1);
+}
+
+void CMainFrame::OnUpdateGotoTree(KvUi::CCmdUI* pCmdUI) {
+    bool on = false;
+    CRelationList& list = m_wndOutput.m_wndList;
+    if (m_wndOutput.m_hWnd && list.m_hWnd && list.GetSelectedCount() > 0) {
+        int mark = list.GetSelectionMark();
+        CIChNode* node = mark >= 0 ? list.GetRowNode(mark) : nullptr;
+        on = node && node->IsModelNode() && node->GetType() != NodeTypeResource;
+    }
+    pCmdUI->Enable(on);
+}
+
+void CMainFrame::OnGotoTree() {
+    CRelationList& list = m_wndOutput.m_wndList;
+    if (!list.m_hWnd)
+        return;
+    int mark = list.GetSelectionMark();
+    CIChNode* node = mark >= 0 ? list.GetRowNode(mark) : nullptr;
+    if (!node || !node->IsModelNode())
+        return;
+    const int own = ID_CATEGORY_RESOURCES + node->GetType() / 2;
+    int category = m_nCurrentCategory >= own ? m_nCurrentCategory : own;
+    for (; category >= own; --category) {
+        if (category != m_nCurrentCategory)
+            OnCategory((UINT)category);
+        CIChModelView& tree = GetTree();
+        if (tree.SelectNode(node, tree.GetSelectedItem()) || tree.SelectNode(node, TVI_ROOT))
+            return;
+    }
+}
+
+// ---- update handlers of the object commands -------------------------------------------------------------
+
+void CMainFrame::EnableIfHandled(KvUi::CCmdUI* pCmdUI, bool condition) {
+    KvUi::CmdHandlerInfo info;
+    bool handled = OnCmdMsg(pCmdUI->m_nID, KvUi::CN_COMMAND, nullptr, &info) != FALSE;
+    pCmdUI->Enable(condition && handled);
+}
+
+void CMainFrame::OnUpdateAddNew(KvUi::CCmdUI* pCmdUI) {
+    CIChNode* n = m_pCurrentNode;
+    EnableIfHandled(pCmdUI, n && !n->IsModelNode() && n->GetType() != FolderJobs && n->GetType() != FolderSubjects);
+}
+
+void CMainFrame::OnUpdateAddExisting(KvUi::CCmdUI* pCmdUI) {
+    CIChNode* n = m_pCurrentNode;
+    bool on = false;
+    if (n && n->IsModelNode() && (IsOwn(n) || n->GetType() == NodeTypeSubject)) {
+        switch (n->GetType()) {
+        case NodeTypeGroup: on = !m_Model.m_Resources.empty(); break;
+        case NodeTypeTask: on = !m_Model.m_Groups.empty(); break;
+        case NodeTypeJob: on = !m_Model.m_Tasks.empty() || !m_Model.m_Groups.empty(); break;
+        case NodeTypeSubject: on = n->m_Members.size() != m_Model.m_Jobs.size(); break;
+        }
+    }
+    EnableIfHandled(pCmdUI, on);
+}
+
+void CMainFrame::OnUpdateExclude(KvUi::CCmdUI* pCmdUI) {
+    CIChModelView& tree = GetTree();
+    HTREEITEM sel = tree.m_hWnd ? tree.GetSelectedItem() : nullptr;
+    CIChNode* parent = sel ? tree.GetItemNode(tree.GetParentItem(sel)) : nullptr;
+    EnableIfHandled(pCmdUI, m_pCurrentNode && m_Model.CanChangeLink(m_pCurrentNode, parent));
+}
+
+void CMainFrame::OnUpdateExcludeAll(KvUi::CCmdUI* pCmdUI) {
+    CIChNode* n = m_pCurrentNode;
+    EnableIfHandled(pCmdUI, n && n->IsModelNode() && (IsOwn(n) || n->GetType() == NodeTypeResource) &&
+                                !n->m_Uppers.empty());
+}
+
+void CMainFrame::OnUpdateDelete(KvUi::CCmdUI* pCmdUI) {
+    CIChNode* n = m_pCurrentNode;
+    bool on = n && n->m_Removable && (n->IsModelNode() || IsCurrentFolderEmpty() == 0);
+    if (on) {
+        int kind = n->GetType();
+        on = kind != 7 && kind != 8 && kind != 9 && kind != 10;
+    }
+    EnableIfHandled(pCmdUI, on);
+}
+
+void CMainFrame::OnUpdateProperties(KvUi::CCmdUI* pCmdUI) {
+    EnableIfHandled(pCmdUI, m_pCurrentNode && m_pCurrentNode->IsModelNode());
+}
+
+void CMainFrame::OnUpdateImportAdd(KvUi::CCmdUI* pCmdUI) {
+    EnableIfHandled(pCmdUI, m_pCurrentNode && !m_pCurrentNode->IsModelNode());
+}
+
+void CMainFrame::OnUpdateExport(KvUi::CCmdUI* pCmdUI) {
+    CIChNode* n = m_pCurrentNode;
+    EnableIfHandled(pCmdUI, n && (n->IsModelNode() || IsCurrentFolderEmpty() == 0));
+}
+
+void CMainFrame::OnUpdateImportGroup(KvUi::CCmdUI* pCmdUI) {
+    CIChNode* n = m_pCurrentNode;
+    EnableIfHandled(pCmdUI, n && n->GetType() == NodeTypeGroup && IsOwn(n));
+}
+
+void CMainFrame::OnUpdateNewResource(KvUi::CCmdUI* pCmdUI) {
+    CIChNode* n = m_pCurrentNode;
+    EnableIfHandled(pCmdUI, n && (n->GetType() == NodeTypeGroup || n->GetType() == FolderResources) && IsOwn(n));
+}
+
+void CMainFrame::OnUpdateGroupBy(KvUi::CCmdUI* pCmdUI) {
+    CIChNode* n = m_pCurrentNode;
+    EnableIfHandled(pCmdUI, n && IsOwn(n) &&
+                                (n->GetType() == FolderGroups || n->GetType() == NodeTypeTask ||
+                                 n->GetType() == NodeTypeJob));
+}
+
+void CMainFrame::OnUpdateJobOwn(KvUi::CCmdUI* pCmdUI) {
+    CIChNode* n = m_pCurrentNode;
+    EnableIfHandled(pCmdUI, n && n->GetType() == NodeTypeJob && IsOwn(n));
+}
+
+void CMainFrame::OnUpdateNewGroup(KvUi::CCmdUI* pCmdUI) {
+    CIChNode* n = m_pCurrentNode;
+    EnableIfHandled(pCmdUI, n && (n->GetType() == NodeTypeJob || n->GetType() == NodeTypeTask) && IsOwn(n));
+}
+
+void CMainFrame::OnUpdateNever(KvUi::CCmdUI* pCmdUI) { pCmdUI->Enable(FALSE); }
+
+// ---- closing --------------------------------------------------------------------------------------------
+
+void CMainFrame::OnClose() {
+    if (theApp.m_nConfirmation & 1) {
+        if (MessageBox(kMsgCloseConfirm, nullptr, MB_YESNO | MB_ICONQUESTION) != IDYES)
+            return;
+    }
+    if (m_Model.m_bModified) {
+        int answer = MessageBox(kMsgSaveBeforeExit, nullptr, MB_YESNOCANCEL | MB_ICONQUESTION);
+        if (answer == IDCANCEL)
+            return;
+        if (answer == IDYES) {
+            OnCmdMsg(ID_FILE_SAVE, KvUi::CN_COMMAND, nullptr, nullptr);
+            // The save reported its own failure; the window stays so that nothing is lost.
+            if (m_Model.m_bModified)
+                return;
+        }
+    }
+    while (!m_ReportWindows.empty()) {
+        auto it = m_ReportWindows.begin();
+        KvUi::CWnd* w = it->second;
+        m_ReportWindows.erase(it);
+        if (w && w->m_hWnd)
+            w->DestroyWindow();
+    }
+    KvUi::CFrameWnd::OnClose();
+}

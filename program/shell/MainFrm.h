@@ -1,20 +1,134 @@
-// The main window. Here the frame opens with its title, menu and accelerators, answers the
-// single-instance query of a second start and opens the settings; its bars and views come with
-// the views.
+// The main window: owns the model and every view (the structure tree in its bar, the view pane,
+// the relation pane), builds the toolbar, status line, category bar and caption bar, keeps the
+// current node and category, routes each command to the views first and to its own map only when
+// neither handled it, and asks before closing.
 #pragma once
+
+#include "CaptionBar.h"
+#include "CategoryBar.h"
+
+#include "IChDataModel.h"
+#include "IChModelViewBar.h"
+#include "MainViewer.h"
+#include "OutputBar.h"
+#include "ViewHost.h"
 
 #include <kvui/kvui.h>
 
-class CMainFrame : public KvUi::CFrameWnd {
+#include <map>
+
+class CMainFrame : public KvUi::CFrameWnd, public IModelViewHost {
 public:
     CMainFrame();
-    LRESULT OnInstanceQuery(WPARAM wp, LPARAM lp);
-    void OnSettings();
-    void OnAppExit();
+    ~CMainFrame() override;
 
-protected:
+    // ---- what other parts of the program use ----
+    void SetCurrentNode(CIChNode* node, int show) override;
+    void SetStatusText(const std::wstring& text);
+    int GetNodeMenuId(CIChNode* node) override;
+    HMENU GetPopupMenu(HMENU menu, int kind) { return ::GetSubMenu(menu, 0); }
+    CIChNode* GetCurrentObject(CIChNodeList* list = nullptr);
+    int IsCurrentFolderEmpty();
+    CIChModelView& GetTree() { return m_wndTreeBar.m_wndTree; }
+
+    // IModelViewHost
+    CIChDataModel* GetModel() override { return &m_Model; }
+    void SetLabelEditFlag(int on) override { m_bLabelEdit = on; }
+    int GetCurrentCategory() override { return m_nCurrentCategory; }
+
+    // A background operation runs from Begin to End; an environment change that arrives meanwhile
+    // is applied when it ends (the worker reads the path variables).
+    void BeginBackgroundOperation() { ++m_nBackgroundOps; }
+    void EndBackgroundOperation();
+    void OnEnvironmentChange();
+
+    // ---- frame overrides ----
+    BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, KvUi::CmdHandlerInfo* pInfo) override;
+    BOOL PreCreateWindow(CREATESTRUCTW& cs) override;
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+    std::wstring GetMessageString(UINT nID) const override;
+    void RecalcLayout() override;
+    void OnIdleUpdateCmdUI() override;
+    void OnClose() override;
+    BOOL OnWndMsg(UINT msg, WPARAM wp, LPARAM lp, LRESULT* pResult) override;
+    // Fills the placeholder popups ("Панели", "Объект") as they open; FALSE leaves a popup empty.
+    BOOL OnShowPopupMenu(HMENU popup);
+
+    // ---- state (members in the order the program's parts know them) ----
     KvUi::CStatusBar m_wndStatusBar;
+    KvUi::CToolBar m_wndToolBar;
+    CIChModelViewBar m_wndTreeBar;
+    COutputBar m_wndOutput;
+    CCategoryBar m_wndCategoryBar;
+    CIChCaptionBar m_wndCaptionBar;
+    CIChMainViewer m_wndView;
+    CIChDataModel m_Model;
+    int m_nCurrentCategory = -1;
+    CIChNode* m_pCurrentNode = nullptr;
+    int m_bLabelEdit = 0;
+    int m_bShowResults = 1;
+    int m_bStoreExisted = 0;
+    std::map<int, KvUi::CWnd*> m_ReportWindows;
+
+    // Handlers.
+    LRESULT OnInstanceQuery(WPARAM wp, LPARAM lp);
     int OnCreate(LPCREATESTRUCTW cs);
     void OnTimer(UINT_PTR id);
+    LRESULT OnSetFocus(WPARAM wp, LPARAM lp);
+    LRESULT OnSettingChange(WPARAM wp, LPARAM lp);
+    void OnSettings();
+    void OnAppExit();
+    void OnCategory(UINT id);
+    void OnUpdateCategory(KvUi::CCmdUI* pCmdUI);
+    void OnKeyTab();
+    void OnKeyObjectCommand(UINT id);
+    void OnKeyRename();
+    void OnTogglePane(UINT id);
+    void OnUpdatePane(KvUi::CCmdUI* pCmdUI);
+    void OnHistoryBack();
+    void OnHistoryForward();
+    void OnHistoryHome();
+    void OnUpdateHistoryBack(KvUi::CCmdUI* pCmdUI);
+    void OnUpdateHistoryForward(KvUi::CCmdUI* pCmdUI);
+    void OnFind();
+    void OnFindNext();
+    void OnUpdateFind(KvUi::CCmdUI* pCmdUI);
+    void OnRelationFilter(UINT id);
+    void OnUpdateRelationFilter(KvUi::CCmdUI* pCmdUI);
+    void OnGotoTree();
+    void OnUpdateGotoTree(KvUi::CCmdUI* pCmdUI);
+    void OnUpdateAddNew(KvUi::CCmdUI* pCmdUI);
+    void OnUpdateAddExisting(KvUi::CCmdUI* pCmdUI);
+    void OnUpdateExclude(KvUi::CCmdUI* pCmdUI);
+    void OnUpdateExcludeAll(KvUi::CCmdUI* pCmdUI);
+    void OnUpdateDelete(KvUi::CCmdUI* pCmdUI);
+    void OnUpdateProperties(KvUi::CCmdUI* pCmdUI);
+    void OnUpdateImportAdd(KvUi::CCmdUI* pCmdUI);
+    void OnUpdateExport(KvUi::CCmdUI* pCmdUI);
+    void OnUpdateImportGroup(KvUi::CCmdUI* pCmdUI);
+    void OnUpdateNewResource(KvUi::CCmdUI* pCmdUI);
+    void OnUpdateGroupBy(KvUi::CCmdUI* pCmdUI);
+    void OnUpdateJobOwn(KvUi::CCmdUI* pCmdUI);
+    void OnUpdateNewGroup(KvUi::CCmdUI* pCmdUI);
+    void OnUpdateNever(KvUi::CCmdUI* pCmdUI);
+
+protected:
+    // Enables the element when the condition holds and a handler of its command is in the routing
+    // (commands whose handlers are not in the program stay disabled).
+    void EnableIfHandled(KvUi::CCmdUI* pCmdUI, bool condition);
+    // Whether the keyboard focus is in the window or one of its children.
+    static bool HoldsFocus(HWND pane, HWND focus);
+    HWND GetActiveListWnd() const;
+    HWND GetFindTarget() const;
+    void SetObjectMenuText(const std::wstring& text);
+
+    KvUi::CImageList m_imgToolbarHot;
+    KvUi::CImageList m_imgToolbarDisabled;
+    int m_nBackgroundOps = 0;
+    bool m_bEnvironmentPending = false;
+
     KV_DECLARE_MESSAGE_MAP()
 };
+
+// Main toolbar buttons (toolbar 128; 0 a separator).
+extern const UINT kMainToolbarButtons[12];

@@ -1,0 +1,441 @@
+// Tests of the main window: the real frame made from the program's resources, driven by command
+// ids, with message boxes answered through the presenter.
+#include <gtest/gtest.h>
+
+#include "AppStoreHost.h"
+#include "DaVIdevaRez.h"
+#include "DiskQuery.h"
+#include "MainFrm.h"
+#include "resource.h"
+#include "../../views/tests/ViewsTestSupport.h"
+
+#include <valkit.h>
+
+namespace {
+
+struct Presenter {
+    KvUi::CScriptedPresenter p;
+    KvUi::IPresenter* old;
+    Presenter() { old = KvUi::SetPresenter(&p); }
+    ~Presenter() { KvUi::SetPresenter(old); }
+};
+
+// A command target that counts the commands it handles (a viewer or the relation list's stand-in).
+class CCounter : public KvUi::CCmdTarget {
+public:
+    int m_nRuns = 0;
+    void OnObjectList() { ++m_nRuns; }
+    KV_DECLARE_MESSAGE_MAP()
+};
+KV_BEGIN_MESSAGE_MAP(CCounter, KvUi::CCmdTarget)
+ON_COMMAND(3001, OnObjectList)
+KV_END_MESSAGE_MAP()
+
+// A list viewer with a real list window.
+class CTestViewer : public CIChViewer {
+public:
+    KvUi::CListCtrl m_list;
+    int m_nRuns = 0;
+    CIChNodeList m_selected;
+    HWND GetWnd() override { return m_list.m_hWnd; }
+    void Refresh(CIChNode*) override {}
+    int GetSelectedNodes(CIChNodeList& list) override {
+        list.insert(list.end(), m_selected.begin(), m_selected.end());
+        return (int)m_selected.size();
+    }
+    void OnObjectList() { ++m_nRuns; }
+    KV_DECLARE_MESSAGE_MAP()
+};
+KV_BEGIN_MESSAGE_MAP(CTestViewer, KvUi::CCmdTarget)
+ON_COMMAND(3001, OnObjectList)
+KV_END_MESSAGE_MAP()
+
+// The program's frame with the save and a few object handlers of its own, as later parts add them.
+class CTestMainFrame : public CMainFrame {
+public:
+    int m_nFrameRuns = 0, m_nDeletes = 0, m_nSaves = 0, m_nProperties = 0;
+    bool m_bSaveFails = false;
+    CTestMainFrame() { m_bAutoDelete = FALSE; }
+    void OnObjectList() { ++m_nFrameRuns; }
+    void OnDelete() { ++m_nDeletes; }
+    void OnProperties() { ++m_nProperties; }
+    void OnSave() {
+        ++m_nSaves;
+        if (!m_bSaveFails)
+            m_Model.m_bModified = 0;
+    }
+    KV_DECLARE_MESSAGE_MAP()
+};
+KV_BEGIN_MESSAGE_MAP(CTestMainFrame, CMainFrame)
+ON_COMMAND(3001, OnObjectList)
+ON_COMMAND(ID_OBJ_DELETE, OnDelete)
+ON_COMMAND(ID_OBJ_PROPERTIES, OnProperties)
+ON_COMMAND(ID_FILE_SAVE, OnSave)
+KV_END_MESSAGE_MAP()
+
+struct FrameFixture : ::testing::Test {
+    CTestMainFrame* frame = nullptr;
+    CIChTask* task = nullptr;
+    CIChJob* job = nullptr;
+    CIChSubject* subject = nullptr;
+
+    void SetUp() override {
+        theApp.m_nConfirmation = 6;
+        frame = new CTestMainFrame;
+        ASSERT_TRUE(frame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW));
+        frame->ShowWindow(SW_SHOWNOACTIVATE);
+        Pump();   // the posted category 7104 (and the restore command, which has no handler)
+        CIChDataModel& m = frame->m_Model;
+        CIChRGroup* g = AddNode<CIChRGroup>(m, NodeTypeGroup, L"G");
+        task = AddNode<CIChTask>(m, NodeTypeTask, L"T");
+        job = AddNode<CIChJob>(m, NodeTypeJob, L"J");
+        job->m_SubType = JobSecondEdition;
+        subject = AddNode<CIChSubject>(m, NodeTypeSubject, L"S");
+        g->LinkTo(task);
+        task->LinkTo(job);
+        job->LinkTo(subject);
+        frame->m_nCurrentCategory = -1;
+        Send(ID_CATEGORY_SUBJECTS);
+    }
+    void TearDown() override {
+        frame->m_Model.m_bModified = 0;
+        theApp.m_nConfirmation = 0;
+        frame->DestroyWindow();
+        delete frame;
+        Pump();
+    }
+    void Send(UINT id) { frame->SendMessage(WM_COMMAND, id, 0); }
+    bool Enabled(UINT id) {
+        KvUi::CCmdUI ui;
+        ui.m_nID = id;
+        ui.DoUpdate(frame, TRUE);
+        return ui.m_bEnabled != FALSE;
+    }
+    void Select(CIChNode* n) { ASSERT_TRUE(frame->GetTree().SelectNode(n, TVI_ROOT)); }
+};
+
+TEST_F(FrameFixture, StartShowsTheSubjectsAndTheNodeNameOnTheFourthMenuItem) {
+    EXPECT_EQ(ID_CATEGORY_SUBJECTS, frame->m_nCurrentCategory);
+    EXPECT_EQ(L" Субъекты управления", frame->m_wndCaptionBar.GetCaptionText());
+    Select(job);
+    EXPECT_EQ(job, frame->m_pCurrentNode);
+    wchar_t text[64] = {};
+    ::GetMenuStringW(frame->m_hMenu, 3, text, 64, MF_BYPOSITION);
+    EXPECT_STREQ(L"J", text);
+    frame->SetCurrentNode(nullptr, 1);
+    ::GetMenuStringW(frame->m_hMenu, 3, text, 64, MF_BYPOSITION);
+    EXPECT_STREQ(L"???", text);
+    EXPECT_EQ(0, frame->GetNodeMenuId(nullptr));
+    EXPECT_EQ(IDR_MENU_JOB, frame->GetNodeMenuId(job));
+    // Choosing the shown category again builds nothing.
+    HTREEITEM root = frame->GetTree().GetRootItem();
+    Send(ID_CATEGORY_SUBJECTS);
+    EXPECT_EQ(root, frame->GetTree().GetRootItem());
+    Send(ID_CATEGORY_TASKS);
+    EXPECT_EQ(L" Задачи", frame->m_wndCaptionBar.GetCaptionText());
+    EXPECT_TRUE(Enabled(ID_CATEGORY_TASKS));
+}
+
+TEST_F(FrameFixture, CommandsWithoutHandlersAreDisabled) {
+    Select(job);
+    // No handler anywhere: the file commands, the reports, the keys without handlers.
+    for (UINT id : std::initializer_list<UINT>{ID_FILE_RESTORE, ID_FILE_NEW_MODEL, ID_FILE_EXPORT_XML, ID_REPORT_PASSPORT, ID_TOOLS_F8,
+                    ID_HELP_TOPICS, ID_OBJ_NEW_TASK, ID_OBJ_ADD_EXISTING})
+        EXPECT_FALSE(Enabled(id)) << id;
+    // The update handler's condition holds and a handler is there.
+    EXPECT_TRUE(Enabled(ID_OBJ_PROPERTIES));
+    // A job is never deleted in the tree.
+    EXPECT_FALSE(Enabled(ID_OBJ_DELETE));
+    Select(task);
+    EXPECT_TRUE(Enabled(ID_OBJ_DELETE));
+    // Never: the list viewers handle these.
+    EXPECT_FALSE(Enabled(ID_OBJ_CONTROL));
+    // Without a current node everything object-like is off.
+    frame->SetCurrentNode(nullptr, 0);
+    EXPECT_FALSE(Enabled(ID_OBJ_PROPERTIES));
+    EXPECT_FALSE(Enabled(ID_OBJ_DELETE));
+}
+
+TEST_F(FrameFixture, CommandHandledByBothViewsRunsTwiceAndNotInTheFrame) {
+    CTestViewer viewer;
+    ASSERT_TRUE(viewer.m_list.CreateEx(0, WC_LISTVIEWW, L"", WS_CHILD | LVS_REPORT, 0, 0, 10, 10, frame->m_wndView.m_hWnd,
+                                       nullptr));
+    frame->m_wndView.RegisterViewer(NodeTypeJob, &viewer);
+    frame->m_wndView.ShowNode(job);
+    CCounter relations;
+    frame->m_wndOutput.m_pListTarget = &relations;
+    Send(3001);
+    EXPECT_EQ(1, viewer.m_nRuns);
+    EXPECT_EQ(1, relations.m_nRuns);
+    EXPECT_EQ(0, frame->m_nFrameRuns);
+    // Neither view: the frame's own handler.
+    frame->m_wndView.ShowNode(nullptr);
+    frame->m_wndOutput.m_pListTarget = &frame->m_wndOutput.m_wndList;
+    Send(3001);
+    EXPECT_EQ(1, frame->m_nFrameRuns);
+}
+
+TEST_F(FrameFixture, ListVariantsShowTheTreeVariantsPrompt) {
+    struct Case {
+        UINT id;
+        UINT promptOf;
+    } cases[] = {{3001, 3000}, {3005, 3005}, {3011, 3010}, {3499, 3498}, {3500, 3500}, {7006, 7006}};
+    for (const Case& c : cases)
+        EXPECT_EQ(frame->KvUi::CFrameWnd::GetMessageString(c.promptOf), frame->GetMessageString(c.id)) << c.id;
+    EXPECT_EQ(L"Свойства (Enter)", frame->GetMessageString(3001));
+}
+
+TEST_F(FrameFixture, KeysOfALabelEditStayWithTheEditor) {
+    Select(task);
+    ::SetFocus(frame->GetTree().m_hWnd);
+    Send(ID_KEY_RENAME);
+    HWND edit = TreeView_GetEditControl(frame->GetTree().m_hWnd);
+    ASSERT_NE(nullptr, edit);
+    EXPECT_EQ(1, frame->m_bLabelEdit);
+    MSG del = {edit, WM_KEYDOWN, VK_DELETE, 0};
+    EXPECT_FALSE(KvUi::PreTranslateChain(&del));
+    EXPECT_EQ(0, frame->m_nDeletes);
+    // Escape restores the name.
+    ::SetWindowTextW(edit, L"Другое");
+    MSG esc = {edit, WM_KEYDOWN, VK_ESCAPE, 0};
+    EXPECT_TRUE(KvUi::PreTranslateChain(&esc));
+    Pump();
+    EXPECT_EQ(0, frame->m_bLabelEdit);
+    EXPECT_EQ(L"T", task->m_Name);
+    // Enter keeps the typed text.
+    ::SetFocus(frame->GetTree().m_hWnd);
+    Send(ID_KEY_RENAME);
+    edit = TreeView_GetEditControl(frame->GetTree().m_hWnd);
+    ASSERT_NE(nullptr, edit);
+    ::SetWindowTextW(edit, L"T2");
+    MSG enter = {edit, WM_KEYDOWN, VK_RETURN, 0};
+    EXPECT_TRUE(KvUi::PreTranslateChain(&enter));
+    Pump();
+    EXPECT_EQ(L"T2", task->m_Name);
+    // Without an edit the keys are accelerators: Del runs the delete of the tree's node.
+    ::SetFocus(frame->GetTree().m_hWnd);
+    MSG del2 = {frame->GetTree().m_hWnd, WM_KEYDOWN, VK_DELETE, 0};
+    EXPECT_TRUE(KvUi::PreTranslateChain(&del2));
+    Pump();
+    EXPECT_EQ(1, frame->m_nDeletes);
+    // F2 on a subject (refused) sets no flag and leaves the accelerators on.
+    Select(subject);
+    ::SetFocus(frame->GetTree().m_hWnd);
+    Send(ID_KEY_RENAME);
+    EXPECT_EQ(0, frame->m_bLabelEdit);
+    EXPECT_EQ(nullptr, TreeView_GetEditControl(frame->GetTree().m_hWnd));
+}
+
+TEST_F(FrameFixture, TabWalksTheShownPanes) {
+    CTestViewer viewer;
+    ASSERT_TRUE(viewer.m_list.CreateEx(0, WC_LISTVIEWW, L"", WS_CHILD | WS_TABSTOP | LVS_REPORT, 0, 0, 10, 10,
+                                       frame->m_wndView.m_hWnd, nullptr));
+    frame->m_wndView.RegisterViewer(NodeTypeJob, &viewer);
+    Select(job);
+    HWND list = viewer.m_list.m_hWnd;
+    HWND tree = frame->GetTree().m_hWnd;
+    // Tree bar shown, relation pane hidden: list -> tree -> list.
+    ::SetFocus(list);
+    Send(ID_KEY_TAB);
+    EXPECT_EQ(tree, ::GetFocus());
+    Send(ID_KEY_TAB);
+    EXPECT_EQ(list, ::GetFocus());
+    // Both bars hidden: the focus goes to the frame, which gives it to the view pane.
+    Send(ID_VIEW_STRUCTURE);
+    EXPECT_FALSE(frame->m_wndTreeBar.IsPaneVisible());
+    ::SetFocus(list);
+    Send(ID_KEY_TAB);
+    EXPECT_EQ(list, ::GetFocus());   // the view pane passes it on to the shown viewer
+    // Relation pane shown: list -> relation list -> list.
+    Send(ID_VIEW_RELATIONS);
+    ::SetFocus(list);
+    Send(ID_KEY_TAB);
+    EXPECT_EQ(frame->m_wndOutput.m_wndList.m_hWnd, ::GetFocus());
+    // Enter on the relation list runs nothing; on the list, the list variant.
+    Send(ID_KEY_ENTER);
+    EXPECT_EQ(0, frame->m_nProperties);
+    ::SetFocus(list);
+    Send(ID_KEY_ENTER);
+    EXPECT_EQ(1, viewer.m_nRuns);
+    ::SetFocus(tree);
+    Send(ID_KEY_ENTER);
+    EXPECT_EQ(1, frame->m_nProperties);
+}
+
+TEST_F(FrameFixture, PanesToggleWithCheckMarks) {
+    for (UINT id : {ID_VIEW_STRUCTURE, ID_VIEW_CAPTION, ID_VIEW_CATEGORIES, ID_VIEW_RELATIONS}) {
+        KvUi::CCmdUI before;
+        before.m_nID = id;
+        before.DoUpdate(frame, TRUE);
+        Send(id);
+        KvUi::CCmdUI after;
+        after.m_nID = id;
+        after.DoUpdate(frame, TRUE);
+        EXPECT_NE(before.m_nCheck, after.m_nCheck) << id;
+        Send(id);
+    }
+}
+
+TEST_F(FrameFixture, HistoryCommandsFollowTheTree) {
+    EXPECT_FALSE(Enabled(ID_HISTORY_BACK));
+    Select(job);
+    Select(task);
+    EXPECT_TRUE(Enabled(ID_HISTORY_BACK));
+    EXPECT_FALSE(Enabled(ID_HISTORY_FORWARD));
+    Send(ID_HISTORY_BACK);
+    EXPECT_EQ(job, frame->m_pCurrentNode);
+    EXPECT_TRUE(Enabled(ID_HISTORY_FORWARD));
+    Send(ID_HISTORY_HOME);
+    EXPECT_EQ(&frame->GetTree().m_Root, frame->m_pCurrentNode);
+}
+
+TEST_F(FrameFixture, GoToTreeSwitchesToTheObjectsCategory) {
+    Send(ID_CATEGORY_RESOURCES);
+    CIChNodeList shown(1, job);
+    frame->m_wndOutput.ShowRelations(&shown);
+    CRelationList& list = frame->m_wndOutput.m_wndList;
+    int row = -1;
+    for (int i = 0; i < list.GetItemCount(); ++i)
+        if (list.GetRowNode(i) == task)
+            row = i;
+    ASSERT_GE(row, 0);
+    list.SetItemState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    list.SendMessage(LVM_SETSELECTIONMARK, 0, row);
+    EXPECT_TRUE(Enabled(ID_GOTO_TREE));
+    Send(ID_GOTO_TREE);
+    EXPECT_EQ(ID_CATEGORY_TASKS, frame->m_nCurrentCategory);
+    EXPECT_EQ(task, frame->GetTree().GetSelectedNode());
+    // The filter hides the tasks.
+    Send(ID_FILTER_TASKS);
+    EXPECT_EQ(31 & ~4, frame->m_wndOutput.GetCategoryFilter());
+}
+
+TEST_F(FrameFixture, ObjectMenuTakesTheNodesMenu) {
+    HMENU object = ::GetSubMenu(frame->m_hMenu, 3);
+    Select(job);
+    frame->SendMessage(WM_INITMENUPOPUP, (WPARAM)object, 3);
+    EXPECT_NE((UINT)-1, ::GetMenuState(object, ID_OBJ_NEW_TASK, MF_BYCOMMAND));
+    frame->SetCurrentNode(nullptr, 0);
+    frame->SendMessage(WM_INITMENUPOPUP, (WPARAM)object, 3);
+    EXPECT_EQ(0, ::GetMenuItemCount(object));
+}
+
+TEST_F(FrameFixture, CloseAsksAndKeepsUnsavedWork) {
+    Presenter pr;
+    // Confirmation bit 0: "No" keeps the window.
+    theApp.m_nConfirmation = 1;
+    pr.p.QueueAnswer(IDNO);
+    frame->SendMessage(WM_CLOSE);
+    EXPECT_TRUE(::IsWindow(frame->m_hWnd));
+    theApp.m_nConfirmation = 0;
+    frame->m_Model.m_bModified = 1;
+    pr.p.QueueAnswer(IDCANCEL);
+    frame->SendMessage(WM_CLOSE);
+    EXPECT_TRUE(::IsWindow(frame->m_hWnd));
+    // "Yes" with a failing save: the window stays and the work is kept.
+    frame->m_bSaveFails = true;
+    pr.p.QueueAnswer(IDYES);
+    frame->SendMessage(WM_CLOSE);
+    EXPECT_TRUE(::IsWindow(frame->m_hWnd));
+    EXPECT_EQ(1, frame->m_nSaves);
+    EXPECT_EQ(1, frame->m_Model.m_bModified);
+    // "Yes" with a save that gets through closes.
+    frame->m_bSaveFails = false;
+    pr.p.QueueAnswer(IDYES);
+    frame->SendMessage(WM_CLOSE);
+    EXPECT_FALSE(::IsWindow(frame->m_hWnd));
+    EXPECT_EQ(2, frame->m_nSaves);
+    EXPECT_EQ(3u + 1u, pr.p.Boxes().size());
+}
+
+TEST_F(FrameFixture, CloseWithoutChangesAndConfirmationAsksNothing) {
+    Presenter pr;
+    theApp.m_nConfirmation = 6;
+    frame->SendMessage(WM_CLOSE);
+    EXPECT_FALSE(::IsWindow(frame->m_hWnd));
+    EXPECT_TRUE(pr.p.Boxes().empty());
+}
+
+TEST_F(FrameFixture, EnvironmentChangeDuringAnOperationWaitsForItsEnd) {
+    wchar_t old[MAX_PATH] = {};
+    ::GetEnvironmentVariableW(L"TEMP", old, MAX_PATH);
+    const std::wstring value = L"C:\\FrameTestFolder";
+    frame->m_Model.BuildPathVariables();
+    ::SetEnvironmentVariableW(L"TEMP", value.c_str());
+    auto has = [&] { return frame->m_Model.m_PathVars.count(value) != 0; };
+    frame->BeginBackgroundOperation();
+    frame->SendMessage(WM_SETTINGCHANGE, 0, (LPARAM)L"Environment");
+    EXPECT_FALSE(has());
+    frame->EndBackgroundOperation();
+    EXPECT_TRUE(has());
+    ::SetEnvironmentVariableW(L"TEMP", old);
+    frame->SendMessage(WM_SETTINGCHANGE, 0, (LPARAM)L"Policy");
+    EXPECT_TRUE(has());
+    frame->SendMessage(WM_SETTINGCHANGE, 0, (LPARAM)L"Environment");
+    EXPECT_FALSE(has());
+}
+
+// The board folder on drive C: of the test prefix.
+class CDriveC : public CDriveAnswers {
+public:
+    DWORD LogicalDriveStrings(DWORD size, wchar_t* buffer) override {
+        const wchar_t all[] = L"C:\\\0";
+        if (size < 5)
+            return 5;
+        std::copy(all, all + 5, buffer);
+        return 4;
+    }
+    int IsLocalHardDisk(wchar_t letter) override { return letter == L'C'; }
+};
+
+TEST(FrameStore, SavedFromTheWindowAndLoadedAfterARestart) {
+    CDriveC drives;
+    theApp.SetDriveAnswers(&drives);
+    CAppModelStoreHost host;
+    SetModelStoreHost(&host);
+    ::DeleteFileW(L"C:\\Varno\\Localhost.vdb");
+    {
+        CTestMainFrame* frame = new CTestMainFrame;
+        ASSERT_TRUE(frame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW));
+        Pump();
+        EXPECT_EQ(0, frame->m_bStoreExisted);
+        theApp.m_pMainWnd = frame;
+        CIChDataModel& m = frame->m_Model;
+        m.NewModel(1, JobSecondEdition);
+        CIChJob* job = static_cast<CIChJob*>(m.m_Jobs.front());
+        CIChTask* task = AddNode<CIChTask>(m, NodeTypeTask, L"Задача");
+        CIChRGroup* group = AddNode<CIChRGroup>(m, NodeTypeGroup, L"Группа");
+        group->LinkTo(task);
+        task->LinkTo(job);
+        EXPECT_EQ(0, m.Save(nullptr));
+        theApp.m_pMainWnd = nullptr;
+        frame->DestroyWindow();
+        delete frame;
+        Pump();
+    }
+    {
+        CTestMainFrame* frame = new CTestMainFrame;
+        ASSERT_TRUE(frame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW));
+        Pump();
+        EXPECT_EQ(1, frame->m_bStoreExisted);
+        theApp.m_pMainWnd = frame;
+        CIChDataModel& m = frame->m_Model;
+        EXPECT_EQ(0, m.Load());
+        ASSERT_EQ(1u, m.m_Tasks.size());
+        EXPECT_EQ(L"Задача", m.m_Tasks.front()->m_Name);
+        ASSERT_EQ(1u, m.m_Groups.size());
+        EXPECT_EQ(m.m_Tasks.front(), m.m_Groups.front()->m_Uppers.front());
+        frame->SendMessage(WM_COMMAND, ID_CATEGORY_TASKS);
+        EXPECT_EQ(L"Задачи\n  Задача\n    Группа\n", DumpTree(frame->GetTree()));
+        theApp.m_pMainWnd = nullptr;
+        frame->m_Model.m_bModified = 0;
+        frame->DestroyWindow();
+        delete frame;
+        Pump();
+    }
+    SetModelStoreHost(nullptr);
+    theApp.SetDriveAnswers(nullptr);
+    theApp.ResetProvider();
+}
+
+} // namespace
