@@ -1,14 +1,31 @@
-// The device-class images. Until the inventory's image list is in the tree the list is empty and
-// no class or table has an image: every node icon stays valid with a base of 0.
+// The device-class images of the hardware inventory (VDevInfo's device image list).
 #include "DeviceImages.h"
 
-struct CDeviceImages::Impl {};
+#include <VDevInfo.h>
 
-CDeviceImages::CDeviceImages() : m_p(nullptr) {}
-CDeviceImages::~CDeviceImages() = default;
+struct CDeviceImages::Impl {
+    VDeviceInfo::SmartPtr<VDeviceInfo::IDeviceImageList> list;
+};
 
-HIMAGELIST CDeviceImages::GetImageList() { return ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 0, 8); }
+CDeviceImages::CDeviceImages() : m_p(new Impl) {
+    try {
+        m_p->list = VDeviceInfo::Common::GetDeviceImageList();
+    } catch (...) {
+        m_p->list = VDeviceInfo::SmartPtr<VDeviceInfo::IDeviceImageList>();   // no inventory images: an empty list keeps every lookup valid
+    }
+}
 
-int CDeviceImages::GetClassImage(const GUID&) { return -1; }
+CDeviceImages::~CDeviceImages() { delete m_p; }
 
-int CDeviceImages::GetSmbiosTableImage(int) { return -1; }
+HIMAGELIST CDeviceImages::GetImageList() {
+    HIMAGELIST h = m_p->list ? m_p->list->GetImageList() : nullptr;
+    return h ? h : ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 0, 8);
+}
+
+int CDeviceImages::GetClassImage(const GUID& classGuid) {
+    return m_p->list ? m_p->list->GetClassImage(classGuid) : -1;
+}
+
+int CDeviceImages::GetSmbiosTableImage(int tableType) {
+    return m_p->list ? m_p->list->GetSmbiosTableImage(tableType) : -1;
+}

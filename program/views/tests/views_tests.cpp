@@ -8,6 +8,8 @@
 #include "ViewsTestSupport.h"
 #include "resource.h"
 
+#include <VDevInfo.h>
+
 #include <valkit.h>
 
 #include <functional>
@@ -407,6 +409,16 @@ TEST(NodeImageList, IconsByKind) {
         EXPECT_EQ(c.icon == -1000 ? -1 : base + c.icon, a.GetNodeImage(c.node));
     }
     EXPECT_EQ(-1, a.GetDeviceClassImage(L""));
+
+    // The device-class images come first: a display adapter shows the inventory's display image.
+    EXPECT_GT(base, VDeviceInfo::ImageDisplay);
+    CIChResorce* display = AddResource(m, ResPciDevice, L"PCI\\VEN_1234");
+    display->SetParam(L"Class GUID", _value_t(L"{4d36e968-e325-11ce-bfc1-08002be10318}"));
+    EXPECT_EQ(VDeviceInfo::ImageDisplay, a.GetNodeImage(display));
+    CIChResorce* table = AddResource(m, ResSmbiosTable, L"SMBIOS\\Table 0");
+    table->SetParam(L"Table Type", _value_t(0));
+    EXPECT_EQ(a.GetSmbiosTableImage(0), a.GetNodeImage(table));
+    EXPECT_LT(a.GetNodeImage(table), base);
 }
 
 } // namespace
