@@ -375,6 +375,82 @@ TEST_F(FrameFixture, EnvironmentChangeDuringAnOperationWaitsForItsEnd) {
     EXPECT_FALSE(has());
 }
 
+// The program's frame with a handler for every object command, as the object commands bring them:
+// what is enabled then follows the update handlers alone.
+class CAllObjectsFrame : public CMainFrame {
+public:
+    CAllObjectsFrame() { m_bAutoDelete = FALSE; }
+    void OnObject(UINT) {}
+    KV_DECLARE_MESSAGE_MAP()
+};
+KV_BEGIN_MESSAGE_MAP(CAllObjectsFrame, CMainFrame)
+ON_COMMAND_RANGE(3000, 3104, OnObject)
+KV_END_MESSAGE_MAP()
+
+TEST(FrameUpdates, ObjectCommandsFollowTheCurrentNode) {
+    CAllObjectsFrame* frame = new CAllObjectsFrame;
+    ASSERT_TRUE(frame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW));
+    Pump();
+    CIChDataModel& m = frame->m_Model;
+    CIChResorce* r = static_cast<CIChResorce*>(m.CreateNode(NodeTypeResource));
+    r->SetSubType(ResFile);
+    r->SetName(L"C:\\A\\x.dll");
+    CIChRGroup* g = AddNode<CIChRGroup>(m, NodeTypeGroup, L"G");
+    CIChRGroup* foreign = AddNode<CIChRGroup>(m, NodeTypeGroup, L"F");
+    foreign->m_Id = -5;
+    CIChTask* t = AddNode<CIChTask>(m, NodeTypeTask, L"T");
+    CIChJob* j = AddNode<CIChJob>(m, NodeTypeJob, L"J");
+    CIChSubject* s = AddNode<CIChSubject>(m, NodeTypeSubject, L"S");
+    r->LinkTo(g);
+    g->LinkTo(t);
+    t->LinkTo(j);
+    j->LinkTo(s);
+    CIChFolder resources(FolderResources), registry(FolderResources, 1), path(FolderResources), other(FolderResources),
+        groups(FolderGroups), jobs(FolderJobs), subjects(FolderSubjects);
+    registry.m_Description = L"REGISTRY";
+    path.m_Description = L"C:\\A\\";
+    other.m_Description = L"C:\\ZZZ\\";
+
+    struct Row {
+        CIChNode* node;
+        UINT id;
+        bool enabled;
+    };
+    const Row rows[] = {
+        {r, 3000, true},  {r, 3015, false}, {r, 3090, true},  {r, 3010, true},  {r, 3025, true},  {r, 3030, false},
+        {r, 3005, false}, {r, 3045, false}, {r, 3065, false},
+        {g, 3005, true},  {g, 3035, true},  {g, 3095, true},  {g, 3040, true},  {g, 3080, false}, {g, 3050, false},
+        {foreign, 3035, false}, {foreign, 3095, false}, {foreign, 3005, false}, {foreign, 3000, true},
+        {t, 3005, true},  {t, 3050, true},  {t, 3080, true},  {t, 3085, false}, {t, 3070, false},
+        {j, 3085, true},  {j, 3070, true},  {j, 3080, true},  {j, 3010, false}, {j, 3050, true},  {j, 3100, true},
+        {s, 3005, false}, {s, 3010, false}, {s, 3000, true},
+        {&resources, 3015, true}, {&resources, 3010, true}, {&resources, 3025, true}, {&resources, 3030, true},
+        {&resources, 3095, true}, {&resources, 3000, false},
+        {&registry, 3010, false}, {&registry, 3025, false}, {&path, 3010, true}, {&other, 3010, false},
+        {&groups, 3050, true}, {&groups, 3015, true}, {&jobs, 3015, false}, {&jobs, 3030, true},
+        {&subjects, 3015, false}, {nullptr, 3000, false}, {nullptr, 3015, false},
+    };
+    for (const Row& row : rows) {
+        frame->SetCurrentNode(row.node, 0);
+        KvUi::CCmdUI ui;
+        ui.m_nID = row.id;
+        ui.DoUpdate(frame, TRUE);
+        EXPECT_EQ(row.enabled, ui.m_bEnabled != FALSE) << (row.node ? row.node->m_Name : L"(none)") << " "
+                                                       << (row.node ? row.node->GetType() : 0) << " " << row.id;
+    }
+    // A subject whose member count differs from the number of jobs may take more.
+    AddNode<CIChJob>(m, NodeTypeJob, L"J2");
+    frame->SetCurrentNode(s, 0);
+    KvUi::CCmdUI ui;
+    ui.m_nID = 3005;
+    ui.DoUpdate(frame, TRUE);
+    EXPECT_TRUE(ui.m_bEnabled);
+    frame->SetCurrentNode(nullptr, 0);
+    frame->DestroyWindow();
+    delete frame;
+    Pump();
+}
+
 // The board folder on drive C: of the test prefix.
 class CDriveC : public CDriveAnswers {
 public:
