@@ -125,9 +125,15 @@ BOOL IsCommandEnabled(CCmdTarget* pTarget, UINT nID) {
 
 // ---- resources -----------------------------------------------------------------------------
 
+// The layer is a static library: every module that links it (the program, a DLL of forms) has its
+// own copy of this state, so each registers its window class under its own instance and loads
+// its own resources.
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+HINSTANCE GetModuleInstance() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
+
 static HINSTANCE g_hResource = nullptr;
 
-HINSTANCE GetResourceHandle() { return g_hResource ? g_hResource : ::GetModuleHandleW(nullptr); }
+HINSTANCE GetResourceHandle() { return g_hResource ? g_hResource : GetModuleInstance(); }
 void SetResourceHandle(HINSTANCE h) { g_hResource = h; }
 
 std::wstring LoadStr(UINT id, HINSTANCE hInst) {
@@ -198,7 +204,7 @@ const wchar_t* DefaultWndClass() {
         WNDCLASSEXW wc = {sizeof(wc)};
         wc.style = CS_DBLCLKS;
         wc.lpfnWndProc = StdWndProc;
-        wc.hInstance = ::GetModuleHandleW(nullptr);
+        wc.hInstance = GetModuleInstance();
         wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
         wc.lpszClassName = L"KvUiWnd";
         ::RegisterClassExW(&wc);
@@ -212,14 +218,14 @@ BOOL CWnd::CreateEx(DWORD exStyle, const wchar_t* className, const wchar_t* titl
     bool ours = !className || wcscmp(className, DefaultWndClass()) == 0;
     if (!ours) {
         WNDCLASSEXW wc = {sizeof(wc)};
-        if (::GetClassInfoExW(::GetModuleHandleW(nullptr), cls, &wc) && wc.lpfnWndProc == StdWndProc)
+        if (::GetClassInfoExW(GetModuleInstance(), cls, &wc) && wc.lpfnWndProc == StdWndProc)
             ours = true;
     }
     m_bCreateFailed = FALSE;
     if (ours)
         t_pWndInit = this;
     HWND h = ::CreateWindowExW(exStyle, cls, title ? title : L"", style, x, y, cx, cy, parent, idOrMenu,
-                               ::GetModuleHandleW(nullptr), nullptr);
+                               GetModuleInstance(), nullptr);
     t_pWndInit = nullptr;
     if (!h) {
         // Refused (an exception or -1 in WM_NCCREATE/WM_CREATE): nothing stays bound.

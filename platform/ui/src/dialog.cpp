@@ -144,10 +144,20 @@ HWND CDialog::CreateFromTemplate(HWND hParent) {
     return h;
 }
 
-INT_PTR CDialog::DoModal() {
-    HWND hParent = ParentHandle();
+HWND ModalOwner(HWND hParent) {
     if (hParent)
-        hParent = ::GetAncestor(hParent, GA_ROOT);
+        return ::GetAncestor(hParent, GA_ROOT);
+    // Without an owner the program's main window owns the dialog, so it is disabled while the
+    // dialog runs (a dialog of another thread leaves it alone).
+    CWnd* main = AfxGetMainWnd();
+    if (main && main->m_hWnd && ::IsWindowVisible(main->m_hWnd) &&
+        ::GetWindowThreadProcessId(main->m_hWnd, nullptr) == ::GetCurrentThreadId())
+        return main->m_hWnd;
+    return nullptr;
+}
+
+INT_PTR CDialog::DoModal() {
+    HWND hParent = ModalOwner(ParentHandle());
     // Disable the owner first, as the system's modal dialogs do.
     BOOL reEnable = hParent && ::IsWindowEnabled(hParent);
     if (reEnable)

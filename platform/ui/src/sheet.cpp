@@ -156,7 +156,7 @@ INT_PTR CPropertySheet::DoModal() {
         }
         handles.push_back(h);
     }
-    HWND hParent = m_hParent ? ::GetAncestor(m_hParent, GA_ROOT) : nullptr;
+    HWND hParent = ModalOwner(m_hParent);
     PROPSHEETHEADERW psh = {sizeof(psh)};
     psh.dwFlags = PSH_MODELESS | (m_bWizard ? PSH_WIZARD : PSH_NOAPPLYNOW);
     psh.hwndParent = hParent;

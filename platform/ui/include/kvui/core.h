@@ -208,7 +208,10 @@ BOOL IsCommandEnabled(CCmdTarget* pTarget, UINT nID);
 
 // Loads a string of the module's string table (empty when missing).
 std::wstring LoadStr(UINT id, HINSTANCE hInst = nullptr);
-// The resource module: the program's own instance unless set otherwise.
+// The module that linked the layer (the program, or a DLL of its own windows): its window class
+// and, unless set otherwise, its resources belong to it.
+HINSTANCE GetModuleInstance();
+// The resource module: the module's own instance unless set otherwise.
 HINSTANCE GetResourceHandle();
 void SetResourceHandle(HINSTANCE h);
 

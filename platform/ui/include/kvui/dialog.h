@@ -33,6 +33,10 @@ void DDX_Check(CDataExchange* pDX, int nID, int& value);     // 0, 1 or 2 (indet
 void DDX_Radio(CDataExchange* pDX, int nID, int& value);     // index in the group from nID; -1 none
 void DDX_Control(CDataExchange* pDX, int nID, CWnd& control);
 
+// The owner of a modal dialog or sheet: the root of the given parent, else the program's main
+// window when it is shown and belongs to the calling thread.
+HWND ModalOwner(HWND hParent);
+
 class CDialog : public CWnd {
 public:
     CDialog() = default;
