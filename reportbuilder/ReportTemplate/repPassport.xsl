@@ -33,7 +33,11 @@
         <xsl:with-param name="c2" select="ProductName"/>
         <xsl:with-param name="c3" select="Company"/>
         <xsl:with-param name="c4" select="Size"/>
-        <xsl:with-param name="c5" select="CRC"/>
+        <xsl:with-param name="c5">
+          <xsl:value-of select="CRC"/>
+          <!-- A file of the product could not be read (a product without files has no mark). -->
+          <xsl:if test="CRC/@unreadable = 'true'"> (ошибка чтения файла)</xsl:if>
+        </xsl:with-param>
       </xsl:call-template>
     </xsl:for-each>
     <xsl:text>\pard\ql\sa60\par&#10;</xsl:text>

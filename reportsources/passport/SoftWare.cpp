@@ -190,6 +190,7 @@ int CSoftWare::GetAllSoftWare(IKvReportAbort* abort, std::list<SSoftWareItem>& i
                     item.dwSize += data.nFileSizeLow;
             }
             item.dwCrc = (bAnyFile && !bUnreadable) ? crc.Result() : 0;
+            item.bUnreadable = bUnreadable;
             items.push_back(item);
             if (Aborted(abort))
                 Raise(1, __LINE__);

@@ -17,6 +17,7 @@ struct SSoftWareItem
     std::wstring strReserved;   // stays empty
     DWORD dwCrc;                // 0: no file, or a file could not be read ("#NaN#")
     DWORD dwSize;
+    bool bUnreadable = false;   // a file of the product could not be read (not: it has none)
 };
 
 class CSoftWare

@@ -90,7 +90,9 @@ int CVrnPassportSource::WriteSoftware(IReportWriter& writer, IKvReportAbort* abo
         writer.Element(L"ProductName", item.strProductName, ReportAttributes());
         writer.Element(L"Company", item.strPublisher, ReportAttributes());
         writer.Element(L"Size", NumberOrNaN(L"%u", item.dwSize), ReportAttributes());
-        writer.Element(L"CRC", NumberOrNaN(L"%08X", item.dwCrc), ReportAttributes());
+        // "#NaN#" either way; the attribute tells an unreadable file from a product without files.
+        writer.Element(L"CRC", NumberOrNaN(L"%08X", item.dwCrc),
+                       item.bUnreadable ? ReportAttributes(L"unreadable", L"true") : ReportAttributes());
         writer.EndElement(L"SoftwareItem");
     }
     writer.EndElement(L"Software");

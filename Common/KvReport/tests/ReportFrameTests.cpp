@@ -13,30 +13,6 @@ using namespace KvReportTest;
 
 namespace {
 
-// Counts completions and remembers the last result and the thread it came on.
-class CCompletion : public IKvReportComplete
-{
-public:
-    CCompletion() : m_hDone(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
-    ~CCompletion() { CloseHandle(m_hDone); }
-    void OnComplete(int result) override
-    {
-        m_nResult = result;
-        m_dwThread = GetCurrentThreadId();
-        InterlockedIncrement(&m_nCalls);
-        SetEvent(m_hDone);
-    }
-    bool Wait(DWORD ms) { return WaitForSingleObject(m_hDone, ms) == WAIT_OBJECT_0; }
-    void Rearm() { ResetEvent(m_hDone); }
-
-    volatile LONG m_nCalls = 0;
-    int m_nResult = -1;
-    DWORD m_dwThread = 0;
-
-private:
-    HANDLE m_hDone;
-};
-
 enum class EMode { Gate, Polls, IgnoresAbort };
 
 // A synchronous source whose behaviour the test chooses.

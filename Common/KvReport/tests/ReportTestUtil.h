@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "KvProcAddress.h"
+#include "KvReportDataSource.h"
 #include "kvtest.h"
 
 namespace KvReportTest {
@@ -69,6 +71,59 @@ struct CComScope
 {
     CComScope() { CoInitialize(nullptr); }
     ~CComScope() { CoUninitialize(); }
+};
+
+// Text in the Cyrillic ANSI code page, as report files carry it.
+inline std::string Cp1251(const std::wstring& text)
+{
+    if (text.empty())
+        return std::string();
+    int n = WideCharToMultiByte(1251, 0, text.c_str(), (int)text.size(), nullptr, 0, nullptr, nullptr);
+    std::string s((size_t)n, '\0');
+    WideCharToMultiByte(1251, 0, text.c_str(), (int)text.size(), &s[0], n, nullptr, nullptr);
+    return s;
+}
+
+// Builds the report file of a response with KvReportBuild of KvReportBuilder64.dll (beside the
+// tests); the builder's result, or -1 when the DLL or its export is missing. `built` gets the
+// report file's path.
+inline int BuildReportFile(const std::wstring& response, std::wstring& built)
+{
+    HMODULE builder = LoadLibraryW((Env(L"KV_BIN_DIR") + L"\\KvReportBuilder64.dll").c_str());
+    if (!builder)
+        return -1;
+    auto build = KvGetProcAddress<int (*)(const wchar_t*, wchar_t*)>(builder, "KvReportBuild");
+    int r = -1;
+    wchar_t path[MAX_PATH] = {};
+    if (build)
+        r = build(response.c_str(), path);
+    FreeLibrary(builder);
+    built = path;
+    return r;
+}
+
+// Counts completions and remembers the last result and the thread it came on.
+class CCompletion : public IKvReportComplete
+{
+public:
+    CCompletion() : m_hDone(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+    ~CCompletion() { CloseHandle(m_hDone); }
+    void OnComplete(int result) override
+    {
+        m_nResult = result;
+        m_dwThread = GetCurrentThreadId();
+        InterlockedIncrement(&m_nCalls);
+        SetEvent(m_hDone);
+    }
+    bool Wait(DWORD ms) { return WaitForSingleObject(m_hDone, ms) == WAIT_OBJECT_0; }
+    void Rearm() { ResetEvent(m_hDone); }
+
+    volatile LONG m_nCalls = 0;
+    int m_nResult = -1;
+    DWORD m_dwThread = 0;
+
+private:
+    HANDLE m_hDone;
 };
 
 } // namespace KvReportTest

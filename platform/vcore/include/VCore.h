@@ -440,6 +440,9 @@ public:
     // Opens the store file (the path in the ANSI code page), creating an empty store when the file
     // does not exist; empty when it cannot be opened or is not a store.
     virtual SmartPtr<IDatabase> Open(const char* path) = 0; // 4
+    // Opens an existing store file only: a missing file gives an empty pointer (the last error
+    // text says so) and nothing is created. For readers that must leave the disk as it is.
+    virtual SmartPtr<IDatabase> OpenExisting(const char* path) = 0; // 5
 };
 
 namespace Common {

@@ -504,7 +504,11 @@ public:
         return static_cast<long>(m_open.size());
     }
 
-    SmartPtr<IDatabase> Open(const char* path) override
+    SmartPtr<IDatabase> Open(const char* path) override { return OpenFile(path, true); }
+    SmartPtr<IDatabase> OpenExisting(const char* path) override { return OpenFile(path, false); }
+
+private:
+    SmartPtr<IDatabase> OpenFile(const char* path, bool mayCreate)
     {
         std::wstring wpath = path ? as_wstring(path, CP_ACP) : std::wstring();
         try {
@@ -515,7 +519,7 @@ public:
             bool create = false;
             if (attr == INVALID_FILE_ATTRIBUTES) {
                 DWORD e = GetLastError();
-                if (e != ERROR_FILE_NOT_FOUND)
+                if (e != ERROR_FILE_NOT_FOUND || !mayCreate)
                     ThrowSystemException(e);
                 create = true;
             } else if (attr & FILE_ATTRIBUTE_DIRECTORY) {
@@ -537,7 +541,6 @@ public:
         return SmartPtr<IDatabase>();
     }
 
-private:
     void SetError(const std::wstring& path, const std::wstring& text)
     {
         std::lock_guard<std::mutex> lock(m_mutex);

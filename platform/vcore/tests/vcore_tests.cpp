@@ -62,6 +62,7 @@ TEST(VCoreLayout, OperationsKeepTheirPlaces)
     EXPECT_EQ(6, Slot(&StoreItem::GetName));
     EXPECT_EQ(2, Slot(&IProvider::Close));
     EXPECT_EQ(4, Slot(&IProvider::Open));
+    EXPECT_EQ(5, Slot(&IProvider::OpenExisting));
     EXPECT_EQ(2, Slot(&IDatabase::GetHandle));
     EXPECT_EQ(38, Slot(&IDatabase::GetLocalSubject));
     EXPECT_EQ(12, Slot(&ISubject::GetOsDescription));
@@ -413,6 +414,22 @@ TEST(VCoreStore, BadFilesDoNotOpenAndAreLeftAlone)
     EXPECT_FALSE(provider->Open(nullptr));
     EXPECT_FALSE(provider->Open(Narrow(dir).c_str()));
     EXPECT_FALSE(provider->Open(Narrow(dir + L"\\missing\\Localhost.vdb").c_str()));
+    EXPECT_EQ(0, provider->GetOpenCount());
+
+    // OpenExisting never creates: a missing file stays missing, an existing store opens.
+    std::wstring absent = dir + L"\\absent.vdb";
+    EXPECT_FALSE(provider->OpenExisting(Narrow(absent).c_str()));
+    EXPECT_NE(std::wstring::npos, provider->GetLastErrorText().find(L"absent.vdb"));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(absent.c_str()));
+    EXPECT_FALSE(provider->OpenExisting(Narrow(dir + L"\\garbage.vdb").c_str()));
+    auto created = provider->Open(Narrow(absent).c_str());
+    ASSERT_TRUE(created);
+    provider->Close(created->GetHandle());
+    std::string bytes = vtest::ReadBytes(absent);
+    auto existing = provider->OpenExisting(Narrow(absent).c_str());
+    ASSERT_TRUE(existing) << as_string(provider->GetLastErrorText(), CP_UTF8);
+    provider->Close(existing->GetHandle());
+    EXPECT_EQ(bytes, vtest::ReadBytes(absent));
     EXPECT_EQ(0, provider->GetOpenCount());
 
     // An older format version up to 10 is read; a link to an item that is not there is left out.

@@ -21,6 +21,7 @@ namespace {
 const wchar_t kAlphaCode[] = L"{6B1E4A0C-7D52-4F7E-9C1B-2A4D7E0F5A11}";
 const wchar_t kBetaCode[] = L"{6B1E4A0C-7D52-4F7E-9C1B-2A4D7E0F5B21}";
 const wchar_t kBetaComponent[] = L"{6B1E4A0C-7D52-4F7E-9C1B-2A4D7E0F5B23}";
+const wchar_t kGammaCode[] = L"{6B1E4A0C-7D52-4F7E-9C1B-2A4D7E0F5C31}";
 
 // CRC-32 of IEEE 802.3 bit by bit, without a table: an independent check of the plug-in's.
 unsigned Crc32Bitwise(const std::string& bytes)
@@ -63,22 +64,6 @@ std::wstring Msi(const wchar_t* name)
     return Env(L"KV_BIN_DIR") + L"\\fixtures\\passport\\" + name;
 }
 
-class CCompletion : public IKvReportComplete
-{
-public:
-    CCompletion() : m_hDone(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
-    ~CCompletion() { CloseHandle(m_hDone); }
-    void OnComplete(int result) override
-    {
-        m_nResult = result;
-        InterlockedIncrement(&m_nCalls);
-        SetEvent(m_hDone);
-    }
-    HANDLE m_hDone;
-    volatile LONG m_nCalls = 0;
-    int m_nResult = -1;
-};
-
 class CAbortNow : public IKvReportAbort
 {
 public:
@@ -96,14 +81,6 @@ std::wstring ItemOf(const std::wstring& response, const std::wstring& name)
     return response.substr(begin, end - begin);
 }
 
-std::string Cp1251(const std::wstring& text)
-{
-    int n = WideCharToMultiByte(1251, 0, text.c_str(), (int)text.size(), nullptr, 0, nullptr, nullptr);
-    std::string s((size_t)n, '\0');
-    WideCharToMultiByte(1251, 0, text.c_str(), (int)text.size(), &s[0], n, nullptr, nullptr);
-    return s;
-}
-
 class PassportTest : public ::testing::Test
 {
 protected:
@@ -111,16 +88,19 @@ protected:
     {
         s_nInstallAlpha = RunMsiexec(L"/i \"" + Msi(L"kvpassport_alpha.msi") + L"\" /qn");
         s_nInstallBeta = RunMsiexec(L"/i \"" + Msi(L"kvpassport_beta.msi") + L"\" /qn");
+        s_nInstallGamma = RunMsiexec(L"/i \"" + Msi(L"kvpassport_gamma.msi") + L"\" /qn");
     }
     static void TearDownTestSuite()
     {
         RunMsiexec(std::wstring(L"/x ") + kAlphaCode + L" /qn");
         RunMsiexec(std::wstring(L"/x ") + kBetaCode + L" /qn");
+        RunMsiexec(std::wstring(L"/x ") + kGammaCode + L" /qn");
     }
     void SetUp() override
     {
         ASSERT_EQ(s_nInstallAlpha, 0u);
         ASSERT_EQ(s_nInstallBeta, 0u);
+        ASSERT_EQ(s_nInstallGamma, 0u);
         m_hPlugin = LoadLibraryW((Env(L"KV_BIN_DIR") + L"\\VrnPassportRpt64.dll").c_str());
         ASSERT_TRUE(m_hPlugin);
     }
@@ -140,12 +120,14 @@ protected:
 
     static DWORD s_nInstallAlpha;
     static DWORD s_nInstallBeta;
+    static DWORD s_nInstallGamma;
     HMODULE m_hPlugin = nullptr;
     CComScope m_com;
 };
 
 DWORD PassportTest::s_nInstallAlpha = 1;
 DWORD PassportTest::s_nInstallBeta = 1;
+DWORD PassportTest::s_nInstallGamma = 1;
 
 TEST_F(PassportTest, EndToEndFromRequestToReportFile)
 {
@@ -173,7 +155,7 @@ TEST_F(PassportTest, EndToEndFromRequestToReportFile)
     ASSERT_TRUE(source);
     CCompletion done;
     ASSERT_EQ(source->Start(request.c_str(), response.c_str(), &done), 0);
-    ASSERT_EQ(WaitForSingleObject(done.m_hDone, 120000), WAIT_OBJECT_0);
+    ASSERT_TRUE(done.Wait(120000));
     source->Release();
     CloseHandle(lock);
     ASSERT_EQ(done.m_nResult, 0);
@@ -212,7 +194,18 @@ TEST_F(PassportTest, EndToEndFromRequestToReportFile)
     EXPECT_NE(alpha.find(FromUtf8("<CRC>" + crc + "</CRC>")), std::wstring::npos) << ToUtf8(alpha);
     std::wstring beta = ItemOf(xml, L"KvPassportTest Beta");
     ASSERT_FALSE(beta.empty()) << ToUtf8(xml);
-    EXPECT_NE(beta.find(L"<CRC>#NaN#</CRC>"), std::wstring::npos) << ToUtf8(beta);
+    // An unreadable file and a product without files both give "#NaN#"; the attribute tells
+    // them apart, and so does the report.
+    EXPECT_NE(beta.find(L"<CRC unreadable=\"true\">#NaN#</CRC>"), std::wstring::npos) << ToUtf8(beta);
+    std::wstring gamma = ItemOf(xml, L"KvPassportTest Gamma");
+    ASSERT_FALSE(gamma.empty()) << ToUtf8(xml);
+    EXPECT_NE(gamma.find(L"<CRC>#NaN#</CRC>"), std::wstring::npos) << ToUtf8(gamma);
+    uninstall = std::wstring(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + kGammaCode;
+    cb = sizeof estimated;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, uninstall.c_str(), L"EstimatedSize", RRF_RT_REG_DWORD, &type, &estimated, &cb) !=
+        ERROR_SUCCESS)
+        estimated = 0;
+    std::string gammaSize = estimated ? std::to_string(estimated) : std::string("#NaN#");
     // The unreadable file's length still counts when the product has no EstimatedSize.
     uninstall = std::wstring(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + kBetaCode;
     cb = sizeof estimated;
@@ -223,14 +216,9 @@ TEST_F(PassportTest, EndToEndFromRequestToReportFile)
     EXPECT_NE(beta.find(FromUtf8("<Size>" + betaSize + "</Size>")), std::wstring::npos) << ToUtf8(beta);
 
     // The report builder with the real template.
-    HMODULE builder = LoadLibraryW((Env(L"KV_BIN_DIR") + L"\\KvReportBuilder64.dll").c_str());
-    ASSERT_TRUE(builder);
-    auto build = KvGetProcAddress<int (*)(const wchar_t*, wchar_t*)>(builder, "KvReportBuild");
-    ASSERT_TRUE(build);
-    wchar_t built[MAX_PATH] = {};
-    EXPECT_EQ(build(response.c_str(), built), 0);
-    FreeLibrary(builder);
-    EXPECT_EQ(std::wstring(built), report);
+    std::wstring built;
+    EXPECT_EQ(BuildReportFile(response, built), 0);
+    EXPECT_EQ(built, report);
 
     std::string rtf = ReadBytes(report);
     ASSERT_EQ(rtf.compare(0, 6, "{\\rtf1"), 0);
@@ -239,7 +227,10 @@ TEST_F(PassportTest, EndToEndFromRequestToReportFile)
               std::string::npos) << rtf;
     EXPECT_NE(rtf.find("\\cell " + sizeText + "\\cell " + crc + "\\cell"), std::string::npos) << rtf;
     EXPECT_NE(rtf.find("KvPassportTest Beta\\cell Beta Maker\\cell"), std::string::npos) << rtf;
-    EXPECT_NE(rtf.find("#NaN#"), std::string::npos) << rtf;
+    EXPECT_NE(rtf.find("KvPassportTest Gamma\\cell Gamma Maker\\cell " + gammaSize + "\\cell #NaN#\\cell"),
+              std::string::npos) << rtf;
+    EXPECT_NE(rtf.find("\\cell " + betaSize + "\\cell " + Cp1251(L"#NaN# (ошибка чтения файла)") + "\\cell"),
+              std::string::npos) << rtf;
     EXPECT_NE(rtf.find(Cp1251(L"ПАСПОРТ ПРОГРАММНОГО ОБЕСПЕЧЕНИЯ")), std::string::npos);
     EXPECT_NE(rtf.find(std::string("{\\footer ")), std::string::npos);
 }

@@ -1,0 +1,403 @@
+// The workstation resource data source.
+#include "VrnResourceSource.h"
+
+#include <cwchar>
+#include <vector>
+
+#include "ReportReaders.h"
+#include "VoRurod.h"
+#include "resource.h"
+
+using namespace Varno;
+
+const wchar_t CVrnResourceSource::kStoreFileName[] = L"Localhost.vdb";
+
+namespace {
+
+#ifdef _WIN64
+const wchar_t kDataSource[] = L"VrnResourceRpt64";
+#else
+const wchar_t kDataSource[] = L"VrnResourceRpt";
+#endif
+const wchar_t kReportKind[] = L"ResourceWS";
+
+const int kFailed = (int)0x80004005;
+
+bool Aborted(IKvReportAbort* abort)
+{
+    return abort && abort->IsAborted();
+}
+
+// The store library is attached for exactly the span of one store step.
+class CStoreLibraryScope
+{
+public:
+    CStoreLibraryScope() { Common::Attach(); }
+    ~CStoreLibraryScope() { Common::Detach(); }
+    CStoreLibraryScope(const CStoreLibraryScope&) = delete;
+    CStoreLibraryScope& operator=(const CStoreLibraryScope&) = delete;
+};
+
+// Closes the opened store through its provider on every way out; nothing is committed.
+class CStoreCloser
+{
+public:
+    CStoreCloser(const SmartPtr<IProvider>& provider, SmartPtr<IDatabase>& db) : m_provider(provider), m_db(db) {}
+    ~CStoreCloser()
+    {
+        try {
+            if (m_db && m_provider)
+                m_provider->Close(m_db->GetHandle());
+        } catch (...) {
+        }
+        m_db.Reset();
+    }
+    CStoreCloser(const CStoreCloser&) = delete;
+    CStoreCloser& operator=(const CStoreCloser&) = delete;
+
+private:
+    const SmartPtr<IProvider>& m_provider;
+    SmartPtr<IDatabase>& m_db;
+};
+
+// A text of the string table with one "%s" filled in.
+std::wstring FormatText(UINT id, const std::wstring& value)
+{
+    std::wstring format = CVrnResourceSource::LoadText(id);
+    size_t at = format.find(L"%s");
+    if (at != std::wstring::npos)
+        format.replace(at, 2, value);
+    return format;
+}
+
+// What the first item of a collection is, or empty.
+SmartPtr<StoreItem> FirstItem(const SmartPtr<IItemCollection>& collection)
+{
+    if (!collection)
+        return SmartPtr<StoreItem>();
+    SmartPtr<IItemEnumerator> items = collection->Enumerate();
+    if (items && items->HasItem())
+        return items->Next();
+    return SmartPtr<StoreItem>();
+}
+
+// Whether the resource is under control: the flag of the first kind it is; none counts as off.
+bool IsSwitchedOn(const SmartPtr<StoreItem>& item)
+{
+    if (auto d = item_cast<IDirectory>(item))
+        return d->IsControlled();
+    if (auto f = item_cast<IFile>(item))
+        return f->IsControlled();
+    if (auto k = item_cast<IRegistryKey>(item))
+        return k->IsControlled();
+    if (auto v = item_cast<IRegistryValue>(item))
+        return v->IsControlled();
+    if (auto s = item_cast<IDiskSector>(item))
+        return s->IsControlled();
+    return false;
+}
+
+// ICheck with an Error element whose description says more than the code's own text.
+void WriteErrorSection(IReportWriter& writer, int code, const std::wstring& description)
+{
+    wchar_t digits[16];
+    swprintf(digits, 16, L"%x", (unsigned int)code);
+    writer.StartElement(L"ICheck", ReportAttributes());
+    writer.StartElement(L"Error", ReportAttributes());
+    writer.Element(L"Code", CSaxValue(digits), ReportAttributes());
+    writer.Element(L"Description", CSaxValue(description), ReportAttributes());
+    writer.EndElement(L"Error");
+    writer.EndElement(L"ICheck");
+}
+
+// The failure of the store step that Build reports, with its text when there is a better one
+// than the code's.
+struct SStoreFailure
+{
+    std::wstring text;
+};
+
+int WriteStoreDataEx(IReportWriter& writer, IKvReportAbort* abort, SStoreFailure& failure);
+
+} // namespace
+
+void CVrnResourceSource::Release()
+{
+    delete this;
+}
+
+std::wstring CVrnResourceSource::LoadText(UINT id)
+{
+    wchar_t buffer[260] = {};
+    if (LoadStringW(ResourcePluginModule(), id, buffer, 260) <= 0)
+        return std::wstring();
+    return buffer;
+}
+
+std::wstring CVrnResourceSource::GetStoreFolder()
+{
+    wchar_t roots[260] = {};
+    DWORD n = GetLogicalDriveStringsW(260, roots);
+    if (n == 0 || n >= 260)
+        return std::wstring();
+    for (const wchar_t* root = roots; *root; root += wcslen(root) + 1) {
+        if (GetDriveTypeW(root) == DRIVE_FIXED)
+            return std::wstring(root) + L"Varno";
+    }
+    return std::wstring();
+}
+
+std::wstring CVrnResourceSource::ExpandEnvironmentRefs(const std::wstring& text)
+{
+    std::map<std::wstring, std::wstring> references;
+    size_t pos = 0;
+    for (;;) {
+        size_t open = text.find(L'%', pos);
+        if (open == std::wstring::npos)
+            break;
+        size_t close = text.find(L'%', open + 1);
+        if (close == std::wstring::npos)
+            break;  // a '%' without its closing one: the rest stays as written
+        std::wstring name = text.substr(open + 1, close - open - 1);
+        if (!name.empty()) {
+            SetLastError(ERROR_SUCCESS);
+            DWORD size = GetEnvironmentVariableW(name.c_str(), nullptr, 0);
+            if (size > 0) {
+                std::vector<wchar_t> value(size + 1);
+                DWORD got = GetEnvironmentVariableW(name.c_str(), value.data(), size + 1);
+                if (got < size + 1)
+                    references.emplace(text.substr(open, close - open + 1), std::wstring(value.data(), got));
+            } else if (GetLastError() == ERROR_SUCCESS) {
+                references.emplace(text.substr(open, close - open + 1), std::wstring());
+            }
+        }
+        pos = close + 1;
+    }
+    if (references.empty())
+        return text;
+    std::wstring result = text;
+    for (const auto& reference : references) {
+        size_t at = result.find(reference.first);
+        if (at != std::wstring::npos)
+            result.replace(at, reference.first.size(), reference.second);
+    }
+    return result;
+}
+
+int CVrnResourceSource::CollectItems(const SmartPtr<IItemCollection>& collection, ResourceItemMap& map,
+                                     IKvReportAbort* abort)
+{
+    if (!collection)
+        return 0;
+    SmartPtr<IItemEnumerator> items = collection->Enumerate();
+    unsigned counter = 0;
+    while (items->HasItem()) {
+        if (++counter % kAbortPollEvery == 0 && Aborted(abort))
+            return 1;
+        SmartPtr<StoreItem> item = items->Next();
+        map.emplace((unsigned long long)item->GetId(), item);
+    }
+    return 0;
+}
+
+int CVrnResourceSource::WriteResourceSection(IReportWriter& writer, IKvReportAbort* abort,
+                                             const ResourceItemMap& map, UINT titleId)
+{
+    if (Aborted(abort))
+        return 1;
+    if (map.empty())
+        return 0;
+    std::wstring title = LoadText(titleId);
+    writer.StartElement(L"VarnoCheck", ReportAttributes());
+    writer.StartElement(L"Settings", ReportAttributes());
+    writer.Element(L"Title", CSaxValue(title), ReportAttributes());
+    writer.EndElement(L"Settings");
+    writer.StartElement(L"JobResources", ReportAttributes());
+    unsigned counter = 0;
+    int r = 0;
+    for (const auto& entry : map) {
+        // The section is in memory: an abort half-way leaves it unfinished and unused.
+        if (++counter % kAbortPollEvery == 0 && Aborted(abort)) {
+            r = 1;
+            break;
+        }
+        const SmartPtr<StoreItem>& item = entry.second;
+        if (!IsSwitchedOn(item))
+            continue;
+        std::wstring path = item->GetName();
+        int kind = item->GetKind();
+        if (kind == ResourceKindFile || kind == ResourceKindDirectory)
+            path = ExpandEnvironmentRefs(path);
+        writer.StartElement(L"JobResource", ReportAttributes(L"value", CSaxValue(path)));
+        writer.EndElement(L"JobResource");
+    }
+    writer.EndElement(L"JobResources");
+    writer.EndElement(L"VarnoCheck");
+    return r;
+}
+
+int CVrnResourceSource::WriteJobResources(IReportWriter& writer, const SmartPtr<ISubject>& subject,
+                                          IKvReportAbort* abort)
+{
+    int r = 0;
+    writer.StartElement(L"VarnosCheck", ReportAttributes());
+    try {
+        SmartPtr<StoreItem> job = FirstItem(subject->GetJobs());
+        if (!job)
+            job = FirstItem(subject->GetJobs2());
+
+        ResourceItemMap groups;
+        if (job) {
+            SmartPtr<IJob> anyJob = item_cast<IJobVarnoZelvane>(job);
+            if (!anyJob)
+                anyJob = item_cast<IJobVarno>(job);
+            if (anyJob) {
+                r = CollectItems(anyJob->GetResourceGroups(), groups, abort);
+                if (r == 0 && Aborted(abort))
+                    r = 1;
+                if (r == 0) {
+                    SmartPtr<IItemCollection> tasks = anyJob->GetTasks();
+                    SmartPtr<IItemEnumerator> each = tasks->Enumerate();
+                    while (r == 0 && each->HasItem()) {
+                        SmartPtr<ITask> task = item_cast<ITask>(each->Next());
+                        if (task)
+                            r = CollectItems(task->GetResourceGroups(), groups, abort);
+                    }
+                }
+            }
+        }
+
+        ResourceItemMap files, registry, sectors;
+        for (auto it = groups.begin(); r == 0 && it != groups.end(); ++it) {
+            const SmartPtr<StoreItem>& group = it->second;
+            ResourceItemMap* target = nullptr;
+            if (item_cast<IFileGroup>(group) || item_cast<IDirectoryFileGroup>(group))
+                target = &files;
+            else if (item_cast<IRegistryGroup>(group))
+                target = &registry;
+            else if (item_cast<IDiskSectorGroup>(group))
+                target = &sectors;
+            // Hardware configuration groups are not part of this report.
+            if (target)
+                r = CollectItems(item_cast<IResourceGroup>(group)->GetResources(), *target, abort);
+            if (r == 0 && Aborted(abort))
+                r = 1;
+        }
+        groups.clear();
+
+        if (r == 0 && !Aborted(abort)) {
+            r = WriteResourceSection(writer, abort, files, IDS_SECTION_FILES);
+            if (r == 0)
+                r = WriteResourceSection(writer, abort, registry, IDS_SECTION_REGISTRY);
+            if (r == 0)
+                r = WriteResourceSection(writer, abort, sectors, IDS_SECTION_SECTORS);
+        } else if (r == 0) {
+            r = 1;
+        }
+    } catch (const EGeneric&) {
+        r = kFailed;
+    }
+    writer.EndElement(L"VarnosCheck");
+    return r;
+}
+
+int CVrnResourceSource::WriteStoreData(IReportWriter& writer, IKvReportAbort* abort)
+{
+    SStoreFailure failure;
+    return WriteStoreDataEx(writer, abort, failure);
+}
+
+namespace {
+
+int WriteStoreDataEx(IReportWriter& writer, IKvReportAbort* abort, SStoreFailure& failure)
+{
+    if (Aborted(abort))
+        return 1;
+    CStoreLibraryScope attached;
+    int r = 0;
+    try {
+        CReportWriter memory(nullptr);
+        SmartPtr<IProvider> provider = Common::CreateProvider();
+        if (!provider) {
+            failure.text = CVrnResourceSource::LoadText(IDS_NO_PROVIDER);
+            return kFailed;
+        }
+        // The store is only read: a missing folder or file is reported, never created.
+        std::wstring folder = CVrnResourceSource::GetStoreFolder();
+        if (folder.empty()) {
+            failure.text = CVrnResourceSource::LoadText(IDS_NO_FIXED_DRIVE);
+            return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+        }
+        std::wstring path = folder + L"\\" + CVrnResourceSource::kStoreFileName;
+        DWORD attributes = GetFileAttributesW(path.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            failure.text = FormatText(IDS_NO_STORE, path);
+            return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+        }
+        SmartPtr<IDatabase> db = provider->OpenExisting(as_string(path, CP_ACP).c_str());
+        CStoreCloser closer(provider, db);
+        if (!db) {
+            failure.text = FormatText(IDS_STORE_UNREADABLE, provider->GetLastErrorText());
+            return kFailed;
+        }
+        SmartPtr<ISubject> subject = db->GetLocalSubject();
+        if (!subject) {
+            failure.text = FormatText(IDS_NO_SUBJECT, path);
+            return kFailed;
+        }
+        // Both texts are read before the element starts, so that a failing read cannot leave a
+        // half-written WorkstationInfo behind.
+        std::wstring name = subject->GetName();
+        std::wstring os = subject->GetOsDescription();
+        writer.StartElement(L"WorkstationInfo", ReportAttributes());
+        writer.Element(L"Workstation", CSaxValue(name), ReportAttributes(L"serialNumber", L"1"));
+        writer.Element(L"OSType", CSaxValue(os), ReportAttributes());
+        writer.EndElement(L"WorkstationInfo");
+
+        memory.StartElement(L"ICheck", ReportAttributes());
+        memory.StartElement(L"IntegrityCheck", ReportAttributes());
+        r = CVrnResourceSource::WriteJobResources(memory, subject, abort);
+        memory.EndElement(L"IntegrityCheck");
+        memory.EndElement(L"ICheck");
+        if (r == 0 && Aborted(abort))
+            r = 1;
+        if (r == 0)
+            writer.WriteElementToContent(memory.GetOutput().c_str());
+    } catch (const EGeneric&) {
+        r = kFailed;
+    } catch (const KvBase::CVoRurod&) {
+        r = kFailed;
+    } catch (...) {
+        r = kFailed;
+    }
+    return r;
+}
+
+} // namespace
+
+int CVrnResourceSource::Build(const wchar_t* requestPath, const wchar_t* responsePath, IKvReportAbort* abort)
+{
+    redirect_structured_exceptions structured;
+    int r = 0;
+    try {
+        RequestFormat format;
+        TSAX2DocumentReader<RequestFormat> reader(format, requestPath);
+        CReportWriter writer(responsePath);
+        WriteResponseHead(writer, format, kDataSource, kReportKind);
+        SStoreFailure failure;
+        r = WriteStoreDataEx(writer, abort, failure);
+        if (r != 0 && r != 1 && !failure.text.empty()) {
+            WriteErrorSection(writer, r, failure.text);
+            WriteResponseTail(writer, kReportKind, 0);
+        } else {
+            WriteResponseTail(writer, kReportKind, r);
+        }
+    } catch (const KvBase::CVoRurod&) {
+        r = kFailed;
+    } catch (...) {
+        r = kFailed;
+    }
+    if (Aborted(abort))
+        return 1;
+    return r;
+}
