@@ -200,27 +200,15 @@ int CVrnResourceSource::CollectItems(const SmartPtr<IItemCollection>& collection
     return 0;
 }
 
-int CVrnResourceSource::WriteResourceSection(IReportWriter& writer, IKvReportAbort* abort,
-                                             const ResourceItemMap& map, UINT titleId)
+int CVrnResourceSource::CollectSection(IKvReportAbort* abort, const ResourceItemMap& map, SResourceSection& section)
 {
-    if (Aborted(abort))
-        return 1;
-    if (map.empty())
-        return 0;
-    std::wstring title = LoadText(titleId);
-    writer.StartElement(L"VarnoCheck", ReportAttributes());
-    writer.StartElement(L"Settings", ReportAttributes());
-    writer.Element(L"Title", CSaxValue(title), ReportAttributes());
-    writer.EndElement(L"Settings");
-    writer.StartElement(L"JobResources", ReportAttributes());
+    section.bPresent = !map.empty();
+    section.paths.clear();
+    section.paths.reserve(map.size());
     unsigned counter = 0;
-    int r = 0;
     for (const auto& entry : map) {
-        // The section is in memory: an abort half-way leaves it unfinished and unused.
-        if (++counter % kAbortPollEvery == 0 && Aborted(abort)) {
-            r = 1;
-            break;
-        }
+        if (++counter % kAbortPollEvery == 0 && Aborted(abort))
+            return 1;
         const SmartPtr<StoreItem>& item = entry.second;
         if (!IsSwitchedOn(item))
             continue;
@@ -228,19 +216,32 @@ int CVrnResourceSource::WriteResourceSection(IReportWriter& writer, IKvReportAbo
         int kind = item->GetKind();
         if (kind == ResourceKindFile || kind == ResourceKindDirectory)
             path = ExpandEnvironmentRefs(path);
+        section.paths.push_back(std::move(path));
+    }
+    return 0;
+}
+
+void CVrnResourceSource::WriteResourceSection(IReportWriter& writer, const SResourceSection& section)
+{
+    if (!section.bPresent)
+        return;
+    writer.StartElement(L"VarnoCheck", ReportAttributes());
+    writer.StartElement(L"Settings", ReportAttributes());
+    writer.Element(L"Title", CSaxValue(LoadText(section.nTitleId)), ReportAttributes());
+    writer.EndElement(L"Settings");
+    writer.StartElement(L"JobResources", ReportAttributes());
+    for (const std::wstring& path : section.paths) {
         writer.StartElement(L"JobResource", ReportAttributes(L"value", CSaxValue(path)));
         writer.EndElement(L"JobResource");
     }
     writer.EndElement(L"JobResources");
     writer.EndElement(L"VarnoCheck");
-    return r;
 }
 
-int CVrnResourceSource::WriteJobResources(IReportWriter& writer, const SmartPtr<ISubject>& subject,
-                                          IKvReportAbort* abort)
+int CVrnResourceSource::CollectJobResources(const SmartPtr<ISubject>& subject, IKvReportAbort* abort,
+                                            SResourceSection (&sections)[3])
 {
     int r = 0;
-    writer.StartElement(L"VarnosCheck", ReportAttributes());
     try {
         SmartPtr<StoreItem> job = FirstItem(subject->GetJobs());
         if (!job)
@@ -267,16 +268,16 @@ int CVrnResourceSource::WriteJobResources(IReportWriter& writer, const SmartPtr<
             }
         }
 
-        ResourceItemMap files, registry, sectors;
+        ResourceItemMap maps[3];
         for (auto it = groups.begin(); r == 0 && it != groups.end(); ++it) {
             const SmartPtr<StoreItem>& group = it->second;
             ResourceItemMap* target = nullptr;
             if (item_cast<IFileGroup>(group) || item_cast<IDirectoryFileGroup>(group))
-                target = &files;
+                target = &maps[0];
             else if (item_cast<IRegistryGroup>(group))
-                target = &registry;
+                target = &maps[1];
             else if (item_cast<IDiskSectorGroup>(group))
-                target = &sectors;
+                target = &maps[2];
             // Hardware configuration groups are not part of this report.
             if (target)
                 r = CollectItems(item_cast<IResourceGroup>(group)->GetResources(), *target, abort);
@@ -285,20 +286,38 @@ int CVrnResourceSource::WriteJobResources(IReportWriter& writer, const SmartPtr<
         }
         groups.clear();
 
-        if (r == 0 && !Aborted(abort)) {
-            r = WriteResourceSection(writer, abort, files, IDS_SECTION_FILES);
-            if (r == 0)
-                r = WriteResourceSection(writer, abort, registry, IDS_SECTION_REGISTRY);
-            if (r == 0)
-                r = WriteResourceSection(writer, abort, sectors, IDS_SECTION_SECTORS);
-        } else if (r == 0) {
-            r = 1;
+        const UINT titles[3] = {IDS_SECTION_FILES, IDS_SECTION_REGISTRY, IDS_SECTION_SECTORS};
+        for (int i = 0; i < 3 && r == 0; ++i) {
+            sections[i].nTitleId = titles[i];
+            if (Aborted(abort))
+                r = 1;
+            else
+                r = CollectSection(abort, maps[i], sections[i]);
         }
     } catch (const EGeneric&) {
         r = kFailed;
     }
-    writer.EndElement(L"VarnosCheck");
     return r;
+}
+
+int CVrnResourceSource::WriteJobResources(IReportWriter& writer, const SmartPtr<ISubject>& subject,
+                                          IKvReportAbort* abort)
+{
+    SResourceSection sections[3];
+    int r = CollectJobResources(subject, abort, sections);
+    if (r == 0 && Aborted(abort))
+        r = 1;
+    if (r != 0)
+        return r;
+    writer.StartElement(L"ICheck", ReportAttributes());
+    writer.StartElement(L"IntegrityCheck", ReportAttributes());
+    writer.StartElement(L"VarnosCheck", ReportAttributes());
+    for (const SResourceSection& section : sections)
+        WriteResourceSection(writer, section);
+    writer.EndElement(L"VarnosCheck");
+    writer.EndElement(L"IntegrityCheck");
+    writer.EndElement(L"ICheck");
+    return 0;
 }
 
 int CVrnResourceSource::WriteStoreData(IReportWriter& writer, IKvReportAbort* abort)
@@ -316,7 +335,6 @@ int WriteStoreDataEx(IReportWriter& writer, IKvReportAbort* abort, SStoreFailure
     CStoreLibraryScope attached;
     int r = 0;
     try {
-        CReportWriter memory(nullptr);
         SmartPtr<IProvider> provider = Common::CreateProvider();
         if (!provider) {
             failure.text = CVrnResourceSource::LoadText(IDS_NO_PROVIDER);
@@ -354,15 +372,9 @@ int WriteStoreDataEx(IReportWriter& writer, IKvReportAbort* abort, SStoreFailure
         writer.Element(L"OSType", CSaxValue(os), ReportAttributes());
         writer.EndElement(L"WorkstationInfo");
 
-        memory.StartElement(L"ICheck", ReportAttributes());
-        memory.StartElement(L"IntegrityCheck", ReportAttributes());
-        r = CVrnResourceSource::WriteJobResources(memory, subject, abort);
-        memory.EndElement(L"IntegrityCheck");
-        memory.EndElement(L"ICheck");
-        if (r == 0 && Aborted(abort))
-            r = 1;
-        if (r == 0)
-            writer.WriteElementToContent(memory.GetOutput().c_str());
+        // Everything of the integrity section is read (and the abort polled) before any of it is
+        // written, so a failure or an abort leaves no partial section in the response.
+        r = CVrnResourceSource::WriteJobResources(writer, subject, abort);
     } catch (const EGeneric&) {
         r = kFailed;
     } catch (const KvBase::CVoRurod&) {

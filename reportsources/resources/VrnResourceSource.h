@@ -5,6 +5,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include <VCore.h>
 
@@ -13,6 +14,14 @@
 
 // Items by ID, ordered as unsigned 64-bit numbers: IDs with the top bit set come last.
 typedef std::map<unsigned long long, Varno::SmartPtr<Varno::StoreItem>> ResourceItemMap;
+
+// One section of the report as read from the store, ready to be written.
+struct SResourceSection
+{
+    UINT nTitleId = 0;
+    bool bPresent = false;              // the section's map had resources (switched on or not)
+    std::vector<std::wstring> paths;    // of the switched-on ones, ascending by unsigned ID
+};
 
 class CVrnResourceSource : public IKvReportDataSource
 {
@@ -30,11 +39,20 @@ public:
     // WorkstationInfo, then the integrity section, into the response. The store is opened only
     // when its file exists, and nothing is written into it.
     static int WriteStoreData(IReportWriter& writer, IKvReportAbort* abort);
-    // VarnosCheck with one VarnoCheck per non-empty section, into the memory writer.
+    // ICheck/IntegrityCheck/VarnosCheck with one VarnoCheck per non-empty section. Reads all of it
+    // first and writes only when that went through: 0, 1 aborted (nothing written) or 0x80004005
+    // for a store library error (nothing written).
     static int WriteJobResources(IReportWriter& writer, const Varno::SmartPtr<Varno::ISubject>& subject,
                                  IKvReportAbort* abort);
-    static int WriteResourceSection(IReportWriter& writer, IKvReportAbort* abort, const ResourceItemMap& map,
-                                    UINT titleId);
+    // The job of the subject (first board job, else the first of the second edition), the groups
+    // of the job and of its tasks, and their resources by section: file system, registry, sectors.
+    static int CollectJobResources(const Varno::SmartPtr<Varno::ISubject>& subject, IKvReportAbort* abort,
+                                   SResourceSection (&sections)[3]);
+    // The paths of the switched-on resources of one section's map, in map order, with environment
+    // references of file and directory paths expanded; 1 when aborted on the way.
+    static int CollectSection(IKvReportAbort* abort, const ResourceItemMap& map, SResourceSection& section);
+    // VarnoCheck with the title and one JobResource per path; nothing for a section without resources.
+    static void WriteResourceSection(IReportWriter& writer, const SResourceSection& section);
     // Every item of the collection into the map under its ID; 1 when aborted on the way, else 0.
     static int CollectItems(const Varno::SmartPtr<Varno::IItemCollection>& collection, ResourceItemMap& map,
                             IKvReportAbort* abort);

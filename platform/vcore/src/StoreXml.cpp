@@ -591,7 +591,8 @@ private:
         f.name = Str(L"name");
         f.description = Str(L"description");
         f.time = _time_t(Num(L"time", false));
-        if (f.id <= 0)
+        // IDs with the top bit set (negative) are those of the board's own configuration.
+        if (f.id == 0)
             ThrowStoreError(E_FAIL, "store file: an item has no valid ID");
         return f;
     }

@@ -432,18 +432,22 @@ TEST(VCoreStore, BadFilesDoNotOpenAndAreLeftAlone)
     EXPECT_EQ(bytes, vtest::ReadBytes(absent));
     EXPECT_EQ(0, provider->GetOpenCount());
 
-    // An older format version up to 10 is read; a link to an item that is not there is left out.
+    // An older format version up to 10 is read; a link to an item that is not there is left out;
+    // IDs with the top bit set (the board's own items) are read as they are.
     std::wstring v10 = dir + L"\\v10.vdb";
     vtest::WriteBytes(v10, "<?xml version=\"1.0\"?><VarnoStore version=\"10\"><Resources>"
-                           "<Resource id=\"4\" kind=\"1\" name=\"C:\\a\" time=\"7\"/></Resources><RGroups>"
-                           "<Group id=\"9\" kind=\"1\" name=\"G\"><Member id=\"4\"/><Member id=\"77\"/></Group>"
+                           "<Resource id=\"4\" kind=\"1\" name=\"C:\\a\" time=\"7\"/>"
+                           "<Resource id=\"-9223372036854775807\" kind=\"1\" name=\"C:\\neg\" time=\"7\"/></Resources><RGroups>"
+                           "<Group id=\"9\" kind=\"1\" name=\"G\"><Member id=\"4\"/><Member id=\"77\"/>"
+                           "<Member id=\"-9223372036854775807\"/></Group>"
                            "</RGroups><Tasks/></VarnoStore>");
     auto db = provider->Open(Narrow(v10).c_str());
     ASSERT_TRUE(db) << as_string(provider->GetLastErrorText(), CP_UTF8);
     EXPECT_EQ(10, db->GetVersion());
     auto g = vtest::Items(db->GetResourceGroups());
     ASSERT_EQ(1u, g.size());
-    EXPECT_EQ(std::vector<long long>{4}, vtest::Ids(checked_cast<IResourceGroup>(g[0])->GetResources()));
+    EXPECT_EQ((std::vector<long long>{4, -9223372036854775807LL}),
+              vtest::Ids(checked_cast<IResourceGroup>(g[0])->GetResources()));
     EXPECT_EQ(10, db->CreateFile(L"C:\\b", T(1), true, false)->GetId());
     provider->Close(db->GetHandle());
 }

@@ -225,6 +225,7 @@ std::vector<SSection> Sections(const std::wstring& xml)
     return sections;
 }
 
+#ifdef _WIN64  // the report builder is built for x86-64 only
 // A path as the template writes it into RTF: '\', '{' and '}' escaped.
 std::string RtfText(const std::wstring& text)
 {
@@ -261,6 +262,7 @@ bool BracesBalance(const std::string& rtf)
     }
     return depth == 0;
 }
+#endif
 
 // Counts the polls; reports an abort from poll number `abortAt` on (0: never).
 class CCountingAbort : public IKvReportAbort
