@@ -17,136 +17,125 @@ BOOL CAnimateCtrl::Open(UINT nID) {
     return (BOOL)::SendMessageW(m_hWnd, ACM_OPENW, (WPARAM)GetResourceHandle(), (LPARAM)MAKEINTRESOURCEW(nID));
 }
 
-BOOL CImageList::Create(UINT nBitmapID, int cx, int nGrow, COLORREF crMask) {
-    DeleteImageList();
-    m_hImageList = ImageList_LoadImageW(GetResourceHandle(), MAKEINTRESOURCEW(nBitmapID), cx, nGrow, crMask,
-                                        IMAGE_BITMAP, LR_CREATEDIBSECTION);
-    return m_hImageList != nullptr;
+// ---- image button --------------------------------------------------------------------------
+
+CImageButton::~CImageButton() {
+    if (m_hTip)
+        ::DestroyWindow(m_hTip);
+    if (m_hBitmap)
+        ::DeleteObject(m_hBitmap);
+    if (m_hHotBitmap)
+        ::DeleteObject(m_hHotBitmap);
 }
 
-BOOL CImageList::Create(int cx, int cy, UINT flags, int nInitial, int nGrow) {
-    DeleteImageList();
-    m_hImageList = ImageList_Create(cx, cy, flags, nInitial, nGrow);
-    return m_hImageList != nullptr;
+static HBITMAP LoadButtonBitmap(UINT id) {
+    return id ? (HBITMAP)::LoadImageW(GetResourceHandle(), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0,
+                                      LR_LOADTRANSPARENT | LR_LOADMAP3DCOLORS)
+              : nullptr;
 }
 
-void CImageList::DeleteImageList() {
-    if (m_hImageList)
-        ImageList_Destroy(m_hImageList);
-    m_hImageList = nullptr;
-}
-
-HTREEITEM CTreeCtrl::InsertItem(const std::wstring& text, int image, int selImage, HTREEITEM parent,
-                                HTREEITEM after, LPARAM data) {
-    TVINSERTSTRUCTW is = {};
-    is.hParent = parent;
-    is.hInsertAfter = after;
-    is.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM;
-    is.item.pszText = const_cast<wchar_t*>(text.c_str());
-    is.item.iImage = image;
-    is.item.iSelectedImage = selImage;
-    is.item.lParam = data;
-    return (HTREEITEM)SendMessage(TVM_INSERTITEMW, 0, (LPARAM)&is);
-}
-
-LPARAM CTreeCtrl::GetItemData(HTREEITEM h) const {
-    TVITEMW it = {};
-    it.mask = TVIF_PARAM | TVIF_HANDLE;
-    it.hItem = h;
-    return SendMessage(TVM_GETITEMW, 0, (LPARAM)&it) ? it.lParam : 0;
-}
-
-BOOL CTreeCtrl::SetItemData(HTREEITEM h, LPARAM data) {
-    TVITEMW it = {};
-    it.mask = TVIF_PARAM | TVIF_HANDLE;
-    it.hItem = h;
-    it.lParam = data;
-    return (BOOL)SendMessage(TVM_SETITEMW, 0, (LPARAM)&it);
-}
-
-std::wstring CTreeCtrl::GetItemText(HTREEITEM h) const {
-    wchar_t buf[512] = {};
-    TVITEMW it = {};
-    it.mask = TVIF_TEXT | TVIF_HANDLE;
-    it.hItem = h;
-    it.pszText = buf;
-    it.cchTextMax = 512;
-    return SendMessage(TVM_GETITEMW, 0, (LPARAM)&it) ? std::wstring(buf) : std::wstring();
-}
-
-BOOL CTreeCtrl::SetItemImage(HTREEITEM h, int image, int selImage) {
-    TVITEMW it = {};
-    it.mask = TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_HANDLE;
-    it.hItem = h;
-    it.iImage = image;
-    it.iSelectedImage = selImage;
-    return (BOOL)SendMessage(TVM_SETITEMW, 0, (LPARAM)&it);
-}
-
-BOOL CTreeCtrl::GetItemImage(HTREEITEM h, int& image, int& selImage) const {
-    TVITEMW it = {};
-    it.mask = TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_HANDLE;
-    it.hItem = h;
-    if (!SendMessage(TVM_GETITEMW, 0, (LPARAM)&it))
+BOOL CImageButton::SetImage(UINT bitmapId, UINT hotBitmapId) {
+    HBITMAP bm = LoadButtonBitmap(bitmapId);
+    if (!bm)
         return FALSE;
-    image = it.iImage;
-    selImage = it.iSelectedImage;
+    if (m_hBitmap)
+        ::DeleteObject(m_hBitmap);
+    if (m_hHotBitmap)
+        ::DeleteObject(m_hHotBitmap);
+    m_hBitmap = bm;
+    m_hHotBitmap = LoadButtonBitmap(hotBitmapId);
+    LONG_PTR style = ::GetWindowLongPtrW(m_hWnd, GWL_STYLE);
+    ::SetWindowLongPtrW(m_hWnd, GWL_STYLE, (style & ~BS_ICON) | BS_BITMAP);
+    ShowImage(m_bHot);
     return TRUE;
 }
 
-int CListCtrl::InsertColumn(int i, const std::wstring& heading, int fmt, int width) {
-    LVCOLUMNW c = {};
-    c.mask = LVCF_TEXT | LVCF_FMT | (width >= 0 ? LVCF_WIDTH : 0);
-    c.fmt = fmt;
-    c.cx = width;
-    c.pszText = const_cast<wchar_t*>(heading.c_str());
-    return (int)SendMessage(LVM_INSERTCOLUMNW, i, (LPARAM)&c);
+BOOL CImageButton::SetImage(HICON icon) {
+    LONG_PTR style = ::GetWindowLongPtrW(m_hWnd, GWL_STYLE);
+    ::SetWindowLongPtrW(m_hWnd, GWL_STYLE, (style & ~BS_BITMAP) | BS_ICON);
+    SendMessage(BM_SETIMAGE, IMAGE_ICON, (LPARAM)icon);
+    return icon != nullptr;
 }
 
-int CListCtrl::InsertItem(int i, const std::wstring& text, LPARAM data) {
-    LVITEMW it = {};
-    it.mask = LVIF_TEXT | LVIF_PARAM;
-    it.iItem = i;
-    it.pszText = const_cast<wchar_t*>(text.c_str());
-    it.lParam = data;
-    return (int)SendMessage(LVM_INSERTITEMW, 0, (LPARAM)&it);
+void CImageButton::ShowImage(BOOL hot) {
+    HBITMAP bm = hot && m_hHotBitmap ? m_hHotBitmap : m_hBitmap;
+    if (bm)
+        SendMessage(BM_SETIMAGE, IMAGE_BITMAP, (LPARAM)bm);
 }
 
-BOOL CListCtrl::SetItemText(int i, int sub, const std::wstring& text) {
-    LVITEMW it = {};
-    it.iSubItem = sub;
-    it.pszText = const_cast<wchar_t*>(text.c_str());
-    return (BOOL)SendMessage(LVM_SETITEMTEXTW, i, (LPARAM)&it);
+void CImageButton::SetTooltip(const std::wstring& text) {
+    m_tip = text;
+    if (!m_hTip) {
+        m_hTip = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                   ::GetParent(m_hWnd), nullptr, ::GetModuleHandleW(nullptr), nullptr);
+        if (!m_hTip)
+            return;
+        TTTOOLINFOW ti = {};
+        ti.cbSize = sizeof(ti);
+        ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        ti.hwnd = ::GetParent(m_hWnd);
+        ti.uId = (UINT_PTR)m_hWnd;
+        ti.lpszText = const_cast<wchar_t*>(m_tip.c_str());
+        ::SendMessageW(m_hTip, TTM_ADDTOOLW, 0, (LPARAM)&ti);
+        return;
+    }
+    TTTOOLINFOW ti = {};
+    ti.cbSize = sizeof(ti);
+    ti.hwnd = ::GetParent(m_hWnd);
+    ti.uId = (UINT_PTR)m_hWnd;
+    ti.lpszText = const_cast<wchar_t*>(m_tip.c_str());
+    ::SendMessageW(m_hTip, TTM_UPDATETIPTEXTW, 0, (LPARAM)&ti);
 }
 
-std::wstring CListCtrl::GetItemText(int i, int sub) const {
-    wchar_t buf[1024] = {};
-    LVITEMW it = {};
-    it.iSubItem = sub;
-    it.pszText = buf;
-    it.cchTextMax = 1024;
-    SendMessage(LVM_GETITEMTEXTW, i, (LPARAM)&it);
-    return buf;
+LRESULT CImageButton::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_MOUSEMOVE && !m_bHot) {
+        m_bHot = TRUE;
+        ShowImage(TRUE);
+        TRACKMOUSEEVENT tme = {sizeof(tme), TME_LEAVE, m_hWnd, 0};
+        ::TrackMouseEvent(&tme);
+    } else if (msg == WM_MOUSELEAVE) {
+        m_bHot = FALSE;
+        ShowImage(FALSE);
+    } else if (msg == WM_NCDESTROY && m_hTip) {
+        ::DestroyWindow(m_hTip);
+        m_hTip = nullptr;
+    }
+    return CButton::WindowProc(msg, wp, lp);
 }
 
-LPARAM CListCtrl::GetItemData(int i) const {
-    LVITEMW it = {};
-    it.mask = LVIF_PARAM;
-    it.iItem = i;
-    return SendMessage(LVM_GETITEMW, 0, (LPARAM)&it) ? it.lParam : 0;
+// ---- wait cursor ---------------------------------------------------------------------------
+
+namespace {
+thread_local int t_waitCount = 0;
 }
 
-BOOL CListCtrl::SetItemState(int i, UINT state, UINT mask) {
-    LVITEMW it = {};
-    it.state = state;
-    it.stateMask = mask;
-    return (BOOL)SendMessage(LVM_SETITEMSTATE, i, (LPARAM)&it);
+CWaitCursor::CWaitCursor() {
+    ++t_waitCount;
+    m_hPrev = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
 }
 
-BOOL CListCtrl::GetSubItemRect(int i, int sub, int code, RECT& rc) const {
-    rc.top = sub;
-    rc.left = code;
-    return (BOOL)SendMessage(LVM_GETSUBITEMRECT, i, (LPARAM)&rc);
+CWaitCursor::~CWaitCursor() {
+    if (--t_waitCount == 0) {
+        // Back to what the window under the mouse wants.
+        POINT pt;
+        HWND h = ::GetCursorPos(&pt) ? ::WindowFromPoint(pt) : nullptr;
+        if (h && ::GetWindowThreadProcessId(h, nullptr) == ::GetCurrentThreadId())
+            ::SendMessageW(h, WM_SETCURSOR, (WPARAM)h, MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        else
+            ::SetCursor(m_hPrev ? m_hPrev : ::LoadCursorW(nullptr, IDC_ARROW));
+    }
+}
+
+void CWaitCursor::Restore() { ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT)); }
+
+BOOL CWaitCursor::IsWaiting() { return t_waitCount > 0; }
+
+BOOL CWaitCursor::OnSetCursor() {
+    if (t_waitCount <= 0)
+        return FALSE;
+    ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+    return TRUE;
 }
 
 // ---- status line ---------------------------------------------------------------------------
@@ -229,6 +218,37 @@ BOOL CToolBar::SetButtons(const UINT* ids, int count, UINT nBitmapID, int cx, in
     }
     SendMessage(TB_AUTOSIZE);
     return TRUE;
+}
+
+BOOL CToolBar::SetButtonText(UINT id, const std::wstring& text) {
+    // Text beside the image, only on the buttons that have one.
+    LONG_PTR style = ::GetWindowLongPtrW(m_hWnd, GWL_STYLE);
+    if (!(style & TBSTYLE_LIST)) {
+        ::SetWindowLongPtrW(m_hWnd, GWL_STYLE, style | TBSTYLE_LIST);
+        SendMessage(TB_SETEXTENDEDSTYLE, TBSTYLE_EX_MIXEDBUTTONS, TBSTYLE_EX_MIXEDBUTTONS);
+    }
+    TBBUTTONINFOW bi = {};
+    bi.cbSize = sizeof(bi);
+    bi.dwMask = TBIF_STYLE;
+    if (SendMessage(TB_GETBUTTONINFOW, id, (LPARAM)&bi) < 0)
+        return FALSE;
+    bi.dwMask = TBIF_TEXT | TBIF_STYLE;
+    bi.fsStyle |= BTNS_SHOWTEXT | BTNS_AUTOSIZE;
+    bi.pszText = const_cast<wchar_t*>(text.c_str());
+    if (!SendMessage(TB_SETBUTTONINFOW, id, (LPARAM)&bi))
+        return FALSE;
+    SendMessage(TB_AUTOSIZE);
+    return TRUE;
+}
+
+std::wstring CToolBar::GetButtonText(UINT id) const {
+    LRESULT n = SendMessage(TB_GETBUTTONTEXTW, id, 0);
+    if (n <= 0)
+        return std::wstring();
+    std::wstring s(n + 1, L'\0');
+    n = SendMessage(TB_GETBUTTONTEXTW, id, (LPARAM)&s[0]);
+    s.resize(n > 0 ? n : 0);
+    return s;
 }
 
 UINT CToolBar::GetItemID(int i) const {

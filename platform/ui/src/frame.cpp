@@ -104,9 +104,21 @@ std::wstring CFrameWnd::GetMessageString(UINT nID) const {
     return s.substr(0, s.find(L'\n'));
 }
 
+void CFrameWnd::AddControlBar(CToolBar* bar) {
+    if (bar && std::find(m_controlBars.begin(), m_controlBars.end(), bar) == m_controlBars.end())
+        m_controlBars.push_back(bar);
+}
+
+void CFrameWnd::RemoveControlBar(CToolBar* bar) {
+    m_controlBars.erase(std::remove(m_controlBars.begin(), m_controlBars.end(), bar), m_controlBars.end());
+}
+
 void CFrameWnd::OnIdleUpdateCmdUI() {
     if (m_pToolBar && m_pToolBar->m_hWnd)
         m_pToolBar->OnUpdateCmdUI(this, TRUE);
+    for (CToolBar* bar : m_controlBars)
+        if (bar->m_hWnd && HasVisibleStyle(bar->m_hWnd))
+            bar->OnUpdateCmdUI(this, TRUE);
 }
 
 BOOL CFrameWnd::OnCmdMsg(UINT nID, int nCode, void* pExtra, CmdHandlerInfo* pInfo) {

@@ -18,6 +18,21 @@ CProp::CProp(const std::wstring& name, COLORREF value, const std::wstring& descr
     : m_kind(Color), m_name(name), m_description(description), m_color(value), m_automatic(automatic),
       m_autoText(autoText), m_otherText(otherText) {}
 
+std::unique_ptr<CProp> CProp::MakeText(const std::wstring& name, const std::wstring& value,
+                                       const std::wstring& description) {
+    std::unique_ptr<CProp> p(new CProp(Text, name));
+    p->m_text = value;
+    p->m_description = description;
+    return p;
+}
+
+std::unique_ptr<CProp> CProp::MakeGroup(const std::wstring& name) { return std::unique_ptr<CProp>(new CProp(Group, name)); }
+
+CProp* CProp::AddSubItem(std::unique_ptr<CProp> prop) {
+    m_children.push_back(std::move(prop));
+    return m_children.back().get();
+}
+
 static std::wstring ColorText(COLORREF c) {
     wchar_t buf[64];
     swprintf(buf, 64, L"RGB(%u, %u, %u)", (unsigned)GetRValue(c), (unsigned)GetGValue(c), (unsigned)GetBValue(c));
@@ -25,6 +40,10 @@ static std::wstring ColorText(COLORREF c) {
 }
 
 std::wstring CProp::ValueText(const CPropList& list) const {
+    if (m_kind == Text)
+        return m_text;
+    if (m_kind == Group)
+        return std::wstring();
     if (m_kind == Bool)
         return m_bool ? list.TrueLabel() : list.FalseLabel();
     if (m_color == (COLORREF)-1)
@@ -35,6 +54,8 @@ std::wstring CProp::ValueText(const CPropList& list) const {
 CPropList::~CPropList() {
     if (m_hFont)
         ::DeleteObject(m_hFont);
+    if (m_hBold)
+        ::DeleteObject(m_hBold);
 }
 
 BOOL CPropList::Create(DWORD style, const RECT& rc, CWnd* parent, UINT nID) {
@@ -52,6 +73,11 @@ BOOL CPropList::Create(DWORD style, const RECT& rc, CWnd* parent, UINT nID) {
         return FALSE;
     m_list.SetExtendedStyle(LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
     m_list.SetFont(font);
+    LOGFONTW lf = {};
+    if (::GetObjectW(font, sizeof(lf), &lf)) {
+        lf.lfWeight = FW_BOLD;
+        m_hBold = ::CreateFontIndirectW(&lf);
+    }
     m_list.InsertColumn(0, L"", LVCFMT_LEFT, 150);
     m_list.InsertColumn(1, L"", LVCFMT_LEFT, 150);
     if (!m_desc.CreateEx(WS_EX_STATICEDGE, L"STATIC", nullptr, WS_CHILD | WS_VISIBLE | SS_LEFT, 0, 0, 10, 10, m_hWnd,
@@ -100,19 +126,43 @@ void CPropList::Layout() {
     m_list.SetColumnWidth(1, lc.right - lc.left - half);
 }
 
-int CPropList::AddProperty(std::unique_ptr<CProp> prop) {
-    int i = (int)m_props.size();
-    m_props.push_back(std::move(prop));
+void CPropList::InsertRow(CProp* p, int indent) {
+    int i = (int)m_rows.size();
+    m_rows.push_back(p);
     if (m_list.m_hWnd) {
-        m_list.InsertItem(i, m_props[i]->GetName(), i);
+        LVITEMW it = {};
+        it.mask = LVIF_TEXT | LVIF_PARAM | LVIF_INDENT;
+        it.iItem = i;
+        it.pszText = const_cast<wchar_t*>(p->GetName().c_str());
+        it.lParam = i;
+        it.iIndent = indent;
+        m_list.InsertItem(it);
         RefreshRow(i);
     }
+    for (auto& c : p->m_children)
+        InsertRow(c.get(), indent + 1);
+}
+
+int CPropList::AddProperty(std::unique_ptr<CProp> prop) {
+    int i = (int)m_rows.size();
+    m_props.push_back(std::move(prop));
+    InsertRow(m_props.back().get(), 0);
     return i;
+}
+
+void CPropList::RemoveAll() {
+    EndEditItem(FALSE);
+    if (m_list.m_hWnd)
+        m_list.DeleteAllItems();
+    m_rows.clear();
+    m_props.clear();
+    m_cur = -1;
+    ShowDescription();
 }
 
 void CPropList::RefreshRow(int i) {
     if (m_list.m_hWnd && i >= 0 && i < GetPropertyCount())
-        m_list.SetItemText(i, 1, m_props[i]->ValueText(*this));
+        m_list.SetItemText(i, 1, m_rows[i]->ValueText(*this));
 }
 
 void CPropList::ShowDescription() {
@@ -141,6 +191,10 @@ BOOL CPropList::EditItem(int i) {
     CProp* p = GetProperty(i);
     if (!p || !m_editor.m_hWnd)
         return FALSE;
+    if (p->IsReadOnly()) {
+        SetCurSel(i);   // a read-only row is only selected
+        return FALSE;
+    }
     if (m_editing >= 0)
         EndEditItem(TRUE);
     SetCurSel(i);
@@ -213,6 +267,7 @@ ON_NOTIFY(LVN_ITEMCHANGED, kListId, OnListItemChanged)
 ON_NOTIFY(NM_CLICK, kListId, OnListClick)
 ON_NOTIFY(NM_DBLCLK, kListId, OnListClick)
 ON_NOTIFY(LVN_KEYDOWN, kListId, OnListKeyDown)
+ON_NOTIFY(NM_CUSTOMDRAW, kListId, OnListCustomDraw)
 ON_CONTROL(CBN_SELCHANGE, kEditorId, OnEditorSelChange)
 ON_CONTROL(CBN_KILLFOCUS, kEditorId, OnEditorKillFocus)
 KV_END_MESSAGE_MAP()
@@ -249,5 +304,20 @@ void CPropList::OnEditorSelChange() {
 }
 
 void CPropList::OnEditorKillFocus() { EndEditItem(TRUE); }
+
+// Group rows in bold.
+void CPropList::OnListCustomDraw(NMHDR* hdr, LRESULT* pResult) {
+    NMLVCUSTOMDRAW* cd = reinterpret_cast<NMLVCUSTOMDRAW*>(hdr);
+    *pResult = CDRF_DODEFAULT;
+    if (cd->nmcd.dwDrawStage == CDDS_PREPAINT) {
+        *pResult = CDRF_NOTIFYITEMDRAW;
+    } else if (cd->nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
+        CProp* p = GetProperty((int)cd->nmcd.dwItemSpec);
+        if (p && p->GetKind() == CProp::Group && m_hBold) {
+            ::SelectObject(cd->nmcd.hdc, m_hBold);
+            *pResult = CDRF_NEWFONT;
+        }
+    }
+}
 
 } // namespace KvUi

@@ -3,6 +3,9 @@
 #pragma once
 
 #include "kvui/core.h"
+#include "kvui/imagelist.h"
+#include "kvui/listctrl.h"
+#include "kvui/treectrl.h"
 
 #include <string>
 
@@ -66,59 +69,59 @@ public:
     BOOL IsPlaying() const { return (BOOL)SendMessage(ACM_ISPLAYING); }
 };
 
-// An owned image list.
-class CImageList {
+// An up-down control with 32-bit range and position, usually bound to an edit (its buddy).
+class CSpinButtonCtrl : public CWnd {
 public:
-    CImageList() = default;
-    ~CImageList() { DeleteImageList(); }
-    CImageList(const CImageList&) = delete;
-    CImageList& operator=(const CImageList&) = delete;
-    HIMAGELIST m_hImageList = nullptr;
-    // From a bitmap resource cut into cx-wide images, with the mask colour transparent.
-    BOOL Create(UINT nBitmapID, int cx, int nGrow, COLORREF crMask);
-    BOOL Create(int cx, int cy, UINT flags, int nInitial, int nGrow);
-    int GetImageCount() const { return m_hImageList ? ImageList_GetImageCount(m_hImageList) : 0; }
-    HICON ExtractIcon(int i) const { return ImageList_GetIcon(m_hImageList, i, ILD_NORMAL); }
-    void DeleteImageList();
-    operator HIMAGELIST() const { return m_hImageList; }
+    void SetRange32(int lo, int hi) { SendMessage(UDM_SETRANGE32, lo, hi); }
+    void GetRange32(int& lo, int& hi) const { SendMessage(UDM_GETRANGE32, (WPARAM)&lo, (LPARAM)&hi); }
+    int SetPos32(int n) { return (int)SendMessage(UDM_SETPOS32, 0, n); }
+    // The position; bError (when given) tells whether the buddy's text was no valid position.
+    int GetPos32(BOOL* bError = nullptr) const { return (int)SendMessage(UDM_GETPOS32, 0, (LPARAM)bError); }
+    HWND SetBuddy(HWND h) { return (HWND)SendMessage(UDM_SETBUDDY, (WPARAM)h); }
+    HWND GetBuddy() const { return (HWND)SendMessage(UDM_GETBUDDY); }
+    int SetBase(int base) { return (int)SendMessage(UDM_SETBASE, base); }
+    BOOL SetAccel(int count, const UDACCEL* accel) { return (BOOL)SendMessage(UDM_SETACCEL, count, (LPARAM)accel); }
 };
 
-class CTreeCtrl : public CWnd {
+// A push button that shows a bitmap (and another one while the mouse is over it) instead of a
+// caption, with a tooltip. Bind it to a template button, then set its images and tooltip.
+class CImageButton : public CButton {
 public:
-    HTREEITEM InsertItem(const std::wstring& text, int image, int selImage, HTREEITEM parent = TVI_ROOT,
-                         HTREEITEM after = TVI_LAST, LPARAM data = 0);
-    HIMAGELIST SetImageList(HIMAGELIST h, int type = TVSIL_NORMAL) { return (HIMAGELIST)SendMessage(TVM_SETIMAGELIST, type, (LPARAM)h); }
-    LPARAM GetItemData(HTREEITEM h) const;
-    BOOL SetItemData(HTREEITEM h, LPARAM data);
-    std::wstring GetItemText(HTREEITEM h) const;
-    BOOL SetItemImage(HTREEITEM h, int image, int selImage);
-    BOOL GetItemImage(HTREEITEM h, int& image, int& selImage) const;
-    HTREEITEM GetRootItem() const { return TreeView_GetRoot(m_hWnd); }
-    HTREEITEM GetChildItem(HTREEITEM h) const { return TreeView_GetChild(m_hWnd, h); }
-    HTREEITEM GetNextSiblingItem(HTREEITEM h) const { return TreeView_GetNextSibling(m_hWnd, h); }
-    HTREEITEM GetParentItem(HTREEITEM h) const { return TreeView_GetParent(m_hWnd, h); }
-    HTREEITEM GetSelectedItem() const { return TreeView_GetSelection(m_hWnd); }
-    BOOL SelectItem(HTREEITEM h) { return TreeView_SelectItem(m_hWnd, h); }
-    BOOL Expand(HTREEITEM h, UINT code) { return TreeView_Expand(m_hWnd, h, code); }
-    BOOL DeleteAllItems() { return TreeView_DeleteAllItems(m_hWnd); }
-    UINT GetCount() const { return TreeView_GetCount(m_hWnd); }
+    ~CImageButton() override;
+    // Bitmaps of the program's resources; the grey of the bitmap's corner turns into the button
+    // face. hotBitmapId 0: the same image while the mouse is over the button.
+    BOOL SetImage(UINT bitmapId, UINT hotBitmapId = 0);
+    BOOL SetImage(HICON icon);
+    void SetTooltip(const std::wstring& text);
+    const std::wstring& GetTooltip() const { return m_tip; }
+    HWND GetTooltipWindow() const { return m_hTip; }
+    BOOL IsHot() const { return m_bHot; }
+
+protected:
+    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
+    void ShowImage(BOOL hot);
+    HBITMAP m_hBitmap = nullptr;
+    HBITMAP m_hHotBitmap = nullptr;
+    HWND m_hTip = nullptr;
+    std::wstring m_tip;
+    BOOL m_bHot = FALSE;
 };
 
-class CListCtrl : public CWnd {
+// The wait cursor while an object of this class lives on the calling thread (nested objects
+// count). Restore() shows it again after a message box replaced it.
+class CWaitCursor {
 public:
-    int InsertColumn(int i, const std::wstring& heading, int fmt = LVCFMT_LEFT, int width = -1);
-    int InsertItem(int i, const std::wstring& text, LPARAM data = 0);
-    BOOL SetItemText(int i, int sub, const std::wstring& text);
-    std::wstring GetItemText(int i, int sub) const;
-    LPARAM GetItemData(int i) const;
-    int GetItemCount() const { return ListView_GetItemCount(m_hWnd); }
-    BOOL DeleteAllItems() { return ListView_DeleteAllItems(m_hWnd); }
-    DWORD SetExtendedStyle(DWORD ex) { return (DWORD)SendMessage(LVM_SETEXTENDEDLISTVIEWSTYLE, 0, ex); }
-    DWORD GetExtendedStyle() const { return (DWORD)SendMessage(LVM_GETEXTENDEDLISTVIEWSTYLE); }
-    int GetNextItem(int start, UINT flags) const { return ListView_GetNextItem(m_hWnd, start, flags); }
-    BOOL SetItemState(int i, UINT state, UINT mask);
-    BOOL GetSubItemRect(int i, int sub, int code, RECT& rc) const;
-    BOOL SetColumnWidth(int col, int cx) { return ListView_SetColumnWidth(m_hWnd, col, cx); }
+    CWaitCursor();
+    ~CWaitCursor();
+    CWaitCursor(const CWaitCursor&) = delete;
+    CWaitCursor& operator=(const CWaitCursor&) = delete;
+    void Restore();
+    // Whether a wait cursor is shown by this thread (windows answer WM_SETCURSOR with it).
+    static BOOL IsWaiting();
+    // Call from WM_SETCURSOR: TRUE when the wait cursor was set.
+    static BOOL OnSetCursor();
+private:
+    HCURSOR m_hPrev = nullptr;
 };
 
 class CStatusBar : public CWnd {
@@ -147,6 +150,9 @@ public:
     UINT GetItemID(int i) const;
     BOOL IsButtonEnabled(UINT id) const { return (BOOL)SendMessage(TB_ISBUTTONENABLED, id); }
     BOOL IsButtonChecked(UINT id) const { return (BOOL)SendMessage(TB_ISBUTTONCHECKED, id); }
+    // A caption beside a button's image (the bar shows texts to the right of the images).
+    BOOL SetButtonText(UINT id, const std::wstring& text);
+    std::wstring GetButtonText(UINT id) const;
     // Runs the update handlers of every button against the target.
     void OnUpdateCmdUI(CCmdTarget* pTarget, BOOL bDisableIfNoHandler);
 protected:

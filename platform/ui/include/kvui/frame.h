@@ -85,8 +85,12 @@ public:
     virtual void RecalcLayout();
     // The status prompt of a command: the string of its id up to the line break.
     virtual std::wstring GetMessageString(UINT nID) const;
-    // Runs the update handlers of the toolbar (called by the application when idle).
+    // Runs the update handlers of the toolbar and of every added bar (called by the application
+    // when idle), all against the frame's routing.
     virtual void OnIdleUpdateCmdUI();
+    // Further toolbars (in docked panes) whose buttons the frame keeps up to date.
+    void AddControlBar(CToolBar* bar);
+    void RemoveControlBar(CToolBar* bar);
 
     BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, CmdHandlerInfo* pInfo) override;
     BOOL PreTranslateMessage(MSG* pMsg) override;
@@ -111,6 +115,7 @@ protected:
     std::wstring m_tipText;
     UINT m_nIDTracking = 0;
     std::vector<CDockPane*> m_panes;
+    std::vector<CToolBar*> m_controlBars;
     KV_DECLARE_MESSAGE_MAP()
 };
 

@@ -1,6 +1,7 @@
 // A property list: rows of a label and a value in two columns ("parameters", "values"), a
 // description area under them, and an in-place editor for the current row. Values are yes/no
-// choices or colours (with an automatic default and "Другой..." through the presenter).
+// choices or colours (with an automatic default and "Другой..." through the presenter), or
+// read-only texts; group rows (bold) hold the rows under them.
 #pragma once
 
 #include "kvui/controls.h"
@@ -16,7 +17,12 @@ class CPropList;
 
 class CProp {
 public:
-    enum Kind { Bool, Color };
+    enum Kind { Bool, Color, Text, Group };
+    // A read-only row of a name and a text value.
+    static std::unique_ptr<CProp> MakeText(const std::wstring& name, const std::wstring& value,
+                                           const std::wstring& description = std::wstring());
+    // A group row; its rows follow it in the list.
+    static std::unique_ptr<CProp> MakeGroup(const std::wstring& name);
     // A yes/no property.
     CProp(const std::wstring& name, bool value, const std::wstring& description);
     // A colour property; its automatic button stands for the default colour.
@@ -24,6 +30,12 @@ public:
           const std::wstring& autoText, const std::wstring& otherText);
 
     Kind GetKind() const { return m_kind; }
+    bool IsReadOnly() const { return m_kind == Text || m_kind == Group; }
+    // Rows of a group (added before the group joins a list).
+    CProp* AddSubItem(std::unique_ptr<CProp> prop);
+    int GetSubItemsCount() const { return (int)m_children.size(); }
+    CProp* GetSubItem(int i) const { return i >= 0 && i < (int)m_children.size() ? m_children[i].get() : nullptr; }
+    const std::wstring& GetText() const { return m_text; }
     const std::wstring& GetName() const { return m_name; }
     const std::wstring& GetDescription() const { return m_description; }
     bool GetBool() const { return m_bool; }
@@ -44,6 +56,9 @@ private:
     COLORREF m_automatic = 0;
     std::wstring m_autoText;
     std::wstring m_otherText;
+    std::wstring m_text;
+    std::vector<std::unique_ptr<CProp>> m_children;
+    CProp(Kind kind, const std::wstring& name) : m_kind(kind), m_name(name) {}
 };
 
 class CPropList : public CWnd {
@@ -57,9 +72,13 @@ public:
     const std::wstring& TrueLabel() const { return m_yes; }
     const std::wstring& FalseLabel() const { return m_no; }
 
+    // Adds a row (a group with the rows under it); the result is the row's index.
     int AddProperty(std::unique_ptr<CProp> prop);
-    int GetPropertyCount() const { return (int)m_props.size(); }
-    CProp* GetProperty(int i) const { return i >= 0 && i < (int)m_props.size() ? m_props[i].get() : nullptr; }
+    // Every row, groups and their rows included, in the order shown.
+    int GetPropertyCount() const { return (int)m_rows.size(); }
+    CProp* GetProperty(int i) const { return i >= 0 && i < (int)m_rows.size() ? m_rows[i] : nullptr; }
+    // Empties the list.
+    void RemoveAll();
     void SetCurSel(int i);
     int GetCurSel() const { return m_cur; }
 
@@ -79,6 +98,7 @@ protected:
     void OnListItemChanged(NMHDR* hdr, LRESULT* result);
     void OnListClick(NMHDR* hdr, LRESULT* result);
     void OnListKeyDown(NMHDR* hdr, LRESULT* result);
+    void OnListCustomDraw(NMHDR* hdr, LRESULT* result);
     void OnEditorSelChange();
     void OnEditorKillFocus();
     void Layout();
@@ -90,7 +110,10 @@ protected:
     CComboBox m_editor;
     CStatic m_desc;
     HFONT m_hFont = nullptr;
-    std::vector<std::unique_ptr<CProp>> m_props;
+    std::vector<std::unique_ptr<CProp>> m_props;   // the rows added, owned
+    std::vector<CProp*> m_rows;                    // the rows shown
+    HFONT m_hBold = nullptr;
+    void InsertRow(CProp* p, int indent);
     std::wstring m_yes = L"Да";
     std::wstring m_no = L"Нет";
     int m_cur = -1;
