@@ -33,18 +33,6 @@ public:
     LPARAM GetRowData(int row) const override { return row; }
 };
 
-// The parent of both lists; it hands a list the notifications the list answers itself.
-class CHost : public CWnd {
-public:
-    CListCtrl* m_pList = nullptr;
-    BOOL OnNotify(WPARAM wp, LPARAM lp, LRESULT* pResult) override {
-        NMHDR* hdr = reinterpret_cast<NMHDR*>(lp);
-        if (m_pList && hdr->hwndFrom == m_pList->m_hWnd && m_pList->OnReflectedNotify(hdr, pResult))
-            return TRUE;
-        return CWnd::OnNotify(wp, lp, pResult);
-    }
-};
-
 // The plain list compares the texts it holds in the same order as the row source does.
 class CPlainList : public CListCtrl {
 public:
@@ -83,7 +71,7 @@ int wmain(int argc, wchar_t** argv) {
         rows.cells.push_back(std::to_wstring((seed >> 8) % 1000000));
         rows.cells.push_back(L"Описание модуля " + std::to_wstring(i));
     }
-    CHost host;
+    CWnd host;
     host.CreateEx(0, DefaultWndClass(), L"views_bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 900, 700, nullptr,
                   nullptr);
     RECT rc = {0, 0, 880, 660};
@@ -121,7 +109,6 @@ int wmain(int argc, wchar_t** argv) {
 
     // The owner-data list.
     CListCtrl owner;
-    host.m_pList = &owner;
     owner.Create(WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS, rc, &host, 2);
     Columns(owner);
     t = Now();

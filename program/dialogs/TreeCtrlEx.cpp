@@ -89,6 +89,7 @@ HRESULT CThemeEx::DrawThemeBackground(HDC hdc, int part, int state, const RECT* 
 KV_BEGIN_MESSAGE_MAP(CTreeCtrlEx, CTreeCtrl)
 ON_MESSAGE(WM_CREATE, OnCreateMsg)
 ON_MESSAGE(WM_PAINT, OnPaintMsg)
+ON_NOTIFY_REFLECT(NM_CLICK, OnClick)
 KV_END_MESSAGE_MAP()
 
 CTreeCtrlEx::~CTreeCtrlEx() = default;

@@ -64,6 +64,15 @@ int IListRowSource::CompareRows(int row1, int row2, int column) const {
 
 // ---- list ----------------------------------------------------------------------------------
 
+KV_BEGIN_MESSAGE_MAP(CListCtrl, CWnd)
+ON_NOTIFY_REFLECT_EX(LVN_GETDISPINFOW, OnReflectedNotify)
+ON_NOTIFY_REFLECT_EX(LVN_ODFINDITEMW, OnReflectedNotify)
+ON_NOTIFY_REFLECT_EX(LVN_ODCACHEHINT, OnReflectedNotify)
+ON_NOTIFY_REFLECT_EX(NM_CUSTOMDRAW, OnReflectedNotify)
+ON_NOTIFY_REFLECT_EX(LVN_GETINFOTIPW, OnReflectedNotify)
+ON_NOTIFY_REFLECT_EX(LVN_COLUMNCLICK, OnReflectedNotify)
+KV_END_MESSAGE_MAP()
+
 BOOL CListCtrl::Create(DWORD style, const RECT& rc, CWnd* parent, UINT nID) {
     return CWnd::Create(WC_LISTVIEWW, nullptr, style, rc, parent, nID);
 }
@@ -468,6 +477,8 @@ BOOL CListCtrl::OnReflectedNotify(NMHDR* hdr, LRESULT* pResult) {
     case LVN_ODCACHEHINT:
         return m_pSource != nullptr;
     case NM_CUSTOMDRAW:
+        if (!m_bCellDraw)
+            return FALSE;
         *pResult = OnCustomDraw(reinterpret_cast<NMLVCUSTOMDRAW*>(hdr));
         return TRUE;
     case LVN_GETINFOTIPW: {
@@ -482,6 +493,8 @@ BOOL CListCtrl::OnReflectedNotify(NMHDR* hdr, LRESULT* pResult) {
         return TRUE;
     }
     case LVN_COLUMNCLICK: {
+        if (!m_bHeaderSort)
+            return FALSE;
         int column = reinterpret_cast<NMLISTVIEW*>(hdr)->iSubItem;
         BOOL add = m_bMultipleSort && ::GetKeyState(VK_SHIFT) < 0;
         BOOL ascending = TRUE;

@@ -72,6 +72,7 @@ BOOL CPropList::Create(DWORD style, const RECT& rc, CWnd* parent, UINT nID) {
                          r.left, r.top, 10, 10, m_hWnd, reinterpret_cast<HMENU>((UINT_PTR)kListId)))
         return FALSE;
     m_list.SetExtendedStyle(LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
+    m_list.EnableCellDraw(FALSE);   // the property list draws its group rows itself
     m_list.SetFont(font);
     LOGFONTW lf = {};
     if (::GetObjectW(font, sizeof(lf), &lf)) {

@@ -31,13 +31,17 @@ std::wstring RegisterWndClass(UINT style, HCURSOR cursor, HBRUSH background, HIC
     return names[key] = name;
 }
 
+// The control's own object answers first (once: the parent does not reflect it again).
 BOOL CPassOnWnd::OnNotify(WPARAM wp, LPARAM lp, LRESULT* pResult) {
-    *pResult = ::SendMessageW(::GetParent(m_hWnd), WM_NOTIFY, wp, lp);
+    if (!ReflectToControl(m_hWnd, WM_NOTIFY, wp, lp, pResult))
+        *pResult = SendAfterReflection(::GetParent(m_hWnd), WM_NOTIFY, wp, lp);
     return TRUE;
 }
 
 BOOL CPassOnWnd::OnCommand(WPARAM wp, LPARAM lp) {
-    ::SendMessageW(::GetParent(m_hWnd), WM_COMMAND, wp, lp);
+    LRESULT r = 0;
+    if (!ReflectToControl(m_hWnd, WM_COMMAND, wp, lp, &r))
+        SendAfterReflection(::GetParent(m_hWnd), WM_COMMAND, wp, lp);
     return TRUE;
 }
 

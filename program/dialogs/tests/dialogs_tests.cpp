@@ -271,13 +271,13 @@ public:
     CTreeCtrlEx* m_pTree = nullptr;
     std::vector<std::pair<UINT, HTREEITEM>> m_heard;
     BOOL OnNotify(WPARAM wp, LPARAM lp, LRESULT* pResult) override {
+        if (ReflectToControl(m_hWnd, WM_NOTIFY, wp, lp, pResult))
+            return TRUE;
         NMHDR* hdr = reinterpret_cast<NMHDR*>(lp);
         if (hdr->code == TVN_SELCHANGEDW)
             m_heard.push_back({hdr->code, reinterpret_cast<NMTREEVIEWW*>(hdr)->itemNew.hItem});
-        if (hdr->code == NM_CLICK && m_pTree && hdr->hwndFrom == m_pTree->m_hWnd) {
-            m_pTree->OnClick(hdr, pResult);
-            return TRUE;
-        }
+        if (hdr->code == NM_CLICK)
+            m_heard.push_back({hdr->code, nullptr});   // the tree took it: never heard here
         return CWnd::OnNotify(wp, lp, pResult);
     }
 };
@@ -456,8 +456,11 @@ TEST_F(TriStateTree, ClickOnTheStateImageTogglesAndOnTheLabelOnlySelects) {
     ::RedrawWindow(tree.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     RECT text;
     ASSERT_TRUE(tree.GetItemRect(item[L"C"], &text, TRUE));
+    host.m_heard.clear();
     ClickAt(tree.m_hWnd, {(text.left + text.right) / 2, (text.top + text.bottom) / 2});
     EXPECT_EQ(item[L"C"], tree.GetSelectedItem());
+    for (auto& heard : host.m_heard)
+        EXPECT_NE((UINT)NM_CLICK, heard.first);
     EXPECT_EQ(1, tree.GetStateImage(item[L"C"]));
     EXPECT_EQ(5, tree.GetStateImage(item[L"R"]));
 }

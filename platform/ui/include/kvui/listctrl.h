@@ -49,6 +49,7 @@ class CListCtrl : public CWnd {
 public:
     CListCtrl() = default;
 
+    using CWnd::Create;
     BOOL Create(DWORD style, const RECT& rc, CWnd* parent, UINT nID);
     void PreSubclassWindow() override;
 
@@ -147,7 +148,14 @@ public:
     virtual BOOL CanTrackColumn(int column) { return TRUE; }
     virtual BOOL CanDragColumn(int column) { return TRUE; }
 
-    // Notifications the list handles itself (reflected from its parent).
+    // Header clicks sort (off by default: a plain list needs an OnCompareItems to sort by).
+    void EnableHeaderSort(BOOL b = TRUE) { m_bHeaderSort = b; }
+    // Cell colours and fonts through custom draw (on by default); off leaves custom draw to the
+    // list's parent.
+    void EnableCellDraw(BOOL b = TRUE) { m_bCellDraw = b; }
+
+    // Notifications the list handles itself (reflected from its parent): owner data, custom
+    // draw, info tips, header clicks. FALSE lets the parent have them.
     BOOL OnReflectedNotify(NMHDR* hdr, LRESULT* pResult);
 
 protected:
@@ -166,9 +174,12 @@ protected:
     std::vector<SortKey> m_sortKeys;
     BOOL m_bMarkSorted = FALSE;
     BOOL m_bMultipleSort = FALSE;
+    BOOL m_bHeaderSort = FALSE;
+    BOOL m_bCellDraw = TRUE;
     IListRowSource* m_pSource = nullptr;
     std::vector<int> m_order;        // owner data: display index -> source row
     mutable CHeaderCtrl m_header;    // wraps the list's header window
+    KV_DECLARE_MESSAGE_MAP()
 };
 
 } // namespace KvUi

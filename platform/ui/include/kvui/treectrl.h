@@ -13,6 +13,7 @@ namespace KvUi {
 
 class CTreeCtrl : public CWnd {
 public:
+    using CWnd::Create;
     BOOL Create(DWORD style, const RECT& rc, CWnd* parent, UINT nID);
 
     // Items.
