@@ -2,6 +2,8 @@
 // header, spin, image button, editable list box, splitter with host frame, wait cursor.
 #include <gtest/gtest.h>
 
+#include "kvpresenter.h"
+
 #include "kvui/kvui.h"
 
 #include <algorithm>
@@ -15,12 +17,6 @@ namespace {
 
 const int g_init = (::InitCommonControls(), 0);
 
-struct PresenterScope {
-    CScriptedPresenter p;
-    IPresenter* old;
-    PresenterScope() { old = SetPresenter(&p); }
-    ~PresenterScope() { SetPresenter(old); }
-};
 
 std::wstring LongText(size_t n, wchar_t seed) {
     std::wstring s;
@@ -535,10 +531,10 @@ ON_NOTIFY(TVN_SELCHANGEDW, 0xE900, OnTreeSelChanged)
 KV_END_MESSAGE_MAP()
 
 void RunControlsDialog(std::function<void(CControlsDlg&)> check) {
-    PresenterScope ps;
+    KvTest::CScopedPresenter presenter;
     CControlsDlg dlg;
     bool ran = false;
-    ps.p.OnDialog(400, [&](CDialog& d) {
+    presenter.OnDialog(400, [&](CDialog& d) {
         ran = true;
         ::ShowWindow(d.m_hWnd, SW_SHOW);
         ::UpdateWindow(d.m_hWnd);

@@ -1,6 +1,8 @@
 // Tests of the resizable dialog base and the tri-state tree, as real windows.
 #include <gtest/gtest.h>
 
+#include "kvpresenter.h"
+
 #include "ResizeDialog.h"
 #include "TreeCtrlEx.h"
 
@@ -15,12 +17,6 @@ namespace {
 
 const int g_init = (::InitCommonControls(), 0);
 
-struct PresenterScope {
-    CScriptedPresenter p;
-    IPresenter* old;
-    PresenterScope() { old = SetPresenter(&p); }
-    ~PresenterScope() { SetPresenter(old); }
-};
 
 RECT ClientRectOf(HWND dlg, int id) {
     RECT rc = {};
@@ -58,9 +54,9 @@ public:
 
 // Runs the dialog modally; the check runs while it is up, then it ends with OK.
 void RunDialog(CTestResizeDlg& dlg, std::function<void(CTestResizeDlg&)> check) {
-    PresenterScope ps;
+    KvTest::CScopedPresenter presenter;
     bool ran = false;
-    ps.p.OnDialog(dlg.m_nIDTemplate, [&](CDialog& d) {
+    presenter.OnDialog(dlg.m_nIDTemplate, [&](CDialog& d) {
         ran = true;
         check(static_cast<CTestResizeDlg&>(d));
         d.EndDialog(IDOK);
