@@ -3,6 +3,7 @@
 #include "kvui/app.h"
 #include "kvui/dialog.h"
 #include "kvui/frame.h"
+#include "kvui/sheet.h"
 
 #include <atomic>
 #include <commdlg.h>
@@ -79,11 +80,12 @@ bool CRealPresenter::PickFiles(HWND owner, const FilePick& request, std::vector<
     ofn.lpstrTitle = request.title.empty() ? nullptr : request.title.c_str();
     ofn.lpstrInitialDir = initialDir.empty() ? nullptr : initialDir.c_str();
     ofn.lpstrDefExt = request.defaultExtension.empty() ? nullptr : request.defaultExtension.c_str();
-    ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+    ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | (request.showHidden ? OFN_FORCESHOWHIDDEN : 0) |
+                (request.linksAsFiles ? OFN_NODEREFERENCELINKS : 0);
     if (request.save)
         ofn.Flags |= OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST;
     else
-        ofn.Flags |= OFN_FILEMUSTEXIST | (request.multiple ? OFN_ALLOWMULTISELECT : 0);
+        ofn.Flags |= OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | (request.multiple ? OFN_ALLOWMULTISELECT : 0);
     BOOL ok = request.save ? ::GetSaveFileNameW(&ofn) : ::GetOpenFileNameW(&ofn);
     paths.clear();
     if (!ok)
@@ -99,6 +101,54 @@ bool CRealPresenter::PickFiles(HWND owner, const FilePick& request, std::vector<
             paths.push_back(first + L"\\" + p);
     }
     return !paths.empty();
+}
+
+UINT IPresenter::TrackPopupMenu(HMENU menu, UINT flags, int x, int y, HWND owner) {
+    return (UINT)::TrackPopupMenu(menu, flags | TPM_RETURNCMD, x, y, 0, owner, nullptr);
+}
+
+UINT TrackPopupMenu(HMENU menu, UINT flags, int x, int y, HWND owner) {
+    UINT id = GetPresenter()->TrackPopupMenu(menu, flags & ~TPM_RETURNCMD, x, y, owner);
+    if (id && !(flags & TPM_RETURNCMD) && owner)
+        ::PostMessageW(owner, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+    return (flags & TPM_RETURNCMD) ? id : (id != 0);
+}
+
+void CScriptedPresenter::OnPage(UINT pageTemplateId, std::function<void(CPropertyPage&)> handler) {
+    std::lock_guard<std::mutex> g(m_lock);
+    m_pageHandlers[pageTemplateId] = std::move(handler);
+}
+
+void CScriptedPresenter::QueueMenuCommand(UINT id) {
+    std::lock_guard<std::mutex> g(m_lock);
+    m_menuCommands.push_back(id);
+}
+
+std::vector<UINT> CScriptedPresenter::Pages() const {
+    std::lock_guard<std::mutex> g(m_lock);
+    return m_pagesShown;
+}
+
+void CScriptedPresenter::PageShown(CPropertyPage& page) {
+    std::function<void(CPropertyPage&)> handler;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        m_pagesShown.push_back(page.m_nIDTemplate);
+        auto it = m_pageHandlers.find(page.m_nIDTemplate);
+        if (it != m_pageHandlers.end())
+            handler = it->second;
+    }
+    if (handler)
+        handler(page);
+}
+
+UINT CScriptedPresenter::TrackPopupMenu(HMENU, UINT, int, int, HWND) {
+    std::lock_guard<std::mutex> g(m_lock);
+    if (m_menuCommands.empty())
+        return 0;
+    UINT id = m_menuCommands.front();
+    m_menuCommands.pop_front();
+    return id;
 }
 
 void CScriptedPresenter::QueueFolder(const std::wstring& folder) {
@@ -174,6 +224,9 @@ void CScriptedPresenter::Clear() {
     m_dialogs.clear();
     m_boxes.clear();
     m_shown.clear();
+    m_pageHandlers.clear();
+    m_pagesShown.clear();
+    m_menuCommands.clear();
 }
 
 static int FirstButton(UINT type) {
@@ -206,10 +259,17 @@ void CScriptedPresenter::DialogShown(CDialog& dlg) {
         if (it != m_dialogs.end())
             handler = it->second;
     }
-    if (handler)
+    if (handler) {
         handler(dlg);
-    else
-        dlg.EndDialog(IDCANCEL);
+        return;
+    }
+    // A sheet scripted page by page runs on; anything else unscripted is cancelled.
+    if (dynamic_cast<CPropertyPage*>(&dlg)) {
+        std::lock_guard<std::mutex> g(m_lock);
+        if (!m_pageHandlers.empty())
+            return;
+    }
+    dlg.EndDialog(IDCANCEL);
 }
 
 bool CScriptedPresenter::ChooseColor(HWND, COLORREF& color) {

@@ -18,6 +18,19 @@ INT_PTR CALLBACK PageDlgProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     return FALSE;
 }
 
+// Posted by a page that became current: tells the presenter.
+static const UINT kPageShownMsg = WM_APP + 0x3F1;
+
+BOOL CPropertyPage::OnWndMsg(UINT msg, WPARAM wp, LPARAM lp, LRESULT* pResult) {
+    if (msg == kPageShownMsg) {
+        if (m_pSheet && m_pSheet->m_hWnd && m_pSheet->GetActivePage() == this)
+            GetPresenter()->PageShown(*this);
+        *pResult = 0;
+        return TRUE;
+    }
+    return CDialog::OnWndMsg(msg, wp, lp, pResult);
+}
+
 CPropertyPage::CPropertyPage(UINT nIDTemplate, const wchar_t* caption) : CDialog(nIDTemplate, (HWND) nullptr) {
     if (caption)
         m_strCaption = caption;
@@ -50,6 +63,9 @@ BOOL CPropertyPage::OnNotify(WPARAM wp, LPARAM lp, LRESULT* pResult) {
     switch (hdr->code) {
     case PSN_SETACTIVE:
         r = OnSetActive() ? 0 : -1;
+        // The presenter hears of the page once the sheet has finished changing pages.
+        if (r == 0)
+            ::PostMessageW(m_hWnd, kPageShownMsg, 0, 0);
         break;
     case PSN_KILLACTIVE:
         r = OnKillActive() ? FALSE : TRUE;

@@ -549,4 +549,61 @@ TEST(Presenter, PickersAnswerFromTheScriptAndCancelWithoutOne) {
     EXPECT_EQ(L"D:\\chosen", folder);
 }
 
+// ---- the presenter carries every modal choice ------------------------------------------------
+
+TEST(Presenter, SheetScriptedPageByPage) {
+    KvTest::CScopedPresenter ps;
+    CPropertySheet sheet(L"Мастер");
+    CNamePage first;
+    CFlagPage second;
+    sheet.AddPage(&first);
+    sheet.AddPage(&second);
+    sheet.SetWizardMode();
+    ps.OnPage(101, [](CPropertyPage& page) {
+        page.SetDlgItemText(1001, L"по страницам");
+        page.GetSheet()->PressButton(PSBTN_NEXT);
+    });
+    ps.OnPage(102, [](CPropertyPage& page) {
+        ::CheckDlgButton(page.m_hWnd, 1002, BST_CHECKED);
+        page.GetSheet()->PressButton(PSBTN_FINISH);
+    });
+    EXPECT_EQ(IDOK, sheet.DoModal());
+    EXPECT_EQ((std::vector<UINT>{101, 102}), ps.Pages());
+    EXPECT_EQ(L"по страницам", first.m_name);
+    EXPECT_EQ(1, second.m_flag);
+}
+
+TEST(Presenter, DialogScriptedByItsClass) {
+    KvTest::CScopedPresenter ps;
+    ps.OnDialog<CTestDialog>(100, [](CTestDialog& d) {
+        d.m_number = 7;   // the object itself, typed
+        d.UpdateData(FALSE);
+        d.EndDialog(IDOK);
+    });
+    CTestDialog dlg;
+    EXPECT_EQ(IDOK, dlg.DoModal());
+    EXPECT_EQ(7, dlg.m_number);
+    // A dialog of another class with that template is a fault of the script, not a silent cancel.
+    CDialog other(100, (HWND) nullptr);
+    EXPECT_THROW(other.DoModal(), std::logic_error);
+}
+
+TEST(Presenter, PopupMenusAnswerFromTheScript) {
+    KvTest::CScopedPresenter ps;
+    CTestFrame* f = new CTestFrame;
+    f->m_bAutoDelete = FALSE;
+    ASSERT_TRUE(f->LoadFrame(200));
+    HMENU popup = ::GetSubMenu(f->m_hMenu, 0);
+    ps.QueueMenuCommand(301);
+    EXPECT_EQ(301u, KvUi::TrackPopupMenu(popup, TPM_RETURNCMD, 10, 10, f->m_hWnd));
+    EXPECT_EQ(0u, KvUi::TrackPopupMenu(popup, TPM_RETURNCMD, 10, 10, f->m_hWnd));   // nothing queued: none chosen
+    // Without TPM_RETURNCMD the command goes to the owner, as the system's menu sends it.
+    ps.QueueMenuCommand(300);
+    EXPECT_NE(0u, KvUi::TrackPopupMenu(popup, 0, 10, 10, f->m_hWnd));
+    PumpWaitingMessages();
+    EXPECT_EQ(1, f->m_opened);
+    f->DestroyWindow();
+    delete f;
+}
+
 } // namespace

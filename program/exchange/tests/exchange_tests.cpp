@@ -1,5 +1,6 @@
 // Registry value path tokens, the elapsed-time phrase, the finder and the path helpers.
 #include "KvExchangeUtils.h"
+#include "kvpresenter.h"
 
 #include <gtest/gtest.h>
 
@@ -142,3 +143,33 @@ TEST(Wow64, GuardAndWrapper)
 }
 
 } // namespace
+
+// Both pickers ask through the presenter: a script answers them, a cancel gives 0.
+TEST(Pickers, FolderAndFilesAreAskedThroughThePresenter)
+{
+    KvTest::CScopedPresenter ps;
+    wchar_t windir[MAX_PATH] = {};
+    ::GetWindowsDirectoryW(windir, MAX_PATH);
+    std::wstring path;
+    ps.QueueFolder(windir);
+    EXPECT_EQ(1, SelectLocalFolder(nullptr, L"Каталог ресурсов", path));
+    EXPECT_EQ(windir, path);
+    std::wstring untouched = path;
+    EXPECT_EQ(0, SelectLocalFolder(nullptr, nullptr, path));   // nothing queued: cancelled
+    EXPECT_EQ(untouched, path);
+
+    const std::wstring a = std::wstring(windir) + L"\\win.ini", b = std::wstring(windir) + L"\\system.ini";
+    ps.QueueFiles({a, b});
+    std::list<std::wstring> files;
+    EXPECT_EQ(1, SelectFiles(nullptr, L"Файлы", nullptr, 1, files));
+    EXPECT_EQ((std::list<std::wstring>{a, b}), files);
+    ASSERT_EQ(1u, ps.FileQuestions().size());
+    const KvUi::FilePick q = ps.FileQuestions()[0];
+    EXPECT_EQ(L"Файлы", q.title);
+    EXPECT_TRUE(q.multiple);
+    EXPECT_TRUE(q.showHidden);
+    EXPECT_TRUE(q.linksAsFiles);
+    EXPECT_FALSE(q.save);
+    EXPECT_EQ(0, SelectFiles(nullptr, nullptr, nullptr, 0, files));
+    EXPECT_TRUE(files.empty());
+}

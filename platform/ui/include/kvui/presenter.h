@@ -8,12 +8,14 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace KvUi {
 
 class CDialog;
+class CPropertyPage;
 
 // A question for the file picker.
 struct FilePick {
@@ -23,6 +25,8 @@ struct FilePick {
     std::wstring filter;            // "Text\0*.txt\0All\0*.*\0" style, as the common dialog takes it
     std::wstring defaultExtension;  // without the dot
     std::wstring initialPath;       // file name or folder to start from
+    bool showHidden = false;        // hidden and system files are listed too
+    bool linksAsFiles = false;      // a shortcut is chosen as itself, not as its target
 };
 
 class IPresenter {
@@ -40,7 +44,16 @@ public:
     virtual bool PickFolder(HWND owner, const std::wstring& title, int rootCsidl, std::wstring& folder) = 0;
     // The file picker: true on OK with the chosen full paths.
     virtual bool PickFiles(HWND owner, const FilePick& request, std::vector<std::wstring>& paths) = 0;
+    // A page of a modal property sheet or wizard has become the current page.
+    virtual void PageShown(CPropertyPage&) {}
+    // A popup menu at a screen point: the command chosen, 0 when none (TrackPopupMenu's answer
+    // with TPM_RETURNCMD).
+    virtual UINT TrackPopupMenu(HMENU menu, UINT flags, int x, int y, HWND owner);
 };
+
+// A popup menu through the presenter; without TPM_RETURNCMD the chosen command is posted to the
+// owner as WM_COMMAND, as the system does.
+UINT TrackPopupMenu(HMENU menu, UINT flags, int x, int y, HWND owner);
 
 class CRealPresenter : public IPresenter {
 public:
@@ -63,6 +76,23 @@ public:
     void QueueAnswer(int id);
     // What to do when the dialog of a template id appears; without a handler it is cancelled.
     void OnDialog(UINT templateId, std::function<void(CDialog&)> handler);
+    // The same for a dialog of a known class: a dialog of another class with that template fails
+    // the run (std::logic_error from DoModal).
+    template <class D>
+    void OnDialog(UINT templateId, std::function<void(D&)> handler) {
+        OnDialog(templateId, [handler](CDialog& d) {
+            D* typed = dynamic_cast<D*>(&d);
+            if (!typed)
+                throw std::logic_error("the scripted dialog is of another class");
+            handler(*typed);
+        });
+    }
+    // What to do each time a page of a sheet becomes current (a sheet scripted page by page: its
+    // first page needs no OnDialog then).
+    void OnPage(UINT pageTemplateId, std::function<void(CPropertyPage&)> handler);
+    // Answers of popup menus, in order (0 or none queued: no command chosen).
+    void QueueMenuCommand(UINT id);
+    std::vector<UINT> Pages() const;   // the pages shown, in order
     void QueueColor(COLORREF c);
     // Answers of the pickers, in order; an empty answer (or none queued) is a cancel.
     void QueueFolder(const std::wstring& folder);
@@ -79,8 +109,13 @@ public:
     bool ChooseColor(HWND owner, COLORREF& color) override;
     bool PickFolder(HWND owner, const std::wstring& title, int rootCsidl, std::wstring& folder) override;
     bool PickFiles(HWND owner, const FilePick& request, std::vector<std::wstring>& paths) override;
+    void PageShown(CPropertyPage& page) override;
+    UINT TrackPopupMenu(HMENU menu, UINT flags, int x, int y, HWND owner) override;
 
 private:
+    std::map<UINT, std::function<void(CPropertyPage&)>> m_pageHandlers;
+    std::vector<UINT> m_pagesShown;
+    std::deque<UINT> m_menuCommands;
     std::deque<std::wstring> m_folders;
     std::deque<std::vector<std::wstring>> m_files;
     std::vector<FilePick> m_fileQuestions;

@@ -36,6 +36,7 @@ public:
 
 protected:
     BOOL OnNotify(WPARAM wp, LPARAM lp, LRESULT* pResult) override;
+    BOOL OnWndMsg(UINT msg, WPARAM wp, LPARAM lp, LRESULT* pResult) override;
     void OnOK() override {}
     void OnCancel() override {}
     friend class CPropertySheet;
