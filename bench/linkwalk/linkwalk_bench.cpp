@@ -1,6 +1,10 @@
 // Walks every module of a folder as a root of its own (one Depends::CDepps each) and reports
 // modules per second. With a second argument it writes each root's found and missing maps there
 // (UTF-8, one "root<TAB>F|M<TAB>key" line per entry) for comparison with another walker.
+//
+// linkwalk_bench.exe --flood <folder>: walks each hostile module of the folder (made by
+// tests/fixtures/linkwalk/makeflood.py) and its plain twin as roots, first and again in the same
+// process, and prints the times and the ratio of the hostile module's first walk to its twin's.
 #include "linkwalk.h"
 
 #include <windows.h>
@@ -30,10 +34,53 @@ bool IsModule(const std::wstring& name)
     return ext == L".DLL" || ext == L".EXE";
 }
 
+double Now()
+{
+    LARGE_INTEGER freq, t;
+    ::QueryPerformanceFrequency(&freq);
+    ::QueryPerformanceCounter(&t);
+    return double(t.QuadPart) / double(freq.QuadPart);
+}
+
+// One walk of a root with a finder of its own: its time in seconds and the size of its maps.
+double WalkOnce(const std::wstring& root, size_t& entries)
+{
+    const double t0 = Now();
+    Depends::CDepps f;
+    f.AddModule(root, root, 1);
+    entries = f.m_found.size() + f.m_missing.size();
+    return Now() - t0;
+}
+
+int Flood(const std::wstring& folder)
+{
+    ::CoInitialize(nullptr);
+    Depends::Common::Attach();
+    bool slow = false;
+    for (const wchar_t* kind : {L"modref", L"strings", L"imports", L"manifest"}) {
+        const std::wstring hostile = folder + L"\\" + kind + L".dll", plain = folder + L"\\" + kind + L"_plain.dll";
+        size_t hostileEntries = 0, plainEntries = 0, again = 0;
+        const double tp = WalkOnce(plain, plainEntries);
+        const double th = WalkOnce(hostile, hostileEntries);
+        const double th2 = WalkOnce(hostile, again);
+        std::printf("flood %-8ls: %8.1f ms (again in this process %6.1f ms, %u entries); plain twin %6.2f ms "
+                    "(%u entries); ratio %.0f\n",
+                    kind, th * 1000, th2 * 1000, unsigned(hostileEntries), tp * 1000, unsigned(plainEntries), th / tp);
+        slow = slow || th >= 1.0;
+    }
+    Depends::Common::Detach();
+    ::CoUninitialize();
+    if (slow)
+        std::printf("flood: a hostile module took a second or more\n");
+    return slow ? 2 : 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
+    if (argc > 2 && std::wstring(argv[1]) == L"--flood")
+        return Flood(argv[2]);
     wchar_t sys[MAX_PATH];
     ::GetSystemDirectoryW(sys, MAX_PATH);
     const std::wstring folder = argc > 1 ? argv[1] : sys;

@@ -27,7 +27,8 @@ namespace Depends {
 // Result map: upper-cased key (path or module name) to the path or origin as found.
 typedef std::map<std::wstring, std::wstring> CModules;
 
-struct CWalker; // the walk itself, inside the library
+struct CWalker;    // the walk itself, inside the library
+struct CWalkState; // what one finder remembers of its searches, inside the library
 
 template <class TString, class TModules>
 class LINKWALK_API CDepends {
@@ -67,6 +68,9 @@ private:
     int m_comInitialized;
     // The root's directory in full: m_appDirectory holds at most 259 characters.
     TString m_appDirectoryFull;
+    // The searches this finder has made (names not found, side-by-side folders, assembly-cache
+    // probes); made on the first walk, not copied.
+    CWalkState* m_walk;
 
     friend struct CWalker;
 };
@@ -99,7 +103,7 @@ static_assert(offsetof(CDependsW, m_appDirectory) == 96, "finder layout");
 static_assert(offsetof(CDependsW, m_rootMachine) == 616, "finder layout");
 static_assert(offsetof(CDependsW, m_resolved) == 624, "finder layout");
 static_assert(offsetof(CDependsW, m_dispenser) == 672, "finder layout");
-static_assert(sizeof(CDependsW) == 720, "finder layout");
+static_assert(sizeof(CDependsW) == 728, "finder layout");
 #else
 static_assert(sizeof(CModules) == 24, "result map layout");
 static_assert(offsetof(CDependsW, m_missing) == 24, "finder layout");
@@ -107,7 +111,7 @@ static_assert(offsetof(CDependsW, m_appDirectory) == 48, "finder layout");
 static_assert(offsetof(CDependsW, m_rootMachine) == 568, "finder layout");
 static_assert(offsetof(CDependsW, m_resolved) == 572, "finder layout");
 static_assert(offsetof(CDependsW, m_dispenser) == 596, "finder layout");
-static_assert(sizeof(CDependsW) == 628, "finder layout");
+static_assert(sizeof(CDependsW) == 632, "finder layout");
 #endif
 static_assert(offsetof(CDependsW, m_found) == 0, "finder layout");
 static_assert(sizeof(CDepps) == sizeof(CDependsW), "CDepps holds exactly one finder");

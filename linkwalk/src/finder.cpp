@@ -3,8 +3,13 @@
 #include "internal.h"
 #include "ClrMeta.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
+#include <map>
+#include <set>
+#include <tuple>
 
 namespace Depends {
 
@@ -15,22 +20,39 @@ const WORD kMachineI386 = 0x14C;
 const WORD kMachineAmd64 = 0x8664;
 } // namespace
 
+// What one finder remembers of its own searches. Each memo only saves repeating a search whose
+// answer cannot have changed within the walk; a finder without it searches again and gets the
+// same maps.
+struct CWalkState {
+    // Names (as spelled) not found in the root's folder nor in the search list of a machine:
+    // the upper half of the key is the machine.
+    std::set<std::pair<std::wstring, WORD>> unfound;
+    // Side-by-side folders named by each importing module's manifest, looked up once per module.
+    std::map<const CModuleInfo*, std::pair<ModuleInfoPtr, std::vector<std::wstring>>> sxsFolders;
+    // Assembly files found (or not: empty) per cache folders, name, version, token and origin folder.
+    std::map<std::wstring, std::wstring> assemblyProbes;
+    // The listing of each folder searched, checked against the folder once per finder (null: the
+    // folder's names are asked one by one).
+    std::map<std::wstring, FolderListingPtr> folders;
+};
+
 struct CWalker {
     static void AddModule(Finder& f, const std::wstring& module, const std::wstring& origin, int sameMachine);
-    static void WalkImports(Finder& f, const CMappedImage& image, bool pe32plus, const std::wstring& origin,
-                            std::set<std::wstring>& seen);
-    static void WalkDelayImports(Finder& f, const CMappedImage& image, bool pe32plus, const std::wstring& origin,
-                                 std::set<std::wstring>& seen);
-    static void ResolveAnsi(Finder& f, const CMappedImage& image, bool pe32plus, const std::wstring& origin,
-                            const std::string& name, std::set<std::wstring>& seen);
-    static void ResolveName(Finder& f, const CMappedImage& image, bool pe32plus, const std::wstring& origin,
-                            const std::wstring& name);
+    static ModuleInfoPtr LoadModule(Finder& f, const std::wstring& module, const std::wstring& key);
+    static void ReadModule(Finder& f, const CMappedImage& image, CModuleInfo& info);
+    static void ReadImports(const ClrMeta::CPeView& v, bool pe32plus, CModuleInfo& info);
+    static void ReadClr(Finder& f, const ClrMeta::CPeView& v, CModuleInfo& info);
+    static void ResolveName(Finder& f, const ModuleInfoPtr& importer, const std::wstring& origin,
+                            const ModuleName& name);
     static bool Search(Finder& f, WORD machine, const wchar_t* directory, const std::wstring& name,
                        std::wstring& path);
-    static void WalkAssemblyReferences(Finder& f, const CMappedImage& image, bool pe32plus,
-                                       const std::wstring& module, const std::wstring& origin);
-    static void FindAssemblyFile(Finder& f, const CMappedImage& image, const std::wstring& origin,
-                                 const AssemblyReference& ref);
+    static bool Exists(Finder& f, const std::wstring& path);
+    static FolderListingPtr Listing(Finder& f, const std::wstring& folder);
+    static const std::vector<std::wstring>& SxsFolders(Finder& f, const ModuleInfoPtr& importer);
+    static void WalkAssemblyReferences(Finder& f, const ModuleInfoPtr& info, const std::wstring& module,
+                                       const std::wstring& origin);
+    static void FindAssemblyFile(Finder& f, WORD machine, const std::wstring& origin, const AssemblyReference& ref);
+    static CWalkState& State(Finder& f);
     static void CopyInit(Finder& f, const Finder& other);
 };
 
@@ -42,17 +64,30 @@ std::wstring FileNamePart(const std::wstring& path)
     return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
+// Whole paths only: a relative path means another file when the current folder changes.
+bool IsFullPath(const std::wstring& path)
+{
+    return (path.size() > 2 && path[1] == L':' && path[2] == L'\\') || path.compare(0, 2, L"\\\\") == 0;
+}
+
 } // namespace
+
+CWalkState& CWalker::State(Finder& f)
+{
+    if (!f.m_walk)
+        f.m_walk = new CWalkState;
+    return *f.m_walk;
+}
 
 void CWalker::AddModule(Finder& f, const std::wstring& module, const std::wstring& origin, int sameMachine)
 {
     const std::wstring key = UpperCase(module);
     if (f.m_found.count(key) || f.m_missing.count(key))
         return;
-    CMappedImage image(module);
-    if (!image.IsPe())
+    const ModuleInfoPtr info = LoadModule(f, module, key);
+    if (!info || !info->pe)
         return;
-    const WORD machine = image.Machine();
+    const WORD machine = info->machine;
     if (f.m_rootMachine == 0)
         f.m_rootMachine = machine;
     if (sameMachine && machine != f.m_rootMachine) {
@@ -74,147 +109,170 @@ void CWalker::AddModule(Finder& f, const std::wstring& module, const std::wstrin
         const size_t n = dir.size() < MAX_PATH - 1 ? dir.size() : MAX_PATH - 1;
         dir.copy(f.m_appDirectory, n);
         f.m_appDirectory[n] = L'\0';
+        // Names not found were looked for in the previous root's folder.
+        State(f).unfound.clear();
     }
-    bool pe32plus;
-    if (machine == kMachineI386)
-        pe32plus = false;
-    else if (machine == kMachineAmd64)
-        pe32plus = true;
-    else
+    if (machine != kMachineI386 && machine != kMachineAmd64)
         return;
-    std::set<std::wstring> seen;
-    WalkDelayImports(f, image, pe32plus, origin, seen);
-    WalkImports(f, image, pe32plus, origin, seen);
-    WalkAssemblyReferences(f, image, pe32plus, module, origin);
+    for (const ModuleName& name : info->imports)
+        ResolveName(f, info, origin, name);
+    WalkAssemblyReferences(f, info, module, origin);
 }
 
-void CWalker::ResolveAnsi(Finder& f, const CMappedImage& image, bool pe32plus, const std::wstring& origin,
-                          const std::string& name, std::set<std::wstring>& seen)
+// The module's walk data: from the process-wide store while the file is unchanged, else read
+// from its image (one mapping) and stored.
+ModuleInfoPtr CWalker::LoadModule(Finder& f, const std::wstring& module, const std::wstring& key)
 {
-    if (name.empty())
-        return;
-    int n = ::MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), nullptr, 0);
-    if (n <= 0)
-        return;
-    std::wstring wide(size_t(n), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), &wide[0], n);
-    // A name imported twice by one module resolves the same way twice: take it once.
-    if (!seen.insert(UpperCase(wide)).second)
-        return;
-    ResolveName(f, image, pe32plus, origin, wide);
+    CModuleCache& cache = CModuleCache::Instance();
+    const bool cacheable = IsFullPath(module);
+    // The file's attributes, asked under its spelling on disk when the folder's listing has it (a
+    // path in another letter case makes Wine search each folder on the way).
+    std::wstring statPath = module;
+    const size_t slash = module.find_last_of(L'\\');
+    if (cacheable && slash != std::wstring::npos) {
+        const std::wstring folder = module.substr(0, slash), name = module.substr(slash + 1);
+        if (IsPlainName(name) && IsListableFolder(folder)) {
+            const CFolderListing::Entry* entry = nullptr;
+            FolderListingPtr listing = Listing(f, folder);
+            if (listing && listing->Find(name, entry) == 1)
+                statPath = listing->realPath + L"\\" + entry->name;
+        }
+    }
+    WIN32_FILE_ATTRIBUTE_DATA attrs;
+    CModuleCache::Stamp stamp;
+    const bool stamped = cacheable &&
+                         ::GetFileAttributesExW(ApiPath(statPath).c_str(), GetFileExInfoStandard, &attrs) &&
+                         !(attrs.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    if (stamped) {
+        stamp.size = (uint64_t(attrs.nFileSizeHigh) << 32) | attrs.nFileSizeLow;
+        stamp.lastWrite = Ticks(attrs.ftLastWriteTime);
+        stamp.creation = Ticks(attrs.ftCreationTime);
+        if (ModuleInfoPtr hit = cache.Find(key, stamp))
+            return hit;
+    }
+    // Opened under the spelling on disk too: it names the same file.
+    CMappedImage image(statPath);
+    if (image.m_mapState != 0)
+        return ModuleInfoPtr();
+    std::shared_ptr<CModuleInfo> info = std::make_shared<CModuleInfo>();
+    ReadModule(f, image, *info);
+    // Kept with the stamp taken before the file was opened: a change made in between leaves the
+    // file with another stamp, and the next visit reads it again. (Asking the open handle instead
+    // costs milliseconds under Wine, which looks up the volume as well.)
+    if (stamped) {
+        FILETIME now;
+        ::GetSystemTimeAsFileTime(&now);
+        cache.Store(key, stamp, Ticks(now), info);
+    }
+    return info;
 }
 
-void CWalker::WalkImports(Finder& f, const CMappedImage& image, bool pe32plus, const std::wstring& origin,
-                          std::set<std::wstring>& seen)
+void CWalker::ReadModule(Finder& f, const CMappedImage& image, CModuleInfo& info)
 {
+    info.pe = image.IsPe();
+    if (!info.pe)
+        return;
+    info.machine = image.Machine();
+    if (info.machine != kMachineI386 && info.machine != kMachineAmd64)
+        return;
+    const bool pe32plus = info.machine == kMachineAmd64;
     const ClrMeta::CPeView& v = image.View();
-    DWORD rva = 0, size = 0, pos = 0;
-    if (!v.DataDirectory(pe32plus, 1, rva, size) || !v.RvaToOffset(rva, pos))
-        return;
-    for (uint64_t d = pos; v.Within(d, 20); d += 20) {
-        DWORD nameRva = 0, namePos = 0;
-        v.ReadDword(d + 12, nameRva);
-        if (nameRva == 0 || !v.RvaToOffset(nameRva, namePos))
-            return;
-        std::string name;
-        if (!v.ReadAnsi(namePos, name))
-            return;
-        ResolveAnsi(f, image, pe32plus, origin, name, seen);
-    }
+    ReadImports(v, pe32plus, info);
+    ReadClr(f, v, info);
+    ReadManifestText(v, pe32plus, info.manifest);
 }
 
-void CWalker::WalkDelayImports(Finder& f, const CMappedImage& image, bool pe32plus, const std::wstring& origin,
-                               std::set<std::wstring>& seen)
-{
-    const ClrMeta::CPeView& v = image.View();
-    DWORD rva = 0, size = 0, pos = 0;
-    uint64_t imageBase = 0;
-    if (!v.DataDirectory(pe32plus, 13, rva, size) || !v.RvaToOffset(rva, pos))
-        return;
-    v.ImageBase(pe32plus, imageBase);
-    // The base that old-style descriptors (virtual addresses) are reduced by.
-    uint64_t reduceBy = imageBase;
-    if (pe32plus && (imageBase >> 32) != 0)
-        reduceBy = 0;
-    else
-        reduceBy &= 0xFFFFFFFFull;
-    // A descriptor is taken while a whole one remains in the directory: a directory whose size
-    // leaves out the zero terminator still has its last descriptor read.
-    uint64_t remaining = size;
-    for (uint64_t d = pos; remaining >= 32 && v.Within(d, 32); d += 32, remaining -= 32) {
-        DWORD attributes = 0, field = 0;
-        v.ReadDword(d, attributes);
-        v.ReadDword(d + 4, field);
-        if (field == 0)
-            return;
-        // Bit 0 of the attributes marks the RVA form. Without it the field may be an old-style
-        // virtual address: reduced by the image base when that gives a place in the file, so that
-        // an RVA above a low image base is not corrupted.
-        DWORD nameRva = field, namePos = 0;
-        if (!(attributes & 1) && reduceBy != 0 && field > reduceBy &&
-            v.RvaToOffset(static_cast<DWORD>(field - reduceBy), namePos))
-            nameRva = static_cast<DWORD>(field - reduceBy);
-        if (!v.RvaToOffset(nameRva, namePos))
-            return;
-        std::string name;
-        if (!v.ReadAnsi(namePos, name))
-            return;
-        ResolveAnsi(f, image, pe32plus, origin, name, seen);
-    }
-}
+namespace {
 
-bool CWalker::Search(Finder& f, WORD machine, const wchar_t* directory, const std::wstring& name, std::wstring& path)
+// Collects the names of one module's import tables; a name imported twice (in any letter case)
+// is taken once. Repeats of the same bytes are recognised before any conversion.
+class CImportNames {
+public:
+    explicit CImportNames(std::vector<ModuleName>& out) : m_out(out) {}
+    void Add(const char* text, size_t length)
+    {
+        if (length == 0 || !m_bytes.insert(std::string(text, length)).second)
+            return;
+        int n = ::MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0);
+        if (n <= 0)
+            return;
+        ModuleName name;
+        name.name.assign(size_t(n), L'\0');
+        ::MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length), &name.name[0], n);
+        name.key = UpperCase(name.name);
+        if (m_keys.insert(name.key).second)
+            m_out.push_back(std::move(name));
+    }
+
+private:
+    std::vector<ModuleName>& m_out;
+    std::set<std::string> m_bytes;
+    std::set<std::wstring> m_keys;
+};
+
+// The zero-terminated ANSI name at a file position (false when it runs past the file).
+bool NameAt(const ClrMeta::CPeView& v, DWORD pos, const char*& text, size_t& length)
 {
-    std::vector<wchar_t> buffer(MAX_PATH);
-    unsigned long n = f.SearchPathEx(machine, directory, name.c_str(), static_cast<unsigned long>(buffer.size()),
-                                     buffer.data());
-    if (n == 0)
+    if (pos >= v.Size())
         return false;
-    if (n > buffer.size()) {
-        // A path of MAX_PATH characters or more: ask again with room for it.
-        buffer.assign(n, L'\0');
-        n = f.SearchPathEx(machine, directory, name.c_str(), static_cast<unsigned long>(buffer.size()),
-                           buffer.data());
-        if (n == 0 || n > buffer.size())
-            return false;
-    }
-    path.assign(buffer.data());
+    const char* start = reinterpret_cast<const char*>(v.Data() + pos);
+    const void* end = std::memchr(start, 0, v.Size() - pos);
+    if (!end)
+        return false;
+    text = start;
+    length = static_cast<size_t>(static_cast<const char*>(end) - start);
     return true;
 }
 
-void CWalker::ResolveName(Finder& f, const CMappedImage& image, bool pe32plus, const std::wstring& origin,
-                          const std::wstring& name)
-{
-    const std::wstring key = UpperCase(name);
-    if (f.m_resolved.count(key))
-        return;
-    const WORD machine = image.Machine();
-    std::wstring path;
-    bool found = Search(f, machine, f.m_appDirectoryFull.c_str(), name, path);
-    if (!found)
-        found = Search(f, machine, nullptr, name, path);
-    if (!found) {
-        std::vector<std::wstring> folders;
-        if (ReadManifestDirectories(image, pe32plus, folders)) {
-            for (const std::wstring& folder : folders) {
-                if (Search(f, machine, folder.c_str(), name, path)) {
-                    if (path != origin)
-                        AddModule(f, path, origin, 1);
-                    return;
-                }
-            }
-        }
-        f.m_missing[key] = origin;
-        return;
-    }
-    f.m_resolved[key] = path;
-    if (path != origin)
-        AddModule(f, path, origin, 1);
-}
+} // namespace
 
-// ---------------------------------------------------------------------------------------------
-// .NET assemblies: assembly references into the assembly cache or beside the origin, module
-// references (platform-invoke DLLs) through the native name resolution.
+void CWalker::ReadImports(const ClrMeta::CPeView& v, bool pe32plus, CModuleInfo& info)
+{
+    CImportNames names(info.imports);
+    const char* text = nullptr;
+    size_t length = 0;
+    DWORD rva = 0, size = 0, pos = 0;
+    // Delay imports first.
+    if (v.DataDirectory(pe32plus, 13, rva, size) && v.RvaToOffset(rva, pos)) {
+        uint64_t imageBase = 0;
+        v.ImageBase(pe32plus, imageBase);
+        // The base that old-style descriptors (virtual addresses) are reduced by.
+        uint64_t reduceBy = imageBase;
+        if (pe32plus && (imageBase >> 32) != 0)
+            reduceBy = 0;
+        else
+            reduceBy &= 0xFFFFFFFFull;
+        // A descriptor is taken while a whole one remains in the directory: a directory whose
+        // size leaves out the zero terminator still has its last descriptor read.
+        uint64_t remaining = size;
+        for (uint64_t d = pos; remaining >= 32 && v.Within(d, 32); d += 32, remaining -= 32) {
+            DWORD attributes = 0, field = 0;
+            v.ReadDword(d, attributes);
+            v.ReadDword(d + 4, field);
+            if (field == 0)
+                break;
+            // Bit 0 of the attributes marks the RVA form. Without it the field may be an
+            // old-style virtual address: reduced by the image base when that gives a place in the
+            // file, so that an RVA above a low image base is not corrupted.
+            DWORD nameRva = field, namePos = 0;
+            if (!(attributes & 1) && reduceBy != 0 && field > reduceBy &&
+                v.RvaToOffset(static_cast<DWORD>(field - reduceBy), namePos))
+                nameRva = static_cast<DWORD>(field - reduceBy);
+            if (!v.RvaToOffset(nameRva, namePos) || !NameAt(v, namePos, text, length))
+                break;
+            names.Add(text, length);
+        }
+    }
+    if (v.DataDirectory(pe32plus, 1, rva, size) && v.RvaToOffset(rva, pos)) {
+        for (uint64_t d = pos; v.Within(d, 20); d += 20) {
+            DWORD nameRva = 0, namePos = 0;
+            v.ReadDword(d + 12, nameRva);
+            if (nameRva == 0 || !v.RvaToOffset(nameRva, namePos) || !NameAt(v, namePos, text, length))
+                break;
+            names.Add(text, length);
+        }
+    }
+}
 
 namespace {
 
@@ -228,30 +286,45 @@ struct Released {
     }
 };
 
+// A public key longer than this gives a token text that no file name can hold.
+const unsigned long kLongestTokenBytes = 127;
+
 } // namespace
 
-void CWalker::WalkAssemblyReferences(Finder& f, const CMappedImage& image, bool pe32plus, const std::wstring& module,
-                                     const std::wstring& origin)
+// The .NET references of a module, read from the mapped image through the metadata reader.
+void CWalker::ReadClr(Finder& f, const ClrMeta::CPeView& v, CModuleInfo& info)
 {
-    if (!f.m_dispenser)
-        return;
+    Released<ClrMeta::IMetaDataDispenser> own;
+    ClrMeta::IMetaDataDispenser* dispenser = f.m_dispenser;
+    if (!dispenser) {
+        if (ClrMeta::CreateDispenser(&own.p) != S_OK)
+            return;
+        dispenser = own.p;
+    }
     Released<ClrMeta::IMetaDataAssemblyImport> assemblies;
-    if (f.m_dispenser->OpenScope(module.c_str(), ClrMeta::ofReadOnly, ClrMeta::IID_IMetaDataAssemblyImport,
-                                 reinterpret_cast<IUnknown**>(&assemblies.p)) != S_OK ||
+    if (dispenser->OpenScopeOnMemory(v.Data(), v.Size(), ClrMeta::ofReadOnly, ClrMeta::IID_IMetaDataAssemblyImport,
+                                     reinterpret_cast<IUnknown**>(&assemblies.p)) != S_OK ||
         !assemblies.p)
         return;
-    std::list<AssemblyReference> refs;
+    info.clr = true;
+    // Rows that give the same name, version and key bytes are one reference: the later ones would
+    // find what the first found.
+    std::set<std::tuple<std::wstring, uint64_t, const void*, ULONG>> seen;
     ClrMeta::HCORENUM e = nullptr;
     ClrMeta::mdToken tokens[10];
     ULONG count = 0;
     while (assemblies.p->EnumAssemblyRefs(&e, tokens, 10, &count) == S_OK && count > 0) {
         for (ULONG i = 0; i < count; ++i) {
             const void* key = nullptr;
-            ULONG keyLength = 0, nameLength = 0;
+            ULONG keyLength = 0;
             wchar_t name[1024];
             ClrMeta::ASSEMBLYMETADATA meta = {};
-            if (FAILED(assemblies.p->GetAssemblyRefProps(tokens[i], &key, &keyLength, name, 1024, &nameLength,
-                                                         &meta, nullptr, nullptr, nullptr)))
+            if (FAILED(assemblies.p->GetAssemblyRefProps(tokens[i], &key, &keyLength, name, 1024, nullptr, &meta,
+                                                         nullptr, nullptr, nullptr)))
+                continue;
+            const uint64_t version = (uint64_t(meta.usMajorVersion) << 48) | (uint64_t(meta.usMinorVersion) << 32) |
+                                     (uint64_t(meta.usBuildNumber) << 16) | meta.usRevisionNumber;
+            if (!seen.emplace(name, version, key, keyLength).second)
                 continue;
             AssemblyReference ref;
             ref.name = name;
@@ -259,84 +332,214 @@ void CWalker::WalkAssemblyReferences(Finder& f, const CMappedImage& image, bool 
             ref.minor = meta.usMinorVersion;
             ref.build = meta.usBuildNumber;
             ref.revision = meta.usRevisionNumber;
-            ref.token = f.PublicKeyTokenByteToString(static_cast<const unsigned char*>(key), keyLength);
-            refs.push_back(ref);
+            if (key && keyLength > kLongestTokenBytes)
+                ref.tokenTooLong = true;
+            else
+                ref.token = f.PublicKeyTokenByteToString(static_cast<const unsigned char*>(key), keyLength);
+            info.assemblyRefs.push_back(std::move(ref));
         }
     }
     assemblies.p->CloseEnum(e);
+
+    Released<ClrMeta::IMetaDataImport> imports;
+    if (assemblies.p->QueryInterface(ClrMeta::IID_IMetaDataImport, reinterpret_cast<void**>(&imports.p)) != S_OK ||
+        !imports.p)
+        return;
+    // A name referenced by many rows is resolved once: later rows would find what the first found.
+    std::set<std::wstring> names;
+    ClrMeta::HCORENUM me = nullptr;
+    ClrMeta::mdToken mods[5];
+    while (imports.p->EnumModuleRefs(&me, mods, 5, &count) == S_OK && count > 0) {
+        for (ULONG i = 0; i < count; ++i) {
+            wchar_t name[1024];
+            if (FAILED(imports.p->GetModuleRefProps(mods[i], name, 1024, nullptr)) || !names.insert(name).second)
+                continue;
+            ModuleName ref;
+            ref.name = name;
+            ref.key = UpperCase(ref.name);
+            info.moduleRefs.push_back(std::move(ref));
+        }
+    }
+    imports.p->CloseEnum(me);
+}
+
+// SearchPathEx's search, with the existence of each candidate asked through the folders' listings.
+bool CWalker::Search(Finder& f, WORD machine, const wchar_t* directory, const std::wstring& name, std::wstring& path)
+{
+    if (name.empty())
+        return false;
+    if (directory) {
+        std::wstring candidate(directory);
+        if (candidate.empty() || candidate.back() != L'\\')
+            candidate += L'\\';
+        candidate += name;
+        if (!Exists(f, candidate))
+            return false;
+        path.swap(candidate);
+        return true;
+    }
+    if (machine != kMachineI386 && machine != kMachineAmd64)
+        return false;
+    const COsInfo& os = TSingletonHolder<COsInfo>::Instance();
+    for (const std::wstring& dir : os.GetSearchList(machine == kMachineAmd64)) {
+        std::wstring candidate = dir + name;
+        if (Exists(f, candidate)) {
+            path.swap(candidate);
+            return true;
+        }
+    }
+    return false;
+}
+
+FolderListingPtr CWalker::Listing(Finder& f, const std::wstring& folder)
+{
+    auto& memo = State(f).folders;
+    auto it = memo.find(folder);
+    if (it == memo.end())
+        it = memo.emplace(folder, CurrentListing(folder)).first;
+    return it->second;
+}
+
+// Whether a path names a file (not a folder): IsExistFile's answer.
+bool CWalker::Exists(Finder& f, const std::wstring& path)
+{
+    const size_t slash = path.find_last_of(L'\\');
+    if (slash != std::wstring::npos) {
+        const std::wstring folder = path.substr(0, slash), name = path.substr(slash + 1);
+        if (IsPlainName(name) && IsListableFolder(folder)) {
+            if (FolderListingPtr listing = Listing(f, folder)) {
+                const CFolderListing::Entry* entry = nullptr;
+                const int known = listing->Find(name, entry);
+                if (known >= 0)
+                    return known == 1 && !(entry->attributes & FILE_ATTRIBUTE_DIRECTORY);
+            }
+        }
+    }
+    return f.IsExistFile(path.c_str()) != 0;
+}
+
+// The side-by-side folders of an importing module's manifest: its identities are parsed once per
+// process, their folders looked up once per finder.
+const std::vector<std::wstring>& CWalker::SxsFolders(Finder& f, const ModuleInfoPtr& importer)
+{
+    auto& memo = State(f).sxsFolders;
+    auto it = memo.find(importer.get());
+    if (it == memo.end()) {
+        std::vector<std::wstring> folders;
+        FindSxsFolders(importer->Identities(), folders);
+        it = memo.emplace(importer.get(), std::make_pair(importer, std::move(folders))).first;
+    }
+    return it->second.second;
+}
+
+void CWalker::ResolveName(Finder& f, const ModuleInfoPtr& importer, const std::wstring& origin, const ModuleName& name)
+{
+    if (f.m_resolved.count(name.key))
+        return;
+    const WORD machine = importer->machine;
+    CWalkState& state = State(f);
+    std::wstring path;
+    bool found = false;
+    const std::pair<std::wstring, WORD> searched(name.name, machine);
+    if (!state.unfound.count(searched)) {
+        found = Search(f, machine, f.m_appDirectoryFull.c_str(), name.name, path) ||
+                Search(f, machine, nullptr, name.name, path);
+        if (!found)
+            state.unfound.insert(searched);
+    }
+    if (!found) {
+        if (!importer->manifest.empty()) {
+            for (const std::wstring& folder : SxsFolders(f, importer)) {
+                if (Search(f, machine, folder.c_str(), name.name, path)) {
+                    if (path != origin)
+                        AddModule(f, path, origin, 1);
+                    return;
+                }
+            }
+        }
+        f.m_missing[name.key] = origin;
+        return;
+    }
+    f.m_resolved[name.key] = path;
+    if (path != origin)
+        AddModule(f, path, origin, 1);
+}
+
+// ---------------------------------------------------------------------------------------------
+// .NET assemblies: assembly references into the assembly cache or beside the origin, module
+// references (platform-invoke DLLs) through the native name resolution.
+
+void CWalker::WalkAssemblyReferences(Finder& f, const ModuleInfoPtr& info, const std::wstring& module,
+                                     const std::wstring& origin)
+{
+    if (!f.m_dispenser || !info->clr)
+        return;
+    std::vector<const AssemblyReference*> refs;
+    refs.reserve(info->assemblyRefs.size());
+    for (const AssemblyReference& ref : info->assemblyRefs)
+        refs.push_back(&ref);
     if (!f.m_resolved.count(L"MSCORLIB.DLL")) {
         for (auto it = refs.begin(); it != refs.end(); ++it)
-            if (it->name == L"mscorlib") {
-                refs.splice(refs.begin(), refs, it);
+            if ((*it)->name == L"mscorlib") {
+                std::rotate(refs.begin(), it, it + 1);
                 break;
             }
     }
-    for (const AssemblyReference& ref : refs)
-        FindAssemblyFile(f, image, origin, ref);
-
-    Released<ClrMeta::IMetaDataImport> imports;
-    if (f.m_dispenser->OpenScope(module.c_str(), 0, ClrMeta::IID_IMetaDataImport,
-                                 reinterpret_cast<IUnknown**>(&imports.p)) == S_OK &&
-        imports.p) {
-        ClrMeta::HCORENUM me = nullptr;
-        ClrMeta::mdToken mods[5];
-        std::vector<std::wstring> names;
-        while (imports.p->EnumModuleRefs(&me, mods, 5, &count) == S_OK && count > 0) {
-            for (ULONG i = 0; i < count; ++i) {
-                wchar_t name[1024];
-                ULONG written = 0;
-                if (SUCCEEDED(imports.p->GetModuleRefProps(mods[i], name, 1024, &written)))
-                    names.push_back(name);
-            }
-        }
-        imports.p->CloseEnum(me);
-        for (const std::wstring& name : names)
-            ResolveName(f, image, pe32plus, module, name);
-    }
+    for (const AssemblyReference* ref : refs)
+        FindAssemblyFile(f, info->machine, origin, *ref);
+    for (const ModuleName& name : info->moduleRefs)
+        ResolveName(f, info, module, name);
 }
 
-void CWalker::FindAssemblyFile(Finder& f, const CMappedImage& image, const std::wstring& origin,
-                               const AssemblyReference& ref)
+void CWalker::FindAssemblyFile(Finder& f, WORD machine, const std::wstring& origin, const AssemblyReference& ref)
 {
     if (ref.name.empty())
         return;
     std::wstring folder = origin;
     size_t slash = folder.find_last_of(L'\\');
     folder.erase(slash == std::wstring::npos ? 0 : slash + 1);
-    wchar_t windir[MAX_PATH] = {};
-    UINT n = ::GetWindowsDirectoryW(windir, MAX_PATH);
-    if (n >= MAX_PATH)
-        windir[0] = L'\0';
     wchar_t version[64];
     std::swprintf(version, 64, L"%i.%i.%i.%i", int(ref.major), int(ref.minor), int(ref.build), int(ref.revision));
+    const bool caches = !ref.token.empty() || ref.tokenTooLong;
+    const wchar_t* machineCache = !caches ? L"" : machine == kMachineI386 ? L"GAC_32" : machine == kMachineAmd64 ? L"GAC_64" : L"";
 
-    std::vector<std::wstring> bases;
-    if (!ref.token.empty()) {
-        std::vector<const wchar_t*> caches;
-        const WORD machine = image.Machine();
-        if (machine == kMachineI386)
-            caches.push_back(L"GAC_32");
-        else if (machine == kMachineAmd64)
-            caches.push_back(L"GAC_64");
-        caches.push_back(L"GAC_MSIL");
-        caches.push_back(L"GAC");
-        for (const wchar_t* cache : caches)
-            bases.push_back(std::wstring(windir) + L"\\assembly\\" + cache + L"\\" + ref.name + L"\\" + version +
-                            L"__" + ref.token + L"\\" + ref.name);
-    }
-    bases.push_back(folder + ref.name);
-    bases.push_back(folder + ref.name + L"\\" + ref.name);
-
+    // The same reference from the same place is probed once per finder.
+    std::wstring probe = std::wstring(machineCache) + L"|" + (caches ? L"GAC" : L"") + L"|" + ref.name + L"|" +
+                         version + L"|" + ref.token + L"|" + folder;
+    auto& memo = State(f).assemblyProbes;
+    auto known = memo.find(probe);
     std::wstring found;
-    for (const std::wstring& base : bases) {
-        if (f.IsExistFile((base + L".dll").c_str())) {
-            found = base + L".dll";
-            break;
+    if (known != memo.end()) {
+        found = known->second;
+    } else {
+        std::vector<std::wstring> bases;
+        if (!ref.token.empty()) {
+            wchar_t windir[MAX_PATH] = {};
+            UINT n = ::GetWindowsDirectoryW(windir, MAX_PATH);
+            if (n >= MAX_PATH)
+                windir[0] = L'\0';
+            std::vector<const wchar_t*> cacheFolders;
+            if (*machineCache)
+                cacheFolders.push_back(machineCache);
+            cacheFolders.push_back(L"GAC_MSIL");
+            cacheFolders.push_back(L"GAC");
+            for (const wchar_t* cache : cacheFolders)
+                bases.push_back(std::wstring(windir) + L"\\assembly\\" + cache + L"\\" + ref.name + L"\\" + version +
+                                L"__" + ref.token + L"\\" + ref.name);
         }
-        if (f.IsExistFile((base + L".exe").c_str())) {
-            found = base + L".exe";
-            break;
+        bases.push_back(folder + ref.name);
+        bases.push_back(folder + ref.name + L"\\" + ref.name);
+        for (const std::wstring& base : bases) {
+            if (Exists(f, base + L".dll")) {
+                found = base + L".dll";
+                break;
+            }
+            if (Exists(f, base + L".exe")) {
+                found = base + L".exe";
+                break;
+            }
         }
+        memo[probe] = found;
     }
     if (found.empty())
         return;
@@ -373,7 +576,7 @@ int InitializeCom()
 
 template <class TString, class TModules>
 CDepends<TString, TModules>::CDepends()
-    : m_appDirectory(), m_rootMachine(0), m_dispenser(nullptr), m_comInitialized(0)
+    : m_appDirectory(), m_rootMachine(0), m_dispenser(nullptr), m_comInitialized(0), m_walk(nullptr)
 {
     m_comInitialized = InitializeCom();
     // The metadata reader is our own and needs no COM apartment: a thread already in another
@@ -384,7 +587,7 @@ CDepends<TString, TModules>::CDepends()
 
 template <class TString, class TModules>
 CDepends<TString, TModules>::CDepends(const CDepends& other)
-    : m_appDirectory(), m_rootMachine(0), m_dispenser(nullptr), m_comInitialized(0)
+    : m_appDirectory(), m_rootMachine(0), m_dispenser(nullptr), m_comInitialized(0), m_walk(nullptr)
 {
     CWalker::CopyInit(*this, other);
     m_dispenser = other.m_dispenser;
@@ -399,6 +602,8 @@ CDepends<TString, TModules>::~CDepends()
     if (m_dispenser)
         m_dispenser->Release();
     m_dispenser = nullptr;
+    delete m_walk;
+    m_walk = nullptr;
     if (m_comInitialized)
         ::CoUninitialize();
 }
@@ -412,6 +617,9 @@ CDepends<TString, TModules>& CDepends<TString, TModules>::operator=(const CDepen
         CWalker::CopyInit(*this, other);
     } catch (...) {
     }
+    // What this finder remembered was searched for its former root.
+    delete m_walk;
+    m_walk = nullptr;
     if (other.m_dispenser)
         other.m_dispenser->AddRef();
     if (m_dispenser)

@@ -7,7 +7,8 @@
 #include "SingletonHolder.h"
 
 #include <list>
-#include <set>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,17 @@ namespace Depends {
 // Upper-cases with the system's simple case mapping (CharUpperBuffW), character by character.
 // Unlike a locale facet made from the user's locale name, it cannot throw.
 std::wstring UpperCase(const std::wstring& text);
+
+// A FILETIME as one number of 100-ns ticks.
+inline uint64_t Ticks(const FILETIME& t)
+{
+    return (uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+}
+
+// What was read from a file or folder is reused only when its last-write time lay this long
+// before the reading: a change made within the file system's time resolution (2 s on FAT) may
+// leave the time where it was.
+const uint64_t kSettleTime = 3ull * 10000000ull;
 
 // A path that Win32 file functions accept whatever its length: drive and UNC paths of MAX_PATH
 // characters or more get the "\\?\" prefix.
@@ -57,10 +69,116 @@ struct AssemblyReference {
     std::wstring name;
     unsigned short major = 0, minor = 0, build = 0, revision = 0;
     std::wstring token; // public key token (or full key) as lower-case hexadecimal; empty when none
+    // A key too long to name an assembly-cache folder (its text would exceed a file name's 255
+    // characters): the cache folders are then not probed, as no such folder can exist.
+    bool tokenTooLong = false;
 };
 
-// The side-by-side folders that the first RT_MANIFEST resource of an image names.
-bool ReadManifestDirectories(const CMappedImage& image, bool pe32plus, std::vector<std::wstring>& folders);
+// One assemblyIdentity of a manifest.
+struct ManifestIdentity {
+    std::wstring arch, name, version, token;
+};
+
+// The RT_MANIFEST text of an image from its first "<" (false: no manifest).
+bool ReadManifestText(const ClrMeta::CPeView& view, bool pe32plus, std::string& text);
+// The identities that dependency/dependentAssembly/assemblyIdentity name, through MSXML (COM must
+// be initialised on the thread). A DOM call that fails ends the list.
+void ParseManifestIdentities(const std::string& text, std::vector<ManifestIdentity>& identities);
+// The WinSxS folder of each identity that has one (the first match of its pattern).
+void FindSxsFolders(const std::vector<ManifestIdentity>& identities, std::vector<std::wstring>& folders);
+
+// A name to resolve, with its upper-cased key.
+struct ModuleName {
+    std::wstring name;
+    std::wstring key;
+};
+
+// What the walk of one module file needs, read once from its image and then shared, unchanged,
+// by every finder of the process (see CModuleCache).
+class CModuleInfo {
+public:
+    bool pe = false;   // mapped, an MZ image of kind PE
+    WORD machine = 0;  // Machine of the file header
+    // Delay imports, then imports, as the walk takes them: each upper-cased name once.
+    std::vector<ModuleName> imports;
+    // .NET metadata: whether a scope opened, its assembly references in enumeration order (rows
+    // that give the same reference taken once) and its module references (each spelling once).
+    bool clr = false;
+    std::vector<AssemblyReference> assemblyRefs;
+    std::vector<ModuleName> moduleRefs;
+    // The RT_MANIFEST text, parsed on first need (most walks never need it).
+    std::string manifest;
+
+    // The manifest's identities, parsed once per process.
+    const std::vector<ManifestIdentity>& Identities() const;
+    // Rough size in memory, for the cache's budget.
+    size_t Footprint() const;
+
+private:
+    mutable std::once_flag m_parseOnce;
+    mutable std::vector<ManifestIdentity> m_identities;
+};
+
+typedef std::shared_ptr<const CModuleInfo> ModuleInfoPtr;
+
+// The names in one folder, as a listing read once per process and taken again while the folder's
+// last-write time (which moves whenever an entry is added, removed or renamed) is unchanged. It
+// answers whether a file exists the way the file system does for plain ASCII names; any other
+// name is left to the file system.
+class CFolderListing {
+public:
+    struct Entry {
+        std::wstring name; // as on disk
+        DWORD attributes = 0;
+    };
+    // The folder as the file system spells it (a path in that spelling is found fastest).
+    std::wstring realPath;
+    uint64_t lastWrite = 0, creation = 0, readAt = 0;
+    std::map<std::wstring, Entry> names; // upper-cased long and short names of ASCII entries
+    bool otherNames = false;             // the folder also holds names beyond ASCII
+
+    // The entry of a plain name (any letter case): 1 found, 0 certainly absent, -1 not known (ask
+    // the file system).
+    int Find(const std::wstring& name, const Entry*& entry) const;
+};
+typedef std::shared_ptr<const CFolderListing> FolderListingPtr;
+
+// Names that a listing may answer for: ASCII without wildcards, separators, short-name marks
+// or trailing dots and blanks (which the system strips).
+bool IsPlainName(const std::wstring& name);
+// Whole local or UNC folder paths short enough for the listing's search pattern.
+bool IsListableFolder(const std::wstring& folder);
+// The process-wide listings: the listing of a folder checked against the folder's times now, read
+// again when they moved; null when the folder cannot be listed or changed too recently to trust.
+FolderListingPtr CurrentListing(const std::wstring& folder);
+
+// The process-wide store of CModuleInfo, keyed by the upper-cased full path and checked against
+// the file's size, last-write and creation times; safe to use from several threads.
+class CModuleCache {
+public:
+    struct Stamp {
+        uint64_t size = 0, lastWrite = 0, creation = 0;
+    };
+    static CModuleCache& Instance();
+    // The entry for the key when it was read from a file with this stamp, and the stamp shows the
+    // file settled at the time of reading; else null.
+    ModuleInfoPtr Find(const std::wstring& key, const Stamp& stamp);
+    void Store(const std::wstring& key, const Stamp& stamp, uint64_t readAt, const ModuleInfoPtr& info);
+    void Clear();
+    size_t Count();
+
+private:
+    struct Entry {
+        Stamp stamp;
+        uint64_t readAt = 0;
+        ModuleInfoPtr info;
+        size_t bytes = 0;
+    };
+    CModuleCache();
+    std::mutex m_lock;
+    std::map<std::wstring, Entry> m_entries;
+    size_t m_bytes = 0;
+};
 
 } // namespace Depends
 

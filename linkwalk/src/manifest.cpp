@@ -46,9 +46,8 @@ public:
 };
 
 // The bytes of the first RT_MANIFEST resource (first name, first language), or false.
-bool FindManifestData(const CMappedImage& image, bool pe32plus, DWORD& position, DWORD& size)
+bool FindManifestData(const ClrMeta::CPeView& v, bool pe32plus, DWORD& position, DWORD& size)
 {
-    const ClrMeta::CPeView& v = image.View();
     DWORD rva = 0, dirSize = 0, base = 0;
     if (!v.DataDirectory(pe32plus, 2, rva, dirSize) || !v.RvaToOffset(rva, base))
         return false;
@@ -114,27 +113,9 @@ bool NodeNameIs(IXMLDOMNode* node, const wchar_t* name)
     return node->get_nodeName(&text) == S_OK && text.str() == name;
 }
 
-// Appends the WinSxS folder of one assembly identity when one matches.
-void AddSxsFolder(const std::wstring& arch, const std::wstring& name, const std::wstring& version,
-                  const std::wstring& token, std::vector<std::wstring>& folders)
-{
-    wchar_t windir[MAX_PATH] = {};
-    UINT n = ::GetWindowsDirectoryW(windir, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH)
-        return;
-    const std::wstring sxs = std::wstring(windir) + L"\\WinSxS\\";
-    const std::wstring pattern = sxs + arch + L"_" + name + L"_" + token + L"_" + version + L"*";
-    WIN32_FIND_DATAW fd;
-    HANDLE h = ::FindFirstFileW(ApiPath(pattern).c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE)
-        return;
-    folders.push_back(sxs + fd.cFileName);
-    ::FindClose(h);
-}
-
 // Walks dependency/dependentAssembly/assemblyIdentity. Returns false when a DOM call fails: the
-// folders found so far stay.
-bool ReadIdentities(IXMLDOMElement* root, std::vector<std::wstring>& folders)
+// identities read so far stay.
+bool ReadIdentities(IXMLDOMElement* root, std::vector<ManifestIdentity>& identities)
 {
     ComPtr<IXMLDOMNode> dep;
     HRESULT hr = root->get_firstChild(&dep);
@@ -151,12 +132,13 @@ bool ReadIdentities(IXMLDOMElement* root, std::vector<std::wstring>& folders)
                             ComPtr<IXMLDOMElement> el;
                             if (id->QueryInterface(kIidXmlDomElement, reinterpret_cast<void**>(&el)) != S_OK)
                                 return false;
-                            std::wstring arch, name, version, token;
-                            if (!Attribute(el.get(), L"processorArchitecture", arch) ||
-                                !Attribute(el.get(), L"name", name) || !Attribute(el.get(), L"version", version) ||
-                                !Attribute(el.get(), L"publicKeyToken", token))
+                            ManifestIdentity idn;
+                            if (!Attribute(el.get(), L"processorArchitecture", idn.arch) ||
+                                !Attribute(el.get(), L"name", idn.name) ||
+                                !Attribute(el.get(), L"version", idn.version) ||
+                                !Attribute(el.get(), L"publicKeyToken", idn.token))
                                 return false;
-                            AddSxsFolder(arch, name, version, token, folders);
+                            identities.push_back(std::move(idn));
                         }
                         ComPtr<IXMLDOMNode> next;
                         hr3 = id->get_nextSibling(&next);
@@ -177,38 +159,67 @@ bool ReadIdentities(IXMLDOMElement* root, std::vector<std::wstring>& folders)
 
 } // namespace
 
-bool ReadManifestDirectories(const CMappedImage& image, bool pe32plus, std::vector<std::wstring>& folders)
+bool ReadManifestText(const ClrMeta::CPeView& view, bool pe32plus, std::string& text)
 {
-    folders.clear();
+    text.clear();
     DWORD position = 0, size = 0;
-    if (!FindManifestData(image, pe32plus, position, size))
+    if (!FindManifestData(view, pe32plus, position, size))
         return false;
-    std::vector<char> text(size_t(size) + 2, '\0');
-    std::memcpy(text.data(), image.View().Data() + position, size);
-    const char* start = static_cast<const char*>(std::memchr(text.data(), '<', size));
+    const char* data = reinterpret_cast<const char*>(view.Data() + position);
+    const char* start = static_cast<const char*>(std::memchr(data, '<', size));
     if (!start)
         return false;
-    const int len = static_cast<int>(size - (start - text.data()));
-    int wlen = ::MultiByteToWideChar(CP_ACP, 0, start, len, nullptr, 0);
+    text.assign(start, data + size);
+    return true;
+}
+
+void ParseManifestIdentities(const std::string& text, std::vector<ManifestIdentity>& identities)
+{
+    identities.clear();
+    if (text.empty())
+        return;
+    const int len = static_cast<int>(text.size());
+    int wlen = ::MultiByteToWideChar(CP_ACP, 0, text.data(), len, nullptr, 0);
     std::wstring wide(size_t(wlen > 0 ? wlen : 0), L'\0');
     if (wlen > 0)
-        ::MultiByteToWideChar(CP_ACP, 0, start, len, &wide[0], wlen);
-    // The copy is zero-filled past the resource: the text ends at its first zero character.
+        ::MultiByteToWideChar(CP_ACP, 0, text.data(), len, &wide[0], wlen);
+    // The resource may hold zero bytes: the text ends at its first zero character.
     wide.resize(wcsnlen(wide.c_str(), wide.size()));
 
     ComPtr<IXMLDOMDocument> doc;
     if (::CoCreateInstance(kClsidDomDocument, nullptr, CLSCTX_ALL, kIidXmlDomDocument,
                            reinterpret_cast<void**>(&doc)) != S_OK || !doc.get())
-        return false;
+        return;
     Bstr xml(wide.c_str());
     VARIANT_BOOL loaded = VARIANT_FALSE;
     if (doc->loadXML(xml.b, &loaded) != S_OK || loaded != VARIANT_TRUE)
-        return false;
+        return;
     ComPtr<IXMLDOMElement> root;
     if (doc->get_documentElement(&root) != S_OK || !root.get())
-        return false;
-    ReadIdentities(root.get(), folders);
-    return !folders.empty();
+        return;
+    ReadIdentities(root.get(), identities);
+}
+
+void FindSxsFolders(const std::vector<ManifestIdentity>& identities, std::vector<std::wstring>& folders)
+{
+    folders.clear();
+    if (identities.empty())
+        return;
+    wchar_t windir[MAX_PATH] = {};
+    UINT n = ::GetWindowsDirectoryW(windir, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH)
+        return;
+    const std::wstring sxs = std::wstring(windir) + L"\\WinSxS\\";
+    for (const ManifestIdentity& idn : identities) {
+        // Only the first match of an identity's pattern is taken.
+        const std::wstring pattern = sxs + idn.arch + L"_" + idn.name + L"_" + idn.token + L"_" + idn.version + L"*";
+        WIN32_FIND_DATAW fd;
+        HANDLE h = ::FindFirstFileW(ApiPath(pattern).c_str(), &fd);
+        if (h == INVALID_HANDLE_VALUE)
+            continue;
+        folders.push_back(sxs + fd.cFileName);
+        ::FindClose(h);
+    }
 }
 
 } // namespace Depends

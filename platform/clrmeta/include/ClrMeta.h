@@ -33,12 +33,18 @@ struct IMetaDataDispenser : public IUnknown {
     // Opens the metadata of a module file; fails (CLDB_E_BADUPDATEMODE-like HRESULTs) for a file
     // that is not a .NET module. riid: IID_IMetaDataAssemblyImport or IID_IMetaDataImport.
     virtual HRESULT STDMETHODCALLTYPE OpenScope(LPCWSTR scope, DWORD openFlags, REFIID riid, IUnknown** unk) = 0;
+    // Opens the metadata of a module image already in memory (a mapped view of the file). The
+    // scope reads the memory in place: it must stay valid until the scope is released.
+    virtual HRESULT STDMETHODCALLTYPE OpenScopeOnMemory(const void* data, ULONG size, DWORD openFlags, REFIID riid,
+                                                        IUnknown** unk) = 0;
 };
 
 struct IMetaDataAssemblyImport : public IUnknown {
     // Up to `max` AssemblyRef tokens per call; S_OK while tokens come, S_FALSE at the end.
     virtual HRESULT STDMETHODCALLTYPE EnumAssemblyRefs(HCORENUM* e, mdToken* refs, ULONG max, ULONG* count) = 0;
-    // Any pointer but the token may be null. The key bytes stay valid while the scope lives.
+    // Any pointer but the token may be null. The key bytes stay valid while the scope lives. The
+    // name is read only as far as the buffer takes it; its full length is counted only when
+    // nameWritten is asked for.
     virtual HRESULT STDMETHODCALLTYPE GetAssemblyRefProps(mdToken ref, const void** publicKeyOrToken,
                                                           ULONG* keyLength, LPWSTR name, ULONG nameLength,
                                                           ULONG* nameWritten, ASSEMBLYMETADATA* metadata,

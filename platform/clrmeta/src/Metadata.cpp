@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <cstring>
+#include <map>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -107,25 +109,20 @@ const std::vector<int>& Schema(unsigned table)
     return schemas[table];
 }
 
+// One AssemblyRef row: heap indexes are resolved when the row is asked for.
 struct AssemblyRefRow {
     USHORT version[4];
     DWORD flags;
-    std::vector<BYTE> key;
-    std::vector<BYTE> hash;
-    std::wstring name;
+    DWORD keyIndex, nameIndex, hashIndex;
 };
 
-// The parsed metadata of one module.
-struct Metadata {
-    std::vector<AssemblyRefRow> assemblyRefs;
-    std::vector<std::wstring> moduleRefs;
-};
-
-class Parser {
+// The parsed metadata of one module: where its heaps lie in the image and the rows that the
+// scope hands out. Strings and blobs are read from the image in place when asked for.
+class Metadata {
 public:
-    explicit Parser(const CPeView& v) : m_v(v) {}
+    explicit Metadata(const CPeView& v) : m_v(v) {}
 
-    HRESULT Parse(Metadata& out)
+    HRESULT Parse()
     {
         if (!m_v.IsPe())
             return kBadFormat;
@@ -177,7 +174,83 @@ public:
         }
         if (m_tables.size == 0)
             return kBadFormat;
-        return ParseTables(out);
+        return ParseTables();
+    }
+
+    std::vector<AssemblyRefRow> assemblyRefs;
+    std::vector<DWORD> moduleRefs; // #Strings indexes of the names
+
+    // The #Strings entry at `index` into the caller's buffer (as much as fits, terminated).
+    // Only the bytes that can reach the buffer are converted; the whole length is counted only
+    // when `written` is asked for. An entry that is empty or has no terminator within the heap
+    // cannot be read.
+    HRESULT CopyString(DWORD index, LPWSTR buffer, ULONG length, ULONG* written) const
+    {
+        DWORD stop = 0;
+        if (!StringEnd(index, stop) || stop == index)
+            return kBadFormat;
+        const char* text = reinterpret_cast<const char*>(m_v.Data() + m_root + m_strings.offset + index);
+        const DWORD bytes = stop - index;
+        // Each UTF-16 unit comes from at most three bytes: this many bytes fill the buffer, and a
+        // sequence cut at the end spoils only units beyond it.
+        const uint64_t enough = uint64_t(length) * 3 + 12;
+        const int take = static_cast<int>(bytes < enough ? bytes : enough);
+        const int units = ::MultiByteToWideChar(CP_UTF8, 0, text, take, nullptr, 0);
+        if (units <= 0)
+            return kBadFormat;
+        std::wstring wide(size_t(units), L'\0');
+        ::MultiByteToWideChar(CP_UTF8, 0, text, take, &wide[0], units);
+        const bool whole = DWORD(take) == bytes;
+        if (written) {
+            int all = whole ? units : ::MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(bytes), nullptr, 0);
+            *written = static_cast<ULONG>(all) + 1;
+        }
+        if (!buffer || length == 0)
+            return S_OK;
+        const size_t n = wide.size() < length ? wide.size() : length - 1;
+        wide.copy(buffer, n);
+        buffer[n] = L'\0';
+        return whole && n == wide.size() ? S_OK : CLDB_S_TRUNCATION;
+    }
+
+    // The #Blob entry at `index`, in place.
+    bool BlobAt(DWORD index, const BYTE*& data, DWORD& length) const
+    {
+        data = nullptr;
+        length = 0;
+        if (index >= m_blob.size)
+            return false;
+        const uint64_t start = uint64_t(m_blob.offset) + index;
+        const uint64_t end = uint64_t(m_blob.offset) + m_blob.size;
+        BYTE b0 = 0, b = 0;
+        if (!Read1(start, b0))
+            return false;
+        DWORD n;
+        uint64_t at;
+        if ((b0 & 0x80) == 0) {
+            n = b0;
+            at = start + 1;
+        } else if ((b0 & 0xC0) == 0x80) {
+            if (!Read1(start + 1, b))
+                return false;
+            n = (DWORD(b0 & 0x3F) << 8) | b;
+            at = start + 2;
+        } else if ((b0 & 0xE0) == 0xC0) {
+            n = b0 & 0x1F;
+            for (int i = 1; i < 4; ++i) {
+                if (!Read1(start + i, b))
+                    return false;
+                n = (n << 8) | b;
+            }
+            at = start + 4;
+        } else {
+            return false;
+        }
+        if (at + n > end || !m_v.Within(uint64_t(m_root) + at, n))
+            return false;
+        data = m_v.Data() + m_root + at;
+        length = n;
+        return true;
     }
 
 private:
@@ -185,6 +258,37 @@ private:
         DWORD offset = 0;
         DWORD size = 0;
     };
+
+    // Where the #Strings entry at `index` ends (heap-relative): false when no terminator follows
+    // within the heap. Every run of bytes searched is remembered with its end, so that each byte
+    // of the heap is searched at most once however many rows point into it.
+    bool StringEnd(DWORD index, DWORD& stop) const
+    {
+        const DWORD size = m_strings.size;
+        if (index >= size)
+            return false;
+        auto next = m_runs.upper_bound(index);
+        if (next != m_runs.begin()) {
+            auto prev = std::prev(next);
+            if (index <= prev->second) {
+                stop = prev->second;
+                return stop < size;
+            }
+        }
+        const DWORD limit = next == m_runs.end() ? size : next->first;
+        const BYTE* heap = m_v.Data() + m_root + m_strings.offset;
+        const void* zero = std::memchr(heap + index, 0, limit - index);
+        if (zero) {
+            stop = static_cast<DWORD>(static_cast<const BYTE*>(zero) - heap);
+        } else if (next != m_runs.end()) {
+            stop = next->second;
+            m_runs.erase(next);
+        } else {
+            stop = size;
+        }
+        m_runs.emplace(index, stop);
+        return stop < size;
+    }
 
     bool Read1(uint64_t off, BYTE& v) const
     {
@@ -238,68 +342,7 @@ private:
         return Read4(off, v);
     }
 
-    bool String(DWORD index, std::wstring& text) const
-    {
-        text.clear();
-        if (index >= m_strings.size)
-            return false;
-        const uint64_t start = uint64_t(m_strings.offset) + index;
-        uint64_t end = start;
-        BYTE c = 1;
-        while (end < uint64_t(m_strings.offset) + m_strings.size && Read1(end, c) && c)
-            ++end;
-        if (c)
-            return false;
-        const char* s = reinterpret_cast<const char*>(m_v.Data() + m_root + start);
-        int len = static_cast<int>(end - start);
-        if (len == 0)
-            return true;
-        int n = ::MultiByteToWideChar(CP_UTF8, 0, s, len, nullptr, 0);
-        if (n <= 0)
-            return false;
-        text.assign(size_t(n), L'\0');
-        ::MultiByteToWideChar(CP_UTF8, 0, s, len, &text[0], n);
-        return true;
-    }
-
-    bool Blob(DWORD index, std::vector<BYTE>& bytes) const
-    {
-        bytes.clear();
-        if (index >= m_blob.size)
-            return false;
-        const uint64_t start = uint64_t(m_blob.offset) + index;
-        const uint64_t end = uint64_t(m_blob.offset) + m_blob.size;
-        BYTE b0 = 0, b = 0;
-        if (!Read1(start, b0))
-            return false;
-        DWORD length;
-        uint64_t data;
-        if ((b0 & 0x80) == 0) {
-            length = b0;
-            data = start + 1;
-        } else if ((b0 & 0xC0) == 0x80) {
-            if (!Read1(start + 1, b))
-                return false;
-            length = (DWORD(b0 & 0x3F) << 8) | b;
-            data = start + 2;
-        } else if ((b0 & 0xE0) == 0xC0) {
-            length = b0 & 0x1F;
-            for (int i = 1; i < 4; ++i) {
-                if (!Read1(start + i, b))
-                    return false;
-                length = (length << 8) | b;
-            }
-            data = start + 4;
-        } else {
-            return false;
-        }
-        if (data + length > end || !m_v.Within(uint64_t(m_root) + data, length))
-            return false;
-        bytes.assign(m_v.Data() + m_root + data, m_v.Data() + m_root + data + length);
-        return true;
-    }
-
-    HRESULT ParseTables(Metadata& out)
+    HRESULT ParseTables()
     {
         const uint64_t t = m_tables.offset;
         BYTE heapSizes = 0;
@@ -330,17 +373,17 @@ private:
         const unsigned moduleRefRow = RowSize(tModuleRef);
         if (tableStart[tModuleRef] + uint64_t(moduleRefRow) * m_rows[tModuleRef] > tablesEnd)
             return kBadFormat;
+        moduleRefs.reserve(m_rows[tModuleRef]);
         for (DWORD r = 0; r < m_rows[tModuleRef]; ++r) {
             DWORD index = 0;
-            std::wstring name;
             if (!ReadColumn(tableStart[tModuleRef] + uint64_t(r) * moduleRefRow, strSize, index))
                 return kBadFormat;
-            String(index, name); // an unreadable name stays empty; GetModuleRefProps then fails
-            out.moduleRefs.push_back(name);
+            moduleRefs.push_back(index);
         }
         const unsigned refRow = RowSize(tAssemblyRef);
         if (tableStart[tAssemblyRef] + uint64_t(refRow) * m_rows[tAssemblyRef] > tablesEnd)
             return kBadFormat;
+        assemblyRefs.reserve(m_rows[tAssemblyRef]);
         for (DWORD r = 0; r < m_rows[tAssemblyRef]; ++r) {
             uint64_t q = tableStart[tAssemblyRef] + uint64_t(r) * refRow;
             AssemblyRefRow row = {};
@@ -351,58 +394,67 @@ private:
                 row.version[i] = w;
                 q += 2;
             }
-            DWORD keyIndex = 0, nameIndex = 0, cultureIndex = 0, hashIndex = 0;
-            if (!Read4(q, row.flags) || !ReadColumn(q + 4, blobSize, keyIndex) ||
-                !ReadColumn(q + 4 + blobSize, strSize, nameIndex) ||
+            DWORD cultureIndex = 0;
+            if (!Read4(q, row.flags) || !ReadColumn(q + 4, blobSize, row.keyIndex) ||
+                !ReadColumn(q + 4 + blobSize, strSize, row.nameIndex) ||
                 !ReadColumn(q + 4 + blobSize + strSize, strSize, cultureIndex) ||
-                !ReadColumn(q + 4 + blobSize + 2 * strSize, blobSize, hashIndex))
+                !ReadColumn(q + 4 + blobSize + 2 * strSize, blobSize, row.hashIndex))
                 return kBadFormat;
-            Blob(keyIndex, row.key);
-            Blob(hashIndex, row.hash);
-            String(nameIndex, row.name);
-            out.assemblyRefs.push_back(std::move(row));
+            assemblyRefs.push_back(row);
         }
         return S_OK;
     }
 
-    const CPeView& m_v;
+    CPeView m_v;
     DWORD m_root = 0;
     DWORD m_rootSize = 0;
     Stream m_tables, m_strings, m_blob;
     BYTE m_heapSizes = 0;
     DWORD m_rows[64] = {};
+    mutable std::map<DWORD, DWORD> m_runs; // #Strings runs searched: start -> terminator (or heap size)
 };
 
-HRESULT ParseFile(LPCWSTR path, Metadata& out)
-{
-    if (!path)
-        return E_INVALIDARG;
-    std::wstring p(path);
-    if (p.size() >= MAX_PATH && p.size() > 2 && p[1] == L':')
-        p = L"\\\\?\\" + p;
-    HANDLE file = ::CreateFileW(p.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return HRESULT_FROM_WIN32(::GetLastError());
-    HRESULT hr = kBadFormat;
-    DWORD size = ::GetFileSize(file, nullptr);
-    HANDLE mapping = size ? ::CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr) : nullptr;
-    if (mapping) {
-        const BYTE* view = static_cast<const BYTE*>(::MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
-        if (view) {
-            CPeView v(view, size);
-            try {
-                hr = Parser(v).Parse(out);
-            } catch (const std::bad_alloc&) {
-                hr = E_OUTOFMEMORY;
-            }
-            ::UnmapViewOfFile(view);
-        }
-        ::CloseHandle(mapping);
+// A read-only mapping of a whole file, closed on destruction.
+class CFileView {
+public:
+    CFileView() = default;
+    CFileView(const CFileView&) = delete;
+    CFileView& operator=(const CFileView&) = delete;
+    ~CFileView()
+    {
+        if (m_view)
+            ::UnmapViewOfFile(m_view);
+        if (m_mapping)
+            ::CloseHandle(m_mapping);
+        if (m_file != INVALID_HANDLE_VALUE)
+            ::CloseHandle(m_file);
     }
-    ::CloseHandle(file);
-    return hr;
-}
+    HRESULT Open(LPCWSTR path)
+    {
+        if (!path)
+            return E_INVALIDARG;
+        std::wstring p(path);
+        if (p.size() >= MAX_PATH && p.size() > 2 && p[1] == L':')
+            p = L"\\\\?\\" + p;
+        m_file = ::CreateFileW(p.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (m_file == INVALID_HANDLE_VALUE)
+            return HRESULT_FROM_WIN32(::GetLastError());
+        m_size = ::GetFileSize(m_file, nullptr);
+        m_mapping = m_size ? ::CreateFileMappingW(m_file, nullptr, PAGE_READONLY, 0, 0, nullptr) : nullptr;
+        if (m_mapping)
+            m_view = static_cast<const BYTE*>(::MapViewOfFile(m_mapping, FILE_MAP_READ, 0, 0, 0));
+        return m_view ? S_OK : kBadFormat;
+    }
+    const BYTE* Data() const { return m_view; }
+    DWORD Size() const { return m_size; }
+
+private:
+    HANDLE m_file = INVALID_HANDLE_VALUE;
+    HANDLE m_mapping = nullptr;
+    const BYTE* m_view = nullptr;
+    DWORD m_size = 0;
+};
 
 // Enumerations hand out consecutive tokens of one table.
 struct Enumeration {
@@ -434,22 +486,23 @@ HRESULT Enumerate(HCORENUM* e, mdToken* refs, ULONG max, ULONG* count, size_t to
     return n ? S_OK : S_FALSE;
 }
 
-HRESULT CopyName(const std::wstring& name, LPWSTR buffer, ULONG length, ULONG* written)
-{
-    if (written)
-        *written = static_cast<ULONG>(name.size() + 1);
-    if (!buffer || length == 0)
-        return S_OK;
-    const size_t n = name.size() < length ? name.size() : length - 1;
-    name.copy(buffer, n);
-    buffer[n] = L'\0';
-    return n < name.size() ? CLDB_S_TRUNCATION : S_OK;
-}
-
+// A metadata scope over an image in memory; a scope opened from a file keeps its mapping.
 class Scope : public IMetaDataAssemblyImport, public IMetaDataImport {
 public:
-    explicit Scope(Metadata&& md) : m_md(std::move(md)) {}
+    Scope(std::unique_ptr<CFileView> file, const BYTE* data, DWORD size)
+        : m_file(std::move(file)), m_md(CPeView(data, size))
+    {
+    }
     virtual ~Scope() {}
+
+    HRESULT Parse()
+    {
+        try {
+            return m_md.Parse();
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        }
+    }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override
     {
@@ -486,16 +539,26 @@ public:
         if ((ref & 0xFF000000) != 0x23000000 || row == 0 || row > m_md.assemblyRefs.size())
             return E_INVALIDARG;
         const AssemblyRefRow& r = m_md.assemblyRefs[row - 1];
-        if (r.name.empty())
-            return kBadFormat;
+        HRESULT hr;
+        try {
+            hr = m_md.CopyString(r.nameIndex, name, nameLength, nameWritten);
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        }
+        if (FAILED(hr))
+            return hr;
+        const BYTE* bytes = nullptr;
+        DWORD length = 0;
+        m_md.BlobAt(r.keyIndex, bytes, length);
         if (key)
-            *key = r.key.empty() ? nullptr : r.key.data();
+            *key = length ? bytes : nullptr;
         if (keyLength)
-            *keyLength = static_cast<ULONG>(r.key.size());
+            *keyLength = length;
+        m_md.BlobAt(r.hashIndex, bytes, length);
         if (hash)
-            *hash = r.hash.empty() ? nullptr : r.hash.data();
+            *hash = length ? bytes : nullptr;
         if (hashLength)
-            *hashLength = static_cast<ULONG>(r.hash.size());
+            *hashLength = length;
         if (flags)
             *flags = r.flags;
         if (meta) {
@@ -504,7 +567,7 @@ public:
             meta->usBuildNumber = r.version[2];
             meta->usRevisionNumber = r.version[3];
         }
-        return CopyName(r.name, name, nameLength, nameWritten);
+        return hr;
     }
     HRESULT STDMETHODCALLTYPE EnumModuleRefs(HCORENUM* e, mdToken* refs, ULONG max, ULONG* count) override
     {
@@ -515,16 +578,34 @@ public:
         const ULONG row = ref & 0x00FFFFFF;
         if ((ref & 0xFF000000) != 0x1A000000 || row == 0 || row > m_md.moduleRefs.size())
             return E_INVALIDARG;
-        if (m_md.moduleRefs[row - 1].empty())
-            return kBadFormat;
-        return CopyName(m_md.moduleRefs[row - 1], name, nameLength, written);
+        try {
+            return m_md.CopyString(m_md.moduleRefs[row - 1], name, nameLength, written);
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        }
     }
     void STDMETHODCALLTYPE CloseEnum(HCORENUM e) override { delete static_cast<Enumeration*>(e); }
 
 private:
     std::atomic<ULONG> m_refs{1};
+    std::unique_ptr<CFileView> m_file;
     Metadata m_md;
 };
+
+HRESULT MakeScope(std::unique_ptr<CFileView> file, const BYTE* data, DWORD size, REFIID riid, IUnknown** unk)
+{
+    if (!unk)
+        return E_POINTER;
+    *unk = nullptr;
+    Scope* scope = new (std::nothrow) Scope(std::move(file), data, size);
+    if (!scope)
+        return E_OUTOFMEMORY;
+    HRESULT hr = scope->Parse();
+    if (SUCCEEDED(hr))
+        hr = scope->QueryInterface(riid, reinterpret_cast<void**>(unk));
+    scope->Release();
+    return hr;
+}
 
 class Dispenser : public IMetaDataDispenser {
 public:
@@ -552,16 +633,22 @@ public:
         if (!unk)
             return E_POINTER;
         *unk = nullptr;
-        Metadata md;
-        HRESULT hr = ParseFile(path, md);
+        std::unique_ptr<CFileView> file(new (std::nothrow) CFileView);
+        if (!file)
+            return E_OUTOFMEMORY;
+        HRESULT hr = file->Open(path);
         if (FAILED(hr))
             return hr;
-        Scope* scope = new (std::nothrow) Scope(std::move(md));
-        if (!scope)
-            return E_OUTOFMEMORY;
-        hr = scope->QueryInterface(riid, reinterpret_cast<void**>(unk));
-        scope->Release();
-        return hr;
+        const BYTE* data = file->Data();
+        const DWORD size = file->Size();
+        return MakeScope(std::move(file), data, size, riid, unk);
+    }
+    HRESULT STDMETHODCALLTYPE OpenScopeOnMemory(const void* data, ULONG size, DWORD, REFIID riid,
+                                                IUnknown** unk) override
+    {
+        if (!data)
+            return E_INVALIDARG;
+        return MakeScope(nullptr, static_cast<const BYTE*>(data), size, riid, unk);
     }
 
 private:

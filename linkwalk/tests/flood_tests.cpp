@@ -1,0 +1,217 @@
+// Hostile modules (written by tests/fixtures/linkwalk/makeflood.py) and the process-wide store of
+// module data: the maps of a flood equal those of its plain twin where they should; modules read
+// once give the same maps to every later finder, also from several threads, and a module changed
+// on disk is read again.
+#include "fixture_util.h"
+#include "kvtest.h"
+
+#include <algorithm>
+#include <thread>
+
+using namespace lwtest;
+using Depends::CDepps;
+using Depends::CModules;
+
+namespace {
+
+std::wstring Flood(const wchar_t* name)
+{
+    return Fixtures() + L"\\flood\\" + name;
+}
+
+struct Maps {
+    CModules found, missing, resolved;
+    bool operator==(const Maps& o) const { return found == o.found && missing == o.missing && resolved == o.resolved; }
+};
+
+Maps Walk(const std::wstring& root)
+{
+    CDepps f;
+    f.AddModule(root, root, 1);
+    return Maps{f.m_found, f.m_missing, f.m_resolved};
+}
+
+std::wstring Sxs()
+{
+    return WindowsDir() + L"\\WinSxS\\" + (kNativeMachine == 0x8664 ? L"amd64" : L"x86") +
+           L"_Kv.Linkwalk.Sxs_1fc8b3b9a1e18e3b_1.0.0.0_none_floodtests";
+}
+
+class FloodTest : public ::testing::Test {
+public:
+    static void SetUpTestSuite()
+    {
+        MakeDirs(Sxs());
+        ASSERT_TRUE(CopyTo(Fixtures() + L"\\sxs\\sxsdep.dll", Sxs() + L"\\sxsdep.dll"));
+    }
+    static void TearDownTestSuite() { RemoveTree(Sxs()); }
+};
+
+TEST_F(FloodTest, ModuleReferenceFlood)
+{
+    // 30 000 ModuleRef rows name one missing DLL, 4 000 AssemblyRef rows one missing assembly: the
+    // maps are those of the twin with one row each.
+    const std::wstring root = Flood(L"modref.dll"), plain = Flood(L"modref_plain.dll");
+    const Maps m = Walk(root);
+    EXPECT_EQ(m.missing, (CModules{{L"FLOOD_MISSING.DLL", root}}));
+    EXPECT_TRUE(m.found.empty() && m.resolved.empty());
+    const Maps p = Walk(plain);
+    EXPECT_EQ(p.missing, (CModules{{L"FLOOD_MISSING.DLL", plain}}));
+    EXPECT_TRUE(p.found.empty() && p.resolved.empty());
+}
+
+TEST_F(FloodTest, UnterminatedStringHeap)
+{
+    // Rows pointing into the heap's unterminated tail are left out; the terminated names are read,
+    // the long one as far as the finder's buffer of 1024 characters takes it.
+    const std::wstring root = Flood(L"strings.dll");
+    const Maps m = Walk(root);
+    const std::wstring longName(1023, L'\x0414');
+    EXPECT_EQ(m.missing, (CModules{{L"STRINGS_MISSING.DLL", root}, {longName, root}}));
+    EXPECT_TRUE(m.found.empty() && m.resolved.empty());
+
+    // The reader itself: the tail cannot be read, the long name is cut to the buffer with its
+    // whole length told.
+    ClrMeta::IMetaDataDispenser* d = nullptr;
+    ASSERT_EQ(ClrMeta::CreateDispenser(&d), S_OK);
+    IUnknown* unk = nullptr;
+    ASSERT_EQ(d->OpenScope(root.c_str(), 0, ClrMeta::IID_IMetaDataImport, &unk), S_OK);
+    auto* import = static_cast<ClrMeta::IMetaDataImport*>(unk);
+    wchar_t name[1024];
+    ULONG written = 0;
+    EXPECT_EQ(import->GetModuleRefProps(0x1A000001, name, 1024, &written), S_OK);
+    EXPECT_EQ(std::wstring(name), L"strings_missing.dll");
+    EXPECT_EQ(import->GetModuleRefProps(0x1A000002, name, 1024, &written), ClrMeta::CLDB_S_TRUNCATION);
+    EXPECT_EQ(std::wstring(name), std::wstring(1023, L'\x0434'));
+    EXPECT_EQ(written, 1505u);
+    std::vector<wchar_t> big(2000);
+    EXPECT_EQ(import->GetModuleRefProps(0x1A000002, big.data(), 2000, nullptr), S_OK);
+    EXPECT_EQ(std::wstring(big.data()), std::wstring(1500, L'\x0434') + L".dll");
+    for (ULONG row : {3u, 4u, 5000u, 20002u})
+        EXPECT_TRUE(FAILED(import->GetModuleRefProps(0x1A000000 | row, name, 1024, &written))) << row;
+    EXPECT_EQ(import->GetModuleRefProps(0x1A000000 | 20003, name, 1024, &written), E_INVALIDARG);
+    import->Release();
+    d->Release();
+}
+
+TEST_F(FloodTest, ImportFloodOfMissingNames)
+{
+    // 3 000 imports and 1 000 delay imports of distinct missing names, each repeated in two other
+    // letter cases: every name is missing once, with the root as origin.
+    const std::wstring root = Flood(L"imports.dll");
+    const Maps m = Walk(root);
+    EXPECT_TRUE(m.found.empty() && m.resolved.empty());
+    ASSERT_EQ(m.missing.size(), 4000u);
+    wchar_t key[64];
+    for (int i = 0; i < 3000; i += 499) {
+        swprintf(key, 64, L"FLOOD_IMP%05d.DLL", i);
+        EXPECT_EQ(m.missing.count(key), 1u) << i;
+    }
+    for (int i = 0; i < 1000; i += 333) {
+        swprintf(key, 64, L"FLOOD_DELAY%05d.DLL", i);
+        EXPECT_EQ(m.missing.count(key), 1u) << i;
+    }
+    for (const auto& e : m.missing)
+        ASSERT_EQ(e.second, root);
+    EXPECT_EQ(Walk(Flood(L"imports_plain.dll")).missing.size(), 8u);
+}
+
+TEST_F(FloodTest, LargeManifestWithManyMissingNames)
+{
+    // 400 assemblies absent from WinSxS before the one that holds sxsdep.dll, 300 missing names:
+    // the manifest is read once, and every name still gets the whole search.
+    const std::wstring root = Flood(L"manifest.dll");
+    const Maps m = Walk(root);
+    const std::wstring sxsdep = Sxs() + L"\\sxsdep.dll";
+    EXPECT_EQ(m.found, (CModules{{Upper(sxsdep), sxsdep}}));
+    EXPECT_TRUE(m.resolved.empty());
+    ASSERT_EQ(m.missing.size(), 300u);
+    EXPECT_EQ(m.missing.count(L"MANIFEST_MISSING000.DLL"), 1u);
+    EXPECT_EQ(m.missing.count(L"MANIFEST_MISSING299.DLL"), 1u);
+    const Maps p = Walk(Flood(L"manifest_plain.dll"));
+    EXPECT_EQ(p.found, m.found);
+    EXPECT_EQ(p.missing.size(), 16u);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The process-wide store
+
+// The modules of a folder (executables and DLLs), sorted.
+std::vector<std::wstring> Modules(const std::wstring& folder, size_t most)
+{
+    std::vector<std::wstring> files;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = ::FindFirstFileW((folder + L"\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return files;
+    do {
+        const std::wstring n = Upper(fd.cFileName);
+        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && n.size() > 4 &&
+            (n.compare(n.size() - 4, 4, L".DLL") == 0 || n.compare(n.size() - 4, 4, L".EXE") == 0))
+            files.push_back(folder + L"\\" + fd.cFileName);
+    } while (::FindNextFileW(h, &fd));
+    ::FindClose(h);
+    std::sort(files.begin(), files.end());
+    if (files.size() > most)
+        files.resize(most);
+    return files;
+}
+
+TEST(ModuleStore, ManyRootsAndThreadsGiveTheSameMaps)
+{
+    KV_SKIP_THREADS_IF_EMULATED();
+    const std::vector<std::wstring> roots = Modules(SystemDir(), 120);
+    ASSERT_GT(roots.size(), 50u);
+    // Each root walked twice in turn: the second walk takes what the first read.
+    std::vector<Maps> first, second;
+    for (const std::wstring& r : roots)
+        first.push_back(Walk(r));
+    for (const std::wstring& r : roots)
+        second.push_back(Walk(r));
+    size_t entries = 0;
+    for (size_t i = 0; i < roots.size(); ++i) {
+        EXPECT_TRUE(first[i] == second[i]) << std::string(roots[i].begin(), roots[i].end());
+        entries += first[i].found.size();
+    }
+    EXPECT_GT(entries, roots.size());
+    // Four threads walk all roots at once, each from another start.
+    std::vector<std::vector<Maps>> byThread(4, std::vector<Maps>(roots.size()));
+    std::vector<std::thread> threads;
+    for (size_t t = 0; t < byThread.size(); ++t)
+        threads.emplace_back([&, t] {
+            ::CoInitialize(nullptr);
+            for (size_t k = 0; k < roots.size(); ++k) {
+                const size_t i = (k + t * 31) % roots.size();
+                byThread[t][i] = Walk(roots[i]);
+            }
+            ::CoUninitialize();
+        });
+    for (std::thread& th : threads)
+        th.join();
+    for (size_t t = 0; t < byThread.size(); ++t)
+        for (size_t i = 0; i < roots.size(); ++i)
+            EXPECT_TRUE(byThread[t][i] == first[i]) << t << " " << std::string(roots[i].begin(), roots[i].end());
+}
+
+TEST(ModuleStore, ChangedModuleIsReadAgain)
+{
+    // A copy of the graph whose files keep their build times (old enough to be kept): after a walk,
+    // a.dll is replaced by a module without imports, and the next walk no longer reaches b and d.
+    const std::wstring dir = Tmp() + L"\\store_changed";
+    MakeDirs(dir);
+    for (const wchar_t* n : {L"root.exe", L"a.dll", L"b.dll", L"c.dll", L"d.dll", L"e.dll"})
+        ASSERT_TRUE(CopyTo(App() + L"\\" + n, dir + L"\\" + n));
+    const std::wstring root = dir + L"\\root.exe";
+    const Maps before = Walk(root);
+    EXPECT_EQ(before.found.count(Upper(dir + L"\\b.dll")), 1u);
+    EXPECT_TRUE(Walk(root) == before);
+    ASSERT_TRUE(CopyTo(App() + L"\\d.dll", dir + L"\\a.dll"));
+    const Maps after = Walk(root);
+    EXPECT_EQ(after.found.count(Upper(dir + L"\\a.dll")), 1u);
+    EXPECT_EQ(after.found.count(Upper(dir + L"\\b.dll")), 0u);
+    EXPECT_EQ(after.found.count(Upper(dir + L"\\d.dll")), 0u);
+    EXPECT_EQ(after.found.count(Upper(dir + L"\\c.dll")), 1u);
+    RemoveTree(dir);
+}
+
+} // namespace
