@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
-# Benchmark of the dependency finder: walks every module of the test prefix's system32 (x86-64
-# build), each as a root, and reports modules per second; then a walker written with Debian's
-# python3-pefile walks the same roots with the same search order, and the maps are compared.
+# Benchmark of the dependency finder (x86-64 build):
+#  1. every module of the test prefix's system32, each as a root of its own finder in one process
+#     (as the command engine and the generators use it), against a walker written with Debian's
+#     python3-pefile that walks the same roots with the same search order; the maps are compared
+#     and the ratio of the two times printed;
+#  2. the hostile modules of tests/fixtures/linkwalk/makeflood.py beside their plain twins: the
+#     time of each first walk and the ratio to the twin's.
 #   bench/linkwalk/run.sh            (after scripts/test or a build of build/x64)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -9,15 +13,23 @@ source "$root/scripts/lib.sh"
 dpkg-query -W -f='${Status}' python3-pefile 2>/dev/null | grep -q 'install ok installed' ||
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq python3-pefile >/dev/null
 [ -f "$root/build/x64/build.ninja" ] || cmake --preset x64 -S "$root" >/dev/null
-cmake --build "$root/build/x64" --target linkwalk_bench >/dev/null
+cmake --build "$root/build/x64" --target linkwalk_bench linkwalk_fixtures >/dev/null
 export WINEPREFIX=$root/build/wineprefix
 [ -d "$WINEPREFIX/drive_c" ] || kv_fresh_prefix "$WINEPREFIX"
 /usr/lib/wine/wineserver -p
 trap '/usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
 maps=$(mktemp /tmp/linkwalk_maps.XXXXXX)
+ours=$(mktemp /tmp/linkwalk_out.XXXXXX)
+theirs=$(mktemp /tmp/linkwalk_pefile.XXXXXX)
 cd "$root/build/x64/bin"
-# A first run warms the file cache; the second is measured.
+# A first run warms the file cache; the second is measured (a new process: nothing is kept).
 "$root/scripts/wine-exec" linkwalk_bench.exe 'C:\windows\system32' </dev/null >/dev/null
-"$root/scripts/wine-exec" linkwalk_bench.exe 'C:\windows\system32' "Z:${maps//\//\\}" </dev/null
-/usr/bin/python3 "$root/bench/linkwalk/pewalk.py" "$WINEPREFIX" "$maps"
-rm -f "$maps"
+"$root/scripts/wine-exec" linkwalk_bench.exe 'C:\windows\system32' "Z:${maps//\//\\}" </dev/null >"$ours"
+/usr/bin/python3 "$root/bench/linkwalk/pewalk.py" "$WINEPREFIX" "$maps" >"$theirs"
+cat "$ours" "$theirs"
+LC_ALL=C awk '/^linkwalk:/ { for (i = 1; i <= NF; i++) if ($i == "in") a = $(i + 1) }
+     /^pefile:/   { for (i = 1; i <= NF; i++) if ($i == "in") b = $(i + 1) }
+     END { if (a > 0) printf "ratio: linkwalk %.1fx faster than the pefile walker on the same roots\n", b / a }' \
+    "$ours" "$theirs"
+"$root/scripts/wine-exec" linkwalk_bench.exe --flood "Z:${root//\//\\}\\build\\x64\\bin\\linkwalk_fixtures\\flood" </dev/null
+rm -f "$maps" "$ours" "$theirs"
