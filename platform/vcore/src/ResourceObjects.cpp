@@ -142,8 +142,9 @@ void ReleaseCaches()
     g_smbiosRead = false;
 }
 
-// The formatted length of the SMBIOS structure of the given type and handle, or -1.
-static int FindSmbiosStructure(int type, int handle)
+// The SMBIOS structure of the given type and handle as the firmware holds it: its formatted
+// length, and (when asked) its bytes, formatted area and string set. -1 when there is none.
+static int FindSmbiosStructure(int type, int handle, std::vector<BYTE>* bytes = nullptr)
 {
     std::vector<BYTE> raw = SmbiosData();
     if (raw.size() < 8)
@@ -155,21 +156,57 @@ static int FindSmbiosStructure(int type, int handle)
         int t = p[0], len = p[1], h = p[2] | (p[3] << 8);
         if (len < 4 || p + len > end)
             break;
-        if (t == type && h == handle)
-            return len;
         const BYTE* s = p + len; // the strings end with two zero bytes
         while (s + 1 < end && !(s[0] == 0 && s[1] == 0))
             ++s;
-        p = s + 2;
+        const BYTE* next = std::min(s + 2, end);
+        if (t == type && h == handle) {
+            if (bytes)
+                bytes->assign(p, next);
+            return len;
+        }
+        p = next;
         if (t == 127)
             break;
     }
     return -1;
 }
 
+// The bytes of an SMBIOS field as the board finds them: a text field (nonzero field type) is the
+// string its index byte names, any other field the bytes at its offset. False when the structure
+// does not hold the field.
+static bool SmbiosFieldBytes(const std::vector<BYTE>& structure, int length, const ResourceFields& r,
+                             std::vector<BYTE>& out)
+{
+    if (r.fieldOffset < 0 || r.fieldLength <= 0 || r.fieldOffset + r.fieldLength > length)
+        return false;
+    const BYTE* p = structure.data() + r.fieldOffset;
+    if (!r.fieldType) {
+        out.assign(p, p + r.fieldLength);
+        return true;
+    }
+    out.clear();
+    int index = *p;
+    size_t at = static_cast<size_t>(length);
+    for (int i = 1; index && at < structure.size() && structure[at]; ++i) {
+        size_t e = at;
+        while (e < structure.size() && structure[e])
+            ++e;
+        if (i == index) {
+            out.assign(structure.begin() + at, structure.begin() + e);
+            return true;
+        }
+        at = e + 1;
+    }
+    return index == 0; // index 0: no string
+}
+
 // ----- PCI devices -----
 
-static bool DevicePresent(const std::wstring& hardwareId)
+// Finds a present device with the given hardware or instance ID. identity (when given) receives
+// what identifies the device as the system reads it now: its hardware IDs (vendor, device,
+// subsystem, revision), compatible IDs (class code), bus number and address.
+static bool FindDevice(const std::wstring& hardwareId, std::wstring* identity = nullptr)
 {
     if (hardwareId.empty())
         return false;
@@ -191,6 +228,23 @@ static bool DevicePresent(const std::wstring& hardwareId)
             wchar_t inst[512] = {};
             if (SetupDiGetDeviceInstanceIdW(set, &info, inst, 512, nullptr))
                 found = CompareStringOrdinal(inst, -1, hardwareId.c_str(), -1, TRUE) == CSTR_EQUAL;
+        }
+        if (found && identity) {
+            for (DWORD property : {SPDRP_HARDWAREID, SPDRP_COMPATIBLEIDS}) {
+                wchar_t list[2048] = {};
+                if (SetupDiGetDeviceRegistryPropertyW(set, &info, property, &type, reinterpret_cast<BYTE*>(list),
+                                                      sizeof list - 2 * sizeof(wchar_t), nullptr))
+                    for (const wchar_t* id = list; *id; id += wcslen(id) + 1)
+                        *identity += std::wstring(id) + L"\n";
+            }
+            for (DWORD property : {SPDRP_BUSNUMBER, SPDRP_ADDRESS}) {
+                DWORD v = 0;
+                if (SetupDiGetDeviceRegistryPropertyW(set, &info, property, &type, reinterpret_cast<BYTE*>(&v), sizeof v,
+                                                      nullptr))
+                    *identity += std::to_wstring(v) + L"\n";
+                else
+                    *identity += L"-\n";
+            }
         }
     }
     SetupDiDestroyDeviceInfoList(set);
@@ -233,7 +287,7 @@ bool ResourceObjectValid(const ItemFields& f, const ResourceFields& r)
         return ReadDiskSector(r.disk, r.sector, buf);
     }
     case ResourceKindDevice:
-        return DevicePresent(PropertyText(r, 0));
+        return FindDevice(PropertyText(r, 0));
     case ResourceKindSMBIOSTable: {
         int len = FindSmbiosStructure(r.table.type, r.table.handle);
         return len >= 0 && (r.table.length <= 0 || len == r.table.length);
@@ -343,21 +397,39 @@ bool ReadResourceObject(const ItemFields& f, const ResourceFields& r, const Byte
         return true;
     }
     case ResourceKindDevice: {
+        // The stored descriptors, then what identifies the device as the system reads it now: a
+        // different device in its place gives a different check; an absent one cannot be read.
+        std::wstring identity;
+        if (!FindDevice(PropertyText(r, 0), &identity))
+            return false;
         std::wstring text;
         for (const auto& p : r.properties)
             text += std::to_wstring(p.first) + L"=" + p.second.as_wstring() + L"\n";
-        std::string u = as_string(text, CP_UTF8);
+        std::string u = as_string(text + L"present:\n" + identity, CP_UTF8);
         sink(u.data(), u.size());
         return true;
     }
     case ResourceKindSMBIOSTable:
     case ResourceKindSMBIOSField: {
+        // The stored descriptors, then the bytes the board finds: the whole structure for a
+        // table, the field's bytes (or its string) for a field.
+        std::vector<BYTE> structure, bytes;
+        int len = FindSmbiosStructure(r.table.type, r.table.handle, &structure);
+        if (len < 0)
+            return false;
         std::string u = "type=" + std::to_string(r.table.type) + "\nlength=" + std::to_string(r.table.length) +
                         "\nhandle=" + std::to_string(r.table.handle) + "\n";
-        if (f.kind == ResourceKindSMBIOSField)
+        if (f.kind == ResourceKindSMBIOSField) {
             u += "fieldType=" + std::to_string(r.fieldType) + "\nfieldOffset=" + std::to_string(r.fieldOffset) +
                  "\nfieldLength=" + std::to_string(r.fieldLength) + "\n";
+            if (!SmbiosFieldBytes(structure, len, r, bytes))
+                return false;
+        } else {
+            bytes = structure;
+        }
         sink(u.data(), u.size());
+        if (!bytes.empty())
+            sink(bytes.data(), bytes.size());
         return true;
     }
     }

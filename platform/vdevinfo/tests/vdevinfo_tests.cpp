@@ -141,6 +141,20 @@ TEST(Pci, FiltersSelectDevicesByIdentifiersOfAnyIntegerKind) {
     EXPECT_EQ(0, props.front()->GetValue().as_int());
 }
 
+TEST(Pci, TheSystemsDisplayAdapterIsListedThroughSetupApi) {
+    // Wine lists its display adapter on the PCI bus, under the display class.
+    std::list<SmartPtr<IEquipment>> devices;
+    Common::GetPCI()->GetDevices(devices, nullptr);
+    SmartPtr<IEquipment> display;
+    for (auto& d : devices)
+        if (Property(d.Get(), L"Class GUID").as_wstring() == L"{4D36E968-E325-11CE-BFC1-08002BE10318}")
+            display = d;
+    ASSERT_TRUE(display) << "no display adapter among " << devices.size() << " PCI devices";
+    EXPECT_EQ(ImageDisplay, display->GetImage());
+    EXPECT_FALSE(display->GetName().empty());
+    EXPECT_EQ(0, Property(display.Get(), L"Hardware ID").as_wstring().find(L"PCI\\VEN_"));
+}
+
 TEST(Entries, CheckedCastsGiveEmptyPointersForOtherKinds) {
     CPciList source = Machine();
     SmartPtr<IEntry> entry(Devices(source, nullptr).front());
