@@ -92,8 +92,8 @@ TEST_F(HardwareListFixture, SmbiosChecksCoverTheBytesTheFirmwareHolds)
     Structure sys = FirstOfType(1);
     ASSERT_GE(sys.handle, 0) << "the system gives no SMBIOS system structure";
     ASSERT_GE(sys.length, 8);
-    SmbiosTableDescriptor tbl = {1, (unsigned long)sys.length, (unsigned long)sys.handle};
-    SmbiosTableDescriptor gone = {1, (unsigned long)sys.length, 0xFFF0};
+    SmbiosTableDescriptor tbl = {1, sys.length, sys.handle};
+    SmbiosTableDescriptor gone = {1, sys.length, 0xFFF0};
     db->CreateSMBIOSTable(L"System", tbl, T1(), true);
     db->CreateSMBIOSField(L"System\\Manufacturer", 1, 1, 4, tbl, T1(), true);   // a text field: its string
     db->CreateSMBIOSField(L"System\\Type", 0, 2, 0, tbl, T1(), true);           // bytes at the offset

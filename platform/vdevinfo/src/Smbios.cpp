@@ -438,7 +438,7 @@ namespace Common {
 SmartPtr<ISMBIOS> GetSMBIOS() { return SmartPtr<ISMBIOS>(new CSMBIOS); }
 
 std::vector<BYTE> ReadSystemSmbiosTable() {
-    const DWORD rsmb = 'RSMB';
+    const DWORD rsmb = 0x52534D42;   // 'RSMB'
     UINT size = ::GetSystemFirmwareTable(rsmb, 0, nullptr, 0);
     if (size == 0 || size > 16 * 1024 * 1024)
         return std::vector<BYTE>();
