@@ -72,6 +72,15 @@ bool IsFullPath(const std::wstring& path)
 
 } // namespace
 
+// The search lists, made on first use. Finders run on several threads (the generators' workers)
+// and the command library does not call Attach: that first use is serialised.
+static const COsInfo& SearchLists()
+{
+    static std::mutex lock;
+    std::lock_guard<std::mutex> hold(lock);
+    return TSingletonHolder<COsInfo>::Instance();
+}
+
 CWalkState& CWalker::State(Finder& f)
 {
     if (!f.m_walk)
@@ -380,7 +389,7 @@ bool CWalker::Search(Finder& f, WORD machine, const wchar_t* directory, const st
     }
     if (machine != kMachineI386 && machine != kMachineAmd64)
         return false;
-    const COsInfo& os = TSingletonHolder<COsInfo>::Instance();
+    const COsInfo& os = SearchLists();
     for (const std::wstring& dir : os.GetSearchList(machine == kMachineAmd64)) {
         std::wstring candidate = dir + name;
         if (Exists(f, candidate)) {
@@ -658,7 +667,7 @@ unsigned long CDepends<TString, TModules>::SearchPathEx(unsigned short machine, 
     }
     if (machine != kMachineI386 && machine != kMachineAmd64)
         return 0;
-    const COsInfo& os = TSingletonHolder<COsInfo>::Instance();
+    const COsInfo& os = SearchLists();
     for (const std::wstring& dir : os.GetSearchList(machine == kMachineAmd64)) {
         std::wstring candidate = dir + name;
         if (IsExistFile(candidate.c_str()))
