@@ -197,6 +197,9 @@ int CIChModelView::BuildTree(CIChDataModel* model, int category) {
         if (category == 7100) {
             result = BuildResourceTree(model, root);
         } else {
+            // The root opens once at the end: a control inserting under an open item recounts its
+            // visible items on every insertion.
+            m_bBuilding = true;
             const CIChNodeList* list = model->GetNodeList(m_Root.m_Kind - 1);
             if (list)
                 for (CIChNode* node : *list)
@@ -204,6 +207,9 @@ int CIChModelView::BuildTree(CIChDataModel* model, int category) {
                         result = 0;
                         break;
                     }
+            m_bBuilding = false;
+            if (GetChildItem(root))
+                Expand(root, TVE_EXPAND);
         }
     }
     if (result) {
@@ -321,7 +327,7 @@ int CIChModelView::InsertNodeItem(CIChNode* node, HTREEITEM parent) {
         for (CIChNode* m : node->m_Members)
             if (!InsertNodeItem(m, h))
                 return 0;
-    if (parent && parent != TVI_ROOT && !GetParentItem(parent) &&
+    if (!m_bBuilding && parent && parent != TVI_ROOT && !GetParentItem(parent) &&
         !(TreeView_GetItemState(m_hWnd, parent, TVIS_EXPANDED) & TVIS_EXPANDED))
         Expand(parent, TVE_EXPAND);
     return 1;

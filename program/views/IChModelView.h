@@ -91,6 +91,7 @@ protected:
     std::vector<CIChFolder*> m_ExtraFolders;              // owned folders whose key was taken
     std::unordered_set<HTREEITEM> m_deleted;              // items deleted by the running operation
     bool m_bClearing = false;
+    bool m_bBuilding = false;
     std::unordered_map<CIChNode*, std::vector<HTREEITEM>> m_Index;
     HIMAGELIST m_hNormal = nullptr;
     HIMAGELIST m_hState = nullptr;
