@@ -320,28 +320,58 @@ std::wstring BootListName(const ItemFields& f, const ResourceFields& r)
     return name;
 }
 
+static unsigned long long Quad(DWORD high, DWORD low) { return (static_cast<unsigned long long>(high) << 32) | low; }
+
+// Size, last-write time and file ID of an open file, and its change time.
+static bool StampOfHandle(HANDLE h, FileStamp& s)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    FILE_BASIC_INFO basic;
+    if (!GetFileInformationByHandle(h, &info) || !GetFileInformationByHandleEx(h, FileBasicInfo, &basic, sizeof basic))
+        return false;
+    s.size = Quad(info.nFileSizeHigh, info.nFileSizeLow);
+    s.written = Quad(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime);
+    s.changed = static_cast<unsigned long long>(basic.ChangeTime.QuadPart);
+    s.id = Quad(info.nFileIndexHigh, info.nFileIndexLow);
+    return true;
+}
+
+bool ReadFileObject(const std::wstring& path, const ByteSink& sink, ReadBuffer& buffer, FileStamp* stamp, bool* stable)
+{
+    if (stable)
+        *stable = false;
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    FileStamp before;
+    bool stamped = stamp && StampOfHandle(h, before);
+    bool ok = true;
+    for (;;) {
+        DWORD n = 0;
+        if (!ReadFile(h, buffer.bytes.get(), ReadBuffer::kSize, &n, nullptr)) {
+            ok = false;
+            break;
+        }
+        if (!n)
+            break;
+        sink(buffer.bytes.get(), n);
+    }
+    if (ok && stamped) {
+        FileStamp after;
+        *stamp = before;
+        if (stable)
+            *stable = StampOfHandle(h, after) && after == before;
+    }
+    CloseHandle(h);
+    return ok;
+}
+
 bool ReadResourceObject(const ItemFields& f, const ResourceFields& r, const ByteSink& sink, ReadBuffer& buffer)
 {
     switch (f.kind) {
-    case ResourceKindFile: {
-        HANDLE h = CreateFileW(ExpandPath(f.name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-        if (h == INVALID_HANDLE_VALUE)
-            return false;
-        bool ok = true;
-        for (;;) {
-            DWORD n = 0;
-            if (!ReadFile(h, buffer.bytes.get(), ReadBuffer::kSize, &n, nullptr)) {
-                ok = false;
-                break;
-            }
-            if (!n)
-                break;
-            sink(buffer.bytes.get(), n);
-        }
-        CloseHandle(h);
-        return ok;
-    }
+    case ResourceKindFile:
+        return ReadFileObject(ExpandPath(f.name), sink, buffer);
     case ResourceKindRegistryValue: {
         CRegKey k;
         DWORD type;

@@ -26,6 +26,10 @@ struct ReadBuffer {
     std::unique_ptr<BYTE[]> bytes{new BYTE[kSize]};
 };
 // Feeds the bytes that the object's check covers to sink; false when the object cannot be read.
+// For a file, stamp (when given) receives what the file system said of the file before and after
+// the read, and stable whether both were the same.
+bool ReadFileObject(const std::wstring& path, const ByteSink& sink, ReadBuffer& buffer, FileStamp* stamp = nullptr,
+                    bool* stable = nullptr);
 bool ReadResourceObject(const ItemFields& f, const ResourceFields& r, const ByteSink& sink, ReadBuffer& buffer);
 void ReleaseCaches();
 

@@ -2,6 +2,7 @@
 #include "ResourceObjects.h"
 
 #include <chrono>
+#include <climits>
 
 namespace Varno {
 namespace Impl {
@@ -427,6 +428,12 @@ private:
     ItemFields Fields(int kind, const std::wstring& name, const std::wstring& d, const _time_t& t)
     {
         Writable();
+        // Past the largest positive ID the count would wrap to negative IDs, which the store file
+        // cannot hold and which callers take for read-only objects: refused before anything changes.
+        if (m_c.idsExhausted)
+            ThrowStoreError(HRESULT_FROM_WIN32(ERROR_DATABASE_FULL),
+                            "no free identifiers: the store has given out its largest item ID (" +
+                                std::to_string(LLONG_MAX) + "); clear it to start again");
         ItemFields f;
         f.id = m_c.nextId;
         f.kind = kind;
@@ -439,7 +446,10 @@ private:
     {
         list.push_back(item);
         m_byId[item->GetId()] = item.Get();
-        ++m_c.nextId;
+        if (m_c.nextId == LLONG_MAX)
+            m_c.idsExhausted = true;
+        else
+            ++m_c.nextId;
         m_core->modified = true;
         return item;
     }

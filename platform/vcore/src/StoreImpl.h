@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <type_traits>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -301,22 +302,31 @@ struct BootListStats {
     long lines = 0;
     double hashSeconds = 0;
 };
-// Hashes of files already read for a board list of this store, so that the store's list and its
-// job's list do not read every file twice. An entry counts only while the file keeps the size and
-// the times it had when it was read; the items are held, so that no other item takes their place.
+// What a file's recorded checksum is valid for, as the file system describes the file: a change
+// of the content moves the size or the last-write time, a file put in another's place has another
+// file ID, and a change of the file's metadata (attributes, security, links, a rename) moves its
+// change time.
 struct FileStamp {
-    unsigned long long size = 0, written = 0, created = 0;
-    bool operator==(const FileStamp& o) const { return size == o.size && written == o.written && created == o.created; }
+    unsigned long long size = 0, written = 0, changed = 0, id = 0;
+    bool operator==(const FileStamp& o) const
+    {
+        return size == o.size && written == o.written && changed == o.changed && id == o.id;
+    }
+    bool operator!=(const FileStamp& o) const { return !(*this == o); }
 };
+struct FileRecord {
+    FileStamp stamp;
+    std::string hash;
+};
+// Checksums of files read by the board lists of this store while it is open, by full path. The
+// lists also keep them in a file beside the checks list, for the next save (BootList.cpp).
 struct HashCache {
     std::mutex mutex;
-    std::map<const CResourceBase*, std::pair<FileStamp, std::string>> files;
-    ItemVector holders;
+    std::unordered_map<std::wstring, FileRecord> files;
     void Clear()
     {
         std::lock_guard<std::mutex> lock(mutex);
         files.clear();
-        holders.clear();
     }
 };
 BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesPath, const char* checksPath,
@@ -400,6 +410,9 @@ CMembers* AsMembers(StoreItem* item);
 struct StoreContent {
     int version = 1;
     long long nextId = 1;
+    // The largest positive ID has been given out (or read from the file): no item can be added
+    // until the store is cleared. nextId then stays at that ID, so the file says the same.
+    bool idsExhausted = false;
     _time_t commitTime;
     ItemVector subjects, jobs, tasks, groups, resources;
     SmartPtr<ISubject> localSubject;

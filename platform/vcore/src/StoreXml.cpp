@@ -18,7 +18,10 @@
 #include <msxml2.h>
 #include <oleauto.h>
 
+#include <climits>
+#include <cstring>
 #include <cwchar>
+#include <memory>
 #include <unordered_map>
 
 namespace Varno {
@@ -31,6 +34,9 @@ static const GUID kIID_ISAXXMLReader = {0xa4f96ed0, 0xf829, 0x476e, {0x81, 0xc0,
 static const GUID kIID_ISAXContentHandler = {0x1545cdfa, 0x9e4e, 0x4497, {0xa8, 0xa4, 0x2b, 0xf7, 0xd0, 0x11, 0x2c, 0x44}};
 static const GUID kIID_ISAXAttributes = {0xf078abe1, 0x45d2, 0x4832, {0x91, 0xea, 0x44, 0x66, 0xce, 0x2f, 0x25, 0xc9}};
 static const GUID kIID_ISAXErrorHandler = {0xa60511c4, 0xccf5, 0x479e, {0x98, 0xa3, 0xdc, 0x8d, 0xc5, 0x45, 0xb7, 0xd0}};
+static const GUID kIID_ISAXLexicalHandler = {0x7f85d5f5, 0x47a8, 0x4497, {0xbd, 0xa5, 0x84, 0xba, 0x04, 0x81, 0x9e, 0xa6}};
+static const GUID kIID_ISAXDeclHandler = {0x862629ac, 0x771a, 0x47b2, {0x83, 0x37, 0x4e, 0x68, 0x43, 0xc1, 0xbe, 0x90}};
+static const GUID kIID_ISAXDTDHandler = {0xe15c1baf, 0xafb3, 0x4d60, {0x8c, 0x36, 0x19, 0xa8, 0xc4, 0x5d, 0xef, 0xed}};
 static const GUID kIID_IMXWriter = {0x4d7ff4ba, 0x1565, 0x4ea8, {0x94, 0xe1, 0x6e, 0x72, 0x4a, 0x46, 0xf9, 0x8d}};
 static const GUID kIID_IMXAttributes = {0xf10d27cc, 0x3ec0, 0x415c, {0x8e, 0xd8, 0x77, 0xab, 0x1c, 0x5e, 0x72, 0x62}};
 
@@ -439,7 +445,18 @@ void WriteStoreFile(const std::wstring& path, const StoreContent& content)
 
 // ----- Reading -----
 
-class CXmlReader : public ISAXContentHandler, public ISAXErrorHandler {
+// Store files never carry a document type declaration. One would let the file add default
+// attributes to items (an <!ATTLIST> default), define entities or name outside resources, so the
+// reader refuses it on its own through the declaration callbacks, whatever the platform's parser
+// does with its request to prohibit one.
+static const wchar_t kDtdRefused[] =
+    L"the file has a document type declaration (<!DOCTYPE>); store and model files are read only without one";
+
+class CXmlReader : public ISAXContentHandler,
+                   public ISAXErrorHandler,
+                   public ISAXLexicalHandler,
+                   public ISAXDeclHandler,
+                   public ISAXDTDHandler {
 public:
     CXmlReader(const ItemFactory& f, StoreContent& c) : m_factory(f), m_c(c) {}
 
@@ -449,6 +466,12 @@ public:
             *ppv = static_cast<ISAXContentHandler*>(this);
         else if (riid == kIID_ISAXErrorHandler)
             *ppv = static_cast<ISAXErrorHandler*>(this);
+        else if (riid == kIID_ISAXLexicalHandler)
+            *ppv = static_cast<ISAXLexicalHandler*>(this);
+        else if (riid == kIID_ISAXDeclHandler)
+            *ppv = static_cast<ISAXDeclHandler*>(this);
+        else if (riid == kIID_ISAXDTDHandler)
+            *ppv = static_cast<ISAXDTDHandler*>(this);
         else {
             *ppv = nullptr;
             return E_NOINTERFACE;
@@ -468,6 +491,29 @@ public:
     HRESULT WINAPI processingInstruction(const wchar_t*, int, const wchar_t*, int) override { return S_OK; }
     HRESULT WINAPI skippedEntity(const wchar_t*, int) override { return S_OK; }
 
+    // Declarations: any of them means a document type declaration.
+    HRESULT WINAPI startDTD(const wchar_t*, int, const wchar_t*, int, const wchar_t*, int) override { return Dtd(); }
+    HRESULT WINAPI endDTD() override { return Dtd(); }
+    HRESULT WINAPI startEntity(const wchar_t*, int) override { return S_OK; } // only with a declaration
+    HRESULT WINAPI endEntity(const wchar_t*, int) override { return S_OK; }
+    HRESULT WINAPI startCDATA() override { return S_OK; }
+    HRESULT WINAPI endCDATA() override { return S_OK; }
+    HRESULT WINAPI comment(const wchar_t*, int) override { return S_OK; }
+    HRESULT WINAPI elementDecl(const wchar_t*, int, const wchar_t*, int) override { return Dtd(); }
+    HRESULT WINAPI attributeDecl(const wchar_t*, int, const wchar_t*, int, const wchar_t*, int, const wchar_t*, int,
+                                 const wchar_t*, int) override
+    {
+        return Dtd();
+    }
+    HRESULT WINAPI internalEntityDecl(const wchar_t*, int, const wchar_t*, int) override { return Dtd(); }
+    HRESULT WINAPI externalEntityDecl(const wchar_t*, int, const wchar_t*, int, const wchar_t*, int) override { return Dtd(); }
+    HRESULT WINAPI notationDecl(const wchar_t*, int, const wchar_t*, int, const wchar_t*, int) override { return Dtd(); }
+    HRESULT WINAPI unparsedEntityDecl(const wchar_t*, int, const wchar_t*, int, const wchar_t*, int, const wchar_t*,
+                                      int) override
+    {
+        return Dtd();
+    }
+
     HRESULT WINAPI error(ISAXLocator*, const wchar_t* msg, HRESULT hr) override { return Fail(msg, hr); }
     HRESULT WINAPI fatalError(ISAXLocator*, const wchar_t* msg, HRESULT hr) override { return Fail(msg, hr); }
     HRESULT WINAPI ignorableWarning(ISAXLocator*, const wchar_t*, HRESULT) override { return S_OK; }
@@ -475,6 +521,8 @@ public:
     HRESULT WINAPI startElement(const wchar_t*, int, const wchar_t*, int, const wchar_t* qn, int qlen,
                                 ISAXAttributes* attrs) override
     {
+        if (m_sawDtd)
+            return Dtd();
         try {
             std::wstring name(qn, qlen);
             ReadAttrs(attrs);
@@ -523,11 +571,16 @@ public:
         long long maxId = 0;
         for (const auto& kv : byId)
             maxId = std::max(maxId, kv.first);
-        if (m_c.nextId <= maxId)
+        if (maxId == LLONG_MAX) {
+            m_c.nextId = LLONG_MAX;
+            m_c.idsExhausted = true; // readable and savable, but nothing new can be added
+        } else if (m_c.nextId <= maxId) {
             m_c.nextId = maxId + 1;
+        }
     }
 
     std::wstring m_error;
+    bool m_sawDtd = false;
 
 private:
     struct Link {
@@ -536,6 +589,12 @@ private:
         long long id;
     };
 
+    HRESULT Dtd()
+    {
+        m_sawDtd = true;
+        m_error = kDtdRefused; // this reason wins over what the parser says after the refusal
+        return E_FAIL;
+    }
     HRESULT Fail(const wchar_t* msg, HRESULT hr)
     {
         if (m_error.empty())
@@ -705,25 +764,162 @@ private:
     long long m_localSubject = 0;
 };
 
+// What an XML file holds before its root element, read from its first bytes: the XML declaration,
+// processing instructions, comments and white space, then the root element or anything else.
+// A document type declaration can stand only there. Some parsers (Wine's MSXML among them) neither
+// honour the request to prohibit one nor report it through the declaration callbacks, so the
+// beginning of the file is read here first.
+enum class Prolog { Root, Declaration, Unknown };
+
+class CPrologScanner {
+public:
+    explicit CPrologScanner(HANDLE h) : m_h(h) {}
+
+    Prolog Scan()
+    {
+        unsigned char b[4] = {0, 0, 0, 0};
+        size_t n = 0;
+        for (int c; n < 4 && (c = Byte()) >= 0;)
+            b[n++] = static_cast<unsigned char>(c);
+        size_t skip = 0;
+        if (n >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) {
+            skip = 3;
+        } else if (n >= 2 && b[0] == 0xFF && b[1] == 0xFE && !(n == 4 && b[2] == 0 && b[3] == 0)) {
+            m_width = 2, skip = 2;
+        } else if (n >= 2 && b[0] == 0xFE && b[1] == 0xFF) {
+            m_width = 2, m_bigEndian = true, skip = 2;
+        } else if (n == 4 && b[0] == '<' && b[1] == 0 && b[2] != 0 && b[3] == 0) {
+            m_width = 2;
+        } else if (n == 4 && b[0] == 0 && b[1] == '<' && b[2] == 0 && b[3] != 0) {
+            m_width = 2, m_bigEndian = true;
+        } else if (n == 0 || b[0] == 0 || b[0] >= 0x80) {
+            return Prolog::Unknown; // empty, UCS-4, EBCDIC or not text at all
+        }
+        m_pending.assign(b + skip, b + n);
+        for (;;) {
+            int c = Unit();
+            while (c == ' ' || c == '\t' || c == '\r' || c == '\n')
+                c = Unit();
+            if (c != '<')
+                return Prolog::Unknown;
+            c = Unit();
+            if (c == '?') {
+                if (!SkipPast("?>"))
+                    return Prolog::Unknown;
+            } else if (c == '!') {
+                // A comment, or else a declaration (<!DOCTYPE, or a malformed one that a lenient
+                // parser might take for it).
+                if (Unit() != '-' || Unit() != '-')
+                    return Prolog::Declaration;
+                if (!SkipPast("-->"))
+                    return Prolog::Unknown;
+            } else {
+                return c < 0 ? Prolog::Unknown : Prolog::Root;
+            }
+        }
+    }
+
+private:
+    int Byte()
+    {
+        if (!m_pending.empty()) {
+            int c = m_pending.front();
+            m_pending.erase(m_pending.begin());
+            return c;
+        }
+        if (m_pos == m_len) {
+            DWORD got = 0;
+            if (m_eof || !ReadFile(m_h, m_buf, sizeof m_buf, &got, nullptr) || !got) {
+                m_eof = true;
+                return -1;
+            }
+            m_pos = 0;
+            m_len = got;
+        }
+        return m_buf[m_pos++];
+    }
+    int Unit()
+    {
+        int a = Byte();
+        if (a < 0 || m_width == 1)
+            return a;
+        int b = Byte();
+        if (b < 0)
+            return -1;
+        return m_bigEndian ? (a << 8 | b) : (b << 8 | a);
+    }
+    bool SkipPast(const char* end)
+    {
+        size_t len = strlen(end), matched = 0;
+        for (int c; (c = Unit()) >= 0;) {
+            if (c == end[matched]) {
+                if (++matched == len)
+                    return true;
+            } else {
+                matched = (c == end[0]) ? 1 : 0;
+            }
+        }
+        return false;
+    }
+
+    HANDLE m_h;
+    unsigned char m_buf[64 * 1024];
+    DWORD m_pos = 0, m_len = 0;
+    bool m_eof = false;
+    std::vector<unsigned char> m_pending;
+    int m_width = 1;
+    bool m_bigEndian = false;
+};
+
 void ReadStoreFile(const std::wstring& path, const ItemFactory& factory, StoreContent& content)
 {
     CHandle h(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                           OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (h.h == INVALID_HANDLE_VALUE)
         ThrowSystemException();
+    {
+        auto scanner = std::make_unique<CPrologScanner>(h.h);
+        Prolog prolog = scanner->Scan();
+        if (prolog == Prolog::Declaration)
+            ThrowStoreError(E_FAIL, L"the store file cannot be read: " + path + L": " + kDtdRefused);
+        if (prolog == Prolog::Unknown)
+            ThrowStoreError(E_FAIL, L"the store file cannot be read: " + path +
+                                        L": it does not begin as an XML store file does (an XML declaration, "
+                                        L"comments, then the root element; UTF-8 or UTF-16)");
+        LARGE_INTEGER zero;
+        zero.QuadPart = 0;
+        if (!SetFilePointerEx(h.h, zero, nullptr, FILE_BEGIN))
+            ThrowSystemException();
+    }
+    // The handler and the stream outlive the reader, which may hold them until it is released.
+    CXmlReader handler(factory, content);
+    CFileStream stream(h.h);
     ComPtr<ISAXXMLReader> reader;
     CreateXmlObject(L"Msxml2.SAXXMLReader.3.0", L"Msxml2.SAXXMLReader", kIID_ISAXXMLReader, reinterpret_cast<void**>(&reader));
-    reader->putFeature(L"prohibit-dtd", VARIANT_TRUE);
-    CXmlReader handler(factory, content);
+    // The parser is asked to refuse a document type declaration itself. A parser that does not
+    // know the request says so (E_INVALIDARG or E_NOTIMPL); any other failure is an error. Either
+    // way the declaration callbacks below refuse one, also from a parser that accepts the request
+    // and then ignores it.
+    HRESULT hr = reader->putFeature(L"prohibit-dtd", VARIANT_TRUE);
+    if (hr != E_INVALIDARG && hr != E_NOTIMPL)
+        Check(hr, "request to prohibit document type declarations");
     Check(reader->putContentHandler(&handler), "reader handler");
-    reader->putErrorHandler(&handler);
-    CFileStream stream(h.h);
+    Check(reader->putErrorHandler(&handler), "reader error handler");
+    Check(reader->putDTDHandler(&handler), "reader declaration handler");
+    for (const wchar_t* property : {L"http://xml.org/sax/properties/lexical-handler",
+                                    L"http://xml.org/sax/properties/declaration-handler"}) {
+        VARIANT unk;
+        VariantInit(&unk);
+        unk.vt = VT_UNKNOWN;
+        unk.punkVal = static_cast<ISAXContentHandler*>(&handler);
+        Check(reader->putProperty(property, unk), "reader declaration handler");
+    }
     VARIANT v;
     VariantInit(&v);
     v.vt = VT_UNKNOWN;
     v.punkVal = static_cast<IStream*>(&stream);
-    HRESULT hr = reader->parse(v);
-    if (FAILED(hr) || !handler.m_error.empty()) {
+    hr = reader->parse(v);
+    if (FAILED(hr) || !handler.m_error.empty() || handler.m_sawDtd) {
         std::wstring text = L"the store file cannot be read: " + path;
         if (!handler.m_error.empty())
             text += L": " + handler.m_error;

@@ -211,3 +211,183 @@ TEST_F(BootListFixture, SecondListSeesChangedFiles)
     db->WriteBootList(Nam(L"gone").c_str(), Chk(L"gone").c_str(), BootListFiles);
     EXPECT_EQ((std::vector<std::string>{VARNO_UNREADABLE_MARK, testsha::Sha256Hex("after, and longer")}), Read(L"gone", L".chk"));
 }
+
+// ----- Checksums recorded beside the files list and used by the next list -----
+
+namespace {
+
+// A last-write time well in the past: a file written just before its list is always read again.
+const unsigned long long kOldTime = 132223104000000000ULL; // 2020-01-01
+
+void SetOldTime(const std::wstring& path)
+{
+    HANDLE h = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    FILETIME ft;
+    ft.dwLowDateTime = static_cast<DWORD>(kOldTime);
+    ft.dwHighDateTime = static_cast<DWORD>(kOldTime >> 32);
+    EXPECT_TRUE(SetFileTime(h, &ft, nullptr, &ft));
+    CloseHandle(h);
+}
+
+// Holds a file open without sharing, so that nobody can read it meanwhile.
+struct FileLock {
+    HANDLE h;
+    explicit FileLock(const std::wstring& path)
+        : h(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr))
+    {
+        EXPECT_NE(INVALID_HANDLE_VALUE, h);
+    }
+    ~FileLock() { CloseHandle(h); }
+};
+
+// One save's files list in a store of its own (nothing kept in memory from another store).
+std::string SaveFilesList(const std::wstring& dir, const std::wstring& list, const std::vector<std::wstring>& files)
+{
+    auto provider = Common::CreateProvider();
+    auto db = provider->Open(Narrow(dir + L"\\" + list + L".vdb").c_str());
+    EXPECT_TRUE(db);
+    if (!db)
+        return std::string();
+    for (const auto& f : files)
+        db->CreateFile(dir + L"\\" + f, T1(), true, false);
+    db->WriteBootList(Narrow(dir + L"\\" + list + L".nam").c_str(), Narrow(dir + L"\\" + list + L".chk").c_str(),
+                      BootListFiles);
+    provider->Close(db->GetHandle());
+    return vtest::ReadBytes(dir + L"\\" + list + L".chk");
+}
+
+std::vector<std::string> Split(const std::string& line, char sep)
+{
+    std::vector<std::string> out;
+    size_t p = 0;
+    for (size_t e; (e = line.find(sep, p)) != std::string::npos; p = e + 1)
+        out.push_back(line.substr(p, e - p));
+    out.push_back(line.substr(p));
+    return out;
+}
+
+} // namespace
+
+// The second list of unchanged files uses the recorded checksums without reading the files (a
+// file held open without sharing still gets its checksum); a file written moments ago is read
+// every time; changed, replaced, removed and new files are read; and the lists are, byte for
+// byte, those of a full rehash.
+TEST_F(BootListFixture, RecordedChecksumsServeUnchangedFilesOnly)
+{
+    struct Row {
+        const wchar_t* file;
+        const char* first;   // content at the first list (nullptr: no file)
+        const char* second;  // content at the second list (nullptr: no file)
+        enum { Kept, Rewritten, Replaced, Touched } how;
+    } rows[] = {
+        {L"same.dll", "unchanged", "unchanged", Row::Kept},
+        {L"grown.dll", "short", "longer content", Row::Rewritten},          // size differs, old time again
+        {L"replaced.dll", "original", "imposter", Row::Replaced},           // same size, same time, another file
+        {L"touched.dll", "before", "after!", Row::Touched},                 // same size, new time
+        {L"gone.dll", "removed later", nullptr, Row::Kept},
+        {L"new.dll", nullptr, "appeared", Row::Kept},
+    };
+    std::vector<std::wstring> names;
+    for (const auto& r : rows) {
+        names.push_back(r.file);
+        if (r.first) {
+            vtest::WriteBytes(dir + L"\\" + r.file, r.first);
+            SetOldTime(dir + L"\\" + r.file);
+        }
+    }
+    vtest::WriteBytes(dir + L"\\recent.dll", "written just now");
+    names.push_back(L"recent.dll");
+
+    SaveFilesList(dir, L"bootfile", names);
+    std::string records = vtest::ReadBytes(dir + L"\\bootfile.chk.cache");
+    EXPECT_EQ(0u, records.find("VCore file checksums 1\r\n"));
+    EXPECT_NE(std::string::npos, records.find(Narrow(dir + L"\\same.dll")));
+    EXPECT_EQ(std::string::npos, records.find(Narrow(dir + L"\\recent.dll"))); // too fresh to keep
+    EXPECT_EQ(std::string::npos, records.find(Narrow(dir + L"\\new.dll")));    // unreadable: nothing kept
+
+    for (const auto& r : rows) {
+        std::wstring path = dir + L"\\" + r.file;
+        if (!r.second) {
+            DeleteFileW(path.c_str());
+        } else if (r.how == Row::Replaced) {
+            vtest::WriteBytes(path + L".tmp", r.second);
+            SetOldTime(path + L".tmp");
+            ASSERT_TRUE(MoveFileExW((path + L".tmp").c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING));
+        } else if (r.how != Row::Kept || !r.first) {
+            vtest::WriteBytes(path, r.second);
+            if (r.how == Row::Rewritten || !r.first)
+                SetOldTime(path);
+        }
+    }
+    std::string second;
+    {
+        FileLock same(dir + L"\\same.dll"), recent(dir + L"\\recent.dll");
+        second = SaveFilesList(dir, L"bootfile", names);
+    }
+    std::vector<std::string> want;
+    for (const auto& r : rows)
+        want.push_back(r.second ? testsha::Sha256Hex(r.second) : VARNO_UNREADABLE_MARK);
+    want.push_back(VARNO_UNREADABLE_MARK); // recent.dll was read, and it was held
+    EXPECT_EQ(want, vtest::Lines(second));
+
+    // Without the locks, the same files again: from the records, and as a full rehash gives them.
+    std::string third = SaveFilesList(dir, L"bootfile", names);
+    want.back() = testsha::Sha256Hex("written just now");
+    EXPECT_EQ(want, vtest::Lines(third));
+    EXPECT_EQ(third, SaveFilesList(dir, L"fullrehash", names));
+    EXPECT_EQ(vtest::ReadBytes(dir + L"\\bootfile.nam"), vtest::ReadBytes(dir + L"\\fullrehash.nam"));
+}
+
+// A record is used only when the size, the last-write time, the change time and the file ID all
+// match; a record file that is not exactly of its form is not used at all.
+TEST_F(BootListFixture, RecordIsUsedOnlyWhenTheWholeStampMatches)
+{
+    vtest::WriteBytes(dir + L"\\x.dll", "content");
+    SetOldTime(dir + L"\\x.dll");
+    const std::vector<std::wstring> names = {L"x.dll"};
+    SaveFilesList(dir, L"bootfile", names);
+    auto lines = vtest::Lines(vtest::ReadBytes(dir + L"\\bootfile.chk.cache"));
+    ASSERT_EQ(2u, lines.size());
+    auto fields = Split(lines[1], '\t'); // hash, size, last write, change time, file ID, path
+    ASSERT_EQ(6u, fields.size());
+    EXPECT_EQ(testsha::Sha256Hex("content"), fields[0]);
+    EXPECT_EQ("7", fields[1]);
+    EXPECT_EQ(std::to_string(kOldTime), fields[2]);
+    EXPECT_EQ(Narrow(dir + L"\\x.dll"), fields[5]);
+
+    const std::string forged(64, 'a'); // a checksum the file does not have: it shows when the record is used
+    auto bump = [](const std::string& n) { return std::to_string(std::stoull(n) + 1); };
+    const std::string header = "VCore file checksums 1\r\n";
+    struct Case {
+        const char* what;
+        int field; // the field changed, or -1
+        enum { Good, WrongHeader, NoCrLf, UpperHex } form;
+        bool used;
+    } cases[] = {
+        {"all match", -1, Case::Good, true},
+        {"size", 1, Case::Good, false},
+        {"last-write time", 2, Case::Good, false},
+        {"change time", 3, Case::Good, false},
+        {"file ID", 4, Case::Good, false},
+        {"wrong header", -1, Case::WrongHeader, false},
+        {"line without CR LF", -1, Case::NoCrLf, false},
+        {"upper-case hex", -1, Case::UpperHex, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto f = fields;
+        f[0] = c.form == Case::UpperHex ? std::string(64, 'A') : forged;
+        if (c.field > 0)
+            f[c.field] = bump(f[c.field]);
+        std::string line = f[0];
+        for (size_t i = 1; i < f.size(); ++i)
+            line += "\t" + f[i];
+        std::string text = (c.form == Case::WrongHeader ? std::string("VCore file checksums 2\r\n") : header) + line +
+                           (c.form == Case::NoCrLf ? "" : "\r\n");
+        vtest::WriteBytes(dir + L"\\bootfile.chk.cache", text);
+        std::string chk = SaveFilesList(dir, L"bootfile", names);
+        EXPECT_EQ(std::vector<std::string>{c.used ? forged : testsha::Sha256Hex("content")}, vtest::Lines(chk));
+    }
+}

@@ -452,6 +452,160 @@ TEST(VCoreStore, BadFilesDoNotOpenAndAreLeftAlone)
     provider->Close(db->GetHandle());
 }
 
+// A store whose IDs reached the largest positive one (an item holds it, or the next ID is it):
+// it opens, reads, commits unchanged and opens again; a new item is refused with a clear message
+// before anything changes, instead of wrapping to a negative ID that would make the store unloadable.
+TEST(VCoreStore, StoreAtTheIdLimitOpensAndRefusesNewItems)
+{
+    const long long kMax = 9223372036854775807LL;
+    std::wstring dir = vtest::ScratchDir(L"idlimit");
+    struct Case {
+        const wchar_t* file;
+        const char* content;
+        std::vector<long long> ids;  // resource IDs as read
+        int addsLeft;                // items that still get an ID
+    } cases[] = {
+        {L"maxitem.vdb",
+         "<?xml version=\"1.0\"?><VarnoStore version=\"1\" nextId=\"3\"><Resources>"
+         "<Resource id=\"9223372036854775807\" kind=\"1\" name=\"C:\\a\" time=\"7\"/>"
+         "<Resource id=\"2\" kind=\"1\" name=\"C:\\b\" time=\"7\"/></Resources><RGroups>"
+         "<Group id=\"5\" kind=\"1\" name=\"G\"><Member id=\"9223372036854775807\"/></Group></RGroups>"
+         "<Tasks/></VarnoStore>",
+         {kMax, 2}, 0},
+        {L"nextid.vdb",
+         "<?xml version=\"1.0\"?><VarnoStore version=\"1\" nextId=\"9223372036854775807\"><Resources>"
+         "<Resource id=\"1\" kind=\"1\" name=\"C:\\a\" time=\"7\"/></Resources><RGroups/><Tasks/></VarnoStore>",
+         {1}, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.file));
+        std::wstring path = dir + L"\\" + c.file;
+        vtest::WriteBytes(path, c.content);
+        std::vector<long long> ids = c.ids;
+        {
+            Store s(path);
+            ASSERT_TRUE(s.db);
+            EXPECT_EQ(ids, vtest::Ids(s.db->GetResources()));
+            for (int i = 0; i < c.addsLeft; ++i) {
+                auto f = s.db->CreateFile(L"C:\\last", T(1), true, false);
+                EXPECT_EQ(kMax, f->GetId());
+                ids.push_back(f->GetId());
+            }
+            if (!c.addsLeft) { // nothing was changed so far
+                EXPECT_FALSE(s.db->IsModified());
+            }
+            long count = s.db->GetItemCount();
+            bool modified = s.db->IsModified();
+            for (int kind = 0; kind < 3; ++kind) {
+                try {
+                    if (kind == 0)
+                        s.db->CreateFile(L"C:\\one too many", T(1), true, false);
+                    else if (kind == 1)
+                        s.db->CreateFileGroup(L"G2", L"", T(1));
+                    else
+                        s.db->CreateSubject(L"S", L"", L"");
+                    ADD_FAILURE() << "a new item got an ID past the limit";
+                } catch (const EGeneric& e) {
+                    EXPECT_NE(std::wstring::npos, e.text().find(L"no free identifiers")) << as_string(e.text(), CP_UTF8);
+                }
+            }
+            EXPECT_EQ(count, s.db->GetItemCount());
+            EXPECT_EQ(modified, s.db->IsModified());
+            EXPECT_EQ(c.content, vtest::ReadBytes(path)); // nothing written
+            s.db->Commit();
+        }
+        {
+            Store s(path);
+            ASSERT_TRUE(s.db);
+            EXPECT_EQ(ids, vtest::Ids(s.db->GetResources()));
+            auto groups = vtest::Items(s.db->GetResourceGroups());
+            if (!groups.empty()) {
+                EXPECT_EQ(std::vector<long long>{kMax}, vtest::Ids(checked_cast<IResourceGroup>(groups[0])->GetResources()));
+            }
+            EXPECT_THROW(s.db->CreateTask(L"T", L"", T(1)), EGeneric);
+            s.db->Commit(); // still unchanged
+        }
+        {
+            Store s(path);
+            ASSERT_TRUE(s.db);
+            EXPECT_EQ(ids, vtest::Ids(s.db->GetResources()));
+            s.db->Clear(); // a cleared store gives IDs from 1 again
+            EXPECT_EQ(1, s.db->CreateFile(L"C:\\again", T(1), true, false)->GetId());
+        }
+    }
+}
+
+// ASCII text as UTF-16LE, with or without its byte-order mark.
+static std::string Utf16Le(const std::string& ascii, bool bom)
+{
+    std::string out = bom ? "\xFF\xFE" : "";
+    for (char c : ascii) {
+        out += c;
+        out += '\0';
+    }
+    return out;
+}
+
+// A store or model file with a document type declaration is refused by the provider itself and
+// left as it was: an <!ATTLIST> default would otherwise reach the items, an entity their texts.
+TEST(VCoreStore, DocumentTypeDeclarationsAreRefused)
+{
+    std::wstring dir = vtest::ScratchDir(L"dtd");
+    const std::string body = "<VarnoStore version=\"1\" nextId=\"2\"><Resources>"
+                             "<Resource id=\"1\" kind=\"1\" name=\"C:\\a\" time=\"7\"/></Resources>"
+                             "<RGroups/><Tasks/></VarnoStore>";
+    struct Case {
+        const wchar_t* file;
+        std::string content;
+    } cases[] = {
+        {L"attlist.vdb", "<?xml version=\"1.0\"?>\n<!DOCTYPE VarnoStore [\n"
+                         "  <!ATTLIST Resource controlled CDATA \"0\">\n]>\n" + body},
+        {L"entity.vdb", "<?xml version=\"1.0\"?><!DOCTYPE VarnoStore [<!ENTITY n \"C:\\evil\">]>"
+                        "<VarnoStore version=\"1\"><Resources><Resource id=\"1\" kind=\"1\" name=\"&n;\"/></Resources>"
+                        "<RGroups/><Tasks/></VarnoStore>"},
+        {L"bare.vdb", "<?xml version=\"1.0\"?><!DOCTYPE VarnoStore>" + body},
+        {L"external.vdb", "<?xml version=\"1.0\"?><!DOCTYPE VarnoStore SYSTEM \"store.dtd\">" + body},
+        {L"model.xml", "<!DOCTYPE VarnoStore [<!ELEMENT VarnoStore ANY>]>" + body},
+        {L"aftercomment.vdb", "<?xml version=\"1.0\"?><!-- -> --><?pi ??>\r\n<!DOCTYPE VarnoStore>" + body},
+        {L"utf16.vdb", Utf16Le("<?xml version=\"1.0\" encoding=\"UTF-16\"?><!DOCTYPE VarnoStore [<!ATTLIST Resource "
+                               "controlled CDATA \"0\">]>" + body, true)},
+        {L"utf16nobom.vdb", Utf16Le("<!DOCTYPE VarnoStore>" + body, false)},
+    };
+    // The external declaration names a file that exists: it is refused all the same.
+    vtest::WriteBytes(dir + L"\\store.dtd", "<!ATTLIST Resource controlled CDATA \"0\">");
+    auto provider = Common::CreateProvider();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.file));
+        std::wstring path = dir + L"\\" + c.file;
+        vtest::WriteBytes(path, c.content);
+        auto db = provider->Open(Narrow(path).c_str());
+        EXPECT_FALSE(db);
+        if (db)
+            provider->Close(db->GetHandle());
+        EXPECT_NE(std::wstring::npos, provider->GetLastErrorText().find(L"document type declaration"))
+            << as_string(provider->GetLastErrorText(), CP_UTF8);
+        EXPECT_EQ(c.content, vtest::ReadBytes(path));
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((path + L".new").c_str()));
+    }
+    EXPECT_EQ(0, provider->GetOpenCount());
+    // The same content without the declaration opens, after comments and processing instructions
+    // too and in UTF-16, and its resource is controlled.
+    const std::string plains[] = {
+        "<?xml version=\"1.0\"?>" + body,
+        "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<!-- a comment --><?pi data?>\n" + body,
+        Utf16Le("<?xml version=\"1.0\" encoding=\"UTF-16\"?><!-- x -->" + body, true),
+    };
+    for (const auto& content : plains) {
+        std::wstring plain = dir + L"\\plain.vdb";
+        vtest::WriteBytes(plain, content);
+        Store s(plain);
+        ASSERT_TRUE(s.db);
+        auto items = vtest::Items(s.db->GetResources());
+        ASSERT_EQ(1u, items.size());
+        EXPECT_TRUE(checked_cast<IFile>(items[0])->IsControlled());
+    }
+}
+
 // ----- A process killed while it commits never leaves a store that fails to load -----
 // Child processes are left to the x86-64 run: i386 processes start slowly under the emulation here.
 #ifdef _WIN64
