@@ -566,7 +566,7 @@ TEST(VCoreStore, DocumentTypeDeclarationsAreRefused)
         {L"bare.vdb", "<?xml version=\"1.0\"?><!DOCTYPE VarnoStore>" + body},
         {L"external.vdb", "<?xml version=\"1.0\"?><!DOCTYPE VarnoStore SYSTEM \"store.dtd\">" + body},
         {L"model.xml", "<!DOCTYPE VarnoStore [<!ELEMENT VarnoStore ANY>]>" + body},
-        {L"aftercomment.vdb", "<?xml version=\"1.0\"?><!-- -> --><?pi ??>\r\n<!DOCTYPE VarnoStore>" + body},
+        {L"aftercomment.vdb", "<?xml version=\"1.0\"?><!-- -> --><?pi ?" "?>\r\n<!DOCTYPE VarnoStore>" + body},
         {L"utf16.vdb", Utf16Le("<?xml version=\"1.0\" encoding=\"UTF-16\"?><!DOCTYPE VarnoStore [<!ATTLIST Resource "
                                "controlled CDATA \"0\">]>" + body, true)},
         {L"utf16nobom.vdb", Utf16Le("<!DOCTYPE VarnoStore>" + body, false)},
