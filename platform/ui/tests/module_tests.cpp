@@ -5,6 +5,9 @@
 #include "kvpresenter.h"
 #include "kvui/kvui.h"
 
+#include <memory>
+#include <thread>
+
 using namespace KvUi;
 
 namespace {
@@ -55,6 +58,33 @@ TEST(Modal, DialogWithoutOwnerDisablesTheMainWindowWhileItRuns) {
     EXPECT_TRUE(::IsWindowEnabled(main.m_hWnd));
     app.m_pMainWnd = nullptr;
     main.DestroyWindow();
+}
+
+} // namespace
+
+namespace {
+
+// A call posted from a worker runs on the window's thread; one whose window is gone first is
+// dropped and freed.
+TEST(PostedCalls, RunOnTheWindowsThreadAndAreDroppedWithTheWindow) {
+    CWnd w;
+    ASSERT_TRUE(w.CreateEx(0, nullptr, L"calls", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr));
+    DWORD ranOn = 0;
+    HWND h = w.m_hWnd;
+    std::thread worker([&] { EXPECT_TRUE(PostCall(h, [&] { ranOn = ::GetCurrentThreadId(); })); });
+    worker.join();
+    PumpWaitingMessages();
+    EXPECT_EQ(::GetCurrentThreadId(), ranOn);
+
+    auto token = std::make_shared<int>(0);
+    bool ran = false;
+    ASSERT_TRUE(PostCall(h, [token, &ran] { ran = true; }));
+    EXPECT_EQ(2, token.use_count());
+    w.DestroyWindow();
+    PumpWaitingMessages();
+    EXPECT_FALSE(ran);
+    EXPECT_EQ(1, token.use_count());  // freed with the window
+    EXPECT_FALSE(PostCall(h, [] {})); // no window, no call
 }
 
 } // namespace

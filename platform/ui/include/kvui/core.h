@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <functional>
 #include <string>
 
 namespace KvUi {
@@ -324,6 +325,11 @@ BOOL TranslateReporting(MSG* pMsg);
 BOOL PumpMessage();
 // Dispatches every waiting message; FALSE when WM_QUIT came (it is reposted).
 BOOL PumpWaitingMessages();
+
+// A call run on the thread of a window of this layer, from any thread. It is dropped (never run,
+// and freed) when the window is destroyed before its turn; false when the window has no object or
+// the call could not be posted.
+bool PostCall(HWND h, std::function<void()> fn);
 
 // ---- exceptions at callbacks -----------------------------------------------------------------
 // No exception travels through Windows' code: every window and dialog procedure, the translation
