@@ -2,7 +2,9 @@
 # Benchmark of a command sequence run: a generated tree of 100 000 files (100 folders of 10
 # subfolders of 100 files: .exe, .dll, .txt, .dat, .ini), one recursive command with the masks
 # *.exe;*.dll, against find with the same masks on the same tree. Prints files per second of both,
-# then the cost of constructing one sequence object (cmdsequence_ctor_bench.exe).
+# then the cost of constructing one sequence object (cmdsequence_ctor_bench.exe). Each run is
+# also compared with the collection as it was before the single walk (one walk per pair of
+# masks, sorted with lstrcmpiW), which is timed once; the lists must be identical.
 #   bench/cmdsequence/run.sh            (after the x64 build: scripts/test or cmake --build build/x64)
 #   KV_BENCH_TREE=/path bench/cmdsequence/run.sh   another place for the tree
 set -euo pipefail
@@ -42,8 +44,8 @@ done
 echo "files $n seconds $best files/s $(echo "$n / $best" | bc)"
 
 echo "== command sequence, kind 0 (files by folder), under Wine, best of 3"
-"$root/scripts/wine-exec" "$exe" "$winroot" "*.exe;*.dll" 0 3
+"$root/scripts/wine-exec" "$exe" "$winroot" "*.exe;*.dll" 0 3 compare
 echo "== command sequence, kind 1 (folders with files), under Wine, best of 3"
-"$root/scripts/wine-exec" "$exe" "$winroot" "*.exe;*.dll" 1 3
+"$root/scripts/wine-exec" "$exe" "$winroot" "*.exe;*.dll" 1 3 compare
 echo "== constructing a sequence object (environment, drives, host addresses, shares), 50 objects"
 "$root/scripts/wine-exec" "$bin/cmdsequence_ctor_bench.exe" 50

@@ -26,10 +26,13 @@ typedef LONG(NTAPI* NtQueryKeyProc)(HANDLE key, int infoClass, void* buffer, ULO
 // Returns the previous override (null for none).
 NtQueryKeyProc SetNtQueryKeyOverride(NtQueryKeyProc proc);
 
-// The computer's own IPv4 addresses in dotted form, as the host look-up gives them; empty when
-// Windows Sockets is not initialised or the look-up fails. A successful answer is kept for the
-// process.
-std::vector<std::wstring> LocalAddresses();
+// Appends to `out` what GetDiskObjectsList appends when it is called for each directory mask, for
+// each file mask, in this order, with the same root and flags, walking the tree once: one listing
+// per folder, the names tested against all masks in this process where that gives what the
+// platform's search gives, and the search asked where it may not.
+void CollectDiskObjects(const std::wstring& root, const std::vector<std::wstring>& dirMasks,
+                        const std::vector<std::wstring>& fileMasks, int addDirs, int recursive,
+                        std::list<ScsResource>& out);
 
 // Removes the files whose names match none of the file masks and the directories whose names
 // match none of the directory masks (IsPassMask); other kinds stay.

@@ -10,6 +10,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
+#include <memory>
+#include <set>
 #include <cwchar>
 #include <vector>
 
@@ -164,6 +167,12 @@ public:
         : m_find(FindFirstFileW(pattern.c_str(), &data)), m_data(data)
     {
     }
+    // A listing with the search's flags (FIND_FIRST_EX_LARGE_FETCH: fewer, larger reads).
+    CFind(const std::wstring& pattern, WIN32_FIND_DATAW& data, DWORD flags)
+        : m_find(FindFirstFileExW(pattern.c_str(), FindExInfoStandard, &data, FindExSearchNameMatch, nullptr, flags)),
+          m_data(data)
+    {
+    }
     ~CFind()
     {
         if (m_find != INVALID_HANDLE_VALUE)
@@ -220,6 +229,329 @@ void WalkDirectory(std::vector<DirFrame>& walk, const std::wstring& dirPattern,
     } while (dirs.Next());
 }
 
+// ---------------------------------------------------------------------------------------------
+// One walk for all masks of a command
+
+// True for a character that is not ASCII but that the platform's upper-casing turns into an
+// ASCII character (dotless i, long s): a name with one can match an ASCII mask by a table that
+// this process does not know for sure, so the directory search decides for it.
+bool FoldsIntoAscii(wchar_t ch)
+{
+    static const std::vector<bool> table = [] {
+        std::vector<wchar_t> chars(0x10000);
+        for (std::size_t i = 0; i < chars.size(); ++i)
+            chars[i] = static_cast<wchar_t>(i);
+        CharUpperBuffW(chars.data() + 0x80, static_cast<DWORD>(chars.size() - 0x80));
+        std::vector<bool> folds(0x10000, false);
+        for (std::size_t i = 0x80; i < chars.size(); ++i)
+            folds[i] = chars[i] < 0x80;
+        folds[0x131] = folds[0x17F] = true; // whatever this table says: file systems have their own
+        return folds;
+    }();
+    return ch >= 0x80 && table[ch];
+}
+
+wchar_t UpperAscii(wchar_t ch)
+{
+    return (ch >= L'a' && ch <= L'z') ? static_cast<wchar_t>(ch - (L'a' - L'A')) : ch;
+}
+
+// A mask as the directory search applies it to the names of one folder. Masks of the common
+// shapes ("*", "*.*", a name, "P*", "*S", "P*S" with ASCII texts) are tested here; a name is
+// decided here only where the platform's search and the plain wildcard rule cannot differ:
+//   - the search also matches the short (8.3) name, and Wine its own hashed short names, so a
+//     name whose long form fails while its short form passes is left to the search;
+//   - Wine's matcher misses a suffix that occurs in the name more than once (it finds *aa in aa,
+//     not in aaa), so such a name is left to the search;
+//   - "*." and "a?" mean different things to Windows (DOS_DOT, DOS_QM) and to Wine, so every mask
+//     with "?", a trailing dot or blank, more than one "*" or a non-ASCII character is left to
+//     the search for every name.
+// A mask that reaches into another folder (a backslash, a slash, a colon), names a device or is
+// empty is not handled by the walk at all.
+class CSearchMask {
+public:
+    enum Verdict { No, Yes, AskSearch };
+
+    explicit CSearchMask(const std::wstring& mask) : m_pattern(mask)
+    {
+        Text::Trim(m_pattern, L"\\/ ");
+        m_raw = m_pattern.empty() || m_pattern.find_first_of(L"\\/:") != std::wstring::npos ||
+                NamesADevice(m_pattern);
+        m_shape = Classify();
+    }
+
+    const std::wstring& Pattern() const { return m_pattern; }
+    bool Raw() const { return m_raw; }
+
+    Verdict Test(const WIN32_FIND_DATAW& entry) const
+    {
+        if (m_shape == ShapeSearch)
+            return AskSearch;
+        const int longName = MatchName(entry.cFileName);
+        if (longName != 0)
+            return longName == 1 ? Yes : AskSearch;
+        if (entry.cAlternateFileName[0] && MatchName(entry.cAlternateFileName) != 0)
+            return AskSearch;
+        return No;
+    }
+
+private:
+    enum Shape { ShapeAll, ShapeName, ShapePrefix, ShapeSuffix, ShapeBoth, ShapeSearch };
+
+    // A name without wildcards whose stem (before the first dot, trailing blanks dropped) is a
+    // device (CON, PRN, AUX, NUL, COMn, LPTn): the search answers such a pattern with an entry
+    // for the device, which no listing holds.
+    static bool NamesADevice(const std::wstring& pattern)
+    {
+        if (pattern.find_first_of(L"*?") != std::wstring::npos)
+            return false;
+        std::wstring stem = pattern.substr(0, pattern.find(L'.'));
+        Text::TrimRight(stem, L" ");
+        for (wchar_t& ch : stem)
+            ch = UpperAscii(ch);
+        if (stem == L"CON" || stem == L"PRN" || stem == L"AUX" || stem == L"NUL")
+            return true;
+        if (stem.size() != 4 || (stem.compare(0, 3, L"COM") != 0 && stem.compare(0, 3, L"LPT") != 0))
+            return false;
+        const wchar_t digit = stem[3];
+        return (digit >= L'0' && digit <= L'9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
+    }
+
+    Shape Classify()
+    {
+        if (m_raw)
+            return ShapeSearch;
+        if (m_pattern == L"*" || m_pattern == L"*.*")
+            return ShapeAll;
+        for (wchar_t ch : m_pattern)
+            if (ch < 0x21 || ch > 0x7E || wcschr(L"?<>\"|", ch))
+                return ShapeSearch;
+        const wchar_t last = m_pattern.back();
+        const std::size_t star = m_pattern.find(L'*');
+        if (star != m_pattern.rfind(L'*'))
+            return ShapeSearch;
+        std::wstring upper = m_pattern;
+        for (wchar_t& ch : upper)
+            ch = UpperAscii(ch);
+        if (star == std::wstring::npos) {
+            if (last == L'.')
+                return ShapeSearch; // the platform drops trailing dots of a name
+            m_prefix = upper;
+            return ShapeName;
+        }
+        m_prefix = upper.substr(0, star);
+        m_suffix = upper.substr(star + 1);
+        if (m_suffix.empty()) {
+            // "P*": a prefix. "name.*" also matches the name without extension, on both systems;
+            // more dots before the star do not mean the same on both.
+            if (m_prefix.size() >= 2 && m_prefix[m_prefix.size() - 1] == L'.' && m_prefix[m_prefix.size() - 2] == L'.')
+                return ShapeSearch;
+            return ShapePrefix;
+        }
+        if (m_suffix.back() == L'.' || (!m_prefix.empty() && m_prefix.back() == L'.'))
+            return ShapeSearch;
+        return m_prefix.empty() ? ShapeSuffix : ShapeBoth;
+    }
+
+    static bool EqualAt(const wchar_t* name, std::size_t at, const std::wstring& text)
+    {
+        for (std::size_t i = 0; i < text.size(); ++i)
+            if (UpperAscii(name[at + i]) != text[i])
+                return false;
+        return true;
+    }
+
+    // How often `text` occurs in name[from..length), overlapping occurrences counted.
+    static int Occurrences(const wchar_t* name, std::size_t from, std::size_t length, const std::wstring& text)
+    {
+        int count = 0;
+        for (std::size_t at = from; at + text.size() <= length; ++at)
+            if (EqualAt(name, at, text))
+                ++count;
+        return count;
+    }
+
+    // 1 the name matches, 0 it does not, 2 only the search can tell.
+    int MatchName(const wchar_t* name) const
+    {
+        const std::size_t length = wcslen(name);
+        for (std::size_t i = 0; i < length; ++i)
+            if (FoldsIntoAscii(name[i]))
+                return 2;
+        switch (m_shape) {
+        case ShapeAll:
+            return 1;
+        case ShapeName:
+            return length == m_prefix.size() && EqualAt(name, 0, m_prefix) ? 1 : 0;
+        case ShapePrefix:
+            if (length >= m_prefix.size())
+                return EqualAt(name, 0, m_prefix) ? 1 : 0;
+            // "name.*" and the name itself
+            return m_prefix.back() == L'.' && length + 1 == m_prefix.size() && EqualAt(name, 0, m_prefix.substr(0, length)) ? 1 : 0;
+        case ShapeSuffix:
+        case ShapeBoth: {
+            if (length < m_prefix.size() + m_suffix.size() || !EqualAt(name, 0, m_prefix) ||
+                !EqualAt(name, length - m_suffix.size(), m_suffix))
+                return 0;
+            return Occurrences(name, m_prefix.size(), length, m_suffix) == 1 ? 1 : 2;
+        }
+        default:
+            return 2;
+        }
+    }
+
+    std::wstring m_pattern;
+    bool m_raw = false;
+    Shape m_shape = ShapeSearch;
+    std::wstring m_prefix, m_suffix; // upper-case ASCII
+};
+
+// The masks of one kind (directories or files) in one folder, with the names that the platform's
+// search finds for a mask, asked only when a name needs it and then once per folder and mask.
+class CFolderMasks {
+public:
+    CFolderMasks(const std::vector<CSearchMask>& masks, const std::wstring& base)
+        : m_masks(masks), m_base(base), m_found(masks.size())
+    {
+    }
+
+    bool Matches(std::size_t index, const WIN32_FIND_DATAW& entry)
+    {
+        switch (m_masks[index].Test(entry)) {
+        case CSearchMask::Yes:
+            return true;
+        case CSearchMask::No:
+            return false;
+        default:
+            break;
+        }
+        if (!m_found[index]) {
+            m_found[index] = std::make_unique<std::set<std::wstring>>();
+            WIN32_FIND_DATAW data;
+            CFind search(m_base + L"\\" + m_masks[index].Pattern(), data);
+            if (search.Found()) {
+                do
+                    m_found[index]->insert(data.cFileName);
+                while (search.Next());
+            }
+        }
+        return m_found[index]->count(entry.cFileName) != 0;
+    }
+
+private:
+    const std::vector<CSearchMask>& m_masks;
+    const std::wstring& m_base;
+    std::vector<std::unique_ptr<std::set<std::wstring>>> m_found;
+};
+
+// One object the walk found, with the per-mask walks that find it: bit d of `dirs` for each
+// directory mask whose walk reaches it, bit f of `files` for each file mask that matches a file.
+struct FoundObject {
+    std::wstring path;
+    int type;
+    std::uint64_t dirs;
+    std::uint64_t files;
+};
+
+// One walk of a tree for all pairs of masks of a command: one listing per folder, each name
+// tested against every mask.
+class CDiskCollector {
+public:
+    CDiskCollector(const std::vector<CSearchMask>& dirMasks, const std::vector<CSearchMask>& fileMasks,
+                   int addDirs, int recursive)
+        : m_dirMasks(dirMasks), m_fileMasks(fileMasks), m_addDirs(addDirs), m_recursive(recursive)
+    {
+    }
+
+    // The folder on top of `walk`, reached by the walks of the directory masks in `reached`.
+    void Walk(std::vector<DirFrame>& walk, std::uint64_t reached)
+    {
+        const std::wstring base = walk.back().base;
+        // Files are taken as the listing gives them; subfolders are kept for after the files.
+        std::vector<WIN32_FIND_DATAW> subfolders;
+        {
+            CFolderMasks files(m_fileMasks, base);
+            WIN32_FIND_DATAW entry;
+            CFind all(base + L"\\*", entry, FIND_FIRST_EX_LARGE_FETCH);
+            if (all.Found()) {
+                do {
+                    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                        if (m_addDirs || m_recursive)
+                            subfolders.push_back(entry);
+                        continue;
+                    }
+                    std::uint64_t matched = 0;
+                    for (std::size_t f = 0; f < m_fileMasks.size(); ++f)
+                        if (files.Matches(f, entry))
+                            matched |= std::uint64_t(1) << f;
+                    if (matched)
+                        m_found.push_back(FoundObject{base + L"\\" + entry.cFileName, SCS_FILE, reached, matched});
+                } while (all.Next());
+            }
+        }
+        if (!m_addDirs && !m_recursive)
+            return;
+        CFolderMasks dirs(m_dirMasks, base);
+        for (const WIN32_FIND_DATAW& entry : subfolders) {
+            if (wcscmp(entry.cFileName, L".") == 0 ||
+                wcscmp(entry.cFileName, L"..") == 0)
+                continue;
+            std::uint64_t matched = 0;
+            for (std::size_t d = 0; d < m_dirMasks.size(); ++d)
+                if ((reached >> d & 1) && dirs.Matches(d, entry))
+                    matched |= std::uint64_t(1) << d;
+            if (!matched)
+                continue;
+            std::wstring path = base + L"\\" + entry.cFileName;
+            if (m_addDirs)
+                m_found.push_back(FoundObject{path, SCS_DIRECTORY, matched, 0});
+            if (!m_recursive)
+                continue;
+            // As in the per-mask walk: a link is followed when it leads to a directory, and not
+            // when it leads back into the walk. A plain directory is one by its listing.
+            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+                (!PathIsDirectoryW(path.c_str()) || LeadsBack(path, walk)))
+                continue;
+            walk.push_back(DirFrame{std::move(path)});
+            Walk(walk, matched);
+            walk.pop_back();
+        }
+    }
+
+    // Appends the objects in the order of the per-mask walks: for each directory mask, for each
+    // file mask, what that walk finds, in walk order. An object's path is moved out at its last
+    // appearance.
+    void Emit(std::list<ScsResource>& out)
+    {
+        const std::size_t pairs = m_dirMasks.size() * m_fileMasks.size();
+        auto inPair = [this](const FoundObject& object, std::size_t pair) {
+            const std::size_t d = pair / m_fileMasks.size(), f = pair % m_fileMasks.size();
+            return (object.dirs >> d & 1) && (object.type == SCS_DIRECTORY || (object.files >> f & 1));
+        };
+        std::vector<std::size_t> last(m_found.size(), 0);
+        for (std::size_t i = 0; i < m_found.size(); ++i)
+            for (std::size_t pair = pairs; pair-- > 0;)
+                if (inPair(m_found[i], pair)) {
+                    last[i] = pair;
+                    break;
+                }
+        for (std::size_t pair = 0; pair < pairs; ++pair)
+            for (std::size_t i = 0; i < m_found.size(); ++i)
+                if (inPair(m_found[i], pair)) {
+                    if (last[i] == pair)
+                        out.emplace_back(std::move(m_found[i].path), m_found[i].type);
+                    else
+                        out.emplace_back(m_found[i].path, m_found[i].type);
+                }
+    }
+
+private:
+    const std::vector<CSearchMask>& m_dirMasks;
+    const std::vector<CSearchMask>& m_fileMasks;
+    int m_addDirs, m_recursive;
+    std::vector<FoundObject> m_found;
+};
+
 } // namespace
 
 namespace Detail {
@@ -227,6 +559,40 @@ namespace Detail {
 NtQueryKeyProc SetNtQueryKeyOverride(NtQueryKeyProc proc)
 {
     return g_ntQueryKeyOverride.exchange(proc);
+}
+
+void CollectDiskObjects(const std::wstring& root, const std::vector<std::wstring>& dirMasks,
+                        const std::vector<std::wstring>& fileMasks, int addDirs, int recursive,
+                        std::list<ScsResource>& out)
+{
+    std::vector<CSearchMask> dirs, files;
+    bool oneWalk = !dirMasks.empty() && !fileMasks.empty() && dirMasks.size() <= 64 && fileMasks.size() <= 64;
+    for (const std::wstring& mask : dirMasks) {
+        dirs.emplace_back(mask);
+        oneWalk = oneWalk && !dirs.back().Raw();
+    }
+    for (const std::wstring& mask : fileMasks) {
+        files.emplace_back(mask);
+        oneWalk = oneWalk && !files.back().Raw();
+    }
+    if (!oneWalk) {
+        // A mask that names another folder (or an empty one) makes the search list what the
+        // walk cannot know: walk per pair of masks.
+        for (const std::wstring& dir : dirMasks)
+            for (const std::wstring& file : fileMasks)
+                GetDiskObjectsList(root.c_str(), dir.c_str(), file.c_str(), addDirs, recursive, &out);
+        return;
+    }
+    if (!PathIsDirectoryW(root.c_str()))
+        return;
+    if (addDirs && out.empty())
+        out.emplace_back(root, SCS_DIRECTORY);
+    std::wstring base = root;
+    Text::TrimRight(base, L"\\/");
+    CDiskCollector collector(dirs, files, addDirs, recursive);
+    std::vector<DirFrame> walk{DirFrame{base}};
+    collector.Walk(walk, dirs.size() == 64 ? ~std::uint64_t(0) : (std::uint64_t(1) << dirs.size()) - 1);
+    collector.Emit(out);
 }
 
 int GetCurrentUserSid(PSID* out)

@@ -4,9 +4,13 @@
 #include "CmdInternal.h"
 
 #include "CmdText.h"
+#include "KvPathAliases.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <map>
+#include <string>
+#include <vector>
 
 namespace KvCmdSequence {
 
@@ -28,10 +32,73 @@ bool SameResource(const ScsResource& a, const ScsResource& b)
 }
 
 // Stable sort by path order, then drop each element that is the same resource as the one before.
+// lstrcmpiW compares by the sort keys of the thread's locale and rebuilds both keys on every
+// call; here each path's key is made once and the keys are compared as bytes. The order is then
+// checked pair by pair with lstrcmpiW itself, and should the keys ever disagree with it the
+// list is sorted by lstrcmpiW as before: the result is exactly lstrcmpiW's order.
 void SortUnique(std::list<ScsResource>& list)
 {
-    list.sort(PathLess);
-    list.unique(SameResource);
+    if (list.size() < 2)
+        return;
+    const LCID locale = GetThreadLocale();
+    struct Keyed {
+        std::string key;
+        std::list<ScsResource>::iterator element;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(list.size());
+    bool keysMade = true;
+    std::vector<char> buffer(2048);
+    for (auto it = list.begin(); it != list.end() && keysMade; ++it) {
+        Keyed item{std::string(), it};
+        const std::wstring& path = it->strPath;
+        if (!path.empty()) {
+            const int length = static_cast<int>(wcsnlen(path.c_str(), path.size()));
+            int size = LCMapStringW(locale, LCMAP_SORTKEY | NORM_IGNORECASE, path.c_str(), length,
+                                    reinterpret_cast<LPWSTR>(buffer.data()), static_cast<int>(buffer.size()));
+            if (size <= 0 && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+                size = LCMapStringW(locale, LCMAP_SORTKEY | NORM_IGNORECASE, path.c_str(), length, nullptr, 0);
+                if (size > 0) {
+                    buffer.resize(static_cast<std::size_t>(size));
+                    size = LCMapStringW(locale, LCMAP_SORTKEY | NORM_IGNORECASE, path.c_str(), length,
+                                        reinterpret_cast<LPWSTR>(buffer.data()), size);
+                }
+            }
+            if (size <= 0) {
+                keysMade = false;
+                break;
+            }
+            item.key.assign(buffer.data(), static_cast<std::size_t>(size));
+        }
+        keyed.push_back(std::move(item));
+    }
+    bool agrees = keysMade;
+    if (agrees) {
+        std::stable_sort(keyed.begin(), keyed.end(),
+                         [](const Keyed& a, const Keyed& b) { return a.key < b.key; });
+        for (std::size_t i = 1; i < keyed.size() && agrees; ++i) {
+            const int order = lstrcmpiW(keyed[i - 1].element->strPath.c_str(), keyed[i].element->strPath.c_str());
+            const bool sameKey = keyed[i - 1].key == keyed[i].key;
+            agrees = sameKey ? order == 0 : order < 0;
+        }
+    }
+    if (!agrees) {
+        list.sort(PathLess);
+        list.unique(SameResource);
+        return;
+    }
+    // Relink the elements in key order, then drop the repeats.
+    std::list<ScsResource> sorted;
+    for (Keyed& item : keyed)
+        sorted.splice(sorted.end(), list, item.element);
+    for (std::size_t i = 1, kept = 0; i < keyed.size(); ++i) {
+        if (keyed[i].key == keyed[kept].key && keyed[i].element->nType == keyed[kept].element->nType) {
+            sorted.erase(keyed[i].element);
+            continue;
+        }
+        kept = i;
+    }
+    list.swap(sorted);
 }
 
 // For each element of `what` in order, removes from `from` the first element that is the same
@@ -76,14 +143,6 @@ std::wstring FileNamePart(const std::wstring& path)
     if (slash != std::wstring::npos && slash + 1 > start)
         start = slash + 1;
     return path.substr(start);
-}
-
-bool IsAscii(const std::wstring& text)
-{
-    for (wchar_t ch : text)
-        if (ch == 0 || ch > 127)
-            return false;
-    return true;
 }
 
 } // namespace
@@ -174,14 +233,8 @@ int CCmdSequence::FindResInMap(ScsResource* resource, std::uint64_t* number)
     std::wstring& path = resource->strPath;
     if ((resource->nType == SCS_FILE || resource->nType == SCS_DIRECTORY) && path.size() >= 2) {
         // A redirected or substituted drive becomes its target; a substituted drive may lead to
-        // another one. At most one step per drive letter, so that a chain of substitutions that
-        // leads back to itself ends.
-        for (int step = 0; step < 26 && path.size() >= 2 && path[1] == L':'; ++step) {
-            auto drive = m_mapDrives.find(path.substr(0, 2));
-            if (drive == m_mapDrives.end())
-                break;
-            path = drive->second + path.substr(2);
-        }
+        // another one (at most one step per drive letter, so a chain back to itself ends).
+        path = KvPathAliases::FollowDriveAliases(path, m_mapDrives, KvPathAliases::DriveAsWritten);
         if (path.compare(0, 2, L"\\\\") == 0) {
             std::wstring prefix = path.substr(0, kMaxRoot);
             bool shared = false;
@@ -195,20 +248,10 @@ int CCmdSequence::FindResInMap(ScsResource* resource, std::uint64_t* number)
                     break;
                 }
             }
-            // Not a share of ours: a host given by its IPv4 address is written by its name.
-            const std::wstring host = prefix.substr(2);
-            if (!shared && !host.empty() && IsAscii(host)) {
-                const std::string narrow(host.begin(), host.end());
-                const unsigned long address = inet_addr(narrow.c_str());
-                if (address != INADDR_NONE) {
-                    hostent* entry = gethostbyaddr(reinterpret_cast<const char*>(&address), 4, AF_INET);
-                    if (entry && entry->h_name) {
-                        std::string name = entry->h_name;
-                        name = name.substr(0, name.find('.')).substr(0, 127);
-                        Text::ReplaceAll(path, host, std::wstring(name.begin(), name.end()));
-                    }
-                }
-            }
+            // Not a share of ours: a host given by its IPv4 address is written by its name (the
+            // host part only: the same digits further on belong to folder or file names).
+            if (!shared)
+                KvPathAliases::WriteHostByName(path);
         }
     }
     const auto [seen, inserted] = m_mapResSeen.emplace(Text::Upper(path), 0);
@@ -243,13 +286,11 @@ int CCmdSequence::PassCmdList(std::list<ScsResource>& outFiles, std::list<ScsRes
         const int recursive = cmd.bRecursive;
         switch (cmd.nType) {
         case CMD_DIR_FILES:
-            for (const std::wstring& file : fileMasks)
-                GetDiskObjectsList(root.c_str(), L"*", file.c_str(), 0, recursive, &files);
+            // What GetDiskObjectsList(root, "*", mask, 0, ...) gives per file mask, in one walk.
+            Detail::CollectDiskObjects(root, {L"*"}, fileMasks, 0, recursive, files);
             break;
         case CMD_DIRS_WITH_FILES:
-            for (const std::wstring& dir : dirMasks)
-                for (const std::wstring& file : fileMasks)
-                    GetDiskObjectsList(root.c_str(), dir.c_str(), file.c_str(), 1, recursive, &files);
+            Detail::CollectDiskObjects(root, dirMasks, fileMasks, 1, recursive, files);
             break;
         case CMD_KEY_VALUES:
             for (const std::wstring& value : fileMasks)

@@ -166,28 +166,6 @@ TEST(FilterResourcesByMasks, KeepsWhatMatchesByName)
                                          L"K:HKEY_CURRENT_USER\\X", L"F:C:/App/c.EXE"}));
 }
 
-// The host's addresses are kept once a look-up succeeds. (One made before Windows Sockets is
-// initialised fails on Windows and is not kept; Wine answers it all the same.)
-TEST(LocalAddresses, KeptOnceTheLookUpSucceeds)
-{
-    Detail::LocalAddresses(); // without Windows Sockets
-    WSADATA data;
-    ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &data), 0);
-    const std::vector<std::wstring> first = Detail::LocalAddresses();
-    hostent* host = gethostbyname(nullptr);
-    std::vector<std::wstring> expected;
-    for (char** entry = host ? host->h_addr_list : nullptr; entry && *entry; ++entry) {
-        in_addr address;
-        memcpy(&address, *entry, sizeof(address));
-        const char* dotted = inet_ntoa(address);
-        expected.emplace_back(dotted, dotted + strlen(dotted));
-    }
-    WSACleanup();
-    EXPECT_EQ(first, expected);
-    EXPECT_FALSE(first.empty()) << "this host has an IPv4 address";
-    EXPECT_EQ(Detail::LocalAddresses(), first); // kept, also after the sockets are gone
-}
-
 // The address step of FindResInMap needs Windows Sockets, which this test program initialises.
 class CWithSockets : public CCmdSequence {
 public:

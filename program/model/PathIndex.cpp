@@ -1,21 +1,14 @@
 // Path variables, the resource path index with its drive and share aliases, and the merge of node
 // trees into the model.
-#include <winsock2.h>
 #include <windows.h>
-#include <lm.h>
-#include <winnetwk.h>
 
 #include <unordered_set>
 #include <vector>
 
 #include "IChDataModel.h"
+#include "KvPathAliases.h"
 
 namespace {
-
-const wchar_t* const kPathVariables[] = {
-    L"ALLUSERSPROFILE", L"CommonProgramFiles", L"CommonProgramW6432", L"ProgramFiles",
-    L"ProgramW6432",    L"TEMP",               L"SystemRoot",         L"SystemDrive",
-};
 
 // Whether the path begins with the text, without regard to case.
 bool StartsWithNoCase(const std::wstring& path, const std::wstring& text)
@@ -25,26 +18,6 @@ bool StartsWithNoCase(const std::wstring& path, const std::wstring& text)
     return strupper(path.substr(0, text.size())) == strupper(text);
 }
 
-// A dotted IPv4 address of four decimal parts (inet_addr alone would also take "1234").
-bool IsDottedQuad(const std::wstring& text)
-{
-    int dots = 0, digits = 0;
-    for (wchar_t c : text) {
-        if (c == L'.') {
-            if (digits == 0)
-                return false;
-            ++dots;
-            digits = 0;
-        } else if (c >= L'0' && c <= L'9') {
-            if (++digits > 3)
-                return false;
-        } else {
-            return false;
-        }
-    }
-    return dots == 3 && digits > 0;
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -52,18 +25,8 @@ bool IsDottedQuad(const std::wstring& text)
 
 void CIChDataModel::BuildPathVariables()
 {
-    m_PathVars.clear();
-    for (const wchar_t* name : kPathVariables) {
-        DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
-        if (size == 0)
-            continue;
-        std::vector<wchar_t> buffer(size + 1);
-        DWORD length = GetEnvironmentVariableW(name, buffer.data(), DWORD(buffer.size()));
-        if (length == 0 || length >= buffer.size())
-            continue;
-        // A later variable with the same value replaces the earlier one.
-        m_PathVars[std::wstring(buffer.data(), length)] = format_wstring(L"%%%s%%", name);
-    }
+    // A later variable with the same value replaces the earlier one; an empty one has no entry.
+    m_PathVars = KvPathAliases::ReadPathVariables();
 }
 
 int CollapsePathVariable(std::wstring& path, const CPathVarMap& vars)
@@ -107,70 +70,13 @@ void CIChDataModel::RebuildPathIndex()
 
 void CIChDataModel::RebuildDriveAliases()
 {
-    m_DriveAliases.clear();
-    DWORD drives = GetLogicalDrives();
-    for (int i = 0; i < 26; ++i) {
-        if (!(drives & (1u << i)))
-            continue;
-        wchar_t drive[3] = {wchar_t(L'A' + i), L':', 0};
-        union {
-            UNIVERSAL_NAME_INFOW info;
-            BYTE bytes[1024];
-        } buffer;
-        DWORD size = sizeof(buffer);
-        if (WNetGetUniversalNameW(drive, UNIVERSAL_NAME_INFO_LEVEL, &buffer, &size) == NO_ERROR &&
-            buffer.info.lpUniversalName) {
-            m_DriveAliases[drive] = buffer.info.lpUniversalName;
-            continue;
-        }
-        wchar_t target[1024];
-        if (QueryDosDeviceW(drive, target, 1024) && wcsncmp(target, L"\\??\\", 4) == 0)
-            m_DriveAliases[drive] = target + 4;
-    }
+    m_DriveAliases = KvPathAliases::ReadDriveAliases();
 }
 
 void CIChDataModel::RebuildShareAliases()
 {
-    m_ShareAliases.clear();
-    wchar_t computer[16];
-    DWORD size = 16;
-    if (!GetComputerNameW(computer, &size))
-        return;
-
-    std::vector<std::wstring> addresses;
-    if (hostent* host = gethostbyname(nullptr)) {
-        if (host->h_addrtype == AF_INET) {
-            for (char** a = host->h_addr_list; a && *a; ++a) {
-                in_addr address;
-                memcpy(&address, *a, sizeof(address));
-                if (const char* text = inet_ntoa(address))
-                    addresses.push_back(as_wstring(text));
-            }
-        }
-    }
-
-    DWORD resume = 0;
-    NET_API_STATUS status;
-    do {
-        BYTE* data = nullptr;
-        DWORD read = 0, total = 0;
-        status = NetShareEnum(nullptr, 502, &data, MAX_PREFERRED_LENGTH, &read, &total, &resume);
-        if ((status == NERR_Success || status == ERROR_MORE_DATA) && data) {
-            const SHARE_INFO_502* shares = reinterpret_cast<const SHARE_INFO_502*>(data);
-            for (DWORD i = 0; i < read; ++i) {
-                const wchar_t* name = shares[i].shi502_netname;
-                const wchar_t* path = shares[i].shi502_path;
-                if (!name || !path || !*path)
-                    continue;
-                m_ShareAliases[format_wstring(L"\\\\%s\\%s", computer, name)] = path;
-                m_ShareAliases[format_wstring(L"\\\\127.0.0.1\\%s", name)] = path;
-                for (const std::wstring& address : addresses)
-                    m_ShareAliases[format_wstring(L"\\\\%s\\%s", address.c_str(), name)] = path;
-            }
-        }
-        if (data)
-            NetApiBufferFree(data);
-    } while (status == ERROR_MORE_DATA);
+    // The host's own addresses are looked up once per process (KvPathAliases::LocalAddresses).
+    m_ShareAliases = KvPathAliases::ReadShareAliases();
 }
 
 void CIChDataModel::NormaliseResourceName(CIChResorce* resource) const
@@ -182,16 +88,10 @@ void CIChDataModel::NormaliseResourceName(CIChResorce* resource) const
 
     // Mapped and substituted drives, one letter after the other. Aliases may lead back to each
     // other (X: -> Y:\, Y: -> X:\): the walk stops after one round per drive letter.
-    for (int round = 0; round < 26; ++round) {
-        const std::wstring& name = resource->m_Name;
-        if (name.size() < 2 || name[1] != L':')
-            break;
-        std::wstring drive = strupper(name.substr(0, 2));
-        auto it = m_DriveAliases.find(drive);
-        if (it == m_DriveAliases.end())
-            break;
-        resource->SetName(it->second + name.substr(2));
-    }
+    const std::wstring local =
+        KvPathAliases::FollowDriveAliases(resource->m_Name, m_DriveAliases, KvPathAliases::DriveAnyCase);
+    if (local != resource->m_Name)
+        resource->SetName(local);
 
     const std::wstring name = resource->m_Name;
     if (name.size() < 2 || name[0] != L'\\' || name[1] != L'\\')
@@ -211,21 +111,9 @@ void CIChDataModel::NormaliseResourceName(CIChResorce* resource) const
         candidate.erase(cut);
     }
     // A host given by its IPv4 address gets its name (up to the first '.').
-    size_t hostEnd = name.find(L'\\', 2);
-    std::wstring host = name.substr(2, hostEnd == std::wstring::npos ? std::wstring::npos : hostEnd - 2);
-    if (!IsDottedQuad(host))
-        return;
-    unsigned long address = inet_addr(as_string(host).c_str());
-    if (address == INADDR_NONE)
-        return;
-    hostent* entry = gethostbyaddr(reinterpret_cast<const char*>(&address), 4, AF_INET);
-    if (!entry || !entry->h_name || !*entry->h_name)
-        return;
-    std::string hostName = entry->h_name;
-    hostName = hostName.substr(0, hostName.find('.'));
-    if (hostName.size() > 127)
-        hostName.resize(127);
-    resource->SetName(L"\\\\" + as_wstring(hostName) + name.substr(2 + host.size()));
+    std::wstring byName = name;
+    if (KvPathAliases::WriteHostByName(byName))
+        resource->SetName(byName);
 }
 
 // ---------------------------------------------------------------------------------------------
