@@ -98,7 +98,7 @@ BOOL CMainFrame::PreCreateWindow(CREATESTRUCTW& cs) {
 
 int CMainFrame::OnCreate(LPCREATESTRUCTW) {
     // The view pane.
-    if (!m_wndView.CreateViewer(this))
+    if (!m_wndView.CreateViewer(this, this))
         return -1;
     // The toolbar with its disabled and (on screens of more than 256 colours) hot images.
     if (!m_wndToolBar.Create(this, KvUi::AFX_IDW_TOOLBAR) ||
@@ -140,7 +140,7 @@ int CMainFrame::OnCreate(LPCREATESTRUCTW) {
     m_wndCaptionBar.SetCaption(L"", LoadBitmapIcon(IDB_CAPTION_ICONS, 0));
     if (!m_wndTreeBar.CreateBar(this, ID_VIEW_STRUCTURE, this))
         return -1;
-    if (!m_wndOutput.CreateBar(this, ID_VIEW_RELATIONS, ::GetSystemMetrics(SM_CYSCREEN) / 2))
+    if (!m_wndOutput.CreateBar(this, ID_VIEW_RELATIONS, ::GetSystemMetrics(SM_CYSCREEN) / 2, this))
         return -1;
 
     // Whether the board store exists.
@@ -190,6 +190,15 @@ LRESULT CMainFrame::OnInstanceQuery(WPARAM, LPARAM) { return g_uInstanceQueryMes
 void CMainFrame::OnSettings() {
     dlgProperty dlg(this);
     dlg.DoModal();
+    // The lists take the grid setting and colours as they are now.
+    if (m_wndView.m_hWnd)
+        m_wndView.SetGridLines(theApp.m_bGrid);
+    if (m_wndOutput.m_wndList.m_hWnd) {
+        m_wndOutput.m_wndList.SetGridLines(theApp.m_bGrid);
+        m_wndOutput.m_wndList.Invalidate(TRUE);
+    }
+    if (HWND list = GetActiveListWnd())
+        ::InvalidateRect(list, nullptr, TRUE);
 }
 
 void CMainFrame::OnAppExit() { PostMessage(WM_CLOSE); }
@@ -517,20 +526,51 @@ void CMainFrame::OnHistoryHome() { GetTree().GoHome(); }
 void CMainFrame::OnUpdateHistoryBack(KvUi::CCmdUI* pCmdUI) { pCmdUI->Enable(GetTree().CanGoBack()); }
 void CMainFrame::OnUpdateHistoryForward(KvUi::CCmdUI* pCmdUI) { pCmdUI->Enable(GetTree().CanGoForward()); }
 
-HWND CMainFrame::GetFindTarget() const {
+CIChList* CMainFrame::GetFindList() const {
     HWND focus = ::GetFocus();
     HWND list = GetActiveListWnd();
-    if (list && focus == list)
-        return list;
-    if (m_wndOutput.m_hWnd && m_wndOutput.m_wndList.m_hWnd && focus == m_wndOutput.m_wndList.m_hWnd)
-        return focus;
-    return nullptr;
+    if (!focus || !(focus == list || (m_wndOutput.m_wndList.m_hWnd && focus == m_wndOutput.m_wndList.m_hWnd)))
+        return nullptr;
+    return dynamic_cast<CIChList*>(KvUi::CWnd::FromHandlePermanent(focus));
 }
 
-// The lists' own search comes with the list control; until a target offers it both stay off.
-void CMainFrame::OnUpdateFind(KvUi::CCmdUI* pCmdUI) { pCmdUI->Enable(FALSE); }
-void CMainFrame::OnFind() {}
-void CMainFrame::OnFindNext() {}
+void CMainFrame::OnUpdateFind(KvUi::CCmdUI* pCmdUI) {
+    CIChList* list = GetFindList();
+    pCmdUI->Enable(list && (pCmdUI->m_nID == ID_FIND ? list->CanFind() : list->CanFindNext()));
+}
+
+void CMainFrame::OnFind() {
+    if (CIChList* list = GetFindList())
+        if (list->CanFind())
+            list->Find();
+}
+
+void CMainFrame::OnFindNext() {
+    if (CIChList* list = GetFindList())
+        if (list->CanFindNext())
+            list->FindNext();
+}
+
+int CMainFrame::SelectInTree(CIChNode* node) {
+    CIChModelView& tree = GetTree();
+    return tree.m_hWnd ? tree.SelectNode(node, tree.GetSelectedItem()) : 0;
+}
+
+COLORREF CMainFrame::GetListColor(int index) {
+    const COLORREF CDaVIdevaRezApp::*const colors[8] = {
+        &CDaVIdevaRezApp::m_clrFace,     &CDaVIdevaRezApp::m_clrBkg,    &CDaVIdevaRezApp::m_clrUniqFace,
+        &CDaVIdevaRezApp::m_clrUniqBkg,  &CDaVIdevaRezApp::m_clrAltFace, &CDaVIdevaRezApp::m_clrAltBkg,
+        &CDaVIdevaRezApp::m_clrNonExistentFace, &CDaVIdevaRezApp::m_clrNonExistentBkg};
+    return index >= 1 && index <= 8 ? theApp.*colors[index - 1] : 0;
+}
+
+int CMainFrame::GetListGrid() { return theApp.m_bGrid; }
+
+void CMainFrame::ForgetNodes(const CIChNodeList& nodes) {
+    m_wndOutput.ShowRelations(nullptr);
+    if (m_wndView.m_hWnd)
+        m_wndView.ForgetNodes(nodes);
+}
 
 void CMainFrame::OnRelationFilter(UINT id) {
     int mask = m_wndOutput.GetCategoryFilter() ^ (1 << (id - ID_FILTER_RESOURCES));

@@ -24,7 +24,7 @@ public:
 
     // ---- what other parts of the program use ----
     void SetCurrentNode(CIChNode* node, int show) override;
-    void SetStatusText(const std::wstring& text);
+    void SetStatusText(const std::wstring& text) override;
     int GetNodeMenuId(CIChNode* node) override;
     HMENU GetPopupMenu(HMENU menu, int kind) { return ::GetSubMenu(menu, 0); }
     CIChNode* GetCurrentObject(CIChNodeList* list = nullptr);
@@ -35,6 +35,16 @@ public:
     CIChDataModel* GetModel() override { return &m_Model; }
     void SetLabelEditFlag(int on) override { m_bLabelEdit = on; }
     int GetCurrentCategory() override { return m_nCurrentCategory; }
+    CIChNode* GetCurrentTreeNode() override { return m_pCurrentNode; }
+    void ShowRelations(const CIChNodeList* nodes) override { m_wndOutput.ShowRelations(nodes); }
+    int SelectInTree(CIChNode* node) override;
+    HWND GetCommandWnd() override { return m_hWnd; }
+    COLORREF GetListColor(int index) override;
+    int GetListGrid() override;
+    // The nodes are about to be freed: the relation pane and the viewers let go of them first.
+    void ForgetNodes(const CIChNodeList& nodes);
+    // The list with the focus that searches (the active viewer's or the relation list), or null.
+    CIChList* GetFindList() const;
 
     // A background operation runs from Begin to End; an environment change that arrives meanwhile
     // is applied when it ends (the worker reads the path variables).
@@ -119,7 +129,6 @@ protected:
     // Whether the keyboard focus is in the window or one of its children.
     static bool HoldsFocus(HWND pane, HWND focus);
     HWND GetActiveListWnd() const;
-    HWND GetFindTarget() const;
     void SetObjectMenuText(const std::wstring& text);
 
     KvUi::CImageList m_imgToolbarHot;

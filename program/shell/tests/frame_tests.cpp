@@ -32,12 +32,16 @@ ON_COMMAND(3001, OnObjectList)
 KV_END_MESSAGE_MAP()
 
 // A list viewer with a real list window.
-class CTestViewer : public CIChViewer {
+class CTestViewer : public CIChViewer, public KvUi::CCmdTarget {
 public:
     KvUi::CListCtrl m_list;
     int m_nRuns = 0;
     CIChNodeList m_selected;
     HWND GetWnd() override { return m_list.m_hWnd; }
+    KvUi::CCmdTarget* GetCmdTarget() override { return this; }
+    void Fill(CIChNode*) override {}
+    void Clear() override {}
+    int Create(KvUi::CWnd*) override { return 1; }
     void Refresh(CIChNode*) override {}
     int GetSelectedNodes(CIChNodeList& list) override {
         list.insert(list.end(), m_selected.begin(), m_selected.end());
@@ -291,6 +295,7 @@ TEST_F(FrameFixture, HistoryCommandsFollowTheTree) {
 
 TEST_F(FrameFixture, GoToTreeSwitchesToTheObjectsCategory) {
     Send(ID_CATEGORY_RESOURCES);
+    Send(ID_VIEW_RELATIONS);   // a hidden relation pane lists nothing
     CIChNodeList shown(1, job);
     frame->m_wndOutput.ShowRelations(&shown);
     CRelationList& list = frame->m_wndOutput.m_wndList;
