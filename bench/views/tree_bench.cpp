@@ -1,6 +1,7 @@
 // The structure tree's build against plain insertion: 10 000 tasks in the tasks category, and the
 // folder tree of 100 000 file resources in the resources category, each as a ratio to inserting
 // the same number of plain items into the same control with redraw off.
+#include "BenchHost.h"
 #include "IChDataModel.h"
 #include "IChModelView.h"
 
@@ -9,26 +10,6 @@
 
 namespace {
 
-class CBenchHost : public IModelViewHost {
-public:
-    CIChDataModel* m_pModel = nullptr;
-    CIChDataModel* GetModel() override { return m_pModel; }
-    void SetCurrentNode(CIChNode*, int) override {}
-    void SetLabelEditFlag(int) override {}
-    int GetNodeMenuId(CIChNode*) override { return 0; }
-    int GetCurrentCategory() override { return -1; }
-};
-
-double Now() {
-    static LARGE_INTEGER f = [] {
-        LARGE_INTEGER x;
-        ::QueryPerformanceFrequency(&x);
-        return x;
-    }();
-    LARGE_INTEGER c;
-    ::QueryPerformanceCounter(&c);
-    return double(c.QuadPart) / double(f.QuadPart);
-}
 
 // Inserts count plain items under one root item with redraw off (with state images: as the tree
 // inserts model nodes); seconds.

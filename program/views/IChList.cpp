@@ -185,8 +185,12 @@ int CIChList::SelectAll() {
     if (!m_hWnd || m_rows.empty())
         return 0;
     SetRedraw(FALSE);
+    m_bQuiet = true;
     SetItemState(-1, LVIS_SELECTED, LVIS_SELECTED);
+    m_bQuiet = false;
     SetRedraw(TRUE);
+    if (HasFocus())
+        StartStatusTimer(400);
     return (int)m_rows.size();
 }
 
@@ -267,15 +271,25 @@ int CIChList::Refill(CIChNode* data) {
         selected.insert(GetRowNode(i));
     CIChNode* markNode = GetRowNode(GetSelectionMark());
     SetRedraw(FALSE);
+    m_bQuiet = true;
+    // Emptied first, so that no old row's state has to be cleared one by one.
     m_rows.clear();
     m_keys.clear();
+    ListView_SetItemCountEx(m_hWnd, 0, 0);
     int result = FillItems(m_pData);
     // The rows again in their fill order, sorted by the kept sort keys.
     RowSourceChanged();
     if (!selected.empty()) {
-        for (int i = 0; i < (int)m_order.size(); ++i)
-            if (selected.count(m_rows[m_order[i]]))
-                SetItemState(i, LVIS_SELECTED, LVIS_SELECTED);
+        size_t kept = 0;
+        for (CIChNode* n : m_rows)
+            kept += selected.count(n);
+        if (kept == m_rows.size()) {
+            SetItemState(-1, LVIS_SELECTED, LVIS_SELECTED);
+        } else {
+            for (int i = 0; i < (int)m_order.size(); ++i)
+                if (selected.count(m_rows[m_order[i]]))
+                    SetItemState(i, LVIS_SELECTED, LVIS_SELECTED);
+        }
         int mark = markNode ? FindRow(markNode) : -1;
         if (mark >= 0) {
             SetItemState(mark, LVIS_FOCUSED, LVIS_FOCUSED);
@@ -283,6 +297,7 @@ int CIChList::Refill(CIChNode* data) {
             EnsureVisible(mark, FALSE);
         }
     }
+    m_bQuiet = false;
     SetRedraw(TRUE);
     StartStatusTimer(400);
     ::SetCursor(old);
@@ -328,7 +343,7 @@ void CIChList::OnStatusTimer() {
 
 BOOL CIChList::OnItemChanged(NMHDR*, LRESULT* pResult) {
     *pResult = 0;
-    if (HasFocus())
+    if (!m_bQuiet && HasFocus())
         StartStatusTimer(400);
     return FALSE;
 }

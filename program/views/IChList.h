@@ -203,7 +203,7 @@ protected:
     std::vector<BYTE> m_loadedState;
     mutable std::wstring m_cell;                            // the text GetCellText lends
     mutable std::vector<std::vector<CListSortKey>> m_keys;  // per column, made on first use
-    bool m_bFilling = false;
+    bool m_bQuiet = false;   // a bulk change runs: row notifications wait for its end
 
     KV_DECLARE_MESSAGE_MAP()
 };

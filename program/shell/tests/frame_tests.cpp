@@ -5,6 +5,7 @@
 #include "AppStoreHost.h"
 #include "DaVIdevaRez.h"
 #include "DiskQuery.h"
+#include "ListDialogs.h"
 #include "MainFrm.h"
 #include "resource.h"
 #include "../../views/tests/ViewsTestSupport.h"
@@ -517,6 +518,64 @@ TEST(FrameStore, SavedFromTheWindowAndLoadedAfterARestart) {
     SetModelStoreHost(nullptr);
     theApp.SetDriveAnswers(nullptr);
     theApp.ResetProvider();
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(FrameFixture, ViewersFollowTheTreeAndFindRunsOnTheFocusedList) {
+    CIChTask* t2 = AddNode<CIChTask>(frame->m_Model, NodeTypeTask, L"T2");
+    t2->LinkTo(job);
+    Select(job);
+    CIChViewer* viewer = frame->m_wndView.GetActiveViewer();
+    ASSERT_NE(nullptr, viewer);
+    CIChList* list = dynamic_cast<CIChList*>(viewer->GetCmdTarget());
+    ASSERT_NE(nullptr, list);
+    ASSERT_EQ(2, list->GetItemCount());
+    EXPECT_EQ(L"T", list->GetItemText(0, 0));
+    EXPECT_TRUE(::IsWindowVisible(list->m_hWnd));
+    ::SetFocus(frame->GetTree().m_hWnd);
+    EXPECT_FALSE(Enabled(ID_FIND)) << "the tree does not search";
+    ::SetFocus(list->m_hWnd);
+    EXPECT_TRUE(Enabled(ID_FIND));
+    EXPECT_FALSE(Enabled(ID_FIND_NEXT));
+    Presenter ps;
+    ps.p.OnDialog<dlgFinding>(IDD_FINDING, [](dlgFinding& d) {
+        d.SetDlgItemText(IDC_FIND_TEXT, L"t");
+        d.OnOK();
+    });
+    Send(ID_FIND);
+    EXPECT_EQ(0, list->GetSelectionMark());
+    EXPECT_TRUE(Enabled(ID_FIND_NEXT));
+    Send(ID_FIND_NEXT);
+    EXPECT_EQ(1, list->GetSelectionMark());
+    ps.p.QueueAnswer(IDYES);
+    Send(ID_FIND_NEXT);   // nothing further: the question, and Yes searches again from the top
+    Pump();
+    EXPECT_EQ(1u, ps.p.Boxes().size());
+    EXPECT_EQ(0, list->GetSelectionMark());
+    EXPECT_EQ(1, list->GetSelectedCount());
+
+    // The settled selection fills the relation pane; a double-click on the subject goes to the tree.
+    Send(ID_VIEW_RELATIONS);
+    list->OnStatusTimer();
+    CRelationList& relations = frame->m_wndOutput.m_wndList;
+    int subjectRow = relations.FindRow(subject);
+    ASSERT_GE(subjectRow, 0);
+    EXPECT_GE(relations.FindRow(job), 0);
+    relations.SetItemState(subjectRow, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    relations.SetSelectionMark(subjectRow);
+    NMITEMACTIVATE act = {};
+    act.hdr.hwndFrom = relations.m_hWnd;
+    act.hdr.idFrom = 100;
+    act.hdr.code = LVN_ITEMACTIVATE;
+    act.iItem = subjectRow;
+    ::SendMessageW(::GetParent(relations.m_hWnd), WM_NOTIFY, 100, (LPARAM)&act);
+    Pump();
+    EXPECT_EQ(ID_CATEGORY_SUBJECTS, frame->m_nCurrentCategory);
+    EXPECT_EQ(subject, frame->GetTree().GetSelectedNode());
+    EXPECT_TRUE(frame->m_wndOutput.m_wndList.GetItemCount() == 0) << "a new current node clears the pane";
 }
 
 } // namespace
