@@ -257,6 +257,7 @@ void CIChList::Clear() {
     m_keys.clear();
     if (m_hWnd) {
         RowSourceChanged();
+        SetSelectionMark(-1);
         if (HasFocus())
             StartStatusTimer(50);
     }

@@ -742,3 +742,64 @@ TEST_F(ListFixture, RelationPaneListsEachRelationOnceByKind) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ListFixture, SameViewerRefreshesAnotherKindSwitchesViewers) {
+    CIChRGroup* g1 = AddNode<CIChRGroup>(model, NodeTypeGroup, L"G1");
+    CIChRGroup* g2 = AddNode<CIChRGroup>(model, NodeTypeGroup, L"G2");
+    CIChTask* t = AddNode<CIChTask>(model, NodeTypeTask, L"T");
+    AddResource(model, ResFile, L"C:\\a")->LinkTo(g1);
+    AddResource(model, ResFile, L"C:\\b")->LinkTo(g2);
+    g1->LinkTo(t);
+    Show(g1);
+    CIChViewer* groupViewer = pane.GetActiveViewer();
+    HWND groupList = groupViewer->GetWnd();
+    Show(g2);
+    EXPECT_EQ(groupViewer, pane.GetActiveViewer());
+    EXPECT_EQ(g2, groupViewer->GetCurrentNode());
+    EXPECT_EQ((std::vector<std::wstring>{L"b"}), Names(Viewer(NodeTypeGroup)));
+    Show(t);
+    EXPECT_NE(groupViewer, pane.GetActiveViewer());
+    EXPECT_FALSE(::IsWindowVisible(groupList));
+    EXPECT_EQ(0, Viewer(NodeTypeGroup).GetItemCount()) << "a hidden viewer holds no rows";
+    EXPECT_EQ(nullptr, groupViewer->GetCurrentNode());
+    EXPECT_TRUE(::IsWindowVisible(pane.GetActiveViewer()->GetWnd()));
+    // No viewer for resources: none is shown.
+    Show(g1->m_Members.front());
+    EXPECT_EQ(nullptr, pane.GetActiveViewer());
+}
+
+TEST_F(ListFixture, InfoTipsAndHiddenColumnsStayClosed) {
+    AddResource(model, ResFile, L"C:\\A\\x.dll");
+    AddResource(model, ResRegValue, std::wstring(L"HKEY_CURRENT_USER\\K\\") + RegDefaultValueToken);
+    Show(&resources);
+    CIChViewNode& list = Viewer(FolderResources);
+    auto tip = [&](int row) {
+        wchar_t buf[80] = L"proposal";
+        NMLVGETINFOTIPW info = {};
+        info.hdr.hwndFrom = list.m_hWnd;
+        info.hdr.idFrom = 200;
+        info.hdr.code = LVN_GETINFOTIPW;
+        info.pszText = buf;
+        info.cchTextMax = 80;
+        info.iItem = row;
+        pane.SendMessage(WM_NOTIFY, 200, (LPARAM)&info);
+        return std::wstring(buf);
+    };
+    EXPECT_EQ(L"Файл: C:\\A\\x.dll", tip(0));
+    EXPECT_EQ(L"Переменная: HKEY_CURRENT_USER\\K\\(Default)", tip(1));
+    // A zero-width column can be neither pulled open nor dragged.
+    list.SetColumnWidth(2, 0);
+    for (UINT code : {HDN_BEGINTRACKW, HDN_BEGINDRAG}) {
+        NMHEADERW h = {};
+        h.hdr.hwndFrom = ListView_GetHeader(list.m_hWnd);
+        h.hdr.code = code;
+        h.iItem = 2;
+        EXPECT_TRUE(list.SendMessage(WM_NOTIFY, 0, (LPARAM)&h)) << code;
+        h.iItem = 1;
+        EXPECT_FALSE(list.SendMessage(WM_NOTIFY, 0, (LPARAM)&h)) << code;
+    }
+}
+
+} // namespace
