@@ -466,12 +466,16 @@ LRESULT CALLBACK CIChList::HeaderProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, UI
 int CIChList::OnHeaderMessage(UINT msg, WPARAM, LPARAM lp) {
     if (msg == WM_RBUTTONUP) {
         ::SetFocus(m_hWnd);
+        // The column whose item holds the point (a point near a divider belongs to its own item).
         POINT pt = {(short)LOWORD(lp), (short)HIWORD(lp)};
-        HDHITTESTINFO hi = {};
-        hi.pt = pt;
-        int item = (int)::SendMessageW(m_hHeader, HDM_HITTEST, 0, (LPARAM)&hi);
-        if (item >= 0 && (hi.flags & (HHT_ONHEADER | HHT_ONDIVIDER | HHT_ONDIVOPEN)))
-            ShowHeaderMenu(item, pt);
+        int n = Header_GetItemCount(m_hHeader);
+        for (int i = 0; i < n; ++i) {
+            RECT rc;
+            if (Header_GetItemRect(m_hHeader, i, &rc) && ::PtInRect(&rc, pt)) {
+                ShowHeaderMenu(i, pt);
+                break;
+            }
+        }
         return 0;
     }
     if (msg == WM_SETCURSOR) {

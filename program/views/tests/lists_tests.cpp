@@ -803,3 +803,24 @@ TEST_F(ListFixture, InfoTipsAndHiddenColumnsStayClosed) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ListFixture, HeaderRightClickOpensTheColumnMenuForThatColumn) {
+    AddResource(model, ResFile, L"C:\\a");
+    AddResource(model, ResFile, L"C:\\b");
+    Show(&resources);
+    CIChViewNode& list = Viewer(FolderResources);
+    HWND header = ListView_GetHeader(list.m_hWnd);
+    RECT rc;
+    Header_GetItemRect(header, 2, &rc);
+    KvTest::CScopedPresenter ps;
+    ps.QueueMenuCommand(ID_LIST_SORT_DESCENDING);
+    ::SendMessageW(header, WM_RBUTTONUP, 0, MAKELPARAM(rc.left + 5, (rc.top + rc.bottom) / 2));
+    Pump();
+    EXPECT_EQ(2, list.GetMenuColumn());
+    EXPECT_EQ(list.m_hWnd, ::GetFocus());
+    EXPECT_EQ((std::vector<UINT>{ID_LIST_SORT_DESCENDING}), sink.m_commands);
+}
+
+} // namespace
