@@ -19,11 +19,12 @@ def arrow(kind, hot):
             u, v = v, u
         direction = kind in ('right', 'right2', 'down')
         t = u if direction else 1 - u
-        heads = [0.55] if kind not in ('right2', 'left2') else [0.4, 0.8]
-        for h in heads:
-            if h - 0.35 <= t <= h and abs(v - 0.5) <= (t - (h - 0.35)) * 1.0:
+        # Heads from their base (wide) to their tip (narrow), pointing toward growing t.
+        heads = [(0.45, 0.85)] if kind not in ('right2', 'left2') else [(0.15, 0.5), (0.5, 0.85)]
+        for base, tip in heads:
+            if base <= t <= tip and abs(v - 0.5) <= (tip - t) * 1.0:
                 return color
-        if len(heads) == 1 and 0.15 <= t <= 0.3 and abs(v - 0.5) <= 0.1:
+        if len(heads) == 1 and 0.15 <= t <= 0.45 and abs(v - 0.5) <= 0.09:
             return color
         return FACE
     return pixel

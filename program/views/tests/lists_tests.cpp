@@ -473,6 +473,8 @@ TEST_F(ListFixture, ColumnDialogCases) {
     {
         KvTest::CScopedPresenter ps;
         ps.OnDialog<dlgColumns>(IDD_COLUMNS, [](dlgColumns& d) {
+            EXPECT_EQ(L"Перместить к началу", d.m_btnUp.GetTooltip());
+            EXPECT_EQ(L"Исключить ВСЕ", d.m_btnExcludeAll.GetTooltip());
             EXPECT_FALSE(::IsWindowEnabled(d.GetDlgItem(IDC_COLUMNS_UP)));
             EXPECT_TRUE(::IsWindowEnabled(d.GetDlgItem(IDC_COLUMNS_DOWN)));
             d.OnExcludeAll();
