@@ -42,7 +42,7 @@ public:
     COLORREF GetListColor(int index) override;
     int GetListGrid() override;
     // The nodes are about to be freed: the relation pane and the viewers let go of them first.
-    void ForgetNodes(const CIChNodeList& nodes);
+    void ForgetNodes(const CIChNodeList& nodes) override;
     // The list with the focus that searches (the active viewer's or the relation list), or null.
     CIChList* GetFindList() const;
 

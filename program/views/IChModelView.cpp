@@ -537,6 +537,9 @@ int CIChModelView::DeleteNodes(CIChNodeList& nodes) {
         }
     }
     ClearHistory();
+    // The panes let go of the nodes before the caller frees them, whoever the caller is.
+    if (m_pHost)
+        m_pHost->ForgetNodes(nodes);
     SelectItem(GetRootItem());
     if (remembered && !m_deleted.count(remembered))
         SelectItem(remembered);

@@ -40,6 +40,9 @@ public:
     virtual COLORREF GetListColor(int index);
     // The application's grid-lines setting.
     virtual int GetListGrid() { return 0; }
+    // The nodes are out of the model and are freed next: every pane drops what it keeps of them
+    // (lists, relation pane, current node).
+    virtual void ForgetNodes(const std::list<CIChNode*>&) {}
 };
 
 // The list colours the application starts with, index 1-8.

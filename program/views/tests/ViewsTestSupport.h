@@ -8,6 +8,7 @@
 #include <kvui/kvui.h>
 
 #include <string>
+#include <vector>
 
 // Dispatches every waiting message of the thread.
 inline void Pump() {
@@ -42,6 +43,10 @@ public:
     void SetLabelEditFlag(int on) override { m_bLabelEdit = on; }
     int GetNodeMenuId(CIChNode* node) override { return node ? 199 + node->GetType() : 0; }
     int GetCurrentCategory() override { return m_nCategory; }
+    void ForgetNodes(const std::list<CIChNode*>& nodes) override {
+        m_forgotten.insert(m_forgotten.end(), nodes.begin(), nodes.end());
+    }
+    std::vector<CIChNode*> m_forgotten;
 };
 
 class CTestFrame : public KvUi::CFrameWnd {

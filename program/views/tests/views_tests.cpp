@@ -357,12 +357,15 @@ TEST_F(TreeFixture, DeleteNodesRefusesTheFixedAndTakesResourcesOutOfTheModel) {
     ASSERT_EQ(1, tree.DeleteNodes(list));
     EXPECT_EQ(job, tree.GetSelectedNode());
     EXPECT_EQ(job, host.m_pCurrent);
+    // The panes were told before the caller frees the node.
+    EXPECT_EQ(std::vector<CIChNode*>{t1}, host.m_forgotten);
     delete t1;
 
     CIChResorce* r = static_cast<CIChResorce*>(model.m_Resources.front());
     CIChNodeList res(1, r);
     ASSERT_EQ(1, tree.DeleteNodes(res));
     EXPECT_EQ(0, std::count(model.m_Resources.begin(), model.m_Resources.end(), r));
+    EXPECT_EQ(r, host.m_forgotten.back());
     EXPECT_TRUE(g1->m_Members.empty());
     delete r;
 }
