@@ -74,7 +74,7 @@ endfunction()
 # The test sees KV_SOURCE_DIR, KV_BIN_DIR and KV_TEST_TMP (a scratch folder of its own) as
 # Windows paths. WINDOWS marks a test that creates windows (it needs the X display).
 function(kv_add_test name)
-    cmake_parse_arguments(T "WINDOWS;NO_GTEST_MAIN" "TIMEOUT" "SOURCES;LIBS;LABELS;DEPENDS" ${ARGN})
+    cmake_parse_arguments(T "WINDOWS;NO_GTEST_MAIN" "TIMEOUT" "SOURCES;LIBS;LABELS;DEPENDS;LOCKS" ${ARGN})
     add_executable(${name} ${T_SOURCES})
     if(T_NO_GTEST_MAIN)
         target_link_libraries(${name} PRIVATE gtest gmock ${T_LIBS})
@@ -105,6 +105,11 @@ function(kv_add_test name)
         LABELS "${labels}"
         TIMEOUT ${T_TIMEOUT}
         ENVIRONMENT "KV_SOURCE_DIR=${w_src};KV_BIN_DIR=${w_bin};KV_TEST_TMP=${w_tmp};KV_ARCH=${KV_ARCH}")
+    # Tests that share one place of the prefix (the board's store folder on drive C:) never run at
+    # the same time: LOCKS names such places.
+    if(T_LOCKS)
+        set_tests_properties(${KV_ARCH}.${name} PROPERTIES RESOURCE_LOCK "${T_LOCKS}")
+    endif()
 endfunction()
 
 # kv_stage(<target> <files...>): copies data files (templates, fixtures) beside the binaries.

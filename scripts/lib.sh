@@ -74,6 +74,14 @@ kv_fresh_prefix() {
     [ -n "${WINEPREFIX:-}" ] && [ -d "$dest" ] && WINEPREFIX=$dest /usr/lib/wine/wineserver -k 2>/dev/null
     rm -rf "$dest"
     cp -a "$cache" "$dest"
+    kv_prefix_draws_frames "$dest"
+}
+
+# There is no window manager on the virtual display, so nothing would draw the captions and
+# borders of managed windows; Wine draws them itself when it is told to leave decoration alone.
+kv_prefix_draws_frames() {
+    grep -q '^\[Software\\\\Wine\\\\X11 Driver\]' "$1/user.reg" 2>/dev/null && return 0
+    printf '\n[Software\\\\Wine\\\\X11 Driver] 0\n"Decorated"="N"\n' >> "$1/user.reg"
 }
 
 # Starts a virtual X display when there is none, for tests and runs that open windows.
