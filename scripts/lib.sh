@@ -3,7 +3,7 @@
 
 KV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 KV_PACKAGES=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
-             wine wine64 wine32:i386 xvfb xauth x11-apps x11-utils xdotool imagemagick wixl cmake ninja-build ccache
+             wine wine64 wine32:i386 fonts-wine xvfb xauth x11-apps x11-utils xdotool imagemagick wixl cmake ninja-build ccache
              googletest mono-mcs locales qemu-user-static file python3)
 
 kv_log() { printf '== %s\n' "$*" >&2; }
@@ -79,7 +79,11 @@ kv_fresh_prefix() {
 
 # There is no window manager on the virtual display, so nothing would draw the captions and
 # borders of managed windows; Wine draws them itself when it is told to leave decoration alone.
+# Its caption buttons are glyphs of the Marlett font, which this Wine does not take from its own
+# font folder: the prefix gets a copy.
 kv_prefix_draws_frames() {
+    [ -f /usr/share/wine/fonts/marlett.ttf ] && mkdir -p "$1/drive_c/windows/Fonts" &&
+        cp -f /usr/share/wine/fonts/marlett.ttf "$1/drive_c/windows/Fonts/"
     grep -q '^\[Software\\\\Wine\\\\X11 Driver\]' "$1/user.reg" 2>/dev/null && return 0
     printf '\n[Software\\\\Wine\\\\X11 Driver] 0\n"Decorated"="N"\n' >> "$1/user.reg"
 }
