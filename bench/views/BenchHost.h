@@ -5,6 +5,7 @@
 #include "ViewHost.h"
 
 #include <windows.h>
+#include <commctrl.h>
 
 inline double Now() {
     LARGE_INTEGER c, f;
@@ -23,3 +24,17 @@ public:
     int GetNodeMenuId(CIChNode*) override { return 0; }
     int GetCurrentCategory() override { return m_nCategory; }
 };
+
+// A structure tree on a top-level window of its own, editable, served by the host; false when the
+// tree could not be made.
+template <class Tree>
+bool MakeBenchTree(Tree& tree, CBenchHost& host) {
+    INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_TREEVIEW_CLASSES};
+    ::InitCommonControlsEx(&icc);
+    HWND top = ::CreateWindowExW(0, L"STATIC", L"bench", WS_OVERLAPPEDWINDOW, 0, 0, 400, 600, nullptr, nullptr,
+                                 nullptr, nullptr);
+    if (!tree.CreateTree(top, 12, &host))
+        return false;
+    tree.m_bEditable = TRUE;
+    return true;
+}

@@ -4,6 +4,7 @@
 #   bench/views/run.sh                 (after the x64 build: scripts/test or cmake --build build/x64)
 #   KV_BENCH_COUNT=20000 bench/views/run.sh
 #   KV_BENCH_PROGRAM=viewer_bench bench/views/run.sh   (the program to run; default views_bench)
+#   KV_BENCH_PROGRAM=delete_bench bench/views/run.sh   (100 000 resources deleted at once vs created)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 source "$root/scripts/lib.sh"

@@ -53,17 +53,12 @@ void Report(const char* what, double build, double plain, unsigned items) {
 int wmain(int argc, wchar_t** argv) {
     int nodes = argc > 1 ? _wtoi(argv[1]) : 10000;
     int resources = argc > 2 ? _wtoi(argv[2]) : 100000;
-    INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_TREEVIEW_CLASSES};
-    ::InitCommonControlsEx(&icc);
-    HWND top = ::CreateWindowExW(0, L"STATIC", L"bench", WS_OVERLAPPEDWINDOW, 0, 0, 400, 600, nullptr, nullptr,
-                                 nullptr, nullptr);
     CBenchHost host;
     CIChModelView tree;
-    if (!tree.CreateTree(top, 12, &host)) {
+    if (!MakeBenchTree(tree, host)) {
         std::printf("the tree could not be made\n");
         return 1;
     }
-    tree.m_bEditable = TRUE;
 
     {
         CIChDataModel model;
@@ -100,6 +95,7 @@ int wmain(int argc, wchar_t** argv) {
         std::snprintf(what, sizeof(what), "BuildTree, folders of %d resources", resources);
         Report(what, build, PlainInsert(tree.m_hWnd, (int)items), items);
     }
+    HWND top = ::GetParent(tree.m_hWnd);
     tree.DestroyWindow();
     ::DestroyWindow(top);
     return 0;

@@ -2,6 +2,7 @@
 
 #include <sddl.h>
 
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -153,6 +154,69 @@ unsigned CIChDataModel::GetNodeCount() const
 {
     return unsigned(m_Resources.size() + m_Groups.size() + m_Tasks.size() + m_Jobs.size() +
                     m_Subjects.size());
+}
+
+size_t CIChDataModel::DetachNodes(const CIChNodeList& nodes)
+{
+    std::unordered_set<CIChNode*> doomed(nodes.begin(), nodes.end());
+    doomed.erase(nullptr);
+    if (doomed.empty())
+        return 0;
+    auto gone = [&doomed](CIChNode* n) { return doomed.count(n) != 0; };
+    // The neighbours that stay, each once; then one pass over each of their lists.
+    std::unordered_set<CIChNode*> uppers, members;
+    bool lists[5] = {};
+    for (CIChNode* n : doomed) {
+        for (CIChNode* u : n->m_Uppers)
+            if (!gone(u))
+                uppers.insert(u);
+        for (CIChNode* m : n->m_Members)
+            if (!gone(m))
+                members.insert(m);
+        int index = NodeTypeIndex(n->GetType());
+        if (index >= 0)
+            lists[index] = true;
+    }
+    FILETIME now;
+    ::GetSystemTimeAsFileTime(&now);
+    for (CIChNode* u : uppers) {
+        u->m_Members.remove_if(gone);
+        u->SetModifyTime(&now);
+    }
+    for (CIChNode* m : members)
+        m->m_Uppers.remove_if(gone);
+    for (CIChNode* n : doomed) {
+        n->m_Uppers.clear();
+        n->m_Members.clear();
+        n->SetModifyTime(&now);
+    }
+    CIChNodeList* all[5] = {&m_Resources, &m_Groups, &m_Tasks, &m_Jobs, &m_Subjects};
+    for (int i = 0; i < 5; ++i)
+        if (lists[i])
+            all[i]->remove_if(gone);
+    // The index must not keep a resource that is about to be freed.
+    if (lists[0])
+        for (auto it = m_PathIndex.begin(); it != m_PathIndex.end();)
+            it = gone(it->second) ? m_PathIndex.erase(it) : std::next(it);
+    m_bModified = 1;
+    return doomed.size();
+}
+
+void CIChDataModel::CollectSubordinates(const CIChNodeList& nodes, CIChNodeList& out)
+{
+    std::unordered_set<const CIChNode*> seen(nodes.begin(), nodes.end());
+    std::vector<CIChNode*> stack(nodes.begin(), nodes.end());
+    while (!stack.empty()) {
+        CIChNode* n = stack.back();
+        stack.pop_back();
+        if (!n)
+            continue;
+        for (CIChNode* m : n->m_Members)
+            if (seen.insert(m).second) {
+                out.push_back(m);
+                stack.push_back(m);
+            }
+    }
 }
 
 void CIChDataModel::Clear(int)

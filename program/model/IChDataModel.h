@@ -45,6 +45,15 @@ public:
     unsigned GetNodeCount() const;
     // Deletes every node of the model (the flag is always 1).
     void Clear(int flag = 1);
+    // Takes the nodes out of the model in one pass: the links between them and the other nodes go
+    // (one removal per neighbour's list; the upper nodes left behind and the nodes themselves are
+    // stamped), so do the links among them; each node leaves its type's list (one pass per list)
+    // and the path index. The objects stay for the caller to destroy, unlinked. Nodes that are not
+    // in the model are unlinked alike. Returns the number of distinct nodes taken out.
+    size_t DetachNodes(const CIChNodeList& nodes);
+    // The nodes below the given ones (members, a group's resources included), each once, without
+    // the given nodes themselves, in the order they are first reached.
+    static void CollectSubordinates(const CIChNodeList& nodes, CIChNodeList& out);
     // Sets each type's next ID to one more than the greatest sequence number of its list.
     void CalcNextIds();
     // Takes the next ID of the type; 0 for a type without a counter.

@@ -136,3 +136,4 @@
 #define ID_OBJ_NEW_RESOURCE     3095
 #define ID_OBJ_GROUP_BY_LOG     3100
 #include "lists_ids.h"
+#include "objcmds_ids.h"

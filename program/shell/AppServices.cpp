@@ -1,6 +1,7 @@
 // Services of the application object: the board folder, the local store, the system text, files,
 // error texts, accounts and list-box extents.
 #include "DaVIdevaRez.h"
+#include "dlgNodes.h"
 #include "DiskQuery.h"
 
 #include <valkit.h>
@@ -170,23 +171,4 @@ std::wstring CDaVIdevaRezApp::GetCurrentUserSidString() {
     return result;
 }
 
-void CDaVIdevaRezApp::SetListBoxExtent(KvUi::CListBox& list) {
-    HDC dc = ::GetDC(list.m_hWnd);
-    HFONT font = list.GetFont();
-    HGDIOBJ old = ::SelectObject(dc, font ? (HGDIOBJ)font : ::GetStockObject(SYSTEM_FONT));
-    TEXTMETRICW tm = {};
-    ::GetTextMetricsW(dc, &tm);
-    int extent = 0;
-    int count = list.GetCount();
-    for (int i = 0; i < count; ++i) {
-        std::wstring text = list.GetText(i);
-        SIZE sz = {};
-        ::GetTextExtentPoint32W(dc, text.c_str(), (int)text.size(), &sz);
-        int width = sz.cx + tm.tmAveCharWidth;
-        if (width > extent)
-            extent = width;
-    }
-    ::SelectObject(dc, old);
-    ::ReleaseDC(list.m_hWnd, dc);
-    list.SetHorizontalExtent(extent);
-}
+void CDaVIdevaRezApp::SetListBoxExtent(KvUi::CListBox& list) { dlgDeleteNodes::FitListBoxExtent(list.m_hWnd); }

@@ -121,6 +121,21 @@ public:
     void OnUpdateJobOwn(KvUi::CCmdUI* pCmdUI);
     void OnUpdateNewGroup(KvUi::CCmdUI* pCmdUI);
     void OnUpdateNever(KvUi::CCmdUI* pCmdUI);
+    // Object commands (ObjectCommands.cpp); each takes the command id of its block.
+    void OnCreateNode(UINT id);
+    void OnAddExisting(UINT id);
+    void OnExcludeFromParent(UINT id);
+    void OnExcludeFromAll(UINT id);
+    void OnDeleteNodes(UINT id);
+    void OnNodeProperties(UINT id);
+    void OnNewResourceInGroup(UINT id);
+    void OnNewTaskManually(UINT id);
+    void OnNewGroupManually(UINT id);
+    void OnToggleControlled(UINT id);
+    void OnToggleExecutable(UINT id);
+    // Takes the nodes out of the model and the views and frees them; with subordinates also
+    // every removable node below them that is left without an upper node, pass by pass.
+    void DeleteNodesAndSubordinates(CIChNodeList& nodes, bool subordinates);
 
 protected:
     // Enables the element when the condition holds and a handler of its command is in the routing
@@ -130,6 +145,21 @@ protected:
     static bool HoldsFocus(HWND pane, HWND focus);
     HWND GetActiveListWnd() const;
     void SetObjectMenuText(const std::wstring& text);
+    // Steps of the object commands.
+    CIChViewer* ActiveViewer() const;
+    void RefreshActiveViewer();
+    void RebuildOrRefresh();
+    void UpdateNodeRow(CIChNode* node);
+    int GetListSelection(CIChNodeList& nodes);
+    CIChNode* CommandNode(UINT id, UINT base);
+    HTREEITEM ReceivingItem(UINT id, UINT base, CIChNode** node);
+    int RunResourceDialog(CIChResorce* resource, int mask);
+    void MakeUniqueName(CIChNode* node);
+    void NewNodeUnder(UINT id, UINT base, CIChNode* node);
+    // Runs the group and task dialog for a new group or task and hands it to the model: the node
+    // added, or null (a cancelled node is freed).
+    CIChNode* CreateWithDialog(CIChNode* node);
+    void ToggleMark(bool controlled);
 
     KvUi::CImageList m_imgToolbarHot;
     KvUi::CImageList m_imgToolbarDisabled;

@@ -498,48 +498,37 @@ int CIChModelView::DeleteNodes(CIChNodeList& nodes) {
     if (nodes.empty())
         return 0;
     m_deleted.clear();
-    if (nodes.front()->GetType() == NodeTypeResource) {
-        std::unordered_set<CIChNode*> doomed(nodes.begin(), nodes.end());
-        std::vector<CIChNode*> groups;
-        for (CIChNode* r : nodes)
-            for (CIChNode* g : r->m_Uppers)
-                if (std::find(groups.begin(), groups.end(), g) == groups.end())
-                    groups.push_back(g);
-        for (CIChNode* g : groups) {
-            g->m_Members.remove_if([&](CIChNode* m) { return doomed.count(m) != 0; });
-            g->SetModifyTime(nullptr);
+    // The neighbours that stay: their items show new counts and states afterwards.
+    std::unordered_set<CIChNode*> doomed(nodes.begin(), nodes.end());
+    std::vector<CIChNode*> neighbours;
+    std::unordered_set<CIChNode*> seen;
+    for (CIChNode* n : doomed)
+        for (const CIChNodeList* links : {&n->m_Uppers, &n->m_Members})
+            for (CIChNode* x : *links)
+                if (!doomed.count(x) && seen.insert(x).second)
+                    neighbours.push_back(x);
+    // Their items leave the tree (resources have none).
+    for (CIChNode* n : nodes)
+        for (HTREEITEM h : ItemsOf(n)) {
+            if (m_deleted.count(h))
+                continue;
+            HTREEITEM parent = GetParentItem(h);
+            DeleteItemIndexed(h);
+            if (remembered && m_deleted.count(remembered))
+                remembered = parent;
         }
-        for (CIChNode* r : nodes)
-            r->m_Uppers.clear();
-        model->m_Resources.remove_if([&](CIChNode* m) { return doomed.count(m) != 0; });
-        if (!m_pHost || m_pHost->GetCurrentCategory() != 7100)
-            for (CIChNode* g : groups)
-                RefreshNodeItems(g);
-    } else {
-        for (CIChNode* n : nodes) {
-            CIChNodeList members = n->m_Members;
-            n->UnlinkAll();
-            for (HTREEITEM h : ItemsOf(n)) {
-                if (m_deleted.count(h))
-                    continue;
-                HTREEITEM parent = GetParentItem(h);
-                DeleteItemIndexed(h);
-                if (remembered && m_deleted.count(remembered))
-                    remembered = parent;
-                if (parent)
-                    RefreshNodeItems(GetItemNode(parent));
-            }
-            for (CIChNode* m : members)
-                RefreshNodeItems(m);
-            // Out of the model in every case: the caller frees the node next.
-            if (CIChNodeList* list = model->GetNodeList(n->GetType()))
-                list->remove(n);
-        }
-    }
+    // Out of the model in one pass: the caller frees the nodes next.
+    model->DetachNodes(nodes);
+    const bool resourceTree = m_pHost && m_pHost->GetCurrentCategory() == 7100;
+    for (CIChNode* x : neighbours)
+        if (!(resourceTree && x->GetType() == NodeTypeResource))
+            RefreshNodeItems(x);
     ClearHistory();
     // The panes let go of the nodes before the caller frees them, whoever the caller is.
     if (m_pHost)
         m_pHost->ForgetNodes(nodes);
+    if (doomed.count(m_pLastSelectedNode))
+        m_pLastSelectedNode = nullptr;
     SelectItem(GetRootItem());
     if (remembered && !m_deleted.count(remembered))
         SelectItem(remembered);

@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <winioctl.h>
 
+#include <functional>
 #include <list>
 #include <string>
 
@@ -42,7 +43,12 @@ void GetRegKeyResources(const wchar_t* keyPath, CIChNodeList* list, int addKeys,
 void FormatElapsedTime(int seconds, wchar_t* text);
 
 // ---- Disks and paths ----------------------------------------------------------------------------
+// A fixed disk on an internal bus. The answer comes from the system unless a test has put its
+// own answer in place (SetLocalHardDiskAnswer).
 int IsLocalHardDisk(wchar_t drive);
+// Puts another answer of IsLocalHardDisk in place (an empty function: the system's again) and
+// returns the one that was in place. For tests, whose prefix drives the system does not count.
+std::function<int(wchar_t)> SetLocalHardDiskAnswer(std::function<int(wchar_t)> answer);
 int GetDriveBusType(wchar_t drive);
 int GetVolumeDeviceNumber(const std::wstring& volumePath, STORAGE_DEVICE_NUMBER* number);
 int GetPhysicalDriveBusType(unsigned disk);

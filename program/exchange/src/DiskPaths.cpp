@@ -58,8 +58,25 @@ int IsPhysicalDriveLocal(unsigned disk)
     }
 }
 
+namespace {
+std::function<int(wchar_t)>& LocalHardDiskAnswer()
+{
+    static std::function<int(wchar_t)> answer;
+    return answer;
+}
+} // namespace
+
+std::function<int(wchar_t)> SetLocalHardDiskAnswer(std::function<int(wchar_t)> answer)
+{
+    std::function<int(wchar_t)> old = std::move(LocalHardDiskAnswer());
+    LocalHardDiskAnswer() = std::move(answer);
+    return old;
+}
+
 int IsLocalHardDisk(wchar_t drive)
 {
+    if (const std::function<int(wchar_t)>& answer = LocalHardDiskAnswer())
+        return answer(drive);
     const wchar_t root[] = {drive, L':', L'\\', 0};
     if (::GetDriveTypeW(root) != DRIVE_FIXED)
         return 0;

@@ -13,66 +13,12 @@
 
 #include "IChDataModel.h"
 
-namespace {
-
-// An allocator on malloc itself, for the table of blocks this executable handed out.
-template <class T>
-struct MallocAllocator {
-    typedef T value_type;
-    MallocAllocator() = default;
-    template <class U>
-    MallocAllocator(const MallocAllocator<U>&) {}
-    T* allocate(size_t n)
-    {
-        if (void* p = std::malloc(n * sizeof(T)))
-            return static_cast<T*>(p);
-        throw std::bad_alloc();
-    }
-    void deallocate(T* p, size_t) { std::free(p); }
-    bool operator==(const MallocAllocator&) const { return true; }
-    bool operator!=(const MallocAllocator&) const { return false; }
-};
-
-// Blocks allocated by this executable's operator new and not yet freed. Blocks that a DLL
-// allocated and this executable frees (or the other way round) are not counted.
-std::unordered_set<void*, std::hash<void*>, std::equal_to<void*>, MallocAllocator<void*>>& Live()
-{
-    static auto* live = new (std::malloc(sizeof(std::unordered_set<void*, std::hash<void*>, std::equal_to<void*>, MallocAllocator<void*>>)))
-        std::unordered_set<void*, std::hash<void*>, std::equal_to<void*>, MallocAllocator<void*>>();
-    return *live;
-}
-
-long LiveCount()
-{
-    return long(Live().size());
-}
-
-} // namespace
-
-void* operator new(size_t size)
-{
-    void* p = std::malloc(size ? size : 1);
-    if (!p)
-        throw std::bad_alloc();
-    Live().insert(p);
-    return p;
-}
-
-void operator delete(void* p) noexcept
-{
-    if (!p)
-        return;
-    Live().erase(p);
-    // Kept out of the heap for the rest of the run, so the pattern stays where a freed node was.
-    std::memset(p, 0xDD, _msize(p));
-}
-
-void operator delete(void* p, size_t) noexcept
-{
-    operator delete(p);
-}
+#include "kvpoisonheap.h"
 
 namespace {
+
+using KvPoison::LiveCount;
+
 
 TEST(ModelClear, FreesEveryNodeOfALinkedModel)
 {

@@ -145,10 +145,11 @@ TEST_F(FrameFixture, CommandsWithoutHandlersAreDisabled) {
     Select(job);
     // No handler anywhere: the file commands, the reports, the keys without handlers.
     for (UINT id : std::initializer_list<UINT>{ID_FILE_RESTORE, ID_FILE_NEW_MODEL, ID_FILE_EXPORT_XML, ID_REPORT_PASSPORT, ID_TOOLS_F8,
-                    ID_HELP_TOPICS, ID_OBJ_NEW_TASK, ID_OBJ_ADD_EXISTING})
+                    ID_HELP_TOPICS})
         EXPECT_FALSE(Enabled(id)) << id;
     // The update handler's condition holds and a handler is there.
-    EXPECT_TRUE(Enabled(ID_OBJ_PROPERTIES));
+    for (UINT id : {ID_OBJ_PROPERTIES, ID_OBJ_NEW_TASK, ID_OBJ_ADD_EXISTING})
+        EXPECT_TRUE(Enabled(id)) << id;
     // A job is never deleted in the tree.
     EXPECT_FALSE(Enabled(ID_OBJ_DELETE));
     Select(task);

@@ -1,0 +1,98 @@
+#include "dlgGroupTask.h"
+
+#include "objcmds_ids.h"
+
+const wchar_t* const dlgGroupTask::kGroupKinds[4] = {L"Файлы", L"Объекты реестра", L"Секторы жестких дисков",
+                                                     L"Конфигурация оборудования"};
+
+void MakeDialogReadOnly(KvUi::CDialog& dlg, const int* edits, int count) {
+    for (int i = 0; i < count; ++i)
+        ::SendMessageW(dlg.GetDlgItem(edits[i]), EM_SETREADONLY, TRUE, 0);
+    HWND ok = dlg.GetDlgItem(IDOK);
+    ::ShowWindow(ok, SW_HIDE);
+    ::EnableWindow(ok, FALSE);
+    dlg.SetDlgItemText(IDCANCEL, L"Закрыть");
+    // The close button takes the default (Enter) from the hidden OK.
+    ::SendMessageW(dlg.m_hWnd, DM_SETDEFID, IDCANCEL, 0);
+}
+
+void ShiftControl(HWND dialog, int id, int dx, int dy, int dw, int dh) {
+    HWND h = ::GetDlgItem(dialog, id);
+    if (!h)
+        return;
+    RECT rc;
+    ::GetWindowRect(h, &rc);
+    ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rc), 2);
+    ::MoveWindow(h, rc.left + dx, rc.top + dy, rc.right - rc.left + dw, rc.bottom - rc.top + dh, TRUE);
+}
+
+KV_BEGIN_MESSAGE_MAP(dlgGroupTask, KvUi::CDialog)
+ON_CONTROL(EN_CHANGE, IDC_GT_NAME, OnNameChange)
+KV_END_MESSAGE_MAP()
+
+dlgGroupTask::dlgGroupTask(KvUi::CWnd* parent, CIChNode* node)
+    : KvUi::CDialog(IDD_GROUP_TASK, parent), m_pNode(node) {
+    m_bGroup = node && node->GetType() == NodeTypeGroup;
+    m_bCreate = !node || node->m_Name.empty();
+    m_bReadOnly = node && node->m_Id < 0;
+}
+
+BOOL dlgGroupTask::OnInitDialog() {
+    KvUi::CDialog::OnInitDialog();
+    if (!m_pNode)
+        return TRUE;
+    SetWindowText(std::wstring(m_bCreate ? L"Создание " : L"Свойства ") + (m_bGroup ? L"группы ресурсов" : L"задачи"));
+    if (m_bGroup) {
+        RECT rc;
+        GetWindowRect(&rc);
+        ::SetWindowPos(m_hWnd, nullptr, 0, 0, rc.right - rc.left, rc.bottom - rc.top + kGroupGrowth,
+                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        ShiftControl(m_hWnd, IDC_GT_FRAME, 0, 0, 0, kGroupGrowth);
+        ShiftControl(m_hWnd, IDOK, 0, kGroupGrowth, 0, 0);
+        ShiftControl(m_hWnd, IDCANCEL, 0, kGroupGrowth, 0, 0);
+        HWND kinds = GetDlgItem(IDC_GT_KIND);
+        ::ShowWindow(GetDlgItem(IDC_GT_KIND_LABEL), SW_SHOW);
+        ::ShowWindow(kinds, SW_SHOW);
+        for (const wchar_t* text : kGroupKinds)
+            ::SendMessageW(kinds, CB_ADDSTRING, 0, (LPARAM)text);
+        const int subType = static_cast<CIChRGroup*>(m_pNode)->m_SubType;
+        if (subType >= 0 && subType <= 3)
+            ::SendMessageW(kinds, CB_SETCURSEL, subType, 0);
+        ::EnableWindow(kinds, m_pNode->m_Members.empty() && !m_bReadOnly ? TRUE : FALSE);
+        if (m_bCreate)
+            m_pNode->SetName(L"Новая группа ресурсов");
+    } else if (m_bCreate) {
+        m_pNode->SetName(L"Новая задача");
+    }
+    SetDlgItemText(IDC_GT_NAME, m_pNode->m_Name);
+    SetDlgItemText(IDC_GT_DESCRIPTION, m_pNode->m_Description);
+    if (m_bReadOnly) {
+        const int edits[] = {IDC_GT_NAME, IDC_GT_DESCRIPTION};
+        MakeDialogReadOnly(*this, edits, 2);
+    }
+    return TRUE;
+}
+
+void dlgGroupTask::OnNameChange() {
+    if (!m_bReadOnly)
+        ::EnableWindow(GetDlgItem(IDOK), GetDlgItemText(IDC_GT_NAME).empty() ? FALSE : TRUE);
+}
+
+void dlgGroupTask::OnOK() {
+    // A node that must not change: Enter closes the dialog as Cancel does.
+    if (m_bReadOnly || !m_pNode) {
+        OnCancel();
+        return;
+    }
+    std::wstring name = GetDlgItemText(IDC_GT_NAME);
+    if (name.empty())
+        return;
+    m_pNode->SetName(name);
+    m_pNode->SetDescription(GetDlgItemText(IDC_GT_DESCRIPTION));
+    if (m_bGroup && m_pNode->m_Members.empty()) {
+        int sel = (int)::SendMessageW(GetDlgItem(IDC_GT_KIND), CB_GETCURSEL, 0, 0);
+        if (sel >= 0)
+            static_cast<CIChRGroup*>(m_pNode)->m_SubType = sel;
+    }
+    EndDialog(IDOK);
+}

@@ -1,0 +1,115 @@
+#include "dlgJobSubject.h"
+
+#include "dlgGroupTask.h"
+#include "objcmds_ids.h"
+
+KV_BEGIN_MESSAGE_MAP(dlgJobCPA, KvUi::CDialog)
+ON_CONTROL(EN_CHANGE, IDC_JOB_NAME, OnNameChange)
+KV_END_MESSAGE_MAP()
+
+dlgJobCPA::dlgJobCPA(KvUi::CWnd* parent, CIChJob* job, int isNew)
+    : KvUi::CDialog(IDD_JOB_CPA, parent), m_pJob(job), m_bNew(isNew) {
+    // A board job and a job with a negative ID are not this program's to change.
+    m_bReadOnly = job && (job->m_SubType == JobBoard || job->m_Id < 0);
+}
+
+BOOL dlgJobCPA::OnInitDialog() {
+    KvUi::CDialog::OnInitDialog();
+    if (!m_pJob)
+        return TRUE;
+    SetDlgItemText(IDC_JOB_NAME, m_pJob->m_Name);
+    SetDlgItemText(IDC_JOB_DESCRIPTION, m_pJob->m_Description);
+    HWND hostBased = GetDlgItem(IDC_JOB_HOST_BASED);
+    if (m_pJob->m_SubType == JobBoard) {
+        SetWindowText(L"Свойства задания на КЦ для ПАК \"Varno\"");
+        ::CheckDlgButton(m_hWnd, IDC_JOB_HOST_BASED, BST_UNCHECKED);
+    } else {
+        SetWindowText(L"Свойства задания на ЗПС");
+        ::CheckDlgButton(m_hWnd, IDC_JOB_HOST_BASED, m_pJob->m_IsHostBased ? BST_CHECKED : BST_UNCHECKED);
+    }
+    ::EnableWindow(hostBased, FALSE);
+    if (m_bReadOnly) {
+        const int edits[] = {IDC_JOB_NAME, IDC_JOB_DESCRIPTION};
+        MakeDialogReadOnly(*this, edits, 2);
+    }
+    // The flag is not shown: the description takes its place down to the box's bottom edge.
+    RECT box, description;
+    ::GetWindowRect(hostBased, &box);
+    ::GetWindowRect(GetDlgItem(IDC_JOB_DESCRIPTION), &description);
+    ::ShowWindow(hostBased, SW_HIDE);
+    ShiftControl(m_hWnd, IDC_JOB_DESCRIPTION, 0, 0, 0, box.bottom - description.bottom);
+    return TRUE;
+}
+
+void dlgJobCPA::OnNameChange() {
+    if (!m_bReadOnly)
+        ::EnableWindow(GetDlgItem(IDOK), GetDlgItemText(IDC_JOB_NAME).empty() ? FALSE : TRUE);
+}
+
+void dlgJobCPA::OnOK() {
+    if (m_bReadOnly || !m_pJob) {
+        OnCancel();
+        return;
+    }
+    std::wstring name = GetDlgItemText(IDC_JOB_NAME);
+    if (name.empty())
+        return;
+    m_pJob->SetName(name);
+    m_pJob->SetDescription(GetDlgItemText(IDC_JOB_DESCRIPTION));
+    // The flag cannot be changed here: it keeps what it showed.
+    m_pJob->m_IsHostBased = ::IsDlgButtonChecked(m_hWnd, IDC_JOB_HOST_BASED) == BST_CHECKED ? 1 : 0;
+    EndDialog(IDOK);
+}
+
+// ---- subject ----------------------------------------------------------------------------------
+
+const wchar_t* const ppSubjGeneral::kSubjectKinds[3] = {L"Компьютер", L"Пользователь", L"Группа"};
+int dlgSubject::s_nActivePage = 0;
+
+ppSubjGeneral::ppSubjGeneral(CIChSubject* subject) : KvUi::CPropertyPage(IDD_SUBJ_GENERAL, L"Основные"), m_pSubject(subject) {}
+
+BOOL ppSubjGeneral::OnInitDialog() {
+    KvUi::CPropertyPage::OnInitDialog();
+    HWND kinds = GetDlgItem(IDC_SUBJ_KIND);
+    for (const wchar_t* text : kSubjectKinds)
+        ::SendMessageW(kinds, CB_ADDSTRING, 0, (LPARAM)text);
+    if (!m_pSubject)
+        return TRUE;
+    SetDlgItemText(IDC_SUBJ_NAME, m_pSubject->m_Name);
+    SetDlgItemText(IDC_SUBJ_DESCRIPTION, m_pSubject->m_Description);
+    if (m_pSubject->m_SubType >= 0 && m_pSubject->m_SubType <= 2)
+        ::SendMessageW(kinds, CB_SETCURSEL, m_pSubject->m_SubType, 0);
+    SetDlgItemText(IDC_SUBJ_SID, m_pSubject->m_Sid.Str());
+    // The sheet around the page: the program's icon, and only "Закрыть" for a subject that
+    // cannot be confirmed.
+    HWND sheet = ::GetParent(m_hWnd);
+    if (HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(128))) {
+        ::SendMessageW(sheet, WM_SETICON, ICON_BIG, (LPARAM)icon);
+        ::SendMessageW(sheet, WM_SETICON, ICON_SMALL, (LPARAM)icon);
+    }
+    if (!dlgSubject::CanConfirm(m_pSubject)) {
+        HWND ok = ::GetDlgItem(sheet, IDOK);
+        ::ShowWindow(ok, SW_HIDE);
+        ::EnableWindow(ok, FALSE);
+        ::SetDlgItemTextW(sheet, IDCANCEL, L"Закрыть");
+    }
+    return TRUE;
+}
+
+BOOL ppSubjGeneral::OnApply() {
+    if (GetSheet())
+        dlgSubject::s_nActivePage = GetSheet()->GetActiveIndex();
+    return TRUE;
+}
+
+dlgSubject::dlgSubject(KvUi::CWnd* parent, CIChSubject* subject)
+    : KvUi::CPropertySheet(L"Свойства субъекта управления", parent ? parent->m_hWnd : nullptr, (UINT)s_nActivePage),
+      m_pGeneral(new ppSubjGeneral(subject)) {
+    AddPage(m_pGeneral);
+}
+
+dlgSubject::~dlgSubject() { delete m_pGeneral; }
+
+bool dlgSubject::CanConfirm(const CIChSubject* subject) {
+    return subject && subject->m_SubType == SubjectComputer && (subject->m_Modes & 8) == 0;
+}
