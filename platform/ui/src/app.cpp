@@ -54,11 +54,10 @@ int CWinApp::Run() {
 }
 
 BOOL CWinApp::OnIdle(LONG lCount) {
-    if (lCount == 0) {
-        if (CFrameWnd* frame = dynamic_cast<CFrameWnd*>(m_pMainWnd))
-            if (frame->m_hWnd)
-                frame->OnIdleUpdateCmdUI();
-    }
+    // The first pass brings the command elements of the registered windows (frames, modeless
+    // dialogs) up to date.
+    if (lCount == 0)
+        RunIdleUpdates();
     return lCount < 1;
 }
 

@@ -124,6 +124,89 @@ BOOL IsCommandEnabled(CCmdTarget* pTarget, UINT nID) {
     return state.m_bEnabled;
 }
 
+// ---- update handlers of a window's controls and idle updates ---------------------------------
+
+namespace {
+// The update state of one child control: its handler enables, checks or names the control.
+class CControlCmdUI : public CCmdUI {
+public:
+    HWND m_hCtl = nullptr;
+    HWND m_hParent = nullptr;
+    void Enable(BOOL bOn) override {
+        CCmdUI::Enable(bOn);
+        if (!bOn && ::GetFocus() == m_hCtl)
+            // The focus leaves a control that goes grey, as the dialog manager would move it.
+            ::SendMessageW(m_hParent, WM_NEXTDLGCTL, 0, FALSE);
+        if ((::IsWindowEnabled(m_hCtl) != FALSE) != (bOn != FALSE))
+            ::EnableWindow(m_hCtl, bOn);
+    }
+    void SetCheck(int nCheck) override {
+        CCmdUI::SetCheck(nCheck);
+        UINT kind = (UINT)(::GetWindowLongW(m_hCtl, GWL_STYLE) & BS_TYPEMASK);
+        bool checkable = kind == BS_CHECKBOX || kind == BS_AUTOCHECKBOX || kind == BS_3STATE ||
+                         kind == BS_AUTO3STATE || kind == BS_RADIOBUTTON || kind == BS_AUTORADIOBUTTON;
+        if (checkable && (int)::SendMessageW(m_hCtl, BM_GETCHECK, 0, 0) != nCheck)
+            ::SendMessageW(m_hCtl, BM_SETCHECK, (WPARAM)nCheck, 0);
+    }
+    void SetText(const wchar_t* text) override {
+        CCmdUI::SetText(text);
+        std::wstring now(::GetWindowTextLengthW(m_hCtl) + 1, L'\0');
+        now.resize(::GetWindowTextW(m_hCtl, &now[0], (int)now.size()));
+        if (now != (text ? text : L""))
+            ::SetWindowTextW(m_hCtl, text ? text : L"");
+    }
+};
+
+// Allocated on first use and never freed, so a window object destroyed late in the thread's (or
+// the program's) end still finds it.
+thread_local std::vector<CWnd*>* t_pIdleWindows = nullptr;
+std::vector<CWnd*>& IdleWindows() {
+    if (!t_pIdleWindows)
+        t_pIdleWindows = new std::vector<CWnd*>;
+    return *t_pIdleWindows;
+}
+} // namespace
+
+void CWnd::UpdateDialogControls(CCmdTarget* pTarget, BOOL bDisableIfNoHandler) {
+    if (!m_hWnd || !pTarget)
+        return;
+    for (HWND h = ::GetWindow(m_hWnd, GW_CHILD); h; h = ::GetWindow(h, GW_HWNDNEXT)) {
+        int id = ::GetDlgCtrlID(h);
+        if (id <= 0 || id > 0xFFFF || id == 0xFFFF)
+            continue;   // static texts without an id
+        CControlCmdUI ui;
+        ui.m_nID = (UINT)id;
+        ui.m_hCtl = h;
+        ui.m_hParent = m_hWnd;
+        ui.DoUpdate(pTarget, bDisableIfNoHandler);
+    }
+}
+
+void RegisterIdleUpdate(CWnd* pWnd) {
+    std::vector<CWnd*>& list = IdleWindows();
+    if (pWnd && std::find(list.begin(), list.end(), pWnd) == list.end())
+        list.push_back(pWnd);
+}
+
+void UnregisterIdleUpdate(CWnd* pWnd) {
+    if (!t_pIdleWindows)
+        return;
+    std::vector<CWnd*>& list = *t_pIdleWindows;
+    list.erase(std::remove(list.begin(), list.end(), pWnd), list.end());
+}
+
+void RunIdleUpdates() {
+    if (!t_pIdleWindows)
+        return;
+    // A handler may create or destroy windows: each window of the copy still registered runs.
+    std::vector<CWnd*> windows = *t_pIdleWindows;
+    for (CWnd* w : windows) {
+        const std::vector<CWnd*>& now = *t_pIdleWindows;
+        if (std::find(now.begin(), now.end(), w) != now.end() && w->m_hWnd)
+            w->OnIdleUpdate();
+    }
+}
+
 // ---- resources -----------------------------------------------------------------------------
 
 // The layer is a static library: every module that links it (the program, a DLL of forms) has its
@@ -186,6 +269,7 @@ void CWnd::UnbindHandle() {
 }
 
 CWnd::~CWnd() {
+    UnregisterIdleUpdate(this);
     if (m_hWnd && FromHandlePermanent(m_hWnd) == this) {
         if (m_pfnSuper) {
             UnsubclassWindow();
@@ -780,6 +864,7 @@ LRESULT CallObjectProc(CWnd* p, HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     t_msg = saved;
     if (msg == WM_NCDESTROY) {
         DropCalls(h);
+        UnregisterIdleUpdate(p);
         if (CWnd::FromHandlePermanent(h) == p) {
             p->Detach();
             CallReporting(L"PostNcDestroy", [p] { p->PostNcDestroy(); });

@@ -118,6 +118,8 @@ HWND CDialog::ParentHandle() const {
 }
 
 HWND CDialog::CreateFromTemplate(HWND hParent) {
+    if (m_pTemplate)
+        return CreateFromMemory(m_pTemplate, hParent);
     HINSTANCE hInst = GetResourceHandle();
     HRSRC res = ::FindResourceW(hInst, MAKEINTRESOURCEW(m_nIDTemplate), (LPCWSTR)RT_DIALOG);
     if (!res)
@@ -126,11 +128,15 @@ HWND CDialog::CreateFromTemplate(HWND hParent) {
     const DLGTEMPLATE* tpl = g ? static_cast<const DLGTEMPLATE*>(::LockResource(g)) : nullptr;
     if (!tpl)
         return nullptr;
+    return CreateFromMemory(tpl, hParent);
+}
+
+HWND CDialog::CreateFromMemory(const DLGTEMPLATE* tpl, HWND hParent) {
     m_bEnded = FALSE;
     m_nResult = -1;
     m_bCreateFailed = FALSE;
     SetDialogInit(this);
-    HWND h = ::CreateDialogIndirectParamW(hInst, tpl, hParent, StdDlgProc, 0);
+    HWND h = ::CreateDialogIndirectParamW(GetResourceHandle(), tpl, hParent, StdDlgProc, 0);
     SetDialogInit(nullptr);
     if (h && m_bCreateFailed) {
         // OnInitDialog failed (and was reported): the dialog is not shown half made.
@@ -174,9 +180,18 @@ INT_PTR CDialog::DoModal() {
     GetPresenter()->DialogShown(*this);
     if (!m_bEnded && m_hWnd)
         ::ShowWindow(h, SW_SHOW);
+    bool idle = true;
     while (!m_bEnded) {
+        MSG peek;
+        if (idle && m_hWnd && !::PeekMessageW(&peek, nullptr, 0, 0, PM_NOREMOVE)) {
+            // The queue ran empty: the update handlers of the dialog's own controls run once.
+            idle = false;
+            CallReporting(L"dialog idle update", [this] { OnIdleUpdate(); });
+            continue;
+        }
         if (!PumpMessage())
             break;   // WM_QUIT: reposted for the outer loop; the dialog ends with its result
+        idle = true;
     }
     if (reEnable)
         ::EnableWindow(hParent, TRUE);
@@ -194,15 +209,33 @@ INT_PTR CDialog::DoModal() {
 BOOL CDialog::Create(UINT nIDTemplate, CWnd* pParent) {
     m_nIDTemplate = nIDTemplate;
     m_pParentWnd = pParent;
-    return CreateFromTemplate(ParentHandle()) != nullptr;
+    return CreateModeless(ParentHandle());
 }
 
 BOOL CDialog::Create(UINT nIDTemplate, HWND hParent) {
     m_nIDTemplate = nIDTemplate;
     m_hParent = hParent;
     m_pParentWnd = nullptr;
-    return CreateFromTemplate(hParent) != nullptr;
+    return CreateModeless(hParent);
 }
+
+BOOL CDialog::CreateIndirect(const DLGTEMPLATE* tpl, HWND hParent) {
+    m_pTemplate = tpl;
+    m_nIDTemplate = 0;
+    m_hParent = hParent;
+    m_pParentWnd = nullptr;
+    return CreateModeless(hParent);
+}
+
+BOOL CDialog::CreateModeless(HWND hParent) {
+    if (!CreateFromTemplate(hParent))
+        return FALSE;
+    // The update handlers of its controls run when the thread is idle.
+    RegisterIdleUpdate(this);
+    return TRUE;
+}
+
+void CDialog::OnIdleUpdate() { UpdateDialogControls(this, FALSE); }
 
 void CDialog::EndDialog(INT_PTR nResult) {
     m_nResult = nResult;

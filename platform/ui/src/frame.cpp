@@ -49,6 +49,7 @@ BOOL CFrameWnd::LoadFrame(UINT nIDResource, DWORD style, CWnd* pParent) {
         return FALSE;
     }
     RecalcLayout();
+    RegisterIdleUpdate(this);
     return TRUE;
 }
 

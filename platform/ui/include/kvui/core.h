@@ -264,6 +264,13 @@ public:
     virtual void PostNcDestroy() {}
     // Where commands that this window does not handle go next (the owner chain ends here).
     virtual CWnd* GetRoutingParent() const { return nullptr; }
+    // Brings the window's command elements up to date; called for registered windows when the
+    // thread's queue runs empty (RegisterIdleUpdate).
+    virtual void OnIdleUpdate() {}
+    // Runs the update handlers of this window's child controls against pTarget's routing: a
+    // handler enables, checks or names the control of its id. With bDisableIfNoHandler a control
+    // that has neither an update nor a command handler is disabled.
+    void UpdateDialogControls(CCmdTarget* pTarget, BOOL bDisableIfNoHandler);
     // The default processing of the message being handled (for handlers that extend it).
     LRESULT Default();
 
@@ -325,6 +332,13 @@ BOOL TranslateReporting(MSG* pMsg);
 BOOL PumpMessage();
 // Dispatches every waiting message; FALSE when WM_QUIT came (it is reposted).
 BOOL PumpWaitingMessages();
+
+// Windows whose OnIdleUpdate runs when their thread's queue runs empty (the application's idle
+// processing, a modal dialog's loop). A window leaves the list when it is destroyed.
+void RegisterIdleUpdate(CWnd* pWnd);
+void UnregisterIdleUpdate(CWnd* pWnd);
+// Calls OnIdleUpdate of every window registered on the calling thread.
+void RunIdleUpdates();
 
 // A call run on the thread of a window of this layer, from any thread. It is dropped (never run,
 // and freed) when the window is destroyed before its turn; false when the window has no object or

@@ -54,6 +54,10 @@ public:
     // Creates the dialog modeless (or as a child when its template has WS_CHILD).
     BOOL Create(UINT nIDTemplate, CWnd* pParent = nullptr);
     BOOL Create(UINT nIDTemplate, HWND hParent);
+    // Creates the dialog modeless from a template in memory (kept by the caller while the dialog
+    // lives; DoModal uses it too when set).
+    BOOL CreateIndirect(const DLGTEMPLATE* tpl, HWND hParent);
+    void SetTemplate(const DLGTEMPLATE* tpl) { m_pTemplate = tpl; }
     virtual void EndDialog(INT_PTR nResult);
     BOOL IsModal() const { return m_bModal; }
     BOOL IsEnded() const { return m_bEnded; }
@@ -71,10 +75,16 @@ public:
 
     // Sets the focus to a control (as the dialog manager does, with default-button handling).
     void GotoDlgCtrl(HWND hCtl);
+    // The update handlers of the dialog's own controls (ON_UPDATE_COMMAND_UI with a control's id)
+    // run when its modal loop, or the thread of a modeless dialog, runs idle.
+    void OnIdleUpdate() override;
 
 protected:
     HWND ParentHandle() const;
     HWND CreateFromTemplate(HWND hParent);
+    HWND CreateFromMemory(const DLGTEMPLATE* tpl, HWND hParent);
+    BOOL CreateModeless(HWND hParent);
+    const DLGTEMPLATE* m_pTemplate = nullptr;
     BOOL m_bModal = FALSE;
     BOOL m_bEnded = FALSE;
     INT_PTR m_nResult = -1;

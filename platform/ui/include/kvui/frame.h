@@ -5,19 +5,11 @@
 
 #include "kvui/controls.h"
 #include "kvui/core.h"
+#include "kvui/ids.h"
 
 #include <vector>
 
 namespace KvUi {
-
-const UINT AFX_IDW_PANE_FIRST = 0xE900;    // 59648
-const UINT AFX_IDW_TOOLBAR = 0xE800;       // 59392
-const UINT AFX_IDW_STATUS_BAR = 0xE801;    // 59393
-const UINT AFX_IDW_MENUBAR = 0xE806;       // 59398
-const UINT ID_APP_ABOUT = 0xE140;          // 57664
-const UINT ID_APP_EXIT = 0xE141;           // 57665
-const UINT AFX_IDS_APP_TITLE = 0xE000;     // 57344
-const UINT AFX_IDS_IDLEMESSAGE = 0xE001;   // 57345 "Ready" prompt
 
 const DWORD FWS_ADDTOTITLE = 0x00008000;   // kept for the callers' style words; no document here
 
@@ -88,6 +80,8 @@ public:
     // Runs the update handlers of the toolbar and of every added bar (called by the application
     // when idle), all against the frame's routing.
     virtual void OnIdleUpdateCmdUI();
+    // The frame registers for idle updates once its window is made (RegisterIdleUpdate).
+    void OnIdleUpdate() override { OnIdleUpdateCmdUI(); }
     // Further toolbars (in docked panes) whose buttons the frame keeps up to date.
     void AddControlBar(CToolBar* bar);
     void RemoveControlBar(CToolBar* bar);
