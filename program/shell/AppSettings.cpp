@@ -1,84 +1,119 @@
-// The settings of the application object: read from the profile at start-up, written at exit.
+// The settings of the application object: one table names each member with its type, default and
+// profile value; loading, saving, resetting and the settings dialog all go through it.
 #include "DaVIdevaRez.h"
 
-namespace {
-// The integer settings in their order; ExeExtensions stands between ClearExeDep and AddDepends.
-struct IntSetting {
-    const wchar_t* name;
-    int CDaVIdevaRezApp::*member;
-};
-struct ColorSetting {
-    const wchar_t* name;
-    COLORREF CDaVIdevaRezApp::*member;
-};
+#include <cwchar>
 
-const ColorSetting kColors[] = {
-    {L"ColorFace", &CDaVIdevaRezApp::m_clrFace},
-    {L"ColorBkg", &CDaVIdevaRezApp::m_clrBkg},
-    {L"ColorUniqFace", &CDaVIdevaRezApp::m_clrUniqFace},
-    {L"ColorUniqBkg", &CDaVIdevaRezApp::m_clrUniqBkg},
-    {L"ColorAltFace", &CDaVIdevaRezApp::m_clrAltFace},
-    {L"ColorAltBkg", &CDaVIdevaRezApp::m_clrAltBkg},
-    {L"ColorNonExistentFace", &CDaVIdevaRezApp::m_clrNonExistentFace},
-    {L"ColorNonExistentBkg", &CDaVIdevaRezApp::m_clrNonExistentBkg},
-};
-const IntSetting kBefore[] = {
-    {L"Grid", &CDaVIdevaRezApp::m_bGrid},
-    {L"DepDlg", &CDaVIdevaRezApp::m_nDepDlg},
-    {L"ClearExeDep", &CDaVIdevaRezApp::m_nClearExeDep},
-};
-const IntSetting kAfter[] = {
-    {L"AddDepends", &CDaVIdevaRezApp::m_bAddDepends},
-    {L"PrecalcDlg", &CDaVIdevaRezApp::m_nPrecalcDlg},
-    {L"CENotSupport", &CDaVIdevaRezApp::m_nCENotSupport},
-    {L"CEBlocked", &CDaVIdevaRezApp::m_nCEBlocked},
-    {L"CENotFound", &CDaVIdevaRezApp::m_nCENotFound},
-    {L"CEDouble", &CDaVIdevaRezApp::m_nCEDouble},
-    {L"UpdatePresent", &CDaVIdevaRezApp::m_bUpdatePresent},
-    {L"ExeByExten", &CDaVIdevaRezApp::m_bExeByExten},
+namespace {
+typedef CDaVIdevaRezApp App;
+
+constexpr AppSetting IntSetting(const wchar_t* name, int App::*member, int def, bool stored = true) {
+    return {name, AppSetting::Int, member, nullptr, nullptr, (DWORD)def, -1, nullptr, stored};
+}
+constexpr AppSetting ColorSetting(const wchar_t* name, COLORREF App::*member, COLORREF def) {
+    return {name, AppSetting::Color, nullptr, member, nullptr, def, -1, nullptr, true};
+}
+constexpr AppSetting SysColorSetting(const wchar_t* name, COLORREF App::*member, int sysColor) {
+    return {name, AppSetting::Color, nullptr, member, nullptr, 0, sysColor, nullptr, true};
+}
+
+// The profile's order: Confirmation, the eight list colours, then the rest with ExeExtensions
+// between ClearExeDep and AddDepends. IsAutoNatify is not kept.
+constexpr AppSetting kSettings[] = {
+    IntSetting(L"Confirmation", &App::m_nConfirmation, 6),
+    SysColorSetting(L"ColorFace", &App::m_clrFace, COLOR_WINDOWTEXT),
+    SysColorSetting(L"ColorBkg", &App::m_clrBkg, COLOR_WINDOW),
+    ColorSetting(L"ColorUniqFace", &App::m_clrUniqFace, 0x000040),
+    ColorSetting(L"ColorUniqBkg", &App::m_clrUniqBkg, 0xE6E6FF),
+    ColorSetting(L"ColorAltFace", &App::m_clrAltFace, 0x404040),
+    ColorSetting(L"ColorAltBkg", &App::m_clrAltBkg, 0xC0C0C0),
+    ColorSetting(L"ColorNonExistentFace", &App::m_clrNonExistentFace, 0x200000),
+    ColorSetting(L"ColorNonExistentBkg", &App::m_clrNonExistentBkg, 0xF0CAA6),
+    IntSetting(L"Grid", &App::m_bGrid, 1),
+    IntSetting(L"DepDlg", &App::m_nDepDlg, 1),
+    IntSetting(L"ClearExeDep", &App::m_nClearExeDep, 1),
+    {L"ExeExtensions", AppSetting::Text, nullptr, nullptr, &App::m_strExeExtensions, 0, -1,
+     L".exe; .dll; .cpl; .drv; .sys; .ocx; .vbs; .scr; .rll; .ime; .bpl; .ax; .acm; .com; .ppl; .cmd; .bat", true},
+    IntSetting(L"AddDepends", &App::m_bAddDepends, 1),
+    IntSetting(L"PrecalcDlg", &App::m_nPrecalcDlg, 1),
+    IntSetting(L"CENotSupport", &App::m_nCENotSupport, 0),
+    IntSetting(L"CEBlocked", &App::m_nCEBlocked, 3),
+    IntSetting(L"CENotFound", &App::m_nCENotFound, 2),
+    IntSetting(L"CEDouble", &App::m_nCEDouble, 0),
+    IntSetting(L"UpdatePresent", &App::m_bUpdatePresent, 1),
+    IntSetting(L"ExeByExten", &App::m_bExeByExten, 1),
+    IntSetting(L"IsAutoNatify", &App::m_bIsAutoNatify, 1, false),
 };
 } // namespace
 
-COLORREF CDaVIdevaRezApp::DefaultColor(int index) {
-    switch (index) {
-    case 0: return ::GetSysColor(COLOR_WINDOWTEXT);
-    case 1: return ::GetSysColor(COLOR_WINDOW);
-    case 2: return 0x000040;
-    case 3: return 0xE6E6FF;
-    case 4: return 0x404040;
-    case 5: return 0xC0C0C0;
-    case 6: return 0x200000;
-    case 7: return 0xF0CAA6;
+AppSettingsRange AppSettingsTable() { return {std::begin(kSettings), std::end(kSettings)}; }
+
+const AppSetting* FindAppSetting(const wchar_t* name) {
+    for (const AppSetting& s : kSettings)
+        if (name && std::wcscmp(s.name, name) == 0)
+            return &s;
+    return nullptr;
+}
+
+DWORD AppSetting::Get(const CDaVIdevaRezApp& app) const {
+    switch (type) {
+    case Int: return (DWORD)(app.*intMember);
+    case Color: return app.*colorMember;
     default: return 0;
     }
 }
 
+void AppSetting::Set(CDaVIdevaRezApp& app, DWORD value) const {
+    if (type == Int)
+        app.*intMember = (int)value;
+    else if (type == Color)
+        app.*colorMember = (COLORREF)value;
+}
+
+DWORD AppSetting::Default() const {
+    return type == Color && defaultSysColor >= 0 ? ::GetSysColor(defaultSysColor) : defaultValue;
+}
+
+void AppSetting::Reset(CDaVIdevaRezApp& app) const {
+    if (type == Text)
+        app.*textMember = defaultText;
+    else
+        Set(app, Default());
+}
+
+COLORREF CDaVIdevaRezApp::DefaultColor(int index) {
+    int i = 0;
+    for (const AppSetting& s : kSettings)
+        if (s.type == AppSetting::Color && i++ == index)
+            return s.Default();
+    return 0;
+}
+
+void CDaVIdevaRezApp::ResetSettings() {
+    for (const AppSetting& s : kSettings)
+        s.Reset(*this);
+}
+
 int CDaVIdevaRezApp::LoadSettings() {
-    // The current values (the defaults until now) stand in for missing profile values.
-    m_nConfirmation = (int)GetProfileInt(L"", L"Confirmation", m_nConfirmation);
-    for (const auto& c : kColors)
-        this->*c.member = (COLORREF)GetProfileInt(L"", c.name, (int)(this->*c.member));
-    for (const auto& s : kBefore)
-        this->*s.member = (int)GetProfileInt(L"", s.name, this->*s.member);
-    m_strExeExtensions = GetProfileString(L"", L"ExeExtensions", m_strExeExtensions.c_str());
-    for (const auto& s : kAfter)
-        this->*s.member = (int)GetProfileInt(L"", s.name, this->*s.member);
+    for (const AppSetting& s : kSettings) {
+        if (!s.stored)
+            continue;
+        if (s.type == AppSetting::Text)
+            this->*s.textMember = GetProfileString(L"", s.name, s.defaultText);
+        else
+            s.Set(*this, GetProfileInt(L"", s.name, (int)s.Default()));
+    }
     return 1;
 }
 
 int CDaVIdevaRezApp::SaveSettings() {
-    if (!WriteProfileInt(L"", L"Confirmation", m_nConfirmation))
-        return 0;
-    for (const auto& c : kColors)
-        if (!WriteProfileInt(L"", c.name, (int)(this->*c.member)))
+    for (const AppSetting& s : kSettings) {
+        if (!s.stored)
+            continue;
+        BOOL ok = s.type == AppSetting::Text ? WriteProfileString(L"", s.name, (this->*s.textMember).c_str())
+                                             : WriteProfileInt(L"", s.name, (int)s.Get(*this));
+        if (!ok)
             return 0;
-    for (const auto& s : kBefore)
-        if (!WriteProfileInt(L"", s.name, this->*s.member))
-            return 0;
-    if (!WriteProfileString(L"", L"ExeExtensions", m_strExeExtensions.c_str()))
-        return 0;
-    for (const auto& s : kAfter)
-        if (!WriteProfileInt(L"", s.name, this->*s.member))
-            return 0;
+    }
     return 1;
 }

@@ -34,14 +34,9 @@ KV_BEGIN_MESSAGE_MAP(CDaVIdevaRezApp, KvUi::CWinApp)
 ON_COMMAND(ID_APP_ABOUT, OnAppAbout)
 KV_END_MESSAGE_MAP()
 
-CDaVIdevaRezApp::CDaVIdevaRezApp()
-    : m_nConfirmation(6), m_clrFace(::GetSysColor(COLOR_WINDOWTEXT)), m_clrBkg(::GetSysColor(COLOR_WINDOW)),
-      m_clrUniqFace(0x000040), m_clrUniqBkg(0xE6E6FF), m_clrAltFace(0x404040), m_clrAltBkg(0xC0C0C0),
-      m_clrNonExistentFace(0x200000), m_clrNonExistentBkg(0xF0CAA6), m_bGrid(1), m_nDepDlg(1), m_nClearExeDep(1),
-      m_strExeExtensions(L".exe; .dll; .cpl; .drv; .sys; .ocx; .vbs; .scr; .rll; .ime; .bpl; .ax; .acm; .com; .ppl; "
-                         L".cmd; .bat"),
-      m_bAddDepends(1), m_nPrecalcDlg(1), m_nCENotSupport(0), m_nCEBlocked(3), m_nCENotFound(2), m_nCEDouble(0),
-      m_bUpdatePresent(1), m_bExeByExten(1), m_bIsAutoNatify(1), m_store(new CStoreHolder) {
+CDaVIdevaRezApp::CDaVIdevaRezApp() : m_store(new CStoreHolder) {
+    // Every setting starts at its default (the settings table); the profile overrides them.
+    ResetSettings();
     // The board's interface library is loaded as soon as the program starts.
     m_board.Load();
 }

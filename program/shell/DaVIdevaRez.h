@@ -21,6 +21,8 @@ public:
     ~CDaVIdevaRezApp() override;
 
     // ---- settings (loaded at start-up, saved at exit) ----
+    // Each member is named by one row of the settings table (AppSettingsTable below) with its
+    // type, default and profile value: load, save, reset and the settings dialog go through it.
     int m_nConfirmation;
     COLORREF m_clrFace;
     COLORREF m_clrBkg;
@@ -57,8 +59,12 @@ public:
     void ResetProvider();
     int CheckSingleInstance();
 
+    // Every setting from the profile; a missing or mistyped value gets the setting's default.
     int LoadSettings();
+    // Every stored setting to the profile; 0 when a value could not be written.
     int SaveSettings();
+    // Every setting to its default (the start-up state; tests begin from it).
+    void ResetSettings();
     // The default of each colour setting (index in the settings' order, 0 to 7).
     static COLORREF DefaultColor(int index);
 
@@ -114,6 +120,37 @@ protected:
 };
 
 extern CDaVIdevaRezApp theApp;
+
+// One setting of the application object: the member it lives in, its type, its default and the
+// name of its value under the profile key.
+struct AppSetting {
+    enum Type { Int, Color, Text };
+    const wchar_t* name;   // the profile value
+    Type type;
+    int CDaVIdevaRezApp::*intMember;             // Int
+    COLORREF CDaVIdevaRezApp::*colorMember;      // Color
+    std::wstring CDaVIdevaRezApp::*textMember;   // Text
+    DWORD defaultValue;       // Int and Color (unless a system colour)
+    int defaultSysColor;      // Color: a GetSysColor index for the default, -1 none
+    const wchar_t* defaultText;   // Text
+    bool stored;              // kept in the profile
+
+    // The value of an Int or Color setting (a Text setting gives 0).
+    DWORD Get(const CDaVIdevaRezApp& app) const;
+    void Set(CDaVIdevaRezApp& app, DWORD value) const;
+    DWORD Default() const;
+    void Reset(CDaVIdevaRezApp& app) const;
+};
+// Every setting, in the profile's order.
+struct AppSettingsRange {
+    const AppSetting* first;
+    const AppSetting* last;
+    const AppSetting* begin() const { return first; }
+    const AppSetting* end() const { return last; }
+};
+AppSettingsRange AppSettingsTable();
+// The setting of a profile value name; null when there is none.
+const AppSetting* FindAppSetting(const wchar_t* name);
 
 // "%s, %s-bit[, %s]" of the product name, the bit width and the service pack in the key given.
 std::wstring DescribeOs(HKEY currentVersionKey, WORD processorArchitecture);

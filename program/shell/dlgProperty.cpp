@@ -12,20 +12,33 @@ ON_NOTIFY(TVN_SELCHANGEDW, IDC_SETTINGS_TREE, OnSelChanged)
 KV_END_MESSAGE_MAP()
 
 namespace {
-struct ColorRow {
-    const wchar_t* name;
+// What the pages show, each row a setting of the application's settings table: a yes/no of one
+// bit (mask) or of the whole value (mask 0), or a colour with its default.
+struct SettingRow {
+    int page;
+    const wchar_t* setting;
+    DWORD mask;
+    const wchar_t* label;
     const wchar_t* description;
-    COLORREF CDaVIdevaRezApp::*member;
 };
-const ColorRow kColorRows[] = {
-    {L"Текст", L"Цвет текста элементов списка.", &CDaVIdevaRezApp::m_clrFace},
-    {L"Фон", L"Цвет фона элементов списка.", &CDaVIdevaRezApp::m_clrBkg},
-    {L"Текст ошибки", L"Цвет текста некорректных элементов списка.", &CDaVIdevaRezApp::m_clrUniqFace},
-    {L"Фон ошибки", L"Цвет фона некорректных элементов списка.", &CDaVIdevaRezApp::m_clrUniqBkg},
-    {L"Текст (неконтролируемые)", L"Цвет текста для ресурсов, снятых с контроля.", &CDaVIdevaRezApp::m_clrAltFace},
-    {L"Фон (неконтролируемые)", L"Цвет фона для ресурсов, снятых с контроля.", &CDaVIdevaRezApp::m_clrAltBkg},
-    {L"Текст (несуществующие)", L"Цвет текста для несуществующих ресурсов.", &CDaVIdevaRezApp::m_clrNonExistentFace},
-    {L"Фон (несуществующие)", L"Цвет фона для несуществующих ресурсов.", &CDaVIdevaRezApp::m_clrNonExistentBkg},
+const SettingRow kRows[] = {
+    {0, L"Confirmation", 1, L"Выход", L"Выводить запрос на подтверждение при выходе из программы."},
+    {0, L"Confirmation", 2, L"Удаление связей",
+     L"Выводить запрос на подтверждение при удалении связей (в операциях исключения объектов)."},
+    {0, L"Confirmation", 4, L"Удаление объектов", L"Выводить запрос на подтверждение при удалении объектов."},
+    {1, L"ColorFace", 0, L"Текст", L"Цвет текста элементов списка."},
+    {1, L"ColorBkg", 0, L"Фон", L"Цвет фона элементов списка."},
+    {1, L"ColorUniqFace", 0, L"Текст ошибки", L"Цвет текста некорректных элементов списка."},
+    {1, L"ColorUniqBkg", 0, L"Фон ошибки", L"Цвет фона некорректных элементов списка."},
+    {1, L"ColorAltFace", 0, L"Текст (неконтролируемые)", L"Цвет текста для ресурсов, снятых с контроля."},
+    {1, L"ColorAltBkg", 0, L"Фон (неконтролируемые)", L"Цвет фона для ресурсов, снятых с контроля."},
+    {1, L"ColorNonExistentFace", 0, L"Текст (несуществующие)", L"Цвет текста для несуществующих ресурсов."},
+    {1, L"ColorNonExistentBkg", 0, L"Фон (несуществующие)", L"Цвет фона для несуществующих ресурсов."},
+    {2, L"Grid", 0, L"Сетка в списке", L"Отображать линии сетки в таблицах со списками элементов."},
+    {3, L"UpdatePresent", 0, L"С учетом существующих",
+     L"Замещать объекты текущей модели импортированными объектами при совпадении имен."},
+    {3, L"ExeByExten", 0, L"Помечать выполняемые",
+     L"Устанавливать признаки \"Выполняемый\" для новых выполняемых ресурсов в модель."},
 };
 } // namespace
 
@@ -39,26 +52,19 @@ void dlgProperty::FillPages(const RECT& rc) {
         page.SetHeaders(L"Параметры", L"Значения");
         page.SetBoolLabels(L"Да", L"Нет");
     }
-    const int conf = theApp.m_nConfirmation;
-    m_pages[0].AddProperty(std::make_unique<CProp>(L"Выход", (conf & 1) != 0,
-                                                   L"Выводить запрос на подтверждение при выходе из программы."));
-    m_pages[0].AddProperty(std::make_unique<CProp>(
-        L"Удаление связей", (conf & 2) != 0,
-        L"Выводить запрос на подтверждение при удалении связей (в операциях исключения объектов)."));
-    m_pages[0].AddProperty(std::make_unique<CProp>(L"Удаление объектов", (conf & 4) != 0,
-                                                   L"Выводить запрос на подтверждение при удалении объектов."));
-    for (int i = 0; i < 8; ++i)
-        m_pages[1].AddProperty(std::make_unique<CProp>(kColorRows[i].name, theApp.*kColorRows[i].member,
-                                                       kColorRows[i].description, CDaVIdevaRezApp::DefaultColor(i),
-                                                       L"По умолчанию", L"Другой..."));
-    m_pages[2].AddProperty(std::make_unique<CProp>(L"Сетка в списке", theApp.m_bGrid != 0,
-                                                   L"Отображать линии сетки в таблицах со списками элементов."));
-    m_pages[3].AddProperty(std::make_unique<CProp>(
-        L"С учетом существующих", theApp.m_bUpdatePresent != 0,
-        L"Замещать объекты текущей модели импортированными объектами при совпадении имен."));
-    m_pages[3].AddProperty(std::make_unique<CProp>(
-        L"Помечать выполняемые", theApp.m_bExeByExten != 0,
-        L"Устанавливать признаки \"Выполняемый\" для новых выполняемых ресурсов в модель."));
+    for (const SettingRow& row : kRows) {
+        const AppSetting* setting = FindAppSetting(row.setting);
+        if (!setting)
+            continue;
+        DWORD value = setting->Get(theApp);
+        if (setting->type == AppSetting::Color)
+            m_pages[row.page].AddProperty(std::make_unique<CProp>(row.label, (COLORREF)value, row.description,
+                                                                  (COLORREF)setting->Default(), L"По умолчанию",
+                                                                  L"Другой..."));
+        else
+            m_pages[row.page].AddProperty(std::make_unique<CProp>(
+                row.label, row.mask ? (value & row.mask) != 0 : value != 0, row.description));
+    }
     m_pages[0].SetCurSel(0);
     m_pages[1].SetCurSel(0);
     m_pages[3].SetCurSel(0);
@@ -153,25 +159,26 @@ void dlgProperty::OnOK() {
     for (auto& page : m_pages)
         if (page.m_hWnd)
             page.EndEditItem(TRUE);
-    if (m_pages[0].GetPropertyCount() == 3) {
-        int conf = 0;
-        for (int i = 0; i < 3; ++i)
-            if (m_pages[0].GetProperty(i)->GetBool())
-                conf |= 1 << i;
-        // Bits the page does not show are kept.
-        theApp.m_nConfirmation = (theApp.m_nConfirmation & ~7) | conf;
-    }
-    if (m_pages[1].GetPropertyCount() == 8) {
-        for (int i = 0; i < 8; ++i) {
-            COLORREF c = m_pages[1].GetProperty(i)->GetColor();
-            theApp.*kColorRows[i].member = c == (COLORREF)-1 ? CDaVIdevaRezApp::DefaultColor(i) : c;
+    // Each row's property goes back to its setting; bits and settings no page shows are kept.
+    int index[4] = {};
+    for (const SettingRow& row : kRows) {
+        const AppSetting* setting = FindAppSetting(row.setting);
+        if (!setting)
+            continue;   // not shown either
+        KvUi::CPropList& page = m_pages[row.page];
+        int i = index[row.page]++;
+        if (i >= page.GetPropertyCount())
+            continue;
+        CProp* prop = page.GetProperty(i);
+        if (setting->type == AppSetting::Color) {
+            COLORREF c = prop->GetColor();
+            setting->Set(theApp, c == (COLORREF)-1 ? setting->Default() : c);
+        } else if (row.mask) {
+            DWORD v = setting->Get(theApp);
+            setting->Set(theApp, prop->GetBool() ? (v | row.mask) : (v & ~row.mask));
+        } else {
+            setting->Set(theApp, prop->GetBool() ? 1 : 0);
         }
-    }
-    if (m_pages[2].GetPropertyCount() == 1)
-        theApp.m_bGrid = m_pages[2].GetProperty(0)->GetBool() ? 1 : 0;
-    if (m_pages[3].GetPropertyCount() == 2) {
-        theApp.m_bUpdatePresent = m_pages[3].GetProperty(0)->GetBool() ? 1 : 0;
-        theApp.m_bExeByExten = m_pages[3].GetProperty(1)->GetBool() ? 1 : 0;
     }
     KvUi::CDialog::OnOK();
 }

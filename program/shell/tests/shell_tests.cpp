@@ -16,6 +16,8 @@
 #include <sddl.h>
 
 #include <functional>
+#include <iterator>
+#include <set>
 #include <stdexcept>
 #include <VoRurod.h>
 
@@ -39,10 +41,11 @@ void UseProgramProfile() {
 TEST(Settings, EmptyProfileGivesTheDefaultsAndSaveReloadKeepsEveryValue) {
     UseProgramProfile();
     CDaVIdevaRezApp& a = theApp;
-    // The members hold the constructor's defaults (put back here after other tests).
-    a.m_nConfirmation = 6;
-    a.m_clrNonExistentFace = 0x200000;
-    a.m_strExeExtensions = L".exe; .dll; .cpl; .drv; .sys; .ocx; .vbs; .scr; .rll; .ime; .bpl; .ax; .acm; .com; .ppl; .cmd; .bat";
+    // Values that are not the defaults: loading an empty profile replaces every one.
+    a.m_nConfirmation = 1;
+    a.m_clrNonExistentFace = 0x111111;
+    a.m_strExeExtensions = L".x";
+    a.m_nCEBlocked = 0;
     ASSERT_EQ(1, a.LoadSettings());
     EXPECT_EQ(6, a.m_nConfirmation);
     EXPECT_EQ(0x200000u, a.m_clrNonExistentFace);
@@ -52,6 +55,8 @@ TEST(Settings, EmptyProfileGivesTheDefaultsAndSaveReloadKeepsEveryValue) {
     EXPECT_EQ(3, a.m_nCEBlocked);
     EXPECT_EQ(2, a.m_nCENotFound);
     EXPECT_EQ(1, a.m_bExeByExten);
+    EXPECT_EQ(L".exe; .dll; .cpl; .drv; .sys; .ocx; .vbs; .scr; .rll; .ime; .bpl; .ax; .acm; .com; .ppl; .cmd; .bat",
+              a.m_strExeExtensions);
     EXPECT_EQ((COLORREF)::GetSysColor(COLOR_WINDOW), a.m_clrBkg);
     HKEY h = nullptr;
     EXPECT_NE(ERROR_SUCCESS, ::RegOpenKeyExW(HKEY_CURRENT_USER, kProfileKey, 0, KEY_READ, &h));   // nothing written
@@ -62,11 +67,8 @@ TEST(Settings, EmptyProfileGivesTheDefaultsAndSaveReloadKeepsEveryValue) {
     a.m_strExeExtensions = L".exe; .dll";
     a.m_bUpdatePresent = 0;
     ASSERT_EQ(1, a.SaveSettings());
-    a.m_nConfirmation = 0;
-    a.m_clrAltBkg = 0;
-    a.m_nCEDouble = 0;
-    a.m_strExeExtensions.clear();
-    a.m_bUpdatePresent = 1;
+    a.ResetSettings();
+    EXPECT_EQ(6, a.m_nConfirmation);
     a.LoadSettings();
     EXPECT_EQ(7, a.m_nConfirmation);
     EXPECT_EQ(0x123456u, a.m_clrAltBkg);
@@ -84,21 +86,111 @@ TEST(Settings, EmptyProfileGivesTheDefaultsAndSaveReloadKeepsEveryValue) {
     ::RegQueryInfoKeyW(h, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr);
     EXPECT_EQ(21u, count);   // every setting but IsAutoNatify
     ::RegCloseKey(h);
-    a.m_nConfirmation = 6;
-    a.m_clrAltBkg = 0xC0C0C0;
-    a.m_nCEDouble = 0;
-    a.m_bUpdatePresent = 1;
+    a.ResetSettings();
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Meridal\\Varno\\Client");
+}
+
+// The table names every setting once, each member once, and reset gives each its default; a
+// value of the wrong type in the profile gives the default too.
+TEST(Settings, TableNamesEveryMemberOnceAndResetAndMistypedValuesGiveTheDefaults) {
+    UseProgramProfile();
+    CDaVIdevaRezApp& a = theApp;
+    struct Row {
+        const wchar_t* name;
+        AppSetting::Type type;
+        DWORD def;   // Int and Color
+        bool stored;
+    };
+    const Row rows[] = {
+        {L"Confirmation", AppSetting::Int, 6, true},
+        {L"ColorFace", AppSetting::Color, ::GetSysColor(COLOR_WINDOWTEXT), true},
+        {L"ColorBkg", AppSetting::Color, ::GetSysColor(COLOR_WINDOW), true},
+        {L"ColorUniqFace", AppSetting::Color, 0x000040, true},
+        {L"ColorUniqBkg", AppSetting::Color, 0xE6E6FF, true},
+        {L"ColorAltFace", AppSetting::Color, 0x404040, true},
+        {L"ColorAltBkg", AppSetting::Color, 0xC0C0C0, true},
+        {L"ColorNonExistentFace", AppSetting::Color, 0x200000, true},
+        {L"ColorNonExistentBkg", AppSetting::Color, 0xF0CAA6, true},
+        {L"Grid", AppSetting::Int, 1, true},
+        {L"DepDlg", AppSetting::Int, 1, true},
+        {L"ClearExeDep", AppSetting::Int, 1, true},
+        {L"ExeExtensions", AppSetting::Text, 0, true},
+        {L"AddDepends", AppSetting::Int, 1, true},
+        {L"PrecalcDlg", AppSetting::Int, 1, true},
+        {L"CENotSupport", AppSetting::Int, 0, true},
+        {L"CEBlocked", AppSetting::Int, 3, true},
+        {L"CENotFound", AppSetting::Int, 2, true},
+        {L"CEDouble", AppSetting::Int, 0, true},
+        {L"UpdatePresent", AppSetting::Int, 1, true},
+        {L"ExeByExten", AppSetting::Int, 1, true},
+        {L"IsAutoNatify", AppSetting::Int, 1, false},
+    };
+    size_t n = 0;
+    std::set<const void*> members;
+    for (const AppSetting& s : AppSettingsTable()) {
+        ASSERT_LT(n, std::size(rows));
+        const Row& r = rows[n++];
+        EXPECT_STREQ(r.name, s.name);
+        EXPECT_EQ(r.type, s.type) << s.name;
+        EXPECT_EQ(r.stored, s.stored) << s.name;
+        EXPECT_EQ(&s, FindAppSetting(r.name));
+        // Scribble over the member, then reset it alone.
+        const void* member = s.type == AppSetting::Int     ? (const void*)&(a.*s.intMember)
+                             : s.type == AppSetting::Color ? (const void*)&(a.*s.colorMember)
+                                                           : (const void*)&(a.*s.textMember);
+        EXPECT_TRUE(members.insert(member).second) << s.name << " shares its member";
+        if (s.type == AppSetting::Text) {
+            a.*s.textMember = L"?";
+            s.Reset(a);
+            EXPECT_EQ(s.defaultText, a.*s.textMember);
+        } else {
+            s.Set(a, 0xDEAD);
+            EXPECT_EQ(0xDEADu, s.Get(a));
+            s.Reset(a);
+            EXPECT_EQ(r.def, s.Get(a)) << s.name;
+        }
+    }
+    EXPECT_EQ(std::size(rows), n);
+    EXPECT_EQ(nullptr, FindAppSetting(L"NoSuchSetting"));
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(rows[1 + i].def, CDaVIdevaRezApp::DefaultColor(i));
+
+    // One call puts every member back.
+    a.m_nConfirmation = 0;
+    a.m_clrFace = 1;
+    a.m_strExeExtensions.clear();
+    a.m_bIsAutoNatify = 0;
+    a.ResetSettings();
+    EXPECT_EQ(6, a.m_nConfirmation);
+    EXPECT_EQ((COLORREF)::GetSysColor(COLOR_WINDOWTEXT), a.m_clrFace);
+    EXPECT_FALSE(a.m_strExeExtensions.empty());
+    EXPECT_EQ(1, a.m_bIsAutoNatify);
+
+    // Mistyped profile values: a text where a number belongs and the other way round.
+    HKEY h = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CURRENT_USER, kProfileKey, 0, nullptr, 0, KEY_WRITE, nullptr, &h,
+                                               nullptr));
+    const wchar_t text[] = L"12";
+    ::RegSetValueExW(h, L"CEBlocked", 0, REG_SZ, (const BYTE*)text, sizeof text);
+    DWORD seven = 7;
+    ::RegSetValueExW(h, L"ExeExtensions", 0, REG_DWORD, (const BYTE*)&seven, sizeof seven);
+    ::RegSetValueExW(h, L"CENotFound", 0, REG_DWORD, (const BYTE*)&seven, sizeof seven);
+    ::RegCloseKey(h);
+    a.m_nCEBlocked = 9;
+    a.LoadSettings();
+    EXPECT_EQ(3, a.m_nCEBlocked);
+    EXPECT_EQ(7, a.m_nCENotFound);
+    EXPECT_EQ(FindAppSetting(L"ExeExtensions")->defaultText, a.m_strExeExtensions);
+    a.ResetSettings();
     ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Meridal\\Varno\\Client");
 }
 
 TEST(Settings, DialogChangesWhatItShowsAndLeavesTheRest) {
     PresenterScope ps;
     CDaVIdevaRezApp& a = theApp;
-    a.m_nConfirmation = 6;
+    a.ResetSettings();
+    a.m_nConfirmation = 6 | 8;   // a bit no page shows
     a.m_clrNonExistentFace = 0x111111;
-    a.m_bGrid = 1;
-    a.m_bUpdatePresent = 1;
-    a.m_bExeByExten = 1;
     a.m_nDepDlg = 9;
     a.m_strExeExtensions = L".exe";
     std::wstring firstDescription;
@@ -133,7 +225,7 @@ TEST(Settings, DialogChangesWhatItShowsAndLeavesTheRest) {
     EXPECT_EQ(IDOK, dlg.DoModal());
     EXPECT_NE(std::wstring::npos, firstDescription.find(L"Выводить запрос на подтверждение при выходе из программы."));
     EXPECT_EQ(4, pagesVisible);
-    EXPECT_EQ(7, a.m_nConfirmation);
+    EXPECT_EQ(15, a.m_nConfirmation);
     EXPECT_EQ(0x200000u, a.m_clrNonExistentFace);
     EXPECT_EQ(0, a.m_bGrid);
     EXPECT_EQ(1, a.m_bUpdatePresent);
@@ -151,9 +243,7 @@ TEST(Settings, DialogChangesWhatItShowsAndLeavesTheRest) {
     dlgProperty dlg2(nullptr);
     EXPECT_EQ(IDCANCEL, dlg2.DoModal());
     EXPECT_EQ(1, a.m_bUpdatePresent);
-    a.m_nConfirmation = 6;
-    a.m_bGrid = 1;
-    a.m_nDepDlg = 1;
+    a.ResetSettings();
 }
 
 // ---- error report and dialogs ----------------------------------------------------------------
