@@ -80,104 +80,67 @@ std::wstring CWinApp::GetProfileKeyPath() const {
     return path;
 }
 
-HKEY CWinApp::OpenSectionKey(const wchar_t* section, bool create) const {
+bool CWinApp::OpenSection(const wchar_t* section, bool create, KvBase::CRegistryKey& key) const {
     std::wstring path = GetProfileKeyPath();
     if (path.empty())
-        return nullptr;
+        return false;
     if (section && *section)
         path += std::wstring(L"\\") + section;
-    HKEY h = nullptr;
-    LONG r = create ? ::RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
-                                        &h, nullptr)
-                    : ::RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &h);
-    return r == ERROR_SUCCESS ? h : nullptr;
+    return key.Open(path.c_str(), create, create ? KEY_READ | KEY_WRITE : KEY_READ) == ERROR_SUCCESS;
 }
 
 UINT CWinApp::GetProfileInt(const wchar_t* section, const wchar_t* entry, int nDefault) const {
-    HKEY h = OpenSectionKey(section, false);
-    if (!h)
-        return (UINT)nDefault;
-    DWORD value = 0, type = 0, size = sizeof(value);
-    LONG r = ::RegQueryValueExW(h, entry, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
-    ::RegCloseKey(h);
-    if (r != ERROR_SUCCESS || type != REG_DWORD || size != sizeof(value))
-        return (UINT)nDefault;
-    return value;
+    KvBase::CRegistryKey key(HKEY_CURRENT_USER);
+    int value = nDefault;   // a value of another type keeps the default
+    if (OpenSection(section, false, key))
+        key.QueryDword(entry, &value, nDefault);
+    return (UINT)value;
 }
 
 BOOL CWinApp::WriteProfileInt(const wchar_t* section, const wchar_t* entry, int nValue) {
-    HKEY h = OpenSectionKey(section, true);
-    if (!h)
-        return FALSE;
-    DWORD value = (DWORD)nValue;
-    LONG r = ::RegSetValueExW(h, entry, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
-    ::RegCloseKey(h);
-    return r == ERROR_SUCCESS;
+    KvBase::CRegistryKey key(HKEY_CURRENT_USER);
+    return OpenSection(section, true, key) && key.SetDword(entry, (DWORD)nValue) == ERROR_SUCCESS;
 }
 
 std::wstring CWinApp::GetProfileString(const wchar_t* section, const wchar_t* entry, const wchar_t* def) const {
     std::wstring result = def ? def : L"";
-    HKEY h = OpenSectionKey(section, false);
-    if (!h)
-        return result;
-    DWORD type = 0, size = 0;
-    if (::RegQueryValueExW(h, entry, nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
-        (type == REG_SZ || type == REG_EXPAND_SZ)) {
-        std::wstring buf(size / sizeof(wchar_t) + 1, L'\0');
-        size = (DWORD)(buf.size() * sizeof(wchar_t));
-        if (::RegQueryValueExW(h, entry, nullptr, &type, reinterpret_cast<BYTE*>(&buf[0]), &size) == ERROR_SUCCESS) {
-            buf.resize(size / sizeof(wchar_t));
-            while (!buf.empty() && buf.back() == L'\0')
-                buf.pop_back();
-            result = buf;
-        }
-    }
-    ::RegCloseKey(h);
+    KvBase::CRegistryKey key(HKEY_CURRENT_USER);
+    if (OpenSection(section, false, key))
+        key.QueryString(entry, result, result);
     return result;
 }
 
 BOOL CWinApp::WriteProfileString(const wchar_t* section, const wchar_t* entry, const wchar_t* value) {
     if (!entry)
         return DeleteProfileEntry(section, nullptr);
-    HKEY h = OpenSectionKey(section, true);
-    if (!h)
+    KvBase::CRegistryKey key(HKEY_CURRENT_USER);
+    if (!OpenSection(section, true, key))
         return FALSE;
-    LONG r;
     if (!value) {
-        r = ::RegDeleteValueW(h, entry);
-        if (r == ERROR_FILE_NOT_FOUND)
-            r = ERROR_SUCCESS;
-    } else {
-        r = ::RegSetValueExW(h, entry, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
-                             (DWORD)((wcslen(value) + 1) * sizeof(wchar_t)));
+        LONG r = key.DeleteValue(entry);
+        return r == ERROR_SUCCESS || r == ERROR_FILE_NOT_FOUND;
     }
-    ::RegCloseKey(h);
-    return r == ERROR_SUCCESS;
+    return key.SetString(entry, value) == ERROR_SUCCESS;
 }
 
 BOOL CWinApp::GetProfileBinary(const wchar_t* section, const wchar_t* entry, std::vector<BYTE>& data) const {
     data.clear();
-    HKEY h = OpenSectionKey(section, false);
-    if (!h)
+    KvBase::CRegistryKey key(HKEY_CURRENT_USER);
+    KvBase::SRegistryValue value;
+    if (!OpenSection(section, false, key) || key.QueryValue(entry, value) != ERROR_SUCCESS ||
+        value.dwType != REG_BINARY)
         return FALSE;
-    DWORD type = 0, size = 0;
-    BOOL ok = FALSE;
-    if (::RegQueryValueExW(h, entry, nullptr, &type, nullptr, &size) == ERROR_SUCCESS && type == REG_BINARY) {
-        data.resize(size);
-        ok = ::RegQueryValueExW(h, entry, nullptr, &type, data.empty() ? nullptr : data.data(), &size) == ERROR_SUCCESS;
-        data.resize(ok ? size : 0);
-    }
-    ::RegCloseKey(h);
-    return ok;
+    data = std::move(value.vecData);
+    return TRUE;
 }
 
 BOOL CWinApp::WriteProfileBinary(const wchar_t* section, const wchar_t* entry, const void* data, UINT size) {
-    HKEY h = OpenSectionKey(section, true);
-    if (!h)
+    KvBase::CRegistryKey key(HKEY_CURRENT_USER);
+    if (!OpenSection(section, true, key))
         return FALSE;
-    LONG r = ::RegSetValueExW(h, entry, 0, REG_BINARY, static_cast<const BYTE*>(data), size);
-    ::RegCloseKey(h);
-    return r == ERROR_SUCCESS;
+    // The key class writes texts and numbers; a block of bytes goes through its handle.
+    return ::RegSetValueExW(key.GetHandle(), entry, 0, REG_BINARY, static_cast<const BYTE*>(data), size) ==
+           ERROR_SUCCESS;
 }
 
 BOOL CWinApp::DeleteProfileEntry(const wchar_t* section, const wchar_t* entry) {
@@ -185,11 +148,10 @@ BOOL CWinApp::DeleteProfileEntry(const wchar_t* section, const wchar_t* entry) {
         return WriteProfileString(section, entry, nullptr);
     if (!section || !*section)
         return FALSE;   // the profile key itself is never removed this way
-    HKEY h = OpenSectionKey(nullptr, false);
-    if (!h)
+    KvBase::CRegistryKey key(HKEY_CURRENT_USER);
+    if (!OpenSection(nullptr, false, key))
         return TRUE;
-    LONG r = ::RegDeleteTreeW(h, section);
-    ::RegCloseKey(h);
+    LONG r = ::RegDeleteTreeW(key.GetHandle(), section);
     return r == ERROR_SUCCESS || r == ERROR_FILE_NOT_FOUND;
 }
 

@@ -229,8 +229,22 @@ TEST(Profile, ValuesRoundTripAndMissingOnesGiveTheDefault) {
     DWORD v = 0, size = sizeof(v);
     EXPECT_EQ(ERROR_SUCCESS, ::RegQueryValueExW(h, L"Number", nullptr, nullptr, (BYTE*)&v, &size));
     ::RegCloseKey(h);
-    // A string value read as a number gives the default.
+    // A string value read as a number gives the default, and a number read as a text too.
     EXPECT_EQ(5u, app.GetProfileInt(L"", L"Text", 5));
+    EXPECT_EQ(L"def", app.GetProfileString(L"", L"Number", L"def"));
+    std::vector<BYTE> notBinary;
+    EXPECT_FALSE(app.GetProfileBinary(L"", L"Text", notBinary));
+    // A long text (longer than any fixed buffer) comes back whole; a null value removes it.
+    std::wstring longText(5000, L'ж');
+    ASSERT_TRUE(app.WriteProfileString(L"Sub", L"Long", longText.c_str()));
+    EXPECT_EQ(longText, app.GetProfileString(L"Sub", L"Long"));
+    ASSERT_TRUE(app.WriteProfileString(L"Sub", L"Long", nullptr));
+    EXPECT_EQ(L"gone", app.GetProfileString(L"Sub", L"Long", L"gone"));
+    EXPECT_TRUE(app.DeleteProfileEntry(L"Sub", L"Long"));   // removing what is gone succeeds
+    // Without a registry key nothing is written and every read gives the default.
+    CProfileApp none;
+    EXPECT_FALSE(none.WriteProfileInt(L"", L"Number", 1));
+    EXPECT_EQ(3u, none.GetProfileInt(L"", L"Number", 3));
     ASSERT_TRUE(app.DeleteProfileEntry(L"Sub", nullptr));
     EXPECT_FALSE(app.GetProfileBinary(L"Sub", L"Blob", data));
     ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\KvUiTests");

@@ -1,8 +1,11 @@
 // The application object: start-up and shutdown hooks, the message loop with idle processing,
-// the registry profile and the caption of its message boxes.
+// the registry profile (through the base library's registry key) and the caption of its
+// message boxes.
 #pragma once
 
 #include "kvui/core.h"
+
+#include <RegistryKey.h>
 
 #include <string>
 #include <vector>
@@ -49,7 +52,9 @@ public:
 
 protected:
     int m_nExitCode = 0;
-    HKEY OpenSectionKey(const wchar_t* section, bool create) const;
+    // Opens the key of a profile section (created when asked) below HKCU; false without a
+    // registry key or when it cannot be opened.
+    bool OpenSection(const wchar_t* section, bool create, KvBase::CRegistryKey& key) const;
 
     KV_DECLARE_MESSAGE_MAP()
 };
