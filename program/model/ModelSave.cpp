@@ -2,6 +2,7 @@
 // model file: the conversion of the model's nodes into store items.
 #include "IChDataModel.h"
 #include "ModelStore.h"
+#include <KvErrorText.h>
 
 #include <map>
 
@@ -381,7 +382,7 @@ int CIChDataModel::Save(long long* outValue)
             host->ShowError(FormatStoreErrorText(e));
             result = e.result_code();
         } catch (...) {
-            host->ShowError(L"Произошла неизвестная ошибка!");
+            host->ShowError(kKvUnknownErrorText);
             result = E_FAIL;
         }
         closer.Close();

@@ -2,29 +2,16 @@
 
 #include "../res/resource.h"
 
+#include <ModelStore.h>
 #include <valkit.h>
 #ifdef KV_HAVE_KVBASE
 #include <VoRurod.h>
 #endif
 
 std::wstring BuildErrorReport(const EGeneric& e) {
-    std::wstring code;
-    _value_t c = e["Code"];
-    _value_t hr = e["HRESULT"];
-    if (c.type() == typeid(int))
-        code = format_wstring(L"0x%0.8X", (unsigned)c.as_int());
-    else if (hr.type() == typeid(long))
-        // The HRESULT in hexadecimal, as the code above: a decimal text behind "0x" would mislead.
-        code = format_wstring(L"0x%0.8X", (unsigned)hr.as_int64());
-    std::wstring text;
-    _value_t t = e["Text"];
-    _value_t err = e["Error"];
-    if (t.type() == typeid(std::string))
-        text = as_wstring(t.as_string());
-    else if (err.type() == typeid(std::string))
-        text = as_wstring(err.as_string());
+    // The code and text as the store's errors show them, then where the error was raised.
     std::wstring source = as_wstring(std::string(e.what() ? e.what() : ""), CP_ACP);
-    return format_wstring(L"Код: %s\nТекст: %s\n\nSource: %s", code.c_str(), text.c_str(), source.c_str());
+    return FormatStoreErrorText(e) + L"\n\nSource: " + source;
 }
 
 bool TranslateProgramException(std::wstring& text) {

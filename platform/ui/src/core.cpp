@@ -3,6 +3,8 @@
 #include "kvui/core.h"
 #include "kvui/presenter.h"
 
+#include <KvErrorText.h>
+
 #include <algorithm>
 #include <atomic>
 #include <map>
@@ -692,7 +694,7 @@ BOOL CWnd::PreTranslateMessage(MSG*) { return FALSE; }
 
 // ---- exceptions at callbacks ------------------------------------------------------------------
 
-const wchar_t* const kUnknownErrorText = L"Произошла неизвестная ошибка!";
+const wchar_t* const kUnknownErrorText = kKvUnknownErrorText;
 
 namespace {
 std::mutex g_errorLock;
