@@ -645,24 +645,35 @@ void CIChModelView::ClearHistory() {
 
 // ---- notifications --------------------------------------------------------------------------------
 
+KV_BEGIN_MESSAGE_MAP(CIChModelView, KvUi::CTreeCtrl)
+ON_NOTIFY_REFLECT(TVN_SELCHANGEDW, OnReflectSelChanged)
+ON_NOTIFY_REFLECT(TVN_BEGINDRAGW, OnReflectBeginDrag)
+ON_NOTIFY_REFLECT(TVN_BEGINLABELEDITW, OnReflectBeginLabelEdit)
+ON_NOTIFY_REFLECT(TVN_ENDLABELEDITW, OnReflectEndLabelEdit)
+KV_END_MESSAGE_MAP()
+
 BOOL CIChModelView::OnParentNotify(NMHDR* hdr, LRESULT* pResult) {
     *pResult = 0;
-    switch (hdr->code) {
-    case TVN_SELCHANGEDW:
-        if (!m_bClearing)
-            OnSelChanged(reinterpret_cast<NMTREEVIEWW*>(hdr));
-        return TRUE;
-    case TVN_BEGINDRAGW:
-        OnBeginDrag(reinterpret_cast<NMTREEVIEWW*>(hdr)->itemNew.hItem);
-        return TRUE;
-    case TVN_BEGINLABELEDITW:
-        *pResult = OnBeginLabelEdit(reinterpret_cast<NMTVDISPINFOW*>(hdr));
-        return TRUE;
-    case TVN_ENDLABELEDITW:
-        *pResult = OnEndLabelEdit(reinterpret_cast<NMTVDISPINFOW*>(hdr));
-        return TRUE;
-    }
-    return FALSE;
+    return OnChildNotify(WM_NOTIFY, hdr->idFrom, reinterpret_cast<LPARAM>(hdr), pResult);
+}
+
+void CIChModelView::OnReflectSelChanged(NMHDR* hdr, LRESULT* pResult) {
+    *pResult = 0;
+    if (!m_bClearing)
+        OnSelChanged(reinterpret_cast<NMTREEVIEWW*>(hdr));
+}
+
+void CIChModelView::OnReflectBeginDrag(NMHDR* hdr, LRESULT* pResult) {
+    *pResult = 0;
+    OnBeginDrag(reinterpret_cast<NMTREEVIEWW*>(hdr)->itemNew.hItem);
+}
+
+void CIChModelView::OnReflectBeginLabelEdit(NMHDR* hdr, LRESULT* pResult) {
+    *pResult = OnBeginLabelEdit(reinterpret_cast<NMTVDISPINFOW*>(hdr));
+}
+
+void CIChModelView::OnReflectEndLabelEdit(NMHDR* hdr, LRESULT* pResult) {
+    *pResult = OnEndLabelEdit(reinterpret_cast<NMTVDISPINFOW*>(hdr));
 }
 
 void CIChModelView::OnSelChanged(NMTREEVIEWW* tv) {

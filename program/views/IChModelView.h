@@ -56,7 +56,8 @@ public:
 
     // Renaming: starts the edit of the selected item when the tree is editable and focused.
     void EditLabel();
-    // Notifications from the parent (the tree's own notifications come back to it).
+    // A notification of this tree that its parent received, offered to the tree's reflected
+    // entries (the parent's own reflection does this by itself).
     BOOL OnParentNotify(NMHDR* hdr, LRESULT* pResult);
 
     // Drag and drop (begin drag is the notification's; the rest are the tree's mouse messages).
@@ -78,6 +79,11 @@ protected:
     void EndDrag(bool drop);
     void OnSelChanged(NMTREEVIEWW* tv);
     BOOL OnBeginLabelEdit(NMTVDISPINFOW* di);
+    // The tree's own notifications, reflected from its parent; the result goes to the control.
+    void OnReflectSelChanged(NMHDR* hdr, LRESULT* pResult);
+    void OnReflectBeginDrag(NMHDR* hdr, LRESULT* pResult);
+    void OnReflectBeginLabelEdit(NMHDR* hdr, LRESULT* pResult);
+    void OnReflectEndLabelEdit(NMHDR* hdr, LRESULT* pResult);
     BOOL OnEndLabelEdit(NMTVDISPINFOW* di);
     bool IsAncestor(HTREEITEM ancestor, HTREEITEM item) const;
     CIChDataModel* Model() const;
@@ -105,4 +111,6 @@ protected:
     HTREEITEM m_hDropTarget = nullptr;
     bool m_bDragging = false;
     CIChNode* m_pLastSelectedNode = nullptr;
+
+    KV_DECLARE_MESSAGE_MAP()
 };

@@ -69,9 +69,10 @@ void CIChModelViewBar::ShowItemMenu(HTREEITEM item, POINT screen, bool fromKeybo
     HMENU popup = ::GetSubMenu(menu, 0);
     if (id == IDR_MENU_RESOURCES && item != m_wndTree.GetRootItem())
         ::ModifyMenuW(popup, ID_OBJ_EXPORT, MF_BYCOMMAND | MF_STRING, ID_OBJ_EXPORT, L"Экспорт выбранных...");
-    // Owned by the frame: its routing runs the commands and their update handlers.
+    // Owned by the frame: its routing runs the commands and their update handlers. Through the
+    // presenter, so a script can choose the command.
     HWND owner = m_pFrame ? m_pFrame->m_hWnd : ::GetParent(m_hWnd);
-    ::TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_RIGHTBUTTON, screen.x, screen.y, 0, owner, nullptr);
+    KvUi::TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_RIGHTBUTTON, screen.x, screen.y, owner);
     ::DestroyMenu(menu);
 }
 
@@ -81,16 +82,6 @@ LRESULT CIChModelViewBar::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
         LRESULT r = CDockPane::WindowProc(msg, wp, lp);
         RecalcBarLayout();
         return r;
-    }
-    case WM_NOTIFY: {
-        // The tree's own notifications go back to the tree.
-        NMHDR* hdr = reinterpret_cast<NMHDR*>(lp);
-        if (hdr && hdr->hwndFrom == m_wndTree.m_hWnd) {
-            LRESULT result = 0;
-            if (m_wndTree.OnParentNotify(hdr, &result))
-                return result;
-        }
-        break;
     }
     case WM_SETFOCUS:
         if (m_wndTree.m_hWnd)

@@ -6,6 +6,7 @@
 #include "IChModelViewBar.h"
 #include "NodeImageList.h"
 #include "ViewsTestSupport.h"
+#include "kvpresenter.h"
 #include "resource.h"
 
 #include <VDevInfo.h>
@@ -319,6 +320,27 @@ TEST_F(RenameFixture, RefusedEditsSetNoFlagAndSpacesReopenTheEditor) {
     EXPECT_EQ(L"J", job->m_Name);
     EXPECT_NE(nullptr, TreeView_GetEditControl(tree.m_hWnd));
     TreeView_EndEditLabelNow(tree.m_hWnd, TRUE);
+}
+
+// The tree's notifications reach it by reflection from the bar (the host hears of the
+// selection), and an item's menu goes through the presenter: the command chosen is posted to the
+// frame, none chosen posts nothing.
+TEST_F(TreeFixture, ItemMenusGoThroughThePresenterAndTheirCommandsToTheFrame) {
+    MakeModel();
+    ASSERT_EQ(1, tree.BuildTree(&model, 7104));
+    KvTest::CScopedPresenter ps;
+    HTREEITEM j = Find(job);
+    ASSERT_NE(nullptr, j);
+    tree.SelectItem(j);
+    EXPECT_EQ(job, host.m_pCurrent);
+    ps.QueueMenuCommand(ID_OBJ_PROPERTIES);
+    bar.SendMessage(WM_CONTEXTMENU, (WPARAM)tree.m_hWnd, (LPARAM)-1);   // from the keyboard
+    MSG m = {};
+    ASSERT_TRUE(::PeekMessageW(&m, frame.m_hWnd, WM_COMMAND, WM_COMMAND, PM_REMOVE));
+    EXPECT_EQ((UINT)ID_OBJ_PROPERTIES, (UINT)LOWORD(m.wParam));
+    EXPECT_EQ(job, tree.GetSelectedNode());
+    bar.SendMessage(WM_CONTEXTMENU, (WPARAM)tree.m_hWnd, (LPARAM)-1);
+    EXPECT_FALSE(::PeekMessageW(&m, frame.m_hWnd, WM_COMMAND, WM_COMMAND, PM_REMOVE));
 }
 
 TEST_F(TreeFixture, ExcludeAndAddChildNodesKeepTheTreeInStep) {
