@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 
 // True when this i386 test runs under qemu's user-mode emulation, as on kernels built without
 // 32-bit support. Wine's 32-bit threads do not survive there (the second thread of a process loses
@@ -41,5 +44,98 @@ inline std::string ReadBytes(const std::wstring& path) {
     CloseHandle(h);
     return out;
 }
+
+// The test's own scratch folder (KV_TEST_TMP, else the temporary folder), without a trailing
+// backslash; created when missing.
+inline std::wstring TestTmp() {
+    std::wstring dir;
+    DWORD n = GetEnvironmentVariableW(L"KV_TEST_TMP", nullptr, 0);
+    if (n) {
+        dir.resize(n);
+        dir.resize(GetEnvironmentVariableW(L"KV_TEST_TMP", &dir[0], n));
+    }
+    if (dir.empty()) {
+        wchar_t temp[MAX_PATH + 1] = {};
+        dir = std::wstring(temp, GetTempPathW(MAX_PATH + 1, temp));
+    }
+    while (dir.size() > 3 && (dir.back() == L'\\' || dir.back() == L'/'))
+        dir.pop_back();
+    CreateDirectoryW(dir.c_str(), nullptr);
+    return dir;
+}
+
+// Removes what a folder holds (files and folders, read-only ones too), keeping the folder.
+inline void EmptyFolder(const std::wstring& dir) {
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        std::wstring name = fd.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        std::wstring path = dir + L"\\" + name;
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            EmptyFolder(path);
+            RemoveDirectoryW(path.c_str());
+        } else {
+            DeleteFileW(path.c_str());
+        }
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+}
+
+// A folder of the test's own below its scratch folder, empty at the start (what an earlier run
+// left is removed). The name takes the architecture, as both share one Wine prefix.
+inline std::wstring ScratchFolder(const std::wstring& name) {
+    std::wstring dir = TestTmp() + L"\\" + name + (sizeof(void*) == 8 ? L"_x64" : L"_x86");
+    CreateDirectoryW(dir.c_str(), nullptr);
+    EmptyFolder(dir);
+    return dir;
+}
+
+// Waits on the calling thread, dispatching nothing, until cond holds; false when it still does
+// not after the timeout.
+template <class Cond>
+bool WaitUntil(Cond cond, DWORD timeoutMs = 5000) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!cond()) {
+        if (std::chrono::steady_clock::now() >= end)
+            return cond();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+// Counts completions that arrive on any thread and remembers the thread of the last one; a test
+// waits for the count it expects.
+class CCompletionCounter {
+public:
+    CCompletionCounter() : m_hEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+    ~CCompletionCounter() { CloseHandle(m_hEvent); }
+    CCompletionCounter(const CCompletionCounter&) = delete;
+    CCompletionCounter& operator=(const CCompletionCounter&) = delete;
+
+    void Signal() {
+        m_lastThread = GetCurrentThreadId();
+        ++m_count;
+        SetEvent(m_hEvent);
+    }
+    int Count() const { return m_count.load(); }
+    DWORD LastThread() const { return m_lastThread.load(); }
+    // True once at least n completions came within the timeout.
+    bool WaitFor(int n, DWORD timeoutMs = 30000) {
+        return WaitUntil([&] { return m_count.load() >= n; }, timeoutMs);
+    }
+    // True once a completion came since the last Rearm.
+    bool Wait(DWORD timeoutMs) { return WaitForSingleObject(m_hEvent, timeoutMs) == WAIT_OBJECT_0; }
+    void Rearm() { ResetEvent(m_hEvent); }
+
+private:
+    HANDLE m_hEvent;
+    std::atomic<int> m_count{0};
+    std::atomic<DWORD> m_lastThread{0};
+};
 
 } // namespace KvTest

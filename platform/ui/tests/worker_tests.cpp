@@ -7,7 +7,6 @@
 #include "kvtest.h"
 #include "kvui/kvui.h"
 
-#include <chrono>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -18,16 +17,7 @@ namespace {
 
 const int g_init = (::InitCommonControls(), 0);
 
-// Waits on the calling (worker) thread until cond holds; false after five seconds.
-template <class Cond>
-bool WaitFor(Cond cond) {
-    for (int i = 0; i < 500; ++i) {
-        if (cond())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return cond();
-}
+using KvTest::WaitUntil;
 
 std::wstring TextOf(HWND h) {
     wchar_t buf[512] = {};
@@ -69,7 +59,7 @@ TEST_P(ProgressTest, WorkRunsOffTheWindowsThreadWithItsOwnerDisabled) {
         sink.SetPos(250, 1000);
         HWND text = ::GetDlgItem(w, IDC_PROGRESS_TEXT), bar = ::GetDlgItem(w, IDC_PROGRESS_BAR);
         // The window's thread shows the state within its refresh period.
-        WaitFor([&] { return ::SendMessageW(bar, PBM_GETPOS, 0, 0) == 250; });
+        WaitUntil([&] { return ::SendMessageW(bar, PBM_GETPOS, 0, 0) == 250; });
         shownPos = (int)::SendMessageW(bar, PBM_GETPOS, 0, 0);
         shownText = TextOf(text);
         HWND cancel = ::GetDlgItem(w, IDCANCEL);
@@ -89,8 +79,8 @@ TEST_P(ProgressTest, WorkRunsOffTheWindowsThreadWithItsOwnerDisabled) {
             ::PostMessageW(w, WM_SYSCOMMAND, SC_CLOSE, 0);
             break;
         }
-        cancelSeen = WaitFor([&] { return sink.IsCancelled(); });
-        buttonGrey = WaitFor([&] { return !::IsWindowEnabled(cancel); });
+        cancelSeen = WaitUntil([&] { return sink.IsCancelled(); });
+        buttonGrey = WaitUntil([&] { return !::IsWindowEnabled(cancel); });
         if (c.stop == Stop::ThrowsCancelled)
             sink.ThrowIfCancelled();
     };
@@ -143,7 +133,7 @@ TEST(Progress, QuitDuringARunStopsTheWorkAndIsPostedAgain) {
     bool sawCancel = false;
     CProgressDialog::Result r = dlg.Run([&](CProgressSink& sink) {
         ::PostThreadMessageW(uiThread, WM_QUIT, 7, 0);
-        sawCancel = WaitFor([&] { return sink.IsCancelled(); });
+        sawCancel = WaitUntil([&] { return sink.IsCancelled(); });
     });
     EXPECT_TRUE(sawCancel);
     EXPECT_EQ(CProgressDialog::Cancelled, r);
@@ -216,14 +206,14 @@ TEST(DialogUpdates, ButtonsFollowTheirHandlersInTheModalLoop) {
         driver = std::thread([&d, h, &okEmpty, &okFilled, &checkGrey, &checkOn] {
             HWND ok = ::GetDlgItem(h, IDOK), check = ::GetDlgItem(h, 1002);
             PostCall(h, [&d] { d.SetDlgItemText(1001, L""); });
-            WaitFor([&] { return !::IsWindowEnabled(ok); });
+            WaitUntil([&] { return !::IsWindowEnabled(ok); });
             okEmpty = ::IsWindowEnabled(ok);
             PostCall(h, [&d] {
                 d.SetDlgItemText(1001, L"имя");
                 d.m_checked = 1;
                 d.m_lock = true;
             });
-            WaitFor([&] { return ::IsWindowEnabled(ok) && !::IsWindowEnabled(check); });
+            WaitUntil([&] { return ::IsWindowEnabled(ok) && !::IsWindowEnabled(check); });
             okFilled = ::IsWindowEnabled(ok);
             checkGrey = ::IsWindowEnabled(check);
             checkOn = ::SendMessageW(check, BM_GETCHECK, 0, 0) == BST_CHECKED;
@@ -290,6 +280,38 @@ TEST(DialogUpdates, EveryRegisteredWindowRunsItsIdleUpdateOnItsOwnThread) {
     EXPECT_EQ(1, a.updates);
     EXPECT_EQ(1, b.updates);
     a.DestroyWindow();
+}
+
+// ---- the tests' own helpers -----------------------------------------------------------------
+
+TEST(TestSupport, ScratchFolderStartsEmptyAndCompletionsAreCountedFromAnyThread) {
+    std::wstring dir = KvTest::ScratchFolder(L"support");
+    ASSERT_TRUE(::CreateDirectoryW((dir + L"\\sub").c_str(), nullptr));
+    HANDLE h = ::CreateFileW((dir + L"\\sub\\f.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_READONLY, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    ::CloseHandle(h);
+    EXPECT_EQ(dir, KvTest::ScratchFolder(L"support"));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW((dir + L"\\sub").c_str()));
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(dir.c_str()));
+    EXPECT_NE(L'\\', KvTest::TestTmp().back());
+
+    KvTest::CCompletionCounter done;
+    EXPECT_FALSE(done.Wait(0));
+    DWORD workerId = 0;
+    std::thread t([&] {
+        workerId = ::GetCurrentThreadId();
+        done.Signal();
+        done.Signal();
+    });
+    EXPECT_TRUE(done.WaitFor(2));
+    t.join();
+    EXPECT_EQ(2, done.Count());
+    EXPECT_EQ(workerId, done.LastThread());
+    EXPECT_TRUE(done.Wait(0));
+    done.Rearm();
+    EXPECT_FALSE(done.Wait(0));
+    EXPECT_FALSE(done.WaitFor(3, 50));
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "kvtest.h"
+
 #include <cstring>
 #include <set>
 
@@ -73,12 +75,7 @@ TEST(ElapsedTime, RussianEndings)
     }
 }
 
-std::wstring TestTmp()
-{
-    wchar_t buf[MAX_PATH];
-    DWORD n = ::GetEnvironmentVariableW(L"KV_TEST_TMP", buf, MAX_PATH);
-    return std::wstring(buf, n);
-}
+using KvTest::TestTmp;
 
 TEST(FileFindEx, ListsLikeTheClassLibrary)
 {

@@ -2,6 +2,8 @@
 // ids, with message boxes answered through the presenter.
 #include <gtest/gtest.h>
 
+#include "kvpresenter.h"
+
 #include "AppStoreHost.h"
 #include "DaVIdevaRez.h"
 #include "DiskQuery.h"
@@ -14,11 +16,9 @@
 
 namespace {
 
-struct Presenter {
-    KvUi::CScriptedPresenter p;
-    KvUi::IPresenter* old;
-    Presenter() { old = KvUi::SetPresenter(&p); }
-    ~Presenter() { KvUi::SetPresenter(old); }
+// The layer's scoped presenter, reached as .p by the tests below.
+struct Presenter : KvTest::CScopedPresenter {
+    KvUi::CScriptedPresenter& p = *this;
 };
 
 // A command target that counts the commands it handles (a viewer or the relation list's stand-in).

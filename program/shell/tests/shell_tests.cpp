@@ -2,6 +2,8 @@
 // the board folder, the services and the value classes.
 #include <gtest/gtest.h>
 
+#include "kvtest.h"
+
 #include "AboutDlg.h"
 #include "DaVIdevaRez.h"
 #include "DiskQuery.h"
@@ -444,11 +446,7 @@ TEST(BoardFolder, FirstLocalHardDiskInDriveOrder) {
 
 // ---- services --------------------------------------------------------------------------------
 
-std::wstring TestTmp() {
-    wchar_t buf[MAX_PATH] = {};
-    ::GetEnvironmentVariableW(L"KV_TEST_TMP", buf, MAX_PATH);
-    return buf;
-}
+using KvTest::TestTmp;
 
 TEST(Services, FileTestAndSystemTextAndSids) {
     std::wstring dir = TestTmp();

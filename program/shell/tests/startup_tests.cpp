@@ -3,6 +3,8 @@
 // lock; and two real processes for the single instance.
 #include <gtest/gtest.h>
 
+#include "kvtest.h"
+
 #include "DaVIdevaRez.h"
 #include "dlgException.h"
 #include "DoubleLog.h"
@@ -15,11 +17,7 @@
 
 namespace {
 
-std::wstring TestTmp() {
-    wchar_t buf[MAX_PATH] = {};
-    ::GetEnvironmentVariableW(L"KV_TEST_TMP", buf, MAX_PATH);
-    return buf;
-}
+using KvTest::TestTmp;
 
 std::string Narrow(const std::wstring& s) { return std::string(s.begin(), s.end()); }
 
