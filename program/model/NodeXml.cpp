@@ -528,7 +528,7 @@ HRESULT CreateXmlDomDocument(IXMLDOMDocument** document)
         hr = CLSIDFromProgID(progId, &clsid);
         if (FAILED(hr))
             continue;
-        hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, kIID_IXMLDOMDocument,
+        hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, KvXml::IID_IXMLDOMDocument,
                               reinterpret_cast<void**>(document));
         if (SUCCEEDED(hr))
             return hr;
