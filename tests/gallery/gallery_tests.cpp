@@ -8,7 +8,11 @@
 #include <commctrl.h>
 #include <wincodec.h>
 
+#include <kvui/progress.h>
+
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -202,6 +206,35 @@ TEST(Gallery, EveryDialogOfEveryModuleIsOpenedAndSaved) {
         ::FreeLibrary(mod);
     }
     EXPECT_GT(saved, 0);
+    ::CoUninitialize();
+}
+
+// The layer's progress window is built in memory, not from a template: it is shown here while a
+// work reports a long path and a position, and saved as "kvui-progress.png".
+TEST(Gallery, TheProgressWindowWhileItWorks) {
+    ASSERT_TRUE(SUCCEEDED(::CoInitialize(nullptr)));
+    const std::wstring folder = Env(L"KV_GALLERY_DIR");
+    ASSERT_FALSE(folder.empty());
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring png = folder + L"\\kvui-progress.png";
+    ::DeleteFileW(png.c_str());
+    HRESULT hr = E_FAIL;
+    KvUi::CProgressDialog dlg(nullptr, L"Расчет контрольных сумм");
+    dlg.Run([&](KvUi::CProgressSink& sink) {
+        sink.SetText(L"C:\\Program Files\\Meridal\\Varno\\Client\\Templates\\Рабочая станция\\"
+                     L"Системные файлы\\drivers\\etc\\hosts");
+        sink.SetPos(40, 100);
+        HWND w = dlg.m_hWnd;
+        HWND bar = ::GetDlgItem(w, KvUi::IDC_PROGRESS_BAR);
+        for (int i = 0; i < 200 && ::SendMessageW(bar, PBM_GETPOS, 0, 0) != 400; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ::SetWindowPos(w, HWND_TOPMOST, 20, 20, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));   // painted by the window's thread
+        hr = SaveWindow(w, png);
+    });
+    EXPECT_TRUE(SUCCEEDED(hr)) << std::hex << hr;
+    WIN32_FILE_ATTRIBUTE_DATA fa = {};
+    EXPECT_TRUE(::GetFileAttributesExW(png.c_str(), GetFileExInfoStandard, &fa) && fa.nFileSizeLow > 100);
     ::CoUninitialize();
 }
 

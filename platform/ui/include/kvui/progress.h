@@ -4,6 +4,7 @@
 #pragma once
 
 #include "kvui/dialog.h"
+#include "kvui/ids.h"
 
 #include <atomic>
 #include <cstdint>
