@@ -221,6 +221,7 @@ TEST(Gallery, TheProgressWindowWhileItWorks) {
     HRESULT hr = E_FAIL;
     KvUi::CProgressDialog dlg(nullptr, L"Расчет контрольных сумм");
     dlg.Run([&](KvUi::CProgressSink& sink) {
+        ::CoInitialize(nullptr);   // the picture is written from the worker's thread
         sink.SetText(L"C:\\Program Files\\Meridal\\Varno\\Client\\Templates\\Рабочая станция\\"
                      L"Системные файлы\\drivers\\etc\\hosts");
         sink.SetPos(40, 100);
@@ -231,6 +232,7 @@ TEST(Gallery, TheProgressWindowWhileItWorks) {
         ::SetWindowPos(w, HWND_TOPMOST, 20, 20, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
         std::this_thread::sleep_for(std::chrono::milliseconds(400));   // painted by the window's thread
         hr = SaveWindow(w, png);
+        ::CoUninitialize();
     });
     EXPECT_TRUE(SUCCEEDED(hr)) << std::hex << hr;
     WIN32_FILE_ATTRIBUTE_DATA fa = {};
