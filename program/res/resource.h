@@ -137,3 +137,4 @@
 #define ID_OBJ_GROUP_BY_LOG     3100
 #include "lists_ids.h"
 #include "objcmds_ids.h"
+#include "reportwin_ids.h"

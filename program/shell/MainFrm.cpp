@@ -86,6 +86,13 @@ ON_COMMAND_RANGE(ID_OBJ_NEW_TASK, ID_OBJ_NEW_TASK + 1, OnNewTaskManually)
 ON_COMMAND_RANGE(ID_OBJ_NEW_GROUP, ID_OBJ_NEW_GROUP + 1, OnNewGroupManually)
 ON_COMMAND_RANGE(ID_OBJ_CONTROL + 1, ID_OBJ_CONTROL + 1, OnToggleControlled)
 ON_COMMAND_RANGE(ID_OBJ_EXECUTABLE + 1, ID_OBJ_EXECUTABLE + 1, OnToggleExecutable)
+// Reports.
+ON_COMMAND(ID_REPORT_PASSPORT, OnReportPassport)
+ON_COMMAND(ID_REPORT_RESOURCES, OnReportResources)
+ON_COMMAND(ID_REPORT_USERS, OnReportUsers)
+ON_UPDATE_COMMAND_UI(ID_REPORT_PASSPORT, OnUpdateReport)
+ON_UPDATE_COMMAND_UI(ID_REPORT_RESOURCES, OnUpdateReport)
+ON_UPDATE_COMMAND_UI(ID_REPORT_USERS, OnUpdateReport)
 KV_END_MESSAGE_MAP()
 
 CMainFrame::CMainFrame() {
@@ -95,10 +102,7 @@ CMainFrame::CMainFrame() {
 
 CMainFrame::~CMainFrame() {
     // The report windows first; then the members in reverse order.
-    for (auto& kv : m_ReportWindows)
-        if (kv.second && kv.second->m_hWnd)
-            kv.second->DestroyWindow();
-    m_ReportWindows.clear();
+    CloseReportWindows();
 }
 
 // ---- creation -------------------------------------------------------------------------------------
@@ -741,12 +745,6 @@ void CMainFrame::OnClose() {
                 return;
         }
     }
-    while (!m_ReportWindows.empty()) {
-        auto it = m_ReportWindows.begin();
-        KvUi::CWnd* w = it->second;
-        m_ReportWindows.erase(it);
-        if (w && w->m_hWnd)
-            w->DestroyWindow();
-    }
+    CloseReportWindows();
     KvUi::CFrameWnd::OnClose();
 }

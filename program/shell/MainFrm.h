@@ -136,6 +136,16 @@ public:
     // Takes the nodes out of the model and the views and frees them; with subordinates also
     // every removable node below them that is left without an upper node, pass by pass.
     void DeleteNodesAndSubordinates(CIChNodeList& nodes, bool subordinates);
+    // Reports (ReportCommands.cpp).
+    void OnReportPassport();
+    void OnReportResources();
+    void OnReportUsers();
+    void OnUpdateReport(KvUi::CCmdUI* pCmdUI);
+    // Creates and shows the report window of a command for a request the form wrote; TRUE when
+    // the window exists (it owns the request file from here on, also when it fails).
+    BOOL OpenReportWindow(int commandId, const wchar_t* requestPath);
+    // Destroys every open report window (their runs are aborted, their files deleted).
+    void CloseReportWindows();
 
 protected:
     // Enables the element when the condition holds and a handler of its command is in the routing
@@ -160,6 +170,7 @@ protected:
     // added, or null (a cancelled node is freed).
     CIChNode* CreateWithDialog(CIChNode* node);
     void ToggleMark(bool controlled);
+    void RunReportCommand(int commandId);
 
     KvUi::CImageList m_imgToolbarHot;
     KvUi::CImageList m_imgToolbarDisabled;

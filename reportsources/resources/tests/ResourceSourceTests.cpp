@@ -16,10 +16,14 @@
 #include "KvReportDataSource.h"
 #include "ReportRequest.h"
 #include "StoreFolderUtil.h"
+#include "kvrtf.h"
 
 using namespace KvReportTest;
 using namespace KvResourceTest;
 using namespace Varno;
+using KvRtf::BracesBalance;
+using KvRtf::Count;
+using KvRtf::RtfText;
 
 namespace {
 
@@ -225,44 +229,6 @@ std::vector<SSection> Sections(const std::wstring& xml)
     return sections;
 }
 
-#ifdef _WIN64  // the report builder is built for x86-64 only
-// A path as the template writes it into RTF: '\', '{' and '}' escaped.
-std::string RtfText(const std::wstring& text)
-{
-    std::string out;
-    for (char c : Cp1251(text)) {
-        if (c == '\\' || c == '{' || c == '}')
-            out += '\\';
-        out += c;
-    }
-    return out;
-}
-
-size_t Count(const std::string& text, const std::string& what)
-{
-    size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size()))
-        ++n;
-    return n;
-}
-
-// Groups of the RTF balance: every unescaped '{' has its '}', and the depth never goes below 0.
-bool BracesBalance(const std::string& rtf)
-{
-    int depth = 0;
-    for (size_t i = 0; i < rtf.size(); ++i) {
-        if (rtf[i] == '\\') {
-            ++i;
-            continue;
-        }
-        if (rtf[i] == '{')
-            ++depth;
-        else if (rtf[i] == '}' && --depth < 0)
-            return false;
-    }
-    return depth == 0;
-}
-#endif
 
 // Counts the polls; reports an abort from poll number `abortAt` on (0: never).
 class CCountingAbort : public IKvReportAbort

@@ -1,0 +1,688 @@
+// The report window, its progress dialog, the completion object and the anchor layout.
+#include "WndLongOp.h"
+
+#include "MainFrm.h"
+#include "resource.h"
+
+#include "KvReportBuilder.h"
+#ifdef KV_HAVE_REPORTFORMS
+#include "KvReportForms.h"   // the report forms, imported by name
+#endif
+#include "ReportReaders.h"
+
+#include <VoRurod.h>
+#include <valkit.h>
+
+#include <cwchar>
+#include <vector>
+
+namespace {
+
+const wchar_t kWindowClass[] = L"KvReportWindow";
+const wchar_t kFactoryName[] = L"KvGetReportDataSourceAsync";
+const int kFailed = (int)0x80004005;
+const int kInvalidData = (int)0x8007000D;   // HRESULT_FROM_WIN32(ERROR_INVALID_DATA)
+
+// The report kinds the program runs, with the command that asks for each and its plug-in.
+struct SReportPlugin {
+    int command;
+    const wchar_t* kind;
+    const wchar_t* module;   // the data source's name in the request; the file is module + ".dll"
+};
+const SReportPlugin kPlugins[] = {
+    {ID_REPORT_PASSPORT, L"PassportSW", L"VrnPassportRpt64"},
+    {ID_REPORT_RESOURCES, L"ResourceWS", L"VrnResourceRpt64"},
+};
+
+std::wstring CodeText(int code) {
+    KvBase::CVoRurod error(code);
+    return error.GetMessageString();
+}
+
+std::wstring ErrorText(int code, const std::wstring& text) {
+    return format_wstring(L"Процесс завершен с ошибкой [0x%08X]\n%s", (unsigned)code, text.c_str());
+}
+
+std::wstring ProgramFolder() {
+    std::vector<wchar_t> path(32768);
+    DWORD n = ::GetModuleFileNameW(nullptr, path.data(), (DWORD)path.size());
+    std::wstring folder(path.data(), n);
+    size_t slash = folder.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : folder.substr(0, slash);
+}
+
+bool SamePath(const std::wstring& a, const std::wstring& b) {
+    return !a.empty() && !b.empty() && ::lstrcmpiW(a.c_str(), b.c_str()) == 0;
+}
+
+void DeleteTempFile(std::wstring& path) {
+    if (!path.empty()) {
+        ::DeleteFileW(path.c_str());
+        path.clear();
+    }
+}
+
+// The request's and the response's values the window reads.
+class ReportFileRecord : public CRequestRecord {
+public:
+    using Extractor = CSAX2ValueExtractor;
+    static constexpr const wchar_t* kReaderName = L"TSAX2DocumentReader<class ReportFileRecord>::TSAX2DocumentReader";
+    ReportFileRecord() : CRequestRecord({L"Subsystem@name", L"Subsystem@reportTitle", L"FormatOutput/ReportFile@path"}) {}
+};
+
+class ResponseFileRecord : public CRequestRecord {
+public:
+    using Extractor = CSAX2ValueExtractor;
+    static constexpr const wchar_t* kReaderName = L"TSAX2DocumentReader<class ResponseFileRecord>::TSAX2DocumentReader";
+    ResponseFileRecord() : CRequestRecord({L"FormatOutput/ReportFile@path"}) {}
+};
+
+// COM for the readers on the window's thread (already there in the program).
+struct CComOnThread {
+    HRESULT hr = ::CoInitialize(nullptr);
+    ~CComOnThread() {
+        if (SUCCEEDED(hr))
+            ::CoUninitialize();
+    }
+};
+
+// ---- services ------------------------------------------------------------------------------
+
+#ifndef KV_HAVE_REPORTFORMS
+// Without the report forms in this build the commands cannot ask for a request.
+int NoForms(int, const wchar_t*, const wchar_t*, const wchar_t*) {
+    return (int)0x8007007E;
+}
+#endif
+
+const SReportServices& ProgramServices() {
+    static const SReportServices services = {
+#ifdef KV_HAVE_REPORTFORMS
+        &KvShowFormPassportSW, &KvShowFormResourceWS,
+#else
+        &NoForms, &NoForms,
+#endif
+        &KvReportBuild, &KvReportShow, std::wstring()};
+    return services;
+}
+
+const SReportServices* g_pServices = nullptr;
+
+} // namespace
+
+const SReportServices& ReportServices() {
+    return g_pServices ? *g_pServices : ProgramServices();
+}
+
+const SReportServices* SetReportServices(const SReportServices* services) {
+    const SReportServices* old = g_pServices;
+    g_pServices = services;
+    return old;
+}
+
+std::wstring MakeReportTempFile(const wchar_t* prefix) {
+    wchar_t folder[MAX_PATH + 1] = {};
+    DWORD n = ::GetTempPathW(MAX_PATH, folder);
+    if (n == 0 || n > MAX_PATH)
+        return std::wstring();
+    wchar_t name[MAX_PATH + 1] = {};
+    if (!::GetTempFileNameW(folder, prefix, 0, name))
+        return std::wstring();
+    return name;
+}
+
+const wchar_t* ReportPluginFile(const std::wstring& kind) {
+    for (const SReportPlugin& p : kPlugins)
+        if (::lstrcmpiW(p.kind, kind.c_str()) == 0)
+            return p.module;
+    return nullptr;
+}
+
+std::wstring GetReportTitle(const wchar_t* kind) {
+    static const struct {
+        const wchar_t* kind;
+        const wchar_t* title;
+    } titles[] = {
+        {L"PassportSW", L"Паспорт ПО"},
+        {L"ResourceWS", L"Ресурсы рабочей станции"},
+        {L"VarnoUserAccess", L"Пользователи ПАК \"Varno\""},
+        {L"EventLog", L"Журнал событий"},
+    };
+    for (const auto& t : titles)
+        if (kind && ::lstrcmpiW(kind, t.kind) == 0)
+            return t.title;
+    return L"Отчет";
+}
+
+BOOL ReadReportRequest(const wchar_t* requestPath, ReportRequestInfo& info) {
+    info = ReportRequestInfo();
+    try {
+        if (!requestPath || ::GetFileAttributesW(requestPath) == INVALID_FILE_ATTRIBUTES)
+            return FALSE;
+        CComOnThread com;
+        ReportFileRecord record;
+        TSAX2DocumentReader<ReportFileRecord> reader(record, requestPath);
+        info.name = record[L"Subsystem@name"];
+        info.reportTitle = record[L"Subsystem@reportTitle"];
+        info.reportFile = record[L"FormatOutput/ReportFile@path"];
+        if (info.name.empty() && info.reportTitle.empty()) {
+            info = ReportRequestInfo();
+            return FALSE;   // not a request
+        }
+        info.title = GetReportTitle(info.reportTitle.c_str());
+        return TRUE;
+    } catch (...) {
+        info = ReportRequestInfo();
+        return FALSE;
+    }
+}
+
+std::wstring ReadResponseReportFile(const wchar_t* responsePath) {
+    try {
+        CComOnThread com;
+        ResponseFileRecord record;
+        TSAX2DocumentReader<ResponseFileRecord> reader(record, responsePath);
+        return record[L"FormatOutput/ReportFile@path"];
+    } catch (...) {
+        return std::wstring();
+    }
+}
+
+// ---- anchor layout -------------------------------------------------------------------------
+
+void CAnchorLayout::Init(HWND window, int minWidth, int minHeight) {
+    m_hWnd = window;
+    m_nCount = 0;
+    if (minWidth == 0 || minHeight == 0) {
+        RECT rc = {};
+        ::GetWindowRect(window, &rc);
+        m_nMinWidth = rc.right - rc.left;
+        m_nMinHeight = rc.bottom - rc.top;
+    }
+    if (minWidth)
+        m_nMinWidth = minWidth;
+    if (minHeight)
+        m_nMinHeight = minHeight;
+}
+
+POINT CAnchorLayout::AnchorPoint(int code, int cx, int cy) {
+    switch (code) {
+    case 0: return {0, 0};
+    case 1: return {cx / 2, 0};
+    case 2: return {cx, 0};
+    case 3: return {cx, cy / 2};
+    case 4: return {cx, cy};
+    case 5: return {cx / 2, cy};
+    case 6: return {0, cy};
+    case 7: return {0, cy / 2};
+    case 8: return {cx / 2, cy / 2};
+    default: return {0, 0};
+    }
+}
+
+BOOL CAnchorLayout::AddControl(int anchorTopLeft, int anchorBottomRight, int id, int repaint) {
+    try {
+        HWND control = ::GetDlgItem(m_hWnd, id);
+        if (!control || m_nCount >= kMaxControls)
+            return FALSE;
+        RECT rc = {}, client = {};
+        ::GetWindowRect(control, &rc);
+        ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rc), 2);
+        ::GetClientRect(m_hWnd, &client);
+        POINT a = AnchorPoint(anchorTopLeft, client.right, client.bottom);
+        POINT b = AnchorPoint(anchorBottomRight, client.right, client.bottom);
+        Entry& e = m_entries[m_nCount++];
+        e.id = id;
+        e.repaint = repaint;
+        e.anchorTopLeft = anchorTopLeft;
+        e.anchorBottomRight = anchorBottomRight;
+        e.dxTopLeft = a.x - rc.left;
+        e.dyTopLeft = a.y - rc.top;
+        e.dxBottomRight = b.x - rc.right;
+        e.dyBottomRight = b.y - rc.bottom;
+        return TRUE;
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+void CAnchorLayout::Resize(int cx, int cy) {
+    if (!m_hWnd)
+        return;
+    HRGN uncovered = ::CreateRectRgn(0, 0, 0, 0);
+    for (int i = 0; i < m_nCount; ++i) {
+        HWND control = ::GetDlgItem(m_hWnd, m_entries[i].id);
+        if (!control)
+            continue;
+        RECT rc;
+        ::GetWindowRect(control, &rc);
+        ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rc), 2);
+        HRGN r = ::CreateRectRgnIndirect(&rc);
+        ::CombineRgn(uncovered, uncovered, r, RGN_OR);
+        ::DeleteObject(r);
+    }
+    for (int i = 0; i < m_nCount; ++i) {
+        const Entry& e = m_entries[i];
+        HWND control = ::GetDlgItem(m_hWnd, e.id);
+        if (!control)
+            continue;
+        POINT a = AnchorPoint(e.anchorTopLeft, cx, cy);
+        POINT b = AnchorPoint(e.anchorBottomRight, cx, cy);
+        RECT rc = {a.x - e.dxTopLeft, a.y - e.dyTopLeft, b.x - e.dxBottomRight, b.y - e.dyBottomRight};
+        ::MoveWindow(control, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, FALSE);
+        if (e.repaint) {
+            ::InvalidateRect(control, nullptr, FALSE);
+        } else {
+            HRGN r = ::CreateRectRgnIndirect(&rc);
+            ::CombineRgn(uncovered, uncovered, r, RGN_DIFF);
+            ::DeleteObject(r);
+            ::InvalidateRect(control, nullptr, TRUE);
+            ::SendMessageW(control, WM_NCPAINT, 1, 0);
+            ::UpdateWindow(control);
+        }
+    }
+    HDC dc = ::GetDC(m_hWnd);
+    if (dc) {
+        HBRUSH brush = ::CreateSolidBrush(::GetSysColor(COLOR_BTNFACE));
+        ::FillRgn(dc, uncovered, brush);
+        ::DeleteObject(brush);
+        ::ReleaseDC(m_hWnd, dc);
+    }
+    ::DeleteObject(uncovered);
+}
+
+// ---- the progress dialog -------------------------------------------------------------------
+
+KV_BEGIN_MESSAGE_MAP(dlgLongOp, KvUi::CDialog)
+ON_WM_SIZE()
+ON_WM_GETMINMAXINFO()
+ON_BN_CLICKED(IDCANCEL, OnButtonClose)
+KV_END_MESSAGE_MAP()
+
+void dlgLongOp::DoDataExchange(KvUi::CDataExchange* pDX) {
+    KvUi::DDX_Control(pDX, IDC_LONGOP_ANIMATION, m_wndAnimate);
+}
+
+BOOL dlgLongOp::OnInitDialog() {
+    KvUi::CDialog::OnInitDialog();
+    UpdateData(FALSE);
+    m_wndAnimate.Open(IDR_WAIT_AVI);
+    m_wndAnimate.Play(0, (UINT)-1, (UINT)-1);
+    m_layout.Init(m_hWnd, 0, 0);
+    m_bLayoutReady = 1;
+    m_layout.AddControl(0, 4, IDC_LONGOP_FRAME, 1);
+    m_layout.AddControl(0, 0, IDC_LONGOP_ANIMATION, 0);
+    m_layout.AddControl(0, 4, IDC_LONGOP_TEXT, 0);
+    m_layout.AddControl(6, 6, IDC_LONGOP_SHOW, 0);
+    m_layout.AddControl(6, 4, IDC_LONGOP_LINE, 0);
+    m_layout.AddControl(5, 5, IDCANCEL, 0);
+    return TRUE;
+}
+
+void dlgLongOp::OnSize(UINT, int cx, int cy) {
+    if (m_bLayoutReady)
+        m_layout.Resize(cx, cy);
+}
+
+void dlgLongOp::OnGetMinMaxInfo(MINMAXINFO* info) {
+    if (m_bLayoutReady) {
+        info->ptMinTrackSize.x = m_layout.GetMinWidth();
+        info->ptMinTrackSize.y = m_layout.GetMinHeight();
+    }
+}
+
+void dlgLongOp::OnButtonClose() {
+    auto* window = dynamic_cast<CWndLongOp*>(KvUi::CWnd::FromHandlePermanent(::GetParent(m_hWnd)));
+    if (!window)
+        return;
+    HWND button = GetDlgItem(IDCANCEL);
+    ::EnableWindow(button, FALSE);
+    if (window->m_bRunning) {
+        window->AbortRun();
+        return;
+    }
+    if (!window->m_strReportPath.empty() && ::IsDlgButtonChecked(m_hWnd, IDC_LONGOP_SHOW) == BST_CHECKED) {
+        try {
+            if (ReportServices().show)
+                ReportServices().show(window->m_strReportPath.c_str());
+        } catch (...) {
+        }
+    }
+    if (::IsWindow(window->m_hWnd))
+        window->PostMessage(WM_CLOSE);
+}
+
+// ---- the completion ------------------------------------------------------------------------
+
+void CRepComplete::OnComplete(int result) {
+    HWND window = (HWND)::InterlockedCompareExchangePointer(reinterpret_cast<PVOID volatile*>(&m_hWnd), nullptr, nullptr);
+    if (window)
+        ::PostMessageW(window, CWndLongOp::WM_REPORT_COMPLETE, (WPARAM)(unsigned)result, 0);
+}
+
+// ---- the report window ---------------------------------------------------------------------
+
+KV_BEGIN_MESSAGE_MAP(CWndLongOp, KvUi::CFrameWnd)
+ON_WM_CREATE()
+ON_WM_ERASEBKGND()
+ON_WM_SETFOCUS()
+ON_WM_SIZE()
+ON_WM_GETMINMAXINFO()
+ON_MESSAGE(CWndLongOp::WM_REPORT_COMPLETE, OnCompleteMessage)
+ON_MESSAGE(CWndLongOp::WM_REPORT_ABORT_FAILED, OnAbortFailed)
+KV_END_MESSAGE_MAP()
+
+CWndLongOp::CWndLongOp(CMainFrame* owner, int commandId, const wchar_t* requestPath)
+    : m_pOwner(owner), m_nCommandId(commandId) {
+    if (requestPath)
+        m_strRequestPath = requestPath;
+}
+
+CWndLongOp::~CWndLongOp() {
+    ::InterlockedExchangePointer(reinterpret_cast<PVOID volatile*>(&m_complete.m_hWnd), nullptr);
+    WaitForAbort();
+    if (m_bRunning && m_pSource) {
+        try {
+            m_pSource->Abort();
+        } catch (...) {
+        }
+    }
+    m_bRunning = 0;
+    if (m_pSource) {
+        try {
+            m_pSource->Release();
+        } catch (...) {
+        }
+        m_pSource = nullptr;
+    }
+    if (m_hPlugin) {
+        ::FreeLibrary(m_hPlugin);
+        m_hPlugin = nullptr;
+    }
+    DeleteTempFile(m_strRequestPath);
+    DeleteTempFile(m_strResponsePath);
+    RemoveFromOwner();
+}
+
+void CWndLongOp::RemoveFromOwner() {
+    if (!m_pOwner)
+        return;
+    auto it = m_pOwner->m_ReportWindows.find(m_nCommandId);
+    if (it != m_pOwner->m_ReportWindows.end() && it->second == this)
+        m_pOwner->m_ReportWindows.erase(it);
+}
+
+BOOL CWndLongOp::PreCreateWindow(CREATESTRUCTW& cs) {
+    cs.dwExStyle &= ~WS_EX_CLIENTEDGE;
+    HINSTANCE instance = KvUi::GetModuleInstance();
+    WNDCLASSEXW wc = {sizeof(wc)};
+    if (!::GetClassInfoExW(instance, kWindowClass, &wc)) {
+        wc = WNDCLASSEXW{sizeof(wc)};
+        wc.style = CS_DBLCLKS | CS_NOCLOSE;
+        wc.lpfnWndProc = KvUi::StdWndProc;
+        wc.hInstance = instance;
+        wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+        wc.lpszClassName = kWindowClass;
+        if (!::RegisterClassExW(&wc) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+            return FALSE;
+    }
+    cs.lpszClass = kWindowClass;
+    return TRUE;
+}
+
+int CWndLongOp::OnCreate(LPCREATESTRUCTW) {
+    if (!m_dlg.Create(IDD_LONGOP, this))
+        return -1;
+    RECT dialog = {};
+    m_dlg.GetWindowRect(&dialog);
+    RECT frame = {0, 0, dialog.right - dialog.left, dialog.bottom - dialog.top};
+    ::AdjustWindowRectEx(&frame, (DWORD)::GetWindowLongW(m_hWnd, GWL_STYLE), FALSE,
+                         (DWORD)::GetWindowLongW(m_hWnd, GWL_EXSTYLE));
+    ::SetWindowPos(m_hWnd, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetFocus(m_dlg.m_hWnd);
+    HINSTANCE res = KvUi::GetResourceHandle();
+    SendMessage(WM_SETICON, ICON_BIG, (LPARAM)::LoadIconW(res, MAKEINTRESOURCEW(IDR_MAINFRAME)));
+    SendMessage(WM_SETICON, ICON_SMALL,
+                (LPARAM)::LoadImageW(res, MAKEINTRESOURCEW(IDI_SMALL), IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
+                                     ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+
+    if (ReadReportRequest(m_strRequestPath.c_str(), m_request))
+        SetWindowText(format_wstring(L"Построение отчета: %s", m_request.title.c_str()));
+
+    ::InterlockedExchangePointer(reinterpret_cast<PVOID volatile*>(&m_complete.m_hWnd), m_hWnd);
+    SetRunning(1);
+
+    std::wstring text;
+    int code = StartRun(text);
+    if (code == -1)
+        return -1;
+    if (code != 0)
+        OnReportComplete(code, text);
+    return 0;
+}
+
+int CWndLongOp::StartRun(std::wstring& text) {
+    const SReportPlugin* plugin = nullptr;
+    for (const SReportPlugin& p : kPlugins)
+        if (p.command == m_nCommandId && ::lstrcmpiW(p.kind, m_request.reportTitle.c_str()) == 0 &&
+            ::lstrcmpiW(p.module, m_request.name.c_str()) == 0)
+            plugin = &p;
+    if (!plugin) {
+        // Only the program's own plug-ins run, each for its own report: a request that names
+        // anything else is refused, whatever module it names.
+        if (m_request.reportTitle.empty() && m_request.name.empty())
+            text = L"Запрос отчета не прочитан: файл запроса отсутствует или поврежден.";
+        else
+            text = format_wstring(L"Запрос отчета называет источник данных \"%s\" для отчета \"%s\": "
+                          L"такого источника данных для этого отчета в программе нет.",
+                          m_request.name.c_str(), m_request.reportTitle.c_str());
+        return kInvalidData;
+    }
+    std::wstring folder = ReportServices().pluginFolder.empty() ? ProgramFolder() : ReportServices().pluginFolder;
+    std::wstring path = folder + L"\\" + plugin->module + L".dll";
+    m_hPlugin = ::LoadLibraryW(path.c_str());
+    if (!m_hPlugin) {
+        DWORD error = ::GetLastError();
+        int code = error ? (int)error : ERROR_MOD_NOT_FOUND;
+        text = CodeText(code) + L"\n" + path;
+        return code;
+    }
+    auto factory = reinterpret_cast<PFN_KvGetReportDataSourceAsync>(
+        reinterpret_cast<void*>(::GetProcAddress(m_hPlugin, "KvGetReportDataSourceAsync")));
+    if (!factory) {
+        text = CodeText(ERROR_PROC_NOT_FOUND) + L"\n" + path + L": " + kFactoryName;
+        return ERROR_PROC_NOT_FOUND;
+    }
+    try {
+        m_pSource = factory();
+    } catch (...) {
+        m_pSource = nullptr;
+    }
+    if (!m_pSource) {
+        text = format_wstring(L"Модуль %s не создал источник данных.", path.c_str());
+        return kFailed;
+    }
+    m_strResponsePath = MakeReportTempFile(L"res");
+    if (m_strResponsePath.empty())
+        return -1;
+    int started;
+    try {
+        started = m_pSource->Start(m_strRequestPath.c_str(), m_strResponsePath.c_str(), &m_complete);
+    } catch (...) {
+        started = kFailed;
+    }
+    if (started != 0)
+        text = CodeText(started);
+    return started;
+}
+
+void CWndLongOp::SetRunning(int running) {
+    int was = m_bRunning;
+    m_bRunning = running;
+    if (running != 1 || was == 1)
+        return;
+    RECT window = {}, around = {};
+    GetWindowRect(&window);
+    if (m_pOwner && m_pOwner->m_hWnd && ::IsWindowVisible(m_pOwner->m_hWnd) && !::IsIconic(m_pOwner->m_hWnd))
+        m_pOwner->GetWindowRect(&around);
+    else
+        ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &around, 0);
+    int cx = window.right - window.left, cy = window.bottom - window.top;
+    int x = around.left + ((around.right - around.left) - cx) / 2;
+    int y = around.top + ((around.bottom - around.top) - cy) / 2;
+    ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ShowWindow(SW_SHOW);
+    UpdateWindow();
+}
+
+std::wstring CWndLongOp::GetOutcomeText() const {
+    return m_dlg.GetDlgItemText(IDC_LONGOP_TEXT);
+}
+
+void CWndLongOp::OnReportComplete(int code, const std::wstring& text) {
+    std::wstring message;
+    if (code == 0) {
+        HCURSOR old = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+        std::wstring described;
+        // The report goes where the user asked in the wizard, and nowhere else.
+        std::wstring answered = ReadResponseReportFile(m_strResponsePath.c_str());
+        if (!SamePath(answered, m_request.reportFile)) {
+            code = kInvalidData;
+            described = format_wstring(L"Источник данных назвал в ответе файл отчета \"%s\", а в запросе указан \"%s\"; "
+                               L"отчет не построен.",
+                               answered.c_str(), m_request.reportFile.c_str());
+        } else {
+            wchar_t report[MAX_PATH] = {};
+            try {
+                code = ReportServices().build(m_strResponsePath.c_str(), report);
+            } catch (...) {
+                code = kFailed;
+            }
+            report[MAX_PATH - 1] = 0;
+            if (code == 0 && !SamePath(report, m_request.reportFile)) {
+                code = kInvalidData;
+                described = format_wstring(L"Отчет записан в файл \"%s\", а в запросе указан \"%s\".", report,
+                                   m_request.reportFile.c_str());
+            } else if (code == 0) {
+                m_strReportPath = report;
+            }
+        }
+        // The response has served its purpose: built or not, nothing reads it again.
+        DeleteTempFile(m_strResponsePath);
+        ::SetCursor(old);
+        if (code == 0) {
+            message = format_wstring(L"Процесс успешно завершен.\r\n\r\nОтчет сохранен в файл:\r\n%s", m_strReportPath.c_str());
+            HWND show = m_dlg.GetDlgItem(IDC_LONGOP_SHOW);
+            ::ShowWindow(show, SW_SHOW);
+            ::EnableWindow(show, TRUE);
+            ::SendMessageW(show, BM_SETCHECK, BST_CHECKED, 0);
+        } else {
+            message = ErrorText(code, described.empty() ? CodeText(code) : described);
+        }
+    } else if (code == 1) {
+        message = L"Процесс прерван пользователем.";
+    } else {
+        message = ErrorText(code, text);
+    }
+    m_dlg.SetDlgItemText(IDC_LONGOP_TEXT, message);
+    HWND button = m_dlg.GetDlgItem(IDCANCEL);
+    ::SetWindowTextW(button, code == 0 ? L"ОК" : L"Закрыть");
+    ::EnableWindow(button, TRUE);
+    if (m_dlg.m_wndAnimate.m_hWnd) {
+        m_dlg.m_wndAnimate.Stop();
+        m_dlg.m_wndAnimate.SendMessage(ACM_PLAY, 1, MAKELONG(0, 0));
+    }
+    // The run is over: the request is not read again.
+    DeleteTempFile(m_strRequestPath);
+    if (m_bRunning == 1) {
+        SetRunning(0);
+        FLASHWINFO flash = {sizeof(flash), m_hWnd, FLASHW_ALL, 3, 200};
+        ::FlashWindowEx(&flash);
+    }
+}
+
+void CWndLongOp::DeleteResponse() {
+    DeleteTempFile(m_strResponsePath);
+}
+
+LRESULT CWndLongOp::OnCompleteMessage(WPARAM wp, LPARAM) {
+    int code = (int)(unsigned)wp;
+    if (!m_bRunning)
+        return wp;   // the outcome is already shown
+    if (code != 0)
+        DeleteResponse();
+    OnReportComplete(code, CodeText(code));
+    return wp;
+}
+
+void CWndLongOp::AbortRun() {
+    if (!m_bRunning || !m_pSource || m_hAbortThread)
+        return;
+    m_hAbortThread = ::CreateThread(nullptr, 0, &AbortProc, this, 0, nullptr);
+    if (!m_hAbortThread) {
+        int r = m_pSource->Abort();
+        if (r != 0)
+            OnReportComplete(r, CodeText(r));
+    }
+}
+
+DWORD WINAPI CWndLongOp::AbortProc(void* param) {
+    auto* self = static_cast<CWndLongOp*>(param);
+    HWND window = self->m_hWnd;
+    int r;
+    try {
+        r = self->m_pSource->Abort();
+    } catch (...) {
+        r = kFailed;
+    }
+    if (r != 0)
+        ::PostMessageW(window, WM_REPORT_ABORT_FAILED, (WPARAM)(unsigned)r, 0);
+    return 0;
+}
+
+LRESULT CWndLongOp::OnAbortFailed(WPARAM wp, LPARAM) {
+    int code = (int)(unsigned)wp;
+    if (m_bRunning)
+        OnReportComplete(code, CodeText(code));
+    return 0;
+}
+
+void CWndLongOp::WaitForAbort() {
+    if (m_hAbortThread) {
+        ::WaitForSingleObject(m_hAbortThread, INFINITE);
+        ::CloseHandle(m_hAbortThread);
+        m_hAbortThread = nullptr;
+    }
+}
+
+void CWndLongOp::OnClose() {
+    RemoveFromOwner();
+    KvUi::CFrameWnd::OnClose();
+}
+
+BOOL CWndLongOp::OnEraseBkgnd(HDC) {
+    return TRUE;
+}
+
+void CWndLongOp::OnSetFocus(HWND) {
+    if (m_dlg.m_hWnd)
+        ::SetFocus(m_dlg.GetDlgItem(IDCANCEL));
+}
+
+void CWndLongOp::OnSize(UINT type, int cx, int cy) {
+    KvUi::CFrameWnd::OnSize(type, cx, cy);
+    if (m_dlg.m_hWnd)
+        ::SetWindowPos(m_dlg.m_hWnd, nullptr, 0, 0, cx, cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
+
+void CWndLongOp::OnGetMinMaxInfo(MINMAXINFO* info) {
+    if (!m_dlg.m_hWnd)
+        return;
+    m_dlg.SendMessage(WM_GETMINMAXINFO, 0, (LPARAM)info);
+    RECT frame = {0, 0, 0, 0};
+    ::AdjustWindowRectEx(&frame, (DWORD)::GetWindowLongW(m_hWnd, GWL_STYLE), FALSE,
+                         (DWORD)::GetWindowLongW(m_hWnd, GWL_EXSTYLE));
+    info->ptMinTrackSize.x += frame.right - frame.left;
+    info->ptMinTrackSize.y += frame.bottom - frame.top;
+}
