@@ -603,6 +603,70 @@ TEST_F(ObjectCommands, AddingOffersOnlyWhatTheModelHolds) {
     EXPECT_EQ(2u, p.Dialogs().size());
 }
 
+TEST_F(ObjectCommands, AGroupOfFilesIsOfferedItsMissingFilesLeastLinkedFirstWithTheirFolders) {
+    CIChRGroup* g = Add<CIChRGroup>(NodeTypeGroup, L"G");
+    CIChRGroup* a = Add<CIChRGroup>(NodeTypeGroup, L"A");
+    CIChRGroup* b = Add<CIChRGroup>(NodeTypeGroup, L"B");
+    CIChResorce* twice = AddFile(files.Path(L"app.exe"));
+    CIChResorce* none = AddFile(files.Path(L"data.txt"));
+    CIChResorce* once = AddFile(files.Path(L"tool.DLL"));
+    CIChResorce* member = AddFile(files.Path(L"other.exe"));
+    CIChResorce* folder = Add<CIChResorce>(NodeTypeResource, L"");
+    folder->SetSubType(ResDirectory);
+    folder->SetName(files.Path(L"sub"));
+    CIChResorce* value = Add<CIChResorce>(NodeTypeResource, L"");
+    value->SetSubType(ResRegValue);
+    value->SetName(registry.DefaultValue());
+    twice->LinkTo(a);
+    twice->LinkTo(b);
+    once->LinkTo(a);
+    folder->LinkTo(a);
+    member->LinkTo(g);
+    Category(ID_CATEGORY_GROUPS);
+    Select(g);
+    std::vector<std::pair<std::wstring, std::wstring>> rows;   // (uppers, path) in row order
+    std::vector<std::wstring> names;
+    int columns = 0;
+    p.OnDialog<dlgAddNodes>(IDD_ADD_NODES, [&](dlgAddNodes& d) {
+        CAddNodesList& list = d.GetList();
+        columns = list.GetColumnCount();
+        for (int i = 0; i < list.GetItemCount(); ++i) {
+            names.push_back(list.GetItemText(i, 0));
+            rows.emplace_back(list.GetItemText(i, 1), list.GetItemText(i, 2));
+        }
+        d.EndDialog(IDCANCEL);
+    });
+    Send(ID_OBJ_ADD_EXISTING);
+    EXPECT_EQ(3, columns);
+    ASSERT_EQ(4u, rows.size());   // no registry value, not the group's own member
+    EXPECT_EQ(none->m_Name, names[0]);
+    EXPECT_EQ(L"0", rows[0].first);
+    EXPECT_EQ(L"1", rows[1].first);
+    EXPECT_EQ(L"1", rows[2].first);
+    EXPECT_EQ(twice->m_Name, names[3]);
+    EXPECT_EQ(L"2", rows[3].first);
+    EXPECT_EQ(files.dir + L"\\", rows[0].second);
+    EXPECT_TRUE(std::find(names.begin(), names.end(), folder->m_Name) != names.end());
+    // Nothing chosen, nothing linked.
+    EXPECT_EQ(1u, g->m_Members.size());
+
+    // A task is offered groups only; without a path column.
+    CIChTask* t = Add<CIChTask>(NodeTypeTask, L"T");
+    Category(ID_CATEGORY_TASKS);
+    Select(t);
+    names.clear();
+    p.OnDialog<dlgAddNodes>(IDD_ADD_NODES, [&](dlgAddNodes& d) {
+        columns = d.GetList().GetColumnCount();
+        for (int i = 0; i < d.GetList().GetItemCount(); ++i)
+            names.push_back(d.GetList().GetItemText(i, 0));
+        d.EndDialog(IDCANCEL);
+    });
+    Send(ID_OBJ_ADD_EXISTING);
+    EXPECT_EQ(2, columns);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ((std::vector<std::wstring>{L"A", L"B", L"G"}), names);
+}
+
 // The resource viewer of the program, counting its refreshes and row updates.
 class CCountingViewer : public CRGroupViewer {
 public:
