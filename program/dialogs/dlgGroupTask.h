@@ -21,7 +21,7 @@ public:
     // The group kinds in the order of the kind list (the index is the group's SubType).
     static const wchar_t* const kGroupKinds[4];
     // Pixels by which a group's dialog grows for its kind list.
-    static const int kGroupGrowth = 32;
+    static constexpr int kGroupGrowth = 32;
 
 protected:
     void OnNameChange();

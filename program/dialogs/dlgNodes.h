@@ -35,7 +35,7 @@ public:
     // The candidates for the node in the order the dialog lists them before sorting.
     static void CollectCandidates(const CIChDataModel& model, CIChNode* selected, CIChNodeList& out);
     // Pixels by which the dialog and its list grow for a group (the path column).
-    static const int kGroupGrowth = 300;
+    static constexpr int kGroupGrowth = 300;
     CAddNodesList& GetList() { return m_wndList; }
 
 protected:

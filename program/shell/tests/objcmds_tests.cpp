@@ -667,6 +667,73 @@ TEST_F(ObjectCommands, AGroupOfFilesIsOfferedItsMissingFilesLeastLinkedFirstWith
     EXPECT_EQ((std::vector<std::wstring>{L"A", L"B", L"G"}), names);
 }
 
+// A control's rectangle in its dialog's client coordinates.
+RECT ControlRect(KvUi::CWnd& dlg, int id) {
+    RECT rc = {};
+    ::GetWindowRect(dlg.GetDlgItem(id), &rc);
+    ::MapWindowPoints(nullptr, dlg.m_hWnd, reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
+}
+bool Within(const RECT& inner, const RECT& outer) {
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right && inner.bottom <= outer.bottom;
+}
+
+TEST_F(ObjectCommands, DialogsThatGrowKeepTheirControlsInPlace) {
+    CIChRGroup* g = Add<CIChRGroup>(NodeTypeGroup, L"G");
+    CIChTask* t = Add<CIChTask>(NodeTypeTask, L"T");
+    AddFile(files.Path(L"app.exe"));
+    // A group's dialog grows for its kind list, which lies in the grown frame above the buttons.
+    Category(ID_CATEGORY_GROUPS);
+    Select(g);
+    RECT groupClient = {}, taskClient = {};
+    p.OnDialog<dlgGroupTask>(IDD_GROUP_TASK, [&](dlgGroupTask& d) {
+        d.GetClientRect(&groupClient);
+        RECT frameRc = ControlRect(d, IDC_GT_FRAME), kind = ControlRect(d, IDC_GT_KIND), ok = ControlRect(d, IDOK);
+        EXPECT_TRUE(Within(kind, frameRc));
+        EXPECT_TRUE(Within(ControlRect(d, IDC_GT_KIND_LABEL), frameRc));
+        EXPECT_LE(frameRc.bottom, ok.top);
+        EXPECT_TRUE(Within(ok, groupClient));
+        EXPECT_TRUE(Within(ControlRect(d, IDCANCEL), groupClient));
+        d.EndDialog(IDCANCEL);
+    });
+    Send(ID_OBJ_PROPERTIES);
+    Category(ID_CATEGORY_TASKS);
+    Select(t);
+    p.OnDialog<dlgGroupTask>(IDD_GROUP_TASK, [&](dlgGroupTask& d) {
+        d.GetClientRect(&taskClient);
+        d.EndDialog(IDCANCEL);
+    });
+    Send(ID_OBJ_PROPERTIES);
+    EXPECT_EQ(dlgGroupTask::kGroupGrowth, (groupClient.bottom - groupClient.top) - (taskClient.bottom - taskClient.top));
+    EXPECT_EQ(taskClient.right, groupClient.right);
+
+    // The add dialog of a group is wider by the path column; the buttons move with its edge.
+    Category(ID_CATEGORY_GROUPS);
+    Select(g);
+    p.OnDialog<dlgAddNodes>(IDD_ADD_NODES, [&](dlgAddNodes& d) {
+        RECT client;
+        d.GetClientRect(&client);
+        RECT list = ControlRect(d, IDC_ADD_LIST), cancel = ControlRect(d, IDCANCEL);
+        EXPECT_TRUE(Within(list, client));
+        EXPECT_TRUE(Within(cancel, client));
+        EXPECT_GE(list.right - list.left, 240 + 85 + 300);
+        EXPECT_EQ(list.right, cancel.right);
+        d.EndDialog(IDCANCEL);
+    });
+    Send(ID_OBJ_ADD_EXISTING);
+
+    // The job dialog: the description takes the place of the hidden flag.
+    Category(ID_CATEGORY_JOBS);
+    Select(DefaultJob());
+    p.OnDialog<dlgJobCPA>(IDD_JOB_CPA, [&](dlgJobCPA& d) {
+        EXPECT_EQ(ControlRect(d, IDC_JOB_HOST_BASED).bottom, ControlRect(d, IDC_JOB_DESCRIPTION).bottom);
+        EXPECT_TRUE(Within(ControlRect(d, IDC_JOB_DESCRIPTION), ControlRect(d, IDC_JOB_FRAME)));
+        d.EndDialog(IDCANCEL);
+    });
+    Send(ID_OBJ_PROPERTIES);
+    EXPECT_EQ(4u, p.Dialogs().size());
+}
+
 // The resource viewer of the program, counting its refreshes and row updates.
 class CCountingViewer : public CRGroupViewer {
 public:
