@@ -138,3 +138,4 @@
 #include "lists_ids.h"
 #include "objcmds_ids.h"
 #include "reportwin_ids.h"
+#include "msitasks_ids.h"

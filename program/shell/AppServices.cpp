@@ -2,6 +2,8 @@
 // error texts, accounts and list-box extents.
 #include "DaVIdevaRez.h"
 #include "dlgNodes.h"
+
+#include "KvGenerate.h"
 #include "DiskQuery.h"
 
 #include <valkit.h>
@@ -77,12 +79,7 @@ std::wstring CDaVIdevaRezApp::GetOsDescription() {
 }
 
 int CDaVIdevaRezApp::IsFileExist(const wchar_t* path) {
-    if (!path)
-        return 0;
-    WIN32_FILE_ATTRIBUTE_DATA data = {};
-    if (!::GetFileAttributesExW(path, GetFileExInfoStandard, &data))
-        return 0;
-    return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : 1;
+    return IsExistingFile(path);
 }
 
 void CDaVIdevaRezApp::GetErrorText(DWORD code, std::wstring& text) {

@@ -1,9 +1,7 @@
 // Installed-software inventory from Windows Installer, bound by ordinal.
 #include "SoftWare.h"
 
-#include "KvProcAddress.h"
-
-#include <msi.h>
+#include "KvMsi.h"
 
 #include <memory>
 #include <vector>
@@ -13,71 +11,21 @@
 
 namespace {
 
-typedef INSTALLUILEVEL(WINAPI* PFN_MsiSetInternalUI)(INSTALLUILEVEL, HWND*);
-typedef UINT(WINAPI* PFN_MsiEnumComponentsW)(DWORD, LPWSTR);
-typedef UINT(WINAPI* PFN_MsiEnumProductsW)(DWORD, LPWSTR);
-typedef UINT(WINAPI* PFN_MsiGetProductInfoW)(LPCWSTR, LPCWSTR, LPWSTR, LPDWORD);
-typedef INSTALLSTATE(WINAPI* PFN_MsiGetComponentPathW)(LPCWSTR, LPCWSTR, LPWSTR, LPDWORD);
-
 [[noreturn]] void Raise(int code, int line)
 {
     throw KvBase::CVoRurod(code, L"SoftWare", line, L"CSoftWare::GetAllSoftWare");
 }
-
-// msi.dll with the five entry points the inventory uses, bound by their ordinals.
-class CMsiApi
-{
-public:
-    CMsiApi() : m_hModule(LoadLibraryW(L"msi.dll"))
-    {
-        if (!m_hModule)
-            Raise(HRESULT_FROM_WIN32(GetLastError()), __LINE__);
-        SetInternalUI = Bind<PFN_MsiSetInternalUI>(141);
-        EnumProducts = Bind<PFN_MsiEnumProductsW>(45);
-        GetProductInfo = Bind<PFN_MsiGetProductInfoW>(70);
-        EnumComponents = Bind<PFN_MsiEnumComponentsW>(41);
-        GetComponentPath = Bind<PFN_MsiGetComponentPathW>(173);
-    }
-    CMsiApi(const CMsiApi&) = delete;
-    CMsiApi& operator=(const CMsiApi&) = delete;
-    ~CMsiApi() { FreeLibrary(m_hModule); }
-
-    PFN_MsiSetInternalUI SetInternalUI;
-    PFN_MsiEnumProductsW EnumProducts;
-    PFN_MsiGetProductInfoW GetProductInfo;
-    PFN_MsiEnumComponentsW EnumComponents;
-    PFN_MsiGetComponentPathW GetComponentPath;
-
-private:
-    template <class F>
-    F Bind(WORD ordinal)
-    {
-        F p = KvGetProcAddress<F>(m_hModule, MAKEINTRESOURCEA(ordinal));
-        if (!p)
-            Raise(HRESULT_FROM_WIN32(GetLastError()), __LINE__);
-        return p;
-    }
-
-    HMODULE m_hModule;
-};
 
 bool Aborted(IKvReportAbort* abort)
 {
     return abort && abort->IsAborted();
 }
 
-std::wstring ProductProperty(CMsiApi& msi, const wchar_t* product, const wchar_t* property)
+std::wstring ProductProperty(KvMsi::IInstallerSource& msi, const wchar_t* product, const wchar_t* property)
 {
-    wchar_t empty[1] = {0};
-    DWORD length = 0;
-    UINT rc = msi.GetProductInfo(product, property, empty, &length);
-    if (rc != ERROR_MORE_DATA)
-        return std::wstring();
-    std::vector<wchar_t> buffer(length + 1);
-    DWORD size = length + 1;
-    if (msi.GetProductInfo(product, property, buffer.data(), &size) != ERROR_SUCCESS)
-        return std::wstring();
-    return std::wstring(buffer.data());
+    std::wstring value;
+    KvMsi::ReadProductProperty(msi, product, property, value);
+    return value;
 }
 
 DWORD EstimatedSize(const std::wstring& product)
@@ -95,20 +43,14 @@ DWORD EstimatedSize(const std::wstring& product)
 }
 
 // The component's path for the product when it is installed locally (or broken); empty
-// otherwise. A path longer than the first buffer is asked for again in full.
-std::wstring ComponentPath(CMsiApi& msi, const wchar_t* product, const wchar_t* component)
+// otherwise.
+std::wstring ComponentPath(KvMsi::IInstallerSource& msi, const wchar_t* product, const wchar_t* component)
 {
-    std::vector<wchar_t> buffer(300);
-    DWORD size = (DWORD)buffer.size();
-    INSTALLSTATE state = msi.GetComponentPath(product, component, buffer.data(), &size);
-    if (state == INSTALLSTATE_MOREDATA) {
-        buffer.assign(size + 1, 0);
-        size = (DWORD)buffer.size();
-        state = msi.GetComponentPath(product, component, buffer.data(), &size);
-    }
+    std::wstring path;
+    INSTALLSTATE state = KvMsi::ReadComponentPath(msi, product, component, path);
     if (state != INSTALLSTATE_LOCAL && state != INSTALLSTATE_BROKEN)
-        return std::wstring();
-    return std::wstring(buffer.data());
+        path.clear();
+    return path;
 }
 
 } // namespace
@@ -144,7 +86,10 @@ int CSoftWare::GetAllSoftWare(IKvReportAbort* abort, std::list<SSoftWareItem>& i
 {
     items.clear();
     try {
-        CMsiApi msi;
+        KvMsi::IInstallerSource* source = KvMsi::GetInstallerSource();
+        if (!source)
+            Raise(HRESULT_FROM_WIN32(GetLastError()), __LINE__);
+        KvMsi::IInstallerSource& msi = *source;
         msi.SetInternalUI(INSTALLUILEVEL_NONE, nullptr);
 
         std::vector<std::wstring> components;
