@@ -148,6 +148,28 @@ TEST_F(RealPackage, TaskHoldsExactlyThePackagesFilesAndThenTheirDependencies) {
     EXPECT_GT(all.size(), 5u);
 }
 
+// The package's HKLM value: Windows gives its component the path "22:\SOFTWARE\...\Installed",
+// which becomes a value resource; where the installer gives no path (Wine) no registry group stays.
+TEST_F(RealPackage, RegistryComponentBecomesAValueWhereTheInstallerNamesIt) {
+    std::wstring path;
+    INSTALLSTATE state = KvMsi::ReadComponentPath(*KvMsi::GetInstallerSource(), kSuiteCode,
+                                                  L"{3C7A5E21-94B0-4D6B-8E11-6F0A2B9C4D09}", path);
+    CIChDataModel model;
+    model.NewModel(1, JobSecondEdition);
+    SGenerateHost host = MakeHost(main.m_hWnd, model);
+    auto products = Suite();
+    CIChNodeList output;
+    ASSERT_EQ(1, GenerateTasksFromMsi(host, &products, 0, 1, 0, &output));
+    CIChNode* registry = MemberNamed(output.front(), std::wstring(kSuiteName) + L" Реестр");
+    if (state != INSTALLSTATE_LOCAL || SProductComponent::RootOfPath(path) == RootNone) {
+        EXPECT_EQ(nullptr, registry) << state << " " << std::string(path.begin(), path.end());
+        return;
+    }
+    ASSERT_NE(nullptr, registry);
+    EXPECT_EQ((std::vector<std::wstring>{L"HKEY_LOCAL_MACHINE\\SOFTWARE\\KVGENTESTSUITE\\INSTALLED"}),
+              std::vector<std::wstring>{Upper(MemberNames(registry).at(0))});
+}
+
 TEST_F(RealPackage, RerunMergesWithUpdatePresentAndNamesAnewWithout) {
     CIChDataModel model;
     model.NewModel(1, JobSecondEdition);
