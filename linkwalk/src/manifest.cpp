@@ -2,6 +2,7 @@
 // the system's DOM (MSXML) and each dependent assembly is looked up in the Windows WinSxS folder.
 #include "internal.h"
 
+#include <KvMsxml.h>
 #include <msxml2.h>
 
 #include <cstring>
@@ -9,29 +10,7 @@
 namespace Depends {
 namespace {
 
-// DOMDocument, the version-independent MSXML document class, and its IXMLDOMDocument interface.
-const CLSID kClsidDomDocument = {0x2933BF90, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
-const IID kIidXmlDomDocument = {0x2933BF81, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
-const IID kIidXmlDomElement = {0x2933BF86, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
-
-template <class T>
-class ComPtr {
-public:
-    ComPtr() = default;
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
-    ~ComPtr() { Reset(); }
-    void Reset()
-    {
-        if (p)
-            p->Release();
-        p = nullptr;
-    }
-    T** operator&() { Reset(); return &p; }
-    T* operator->() const { return p; }
-    T* get() const { return p; }
-    T* p = nullptr;
-};
+using KvXml::TComPtr;
 
 class Bstr {
 public:
@@ -117,42 +96,42 @@ bool NodeNameIs(IXMLDOMNode* node, const wchar_t* name)
 // identities read so far stay.
 bool ReadIdentities(IXMLDOMElement* root, std::vector<ManifestIdentity>& identities)
 {
-    ComPtr<IXMLDOMNode> dep;
+    TComPtr<IXMLDOMNode> dep;
     HRESULT hr = root->get_firstChild(&dep);
-    while (hr == S_OK && dep.get()) {
-        if (NodeNameIs(dep.get(), L"dependency")) {
-            ComPtr<IXMLDOMNode> da;
+    while (hr == S_OK && dep.Get()) {
+        if (NodeNameIs(dep.Get(), L"dependency")) {
+            TComPtr<IXMLDOMNode> da;
             HRESULT hr2 = dep->get_firstChild(&da);
-            while (hr2 == S_OK && da.get()) {
-                if (NodeNameIs(da.get(), L"dependentAssembly")) {
-                    ComPtr<IXMLDOMNode> id;
+            while (hr2 == S_OK && da.Get()) {
+                if (NodeNameIs(da.Get(), L"dependentAssembly")) {
+                    TComPtr<IXMLDOMNode> id;
                     HRESULT hr3 = da->get_firstChild(&id);
-                    while (hr3 == S_OK && id.get()) {
-                        if (NodeNameIs(id.get(), L"assemblyIdentity")) {
-                            ComPtr<IXMLDOMElement> el;
-                            if (id->QueryInterface(kIidXmlDomElement, reinterpret_cast<void**>(&el)) != S_OK)
+                    while (hr3 == S_OK && id.Get()) {
+                        if (NodeNameIs(id.Get(), L"assemblyIdentity")) {
+                            TComPtr<IXMLDOMElement> el;
+                            if (id->QueryInterface(KvXml::IID_IXMLDOMElement, reinterpret_cast<void**>(&el)) != S_OK)
                                 return false;
                             ManifestIdentity idn;
-                            if (!Attribute(el.get(), L"processorArchitecture", idn.arch) ||
-                                !Attribute(el.get(), L"name", idn.name) ||
-                                !Attribute(el.get(), L"version", idn.version) ||
-                                !Attribute(el.get(), L"publicKeyToken", idn.token))
+                            if (!Attribute(el.Get(), L"processorArchitecture", idn.arch) ||
+                                !Attribute(el.Get(), L"name", idn.name) ||
+                                !Attribute(el.Get(), L"version", idn.version) ||
+                                !Attribute(el.Get(), L"publicKeyToken", idn.token))
                                 return false;
                             identities.push_back(std::move(idn));
                         }
-                        ComPtr<IXMLDOMNode> next;
+                        TComPtr<IXMLDOMNode> next;
                         hr3 = id->get_nextSibling(&next);
-                        std::swap(id.p, next.p);
+                        id.Swap(next);
                     }
                 }
-                ComPtr<IXMLDOMNode> next;
+                TComPtr<IXMLDOMNode> next;
                 hr2 = da->get_nextSibling(&next);
-                std::swap(da.p, next.p);
+                da.Swap(next);
             }
         }
-        ComPtr<IXMLDOMNode> next;
+        TComPtr<IXMLDOMNode> next;
         hr = dep->get_nextSibling(&next);
-        std::swap(dep.p, next.p);
+        dep.Swap(next);
     }
     return true;
 }
@@ -186,18 +165,18 @@ void ParseManifestIdentities(const std::string& text, std::vector<ManifestIdenti
     // The resource may hold zero bytes: the text ends at its first zero character.
     wide.resize(wcsnlen(wide.c_str(), wide.size()));
 
-    ComPtr<IXMLDOMDocument> doc;
-    if (::CoCreateInstance(kClsidDomDocument, nullptr, CLSCTX_ALL, kIidXmlDomDocument,
-                           reinterpret_cast<void**>(&doc)) != S_OK || !doc.get())
+    TComPtr<IXMLDOMDocument> doc;
+    if (::CoCreateInstance(KvXml::CLSID_DOMDocument, nullptr, CLSCTX_ALL, KvXml::IID_IXMLDOMDocument,
+                           reinterpret_cast<void**>(&doc)) != S_OK || !doc.Get())
         return;
     Bstr xml(wide.c_str());
     VARIANT_BOOL loaded = VARIANT_FALSE;
     if (doc->loadXML(xml.b, &loaded) != S_OK || loaded != VARIANT_TRUE)
         return;
-    ComPtr<IXMLDOMElement> root;
-    if (doc->get_documentElement(&root) != S_OK || !root.get())
+    TComPtr<IXMLDOMElement> root;
+    if (doc->get_documentElement(&root) != S_OK || !root.Get())
         return;
-    ReadIdentities(root.get(), identities);
+    ReadIdentities(root.Get(), identities);
 }
 
 void FindSxsFolders(const std::vector<ManifestIdentity>& identities, std::vector<std::wstring>& folders)

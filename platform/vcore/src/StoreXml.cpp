@@ -15,6 +15,7 @@
 // code units as four hex digits each.
 #include "StoreImpl.h"
 
+#include <KvMsxml.h>
 #include <msxml2.h>
 #include <oleauto.h>
 
@@ -30,28 +31,7 @@ namespace Impl {
 const int kStoreFormatVersion = 1;
 const int kMaxStoreFormatVersion = 10;
 
-static const GUID kIID_ISAXXMLReader = {0xa4f96ed0, 0xf829, 0x476e, {0x81, 0xc0, 0xcd, 0xc7, 0xbd, 0x2a, 0x08, 0x02}};
-static const GUID kIID_ISAXContentHandler = {0x1545cdfa, 0x9e4e, 0x4497, {0xa8, 0xa4, 0x2b, 0xf7, 0xd0, 0x11, 0x2c, 0x44}};
-static const GUID kIID_ISAXAttributes = {0xf078abe1, 0x45d2, 0x4832, {0x91, 0xea, 0x44, 0x66, 0xce, 0x2f, 0x25, 0xc9}};
-static const GUID kIID_ISAXErrorHandler = {0xa60511c4, 0xccf5, 0x479e, {0x98, 0xa3, 0xdc, 0x8d, 0xc5, 0x45, 0xb7, 0xd0}};
-static const GUID kIID_ISAXLexicalHandler = {0x7f85d5f5, 0x47a8, 0x4497, {0xbd, 0xa5, 0x84, 0xba, 0x04, 0x81, 0x9e, 0xa6}};
-static const GUID kIID_ISAXDeclHandler = {0x862629ac, 0x771a, 0x47b2, {0x83, 0x37, 0x4e, 0x68, 0x43, 0xc1, 0xbe, 0x90}};
-static const GUID kIID_ISAXDTDHandler = {0xe15c1baf, 0xafb3, 0x4d60, {0x8c, 0x36, 0x19, 0xa8, 0xc4, 0x5d, 0xef, 0xed}};
-static const GUID kIID_IMXWriter = {0x4d7ff4ba, 0x1565, 0x4ea8, {0x94, 0xe1, 0x6e, 0x72, 0x4a, 0x46, 0xf9, 0x8d}};
-static const GUID kIID_IMXAttributes = {0xf10d27cc, 0x3ec0, 0x415c, {0x8e, 0xd8, 0x77, 0xab, 0x1c, 0x5e, 0x72, 0x62}};
-
-template <class T>
-class ComPtr {
-public:
-    ComPtr() : p(nullptr) {}
-    ~ComPtr() { if (p) p->Release(); }
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
-    T** operator&() { return &p; }
-    T* operator->() const { return p; }
-    T* get() const { return p; }
-    T* p;
-};
+using KvXml::TComPtr;
 
 static void Check(HRESULT hr, const char* what)
 {
@@ -202,10 +182,10 @@ class CXmlWriter {
 public:
     explicit CXmlWriter(IStream* out) : m_empty(L""), m_cdata(L"CDATA")
     {
-        CreateXmlObject(L"Msxml2.MXXMLWriter.3.0", L"Msxml2.MXXMLWriter", kIID_IMXWriter, reinterpret_cast<void**>(&m_writer));
-        CreateXmlObject(L"Msxml2.SAXAttributes.3.0", L"Msxml2.SAXAttributes", kIID_IMXAttributes, reinterpret_cast<void**>(&m_attrs));
-        Check(m_writer->QueryInterface(kIID_ISAXContentHandler, reinterpret_cast<void**>(&m_handler)), "writer handler");
-        Check(m_attrs->QueryInterface(kIID_ISAXAttributes, reinterpret_cast<void**>(&m_saxAttrs)), "attributes");
+        CreateXmlObject(L"Msxml2.MXXMLWriter.3.0", L"Msxml2.MXXMLWriter", KvXml::IID_IMXWriter, reinterpret_cast<void**>(&m_writer));
+        CreateXmlObject(L"Msxml2.SAXAttributes.3.0", L"Msxml2.SAXAttributes", KvXml::IID_IMXAttributes, reinterpret_cast<void**>(&m_attrs));
+        Check(m_writer->QueryInterface(KvXml::IID_ISAXContentHandler, reinterpret_cast<void**>(&m_handler)), "writer handler");
+        Check(m_attrs->QueryInterface(KvXml::IID_ISAXAttributes, reinterpret_cast<void**>(&m_saxAttrs)), "attributes");
         CBstr enc(L"UTF-8");
         Check(m_writer->put_encoding(enc.b), "encoding");
         m_writer->put_byteOrderMark(VARIANT_FALSE);
@@ -238,7 +218,7 @@ public:
 
     void Start(const wchar_t* element)
     {
-        Check(m_handler->startElement(L"", 0, L"", 0, element, static_cast<int>(wcslen(element)), m_saxAttrs.get()),
+        Check(m_handler->startElement(L"", 0, L"", 0, element, static_cast<int>(wcslen(element)), m_saxAttrs.Get()),
               "element start");
         Check(m_attrs->clear(), "attribute reset");
     }
@@ -270,10 +250,10 @@ private:
         Check(m_attrs->addAttribute(m_empty.b, n, n, m_cdata.b, v.b), "attribute");
     }
 
-    ComPtr<IMXWriter> m_writer;
-    ComPtr<IMXAttributes> m_attrs;
-    ComPtr<ISAXContentHandler> m_handler;
-    ComPtr<ISAXAttributes> m_saxAttrs;
+    TComPtr<IMXWriter> m_writer;
+    TComPtr<IMXAttributes> m_attrs;
+    TComPtr<ISAXContentHandler> m_handler;
+    TComPtr<ISAXAttributes> m_saxAttrs;
     CBstr m_empty, m_cdata;
     std::map<std::wstring, BSTR> m_names;
 };
@@ -462,15 +442,15 @@ public:
 
     HRESULT WINAPI QueryInterface(REFIID riid, void** ppv) override
     {
-        if (riid == IID_IUnknown || riid == kIID_ISAXContentHandler)
+        if (riid == IID_IUnknown || riid == KvXml::IID_ISAXContentHandler)
             *ppv = static_cast<ISAXContentHandler*>(this);
-        else if (riid == kIID_ISAXErrorHandler)
+        else if (riid == KvXml::IID_ISAXErrorHandler)
             *ppv = static_cast<ISAXErrorHandler*>(this);
-        else if (riid == kIID_ISAXLexicalHandler)
+        else if (riid == KvXml::IID_ISAXLexicalHandler)
             *ppv = static_cast<ISAXLexicalHandler*>(this);
-        else if (riid == kIID_ISAXDeclHandler)
+        else if (riid == KvXml::IID_ISAXDeclHandler)
             *ppv = static_cast<ISAXDeclHandler*>(this);
-        else if (riid == kIID_ISAXDTDHandler)
+        else if (riid == KvXml::IID_ISAXDTDHandler)
             *ppv = static_cast<ISAXDTDHandler*>(this);
         else {
             *ppv = nullptr;
@@ -894,8 +874,8 @@ void ReadStoreFile(const std::wstring& path, const ItemFactory& factory, StoreCo
     // The handler and the stream outlive the reader, which may hold them until it is released.
     CXmlReader handler(factory, content);
     CFileStream stream(h.h);
-    ComPtr<ISAXXMLReader> reader;
-    CreateXmlObject(L"Msxml2.SAXXMLReader.3.0", L"Msxml2.SAXXMLReader", kIID_ISAXXMLReader, reinterpret_cast<void**>(&reader));
+    TComPtr<ISAXXMLReader> reader;
+    CreateXmlObject(L"Msxml2.SAXXMLReader.3.0", L"Msxml2.SAXXMLReader", KvXml::IID_ISAXXMLReader, reinterpret_cast<void**>(&reader));
     // The parser is asked to refuse a document type declaration itself. A parser that does not
     // know the request says so (E_INVALIDARG or E_NOTIMPL); any other failure is an error. Either
     // way the declaration callbacks below refuse one, also from a parser that accepts the request
