@@ -14,18 +14,6 @@ std::wstring FreeDriveName()
     return std::wstring();
 }
 
-std::wstring TestTmp()
-{
-    wchar_t buffer[MAX_PATH] = {};
-    DWORD n = GetEnvironmentVariableW(L"KV_TEST_TMP", buffer, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH)
-        n = GetTempPathW(MAX_PATH, buffer);
-    std::wstring path(buffer, n);
-    while (!path.empty() && path.back() == L'\\')
-        path.pop_back();
-    return path;
-}
-
 static void MakeDirs(const std::wstring& path)
 {
     for (std::size_t at = path.find(L'\\', 3); ; at = path.find(L'\\', at + 1)) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "KvCmdSequence.h"
+#include "kvtest.h"
 
 #include <list>
 #include <string>
@@ -9,9 +10,7 @@
 
 namespace KvTest {
 
-// The test program's scratch folder (KV_TEST_TMP, or the temporary folder when run by hand),
-// without a trailing backslash.
-std::wstring TestTmp();
+// The test program's scratch folder is KvTest::TestTmp() of the shared test helpers.
 // A drive name ("P:") that no drive uses, from P: to Y:; empty when all are taken.
 std::wstring FreeDriveName();
 

@@ -16,19 +16,10 @@ inline std::wstring Widen(const char* psz)
     return std::wstring(s.begin(), s.end());
 }
 
-// The test's own scratch folder (KV_TEST_TMP), or the temporary folder.
+// The test's own scratch folder (KV_TEST_TMP, or the temporary folder), with a trailing backslash.
 inline std::wstring ScratchDir()
 {
-    std::wstring s = Widen(getenv("KV_TEST_TMP"));
-    if (s.empty()) {
-        wchar_t sz[MAX_PATH];
-        GetTempPathW(MAX_PATH, sz);
-        s = sz;
-    }
-    if (s.back() != L'\\')
-        s += L'\\';
-    CreateDirectoryW(s.c_str(), nullptr);
-    return s;
+    return KvTest::TestTmp() + L"\\";
 }
 
 // A name that differs between the two architectures, whose tests share one Wine prefix.

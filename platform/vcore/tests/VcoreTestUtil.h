@@ -19,30 +19,11 @@ inline std::wstring Env(const wchar_t* name)
     return n && n < 2048 ? std::wstring(buf, n) : std::wstring();
 }
 
-// A fresh folder of the test's own below KV_TEST_TMP (or the temp folder).
+// A fresh folder of the test's own below KV_TEST_TMP (or the temp folder), emptied of what an
+// earlier run of this process id left (the shared test helpers' scratch folder).
 inline std::wstring ScratchDir(const std::wstring& name)
 {
-    std::wstring base = Env(L"KV_TEST_TMP");
-    if (base.empty()) {
-        wchar_t t[MAX_PATH];
-        GetTempPathW(MAX_PATH, t);
-        base = t;
-    }
-    if (base.back() != L'\\')
-        base += L'\\';
-    std::wstring dir = base + name + L"_" + std::to_wstring(GetCurrentProcessId());
-    CreateDirectoryW(dir.c_str(), nullptr);
-    // Start empty: remove what an earlier run of this process id left.
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                DeleteFileW((dir + L"\\" + fd.cFileName).c_str());
-        } while (FindNextFileW(h, &fd));
-        FindClose(h);
-    }
-    return dir;
+    return KvTest::ScratchFolder(name + L"_" + std::to_wstring(GetCurrentProcessId()));
 }
 
 inline std::string Narrow(const std::wstring& s) { return as_string(s, CP_ACP); }
