@@ -327,6 +327,7 @@ TEST_F(ObjectCommands, RenamingKeepsNamesUniqueWithinTheGroupKindAndAmongAllTask
         EXPECT_NE(std::wstring::npos, TreeText().find(L"  " + c.node->m_Name + L"\n"));
     }
     EXPECT_EQ(L"Task", t1->m_Name);
+    EXPECT_EQ(Stored(), SaveAndReload());
 }
 
 TEST_F(ObjectCommands, ReadOnlyGroupAndBoardJobChangeNothingAndEnterCloses) {
@@ -757,8 +758,11 @@ TEST_F(ObjectCommands, MarksFlipRowByRowUpTo300RowsAndWithOneRefreshAbove) {
 
     CIChRGroup* g = Add<CIChRGroup>(NodeTypeGroup, L"Many");
     std::vector<CIChNode*> all;
+    std::vector<std::wstring> paths;
     for (int i = 0; i < 301; ++i) {
-        CIChResorce* r = AddFile(files.dir + format_wstring(L"\\f%03d.dat", i));
+        paths.push_back(files.dir + format_wstring(L"\\f%03d.dat", i));
+        CloseHandle(::CreateFileW(paths.back().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        CIChResorce* r = AddFile(paths.back());
         r->LinkTo(g);
         all.push_back(r);
     }
@@ -811,6 +815,13 @@ TEST_F(ObjectCommands, MarksFlipRowByRowUpTo300RowsAndWithOneRefreshAbove) {
     frame->m_wndView.RegisterViewer(NodeTypeGroup, original);
     Category(ID_CATEGORY_TASKS);
     FocusTree();
+    // The marks are what the store keeps (of files of this computer's own IDs).
+    dir->SetSubType(ResFile);
+    locked->m_Id = Model().TakeNextId(NodeTypeResource);
+    g->LinkTo(Add<CIChTask>(NodeTypeTask, L"T"));
+    EXPECT_EQ(Stored(), SaveAndReload());
+    for (const std::wstring& path : paths)
+        ::DeleteFileW(path.c_str());
 }
 
 } // namespace
