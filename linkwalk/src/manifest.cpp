@@ -12,17 +12,7 @@ namespace {
 
 using KvXml::TComPtr;
 
-class Bstr {
-public:
-    explicit Bstr(const wchar_t* text) : b(::SysAllocString(text)) {}
-    Bstr() = default;
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    ~Bstr() { ::SysFreeString(b); }
-    BSTR* operator&() { ::SysFreeString(b); b = nullptr; return &b; }
-    std::wstring str() const { return b ? std::wstring(b, ::SysStringLen(b)) : std::wstring(); }
-    BSTR b = nullptr;
-};
+using KvXml::CBstr;
 
 // The bytes of the first RT_MANIFEST resource (first name, first language), or false.
 bool FindManifestData(const ClrMeta::CPeView& v, bool pe32plus, DWORD& position, DWORD& size)
@@ -77,8 +67,8 @@ bool Attribute(IXMLDOMElement* element, const wchar_t* name, std::wstring& value
 {
     VARIANT var;
     ::VariantInit(&var);
-    Bstr attr(name);
-    HRESULT hr = element->getAttribute(attr.b, &var);
+    CBstr attr(name);
+    HRESULT hr = element->getAttribute(attr, &var);
     bool ok = hr == S_OK && var.vt == VT_BSTR;
     if (ok)
         value.assign(var.bstrVal ? var.bstrVal : L"", var.bstrVal ? ::SysStringLen(var.bstrVal) : 0);
@@ -88,8 +78,8 @@ bool Attribute(IXMLDOMElement* element, const wchar_t* name, std::wstring& value
 
 bool NodeNameIs(IXMLDOMNode* node, const wchar_t* name)
 {
-    Bstr text;
-    return node->get_nodeName(&text) == S_OK && text.str() == name;
+    CBstr text;
+    return node->get_nodeName(&text) == S_OK && std::wstring(text.c_str(), text.Length()) == name;
 }
 
 // Walks dependency/dependentAssembly/assemblyIdentity. Returns false when a DOM call fails: the
@@ -169,9 +159,9 @@ void ParseManifestIdentities(const std::string& text, std::vector<ManifestIdenti
     if (::CoCreateInstance(KvXml::CLSID_DOMDocument, nullptr, CLSCTX_ALL, KvXml::IID_IXMLDOMDocument,
                            reinterpret_cast<void**>(&doc)) != S_OK || !doc.Get())
         return;
-    Bstr xml(wide.c_str());
+    CBstr xml(wide.c_str());
     VARIANT_BOOL loaded = VARIANT_FALSE;
-    if (doc->loadXML(xml.b, &loaded) != S_OK || loaded != VARIANT_TRUE)
+    if (doc->loadXML(xml, &loaded) != S_OK || loaded != VARIANT_TRUE)
         return;
     TComPtr<IXMLDOMElement> root;
     if (doc->get_documentElement(&root) != S_OK || !root.Get())

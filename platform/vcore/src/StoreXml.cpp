@@ -119,14 +119,7 @@ public:
     HANDLE h;
 };
 
-class CBstr {
-public:
-    explicit CBstr(const wchar_t* s) : b(SysAllocString(s)) {}
-    CBstr(const wchar_t* s, size_t n) : b(SysAllocStringLen(s, static_cast<UINT>(n))) {}
-    ~CBstr() { SysFreeString(b); }
-    CBstr(const CBstr&) = delete;
-    BSTR b;
-};
+using KvXml::CBstr;
 
 static bool XmlSafe(const std::wstring& s)
 {
@@ -187,7 +180,7 @@ public:
         Check(m_writer->QueryInterface(KvXml::IID_ISAXContentHandler, reinterpret_cast<void**>(&m_handler)), "writer handler");
         Check(m_attrs->QueryInterface(KvXml::IID_ISAXAttributes, reinterpret_cast<void**>(&m_saxAttrs)), "attributes");
         CBstr enc(L"UTF-8");
-        Check(m_writer->put_encoding(enc.b), "encoding");
+        Check(m_writer->put_encoding(enc), "encoding");
         m_writer->put_byteOrderMark(VARIANT_FALSE);
         m_writer->put_indent(VARIANT_TRUE);
         m_writer->put_standalone(VARIANT_TRUE);
@@ -245,9 +238,9 @@ private:
     }
     void AddAttr(const wchar_t* name, const std::wstring& value)
     {
-        CBstr v(value.data(), value.size());
+        CBstr v(value.data(), static_cast<UINT>(value.size()));
         BSTR n = const_cast<BSTR>(Name(name));
-        Check(m_attrs->addAttribute(m_empty.b, n, n, m_cdata.b, v.b), "attribute");
+        Check(m_attrs->addAttribute(m_empty, n, n, m_cdata, v), "attribute");
     }
 
     TComPtr<IMXWriter> m_writer;
