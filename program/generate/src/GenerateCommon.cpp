@@ -23,7 +23,27 @@ CProgressRun::CProgressRun(HWND mainWnd, int taskCount) : m_hMainWnd(mainWnd) {
     Pump();
 }
 
+void CProgressRun::ShowResource(const std::wstring& text, int position) {
+    m_pendingText = text;
+    m_nPendingPos = position;
+    ULONGLONG now = ::GetTickCount64();
+    if (now - m_lastShown < 40)
+        return;
+    m_lastShown = now;
+    FlushResource();
+}
+
+void CProgressRun::FlushResource() {
+    if (m_nPendingPos >= 0 && m_pDialog) {
+        m_pDialog->SetResourceText(m_pendingText.c_str());
+        m_pDialog->SetResourcePos(m_nPendingPos);
+    }
+    m_nPendingPos = -1;
+    Pump();
+}
+
 void CProgressRun::NextTask() {
+    FlushResource();
     if (m_pDialog)
         m_pDialog->SetTaskPos(++m_nTasksDone);
     Pump();

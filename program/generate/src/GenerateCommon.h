@@ -29,6 +29,11 @@ public:
     dlgAddInstallTask* Dialog() { return m_pDialog.get(); }
     // One task done: the task bar advances and messages are taken.
     void NextTask();
+    // A resource done: its text and number are shown and messages taken, at most every 40 ms (a
+    // window update per resource would cost more than the work itself); the last one of a task is
+    // shown by Flush.
+    void ShowResource(const std::wstring& text, int position);
+    void FlushResource();
     // The normal end: a short pause that lets the last texts be read, Close, and the closing
     // message of the run ("(MSI)" or "(LNK)" by the kind) when the host shows results.
     void Finish(const SGenerateHost& host, const wchar_t* kind);
@@ -45,6 +50,9 @@ private:
     BOOL m_bWasEnabled = TRUE;
     bool m_bClosed = false;
     int m_nTasksDone = 0;
+    ULONGLONG m_lastShown = 0;
+    std::wstring m_pendingText;
+    int m_nPendingPos = -1;
 };
 
 // The task and its files group, named after the program (not yet in the model).

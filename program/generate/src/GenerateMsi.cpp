@@ -209,11 +209,7 @@ int GenerateTasksFromMsi(const SGenerateHost& host, std::list<CInstalledProductI
                     resource->SetName(registryPath);
                     resource->LinkTo(registry);
                 }
-                if (dlg) {
-                    dlg->SetResourceText(resource->m_Name.c_str());
-                    dlg->SetResourcePos(number);
-                }
-                run.Pump();
+                run.ShowResource(resource->m_Name, number);
             }
 
             // Executables marked by extension; their dependent modules join the files group.

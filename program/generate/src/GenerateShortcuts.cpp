@@ -202,11 +202,7 @@ int GenerateTasksFromShortcuts(const SGenerateHost& host, CShortcutList* shortcu
                 CIChNode* resource = resources.front();
                 resources.pop_front();
                 resource->LinkTo(files);
-                if (dlg) {
-                    dlg->SetResourceText(resource->m_Name.c_str());
-                    dlg->SetResourcePos(number++);
-                }
-                run.Pump();
+                run.ShowResource(resource->m_Name, number++);
             }
             if (markExecutable)
                 for (CIChNode* member : files->m_Members) {
