@@ -2,37 +2,37 @@
 // profile value; loading, saving, resetting and the settings dialog all go through it.
 #include "DaVIdevaRez.h"
 
+#include <ViewHost.h>
+
 #include <cwchar>
 
 namespace {
 typedef CDaVIdevaRezApp App;
 
 constexpr AppSetting IntSetting(const wchar_t* name, int App::*member, int def, bool stored = true) {
-    return {name, AppSetting::Int, member, nullptr, nullptr, (DWORD)def, -1, nullptr, stored};
+    return {name, AppSetting::Int, member, nullptr, nullptr, (DWORD)def, 0, nullptr, stored};
 }
-constexpr AppSetting ColorSetting(const wchar_t* name, COLORREF App::*member, COLORREF def) {
-    return {name, AppSetting::Color, nullptr, member, nullptr, def, -1, nullptr, true};
-}
-constexpr AppSetting SysColorSetting(const wchar_t* name, COLORREF App::*member, int sysColor) {
-    return {name, AppSetting::Color, nullptr, member, nullptr, 0, sysColor, nullptr, true};
+// A colour of the lists: its default is the views' colour of its class.
+constexpr AppSetting ColorSetting(const wchar_t* name, COLORREF App::*member, int listColor) {
+    return {name, AppSetting::Color, nullptr, member, nullptr, 0, listColor, nullptr, true};
 }
 
 // The profile's order: Confirmation, the eight list colours, then the rest with ExeExtensions
 // between ClearExeDep and AddDepends. IsAutoNatify is not kept.
 constexpr AppSetting kSettings[] = {
     IntSetting(L"Confirmation", &App::m_nConfirmation, 6),
-    SysColorSetting(L"ColorFace", &App::m_clrFace, COLOR_WINDOWTEXT),
-    SysColorSetting(L"ColorBkg", &App::m_clrBkg, COLOR_WINDOW),
-    ColorSetting(L"ColorUniqFace", &App::m_clrUniqFace, 0x000040),
-    ColorSetting(L"ColorUniqBkg", &App::m_clrUniqBkg, 0xE6E6FF),
-    ColorSetting(L"ColorAltFace", &App::m_clrAltFace, 0x404040),
-    ColorSetting(L"ColorAltBkg", &App::m_clrAltBkg, 0xC0C0C0),
-    ColorSetting(L"ColorNonExistentFace", &App::m_clrNonExistentFace, 0x200000),
-    ColorSetting(L"ColorNonExistentBkg", &App::m_clrNonExistentBkg, 0xF0CAA6),
+    ColorSetting(L"ColorFace", &App::m_clrFace, 1),
+    ColorSetting(L"ColorBkg", &App::m_clrBkg, 2),
+    ColorSetting(L"ColorUniqFace", &App::m_clrUniqFace, 3),
+    ColorSetting(L"ColorUniqBkg", &App::m_clrUniqBkg, 4),
+    ColorSetting(L"ColorAltFace", &App::m_clrAltFace, 5),
+    ColorSetting(L"ColorAltBkg", &App::m_clrAltBkg, 6),
+    ColorSetting(L"ColorNonExistentFace", &App::m_clrNonExistentFace, 7),
+    ColorSetting(L"ColorNonExistentBkg", &App::m_clrNonExistentBkg, 8),
     IntSetting(L"Grid", &App::m_bGrid, 1),
     IntSetting(L"DepDlg", &App::m_nDepDlg, 1),
     IntSetting(L"ClearExeDep", &App::m_nClearExeDep, 1),
-    {L"ExeExtensions", AppSetting::Text, nullptr, nullptr, &App::m_strExeExtensions, 0, -1,
+    {L"ExeExtensions", AppSetting::Text, nullptr, nullptr, &App::m_strExeExtensions, 0, 0,
      L".exe; .dll; .cpl; .drv; .sys; .ocx; .vbs; .scr; .rll; .ime; .bpl; .ax; .acm; .com; .ppl; .cmd; .bat", true},
     IntSetting(L"AddDepends", &App::m_bAddDepends, 1),
     IntSetting(L"PrecalcDlg", &App::m_nPrecalcDlg, 1),
@@ -70,9 +70,7 @@ void AppSetting::Set(CDaVIdevaRezApp& app, DWORD value) const {
         app.*colorMember = (COLORREF)value;
 }
 
-DWORD AppSetting::Default() const {
-    return type == Color && defaultSysColor >= 0 ? ::GetSysColor(defaultSysColor) : defaultValue;
-}
+DWORD AppSetting::Default() const { return type == Color ? DefaultListColor(listColor) : defaultValue; }
 
 void AppSetting::Reset(CDaVIdevaRezApp& app) const {
     if (type == Text)
@@ -86,6 +84,13 @@ COLORREF CDaVIdevaRezApp::DefaultColor(int index) {
     for (const AppSetting& s : kSettings)
         if (s.type == AppSetting::Color && i++ == index)
             return s.Default();
+    return 0;
+}
+
+COLORREF CDaVIdevaRezApp::GetListColor(int index) const {
+    for (const AppSetting& s : kSettings)
+        if (s.type == AppSetting::Color && s.listColor == index)
+            return s.Get(*this);
     return 0;
 }
 

@@ -67,6 +67,8 @@ public:
     void ResetSettings();
     // The default of each colour setting (index in the settings' order, 0 to 7).
     static COLORREF DefaultColor(int index);
+    // The current colour of a list colour class (1 to 8; 0 for another index).
+    COLORREF GetListColor(int index) const;
 
     // ---- services ----
     std::wstring GetStoreFolder();
@@ -130,8 +132,8 @@ struct AppSetting {
     int CDaVIdevaRezApp::*intMember;             // Int
     COLORREF CDaVIdevaRezApp::*colorMember;      // Color
     std::wstring CDaVIdevaRezApp::*textMember;   // Text
-    DWORD defaultValue;       // Int and Color (unless a system colour)
-    int defaultSysColor;      // Color: a GetSysColor index for the default, -1 none
+    DWORD defaultValue;       // Int
+    int listColor;            // Color: the list colour class 1-8 (its default is DefaultListColor's)
     const wchar_t* defaultText;   // Text
     bool stored;              // kept in the profile
 

@@ -579,13 +579,7 @@ int CMainFrame::SelectInTree(CIChNode* node) {
     return tree.m_hWnd ? tree.SelectNode(node, tree.GetSelectedItem()) : 0;
 }
 
-COLORREF CMainFrame::GetListColor(int index) {
-    const COLORREF CDaVIdevaRezApp::*const colors[8] = {
-        &CDaVIdevaRezApp::m_clrFace,     &CDaVIdevaRezApp::m_clrBkg,    &CDaVIdevaRezApp::m_clrUniqFace,
-        &CDaVIdevaRezApp::m_clrUniqBkg,  &CDaVIdevaRezApp::m_clrAltFace, &CDaVIdevaRezApp::m_clrAltBkg,
-        &CDaVIdevaRezApp::m_clrNonExistentFace, &CDaVIdevaRezApp::m_clrNonExistentBkg};
-    return index >= 1 && index <= 8 ? theApp.*colors[index - 1] : 0;
-}
+COLORREF CMainFrame::GetListColor(int index) { return theApp.GetListColor(index); }
 
 int CMainFrame::GetListGrid() { return theApp.m_bGrid; }
 

@@ -13,6 +13,8 @@
 #include "kvpresenter.h"
 #include "resource.h"
 
+#include <ViewHost.h>
+
 #include <valkit.h>
 
 #include <sddl.h>
@@ -154,8 +156,17 @@ TEST(Settings, TableNamesEveryMemberOnceAndResetAndMistypedValuesGiveTheDefaults
     }
     EXPECT_EQ(std::size(rows), n);
     EXPECT_EQ(nullptr, FindAppSetting(L"NoSuchSetting"));
-    for (int i = 0; i < 8; ++i)
+    for (int i = 0; i < 8; ++i) {
         EXPECT_EQ(rows[1 + i].def, CDaVIdevaRezApp::DefaultColor(i));
+        EXPECT_EQ(DefaultListColor(i + 1), CDaVIdevaRezApp::DefaultColor(i));   // one source of the values
+    }
+    // The lists' colour classes 1-8 are the colour settings in their order.
+    a.m_clrAltFace = 0x010203;
+    a.m_clrNonExistentBkg = 0x040506;
+    EXPECT_EQ(0x010203u, a.GetListColor(5));
+    EXPECT_EQ(0x040506u, a.GetListColor(8));
+    EXPECT_EQ(0u, a.GetListColor(0));
+    EXPECT_EQ(0u, a.GetListColor(9));
 
     // One call puts every member back.
     a.m_nConfirmation = 0;
