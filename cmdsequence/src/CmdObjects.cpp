@@ -1,5 +1,6 @@
 // Enumerators of disk and registry objects by masks, the name mask test, and the existence tests
 // of files, registry keys and registry values.
+#include "KvRegTokens.h"
 #include "KvProcAddress.h"
 #include "CmdInternal.h"
 
@@ -27,14 +28,8 @@ const DWORD kRegNameBuffer = 1024;
 const LONG kStatusInvalidParameter = static_cast<LONG>(0xC000000D);
 const int kKeyFlagsInformation = 5;
 
-struct RootKey {
-    const wchar_t* name;
-    HKEY key;
-};
-const RootKey kRootKeys[] = {
-    {L"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},   {L"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
-    {L"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE}, {L"HKEY_USERS", HKEY_USERS},
-    {L"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG}};
+using RootKey = RegRootKey;
+const auto& kRootKeys = RegRootKeys;
 
 // Exact root: the text before the first backslash (all of it without one) is a root's name,
 // case-sensitively; the subkey is the text behind that backslash.

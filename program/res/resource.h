@@ -139,3 +139,4 @@
 #include "objcmds_ids.h"
 #include "reportwin_ids.h"
 #include "msitasks_ids.h"
+#include "pickers_ids.h"

@@ -8,6 +8,8 @@
 #include <commctrl.h>
 #include <wincodec.h>
 
+#include "kvgallery.h"
+
 #include <kvui/progress.h>
 
 #include <chrono>
@@ -16,6 +18,8 @@
 #include <vector>
 
 namespace {
+
+using KvGallery::SaveWindow;
 
 std::wstring Env(const wchar_t* name) {
     wchar_t buf[MAX_PATH * 2] = {};
@@ -61,78 +65,6 @@ void Pump(DWORD ms) {
         }
         ::Sleep(10);
     } while ((LONG)(end - ::GetTickCount()) > 0);
-}
-
-// Writes 32-bit BGR pixels (top-down rows) as a PNG file through the imaging component.
-HRESULT WritePng(const std::wstring& path, const BYTE* pixels, UINT cx, UINT cy) {
-    IWICImagingFactory* factory = nullptr;
-    HRESULT hr = ::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                                    reinterpret_cast<void**>(&factory));
-    IWICStream* stream = nullptr;
-    IWICBitmapEncoder* encoder = nullptr;
-    IWICBitmapFrameEncode* frame = nullptr;
-    if (SUCCEEDED(hr))
-        hr = factory->CreateStream(&stream);
-    if (SUCCEEDED(hr))
-        hr = stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE);
-    if (SUCCEEDED(hr))
-        hr = factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder);
-    if (SUCCEEDED(hr))
-        hr = encoder->Initialize(stream, WICBitmapEncoderNoCache);
-    if (SUCCEEDED(hr))
-        hr = encoder->CreateNewFrame(&frame, nullptr);
-    if (SUCCEEDED(hr))
-        hr = frame->Initialize(nullptr);
-    if (SUCCEEDED(hr))
-        hr = frame->SetSize(cx, cy);
-    WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGR;
-    if (SUCCEEDED(hr))
-        hr = frame->SetPixelFormat(&format);
-    if (SUCCEEDED(hr) && format != GUID_WICPixelFormat32bppBGR)
-        hr = E_FAIL;
-    if (SUCCEEDED(hr))
-        hr = frame->WritePixels(cy, cx * 4, cx * cy * 4, const_cast<BYTE*>(pixels));
-    if (SUCCEEDED(hr))
-        hr = frame->Commit();
-    if (SUCCEEDED(hr))
-        hr = encoder->Commit();
-    if (frame)
-        frame->Release();
-    if (encoder)
-        encoder->Release();
-    if (stream)
-        stream->Release();
-    if (factory)
-        factory->Release();
-    return hr;
-}
-
-// The window as it is on the screen, frame included.
-HRESULT SaveWindow(HWND h, const std::wstring& path) {
-    RECT rc;
-    ::GetWindowRect(h, &rc);
-    int cx = rc.right - rc.left, cy = rc.bottom - rc.top;
-    if (cx <= 0 || cy <= 0)
-        return E_INVALIDARG;
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-    bi.bmiHeader.biWidth = cx;
-    bi.bmiHeader.biHeight = -cy;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HDC screen = ::GetDC(nullptr);
-    HBITMAP dib = ::CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HDC mem = ::CreateCompatibleDC(screen);
-    HGDIOBJ old = ::SelectObject(mem, dib);
-    ::BitBlt(mem, 0, 0, cx, cy, screen, rc.left, rc.top, SRCCOPY);
-    ::GdiFlush();
-    HRESULT hr = WritePng(path, static_cast<const BYTE*>(bits), cx, cy);
-    ::SelectObject(mem, old);
-    ::DeleteDC(mem);
-    ::DeleteObject(dib);
-    ::ReleaseDC(nullptr, screen);
-    return hr;
 }
 
 TEST(Gallery, EveryDialogOfEveryModuleIsOpenedAndSaved) {

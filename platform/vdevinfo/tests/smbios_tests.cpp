@@ -2,6 +2,8 @@
 // what could be read and a problem instead of failing.
 #include <gtest/gtest.h>
 
+#include "kvsmbios.h"
+
 #include "VDevInfo.h"
 
 #include <functional>
@@ -16,28 +18,8 @@ public:
     std::vector<BYTE> ReadRawTable() override { return raw; }
 };
 
-// One structure: type, handle, the formatted bytes after the header, and its strings.
-std::vector<BYTE> Structure(BYTE type, WORD handle, const std::vector<BYTE>& body, const std::vector<std::string>& strings) {
-    std::vector<BYTE> s = {type, (BYTE)(4 + body.size()), (BYTE)handle, (BYTE)(handle >> 8)};
-    s.insert(s.end(), body.begin(), body.end());
-    for (const std::string& t : strings) {
-        s.insert(s.end(), t.begin(), t.end());
-        s.push_back(0);
-    }
-    if (strings.empty())
-        s.push_back(0);
-    s.push_back(0);
-    return s;
-}
-
-std::vector<BYTE> Raw(const std::vector<std::vector<BYTE>>& structures, int extraDeclared = 0) {
-    std::vector<BYTE> data;
-    for (auto& s : structures)
-        data.insert(data.end(), s.begin(), s.end());
-    DWORD n = (DWORD)(data.size() + extraDeclared);
-    data.insert(data.begin(), {0, 3, 4, 0, (BYTE)n, (BYTE)(n >> 8), (BYTE)(n >> 16), (BYTE)(n >> 24)});
-    return data;
-}
+using KvSmbios::Raw;
+using KvSmbios::Structure;
 
 std::vector<BYTE> Bios() {
     return Structure(0, 0x0000, {1, 2, 0x00, 0xE0, 3, 0x3F, 0x80, 0, 0, 0, 0, 0, 0}, {"Vendor Inc.", "1.02", "01/02/2025"});

@@ -1,0 +1,254 @@
+// The frame, tree, property list, pick and OK of the hardware and disk-sector pickers.
+#include "PickerTreeDialog.h"
+
+#include "PickerCommon.h"
+#include "pickers_ids.h"
+
+#include <algorithm>
+
+using namespace KvUi;
+using namespace VDeviceInfo;
+
+namespace {
+// Posted to the dialog after a click on a state image has been handled by the tree.
+const UINT WM_PICKER_CHECK_CHANGED = WM_APP + 0x317;
+} // namespace
+
+KV_BEGIN_MESSAGE_MAP(CPickerTreeDialog, ResizeDialog)
+ON_MESSAGE(WM_CREATE, OnCreateMsg)
+ON_MESSAGE(WM_SIZE, OnSizeMsg)
+ON_MESSAGE(WM_PICKER_CHECK_CHANGED, OnCheckChanged)
+ON_NOTIFY(TVN_SELCHANGEDW, kTreeId, OnSelChanged)
+KV_END_MESSAGE_MAP()
+
+CPickerTreeDialog::CPickerTreeDialog(UINT nIDTemplate, int mode, CWnd* pParent)
+    : ResizeDialog(nIDTemplate, pParent), m_nMode(mode) {}
+
+CPickerTreeDialog::~CPickerTreeDialog() = default;
+
+void CPickerTreeDialog::DefineLayout(std::vector<ResizeLayoutEntry>& defs) {
+    defs.push_back({IDC_PICKER_FRAME, 0x03, {}});
+    defs.push_back({IDOK, 0x0C, {}});
+    defs.push_back({IDCANCEL, 0x0C, {}});
+}
+
+LRESULT CPickerTreeDialog::OnCreateMsg(WPARAM wp, LPARAM lp) {
+    LRESULT r = ResizeDialog::OnCreateMsg(wp, lp);
+    if (r == -1)
+        return r;
+    std::wstring cls = RegisterWndClass(CS_HREDRAW | CS_VREDRAW, ::LoadCursorW(nullptr, IDC_ARROW),
+                                        (HBRUSH)::GetStockObject(WHITE_BRUSH), ::LoadIconW(nullptr, IDI_APPLICATION));
+    RECT none = {};
+    if (!m_frame.Create(cls.c_str(), this, none) ||
+        !m_splitter.CreateStatic(&m_frame, 1, 2, WS_CHILD | WS_VISIBLE, kTreeId) ||
+        !m_tree.Create(WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT |
+                           TVS_SHOWSELALWAYS,
+                       none, &m_splitter, CSplitterWnd::IdFromRowCol(0, 0)) ||
+        !m_grid.Create(WS_CHILD | WS_VISIBLE | WS_TABSTOP, none, &m_splitter, CSplitterWnd::IdFromRowCol(0, 1)))
+        return -1;
+    return r;
+}
+
+void CPickerTreeDialog::PlaceFrame() {
+    RECT rc;
+    ::GetWindowRect(GetDlgItem(IDC_PICKER_FRAME), &rc);
+    ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rc), 2);
+    ::SetWindowPos(m_frame.m_hWnd, nullptr, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+}
+
+BOOL CPickerTreeDialog::OnInitDialog() {
+    CWaitCursorScope wait;
+    ResizeDialog::OnInitDialog();
+    PlaceFrame();
+    RECT rc;
+    m_frame.GetClientRect(&rc);
+    int w = rc.right;
+    m_splitter.SetColumnInfo(0, std::max(2 * (w / 3), 10), 10);
+    m_splitter.SetColumnInfo(1, std::max(w / 3, 10), 10);
+    m_frame.SetContent(m_splitter.m_hWnd);
+    m_splitter.RecalcLayout();
+    if (m_nMode)
+        ::SetWindowLongW(m_tree.m_hWnd, GWL_STYLE, ::GetWindowLongW(m_tree.m_hWnd, GWL_STYLE) | TVS_CHECKBOXES);
+    m_grid.SetHeaders(LoadStr(IDS_PICK_PARAMETER), LoadStr(IDS_PICK_VALUE));
+    m_grid.SetBoolLabels(LoadStr(IDS_PICK_YES), LoadStr(IDS_PICK_NO));
+    FillTree();
+    UpdateOk();
+    ::SetFocus(m_tree.m_hWnd);
+    return FALSE;
+}
+
+void CPickerTreeDialog::TakeDeviceImages() {
+    m_deviceImages = Common::GetDeviceImageList();
+    if (m_deviceImages)
+        m_images.Attach(m_deviceImages->GetImageList(), TRUE);
+}
+
+LPARAM CPickerTreeDialog::AddEntry(const SmartPtr<IEntry>& e) {
+    m_entries.push_back(e);
+    return (LPARAM)m_entries.size() - 1;
+}
+
+SmartPtr<IEntry> CPickerTreeDialog::GetItemEntry(HTREEITEM h) const {
+    if (!h)
+        return SmartPtr<IEntry>();
+    LPARAM i = m_tree.GetItemData(h);
+    return i >= 0 && i < (LPARAM)m_entries.size() ? m_entries[i] : SmartPtr<IEntry>();
+}
+
+void CPickerTreeDialog::WalkPostOrder(const std::function<void(HTREEITEM)>& fn) const {
+    // Iterative: deep inventories (long EBR chains) must not exhaust the stack.
+    std::vector<std::pair<HTREEITEM, bool>> stack;
+    std::vector<HTREEITEM> roots;
+    for (HTREEITEM h = m_tree.GetRootItem(); h; h = m_tree.GetNextSiblingItem(h))
+        roots.push_back(h);
+    for (auto it = roots.rbegin(); it != roots.rend(); ++it)
+        stack.push_back({*it, false});
+    while (!stack.empty()) {
+        auto [h, visited] = stack.back();
+        stack.pop_back();
+        if (visited) {
+            fn(h);
+            continue;
+        }
+        stack.push_back({h, true});
+        std::vector<HTREEITEM> children;
+        for (HTREEITEM c = m_tree.GetChildItem(h); c; c = m_tree.GetNextSiblingItem(c))
+            children.push_back(c);
+        for (auto c = children.rbegin(); c != children.rend(); ++c)
+            stack.push_back({*c, false});
+    }
+}
+
+bool CPickerTreeDialog::IsFullyChecked(HTREEITEM h) const { return m_tree.GetCheck(h) && !m_tree.IsPartial(h); }
+
+std::vector<HTREEITEM> CPickerTreeDialog::CollectPicks() const {
+    std::vector<HTREEITEM> out;
+    if (m_nMode) {
+        WalkPostOrder([&](HTREEITEM h) {
+            if (IsFullyChecked(h) && IsPickEligible(h) && !IsCoveredByParent(h))
+                out.push_back(h);
+        });
+    } else {
+        HTREEITEM h = m_tree.GetSelectedItem();
+        if (h && IsPickEligible(h))
+            out.push_back(h);
+    }
+    return out;
+}
+
+void CPickerTreeDialog::UpdateOk() { ::EnableWindow(GetDlgItem(IDOK), !CollectPicks().empty()); }
+
+void CPickerTreeDialog::AddRow(const std::wstring& name, const std::wstring& value) {
+    m_grid.AddProperty(CProp::MakeText(name, value));
+}
+
+void CPickerTreeDialog::OnSelChanged(NMHDR* hdr, LRESULT* pResult) {
+    auto* nm = reinterpret_cast<NMTREEVIEWW*>(hdr);
+    *pResult = 0;
+    HTREEITEM h = nm->itemNew.hItem;
+    if (!h || h == nm->itemOld.hItem)
+        return;
+    UpdateOk();
+    m_grid.RemoveAll();
+    ShowProperties(h);
+    m_grid.Invalidate();
+}
+
+LRESULT CPickerTreeDialog::OnCheckChanged(WPARAM wp, LPARAM) {
+    NMTREEVIEWW nm = {};
+    nm.hdr.hwndFrom = m_tree.m_hWnd;
+    nm.hdr.idFrom = kTreeId;
+    nm.hdr.code = TVN_SELCHANGEDW;
+    nm.itemNew.hItem = reinterpret_cast<HTREEITEM>(wp);
+    LRESULT r = 0;
+    OnSelChanged(&nm.hdr, &r);
+    return 0;
+}
+
+BOOL CPickerTreeDialog::PreTranslateMessage(MSG* pMsg) {
+    if (pMsg->message == WM_KEYDOWN && pMsg->wParam == VK_TAB) {
+        HWND focus = ::GetFocus();
+        HWND ok = GetDlgItem(IDOK), cancel = GetDlgItem(IDCANCEL);
+        if (focus == m_tree.m_hWnd) {
+            ::SetFocus(m_grid.m_hWnd);
+            return TRUE;
+        }
+        if (focus && (focus == m_grid.m_hWnd || ::IsChild(m_grid.m_hWnd, focus))) {
+            SendMessage(WM_NEXTDLGCTL, (WPARAM)(::IsWindowEnabled(ok) ? ok : cancel), TRUE);
+            return TRUE;
+        }
+        if (focus == cancel) {
+            ::SetFocus(m_tree.m_hWnd);
+            return TRUE;
+        }
+    }
+    if (m_nMode && pMsg->message == WM_LBUTTONDOWN && pMsg->hwnd == m_tree.m_hWnd &&
+        (pMsg->wParam & (MK_LBUTTON | MK_SHIFT | MK_CONTROL | MK_RBUTTON | MK_MBUTTON)) == MK_LBUTTON) {
+        TVHITTESTINFO hit = {};
+        hit.pt = {(short)LOWORD(pMsg->lParam), (short)HIWORD(pMsg->lParam)};
+        HTREEITEM h = TreeView_HitTest(m_tree.m_hWnd, &hit);
+        // The tree toggles the item while it handles the click; OK follows once it has.
+        if (h && (hit.flags & TVHT_ONITEMSTATEICON))
+            PostMessage(WM_PICKER_CHECK_CHANGED, (WPARAM)h);
+    }
+    return ResizeDialog::PreTranslateMessage(pMsg);
+}
+
+LRESULT CPickerTreeDialog::OnSizeMsg(WPARAM wp, LPARAM lp) {
+    LRESULT r = ResizeDialog::OnSizeMsg(wp, lp);
+    if (m_frame.m_hWnd && wp != SIZE_MINIMIZED) {
+        RECT rc;
+        ::GetWindowRect(GetDlgItem(IDC_PICKER_FRAME), &rc);
+        ::SetWindowPos(m_frame.m_hWnd, nullptr, 0, 0, rc.right - rc.left, rc.bottom - rc.top,
+                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    }
+    return r;
+}
+
+void CPickerTreeDialog::OnOK() {
+    std::vector<HTREEITEM> picks = CollectPicks();
+    if (picks.empty())
+        return;   // nothing would be returned: OK is not enabled then
+    m_picked.clear();
+    for (HTREEITEM h : picks)
+        m_picked.push_back({PathOf(h), GetItemEntry(h)});
+    if (AcceptPicks())
+        EndDialog(IDOK);
+}
+
+// ---- parameters of a picked entry --------------------------------------------------------------
+
+int GetPickedEntryParams(const PickedEntry& picked, std::map<std::wstring, _value_t>& params) {
+    if (SmartPtr<ISector> sector = picked.entry) {
+        params.emplace(L"DISK", _value_t(sector->GetDiskNumber()));
+        params.emplace(L"SECTOR", _value_t((long long)sector->GetNumber()));
+        return 4;
+    }
+    if (SmartPtr<IEquipment> device = picked.entry) {
+        std::list<SmartPtr<IProperty>> props;
+        device->GetProperties(props, nullptr);
+        for (const auto& p : props)
+            params.emplace(p->GetName(), p->GetValue());
+        return 5;
+    }
+    if (SmartPtr<ISMBIOSTable> table = picked.entry) {
+        params.emplace(L"Table Handle", _value_t((unsigned long)table->GetHandle()));
+        params.emplace(L"Table Type", _value_t((unsigned long)table->GetType()));
+        params.emplace(L"Table Length", _value_t((unsigned long)table->GetLength()));
+        return 6;
+    }
+    if (SmartPtr<ISMBIOSField> field = picked.entry) {
+        SMBIOSHeader header = field->GetHeader();
+        params.emplace(L"Table Handle", _value_t((int)header.Handle));
+        params.emplace(L"Table Type", _value_t((int)header.Type));
+        params.emplace(L"Table Length", _value_t((int)header.Length));
+        params.emplace(L"Field Offset", _value_t((unsigned long)field->GetOffset()));
+        params.emplace(L"Field Length", _value_t((unsigned long)field->GetLength()));
+        _value_t v = field->GetValue();
+        bool text = v.vtype() == _value_t::vt_wstring || v.vtype() == _value_t::vt_string;
+        params.emplace(L"Field Type", _value_t(text));
+        return 7;
+    }
+    return -1;
+}
