@@ -68,6 +68,7 @@ TEST(PickersGallery, RegistryPicker) {
         d.GetTree().Expand(software, TVE_EXPAND);
         d.GetTree().SelectItem(software);
         ShootBothSizes(d, IDD_BROWSE_REGISTRY);
+        d.EndDialog(IDCANCEL);
     });
     std::wstring path;
     dlgBrowseRegistry dlg(nullptr, L"Выбор переменной реестра", 1, &path);
@@ -80,11 +81,13 @@ TEST(PickersGallery, HardwarePicker) {
     sources.Smbios(BuiltSmbiosTable());
     KvTest::CScopedPresenter presenter;
     presenter.OnDialog<dlgBrowseDevice>(IDD_BROWSE_DEVICE, [](dlgBrowseDevice& d) {
+        ::ShowWindow(d.m_hWnd, SW_SHOW);
         CTreeCtrlEx& tree = d.GetTree();
         HTREEITEM bios = Child(tree, d.GetSmbiosItem(), L"BIOS Information");
-        ClickStateImage(tree, bios);
+        tree.SetCheckState(bios, CTreeCtrlEx::StateChecked, tree.GetCheckState(bios));
         tree.SelectItem(bios);
         ShootBothSizes(d, IDD_BROWSE_DEVICE);
+        d.EndDialog(IDCANCEL);
     });
     dlgBrowseDevice dlg(1, L"", nullptr);
     dlg.DoModal();
@@ -99,6 +102,7 @@ TEST(PickersGallery, DiskSectorPicker) {
     presenter.OnDialog<dlgBrowseDiskSector>(IDD_BROWSE_DISK_SECTOR, [](dlgBrowseDiskSector& d) {
         d.GetTree().SelectItem(Child(d.GetTree(), nullptr, L"PhysicalDrive1"));
         ShootBothSizes(d, IDD_BROWSE_DISK_SECTOR);
+        d.EndDialog(IDCANCEL);
     });
     dlgBrowseDiskSector dlg(1, nullptr);
     dlg.DoModal();
@@ -119,6 +123,7 @@ TEST(PickersGallery, BulkCreation) {
         ::SendMessageW(d.GetDlgItem(IDC_ADDRES_NESTED), BM_CLICK, 0, 0);
         ::SendMessageW(d.GetDlgItem(IDC_ADDRES_ADD), BM_CLICK, 0, 0);
         ShootBothSizes(d, IDD_ADD_RESOURCES);
+        d.EndDialog(IDCANCEL);
     });
     CResourceOperationList ops;
     dlgAddResources dlg(nullptr, &ops, -1);
