@@ -172,23 +172,35 @@ protected:
         ::CoInitialize(nullptr);
         ::SetEnvironmentVariableW(L"KV_DOUBLE_BOARD", L"present");
         ::SetEnvironmentVariableW(L"KV_DOUBLE_JOINT", L"off");
-        // The handler of .rtf files for this user: the probe, which writes down what it opened.
+        // The handler of .rtf files: the probe, which writes down what it opened.
         m_opened = Tmp(L"opened.txt");
         ::DeleteFileW(m_opened.c_str());
         std::wstring command = L"\"" + Bin(L"rtf_open_probe.exe") + L"\" \"" + m_opened + L"\" \"%1\"";
-        SetValue(L"Software\\Classes\\.rtf", L"KvReportE2E.rtf");
-        SetValue(L"Software\\Classes\\KvReportE2E.rtf\\shell\\open\\command", command);
+        m_oldRtfClass = GetValue(L".rtf");
+        SetValue(L".rtf", L"KvReportE2E.rtf");
+        SetValue(L"KvReportE2E.rtf\\shell\\open\\command", command);
         m_tempBefore = ReportTempFiles();
     }
     void TearDown() override {
-        ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Classes\\.rtf");
-        ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Classes\\KvReportE2E.rtf");
+        if (m_oldRtfClass.empty())
+            ::RegDeleteTreeW(HKEY_CLASSES_ROOT, L".rtf");
+        else
+            SetValue(L".rtf", m_oldRtfClass);
+        ::RegDeleteTreeW(HKEY_CLASSES_ROOT, L"KvReportE2E.rtf");
         ::SetEnvironmentVariableW(L"KV_DOUBLE_BOARD", nullptr);
         ::SetEnvironmentVariableW(L"KV_DOUBLE_JOINT", nullptr);
     }
+    // The registered file classes (Wine's shell reads them from the machine's classes).
+    static std::wstring GetValue(const wchar_t* key) {
+        wchar_t value[512] = {};
+        LONG size = sizeof(value);
+        if (::RegQueryValueW(HKEY_CLASSES_ROOT, key, value, &size) != ERROR_SUCCESS)
+            return std::wstring();
+        return value;
+    }
     static void SetValue(const wchar_t* key, const std::wstring& value) {
         HKEY h = nullptr;
-        ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_WRITE, nullptr, &h, nullptr));
+        ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CLASSES_ROOT, key, 0, nullptr, 0, KEY_WRITE, nullptr, &h, nullptr));
         ::RegSetValueExW(h, nullptr, 0, REG_SZ, (const BYTE*)value.c_str(), (DWORD)((value.size() + 1) * sizeof(wchar_t)));
         ::RegCloseKey(h);
     }
@@ -244,6 +256,7 @@ protected:
     }
 
     std::wstring m_opened;
+    std::wstring m_oldRtfClass;
     std::set<std::wstring> m_tempBefore;
     HWND m_window = nullptr;
 };
