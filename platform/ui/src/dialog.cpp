@@ -3,6 +3,8 @@
 #include "kvui/app.h"
 #include "kvui/presenter.h"
 
+#include <vector>
+
 namespace KvUi {
 
 void SetDialogInit(CWnd* p);   // core.cpp: binds the next dialog window to its object
@@ -34,6 +36,14 @@ static std::wstring WindowText(HWND h) {
     return s;
 }
 
+// A field's text without leading and trailing blanks, as numbers are read.
+static std::wstring TrimmedText(HWND h) {
+    std::wstring s = WindowText(h);
+    size_t b = s.find_first_not_of(L" \t");
+    size_t e = s.find_last_not_of(L" \t");
+    return b == std::wstring::npos ? std::wstring() : s.substr(b, e - b + 1);
+}
+
 void DDX_Text(CDataExchange* pDX, int nID, std::wstring& value) {
     HWND h = pDX->PrepareCtrl(nID);
     if (pDX->m_bSaveAndValidate)
@@ -45,10 +55,7 @@ void DDX_Text(CDataExchange* pDX, int nID, std::wstring& value) {
 void DDX_Text(CDataExchange* pDX, int nID, int& value) {
     HWND h = pDX->PrepareCtrl(nID);
     if (pDX->m_bSaveAndValidate) {
-        std::wstring s = WindowText(h);
-        size_t b = s.find_first_not_of(L" \t");
-        size_t e = s.find_last_not_of(L" \t");
-        s = b == std::wstring::npos ? std::wstring() : s.substr(b, e - b + 1);
+        std::wstring s = TrimmedText(h);
         wchar_t* end = nullptr;
         errno = 0;
         long v = s.empty() ? 0 : wcstol(s.c_str(), &end, 10);
@@ -57,6 +64,29 @@ void DDX_Text(CDataExchange* pDX, int nID, int& value) {
             pDX->Fail();
         }
         value = (int)v;
+    } else {
+        ::SetWindowTextW(h, std::to_wstring(value).c_str());
+    }
+}
+
+void DDX_Text(CDataExchange* pDX, int nID, unsigned int& value) {
+    HWND h = pDX->PrepareCtrl(nID);
+    if (pDX->m_bSaveAndValidate) {
+        std::wstring s = TrimmedText(h);
+        // Digits only (wcstoul would take a sign and wrap a negative number round).
+        bool digits = !s.empty() && s.find_first_not_of(L"0123456789") == std::wstring::npos;
+        unsigned long long v = 0;
+        for (size_t i = 0; digits && i < s.size(); ++i) {
+            v = v * 10 + (unsigned)(s[i] - L'0');
+            if (v > 0xFFFFFFFFull)
+                digits = false;
+        }
+        if (!digits) {
+            ShowMessage(pDX->m_pDlgWnd->m_hWnd, L"Введите положительное целое число.", nullptr,
+                        MB_ICONEXCLAMATION | MB_OK);
+            pDX->Fail();
+        }
+        value = (unsigned int)v;
     } else {
         ::SetWindowTextW(h, std::to_wstring(value).c_str());
     }
@@ -162,8 +192,51 @@ HWND ModalOwner(HWND hParent) {
     return nullptr;
 }
 
+namespace {
+
+bool g_bTaskModal = false;
+
+BOOL CALLBACK CollectEnabledTopLevel(HWND h, LPARAM lp) {
+    if (::IsWindowVisible(h) && ::IsWindowEnabled(h))
+        reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
+    return TRUE;
+}
+
+// The windows of the calling thread that a task-modal dialog disables while it runs.
+class CTaskModalScope {
+public:
+    ~CTaskModalScope() { End(); }
+    // The owner: the thread's active window (its root), else its topmost enabled window.
+    HWND Begin() {
+        ::EnumThreadWindows(::GetCurrentThreadId(), CollectEnabledTopLevel, reinterpret_cast<LPARAM>(&m_windows));
+        HWND active = ::GetActiveWindow();
+        HWND owner = active ? ::GetAncestor(active, GA_ROOT) : nullptr;
+        if (!owner && !m_windows.empty())
+            owner = m_windows.front();
+        for (HWND h : m_windows)
+            ::EnableWindow(h, FALSE);
+        return owner;
+    }
+    void End() {
+        for (HWND h : m_windows)
+            if (::IsWindow(h))
+                ::EnableWindow(h, TRUE);
+        m_windows.clear();
+    }
+
+private:
+    std::vector<HWND> m_windows;
+};
+
+} // namespace
+
+void SetTaskModalWithoutOwner(bool on) { g_bTaskModal = on; }
+
 INT_PTR CDialog::DoModal() {
     HWND hParent = ModalOwner(ParentHandle());
+    CTaskModalScope task;
+    if (!hParent && g_bTaskModal && !AfxGetMainWnd())
+        hParent = task.Begin();
     // Disable the owner first, as the system's modal dialogs do.
     BOOL reEnable = hParent && ::IsWindowEnabled(hParent);
     if (reEnable)
@@ -174,6 +247,7 @@ INT_PTR CDialog::DoModal() {
         m_bModal = FALSE;
         if (reEnable)
             ::EnableWindow(hParent, TRUE);
+        task.End();
         return -1;
     }
     // The presenter sees the dialog first: a scripted one answers it without showing it.
@@ -195,6 +269,7 @@ INT_PTR CDialog::DoModal() {
     }
     if (reEnable)
         ::EnableWindow(hParent, TRUE);
+    task.End();
     if (hParent && ::GetActiveWindow() == m_hWnd)
         ::SetActiveWindow(hParent);
     if (m_hWnd) {

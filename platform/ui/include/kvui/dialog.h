@@ -29,6 +29,8 @@ public:
 
 void DDX_Text(CDataExchange* pDX, int nID, std::wstring& value);
 void DDX_Text(CDataExchange* pDX, int nID, int& value);      // "Введите целое число." on bad text
+// Unsigned decimal, 0 to 4294967295; "Введите положительное целое число." on bad text.
+void DDX_Text(CDataExchange* pDX, int nID, unsigned int& value);
 void DDX_Check(CDataExchange* pDX, int nID, int& value);     // 0, 1 or 2 (indeterminate)
 void DDX_Radio(CDataExchange* pDX, int nID, int& value);     // index in the group from nID; -1 none
 void DDX_Control(CDataExchange* pDX, int nID, CWnd& control);
@@ -36,6 +38,12 @@ void DDX_Control(CDataExchange* pDX, int nID, CWnd& control);
 // The owner of a modal dialog or sheet: the root of the given parent, else the program's main
 // window when it is shown and belongs to the calling thread.
 HWND ModalOwner(HWND hParent);
+
+// For a module without a main window of its own (a DLL of forms that another module's program
+// calls): its modal dialogs without an owner run task-modal, owned by the calling thread's active
+// window with every other enabled window of the thread disabled while they run, so nothing of
+// the program underneath can be used meanwhile. Off by default.
+void SetTaskModalWithoutOwner(bool on);
 
 class CDialog : public CWnd {
 public:
