@@ -4,6 +4,7 @@
 #include "BrowseDevice.h"
 #include "BrowseDiskSector.h"
 #include "BrowseRegistry.h"
+#include "ExeExtensions.h"
 #include "IChNode.h"
 #include "NodeImageList.h"
 #include "PickerCommon.h"
@@ -19,26 +20,9 @@ using namespace KvUi;
 namespace {
 
 const wchar_t* const kFiltersSection = L"Filters";
-const wchar_t* const kDefaultExtensions =
-    L".exe; .dll; .cpl; .drv; .sys; .ocx; .vbs; .scr; .rll; .ime; .bpl; .ax; .acm; .com; .ppl; .cmd; .bat";
+const wchar_t* const kDefaultExtensions = KV_DEFAULT_EXE_EXTENSIONS;
 
 std::wstring FilterValueName(int i) { return L"Filter" + std::to_wstring(i); }
-
-// A filter line's masks: split at ';', ',' and ' ', empty pieces dropped.
-std::list<std::wstring> SplitMasks(const std::wstring& line) {
-    std::list<std::wstring> out;
-    std::wstring cur;
-    for (wchar_t c : line + L";") {
-        if (c == L';' || c == L',' || c == L' ') {
-            if (!cur.empty())
-                out.push_back(cur);
-            cur.clear();
-        } else {
-            cur += c;
-        }
-    }
-    return out;
-}
 
 std::wstring Trimmed(const std::wstring& s) {
     size_t a = s.find_first_not_of(L" \t"), b = s.find_last_not_of(L" \t");
@@ -250,7 +234,7 @@ bool dlgAddResources::FolderFilters(std::list<std::wstring>& masks) {
     if (sel < 0)
         sel = 0;
     if (sel < m_filters.GetCount())
-        masks = SplitMasks(m_filters.GetItemText(sel));
+        masks = SplitExtensions(m_filters.GetItemText(sel));
     return !masks.empty();
 }
 

@@ -1,5 +1,6 @@
 #include "dlgResource.h"
 
+#include "ExeExtensions.h"
 #include "ViewHost.h"
 #include "objcmds_ids.h"
 
@@ -33,8 +34,7 @@ bool EqualNoCase(const std::wstring& a, const std::wstring& b) {
 }
 } // namespace
 
-const wchar_t* const dlgResource::kDefaultExeExtensions =
-    L".exe; .dll; .cpl; .drv; .sys; .ocx; .vbs; .scr; .rll; .ime; .bpl; .ax; .acm; .com; .ppl; .cmd; .bat";
+const wchar_t* const dlgResource::kDefaultExeExtensions = KV_DEFAULT_EXE_EXTENSIONS;
 
 bool FilterPathText(std::wstring& text) {
     std::wstring out;
@@ -75,18 +75,8 @@ dlgResource::dlgResource(KvUi::CWnd* parent, CIChResorce* resource, int kindMask
 void dlgResource::SetExeByExtension(int on, const std::wstring& extensions) {
     m_bExeByExten = on;
     m_ExeExtensions.clear();
-    if (!on)
-        return;
-    std::wstring piece;
-    for (wchar_t c : extensions + L";") {
-        if (c == L';' || c == L',' || c == L' ') {
-            if (!piece.empty())
-                m_ExeExtensions.push_back(piece);
-            piece.clear();
-        } else {
-            piece += c;
-        }
-    }
+    if (on)
+        m_ExeExtensions = SplitExtensions(extensions);
 }
 
 void dlgResource::AddPendingParam(const std::wstring& key, const _value_t& value) { m_Params.emplace(key, value); }
@@ -156,16 +146,7 @@ void dlgResource::OnKindChange() {
 }
 
 bool dlgResource::HasExeExtension(const std::wstring& path) const {
-    if (m_nKind != ResFile || !m_bExeByExten || m_ExeExtensions.empty())
-        return false;
-    size_t dot = path.rfind(L'.');
-    if (dot == std::wstring::npos)
-        return false;
-    std::wstring ext = path.substr(dot);
-    for (const std::wstring& e : m_ExeExtensions)
-        if (EqualNoCase(ext, e))
-            return true;
-    return false;
+    return m_nKind == ResFile && m_bExeByExten && HasListedExtension(path, m_ExeExtensions);
 }
 
 void dlgResource::OnPathChange() {

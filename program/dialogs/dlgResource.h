@@ -8,6 +8,7 @@
 
 #include <kvui/kvui.h>
 
+#include <list>
 #include <map>
 #include <string>
 #include <vector>
@@ -35,7 +36,7 @@ public:
     int GetKindMask() const { return m_nMask; }
     const std::wstring& GetPath() const { return m_strPath; }
     bool IsCreateMode() const { return m_bCreate; }
-    const std::vector<std::wstring>& GetExeExtensions() const { return m_ExeExtensions; }
+    const std::list<std::wstring>& GetExeExtensions() const { return m_ExeExtensions; }
     // Whether the path has one of the executable extensions (kind file, marking on).
     bool HasExeExtension(const std::wstring& path) const;
     // Whether the entered path may be taken (OK's state).
@@ -59,7 +60,7 @@ protected:
     int m_nMask;
     bool m_bCreate;
     int m_bExeByExten = 1;
-    std::vector<std::wstring> m_ExeExtensions;
+    std::list<std::wstring> m_ExeExtensions;
     std::map<std::wstring, _value_t> m_Params;
     bool m_bFilling = false;   // the dialog writes the path edit itself
 

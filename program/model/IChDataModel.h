@@ -80,6 +80,9 @@ public:
     // path, merges or renames the other nodes, gives appended nodes fresh IDs. *root ends up naming
     // the node that stands for the root. Returns the number of nodes appended (0 for a bad root).
     int AddNodeTree(CIChNode** root, int merge);
+    // The model's resource that a resource not in the model would be merged into (the same path,
+    // path variables expanded, by the path index), or null. Normalises the resource's name.
+    CIChResorce* FindIndexedResource(CIChResorce* x) const;
 
     // The store side (ModelLoad.cpp, ModelSave.cpp, ModelStore.h): load from and save to the
     // board's local store with the board lists, export to and import from model files. The
@@ -118,6 +121,7 @@ public:
 private:
     // Rewrites a file or directory name through the drive and share aliases.
     void NormaliseResourceName(CIChResorce* resource) const;
+    std::wstring ResourceIndexKey(CIChResorce* resource) const;
     void AddResource(CIChResorce* x, CIChNode** root, int& added);
     void AddSubject(CIChSubject* x, CIChNode** root, int& added);
     void AddOther(CIChNode* x, CIChNode** root, int merge, int& added);

@@ -150,12 +150,23 @@ void CIChDataModel::Append(CIChNode* node)
     GetNodeList(node->GetType())->push_back(node);
 }
 
-void CIChDataModel::AddResource(CIChResorce* x, CIChNode** root, int& added)
+std::wstring CIChDataModel::ResourceIndexKey(CIChResorce* x) const
 {
     NormaliseResourceName(x);
     std::wstring key = x->m_Name;
     ExpandPathVariable(key, m_PathVars);
-    key = strupper(key);
+    return strupper(key);
+}
+
+CIChResorce* CIChDataModel::FindIndexedResource(CIChResorce* x) const
+{
+    auto it = m_PathIndex.find(ResourceIndexKey(x));
+    return it == m_PathIndex.end() ? nullptr : it->second;
+}
+
+void CIChDataModel::AddResource(CIChResorce* x, CIChNode** root, int& added)
+{
+    const std::wstring key = ResourceIndexKey(x);
     auto inserted = m_PathIndex.emplace(key, x);
     if (inserted.second) {
         Append(x);

@@ -1,6 +1,7 @@
 // The settings of the application object: one table names each member with its type, default and
 // profile value; loading, saving, resetting and the settings dialog all go through it.
 #include "DaVIdevaRez.h"
+#include "ExeExtensions.h"
 
 #include <ViewHost.h>
 
@@ -33,7 +34,7 @@ constexpr AppSetting kSettings[] = {
     IntSetting(L"DepDlg", &App::m_nDepDlg, 1),
     IntSetting(L"ClearExeDep", &App::m_nClearExeDep, 1),
     {L"ExeExtensions", AppSetting::Text, nullptr, nullptr, &App::m_strExeExtensions, 0, 0,
-     L".exe; .dll; .cpl; .drv; .sys; .ocx; .vbs; .scr; .rll; .ime; .bpl; .ax; .acm; .com; .ppl; .cmd; .bat", true},
+     KV_DEFAULT_EXE_EXTENSIONS, true},
     IntSetting(L"AddDepends", &App::m_bAddDepends, 1),
     IntSetting(L"PrecalcDlg", &App::m_nPrecalcDlg, 1),
     IntSetting(L"CENotSupport", &App::m_nCENotSupport, 0),

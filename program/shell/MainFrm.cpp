@@ -86,6 +86,10 @@ ON_COMMAND_RANGE(ID_OBJ_NEW_TASK, ID_OBJ_NEW_TASK + 1, OnNewTaskManually)
 ON_COMMAND_RANGE(ID_OBJ_NEW_GROUP, ID_OBJ_NEW_GROUP + 1, OnNewGroupManually)
 ON_COMMAND_RANGE(ID_OBJ_CONTROL + 1, ID_OBJ_CONTROL + 1, OnToggleControlled)
 ON_COMMAND_RANGE(ID_OBJ_EXECUTABLE + 1, ID_OBJ_EXECUTABLE + 1, OnToggleExecutable)
+// ---- object commands: several resources, groups from a folder or a key (GroupCommands.cpp) ----
+ON_COMMAND_RANGE(ID_OBJ_SEVERAL, ID_OBJ_SEVERAL + 4, OnAddResources)
+ON_COMMAND_RANGE(ID_OBJ_GROUP_BY_DIR, ID_OBJ_GROUP_BY_DIR + 4, OnGroupFromDirectory)
+ON_COMMAND_RANGE(ID_OBJ_GROUP_BY_KEY, ID_OBJ_GROUP_BY_KEY + 4, OnGroupFromRegistryKey)
 // Reports.
 ON_COMMAND(ID_REPORT_PASSPORT, OnReportPassport)
 ON_COMMAND(ID_REPORT_RESOURCES, OnReportResources)

@@ -15,6 +15,7 @@
 
 #include <kvui/kvui.h>
 
+#include <list>
 #include <map>
 
 class CMainFrame : public KvUi::CFrameWnd, public IModelViewHost {
@@ -133,6 +134,10 @@ public:
     void OnNewGroupManually(UINT id);
     void OnToggleControlled(UINT id);
     void OnToggleExecutable(UINT id);
+    // Resources and generated groups (GroupCommands.cpp); each takes the command id of its block.
+    void OnAddResources(UINT id);
+    void OnGroupFromDirectory(UINT id);
+    void OnGroupFromRegistryKey(UINT id);
     // Takes the nodes out of the model and the views and frees them; with subordinates also
     // every removable node below them that is left without an upper node, pass by pass.
     void DeleteNodesAndSubordinates(CIChNodeList& nodes, bool subordinates);
@@ -170,6 +175,20 @@ protected:
     // added, or null (a cancelled node is freed).
     CIChNode* CreateWithDialog(CIChNode* node);
     void ToggleMark(bool controlled);
+    // The resource family (0 files, 1 registry, 2 disk sectors, 3 hardware) of the top resource
+    // folder that holds the tree's selected item; -1 for none.
+    int SelectedResourceFamily();
+    // The model's resource of a new resource's path (the path index must be current), untouched,
+    // with the new one freed; null (the new one kept) when the path is new to the model.
+    CIChResorce* ReplaceByKnownResource(CIChResorce* resource);
+    // The tree item that receives a generated group: one node (the current one, or the single
+    // selected row) that is the groups folder, a task or a job of the user's; null otherwise.
+    HTREEITEM GroupReceivingItem(UINT id, UINT base);
+    // Links the resources (those of paths the model holds replaced by the model's) to the new
+    // group, marks the new ones by the extensions, hands the group to the model, links it under
+    // the item and reports the count.
+    void AddGeneratedGroup(HTREEITEM item, CIChRGroup* group, CIChNodeList& resources,
+                           const std::list<std::wstring>& extensions);
     void RunReportCommand(int commandId);
 
     KvUi::CImageList m_imgToolbarHot;

@@ -110,20 +110,8 @@ void CMainFrame::OnCreateNode(UINT id) {
     CIChModelView& tree = GetTree();
     switch (folder->GetType()) {
     case FolderResources: {
-        // The family folder: the item just below the tree's first root item on the way up.
-        HTREEITEM h = tree.GetSelectedItem();
-        HTREEITEM root = tree.GetRootItem();
-        while (h) {
-            HTREEITEM parent = tree.GetParentItem(h);
-            if (!parent || parent == root)
-                break;
-            h = parent;
-        }
-        CIChNode* family = tree.GetItemNode(h);
-        int mask = 15;
-        for (int i = 0; family && i < 4; ++i)
-            if (family->m_Description == kResourceFamilyTags[i])
-                mask = 1 << i;
+        const int family = SelectedResourceFamily();
+        const int mask = family >= 0 ? 1 << family : 15;
         CIChResorce* resource = new CIChResorce;
         if (RunResourceDialog(resource, mask) != IDOK) {
             delete resource;

@@ -14,6 +14,7 @@
 #include <string>
 #include <utility>
 
+#include "ExeExtensions.h"
 #include "IChDataModel.h"
 #include "KvProductInfo.h"
 
@@ -27,7 +28,7 @@ struct SGenerateHost {
     CIChDataModel* pModel = nullptr;  // the model the tasks go into
     int bAddDepends = 1;              // setting AddDepends
     int bUpdatePresent = 1;           // setting UpdatePresent: merge with nodes of equal name
-    std::wstring strExeExtensions = L".exe; .dll; .cpl; .drv; .sys; .ocx; .vbs; .scr; .rll; .ime; .bpl; .ax; .acm; .com; .ppl; .cmd; .bat";
+    std::wstring strExeExtensions = KV_DEFAULT_EXE_EXTENSIONS;
     int bShowResults = 1;             // the closing message is shown
     int bIs64BitWindows = 0;          // the application's 64-bit flag
     std::wstring strUserSid;          // the current user's SID text (HKEY_CURRENT_USER paths)
@@ -38,10 +39,7 @@ struct SGenerateHost {
 // Whether a path names an existing file (not a directory); the program's one test of it.
 int IsExistingFile(const wchar_t* path);
 
-// Splits an extension setting at ';', ',' and ' ', dropping empty pieces (entries keep their dot).
-std::list<std::wstring> SplitExtensions(const std::wstring& setting);
-// Whether the file name's extension (from its last '.') equals an entry, without regard to case.
-bool HasListedExtension(const std::wstring& path, const std::list<std::wstring>& extensions);
+// SplitExtensions and HasListedExtension: ExeExtensions.h (the model's).
 
 // A registry path of Windows Installer ("0n:\..." or "2n:\...", n 0-3) as a resource: the root's
 // full name from the path's first three characters ("HKEY_CLASSES_ROOT" as

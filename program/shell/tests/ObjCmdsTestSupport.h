@@ -76,6 +76,15 @@ inline void EndIfOpen(KvUi::CDialog& dlg) {
 
 // ---- dumps -------------------------------------------------------------------------------------
 
+// The lines sorted, each ended by a line feed.
+inline std::wstring SortedLines(std::vector<std::wstring> lines) {
+    std::sort(lines.begin(), lines.end());
+    std::wstring out;
+    for (const std::wstring& l : lines)
+        out += l + L"\n";
+    return out;
+}
+
 // The model as sorted lines "kind name [SubType] {flags} <- upper, upper" (IDs and times left out).
 // With stored set, as the board's store keeps it: the first job only (a workstation has one).
 inline std::wstring DumpModel(CIChDataModel& m, bool stored = false) {
@@ -106,11 +115,7 @@ inline std::wstring DumpModel(CIChDataModel& m, bool stored = false) {
             }
             lines.push_back(line);
         }
-    std::sort(lines.begin(), lines.end());
-    std::wstring out;
-    for (const std::wstring& l : lines)
-        out += l + L"\n";
-    return out;
+    return SortedLines(lines);
 }
 
 // ---- fixtures on disk and in the registry -----------------------------------------------------------
