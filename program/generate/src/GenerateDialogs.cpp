@@ -1,6 +1,7 @@
 // The task generator's choice and progress dialogs.
 #include "GenerateDialogs.h"
 
+#include "dlgNodes.h"
 #include "msitasks_ids.h"
 
 #include <commctrl.h>
@@ -9,25 +10,6 @@ namespace {
 
 const wchar_t kSourceMsi[] = L" информации из MSInstaller (КЦ)";
 const wchar_t kSourceShortcuts[] = L" ярлыкам из меню \"Пуск\"";
-
-// The list box's horizontal extent: its widest text plus an average character.
-void SetExtent(KvUi::CListBox& list) {
-    HDC dc = ::GetDC(list.m_hWnd);
-    HFONT font = (HFONT)list.SendMessage(WM_GETFONT);
-    HGDIOBJ old = ::SelectObject(dc, font ? (HGDIOBJ)font : ::GetStockObject(SYSTEM_FONT));
-    TEXTMETRICW tm = {};
-    ::GetTextMetricsW(dc, &tm);
-    int extent = 0;
-    for (int i = 0, n = list.GetCount(); i < n; ++i) {
-        std::wstring text = list.GetText(i);
-        SIZE sz = {};
-        ::GetTextExtentPoint32W(dc, text.c_str(), (int)text.size(), &sz);
-        extent = std::max<int>(extent, sz.cx + tm.tmAveCharWidth);
-    }
-    ::SelectObject(dc, old);
-    ::ReleaseDC(list.m_hWnd, dc);
-    list.SetHorizontalExtent(extent);
-}
 
 } // namespace
 
@@ -88,7 +70,7 @@ void dlgChooseInstTask::FillPrograms() {
             m_productItems.push_back(it);
         }
     }
-    SetExtent(m_wndPrograms);
+    dlgDeleteNodes::FitListBoxExtent(m_wndPrograms.m_hWnd);
 }
 
 void dlgChooseInstTask::ShowOptions() {
