@@ -1,7 +1,10 @@
 // The registry picker over HKEY_CLASSES_ROOT: how long the dialog takes to open (to its first
-// shown state) and to expand the key with the largest listing under Wine, against the plain
-// listing of the same subkeys (RegEnumKeyExW alone, and with each subkey opened and asked for its
-// subkeys as the picker does); and how many keys the dialog then holds open.
+// shown state) and to expand the key with the largest listing, against the plain listing of the
+// same subkeys (RegEnumKeyExW alone, and with each subkey opened and asked for its subkeys as the
+// picker does); and how many keys the dialog then holds open. Wine's own HKEY_CLASSES_ROOT is
+// small, so the run is repeated with as many classes as a real workstation has (argument 1,
+// default 10 000) put under HKLM\Software\Classes, which HKEY_CLASSES_ROOT shows (Wine's does not
+// show the user's classes); they are removed afterwards.
 #include "BrowseRegistry.h"
 
 #include <kvui/kvui.h>
@@ -43,46 +46,91 @@ int PlainListing(bool probe) {
     return n;
 }
 
-} // namespace
+struct Figures {
+    double opened = 0, expanded = 0, plain = 0, probe = 0;
+    int listed = 0, shown = 0, openKeys = 0;
+};
 
-int wmain() {
-    ::InitCommonControls();
+Figures Measure() {
+    Figures f;
     KvUi::CScriptedPresenter presenter;
-    KvUi::SetPresenter(&presenter);
-
-    double t0 = Now(), opened = 0, expanded = 0;
-    int children = 0, openKeys = 0;
+    KvUi::IPresenter* old = KvUi::SetPresenter(&presenter);
+    double t0 = Now();
     std::wstring path;
     presenter.OnDialog(169, [&](KvUi::CDialog& d) {
         auto& dlg = static_cast<dlgBrowseRegistry&>(d);
-        opened = Now() - t0;
+        f.opened = Now() - t0;
         HTREEITEM hkcr = dlg.FindChild(dlg.GetRootItem(), L"HKEY_CLASSES_ROOT");
         double t1 = Now();
         dlg.GetTree().Expand(hkcr, TVE_EXPAND);
         ::UpdateWindow(dlg.m_hWnd);
-        expanded = Now() - t1;
+        f.expanded = Now() - t1;
         for (HTREEITEM c = dlg.GetTree().GetChildItem(hkcr); c; c = dlg.GetTree().GetNextSiblingItem(c))
-            ++children;
-        openKeys = dlg.GetOpenKeyCount();
+            ++f.shown;
+        f.openKeys = dlg.GetOpenKeyCount();
         d.EndDialog(IDCANCEL);
     });
-    dlgBrowseRegistry dlg(nullptr, nullptr, 0, &path);
-    dlg.DoModal();
-
+    {
+        dlgBrowseRegistry dlg(nullptr, nullptr, 0, &path);
+        dlg.DoModal();
+    }
+    KvUi::SetPresenter(old);
     double p0 = Now();
-    int plain = PlainListing(false);
-    double plainTime = Now() - p0;
+    f.listed = PlainListing(false);
+    f.plain = Now() - p0;
     p0 = Now();
     PlainListing(true);
-    double probeTime = Now() - p0;
+    f.probe = Now() - p0;
+    return f;
+}
 
-    std::printf("registry picker over HKEY_CLASSES_ROOT (%d subkeys listed, %d shown)\n", plain, children);
-    std::printf("  dialog open:                 %8.3f s\n", opened);
-    std::printf("  HKEY_CLASSES_ROOT expanded:  %8.3f s  (%.1fx the plain listing with probes)\n", expanded,
-                probeTime > 0 ? expanded / probeTime : 0.0);
-    std::printf("  plain listing:               %8.3f s\n", plainTime);
-    std::printf("  plain listing with probes:   %8.3f s\n", probeTime);
-    std::printf("  keys held open: %d (keys expanded by the user: 0, the root keys are not opened)\n", openKeys);
-    std::printf("  open + expand %s one second\n", opened + expanded < 1.0 ? "under" : "OVER");
+void Print(const char* title, const Figures& f) {
+    std::printf("%s: %d subkeys listed, %d shown\n", title, f.listed, f.shown);
+    std::printf("  dialog open:                 %8.3f s\n", f.opened);
+    std::printf("  HKEY_CLASSES_ROOT expanded:  %8.3f s  (%.1fx the plain listing with probes)\n", f.expanded,
+                f.probe > 0 ? f.expanded / f.probe : 0.0);
+    std::printf("  plain listing:               %8.3f s\n", f.plain);
+    std::printf("  plain listing with probes:   %8.3f s\n", f.probe);
+    std::printf("  keys held open after the expansion: %d (one key expanded, a root key, which is not opened)\n",
+                f.openKeys);
+    std::printf("  open + expand %s one second\n", f.opened + f.expanded < 1.0 ? "under" : "OVER");
+}
+
+const wchar_t* const kSeedRoot = L"Software\\Classes";
+
+void Seed(int count, bool remove) {
+    HKEY classes = nullptr;
+    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kSeedRoot, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &classes, nullptr) !=
+        ERROR_SUCCESS)
+        return;
+    for (int i = 0; i < count; ++i) {
+        wchar_t name[32];
+        swprintf(name, 32, L".kvbench%05d", i);
+        if (remove) {
+            ::RegDeleteTreeW(classes, name);
+            continue;
+        }
+        HKEY k = nullptr;
+        if (::RegCreateKeyExW(classes, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) == ERROR_SUCCESS) {
+            HKEY sub = nullptr;
+            ::RegCreateKeyExW(k, L"ShellNew", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr);
+            ::RegCloseKey(sub);
+            ::RegCloseKey(k);
+        }
+    }
+    ::RegCloseKey(classes);
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    ::InitCommonControls();
+    int count = argc > 1 ? _wtoi(argv[1]) : 10000;
+    Print("registry picker over Wine's HKEY_CLASSES_ROOT", Measure());
+    Seed(count, false);
+    char title[96];
+    std::snprintf(title, sizeof title, "with %d more classes", count);
+    Print(title, Measure());
+    Seed(count, true);
     return 0;
 }

@@ -3,6 +3,7 @@
 #include "ExeExtensions.h"
 #include "ViewHost.h"
 #include "objcmds_ids.h"
+#include "Pickers.h"
 
 #include <KvCmdSequence.h>
 #include <KvExchangeUtils.h>
@@ -141,8 +142,8 @@ void dlgResource::OnKindChange() {
     m_Params.clear();
     const bool pickedOnly = m_nKind == ResDiskSector || m_nKind == ResPciDevice;
     ::SendMessageW(GetDlgItem(IDC_RES_PATH), EM_SETREADONLY, pickedOnly ? TRUE : FALSE, 0);
-    // Only the file picker is at hand here; the other kinds are typed.
-    ::EnableWindow(GetDlgItem(IDC_RES_BROWSE), m_nKind == ResFile ? TRUE : FALSE);
+    // Every kind has its picker: files, registry values and keys, disk sectors, hardware.
+    ::EnableWindow(GetDlgItem(IDC_RES_BROWSE), TRUE);
 }
 
 bool dlgResource::HasExeExtension(const std::wstring& path) const {
@@ -213,10 +214,52 @@ bool dlgResource::Validate() const {
 void dlgResource::OnCheckClicked() { EnableOk(Validate()); }
 
 void dlgResource::OnBrowse() {
-    if (m_nKind == ResFile) {
+    switch (m_nKind) {
+    case ResFile: {
         std::list<std::wstring> files;
         if (SelectFiles(m_hWnd, nullptr, m_strPath.c_str(), 0, files) && !files.empty())
             SetDlgItemText(IDC_RES_PATH, files.front());
+        break;
+    }
+    case ResRegValue:
+    case ResRegKey: {
+        std::wstring path = m_strPath;
+        dlgBrowseRegistry dlg(this, m_nKind == ResRegValue ? L"Выбор переменной реестра" : L"Выбор ключа реестра",
+                              m_nKind == ResRegValue ? 1 : 0, &path);
+        if (dlg.DoModal() == IDOK)
+            SetDlgItemText(IDC_RES_PATH, path);   // the path change takes it and validates it
+        break;
+    }
+    case ResDiskSector: {
+        dlgBrowseDiskSector dlg(0, this);
+        if (dlg.DoModal() == IDOK && !dlg.GetPicked().empty()) {
+            m_Params.clear();
+            const PickedEntry& picked = dlg.GetPicked().front();
+            GetPickedEntryParams(picked, m_Params);
+            m_strPath = picked.strPath;
+            SetPathText(m_strPath);
+            EnableOk(Validate());
+        }
+        break;
+    }
+    default: {   // hardware: a PCI device, an SMBIOS table or field
+        dlgBrowseDevice dlg(0, m_strPath, this);
+        if (dlg.DoModal() != IDOK)
+            break;
+        m_strPath.clear();
+        SetPathText(m_strPath);
+        if (!dlg.GetPicked().empty()) {
+            m_Params.clear();
+            const PickedEntry& picked = dlg.GetPicked().front();
+            int kind = GetPickedEntryParams(picked, m_Params);
+            if (kind >= ResPciDevice)
+                m_nKind = kind;
+            m_strPath = picked.strPath;
+            SetPathText(m_strPath);
+        }
+        EnableOk(Validate());
+        break;
+    }
     }
     if (m_bCreate) {
         HWND ok = GetDlgItem(IDOK);

@@ -118,10 +118,21 @@ static bool ReadDiskSector(unsigned disk, long long sector, BYTE* buf)
 static std::mutex g_smbiosMutex;
 static std::vector<BYTE> g_smbios;
 static bool g_smbiosRead = false;
+static std::vector<BYTE> g_smbiosGiven;   // a table given in place of the firmware's
+static bool g_smbiosIsGiven = false;
+
+void SetSmbiosTable(const BYTE* table, size_t size)
+{
+    std::lock_guard<std::mutex> lock(g_smbiosMutex);
+    g_smbiosIsGiven = table != nullptr;
+    g_smbiosGiven.assign(table, table ? table + size : table);
+}
 
 static std::vector<BYTE> SmbiosData()
 {
     std::lock_guard<std::mutex> lock(g_smbiosMutex);
+    if (g_smbiosIsGiven)
+        return g_smbiosGiven;
     if (!g_smbiosRead) {
         const DWORD rsmb = 0x52534D42; // 'RSMB'
         UINT n = GetSystemFirmwareTable(rsmb, 0, nullptr, 0);
@@ -172,16 +183,17 @@ static int FindSmbiosStructure(int type, int handle, std::vector<BYTE>* bytes = 
     return -1;
 }
 
-// The bytes of an SMBIOS field as the board finds them: a text field (nonzero field type) is the
-// string its index byte names, any other field the bytes at its offset. False when the structure
-// does not hold the field.
+// The bytes of an SMBIOS field as the board finds them: a string field (a text field of one
+// byte, the index of a string of the structure's string set) is the string that byte names; any
+// other field, a text one too (a UUID, a run of bytes), the bytes at its offset. False when the
+// structure does not hold the field.
 static bool SmbiosFieldBytes(const std::vector<BYTE>& structure, int length, const ResourceFields& r,
                              std::vector<BYTE>& out)
 {
     if (r.fieldOffset < 0 || r.fieldLength <= 0 || r.fieldOffset + r.fieldLength > length)
         return false;
     const BYTE* p = structure.data() + r.fieldOffset;
-    if (!r.fieldType) {
+    if (!r.fieldType || r.fieldLength != 1) {
         out.assign(p, p + r.fieldLength);
         return true;
     }
@@ -203,10 +215,19 @@ static bool SmbiosFieldBytes(const std::vector<BYTE>& structure, int length, con
 
 // ----- PCI devices -----
 
-// Finds a present device with the given hardware or instance ID. identity (when given) receives
-// what identifies the device as the system reads it now: its hardware IDs (vendor, device,
-// subsystem, revision), compatible IDs (class code), bus number and address.
-static bool FindDevice(const std::wstring& hardwareId, std::wstring* identity = nullptr)
+// Where a device was when it was put under control: bus number and the address the system gives
+// (device << 16 | function). Known only when all three numbers were stored.
+struct DeviceLocation {
+    bool known = false;
+    DWORD bus = 0, address = 0;
+};
+
+// Finds a present device with the given hardware or instance ID, at the given location when one
+// is known (two equal cards on two buses are two devices). identity (when given) receives what
+// identifies the device as the system reads it now: its hardware IDs (vendor, device, subsystem,
+// revision), compatible IDs (class code), bus number and address.
+static bool FindDevice(const std::wstring& hardwareId, const DeviceLocation& location,
+                       std::wstring* identity = nullptr)
 {
     if (hardwareId.empty())
         return false;
@@ -228,6 +249,14 @@ static bool FindDevice(const std::wstring& hardwareId, std::wstring* identity = 
             wchar_t inst[512] = {};
             if (SetupDiGetDeviceInstanceIdW(set, &info, inst, 512, nullptr))
                 found = CompareStringOrdinal(inst, -1, hardwareId.c_str(), -1, TRUE) == CSTR_EQUAL;
+        }
+        if (found && location.known) {
+            DWORD bus = 0, address = 0;
+            found = SetupDiGetDeviceRegistryPropertyW(set, &info, SPDRP_BUSNUMBER, &type, reinterpret_cast<BYTE*>(&bus),
+                                                      sizeof bus, nullptr) &&
+                    SetupDiGetDeviceRegistryPropertyW(set, &info, SPDRP_ADDRESS, &type,
+                                                      reinterpret_cast<BYTE*>(&address), sizeof address, nullptr) &&
+                    bus == location.bus && address == location.address;
         }
         if (found && identity) {
             for (DWORD property : {SPDRP_HARDWAREID, SPDRP_COMPATIBLEIDS}) {
@@ -255,6 +284,20 @@ static std::wstring PropertyText(const ResourceFields& r, int code)
 {
     auto it = r.properties.find(code);
     return it == r.properties.end() ? std::wstring() : it->second.as_wstring();
+}
+
+// The stored location of a device: properties 10 (bus number), 9 (device number), 11 (function).
+static DeviceLocation StoredLocation(const ResourceFields& r)
+{
+    DeviceLocation l;
+    auto bus = r.properties.find(10), device = r.properties.find(9), function = r.properties.find(11);
+    if (bus == r.properties.end() || device == r.properties.end() || function == r.properties.end() ||
+        !bus->second.is_number() || !device->second.is_number() || !function->second.is_number())
+        return l;
+    l.known = true;
+    l.bus = static_cast<DWORD>(bus->second.as_int64());
+    l.address = (static_cast<DWORD>(device->second.as_int64()) << 16) | (static_cast<DWORD>(function->second.as_int64()) & 0xFFFF);
+    return l;
 }
 
 // ----- The two operations -----
@@ -287,7 +330,7 @@ bool ResourceObjectValid(const ItemFields& f, const ResourceFields& r)
         return ReadDiskSector(r.disk, r.sector, buf);
     }
     case ResourceKindDevice:
-        return FindDevice(PropertyText(r, 0));
+        return FindDevice(PropertyText(r, 0), StoredLocation(r));
     case ResourceKindSMBIOSTable: {
         int len = FindSmbiosStructure(r.table.type, r.table.handle);
         return len >= 0 && (r.table.length <= 0 || len == r.table.length);
@@ -430,7 +473,7 @@ bool ReadResourceObject(const ItemFields& f, const ResourceFields& r, const Byte
         // The stored descriptors, then what identifies the device as the system reads it now: a
         // different device in its place gives a different check; an absent one cannot be read.
         std::wstring identity;
-        if (!FindDevice(PropertyText(r, 0), &identity))
+        if (!FindDevice(PropertyText(r, 0), StoredLocation(r), &identity))
             return false;
         std::wstring text;
         for (const auto& p : r.properties)

@@ -32,6 +32,8 @@ bool ReadFileObject(const std::wstring& path, const ByteSink& sink, ReadBuffer& 
                     bool* stable = nullptr);
 bool ReadResourceObject(const ItemFields& f, const ResourceFields& r, const ByteSink& sink, ReadBuffer& buffer);
 void ReleaseCaches();
+// A table in place of the firmware's SMBIOS table (null: the firmware's again).
+void SetSmbiosTable(const BYTE* table, size_t size);
 
 } // namespace Impl
 } // namespace Varno

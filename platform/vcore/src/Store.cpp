@@ -1,4 +1,5 @@
 // The opened store, the provider and the module's exported functions.
+#include "VCoreTesting.h"
 #include "ResourceObjects.h"
 
 #include <chrono>
@@ -593,6 +594,8 @@ SmartPtr<IProvider> CreateProvider()
 void DestroyProvider() { Impl::ReleaseCaches(); }
 
 int GetVarnoDriveLetter(wchar_t, wchar_t*) { return 0; }
+
+void SetSmbiosTable(const unsigned char* table, size_t size) { Impl::SetSmbiosTable(table, size); }
 
 } // namespace Common
 } // namespace Varno

@@ -3,7 +3,9 @@
 // system reads it. Wine's own SMBIOS table and its display adapter stand in for the firmware and
 // the bus.
 #include "Sha256Ref.h"
+#include "kvsmbios.h"
 #include "VcoreTestUtil.h"
+#include "VCoreTesting.h"
 
 using namespace Varno;
 using vtest::Narrow;
@@ -130,4 +132,82 @@ TEST_F(HardwareListFixture, PciChecksNeedThePresentDeviceAndFollowItsIdentity)
     EXPECT_NE(checks[0], checks[1]);
     EXPECT_EQ(VARNO_UNREADABLE_MARK, checks[2]);
     EXPECT_EQ(checks, Checks(L"bootpci", BootListPci));   // the same device reads the same
+}
+
+namespace {
+
+// A firmware table of one system structure (handle 0x0100): manufacturer "Kv", product "Board",
+// the serial number the test chooses, and a UUID at 8 (a text value of 16 bytes, not a string).
+std::vector<unsigned char> SystemTable(const std::string& serial, unsigned char uuidFirst = 0x11)
+{
+    std::vector<BYTE> body(0x1B - 4, 0);
+    body[0] = 1, body[1] = 2, body[3] = 3;   // strings of the manufacturer, the product, the serial
+    body[8 - 4] = uuidFirst;
+    return KvSmbios::Raw({KvSmbios::Structure(1, 0x0100, body, {"Kv", "Board", serial}),
+                          KvSmbios::Structure(127, 0xFFFF, {}, {})},
+                         0, 2, 8);
+}
+
+struct GivenTable {
+    explicit GivenTable(const std::vector<unsigned char>& t) { Common::SetSmbiosTable(t.data(), t.size()); }
+    ~GivenTable() { Common::SetSmbiosTable(nullptr, 0); }
+};
+
+} // namespace
+
+// A changed field of the table the board finds gives another check of that field and of its
+// table; the other fields keep theirs. A text field of more than one byte (a UUID) is checked by
+// its own bytes, not taken for the index of a string.
+TEST_F(HardwareListFixture, ChangedSmbiosFieldChangesItsCheck)
+{
+    SmbiosTableDescriptor tbl = {1, 0x1B, 0x0100};
+    db->CreateSMBIOSTable(L"SMBIOS\\System Information #0100", tbl, T1(), true);
+    db->CreateSMBIOSField(L"SMBIOS\\System Information #0100\\Serial Number", 1, 1, 7, tbl, T1(), true);
+    db->CreateSMBIOSField(L"SMBIOS\\System Information #0100\\Manufacturer", 1, 1, 4, tbl, T1(), true);
+    db->CreateSMBIOSField(L"SMBIOS\\System Information #0100\\UUID", 1, 16, 8, tbl, T1(), true);
+    std::vector<std::string> before, after, otherUuid;
+    {
+        GivenTable given(SystemTable("SN-1"));
+        before = Checks(L"bootsmbs", BootListSmbios);
+    }
+    {
+        GivenTable given(SystemTable("SN-2"));
+        after = Checks(L"bootsmbs", BootListSmbios);
+    }
+    {
+        GivenTable given(SystemTable("SN-1", 0x22));
+        otherUuid = Checks(L"bootsmbs", BootListSmbios);
+    }
+    ASSERT_EQ(4u, before.size());
+    ASSERT_EQ(4u, after.size());
+    std::string d = Descriptor(1, 0x1B, 0x0100);
+    EXPECT_EQ(testsha::Sha256Hex(d + FieldDescriptor(1, 7, 1) + "SN-1"), before[1]);
+    EXPECT_EQ(testsha::Sha256Hex(d + FieldDescriptor(1, 7, 1) + "SN-2"), after[1]);
+    std::string uuid(16, '\0');
+    uuid[0] = 0x11;
+    EXPECT_EQ(testsha::Sha256Hex(d + FieldDescriptor(1, 8, 16) + uuid), before[3]);
+    EXPECT_NE(before[0], after[0]);        // the table holds the field
+    EXPECT_EQ(before[2], after[2]);        // the manufacturer did not change
+    EXPECT_NE(before[3], otherUuid[3]);    // another UUID
+    EXPECT_EQ(before[1], otherUuid[1]);
+}
+
+// A device stored with its location is the device at that location: the same hardware ID on
+// another bus is another device, which the board does not find there.
+TEST_F(HardwareListFixture, PciDeviceWithALocationIsFoundOnlyThere)
+{
+    const wchar_t* wineDisplay = L"PCI\\VEN_0000&DEV_0000&SUBSYS_00000000&REV_00";
+    auto anywhere = checked_cast<IDevice>(db->CreateDevice(L"Display", L"", T1(), true));
+    anywhere->SetProperty(0, _value_t(wineDisplay));
+    auto elsewhere = checked_cast<IDevice>(db->CreateDevice(L"Display on bus 254", L"", T1(), true));
+    elsewhere->SetProperty(0, _value_t(wineDisplay));
+    elsewhere->SetProperty(10, _value_t(254UL));
+    elsewhere->SetProperty(9, _value_t(31UL));
+    elsewhere->SetProperty(11, _value_t(7UL));
+    std::vector<std::string> checks = Checks(L"bootpci", BootListPci);
+    ASSERT_EQ(2u, checks.size());
+    EXPECT_EQ(64u, checks[0].size());
+    EXPECT_EQ(VARNO_UNREADABLE_MARK, checks[1]);
+    EXPECT_FALSE(elsewhere->IsValid());
+    EXPECT_TRUE(anywhere->IsValid());
 }

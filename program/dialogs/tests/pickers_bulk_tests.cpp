@@ -10,10 +10,13 @@
 #include "IChNode.h"
 #include "ModelStore.h"
 #include "Pickers.h"
+#include "dlgResource.h"
+#include "objcmds_ids.h"
 #include "pickers_ids.h"
 
 #include <KvRegTokens.h>
 #include <VCore.h>
+#include <VCoreTesting.h>
 
 #include <fstream>
 #include <functional>
@@ -317,6 +320,23 @@ CIChResorce* AddResource(CIChDataModel& m, const SResourceOperation& op) {
     return r;
 }
 
+// The bytes of Wine's table with the byte at an offset of one structure changed.
+std::vector<BYTE> WithChangedByte(std::vector<BYTE> raw, WORD handle, DWORD offset) {
+    for (size_t p = 8; p + 4 <= raw.size();) {
+        size_t len = raw[p + 1], e = p + len;
+        WORD h = (WORD)(raw[p + 2] | (raw[p + 3] << 8));
+        if (h == handle) {
+            if (offset < len)
+                raw[p + offset] ^= 0x5A;
+            return raw;
+        }
+        while (e + 1 < raw.size() && !(raw[e] == 0 && raw[e + 1] == 0))
+            ++e;
+        p = e + 2;
+    }
+    return raw;
+}
+
 TEST(BulkToStore, WineSmbiosTableByClickAndFieldBySpaceGoIntoTheBoardList) {
     KvTest::CScopedPresenter presenter;
     std::wstring tableName, fieldName;
@@ -402,6 +422,16 @@ TEST(BulkToStore, WineSmbiosTableByClickAndFieldBySpaceGoIntoTheBoardList) {
     ASSERT_EQ(2, resources->GetCount());
     for (long i = 0; i < 2; ++i)
         EXPECT_EQ(1, IsStoredResourceValid(Varno::item_cast<Varno::IResource>(resources->GetAt(i))));
+    // The field changed in the firmware: another check for the field.
+    std::vector<BYTE> raw = VDeviceInfo::Common::ReadSystemSmbiosTable();
+    std::vector<BYTE> changed = WithChangedByte(raw, fieldHandle, fieldOffset);
+    ASSERT_NE(raw, changed);
+    Varno::Common::SetSmbiosTable(changed.data(), changed.size());
+    std::vector<std::string> after = store.List(L"bootsmbs", Varno::BootListSmbios);
+    Varno::Common::SetSmbiosTable(nullptr, 0);
+    ASSERT_EQ(2u, after.size());
+    EXPECT_EQ(lines[tableAt], after[tableAt]);   // the table checked is another one
+    EXPECT_NE(lines[fieldAt], after[fieldAt]);
 }
 
 TEST(BulkToStore, SectorOfADiskImageGivesItsParametersAndItsLine) {
@@ -441,16 +471,23 @@ TEST(BulkToStore, SectorOfADiskImageGivesItsParametersAndItsLine) {
     EXPECT_EQ(0u, lines[0].find("\\\\.\\PhysicalDrive1:300|")) << lines[0];
 }
 
+// A key under HKCU whose unnamed value holds "seeded" (made afresh).
+bool SeedDefaultValue(const wchar_t* key) {
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, key);
+    HKEY h = nullptr;
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr) != ERROR_SUCCESS)
+        return false;
+    const wchar_t data[] = L"seeded";
+    ::RegSetValueExW(h, L"", 0, REG_SZ, reinterpret_cast<const BYTE*>(data), sizeof data);
+    ::RegCloseKey(h);
+    return true;
+}
+
 // The registry picker's value in token form becomes a registry value resource, the board's
 // registry list names it, and the picker opens at it again from that path.
 TEST(BulkToStore, RegistryDefaultValueThroughTheTokenIntoTheBoardList) {
     const wchar_t* key = L"Software\\KvPickerTests\\Seeded";
-    ::RegDeleteTreeW(HKEY_CURRENT_USER, key);
-    HKEY h = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr));
-    const wchar_t data[] = L"seeded";
-    ::RegSetValueExW(h, L"", 0, REG_SZ, reinterpret_cast<const BYTE*>(data), sizeof data);
-    ::RegCloseKey(h);
+    ASSERT_TRUE(SeedDefaultValue(key));
     const std::wstring keyPath = L"HKEY_CURRENT_USER\\Software\\KvPickerTests\\Seeded";
 
     std::wstring path;
@@ -502,6 +539,100 @@ TEST(BulkToStore, RegistryDefaultValueThroughTheTokenIntoTheBoardList) {
     dlg.DoModal();
     EXPECT_TRUE(selected);
     ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\KvPickerTests");
+}
+
+// ---- the resource dialog's Browse ---------------------------------------------------------------
+
+// Chooses a kind in the resource dialog's kind list as the user does.
+void ChooseResourceKind(dlgResource& d, int kind) {
+    HWND kinds = d.GetDlgItem(IDC_RES_KIND);
+    int n = (int)::SendMessageW(kinds, CB_GETCOUNT, 0, 0);
+    for (int i = 0; i < n; ++i)
+        if ((int)::SendMessageW(kinds, CB_GETITEMDATA, i, 0) == kind) {
+            ::SendMessageW(kinds, CB_SETCURSEL, i, 0);
+            ::SendMessageW(d.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_RES_KIND, CBN_SELCHANGE), (LPARAM)kinds);
+            return;
+        }
+    ADD_FAILURE() << "no kind " << kind;
+}
+
+// The resource dialog → the registry picker → a seeded "(Default)" value → its token text in the
+// path field → the resource in the model → the store and the "bootreg" line; a second resource
+// dialog's picker opens at the remembered value.
+TEST(BulkToStore, ResourceDialogTakesARegistryValueFromThePicker) {
+    const wchar_t* key = L"Software\\KvPickerTests\\Dialog";
+    ASSERT_TRUE(SeedDefaultValue(key));
+    const std::wstring keyPath = L"HKEY_CURRENT_USER\\Software\\KvPickerTests\\Dialog";
+    g_app.DeleteProfileEntry(L"", L"RegistryDefaultKey");
+
+    CIChDataModel model;
+    ModelWithJob(model);
+    auto* r = static_cast<CIChResorce*>(model.CreateNode(NodeTypeResource));
+    r->m_Id = model.TakeNextId(NodeTypeResource);
+    std::wstring shown;
+    {
+        KvTest::CScopedPresenter presenter;
+        presenter.OnDialog<dlgBrowseRegistry>(IDD_BROWSE_REGISTRY, [&](dlgBrowseRegistry& b) {
+            HTREEITEM cur = b.GetRootItem();
+            for (const wchar_t* part : {L"HKEY_CURRENT_USER", L"Software", L"KvPickerTests", L"Dialog"}) {
+                cur = cur ? b.FindChild(cur, part) : nullptr;
+                if (cur)
+                    b.GetTree().Expand(cur, TVE_EXPAND);
+            }
+            if (cur)
+                b.GetTree().SelectItem(b.FindChild(cur, L"(Default)"));
+            ::SendMessageW(b.m_hWnd, WM_COMMAND, IDOK, 0);
+            if (!b.IsEnded())
+                b.EndDialog(IDCANCEL);
+        });
+        presenter.OnDialog<dlgResource>(IDD_RESOURCE, [&](dlgResource& d) {
+            ChooseResourceKind(d, ResRegValue);
+            EXPECT_TRUE(Enabled(d, IDC_RES_BROWSE));
+            Click(d, IDC_RES_BROWSE);
+            shown = d.GetDlgItemText(IDC_RES_PATH);
+            EXPECT_TRUE(Enabled(d, IDOK));
+            Click(d, IDOK);
+            if (!d.IsEnded())
+                d.EndDialog(IDCANCEL);
+        });
+        dlgResource dlg(nullptr, r, 2);
+        dlg.SetModel(&model);
+        ASSERT_EQ(IDOK, dlg.DoModal());
+        EXPECT_EQ((std::vector<UINT>{IDD_RESOURCE, IDD_BROWSE_REGISTRY}), presenter.Dialogs());
+    }
+    EXPECT_EQ(keyPath + L"\\" + RegDefaultValueToken, shown);
+    EXPECT_EQ(ResRegValue, r->m_SubType);
+    EXPECT_EQ(keyPath + L"\\" + RegDefaultValueToken, r->m_Name);
+    {
+        StoreOfModel store(model, L"dialog_store");
+        std::vector<std::string> lines = store.List(L"bootreg", Varno::BootListRegistry);
+        ASSERT_EQ(1u, lines.size());
+        EXPECT_EQ(0u, lines[0].find(as_string(keyPath, CP_UTF8) + "\\")) << lines[0];
+        EXPECT_EQ(std::string::npos, lines[0].find(VARNO_UNREADABLE_MARK));
+    }
+
+    // Another resource: its picker opens at the value remembered from the first pick.
+    bool reselected = false;
+    {
+        KvTest::CScopedPresenter presenter;
+        presenter.OnDialog<dlgBrowseRegistry>(IDD_BROWSE_REGISTRY, [&](dlgBrowseRegistry& b) {
+            HTREEITEM s = b.GetTree().GetSelectedItem();
+            reselected = s && b.GetItemMarker(s) == dlgBrowseRegistry::MarkerDefault &&
+                         b.GetTree().GetItemText(b.GetTree().GetParentItem(s)) == L"Dialog";
+            b.EndDialog(IDCANCEL);
+        });
+        presenter.OnDialog<dlgResource>(IDD_RESOURCE, [&](dlgResource& d) {
+            ChooseResourceKind(d, ResRegValue);
+            Click(d, IDC_RES_BROWSE);
+            d.EndDialog(IDCANCEL);
+        });
+        CIChResorce other;
+        dlgResource dlg(nullptr, &other, 2);
+        dlg.SetModel(&model);
+        dlg.DoModal();
+    }
+    EXPECT_TRUE(reselected);
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, key);
 }
 
 } // namespace
