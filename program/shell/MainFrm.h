@@ -152,6 +152,15 @@ public:
     // Destroys every open report window (their runs are aborted, their files deleted).
     void CloseReportWindows();
 
+    // Tool commands (ToolCommands.cpp).
+    void OnFindDependencies();
+    // Adds the modules the file resources of the list need, links them into the files' groups and
+    // marks them; 0 for a null or empty list, else 1.
+    int PrepareResources(CIChNodeList* nodes, const std::wstring& title, int mark);
+    // Paths to variables (direction 1) or back (0) in the file and directory resources of the list
+    // (null: every resource of the model), with the variables given.
+    void ReplacePathVariables(CIChNodeList* nodes, const CPathVarMap& vars, int direction);
+
 protected:
     // Enables the element when the condition holds and a handler of its command is in the routing
     // (commands whose handlers are not in the program stay disabled).
@@ -190,6 +199,11 @@ protected:
     void AddGeneratedGroup(HTREEITEM item, CIChRGroup* group, CIChNodeList& resources,
                            const std::list<std::wstring>& extensions);
     void RunReportCommand(int commandId);
+    // The nodes of the focused list, or the tree's node; true when the first is a resource.
+    bool GetResourceSelection(CIChNodeList& nodes);
+    // After a pass changed resources: the resource tree rebuilt, or the active list refreshed when
+    // the current node's kind is at most maxKind.
+    void RefreshAfterResourcePass(int maxKind);
 
     KvUi::CImageList m_imgToolbarHot;
     KvUi::CImageList m_imgToolbarDisabled;

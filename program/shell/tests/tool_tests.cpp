@@ -1,0 +1,315 @@
+// Tests of the tool commands in the real main window: the dependent modules of chosen files (F6)
+// over modules built by the cross compiler, and the replacement of paths by path variables and back
+// (F7's pass), with the progress window stopped half-way through its own button.
+#include <gtest/gtest.h>
+
+#include "DaVIdevaRez.h"
+#include "MainFrm.h"
+#include "ToolDialogs.h"
+#include "resource.h"
+#include "toolcmds_ids.h"
+#include "../../views/tests/ViewsTestSupport.h"
+
+#include <kvpresenter.h>
+
+#include <algorithm>
+
+namespace {
+
+std::wstring BinFolder() {
+    wchar_t path[MAX_PATH];
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring s = path;
+    return s.substr(0, s.find_last_of(L'\\'));
+}
+std::wstring App() { return BinFolder() + L"\\linkwalk_fixtures\\app"; }
+std::wstring Sys() { return BinFolder() + L"\\linkwalk_fixtures\\sys"; }
+// A module whose thousands of imports all name modules that exist nowhere.
+std::wstring AllMissing() { return BinFolder() + L"\\linkwalk_fixtures\\flood\\imports.dll"; }
+
+std::wstring Upper(std::wstring s) {
+    ::CharUpperBuffW(&s[0], (DWORD)s.size());
+    return s;
+}
+
+class CToolFrame : public CMainFrame {
+public:
+    CToolFrame() { m_bAutoDelete = FALSE; }
+};
+
+struct ToolFixture : ::testing::Test {
+    CToolFrame* frame = nullptr;
+    CIChRGroup* group = nullptr;
+    CIChRGroup* other = nullptr;
+    CIChTask* task = nullptr;
+    CIChJob* job = nullptr;
+    KvTest::CScopedPresenter presenter;
+
+    void SetUp() override {
+        frame = new CToolFrame;
+        ASSERT_TRUE(frame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW));
+        frame->ShowWindow(SW_SHOWNOACTIVATE);
+        Pump();
+        CIChDataModel& m = frame->m_Model;
+        group = AddNode<CIChRGroup>(m, NodeTypeGroup, L"Программа");
+        other = AddNode<CIChRGroup>(m, NodeTypeGroup, L"Другая");
+        task = AddNode<CIChTask>(m, NodeTypeTask, L"Задача");
+        job = AddNode<CIChJob>(m, NodeTypeJob, L"Задание");
+        job->m_SubType = JobSecondEdition;
+        job->m_Method = 2;
+        job->m_Algorithm = 4;
+        CIChSubject* subject = AddNode<CIChSubject>(m, NodeTypeSubject, L"Компьютер");
+        group->LinkTo(task);
+        other->LinkTo(task);
+        task->LinkTo(job);
+        job->LinkTo(subject);
+        frame->m_bShowResults = 1;
+    }
+    void TearDown() override {
+        CResourcePass::SetStepObserver(nullptr);
+        frame->m_Model.m_bModified = 0;
+        frame->DestroyWindow();
+        delete frame;
+        Pump();
+    }
+    CIChResorce* AddResource(const std::wstring& path, int subType, CIChRGroup* into) {
+        CIChResorce* r = AddNode<CIChResorce>(frame->m_Model, NodeTypeResource, L"");
+        r->SetSubType(subType);
+        r->SetName(path);
+        r->m_Executable = 0;
+        if (into)
+            r->LinkTo(into);
+        return r;
+    }
+    CIChResorce* Find(const std::wstring& path) {
+        frame->m_Model.RebuildPathIndex();
+        return static_cast<CIChResorce*>(frame->m_Model.FindNodeByName(NodeTypeResource, path, 0));
+    }
+    // Shows the group in the tree and selects the given rows in its focused list.
+    void SelectRows(CIChRGroup* g, const std::vector<CIChNode*>& nodes) {
+        frame->m_nCurrentCategory = -1;   // the tree is built again with the nodes added since
+        frame->SendMessage(WM_COMMAND, ID_CATEGORY_GROUPS, 0);
+        ASSERT_TRUE(frame->GetTree().SelectNode(g, TVI_ROOT));
+        CIChList* list = dynamic_cast<CIChList*>(frame->m_wndView.GetActiveViewer()->GetCmdTarget());
+        ASSERT_NE(nullptr, list);
+        ::SetFocus(list->m_hWnd);
+        for (CIChNode* n : nodes) {
+            int row = list->FindRow(n);
+            ASSERT_GE(row, 0);
+            list->SetItemState(row, LVIS_SELECTED, LVIS_SELECTED);
+        }
+    }
+    // Answers the dependent-module dialog once its walk has ended, with OK or Close.
+    void AnswerDependens(bool add, std::vector<std::wstring>* listed = nullptr, int mark = 1) {
+        presenter.OnDialog<dlgDependens>(IDD_DEPENDENS, [add, listed, mark](dlgDependens& d) {
+            for (int i = 0; i < 3000 && !d.IsWalkDone(); ++i) {
+                Pump();
+                ::Sleep(5);
+            }
+            ASSERT_TRUE(d.IsWalkDone());
+            if (d.IsEnded())
+                return;
+            if (listed) {
+                for (int i = 0; i < d.m_wndList.GetCount(); ++i)
+                    listed->push_back(d.m_wndList.GetText(i));
+            }
+            ::CheckDlgButton(d.m_hWnd, IDC_DEPENDS_EXECUTABLE, mark ? BST_CHECKED : BST_UNCHECKED);
+            d.SendMessage(WM_COMMAND, add ? IDOK : IDCANCEL, 0);
+        });
+    }
+};
+
+TEST_F(ToolFixture, DependentModulesAreAddedLinkedAndMarked) {
+    const std::wstring app = App();
+    CIChResorce* missing = AddResource(AllMissing(), ResFile, group);   // listed first, needs nothing found
+    CIChResorce* root = AddResource(app + L"\\root.exe", ResFile, group);
+    // a.dll is in the model already, under another group: linked, not added again.
+    CIChResorce* a = AddResource(app + L"\\a.dll", ResFile, other);
+    const size_t before = frame->m_Model.m_Resources.size();
+    theApp.m_bAddDepends = 0;
+    SelectRows(group, {missing, root});
+
+    std::vector<std::wstring> listed;
+    AnswerDependens(true, &listed);
+    presenter.QueueAnswer(IDOK);
+    frame->SendMessage(WM_COMMAND, ID_RES_DEPENDENCIES, 0);
+    Pump();
+
+    // The dialog listed every module of every chosen file, each once: what "Добавить" adds.
+    std::vector<std::wstring> expected = {app + L"\\a.dll", app + L"\\b.dll", app + L"\\c.dll", app + L"\\d.dll"};
+    std::vector<std::wstring> got;
+    for (const std::wstring& s : listed)
+        got.push_back(Upper(s));
+    for (std::wstring& s : expected)
+        s = Upper(s);
+    std::sort(got.begin(), got.end());
+    EXPECT_EQ(expected, got);
+
+    EXPECT_EQ(before + 3, frame->m_Model.m_Resources.size()) << "b, c and d added; a was there";
+    for (const wchar_t* name : {L"a.dll", L"b.dll", L"c.dll", L"d.dll"}) {
+        CIChResorce* r = Find(app + L"\\" + name);
+        ASSERT_NE(nullptr, r) << name;
+        EXPECT_EQ(1, r->m_Executable) << name;
+        EXPECT_NE(group->m_Members.end(), std::find(group->m_Members.begin(), group->m_Members.end(), r))
+            << name << " is linked into the group of the file it was found for";
+    }
+    EXPECT_NE(a->m_Uppers.end(), std::find(a->m_Uppers.begin(), a->m_Uppers.end(), other)) << "a keeps its group";
+    EXPECT_EQ(1, root->m_Executable);
+    EXPECT_EQ(1, frame->m_Model.m_bModified);
+
+    auto boxes = presenter.Boxes();
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(0u, boxes[0].text.find(L"Подготовка ресурсов успешно завершена за 0 секунд")) << boxes[0].text.c_str();
+    EXPECT_NE(std::wstring::npos, boxes[0].text.find(L"\r\nДобавлено 3 новых ресурсов"));
+    EXPECT_EQ(0, theApp.m_bAddDepends) << "the setting is back as it was";
+    EXPECT_TRUE(::IsWindowEnabled(frame->m_hWnd));
+}
+
+TEST_F(ToolFixture, NothingFoundSaysSoForOneFileOrSeveral) {
+    struct Case {
+        std::vector<std::wstring> paths;
+        std::vector<int> kinds;
+        bool dialog;   // whether the walk ran (a directory is never walked)
+        std::wstring text;
+    };
+    const std::wstring dir = Sys();
+    std::vector<Case> cases = {
+        {{dir}, {ResDirectory}, false, L"Для файла '" + dir + L"' не найдено ни одной зависимости."},
+        {{AllMissing()}, {ResFile}, true, L"Для файла '" + AllMissing() + L"' не найдено ни одной зависимости."},
+        {{AllMissing(), dir}, {ResFile, ResDirectory}, true, L"Для выбранных файлов не найдено ни одной зависимости."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text.c_str());
+        CIChRGroup* g = AddNode<CIChRGroup>(frame->m_Model, NodeTypeGroup, L"G" + std::to_wstring(&c - &cases[0]));
+        std::vector<CIChNode*> nodes;
+        for (size_t i = 0; i < c.paths.size(); ++i)
+            nodes.push_back(AddResource(c.paths[i], c.kinds[i], g));
+        SelectRows(g, nodes);
+        presenter.Clear();
+        AnswerDependens(true);
+        const size_t before = frame->m_Model.m_Resources.size();
+        // The lists offer F6 only when the first chosen row is a file; the handler itself answers
+        // any resource.
+        if (c.kinds[0] == ResDirectory)
+            frame->OnFindDependencies();
+        else
+            frame->SendMessage(WM_COMMAND, ID_RES_DEPENDENCIES, 0);
+        auto boxes = presenter.Boxes();
+        ASSERT_EQ(1u, boxes.size());
+        EXPECT_EQ(c.text, boxes[0].text);
+        EXPECT_EQ(c.dialog ? 1u : 0u, presenter.Dialogs().size());
+        EXPECT_EQ(before, frame->m_Model.m_Resources.size());
+    }
+}
+
+TEST_F(ToolFixture, StoppingAfterTheFirstFileKeepsWhatWasAdded) {
+    CIChResorce* root = AddResource(App() + L"\\root.exe", ResFile, group);
+    CIChResorce* sys = AddResource(Sys() + L"\\sys.exe", ResFile, group);
+    // A read-only file (the board's) is passed over: its mark stays, nothing is walked for it.
+    CIChResorce* board = AddResource(Sys() + L"\\version.dll", ResFile, nullptr);
+    board->m_Id = -5;
+    CIChNodeList nodes = {board, root, sys};
+    CResourcePass::SetStepObserver([](dlgProcessInfo& d, int done) {
+        if (done == 2)
+            ::SendMessageW(::GetDlgItem(d.m_hWnd, IDCANCEL), BM_CLICK, 0, 0);
+    });
+    presenter.QueueAnswer(IDOK);
+    const size_t before = frame->m_Model.m_Resources.size();
+    EXPECT_EQ(1, frame->PrepareResources(&nodes, L"Идет добавление зависимых модулей", 1));
+    EXPECT_EQ(before + 4, frame->m_Model.m_Resources.size()) << "root.exe's four modules, none of sys.exe's";
+    EXPECT_EQ(0, board->m_Executable);
+    EXPECT_EQ(0, sys->m_Executable) << "not reached";
+    auto boxes = presenter.Boxes();
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(L"Подготовка ресурсов прервана пользователем", boxes[0].text);
+    EXPECT_EQ(0, frame->PrepareResources(nullptr, L"x", 1));
+}
+
+TEST_F(ToolFixture, PathsBecomeVariablesAndBackExceptReadOnlyAndRegistry) {
+    CPathVarMap vars = {{L"C:\\Soft", L"%SOFT%"}, {L"C:\\windows", L"%SystemRoot%"}};
+    CIChResorce* file = AddResource(L"C:\\Soft\\app\\x.exe", ResFile, group);
+    CIChResorce* folder = AddResource(L"C:\\windows\\system32", ResDirectory, group);
+    CIChResorce* value = AddResource(L"HKEY_LOCAL_MACHINE\\Software\\C:\\Soft", ResRegValue, group);
+    CIChResorce* board = AddResource(L"C:\\Soft\\board.exe", ResFile, group);
+    board->m_Id = -1;
+    CIChNodeList nodes = {file, folder, value, board};
+
+    frame->ReplacePathVariables(&nodes, vars, 1);
+    EXPECT_EQ(L"%SOFT%\\app\\x.exe", file->m_Name);
+    EXPECT_EQ(L"%SystemRoot%\\system32", folder->m_Name);
+    EXPECT_EQ(L"HKEY_LOCAL_MACHINE\\Software\\C:\\Soft", value->m_Name);
+    EXPECT_EQ(L"C:\\Soft\\board.exe", board->m_Name);
+    EXPECT_EQ(1, frame->m_Model.m_bModified);
+    auto boxes = presenter.Boxes();
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(0u, boxes[0].text.find(L"Замена путей на переменные успешно завершена за "));
+
+    frame->m_Model.m_bModified = 0;
+    frame->ReplacePathVariables(&nodes, vars, 0);
+    EXPECT_EQ(L"C:\\Soft\\app\\x.exe", file->m_Name);
+    EXPECT_EQ(L"C:\\windows\\system32", folder->m_Name);
+    EXPECT_EQ(1, frame->m_Model.m_bModified);
+
+    // Nothing to replace: the model stays unmodified, the pass still reports its end.
+    frame->m_Model.m_bModified = 0;
+    CIChNodeList onlyValue = {value};
+    frame->ReplacePathVariables(&onlyValue, vars, 1);
+    EXPECT_EQ(0, frame->m_Model.m_bModified);
+    EXPECT_EQ(3u, presenter.Boxes().size());
+
+    // An empty table does nothing and shows nothing.
+    frame->ReplacePathVariables(&nodes, CPathVarMap(), 1);
+    EXPECT_EQ(3u, presenter.Boxes().size());
+}
+
+TEST_F(ToolFixture, StoppedReplacementKeepsWhatWasReplacedAndRestoresTheProcessor) {
+    CPathVarMap vars = {{L"C:\\Soft", L"%SOFT%"}};
+    CIChNodeList nodes;
+    for (int i = 0; i < 2000; ++i)
+        nodes.push_back(AddResource(L"C:\\Soft\\f" + std::to_wstring(i) + L".dll", ResFile, nullptr));
+    int shownAt = -1;
+    CResourcePass::SetStepObserver([&shownAt](dlgProcessInfo& d, int done) {
+        if (done == 1000) {
+            shownAt = done;
+            EXPECT_TRUE(::IsWindowVisible(d.m_hWnd));
+            ::SendMessageW(::GetDlgItem(d.m_hWnd, IDCANCEL), BM_CLICK, 0, 0);
+        }
+    });
+    DWORD_PTR process = 0, system = 0;
+    ASSERT_TRUE(::GetProcessAffinityMask(::GetCurrentProcess(), &process, &system));
+    frame->ReplacePathVariables(&nodes, vars, 1);
+    EXPECT_EQ(1000, shownAt);
+    int replaced = 0;
+    for (CIChNode* n : nodes)
+        replaced += n->m_Name.compare(0, 6, L"%SOFT%") == 0;
+    EXPECT_EQ(1000, replaced);
+    auto boxes = presenter.Boxes();
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(L"Замена путей на переменные прервана пользователем", boxes[0].text);
+    // The pass pinned the thread to one processor while timing itself and gave the old mask back.
+    EXPECT_EQ(process, ::SetThreadAffinityMask(::GetCurrentThread(), process));
+    EXPECT_TRUE(::IsWindowEnabled(frame->m_hWnd));
+}
+
+TEST_F(ToolFixture, ProgressWindowShowsTheRelatedNodesOfTheResource) {
+    CIChResorce* r = AddResource(L"C:\\Soft\\x.exe", ResFile, group);
+    r->LinkTo(other);
+    int abort = 7;
+    dlgProcessInfo d(frame->m_hWnd, &abort);
+    EXPECT_EQ(0, abort);
+    ASSERT_TRUE(d.Create());
+    d.ShowResourceInfo(r);
+    std::vector<std::wstring> lines = d.GetDetails();
+    ASSERT_EQ(4u, lines.size());
+    EXPECT_EQ(L"Группы (2):\tПрограмма, Другая", lines[0]);
+    EXPECT_EQ(L"Задачи (1):\tЗадача", lines[1]);
+    EXPECT_EQ(L"Задания (1):\tЗадание", lines[2]);
+    EXPECT_EQ(L"Методы (1):\tСодержимое : Хэш", lines[3]);
+    d.ShowResourceInfo(nullptr);
+    EXPECT_TRUE(d.GetDetails().empty());
+    d.SendMessage(WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(1, abort);
+    d.DestroyWindow();
+}
+
+} // namespace
