@@ -13,16 +13,12 @@
 
 #include "ClrMeta.h"
 #include "PeView.h"
+#include "kvtest.h"
 #include "linkwalk.h"
 
 namespace lwtest {
 
-inline std::wstring Env(const wchar_t* name)
-{
-    wchar_t buf[32768];
-    DWORD n = ::GetEnvironmentVariableW(name, buf, 32768);
-    return n && n < 32768 ? std::wstring(buf, n) : std::wstring();
-}
+using KvTest::Env;
 
 inline std::wstring Fixtures() { return Env(L"KV_BIN_DIR") + L"\\linkwalk_fixtures"; }
 inline std::wstring App() { return Fixtures() + L"\\app"; }

@@ -36,6 +36,11 @@ void GetDirResources(const wchar_t* dirPath, CIChNodeList* list, int addDirs, in
 void GetOneDirResources(const wchar_t* dirPath, CIChNodeList* list, int recursive);
 // Appends the values (and with addKeys the keys) of a registry key given by its full root name.
 void GetRegKeyResources(const wchar_t* keyPath, CIChNodeList* list, int addKeys, int recursive);
+// Decides whether a value becomes a resource: the path of its key and its name as stored.
+typedef std::function<bool(const std::wstring& keyPath, const wchar_t* valueName)> RegValueFilter;
+// Appends the values of a key (with recursive set, of every key below it too) that the filter takes;
+// values it refuses are never made into resources. No keys.
+void GetRegKeyValueResources(const wchar_t* keyPath, CIChNodeList* list, int recursive, const RegValueFilter& filter);
 
 // ---- Time ---------------------------------------------------------------------------------------
 // Appends "за ... час ... минут ... секунд" with Russian endings to the buffer (room for about 60

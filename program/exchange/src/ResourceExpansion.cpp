@@ -143,7 +143,8 @@ const struct {
 // Registry keys nest at most 512 levels; a deeper walk is a cycle through a registry link.
 const int kMaxKeyDepth = 512;
 
-void RegKey(const std::wstring& keyPath, CIChNodeList* list, int addKeys, int recursive, int depth)
+void RegKey(const std::wstring& keyPath, CIChNodeList* list, int addKeys, int recursive, int depth,
+            const RegValueFilter* filter = nullptr)
 {
     if (depth > kMaxKeyDepth)
         return;
@@ -167,6 +168,8 @@ void RegKey(const std::wstring& keyPath, CIChNodeList* list, int addKeys, int re
             continue; // a name of 1024 characters or more: skipped, the listing goes on
         if (rc != ERROR_SUCCESS)
             break;
+        if (filter && !(*filter)(keyPath, name.data()))
+            continue;
         if (::RegQueryValueExW(key, name.data(), nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             continue;
         Append(list, ResRegValue, keyPath + L"\\" + RegValueNameToToken(name.data()));
@@ -187,7 +190,7 @@ void RegKey(const std::wstring& keyPath, CIChNodeList* list, int addKeys, int re
                 Append(list, ResRegKey, subPath);
             }
             if (recursive)
-                RegKey(subPath, list, addKeys, recursive, depth + 1);
+                RegKey(subPath, list, addKeys, recursive, depth + 1, filter);
         }
     }
     ::RegCloseKey(key);
@@ -224,4 +227,11 @@ void GetRegKeyResources(const wchar_t* keyPath, CIChNodeList* list, int addKeys,
     if (addKeys && list->empty() && KvCmdSequence::IsRegKeyExist(keyPath))
         Append(list, ResRegKey, keyPath);
     RegKey(keyPath, list, addKeys, recursive, 0);
+}
+
+void GetRegKeyValueResources(const wchar_t* keyPath, CIChNodeList* list, int recursive, const RegValueFilter& filter)
+{
+    if (!keyPath || !list)
+        return;
+    RegKey(keyPath, list, 0, recursive, 0, filter ? &filter : nullptr);
 }
