@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <list>
 #include <map>
 #include <set>
 #include <string>
@@ -18,6 +19,7 @@ class CIChNode;
 class CIChResorce;
 class CIChRGroup;
 class CIChTask;
+typedef std::list<CIChNode*> CIChNodeList;
 
 // A set of modules: full paths in lower case, ordinal order.
 typedef std::set<std::wstring> CModuleSet;
@@ -60,6 +62,8 @@ public:
     const CModuleSet& Dependencies(const std::wstring& path);
     bool Stopped() const { return m_stop && *m_stop != 0; }
     size_t WalkCount() const { return m_walks; }
+    // The modules walked so far, in path order.
+    std::vector<std::wstring> WalkedModules() const;
 
 private:
     const volatile LONG* m_stop;
@@ -165,3 +169,32 @@ void AddRegValueResource(CIChRGroup* group, const wchar_t* valuePath);
 std::vector<std::wstring> ExecutableMasks(const std::wstring& extensions);
 // The model's first job (in list order) of SubType 1 or 2; null when there is none.
 CIChJob* FirstBoardJob(CIChDataModel& model);
+
+// ---- The Windows-templates operation ------------------------------------------------------------
+// What one run builds and what it works with. The generator of the chosen products' tasks is the
+// caller's (Windows Installer's data); it adds its tasks to the model and appends them to the list.
+struct SOsTemplatesRun {
+    CIChDataModel* model = nullptr;
+    int addWindowsTask = 0;
+    int clearModel = 0;                   // the model was cleared first: no merging with its nodes
+    int hasProducts = 0;                  // programs were chosen
+    SWindowsTaskOptions task;             // variant, extensions, 64-bit, excluded services, disks, stop
+    std::function<int(CIChNodeList* output)> generateProducts;
+    // Switched off while the run lasts and given back their values however it ends (the closing
+    // message of the generators, the setting AddDepends); null when there are none.
+    int* showResults = nullptr;
+    int* addDepends = nullptr;
+    // Set to 1 when templates were made (a store will exist once the model is saved).
+    int* storeExisted = nullptr;
+};
+
+// A run that builds only the Windows task of the kind into a model cleared first, with the given
+// local-disk test (empty: the system's).
+SOsTemplatesRun WindowsTaskRun(CIChDataModel* model, int variant,
+                               CStartupTemplates::LocalDiskTest isLocalHardDisk = CStartupTemplates::LocalDiskTest());
+
+// Builds the task "Операционная система MS Windows" into the model (merged with a task of that name
+// unless the model was cleared first) and the tasks of the chosen programs, and links them under
+// the model's first job of SubType 1 or 2. Always 1; an exception of the product generator leaves
+// after the switches have their values back.
+int CreateOsTemplates(SOsTemplatesRun& run);

@@ -81,6 +81,14 @@ const CModuleSet& CModuleCollector::Dependencies(const std::wstring& path)
     return m_walked.emplace(path, CollectModuleDependencies(path)).first->second;
 }
 
+std::vector<std::wstring> CModuleCollector::WalkedModules() const
+{
+    std::vector<std::wstring> modules;
+    for (const auto& walked : m_walked)
+        modules.push_back(walked.first);
+    return modules;
+}
+
 void CModuleCollector::AddModule(const std::wstring& path, CModuleSet& set)
 {
     if (path.empty() || Stopped())

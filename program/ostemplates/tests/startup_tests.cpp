@@ -12,7 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "IChDataModel.h"
+#include "IChNode.h"
 #include "KvOsTemplates.h"
+#include "../../../platform/vcore/tests/Sha256Ref.h"
+#include "../../../platform/vcore/tests/VcoreTestUtil.h"
+#include "../../model/tests/StoreFakes.h"
+#include "kvtest.h"
 #include "ostemplates_test_util.h"
 
 using namespace OsTest;
@@ -229,4 +235,53 @@ TEST_F(SeededPrefix, Windows10HasNoBootList)
     if (HasFatalFailure())
         return;
     EXPECT_TRUE(result.members.at(StartupGroupNames[0]).empty());
+}
+
+TEST_F(SeededPrefix, SavedAndReloadedWithTheBoardLists)
+{
+    fakes::FHost host;
+    host.provider = Varno::Common::CreateProvider();
+    host.folder = Tmp() + L"\\Varno";
+    for (const wchar_t* f : {L"Localhost.vdb", L"bootfile.nam", L"bootfile.chk"})
+        ::DeleteFileW((host.folder + L"\\" + f).c_str());
+    SetModelStoreHost(&host);
+    CIChDataModel model;
+    model.NewModel(1, JobSecondEdition);
+    SOsTemplatesRun run = WindowsTaskRun(&model, WindowsTaskStartup, [](wchar_t) { return 1; });
+    ASSERT_EQ(1, CreateOsTemplates(run));
+    std::set<std::wstring> files;
+    for (CIChNode* node : model.m_Resources)
+        if (static_cast<CIChResorce*>(node)->m_SubType == ResFile)
+            files.insert(Lower(node->m_Name));
+    ASSERT_EQ(1u, files.count(Sys() + L"\\drivers\\kvtdrv.sys"));
+    ASSERT_EQ(0, model.Save(nullptr));
+
+    // The files list names every generated file once, each with the SHA-256 of its content.
+    const auto names = vtest::Lines(KvTest::ReadBytes(host.folder + L"\\bootfile.nam"));
+    const auto sums = vtest::Lines(KvTest::ReadBytes(host.folder + L"\\bootfile.chk"));
+    ASSERT_EQ(names.size(), sums.size());
+    std::set<std::wstring> listed;
+    for (size_t i = 0; i < names.size(); ++i) {
+        const std::wstring path = Lower(Widen(names[i]));
+        listed.insert(path);
+        if (path == Sys() + L"\\drivers\\kvtdrv.sys" || path == Sys() + L"\\kvtsvc.dll")
+            EXPECT_EQ(testsha::Sha256Hex(KvTest::ReadBytes(Widen(names[i]))), sums[i]) << names[i];
+    }
+    EXPECT_EQ(files, listed);
+
+    // Read back: the same task with the same groups and files.
+    CIChDataModel reloaded;
+    ASSERT_EQ(0, reloaded.Load());
+    std::set<std::wstring> again;
+    for (CIChNode* node : reloaded.m_Resources)
+        if (static_cast<CIChResorce*>(node)->m_SubType == ResFile)
+            again.insert(Lower(node->m_Name));
+    EXPECT_EQ(files, again);
+    CIChNode* task = reloaded.FindNodeByName(NodeTypeTask, WindowsTaskName, 0);
+    ASSERT_NE(nullptr, task);
+    std::vector<std::wstring> groups;
+    for (CIChNode* group : task->m_Members)
+        groups.push_back(group->m_Name);
+    EXPECT_EQ(5u, groups.size());
+    SetModelStoreHost(nullptr);
 }

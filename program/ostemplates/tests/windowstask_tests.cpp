@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -226,4 +228,101 @@ TEST(WindowsTask, FirstBoardJobInListOrder)
     CIChJob* board = static_cast<CIChJob*>(model.CreateNode(NodeTypeJob));
     board->m_SubType = JobBoard;
     EXPECT_EQ(second, FirstBoardJob(model));
+}
+
+namespace {
+
+// A product generator as the installer's one behaves: its task goes into the model and the list.
+std::function<int(CIChNodeList*)> ProductGenerator(CIChDataModel& model, const wchar_t* name,
+                                                   std::function<void()> seen = nullptr)
+{
+    return [&model, name, seen](CIChNodeList* output) {
+        if (seen)
+            seen();
+        CIChNode* task = new CIChTask;
+        task->SetName(name);
+        model.AddNodeTree(&task, 1);
+        output->push_back(task);
+        return 1;
+    };
+}
+
+int CountNamed(CIChDataModel& model, int type, const std::wstring& name)
+{
+    int n = 0;
+    for (CIChNode* node : *model.GetNodeList(type))
+        n += node->m_Name == name ? 1 : 0;
+    return n;
+}
+
+} // namespace
+
+TEST(OsTemplatesRun, TasksGoUnderTheBoardJobAndTheSwitchesComeBack)
+{
+    CIChDataModel model;
+    model.NewModel(1, JobSecondEdition);
+    CIChJob* job = FirstBoardJob(model);
+    ASSERT_NE(nullptr, job);
+    int showResults = 1, addDepends = 1, storeExisted = 0;
+    int seenShow = -1, seenDepends = -1;
+    SOsTemplatesRun run;
+    run.model = &model;
+    run.addWindowsTask = 1;
+    run.hasProducts = 1;
+    run.task.variant = WindowsTaskDefault;
+    run.task.exeExtensions = L".exe";
+    run.showResults = &showResults;
+    run.addDepends = &addDepends;
+    run.storeExisted = &storeExisted;
+    run.generateProducts = ProductGenerator(model, L"Kvt Product", [&] {
+        seenShow = showResults;
+        seenDepends = addDepends;
+    });
+    EXPECT_EQ(1, CreateOsTemplates(run));
+    EXPECT_EQ(0, seenShow);
+    EXPECT_EQ(0, seenDepends);
+    EXPECT_EQ(1, showResults);
+    EXPECT_EQ(1, addDepends);
+    EXPECT_EQ(1, storeExisted);
+    EXPECT_EQ(1, model.m_bModified);
+    std::set<std::wstring> underJob;
+    for (CIChNode* node : job->m_Members)
+        underJob.insert(node->m_Name);
+    EXPECT_EQ((std::set<std::wstring>{WindowsTaskName, L"Kvt Product"}), underJob);
+
+    // Again without clearing: the task of that name takes in the new groups, no second task.
+    run.hasProducts = 0;
+    EXPECT_EQ(1, CreateOsTemplates(run));
+    EXPECT_EQ(1, CountNamed(model, NodeTypeTask, WindowsTaskName));
+    EXPECT_EQ(1, CountNamed(model, NodeTypeGroup, L"Модули в каталоге System32"));
+
+    // A failing generator: the switches have their values back all the same.
+    run.addWindowsTask = 0;
+    run.hasProducts = 1;
+    run.generateProducts = [](CIChNodeList*) -> int { throw std::runtime_error("installer failed"); };
+    addDepends = 1;
+    showResults = 1;
+    EXPECT_THROW(CreateOsTemplates(run), std::runtime_error);
+    EXPECT_EQ(1, showResults);
+    EXPECT_EQ(1, addDepends);
+}
+
+TEST(OsTemplatesRun, NothingChosenChangesNothing)
+{
+    CIChDataModel model;
+    model.NewModel(1, JobBoard);
+    model.m_bModified = 0;
+    int showResults = 1;
+    SOsTemplatesRun run;
+    run.model = &model;
+    run.showResults = &showResults;
+    EXPECT_EQ(1, CreateOsTemplates(run));
+    EXPECT_EQ(0, model.m_bModified);
+    EXPECT_TRUE(model.m_Tasks.empty());
+    // Only products: only their tasks, no Windows task.
+    run.hasProducts = 1;
+    run.generateProducts = ProductGenerator(model, L"Kvt Only");
+    EXPECT_EQ(1, CreateOsTemplates(run));
+    EXPECT_EQ(1u, model.m_Tasks.size());
+    EXPECT_EQ(0, CountNamed(model, NodeTypeTask, WindowsTaskName));
 }
