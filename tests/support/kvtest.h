@@ -37,9 +37,6 @@ inline std::wstring Env(const wchar_t* name) {
     return n && n < 32768 ? std::wstring(buf, n) : std::wstring();
 }
 
-// The test's own folder for files it makes (KV_TEST_TMP).
-inline std::wstring TestTmp() { return Env(L"KV_TEST_TMP"); }
-
 // The whole content of a file as bytes; empty when the file cannot be opened.
 inline std::string ReadBytes(const std::wstring& path) {
     HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
