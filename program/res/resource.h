@@ -139,4 +139,5 @@
 #include "objcmds_ids.h"
 #include "reportwin_ids.h"
 #include "msitasks_ids.h"
+#include "ostemplates_ids.h"
 #include "pickers_ids.h"

@@ -8,9 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "DaVIdevaRez.h"
 #include "dlgPrepareControl.h"
 #include "kvpresenter.h"
 #include "resource.h"
+
+// The application object of this test program (its settings and services).
+CDaVIdevaRezApp theApp;
 
 namespace {
 
