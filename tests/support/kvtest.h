@@ -145,4 +145,22 @@ private:
     std::atomic<DWORD> m_lastThread{0};
 };
 
+// Runs the system's msiexec with the arguments and waits for it (five minutes at most): its exit
+// code, or the error of a failed start.
+inline DWORD RunMsiexec(const std::wstring& arguments) {
+    wchar_t system[MAX_PATH];
+    ::GetSystemDirectoryW(system, MAX_PATH);
+    std::wstring command = L"\"" + std::wstring(system) + L"\\msiexec.exe\" " + arguments;
+    STARTUPINFOW si = {sizeof si};
+    PROCESS_INFORMATION pi = {};
+    if (!::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return ::GetLastError();
+    ::WaitForSingleObject(pi.hProcess, 300000);
+    DWORD code = 1;
+    ::GetExitCodeProcess(pi.hProcess, &code);
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+    return code;
+}
+
 } // namespace KvTest

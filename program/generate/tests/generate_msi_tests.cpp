@@ -1,6 +1,7 @@
 // End to end with a real package: built here with wixl from modules of the cross compiler,
 // installed into the test prefix with msiexec, generated from, saved and loaded again, removed.
 #include "GenTestSupport.h"
+#include "kvtest.h"
 
 #include "KvMsi.h"
 
@@ -24,21 +25,7 @@ std::wstring Env(const wchar_t* name) {
     return n && n < MAX_PATH * 2 ? buffer : L"";
 }
 
-DWORD RunMsiexec(const std::wstring& arguments) {
-    wchar_t system[MAX_PATH];
-    ::GetSystemDirectoryW(system, MAX_PATH);
-    std::wstring command = L"\"" + std::wstring(system) + L"\\msiexec.exe\" " + arguments;
-    STARTUPINFOW si = {sizeof si};
-    PROCESS_INFORMATION pi = {};
-    if (!::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return ::GetLastError();
-    ::WaitForSingleObject(pi.hProcess, 300000);
-    DWORD code = 1;
-    ::GetExitCodeProcess(pi.hProcess, &code);
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
-    return code;
-}
+using KvTest::RunMsiexec;
 
 std::wstring InstallFolder() {
     return Env(L"ProgramW6432").empty() ? Env(L"ProgramFiles") + L"\\KvGenTestSuite"

@@ -4,6 +4,8 @@
 #include "KvProcAddress.h"
 #include <gtest/gtest.h>
 
+#include "kvtest.h"
+
 #include <windows.h>
 #include <msi.h>
 
@@ -42,22 +44,7 @@ std::string Hex8(unsigned v)
     return text;
 }
 
-DWORD RunMsiexec(const std::wstring& arguments)
-{
-    wchar_t system[MAX_PATH];
-    GetSystemDirectoryW(system, MAX_PATH);
-    std::wstring command = L"\"" + std::wstring(system) + L"\\msiexec.exe\" " + arguments;
-    STARTUPINFOW si = {sizeof si};
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return GetLastError();
-    WaitForSingleObject(pi.hProcess, 120000);
-    DWORD code = 0;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return code;
-}
+using KvTest::RunMsiexec;
 
 std::wstring Msi(const wchar_t* name)
 {

@@ -55,21 +55,7 @@ std::set<std::wstring> ReportTempFiles() {
     return names;
 }
 
-DWORD RunMsiexec(const std::wstring& arguments) {
-    wchar_t system[MAX_PATH];
-    ::GetSystemDirectoryW(system, MAX_PATH);
-    std::wstring command = L"\"" + std::wstring(system) + L"\\msiexec.exe\" " + arguments;
-    STARTUPINFOW si = {sizeof si};
-    PROCESS_INFORMATION pi = {};
-    if (!::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return ::GetLastError();
-    ::WaitForSingleObject(pi.hProcess, 120000);
-    DWORD code = 0;
-    ::GetExitCodeProcess(pi.hProcess, &code);
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
-    return code;
-}
+using KvTest::RunMsiexec;
 
 // ---- the program and its windows -------------------------------------------------------------
 
