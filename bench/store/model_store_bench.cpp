@@ -3,8 +3,7 @@
 // files unchanged (the lists then use the checksums the first save kept), then loaded back.
 // The time the provider spends hashing for the board lists is shown apart.
 //   model_store_bench.exe <folder with files d000\f0000.dll ...> <board folder> <count>
-#include "IChDataModel.h"
-#include "ModelStore.h"
+#include "BenchHost.h"
 
 #include <chrono>
 #include <cstdio>
@@ -17,29 +16,6 @@ double Seconds(std::chrono::steady_clock::time_point since)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
-
-// The application as the bench gives it: the provider, the board folder, no questions.
-class CBenchHost : public IModelStoreHost {
-public:
-    SmartPtr<IProvider> provider = Common::CreateProvider();
-    std::wstring folder;
-    double hashSeconds = 0;
-    SmartPtr<IProvider> GetProvider() override { return provider; }
-    std::wstring GetStoreFolder() override { return folder; }
-    SmartPtr<IDatabase> OpenStore() override { return provider->Open(as_string(folder + L"\\Localhost.vdb", 0).c_str()); }
-    void CloseStore(SmartPtr<IDatabase>& store) override
-    {
-        if (store) {
-            hashSeconds = store->GetLastHashSeconds(); // all five lists, on the store and on the job
-            provider->Close(store->GetHandle());
-        }
-        store.Reset();
-    }
-    std::wstring GetOsDescription() override { return L"Windows"; }
-    CIChDataModel* GetMainModel() override { return nullptr; }
-    INT_PTR AskInvalidResource(const SmartPtr<IResource>&, int&) override { return InvalidAnswerNoForAll; }
-    void ShowError(const std::wstring& text) override { fwprintf(stderr, L"error: %s\n", text.c_str()); }
-};
 
 } // namespace
 

@@ -41,3 +41,5 @@ echo "== the model's save and load"
 echo "== bootfile.chk against sha256sum (first 3 lines)"
 head -3 "$out/bootfile.chk"
 (cd "$files/d000" && sha256sum f0000.dll f0001.dll f0002.dll)
+echo "== merging a model file of $count resources into models of $count resources (ratio to an empty model)"
+"$root/scripts/wine-exec" "$root/build/x64/bin/model_import_bench.exe" "$(w "$out")" "$count"

@@ -7,6 +7,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "IChNode.h"
 
@@ -83,6 +84,14 @@ public:
     // The model's resource that a resource not in the model would be merged into (the same path,
     // path variables expanded, by the path index), or null. Normalises the resource's name.
     CIChResorce* FindIndexedResource(CIChResorce* x) const;
+    // The same for many trees at once, each as AddNodeTree would take it after the ones before;
+    // every root ends up naming the node that stands for it, counts (when given) receive the
+    // number each tree appended. The cost grows with the nodes merged, not with their product.
+    int AddNodeTrees(std::vector<CIChNode*>& roots, int merge, std::vector<int>* counts = nullptr);
+    // Takes the categories of the mask (bit 0 resources, 1 groups, 2 tasks, 3 jobs) of a model read
+    // from a file into this model: what was not asked for is dropped from the source first, then
+    // resources, groups, tasks and jobs are merged. The source keeps nothing. The number appended.
+    int TakeImported(CIChDataModel& source, int mask, int merge);
 
     // The store side (ModelLoad.cpp, ModelSave.cpp, ModelStore.h): load from and save to the
     // board's local store with the board lists, export to and import from model files. The
@@ -122,10 +131,11 @@ private:
     // Rewrites a file or directory name through the drive and share aliases.
     void NormaliseResourceName(CIChResorce* resource) const;
     std::wstring ResourceIndexKey(CIChResorce* resource) const;
-    void AddResource(CIChResorce* x, CIChNode** root, int& added);
-    void AddSubject(CIChSubject* x, CIChNode** root, int& added);
-    void AddOther(CIChNode* x, CIChNode** root, int merge, int& added);
-    void Append(CIChNode* node);
+    struct SAddBatch;
+    void AddResource(CIChResorce* x, CIChNode** root, int& added, SAddBatch& batch);
+    void AddSubject(CIChSubject* x, CIChNode** root, int& added, SAddBatch& batch);
+    void AddOther(CIChNode* x, CIChNode** root, int merge, int& added, SAddBatch& batch);
+    void Append(CIChNode* node, SAddBatch& batch);
 };
 
 // The index of a node type in the model's counters (0-4), or -1.

@@ -385,7 +385,8 @@ int CIChDataModel::ImportFromStore(const std::wstring& path, int mask)
     if (!provider)
         return E_FAIL;
     try {
-        SmartPtr<IDatabase> store = provider->Open(as_string(path, 0).c_str());
+        // An import reads an existing file only: a missing one is an error, never a new empty store.
+        SmartPtr<IDatabase> store = provider->OpenExisting(as_string(path, 0).c_str());
         if (!store)
             return E_FAIL;
         CFileCloser closer(provider, store); // nothing is committed

@@ -2,6 +2,7 @@
 // trees into the model.
 #include <windows.h>
 
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -119,35 +120,72 @@ void CIChDataModel::NormaliseResourceName(CIChResorce* resource) const
 // ---------------------------------------------------------------------------------------------
 // Adding a tree of nodes
 
-namespace {
+// What one merge of node trees keeps between its nodes. Node lists are std::lists, so taking one
+// node out of a large upper's member list costs a walk of that list: the merge only marks the
+// node as gone and the upper as touched, and every touched list is cleaned once at the end; the
+// nodes that gave way are freed then.
+struct CIChDataModel::SAddBatch {
+    std::unordered_set<const CIChNode*> owned;       // in the model's lists
+    std::unordered_set<const CIChNode*> gone;        // merged into another node, freed at the end
+    std::vector<CIChNode*> goneOrder;
+    std::unordered_map<const CIChNode*, CIChNode*> replacement;
+    std::unordered_set<CIChNode*> touched;           // uppers whose member lists still name gone nodes
 
-// Moves the upper links of X to E: X leaves each upper node's members, E is linked there.
-void MoveUppers(CIChNode* x, CIChNode* e)
-{
-    for (CIChNode* upper : x->m_Uppers) {
-        upper->m_Members.remove(x);
-        e->LinkTo(upper);
+    // Moves the upper links of X to E: E is linked under each upper of X; X leaves them at the end.
+    void MoveUppers(CIChNode* x, CIChNode* e)
+    {
+        for (CIChNode* upper : x->m_Uppers) {
+            if (gone.count(upper))
+                continue;   // merged away itself: its replacement holds the link already
+            touched.insert(upper);
+            e->LinkTo(upper);
+        }
+        x->m_Uppers.clear();
     }
-    x->m_Uppers.clear();
-}
+    // Links the members of X (those still there) to E and lets X go.
+    void MergeMembers(CIChNode* x, CIChNode* e)
+    {
+        CIChNodeList members = x->m_Members;
+        for (CIChNode* member : members)
+            if (!gone.count(member))
+                member->LinkTo(e);
+    }
+    void Retire(CIChNode* x, CIChNode* e, CIChNode** root)
+    {
+        if (*root == x)
+            *root = e;
+        if (gone.insert(x).second)
+            goneOrder.push_back(x);
+        replacement[x] = e;
+    }
+    // Cleans the touched member lists in one pass each and frees the nodes that gave way.
+    void Finish()
+    {
+        auto isGone = [this](CIChNode* n) { return gone.count(n) != 0; };
+        for (CIChNode* upper : touched)
+            if (!gone.count(upper))
+                upper->m_Members.remove_if(isGone);
+        for (CIChNode* x : goneOrder) {
+            // Its own links to nodes that stay: uppers were moved, members leave it here.
+            x->m_Uppers.clear();
+            for (CIChNode* member : x->m_Members)
+                if (!gone.count(member))
+                    member->m_Uppers.remove(x);
+            x->m_Members.clear();
+        }
+        for (CIChNode* x : goneOrder)
+            delete x;
+        touched.clear();
+        gone.clear();
+        goneOrder.clear();
+    }
+};
 
-// Links the members of X to E, lets the root pointer follow, and deletes X (which unlinks it).
-void MergeMembersAndDelete(CIChNode* x, CIChNode* e, CIChNode** root)
-{
-    CIChNodeList members = x->m_Members;
-    for (CIChNode* member : members)
-        member->LinkTo(e);
-    if (*root == x)
-        *root = e;
-    delete x;
-}
-
-} // namespace
-
-void CIChDataModel::Append(CIChNode* node)
+void CIChDataModel::Append(CIChNode* node, SAddBatch& batch)
 {
     node->m_Id = TakeNextId(node->GetType());
     GetNodeList(node->GetType())->push_back(node);
+    batch.owned.insert(node);
 }
 
 std::wstring CIChDataModel::ResourceIndexKey(CIChResorce* x) const
@@ -164,41 +202,40 @@ CIChResorce* CIChDataModel::FindIndexedResource(CIChResorce* x) const
     return it == m_PathIndex.end() ? nullptr : it->second;
 }
 
-void CIChDataModel::AddResource(CIChResorce* x, CIChNode** root, int& added)
+void CIChDataModel::AddResource(CIChResorce* x, CIChNode** root, int& added, SAddBatch& batch)
 {
     const std::wstring key = ResourceIndexKey(x);
     auto inserted = m_PathIndex.emplace(key, x);
     if (inserted.second) {
-        Append(x);
+        Append(x, batch);
         ++added;
         return;
     }
     CIChResorce* e = inserted.first->second;
     if (e == x)
         return;
-    MoveUppers(x, e);
+    batch.MoveUppers(x, e);
     if (!(e->m_Id < 0)) {
         e->m_Controlled = x->m_Controlled;
         if (e->m_SubType == ResFile)
             e->m_Executable = x->m_Executable;
     }
-    if (*root == x)
-        *root = e;
-    delete x;
+    batch.Retire(x, e, root);
 }
 
-void CIChDataModel::AddSubject(CIChSubject* x, CIChNode** root, int& added)
+void CIChDataModel::AddSubject(CIChSubject* x, CIChNode** root, int& added, SAddBatch& batch)
 {
     CIChSubject* e = FindSubjectBySid(x->m_Sid.GetPSID());
     if (!e) {
-        Append(x);
+        Append(x, batch);
         ++added;
     } else if (e != x) {
-        MergeMembersAndDelete(x, e, root);
+        batch.MergeMembers(x, e);
+        batch.Retire(x, e, root);
     }
 }
 
-void CIChDataModel::AddOther(CIChNode* x, CIChNode** root, int merge, int& added)
+void CIChDataModel::AddOther(CIChNode* x, CIChNode** root, int merge, int& added, SAddBatch& batch)
 {
     const int type = x->GetType();
     const int subType = type == NodeTypeTask ? 0 : GetNodeSubType(x);
@@ -207,14 +244,15 @@ void CIChDataModel::AddOther(CIChNode* x, CIChNode** root, int merge, int& added
         CIChNode* e = FindNodeByName(type, x->m_Name, subType);
         if (!e || e == x) {
             if (!e) {
-                Append(x);
+                Append(x, batch);
                 ++added;
             }
             return;
         }
         if (!(e->m_Id < 0)) {
-            MoveUppers(x, e);
-            MergeMembersAndDelete(x, e, root);
+            batch.MoveUppers(x, e);
+            batch.MergeMembers(x, e);
+            batch.Retire(x, e, root);
             return;
         }
         // A node with a negative ID is not merged into: X is renamed instead.
@@ -230,44 +268,111 @@ void CIChDataModel::AddOther(CIChNode* x, CIChNode** root, int merge, int& added
         return;
     if (candidate != x->m_Name)
         x->SetName(candidate);
-    Append(x);
+    Append(x, batch);
     ++added;
 }
 
 int CIChDataModel::AddNodeTree(CIChNode** root, int merge)
 {
-    if (!root || !*root || !(*root)->m_Uppers.empty())
+    if (!root)
         return 0;
-    CIChNodeList nodes;
-    (*root)->GetRelatedNodes(&nodes, 1);
-    if ((*root)->IsModelNode())
-        nodes.push_back(*root);
+    std::vector<CIChNode*> roots{*root};
+    int added = AddNodeTrees(roots, merge);
+    *root = roots.front();
+    return added;
+}
 
-    // Nodes of the tree that the model owns already stay as they are: merging or appending one
+int CIChDataModel::AddNodeTrees(std::vector<CIChNode*>& roots, int merge, std::vector<int>* counts)
+{
+    SAddBatch batch;
+    // Nodes of the trees that the model owns already stay as they are: merging or appending one
     // of them again would leave its list with a freed or doubled entry.
-    std::unordered_set<const CIChNode*> owned;
     for (const CIChNodeList* list : {&m_Resources, &m_Groups, &m_Tasks, &m_Jobs, &m_Subjects})
-        owned.insert(list->begin(), list->end());
+        batch.owned.insert(list->begin(), list->end());
 
-    int added = 0;
-    for (CIChNode* node : nodes) {
-        if (owned.count(node))
+    int total = 0;
+    if (counts)
+        counts->assign(roots.size(), 0);
+    for (size_t i = 0; i < roots.size(); ++i) {
+        CIChNode*& root = roots[i];
+        // A root that an earlier tree merged away stands for the node it was merged into.
+        while (root && batch.gone.count(root))
+            root = batch.replacement[root];
+        if (!root || !root->m_Uppers.empty())
             continue;
-        switch (node->GetType()) {
-        case NodeTypeResource:
-            AddResource(static_cast<CIChResorce*>(node), root, added);
-            break;
-        case NodeTypeSubject:
-            AddSubject(static_cast<CIChSubject*>(node), root, added);
-            break;
-        case NodeTypeGroup:
-        case NodeTypeTask:
-        case NodeTypeJob:
-            AddOther(node, root, merge, added);
-            break;
-        default:
-            break;
+        CIChNodeList nodes;
+        root->GetRelatedNodes(&nodes, 1);
+        if (root->IsModelNode())
+            nodes.push_back(root);
+
+        int added = 0;
+        for (CIChNode* node : nodes) {
+            if (batch.owned.count(node) || batch.gone.count(node))
+                continue;
+            switch (node->GetType()) {
+            case NodeTypeResource:
+                AddResource(static_cast<CIChResorce*>(node), &root, added, batch);
+                break;
+            case NodeTypeSubject:
+                AddSubject(static_cast<CIChSubject*>(node), &root, added, batch);
+                break;
+            case NodeTypeGroup:
+            case NodeTypeTask:
+            case NodeTypeJob:
+                AddOther(node, &root, merge, added, batch);
+                break;
+            default:
+                break;
+            }
+        }
+        if (counts)
+            (*counts)[i] = added;
+        total += added;
+    }
+    batch.Finish();
+    return total;
+}
+
+int CIChDataModel::TakeImported(CIChDataModel& source, int mask, int merge)
+{
+    const bool resources = (mask & 1) != 0, groups = (mask & 2) != 0, tasks = (mask & 4) != 0, jobs = (mask & 8) != 0;
+    // What was not asked for leaves the source, jobs first.
+    const struct {
+        int type;
+        bool chosen;
+    } categories[] = {{NodeTypeJob, jobs}, {NodeTypeTask, tasks}, {NodeTypeGroup, groups}, {NodeTypeResource, resources}};
+    for (const auto& c : categories) {
+        if (c.chosen)
+            continue;
+        CIChNodeList& list = *source.GetNodeList(c.type);
+        if (c.type == NodeTypeResource) {
+            // The groups let go of their members at once, each resource of its links.
+            for (CIChNode* g : source.m_Groups) {
+                for (CIChNode* member : g->m_Members)
+                    member->m_Uppers.remove(g);
+                g->m_Members.clear();
+            }
+            for (CIChNode* r : list) {
+                for (CIChNode* member : r->m_Members)
+                    member->m_Uppers.remove(r);
+                r->m_Members.clear();
+                r->m_Uppers.clear();
+            }
+        }
+        while (!list.empty()) {
+            CIChNode* n = list.front();
+            list.pop_front();
+            delete n;
         }
     }
-    return added;
+    if (resources)
+        RebuildPathIndex();
+    int count = 0;
+    for (int type : {NodeTypeResource, NodeTypeGroup, NodeTypeTask, NodeTypeJob}) {
+        CIChNodeList& list = *source.GetNodeList(type);
+        std::vector<CIChNode*> roots(list.begin(), list.end());
+        list.clear();
+        count += AddNodeTrees(roots, merge);
+    }
+    return count;
 }

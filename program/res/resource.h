@@ -141,3 +141,4 @@
 #include "msitasks_ids.h"
 #include "ostemplates_ids.h"
 #include "pickers_ids.h"
+#include "filecmds_ids.h"

@@ -2,6 +2,7 @@
 
 #include "DaVIdevaRez.h"
 #include "MainFrm.h"
+#include "ResourceDialogs.h"
 #include "dlgException.h"
 
 Varno::SmartPtr<Varno::IProvider> CAppModelStoreHost::GetProvider() { return theApp.GetProvider(); }
@@ -19,10 +20,16 @@ CIChDataModel* CAppModelStoreHost::GetMainModel() {
     return frame ? &frame->m_Model : nullptr;
 }
 
-INT_PTR CAppModelStoreHost::AskInvalidResource(const Varno::SmartPtr<Varno::IResource>&, int&) {
-    // The invalid-resource dialog comes with the path-variable and missing-resource dialogs; until
-    // then every such resource is kept as the store holds it, with the preselected action.
-    return InvalidAnswerNoForAll;
+INT_PTR CAppModelStoreHost::AskInvalidResource(const Varno::SmartPtr<Varno::IResource>& item, int& action) {
+    // Asked on the thread of the load (the worker of a background operation), over the main window.
+    KvUi::CWnd* main = KvUi::AfxGetMainWnd();
+    dlgResourceInvalid dlg(action, item, main ? main->m_hWnd : nullptr);
+    INT_PTR answer = dlg.DoModal();
+    if (answer != InvalidAnswerYes && answer != InvalidAnswerNo && answer != InvalidAnswerYesForAll &&
+        answer != InvalidAnswerNoForAll)
+        return InvalidAnswerNo;   // no dialog could be shown: the resource loads as it is stored
+    action = dlg.GetAction();
+    return answer;
 }
 
 void CAppModelStoreHost::ShowError(const std::wstring& text) {

@@ -99,6 +99,19 @@ ON_UPDATE_COMMAND_UI(ID_REPORT_RESOURCES, OnUpdateReport)
 ON_UPDATE_COMMAND_UI(ID_REPORT_USERS, OnUpdateReport)
 // Tool commands.
 ON_COMMAND(ID_RES_DEPENDENCIES, OnFindDependencies)
+// Model file commands (FileCommands.cpp).
+ON_COMMAND(ID_FILE_NEW_MODEL, OnRecreateModel)
+ON_UPDATE_COMMAND_UI(ID_FILE_NEW_MODEL, OnUpdateNewModel)
+ON_COMMAND(ID_EDIT_CLEAR_ALL, OnClearModel)
+ON_UPDATE_COMMAND_UI(ID_EDIT_CLEAR_ALL, OnUpdateClearModel)
+ON_COMMAND(ID_FILE_RESTORE, OnRestoreModel)
+ON_UPDATE_COMMAND_UI(ID_FILE_RESTORE, OnUpdateRestoreModel)
+ON_COMMAND(ID_FILE_SAVE, OnSaveModel)
+ON_UPDATE_COMMAND_UI(ID_FILE_SAVE, OnUpdateSaveModel)
+ON_COMMAND(ID_FILE_IMPORT_XML, OnImportModelXml)
+ON_UPDATE_COMMAND_UI(ID_FILE_IMPORT_XML, OnUpdateModelCommand)
+ON_COMMAND(ID_FILE_EXPORT_XML, OnExportModelXml)
+ON_UPDATE_COMMAND_UI(ID_FILE_EXPORT_XML, OnUpdateExportModelXml)
 KV_END_MESSAGE_MAP()
 
 CMainFrame::CMainFrame() {
@@ -336,6 +349,14 @@ int CMainFrame::IsCurrentFolderEmpty() {
 // ---- routing, prompts, keys ------------------------------------------------------------------------
 
 BOOL CMainFrame::OnCmdMsg(UINT nID, int nCode, void* pExtra, KvUi::CmdHandlerInfo* pInfo) {
+    // While a background operation runs, the worker alone works on the model: commands that arrive
+    // (posted, or from a window that is not disabled) do nothing and every element is disabled.
+    if (IsOperationRunning() && !pInfo) {
+        if (nCode == KvUi::CN_UPDATE_COMMAND_UI && pExtra)
+            static_cast<KvUi::CCmdUI*>(pExtra)->Enable(FALSE);
+        if (nCode == KvUi::CN_COMMAND || nCode == KvUi::CN_UPDATE_COMMAND_UI)
+            return TRUE;
+    }
     // The views first, both always asked; the frame's own map only when neither handled it.
     BOOL viewer = m_wndView.m_hWnd ? m_wndView.OnCmdMsg(nID, nCode, pExtra, pInfo) : FALSE;
     if (pInfo && viewer)
@@ -730,6 +751,11 @@ void CMainFrame::OnUpdateNever(KvUi::CCmdUI* pCmdUI) { pCmdUI->Enable(FALSE); }
 // ---- closing --------------------------------------------------------------------------------------------
 
 void CMainFrame::OnClose() {
+    // The worker still uses the model and the window: the close comes again when it has ended.
+    if (IsOperationRunning()) {
+        m_bClosePending = true;
+        return;
+    }
     if (theApp.m_nConfirmation & 1) {
         if (MessageBox(kMsgCloseConfirm, nullptr, MB_YESNO | MB_ICONQUESTION) != IDYES)
             return;

@@ -18,6 +18,9 @@
 #include <list>
 #include <map>
 
+struct SBackgroundOp;
+class IModelSetupDialog;
+
 class CMainFrame : public KvUi::CFrameWnd, public IModelViewHost {
 public:
     CMainFrame();
@@ -52,6 +55,30 @@ public:
     void BeginBackgroundOperation() { ++m_nBackgroundOps; }
     void EndBackgroundOperation();
     void OnEnvironmentChange();
+
+    // ---- model file commands and background operations (FileCommands.cpp) ----
+    // Each launcher runs its operation on a worker thread while the frame waits disabled (in place
+    // when no thread can be created) and returns the operation's result.
+    int RunSaveModel(CIChDataModel* model, long long* outValue = nullptr);
+    int RunLoadModel(CIChDataModel* model);
+    int RunExportModel(CIChDataModel* model, const std::wstring& path);
+    int RunImportModel(CIChDataModel* model, const std::wstring& path, int mask);
+    int RunOsTemplates(CIChDataModel* model, IModelSetupDialog* dialog);
+    int RunInstalledComponents(CIChDataModel* model, void* products, void* shortcuts);
+    // The window's side of a running operation: the wait dialog, the frame disabled, messages
+    // dispatched until the worker ends; the handle is closed. A null handle returns at once.
+    void WaitForOperation(HANDLE thread, const SBackgroundOp* op = nullptr);
+    int IsOperationRunning() const;
+    // Export through operation 2 into a file beside the target that replaces it when complete.
+    int ExportModelFile(CIChDataModel* model, const std::wstring& path);
+    // Merges a model file into the model: the chosen categories, after clearing it when asked.
+    // 0, E_INVALIDARG without path or category, or the read's error (the model then unchanged).
+    int ImportModelFile(const wchar_t* path, int clearFirst, int merge, int jobs, int tasks, int groups, int resources);
+    // Merges the objects of one node type (1, 3, 5, 7) of a file, with or without what they hold;
+    // 1 when the file was read, else 0. Resources taken are appended to the output list.
+    int ImportNodesFromFile(const wchar_t* path, int type, int withSubordinates, CIChNodeList* output = nullptr);
+    // Rebuilds the structure tree of the current category.
+    void RebuildTree();
 
     // ---- frame overrides ----
     BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, KvUi::CmdHandlerInfo* pInfo) override;
@@ -160,6 +187,19 @@ public:
     // Paths to variables (direction 1) or back (0) in the file and directory resources of the list
     // (null: every resource of the model), with the variables given.
     void ReplacePathVariables(CIChNodeList* nodes, const CPathVarMap& vars, int direction);
+    // Model file commands (FileCommands.cpp).
+    void OnRecreateModel();
+    void OnClearModel();
+    void OnRestoreModel();
+    void OnSaveModel();
+    void OnImportModelXml();
+    void OnExportModelXml();
+    void OnUpdateModelCommand(KvUi::CCmdUI* pCmdUI);
+    void OnUpdateNewModel(KvUi::CCmdUI* pCmdUI);
+    void OnUpdateRestoreModel(KvUi::CCmdUI* pCmdUI);
+    void OnUpdateSaveModel(KvUi::CCmdUI* pCmdUI);
+    void OnUpdateClearModel(KvUi::CCmdUI* pCmdUI);
+    void OnUpdateExportModelXml(KvUi::CCmdUI* pCmdUI);
 
 protected:
     // Enables the element when the condition holds and a handler of its command is in the routing
@@ -209,6 +249,11 @@ protected:
     KvUi::CImageList m_imgToolbarDisabled;
     int m_nBackgroundOps = 0;
     bool m_bEnvironmentPending = false;
+    // What the last background operation left besides its result.
+    std::wstring m_strLastOpError;
+    int m_bLastOpReported = 0;
+    bool m_bClosePending = false;   // a close that came during an operation
+    int RunOperation(SBackgroundOp& op);
 
     KV_DECLARE_MESSAGE_MAP()
 };

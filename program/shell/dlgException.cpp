@@ -9,8 +9,9 @@
 #endif
 
 std::wstring BuildErrorReport(const EGeneric& e) {
+    // what() is UTF-8 (the value library narrows its text so).
     // The code and text as the store's errors show them, then where the error was raised.
-    std::wstring source = as_wstring(std::string(e.what() ? e.what() : ""), CP_ACP);
+    std::wstring source = as_wstring(std::string(e.what() ? e.what() : ""), CP_UTF8);
     return FormatStoreErrorText(e) + L"\n\nSource: " + source;
 }
 

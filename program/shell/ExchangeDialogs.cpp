@@ -1,0 +1,527 @@
+// The model and object exchange dialogs.
+#include "ExchangeDialogs.h"
+
+#include "DaVIdevaRez.h"
+
+#include "../res/resource.h"
+
+#include <valkit.h>
+
+#include <io.h>
+#include <msxml2.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <cwchar>
+
+namespace {
+// The SAX interfaces' ids (the import library of the cross compiler does not carry them).
+const GUID kIID_ISAXXMLReader = {0xa4f96ed0, 0xf829, 0x476e, {0x81, 0xc0, 0xcd, 0xc7, 0xbd, 0x2a, 0x08, 0x02}};
+const GUID kIID_ISAXContentHandler = {0x1545cdfa, 0x9e4e, 0x4497, {0xa8, 0xa4, 0x2b, 0xf7, 0xd0, 0x11, 0x2c, 0x44}};
+
+const UINT_PTR kScanTimer = 1;
+const UINT kScanDelayMs = 350;   // the scan waits for typing to pause this long
+const int kMaxPath = 260;
+const int kMaxModelVersion = 10;
+
+const wchar_t kFilterBoth[] = L"Файл модели данных (*.xml)\0*.xml\0Все файлы\0*.*\0";
+const wchar_t kFilterModel[] = L"Файл модели данных (*.xml)\0*.xml\0";
+const wchar_t kTitleExport[] = L"Выбор файла для экспорта";
+const wchar_t kTitleImport[] = L"Выбор файла для импорта";
+
+const wchar_t* KindSuffix(int kind) {
+    switch (kind) {
+    case 1: return L" (Ресурсов)";
+    case 3: return L" (Групп ресурсов)";
+    case 5: return L" (Задач)";
+    case 7: return L" (Заданий)";
+    case 9: return L" (Субъектов управления)";
+    }
+    return L"";
+}
+
+std::wstring SystemErrorText(DWORD code) {
+    std::wstring text;
+    theApp.GetErrorText(code, text);
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
+        text.pop_back();
+    return text;
+}
+
+// The root's version and the names of its children, read by the platform's SAX parser: nothing
+// below the root's children is kept, no document type declaration and no outside entity is read.
+class CRootScanner : public ISAXContentHandler {
+public:
+    SModelFileScan m_scan;
+    bool m_bRoot = false;
+    bool m_bVersion = false;
+    int m_nDepth = 0;
+
+    HRESULT WINAPI QueryInterface(REFIID riid, void** ppv) override {
+        if (riid == IID_IUnknown || riid == kIID_ISAXContentHandler) {
+            *ppv = static_cast<ISAXContentHandler*>(this);
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG WINAPI AddRef() override { return 2; }
+    ULONG WINAPI Release() override { return 1; }
+    HRESULT WINAPI putDocumentLocator(ISAXLocator*) override { return S_OK; }
+    HRESULT WINAPI startDocument() override { return S_OK; }
+    HRESULT WINAPI endDocument() override { return S_OK; }
+    HRESULT WINAPI startPrefixMapping(const wchar_t*, int, const wchar_t*, int) override { return S_OK; }
+    HRESULT WINAPI endPrefixMapping(const wchar_t*, int) override { return S_OK; }
+    HRESULT WINAPI startElement(const wchar_t*, int, const wchar_t*, int, const wchar_t* qname, int cchQName,
+                                ISAXAttributes* attributes) override {
+        std::wstring name(qname, cchQName);
+        if (m_nDepth == 0) {
+            m_bRoot = true;
+            const wchar_t* value = nullptr;
+            int cch = 0;
+            if (attributes && SUCCEEDED(attributes->getValueFromQName(L"version", 7, &value, &cch)) && value) {
+                m_bVersion = true;
+                m_scan.version = (int)_wtol(std::wstring(value, cch).c_str());
+            }
+        } else if (m_nDepth == 1) {
+            if (name == L"Resources")
+                m_scan.resources = true;
+            else if (name == L"RGroups")
+                m_scan.groups = true;
+            else if (name == L"Tasks")
+                m_scan.tasks = true;
+        }
+        ++m_nDepth;
+        return S_OK;
+    }
+    HRESULT WINAPI endElement(const wchar_t*, int, const wchar_t*, int, const wchar_t*, int) override {
+        --m_nDepth;
+        return S_OK;
+    }
+    HRESULT WINAPI characters(const wchar_t*, int) override { return S_OK; }
+    HRESULT WINAPI ignorableWhitespace(const wchar_t*, int) override { return S_OK; }
+    HRESULT WINAPI processingInstruction(const wchar_t*, int, const wchar_t*, int) override { return S_OK; }
+    HRESULT WINAPI skippedEntity(const wchar_t*, int) override { return S_OK; }
+};
+
+// Whether the beginning of the file holds a document type declaration (some parsers ignore the
+// request to refuse one): "<!DOCTYPE" in its first bytes, as bytes or as UTF-16.
+bool HasDoctype(const std::wstring& path) {
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                             nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    char buffer[8192];
+    DWORD got = 0;
+    ::ReadFile(h, buffer, sizeof buffer, &got, nullptr);
+    ::CloseHandle(h);
+    std::string bytes(buffer, got);
+    if (bytes.find("<!DOCTYPE") != std::string::npos)
+        return true;
+    std::string wide;
+    for (char c : std::string("<!DOCTYPE")) {
+        wide += c;
+        wide += '\0';
+    }
+    return bytes.find(wide) != std::string::npos;
+}
+} // namespace
+
+// ---- filters ----------------------------------------------------------------------------------------
+
+wchar_t* PathEditFilter(wchar_t* text) {
+    if (!text)
+        return nullptr;
+    bool changed = false;
+    wchar_t* out = text;
+    for (size_t i = 0; text[i]; ++i) {
+        wchar_t c = text[i];
+        if (c == L'/') {
+            c = L'\\';
+            changed = true;
+        }
+        if (wcschr(L"|<>?*", c) || (c == L':' && i != 1)) {
+            changed = true;
+            continue;
+        }
+        *out++ = c;
+    }
+    *out = 0;
+    return changed ? text : nullptr;
+}
+
+std::unique_ptr<wchar_t[]> GetDlgItemTextFiltered(HWND dialog, int id, int maxChars, TextEditFilter filter) {
+    if (maxChars < 1)
+        maxChars = 1;
+    std::unique_ptr<wchar_t[]> text(new wchar_t[maxChars]());
+    HWND edit = ::GetDlgItem(dialog, id);
+    if (!edit)
+        return text;
+    UINT limit = (UINT)::SendMessageW(edit, EM_GETLIMITTEXT, 0, 0);
+    if (limit > (UINT)(maxChars - 1))
+        ::SendMessageW(edit, EM_SETLIMITTEXT, maxChars - 1, 0);
+    ::GetWindowTextW(edit, text.get(), maxChars);
+    if (filter && filter(text.get())) {
+        DWORD start = 0, end = 0;
+        ::SendMessageW(edit, EM_GETSEL, (WPARAM)&start, (LPARAM)&end);
+        ::SetWindowTextW(edit, text.get());
+        start = start > 0 ? start - 1 : 0;
+        end = end > 0 ? end - 1 : 0;
+        ::SendMessageW(edit, EM_SETSEL, start, end);
+        ::MessageBeep(MB_ICONEXCLAMATION);
+    }
+    return text;
+}
+
+std::wstring DocumentsFolder() {
+    wchar_t buffer[MAX_PATH] = {};
+    if (!::SHGetSpecialFolderPathW(nullptr, buffer, CSIDL_PERSONAL, FALSE))
+        ::GetCurrentDirectoryW(MAX_PATH, buffer);
+    std::wstring folder = buffer;
+    if (folder.empty() || folder.back() != L'\\')
+        folder += L'\\';
+    return folder;
+}
+
+SModelFileScan ScanModelFile(const std::wstring& path) {
+    SModelFileScan none;
+    if (path.empty() || HasDoctype(path))
+        return none;
+    IStream* stream = nullptr;
+    if (FAILED(::SHCreateStreamOnFileEx(path.c_str(), STGM_READ | STGM_SHARE_DENY_NONE, 0, FALSE, nullptr, &stream)))
+        return none;
+    HRESULT com = ::CoInitialize(nullptr);
+    SModelFileScan result;
+    {
+        ISAXXMLReader* reader = nullptr;
+        CLSID clsid;
+        if (SUCCEEDED(::CLSIDFromProgID(L"Msxml2.SAXXMLReader.3.0", &clsid)) ||
+            SUCCEEDED(::CLSIDFromProgID(L"Msxml2.SAXXMLReader", &clsid)))
+            ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, kIID_ISAXXMLReader, (void**)&reader);
+        if (reader) {
+            reader->putFeature(L"prohibit-dtd", VARIANT_TRUE);
+            reader->putFeature(L"external-general-entities", VARIANT_FALSE);
+            reader->putFeature(L"external-parameter-entities", VARIANT_FALSE);
+            CRootScanner scanner;
+            reader->putContentHandler(&scanner);
+            VARIANT v;
+            ::VariantInit(&v);
+            v.vt = VT_UNKNOWN;
+            v.punkVal = stream;
+            HRESULT hr = reader->parse(v);
+            reader->putContentHandler(nullptr);
+            reader->Release();
+            if (SUCCEEDED(hr) && scanner.m_bRoot && scanner.m_bVersion && scanner.m_scan.version <= kMaxModelVersion) {
+                result = scanner.m_scan;
+                result.valid = true;
+            }
+        }
+    }
+    stream->Release();
+    if (com == S_OK || com == S_FALSE)
+        ::CoUninitialize();
+    return result;
+}
+
+// ---- the common part --------------------------------------------------------------------------------
+
+CExchangeDialog::CExchangeDialog(UINT templateId, HWND parent, std::wstring& rememberedFolder, int pathId, int browseId)
+    : KvUi::CDialog(templateId, parent), m_folder(rememberedFolder), m_nPathId(pathId), m_nBrowseId(browseId) {
+    if (m_folder.empty())
+        m_folder = DocumentsFolder();
+    if (m_folder.back() != L'\\')
+        m_folder += L'\\';
+    m_strFileName = m_folder + L"Noname.xml";
+}
+
+BOOL CExchangeDialog::OnCommand(WPARAM wp, LPARAM lp) {
+    if ((int)LOWORD(wp) == m_nPathId && HIWORD(wp) == EN_CHANGE) {
+        OnPathChange();
+        return TRUE;
+    }
+    return KvUi::CDialog::OnCommand(wp, lp);
+}
+
+void CExchangeDialog::OnPathChange() {
+    std::unique_ptr<wchar_t[]> text = GetDlgItemTextFiltered(m_hWnd, m_nPathId, kMaxPath, PathEditFilter);
+    std::wstring path = text.get();
+    while (!path.empty() && path.back() == L'\\')
+        path.pop_back();
+    m_strFileName = path;
+    UpdateOk();
+}
+
+void CExchangeDialog::Browse(bool save, const wchar_t* title, const wchar_t* filter) {
+    KvUi::FilePick pick;
+    pick.save = save;
+    pick.title = title;
+    pick.filter.assign(filter, wcslen(filter) + 1);
+    for (const wchar_t* p = filter + wcslen(filter) + 1; *p; p += wcslen(p) + 1)
+        pick.filter.append(p, wcslen(p) + 1);
+    pick.defaultExtension = L"xml";
+    pick.initialPath = m_strFileName.empty() ? m_folder : m_strFileName;
+    std::vector<std::wstring> paths;
+    if (KvUi::GetPresenter()->PickFiles(m_hWnd, pick, paths) && !paths.empty())
+        SetDlgItemText(m_nPathId, paths.front());
+}
+
+void CExchangeDialog::RememberFolder() {
+    size_t slash = m_strFileName.rfind(L'\\');
+    m_folder = slash == std::wstring::npos ? std::wstring() : m_strFileName.substr(0, slash + 1);
+}
+
+std::wstring PlaceExportPath(const std::wstring& p) {
+    bool relative = p.size() == 1 || (p.size() > 1 && p[1] != L':' && !(p[0] == L'\\' && p[1] == L'\\'));
+    return relative ? DocumentsFolder() + p : p;
+}
+
+bool CExchangeDialog::CheckExportPath() {
+    std::wstring& p = m_strFileName;
+    p = PlaceExportPath(p);
+    if (theApp.IsFileExist(p.c_str())) {
+        if (MessageBox(format_wstring(L"Файл %s уже существует.\n\nПересоздать его и продолжить работу?", p.c_str()), nullptr,
+                       MB_YESNO | MB_ICONQUESTION) != IDYES)
+            return false;
+        // The old file stays until the new one is complete; here it is only made sure that it can
+        // be replaced then.
+        DWORD attributes = ::GetFileAttributesW(p.c_str());
+        HANDLE h = INVALID_HANDLE_VALUE;
+        DWORD e = ERROR_ACCESS_DENIED;
+        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
+            h = ::CreateFileW(p.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+            if (h == INVALID_HANDLE_VALUE)
+                e = ::GetLastError();
+        }
+        if (h == INVALID_HANDLE_VALUE) {
+            MessageBox(format_wstring(L"Выбранный вами файл не может быть перезаписан.\n%s\nВыберите другой файл.",
+                                      SystemErrorText(e).c_str()),
+                       nullptr, MB_ICONEXCLAMATION);
+            return false;
+        }
+        ::CloseHandle(h);
+    }
+    RememberFolder();
+    return true;
+}
+
+void CExchangeDialog::SetKindCaption(const std::wstring& base, int kind) { SetWindowText(base + KindSuffix(kind)); }
+
+// ---- dlgExportModel -----------------------------------------------------------------------------------
+
+std::wstring dlgExportModel::s_folder;
+
+dlgExportModel::dlgExportModel(HWND parent)
+    : CExchangeDialog(IDD_EXPORT_MODEL, parent, s_folder, IDC_EXPORT_PATH, IDC_EXPORT_BROWSE) {}
+
+BOOL dlgExportModel::OnInitDialog() {
+    KvUi::CDialog::OnInitDialog();
+    SetDlgItemText(m_nPathId, m_strFileName);
+    UpdateOk();
+    return TRUE;
+}
+
+BOOL dlgExportModel::OnCommand(WPARAM wp, LPARAM lp) {
+    if (LOWORD(wp) == IDC_EXPORT_BROWSE && HIWORD(wp) == BN_CLICKED) {
+        Browse(true, kTitleExport, kFilterBoth);
+        return TRUE;
+    }
+    return CExchangeDialog::OnCommand(wp, lp);
+}
+
+void dlgExportModel::UpdateOk() { EnableOk(!m_strFileName.empty()); }
+
+void dlgExportModel::OnOK() {
+    if (m_strFileName.empty() || !CheckExportPath())
+        return;
+    EndDialog(IDOK);
+}
+
+// ---- dlgExportNodes -----------------------------------------------------------------------------------
+
+std::wstring dlgExportNodes::s_folder;
+
+dlgExportNodes::dlgExportNodes(HWND parent, int kind, int all)
+    : CExchangeDialog(IDD_EXPORT_NODES, parent, s_folder, IDC_EXPORT_NODES_PATH, IDC_EXPORT_NODES_BROWSE), m_nKind(kind),
+      m_bAll(all) {}
+
+BOOL dlgExportNodes::OnInitDialog() {
+    KvUi::CDialog::OnInitDialog();
+    SetKindCaption(m_bAll ? L"Экспорт всех объектов" : GetWindowText(), m_nKind);
+    ::CheckDlgButton(m_hWnd, IDC_EXPORT_NODES_NOSUB, BST_UNCHECKED);
+    if (m_nKind == 1)
+        ::ShowWindow(GetDlgItem(IDC_EXPORT_NODES_NOSUB), SW_HIDE);
+    SetDlgItemText(m_nPathId, m_strFileName);
+    UpdateOk();
+    return TRUE;
+}
+
+BOOL dlgExportNodes::OnCommand(WPARAM wp, LPARAM lp) {
+    if (HIWORD(wp) == BN_CLICKED && LOWORD(wp) == IDC_EXPORT_NODES_BROWSE) {
+        Browse(true, kTitleExport, kFilterModel);
+        return TRUE;
+    }
+    if (HIWORD(wp) == BN_CLICKED && LOWORD(wp) == IDC_EXPORT_NODES_NOSUB) {
+        m_bWithSubordinates = ::IsDlgButtonChecked(m_hWnd, IDC_EXPORT_NODES_NOSUB) == BST_CHECKED ? 0 : 1;
+        return TRUE;
+    }
+    return CExchangeDialog::OnCommand(wp, lp);
+}
+
+void dlgExportNodes::UpdateOk() { EnableOk(!m_strFileName.empty()); }
+
+void dlgExportNodes::OnOK() {
+    if (m_strFileName.empty() || !CheckExportPath())
+        return;
+    EndDialog(IDOK);
+}
+
+// ---- dlgImportNodes -----------------------------------------------------------------------------------
+
+std::wstring dlgImportNodes::s_folder;
+
+dlgImportNodes::dlgImportNodes(HWND parent, int kind)
+    : CExchangeDialog(IDD_IMPORT_NODES, parent, s_folder, IDC_IMPORT_NODES_PATH, IDC_IMPORT_NODES_BROWSE), m_nKind(kind) {}
+
+BOOL dlgImportNodes::OnInitDialog() {
+    KvUi::CDialog::OnInitDialog();
+    SetKindCaption(GetWindowText(), m_nKind == 1 ? 0 : m_nKind);
+    ::CheckDlgButton(m_hWnd, IDC_IMPORT_NODES_NOSUB, BST_UNCHECKED);
+    SetDlgItemText(m_nPathId, m_strFileName);
+    UpdateOk();
+    return TRUE;
+}
+
+BOOL dlgImportNodes::OnCommand(WPARAM wp, LPARAM lp) {
+    if (HIWORD(wp) == BN_CLICKED && LOWORD(wp) == IDC_IMPORT_NODES_BROWSE) {
+        Browse(false, kTitleImport, kFilterBoth);
+        return TRUE;
+    }
+    if (HIWORD(wp) == BN_CLICKED && LOWORD(wp) == IDC_IMPORT_NODES_NOSUB) {
+        m_bWithSubordinates = ::IsDlgButtonChecked(m_hWnd, IDC_IMPORT_NODES_NOSUB) == BST_CHECKED ? 0 : 1;
+        return TRUE;
+    }
+    return CExchangeDialog::OnCommand(wp, lp);
+}
+
+void dlgImportNodes::UpdateOk() { EnableOk(!m_strFileName.empty() && _waccess(m_strFileName.c_str(), 4) == 0); }
+
+void dlgImportNodes::OnOK() {
+    if (m_strFileName.empty() || _waccess(m_strFileName.c_str(), 4) != 0)
+        return;
+    RememberFolder();
+    EndDialog(IDOK);
+}
+
+// ---- dlgImportModel -----------------------------------------------------------------------------------
+
+std::wstring dlgImportModel::s_folder;
+
+dlgImportModel::dlgImportModel(HWND parent)
+    : CExchangeDialog(IDD_IMPORT_MODEL, parent, s_folder, IDC_IMPORT_PATH, IDC_IMPORT_BROWSE),
+      m_bClearModel(theApp.m_bUpdatePresent ? 0 : 1), m_bMergeExisting(theApp.m_bUpdatePresent) {}
+
+BOOL dlgImportModel::OnInitDialog() {
+    KvUi::CDialog::OnInitDialog();
+    ::CheckRadioButton(m_hWnd, IDC_IMPORT_CLEAR, IDC_IMPORT_ADD, m_bClearModel ? IDC_IMPORT_CLEAR : IDC_IMPORT_ADD);
+    ::CheckDlgButton(m_hWnd, IDC_IMPORT_EXISTING, m_bMergeExisting ? BST_CHECKED : BST_UNCHECKED);
+    ::EnableWindow(GetDlgItem(IDC_IMPORT_EXISTING), m_bClearModel ? FALSE : TRUE);
+    SetDlgItemText(m_nPathId, m_strFileName);
+    FlushPrescan();   // the starting path is not typed: it is looked at once
+    return TRUE;
+}
+
+BOOL dlgImportModel::OnCommand(WPARAM wp, LPARAM lp) {
+    if (HIWORD(wp) == BN_CLICKED) {
+        switch (LOWORD(wp)) {
+        case IDC_IMPORT_BROWSE:
+            Browse(false, kTitleImport, kFilterBoth);
+            FlushPrescan();
+            return TRUE;
+        case IDC_IMPORT_CLEAR:
+            ::EnableWindow(GetDlgItem(IDC_IMPORT_EXISTING), FALSE);
+            return TRUE;
+        case IDC_IMPORT_ADD:
+            ::EnableWindow(GetDlgItem(IDC_IMPORT_EXISTING), TRUE);
+            UpdateOk();
+            return TRUE;
+        case IDC_IMPORT_TASKS: m_bTasks = ::IsDlgButtonChecked(m_hWnd, IDC_IMPORT_TASKS) == BST_CHECKED; UpdateOk(); return TRUE;
+        case IDC_IMPORT_GROUPS: m_bGroups = ::IsDlgButtonChecked(m_hWnd, IDC_IMPORT_GROUPS) == BST_CHECKED; UpdateOk(); return TRUE;
+        case IDC_IMPORT_RESOURCES:
+            m_bResources = ::IsDlgButtonChecked(m_hWnd, IDC_IMPORT_RESOURCES) == BST_CHECKED;
+            UpdateOk();
+            return TRUE;
+        }
+    }
+    return CExchangeDialog::OnCommand(wp, lp);
+}
+
+void dlgImportModel::OnPathChange() {
+    CExchangeDialog::OnPathChange();
+    // Until the typing pauses, the file counts as not read: categories and OK stay grey.
+    m_bFileValid = 0;
+    for (int id : {IDC_IMPORT_TASKS, IDC_IMPORT_GROUPS, IDC_IMPORT_RESOURCES})
+        ::EnableWindow(GetDlgItem(id), FALSE);
+    EnableOk(false);
+    m_bScanPending = true;
+    ::SetTimer(m_hWnd, kScanTimer, kScanDelayMs, nullptr);
+}
+
+LRESULT dlgImportModel::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_TIMER && wp == kScanTimer) {
+        FlushPrescan();
+        return 0;
+    }
+    return CExchangeDialog::WindowProc(msg, wp, lp);
+}
+
+void dlgImportModel::FlushPrescan() {
+    ::KillTimer(m_hWnd, kScanTimer);
+    m_bScanPending = false;
+    Prescan();
+}
+
+void dlgImportModel::Prescan() {
+    HCURSOR old = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+    for (int id : {IDC_IMPORT_TASKS, IDC_IMPORT_GROUPS, IDC_IMPORT_RESOURCES})
+        ::EnableWindow(GetDlgItem(id), FALSE);
+    m_bFileValid = 0;
+    if (!m_strFileName.empty()) {
+        ++m_nScans;
+        SModelFileScan scan = ScanModelFile(m_strFileName);
+        if (scan.valid) {
+            m_nVersion = scan.version;
+            ::EnableWindow(GetDlgItem(IDC_IMPORT_RESOURCES), scan.resources);
+            ::EnableWindow(GetDlgItem(IDC_IMPORT_GROUPS), scan.groups);
+            ::EnableWindow(GetDlgItem(IDC_IMPORT_TASKS), scan.tasks);
+            m_bTasks = m_bGroups = m_bResources = 1;
+            m_bFileValid = 1;
+        }
+    }
+    ::SetCursor(old);
+    UpdateOk();
+}
+
+void dlgImportModel::UpdateOk() {
+    struct Box {
+        int id;
+        int* flag;
+    } boxes[] = {{IDC_IMPORT_TASKS, &m_bTasks}, {IDC_IMPORT_GROUPS, &m_bGroups}, {IDC_IMPORT_RESOURCES, &m_bResources}};
+    for (Box& b : boxes) {
+        if (!::IsWindowEnabled(GetDlgItem(b.id)))
+            *b.flag = 0;
+        ::CheckDlgButton(m_hWnd, b.id, *b.flag ? BST_CHECKED : BST_UNCHECKED);
+    }
+    EnableOk(!m_bScanPending && m_bFileValid && (m_bTasks || m_bGroups || m_bResources));
+}
+
+void dlgImportModel::OnOK() {
+    if (m_bScanPending)
+        FlushPrescan();
+    if (!m_bFileValid || !(m_bTasks || m_bGroups || m_bResources))
+        return;
+    m_bClearModel = ::IsDlgButtonChecked(m_hWnd, IDC_IMPORT_CLEAR) == BST_CHECKED ? 1 : 0;
+    m_bMergeExisting = m_bClearModel ? 0 : (::IsDlgButtonChecked(m_hWnd, IDC_IMPORT_EXISTING) == BST_CHECKED ? 1 : 0);
+    RememberFolder();
+    EndDialog(IDOK);
+}

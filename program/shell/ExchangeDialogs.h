@@ -1,0 +1,131 @@
+// The dialogs that name the file of a model or object exchange: export of the whole model, export
+// of chosen objects, import of a model file with its categories, import of objects of one kind.
+// They only choose and check the file and the options; the frame's commands read the results
+// after OK. Every path field filters what is typed (PathEditFilter).
+#pragma once
+
+#include <kvui/kvui.h>
+
+#include <memory>
+#include <string>
+
+// A path text filter: changes the text in place and returns it when it changed it, else null.
+typedef wchar_t* (*TextEditFilter)(wchar_t* text);
+
+// The text of a dialog's edit control in a new array of `maxChars` characters. The edit's limit is
+// lowered to maxChars - 1 first. With a filter that changed the text, the filtered text goes back
+// into the control, caret and selection move one place to the left and a warning beep sounds.
+std::unique_ptr<wchar_t[]> GetDlgItemTextFiltered(HWND dialog, int id, int maxChars, TextEditFilter filter);
+
+// Every "/" becomes "\"; "|", "<", ">", "?", "*" and every ":" but the second character go.
+wchar_t* PathEditFilter(wchar_t* text);
+
+// A relative export path (one character, or not starting with a drive or "\\\\") placed in the
+// documents folder; others as they are.
+std::wstring PlaceExportPath(const std::wstring& path);
+
+// The user's documents folder (or the current directory) with a trailing backslash.
+std::wstring DocumentsFolder();
+
+// What a model file holds by its root and the root's children (no document type declaration, no
+// entity read): valid when the root carries a version of at most 10.
+struct SModelFileScan {
+    bool valid = false;
+    int version = 0;
+    bool resources = false, groups = false, tasks = false;
+};
+SModelFileScan ScanModelFile(const std::wstring& path);
+
+// The common part: the path field, its filter, the remembered folder of the class and the picker.
+class CExchangeDialog : public KvUi::CDialog {
+public:
+    CExchangeDialog(UINT templateId, HWND parent, std::wstring& rememberedFolder, int pathId, int browseId);
+    std::wstring m_strFileName;
+
+protected:
+    BOOL OnCommand(WPARAM wp, LPARAM lp) override;
+    // The path field changed: read it filtered into m_strFileName (trailing backslashes dropped).
+    virtual void OnPathChange();
+    virtual void UpdateOk() {}
+    // The picker on the current path; a chosen file goes into the path field.
+    void Browse(bool save, const wchar_t* title, const wchar_t* filter);
+    // Keeps the folder of the confirmed path for the next dialog of the class.
+    void RememberFolder();
+    // The export checks: a relative path goes below the documents folder; an existing file is
+    // replaced only on the user's word and only when it can be (the export writes the new file
+    // beside it and replaces it when complete). True when the dialog may close.
+    bool CheckExportPath();
+    void EnableOk(bool on) { ::EnableWindow(GetDlgItem(IDOK), on ? TRUE : FALSE); }
+    void SetKindCaption(const std::wstring& base, int kind);
+
+    std::wstring& m_folder;
+    int m_nPathId, m_nBrowseId;
+};
+
+class dlgExportModel : public CExchangeDialog {
+public:
+    explicit dlgExportModel(HWND parent);
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    static std::wstring s_folder;
+
+protected:
+    BOOL OnCommand(WPARAM wp, LPARAM lp) override;
+    void UpdateOk() override;
+};
+
+class dlgExportNodes : public CExchangeDialog {
+public:
+    dlgExportNodes(HWND parent, int kind, int all);
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    int m_nKind;
+    int m_bAll;
+    int m_bWithSubordinates = 1;
+    static std::wstring s_folder;
+
+protected:
+    BOOL OnCommand(WPARAM wp, LPARAM lp) override;
+    void UpdateOk() override;
+};
+
+class dlgImportNodes : public CExchangeDialog {
+public:
+    dlgImportNodes(HWND parent, int kind);
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    int m_nKind;
+    int m_bWithSubordinates = 1;
+    static std::wstring s_folder;
+
+protected:
+    BOOL OnCommand(WPARAM wp, LPARAM lp) override;
+    void UpdateOk() override;
+};
+
+class dlgImportModel : public CExchangeDialog {
+public:
+    explicit dlgImportModel(HWND parent);
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    // Runs a scan that waits for typing to pause at once (tests and the picker use it).
+    void FlushPrescan();
+
+    int m_bFileValid = 0;
+    int m_nVersion = 0;
+    int m_bClearModel;
+    int m_bMergeExisting;
+    int m_bTasks = 1;
+    int m_bGroups = 1;
+    int m_bResources = 1;
+    int m_nScans = 0;   // how many files were scanned (tests read it)
+    static std::wstring s_folder;
+
+protected:
+    BOOL OnCommand(WPARAM wp, LPARAM lp) override;
+    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
+    void OnPathChange() override;
+    void UpdateOk() override;
+    void Prescan();
+    bool m_bScanPending = false;
+};

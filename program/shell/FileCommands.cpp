@@ -1,0 +1,494 @@
+// The model file commands of the main window (new model, clear, restore, save, import and export of
+// model files) and the launchers that run long model operations on a worker thread while the window
+// waits.
+#include "MainFrm.h"
+
+#include "BackgroundOp.h"
+#include "DaVIdevaRez.h"
+#include "ExchangeDialogs.h"
+#include "IChFolder.h"
+#include "ModelStore.h"
+#include "dlgException.h"
+
+#include "../res/resource.h"
+
+#include <valkit.h>
+
+#include <unordered_set>
+#include <vector>
+
+namespace {
+const wchar_t* const kMsgModelDestroyed = L"Текущая модель данных будет разрушена. Продолжить?";
+const wchar_t* const kMsgModelIncompatible =
+    L"Текущая модель данных не совместима с новой моделью.\nТекущая модель данных будет разрушена. Продолжить?";
+const wchar_t* const kMsgChangesLost = L"Все изменения в модели данных будут потеряны. Продолжить?";
+const wchar_t* const kMsgSaveFailed = L"В результате сохранения модели данных произошла ошибка.\n";
+const wchar_t* const kMsgNoEdition =
+    L"В модели данных нет задания контроля целостности первой или второй редакции.\n"
+    L"Модель данных не сохранена: без задания нечего записать в хранилище и в списки контроля платы.";
+const wchar_t* const kMsgStoreNotLoaded =
+    L"Модель данных не загружена из хранилища \"%s\".\n%s\n\n"
+    L"Файл хранилища оставлен без изменений; пока он не будет исправлен или удален, модель данных в него не сохраняется.";
+
+// The wait cursor for the rest of a block.
+class CWaitCursor {
+public:
+    CWaitCursor() : m_old(::SetCursor(::LoadCursorW(nullptr, IDC_WAIT))) {}
+    ~CWaitCursor() { ::SetCursor(m_old); }
+
+private:
+    HCURSOR m_old;
+};
+
+std::wstring StoreFilePath() {
+    std::wstring folder = theApp.GetStoreFolder();
+    return folder.empty() ? std::wstring() : folder + L"\\Localhost.vdb";
+}
+
+} // namespace
+
+// ---- background operations ------------------------------------------------------------------------
+
+int CMainFrame::RunOperation(SBackgroundOp& op) {
+    m_strLastOpError.clear();
+    m_bLastOpReported = 0;
+    BeginBackgroundOperation();
+    HANDLE thread = CreateBackgroundThread(BackgroundOperationProc, &op);
+    if (thread) {
+        WaitForOperation(thread, &op);
+    } else {
+        // No thread: the operation runs here, with the same arguments.
+        RunBackgroundOperation(op);
+        op.m_bDone = 1;
+    }
+    EndBackgroundOperation();
+    if (m_bClosePending && !IsOperationRunning()) {
+        m_bClosePending = false;
+        PostMessage(WM_CLOSE);
+    }
+    m_strLastOpError = op.m_strError;
+    m_bLastOpReported = op.m_bReported;
+    return op.m_nResult;
+}
+
+int CMainFrame::RunSaveModel(CIChDataModel* model, long long* outValue) {
+    SBackgroundOp op;
+    op.m_nOp = OpSave;
+    op.m_pModel = model;
+    op.m_pArg = outValue;
+    return RunOperation(op);
+}
+
+int CMainFrame::RunLoadModel(CIChDataModel* model) {
+    if (m_wndCaptionBar.m_hWnd) {
+        m_wndCaptionBar.m_strBackgroundText.clear();
+        m_wndCaptionBar.ResetBackground();
+    }
+    SBackgroundOp op;
+    op.m_nOp = OpLoad;
+    op.m_pModel = model;
+    return RunOperation(op);
+}
+
+int CMainFrame::RunExportModel(CIChDataModel* model, const std::wstring& path) {
+    SBackgroundOp op;
+    op.m_nOp = OpExportXml;
+    op.m_pModel = model;
+    op.m_strPath = path;
+    return RunOperation(op);
+}
+
+int CMainFrame::RunImportModel(CIChDataModel* model, const std::wstring& path, int mask) {
+    SBackgroundOp op;
+    op.m_nOp = OpImportXml;
+    op.m_pModel = model;
+    op.m_nResult = mask;
+    op.m_strPath = path;
+    return RunOperation(op);
+}
+
+int CMainFrame::RunOsTemplates(CIChDataModel* model, IModelSetupDialog* dialog) {
+    SBackgroundOp op;
+    op.m_nOp = OpOsTemplates;
+    op.m_pModel = model;
+    op.m_pExtra = dialog;
+    return RunOperation(op);
+}
+
+int CMainFrame::RunInstalledComponents(CIChDataModel* model, void* products, void* shortcuts) {
+    SInstalledLists lists;
+    lists.products = products;
+    lists.shortcuts = shortcuts;
+    SBackgroundOp op;
+    op.m_nOp = OpInstalledComponents;
+    op.m_pModel = model;
+    op.m_nResult = 1;   // without the components module nothing is listed
+    op.m_pExtra = &lists;
+    return RunOperation(op);
+}
+
+void CMainFrame::WaitForOperation(HANDLE thread, const SBackgroundOp* op) {
+    if (!thread)
+        return;
+    dlgWait* wait = new dlgWait(m_hWnd);
+    EnableWindow(FALSE);
+    if (wait->Create()) {
+        wait->ShowWindow(SW_SHOW);
+        wait->EnableWindow(TRUE);
+    }
+    bool quit = false;
+    WPARAM quitCode = 0;
+    auto pump = [&]() {
+        EnableWindow(FALSE);
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {   // kept for the application's loop
+                quit = true;
+                quitCode = msg.wParam;
+                continue;
+            }
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+    };
+    for (;;) {
+        DWORD r = BackgroundWait(1, &thread, FALSE, INFINITE, QS_ALLINPUT);
+        if (r == WAIT_OBJECT_0 + 1) {
+            pump();
+            continue;
+        }
+        if (r == WAIT_OBJECT_0)
+            break;
+        // The wait failed: the record lies on the launcher's stack and the worker may still use it,
+        // so the launcher does not return before the worker has said it is done with the record.
+        for (;;) {
+            if (op ? op->m_bDone.load() != 0 : ::WaitForSingleObject(thread, 0) != WAIT_TIMEOUT)
+                break;
+            pump();
+            ::Sleep(10);
+        }
+        break;
+    }
+    ::CloseHandle(thread);
+    EnableWindow(TRUE);
+    if (wait->m_hWnd)
+        wait->DestroyWindow();
+    delete wait;
+    ::SetForegroundWindow(m_hWnd);
+    if (quit)
+        ::PostQuitMessage((int)quitCode);
+}
+
+// ---- helpers ------------------------------------------------------------------------------------------
+
+void CMainFrame::RebuildTree() {
+    if (m_nCurrentCategory >= 0 && GetTree().m_hWnd)
+        GetTree().BuildTree(&m_Model, m_nCurrentCategory);
+}
+
+int CMainFrame::IsOperationRunning() const { return m_nBackgroundOps > 0; }
+
+// ---- commands -----------------------------------------------------------------------------------------
+
+void CMainFrame::OnUpdateModelCommand(KvUi::CCmdUI* pCmdUI) { pCmdUI->Enable(TRUE); }
+
+void CMainFrame::OnUpdateNewModel(KvUi::CCmdUI* pCmdUI) {
+    // The setup comes with the Windows templates; without them there is nothing to set up.
+    pCmdUI->Enable(GetModelSetupDialogFactory() != nullptr);
+}
+
+void CMainFrame::OnUpdateRestoreModel(KvUi::CCmdUI* pCmdUI) { pCmdUI->Enable(TRUE); }
+
+void CMainFrame::OnUpdateSaveModel(KvUi::CCmdUI* pCmdUI) { pCmdUI->Enable(m_Model.m_bModified != 0); }
+
+void CMainFrame::OnUpdateClearModel(KvUi::CCmdUI* pCmdUI) { pCmdUI->Enable(m_Model.GetNodeCount() > 0); }
+
+void CMainFrame::OnUpdateExportModelXml(KvUi::CCmdUI* pCmdUI) { pCmdUI->Enable(m_Model.GetNodeCount() > 0); }
+
+void CMainFrame::OnRecreateModel() {
+    ModelSetupDialogFactory factory = GetModelSetupDialogFactory();
+    if (!factory)
+        return;
+    std::unique_ptr<IModelSetupDialog> dlg = factory(this);
+    if (!dlg || dlg->RunModal() != IDOK)
+        return;
+    const wchar_t* question = nullptr;
+    if (dlg->GetClearModel()) {
+        if (m_Model.GetNodeCount() > 0)
+            question = kMsgModelDestroyed;
+    } else if (!m_Model.m_Jobs.empty() && static_cast<CIChJob*>(m_Model.m_Jobs.front())->m_SubType == JobBoard) {
+        question = kMsgModelIncompatible;
+        dlg->SetClearModel(1);
+    }
+    if (question) {
+        if (MessageBox(question, nullptr, MB_YESNO | MB_ICONQUESTION) != IDYES)
+            return;
+        CWaitCursor wait;
+        SetCurrentNode(nullptr, 1);
+        m_Model.NewModel(1, JobSecondEdition);
+        RebuildTree();
+        m_Model.m_bModified = 1;
+    }
+    RunOsTemplates(&m_Model, dlg.get());
+    RebuildTree();
+}
+
+void CMainFrame::OnClearModel() {
+    if (m_Model.GetNodeCount() == 0)
+        return;
+    if (MessageBox(kMsgModelDestroyed, nullptr, MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return;
+    CWaitCursor wait;
+    SetCurrentNode(nullptr, 1);
+    m_Model.NewModel(1, m_Model.GetDefaultJobSubType());
+    RebuildTree();
+    m_Model.m_bModified = 1;
+}
+
+void CMainFrame::OnRestoreModel() {
+    if (m_Model.m_bModified && MessageBox(kMsgChangesLost, nullptr, MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return;
+    SetCurrentNode(nullptr, 1);
+    int result = RunLoadModel(&m_Model);
+    {
+        CWaitCursor wait;
+        RebuildTree();
+    }
+    if (result == 0)
+        return;
+    if (!m_bStoreExisted) {
+        // No store at start: the new-model setup, or, without it, a new empty model as after a
+        // cancelled setup.
+        std::unique_ptr<IModelSetupDialog> dlg;
+        if (ModelSetupDialogFactory factory = GetModelSetupDialogFactory())
+            dlg = factory(this);
+        INT_PTR answer = dlg ? dlg->RunModal() : IDCANCEL;
+        m_Model.NewModel(1, JobSecondEdition);
+        // The empty new model is what every start without a store begins with: nothing to save yet.
+        if (answer != IDOK)
+            m_Model.m_bModified = 0;
+        if (answer == IDOK)
+            RunOsTemplates(&m_Model, dlg.get());
+        CWaitCursor wait;
+        RebuildTree();
+        return;
+    }
+    // The store file was there and the provider could not open it (a damaged file): say why, and
+    // leave the file as it is. Other failures (no provider, no subject of this computer) stay quiet.
+    if (m_bLastOpReported || m_strLastOpError.empty())
+        return;
+    MessageBox(format_wstring(kMsgStoreNotLoaded, StoreFilePath().c_str(), m_strLastOpError.c_str()), nullptr, MB_ICONERROR);
+}
+
+void CMainFrame::OnSaveModel() {
+    if (!m_Model.m_bModified)
+        return;
+    int result = RunSaveModel(&m_Model, nullptr);
+    if (result == 0 || m_bLastOpReported)
+        return;
+    std::wstring text;
+    if (result == kStoreResultNoEdition) {
+        text = kMsgNoEdition;
+    } else if (result == kStoreResultFailed) {
+        // The save has shown the missing board folder itself; a store that cannot be opened is told
+        // here, with the provider's reason.
+        if (theApp.GetStoreFolder().empty())
+            return;
+        text = m_strLastOpError;
+        if (text.empty())
+            theApp.GetErrorText((DWORD)result, text);
+        text = kMsgSaveFailed + text;
+    } else {
+        return;   // the save's own error dialog has shown this failure
+    }
+    MessageBox(text, nullptr, MB_ICONERROR);
+}
+
+// ---- export and import of model files ----------------------------------------------------------------
+
+namespace {
+const wchar_t* const kMsgImportFailed = L"В результате загрузки модели данных из XML произошла ошибка.";
+const wchar_t* const kMsgExportFailed = L"В результате экспорта модели данных в XML-файл произошла ошибка.";
+const wchar_t* const kMsgExported = L"Модель данных успешно экспортирована.\nФайл модели - %s";
+const wchar_t* const kMsgImportAdded = L"В результате импорта модели было успешно добавлено %d объектов.";
+const wchar_t* const kMsgImportNone = L"В результате импорта модели ни одного объекта добавлено не было.";
+const wchar_t* const kMsgNodesUnreadable =
+    L"Ошибка импорта.\nФайл не найден или поврежден, либо имеет некорректный формат.";
+const wchar_t* const kMsgNodesNoneOfKind = L"В данном файле не найдено ни одного объекта запрошенной категории.";
+const wchar_t* const kMsgNodesAdded = L"В результате импорта было успешно добавлено %d объектов.";
+const wchar_t* const kMsgNodesNone = L"В результате импорта ни одного нового объекта добавлено не было.";
+
+std::wstring ErrorText(int code) {
+    std::wstring text;
+    theApp.GetErrorText((DWORD)code, text);
+    return text;
+}
+
+// A name beside the target for the file being written.
+std::wstring SiblingTempName(const std::wstring& path) {
+    return path + format_wstring(L".%lu.tmp", ::GetCurrentProcessId());
+}
+
+} // namespace
+
+int CMainFrame::ExportModelFile(CIChDataModel* model, const std::wstring& path) {
+    // The file is written beside the target and replaces it only when complete, so a failed
+    // export never costs the file that was there.
+    const std::wstring temp = SiblingTempName(path);
+    ::DeleteFileW(temp.c_str());
+    int result = RunExportModel(model, temp);
+    if (result == 0 && !::MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        result = HRESULT_FROM_WIN32(::GetLastError());
+    if (result != 0)
+        ::DeleteFileW(temp.c_str());
+    return result;
+}
+
+int CMainFrame::ImportModelFile(const wchar_t* path, int clearFirst, int merge, int jobs, int tasks, int groups,
+                                int resources) {
+    if (!path || !(jobs || tasks || groups || resources))
+        return E_INVALIDARG;
+    const int mask = (resources ? ImportResources : 0) | (groups ? ImportGroups : 0) | (tasks ? ImportTasks : 0) |
+                     (jobs ? ImportJobs : 0);
+    // The file is read whole first: one that cannot be read leaves the model as it was.
+    CIChDataModel temp;
+    int result = RunImportModel(&temp, path, mask);
+    if (result != 0)
+        return result;
+
+    CWaitCursor wait;
+    SetCurrentNode(nullptr, 1);
+    if (clearFirst) {
+        int subType = m_Model.GetDefaultJobSubType();
+        m_Model.NewModel(1, subType);
+    }
+    int count = m_Model.TakeImported(temp, mask, merge);
+    m_Model.m_bModified = 1;
+    if (m_bShowResults)
+        MessageBox(count > 0 ? format_wstring(kMsgImportAdded, count) : std::wstring(kMsgImportNone), nullptr,
+                   MB_ICONINFORMATION);
+    return 0;
+}
+
+int CMainFrame::ImportNodesFromFile(const wchar_t* path, int type, int withSubordinates, CIChNodeList* output) {
+    if (!path)
+        return 0;
+    int mask = 0;
+    switch (type) {
+    case NodeTypeResource: mask = ImportResources; break;
+    case NodeTypeGroup: mask = withSubordinates ? ImportGroups | ImportResources : ImportGroups; break;
+    case NodeTypeTask: mask = withSubordinates ? ImportTasks | ImportGroups | ImportResources : ImportTasks; break;
+    case NodeTypeJob: mask = withSubordinates ? 15 : ImportJobs; break;
+    }
+    CIChDataModel temp;
+    if (RunImportModel(&temp, path, mask) != 0) {
+        MessageBox(kMsgNodesUnreadable, nullptr, MB_ICONERROR);
+        return 0;
+    }
+    CWaitCursor wait;
+    temp.NewModel(0, 0);
+    CIChNodeList* list = temp.GetNodeList(type);
+    if (!list || type == NodeTypeSubject)
+        return 0;
+    if (list->empty()) {
+        MessageBox(kMsgNodesNoneOfKind, nullptr, MB_ICONINFORMATION);
+        return 0;
+    }
+    const int updatePresent = theApp.m_bUpdatePresent;
+    int count = 0;
+    if (withSubordinates && type != NodeTypeResource) {
+        m_Model.RebuildPathIndex();
+        CIChFolder folder(FolderSubjects);
+        for (CIChNode* n : *list) {
+            CIChNodeList uppers = n->m_Uppers;
+            for (CIChNode* u : uppers)
+                n->UnlinkFrom(u);
+            n->LinkTo(&folder);
+        }
+        CIChNodeList related;
+        folder.GetRelatedNodes(&related, 1);
+        std::unordered_set<CIChNode*> own(list->begin(), list->end());
+        std::unordered_set<CIChNode*> subordinates;
+        for (CIChNode* n : related)
+            if (!own.count(n))
+                subordinates.insert(n);
+        list->clear();
+        for (int lower = NodeTypeResource; lower < type; lower += 2) {
+            CIChNodeList& lowers = *temp.GetNodeList(lower);
+            for (auto it = lowers.begin(); it != lowers.end();) {
+                CIChNode* n = *it;
+                if (subordinates.count(n)) {
+                    it = lowers.erase(it);   // travels with the folder
+                } else if (lower != NodeTypeResource) {
+                    it = lowers.erase(it);
+                    delete n;
+                } else {
+                    ++it;   // freed with the file's model
+                }
+            }
+        }
+        CIChNode* root = &folder;
+        count = m_Model.AddNodeTree(&root, updatePresent);
+    } else if (type == NodeTypeResource) {
+        m_Model.RebuildPathIndex();
+        for (CIChNode* g : temp.m_Groups) {
+            for (CIChNode* member : g->m_Members)
+                member->m_Uppers.remove(g);
+            g->m_Members.clear();
+        }
+        std::vector<CIChNode*> roots(list->begin(), list->end());
+        list->clear();
+        for (CIChNode* r : roots)
+            r->m_Uppers.clear();
+        count = m_Model.AddNodeTrees(roots, 0);
+        if (output)
+            output->insert(output->end(), roots.begin(), roots.end());
+    } else {
+        std::vector<CIChNode*> roots(list->begin(), list->end());
+        list->clear();
+        for (CIChNode* n : roots)
+            n->UnlinkAll();
+        std::vector<int> added;
+        count = m_Model.AddNodeTrees(roots, updatePresent, &added);
+        CIChModelView& tree = GetTree();
+        for (size_t i = 0; i < roots.size(); ++i)
+            if (added[i] > 0 && tree.m_hWnd)
+                tree.InsertNodeItem(roots[i], tree.GetRootItem() ? tree.GetRootItem() : TVI_ROOT);
+    }
+    // Anything added changes the model, whether or not the counts are shown.
+    if (count > 0)
+        m_Model.m_bModified = 1;
+    if (m_bShowResults)
+        MessageBox(count > 0 ? format_wstring(kMsgNodesAdded, count) : std::wstring(kMsgNodesNone), nullptr,
+                   MB_ICONINFORMATION);
+    return 1;
+}
+
+void CMainFrame::OnImportModelXml() {
+    if (m_Model.m_bModified && MessageBox(kMsgChangesLost, nullptr, MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return;
+    dlgImportModel dlg(m_hWnd);
+    if (dlg.DoModal() != IDOK)
+        return;
+    int result = ImportModelFile(dlg.m_strFileName.c_str(), dlg.m_bClearModel, dlg.m_bMergeExisting,
+                                 dlg.m_bTasks || dlg.m_bGroups, dlg.m_bTasks, dlg.m_bGroups, dlg.m_bResources);
+    {
+        CWaitCursor wait;
+        RebuildTree();
+    }
+    if (result != 0 && !m_bLastOpReported)
+        MessageBox(std::wstring(kMsgImportFailed) + L"\n" + ErrorText(result), nullptr, MB_ICONERROR);
+}
+
+void CMainFrame::OnExportModelXml() {
+    dlgExportModel dlg(m_hWnd);
+    if (dlg.DoModal() != IDOK)
+        return;
+    int result = ExportModelFile(&m_Model, dlg.m_strFileName);
+    if (result != 0) {
+        if (!m_bLastOpReported)
+            MessageBox(std::wstring(kMsgExportFailed) + L"\n" + ErrorText(result), nullptr, MB_ICONERROR);
+        return;
+    }
+    MessageBox(format_wstring(kMsgExported, dlg.m_strFileName.c_str()), nullptr, MB_ICONINFORMATION);
+}

@@ -1,0 +1,1302 @@
+// Tests of the model file commands and the background operations: the real frame from the program's
+// resources on the display, the board's store folder on drive C: of the test prefix, message boxes
+// and dialogs answered through the presenter, results checked in the model and the files.
+#include <gtest/gtest.h>
+
+#include "AppStoreHost.h"
+#include "BackgroundOp.h"
+#include "DaVIdevaRez.h"
+#include "DiskQuery.h"
+#include "ExchangeDialogs.h"
+#include "ResourceDialogs.h"
+#include "dlgException.h"
+#include "MainFrm.h"
+#include "ModelStore.h"
+#include "kvpresenter.h"
+#include "kvtest.h"
+#include "resource.h"
+#include "../../views/tests/ViewsTestSupport.h"
+#include "../../../platform/vcore/tests/Sha256Ref.h"
+
+#include <KvRegTokens.h>
+#include <VDevInfo.h>
+#include <valkit.h>
+
+#include <atomic>
+#include <functional>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+using PresenterScope = KvTest::CScopedPresenter;
+
+const wchar_t kStoreFile[] = L"C:\\Varno\\Localhost.vdb";
+
+// Drive C: as the first local hard disk: the board folder is C:\Varno.
+class CStoreOnC : public CDriveAnswers {
+public:
+    DWORD LogicalDriveStrings(DWORD size, wchar_t* buffer) override {
+        const wchar_t all[] = L"C:\\\0";
+        if (size < 5)
+            return 5;
+        std::copy(all, all + 5, buffer);
+        return 4;
+    }
+    int IsLocalHardDisk(wchar_t letter) override { return letter == L'C'; }
+};
+
+// The application's host, with store calls that throw on request.
+class CThrowingHost : public CAppModelStoreHost {
+public:
+    bool m_bThrowOpen = false, m_bThrowProvider = false;
+    static EGeneric Failure() {
+        EGeneric e(as_string(L"хранилище недоступно", CP_ACP));
+        e["Code"] = static_cast<int>(0x80041234);
+        return e;
+    }
+    Varno::SmartPtr<Varno::IDatabase> OpenStore() override {
+        if (m_bThrowOpen)
+            throw Failure();
+        return CAppModelStoreHost::OpenStore();
+    }
+    Varno::SmartPtr<Varno::IProvider> GetProvider() override {
+        if (m_bThrowProvider)
+            throw Failure();
+        return CAppModelStoreHost::GetProvider();
+    }
+};
+
+// The program's frame as it is (no handler replaced); the posted first restore runs for real.
+class CFileFrame : public CMainFrame {
+public:
+    CFileFrame() { m_bAutoDelete = FALSE; }
+};
+
+std::wstring ScratchFolder(const wchar_t* name) {
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    std::wstring dir = std::wstring(temp) + name;
+    ::CreateDirectoryW(dir.c_str(), nullptr);
+    return dir;
+}
+
+void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    DWORD written = 0;
+    ::WriteFile(h, bytes.data(), (DWORD)bytes.size(), &written, nullptr);
+    ::CloseHandle(h);
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!line.empty())
+            out.push_back(line);
+    }
+    return out;
+}
+
+// A text of the model's nodes that does not depend on IDs or times: type, name, SubType and the
+// names of the members.
+std::wstring ModelText(CIChDataModel& m) {
+    std::wostringstream out;
+    for (int type : {NodeTypeSubject, NodeTypeJob, NodeTypeTask, NodeTypeGroup, NodeTypeResource}) {
+        std::vector<std::wstring> rows;
+        for (CIChNode* n : *m.GetNodeList(type)) {
+            std::wostringstream row;
+            row << type << L" " << n->m_Name << L" sub=" << GetNodeSubType(n);
+            if (type == NodeTypeResource)
+                row << L" res=" << static_cast<CIChResorce*>(n)->m_SubType << L" ctl=" << static_cast<CIChResorce*>(n)->m_Controlled;
+            std::vector<std::wstring> members;
+            for (CIChNode* mem : n->m_Members)
+                members.push_back(mem->m_Name);
+            std::sort(members.begin(), members.end());
+            row << L" {";
+            for (auto& s : members)
+                row << s << L";";
+            row << L"}";
+            rows.push_back(row.str());
+        }
+        std::sort(rows.begin(), rows.end());
+        for (auto& r : rows)
+            out << r << L"\n";
+    }
+    return out.str();
+}
+
+// The name the export writes before it replaces the target.
+std::wstring SiblingTemp(const std::wstring& path) { return path + L"." + std::to_wstring(::GetCurrentProcessId()) + L".tmp"; }
+
+void Click(KvUi::CDialog& d, int id) {
+    ::SendMessageW(d.m_hWnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)d.GetDlgItem(id));
+}
+
+// Top-level windows of this thread owned by the frame that are the wait dialog.
+HWND FindWaitDialog(HWND frame) {
+    struct Search {
+        HWND frame;
+        HWND found;
+    } s = {frame, nullptr};
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND h, LPARAM lp) -> BOOL {
+            Search* s = reinterpret_cast<Search*>(lp);
+            if (::GetWindow(h, GW_OWNER) == s->frame && ::GetDlgItem(h, IDC_WAIT_ANIMATION)) {
+                s->found = h;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+// The store folder on C:, the application's host, the frame made and shown; torn down in order.
+struct FileFixture : ::testing::Test {
+    CStoreOnC drives;
+    CThrowingHost host;
+    CFileFrame* frame = nullptr;
+
+    void SetUp() override {
+        theApp.m_nConfirmation = 0;
+        theApp.SetDriveAnswers(&drives);
+        SetModelStoreHost(&host);
+        ::CreateDirectoryW(L"C:\\Varno", nullptr);
+    }
+    void TearDown() override {
+        CloseFrame();
+        SetModelStoreHost(nullptr);
+        theApp.SetDriveAnswers(nullptr);
+        theApp.ResetProvider();
+        SetBackgroundThreadCreator(nullptr);
+        SetBackgroundWaitFunction(nullptr);
+        RegisterInstalledComponents(nullptr);
+        RegisterModelSetup(nullptr, nullptr);
+        // The board folder is left as the other tests of the prefix expect it: without a store.
+        WIN32_FIND_DATAW fd;
+        HANDLE h = ::FindFirstFileW(L"C:\\Varno\\*", &fd);
+        if (h != INVALID_HANDLE_VALUE) {
+            do {
+                if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                    ::DeleteFileW((std::wstring(L"C:\\Varno\\") + fd.cFileName).c_str());
+            } while (::FindNextFileW(h, &fd));
+            ::FindClose(h);
+        }
+    }
+    // Makes the frame; its posted category and first restore run before this returns.
+    void OpenFrame() {
+        frame = new CFileFrame;
+        ASSERT_TRUE(frame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW));
+        theApp.m_pMainWnd = frame;
+        frame->ShowWindow(SW_SHOWNOACTIVATE);
+        Pump();
+    }
+    void CloseFrame() {
+        if (!frame)
+            return;
+        theApp.m_pMainWnd = nullptr;
+        frame->m_Model.m_bModified = 0;
+        frame->DestroyWindow();
+        delete frame;
+        frame = nullptr;
+        Pump();
+    }
+    void Send(UINT id) { frame->SendMessage(WM_COMMAND, id, 0); }
+    bool Enabled(UINT id) {
+        KvUi::CCmdUI ui;
+        ui.m_nID = id;
+        ui.DoUpdate(frame, TRUE);
+        return ui.m_bEnabled != FALSE;
+    }
+    // A second-edition model with a controlled file, its group, task, job and subject.
+    void BuildModel(const std::wstring& file) {
+        CIChDataModel& m = frame->m_Model;
+        m.NewModel(1, JobSecondEdition);
+        CIChJob* job = static_cast<CIChJob*>(m.m_Jobs.front());
+        CIChTask* task = AddNode<CIChTask>(m, NodeTypeTask, L"Задача");
+        CIChRGroup* group = AddNode<CIChRGroup>(m, NodeTypeGroup, L"Группа");
+        CIChResorce* r = static_cast<CIChResorce*>(m.CreateNode(NodeTypeResource));
+        r->SetSubType(ResFile);
+        r->SetName(file);
+        r->m_Id = m.TakeNextId(NodeTypeResource);
+        r->LinkTo(group);
+        group->LinkTo(task);
+        task->LinkTo(job);
+        m.RebuildPathIndex();
+        m.m_bModified = 1;
+    }
+};
+
+// ---- save, restore, first start, damaged store -------------------------------------------------------
+
+TEST_F(FileFixture, SaveWritesTheStoreAndBoardListsAndARestartLoadsTheSameModel) {
+    PresenterScope ps;
+    ::DeleteFileW(kStoreFile);
+    const std::wstring dir = ScratchFolder(L"filecmds_save");
+    const std::string content = "MZ file of the saved model";
+    WriteFileBytes(dir + L"\\a.exe", content);
+    OpenFrame();
+    BuildModel(dir + L"\\a.exe");
+    EXPECT_TRUE(Enabled(ID_FILE_SAVE));
+    Send(ID_FILE_SAVE);
+    EXPECT_EQ(0, frame->m_Model.m_bModified);
+    EXPECT_FALSE(Enabled(ID_FILE_SAVE)) << "nothing left to save";
+    EXPECT_TRUE(ps.Boxes().empty());
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(kStoreFile));
+    // The five board lists; the file list names the file with its SHA-256 computed here.
+    for (const wchar_t* name : {L"bootfile", L"bootsect", L"bootreg", L"bootpci", L"bootsmbs"}) {
+        EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW((std::wstring(L"C:\\Varno\\") + name + L".nam").c_str())) << name;
+        EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW((std::wstring(L"C:\\Varno\\") + name + L".chk").c_str())) << name;
+    }
+    EXPECT_EQ(std::vector<std::string>{as_string(dir + L"\\a.exe", CP_ACP)},
+              Lines(KvTest::ReadBytes(L"C:\\Varno\\bootfile.nam")));
+    EXPECT_EQ(std::vector<std::string>{testsha::Sha256Hex(content)}, Lines(KvTest::ReadBytes(L"C:\\Varno\\bootfile.chk")));
+    const std::wstring saved = ModelText(frame->m_Model);
+    CloseFrame();
+
+    // A restart: the frame's own first restore loads it.
+    OpenFrame();
+    EXPECT_EQ(1, frame->m_bStoreExisted);
+    EXPECT_EQ(saved, ModelText(frame->m_Model));
+    EXPECT_EQ(0, frame->m_Model.m_bModified);
+    EXPECT_TRUE(ps.Boxes().empty());
+    // Restore with changes asks first; No keeps the changes.
+    frame->m_Model.m_bModified = 1;
+    AddNode<CIChTask>(frame->m_Model, NodeTypeTask, L"Новая");
+    ps.QueueAnswer(IDNO);
+    Send(ID_FILE_RESTORE);
+    ASSERT_EQ(1u, ps.Boxes().size());
+    EXPECT_EQ(L"Все изменения в модели данных будут потеряны. Продолжить?", ps.Boxes()[0].text);
+    EXPECT_EQ(2u, frame->m_Model.m_Tasks.size());
+    ps.QueueAnswer(IDYES);
+    Send(ID_FILE_RESTORE);
+    EXPECT_EQ(saved, ModelText(frame->m_Model));
+    EXPECT_EQ(0, frame->m_Model.m_bModified);
+}
+
+TEST_F(FileFixture, FirstStartWithoutAStoreGoesOnWithANewSecondEditionModel) {
+    PresenterScope ps;
+    ::DeleteFileW(kStoreFile);
+    OpenFrame();
+    EXPECT_EQ(0, frame->m_bStoreExisted);
+    CIChDataModel& m = frame->m_Model;
+    ASSERT_EQ(1u, m.m_Subjects.size());
+    ASSERT_EQ(1u, m.m_Jobs.size());
+    EXPECT_EQ(JobSecondEdition, static_cast<CIChJob*>(m.m_Jobs.front())->m_SubType);
+    EXPECT_EQ(m.m_Subjects.front(), m.m_Jobs.front()->m_Uppers.front());
+    EXPECT_TRUE(m.m_Tasks.empty());
+    EXPECT_TRUE(ps.Boxes().empty());
+    // Without the Windows templates there is no setup to offer: the new-model command is off.
+    EXPECT_FALSE(Enabled(ID_FILE_NEW_MODEL));
+    EXPECT_TRUE(Enabled(ID_FILE_RESTORE));
+    EXPECT_TRUE(Enabled(ID_EDIT_CLEAR_ALL));
+}
+
+TEST_F(FileFixture, DamagedStoreIsReportedWithItsReasonAndNeverOverwritten) {
+    PresenterScope ps;
+    const std::string damaged = "<?xml version=\"1.0\"?><VarnoStore version=\"2\"><Items><Subject";
+    WriteFileBytes(kStoreFile, damaged);
+    OpenFrame();
+    EXPECT_EQ(1, frame->m_bStoreExisted);
+    ASSERT_EQ(1u, ps.Boxes().size());
+    const std::wstring text = ps.Boxes()[0].text;
+    EXPECT_EQ(0u, text.find(L"Модель данных не загружена из хранилища \"C:\\Varno\\Localhost.vdb\".\n")) << text;
+    EXPECT_NE(std::wstring::npos, text.find(L"\"C:\\Varno\\Localhost.vdb\": ")) << "the provider's reason: " << text;
+    EXPECT_EQ(MB_ICONERROR, ps.Boxes()[0].type & MB_ICONMASK);
+    EXPECT_EQ(0u, frame->m_Model.GetNodeCount()) << "no setup, no new model over a damaged store";
+    // A save does not overwrite it either: it says why and keeps the model modified.
+    frame->m_Model.NewModel(1, JobSecondEdition);
+    frame->m_Model.m_bModified = 1;
+    Send(ID_FILE_SAVE);
+    ASSERT_EQ(2u, ps.Boxes().size());
+    EXPECT_EQ(0u, ps.Boxes()[1].text.find(L"В результате сохранения модели данных произошла ошибка.\n\"C:\\Varno\\Localhost.vdb\": "))
+        << ps.Boxes()[1].text;
+    EXPECT_EQ(1, frame->m_Model.m_bModified);
+    EXPECT_EQ(damaged, KvTest::ReadBytes(kStoreFile));
+    CloseFrame();
+    ::DeleteFileW(kStoreFile);
+}
+
+TEST_F(FileFixture, SaveFailuresAreShownOnce) {
+    PresenterScope ps;
+    ::DeleteFileW(kStoreFile);
+    OpenFrame();
+    CIChDataModel& m = frame->m_Model;
+    // A model without a job: the command says what is missing.
+    m.Clear(1);
+    m.EnsureDefaultSubject();
+    m.m_bModified = 1;
+    Send(ID_FILE_SAVE);
+    ASSERT_EQ(1u, ps.Boxes().size());
+    EXPECT_NE(std::wstring::npos, ps.Boxes()[0].text.find(L"нет задания")) << ps.Boxes()[0].text;
+    EXPECT_EQ(1, m.m_bModified);
+    // A store that throws: the worker's error dialog, and no second box.
+    ps.Clear();
+    m.NewModel(1, JobSecondEdition);
+    host.m_bThrowOpen = true;
+    Send(ID_FILE_SAVE);
+    host.m_bThrowOpen = false;
+    EXPECT_TRUE(ps.Boxes().empty());
+    EXPECT_EQ(std::vector<UINT>{IDD_EXCEPTION}, ps.Dialogs());
+    EXPECT_EQ(1, m.m_bModified);
+}
+
+// ---- the operation table --------------------------------------------------------------------------------
+
+// Operation 5 as a test module would plug it in: runs on the worker until the window's side lets it
+// go, or throws.
+std::atomic<int> g_componentsMode{0};   // 0 return 0, 1 throw EGeneric, 2 throw something else
+std::atomic<int> g_componentsEnded{0};
+std::atomic<DWORD> g_componentsThread{0};
+HANDLE g_release = nullptr;
+int TestComponents(CMainFrame*, void* products, void*) {
+    g_componentsThread = ::GetCurrentThreadId();
+    if (g_release)
+        ::WaitForSingleObject(g_release, 20000);
+    if (g_componentsMode == 1)
+        throw CThrowingHost::Failure();
+    if (g_componentsMode == 2)
+        throw 42;
+    *static_cast<int*>(products) += 1;
+    ::Sleep(50);
+    g_componentsEnded = 1;
+    return 0;
+}
+
+HANDLE NoThread(LPTHREAD_START_ROUTINE, LPVOID) { return nullptr; }
+DWORD FailedWait(DWORD, const HANDLE*, BOOL, DWORD, DWORD) { return WAIT_FAILED; }
+
+TEST_F(FileFixture, EveryOperationRunsOnAWorkerOrInPlaceAndAnEscapedErrorIsItsResult) {
+    PresenterScope ps;
+    ::DeleteFileW(kStoreFile);
+    OpenFrame();
+    const std::wstring dir = ScratchFolder(L"filecmds_ops");
+    const std::wstring file = dir + L"\\model.xml";
+    WriteFileBytes(dir + L"\\a.exe", "a");
+    RegisterInstalledComponents(TestComponents);
+    const int kFailure = static_cast<int>(0x80041234);
+
+    enum Mode { Success, Throws, NoWorker };
+    struct Row {
+        int op;
+        Mode mode;
+        int result;
+    };
+    const Row rows[] = {
+        {OpSave, Success, 0},   {OpSave, Throws, kFailure},   {OpSave, NoWorker, 0},
+        {OpLoad, Success, 0},   {OpLoad, Throws, kFailure},   {OpLoad, NoWorker, 0},
+        {OpExportXml, Success, 0}, {OpExportXml, Throws, kFailure}, {OpExportXml, NoWorker, 0},
+        {OpImportXml, Success, 0}, {OpImportXml, Throws, kFailure}, {OpImportXml, NoWorker, 0},
+        {OpInstalledComponents, Success, 0}, {OpInstalledComponents, Throws, kFailure},
+        {OpInstalledComponents, NoWorker, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message() << "op " << row.op << " mode " << row.mode);
+        ps.Clear();
+        BuildModel(dir + L"\\a.exe");
+        const std::wstring before = ModelText(frame->m_Model);
+        host.m_bThrowOpen = host.m_bThrowProvider = row.mode == Throws;
+        g_componentsMode = row.mode == Throws ? 1 : 0;
+        SetBackgroundThreadCreator(row.mode == NoWorker ? NoThread : nullptr);
+        g_componentsThread = 0;
+        int counter = 0;
+        CIChDataModel imported;
+        int result = -1;
+        switch (row.op) {
+        case OpSave: result = frame->RunSaveModel(&frame->m_Model); break;
+        case OpLoad:
+            frame->m_Model.Clear(1);
+            result = frame->RunLoadModel(&frame->m_Model);
+            break;
+        case OpExportXml: result = frame->RunExportModel(&frame->m_Model, file); break;
+        case OpImportXml:
+            result = frame->RunImportModel(&imported, file, ImportResources | ImportGroups | ImportTasks | ImportJobs);
+            break;
+        case OpInstalledComponents: result = frame->RunInstalledComponents(&frame->m_Model, &counter, nullptr); break;
+        }
+        host.m_bThrowOpen = host.m_bThrowProvider = false;
+        EXPECT_EQ(row.result, result);
+        EXPECT_EQ(row.mode == Throws ? std::vector<UINT>{IDD_EXCEPTION} : std::vector<UINT>{}, ps.Dialogs());
+        EXPECT_TRUE(ps.Boxes().empty());
+        EXPECT_TRUE(::IsWindowEnabled(frame->m_hWnd));
+        EXPECT_EQ(nullptr, FindWaitDialog(frame->m_hWnd));
+        EXPECT_FALSE(frame->IsOperationRunning());
+        if (row.op == OpInstalledComponents && row.mode != Throws) {
+            EXPECT_EQ(1, counter);
+            EXPECT_EQ(row.mode == NoWorker, g_componentsThread == ::GetCurrentThreadId());
+        }
+        if (row.op == OpLoad && row.mode == Success)
+            EXPECT_EQ(before, ModelText(frame->m_Model)) << "the store holds what the save before wrote";
+        if (row.op == OpLoad && row.mode == Throws)
+            EXPECT_EQ(0u, frame->m_Model.GetNodeCount()) << "a load that threw loaded nothing";
+        if (row.op == OpImportXml && row.mode != Throws) {
+            imported.NewModel(0, 0);   // the file has no subject: this computer's, as the frame's
+            EXPECT_EQ(before, ModelText(imported));
+        }
+        if (row.op == OpImportXml && row.mode == Throws)
+            EXPECT_EQ(0u, imported.GetNodeCount());
+    }
+    // The error dialog's text: the store's Russian text, in the text and the source, not garbled.
+    std::wstring shown;
+    ps.OnDialog<dlgException>(IDD_EXCEPTION, [&](dlgException& d) {
+        shown = d.GetText();
+        d.EndDialog(IDOK);
+    });
+    g_componentsMode = 1;
+    EXPECT_EQ(kFailure, frame->RunInstalledComponents(&frame->m_Model, nullptr, nullptr));
+    EXPECT_EQ(L"Код: 0x80041234\r\nТекст: хранилище недоступно\r\n\r\nSource: хранилище недоступно", shown);
+    // Any other exception: the unknown-error text and E_FAIL.
+    g_componentsMode = 2;
+    EXPECT_EQ(E_FAIL, frame->RunInstalledComponents(&frame->m_Model, nullptr, nullptr));
+    EXPECT_EQ(L"Произошла неизвестная ошибка!", shown);
+    g_componentsMode = 0;
+}
+
+TEST_F(FileFixture, TheFrameWaitsDisabledBehindTheWaitDialogAndIgnoresCommandsMeanwhile) {
+    PresenterScope ps;
+    ::DeleteFileW(kStoreFile);
+    OpenFrame();
+    RegisterInstalledComponents(TestComponents);
+    g_componentsMode = 0;
+    g_release = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    const unsigned nodes = frame->m_Model.GetNodeCount();
+    ASSERT_GT(nodes, 0u);
+
+    // The window's side, from a timer that the wait loop dispatches: look, post a command, let go.
+    struct Seen {
+        int ticks = 0;
+        BOOL enabled = TRUE;
+        HWND wait = nullptr;
+        BOOL waitVisible = FALSE;
+        BOOL waitEnabled = FALSE;
+        bool saveEnabled = true;
+    };
+    static Seen seen;
+    static CFileFrame* running;
+    seen = Seen();
+    running = frame;
+    UINT_PTR timer = ::SetTimer(nullptr, 0, 30, [](HWND, UINT, UINT_PTR, DWORD) {
+        if (++seen.ticks == 1) {
+            seen.enabled = ::IsWindowEnabled(running->m_hWnd);
+            seen.wait = FindWaitDialog(running->m_hWnd);
+            seen.waitVisible = seen.wait && ::IsWindowVisible(seen.wait);
+            seen.waitEnabled = seen.wait && ::IsWindowEnabled(seen.wait);
+            KvUi::CCmdUI ui;
+            ui.m_nID = ID_EDIT_CLEAR_ALL;
+            ui.DoUpdate(running, TRUE);
+            seen.saveEnabled = ui.m_bEnabled != FALSE;
+            running->PostMessage(WM_COMMAND, ID_EDIT_CLEAR_ALL);
+            running->PostMessage(WM_CLOSE);
+        } else if (seen.ticks == 3) {
+            ::SetEvent(g_release);
+        }
+    });
+    int counter = 0;
+    EXPECT_EQ(0, frame->RunInstalledComponents(&frame->m_Model, &counter, nullptr));
+    ::KillTimer(nullptr, timer);
+    ::CloseHandle(g_release);
+    g_release = nullptr;
+
+    EXPECT_FALSE(seen.enabled) << "the frame is disabled while the worker runs";
+    EXPECT_NE(nullptr, seen.wait);
+    EXPECT_TRUE(seen.waitVisible);
+    EXPECT_TRUE(seen.waitEnabled);
+    EXPECT_FALSE(seen.saveEnabled) << "no command is offered during the run";
+    EXPECT_EQ(1, counter);
+    // The posted clear and close did nothing: no question, the model and the window as they were.
+    EXPECT_TRUE(ps.Boxes().empty());
+    EXPECT_EQ(nodes, frame->m_Model.GetNodeCount());
+    EXPECT_TRUE(::IsWindow(frame->m_hWnd));
+    MSG close;
+    EXPECT_TRUE(::PeekMessageW(&close, frame->m_hWnd, WM_CLOSE, WM_CLOSE, PM_REMOVE)) << "the close comes again after the run";
+    // Afterwards: enabled, the wait dialog gone, the frame in front.
+    EXPECT_TRUE(::IsWindowEnabled(frame->m_hWnd));
+    EXPECT_EQ(nullptr, FindWaitDialog(frame->m_hWnd));
+    EXPECT_EQ(frame->m_hWnd, ::GetForegroundWindow());
+    EXPECT_TRUE(Enabled(ID_EDIT_CLEAR_ALL));
+}
+
+TEST_F(FileFixture, AFailedWaitReturnsOnlyAfterTheWorkerHasEnded) {
+    PresenterScope ps;
+    ::DeleteFileW(kStoreFile);
+    OpenFrame();
+    RegisterInstalledComponents(TestComponents);
+    SetBackgroundWaitFunction(FailedWait);
+    g_componentsMode = 0;
+    g_componentsEnded = 0;
+    g_release = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread releaser([] {
+        ::Sleep(200);
+        ::SetEvent(g_release);
+    });
+    int counter = 0;
+    EXPECT_EQ(0, frame->RunInstalledComponents(&frame->m_Model, &counter, nullptr)) << "the worker's result, not the preset 1";
+    EXPECT_EQ(1, g_componentsEnded.load()) << "the launcher returned while the worker still ran";
+    EXPECT_EQ(1, counter);
+    releaser.join();
+    ::CloseHandle(g_release);
+    g_release = nullptr;
+    EXPECT_TRUE(::IsWindowEnabled(frame->m_hWnd));
+    EXPECT_EQ(nullptr, FindWaitDialog(frame->m_hWnd));
+}
+
+} // namespace
+
+namespace {
+
+// ---- the path filter and the exchange dialogs ----------------------------------------------------------
+
+TEST(PathFilter, SlashesTurnAndForbiddenCharactersGo) {
+    struct Case {
+        const wchar_t* in;
+        const wchar_t* out;
+        bool changed;
+    } cases[] = {
+        {L"C:\\models\\a.xml", L"C:\\models\\a.xml", false},
+        {L"C:/models/*a?.xml", L"C:\\models\\a.xml", true},
+        {L"C:\\a:b\\c|d<e>f.xml", L"C:\\ab\\cdef.xml", true},
+        {L":C", L"C", true},
+        {L"\\\\server/share\\x.xml", L"\\\\server\\share\\x.xml", true},
+        {L"", L"", false},
+    };
+    for (const Case& c : cases) {
+        std::wstring buffer = c.in;
+        buffer.push_back(0);
+        wchar_t* r = PathEditFilter(&buffer[0]);
+        EXPECT_EQ(c.changed, r != nullptr) << c.in;
+        EXPECT_STREQ(c.out, buffer.c_str()) << c.in;
+    }
+}
+
+struct DialogFixture : ::testing::Test {
+    PresenterScope ps;
+    std::wstring dir;
+    void SetUp() override {
+        dir = ScratchFolder(L"filecmds_dialogs");
+        theApp.m_bUpdatePresent = 1;
+    }
+    // Runs the dialog through the presenter with the script; its DoModal result.
+    template <class D>
+    INT_PTR Run(D& dlg, UINT id, std::function<void(D&)> script) {
+        ps.OnDialog<D>(id, script);
+        return dlg.DoModal();
+    }
+    static bool OkEnabled(KvUi::CDialog& d) { return ::IsWindowEnabled(d.GetDlgItem(IDOK)) != FALSE; }
+};
+
+TEST_F(DialogFixture, TypedPathIsFilteredInTheFieldWithTheCaretMovedBack) {
+    dlgExportModel dlg(nullptr);
+    Run<dlgExportModel>(dlg, IDD_EXPORT_MODEL, [&](dlgExportModel& d) {
+        HWND edit = d.GetDlgItem(IDC_EXPORT_PATH);
+        EXPECT_EQ(dlgExportModel::s_folder + L"Noname.xml", d.m_strFileName);
+        // A pasted path is filtered as it arrives.
+        ::SetWindowTextW(edit, L"C:/tmp/mo*del.xml");
+        EXPECT_EQ(L"C:\\tmp\\model.xml", d.GetDlgItemText(IDC_EXPORT_PATH));
+        EXPECT_EQ(L"C:\\tmp\\model.xml", d.m_strFileName);
+        // A typed "*" goes again, the caret stays where the character was typed.
+        ::SendMessageW(edit, EM_SETSEL, 7, 7);
+        ::SendMessageW(edit, WM_CHAR, L'*', 1);
+        EXPECT_EQ(L"C:\\tmp\\model.xml", d.GetDlgItemText(IDC_EXPORT_PATH));
+        DWORD start = 0, end = 0;
+        ::SendMessageW(edit, EM_GETSEL, (WPARAM)&start, (LPARAM)&end);
+        EXPECT_EQ(7u, start);
+        EXPECT_EQ(7u, end);
+        EXPECT_EQ(259, (int)::SendMessageW(edit, EM_GETLIMITTEXT, 0, 0));
+        // The change handling keeps the path without trailing backslashes; an empty one greys OK.
+        ::SetWindowTextW(edit, L"C:\\tmp\\out\\\\");
+        EXPECT_EQ(L"C:\\tmp\\out", d.m_strFileName);
+        ::SetWindowTextW(edit, L"");
+        EXPECT_FALSE(OkEnabled(d));
+        d.EndDialog(IDCANCEL);
+    });
+}
+
+TEST_F(DialogFixture, ExportChecksPlaceBareNamesAndReplaceOnlyOnTheUsersWord) {
+    // A bare name goes below the documents folder; a drive path and a UNC path stay.
+    struct Case {
+        const wchar_t* typed;
+        std::wstring expected;
+    } cases[] = {{L"out.xml", DocumentsFolder() + L"out.xml"},
+                 {L"x", DocumentsFolder() + L"x"},
+                 {L"\\\\host\\share\\m.xml", L"\\\\host\\share\\m.xml"},
+                 {L"sub\\m.xml", DocumentsFolder() + L"sub\\m.xml"},
+                 {L"D:\\m.xml", L"D:\\m.xml"}};
+    for (const Case& c : cases)
+        EXPECT_EQ(c.expected, PlaceExportPath(c.typed)) << c.typed;
+    // Through the dialog (no network path: the existence test would ask the network).
+    for (const Case& c : {cases[0]}) {
+        dlgExportModel dlg(nullptr);
+        EXPECT_EQ(IDOK, Run<dlgExportModel>(dlg, IDD_EXPORT_MODEL, [&](dlgExportModel& d) {
+            d.SetDlgItemText(IDC_EXPORT_PATH, c.typed);
+            d.OnOK();
+            if (!d.IsEnded())
+                d.EndDialog(IDCANCEL);
+        }));
+        EXPECT_EQ(c.expected, dlg.m_strFileName) << c.typed;
+    }
+    // An existing file: No keeps the dialog open; Yes closes it and leaves the file as it is (the
+    // export replaces it when its new content is complete).
+    const std::wstring existing = dir + L"\\existing.xml";
+    ::SetFileAttributesW(existing.c_str(), FILE_ATTRIBUTE_NORMAL);   // as an earlier run may have left it
+    WriteFileBytes(existing, "old content");
+    ps.Clear();
+    ps.QueueAnswer(IDNO);
+    ps.QueueAnswer(IDYES);
+    dlgExportModel dlg(nullptr);
+    int stillOpen = -1;
+    EXPECT_EQ(IDOK, Run<dlgExportModel>(dlg, IDD_EXPORT_MODEL, [&](dlgExportModel& d) {
+        d.SetDlgItemText(IDC_EXPORT_PATH, existing);
+        d.OnOK();
+        stillOpen = d.IsEnded() ? 0 : 1;
+        if (!d.IsEnded())
+            d.OnOK();
+        if (!d.IsEnded())
+            d.EndDialog(IDCANCEL);
+    }));
+    EXPECT_EQ(1, stillOpen);
+    ASSERT_EQ(2u, ps.Boxes().size());
+    EXPECT_EQ(L"Файл " + existing + L" уже существует.\n\nПересоздать его и продолжить работу?", ps.Boxes()[0].text);
+    EXPECT_EQ("old content", KvTest::ReadBytes(existing));
+    EXPECT_EQ(dir + L"\\", dlgExportModel::s_folder);
+    // A file that cannot be replaced (read-only, or held open by another program): the dialog
+    // says so and stays.
+    for (int way : {0, 1}) {
+        HANDLE held = INVALID_HANDLE_VALUE;
+        if (way == 0)
+            ::SetFileAttributesW(existing.c_str(), FILE_ATTRIBUTE_READONLY);
+        else
+            held = ::CreateFileW(existing.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ps.Clear();
+        ps.QueueAnswer(IDYES);
+        dlgExportModel locked(nullptr);
+        EXPECT_EQ(IDCANCEL, Run<dlgExportModel>(locked, IDD_EXPORT_MODEL, [&](dlgExportModel& d) {
+            d.SetDlgItemText(IDC_EXPORT_PATH, existing);
+            d.OnOK();
+            if (!d.IsEnded())
+                d.EndDialog(IDCANCEL);
+        })) << way;
+        ASSERT_EQ(2u, ps.Boxes().size()) << way;
+        EXPECT_EQ(0u, ps.Boxes()[1].text.find(L"Выбранный вами файл не может быть перезаписан.\n")) << ps.Boxes()[1].text;
+        EXPECT_EQ(MB_ICONEXCLAMATION, ps.Boxes()[1].type & MB_ICONMASK);
+        if (held != INVALID_HANDLE_VALUE)
+            ::CloseHandle(held);
+        ::SetFileAttributesW(existing.c_str(), FILE_ATTRIBUTE_NORMAL);
+        EXPECT_EQ("old content", KvTest::ReadBytes(existing));
+    }
+}
+
+TEST_F(DialogFixture, ExportNodesCaptionsAndSubordinates) {
+    struct Case {
+        int kind, all;
+        const wchar_t* caption;
+        bool boxShown;
+    } cases[] = {{1, 0, L"Экспорт выбранных объектов (Ресурсов)", false},
+                 {3, 1, L"Экспорт всех объектов (Групп ресурсов)", true},
+                 {5, 0, L"Экспорт выбранных объектов (Задач)", true},
+                 {7, 0, L"Экспорт выбранных объектов (Заданий)", true},
+                 {9, 1, L"Экспорт всех объектов (Субъектов управления)", true}};
+    for (const Case& c : cases) {
+        dlgExportNodes dlg(nullptr, c.kind, c.all);
+        std::wstring caption;
+        bool shown = false;
+        EXPECT_EQ(IDOK, Run<dlgExportNodes>(dlg, IDD_EXPORT_NODES, [&](dlgExportNodes& d) {
+            caption = d.GetWindowText();
+            shown = (::GetWindowLongW(d.GetDlgItem(IDC_EXPORT_NODES_NOSUB), GWL_STYLE) & WS_VISIBLE) != 0;
+            if (shown) {
+                ::CheckDlgButton(d.m_hWnd, IDC_EXPORT_NODES_NOSUB, BST_CHECKED);
+                Click(d, IDC_EXPORT_NODES_NOSUB);
+            }
+            d.SetDlgItemText(IDC_EXPORT_NODES_PATH, dir + L"\\nodes.xml");
+            d.OnOK();
+        }));
+        EXPECT_EQ(c.caption, caption);
+        EXPECT_EQ(c.boxShown, shown);
+        EXPECT_EQ(c.boxShown ? 0 : 1, dlg.m_bWithSubordinates) << c.kind;
+    }
+}
+
+TEST_F(DialogFixture, ImportNodesOffersOkOnlyForAReadableFile) {
+    const std::wstring file = dir + L"\\nodes_in.xml";
+    WriteFileBytes(file, "<VarnoStore version=\"1\"/>");
+    struct Case {
+        int kind;
+        const wchar_t* caption;
+    } cases[] = {{3, L"Импорт объектов (Групп ресурсов)"}, {5, L"Импорт объектов (Задач)"},
+                 {7, L"Импорт объектов (Заданий)"}, {1, L"Импорт объектов"}};
+    for (const Case& c : cases) {
+        dlgImportNodes dlg(nullptr, c.kind);
+        std::wstring caption;
+        bool okMissing = true, okThere = false;
+        EXPECT_EQ(IDOK, Run<dlgImportNodes>(dlg, IDD_IMPORT_NODES, [&](dlgImportNodes& d) {
+            caption = d.GetWindowText();
+            d.SetDlgItemText(IDC_IMPORT_NODES_PATH, dir + L"\\missing.xml");
+            okMissing = OkEnabled(d);
+            d.SetDlgItemText(IDC_IMPORT_NODES_PATH, file);
+            okThere = OkEnabled(d);
+            d.OnOK();
+        }));
+        EXPECT_EQ(c.caption, caption);
+        EXPECT_FALSE(okMissing);
+        EXPECT_TRUE(okThere);
+        EXPECT_EQ(1, dlg.m_bWithSubordinates);
+        EXPECT_EQ(file, dlg.m_strFileName);
+    }
+}
+
+TEST_F(DialogFixture, ImportModelScansTheRootAfterTypingPausesAndChecksWhatTheFileHolds) {
+    struct Case {
+        const char* content;
+        bool valid;
+        bool tasks, groups, resources;
+    } cases[] = {
+        {"<VarnoStore version=\"1\"><Resources/><RGroups/><Tasks/></VarnoStore>", true, true, true, true},
+        {"<VarnoStore version=\"11\"><Resources/></VarnoStore>", false, false, false, false},
+        {"<VarnoStore><Resources/></VarnoStore>", false, false, false, false},
+        {"<VarnoStore version=\"abc\"><Resources/></VarnoStore>", true, false, false, true},
+        {"<?xml version=\"1.0\"?><VarnoStore version=\"2\"><Tasks><Task id=\"1\"/></Tasks></VarnoStore>", true, true, false, false},
+        {"<!DOCTYPE VarnoStore [<!ENTITY e SYSTEM \"file:///C:/windows/win.ini\">]><VarnoStore version=\"1\"><Tasks/></VarnoStore>",
+         false, false, false, false},
+        {"not xml at all", false, false, false, false},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::wstring file = dir + L"\\scan" + std::to_wstring(n++) + L".xml";
+        WriteFileBytes(file, c.content);
+        dlgImportModel dlg(nullptr);
+        bool ok = false, tasks = false, groups = false, resources = false;
+        int scansWhileTyping = -1, scansBefore = 0;
+        Run<dlgImportModel>(dlg, IDD_IMPORT_MODEL, [&](dlgImportModel& d) {
+            scansBefore = d.m_nScans;
+            // Typing the path a character at a time reads nothing.
+            for (size_t i = 1; i <= file.size(); ++i)
+                d.SetDlgItemText(IDC_IMPORT_PATH, file.substr(0, i));
+            scansWhileTyping = d.m_nScans - scansBefore;
+            EXPECT_FALSE(OkEnabled(d));
+            d.FlushPrescan();
+            ok = OkEnabled(d);
+            tasks = ::IsDlgButtonChecked(d.m_hWnd, IDC_IMPORT_TASKS) == BST_CHECKED;
+            groups = ::IsDlgButtonChecked(d.m_hWnd, IDC_IMPORT_GROUPS) == BST_CHECKED;
+            resources = ::IsDlgButtonChecked(d.m_hWnd, IDC_IMPORT_RESOURCES) == BST_CHECKED;
+            d.OnOK();
+            if (!d.IsEnded())
+                d.EndDialog(IDCANCEL);
+        });
+        EXPECT_EQ(0, scansWhileTyping) << c.content;
+        EXPECT_EQ(c.valid, ok) << c.content;
+        EXPECT_EQ(c.tasks, tasks) << c.content;
+        EXPECT_EQ(c.groups, groups) << c.content;
+        EXPECT_EQ(c.resources, resources) << c.content;
+        EXPECT_EQ(c.valid ? 1 : 0, dlg.m_bFileValid) << c.content;
+    }
+    // The scan also runs by itself once typing pauses.
+    dlgImportModel dlg(nullptr);
+    bool ok = false;
+    Run<dlgImportModel>(dlg, IDD_IMPORT_MODEL, [&](dlgImportModel& d) {
+        d.SetDlgItemText(IDC_IMPORT_PATH, dir + L"\\scan0.xml");
+        DWORD until = ::GetTickCount() + 3000;
+        while (!OkEnabled(d) && ::GetTickCount() < until) {
+            Pump();
+            ::Sleep(20);
+        }
+        ok = OkEnabled(d);
+        d.EndDialog(IDCANCEL);
+    });
+    EXPECT_TRUE(ok);
+}
+
+TEST_F(DialogFixture, ImportModelClearingHandsBackNoMergeFlag) {
+    const std::wstring file = dir + L"\\full.xml";
+    WriteFileBytes(file, "<VarnoStore version=\"1\"><Resources/><RGroups/><Tasks/></VarnoStore>");
+    struct Case {
+        int updatePresent;
+        int chooseRadio;   // 0: leave as it starts
+        int clear, merge;
+    } cases[] = {{1, 0, 0, 1}, {0, 0, 1, 0}, {1, IDC_IMPORT_CLEAR, 1, 0}, {0, IDC_IMPORT_ADD, 0, 1}};
+    for (const Case& c : cases) {
+        theApp.m_bUpdatePresent = c.updatePresent;
+        dlgImportModel dlg(nullptr);
+        bool existingEnabled = false;
+        EXPECT_EQ(IDOK, Run<dlgImportModel>(dlg, IDD_IMPORT_MODEL, [&](dlgImportModel& d) {
+            d.SetDlgItemText(IDC_IMPORT_PATH, file);
+            d.FlushPrescan();
+            ::CheckDlgButton(d.m_hWnd, IDC_IMPORT_EXISTING, BST_CHECKED);
+            if (c.chooseRadio) {
+                ::CheckRadioButton(d.m_hWnd, IDC_IMPORT_CLEAR, IDC_IMPORT_ADD, c.chooseRadio);
+                Click(d, c.chooseRadio);
+            }
+            existingEnabled = ::IsWindowEnabled(d.GetDlgItem(IDC_IMPORT_EXISTING)) != FALSE;
+            // Groups off: the flags follow the boxes.
+            ::CheckDlgButton(d.m_hWnd, IDC_IMPORT_GROUPS, BST_UNCHECKED);
+            Click(d, IDC_IMPORT_GROUPS);
+            d.OnOK();
+        }));
+        EXPECT_EQ(c.clear, dlg.m_bClearModel);
+        EXPECT_EQ(c.merge, dlg.m_bMergeExisting);
+        EXPECT_EQ(!c.clear, existingEnabled);
+        EXPECT_EQ(1, dlg.m_bTasks);
+        EXPECT_EQ(0, dlg.m_bGroups);
+        EXPECT_EQ(1, dlg.m_bResources);
+    }
+    theApp.m_bUpdatePresent = 1;
+}
+
+// ---- path variables and the missing-resource question ----------------------------------------------
+
+TEST_F(DialogFixture, ReplEnvVarKeepsTheChosenRowsAndTheDirection) {
+    CPathVarMap table = {{L"C:\\A", L"%A%"}, {L"C:\\B", L"%B%"}, {L"C:\\C", L"%C%"}, {L"C:\\D", L"%D%"}, {L"C:\\E", L"%E%"}};
+    dlgReplEnvVar dlg(nullptr, &table);
+    bool okAll = false, okNone = true;
+    std::wstring firstRow;
+    EXPECT_EQ(IDOK, Run<dlgReplEnvVar>(dlg, IDD_REPL_ENV_VAR, [&](dlgReplEnvVar& d) {
+        EXPECT_EQ(5, d.m_wndList.GetSelectedCount());
+        firstRow = d.m_wndList.GetItemText(0, 0) + L"=" + d.m_wndList.GetItemText(0, 1);
+        okAll = OkEnabled(d);
+        d.m_wndList.SetItemState(-1, 0, LVIS_SELECTED);
+        okNone = OkEnabled(d);
+        d.m_wndList.SetItemState(1, LVIS_SELECTED, LVIS_SELECTED);
+        d.m_wndList.SetItemState(3, LVIS_SELECTED, LVIS_SELECTED);
+        ::CheckRadioButton(d.m_hWnd, IDC_ENVVAR_TO_NAMES, IDC_ENVVAR_TO_PATHS, IDC_ENVVAR_TO_PATHS);
+        d.OnOK();
+    }));
+    EXPECT_EQ(L"%A%=C:\\A", firstRow);
+    EXPECT_TRUE(okAll);
+    EXPECT_FALSE(okNone);
+    EXPECT_EQ((CPathVarMap{{L"C:\\B", L"%B%"}, {L"C:\\D", L"%D%"}}), dlg.m_Table);
+    EXPECT_EQ(0, dlg.m_nDirection);
+    EXPECT_EQ(5u, table.size()) << "the caller's table is copied";
+    // An empty table greys OK out; the first direction is preselected.
+    dlgReplEnvVar empty(nullptr, nullptr);
+    bool ok = true;
+    int direction = -1;
+    Run<dlgReplEnvVar>(empty, IDD_REPL_ENV_VAR, [&](dlgReplEnvVar& d) {
+        ok = OkEnabled(d);
+        direction = ::IsDlgButtonChecked(d.m_hWnd, IDC_ENVVAR_TO_NAMES);
+        d.EndDialog(IDCANCEL);
+    });
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(BST_CHECKED, direction);
+}
+
+// A store of the test's own with items of each kind.
+struct StoreFile {
+    Varno::SmartPtr<Varno::IProvider> provider = Varno::Common::CreateProvider();
+    Varno::SmartPtr<Varno::IDatabase> db;
+    explicit StoreFile(const std::wstring& path) {
+        ::DeleteFileW(path.c_str());
+        db = provider->Open(as_string(path, CP_ACP).c_str());
+    }
+    ~StoreFile() {
+        if (db)
+            provider->Close(db->GetHandle());
+    }
+};
+
+// PCI devices as the inventory finds them, or an inventory that fails.
+class CTablePci : public VDeviceInfo::IPciSource {
+public:
+    std::vector<VDeviceInfo::PciDeviceInfo> devices;
+    bool fails = false;
+    std::vector<VDeviceInfo::PciDeviceInfo> ListDevices() override {
+        if (fails)
+            throw EGeneric(as_string(L"перечень устройств недоступен", CP_ACP));
+        return devices;
+    }
+};
+
+TEST_F(DialogFixture, ResourceInvalidNamesTheObjectAndClosesOnlyByItsFourAnswers) {
+    StoreFile store(dir + L"\\kinds.vdb");
+    ASSERT_TRUE(store.db);
+    const _time_t t(1);
+    auto device = [&](const wchar_t* name) {
+        Varno::SmartPtr<Varno::IResource> r = store.db->CreateDevice(name, L"", t, true);
+        auto d = Varno::item_cast<Varno::IDevice>(r);
+        d->SetProperty(1, _value_t(0x8086));
+        d->SetProperty(2, _value_t(0x1234));
+        d->SetProperty(3, _value_t(2));
+        d->SetProperty(4, _value_t(0x020000));
+        return r;
+    };
+    CTablePci pci;
+    VDeviceInfo::PciDeviceInfo moved;
+    moved.name = L"Сетевая карта";
+    moved.bus = 5;
+    moved.vendorId = 0x8086;
+    moved.deviceId = 0x1234;
+    moved.revisionId = 2;
+    moved.classCode = 0x020000;
+    VDeviceInfo::Common::SetPciSource(&pci);
+
+    struct Case {
+        Varno::SmartPtr<Varno::IResource> item;
+        int pciState;   // 0 no device, 1 the device elsewhere, 2 the inventory fails
+        std::wstring text;
+        std::wstring remove;
+    } cases[] = {
+        {store.db->CreateFile(L"C:\\Нет\\a.exe", t, true, false), 0, L"Файл \"C:\\Нет\\a.exe\" не найден.",
+         L"Удалить файл из списка ресурсов"},
+        {store.db->CreateDirectory(L"C:\\Нет", t, true), 0, L"Папка \"C:\\Нет\" не найдена.", L"Удалить папку из списка ресурсов"},
+        {store.db->CreateRegistryValue(L"HKEY_CURRENT_USER\\Software\\Нет", L"", t, true), 0,
+         L"Переменная реестра \"HKEY_CURRENT_USER\\Software\\Нет\\(Default)\" не найдена.",
+         L"Удалить переменную реестра из списка ресурсов"},
+        {store.db->CreateRegistryValue(L"HKEY_CURRENT_USER\\Software\\Нет", std::wstring(L"a") + RegBackslashToken + L"b", t, true), 0,
+         L"Переменная реестра \"HKEY_CURRENT_USER\\Software\\Нет\\a\\b\" не найдена.",
+         L"Удалить переменную реестра из списка ресурсов"},
+        {device(L"Сетевая карта"), 0, L"Устройство \"Сетевая карта\" не найдено.", L"Удалить устройство из списка ресурсов"},
+        {device(L"Сетевая карта"), 1, L"Изменился адрес устройства \"Сетевая карта\".", L"Удалить устройство из списка ресурсов"},
+        {device(L"Сетевая карта"), 2, L"Устройство \"Сетевая карта\" не найдено.", L"Удалить устройство из списка ресурсов"},
+    };
+    for (const Case& c : cases) {
+        pci.devices.clear();
+        if (c.pciState == 1)
+            pci.devices.push_back(moved);
+        pci.fails = c.pciState == 2;
+        std::unique_ptr<dlgResourceInvalid> dlg;
+        ASSERT_NO_THROW(dlg.reset(new dlgResourceInvalid(0, c.item, nullptr)));
+        EXPECT_EQ(c.text, dlg->GetText());
+        std::wstring shown, remove, uncontrol;
+        Run<dlgResourceInvalid>(*dlg, IDD_RESOURCE_INVALID, [&](dlgResourceInvalid& d) {
+            shown = d.GetDlgItemText(IDC_INVALID_TEXT);
+            remove = d.GetDlgItemText(IDC_INVALID_REMOVE);
+            uncontrol = d.GetDlgItemText(IDC_INVALID_UNCONTROL);
+            d.EndDialog(IDYES);
+        });
+        EXPECT_EQ(c.text, shown);
+        EXPECT_EQ(c.remove, remove);
+        EXPECT_EQ(0u, uncontrol.find(L"Снять ")) << uncontrol;
+        EXPECT_EQ(0, dlg->GetAction());
+    }
+    VDeviceInfo::Common::SetPciSource(nullptr);
+
+    // Escape, Ctrl+Break, Cancel and the close box leave it open; the answer and the action come
+    // from the buttons.
+    const struct {
+        int preselected;
+        int choose;
+        UINT button;
+        int action;
+    } answers[] = {{0, 0, IDYES, 0}, {1, 0, IDNO, 1}, {0, IDC_INVALID_UNCONTROL, IDC_INVALID_YES_ALL, 1},
+                   {1, IDC_INVALID_REMOVE, IDC_INVALID_NO_ALL, 0}};
+    for (const auto& a : answers) {
+        dlgResourceInvalid dlg(a.preselected, cases[0].item, nullptr);
+        bool openAfterKeys = false;
+        EXPECT_EQ((INT_PTR)a.button, Run<dlgResourceInvalid>(dlg, IDD_RESOURCE_INVALID, [&](dlgResourceInvalid& d) {
+            for (WPARAM key : {(WPARAM)VK_ESCAPE, (WPARAM)VK_CANCEL}) {
+                MSG m = {d.GetDlgItem(IDYES), WM_KEYDOWN, key, 0};
+                EXPECT_TRUE(d.PreTranslateMessage(&m));
+            }
+            ::SendMessageW(d.m_hWnd, WM_COMMAND, IDCANCEL, 0);
+            ::SendMessageW(d.m_hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+            ::SendMessageW(d.m_hWnd, WM_CLOSE, 0, 0);
+            openAfterKeys = !d.IsEnded();
+            if (a.choose) {
+                ::CheckRadioButton(d.m_hWnd, IDC_INVALID_REMOVE, IDC_INVALID_UNCONTROL, a.choose);
+            } else {
+                EXPECT_EQ(BST_CHECKED, ::IsDlgButtonChecked(d.m_hWnd, a.preselected ? IDC_INVALID_UNCONTROL : IDC_INVALID_REMOVE));
+            }
+            Click(d, a.button);
+        }));
+        EXPECT_TRUE(openAfterKeys);
+        EXPECT_EQ(a.action, dlg.GetAction());
+    }
+}
+
+} // namespace
+
+namespace {
+
+// ---- export and import through the frame -------------------------------------------------------------
+
+TEST_F(FileFixture, ExportThenImportIntoAFreshModelGivesTheSameNodes) {
+    PresenterScope ps;
+    ::DeleteFileW(kStoreFile);
+    OpenFrame();
+    const std::wstring dir = ScratchFolder(L"filecmds_xml");
+    const std::wstring file = dir + L"\\model.xml";
+    ::DeleteFileW(file.c_str());
+    WriteFileBytes(dir + L"\\a.exe", "a");
+    BuildModel(dir + L"\\a.exe");
+    const std::wstring exported = ModelText(frame->m_Model);
+    EXPECT_TRUE(Enabled(ID_FILE_EXPORT_XML));
+    ps.OnDialog<dlgExportModel>(IDD_EXPORT_MODEL, [&](dlgExportModel& d) {
+        d.SetDlgItemText(IDC_EXPORT_PATH, file);
+        d.OnOK();
+    });
+    Send(ID_FILE_EXPORT_XML);
+    ASSERT_EQ(1u, ps.Boxes().size());
+    EXPECT_EQ(L"Модель данных успешно экспортирована.\nФайл модели - " + file, ps.Boxes()[0].text);
+    EXPECT_EQ(MB_ICONINFORMATION, ps.Boxes()[0].type & MB_ICONMASK);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(SiblingTemp(file).c_str())) << "no file left beside it";
+
+    // A fresh model; the import with clearing takes every category of the file.
+    frame->m_Model.NewModel(1, JobSecondEdition);
+    frame->m_Model.m_bModified = 0;
+    ps.Clear();
+    ps.OnDialog<dlgImportModel>(IDD_IMPORT_MODEL, [&](dlgImportModel& d) {
+        d.SetDlgItemText(IDC_IMPORT_PATH, file);
+        d.FlushPrescan();
+        ::CheckRadioButton(d.m_hWnd, IDC_IMPORT_CLEAR, IDC_IMPORT_ADD, IDC_IMPORT_CLEAR);
+        d.OnOK();
+    });
+    Send(ID_FILE_IMPORT_XML);
+    EXPECT_EQ(exported, ModelText(frame->m_Model));
+    EXPECT_EQ(1, frame->m_Model.m_bModified);
+    ASSERT_EQ(1u, ps.Boxes().size());
+    EXPECT_EQ(L"В результате импорта модели было успешно добавлено 3 объектов.", ps.Boxes()[0].text);
+    // The same file again, adding with merging: nothing new.
+    ps.Clear();
+    ps.OnDialog<dlgImportModel>(IDD_IMPORT_MODEL, [&](dlgImportModel& d) {
+        d.SetDlgItemText(IDC_IMPORT_PATH, file);
+        d.FlushPrescan();
+        ::CheckRadioButton(d.m_hWnd, IDC_IMPORT_CLEAR, IDC_IMPORT_ADD, IDC_IMPORT_ADD);
+        Click(d, IDC_IMPORT_ADD);
+        ::CheckDlgButton(d.m_hWnd, IDC_IMPORT_EXISTING, BST_CHECKED);
+        d.OnOK();
+    });
+    ps.QueueAnswer(IDYES);   // the changes of the first import may be lost
+    Send(ID_FILE_IMPORT_XML);
+    EXPECT_EQ(exported, ModelText(frame->m_Model));
+    ASSERT_EQ(2u, ps.Boxes().size());
+    EXPECT_EQ(L"В результате импорта модели ни одного объекта добавлено не было.", ps.Boxes()[1].text);
+}
+
+TEST_F(FileFixture, AnImportThatCannotReadItsFileChangesNothing) {
+    PresenterScope ps;
+    ::DeleteFileW(kStoreFile);
+    OpenFrame();
+    const std::wstring dir = ScratchFolder(L"filecmds_badxml");
+    // The root and its children pass the dialog's look; the items do not pass the store's reading.
+    const std::wstring file = dir + L"\\bad.xml";
+    WriteFileBytes(file, "<VarnoStore version=\"1\"><Resources><Resource kind=\"1\" name=\"x\"/></Resources><RGroups/><Tasks/></VarnoStore>");
+    WriteFileBytes(dir + L"\\a.exe", "a");
+    BuildModel(dir + L"\\a.exe");
+    frame->m_Model.m_bModified = 0;
+    const std::wstring before = ModelText(frame->m_Model);
+    ps.OnDialog<dlgImportModel>(IDD_IMPORT_MODEL, [&](dlgImportModel& d) {
+        d.SetDlgItemText(IDC_IMPORT_PATH, file);
+        d.FlushPrescan();
+        ::CheckRadioButton(d.m_hWnd, IDC_IMPORT_CLEAR, IDC_IMPORT_ADD, IDC_IMPORT_CLEAR);
+        d.OnOK();
+    });
+    Send(ID_FILE_IMPORT_XML);
+    ASSERT_EQ(1u, ps.Boxes().size());
+    EXPECT_EQ(0u, ps.Boxes()[0].text.find(L"В результате загрузки модели данных из XML произошла ошибка.\n")) << ps.Boxes()[0].text;
+    EXPECT_EQ(before, ModelText(frame->m_Model)) << "the clearing waits for a complete read";
+    EXPECT_EQ(0, frame->m_Model.m_bModified);
+    // No path or no category: E_INVALIDARG, nothing touched.
+    EXPECT_EQ(E_INVALIDARG, frame->ImportModelFile(nullptr, 1, 0, 1, 1, 1, 1));
+    EXPECT_EQ(E_INVALIDARG, frame->ImportModelFile(file.c_str(), 1, 0, 0, 0, 0, 0));
+    EXPECT_EQ(before, ModelText(frame->m_Model));
+}
+
+TEST_F(FileFixture, ImportOfOneKindMarksTheModelWheneverItAdds) {
+    PresenterScope ps;
+    ::DeleteFileW(kStoreFile);
+    OpenFrame();
+    const std::wstring dir = ScratchFolder(L"filecmds_nodes");
+    const std::wstring file = dir + L"\\nodes.xml";
+    ::DeleteFileW(file.c_str());
+    WriteFileBytes(dir + L"\\a.exe", "a");
+    BuildModel(dir + L"\\a.exe");
+    ASSERT_EQ(0, frame->ExportModelFile(&frame->m_Model, file));
+    frame->m_Model.NewModel(1, JobSecondEdition);
+
+    struct Case {
+        int type, withSubordinates, showResults;
+        int tasks, groups, resources;
+        bool modified;
+    } cases[] = {
+        {NodeTypeTask, 1, 0, 1, 1, 1, true},    // the task with its group and resource, no message
+        {NodeTypeTask, 1, 1, 1, 1, 1, false},   // the same again: nothing new
+        {NodeTypeResource, 0, 0, 1, 1, 1, false},
+    };
+    for (const Case& c : cases) {
+        ps.Clear();
+        frame->m_bShowResults = c.showResults;
+        frame->m_Model.m_bModified = 0;
+        CIChNodeList resources;
+        EXPECT_EQ(1, frame->ImportNodesFromFile(file.c_str(), c.type, c.withSubordinates, &resources));
+        EXPECT_EQ((size_t)c.tasks, frame->m_Model.m_Tasks.size());
+        EXPECT_EQ((size_t)c.groups, frame->m_Model.m_Groups.size());
+        EXPECT_EQ((size_t)c.resources, frame->m_Model.m_Resources.size());
+        EXPECT_EQ(c.modified, frame->m_Model.m_bModified != 0);
+        EXPECT_EQ(c.showResults ? 1u : 0u, ps.Boxes().size());
+        if (c.type == NodeTypeResource) {
+            ASSERT_EQ(1u, resources.size());
+            EXPECT_EQ(frame->m_Model.m_Resources.front(), resources.front()) << "the model's own resource";
+        }
+    }
+    frame->m_bShowResults = 1;
+    // A file that cannot be read, and a file without the kind.
+    ps.Clear();
+    ::DeleteFileW((dir + L"\\missing.xml").c_str());
+    EXPECT_EQ(0, frame->ImportNodesFromFile((dir + L"\\missing.xml").c_str(), NodeTypeTask, 1));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW((dir + L"\\missing.xml").c_str())) << "an import creates no file";
+    ASSERT_EQ(1u, ps.Boxes().size());
+    EXPECT_EQ(L"Ошибка импорта.\nФайл не найден или поврежден, либо имеет некорректный формат.", ps.Boxes()[0].text);
+    CIChDataModel empty;
+    empty.NewModel(1, JobSecondEdition);
+    const std::wstring emptyFile = dir + L"\\empty.xml";
+    ::DeleteFileW(emptyFile.c_str());
+    ASSERT_EQ(0, frame->ExportModelFile(&empty, emptyFile));
+    ps.Clear();
+    EXPECT_EQ(0, frame->ImportNodesFromFile(emptyFile.c_str(), NodeTypeGroup, 0));
+    ASSERT_EQ(1u, ps.Boxes().size());
+    EXPECT_EQ(L"В данном файле не найдено ни одного объекта запрошенной категории.", ps.Boxes()[0].text);
+}
+
+TEST_F(FileFixture, AFailedExportKeepsTheFileThatWasThere) {
+    PresenterScope ps;
+    ::DeleteFileW(kStoreFile);
+    OpenFrame();
+    const std::wstring dir = ScratchFolder(L"filecmds_keep");
+    const std::wstring file = dir + L"\\kept.xml";
+    WriteFileBytes(file, "the earlier export");
+    CIChDataModel model;
+    model.NewModel(1, JobSecondEdition);
+    host.m_bThrowProvider = true;   // the export fails half-way
+    EXPECT_EQ(static_cast<int>(0x80041234), frame->ExportModelFile(&model, file));
+    host.m_bThrowProvider = false;
+    EXPECT_EQ(std::vector<UINT>{IDD_EXCEPTION}, ps.Dialogs());
+    EXPECT_EQ("the earlier export", KvTest::ReadBytes(file));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(SiblingTemp(file).c_str()));
+    // A complete export replaces it.
+    EXPECT_EQ(0, frame->ExportModelFile(&model, file));
+    EXPECT_NE("the earlier export", KvTest::ReadBytes(file));
+}
+
+// ---- the missing-resource question from the worker --------------------------------------------------------
+
+TEST_F(FileFixture, AMissingFileAsksFromTheWorkerAndEachAnswerGivesItsModel) {
+    PresenterScope ps;
+    ::DeleteFileW(kStoreFile);
+    const std::wstring dir = ScratchFolder(L"filecmds_missing");
+    OpenFrame();
+    struct Case {
+        UINT button;
+        int choose;              // radio to choose, 0 keeps the preselection
+        int questions;           // dialogs shown for the two missing files
+        size_t resourcesLeft;    // of three
+        int controlledLeft;
+        bool modified;
+    } cases[] = {
+        {IDYES, 0, 2, 1, 1, true},                                  // removed, one by one
+        {IDYES, IDC_INVALID_UNCONTROL, 2, 3, 1, true},               // taken off control
+        {IDNO, 0, 2, 3, 3, false},                                  // loaded as stored
+        {IDC_INVALID_YES_ALL, 0, 1, 1, 1, true},                    // one answer for both
+        {IDC_INVALID_NO_ALL, 0, 1, 3, 3, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "button " << c.button);
+        // Three controlled files saved; two of them then go missing.
+        for (const wchar_t* n : {L"\\a.exe", L"\\b.exe", L"\\c.exe"})
+            WriteFileBytes(dir + n, "x");
+        BuildModel(dir + L"\\a.exe");
+        CIChDataModel& m = frame->m_Model;
+        CIChNode* group = m.m_Groups.front();
+        for (const wchar_t* n : {L"\\b.exe", L"\\c.exe"}) {
+            CIChResorce* r = static_cast<CIChResorce*>(m.CreateNode(NodeTypeResource));
+            r->SetSubType(ResFile);
+            r->SetName(dir + n);
+            r->m_Id = m.TakeNextId(NodeTypeResource);
+            r->LinkTo(group);
+        }
+        Send(ID_FILE_SAVE);
+        ASSERT_EQ(0, m.m_bModified);
+        ::DeleteFileW((dir + L"\\b.exe").c_str());
+        ::DeleteFileW((dir + L"\\c.exe").c_str());
+
+        ps.Clear();
+        std::vector<std::wstring> texts;
+        std::vector<DWORD> threads;
+        ps.OnDialog<dlgResourceInvalid>(IDD_RESOURCE_INVALID, [&](dlgResourceInvalid& d) {
+            texts.push_back(d.GetDlgItemText(IDC_INVALID_TEXT));
+            threads.push_back(::GetCurrentThreadId());
+            if (c.choose)
+                ::CheckRadioButton(d.m_hWnd, IDC_INVALID_REMOVE, IDC_INVALID_UNCONTROL, c.choose);
+            d.EndDialog(c.button);
+        });
+        Send(ID_FILE_RESTORE);
+        EXPECT_EQ((size_t)c.questions, texts.size());
+        ASSERT_FALSE(texts.empty());
+        EXPECT_EQ(L"Файл \"" + dir + L"\\b.exe\" не найден.", texts[0]);
+        EXPECT_NE(::GetCurrentThreadId(), threads[0]) << "asked by the worker";
+        EXPECT_EQ(c.resourcesLeft, m.m_Resources.size());
+        int controlled = 0;
+        for (CIChNode* n : m.m_Resources)
+            controlled += static_cast<CIChResorce*>(n)->m_Controlled;
+        EXPECT_EQ(c.controlledLeft, controlled);
+        EXPECT_EQ(c.modified, m.m_bModified != 0);
+        m.m_bModified = 0;
+    }
+}
+
+// ---- the merge of many trees ----------------------------------------------------------------------------
+
+// A model of groups of file resources under one task and job, named by the numbers given.
+// A source is as a model file reads: its job under no subject.
+void FillModel(CIChDataModel& m, int first, int count, int perGroup, bool source = false) {
+    CIChJob* job = nullptr;
+    if (source) {
+        job = AddNode<CIChJob>(m, NodeTypeJob, L"Контроль целостности");
+        job->m_SubType = JobSecondEdition;
+    } else {
+        job = m.EnsureDefaultJob(m.EnsureDefaultSubject(), JobSecondEdition);
+    }
+    CIChTask* task = AddNode<CIChTask>(m, NodeTypeTask, L"T");
+    task->LinkTo(job);
+    CIChRGroup* g = nullptr;
+    for (int i = first; i < first + count; ++i) {
+        if ((i - first) % perGroup == 0) {
+            g = AddNode<CIChRGroup>(m, NodeTypeGroup, L"G" + std::to_wstring(i / perGroup));
+            g->LinkTo(task);
+        }
+        CIChResorce* r = static_cast<CIChResorce*>(m.CreateNode(NodeTypeResource));
+        r->SetSubType(ResFile);
+        r->SetName(L"C:\\merge\\f" + std::to_wstring(i) + L".dll");
+        r->m_Id = m.TakeNextId(NodeTypeResource);
+        r->LinkTo(g);
+    }
+    m.RebuildPathIndex();
+}
+
+TEST(MergeTrees, ManyTreesAtOnceGiveWhatOneAfterAnotherGives) {
+    for (int merge : {0, 1}) {
+        CIChDataModel one, batch, src1, src2;
+        FillModel(one, 0, 300, 50);
+        FillModel(batch, 0, 300, 50);
+        // The sources overlap the targets in half their resources and share the group names.
+        FillModel(src1, 150, 300, 50, true);
+        FillModel(src2, 150, 300, 50, true);
+        // A resource of no group, a second task.
+        for (CIChDataModel* s : {&src1, &src2}) {
+            CIChResorce* loose = static_cast<CIChResorce*>(s->CreateNode(NodeTypeResource));
+            loose->SetSubType(ResFile);
+            loose->SetName(L"C:\\merge\\loose.dll");
+            AddNode<CIChTask>(*s, NodeTypeTask, L"T2");
+        }
+        int sequential = 0;
+        for (int type : {NodeTypeResource, NodeTypeGroup, NodeTypeTask, NodeTypeJob}) {
+            CIChNodeList& list = *src1.GetNodeList(type);
+            std::vector<CIChNode*> roots(list.begin(), list.end());
+            list.clear();
+            for (CIChNode*& r : roots)
+                sequential += one.AddNodeTree(&r, merge);
+        }
+        int batched = batch.TakeImported(src2, 15, merge);
+        EXPECT_EQ(sequential, batched) << merge;
+        EXPECT_EQ(ModelText(one), ModelText(batch)) << merge;
+        // Every resource has its links both ways and appears once.
+        for (CIChNode* r : batch.m_Resources)
+            for (CIChNode* u : r->m_Uppers)
+                EXPECT_EQ(1, std::count(u->m_Members.begin(), u->m_Members.end(), r));
+        EXPECT_EQ(451u, batch.m_Resources.size());
+    }
+}
+
+} // namespace
