@@ -148,7 +148,13 @@ void CMainFrame::WaitForOperation(HANDLE thread, const SBackgroundOp* op) {
                 continue;
             }
             ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
+            // An exception of a dispatched message is reported here: it must not unwind past the
+            // worker, which still uses the record on the launcher's stack.
+            try {
+                ::DispatchMessageW(&msg);
+            } catch (...) {
+                theApp.ReportExceptionFromWindow();
+            }
         }
     };
     for (;;) {
