@@ -220,10 +220,11 @@ std::wstring FormatStoreErrorText(const EGeneric& e)
     else if (hr.vtype() == _value_t::vt_long)
         code = format_wstring(L"0x%0.8X", static_cast<unsigned>(hr.as_int64())); // hex, as the code above
     _value_t t = e["Text"], err = e["Error"];
-    if (t.vtype() == _value_t::vt_string)
-        text = as_wstring(t.as_string());
-    else if (err.vtype() == _value_t::vt_string)
-        text = as_wstring(err.as_string());
+    auto isText = [](const _value_t& v) { return v.vtype() == _value_t::vt_string || v.vtype() == _value_t::vt_wstring; };
+    if (isText(t))
+        text = t.as_wstring();
+    else if (isText(err))
+        text = err.as_wstring();
     return format_wstring(L"Код: %s\nТекст: %s", code.c_str(), text.c_str());
 }
 

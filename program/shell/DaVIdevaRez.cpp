@@ -286,8 +286,14 @@ int CDaVIdevaRezApp::CheckSingleInstance() {
     // Another instance runs. This start writes no settings back: the handle is not kept.
     if (h)
         ::CloseHandle(h);
+    // The other instance may still be starting (its window not made yet, or busy for a moment
+    // with its first load): ask again for a few seconds before saying it cannot be found.
     InstanceSearch search = {g_uInstanceQueryMessage, nullptr};
-    ::EnumWindows(FindInstanceWindow, reinterpret_cast<LPARAM>(&search));
+    for (int attempt = 0; attempt < 20 && !search.found; ++attempt) {
+        if (attempt)
+            ::Sleep(250);
+        ::EnumWindows(FindInstanceWindow, reinterpret_cast<LPARAM>(&search));
+    }
     if (search.found) {
         ::SetForegroundWindow(search.found);
         if (::IsIconic(search.found))

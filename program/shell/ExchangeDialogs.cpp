@@ -127,52 +127,6 @@ bool HasDoctype(const std::wstring& path) {
 }
 } // namespace
 
-// ---- filters ----------------------------------------------------------------------------------------
-
-wchar_t* PathEditFilter(wchar_t* text) {
-    if (!text)
-        return nullptr;
-    bool changed = false;
-    wchar_t* out = text;
-    for (size_t i = 0; text[i]; ++i) {
-        wchar_t c = text[i];
-        if (c == L'/') {
-            c = L'\\';
-            changed = true;
-        }
-        if (wcschr(L"|<>?*", c) || (c == L':' && i != 1)) {
-            changed = true;
-            continue;
-        }
-        *out++ = c;
-    }
-    *out = 0;
-    return changed ? text : nullptr;
-}
-
-std::unique_ptr<wchar_t[]> GetDlgItemTextFiltered(HWND dialog, int id, int maxChars, TextEditFilter filter) {
-    if (maxChars < 1)
-        maxChars = 1;
-    std::unique_ptr<wchar_t[]> text(new wchar_t[maxChars]());
-    HWND edit = ::GetDlgItem(dialog, id);
-    if (!edit)
-        return text;
-    UINT limit = (UINT)::SendMessageW(edit, EM_GETLIMITTEXT, 0, 0);
-    if (limit > (UINT)(maxChars - 1))
-        ::SendMessageW(edit, EM_SETLIMITTEXT, maxChars - 1, 0);
-    ::GetWindowTextW(edit, text.get(), maxChars);
-    if (filter && filter(text.get())) {
-        DWORD start = 0, end = 0;
-        ::SendMessageW(edit, EM_GETSEL, (WPARAM)&start, (LPARAM)&end);
-        ::SetWindowTextW(edit, text.get());
-        start = start > 0 ? start - 1 : 0;
-        end = end > 0 ? end - 1 : 0;
-        ::SendMessageW(edit, EM_SETSEL, start, end);
-        ::MessageBeep(MB_ICONEXCLAMATION);
-    }
-    return text;
-}
-
 std::wstring DocumentsFolder() {
     wchar_t buffer[MAX_PATH] = {};
     if (!::SHGetSpecialFolderPathW(nullptr, buffer, CSIDL_PERSONAL, FALSE))
@@ -243,8 +197,7 @@ BOOL CExchangeDialog::OnCommand(WPARAM wp, LPARAM lp) {
 }
 
 void CExchangeDialog::OnPathChange() {
-    std::unique_ptr<wchar_t[]> text = GetDlgItemTextFiltered(m_hWnd, m_nPathId, kMaxPath, PathEditFilter);
-    std::wstring path = text.get();
+    std::wstring path = GetDlgItemTextFilteredString(m_hWnd, m_nPathId, kMaxPath, PathEditFilter);
     while (!path.empty() && path.back() == L'\\')
         path.pop_back();
     m_strFileName = path;

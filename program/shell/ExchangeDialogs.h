@@ -5,20 +5,10 @@
 #pragma once
 
 #include <kvui/kvui.h>
+#include <PathEdit.h>
 
 #include <memory>
 #include <string>
-
-// A path text filter: changes the text in place and returns it when it changed it, else null.
-typedef wchar_t* (*TextEditFilter)(wchar_t* text);
-
-// The text of a dialog's edit control in a new array of `maxChars` characters. The edit's limit is
-// lowered to maxChars - 1 first. With a filter that changed the text, the filtered text goes back
-// into the control, caret and selection move one place to the left and a warning beep sounds.
-std::unique_ptr<wchar_t[]> GetDlgItemTextFiltered(HWND dialog, int id, int maxChars, TextEditFilter filter);
-
-// Every "/" becomes "\"; "|", "<", ">", "?", "*" and every ":" but the second character go.
-wchar_t* PathEditFilter(wchar_t* text);
 
 // A relative export path (one character, or not starting with a drive or "\\\\") placed in the
 // documents folder; others as they are.

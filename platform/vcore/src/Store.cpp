@@ -17,7 +17,12 @@ void ThrowStoreError(HRESULT hr, const std::string& text)
 
 void ThrowStoreError(HRESULT hr, const std::wstring& text)
 {
-    ThrowStoreError(hr, as_string(text, CP_UTF8));
+    // Kept wide: a narrowed text would need its code page agreed with every reader, and the
+    // catchers read narrow texts as ANSI (the system's and COM's messages are narrowed so).
+    EGeneric e;
+    e["Text"] = _value_t(text);
+    e["HRESULT"] = static_cast<long>(hr);
+    throw e;
 }
 
 // ----- Collections -----

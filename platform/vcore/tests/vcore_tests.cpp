@@ -410,6 +410,14 @@ TEST(VCoreStore, BadFilesDoNotOpenAndAreLeftAlone)
         EXPECT_FALSE(provider->GetLastErrorText().empty());
         EXPECT_EQ(c.content, vtest::ReadBytes(path)) << Narrow(c.file);
     }
+    // The reason keeps the file's own characters (a narrowed text read back in another code page
+    // would reach the error dialog garbled).
+    std::wstring cyrillic = dir + L"\\cyrillic.vdb";
+    vtest::WriteBytes(cyrillic, "<?xml version=\"1.0\"?><VarnoStore version=\"1\"><Resources>"
+                                "<Resource id=\"\xD0\x96\xD1\x83\" kind=\"1\"/></Resources></VarnoStore>");
+    EXPECT_FALSE(provider->Open(Narrow(cyrillic).c_str()));
+    EXPECT_NE(std::wstring::npos, provider->GetLastErrorText().find(L"is not a number: \u0416\u0443"))
+        << as_string(provider->GetLastErrorText(), CP_UTF8);
     EXPECT_FALSE(provider->Open(""));
     EXPECT_FALSE(provider->Open(nullptr));
     EXPECT_FALSE(provider->Open(Narrow(dir).c_str()));

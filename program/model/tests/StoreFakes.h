@@ -228,7 +228,7 @@ public:
     SmartPtr<IResource> CreateFile(const std::wstring& n, const _time_t& t, bool c, bool e) override
     {
         L(L"CreateFile(" + n + L"," + T(t) + L"," + B(c) + L"," + B(e) + L")");
-        if (n == failOnName) { EGeneric x("refused by the test store"); x["HRESULT"] = static_cast<long>(0x80070005); throw x; }
+        if (n == failOnName) { EGeneric x; x["Text"] = _value_t(L"хранилище отказало"); x["HRESULT"] = static_cast<long>(0x80070005); throw x; }
         if (wrongKindFor == n)
             return SmartPtr<IResource>(Make<IDirectory>(2, n, L"", &resources));
         auto* f = Make<IFile>(1, n, L"", &resources);

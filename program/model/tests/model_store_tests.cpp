@@ -560,7 +560,7 @@ TEST(ModelStoreFailures, SaveReportsWhatWasNotDone)
     } cases[] = {
         {"the store refuses an item",
          [](FDatabase& db, CIChDataModel&) { db.failOnName = L"C:\\Windows\\a.dll"; },
-         L"Код: 0x80070005\nТекст: refused by the test store", false},
+         L"Код: 0x80070005\nТекст: хранилище отказало", false},
         {"the store gives another kind",
          [](FDatabase& db, CIChDataModel&) { db.wrongKindFor = L"C:\\Windows\\a.dll"; }, L"*", false},
         {"the commit fails",

@@ -187,7 +187,9 @@ CThrowingWnd* g_thrower = nullptr;
 
 void CALLBACK ArmThrower(HWND, UINT, UINT_PTR id, DWORD) {
     KvUi::CWnd* w = KvUi::AfxGetMainWnd();
-    if (!w || !w->m_hWnd || !::IsWindowVisible(w->m_hWnd))
+    // Armed once the window is up and no model operation runs (the frame is disabled while one
+    // does): the message must reach the application's own loop, not an operation's wait.
+    if (!w || !w->m_hWnd || !::IsWindowVisible(w->m_hWnd) || !::IsWindowEnabled(w->m_hWnd))
         return;
     ::KillTimer(nullptr, id);
     g_thrower->CreateEx(0, nullptr, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr);
@@ -360,6 +362,16 @@ TEST(SingleInstance, SecondProcessBringsTheFirstForwardAndEndsWithoutWritingSett
         ASSERT_FALSE(first.Wait(0)) << "the first instance ended";
     }
     ASSERT_NE(nullptr, main) << "the first instance opened no window";
+    // The first instance has finished its start (the restore of the model runs with the window
+    // disabled) and answers messages.
+    bool ready = false;
+    for (int i = 0; i < 600 && !ready; ++i) {
+        DWORD_PTR reply = 0;
+        ready = ::IsWindowEnabled(main) && ::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_BLOCK, 1000, &reply);
+        if (!ready)
+            ::Sleep(50);
+    }
+    ASSERT_TRUE(ready) << "the first instance does not answer";
     ::ShowWindow(main, SW_MINIMIZE);
     for (int i = 0; i < 100 && !::IsIconic(main); ++i)
         ::Sleep(20);
