@@ -163,4 +163,23 @@ inline DWORD RunMsiexec(const std::wstring& arguments) {
     return code;
 }
 
+// Waits until another process's window has stayed enabled and answering for `quietMs` on end. A
+// program's start posts the restore of its model, which runs with the window disabled; a command
+// posted to the window before the restore has ended would be dropped.
+inline bool WaitUntilSettled(HWND window, DWORD quietMs = 1500, DWORD timeoutMs = 60000) {
+    const DWORD start = ::GetTickCount();
+    DWORD since = start;
+    while (::GetTickCount() - start < timeoutMs) {
+        DWORD_PTR reply = 0;
+        bool ready = ::IsWindow(window) && ::IsWindowEnabled(window) &&
+                     ::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_BLOCK, 1000, &reply);
+        if (!ready)
+            since = ::GetTickCount();
+        else if (::GetTickCount() - since >= quietMs)
+            return true;
+        ::Sleep(50);
+    }
+    return false;
+}
+
 } // namespace KvTest

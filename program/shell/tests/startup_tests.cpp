@@ -364,14 +364,7 @@ TEST(SingleInstance, SecondProcessBringsTheFirstForwardAndEndsWithoutWritingSett
     ASSERT_NE(nullptr, main) << "the first instance opened no window";
     // The first instance has finished its start (the restore of the model runs with the window
     // disabled) and answers messages.
-    bool ready = false;
-    for (int i = 0; i < 600 && !ready; ++i) {
-        DWORD_PTR reply = 0;
-        ready = ::IsWindowEnabled(main) && ::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_BLOCK, 1000, &reply);
-        if (!ready)
-            ::Sleep(50);
-    }
-    ASSERT_TRUE(ready) << "the first instance does not answer";
+    ASSERT_TRUE(KvTest::WaitUntilSettled(main)) << "the first instance does not answer";
     ::ShowWindow(main, SW_MINIMIZE);
     for (int i = 0; i < 100 && !::IsIconic(main); ++i)
         ::Sleep(20);

@@ -70,7 +70,7 @@ struct Program {
                               &pi))
             return false;
         main = Wait(L"Zidezedaza rizodorar AZ", 60000);
-        return main != nullptr;
+        return main != nullptr && KvTest::WaitUntilSettled(main);
     }
     bool Running() const { return pi.hProcess && ::WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT; }
     // A shown, enabled top-level window of the program with the caption.
