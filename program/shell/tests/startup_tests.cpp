@@ -353,6 +353,10 @@ TEST(SingleInstance, SecondProcessBringsTheFirstForwardAndEndsWithoutWritingSett
     ::SetEnvironmentVariableW(L"KV_DOUBLE_BOARD", L"present");
     ::SetEnvironmentVariableW(L"KV_DOUBLE_JOINT", L"off");
 
+    // No store left by other tests: its resources could be missing here, and the first instance
+    // would stop its start at the question about them.
+    ::DeleteFileW(L"C:\\Varno\\Localhost.vdb");
+
     Process first;
     ASSERT_TRUE(first.Start(exe));
     HWND main = nullptr;

@@ -69,17 +69,33 @@ struct Program {
         if (!::CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, Env(L"KV_BIN_DIR").c_str(), &si,
                               &pi))
             return false;
-        main = Wait(L"Zidezedaza rizodorar AZ", 60000);
-        return main != nullptr && KvTest::WaitUntilSettled(main);
+        // The start restores the store's model with the window disabled. The fixture store names
+        // resources this machine does not have, and the program asks about them: "Нет для всех"
+        // keeps them as stored. The window is ready when it has stayed enabled for a while.
+        const DWORD start = ::GetTickCount();
+        while (::GetTickCount() - start < 60000 && Running()) {
+            if (HWND ask = Find(kCaption, L"#32770"))
+                if (::GetDlgItem(ask, kInvalidText))
+                    ::PostMessageW(::GetDlgItem(ask, kInvalidNoForAll), BM_CLICK, 0, 0);
+            main = Find(kCaption, kFrameClass);
+            if (main && KvTest::WaitUntilSettled(main, 1500, 2000))
+                return true;
+            ::Sleep(50);
+        }
+        return false;
     }
     bool Running() const { return pi.hProcess && ::WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT; }
-    // A shown, enabled top-level window of the program with the caption.
-    HWND Find(const std::wstring& caption) const {
+    static constexpr const wchar_t* kCaption = L"Zidezedaza rizodorar AZ";
+    static constexpr const wchar_t* kFrameClass = L"KvUiWnd";
+    static constexpr int kInvalidText = 1259, kInvalidNoForAll = 9;   // the missing-resource question
+    // A shown, enabled top-level window of the program with the caption (and the class, when given).
+    HWND Find(const std::wstring& caption, const wchar_t* windowClass = nullptr) const {
         struct F {
             DWORD pid;
             const std::wstring* caption;
+            const wchar_t* windowClass;
             HWND found;
-        } f = {pi.dwProcessId, &caption, nullptr};
+        } f = {pi.dwProcessId, &caption, windowClass, nullptr};
         ::EnumWindows(
             [](HWND h, LPARAM lp) -> BOOL {
                 auto* f = reinterpret_cast<F*>(lp);
@@ -87,7 +103,10 @@ struct Program {
                 ::GetWindowThreadProcessId(h, &pid);
                 wchar_t text[256] = {};
                 ::GetWindowTextW(h, text, 256);
-                if (pid == f->pid && ::IsWindowVisible(h) && ::IsWindowEnabled(h) && *f->caption == text) {
+                wchar_t cls[64] = {};
+                ::GetClassNameW(h, cls, 64);
+                if (pid == f->pid && ::IsWindowVisible(h) && ::IsWindowEnabled(h) && *f->caption == text &&
+                    (!f->windowClass || wcscmp(cls, f->windowClass) == 0)) {
                     f->found = h;
                     return FALSE;
                 }
