@@ -65,7 +65,7 @@ Result Import(CBenchHost& host, CIChDataModel& target, const std::wstring& file)
 void Print(const wchar_t* what, const Result& r, const Result& base)
 {
     double total = r.read + r.merge, baseTotal = base.read + base.merge;
-    wprintf(L"%-28s read %7.2f s  merge %7.2f s  total %7.2f s  ratio %5.2f  (added %d, %u resources)\n", what, r.read,
+    wprintf(L"%-28ls read %7.2f s  merge %7.2f s  total %7.2f s  ratio %5.2f  (added %d, %u resources)\n", what, r.read,
             r.merge, total, baseTotal > 0 ? total / baseTotal : 0.0, r.added, static_cast<unsigned>(r.resources));
 }
 
