@@ -97,6 +97,10 @@ ON_COMMAND(ID_REPORT_USERS, OnReportUsers)
 ON_UPDATE_COMMAND_UI(ID_REPORT_PASSPORT, OnUpdateReport)
 ON_UPDATE_COMMAND_UI(ID_REPORT_RESOURCES, OnUpdateReport)
 ON_UPDATE_COMMAND_UI(ID_REPORT_USERS, OnUpdateReport)
+// ---- task generator (InstallTaskCommands.cpp) ----
+ON_COMMAND(ID_TASK_GENERATOR, OnTaskGenerator)
+ON_UPDATE_COMMAND_UI(ID_TASK_GENERATOR, OnUpdateModelCommand)
+ON_COMMAND_RANGE(ID_OBJ_TASK_BY_GEN, ID_OBJ_TASK_BY_GEN + 4, OnAddGeneratedTasks)
 // Tool commands.
 ON_COMMAND(ID_RES_DEPENDENCIES, OnFindDependencies)
 // Model file commands (FileCommands.cpp).

@@ -80,6 +80,15 @@ public:
     // Rebuilds the structure tree of the current category.
     void RebuildTree();
 
+    // ---- task generator (InstallTaskCommands.cpp) ----
+    // Lists the installed components (operation 5), runs the choice dialog with the source given
+    // (the command's last, updated on OK) and the generator of the chosen source into the output
+    // list; apply shows the new tasks (also when an error ended the run after some were made).
+    // The generator's result, 0 when the list failed or the dialog was cancelled.
+    int RunTaskGenerator(int& source, CIChNodeList& output, const std::function<void()>& apply);
+    void OnTaskGenerator();
+    void OnAddGeneratedTasks(UINT id);
+
     // ---- frame overrides ----
     BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, KvUi::CmdHandlerInfo* pInfo) override;
     BOOL PreCreateWindow(CREATESTRUCTW& cs) override;

@@ -9,7 +9,10 @@
 #include "kvpresenter.h"
 
 #include <windows.h>
+#include <objbase.h>
 #include <sddl.h>
+#include <shlobj.h>
+#include <shobjidl.h>
 
 #include <algorithm>
 #include <set>
@@ -19,6 +22,47 @@
 namespace kvgen {
 
 const wchar_t kProgressCaption[] = L"Идет поиск установленных программ и добавление задач ";
+
+// The package of the end-to-end tests (fixtures/kvgen.wxs): its product code, name and folder.
+const wchar_t kSuiteCode[] = L"{3C7A5E21-94B0-4D6B-8E11-6F0A2B9C4D01}";
+const wchar_t kSuiteName[] = L"KvGen Test Suite";
+
+inline std::wstring Env(const wchar_t* name) {
+    wchar_t buffer[MAX_PATH * 2] = {};
+    DWORD n = ::GetEnvironmentVariableW(name, buffer, MAX_PATH * 2);
+    return n && n < MAX_PATH * 2 ? buffer : L"";
+}
+
+inline std::wstring InstallFolder() {
+    return Env(L"ProgramW6432").empty() ? Env(L"ProgramFiles") + L"\\KvGenTestSuite"
+                                        : Env(L"ProgramW6432") + L"\\KvGenTestSuite";
+}
+
+// A file of the Windows folder.
+inline std::wstring WindowsFile(const wchar_t* name) {
+    wchar_t windows[MAX_PATH];
+    ::GetWindowsDirectoryW(windows, MAX_PATH);
+    return std::wstring(windows) + L"\\" + name;
+}
+
+// A shortcut made as the shell makes one (COM initialised by the caller).
+inline HRESULT MakeLink(const std::wstring& linkPath, const std::wstring& target) {
+    IShellLinkW* link = nullptr;
+    HRESULT hr = ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                    reinterpret_cast<void**>(&link));
+    if (FAILED(hr))
+        return hr;
+    IPersistFile* file = nullptr;
+    hr = link->SetPath(target.c_str());
+    if (SUCCEEDED(hr))
+        hr = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
+    if (SUCCEEDED(hr))
+        hr = file->Save(linkPath.c_str(), TRUE);
+    if (file)
+        file->Release();
+    link->Release();
+    return hr;
+}
 
 // A plain top-level window standing for the main window.
 class CTestMainWindow {

@@ -16,21 +16,7 @@ using namespace kvgen;
 
 namespace {
 
-const wchar_t kSuiteCode[] = L"{3C7A5E21-94B0-4D6B-8E11-6F0A2B9C4D01}";
-const wchar_t kSuiteName[] = L"KvGen Test Suite";
-
-std::wstring Env(const wchar_t* name) {
-    wchar_t buffer[MAX_PATH * 2] = {};
-    DWORD n = ::GetEnvironmentVariableW(name, buffer, MAX_PATH * 2);
-    return n && n < MAX_PATH * 2 ? buffer : L"";
-}
-
 using KvTest::RunMsiexec;
-
-std::wstring InstallFolder() {
-    return Env(L"ProgramW6432").empty() ? Env(L"ProgramFiles") + L"\\KvGenTestSuite"
-                                        : Env(L"ProgramW6432") + L"\\KvGenTestSuite";
-}
 
 std::string ReadAll(const std::wstring& path) {
     std::ifstream in(path.c_str(), std::ios::binary);

@@ -5,21 +5,11 @@
 
 #include "linkwalk.h"
 
-#include <objbase.h>
-#include <shlobj.h>
-#include <shobjidl.h>
-
 #include <fstream>
 
 using namespace kvgen;
 
 namespace {
-
-std::wstring Env(const wchar_t* name) {
-    wchar_t buffer[MAX_PATH * 2] = {};
-    DWORD n = ::GetEnvironmentVariableW(name, buffer, MAX_PATH * 2);
-    return n && n < MAX_PATH * 2 ? buffer : L"";
-}
 
 std::wstring CommonPrograms() {
     wchar_t folder[MAX_PATH] = {};
@@ -27,29 +17,7 @@ std::wstring CommonPrograms() {
     return folder;
 }
 
-std::wstring Notepad() {
-    wchar_t windows[MAX_PATH];
-    ::GetWindowsDirectoryW(windows, MAX_PATH);
-    return std::wstring(windows) + L"\\notepad.exe";
-}
-
-HRESULT MakeLink(const std::wstring& linkPath, const std::wstring& target) {
-    IShellLinkW* link = nullptr;
-    HRESULT hr = ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                    reinterpret_cast<void**>(&link));
-    if (FAILED(hr))
-        return hr;
-    IPersistFile* file = nullptr;
-    hr = link->SetPath(target.c_str());
-    if (SUCCEEDED(hr))
-        hr = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
-    if (SUCCEEDED(hr))
-        hr = file->Save(linkPath.c_str(), TRUE);
-    if (file)
-        file->Release();
-    link->Release();
-    return hr;
-}
+std::wstring Notepad() { return WindowsFile(L"notepad.exe"); }
 
 // An advertised shortcut as the installer writes one: a header with the darwin flag and no target,
 // and the block with the descriptor.
