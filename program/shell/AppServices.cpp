@@ -19,9 +19,9 @@ CDriveAnswers* CDaVIdevaRezApp::SetDriveAnswers(CDriveAnswers* answers) {
     return old;
 }
 
-std::wstring CDaVIdevaRezApp::GetStoreFolder() {
-    return FindStoreFolder(m_pDrives ? *m_pDrives : SystemDriveAnswers());
-}
+CDriveAnswers& CDaVIdevaRezApp::Drives() { return m_pDrives ? *m_pDrives : SystemDriveAnswers(); }
+
+std::wstring CDaVIdevaRezApp::GetStoreFolder() { return FindStoreFolder(Drives()); }
 
 Varno::SmartPtr<Varno::IProvider> CDaVIdevaRezApp::GetProvider() { return m_store->m_provider; }
 

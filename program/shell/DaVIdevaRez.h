@@ -100,6 +100,8 @@ public:
     COutsideLibraries* SetOutsideLibraries(COutsideLibraries* libs);
     COutsideLibraries& Outside() { return *m_pOutside; }
     CDriveAnswers* SetDriveAnswers(CDriveAnswers* answers);
+    // The drive answers in force: a test's, else the system's.
+    CDriveAnswers& Drives();
 
     // Reports an exception that a window procedure caught (called inside its catch block).
     void ReportExceptionFromWindow();

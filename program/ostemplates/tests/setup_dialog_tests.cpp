@@ -11,6 +11,7 @@
 #include "DaVIdevaRez.h"
 #include "dlgPrepareControl.h"
 #include "kvpresenter.h"
+#include "setup_test_util.h"
 #include "resource.h"
 
 // The application object of this test program (its settings and services).
@@ -32,18 +33,7 @@ CInstalledProductList Installed()
     return products;
 }
 
-void Click(KvUi::CDialog& d, int id)
-{
-    HWND control = d.GetDlgItem(id);
-    if (::SendMessageW(control, WM_GETDLGCODE, 0, 0) & DLGC_BUTTON) {
-        LONG style = ::GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK;
-        if (style == BS_AUTOCHECKBOX)
-            ::CheckDlgButton(d.m_hWnd, id, ::IsDlgButtonChecked(d.m_hWnd, id) == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED);
-        else if (style == BS_AUTORADIOBUTTON)
-            ::CheckRadioButton(d.m_hWnd, IDC_MSWINDOWS_DEFAULT, IDC_MSWINDOWS_STARTUP, id);
-    }
-    d.SendMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)control);
-}
+using OsTest::Click;
 
 bool Checked(KvUi::CDialog& d, int id) { return ::IsDlgButtonChecked(d.m_hWnd, id) == BST_CHECKED; }
 bool Enabled(KvUi::CDialog& d, int id) { return ::IsWindowEnabled(d.GetDlgItem(id)) != FALSE; }

@@ -13,6 +13,7 @@
 #include "MainFrm.h"
 #include "ModelStore.h"
 #include "kvpresenter.h"
+#include "FrameTestSupport.h"
 #include "kvtest.h"
 #include "resource.h"
 #include "../../views/tests/ViewsTestSupport.h"
@@ -30,21 +31,11 @@
 namespace {
 
 using PresenterScope = KvTest::CScopedPresenter;
+using KvFrameTest::CStoreOnC;
+using KvFrameTest::Lines;
+using KvFrameTest::ModelText;
 
 const wchar_t kStoreFile[] = L"C:\\Varno\\Localhost.vdb";
-
-// Drive C: as the first local hard disk: the board folder is C:\Varno.
-class CStoreOnC : public CDriveAnswers {
-public:
-    DWORD LogicalDriveStrings(DWORD size, wchar_t* buffer) override {
-        const wchar_t all[] = L"C:\\\0";
-        if (size < 5)
-            return 5;
-        std::copy(all, all + 5, buffer);
-        return 4;
-    }
-    int IsLocalHardDisk(wchar_t letter) override { return letter == L'C'; }
-};
 
 // The application's host, with store calls that throw on request.
 class CThrowingHost : public CAppModelStoreHost {
@@ -89,47 +80,6 @@ void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
     ::CloseHandle(h);
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (!line.empty())
-            out.push_back(line);
-    }
-    return out;
-}
-
-// A text of the model's nodes that does not depend on IDs or times: type, name, SubType and the
-// names of the members.
-std::wstring ModelText(CIChDataModel& m) {
-    std::wostringstream out;
-    for (int type : {NodeTypeSubject, NodeTypeJob, NodeTypeTask, NodeTypeGroup, NodeTypeResource}) {
-        std::vector<std::wstring> rows;
-        for (CIChNode* n : *m.GetNodeList(type)) {
-            std::wostringstream row;
-            row << type << L" " << n->m_Name << L" sub=" << GetNodeSubType(n);
-            if (type == NodeTypeResource)
-                row << L" res=" << static_cast<CIChResorce*>(n)->m_SubType << L" ctl=" << static_cast<CIChResorce*>(n)->m_Controlled;
-            std::vector<std::wstring> members;
-            for (CIChNode* mem : n->m_Members)
-                members.push_back(mem->m_Name);
-            std::sort(members.begin(), members.end());
-            row << L" {";
-            for (auto& s : members)
-                row << s << L";";
-            row << L"}";
-            rows.push_back(row.str());
-        }
-        std::sort(rows.begin(), rows.end());
-        for (auto& r : rows)
-            out << r << L"\n";
-    }
-    return out.str();
-}
-
 // The name the export writes before it replaces the target.
 std::wstring SiblingTemp(const std::wstring& path) { return path + L"." + std::to_wstring(::GetCurrentProcessId()) + L".tmp"; }
 
@@ -158,10 +108,9 @@ HWND FindWaitDialog(HWND frame) {
 }
 
 // The store folder on C:, the application's host, the frame made and shown; torn down in order.
-struct FileFixture : ::testing::Test {
+struct FileFixture : ::testing::Test, KvFrameTest::CFrameHolder<CFileFrame> {
     CStoreOnC drives;
     CThrowingHost host;
-    CFileFrame* frame = nullptr;
 
     void SetUp() override {
         theApp.m_nConfirmation = 0;
@@ -179,40 +128,7 @@ struct FileFixture : ::testing::Test {
         RegisterInstalledComponents(nullptr);
         RegisterModelSetup(nullptr, nullptr);
         // The board folder is left as the other tests of the prefix expect it: without a store.
-        WIN32_FIND_DATAW fd;
-        HANDLE h = ::FindFirstFileW(L"C:\\Varno\\*", &fd);
-        if (h != INVALID_HANDLE_VALUE) {
-            do {
-                if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                    ::DeleteFileW((std::wstring(L"C:\\Varno\\") + fd.cFileName).c_str());
-            } while (::FindNextFileW(h, &fd));
-            ::FindClose(h);
-        }
-    }
-    // Makes the frame; its posted category and first restore run before this returns.
-    void OpenFrame() {
-        frame = new CFileFrame;
-        ASSERT_TRUE(frame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW));
-        theApp.m_pMainWnd = frame;
-        frame->ShowWindow(SW_SHOWNOACTIVATE);
-        Pump();
-    }
-    void CloseFrame() {
-        if (!frame)
-            return;
-        theApp.m_pMainWnd = nullptr;
-        frame->m_Model.m_bModified = 0;
-        frame->DestroyWindow();
-        delete frame;
-        frame = nullptr;
-        Pump();
-    }
-    void Send(UINT id) { frame->SendMessage(WM_COMMAND, id, 0); }
-    bool Enabled(UINT id) {
-        KvUi::CCmdUI ui;
-        ui.m_nID = id;
-        ui.DoUpdate(frame, TRUE);
-        return ui.m_bEnabled != FALSE;
+        KvFrameTest::EmptyBoardFolder();
     }
     // A second-edition model with a controlled file, its group, task, job and subject.
     void BuildModel(const std::wstring& file) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "kvpresenter.h"
+#include "FrameTestSupport.h"
 
 #include "AppStoreHost.h"
 #include "DaVIdevaRez.h"
@@ -457,21 +458,8 @@ TEST(FrameUpdates, ObjectCommandsFollowTheCurrentNode) {
     Pump();
 }
 
-// The board folder on drive C: of the test prefix.
-class CDriveC : public CDriveAnswers {
-public:
-    DWORD LogicalDriveStrings(DWORD size, wchar_t* buffer) override {
-        const wchar_t all[] = L"C:\\\0";
-        if (size < 5)
-            return 5;
-        std::copy(all, all + 5, buffer);
-        return 4;
-    }
-    int IsLocalHardDisk(wchar_t letter) override { return letter == L'C'; }
-};
-
 TEST(FrameStore, SavedFromTheWindowAndLoadedAfterARestart) {
-    CDriveC drives;
+    KvFrameTest::CStoreOnC drives;
     theApp.SetDriveAnswers(&drives);
     CAppModelStoreHost host;
     SetModelStoreHost(&host);
