@@ -310,21 +310,21 @@ struct Process {
     }
 };
 
-struct FindArgs {
-    DWORD pid;
-    HWND found;
-};
-
-HWND MainWindowOf(DWORD pid) {
-    FindArgs args = {pid, nullptr};
+// The visible top-level window of the process with the title.
+HWND WindowOf(DWORD pid, const wchar_t* title) {
+    struct Args {
+        DWORD pid;
+        const wchar_t* title;
+        HWND found;
+    } args = {pid, title, nullptr};
     ::EnumWindows(
         [](HWND h, LPARAM lp) -> BOOL {
-            FindArgs* a = reinterpret_cast<FindArgs*>(lp);
+            Args* a = reinterpret_cast<Args*>(lp);
             DWORD p = 0;
             ::GetWindowThreadProcessId(h, &p);
-            wchar_t title[64] = {};
-            ::GetWindowTextW(h, title, 64);
-            if (p == a->pid && ::IsWindowVisible(h) && wcscmp(title, L"Zidezedaza rizodorar AZ") == 0) {
+            wchar_t text[64] = {};
+            ::GetWindowTextW(h, text, 64);
+            if (p == a->pid && ::IsWindowVisible(h) && wcscmp(text, a->title) == 0) {
                 a->found = h;
                 return FALSE;
             }
@@ -333,6 +333,8 @@ HWND MainWindowOf(DWORD pid) {
         reinterpret_cast<LPARAM>(&args));
     return args.found;
 }
+
+HWND MainWindowOf(DWORD pid) { return WindowOf(pid, L"Zidezedaza rizodorar AZ"); }
 
 bool ProfileHas(const wchar_t* value) {
     HKEY h = nullptr;
@@ -366,6 +368,15 @@ TEST(SingleInstance, SecondProcessBringsTheFirstForwardAndEndsWithoutWritingSett
         ASSERT_FALSE(first.Wait(0)) << "the first instance ended";
     }
     ASSERT_NE(nullptr, main) << "the first instance opened no window";
+    // Without a store the program offers the new-model setup; the user cancels it and goes on with
+    // a new empty model.
+    HWND setup = nullptr;
+    for (int i = 0; i < 600 && !setup; ++i) {
+        ::Sleep(50);
+        setup = WindowOf(first.pi.dwProcessId, L"Настройка новой модели данных");
+    }
+    ASSERT_NE(nullptr, setup) << "a start without a store offered no new-model setup";
+    ::PostMessageW(setup, WM_COMMAND, IDCANCEL, 0);
     // The first instance has finished its start (the restore of the model runs with the window
     // disabled) and answers messages.
     ASSERT_TRUE(KvTest::WaitUntilSettled(main)) << "the first instance does not answer";
