@@ -2,10 +2,9 @@
 // The path-variable pass of the main window (F7) over a model of that many file resources, both
 // ways, with its progress window, as a ratio to creating the same resources in the model without
 // any window.
+#include "BenchFrame.h"
 #include "BenchHost.h"
 #include "DaVIdevaRez.h"
-#include "MainFrm.h"
-#include "resource.h"
 
 #include <cstdio>
 #include <string>
@@ -13,11 +12,6 @@
 CDaVIdevaRezApp theApp;
 
 namespace {
-
-class CBenchFrame : public CMainFrame {
-public:
-    CBenchFrame() { m_bAutoDelete = FALSE; }
-};
 
 void Create(CIChDataModel& model, int count) {
     for (int i = 0; i < count; ++i) {
@@ -44,14 +38,9 @@ int wmain(int argc, wchar_t** argv) {
     }
     double create = Now() - t0;
 
-    CBenchFrame* frame = new CBenchFrame;
-    if (!frame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW)) {
-        fprintf(stderr, "the main window could not be made\n");
+    CBenchFrame* frame = OpenBenchFrame();
+    if (!frame)
         return 1;
-    }
-    frame->ShowWindow(SW_SHOW);
-    KvUi::PumpWaitingMessages();
-    frame->m_bShowResults = 0;
     Create(frame->m_Model, count);
     CPathVarMap vars = {{L"C:\\Program Files", L"%ProgramFiles%"}};
     double t1 = Now();
@@ -64,8 +53,6 @@ int wmain(int argc, wchar_t** argv) {
     printf("creating them without a window: %.3f s\n", create);
     printf("paths to variables (F7):        %.3f s, ratio %.2f\n", toVariables, toVariables / create);
     printf("variables to paths (F7):        %.3f s, ratio %.2f\n", toPaths, toPaths / create);
-    frame->m_Model.m_bModified = 0;
-    frame->DestroyWindow();
-    delete frame;
+    CloseBenchFrame(frame);
     return 0;
 }

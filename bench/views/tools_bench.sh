@@ -1,5 +1,10 @@
 #!/usr/bin/env bash
-# Benchmark of the path-variable pass (F7) over 100 000 resources both ways, as a ratio to creating
-# the same resources without the window.
+# Benchmarks of the tool and bulk commands over 100 000 resources, each as a ratio to creating the
+# same resources without the window: the path-variable pass (F7) both ways, and bulk creation
+# ("Создать ресурсы") over a folder tree of as many files.
 #   bench/views/tools_bench.sh [resources]   (after the x64 build)
-KV_BENCH_PROGRAM=tools_bench KV_BENCH_COUNT=${1:-${KV_BENCH_COUNT:-100000}} exec "$(dirname "$0")/run.sh"
+set -euo pipefail
+here=$(dirname "$0")
+count=${1:-${KV_BENCH_COUNT:-100000}}
+KV_BENCH_PROGRAM=tools_bench KV_BENCH_COUNT=$count "$here/run.sh"
+KV_BENCH_PROGRAM=bulk_bench KV_BENCH_COUNT=$count "$here/run.sh"

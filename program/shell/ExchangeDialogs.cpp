@@ -4,9 +4,11 @@
 #include "DaVIdevaRez.h"
 
 #include "../res/resource.h"
+#include "../res/toolcmds_ids.h"
 
 #include <valkit.h>
 
+#include <commctrl.h>
 #include <io.h>
 #include <msxml2.h>
 #include <shlobj.h>
@@ -476,5 +478,196 @@ void dlgImportModel::OnOK() {
     m_bClearModel = ::IsDlgButtonChecked(m_hWnd, IDC_IMPORT_CLEAR) == BST_CHECKED ? 1 : 0;
     m_bMergeExisting = m_bClearModel ? 0 : (::IsDlgButtonChecked(m_hWnd, IDC_IMPORT_EXISTING) == BST_CHECKED ? 1 : 0);
     RememberFolder();
+    EndDialog(IDOK);
+}
+
+// ---- dlgImportResources -------------------------------------------------------------------------------
+
+namespace {
+const wchar_t kAllUsers[] = L"Все";
+const ULONGLONG kOneDay = 864000000000ULL;   // in units of 100 ns
+
+ULONGLONG ToUnits(const FILETIME& ft) { return ((ULONGLONG)ft.dwHighDateTime << 32) | ft.dwLowDateTime; }
+FILETIME FromUnits(ULONGLONG v) { return FILETIME{(DWORD)v, (DWORD)(v >> 32)}; }
+
+// The moment of a date picker's day and a time picker's hours, minutes and seconds (local time) as
+// a UTC file time; false when a picker holds no time.
+bool PickedMoment(HWND date, HWND time, FILETIME& out) {
+    SYSTEMTIME d = {}, t = {};
+    if (::SendMessageW(date, DTM_GETSYSTEMTIME, 0, (LPARAM)&d) != GDT_VALID ||
+        ::SendMessageW(time, DTM_GETSYSTEMTIME, 0, (LPARAM)&t) != GDT_VALID)
+        return false;
+    d.wHour = t.wHour;
+    d.wMinute = t.wMinute;
+    d.wSecond = t.wSecond;
+    d.wMilliseconds = 0;
+    SYSTEMTIME utc;
+    return ::TzSpecificLocalTimeToSystemTime(nullptr, &d, &utc) && ::SystemTimeToFileTime(&utc, &out);
+}
+} // namespace
+
+std::wstring dlgImportResources::s_folder;
+
+dlgImportResources::dlgImportResources(HWND parent, int fileOffered, int logOffered)
+    : CExchangeDialog(IDD_IMPORT_RESOURCES, parent, s_folder, IDC_IMPRES_PATH, IDC_IMPRES_BROWSE),
+      m_bFileOffered(fileOffered), m_bLogOffered(logOffered) {
+    INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_DATE_CLASSES | ICC_PROGRESS_CLASS};
+    ::InitCommonControlsEx(&icc);
+}
+
+BOOL dlgImportResources::OnInitDialog() {
+    KvUi::CDialog::OnInitDialog();
+    if (!m_bFileOffered && m_bLogOffered)
+        SetWindowText(L"Создание группы по журналу");
+    m_nMethod = m_bFileOffered ? 0 : 1;
+    HWND methods = GetDlgItem(IDC_IMPRES_METHOD);
+    if (m_bFileOffered)
+        ::SendMessageW(methods, CB_ADDSTRING, 0, (LPARAM)L"Из файла");
+    if (m_bLogOffered)
+        ::SendMessageW(methods, CB_ADDSTRING, 0, (LPARAM)L"Из журнала безопасности");
+    ::SendMessageW(methods, CB_SETCURSEL, 0, 0);
+    ::EnableWindow(methods, m_bLogOffered ? TRUE : FALSE);
+    ::ShowWindow(GetDlgItem(IDC_IMPRES_PROGRESS), SW_HIDE);
+    SetDlgItemText(m_nPathId, m_strFileName);
+
+    // The period: from this moment a day ago (whole minutes) to this moment (whole seconds).
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    now.wMilliseconds = 0;
+    FILETIME ft;
+    ::SystemTimeToFileTime(&now, &ft);
+    SYSTEMTIME before;
+    FILETIME earlier = FromUnits(ToUnits(ft) - kOneDay);
+    ::FileTimeToSystemTime(&earlier, &before);
+    before.wSecond = 0;
+    before.wMilliseconds = 0;
+    ::SendMessageW(GetDlgItem(IDC_IMPRES_FROM_DATE), DTM_SETSYSTEMTIME, GDT_VALID, (LPARAM)&before);
+    ::SendMessageW(GetDlgItem(IDC_IMPRES_FROM_TIME), DTM_SETSYSTEMTIME, GDT_VALID, (LPARAM)&before);
+    ::SendMessageW(GetDlgItem(IDC_IMPRES_TO_DATE), DTM_SETSYSTEMTIME, GDT_VALID, (LPARAM)&now);
+    ::SendMessageW(GetDlgItem(IDC_IMPRES_TO_TIME), DTM_SETSYSTEMTIME, GDT_VALID, (LPARAM)&now);
+
+    if (m_nMethod == 0 && !m_bLogOffered)
+        FitFileOnly();
+    OnMethodChange();
+    return TRUE;
+}
+
+void dlgImportResources::FitFileOnly() {
+    HWND box = GetDlgItem(IDC_IMPRES_FILTER);
+    HWND ok = GetDlgItem(IDOK);
+    for (HWND h = box; h && h != ok; h = ::GetWindow(h, GW_HWNDNEXT))
+        ::ShowWindow(h, SW_HIDE);
+    // The buttons keep their horizontal places and stand where the group box stood, its left
+    // margin below the path.
+    RECT boxRect;
+    ::GetWindowRect(box, &boxRect);
+    ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&boxRect), 2);
+    RECT margin = {0, 0, 7, 7};
+    ::MapDialogRect(m_hWnd, &margin);
+    int bottom = 0;
+    for (int id : {IDOK, IDCANCEL}) {
+        HWND b = GetDlgItem(id);
+        RECT r;
+        ::GetWindowRect(b, &r);
+        ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&r), 2);
+        ::SetWindowPos(b, nullptr, r.left, boxRect.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        bottom = boxRect.top + (r.bottom - r.top);
+    }
+    // The window ends a margin below the buttons.
+    RECT client, window;
+    ::GetClientRect(m_hWnd, &client);
+    ::GetWindowRect(m_hWnd, &window);
+    const int cut = client.bottom - (bottom + margin.bottom);
+    if (cut > 0)
+        ::SetWindowPos(m_hWnd, nullptr, 0, 0, window.right - window.left, window.bottom - window.top - cut,
+                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void dlgImportResources::OnMethodChange() {
+    int selected = (int)::SendMessageW(GetDlgItem(IDC_IMPRES_METHOD), CB_GETCURSEL, 0, 0);
+    if (selected < 0)
+        selected = 0;
+    m_nMethod = selected + (m_bFileOffered ? 0 : 1);
+    const BOOL file = m_nMethod == 0, log = m_nMethod == 1;
+    ::EnableWindow(GetDlgItem(IDC_IMPRES_PATH), file);
+    ::EnableWindow(GetDlgItem(IDC_IMPRES_BROWSE), file);
+    for (int id : {IDC_IMPRES_FROM_DATE, IDC_IMPRES_FROM_TIME, IDC_IMPRES_TO_DATE, IDC_IMPRES_TO_TIME, IDC_IMPRES_USER,
+                   IDC_IMPRES_FIND})
+        ::EnableWindow(GetDlgItem(id), log);
+    HWND users = GetDlgItem(IDC_IMPRES_USER);
+    ::SendMessageW(users, CB_RESETCONTENT, 0, 0);
+    ::SendMessageW(users, CB_ADDSTRING, 0, (LPARAM)kAllUsers);
+    ::SendMessageW(users, CB_SETCURSEL, 0, 0);
+    if (m_bLogOffered)
+        ::ShowWindow(GetDlgItem(IDC_IMPRES_FIND), SW_SHOW);
+    UpdateOk();
+}
+
+void dlgImportResources::OnFindUsers() {
+    // No list of the log's users is read here: the progress bar stands in the button's place for
+    // the moment of the search, then the button is back ("Все" stays the only entry).
+    HWND find = GetDlgItem(IDC_IMPRES_FIND), progress = GetDlgItem(IDC_IMPRES_PROGRESS);
+    ::ShowWindow(find, SW_HIDE);
+    {
+        KvUi::CWaitCursor wait;
+        ::ShowWindow(progress, SW_SHOW);
+        ::UpdateWindow(progress);
+        ::ShowWindow(progress, SW_HIDE);
+    }
+    ::ShowWindow(find, SW_SHOW);
+}
+
+BOOL dlgImportResources::OnCommand(WPARAM wp, LPARAM lp) {
+    const int id = LOWORD(wp), code = HIWORD(wp);
+    if (id == IDC_IMPRES_METHOD && code == CBN_SELCHANGE) {
+        OnMethodChange();
+        return TRUE;
+    }
+    if (id == IDC_IMPRES_BROWSE && code == BN_CLICKED) {
+        Browse(false, kTitleImport, kFilterBoth);
+        return TRUE;
+    }
+    if (id == IDC_IMPRES_FIND && code == BN_CLICKED) {
+        OnFindUsers();
+        return TRUE;
+    }
+    return CExchangeDialog::OnCommand(wp, lp);
+}
+
+BOOL dlgImportResources::OnNotify(WPARAM wp, LPARAM lp, LRESULT* pResult) {
+    const NMHDR* hdr = reinterpret_cast<const NMHDR*>(lp);
+    if (hdr && hdr->code == DTN_DATETIMECHANGE) {
+        UpdateOk();
+        *pResult = 0;
+        return TRUE;
+    }
+    return CExchangeDialog::OnNotify(wp, lp, pResult);
+}
+
+bool dlgImportResources::IsValid() {
+    if (m_nMethod == 1) {
+        FILETIME start, end;
+        if (!PickedMoment(GetDlgItem(IDC_IMPRES_FROM_DATE), GetDlgItem(IDC_IMPRES_FROM_TIME), start) ||
+            !PickedMoment(GetDlgItem(IDC_IMPRES_TO_DATE), GetDlgItem(IDC_IMPRES_TO_TIME), end))
+            return false;
+        m_ftStart = start;
+        m_ftEnd = end;
+        return ToUnits(start) < ToUnits(end);
+    }
+    return !m_strFileName.empty() && _waccess(m_strFileName.c_str(), 4) == 0;
+}
+
+void dlgImportResources::UpdateOk() { EnableOk(IsValid()); }
+
+void dlgImportResources::OnOK() {
+    if (!IsValid())
+        return;
+    RememberFolder();
+    wchar_t user[256] = {};
+    HWND users = GetDlgItem(IDC_IMPRES_USER);
+    int selected = (int)::SendMessageW(users, CB_GETCURSEL, 0, 0);
+    if (selected >= 0 && ::SendMessageW(users, CB_GETLBTEXTLEN, selected, 0) < 256)
+        ::SendMessageW(users, CB_GETLBTEXT, selected, (LPARAM)user);
+    m_strUser = wcscmp(user, kAllUsers) == 0 ? L"" : user;
     EndDialog(IDOK);
 }

@@ -119,3 +119,34 @@ protected:
     void Prescan();
     bool m_bScanPending = false;
 };
+
+// Where new resources come from: a model file (method 0) or the security log over a period and for
+// a user (method 1). The commands offer one of the two: (1, 0) the file, (0, 1) the log.
+class dlgImportResources : public CExchangeDialog {
+public:
+    dlgImportResources(HWND parent, int fileOffered, int logOffered);
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+
+    // Read after OK: the method; for 0 the path (m_strFileName), for 1 the period (UTC) and the
+    // user (empty for every user).
+    int m_nMethod = 0;
+    FILETIME m_ftStart = {};
+    FILETIME m_ftEnd = {};
+    std::wstring m_strUser;
+    int m_bFileOffered;
+    int m_bLogOffered;
+    static std::wstring s_folder;
+
+    // Whether OK may be pressed now (the period is read from the pickers for the log).
+    bool IsValid();
+
+protected:
+    BOOL OnCommand(WPARAM wp, LPARAM lp) override;
+    BOOL OnNotify(WPARAM wp, LPARAM lp, LRESULT* pResult) override;
+    void UpdateOk() override;
+    void OnMethodChange();
+    void OnFindUsers();
+    // The file alone: the log's part goes and the buttons move up under the path.
+    void FitFileOnly();
+};

@@ -101,8 +101,14 @@ ON_UPDATE_COMMAND_UI(ID_REPORT_USERS, OnUpdateReport)
 ON_COMMAND(ID_TASK_GENERATOR, OnTaskGenerator)
 ON_UPDATE_COMMAND_UI(ID_TASK_GENERATOR, OnUpdateModelCommand)
 ON_COMMAND_RANGE(ID_OBJ_TASK_BY_GEN, ID_OBJ_TASK_BY_GEN + 4, OnAddGeneratedTasks)
-// Tool commands.
+// Tool commands (ToolCommands.cpp); exchange of objects and the group from the security log
+// (ExchangeCommands.cpp).
 ON_COMMAND(ID_RES_DEPENDENCIES, OnFindDependencies)
+ON_COMMAND(ID_RES_PATH_VARIABLES, OnReplacePathVariables)
+ON_COMMAND_RANGE(ID_OBJ_EXPORT, ID_OBJ_EXPORT + 4, OnExportNodes)
+ON_COMMAND_RANGE(ID_OBJ_IMPORT_ADD, ID_OBJ_IMPORT_ADD + 4, OnImportNodes)
+ON_COMMAND_RANGE(ID_OBJ_IMPORT_GROUP, ID_OBJ_IMPORT_GROUP + 4, OnImportResources)
+ON_COMMAND_RANGE(ID_OBJ_GROUP_BY_LOG, ID_OBJ_GROUP_BY_LOG + 4, OnGroupFromLog)
 // Model file commands (FileCommands.cpp).
 ON_COMMAND(ID_FILE_NEW_MODEL, OnRecreateModel)
 ON_UPDATE_COMMAND_UI(ID_FILE_NEW_MODEL, OnUpdateNewModel)
@@ -226,20 +232,6 @@ void CMainFrame::OnTimer(UINT_PTR id) {
 
 LRESULT CMainFrame::OnInstanceQuery(WPARAM, LPARAM) { return g_uInstanceQueryMessage; }
 
-void CMainFrame::OnSettings() {
-    dlgProperty dlg(this);
-    dlg.DoModal();
-    // The lists take the grid setting and colours as they are now.
-    if (m_wndView.m_hWnd)
-        m_wndView.SetGridLines(theApp.m_bGrid);
-    if (m_wndOutput.m_wndList.m_hWnd) {
-        m_wndOutput.m_wndList.SetGridLines(theApp.m_bGrid);
-        m_wndOutput.m_wndList.Invalidate(TRUE);
-    }
-    if (HWND list = GetActiveListWnd())
-        ::InvalidateRect(list, nullptr, TRUE);
-}
-
 void CMainFrame::OnAppExit() { PostMessage(WM_CLOSE); }
 
 LRESULT CMainFrame::OnSetFocus(WPARAM, LPARAM) {
@@ -329,25 +321,10 @@ int CMainFrame::IsCurrentFolderEmpty() {
     CIChNode* node = m_pCurrentNode;
     if (!node || node->IsModelNode())
         return 1;
-    int kind = node->GetType();
-    const CIChNodeList* list = m_Model.GetNodeList(kind - 1);
-    const std::wstring& key = node->m_Description;
-    if (key.empty())
-        return !list || list->empty() ? 1 : 0;
-    if (kind != FolderResources || !list)
-        return 1;
-    int family = -1;
-    for (int i = 0; i < 4; ++i)
-        if (key == kResourceFamilyTags[i])
-            family = i;
-    std::wstring upperKey = strupper(key);
-    for (CIChNode* n : *list) {
-        const CIChResorce* r = static_cast<const CIChResorce*>(n);
-        if (family >= 0 ? GetResourceFolderIndex(r->m_SubType) == family
-                        : strupper(r->m_Name).find(upperKey) != std::wstring::npos)
-            return 0;
-    }
-    return 1;
+    // What the folder lists is what its export takes.
+    CIChNodeList first;
+    CollectFolderNodes(m_Model, node, first, 1);
+    return first.empty() ? 1 : 0;
 }
 
 // ---- routing, prompts, keys ------------------------------------------------------------------------

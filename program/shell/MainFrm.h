@@ -196,6 +196,23 @@ public:
     // Paths to variables (direction 1) or back (0) in the file and directory resources of the list
     // (null: every resource of the model), with the variables given.
     void ReplacePathVariables(CIChNodeList* nodes, const CPathVarMap& vars, int direction);
+    // F7: the chosen variables and direction asked for, then the pass over the focused selection.
+    void OnReplacePathVariables();
+    // Exchange of objects with model files and the group from the security log
+    // (ExchangeCommands.cpp); each takes the command id of its block.
+    void OnExportNodes(UINT id);
+    void OnImportNodes(UINT id);
+    void OnImportResources(UINT id);
+    void OnGroupFromLog(UINT id);
+    // The resources the security log shows for the period (UTC) and user (empty: any): 1 when the
+    // log was read (new resources appended), 0 when it cannot be read here (nothing appended).
+    int ImportFromSecurityLog(const FILETIME& start, const FILETIME& end, const std::wstring& user, CIChNodeList& out);
+    // The nodes of the folder's type that a tree folder lists: all of them without a filter text;
+    // for a resources folder those of its family ("*:", "REGISTRY", "DISK_SECTOR", "HARDWARE") or,
+    // for another text, those whose path holds it without regard to case; nothing for a filter on
+    // a folder of another kind. Appended in the model's order, at most `limit` of them.
+    static void CollectFolderNodes(const CIChDataModel& model, const CIChNode* folder, CIChNodeList& out,
+                                   size_t limit = (size_t)-1);
     // Model file commands (FileCommands.cpp).
     void OnRecreateModel();
     void OnClearModel();

@@ -1,10 +1,12 @@
 // Tool commands of the main window: the modules that chosen executables need (F6) and the
 // replacement of absolute paths by path variables and back (F7), each a pass over resources on the
-// window's thread with the progress window and a way to stop it.
+// window's thread with the progress window and a way to stop it; the settings (F9).
 #include "MainFrm.h"
 
 #include "DaVIdevaRez.h"
+#include "ResourceDialogs.h"
 #include "ToolDialogs.h"
+#include "dlgProperty.h"
 #include "resource.h"
 
 namespace {
@@ -189,4 +191,32 @@ void CMainFrame::ReplacePathVariables(CIChNodeList* nodes, const CPathVarMap& va
                               seconds);
     if (!text.empty())
         KvUi::ShowMessage(m_hWnd, text, nullptr, MB_ICONINFORMATION);
+}
+
+void CMainFrame::OnReplacePathVariables() {
+    CIChNodeList nodes;
+    if (!GetResourceSelection(nodes))
+        return;
+    dlgReplEnvVar dlg(m_hWnd, &m_Model.m_PathVars);
+    if (dlg.DoModal() != IDOK)
+        return;
+    ReplacePathVariables(&nodes, dlg.m_Table, dlg.m_nDirection);
+}
+
+void CMainFrame::OnSettings() {
+    dlgProperty dlg(this);
+    if (dlg.DoModal() != IDOK)
+        return;
+    // Every list takes the grid setting and the colours as they are now: the viewers' lists, the
+    // active one filled again, and the relation pane's list emptied and filled again.
+    if (m_wndView.m_hWnd)
+        m_wndView.SetGridLines(theApp.m_bGrid);
+    RefreshActiveViewer();
+    if (m_wndOutput.m_wndList.m_hWnd) {
+        m_wndOutput.m_wndList.SetGridLines(theApp.m_bGrid);
+        CIChNodeList shown = m_wndOutput.GetShownNodes();
+        m_wndOutput.ShowRelations(nullptr);
+        if (!shown.empty())
+            m_wndOutput.ShowRelations(&shown);
+    }
 }

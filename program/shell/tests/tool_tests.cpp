@@ -5,9 +5,12 @@
 
 #include "DaVIdevaRez.h"
 #include "MainFrm.h"
+#include "ResourceDialogs.h"
+#include "dlgProperty.h"
 #include "ToolDialogs.h"
 #include "resource.h"
 #include "toolcmds_ids.h"
+#include "filecmds_ids.h"
 #include "../../views/tests/ViewsTestSupport.h"
 
 #include <kvpresenter.h>
@@ -310,6 +313,142 @@ TEST_F(ToolFixture, ProgressWindowShowsTheRelatedNodesOfTheResource) {
     d.SendMessage(WM_COMMAND, IDCANCEL, 0);
     EXPECT_EQ(1, abort);
     d.DestroyWindow();
+}
+
+// F7 through its dialog: the chosen variables of the model's table only, in the chosen direction,
+// over the focused selection; the board's resource and the rows not chosen keep their paths.
+TEST_F(ToolFixture, F7AsksWhichVariablesAndWhichWayAndChangesTheChosenRowsOnly) {
+    frame->m_Model.m_PathVars = {{L"C:\\Program Files", L"%ProgramFiles%"},
+                                 {L"C:\\Soft", L"%SOFT%"},
+                                 {L"C:\\windows", L"%SystemRoot%"}};
+    CIChResorce* prog = AddResource(L"C:\\Program Files\\App\\app.exe", ResFile, group);
+    CIChResorce* sys = AddResource(L"C:\\windows\\system32", ResDirectory, group);
+    CIChResorce* soft = AddResource(L"C:\\Soft\\x.dll", ResFile, group);
+    CIChResorce* board = AddResource(L"C:\\windows\\board.sys", ResFile, group);
+    board->m_Id = -2;
+    CIChResorce* outside = AddResource(L"C:\\windows\\notchosen.exe", ResFile, group);
+
+    struct Step {
+        int direction;             // the radio chosen: 1 to names, 0 to paths
+        std::vector<int> dropped;  // rows taken out of the selection (map order)
+        bool cancel;
+        std::vector<std::wstring> expected;   // prog, sys, soft, board, outside
+        std::wstring box;          // the beginning of the result box; empty: none
+    };
+    const std::vector<Step> steps = {
+        {1, {1}, false,
+         {L"%ProgramFiles%\\App\\app.exe", L"%SystemRoot%\\system32", L"C:\\Soft\\x.dll", L"C:\\windows\\board.sys",
+          L"C:\\windows\\notchosen.exe"},
+         L"Замена путей на переменные успешно завершена за "},
+        // Cancel: nothing changes, nothing is said.
+        {0, {}, true,
+         {L"%ProgramFiles%\\App\\app.exe", L"%SystemRoot%\\system32", L"C:\\Soft\\x.dll", L"C:\\windows\\board.sys",
+          L"C:\\windows\\notchosen.exe"},
+         L""},
+        {0, {}, false,
+         {L"C:\\Program Files\\App\\app.exe", L"C:\\windows\\system32", L"C:\\Soft\\x.dll", L"C:\\windows\\board.sys",
+          L"C:\\windows\\notchosen.exe"},
+         L"Замена переменных на пути успешно завершена за "},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.direction);
+        SelectRows(group, {prog, sys, soft, board});
+        presenter.Clear();
+        frame->m_Model.m_bModified = 0;
+        std::vector<std::wstring> rows;
+        presenter.OnDialog<dlgReplEnvVar>(IDD_REPL_ENV_VAR, [&](dlgReplEnvVar& d) {
+            for (int i = 0; i < d.m_wndList.GetItemCount(); ++i)
+                rows.push_back(d.m_wndList.GetItemText(i, 0));
+            for (int row : step.dropped)
+                d.m_wndList.SetItemState(row, 0, LVIS_SELECTED);
+            ::CheckRadioButton(d.m_hWnd, IDC_ENVVAR_TO_NAMES, IDC_ENVVAR_TO_PATHS,
+                               step.direction ? IDC_ENVVAR_TO_NAMES : IDC_ENVVAR_TO_PATHS);
+            if (step.cancel)
+                d.EndDialog(IDCANCEL);
+            else
+                d.OnOK();
+        });
+        frame->SendMessage(WM_COMMAND, ID_RES_PATH_VARIABLES, 0);
+        EXPECT_EQ((std::vector<std::wstring>{L"%ProgramFiles%", L"%SOFT%", L"%SystemRoot%"}), rows)
+            << "every variable of the model's table";
+        std::vector<std::wstring> got = {prog->m_Name, sys->m_Name, soft->m_Name, board->m_Name, outside->m_Name};
+        EXPECT_EQ(step.expected, got);
+        EXPECT_EQ(step.cancel ? 0 : 1, frame->m_Model.m_bModified);
+        if (step.box.empty()) {
+            EXPECT_TRUE(presenter.Boxes().empty());
+        } else {
+            ASSERT_EQ(1u, presenter.Boxes().size());
+            EXPECT_EQ(0u, presenter.Boxes()[0].text.find(step.box)) << presenter.Boxes()[0].text.c_str();
+        }
+        EXPECT_EQ(3u, frame->m_Model.m_PathVars.size()) << "the model's table stays whole";
+    }
+
+    // A group chosen first: F7 does nothing.
+    presenter.Clear();
+    frame->m_nCurrentCategory = -1;
+    frame->SendMessage(WM_COMMAND, ID_CATEGORY_GROUPS, 0);
+    frame->GetTree().SelectItem(frame->GetTree().GetRootItem());
+    CIChList* list = dynamic_cast<CIChList*>(frame->m_wndView.GetActiveViewer()->GetCmdTarget());
+    ASSERT_NE(nullptr, list);
+    ::SetFocus(list->m_hWnd);
+    list->SetItemState(list->FindRow(group), LVIS_SELECTED, LVIS_SELECTED);
+    frame->SendMessage(WM_COMMAND, ID_RES_PATH_VARIABLES, 0);
+    EXPECT_TRUE(presenter.Dialogs().empty());
+}
+
+// F9: OK gives every list and the relation pane the grid setting at once (the relation rows are
+// there again); cancel changes nothing.
+TEST_F(ToolFixture, SettingsOkSwitchesTheGridOfEveryListAndCancelChangesNothing) {
+    const int oldGrid = theApp.m_bGrid;
+    theApp.m_bGrid = 1;
+    frame->m_wndView.SetGridLines(1);
+    frame->m_wndOutput.m_wndList.SetGridLines(1);
+    CIChResorce* r = AddResource(L"C:\\Soft\\grid.exe", ResFile, group);
+    SelectRows(group, {r});
+    frame->m_wndOutput.ShowPane(TRUE);
+    CIChNodeList shown = {r};
+    frame->m_wndOutput.ShowRelations(&shown);
+    Pump();
+    const int relationRows = frame->m_wndOutput.m_wndList.GetRowCount();
+    ASSERT_GT(relationRows, 0);
+
+    auto grids = [&]() {
+        std::vector<int> out;
+        for (int kind = 1; kind <= 10; ++kind)
+            if (CIChViewer* v = frame->m_wndView.GetViewer(kind))
+                if (CIChList* l = dynamic_cast<CIChList*>(v->GetCmdTarget()))
+                    if (l->m_hWnd)
+                        out.push_back((ListView_GetExtendedListViewStyle(l->m_hWnd) & LVS_EX_GRIDLINES) ? 1 : 0);
+        out.push_back((ListView_GetExtendedListViewStyle(frame->m_wndOutput.m_wndList.m_hWnd) & LVS_EX_GRIDLINES) ? 1 : 0);
+        return out;
+    };
+    const std::vector<int> on = grids();
+    ASSERT_GE(on.size(), 2u);
+    EXPECT_EQ(std::vector<int>(on.size(), 1), on);
+
+    // A relation made after the pane was filled shows only when the pane is filled again.
+    r->LinkTo(other);
+    struct Step {
+        UINT button;
+        int grid;   // the setting and every list's grid afterwards
+        int rows;   // the relation rows afterwards
+    };
+    for (const Step& step : {Step{IDCANCEL, 1, relationRows}, Step{IDOK, 0, relationRows + 1}, Step{IDOK, 1, relationRows + 1}}) {
+        SCOPED_TRACE(step.button);
+        presenter.OnDialog(IDD_PROPERTY, [&](KvUi::CDialog& d) {
+            dlgProperty& dlg = static_cast<dlgProperty&>(d);
+            // "Сетка в списке": "Да" is the first choice, "Нет" the second.
+            dlg.m_pages[2].EditItem(0);
+            dlg.m_pages[2].SetEditorChoice(theApp.m_bGrid ? 1 : 0);
+            dlg.m_pages[2].EndEditItem(TRUE);
+            d.SendMessage(WM_COMMAND, MAKEWPARAM(step.button, BN_CLICKED), (LPARAM)d.GetDlgItem(step.button));
+        });
+        frame->SendMessage(WM_COMMAND, ID_TOOLS_SETTINGS, 0);
+        EXPECT_EQ(step.grid, theApp.m_bGrid);
+        EXPECT_EQ(std::vector<int>(on.size(), step.grid), grids());
+        EXPECT_EQ(step.rows, frame->m_wndOutput.m_wndList.GetRowCount()) << "the relation rows are filled again on OK";
+    }
+    theApp.m_bGrid = oldGrid;
 }
 
 } // namespace
