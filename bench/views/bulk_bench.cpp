@@ -23,11 +23,11 @@ const int kFolders = 100;
 
 std::wstring FilePath(const std::wstring& root, int i, int perFolder) {
     wchar_t name[64];
-    swprintf(name, 64, L"\\sub%03d\\file%06d.%s", i / perFolder, i, i % 3 == 0 ? L"exe" : L"txt");
+    swprintf(name, 64, L"\\sub%03d\\file%06d.%ls", i / perFolder, i, i % 3 == 0 ? L"exe" : L"txt");
     return root + name;
 }
 
-// The folder tree on disk (made once; a tree of the right size is kept for the next run).
+// The folder tree on disk (made once for the count, kept for the next run).
 bool MakeTree(const std::wstring& root, int count, int perFolder) {
     ::CreateDirectoryW(root.c_str(), nullptr);
     if (::GetFileAttributesW(FilePath(root, count - 1, perFolder).c_str()) != INVALID_FILE_ATTRIBUTES &&
@@ -66,9 +66,10 @@ int wmain(int argc, wchar_t** argv) {
         count = 100000;
     const int perFolder = (count + kFolders - 1) / kFolders;
     ::InitCommonControls();
+    theApp.ResetSettings();   // the program's defaults: the executable extensions among them
     wchar_t temp[MAX_PATH] = {};
     ::GetTempPathW(MAX_PATH, temp);
-    const std::wstring root = std::wstring(temp) + L"kv_bulk_bench";
+    const std::wstring root = std::wstring(temp) + L"kv_bulk_bench_" + std::to_wstring(count);
     double t = Now();
     if (!MakeTree(root, count, perFolder)) {
         fprintf(stderr, "the folder tree could not be made\n");

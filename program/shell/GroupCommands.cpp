@@ -127,21 +127,27 @@ void CMainFrame::OnAddResources(UINT id) {
 
     KvUi::CWaitCursor wait;
     m_Model.RebuildPathIndex();
+    // The new resources go to the model in one batch (one merge pass for all of them, however
+    // many): a path made twice ends up as one resource.
+    std::vector<CIChNode*> fresh;
     for (const SResourceOperation* op : operations) {
         CIChNodeList made;
         MakeOperationResources(*op, made);
         for (CIChNode* node : made) {
-            CIChResorce* resource = ReplaceByKnownResource(static_cast<CIChResorce*>(node));
-            if (!resource) {
-                if (!extensions.empty())
-                    MarkExecutableByExtension(*static_cast<CIChResorce*>(node), extensions);
-                m_Model.AddNodeTree(&node, 0);
-                resource = static_cast<CIChResorce*>(node);
+            if (CIChResorce* known = ReplaceByKnownResource(static_cast<CIChResorce*>(node))) {
+                if (target)
+                    known->LinkTo(target);
+                continue;
             }
-            if (target)
-                resource->LinkTo(target);
+            if (!extensions.empty())
+                MarkExecutableByExtension(*static_cast<CIChResorce*>(node), extensions);
+            fresh.push_back(node);
         }
     }
+    m_Model.AddNodeTrees(fresh, 0);
+    if (target)
+        for (CIChNode* resource : fresh)
+            resource->LinkTo(target);
     m_Model.m_bModified = 1;
     if (target) {
         GetTree().RefreshNodeItems(target);

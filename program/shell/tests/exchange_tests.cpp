@@ -3,6 +3,7 @@
 // presenter, files and a registry key of the prefix as the resources, each result checked in the
 // model, in the file read back into a fresh model, and after a save and reload through the store.
 #include "ObjCmdsTestSupport.h"
+#include "kvtest.h"
 
 #include "ExchangeCommands.h"
 #include "ExchangeDialogs.h"
@@ -70,6 +71,21 @@ int TestLogReader(const FILETIME& start, const FILETIME& end, const std::wstring
         out.push_back(last);
     }
     return g_log.result;
+}
+
+// How often the ASCII text stands in the file, as bytes or as UTF-16.
+size_t Occurrences(const std::wstring& path, const std::string& text) {
+    const std::string bytes = KvTest::ReadBytes(path);
+    std::string wide;
+    for (char c : text) {
+        wide += c;
+        wide += '\0';
+    }
+    size_t n = 0;
+    for (const std::string& form : {text, wide})
+        for (size_t at = bytes.find(form); at != std::string::npos; at = bytes.find(form, at + 1))
+            ++n;
+    return n;
 }
 
 ULONGLONG Units(const FILETIME& ft) { return ((ULONGLONG)ft.dwHighDateTime << 32) | ft.dwLowDateTime; }
@@ -236,6 +252,9 @@ TEST_F(Exchange, ExportWritesTheChosenObjectsAndLeavesTheModelAsItWas) {
         EXPECT_EQ(L"Выбранные объекты успешно экспортированы.\nФайл модели - " + path, p.Boxes()[0].text);
         EXPECT_EQ((UINT)MB_ICONINFORMATION, p.Boxes()[0].type & MB_ICONMASK);
         EXPECT_EQ(c.expected, FileText(path));
+        if (c.select)
+            EXPECT_EQ(Occurrences(path, "app.exe"), Occurrences(path, "other.exe"))
+                << "the shared resource is written as often as one of one group: once";
         EXPECT_EQ(before, DumpModel(Model())) << "the model lent its nodes and has them all back";
         EXPECT_EQ(0, Model().m_bModified);
         ::DeleteFileW(path.c_str());
