@@ -221,12 +221,17 @@ void CMainFrame::OnGroupFromLog(UINT id) {
         CQuietResults quiet(m_bShowResults);
         read = ImportFromSecurityLog(dlg.m_ftStart, dlg.m_ftEnd, dlg.m_strUser, found);
     }
-    // Each resource once; none of them is the model's yet.
+    // Each resource once; none of them is the model's yet. Anything else a reader gave is freed.
     CIChNodeList resources;
     std::unordered_set<CIChNode*> seen;
-    for (CIChNode* n : found)
-        if (n && n->GetType() == NodeTypeResource && seen.insert(n).second)
+    for (CIChNode* n : found) {
+        if (!n || !seen.insert(n).second)
+            continue;
+        if (n->GetType() == NodeTypeResource)
             resources.push_back(n);
+        else
+            delete n;
+    }
     if (!read || resources.empty()) {
         // Nothing read is no group: an empty group would pass for a successful reading.
         for (CIChNode* n : resources)
