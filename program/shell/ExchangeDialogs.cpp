@@ -6,6 +6,7 @@
 #include "../res/resource.h"
 #include "../res/toolcmds_ids.h"
 
+#include <KvMsxml.h>
 #include <valkit.h>
 
 #include <commctrl.h>
@@ -17,10 +18,6 @@
 #include <cwchar>
 
 namespace {
-// The SAX interfaces' ids (the import library of the cross compiler does not carry them).
-const GUID kIID_ISAXXMLReader = {0xa4f96ed0, 0xf829, 0x476e, {0x81, 0xc0, 0xcd, 0xc7, 0xbd, 0x2a, 0x08, 0x02}};
-const GUID kIID_ISAXContentHandler = {0x1545cdfa, 0x9e4e, 0x4497, {0xa8, 0xa4, 0x2b, 0xf7, 0xd0, 0x11, 0x2c, 0x44}};
-
 const UINT_PTR kScanTimer = 1;
 const UINT kScanDelayMs = 350;   // the scan waits for typing to pause this long
 const int kMaxPath = 260;
@@ -60,7 +57,7 @@ public:
     int m_nDepth = 0;
 
     HRESULT WINAPI QueryInterface(REFIID riid, void** ppv) override {
-        if (riid == IID_IUnknown || riid == kIID_ISAXContentHandler) {
+        if (riid == IID_IUnknown || riid == KvXml::IID_ISAXContentHandler) {
             *ppv = static_cast<ISAXContentHandler*>(this);
             return S_OK;
         }
@@ -143,17 +140,18 @@ SModelFileScan ScanModelFile(const std::wstring& path) {
     SModelFileScan none;
     if (path.empty() || HasDoctype(path))
         return none;
-    IStream* stream = nullptr;
+    KvXml::TComPtr<IStream> stream;
     if (FAILED(::SHCreateStreamOnFileEx(path.c_str(), STGM_READ | STGM_SHARE_DENY_NONE, 0, FALSE, nullptr, &stream)))
         return none;
     HRESULT com = ::CoInitialize(nullptr);
     SModelFileScan result;
     {
-        ISAXXMLReader* reader = nullptr;
+        KvXml::TComPtr<ISAXXMLReader> reader;
         CLSID clsid;
         if (SUCCEEDED(::CLSIDFromProgID(L"Msxml2.SAXXMLReader.3.0", &clsid)) ||
             SUCCEEDED(::CLSIDFromProgID(L"Msxml2.SAXXMLReader", &clsid)))
-            ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, kIID_ISAXXMLReader, (void**)&reader);
+            ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, KvXml::IID_ISAXXMLReader,
+                               reinterpret_cast<void**>(&reader));
         if (reader) {
             reader->putFeature(L"prohibit-dtd", VARIANT_TRUE);
             reader->putFeature(L"external-general-entities", VARIANT_FALSE);
@@ -163,17 +161,17 @@ SModelFileScan ScanModelFile(const std::wstring& path) {
             VARIANT v;
             ::VariantInit(&v);
             v.vt = VT_UNKNOWN;
-            v.punkVal = stream;
+            v.punkVal = stream.Get();
             HRESULT hr = reader->parse(v);
             reader->putContentHandler(nullptr);
-            reader->Release();
             if (SUCCEEDED(hr) && scanner.m_bRoot && scanner.m_bVersion && scanner.m_scan.version <= kMaxModelVersion) {
                 result = scanner.m_scan;
                 result.valid = true;
             }
         }
     }
-    stream->Release();
+    // The stream and the reader go before COM is left.
+    stream.Reset();
     if (com == S_OK || com == S_FALSE)
         ::CoUninitialize();
     return result;
