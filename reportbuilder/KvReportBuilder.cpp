@@ -21,12 +21,10 @@ KV_BUILDER_DEFINE_TRACE();
 namespace {
 
 // The library's one application object: the folder of the library file.
-struct CKvReportBuilderApp
-{
+struct CKvReportBuilderApp {
     std::wstring m_strModuleFolder;
 
-    void InitInstance(HINSTANCE instance)
-    {
+    void InitInstance(HINSTANCE instance) {
         wchar_t path[MAX_PATH] = {};
         DWORD n = GetModuleFileNameW(instance, path, MAX_PATH);
         if (n > 0 && n < MAX_PATH) {
@@ -38,8 +36,7 @@ struct CKvReportBuilderApp
 } theApp;
 
 // A report type with its template; which exports serve it.
-struct SReportTemplate
-{
+struct SReportTemplate {
     const wchar_t* type;
     const wchar_t* file;
     bool forRequest;
@@ -55,24 +52,21 @@ const SReportTemplate kTemplates[] = {
 // The result for a report type that has no template: nothing was written, which is no success.
 const int kNoTemplate = (int)0x80070032; // HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED)
 
-const SReportTemplate* FindTemplate(const std::wstring& type, bool forRequest)
-{
+const SReportTemplate* FindTemplate(const std::wstring& type, bool forRequest) {
     for (const auto& t : kTemplates)
         if (type == t.type)
             return (!forRequest || t.forRequest) ? &t : nullptr;
     return nullptr;
 }
 
-HRESULT CreateDocument(IXMLDOMDocument** doc)
-{
+HRESULT CreateDocument(IXMLDOMDocument** doc) {
     return CoCreateInstance(KvXml::CLSID_DOMDocumentVI, nullptr, CLSCTX_ALL, KvXml::IID_IXMLDOMDocument,
                             reinterpret_cast<void**>(doc));
 }
 
 // Loads a file into a new document. Not S_OK (S_FALSE for a missing or malformed file) fails.
-HRESULT LoadDocument(const wchar_t* path, IXMLDOMDocument** doc, CBuilderTraceScope& scope,
-                     const wchar_t* createText, const wchar_t* loadText)
-{
+HRESULT LoadDocument(const wchar_t* path, IXMLDOMDocument** doc, CBuilderTraceScope& scope, const wchar_t* createText,
+                     const wchar_t* loadText) {
     HRESULT hr = CreateDocument(doc);
     if (FAILED(hr)) {
         scope.Print(4, createText, hr);
@@ -94,8 +88,7 @@ HRESULT LoadDocument(const wchar_t* path, IXMLDOMDocument** doc, CBuilderTraceSc
 }
 
 // The common start of the queries: root element, its children, XPath as selection language.
-HRESULT PrepareQuery(IXMLDOMDocument* doc, IXMLDOMDocument2** doc2, CBuilderTraceScope& scope)
-{
+HRESULT PrepareQuery(IXMLDOMDocument* doc, IXMLDOMDocument2** doc2, CBuilderTraceScope& scope) {
     TComPtr<IXMLDOMElement> root;
     HRESULT hr = doc->get_documentElement(&root);
     if (hr != S_OK)
@@ -121,8 +114,7 @@ HRESULT PrepareQuery(IXMLDOMDocument* doc, IXMLDOMDocument2** doc2, CBuilderTrac
 }
 
 // The value of a named attribute of a node. Not S_OK (S_FALSE when absent) fails.
-HRESULT AttributeValue(IXMLDOMNode* node, const wchar_t* name, std::wstring& value, CBuilderTraceScope& scope)
-{
+HRESULT AttributeValue(IXMLDOMNode* node, const wchar_t* name, std::wstring& value, CBuilderTraceScope& scope) {
     TComPtr<IXMLDOMNamedNodeMap> attributes;
     HRESULT hr = node->get_attributes(&attributes);
     if (hr != S_OK) {
@@ -148,9 +140,8 @@ HRESULT AttributeValue(IXMLDOMNode* node, const wchar_t* name, std::wstring& val
 }
 
 // An attribute of the single node an XPath selects.
-HRESULT SelectAttribute(IXMLDOMDocument* doc, const wchar_t* function, const wchar_t* xpath,
-                        const wchar_t* attribute, std::wstring& value)
-{
+HRESULT SelectAttribute(IXMLDOMDocument* doc, const wchar_t* function, const wchar_t* xpath, const wchar_t* attribute,
+                        std::wstring& value) {
     CBuilderTraceScope scope(function, L"KvReportBuilder", __LINE__);
     value.clear();
     TComPtr<IXMLDOMDocument2> doc2;
@@ -166,19 +157,16 @@ HRESULT SelectAttribute(IXMLDOMDocument* doc, const wchar_t* function, const wch
     return AttributeValue(node.Get(), attribute, value, scope);
 }
 
-HRESULT GetReportType(IXMLDOMDocument* doc, std::wstring& type)
-{
+HRESULT GetReportType(IXMLDOMDocument* doc, std::wstring& type) {
     return SelectAttribute(doc, L"GetReportType", L"//Report/Header/Subsystem", L"reportTitle", type);
 }
 
-HRESULT GetReportPath(IXMLDOMDocument* doc, std::wstring& path)
-{
+HRESULT GetReportPath(IXMLDOMDocument* doc, std::wstring& path) {
     return SelectAttribute(doc, L"GetReportPath", L"//FormatOutput/ReportFile", L"path", path);
 }
 
 // The error code that a failed outside source ("agent" or "tarnserver") wrote into its response.
-HRESULT GetErrorCode(IXMLDOMDocument* doc, int& code)
-{
+HRESULT GetErrorCode(IXMLDOMDocument* doc, int& code) {
     KV_BUILDER_SCOPE(L"GetErrorCode");
     TComPtr<IXMLDOMDocument2> doc2;
     HRESULT hr = PrepareQuery(doc, &doc2, scope);
@@ -229,8 +217,7 @@ HRESULT GetErrorCode(IXMLDOMDocument* doc, int& code)
 // Transforms the document with the template of its row and writes the report file. The file
 // is complete, or it is removed and the failure is the result.
 int WriteReport(IXMLDOMDocument* doc, const SReportTemplate& row, const std::wstring& reportPath,
-                CBuilderTraceScope& scope)
-{
+                CBuilderTraceScope& scope) {
     std::wstring templatePath = theApp.m_strModuleFolder + row.file;
     TComPtr<IXMLDOMDocument> xslt;
     HRESULT hr = LoadDocument(templatePath.c_str(), &xslt, scope, L"[pXSLTDoc.CoCreateInstance] error - 0x%0.8X",
@@ -265,8 +252,7 @@ int WriteReport(IXMLDOMDocument* doc, const SReportTemplate& row, const std::wst
 
 // Every exception is turned into a result before it leaves an export.
 template <class F>
-int Guarded(F body)
-{
+int Guarded(F body) {
     try {
         return body();
     } catch (...) {
@@ -276,8 +262,7 @@ int Guarded(F body)
 
 } // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*)
-{
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*) {
     if (reason == DLL_PROCESS_ATTACH) {
         DisableThreadLibraryCalls(instance);
         theApp.InitInstance(instance);
@@ -285,8 +270,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*)
     return TRUE;
 }
 
-int KvReportBuild(const wchar_t* responsePath, wchar_t* reportPathBuffer)
-{
+int KvReportBuild(const wchar_t* responsePath, wchar_t* reportPathBuffer) {
     return Guarded([&]() -> int {
         KV_BUILDER_SCOPE(L"KvReportBuild");
         TComPtr<IXMLDOMDocument> doc;
@@ -322,8 +306,7 @@ int KvReportBuild(const wchar_t* responsePath, wchar_t* reportPathBuffer)
     });
 }
 
-int KvReportRequest(const wchar_t* documentPath, const wchar_t* reportFile, unsigned flags)
-{
+int KvReportRequest(const wchar_t* documentPath, const wchar_t* reportFile, unsigned flags) {
     return Guarded([&]() -> int {
         KV_BUILDER_SCOPE(L"KvReportRequest");
         TComPtr<IXMLDOMDocument> doc;
@@ -351,8 +334,7 @@ int KvReportRequest(const wchar_t* documentPath, const wchar_t* reportFile, unsi
     });
 }
 
-int KvReportShow(const wchar_t* filePath)
-{
+int KvReportShow(const wchar_t* filePath) {
     KV_BUILDER_SCOPE(L"KvReportShow");
     ShellExecuteW(nullptr, L"open", filePath, nullptr, nullptr, SW_SHOWNORMAL);
     return 0;

@@ -24,5 +24,4 @@ KVREPORTBUILDER_API int KvReportRequest(const wchar_t* documentPath, const wchar
 
 // Opens a file with its registered application ("open"); returns 0.
 KVREPORTBUILDER_API int KvReportShow(const wchar_t* filePath);
-
 }

@@ -10,8 +10,7 @@ namespace {
 const UINT kCodePage = 1251;
 }
 
-std::string ToRussianAnsi(const wchar_t* text, size_t length)
-{
+std::string ToRussianAnsi(const wchar_t* text, size_t length) {
     std::string out;
     if (!text || length == 0)
         return out;

@@ -21,8 +21,7 @@ public:
 
 CKvReportFormsApp theApp;
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
-{
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH)
         return theApp.InitInstance();
     return TRUE;
@@ -34,8 +33,7 @@ namespace {
 // bitmap, and modal wizards that keep the caller's windows disabled while they run.
 class CModuleStateScope {
 public:
-    CModuleStateScope() : m_hOldResource(KvUi::GetResourceHandle())
-    {
+    CModuleStateScope() : m_hOldResource(KvUi::GetResourceHandle()) {
         KvUi::SetResourceHandle(KvUi::GetModuleInstance());
         KvUi::SetTaskModalWithoutOwner(true);
     }
@@ -50,8 +48,7 @@ private:
 class CComScope {
 public:
     CComScope() : m_hr(::CoInitialize(nullptr)) {}
-    ~CComScope()
-    {
+    ~CComScope() {
         if (SUCCEEDED(m_hr))
             ::CoUninitialize();
     }
@@ -65,16 +62,15 @@ const wchar_t* Text(const wchar_t* s) { return s ? s : L""; }
 // Runs a wizard and, on OK, its writer. 1 when the user cancelled; the wizard is destroyed before
 // the module state is restored and the trace scope closed.
 template <class Wizard, class Prepare, class Write>
-int ShowForm(const wchar_t* requestPath, Prepare prepare, Write write)
-{
+int ShowForm(const wchar_t* requestPath, Prepare prepare, Write write) {
     if (!requestPath || !*requestPath)
-        return E_INVALIDARG;   // no file to write: nothing is shown
+        return E_INVALIDARG; // no file to write: nothing is shown
     CModuleStateScope state;
     std::unique_ptr<Wizard> wizard(new Wizard);
     prepare(*wizard);
     INT_PTR result = wizard->DoModal();
     if (result == -1)
-        return E_FAIL;   // the wizard could not be made: not a cancel
+        return E_FAIL; // the wizard could not be made: not a cancel
     if (result != IDOK)
         return 1;
     CComScope com;
@@ -83,8 +79,7 @@ int ShowForm(const wchar_t* requestPath, Prepare prepare, Write write)
 
 // Exceptions stay inside the library: a caller of the C interface gets an HRESULT.
 template <class Body>
-int Guarded(Body body)
-{
+int Guarded(Body body) {
     try {
         return body();
     } catch (const std::bad_alloc&) {
@@ -97,8 +92,7 @@ int Guarded(Body body)
 } // namespace
 
 KVREPORTFORMS_API int KvShowFormEventLog(int, const wchar_t* taskId, const wchar_t* requestPath,
-                                         const wchar_t* computerName, int selectionPresent, int recordCount)
-{
+                                         const wchar_t* computerName, int selectionPresent, int recordCount) {
     KvBase::CTraceScope scope(L"KvShowFormEventLog", L"KvReportForms", __LINE__);
     scope.Print(KvBase::TraceScope, L"szComputerName:%s", Text(computerName));
     return Guarded([&] {
@@ -117,8 +111,7 @@ KVREPORTFORMS_API int KvShowFormEventLog(int, const wchar_t* taskId, const wchar
 }
 
 KVREPORTFORMS_API int KvShowFormPassportSW(int, const wchar_t* taskId, const wchar_t* requestPath,
-                                           const wchar_t* computerName)
-{
+                                           const wchar_t* computerName) {
     KvBase::CTraceScope scope(L"KvShowFormPassportSW", L"KvReportForms", __LINE__);
     scope.Print(KvBase::TraceScope, L"szComputerName:%s", Text(computerName));
     return Guarded([&] {
@@ -132,8 +125,7 @@ KVREPORTFORMS_API int KvShowFormPassportSW(int, const wchar_t* taskId, const wch
 }
 
 KVREPORTFORMS_API int KvShowFormResourceWS(int, const wchar_t* taskId, const wchar_t* requestPath,
-                                           const wchar_t* computerName)
-{
+                                           const wchar_t* computerName) {
     KvBase::CTraceScope scope(L"KvShowFormResourceWS", L"KvReportForms", __LINE__);
     scope.Print(KvBase::TraceScope, L"szComputerName:%s", Text(computerName));
     return Guarded([&] {
@@ -146,15 +138,14 @@ KVREPORTFORMS_API int KvShowFormResourceWS(int, const wchar_t* taskId, const wch
     });
 }
 
-KVREPORTFORMS_API int KvShowFormVarno(const wchar_t* taskId, const wchar_t* requestPath)
-{
+KVREPORTFORMS_API int KvShowFormVarno(const wchar_t* taskId, const wchar_t* requestPath) {
     KvBase::CTraceScope scope(L"KvShowFormVarno", L"KvReportForms", __LINE__);
     return Guarded([&] {
         return ShowForm<CDlgVarno>(
             requestPath, [](CDlgVarno&) {},
             [&](CDlgVarno& w) {
-                return BuildVarnoUserAccessRequest(w.GetShowAll(), w.GetPageNumbering(), w.GetReportPath().c_str(),
-                                                   1, Text(taskId), requestPath);
+                return BuildVarnoUserAccessRequest(w.GetShowAll(), w.GetPageNumbering(), w.GetReportPath().c_str(), 1,
+                                                   Text(taskId), requestPath);
             });
     });
 }

@@ -4,8 +4,7 @@
 #include <cwchar>
 #include <memory>
 
-wchar_t* PathEditFilter(wchar_t* text)
-{
+wchar_t* PathEditFilter(wchar_t* text) {
     if (!text)
         return nullptr;
     bool changed = false;
@@ -25,8 +24,7 @@ wchar_t* PathEditFilter(wchar_t* text)
     return changed ? text : nullptr;
 }
 
-wchar_t* GetDlgItemTextFiltered(HWND dlg, int id, int maxChars, PathTextFilter filter)
-{
+wchar_t* GetDlgItemTextFiltered(HWND dlg, int id, int maxChars, PathTextFilter filter) {
     HWND edit = ::GetDlgItem(dlg, id);
     if (!edit || maxChars < 1)
         return nullptr;
@@ -53,8 +51,7 @@ wchar_t* GetDlgItemTextFiltered(HWND dlg, int id, int maxChars, PathTextFilter f
     return text.release();
 }
 
-std::wstring GetDlgItemTextFilteredString(HWND dlg, int id, int maxChars, PathTextFilter filter)
-{
+std::wstring GetDlgItemTextFilteredString(HWND dlg, int id, int maxChars, PathTextFilter filter) {
     std::unique_ptr<wchar_t[]> text(GetDlgItemTextFiltered(dlg, id, maxChars, filter));
     return text ? std::wstring(text.get()) : std::wstring();
 }

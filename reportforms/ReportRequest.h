@@ -6,23 +6,20 @@
 
 #include <windows.h>
 
-struct SPageNumbering
-{
+struct SPageNumbering {
     int nPresent;
     int nLocation; // non-zero: top
     int nAllPagesNum;
 };
 
-struct SEventLogParams
-{
+struct SEventLogParams {
     int nShowDescription;
     unsigned int nRangeStart;
     unsigned int nRangeEnd;
     int nRecordChoice; // 0 All, 1 Selected, 2 Range, 3 View
 };
 
-struct SPassportDetails
-{
+struct SPassportDetails {
     const wchar_t* szDivision;
     const wchar_t* szSystemName;
     const wchar_t* szWorkplace;
@@ -32,31 +29,25 @@ struct SPassportDetails
     const wchar_t* szChiefDivisionSupport;
 };
 
-struct SResourceFilter
-{
+struct SResourceFilter {
     int nFlags[18];
 };
 
-HRESULT BuildEventLogRequest(const SEventLogParams& params, const SPageNumbering& pages,
-                             const wchar_t* reportPath, int show, const wchar_t* taskId,
-                             const wchar_t* requestPath);
-HRESULT BuildVarnoUserAccessRequest(int showAllWorkstations, const SPageNumbering& pages,
-                                    const wchar_t* reportPath, int show, const wchar_t* taskId,
-                                    const wchar_t* requestPath);
-HRESULT BuildPassportRequest(const SPassportDetails& details, const SPageNumbering& pages,
-                             const wchar_t* reportPath, int show, const wchar_t* taskId,
-                             const wchar_t* requestPath);
-HRESULT BuildResourceRequest(const SResourceFilter& filter, const SPageNumbering& pages,
-                             const wchar_t* reportPath, int show, const wchar_t* taskId,
-                             const wchar_t* requestPath);
+HRESULT BuildEventLogRequest(const SEventLogParams& params, const SPageNumbering& pages, const wchar_t* reportPath,
+                             int show, const wchar_t* taskId, const wchar_t* requestPath);
+HRESULT BuildVarnoUserAccessRequest(int showAllWorkstations, const SPageNumbering& pages, const wchar_t* reportPath,
+                                    int show, const wchar_t* taskId, const wchar_t* requestPath);
+HRESULT BuildPassportRequest(const SPassportDetails& details, const SPageNumbering& pages, const wchar_t* reportPath,
+                             int show, const wchar_t* taskId, const wchar_t* requestPath);
+HRESULT BuildResourceRequest(const SResourceFilter& filter, const SPageNumbering& pages, const wchar_t* reportPath,
+                             int show, const wchar_t* taskId, const wchar_t* requestPath);
 
 struct IXMLDOMDocument;
 struct IXMLDOMElement;
 
 // The three sections that every kind shares; each creates its elements in the document and
 // appends them to the given parent.
-HRESULT AppendHeader(IXMLDOMDocument* doc, IXMLDOMElement* root, const wchar_t* requestType,
-                     const wchar_t* dataSource, const wchar_t* reportTitle, const wchar_t* taskId);
-HRESULT AppendFormatOutput(IXMLDOMDocument* doc, IXMLDOMElement* kind, const wchar_t* reportPath,
-                           int show);
+HRESULT AppendHeader(IXMLDOMDocument* doc, IXMLDOMElement* root, const wchar_t* requestType, const wchar_t* dataSource,
+                     const wchar_t* reportTitle, const wchar_t* taskId);
+HRESULT AppendFormatOutput(IXMLDOMDocument* doc, IXMLDOMElement* kind, const wchar_t* reportPath, int show);
 HRESULT AppendFormatSettings(IXMLDOMDocument* doc, IXMLDOMElement* kind, const SPageNumbering& pages);

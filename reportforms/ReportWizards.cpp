@@ -10,20 +10,17 @@ using namespace KvUi;
 const wchar_t kEventLogSettingsKey[] = L"Software\\Meridal\\Kavrel 5\\Report\\EventLog";
 const wchar_t kVarnoSettingsKey[] = L"Software\\Meridal\\Kavrel 5\\Report\\Varno";
 
-DWORD PageNumberingToSettings(const SPageNumbering& pages)
-{
+DWORD PageNumberingToSettings(const SPageNumbering& pages) {
     return (pages.nPresent ? 0x1u : 0u) | (pages.nLocation ? 0x2u : 0u) | (pages.nAllPagesNum ? 0x4u : 0u);
 }
 
-void PageNumberingFromSettings(DWORD value, SPageNumbering& pages)
-{
+void PageNumberingFromSettings(DWORD value, SPageNumbering& pages) {
     pages.nPresent = (value & 0x1) ? 1 : 0;
     pages.nLocation = (value & 0x2) ? 1 : 0;
     pages.nAllPagesNum = (value & 0x4) ? 1 : 0;
 }
 
-bool IsValidRecordRange(unsigned int start, unsigned int end, unsigned int recordCount)
-{
+bool IsValidRecordRange(unsigned int start, unsigned int end, unsigned int recordCount) {
     return 1 <= start && start <= end && end <= recordCount;
 }
 
@@ -33,17 +30,14 @@ namespace {
 // leaves the defaults, a value that cannot be written is skipped.
 class CSettingsKey {
 public:
-    ~CSettingsKey()
-    {
+    ~CSettingsKey() {
         if (m_hKey)
             ::RegCloseKey(m_hKey);
     }
-    bool Open(const wchar_t* path)
-    {
+    bool Open(const wchar_t* path) {
         return ::RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ | KEY_WRITE, &m_hKey) == ERROR_SUCCESS;
     }
-    bool OpenOrCreate(const wchar_t* path)
-    {
+    bool OpenOrCreate(const wchar_t* path) {
         if (Open(path))
             return true;
         m_hKey = nullptr;
@@ -51,22 +45,20 @@ public:
                                  nullptr, &m_hKey, nullptr) == ERROR_SUCCESS;
     }
     // The value's type (REG_NONE when it is missing) and, for a REG_DWORD, its number.
-    DWORD Read(const wchar_t* name, DWORD& value) const
-    {
+    DWORD Read(const wchar_t* name, DWORD& value) const {
         DWORD type = REG_NONE, data = 0, size = sizeof(data);
         LONG r = ::RegQueryValueExW(m_hKey, name, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size);
         if (r == ERROR_MORE_DATA)
-            return type;   // a longer value: not a REG_DWORD
+            return type; // a longer value: not a REG_DWORD
         if (r != ERROR_SUCCESS)
             return REG_NONE;
         if (type == REG_DWORD && size == sizeof(data))
             value = data;
         else if (type == REG_DWORD)
-            return REG_BINARY;   // too short to be a number
+            return REG_BINARY; // too short to be a number
         return type;
     }
-    void Write(const wchar_t* name, DWORD value)
-    {
+    void Write(const wchar_t* name, DWORD value) {
         ::RegSetValueExW(m_hKey, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
     }
 
@@ -74,8 +66,7 @@ private:
     HKEY m_hKey = nullptr;
 };
 
-void LoadPageNumbering(const CSettingsKey& key, SPageNumbering& pages)
-{
+void LoadPageNumbering(const CSettingsKey& key, SPageNumbering& pages) {
     DWORD value = 0;
     if (key.Read(L"FormatSettings", value) == REG_DWORD)
         PageNumberingFromSettings(value, pages);
@@ -96,8 +87,7 @@ KV_END_MESSAGE_MAP()
 
 CReportWizard::CReportWizard(UINT templateId) : CDialog(templateId, (HWND) nullptr) {}
 
-CReportWizard::~CReportWizard()
-{
+CReportWizard::~CReportWizard() {
     // The pages go first (their windows are children of the frame's), then the frame's window.
     m_pFilePage.reset();
     if (m_hWnd && ::IsWindow(m_hWnd)) {
@@ -109,8 +99,7 @@ CReportWizard::~CReportWizard()
         ::DeleteObject(m_hBanner);
 }
 
-void CReportWizard::InitFrame(CDialog* firstPage)
-{
+void CReportWizard::InitFrame(CDialog* firstPage) {
     CDialog::OnInitDialog();
 
     // The banner, stretched to its control.
@@ -140,8 +129,7 @@ void CReportWizard::InitFrame(CDialog* firstPage)
     m_pFilePage->SetFrame(this);
 }
 
-BOOL CReportWizard::InitOnePage()
-{
+BOOL CReportWizard::InitOnePage() {
     InitFrame(nullptr);
     m_pFilePage->ShowWindow(SW_SHOW);
     SetDlgItemText(IDC_NEXT, LoadStr(IDS_BUILD));
@@ -152,20 +140,17 @@ BOOL CReportWizard::InitOnePage()
 }
 
 // The page's own visibility: the frame may not be on the screen yet.
-bool CReportWizard::IsFilePageShown() const
-{
+bool CReportWizard::IsFilePageShown() const {
     return m_pFilePage && m_pFilePage->m_hWnd && (::GetWindowLongW(m_pFilePage->m_hWnd, GWL_STYLE) & WS_VISIBLE);
 }
 
-void CReportWizard::UpdateNextButton()
-{
+void CReportWizard::UpdateNextButton() {
     // Next is always there on the first page; Build only with a path that may be confirmed.
     BOOL enable = !IsFilePageShown() || m_pFilePage->IsPathAcceptable();
     ::EnableWindow(GetDlgItem(IDC_NEXT), enable);
 }
 
-void CReportWizard::ShowFilePage()
-{
+void CReportWizard::ShowFilePage() {
     if (CDialog* first = FirstPage())
         first->ShowWindow(SW_HIDE);
     m_pFilePage->ShowWindow(SW_SHOW);
@@ -174,8 +159,7 @@ void CReportWizard::ShowFilePage()
     UpdateNextButton();
 }
 
-void CReportWizard::ShowFirstPage()
-{
+void CReportWizard::ShowFirstPage() {
     m_pFilePage->ShowWindow(SW_HIDE);
     if (CDialog* first = FirstPage())
         first->ShowWindow(SW_SHOW);
@@ -184,8 +168,7 @@ void CReportWizard::ShowFirstPage()
     UpdateNextButton();
 }
 
-void CReportWizard::OnNext()
-{
+void CReportWizard::OnNext() {
     HWND next = GetDlgItem(IDC_NEXT);
     if (!::IsWindowEnabled(next))
         return;
@@ -201,38 +184,33 @@ void CReportWizard::OnNext()
 // Enter where no button is the default one acts as the wizard's main button.
 void CReportWizard::OnOK() { OnNext(); }
 
-void CReportWizard::OnBack()
-{
+void CReportWizard::OnBack() {
     if (FirstPage() && IsFilePageShown())
         ShowFirstPage();
 }
 
-void CReportWizard::OnAdvanced()
-{
+void CReportWizard::OnAdvanced() {
     CDlgSettings dlg(&m_pageNumbering);
     dlg.DoModal();
 }
 
 void CReportWizard::OnCancelWizard() { EndDialog(IDCANCEL); }
 
-LRESULT CReportWizard::OnPathState(WPARAM, LPARAM)
-{
+LRESULT CReportWizard::OnPathState(WPARAM, LPARAM) {
     // The page's state is read again rather than taken from the message: a message posted
     // before a later change must not undo it.
     UpdateNextButton();
     return 0;
 }
 
-HBRUSH CReportWizard::OnCtlColor(HDC dc, HWND ctl, UINT)
-{
+HBRUSH CReportWizard::OnCtlColor(HDC dc, HWND ctl, UINT) {
     if (ctl != GetDlgItem(IDC_BANNER_TEXT))
         return nullptr;
     ::SetBkMode(dc, TRANSPARENT);
     return (HBRUSH)::GetStockObject(HOLLOW_BRUSH);
 }
 
-bool CReportWizard::TakeReportPath()
-{
+bool CReportWizard::TakeReportPath() {
     m_pFilePage->ReadPath();
     if (!m_pFilePage->IsPathAcceptable()) {
         if (!IsFilePageShown())
@@ -250,14 +228,12 @@ bool CReportWizard::TakeReportPath()
 
 CDlgEventLog::CDlgEventLog() : CReportWizard(IDD_EVENTLOG) {}
 
-void CDlgEventLog::SetRecordCount(int count)
-{
+void CDlgEventLog::SetRecordCount(int count) {
     m_nRecordCount = count > 0 ? count : 0;
     m_params.nRangeEnd = (unsigned int)m_nRecordCount;
 }
 
-BOOL CDlgEventLog::OnInitDialog()
-{
+BOOL CDlgEventLog::OnInitDialog() {
     m_pFirstPage.reset(new CDlgEventLogStart);
     InitFrame(m_pFirstPage.get());
     m_pFirstPage->SetComputerName(m_strComputerName);
@@ -279,10 +255,9 @@ BOOL CDlgEventLog::OnInitDialog()
     return TRUE;
 }
 
-bool CDlgEventLog::LeaveFirstPage()
-{
+bool CDlgEventLog::LeaveFirstPage() {
     if (!m_pFirstPage->UpdateData(TRUE))
-        return false;   // a range field that is not a number: the page said so
+        return false; // a range field that is not a number: the page said so
     m_params = m_pFirstPage->GetParams();
     if (m_params.nRecordChoice == 2 &&
         !IsValidRecordRange(m_params.nRangeStart, m_params.nRangeEnd, (unsigned int)m_nRecordCount)) {
@@ -292,8 +267,7 @@ bool CDlgEventLog::LeaveFirstPage()
     return true;
 }
 
-bool CDlgEventLog::Confirm()
-{
+bool CDlgEventLog::Confirm() {
     if (!m_pFirstPage->UpdateData(TRUE)) {
         ShowFirstPage();
         return false;
@@ -305,8 +279,7 @@ bool CDlgEventLog::Confirm()
     return true;
 }
 
-void CDlgEventLog::LoadSettings()
-{
+void CDlgEventLog::LoadSettings() {
     CSettingsKey key;
     if (!key.Open(kEventLogSettingsKey))
         return;
@@ -324,8 +297,7 @@ void CDlgEventLog::LoadSettings()
     LoadPageNumbering(key, m_pageNumbering);
 }
 
-void CDlgEventLog::SaveSettings()
-{
+void CDlgEventLog::SaveSettings() {
     CSettingsKey key;
     if (!key.OpenOrCreate(kEventLogSettingsKey))
         return;
@@ -338,8 +310,7 @@ void CDlgEventLog::SaveSettings()
 
 CDlgVarno::CDlgVarno() : CReportWizard(IDD_VARNO) {}
 
-BOOL CDlgVarno::OnInitDialog()
-{
+BOOL CDlgVarno::OnInitDialog() {
     m_pFirstPage.reset(new CDlgVarnoStart);
     InitFrame(m_pFirstPage.get());
     m_pFirstPage->ShowWindow(SW_SHOW);
@@ -351,8 +322,7 @@ BOOL CDlgVarno::OnInitDialog()
     return TRUE;
 }
 
-bool CDlgVarno::Confirm()
-{
+bool CDlgVarno::Confirm() {
     m_pFirstPage->UpdateData(TRUE);
     m_nShowAll = m_pFirstPage->GetShowAll();
     if (!TakeReportPath())
@@ -361,8 +331,7 @@ bool CDlgVarno::Confirm()
     return true;
 }
 
-void CDlgVarno::LoadSettings()
-{
+void CDlgVarno::LoadSettings() {
     CSettingsKey key;
     if (!key.Open(kVarnoSettingsKey))
         return;
@@ -372,8 +341,7 @@ void CDlgVarno::LoadSettings()
     LoadPageNumbering(key, m_pageNumbering);
 }
 
-void CDlgVarno::SaveSettings()
-{
+void CDlgVarno::SaveSettings() {
     CSettingsKey key;
     if (!key.OpenOrCreate(kVarnoSettingsKey))
         return;
@@ -385,8 +353,7 @@ void CDlgVarno::SaveSettings()
 
 CDlgPassportWS::CDlgPassportWS() : CReportWizard(IDD_PASSPORT_WS) { m_pageNumbering = {1, 0, 0}; }
 
-SPassportDetails CDlgPassportWS::GetDetails() const
-{
+SPassportDetails CDlgPassportWS::GetDetails() const {
     SPassportDetails d = {m_details[0].c_str(), m_details[1].c_str(), m_details[2].c_str(), m_details[3].c_str(),
                           m_details[4].c_str(), m_details[5].c_str(), m_details[6].c_str()};
     return d;
@@ -400,8 +367,7 @@ CDlgResourcesWS::CDlgResourcesWS() : CReportWizard(IDD_RESOURCES_WS) { m_pageNum
 
 BOOL CDlgResourcesWS::OnInitDialog() { return InitOnePage(); }
 
-bool CDlgResourcesWS::Confirm()
-{
+bool CDlgResourcesWS::Confirm() {
     // The resource source reports the integrity-check jobs with their resource lists, and
     // nothing else: the request asks for exactly that.
     for (int& flag : m_filter.nFlags)

@@ -10,8 +10,8 @@
 #include <string>
 
 // Keys of the two-page wizards' settings under HKEY_CURRENT_USER.
-extern const wchar_t kEventLogSettingsKey[];   // Software\Meridal\Kavrel 5\Report\EventLog
-extern const wchar_t kVarnoSettingsKey[];      // Software\Meridal\Kavrel 5\Report\Varno
+extern const wchar_t kEventLogSettingsKey[]; // Software\Meridal\Kavrel 5\Report\EventLog
+extern const wchar_t kVarnoSettingsKey[];    // Software\Meridal\Kavrel 5\Report\Varno
 
 // The page-numbering word of the settings: 0x1 numbers shown, 0x2 at the top, 0x4 total shown.
 DWORD PageNumberingToSettings(const SPageNumbering& pages);

@@ -13,16 +13,14 @@ using namespace KvUi;
 
 // ---- report file names ---------------------------------------------------------------------
 
-std::wstring GetDocumentsFolder()
-{
+std::wstring GetDocumentsFolder() {
     wchar_t folder[MAX_PATH] = {};
     if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, folder)))
         return std::wstring();
     return folder;
 }
 
-std::wstring MakeDefaultReportPath(const std::wstring& folder)
-{
+std::wstring MakeDefaultReportPath(const std::wstring& folder) {
     if (folder.empty())
         return std::wstring();
     wchar_t temp[MAX_PATH] = {};
@@ -37,13 +35,11 @@ std::wstring MakeDefaultReportPath(const std::wstring& folder)
     return path + L".rtf";
 }
 
-std::wstring CompleteReportPath(const std::wstring& path, const std::wstring& folder)
-{
+std::wstring CompleteReportPath(const std::wstring& path, const std::wstring& folder) {
     std::wstring out = path;
     if (out.size() < 4 || wcscoll(out.c_str() + out.size() - 4, L".rtf") != 0)
         out += L".rtf";
-    bool relative = out.size() == 1 ||
-                    (out.size() >= 2 && out[1] != L':' && out[0] != L'\\' && out[1] != L'\\');
+    bool relative = out.size() == 1 || (out.size() >= 2 && out[1] != L':' && out[0] != L'\\' && out[1] != L'\\');
     if (relative) {
         std::wstring prefix = folder;
         if (prefix.empty() || prefix.back() != L'\\')
@@ -55,8 +51,7 @@ std::wstring CompleteReportPath(const std::wstring& path, const std::wstring& fo
 
 namespace {
 
-std::wstring CurrentDirectory()
-{
+std::wstring CurrentDirectory() {
     DWORD n = ::GetCurrentDirectoryW(0, nullptr);
     if (!n)
         return std::wstring();
@@ -82,24 +77,21 @@ KV_END_MESSAGE_MAP()
 
 CDlgEventLogStart::CDlgEventLogStart() : CDialog(IDD_EVENTLOG_START, (HWND) nullptr) {}
 
-void CDlgEventLogStart::SetParams(const SEventLogParams& params)
-{
+void CDlgEventLogStart::SetParams(const SEventLogParams& params) {
     m_nShowDescription = params.nShowDescription;
     m_nRangeStart = params.nRangeStart;
     m_nRangeEnd = params.nRangeEnd;
     m_nRecordChoice = params.nRecordChoice;
 }
 
-SEventLogParams CDlgEventLogStart::GetParams()
-{
+SEventLogParams CDlgEventLogStart::GetParams() {
     if (m_hWnd)
         UpdateData(FALSE);
     SEventLogParams p = {m_nShowDescription, m_nRangeStart, m_nRangeEnd, m_nRecordChoice};
     return p;
 }
 
-void CDlgEventLogStart::DoDataExchange(CDataExchange* pDX)
-{
+void CDlgEventLogStart::DoDataExchange(CDataExchange* pDX) {
     DDX_Text(pDX, IDC_RANGE_START, m_nRangeStart);
     DDX_Text(pDX, IDC_RANGE_END, m_nRangeEnd);
     DDX_Check(pDX, IDC_CHECK, m_nShowDescription);
@@ -114,8 +106,7 @@ void CDlgEventLogStart::DoDataExchange(CDataExchange* pDX)
     }
 }
 
-BOOL CDlgEventLogStart::OnInitDialog()
-{
+BOOL CDlgEventLogStart::OnInitDialog() {
     CDialog::OnInitDialog();
     UpdateData(TRUE);
     ::EnableWindow(GetDlgItem(IDC_RANGE_START), FALSE);
@@ -126,8 +117,7 @@ BOOL CDlgEventLogStart::OnInitDialog()
 // Keys go to the frame, which moves the focus across the page and its own buttons.
 BOOL CDlgEventLogStart::PreTranslateMessage(MSG*) { return FALSE; }
 
-void CDlgEventLogStart::ChooseRecords(int choice)
-{
+void CDlgEventLogStart::ChooseRecords(int choice) {
     m_nRecordChoice = choice;
     ::EnableWindow(GetDlgItem(IDC_RANGE_START), choice == 2);
     ::EnableWindow(GetDlgItem(IDC_RANGE_END), choice == 2);
@@ -138,8 +128,7 @@ void CDlgEventLogStart::OnSelected() { ChooseRecords(1); }
 void CDlgEventLogStart::OnRange() { ChooseRecords(2); }
 void CDlgEventLogStart::OnView() { ChooseRecords(3); }
 
-void CDlgEventLogStart::UpdateControls()
-{
+void CDlgEventLogStart::UpdateControls() {
     HWND selected = GetDlgItem(IDC_RADIO_SELECTED);
     int show = m_nSelectionPresent ? SW_SHOWNA : SW_HIDE;
     if ((::IsWindowVisible(selected) != FALSE) != (show == SW_SHOWNA))
@@ -150,8 +139,7 @@ void CDlgEventLogStart::UpdateControls()
     }
 }
 
-void CDlgEventLogStart::OnPaint()
-{
+void CDlgEventLogStart::OnPaint() {
     UpdateControls();
     Default();
 }
@@ -175,18 +163,16 @@ CDlgResourcesSecond::CDlgResourcesSecond() : CDialog(IDD_REPORT_FILE, (HWND) nul
 
 void CDlgResourcesSecond::DoDataExchange(CDataExchange* pDX) { DDX_Text(pDX, IDC_REPORT_PATH, m_strPath); }
 
-BOOL CDlgResourcesSecond::OnInitDialog()
-{
+BOOL CDlgResourcesSecond::OnInitDialog() {
     CDialog::OnInitDialog();
     ::SendMessageW(GetDlgItem(IDC_REPORT_PATH), EM_SETLIMITTEXT, MAX_PATH - 1, 0);
     m_strPath = MakeDefaultReportPath(GetDocumentsFolder());
-    UpdateData(FALSE);   // the change this makes reads the path; the frame is told later
+    UpdateData(FALSE); // the change this makes reads the path; the frame is told later
     ReadPath();
     return TRUE;
 }
 
-void CDlgResourcesSecond::ReadPath()
-{
+void CDlgResourcesSecond::ReadPath() {
     HWND dlg = m_hWnd;
     std::wstring typed = GetDlgItemText(IDC_REPORT_PATH);
     std::wstring path = GetDlgItemTextFilteredString(dlg, IDC_REPORT_PATH, MAX_PATH, PathEditFilter);
@@ -196,15 +182,13 @@ void CDlgResourcesSecond::ReadPath()
     m_bAcceptable = !path.empty() && (typed.empty() || typed.back() != L'\\');
 }
 
-void CDlgResourcesSecond::OnChangePath()
-{
+void CDlgResourcesSecond::OnChangePath() {
     ReadPath();
     if (m_pFrame && m_pFrame->m_hWnd)
         m_pFrame->PostMessage(WM_REPORT_PATH_STATE, m_bAcceptable ? 1 : 0, 0);
 }
 
-void CDlgResourcesSecond::OnBrowse()
-{
+void CDlgResourcesSecond::OnBrowse() {
     FilePick pick;
     pick.save = true;
     pick.defaultExtension = L"rtf";
@@ -221,8 +205,7 @@ void CDlgResourcesSecond::OnBrowse()
     }
 }
 
-BOOL CDlgResourcesSecond::PreTranslateMessage(MSG* pMsg)
-{
+BOOL CDlgResourcesSecond::PreTranslateMessage(MSG* pMsg) {
     // Enter on the "..." button opens the Save As dialog once, when the key is released; the
     // press is kept from the dialog manager, which would click the button as well.
     if ((pMsg->message == WM_KEYDOWN || pMsg->message == WM_KEYUP || pMsg->message == WM_CHAR) &&
@@ -234,8 +217,7 @@ BOOL CDlgResourcesSecond::PreTranslateMessage(MSG* pMsg)
     return FALSE;
 }
 
-std::wstring CDlgResourcesSecond::GetCompletedPath()
-{
+std::wstring CDlgResourcesSecond::GetCompletedPath() {
     std::wstring folder = GetDocumentsFolder();
     if (folder.empty())
         folder = CurrentDirectory();
@@ -249,17 +231,14 @@ KV_BEGIN_MESSAGE_MAP(CDlgSettings, CDialog)
 ON_BN_CLICKED(IDC_NUMBERING, OnNumbering)
 KV_END_MESSAGE_MAP()
 
-CDlgSettings::CDlgSettings(SPageNumbering* record, HWND parent)
-    : CDialog(IDD_SETTINGS, parent), m_pRecord(record)
-{
+CDlgSettings::CDlgSettings(SPageNumbering* record, HWND parent) : CDialog(IDD_SETTINGS, parent), m_pRecord(record) {
     m_nShowNumbering = record->nPresent;
     m_nShowTotal = record->nAllPagesNum;
     m_nTop = record->nLocation == 1 ? 1 : 0;
     m_nBottom = record->nLocation == 1 ? 0 : 1;
 }
 
-void CDlgSettings::DoDataExchange(CDataExchange* pDX)
-{
+void CDlgSettings::DoDataExchange(CDataExchange* pDX) {
     DDX_Check(pDX, IDC_NUMBERING, m_nShowNumbering);
     DDX_Check(pDX, IDC_TOTAL, m_nShowTotal);
     HWND top = pDX->PrepareCtrl(IDC_TOP);
@@ -273,15 +252,13 @@ void CDlgSettings::DoDataExchange(CDataExchange* pDX)
     }
 }
 
-BOOL CDlgSettings::OnInitDialog()
-{
+BOOL CDlgSettings::OnInitDialog() {
     CDialog::OnInitDialog();
     UpdateControls();
     return TRUE;
 }
 
-void CDlgSettings::UpdateControls()
-{
+void CDlgSettings::UpdateControls() {
     BOOL on = ::SendMessageW(GetDlgItem(IDC_NUMBERING), BM_GETCHECK, 0, 0) == BST_CHECKED;
     ::EnableWindow(GetDlgItem(IDC_TOP), on);
     ::EnableWindow(GetDlgItem(IDC_BOTTOM), on);
@@ -294,8 +271,7 @@ void CDlgSettings::UpdateControls()
 
 void CDlgSettings::OnNumbering() { UpdateControls(); }
 
-void CDlgSettings::OnOK()
-{
+void CDlgSettings::OnOK() {
     if (!UpdateData(TRUE))
         return;
     m_pRecord->nPresent = m_nShowNumbering;

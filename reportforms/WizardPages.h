@@ -36,7 +36,7 @@ public:
     int m_nShowDescription = 0;
     unsigned int m_nRangeStart = 0;
     unsigned int m_nRangeEnd = 0;
-    int m_nRecordChoice = 0;   // 0 All, 1 Selected, 2 Range, 3 View
+    int m_nRecordChoice = 0; // 0 All, 1 Selected, 2 Range, 3 View
     int m_nSelectionPresent = 0;
 
     BOOL OnInitDialog() override;

@@ -9,20 +9,17 @@
 #include "VoRurod.h"
 #include "Win32Objects.h"
 
-CSaxValue::CSaxValue(const VARIANT& value)
-{
+CSaxValue::CSaxValue(const VARIANT& value) {
     if (value.vt == VT_BSTR && value.bstrVal)
         assign(value.bstrVal, SysStringLen(value.bstrVal));
 }
 
-CSaxValue::CSaxValue(int zero)
-{
+CSaxValue::CSaxValue(int zero) {
     if (zero != 0)
         throw KvBase::CVoRurod(ERROR_INVALID_PARAMETER, L"ReportHelpers", __LINE__, L"CSaxValue::CSaxValue");
 }
 
-void RaiseEmptySmartReportPtr()
-{
+void RaiseEmptySmartReportPtr() {
     throw KvBase::CVoRurod(E_POINTER, L"ReportHelpers", __LINE__,
                            L"CSmartReportPtr<class IKvReportDataSource>::operator ->");
 }
@@ -30,43 +27,36 @@ void RaiseEmptySmartReportPtr()
 namespace CReportOutputFiles {
 namespace {
 
-struct SOpenFile
-{
+struct SOpenFile {
     DWORD threadId;
     HANDLE file;
 };
 
-KvBase::CWin32CriticalSection& Lock()
-{
+KvBase::CWin32CriticalSection& Lock() {
     static KvBase::CWin32CriticalSection cs;
     return cs;
 }
 
-std::vector<SOpenFile>& Files()
-{
+std::vector<SOpenFile>& Files() {
     static std::vector<SOpenFile> files;
     return files;
 }
 
 } // namespace
 
-void Register(HANDLE file)
-{
+void Register(HANDLE file) {
     KvBase::CWin32Lock lock(Lock());
     Files().push_back({GetCurrentThreadId(), file});
 }
 
-void Unregister(HANDLE file)
-{
+void Unregister(HANDLE file) {
     KvBase::CWin32Lock lock(Lock());
     auto& files = Files();
-    files.erase(std::remove_if(files.begin(), files.end(),
-                               [file](const SOpenFile& f) { return f.file == file; }),
+    files.erase(std::remove_if(files.begin(), files.end(), [file](const SOpenFile& f) { return f.file == file; }),
                 files.end());
 }
 
-int CloseForThread(DWORD threadId)
-{
+int CloseForThread(DWORD threadId) {
     // The thread was terminated: should it have died inside Register or Unregister, the lock
     // stays taken for ever. Wait for it a while, then leave the files rather than hang.
     int tries = 0;
@@ -95,48 +85,36 @@ int CloseForThread(DWORD threadId)
 
 } // namespace CReportOutputFiles
 
-CKvReportDataSourceAsyncImpl::CReportAbort::CReportAbort()
-    : m_hEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr))
-{
-}
+CKvReportDataSourceAsyncImpl::CReportAbort::CReportAbort() : m_hEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
 
-CKvReportDataSourceAsyncImpl::CReportAbort::~CReportAbort()
-{
+CKvReportDataSourceAsyncImpl::CReportAbort::~CReportAbort() {
     if (m_hEvent)
         CloseHandle(m_hEvent);
 }
 
-bool CKvReportDataSourceAsyncImpl::CReportAbort::IsAborted()
-{
+bool CKvReportDataSourceAsyncImpl::CReportAbort::IsAborted() {
     return m_hEvent && WaitForSingleObject(m_hEvent, 0) == WAIT_OBJECT_0;
 }
 
-void CKvReportDataSourceAsyncImpl::CReportAbort::Set()
-{
+void CKvReportDataSourceAsyncImpl::CReportAbort::Set() {
     if (m_hEvent)
         SetEvent(m_hEvent);
 }
 
-void CKvReportDataSourceAsyncImpl::CReportAbort::Reset()
-{
+void CKvReportDataSourceAsyncImpl::CReportAbort::Reset() {
     if (m_hEvent)
         ResetEvent(m_hEvent);
 }
 
-CKvReportDataSourceAsyncImpl::CKvReportDataSourceAsyncImpl(IKvReportDataSource* source)
-    : m_spSource(source)
-{
-}
+CKvReportDataSourceAsyncImpl::CKvReportDataSourceAsyncImpl(IKvReportDataSource* source) : m_spSource(source) {}
 
-CKvReportDataSourceAsyncImpl::~CKvReportDataSourceAsyncImpl()
-{
+CKvReportDataSourceAsyncImpl::~CKvReportDataSourceAsyncImpl() {
     if (m_hThread)
         CloseHandle(m_hThread);
 }
 
 int CKvReportDataSourceAsyncImpl::Start(const wchar_t* requestPath, const wchar_t* responsePath,
-                                        IKvReportComplete* complete)
-{
+                                        IKvReportComplete* complete) {
     if (!requestPath || !responsePath || !complete)
         return E_INVALIDARG;
     if (m_hThread) {
@@ -160,16 +138,14 @@ int CKvReportDataSourceAsyncImpl::Start(const wchar_t* requestPath, const wchar_
     return 0;
 }
 
-DWORD WINAPI CKvReportDataSourceAsyncImpl::WorkerProc(void* param)
-{
+DWORD WINAPI CKvReportDataSourceAsyncImpl::WorkerProc(void* param) {
     auto* self = static_cast<CKvReportDataSourceAsyncImpl*>(param);
     CoInitialize(nullptr);
     int result;
     // Build turns its own failures into its result; anything that still escapes must not end
     // the process from a thread's start routine.
     try {
-        result = self->m_spSource->Build(self->m_strRequest.c_str(), self->m_strResponse.c_str(),
-                                         &self->m_abort);
+        result = self->m_spSource->Build(self->m_strRequest.c_str(), self->m_strResponse.c_str(), &self->m_abort);
     } catch (const KvBase::CVoRurod& e) {
         result = e.GetCode();
     } catch (...) {
@@ -180,14 +156,12 @@ DWORD WINAPI CKvReportDataSourceAsyncImpl::WorkerProc(void* param)
     return (DWORD)result;
 }
 
-void CKvReportDataSourceAsyncImpl::Complete(int result)
-{
+void CKvReportDataSourceAsyncImpl::Complete(int result) {
     if (InterlockedExchange(&m_nCompleted, 1) == 0 && m_pComplete)
         m_pComplete->OnComplete(result);
 }
 
-void CKvReportDataSourceAsyncImpl::TerminateWorker()
-{
+void CKvReportDataSourceAsyncImpl::TerminateWorker() {
     TerminateThread(m_hThread, 0);
     WaitForSingleObject(m_hThread, INFINITE);
     // The terminated source could not close its response file: close it here and take the
@@ -197,8 +171,7 @@ void CKvReportDataSourceAsyncImpl::TerminateWorker()
         DeleteFileW(m_strResponse.c_str());
 }
 
-int CKvReportDataSourceAsyncImpl::Abort()
-{
+int CKvReportDataSourceAsyncImpl::Abort() {
     if (!m_hThread)
         return 0;
     m_abort.Set();
@@ -209,8 +182,7 @@ int CKvReportDataSourceAsyncImpl::Abort()
     return 0;
 }
 
-void CKvReportDataSourceAsyncImpl::Release()
-{
+void CKvReportDataSourceAsyncImpl::Release() {
     if (m_hThread && WaitForSingleObject(m_hThread, kReleaseWaitMs) != WAIT_OBJECT_0) {
         // The caller is going away: no completion follows.
         InterlockedExchange(&m_nCompleted, 1);

@@ -5,32 +5,26 @@
 
 using KvXml::CBstr;
 
-void RaiseReaderError(HRESULT hr, int line, const wchar_t* readerName)
-{
+void RaiseReaderError(HRESULT hr, int line, const wchar_t* readerName) {
     throw KvBase::CVoRurod(hr, L"ReportReaders", line, readerName);
 }
 
-void CreateRequestReader(ISAXXMLReader** reader, const wchar_t* readerName)
-{
-    HRESULT hr = KvXml::CreateFirstOf(KvXml::CLSID_SAXXMLReader40, KvXml::CLSID_SAXXMLReader,
-                                      KvXml::IID_ISAXXMLReader, reader);
+void CreateRequestReader(ISAXXMLReader** reader, const wchar_t* readerName) {
+    HRESULT hr =
+        KvXml::CreateFirstOf(KvXml::CLSID_SAXXMLReader40, KvXml::CLSID_SAXXMLReader, KvXml::IID_ISAXXMLReader, reader);
     if (FAILED(hr))
         RaiseReaderError(hr, __LINE__, readerName);
 }
 
-CSAX2ValueExtractor::CSAX2ValueExtractor(std::map<std::wstring, CSaxValue>& record) : m_record(record)
-{
-}
+CSAX2ValueExtractor::CSAX2ValueExtractor(std::map<std::wstring, CSaxValue>& record) : m_record(record) {}
 
-bool CSAX2ValueExtractor::PathMatches(const std::wstring& elementPath) const
-{
+bool CSAX2ValueExtractor::PathMatches(const std::wstring& elementPath) const {
     size_t pos = m_strPath.find(elementPath);
     return pos != std::wstring::npos && pos + elementPath.size() == m_strPath.size();
 }
 
 HRESULT CSAX2ValueExtractor::StartElement(const wchar_t*, int, const wchar_t* localName, int localLength,
-                                          const wchar_t*, int, ISAXAttributes* attributes)
-{
+                                          const wchar_t*, int, ISAXAttributes* attributes) {
     if (m_nMatches == m_record.size())
         return E_FAIL;
     if (!m_strPath.empty())
@@ -43,8 +37,8 @@ HRESULT CSAX2ValueExtractor::StartElement(const wchar_t*, int, const wchar_t* lo
         std::wstring name = entry.first.substr(at + 1);
         const wchar_t* value = nullptr;
         int valueLength = 0;
-        if (attributes && SUCCEEDED(attributes->getValueFromName(L"", 0, name.c_str(), (int)name.size(),
-                                                                 &value, &valueLength))) {
+        if (attributes &&
+            SUCCEEDED(attributes->getValueFromName(L"", 0, name.c_str(), (int)name.size(), &value, &valueLength))) {
             entry.second = CSaxValue(value, (size_t)valueLength);
             ++m_nMatches;
         }
@@ -52,8 +46,7 @@ HRESULT CSAX2ValueExtractor::StartElement(const wchar_t*, int, const wchar_t* lo
     return S_OK;
 }
 
-HRESULT CSAX2ValueExtractor::EndElement(const wchar_t*, int, const wchar_t*, int, const wchar_t*, int)
-{
+HRESULT CSAX2ValueExtractor::EndElement(const wchar_t*, int, const wchar_t*, int, const wchar_t*, int) {
     size_t slash = m_strPath.rfind(L'/');
     if (slash == std::wstring::npos)
         m_strPath.clear();
@@ -62,8 +55,7 @@ HRESULT CSAX2ValueExtractor::EndElement(const wchar_t*, int, const wchar_t*, int
     return S_OK;
 }
 
-HRESULT CSAX2ValueExtractor::Characters(const wchar_t* text, int length)
-{
+HRESULT CSAX2ValueExtractor::Characters(const wchar_t* text, int length) {
     int i = 0;
     while (i < length && (text[i] == L' ' || text[i] == L'\r' || text[i] == L'\n'))
         ++i;
@@ -78,11 +70,10 @@ HRESULT CSAX2ValueExtractor::Characters(const wchar_t* text, int length)
     return S_OK;
 }
 
-CSAX2ElementExtractor::CSAX2ElementExtractor(std::map<std::wstring, CSaxValue>& record) : m_record(record)
-{
+CSAX2ElementExtractor::CSAX2ElementExtractor(std::map<std::wstring, CSaxValue>& record) : m_record(record) {
     static const wchar_t kFunction[] = L"CSAX2ElementExtractor::CSAX2ElementExtractor";
-    HRESULT hr = KvXml::CreateFirstOf(KvXml::CLSID_MXXMLWriter40, KvXml::CLSID_MXXMLWriter,
-                                      KvXml::IID_IMXWriter, &m_pWriter);
+    HRESULT hr =
+        KvXml::CreateFirstOf(KvXml::CLSID_MXXMLWriter40, KvXml::CLSID_MXXMLWriter, KvXml::IID_IMXWriter, &m_pWriter);
     if (SUCCEEDED(hr))
         hr = m_pWriter->QueryInterface(KvXml::IID_ISAXContentHandler, reinterpret_cast<void**>(&m_pHandler));
     if (FAILED(hr)) {
@@ -93,16 +84,14 @@ CSAX2ElementExtractor::CSAX2ElementExtractor(std::map<std::wstring, CSaxValue>& 
     m_pWriter->put_encoding(CBstr(L"utf-8"));
 }
 
-CSAX2ElementExtractor::~CSAX2ElementExtractor()
-{
+CSAX2ElementExtractor::~CSAX2ElementExtractor() {
     m_pHandler->Release();
     m_pWriter->Release();
 }
 
 HRESULT CSAX2ElementExtractor::StartElement(const wchar_t* uri, int uriLength, const wchar_t* localName,
                                             int localLength, const wchar_t* qName, int qLength,
-                                            ISAXAttributes* attributes)
-{
+                                            ISAXAttributes* attributes) {
     if (m_nCaptures == m_record.size())
         return E_FAIL;
     if (m_strCapture.empty()) {
@@ -116,9 +105,8 @@ HRESULT CSAX2ElementExtractor::StartElement(const wchar_t* uri, int uriLength, c
     return m_pHandler->startElement(uri, uriLength, localName, localLength, qName, qLength, attributes);
 }
 
-HRESULT CSAX2ElementExtractor::EndElement(const wchar_t* uri, int uriLength, const wchar_t* localName,
-                                          int localLength, const wchar_t* qName, int qLength)
-{
+HRESULT CSAX2ElementExtractor::EndElement(const wchar_t* uri, int uriLength, const wchar_t* localName, int localLength,
+                                          const wchar_t* qName, int qLength) {
     if (m_strCapture.empty())
         return S_OK;
     HRESULT hr = m_pHandler->endElement(uri, uriLength, localName, localLength, qName, qLength);
@@ -141,8 +129,7 @@ HRESULT CSAX2ElementExtractor::EndElement(const wchar_t* uri, int uriLength, con
     return hr;
 }
 
-HRESULT CSAX2ElementExtractor::Characters(const wchar_t* text, int length)
-{
+HRESULT CSAX2ElementExtractor::Characters(const wchar_t* text, int length) {
     if (m_strCapture.empty())
         return S_OK;
     return m_pHandler->characters(text, length);

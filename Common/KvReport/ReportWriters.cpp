@@ -10,28 +10,25 @@ using KvXml::CBstr;
 
 namespace {
 
-[[noreturn]] void Raise(HRESULT hr, int line, const wchar_t* function)
-{
+[[noreturn]] void Raise(HRESULT hr, int line, const wchar_t* function) {
     throw KvBase::CVoRurod(hr, L"ReportWriters", line, function);
 }
 
-#define KV_WRITER_CHECK(expr, function)        \
-    do {                                       \
-        HRESULT hr_ = (expr);                  \
-        if (FAILED(hr_))                       \
-            Raise(hr_, __LINE__, function);    \
+#define KV_WRITER_CHECK(expr, function)                                                                                \
+    do {                                                                                                               \
+        HRESULT hr_ = (expr);                                                                                          \
+        if (FAILED(hr_))                                                                                               \
+            Raise(hr_, __LINE__, function);                                                                            \
     } while (0)
 
 // The response file as the platform writer's output stream. The handle is registered as an
 // open output of this thread, so that the run frame can close it should it have to end the
 // thread; the last Release closes the file.
-class CReportFileStream : public IStream
-{
+class CReportFileStream : public IStream {
 public:
-    static HRESULT Create(const wchar_t* path, IStream** out)
-    {
-        HANDLE h = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    static HRESULT Create(const wchar_t* path, IStream** out) {
+        HANDLE h =
+            CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE)
             return HRESULT_FROM_WIN32(GetLastError());
         CReportOutputFiles::Register(h);
@@ -39,8 +36,7 @@ public:
         return S_OK;
     }
 
-    HRESULT WINAPI QueryInterface(REFIID riid, void** ppv) override
-    {
+    HRESULT WINAPI QueryInterface(REFIID riid, void** ppv) override {
         if (riid == IID_IUnknown || riid == IID_IStream || riid == IID_ISequentialStream) {
             *ppv = static_cast<IStream*>(this);
             AddRef();
@@ -50,22 +46,19 @@ public:
         return E_NOINTERFACE;
     }
     ULONG WINAPI AddRef() override { return (ULONG)InterlockedIncrement(&m_nRef); }
-    ULONG WINAPI Release() override
-    {
+    ULONG WINAPI Release() override {
         LONG n = InterlockedDecrement(&m_nRef);
         if (n == 0)
             delete this;
         return (ULONG)n;
     }
 
-    HRESULT WINAPI Read(void*, ULONG, ULONG* read) override
-    {
+    HRESULT WINAPI Read(void*, ULONG, ULONG* read) override {
         if (read)
             *read = 0;
         return STG_E_ACCESSDENIED;
     }
-    HRESULT WINAPI Write(const void* data, ULONG size, ULONG* written) override
-    {
+    HRESULT WINAPI Write(const void* data, ULONG size, ULONG* written) override {
         DWORD put = 0;
         BOOL ok = WriteFile(m_hFile, data, size, &put, nullptr);
         if (written)
@@ -74,8 +67,7 @@ public:
             return HRESULT_FROM_WIN32(GetLastError());
         return put == size ? S_OK : STG_E_MEDIUMFULL;
     }
-    HRESULT WINAPI Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* pos) override
-    {
+    HRESULT WINAPI Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* pos) override {
         LARGE_INTEGER now;
         if (!SetFilePointerEx(m_hFile, move, &now, origin))
             return HRESULT_FROM_WIN32(GetLastError());
@@ -89,8 +81,7 @@ public:
     HRESULT WINAPI Revert() override { return E_NOTIMPL; }
     HRESULT WINAPI LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
     HRESULT WINAPI UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
-    HRESULT WINAPI Stat(STATSTG* stat, DWORD) override
-    {
+    HRESULT WINAPI Stat(STATSTG* stat, DWORD) override {
         ZeroMemory(stat, sizeof *stat);
         stat->type = STGTY_STREAM;
         LARGE_INTEGER size;
@@ -102,8 +93,7 @@ public:
 
 private:
     explicit CReportFileStream(HANDLE h) : m_hFile(h) {}
-    virtual ~CReportFileStream()
-    {
+    virtual ~CReportFileStream() {
         CReportOutputFiles::Unregister(m_hFile);
         CloseHandle(m_hFile);
     }
@@ -115,17 +105,15 @@ private:
 // Whether the platform writer indents without touching character data. Some writers (Wine's)
 // put the line break and indent of an end tag inside the element's text, which would change
 // every value of the response; with such a writer the output stays unindented. Probed once.
-bool IndentKeepsText()
-{
+bool IndentKeepsText() {
     static volatile LONG s_nState = 0; // 0 unknown, 1 keeps, 2 alters
     if (s_nState == 0) {
         LONG state = 2;
         KvXml::TComPtr<IMXWriter> probe;
         KvXml::TComPtr<ISAXContentHandler> handler;
-        if (SUCCEEDED(KvXml::CreateFirstOf(KvXml::CLSID_MXXMLWriter40, KvXml::CLSID_MXXMLWriter,
-                                           KvXml::IID_IMXWriter, &probe)) &&
-            SUCCEEDED(probe->QueryInterface(KvXml::IID_ISAXContentHandler,
-                                            reinterpret_cast<void**>(&handler)))) {
+        if (SUCCEEDED(KvXml::CreateFirstOf(KvXml::CLSID_MXXMLWriter40, KvXml::CLSID_MXXMLWriter, KvXml::IID_IMXWriter,
+                                           &probe)) &&
+            SUCCEEDED(probe->QueryInterface(KvXml::IID_ISAXContentHandler, reinterpret_cast<void**>(&handler)))) {
             VARIANT output;
             VariantInit(&output);
             probe->put_output(output);
@@ -146,8 +134,7 @@ bool IndentKeepsText()
 }
 
 template <class T>
-void ReleaseAndClear(T*& p)
-{
+void ReleaseAndClear(T*& p) {
     if (p) {
         T* q = p;
         p = nullptr;
@@ -157,8 +144,7 @@ void ReleaseAndClear(T*& p)
 
 } // namespace
 
-CReportWriter::CReportWriter(const wchar_t* outputPath)
-{
+CReportWriter::CReportWriter(const wchar_t* outputPath) {
     try {
         StartDocument(outputPath);
     } catch (...) {
@@ -171,8 +157,7 @@ CReportWriter::CReportWriter(const wchar_t* outputPath)
     }
 }
 
-CReportWriter::~CReportWriter()
-{
+CReportWriter::~CReportWriter() {
     if (!m_bNotStarted && m_pHandler)
         m_pHandler->endDocument();
     ReleaseAndClear(m_pStream);
@@ -182,20 +167,22 @@ CReportWriter::~CReportWriter()
     ReleaseAndClear(m_pWriter);
 }
 
-void CReportWriter::StartDocument(const wchar_t* outputPath)
-{
+void CReportWriter::StartDocument(const wchar_t* outputPath) {
     static const wchar_t kFunction[] = L"CReportWriter::StartDocument";
     if (!m_bNotStarted)
         return;
     if (!m_pWriter) {
-        KV_WRITER_CHECK(KvXml::CreateFirstOf(KvXml::CLSID_MXXMLWriter40, KvXml::CLSID_MXXMLWriter,
-                                             KvXml::IID_IMXWriter, &m_pWriter), kFunction);
-        KV_WRITER_CHECK(m_pWriter->QueryInterface(KvXml::IID_ISAXContentHandler,
-                                                  reinterpret_cast<void**>(&m_pHandler)), kFunction);
+        KV_WRITER_CHECK(KvXml::CreateFirstOf(KvXml::CLSID_MXXMLWriter40, KvXml::CLSID_MXXMLWriter, KvXml::IID_IMXWriter,
+                                             &m_pWriter),
+                        kFunction);
+        KV_WRITER_CHECK(m_pWriter->QueryInterface(KvXml::IID_ISAXContentHandler, reinterpret_cast<void**>(&m_pHandler)),
+                        kFunction);
         KV_WRITER_CHECK(KvXml::CreateFirstOf(KvXml::CLSID_SAXAttributes40, KvXml::CLSID_SAXAttributes,
-                                             KvXml::IID_IMXAttributes, &m_pAttributes), kFunction);
-        KV_WRITER_CHECK(m_pAttributes->QueryInterface(KvXml::IID_ISAXAttributes,
-                                                      reinterpret_cast<void**>(&m_pSaxAttributes)), kFunction);
+                                             KvXml::IID_IMXAttributes, &m_pAttributes),
+                        kFunction);
+        KV_WRITER_CHECK(
+            m_pAttributes->QueryInterface(KvXml::IID_ISAXAttributes, reinterpret_cast<void**>(&m_pSaxAttributes)),
+            kFunction);
     }
     VARIANT output;
     VariantInit(&output);
@@ -211,8 +198,7 @@ void CReportWriter::StartDocument(const wchar_t* outputPath)
     m_bNotStarted = false;
 }
 
-void CReportWriter::StartElement(const wchar_t* name, const ReportAttributes& attributes)
-{
+void CReportWriter::StartElement(const wchar_t* name, const ReportAttributes& attributes) {
     static const wchar_t kFunction[] = L"CReportWriter::StartElement";
     CBstr empty(L"");
     for (const auto& attribute : attributes)
@@ -224,30 +210,26 @@ void CReportWriter::StartElement(const wchar_t* name, const ReportAttributes& at
     KV_WRITER_CHECK(hr, kFunction);
 }
 
-void CReportWriter::ElementValue(const CSaxValue& text)
-{
+void CReportWriter::ElementValue(const CSaxValue& text) {
     KV_WRITER_CHECK(m_pHandler->characters(text.c_str(), (int)text.size()), L"CReportWriter::ElementValue");
 }
 
-void CReportWriter::EndElement(const wchar_t* name)
-{
-    KV_WRITER_CHECK(m_pHandler->endElement(L"", 0, L"", 0, name, (int)wcslen(name)),
-                    L"CReportWriter::EndElement");
+void CReportWriter::EndElement(const wchar_t* name) {
+    KV_WRITER_CHECK(m_pHandler->endElement(L"", 0, L"", 0, name, (int)wcslen(name)), L"CReportWriter::EndElement");
 }
 
-void CReportWriter::Element(const wchar_t* name, const CSaxValue& text, const ReportAttributes& attributes)
-{
+void CReportWriter::Element(const wchar_t* name, const CSaxValue& text, const ReportAttributes& attributes) {
     StartElement(name, attributes);
     ElementValue(text);
     EndElement(name);
 }
 
-void CReportWriter::WriteElementToContent(const wchar_t* fragment)
-{
+void CReportWriter::WriteElementToContent(const wchar_t* fragment) {
     static const wchar_t kFunction[] = L"WriteElementToContent";
     KvXml::TComPtr<ISAXXMLReader> reader;
-    KV_WRITER_CHECK(KvXml::CreateFirstOf(KvXml::CLSID_SAXXMLReader40, KvXml::CLSID_SAXXMLReader,
-                                         KvXml::IID_ISAXXMLReader, &reader), kFunction);
+    KV_WRITER_CHECK(
+        KvXml::CreateFirstOf(KvXml::CLSID_SAXXMLReader40, KvXml::CLSID_SAXXMLReader, KvXml::IID_ISAXXMLReader, &reader),
+        kFunction);
     CSAX2ElementMover mover(m_pHandler);
     CSAX2ContextHandlerImpl handler(mover);
     KV_WRITER_CHECK(reader->putContentHandler(&handler), kFunction);
@@ -262,8 +244,7 @@ void CReportWriter::WriteElementToContent(const wchar_t* fragment)
     KV_WRITER_CHECK(hr, kFunction);
 }
 
-void CReportWriter::Error(int code)
-{
+void CReportWriter::Error(int code) {
     wchar_t* buffer = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, 1024));
     if (!buffer)
         return;
@@ -283,8 +264,7 @@ void CReportWriter::Error(int code)
     HeapFree(GetProcessHeap(), 0, buffer);
 }
 
-CSaxValue CReportWriter::GetOutput()
-{
+CSaxValue CReportWriter::GetOutput() {
     VARIANT output;
     VariantInit(&output);
     if (FAILED(m_pWriter->get_output(&output)))
@@ -294,8 +274,7 @@ CSaxValue CReportWriter::GetOutput()
     return text;
 }
 
-HRESULT WINAPI CSAX2ContextHandlerImpl::QueryInterface(REFIID riid, void** ppv)
-{
+HRESULT WINAPI CSAX2ContextHandlerImpl::QueryInterface(REFIID riid, void** ppv) {
     if (riid == IID_IUnknown || riid == KvXml::IID_ISAXContentHandler) {
         *ppv = static_cast<ISAXContentHandler*>(this);
         return S_OK;
@@ -305,8 +284,7 @@ HRESULT WINAPI CSAX2ContextHandlerImpl::QueryInterface(REFIID riid, void** ppv)
 }
 
 void WriteResponseHead(CReportWriter& writer, RequestFormat& format, const wchar_t* dataSource,
-                       const wchar_t* reportKind)
-{
+                       const wchar_t* reportKind) {
     writer.StartElement(L"Report", ReportAttributes(L"version", L"1.0"));
     writer.StartElement(L"Header");
     writer.Element(L"Source", CSaxValue(), ReportAttributes().Add(L"result", L"OK").Add(L"type", L"Subsystem"));
@@ -319,8 +297,7 @@ void WriteResponseHead(CReportWriter& writer, RequestFormat& format, const wchar
     writer.WriteElementToContent(format[L"FormatOutput"].c_str());
 }
 
-void WriteResponseTail(CReportWriter& writer, const wchar_t* reportKind, int contentResult)
-{
+void WriteResponseTail(CReportWriter& writer, const wchar_t* reportKind, int contentResult) {
     if (contentResult != 0 && contentResult != 1) {
         writer.StartElement(L"ICheck");
         writer.Error(contentResult);

@@ -23,8 +23,7 @@ public:
 
 // The run's collection before the single walk: one walk per pair of masks, then a list sort
 // whose every comparison is lstrcmpiW.
-std::list<KvCmdSequence::ScsResource> PerMaskRun(const KvCmdSequence::SOneCmd& cmd)
-{
+std::list<KvCmdSequence::ScsResource> PerMaskRun(const KvCmdSequence::SOneCmd& cmd) {
     auto split = [](const std::wstring& text) {
         std::vector<std::wstring> pieces;
         std::wstring piece;
@@ -56,8 +55,7 @@ std::list<KvCmdSequence::ScsResource> PerMaskRun(const KvCmdSequence::SOneCmd& c
     return out;
 }
 
-double Seconds(LARGE_INTEGER from, LARGE_INTEGER to)
-{
+double Seconds(LARGE_INTEGER from, LARGE_INTEGER to) {
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
     return double(to.QuadPart - from.QuadPart) / double(frequency.QuadPart);
@@ -65,8 +63,7 @@ double Seconds(LARGE_INTEGER from, LARGE_INTEGER to)
 
 } // namespace
 
-int wmain(int argc, wchar_t** argv)
-{
+int wmain(int argc, wchar_t** argv) {
     if (argc < 3) {
         fwprintf(stderr, L"usage: cmdsequence_bench <root> <file masks> [kind 0|1] [repeats]\n");
         return 2;
@@ -104,8 +101,7 @@ int wmain(int argc, wchar_t** argv)
             (r.nType == KvCmdSequence::SCS_FILE ? files : dirs)++;
         lastFiles.swap(outFiles);
     }
-    wprintf(L"files %zu directories %zu seconds %.3f files/s %.0f\n", files, dirs, best,
-            best > 0 ? files / best : 0.0);
+    wprintf(L"files %zu directories %zu seconds %.3f files/s %.0f\n", files, dirs, best, best > 0 ? files / best : 0.0);
     if (compare) {
         LARGE_INTEGER start, end;
         QueryPerformanceCounter(&start);

@@ -13,16 +13,14 @@
 
 namespace {
 
-double Now()
-{
+double Now() {
     LARGE_INTEGER counter, frequency;
     QueryPerformanceCounter(&counter);
     QueryPerformanceFrequency(&frequency);
     return double(counter.QuadPart) / double(frequency.QuadPart);
 }
 
-void Measure(const wchar_t* what, int count)
-{
+void Measure(const wchar_t* what, int count) {
     double start = Now();
     { KvCmdSequence::CCmdSequence first; }
     const double firstMs = (Now() - start) * 1000.0;
@@ -36,8 +34,7 @@ void Measure(const wchar_t* what, int count)
 
 } // namespace
 
-int wmain(int argc, wchar_t** argv)
-{
+int wmain(int argc, wchar_t** argv) {
     const int count = argc > 1 ? std::max(1, _wtoi(argv[1])) : 50;
     Measure(L"without sockets", count);
     WSADATA data;

@@ -15,8 +15,7 @@
 
 namespace {
 
-std::string Utf8(const std::wstring& w)
-{
+std::string Utf8(const std::wstring& w) {
     int n = ::WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
     std::string s(size_t(n > 0 ? n : 0), '\0');
     if (n > 0)
@@ -24,8 +23,7 @@ std::string Utf8(const std::wstring& w)
     return s;
 }
 
-bool IsModule(const std::wstring& name)
-{
+bool IsModule(const std::wstring& name) {
     const size_t dot = name.find_last_of(L'.');
     if (dot == std::wstring::npos)
         return false;
@@ -34,8 +32,7 @@ bool IsModule(const std::wstring& name)
     return ext == L".DLL" || ext == L".EXE";
 }
 
-double Now()
-{
+double Now() {
     LARGE_INTEGER freq, t;
     ::QueryPerformanceFrequency(&freq);
     ::QueryPerformanceCounter(&t);
@@ -43,8 +40,7 @@ double Now()
 }
 
 // One walk of a root with a finder of its own: its time in seconds and the size of its maps.
-double WalkOnce(const std::wstring& root, size_t& entries)
-{
+double WalkOnce(const std::wstring& root, size_t& entries) {
     const double t0 = Now();
     Depends::CDepps f;
     f.AddModule(root, root, 1);
@@ -52,8 +48,7 @@ double WalkOnce(const std::wstring& root, size_t& entries)
     return Now() - t0;
 }
 
-int Flood(const std::wstring& folder)
-{
+int Flood(const std::wstring& folder) {
     ::CoInitialize(nullptr);
     Depends::Common::Attach();
     // The process's one-time work (search lists, listings of the system folders) before any
@@ -83,8 +78,7 @@ int Flood(const std::wstring& folder)
 
 } // namespace
 
-int wmain(int argc, wchar_t** argv)
-{
+int wmain(int argc, wchar_t** argv) {
     if (argc > 2 && std::wstring(argv[1]) == L"--flood")
         return Flood(argv[2]);
     wchar_t sys[MAX_PATH];

@@ -15,16 +15,13 @@
 
 namespace {
 
-double Seconds(std::chrono::steady_clock::time_point since)
-{
+double Seconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
-
 } // namespace
 
-int wmain(int argc, wchar_t** argv)
-{
+int wmain(int argc, wchar_t** argv) {
     int rounds = argc > 1 ? _wtoi(argv[1]) : 3;
     if (rounds < 1)
         rounds = 1;

@@ -9,8 +9,7 @@
 #include "Crc32.h"
 #include "SoftWare.h"
 
-int wmain(int argc, wchar_t** argv)
-{
+int wmain(int argc, wchar_t** argv) {
     if (argc < 2) {
         fwprintf(stderr, L"usage: crc_bench <file> [repeats]\n");
         return 2;

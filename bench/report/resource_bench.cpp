@@ -22,21 +22,18 @@ using namespace Varno;
 
 namespace {
 
-double Seconds(std::chrono::steady_clock::time_point since)
-{
+double Seconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
-long long FileSize(const std::wstring& path)
-{
+long long FileSize(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
         return -1;
     return ((long long)data.nFileSizeHigh << 32) | data.nFileSizeLow;
 }
 
-void Seed(const std::string& path, long count)
-{
+void Seed(const std::string& path, long count) {
     auto provider = Common::CreateProvider();
     auto db = provider->Open(path.c_str());
     if (!db)
@@ -53,7 +50,8 @@ void Seed(const std::string& path, long count)
         switch (g % 4) {
         case 0:
         case 1: {
-            auto group = checked_cast<IDirectoryFileGroup>(db->CreateDirectoryFileGroup(L"G" + std::to_wstring(g), L"", t));
+            auto group =
+                checked_cast<IDirectoryFileGroup>(db->CreateDirectoryFileGroup(L"G" + std::to_wstring(g), L"", t));
             job->AddDirectoryFileGroup(group);
             for (long i = 0; i < n; ++i) {
                 swprintf(name, 96, L"%%SystemRoot%%\\bench\\d%03ld\\f%04ld.dll", g, i);
@@ -72,7 +70,8 @@ void Seed(const std::string& path, long count)
                 if (i % 2)
                     group->AddRegistryKey(checked_cast<IRegistryKey>(db->CreateRegistryKey(name, t, true)));
                 else
-                    group->AddRegistryValue(checked_cast<IRegistryValue>(db->CreateRegistryValue(name, L"Value", t, true)));
+                    group->AddRegistryValue(
+                        checked_cast<IRegistryValue>(db->CreateRegistryValue(name, L"Value", t, true)));
             }
             break;
         }
@@ -93,8 +92,7 @@ void Seed(const std::string& path, long count)
 }
 
 template <class F>
-double Best(int runs, F f)
-{
+double Best(int runs, F f) {
     double best = 1e30;
     for (int i = 0; i < runs; ++i) {
         auto t = std::chrono::steady_clock::now();
@@ -108,8 +106,7 @@ double Best(int runs, F f)
 
 } // namespace
 
-int wmain(int argc, wchar_t** argv)
-{
+int wmain(int argc, wchar_t** argv) {
     if (argc < 3) {
         fwprintf(stderr, L"usage: resource_bench <work folder> <count>\n");
         return 2;
@@ -165,8 +162,8 @@ int wmain(int argc, wchar_t** argv)
         wprintf(L"load of the store through the provider: %8.3f s  (%ld resources)\n", tLoad, seen);
         wprintf(L"response (plug-in Build):               %8.3f s  result %d, %lld bytes  ratio %.2f\n", tResponse,
                 result, FileSize(response), tResponse / tLoad);
-        wprintf(L"report file (KvReportBuild):            %8.3f s  result %d, %lld bytes  ratio %.2f\n", tReport,
-                built, FileSize(report), tReport / tLoad);
+        wprintf(L"report file (KvReportBuild):            %8.3f s  result %d, %lld bytes  ratio %.2f\n", tReport, built,
+                FileSize(report), tReport / tLoad);
         wprintf(L"response and report together:           %8.3f s  ratio %.2f\n", tResponse + tReport,
                 (tResponse + tReport) / tLoad);
         if (result != 0 || built != 0)

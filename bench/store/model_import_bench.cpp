@@ -12,14 +12,12 @@
 
 namespace {
 
-double Seconds(std::chrono::steady_clock::time_point since)
-{
+double Seconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
 // N file resources named from `first` in groups of 1000 under the default job.
-void Fill(CIChDataModel& model, long first, long count)
-{
+void Fill(CIChDataModel& model, long first, long count) {
     CIChJob* job = model.EnsureDefaultJob(model.EnsureDefaultSubject(), JobSecondEdition);
     CIChRGroup* group = nullptr;
     for (long i = 0; i < count; ++i) {
@@ -47,8 +45,7 @@ struct Result {
     int status = 0;
 };
 
-Result Import(CBenchHost& host, CIChDataModel& target, const std::wstring& file)
-{
+Result Import(CBenchHost& host, CIChDataModel& target, const std::wstring& file) {
     Result r;
     host.mainModel = &target;
     auto t = std::chrono::steady_clock::now();
@@ -62,8 +59,7 @@ Result Import(CBenchHost& host, CIChDataModel& target, const std::wstring& file)
     return r;
 }
 
-void Print(const wchar_t* what, const Result& r, const Result& base)
-{
+void Print(const wchar_t* what, const Result& r, const Result& base) {
     double total = r.read + r.merge, baseTotal = base.read + base.merge;
     wprintf(L"%-28ls read %7.2f s  merge %7.2f s  total %7.2f s  ratio %5.2f  (added %d, %u resources)\n", what, r.read,
             r.merge, total, baseTotal > 0 ? total / baseTotal : 0.0, r.added, static_cast<unsigned>(r.resources));
@@ -71,8 +67,7 @@ void Print(const wchar_t* what, const Result& r, const Result& base)
 
 } // namespace
 
-int wmain(int argc, wchar_t** argv)
-{
+int wmain(int argc, wchar_t** argv) {
     if (argc < 3) {
         fwprintf(stderr, L"usage: model_import_bench <folder> <count>\n");
         return 2;

@@ -12,15 +12,13 @@ using namespace Varno;
 
 namespace {
 
-double Seconds(std::chrono::steady_clock::time_point since)
-{
+double Seconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
 } // namespace
 
-int wmain(int argc, wchar_t** argv)
-{
+int wmain(int argc, wchar_t** argv) {
     if (argc < 4) {
         fwprintf(stderr, L"usage: model_store_bench <files folder> <board folder> <count>\n");
         return 2;

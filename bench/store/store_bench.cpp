@@ -11,14 +11,12 @@
 using namespace Varno;
 
 namespace {
-double Seconds(std::chrono::steady_clock::time_point since)
-{
+double Seconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
-}
+} // namespace
 
-int wmain(int argc, wchar_t** argv)
-{
+int wmain(int argc, wchar_t** argv) {
     if (argc < 4) {
         fwprintf(stderr, L"usage: store_bench <files folder> <store folder> <count> [hash threads]\n");
         return 2;
@@ -106,7 +104,8 @@ int wmain(int argc, wchar_t** argv)
             wprintf(L"commit (XML write)   %8.2f s\n", s->commit);
             wprintf(L"save total           %8.2f s\n", s->Total());
         }
-        wprintf(L"second save faster   %8.1fx (board list alone %.1fx)\n", second.Total() > 0 ? first.Total() / second.Total() : 0.0,
+        wprintf(L"second save faster   %8.1fx (board list alone %.1fx)\n",
+                second.Total() > 0 ? first.Total() / second.Total() : 0.0,
                 second.list > 0 ? first.list / second.list : 0.0);
         wprintf(L"open (XML read)      %8.2f s\n", tOpen);
         wprintf(L"walk groups, files   %8.2f s\n", tWalk);

@@ -31,8 +31,8 @@ template <class Tree>
 bool MakeBenchTree(Tree& tree, CBenchHost& host) {
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_TREEVIEW_CLASSES};
     ::InitCommonControlsEx(&icc);
-    HWND top = ::CreateWindowExW(0, L"STATIC", L"bench", WS_OVERLAPPEDWINDOW, 0, 0, 400, 600, nullptr, nullptr,
-                                 nullptr, nullptr);
+    HWND top = ::CreateWindowExW(0, L"STATIC", L"bench", WS_OVERLAPPEDWINDOW, 0, 0, 400, 600, nullptr, nullptr, nullptr,
+                                 nullptr);
     if (!tree.CreateTree(top, 12, &host))
         return false;
     tree.m_bEditable = TRUE;

@@ -39,7 +39,8 @@ bool MakeTree(const std::wstring& root, int count, int perFolder) {
         ::CreateDirectoryW((root + sub).c_str(), nullptr);
     }
     for (int i = 0; i < count; ++i) {
-        HANDLE h = ::CreateFileW(FilePath(root, i, perFolder).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        HANDLE h =
+            ::CreateFileW(FilePath(root, i, perFolder).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         if (h == INVALID_HANDLE_VALUE)
             return false;
         ::CloseHandle(h);
@@ -66,7 +67,7 @@ int wmain(int argc, wchar_t** argv) {
         count = 100000;
     const int perFolder = (count + kFolders - 1) / kFolders;
     ::InitCommonControls();
-    theApp.ResetSettings();   // the program's defaults: the executable extensions among them
+    theApp.ResetSettings(); // the program's defaults: the executable extensions among them
     wchar_t temp[MAX_PATH] = {};
     ::GetTempPathW(MAX_PATH, temp);
     const std::wstring root = std::wstring(temp) + L"kv_bulk_bench_" + std::to_wstring(count);

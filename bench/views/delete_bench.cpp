@@ -55,8 +55,8 @@ int wmain(int argc, wchar_t** argv) {
         for (CIChNode* n : all)
             delete n;
         const double remove = Now() - t0;
-        const bool empty = model.m_Resources.empty() && model.m_PathIndex.empty() &&
-                           model.m_Groups.front()->m_Members.empty();
+        const bool empty =
+            model.m_Resources.empty() && model.m_PathIndex.empty() && model.m_Groups.front()->m_Members.empty();
         std::printf("%-40s %8d resources  create %8.3f s  delete %8.3f s  ratio %6.2f  %s\n",
                     "delete all at once (tree, one pass)", resources, create, remove,
                     create > 0 ? remove / create : 0.0, empty ? "model empty" : "MODEL NOT EMPTY");

@@ -10,7 +10,6 @@
 
 namespace {
 
-
 // Inserts count plain items under one root item with redraw off (with state images: as the tree
 // inserts model nodes); seconds.
 double PlainInsert(HWND tree, int count, bool state = false) {
@@ -83,7 +82,8 @@ int wmain(int argc, wchar_t** argv) {
             CIChResorce* r = static_cast<CIChResorce*>(model.CreateNode(NodeTypeResource));
             r->SetSubType(ResFile);
             wchar_t path[128];
-            swprintf(path, 128, L"C:\\Program Files\\Vendor%03d\\Module%02d\\file%06d.dll", i / 1000, (i / 100) % 10, i);
+            swprintf(path, 128, L"C:\\Program Files\\Vendor%03d\\Module%02d\\file%06d.dll", i / 1000, (i / 100) % 10,
+                     i);
             r->SetName(path);
         }
         double t0 = Now();

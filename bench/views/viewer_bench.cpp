@@ -47,7 +47,7 @@ int wmain(int argc, wchar_t** argv) {
     KvUi::CWnd frame;
     frame.CreateEx(0, KvUi::DefaultWndClass(), L"viewer_bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 900, 700,
                    nullptr, nullptr);
-    CRGroupViewer probe;   // the texts of the rows, as the viewer shows them
+    CRGroupViewer probe; // the texts of the rows, as the viewer shows them
     probe.SetHost(&host);
 
     // The plain list with the same seven texts per row.

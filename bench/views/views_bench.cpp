@@ -26,7 +26,7 @@ const int kColumns = 4;
 
 class CRows : public IListRowSource {
 public:
-    std::vector<std::wstring> cells;   // row-major
+    std::vector<std::wstring> cells; // row-major
     int count = 0;
     int GetRowCount() const override { return count; }
     std::wstring_view GetCellText(int row, int column) const override { return cells[(size_t)row * kColumns + column]; }

@@ -27,20 +27,15 @@ namespace KvCmdSequence {
 
 // Command kinds (SOneCmd::nType).
 enum ECmdType : int {
-    CMD_DIR_FILES = 0,     // "Файлы по каталогу": files under the root that match the file masks
-    CMD_DIRS_WITH_FILES,   // "Каталоги с файлами": matching directories with their matching files
-    CMD_KEY_VALUES,        // "Переменные по ключу": values under the root key that match the value masks
-    CMD_KEYS_WITH_VALUES,  // "Ключи с переменными": matching keys with their matching values
-    CMD_MSI_PRODUCTS       // "Установленные программы (MSI)"
+    CMD_DIR_FILES = 0,   // "Файлы по каталогу": files under the root that match the file masks
+    CMD_DIRS_WITH_FILES, // "Каталоги с файлами": matching directories with their matching files
+    CMD_KEY_VALUES,      // "Переменные по ключу": values under the root key that match the value masks
+    CMD_KEYS_WITH_VALUES, // "Ключи с переменными": matching keys with their matching values
+    CMD_MSI_PRODUCTS      // "Установленные программы (MSI)"
 };
 
 // Kinds of a collected object (ScsResource::nType).
-enum EScsType : int {
-    SCS_FILE = 1,
-    SCS_DIRECTORY = 2,
-    SCS_REG_KEY = 3,
-    SCS_REG_VALUE = 4
-};
+enum EScsType : int { SCS_FILE = 1, SCS_DIRECTORY = 2, SCS_REG_KEY = 3, SCS_REG_VALUE = 4 };
 
 // Separators of the command buffer: fields within a record, and records.
 inline constexpr wchar_t CmdFieldSeparator = L'\xF71C';
@@ -49,20 +44,20 @@ inline constexpr wchar_t CmdRecordSeparator = L'\xF71D';
 // One command. Callers create, read and change the fields directly. A default-constructed command
 // has the values that a command read from a buffer starts with.
 struct SOneCmd {
-    std::wstring strName;    // may be empty; the main program keeps names unique in a sequence
-    int nType = 0;           // ECmdType
-    int bExclude = 0;        // nonzero: the command's objects are removed from the outputs
-    int bRecursive = 0;      // nonzero: subdirectories or subkeys are searched too
-    int bDependencies = 0;   // nonzero: dependent modules of collected executables are added
-    std::wstring strRoot;    // directory, or key path beginning with a root key's name
-    std::wstring strDirMasks = L"*";   // directory or key masks, separated by any of ";, "
-    std::wstring strFileMasks = L"*";  // file or value masks, in the same form
+    std::wstring strName;             // may be empty; the main program keeps names unique in a sequence
+    int nType = 0;                    // ECmdType
+    int bExclude = 0;                 // nonzero: the command's objects are removed from the outputs
+    int bRecursive = 0;               // nonzero: subdirectories or subkeys are searched too
+    int bDependencies = 0;            // nonzero: dependent modules of collected executables are added
+    std::wstring strRoot;             // directory, or key path beginning with a root key's name
+    std::wstring strDirMasks = L"*";  // directory or key masks, separated by any of ";, "
+    std::wstring strFileMasks = L"*"; // file or value masks, in the same form
 };
 
 // One object produced by running a sequence.
 struct ScsResource {
     std::wstring strPath;
-    int nType = 0;           // EScsType
+    int nType = 0; // EScsType
 
     ScsResource() = default;
     ScsResource(std::wstring path, int type) : strPath(std::move(path)), nType(type) {}
@@ -110,12 +105,12 @@ protected:
     void InitInternalMaps();
     void InitExtensionList();
 
-    std::list<SOneCmd> m_lstCmd;                          // the commands in order
-    std::map<std::wstring, std::uint64_t> m_mapResSeen;   // upper-cased resource path -> number
-    std::map<std::wstring, std::wstring> m_mapEnvVars;    // variable's value -> "%NAME%"
-    std::map<std::wstring, std::wstring> m_mapDrives;     // "X:" -> network path or substituted target
-    std::map<std::wstring, std::wstring> m_mapShares;     // "\\host\share" -> local path
-    std::list<std::wstring> m_lstExtensions;              // ".exe", ".dll", ...
+    std::list<SOneCmd> m_lstCmd;                        // the commands in order
+    std::map<std::wstring, std::uint64_t> m_mapResSeen; // upper-cased resource path -> number
+    std::map<std::wstring, std::wstring> m_mapEnvVars;  // variable's value -> "%NAME%"
+    std::map<std::wstring, std::wstring> m_mapDrives;   // "X:" -> network path or substituted target
+    std::map<std::wstring, std::wstring> m_mapShares;   // "\\host\share" -> local path
+    std::list<std::wstring> m_lstExtensions;            // ".exe", ".dll", ...
 
     friend struct CCmdSequenceLayout;
 };
@@ -125,18 +120,15 @@ protected:
 // `recursive` it descends into the subdirectories that match `dirMask`. Masks follow the platform's
 // wildcard rules. Appends in depth-first order; a directory reached again through a link on the
 // current walk is listed but not entered again.
-KVCMDSEQUENCE_API void GetDiskObjectsList(const wchar_t* root, const wchar_t* dirMask,
-                                          const wchar_t* fileMask, int addDirs, int recursive,
-                                          std::list<ScsResource>* out);
+KVCMDSEQUENCE_API void GetDiskObjectsList(const wchar_t* root, const wchar_t* dirMask, const wchar_t* fileMask,
+                                          int addDirs, int recursive, std::list<ScsResource>* out);
 // Collect the registry objects under the key path `root`: values matching `valueMask` and, when
 // `addKeys` is nonzero, subkeys matching `keyMask` (the root itself first when `out` is empty);
 // with `recursive` it descends into every subkey. Masks are matched by IsPassMask.
-KVCMDSEQUENCE_API void GetRegestryObjectsList(const wchar_t* root, const wchar_t* keyMask,
-                                              const wchar_t* valueMask, int addKeys, int recursive,
-                                              std::list<ScsResource>* out);
+KVCMDSEQUENCE_API void GetRegestryObjectsList(const wchar_t* root, const wchar_t* keyMask, const wchar_t* valueMask,
+                                              int addKeys, int recursive, std::list<ScsResource>* out);
 // Installed programs: collects nothing.
-KVCMDSEQUENCE_API void GetMSIObjectsList(const wchar_t* product, int flags,
-                                         std::list<ScsResource>* files,
+KVCMDSEQUENCE_API void GetMSIObjectsList(const wchar_t* product, int flags, std::list<ScsResource>* files,
                                          std::list<ScsResource>* registry);
 // 1 when `name` matches `mask`, where only a leading and a trailing "*" are special (a star inside
 // the mask is dropped) and the comparison ignores case.
@@ -172,19 +164,20 @@ struct CCmdSequenceLayout {
 };
 #ifdef _WIN64
 static_assert(sizeof(std::wstring) == 32 && sizeof(std::list<SOneCmd>) == 24 &&
-              sizeof(std::map<std::wstring, std::wstring>) == 48,
+                  sizeof(std::map<std::wstring, std::wstring>) == 48,
               "the shared C++ run-time's containers changed size");
-static_assert(offsetof(SOneCmd, strName) == 0 && offsetof(SOneCmd, nType) == 32 &&
-              offsetof(SOneCmd, bExclude) == 36 && offsetof(SOneCmd, bRecursive) == 40 &&
-              offsetof(SOneCmd, bDependencies) == 44 && offsetof(SOneCmd, strRoot) == 48 &&
-              offsetof(SOneCmd, strDirMasks) == 80 && offsetof(SOneCmd, strFileMasks) == 112 &&
-              sizeof(SOneCmd) == 144, "SOneCmd layout");
-static_assert(offsetof(ScsResource, strPath) == 0 && offsetof(ScsResource, nType) == 32 &&
-              sizeof(ScsResource) == 40, "ScsResource layout");
+static_assert(offsetof(SOneCmd, strName) == 0 && offsetof(SOneCmd, nType) == 32 && offsetof(SOneCmd, bExclude) == 36 &&
+                  offsetof(SOneCmd, bRecursive) == 40 && offsetof(SOneCmd, bDependencies) == 44 &&
+                  offsetof(SOneCmd, strRoot) == 48 && offsetof(SOneCmd, strDirMasks) == 80 &&
+                  offsetof(SOneCmd, strFileMasks) == 112 && sizeof(SOneCmd) == 144,
+              "SOneCmd layout");
+static_assert(offsetof(ScsResource, strPath) == 0 && offsetof(ScsResource, nType) == 32 && sizeof(ScsResource) == 40,
+              "ScsResource layout");
 static_assert(CCmdSequenceLayout::cmdList == 8 && CCmdSequenceLayout::resSeen == 32 &&
-              CCmdSequenceLayout::envVars == 80 && CCmdSequenceLayout::drives == 128 &&
-              CCmdSequenceLayout::shares == 176 && CCmdSequenceLayout::extensions == 224 &&
-              sizeof(CCmdSequence) == 248, "CCmdSequence layout");
+                  CCmdSequenceLayout::envVars == 80 && CCmdSequenceLayout::drives == 128 &&
+                  CCmdSequenceLayout::shares == 176 && CCmdSequenceLayout::extensions == 224 &&
+                  sizeof(CCmdSequence) == 248,
+              "CCmdSequence layout");
 #endif
 #pragma GCC diagnostic pop
 

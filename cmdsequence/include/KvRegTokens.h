@@ -21,7 +21,8 @@ struct RegRootKey {
     const wchar_t* name;
     HKEY key;
 };
-inline const RegRootKey RegRootKeys[5] = {
-    {L"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},   {L"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
-    {L"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE}, {L"HKEY_USERS", HKEY_USERS},
-    {L"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG}};
+inline const RegRootKey RegRootKeys[5] = {{L"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
+                                          {L"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
+                                          {L"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
+                                          {L"HKEY_USERS", HKEY_USERS},
+                                          {L"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG}};

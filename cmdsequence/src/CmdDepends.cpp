@@ -6,8 +6,7 @@
 namespace KvCmdSequence {
 namespace Detail {
 
-void AppendDependentModules(const std::wstring& modulePath, std::list<ScsResource>& out)
-{
+void AppendDependentModules(const std::wstring& modulePath, std::list<ScsResource>& out) {
     // One finder per module: it initialises COM on this thread for its life.
     Depends::CDepps finder;
     finder.AddModule(modulePath, modulePath, 1);

@@ -15,19 +15,14 @@ const wchar_t kExecutableExtensionList[] =
 
 } // namespace
 
-void CCmdSequence::InitEnvVariables()
-{
-    m_mapEnvVars = KvPathAliases::ReadPathVariables();
-}
+void CCmdSequence::InitEnvVariables() { m_mapEnvVars = KvPathAliases::ReadPathVariables(); }
 
-void CCmdSequence::InitExtensionList()
-{
+void CCmdSequence::InitExtensionList() {
     for (std::wstring& extension : Text::SplitRuns(kExecutableExtensionList, L";, "))
         m_lstExtensions.push_back(std::move(extension));
 }
 
-void CCmdSequence::InitInternalMaps()
-{
+void CCmdSequence::InitInternalMaps() {
     m_mapDrives = KvPathAliases::ReadDriveAliases();
     m_mapShares = KvPathAliases::ReadShareAliases();
 }

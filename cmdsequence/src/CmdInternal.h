@@ -20,8 +20,7 @@ int GetCurrentUserSid(PSID* out);
 std::wstring GetCurrentUserSidString();
 
 // The native key query as ntdll exports it.
-typedef LONG(NTAPI* NtQueryKeyProc)(HANDLE key, int infoClass, void* buffer, ULONG length,
-                                    ULONG* resultLength);
+typedef LONG(NTAPI* NtQueryKeyProc)(HANDLE key, int infoClass, void* buffer, ULONG length, ULONG* resultLength);
 // Where IsRegKeyVirtual takes the query from: ntdll's "NtQueryKey" unless a test put another in.
 // Returns the previous override (null for none).
 NtQueryKeyProc SetNtQueryKeyOverride(NtQueryKeyProc proc);

@@ -33,8 +33,7 @@ const auto& kRootKeys = RegRootKeys;
 
 // Exact root: the text before the first backslash (all of it without one) is a root's name,
 // case-sensitively; the subkey is the text behind that backslash.
-bool SplitExactRoot(const wchar_t* path, HKEY& root, std::wstring& subkey)
-{
+bool SplitExactRoot(const wchar_t* path, HKEY& root, std::wstring& subkey) {
     const std::wstring text = path ? path : L"";
     const std::size_t slash = text.find(L'\\');
     const std::wstring name = text.substr(0, slash);
@@ -51,8 +50,7 @@ bool SplitExactRoot(const wchar_t* path, HKEY& root, std::wstring& subkey)
 // Leading root and value name: the path begins with a root's name (the first in table order);
 // the rest behind the first backslash (all of the path without one) is split at its last
 // backslash into the key and the value's name, whose tokens are turned back.
-bool SplitValuePath(const wchar_t* path, HKEY& root, std::wstring& subkey, std::wstring& valueName)
-{
+bool SplitValuePath(const wchar_t* path, HKEY& root, std::wstring& subkey, std::wstring& valueName) {
     const std::wstring text = path;
     const RootKey* found = nullptr;
     for (const RootKey& r : kRootKeys) {
@@ -85,13 +83,11 @@ bool SplitValuePath(const wchar_t* path, HKEY& root, std::wstring& subkey, std::
 // A registry key opened for reading, closed with the scope.
 class CReadKey {
 public:
-    CReadKey(HKEY root, const std::wstring& subkey)
-    {
+    CReadKey(HKEY root, const std::wstring& subkey) {
         if (RegOpenKeyExW(root, subkey.c_str(), 0, kReadAccess, &m_key) != ERROR_SUCCESS)
             m_key = nullptr;
     }
-    ~CReadKey()
-    {
+    ~CReadKey() {
         if (m_key)
             RegCloseKey(m_key);
     }
@@ -111,10 +107,9 @@ struct FileId {
     bool operator==(const FileId& o) const { return volume == o.volume && high == o.high && low == o.low; }
 };
 
-bool ReadFileId(const std::wstring& path, FileId& id)
-{
-    HANDLE h = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+bool ReadFileId(const std::wstring& path, FileId& id) {
+    HANDLE h = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
     BY_HANDLE_FILE_INFORMATION info;
@@ -137,8 +132,7 @@ struct DirFrame {
 };
 
 // True when the linked directory `path` is one of the directories being walked.
-bool LeadsBack(const std::wstring& path, std::vector<DirFrame>& walk)
-{
+bool LeadsBack(const std::wstring& path, std::vector<DirFrame>& walk) {
     FileId target;
     if (!ReadFileId(path, target))
         return false;
@@ -159,17 +153,12 @@ bool LeadsBack(const std::wstring& path, std::vector<DirFrame>& walk)
 class CFind {
 public:
     CFind(const std::wstring& pattern, WIN32_FIND_DATAW& data)
-        : m_find(FindFirstFileW(pattern.c_str(), &data)), m_data(data)
-    {
-    }
+        : m_find(FindFirstFileW(pattern.c_str(), &data)), m_data(data) {}
     // A listing with the search's flags (FIND_FIRST_EX_LARGE_FETCH: fewer, larger reads).
     CFind(const std::wstring& pattern, WIN32_FIND_DATAW& data, DWORD flags)
         : m_find(FindFirstFileExW(pattern.c_str(), FindExInfoStandard, &data, FindExSearchNameMatch, nullptr, flags)),
-          m_data(data)
-    {
-    }
-    ~CFind()
-    {
+          m_data(data) {}
+    ~CFind() {
         if (m_find != INVALID_HANDLE_VALUE)
             FindClose(m_find);
     }
@@ -184,10 +173,8 @@ private:
 };
 
 // Steps 3 to 6 of the disk walk for the directory on top of `walk`.
-void WalkDirectory(std::vector<DirFrame>& walk, const std::wstring& dirPattern,
-                   const std::wstring& filePattern, int addDirs, int recursive,
-                   std::list<ScsResource>& out)
-{
+void WalkDirectory(std::vector<DirFrame>& walk, const std::wstring& dirPattern, const std::wstring& filePattern,
+                   int addDirs, int recursive, std::list<ScsResource>& out) {
     const std::wstring base = walk.back().base;
     WIN32_FIND_DATAW data;
     {
@@ -230,8 +217,7 @@ void WalkDirectory(std::vector<DirFrame>& walk, const std::wstring& dirPattern,
 // True for a character that is not ASCII but that the platform's upper-casing turns into an
 // ASCII character (dotless i, long s): a name with one can match an ASCII mask by a table that
 // this process does not know for sure, so the directory search decides for it.
-bool FoldsIntoAscii(wchar_t ch)
-{
+bool FoldsIntoAscii(wchar_t ch) {
     static const std::vector<bool> table = [] {
         std::vector<wchar_t> chars(0x10000);
         for (std::size_t i = 0; i < chars.size(); ++i)
@@ -246,10 +232,7 @@ bool FoldsIntoAscii(wchar_t ch)
     return ch >= 0x80 && table[ch];
 }
 
-wchar_t UpperAscii(wchar_t ch)
-{
-    return (ch >= L'a' && ch <= L'z') ? static_cast<wchar_t>(ch - (L'a' - L'A')) : ch;
-}
+wchar_t UpperAscii(wchar_t ch) { return (ch >= L'a' && ch <= L'z') ? static_cast<wchar_t>(ch - (L'a' - L'A')) : ch; }
 
 // A mask as the directory search applies it to the names of one folder. Masks of the common
 // shapes ("*", "*.*", a name, "P*", "*S", "P*S" with ASCII texts) are tested here; a name is
@@ -267,19 +250,16 @@ class CSearchMask {
 public:
     enum Verdict { No, Yes, AskSearch };
 
-    explicit CSearchMask(const std::wstring& mask) : m_pattern(mask)
-    {
+    explicit CSearchMask(const std::wstring& mask) : m_pattern(mask) {
         Text::Trim(m_pattern, L"\\/ ");
-        m_raw = m_pattern.empty() || m_pattern.find_first_of(L"\\/:") != std::wstring::npos ||
-                NamesADevice(m_pattern);
+        m_raw = m_pattern.empty() || m_pattern.find_first_of(L"\\/:") != std::wstring::npos || NamesADevice(m_pattern);
         m_shape = Classify();
     }
 
     const std::wstring& Pattern() const { return m_pattern; }
     bool Raw() const { return m_raw; }
 
-    Verdict Test(const WIN32_FIND_DATAW& entry) const
-    {
+    Verdict Test(const WIN32_FIND_DATAW& entry) const {
         if (m_shape == ShapeSearch)
             return AskSearch;
         const int longName = MatchName(entry.cFileName);
@@ -296,8 +276,7 @@ private:
     // A name without wildcards whose stem (before the first dot, trailing blanks dropped) is a
     // device (CON, PRN, AUX, NUL, COMn, LPTn): the search answers such a pattern with an entry
     // for the device, which no listing holds.
-    static bool NamesADevice(const std::wstring& pattern)
-    {
+    static bool NamesADevice(const std::wstring& pattern) {
         if (pattern.find_first_of(L"*?") != std::wstring::npos)
             return false;
         std::wstring stem = pattern.substr(0, pattern.find(L'.'));
@@ -312,8 +291,7 @@ private:
         return (digit >= L'0' && digit <= L'9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
     }
 
-    Shape Classify()
-    {
+    Shape Classify() {
         if (m_raw)
             return ShapeSearch;
         if (m_pattern == L"*" || m_pattern == L"*.*")
@@ -348,8 +326,7 @@ private:
         return m_prefix.empty() ? ShapeSuffix : ShapeBoth;
     }
 
-    static bool EqualAt(const wchar_t* name, std::size_t at, const std::wstring& text)
-    {
+    static bool EqualAt(const wchar_t* name, std::size_t at, const std::wstring& text) {
         for (std::size_t i = 0; i < text.size(); ++i)
             if (UpperAscii(name[at + i]) != text[i])
                 return false;
@@ -357,8 +334,7 @@ private:
     }
 
     // How often `text` occurs in name[from..length), overlapping occurrences counted.
-    static int Occurrences(const wchar_t* name, std::size_t from, std::size_t length, const std::wstring& text)
-    {
+    static int Occurrences(const wchar_t* name, std::size_t from, std::size_t length, const std::wstring& text) {
         int count = 0;
         for (std::size_t at = from; at + text.size() <= length; ++at)
             if (EqualAt(name, at, text))
@@ -367,8 +343,7 @@ private:
     }
 
     // 1 the name matches, 0 it does not, 2 only the search can tell.
-    int MatchName(const wchar_t* name) const
-    {
+    int MatchName(const wchar_t* name) const {
         const std::size_t length = wcslen(name);
         for (std::size_t i = 0; i < length; ++i)
             if (FoldsIntoAscii(name[i]))
@@ -382,7 +357,10 @@ private:
             if (length >= m_prefix.size())
                 return EqualAt(name, 0, m_prefix) ? 1 : 0;
             // "name.*" and the name itself
-            return m_prefix.back() == L'.' && length + 1 == m_prefix.size() && EqualAt(name, 0, m_prefix.substr(0, length)) ? 1 : 0;
+            return m_prefix.back() == L'.' && length + 1 == m_prefix.size() &&
+                           EqualAt(name, 0, m_prefix.substr(0, length))
+                       ? 1
+                       : 0;
         case ShapeSuffix:
         case ShapeBoth: {
             if (length < m_prefix.size() + m_suffix.size() || !EqualAt(name, 0, m_prefix) ||
@@ -406,12 +384,9 @@ private:
 class CFolderMasks {
 public:
     CFolderMasks(const std::vector<CSearchMask>& masks, const std::wstring& base)
-        : m_masks(masks), m_base(base), m_found(masks.size())
-    {
-    }
+        : m_masks(masks), m_base(base), m_found(masks.size()) {}
 
-    bool Matches(std::size_t index, const WIN32_FIND_DATAW& entry)
-    {
+    bool Matches(std::size_t index, const WIN32_FIND_DATAW& entry) {
         switch (m_masks[index].Test(entry)) {
         case CSearchMask::Yes:
             return true;
@@ -452,15 +427,12 @@ struct FoundObject {
 // tested against every mask.
 class CDiskCollector {
 public:
-    CDiskCollector(const std::vector<CSearchMask>& dirMasks, const std::vector<CSearchMask>& fileMasks,
-                   int addDirs, int recursive)
-        : m_dirMasks(dirMasks), m_fileMasks(fileMasks), m_addDirs(addDirs), m_recursive(recursive)
-    {
-    }
+    CDiskCollector(const std::vector<CSearchMask>& dirMasks, const std::vector<CSearchMask>& fileMasks, int addDirs,
+                   int recursive)
+        : m_dirMasks(dirMasks), m_fileMasks(fileMasks), m_addDirs(addDirs), m_recursive(recursive) {}
 
     // The folder on top of `walk`, reached by the walks of the directory masks in `reached`.
-    void Walk(std::vector<DirFrame>& walk, std::uint64_t reached)
-    {
+    void Walk(std::vector<DirFrame>& walk, std::uint64_t reached) {
         const std::wstring base = walk.back().base;
         // Files are taken as the listing gives them; subfolders are kept for after the files.
         std::vector<WIN32_FIND_DATAW> subfolders;
@@ -488,8 +460,7 @@ public:
             return;
         CFolderMasks dirs(m_dirMasks, base);
         for (const WIN32_FIND_DATAW& entry : subfolders) {
-            if (wcscmp(entry.cFileName, L".") == 0 ||
-                wcscmp(entry.cFileName, L"..") == 0)
+            if (wcscmp(entry.cFileName, L".") == 0 || wcscmp(entry.cFileName, L"..") == 0)
                 continue;
             std::uint64_t matched = 0;
             for (std::size_t d = 0; d < m_dirMasks.size(); ++d)
@@ -516,8 +487,7 @@ public:
     // Appends the objects in the order of the per-mask walks: for each directory mask, for each
     // file mask, what that walk finds, in walk order. An object's path is moved out at its last
     // appearance.
-    void Emit(std::list<ScsResource>& out)
-    {
+    void Emit(std::list<ScsResource>& out) {
         const std::size_t pairs = m_dirMasks.size() * m_fileMasks.size();
         auto inPair = [this](const FoundObject& object, std::size_t pair) {
             const std::size_t d = pair / m_fileMasks.size(), f = pair % m_fileMasks.size();
@@ -551,15 +521,11 @@ private:
 
 namespace Detail {
 
-NtQueryKeyProc SetNtQueryKeyOverride(NtQueryKeyProc proc)
-{
-    return g_ntQueryKeyOverride.exchange(proc);
-}
+NtQueryKeyProc SetNtQueryKeyOverride(NtQueryKeyProc proc) { return g_ntQueryKeyOverride.exchange(proc); }
 
 void CollectDiskObjects(const std::wstring& root, const std::vector<std::wstring>& dirMasks,
                         const std::vector<std::wstring>& fileMasks, int addDirs, int recursive,
-                        std::list<ScsResource>& out)
-{
+                        std::list<ScsResource>& out) {
     std::vector<CSearchMask> dirs, files;
     bool oneWalk = !dirMasks.empty() && !fileMasks.empty() && dirMasks.size() <= 64 && fileMasks.size() <= 64;
     for (const std::wstring& mask : dirMasks) {
@@ -590,8 +556,7 @@ void CollectDiskObjects(const std::wstring& root, const std::vector<std::wstring
     collector.Emit(out);
 }
 
-int GetCurrentUserSid(PSID* out)
-{
+int GetCurrentUserSid(PSID* out) {
     if (!out)
         return 0;
     *out = nullptr;
@@ -603,8 +568,7 @@ int GetCurrentUserSid(PSID* out)
     int result = 0;
     void* info = nullptr;
     DWORD size = 0;
-    if (!GetTokenInformation(token, TokenUser, nullptr, 0, &size) &&
-        GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+    if (!GetTokenInformation(token, TokenUser, nullptr, 0, &size) && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
         info = HeapAlloc(GetProcessHeap(), 0, size);
         if (info && GetTokenInformation(token, TokenUser, info, size, &size)) {
             PSID sid = static_cast<TOKEN_USER*>(info)->User.Sid;
@@ -624,8 +588,7 @@ int GetCurrentUserSid(PSID* out)
     return result;
 }
 
-std::wstring GetCurrentUserSidString()
-{
+std::wstring GetCurrentUserSidString() {
     std::wstring text;
     PSID sid = nullptr;
     if (!GetCurrentUserSid(&sid))
@@ -639,22 +602,19 @@ std::wstring GetCurrentUserSidString()
     return text;
 }
 
-int IsRegPathSkipped(const wchar_t* path)
-{
+int IsRegPathSkipped(const wchar_t* path) {
     // Taken once per process; the user of a process does not change.
     static const std::wstring sid = GetCurrentUserSidString();
     const std::wstring upper = Text::Upper(path ? path : L"");
-    const std::wstring areas[] = {
-        L"HKEY_LOCAL_MACHINE\\HARDWARE",
-        L"HKEY_LOCAL_MACHINE\\COMPONENTS",
-        L"HKEY_LOCAL_MACHINE\\SCHEMA",
-        L"HKEY_CLASSES_ROOT\\VIRTUALSTORE",
-        L"HKEY_CURRENT_USER\\SOFTWARE\\CLASSES\\VIRTUALSTORE",
-        L"HKEY_USERS\\" + sid + L"\\SOFTWARE\\CLASSES\\VIRTUALSTORE",
-        L"HKEY_USERS\\" + sid + L"_CLASSES\\VIRTUALSTORE"};
+    const std::wstring areas[] = {L"HKEY_LOCAL_MACHINE\\HARDWARE",
+                                  L"HKEY_LOCAL_MACHINE\\COMPONENTS",
+                                  L"HKEY_LOCAL_MACHINE\\SCHEMA",
+                                  L"HKEY_CLASSES_ROOT\\VIRTUALSTORE",
+                                  L"HKEY_CURRENT_USER\\SOFTWARE\\CLASSES\\VIRTUALSTORE",
+                                  L"HKEY_USERS\\" + sid + L"\\SOFTWARE\\CLASSES\\VIRTUALSTORE",
+                                  L"HKEY_USERS\\" + sid + L"_CLASSES\\VIRTUALSTORE"};
     for (const std::wstring& area : areas) {
-        if (upper.compare(0, area.size(), area) == 0 &&
-            (upper.size() == area.size() || upper[area.size()] == L'\\'))
+        if (upper.compare(0, area.size(), area) == 0 && (upper.size() == area.size() || upper[area.size()] == L'\\'))
             return 1;
     }
     return 0;
@@ -662,8 +622,7 @@ int IsRegPathSkipped(const wchar_t* path)
 
 } // namespace Detail
 
-int IsPassMask(const wchar_t* mask, const wchar_t* name)
-{
+int IsPassMask(const wchar_t* mask, const wchar_t* name) {
     if (!mask || !name || !*mask)
         return 0;
     std::wstring rest = mask;
@@ -677,25 +636,20 @@ int IsPassMask(const wchar_t* mask, const wchar_t* name)
     if (!leading && !trailing)
         return upper == rest ? 1 : 0;
     if (leading && !trailing)
-        return upper.size() >= rest.size() &&
-                       upper.compare(upper.size() - rest.size(), rest.size(), rest) == 0
-                   ? 1
-                   : 0;
+        return upper.size() >= rest.size() && upper.compare(upper.size() - rest.size(), rest.size(), rest) == 0 ? 1 : 0;
     if (!leading && trailing)
         return upper.compare(0, rest.size(), rest) == 0 ? 1 : 0;
     return upper.find(rest) != std::wstring::npos ? 1 : 0;
 }
 
-int IsFileExist(const wchar_t* path)
-{
+int IsFileExist(const wchar_t* path) {
     if (!path)
         return 0;
     WIN32_FIND_DATAW data;
     return CFind(path, data).Found() ? 1 : 0;
 }
 
-int IsRegKeyVirtual(HKEY key)
-{
+int IsRegKeyVirtual(HKEY key) {
     if (!key)
         return 0;
     Detail::NtQueryKeyProc query = g_ntQueryKeyOverride.load();
@@ -716,8 +670,7 @@ int IsRegKeyVirtual(HKEY key)
     return status == kStatusInvalidParameter ? 0 : 1;
 }
 
-int IsRegKeyExist(const wchar_t* keyPath)
-{
+int IsRegKeyExist(const wchar_t* keyPath) {
     HKEY root;
     std::wstring subkey;
     if (!SplitExactRoot(keyPath, root, subkey))
@@ -730,8 +683,7 @@ int IsRegKeyExist(const wchar_t* keyPath)
     return IsRegKeyVirtual(key.get()) ? 0 : 1;
 }
 
-int IsRegValueExist(const wchar_t* valuePath)
-{
+int IsRegValueExist(const wchar_t* valuePath) {
     if (!valuePath)
         return 0;
     HKEY root;
@@ -746,14 +698,10 @@ int IsRegValueExist(const wchar_t* valuePath)
     BYTE probe = 0;
     DWORD size = 1;
     // Data larger than the probe answers ERROR_MORE_DATA: the value exists all the same.
-    return RegQueryValueExW(key.get(), name.c_str(), nullptr, nullptr, &probe, &size) ==
-                   ERROR_FILE_NOT_FOUND
-               ? 0
-               : 1;
+    return RegQueryValueExW(key.get(), name.c_str(), nullptr, nullptr, &probe, &size) == ERROR_FILE_NOT_FOUND ? 0 : 1;
 }
 
-int GetRegValueStr(const wchar_t* valuePath, wchar_t* buffer, DWORD length)
-{
+int GetRegValueStr(const wchar_t* valuePath, wchar_t* buffer, DWORD length) {
     if (!valuePath || !buffer || length == 0)
         return 0;
     buffer[0] = L'\0';
@@ -767,8 +715,8 @@ int GetRegValueStr(const wchar_t* valuePath, wchar_t* buffer, DWORD length)
     // Read at most length * 2 bytes; the data may lack its terminating zero, so the text is ended
     // here, and data that leaves no room for the zero counts as not read.
     DWORD size = length * sizeof(wchar_t);
-    if (RegQueryValueExW(key.get(), name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(buffer),
-                         &size) != ERROR_SUCCESS) {
+    if (RegQueryValueExW(key.get(), name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size) !=
+        ERROR_SUCCESS) {
         buffer[0] = L'\0';
         return 0;
     }
@@ -785,9 +733,8 @@ int GetRegValueStr(const wchar_t* valuePath, wchar_t* buffer, DWORD length)
     return 0;
 }
 
-void GetDiskObjectsList(const wchar_t* root, const wchar_t* dirMask, const wchar_t* fileMask,
-                        int addDirs, int recursive, std::list<ScsResource>* out)
-{
+void GetDiskObjectsList(const wchar_t* root, const wchar_t* dirMask, const wchar_t* fileMask, int addDirs,
+                        int recursive, std::list<ScsResource>* out) {
     if (!root || !dirMask || !fileMask || !out || !PathIsDirectoryW(root))
         return;
     if (addDirs && out->empty())
@@ -801,9 +748,8 @@ void GetDiskObjectsList(const wchar_t* root, const wchar_t* dirMask, const wchar
     WalkDirectory(walk, dirPattern, filePattern, addDirs, recursive, *out);
 }
 
-void GetRegestryObjectsList(const wchar_t* root, const wchar_t* keyMask, const wchar_t* valueMask,
-                            int addKeys, int recursive, std::list<ScsResource>* out)
-{
+void GetRegestryObjectsList(const wchar_t* root, const wchar_t* keyMask, const wchar_t* valueMask, int addKeys,
+                            int recursive, std::list<ScsResource>* out) {
     if (!root || !keyMask || !valueMask || !out || !IsRegKeyExist(root))
         return;
     if (addKeys && out->empty())
@@ -859,8 +805,7 @@ void GetRegestryObjectsList(const wchar_t* root, const wchar_t* keyMask, const w
     }
 }
 
-void GetMSIObjectsList(const wchar_t*, int, std::list<ScsResource>*, std::list<ScsResource>*)
-{
+void GetMSIObjectsList(const wchar_t*, int, std::list<ScsResource>*, std::list<ScsResource>*) {
     // Installed programs are not collected by the library (see PassCmdList, kind 4).
 }
 

@@ -21,13 +21,11 @@ const wchar_t kMaskSeparators[] = L";, ";
 const std::size_t kMaxRoot = MAX_PATH - 1;
 
 // Path order: the platform's case-insensitive comparison of the paths; the kind plays no part.
-bool PathLess(const ScsResource& a, const ScsResource& b)
-{
+bool PathLess(const ScsResource& a, const ScsResource& b) {
     return lstrcmpiW(a.strPath.c_str(), b.strPath.c_str()) < 0;
 }
 
-bool SameResource(const ScsResource& a, const ScsResource& b)
-{
+bool SameResource(const ScsResource& a, const ScsResource& b) {
     return a.nType == b.nType && lstrcmpiW(a.strPath.c_str(), b.strPath.c_str()) == 0;
 }
 
@@ -36,8 +34,7 @@ bool SameResource(const ScsResource& a, const ScsResource& b)
 // call; here each path's key is made once and the keys are compared as bytes. The order is then
 // checked pair by pair with lstrcmpiW itself, and should the keys ever disagree with it the
 // list is sorted by lstrcmpiW as before: the result is exactly lstrcmpiW's order.
-void SortUnique(std::list<ScsResource>& list)
-{
+void SortUnique(std::list<ScsResource>& list) {
     if (list.size() < 2)
         return;
     const LCID locale = GetThreadLocale();
@@ -74,8 +71,7 @@ void SortUnique(std::list<ScsResource>& list)
     }
     bool agrees = keysMade;
     if (agrees) {
-        std::stable_sort(keyed.begin(), keyed.end(),
-                         [](const Keyed& a, const Keyed& b) { return a.key < b.key; });
+        std::stable_sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) { return a.key < b.key; });
         for (std::size_t i = 1; i < keyed.size() && agrees; ++i) {
             const int order = lstrcmpiW(keyed[i - 1].element->strPath.c_str(), keyed[i].element->strPath.c_str());
             const bool sameKey = keyed[i - 1].key == keyed[i].key;
@@ -103,11 +99,9 @@ void SortUnique(std::list<ScsResource>& list)
 
 // For each element of `what` in order, removes from `from` the first element that is the same
 // resource. Indexed, since both lists may hold many thousands of objects.
-void RemoveFirstSame(std::list<ScsResource>& from, const std::list<ScsResource>& what)
-{
+void RemoveFirstSame(std::list<ScsResource>& from, const std::list<ScsResource>& what) {
     struct Less {
-        bool operator()(const ScsResource* a, const ScsResource* b) const
-        {
+        bool operator()(const ScsResource* a, const ScsResource* b) const {
             const int order = lstrcmpiW(a->strPath.c_str(), b->strPath.c_str());
             return order != 0 ? order < 0 : a->nType < b->nType;
         }
@@ -126,8 +120,7 @@ void RemoveFirstSame(std::list<ScsResource>& from, const std::list<ScsResource>&
     }
 }
 
-std::vector<std::wstring> SplitMasks(const std::wstring& masks)
-{
+std::vector<std::wstring> SplitMasks(const std::wstring& masks) {
     std::vector<std::wstring> list = Text::SplitRuns(masks, kMaskSeparators);
     if (list.empty())
         list.emplace_back(); // an empty mask, which matches nothing
@@ -136,8 +129,7 @@ std::vector<std::wstring> SplitMasks(const std::wstring& masks)
 
 // The name and extension of a path, as _wsplitpath gives them: behind the drive and the last
 // slash or backslash.
-std::wstring FileNamePart(const std::wstring& path)
-{
+std::wstring FileNamePart(const std::wstring& path) {
     std::size_t start = (path.size() >= 2 && path[1] == L':') ? 2 : 0;
     const std::size_t slash = path.find_last_of(L"\\/");
     if (slash != std::wstring::npos && slash + 1 > start)
@@ -150,8 +142,7 @@ std::wstring FileNamePart(const std::wstring& path)
 namespace Detail {
 
 void FilterResourcesByMasks(std::list<ScsResource>& list, const std::vector<std::wstring>& dirMasks,
-                            const std::vector<std::wstring>& fileMasks)
-{
+                            const std::vector<std::wstring>& fileMasks) {
     auto matchesAny = [](const std::vector<std::wstring>& masks, const std::wstring& name) {
         for (const std::wstring& mask : masks)
             if (IsPassMask(mask.c_str(), name.c_str()))
@@ -168,8 +159,7 @@ void FilterResourcesByMasks(std::list<ScsResource>& list, const std::vector<std:
 
 } // namespace Detail
 
-int CCmdSequence::Var2Path(std::wstring& path) const
-{
+int CCmdSequence::Var2Path(std::wstring& path) const {
     const std::wstring upper = Text::Upper(path);
     for (const auto& [value, name] : m_mapEnvVars) {
         const std::wstring variable = Text::Upper(name);
@@ -181,8 +171,7 @@ int CCmdSequence::Var2Path(std::wstring& path) const
     return 0;
 }
 
-int CCmdSequence::Path2Var(std::wstring& path) const
-{
+int CCmdSequence::Path2Var(std::wstring& path) const {
     const std::wstring upper = Text::Upper(path);
     // From the greatest value down: of two values where one begins the other, the longer is tried
     // first.
@@ -192,8 +181,8 @@ int CCmdSequence::Path2Var(std::wstring& path) const
         const std::wstring value = Text::Upper(it->first);
         if (upper.size() < value.size() || upper.compare(0, value.size(), value) != 0)
             continue;
-        const bool wholeFolder = upper.size() == value.size() || (!value.empty() && value.back() == L'\\') ||
-                                 upper[value.size()] == L'\\';
+        const bool wholeFolder =
+            upper.size() == value.size() || (!value.empty() && value.back() == L'\\') || upper[value.size()] == L'\\';
         if (wholeFolder) {
             path = it->second + upper.substr(value.size());
             return 1;
@@ -202,8 +191,7 @@ int CCmdSequence::Path2Var(std::wstring& path) const
     return 0;
 }
 
-int FixPath(wchar_t* path)
-{
+int FixPath(wchar_t* path) {
     if (!path)
         return 0;
     // The buffer holds at least MAX_PATH characters: nothing beyond them is read or written.
@@ -226,8 +214,7 @@ int FixPath(wchar_t* path)
     return 1;
 }
 
-int CCmdSequence::FindResInMap(ScsResource* resource, std::uint64_t* number)
-{
+int CCmdSequence::FindResInMap(ScsResource* resource, std::uint64_t* number) {
     if (!resource)
         return 0;
     std::wstring& path = resource->strPath;
@@ -263,8 +250,7 @@ int CCmdSequence::FindResInMap(ScsResource* resource, std::uint64_t* number)
 }
 
 int CCmdSequence::PassCmdList(std::list<ScsResource>& outFiles, std::list<ScsResource>& outRegistry,
-                              std::list<ScsResource>& outModules) const
-{
+                              std::list<ScsResource>& outModules) const {
     for (const SOneCmd& cmd : m_lstCmd) {
         std::list<ScsResource> files, registry, modules;
         const std::vector<std::wstring> fileMasks = SplitMasks(cmd.strFileMasks);

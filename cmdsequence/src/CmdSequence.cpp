@@ -15,15 +15,13 @@ const wchar_t kRecordSeparators[] = {CmdRecordSeparator, 0};
 // An empty text field is stored as this text, since separators in a row collapse when read.
 const wchar_t kEmptyField[] = L"/";
 
-void AppendField(std::wstring& out, const std::wstring& field)
-{
+void AppendField(std::wstring& out, const std::wstring& field) {
     out += field.empty() ? std::wstring(kEmptyField) : field;
 }
 
 // Reads one decimal integer (optional sign) at `p` after white space. False when there is none or
 // it does not fit a 32-bit int; `p` then stays where it was.
-bool ReadInt(const wchar_t*& p, int& value)
-{
+bool ReadInt(const wchar_t*& p, int& value) {
     const wchar_t* s = p;
     while (*s && std::iswspace(*s))
         ++s;
@@ -49,8 +47,7 @@ bool ReadInt(const wchar_t*& p, int& value)
 
 // Field 1: up to four integers separated by white space; an integer that is missing or cannot be
 // read keeps its value, and reading stops there.
-void ReadNumbers(const std::wstring& field, SOneCmd& cmd)
-{
+void ReadNumbers(const std::wstring& field, SOneCmd& cmd) {
     int* targets[] = {&cmd.nType, &cmd.bExclude, &cmd.bRecursive, &cmd.bDependencies};
     const wchar_t* p = field.c_str();
     for (int* target : targets)
@@ -60,25 +57,17 @@ void ReadNumbers(const std::wstring& field, SOneCmd& cmd)
 
 } // namespace
 
-CCmdSequence::CCmdSequence()
-{
+CCmdSequence::CCmdSequence() {
     InitEnvVariables();
     InitInternalMaps();
     InitExtensionList();
 }
 
 CCmdSequence::CCmdSequence(const CCmdSequence& other)
-    : m_lstCmd(other.m_lstCmd),
-      m_mapResSeen(other.m_mapResSeen),
-      m_mapEnvVars(other.m_mapEnvVars),
-      m_mapDrives(other.m_mapDrives),
-      m_mapShares(other.m_mapShares),
-      m_lstExtensions(other.m_lstExtensions)
-{
-}
+    : m_lstCmd(other.m_lstCmd), m_mapResSeen(other.m_mapResSeen), m_mapEnvVars(other.m_mapEnvVars),
+      m_mapDrives(other.m_mapDrives), m_mapShares(other.m_mapShares), m_lstExtensions(other.m_lstExtensions) {}
 
-CCmdSequence& CCmdSequence::operator=(const CCmdSequence& other)
-{
+CCmdSequence& CCmdSequence::operator=(const CCmdSequence& other) {
     if (this != &other) {
         m_lstCmd = other.m_lstCmd;
         m_mapResSeen = other.m_mapResSeen;
@@ -92,18 +81,11 @@ CCmdSequence& CCmdSequence::operator=(const CCmdSequence& other)
 
 CCmdSequence::~CCmdSequence() = default;
 
-std::list<SOneCmd>* CCmdSequence::GetCmdList()
-{
-    return &m_lstCmd;
-}
+std::list<SOneCmd>* CCmdSequence::GetCmdList() { return &m_lstCmd; }
 
-int CCmdSequence::IsEmpty() const
-{
-    return m_lstCmd.empty() ? 1 : 0;
-}
+int CCmdSequence::IsEmpty() const { return m_lstCmd.empty() ? 1 : 0; }
 
-SOneCmd* CCmdSequence::FindCmdByName(const wchar_t* name)
-{
+SOneCmd* CCmdSequence::FindCmdByName(const wchar_t* name) {
     if (!name)
         return nullptr;
     const std::size_t length = std::wcslen(name);
@@ -113,14 +95,12 @@ SOneCmd* CCmdSequence::FindCmdByName(const wchar_t* name)
     return nullptr;
 }
 
-void CCmdSequence::ClearAll()
-{
+void CCmdSequence::ClearAll() {
     m_lstCmd.clear();
     m_mapResSeen.clear();
 }
 
-int CCmdSequence::LoadBuff(const wchar_t* buffer)
-{
+int CCmdSequence::LoadBuff(const wchar_t* buffer) {
     if (!buffer)
         return 0;
     m_lstCmd.clear();
@@ -145,8 +125,7 @@ int CCmdSequence::LoadBuff(const wchar_t* buffer)
     return 1;
 }
 
-int CCmdSequence::SaveBuff(std::wstring& out) const
-{
+int CCmdSequence::SaveBuff(std::wstring& out) const {
     std::wstring text;
     for (const SOneCmd& cmd : m_lstCmd) {
         AppendField(text, cmd.strName);

@@ -7,8 +7,7 @@
 namespace KvCmdSequence {
 namespace Text {
 
-std::vector<std::wstring> SplitRuns(const std::wstring& text, const wchar_t* separators)
-{
+std::vector<std::wstring> SplitRuns(const std::wstring& text, const wchar_t* separators) {
     std::vector<std::wstring> pieces;
     std::size_t pos = 0;
     while (pos < text.size()) {
@@ -24,27 +23,23 @@ std::vector<std::wstring> SplitRuns(const std::wstring& text, const wchar_t* sep
     return pieces;
 }
 
-std::wstring Upper(std::wstring text)
-{
+std::wstring Upper(std::wstring text) {
     if (!text.empty())
         CharUpperBuffW(&text[0], static_cast<DWORD>(text.size()));
     return text;
 }
 
-void TrimRight(std::wstring& text, const wchar_t* chars)
-{
+void TrimRight(std::wstring& text, const wchar_t* chars) {
     std::size_t last = text.find_last_not_of(chars);
     text.erase(last == std::wstring::npos ? 0 : last + 1);
 }
 
-void Trim(std::wstring& text, const wchar_t* chars)
-{
+void Trim(std::wstring& text, const wchar_t* chars) {
     TrimRight(text, chars);
     text.erase(0, text.find_first_not_of(chars));
 }
 
-void ReplaceAll(std::wstring& text, const std::wstring& what, const std::wstring& with)
-{
+void ReplaceAll(std::wstring& text, const std::wstring& what, const std::wstring& with) {
     if (what.empty())
         return;
     for (std::size_t at = text.find(what); at != std::wstring::npos; at = text.find(what, at + with.size()))

@@ -26,8 +26,7 @@ int g_lastClass;
 ULONG g_lastLength;
 bool g_bufferWasZero;
 
-LONG NTAPI FakeNtQueryKey(HANDLE, int infoClass, void* buffer, ULONG length, ULONG* resultLength)
-{
+LONG NTAPI FakeNtQueryKey(HANDLE, int infoClass, void* buffer, ULONG length, ULONG* resultLength) {
     ++g_calls;
     g_lastClass = infoClass;
     g_lastLength = length;
@@ -48,8 +47,7 @@ protected:
     Detail::NtQueryKeyProc m_previous = nullptr;
 };
 
-TEST(NtQueryKeyOnThisSystem, AnswersAReadableKeyAsNotVirtual)
-{
+TEST(NtQueryKeyOnThisSystem, AnswersAReadableKeyAsNotVirtual) {
     // Wine answers the key-flags query with STATUS_INVALID_PARAMETER; Windows answers it.
     HKEY key = nullptr;
     ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, &key), ERROR_SUCCESS);
@@ -58,19 +56,18 @@ TEST(NtQueryKeyOnThisSystem, AnswersAReadableKeyAsNotVirtual)
     EXPECT_EQ(IsRegKeyExist(L"HKEY_CURRENT_USER\\Software"), 1);
 }
 
-TEST_F(NtQueryKeySeam, DecidesByStatusAndFlags)
-{
+TEST_F(NtQueryKeySeam, DecidesByStatusAndFlags) {
     struct Case {
         QueryAnswer answer;
         int expected;
     } cases[] = {
-        {{0, 1}, 1},                                    // the key is a virtual one
+        {{0, 1}, 1}, // the key is a virtual one
         {{0, 0}, 0},
         {{0, 2}, 0},
-        {{static_cast<LONG>(0xC000000D), 1}, 0},        // STATUS_INVALID_PARAMETER: not known here
-        {{static_cast<LONG>(0xC0000022), 0}, 1},        // access denied: taken as virtual
-        {{static_cast<LONG>(0xC0000002), 0}, 1},        // not implemented: taken as virtual
-        {{static_cast<LONG>(0x80000005), 0}, 1},        // buffer overflow (a warning, not success)
+        {{static_cast<LONG>(0xC000000D), 1}, 0}, // STATUS_INVALID_PARAMETER: not known here
+        {{static_cast<LONG>(0xC0000022), 0}, 1}, // access denied: taken as virtual
+        {{static_cast<LONG>(0xC0000002), 0}, 1}, // not implemented: taken as virtual
+        {{static_cast<LONG>(0x80000005), 0}, 1}, // buffer overflow (a warning, not success)
     };
     HKEY key = nullptr;
     ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, &key), ERROR_SUCCESS);
@@ -80,7 +77,7 @@ TEST_F(NtQueryKeySeam, DecidesByStatusAndFlags)
         g_calls = 0;
         EXPECT_EQ(IsRegKeyVirtual(key), c.expected);
         EXPECT_EQ(g_calls, 1);
-        EXPECT_EQ(g_lastClass, 5);      // KeyFlagsInformation
+        EXPECT_EQ(g_lastClass, 5); // KeyFlagsInformation
         EXPECT_EQ(g_lastLength, 24u);
         EXPECT_TRUE(g_bufferWasZero);
     }
@@ -91,8 +88,7 @@ TEST_F(NtQueryKeySeam, DecidesByStatusAndFlags)
     EXPECT_EQ(g_calls, 0);
 }
 
-TEST_F(NtQueryKeySeam, VirtualKeysDoNotExistAndAreNotWalked)
-{
+TEST_F(NtQueryKeySeam, VirtualKeysDoNotExistAndAreNotWalked) {
     KvTest::CRegFixture fixture(L"cmdsequence_internal_tests");
     fixture.SetString(L"", L"v", L"1");
     fixture.SetString(L"Sub", L"w", L"2");
@@ -114,8 +110,7 @@ TEST_F(NtQueryKeySeam, VirtualKeysDoNotExistAndAreNotWalked)
     EXPECT_EQ(IsRegValueExist((k + L"\\v").c_str()), 1);
 }
 
-TEST(SkippedRegistryAreas, ByUpperCasedPrefixWithBackslash)
-{
+TEST(SkippedRegistryAreas, ByUpperCasedPrefixWithBackslash) {
     const std::wstring sid = Detail::GetCurrentUserSidString();
     ASSERT_EQ(sid.compare(0, 4, L"S-1-"), 0) << KvTest::Narrow(sid);
     struct Case {
@@ -143,8 +138,7 @@ TEST(SkippedRegistryAreas, ByUpperCasedPrefixWithBackslash)
     EXPECT_EQ(Detail::IsRegPathSkipped(nullptr), 0);
 }
 
-TEST(CurrentUserSid, CopyIsAValidSid)
-{
+TEST(CurrentUserSid, CopyIsAValidSid) {
     PSID sid = nullptr;
     ASSERT_EQ(Detail::GetCurrentUserSid(&sid), 1);
     ASSERT_NE(sid, nullptr);
@@ -153,12 +147,11 @@ TEST(CurrentUserSid, CopyIsAValidSid)
     EXPECT_EQ(Detail::GetCurrentUserSid(nullptr), 0);
 }
 
-TEST(FilterResourcesByMasks, KeepsWhatMatchesByName)
-{
+TEST(FilterResourcesByMasks, KeepsWhatMatchesByName) {
     std::list<ScsResource> list = {
-        ScsResource(L"C:\\App\\a.exe", SCS_FILE),  ScsResource(L"C:\\App\\b.txt", SCS_FILE),
+        ScsResource(L"C:\\App\\a.exe", SCS_FILE),    ScsResource(L"C:\\App\\b.txt", SCS_FILE),
         ScsResource(L"C:\\App\\Bin", SCS_DIRECTORY), ScsResource(L"C:\\App\\Data", SCS_DIRECTORY),
-        ScsResource(L"D:noslash.exe", SCS_FILE),    ScsResource(L"HKEY_CURRENT_USER\\X", SCS_REG_KEY),
+        ScsResource(L"D:noslash.exe", SCS_FILE),     ScsResource(L"HKEY_CURRENT_USER\\X", SCS_REG_KEY),
         ScsResource(L"C:/App/c.EXE", SCS_FILE)};
     Detail::FilterResourcesByMasks(list, {L"B*"}, {L"*.exe", L""});
     EXPECT_EQ(KvTest::Describe(list),
@@ -173,8 +166,7 @@ public:
     using CCmdSequence::m_mapShares;
 };
 
-TEST(FindResInMapAddresses, HostGivenByAddressIsWrittenByName)
-{
+TEST(FindResInMapAddresses, HostGivenByAddressIsWrittenByName) {
     WSADATA data;
     ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &data), 0);
     {

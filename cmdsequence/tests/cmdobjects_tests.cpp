@@ -13,32 +13,43 @@ using KvTest::DescribeSorted;
 
 namespace {
 
-TEST(IsPassMask, MatchesByLeadingAndTrailingStars)
-{
+TEST(IsPassMask, MatchesByLeadingAndTrailingStars) {
     struct Case {
         const wchar_t* mask;
         const wchar_t* name;
         int expected;
     } cases[] = {
-        {L"*.exe", L"NOTEPAD.EXE", 1}, {L"win*", L"Windows", 1},     {L"*ini*", L"desktop.ini", 1},
-        {L"*.exe", L"exe", 0},         {L"*.exe", L".exe", 1},       {L"*", L"", 1},
-        {L"**", L"anything", 1},       {L"", L"name", 0},            {L"*", nullptr, 0},
-        {nullptr, L"name", 0},         {L"a*b", L"AB", 1},           {L"a*b", L"axb", 0},
-        {L"?.txt", L"a.txt", 0},       {L"?.txt", L"?.TXT", 1},      {L"Plain", L"pLAIN", 1},
-        {L"Plain", L"Plainer", 0},     {L"Pla*", L"plainer", 1},     {L"*ner", L"PLAINER", 1},
-        {L"*ainer", L"ner", 0},        {L"(Default)", L"(Default)", 1}, {L"(Def*", L"(Default)", 1},
+        {L"*.exe", L"NOTEPAD.EXE", 1},
+        {L"win*", L"Windows", 1},
+        {L"*ini*", L"desktop.ini", 1},
+        {L"*.exe", L"exe", 0},
+        {L"*.exe", L".exe", 1},
+        {L"*", L"", 1},
+        {L"**", L"anything", 1},
+        {L"", L"name", 0},
+        {L"*", nullptr, 0},
+        {nullptr, L"name", 0},
+        {L"a*b", L"AB", 1},
+        {L"a*b", L"axb", 0},
+        {L"?.txt", L"a.txt", 0},
+        {L"?.txt", L"?.TXT", 1},
+        {L"Plain", L"pLAIN", 1},
+        {L"Plain", L"Plainer", 0},
+        {L"Pla*", L"plainer", 1},
+        {L"*ner", L"PLAINER", 1},
+        {L"*ainer", L"ner", 0},
+        {L"(Default)", L"(Default)", 1},
+        {L"(Def*", L"(Default)", 1},
         {L"*\u043a\u043b\u044e\u0447*", L"\u041a\u041b\u042e\u0427\u0418", 1}, // Cyrillic, any case
     };
     for (const Case& c : cases)
         EXPECT_EQ(IsPassMask(c.mask, c.name), c.expected)
-            << KvTest::Narrow(c.mask ? c.mask : L"(null)") << " / "
-            << KvTest::Narrow(c.name ? c.name : L"(null)");
+            << KvTest::Narrow(c.mask ? c.mask : L"(null)") << " / " << KvTest::Narrow(c.name ? c.name : L"(null)");
 }
 
 class DiskWalk : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
+    static void SetUpTestSuite() {
         s_root = KvTest::TestTmp() + L"\\disk";
         KvTest::MakeSampleTree(s_root);
     }
@@ -46,8 +57,7 @@ protected:
 };
 std::wstring DiskWalk::s_root;
 
-TEST_F(DiskWalk, CollectsByMasksAndFlags)
-{
+TEST_F(DiskWalk, CollectsByMasksAndFlags) {
     const std::wstring r = s_root;
     struct Case {
         const char* what;
@@ -57,20 +67,44 @@ TEST_F(DiskWalk, CollectsByMasksAndFlags)
         std::vector<std::wstring> expected;
     } cases[] = {
         {"files of the root", L"*", L"*.exe", 0, 0, {L"F:" + r + L"\\b.exe"}},
-        {"files of every level", L"*", L"*.exe", 0, 1,
+        {"files of every level",
+         L"*",
+         L"*.exe",
+         0,
+         1,
          {L"F:" + r + L"\\Alpha\\x.exe", L"F:" + r + L"\\Beta\\w.exe", L"F:" + r + L"\\b.exe"}},
-        {"directories without recursion", L"*", L"*", 1, 0,
-         {L"D:" + r, L"D:" + r + L"\\Alpha", L"D:" + r + L"\\Beta", L"D:" + r + L"\\Empty",
-          L"F:" + r + L"\\a.txt", L"F:" + r + L"\\b.exe", L"F:" + r + L"\\c.dll"}},
-        {"recursion only into matching directories", L"A*", L"*.dll", 1, 1,
+        {"directories without recursion",
+         L"*",
+         L"*",
+         1,
+         0,
+         {L"D:" + r, L"D:" + r + L"\\Alpha", L"D:" + r + L"\\Beta", L"D:" + r + L"\\Empty", L"F:" + r + L"\\a.txt",
+          L"F:" + r + L"\\b.exe", L"F:" + r + L"\\c.dll"}},
+        {"recursion only into matching directories",
+         L"A*",
+         L"*.dll",
+         1,
+         1,
          {L"D:" + r, L"D:" + r + L"\\Alpha", L"F:" + r + L"\\c.dll"}},
         {"walked but not listed", L"A*", L"*.dll", 0, 1, {L"F:" + r + L"\\c.dll"}},
-        {"mask trimmed of blanks and slashes", L"*", L" \\*.txt/", 0, 1,
+        {"mask trimmed of blanks and slashes",
+         L"*",
+         L" \\*.txt/",
+         0,
+         1,
          {L"F:" + r + L"\\Alpha\\y.txt", L"F:" + r + L"\\a.txt"}},
         {"empty file mask finds nothing", L"*", L"", 0, 1, {}},
-        {"question mark is a wildcard on disk", L"*", L"?.exe", 0, 1,
+        {"question mark is a wildcard on disk",
+         L"*",
+         L"?.exe",
+         0,
+         1,
          {L"F:" + r + L"\\Alpha\\x.exe", L"F:" + r + L"\\Beta\\w.exe", L"F:" + r + L"\\b.exe"}},
-        {"every level with directories", L"*", L"*.dll", 1, 1,
+        {"every level with directories",
+         L"*",
+         L"*.dll",
+         1,
+         1,
          {L"D:" + r, L"D:" + r + L"\\Alpha", L"D:" + r + L"\\Alpha\\Deep", L"D:" + r + L"\\Beta",
           L"D:" + r + L"\\Empty", L"F:" + r + L"\\Alpha\\Deep\\z.dll", L"F:" + r + L"\\c.dll"}},
     };
@@ -82,8 +116,7 @@ TEST_F(DiskWalk, CollectsByMasksAndFlags)
     }
 }
 
-TEST_F(DiskWalk, OrderIsDepthFirstAndTheRootKeepsItsSpelling)
-{
+TEST_F(DiskWalk, OrderIsDepthFirstAndTheRootKeepsItsSpelling) {
     std::list<ScsResource> out;
     const std::wstring given = s_root + L"\\";
     GetDiskObjectsList(given.c_str(), L"*", L"*", 1, 1, &out);
@@ -104,8 +137,7 @@ TEST_F(DiskWalk, OrderIsDepthFirstAndTheRootKeepsItsSpelling)
     EXPECT_EQ(more.size(), 5u); // X, b.exe, Alpha, Beta, Empty
 }
 
-TEST_F(DiskWalk, RefusesRootsThatAreNoDirectory)
-{
+TEST_F(DiskWalk, RefusesRootsThatAreNoDirectory) {
     std::list<ScsResource> out;
     GetDiskObjectsList((s_root + L"\\a.txt").c_str(), L"*", L"*", 1, 1, &out);
     GetDiskObjectsList((s_root + L"\\missing").c_str(), L"*", L"*", 1, 1, &out);
@@ -115,8 +147,7 @@ TEST_F(DiskWalk, RefusesRootsThatAreNoDirectory)
     EXPECT_TRUE(out.empty());
 }
 
-TEST_F(DiskWalk, FileExistenceFollowsTheDirectorySearch)
-{
+TEST_F(DiskWalk, FileExistenceFollowsTheDirectorySearch) {
     EXPECT_EQ(IsFileExist((s_root + L"\\a.txt").c_str()), 1);
     EXPECT_EQ(IsFileExist((s_root + L"\\Alpha").c_str()), 1);
     EXPECT_EQ(IsFileExist((s_root + L"\\Alpha\\*.exe").c_str()), 1);
@@ -127,8 +158,7 @@ TEST_F(DiskWalk, FileExistenceFollowsTheDirectorySearch)
 
 // Links that lead back into the walk (host symbolic links, made by the ctest fixture
 // cmdsequence_links) are listed but not entered again.
-TEST(DiskWalkLinks, DoesNotFollowALinkBackIntoTheWalk)
-{
+TEST(DiskWalkLinks, DoesNotFollowALinkBackIntoTheWalk) {
     const std::wstring top = KvTest::TestTmp() + L"\\links";
     if (!IsFileExist((top + L"\\loop\\a\\back").c_str()))
         GTEST_SKIP() << "the link fixture is made by ctest (cmdsequence_links)";
@@ -136,33 +166,28 @@ TEST(DiskWalkLinks, DoesNotFollowALinkBackIntoTheWalk)
     std::list<ScsResource> out;
     GetDiskObjectsList((top + L"\\loop").c_str(), L"*", L"*", 1, 1, &out);
     const std::wstring l = top + L"\\loop";
-    EXPECT_EQ(DescribeSorted(out),
-              (std::vector<std::wstring>{L"D:" + l, L"D:" + l + L"\\a", L"D:" + l + L"\\a\\back",
-                                         L"D:" + l + L"\\other", L"D:" + l + L"\\other\\toA",
-                                         L"D:" + l + L"\\other\\toA\\back",
-                                         L"F:" + l + L"\\a\\file.txt",
-                                         L"F:" + l + L"\\other\\toA\\file.txt"}));
+    EXPECT_EQ(DescribeSorted(out), (std::vector<std::wstring>{
+                                       L"D:" + l, L"D:" + l + L"\\a", L"D:" + l + L"\\a\\back", L"D:" + l + L"\\other",
+                                       L"D:" + l + L"\\other\\toA", L"D:" + l + L"\\other\\toA\\back",
+                                       L"F:" + l + L"\\a\\file.txt", L"F:" + l + L"\\other\\toA\\file.txt"}));
 
     // Two links that lead to each other: the first is followed, the one back is not.
     out.clear();
     const std::wstring a = top + L"\\cross\\A";
     GetDiskObjectsList(a.c_str(), L"*", L"*.txt", 0, 1, &out);
-    EXPECT_EQ(DescribeSorted(out),
-              (std::vector<std::wstring>{L"F:" + a + L"\\fa.txt", L"F:" + a + L"\\j1\\fb.txt"}));
+    EXPECT_EQ(DescribeSorted(out), (std::vector<std::wstring>{L"F:" + a + L"\\fa.txt", L"F:" + a + L"\\j1\\fb.txt"}));
 }
 
 // A walk from a drive's root: the root's base "P:" alone names the drive's current directory, so
 // the guard has to take the identity of "P:\\" to stop at a link that leads back to the root.
-TEST(DiskWalkLinks, DoesNotFollowALinkBackToTheDrivesRoot)
-{
+TEST(DiskWalkLinks, DoesNotFollowALinkBackToTheDrivesRoot) {
     const std::wstring top = KvTest::TestTmp() + L"\\links";
     if (!IsFileExist((top + L"\\loop\\a\\back").c_str()))
         GTEST_SKIP() << "the link fixture is made by ctest (cmdsequence_links)";
     const std::wstring drive = KvTest::FreeDriveName();
     ASSERT_FALSE(drive.empty());
     ASSERT_TRUE(DefineDosDeviceW(0, drive.c_str(), (top + L"\\loop").c_str()));
-    if (!IsFileExist((drive + L"\\a\\file.txt").c_str()) ||
-        !SetCurrentDirectoryW((drive + L"\\other").c_str())) {
+    if (!IsFileExist((drive + L"\\a\\file.txt").c_str()) || !SetCurrentDirectoryW((drive + L"\\other").c_str())) {
         // Wine keeps such a definition in its object namespace, where file paths do not look.
         DefineDosDeviceW(DDD_REMOVE_DEFINITION, drive.c_str(), nullptr);
         GTEST_SKIP() << "no file access through a drive defined by this process";
@@ -181,15 +206,13 @@ TEST(DiskWalkLinks, DoesNotFollowALinkBackToTheDrivesRoot)
     EXPECT_EQ(DescribeSorted(out),
               (std::vector<std::wstring>{L"D:" + d + L"\\", L"D:" + d + L"\\a", L"D:" + d + L"\\a\\back",
                                          L"D:" + d + L"\\other", L"D:" + d + L"\\other\\toA",
-                                         L"D:" + d + L"\\other\\toA\\back",
-                                         L"F:" + d + L"\\a\\file.txt",
+                                         L"D:" + d + L"\\other\\toA\\back", L"F:" + d + L"\\a\\file.txt",
                                          L"F:" + d + L"\\other\\toA\\file.txt"}));
 }
 
 class RegistryWalk : public ::testing::Test {
 protected:
-    RegistryWalk() : m_key(L"cmdsequence_tests_walk")
-    {
+    RegistryWalk() : m_key(L"cmdsequence_tests_walk") {
         m_key.SetString(L"", L"", L"def");
         m_key.SetString(L"", std::wstring(1100, L'A'), L"long name"); // enumerated before the rest
         m_key.SetString(L"", L"a\\b", L"x");
@@ -202,8 +225,7 @@ protected:
     KvTest::CRegFixture m_key;
 };
 
-TEST_F(RegistryWalk, CollectsByMasksAndFlags)
-{
+TEST_F(RegistryWalk, CollectsByMasksAndFlags) {
     const std::wstring k = m_key.Path();
     const std::wstring def = std::wstring(L"\\") + RegDefaultValueToken;
     const std::wstring ab = std::wstring(L"\\a") + RegBackslashToken + L"b";
@@ -214,19 +236,35 @@ TEST_F(RegistryWalk, CollectsByMasksAndFlags)
         int addKeys, recursive;
         std::vector<std::wstring> expected; // in enumeration order
     } cases[] = {
-        {"values of the key; a long name is skipped, not the end", L"*", L"*", 0, 0,
+        {"values of the key; a long name is skipped, not the end",
+         L"*",
+         L"*",
+         0,
+         0,
          {L"V:" + k + def, L"V:" + k + ab, L"V:" + k + L"\\Plain", L"V:" + k + L"\\Zeta"}},
         {"default value by its shown name", L"*", L"(Default)", 0, 0, {L"V:" + k + def}},
         {"default value by a leading part", L"*", L"(Def*", 0, 0, {L"V:" + k + def}},
         {"empty mask", L"*", L"", 0, 0, {}},
         {"star inside a mask is dropped", L"*", L"Pl*n", 0, 0, {}},
-        {"every key and value", L"*", L"*", 1, 1,
+        {"every key and value",
+         L"*",
+         L"*",
+         1,
+         1,
          {L"K:" + k, L"V:" + k + def, L"V:" + k + ab, L"V:" + k + L"\\Plain", L"V:" + k + L"\\Zeta",
-          L"K:" + k + L"\\Other", L"V:" + k + L"\\Other\\o", L"K:" + k + L"\\Sub1",
-          L"V:" + k + L"\\Sub1\\v1", L"K:" + k + L"\\Sub1\\Inner", L"V:" + k + L"\\Sub1\\Inner\\v2"}},
-        {"recursion enters keys that do not match", L"S*", L"v*", 1, 1,
+          L"K:" + k + L"\\Other", L"V:" + k + L"\\Other\\o", L"K:" + k + L"\\Sub1", L"V:" + k + L"\\Sub1\\v1",
+          L"K:" + k + L"\\Sub1\\Inner", L"V:" + k + L"\\Sub1\\Inner\\v2"}},
+        {"recursion enters keys that do not match",
+         L"S*",
+         L"v*",
+         1,
+         1,
          {L"K:" + k, L"K:" + k + L"\\Sub1", L"V:" + k + L"\\Sub1\\v1", L"V:" + k + L"\\Sub1\\Inner\\v2"}},
-        {"values of every level, no keys", L"*", L"v*", 0, 1,
+        {"values of every level, no keys",
+         L"*",
+         L"v*",
+         0,
+         1,
          {L"V:" + k + L"\\Sub1\\v1", L"V:" + k + L"\\Sub1\\Inner\\v2"}},
     };
     for (const Case& c : cases) {
@@ -243,8 +281,7 @@ TEST_F(RegistryWalk, CollectsByMasksAndFlags)
     EXPECT_TRUE(out.empty());
 }
 
-TEST_F(RegistryWalk, ExistenceTests)
-{
+TEST_F(RegistryWalk, ExistenceTests) {
     const std::wstring k = m_key.Path();
     struct Case {
         std::wstring path;
@@ -262,8 +299,8 @@ TEST_F(RegistryWalk, ExistenceTests)
         {k + L"\\" + RegDefaultValueToken, 0, 1},
         {k + L"\\{c51badb1-f859-4C8E-b5f7-cd2223f03917}", 0, 1}, // the default token in any case
         {k + L"\\a" + RegBackslashToken + L"b", 0, 1},
-        {k + L"\\a\\b", 0, 0},        // the key a does not exist
-        {k + L"\\Zeta", 1 - 1, 1},    // 600 bytes of data: exists all the same
+        {k + L"\\a\\b", 0, 0},     // the key a does not exist
+        {k + L"\\Zeta", 1 - 1, 1}, // 600 bytes of data: exists all the same
         {k + L"\\Nope", 0, 0},
         {k + L"\\Sub1\\" + RegDefaultValueToken, 0, 0},
     };
@@ -277,8 +314,7 @@ TEST_F(RegistryWalk, ExistenceTests)
     EXPECT_EQ(IsRegKeyVirtual(nullptr), 0);
 }
 
-TEST(RegistrySkipped, VirtualStoresAreAbsentButReadable)
-{
+TEST(RegistrySkipped, VirtualStoresAreAbsentButReadable) {
     // A key in the per-user virtual store exists, yet the tests treat it as absent; a sibling whose
     // name only begins like it is not in the area.
     KvTest::CRegFixture store(L"KvCmdSequenceTests", L"Software\\Classes\\VirtualStore");
@@ -298,8 +334,7 @@ TEST(RegistrySkipped, VirtualStoresAreAbsentButReadable)
     EXPECT_STREQ(buffer, L"C:\\Stored");
 }
 
-TEST_F(RegistryWalk, ValueTextsAreAlwaysTerminated)
-{
+TEST_F(RegistryWalk, ValueTextsAreAlwaysTerminated) {
     const std::wstring k = m_key.Path();
     // Texts stored without their terminating zero, or that fill the buffer exactly.
     const std::wstring bare = L"C:\\Bare";
@@ -318,8 +353,8 @@ TEST_F(RegistryWalk, ValueTextsAreAlwaysTerminated)
         {L"Plain", 1, L"C:\\Data"},
         {L"Bare", 1, L"C:\\Bare"},
         {L"Fits", 1, fits},
-        {L"Full", 0, L""},        // no room for the terminating zero
-        {L"Zeta", 0, L""},        // 300 characters do not fit
+        {L"Full", 0, L""}, // no room for the terminating zero
+        {L"Zeta", 0, L""}, // 300 characters do not fit
         {L"Odd", 1, L"AB"},
         {L"Missing", 0, L""},
         {RegDefaultValueToken, 1, L"def"},
@@ -340,8 +375,7 @@ TEST_F(RegistryWalk, ValueTextsAreAlwaysTerminated)
     EXPECT_EQ(GetRegValueStr((k + L"\\Plain").c_str(), nullptr, 4), 0);
 }
 
-TEST_F(RegistryWalk, FixPathResolvesReferencesWithinItsBuffer)
-{
+TEST_F(RegistryWalk, FixPathResolvesReferencesWithinItsBuffer) {
     const std::wstring k = m_key.Path();
     m_key.SetString(L"", L"Dir", L"C:\\Vendor\\");
     const std::wstring ref = L"#" + k + L"\\Dir#";
@@ -383,8 +417,7 @@ TEST_F(RegistryWalk, FixPathResolvesReferencesWithinItsBuffer)
     EXPECT_EQ(FixPath(nullptr), 0);
 }
 
-TEST(InstalledPrograms, EnumeratorChangesNothing)
-{
+TEST(InstalledPrograms, EnumeratorChangesNothing) {
     std::list<ScsResource> files = {ScsResource(L"a", SCS_FILE)}, registry;
     GetMSIObjectsList(L"{00000000-0000-0000-0000-000000000000}", 1, &files, &registry);
     EXPECT_EQ(Describe(files), std::vector<std::wstring>{L"F:a"});

@@ -22,16 +22,14 @@ public:
     using CCmdSequence::Path2Var;
     using CCmdSequence::Var2Path;
 
-    CRunner& Add(int type, int exclude, int recursive, const std::wstring& root,
-                 const std::wstring& dirs, const std::wstring& files, int deps = 0)
-    {
+    CRunner& Add(int type, int exclude, int recursive, const std::wstring& root, const std::wstring& dirs,
+                 const std::wstring& files, int deps = 0) {
         GetCmdList()->push_back(KvTest::Cmd(L"", type, exclude, recursive, deps, root, dirs, files));
         return *this;
     }
 };
 
-std::wstring Env(const wchar_t* name)
-{
+std::wstring Env(const wchar_t* name) {
     wchar_t buffer[MAX_PATH] = {};
     const DWORD n = GetEnvironmentVariableW(name, buffer, MAX_PATH);
     return n && n < MAX_PATH ? std::wstring(buffer, n) : std::wstring();
@@ -43,13 +41,11 @@ struct Outputs {
 
 class PassCmdListTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
+    static void SetUpTestSuite() {
         s_root = KvTest::TestTmp() + L"\\run";
         KvTest::MakeSampleTree(s_root);
     }
-    PassCmdListTest() : m_key(L"cmdsequence_tests_run")
-    {
+    PassCmdListTest() : m_key(L"cmdsequence_tests_run") {
         m_key.SetString(L"", L"Root", s_root);
         m_key.SetString(L"", L"v0", L"0");
         m_key.SetString(L"Sub", L"v1", L"1");
@@ -62,20 +58,17 @@ protected:
 };
 std::wstring PassCmdListTest::s_root;
 
-TEST_F(PassCmdListTest, EmptyListSortsAndDeduplicatesWhatTheListsHold)
-{
+TEST_F(PassCmdListTest, EmptyListSortsAndDeduplicatesWhatTheListsHold) {
     CRunner seq;
-    m_out.files = {ScsResource(L"C:\\b", SCS_FILE), ScsResource(L"c:\\A", SCS_FILE),
-                   ScsResource(L"C:\\a", SCS_FILE), ScsResource(L"C:\\a", SCS_DIRECTORY)};
+    m_out.files = {ScsResource(L"C:\\b", SCS_FILE), ScsResource(L"c:\\A", SCS_FILE), ScsResource(L"C:\\a", SCS_FILE),
+                   ScsResource(L"C:\\a", SCS_DIRECTORY)};
     m_out.modules = {ScsResource(L"z", SCS_FILE), ScsResource(L"Z", SCS_FILE)};
     EXPECT_EQ(Run(seq), 1);
-    EXPECT_EQ(Describe(m_out.files),
-              (std::vector<std::wstring>{L"F:c:\\A", L"D:C:\\a", L"F:C:\\b"}));
+    EXPECT_EQ(Describe(m_out.files), (std::vector<std::wstring>{L"F:c:\\A", L"D:C:\\a", L"F:C:\\b"}));
     EXPECT_EQ(Describe(m_out.modules), std::vector<std::wstring>{L"F:z"});
 }
 
-TEST_F(PassCmdListTest, DirectoriesWithFilesAcrossLevels)
-{
+TEST_F(PassCmdListTest, DirectoriesWithFilesAcrossLevels) {
     const std::wstring r = s_root;
     CRunner seq;
     seq.Add(CMD_DIRS_WITH_FILES, 0, 1, r + L"\\", L"*", L"*.dll;*.exe");
@@ -85,15 +78,13 @@ TEST_F(PassCmdListTest, DirectoriesWithFilesAcrossLevels)
     EXPECT_EQ(Describe(m_out.files),
               (std::vector<std::wstring>{L"D:" + r, L"D:" + r + L"\\Alpha", L"D:" + r + L"\\Alpha\\Deep",
                                          L"F:" + r + L"\\Alpha\\Deep\\z.dll", L"F:" + r + L"\\Alpha\\x.exe",
-                                         L"F:" + r + L"\\b.exe", L"D:" + r + L"\\Beta",
-                                         L"F:" + r + L"\\Beta\\w.exe", L"F:" + r + L"\\c.dll",
-                                         L"D:" + r + L"\\Empty"}));
+                                         L"F:" + r + L"\\b.exe", L"D:" + r + L"\\Beta", L"F:" + r + L"\\Beta\\w.exe",
+                                         L"F:" + r + L"\\c.dll", L"D:" + r + L"\\Empty"}));
     EXPECT_TRUE(m_out.registry.empty());
     EXPECT_TRUE(m_out.modules.empty());
 }
 
-TEST_F(PassCmdListTest, ScenariosOfAddingAndRemoving)
-{
+TEST_F(PassCmdListTest, ScenariosOfAddingAndRemoving) {
     const std::wstring r = s_root;
     struct Case {
         const char* what;
@@ -104,12 +95,15 @@ TEST_F(PassCmdListTest, ScenariosOfAddingAndRemoving)
                   const std::wstring& files) { return KvTest::Cmd(L"", type, excl, rec, 0, root, dirs, files); };
     const Case cases[] = {
         {"empty file masks yield nothing", {cmd(0, 0, 1, r, L"*", L"")}, {}},
-        {"kind 0 walks every level whatever its directory masks", {cmd(0, 0, 1, r, L"", L"*.exe")},
+        {"kind 0 walks every level whatever its directory masks",
+         {cmd(0, 0, 1, r, L"", L"*.exe")},
          {L"F:" + r + L"\\Alpha\\x.exe", L"F:" + r + L"\\b.exe", L"F:" + r + L"\\Beta\\w.exe"}},
-        {"blanks separate masks", {cmd(0, 0, 0, r, L"*", L"a.* c.*")},
+        {"blanks separate masks",
+         {cmd(0, 0, 0, r, L"*", L"a.* c.*")},
          {L"F:" + r + L"\\a.txt", L"F:" + r + L"\\c.dll"}},
         {"add, then remove the same", {cmd(0, 0, 1, r, L"*", L"*.exe"), cmd(0, 1, 1, r, L"*", L"*.exe")}, {}},
-        {"remove, then add the same", {cmd(0, 1, 1, r, L"*", L"*.exe"), cmd(0, 0, 1, r, L"*", L"*.exe")},
+        {"remove, then add the same",
+         {cmd(0, 1, 1, r, L"*", L"*.exe"), cmd(0, 0, 1, r, L"*", L"*.exe")},
          {L"F:" + r + L"\\Alpha\\x.exe", L"F:" + r + L"\\b.exe", L"F:" + r + L"\\Beta\\w.exe"}},
         {"removing takes only what came before",
          {cmd(0, 0, 1, r, L"*", L"*.exe"), cmd(0, 1, 0, r + L"\\Alpha", L"*", L"*"),
@@ -121,7 +115,8 @@ TEST_F(PassCmdListTest, ScenariosOfAddingAndRemoving)
           L"D:" + r + L"\\Empty"}},
         {"a missing root collects nothing", {cmd(1, 0, 1, r + L"\\missing", L"*", L"*")}, {}},
         {"installed programs yield nothing and the run goes on",
-         {cmd(4, 0, 0, L"", L"*", L"*"), cmd(0, 0, 0, r, L"*", L"a.txt")}, {L"F:" + r + L"\\a.txt"}},
+         {cmd(4, 0, 0, L"", L"*", L"*"), cmd(0, 0, 0, r, L"*", L"a.txt")},
+         {L"F:" + r + L"\\a.txt"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -134,46 +129,39 @@ TEST_F(PassCmdListTest, ScenariosOfAddingAndRemoving)
     }
 }
 
-TEST_F(PassCmdListTest, UnknownKindStopsTheRunUnsorted)
-{
+TEST_F(PassCmdListTest, UnknownKindStopsTheRunUnsorted) {
     CRunner seq;
     seq.Add(0, 0, 0, s_root, L"*", L"*.exe").Add(7, 0, 0, s_root, L"*", L"*").Add(0, 0, 0, s_root, L"*", L"*.txt");
     m_out.files = {ScsResource(L"Z:\\z", SCS_FILE)};
     EXPECT_EQ(Run(seq), 0);
-    EXPECT_EQ(Describe(m_out.files),
-              (std::vector<std::wstring>{L"F:Z:\\z", L"F:" + s_root + L"\\b.exe"}));
+    EXPECT_EQ(Describe(m_out.files), (std::vector<std::wstring>{L"F:Z:\\z", L"F:" + s_root + L"\\b.exe"}));
 }
 
-TEST_F(PassCmdListTest, RegistryCommands)
-{
+TEST_F(PassCmdListTest, RegistryCommands) {
     const std::wstring k = m_key.Path();
     const std::wstring rootRef = L"#" + k + L"\\Root#";
     CRunner values;
     values.Add(CMD_KEY_VALUES, 0, 1, k + L"\\", L"", L"*");
     EXPECT_EQ(values.PassCmdList(m_out.files, m_out.registry, m_out.modules), 1);
     EXPECT_EQ(Describe(m_out.registry),
-              (std::vector<std::wstring>{L"V:" + k + L"\\Root", L"V:" + k + L"\\Sub\\v1",
-                                         L"V:" + k + L"\\v0"}));
+              (std::vector<std::wstring>{L"V:" + k + L"\\Root", L"V:" + k + L"\\Sub\\v1", L"V:" + k + L"\\v0"}));
 
     Outputs keys;
     CRunner withKeys;
-    withKeys.Add(CMD_KEYS_WITH_VALUES, 0, 0, k, L"S*", L"v*")
-        .Add(CMD_KEY_VALUES, 1, 0, k, L"*", L"v0");
+    withKeys.Add(CMD_KEYS_WITH_VALUES, 0, 0, k, L"S*", L"v*").Add(CMD_KEY_VALUES, 1, 0, k, L"*", L"v0");
     EXPECT_EQ(withKeys.PassCmdList(keys.files, keys.registry, keys.modules), 1);
     EXPECT_EQ(Describe(keys.registry), (std::vector<std::wstring>{L"K:" + k, L"K:" + k + L"\\Sub"}));
 
     // A registry reference in a disk root is resolved; registry roots are taken as written.
     Outputs byRef;
     CRunner ref;
-    ref.Add(CMD_DIR_FILES, 0, 0, rootRef + L"\\Alpha", L"*", L"*.exe")
-        .Add(CMD_KEY_VALUES, 0, 0, rootRef, L"*", L"*");
+    ref.Add(CMD_DIR_FILES, 0, 0, rootRef + L"\\Alpha", L"*", L"*.exe").Add(CMD_KEY_VALUES, 0, 0, rootRef, L"*", L"*");
     EXPECT_EQ(ref.PassCmdList(byRef.files, byRef.registry, byRef.modules), 1);
     EXPECT_EQ(Describe(byRef.files), std::vector<std::wstring>{L"F:" + s_root + L"\\Alpha\\x.exe"});
     EXPECT_TRUE(byRef.registry.empty());
 }
 
-TEST_F(PassCmdListTest, EnvironmentVariablesInRoots)
-{
+TEST_F(PassCmdListTest, EnvironmentVariablesInRoots) {
     // TEMP is one of the variables the object reads at construction.
     const std::wstring savedTemp = Env(L"TEMP");
     ASSERT_TRUE(SetEnvironmentVariableW(L"TEMP", s_root.c_str()));
@@ -187,21 +175,22 @@ TEST_F(PassCmdListTest, EnvironmentVariablesInRoots)
 
 // Dependent modules: a program of ours that imports a library of ours, copied into a folder of
 // their own, so that the finder finds the library in the program's folder.
-TEST_F(PassCmdListTest, DependentModulesOfCollectedExecutables)
-{
+TEST_F(PassCmdListTest, DependentModulesOfCollectedExecutables) {
     const std::wstring deps = KvTest::TestTmp() + L"\\deps";
     KvTest::RemoveTree(deps);
     KvTest::MakeTree(deps, {L"notes.txt"});
     wchar_t bin[MAX_PATH] = {};
     ASSERT_GT(GetEnvironmentVariableW(L"KV_BIN_DIR", bin, MAX_PATH), 0u) << "run by ctest";
-    ASSERT_TRUE(CopyFileW((std::wstring(bin) + L"\\kvcmdfixapp.exe").c_str(), (deps + L"\\kvcmdfixapp.exe").c_str(), FALSE));
-    ASSERT_TRUE(CopyFileW((std::wstring(bin) + L"\\kvcmdfixlib.dll").c_str(), (deps + L"\\kvcmdfixlib.dll").c_str(), FALSE));
+    ASSERT_TRUE(
+        CopyFileW((std::wstring(bin) + L"\\kvcmdfixapp.exe").c_str(), (deps + L"\\kvcmdfixapp.exe").c_str(), FALSE));
+    ASSERT_TRUE(
+        CopyFileW((std::wstring(bin) + L"\\kvcmdfixlib.dll").c_str(), (deps + L"\\kvcmdfixlib.dll").c_str(), FALSE));
 
     CRunner seq;
     seq.Add(CMD_DIR_FILES, 0, 0, deps, L"*", L"*.exe;*.txt", 1);
     EXPECT_EQ(Run(seq), 1);
-    EXPECT_EQ(Describe(m_out.files), (std::vector<std::wstring>{L"F:" + deps + L"\\kvcmdfixapp.exe",
-                                                                L"F:" + deps + L"\\notes.txt"}));
+    EXPECT_EQ(Describe(m_out.files),
+              (std::vector<std::wstring>{L"F:" + deps + L"\\kvcmdfixapp.exe", L"F:" + deps + L"\\notes.txt"}));
     std::vector<std::wstring> modules = Describe(m_out.modules);
     auto has = [&](const std::wstring& path) {
         for (const std::wstring& m : modules)
@@ -223,8 +212,7 @@ TEST_F(PassCmdListTest, DependentModulesOfCollectedExecutables)
     EXPECT_TRUE(m_out.modules.empty()) << KvTest::Narrow(Describe(m_out.modules).front());
 }
 
-TEST(PathVariables, Var2PathAndPath2Var)
-{
+TEST(PathVariables, Var2PathAndPath2Var) {
     CRunner seq;
     const std::wstring systemRoot = Env(L"SystemRoot"), temp = Env(L"TEMP");
     const std::wstring programs = Env(L"ProgramW6432"), common = Env(L"CommonProgramW6432");
@@ -272,8 +260,7 @@ TEST(PathVariables, Var2PathAndPath2Var)
 
 // A variable that is set but empty owns no entry: an empty value would begin every path, and
 // every path would then be written as that variable.
-TEST(PathVariables, EmptyVariableOwnsNoValue)
-{
+TEST(PathVariables, EmptyVariableOwnsNoValue) {
     wchar_t saved[MAX_PATH] = {};
     const DWORD had = GetEnvironmentVariableW(L"ALLUSERSPROFILE", saved, MAX_PATH);
     ASSERT_LT(had, static_cast<DWORD>(MAX_PATH));
@@ -291,11 +278,10 @@ TEST(PathVariables, EmptyVariableOwnsNoValue)
     EXPECT_EQ(path, L"%ALLUSERSPROFILE%\\x");
 }
 
-TEST(PathVariables, SystemDriveComesAfterLongerValues)
-{
+TEST(PathVariables, SystemDriveComesAfterLongerValues) {
     CRunner seq;
-    seq.m_mapEnvVars = {{L"C:", L"%SystemDrive%"}, {L"C:\\Windows", L"%SystemRoot%"},
-                        {L"C:\\Program Files", L"%ProgramW6432%"}};
+    seq.m_mapEnvVars = {
+        {L"C:", L"%SystemDrive%"}, {L"C:\\Windows", L"%SystemRoot%"}, {L"C:\\Program Files", L"%ProgramW6432%"}};
     std::wstring a = L"c:\\windows\\x", b = L"C:\\Data";
     EXPECT_EQ(seq.Path2Var(a), 1);
     EXPECT_EQ(a, L"%SystemRoot%\\X");
@@ -304,8 +290,7 @@ TEST(PathVariables, SystemDriveComesAfterLongerValues)
 }
 
 // A value is a whole folder: a sibling whose name merely begins with it keeps its own folder.
-TEST(PathVariables, ValueMatchesOnlyWholeFolders)
-{
+TEST(PathVariables, ValueMatchesOnlyWholeFolders) {
     CRunner seq;
     seq.m_mapEnvVars = {{L"C:", L"%SystemDrive%"}, {L"C:\\Temp", L"%TEMP%"}, {L"D:\\", L"%DATA%"}};
     struct {
@@ -329,16 +314,14 @@ TEST(PathVariables, ValueMatchesOnlyWholeFolders)
 }
 
 // X: and Y: substituted to folders of each other: one step per drive letter, then it ends.
-std::wstring LoopExpected()
-{
+std::wstring LoopExpected() {
     std::wstring path = L"X:\\loop";
     for (int step = 0; step < 26; ++step)
         path = (path[0] == L'X' ? L"Y:\\x" : L"X:\\y") + path.substr(2);
     return path;
 }
 
-TEST(FindResInMap, RewritesAliasesAndRemembersPaths)
-{
+TEST(FindResInMap, RewritesAliasesAndRemembersPaths) {
     CRunner seq;
     seq.m_mapDrives = {{L"N:", L"\\\\server\\data"}, {L"S:", L"N:\\sub"}, {L"X:", L"Y:\\x"}, {L"Y:", L"X:\\y"}};
     seq.m_mapShares = {{L"\\\\127.0.0.1\\Share", L"D:\\S"}, {L"\\\\PC\\Docs", L"E:\\Docs"}};
@@ -348,12 +331,12 @@ TEST(FindResInMap, RewritesAliasesAndRemembersPaths)
         std::wstring rewritten;
     } cases[] = {
         {L"N:\\tools\\x.exe", SCS_FILE, L"\\\\server\\data\\tools\\x.exe"},
-        {L"S:\\y", SCS_DIRECTORY, L"\\\\server\\data\\sub\\y"},   // substitution to a redirected drive
-        {L"n:\\tools", SCS_FILE, L"n:\\tools"},                    // drive names are case-sensitive
+        {L"S:\\y", SCS_DIRECTORY, L"\\\\server\\data\\sub\\y"}, // substitution to a redirected drive
+        {L"n:\\tools", SCS_FILE, L"n:\\tools"},                 // drive names are case-sensitive
         {L"X:\\loop", SCS_FILE, LoopExpected()},
         {L"\\\\127.0.0.1\\Share\\f.txt", SCS_FILE, L"D:\\S\\f.txt"},
         {L"\\\\PC\\Docs\\a\\b.doc", SCS_FILE, L"E:\\Docs\\a\\b.doc"},
-        {L"\\\\PC\\docs\\a", SCS_FILE, L"\\\\PC\\docs\\a"},            // share prefixes are case-sensitive
+        {L"\\\\PC\\docs\\a", SCS_FILE, L"\\\\PC\\docs\\a"}, // share prefixes are case-sensitive
         {L"\\\\127.0.0.1\\Share\\f.txt", SCS_REG_KEY, L"\\\\127.0.0.1\\Share\\f.txt"}, // registry: kept
         {L"C", SCS_FILE, L"C"},
     };
@@ -376,8 +359,7 @@ TEST(FindResInMap, RewritesAliasesAndRemembersPaths)
     EXPECT_EQ(seq.m_mapResSeen.count(L"C:\\X"), 1u);
 }
 
-TEST(FindResInMap, SubstitutedDriveOfTheSystem)
-{
+TEST(FindResInMap, SubstitutedDriveOfTheSystem) {
     // A drive substituted to a folder is read at construction.
     const std::wstring drive = KvTest::FreeDriveName();
     ASSERT_FALSE(drive.empty());

@@ -15,23 +15,21 @@ using namespace KvCmdSequence;
 
 namespace KvCmdSequence {
 // Readable failures: a command as "name|type excl rec deps|root|dirs|files".
-void PrintTo(const SOneCmd& c, std::ostream* os)
-{
+void PrintTo(const SOneCmd& c, std::ostream* os) {
     auto narrow = [](const std::wstring& s) {
         std::string out;
         for (wchar_t ch : s)
             out += (ch < 128) ? static_cast<char>(ch) : '?';
         return out;
     };
-    *os << '"' << narrow(c.strName) << '|' << c.nType << ' ' << c.bExclude << ' ' << c.bRecursive
-        << ' ' << c.bDependencies << '|' << narrow(c.strRoot) << '|' << narrow(c.strDirMasks) << '|'
-        << narrow(c.strFileMasks) << '"';
+    *os << '"' << narrow(c.strName) << '|' << c.nType << ' ' << c.bExclude << ' ' << c.bRecursive << ' '
+        << c.bDependencies << '|' << narrow(c.strRoot) << '|' << narrow(c.strDirMasks) << '|' << narrow(c.strFileMasks)
+        << '"';
 }
-bool operator==(const SOneCmd& a, const SOneCmd& b)
-{
-    return a.strName == b.strName && a.nType == b.nType && a.bExclude == b.bExclude &&
-           a.bRecursive == b.bRecursive && a.bDependencies == b.bDependencies &&
-           a.strRoot == b.strRoot && a.strDirMasks == b.strDirMasks && a.strFileMasks == b.strFileMasks;
+bool operator==(const SOneCmd& a, const SOneCmd& b) {
+    return a.strName == b.strName && a.nType == b.nType && a.bExclude == b.bExclude && a.bRecursive == b.bRecursive &&
+           a.bDependencies == b.bDependencies && a.strRoot == b.strRoot && a.strDirMasks == b.strDirMasks &&
+           a.strFileMasks == b.strFileMasks;
 }
 } // namespace KvCmdSequence
 
@@ -42,8 +40,7 @@ const std::wstring R(1, CmdRecordSeparator);
 
 using KvTest::Cmd;
 
-std::vector<SOneCmd> Commands(CCmdSequence& seq)
-{
+std::vector<SOneCmd> Commands(CCmdSequence& seq) {
     return std::vector<SOneCmd>(seq.GetCmdList()->begin(), seq.GetCmdList()->end());
 }
 
@@ -57,8 +54,7 @@ public:
     using CCmdSequence::m_mapShares;
 };
 
-TEST(CmdBuffer, SaveWritesTheRecordFormat)
-{
+TEST(CmdBuffer, SaveWritesTheRecordFormat) {
     struct Case {
         SOneCmd cmd;
         std::wstring text;
@@ -69,8 +65,7 @@ TEST(CmdBuffer, SaveWritesTheRecordFormat)
         {Cmd(L"n", -5, 2147483647, -2147483647 - 1, 7, L"r", L"", L""),
          L"n" + F + L"-5 2147483647 -2147483648 7" + F + L"r" + F + L"/" + F + L"/" + R},
         {Cmd(L"Задача 1", 3, 1, 0, 0, L"HKEY_CURRENT_USER\\Software", L"A*, B*", L"; *"),
-         L"Задача 1" + F + L"3 1 0 0" + F + L"HKEY_CURRENT_USER\\Software" + F + L"A*, B*" + F +
-             L"; *" + R},
+         L"Задача 1" + F + L"3 1 0 0" + F + L"HKEY_CURRENT_USER\\Software" + F + L"A*, B*" + F + L"; *" + R},
     };
     for (const Case& c : cases) {
         CCmdSequence seq;
@@ -86,14 +81,12 @@ TEST(CmdBuffer, SaveWritesTheRecordFormat)
     EXPECT_EQ(out, L"");
 }
 
-TEST(CmdBuffer, RoundTripKeepsCommandsAndOrder)
-{
+TEST(CmdBuffer, RoundTripKeepsCommandsAndOrder) {
     const std::vector<SOneCmd> commands = {
         Cmd(L"Prog", 1, 0, 1, 1, L"C:\\App", L"*", L"*.exe;*.dll"),
         Cmd(L""),
         Cmd(L"", 2, 1, 1, 0, L"", L"", L""),
-        Cmd(L"Prog", 4, 0, 0, 0, L"%ProgramW6432%\\#HKEY_LOCAL_MACHINE\\SOFTWARE\\V\\Dir#", L"a b;c,d",
-            L"*.dll"),
+        Cmd(L"Prog", 4, 0, 0, 0, L"%ProgramW6432%\\#HKEY_LOCAL_MACHINE\\SOFTWARE\\V\\Dir#", L"a b;c,d", L"*.dll"),
         Cmd(L"Ключи", -1, -2, 2147483647, -2147483647 - 1, L"HKEY_LOCAL_MACHINE", L"Soft*", L"(Default)"),
         Cmd(L"  blanks  ", 0, 0, 0, 0, L" ", L" ", L"\t"),
     };
@@ -116,8 +109,7 @@ TEST(CmdBuffer, RoundTripKeepsCommandsAndOrder)
     EXPECT_EQ(Commands(target), std::vector<SOneCmd>{Cmd(L"", 0, 0, 0, 0, L"", L"", L"*")});
 }
 
-TEST(CmdBuffer, LoadReadsMalformedBuffersByTheRules)
-{
+TEST(CmdBuffer, LoadReadsMalformedBuffersByTheRules) {
     const SOneCmd def = Cmd(L"");
     struct Case {
         const char* what;
@@ -127,24 +119,23 @@ TEST(CmdBuffer, LoadReadsMalformedBuffersByTheRules)
         {"empty text", L"", {}},
         {"separators only", R + R + R, {}},
         {"name only", L"A", {Cmd(L"A")}},
-        {"empty field without slash shifts the numbers",
-         L"A" + F + F + L"2 1 0 0", {Cmd(L"A", 2, 1)}},
+        {"empty field without slash shifts the numbers", L"A" + F + F + L"2 1 0 0", {Cmd(L"A", 2, 1)}},
         {"one number", L"A" + F + L"3", {Cmd(L"A", 3)}},
         {"unreadable first number", L"A" + F + L"x 1", {Cmd(L"A")}},
         {"reading stops at a bad number", L"A" + F + L"1 2 y 4", {Cmd(L"A", 1, 2)}},
         {"number out of range", L"A" + F + L"1 2 99999999999 4", {Cmd(L"A", 1, 2)}},
         {"signs and white space", L"A" + F + L" +4 \t-1  1 1 9", {Cmd(L"A", 4, -1, 1, 1)}},
-        {"seven fields", L"A" + F + L"1 0 0 0" + F + L"r" + F + L"d" + F + L"f" + F + L"x" + F + L"y",
+        {"seven fields",
+         L"A" + F + L"1 0 0 0" + F + L"r" + F + L"d" + F + L"f" + F + L"x" + F + L"y",
          {Cmd(L"A", 1, 0, 0, 0, L"r", L"d", L"f")}},
         {"last record without separator", L"A" + F + L"0 0 0 0" + R + L"B", {Cmd(L"A"), Cmd(L"B")}},
-        {"separator runs and a leading one", R + R + L"A" + R + R + R + L"B" + R,
-         {Cmd(L"A"), Cmd(L"B")}},
+        {"separator runs and a leading one", R + R + L"A" + R + R + R + L"B" + R, {Cmd(L"A"), Cmd(L"B")}},
         {"record of field separators only", F + F + F + R, {def}},
         {"field separators at the ends", F + L"A" + F + L"1" + F + R, {Cmd(L"A", 1)}},
-        {"slashes become empty", L"/" + F + L"0 0 0 0" + F + L"/" + F + L"/" + F + L"/" + R,
+        {"slashes become empty",
+         L"/" + F + L"0 0 0 0" + F + L"/" + F + L"/" + F + L"/" + R,
          {Cmd(L"", 0, 0, 0, 0, L"", L"", L"")}},
-        {"a slash inside a text stays", L"a/b" + F + L"0" + F + L"//" + R,
-         {Cmd(L"a/b", 0, 0, 0, 0, L"//")}},
+        {"a slash inside a text stays", L"a/b" + F + L"0" + F + L"//" + R, {Cmd(L"a/b", 0, 0, 0, 0, L"//")}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -156,16 +147,14 @@ TEST(CmdBuffer, LoadReadsMalformedBuffersByTheRules)
     }
 }
 
-TEST(CmdBuffer, NullBufferChangesNothing)
-{
+TEST(CmdBuffer, NullBufferChangesNothing) {
     CCmdSequence seq;
     seq.GetCmdList()->push_back(Cmd(L"A", 1));
     EXPECT_EQ(seq.LoadBuff(nullptr), 0);
     EXPECT_EQ(Commands(seq), std::vector<SOneCmd>{Cmd(L"A", 1)});
 }
 
-TEST(CmdList, FindCmdByNameIsExactAndTakesTheFirst)
-{
+TEST(CmdList, FindCmdByNameIsExactAndTakesTheFirst) {
     CCmdSequence seq;
     std::list<SOneCmd>* list = seq.GetCmdList();
     list->push_back(Cmd(L"Prog", 1));
@@ -185,8 +174,7 @@ TEST(CmdList, FindCmdByNameIsExactAndTakesTheFirst)
     EXPECT_EQ(list->back().strRoot, L"C:\\X");
 }
 
-TEST(CmdList, ConstructionReadsTheEnvironmentAndExtensions)
-{
+TEST(CmdList, ConstructionReadsTheEnvironmentAndExtensions) {
     CTestSequence seq;
     EXPECT_EQ(seq.IsEmpty(), 1);
     EXPECT_TRUE(seq.m_mapResSeen.empty());
@@ -199,14 +187,13 @@ TEST(CmdList, ConstructionReadsTheEnvironmentAndExtensions)
         EXPECT_EQ(seq.m_mapEnvVars[programs], L"%ProgramW6432%"); // the later name owns the value
     }
 
-    const std::list<std::wstring> extensions = {
-        L".exe", L".dll", L".cpl", L".drv", L".sys", L".ocx", L".vbs", L".scr", L".rll",
-        L".ime", L".bpl", L".ax",  L".acm", L".com", L".ppl", L".cmd", L".bat"};
+    const std::list<std::wstring> extensions = {L".exe", L".dll", L".cpl", L".drv", L".sys", L".ocx",
+                                                L".vbs", L".scr", L".rll", L".ime", L".bpl", L".ax",
+                                                L".acm", L".com", L".ppl", L".cmd", L".bat"};
     EXPECT_EQ(seq.m_lstExtensions, extensions);
 }
 
-TEST(CmdList, ClearAllEmptiesOnlyCommandsAndSeenPaths)
-{
+TEST(CmdList, ClearAllEmptiesOnlyCommandsAndSeenPaths) {
     CTestSequence seq;
     seq.GetCmdList()->push_back(Cmd(L"A"));
     seq.m_mapResSeen[L"C:\\X"] = 0;
@@ -222,8 +209,7 @@ TEST(CmdList, ClearAllEmptiesOnlyCommandsAndSeenPaths)
     EXPECT_EQ(seq.m_lstExtensions.size(), 17u);
 }
 
-TEST(CmdList, CopiesAreIndependentAndTakeTheMapsOver)
-{
+TEST(CmdList, CopiesAreIndependentAndTakeTheMapsOver) {
     CTestSequence original;
     original.GetCmdList()->push_back(Cmd(L"A", 1));
     original.m_mapShares[L"\\\\127.0.0.1\\S"] = L"D:\\S";
@@ -255,8 +241,7 @@ TEST(CmdList, CopiesAreIndependentAndTakeTheMapsOver)
 
 // Commands allocated by this program are freed by the library, and the other way round. Both sides
 // must use the one shared C++ run-time for that to be sound.
-TEST(CmdModuleBoundary, CommandsAreFreedOnTheOtherSide)
-{
+TEST(CmdModuleBoundary, CommandsAreFreedOnTheOtherSide) {
     const std::wstring text = L"A" + F + L"1 0 1 1" + F + L"C:\\App" + F + L"*" + F + L"*.exe" + R;
 
     // Allocated here, freed in the library by LoadBuff, ClearAll and the virtual destructor.
@@ -291,8 +276,7 @@ TEST(CmdModuleBoundary, CommandsAreFreedOnTheOtherSide)
     EXPECT_EQ(HeapValidate(GetProcessHeap(), 0, nullptr), TRUE);
 }
 
-TEST(CmdModuleBoundary, BothSidesTakeNewAndDeleteFromTheSharedRuntime)
-{
+TEST(CmdModuleBoundary, BothSidesTakeNewAndDeleteFromTheSharedRuntime) {
     HMODULE library = GetModuleHandleW(L"KvCmdSequence64.dll");
     ASSERT_NE(library, nullptr);
     for (HMODULE module : {library, GetModuleHandleW(nullptr)}) {

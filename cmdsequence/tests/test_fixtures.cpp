@@ -5,8 +5,7 @@
 
 namespace KvTest {
 
-std::wstring FreeDriveName()
-{
+std::wstring FreeDriveName() {
     const DWORD used = GetLogicalDrives();
     for (wchar_t l = L'P'; l <= L'Y'; ++l)
         if (!(used & (1u << (l - L'A'))))
@@ -14,17 +13,15 @@ std::wstring FreeDriveName()
     return std::wstring();
 }
 
-static void MakeDirs(const std::wstring& path)
-{
-    for (std::size_t at = path.find(L'\\', 3); ; at = path.find(L'\\', at + 1)) {
+static void MakeDirs(const std::wstring& path) {
+    for (std::size_t at = path.find(L'\\', 3);; at = path.find(L'\\', at + 1)) {
         CreateDirectoryW(path.substr(0, at).c_str(), nullptr);
         if (at == std::wstring::npos)
             break;
     }
 }
 
-void MakeTree(const std::wstring& root, const std::vector<std::wstring>& entries)
-{
+void MakeTree(const std::wstring& root, const std::vector<std::wstring>& entries) {
     MakeDirs(root);
     for (const std::wstring& entry : entries) {
         const std::wstring path = root + L"\\" + entry;
@@ -42,16 +39,14 @@ void MakeTree(const std::wstring& root, const std::vector<std::wstring>& entries
     }
 }
 
-void MakeSampleTree(const std::wstring& root)
-{
+void MakeSampleTree(const std::wstring& root) {
     RemoveTree(root);
     MakeTree(root, {L"a.txt", L"b.exe", L"c.dll", L"Alpha\\x.exe", L"Alpha\\y.txt", L"Alpha\\Deep\\z.dll",
                     L"Beta\\w.exe", L"Empty\\"});
 }
 
-KvCmdSequence::SOneCmd Cmd(const std::wstring& name, int type, int excl, int rec, int deps,
-                           const std::wstring& root, const std::wstring& dirs, const std::wstring& files)
-{
+KvCmdSequence::SOneCmd Cmd(const std::wstring& name, int type, int excl, int rec, int deps, const std::wstring& root,
+                           const std::wstring& dirs, const std::wstring& files) {
     KvCmdSequence::SOneCmd c;
     c.strName = name;
     c.nType = type;
@@ -64,8 +59,7 @@ KvCmdSequence::SOneCmd Cmd(const std::wstring& name, int type, int excl, int rec
     return c;
 }
 
-void RemoveTree(const std::wstring& root)
-{
+void RemoveTree(const std::wstring& root) {
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileW((root + L"\\*").c_str(), &data);
     if (find != INVALID_HANDLE_VALUE) {
@@ -88,35 +82,28 @@ void RemoveTree(const std::wstring& root)
 }
 
 CRegFixture::CRegFixture(const std::wstring& name, const std::wstring& parent)
-    : m_sub(parent + L"\\" + name),
-      m_path(L"HKEY_CURRENT_USER\\" + m_sub)
-{
+    : m_sub(parent + L"\\" + name), m_path(L"HKEY_CURRENT_USER\\" + m_sub) {
     RegDeleteTreeW(HKEY_CURRENT_USER, m_sub.c_str());
     CreateKey(L"");
 }
 
-CRegFixture::~CRegFixture()
-{
-    RegDeleteTreeW(HKEY_CURRENT_USER, m_sub.c_str());
-}
+CRegFixture::~CRegFixture() { RegDeleteTreeW(HKEY_CURRENT_USER, m_sub.c_str()); }
 
-void CRegFixture::CreateKey(const std::wstring& subkey) const
-{
+void CRegFixture::CreateKey(const std::wstring& subkey) const {
     HKEY key = nullptr;
     const std::wstring path = subkey.empty() ? m_sub : m_sub + L"\\" + subkey;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
         throw std::runtime_error("cannot create key " + Narrow(path));
     RegCloseKey(key);
 }
 
-void CRegFixture::SetRaw(const std::wstring& subkey, const std::wstring& value, DWORD type,
-                         const void* data, DWORD bytes) const
-{
+void CRegFixture::SetRaw(const std::wstring& subkey, const std::wstring& value, DWORD type, const void* data,
+                         DWORD bytes) const {
     HKEY key = nullptr;
     const std::wstring path = subkey.empty() ? m_sub : m_sub + L"\\" + subkey;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
         throw std::runtime_error("cannot create key " + Narrow(path));
     const LONG result = RegSetValueExW(key, value.c_str(), 0, type, static_cast<const BYTE*>(data), bytes);
     RegCloseKey(key);
@@ -124,14 +111,11 @@ void CRegFixture::SetRaw(const std::wstring& subkey, const std::wstring& value, 
         throw std::runtime_error("cannot set value " + Narrow(value));
 }
 
-void CRegFixture::SetString(const std::wstring& subkey, const std::wstring& value,
-                            const std::wstring& text) const
-{
+void CRegFixture::SetString(const std::wstring& subkey, const std::wstring& value, const std::wstring& text) const {
     SetRaw(subkey, value, REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
 }
 
-std::vector<std::wstring> Describe(const std::list<KvCmdSequence::ScsResource>& list)
-{
+std::vector<std::wstring> Describe(const std::list<KvCmdSequence::ScsResource>& list) {
     static const wchar_t* const kinds[] = {L"?:", L"F:", L"D:", L"K:", L"V:"};
     std::vector<std::wstring> out;
     for (const auto& r : list)
@@ -139,15 +123,13 @@ std::vector<std::wstring> Describe(const std::list<KvCmdSequence::ScsResource>& 
     return out;
 }
 
-std::vector<std::wstring> DescribeSorted(const std::list<KvCmdSequence::ScsResource>& list)
-{
+std::vector<std::wstring> DescribeSorted(const std::list<KvCmdSequence::ScsResource>& list) {
     std::vector<std::wstring> out = Describe(list);
     std::sort(out.begin(), out.end());
     return out;
 }
 
-std::string Narrow(const std::wstring& text)
-{
+std::string Narrow(const std::wstring& text) {
     std::string out;
     for (wchar_t ch : text)
         out += (ch > 0 && ch < 128) ? static_cast<char>(ch) : '?';

@@ -27,8 +27,7 @@ void RemoveTree(const std::wstring& root);
 // HKEY_CURRENT_USER\Software\KvCmdSequenceTests; emptied when made and deleted with the object.
 class CRegFixture {
 public:
-    explicit CRegFixture(const std::wstring& name,
-                         const std::wstring& parent = L"Software\\KvCmdSequenceTests");
+    explicit CRegFixture(const std::wstring& name, const std::wstring& parent = L"Software\\KvCmdSequenceTests");
     ~CRegFixture();
     CRegFixture(const CRegFixture&) = delete;
     CRegFixture& operator=(const CRegFixture&) = delete;
@@ -36,8 +35,7 @@ public:
     // "HKEY_CURRENT_USER\<parent>\<name>"
     const std::wstring& Path() const { return m_path; }
     // Sets a value in the key or in a subkey below it (created on the way); `bytes` as stored.
-    void SetRaw(const std::wstring& subkey, const std::wstring& value, DWORD type, const void* data,
-                DWORD bytes) const;
+    void SetRaw(const std::wstring& subkey, const std::wstring& value, DWORD type, const void* data, DWORD bytes) const;
     void SetString(const std::wstring& subkey, const std::wstring& value, const std::wstring& text) const;
     void CreateKey(const std::wstring& subkey) const;
 
@@ -47,9 +45,9 @@ private:
 };
 
 // A command with the given fields; the defaults are those of a command read from a buffer.
-KvCmdSequence::SOneCmd Cmd(const std::wstring& name, int type = 0, int excl = 0, int rec = 0,
-                           int deps = 0, const std::wstring& root = L"",
-                           const std::wstring& dirs = L"*", const std::wstring& files = L"*");
+KvCmdSequence::SOneCmd Cmd(const std::wstring& name, int type = 0, int excl = 0, int rec = 0, int deps = 0,
+                           const std::wstring& root = L"", const std::wstring& dirs = L"*",
+                           const std::wstring& files = L"*");
 
 // Paths of a resource list, each prefixed by its kind: "F:", "D:", "K:", "V:".
 std::vector<std::wstring> Describe(const std::list<KvCmdSequence::ScsResource>& list);

@@ -17,25 +17,27 @@ public:
     typedef UINT(WINAPI* PFN_GetSystemWow64DirectoryW)(LPWSTR, UINT);
     typedef DWORD(WINAPI* PFN_GetFinalPathNameByHandleW)(HANDLE, LPWSTR, DWORD, DWORD);
 
-    CKernel32Wrapper()
-    {
+    CKernel32Wrapper() {
         SYSTEM_INFO si = {};
         ::GetSystemInfo(&si);
         m_processorArchitecture = si.wProcessorArchitecture;
         HMODULE k32 = ::GetModuleHandleW(L"kernel32");
         if (k32) {
             m_IsWow64Process = KvGetProcAddress<PFN_IsWow64Process>(k32, "IsWow64Process");
-            m_Wow64DisableWow64FsRedirection = KvGetProcAddress<PFN_Wow64DisableWow64FsRedirection>(k32, "Wow64DisableWow64FsRedirection");
-            m_Wow64RevertWow64FsRedirection = KvGetProcAddress<PFN_Wow64RevertWow64FsRedirection>(k32, "Wow64RevertWow64FsRedirection");
-            m_GetSystemWow64DirectoryW = KvGetProcAddress<PFN_GetSystemWow64DirectoryW>(k32, "GetSystemWow64DirectoryW");
-            m_GetFinalPathNameByHandleW = KvGetProcAddress<PFN_GetFinalPathNameByHandleW>(k32, "GetFinalPathNameByHandleW");
+            m_Wow64DisableWow64FsRedirection =
+                KvGetProcAddress<PFN_Wow64DisableWow64FsRedirection>(k32, "Wow64DisableWow64FsRedirection");
+            m_Wow64RevertWow64FsRedirection =
+                KvGetProcAddress<PFN_Wow64RevertWow64FsRedirection>(k32, "Wow64RevertWow64FsRedirection");
+            m_GetSystemWow64DirectoryW =
+                KvGetProcAddress<PFN_GetSystemWow64DirectoryW>(k32, "GetSystemWow64DirectoryW");
+            m_GetFinalPathNameByHandleW =
+                KvGetProcAddress<PFN_GetFinalPathNameByHandleW>(k32, "GetFinalPathNameByHandleW");
         }
     }
     virtual ~CKernel32Wrapper() {}
 
     // The WOW64 system directory, or empty when the entry is missing or the call fails.
-    std::wstring GetSystemWow64Directory() const
-    {
+    std::wstring GetSystemWow64Directory() const {
         if (!m_GetSystemWow64DirectoryW)
             return std::wstring();
         UINT need = m_GetSystemWow64DirectoryW(nullptr, 0);
@@ -51,8 +53,7 @@ public:
     }
 
     // True when the current process is a 32-bit process on 64-bit Windows.
-    bool IsWow64() const
-    {
+    bool IsWow64() const {
         BOOL wow = FALSE;
         return m_IsWow64Process && m_IsWow64Process(::GetCurrentProcess(), &wow) && wow;
     }

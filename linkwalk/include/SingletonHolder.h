@@ -17,27 +17,26 @@ public:
     TSingletonHolder& operator=(const TSingletonHolder&);
 };
 
-template <class T> T* TSingletonHolder<T>::pInstance = nullptr;
-template <class T> bool TSingletonHolder<T>::bDestroyed = false;
+template <class T>
+T* TSingletonHolder<T>::pInstance = nullptr;
+template <class T>
+bool TSingletonHolder<T>::bDestroyed = false;
 
 template <class T>
-void TSingletonHolder<T>::Create()
-{
+void TSingletonHolder<T>::Create() {
     if (!pInstance)
         pInstance = new T;
 }
 
 template <class T>
-T& TSingletonHolder<T>::Instance()
-{
+T& TSingletonHolder<T>::Instance() {
     if (!pInstance)
         Create();
     return *pInstance;
 }
 
 template <class T>
-void TSingletonHolder<T>::Destroy()
-{
+void TSingletonHolder<T>::Destroy() {
     if (pInstance) {
         T* p = pInstance;
         pInstance = nullptr;
@@ -47,13 +46,11 @@ void TSingletonHolder<T>::Destroy()
 }
 
 template <class T>
-void TSingletonHolder<T>::FreeInst()
-{
+void TSingletonHolder<T>::FreeInst() {
     Destroy();
 }
 
 template <class T>
-TSingletonHolder<T>& TSingletonHolder<T>::operator=(const TSingletonHolder&)
-{
+TSingletonHolder<T>& TSingletonHolder<T>::operator=(const TSingletonHolder&) {
     return *this;
 }

@@ -44,8 +44,7 @@ struct CWalker {
     static void ReadClr(Finder& f, const ClrMeta::CPeView& v, CModuleInfo& info);
     static void ResolveName(Finder& f, const ModuleInfoPtr& importer, const std::wstring& origin,
                             const ModuleName& name);
-    static bool Search(Finder& f, WORD machine, const wchar_t* directory, const std::wstring& name,
-                       std::wstring& path);
+    static bool Search(Finder& f, WORD machine, const wchar_t* directory, const std::wstring& name, std::wstring& path);
     static bool Exists(Finder& f, const std::wstring& path);
     static FolderListingPtr Listing(Finder& f, const std::wstring& folder);
     static const std::vector<std::wstring>& SxsFolders(Finder& f, const ModuleInfoPtr& importer);
@@ -58,15 +57,13 @@ struct CWalker {
 
 namespace {
 
-std::wstring FileNamePart(const std::wstring& path)
-{
+std::wstring FileNamePart(const std::wstring& path) {
     size_t slash = path.find_last_of(L'\\');
     return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
 // Whole paths only: a relative path means another file when the current folder changes.
-bool IsFullPath(const std::wstring& path)
-{
+bool IsFullPath(const std::wstring& path) {
     return (path.size() > 2 && path[1] == L':' && path[2] == L'\\') || path.compare(0, 2, L"\\\\") == 0;
 }
 
@@ -74,22 +71,19 @@ bool IsFullPath(const std::wstring& path)
 
 // The search lists, made on first use. Finders run on several threads (the generators' workers)
 // and the command library does not call Attach: that first use is serialised.
-static const COsInfo& SearchLists()
-{
+static const COsInfo& SearchLists() {
     static std::mutex lock;
     std::lock_guard<std::mutex> hold(lock);
     return TSingletonHolder<COsInfo>::Instance();
 }
 
-CWalkState& CWalker::State(Finder& f)
-{
+CWalkState& CWalker::State(Finder& f) {
     if (!f.m_walk)
         f.m_walk = new CWalkState;
     return *f.m_walk;
 }
 
-void CWalker::AddModule(Finder& f, const std::wstring& module, const std::wstring& origin, int sameMachine)
-{
+void CWalker::AddModule(Finder& f, const std::wstring& module, const std::wstring& origin, int sameMachine) {
     const std::wstring key = UpperCase(module);
     if (f.m_found.count(key) || f.m_missing.count(key))
         return;
@@ -130,8 +124,7 @@ void CWalker::AddModule(Finder& f, const std::wstring& module, const std::wstrin
 
 // The module's walk data: from the process-wide store while the file is unchanged, else read
 // from its image (one mapping) and stored.
-ModuleInfoPtr CWalker::LoadModule(Finder& f, const std::wstring& module, const std::wstring& key)
-{
+ModuleInfoPtr CWalker::LoadModule(Finder& f, const std::wstring& module, const std::wstring& key) {
     CModuleCache& cache = CModuleCache::Instance();
     const bool cacheable = IsFullPath(module);
     // The file's attributes, asked under its spelling on disk when the folder's listing has it (a
@@ -176,8 +169,7 @@ ModuleInfoPtr CWalker::LoadModule(Finder& f, const std::wstring& module, const s
     return info;
 }
 
-void CWalker::ReadModule(Finder& f, const CMappedImage& image, CModuleInfo& info)
-{
+void CWalker::ReadModule(Finder& f, const CMappedImage& image, CModuleInfo& info) {
     info.pe = image.IsPe();
     if (!info.pe)
         return;
@@ -198,8 +190,7 @@ namespace {
 class CImportNames {
 public:
     explicit CImportNames(std::vector<ModuleName>& out) : m_out(out) {}
-    void Add(const char* text, size_t length)
-    {
+    void Add(const char* text, size_t length) {
         if (length == 0 || !m_bytes.insert(std::string(text, length)).second)
             return;
         int n = ::MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0);
@@ -220,8 +211,7 @@ private:
 };
 
 // The zero-terminated ANSI name at a file position (false when it runs past the file).
-bool NameAt(const ClrMeta::CPeView& v, DWORD pos, const char*& text, size_t& length)
-{
+bool NameAt(const ClrMeta::CPeView& v, DWORD pos, const char*& text, size_t& length) {
     if (pos >= v.Size())
         return false;
     const char* start = reinterpret_cast<const char*>(v.Data() + pos);
@@ -235,8 +225,7 @@ bool NameAt(const ClrMeta::CPeView& v, DWORD pos, const char*& text, size_t& len
 
 } // namespace
 
-void CWalker::ReadImports(const ClrMeta::CPeView& v, bool pe32plus, CModuleInfo& info)
-{
+void CWalker::ReadImports(const ClrMeta::CPeView& v, bool pe32plus, CModuleInfo& info) {
     CImportNames names(info.imports);
     const char* text = nullptr;
     size_t length = 0;
@@ -288,8 +277,7 @@ namespace {
 template <class T>
 struct Released {
     T* p = nullptr;
-    ~Released()
-    {
+    ~Released() {
         if (p)
             p->Release();
     }
@@ -301,8 +289,7 @@ const unsigned long kLongestTokenBytes = 127;
 } // namespace
 
 // The .NET references of a module, read from the mapped image through the metadata reader.
-void CWalker::ReadClr(Finder& f, const ClrMeta::CPeView& v, CModuleInfo& info)
-{
+void CWalker::ReadClr(Finder& f, const ClrMeta::CPeView& v, CModuleInfo& info) {
     Released<ClrMeta::IMetaDataDispenser> own;
     ClrMeta::IMetaDataDispenser* dispenser = f.m_dispenser;
     if (!dispenser) {
@@ -373,8 +360,7 @@ void CWalker::ReadClr(Finder& f, const ClrMeta::CPeView& v, CModuleInfo& info)
 }
 
 // SearchPathEx's search, with the existence of each candidate asked through the folders' listings.
-bool CWalker::Search(Finder& f, WORD machine, const wchar_t* directory, const std::wstring& name, std::wstring& path)
-{
+bool CWalker::Search(Finder& f, WORD machine, const wchar_t* directory, const std::wstring& name, std::wstring& path) {
     if (name.empty())
         return false;
     if (directory) {
@@ -400,8 +386,7 @@ bool CWalker::Search(Finder& f, WORD machine, const wchar_t* directory, const st
     return false;
 }
 
-FolderListingPtr CWalker::Listing(Finder& f, const std::wstring& folder)
-{
+FolderListingPtr CWalker::Listing(Finder& f, const std::wstring& folder) {
     auto& memo = State(f).folders;
     auto it = memo.find(folder);
     if (it == memo.end())
@@ -410,8 +395,7 @@ FolderListingPtr CWalker::Listing(Finder& f, const std::wstring& folder)
 }
 
 // Whether a path names a file (not a folder): IsExistFile's answer.
-bool CWalker::Exists(Finder& f, const std::wstring& path)
-{
+bool CWalker::Exists(Finder& f, const std::wstring& path) {
     const size_t slash = path.find_last_of(L'\\');
     if (slash != std::wstring::npos) {
         const std::wstring folder = path.substr(0, slash), name = path.substr(slash + 1);
@@ -429,8 +413,7 @@ bool CWalker::Exists(Finder& f, const std::wstring& path)
 
 // The side-by-side folders of an importing module's manifest: its identities are parsed once per
 // process, their folders looked up once per finder.
-const std::vector<std::wstring>& CWalker::SxsFolders(Finder& f, const ModuleInfoPtr& importer)
-{
+const std::vector<std::wstring>& CWalker::SxsFolders(Finder& f, const ModuleInfoPtr& importer) {
     auto& memo = State(f).sxsFolders;
     auto it = memo.find(importer.get());
     if (it == memo.end()) {
@@ -441,8 +424,8 @@ const std::vector<std::wstring>& CWalker::SxsFolders(Finder& f, const ModuleInfo
     return it->second.second;
 }
 
-void CWalker::ResolveName(Finder& f, const ModuleInfoPtr& importer, const std::wstring& origin, const ModuleName& name)
-{
+void CWalker::ResolveName(Finder& f, const ModuleInfoPtr& importer, const std::wstring& origin,
+                          const ModuleName& name) {
     if (f.m_resolved.count(name.key))
         return;
     const WORD machine = importer->machine;
@@ -479,8 +462,7 @@ void CWalker::ResolveName(Finder& f, const ModuleInfoPtr& importer, const std::w
 // references (platform-invoke DLLs) through the native name resolution.
 
 void CWalker::WalkAssemblyReferences(Finder& f, const ModuleInfoPtr& info, const std::wstring& module,
-                                     const std::wstring& origin)
-{
+                                     const std::wstring& origin) {
     if (!f.m_dispenser || !info->clr)
         return;
     std::vector<const AssemblyReference*> refs;
@@ -500,8 +482,7 @@ void CWalker::WalkAssemblyReferences(Finder& f, const ModuleInfoPtr& info, const
         ResolveName(f, info, module, name);
 }
 
-void CWalker::FindAssemblyFile(Finder& f, WORD machine, const std::wstring& origin, const AssemblyReference& ref)
-{
+void CWalker::FindAssemblyFile(Finder& f, WORD machine, const std::wstring& origin, const AssemblyReference& ref) {
     if (ref.name.empty())
         return;
     std::wstring folder = origin;
@@ -510,7 +491,10 @@ void CWalker::FindAssemblyFile(Finder& f, WORD machine, const std::wstring& orig
     wchar_t version[64];
     std::swprintf(version, 64, L"%i.%i.%i.%i", int(ref.major), int(ref.minor), int(ref.build), int(ref.revision));
     const bool caches = !ref.token.empty() || ref.tokenTooLong;
-    const wchar_t* machineCache = !caches ? L"" : machine == kMachineI386 ? L"GAC_32" : machine == kMachineAmd64 ? L"GAC_64" : L"";
+    const wchar_t* machineCache = !caches                    ? L""
+                                  : machine == kMachineI386  ? L"GAC_32"
+                                  : machine == kMachineAmd64 ? L"GAC_64"
+                                                             : L"";
 
     // The same reference from the same place is probed once per finder.
     std::wstring probe = std::wstring(machineCache) + L"|" + (caches ? L"GAC" : L"") + L"|" + ref.name + L"|" +
@@ -560,8 +544,7 @@ void CWalker::FindAssemblyFile(Finder& f, WORD machine, const std::wstring& orig
         AddModule(f, found, origin, 0);
 }
 
-void CWalker::CopyInit(Finder& f, const Finder& other)
-{
+void CWalker::CopyInit(Finder& f, const Finder& other) {
     f.m_found = other.m_found;
     f.m_missing = other.m_missing;
     std::wmemcpy(f.m_appDirectory, other.m_appDirectory, MAX_PATH);
@@ -575,8 +558,7 @@ void CWalker::CopyInit(Finder& f, const Finder& other)
 
 namespace {
 
-int InitializeCom()
-{
+int InitializeCom() {
     HRESULT hr = ::CoInitialize(nullptr);
     return hr == S_OK || hr == S_FALSE ? 1 : 0;
 }
@@ -585,8 +567,7 @@ int InitializeCom()
 
 template <class TString, class TModules>
 CDepends<TString, TModules>::CDepends()
-    : m_appDirectory(), m_rootMachine(0), m_dispenser(nullptr), m_comInitialized(0), m_walk(nullptr)
-{
+    : m_appDirectory(), m_rootMachine(0), m_dispenser(nullptr), m_comInitialized(0), m_walk(nullptr) {
     m_comInitialized = InitializeCom();
     // The metadata reader is our own and needs no COM apartment: a thread already in another
     // apartment (CoInitialize failing with RPC_E_CHANGED_MODE) still gets the .NET walk.
@@ -596,8 +577,7 @@ CDepends<TString, TModules>::CDepends()
 
 template <class TString, class TModules>
 CDepends<TString, TModules>::CDepends(const CDepends& other)
-    : m_appDirectory(), m_rootMachine(0), m_dispenser(nullptr), m_comInitialized(0), m_walk(nullptr)
-{
+    : m_appDirectory(), m_rootMachine(0), m_dispenser(nullptr), m_comInitialized(0), m_walk(nullptr) {
     CWalker::CopyInit(*this, other);
     m_dispenser = other.m_dispenser;
     if (m_dispenser)
@@ -606,8 +586,7 @@ CDepends<TString, TModules>::CDepends(const CDepends& other)
 }
 
 template <class TString, class TModules>
-CDepends<TString, TModules>::~CDepends()
-{
+CDepends<TString, TModules>::~CDepends() {
     if (m_dispenser)
         m_dispenser->Release();
     m_dispenser = nullptr;
@@ -618,8 +597,7 @@ CDepends<TString, TModules>::~CDepends()
 }
 
 template <class TString, class TModules>
-CDepends<TString, TModules>& CDepends<TString, TModules>::operator=(const CDepends& other)
-{
+CDepends<TString, TModules>& CDepends<TString, TModules>::operator=(const CDepends& other) {
     if (this == &other)
         return *this;
     try {
@@ -638,8 +616,7 @@ CDepends<TString, TModules>& CDepends<TString, TModules>::operator=(const CDepen
 }
 
 template <class TString, class TModules>
-void CDepends<TString, TModules>::AddModule(const TString& module, const TString& origin, int sameMachine)
-{
+void CDepends<TString, TModules>::AddModule(const TString& module, const TString& origin, int sameMachine) {
     try {
         CWalker::AddModule(*this, module, origin, sameMachine);
     } catch (...) {
@@ -649,9 +626,7 @@ void CDepends<TString, TModules>::AddModule(const TString& module, const TString
 
 template <class TString, class TModules>
 unsigned long CDepends<TString, TModules>::SearchPathEx(unsigned short machine, const wchar_t* directory,
-                                                         const wchar_t* name, unsigned long length,
-                                                         wchar_t* buffer)
-{
+                                                        const wchar_t* name, unsigned long length, wchar_t* buffer) {
     if (buffer && length)
         buffer[0] = L'\0';
     if (!name || !*name)
@@ -677,8 +652,7 @@ unsigned long CDepends<TString, TModules>::SearchPathEx(unsigned short machine, 
 }
 
 template <class TString, class TModules>
-unsigned long CDepends<TString, TModules>::CopyFileName(const TString& path, wchar_t* buffer, unsigned long length)
-{
+unsigned long CDepends<TString, TModules>::CopyFileName(const TString& path, wchar_t* buffer, unsigned long length) {
     if (buffer && path.size() < length) {
         path.copy(buffer, path.size());
         buffer[path.size()] = L'\0';
@@ -689,8 +663,7 @@ unsigned long CDepends<TString, TModules>::CopyFileName(const TString& path, wch
 }
 
 template <class TString, class TModules>
-int CDepends<TString, TModules>::IsExistFile(const wchar_t* path) const
-{
+int CDepends<TString, TModules>::IsExistFile(const wchar_t* path) const {
     if (!path)
         return 0;
     DWORD attrs = ::GetFileAttributesW(ApiPath(path).c_str());
@@ -698,8 +671,7 @@ int CDepends<TString, TModules>::IsExistFile(const wchar_t* path) const
 }
 
 template <class TString, class TModules>
-TString CDepends<TString, TModules>::PublicKeyTokenByteToString(const unsigned char* bytes, unsigned long count)
-{
+TString CDepends<TString, TModules>::PublicKeyTokenByteToString(const unsigned char* bytes, unsigned long count) {
     static const wchar_t digits[] = L"0123456789abcdef";
     TString text;
     if (!bytes)
@@ -717,16 +689,14 @@ template class CDepends<std::wstring, CModules>;
 CDepps::CDepps() : CDepends<std::wstring, CModules>() {}
 CDepps::CDepps(const CDepps& other) : CDepends<std::wstring, CModules>(other) {}
 CDepps::~CDepps() {}
-CDepps& CDepps::operator=(const CDepps& other)
-{
+CDepps& CDepps::operator=(const CDepps& other) {
     CDepends<std::wstring, CModules>::operator=(other);
     return *this;
 }
 
 namespace Common {
 
-int Attach()
-{
+int Attach() {
     try {
         TSingletonHolder<COsInfo>::Create();
         TSingletonHolder<Kernel32::CKernel32Wrapper>::Create();
@@ -736,8 +706,7 @@ int Attach()
     return 1;
 }
 
-int Detach()
-{
+int Detach() {
     TSingletonHolder<COsInfo>::Destroy();
     TSingletonHolder<Kernel32::CKernel32Wrapper>::Destroy();
     return 1;

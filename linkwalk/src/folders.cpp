@@ -9,16 +9,14 @@ namespace Depends {
 
 namespace {
 
-bool IsAscii(const wchar_t* s)
-{
+bool IsAscii(const wchar_t* s) {
     for (; *s; ++s)
         if (*s >= 0x80)
             return false;
     return true;
 }
 
-std::wstring UpperAscii(const wchar_t* s)
-{
+std::wstring UpperAscii(const wchar_t* s) {
     std::wstring up(s);
     for (wchar_t& c : up)
         if (c >= L'a' && c <= L'z')
@@ -28,14 +26,12 @@ std::wstring UpperAscii(const wchar_t* s)
 
 class CListings {
 public:
-    FolderListingPtr Get(const std::wstring& key)
-    {
+    FolderListingPtr Get(const std::wstring& key) {
         std::lock_guard<std::mutex> hold(m_lock);
         auto it = m_listings.find(key);
         return it == m_listings.end() ? FolderListingPtr() : it->second;
     }
-    void Put(const std::wstring& key, const FolderListingPtr& listing)
-    {
+    void Put(const std::wstring& key, const FolderListingPtr& listing) {
         std::lock_guard<std::mutex> hold(m_lock);
         // A process that searches many folders (generators walk whole disks) keeps a bounded set.
         if (m_listings.size() >= 4096 && !m_listings.count(key))
@@ -48,15 +44,13 @@ private:
     std::map<std::wstring, FolderListingPtr> m_listings;
 };
 
-CListings& Listings()
-{
+CListings& Listings() {
     // Never destroyed: a thread may still walk while the process ends.
     static CListings* listings = new CListings;
     return *listings;
 }
 
-bool FolderStamp(const std::wstring& path, uint64_t& lastWrite, uint64_t& creation)
-{
+bool FolderStamp(const std::wstring& path, uint64_t& lastWrite, uint64_t& creation) {
     WIN32_FILE_ATTRIBUTE_DATA a;
     if (!::GetFileAttributesExW(ApiPath(path).c_str(), GetFileExInfoStandard, &a) ||
         !(a.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
@@ -66,8 +60,7 @@ bool FolderStamp(const std::wstring& path, uint64_t& lastWrite, uint64_t& creati
     return true;
 }
 
-FolderListingPtr ReadListing(const std::wstring& folder, uint64_t lastWrite, uint64_t creation, uint64_t now)
-{
+FolderListingPtr ReadListing(const std::wstring& folder, uint64_t lastWrite, uint64_t creation, uint64_t now) {
     std::shared_ptr<CFolderListing> listing = std::make_shared<CFolderListing>();
     listing->lastWrite = lastWrite;
     listing->creation = creation;
@@ -108,8 +101,7 @@ FolderListingPtr ReadListing(const std::wstring& folder, uint64_t lastWrite, uin
 
 } // namespace
 
-int CFolderListing::Find(const std::wstring& name, const Entry*& entry) const
-{
+int CFolderListing::Find(const std::wstring& name, const Entry*& entry) const {
     auto it = names.find(UpperAscii(name.c_str()));
     if (it != names.end()) {
         entry = &it->second;
@@ -119,8 +111,7 @@ int CFolderListing::Find(const std::wstring& name, const Entry*& entry) const
     return otherNames ? -1 : 0;
 }
 
-bool IsPlainName(const std::wstring& name)
-{
+bool IsPlainName(const std::wstring& name) {
     if (name.empty() || name.size() > 255 || name == L"." || name == L".." || name.back() == L'.' ||
         name.back() == L' ')
         return false;
@@ -130,8 +121,7 @@ bool IsPlainName(const std::wstring& name)
     return true;
 }
 
-bool IsListableFolder(const std::wstring& folder)
-{
+bool IsListableFolder(const std::wstring& folder) {
     if (folder.size() < 3 || folder.size() >= MAX_PATH - 2 || folder.back() == L'\\')
         return false;
     const bool drive = folder[1] == L':' && folder[2] == L'\\';
@@ -146,8 +136,7 @@ bool IsListableFolder(const std::wstring& folder)
     return true;
 }
 
-FolderListingPtr CurrentListing(const std::wstring& folder)
-{
+FolderListingPtr CurrentListing(const std::wstring& folder) {
     const std::wstring key = UpperCase(folder);
     FolderListingPtr known = Listings().Get(key);
     uint64_t lastWrite = 0, creation = 0;

@@ -3,16 +3,14 @@
 
 namespace Depends {
 
-std::wstring UpperCase(const std::wstring& text)
-{
+std::wstring UpperCase(const std::wstring& text) {
     std::wstring up(text);
     if (!up.empty())
         ::CharUpperBuffW(&up[0], static_cast<DWORD>(up.size()));
     return up;
 }
 
-std::wstring ApiPath(const std::wstring& path)
-{
+std::wstring ApiPath(const std::wstring& path) {
     if (path.size() < MAX_PATH || path.compare(0, 4, L"\\\\?\\") == 0)
         return path;
     if (path.size() > 2 && path[1] == L':' && path[2] == L'\\')
@@ -22,8 +20,7 @@ std::wstring ApiPath(const std::wstring& path)
     return path;
 }
 
-CMappedImage::CMappedImage(const std::wstring& path)
-{
+CMappedImage::CMappedImage(const std::wstring& path) {
     m_file = ::CreateFileW(ApiPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (m_file == INVALID_HANDLE_VALUE) {
@@ -51,9 +48,7 @@ CMappedImage::CMappedImage(const std::wstring& path)
     Examine();
 }
 
-CMappedImage::CMappedImage(const CMappedImage& other)
-    : m_fileSize(other.m_fileSize), m_mapState(other.m_mapState)
-{
+CMappedImage::CMappedImage(const CMappedImage& other) : m_fileSize(other.m_fileSize), m_mapState(other.m_mapState) {
     if (other.m_mapState != 0)
         return;
     HANDLE self = ::GetCurrentProcess();
@@ -81,8 +76,7 @@ CMappedImage::CMappedImage(const CMappedImage& other)
     Examine();
 }
 
-CMappedImage::~CMappedImage()
-{
+CMappedImage::~CMappedImage() {
     if (m_address)
         ::UnmapViewOfFile(m_address);
     if (m_mapping)
@@ -91,8 +85,7 @@ CMappedImage::~CMappedImage()
         ::CloseHandle(m_file);
 }
 
-void CMappedImage::Examine()
-{
+void CMappedImage::Examine() {
     m_view.Reset(m_address, m_fileSize);
     WORD mz = 0, lfarlc = 0;
     if (m_fileSize < 64 || !m_view.ReadWord(0, mz) || mz != 0x5A4D) {

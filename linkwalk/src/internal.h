@@ -19,10 +19,7 @@ namespace Depends {
 std::wstring UpperCase(const std::wstring& text);
 
 // A FILETIME as one number of 100-ns ticks.
-inline uint64_t Ticks(const FILETIME& t)
-{
-    return (uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-}
+inline uint64_t Ticks(const FILETIME& t) { return (uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime; }
 
 // What was read from a file or folder is reused only when its last-write time lay this long
 // before the reading: a change made within the file system's time resolution (2 s on FAT) may
@@ -97,8 +94,8 @@ struct ModuleName {
 // by every finder of the process (see CModuleCache).
 class CModuleInfo {
 public:
-    bool pe = false;   // mapped, an MZ image of kind PE
-    WORD machine = 0;  // Machine of the file header
+    bool pe = false;  // mapped, an MZ image of kind PE
+    WORD machine = 0; // Machine of the file header
     // Delay imports, then imports, as the walk takes them: each upper-cased name once.
     std::vector<ModuleName> imports;
     // .NET metadata: whether a scope opened, its assembly references in enumeration order (rows
@@ -188,10 +185,7 @@ public:
     COsInfo();
     virtual ~COsInfo();
 
-    const std::list<std::wstring>& GetSearchList(int is64) const
-    {
-        return is64 ? m_searchList64 : m_searchList32;
-    }
+    const std::list<std::wstring>& GetSearchList(int is64) const { return is64 ? m_searchList64 : m_searchList32; }
     void Build();
     // Merges the entries of a Path value into a list (see the .cpp for the rules).
     static void AppendPathEntries(std::list<std::wstring>& list, const std::wstring& value);

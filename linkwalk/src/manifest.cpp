@@ -15,8 +15,7 @@ using KvXml::TComPtr;
 using KvXml::CBstr;
 
 // The bytes of the first RT_MANIFEST resource (first name, first language), or false.
-bool FindManifestData(const ClrMeta::CPeView& v, bool pe32plus, DWORD& position, DWORD& size)
-{
+bool FindManifestData(const ClrMeta::CPeView& v, bool pe32plus, DWORD& position, DWORD& size) {
     DWORD rva = 0, dirSize = 0, base = 0;
     if (!v.DataDirectory(pe32plus, 2, rva, dirSize) || !v.RvaToOffset(rva, base))
         return false;
@@ -63,8 +62,7 @@ bool FindManifestData(const ClrMeta::CPeView& v, bool pe32plus, DWORD& position,
     return v.RvaToOffset(dataRva, position) && v.Within(position, size);
 }
 
-bool Attribute(IXMLDOMElement* element, const wchar_t* name, std::wstring& value)
-{
+bool Attribute(IXMLDOMElement* element, const wchar_t* name, std::wstring& value) {
     VARIANT var;
     ::VariantInit(&var);
     CBstr attr(name);
@@ -76,16 +74,14 @@ bool Attribute(IXMLDOMElement* element, const wchar_t* name, std::wstring& value
     return ok;
 }
 
-bool NodeNameIs(IXMLDOMNode* node, const wchar_t* name)
-{
+bool NodeNameIs(IXMLDOMNode* node, const wchar_t* name) {
     CBstr text;
     return node->get_nodeName(&text) == S_OK && std::wstring(text.c_str(), text.Length()) == name;
 }
 
 // Walks dependency/dependentAssembly/assemblyIdentity. Returns false when a DOM call fails: the
 // identities read so far stay.
-bool ReadIdentities(IXMLDOMElement* root, std::vector<ManifestIdentity>& identities)
-{
+bool ReadIdentities(IXMLDOMElement* root, std::vector<ManifestIdentity>& identities) {
     TComPtr<IXMLDOMNode> dep;
     HRESULT hr = root->get_firstChild(&dep);
     while (hr == S_OK && dep.Get()) {
@@ -128,8 +124,7 @@ bool ReadIdentities(IXMLDOMElement* root, std::vector<ManifestIdentity>& identit
 
 } // namespace
 
-bool ReadManifestText(const ClrMeta::CPeView& view, bool pe32plus, std::string& text)
-{
+bool ReadManifestText(const ClrMeta::CPeView& view, bool pe32plus, std::string& text) {
     text.clear();
     DWORD position = 0, size = 0;
     if (!FindManifestData(view, pe32plus, position, size))
@@ -142,8 +137,7 @@ bool ReadManifestText(const ClrMeta::CPeView& view, bool pe32plus, std::string& 
     return true;
 }
 
-void ParseManifestIdentities(const std::string& text, std::vector<ManifestIdentity>& identities)
-{
+void ParseManifestIdentities(const std::string& text, std::vector<ManifestIdentity>& identities) {
     identities.clear();
     if (text.empty())
         return;
@@ -157,7 +151,8 @@ void ParseManifestIdentities(const std::string& text, std::vector<ManifestIdenti
 
     TComPtr<IXMLDOMDocument> doc;
     if (::CoCreateInstance(KvXml::CLSID_DOMDocument, nullptr, CLSCTX_ALL, KvXml::IID_IXMLDOMDocument,
-                           reinterpret_cast<void**>(&doc)) != S_OK || !doc.Get())
+                           reinterpret_cast<void**>(&doc)) != S_OK ||
+        !doc.Get())
         return;
     CBstr xml(wide.c_str());
     VARIANT_BOOL loaded = VARIANT_FALSE;
@@ -169,8 +164,7 @@ void ParseManifestIdentities(const std::string& text, std::vector<ManifestIdenti
     ReadIdentities(root.Get(), identities);
 }
 
-void FindSxsFolders(const std::vector<ManifestIdentity>& identities, std::vector<std::wstring>& folders)
-{
+void FindSxsFolders(const std::vector<ManifestIdentity>& identities, std::vector<std::wstring>& folders) {
     folders.clear();
     if (identities.empty())
         return;

@@ -11,15 +11,11 @@ namespace {
 // keep every module it ever met).
 const size_t kBudgetBytes = size_t(64) << 20;
 
-size_t TextBytes(const std::wstring& s)
-{
-    return 32 + s.size() * sizeof(wchar_t);
-}
+size_t TextBytes(const std::wstring& s) { return 32 + s.size() * sizeof(wchar_t); }
 
 } // namespace
 
-const std::vector<ManifestIdentity>& CModuleInfo::Identities() const
-{
+const std::vector<ManifestIdentity>& CModuleInfo::Identities() const {
     std::call_once(m_parseOnce, [this] {
         try {
             ParseManifestIdentities(manifest, m_identities);
@@ -30,8 +26,7 @@ const std::vector<ManifestIdentity>& CModuleInfo::Identities() const
     return m_identities;
 }
 
-size_t CModuleInfo::Footprint() const
-{
+size_t CModuleInfo::Footprint() const {
     size_t bytes = sizeof(*this) + manifest.size();
     for (const ModuleName& n : imports)
         bytes += TextBytes(n.name) + TextBytes(n.key);
@@ -44,15 +39,13 @@ size_t CModuleInfo::Footprint() const
 
 CModuleCache::CModuleCache() {}
 
-CModuleCache& CModuleCache::Instance()
-{
+CModuleCache& CModuleCache::Instance() {
     // Never destroyed: a thread may still walk while the process ends.
     static CModuleCache* cache = new CModuleCache;
     return *cache;
 }
 
-ModuleInfoPtr CModuleCache::Find(const std::wstring& key, const Stamp& stamp)
-{
+ModuleInfoPtr CModuleCache::Find(const std::wstring& key, const Stamp& stamp) {
     std::lock_guard<std::mutex> hold(m_lock);
     auto it = m_entries.find(key);
     if (it == m_entries.end())
@@ -64,8 +57,7 @@ ModuleInfoPtr CModuleCache::Find(const std::wstring& key, const Stamp& stamp)
     return e.info;
 }
 
-void CModuleCache::Store(const std::wstring& key, const Stamp& stamp, uint64_t readAt, const ModuleInfoPtr& info)
-{
+void CModuleCache::Store(const std::wstring& key, const Stamp& stamp, uint64_t readAt, const ModuleInfoPtr& info) {
     const size_t bytes = info->Footprint() + TextBytes(key) + 64;
     std::lock_guard<std::mutex> hold(m_lock);
     auto it = m_entries.find(key);
@@ -87,15 +79,13 @@ void CModuleCache::Store(const std::wstring& key, const Stamp& stamp, uint64_t r
     m_bytes += bytes;
 }
 
-void CModuleCache::Clear()
-{
+void CModuleCache::Clear() {
     std::lock_guard<std::mutex> hold(m_lock);
     m_entries.clear();
     m_bytes = 0;
 }
 
-size_t CModuleCache::Count()
-{
+size_t CModuleCache::Count() {
     std::lock_guard<std::mutex> hold(m_lock);
     return m_entries.size();
 }

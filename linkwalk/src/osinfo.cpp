@@ -4,8 +4,7 @@
 
 namespace Depends {
 
-std::wstring ReadEnvironmentVariable(const wchar_t* name)
-{
+std::wstring ReadEnvironmentVariable(const wchar_t* name) {
     DWORD need = ::GetEnvironmentVariableW(name, nullptr, 0);
     if (need == 0)
         return std::wstring();
@@ -21,16 +20,14 @@ std::wstring ReadEnvironmentVariable(const wchar_t* name)
 
 namespace {
 
-void EnsureBackslash(std::wstring& dir)
-{
+void EnsureBackslash(std::wstring& dir) {
     if (dir.empty() || dir.back() != L'\\')
         dir += L'\\';
 }
 
 // A directory from one of the two-step system calls (size, then text); empty on failure.
 template <class F>
-std::wstring ReadSystemDirectory(F call)
-{
+std::wstring ReadSystemDirectory(F call) {
     UINT need = call(nullptr, 0);
     if (need == 0)
         return std::wstring();
@@ -45,15 +42,11 @@ std::wstring ReadSystemDirectory(F call)
 
 } // namespace
 
-COsInfo::COsInfo()
-{
-    Build();
-}
+COsInfo::COsInfo() { Build(); }
 
 COsInfo::~COsInfo() {}
 
-void COsInfo::Build()
-{
+void COsInfo::Build() {
     using Depends::UpperCase;
     Kernel32::CKernel32Wrapper& k32 = TSingletonHolder<Kernel32::CKernel32Wrapper>::Instance();
     m_is64BitSystem = k32.m_processorArchitecture != PROCESSOR_ARCHITECTURE_INTEL ? 1 : 0;
@@ -87,8 +80,7 @@ void COsInfo::Build()
 // quotes; empty pieces and unexpanded variables ("%...") are skipped; a piece gets a trailing
 // backslash and is appended unless the list held that text before the merge. A directory named
 // twice in the value is therefore listed twice.
-void COsInfo::AppendPathEntries(std::list<std::wstring>& list, const std::wstring& value)
-{
+void COsInfo::AppendPathEntries(std::list<std::wstring>& list, const std::wstring& value) {
     const std::list<std::wstring> before(list);
     size_t start = 0;
     while (start <= value.size()) {

@@ -24,20 +24,17 @@ inline std::wstring Fixtures() { return Env(L"KV_BIN_DIR") + L"\\linkwalk_fixtur
 inline std::wstring App() { return Fixtures() + L"\\app"; }
 inline std::wstring Tmp() { return Env(L"KV_TEST_TMP"); }
 
-inline std::wstring Upper(std::wstring s)
-{
+inline std::wstring Upper(std::wstring s) {
     if (!s.empty())
         ::CharUpperBuffW(&s[0], static_cast<DWORD>(s.size()));
     return s;
 }
 
-inline std::wstring LongApi(const std::wstring& p)
-{
+inline std::wstring LongApi(const std::wstring& p) {
     return p.size() >= MAX_PATH && p.compare(0, 4, L"\\\\?\\") != 0 ? L"\\\\?\\" + p : p;
 }
 
-inline std::vector<BYTE> ReadAll(const std::wstring& path)
-{
+inline std::vector<BYTE> ReadAll(const std::wstring& path) {
     std::vector<BYTE> data;
     HANDLE h = ::CreateFileW(LongApi(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE)
@@ -50,8 +47,7 @@ inline std::vector<BYTE> ReadAll(const std::wstring& path)
     return data;
 }
 
-inline bool WriteAll(const std::wstring& path, const std::vector<BYTE>& data, size_t length = size_t(-1))
-{
+inline bool WriteAll(const std::wstring& path, const std::vector<BYTE>& data, size_t length = size_t(-1)) {
     if (length > data.size())
         length = data.size();
     HANDLE h = ::CreateFileW(LongApi(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
@@ -63,22 +59,19 @@ inline bool WriteAll(const std::wstring& path, const std::vector<BYTE>& data, si
     return ok && put == length;
 }
 
-inline bool CopyTo(const std::wstring& from, const std::wstring& to)
-{
+inline bool CopyTo(const std::wstring& from, const std::wstring& to) {
     return ::CopyFileW(LongApi(from).c_str(), LongApi(to).c_str(), FALSE) != 0;
 }
 
 // Creates every folder of a path (long paths too).
-inline void MakeDirs(const std::wstring& path)
-{
+inline void MakeDirs(const std::wstring& path) {
     for (size_t i = 3; i <= path.size(); ++i)
         if (i == path.size() || path[i] == L'\\')
             ::CreateDirectoryW(LongApi(path.substr(0, i)).c_str(), nullptr);
 }
 
 // Deletes a folder tree (long paths too).
-inline void RemoveTree(const std::wstring& dir)
-{
+inline void RemoveTree(const std::wstring& dir) {
     WIN32_FIND_DATAW fd;
     HANDLE h = ::FindFirstFileW(LongApi(dir + L"\\*").c_str(), &fd);
     if (h != INVALID_HANDLE_VALUE) {
@@ -99,15 +92,13 @@ inline void RemoveTree(const std::wstring& dir)
     ::RemoveDirectoryW(LongApi(dir).c_str());
 }
 
-inline std::wstring WindowsDir()
-{
+inline std::wstring WindowsDir() {
     wchar_t w[MAX_PATH];
     UINT n = ::GetWindowsDirectoryW(w, MAX_PATH);
     return std::wstring(w, n);
 }
 
-inline std::wstring SystemDir()
-{
+inline std::wstring SystemDir() {
     wchar_t w[MAX_PATH];
     UINT n = ::GetSystemDirectoryW(w, MAX_PATH);
     return std::wstring(w, n);
@@ -115,8 +106,7 @@ inline std::wstring SystemDir()
 
 // Offsets inside a PE image held in a byte vector.
 struct PeOffsets {
-    explicit PeOffsets(const std::vector<BYTE>& d) : view(d.data(), static_cast<DWORD>(d.size()))
-    {
+    explicit PeOffsets(const std::vector<BYTE>& d) : view(d.data(), static_cast<DWORD>(d.size())) {
         nt = view.NtOffset();
         WORD magic = 0;
         view.ReadWord(nt + 24, magic);
@@ -124,8 +114,7 @@ struct PeOffsets {
     }
     DWORD Dir(unsigned index) const { return nt + 24 + (plus ? 112 : 96) + index * 8; }
     DWORD ImageBase() const { return nt + 24 + (plus ? 24 : 28); }
-    DWORD Pos(DWORD rva) const
-    {
+    DWORD Pos(DWORD rva) const {
         DWORD p = 0;
         EXPECT_TRUE(view.RvaToOffset(rva, p));
         return p;
@@ -136,15 +125,13 @@ struct PeOffsets {
 };
 
 template <class T>
-void Put(std::vector<BYTE>& d, size_t off, T v)
-{
+void Put(std::vector<BYTE>& d, size_t off, T v) {
     ASSERT_LE(off + sizeof(T), d.size());
     std::memcpy(d.data() + off, &v, sizeof(T));
 }
 
 template <class T>
-T Get(const std::vector<BYTE>& d, size_t off)
-{
+T Get(const std::vector<BYTE>& d, size_t off) {
     T v{};
     if (off + sizeof(T) <= d.size())
         std::memcpy(&v, d.data() + off, sizeof(T));

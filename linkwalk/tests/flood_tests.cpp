@@ -14,41 +14,34 @@ using Depends::CModules;
 
 namespace {
 
-std::wstring Flood(const wchar_t* name)
-{
-    return Fixtures() + L"\\flood\\" + name;
-}
+std::wstring Flood(const wchar_t* name) { return Fixtures() + L"\\flood\\" + name; }
 
 struct Maps {
     CModules found, missing, resolved;
     bool operator==(const Maps& o) const { return found == o.found && missing == o.missing && resolved == o.resolved; }
 };
 
-Maps Walk(const std::wstring& root)
-{
+Maps Walk(const std::wstring& root) {
     CDepps f;
     f.AddModule(root, root, 1);
     return Maps{f.m_found, f.m_missing, f.m_resolved};
 }
 
-std::wstring Sxs()
-{
+std::wstring Sxs() {
     return WindowsDir() + L"\\WinSxS\\" + (kNativeMachine == 0x8664 ? L"amd64" : L"x86") +
            L"_Kv.Linkwalk.Sxs_1fc8b3b9a1e18e3b_1.0.0.0_none_floodtests";
 }
 
 class FloodTest : public ::testing::Test {
 public:
-    static void SetUpTestSuite()
-    {
+    static void SetUpTestSuite() {
         MakeDirs(Sxs());
         ASSERT_TRUE(CopyTo(Fixtures() + L"\\sxs\\sxsdep.dll", Sxs() + L"\\sxsdep.dll"));
     }
     static void TearDownTestSuite() { RemoveTree(Sxs()); }
 };
 
-TEST_F(FloodTest, ModuleReferenceFlood)
-{
+TEST_F(FloodTest, ModuleReferenceFlood) {
     // 30 000 ModuleRef rows name one missing DLL, 4 000 AssemblyRef rows one missing assembly: the
     // maps are those of the twin with one row each.
     const std::wstring root = Flood(L"modref.dll"), plain = Flood(L"modref_plain.dll");
@@ -60,8 +53,7 @@ TEST_F(FloodTest, ModuleReferenceFlood)
     EXPECT_TRUE(p.found.empty() && p.resolved.empty());
 }
 
-TEST_F(FloodTest, UnterminatedStringHeap)
-{
+TEST_F(FloodTest, UnterminatedStringHeap) {
     // Rows pointing into the heap's unterminated tail are left out; the terminated names are read,
     // the long one as far as the finder's buffer of 1024 characters takes it.
     const std::wstring root = Flood(L"strings.dll");
@@ -94,8 +86,7 @@ TEST_F(FloodTest, UnterminatedStringHeap)
     d->Release();
 }
 
-TEST_F(FloodTest, ImportFloodOfMissingNames)
-{
+TEST_F(FloodTest, ImportFloodOfMissingNames) {
     // 3 000 imports and 1 000 delay imports of distinct missing names, each repeated in two other
     // letter cases: every name is missing once, with the root as origin.
     const std::wstring root = Flood(L"imports.dll");
@@ -116,8 +107,7 @@ TEST_F(FloodTest, ImportFloodOfMissingNames)
     EXPECT_EQ(Walk(Flood(L"imports_plain.dll")).missing.size(), 8u);
 }
 
-TEST_F(FloodTest, LargeManifestWithManyMissingNames)
-{
+TEST_F(FloodTest, LargeManifestWithManyMissingNames) {
     // 400 assemblies absent from WinSxS before the one that holds sxsdep.dll, 300 missing names:
     // the manifest is read once, and every name still gets the whole search.
     const std::wstring root = Flood(L"manifest.dll");
@@ -137,8 +127,7 @@ TEST_F(FloodTest, LargeManifestWithManyMissingNames)
 // The process-wide store
 
 // The modules of a folder (executables and DLLs), sorted.
-std::vector<std::wstring> Modules(const std::wstring& folder, size_t most)
-{
+std::vector<std::wstring> Modules(const std::wstring& folder, size_t most) {
     std::vector<std::wstring> files;
     WIN32_FIND_DATAW fd;
     HANDLE h = ::FindFirstFileW((folder + L"\\*").c_str(), &fd);
@@ -157,8 +146,7 @@ std::vector<std::wstring> Modules(const std::wstring& folder, size_t most)
     return files;
 }
 
-TEST(ModuleStore, ManyRootsAndThreadsGiveTheSameMaps)
-{
+TEST(ModuleStore, ManyRootsAndThreadsGiveTheSameMaps) {
     KV_SKIP_THREADS_IF_EMULATED();
     const std::vector<std::wstring> roots = Modules(SystemDir(), 120);
     ASSERT_GT(roots.size(), 50u);
@@ -193,8 +181,7 @@ TEST(ModuleStore, ManyRootsAndThreadsGiveTheSameMaps)
             EXPECT_TRUE(byThread[t][i] == first[i]) << t << " " << std::string(roots[i].begin(), roots[i].end());
 }
 
-TEST(ModuleStore, ChangedModuleIsReadAgain)
-{
+TEST(ModuleStore, ChangedModuleIsReadAgain) {
     // A copy of the graph whose files keep their build times (old enough to be kept): after a walk,
     // a.dll is replaced by a module without imports, and the next walk no longer reaches b and d.
     const std::wstring dir = Tmp() + L"\\store_changed";

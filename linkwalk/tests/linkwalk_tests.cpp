@@ -16,30 +16,24 @@ namespace {
 const wchar_t kSxsName[] = L"Kv.Linkwalk.Sxs";
 const wchar_t kSxsToken[] = L"1fc8b3b9a1e18e3b";
 
-std::wstring SxsArch()
-{
-    return kNativeMachine == 0x8664 ? L"amd64" : L"x86";
-}
+std::wstring SxsArch() { return kNativeMachine == 0x8664 ? L"amd64" : L"x86"; }
 
 // The side-by-side folder that root.exe's manifest names, made under the Windows WinSxS folder
 // for the tests of this executable and removed after them.
 class FinderTest : public ::testing::Test {
 public:
-    static std::wstring SxsFolder()
-    {
+    static std::wstring SxsFolder() {
         return WindowsDir() + L"\\WinSxS\\" + SxsArch() + L"_" + kSxsName + L"_" + kSxsToken +
                L"_1.0.0.0_none_linkwalktests";
     }
-    static void SetUpTestSuite()
-    {
+    static void SetUpTestSuite() {
         MakeDirs(SxsFolder());
         ASSERT_TRUE(CopyTo(Fixtures() + L"\\sxs\\sxsdep.dll", SxsFolder() + L"\\sxsdep.dll"));
     }
     static void TearDownTestSuite() { RemoveTree(SxsFolder()); }
 
 protected:
-    static CModules Entries(std::initializer_list<std::wstring> values, bool keyIsPath = true)
-    {
+    static CModules Entries(std::initializer_list<std::wstring> values, bool keyIsPath = true) {
         CModules m;
         for (const std::wstring& v : values)
             m[Upper(keyIsPath ? v : v.substr(v.find_last_of(L'\\') + 1))] = v;
@@ -47,8 +41,7 @@ protected:
     }
 };
 
-TEST_F(FinderTest, RootGraphGivesExactMaps)
-{
+TEST_F(FinderTest, RootGraphGivesExactMaps) {
     const std::wstring app = App(), root = app + L"\\root.exe";
     CDepps f;
     f.AddModule(root, root, 1);
@@ -58,8 +51,9 @@ TEST_F(FinderTest, RootGraphGivesExactMaps)
     // nowhere.dll exists nowhere; e.dll stands beside root.exe but is built for the other machine.
     EXPECT_EQ(f.m_missing, (CModules{{L"NOWHERE.DLL", root}, {L"E.DLL", root}}));
     // Names found through the manifest's assembly folder are not kept as resolved.
-    EXPECT_EQ(f.m_resolved, Entries({app + L"\\a.dll", app + L"\\b.dll", app + L"\\c.dll", app + L"\\d.dll",
-                                     app + L"\\e.dll"}, false));
+    EXPECT_EQ(
+        f.m_resolved,
+        Entries({app + L"\\a.dll", app + L"\\b.dll", app + L"\\c.dll", app + L"\\d.dll", app + L"\\e.dll"}, false));
     EXPECT_EQ(std::wstring(f.m_appDirectory), app);
     EXPECT_EQ(f.m_rootMachine, kNativeMachine);
 
@@ -75,8 +69,7 @@ TEST_F(FinderTest, RootGraphGivesExactMaps)
     EXPECT_EQ(std::wstring(assigned.m_appDirectory), app);
 }
 
-TEST_F(FinderTest, AppDirectoryBeforeSystemDirectory)
-{
+TEST_F(FinderTest, AppDirectoryBeforeSystemDirectory) {
     const std::wstring dir = Fixtures() + L"\\sys", root = dir + L"\\sys.exe";
     CDepps f;
     f.AddModule(root, root, 1);
@@ -91,8 +84,7 @@ TEST_F(FinderTest, AppDirectoryBeforeSystemDirectory)
         ADD_FAILURE() << "missing: " << std::string(m.first.begin(), m.first.end());
 }
 
-TEST_F(FinderTest, EmptyAndUnreadableRoots)
-{
+TEST_F(FinderTest, EmptyAndUnreadableRoots) {
     const std::wstring app = App();
     {
         // A root without imports: empty maps, directory and machine set.
@@ -133,16 +125,14 @@ TEST_F(FinderTest, EmptyAndUnreadableRoots)
 }
 
 // Copies root.exe with its DLLs into a folder and returns the new root's path.
-std::wstring CopyGraph(const std::wstring& dir)
-{
+std::wstring CopyGraph(const std::wstring& dir) {
     MakeDirs(dir);
     for (const wchar_t* n : {L"root.exe", L"a.dll", L"b.dll", L"c.dll", L"d.dll", L"e.dll"})
         EXPECT_TRUE(CopyTo(App() + L"\\" + n, dir + L"\\" + n)) << std::string(dir.begin(), dir.end());
     return dir + L"\\root.exe";
 }
 
-TEST_F(FinderTest, DelayImportDescriptorForms)
-{
+TEST_F(FinderTest, DelayImportDescriptorForms) {
     const std::wstring dir = Tmp() + L"\\delay";
     const std::wstring root = CopyGraph(dir);
     const std::vector<BYTE> original = ReadAll(root);
@@ -183,8 +173,7 @@ TEST_F(FinderTest, DelayImportDescriptorForms)
     }
 }
 
-TEST_F(FinderTest, PathsLongerThanMaxPath)
-{
+TEST_F(FinderTest, PathsLongerThanMaxPath) {
     std::wstring dir = Tmp() + L"\\long";
     while (dir.size() < MAX_PATH + 20)
         dir += L"\\segment_of_a_long_path";
@@ -200,8 +189,7 @@ TEST_F(FinderTest, PathsLongerThanMaxPath)
     RemoveTree(Tmp() + L"\\long");
 }
 
-TEST_F(FinderTest, MachineTest)
-{
+TEST_F(FinderTest, MachineTest) {
     const std::wstring dir = Tmp() + L"\\machine";
     const std::wstring root = CopyGraph(dir);
     std::vector<BYTE> arm = ReadAll(dir + L"\\d.dll");
@@ -222,8 +210,7 @@ TEST_F(FinderTest, MachineTest)
     EXPECT_EQ(g.m_missing[L"ARM.DLL"], root);
 }
 
-TEST_F(FinderTest, PathEntriesAndSearchLists)
-{
+TEST_F(FinderTest, PathEntriesAndSearchLists) {
     const std::wstring base = Tmp() + L"\\pathcase";
     MakeDirs(base + L"\\alone");
     MakeDirs(base + L"\\lib");
@@ -247,8 +234,7 @@ TEST_F(FinderTest, PathEntriesAndSearchLists)
 }
 
 // root.exe copies whose embedded manifest is patched in place (same length).
-TEST_F(FinderTest, ManifestVariants)
-{
+TEST_F(FinderTest, ManifestVariants) {
     const std::wstring dir = Tmp() + L"\\manifest";
     const std::wstring root = CopyGraph(dir);
     const std::vector<BYTE> original = ReadAll(root);
@@ -287,7 +273,9 @@ TEST_F(FinderTest, ManifestVariants)
         {"resource size running past the file", false,
          [](std::vector<BYTE>& d, size_t, size_t, size_t, size_t entry) { Put<DWORD>(d, entry + 4, 0x7FFFFFF0); }},
         {"resource without its text", false,
-         [](std::vector<BYTE>& d, size_t b, size_t, size_t, size_t) { std::fill(d.begin() + b, d.begin() + b + 400, BYTE(' ')); }},
+         [](std::vector<BYTE>& d, size_t b, size_t, size_t, size_t) {
+             std::fill(d.begin() + b, d.begin() + b + 400, BYTE(' '));
+         }},
     };
     for (const Case& c : cases) {
         std::vector<BYTE> data = original;
@@ -301,8 +289,7 @@ TEST_F(FinderTest, ManifestVariants)
     }
 }
 
-TEST(LinkwalkCommon, AttachDetach)
-{
+TEST(LinkwalkCommon, AttachDetach) {
     EXPECT_EQ(Depends::Common::Attach(), 1);
     EXPECT_NE(TSingletonHolder<COsInfo>::pInstance, nullptr);
     EXPECT_EQ(Depends::Common::Detach(), 1);

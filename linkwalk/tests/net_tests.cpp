@@ -13,25 +13,22 @@ const wchar_t kToken[] = L"0f96e6afd5af6d4a"; // of tests/fixtures/linkwalk/netk
 class NetTest : public ::testing::Test {
 public:
     // The cache folder of this machine's build, so that the tests of both machines can run at once.
-    static std::wstring GacFolder()
-    {
+    static std::wstring GacFolder() {
         return WindowsDir() + (kNativeMachine == 0x8664 ? L"\\assembly\\GAC_64" : L"\\assembly\\GAC_32") +
                L"\\NetLib1\\1.2.3.4__" + kToken;
     }
-    static void SetUpTestSuite()
-    {
+    static void SetUpTestSuite() {
         MakeDirs(GacFolder());
         ASSERT_TRUE(CopyTo(Fixtures() + L"\\gac\\NetLib1.dll", GacFolder() + L"\\NetLib1.dll"));
     }
-    static void TearDownTestSuite()
-    {
+    static void TearDownTestSuite() {
         RemoveTree(GacFolder());
-        RemoveTree(WindowsDir() + (kNativeMachine == 0x8664 ? L"\\assembly\\GAC_64\\NetLib1" : L"\\assembly\\GAC_32\\NetLib1"));
+        RemoveTree(WindowsDir() +
+                   (kNativeMachine == 0x8664 ? L"\\assembly\\GAC_64\\NetLib1" : L"\\assembly\\GAC_32\\NetLib1"));
     }
 };
 
-TEST_F(NetTest, AssemblyAndModuleReferences)
-{
+TEST_F(NetTest, AssemblyAndModuleReferences) {
     const std::wstring net = Fixtures() + L"\\net", root = net + L"\\NetApp.exe";
     const std::wstring lib1 = GacFolder() + L"\\NetLib1.dll", lib2 = net + L"\\NetLib2.dll",
                        lib3 = net + L"\\NetLib3\\NetLib3.dll", pinv = net + L"\\pinvnative.dll";
@@ -59,8 +56,7 @@ TEST_F(NetTest, AssemblyAndModuleReferences)
     EXPECT_EQ(f.m_rootMachine, kNativeMachine);
 }
 
-TEST_F(NetTest, DllBeforeExeAndNativeModulesAddNothing)
-{
+TEST_F(NetTest, DllBeforeExeAndNativeModulesAddNothing) {
     const std::wstring dir = Tmp() + L"\\net";
     MakeDirs(dir + L"\\NetLib3");
     for (const wchar_t* n : {L"NetApp.exe", L"NetLib2.dll", L"pinvnative.dll", L"NetLib3\\NetLib3.dll"})
@@ -79,8 +75,7 @@ TEST_F(NetTest, DllBeforeExeAndNativeModulesAddNothing)
     EXPECT_TRUE(g.m_missing.empty());
 }
 
-TEST(ClrMetaReader, ReadsReferencesOfAnAssembly)
-{
+TEST(ClrMetaReader, ReadsReferencesOfAnAssembly) {
     ClrMeta::IMetaDataDispenser* d = nullptr;
     ASSERT_EQ(ClrMeta::CreateDispenser(&d), S_OK);
     IUnknown* unk = nullptr;
@@ -97,15 +92,17 @@ TEST(ClrMetaReader, ReadsReferencesOfAnAssembly)
             ULONG len = 0, keyLen = 0;
             const void* key = nullptr;
             ClrMeta::ASSEMBLYMETADATA md = {};
-            ASSERT_EQ(ai->GetAssemblyRefProps(t[i], &key, &keyLen, name, 1024, &len, &md, nullptr, nullptr, nullptr), S_OK);
+            ASSERT_EQ(ai->GetAssemblyRefProps(t[i], &key, &keyLen, name, 1024, &len, &md, nullptr, nullptr, nullptr),
+                      S_OK);
             wchar_t v[64];
             swprintf(v, 64, L"%u.%u.%u.%u/%lu", md.usMajorVersion, md.usMinorVersion, md.usBuildNumber,
                      md.usRevisionNumber, keyLen);
             refs[name] = v;
             // A short buffer gets the truncated, terminated name.
             wchar_t small[4];
-            EXPECT_EQ(ai->GetAssemblyRefProps(t[i], nullptr, nullptr, small, 4, &len, nullptr, nullptr, nullptr, nullptr),
-                      ClrMeta::CLDB_S_TRUNCATION);
+            EXPECT_EQ(
+                ai->GetAssemblyRefProps(t[i], nullptr, nullptr, small, 4, &len, nullptr, nullptr, nullptr, nullptr),
+                ClrMeta::CLDB_S_TRUNCATION);
             EXPECT_EQ(wcslen(small), 3u);
         }
     ai->CloseEnum(e);

@@ -9,11 +9,10 @@ using Depends::CDepps;
 namespace {
 
 // Places in the headers whose damage reaches every reader of the walk.
-std::vector<size_t> HeaderOffsets(const std::vector<BYTE>& d)
-{
+std::vector<size_t> HeaderOffsets(const std::vector<BYTE>& d) {
     PeOffsets pe(d);
-    std::vector<size_t> offs = {0x3C, 0x18, pe.nt, pe.nt + 4, pe.nt + 6, pe.nt + 20, pe.nt + 24,
-                                size_t(pe.nt) + 24 + (pe.plus ? 108 : 92)};
+    std::vector<size_t> offs = {0x3C,      0x18,       pe.nt,      pe.nt + 4,
+                                pe.nt + 6, pe.nt + 20, pe.nt + 24, size_t(pe.nt) + 24 + (pe.plus ? 108 : 92)};
     for (unsigned dir : {1u, 2u, 13u, 14u}) {
         offs.push_back(pe.Dir(dir));
         offs.push_back(pe.Dir(dir) + 4);
@@ -52,8 +51,7 @@ std::vector<size_t> HeaderOffsets(const std::vector<BYTE>& d)
 }
 
 // Writes the damaged copy and walks it as a root (its DLLs stand beside it).
-void Walk(const std::wstring& path, const std::vector<BYTE>& data, size_t length = size_t(-1))
-{
+void Walk(const std::wstring& path, const std::vector<BYTE>& data, size_t length = size_t(-1)) {
     ASSERT_TRUE(WriteAll(path, data, length));
     CDepps f;
     f.AddModule(path, path, 1);
@@ -62,8 +60,7 @@ void Walk(const std::wstring& path, const std::vector<BYTE>& data, size_t length
 }
 
 // Writes the damaged copy and reads all its metadata through the reader the finder uses.
-void ReadMetadata(const std::wstring& path, const std::vector<BYTE>& data, size_t length = size_t(-1))
-{
+void ReadMetadata(const std::wstring& path, const std::vector<BYTE>& data, size_t length = size_t(-1)) {
     ASSERT_TRUE(WriteAll(path, data, length));
     ClrMeta::IMetaDataDispenser* d = nullptr;
     ASSERT_EQ(ClrMeta::CreateDispenser(&d), S_OK);
@@ -79,7 +76,8 @@ void ReadMetadata(const std::wstring& path, const std::vector<BYTE>& data, size_
                 const void* key = nullptr;
                 ULONG keyLen = 0, len = 0;
                 ClrMeta::ASSEMBLYMETADATA md = {};
-                if (SUCCEEDED(a->GetAssemblyRefProps(t[i], &key, &keyLen, name, 1024, &len, &md, nullptr, nullptr, nullptr))) {
+                if (SUCCEEDED(a->GetAssemblyRefProps(t[i], &key, &keyLen, name, 1024, &len, &md, nullptr, nullptr,
+                                                     nullptr))) {
                     ASSERT_LT(wcslen(name), 1024u);
                 }
             }
@@ -101,8 +99,7 @@ void ReadMetadata(const std::wstring& path, const std::vector<BYTE>& data, size_
     d->Release();
 }
 
-TEST(FinderRobustness, MutatedFixturesCorpus)
-{
+TEST(FinderRobustness, MutatedFixturesCorpus) {
     const std::wstring dir = Tmp() + L"\\mutants";
     MakeDirs(dir);
     for (const wchar_t* n : {L"a.dll", L"b.dll", L"c.dll", L"d.dll"})
@@ -150,8 +147,7 @@ TEST(FinderRobustness, MutatedFixturesCorpus)
 }
 
 // Walks every module of a folder with one finder: each module is opened and walked once.
-size_t WalkFolder(const std::wstring& folder)
-{
+size_t WalkFolder(const std::wstring& folder) {
     std::vector<std::wstring> files;
     WIN32_FIND_DATAW fd;
     HANDLE h = ::FindFirstFileW((folder + L"\\*").c_str(), &fd);
@@ -163,8 +159,8 @@ size_t WalkFolder(const std::wstring& folder)
         std::wstring n = Upper(fd.cFileName);
         const size_t dot = n.find_last_of(L'.');
         const std::wstring ext = dot == std::wstring::npos ? L"" : n.substr(dot);
-        if (ext == L".DLL" || ext == L".EXE" || ext == L".DRV" || ext == L".SYS" || ext == L".OCX" ||
-            ext == L".CPL" || ext == L".ACM" || ext == L".TLB")
+        if (ext == L".DLL" || ext == L".EXE" || ext == L".DRV" || ext == L".SYS" || ext == L".OCX" || ext == L".CPL" ||
+            ext == L".ACM" || ext == L".TLB")
             files.push_back(folder + L"\\" + fd.cFileName);
     } while (::FindNextFileW(h, &fd));
     ::FindClose(h);
@@ -178,8 +174,7 @@ size_t WalkFolder(const std::wstring& folder)
     return files.size();
 }
 
-TEST(FinderRobustness, EverySystemModuleWalks)
-{
+TEST(FinderRobustness, EverySystemModuleWalks) {
 #ifdef _WIN64
     EXPECT_GT(WalkFolder(SystemDir()), 300u);
 #else

@@ -42,16 +42,24 @@ KV_END_MESSAGE_MAP()
 
 const wchar_t* dlgAddResources::KindName(int kind) {
     switch (kind) {
-    case KindFiles: return L"Выбранные файлы";
-    case KindFolderFiles: return L"Файлы по каталогу";
-    case KindFoldersWithFiles: return L"Каталоги с файлами";
-    case KindFolders: return L"Каталоги по каталогу";
-    case KindRegValues: return L"Переменные по ключу";
-    case KindRegKeys: return L"Ключи с переменными";
-    case KindSectors: return L"Секторы дисков";
+    case KindFiles:
+        return L"Выбранные файлы";
+    case KindFolderFiles:
+        return L"Файлы по каталогу";
+    case KindFoldersWithFiles:
+        return L"Каталоги с файлами";
+    case KindFolders:
+        return L"Каталоги по каталогу";
+    case KindRegValues:
+        return L"Переменные по ключу";
+    case KindRegKeys:
+        return L"Ключи с переменными";
+    case KindSectors:
+        return L"Секторы дисков";
     case KindPciDevice:
     case KindSmbiosTable:
-    case KindSmbiosField: return L"Конфигурация оборудования";
+    case KindSmbiosField:
+        return L"Конфигурация оборудования";
     }
     return L"";
 }
@@ -59,11 +67,21 @@ const wchar_t* dlgAddResources::KindName(int kind) {
 dlgAddResources::dlgAddResources(CWnd* pParent, CResourceOperationList* operations, int selector, int exeByExten)
     : ResizeDialog(IDD_ADD_RESOURCES, pParent), m_pOperations(operations), m_nExeByExten(exeByExten) {
     switch (selector) {
-    case 0: m_nKindBits = 1; break;
-    case 1: m_nKindBits = 2; break;
-    case 2: m_nKindBits = 4; break;
-    case 3: m_nKindBits = 8; break;
-    default: m_nKindBits = 15; break;
+    case 0:
+        m_nKindBits = 1;
+        break;
+    case 1:
+        m_nKindBits = 2;
+        break;
+    case 2:
+        m_nKindBits = 4;
+        break;
+    case 3:
+        m_nKindBits = 8;
+        break;
+    default:
+        m_nKindBits = 15;
+        break;
     }
     m_bMarkExecutable = (m_nKindBits & 1) ? exeByExten : 0;
 }
@@ -346,13 +364,19 @@ int dlgAddResources::RecordImage(const SResourceOperation& op) {
     }
     switch (op.nKind) {
     case KindFiles:
-    case KindFolderFiles: return base + 4;
+    case KindFolderFiles:
+        return base + 4;
     case KindFoldersWithFiles:
-    case KindFolders: return base + 5;
-    case KindRegValues: return base + 6;
-    case KindRegKeys: return base + 7;
-    case KindSectors: return base + 8;
-    default: return base + 9;
+    case KindFolders:
+        return base + 5;
+    case KindRegValues:
+        return base + 6;
+    case KindRegKeys:
+        return base + 7;
+    case KindSectors:
+        return base + 8;
+    default:
+        return base + 9;
     }
 }
 
@@ -417,7 +441,7 @@ void dlgAddResources::OnRemoveOperations() {
 
 void dlgAddResources::OnOK() {
     if (!m_pOperations || m_pOperations->empty())
-        return;   // OK is not enabled then
+        return; // OK is not enabled then
     SaveFilters();
     if (m_nKindBits & 1)
         m_bMarkExecutable = ::IsDlgButtonChecked(m_hWnd, IDC_ADDRES_EXE_MARK) == BST_CHECKED ? 1 : 0;
@@ -427,11 +451,20 @@ void dlgAddResources::OnOK() {
 int FillResourceFromOperation(const SResourceOperation& op, CIChResorce& resource) {
     int subType;
     switch (op.nKind) {
-    case dlgAddResources::KindSectors: subType = ResDiskSector; break;
-    case dlgAddResources::KindPciDevice: subType = ResPciDevice; break;
-    case dlgAddResources::KindSmbiosTable: subType = ResSmbiosTable; break;
-    case dlgAddResources::KindSmbiosField: subType = ResSmbiosField; break;
-    default: return 0;
+    case dlgAddResources::KindSectors:
+        subType = ResDiskSector;
+        break;
+    case dlgAddResources::KindPciDevice:
+        subType = ResPciDevice;
+        break;
+    case dlgAddResources::KindSmbiosTable:
+        subType = ResSmbiosTable;
+        break;
+    case dlgAddResources::KindSmbiosField:
+        subType = ResSmbiosField;
+        break;
+    default:
+        return 0;
     }
     resource.SetSubType(subType);
     resource.SetName(op.strPath);

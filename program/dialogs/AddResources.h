@@ -19,11 +19,11 @@ class CNodeImageList;
 
 // One operation that produces resources.
 struct SResourceOperation {
-    int nKind = 0;          // KindFiles ... KindSmbiosField
-    int bNested = 0;        // nested folders or subkeys are taken too
-    std::wstring strPath;   // file, folder, registry key, or a picked entry's path text
-    std::list<std::wstring> filters;              // file masks (kinds 1-3); empty: all files
-    std::map<std::wstring, _value_t> params;      // resource parameters (kinds 6-9)
+    int nKind = 0;                           // KindFiles ... KindSmbiosField
+    int bNested = 0;                         // nested folders or subkeys are taken too
+    std::wstring strPath;                    // file, folder, registry key, or a picked entry's path text
+    std::list<std::wstring> filters;         // file masks (kinds 1-3); empty: all files
+    std::map<std::wstring, _value_t> params; // resource parameters (kinds 6-9)
 };
 typedef std::list<SResourceOperation*> CResourceOperationList;
 
@@ -35,14 +35,14 @@ int FillResourceFromOperation(const SResourceOperation& op, CIChResorce& resourc
 class dlgAddResources : public ResizeDialog {
 public:
     enum Kind {
-        KindFiles = 0,           // "Выбранные файлы"
-        KindFolderFiles = 1,     // "Файлы по каталогу"
+        KindFiles = 0,       // "Выбранные файлы"
+        KindFolderFiles = 1, // "Файлы по каталогу"
         KindFoldersWithFiles = 2,
         KindFolders = 3,
-        KindRegValues = 4,       // "Переменные по ключу"
-        KindRegKeys = 5,         // "Ключи с переменными"
-        KindSectors = 6,         // "Секторы дисков"
-        KindPciDevice = 7,       // "Конфигурация оборудования"
+        KindRegValues = 4, // "Переменные по ключу"
+        KindRegKeys = 5,   // "Ключи с переменными"
+        KindSectors = 6,   // "Секторы дисков"
+        KindPciDevice = 7, // "Конфигурация оборудования"
         KindSmbiosTable = 8,
         KindSmbiosField = 9,
     };
@@ -58,7 +58,7 @@ public:
     void OnOK() override;
     void DefineLayout(std::vector<ResizeLayoutEntry>& defs) override;
 
-    int m_bMarkExecutable = 0;   // a result: mark executables by the extension list
+    int m_bMarkExecutable = 0; // a result: mark executables by the extension list
 
     int GetKindBits() const { return m_nKindBits; }
     KvUi::CEditListBox& GetFilterList() { return m_filters; }

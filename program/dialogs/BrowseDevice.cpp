@@ -131,7 +131,8 @@ void dlgBrowseDevice::FillSmbios() {
                 g = m_tree.InsertItem(group, image, image, m_hSmbios, TVI_LAST, -1);
             parent = g;
         }
-        HTREEITEM table = m_tree.InsertItem(t->GetName(), image, image, parent, TVI_LAST, AddEntry(SmartPtr<IEntry>(t)));
+        HTREEITEM table =
+            m_tree.InsertItem(t->GetName(), image, image, parent, TVI_LAST, AddEntry(SmartPtr<IEntry>(t)));
         std::list<SmartPtr<ISMBIOSField>> fields;
         t->GetFields(fields, nullptr);
         // A name that repeats within the table: each such field is named with its offset too.
@@ -142,7 +143,8 @@ void dlgBrowseDevice::FillSmbios() {
         for (const auto& f : fields) {
             if (f->IsSystem())
                 continue;
-            HTREEITEM item = m_tree.InsertItem(f->GetName(), image, image, table, TVI_LAST, AddEntry(SmartPtr<IEntry>(f)));
+            HTREEITEM item =
+                m_tree.InsertItem(f->GetName(), image, image, table, TVI_LAST, AddEntry(SmartPtr<IEntry>(f)));
             if (names[Upper(f->GetName())] > 1)
                 m_segments[item] = Format(L" #%.2llX", f->GetName(), f->GetOffset());
         }

@@ -16,7 +16,7 @@ const int kMaxDisk = 255;
 
 struct Range {
     HTREEITEM item;
-    unsigned long long start, end;   // bytes, end excluded
+    unsigned long long start, end; // bytes, end excluded
 };
 
 bool IsExtended(const PARTITION_INFORMATION_EX& info) {
@@ -46,7 +46,7 @@ void dlgBrowseDiskSector::FillTree() {
     std::list<SmartPtr<IPhysicalDrive>> drives;
     storage->GetDrives(drives, filter.Get());
     for (const auto& d : drives)
-        if (d->GetNumber() <= (DWORD)kMaxDisk)   // a disk the store cannot name is not offered
+        if (d->GetNumber() <= (DWORD)kMaxDisk) // a disk the store cannot name is not offered
             FillDrive(d);
     ::SetFocus(m_tree.m_hWnd);
 }
@@ -66,7 +66,7 @@ void dlgBrowseDiskSector::FillDrive(const SmartPtr<IPhysicalDrive>& drive) {
     for (const auto& s : list) {
         unsigned long long n = s->GetNumber();
         if (n > ~0ULL / bytesPerSector)
-            continue;   // beyond any disk this machine can address
+            continue; // beyond any disk this machine can address
         sectors[n * bytesPerSector] = s;
     }
 
@@ -84,8 +84,7 @@ void dlgBrowseDiskSector::FillDrive(const SmartPtr<IPhysicalDrive>& drive) {
     }
     // Innermost first: each range takes the sectors still free within it.
     for (auto r = ranges.rbegin(); r != ranges.rend(); ++r) {
-        for (auto it = sectors.lower_bound(r->start); it != sectors.end() && it->first < r->end;)
-        {
+        for (auto it = sectors.lower_bound(r->start); it != sectors.end() && it->first < r->end;) {
             InsertSector(r->item, it->second, it->first);
             it = sectors.erase(it);
         }
@@ -174,15 +173,17 @@ bool dlgBrowseDiskSector::AcceptPicks() {
             continue;
         std::vector<wchar_t> text(p.strPath.size() + 512);
         if (s->GetNumber() > kMaxSectorNumber) {
-            swprintf(text.data(), text.size(),
-                     L"Невозможно установить на контроль сектор.\n\t\t\t\t\t\t\tНазвание сектора: %ls\nАбсолютный номер "
-                     L"сектора: %llu\n\t\t\t\t\t\t\tСектора с номерами более 4294967295 не контролируются ПАК “Varno”.",
-                     p.strPath.c_str(), s->GetNumber());
+            swprintf(
+                text.data(), text.size(),
+                L"Невозможно установить на контроль сектор.\n\t\t\t\t\t\t\tНазвание сектора: %ls\nАбсолютный номер "
+                L"сектора: %llu\n\t\t\t\t\t\t\tСектора с номерами более 4294967295 не контролируются ПАК “Varno”.",
+                p.strPath.c_str(), s->GetNumber());
         } else if (s->GetDiskNumber() < 0 || s->GetDiskNumber() > kMaxDisk) {
-            swprintf(text.data(), text.size(),
-                     L"Невозможно установить на контроль сектор.\nНазвание сектора: %ls\nНомер диска: %d\nСекторы дисков "
-                     L"с номерами более 255 не контролируются ПАК “Varno”.",
-                     p.strPath.c_str(), s->GetDiskNumber());
+            swprintf(
+                text.data(), text.size(),
+                L"Невозможно установить на контроль сектор.\nНазвание сектора: %ls\nНомер диска: %d\nСекторы дисков "
+                L"с номерами более 255 не контролируются ПАК “Varno”.",
+                p.strPath.c_str(), s->GetDiskNumber());
         } else {
             continue;
         }

@@ -29,7 +29,6 @@ const int ImageValue = 3;
 // A value name as long as the listing buffer takes (the platform's limit for the buffer we give).
 const DWORD kNameBuffer = 260;
 
-
 bool SameText(const std::wstring& a, const std::wstring& b) {
     return ::CompareStringOrdinal(a.c_str(), (int)a.size(), b.c_str(), (int)b.size(), TRUE) == CSTR_EQUAL;
 }
@@ -63,7 +62,7 @@ KV_END_MESSAGE_MAP()
 
 dlgBrowseRegistry::dlgBrowseRegistry(CWnd* pParent, const wchar_t* prompt, int mode, std::wstring* path)
     : ResizeDialog(IDD_BROWSE_REGISTRY, pParent), m_strPrompt(prompt ? prompt : L""), m_nMode(mode), m_pPath(path) {
-    m_entries.push_back(Entry());   // entry 0: the items without an entry
+    m_entries.push_back(Entry()); // entry 0: the items without an entry
 }
 
 dlgBrowseRegistry::~dlgBrowseRegistry() { CloseKeys(); }
@@ -144,7 +143,7 @@ HKEY dlgBrowseRegistry::KeyOf(HTREEITEM h) {
     HKEY key = nullptr;
     if (!parent || ::RegOpenKeyExW(parent, e->name.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
         return nullptr;
-    e = EntryOf(h);   // the table does not move here, but stay safe against later changes
+    e = EntryOf(h); // the table does not move here, but stay safe against later changes
     e->handle = (LONG_PTR)key;
     return key;
 }
@@ -189,7 +188,7 @@ bool dlgBrowseRegistry::FillItem(HTREEITEM h) {
         return false;
     HTREEITEM first = m_tree.GetChildItem(h);
     if (!first || m_tree.GetItemData(first) != 0)
-        return false;   // listed already, or empty
+        return false; // listed already, or empty
     HKEY key = KeyOf(h);
     CWaitCursorScope wait;
     m_tree.SetRedraw(FALSE);
@@ -235,12 +234,12 @@ bool dlgBrowseRegistry::FillItem(HTREEITEM h) {
                 std::wstring value(name, len);
                 if (::RegQueryValueExW(key, value.c_str(), nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
                     continue;
-                LONG_PTR marker = value.empty()                           ? MarkerDefault
+                LONG_PTR marker = value.empty()                             ? MarkerDefault
                                   : value.find(L'\\') != std::wstring::npos ? MarkerBackslash
                                                                             : MarkerValue;
                 int index = AddEntry(KindValue, marker, value);
-                HTREEITEM item = m_tree.InsertItem(value.empty() ? std::wstring(kDefaultValueText) : value,
-                                                   ImageValue, ImageValue, h, TVI_LAST, index);
+                HTREEITEM item = m_tree.InsertItem(value.empty() ? std::wstring(kDefaultValueText) : value, ImageValue,
+                                                   ImageValue, h, TVI_LAST, index);
                 m_entries[index].item = item;
             }
         }
@@ -311,7 +310,7 @@ void dlgBrowseRegistry::SelectStart(const std::wstring& path) {
             m_tree.Expand(child, TVE_EXPAND);
             cur = child;
             rest = bs == std::wstring::npos ? std::wstring() : rest.substr(bs + 1);
-            continue;   // "key\" (an ordinary value remembered by its key) stops at the key
+            continue; // "key\" (an ordinary value remembered by its key) stops at the key
         }
         // A value: the rest of the path is its name, in token form or as the tree shows it.
         HTREEITEM value = nullptr;
@@ -327,7 +326,7 @@ void dlgBrowseRegistry::SelectStart(const std::wstring& path) {
             }
         }
         if (!value)
-            return;   // no match: what was expanded stays expanded, nothing is selected
+            return; // no match: what was expanded stays expanded, nothing is selected
         cur = value;
         break;
     }
@@ -340,7 +339,7 @@ void dlgBrowseRegistry::SelectStart(const std::wstring& path) {
 void dlgBrowseRegistry::OnOK() {
     HTREEITEM h = m_tree.GetSelectedItem();
     if (!IsPickable(h))
-        return;   // OK is not enabled then; Enter on a key in value mode does nothing either
+        return; // OK is not enabled then; Enter on a key in value mode does nothing either
     const Entry* e = EntryOf(h);
     std::wstring path, remembered;
     if (e->kind == KindValue) {

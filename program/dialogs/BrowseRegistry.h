@@ -44,8 +44,8 @@ public:
 protected:
     struct Entry {
         Kind kind = KindNone;
-        LONG_PTR handle = 0;     // root: the predefined key; key: its open handle or 0; value: marker
-        std::wstring name;       // a key's or value's own name ("" for the unnamed value)
+        LONG_PTR handle = 0; // root: the predefined key; key: its open handle or 0; value: marker
+        std::wstring name;   // a key's or value's own name ("" for the unnamed value)
         HTREEITEM item = nullptr;
     };
 
@@ -76,7 +76,7 @@ protected:
     std::wstring m_strRemembered;
     KvUi::CTreeCtrl m_tree;
     KvUi::CImageList m_images;
-    std::vector<Entry> m_entries;   // entry 0: no entry (the root item and placeholders)
+    std::vector<Entry> m_entries; // entry 0: no entry (the root item and placeholders)
     HTREEITEM m_hRoot = nullptr;
 
     KV_DECLARE_MESSAGE_MAP()

@@ -209,7 +209,7 @@ LRESULT CPickerTreeDialog::OnSizeMsg(WPARAM wp, LPARAM lp) {
 void CPickerTreeDialog::OnOK() {
     std::vector<HTREEITEM> picks = CollectPicks();
     if (picks.empty())
-        return;   // nothing would be returned: OK is not enabled then
+        return; // nothing would be returned: OK is not enabled then
     m_picked.clear();
     for (HTREEITEM h : picks)
         m_picked.push_back({PathOf(h), GetItemEntry(h)});

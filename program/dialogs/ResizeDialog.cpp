@@ -37,7 +37,7 @@ void ResizeLayout::BuildLayout() {
         ::GetWindowRect(hCtl, &e.rc);
         ::SetLastError(0);
         if (::MapWindowPoints(nullptr, hWnd, reinterpret_cast<POINT*>(&e.rc), 2) == 0 && ::GetLastError() != 0)
-            continue;   // a control whose rectangle cannot be mapped stays where it is
+            continue; // a control whose rectangle cannot be mapped stays where it is
         e.nAnchor &= ~(GroupHead | 0x00FF0000u);
         if (open >= 0 && open == (int)m_entries.size())
             e.nAnchor |= GroupHead;
@@ -221,10 +221,9 @@ void Gripper::Create(HWND hDialog) {
     RECT rc;
     ::GetClientRect(hDialog, &rc);
     // SBS_SIZEGRIP | SBS_SIZEBOX | SBS_SIZEBOXBOTTOMRIGHTALIGN, not visible.
-    if (!m_wnd.CreateEx(0, L"SCROLLBAR", L"", WS_CHILD | WS_CLIPSIBLINGS | SBS_SIZEGRIP | SBS_SIZEBOX |
-                                                  SBS_SIZEBOXBOTTOMRIGHTALIGN,
-                        rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, hDialog,
-                        reinterpret_cast<HMENU>((UINT_PTR)kId)))
+    if (!m_wnd.CreateEx(
+            0, L"SCROLLBAR", L"", WS_CHILD | WS_CLIPSIBLINGS | SBS_SIZEGRIP | SBS_SIZEBOX | SBS_SIZEBOXBOTTOMRIGHTALIGN,
+            rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, hDialog, reinterpret_cast<HMENU>((UINT_PTR)kId)))
         return;
     ::EnableWindow(m_wnd.m_hWnd, FALSE);
     m_bCreated = 1;
@@ -238,8 +237,8 @@ void Gripper::Place() {
     RECT pc, gc;
     ::GetClientRect(parent, &pc);
     ::GetClientRect(h, &gc);
-    UINT flags = SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER |
-                 (::IsWindowVisible(h) ? SWP_SHOWWINDOW : SWP_HIDEWINDOW);
+    UINT flags =
+        SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER | (::IsWindowVisible(h) ? SWP_SHOWWINDOW : SWP_HIDEWINDOW);
     ::SetWindowPos(h, HWND_BOTTOM, pc.right - gc.right, pc.bottom - gc.bottom, 0, 0, flags);
 }
 

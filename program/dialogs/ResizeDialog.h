@@ -18,12 +18,12 @@ struct ResizeLayoutEntry {
 class ResizeLayout {
 public:
     // Anchor bits.
-    static const DWORD StretchRight = 0x01;    // the right edge follows the window's right edge
-    static const DWORD StretchBottom = 0x02;   // the bottom edge follows the window's bottom edge
-    static const DWORD MoveRight = 0x04;       // moves with the right edge, keeps its width
-    static const DWORD MoveBottom = 0x08;      // moves with the bottom edge, keeps its height
-    static const DWORD RepaintAll = 0x10;      // invalidated whole on every pass
-    static const DWORD GroupHead = 0x1000;     // set by the layout: first entry of a group
+    static const DWORD StretchRight = 0x01;  // the right edge follows the window's right edge
+    static const DWORD StretchBottom = 0x02; // the bottom edge follows the window's bottom edge
+    static const DWORD MoveRight = 0x04;     // moves with the right edge, keeps its width
+    static const DWORD MoveBottom = 0x08;    // moves with the bottom edge, keeps its height
+    static const DWORD RepaintAll = 0x10;    // invalidated whole on every pass
+    static const DWORD GroupHead = 0x1000;   // set by the layout: first entry of a group
     // Markers (id -1): a proportional group opens and closes.
     static const DWORD GroupBegin = 4096;
     static const DWORD GroupEnd = 8192;

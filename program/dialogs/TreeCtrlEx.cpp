@@ -16,7 +16,7 @@ typedef HRESULT(WINAPI* PfnDrawThemeBackground)(HANDLE, HDC, int, int, const REC
 
 std::mutex g_themeLock;
 int g_themeInstances = 0;
-int g_themeState = -1;   // -1 not tried, 0 missing, 1 loaded
+int g_themeState = -1; // -1 not tried, 0 missing, 1 loaded
 HMODULE g_hUxTheme = nullptr;
 PfnOpenThemeData g_pfnOpen = nullptr;
 PfnCloseThemeData g_pfnClose = nullptr;
@@ -236,7 +236,7 @@ LRESULT CTreeCtrlEx::ClickHit(HTREEITEM h, UINT flags) {
             Select(h, TVGN_CARET);
         return 1;
     }
-    return 0;   // icon, expand button, right of the item: the control's own handling
+    return 0; // icon, expand button, right of the item: the control's own handling
 }
 
 LRESULT CTreeCtrlEx::OnCreateMsg(WPARAM, LPARAM) { return Default(); }

@@ -30,8 +30,7 @@ KV_BEGIN_MESSAGE_MAP(dlgGroupTask, KvUi::CDialog)
 ON_CONTROL(EN_CHANGE, IDC_GT_NAME, OnNameChange)
 KV_END_MESSAGE_MAP()
 
-dlgGroupTask::dlgGroupTask(KvUi::CWnd* parent, CIChNode* node)
-    : KvUi::CDialog(IDD_GROUP_TASK, parent), m_pNode(node) {
+dlgGroupTask::dlgGroupTask(KvUi::CWnd* parent, CIChNode* node) : KvUi::CDialog(IDD_GROUP_TASK, parent), m_pNode(node) {
     m_bGroup = node && node->GetType() == NodeTypeGroup;
     m_bCreate = !node || node->m_Name.empty();
     m_bReadOnly = node && node->m_Id < 0;

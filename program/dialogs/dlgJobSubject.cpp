@@ -66,7 +66,8 @@ void dlgJobCPA::OnOK() {
 const wchar_t* const ppSubjGeneral::kSubjectKinds[3] = {L"Компьютер", L"Пользователь", L"Группа"};
 int dlgSubject::s_nActivePage = 0;
 
-ppSubjGeneral::ppSubjGeneral(CIChSubject* subject) : KvUi::CPropertyPage(IDD_SUBJ_GENERAL, L"Основные"), m_pSubject(subject) {}
+ppSubjGeneral::ppSubjGeneral(CIChSubject* subject)
+    : KvUi::CPropertyPage(IDD_SUBJ_GENERAL, L"Основные"), m_pSubject(subject) {}
 
 BOOL ppSubjGeneral::OnInitDialog() {
     KvUi::CPropertyPage::OnInitDialog();

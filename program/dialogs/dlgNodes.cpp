@@ -11,7 +11,8 @@
 
 int CAddNodesList::CompareNodes(const CIChNode* a, const CIChNode* b, int column) {
     switch (column) {
-    case 0: return a->m_Name.compare(b->m_Name) < 0 ? -1 : (a->m_Name == b->m_Name ? 0 : 1);
+    case 0:
+        return a->m_Name.compare(b->m_Name) < 0 ? -1 : (a->m_Name == b->m_Name ? 0 : 1);
     case 1: {
         size_t x = a->m_Uppers.size(), y = b->m_Uppers.size();
         return x < y ? -1 : (x == y ? 0 : 1);
@@ -88,7 +89,8 @@ BOOL dlgAddNodes::OnInitDialog() {
         CollectCandidates(*m_pModel, m_pSelected, candidates);
         int row = 0;
         for (CIChNode* n : candidates) {
-            int i = m_wndList.InsertItem(row++, n->m_Name, m_wndList.m_Images.GetNodeImage(n), reinterpret_cast<LPARAM>(n));
+            int i =
+                m_wndList.InsertItem(row++, n->m_Name, m_wndList.m_Images.GetNodeImage(n), reinterpret_cast<LPARAM>(n));
             m_wndList.SetItemText(i, 1, std::to_wstring(n->m_Uppers.size()));
             if (group && n->GetType() == NodeTypeResource)
                 m_wndList.SetItemText(i, 2, static_cast<CIChResorce*>(n)->m_Path);
@@ -144,7 +146,8 @@ KV_BEGIN_MESSAGE_MAP(dlgDeleteNodes, KvUi::CDialog)
 ON_BN_CLICKED(IDC_DEL_SUBORDINATES, OnSubordinatesClicked)
 KV_END_MESSAGE_MAP()
 
-dlgDeleteNodes::dlgDeleteNodes(KvUi::CWnd* parent, CIChNodeList* nodes) : KvUi::CDialog(IDD_DELETE_NODES, parent), m_pNodes(nodes) {}
+dlgDeleteNodes::dlgDeleteNodes(KvUi::CWnd* parent, CIChNodeList* nodes)
+    : KvUi::CDialog(IDD_DELETE_NODES, parent), m_pNodes(nodes) {}
 
 std::wstring dlgDeleteNodes::MakeTitle(const CIChNodeList& nodes) {
     static const wchar_t* const one[] = {L"ресурса", L"группы", L"задачи", L"задания", L"субъекта"};

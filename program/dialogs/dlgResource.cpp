@@ -21,17 +21,23 @@ const size_t kMaxPath = 260;
 int MaskOfSubType(int subType) {
     switch (subType) {
     case ResFile:
-    case ResDirectory: return 1;
+    case ResDirectory:
+        return 1;
     case ResRegValue:
-    case ResRegKey: return 2;
-    case ResDiskSector: return 4;
-    case ResPciDevice: return 8;
-    default: return 16;
+    case ResRegKey:
+        return 2;
+    case ResDiskSector:
+        return 4;
+    case ResPciDevice:
+        return 8;
+    default:
+        return 16;
     }
 }
 
 bool EqualNoCase(const std::wstring& a, const std::wstring& b) {
-    return a.size() == b.size() && ::CompareStringOrdinal(a.c_str(), (int)a.size(), b.c_str(), (int)b.size(), TRUE) == CSTR_EQUAL;
+    return a.size() == b.size() &&
+           ::CompareStringOrdinal(a.c_str(), (int)a.size(), b.c_str(), (int)b.size(), TRUE) == CSTR_EQUAL;
 }
 } // namespace
 
@@ -101,8 +107,10 @@ BOOL dlgResource::OnInitDialog() {
     if (m_nMask & (8 | 16))
         add(4, ResPciDevice);
     ::SendMessageW(kinds, CB_SETCURSEL, 0, 0);
-    ::CheckDlgButton(m_hWnd, IDC_RES_CONTROLLED, m_pResource && m_pResource->m_Controlled ? BST_CHECKED : BST_UNCHECKED);
-    ::CheckDlgButton(m_hWnd, IDC_RES_EXECUTABLE, m_pResource && m_pResource->m_Executable ? BST_CHECKED : BST_UNCHECKED);
+    ::CheckDlgButton(m_hWnd, IDC_RES_CONTROLLED,
+                     m_pResource && m_pResource->m_Controlled ? BST_CHECKED : BST_UNCHECKED);
+    ::CheckDlgButton(m_hWnd, IDC_RES_EXECUTABLE,
+                     m_pResource && m_pResource->m_Executable ? BST_CHECKED : BST_UNCHECKED);
     ::EnableWindow(GetDlgItem(IDC_RES_EXECUTABLE), (m_nMask & 1) ? TRUE : FALSE);
     if (!m_bCreate) {
         ::EnableWindow(kinds, FALSE);
@@ -137,7 +145,7 @@ void dlgResource::OnKindChange() {
     m_nKind = SelectedKindEntryData();
     ::EnableWindow(GetDlgItem(IDC_RES_EXECUTABLE), m_nKind == ResFile ? TRUE : FALSE);
     m_strPath.clear();
-    SetDlgItemText(IDC_RES_PATH, L"");   // runs the path change: the mark follows the empty path
+    SetDlgItemText(IDC_RES_PATH, L""); // runs the path change: the mark follows the empty path
     EnableOk(false);
     m_Params.clear();
     const bool pickedOnly = m_nKind == ResDiskSector || m_nKind == ResPciDevice;
@@ -206,8 +214,10 @@ bool dlgResource::Validate() const {
         if (KvCmdSequence::IsRegKeyExist(m_strPath.c_str()))
             return false;
         return KvCmdSequence::IsRegValueExist(m_strPath.c_str()) != 0;
-    case ResRegKey: return KvCmdSequence::IsRegKeyExist(m_strPath.c_str()) != 0;
-    default: return true;
+    case ResRegKey:
+        return KvCmdSequence::IsRegKeyExist(m_strPath.c_str()) != 0;
+    default:
+        return true;
     }
 }
 
@@ -227,7 +237,7 @@ void dlgResource::OnBrowse() {
         dlgBrowseRegistry dlg(this, m_nKind == ResRegValue ? L"Выбор переменной реестра" : L"Выбор ключа реестра",
                               m_nKind == ResRegValue ? 1 : 0, &path);
         if (dlg.DoModal() == IDOK)
-            SetDlgItemText(IDC_RES_PATH, path);   // the path change takes it and validates it
+            SetDlgItemText(IDC_RES_PATH, path); // the path change takes it and validates it
         break;
     }
     case ResDiskSector: {
@@ -242,7 +252,7 @@ void dlgResource::OnBrowse() {
         }
         break;
     }
-    default: {   // hardware: a PCI device, an SMBIOS table or field
+    default: { // hardware: a PCI device, an SMBIOS table or field
         dlgBrowseDevice dlg(0, m_strPath, this);
         if (dlg.DoModal() != IDOK)
             break;

@@ -62,7 +62,7 @@ protected:
     int m_bExeByExten = 1;
     std::list<std::wstring> m_ExeExtensions;
     std::map<std::wstring, _value_t> m_Params;
-    bool m_bFilling = false;   // the dialog writes the path edit itself
+    bool m_bFilling = false; // the dialog writes the path edit itself
 
     KV_DECLARE_MESSAGE_MAP()
 };

@@ -13,8 +13,7 @@ namespace {
 const DWORD kNameChars = 1024;
 
 // Another language's name of a built-in account, or null.
-const wchar_t* BuiltinCounterpart(const std::wstring& name)
-{
+const wchar_t* BuiltinCounterpart(const std::wstring& name) {
     static const wchar_t* const pairs[][2] = {
         {L"Administrator", L"Администратор"},
         {L"Guest", L"Гость"},
@@ -29,8 +28,7 @@ const wchar_t* BuiltinCounterpart(const std::wstring& name)
 }
 
 // Looks an account up by name on this computer: its SID and domain. Error code, 0 on success.
-DWORD LookupByName(const wchar_t* name, CIChSid& sid, std::wstring& domain)
-{
+DWORD LookupByName(const wchar_t* name, CIChSid& sid, std::wstring& domain) {
     BYTE sidBuffer[SECURITY_MAX_SID_SIZE];
     DWORD sidSize = sizeof(sidBuffer);
     wchar_t domainBuffer[kNameChars];
@@ -47,20 +45,18 @@ DWORD LookupByName(const wchar_t* name, CIChSid& sid, std::wstring& domain)
 // The cached account-domain prefix of this computer.
 struct DomainPrefix {
     std::mutex lock;
-    BYTE sid[SECURITY_MAX_SID_SIZE] = {};  // revision byte 1 once filled
+    BYTE sid[SECURITY_MAX_SID_SIZE] = {}; // revision byte 1 once filled
     bool primaryEqual = false;
 };
 
-DomainPrefix& Prefix()
-{
+DomainPrefix& Prefix() {
     static DomainPrefix prefix;
     return prefix;
 }
 
 } // namespace
 
-int CIChSubject::ResolveAccount(PSID sid, DWORD* error)
-{
+int CIChSubject::ResolveAccount(PSID sid, DWORD* error) {
     auto fail = [error](DWORD code) {
         if (error)
             *error = code;
@@ -113,8 +109,7 @@ int CIChSubject::ResolveAccount(PSID sid, DWORD* error)
     return 1;
 }
 
-PSID GetAccountDomainPrefix()
-{
+PSID GetAccountDomainPrefix() {
     DomainPrefix& prefix = Prefix();
     std::lock_guard<std::mutex> guard(prefix.lock);
     if (prefix.sid[0] == SID_REVISION)
@@ -135,13 +130,12 @@ PSID GetAccountDomainPrefix()
     if (accountStatus == 0 && account && account->DomainSid && IsValidSid(account->DomainSid)) {
         PSID domainSid = account->DomainSid;
         UCHAR count = *GetSidSubAuthorityCount(domainSid);
-        if (count < SID_MAX_SUB_AUTHORITIES &&
-            GetLengthSid(domainSid) + sizeof(DWORD) <= sizeof(prefix.sid) &&
+        if (count < SID_MAX_SUB_AUTHORITIES && GetLengthSid(domainSid) + sizeof(DWORD) <= sizeof(prefix.sid) &&
             CopySid(sizeof(prefix.sid), prefix.sid, domainSid)) {
             // In a workgroup (and under Wine) there is no primary domain SID: then this computer
             // is no domain controller, and no null SID is handed to EqualSid.
-            prefix.primaryEqual = primary && primary->Sid && IsValidSid(primary->Sid) &&
-                                  EqualSid(domainSid, primary->Sid);
+            prefix.primaryEqual =
+                primary && primary->Sid && IsValidSid(primary->Sid) && EqualSid(domainSid, primary->Sid);
             // One more sub-authority, so that EqualPrefixSid compares every sub-authority of the
             // domain and accepts exactly the domain followed by one relative ID.
             *GetSidSubAuthorityCount(prefix.sid) = UCHAR(count + 1);
@@ -158,20 +152,18 @@ PSID GetAccountDomainPrefix()
     return result;
 }
 
-bool IsAccountDomainPrimary()
-{
+bool IsAccountDomainPrimary() {
     DomainPrefix& prefix = Prefix();
     std::lock_guard<std::mutex> guard(prefix.lock);
     return prefix.sid[0] == SID_REVISION && prefix.primaryEqual;
 }
 
-int IsLocalAccountSid(PSID sid)
-{
+int IsLocalAccountSid(PSID sid) {
     if (!sid || !IsValidSid(sid))
         return 1;
     PSID prefix = GetAccountDomainPrefix();
     if (!prefix)
-        return 0;  // nothing to compare with: not taken as local
+        return 0; // nothing to compare with: not taken as local
     if (IsAccountDomainPrimary())
         return 0;
     return EqualPrefixSid(prefix, sid) ? 1 : 0;

@@ -9,7 +9,7 @@
 class CIChResorce;
 
 // The setting's default.
-#define KV_DEFAULT_EXE_EXTENSIONS \
+#define KV_DEFAULT_EXE_EXTENSIONS                                                                                      \
     L".exe; .dll; .cpl; .drv; .sys; .ocx; .vbs; .scr; .rll; .ime; .bpl; .ax; .acm; .com; .ppl; .cmd; .bat"
 
 // Splits an extension setting at ';', ',' and ' ', dropping empty pieces (entries keep their dot).

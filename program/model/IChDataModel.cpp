@@ -10,18 +10,14 @@ namespace {
 const NodeId kNegativeBit = (NodeId)0x8000000000000000ULL;
 const unsigned long long kSequenceMask = 0x3FFFFFFFFFFFFFFFULL;
 
-bool IsNegative(NodeId id)
-{
-    return (id & kNegativeBit) != 0;
-}
+bool IsNegative(NodeId id) { return (id & kNegativeBit) != 0; }
 
 const wchar_t kDefaultJobName[] = L"Контроль целостности";
 const wchar_t kDefaultJobDescription[] = L"Задание на контроль целостности для ПАК \"Varno\"";
 const wchar_t kMyComputer[] = L"Мой компьютер";
 
 // The null SID "S-1-0-0" that stands for this computer's subject.
-CIChSid NullSid()
-{
+CIChSid NullSid() {
     CIChSid sid;
     sid.FromString(L"S-1-0-0");
     return sid;
@@ -29,56 +25,70 @@ CIChSid NullSid()
 
 } // namespace
 
-int NodeTypeIndex(int type)
-{
+int NodeTypeIndex(int type) {
     switch (type) {
-    case NodeTypeResource: return 0;
-    case NodeTypeGroup: return 1;
-    case NodeTypeTask: return 2;
-    case NodeTypeJob: return 3;
-    case NodeTypeSubject: return 4;
-    default: return -1;
+    case NodeTypeResource:
+        return 0;
+    case NodeTypeGroup:
+        return 1;
+    case NodeTypeTask:
+        return 2;
+    case NodeTypeJob:
+        return 3;
+    case NodeTypeSubject:
+        return 4;
+    default:
+        return -1;
     }
 }
 
-int GetNodeSubType(const CIChNode* node)
-{
+int GetNodeSubType(const CIChNode* node) {
     if (!node)
         return 0;
     switch (node->GetType()) {
-    case NodeTypeResource: return static_cast<const CIChResorce*>(node)->m_SubType;
-    case NodeTypeGroup: return static_cast<const CIChRGroup*>(node)->m_SubType;
-    case NodeTypeJob: return static_cast<const CIChJob*>(node)->m_SubType;
-    case NodeTypeSubject: return static_cast<const CIChSubject*>(node)->m_SubType;
-    default: return 0;
+    case NodeTypeResource:
+        return static_cast<const CIChResorce*>(node)->m_SubType;
+    case NodeTypeGroup:
+        return static_cast<const CIChRGroup*>(node)->m_SubType;
+    case NodeTypeJob:
+        return static_cast<const CIChJob*>(node)->m_SubType;
+    case NodeTypeSubject:
+        return static_cast<const CIChSubject*>(node)->m_SubType;
+    default:
+        return 0;
     }
 }
 
-CIChDataModel::CIChDataModel() : m_bModified(0)
-{
+CIChDataModel::CIChDataModel() : m_bModified(0) {
     GetSystemTimeAsFileTime(&m_ModifyTime);
     for (NodeId& id : m_NextId)
         id = 1;
     BuildPathVariables();
 }
 
-CIChDataModel::~CIChDataModel()
-{
-    Clear(1);
-}
+CIChDataModel::~CIChDataModel() { Clear(1); }
 
-CIChNode* CIChDataModel::CreateNode(int type)
-{
+CIChNode* CIChDataModel::CreateNode(int type) {
     CIChNodeList* list = GetNodeList(type);
     if (!list)
         return nullptr;
     CIChNode* node = nullptr;
     switch (type) {
-    case NodeTypeResource: node = new CIChResorce; break;
-    case NodeTypeGroup: node = new CIChRGroup; break;
-    case NodeTypeTask: node = new CIChTask; break;
-    case NodeTypeJob: node = new CIChJob; break;
-    case NodeTypeSubject: node = new CIChSubject; break;
+    case NodeTypeResource:
+        node = new CIChResorce;
+        break;
+    case NodeTypeGroup:
+        node = new CIChRGroup;
+        break;
+    case NodeTypeTask:
+        node = new CIChTask;
+        break;
+    case NodeTypeJob:
+        node = new CIChJob;
+        break;
+    case NodeTypeSubject:
+        node = new CIChSubject;
+        break;
     }
     try {
         list->push_back(node);
@@ -89,25 +99,28 @@ CIChNode* CIChDataModel::CreateNode(int type)
     return node;
 }
 
-CIChNodeList* CIChDataModel::GetNodeList(int type)
-{
+CIChNodeList* CIChDataModel::GetNodeList(int type) {
     return const_cast<CIChNodeList*>(static_cast<const CIChDataModel*>(this)->GetNodeList(type));
 }
 
-const CIChNodeList* CIChDataModel::GetNodeList(int type) const
-{
+const CIChNodeList* CIChDataModel::GetNodeList(int type) const {
     switch (type) {
-    case NodeTypeResource: return &m_Resources;
-    case NodeTypeGroup: return &m_Groups;
-    case NodeTypeTask: return &m_Tasks;
-    case NodeTypeJob: return &m_Jobs;
-    case NodeTypeSubject: return &m_Subjects;
-    default: return nullptr;
+    case NodeTypeResource:
+        return &m_Resources;
+    case NodeTypeGroup:
+        return &m_Groups;
+    case NodeTypeTask:
+        return &m_Tasks;
+    case NodeTypeJob:
+        return &m_Jobs;
+    case NodeTypeSubject:
+        return &m_Subjects;
+    default:
+        return nullptr;
     }
 }
 
-CIChNode* CIChDataModel::FindNodeById(int type, NodeId id) const
-{
+CIChNode* CIChDataModel::FindNodeById(int type, NodeId id) const {
     const CIChNodeList* list = GetNodeList(type);
     if (!list)
         return nullptr;
@@ -118,8 +131,7 @@ CIChNode* CIChDataModel::FindNodeById(int type, NodeId id) const
     return nullptr;
 }
 
-CIChNode* CIChDataModel::FindNodeByName(int type, const std::wstring& name, int subType) const
-{
+CIChNode* CIChDataModel::FindNodeByName(int type, const std::wstring& name, int subType) const {
     if (type == NodeTypeResource) {
         auto it = m_PathIndex.find(strupper(name));
         return it == m_PathIndex.end() ? nullptr : it->second;
@@ -137,8 +149,7 @@ CIChNode* CIChDataModel::FindNodeByName(int type, const std::wstring& name, int 
     return nullptr;
 }
 
-CIChSubject* CIChDataModel::FindSubjectBySid(PSID sid) const
-{
+CIChSubject* CIChDataModel::FindSubjectBySid(PSID sid) const {
     if (!sid || !IsValidSid(sid))
         return nullptr;
     for (CIChNode* node : m_Subjects) {
@@ -150,14 +161,11 @@ CIChSubject* CIChDataModel::FindSubjectBySid(PSID sid) const
     return nullptr;
 }
 
-unsigned CIChDataModel::GetNodeCount() const
-{
-    return unsigned(m_Resources.size() + m_Groups.size() + m_Tasks.size() + m_Jobs.size() +
-                    m_Subjects.size());
+unsigned CIChDataModel::GetNodeCount() const {
+    return unsigned(m_Resources.size() + m_Groups.size() + m_Tasks.size() + m_Jobs.size() + m_Subjects.size());
 }
 
-size_t CIChDataModel::DetachNodes(const CIChNodeList& nodes)
-{
+size_t CIChDataModel::DetachNodes(const CIChNodeList& nodes) {
     std::unordered_set<CIChNode*> doomed(nodes.begin(), nodes.end());
     doomed.erase(nullptr);
     if (doomed.empty())
@@ -202,8 +210,7 @@ size_t CIChDataModel::DetachNodes(const CIChNodeList& nodes)
     return doomed.size();
 }
 
-void CIChDataModel::CollectSubordinates(const CIChNodeList& nodes, CIChNodeList& out)
-{
+void CIChDataModel::CollectSubordinates(const CIChNodeList& nodes, CIChNodeList& out) {
     std::unordered_set<const CIChNode*> seen(nodes.begin(), nodes.end());
     std::vector<CIChNode*> stack(nodes.begin(), nodes.end());
     while (!stack.empty()) {
@@ -219,8 +226,7 @@ void CIChDataModel::CollectSubordinates(const CIChNodeList& nodes, CIChNodeList&
     }
 }
 
-void CIChDataModel::Clear(int)
-{
+void CIChDataModel::Clear(int) {
     // Every partner of a node is deleted in the same pass, so each node's own link lists are
     // emptied without touching the partners' lists; both lists of every kind are emptied, so a
     // link that breaks the usual direction cannot lead the destructor to a freed partner.
@@ -236,8 +242,7 @@ void CIChDataModel::Clear(int)
     m_PathIndex.clear();
 }
 
-void CIChDataModel::CalcNextIds()
-{
+void CIChDataModel::CalcNextIds() {
     const CIChNodeList* lists[5] = {&m_Resources, &m_Groups, &m_Tasks, &m_Jobs, &m_Subjects};
     for (int i = 0; i < 5; ++i) {
         unsigned long long greatest = 0;
@@ -250,14 +255,12 @@ void CIChDataModel::CalcNextIds()
     }
 }
 
-NodeId CIChDataModel::TakeNextId(int type)
-{
+NodeId CIChDataModel::TakeNextId(int type) {
     int i = NodeTypeIndex(type);
     return i < 0 ? 0 : m_NextId[i]++;
 }
 
-int CIChDataModel::CanLink(const CIChNode* lower, const CIChNode* upper) const
-{
+int CIChDataModel::CanLink(const CIChNode* lower, const CIChNode* upper) const {
     if (!lower || !upper || !lower->IsModelNode() || !upper->IsModelNode())
         return 0;
     if (IsNegative(lower->m_Id) && IsNegative(upper->m_Id))
@@ -274,11 +277,16 @@ int CIChDataModel::CanLink(const CIChNode* lower, const CIChNode* upper) const
             return 0;
         int res = static_cast<const CIChResorce*>(lower)->m_SubType;
         switch (static_cast<const CIChRGroup*>(upper)->m_SubType) {
-        case GroupFiles: return res == ResFile || res == ResDirectory;
-        case GroupRegistry: return res == ResRegValue || res == ResRegKey;
-        case GroupDiskSectors: return res == ResDiskSector;
-        case GroupHardware: return res == ResPciDevice || res == ResSmbiosTable || res == ResSmbiosField;
-        default: return 0;
+        case GroupFiles:
+            return res == ResFile || res == ResDirectory;
+        case GroupRegistry:
+            return res == ResRegValue || res == ResRegKey;
+        case GroupDiskSectors:
+            return res == ResDiskSector;
+        case GroupHardware:
+            return res == ResPciDevice || res == ResSmbiosTable || res == ResSmbiosField;
+        default:
+            return 0;
         }
     }
     case NodeTypeGroup:
@@ -286,29 +294,25 @@ int CIChDataModel::CanLink(const CIChNode* lower, const CIChNode* upper) const
     case NodeTypeTask:
         return upperType == NodeTypeJob && sameSign;
     case NodeTypeJob:
-        return upperType == NodeTypeSubject &&
-               static_cast<const CIChSubject*>(upper)->m_SubType == SubjectComputer;
+        return upperType == NodeTypeSubject && static_cast<const CIChSubject*>(upper)->m_SubType == SubjectComputer;
     default:
         return 0;
     }
 }
 
-int CIChDataModel::CanChangeLink(const CIChNode* lower, const CIChNode* upper) const
-{
+int CIChDataModel::CanChangeLink(const CIChNode* lower, const CIChNode* upper) const {
     if (!lower || !upper || !lower->IsModelNode() || !upper->IsModelNode())
         return 0;
     if (IsNegative(lower->m_Id)) {
         if (IsNegative(upper->m_Id))
             return 0;
-        if (upper->GetType() == NodeTypeSubject &&
-            static_cast<const CIChSubject*>(upper)->m_SubType == SubjectComputer)
+        if (upper->GetType() == NodeTypeSubject && static_cast<const CIChSubject*>(upper)->m_SubType == SubjectComputer)
             return 0;
     }
     return 1;
 }
 
-CIChSubject* CIChDataModel::EnsureDefaultSubject()
-{
+CIChSubject* CIChDataModel::EnsureDefaultSubject() {
     wchar_t buffer[16];
     DWORD size = 16;
     std::wstring computer = GetComputerNameW(buffer, &size) ? std::wstring(buffer) : kMyComputer;
@@ -342,8 +346,7 @@ CIChSubject* CIChDataModel::EnsureDefaultSubject()
     return subject;
 }
 
-CIChJob* CIChDataModel::EnsureDefaultJob(CIChSubject* subject, int jobSubType)
-{
+CIChJob* CIChDataModel::EnsureDefaultJob(CIChSubject* subject, int jobSubType) {
     CIChJob* job = static_cast<CIChJob*>(FindNodeByName(NodeTypeJob, kDefaultJobName, jobSubType));
     bool created = false;
     if (!job) {
@@ -362,8 +365,7 @@ CIChJob* CIChDataModel::EnsureDefaultJob(CIChSubject* subject, int jobSubType)
     return job;
 }
 
-void CIChDataModel::NewModel(int clear, int jobSubType)
-{
+void CIChDataModel::NewModel(int clear, int jobSubType) {
     if (clear)
         Clear(1);
     CIChSubject* subject = EnsureDefaultSubject();
@@ -376,7 +378,6 @@ void CIChDataModel::NewModel(int clear, int jobSubType)
     }
 }
 
-int CIChDataModel::GetDefaultJobSubType() const
-{
+int CIChDataModel::GetDefaultJobSubType() const {
     return m_Jobs.empty() ? 1 : static_cast<const CIChJob*>(m_Jobs.front())->m_SubType;
 }

@@ -16,7 +16,7 @@ template <class T>
 class SmartPtr;
 class IDatabase;
 class IResource;
-}
+} // namespace Varno
 
 // A variable's value (a path, case kept) -> its name between percent signs ("%SystemRoot%").
 typedef std::map<std::wstring, std::wstring> CPathVarMap;
@@ -125,7 +125,7 @@ public:
     CPathVarMap m_PathVars;
     CAliasMap m_DriveAliases;
     CAliasMap m_ShareAliases;
-    NodeId m_NextId[5];  // types 1, 3, 5, 7, 9
+    NodeId m_NextId[5]; // types 1, 3, 5, 7, 9
 
 private:
     // Rewrites a file or directory name through the drive and share aliases.

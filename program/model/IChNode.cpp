@@ -8,15 +8,13 @@
 
 namespace {
 
-FILETIME Now()
-{
+FILETIME Now() {
     FILETIME t;
     GetSystemTimeAsFileTime(&t);
     return t;
 }
 
-long long FileTimeValue(const FILETIME& t)
-{
+long long FileTimeValue(const FILETIME& t) {
     return (long long)(((unsigned long long)t.dwHighDateTime << 32) | t.dwLowDateTime);
 }
 
@@ -25,26 +23,18 @@ long long FileTimeValue(const FILETIME& t)
 // ---------------------------------------------------------------------------------------------
 // CIChNode
 
-CIChNode::CIChNode()
-    : m_Id(0), m_ModifyTime(Now()), m_Removable(1)
-{
-}
+CIChNode::CIChNode() : m_Id(0), m_ModifyTime(Now()), m_Removable(1) {}
 
-CIChNode::~CIChNode()
-{
-    UnlinkAll();
-}
+CIChNode::~CIChNode() { UnlinkAll(); }
 
-void CIChNode::LinkTo(CIChNode* upper)
-{
+void CIChNode::LinkTo(CIChNode* upper) {
     if (!upper)
         return;
     AddUpperLink(upper);
     upper->SetModifyTime(nullptr);
 }
 
-void CIChNode::UnlinkFrom(CIChNode* upper)
-{
+void CIChNode::UnlinkFrom(CIChNode* upper) {
     if (!upper)
         return;
     m_Uppers.remove(upper);
@@ -52,13 +42,9 @@ void CIChNode::UnlinkFrom(CIChNode* upper)
     upper->SetModifyTime(nullptr);
 }
 
-int CIChNode::GetType() const
-{
-    return NodeTypeNone;
-}
+int CIChNode::GetType() const { return NodeTypeNone; }
 
-int CIChNode::GetUsageState() const
-{
+int CIChNode::GetUsageState() const {
     if (!IsModelNode())
         return UsageNotModelNode;
     bool hasUppers = !m_Uppers.empty();
@@ -79,18 +65,11 @@ int CIChNode::GetUsageState() const
     }
 }
 
-void CIChNode::SetName(const std::wstring& name)
-{
-    m_Name = name;
-}
+void CIChNode::SetName(const std::wstring& name) { m_Name = name; }
 
-void CIChNode::SetDescription(const std::wstring& description)
-{
-    m_Description = description;
-}
+void CIChNode::SetDescription(const std::wstring& description) { m_Description = description; }
 
-void CIChNode::AddUpperLink(CIChNode* upper)
-{
+void CIChNode::AddUpperLink(CIChNode* upper) {
     if (!upper)
         return;
     if (std::find(m_Uppers.begin(), m_Uppers.end(), upper) != m_Uppers.end())
@@ -99,8 +78,7 @@ void CIChNode::AddUpperLink(CIChNode* upper)
     upper->m_Members.push_back(this);
 }
 
-void CIChNode::UnlinkAll()
-{
+void CIChNode::UnlinkAll() {
     while (!m_Uppers.empty()) {
         CIChNode* upper = m_Uppers.front();
         m_Uppers.pop_front();
@@ -115,16 +93,14 @@ void CIChNode::UnlinkAll()
     SetModifyTime(nullptr);
 }
 
-void CIChNode::SetModifyTime(const FILETIME* time)
-{
+void CIChNode::SetModifyTime(const FILETIME* time) {
     if (time)
         m_ModifyTime = *time;
     else
         GetSystemTimeAsFileTime(&m_ModifyTime);
 }
 
-bool CIChNode::IsModelNode() const
-{
+bool CIChNode::IsModelNode() const {
     switch (GetType()) {
     case NodeTypeResource:
     case NodeTypeGroup:
@@ -137,8 +113,7 @@ bool CIChNode::IsModelNode() const
     }
 }
 
-void CIChNode::CollectLowerNodes(CIChNode* start, CIChNodeList* list, CIChNode* current, int flag)
-{
+void CIChNode::CollectLowerNodes(CIChNode* start, CIChNodeList* list, CIChNode* current, int flag) {
     if (!list || !start)
         return;
     if (!current)
@@ -151,8 +126,7 @@ void CIChNode::CollectLowerNodes(CIChNode* start, CIChNodeList* list, CIChNode* 
         list->push_back(current);
 }
 
-void CIChNode::CollectUpperNodes(CIChNode* start, CIChNodeList* list, CIChNode* current)
-{
+void CIChNode::CollectUpperNodes(CIChNode* start, CIChNodeList* list, CIChNode* current) {
     if (!list || !start)
         return;
     if (current)
@@ -163,8 +137,7 @@ void CIChNode::CollectUpperNodes(CIChNode* start, CIChNodeList* list, CIChNode* 
         CollectUpperNodes(start, list, upper);
 }
 
-int CIChNode::GetRelatedNodes(CIChNodeList* list, int flag)
-{
+int CIChNode::GetRelatedNodes(CIChNodeList* list, int flag) {
     if (!list || (m_Members.empty() && m_Uppers.empty()))
         return 0;
     CIChNodeList related;
@@ -178,8 +151,7 @@ int CIChNode::GetRelatedNodes(CIChNodeList* list, int flag)
     return 1;
 }
 
-int CIChNode::GetRelatedJobs(CIChMethodList* list)
-{
+int CIChNode::GetRelatedJobs(CIChMethodList* list) {
     if (!list)
         return 0;
     std::set<std::wstring> texts;
@@ -207,15 +179,11 @@ int CIChNode::GetRelatedJobs(CIChMethodList* list)
 // ---------------------------------------------------------------------------------------------
 // CIChResorce
 
-CIChResorce::CIChResorce()
-    : m_Controlled(1), m_Executable(0), m_Valid(1), m_SubType(ResFile)
-{
-}
+CIChResorce::CIChResorce() : m_Controlled(1), m_Executable(0), m_Valid(1), m_SubType(ResFile) {}
 
 CIChResorce::~CIChResorce() = default;
 
-void CIChResorce::SetName(const std::wstring& name)
-{
+void CIChResorce::SetName(const std::wstring& name) {
     std::wstring copy = name;
     if (m_SubType == ResFile || m_SubType == ResDirectory)
         std::replace(copy.begin(), copy.end(), L'/', L'\\');
@@ -231,19 +199,14 @@ void CIChResorce::SetName(const std::wstring& name)
         SetDescription(m_SubType == ResRegValue ? std::wstring(RegDefaultValueToken) : std::wstring());
     }
     m_Path = copy;
-    if ((m_SubType == ResDirectory || m_SubType == ResRegKey) &&
-        (m_Path.empty() || m_Path.back() != L'\\'))
+    if ((m_SubType == ResDirectory || m_SubType == ResRegKey) && (m_Path.empty() || m_Path.back() != L'\\'))
         m_Path += L'\\';
     m_Name = m_Path + m_Description;
 }
 
-void CIChResorce::SetParam(const std::wstring& key, const _value_t& value)
-{
-    m_Params.emplace(strupper(key), value);
-}
+void CIChResorce::SetParam(const std::wstring& key, const _value_t& value) { m_Params.emplace(strupper(key), value); }
 
-_value_t CIChResorce::GetParam(const std::wstring& key) const
-{
+_value_t CIChResorce::GetParam(const std::wstring& key) const {
     auto it = m_Params.find(strupper(key));
     return it == m_Params.end() ? _value_t() : it->second;
 }
@@ -258,15 +221,12 @@ CIChTask::CIChTask() = default;
 CIChTask::~CIChTask() = default;
 
 CIChJob::CIChJob()
-    : m_SubType(0), m_Priority(0), m_Method(1), m_Algorithm(1), m_OkReaction(0), m_ErrReaction(0),
-      m_ScheduleParams(0), m_ScheduleHoursMask(0), m_ScheduleDaysMask(), m_IsHostBased(0)
-{
-}
+    : m_SubType(0), m_Priority(0), m_Method(1), m_Algorithm(1), m_OkReaction(0), m_ErrReaction(0), m_ScheduleParams(0),
+      m_ScheduleHoursMask(0), m_ScheduleDaysMask(), m_IsHostBased(0) {}
 
 CIChJob::~CIChJob() = default;
 
-unsigned long long CIChJob::GetControlMethod() const
-{
+unsigned long long CIChJob::GetControlMethod() const {
     return ((unsigned long long)(unsigned)m_Algorithm << 32) | (unsigned)m_Method;
 }
 
@@ -276,22 +236,19 @@ CIChSubject::~CIChSubject() = default;
 // ---------------------------------------------------------------------------------------------
 // Free helpers
 
-void FileTimeToLocalSystemTime(const FILETIME& utc, SYSTEMTIME& local)
-{
+void FileTimeToLocalSystemTime(const FILETIME& utc, SYSTEMTIME& local) {
     FILETIME localTime;
     FileTimeToLocalFileTime(&utc, &localTime);
     FileTimeToSystemTime(&localTime, &local);
 }
 
-void LocalSystemTimeToFileTime(const SYSTEMTIME& local, FILETIME& utc)
-{
+void LocalSystemTimeToFileTime(const SYSTEMTIME& local, FILETIME& utc) {
     FILETIME localTime;
     SystemTimeToFileTime(&local, &localTime);
     LocalFileTimeToFileTime(&localTime, &utc);
 }
 
-int CompareModifyTime(const FILETIME* first, const FILETIME* second)
-{
+int CompareModifyTime(const FILETIME* first, const FILETIME* second) {
     if (!first || !second)
         return 0;
     long long a = FileTimeValue(*first);
@@ -299,8 +256,7 @@ int CompareModifyTime(const FILETIME* first, const FILETIME* second)
     return a > b ? 1 : (a < b ? -1 : 0);
 }
 
-wchar_t* SlashToBackslash(wchar_t* text)
-{
+wchar_t* SlashToBackslash(wchar_t* text) {
     if (text) {
         for (wchar_t* p = text; *p; ++p) {
             if (*p == L'/')
@@ -310,11 +266,14 @@ wchar_t* SlashToBackslash(wchar_t* text)
     return text;
 }
 
-void GetControlMethodText(unsigned long long methodAndAlgorithm, std::wstring& text)
-{
+void GetControlMethodText(unsigned long long methodAndAlgorithm, std::wstring& text) {
     static const wchar_t* const methods[] = {
-        L"C\u0443\u0449\u0435\u0441\u0442\u0432\u043e\u0432\u0430\u043d\u0438\u0435",  // Latin C
-        L"Содержимое", L"Атрибуты", L"Права доступа", L"Контроль при запуске", L"ПАК \"Varno\"",
+        L"C\u0443\u0449\u0435\u0441\u0442\u0432\u043e\u0432\u0430\u043d\u0438\u0435", // Latin C
+        L"Содержимое",
+        L"Атрибуты",
+        L"Права доступа",
+        L"Контроль при запуске",
+        L"ПАК \"Varno\"",
     };
     static const wchar_t* const algorithms[] = {
         L"Нет алгоритма", L"CRC7", L"ЭЦП", L"Хэш", L"Имитовставка", L"Полное совпадение",

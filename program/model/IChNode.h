@@ -21,7 +21,7 @@ namespace Varno {
 template <class T>
 class SmartPtr;
 class IResource;
-}
+} // namespace Varno
 struct IXMLDOMDocument;
 struct IXMLDOMElement;
 struct IXMLDOMNode;
@@ -51,8 +51,8 @@ enum NodeUsageState {
     UsageNotModelNode = 0,
     UsageInUse = 1,
     UsageIsolated = 2,
-    UsageNoMembers = 3,   // linked upward, but without members
-    UsageNoUppers = 4,    // has members, but is not linked upward
+    UsageNoMembers = 3, // linked upward, but without members
+    UsageNoUppers = 4,  // has members, but is not linked upward
 };
 
 // SubTypes of resources.
@@ -130,13 +130,13 @@ public:
     // when its display text is not in the list yet; returns the size of the list (0 for null).
     int GetRelatedJobs(CIChMethodList* list);
 
-    std::map<long long, int> m_UpLinks;  // upper ID -> level; filled only by ReadXml
+    std::map<long long, int> m_UpLinks; // upper ID -> level; filled only by ReadXml
     CIChNodeList m_Uppers;
     CIChNodeList m_Members;
     NodeId m_Id;
     std::wstring m_Name;
     std::wstring m_Description;
-    FILETIME m_ModifyTime;  // UTC
+    FILETIME m_ModifyTime; // UTC
     int m_Removable;
 };
 
@@ -190,7 +190,7 @@ public:
     int ReadXml(IXMLDOMNode* element) override;
     HRESULT WriteXml(IXMLDOMDocument* document, IXMLDOMElement* element) override;
 
-    KvCmdSequence::CCmdSequence m_Sequence;  // the task's scenario
+    KvCmdSequence::CCmdSequence m_Sequence; // the task's scenario
 };
 
 class CIChJob : public CIChNode {
@@ -207,8 +207,8 @@ public:
 
     int m_SubType;
     unsigned char m_Priority;
-    int m_Method;     // 1 existence, 2 contents, 3 attributes, 4 access rights, 5 at start, 6 board
-    int m_Algorithm;  // 1 none, 2 CRC7, 3 signature, 4 hash, 5 imitation insert, 6 full match
+    int m_Method;    // 1 existence, 2 contents, 3 attributes, 4 access rights, 5 at start, 6 board
+    int m_Algorithm; // 1 none, 2 CRC7, 3 signature, 4 hash, 5 imitation insert, 6 full match
     int m_OkReaction;
     int m_ErrReaction;
     int m_ScheduleParams;
@@ -234,7 +234,7 @@ public:
     CIChSid m_Sid;
     int m_Local;
     int m_Modes;
-    int m_ResourceCount = 0;  // written and read only by the subject list viewer
+    int m_ResourceCount = 0; // written and read only by the subject list viewer
 };
 
 // A UTC file time as local SYSTEMTIME, and back.

@@ -2,8 +2,7 @@
 
 #include <sddl.h>
 
-bool CIChSid::Assign(PSID sid)
-{
+bool CIChSid::Assign(PSID sid) {
     if (!sid || !IsValidSid(sid))
         return false;
     DWORD length = GetLengthSid(sid);
@@ -14,8 +13,7 @@ bool CIChSid::Assign(PSID sid)
     return true;
 }
 
-bool CIChSid::FromString(const wchar_t* text)
-{
+bool CIChSid::FromString(const wchar_t* text) {
     if (!text)
         return false;
     PSID sid = nullptr;
@@ -26,8 +24,7 @@ bool CIChSid::FromString(const wchar_t* text)
     return ok;
 }
 
-std::wstring CIChSid::Str() const
-{
+std::wstring CIChSid::Str() const {
     std::wstring result;
     wchar_t* text = nullptr;
     if (!m_Bytes.empty() && ConvertSidToStringSidW(GetPSID(), &text)) {
@@ -37,8 +34,7 @@ std::wstring CIChSid::Str() const
     return result;
 }
 
-bool CIChSid::operator==(const CIChSid& other) const
-{
+bool CIChSid::operator==(const CIChSid& other) const {
     if (IsEmpty() || other.IsEmpty())
         return IsEmpty() == other.IsEmpty();
     return EqualSid(GetPSID(), other.GetPSID()) != FALSE;

@@ -14,8 +14,8 @@ namespace {
 
 FILETIME ItemFileTime(const SmartPtr<StoreItem>& item) { return item->GetTime().filetime(); }
 
-void ForEachItem(const SmartPtr<IItemCollection>& collection, const std::function<void(const SmartPtr<StoreItem>&)>& f)
-{
+void ForEachItem(const SmartPtr<IItemCollection>& collection,
+                 const std::function<void(const SmartPtr<StoreItem>&)>& f) {
     if (!collection)
         return;
     SmartPtr<IItemEnumerator> e = collection->Enumerate();
@@ -23,8 +23,7 @@ void ForEachItem(const SmartPtr<IItemCollection>& collection, const std::functio
         f(e->Next());
 }
 
-SmartPtr<StoreItem> FirstItem(const SmartPtr<IItemCollection>& collection)
-{
+SmartPtr<StoreItem> FirstItem(const SmartPtr<IItemCollection>& collection) {
     SmartPtr<StoreItem> first;
     if (collection) {
         SmartPtr<IItemEnumerator> e = collection->Enumerate();
@@ -34,8 +33,7 @@ SmartPtr<StoreItem> FirstItem(const SmartPtr<IItemCollection>& collection)
     return first;
 }
 
-void FillNode(CIChNode* node, const SmartPtr<StoreItem>& item, int removable)
-{
+void FillNode(CIChNode* node, const SmartPtr<StoreItem>& item, int removable) {
     node->m_Id = item->GetId();
     node->SetName(item->GetName());
     node->SetDescription(item->GetDescription());
@@ -48,13 +46,11 @@ void FillNode(CIChNode* node, const SmartPtr<StoreItem>& item, int removable)
 // them; built once per step, so that linking many members does not search the list each time.
 class CIdIndex {
 public:
-    CIdIndex(CIChDataModel& model, int type)
-    {
+    CIdIndex(CIChDataModel& model, int type) {
         for (CIChNode* n : *model.GetNodeList(type))
             m_nodes.emplace(n->m_Id, n);
     }
-    CIChNode* Find(NodeId id) const
-    {
+    CIChNode* Find(NodeId id) const {
         auto it = m_nodes.find(id);
         return it == m_nodes.end() ? nullptr : it->second;
     }
@@ -64,8 +60,7 @@ private:
 };
 
 // Links the store members of an item, found by ID among the model's nodes of one type.
-void LinkMembers(const CIdIndex& index, CIChNode* upper, const SmartPtr<IItemCollection>& members)
-{
+void LinkMembers(const CIdIndex& index, CIChNode* upper, const SmartPtr<IItemCollection>& members) {
     ForEachItem(members, [&](const SmartPtr<StoreItem>& m) {
         if (CIChNode* lower = index.Find(m->GetId()))
             lower->AddUpperLink(upper);
@@ -74,8 +69,8 @@ void LinkMembers(const CIdIndex& index, CIChNode* upper, const SmartPtr<IItemCol
 
 // Step of the load and the import: the resources of the store. Edition 1 takes files and disk
 // sectors only (kinds 1 and 5); the others are skipped before the validity question.
-void ReadResources(CIChDataModel& model, const SmartPtr<IDatabase>& store, bool edition1Only, int& action, long long& answer)
-{
+void ReadResources(CIChDataModel& model, const SmartPtr<IDatabase>& store, bool edition1Only, int& action,
+                   long long& answer) {
     ForEachItem(store->GetResources(), [&](const SmartPtr<StoreItem>& item) {
         if (edition1Only && item->GetKind() != ResourceKindFile && item->GetKind() != ResourceKindDiskSector)
             return;
@@ -85,8 +80,7 @@ void ReadResources(CIChDataModel& model, const SmartPtr<IDatabase>& store, bool 
     });
 }
 
-int GroupSubType(const SmartPtr<StoreItem>& item, int fallback)
-{
+int GroupSubType(const SmartPtr<StoreItem>& item, int fallback) {
     if (item_cast<IFileGroup>(item) || item_cast<IDirectoryFileGroup>(item))
         return GroupFiles;
     if (item_cast<IRegistryGroup>(item))
@@ -98,8 +92,7 @@ int GroupSubType(const SmartPtr<StoreItem>& item, int fallback)
     return fallback;
 }
 
-void ReadGroups(CIChDataModel& model, const SmartPtr<IDatabase>& store, bool edition1Only)
-{
+void ReadGroups(CIChDataModel& model, const SmartPtr<IDatabase>& store, bool edition1Only) {
     const CIdIndex resources(model, NodeTypeResource);
     ForEachItem(store->GetResourceGroups(), [&](const SmartPtr<StoreItem>& item) {
         int kind = item->GetKind();
@@ -113,8 +106,7 @@ void ReadGroups(CIChDataModel& model, const SmartPtr<IDatabase>& store, bool edi
     });
 }
 
-void ReadTasks(CIChDataModel& model, const SmartPtr<IDatabase>& store)
-{
+void ReadTasks(CIChDataModel& model, const SmartPtr<IDatabase>& store) {
     const CIdIndex groups(model, NodeTypeGroup);
     ForEachItem(store->GetTasks(), [&](const SmartPtr<StoreItem>& item) {
         CIChNode* task = model.CreateNode(NodeTypeTask);
@@ -126,8 +118,7 @@ void ReadTasks(CIChDataModel& model, const SmartPtr<IDatabase>& store)
 
 // The groups and tasks of a job item linked under a job node: groups through the second edition's
 // or the board job's interface, tasks likewise.
-void LinkJobMembers(CIChDataModel& model, CIChNode* job, const SmartPtr<StoreItem>& item)
-{
+void LinkJobMembers(CIChDataModel& model, CIChNode* job, const SmartPtr<StoreItem>& item) {
     const CIdIndex groups(model, NodeTypeGroup), tasks(model, NodeTypeTask);
     if (auto z = item_cast<IJobVarnoZelvane>(item)) {
         LinkMembers(groups, job, z->GetResourceGroups());
@@ -139,8 +130,7 @@ void LinkJobMembers(CIChDataModel& model, CIChNode* job, const SmartPtr<StoreIte
 }
 
 // The load's steps 2 to 8 on a model of its own; 0, or 1627 when the store has no local subject.
-int ReadStoreIntoModel(CIChDataModel& model, const SmartPtr<IDatabase>& store)
-{
+int ReadStoreIntoModel(CIChDataModel& model, const SmartPtr<IDatabase>& store) {
     BYTE sidBuffer[68] = {};
     PSID converted = nullptr;
     if (ConvertStringSidToSidW(L"S-1-0-0", &converted)) {
@@ -193,11 +183,9 @@ int ReadStoreIntoModel(CIChDataModel& model, const SmartPtr<IDatabase>& store)
     return 0;
 }
 
-
 } // namespace
 
-int IsStoredResourceValid(SmartPtr<IResource> item)
-{
+int IsStoredResourceValid(SmartPtr<IResource> item) {
     if (!item)
         return 1;
     if (auto f = item_cast<IFile>(item))
@@ -217,8 +205,7 @@ int IsStoredResourceValid(SmartPtr<IResource> item)
     return 1;
 }
 
-CIChResorce* CIChResorce::FromStoreItem(SmartPtr<IResource> item)
-{
+CIChResorce* CIChResorce::FromStoreItem(SmartPtr<IResource> item) {
     if (!item)
         return this;
     m_Id = item->GetId();
@@ -272,8 +259,7 @@ CIChResorce* CIChResorce::FromStoreItem(SmartPtr<IResource> item)
     return this;
 }
 
-int CIChDataModel::ConfirmInvalidResource(SmartPtr<IResource> item, int& action, long long& answer)
-{
+int CIChDataModel::ConfirmInvalidResource(SmartPtr<IResource> item, int& action, long long& answer) {
     if (IsStoredResourceValid(item))
         return 1;
     if (answer != InvalidAnswerYesForAll && answer != InvalidAnswerNoForAll) {
@@ -288,20 +274,27 @@ int CIChDataModel::ConfirmInvalidResource(SmartPtr<IResource> item, int& action,
         m_bModified = 1;
         if (action == InvalidActionRemove)
             return 0;
-        if (auto d = item_cast<IDirectory>(item)) d->SetControlled(false);
-        else if (auto f = item_cast<IFile>(item)) f->SetControlled(false);
-        else if (auto k = item_cast<IRegistryKey>(item)) k->SetControlled(false);
-        else if (auto v = item_cast<IRegistryValue>(item)) v->SetControlled(false);
-        else if (auto s = item_cast<IDiskSector>(item)) s->SetControlled(false);
-        else if (auto dev = item_cast<IDevice>(item)) dev->SetControlled(false);
-        else if (auto t = item_cast<ISMBIOSTable>(item)) t->SetControlled(false);
-        else if (auto fld = item_cast<ISMBIOSField>(item)) fld->SetControlled(false);
+        if (auto d = item_cast<IDirectory>(item))
+            d->SetControlled(false);
+        else if (auto f = item_cast<IFile>(item))
+            f->SetControlled(false);
+        else if (auto k = item_cast<IRegistryKey>(item))
+            k->SetControlled(false);
+        else if (auto v = item_cast<IRegistryValue>(item))
+            v->SetControlled(false);
+        else if (auto s = item_cast<IDiskSector>(item))
+            s->SetControlled(false);
+        else if (auto dev = item_cast<IDevice>(item))
+            dev->SetControlled(false);
+        else if (auto t = item_cast<ISMBIOSTable>(item))
+            t->SetControlled(false);
+        else if (auto fld = item_cast<ISMBIOSField>(item))
+            fld->SetControlled(false);
     }
     return 1;
 }
 
-int CIChDataModel::Load()
-{
+int CIChDataModel::Load() {
     IModelStoreHost* host = GetModelStoreHost();
     if (!host)
         return kStoreResultFailed;
@@ -334,8 +327,7 @@ int CIChDataModel::Load()
     return 0;
 }
 
-int CIChDataModel::StoreToModel(SmartPtr<IDatabase> store, int jobs, int tasks, int groups, int resources)
-{
+int CIChDataModel::StoreToModel(SmartPtr<IDatabase> store, int jobs, int tasks, int groups, int resources) {
     IModelStoreHost* host = GetModelStoreHost();
     CIChDataModel* main = host ? host->GetMainModel() : nullptr;
     CIChJob* mainJob = main && !main->m_Jobs.empty() ? static_cast<CIChJob*>(main->m_Jobs.front()) : nullptr;
@@ -378,8 +370,7 @@ int CIChDataModel::StoreToModel(SmartPtr<IDatabase> store, int jobs, int tasks, 
     return 1;
 }
 
-int CIChDataModel::ImportFromStore(const std::wstring& path, int mask)
-{
+int CIChDataModel::ImportFromStore(const std::wstring& path, int mask) {
     IModelStoreHost* host = GetModelStoreHost();
     SmartPtr<IProvider> provider = host ? host->GetProvider() : SmartPtr<IProvider>();
     if (!provider)

@@ -15,8 +15,7 @@ IModelStoreHost* g_host = nullptr;
 _time_t ItemTime(const CIChNode* node) { return _time_t::mktime(node->m_ModifyTime, 1); }
 
 // The edition of the main window's model: the SubType of its first job, 0 when there is none.
-int MainModelEdition(IModelStoreHost* host)
-{
+int MainModelEdition(IModelStoreHost* host) {
     CIChDataModel* main = host ? host->GetMainModel() : nullptr;
     if (!main || main->m_Jobs.empty())
         return 0;
@@ -25,8 +24,7 @@ int MainModelEdition(IModelStoreHost* host)
 
 // A registry value's path split at its last backslash: the key with that backslash, and the value
 // name, whose own backslashes stand as tokens in the path.
-void SplitRegistryValuePath(const std::wstring& path, std::wstring& key, std::wstring& valueName)
-{
+void SplitRegistryValuePath(const std::wstring& path, std::wstring& key, std::wstring& valueName) {
     size_t p = path.find_last_of(L'\\');
     if (p == std::wstring::npos) {
         key.clear();
@@ -37,8 +35,7 @@ void SplitRegistryValuePath(const std::wstring& path, std::wstring& key, std::ws
     }
 }
 
-SmartPtr<IResource> CreateResourceItem(const SmartPtr<IDatabase>& store, CIChResorce* r)
-{
+SmartPtr<IResource> CreateResourceItem(const SmartPtr<IDatabase>& store, CIChResorce* r) {
     const bool controlled = r->m_Controlled != 0;
     const _time_t t = ItemTime(r);
     switch (r->m_SubType) {
@@ -81,8 +78,7 @@ SmartPtr<IResource> CreateResourceItem(const SmartPtr<IDatabase>& store, CIChRes
     return SmartPtr<IResource>();
 }
 
-SmartPtr<IResourceGroup> CreateGroupItem(const SmartPtr<IDatabase>& store, CIChRGroup* g, int edition)
-{
+SmartPtr<IResourceGroup> CreateGroupItem(const SmartPtr<IDatabase>& store, CIChRGroup* g, int edition) {
     const _time_t t = ItemTime(g);
     switch (g->m_SubType) {
     case GroupFiles:
@@ -98,8 +94,8 @@ SmartPtr<IResourceGroup> CreateGroupItem(const SmartPtr<IDatabase>& store, CIChR
     return SmartPtr<IResourceGroup>();
 }
 
-void AddResourceToGroup(const SmartPtr<IResourceGroup>& group, const SmartPtr<IResource>& res, int subType, int edition)
-{
+void AddResourceToGroup(const SmartPtr<IResourceGroup>& group, const SmartPtr<IResource>& res, int subType,
+                        int edition) {
     switch (subType) {
     case ResFile:
         if (edition == 2)
@@ -134,8 +130,7 @@ void AddResourceToGroup(const SmartPtr<IResourceGroup>& group, const SmartPtr<IR
     }
 }
 
-void AddGroupToTask(const SmartPtr<ITask>& task, const SmartPtr<IResourceGroup>& group)
-{
+void AddGroupToTask(const SmartPtr<ITask>& task, const SmartPtr<IResourceGroup>& group) {
     auto taskEx = item_cast<ITaskEx>(task);
     switch (group->GetKind()) {
     case GroupKindFile:
@@ -161,8 +156,7 @@ void AddGroupToTask(const SmartPtr<ITask>& task, const SmartPtr<IResourceGroup>&
     }
 }
 
-void AddGroupToJob(const SmartPtr<IJob>& job, const SmartPtr<IResourceGroup>& group)
-{
+void AddGroupToJob(const SmartPtr<IJob>& job, const SmartPtr<IResourceGroup>& group) {
     auto zelvane = item_cast<IJobVarnoZelvane>(job);
     auto varno = zelvane ? SmartPtr<IJobVarno>() : item_cast<IJobVarno>(job);
     switch (group->GetKind()) {
@@ -193,26 +187,23 @@ void AddGroupToJob(const SmartPtr<IJob>& job, const SmartPtr<IResourceGroup>& gr
     }
 }
 
-
-
 } // namespace
 
 const StorePciProperty kStorePciProperties[11] = {
-    {0, L"Hardware ID"}, {1, L"Vendor ID"},    {2, L"Device ID"},        {3, L"Revision ID"},
-    {4, L"Class Code"},  {5, L"Class GUID"},   {8, L"Enum Name"},        {9, L"Device Number"},
+    {0, L"Hardware ID"}, {1, L"Vendor ID"},        {2, L"Device ID"}, {3, L"Revision ID"},
+    {4, L"Class Code"},  {5, L"Class GUID"},       {8, L"Enum Name"}, {9, L"Device Number"},
     {10, L"Bus Number"}, {11, L"Function Number"}, {12, L"Address"},
 };
 
 const StoreBootList kStoreBootLists[5] = {
-    {L"bootfile", BootListFiles},   {L"bootsect", BootListDiskSectors}, {L"bootreg", BootListRegistry},
-    {L"bootpci", BootListPci},      {L"bootsmbs", BootListSmbios},
+    {L"bootfile", BootListFiles}, {L"bootsect", BootListDiskSectors}, {L"bootreg", BootListRegistry},
+    {L"bootpci", BootListPci},    {L"bootsmbs", BootListSmbios},
 };
 
 void SetModelStoreHost(IModelStoreHost* host) { g_host = host; }
 IModelStoreHost* GetModelStoreHost() { return g_host; }
 
-std::wstring FormatStoreErrorText(const EGeneric& e)
-{
+std::wstring FormatStoreErrorText(const EGeneric& e) {
     std::wstring code, text;
     _value_t c = e["Code"], hr = e["HRESULT"];
     if (c.vtype() == _value_t::vt_int)
@@ -220,7 +211,9 @@ std::wstring FormatStoreErrorText(const EGeneric& e)
     else if (hr.vtype() == _value_t::vt_long)
         code = format_wstring(L"0x%0.8X", static_cast<unsigned>(hr.as_int64())); // hex, as the code above
     _value_t t = e["Text"], err = e["Error"];
-    auto isText = [](const _value_t& v) { return v.vtype() == _value_t::vt_string || v.vtype() == _value_t::vt_wstring; };
+    auto isText = [](const _value_t& v) {
+        return v.vtype() == _value_t::vt_string || v.vtype() == _value_t::vt_wstring;
+    };
     if (isText(t))
         text = t.as_wstring();
     else if (isText(err))
@@ -228,8 +221,7 @@ std::wstring FormatStoreErrorText(const EGeneric& e)
     return format_wstring(L"Код: %s\nТекст: %s", code.c_str(), text.c_str());
 }
 
-int CIChDataModel::ModelToStore(SmartPtr<IDatabase> store)
-{
+int CIChDataModel::ModelToStore(SmartPtr<IDatabase> store) {
     store->Clear();
 
     SmartPtr<ISubject> subjectItem;
@@ -331,8 +323,7 @@ int CIChDataModel::ModelToStore(SmartPtr<IDatabase> store)
     return 1;
 }
 
-int CIChDataModel::Save(long long* outValue)
-{
+int CIChDataModel::Save(long long* outValue) {
     IModelStoreHost* host = GetModelStoreHost();
     if (!host)
         return kStoreResultFailed;
@@ -399,8 +390,7 @@ int CIChDataModel::Save(long long* outValue)
     return result;
 }
 
-int CIChDataModel::ExportToStore(const std::wstring& path)
-{
+int CIChDataModel::ExportToStore(const std::wstring& path) {
     IModelStoreHost* host = GetModelStoreHost();
     SmartPtr<IProvider> provider = host ? host->GetProvider() : SmartPtr<IProvider>();
     if (!provider)

@@ -16,8 +16,8 @@ class CIChDataModel;
 
 // Answers of the invalid-resource question.
 enum InvalidResourceAnswer {
-    InvalidAnswerYes = IDYES,          // 6
-    InvalidAnswerNo = IDNO,            // 7
+    InvalidAnswerYes = IDYES, // 6
+    InvalidAnswerNo = IDNO,   // 7
     InvalidAnswerYesForAll = 8,
     InvalidAnswerNoForAll = 9,
 };
@@ -75,8 +75,7 @@ std::wstring FormatStoreErrorText(const EGeneric& e);
 class CStoreCloser {
 public:
     CStoreCloser(IModelStoreHost* host, Varno::SmartPtr<Varno::IDatabase>& store) : m_host(host), m_store(store) {}
-    ~CStoreCloser()
-    {
+    ~CStoreCloser() {
         try {
             if (m_store)
                 m_host->CloseStore(m_store);
@@ -98,8 +97,7 @@ class CFileCloser {
 public:
     CFileCloser(const Varno::SmartPtr<Varno::IProvider>& provider, const Varno::SmartPtr<Varno::IDatabase>& store)
         : m_provider(provider), m_store(store) {}
-    ~CFileCloser()
-    {
+    ~CFileCloser() {
         try {
             if (m_provider && m_store)
                 m_provider->Close(m_store->GetHandle());
@@ -115,5 +113,5 @@ private:
 };
 
 // Result codes.
-const int kStoreResultFailed = 1627;                      // ERROR_FUNCTION_FAILED: no store
+const int kStoreResultFailed = 1627;                            // ERROR_FUNCTION_FAILED: no store
 const int kStoreResultNoEdition = static_cast<int>(0x8007000D); // no job of a known edition: nothing written

@@ -25,7 +25,11 @@ public:
     ~CBstr() { SysFreeString(m_B); }
     CBstr(const CBstr&) = delete;
     CBstr& operator=(const CBstr&) = delete;
-    BSTR* operator&() { SysFreeString(m_B); m_B = nullptr; return &m_B; }
+    BSTR* operator&() {
+        SysFreeString(m_B);
+        m_B = nullptr;
+        return &m_B;
+    }
     operator BSTR() const { return m_B; }
     std::wstring Str() const { return m_B ? std::wstring(m_B, SysStringLen(m_B)) : std::wstring(); }
 
@@ -38,10 +42,18 @@ template <class T>
 class CComRef {
 public:
     CComRef() = default;
-    ~CComRef() { if (m_P) m_P->Release(); }
+    ~CComRef() {
+        if (m_P)
+            m_P->Release();
+    }
     CComRef(const CComRef&) = delete;
     CComRef& operator=(const CComRef&) = delete;
-    T** operator&() { if (m_P) m_P->Release(); m_P = nullptr; return &m_P; }
+    T** operator&() {
+        if (m_P)
+            m_P->Release();
+        m_P = nullptr;
+        return &m_P;
+    }
     T* operator->() const { return m_P; }
     operator T*() const { return m_P; }
 
@@ -49,26 +61,41 @@ private:
     T* m_P = nullptr;
 };
 
-VARIANT MakeUI4(unsigned long x) { VARIANT v; VariantInit(&v); v.vt = VT_UI4; v.ulVal = x; return v; }
-VARIANT MakeUI1(unsigned char x) { VARIANT v; VariantInit(&v); v.vt = VT_UI1; v.bVal = x; return v; }
-VARIANT MakeI4(long x) { VARIANT v; VariantInit(&v); v.vt = VT_I4; v.lVal = x; return v; }
+VARIANT MakeUI4(unsigned long x) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_UI4;
+    v.ulVal = x;
+    return v;
+}
+VARIANT MakeUI1(unsigned char x) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_UI1;
+    v.bVal = x;
+    return v;
+}
+VARIANT MakeI4(long x) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_I4;
+    v.lVal = x;
+    return v;
+}
 
 // The 32-bit form of an ID: its low half, bit 31 set when the ID is negative.
-unsigned long IdForm(NodeId id)
-{
+unsigned long IdForm(NodeId id) {
     unsigned long low = (unsigned long)((unsigned long long)id & 0xFFFFFFFFu);
     return id < 0 ? (low | 0x80000000u) : low;
 }
 
 // Sets an attribute; a string value is handed over as a BSTR variant, numbers as they are.
-HRESULT SetAttr(IXMLDOMElement* element, const wchar_t* name, VARIANT value)
-{
+HRESULT SetAttr(IXMLDOMElement* element, const wchar_t* name, VARIANT value) {
     CBstr n(name);
     return element->setAttribute(n, value);
 }
 
-HRESULT SetAttr(IXMLDOMElement* element, const wchar_t* name, const std::wstring& text)
-{
+HRESULT SetAttr(IXMLDOMElement* element, const wchar_t* name, const std::wstring& text) {
     CBstr value(text);
     VARIANT v;
     VariantInit(&v);
@@ -77,16 +104,14 @@ HRESULT SetAttr(IXMLDOMElement* element, const wchar_t* name, const std::wstring
     return SetAttr(element, name, v);
 }
 
-HRESULT Append(IXMLDOMElement* parent, IXMLDOMElement* child)
-{
+HRESULT Append(IXMLDOMElement* parent, IXMLDOMElement* child) {
     CComRef<IXMLDOMNode> out;
     return parent->appendChild(child, &out);
 }
 
 // Creates a child element with the attribute "Value" and appends it.
 template <class V>
-HRESULT AppendValue(IXMLDOMDocument* document, IXMLDOMElement* parent, const wchar_t* name, const V& value)
-{
+HRESULT AppendValue(IXMLDOMDocument* document, IXMLDOMElement* parent, const wchar_t* name, const V& value) {
     CComRef<IXMLDOMElement> child;
     CBstr n(name);
     HRESULT hr = document->createElement(n, &child);
@@ -101,8 +126,7 @@ HRESULT AppendValue(IXMLDOMDocument* document, IXMLDOMElement* parent, const wch
 }
 
 // The node's name; empty when the DOM cannot tell it.
-std::wstring NodeName(IXMLDOMNode* node)
-{
+std::wstring NodeName(IXMLDOMNode* node) {
     CBstr name;
     if (FAILED(node->get_nodeName(&name)))
         return std::wstring();
@@ -110,8 +134,7 @@ std::wstring NodeName(IXMLDOMNode* node)
 }
 
 // The text of the node's attribute; false when the node has no such attribute.
-bool GetAttr(IXMLDOMNode* node, const wchar_t* name, std::wstring& text)
-{
+bool GetAttr(IXMLDOMNode* node, const wchar_t* name, std::wstring& text) {
     CComRef<IXMLDOMNamedNodeMap> attributes;
     if (FAILED(node->get_attributes(&attributes)) || !attributes)
         return false;
@@ -128,8 +151,7 @@ bool GetAttr(IXMLDOMNode* node, const wchar_t* name, std::wstring& text)
 
 // Decimal text: leading blanks skipped, a sign accepted, digits up to the first other character;
 // no digits give 0.
-long long ParseDecimal(const std::wstring& text)
-{
+long long ParseDecimal(const std::wstring& text) {
     size_t i = 0;
     while (i < text.size() && (text[i] == L' ' || text[i] == L'\t' || text[i] == L'\r' || text[i] == L'\n'))
         ++i;
@@ -144,8 +166,7 @@ long long ParseDecimal(const std::wstring& text)
 
 // Walks the child nodes in document order; the visitor returns 1 to go on, 0 or -1 to stop with
 // that as the walk's result. A DOM failure ends the walk with 0. Result 1 when every child was seen.
-int ForEachChild(IXMLDOMNode* node, const std::function<int(const std::wstring& name, IXMLDOMNode* child)>& visit)
-{
+int ForEachChild(IXMLDOMNode* node, const std::function<int(const std::wstring& name, IXMLDOMNode* child)>& visit) {
     IXMLDOMNode* child = nullptr;
     if (FAILED(node->get_firstChild(&child)))
         return 0;
@@ -164,20 +185,16 @@ int ForEachChild(IXMLDOMNode* node, const std::function<int(const std::wstring& 
             return r;
         if (FAILED(hr))
             return 0;
-        child = next;  // null after the last child
+        child = next; // null after the last child
     }
     return 1;
 }
 
 // Reads the "Value" attribute of a recognised child; false when it has none.
-bool ValueOf(IXMLDOMNode* child, std::wstring& text)
-{
-    return GetAttr(child, L"Value", text);
-}
+bool ValueOf(IXMLDOMNode* child, std::wstring& text) { return GetAttr(child, L"Value", text); }
 
 // A recognised child's "Value" as a number into the target: 1, or 0 when it has no "Value".
-int TakeNumber(IXMLDOMNode* child, int& target)
-{
+int TakeNumber(IXMLDOMNode* child, int& target) {
     std::wstring value;
     if (!ValueOf(child, value))
         return 0;
@@ -190,13 +207,11 @@ int TakeNumber(IXMLDOMNode* child, int& target)
 // ---------------------------------------------------------------------------------------------
 // CIChNode
 
-HRESULT CIChNode::WriteXml(IXMLDOMDocument* document, IXMLDOMElement* element)
-{
+HRESULT CIChNode::WriteXml(IXMLDOMDocument* document, IXMLDOMElement* element) {
     if (!document || !element)
         return E_INVALIDARG;
     HRESULT hr;
-    if (FAILED(hr = SetAttr(element, L"name", m_Name)) ||
-        FAILED(hr = SetAttr(element, L"ID", MakeUI4(IdForm(m_Id)))) ||
+    if (FAILED(hr = SetAttr(element, L"name", m_Name)) || FAILED(hr = SetAttr(element, L"ID", MakeUI4(IdForm(m_Id)))) ||
         FAILED(hr = SetAttr(element, L"description", m_Description)) ||
         FAILED(hr = SetAttr(element, L"timelow", MakeUI4(m_ModifyTime.dwLowDateTime))) ||
         FAILED(hr = SetAttr(element, L"timehigh", MakeUI4(m_ModifyTime.dwHighDateTime))))
@@ -210,15 +225,13 @@ HRESULT CIChNode::WriteXml(IXMLDOMDocument* document, IXMLDOMElement* element)
             return E_FAIL;
         unsigned long level = (GetType() == NodeTypeGroup && upper->GetType() == NodeTypeJob) ? 2 : 1;
         if (FAILED(hr = SetAttr(child, L"ID", MakeUI4(IdForm(upper->m_Id)))) ||
-            FAILED(hr = SetAttr(child, L"level", MakeUI4(level))) ||
-            FAILED(hr = Append(element, child)))
+            FAILED(hr = SetAttr(child, L"level", MakeUI4(level))) || FAILED(hr = Append(element, child)))
             return hr;
     }
     return S_OK;
 }
 
-int CIChNode::ReadXml(IXMLDOMNode* element)
-{
+int CIChNode::ReadXml(IXMLDOMNode* element) {
     if (!element || NodeName(element) != L"Element")
         return 0;
     std::wstring text;
@@ -258,8 +271,7 @@ int CIChNode::ReadXml(IXMLDOMNode* element)
 // ---------------------------------------------------------------------------------------------
 // CIChResorce
 
-HRESULT CIChResorce::WriteXml(IXMLDOMDocument* document, IXMLDOMElement* element)
-{
+HRESULT CIChResorce::WriteXml(IXMLDOMDocument* document, IXMLDOMElement* element) {
     HRESULT hr = CIChNode::WriteXml(document, element);
     if (FAILED(hr))
         return hr;
@@ -271,8 +283,7 @@ HRESULT CIChResorce::WriteXml(IXMLDOMDocument* document, IXMLDOMElement* element
     return S_OK;
 }
 
-int CIChResorce::ReadXml(IXMLDOMNode* element)
-{
+int CIChResorce::ReadXml(IXMLDOMNode* element) {
     // An element that is not a node's element is not read at all: nothing of it is applied.
     if (!element || NodeName(element) != L"Element")
         return 0;
@@ -315,22 +326,20 @@ int CIChResorce::ReadXml(IXMLDOMNode* element)
 // ---------------------------------------------------------------------------------------------
 // CIChRGroup
 
-HRESULT CIChRGroup::WriteXml(IXMLDOMDocument* document, IXMLDOMElement* element)
-{
+HRESULT CIChRGroup::WriteXml(IXMLDOMDocument* document, IXMLDOMElement* element) {
     HRESULT hr = CIChNode::WriteXml(document, element);
     if (FAILED(hr))
         return hr;
     return AppendValue(document, element, L"SubType", MakeUI4(unsigned(m_SubType)));
 }
 
-int CIChRGroup::ReadXml(IXMLDOMNode* element)
-{
+int CIChRGroup::ReadXml(IXMLDOMNode* element) {
     if (!CIChNode::ReadXml(element))
         return 0;
     int result = ForEachChild(element, [this](const std::wstring& name, IXMLDOMNode* child) {
         if (name != L"SubType")
             return 1;
-        return TakeNumber(child, m_SubType) ? -1 : 0;  // the first one decides
+        return TakeNumber(child, m_SubType) ? -1 : 0; // the first one decides
     });
     return result == 0 ? 0 : 1;
 }
@@ -338,8 +347,7 @@ int CIChRGroup::ReadXml(IXMLDOMNode* element)
 // ---------------------------------------------------------------------------------------------
 // CIChTask
 
-HRESULT CIChTask::WriteXml(IXMLDOMDocument* document, IXMLDOMElement* element)
-{
+HRESULT CIChTask::WriteXml(IXMLDOMDocument* document, IXMLDOMElement* element) {
     HRESULT hr = CIChNode::WriteXml(document, element);
     if (FAILED(hr) || m_Sequence.IsEmpty())
         return hr;
@@ -361,8 +369,7 @@ HRESULT CIChTask::WriteXml(IXMLDOMDocument* document, IXMLDOMElement* element)
     return Append(element, child);
 }
 
-int CIChTask::ReadXml(IXMLDOMNode* element)
-{
+int CIChTask::ReadXml(IXMLDOMNode* element) {
     if (!CIChNode::ReadXml(element))
         return 0;
     int loaded = 1;
@@ -391,8 +398,7 @@ int CIChTask::ReadXml(IXMLDOMNode* element)
 // ---------------------------------------------------------------------------------------------
 // CIChJob
 
-HRESULT CIChJob::WriteXml(IXMLDOMDocument* document, IXMLDOMElement* element)
-{
+HRESULT CIChJob::WriteXml(IXMLDOMDocument* document, IXMLDOMElement* element) {
     HRESULT hr = CIChNode::WriteXml(document, element);
     if (FAILED(hr))
         return hr;
@@ -415,8 +421,7 @@ HRESULT CIChJob::WriteXml(IXMLDOMDocument* document, IXMLDOMElement* element)
     return S_OK;
 }
 
-int CIChJob::ReadXml(IXMLDOMNode* element)
-{
+int CIChJob::ReadXml(IXMLDOMNode* element) {
     if (!CIChNode::ReadXml(element))
         return 0;
     struct Field {
@@ -450,7 +455,8 @@ int CIChJob::ReadXml(IXMLDOMNode* element)
             size_t start = 0;
             while (start <= value.size() && index < 12) {
                 size_t comma = value.find(L',', start);
-                std::wstring piece = value.substr(start, comma == std::wstring::npos ? std::wstring::npos : comma - start);
+                std::wstring piece =
+                    value.substr(start, comma == std::wstring::npos ? std::wstring::npos : comma - start);
                 if (!piece.empty())
                     m_ScheduleDaysMask[index++] = int(ParseDecimal(piece));
                 if (comma == std::wstring::npos)
@@ -476,8 +482,7 @@ int CIChJob::ReadXml(IXMLDOMNode* element)
 // ---------------------------------------------------------------------------------------------
 // CIChSubject
 
-HRESULT CIChSubject::WriteXml(IXMLDOMDocument* document, IXMLDOMElement* element)
-{
+HRESULT CIChSubject::WriteXml(IXMLDOMDocument* document, IXMLDOMElement* element) {
     HRESULT hr = CIChNode::WriteXml(document, element);
     if (FAILED(hr))
         return hr;
@@ -488,8 +493,7 @@ HRESULT CIChSubject::WriteXml(IXMLDOMDocument* document, IXMLDOMElement* element
     return S_OK;
 }
 
-int CIChSubject::ReadXml(IXMLDOMNode* element)
-{
+int CIChSubject::ReadXml(IXMLDOMNode* element) {
     if (!CIChNode::ReadXml(element))
         return 0;
     int result = ForEachChild(element, [this](const std::wstring& name, IXMLDOMNode* child) {
@@ -517,8 +521,7 @@ int CIChSubject::ReadXml(IXMLDOMNode* element)
     return result == 1 ? 1 : 0;
 }
 
-HRESULT CreateXmlDomDocument(IXMLDOMDocument** document)
-{
+HRESULT CreateXmlDomDocument(IXMLDOMDocument** document) {
     if (!document)
         return E_POINTER;
     *document = nullptr;

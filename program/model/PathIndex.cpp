@@ -12,8 +12,7 @@
 namespace {
 
 // Whether the path begins with the text, without regard to case.
-bool StartsWithNoCase(const std::wstring& path, const std::wstring& text)
-{
+bool StartsWithNoCase(const std::wstring& path, const std::wstring& text) {
     if (text.empty() || path.size() < text.size())
         return false;
     return strupper(path.substr(0, text.size())) == strupper(text);
@@ -24,14 +23,12 @@ bool StartsWithNoCase(const std::wstring& path, const std::wstring& text)
 // ---------------------------------------------------------------------------------------------
 // Path variables
 
-void CIChDataModel::BuildPathVariables()
-{
+void CIChDataModel::BuildPathVariables() {
     // A later variable with the same value replaces the earlier one; an empty one has no entry.
     m_PathVars = KvPathAliases::ReadPathVariables();
 }
 
-int CollapsePathVariable(std::wstring& path, const CPathVarMap& vars)
-{
+int CollapsePathVariable(std::wstring& path, const CPathVarMap& vars) {
     for (auto it = vars.rbegin(); it != vars.rend(); ++it) {
         if (StartsWithNoCase(path, it->first)) {
             path = it->second + path.substr(it->first.size());
@@ -41,8 +38,7 @@ int CollapsePathVariable(std::wstring& path, const CPathVarMap& vars)
     return 0;
 }
 
-int ExpandPathVariable(std::wstring& path, const CPathVarMap& vars)
-{
+int ExpandPathVariable(std::wstring& path, const CPathVarMap& vars) {
     for (const auto& entry : vars) {
         if (StartsWithNoCase(path, entry.second)) {
             path = entry.first + path.substr(entry.second.size());
@@ -55,8 +51,7 @@ int ExpandPathVariable(std::wstring& path, const CPathVarMap& vars)
 // ---------------------------------------------------------------------------------------------
 // Path index and aliases
 
-void CIChDataModel::RebuildPathIndex()
-{
+void CIChDataModel::RebuildPathIndex() {
     m_PathIndex.clear();
     for (CIChNode* node : m_Resources) {
         CIChResorce* resource = static_cast<CIChResorce*>(node);
@@ -69,19 +64,14 @@ void CIChDataModel::RebuildPathIndex()
     RebuildShareAliases();
 }
 
-void CIChDataModel::RebuildDriveAliases()
-{
-    m_DriveAliases = KvPathAliases::ReadDriveAliases();
-}
+void CIChDataModel::RebuildDriveAliases() { m_DriveAliases = KvPathAliases::ReadDriveAliases(); }
 
-void CIChDataModel::RebuildShareAliases()
-{
+void CIChDataModel::RebuildShareAliases() {
     // The host's own addresses are looked up once per process (KvPathAliases::LocalAddresses).
     m_ShareAliases = KvPathAliases::ReadShareAliases();
 }
 
-void CIChDataModel::NormaliseResourceName(CIChResorce* resource) const
-{
+void CIChDataModel::NormaliseResourceName(CIChResorce* resource) const {
     if (resource->m_SubType != ResFile && resource->m_SubType != ResDirectory)
         return;
     if (resource->m_Name.size() < 2)
@@ -125,33 +115,30 @@ void CIChDataModel::NormaliseResourceName(CIChResorce* resource) const
 // node as gone and the upper as touched, and every touched list is cleaned once at the end; the
 // nodes that gave way are freed then.
 struct CIChDataModel::SAddBatch {
-    std::unordered_set<const CIChNode*> owned;       // in the model's lists
-    std::unordered_set<const CIChNode*> gone;        // merged into another node, freed at the end
+    std::unordered_set<const CIChNode*> owned; // in the model's lists
+    std::unordered_set<const CIChNode*> gone;  // merged into another node, freed at the end
     std::vector<CIChNode*> goneOrder;
     std::unordered_map<const CIChNode*, CIChNode*> replacement;
-    std::unordered_set<CIChNode*> touched;           // uppers whose member lists still name gone nodes
+    std::unordered_set<CIChNode*> touched; // uppers whose member lists still name gone nodes
 
     // Moves the upper links of X to E: E is linked under each upper of X; X leaves them at the end.
-    void MoveUppers(CIChNode* x, CIChNode* e)
-    {
+    void MoveUppers(CIChNode* x, CIChNode* e) {
         for (CIChNode* upper : x->m_Uppers) {
             if (gone.count(upper))
-                continue;   // merged away itself: its replacement holds the link already
+                continue; // merged away itself: its replacement holds the link already
             touched.insert(upper);
             e->LinkTo(upper);
         }
         x->m_Uppers.clear();
     }
     // Links the members of X (those still there) to E and lets X go.
-    void MergeMembers(CIChNode* x, CIChNode* e)
-    {
+    void MergeMembers(CIChNode* x, CIChNode* e) {
         CIChNodeList members = x->m_Members;
         for (CIChNode* member : members)
             if (!gone.count(member))
                 member->LinkTo(e);
     }
-    void Retire(CIChNode* x, CIChNode* e, CIChNode** root)
-    {
+    void Retire(CIChNode* x, CIChNode* e, CIChNode** root) {
         if (*root == x)
             *root = e;
         if (gone.insert(x).second)
@@ -159,8 +146,7 @@ struct CIChDataModel::SAddBatch {
         replacement[x] = e;
     }
     // Cleans the touched member lists in one pass each and frees the nodes that gave way.
-    void Finish()
-    {
+    void Finish() {
         auto isGone = [this](CIChNode* n) { return gone.count(n) != 0; };
         for (CIChNode* upper : touched)
             if (!gone.count(upper))
@@ -181,29 +167,25 @@ struct CIChDataModel::SAddBatch {
     }
 };
 
-void CIChDataModel::Append(CIChNode* node, SAddBatch& batch)
-{
+void CIChDataModel::Append(CIChNode* node, SAddBatch& batch) {
     node->m_Id = TakeNextId(node->GetType());
     GetNodeList(node->GetType())->push_back(node);
     batch.owned.insert(node);
 }
 
-std::wstring CIChDataModel::ResourceIndexKey(CIChResorce* x) const
-{
+std::wstring CIChDataModel::ResourceIndexKey(CIChResorce* x) const {
     NormaliseResourceName(x);
     std::wstring key = x->m_Name;
     ExpandPathVariable(key, m_PathVars);
     return strupper(key);
 }
 
-CIChResorce* CIChDataModel::FindIndexedResource(CIChResorce* x) const
-{
+CIChResorce* CIChDataModel::FindIndexedResource(CIChResorce* x) const {
     auto it = m_PathIndex.find(ResourceIndexKey(x));
     return it == m_PathIndex.end() ? nullptr : it->second;
 }
 
-void CIChDataModel::AddResource(CIChResorce* x, CIChNode** root, int& added, SAddBatch& batch)
-{
+void CIChDataModel::AddResource(CIChResorce* x, CIChNode** root, int& added, SAddBatch& batch) {
     const std::wstring key = ResourceIndexKey(x);
     auto inserted = m_PathIndex.emplace(key, x);
     if (inserted.second) {
@@ -223,8 +205,7 @@ void CIChDataModel::AddResource(CIChResorce* x, CIChNode** root, int& added, SAd
     batch.Retire(x, e, root);
 }
 
-void CIChDataModel::AddSubject(CIChSubject* x, CIChNode** root, int& added, SAddBatch& batch)
-{
+void CIChDataModel::AddSubject(CIChSubject* x, CIChNode** root, int& added, SAddBatch& batch) {
     CIChSubject* e = FindSubjectBySid(x->m_Sid.GetPSID());
     if (!e) {
         Append(x, batch);
@@ -235,8 +216,7 @@ void CIChDataModel::AddSubject(CIChSubject* x, CIChNode** root, int& added, SAdd
     }
 }
 
-void CIChDataModel::AddOther(CIChNode* x, CIChNode** root, int merge, int& added, SAddBatch& batch)
-{
+void CIChDataModel::AddOther(CIChNode* x, CIChNode** root, int merge, int& added, SAddBatch& batch) {
     const int type = x->GetType();
     const int subType = type == NodeTypeTask ? 0 : GetNodeSubType(x);
     const bool boardJob = type == NodeTypeJob && (subType == JobBoard || subType == JobSecondEdition);
@@ -272,8 +252,7 @@ void CIChDataModel::AddOther(CIChNode* x, CIChNode** root, int merge, int& added
     ++added;
 }
 
-int CIChDataModel::AddNodeTree(CIChNode** root, int merge)
-{
+int CIChDataModel::AddNodeTree(CIChNode** root, int merge) {
     if (!root)
         return 0;
     std::vector<CIChNode*> roots{*root};
@@ -282,8 +261,7 @@ int CIChDataModel::AddNodeTree(CIChNode** root, int merge)
     return added;
 }
 
-int CIChDataModel::AddNodeTrees(std::vector<CIChNode*>& roots, int merge, std::vector<int>* counts)
-{
+int CIChDataModel::AddNodeTrees(std::vector<CIChNode*>& roots, int merge, std::vector<int>* counts) {
     SAddBatch batch;
     // Nodes of the trees that the model owns already stay as they are: merging or appending one
     // of them again would leave its list with a freed or doubled entry.
@@ -333,14 +311,14 @@ int CIChDataModel::AddNodeTrees(std::vector<CIChNode*>& roots, int merge, std::v
     return total;
 }
 
-int CIChDataModel::TakeImported(CIChDataModel& source, int mask, int merge)
-{
+int CIChDataModel::TakeImported(CIChDataModel& source, int mask, int merge) {
     const bool resources = (mask & 1) != 0, groups = (mask & 2) != 0, tasks = (mask & 4) != 0, jobs = (mask & 8) != 0;
     // What was not asked for leaves the source, jobs first.
     const struct {
         int type;
         bool chosen;
-    } categories[] = {{NodeTypeJob, jobs}, {NodeTypeTask, tasks}, {NodeTypeGroup, groups}, {NodeTypeResource, resources}};
+    } categories[] = {
+        {NodeTypeJob, jobs}, {NodeTypeTask, tasks}, {NodeTypeGroup, groups}, {NodeTypeResource, resources}};
     for (const auto& c : categories) {
         if (c.chosen)
             continue;

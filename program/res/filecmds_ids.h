@@ -3,12 +3,12 @@
 // those the program has always used; new ids come from 24500-24999.
 #pragma once
 
-#define IDD_EXPORT_NODES        162
-#define IDD_IMPORT_NODES        163
-#define IDD_REPL_ENV_VAR        181
-#define IDD_IMPORT_MODEL        188
-#define IDD_RESOURCE_INVALID    204
-#define IDD_EXPORT_MODEL        7014
+#define IDD_EXPORT_NODES     162
+#define IDD_IMPORT_NODES     163
+#define IDD_REPL_ENV_VAR     181
+#define IDD_IMPORT_MODEL     188
+#define IDD_RESOURCE_INVALID 204
+#define IDD_EXPORT_MODEL     7014
 
 // dlgExportNodes
 #define IDC_EXPORT_NODES_PATH   1046
@@ -41,4 +41,4 @@
 #define IDC_INVALID_YES_ALL     8
 #define IDC_INVALID_NO_ALL      9
 
-#define IDC_FILECMDS_LABEL      24500   // labels that the code does not address
+#define IDC_FILECMDS_LABEL 24500 // labels that the code does not address

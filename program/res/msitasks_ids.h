@@ -2,8 +2,8 @@
 // texts. The dialog and control ids are the program's established ones; texts 26000 on.
 #pragma once
 
-#define IDD_ADD_INSTALL_TASK       170   // progress of the generator (modeless)
-#define IDD_CHOOSE_INST_TASK       171   // choice of source, programs and options
+#define IDD_ADD_INSTALL_TASK 170 // progress of the generator (modeless)
+#define IDD_CHOOSE_INST_TASK 171 // choice of source, programs and options
 
 #define IDC_INSTTASK_TASK_PROGRESS 1081
 #define IDC_INSTTASK_RES_PROGRESS  1082

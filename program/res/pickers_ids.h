@@ -4,19 +4,19 @@
 #pragma once
 
 // Dialogs.
-#define IDD_BROWSE_REGISTRY         169
-#define IDD_ADD_RESOURCES           172
-#define IDD_BROWSE_DISK_SECTOR      200
-#define IDD_BROWSE_DEVICE           7023
+#define IDD_BROWSE_REGISTRY    169
+#define IDD_ADD_RESOURCES      172
+#define IDD_BROWSE_DISK_SECTOR 200
+#define IDD_BROWSE_DEVICE      7023
 
 // Bitmaps.
-#define IDB_REGISTRY_TREE           108   // 16x16: root, selected key, key, value
+#define IDB_REGISTRY_TREE 108 // 16x16: root, selected key, key, value
 
 // Controls of the pickers.
-#define IDC_PICKER_PROMPT           1079  // "Выберите ключ реестра" / "Выберите сектор"
-#define IDC_REGISTRY_TREE           1080
-#define IDC_DEVICE_PROMPT           1265  // "Выберите оборудование"
-#define IDC_PICKER_FRAME            1269  // the place of the splitter
+#define IDC_PICKER_PROMPT 1079 // "Выберите ключ реестра" / "Выберите сектор"
+#define IDC_REGISTRY_TREE 1080
+#define IDC_DEVICE_PROMPT 1265 // "Выберите оборудование"
+#define IDC_PICKER_FRAME  1269 // the place of the splitter
 
 // Controls of bulk creation.
 #define IDC_ADDRES_KINDS            1068
@@ -33,21 +33,21 @@
 #define IDC_ADDRES_OPERATIONS_LABEL 25002
 
 // Texts of the property grids.
-#define IDS_PICK_NAME               109   // "Имя"
-#define IDS_PICK_PARTITION_STYLE    111   // "Стиль раздела"
-#define IDS_PICK_PARAMETER          112   // "Параметр"
-#define IDS_PICK_VALUE              113   // "Значение"
-#define IDS_PICK_YES                114   // "Да"
-#define IDS_PICK_NO                 115   // "Нет"
-#define IDS_PICK_UNKNOWN            116   // "Неизвестный"
-#define IDS_PICK_MBR                117   // "Основная загрузочная запись (MBR)"
-#define IDS_PICK_GPT                118   // "GUID таблица разделов (GPT)"
-#define IDS_PICK_CAPACITY           119   // "Eмкость"
-#define IDS_PICK_DISK               120   // "Диск"
-#define IDS_PICK_SECTOR             121   // "Сектор"
-#define IDS_PICK_EXTENDED           122   // "Extended"
-#define IDS_PICK_BIOS_DISK_NUMBER   123   // "Номер диска"
-#define IDS_PICK_BIOS               124   // "BIOS"
-#define IDS_PICK_MAIN               125   // "Основные"
-#define IDS_PICK_SYSTEM             126   // "Системные"
-#define IDS_PICK_PHYSICAL_NUMBER    127   // "Физический номер"
+#define IDS_PICK_NAME             109 // "Имя"
+#define IDS_PICK_PARTITION_STYLE  111 // "Стиль раздела"
+#define IDS_PICK_PARAMETER        112 // "Параметр"
+#define IDS_PICK_VALUE            113 // "Значение"
+#define IDS_PICK_YES              114 // "Да"
+#define IDS_PICK_NO               115 // "Нет"
+#define IDS_PICK_UNKNOWN          116 // "Неизвестный"
+#define IDS_PICK_MBR              117 // "Основная загрузочная запись (MBR)"
+#define IDS_PICK_GPT              118 // "GUID таблица разделов (GPT)"
+#define IDS_PICK_CAPACITY         119 // "Eмкость"
+#define IDS_PICK_DISK             120 // "Диск"
+#define IDS_PICK_SECTOR           121 // "Сектор"
+#define IDS_PICK_EXTENDED         122 // "Extended"
+#define IDS_PICK_BIOS_DISK_NUMBER 123 // "Номер диска"
+#define IDS_PICK_BIOS             124 // "BIOS"
+#define IDS_PICK_MAIN             125 // "Основные"
+#define IDS_PICK_SYSTEM           126 // "Системные"
+#define IDS_PICK_PHYSICAL_NUMBER  127 // "Физический номер"

@@ -78,9 +78,7 @@ std::wstring CDaVIdevaRezApp::GetOsDescription() {
     return result;
 }
 
-int CDaVIdevaRezApp::IsFileExist(const wchar_t* path) {
-    return IsExistingFile(path);
-}
+int CDaVIdevaRezApp::IsFileExist(const wchar_t* path) { return IsExistingFile(path); }
 
 void CDaVIdevaRezApp::GetErrorText(DWORD code, std::wstring& text) {
 #ifdef KV_HAVE_KVBASE
@@ -88,8 +86,9 @@ void CDaVIdevaRezApp::GetErrorText(DWORD code, std::wstring& text) {
     text = error.GetMessageString();
 #else
     wchar_t* buffer = nullptr;
-    DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                               nullptr, code, 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
+    DWORD n =
+        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, code, 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
     text.assign(buffer && n ? buffer : L"", buffer && n ? n : 0);
     if (buffer)
         ::LocalFree(buffer);
@@ -98,7 +97,7 @@ void CDaVIdevaRezApp::GetErrorText(DWORD code, std::wstring& text) {
 
 DWORD CDaVIdevaRezApp::GetComputerAccount(std::wstring& account, PSID sidBuffer) {
     std::vector<wchar_t> name(1024, L'\0');
-    DWORD size = 1024 - 2;   // room for the "$"
+    DWORD size = 1024 - 2; // room for the "$"
     if (!::GetComputerNameExW(ComputerNamePhysicalNetBIOS, name.data(), &size))
         return ::GetLastError();
     account = name.data();
@@ -109,7 +108,7 @@ DWORD CDaVIdevaRezApp::GetComputerAccount(std::wstring& account, PSID sidBuffer)
     if (!::LookupAccountNameW(nullptr, name.data(), sidBuffer, &sidSize, domain.data(), &domainSize, &use))
         return ::GetLastError();
     std::wstring computer = name.data();
-    computer.pop_back();   // the account name without its "$"
+    computer.pop_back(); // the account name without its "$"
     account = format_wstring(L"%s\\%s", domain.data(), computer.c_str());
     return 0;
 }

@@ -33,8 +33,8 @@ constexpr AppSetting kSettings[] = {
     IntSetting(L"Grid", &App::m_bGrid, 1),
     IntSetting(L"DepDlg", &App::m_nDepDlg, 1),
     IntSetting(L"ClearExeDep", &App::m_nClearExeDep, 1),
-    {L"ExeExtensions", AppSetting::Text, nullptr, nullptr, &App::m_strExeExtensions, 0, 0,
-     KV_DEFAULT_EXE_EXTENSIONS, true},
+    {L"ExeExtensions", AppSetting::Text, nullptr, nullptr, &App::m_strExeExtensions, 0, 0, KV_DEFAULT_EXE_EXTENSIONS,
+     true},
     IntSetting(L"AddDepends", &App::m_bAddDepends, 1),
     IntSetting(L"PrecalcDlg", &App::m_nPrecalcDlg, 1),
     IntSetting(L"CENotSupport", &App::m_nCENotSupport, 0),
@@ -58,9 +58,12 @@ const AppSetting* FindAppSetting(const wchar_t* name) {
 
 DWORD AppSetting::Get(const CDaVIdevaRezApp& app) const {
     switch (type) {
-    case Int: return (DWORD)(app.*intMember);
-    case Color: return app.*colorMember;
-    default: return 0;
+    case Int:
+        return (DWORD)(app.*intMember);
+    case Color:
+        return app.*colorMember;
+    default:
+        return 0;
     }
 }
 

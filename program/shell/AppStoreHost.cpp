@@ -27,7 +27,7 @@ INT_PTR CAppModelStoreHost::AskInvalidResource(const Varno::SmartPtr<Varno::IRes
     INT_PTR answer = dlg.DoModal();
     if (answer != InvalidAnswerYes && answer != InvalidAnswerNo && answer != InvalidAnswerYesForAll &&
         answer != InvalidAnswerNoForAll)
-        return InvalidAnswerNo;   // no dialog could be shown: the resource loads as it is stored
+        return InvalidAnswerNo; // no dialog could be shown: the resource loads as it is stored
     action = dlg.GetAction();
     return answer;
 }

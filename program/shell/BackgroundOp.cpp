@@ -37,8 +37,10 @@ int RunOperation(SBackgroundOp& op) {
             op.m_strError = LastStoreOpenError();
         return r;
     }
-    case OpExportXml: return model->ExportToStore(op.m_strPath);
-    case OpImportXml: return model->ImportFromStore(op.m_strPath, op.m_nResult);
+    case OpExportXml:
+        return model->ExportToStore(op.m_strPath);
+    case OpImportXml:
+        return model->ImportFromStore(op.m_strPath, op.m_nResult);
     case OpOsTemplates: {
         CMainFrame* frame = MainFrameOfApp();
         if (!frame || !g_osTemplates)
@@ -52,7 +54,8 @@ int RunOperation(SBackgroundOp& op) {
             return op.m_nResult;
         return g_components(frame, lists->products, lists->shortcuts);
     }
-    default: return op.m_nResult;
+    default:
+        return op.m_nResult;
     }
 }
 } // namespace
@@ -108,7 +111,7 @@ DWORD WINAPI BackgroundOperationProc(LPVOID record) {
             ::CoUninitialize();
     }
     if (op)
-        op->m_bDone = 1;   // the last access: the launcher may return and free the record now
+        op->m_bDone = 1; // the last access: the launcher may return and free the record now
     return 0;
 }
 

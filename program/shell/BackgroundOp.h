@@ -19,12 +19,12 @@ class EGeneric;
 
 // Operation codes.
 enum BackgroundOpCode {
-    OpSave = 0,                 // CIChDataModel::Save with the out-value pointer
-    OpLoad = 1,                 // CIChDataModel::Load
-    OpExportXml = 2,            // CIChDataModel::ExportToStore with the path
-    OpImportXml = 3,            // CIChDataModel::ImportFromStore with the path and the category mask
-    OpOsTemplates = 4,          // the Windows templates (plugged in, below)
-    OpInstalledComponents = 5,  // the installed products and shortcuts (plugged in, below)
+    OpSave = 0,                // CIChDataModel::Save with the out-value pointer
+    OpLoad = 1,                // CIChDataModel::Load
+    OpExportXml = 2,           // CIChDataModel::ExportToStore with the path
+    OpImportXml = 3,           // CIChDataModel::ImportFromStore with the path and the category mask
+    OpOsTemplates = 4,         // the Windows templates (plugged in, below)
+    OpInstalledComponents = 5, // the installed products and shortcuts (plugged in, below)
 };
 
 // Category mask of a model file read: resources, groups, tasks, jobs.
@@ -35,9 +35,9 @@ struct SBackgroundOp {
     CIChDataModel* m_pModel = nullptr;
     // The result written by the worker; operation 3 reads the category mask from here first.
     int m_nResult = 0;
-    void* m_pArg = nullptr;          // operation 0: long long* out-value, or null
-    std::wstring m_strPath;          // operations 2 and 3
-    void* m_pExtra = nullptr;        // operation 4: the setup dialog; 5: SInstalledLists*
+    void* m_pArg = nullptr;   // operation 0: long long* out-value, or null
+    std::wstring m_strPath;   // operations 2 and 3
+    void* m_pExtra = nullptr; // operation 4: the setup dialog; 5: SInstalledLists*
     // Set by the worker when it has shown an error dialog for this operation (the caller then
     // shows no second box for the same failure).
     int m_bReported = 0;

@@ -10,15 +10,15 @@
 
 // Board interface returned by VrnGetInterface(0, 0).
 struct IVrnBoard {
-    virtual HRESULT __stdcall GetApiVersion(DWORD* version) = 0;   // 0
-    virtual HRESULT __stdcall GetBoardState(DWORD* state) = 0;     // 1
-    virtual HRESULT __stdcall IsBoardPresent(BYTE* present) = 0;   // 2
+    virtual HRESULT __stdcall GetApiVersion(DWORD* version) = 0; // 0
+    virtual HRESULT __stdcall GetBoardState(DWORD* state) = 0;   // 1
+    virtual HRESULT __stdcall IsBoardPresent(BYTE* present) = 0; // 2
 };
-typedef IVrnBoard* (__stdcall* PFN_VrnGetInterface)(DWORD, DWORD);
+typedef IVrnBoard*(__stdcall* PFN_VrnGetInterface)(DWORD, DWORD);
 
 // The host suite's hardware interface and its joint-mode sub-interface.
 struct IKvHwJointMode {
-    virtual int __stdcall IsJointMode(DWORD* flag) = 0;            // 0
+    virtual int __stdcall IsJointMode(DWORD* flag) = 0; // 0
     virtual void __stdcall Reserved1() = 0;
     virtual void __stdcall Reserved2() = 0;
     virtual void __stdcall Reserved3() = 0;
@@ -33,7 +33,7 @@ struct IKvHwJointMode {
     virtual void __stdcall Reserved12() = 0;
     virtual void __stdcall Reserved13() = 0;
     virtual void __stdcall Reserved14() = 0;
-    virtual void __stdcall Release() = 0;                          // 15
+    virtual void __stdcall Release() = 0; // 15
 };
 struct IKvHwApi {
     virtual void __stdcall Reserved0() = 0;
@@ -49,7 +49,7 @@ struct IKvHwApi {
     virtual void __stdcall Reserved10() = 0;
     virtual void __stdcall Reserved11() = 0;
     virtual void __stdcall Reserved12() = 0;
-    virtual IKvHwJointMode* __stdcall GetJointMode() = 0;          // 13
+    virtual IKvHwJointMode* __stdcall GetJointMode() = 0; // 13
 };
 // An object that the host suite hands to the program's callback; its operation 4 is called.
 struct IKvHwNotify {
@@ -57,14 +57,14 @@ struct IKvHwNotify {
     virtual void __stdcall Reserved1() = 0;
     virtual void __stdcall Reserved2() = 0;
     virtual void __stdcall Reserved3() = 0;
-    virtual void __stdcall Notify() = 0;                           // 4
+    virtual void __stdcall Notify() = 0; // 4
 };
-typedef int (__stdcall* PFN_KvHwCallback)(void* object, void* context);
-typedef IKvHwApi* (__stdcall* PFN_KvHwGetInterface)(PFN_KvHwCallback callback);
-typedef void (__stdcall* PFN_KvHwReleaseInterface)(IKvHwApi* api);
+typedef int(__stdcall* PFN_KvHwCallback)(void* object, void* context);
+typedef IKvHwApi*(__stdcall* PFN_KvHwGetInterface)(PFN_KvHwCallback callback);
+typedef void(__stdcall* PFN_KvHwReleaseInterface)(IKvHwApi* api);
 
 // kvellock64.dll: fills the 4-byte version block (major, minor, 16-bit build); 0 on success.
-typedef int (__stdcall* PFN_vrGetVersion)(BYTE* block);
+typedef int(__stdcall* PFN_vrGetVersion)(BYTE* block);
 
 // The board interface library, loaded when the application object is constructed.
 class CBoardApiLibrary {

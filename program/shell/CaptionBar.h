@@ -17,7 +17,7 @@ public:
     void ResetBackground();
     int GetHeight() const { return m_nHeight; }
 
-    std::wstring m_strBackgroundText;   // drawn into the background; empty in this program
+    std::wstring m_strBackgroundText; // drawn into the background; empty in this program
 
 protected:
     LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;

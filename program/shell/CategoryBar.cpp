@@ -10,11 +10,12 @@ struct CategoryButton {
     UINT command;
     const wchar_t* text;
 };
-const CategoryButton kButtons[5] = {
-    {4, ID_CATEGORY_SUBJECTS, L"Субъекты управления"}, {3, ID_CATEGORY_JOBS, L"Задания"},
-    {2, ID_CATEGORY_TASKS, L"Задачи"}, {1, ID_CATEGORY_GROUPS, L"Группы ресурсов"},
-    {0, ID_CATEGORY_RESOURCES, L"Ресурсы"}};
-const int kButtonWidth = 144;   // the longest label, "Субъекты управления", on one line
+const CategoryButton kButtons[5] = {{4, ID_CATEGORY_SUBJECTS, L"Субъекты управления"},
+                                    {3, ID_CATEGORY_JOBS, L"Задания"},
+                                    {2, ID_CATEGORY_TASKS, L"Задачи"},
+                                    {1, ID_CATEGORY_GROUPS, L"Группы ресурсов"},
+                                    {0, ID_CATEGORY_RESOURCES, L"Ресурсы"}};
+const int kButtonWidth = 144; // the longest label, "Субъекты управления", on one line
 } // namespace
 
 BOOL CCategoryBar::CreateBar(KvUi::CFrameWnd* frame, UINT nID, UINT paneId) {

@@ -7,7 +7,7 @@
 class CCategoryBar : public KvUi::CDockPane {
 public:
     BOOL CreateBar(KvUi::CFrameWnd* frame, UINT nID, UINT paneId);
-    KvUi::CToolBar m_wndButtons;   // the category pane (id 32776)
+    KvUi::CToolBar m_wndButtons; // the category pane (id 32776)
 
 protected:
     LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;

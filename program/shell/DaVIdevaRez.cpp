@@ -259,8 +259,7 @@ struct InstanceSearch {
 BOOL CALLBACK FindInstanceWindow(HWND h, LPARAM lp) {
     InstanceSearch* s = reinterpret_cast<InstanceSearch*>(lp);
     DWORD_PTR reply = 0;
-    if (::SendMessageTimeoutW(h, s->message, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, 300, &reply) &&
-        reply == s->message) {
+    if (::SendMessageTimeoutW(h, s->message, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, 300, &reply) && reply == s->message) {
         s->found = h;
         return FALSE;
     }

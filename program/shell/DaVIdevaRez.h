@@ -93,7 +93,7 @@ public:
     void OnAppAbout();
 
     // ---- state ----
-    HANDLE m_hInstanceMutex = nullptr;   // null until the instance lock; the sign that start-up got that far
+    HANDLE m_hInstanceMutex = nullptr; // null until the instance lock; the sign that start-up got that far
     CBoardApiLibrary m_board;
 
     // Seams: the outside libraries and the system's drive answers (tests put their own in).
@@ -114,7 +114,7 @@ protected:
     COutsideLibraries m_defaultOutside;
     COutsideLibraries* m_pOutside = &m_defaultOutside;
     CDriveAnswers* m_pDrives = nullptr;
-    Kernel32::CKernel32Wrapper m_kernel32;   // records the processor architecture
+    Kernel32::CKernel32Wrapper m_kernel32; // records the processor architecture
     bool m_bExitDone = false;
     bool m_bComInitialized = false;
     bool m_bSocketsInitialized = false;
@@ -129,15 +129,15 @@ extern CDaVIdevaRezApp theApp;
 // name of its value under the profile key.
 struct AppSetting {
     enum Type { Int, Color, Text };
-    const wchar_t* name;   // the profile value
+    const wchar_t* name; // the profile value
     Type type;
-    int CDaVIdevaRezApp::*intMember;             // Int
-    COLORREF CDaVIdevaRezApp::*colorMember;      // Color
-    std::wstring CDaVIdevaRezApp::*textMember;   // Text
-    DWORD defaultValue;       // Int
-    int listColor;            // Color: the list colour class 1-8 (its default is DefaultListColor's)
-    const wchar_t* defaultText;   // Text
-    bool stored;              // kept in the profile
+    int CDaVIdevaRezApp::*intMember;           // Int
+    COLORREF CDaVIdevaRezApp::*colorMember;    // Color
+    std::wstring CDaVIdevaRezApp::*textMember; // Text
+    DWORD defaultValue;                        // Int
+    int listColor;                             // Color: the list colour class 1-8 (its default is DefaultListColor's)
+    const wchar_t* defaultText;                // Text
+    bool stored;                               // kept in the profile
 
     // The value of an Int or Color setting (a Text setting gives 0).
     DWORD Get(const CDaVIdevaRezApp& app) const;

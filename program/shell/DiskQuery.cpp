@@ -4,7 +4,9 @@
 
 #include <cwchar>
 
-DWORD CDriveAnswers::LogicalDriveStrings(DWORD size, wchar_t* buffer) { return ::GetLogicalDriveStringsW(size, buffer); }
+DWORD CDriveAnswers::LogicalDriveStrings(DWORD size, wchar_t* buffer) {
+    return ::GetLogicalDriveStringsW(size, buffer);
+}
 
 int CDriveAnswers::IsLocalHardDisk(wchar_t letter) { return ::IsLocalHardDisk(letter); }
 
@@ -17,7 +19,7 @@ std::wstring FindStoreFolder(CDriveAnswers& answers) {
     wchar_t buffer[260] = {};
     DWORD length = answers.LogicalDriveStrings(260, buffer);
     if (length > 260)
-        length = 0;   // the list did not fit: nothing was written
+        length = 0; // the list did not fit: nothing was written
     for (DWORD i = 0; i < length && buffer[i];) {
         const wchar_t* root = buffer + i;
         size_t n = wcsnlen(root, length - i);

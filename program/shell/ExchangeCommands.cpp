@@ -137,7 +137,7 @@ void CMainFrame::OnExportNodes(UINT id) {
         return;
     }
     if (m_bLastOpReported)
-        return;   // the operation's error dialog has shown this failure
+        return; // the operation's error dialog has shown this failure
     std::wstring text;
     theApp.GetErrorText((DWORD)result, text);
     MessageBox(std::wstring(kMsgExportFailed) + L"\n" + text, nullptr, MB_ICONERROR);

@@ -19,7 +19,7 @@
 
 namespace {
 const UINT_PTR kScanTimer = 1;
-const UINT kScanDelayMs = 350;   // the scan waits for typing to pause this long
+const UINT kScanDelayMs = 350; // the scan waits for typing to pause this long
 const int kMaxPath = 260;
 const int kMaxModelVersion = 10;
 
@@ -30,11 +30,16 @@ const wchar_t kTitleImport[] = L"Выбор файла для импорта";
 
 const wchar_t* KindSuffix(int kind) {
     switch (kind) {
-    case 1: return L" (Ресурсов)";
-    case 3: return L" (Групп ресурсов)";
-    case 5: return L" (Задач)";
-    case 7: return L" (Заданий)";
-    case 9: return L" (Субъектов управления)";
+    case 1:
+        return L" (Ресурсов)";
+    case 3:
+        return L" (Групп ресурсов)";
+    case 5:
+        return L" (Задач)";
+    case 7:
+        return L" (Заданий)";
+    case 9:
+        return L" (Субъектов управления)";
     }
     return L"";
 }
@@ -232,17 +237,18 @@ bool CExchangeDialog::CheckExportPath() {
     std::wstring& p = m_strFileName;
     p = PlaceExportPath(p);
     if (theApp.IsFileExist(p.c_str())) {
-        if (MessageBox(format_wstring(L"Файл %s уже существует.\n\nПересоздать его и продолжить работу?", p.c_str()), nullptr,
-                       MB_YESNO | MB_ICONQUESTION) != IDYES)
+        if (MessageBox(format_wstring(L"Файл %s уже существует.\n\nПересоздать его и продолжить работу?", p.c_str()),
+                       nullptr, MB_YESNO | MB_ICONQUESTION) != IDYES)
             return false;
         // The old file stays until the new one is complete; here it is only made sure that it can
         // be replaced then.
         DWORD attributes = ::GetFileAttributesW(p.c_str());
         HANDLE h = INVALID_HANDLE_VALUE;
         DWORD e = ERROR_ACCESS_DENIED;
-        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
-            h = ::CreateFileW(p.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+        if (attributes != INVALID_FILE_ATTRIBUTES &&
+            !(attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
+            h = ::CreateFileW(p.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
             if (h == INVALID_HANDLE_VALUE)
                 e = ::GetLastError();
         }
@@ -295,8 +301,8 @@ void dlgExportModel::OnOK() {
 std::wstring dlgExportNodes::s_folder;
 
 dlgExportNodes::dlgExportNodes(HWND parent, int kind, int all)
-    : CExchangeDialog(IDD_EXPORT_NODES, parent, s_folder, IDC_EXPORT_NODES_PATH, IDC_EXPORT_NODES_BROWSE), m_nKind(kind),
-      m_bAll(all) {}
+    : CExchangeDialog(IDD_EXPORT_NODES, parent, s_folder, IDC_EXPORT_NODES_PATH, IDC_EXPORT_NODES_BROWSE),
+      m_nKind(kind), m_bAll(all) {}
 
 BOOL dlgExportNodes::OnInitDialog() {
     KvUi::CDialog::OnInitDialog();
@@ -334,7 +340,8 @@ void dlgExportNodes::OnOK() {
 std::wstring dlgImportNodes::s_folder;
 
 dlgImportNodes::dlgImportNodes(HWND parent, int kind)
-    : CExchangeDialog(IDD_IMPORT_NODES, parent, s_folder, IDC_IMPORT_NODES_PATH, IDC_IMPORT_NODES_BROWSE), m_nKind(kind) {}
+    : CExchangeDialog(IDD_IMPORT_NODES, parent, s_folder, IDC_IMPORT_NODES_PATH, IDC_IMPORT_NODES_BROWSE),
+      m_nKind(kind) {}
 
 BOOL dlgImportNodes::OnInitDialog() {
     KvUi::CDialog::OnInitDialog();
@@ -380,7 +387,7 @@ BOOL dlgImportModel::OnInitDialog() {
     ::CheckDlgButton(m_hWnd, IDC_IMPORT_EXISTING, m_bMergeExisting ? BST_CHECKED : BST_UNCHECKED);
     ::EnableWindow(GetDlgItem(IDC_IMPORT_EXISTING), m_bClearModel ? FALSE : TRUE);
     SetDlgItemText(m_nPathId, m_strFileName);
-    FlushPrescan();   // the starting path is not typed: it is looked at once
+    FlushPrescan(); // the starting path is not typed: it is looked at once
     return TRUE;
 }
 
@@ -398,8 +405,14 @@ BOOL dlgImportModel::OnCommand(WPARAM wp, LPARAM lp) {
             ::EnableWindow(GetDlgItem(IDC_IMPORT_EXISTING), TRUE);
             UpdateOk();
             return TRUE;
-        case IDC_IMPORT_TASKS: m_bTasks = ::IsDlgButtonChecked(m_hWnd, IDC_IMPORT_TASKS) == BST_CHECKED; UpdateOk(); return TRUE;
-        case IDC_IMPORT_GROUPS: m_bGroups = ::IsDlgButtonChecked(m_hWnd, IDC_IMPORT_GROUPS) == BST_CHECKED; UpdateOk(); return TRUE;
+        case IDC_IMPORT_TASKS:
+            m_bTasks = ::IsDlgButtonChecked(m_hWnd, IDC_IMPORT_TASKS) == BST_CHECKED;
+            UpdateOk();
+            return TRUE;
+        case IDC_IMPORT_GROUPS:
+            m_bGroups = ::IsDlgButtonChecked(m_hWnd, IDC_IMPORT_GROUPS) == BST_CHECKED;
+            UpdateOk();
+            return TRUE;
         case IDC_IMPORT_RESOURCES:
             m_bResources = ::IsDlgButtonChecked(m_hWnd, IDC_IMPORT_RESOURCES) == BST_CHECKED;
             UpdateOk();
@@ -483,7 +496,7 @@ void dlgImportModel::OnOK() {
 
 namespace {
 const wchar_t kAllUsers[] = L"Все";
-const ULONGLONG kOneDay = 864000000000ULL;   // in units of 100 ns
+const ULONGLONG kOneDay = 864000000000ULL; // in units of 100 ns
 
 ULONGLONG ToUnits(const FILETIME& ft) { return ((ULONGLONG)ft.dwHighDateTime << 32) | ft.dwLowDateTime; }
 FILETIME FromUnits(ULONGLONG v) { return FILETIME{(DWORD)v, (DWORD)(v >> 32)}; }

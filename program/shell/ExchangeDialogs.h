@@ -108,7 +108,7 @@ public:
     int m_bTasks = 1;
     int m_bGroups = 1;
     int m_bResources = 1;
-    int m_nScans = 0;   // how many files were scanned (tests read it)
+    int m_nScans = 0; // how many files were scanned (tests read it)
     static std::wstring s_folder;
 
 protected:

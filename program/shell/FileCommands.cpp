@@ -26,9 +26,9 @@ const wchar_t* const kMsgSaveFailed = L"В результате сохранен
 const wchar_t* const kMsgNoEdition =
     L"В модели данных нет задания контроля целостности первой или второй редакции.\n"
     L"Модель данных не сохранена: без задания нечего записать в хранилище и в списки контроля платы.";
-const wchar_t* const kMsgStoreNotLoaded =
-    L"Модель данных не загружена из хранилища \"%s\".\n%s\n\n"
-    L"Файл хранилища оставлен без изменений; пока он не будет исправлен или удален, модель данных в него не сохраняется.";
+const wchar_t* const kMsgStoreNotLoaded = L"Модель данных не загружена из хранилища \"%s\".\n%s\n\n"
+                                          L"Файл хранилища оставлен без изменений; пока он не будет исправлен или "
+                                          L"удален, модель данных в него не сохраняется.";
 
 // The wait cursor for the rest of a block.
 class CWaitCursor {
@@ -122,7 +122,7 @@ int CMainFrame::RunInstalledComponents(CIChDataModel* model, void* products, voi
     SBackgroundOp op;
     op.m_nOp = OpInstalledComponents;
     op.m_pModel = model;
-    op.m_nResult = 1;   // without the components module nothing is listed
+    op.m_nResult = 1; // without the components module nothing is listed
     op.m_pExtra = &lists;
     return RunOperation(op);
 }
@@ -142,7 +142,7 @@ void CMainFrame::WaitForOperation(HANDLE thread, const SBackgroundOp* op) {
         EnableWindow(FALSE);
         MSG msg;
         while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {   // kept for the application's loop
+            if (msg.message == WM_QUIT) { // kept for the application's loop
                 quit = true;
                 quitCode = msg.wParam;
                 continue;
@@ -283,7 +283,8 @@ void CMainFrame::OnRestoreModel() {
     // leave the file as it is. Other failures (no provider, no subject of this computer) stay quiet.
     if (m_bLastOpReported || m_strLastOpError.empty())
         return;
-    MessageBox(format_wstring(kMsgStoreNotLoaded, StoreFilePath().c_str(), m_strLastOpError.c_str()), nullptr, MB_ICONERROR);
+    MessageBox(format_wstring(kMsgStoreNotLoaded, StoreFilePath().c_str(), m_strLastOpError.c_str()), nullptr,
+               MB_ICONERROR);
 }
 
 void CMainFrame::OnSaveModel() {
@@ -305,7 +306,7 @@ void CMainFrame::OnSaveModel() {
             theApp.GetErrorText((DWORD)result, text);
         text = kMsgSaveFailed + text;
     } else {
-        return;   // the save's own error dialog has shown this failure
+        return; // the save's own error dialog has shown this failure
     }
     MessageBox(text, nullptr, MB_ICONERROR);
 }
@@ -381,10 +382,18 @@ int CMainFrame::ImportNodesFromFile(const wchar_t* path, int type, int withSubor
         return 0;
     int mask = 0;
     switch (type) {
-    case NodeTypeResource: mask = ImportResources; break;
-    case NodeTypeGroup: mask = withSubordinates ? ImportGroups | ImportResources : ImportGroups; break;
-    case NodeTypeTask: mask = withSubordinates ? ImportTasks | ImportGroups | ImportResources : ImportTasks; break;
-    case NodeTypeJob: mask = withSubordinates ? 15 : ImportJobs; break;
+    case NodeTypeResource:
+        mask = ImportResources;
+        break;
+    case NodeTypeGroup:
+        mask = withSubordinates ? ImportGroups | ImportResources : ImportGroups;
+        break;
+    case NodeTypeTask:
+        mask = withSubordinates ? ImportTasks | ImportGroups | ImportResources : ImportTasks;
+        break;
+    case NodeTypeJob:
+        mask = withSubordinates ? 15 : ImportJobs;
+        break;
     }
     CIChDataModel temp;
     if (RunImportModel(&temp, path, mask) != 0) {
@@ -424,12 +433,12 @@ int CMainFrame::ImportNodesFromFile(const wchar_t* path, int type, int withSubor
             for (auto it = lowers.begin(); it != lowers.end();) {
                 CIChNode* n = *it;
                 if (subordinates.count(n)) {
-                    it = lowers.erase(it);   // travels with the folder
+                    it = lowers.erase(it); // travels with the folder
                 } else if (lower != NodeTypeResource) {
                     it = lowers.erase(it);
                     delete n;
                 } else {
-                    ++it;   // freed with the file's model
+                    ++it; // freed with the file's model
                 }
             }
         }

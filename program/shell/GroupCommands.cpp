@@ -110,7 +110,7 @@ void CMainFrame::OnAddResources(UINT id) {
     int selector = -1;
     if (first->GetType() == NodeTypeGroup) {
         if (first->m_Id < 0)
-            return;   // a read-only group takes no members
+            return; // a read-only group takes no members
         target = static_cast<CIChRGroup*>(first);
         selector = target->m_SubType;
     } else if (first->GetType() == FolderResources) {

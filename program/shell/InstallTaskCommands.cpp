@@ -43,7 +43,7 @@ int CMainFrame::RunTaskGenerator(int& source, CIChNodeList& output, const std::f
     {
         KvUi::CWaitCursor wait;
         if (RunInstalledComponents(&m_Model, &products, &shortcuts) != 0)
-            return 0;   // the operation has shown its error
+            return 0; // the operation has shown its error
     }
     SGeneratorSettings settings;
     settings.bAddDepends = theApp.m_bAddDepends;

@@ -10,9 +10,9 @@
 
 #include <algorithm>
 
-const UINT kMainToolbarButtons[12] = {ID_FILE_SAVE,      0, ID_HISTORY_BACK, ID_HISTORY_FORWARD, ID_HISTORY_HOME,
-                                      0,                 ID_FIND, 0,          ID_TASK_GENERATOR,  ID_TOOLS_SETTINGS,
-                                      0,                 ID_HELP_TOPICS};
+const UINT kMainToolbarButtons[12] = {
+    ID_FILE_SAVE,      0, ID_HISTORY_BACK, ID_HISTORY_FORWARD, ID_HISTORY_HOME, 0, ID_FIND, 0, ID_TASK_GENERATOR,
+    ID_TOOLS_SETTINGS, 0, ID_HELP_TOPICS};
 
 namespace {
 const UINT kClockTimer = 1234;
@@ -364,7 +364,7 @@ BOOL CMainFrame::PreTranslateMessage(MSG* pMsg) {
                 ::SetWindowTextW(focus, m_pCurrentNode ? m_pCurrentNode->m_Name.c_str() : L"");
             HWND tree = GetTree().m_hWnd;
             if (focus && tree && ::GetParent(focus) == tree)
-                TreeView_EndEditLabelNow(tree, FALSE);   // Escape ends with the old name
+                TreeView_EndEditLabelNow(tree, FALSE); // Escape ends with the old name
             else if (focus)
                 ::PostMessageW(focus, WM_CLOSE, 0, 0);
             return TRUE;
@@ -380,7 +380,7 @@ bool CMainFrame::HoldsFocus(HWND pane, HWND focus) {
 }
 
 void CMainFrame::OnKeyTab() {
-    std::vector<std::pair<HWND, HWND>> panes;   // (pane, window that takes the focus)
+    std::vector<std::pair<HWND, HWND>> panes; // (pane, window that takes the focus)
     if (HWND list = GetActiveListWnd())
         panes.emplace_back(list, list);
     if (m_wndOutput.IsPaneVisible())
@@ -422,12 +422,18 @@ void CMainFrame::OnKeyRename() { GetTree().EditLabel(); }
 
 void CMainFrame::OnTogglePane(UINT id) {
     switch (id) {
-    case ID_VIEW_STRUCTURE: m_wndTreeBar.ShowPane(!m_wndTreeBar.IsPaneVisible()); return;
-    case ID_VIEW_RELATIONS: m_wndOutput.ShowPane(!m_wndOutput.IsPaneVisible()); return;
-    case ID_VIEW_CATEGORIES: m_wndCategoryBar.ShowPane(!m_wndCategoryBar.IsPaneVisible()); return;
+    case ID_VIEW_STRUCTURE:
+        m_wndTreeBar.ShowPane(!m_wndTreeBar.IsPaneVisible());
+        return;
+    case ID_VIEW_RELATIONS:
+        m_wndOutput.ShowPane(!m_wndOutput.IsPaneVisible());
+        return;
+    case ID_VIEW_CATEGORIES:
+        m_wndCategoryBar.ShowPane(!m_wndCategoryBar.IsPaneVisible());
+        return;
     }
-    KvUi::CWnd* bar = id == ID_VIEW_CAPTION ? static_cast<KvUi::CWnd*>(&m_wndCaptionBar)
-                      : id == ID_VIEW_TOOLBAR ? static_cast<KvUi::CWnd*>(&m_wndToolBar)
+    KvUi::CWnd* bar = id == ID_VIEW_CAPTION      ? static_cast<KvUi::CWnd*>(&m_wndCaptionBar)
+                      : id == ID_VIEW_TOOLBAR    ? static_cast<KvUi::CWnd*>(&m_wndToolBar)
                       : id == ID_VIEW_STATUS_BAR ? static_cast<KvUi::CWnd*>(&m_wndStatusBar)
                                                  : nullptr;
     if (!bar || !bar->m_hWnd)
@@ -440,12 +446,24 @@ void CMainFrame::OnTogglePane(UINT id) {
 void CMainFrame::OnUpdatePane(KvUi::CCmdUI* pCmdUI) {
     HWND h = nullptr;
     switch (pCmdUI->m_nID) {
-    case ID_VIEW_STRUCTURE: h = m_wndTreeBar.m_hWnd; break;
-    case ID_VIEW_RELATIONS: h = m_wndOutput.m_hWnd; break;
-    case ID_VIEW_CATEGORIES: h = m_wndCategoryBar.m_hWnd; break;
-    case ID_VIEW_CAPTION: h = m_wndCaptionBar.m_hWnd; break;
-    case ID_VIEW_TOOLBAR: h = m_wndToolBar.m_hWnd; break;
-    case ID_VIEW_STATUS_BAR: h = m_wndStatusBar.m_hWnd; break;
+    case ID_VIEW_STRUCTURE:
+        h = m_wndTreeBar.m_hWnd;
+        break;
+    case ID_VIEW_RELATIONS:
+        h = m_wndOutput.m_hWnd;
+        break;
+    case ID_VIEW_CATEGORIES:
+        h = m_wndCategoryBar.m_hWnd;
+        break;
+    case ID_VIEW_CAPTION:
+        h = m_wndCaptionBar.m_hWnd;
+        break;
+    case ID_VIEW_TOOLBAR:
+        h = m_wndToolBar.m_hWnd;
+        break;
+    case ID_VIEW_STATUS_BAR:
+        h = m_wndStatusBar.m_hWnd;
+        break;
     }
     pCmdUI->Enable(h != nullptr);
     pCmdUI->SetCheck(h && (::GetWindowLongW(h, GWL_STYLE) & WS_VISIBLE) ? 1 : 0);
@@ -655,10 +673,18 @@ void CMainFrame::OnUpdateAddExisting(KvUi::CCmdUI* pCmdUI) {
     bool on = false;
     if (n && n->IsModelNode() && (IsOwn(n) || n->GetType() == NodeTypeSubject)) {
         switch (n->GetType()) {
-        case NodeTypeGroup: on = !m_Model.m_Resources.empty(); break;
-        case NodeTypeTask: on = !m_Model.m_Groups.empty(); break;
-        case NodeTypeJob: on = !m_Model.m_Tasks.empty() || !m_Model.m_Groups.empty(); break;
-        case NodeTypeSubject: on = n->m_Members.size() != m_Model.m_Jobs.size(); break;
+        case NodeTypeGroup:
+            on = !m_Model.m_Resources.empty();
+            break;
+        case NodeTypeTask:
+            on = !m_Model.m_Groups.empty();
+            break;
+        case NodeTypeJob:
+            on = !m_Model.m_Tasks.empty() || !m_Model.m_Groups.empty();
+            break;
+        case NodeTypeSubject:
+            on = n->m_Members.size() != m_Model.m_Jobs.size();
+            break;
         }
     }
     EnableIfHandled(pCmdUI, on);
@@ -673,8 +699,8 @@ void CMainFrame::OnUpdateExclude(KvUi::CCmdUI* pCmdUI) {
 
 void CMainFrame::OnUpdateExcludeAll(KvUi::CCmdUI* pCmdUI) {
     CIChNode* n = m_pCurrentNode;
-    EnableIfHandled(pCmdUI, n && n->IsModelNode() && (IsOwn(n) || n->GetType() == NodeTypeResource) &&
-                                !n->m_Uppers.empty());
+    EnableIfHandled(pCmdUI,
+                    n && n->IsModelNode() && (IsOwn(n) || n->GetType() == NodeTypeResource) && !n->m_Uppers.empty());
 }
 
 void CMainFrame::OnUpdateDelete(KvUi::CCmdUI* pCmdUI) {
@@ -712,9 +738,9 @@ void CMainFrame::OnUpdateNewResource(KvUi::CCmdUI* pCmdUI) {
 
 void CMainFrame::OnUpdateGroupBy(KvUi::CCmdUI* pCmdUI) {
     CIChNode* n = m_pCurrentNode;
-    EnableIfHandled(pCmdUI, n && IsOwn(n) &&
-                                (n->GetType() == FolderGroups || n->GetType() == NodeTypeTask ||
-                                 n->GetType() == NodeTypeJob));
+    EnableIfHandled(pCmdUI,
+                    n && IsOwn(n) &&
+                        (n->GetType() == FolderGroups || n->GetType() == NodeTypeTask || n->GetType() == NodeTypeJob));
 }
 
 void CMainFrame::OnUpdateJobOwn(KvUi::CCmdUI* pCmdUI) {

@@ -278,7 +278,7 @@ protected:
     // What the last background operation left besides its result.
     std::wstring m_strLastOpError;
     int m_bLastOpReported = 0;
-    bool m_bClosePending = false;   // a close that came during an operation
+    bool m_bClosePending = false; // a close that came during an operation
     int RunOperation(SBackgroundOp& op);
 
     KV_DECLARE_MESSAGE_MAP()

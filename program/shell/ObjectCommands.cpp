@@ -128,7 +128,7 @@ void CMainFrame::OnCreateNode(UINT id) {
     case FolderGroups:
     case FolderTasks: {
         CIChNode* node = folder->GetType() == FolderGroups ? static_cast<CIChNode*>(new CIChRGroup)
-                                                             : static_cast<CIChNode*>(new CIChTask);
+                                                           : static_cast<CIChNode*>(new CIChTask);
         if (CIChNode* added = CreateWithDialog(node)) {
             tree.InsertNodeItem(added, tree.GetRootItem());
             RefreshActiveViewer();
@@ -165,10 +165,18 @@ void CMainFrame::OnAddExisting(UINT id) {
         return;
     bool candidates = false;
     switch (upper->GetType()) {
-    case NodeTypeGroup: candidates = !m_Model.m_Resources.empty(); break;
-    case NodeTypeTask: candidates = !m_Model.m_Groups.empty(); break;
-    case NodeTypeJob: candidates = !m_Model.m_Tasks.empty() || !m_Model.m_Groups.empty(); break;
-    case NodeTypeSubject: candidates = !m_Model.m_Jobs.empty(); break;
+    case NodeTypeGroup:
+        candidates = !m_Model.m_Resources.empty();
+        break;
+    case NodeTypeTask:
+        candidates = !m_Model.m_Groups.empty();
+        break;
+    case NodeTypeJob:
+        candidates = !m_Model.m_Tasks.empty() || !m_Model.m_Groups.empty();
+        break;
+    case NodeTypeSubject:
+        candidates = !m_Model.m_Jobs.empty();
+        break;
     }
     if (!candidates)
         return;
@@ -364,7 +372,7 @@ void CMainFrame::OnNodeProperties(UINT id) {
             if (dlg.DoModal() != IDOK)
                 return;
         } else {
-            changed = false;   // no dialog: nothing was edited
+            changed = false; // no dialog: nothing was edited
         }
         break;
     }
@@ -372,10 +380,11 @@ void CMainFrame::OnNodeProperties(UINT id) {
         dlgSubject dlg(this, static_cast<CIChSubject*>(node));
         if (dlg.DoModal() != IDOK)
             return;
-        changed = false;   // the sheet only shows the subject
+        changed = false; // the sheet only shows the subject
         break;
     }
-    default: return;
+    default:
+        return;
     }
     GetTree().RefreshNodeItems(node);
     if (node == m_pCurrentNode)
@@ -398,9 +407,18 @@ void CMainFrame::OnNewResourceInGroup(UINT id) {
     CIChResorce* resource = new CIChResorce;
     int mask = 1;
     switch (group->m_SubType) {
-    case GroupRegistry: resource->SetSubType(ResRegValue); mask = 2; break;
-    case GroupDiskSectors: resource->SetSubType(ResDiskSector); mask = 4; break;
-    case GroupHardware: resource->SetSubType(ResPciDevice); mask = 8; break;
+    case GroupRegistry:
+        resource->SetSubType(ResRegValue);
+        mask = 2;
+        break;
+    case GroupDiskSectors:
+        resource->SetSubType(ResDiskSector);
+        mask = 4;
+        break;
+    case GroupHardware:
+        resource->SetSubType(ResPciDevice);
+        mask = 8;
+        break;
     }
     if (RunResourceDialog(resource, mask) != IDOK) {
         delete resource;
@@ -409,7 +427,7 @@ void CMainFrame::OnNewResourceInGroup(UINT id) {
     KvUi::CWaitCursor wait;
     m_Model.RebuildPathIndex();
     CIChNode* root_ = resource;
-    m_Model.AddNodeTree(&root_, 0);   // an existing resource of the same path stands in for it
+    m_Model.AddNodeTree(&root_, 0); // an existing resource of the same path stands in for it
     root_->LinkTo(group);
     GetTree().RefreshNodeItems(group);
     m_Model.m_bModified = 1;
@@ -425,7 +443,7 @@ void CMainFrame::NewNodeUnder(UINT id, UINT base, CIChNode* node) {
     }
     if (CIChNode* added = CreateWithDialog(node)) {
         CIChNodeList one(1, added);
-        GetTree().AddChildNodes(item, one);   // the link rule decides; a refused node stays unlinked
+        GetTree().AddChildNodes(item, one); // the link rule decides; a refused node stays unlinked
         RefreshActiveViewer();
         m_Model.m_bModified = 1;
     }

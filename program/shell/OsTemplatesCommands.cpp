@@ -26,19 +26,17 @@ public:
 
 } // namespace
 
-std::unique_ptr<IModelSetupDialog> MakeModelSetupDialog(CMainFrame* frame)
-{
-    return std::unique_ptr<IModelSetupDialog>(new CModelSetup(frame ? frame->m_hWnd : nullptr, theApp.m_bUpdatePresent));
+std::unique_ptr<IModelSetupDialog> MakeModelSetupDialog(CMainFrame* frame) {
+    return std::unique_ptr<IModelSetupDialog>(
+        new CModelSetup(frame ? frame->m_hWnd : nullptr, theApp.m_bUpdatePresent));
 }
 
-dlgPrepareControl* GetPrepareControl(IModelSetupDialog* dialog)
-{
+dlgPrepareControl* GetPrepareControl(IModelSetupDialog* dialog) {
     CModelSetup* setup = dynamic_cast<CModelSetup*>(dialog);
     return setup ? &setup->m_dlg : nullptr;
 }
 
-int CreateOsTemplates(CMainFrame* frame, IModelSetupDialog* dialog)
-{
+int CreateOsTemplates(CMainFrame* frame, IModelSetupDialog* dialog) {
     dlgPrepareControl* setup = GetPrepareControl(dialog);
     if (!frame || !setup)
         return 1;

@@ -33,13 +33,9 @@ int COutsideLibraries::CheckDisks() {
     return 1;
 }
 
-void COutsideLibraries::CreateProvider(CStoreHolder& holder) {
-    holder.m_provider = Varno::Common::CreateProvider();
-}
+void COutsideLibraries::CreateProvider(CStoreHolder& holder) { holder.m_provider = Varno::Common::CreateProvider(); }
 
-void COutsideLibraries::DestroyProvider() {
-    Varno::Common::DestroyProvider();
-}
+void COutsideLibraries::DestroyProvider() { Varno::Common::DestroyProvider(); }
 
 int COutsideLibraries::GetVarnoDriveLetter(wchar_t letter, wchar_t* boardLetter) {
     return Varno::Common::GetVarnoDriveLetter(letter, boardLetter);

@@ -11,12 +11,12 @@ class COutsideLibraries {
 public:
     virtual ~COutsideLibraries() = default;
 
-    virtual void AttachInventory();    // VDeviceInfo::Common::Attach
-    virtual void AttachStore();        // Varno::Common::Attach
-    virtual void AttachFinder();       // Depends::Common::Attach
-    virtual void DetachStore();        // Varno::Common::Detach
-    virtual void DetachFinder();       // Depends::Common::Detach
-    virtual void DetachInventory();    // VDeviceInfo::Common::Detach
+    virtual void AttachInventory(); // VDeviceInfo::Common::Attach
+    virtual void AttachStore();     // Varno::Common::Attach
+    virtual void AttachFinder();    // Depends::Common::Attach
+    virtual void DetachStore();     // Varno::Common::Detach
+    virtual void DetachFinder();    // Depends::Common::Detach
+    virtual void DetachInventory(); // VDeviceInfo::Common::Detach
 
     // Every fixed physical disk that the inventory lists is recognised for work with the board
     // (1), or one is not (0). No disk at all gives 1.

@@ -34,13 +34,9 @@ void CMainFrame::RunReportCommand(int commandId) {
     OpenReportWindow(commandId, request.c_str());
 }
 
-void CMainFrame::OnReportPassport() {
-    RunReportCommand(ID_REPORT_PASSPORT);
-}
+void CMainFrame::OnReportPassport() { RunReportCommand(ID_REPORT_PASSPORT); }
 
-void CMainFrame::OnReportResources() {
-    RunReportCommand(ID_REPORT_RESOURCES);
-}
+void CMainFrame::OnReportResources() { RunReportCommand(ID_REPORT_RESOURCES); }
 
 void CMainFrame::OnReportUsers() {
     // The board user-access report has no form in this program: only a window of its own (there
@@ -63,13 +59,13 @@ BOOL CMainFrame::OpenReportWindow(int commandId, const wchar_t* requestPath) {
     cs.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME;
     cs.x = cs.y = cs.cx = cs.cy = CW_USEDEFAULT;
     if (!window->PreCreateWindow(cs)) {
-        delete window;   // deletes the request file with it
+        delete window; // deletes the request file with it
         return FALSE;
     }
     // A refused creation leaves the object to be deleted here (it owns the request file).
     window->m_bAutoDelete = FALSE;
-    BOOL created = window->CreateEx(cs.dwExStyle, cs.lpszClass, L"", cs.style, cs.x, cs.y, cs.cx, cs.cy, nullptr,
-                                    nullptr);
+    BOOL created =
+        window->CreateEx(cs.dwExStyle, cs.lpszClass, L"", cs.style, cs.x, cs.y, cs.cx, cs.cy, nullptr, nullptr);
     if (!created || !window->m_hWnd) {
         if (window->m_hWnd)
             window->DestroyWindow();

@@ -19,8 +19,9 @@ dlgReplEnvVar::dlgReplEnvVar(HWND parent, const CPathVarMap* table) : KvUi::CDia
 BOOL dlgReplEnvVar::OnInitDialog() {
     KvUi::CDialog::OnInitDialog();
     m_wndList.SubclassDlgItem(IDC_ENVVAR_LIST, this);
-    ListView_SetExtendedListViewStyle(m_wndList.m_hWnd, LVS_EX_GRIDLINES | LVS_EX_SUBITEMIMAGES | LVS_EX_HEADERDRAGDROP |
-                                                            LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
+    ListView_SetExtendedListViewStyle(m_wndList.m_hWnd, LVS_EX_GRIDLINES | LVS_EX_SUBITEMIMAGES |
+                                                            LVS_EX_HEADERDRAGDROP | LVS_EX_FULLROWSELECT |
+                                                            LVS_EX_LABELTIP);
     m_wndList.InsertColumn(0, L"Переменная", LVCFMT_LEFT, 130);
     m_wndList.InsertColumn(1, L"Значение", LVCFMT_LEFT, 270);
     int row = 0;
@@ -77,7 +78,8 @@ int IsDeviceAddressChanged(const Varno::SmartPtr<Varno::IDevice>& device) {
         int code;
     } keys[] = {{L"Vendor ID", 1}, {L"Device ID", 2}, {L"Revision ID", 3}, {L"Class Code", 4}};
     for (const auto& k : keys) {
-        VDeviceInfo::SmartPtr<VDeviceInfo::IFilterEntry> entry = VDeviceInfo::Common::CreateFilterEntry(device->GetProperty(k.code));
+        VDeviceInfo::SmartPtr<VDeviceInfo::IFilterEntry> entry =
+            VDeviceInfo::Common::CreateFilterEntry(device->GetProperty(k.code));
         filter->AddEntry(k.name, entry.Get());
     }
     VDeviceInfo::SmartPtr<VDeviceInfo::IPCIEquipment> pci = VDeviceInfo::Common::GetPCI();
@@ -124,7 +126,7 @@ std::wstring Lower(std::wstring s) {
 // The name of a stored registry value as a person reads it.
 std::wstring RegistryValueName(const std::wstring& stored) {
     if (!stored.empty() && stored.back() == L'\\')
-        return stored + L"(Default)";   // the unnamed value: the key's path with a backslash
+        return stored + L"(Default)"; // the unnamed value: the key's path with a backslash
     size_t slash = stored.rfind(L'\\');
     std::wstring last = slash == std::wstring::npos ? stored : stored.substr(slash + 1);
     if (lstrcmpiW(last.c_str(), RegDefaultValueToken) == 0)
@@ -189,7 +191,8 @@ BOOL dlgResourceInvalid::PreTranslateMessage(MSG* pMsg) {
 
 BOOL dlgResourceInvalid::OnCommand(WPARAM wp, LPARAM lp) {
     UINT id = LOWORD(wp);
-    if (HIWORD(wp) == BN_CLICKED && (id == IDYES || id == IDNO || id == IDC_INVALID_YES_ALL || id == IDC_INVALID_NO_ALL)) {
+    if (HIWORD(wp) == BN_CLICKED &&
+        (id == IDYES || id == IDNO || id == IDC_INVALID_YES_ALL || id == IDC_INVALID_NO_ALL)) {
         EndDialog(id);
         return TRUE;
     }
@@ -200,6 +203,6 @@ LRESULT dlgResourceInvalid::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_DESTROY)
         m_nAction = ::IsDlgButtonChecked(m_hWnd, IDC_INVALID_REMOVE) == BST_CHECKED ? 0 : 1;
     if (msg == WM_SYSCOMMAND && (wp & 0xFFF0) == SC_CLOSE)
-        return 0;   // the close box does nothing
+        return 0; // the close box does nothing
     return KvUi::CDialog::WindowProc(msg, wp, lp);
 }

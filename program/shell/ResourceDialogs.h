@@ -18,8 +18,8 @@ public:
     BOOL OnInitDialog() override;
     void OnOK() override;
 
-    int m_nDirection = 0;    // after OK: 1 paths to variable names, 0 names to paths
-    CPathVarMap m_Table;     // after OK: the chosen variables only
+    int m_nDirection = 0; // after OK: 1 paths to variable names, 0 names to paths
+    CPathVarMap m_Table;  // after OK: the chosen variables only
     KvUi::CListCtrl m_wndList;
 
 protected:
@@ -42,7 +42,7 @@ public:
     dlgResourceInvalid(int action, const Varno::SmartPtr<Varno::IResource>& item, HWND parent);
     BOOL OnInitDialog() override;
     BOOL PreTranslateMessage(MSG* pMsg) override;
-    void OnCancel() override {}   // only the four answers close it
+    void OnCancel() override {} // only the four answers close it
     // After DoModal: 0 when "remove" was chosen when the window closed, else 1.
     int GetAction() const { return m_nAction == 0 ? 0 : 1; }
 

@@ -184,7 +184,8 @@ void CMainFrame::ReplacePathVariables(CIChNodeList* nodes, const CPathVarMap& va
         return;
     std::wstring text;
     if (aborted)
-        text = direction ? L"Замена путей на переменные прервана пользователем" : L"Замена переменных на пути прервана пользователем";
+        text = direction ? L"Замена путей на переменные прервана пользователем"
+                         : L"Замена переменных на пути прервана пользователем";
     else if (seconds >= 0)
         text = ElapsedMessage(direction ? L"Замена путей на переменные успешно завершена "
                                         : L"Замена переменных на пути успешно завершена ",

@@ -69,9 +69,7 @@ dlgDependens::dlgDependens(HWND parent, CIChNodeList* nodes, const CPathVarMap& 
 
 dlgDependens::~dlgDependens() { StopWalk(); }
 
-void dlgDependens::DoDataExchange(KvUi::CDataExchange* pDX) {
-    KvUi::DDX_Control(pDX, IDC_DEPENDS_LIST, m_wndList);
-}
+void dlgDependens::DoDataExchange(KvUi::CDataExchange* pDX) { KvUi::DDX_Control(pDX, IDC_DEPENDS_LIST, m_wndList); }
 
 BOOL dlgDependens::OnInitDialog() {
     KvUi::CDialog::OnInitDialog();

@@ -57,7 +57,7 @@ protected:
     CIChNodeList* m_pNodes;
     std::vector<std::wstring> m_roots;
     std::vector<std::wstring> m_modules;
-    std::vector<std::wstring> m_seen;   // upper-cased, sorted: the modules already listed
+    std::vector<std::wstring> m_seen; // upper-cased, sorted: the modules already listed
     std::shared_ptr<std::atomic<bool>> m_stop;
     std::thread m_worker;
     bool m_bDone = false;
@@ -89,7 +89,7 @@ public:
 protected:
     void DoDataExchange(KvUi::CDataExchange* pDX) override;
     HWND m_hFrame;
-    CIChNodeList m_related;   // the related nodes shown last
+    CIChNodeList m_related; // the related nodes shown last
     KV_DECLARE_MESSAGE_MAP()
 };
 

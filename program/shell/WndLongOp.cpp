@@ -6,7 +6,7 @@
 
 #include "KvReportBuilder.h"
 #ifdef KV_HAVE_REPORTFORMS
-#include "KvReportForms.h"   // the report forms, imported by name
+#include "KvReportForms.h" // the report forms, imported by name
 #endif
 #include "ReportReaders.h"
 
@@ -21,13 +21,13 @@ namespace {
 const wchar_t kWindowClass[] = L"KvReportWindow";
 const wchar_t kFactoryName[] = L"KvGetReportDataSourceAsync";
 const int kFailed = (int)0x80004005;
-const int kInvalidData = (int)0x8007000D;   // HRESULT_FROM_WIN32(ERROR_INVALID_DATA)
+const int kInvalidData = (int)0x8007000D; // HRESULT_FROM_WIN32(ERROR_INVALID_DATA)
 
 // The report kinds the program runs, with the command that asks for each and its plug-in.
 struct SReportPlugin {
     int command;
     const wchar_t* kind;
-    const wchar_t* module;   // the data source's name in the request; the file is module + ".dll"
+    const wchar_t* module; // the data source's name in the request; the file is module + ".dll"
 };
 const SReportPlugin kPlugins[] = {
     {ID_REPORT_PASSPORT, L"PassportSW", L"VrnPassportRpt64"},
@@ -67,7 +67,8 @@ class ReportFileRecord : public CRequestRecord {
 public:
     using Extractor = CSAX2ValueExtractor;
     static constexpr const wchar_t* kReaderName = L"TSAX2DocumentReader<class ReportFileRecord>::TSAX2DocumentReader";
-    ReportFileRecord() : CRequestRecord({L"Subsystem@name", L"Subsystem@reportTitle", L"FormatOutput/ReportFile@path"}) {}
+    ReportFileRecord()
+        : CRequestRecord({L"Subsystem@name", L"Subsystem@reportTitle", L"FormatOutput/ReportFile@path"}) {}
 };
 
 class ResponseFileRecord : public CRequestRecord {
@@ -90,9 +91,7 @@ struct CComOnThread {
 
 #ifndef KV_HAVE_REPORTFORMS
 // Without the report forms in this build the commands cannot ask for a request.
-int NoForms(int, const wchar_t*, const wchar_t*, const wchar_t*) {
-    return (int)0x8007007E;
-}
+int NoForms(int, const wchar_t*, const wchar_t*, const wchar_t*) { return (int)0x8007007E; }
 #endif
 
 const SReportServices& ProgramServices() {
@@ -110,9 +109,7 @@ const SReportServices* g_pServices = nullptr;
 
 } // namespace
 
-const SReportServices& ReportServices() {
-    return g_pServices ? *g_pServices : ProgramServices();
-}
+const SReportServices& ReportServices() { return g_pServices ? *g_pServices : ProgramServices(); }
 
 const SReportServices* SetReportServices(const SReportServices* services) {
     const SReportServices* old = g_pServices;
@@ -167,7 +164,7 @@ BOOL ReadReportRequest(const wchar_t* requestPath, ReportRequestInfo& info) {
         info.reportFile = record[L"FormatOutput/ReportFile@path"];
         if (info.name.empty() && info.reportTitle.empty()) {
             info = ReportRequestInfo();
-            return FALSE;   // not a request
+            return FALSE; // not a request
         }
         info.title = GetReportTitle(info.reportTitle.c_str());
         return TRUE;
@@ -207,16 +204,26 @@ void CAnchorLayout::Init(HWND window, int minWidth, int minHeight) {
 
 POINT CAnchorLayout::AnchorPoint(int code, int cx, int cy) {
     switch (code) {
-    case 0: return {0, 0};
-    case 1: return {cx / 2, 0};
-    case 2: return {cx, 0};
-    case 3: return {cx, cy / 2};
-    case 4: return {cx, cy};
-    case 5: return {cx / 2, cy};
-    case 6: return {0, cy};
-    case 7: return {0, cy / 2};
-    case 8: return {cx / 2, cy / 2};
-    default: return {0, 0};
+    case 0:
+        return {0, 0};
+    case 1:
+        return {cx / 2, 0};
+    case 2:
+        return {cx, 0};
+    case 3:
+        return {cx, cy / 2};
+    case 4:
+        return {cx, cy};
+    case 5:
+        return {cx / 2, cy};
+    case 6:
+        return {0, cy};
+    case 7:
+        return {0, cy / 2};
+    case 8:
+        return {cx / 2, cy / 2};
+    default:
+        return {0, 0};
     }
 }
 
@@ -299,9 +306,7 @@ ON_WM_GETMINMAXINFO()
 ON_BN_CLICKED(IDCANCEL, OnButtonClose)
 KV_END_MESSAGE_MAP()
 
-void dlgLongOp::DoDataExchange(KvUi::CDataExchange* pDX) {
-    KvUi::DDX_Control(pDX, IDC_LONGOP_ANIMATION, m_wndAnimate);
-}
+void dlgLongOp::DoDataExchange(KvUi::CDataExchange* pDX) { KvUi::DDX_Control(pDX, IDC_LONGOP_ANIMATION, m_wndAnimate); }
 
 BOOL dlgLongOp::OnInitDialog() {
     KvUi::CDialog::OnInitDialog();
@@ -355,7 +360,8 @@ void dlgLongOp::OnButtonClose() {
 // ---- the completion ------------------------------------------------------------------------
 
 void CRepComplete::OnComplete(int result) {
-    HWND window = (HWND)::InterlockedCompareExchangePointer(reinterpret_cast<PVOID volatile*>(&m_hWnd), nullptr, nullptr);
+    HWND window =
+        (HWND)::InterlockedCompareExchangePointer(reinterpret_cast<PVOID volatile*>(&m_hWnd), nullptr, nullptr);
     if (window)
         ::PostMessageW(window, CWndLongOp::WM_REPORT_COMPLETE, (WPARAM)(unsigned)result, 0);
 }
@@ -475,8 +481,8 @@ int CWndLongOp::StartRun(std::wstring& text) {
             text = L"Запрос отчета не прочитан: файл запроса отсутствует или поврежден.";
         else
             text = format_wstring(L"Запрос отчета называет источник данных \"%s\" для отчета \"%s\": "
-                          L"такого источника данных для этого отчета в программе нет.",
-                          m_request.name.c_str(), m_request.reportTitle.c_str());
+                                  L"такого источника данных для этого отчета в программе нет.",
+                                  m_request.name.c_str(), m_request.reportTitle.c_str());
         return kInvalidData;
     }
     std::wstring folder = ReportServices().pluginFolder.empty() ? ProgramFolder() : ReportServices().pluginFolder;
@@ -536,9 +542,7 @@ void CWndLongOp::SetRunning(int running) {
     UpdateWindow();
 }
 
-std::wstring CWndLongOp::GetOutcomeText() const {
-    return m_dlg.GetDlgItemText(IDC_LONGOP_TEXT);
-}
+std::wstring CWndLongOp::GetOutcomeText() const { return m_dlg.GetDlgItemText(IDC_LONGOP_TEXT); }
 
 void CWndLongOp::OnReportComplete(int code, const std::wstring& text) {
     std::wstring message;
@@ -549,7 +553,8 @@ void CWndLongOp::OnReportComplete(int code, const std::wstring& text) {
         std::wstring answered = ReadResponseReportFile(m_strResponsePath.c_str());
         if (!SamePath(answered, m_request.reportFile)) {
             code = kInvalidData;
-            described = format_wstring(L"Источник данных назвал в ответе файл отчета \"%s\", а в запросе указан \"%s\"; "
+            described =
+                format_wstring(L"Источник данных назвал в ответе файл отчета \"%s\", а в запросе указан \"%s\"; "
                                L"отчет не построен.",
                                answered.c_str(), m_request.reportFile.c_str());
         } else {
@@ -563,7 +568,7 @@ void CWndLongOp::OnReportComplete(int code, const std::wstring& text) {
             if (code == 0 && !SamePath(report, m_request.reportFile)) {
                 code = kInvalidData;
                 described = format_wstring(L"Отчет записан в файл \"%s\", а в запросе указан \"%s\".", report,
-                                   m_request.reportFile.c_str());
+                                           m_request.reportFile.c_str());
             } else if (code == 0) {
                 m_strReportPath = report;
             }
@@ -572,7 +577,8 @@ void CWndLongOp::OnReportComplete(int code, const std::wstring& text) {
         DeleteTempFile(m_strResponsePath);
         ::SetCursor(old);
         if (code == 0) {
-            message = format_wstring(L"Процесс успешно завершен.\r\n\r\nОтчет сохранен в файл:\r\n%s", m_strReportPath.c_str());
+            message = format_wstring(L"Процесс успешно завершен.\r\n\r\nОтчет сохранен в файл:\r\n%s",
+                                     m_strReportPath.c_str());
             HWND show = m_dlg.GetDlgItem(IDC_LONGOP_SHOW);
             ::ShowWindow(show, SW_SHOW);
             ::EnableWindow(show, TRUE);
@@ -602,14 +608,12 @@ void CWndLongOp::OnReportComplete(int code, const std::wstring& text) {
     }
 }
 
-void CWndLongOp::DeleteResponse() {
-    DeleteTempFile(m_strResponsePath);
-}
+void CWndLongOp::DeleteResponse() { DeleteTempFile(m_strResponsePath); }
 
 LRESULT CWndLongOp::OnCompleteMessage(WPARAM wp, LPARAM) {
     int code = (int)(unsigned)wp;
     if (!m_bRunning)
-        return wp;   // the outcome is already shown
+        return wp; // the outcome is already shown
     if (code != 0)
         DeleteResponse();
     OnReportComplete(code, CodeText(code));
@@ -661,9 +665,7 @@ void CWndLongOp::OnClose() {
     KvUi::CFrameWnd::OnClose();
 }
 
-BOOL CWndLongOp::OnEraseBkgnd(HDC) {
-    return TRUE;
-}
+BOOL CWndLongOp::OnEraseBkgnd(HDC) { return TRUE; }
 
 void CWndLongOp::OnSetFocus(HWND) {
     if (m_dlg.m_hWnd)
@@ -673,7 +675,8 @@ void CWndLongOp::OnSetFocus(HWND) {
 void CWndLongOp::OnSize(UINT type, int cx, int cy) {
     KvUi::CFrameWnd::OnSize(type, cx, cy);
     if (m_dlg.m_hWnd)
-        ::SetWindowPos(m_dlg.m_hWnd, nullptr, 0, 0, cx, cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+        ::SetWindowPos(m_dlg.m_hWnd, nullptr, 0, 0, cx, cy,
+                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 }
 
 void CWndLongOp::OnGetMinMaxInfo(MINMAXINFO* info) {

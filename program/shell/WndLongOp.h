@@ -78,10 +78,10 @@ public:
 
 // What the report window reads of a request.
 struct ReportRequestInfo {
-    std::wstring name;          // Subsystem@name: the data source the request names
-    std::wstring reportTitle;   // Subsystem@reportTitle: the report kind
-    std::wstring title;         // the window title text of the kind
-    std::wstring reportFile;    // FormatOutput/ReportFile@path: the report file the user chose
+    std::wstring name;        // Subsystem@name: the data source the request names
+    std::wstring reportTitle; // Subsystem@reportTitle: the report kind
+    std::wstring title;       // the window title text of the kind
+    std::wstring reportFile;  // FormatOutput/ReportFile@path: the report file the user chose
 };
 
 // TRUE when the request file could be read; the strings are empty otherwise.

@@ -8,20 +8,17 @@
 
 // ---- dlgMsWindows -------------------------------------------------------------------------------
 
-dlgMsWindows::dlgMsWindows(int choice, HWND parent) : KvUi::CDialog(IDD_MS_WINDOWS, parent), m_nChoice(choice == 2 ? 2 : 1)
-{
-}
+dlgMsWindows::dlgMsWindows(int choice, HWND parent)
+    : KvUi::CDialog(IDD_MS_WINDOWS, parent), m_nChoice(choice == 2 ? 2 : 1) {}
 
-BOOL dlgMsWindows::OnInitDialog()
-{
+BOOL dlgMsWindows::OnInitDialog() {
     KvUi::CDialog::OnInitDialog();
     ::CheckRadioButton(m_hWnd, IDC_MSWINDOWS_DEFAULT, IDC_MSWINDOWS_STARTUP,
                        m_nChoice == 2 ? IDC_MSWINDOWS_STARTUP : IDC_MSWINDOWS_DEFAULT);
     return TRUE;
 }
 
-void dlgMsWindows::OnOK()
-{
+void dlgMsWindows::OnOK() {
     m_nChoice = ::IsDlgButtonChecked(m_hWnd, IDC_MSWINDOWS_STARTUP) == BST_CHECKED ? 2 : 1;
     KvUi::CDialog::OnOK();
 }
@@ -29,16 +26,13 @@ void dlgMsWindows::OnOK()
 // ---- dlgAddonTask -------------------------------------------------------------------------------
 
 KV_BEGIN_MESSAGE_MAP(dlgAddonTask, KvUi::CDialog)
-    ON_CONTROL(LBN_SELCHANGE, IDC_ADDON_LIST, OnSelChange)
+ON_CONTROL(LBN_SELCHANGE, IDC_ADDON_LIST, OnSelChange)
 KV_END_MESSAGE_MAP()
 
 dlgAddonTask::dlgAddonTask(HWND parent, CInstalledProductList* products, const std::list<std::wstring>& selected)
-    : KvUi::CDialog(IDD_ADDON_TASK, parent), m_pProducts(products), m_Selected(selected)
-{
-}
+    : KvUi::CDialog(IDD_ADDON_TASK, parent), m_pProducts(products), m_Selected(selected) {}
 
-BOOL dlgAddonTask::OnInitDialog()
-{
+BOOL dlgAddonTask::OnInitDialog() {
     KvUi::CDialog::OnInitDialog();
     SetWindowText(GetWindowText() + L" для КЦ");
     m_wndList.Attach(GetDlgItem(IDC_ADDON_LIST));
@@ -57,15 +51,13 @@ BOOL dlgAddonTask::OnInitDialog()
 
 void dlgAddonTask::OnSelChange() { UpdateOk(); }
 
-void dlgAddonTask::UpdateOk()
-{
+void dlgAddonTask::UpdateOk() {
     ::EnableWindow(GetDlgItem(IDOK), m_wndList.SendMessage(LB_GETSELCOUNT) > 0 ? TRUE : FALSE);
 }
 
-void dlgAddonTask::OnOK()
-{
+void dlgAddonTask::OnOK() {
     if (m_wndList.SendMessage(LB_GETSELCOUNT) <= 0)
-        return;   // nothing chosen: OK stays greyed, Enter does nothing either
+        return; // nothing chosen: OK stays greyed, Enter does nothing either
     if (m_pProducts) {
         const int count = m_wndList.GetCount();
         for (int i = 0; i < count; ++i) {
@@ -86,16 +78,15 @@ void dlgAddonTask::OnOK()
 // ---- dlgPrepareControl --------------------------------------------------------------------------
 
 KV_BEGIN_MESSAGE_MAP(dlgPrepareControl, KvUi::CDialog)
-    ON_BN_CLICKED(IDC_PREPARE_ADD_WINDOWS, OnAddWindows)
-    ON_BN_CLICKED(IDC_PREPARE_ADD_PRODUCTS, OnAddProducts)
-    ON_BN_CLICKED(IDC_PREPARE_CHOSEN, OnChooseProducts)
-    ON_BN_CLICKED(IDC_PREPARE_WINDOWS_SETUP, OnWindowsSetup)
-    ON_BN_CLICKED(IDC_PREPARE_CLEAR, OnClear)
-    ON_BN_CLICKED(IDC_PREPARE_DEFAULTS, OnDefaults)
+ON_BN_CLICKED(IDC_PREPARE_ADD_WINDOWS, OnAddWindows)
+ON_BN_CLICKED(IDC_PREPARE_ADD_PRODUCTS, OnAddProducts)
+ON_BN_CLICKED(IDC_PREPARE_CHOSEN, OnChooseProducts)
+ON_BN_CLICKED(IDC_PREPARE_WINDOWS_SETUP, OnWindowsSetup)
+ON_BN_CLICKED(IDC_PREPARE_CLEAR, OnClear)
+ON_BN_CLICKED(IDC_PREPARE_DEFAULTS, OnDefaults)
 KV_END_MESSAGE_MAP()
 
-void RemoveHostSuiteClient(CInstalledProductList& products)
-{
+void RemoveHostSuiteClient(CInstalledProductList& products) {
     for (auto it = products.begin(); it != products.end(); ++it) {
         const std::wstring& name = it->m_strProductName;
         if (name.find(L"Kavrel 5") == std::wstring::npos)
@@ -109,21 +100,18 @@ void RemoveHostSuiteClient(CInstalledProductList& products)
 }
 
 dlgPrepareControl::dlgPrepareControl(HWND parent, int updatePresent)
-    : KvUi::CDialog(IDD_PREPARE_CONTROL, parent), m_bUpdatePresent(updatePresent)
-{
+    : KvUi::CDialog(IDD_PREPARE_CONTROL, parent), m_bUpdatePresent(updatePresent) {
     m_bClearModel = updatePresent ? 0 : 1;
     m_fnEnumerateProducts = [](CInstalledProductList& products) { GetInstalledProducts(products); };
 }
 
-BOOL dlgPrepareControl::OnInitDialog()
-{
+BOOL dlgPrepareControl::OnInitDialog() {
     KvUi::CDialog::OnInitDialog();
     OnDefaults();
     return TRUE;
 }
 
-void dlgPrepareControl::OnDefaults()
-{
+void dlgPrepareControl::OnDefaults() {
     m_nWindowsVariant = 1;
     m_bAddWindowsTask = 1;
     m_Products.clear();
@@ -137,8 +125,7 @@ void dlgPrepareControl::OnDefaults()
     UpdateOk();
 }
 
-void dlgPrepareControl::ShowChosenCount()
-{
+void dlgPrepareControl::ShowChosenCount() {
     wchar_t text[64];
     swprintf(text, 64, L"%d выбрано", (int)m_Products.size());
     ::SetDlgItemTextW(m_hWnd, IDC_PREPARE_CHOSEN, text);
@@ -148,35 +135,30 @@ void dlgPrepareControl::ShowChosenCount()
 
 void dlgPrepareControl::UpdateOk() { ::EnableWindow(GetDlgItem(IDOK), HasChoice() ? TRUE : FALSE); }
 
-void dlgPrepareControl::OnAddWindows()
-{
+void dlgPrepareControl::OnAddWindows() {
     m_bAddWindowsTask = ::IsDlgButtonChecked(m_hWnd, IDC_PREPARE_ADD_WINDOWS) == BST_CHECKED ? 1 : 0;
     UpdateOk();
 }
 
-void dlgPrepareControl::OnAddProducts()
-{
+void dlgPrepareControl::OnAddProducts() {
     if (::IsDlgButtonChecked(m_hWnd, IDC_PREPARE_ADD_PRODUCTS) != BST_CHECKED)
         m_Products.clear();
     ShowChosenCount();
     UpdateOk();
 }
 
-void dlgPrepareControl::OnClear()
-{
+void dlgPrepareControl::OnClear() {
     m_bClearModel = ::IsDlgButtonChecked(m_hWnd, IDC_PREPARE_CLEAR) == BST_CHECKED ? 1 : 0;
     UpdateOk();
 }
 
-void dlgPrepareControl::OnWindowsSetup()
-{
+void dlgPrepareControl::OnWindowsSetup() {
     dlgMsWindows dlg(m_nWindowsVariant == 1 ? 1 : 2, m_hWnd);
     if (dlg.DoModal() == IDOK)
         m_nWindowsVariant = dlg.GetChoice() == 1 ? 1 : 0;
 }
 
-void dlgPrepareControl::OnChooseProducts()
-{
+void dlgPrepareControl::OnChooseProducts() {
     CInstalledProductList fresh;
     {
         KvUi::CWaitCursor wait;

@@ -50,10 +50,10 @@ public:
     BOOL OnInitDialog() override;
 
     // Results, read after OK.
-    int m_bAddWindowsTask = 1;            // 1199
-    CInstalledProductList m_Products;     // 1195 with the choice of 1203
-    int m_bClearModel = 0;                // 1193
-    int m_nWindowsVariant = 1;            // 1 the default kind, 0 the start of Windows (1204)
+    int m_bAddWindowsTask = 1;        // 1199
+    CInstalledProductList m_Products; // 1195 with the choice of 1203
+    int m_bClearModel = 0;            // 1193
+    int m_nWindowsVariant = 1;        // 1 the default kind, 0 the start of Windows (1204)
 
     // Lists the installed programs (GetInstalledProducts unless a test sets its own).
     std::function<void(CInstalledProductList&)> m_fnEnumerateProducts;

@@ -48,7 +48,7 @@ void dlgProperty::FillPages(const RECT& rc) {
     for (int i = 0; i < 4; ++i) {
         KvUi::CPropList& page = m_pages[i];
         if (!page.Create(0, rc, this, 2000 + i))
-            continue;   // the page stays empty
+            continue; // the page stays empty
         page.SetHeaders(L"Параметры", L"Значения");
         page.SetBoolLabels(L"Да", L"Нет");
     }
@@ -62,8 +62,8 @@ void dlgProperty::FillPages(const RECT& rc) {
                                                                   (COLORREF)setting->Default(), L"По умолчанию",
                                                                   L"Другой..."));
         else
-            m_pages[row.page].AddProperty(std::make_unique<CProp>(
-                row.label, row.mask ? (value & row.mask) != 0 : value != 0, row.description));
+            m_pages[row.page].AddProperty(
+                std::make_unique<CProp>(row.label, row.mask ? (value & row.mask) != 0 : value != 0, row.description));
     }
     m_pages[0].SetCurSel(0);
     m_pages[1].SetCurSel(0);
@@ -97,7 +97,7 @@ BOOL dlgProperty::OnInitDialog() {
         ::SetFocus(m_tree.m_hWnd);
         m_tree.Expand(m_roots[0], TVE_EXPAND);
     }
-    return FALSE;   // the focus is set
+    return FALSE; // the focus is set
 }
 
 int dlgProperty::PageOfItem(HTREEITEM item) const {
@@ -134,7 +134,7 @@ void dlgProperty::OnSelChanged(NMHDR* hdr, LRESULT* result) {
     HTREEITEM item = nm->itemNew.hItem;
     HTREEITEM parent = item ? m_tree.GetParentItem(item) : nullptr;
     if (parent)
-        m_tree.SetItemData(parent, (LPARAM)item);   // selecting the parent again shows this page
+        m_tree.SetItemData(parent, (LPARAM)item); // selecting the parent again shows this page
     ShowPage(item, true);
     *result = 0;
 }
@@ -164,7 +164,7 @@ void dlgProperty::OnOK() {
     for (const SettingRow& row : kRows) {
         const AppSetting* setting = FindAppSetting(row.setting);
         if (!setting)
-            continue;   // not shown either
+            continue; // not shown either
         KvUi::CPropList& page = m_pages[row.page];
         int i = index[row.page]++;
         if (i >= page.GetPropertyCount())

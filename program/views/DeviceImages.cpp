@@ -11,7 +11,8 @@ CDeviceImages::CDeviceImages() : m_p(new Impl) {
     try {
         m_p->list = VDeviceInfo::Common::GetDeviceImageList();
     } catch (...) {
-        m_p->list = VDeviceInfo::SmartPtr<VDeviceInfo::IDeviceImageList>();   // no inventory images: an empty list keeps every lookup valid
+        m_p->list = VDeviceInfo::SmartPtr<VDeviceInfo::IDeviceImageList>(); // no inventory images: an empty list keeps
+                                                                            // every lookup valid
     }
 }
 
@@ -22,9 +23,7 @@ HIMAGELIST CDeviceImages::GetImageList() {
     return h ? h : ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 0, 8);
 }
 
-int CDeviceImages::GetClassImage(const GUID& classGuid) {
-    return m_p->list ? m_p->list->GetClassImage(classGuid) : -1;
-}
+int CDeviceImages::GetClassImage(const GUID& classGuid) { return m_p->list ? m_p->list->GetClassImage(classGuid) : -1; }
 
 int CDeviceImages::GetSmbiosTableImage(int tableType) {
     return m_p->list ? m_p->list->GetSmbiosTableImage(tableType) : -1;

@@ -19,8 +19,8 @@ public:
     int GetType() const override { return m_Kind; }
     int GetUsageState() const override { return UsageNotModelNode; }
 
-    int m_Kind;     // 2, 4, 6, 8 or 10
-    int m_Family;   // resource folders: 0 files and directories, 1 registry, 2 disk sectors, 3 hardware
+    int m_Kind;   // 2, 4, 6, 8 or 10
+    int m_Family; // resource folders: 0 files and directories, 1 registry, 2 disk sectors, 3 hardware
 };
 
 // The resource family that lists a resource of the SubType: 0 for files and directories, 1 for

@@ -25,15 +25,24 @@ std::wstring Upper(std::wstring s) {
 
 COLORREF DefaultListColor(int index) {
     switch (index) {
-    case 1: return ::GetSysColor(COLOR_WINDOWTEXT);
-    case 2: return ::GetSysColor(COLOR_WINDOW);
-    case 3: return 0x000040;
-    case 4: return 0xE6E6FF;
-    case 5: return 0x404040;
-    case 6: return 0xC0C0C0;
-    case 7: return 0x200000;
-    case 8: return 0xF0CAA6;
-    default: return 0;
+    case 1:
+        return ::GetSysColor(COLOR_WINDOWTEXT);
+    case 2:
+        return ::GetSysColor(COLOR_WINDOW);
+    case 3:
+        return 0x000040;
+    case 4:
+        return 0xE6E6FF;
+    case 5:
+        return 0x404040;
+    case 6:
+        return 0xC0C0C0;
+    case 7:
+        return 0x200000;
+    case 8:
+        return 0xF0CAA6;
+    default:
+        return 0;
     }
 }
 
@@ -115,8 +124,8 @@ int CIChList::Create(KvUi::CWnd* parent, int id) {
     rc.left += 1;
     rc.right = std::max(rc.left, rc.right - 1);
     rc.bottom = std::max(rc.top, rc.bottom - 1);
-    const DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_OWNERDATA |
-                        LVS_SHAREIMAGELISTS;
+    const DWORD style =
+        WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_OWNERDATA | LVS_SHAREIMAGELISTS;
     if (!CreateEx(0, WC_LISTVIEWW, L"", style, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
                   parent ? parent->m_hWnd : nullptr, reinterpret_cast<HMENU>((UINT_PTR)id)))
         return 0;

@@ -19,15 +19,15 @@
 // A column as the column and find dialogs see it.
 struct CListColumn {
     std::wstring name;
-    int index = 0;     // the header index, or a display position, as each user says
+    int index = 0; // the header index, or a display position, as each user says
     int visible = 0;
     int width = 0;
 };
 
 // What a search looks for; kept per list between searches.
 struct CListFindState {
-    std::vector<CListColumn> columns;   // made on the first search
-    std::wstring column;                // the search column's name (empty: any column)
+    std::vector<CListColumn> columns; // made on the first search
+    std::wstring column;              // the search column's name (empty: any column)
     std::wstring text;
     int matchCase = 0;
     int wholeValue = 0;
@@ -148,7 +148,7 @@ protected:
     void PopupMenu(HMENU menu, LPARAM lp);
     // After a row's cells changed: redraw it, and re-sort when the list is sorted.
     void RowChanged(int item);
-    std::vector<CIChNode*> m_rows;   // the source rows in fill order
+    std::vector<CIChNode*> m_rows; // the source rows in fill order
     CIChNode* m_pData = nullptr;
     IModelViewHost* m_pHost = nullptr;
 
@@ -195,15 +195,15 @@ protected:
     int m_nListId = 0;
     int m_bGrid = 0;
     int m_nMenuColumn = 0;
-    HWND m_hHeader = nullptr;   // subclassed while set
+    HWND m_hHeader = nullptr; // subclassed while set
     HFONT m_hNormalFont = nullptr;
     HFONT m_hBoldFont = nullptr;
     CNodeImageList m_images;
     std::vector<int> m_defaultWidths;
     std::vector<BYTE> m_loadedState;
-    mutable std::wstring m_cell;                            // the text GetCellText lends
-    mutable std::vector<std::vector<CListSortKey>> m_keys;  // per column, made on first use
-    bool m_bQuiet = false;   // a bulk change runs: row notifications wait for its end
+    mutable std::wstring m_cell;                           // the text GetCellText lends
+    mutable std::vector<std::vector<CListSortKey>> m_keys; // per column, made on first use
+    bool m_bQuiet = false;                                 // a bulk change runs: row notifications wait for its end
 
     KV_DECLARE_MESSAGE_MAP()
 };

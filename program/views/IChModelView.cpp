@@ -10,7 +10,7 @@
 #include <unordered_set>
 
 namespace {
-const UINT WM_REEDIT_LABEL = WM_APP + 0x31;   // reopens the label editor on an item (wp)
+const UINT WM_REEDIT_LABEL = WM_APP + 0x31; // reopens the label editor on an item (wp)
 
 std::wstring Upper(const std::wstring& s) { return strupper(s); }
 
@@ -246,7 +246,7 @@ int CIChModelView::BuildResourceTree(CIChDataModel* model, HTREEITEM root) {
         f->m_Name = FolderNameOf(r->m_Path);
         folders.emplace(std::move(key), f);
     }
-    m_PathFolders = folders;   // owned from here on, also when an insertion fails
+    m_PathFolders = folders; // owned from here on, also when an insertion fails
 
     std::vector<CIChFolder*> intermediates;
     HTREEITEM last = nullptr;
@@ -357,8 +357,7 @@ HTREEITEM CIChModelView::FindNodeItem(CIChNode* node, HTREEITEM start, std::vect
         std::vector<std::pair<std::vector<std::pair<int, int>>, HTREEITEM>> keyed;
         for (HTREEITEM h : found)
             keyed.emplace_back(keyOf(h), h);
-        std::sort(keyed.begin(), keyed.end(),
-                  [](const auto& a, const auto& b) { return a.first < b.first; });
+        std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
         for (size_t i = 0; i < keyed.size(); ++i)
             found[i] = keyed[i].second;
     }
@@ -716,7 +715,7 @@ static bool MayRename(const CIChNode* node) {
 BOOL CIChModelView::OnBeginLabelEdit(NMTVDISPINFOW* di) {
     CIChNode* node = GetItemNode(di->item.hItem);
     if (!m_bEditable || !di->item.hItem || !MayRename(node))
-        return TRUE;   // refused
+        return TRUE; // refused
     if (m_pHost)
         m_pHost->SetLabelEditFlag(1);
     if (HWND edit = TreeView_GetEditControl(m_hWnd))
@@ -728,7 +727,7 @@ BOOL CIChModelView::OnEndLabelEdit(NMTVDISPINFOW* di) {
     if (m_pHost)
         m_pHost->SetLabelEditFlag(0);
     if (!di->item.pszText)
-        return FALSE;   // cancelled
+        return FALSE; // cancelled
     CIChNode* node = GetItemNode(di->item.hItem);
     CIChDataModel* model = Model();
     if (!node || !node->IsModelNode() || node->GetType() == NodeTypeResource || node->GetType() == NodeTypeSubject ||

@@ -93,9 +93,9 @@ protected:
     std::vector<HTREEITEM> ItemsOf(CIChNode* node) const;
 
     IModelViewHost* m_pHost = nullptr;
-    std::map<std::wstring, CIChFolder*> m_PathFolders;   // (family digit + upper-cased path) -> owned folder
-    std::vector<CIChFolder*> m_ExtraFolders;              // owned folders whose key was taken
-    std::unordered_set<HTREEITEM> m_deleted;              // items deleted by the running operation
+    std::map<std::wstring, CIChFolder*> m_PathFolders; // (family digit + upper-cased path) -> owned folder
+    std::vector<CIChFolder*> m_ExtraFolders;           // owned folders whose key was taken
+    std::unordered_set<HTREEITEM> m_deleted;           // items deleted by the running operation
     bool m_bClearing = false;
     bool m_bBuilding = false;
     std::unordered_map<CIChNode*, std::vector<HTREEITEM>> m_Index;

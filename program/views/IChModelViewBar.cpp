@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-const UINT kStructureToolbarButtons[7] = {ID_OBJ_ADD_NEW, ID_OBJ_ADD_EXISTING, 0, ID_OBJ_EXCLUDE, ID_OBJ_DELETE, 0,
+const UINT kStructureToolbarButtons[7] = {ID_OBJ_ADD_NEW,   ID_OBJ_ADD_EXISTING, 0, ID_OBJ_EXCLUDE, ID_OBJ_DELETE, 0,
                                           ID_OBJ_PROPERTIES};
 
 BOOL CIChModelViewBar::CreateBar(KvUi::CFrameWnd* frame, UINT nID, IModelViewHost* host, BOOL visible) {
@@ -32,10 +32,18 @@ void CIChModelViewBar::RecalcBarLayout() {
     RECT rc;
     GetClientRect(&rc);
     switch (GetSide()) {
-    case Left: rc.right -= kEdge; break;
-    case Right: rc.left += kEdge; break;
-    case Top: rc.bottom -= kEdge; break;
-    case Bottom: rc.top += kEdge; break;
+    case Left:
+        rc.right -= kEdge;
+        break;
+    case Right:
+        rc.left += kEdge;
+        break;
+    case Top:
+        rc.bottom -= kEdge;
+        break;
+    case Bottom:
+        rc.top += kEdge;
+        break;
     }
     rc.top += kCaptionHeight;
     DWORD size = (DWORD)m_wndToolBar.SendMessage(TB_GETBUTTONSIZE);

@@ -254,9 +254,7 @@ BOOL dlgFinding::OnInitDialog() {
     return TRUE;
 }
 
-void dlgFinding::OnTextChange() {
-    ::EnableWindow(GetDlgItem(IDOK), !GetDlgItemText(IDC_FIND_TEXT).empty());
-}
+void dlgFinding::OnTextChange() { ::EnableWindow(GetDlgItem(IDOK), !GetDlgItemText(IDC_FIND_TEXT).empty()); }
 
 void dlgFinding::OnInColumn() {
     m_wndColumn.EnableWindow(::IsDlgButtonChecked(m_hWnd, IDC_FIND_IN_COLUMN) == BST_CHECKED);

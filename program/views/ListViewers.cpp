@@ -35,15 +35,34 @@ bool HasUpperOfKind(const CIChNode* n, int kind) {
 }
 
 // The columns that every viewer shows alike, by column of each viewer (None: the viewer's own).
-const CIChViewNode::Field kTaskFields[6] = {CIChViewNode::Name, CIChViewNode::Time, CIChViewNode::Description,
+const CIChViewNode::Field kTaskFields[6] = {CIChViewNode::Name, CIChViewNode::Time,   CIChViewNode::Description,
                                             CIChViewNode::None, CIChViewNode::Uppers, CIChViewNode::Members};
 const CIChViewNode::Field kJobFields[5] = {CIChViewNode::Name, CIChViewNode::Time, CIChViewNode::Description,
                                            CIChViewNode::Uppers, CIChViewNode::Members};
 const CIChViewNode::Field kSubjectFields[6] = {CIChViewNode::Name,    CIChViewNode::Description, CIChViewNode::None,
-                                              CIChViewNode::Members, CIChViewNode::None,        CIChViewNode::None};
+                                               CIChViewNode::Members, CIChViewNode::None,        CIChViewNode::None};
 
-const UINT kListCommands[] = {3001, 3006, 3011, 3016, 3021, 3026, 3031, 3036, 3041, 3046, 3051, 3056,
-                              3066, 3071, 3081, 3086, 3091, 3096, 3101, ID_RES_DEPENDENCIES, ID_RES_PATH_VARIABLES};
+const UINT kListCommands[] = {3001,
+                              3006,
+                              3011,
+                              3016,
+                              3021,
+                              3026,
+                              3031,
+                              3036,
+                              3041,
+                              3046,
+                              3051,
+                              3056,
+                              3066,
+                              3071,
+                              3081,
+                              3086,
+                              3091,
+                              3096,
+                              3101,
+                              ID_RES_DEPENDENCIES,
+                              ID_RES_PATH_VARIABLES};
 } // namespace
 
 // ---- the common viewer -----------------------------------------------------------------------------
@@ -85,23 +104,45 @@ int CIChViewNode::FillAllOrMembers(CIChNode* data, int allKind, int memberKind) 
 
 void CIChViewNode::CommonText(const CIChNode* node, Field field, std::wstring& text) {
     switch (field) {
-    case Name: text = node->m_Name; break;
-    case Time: text = TimeText(node->m_ModifyTime); break;
-    case Description: text = node->m_Description; break;
-    case Uppers: text = Count(node->m_Uppers.size()); break;
-    case Members: text = Count(node->m_Members.size()); break;
-    case None: break;
+    case Name:
+        text = node->m_Name;
+        break;
+    case Time:
+        text = TimeText(node->m_ModifyTime);
+        break;
+    case Description:
+        text = node->m_Description;
+        break;
+    case Uppers:
+        text = Count(node->m_Uppers.size());
+        break;
+    case Members:
+        text = Count(node->m_Members.size());
+        break;
+    case None:
+        break;
     }
 }
 
 void CIChViewNode::CommonKey(const CIChNode* node, Field field, CListSortKey& key) {
     switch (field) {
-    case Name: TextKey(node->m_Name, false, key); break;
-    case Time: TimeKey(node->m_ModifyTime, key); break;
-    case Description: TextKey(node->m_Description, false, key); break;
-    case Uppers: key.number = (long long)node->m_Uppers.size(); break;
-    case Members: key.number = (long long)node->m_Members.size(); break;
-    case None: break;
+    case Name:
+        TextKey(node->m_Name, false, key);
+        break;
+    case Time:
+        TimeKey(node->m_ModifyTime, key);
+        break;
+    case Description:
+        TextKey(node->m_Description, false, key);
+        break;
+    case Uppers:
+        key.number = (long long)node->m_Uppers.size();
+        break;
+    case Members:
+        key.number = (long long)node->m_Members.size();
+        break;
+    case None:
+        break;
     }
 }
 
@@ -137,7 +178,8 @@ void ShiftMenuIds(HMENU menu) {
             ShiftMenuIds(mi.hSubMenu);
             continue;
         }
-        if ((mi.fType & MFT_SEPARATOR) || mi.wID == 0 || mi.wID == ID_RES_DEPENDENCIES || mi.wID == ID_RES_PATH_VARIABLES)
+        if ((mi.fType & MFT_SEPARATOR) || mi.wID == 0 || mi.wID == ID_RES_DEPENDENCIES ||
+            mi.wID == ID_RES_PATH_VARIABLES)
             continue;
         mi.fMask = MIIM_ID;
         mi.wID += 1;
@@ -202,29 +244,38 @@ bool CIChViewNode::IsCommandEnabled(UINT id, int* check) {
     const CIChResorce* res = type == NodeTypeResource ? static_cast<const CIChResorce*>(first) : nullptr;
     CIChDataModel* model = m_pHost ? m_pHost->GetModel() : nullptr;
     switch (id) {
-    case 3001: return n == 1 && first;
+    case 3001:
+        return n == 1 && first;
     case 3006: {
         if (n != 1 || !first || !model || !(own || type == NodeTypeSubject))
             return false;
         switch (type) {
-        case NodeTypeGroup: return !model->m_Resources.empty();
-        case NodeTypeTask: return !model->m_Groups.empty();
-        case NodeTypeJob: return !model->m_Tasks.empty() || !model->m_Groups.empty();
-        case NodeTypeSubject: return !model->m_Jobs.empty();
+        case NodeTypeGroup:
+            return !model->m_Resources.empty();
+        case NodeTypeTask:
+            return !model->m_Groups.empty();
+        case NodeTypeJob:
+            return !model->m_Tasks.empty() || !model->m_Groups.empty();
+        case NodeTypeSubject:
+            return !model->m_Jobs.empty();
         }
         return false;
     }
-    case 3011: return first && first->m_Removable;
+    case 3011:
+        return first && first->m_Removable;
     case 3016:
-    case 3031: return false;
+    case 3031:
+        return false;
     case 3021: {
         CIChNode* current = m_pHost ? m_pHost->GetCurrentTreeNode() : nullptr;
         return first && current && model && model->CanChangeLink(first, current);
     }
-    case 3026: return n >= 1;
+    case 3026:
+        return n >= 1;
     case 3036:
     case 3041:
-    case 3096: return n == 1 && type == NodeTypeGroup && own;
+    case 3096:
+        return n == 1 && type == NodeTypeGroup && own;
     case 3046:
         if (check && res)
             *check = res->m_Controlled ? 1 : 0;
@@ -232,16 +283,21 @@ bool CIChViewNode::IsCommandEnabled(UINT id, int* check) {
     case 3051:
     case 3056:
     case 3081:
-    case 3101: return n == 1 && (type == NodeTypeTask || type == NodeTypeJob) && own;
+    case 3101:
+        return n == 1 && (type == NodeTypeTask || type == NodeTypeJob) && own;
     case 3066:
         if (check && res)
             *check = res->m_Executable ? 1 : 0;
         return n >= 1 && res && res->m_SubType == ResFile && own;
     case 3071:
-    case 3086: return n == 1 && type == NodeTypeJob && own;
-    case 3091: return first && ((first->IsModelNode() && own) || res) && !first->m_Uppers.empty();
-    case ID_RES_DEPENDENCIES: return n >= 1 && res && res->m_SubType == ResFile;
-    case ID_RES_PATH_VARIABLES: return n >= 1 && res && (res->m_SubType == ResFile || res->m_SubType == ResDirectory) && own;
+    case 3086:
+        return n == 1 && type == NodeTypeJob && own;
+    case 3091:
+        return first && ((first->IsModelNode() && own) || res) && !first->m_Uppers.empty();
+    case ID_RES_DEPENDENCIES:
+        return n >= 1 && res && res->m_SubType == ResFile;
+    case ID_RES_PATH_VARIABLES:
+        return n >= 1 && res && (res->m_SubType == ResFile || res->m_SubType == ResDirectory) && own;
     }
     return false;
 }
@@ -296,8 +352,8 @@ void CIChViewNode::TimeKey(const FILETIME& t, CListSortKey& key) {
 int CRGroupViewer::Create(KvUi::CWnd* parent) { return CreateList(parent, 200); }
 
 const wchar_t* CRGroupViewer::TypeText(int subType) {
-    static const wchar_t* const kTypes[] = {L"Файл",       L"Каталог",        L"Переменная",       L"Ключ",
-                                            L"Сектор",     L"Устройство",     L"SMBIOS таблица",   L"SMBIOS переменная"};
+    static const wchar_t* const kTypes[] = {L"Файл",   L"Каталог",    L"Переменная",     L"Ключ",
+                                            L"Сектор", L"Устройство", L"SMBIOS таблица", L"SMBIOS переменная"};
     return subType >= 0 && subType < 8 ? kTypes[subType] : L"";
 }
 
@@ -310,9 +366,12 @@ std::wstring CRGroupViewer::PlainPath(const CIChResorce* r) {
 }
 
 void CRGroupViewer::InsertColumns() {
-    static const ColumnSpec kColumns[] = {{L"Имя", 150},      {L"Изменен", 121},
-                                          {L"Путь", 230},     {L"Тип", 70},
-                                          {L"Контроль", 60, LVCFMT_CENTER}, {L"Выполняемый", 82, LVCFMT_CENTER},
+    static const ColumnSpec kColumns[] = {{L"Имя", 150},
+                                          {L"Изменен", 121},
+                                          {L"Путь", 230},
+                                          {L"Тип", 70},
+                                          {L"Контроль", 60, LVCFMT_CENTER},
+                                          {L"Выполняемый", 82, LVCFMT_CENTER},
                                           {L"Группы", 50}};
     AddColumns(kColumns, 7);
 }
@@ -363,26 +422,54 @@ int CRGroupViewer::FillItems(CIChNode* data) {
 void CRGroupViewer::GetNodeText(CIChNode* node, int column, std::wstring& text) {
     const CIChResorce* r = static_cast<const CIChResorce*>(node);
     switch (column) {
-    case 0: text = PlainName(r); break;
-    case 1: text = TimeText(r->m_ModifyTime); break;
-    case 2: text = r->m_SubType == ResRegValue ? PlainTokens(r->m_Path) : r->m_Path; break;
-    case 3: text = TypeText(r->m_SubType); break;
-    case 4: text = r->m_Controlled ? L"ДА" : L"нет"; break;
-    case 5: text = r->m_Executable ? L"ДА" : L"нет"; break;
-    case 6: text = Count(r->m_Uppers.size()); break;
+    case 0:
+        text = PlainName(r);
+        break;
+    case 1:
+        text = TimeText(r->m_ModifyTime);
+        break;
+    case 2:
+        text = r->m_SubType == ResRegValue ? PlainTokens(r->m_Path) : r->m_Path;
+        break;
+    case 3:
+        text = TypeText(r->m_SubType);
+        break;
+    case 4:
+        text = r->m_Controlled ? L"ДА" : L"нет";
+        break;
+    case 5:
+        text = r->m_Executable ? L"ДА" : L"нет";
+        break;
+    case 6:
+        text = Count(r->m_Uppers.size());
+        break;
     }
 }
 
 void CRGroupViewer::GetSortKey(CIChNode* node, int column, CListSortKey& key) {
     const CIChResorce* r = static_cast<const CIChResorce*>(node);
     switch (column) {
-    case 0: TextKey(PlainName(r), false, key); break;
-    case 1: TimeKey(r->m_ModifyTime, key); break;
-    case 2: TextKey(r->m_Path, true, key); break;
-    case 3: key.number = r->m_SubType + (r->m_Id < 0 ? 10 : 0); break;
-    case 4: key.number = r->m_Controlled; break;
-    case 5: key.number = r->m_Executable; break;
-    case 6: key.number = (long long)r->m_Uppers.size(); break;
+    case 0:
+        TextKey(PlainName(r), false, key);
+        break;
+    case 1:
+        TimeKey(r->m_ModifyTime, key);
+        break;
+    case 2:
+        TextKey(r->m_Path, true, key);
+        break;
+    case 3:
+        key.number = r->m_SubType + (r->m_Id < 0 ? 10 : 0);
+        break;
+    case 4:
+        key.number = r->m_Controlled;
+        break;
+    case 5:
+        key.number = r->m_Executable;
+        break;
+    case 6:
+        key.number = (long long)r->m_Uppers.size();
+        break;
     }
 }
 
@@ -509,20 +596,36 @@ void CASubjViewer::GetNodeText(CIChNode* node, int column, std::wstring& text) {
     static const wchar_t* const kTypes[] = {L"Компьютер", L"Пользователь", L"Группа"};
     const CIChSubject* s = static_cast<const CIChSubject*>(node);
     switch (column) {
-    case 2: text = s->m_SubType >= 0 && s->m_SubType < 3 ? kTypes[s->m_SubType] : L""; break;
-    case 4: text = std::to_wstring(s->m_ResourceCount); break;
-    case 5: text = (s->m_Modes & 0x20) ? L"-" : L"Включены"; break;
-    default: CommonText(node, kSubjectFields[column], text); break;
+    case 2:
+        text = s->m_SubType >= 0 && s->m_SubType < 3 ? kTypes[s->m_SubType] : L"";
+        break;
+    case 4:
+        text = std::to_wstring(s->m_ResourceCount);
+        break;
+    case 5:
+        text = (s->m_Modes & 0x20) ? L"-" : L"Включены";
+        break;
+    default:
+        CommonText(node, kSubjectFields[column], text);
+        break;
     }
 }
 
 void CASubjViewer::GetSortKey(CIChNode* node, int column, CListSortKey& key) {
     const CIChSubject* s = static_cast<const CIChSubject*>(node);
     switch (column) {
-    case 2: key.number = s->m_SubType; break;
-    case 4: key.number = s->m_ResourceCount; break;
-    case 5: key.number = (s->m_Modes & 0x20) ? 0 : 1; break;
-    default: CommonKey(node, kSubjectFields[column], key); break;
+    case 2:
+        key.number = s->m_SubType;
+        break;
+    case 4:
+        key.number = s->m_ResourceCount;
+        break;
+    case 5:
+        key.number = (s->m_Modes & 0x20) ? 0 : 1;
+        break;
+    default:
+        CommonKey(node, kSubjectFields[column], key);
+        break;
     }
 }
 

@@ -53,6 +53,7 @@ protected:
     void OnUpdateSelectAll(KvUi::CCmdUI* pCmdUI);
     // Whether the list variant is enabled now (its check mark in check).
     bool IsCommandEnabled(UINT id, int* check);
+
 public:
     // A modification time as the lists show it (local time).
     static std::wstring TimeText(const FILETIME& t);

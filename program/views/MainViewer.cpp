@@ -43,7 +43,8 @@ CIChMainViewer::~CIChMainViewer() {
 
 BOOL CIChMainViewer::CreateViewer(KvUi::CWnd* parent, IModelViewHost* host) {
     m_pHost = host;
-    const std::wstring cls = KvUi::RegisterWndClass(CS_DBLCLKS, ::LoadCursorW(nullptr, IDC_ARROW), (HBRUSH)(COLOR_WINDOW + 1));
+    const std::wstring cls =
+        KvUi::RegisterWndClass(CS_DBLCLKS, ::LoadCursorW(nullptr, IDC_ARROW), (HBRUSH)(COLOR_WINDOW + 1));
     if (!CreateEx(0, cls.c_str(), L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 0, 0, parent->m_hWnd,
                   reinterpret_cast<HMENU>((UINT_PTR)KvUi::AFX_IDW_PANE_FIRST)))
         return FALSE;

@@ -19,12 +19,18 @@ const int kKinds[5] = {NodeTypeResource, NodeTypeGroup, NodeTypeTask, NodeTypeJo
 
 const wchar_t* CRelationList::KindText(int kind) {
     switch (kind) {
-    case NodeTypeResource: return L"ресурс";
-    case NodeTypeGroup: return L"группа ресурсов";
-    case NodeTypeTask: return L"задача";
-    case NodeTypeJob: return L"задание";
-    case NodeTypeSubject: return L"субъект управления";
-    default: return L"???";
+    case NodeTypeResource:
+        return L"ресурс";
+    case NodeTypeGroup:
+        return L"группа ресурсов";
+    case NodeTypeTask:
+        return L"задача";
+    case NodeTypeJob:
+        return L"задание";
+    case NodeTypeSubject:
+        return L"субъект управления";
+    default:
+        return L"???";
     }
 }
 
@@ -134,7 +140,8 @@ BOOL COutputBar::CreateBar(KvUi::CFrameWnd* frame, UINT nID, int height, IModelV
     if (!Create(KvUi::LoadStr(IDS_RELATIONS_BAR), frame, nID, KvUi::CDockPane::Bottom, height, FALSE))
         return FALSE;
     m_wndPanel.m_pBar = this;
-    const std::wstring cls = KvUi::RegisterWndClass(0, ::LoadCursorW(nullptr, IDC_ARROW), ::GetSysColorBrush(COLOR_BTNFACE));
+    const std::wstring cls =
+        KvUi::RegisterWndClass(0, ::LoadCursorW(nullptr, IDC_ARROW), ::GetSysColorBrush(COLOR_BTNFACE));
     if (!m_wndPanel.CreateEx(0, cls.c_str(), L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 0, 0, m_hWnd, nullptr))
         return FALSE;
     m_wndList.m_pBar = this;

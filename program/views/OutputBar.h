@@ -60,6 +60,6 @@ protected:
     LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
     void Fill();
     int m_nCategoryMask = 31;
-    CIChNodeList m_shown;    // the nodes whose relations are shown
-    bool m_bFilled = false;  // the rows show the kept list
+    CIChNodeList m_shown;   // the nodes whose relations are shown
+    bool m_bFilled = false; // the rows show the kept list
 };

@@ -17,18 +17,15 @@ typedef int (*PFN_Build)(const wchar_t*, wchar_t*);
 typedef int (*PFN_Request)(const wchar_t*, const wchar_t*, unsigned);
 
 // The builder loaded from a folder, as the main program finds it.
-class CBuilder
-{
+class CBuilder {
 public:
-    explicit CBuilder(const std::wstring& dll) : m_h(LoadLibraryW(dll.c_str()))
-    {
+    explicit CBuilder(const std::wstring& dll) : m_h(LoadLibraryW(dll.c_str())) {
         if (m_h) {
             Build = KvGetProcAddress<PFN_Build>(m_h, "KvReportBuild");
             Request = KvGetProcAddress<PFN_Request>(m_h, "KvReportRequest");
         }
     }
-    ~CBuilder()
-    {
+    ~CBuilder() {
         if (m_h)
             FreeLibrary(m_h);
     }
@@ -37,24 +34,24 @@ public:
     PFN_Request Request = nullptr;
 };
 
-std::string Utf8Response(const std::wstring& kind, const std::wstring& reportPath, const std::wstring& content,
-                         const std::wstring& pages = L"<PageNumeration present=\"true\" location=\"bottom\" allPagesNum=\"true\"/>")
-{
+std::string Utf8Response(
+    const std::wstring& kind, const std::wstring& reportPath, const std::wstring& content,
+    const std::wstring& pages = L"<PageNumeration present=\"true\" location=\"bottom\" allPagesNum=\"true\"/>") {
     return ToUtf8(L"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Report version=\"1.0\"><Header>"
-                  L"<Source result=\"OK\" type=\"Subsystem\"/><Subsystem name=\"X\" reportTitle=\"" + kind +
-                  L"\"/></Header><Body><" + kind + L" version=\"1.0\"><FormatSettings>" + pages +
-                  L"</FormatSettings><FormatOutput><ReportFile path=\"" + reportPath + L"\" show=\"true\"/>"
-                  L"</FormatOutput>" + content + L"</" + kind + L"></Body></Report>");
+                  L"<Source result=\"OK\" type=\"Subsystem\"/><Subsystem name=\"X\" reportTitle=\"" +
+                  kind + L"\"/></Header><Body><" + kind + L" version=\"1.0\"><FormatSettings>" + pages +
+                  L"</FormatSettings><FormatOutput><ReportFile path=\"" + reportPath +
+                  L"\" show=\"true\"/>"
+                  L"</FormatOutput>" +
+                  content + L"</" + kind + L"></Body></Report>");
 }
 
-class BuilderTest : public ::testing::Test
-{
+class BuilderTest : public ::testing::Test {
 protected:
     BuilderTest() : m_builder(Env(L"KV_BIN_DIR") + L"\\KvReportBuilder64.dll") {}
     void SetUp() override { ASSERT_TRUE(m_builder.Build && m_builder.Request); }
 
-    std::wstring Response(const wchar_t* name, const std::string& utf8)
-    {
+    std::wstring Response(const wchar_t* name, const std::string& utf8) {
         std::wstring path = TmpPath(name);
         WriteBytes(path, utf8);
         return path;
@@ -63,8 +60,7 @@ protected:
     CBuilder m_builder;
 };
 
-TEST_F(BuilderTest, ResultsForResponses)
-{
+TEST_F(BuilderTest, ResultsForResponses) {
     std::wstring report = TmpPath(L"table.rtf");
     const struct {
         std::string xml;
@@ -72,16 +68,18 @@ TEST_F(BuilderTest, ResultsForResponses)
         bool file;
         const char* what;
     } cases[] = {
-        {Utf8Response(L"ResourceWS", report, L"<WorkstationInfo><Workstation serialNumber=\"1\">WS</Workstation></WorkstationInfo>"),
+        {Utf8Response(L"ResourceWS", report,
+                      L"<WorkstationInfo><Workstation serialNumber=\"1\">WS</Workstation></WorkstationInfo>"),
          0, true, "a resource report is written"},
         {Utf8Response(L"EventLog", report, L"<Events><Event id=\"4\">x</Event></Events>"), 0, true, "event log"},
         {Utf8Response(L"VarnoUserAccess", report, L"<Users/>"), 0, true, "board access"},
-        {"<Report><Header><Source type=\"AGENT\" result=\"Error\"/></Header><Body><Error><Code>5</Code></Error></Body></Report>",
+        {"<Report><Header><Source type=\"AGENT\" "
+         "result=\"Error\"/></Header><Body><Error><Code>5</Code></Error></Body></Report>",
          5, false, "an outside source's error code"},
-        {"<Report><Header><Source type=\"Subsystem\" result=\"OK\"/></Header><Body/></Report>",
-         1, false, "no Subsystem and no failed source"},
-        {"<Report><Header><Subsystem reportTitle=\"PassportSW\"/></Header><Body/></Report>",
-         1, false, "no FormatOutput"},
+        {"<Report><Header><Source type=\"Subsystem\" result=\"OK\"/></Header><Body/></Report>", 1, false,
+         "no Subsystem and no failed source"},
+        {"<Report><Header><Subsystem reportTitle=\"PassportSW\"/></Header><Body/></Report>", 1, false,
+         "no FormatOutput"},
         {"<Report><Header", 1, false, "not well-formed"},
         {Utf8Response(L"Inventory", report, L""), (int)0x80070032, false, "a type without a template is no success"},
         {Utf8Response(L"ResourceWS", TmpPath(L"no such folder\\r.rtf"), L""), 3, false, "folder missing"},
@@ -101,22 +99,27 @@ TEST_F(BuilderTest, ResultsForResponses)
     EXPECT_EQ(m_builder.Build(TmpPath(L"missing response.xml").c_str(), path), 1);
 }
 
-TEST_F(BuilderTest, ReportTextIsRussianAnsiWithEscapes)
-{
+TEST_F(BuilderTest, ReportTextIsRussianAnsiWithEscapes) {
     std::wstring report = TmpPath(L"passport.rtf");
-    std::wstring response = Response(L"passport.xml", Utf8Response(L"PassportSW", report,
-        L"<Caption><Workstation serialNumber=\"1\">WS-01</Workstation><OSType>Windows 7, 64-bit</OSType></Caption>"
-        L"<Software><SoftwareItem><ProductName>Учёт {\\b1 жирный}\\par Ωμέγα</ProductName><Company>ООО «Ромашка»</Company>"
-        L"<Size>1024</Size><CRC>0A1B2C3D</CRC></SoftwareItem></Software>",
-        L"<PageNumeration present=\"true\" location=\"top\" allPagesNum=\"true\"/>"));
+    std::wstring response = Response(
+        L"passport.xml",
+        Utf8Response(
+            L"PassportSW", report,
+            L"<Caption><Workstation serialNumber=\"1\">WS-01</Workstation><OSType>Windows 7, 64-bit</OSType></Caption>"
+            L"<Software><SoftwareItem><ProductName>Учёт {\\b1 жирный}\\par Ωμέγα</ProductName><Company>ООО "
+            L"«Ромашка»</Company>"
+            L"<Size>1024</Size><CRC>0A1B2C3D</CRC></SoftwareItem></Software>",
+            L"<PageNumeration present=\"true\" location=\"top\" allPagesNum=\"true\"/>"));
     wchar_t path[MAX_PATH];
     ASSERT_EQ(m_builder.Build(response.c_str(), path), 0);
     std::string rtf = ReadBytes(report);
     ASSERT_EQ(rtf.compare(0, 6, "{\\rtf1"), 0) << rtf;
     // Cyrillic as bytes of code page 1251; Greek as Unicode escapes; braces and backslashes of
     // the data escaped, so the data opens no group and names no control word.
-    EXPECT_NE(rtf.find("\xD3\xF7\xB8\xF2 \\{\\\\b1 \xE6\xE8\xF0\xED\xFB\xE9\\}\\\\par \\u937?\\u956?\\u941?\\u947?\\u945?"),
-              std::string::npos) << rtf;
+    EXPECT_NE(
+        rtf.find("\xD3\xF7\xB8\xF2 \\{\\\\b1 \xE6\xE8\xF0\xED\xFB\xE9\\}\\\\par \\u937?\\u956?\\u941?\\u947?\\u945?"),
+        std::string::npos)
+        << rtf;
     EXPECT_NE(rtf.find("\xCE\xCE\xCE \xAB\xD0\xEE\xEC\xE0\xF8\xEA\xE0\xBB"), std::string::npos) << rtf;
     EXPECT_NE(rtf.find("0A1B2C3D"), std::string::npos);
     // A number right after a control word would become its parameter: cells start with a blank.
@@ -137,9 +140,12 @@ TEST_F(BuilderTest, ReportTextIsRussianAnsiWithEscapes)
     EXPECT_EQ(depth, 0);
 }
 
-TEST_F(BuilderTest, PageNumberingFollowsTheRequest)
-{
-    const struct { const wchar_t* pages; const char* want; const char* absent; } cases[] = {
+TEST_F(BuilderTest, PageNumberingFollowsTheRequest) {
+    const struct {
+        const wchar_t* pages;
+        const char* want;
+        const char* absent;
+    } cases[] = {
         {L"<PageNumeration present=\"false\" location=\"top\" allPagesNum=\"true\"/>", "", "\\fldinst"},
         {L"<PageNumeration present=\"true\" location=\"bottom\" allPagesNum=\"false\"/>", "{\\footer ", "NUMPAGES"},
         {L"<PageNumeration present=\"true\" location=\"top\" allPagesNum=\"true\"/>", "{\\header ", "{\\footer"},
@@ -155,8 +161,7 @@ TEST_F(BuilderTest, PageNumberingFollowsTheRequest)
     }
 }
 
-TEST_F(BuilderTest, RequestServesPassportAndEventLogOnly)
-{
+TEST_F(BuilderTest, RequestServesPassportAndEventLogOnly) {
     std::wstring report = TmpPath(L"request.rtf");
     DeleteFileW(report.c_str());
     std::wstring doc = Response(L"request_res.xml", Utf8Response(L"ResourceWS", L"ignored", L""));
@@ -167,8 +172,7 @@ TEST_F(BuilderTest, RequestServesPassportAndEventLogOnly)
     EXPECT_TRUE(FileExists(report));
 }
 
-TEST(BuilderWithoutTemplates, MissingTemplateWritesNothing)
-{
+TEST(BuilderWithoutTemplates, MissingTemplateWritesNothing) {
     CComScope com;
     // A copy of the library in a folder without ReportTemplate.
     std::wstring folder = TmpPath(L"bare");

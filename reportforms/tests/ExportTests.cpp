@@ -18,8 +18,7 @@
 
 namespace {
 
-std::wstring Env(const wchar_t* name)
-{
+std::wstring Env(const wchar_t* name) {
     wchar_t buf[MAX_PATH * 2] = {};
     DWORD n = ::GetEnvironmentVariableW(name, buf, MAX_PATH * 2);
     return n && n < MAX_PATH * 2 ? buf : L"";
@@ -27,16 +26,14 @@ std::wstring Env(const wchar_t* name)
 
 std::wstring Tmp(const std::wstring& name) { return Env(L"KV_TEST_TMP") + L"\\" + name; }
 
-std::string Utf8(const std::wstring& s)
-{
+std::string Utf8(const std::wstring& s) {
     int n = ::WideCharToMultiByte(CP_UTF8, 0, s.data(), (int)s.size(), nullptr, 0, nullptr, nullptr);
     std::string out(n, '\0');
     ::WideCharToMultiByte(CP_UTF8, 0, s.data(), (int)s.size(), &out[0], n, nullptr, nullptr);
     return out;
 }
 
-void WriteBytes(const std::wstring& path, const std::string& bytes)
-{
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
     HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     DWORD put = 0;
@@ -47,8 +44,7 @@ void WriteBytes(const std::wstring& path, const std::string& bytes)
 bool FileExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // The request with the report file's path (which lies in this run's folder) put as "@REPORT@".
-std::string RequestText(const std::wstring& requestPath, const std::wstring& reportPath)
-{
+std::string RequestText(const std::wstring& requestPath, const std::wstring& reportPath) {
     std::string text = KvTest::ReadBytes(requestPath);
     std::string report = Utf8(reportPath);
     size_t at = text.find(report);
@@ -57,8 +53,7 @@ std::string RequestText(const std::wstring& requestPath, const std::wstring& rep
     return text;
 }
 
-std::string Golden(const char* name)
-{
+std::string Golden(const char* name) {
     std::wstring p = Env(L"KV_SOURCE_DIR") + L"\\reportforms\\tests\\golden\\";
     for (const char* c = name; *c; ++c)
         p += (wchar_t)*c;
@@ -75,8 +70,7 @@ std::wstring TraceFile() { return Tmp(L"KvReportForms.log"); }
 
 class FormsLibrary : public ::testing::Environment {
 public:
-    void SetUp() override
-    {
+    void SetUp() override {
         // The tracer reads its settings when the library loads: function scopes to a file here.
         HKEY key = nullptr;
         if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Meridal\\Kavrel 5\\Trace\\KvReportForms", 0, nullptr, 0,
@@ -97,8 +91,7 @@ public:
         ::DeleteFileW(TraceFile().c_str());
         g_dll = ::LoadLibraryW(L"KvReportForms64.dll");
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         if (g_dll)
             ::FreeLibrary(g_dll);
         ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"Software\\Meridal\\Kavrel 5\\Trace\\KvReportForms");
@@ -114,15 +107,13 @@ public:
 const ::testing::Environment* const g_env = ::testing::AddGlobalTestEnvironment(new FormsLibrary);
 
 template <class Fn>
-Fn Export(const char* name)
-{
+Fn Export(const char* name) {
     return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(g_dll, name)));
 }
 
 // ---- the export table ----------------------------------------------------------------------
 
-TEST(ExportTable, FourFunctionsByNameAndOrdinal)
-{
+TEST(ExportTable, FourFunctionsByNameAndOrdinal) {
     ASSERT_NE(nullptr, g_dll);
     auto* base = reinterpret_cast<const BYTE*>(g_dll);
     auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
@@ -139,7 +130,8 @@ TEST(ExportTable, FourFunctionsByNameAndOrdinal)
     struct Expected {
         const char* name;
         WORD ordinal;
-    } expected[] = {{"KvShowFormEventLog", 1}, {"KvShowFormPassportSW", 2}, {"KvShowFormResourceWS", 3}, {"KvShowFormVarno", 4}};
+    } expected[] = {
+        {"KvShowFormEventLog", 1}, {"KvShowFormPassportSW", 2}, {"KvShowFormResourceWS", 3}, {"KvShowFormVarno", 4}};
     for (const Expected& e : expected) {
         SCOPED_TRACE(e.name);
         bool found = false;
@@ -167,8 +159,7 @@ class CDriver {
 public:
     explicit CDriver(std::function<void(CDriver&)> script) : m_script(std::move(script)) {}
 
-    void Start()
-    {
+    void Start() {
         m_thread = std::thread([this] {
             try {
                 m_script(*this);
@@ -178,8 +169,7 @@ public:
             }
         });
     }
-    void Join()
-    {
+    void Join() {
         if (m_thread.joinable())
             m_thread.join();
     }
@@ -189,8 +179,7 @@ public:
     HWND m_wizard = nullptr;
 
     // A dialog window of this process with the caption, shown and enabled.
-    HWND WaitWindow(const std::wstring& caption, bool enabled = true)
-    {
+    HWND WaitWindow(const std::wstring& caption, bool enabled = true) {
         for (int i = 0; i < 1000; ++i) {
             HWND found = nullptr;
             struct Find {
@@ -219,8 +208,7 @@ public:
         }
         throw std::runtime_error("no window \"" + Utf8(caption) + "\"");
     }
-    HWND WaitWizard(const std::wstring& caption)
-    {
+    HWND WaitWizard(const std::wstring& caption) {
         m_wizard = WaitWindow(caption);
         return m_wizard;
     }
@@ -228,8 +216,7 @@ public:
     // A shown control of the window (or of its shown pages) with the id.
     // Closes every dialog of this process, the innermost first, until the wizard is gone, so the
     // export returns after a failed script.
-    void Rescue()
-    {
+    void Rescue() {
         for (int i = 0; i < 200 && m_wizard && ::IsWindow(m_wizard); ++i) {
             ::EnumWindows(
                 [](HWND h, LPARAM) -> BOOL {
@@ -248,8 +235,7 @@ public:
     }
 
     // The page shown in the wizard.
-    HWND Page()
-    {
+    HWND Page() {
         HWND page = nullptr;
         while ((page = ::FindWindowExW(m_wizard, page, L"#32770", nullptr)))
             if (::IsWindowVisible(page))
@@ -258,8 +244,7 @@ public:
     }
     HWND PageControl(int id) { return Control(Page(), id); }
 
-    HWND Control(HWND top, int id)
-    {
+    HWND Control(HWND top, int id) {
         struct Find {
             int id;
             HWND found;
@@ -281,16 +266,14 @@ public:
     }
     HWND Control(int id) { return Control(m_wizard, id); }
 
-    std::wstring Text(HWND h)
-    {
+    std::wstring Text(HWND h) {
         wchar_t text[1024] = {};
         ::SendMessageW(h, WM_GETTEXT, 1024, (LPARAM)text);
         return text;
     }
     void Type(int id, const std::wstring& text) { ::SendMessageW(Control(id), WM_SETTEXT, 0, (LPARAM)text.c_str()); }
     // A key pressed and released in the control that has the focus, through the wizard's loop.
-    void Key(UINT vk)
-    {
+    void Key(UINT vk) {
         GUITHREADINFO info = {sizeof(info)};
         ::GetGUIThreadInfo(::GetWindowThreadProcessId(m_wizard, nullptr), &info);
         HWND focus = info.hwndFocus ? info.hwndFocus : m_wizard;
@@ -302,16 +285,14 @@ public:
     // A click whose handler runs a modal dialog: posted, so the driver is not held until it ends.
     void ClickAsync(int id) { ::PostMessageW(Control(id), BM_CLICK, 0, 0); }
     bool Enabled(int id) { return ::IsWindowEnabled(Control(id)) != FALSE; }
-    void Expect(bool ok, const std::string& what)
-    {
+    void Expect(bool ok, const std::string& what) {
         if (!ok)
             Fail(what);
     }
     void Fail(const std::string& what) { m_failures.push_back(what); }
 
     // A message box: its text, after which it is answered with OK.
-    std::wstring AnswerMessage(const std::wstring& caption)
-    {
+    std::wstring AnswerMessage(const std::wstring& caption) {
         HWND box = WaitWindow(caption);
         std::wstring text;
         HWND item = nullptr;
@@ -329,11 +310,11 @@ private:
     std::thread m_thread;
 };
 
-#define DRIVER_OK(d)                                 \
-    do {                                             \
-        (d).Join();                                  \
-        for (const std::string& f : (d).m_failures)  \
-            ADD_FAILURE() << f;                      \
+#define DRIVER_OK(d)                                                                                                   \
+    do {                                                                                                               \
+        (d).Join();                                                                                                    \
+        for (const std::string& f : (d).m_failures)                                                                    \
+            ADD_FAILURE() << f;                                                                                        \
     } while (0)
 
 const wchar_t kPassportCaption[] = L"Паспорт ПО";
@@ -346,33 +327,29 @@ const int kPath = 1026, kBrowse = 1027, kAdvanced = 1019, kBack = 1022, kNext = 
 // The program's main window on this thread: the wizard must keep it disabled while it runs.
 class ExportTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_NE(nullptr, g_dll);
         m_main = ::CreateWindowExW(0, L"Static", L"main window", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200,
                                    nullptr, nullptr, nullptr, nullptr);
         ASSERT_NE(nullptr, m_main);
         ::SetActiveWindow(m_main);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         EXPECT_TRUE(::IsWindowEnabled(m_main)) << "the main window stays disabled";
         ::DestroyWindow(m_main);
     }
     // Checked by the driver while the wizard is up.
-    void ExpectOwnedAndMainDisabled(CDriver& d)
-    {
+    void ExpectOwnedAndMainDisabled(CDriver& d) {
         d.Expect(!::IsWindowEnabled(m_main), "the main window is enabled under the wizard");
         d.Expect(::GetWindow(d.m_wizard, GW_OWNER) == m_main, "the wizard is not owned by the main window");
     }
     HWND m_main = nullptr;
 };
 
-TEST_F(ExportTest, PassportConfirmedWritesTheRequest)
-{
+TEST_F(ExportTest, PassportConfirmedWritesTheRequest) {
     std::wstring request = Tmp(L"passport-request.xml");
     std::wstring report = Tmp(L"passport-report.rtf");
-    WriteBytes(request, "");   // the caller's empty temporary file
+    WriteBytes(request, ""); // the caller's empty temporary file
     CDriver d([&](CDriver& d) {
         d.WaitWizard(kPassportCaption);
         ExpectOwnedAndMainDisabled(d);
@@ -383,7 +360,7 @@ TEST_F(ExportTest, PassportConfirmedWritesTheRequest)
                      initial.find(L"\\rep") != std::wstring::npos,
                  "default report name " + Utf8(initial));
         d.Expect(d.Enabled(kNext), "Build is disabled with the default name");
-        d.Type(kPath, Tmp(L"passport-report"));   // completed with ".rtf"
+        d.Type(kPath, Tmp(L"passport-report")); // completed with ".rtf"
         d.Click(kNext);
     });
     d.Start();
@@ -394,8 +371,7 @@ TEST_F(ExportTest, PassportConfirmedWritesTheRequest)
     EXPECT_EQ(Golden("export_passport.xml"), RequestText(request, report));
 }
 
-TEST_F(ExportTest, ResourcesConfirmedAsksForTheJobsAndTheirResources)
-{
+TEST_F(ExportTest, ResourcesConfirmedAsksForTheJobsAndTheirResources) {
     std::wstring request = Tmp(L"resources-request.xml");
     std::wstring report = Tmp(L"resources-report.rtf");
     CDriver d([&](CDriver& d) {
@@ -410,7 +386,7 @@ TEST_F(ExportTest, ResourcesConfirmedAsksForTheJobsAndTheirResources)
         d.Type(kPath, report);
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         d.Expect(d.Enabled(kNext), "Build is disabled with a path");
-        d.Key(VK_RETURN);   // Build is the default button
+        d.Key(VK_RETURN); // Build is the default button
     });
     d.Start();
     int r = Export<PFN_KvShowFormResourceWS>("KvShowFormResourceWS")(1, L"", request.c_str(), L"WS-01");
@@ -419,8 +395,7 @@ TEST_F(ExportTest, ResourcesConfirmedAsksForTheJobsAndTheirResources)
     EXPECT_EQ(Golden("export_resources.xml"), RequestText(request, report));
 }
 
-TEST_F(ExportTest, EventLogRangeWithPageNumbering)
-{
+TEST_F(ExportTest, EventLogRangeWithPageNumbering) {
     std::wstring request = Tmp(L"eventlog-request.xml");
     std::wstring report = Tmp(L"eventlog-report.rtf");
     ::RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Meridal\\Kavrel 5\\Report\\EventLog");
@@ -433,12 +408,12 @@ TEST_F(ExportTest, EventLogRangeWithPageNumbering)
         d.Expect(d.Text(d.Control(page, 1026)) == L"1" && d.Text(d.Control(page, 1027)) == L"100",
                  "the range is not 1 to 100");
         d.Expect(!::IsWindowEnabled(d.Control(page, 1026)), "the range fields are enabled for All");
-        d.Click(page, 1019);   // Range
+        d.Click(page, 1019); // Range
         d.Expect(::IsWindowEnabled(d.Control(page, 1026)) && ::IsWindowEnabled(d.Control(page, 1027)),
                  "the range fields are disabled for Range");
         d.Type(1026, L"10");
         d.Type(1027, L"20");
-        d.Click(page, 1015);   // details
+        d.Click(page, 1015); // details
         // Page numbering: on, at the top, with the total.
         d.ClickAsync(kAdvanced);
         HWND settings = d.WaitWindow(L"Дополнительно");
@@ -461,8 +436,7 @@ TEST_F(ExportTest, EventLogRangeWithPageNumbering)
     EXPECT_EQ(Golden("export_eventlog.xml"), RequestText(request, report));
 }
 
-TEST_F(ExportTest, EventLogRangeCheckKeepsTheFirstPage)
-{
+TEST_F(ExportTest, EventLogRangeCheckKeepsTheFirstPage) {
     std::wstring request = Tmp(L"eventlog-range.xml");
     WriteBytes(request, "keep");
     struct Case {
@@ -470,19 +444,18 @@ TEST_F(ExportTest, EventLogRangeCheckKeepsTheFirstPage)
         const wchar_t* start;
         const wchar_t* end;
     } cases[] = {
-        {0, L"1", L"0"},            // no records: every range fails
-        {0, L"0", L"0"},
-        {10, L"5", L"3"},           // start after end
-        {10, L"0", L"5"},           // records count from 1
-        {10, L"1", L"11"},          // beyond the records
-        {10, L"1", L"4294967295"},  // the largest unsigned number is a number, and too large
-        {-5, L"1", L"1"},           // a negative count is no records
+        {0, L"1", L"0"},                             // no records: every range fails
+        {0, L"0", L"0"},           {10, L"5", L"3"}, // start after end
+        {10, L"0", L"5"},                            // records count from 1
+        {10, L"1", L"11"},                           // beyond the records
+        {10, L"1", L"4294967295"},                   // the largest unsigned number is a number, and too large
+        {-5, L"1", L"1"},                            // a negative count is no records
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.count);
         CDriver d([&](CDriver& d) {
             d.WaitWizard(kEventLogCaption);
-            d.Click(d.Page(), 1019);   // Range
+            d.Click(d.Page(), 1019); // Range
             d.Type(1026, c.start);
             d.Type(1027, c.end);
             d.ClickAsync(kNext);
@@ -499,8 +472,7 @@ TEST_F(ExportTest, EventLogRangeCheckKeepsTheFirstPage)
     EXPECT_EQ("keep", KvTest::ReadBytes(request));
 }
 
-TEST_F(ExportTest, VarnoShowAllWorkstations)
-{
+TEST_F(ExportTest, VarnoShowAllWorkstations) {
     std::wstring request = Tmp(L"varno-request.xml");
     std::wstring report = Tmp(L"varno-report.rtf");
     ::RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Meridal\\Kavrel 5\\Report\\Varno");
@@ -525,8 +497,8 @@ TEST_F(ExportTest, VarnoShowAllWorkstations)
     EXPECT_EQ(0, r);
     EXPECT_EQ(Golden("export_varno.xml"), RequestText(request, report));
     HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Meridal\\Kavrel 5\\Report\\Varno", 0,
-                                             KEY_READ, &key));
+    ASSERT_EQ(ERROR_SUCCESS,
+              ::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Meridal\\Kavrel 5\\Report\\Varno", 0, KEY_READ, &key));
     DWORD value = 0, size = sizeof(value);
     EXPECT_EQ(ERROR_SUCCESS, ::RegQueryValueExW(key, L"ShowAll", nullptr, nullptr, (BYTE*)&value, &size));
     EXPECT_EQ(1u, value);
@@ -534,17 +506,19 @@ TEST_F(ExportTest, VarnoShowAllWorkstations)
 }
 
 // Cancel, Esc and the close box return 1 and leave the caller's file as it was.
-TEST_F(ExportTest, CancelledWizardsWriteNothing)
-{
+TEST_F(ExportTest, CancelledWizardsWriteNothing) {
     std::wstring request = Tmp(L"cancel-request.xml");
     WriteBytes(request, "the caller's file");
     struct Case {
         const wchar_t* caption;
         std::function<int()> call;
     } cases[] = {
-        {kPassportCaption, [&] { return Export<PFN_KvShowFormPassportSW>("KvShowFormPassportSW")(1, L"", request.c_str(), L"WS"); }},
-        {kResourcesCaption, [&] { return Export<PFN_KvShowFormResourceWS>("KvShowFormResourceWS")(1, L"", request.c_str(), L"WS"); }},
-        {kEventLogCaption, [&] { return Export<PFN_KvShowFormEventLog>("KvShowFormEventLog")(1, L"", request.c_str(), L"WS", 1, 5); }},
+        {kPassportCaption,
+         [&] { return Export<PFN_KvShowFormPassportSW>("KvShowFormPassportSW")(1, L"", request.c_str(), L"WS"); }},
+        {kResourcesCaption,
+         [&] { return Export<PFN_KvShowFormResourceWS>("KvShowFormResourceWS")(1, L"", request.c_str(), L"WS"); }},
+        {kEventLogCaption,
+         [&] { return Export<PFN_KvShowFormEventLog>("KvShowFormEventLog")(1, L"", request.c_str(), L"WS", 1, 5); }},
         {kVarnoCaption, [&] { return Export<PFN_KvShowFormVarno>("KvShowFormVarno")(L"", request.c_str()); }},
     };
     const char* ways[] = {"button", "escape", "close"};
@@ -569,8 +543,7 @@ TEST_F(ExportTest, CancelledWizardsWriteNothing)
     EXPECT_EQ("the caller's file", KvTest::ReadBytes(request));
 }
 
-TEST_F(ExportTest, UnwritableRequestPathReturnsTheError)
-{
+TEST_F(ExportTest, UnwritableRequestPathReturnsTheError) {
     std::wstring request = Tmp(L"no such folder\\request.xml");
     CDriver d([&](CDriver& d) {
         d.WaitWizard(kPassportCaption);
@@ -587,16 +560,14 @@ TEST_F(ExportTest, UnwritableRequestPathReturnsTheError)
 }
 
 // No request path: nothing to write, nothing shown.
-TEST_F(ExportTest, MissingRequestPathIsRefusedAtOnce)
-{
+TEST_F(ExportTest, MissingRequestPathIsRefusedAtOnce) {
     EXPECT_EQ(E_INVALIDARG, Export<PFN_KvShowFormVarno>("KvShowFormVarno")(L"", nullptr));
     EXPECT_EQ(E_INVALIDARG, Export<PFN_KvShowFormPassportSW>("KvShowFormPassportSW")(1, L"", L"", L"WS"));
 }
 
 // The function scopes and the computer name in the trace; the board-access form has no computer
 // name to trace.
-TEST_F(ExportTest, TraceNamesEachCallAndTheComputer)
-{
+TEST_F(ExportTest, TraceNamesEachCallAndTheComputer) {
     std::wstring request = Tmp(L"trace-request.xml");
     auto cancel = [](const wchar_t* caption) {
         return [caption](CDriver& d) {

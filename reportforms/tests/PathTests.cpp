@@ -23,24 +23,23 @@ struct FilterCase {
     bool changed;
 };
 
-TEST(PathEditFilter, Table)
-{
+TEST(PathEditFilter, Table) {
     const FilterCase cases[] = {
         {L"", L"", false},
         {L"a", L"a", false},
-        {L":", L"", true},                    // one character: not the drive's colon
+        {L":", L"", true}, // one character: not the drive's colon
         {L"C:", L"C:", false},
         {L"C:\\dir\\file.rtf", L"C:\\dir\\file.rtf", false},
         {L"C:/dir/file", L"C:\\dir\\file", true},
         {L"C:\\a*b", L"C:\\ab", true},
         {L"C:\\a|<>?*b", L"C:\\ab", true},
-        {L"C:\\a:b", L"C:\\ab", true},        // a second ':'
+        {L"C:\\a:b", L"C:\\ab", true}, // a second ':'
         {L"C::", L"C:", true},
         {L":C", L"C", true},
         {L"ab:", L"ab", true},
         {L"\\\\server\\share\\r", L"\\\\server\\share\\r", false},
         {L"//server/share", L"\\\\server\\share", true},
-        {L"C:\\dir\\", L"C:\\dir\\", false},  // a trailing '\' is the page's business
+        {L"C:\\dir\\", L"C:\\dir\\", false}, // a trailing '\' is the page's business
         {L"Отчёт «1».rtf", L"Отчёт «1».rtf", false},
     };
     for (const FilterCase& c : cases) {
@@ -57,8 +56,7 @@ TEST(PathEditFilter, Table)
     EXPECT_EQ(nullptr, PathEditFilter(nullptr));
 }
 
-TEST(CompleteReportPath, Table)
-{
+TEST(CompleteReportPath, Table) {
     const std::wstring docs = L"C:\\users\\u\\Documents";
     struct Case {
         const wchar_t* path;
@@ -68,7 +66,7 @@ TEST(CompleteReportPath, Table)
         {L"report", docs.c_str(), L"C:\\users\\u\\Documents\\report.rtf"},
         {L"C:report", docs.c_str(), L"C:report.rtf"},
         {L"\\\\server\\share\\r", docs.c_str(), L"\\\\server\\share\\r.rtf"},
-        {L"x.RTF", docs.c_str(), L"C:\\users\\u\\Documents\\x.RTF.rtf"},   // case-sensitive
+        {L"x.RTF", docs.c_str(), L"C:\\users\\u\\Documents\\x.RTF.rtf"}, // case-sensitive
         {L"", docs.c_str(), L"C:\\users\\u\\Documents\\.rtf"},
         {L"a", docs.c_str(), L"C:\\users\\u\\Documents\\a.rtf"},
         {L"rtf", docs.c_str(), L"C:\\users\\u\\Documents\\rtf.rtf"},
@@ -76,7 +74,7 @@ TEST(CompleteReportPath, Table)
         {L"C:\\r.rtf", docs.c_str(), L"C:\\r.rtf"},
         {L"C:\\dir\\", docs.c_str(), L"C:\\dir\\.rtf"},
         {L"\\root", docs.c_str(), L"\\root.rtf"},
-        {L"report", L"C:\\", L"C:\\report.rtf"},                           // no second '\'
+        {L"report", L"C:\\", L"C:\\report.rtf"}, // no second '\'
         {L"report", L"", L"\\report.rtf"},
     };
     for (const auto& c : cases) {
@@ -85,15 +83,13 @@ TEST(CompleteReportPath, Table)
     }
 }
 
-std::wstring Documents()
-{
+std::wstring Documents() {
     std::wstring docs = GetDocumentsFolder();
     EXPECT_FALSE(docs.empty());
     return docs;
 }
 
-int CountFiles(const std::wstring& pattern)
-{
+int CountFiles(const std::wstring& pattern) {
     WIN32_FIND_DATAW fd;
     HANDLE h = ::FindFirstFileW(pattern.c_str(), &fd);
     if (h == INVALID_HANDLE_VALUE)
@@ -106,8 +102,7 @@ int CountFiles(const std::wstring& pattern)
     return n;
 }
 
-TEST(DefaultReportPath, RepAndTheUniquePartInTheFolderWithoutATemporaryFile)
-{
+TEST(DefaultReportPath, RepAndTheUniquePartInTheFolderWithoutATemporaryFile) {
     std::wstring docs = Documents();
     ::CreateDirectoryW(docs.c_str(), nullptr);
     int before = CountFiles(docs + L"\\rep*");
@@ -129,8 +124,7 @@ TEST(DefaultReportPath, RepAndTheUniquePartInTheFolderWithoutATemporaryFile)
 class CFrameProbe : public CWnd {
 public:
     std::vector<WPARAM> m_states;
-    LRESULT OnState(WPARAM wp, LPARAM)
-    {
+    LRESULT OnState(WPARAM wp, LPARAM) {
         m_states.push_back(wp);
         return 0;
     }
@@ -142,20 +136,17 @@ KV_END_MESSAGE_MAP()
 
 class FilePageTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(m_frame.CreateEx(0, nullptr, L"frame", WS_POPUP, 0, 0, 600, 300, nullptr, nullptr));
         ASSERT_TRUE(m_page.Create(IDD_REPORT_FILE, m_frame.m_hWnd));
         PumpWaitingMessages();
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         m_page.DestroyWindow();
         m_frame.DestroyWindow();
     }
     std::wstring Field() { return m_page.GetDlgItemText(IDC_REPORT_PATH); }
-    void Type(const std::wstring& text)
-    {
+    void Type(const std::wstring& text) {
         m_frame.m_states.clear();
         m_page.SetDlgItemText(IDC_REPORT_PATH, text);
         PumpWaitingMessages();
@@ -164,8 +155,7 @@ protected:
     CDlgResourcesSecond m_page;
 };
 
-TEST_F(FilePageTest, DefaultNameAndNoMessageBeforeTheFrameIsSet)
-{
+TEST_F(FilePageTest, DefaultNameAndNoMessageBeforeTheFrameIsSet) {
     std::wstring docs = Documents();
     std::wstring path = Field();
     EXPECT_EQ(docs + L"\\rep", path.substr(0, docs.size() + 4));
@@ -179,8 +169,7 @@ TEST_F(FilePageTest, DefaultNameAndNoMessageBeforeTheFrameIsSet)
     EXPECT_EQ(L"C:\\x", m_page.m_strPath);
 }
 
-TEST_F(FilePageTest, TypedTextIsFilteredAndToldToTheFrame)
-{
+TEST_F(FilePageTest, TypedTextIsFilteredAndToldToTheFrame) {
     m_page.SetFrame(&m_frame);
     const std::wstring long300(300, L'a');
     struct Case {
@@ -193,12 +182,12 @@ TEST_F(FilePageTest, TypedTextIsFilteredAndToldToTheFrame)
         {L"C:/reports/r", L"C:\\reports\\r", L"C:\\reports\\r", 1},
         {L"C:\\r*", L"C:\\r", L"C:\\r", 1},
         {L"C:\\a:b", L"C:\\ab", L"C:\\ab", 1},
-        {L"C:\\dir\\", L"C:\\dir\\", L"C:\\dir", 0},        // a folder is not a file
+        {L"C:\\dir\\", L"C:\\dir\\", L"C:\\dir", 0}, // a folder is not a file
         {L"C:\\dir\\\\", L"C:\\dir\\\\", L"C:\\dir", 0},
         {L"", L"", L"", 0},
         {L"*", L"", L"", 0},
         {L"r", L"r", L"r", 1},
-        {long300, std::wstring(259, L'a'), std::wstring(259, L'a'), 1},   // pasted: cut to what is read
+        {long300, std::wstring(259, L'a'), std::wstring(259, L'a'), 1}, // pasted: cut to what is read
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "\"" << c.typed.substr(0, 40) << "\"");
@@ -211,8 +200,7 @@ TEST_F(FilePageTest, TypedTextIsFilteredAndToldToTheFrame)
     }
 }
 
-TEST_F(FilePageTest, CompletedPathGoesToTheDocumentsFolder)
-{
+TEST_F(FilePageTest, CompletedPathGoesToTheDocumentsFolder) {
     std::wstring docs = Documents();
     Type(L"report");
     EXPECT_EQ(docs + L"\\report.rtf", m_page.GetCompletedPath());
@@ -221,11 +209,11 @@ TEST_F(FilePageTest, CompletedPathGoesToTheDocumentsFolder)
     EXPECT_EQ(L"C:report.rtf", m_page.GetCompletedPath());
 }
 
-TEST_F(FilePageTest, BrowseAsksForAFileToSaveAndTakesIt)
-{
+TEST_F(FilePageTest, BrowseAsksForAFileToSaveAndTakesIt) {
     KvTest::CScopedPresenter ps;
     ps.QueueFiles({L"C:\\chosen\\file.rtf"});
-    ::SendMessageW(m_page.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_BROWSE, BN_CLICKED), (LPARAM)m_page.GetDlgItem(IDC_BROWSE));
+    ::SendMessageW(m_page.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_BROWSE, BN_CLICKED),
+                   (LPARAM)m_page.GetDlgItem(IDC_BROWSE));
     PumpWaitingMessages();
     EXPECT_EQ(L"C:\\chosen\\file.rtf", Field());
     EXPECT_EQ(L"C:\\chosen\\file.rtf", m_page.m_strPath);
@@ -236,13 +224,13 @@ TEST_F(FilePageTest, BrowseAsksForAFileToSaveAndTakesIt)
     EXPECT_EQ(std::wstring(L"Текстовый документ (*.rtf)\0*.rtf\0All Files (*.*)\0*.*\0\0", 54), questions[0].filter);
     EXPECT_TRUE(questions[0].initialPath.empty());
     // Cancelled: the path stays.
-    ::SendMessageW(m_page.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_BROWSE, BN_CLICKED), (LPARAM)m_page.GetDlgItem(IDC_BROWSE));
+    ::SendMessageW(m_page.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_BROWSE, BN_CLICKED),
+                   (LPARAM)m_page.GetDlgItem(IDC_BROWSE));
     EXPECT_EQ(L"C:\\chosen\\file.rtf", m_page.m_strPath);
 }
 
 // Enter on the "..." button opens the Save As dialog once, when the key is released.
-TEST_F(FilePageTest, EnterOnTheBrowseButtonOpensTheDialogOnce)
-{
+TEST_F(FilePageTest, EnterOnTheBrowseButtonOpensTheDialogOnce) {
     KvTest::CScopedPresenter ps;
     ps.QueueFiles({L"C:\\by key.rtf"});
     HWND browse = m_page.GetDlgItem(IDC_BROWSE);

@@ -13,8 +13,7 @@
 
 namespace {
 
-std::wstring Env(const wchar_t* name)
-{
+std::wstring Env(const wchar_t* name) {
     wchar_t buf[MAX_PATH * 2] = {};
     GetEnvironmentVariableW(name, buf, MAX_PATH * 2);
     return buf;
@@ -22,8 +21,7 @@ std::wstring Env(const wchar_t* name)
 
 using KvTest::ReadBytes;
 
-void WriteBytes(const std::wstring& path, const std::string& bytes)
-{
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
     HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     DWORD put = 0;
@@ -31,15 +29,13 @@ void WriteBytes(const std::wstring& path, const std::string& bytes)
     CloseHandle(h);
 }
 
-class RequestTest : public ::testing::Test
-{
+class RequestTest : public ::testing::Test {
 protected:
     void SetUp() override { CoInitialize(nullptr); }
     void TearDown() override { CoUninitialize(); }
 
     std::wstring Tmp(const wchar_t* name) { return Env(L"KV_TEST_TMP") + L"\\" + name; }
-    std::string Golden(const char* name)
-    {
+    std::string Golden(const char* name) {
         std::wstring p = Env(L"KV_SOURCE_DIR") + L"\\reportforms\\tests\\golden\\";
         for (const char* c = name; *c; ++c)
             p += (wchar_t)*c;
@@ -51,10 +47,9 @@ protected:
 
 const SPageNumbering kPages = {1, 0, 1};
 
-TEST_F(RequestTest, PassportMatchesGolden)
-{
-    SPassportDetails d = {L"Отдел 5", L"АС \"Учёт\"", L"Кабинет <12> & склад", L"SN-0042",
-                          L"Иванов И.И.", L"", L"Сидоров С.С."};
+TEST_F(RequestTest, PassportMatchesGolden) {
+    SPassportDetails d = {L"Отдел 5", L"АС \"Учёт\"", L"Кабинет <12> & склад", L"SN-0042", L"Иванов И.И.",
+                          L"",        L"Сидоров С.С."};
     std::wstring path = Tmp(L"passport.xml");
     // The caller makes an empty temporary file for the name; the writer replaces it.
     WriteBytes(path, "stale content that must go");
@@ -62,19 +57,19 @@ TEST_F(RequestTest, PassportMatchesGolden)
     EXPECT_EQ(ReadBytes(path), Golden("passport.xml"));
 }
 
-TEST_F(RequestTest, PassportWithEmptyDetailsKeepsCaptionAndEmptySignature)
-{
+TEST_F(RequestTest, PassportWithEmptyDetailsKeepsCaptionAndEmptySignature) {
     SPassportDetails d = {};
     std::wstring path = Tmp(L"passport_empty.xml");
     ASSERT_EQ(BuildPassportRequest(d, SPageNumbering{0, 1, 0}, L"r.rtf", 0, L"", path.c_str()), S_OK);
     EXPECT_EQ(ReadBytes(path), Golden("passport_empty.xml"));
 }
 
-TEST_F(RequestTest, EventLogMatchesGoldenForEachChoice)
-{
+TEST_F(RequestTest, EventLogMatchesGoldenForEachChoice) {
     // The range is written whatever the choice; a choice outside 0..3 gives an empty text.
-    const struct { int choice; const char* golden; } cases[] = {
-        {0, "eventlog_all.xml"}, {2, "eventlog_range.xml"}, {7, "eventlog_bad_choice.xml"}};
+    const struct {
+        int choice;
+        const char* golden;
+    } cases[] = {{0, "eventlog_all.xml"}, {2, "eventlog_range.xml"}, {7, "eventlog_bad_choice.xml"}};
     for (const auto& c : cases) {
         SEventLogParams p = {1, 10u, 4000000000u, c.choice};
         std::wstring path = Tmp(L"");
@@ -85,15 +80,13 @@ TEST_F(RequestTest, EventLogMatchesGoldenForEachChoice)
     }
 }
 
-TEST_F(RequestTest, VarnoUserAccessMatchesGolden)
-{
+TEST_F(RequestTest, VarnoUserAccessMatchesGolden) {
     std::wstring path = Tmp(L"varno.xml");
     ASSERT_EQ(BuildVarnoUserAccessRequest(1, SPageNumbering{1, 1, 0}, L"C:\\v.rtf", 1, L"id", path.c_str()), S_OK);
     EXPECT_EQ(ReadBytes(path), Golden("varno.xml"));
 }
 
-TEST_F(RequestTest, ResourceMatchesGolden)
-{
+TEST_F(RequestTest, ResourceMatchesGolden) {
     SResourceFilter f = {};
     for (int i = 0; i < 18; ++i)
         f.nFlags[i] = (i % 3 == 0) ? 1 : 0;
@@ -103,8 +96,7 @@ TEST_F(RequestTest, ResourceMatchesGolden)
     EXPECT_EQ(ReadBytes(path), Golden("resource.xml"));
 }
 
-TEST_F(RequestTest, MissingFolderFailsAndLeavesNoFile)
-{
+TEST_F(RequestTest, MissingFolderFailsAndLeavesNoFile) {
     std::wstring path = Tmp(L"no such folder\\request.xml");
     SPassportDetails d = {};
     HRESULT hr = BuildPassportRequest(d, kPages, L"r.rtf", 0, L"", path.c_str());

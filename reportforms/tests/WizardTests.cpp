@@ -20,15 +20,14 @@ namespace {
 
 struct Seed {
     const wchar_t* name;
-    DWORD type;   // REG_DWORD or REG_SZ
+    DWORD type; // REG_DWORD or REG_SZ
     DWORD number;
     const wchar_t* text;
 };
 
 void ClearKey(const wchar_t* path) { ::RegDeleteKeyW(HKEY_CURRENT_USER, path); }
 
-bool KeyExists(const wchar_t* path)
-{
+bool KeyExists(const wchar_t* path) {
     HKEY key = nullptr;
     if (::RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return false;
@@ -36,13 +35,13 @@ bool KeyExists(const wchar_t* path)
     return true;
 }
 
-void SeedKey(const wchar_t* path, const std::vector<Seed>& seeds)
-{
+void SeedKey(const wchar_t* path, const std::vector<Seed>& seeds) {
     ClearKey(path);
     if (seeds.empty())
         return;
     HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS,
+              ::RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr));
     for (const Seed& s : seeds) {
         if (s.type == REG_DWORD)
             ::RegSetValueExW(key, s.name, 0, REG_DWORD, (const BYTE*)&s.number, sizeof(DWORD));
@@ -53,8 +52,7 @@ void SeedKey(const wchar_t* path, const std::vector<Seed>& seeds)
 }
 
 // A REG_DWORD value, or -1 when it is missing or of another type.
-long long ReadDword(const wchar_t* path, const wchar_t* name)
-{
+long long ReadDword(const wchar_t* path, const wchar_t* name) {
     DWORD value = 0, size = sizeof(value), type = 0;
     if (::RegGetValueW(HKEY_CURRENT_USER, path, name, RRF_RT_ANY, &type, &value, &size) != ERROR_SUCCESS ||
         type != REG_DWORD)
@@ -64,8 +62,7 @@ long long ReadDword(const wchar_t* path, const wchar_t* name)
 
 // ---- driving a wizard ----------------------------------------------------------------------
 
-HWND Item(HWND dlg, int id)
-{
+HWND Item(HWND dlg, int id) {
     HWND h = ::GetDlgItem(dlg, id);
     EXPECT_NE(nullptr, h) << "no control " << id;
     return h;
@@ -73,19 +70,16 @@ HWND Item(HWND dlg, int id)
 void Click(HWND dlg, int id) { ::SendMessageW(Item(dlg, id), BM_CLICK, 0, 0); }
 bool Checked(HWND dlg, int id) { return ::SendMessageW(Item(dlg, id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
 bool Enabled(HWND dlg, int id) { return ::IsWindowEnabled(Item(dlg, id)) != FALSE; }
-std::wstring Text(HWND dlg, int id)
-{
+std::wstring Text(HWND dlg, int id) {
     wchar_t buf[512] = {};
     ::GetWindowTextW(Item(dlg, id), buf, 512);
     return buf;
 }
-void Type(HWND dlg, int id, const std::wstring& text)
-{
+void Type(HWND dlg, int id, const std::wstring& text) {
     ::SetWindowTextW(Item(dlg, id), text.c_str());
-    PumpWaitingMessages();   // the page's message to the frame
+    PumpWaitingMessages(); // the page's message to the frame
 }
-int ChoiceShown(HWND page)
-{
+int ChoiceShown(HWND page) {
     const int ids[4] = {IDC_RADIO_ALL, IDC_RADIO_SELECTED, IDC_RADIO_RANGE, IDC_RADIO_VIEW};
     int found = -1;
     for (int i = 0; i < 4; ++i)
@@ -94,8 +88,7 @@ int ChoiceShown(HWND page)
     return found;
 }
 
-std::wstring Report(const wchar_t* name)
-{
+std::wstring Report(const wchar_t* name) {
     wchar_t buf[MAX_PATH] = {};
     ::GetEnvironmentVariableW(L"KV_TEST_TMP", buf, MAX_PATH);
     return std::wstring(buf) + L"\\" + name;
@@ -103,13 +96,11 @@ std::wstring Report(const wchar_t* name)
 
 class WizardTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ClearKey(kEventLogSettingsKey);
         ClearKey(kVarnoSettingsKey);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         ClearKey(kEventLogSettingsKey);
         ClearKey(kVarnoSettingsKey);
     }
@@ -118,8 +109,7 @@ protected:
 
 // ---- the event-log wizard ------------------------------------------------------------------
 
-TEST_F(WizardTest, EventLogLoadsItsSettings)
-{
+TEST_F(WizardTest, EventLogLoadsItsSettings) {
     struct Case {
         const char* name;
         std::vector<Seed> seeds;
@@ -131,16 +121,39 @@ TEST_F(WizardTest, EventLogLoadsItsSettings)
     } cases[] = {
         {"no key", {}, 0, 10, 0, 0, {0, 0, 0}},
         {"stored Selected without a selection",
-         {{L"ShowDescription", REG_DWORD, 1, nullptr}, {L"OutputRecord", REG_DWORD, 1, nullptr}, {L"FormatSettings", REG_DWORD, 5, nullptr}},
-         0, 10, 0, 1, {1, 0, 1}},
+         {{L"ShowDescription", REG_DWORD, 1, nullptr},
+          {L"OutputRecord", REG_DWORD, 1, nullptr},
+          {L"FormatSettings", REG_DWORD, 5, nullptr}},
+         0,
+         10,
+         0,
+         1,
+         {1, 0, 1}},
         {"stored Selected with a selection", {{L"OutputRecord", REG_DWORD, 1, nullptr}}, 1, 10, 1, 0, {0, 0, 0}},
         {"choice 7 ignored, top kept without numbering",
-         {{L"OutputRecord", REG_DWORD, 7, nullptr}, {L"FormatSettings", REG_DWORD, 2, nullptr}}, 1, 10, 0, 0, {0, 1, 0}},
-        {"Range", {{L"OutputRecord", REG_DWORD, 2, nullptr}, {L"FormatSettings", REG_DWORD, 7, nullptr}}, 0, 0, 2, 0, {1, 1, 1}},
+         {{L"OutputRecord", REG_DWORD, 7, nullptr}, {L"FormatSettings", REG_DWORD, 2, nullptr}},
+         1,
+         10,
+         0,
+         0,
+         {0, 1, 0}},
+        {"Range",
+         {{L"OutputRecord", REG_DWORD, 2, nullptr}, {L"FormatSettings", REG_DWORD, 7, nullptr}},
+         0,
+         0,
+         2,
+         0,
+         {1, 1, 1}},
         {"View", {{L"OutputRecord", REG_DWORD, 3, nullptr}}, 0, 3, 3, 0, {0, 0, 0}},
         {"values of another type",
-         {{L"ShowDescription", REG_SZ, 0, L"1"}, {L"OutputRecord", REG_SZ, 0, L"2"}, {L"FormatSettings", REG_SZ, 0, L"7"}},
-         0, 10, 0, 0, {0, 0, 0}},
+         {{L"ShowDescription", REG_SZ, 0, L"1"},
+          {L"OutputRecord", REG_SZ, 0, L"2"},
+          {L"FormatSettings", REG_SZ, 0, L"7"}},
+         0,
+         10,
+         0,
+         0,
+         {0, 0, 0}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -151,7 +164,7 @@ TEST_F(WizardTest, EventLogLoadsItsSettings)
             ::RedrawWindow(w.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
             EXPECT_EQ(c.choice, ChoiceShown(page));
             EXPECT_EQ(c.details == 1, Checked(page, IDC_CHECK));
-            EXPECT_EQ(L"1", Text(page, IDC_RANGE_START));   // the range is never restored
+            EXPECT_EQ(L"1", Text(page, IDC_RANGE_START)); // the range is never restored
             EXPECT_EQ(std::to_wstring(c.count), Text(page, IDC_RANGE_END));
             EXPECT_EQ(c.choice == 2, Enabled(page, IDC_RANGE_START));
             EXPECT_EQ(c.choice == 2, Enabled(page, IDC_RANGE_END));
@@ -178,8 +191,7 @@ TEST_F(WizardTest, EventLogLoadsItsSettings)
     }
 }
 
-TEST_F(WizardTest, EventLogConfirmedSavesTheChoicesAndTheNumbering)
-{
+TEST_F(WizardTest, EventLogConfirmedSavesTheChoicesAndTheNumbering) {
     SeedKey(kEventLogSettingsKey, {{L"FormatSettings", REG_DWORD, 0, nullptr}});
     std::wstring report = Report(L"eventlog.rtf");
     m_ps.OnDialog<CDlgSettings>(IDD_SETTINGS, [&](CDlgSettings& s) {
@@ -214,7 +226,7 @@ TEST_F(WizardTest, EventLogConfirmedSavesTheChoicesAndTheNumbering)
     EXPECT_EQ(1, wizard.GetParams().nShowDescription);
     EXPECT_EQ(1u, wizard.GetParams().nRangeStart);
     EXPECT_EQ(42u, wizard.GetParams().nRangeEnd);
-    EXPECT_EQ(report, wizard.GetReportPath());   // ".rtf" added
+    EXPECT_EQ(report, wizard.GetReportPath()); // ".rtf" added
     EXPECT_EQ(1, wizard.GetPageNumbering().nPresent);
     EXPECT_EQ(1, wizard.GetPageNumbering().nLocation);
     EXPECT_EQ(1, wizard.GetPageNumbering().nAllPagesNum);
@@ -223,25 +235,24 @@ TEST_F(WizardTest, EventLogConfirmedSavesTheChoicesAndTheNumbering)
     EXPECT_EQ(7, ReadDword(kEventLogSettingsKey, L"FormatSettings"));
 }
 
-TEST_F(WizardTest, RangeCheck)
-{
+TEST_F(WizardTest, RangeCheck) {
     struct Case {
         int count;
         const wchar_t* start;
         const wchar_t* end;
-        const wchar_t* message;   // null: the file page comes
+        const wchar_t* message; // null: the file page comes
     } cases[] = {
         {10, L"1", L"10", nullptr},
         {10, L"10", L"10", nullptr},
         {1, L"1", L"1", nullptr},
         {2147483647, L"1", L"2147483647", nullptr},
-        {0, L"1", L"0", L"Неверные границы диапазона."},   // no records: Range always fails
+        {0, L"1", L"0", L"Неверные границы диапазона."}, // no records: Range always fails
         {0, L"0", L"0", L"Неверные границы диапазона."},
         {10, L"5", L"3", L"Неверные границы диапазона."},
         {10, L"0", L"3", L"Неверные границы диапазона."},
         {10, L"1", L"11", L"Неверные границы диапазона."},
-        {10, L"1", L"4294967295", L"Неверные границы диапазона."},   // unsigned, not -1
-        {-3, L"1", L"1", L"Неверные границы диапазона."},           // a negative count is none
+        {10, L"1", L"4294967295", L"Неверные границы диапазона."}, // unsigned, not -1
+        {-3, L"1", L"1", L"Неверные границы диапазона."},          // a negative count is none
         {10, L"1", L"4294967296", L"Введите положительное целое число."},
         {10, L"-1", L"5", L"Введите положительное целое число."},
         {10, L"x", L"5", L"Введите положительное целое число."},
@@ -281,12 +292,11 @@ TEST_F(WizardTest, RangeCheck)
 
 // ---- the board-access wizard ---------------------------------------------------------------
 
-TEST_F(WizardTest, VarnoLoadsAndSavesShowAll)
-{
+TEST_F(WizardTest, VarnoLoadsAndSavesShowAll) {
     struct Case {
         std::vector<Seed> seeds;
         bool checked;
-        int toggle;   // click the check box first
+        int toggle; // click the check box first
         DWORD saved;
     } cases[] = {
         {{}, false, 0, 0},
@@ -316,14 +326,13 @@ TEST_F(WizardTest, VarnoLoadsAndSavesShowAll)
 }
 
 // An empty path or a folder is never confirmed: Build goes off, and Enter does nothing.
-TEST_F(WizardTest, EmptyPathCannotBeConfirmed)
-{
+TEST_F(WizardTest, EmptyPathCannotBeConfirmed) {
     m_ps.OnDialog<CDlgVarno>(IDD_VARNO, [&](CDlgVarno& w) {
         Click(w.m_hWnd, IDC_NEXT);
         HWND file = w.GetFilePage()->m_hWnd;
         Type(file, IDC_REPORT_PATH, L"");
         EXPECT_FALSE(Enabled(w.m_hWnd, IDC_NEXT));
-        ::SendMessageW(w.m_hWnd, WM_COMMAND, IDOK, 0);   // Enter
+        ::SendMessageW(w.m_hWnd, WM_COMMAND, IDOK, 0); // Enter
         ::SendMessageW(w.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_NEXT, BN_CLICKED), (LPARAM)Item(w.m_hWnd, IDC_NEXT));
         EXPECT_FALSE(w.IsEnded());
         Type(file, IDC_REPORT_PATH, L"C:\\reports\\");
@@ -342,8 +351,7 @@ TEST_F(WizardTest, EmptyPathCannotBeConfirmed)
 
 // ---- the one-page wizards ------------------------------------------------------------------
 
-TEST_F(WizardTest, PassportAndResourcesHaveOnlyTheFilePage)
-{
+TEST_F(WizardTest, PassportAndResourcesHaveOnlyTheFilePage) {
     for (UINT id : {IDD_PASSPORT_WS, IDD_RESOURCES_WS}) {
         SCOPED_TRACE(id);
         std::wstring report = Report(id == IDD_PASSPORT_WS ? L"passport" : L"resources");
@@ -388,12 +396,11 @@ TEST_F(WizardTest, PassportAndResourcesHaveOnlyTheFilePage)
 
 // ---- the page-numbering dialog -------------------------------------------------------------
 
-TEST_F(WizardTest, PageNumberingDialog)
-{
+TEST_F(WizardTest, PageNumberingDialog) {
     struct Case {
         const char* name;
         SPageNumbering in;
-        bool numbering, top, bottom, total;   // as shown
+        bool numbering, top, bottom, total; // as shown
         std::vector<int> clicks;
         bool ok;
         SPageNumbering out;
@@ -436,8 +443,7 @@ TEST_F(WizardTest, PageNumberingDialog)
 
 // In a module without a main window, a wizard with no parent is owned by the calling thread's
 // active window and keeps every window of the thread disabled while it runs.
-TEST_F(WizardTest, WizardWithoutParentDisablesTheCallersWindows)
-{
+TEST_F(WizardTest, WizardWithoutParentDisablesTheCallersWindows) {
     HWND main = ::CreateWindowExW(0, L"Static", L"main", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr,
                                   nullptr, nullptr, nullptr);
     HWND other = ::CreateWindowExW(0, L"Static", L"other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr,

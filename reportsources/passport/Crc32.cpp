@@ -13,8 +13,7 @@ const uint32_t kPolynomial = 0xEDB88320u;
 // Table t gives the register's change for a byte that is followed by t more bytes.
 struct SliceTables {
     uint32_t t[8][256];
-    SliceTables()
-    {
+    SliceTables() {
         for (uint32_t i = 0; i < 256; ++i) {
             uint32_t c = i;
             for (int k = 0; k < 8; ++k)
@@ -27,8 +26,7 @@ struct SliceTables {
     }
 };
 
-const SliceTables& Tables()
-{
+const SliceTables& Tables() {
     static const SliceTables tables;
     return tables;
 }
@@ -36,8 +34,7 @@ const SliceTables& Tables()
 // Below this many bytes the tables are as quick as setting up the folding.
 const size_t kFoldMinimum = 64;
 
-bool DetectFolding()
-{
+bool DetectFolding() {
     unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
     if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx))
         return false;
@@ -46,14 +43,10 @@ bool DetectFolding()
 
 #define KV_CRC_FOLDING __attribute__((target("pclmul,sse4.1")))
 
-inline __m128i load(const unsigned char* at)
-{
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-}
+inline __m128i load(const unsigned char* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); }
 
 // One lane moved forward over the distance that `by` stands for, plus the next 16 bytes.
-KV_CRC_FOLDING inline __m128i fold(__m128i lane, __m128i by, __m128i next)
-{
+KV_CRC_FOLDING inline __m128i fold(__m128i lane, __m128i by, __m128i next) {
     const __m128i low = _mm_clmulepi64_si128(lane, by, 0x00);
     const __m128i high = _mm_clmulepi64_si128(lane, by, 0x11);
     return _mm_xor_si128(_mm_xor_si128(low, high), next);
@@ -65,8 +58,7 @@ KV_CRC_FOLDING inline __m128i fold(__m128i lane, __m128i by, __m128i next)
 // then folded into one (x^(128+64), x^128), that one over the remaining blocks, reduced to 64
 // bits (x^64) and to the 32-bit remainder by Barrett's method (the polynomial and
 // floor(x^64 / P)).
-KV_CRC_FOLDING uint32_t FoldBlocks(uint32_t state, const unsigned char* p, size_t size)
-{
+KV_CRC_FOLDING uint32_t FoldBlocks(uint32_t state, const unsigned char* p, size_t size) {
     const __m128i by512 = _mm_set_epi64x(0x1C6E41596LL, 0x154442BD4LL);
     const __m128i by128 = _mm_set_epi64x(0x0CCAA009ELL, 0x1751997D0LL);
     const __m128i by64 = _mm_set_epi64x(0, 0x163CD6124LL);
@@ -110,14 +102,12 @@ KV_CRC_FOLDING uint32_t FoldBlocks(uint32_t state, const unsigned char* p, size_
 
 } // namespace
 
-bool CCrc32::HasFolding()
-{
+bool CCrc32::HasFolding() {
     static const bool has = DetectFolding();
     return has;
 }
 
-uint32_t CCrc32::UpdateTables(uint32_t v, const unsigned char* p, size_t size)
-{
+uint32_t CCrc32::UpdateTables(uint32_t v, const unsigned char* p, size_t size) {
     const SliceTables& tables = Tables();
     const auto& t = tables.t;
     while (size >= 8) {
@@ -125,8 +115,8 @@ uint32_t CCrc32::UpdateTables(uint32_t v, const unsigned char* p, size_t size)
         std::memcpy(&lo, p, 4); // little-endian, as on every target of this system
         std::memcpy(&hi, p + 4, 4);
         lo ^= v;
-        v = t[7][lo & 0xFF] ^ t[6][(lo >> 8) & 0xFF] ^ t[5][(lo >> 16) & 0xFF] ^ t[4][lo >> 24] ^
-            t[3][hi & 0xFF] ^ t[2][(hi >> 8) & 0xFF] ^ t[1][(hi >> 16) & 0xFF] ^ t[0][hi >> 24];
+        v = t[7][lo & 0xFF] ^ t[6][(lo >> 8) & 0xFF] ^ t[5][(lo >> 16) & 0xFF] ^ t[4][lo >> 24] ^ t[3][hi & 0xFF] ^
+            t[2][(hi >> 8) & 0xFF] ^ t[1][(hi >> 16) & 0xFF] ^ t[0][hi >> 24];
         p += 8;
         size -= 8;
     }
@@ -135,8 +125,7 @@ uint32_t CCrc32::UpdateTables(uint32_t v, const unsigned char* p, size_t size)
     return v;
 }
 
-uint32_t CCrc32::UpdateFolding(uint32_t v, const unsigned char* p, size_t size)
-{
+uint32_t CCrc32::UpdateFolding(uint32_t v, const unsigned char* p, size_t size) {
     if (size >= kFoldMinimum) {
         const size_t blocks = size & ~size_t(15);
         v = FoldBlocks(v, p, blocks);
@@ -146,8 +135,7 @@ uint32_t CCrc32::UpdateFolding(uint32_t v, const unsigned char* p, size_t size)
     return UpdateTables(v, p, size);
 }
 
-void CCrc32::Update(const void* data, size_t size)
-{
+void CCrc32::Update(const void* data, size_t size) {
     const unsigned char* p = static_cast<const unsigned char*>(data);
     m_value = HasFolding() ? UpdateFolding(m_value, p, size) : UpdateTables(m_value, p, size);
 }

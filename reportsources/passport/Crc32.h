@@ -8,8 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-class CCrc32
-{
+class CCrc32 {
 public:
     CCrc32() { Reset(); }
     void Reset() { m_value = 0xFFFFFFFFu; }

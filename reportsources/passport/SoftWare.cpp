@@ -11,31 +11,26 @@
 
 namespace {
 
-[[noreturn]] void Raise(int code, int line)
-{
+[[noreturn]] void Raise(int code, int line) {
     throw KvBase::CVoRurod(code, L"SoftWare", line, L"CSoftWare::GetAllSoftWare");
 }
 
-bool Aborted(IKvReportAbort* abort)
-{
-    return abort && abort->IsAborted();
-}
+bool Aborted(IKvReportAbort* abort) { return abort && abort->IsAborted(); }
 
-std::wstring ProductProperty(KvMsi::IInstallerSource& msi, const wchar_t* product, const wchar_t* property)
-{
+std::wstring ProductProperty(KvMsi::IInstallerSource& msi, const wchar_t* product, const wchar_t* property) {
     std::wstring value;
     KvMsi::ReadProductProperty(msi, product, property, value);
     return value;
 }
 
-DWORD EstimatedSize(const std::wstring& product)
-{
+DWORD EstimatedSize(const std::wstring& product) {
     std::wstring key = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + product;
     HKEY h = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
         return 0;
     DWORD value = 0, type = 0, size = sizeof value;
-    if (RegQueryValueExW(h, L"EstimatedSize", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||
+    if (RegQueryValueExW(h, L"EstimatedSize", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+            ERROR_SUCCESS ||
         type != REG_DWORD)
         value = 0;
     RegCloseKey(h);
@@ -44,8 +39,7 @@ DWORD EstimatedSize(const std::wstring& product)
 
 // The component's path for the product when it is installed locally (or broken); empty
 // otherwise.
-std::wstring ComponentPath(KvMsi::IInstallerSource& msi, const wchar_t* product, const wchar_t* component)
-{
+std::wstring ComponentPath(KvMsi::IInstallerSource& msi, const wchar_t* product, const wchar_t* component) {
     std::wstring path;
     INSTALLSTATE state = KvMsi::ReadComponentPath(msi, product, component, path);
     if (state != INSTALLSTATE_LOCAL && state != INSTALLSTATE_BROKEN)
@@ -55,8 +49,7 @@ std::wstring ComponentPath(KvMsi::IInstallerSource& msi, const wchar_t* product,
 
 } // namespace
 
-bool CSoftWare::AddFileToCrc(const wchar_t* path, CCrc32& crc, DWORD& length)
-{
+bool CSoftWare::AddFileToCrc(const wchar_t* path, CCrc32& crc, DWORD& length) {
     length = 0;
     HANDLE h = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
@@ -82,8 +75,7 @@ bool CSoftWare::AddFileToCrc(const wchar_t* path, CCrc32& crc, DWORD& length)
     return ok;
 }
 
-int CSoftWare::GetAllSoftWare(IKvReportAbort* abort, std::list<SSoftWareItem>& items)
-{
+int CSoftWare::GetAllSoftWare(IKvReportAbort* abort, std::list<SSoftWareItem>& items) {
     items.clear();
     try {
         KvMsi::IInstallerSource* source = KvMsi::GetInstallerSource();

@@ -9,19 +9,17 @@
 
 #include "KvReportDataSource.h"
 
-struct SSoftWareItem
-{
+struct SSoftWareItem {
     std::wstring strProductCode;
     std::wstring strProductName;
     std::wstring strPublisher;
-    std::wstring strReserved;   // stays empty
-    DWORD dwCrc;                // 0: no file, or a file could not be read ("#NaN#")
+    std::wstring strReserved; // stays empty
+    DWORD dwCrc;              // 0: no file, or a file could not be read ("#NaN#")
     DWORD dwSize;
-    bool bUnreadable = false;   // a file of the product could not be read (not: it has none)
+    bool bUnreadable = false; // a file of the product could not be read (not: it has none)
 };
 
-class CSoftWare
-{
+class CSoftWare {
 public:
     // 0 done, 1 aborted, otherwise a failure HRESULT; on a non-zero result the list is empty.
     static int GetAllSoftWare(IKvReportAbort* abort, std::list<SSoftWareItem>& items);

@@ -8,8 +8,7 @@ namespace {
 HMODULE g_hModule = nullptr;
 }
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*)
-{
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*) {
     if (reason == DLL_PROCESS_ATTACH) {
         g_hModule = instance;
         DisableThreadLibraryCalls(instance);
@@ -17,8 +16,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*)
     return TRUE;
 }
 
-extern "C" IKvReportDataSource* KvGetReportDataSource()
-{
+extern "C" IKvReportDataSource* KvGetReportDataSource() {
     try {
         return new CVrnPassportSource;
     } catch (...) {
@@ -26,8 +24,7 @@ extern "C" IKvReportDataSource* KvGetReportDataSource()
     }
 }
 
-extern "C" IKvReportDataSourceAsync* KvGetReportDataSourceAsync()
-{
+extern "C" IKvReportDataSourceAsync* KvGetReportDataSourceAsync() {
     try {
         return new TReportDataSourceAsync<CVrnPassportSource>;
     } catch (...) {

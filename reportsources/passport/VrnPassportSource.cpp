@@ -13,8 +13,7 @@ namespace {
 const wchar_t kDataSource[] = L"VrnPassportRpt64";
 const wchar_t kReportKind[] = L"PassportSW";
 
-std::wstring ReadString(HKEY key, const wchar_t* name)
-{
+std::wstring ReadString(HKEY key, const wchar_t* name) {
     wchar_t buffer[261] = {};
     DWORD type = 0, size = sizeof buffer - sizeof(wchar_t);
     if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) != ERROR_SUCCESS ||
@@ -23,13 +22,9 @@ std::wstring ReadString(HKEY key, const wchar_t* name)
     return buffer;
 }
 
-bool Missing(const std::wstring& value)
-{
-    return value == L"\x1";
-}
+bool Missing(const std::wstring& value) { return value == L"\x1"; }
 
-CSaxValue NumberOrNaN(const wchar_t* format, DWORD value)
-{
+CSaxValue NumberOrNaN(const wchar_t* format, DWORD value) {
     if (value == 0)
         return CSaxValue(L"#NaN#");
     wchar_t text[16];
@@ -39,24 +34,20 @@ CSaxValue NumberOrNaN(const wchar_t* format, DWORD value)
 
 } // namespace
 
-void CVrnPassportSource::Release()
-{
-    delete this;
-}
+void CVrnPassportSource::Release() { delete this; }
 
-std::wstring CVrnPassportSource::GetOsDescription()
-{
+std::wstring CVrnPassportSource::GetOsDescription() {
     std::wstring description;
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", 0, KEY_READ,
-                      &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", 0, KEY_READ, &key) !=
+        ERROR_SUCCESS)
         return description;
     std::wstring product = ReadString(key, L"ProductName");
     if (!Missing(product)) {
         SYSTEM_INFO info;
         GetSystemInfo(&info);
-        description = product + L", " +
-                      (info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_INTEL ? L"32-bit" : L"64-bit");
+        description =
+            product + L", " + (info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_INTEL ? L"32-bit" : L"64-bit");
     }
     std::wstring servicePack = ReadString(key, L"CSDVersion");
     if (!Missing(servicePack))
@@ -65,8 +56,7 @@ std::wstring CVrnPassportSource::GetOsDescription()
     return description;
 }
 
-std::wstring CVrnPassportSource::GetComputerNetBiosName()
-{
+std::wstring CVrnPassportSource::GetComputerNetBiosName() {
     wchar_t name[16] = {};
     DWORD size = 16;
     if (!GetComputerNameW(name, &size))
@@ -74,8 +64,7 @@ std::wstring CVrnPassportSource::GetComputerNetBiosName()
     return name;
 }
 
-int CVrnPassportSource::WriteSoftware(IReportWriter& writer, IKvReportAbort* abort)
-{
+int CVrnPassportSource::WriteSoftware(IReportWriter& writer, IKvReportAbort* abort) {
     std::list<SSoftWareItem> items;
     int r = CSoftWare::GetAllSoftWare(abort, items);
     if (r < 0)
@@ -99,8 +88,7 @@ int CVrnPassportSource::WriteSoftware(IReportWriter& writer, IKvReportAbort* abo
     return r;
 }
 
-int CVrnPassportSource::Build(const wchar_t* requestPath, const wchar_t* responsePath, IKvReportAbort* abort)
-{
+int CVrnPassportSource::Build(const wchar_t* requestPath, const wchar_t* responsePath, IKvReportAbort* abort) {
     try {
         RequestFormat format;
         TSAX2DocumentReader<RequestFormat> reader(format, requestPath);

@@ -7,8 +7,7 @@
 #include "KvReportDataSource.h"
 #include "ReportWriters.h"
 
-class CVrnPassportSource : public IKvReportDataSource
-{
+class CVrnPassportSource : public IKvReportDataSource {
 public:
     CVrnPassportSource() = default;
     void Release() override;

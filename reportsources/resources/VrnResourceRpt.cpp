@@ -12,13 +12,9 @@ namespace {
 HMODULE g_hModule = nullptr;
 }
 
-HMODULE ResourcePluginModule()
-{
-    return g_hModule;
-}
+HMODULE ResourcePluginModule() { return g_hModule; }
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*)
-{
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*) {
     if (reason == DLL_PROCESS_ATTACH) {
         g_hModule = instance;
         DisableThreadLibraryCalls(instance);
@@ -28,8 +24,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*)
     return TRUE;
 }
 
-extern "C" IKvReportDataSource* KvGetReportDataSource()
-{
+extern "C" IKvReportDataSource* KvGetReportDataSource() {
     try {
         return new CVrnResourceSource;
     } catch (...) {
@@ -37,8 +32,7 @@ extern "C" IKvReportDataSource* KvGetReportDataSource()
     }
 }
 
-extern "C" IKvReportDataSourceAsync* KvGetReportDataSourceAsync()
-{
+extern "C" IKvReportDataSourceAsync* KvGetReportDataSourceAsync() {
     try {
         return new TReportDataSourceAsync<CVrnResourceSource>;
     } catch (...) {

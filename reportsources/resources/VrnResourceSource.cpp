@@ -23,14 +23,10 @@ const wchar_t kReportKind[] = L"ResourceWS";
 
 const int kFailed = (int)0x80004005;
 
-bool Aborted(IKvReportAbort* abort)
-{
-    return abort && abort->IsAborted();
-}
+bool Aborted(IKvReportAbort* abort) { return abort && abort->IsAborted(); }
 
 // The store library is attached for exactly the span of one store step.
-class CStoreLibraryScope
-{
+class CStoreLibraryScope {
 public:
     CStoreLibraryScope() { Common::Attach(); }
     ~CStoreLibraryScope() { Common::Detach(); }
@@ -39,12 +35,10 @@ public:
 };
 
 // Closes the opened store through its provider on every way out; nothing is committed.
-class CStoreCloser
-{
+class CStoreCloser {
 public:
     CStoreCloser(const SmartPtr<IProvider>& provider, SmartPtr<IDatabase>& db) : m_provider(provider), m_db(db) {}
-    ~CStoreCloser()
-    {
+    ~CStoreCloser() {
         try {
             if (m_db && m_provider)
                 m_provider->Close(m_db->GetHandle());
@@ -61,8 +55,7 @@ private:
 };
 
 // A text of the string table with one "%s" filled in.
-std::wstring FormatText(UINT id, const std::wstring& value)
-{
+std::wstring FormatText(UINT id, const std::wstring& value) {
     std::wstring format = CVrnResourceSource::LoadText(id);
     size_t at = format.find(L"%s");
     if (at != std::wstring::npos)
@@ -71,8 +64,7 @@ std::wstring FormatText(UINT id, const std::wstring& value)
 }
 
 // What the first item of a collection is, or empty.
-SmartPtr<StoreItem> FirstItem(const SmartPtr<IItemCollection>& collection)
-{
+SmartPtr<StoreItem> FirstItem(const SmartPtr<IItemCollection>& collection) {
     if (!collection)
         return SmartPtr<StoreItem>();
     SmartPtr<IItemEnumerator> items = collection->Enumerate();
@@ -82,8 +74,7 @@ SmartPtr<StoreItem> FirstItem(const SmartPtr<IItemCollection>& collection)
 }
 
 // Whether the resource is under control: the flag of the first kind it is; none counts as off.
-bool IsSwitchedOn(const SmartPtr<StoreItem>& item)
-{
+bool IsSwitchedOn(const SmartPtr<StoreItem>& item) {
     if (auto d = item_cast<IDirectory>(item))
         return d->IsControlled();
     if (auto f = item_cast<IFile>(item))
@@ -98,8 +89,7 @@ bool IsSwitchedOn(const SmartPtr<StoreItem>& item)
 }
 
 // ICheck with an Error element whose description says more than the code's own text.
-void WriteErrorSection(IReportWriter& writer, int code, const std::wstring& description)
-{
+void WriteErrorSection(IReportWriter& writer, int code, const std::wstring& description) {
     wchar_t digits[16];
     swprintf(digits, 16, L"%x", (unsigned int)code);
     writer.StartElement(L"ICheck", ReportAttributes());
@@ -112,8 +102,7 @@ void WriteErrorSection(IReportWriter& writer, int code, const std::wstring& desc
 
 // The failure of the store step that Build reports, with its text when there is a better one
 // than the code's.
-struct SStoreFailure
-{
+struct SStoreFailure {
     std::wstring text;
 };
 
@@ -121,21 +110,16 @@ int WriteStoreDataEx(IReportWriter& writer, IKvReportAbort* abort, SStoreFailure
 
 } // namespace
 
-void CVrnResourceSource::Release()
-{
-    delete this;
-}
+void CVrnResourceSource::Release() { delete this; }
 
-std::wstring CVrnResourceSource::LoadText(UINT id)
-{
+std::wstring CVrnResourceSource::LoadText(UINT id) {
     wchar_t buffer[260] = {};
     if (LoadStringW(ResourcePluginModule(), id, buffer, 260) <= 0)
         return std::wstring();
     return buffer;
 }
 
-std::wstring CVrnResourceSource::GetStoreFolder()
-{
+std::wstring CVrnResourceSource::GetStoreFolder() {
     wchar_t roots[260] = {};
     DWORD n = GetLogicalDriveStringsW(260, roots);
     if (n == 0 || n >= 260)
@@ -147,8 +131,7 @@ std::wstring CVrnResourceSource::GetStoreFolder()
     return std::wstring();
 }
 
-std::wstring CVrnResourceSource::ExpandEnvironmentRefs(const std::wstring& text)
-{
+std::wstring CVrnResourceSource::ExpandEnvironmentRefs(const std::wstring& text) {
     std::map<std::wstring, std::wstring> references;
     size_t pos = 0;
     for (;;) {
@@ -157,7 +140,7 @@ std::wstring CVrnResourceSource::ExpandEnvironmentRefs(const std::wstring& text)
             break;
         size_t close = text.find(L'%', open + 1);
         if (close == std::wstring::npos)
-            break;  // a '%' without its closing one: the rest stays as written
+            break; // a '%' without its closing one: the rest stays as written
         std::wstring name = text.substr(open + 1, close - open - 1);
         if (!name.empty()) {
             SetLastError(ERROR_SUCCESS);
@@ -185,8 +168,7 @@ std::wstring CVrnResourceSource::ExpandEnvironmentRefs(const std::wstring& text)
 }
 
 int CVrnResourceSource::CollectItems(const SmartPtr<IItemCollection>& collection, ResourceItemMap& map,
-                                     IKvReportAbort* abort)
-{
+                                     IKvReportAbort* abort) {
     if (!collection)
         return 0;
     SmartPtr<IItemEnumerator> items = collection->Enumerate();
@@ -200,8 +182,7 @@ int CVrnResourceSource::CollectItems(const SmartPtr<IItemCollection>& collection
     return 0;
 }
 
-int CVrnResourceSource::CollectSection(IKvReportAbort* abort, const ResourceItemMap& map, SResourceSection& section)
-{
+int CVrnResourceSource::CollectSection(IKvReportAbort* abort, const ResourceItemMap& map, SResourceSection& section) {
     section.bPresent = !map.empty();
     section.paths.clear();
     section.paths.reserve(map.size());
@@ -221,8 +202,7 @@ int CVrnResourceSource::CollectSection(IKvReportAbort* abort, const ResourceItem
     return 0;
 }
 
-void CVrnResourceSource::WriteResourceSection(IReportWriter& writer, const SResourceSection& section)
-{
+void CVrnResourceSource::WriteResourceSection(IReportWriter& writer, const SResourceSection& section) {
     if (!section.bPresent)
         return;
     writer.StartElement(L"VarnoCheck", ReportAttributes());
@@ -239,8 +219,7 @@ void CVrnResourceSource::WriteResourceSection(IReportWriter& writer, const SReso
 }
 
 int CVrnResourceSource::CollectJobResources(const SmartPtr<ISubject>& subject, IKvReportAbort* abort,
-                                            SResourceSection (&sections)[3])
-{
+                                            SResourceSection (&sections)[3]) {
     int r = 0;
     try {
         SmartPtr<StoreItem> job = FirstItem(subject->GetJobs());
@@ -301,8 +280,7 @@ int CVrnResourceSource::CollectJobResources(const SmartPtr<ISubject>& subject, I
 }
 
 int CVrnResourceSource::WriteJobResources(IReportWriter& writer, const SmartPtr<ISubject>& subject,
-                                          IKvReportAbort* abort)
-{
+                                          IKvReportAbort* abort) {
     SResourceSection sections[3];
     int r = CollectJobResources(subject, abort, sections);
     if (r == 0 && Aborted(abort))
@@ -320,16 +298,14 @@ int CVrnResourceSource::WriteJobResources(IReportWriter& writer, const SmartPtr<
     return 0;
 }
 
-int CVrnResourceSource::WriteStoreData(IReportWriter& writer, IKvReportAbort* abort)
-{
+int CVrnResourceSource::WriteStoreData(IReportWriter& writer, IKvReportAbort* abort) {
     SStoreFailure failure;
     return WriteStoreDataEx(writer, abort, failure);
 }
 
 namespace {
 
-int WriteStoreDataEx(IReportWriter& writer, IKvReportAbort* abort, SStoreFailure& failure)
-{
+int WriteStoreDataEx(IReportWriter& writer, IKvReportAbort* abort, SStoreFailure& failure) {
     if (Aborted(abort))
         return 1;
     CStoreLibraryScope attached;
@@ -387,8 +363,7 @@ int WriteStoreDataEx(IReportWriter& writer, IKvReportAbort* abort, SStoreFailure
 
 } // namespace
 
-int CVrnResourceSource::Build(const wchar_t* requestPath, const wchar_t* responsePath, IKvReportAbort* abort)
-{
+int CVrnResourceSource::Build(const wchar_t* requestPath, const wchar_t* responsePath, IKvReportAbort* abort) {
     redirect_structured_exceptions structured;
     int r = 0;
     try {

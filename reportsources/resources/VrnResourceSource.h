@@ -16,15 +16,13 @@
 typedef std::map<unsigned long long, Varno::SmartPtr<Varno::StoreItem>> ResourceItemMap;
 
 // One section of the report as read from the store, ready to be written.
-struct SResourceSection
-{
+struct SResourceSection {
     UINT nTitleId = 0;
-    bool bPresent = false;              // the section's map had resources (switched on or not)
-    std::vector<std::wstring> paths;    // of the switched-on ones, ascending by unsigned ID
+    bool bPresent = false;           // the section's map had resources (switched on or not)
+    std::vector<std::wstring> paths; // of the switched-on ones, ascending by unsigned ID
 };
 
-class CVrnResourceSource : public IKvReportDataSource
-{
+class CVrnResourceSource : public IKvReportDataSource {
 public:
     // The store file's name in the store folder.
     static const wchar_t kStoreFileName[];

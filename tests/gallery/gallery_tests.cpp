@@ -153,7 +153,7 @@ TEST(Gallery, TheProgressWindowWhileItWorks) {
     HRESULT hr = E_FAIL;
     KvUi::CProgressDialog dlg(nullptr, L"Расчет контрольных сумм");
     dlg.Run([&](KvUi::CProgressSink& sink) {
-        ::CoInitialize(nullptr);   // the picture is written from the worker's thread
+        ::CoInitialize(nullptr); // the picture is written from the worker's thread
         sink.SetText(L"C:\\Program Files\\Meridal\\Varno\\Client\\Templates\\Рабочая станция\\"
                      L"Системные файлы\\drivers\\etc\\hosts");
         sink.SetPos(40, 100);
@@ -162,7 +162,7 @@ TEST(Gallery, TheProgressWindowWhileItWorks) {
         for (int i = 0; i < 200 && ::SendMessageW(bar, PBM_GETPOS, 0, 0) != 400; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         ::SetWindowPos(w, HWND_TOPMOST, 20, 20, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
-        std::this_thread::sleep_for(std::chrono::milliseconds(400));   // painted by the window's thread
+        std::this_thread::sleep_for(std::chrono::milliseconds(400)); // painted by the window's thread
         hr = SaveWindow(w, png);
         ::CoUninitialize();
     });

@@ -19,8 +19,7 @@ struct MallocAllocator {
     MallocAllocator() = default;
     template <class U>
     MallocAllocator(const MallocAllocator<U>&) {}
-    T* allocate(size_t n)
-    {
+    T* allocate(size_t n) {
         if (void* p = std::malloc(n * sizeof(T)))
             return static_cast<T*>(p);
         throw std::bad_alloc();
@@ -32,22 +31,18 @@ struct MallocAllocator {
 
 // Blocks allocated by this executable's operator new and not yet freed. Blocks that a DLL
 // allocated and this executable frees (or the other way round) are not counted.
-inline std::unordered_set<void*, std::hash<void*>, std::equal_to<void*>, MallocAllocator<void*>>& Live()
-{
-    static auto* live = new (std::malloc(sizeof(std::unordered_set<void*, std::hash<void*>, std::equal_to<void*>, MallocAllocator<void*>>)))
+inline std::unordered_set<void*, std::hash<void*>, std::equal_to<void*>, MallocAllocator<void*>>& Live() {
+    static auto* live = new (
+        std::malloc(sizeof(std::unordered_set<void*, std::hash<void*>, std::equal_to<void*>, MallocAllocator<void*>>)))
         std::unordered_set<void*, std::hash<void*>, std::equal_to<void*>, MallocAllocator<void*>>();
     return *live;
 }
 
-inline long LiveCount()
-{
-    return long(Live().size());
-}
+inline long LiveCount() { return long(Live().size()); }
 
 } // namespace KvPoison
 
-void* operator new(size_t size)
-{
+void* operator new(size_t size) {
     void* p = std::malloc(size ? size : 1);
     if (!p)
         throw std::bad_alloc();
@@ -55,8 +50,7 @@ void* operator new(size_t size)
     return p;
 }
 
-void operator delete(void* p) noexcept
-{
+void operator delete(void* p) noexcept {
     if (!p)
         return;
     KvPoison::Live().erase(p);
@@ -64,7 +58,4 @@ void operator delete(void* p) noexcept
     std::memset(p, 0xDD, _msize(p));
 }
 
-void operator delete(void* p, size_t) noexcept
-{
-    operator delete(p);
-}
+void operator delete(void* p, size_t) noexcept { operator delete(p); }

@@ -10,7 +10,8 @@
 namespace KvSmbios {
 
 // One structure: type, handle, the formatted bytes after the header, and its strings.
-inline std::vector<BYTE> Structure(BYTE type, WORD handle, const std::vector<BYTE>& body, const std::vector<std::string>& strings) {
+inline std::vector<BYTE> Structure(BYTE type, WORD handle, const std::vector<BYTE>& body,
+                                   const std::vector<std::string>& strings) {
     std::vector<BYTE> s = {type, (BYTE)(4 + body.size()), (BYTE)handle, (BYTE)(handle >> 8)};
     s.insert(s.end(), body.begin(), body.end());
     for (const std::string& t : strings) {
@@ -23,8 +24,8 @@ inline std::vector<BYTE> Structure(BYTE type, WORD handle, const std::vector<BYT
     return s;
 }
 
-inline std::vector<BYTE> Raw(const std::vector<std::vector<BYTE>>& structures, int extraDeclared = 0,
-                             BYTE major = 3, BYTE minor = 4) {
+inline std::vector<BYTE> Raw(const std::vector<std::vector<BYTE>>& structures, int extraDeclared = 0, BYTE major = 3,
+                             BYTE minor = 4) {
     std::vector<BYTE> data;
     for (auto& s : structures)
         data.insert(data.end(), s.begin(), s.end());

@@ -22,10 +22,10 @@ inline bool KvI386Emulated() {
 #endif
 }
 
-#define KV_SKIP_THREADS_IF_EMULATED()                                                  \
-    do {                                                                               \
-        if (KvI386Emulated())                                                          \
-            GTEST_SKIP() << "threads of i386 programs do not run under the emulator";  \
+#define KV_SKIP_THREADS_IF_EMULATED()                                                                                  \
+    do {                                                                                                               \
+        if (KvI386Emulated())                                                                                          \
+            GTEST_SKIP() << "threads of i386 programs do not run under the emulator";                                  \
     } while (0)
 
 namespace KvTest {
@@ -39,8 +39,8 @@ inline std::wstring Env(const wchar_t* name) {
 
 // The whole content of a file as bytes; empty when the file cannot be opened.
 inline std::string ReadBytes(const std::wstring& path) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
+    HANDLE h =
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return std::string();
     std::string out;

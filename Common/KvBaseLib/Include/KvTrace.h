@@ -101,8 +101,7 @@ protected:
 struct CTraceManipulator {
     unsigned int nCode;
 };
-inline ITrace& operator<<(ITrace& trace, CTraceManipulator m)
-{
+inline ITrace& operator<<(ITrace& trace, CTraceManipulator m) {
     trace.Manipulator(m.nCode);
     return trace;
 }
@@ -252,7 +251,7 @@ private:
     CListenThread m_thListen;
     CWin32Console m_console;
     std::wstring m_strSettingsKey;
-    CWin32CriticalSection m_csPath;  // the file path, replaced by a re-read on the watcher thread
+    CWin32CriticalSection m_csPath; // the file path, replaced by a re-read on the watcher thread
 };
 
 // A function scope: "Function(file#line)" and "{" on entry, "}" on exit, at category 0x2, indented

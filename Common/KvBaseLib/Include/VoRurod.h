@@ -14,9 +14,7 @@ namespace KvBase {
 
 // Orders field names without regard to case, as lstrcmpiW does.
 struct CNoCaseLess {
-    bool operator()(const std::wstring& a, const std::wstring& b) const {
-        return lstrcmpiW(a.c_str(), b.c_str()) < 0;
-    }
+    bool operator()(const std::wstring& a, const std::wstring& b) const { return lstrcmpiW(a.c_str(), b.c_str()) < 0; }
 };
 
 // What catch blocks and error dialogs read. The five operations keep their slot order.
@@ -25,10 +23,10 @@ struct CNoCaseLess {
 class IVoRurodW {
 public:
     virtual int GetCode() const = 0;
-    virtual const wchar_t* GetMessage() = 0;          // message text of the code
-    virtual const wchar_t* GetFields() = 0;           // "name\0value\0...\0" closed by one more NUL
-    virtual const wchar_t* GetText() = 0;             // code, description and fields but "Stack"
-    virtual const wchar_t* GetTextWithStack() = 0;    // GetText followed by the "Stack" field
+    virtual const wchar_t* GetMessage() = 0;       // message text of the code
+    virtual const wchar_t* GetFields() = 0;        // "name\0value\0...\0" closed by one more NUL
+    virtual const wchar_t* GetText() = 0;          // code, description and fields but "Stack"
+    virtual const wchar_t* GetTextWithStack() = 0; // GetText followed by the "Stack" field
     virtual ~IVoRurodW() {}
 };
 
@@ -49,7 +47,10 @@ public:
     const wchar_t* GetTextWithStack() override;
 
     // The message text as a string (the same text GetMessage returns).
-    const std::wstring& GetMessageString() { GetMessage(); return m_strMessage; }
+    const std::wstring& GetMessageString() {
+        GetMessage();
+        return m_strMessage;
+    }
 
     // Changes the code; a text computed before keeps what it said.
     void SetCode(int nCode) { m_nCode = nCode; }

@@ -73,9 +73,9 @@ public:
     ~CWin32File() override = default;
 
     // Closes the current file, remembers the path and opens it with CreateFileW; test IsValid.
-    bool Open(const wchar_t* pszPath, DWORD dwDesiredAccess, DWORD dwCreationDisposition,
-              DWORD dwShareMode = 0, LPSECURITY_ATTRIBUTES pSecurity = nullptr,
-              DWORD dwFlagsAndAttributes = FILE_ATTRIBUTE_NORMAL, HANDLE hTemplate = nullptr);
+    bool Open(const wchar_t* pszPath, DWORD dwDesiredAccess, DWORD dwCreationDisposition, DWORD dwShareMode = 0,
+              LPSECURITY_ATTRIBUTES pSecurity = nullptr, DWORD dwFlagsAndAttributes = FILE_ATTRIBUTE_NORMAL,
+              HANDLE hTemplate = nullptr);
     DWORD Write(const void* pData, DWORD cbData);
     // Reads up to cbData bytes; *pcbRead receives the count (0 at the end of the file).
     DWORD Read(void* pData, DWORD cbData, DWORD* pcbRead);

@@ -14,8 +14,7 @@ const DWORD kFileLockWait = 2000;
 const wchar_t kDefaultCommonFile[] = L"KvTrace";
 
 // ANSI text of a line in the process's code page.
-std::string ToAnsi(const std::wstring& s)
-{
+std::string ToAnsi(const std::wstring& s) {
     if (s.empty())
         return std::string();
     int cb = WideCharToMultiByte(CP_ACP, 0, s.data(), static_cast<int>(s.size()), nullptr, 0, nullptr, nullptr);
@@ -25,8 +24,7 @@ std::string ToAnsi(const std::wstring& s)
     return out;
 }
 
-std::wstring EnvironmentValue(const wchar_t* pszName)
-{
+std::wstring EnvironmentValue(const wchar_t* pszName) {
     wchar_t sz[MAX_PATH * 2];
     DWORD cch = GetEnvironmentVariableW(pszName, sz, MAX_PATH * 2);
     if (cch == 0 || cch >= MAX_PATH * 2)
@@ -35,8 +33,7 @@ std::wstring EnvironmentValue(const wchar_t* pszName)
 }
 
 // "name." gets "log"; a name without an extension of one to three characters gets ".log".
-std::wstring WithLogExtension(std::wstring strName)
-{
+std::wstring WithLogExtension(std::wstring strName) {
     size_t n = strName.size();
     if (n > 0 && strName[n - 1] == L'.')
         return strName + L"log";
@@ -56,12 +53,9 @@ typedef CRegistryKey CTraceKey;
 
 const wchar_t CKvTrace::kSettingsKey[] = L"Software\\Meridal\\Kavrel 5\\Trace";
 
-CKvTrace::CKvTrace(const wchar_t* pszModuleName) : CKvTrace(pszModuleName, kSettingsKey)
-{
-}
+CKvTrace::CKvTrace(const wchar_t* pszModuleName) : CKvTrace(pszModuleName, kSettingsKey) {}
 
-CKvTrace::CKvTrace(const wchar_t* pszModuleName, const wchar_t* pszSettingsKey)
-{
+CKvTrace::CKvTrace(const wchar_t* pszModuleName, const wchar_t* pszSettingsKey) {
     try {
         m_strModule = pszModuleName ? pszModuleName : L"";
         m_strSettingsKey = pszSettingsKey ? pszSettingsKey : kSettingsKey;
@@ -75,8 +69,7 @@ CKvTrace::CKvTrace(const wchar_t* pszModuleName, const wchar_t* pszSettingsKey)
     }
 }
 
-CKvTrace::~CKvTrace()
-{
+CKvTrace::~CKvTrace() {
     try {
         if (IsLinePending())
             Manipulator(TraceEndLine);
@@ -86,8 +79,7 @@ CKvTrace::~CKvTrace()
     }
 }
 
-int CKvTrace::ReadSettings()
-{
+int CKvTrace::ReadSettings() {
     CTraceKey common(HKEY_LOCAL_MACHINE);
     if (common.Open(m_strSettingsKey.c_str(), false, KEY_READ) != ERROR_SUCCESS)
         return 0;
@@ -159,17 +151,15 @@ int CKvTrace::ReadSettings()
     return 1;
 }
 
-std::wstring CKvTrace::GetFilePath()
-{
+std::wstring CKvTrace::GetFilePath() {
     CWin32Lock lock(m_csPath);
     return m_strFilePath;
 }
 
-void CKvTrace::StartRun()
-{
+void CKvTrace::StartRun() {
     unsigned int nParams = m_nParamsMask;
     if (!(nParams & TraceToFile) || m_nCommonFileFlag != 0)
-        return;  // no file, or a file that other modules share
+        return; // no file, or a file that other modules share
     std::wstring strPath = GetFilePath();
     if (nParams & TraceKeepFile) {
         if (!m_mxFile.Lock(kFileLockWait))
@@ -196,23 +186,14 @@ void CKvTrace::StartRun()
     }
 }
 
-bool CKvTrace::IsActive()
-{
-    return m_nEnableMask != 0 && (m_nParamsMask & 0xFF) != 0;
-}
+bool CKvTrace::IsActive() { return m_nEnableMask != 0 && (m_nParamsMask & 0xFF) != 0; }
 
-bool CKvTrace::IsCategoryEnabled(unsigned int nCategory)
-{
-    return (m_nEnableMask & nCategory) != 0;
-}
+bool CKvTrace::IsCategoryEnabled(unsigned int nCategory) { return (m_nEnableMask & nCategory) != 0; }
 
-bool CKvTrace::IsContext(unsigned int nContext)
-{
-    return nContext == m_nContextMask;
-}
+bool CKvTrace::IsContext(unsigned int nContext) { return nContext == m_nContextMask; }
 
-void CKvTrace::FormatLine(std::wstring& strOut, unsigned int nCategory, const SYSTEMTIME& stLocal, const wchar_t* pszText)
-{
+void CKvTrace::FormatLine(std::wstring& strOut, unsigned int nCategory, const SYSTEMTIME& stLocal,
+                          const wchar_t* pszText) {
     unsigned int nParams = m_nParamsMask;
     LCID lcid = GetThreadLocale();
     wchar_t sz[400];
@@ -257,9 +238,9 @@ void CKvTrace::FormatLine(std::wstring& strOut, unsigned int nCategory, const SY
     strOut += L"\r\n";
 }
 
-bool CKvTrace::OpenTraceFile(CWin32File& file, const std::wstring& strPath, bool bAlwaysNormal)
-{
-    if (file.Open(strPath.c_str(), GENERIC_WRITE, OPEN_ALWAYS, FILE_SHARE_READ, nullptr, FILE_ATTRIBUTE_NORMAL, nullptr))
+bool CKvTrace::OpenTraceFile(CWin32File& file, const std::wstring& strPath, bool bAlwaysNormal) {
+    if (file.Open(strPath.c_str(), GENERIC_WRITE, OPEN_ALWAYS, FILE_SHARE_READ, nullptr, FILE_ATTRIBUTE_NORMAL,
+                  nullptr))
         return true;
     if (!CreatePathFolders(strPath.c_str()))
         return false;
@@ -268,8 +249,7 @@ bool CKvTrace::OpenTraceFile(CWin32File& file, const std::wstring& strPath, bool
     return file.Open(strPath.c_str(), GENERIC_WRITE, OPEN_ALWAYS, FILE_SHARE_READ, nullptr, dwFlags, nullptr);
 }
 
-void CKvTrace::WriteToFile(const std::wstring& strLine)
-{
+void CKvTrace::WriteToFile(const std::wstring& strLine) {
     // An abandoned lock (a writer ended while holding it) is owned all the same: the line is
     // written and the lock released.
     if (!m_mxFile.Lock(kFileLockWait))
@@ -291,8 +271,7 @@ void CKvTrace::WriteToFile(const std::wstring& strLine)
     m_mxFile.Release();
 }
 
-void CKvTrace::Output(unsigned int nCategory, const std::wstring& strLine)
-{
+void CKvTrace::Output(unsigned int nCategory, const std::wstring& strLine) {
     unsigned int nParams = m_nParamsMask;
     if (nParams & TraceToDebugger) {
         try {
@@ -333,8 +312,7 @@ void CKvTrace::Output(unsigned int nCategory, const std::wstring& strLine)
     }
 }
 
-bool CKvTrace::IsLocalSystem()
-{
+bool CKvTrace::IsLocalSystem() {
     HANDLE hToken = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &hToken))
         return true;
@@ -345,13 +323,11 @@ bool CKvTrace::IsLocalSystem()
     return bOk && stats.AuthenticationId.LowPart == 0x3E7 && stats.AuthenticationId.HighPart == 0;
 }
 
-void CKvTrace::ShowBreakMessage(const std::wstring& strLine)
-{
+void CKvTrace::ShowBreakMessage(const std::wstring& strLine) {
     MessageBoxW(nullptr, strLine.c_str(), m_strModule.c_str(), MB_SETFOREGROUND);
 }
 
-bool CKvTrace::CreatePathFolders(const wchar_t* pszPath)
-{
+bool CKvTrace::CreatePathFolders(const wchar_t* pszPath) {
     if (!pszPath)
         return false;
     std::wstring strPath = pszPath;
@@ -359,9 +335,9 @@ bool CKvTrace::CreatePathFolders(const wchar_t* pszPath)
         return false;
     size_t nRootEnd;
     if (!strPath.empty() && strPath[0] == L'\\')
-        nRootEnd = strPath.find(L'\\', 2);  // \\server\ of a network path
+        nRootEnd = strPath.find(L'\\', 2); // \\server\ of a network path
     else
-        nRootEnd = strPath.find(L'\\');     // the drive part
+        nRootEnd = strPath.find(L'\\'); // the drive part
     if (nRootEnd == std::wstring::npos || nRootEnd + 1 >= strPath.size())
         return false;
     for (wchar_t& ch : strPath)
@@ -379,8 +355,7 @@ bool CKvTrace::CreatePathFolders(const wchar_t* pszPath)
 
 // ---- watcher ----
 
-int CKvTrace::StartListen()
-{
+int CKvTrace::StartListen() {
     try {
         m_thListen.Stop(500);
         if (m_thListen.Start(this, true, nullptr)) {
@@ -392,16 +367,14 @@ int CKvTrace::StartListen()
     return 0;
 }
 
-void CKvTrace::StopListen()
-{
+void CKvTrace::StopListen() {
     try {
         m_thListen.Stop(2000);
     } catch (...) {
     }
 }
 
-DWORD CKvTrace::CListenThread::Run()
-{
+DWORD CKvTrace::CListenThread::Run() {
     CKvTrace* pTrace = static_cast<CKvTrace*>(GetRunParameter());
     if (!pTrace)
         return 0;
@@ -430,8 +403,7 @@ DWORD CKvTrace::CListenThread::Run()
 
 // ---- console ----
 
-bool CKvTrace::CWin32Console::Open(const wchar_t* pszTitle)
-{
+bool CKvTrace::CWin32Console::Open(const wchar_t* pszTitle) {
     if (!HasHandle()) {
         m_bAllocated = AllocConsole() != FALSE;
         m_hHandle = GetStdHandle(STD_OUTPUT_HANDLE);
@@ -443,28 +415,25 @@ bool CKvTrace::CWin32Console::Open(const wchar_t* pszTitle)
     return HasHandle();
 }
 
-void CKvTrace::CWin32Console::WriteW(const wchar_t* pszText)
-{
+void CKvTrace::CWin32Console::WriteW(const wchar_t* pszText) {
     if (!HasHandle() || !pszText || !*pszText)
         return;
     DWORD cchWritten = 0;
     WriteConsoleW(m_hHandle, pszText, static_cast<DWORD>(wcslen(pszText)), &cchWritten, nullptr);
 }
 
-void CKvTrace::CWin32Console::WriteA(const char* pszText)
-{
+void CKvTrace::CWin32Console::WriteA(const char* pszText) {
     if (!HasHandle() || !pszText || !*pszText)
         return;
     DWORD cchWritten = 0;
     WriteConsoleA(m_hHandle, pszText, static_cast<DWORD>(strlen(pszText)), &cchWritten, nullptr);
 }
 
-void CKvTrace::CWin32Console::Close()
-{
+void CKvTrace::CWin32Console::Close() {
     if (m_bAllocated)
         FreeConsole();
     m_bAllocated = false;
-    m_hHandle = INVALID_HANDLE_VALUE;  // the standard handle belongs to the console, never closed here
+    m_hHandle = INVALID_HANDLE_VALUE; // the standard handle belongs to the console, never closed here
 }
 
 } // namespace KvBase

@@ -16,9 +16,6 @@ namespace {
 CWin32CriticalSection g_csModule __attribute__((init_priority(105)));
 }
 
-CWin32CriticalSection& GetModuleCriticalSection()
-{
-    return g_csModule;
-}
+CWin32CriticalSection& GetModuleCriticalSection() { return g_csModule; }
 
 } // namespace KvBase

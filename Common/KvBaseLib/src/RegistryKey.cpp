@@ -7,33 +7,38 @@ namespace KvBase {
 
 namespace {
 
-const wchar_t* RootName(HKEY hRoot)
-{
-    if (hRoot == nullptr) return L"NONE";
-    if (hRoot == HKEY_CLASSES_ROOT) return L"HKCR";
-    if (hRoot == HKEY_CURRENT_USER) return L"HKCU";
-    if (hRoot == HKEY_LOCAL_MACHINE) return L"HKLM";
-    if (hRoot == HKEY_USERS) return L"HKU";
-    if (hRoot == HKEY_CURRENT_CONFIG) return L"HKCC";
-    if (hRoot == HKEY_DYN_DATA) return L"HKDD";
+const wchar_t* RootName(HKEY hRoot) {
+    if (hRoot == nullptr)
+        return L"NONE";
+    if (hRoot == HKEY_CLASSES_ROOT)
+        return L"HKCR";
+    if (hRoot == HKEY_CURRENT_USER)
+        return L"HKCU";
+    if (hRoot == HKEY_LOCAL_MACHINE)
+        return L"HKLM";
+    if (hRoot == HKEY_USERS)
+        return L"HKU";
+    if (hRoot == HKEY_CURRENT_CONFIG)
+        return L"HKCC";
+    if (hRoot == HKEY_DYN_DATA)
+        return L"HKDD";
     return nullptr;
 }
 
 } // namespace
 
-CRegistryKey::CRegistryKey(HKEY hRoot) : m_hKey(nullptr)
-{
+CRegistryKey::CRegistryKey(HKEY hRoot) : m_hKey(nullptr) {
     if (const wchar_t* pszName = RootName(hRoot)) {
         m_hKey = hRoot;
         m_strPath = pszName;
     }
 }
 
-CRegistryKey::CRegistryKey(const CRegistryKey& other) : m_hKey(nullptr)
-{
+CRegistryKey::CRegistryKey(const CRegistryKey& other) : m_hKey(nullptr) {
     if (other.m_hKey) {
         HKEY hKey = nullptr;
-        if (RegOpenKeyExW(other.m_hKey, nullptr, 0, KEY_READ | KEY_SET_VALUE | KEY_CREATE_SUB_KEY, &hKey) == ERROR_SUCCESS ||
+        if (RegOpenKeyExW(other.m_hKey, nullptr, 0, KEY_READ | KEY_SET_VALUE | KEY_CREATE_SUB_KEY, &hKey) ==
+                ERROR_SUCCESS ||
             RegOpenKeyExW(other.m_hKey, nullptr, 0, KEY_READ, &hKey) == ERROR_SUCCESS) {
             m_hKey = hKey;
             m_strPath = other.m_strPath;
@@ -41,8 +46,7 @@ CRegistryKey::CRegistryKey(const CRegistryKey& other) : m_hKey(nullptr)
     }
 }
 
-CRegistryKey& CRegistryKey::operator=(const CRegistryKey& other)
-{
+CRegistryKey& CRegistryKey::operator=(const CRegistryKey& other) {
     if (this != &other) {
         CRegistryKey copy(other);
         Close();
@@ -53,23 +57,15 @@ CRegistryKey& CRegistryKey::operator=(const CRegistryKey& other)
 }
 
 CRegistryKey::CRegistryKey(CRegistryKey&& other) noexcept
-    : m_hKey(other.m_hKey), m_strPath(std::move(other.m_strPath))
-{
+    : m_hKey(other.m_hKey), m_strPath(std::move(other.m_strPath)) {
     other.m_hKey = nullptr;
 }
 
-CRegistryKey::~CRegistryKey()
-{
-    Close();
-}
+CRegistryKey::~CRegistryKey() { Close(); }
 
-int CRegistryKey::OnError(LONG /*lError*/, int /*nOperation*/, const std::wstring& /*strPath*/)
-{
-    return ErrorGiveUp;
-}
+int CRegistryKey::OnError(LONG /*lError*/, int /*nOperation*/, const std::wstring& /*strPath*/) { return ErrorGiveUp; }
 
-LONG CRegistryKey::Open(const wchar_t* pszSubKey, bool bCreate, REGSAM samDesired)
-{
+LONG CRegistryKey::Open(const wchar_t* pszSubKey, bool bCreate, REGSAM samDesired) {
     std::wstring strPath = m_strPath;
     if (pszSubKey) {
         strPath += L"\\";
@@ -79,8 +75,8 @@ LONG CRegistryKey::Open(const wchar_t* pszSubKey, bool bCreate, REGSAM samDesire
     LONG lErr;
     for (;;) {
         if (bCreate)
-            lErr = RegCreateKeyExW(m_hKey, pszSubKey, 0, nullptr, REG_OPTION_NON_VOLATILE, samDesired,
-                                   nullptr, &hNew, nullptr);
+            lErr = RegCreateKeyExW(m_hKey, pszSubKey, 0, nullptr, REG_OPTION_NON_VOLATILE, samDesired, nullptr, &hNew,
+                                   nullptr);
         else
             lErr = RegOpenKeyExW(m_hKey, pszSubKey, 0, samDesired, &hNew);
         if (lErr == ERROR_SUCCESS)
@@ -96,8 +92,7 @@ LONG CRegistryKey::Open(const wchar_t* pszSubKey, bool bCreate, REGSAM samDesire
     return ERROR_SUCCESS;
 }
 
-LONG CRegistryKey::Close()
-{
+LONG CRegistryKey::Close() {
     if (!m_hKey)
         return ERROR_SUCCESS;
     LONG lErr;
@@ -107,13 +102,11 @@ LONG CRegistryKey::Close()
     return lErr;
 }
 
-std::wstring CRegistryKey::ValuePath(const wchar_t* pszName) const
-{
+std::wstring CRegistryKey::ValuePath(const wchar_t* pszName) const {
     return m_strPath + L"\"" + (pszName ? pszName : L"") + L"\"";
 }
 
-LONG CRegistryKey::QueryValue(const wchar_t* pszName, SRegistryValue& value)
-{
+LONG CRegistryKey::QueryValue(const wchar_t* pszName, SRegistryValue& value) {
     for (;;) {
         value.vecData.clear();
         value.strName = pszName ? pszName : L"";
@@ -140,8 +133,7 @@ LONG CRegistryKey::QueryValue(const wchar_t* pszName, SRegistryValue& value)
     }
 }
 
-LONG CRegistryKey::QueryString(const wchar_t* pszName, std::wstring& strOut, const std::wstring& strDefault)
-{
+LONG CRegistryKey::QueryString(const wchar_t* pszName, std::wstring& strOut, const std::wstring& strDefault) {
     SRegistryValue value;
     LONG lErr = QueryValue(pszName, value);
     if (lErr != ERROR_SUCCESS) {
@@ -163,8 +155,7 @@ LONG CRegistryKey::QueryString(const wchar_t* pszName, std::wstring& strOut, con
     return lErr;
 }
 
-LONG CRegistryKey::QueryDword(const wchar_t* pszName, int* pnOut, int nDefault)
-{
+LONG CRegistryKey::QueryDword(const wchar_t* pszName, int* pnOut, int nDefault) {
     SRegistryValue value;
     LONG lErr = QueryValue(pszName, value);
     if (lErr != ERROR_SUCCESS) {
@@ -177,14 +168,12 @@ LONG CRegistryKey::QueryDword(const wchar_t* pszName, int* pnOut, int nDefault)
     return lErr;
 }
 
-LONG CRegistryKey::QueryDword(const wchar_t* pszName, DWORD* pdwOut, DWORD dwDefault)
-{
+LONG CRegistryKey::QueryDword(const wchar_t* pszName, DWORD* pdwOut, DWORD dwDefault) {
     static_assert(sizeof(DWORD) == sizeof(int), "32-bit values");
     return QueryDword(pszName, reinterpret_cast<int*>(pdwOut), static_cast<int>(dwDefault));
 }
 
-LONG CRegistryKey::SetString(const wchar_t* pszName, const std::wstring& strValue, DWORD dwType)
-{
+LONG CRegistryKey::SetString(const wchar_t* pszName, const std::wstring& strValue, DWORD dwType) {
     LONG lErr;
     while ((lErr = RegSetValueExW(m_hKey, pszName, 0, dwType, reinterpret_cast<const BYTE*>(strValue.c_str()),
                                   static_cast<DWORD>((strValue.size() + 1) * sizeof(wchar_t)))) != ERROR_SUCCESS &&
@@ -193,8 +182,7 @@ LONG CRegistryKey::SetString(const wchar_t* pszName, const std::wstring& strValu
     return lErr;
 }
 
-LONG CRegistryKey::SetDword(const wchar_t* pszName, DWORD dwValue)
-{
+LONG CRegistryKey::SetDword(const wchar_t* pszName, DWORD dwValue) {
     LONG lErr;
     while ((lErr = RegSetValueExW(m_hKey, pszName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dwValue),
                                   sizeof(dwValue))) != ERROR_SUCCESS &&
@@ -203,8 +191,7 @@ LONG CRegistryKey::SetDword(const wchar_t* pszName, DWORD dwValue)
     return lErr;
 }
 
-LONG CRegistryKey::DeleteValue(const wchar_t* pszName)
-{
+LONG CRegistryKey::DeleteValue(const wchar_t* pszName) {
     LONG lErr;
     while ((lErr = RegDeleteValueW(m_hKey, pszName)) != ERROR_SUCCESS &&
            OnError(lErr, OpDeleteValue, ValuePath(pszName)) == ErrorRetry) {

@@ -9,31 +9,24 @@ volatile LONG g_nDepth = 0;
 } // namespace
 
 CTraceScope::CTraceScope(const std::wstring& strFunction, const std::wstring& strFile, int nLine)
-    : m_pTrace(&theTrace)
-{
+    : m_pTrace(&theTrace) {
     Enter(strFunction, strFile, nLine);
 }
 
 CTraceScope::CTraceScope(ITrace& trace, const std::wstring& strFunction, const std::wstring& strFile, int nLine)
-    : m_pTrace(&trace)
-{
+    : m_pTrace(&trace) {
     Enter(strFunction, strFile, nLine);
 }
 
-CTraceScope::~CTraceScope()
-{
+CTraceScope::~CTraceScope() {
     InterlockedDecrement(&g_nDepth);
     ComputeIndent();
     Print(TraceScope, L"}");
 }
 
-long CTraceScope::GetDepth()
-{
-    return g_nDepth;
-}
+long CTraceScope::GetDepth() { return g_nDepth; }
 
-void CTraceScope::Enter(const std::wstring& strFunction, const std::wstring& strFile, int nLine)
-{
+void CTraceScope::Enter(const std::wstring& strFunction, const std::wstring& strFile, int nLine) {
     ComputeIndent();
     Print(TraceScope, L"%s(%s#%d)", strFunction.c_str(), strFile.c_str(), nLine);
     Print(TraceScope, L"{");
@@ -41,14 +34,12 @@ void CTraceScope::Enter(const std::wstring& strFunction, const std::wstring& str
     ComputeIndent();
 }
 
-bool CTraceScope::IsActive(unsigned int nCategory)
-{
+bool CTraceScope::IsActive(unsigned int nCategory) {
     CKvTrace* pTrace = dynamic_cast<CKvTrace*>(m_pTrace);
     return pTrace && pTrace->IsActive() && pTrace->IsCategoryEnabled(nCategory);
 }
 
-void CTraceScope::ComputeIndent()
-{
+void CTraceScope::ComputeIndent() {
     try {
         CKvTrace* pTrace = dynamic_cast<CKvTrace*>(m_pTrace);
         LONG nDepth = g_nDepth;
@@ -57,12 +48,11 @@ void CTraceScope::ComputeIndent()
         else
             m_strIndent.clear();
     } catch (...) {
-        m_strIndent.clear();  // goes on without its indent
+        m_strIndent.clear(); // goes on without its indent
     }
 }
 
-void CTraceScope::Print(unsigned int nCategory, const wchar_t* pszFormat, ...)
-{
+void CTraceScope::Print(unsigned int nCategory, const wchar_t* pszFormat, ...) {
     try {
         if (!pszFormat || !IsActive(nCategory))
             return;

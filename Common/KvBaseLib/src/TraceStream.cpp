@@ -21,20 +21,17 @@ CKvTraceNull g_nullTrace __attribute__((init_priority(110)));
 
 const unsigned int kDefaultCategory = TraceScope;
 
-unsigned int ThreadCategory()
-{
+unsigned int ThreadCategory() {
     CWin32Lock lock(GetModuleCriticalSection());
     return g_states.categories.emplace(GetCurrentThreadId(), kDefaultCategory).first->second;
 }
 
-unsigned int ThreadFormat()
-{
+unsigned int ThreadFormat() {
     CWin32Lock lock(GetModuleCriticalSection());
     return g_states.formats.emplace(GetCurrentThreadId(), TraceDefaultFormat).first->second;
 }
 
-std::wstring FromAnsi(const char* psz)
-{
+std::wstring FromAnsi(const char* psz) {
     int cch = MultiByteToWideChar(CP_ACP, 0, psz, -1, nullptr, 0);
     if (cch <= 1)
         return std::wstring();
@@ -44,8 +41,7 @@ std::wstring FromAnsi(const char* psz)
     return s;
 }
 
-std::wstring Hex(unsigned int nValue, int nDigits)
-{
+std::wstring Hex(unsigned int nValue, int nDigits) {
     wchar_t sz[16];
     _snwprintf(sz, 16, L"%0*X", nDigits, nValue);
     sz[15] = L'\0';
@@ -54,17 +50,13 @@ std::wstring Hex(unsigned int nValue, int nDigits)
 
 } // namespace
 
-CKvTraceNull& GetNullTrace()
-{
-    return g_nullTrace;
-}
+CKvTraceNull& GetNullTrace() { return g_nullTrace; }
 
-std::wstring CKvTrace::IntegerText(unsigned int nValue, unsigned int nFormat)
-{
+std::wstring CKvTrace::IntegerText(unsigned int nValue, unsigned int nFormat) {
     if (nFormat & TraceSystemMessage) {
         wchar_t sz[1024];
-        DWORD cch = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, nValue, 0,
-                                   sz, 1024, nullptr);
+        DWORD cch = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, nValue, 0, sz,
+                                   1024, nullptr);
         if (cch != 0)
             return std::wstring(sz, cch);
         nFormat = (nFormat & ~0x7u) | TraceHex;
@@ -93,43 +85,35 @@ std::wstring CKvTrace::IntegerText(unsigned int nValue, unsigned int nFormat)
     return s;
 }
 
-bool CKvTrace::IsThreadCategoryEnabled()
-{
-    return IsActive() && IsCategoryEnabled(ThreadCategory());
-}
+bool CKvTrace::IsThreadCategoryEnabled() { return IsActive() && IsCategoryEnabled(ThreadCategory()); }
 
-void CKvTrace::AppendText(const std::wstring& strText)
-{
+void CKvTrace::AppendText(const std::wstring& strText) {
     if (strText.empty())
         return;
     CWin32Lock lock(GetModuleCriticalSection());
     g_states.lines[GetCurrentThreadId()] += strText;
 }
 
-void CKvTrace::AppendInteger(unsigned int nValue)
-{
+void CKvTrace::AppendInteger(unsigned int nValue) {
     if (!IsThreadCategoryEnabled())
         return;
     AppendText(IntegerText(nValue, ThreadFormat()));
 }
 
-void CKvTrace::WriteLine(unsigned int nCategory, const std::wstring& strText, const SYSTEMTIME& stLocal)
-{
+void CKvTrace::WriteLine(unsigned int nCategory, const std::wstring& strText, const SYSTEMTIME& stLocal) {
     std::wstring strLine;
     FormatLine(strLine, nCategory, stLocal, strText.c_str());
     Output(nCategory, strLine);
 }
 
-void CKvTrace::Printf(unsigned int nCategory, const wchar_t* pszFormat, ...)
-{
+void CKvTrace::Printf(unsigned int nCategory, const wchar_t* pszFormat, ...) {
     va_list args;
     va_start(args, pszFormat);
     VPrintf(nCategory, pszFormat, args);
     va_end(args);
 }
 
-void CKvTrace::VPrintf(unsigned int nCategory, const wchar_t* pszFormat, va_list args)
-{
+void CKvTrace::VPrintf(unsigned int nCategory, const wchar_t* pszFormat, va_list args) {
     try {
         if (!IsActive() || !IsCategoryEnabled(nCategory) || !pszFormat || !*pszFormat)
             return;
@@ -178,8 +162,7 @@ void CKvTrace::VPrintf(unsigned int nCategory, const wchar_t* pszFormat, va_list
 }
 
 void CKvTrace::Dump(unsigned int nCategory, const wchar_t* pszTitle, const void* pData, unsigned int cbData,
-                    unsigned int nFlags)
-{
+                    unsigned int nFlags) {
     try {
         if (!pData || cbData == 0 || !IsActive() || !IsCategoryEnabled(nCategory))
             return;
@@ -209,8 +192,7 @@ void CKvTrace::Dump(unsigned int nCategory, const wchar_t* pszTitle, const void*
     }
 }
 
-ITrace& CKvTrace::operator<<(bool bValue)
-{
+ITrace& CKvTrace::operator<<(bool bValue) {
     try {
         if (IsThreadCategoryEnabled())
             AppendText(bValue ? L"true" : L"false");
@@ -219,8 +201,7 @@ ITrace& CKvTrace::operator<<(bool bValue)
     return *this;
 }
 
-ITrace& CKvTrace::operator<<(float fValue)
-{
+ITrace& CKvTrace::operator<<(float fValue) {
     try {
         if (IsThreadCategoryEnabled()) {
             wchar_t sz[400];
@@ -241,8 +222,7 @@ ITrace& CKvTrace::operator<<(float fValue)
     return *this;
 }
 
-ITrace& CKvTrace::operator<<(int nValue)
-{
+ITrace& CKvTrace::operator<<(int nValue) {
     try {
         AppendInteger(static_cast<unsigned int>(nValue));
     } catch (...) {
@@ -250,43 +230,21 @@ ITrace& CKvTrace::operator<<(int nValue)
     return *this;
 }
 
-ITrace& CKvTrace::operator<<(unsigned int nValue)
-{
-    return *this << static_cast<int>(nValue);
-}
+ITrace& CKvTrace::operator<<(unsigned int nValue) { return *this << static_cast<int>(nValue); }
 
-ITrace& CKvTrace::operator<<(long nValue)
-{
-    return *this << static_cast<int>(nValue);
-}
+ITrace& CKvTrace::operator<<(long nValue) { return *this << static_cast<int>(nValue); }
 
-ITrace& CKvTrace::operator<<(unsigned long nValue)
-{
-    return *this << static_cast<int>(nValue);
-}
+ITrace& CKvTrace::operator<<(unsigned long nValue) { return *this << static_cast<int>(nValue); }
 
-ITrace& CKvTrace::operator<<(unsigned short nValue)
-{
-    return *this << static_cast<int>(nValue);
-}
+ITrace& CKvTrace::operator<<(unsigned short nValue) { return *this << static_cast<int>(nValue); }
 
-ITrace& CKvTrace::operator<<(short nValue)
-{
-    return *this << static_cast<int>(nValue);
-}
+ITrace& CKvTrace::operator<<(short nValue) { return *this << static_cast<int>(nValue); }
 
-ITrace& CKvTrace::operator<<(unsigned char nValue)
-{
-    return *this << static_cast<int>(nValue);
-}
+ITrace& CKvTrace::operator<<(unsigned char nValue) { return *this << static_cast<int>(nValue); }
 
-ITrace& CKvTrace::operator<<(char nValue)
-{
-    return *this << static_cast<int>(static_cast<signed char>(nValue));
-}
+ITrace& CKvTrace::operator<<(char nValue) { return *this << static_cast<int>(static_cast<signed char>(nValue)); }
 
-ITrace& CKvTrace::operator<<(const wchar_t* pszText)
-{
+ITrace& CKvTrace::operator<<(const wchar_t* pszText) {
     try {
         if (pszText && IsThreadCategoryEnabled())
             AppendText(pszText);
@@ -295,8 +253,7 @@ ITrace& CKvTrace::operator<<(const wchar_t* pszText)
     return *this;
 }
 
-ITrace& CKvTrace::operator<<(const char* pszText)
-{
+ITrace& CKvTrace::operator<<(const char* pszText) {
     try {
         if (pszText && IsThreadCategoryEnabled())
             AppendText(FromAnsi(pszText));
@@ -305,8 +262,7 @@ ITrace& CKvTrace::operator<<(const char* pszText)
     return *this;
 }
 
-void CKvTrace::SetCategory(unsigned int nCategory)
-{
+void CKvTrace::SetCategory(unsigned int nCategory) {
     try {
         if (!IsActive())
             return;
@@ -316,8 +272,7 @@ void CKvTrace::SetCategory(unsigned int nCategory)
     }
 }
 
-void CKvTrace::SetIntegerFormat(unsigned int nBits)
-{
+void CKvTrace::SetIntegerFormat(unsigned int nBits) {
     try {
         if (!IsThreadCategoryEnabled())
             return;
@@ -328,8 +283,7 @@ void CKvTrace::SetIntegerFormat(unsigned int nBits)
     }
 }
 
-void CKvTrace::SetFloatFormat(unsigned int nBits)
-{
+void CKvTrace::SetFloatFormat(unsigned int nBits) {
     try {
         if (!IsThreadCategoryEnabled())
             return;
@@ -340,9 +294,8 @@ void CKvTrace::SetFloatFormat(unsigned int nBits)
     }
 }
 
-void CKvTrace::Manipulator(unsigned int nCode)
-{
-    DWORD dwLastError = GetLastError();  // before anything here can change it
+void CKvTrace::Manipulator(unsigned int nCode) {
+    DWORD dwLastError = GetLastError(); // before anything here can change it
     try {
         if (!IsActive())
             return;
@@ -381,8 +334,7 @@ void CKvTrace::Manipulator(unsigned int nCode)
     }
 }
 
-bool CKvTrace::IsLinePending()
-{
+bool CKvTrace::IsLinePending() {
     try {
         CWin32Lock lock(GetModuleCriticalSection());
         auto it = g_states.lines.find(GetCurrentThreadId());

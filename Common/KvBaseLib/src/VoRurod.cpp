@@ -11,8 +11,7 @@ const LANGID kRussian = 1049;
 const LANGID kUsEnglish = 0x409;
 
 // "<0x%08X>" of the id, cut to the buffer.
-void WritePlaceholder(DWORD dwId, wchar_t* pszBuffer, DWORD cchBuffer)
-{
+void WritePlaceholder(DWORD dwId, wchar_t* pszBuffer, DWORD cchBuffer) {
     wchar_t sz[16];
     _snwprintf(sz, 16, L"<0x%08X>", dwId);
     sz[15] = L'\0';
@@ -21,35 +20,28 @@ void WritePlaceholder(DWORD dwId, wchar_t* pszBuffer, DWORD cchBuffer)
 
 } // namespace
 
-CVoRurod::CVoRurod(int nCode, const wchar_t* pszFile, int nLine, const wchar_t* pszFunction)
-    : m_nCode(nCode)
-{
+CVoRurod::CVoRurod(int nCode, const wchar_t* pszFile, int nLine, const wchar_t* pszFunction) : m_nCode(nCode) {
     m_mapFields[L"File"] = pszFile ? pszFile : L"???";
     m_mapFields[L"Line"] = std::to_wstring(nLine);
     m_mapFields[L"Function"] = pszFunction ? pszFunction : L"???";
     ExtendDebugInformation(*this, 0, 0);
 }
 
-CVoRurod::CVoRurod(int nCode) : m_nCode(nCode)
-{
-    ExtendDebugInformation(*this, 0, 0);
-}
+CVoRurod::CVoRurod(int nCode) : m_nCode(nCode) { ExtendDebugInformation(*this, 0, 0); }
 
 CVoRurod::~CVoRurod() = default;
 
-const wchar_t* CVoRurod::GetField(const std::wstring& strName) const
-{
+const wchar_t* CVoRurod::GetField(const std::wstring& strName) const {
     auto it = m_mapFields.find(strName);
     return it == m_mapFields.end() ? nullptr : it->second.c_str();
 }
 
-const wchar_t* CVoRurod::GetMessage()
-{
+const wchar_t* CVoRurod::GetMessage() {
     if (!m_strMessage.empty())
         return m_strMessage.c_str();
     wchar_t szText[256];
     if (FormatErrorMessage(GetCode(), szText, 256) != 0) {
-        m_strMessage = szText;  // the placeholder with the code
+        m_strMessage = szText; // the placeholder with the code
         return m_strMessage.c_str();
     }
     std::wstring strText = szText;
@@ -64,10 +56,10 @@ const wchar_t* CVoRurod::GetMessage()
         for (const auto& s : m_vecInserts)
             vecArgs.push_back(reinterpret_cast<DWORD_PTR>(s.c_str()));
         wchar_t* pszOut = nullptr;
-        DWORD cch = FormatMessageW(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ARGUMENT_ARRAY |
-                                       FORMAT_MESSAGE_ALLOCATE_BUFFER,
-                                   strText.c_str(), 0, 0, reinterpret_cast<wchar_t*>(&pszOut), 256,
-                                   reinterpret_cast<va_list*>(vecArgs.data()));
+        DWORD cch =
+            FormatMessageW(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ARGUMENT_ARRAY | FORMAT_MESSAGE_ALLOCATE_BUFFER,
+                           strText.c_str(), 0, 0, reinterpret_cast<wchar_t*>(&pszOut), 256,
+                           reinterpret_cast<va_list*>(vecArgs.data()));
         m_strMessage = (cch != 0 && pszOut) ? std::wstring(pszOut, cch) : strText;
         if (pszOut)
             LocalFree(pszOut);
@@ -84,8 +76,7 @@ const wchar_t* CVoRurod::GetMessage()
     return m_strMessage.c_str();
 }
 
-const wchar_t* CVoRurod::GetFields()
-{
+const wchar_t* CVoRurod::GetFields() {
     if (m_strFields.empty()) {
         std::wstring s;
         for (const auto& f : m_mapFields) {
@@ -100,8 +91,7 @@ const wchar_t* CVoRurod::GetFields()
     return m_strFields.c_str();
 }
 
-const wchar_t* CVoRurod::GetText()
-{
+const wchar_t* CVoRurod::GetText() {
     if (m_strText.empty()) {
         wchar_t szCode[16];
         _snwprintf(szCode, 16, L"%x", static_cast<unsigned int>(GetCode()));
@@ -121,8 +111,7 @@ const wchar_t* CVoRurod::GetText()
     return m_strText.c_str();
 }
 
-const wchar_t* CVoRurod::GetTextWithStack()
-{
+const wchar_t* CVoRurod::GetTextWithStack() {
     if (m_strTextWithStack.empty()) {
         std::wstring s = GetText();
         for (const auto& f : m_mapFields)
@@ -133,13 +122,11 @@ const wchar_t* CVoRurod::GetTextWithStack()
     return m_strTextWithStack.c_str();
 }
 
-void ExtendDebugInformation(CVoRurod& /*error*/, int /*nReserved1*/, int /*nReserved2*/)
-{
+void ExtendDebugInformation(CVoRurod& /*error*/, int /*nReserved1*/, int /*nReserved2*/) {
     // Nothing to add in these builds: the code, file, line and function say where the error arose.
 }
 
-DWORD LoadMessageText(const wchar_t* pszModule, DWORD dwMessageId, wchar_t* pszBuffer, DWORD cchBuffer)
-{
+DWORD LoadMessageText(const wchar_t* pszModule, DWORD dwMessageId, wchar_t* pszBuffer, DWORD cchBuffer) {
     if (!pszBuffer || cchBuffer == 0)
         return ERROR_INVALID_PARAMETER;
     WritePlaceholder(dwMessageId, pszBuffer, cchBuffer);
@@ -184,8 +171,7 @@ DWORD LoadMessageText(const wchar_t* pszModule, DWORD dwMessageId, wchar_t* pszB
     return 0;
 }
 
-DWORD FormatErrorMessage(int nCode, wchar_t* pszBuffer, DWORD cchBuffer)
-{
+DWORD FormatErrorMessage(int nCode, wchar_t* pszBuffer, DWORD cchBuffer) {
     if (!pszBuffer || cchBuffer == 0)
         return ERROR_INVALID_PARAMETER;
     DWORD dwCode = static_cast<DWORD>(nCode);
@@ -201,8 +187,7 @@ DWORD FormatErrorMessage(int nCode, wchar_t* pszBuffer, DWORD cchBuffer)
     return LoadMessageText(pszModule, dwCode, pszBuffer, cchBuffer);
 }
 
-std::wstring FormatErrorMessage(int nCode)
-{
+std::wstring FormatErrorMessage(int nCode) {
     wchar_t szText[1024];
     FormatErrorMessage(nCode, szText, 1024);
     return szText;

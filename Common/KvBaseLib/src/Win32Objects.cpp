@@ -13,8 +13,7 @@ const int kLineDeleteFile = 401;
 const int kLineEventCreate = 571;
 const int kLineMutexCreate = 1131;
 
-[[noreturn]] void Throw(DWORD dwCode, int nLine, const wchar_t* pszFunction)
-{
+[[noreturn]] void Throw(DWORD dwCode, int nLine, const wchar_t* pszFunction) {
     throw CVoRurod(static_cast<int>(dwCode), kSourceFile, nLine, pszFunction);
 }
 
@@ -22,28 +21,24 @@ const int kLineMutexCreate = 1131;
 
 // ---- CWin32Handle ----
 
-CWin32Handle::~CWin32Handle()
-{
+CWin32Handle::~CWin32Handle() {
     if (m_hHandle != INVALID_HANDLE_VALUE && m_hHandle != nullptr)
         CloseHandle(m_hHandle);
 }
 
-CWin32Handle& CWin32Handle::Attach(HANDLE hHandle)
-{
+CWin32Handle& CWin32Handle::Attach(HANDLE hHandle) {
     Close();
     m_hHandle = hHandle;
     return *this;
 }
 
-HANDLE CWin32Handle::Detach()
-{
+HANDLE CWin32Handle::Detach() {
     HANDLE h = m_hHandle;
     m_hHandle = INVALID_HANDLE_VALUE;
     return h;
 }
 
-void CWin32Handle::Close()
-{
+void CWin32Handle::Close() {
     if (m_hHandle != INVALID_HANDLE_VALUE && m_hHandle != nullptr)
         CloseHandle(m_hHandle);
     m_hHandle = INVALID_HANDLE_VALUE;
@@ -51,10 +46,8 @@ void CWin32Handle::Close()
 
 // ---- CWin32File ----
 
-bool CWin32File::Open(const wchar_t* pszPath, DWORD dwDesiredAccess, DWORD dwCreationDisposition,
-                      DWORD dwShareMode, LPSECURITY_ATTRIBUTES pSecurity, DWORD dwFlagsAndAttributes,
-                      HANDLE hTemplate)
-{
+bool CWin32File::Open(const wchar_t* pszPath, DWORD dwDesiredAccess, DWORD dwCreationDisposition, DWORD dwShareMode,
+                      LPSECURITY_ATTRIBUTES pSecurity, DWORD dwFlagsAndAttributes, HANDLE hTemplate) {
     Close();
     m_strName = pszPath ? pszPath : L"";
     m_hHandle = CreateFileW(pszPath, dwDesiredAccess, dwShareMode, pSecurity, dwCreationDisposition,
@@ -62,16 +55,14 @@ bool CWin32File::Open(const wchar_t* pszPath, DWORD dwDesiredAccess, DWORD dwCre
     return IsValid();
 }
 
-DWORD CWin32File::Write(const void* pData, DWORD cbData)
-{
+DWORD CWin32File::Write(const void* pData, DWORD cbData) {
     DWORD cbWritten = 0;
     if (!WriteFile(m_hHandle, pData, cbData, &cbWritten, nullptr))
         return GetLastError();
     return 0;
 }
 
-DWORD CWin32File::Read(void* pData, DWORD cbData, DWORD* pcbRead)
-{
+DWORD CWin32File::Read(void* pData, DWORD cbData, DWORD* pcbRead) {
     DWORD cbRead = 0;
     BOOL bOk = ReadFile(m_hHandle, pData, cbData, &cbRead, nullptr);
     if (pcbRead)
@@ -79,8 +70,7 @@ DWORD CWin32File::Read(void* pData, DWORD cbData, DWORD* pcbRead)
     return bOk ? 0 : GetLastError();
 }
 
-DWORD CWin32File::Seek(LONGLONG llDistance, DWORD dwMoveMethod)
-{
+DWORD CWin32File::Seek(LONGLONG llDistance, DWORD dwMoveMethod) {
     if (!IsValid())
         return ERROR_INVALID_HANDLE;
     LONG lHigh = static_cast<LONG>(llDistance >> 32);
@@ -94,8 +84,7 @@ DWORD CWin32File::Seek(LONGLONG llDistance, DWORD dwMoveMethod)
     return 0;
 }
 
-WIN32_FILE_ATTRIBUTE_DATA CWin32File::GetAttributes(const wchar_t* pszPath)
-{
+WIN32_FILE_ATTRIBUTE_DATA CWin32File::GetAttributes(const wchar_t* pszPath) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     ZeroMemory(&data, sizeof(data));
     if (!GetFileAttributesExW(pszPath, GetFileExInfoStandard, &data)) {
@@ -105,8 +94,7 @@ WIN32_FILE_ATTRIBUTE_DATA CWin32File::GetAttributes(const wchar_t* pszPath)
     return data;
 }
 
-void CWin32File::DeleteFile_Ex(const wchar_t* pszPath, bool bKeepReadOnly)
-{
+void CWin32File::DeleteFile_Ex(const wchar_t* pszPath, bool bKeepReadOnly) {
     static const wchar_t kFunction[] = L"KvBase::CWin32File::DeleteFile_Ex";
     if (DeleteFileW(pszPath))
         return;
@@ -126,20 +114,15 @@ void CWin32File::DeleteFile_Ex(const wchar_t* pszPath, bool bKeepReadOnly)
 
 // ---- CWin32Event ----
 
-CWin32Event::~CWin32Event()
-{
-    Close();
-}
+CWin32Event::~CWin32Event() { Close(); }
 
-HANDLE CWin32Event::Detach()
-{
+HANDLE CWin32Event::Detach() {
     HANDLE h = m_hHandle;
     m_hHandle = nullptr;
     return h;
 }
 
-void CWin32Event::Close()
-{
+void CWin32Event::Close() {
     if (m_hHandle != nullptr) {
         if (m_hHandle != INVALID_HANDLE_VALUE)
             CloseHandle(m_hHandle);
@@ -147,8 +130,7 @@ void CWin32Event::Close()
     }
 }
 
-DWORD CWin32Event::Create(bool bInitialState, const wchar_t* pszName, LPSECURITY_ATTRIBUTES pSecurity)
-{
+DWORD CWin32Event::Create(bool bInitialState, const wchar_t* pszName, LPSECURITY_ATTRIBUTES pSecurity) {
     Close();
     m_hHandle = CreateEventW(pSecurity, m_bManualReset, bInitialState, pszName);
     if (!m_hHandle)
@@ -158,47 +140,34 @@ DWORD CWin32Event::Create(bool bInitialState, const wchar_t* pszName, LPSECURITY
     return 0;
 }
 
-void CWin32Event::Create_Ex(bool bInitialState, const wchar_t* pszName, LPSECURITY_ATTRIBUTES pSecurity)
-{
+void CWin32Event::Create_Ex(bool bInitialState, const wchar_t* pszName, LPSECURITY_ATTRIBUTES pSecurity) {
     Close();
     DWORD dwErr = Create(bInitialState, pszName, pSecurity);
     if (dwErr != 0)
         Throw(dwErr, kLineEventCreate, L"KvBase::CWin32Event::Create_Ex");
 }
 
-DWORD CWin32Event::Set()
-{
-    return SetEvent(m_hHandle) ? 0 : GetLastError();
-}
+DWORD CWin32Event::Set() { return SetEvent(m_hHandle) ? 0 : GetLastError(); }
 
-DWORD CWin32Event::Reset()
-{
-    return ResetEvent(m_hHandle) ? 0 : GetLastError();
-}
+DWORD CWin32Event::Reset() { return ResetEvent(m_hHandle) ? 0 : GetLastError(); }
 
 // ---- CWin32Mutex ----
 
-CWin32Mutex::~CWin32Mutex()
-{
-    Close();
-}
+CWin32Mutex::~CWin32Mutex() { Close(); }
 
-void CWin32Mutex::Close()
-{
+void CWin32Mutex::Close() {
     if (IsValid())
         CloseHandle(m_hHandle);
     m_hHandle = INVALID_HANDLE_VALUE;
 }
 
-DWORD CWin32Mutex::Release()
-{
+DWORD CWin32Mutex::Release() {
     if (!IsValid())
         return ERROR_INVALID_HANDLE;
     return ReleaseMutex(m_hHandle) ? 0 : GetLastError();
 }
 
-DWORD CWin32Mutex::Create(bool bInitialOwner, const wchar_t* pszName, LPSECURITY_ATTRIBUTES pSecurity)
-{
+DWORD CWin32Mutex::Create(bool bInitialOwner, const wchar_t* pszName, LPSECURITY_ATTRIBUTES pSecurity) {
     Close();
     m_hHandle = CreateMutexW(pSecurity, bInitialOwner, pszName);
     DWORD dwErr = m_hHandle ? 0 : GetLastError();
@@ -207,15 +176,13 @@ DWORD CWin32Mutex::Create(bool bInitialOwner, const wchar_t* pszName, LPSECURITY
     return dwErr;
 }
 
-void CWin32Mutex::Create_Ex(bool bInitialOwner, const wchar_t* pszName, LPSECURITY_ATTRIBUTES pSecurity)
-{
+void CWin32Mutex::Create_Ex(bool bInitialOwner, const wchar_t* pszName, LPSECURITY_ATTRIBUTES pSecurity) {
     DWORD dwErr = Create(bInitialOwner, pszName, pSecurity);
     if (dwErr != 0)
         Throw(dwErr, kLineMutexCreate, L"KvBase::CWin32Mutex::Create_Ex");
 }
 
-DWORD CWin32Mutex::Wait(DWORD dwMilliseconds)
-{
+DWORD CWin32Mutex::Wait(DWORD dwMilliseconds) {
     if (!IsValid()) {
         SetLastError(ERROR_INVALID_HANDLE);
         return WAIT_FAILED;
@@ -225,19 +192,14 @@ DWORD CWin32Mutex::Wait(DWORD dwMilliseconds)
 
 // ---- CWin32Thread ----
 
-CWin32Thread::CWin32Thread() : m_evStop(true)
-{
-    m_evStop.Create(false, nullptr, nullptr);
-}
+CWin32Thread::CWin32Thread() : m_evStop(true) { m_evStop.Create(false, nullptr, nullptr); }
 
-CWin32Thread::~CWin32Thread()
-{
+CWin32Thread::~CWin32Thread() {
     StopAndWait();
     Close();
 }
 
-void CWin32Thread::StopAndWait()
-{
+void CWin32Thread::StopAndWait() {
     Stop(INFINITE);
     // Stop returns early when a WM_QUIT arrives while it waits; the stop event and the lock must
     // outlive the thread, so wait (without dispatching) until it has really ended.
@@ -245,15 +207,13 @@ void CWin32Thread::StopAndWait()
         WaitForSingleObject(m_hHandle, INFINITE);
 }
 
-void CWin32Thread::Close()
-{
+void CWin32Thread::Close() {
     if (IsValid())
         CloseHandle(m_hHandle);
     m_hHandle = INVALID_HANDLE_VALUE;
 }
 
-DWORD WINAPI CWin32Thread::ThreadProc(void* pThis)
-{
+DWORD WINAPI CWin32Thread::ThreadProc(void* pThis) {
     // No exception may leave a thread's start routine.
     try {
         return static_cast<CWin32Thread*>(pThis)->Run();
@@ -264,12 +224,11 @@ DWORD WINAPI CWin32Thread::ThreadProc(void* pThis)
     }
 }
 
-bool CWin32Thread::Start(void* pParam, bool bSuspended, LPSECURITY_ATTRIBUTES pSecurity)
-{
+bool CWin32Thread::Start(void* pParam, bool bSuspended, LPSECURITY_ATTRIBUTES pSecurity) {
     CWin32Lock lock(m_lock);
     if (IsValid()) {
         if (WaitForSingleObject(m_hHandle, 0) == WAIT_TIMEOUT)
-            return false;  // the previous thread still runs
+            return false; // the previous thread still runs
         CloseHandle(m_hHandle);
     }
     m_bSuspended = bSuspended;
@@ -277,8 +236,8 @@ bool CWin32Thread::Start(void* pParam, bool bSuspended, LPSECURITY_ATTRIBUTES pS
     // Reset before the thread exists, so that a stop signalled for an earlier run is never seen.
     m_evStop.Reset();
     m_dwThreadId = 0;
-    m_hHandle = CreateThread(pSecurity, 0, &CWin32Thread::ThreadProc, this,
-                             bSuspended ? CREATE_SUSPENDED : 0, &m_dwThreadId);
+    m_hHandle =
+        CreateThread(pSecurity, 0, &CWin32Thread::ThreadProc, this, bSuspended ? CREATE_SUSPENDED : 0, &m_dwThreadId);
     if (!m_hHandle) {
         m_pParam = nullptr;
         m_bSuspended = false;
@@ -287,8 +246,7 @@ bool CWin32Thread::Start(void* pParam, bool bSuspended, LPSECURITY_ATTRIBUTES pS
     return true;
 }
 
-DWORD CWin32Thread::WaitForThread(DWORD dwMilliseconds, bool bPumpMessages)
-{
+DWORD CWin32Thread::WaitForThread(DWORD dwMilliseconds, bool bPumpMessages) {
     if (!IsValid())
         return 0;
     if (!bPumpMessages)
@@ -313,8 +271,7 @@ DWORD CWin32Thread::WaitForThread(DWORD dwMilliseconds, bool bPumpMessages)
     }
 }
 
-DWORD CWin32Thread::Stop(DWORD dwMilliseconds)
-{
+DWORD CWin32Thread::Stop(DWORD dwMilliseconds) {
     {
         CWin32Lock lock(m_lock);
         m_pParam = nullptr;
@@ -325,8 +282,7 @@ DWORD CWin32Thread::Stop(DWORD dwMilliseconds)
     return Terminate(1);
 }
 
-DWORD CWin32Thread::Terminate(DWORD dwMilliseconds)
-{
+DWORD CWin32Thread::Terminate(DWORD dwMilliseconds) {
     if (WaitForThread(dwMilliseconds, false) == 0)
         return 0;
     if (!TerminateThread(m_hHandle, 0))
@@ -337,16 +293,14 @@ DWORD CWin32Thread::Terminate(DWORD dwMilliseconds)
     return 1;
 }
 
-DWORD CWin32Thread::Suspend()
-{
+DWORD CWin32Thread::Suspend() {
     DWORD dwPrev = SuspendThread(m_hHandle);
     if (dwPrev != static_cast<DWORD>(-1))
         m_bSuspended = true;
     return dwPrev;
 }
 
-DWORD CWin32Thread::Resume()
-{
+DWORD CWin32Thread::Resume() {
     if (!m_bSuspended)
         return 0;
     DWORD dwPrev = ResumeThread(m_hHandle);
@@ -356,31 +310,23 @@ DWORD CWin32Thread::Resume()
     return dwPrev;
 }
 
-int CWin32Thread::GetPriority()
-{
-    return GetThreadPriority(m_hHandle);
-}
+int CWin32Thread::GetPriority() { return GetThreadPriority(m_hHandle); }
 
-BOOL CWin32Thread::SetPriority(int nPriority)
-{
-    return SetThreadPriority(m_hHandle, nPriority);
-}
+BOOL CWin32Thread::SetPriority(int nPriority) { return SetThreadPriority(m_hHandle, nPriority); }
 
-bool CWin32Thread::IsStopRequested()
-{
+bool CWin32Thread::IsStopRequested() {
     HANDLE hStop;
     {
         CWin32Lock lock(m_lock);
         if (m_hHandle == nullptr)
-            return true;  // the last start failed
+            return true; // the last start failed
         hStop = m_evStop.GetHandle();
     }
     // The wait is outside the lock: a thread terminated while it waits leaves no lock owned.
     return WaitForSingleObject(hStop, 2) == WAIT_OBJECT_0;
 }
 
-void* CWin32Thread::GetRunParameter()
-{
+void* CWin32Thread::GetRunParameter() {
     CWin32Lock lock(m_lock);
     return m_pParam;
 }

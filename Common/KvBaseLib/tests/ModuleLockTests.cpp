@@ -9,14 +9,12 @@ namespace {
 int g_nUnloadReports = 0;
 BOOL g_bDeletedOnUnload = FALSE;
 
-void WINAPI OnProbeUnload(BOOL bDeleted)
-{
+void WINAPI OnProbeUnload(BOOL bDeleted) {
     ++g_nUnloadReports;
     g_bDeletedOnUnload = bDeleted;
 }
 
-TEST(ModuleLock, CreatedOnLoadAndDeletedOnUnload)
-{
+TEST(ModuleLock, CreatedOnLoadAndDeletedOnUnload) {
     HMODULE hProbe = LoadLibraryW(L"kvbase_module_probe.dll");
     ASSERT_NE(hProbe, nullptr) << GetLastError();
     auto pfnSection = KvGetProcAddress<CRITICAL_SECTION* (*)()>(hProbe, "KvProbeModuleSection");

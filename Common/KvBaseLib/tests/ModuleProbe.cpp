@@ -13,8 +13,7 @@ BOOL g_bReadyForGlobals = FALSE;
 // Built before the library's module section and destroyed after it: tells the loader of this
 // module whether the section was deleted when the module went away.
 struct CUnloadWitness {
-    ~CUnloadWitness()
-    {
+    ~CUnloadWitness() {
         if (g_pfnUnloadReport && g_pSection)
             g_pfnUnloadReport(g_pSection->DebugInfo == nullptr);
     }
@@ -23,8 +22,7 @@ CUnloadWitness g_witness __attribute__((init_priority(101)));
 
 // An ordinary global object of the module: the section is usable when it is built.
 struct CModuleGlobal {
-    CModuleGlobal()
-    {
+    CModuleGlobal() {
         KvBase::CWin32CriticalSection& cs = KvBase::GetModuleCriticalSection();
         g_pSection = cs.Get();
         if (g_pSection->DebugInfo != nullptr) {
@@ -38,17 +36,8 @@ CModuleGlobal g_global;
 
 } // namespace
 
-extern "C" __declspec(dllexport) CRITICAL_SECTION* KvProbeModuleSection()
-{
-    return g_pSection;
-}
+extern "C" __declspec(dllexport) CRITICAL_SECTION* KvProbeModuleSection() { return g_pSection; }
 
-extern "C" __declspec(dllexport) BOOL KvProbeReadyForGlobals()
-{
-    return g_bReadyForGlobals;
-}
+extern "C" __declspec(dllexport) BOOL KvProbeReadyForGlobals() { return g_bReadyForGlobals; }
 
-extern "C" __declspec(dllexport) void KvProbeOnUnload(PFN_UNLOAD_REPORT pfn)
-{
-    g_pfnUnloadReport = pfn;
-}
+extern "C" __declspec(dllexport) void KvProbeOnUnload(PFN_UNLOAD_REPORT pfn) { g_pfnUnloadReport = pfn; }

@@ -14,19 +14,18 @@ namespace {
 // A scratch key of this test executable under HKCU, emptied before each test.
 class RegistryKeyTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         m_strSub = L"Software\\KvBaseTests\\Registry_" + KvBaseTest::ArchTag();
         RegDeleteTreeW(HKEY_CURRENT_USER, m_strSub.c_str());
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, m_strSub.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_hKey, nullptr), 0);
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, m_strSub.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_hKey,
+                                  nullptr),
+                  0);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         RegCloseKey(m_hKey);
         RegDeleteTreeW(HKEY_CURRENT_USER, m_strSub.c_str());
     }
-    void SetRaw(const wchar_t* pszName, DWORD dwType, const void* pData, DWORD cb)
-    {
+    void SetRaw(const wchar_t* pszName, DWORD dwType, const void* pData, DWORD cb) {
         ASSERT_EQ(RegSetValueExW(m_hKey, pszName, 0, dwType, static_cast<const BYTE*>(pData), cb), 0);
     }
 
@@ -34,15 +33,15 @@ protected:
     HKEY m_hKey = nullptr;
 };
 
-TEST_F(RegistryKeyTest, RootNamesAndPaths)
-{
+TEST_F(RegistryKeyTest, RootNamesAndPaths) {
     struct Case {
         HKEY hRoot;
         const wchar_t* pszPath;
     } cases[] = {
-        {nullptr, L"NONE"}, {HKEY_CLASSES_ROOT, L"HKCR"}, {HKEY_CURRENT_USER, L"HKCU"},
-        {HKEY_LOCAL_MACHINE, L"HKLM"}, {HKEY_USERS, L"HKU"}, {HKEY_CURRENT_CONFIG, L"HKCC"},
-        {HKEY_DYN_DATA, L"HKDD"}, {reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x80000010)), L""},
+        {nullptr, L"NONE"},           {HKEY_CLASSES_ROOT, L"HKCR"},
+        {HKEY_CURRENT_USER, L"HKCU"}, {HKEY_LOCAL_MACHINE, L"HKLM"},
+        {HKEY_USERS, L"HKU"},         {HKEY_CURRENT_CONFIG, L"HKCC"},
+        {HKEY_DYN_DATA, L"HKDD"},     {reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x80000010)), L""},
     };
     for (const Case& c : cases) {
         CRegistryKey key(c.hRoot);
@@ -63,14 +62,13 @@ TEST_F(RegistryKeyTest, RootNamesAndPaths)
     EXPECT_EQ(key.GetPath(), L"HKCU\\" + m_strSub + L"\\Child\\Grandchild");
 }
 
-TEST_F(RegistryKeyTest, Queries)
-{
+TEST_F(RegistryKeyTest, Queries) {
     DWORD dw = 0x12345678;
     SetRaw(L"Number", REG_DWORD, &dw, 4);
     const wchar_t szText[] = L"text";
     SetRaw(L"Text", REG_SZ, szText, sizeof(szText));
-    SetRaw(L"NoZero", REG_SZ, L"abcdef", 3 * sizeof(wchar_t));  // "abc" without its terminator
-    SetRaw(L"OddSize", REG_SZ, L"xy", 3);                       // one and a half characters
+    SetRaw(L"NoZero", REG_SZ, L"abcdef", 3 * sizeof(wchar_t)); // "abc" without its terminator
+    SetRaw(L"OddSize", REG_SZ, L"xy", 3);                      // one and a half characters
     SetRaw(L"Inner", REG_SZ, L"a\0b", 4 * sizeof(wchar_t));
     SetRaw(L"Expand", REG_EXPAND_SZ, L"%TEMP%\\x", 10 * sizeof(wchar_t));
     SetRaw(L"Empty", REG_SZ, L"", 0);
@@ -84,9 +82,9 @@ TEST_F(RegistryKeyTest, Queries)
     EXPECT_EQ(n, 0x12345678);
     EXPECT_EQ(key.QueryDword(L"Missing", &n, 7), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(n, 7);
-    EXPECT_EQ(key.QueryDword(L"Text", &n, 9), 0);  // wrong type: unchanged
+    EXPECT_EQ(key.QueryDword(L"Text", &n, 9), 0); // wrong type: unchanged
     EXPECT_EQ(n, 7);
-    EXPECT_EQ(key.QueryDword(L"Short", &n, 9), 0);  // too short: unchanged
+    EXPECT_EQ(key.QueryDword(L"Short", &n, 9), 0); // too short: unchanged
     EXPECT_EQ(n, 7);
     DWORD dwOut = 0;
     EXPECT_EQ(key.QueryDword(L"Missing", &dwOut, 0xFFFFFFFF), ERROR_FILE_NOT_FOUND);
@@ -97,9 +95,10 @@ TEST_F(RegistryKeyTest, Queries)
         LONG lResult;
         std::wstring strOut;
     } cases[] = {
-        {L"Text", 0, L"text"},      {L"NoZero", 0, L"abc"},       {L"OddSize", 0, L"x"},
-        {L"Inner", 0, L"a"},        {L"Expand", 0, L"%TEMP%\\x"}, {L"Empty", 0, L""},
-        {L"Number", 0, L"before"},  {L"Missing", ERROR_FILE_NOT_FOUND, L"default"},
+        {L"Text", 0, L"text"},        {L"NoZero", 0, L"abc"},
+        {L"OddSize", 0, L"x"},        {L"Inner", 0, L"a"},
+        {L"Expand", 0, L"%TEMP%\\x"}, {L"Empty", 0, L""},
+        {L"Number", 0, L"before"},    {L"Missing", ERROR_FILE_NOT_FOUND, L"default"},
     };
     for (const Case& c : cases) {
         std::wstring s = L"before";
@@ -108,8 +107,7 @@ TEST_F(RegistryKeyTest, Queries)
     }
 }
 
-TEST_F(RegistryKeyTest, CopyOpensTheKeyAgain)
-{
+TEST_F(RegistryKeyTest, CopyOpensTheKeyAgain) {
     DWORD dw = 5;
     SetRaw(L"Number", REG_DWORD, &dw, 4);
     CRegistryKey copy(HKEY_CURRENT_USER);
@@ -138,8 +136,7 @@ class CCountingKey : public CRegistryKey {
 public:
     explicit CCountingKey(HKEY hRoot, int nRetries) : CRegistryKey(hRoot), m_nRetries(nRetries) {}
 
-    int OnError(LONG lError, int nOperation, const std::wstring& strPath) override
-    {
+    int OnError(LONG lError, int nOperation, const std::wstring& strPath) override {
         m_calls.push_back({lError, nOperation, strPath});
         if (m_pfnRepair && m_calls.size() == 1)
             m_pfnRepair(m_pRepairContext);
@@ -157,8 +154,7 @@ public:
     void* m_pRepairContext = nullptr;
 };
 
-TEST_F(RegistryKeyTest, OnErrorRetries)
-{
+TEST_F(RegistryKeyTest, OnErrorRetries) {
     {
         // Opening a missing key: three repeats, then the library gives up with the error.
         CCountingKey key(HKEY_CURRENT_USER, 3);
@@ -203,8 +199,7 @@ TEST_F(RegistryKeyTest, OnErrorRetries)
     }
 }
 
-TEST_F(RegistryKeyTest, Writes)
-{
+TEST_F(RegistryKeyTest, Writes) {
     CRegistryKey key(HKEY_CURRENT_USER);
     ASSERT_EQ(key.Open(m_strSub.c_str(), false, KEY_ALL_ACCESS), 0);
     EXPECT_EQ(key.SetDword(L"D", 0x80000001), 0);

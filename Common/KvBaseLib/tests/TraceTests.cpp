@@ -20,8 +20,7 @@ namespace {
 
 // The settings of these tests lie in a key of their own below the real Trace key; the tracers
 // under test are pointed at it in place of the Trace key itself.
-std::wstring TestSettingsKey()
-{
+std::wstring TestSettingsKey() {
     return std::wstring(CKvTrace::kSettingsKey) + L"\\KvBaseTests_" + KvBaseTest::ArchTag();
 }
 
@@ -34,8 +33,7 @@ public:
     std::vector<std::wstring> m_vecBreaks;
 
     // A thread that takes the file lock and ends without releasing it.
-    void AbandonFileLock()
-    {
+    void AbandonFileLock() {
         HANDLE h = CreateThread(nullptr, 0, &TakeAndEnd, &FileLock(), 0, nullptr);
         WaitForSingleObject(h, INFINITE);
         CloseHandle(h);
@@ -46,14 +44,12 @@ protected:
     void ShowBreakMessage(const std::wstring& strLine) override { m_vecBreaks.push_back(strLine); }
 
 private:
-    static DWORD WINAPI TakeAndEnd(void* p)
-    {
+    static DWORD WINAPI TakeAndEnd(void* p) {
         return WaitForSingleObject(static_cast<CWin32Mutex*>(p)->GetHandle(), INFINITE);
     }
 };
 
-std::string ReadBytes(const std::wstring& strPath)
-{
+std::string ReadBytes(const std::wstring& strPath) {
     std::string s;
     HANDLE h = CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, OPEN_EXISTING, 0, nullptr);
@@ -67,8 +63,7 @@ std::string ReadBytes(const std::wstring& strPath)
     return s;
 }
 
-void WriteBytes(const std::wstring& strPath, const std::string& s)
-{
+void WriteBytes(const std::wstring& strPath, const std::string& s) {
     SetFileAttributesW(strPath.c_str(), FILE_ATTRIBUTE_NORMAL);
     HANDLE h = CreateFileW(strPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     DWORD cb = 0;
@@ -76,21 +71,19 @@ void WriteBytes(const std::wstring& strPath, const std::string& s)
     CloseHandle(h);
 }
 
-std::string Ansi(const std::wstring& s)
-{
+std::string Ansi(const std::wstring& s) {
     std::string out(s.size() * 2 + 1, '\0');
-    int n = WideCharToMultiByte(CP_ACP, 0, s.c_str(), static_cast<int>(s.size()), &out[0], static_cast<int>(out.size()), nullptr, nullptr);
+    int n = WideCharToMultiByte(CP_ACP, 0, s.c_str(), static_cast<int>(s.size()), &out[0], static_cast<int>(out.size()),
+                                nullptr, nullptr);
     out.resize(n);
     return out;
 }
 
-std::string Utf16(const std::wstring& s)
-{
+std::string Utf16(const std::wstring& s) {
     return std::string(reinterpret_cast<const char*>(s.data()), s.size() * sizeof(wchar_t));
 }
 
-std::wstring Wide(const std::string& s)
-{
+std::wstring Wide(const std::string& s) {
     std::wstring out(s.size(), L'\0');
     int n = MultiByteToWideChar(CP_ACP, 0, s.data(), static_cast<int>(s.size()), &out[0], static_cast<int>(out.size()));
     out.resize(n);
@@ -98,8 +91,7 @@ std::wstring Wide(const std::string& s)
 }
 
 // The lines of an ANSI trace file, without their CR LF.
-std::vector<std::wstring> FileLines(const std::wstring& strPath)
-{
+std::vector<std::wstring> FileLines(const std::wstring& strPath) {
     std::wstring s = Wide(ReadBytes(strPath));
     std::vector<std::wstring> lines;
     size_t nStart = 0;
@@ -110,8 +102,7 @@ std::vector<std::wstring> FileLines(const std::wstring& strPath)
     return lines;
 }
 
-std::wstring Tid(const wchar_t* pszFormat, DWORD dwThread)
-{
+std::wstring Tid(const wchar_t* pszFormat, DWORD dwThread) {
     wchar_t sz[32];
     swprintf(sz, 32, pszFormat, static_cast<unsigned int>(dwThread));
     return sz;
@@ -120,8 +111,7 @@ std::wstring Tid(const wchar_t* pszFormat, DWORD dwThread)
 // Writes the settings and owns the scratch folder of one test.
 class TraceTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         m_strKey = TestSettingsKey();
         RegDeleteTreeW(HKEY_LOCAL_MACHINE, m_strKey.c_str());
         const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
@@ -132,23 +122,20 @@ protected:
     }
     void TearDown() override { RegDeleteTreeW(HKEY_LOCAL_MACHINE, m_strKey.c_str()); }
 
-    void Set(const wchar_t* pszSub, const wchar_t* pszName, DWORD dwValue)
-    {
+    void Set(const wchar_t* pszSub, const wchar_t* pszName, DWORD dwValue) {
         CRegistryKey key(HKEY_LOCAL_MACHINE);
         std::wstring strPath = m_strKey + (pszSub ? std::wstring(L"\\") + pszSub : L"");
         ASSERT_EQ(key.Open(strPath.c_str(), true, KEY_ALL_ACCESS), 0);
         ASSERT_EQ(key.SetDword(pszName, dwValue), 0);
     }
-    void Set(const wchar_t* pszSub, const wchar_t* pszName, const std::wstring& strValue)
-    {
+    void Set(const wchar_t* pszSub, const wchar_t* pszName, const std::wstring& strValue) {
         CRegistryKey key(HKEY_LOCAL_MACHINE);
         std::wstring strPath = m_strKey + (pszSub ? std::wstring(L"\\") + pszSub : L"");
         ASSERT_EQ(key.Open(strPath.c_str(), true, KEY_ALL_ACCESS), 0);
         ASSERT_EQ(key.SetString(pszName, strValue), 0);
     }
     // Common settings for a tracer that writes plain lines to its own file in the scratch folder.
-    void FileSettings(DWORD dwParams, DWORD dwEnable = 0x1F)
-    {
+    void FileSettings(DWORD dwParams, DWORD dwEnable = 0x1F) {
         Set(nullptr, L"EnableMask", dwEnable);
         Set(nullptr, L"ParamsMask", dwParams);
         Set(nullptr, L"TracePath", m_strDir);
@@ -160,13 +147,12 @@ protected:
 
 // ---- settings ----
 
-TEST_F(TraceTest, SettingsToMasksAndPath)
-{
+TEST_F(TraceTest, SettingsToMasksAndPath) {
     struct Value {
-        const wchar_t* pszSub;  // null: the common key, else the module's subkey
+        const wchar_t* pszSub; // null: the common key, else the module's subkey
         const wchar_t* pszName;
         DWORD dwValue;
-        const wchar_t* pszText;  // a string value when not null
+        const wchar_t* pszText; // a string value when not null
     };
     struct Case {
         const wchar_t* pszTitle;
@@ -176,28 +162,100 @@ TEST_F(TraceTest, SettingsToMasksAndPath)
     };
     const wchar_t* M = L"Mod";
     const Case cases[] = {
-        {L"common values", {{nullptr, L"EnableMask", 0x1F}, {nullptr, L"ParamsMask", 0x1}}, 0x1F, 0x1, 0xFFFFFFFF, 0, L"Mod.log"},
+        {L"common values",
+         {{nullptr, L"EnableMask", 0x1F}, {nullptr, L"ParamsMask", 0x1}},
+         0x1F,
+         0x1,
+         0xFFFFFFFF,
+         0,
+         L"Mod.log"},
         {L"module overrides",
-         {{nullptr, L"EnableMask", 0x1}, {nullptr, L"ParamsMask", 0x1}, {M, L"EnableMask", 0x4}, {M, L"ParamsMask", 0x4009}, {M, L"ContextMask", 7}},
-         0x4, 0x4009, 7, 0, L"Mod.log"},
+         {{nullptr, L"EnableMask", 0x1},
+          {nullptr, L"ParamsMask", 0x1},
+          {M, L"EnableMask", 0x4},
+          {M, L"ParamsMask", 0x4009},
+          {M, L"ContextMask", 7}},
+         0x4,
+         0x4009,
+         7,
+         0,
+         L"Mod.log"},
         {L"force overrides both",
-         {{nullptr, L"EnableMask", 0x1}, {M, L"EnableMask", 0x4}, {nullptr, L"ForceEnableMask", 0x8}, {M, L"ParamsMask", 0x1}, {nullptr, L"ForceParamsMask", 0x9}},
-         0x8, 0x9, 0xFFFFFFFF, 0, L"Mod.log"},
-        {L"context switched off", {{M, L"ContextMask", 7}, {nullptr, L"DisableContextFlag", 1}}, 0, 0, 0xFFFFFFFF, 0, L"Mod.log"},
-        {L"common file named by the module", {{M, L"CommonFileFlag", 1}, {M, L"CommonFileName", 0, L"trace."}}, 0, 0, 0xFFFFFFFF, 1, L"trace.log"},
-        {L"one-letter extension", {{M, L"CommonFileFlag", 1}, {M, L"CommonFileName", 0, L"a.b"}}, 0, 0, 0xFFFFFFFF, 1, L"a.b"},
-        {L"three-letter extension", {{M, L"CommonFileFlag", 1}, {M, L"CommonFileName", 0, L"x.txt"}}, 0, 0, 0xFFFFFFFF, 1, L"x.txt"},
-        {L"four-letter extension", {{M, L"CommonFileFlag", 1}, {M, L"CommonFileName", 0, L"x.json"}}, 0, 0, 0xFFFFFFFF, 1, L"x.json.log"},
+         {{nullptr, L"EnableMask", 0x1},
+          {M, L"EnableMask", 0x4},
+          {nullptr, L"ForceEnableMask", 0x8},
+          {M, L"ParamsMask", 0x1},
+          {nullptr, L"ForceParamsMask", 0x9}},
+         0x8,
+         0x9,
+         0xFFFFFFFF,
+         0,
+         L"Mod.log"},
+        {L"context switched off",
+         {{M, L"ContextMask", 7}, {nullptr, L"DisableContextFlag", 1}},
+         0,
+         0,
+         0xFFFFFFFF,
+         0,
+         L"Mod.log"},
+        {L"common file named by the module",
+         {{M, L"CommonFileFlag", 1}, {M, L"CommonFileName", 0, L"trace."}},
+         0,
+         0,
+         0xFFFFFFFF,
+         1,
+         L"trace.log"},
+        {L"one-letter extension",
+         {{M, L"CommonFileFlag", 1}, {M, L"CommonFileName", 0, L"a.b"}},
+         0,
+         0,
+         0xFFFFFFFF,
+         1,
+         L"a.b"},
+        {L"three-letter extension",
+         {{M, L"CommonFileFlag", 1}, {M, L"CommonFileName", 0, L"x.txt"}},
+         0,
+         0,
+         0xFFFFFFFF,
+         1,
+         L"x.txt"},
+        {L"four-letter extension",
+         {{M, L"CommonFileFlag", 1}, {M, L"CommonFileName", 0, L"x.json"}},
+         0,
+         0,
+         0xFFFFFFFF,
+         1,
+         L"x.json.log"},
         {L"flag in the common key, name in the module's",
-         {{nullptr, L"CommonFileFlag", 1}, {M, L"CommonFileName", 0, L"shared.txt"}}, 0, 0, 0xFFFFFFFF, 1, L"shared.txt"},
+         {{nullptr, L"CommonFileFlag", 1}, {M, L"CommonFileName", 0, L"shared.txt"}},
+         0,
+         0,
+         0xFFFFFFFF,
+         1,
+         L"shared.txt"},
         {L"name in the common key is not read",
-         {{nullptr, L"CommonFileFlag", 1}, {nullptr, L"CommonFileName", 0, L"zzz.txt"}}, 0, 0, 0xFFFFFFFF, 1, L"KvTrace.log"},
+         {{nullptr, L"CommonFileFlag", 1}, {nullptr, L"CommonFileName", 0, L"zzz.txt"}},
+         0,
+         0,
+         0xFFFFFFFF,
+         1,
+         L"KvTrace.log"},
         {L"common file switched on by force only",
-         {{nullptr, L"ForceCommonFileFlag", 1}, {M, L"CommonFileName", 0, L"ignored.txt"}}, 0, 0, 0xFFFFFFFF, 1, L"KvTrace.log"},
+         {{nullptr, L"ForceCommonFileFlag", 1}, {M, L"CommonFileName", 0, L"ignored.txt"}},
+         0,
+         0,
+         0xFFFFFFFF,
+         1,
+         L"KvTrace.log"},
         {L"wrong types keep the defaults",
-         {{nullptr, L"EnableMask", 0, L"0x1F"}, {M, L"ParamsMask", 0, L"1"}}, 0, 0, 0xFFFFFFFF, 0, L"Mod.log"},
+         {{nullptr, L"EnableMask", 0, L"0x1F"}, {M, L"ParamsMask", 0, L"1"}},
+         0,
+         0,
+         0xFFFFFFFF,
+         0,
+         L"Mod.log"},
     };
-    std::wstring strFolder = m_strDir.substr(0, m_strDir.size() - 1);  // no trailing backslash
+    std::wstring strFolder = m_strDir.substr(0, m_strDir.size() - 1); // no trailing backslash
     for (const Case& c : cases) {
         SCOPED_TRACE(c.pszTitle);
         RegDeleteTreeW(HKEY_LOCAL_MACHINE, m_strKey.c_str());
@@ -218,8 +276,7 @@ TEST_F(TraceTest, SettingsToMasksAndPath)
     }
 }
 
-TEST_F(TraceTest, ActivityAndDefaultFolder)
-{
+TEST_F(TraceTest, ActivityAndDefaultFolder) {
     {
         // No settings key: nothing is read, tracing is off.
         CTestTrace trace(L"Mod", m_strKey + L"\\Missing");
@@ -248,8 +305,7 @@ TEST_F(TraceTest, ActivityAndDefaultFolder)
     }
 }
 
-TEST_F(TraceTest, ModuleSubkeyUnderTheRealTraceKey)
-{
+TEST_F(TraceTest, ModuleSubkeyUnderTheRealTraceKey) {
     // The real key: only a module subkey of this test is written there.
     std::wstring strModule = L"KvBaseTests_Real_" + KvBaseTest::ArchTag();
     std::wstring strSub = std::wstring(CKvTrace::kSettingsKey) + L"\\" + strModule;
@@ -271,8 +327,7 @@ TEST_F(TraceTest, ModuleSubkeyUnderTheRealTraceKey)
 
 // ---- the trace file ----
 
-TEST_F(TraceTest, FileBytesPerParameters)
-{
+TEST_F(TraceTest, FileBytesPerParameters) {
     const std::wstring strText = L"Привет 5";
     DWORD dwThread = GetCurrentThreadId();
     struct Case {
@@ -294,7 +349,7 @@ TEST_F(TraceTest, FileBytesPerParameters)
         FileSettings(c.dwParams);
         WriteBytes(m_strDir + L"Mod.log", "old");
         CTestTrace trace(L"Mod", m_strKey);
-        EXPECT_EQ(ReadBytes(trace.GetFilePath()), "");  // the old file went at the start
+        EXPECT_EQ(ReadBytes(trace.GetFilePath()), ""); // the old file went at the start
         trace.Printf(c.nCategory, L"Привет %d", 5);
         std::string strExpected = (c.dwParams & 0x4000) ? Utf16(c.strLine) : Ansi(c.strLine);
         EXPECT_EQ(ReadBytes(trace.GetFilePath()), strExpected);
@@ -303,8 +358,7 @@ TEST_F(TraceTest, FileBytesPerParameters)
     }
 }
 
-TEST_F(TraceTest, FileDateAndTime)
-{
+TEST_F(TraceTest, FileDateAndTime) {
     FileSettings(0x3001);
     // Retried when the clock passes into another second (or minute) between the two readings.
     for (int nTry = 0; nTry < 5; ++nTry) {
@@ -324,8 +378,7 @@ TEST_F(TraceTest, FileDateAndTime)
     FAIL() << "the clock never stood still for a line";
 }
 
-TEST_F(TraceTest, LineLayout)
-{
+TEST_F(TraceTest, LineLayout) {
     FileSettings(0x1 | 0x2000 | 0x1000 | 0x400 | 0x800 | 0x8000);
     CTestTrace trace(L"Mod", m_strKey);
     SYSTEMTIME st = {2026, 12, 2, 8, 22, 41, 23, 45};
@@ -343,8 +396,7 @@ TEST_F(TraceTest, LineLayout)
     EXPECT_EQ(strLine.find(L"> "), std::wstring::npos);
 }
 
-TEST_F(TraceTest, StartOfRun)
-{
+TEST_F(TraceTest, StartOfRun) {
     const std::string strSeparatorA = "\r\n" + std::string(68, '*') + "\r\n\r\n";
     std::wstring strSeparatorW = L"\r\n" + std::wstring(68, L'*') + L"\r\n\r\n";
     std::wstring strFile = m_strDir + L"Mod.log";
@@ -354,13 +406,13 @@ TEST_F(TraceTest, StartOfRun)
         DWORD dwAttributes;
         std::string strAfter;
     } cases[] = {
-        {0x1, 0, FILE_ATTRIBUTE_NORMAL, ""},                       // deleted (read back as nothing)
-        {0x1, 0, FILE_ATTRIBUTE_READONLY, "old"},                  // a read-only file stays
-        {0x101, 0, FILE_ATTRIBUTE_NORMAL, "old" + strSeparatorA},  // kept and marked, 74 bytes
+        {0x1, 0, FILE_ATTRIBUTE_NORMAL, ""},                      // deleted (read back as nothing)
+        {0x1, 0, FILE_ATTRIBUTE_READONLY, "old"},                 // a read-only file stays
+        {0x101, 0, FILE_ATTRIBUTE_NORMAL, "old" + strSeparatorA}, // kept and marked, 74 bytes
         {0x4101, 0, FILE_ATTRIBUTE_NORMAL, "old" + Utf16(strSeparatorW)},
-        {0x1, 1, FILE_ATTRIBUTE_NORMAL, "old"},                    // a common file is left alone
+        {0x1, 1, FILE_ATTRIBUTE_NORMAL, "old"}, // a common file is left alone
         {0x101, 1, FILE_ATTRIBUTE_NORMAL, "old"},
-        {0x8, 0, FILE_ATTRIBUTE_NORMAL, "old"},                    // no file output
+        {0x8, 0, FILE_ATTRIBUTE_NORMAL, "old"}, // no file output
     };
     EXPECT_EQ(strSeparatorA.size(), 74u);
     int nCase = 0;
@@ -380,8 +432,7 @@ TEST_F(TraceTest, StartOfRun)
     }
 }
 
-TEST_F(TraceTest, FoldersOfTheFileAreCreated)
-{
+TEST_F(TraceTest, FoldersOfTheFileAreCreated) {
     std::wstring strFolder = m_strDir + L"deep\\er/est";
     Set(nullptr, L"EnableMask", 1);
     Set(nullptr, L"ParamsMask", 1);
@@ -397,8 +448,7 @@ TEST_F(TraceTest, FoldersOfTheFileAreCreated)
     EXPECT_EQ(GetFileAttributesW((m_strDir + L"one\\two\\f.log").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
-TEST_F(TraceTest, AbandonedFileLockStillWrites)
-{
+TEST_F(TraceTest, AbandonedFileLockStillWrites) {
     KV_SKIP_THREADS_IF_EMULATED();
     FileSettings(0x1);
     CTestTrace trace(L"Mod", m_strKey);
@@ -410,8 +460,7 @@ TEST_F(TraceTest, AbandonedFileLockStillWrites)
 
 // ---- the stream ----
 
-TEST_F(TraceTest, ValueFormatting)
-{
+TEST_F(TraceTest, ValueFormatting) {
     FileSettings(0x1);
     CTestTrace trace(L"Mod", m_strKey);
     ITrace& t = trace;
@@ -421,31 +470,70 @@ TEST_F(TraceTest, ValueFormatting)
     };
     DWORD dwThread = GetCurrentThreadId();
     wchar_t szError[1024];
-    DWORD cchError = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, 5, 0, szError, 1024, nullptr);
+    DWORD cchError = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, 5, 0, szError,
+                                    1024, nullptr);
     const Case cases[] = {
         {[](ITrace& t) { t << 10; }, L"0A"},
         {[](ITrace& t) { t << 4096; }, L"1000"},
-        {[](ITrace& t) { t.SetIntegerFormat(TraceDecimal); t << 5; }, L"  5"},
-        {[](ITrace& t) { t << 5; }, L"05"},  // the format of the last line is gone
-        {[](ITrace& t) { t.SetIntegerFormat(TraceDecimal); t << -1; }, L"4294967295"},
-        {[](ITrace& t) { t.SetIntegerFormat(TraceBinary); t << 5u; }, L"00000101"},
-        {[](ITrace& t) { t.SetIntegerFormat(TraceHex | TraceWidthLarge); t << 10; }, L"0A"},  // width not settable
+        {[](ITrace& t) {
+             t.SetIntegerFormat(TraceDecimal);
+             t << 5;
+         },
+         L"  5"},
+        {[](ITrace& t) { t << 5; }, L"05"}, // the format of the last line is gone
+        {[](ITrace& t) {
+             t.SetIntegerFormat(TraceDecimal);
+             t << -1;
+         },
+         L"4294967295"},
+        {[](ITrace& t) {
+             t.SetIntegerFormat(TraceBinary);
+             t << 5u;
+         },
+         L"00000101"},
+        {[](ITrace& t) {
+             t.SetIntegerFormat(TraceHex | TraceWidthLarge);
+             t << 10;
+         },
+         L"0A"}, // width not settable
         {[](ITrace& t) { t << 1.5f; }, L"1.500000E+000"},
         {[](ITrace& t) { t << -2.5e-7; }, L"-2.500000E-007"},
-        {[](ITrace& t) { t.SetFloatFormat(TraceFixedFloat); t << 1.5f; }, L"1.500000"},
-        {[](ITrace& t) { t.SetFloatFormat(TraceFixedFloat); t.SetIntegerFormat(TraceDecimal); t.SetFloatFormat(0); t << 1.5f << 7; }, L"1.500000E+000  7"},
+        {[](ITrace& t) {
+             t.SetFloatFormat(TraceFixedFloat);
+             t << 1.5f;
+         },
+         L"1.500000"},
+        {[](ITrace& t) {
+             t.SetFloatFormat(TraceFixedFloat);
+             t.SetIntegerFormat(TraceDecimal);
+             t.SetFloatFormat(0);
+             t << 1.5f << 7;
+         },
+         L"1.500000E+000  7"},
         {[](ITrace& t) { t << true << L" " << false; }, L"true false"},
         {[](ITrace& t) { t << static_cast<char>(-1); }, L"FFFFFFFF"},
         {[](ITrace& t) { t << static_cast<unsigned char>(255); }, L"FF"},
         {[](ITrace& t) { t << static_cast<short>(-2); }, L"FFFFFFFE"},
         {[](ITrace& t) { t << static_cast<unsigned short>(65535); }, L"FFFF"},
         {[](ITrace& t) { t << 7L << 8UL; }, L"0708"},
-        {[](ITrace& t) { t << Ansi(L"Привет").c_str(); }, L"Привет"},  // ANSI text, code page 1251
-        {[](ITrace& t) { t << L"a" << static_cast<const wchar_t*>(nullptr) << static_cast<const char*>(nullptr) << L"b"; }, L"ab"},
+        {[](ITrace& t) { t << Ansi(L"Привет").c_str(); }, L"Привет"}, // ANSI text, code page 1251
+        {[](ITrace& t) {
+             t << L"a" << static_cast<const wchar_t*>(nullptr) << static_cast<const char*>(nullptr) << L"b";
+         },
+         L"ab"},
         {[](ITrace& t) { t << L"x" << TraceTid << L"y"; }, L"x" + Tid(L" [TID:%02X] ", dwThread) + L"y"},
-        {[](ITrace& t) { t.SetCategory(TraceError); t << std::wstring(L"bad"); }, L"E> bad"},
+        {[](ITrace& t) {
+             t.SetCategory(TraceError);
+             t << std::wstring(L"bad");
+         },
+         L"E> bad"},
         {[](ITrace& t) { t << L"category back to scopes"; }, L"category back to scopes"},
-        {[](ITrace& t) { t.SetCategory(TraceWarning); t << TraceEndl; t << L"kept"; }, L"W> kept"},  // empty end keeps the state
+        {[](ITrace& t) {
+             t.SetCategory(TraceWarning);
+             t << TraceEndl;
+             t << L"kept";
+         },
+         L"W> kept"}, // empty end keeps the state
     };
     for (const Case& c : cases) {
         c.write(t);
@@ -464,29 +552,37 @@ TEST_F(TraceTest, ValueFormatting)
     EXPECT_EQ(lines.back(), L"");
 }
 
-TEST(TraceIntegerText, RadixAndWidth)
-{
+TEST(TraceIntegerText, RadixAndWidth) {
     struct Case {
         unsigned int nValue, nFormat;
         const wchar_t* pszText;
     } cases[] = {
-        {0xA, 0x1, L"0A"},         {0xA, 0x41, L"000A"},      {0xA, 0x81, L"0000000A"}, {0x123, 0x1, L"123"},
-        {0xA, 0x0, L"0A"},         {0xA, 0x3, L"0A"},         {5, 0x2, L"  5"},         {5, 0x42, L"    5"},
-        {5, 0x82, L"         5"},  {123456, 0x2, L"123456"},  {5, 0x6, L"  5"},         {5, 0x4, L"00000101"},
-        {5, 0x44, L"0000000000000101"}, {5, 0x84, L"00000000000000000000000000000101"},
-        {0x20000001, 0x402, L"20000001"},  // no system text: hexadecimal
+        {0xA, 0x1, L"0A"},
+        {0xA, 0x41, L"000A"},
+        {0xA, 0x81, L"0000000A"},
+        {0x123, 0x1, L"123"},
+        {0xA, 0x0, L"0A"},
+        {0xA, 0x3, L"0A"},
+        {5, 0x2, L"  5"},
+        {5, 0x42, L"    5"},
+        {5, 0x82, L"         5"},
+        {123456, 0x2, L"123456"},
+        {5, 0x6, L"  5"},
+        {5, 0x4, L"00000101"},
+        {5, 0x44, L"0000000000000101"},
+        {5, 0x84, L"00000000000000000000000000000101"},
+        {0x20000001, 0x402, L"20000001"}, // no system text: hexadecimal
     };
     for (const Case& c : cases)
         EXPECT_EQ(CKvTrace::IntegerText(c.nValue, c.nFormat), c.pszText) << std::hex << c.nValue << " " << c.nFormat;
 }
 
-TEST_F(TraceTest, DisabledCategoryDropsTheStream)
-{
-    FileSettings(0x1, 0x1D);  // everything but function scopes, the default category of a thread
+TEST_F(TraceTest, DisabledCategoryDropsTheStream) {
+    FileSettings(0x1, 0x1D); // everything but function scopes, the default category of a thread
     CTestTrace trace(L"Mod", m_strKey);
     EXPECT_FALSE(trace.IsLinePending());
     trace << L"dropped" << TraceEndl;
-    trace.SetIntegerFormat(TraceDecimal);  // no effect: the thread's category is off
+    trace.SetIntegerFormat(TraceDecimal); // no effect: the thread's category is off
     EXPECT_FALSE(trace.IsLinePending());
     trace.SetCategory(TraceGeneral);
     trace << 5;
@@ -496,8 +592,7 @@ TEST_F(TraceTest, DisabledCategoryDropsTheStream)
     EXPECT_EQ(ReadBytes(trace.GetFilePath()), "05\r\n");
 }
 
-TEST_F(TraceTest, PrintfAndDestruction)
-{
+TEST_F(TraceTest, PrintfAndDestruction) {
     FileSettings(0x1);
     std::wstring strPath;
     std::wstring strLong(3000, L'x');
@@ -505,14 +600,14 @@ TEST_F(TraceTest, PrintfAndDestruction)
     {
         CTestTrace trace(L"Mod", m_strKey);
         strPath = trace.GetFilePath();
-        trace.Printf(TraceGeneral, L"100%% plain");             // no '%' in the format: as it is
+        trace.Printf(TraceGeneral, L"100%% plain"); // no '%' in the format: as it is
         trace.Printf(TraceGeneral, L"no marks");
-        trace.Printf(TraceGeneral, L"%s", strLong.c_str());       // longer than the first buffer
+        trace.Printf(TraceGeneral, L"%s", strLong.c_str()); // longer than the first buffer
         trace.Printf(TraceGeneral, strLongFormat.c_str(), 42);
         trace.Printf(TraceGeneral, nullptr);
         trace.Printf(TraceGeneral, L"");
         trace.Printf(0x20, L"unknown category");
-        trace << L"pending at the end";                          // ended by the destructor
+        trace << L"pending at the end"; // ended by the destructor
     }
     std::vector<std::wstring> lines = FileLines(strPath);
     ASSERT_EQ(lines.size(), 5u);
@@ -523,8 +618,7 @@ TEST_F(TraceTest, PrintfAndDestruction)
     EXPECT_EQ(lines[4], L"pending at the end");
 }
 
-TEST_F(TraceTest, Dump)
-{
+TEST_F(TraceTest, Dump) {
     FileSettings(0x1);
     CTestTrace trace(L"Mod", m_strKey);
     std::vector<BYTE> bytes(256);
@@ -559,7 +653,8 @@ TEST_F(TraceTest, Dump)
     std::vector<std::wstring> lines = FileLines(trace.GetFilePath());
     ASSERT_EQ(lines.size(), 9u);
     EXPECT_EQ(lines[0], L"B");
-    EXPECT_EQ(lines[1], L" 0000: 00 01 02 03 04 05 06 07 - 08 09 0A 0B 0C 0D 0E 0F - 10 11 12 13 14 15 16 17 - 18 19 1A 1B 1C 1D 1E 1F");
+    EXPECT_EQ(lines[1], L" 0000: 00 01 02 03 04 05 06 07 - 08 09 0A 0B 0C 0D 0E 0F - 10 11 12 13 14 15 16 17 - 18 19 "
+                        L"1A 1B 1C 1D 1E 1F");
     for (int nRow = 0; nRow < 8; ++nRow)
         EXPECT_EQ(lines[1 + nRow].substr(0, 7), Tid(L" %04X: ", nRow * 32)) << nRow;
     EXPECT_EQ(lines[8].substr(lines[8].size() - 2), L"FF");
@@ -569,12 +664,11 @@ TEST_F(TraceTest, Dump)
 
 struct SScopeRun {
     CKvTrace* pTrace;
-    HANDLE hMyTurn[4];     // set by the conductor: step n of this thread may run
-    HANDLE hDone;          // set by this thread after each step
+    HANDLE hMyTurn[4]; // set by the conductor: step n of this thread may run
+    HANDLE hDone;      // set by this thread after each step
 };
 
-DWORD WINAPI ScopeThread(void* p)
-{
+DWORD WINAPI ScopeThread(void* p) {
     SScopeRun* run = static_cast<SScopeRun*>(p);
     auto step = [run](int n) { WaitForSingleObject(run->hMyTurn[n], INFINITE); };
     auto done = [run]() { SetEvent(run->hDone); };
@@ -597,8 +691,7 @@ DWORD WINAPI ScopeThread(void* p)
     return 0;
 }
 
-TEST_F(TraceTest, NestedScopesOnTwoThreads)
-{
+TEST_F(TraceTest, NestedScopesOnTwoThreads) {
     KV_SKIP_THREADS_IF_EMULATED();
     FileSettings(0x801);
     CTestTrace trace(L"Mod", m_strKey);
@@ -623,14 +716,22 @@ TEST_F(TraceTest, NestedScopesOnTwoThreads)
 
     std::wstring A = Tid(L"[%08X] ", dwIds[0]), B = Tid(L"[%08X] ", dwIds[1]);
     std::vector<std::wstring> expected = {
-        A + L"Outer(file#10)", A + L"{",
-        B + L". Outer(file#10)", B + L". {",
-        A + L".. Inner(file#20)", A + L".. {", A + L"... inner 1",
-        B + L"... Inner(file#20)", B + L"... {", B + L".... inner 1",
+        A + L"Outer(file#10)",
+        A + L"{",
+        B + L". Outer(file#10)",
+        B + L". {",
+        A + L".. Inner(file#20)",
+        A + L".. {",
+        A + L"... inner 1",
+        B + L"... Inner(file#20)",
+        B + L"... {",
+        B + L".... inner 1",
         B + L"... }",
         A + L".. }",
-        B + L"W> .. outer", B + L". }",
-        A + L"W> . outer", A + L"}",
+        B + L"W> .. outer",
+        B + L". }",
+        A + L"W> . outer",
+        A + L"}",
     };
     EXPECT_EQ(FileLines(trace.GetFilePath()), expected);
     for (int i = 0; i < 2; ++i) {
@@ -641,14 +742,13 @@ TEST_F(TraceTest, NestedScopesOnTwoThreads)
     }
 }
 
-TEST_F(TraceTest, ScopesOfAnInactiveTracer)
-{
+TEST_F(TraceTest, ScopesOfAnInactiveTracer) {
     CTestTrace trace(L"Mod", m_strKey + L"\\Missing");
     {
         CTraceScope scope(trace, L"F", L"file", 1);
         EXPECT_EQ(CTraceScope::GetDepth(), 1);
         scope.Print(TraceGeneral, L"nothing");
-        CTraceScope onTheModule(L"G", L"file", 2);  // the module's own tracer, off as well
+        CTraceScope onTheModule(L"G", L"file", 2); // the module's own tracer, off as well
         EXPECT_EQ(CTraceScope::GetDepth(), 2);
         CTraceScope onNull(GetNullTrace(), L"H", L"file", 3);
     }
@@ -659,12 +759,11 @@ TEST_F(TraceTest, ScopesOfAnInactiveTracer)
 struct SStreamRun {
     ITrace* pTrace;
     const wchar_t* pszName;
-    HANDLE hBarrier;       // both threads have streamed their first part
+    HANDLE hBarrier; // both threads have streamed their first part
     LONG* pnArrived;
 };
 
-DWORD WINAPI StreamThread(void* p)
-{
+DWORD WINAPI StreamThread(void* p) {
     SStreamRun* run = static_cast<SStreamRun*>(p);
     *run->pTrace << run->pszName << L"-first";
     if (InterlockedIncrement(run->pnArrived) == 2)
@@ -674,8 +773,7 @@ DWORD WINAPI StreamThread(void* p)
     return 0;
 }
 
-TEST_F(TraceTest, ThreadsKeepSeparateLines)
-{
+TEST_F(TraceTest, ThreadsKeepSeparateLines) {
     KV_SKIP_THREADS_IF_EMULATED();
     FileSettings(0x1);
     CTestTrace trace(L"Mod", m_strKey);
@@ -703,8 +801,7 @@ TEST_F(TraceTest, ThreadsKeepSeparateLines)
 class CDebuggerCapture {
 public:
     CDebuggerCapture() : m_hHandler(AddVectoredExceptionHandler(1, &Handler)) { s_pActive = this; }
-    ~CDebuggerCapture()
-    {
+    ~CDebuggerCapture() {
         RemoveVectoredExceptionHandler(m_hHandler);
         s_pActive = nullptr;
     }
@@ -712,15 +809,14 @@ public:
     std::vector<std::wstring> m_vecTexts;
 
 private:
-    static LONG CALLBACK Handler(EXCEPTION_POINTERS* p)
-    {
+    static LONG CALLBACK Handler(EXCEPTION_POINTERS* p) {
         const EXCEPTION_RECORD* r = p->ExceptionRecord;
         if (!s_pActive)
             return EXCEPTION_CONTINUE_SEARCH;
-        if (r->ExceptionCode == 0x4001000A && r->NumberParameters >= 2) {  // DBG_PRINTEXCEPTION_WIDE_C
+        if (r->ExceptionCode == 0x4001000A && r->NumberParameters >= 2) { // DBG_PRINTEXCEPTION_WIDE_C
             s_pActive->m_vecTexts.push_back(reinterpret_cast<const wchar_t*>(r->ExceptionInformation[1]));
             s_pActive->m_bLastWide = true;
-        } else if (r->ExceptionCode == 0x40010006 && r->NumberParameters >= 2) {  // DBG_PRINTEXCEPTION_C
+        } else if (r->ExceptionCode == 0x40010006 && r->NumberParameters >= 2) { // DBG_PRINTEXCEPTION_C
             if (!s_pActive->m_bLastWide)
                 s_pActive->m_vecTexts.push_back(Wide(reinterpret_cast<const char*>(r->ExceptionInformation[1])));
             s_pActive->m_bLastWide = false;
@@ -733,8 +829,7 @@ private:
 };
 CDebuggerCapture* CDebuggerCapture::s_pActive = nullptr;
 
-TEST_F(TraceTest, DebuggerOutput)
-{
+TEST_F(TraceTest, DebuggerOutput) {
     KV_SKIP_THREADS_IF_EMULATED();
     for (DWORD dwParams : {0x8u, 0x4008u}) {
         SCOPED_TRACE(dwParams);
@@ -743,13 +838,12 @@ TEST_F(TraceTest, DebuggerOutput)
         CDebuggerCapture capture;
         trace.Printf(TraceError, L"line\r\nтекст");
         ASSERT_EQ(capture.m_vecTexts.size(), 1u);
-        EXPECT_EQ(capture.m_vecTexts[0], L"E> line\nтекст\n");  // no carriage returns
+        EXPECT_EQ(capture.m_vecTexts[0], L"E> line\nтекст\n"); // no carriage returns
         EXPECT_EQ(GetFileAttributesW(trace.GetFilePath().c_str()), INVALID_FILE_ATTRIBUTES);
     }
 }
 
-TEST_F(TraceTest, BreakRequests)
-{
+TEST_F(TraceTest, BreakRequests) {
     KV_SKIP_THREADS_IF_EMULATED();
     FileSettings(0x1);
     {
@@ -786,8 +880,7 @@ TEST_F(TraceTest, BreakRequests)
 
 // ---- the registry watcher ----
 
-TEST_F(TraceTest, WatcherReadsChangedSettings)
-{
+TEST_F(TraceTest, WatcherReadsChangedSettings) {
     KV_SKIP_THREADS_IF_EMULATED();
     FileSettings(0x1, 0x1);
     CTestTrace trace(L"Mod", m_strKey);
@@ -805,7 +898,7 @@ TEST_F(TraceTest, WatcherReadsChangedSettings)
     trace.StopListen();
     Set(L"Mod", L"EnableMask", 0x4);
     Sleep(200);
-    EXPECT_EQ(trace.GetEnableMask(), 0x8u);  // no longer watched
+    EXPECT_EQ(trace.GetEnableMask(), 0x8u); // no longer watched
 }
 
 } // namespace

@@ -13,12 +13,13 @@ namespace {
 
 // The system's text of a code as the lookup is specified: Russian first, then the default order,
 // cut at the last carriage return.
-std::wstring SystemText(DWORD dwCode)
-{
+std::wstring SystemText(DWORD dwCode) {
     wchar_t sz[1024];
-    DWORD cch = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, dwCode, 1049, sz, 1024, nullptr);
+    DWORD cch = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, dwCode, 1049, sz,
+                               1024, nullptr);
     if (!cch)
-        cch = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, dwCode, 0, sz, 1024, nullptr);
+        cch = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, dwCode, 0, sz, 1024,
+                             nullptr);
     if (!cch)
         return L"";
     std::wstring s(sz, cch);
@@ -28,8 +29,7 @@ std::wstring SystemText(DWORD dwCode)
     return s;
 }
 
-std::wstring FieldsBlock(CVoRurod& e)
-{
+std::wstring FieldsBlock(CVoRurod& e) {
     // The block ends at the first double NUL.
     const wchar_t* p = e.GetFields();
     const wchar_t* q = p;
@@ -43,8 +43,7 @@ std::wstring FieldsBlock(CVoRurod& e)
 // current directory, which the library's search for the message file includes.
 class CSuiteMessages {
 public:
-    CSuiteMessages()
-    {
+    CSuiteMessages() {
         GetCurrentDirectoryW(MAX_PATH, m_szFormer);
         const char* pszBin = getenv("KV_BIN_DIR");
         std::wstring strDir;
@@ -72,8 +71,7 @@ const int kSuitePlain = static_cast<int>(0x86000001);
 const int kSuiteInsert = static_cast<int>(0x86000002);
 const int kSuiteNeutral = 0x06000003;
 
-TEST(VoRurod, TextOfARaisedError)
-{
+TEST(VoRurod, TextOfARaisedError) {
     CVoRurod e(5, L"Win32Objects.cpp", 401, L"KvBase::CWin32File::DeleteFile_Ex");
     EXPECT_EQ(e.GetCode(), 5);
     std::wstring strMessage = SystemText(5);
@@ -82,11 +80,11 @@ TEST(VoRurod, TextOfARaisedError)
     EXPECT_EQ(std::wstring(e.GetText()),
               L"Code: 0x5\r\nDescription: " + strMessage +
                   L"\r\nFile: Win32Objects.cpp\r\nFunction: KvBase::CWin32File::DeleteFile_Ex\r\nLine: 401\r\n");
-    EXPECT_EQ(FieldsBlock(e), BLOCK(L"File\0Win32Objects.cpp\0Function\0KvBase::CWin32File::DeleteFile_Ex\0Line\0" L"401\0"));
+    EXPECT_EQ(FieldsBlock(e), BLOCK(L"File\0Win32Objects.cpp\0Function\0KvBase::CWin32File::DeleteFile_Ex\0Line\0"
+                                    L"401\0"));
 }
 
-TEST(VoRurod, NullNamesAndCodeOnly)
-{
+TEST(VoRurod, NullNamesAndCodeOnly) {
     CVoRurod e(static_cast<int>(0x8007000E), nullptr, -3, nullptr);
     EXPECT_EQ(std::wstring(e.GetField(L"File")), L"???");
     EXPECT_EQ(std::wstring(e.GetField(L"Function")), L"???");
@@ -99,11 +97,10 @@ TEST(VoRurod, NullNamesAndCodeOnly)
     EXPECT_EQ(bare.GetMessageString(), SystemText(2));
 }
 
-TEST(VoRurod, StackFieldAndCaseOfNames)
-{
+TEST(VoRurod, StackFieldAndCaseOfNames) {
     CVoRurod e(5, L"f.cpp", 1, L"fn");
     e.SetField(L"Stack", L"frames");
-    e.SetField(L"stack", L"lower");   // one field with "Stack": the name stays, the value changes
+    e.SetField(L"stack", L"lower"); // one field with "Stack": the name stays, the value changes
     e.SetField(L"FILE", L"g.cpp");
     std::wstring strText = e.GetText();
     EXPECT_EQ(strText.find(L"Stack"), std::wstring::npos);
@@ -117,8 +114,7 @@ TEST(VoRurod, StackFieldAndCaseOfNames)
     EXPECT_EQ(std::wstring(lower.GetTextWithStack()), strLower);
 }
 
-TEST(VoRurod, TextsAreComputedOnceAndCopied)
-{
+TEST(VoRurod, TextsAreComputedOnceAndCopied) {
     CVoRurod e(5, L"f.cpp", 1, L"fn");
     std::wstring strFirst = e.GetText();
     std::wstring strFields = FieldsBlock(e);
@@ -129,11 +125,10 @@ TEST(VoRurod, TextsAreComputedOnceAndCopied)
     CVoRurod copy(e);
     EXPECT_EQ(std::wstring(copy.GetText()), strFirst);
     EXPECT_STREQ(copy.GetField(L"Extra"), L"later");
-    EXPECT_NE(copy.GetText(), e.GetText());  // its own storage
+    EXPECT_NE(copy.GetText(), e.GetText()); // its own storage
 }
 
-TEST(VoRurod, UnknownCodesGiveThePlaceholder)
-{
+TEST(VoRurod, UnknownCodesGiveThePlaceholder) {
     EXPECT_STREQ(CVoRurod(0x20000001).GetMessage(), L"<0x20000001>");
     // No message file on the search path: the suite's codes are never looked up elsewhere.
     EXPECT_STREQ(CVoRurod(kSuitePlain).GetMessage(), L"<0x86000001>");
@@ -142,8 +137,7 @@ TEST(VoRurod, UnknownCodesGiveThePlaceholder)
     EXPECT_EQ(std::wstring(CVoRurod(-1).GetMessage()), strUnexpected.empty() ? L"<0x8000FFFF>" : strUnexpected);
 }
 
-TEST(VoRurod, MessagesFromTheSuiteFile)
-{
+TEST(VoRurod, MessagesFromTheSuiteFile) {
     CSuiteMessages suite;
     struct Case {
         int nCode;
@@ -151,11 +145,11 @@ TEST(VoRurod, MessagesFromTheSuiteFile)
         std::wstring strExpected;
     } cases[] = {
         {kSuitePlain, {}, L"Проверочное сообщение."},
-        {kSuiteNeutral, {}, L"Neutral only."},               // no Russian text: the neutral one
+        {kSuiteNeutral, {}, L"Neutral only."}, // no Russian text: the neutral one
         {kSuiteInsert, {L"C:\\a.txt"}, L"Файл C:\\a.txt не найден."},
-        {kSuiteInsert, {}, L"Файл .. не найден."},            // no insert: the mark becomes dots
-        {kSuiteInsert, {L"a", L"b"}, L"Файл .. не найден."},  // too many inserts
-        {static_cast<int>(0x86000009), {}, L"<0x86000009>"},   // not in the table
+        {kSuiteInsert, {}, L"Файл .. не найден."},           // no insert: the mark becomes dots
+        {kSuiteInsert, {L"a", L"b"}, L"Файл .. не найден."}, // too many inserts
+        {static_cast<int>(0x86000009), {}, L"<0x86000009>"}, // not in the table
     };
     for (const Case& c : cases) {
         CVoRurod e(c.nCode, L"t.cpp", 1, L"f");
@@ -165,8 +159,7 @@ TEST(VoRurod, MessagesFromTheSuiteFile)
     }
 }
 
-TEST(VoRurod, FormatErrorMessageBuffers)
-{
+TEST(VoRurod, FormatErrorMessageBuffers) {
     CSuiteMessages suite;
     wchar_t sz[64];
     EXPECT_EQ(KvBase::FormatErrorMessage(5, nullptr, 64), 87u);
@@ -183,8 +176,7 @@ TEST(VoRurod, FormatErrorMessageBuffers)
     EXPECT_EQ(sz[8], L'#');
 }
 
-TEST(VoRurod, MessageModuleByRange)
-{
+TEST(VoRurod, MessageModuleByRange) {
     // Each range goes to its module; where that module's table has no text, the placeholder.
     struct Case {
         DWORD dwCode;

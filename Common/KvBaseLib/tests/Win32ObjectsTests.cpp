@@ -11,13 +11,9 @@ using namespace KvBase;
 
 namespace {
 
-std::wstring Scratch(const wchar_t* pszName)
-{
-    return KvBaseTest::ScratchDir() + L"w32_" + pszName;
-}
+std::wstring Scratch(const wchar_t* pszName) { return KvBaseTest::ScratchDir() + L"w32_" + pszName; }
 
-void MakeFile(const std::wstring& strPath, const char* pszText, DWORD dwAttributes = FILE_ATTRIBUTE_NORMAL)
-{
+void MakeFile(const std::wstring& strPath, const char* pszText, DWORD dwAttributes = FILE_ATTRIBUTE_NORMAL) {
     SetFileAttributesW(strPath.c_str(), FILE_ATTRIBUTE_NORMAL);
     CWin32File f;
     ASSERT_TRUE(f.Open(strPath.c_str(), GENERIC_WRITE, CREATE_ALWAYS));
@@ -26,8 +22,7 @@ void MakeFile(const std::wstring& strPath, const char* pszText, DWORD dwAttribut
     SetFileAttributesW(strPath.c_str(), dwAttributes);
 }
 
-TEST(Win32File, SeekWriteAndRead)
-{
+TEST(Win32File, SeekWriteAndRead) {
     CWin32File f;
     EXPECT_FALSE(f.IsValid());
     EXPECT_EQ(f.Seek(0, FILE_BEGIN), static_cast<DWORD>(ERROR_INVALID_HANDLE));
@@ -59,8 +54,7 @@ TEST(Win32File, SeekWriteAndRead)
     EXPECT_EQ(data.nFileSizeLow, 0u);
 }
 
-TEST(Win32File, DeleteFileEx)
-{
+TEST(Win32File, DeleteFileEx) {
     std::wstring strPath = Scratch(L"del.txt");
     MakeFile(strPath, "x");
     CWin32File::DeleteFile_Ex(strPath.c_str(), false);
@@ -90,8 +84,7 @@ TEST(Win32File, DeleteFileEx)
     }
 }
 
-TEST(Win32Event, ManualAndAutoReset)
-{
+TEST(Win32Event, ManualAndAutoReset) {
     CWin32Event manual(true);
     EXPECT_FALSE(manual.IsValid());
     EXPECT_EQ(manual.GetHandle(), nullptr);
@@ -110,7 +103,7 @@ TEST(Win32Event, ManualAndAutoReset)
     EXPECT_EQ(WaitForSingleObject(automatic.GetHandle(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
 
     HANDLE h = automatic.Detach();
-    EXPECT_FALSE(automatic.IsValid());  // an event holds none as null
+    EXPECT_FALSE(automatic.IsValid()); // an event holds none as null
     CloseHandle(h);
     automatic.Close();
     EXPECT_EQ(automatic.GetHandle(), nullptr);
@@ -130,8 +123,7 @@ TEST(Win32Event, ManualAndAutoReset)
     }
 }
 
-TEST(Win32Mutex, CreateAndRelease)
-{
+TEST(Win32Mutex, CreateAndRelease) {
     CWin32Mutex none;
     EXPECT_FALSE(none.IsValid());
     EXPECT_EQ(none.Release(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
@@ -139,7 +131,7 @@ TEST(Win32Mutex, CreateAndRelease)
     std::wstring strName = L"KvBaseTests_Mutex_" + KvBaseTest::ArchTag();
     CWin32Mutex first, second;
     ASSERT_EQ(first.Create(false, strName.c_str(), nullptr), 0u);
-    EXPECT_EQ(second.Create(false, strName.c_str(), nullptr), 0u);  // exists already: still 0
+    EXPECT_EQ(second.Create(false, strName.c_str(), nullptr), 0u); // exists already: still 0
     EXPECT_EQ(second.GetName(), strName);
     // Not owned: releasing fails with the system's error.
     EXPECT_EQ(first.Release(), static_cast<DWORD>(ERROR_NOT_OWNER));
@@ -161,13 +153,11 @@ TEST(Win32Mutex, CreateAndRelease)
     }
 }
 
-DWORD WINAPI TakeMutexAndEnd(void* p)
-{
+DWORD WINAPI TakeMutexAndEnd(void* p) {
     return WaitForSingleObject(static_cast<CWin32Mutex*>(p)->GetHandle(), INFINITE);
 }
 
-TEST(Win32Mutex, AbandonedMutexIsOwned)
-{
+TEST(Win32Mutex, AbandonedMutexIsOwned) {
     KV_SKIP_THREADS_IF_EMULATED();
     std::wstring strName = L"KvBaseTests_Abandoned_" + KvBaseTest::ArchTag();
     CWin32Mutex first, second;
@@ -179,7 +169,7 @@ TEST(Win32Mutex, AbandonedMutexIsOwned)
     WaitForSingleObject(hThread, INFINITE);
     CloseHandle(hThread);
     EXPECT_EQ(second.Wait(1000), static_cast<DWORD>(WAIT_ABANDONED));
-    EXPECT_EQ(second.Release(), 0u);  // the abandoned wait made us the owner
+    EXPECT_EQ(second.Release(), 0u); // the abandoned wait made us the owner
     EXPECT_EQ(second.Release(), static_cast<DWORD>(ERROR_NOT_OWNER));
 }
 
@@ -191,8 +181,7 @@ public:
     explicit CTestThread(Mode mode) : m_mode(mode), m_evGate(true) { m_evGate.Create(false, nullptr, nullptr); }
     ~CTestThread() override { StopAndWait(); }
 
-    DWORD Run() override
-    {
+    DWORD Run() override {
         m_pSeenParam = GetRunParameter();
         m_bStarted = true;
         switch (m_mode) {
@@ -223,16 +212,14 @@ public:
     void* volatile m_pSeenParam = nullptr;
 };
 
-TEST(Win32Thread, NeverStarted)
-{
+TEST(Win32Thread, NeverStarted) {
     CTestThread t(CTestThread::UntilStopped);
     EXPECT_FALSE(t.IsValid());
     EXPECT_EQ(t.Stop(1000), 0u);
     EXPECT_EQ(t.Terminate(0), 0u);
 }
 
-TEST(Win32Thread, EndsBeforeTheLimit)
-{
+TEST(Win32Thread, EndsBeforeTheLimit) {
     KV_SKIP_THREADS_IF_EMULATED();
     CTestThread t(CTestThread::EndAtOnce);
     int nParam = 0;
@@ -245,8 +232,7 @@ TEST(Win32Thread, EndsBeforeTheLimit)
     EXPECT_EQ(dwExit, 0u);
 }
 
-TEST(Win32Thread, StopsWhenAsked)
-{
+TEST(Win32Thread, StopsWhenAsked) {
     KV_SKIP_THREADS_IF_EMULATED();
     CTestThread t(CTestThread::UntilStopped);
     ASSERT_TRUE(t.Start(nullptr, false, nullptr));
@@ -266,8 +252,7 @@ TEST(Win32Thread, StopsWhenAsked)
     EXPECT_EQ(t.Stop(10000), 0u);
 }
 
-TEST(Win32Thread, IgnoresStopAndIsTerminated)
-{
+TEST(Win32Thread, IgnoresStopAndIsTerminated) {
     KV_SKIP_THREADS_IF_EMULATED();
     CTestThread t(CTestThread::IgnoreStop);
     ASSERT_TRUE(t.Start(nullptr, false, nullptr));
@@ -283,8 +268,7 @@ TEST(Win32Thread, IgnoresStopAndIsTerminated)
     EXPECT_EQ(dwExit, 0u);
 }
 
-TEST(Win32Thread, SecondStartWhileRunningFails)
-{
+TEST(Win32Thread, SecondStartWhileRunningFails) {
     KV_SKIP_THREADS_IF_EMULATED();
     CTestThread t(CTestThread::UntilStopped);
     ASSERT_TRUE(t.Start(nullptr, false, nullptr));
@@ -294,8 +278,7 @@ TEST(Win32Thread, SecondStartWhileRunningFails)
     EXPECT_EQ(t.Stop(10000), 0u);
 }
 
-LRESULT CALLBACK CountingProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
-{
+LRESULT CALLBACK CountingProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     if (uMsg == WM_APP + 1) {
         ++*reinterpret_cast<int*>(GetWindowLongPtrW(hWnd, GWLP_USERDATA));
         return 0;
@@ -303,15 +286,13 @@ LRESULT CALLBACK CountingProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam
     return DefWindowProcW(hWnd, uMsg, wParam, lParam);
 }
 
-DWORD WINAPI OpenGateLater(void* p)
-{
+DWORD WINAPI OpenGateLater(void* p) {
     Sleep(200);
     static_cast<CTestThread*>(p)->m_evGate.Set();
     return 0;
 }
 
-TEST(Win32Thread, StopDispatchesMessagesAndGivesBackQuit)
-{
+TEST(Win32Thread, StopDispatchesMessagesAndGivesBackQuit) {
     KV_SKIP_THREADS_IF_EMULATED();
     WNDCLASSW wc = {};
     wc.lpfnWndProc = CountingProc;
@@ -368,8 +349,7 @@ TEST(Win32Thread, StopDispatchesMessagesAndGivesBackQuit)
     DestroyWindow(hWnd);
 }
 
-TEST(Win32Thread, SuspendedStartAndResume)
-{
+TEST(Win32Thread, SuspendedStartAndResume) {
     KV_SKIP_THREADS_IF_EMULATED();
     CTestThread t(CTestThread::UntilStopped);
     ASSERT_TRUE(t.Start(nullptr, true, nullptr));

@@ -33,8 +33,8 @@ public:
     virtual UINT EnumClients(LPCWSTR component, DWORD index, LPWSTR productCode) = 0;
     // The product, feature and component of an advertised shortcut's descriptor
     // (MsiDecomposeDescriptorW); ERROR_CALL_NOT_IMPLEMENTED when the source cannot say.
-    virtual UINT DecomposeDescriptor(LPCWSTR descriptor, LPWSTR productCode, LPWSTR featureId,
-                                     LPWSTR componentCode, LPDWORD argumentOffset) = 0;
+    virtual UINT DecomposeDescriptor(LPCWSTR descriptor, LPWSTR productCode, LPWSTR featureId, LPWSTR componentCode,
+                                     LPDWORD argumentOffset) = 0;
 };
 
 // msi.dll of the system, loaded by the constructor and freed by the destructor. The five entry

@@ -60,8 +60,8 @@ UINT CMsiLibrary::EnumClients(LPCWSTR component, DWORD index, LPWSTR productCode
     return m_pEnumClients ? m_pEnumClients(component, index, productCode) : ERROR_CALL_NOT_IMPLEMENTED;
 }
 
-UINT CMsiLibrary::DecomposeDescriptor(LPCWSTR descriptor, LPWSTR productCode, LPWSTR featureId,
-                                      LPWSTR componentCode, LPDWORD argumentOffset) {
+UINT CMsiLibrary::DecomposeDescriptor(LPCWSTR descriptor, LPWSTR productCode, LPWSTR featureId, LPWSTR componentCode,
+                                      LPDWORD argumentOffset) {
     return m_pDecomposeDescriptor
                ? m_pDecomposeDescriptor(descriptor, productCode, featureId, componentCode, argumentOffset)
                : ERROR_CALL_NOT_IMPLEMENTED;
@@ -94,9 +94,7 @@ IInstallerSource* GetInstallerSource() {
     return system;
 }
 
-IInstallerSource* SetInstallerSource(IInstallerSource* source) {
-    return g_source.exchange(source);
-}
+IInstallerSource* SetInstallerSource(IInstallerSource* source) { return g_source.exchange(source); }
 
 namespace {
 
@@ -128,10 +126,9 @@ UINT ReadProductProperty(IInstallerSource& source, LPCWSTR product, LPCWSTR prop
 }
 
 INSTALLSTATE ReadComponentPath(IInstallerSource& source, LPCWSTR product, LPCWSTR component, std::wstring& path) {
-    return ReadInFull<INSTALLSTATE>(INSTALLSTATE_MOREDATA, {INSTALLSTATE_LOCAL, INSTALLSTATE_BROKEN, INSTALLSTATE_SOURCE},
-                                    path, [&](LPWSTR buffer, LPDWORD length) {
-                                        return source.GetComponentPath(product, component, buffer, length);
-                                    });
+    return ReadInFull<INSTALLSTATE>(
+        INSTALLSTATE_MOREDATA, {INSTALLSTATE_LOCAL, INSTALLSTATE_BROKEN, INSTALLSTATE_SOURCE}, path,
+        [&](LPWSTR buffer, LPDWORD length) { return source.GetComponentPath(product, component, buffer, length); });
 }
 
 } // namespace KvMsi

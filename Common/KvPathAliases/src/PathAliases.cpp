@@ -10,15 +10,14 @@
 
 namespace KvPathAliases {
 
-const wchar_t* const PathVariableNames[8] = {
-    L"ALLUSERSPROFILE", L"CommonProgramFiles", L"CommonProgramW6432", L"ProgramFiles",
-    L"ProgramW6432",    L"TEMP",               L"SystemRoot",         L"SystemDrive"};
+const wchar_t* const PathVariableNames[8] = {L"ALLUSERSPROFILE", L"CommonProgramFiles", L"CommonProgramW6432",
+                                             L"ProgramFiles",    L"ProgramW6432",       L"TEMP",
+                                             L"SystemRoot",      L"SystemDrive"};
 
 namespace {
 
 // A dotted IPv4 address of four decimal parts of at most three digits.
-bool IsDottedQuad(const std::wstring& text)
-{
+bool IsDottedQuad(const std::wstring& text) {
     int dots = 0, digits = 0;
     for (wchar_t c : text) {
         if (c == L'.') {
@@ -36,15 +35,13 @@ bool IsDottedQuad(const std::wstring& text)
     return dots == 3 && digits > 0;
 }
 
-std::wstring Widen(const char* text)
-{
+std::wstring Widen(const char* text) {
     return std::wstring(text, text + strlen(text)); // host names and dotted addresses are ASCII
 }
 
 } // namespace
 
-CAliasMap ReadPathVariables()
-{
+CAliasMap ReadPathVariables() {
     CAliasMap vars;
     for (const wchar_t* name : PathVariableNames) {
         const DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
@@ -60,8 +57,7 @@ CAliasMap ReadPathVariables()
     return vars;
 }
 
-CAliasMap ReadDriveAliases()
-{
+CAliasMap ReadDriveAliases() {
     CAliasMap drives;
     const DWORD present = GetLogicalDrives();
     for (int bit = 0; bit < 26; ++bit) {
@@ -85,8 +81,7 @@ CAliasMap ReadDriveAliases()
     return drives;
 }
 
-std::vector<std::wstring> LocalAddresses()
-{
+std::vector<std::wstring> LocalAddresses() {
     static SRWLOCK lock = SRWLOCK_INIT;
     static std::vector<std::wstring> kept;
     static bool known = false;
@@ -111,8 +106,7 @@ std::vector<std::wstring> LocalAddresses()
     return addresses;
 }
 
-CAliasMap ReadShareAliases()
-{
+CAliasMap ReadShareAliases() {
     CAliasMap shares;
     wchar_t computer[16] = {};
     DWORD computerLength = 16;
@@ -145,8 +139,7 @@ CAliasMap ReadShareAliases()
     return shares;
 }
 
-std::wstring FollowDriveAliases(std::wstring path, const CAliasMap& drives, EDriveCase driveCase)
-{
+std::wstring FollowDriveAliases(std::wstring path, const CAliasMap& drives, EDriveCase driveCase) {
     for (int step = 0; step < 26 && path.size() >= 2 && path[1] == L':'; ++step) {
         std::wstring drive = path.substr(0, 2);
         if (driveCase == DriveAnyCase && drive[0] >= L'a' && drive[0] <= L'z')
@@ -159,8 +152,7 @@ std::wstring FollowDriveAliases(std::wstring path, const CAliasMap& drives, EDri
     return path;
 }
 
-std::wstring HostNameOfAddress(const std::wstring& host)
-{
+std::wstring HostNameOfAddress(const std::wstring& host) {
     if (!IsDottedQuad(host))
         return std::wstring();
     const std::string narrow(host.begin(), host.end());
@@ -175,8 +167,7 @@ std::wstring HostNameOfAddress(const std::wstring& host)
     return Widen(name.c_str());
 }
 
-int WriteHostByName(std::wstring& path)
-{
+int WriteHostByName(std::wstring& path) {
     if (path.compare(0, 2, L"\\\\") != 0)
         return 0;
     const std::size_t end = path.find(L'\\', 2);

@@ -20,18 +20,17 @@ namespace {
 // Sets environment variables for one scope and restores them.
 class CScopedVariables {
 public:
-    CScopedVariables(std::initializer_list<std::pair<const wchar_t*, const wchar_t*>> values)
-    {
+    CScopedVariables(std::initializer_list<std::pair<const wchar_t*, const wchar_t*>> values) {
         for (const auto& v : values) {
             wchar_t old[1024];
             const DWORD n = GetEnvironmentVariableW(v.first, old, 1024);
-            m_saved.emplace_back(v.first, n || GetLastError() != ERROR_ENVVAR_NOT_FOUND ? std::wstring(old, n) : std::wstring(),
+            m_saved.emplace_back(v.first,
+                                 n || GetLastError() != ERROR_ENVVAR_NOT_FOUND ? std::wstring(old, n) : std::wstring(),
                                  n || GetLastError() != ERROR_ENVVAR_NOT_FOUND);
             SetEnvironmentVariableW(v.first, v.second);
         }
     }
-    ~CScopedVariables()
-    {
+    ~CScopedVariables() {
         for (const auto& s : m_saved)
             SetEnvironmentVariableW(std::get<0>(s).c_str(), std::get<2>(s) ? std::get<1>(s).c_str() : nullptr);
     }
@@ -40,8 +39,7 @@ private:
     std::vector<std::tuple<std::wstring, std::wstring, bool>> m_saved;
 };
 
-TEST(PathVariables, LaterVariableOwnsAValueAndEmptyOnesAreLeftOut)
-{
+TEST(PathVariables, LaterVariableOwnsAValueAndEmptyOnesAreLeftOut) {
     CScopedVariables scope({{L"ALLUSERSPROFILE", L"C:\\ProgramData"},
                             {L"CommonProgramFiles", L"C:\\Program Files\\Common Files"},
                             {L"CommonProgramW6432", L"C:\\Program Files\\Common Files"},
@@ -58,10 +56,8 @@ TEST(PathVariables, LaterVariableOwnsAValueAndEmptyOnesAreLeftOut)
     EXPECT_EQ(vars, expected);
 }
 
-TEST(DriveAliases, FollowedWithinABound)
-{
-    const CAliasMap drives = {{L"N:", L"\\\\server\\data"}, {L"S:", L"N:\\sub"}, {L"X:", L"Y:\\x"},
-                              {L"Y:", L"X:\\y"}};
+TEST(DriveAliases, FollowedWithinABound) {
+    const CAliasMap drives = {{L"N:", L"\\\\server\\data"}, {L"S:", L"N:\\sub"}, {L"X:", L"Y:\\x"}, {L"Y:", L"X:\\y"}};
     EXPECT_EQ(FollowDriveAliases(L"S:\\f", drives, DriveAsWritten), L"\\\\server\\data\\sub\\f");
     EXPECT_EQ(FollowDriveAliases(L"s:\\f", drives, DriveAsWritten), L"s:\\f");
     EXPECT_EQ(FollowDriveAliases(L"s:\\f", drives, DriveAnyCase), L"\\\\server\\data\\sub\\f");
@@ -74,8 +70,7 @@ TEST(DriveAliases, FollowedWithinABound)
     EXPECT_EQ(FollowDriveAliases(L"X:\\loop", drives, DriveAsWritten), expected);
 }
 
-TEST(DriveAliases, SubstitutedDriveIsRead)
-{
+TEST(DriveAliases, SubstitutedDriveIsRead) {
     wchar_t letter = 0;
     for (wchar_t l = L'P'; l <= L'Y' && !letter; ++l)
         if (!(GetLogicalDrives() & (1u << (l - L'A'))))
@@ -100,12 +95,11 @@ protected:
     WSADATA m_data;
 };
 
-TEST_F(Sockets, OnlyDottedIPv4HostPartsAreLookedUp)
-{
+TEST_F(Sockets, OnlyDottedIPv4HostPartsAreLookedUp) {
     // The platform's parser reads all of these as 127.0.0.1; none of them is a host written by
     // its address.
-    for (const wchar_t* host : {L"2130706433", L"0x7f.0.0.1", L"127.1", L"127.0.0.1.", L"127.0.0.1x",
-                                L"255.255.255.255", L"1234.0.0.1", L""})
+    for (const wchar_t* host :
+         {L"2130706433", L"0x7f.0.0.1", L"127.1", L"127.0.0.1.", L"127.0.0.1x", L"255.255.255.255", L"1234.0.0.1", L""})
         EXPECT_EQ(HostNameOfAddress(host), L"") << host;
 
     const unsigned long loopback = inet_addr("127.0.0.1");
@@ -133,8 +127,7 @@ TEST_F(Sockets, OnlyDottedIPv4HostPartsAreLookedUp)
 
 // The host's addresses are kept once a look-up succeeds. (One made before Windows Sockets is
 // initialised fails on Windows and is not kept; Wine answers it all the same.)
-TEST(LocalAddresses, KeptOnceTheLookUpSucceeds)
-{
+TEST(LocalAddresses, KeptOnceTheLookUpSucceeds) {
     LocalAddresses(); // without Windows Sockets
     WSADATA data;
     ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &data), 0);
@@ -153,8 +146,7 @@ TEST(LocalAddresses, KeptOnceTheLookUpSucceeds)
     EXPECT_EQ(LocalAddresses(), first); // kept, also after the sockets are gone
 }
 
-TEST_F(Sockets, ShareAliasesNameEveryShareThreeWays)
-{
+TEST_F(Sockets, ShareAliasesNameEveryShareThreeWays) {
     const CAliasMap shares = ReadShareAliases();
     wchar_t computer[16] = {};
     DWORD length = 16;

@@ -6,9 +6,8 @@
 #include <windows.h>
 
 // The abort test that a running source polls.
-struct IKvReportAbort
-{
-    virtual bool IsAborted() = 0;                                           // slot 0
+struct IKvReportAbort {
+    virtual bool IsAborted() = 0; // slot 0
 protected:
     ~IKvReportAbort() = default;
 };
@@ -16,30 +15,27 @@ protected:
 // The host's completion interface: called once per run with its result (0 done, 1 aborted,
 // otherwise a failure HRESULT), on the worker thread, or on the thread that called Abort when
 // the worker had to be terminated. The plug-in never releases it.
-struct IKvReportComplete
-{
-    virtual void OnComplete(int result) = 0;                                // slot 0
+struct IKvReportComplete {
+    virtual void OnComplete(int result) = 0; // slot 0
 protected:
     ~IKvReportComplete() = default;
 };
 
 // A source that builds one response synchronously. Build: 0 done, 1 aborted, else an HRESULT.
-struct IKvReportDataSource
-{
-    virtual void Release() = 0;                                             // slot 0
+struct IKvReportDataSource {
+    virtual void Release() = 0; // slot 0
     virtual int Build(const wchar_t* requestPath, const wchar_t* responsePath,
-                      IKvReportAbort* abort) = 0;                           // slot 1
+                      IKvReportAbort* abort) = 0; // slot 1
 protected:
     ~IKvReportDataSource() = default;
 };
 
 // A source that runs on a worker thread of its own.
-struct IKvReportDataSourceAsync
-{
-    virtual void Release() = 0;                                             // slot 0
+struct IKvReportDataSourceAsync {
+    virtual void Release() = 0; // slot 0
     virtual int Start(const wchar_t* requestPath, const wchar_t* responsePath,
-                      IKvReportComplete* complete) = 0;                     // slot 1
-    virtual int Abort() = 0;                                                // slot 2
+                      IKvReportComplete* complete) = 0; // slot 1
+    virtual int Abort() = 0;                            // slot 2
 protected:
     ~IKvReportDataSourceAsync() = default;
 };
@@ -51,4 +47,4 @@ typedef IKvReportDataSourceAsync* (*PFN_KvGetReportDataSourceAsync)();
 // Result codes of the run frame.
 constexpr int KV_REPORT_OK = 0;
 constexpr int KV_REPORT_ABORTED = 1;
-constexpr int KV_REPORT_E_BUSY = (int)0xE6210001;     // Start: the previous run still goes
+constexpr int KV_REPORT_E_BUSY = (int)0xE6210001; // Start: the previous run still goes

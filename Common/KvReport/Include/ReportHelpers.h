@@ -11,8 +11,7 @@
 #include "KvReportDataSource.h"
 
 // One value of the report library: an attribute value, an element's text or a serialised subtree.
-class CSaxValue : public std::wstring
-{
+class CSaxValue : public std::wstring {
 public:
     CSaxValue() = default;
     CSaxValue(const wchar_t* text) : std::wstring(text ? text : L"") {}
@@ -25,14 +24,12 @@ public:
 };
 
 // The attributes of one element, written in ascending ordinal order of their names.
-class ReportAttributes : public std::map<std::wstring, CSaxValue>
-{
+class ReportAttributes : public std::map<std::wstring, CSaxValue> {
 public:
     ReportAttributes() = default;
     ReportAttributes(const wchar_t* name, const CSaxValue& value) { Add(name, value); }
     // Adds an attribute unless one of that name is there; returns the list, so that adds chain.
-    ReportAttributes& Add(const wchar_t* name, const CSaxValue& value)
-    {
+    ReportAttributes& Add(const wchar_t* name, const CSaxValue& value) {
         emplace(name, value);
         return *this;
     }
@@ -40,17 +37,18 @@ public:
 
 // Owns one synchronous data source; releasing empties it through the source's own Release.
 template <class T>
-class CSmartReportPtr
-{
+class CSmartReportPtr {
 public:
     CSmartReportPtr() = default;
     explicit CSmartReportPtr(T* p) : m_p(p) {}
     CSmartReportPtr(const CSmartReportPtr&) = delete;
     CSmartReportPtr& operator=(const CSmartReportPtr&) = delete;
     ~CSmartReportPtr() { Release(); }
-    void Reset(T* p) { Release(); m_p = p; }
-    void Release()
-    {
+    void Reset(T* p) {
+        Release();
+        m_p = p;
+    }
+    void Release() {
         if (m_p) {
             T* p = m_p;
             m_p = nullptr;
@@ -68,8 +66,7 @@ private:
 [[noreturn]] void RaiseEmptySmartReportPtr();
 
 template <class T>
-T* CSmartReportPtr<T>::operator->() const
-{
+T* CSmartReportPtr<T>::operator->() const {
     if (!m_p)
         RaiseEmptySmartReportPtr();
     return m_p;
@@ -87,15 +84,13 @@ int CloseForThread(DWORD threadId);
 
 // The asynchronous face of a synchronous data source: one worker thread per run, an abort event
 // the source polls, the completion call, and the time limits after which the worker is ended.
-class CKvReportDataSourceAsyncImpl : public IKvReportDataSourceAsync
-{
+class CKvReportDataSourceAsyncImpl : public IKvReportDataSourceAsync {
 public:
     static constexpr DWORD kAbortWaitMs = 10000;
     static constexpr DWORD kReleaseWaitMs = 3000;
 
     // The abort object of the frame: one manual-reset event.
-    class CReportAbort : public IKvReportAbort
-    {
+    class CReportAbort : public IKvReportAbort {
     public:
         CReportAbort();
         CReportAbort(const CReportAbort&) = delete;
@@ -110,10 +105,9 @@ public:
     };
 
     void Release() override;
-    int Start(const wchar_t* requestPath, const wchar_t* responsePath,
-              IKvReportComplete* complete) override;
+    int Start(const wchar_t* requestPath, const wchar_t* responsePath, IKvReportComplete* complete) override;
     int Abort() override;
-    virtual ~CKvReportDataSourceAsyncImpl();                     // slot 3
+    virtual ~CKvReportDataSourceAsyncImpl(); // slot 3
 
 protected:
     explicit CKvReportDataSourceAsyncImpl(IKvReportDataSource* source);
@@ -137,8 +131,7 @@ private:
 
 // Binds a concrete source to the frame.
 template <class Source>
-class TReportDataSourceAsync : public CKvReportDataSourceAsyncImpl
-{
+class TReportDataSourceAsync : public CKvReportDataSourceAsyncImpl {
 public:
     TReportDataSourceAsync() : CKvReportDataSourceAsyncImpl(new Source) {}
 };

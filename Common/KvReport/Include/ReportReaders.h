@@ -14,11 +14,9 @@
 
 // A record of wanted keys and their values, ordered by ordinal key comparison. Every wanted key
 // is there from the start with an empty value; looking up another key adds it empty.
-class CRequestRecord : public std::map<std::wstring, CSaxValue>
-{
+class CRequestRecord : public std::map<std::wstring, CSaxValue> {
 protected:
-    CRequestRecord(std::initializer_list<const wchar_t*> keys)
-    {
+    CRequestRecord(std::initializer_list<const wchar_t*> keys) {
         for (const wchar_t* key : keys)
             emplace(key, CSaxValue());
     }
@@ -27,8 +25,7 @@ protected:
 // Takes attribute values and element texts by path. A key is "path@attribute" or a path alone
 // (the element's character data); a path matches where its first occurrence in the current
 // element path ends exactly at the end of that path.
-class CSAX2ValueExtractor : public ISAX2Extractor
-{
+class CSAX2ValueExtractor : public ISAX2Extractor {
 public:
     explicit CSAX2ValueExtractor(std::map<std::wstring, CSaxValue>& record);
     virtual ~CSAX2ValueExtractor() = default;
@@ -47,8 +44,7 @@ private:
 };
 
 // Takes whole elements, named by their local name, as XML text (without declaration).
-class CSAX2ElementExtractor : public ISAX2Extractor
-{
+class CSAX2ElementExtractor : public ISAX2Extractor {
 public:
     explicit CSAX2ElementExtractor(std::map<std::wstring, CSaxValue>& record);
     virtual ~CSAX2ElementExtractor();
@@ -63,13 +59,12 @@ private:
     IMXWriter* m_pWriter = nullptr;
     ISAXContentHandler* m_pHandler = nullptr;
     std::wstring m_strCapture;
-    int m_nDepth = 0;          // elements of the captured name open inside the capture
+    int m_nDepth = 0; // elements of the captured name open inside the capture
     size_t m_nCaptures = 0;
 };
 
 // The two shared sections of a request, copied into the response.
-class RequestFormat : public CRequestRecord
-{
+class RequestFormat : public CRequestRecord {
 public:
     using Extractor = CSAX2ElementExtractor;
     static constexpr const wchar_t* kReaderName = L"TSAX2DocumentReader<class RequestFormat>::TSAX2DocumentReader";
@@ -77,8 +72,7 @@ public:
 };
 
 // The texts of the IntegrityCheck and JobResources elements.
-class RequestAttributes : public CRequestRecord
-{
+class RequestAttributes : public CRequestRecord {
 public:
     using Extractor = CSAX2ValueExtractor;
     static constexpr const wchar_t* kReaderName = L"TSAX2DocumentReader<class RequestAttributes>::TSAX2DocumentReader";
@@ -86,8 +80,7 @@ public:
 };
 
 // What the report window reads of a request: the plug-in's name and the report title.
-class XMLDocumentInfo : public CRequestRecord
-{
+class XMLDocumentInfo : public CRequestRecord {
 public:
     using Extractor = CSAX2ValueExtractor;
     static constexpr const wchar_t* kReaderName = L"TSAX2DocumentReader<class XMLDocumentInfo>::TSAX2DocumentReader";
@@ -102,11 +95,9 @@ void CreateRequestReader(ISAXXMLReader** reader, const wchar_t* readerName);
 // Reads a request file into a record. Only the parser's set-up raises errors; a missing,
 // unreadable or malformed file leaves the values found so far (empty for the rest).
 template <class Record>
-class TSAX2DocumentReader
-{
+class TSAX2DocumentReader {
 public:
-    TSAX2DocumentReader(Record& record, const wchar_t* path)
-    {
+    TSAX2DocumentReader(Record& record, const wchar_t* path) {
         KvXml::TComPtr<ISAXXMLReader> reader;
         CreateRequestReader(&reader, Record::kReaderName);
         typename Record::Extractor extractor(record);

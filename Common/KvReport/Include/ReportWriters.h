@@ -9,8 +9,7 @@
 #include "ReportHelpers.h"
 
 // The streaming writer of a report document.
-struct IReportWriter
-{
+struct IReportWriter {
     virtual void StartElement(const wchar_t* name, const ReportAttributes& attributes) = 0;
     virtual void ElementValue(const CSaxValue& text) = 0;
     virtual void EndElement(const wchar_t* name) = 0;
@@ -28,8 +27,7 @@ protected:
 
 // Writes straight into a file, or into memory when made with a null path. Every failure of the
 // platform writer raises KvBase::CVoRurod with the failing HRESULT.
-class CReportWriter : public IReportWriter
-{
+class CReportWriter : public IReportWriter {
 public:
     explicit CReportWriter(const wchar_t* outputPath);
     CReportWriter(const CReportWriter&) = delete;
@@ -60,13 +58,11 @@ private:
 };
 
 // The library's internal interface behind a SAX parse; a failure result stops the parse.
-struct ISAX2Extractor
-{
-    virtual HRESULT StartElement(const wchar_t* uri, int uriLength, const wchar_t* localName,
-                                 int localLength, const wchar_t* qName, int qLength,
-                                 ISAXAttributes* attributes) = 0;
-    virtual HRESULT EndElement(const wchar_t* uri, int uriLength, const wchar_t* localName,
-                               int localLength, const wchar_t* qName, int qLength) = 0;
+struct ISAX2Extractor {
+    virtual HRESULT StartElement(const wchar_t* uri, int uriLength, const wchar_t* localName, int localLength,
+                                 const wchar_t* qName, int qLength, ISAXAttributes* attributes) = 0;
+    virtual HRESULT EndElement(const wchar_t* uri, int uriLength, const wchar_t* localName, int localLength,
+                               const wchar_t* qName, int qLength) = 0;
     virtual HRESULT Characters(const wchar_t* text, int length) = 0;
 
 protected:
@@ -74,8 +70,7 @@ protected:
 };
 
 // The SAX content handler handed to a reader. Lives on the caller's stack: not reference-counted.
-class CSAX2ContextHandlerImpl : public ISAXContentHandler
-{
+class CSAX2ContextHandlerImpl : public ISAXContentHandler {
 public:
     explicit CSAX2ContextHandlerImpl(ISAX2Extractor& extractor) : m_extractor(extractor) {}
     virtual ~CSAX2ContextHandlerImpl() = default;
@@ -89,21 +84,15 @@ public:
     HRESULT WINAPI endDocument() override { return S_OK; }
     HRESULT WINAPI startPrefixMapping(const wchar_t*, int, const wchar_t*, int) override { return S_OK; }
     HRESULT WINAPI endPrefixMapping(const wchar_t*, int) override { return S_OK; }
-    HRESULT WINAPI startElement(const wchar_t* uri, int uriLength, const wchar_t* localName,
-                                int localLength, const wchar_t* qName, int qLength,
-                                ISAXAttributes* attributes) override
-    {
+    HRESULT WINAPI startElement(const wchar_t* uri, int uriLength, const wchar_t* localName, int localLength,
+                                const wchar_t* qName, int qLength, ISAXAttributes* attributes) override {
         return m_extractor.StartElement(uri, uriLength, localName, localLength, qName, qLength, attributes);
     }
-    HRESULT WINAPI endElement(const wchar_t* uri, int uriLength, const wchar_t* localName,
-                              int localLength, const wchar_t* qName, int qLength) override
-    {
+    HRESULT WINAPI endElement(const wchar_t* uri, int uriLength, const wchar_t* localName, int localLength,
+                              const wchar_t* qName, int qLength) override {
         return m_extractor.EndElement(uri, uriLength, localName, localLength, qName, qLength);
     }
-    HRESULT WINAPI characters(const wchar_t* text, int length) override
-    {
-        return m_extractor.Characters(text, length);
-    }
+    HRESULT WINAPI characters(const wchar_t* text, int length) override { return m_extractor.Characters(text, length); }
     HRESULT WINAPI ignorableWhitespace(const wchar_t*, int) override { return S_OK; }
     HRESULT WINAPI processingInstruction(const wchar_t*, int, const wchar_t*, int) override { return S_OK; }
     HRESULT WINAPI skippedEntity(const wchar_t*, int) override { return S_OK; }
@@ -113,25 +102,19 @@ private:
 };
 
 // Passes elements and character data on to a writer's content handler unchanged.
-class CSAX2ElementMover : public ISAX2Extractor
-{
+class CSAX2ElementMover : public ISAX2Extractor {
 public:
     explicit CSAX2ElementMover(ISAXContentHandler* target) : m_pTarget(target) {}
     virtual ~CSAX2ElementMover() = default;
     HRESULT StartElement(const wchar_t* uri, int uriLength, const wchar_t* localName, int localLength,
-                         const wchar_t* qName, int qLength, ISAXAttributes* attributes) override
-    {
+                         const wchar_t* qName, int qLength, ISAXAttributes* attributes) override {
         return m_pTarget->startElement(uri, uriLength, localName, localLength, qName, qLength, attributes);
     }
     HRESULT EndElement(const wchar_t* uri, int uriLength, const wchar_t* localName, int localLength,
-                       const wchar_t* qName, int qLength) override
-    {
+                       const wchar_t* qName, int qLength) override {
         return m_pTarget->endElement(uri, uriLength, localName, localLength, qName, qLength);
     }
-    HRESULT Characters(const wchar_t* text, int length) override
-    {
-        return m_pTarget->characters(text, length);
-    }
+    HRESULT Characters(const wchar_t* text, int length) override { return m_pTarget->characters(text, length); }
 
 private:
     ISAXContentHandler* m_pTarget;

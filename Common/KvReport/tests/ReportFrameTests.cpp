@@ -16,13 +16,11 @@ namespace {
 enum class EMode { Gate, Polls, IgnoresAbort };
 
 // A synchronous source whose behaviour the test chooses.
-class CTestSource : public IKvReportDataSource
-{
+class CTestSource : public IKvReportDataSource {
 public:
     CTestSource(EMode mode, HANDLE gate) : m_mode(mode), m_hGate(gate) {}
     void Release() override { delete this; }
-    int Build(const wchar_t*, const wchar_t* response, IKvReportAbort* abort) override
-    {
+    int Build(const wchar_t*, const wchar_t* response, IKvReportAbort* abort) override {
         switch (m_mode) {
         case EMode::Gate:
             WaitForSingleObject(m_hGate, 30000);
@@ -49,27 +47,21 @@ private:
     HANDLE m_hGate;
 };
 
-class CTestAsync : public CKvReportDataSourceAsyncImpl
-{
+class CTestAsync : public CKvReportDataSourceAsyncImpl {
 public:
     explicit CTestAsync(IKvReportDataSource* source) : CKvReportDataSourceAsyncImpl(source) {}
 };
 
-class RunFrameTest : public ::testing::Test
-{
+class RunFrameTest : public ::testing::Test {
 protected:
     void SetUp() override { m_hGate = CreateEventW(nullptr, TRUE, FALSE, nullptr); }
     void TearDown() override { CloseHandle(m_hGate); }
-    IKvReportDataSourceAsync* Make(EMode mode)
-    {
-        return new CTestAsync(new CTestSource(mode, m_hGate));
-    }
+    IKvReportDataSourceAsync* Make(EMode mode) { return new CTestAsync(new CTestSource(mode, m_hGate)); }
     HANDLE m_hGate = nullptr;
     CComScope m_com;
 };
 
-TEST_F(RunFrameTest, NullArgumentsStartNothing)
-{
+TEST_F(RunFrameTest, NullArgumentsStartNothing) {
     IKvReportDataSourceAsync* source = Make(EMode::Gate);
     CCompletion done;
     EXPECT_EQ(source->Start(nullptr, L"b", &done), E_INVALIDARG);
@@ -80,8 +72,7 @@ TEST_F(RunFrameTest, NullArgumentsStartNothing)
     EXPECT_EQ(done.m_nCalls, 0);
 }
 
-TEST_F(RunFrameTest, BusyWhileRunningThenRunsAgain)
-{
+TEST_F(RunFrameTest, BusyWhileRunningThenRunsAgain) {
     IKvReportDataSourceAsync* source = Make(EMode::Gate);
     CCompletion done;
     ASSERT_EQ(source->Start(L"req", L"resp", &done), 0);
@@ -99,8 +90,7 @@ TEST_F(RunFrameTest, BusyWhileRunningThenRunsAgain)
     EXPECT_EQ(done.m_nCalls, 2);
 }
 
-TEST_F(RunFrameTest, AbortInTimeCompletesOnceWithTheSourcesResult)
-{
+TEST_F(RunFrameTest, AbortInTimeCompletesOnceWithTheSourcesResult) {
     IKvReportDataSourceAsync* source = Make(EMode::Polls);
     CCompletion done;
     ASSERT_EQ(source->Start(L"req", L"resp", &done), 0);
@@ -115,8 +105,7 @@ TEST_F(RunFrameTest, AbortInTimeCompletesOnceWithTheSourcesResult)
     EXPECT_EQ(done.m_nCalls, 1);
 }
 
-TEST_F(RunFrameTest, AbortTooLateTerminatesAndLeavesNoResponse)
-{
+TEST_F(RunFrameTest, AbortTooLateTerminatesAndLeavesNoResponse) {
     std::wstring response = TmpPath(L"late_response.xml");
     IKvReportDataSourceAsync* source = Make(EMode::IgnoresAbort);
     CCompletion done;
@@ -136,8 +125,7 @@ TEST_F(RunFrameTest, AbortTooLateTerminatesAndLeavesNoResponse)
     EXPECT_EQ(done.m_nCalls, 1);
 }
 
-TEST_F(RunFrameTest, ReleaseWhileRunningTerminatesWithoutCompletion)
-{
+TEST_F(RunFrameTest, ReleaseWhileRunningTerminatesWithoutCompletion) {
     std::wstring response = TmpPath(L"release_response.xml");
     IKvReportDataSourceAsync* source = Make(EMode::IgnoresAbort);
     CCompletion done;
@@ -153,8 +141,7 @@ TEST_F(RunFrameTest, ReleaseWhileRunningTerminatesWithoutCompletion)
     EXPECT_FALSE(FileExists(response));
 }
 
-TEST(SmartReportPtr, EmptyPointerRaisesPointerError)
-{
+TEST(SmartReportPtr, EmptyPointerRaisesPointerError) {
     CSmartReportPtr<IKvReportDataSource> empty;
     try {
         empty->Release();

@@ -11,19 +11,16 @@ using namespace KvReportTest;
 namespace {
 
 // A record with the keys a case names.
-class CTestValues : public CRequestRecord
-{
+class CTestValues : public CRequestRecord {
 public:
     using Extractor = CSAX2ValueExtractor;
     static constexpr const wchar_t* kReaderName = L"TSAX2DocumentReader<class CTestValues>::TSAX2DocumentReader";
     CTestValues(const wchar_t* a, const wchar_t* b) : CRequestRecord({a, b}) {}
 };
 
-class ReaderTest : public ::testing::Test
-{
+class ReaderTest : public ::testing::Test {
 protected:
-    std::wstring Write(const wchar_t* name, const std::string& utf8)
-    {
+    std::wstring Write(const wchar_t* name, const std::string& utf8) {
         std::wstring path = TmpPath(name);
         WriteBytes(path, utf8);
         return path;
@@ -31,8 +28,7 @@ protected:
     CComScope m_com;
 };
 
-TEST_F(ReaderTest, ValueExtractionTable)
-{
+TEST_F(ReaderTest, ValueExtractionTable) {
     const struct {
         const char* xml;
         const wchar_t* key1;
@@ -48,12 +44,10 @@ TEST_F(ReaderTest, ValueExtractionTable)
         {"<Report><Body><IntegrityCheck>  \nA</IntegrityCheck><JobResources> \r\n </JobResources></Body></Report>",
          L"IntegrityCheck", L"JobResources", L"  \nA", L"",
          "a text keeps its leading white space; white space alone is no value"},
-        {"<Report><A x=\"1\"><B><A x=\"2\"/></B></A></Report>",
-         L"A@x", L"Never@y", L"1", L"",
+        {"<Report><A x=\"1\"><B><A x=\"2\"/></B></A></Report>", L"A@x", L"Never@y", L"1", L"",
          "an element part met earlier in the path does not match there"},
-        {"<Report><Header><Subsystem name=\"only\"/></Header></Report>",
-         L"Subsystem@name", L"Subsystem@reportTitle", L"only", L"",
-         "a missing attribute stays empty"},
+        {"<Report><Header><Subsystem name=\"only\"/></Header></Report>", L"Subsystem@name", L"Subsystem@reportTitle",
+         L"only", L"", "a missing attribute stays empty"},
         {"<Report><Header><Subsystem", L"Subsystem@name", L"Subsystem@reportTitle", L"", L"",
          "a broken document gives empty values"},
     };
@@ -66,8 +60,7 @@ TEST_F(ReaderTest, ValueExtractionTable)
     }
 }
 
-TEST_F(ReaderTest, MissingFileGivesEmptyValues)
-{
+TEST_F(ReaderTest, MissingFileGivesEmptyValues) {
     RequestFormat format;
     TSAX2DocumentReader<RequestFormat> reader(format, TmpPath(L"no such file.xml").c_str());
     EXPECT_EQ(format[L"FormatSettings"], L"");
@@ -77,9 +70,9 @@ TEST_F(ReaderTest, MissingFileGivesEmptyValues)
     EXPECT_EQ(info[L"Subsystem@name"], L"");
 }
 
-TEST_F(ReaderTest, ElementExtractorTakesWholeSections)
-{
-    std::wstring path = Write(L"format.xml",
+TEST_F(ReaderTest, ElementExtractorTakesWholeSections) {
+    std::wstring path = Write(
+        L"format.xml",
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<Report><Body><PassportSW version=\"1.0\" request=\"true\">"
         "<FormatSettings><PageNumeration present=\"true\" location=\"top\" allPagesNum=\"false\"/></FormatSettings>\n"
@@ -90,18 +83,18 @@ TEST_F(ReaderTest, ElementExtractorTakesWholeSections)
     const std::wstring& settings = format[L"FormatSettings"];
     EXPECT_EQ(settings.find(L"<?xml"), std::wstring::npos) << ToUtf8(settings);
     EXPECT_EQ(settings.find(L"<FormatSettings>"), 0u) << ToUtf8(settings);
-    EXPECT_NE(settings.find(L"<PageNumeration present=\"true\" location=\"top\" allPagesNum=\"false\""), std::wstring::npos)
+    EXPECT_NE(settings.find(L"<PageNumeration present=\"true\" location=\"top\" allPagesNum=\"false\""),
+              std::wstring::npos)
         << ToUtf8(settings);
     EXPECT_NE(settings.find(L"</FormatSettings>"), std::wstring::npos) << ToUtf8(settings);
     EXPECT_NE(format[L"FormatOutput"].find(L"path=\"C:\\Отчёт.rtf\""), std::wstring::npos)
         << ToUtf8(format[L"FormatOutput"]);
 }
 
-TEST_F(ReaderTest, NestedElementOfTheSameNameDoesNotEndTheCapture)
-{
-    std::wstring path = Write(L"nested.xml",
-        "<Report><FormatOutput a=\"1\"><FormatOutput b=\"2\"/><ReportFile path=\"p\"/></FormatOutput>"
-        "<FormatSettings/></Report>");
+TEST_F(ReaderTest, NestedElementOfTheSameNameDoesNotEndTheCapture) {
+    std::wstring path = Write(
+        L"nested.xml", "<Report><FormatOutput a=\"1\"><FormatOutput b=\"2\"/><ReportFile path=\"p\"/></FormatOutput>"
+                       "<FormatSettings/></Report>");
     RequestFormat format;
     TSAX2DocumentReader<RequestFormat> reader(format, path.c_str());
     const std::wstring& output = format[L"FormatOutput"];

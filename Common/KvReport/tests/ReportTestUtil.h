@@ -11,22 +11,17 @@
 
 namespace KvReportTest {
 
-inline std::wstring Env(const wchar_t* name)
-{
+inline std::wstring Env(const wchar_t* name) {
     wchar_t buf[1024] = {};
     GetEnvironmentVariableW(name, buf, 1024);
     return buf;
 }
 
-inline std::wstring TmpPath(const std::wstring& name)
-{
-    return Env(L"KV_TEST_TMP") + L"\\" + name;
-}
+inline std::wstring TmpPath(const std::wstring& name) { return Env(L"KV_TEST_TMP") + L"\\" + name; }
 
 using KvTest::ReadBytes;
 
-inline std::wstring FromUtf8(const std::string& s)
-{
+inline std::wstring FromUtf8(const std::string& s) {
     if (s.empty())
         return std::wstring();
     int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), (int)s.size(), nullptr, 0);
@@ -35,8 +30,7 @@ inline std::wstring FromUtf8(const std::string& s)
     return w;
 }
 
-inline std::string ToUtf8(const std::wstring& w)
-{
+inline std::string ToUtf8(const std::wstring& w) {
     if (w.empty())
         return std::string();
     int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), (int)w.size(), nullptr, 0, nullptr, nullptr);
@@ -45,13 +39,9 @@ inline std::string ToUtf8(const std::wstring& w)
     return s;
 }
 
-inline std::wstring ReadUtf8(const std::wstring& path)
-{
-    return FromUtf8(ReadBytes(path));
-}
+inline std::wstring ReadUtf8(const std::wstring& path) { return FromUtf8(ReadBytes(path)); }
 
-inline bool WriteBytes(const std::wstring& path, const std::string& bytes)
-{
+inline bool WriteBytes(const std::wstring& path, const std::string& bytes) {
     HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
@@ -61,21 +51,16 @@ inline bool WriteBytes(const std::wstring& path, const std::string& bytes)
     return ok && put == bytes.size();
 }
 
-inline bool FileExists(const std::wstring& path)
-{
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+inline bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // COM for the life of a test.
-struct CComScope
-{
+struct CComScope {
     CComScope() { CoInitialize(nullptr); }
     ~CComScope() { CoUninitialize(); }
 };
 
 // Text in the Cyrillic ANSI code page, as report files carry it.
-inline std::string Cp1251(const std::wstring& text)
-{
+inline std::string Cp1251(const std::wstring& text) {
     if (text.empty())
         return std::string();
     int n = WideCharToMultiByte(1251, 0, text.c_str(), (int)text.size(), nullptr, 0, nullptr, nullptr);
@@ -87,8 +72,7 @@ inline std::string Cp1251(const std::wstring& text)
 // Builds the report file of a response with KvReportBuild of KvReportBuilder64.dll (beside the
 // tests); the builder's result, or -1 when the DLL or its export is missing. `built` gets the
 // report file's path.
-inline int BuildReportFile(const std::wstring& response, std::wstring& built)
-{
+inline int BuildReportFile(const std::wstring& response, std::wstring& built) {
     HMODULE builder = LoadLibraryW((Env(L"KV_BIN_DIR") + L"\\KvReportBuilder64.dll").c_str());
     if (!builder)
         return -1;
@@ -103,13 +87,11 @@ inline int BuildReportFile(const std::wstring& response, std::wstring& built)
 }
 
 // Counts completions and remembers the last result and the thread it came on.
-class CCompletion : public IKvReportComplete
-{
+class CCompletion : public IKvReportComplete {
 public:
     CCompletion() : m_hDone(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
     ~CCompletion() { CloseHandle(m_hDone); }
-    void OnComplete(int result) override
-    {
+    void OnComplete(int result) override {
         m_nResult = result;
         m_dwThread = GetCurrentThreadId();
         InterlockedIncrement(&m_nCalls);

@@ -13,22 +13,19 @@ using namespace KvReportTest;
 
 namespace {
 
-class WriterTest : public ::testing::Test
-{
+class WriterTest : public ::testing::Test {
 protected:
     CComScope m_com;
 };
 
-size_t Count(const std::wstring& text, const std::wstring& part)
-{
+size_t Count(const std::wstring& text, const std::wstring& part) {
     size_t n = 0;
     for (size_t pos = text.find(part); pos != std::wstring::npos; pos = text.find(part, pos + 1))
         ++n;
     return n;
 }
 
-TEST_F(WriterTest, AttributesAreWrittenInNameOrderAndTextIsEscaped)
-{
+TEST_F(WriterTest, AttributesAreWrittenInNameOrderAndTextIsEscaped) {
     std::wstring path = TmpPath(L"attributes.xml");
     {
         CReportWriter writer(path.c_str());
@@ -42,15 +39,17 @@ TEST_F(WriterTest, AttributesAreWrittenInNameOrderAndTextIsEscaped)
     EXPECT_EQ(bytes.compare(0, 5, "<?xml"), 0) << "no byte-order mark, declaration first";
     std::wstring text = FromUtf8(bytes);
     EXPECT_TRUE(text.find(L"encoding=\"UTF-8\"") != std::wstring::npos ||
-                text.find(L"encoding=\"utf-8\"") != std::wstring::npos) << ToUtf8(text);
+                text.find(L"encoding=\"utf-8\"") != std::wstring::npos)
+        << ToUtf8(text);
     EXPECT_NE(text.find(L"<Source result=\"OK\" type=\"Subsystem\""), std::wstring::npos) << ToUtf8(text);
     EXPECT_NE(text.find(L"<Name>Продукт &lt;1&gt; &amp; \"2\"</Name>"), std::wstring::npos) << ToUtf8(text);
 }
 
-TEST_F(WriterTest, ErrorElementCarriesHexCodeAndDescription)
-{
-    const struct { int code; const wchar_t* digits; } cases[] = {
-        {(int)0x80004005, L"<Code>80004005</Code>"}, {1, L"<Code>1</Code>"}, {5, L"<Code>5</Code>"}};
+TEST_F(WriterTest, ErrorElementCarriesHexCodeAndDescription) {
+    const struct {
+        int code;
+        const wchar_t* digits;
+    } cases[] = {{(int)0x80004005, L"<Code>80004005</Code>"}, {1, L"<Code>1</Code>"}, {5, L"<Code>5</Code>"}};
     for (const auto& c : cases) {
         CReportWriter writer(nullptr);
         writer.Error(c.code);
@@ -62,8 +61,7 @@ TEST_F(WriterTest, ErrorElementCarriesHexCodeAndDescription)
     }
 }
 
-TEST_F(WriterTest, SplicingFragments)
-{
+TEST_F(WriterTest, SplicingFragments) {
     std::wstring path = TmpPath(L"splice.xml");
     {
         CSaxValue section;
@@ -78,8 +76,8 @@ TEST_F(WriterTest, SplicingFragments)
 
         CReportWriter writer(path.c_str());
         writer.StartElement(L"Report");
-        writer.WriteElementToContent(
-            L"<?xml version=\"1.0\" encoding=\"UTF-8\"?><!-- note --><FormatSettings><PageNumeration present=\"true\"/></FormatSettings>");
+        writer.WriteElementToContent(L"<?xml version=\"1.0\" encoding=\"UTF-8\"?><!-- note "
+                                     L"--><FormatSettings><PageNumeration present=\"true\"/></FormatSettings>");
         writer.WriteElementToContent(section.c_str());
         // An empty fragment has no root element: the parser's error comes out.
         try {
@@ -100,8 +98,7 @@ TEST_F(WriterTest, SplicingFragments)
     EXPECT_NE(text.find(L"</Report>"), std::wstring::npos) << ToUtf8(text);
 }
 
-TEST_F(WriterTest, UnwritableOutputRaisesStartDocumentError)
-{
+TEST_F(WriterTest, UnwritableOutputRaisesStartDocumentError) {
     std::wstring path = TmpPath(L"missing folder\\out.xml");
     try {
         CReportWriter writer(path.c_str());
@@ -112,8 +109,7 @@ TEST_F(WriterTest, UnwritableOutputRaisesStartDocumentError)
     }
 }
 
-TEST(SaxValue, MadeFromNullZeroVariantAndIllegalInteger)
-{
+TEST(SaxValue, MadeFromNullZeroVariantAndIllegalInteger) {
     EXPECT_EQ(CSaxValue((const wchar_t*)nullptr), L"");
     EXPECT_EQ(CSaxValue(0), L"");
     VARIANT v;

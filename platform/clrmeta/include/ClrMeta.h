@@ -45,11 +45,10 @@ struct IMetaDataAssemblyImport : public IUnknown {
     // Any pointer but the token may be null. The key bytes stay valid while the scope lives. The
     // name is read only as far as the buffer takes it; its full length is counted only when
     // nameWritten is asked for.
-    virtual HRESULT STDMETHODCALLTYPE GetAssemblyRefProps(mdToken ref, const void** publicKeyOrToken,
-                                                          ULONG* keyLength, LPWSTR name, ULONG nameLength,
-                                                          ULONG* nameWritten, ASSEMBLYMETADATA* metadata,
-                                                          const void** hash, ULONG* hashLength,
-                                                          DWORD* flags) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetAssemblyRefProps(mdToken ref, const void** publicKeyOrToken, ULONG* keyLength,
+                                                          LPWSTR name, ULONG nameLength, ULONG* nameWritten,
+                                                          ASSEMBLYMETADATA* metadata, const void** hash,
+                                                          ULONG* hashLength, DWORD* flags) = 0;
     virtual void STDMETHODCALLTYPE CloseEnum(HCORENUM e) = 0;
 };
 

@@ -24,10 +24,7 @@ public:
     // Offset of the NT signature in the file; 0 when the image is not PE.
     DWORD NtOffset() const { return m_nt; }
 
-    bool Within(uint64_t offset, uint64_t length) const
-    {
-        return offset <= m_size && length <= m_size - offset;
-    }
+    bool Within(uint64_t offset, uint64_t length) const { return offset <= m_size && length <= m_size - offset; }
     bool ReadWord(uint64_t offset, WORD& v) const;
     bool ReadDword(uint64_t offset, DWORD& v) const;
     bool ReadQword(uint64_t offset, uint64_t& v) const;

@@ -22,22 +22,54 @@ namespace {
 const HRESULT kBadFormat = HRESULT_FROM_WIN32(ERROR_BAD_FORMAT);
 
 enum : unsigned {
-    tModule = 0x00, tTypeRef = 0x01, tTypeDef = 0x02, tField = 0x04, tMethodDef = 0x06, tParam = 0x08,
-    tInterfaceImpl = 0x09, tMemberRef = 0x0A, tDeclSecurity = 0x0E, tStandAloneSig = 0x11, tEvent = 0x14,
-    tProperty = 0x17, tModuleRef = 0x1A, tTypeSpec = 0x1B, tAssembly = 0x20, tAssemblyRef = 0x23,
-    tFile = 0x26, tExportedType = 0x27, tManifestResource = 0x28, tGenericParam = 0x2A, tMethodSpec = 0x2B,
+    tModule = 0x00,
+    tTypeRef = 0x01,
+    tTypeDef = 0x02,
+    tField = 0x04,
+    tMethodDef = 0x06,
+    tParam = 0x08,
+    tInterfaceImpl = 0x09,
+    tMemberRef = 0x0A,
+    tDeclSecurity = 0x0E,
+    tStandAloneSig = 0x11,
+    tEvent = 0x14,
+    tProperty = 0x17,
+    tModuleRef = 0x1A,
+    tTypeSpec = 0x1B,
+    tAssembly = 0x20,
+    tAssemblyRef = 0x23,
+    tFile = 0x26,
+    tExportedType = 0x27,
+    tManifestResource = 0x28,
+    tGenericParam = 0x2A,
+    tMethodSpec = 0x2B,
     tGenericParamConstraint = 0x2C
 };
 
 // Column kinds of the table schemas.
 enum Col : int {
-    U1 = 1, U2 = 2, U4 = 4, STR = 100, GUID_ = 101, BLOB = 102,
-    IDX = 200,   // + table number: a simple index into that table
-    CODED = 300  // + coded index kind below
+    U1 = 1,
+    U2 = 2,
+    U4 = 4,
+    STR = 100,
+    GUID_ = 101,
+    BLOB = 102,
+    IDX = 200,  // + table number: a simple index into that table
+    CODED = 300 // + coded index kind below
 };
 enum Coded : int {
-    cTypeDefOrRef, cHasConstant, cHasCustomAttribute, cHasFieldMarshal, cHasDeclSecurity, cMemberRefParent,
-    cHasSemantics, cMethodDefOrRef, cMemberForwarded, cCustomAttributeType, cResolutionScope, cCodedCount
+    cTypeDefOrRef,
+    cHasConstant,
+    cHasCustomAttribute,
+    cHasFieldMarshal,
+    cHasDeclSecurity,
+    cMemberRefParent,
+    cHasSemantics,
+    cMethodDefOrRef,
+    cMemberForwarded,
+    cCustomAttributeType,
+    cResolutionScope,
+    cCodedCount
 };
 
 struct CodedDef {
@@ -45,14 +77,18 @@ struct CodedDef {
     std::vector<unsigned> tables;
 };
 
-const CodedDef& CodedIndex(int kind)
-{
+const CodedDef& CodedIndex(int kind) {
     static const CodedDef defs[cCodedCount] = {
         {2, {tTypeDef, tTypeRef, tTypeSpec}},
         {2, {tField, tParam, tProperty}},
-        {5, {tMethodDef, tField, tTypeRef, tTypeDef, tParam, tInterfaceImpl, tMemberRef, tModule, tDeclSecurity,
-             tProperty, tEvent, tStandAloneSig, tModuleRef, tTypeSpec, tAssembly, tAssemblyRef, tFile,
-             tExportedType, tManifestResource, tGenericParam, tGenericParamConstraint, tMethodSpec}},
+        {5, {tMethodDef,        tField,        tTypeRef,
+             tTypeDef,          tParam,        tInterfaceImpl,
+             tMemberRef,        tModule,       tDeclSecurity,
+             tProperty,         tEvent,        tStandAloneSig,
+             tModuleRef,        tTypeSpec,     tAssembly,
+             tAssemblyRef,      tFile,         tExportedType,
+             tManifestResource, tGenericParam, tGenericParamConstraint,
+             tMethodSpec}},
         {1, {tField, tParam}},
         {2, {tTypeDef, tMethodDef, tAssembly}},
         {3, {tTypeDef, tTypeRef, tModuleRef, tMethodDef, tTypeSpec}},
@@ -66,8 +102,7 @@ const CodedDef& CodedIndex(int kind)
 }
 
 // Columns of tables 0x00 to 0x23, enough to find the rows of ModuleRef and AssemblyRef.
-const std::vector<int>& Schema(unsigned table)
-{
+const std::vector<int>& Schema(unsigned table) {
     static const std::vector<int> schemas[] = {
         /*00 Module*/ {U2, STR, GUID_, GUID_, GUID_},
         /*01 TypeRef*/ {CODED + cResolutionScope, STR, STR},
@@ -122,8 +157,7 @@ class Metadata {
 public:
     explicit Metadata(const CPeView& v) : m_v(v) {}
 
-    HRESULT Parse()
-    {
+    HRESULT Parse() {
         if (!m_v.IsPe())
             return kBadFormat;
         WORD magic = 0;
@@ -184,8 +218,7 @@ public:
     // Only the bytes that can reach the buffer are converted; the whole length is counted only
     // when `written` is asked for. An entry that is empty or has no terminator within the heap
     // cannot be read.
-    HRESULT CopyString(DWORD index, LPWSTR buffer, ULONG length, ULONG* written) const
-    {
+    HRESULT CopyString(DWORD index, LPWSTR buffer, ULONG length, ULONG* written) const {
         DWORD stop = 0;
         if (!StringEnd(index, stop) || stop == index)
             return kBadFormat;
@@ -214,8 +247,7 @@ public:
     }
 
     // The #Blob entry at `index`, in place.
-    bool BlobAt(DWORD index, const BYTE*& data, DWORD& length) const
-    {
+    bool BlobAt(DWORD index, const BYTE*& data, DWORD& length) const {
         data = nullptr;
         length = 0;
         if (index >= m_blob.size)
@@ -262,8 +294,7 @@ private:
     // Where the #Strings entry at `index` ends (heap-relative): false when no terminator follows
     // within the heap. Every run of bytes searched is remembered with its end, so that each byte
     // of the heap is searched at most once however many rows point into it.
-    bool StringEnd(DWORD index, DWORD& stop) const
-    {
+    bool StringEnd(DWORD index, DWORD& stop) const {
         const DWORD size = m_strings.size;
         if (index >= size)
             return false;
@@ -290,8 +321,7 @@ private:
         return stop < size;
     }
 
-    bool Read1(uint64_t off, BYTE& v) const
-    {
+    bool Read1(uint64_t off, BYTE& v) const {
         if (off >= m_rootSize || !m_v.Within(m_root + off, 1))
             return false;
         v = m_v.Data()[m_root + off];
@@ -301,16 +331,14 @@ private:
     bool Read4(uint64_t off, DWORD& v) const { return off + 4 <= m_rootSize && m_v.ReadDword(m_root + off, v); }
 
     unsigned IndexSize(unsigned table) const { return m_rows[table] > 0xFFFF ? 4 : 2; }
-    unsigned CodedSize(int kind) const
-    {
+    unsigned CodedSize(int kind) const {
         const CodedDef& d = CodedIndex(kind);
         DWORD most = 0;
         for (unsigned t : d.tables)
             most = m_rows[t] > most ? m_rows[t] : most;
         return most < (1u << (16 - d.bits)) ? 2 : 4;
     }
-    unsigned ColumnSize(int col) const
-    {
+    unsigned ColumnSize(int col) const {
         if (col == U1 || col == U2 || col == U4)
             return unsigned(col);
         if (col == STR)
@@ -323,15 +351,13 @@ private:
             return CodedSize(col - CODED);
         return IndexSize(unsigned(col - IDX));
     }
-    unsigned RowSize(unsigned table) const
-    {
+    unsigned RowSize(unsigned table) const {
         unsigned size = 0;
         for (int c : Schema(table))
             size += ColumnSize(c);
         return size;
     }
-    bool ReadColumn(uint64_t off, unsigned size, DWORD& v) const
-    {
+    bool ReadColumn(uint64_t off, unsigned size, DWORD& v) const {
         if (size == 2) {
             WORD w = 0;
             if (!Read2(off, w))
@@ -342,8 +368,7 @@ private:
         return Read4(off, v);
     }
 
-    HRESULT ParseTables()
-    {
+    HRESULT ParseTables() {
         const uint64_t t = m_tables.offset;
         BYTE heapSizes = 0;
         DWORD validLo = 0, validHi = 0;
@@ -420,8 +445,7 @@ public:
     CFileView() = default;
     CFileView(const CFileView&) = delete;
     CFileView& operator=(const CFileView&) = delete;
-    ~CFileView()
-    {
+    ~CFileView() {
         if (m_view)
             ::UnmapViewOfFile(m_view);
         if (m_mapping)
@@ -429,15 +453,14 @@ public:
         if (m_file != INVALID_HANDLE_VALUE)
             ::CloseHandle(m_file);
     }
-    HRESULT Open(LPCWSTR path)
-    {
+    HRESULT Open(LPCWSTR path) {
         if (!path)
             return E_INVALIDARG;
         std::wstring p(path);
         if (p.size() >= MAX_PATH && p.size() > 2 && p[1] == L':')
             p = L"\\\\?\\" + p;
-        m_file = ::CreateFileW(p.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        m_file = ::CreateFileW(p.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                               nullptr);
         if (m_file == INVALID_HANDLE_VALUE)
             return HRESULT_FROM_WIN32(::GetLastError());
         m_size = ::GetFileSize(m_file, nullptr);
@@ -461,8 +484,7 @@ struct Enumeration {
     ULONG next = 0;
 };
 
-HRESULT Enumerate(HCORENUM* e, mdToken* refs, ULONG max, ULONG* count, size_t total, mdToken table)
-{
+HRESULT Enumerate(HCORENUM* e, mdToken* refs, ULONG max, ULONG* count, size_t total, mdToken table) {
     if (count)
         *count = 0;
     if (!e)
@@ -490,13 +512,10 @@ HRESULT Enumerate(HCORENUM* e, mdToken* refs, ULONG max, ULONG* count, size_t to
 class Scope : public IMetaDataAssemblyImport, public IMetaDataImport {
 public:
     Scope(std::unique_ptr<CFileView> file, const BYTE* data, DWORD size)
-        : m_file(std::move(file)), m_md(CPeView(data, size))
-    {
-    }
+        : m_file(std::move(file)), m_md(CPeView(data, size)) {}
     virtual ~Scope() {}
 
-    HRESULT Parse()
-    {
+    HRESULT Parse() {
         try {
             return m_md.Parse();
         } catch (const std::bad_alloc&) {
@@ -504,8 +523,7 @@ public:
         }
     }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override
-    {
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
         if (!out)
             return E_POINTER;
         *out = nullptr;
@@ -519,22 +537,19 @@ public:
         return S_OK;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
+    ULONG STDMETHODCALLTYPE Release() override {
         ULONG n = --m_refs;
         if (n == 0)
             delete this;
         return n;
     }
 
-    HRESULT STDMETHODCALLTYPE EnumAssemblyRefs(HCORENUM* e, mdToken* refs, ULONG max, ULONG* count) override
-    {
+    HRESULT STDMETHODCALLTYPE EnumAssemblyRefs(HCORENUM* e, mdToken* refs, ULONG max, ULONG* count) override {
         return Enumerate(e, refs, max, count, m_md.assemblyRefs.size(), 0x23000000);
     }
     HRESULT STDMETHODCALLTYPE GetAssemblyRefProps(mdToken ref, const void** key, ULONG* keyLength, LPWSTR name,
                                                   ULONG nameLength, ULONG* nameWritten, ASSEMBLYMETADATA* meta,
-                                                  const void** hash, ULONG* hashLength, DWORD* flags) override
-    {
+                                                  const void** hash, ULONG* hashLength, DWORD* flags) override {
         const ULONG row = ref & 0x00FFFFFF;
         if ((ref & 0xFF000000) != 0x23000000 || row == 0 || row > m_md.assemblyRefs.size())
             return E_INVALIDARG;
@@ -569,12 +584,10 @@ public:
         }
         return hr;
     }
-    HRESULT STDMETHODCALLTYPE EnumModuleRefs(HCORENUM* e, mdToken* refs, ULONG max, ULONG* count) override
-    {
+    HRESULT STDMETHODCALLTYPE EnumModuleRefs(HCORENUM* e, mdToken* refs, ULONG max, ULONG* count) override {
         return Enumerate(e, refs, max, count, m_md.moduleRefs.size(), 0x1A000000);
     }
-    HRESULT STDMETHODCALLTYPE GetModuleRefProps(mdToken ref, LPWSTR name, ULONG nameLength, ULONG* written) override
-    {
+    HRESULT STDMETHODCALLTYPE GetModuleRefProps(mdToken ref, LPWSTR name, ULONG nameLength, ULONG* written) override {
         const ULONG row = ref & 0x00FFFFFF;
         if ((ref & 0xFF000000) != 0x1A000000 || row == 0 || row > m_md.moduleRefs.size())
             return E_INVALIDARG;
@@ -592,8 +605,7 @@ private:
     Metadata m_md;
 };
 
-HRESULT MakeScope(std::unique_ptr<CFileView> file, const BYTE* data, DWORD size, REFIID riid, IUnknown** unk)
-{
+HRESULT MakeScope(std::unique_ptr<CFileView> file, const BYTE* data, DWORD size, REFIID riid, IUnknown** unk) {
     if (!unk)
         return E_POINTER;
     *unk = nullptr;
@@ -609,8 +621,7 @@ HRESULT MakeScope(std::unique_ptr<CFileView> file, const BYTE* data, DWORD size,
 
 class Dispenser : public IMetaDataDispenser {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override
-    {
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
         if (!out)
             return E_POINTER;
         *out = nullptr;
@@ -621,15 +632,13 @@ public:
         return S_OK;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
+    ULONG STDMETHODCALLTYPE Release() override {
         ULONG n = --m_refs;
         if (n == 0)
             delete this;
         return n;
     }
-    HRESULT STDMETHODCALLTYPE OpenScope(LPCWSTR path, DWORD, REFIID riid, IUnknown** unk) override
-    {
+    HRESULT STDMETHODCALLTYPE OpenScope(LPCWSTR path, DWORD, REFIID riid, IUnknown** unk) override {
         if (!unk)
             return E_POINTER;
         *unk = nullptr;
@@ -644,8 +653,7 @@ public:
         return MakeScope(std::move(file), data, size, riid, unk);
     }
     HRESULT STDMETHODCALLTYPE OpenScopeOnMemory(const void* data, ULONG size, DWORD, REFIID riid,
-                                                IUnknown** unk) override
-    {
+                                                IUnknown** unk) override {
         if (!data)
             return E_INVALIDARG;
         return MakeScope(nullptr, static_cast<const BYTE*>(data), size, riid, unk);
@@ -658,8 +666,7 @@ private:
 
 } // namespace
 
-HRESULT CreateDispenser(IMetaDataDispenser** out)
-{
+HRESULT CreateDispenser(IMetaDataDispenser** out) {
     if (!out)
         return E_POINTER;
     *out = new (std::nothrow) Dispenser;

@@ -4,8 +4,7 @@
 
 namespace ClrMeta {
 
-void CPeView::Reset(const BYTE* data, DWORD size)
-{
+void CPeView::Reset(const BYTE* data, DWORD size) {
     m_data = data;
     m_size = data ? size : 0;
     m_nt = 0;
@@ -19,32 +18,28 @@ void CPeView::Reset(const BYTE* data, DWORD size)
         m_nt = lfanew;
 }
 
-bool CPeView::ReadWord(uint64_t offset, WORD& v) const
-{
+bool CPeView::ReadWord(uint64_t offset, WORD& v) const {
     if (!Within(offset, 2))
         return false;
     std::memcpy(&v, m_data + offset, 2);
     return true;
 }
 
-bool CPeView::ReadDword(uint64_t offset, DWORD& v) const
-{
+bool CPeView::ReadDword(uint64_t offset, DWORD& v) const {
     if (!Within(offset, 4))
         return false;
     std::memcpy(&v, m_data + offset, 4);
     return true;
 }
 
-bool CPeView::ReadQword(uint64_t offset, uint64_t& v) const
-{
+bool CPeView::ReadQword(uint64_t offset, uint64_t& v) const {
     if (!Within(offset, 8))
         return false;
     std::memcpy(&v, m_data + offset, 8);
     return true;
 }
 
-bool CPeView::ReadAnsi(uint64_t offset, std::string& text) const
-{
+bool CPeView::ReadAnsi(uint64_t offset, std::string& text) const {
     text.clear();
     if (offset >= m_size)
         return false;
@@ -55,16 +50,14 @@ bool CPeView::ReadAnsi(uint64_t offset, std::string& text) const
     return true;
 }
 
-WORD CPeView::Machine() const
-{
+WORD CPeView::Machine() const {
     WORD m = 0;
     if (m_nt)
         ReadWord(m_nt + 4, m);
     return m;
 }
 
-bool CPeView::DataDirectory(bool pe32plus, unsigned index, DWORD& rva, DWORD& size) const
-{
+bool CPeView::DataDirectory(bool pe32plus, unsigned index, DWORD& rva, DWORD& size) const {
     rva = size = 0;
     if (!m_nt)
         return false;
@@ -78,8 +71,7 @@ bool CPeView::DataDirectory(bool pe32plus, unsigned index, DWORD& rva, DWORD& si
     return rva != 0 && size != 0;
 }
 
-bool CPeView::ImageBase(bool pe32plus, uint64_t& base) const
-{
+bool CPeView::ImageBase(bool pe32plus, uint64_t& base) const {
     base = 0;
     if (!m_nt)
         return false;
@@ -93,8 +85,7 @@ bool CPeView::ImageBase(bool pe32plus, uint64_t& base) const
     return true;
 }
 
-bool CPeView::RvaToOffset(DWORD rva, DWORD& offset) const
-{
+bool CPeView::RvaToOffset(DWORD rva, DWORD& offset) const {
     if (!m_nt)
         return false;
     WORD sections = 0, optSize = 0;

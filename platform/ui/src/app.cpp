@@ -91,7 +91,7 @@ bool CWinApp::OpenSection(const wchar_t* section, bool create, KvBase::CRegistry
 
 UINT CWinApp::GetProfileInt(const wchar_t* section, const wchar_t* entry, int nDefault) const {
     KvBase::CRegistryKey key(HKEY_CURRENT_USER);
-    int value = nDefault;   // a value of another type keeps the default
+    int value = nDefault; // a value of another type keeps the default
     if (OpenSection(section, false, key))
         key.QueryDword(entry, &value, nDefault);
     return (UINT)value;
@@ -147,7 +147,7 @@ BOOL CWinApp::DeleteProfileEntry(const wchar_t* section, const wchar_t* entry) {
     if (entry)
         return WriteProfileString(section, entry, nullptr);
     if (!section || !*section)
-        return FALSE;   // the profile key itself is never removed this way
+        return FALSE; // the profile key itself is never removed this way
     KvBase::CRegistryKey key(HKEY_CURRENT_USER);
     if (!OpenSection(nullptr, false, key))
         return TRUE;

@@ -67,8 +67,8 @@ void CImageButton::SetTooltip(const std::wstring& text) {
     m_tip = text;
     if (!m_hTip) {
         m_hTip = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                                   ::GetParent(m_hWnd), nullptr, ::GetModuleHandleW(nullptr), nullptr);
+                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, ::GetParent(m_hWnd),
+                                   nullptr, ::GetModuleHandleW(nullptr), nullptr);
         if (!m_hTip)
             return;
         TTTOOLINFOW ti = {};

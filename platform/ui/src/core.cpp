@@ -145,8 +145,8 @@ public:
     void SetCheck(int nCheck) override {
         CCmdUI::SetCheck(nCheck);
         UINT kind = (UINT)(::GetWindowLongW(m_hCtl, GWL_STYLE) & BS_TYPEMASK);
-        bool checkable = kind == BS_CHECKBOX || kind == BS_AUTOCHECKBOX || kind == BS_3STATE ||
-                         kind == BS_AUTO3STATE || kind == BS_RADIOBUTTON || kind == BS_AUTORADIOBUTTON;
+        bool checkable = kind == BS_CHECKBOX || kind == BS_AUTOCHECKBOX || kind == BS_3STATE || kind == BS_AUTO3STATE ||
+                         kind == BS_RADIOBUTTON || kind == BS_AUTORADIOBUTTON;
         if (checkable && (int)::SendMessageW(m_hCtl, BM_GETCHECK, 0, 0) != nCheck)
             ::SendMessageW(m_hCtl, BM_SETCHECK, (WPARAM)nCheck, 0);
     }
@@ -175,7 +175,7 @@ void CWnd::UpdateDialogControls(CCmdTarget* pTarget, BOOL bDisableIfNoHandler) {
     for (HWND h = ::GetWindow(m_hWnd, GW_CHILD); h; h = ::GetWindow(h, GW_HWNDNEXT)) {
         int id = ::GetDlgCtrlID(h);
         if (id <= 0 || id > 0xFFFF || id == 0xFFFF)
-            continue;   // static texts without an id
+            continue; // static texts without an id
         CControlCmdUI ui;
         ui.m_nID = (UINT)id;
         ui.m_hCtl = h;
@@ -800,7 +800,7 @@ std::function<void()> TakeCall(ULONG_PTR id) {
 }
 
 void DropCalls(HWND h) {
-    std::vector<std::function<void()>> dropped;   // freed outside the lock
+    std::vector<std::function<void()>> dropped; // freed outside the lock
     std::lock_guard<std::mutex> g(g_callLock);
     for (auto it = g_calls.begin(); it != g_calls.end();) {
         if (it->second.hwnd == h) {

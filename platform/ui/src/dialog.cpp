@@ -7,7 +7,7 @@
 
 namespace KvUi {
 
-void SetDialogInit(CWnd* p);   // core.cpp: binds the next dialog window to its object
+void SetDialogInit(CWnd* p); // core.cpp: binds the next dialog window to its object
 
 // ---- data exchange -------------------------------------------------------------------------
 
@@ -264,7 +264,7 @@ INT_PTR CDialog::DoModal() {
             continue;
         }
         if (!PumpMessage())
-            break;   // WM_QUIT: reposted for the outer loop; the dialog ends with its result
+            break; // WM_QUIT: reposted for the outer loop; the dialog ends with its result
         idle = true;
     }
     if (reEnable)
@@ -318,7 +318,7 @@ void CDialog::EndDialog(INT_PTR nResult) {
     if (!m_bModal && m_hWnd)
         ::DestroyWindow(m_hWnd);
     else if (m_hWnd)
-        ::PostMessageW(m_hWnd, WM_NULL, 0, 0);   // wakes the modal loop
+        ::PostMessageW(m_hWnd, WM_NULL, 0, 0); // wakes the modal loop
 }
 
 BOOL CDialog::UpdateData(BOOL bSaveAndValidate) {

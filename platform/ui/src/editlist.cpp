@@ -6,9 +6,9 @@ namespace KvUi {
 constexpr UINT CEditListBox::kButtonIds[BtnCount];
 
 namespace {
-const int kListId = 100;   // the buttons are 101 to 104
+const int kListId = 100; // the buttons are 101 to 104
 const int kStrip = 22;   // height of the caption strip
-}
+} // namespace
 
 BOOL CEditListBox::CreateOver(CWnd* parent, UINT nID) {
     HWND ph = ::GetDlgItem(parent->m_hWnd, nID);
@@ -37,12 +37,13 @@ BOOL CEditListBox::Create(const std::wstring& caption, DWORD style, const RECT& 
                         reinterpret_cast<HMENU>((UINT_PTR)nID)))
         return FALSE;
     HFONT font = (HFONT)::SendMessageW(parent->m_hWnd, WM_GETFONT, 0, 0);
-    m_hCaption = ::CreateWindowExW(0, L"STATIC", caption.c_str(), WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_CENTERIMAGE,
-                                   0, 0, 0, 0, m_hWnd, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    m_hCaption =
+        ::CreateWindowExW(0, L"STATIC", caption.c_str(), WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_CENTERIMAGE, 0,
+                          0, 0, 0, m_hWnd, nullptr, ::GetModuleHandleW(nullptr), nullptr);
     ::SendMessageW(m_hCaption, WM_SETFONT, (WPARAM)font, FALSE);
     RECT none = {0, 0, 0, 0};
-    if (!m_list.Create(WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL |
-                           LVS_SHOWSELALWAYS | LVS_EDITLABELS,
+    if (!m_list.Create(WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | LVS_REPORT | LVS_NOCOLUMNHEADER |
+                           LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_EDITLABELS,
                        none, this, kListId))
         return FALSE;
     m_list.SetFont(font, FALSE);
@@ -65,11 +66,11 @@ void CEditListBox::SetStandardButtons() {
     static const wchar_t* glyphs[BtnCount] = {L"+", L"r", L"5", L"6"};
     static const wchar_t* tips[BtnCount] = {L"Создать", L"Удалить", L"Вверх", L"Вниз"};
     HFONT font = (HFONT)::SendMessageW(::GetParent(m_hWnd), WM_GETFONT, 0, 0);
-    m_hTip = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0, 0,
-                               0, m_hWnd, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    m_hTip = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0,
+                               0, 0, m_hWnd, nullptr, ::GetModuleHandleW(nullptr), nullptr);
     for (int b = 0; b < BtnCount; ++b) {
-        m_hButtons[b] = ::CreateWindowExW(0, L"BUTTON", glyphs[b], WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON | BS_CENTER, 0, 0,
-                                          0, 0, m_hWnd, reinterpret_cast<HMENU>((UINT_PTR)kButtonIds[b]),
+        m_hButtons[b] = ::CreateWindowExW(0, L"BUTTON", glyphs[b], WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON | BS_CENTER, 0,
+                                          0, 0, 0, m_hWnd, reinterpret_cast<HMENU>((UINT_PTR)kButtonIds[b]),
                                           ::GetModuleHandleW(nullptr), nullptr);
         ::SendMessageW(m_hButtons[b], WM_SETFONT, (WPARAM)(b == BtnNew ? font : m_hSymbolFont), FALSE);
         if (m_hTip) {
@@ -208,7 +209,7 @@ void CEditListBox::EndEditItem(BOOL bCommit) {
     if (!edit)
         return;
     if (bCommit)
-        ::SetFocus(m_list.m_hWnd);   // the list commits the editor's text when it loses the focus
+        ::SetFocus(m_list.m_hWnd); // the list commits the editor's text when it loses the focus
     else
         ListView_CancelEditLabel(m_list.m_hWnd);
 }
@@ -227,9 +228,9 @@ BOOL CEditListBox::OnNotify(WPARAM wp, LPARAM lp, LRESULT* pResult) {
                 if (wasNew && !*di->item.pszText)
                     RemoveItem(i);
             } else if (wasNew) {
-                RemoveItem(i);   // a new line whose editing was cancelled
+                RemoveItem(i); // a new line whose editing was cancelled
             }
-            *pResult = FALSE;    // the text is set here
+            *pResult = FALSE; // the text is set here
             UpdateButtons();
             return TRUE;
         }
@@ -262,10 +263,18 @@ LRESULT CEditListBox::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_COMMAND:
         if (HIWORD(wp) == BN_CLICKED && lp) {
             switch (LOWORD(wp)) {
-            case 101: CreateNewItem(); return 0;
-            case 102: DeleteSelected(); return 0;
-            case 103: MoveSelected(-1); return 0;
-            case 104: MoveSelected(1); return 0;
+            case 101:
+                CreateNewItem();
+                return 0;
+            case 102:
+                DeleteSelected();
+                return 0;
+            case 103:
+                MoveSelected(-1);
+                return 0;
+            case 104:
+                MoveSelected(1);
+                return 0;
             }
         }
         break;

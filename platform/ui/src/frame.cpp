@@ -39,8 +39,8 @@ BOOL CFrameWnd::LoadFrame(UINT nIDResource, DWORD style, CWnd* pParent) {
     // A refused creation destroys the window; the object stays for the caller to delete.
     BOOL autoDelete = m_bAutoDelete;
     m_bAutoDelete = FALSE;
-    BOOL created = CreateEx(cs.dwExStyle, cs.lpszClass, cs.lpszName, cs.style, cs.x, cs.y, cs.cx, cs.cy,
-                            cs.hwndParent, cs.hMenu);
+    BOOL created =
+        CreateEx(cs.dwExStyle, cs.lpszClass, cs.lpszName, cs.style, cs.x, cs.y, cs.cx, cs.cy, cs.hwndParent, cs.hMenu);
     m_bAutoDelete = autoDelete;
     if (!created) {
         if (m_hMenu)

@@ -56,7 +56,7 @@ void CHeaderCtrl::SetSortMark(int i, int direction) {
 // ---- row source ----------------------------------------------------------------------------
 
 int IListRowSource::CompareRows(int row1, int row2, int column) const {
-    std::wstring a(GetCellText(row1, column));   // the second call may reuse the first one's storage
+    std::wstring a(GetCellText(row1, column)); // the second call may reuse the first one's storage
     std::wstring_view b = GetCellText(row2, column);
     int r = ::CompareStringOrdinal(a.data(), (int)a.size(), b.data(), (int)b.size(), TRUE);
     return r == 0 ? 0 : r - CSTR_EQUAL;
@@ -302,7 +302,8 @@ void CListCtrl::Sort(int column, BOOL bAscending, BOOL bAdd) {
         return;
     }
     if (bAdd && m_bMultipleSort && !m_sortKeys.empty()) {
-        auto it = std::find_if(m_sortKeys.begin(), m_sortKeys.end(), [&](const SortKey& k) { return k.column == column; });
+        auto it =
+            std::find_if(m_sortKeys.begin(), m_sortKeys.end(), [&](const SortKey& k) { return k.column == column; });
         if (it != m_sortKeys.end())
             it->ascending = bAscending;
         else
@@ -384,9 +385,7 @@ void CListCtrl::RowSourceChanged() {
     }
 }
 
-int CListCtrl::SourceRowOf(int item) const {
-    return item >= 0 && item < (int)m_order.size() ? m_order[item] : -1;
-}
+int CListCtrl::SourceRowOf(int item) const { return item >= 0 && item < (int)m_order.size() ? m_order[item] : -1; }
 
 void CListCtrl::OnGetDispInfo(NMLVDISPINFOW* di) {
     LVITEMW& it = di->item;
@@ -412,7 +411,8 @@ int CListCtrl::OnFindItem(NMLVFINDITEMW* fi) {
         return -1;
     int start = fi->iStart < 0 || fi->iStart >= n ? 0 : fi->iStart;
     bool wrap = (f.flags & LVFI_WRAP) != 0;
-    std::wstring_view want = (f.flags & (LVFI_STRING | LVFI_PARTIAL)) && f.psz ? std::wstring_view(f.psz) : std::wstring_view();
+    std::wstring_view want =
+        (f.flags & (LVFI_STRING | LVFI_PARTIAL)) && f.psz ? std::wstring_view(f.psz) : std::wstring_view();
     for (int k = 0; k < n; ++k) {
         int i = start + k;
         if (i >= n) {
@@ -516,8 +516,8 @@ BOOL CListCtrl::OnNotify(WPARAM wp, LPARAM lp, LRESULT* pResult) {
     if (hdr && hdr->hwndFrom == ListView_GetHeader(m_hWnd)) {
         int item = reinterpret_cast<NMHEADERW*>(hdr)->iItem;
         BOOL refuse = FALSE;
-        if (hdr->code == HDN_BEGINTRACKW || hdr->code == HDN_BEGINTRACKA ||
-            hdr->code == HDN_DIVIDERDBLCLICKW || hdr->code == HDN_DIVIDERDBLCLICKA)
+        if (hdr->code == HDN_BEGINTRACKW || hdr->code == HDN_BEGINTRACKA || hdr->code == HDN_DIVIDERDBLCLICKW ||
+            hdr->code == HDN_DIVIDERDBLCLICKA)
             refuse = !CanTrackColumn(item);
         else if (hdr->code == HDN_BEGINDRAG)
             refuse = !CanDragColumn(item);

@@ -67,7 +67,8 @@ bool CRealPresenter::PickFolder(HWND owner, const std::wstring& title, int rootC
 bool CRealPresenter::PickFiles(HWND owner, const FilePick& request, std::vector<std::wstring>& paths) {
     std::vector<wchar_t> buffer(32768, L'\0');
     std::wstring initialDir;
-    DWORD attrs = request.initialPath.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(request.initialPath.c_str());
+    DWORD attrs =
+        request.initialPath.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(request.initialPath.c_str());
     if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY))
         initialDir = request.initialPath;
     else
@@ -231,12 +232,17 @@ void CScriptedPresenter::Clear() {
 
 static int FirstButton(UINT type) {
     switch (type & MB_TYPEMASK) {
-    case MB_OKCANCEL: return IDOK;
-    case MB_ABORTRETRYIGNORE: return IDABORT;
+    case MB_OKCANCEL:
+        return IDOK;
+    case MB_ABORTRETRYIGNORE:
+        return IDABORT;
     case MB_YESNOCANCEL:
-    case MB_YESNO: return IDYES;
-    case MB_RETRYCANCEL: return IDRETRY;
-    default: return IDOK;
+    case MB_YESNO:
+        return IDYES;
+    case MB_RETRYCANCEL:
+        return IDRETRY;
+    default:
+        return IDOK;
     }
 }
 

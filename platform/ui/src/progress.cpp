@@ -23,7 +23,7 @@ void CProgressSink::SetPos(uint64_t done, uint64_t total) {
         if (done >= total)
             permille = 1000;
         else if (total > UINT64_MAX / 1000)
-            permille = (int)(done / (total / 1000));   // huge totals: no overflow of done * 1000
+            permille = (int)(done / (total / 1000)); // huge totals: no overflow of done * 1000
         else
             permille = (int)(done * 1000 / total);
     }
@@ -95,7 +95,7 @@ public:
             Text(cls);
         }
         Text(text);
-        Word(0);   // no creation data
+        Word(0); // no creation data
     }
 };
 } // namespace
@@ -110,11 +110,11 @@ CProgressDialog::CProgressDialog(HWND owner, const std::wstring& caption)
     CTemplateWriter t;
     t.Dword(DS_SETFONT | DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU);
     t.Dword(0);
-    t.Word(3);   // items
+    t.Word(3); // items
     for (short v : {0, 0, 260, 62})
         t.Word((WORD)v);
-    t.Word(0);   // no menu
-    t.Word(0);   // the dialog class
+    t.Word(0); // no menu
+    t.Word(0); // the dialog class
     t.Text(caption.c_str());
     t.Word(8);
     t.Text(L"MS Shell Dlg");
@@ -197,7 +197,7 @@ CProgressDialog::Result CProgressDialog::Run(const std::function<void(CProgressS
             failure = std::current_exception();
         }
         m_bDone = true;
-        ::PostMessageW(self, WM_NULL, 0, 0);   // wakes the loop below
+        ::PostMessageW(self, WM_NULL, 0, 0); // wakes the loop below
     });
 
     // The window's thread goes on with its messages until the work has returned.

@@ -26,7 +26,9 @@ std::unique_ptr<CProp> CProp::MakeText(const std::wstring& name, const std::wstr
     return p;
 }
 
-std::unique_ptr<CProp> CProp::MakeGroup(const std::wstring& name) { return std::unique_ptr<CProp>(new CProp(Group, name)); }
+std::unique_ptr<CProp> CProp::MakeGroup(const std::wstring& name) {
+    return std::unique_ptr<CProp>(new CProp(Group, name));
+}
 
 CProp* CProp::AddSubItem(std::unique_ptr<CProp> prop) {
     m_children.push_back(std::move(prop));
@@ -72,7 +74,7 @@ BOOL CPropList::Create(DWORD style, const RECT& rc, CWnd* parent, UINT nID) {
                          r.left, r.top, 10, 10, m_hWnd, reinterpret_cast<HMENU>((UINT_PTR)kListId)))
         return FALSE;
     m_list.SetExtendedStyle(LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
-    m_list.EnableCellDraw(FALSE);   // the property list draws its group rows itself
+    m_list.EnableCellDraw(FALSE); // the property list draws its group rows itself
     m_list.SetFont(font);
     LOGFONTW lf = {};
     if (::GetObjectW(font, sizeof(lf), &lf)) {
@@ -193,7 +195,7 @@ BOOL CPropList::EditItem(int i) {
     if (!p || !m_editor.m_hWnd)
         return FALSE;
     if (p->IsReadOnly()) {
-        SetCurSel(i);   // a read-only row is only selected
+        SetCurSel(i); // a read-only row is only selected
         return FALSE;
     }
     if (m_editing >= 0)

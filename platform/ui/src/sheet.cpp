@@ -141,9 +141,7 @@ BOOL CPropertySheet::SetActivePage(int i) {
     return m_hWnd && i >= 0 && i < GetPageCount() && ::SendMessageW(m_hWnd, PSM_SETCURSEL, i, 0);
 }
 
-BOOL CPropertySheet::PressButton(int button) {
-    return m_hWnd && ::SendMessageW(m_hWnd, PSM_PRESSBUTTON, button, 0);
-}
+BOOL CPropertySheet::PressButton(int button) { return m_hWnd && ::SendMessageW(m_hWnd, PSM_PRESSBUTTON, button, 0); }
 
 void CPropertySheet::EndDialog(INT_PTR result) {
     m_nResult = result;

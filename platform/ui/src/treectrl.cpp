@@ -19,8 +19,8 @@ HTREEITEM CTreeCtrl::InsertItem(const std::wstring& text, HTREEITEM parent, HTRE
     return InsertItem(is);
 }
 
-HTREEITEM CTreeCtrl::InsertItem(const std::wstring& text, int image, int selImage, HTREEITEM parent,
-                                HTREEITEM after, LPARAM data) {
+HTREEITEM CTreeCtrl::InsertItem(const std::wstring& text, int image, int selImage, HTREEITEM parent, HTREEITEM after,
+                                LPARAM data) {
     TVINSERTSTRUCTW is = {};
     is.hParent = parent;
     is.hInsertAfter = after;

@@ -17,11 +17,10 @@ namespace {
 
 const int g_init = (::InitCommonControls(), 0);
 
-
 std::wstring LongText(size_t n, wchar_t seed) {
     std::wstring s;
     for (size_t i = 0; i < n; ++i)
-        s += (wchar_t)(L'А' + (seed + i) % 32);   // Cyrillic letters
+        s += (wchar_t)(L'А' + (seed + i) % 32); // Cyrillic letters
     return s;
 }
 
@@ -63,9 +62,9 @@ protected:
     CTreeCtrl tree;
     void SetUp() override {
         Controls::SetUp();
-        ASSERT_TRUE(tree.Create(WS_CHILD | WS_VISIBLE | TVS_HASBUTTONS | TVS_HASLINES | TVS_EDITLABELS |
-                                    TVS_SHOWSELALWAYS,
-                                Rect(0, 0, 500, 400), &host, 12));
+        ASSERT_TRUE(
+            tree.Create(WS_CHILD | WS_VISIBLE | TVS_HASBUTTONS | TVS_HASLINES | TVS_EDITLABELS | TVS_SHOWSELALWAYS,
+                        Rect(0, 0, 500, 400), &host, 12));
     }
 };
 
@@ -152,7 +151,7 @@ TEST_F(TreeTest, LabelEditingThroughTheEditWindowAndEndingItNow) {
     HWND edit = tree.EditLabel(a);
     ASSERT_NE(nullptr, edit);
     EXPECT_EQ(edit, tree.GetEditControl());
-    std::wstring text = LongText(200, 3);   // the editor's own limit is 259 characters
+    std::wstring text = LongText(200, 3); // the editor's own limit is 259 characters
     ::SetWindowTextW(edit, text.c_str());
     EXPECT_TRUE(tree.EndEditLabelNow(FALSE));
     EXPECT_EQ(nullptr, tree.GetEditControl());
@@ -241,7 +240,8 @@ protected:
     CNumberList list;
     void SetUp() override {
         Controls::SetUp();
-        ASSERT_TRUE(list.Create(WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SHOWSELALWAYS, Rect(0, 0, 560, 440), &host, 200));
+        ASSERT_TRUE(
+            list.Create(WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SHOWSELALWAYS, Rect(0, 0, 560, 440), &host, 200));
         list.InsertColumn(0, L"Имя", LVCFMT_LEFT, 120);
         list.InsertColumn(1, L"Путь", LVCFMT_LEFT, 200);
         list.InsertColumn(2, L"Размер", LVCFMT_RIGHT, 80);
@@ -299,7 +299,7 @@ TEST_F(ListTest, ImagesStatesSelectionMarkAndFindByData) {
     int row = list.FindItem(13 % 20);
     EXPECT_EQ(1, row);
     EXPECT_EQ(-1, list.FindItem(1000));
-    EXPECT_EQ(-1, list.FindItem(list.GetItemData(1), 1));   // from after row 1
+    EXPECT_EQ(-1, list.FindItem(list.GetItemData(1), 1)); // from after row 1
     list.SetImageList(nullptr, LVSIL_SMALL);
 }
 
@@ -376,7 +376,7 @@ TEST(ListReflection, CustomDrawInfoTipsAndColumnClicks) {
     ::UpdateWindow(host.m_hWnd);
     ::RedrawWindow(list.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     EXPECT_GT(list.m_drawnCells, 0);
-    EXPECT_FALSE(host.Heard(NM_CUSTOMDRAW));   // the list answered it
+    EXPECT_FALSE(host.Heard(NM_CUSTOMDRAW)); // the list answered it
 
     wchar_t buf[80] = L"предложение";
     NMLVGETINFOTIPW tip = {};
@@ -397,7 +397,7 @@ TEST(ListReflection, CustomDrawInfoTipsAndColumnClicks) {
     click.iItem = -1;
     click.iSubItem = 0;
     host.SendMessage(WM_NOTIFY, 200, (LPARAM)&click);
-    EXPECT_EQ(-1, list.GetSortColumn());   // header sorting is off
+    EXPECT_EQ(-1, list.GetSortColumn()); // header sorting is off
     EXPECT_TRUE(host.Heard(LVN_COLUMNCLICK));
     list.EnableHeaderSort();
     host.SendMessage(WM_NOTIFY, 200, (LPARAM)&click);
@@ -506,8 +506,9 @@ public:
         m_filters.SetStandardButtons();
         m_filters.AddItem(L"*.exe; *.dll");
         m_filters.AddItem(L"*.sys");
-        std::wstring cls = RegisterWndClass(CS_HREDRAW | CS_VREDRAW, ::LoadCursorW(nullptr, IDC_ARROW),
-                                            (HBRUSH)::GetStockObject(WHITE_BRUSH), ::LoadIconW(nullptr, IDI_APPLICATION));
+        std::wstring cls =
+            RegisterWndClass(CS_HREDRAW | CS_VREDRAW, ::LoadCursorW(nullptr, IDC_ARROW),
+                             (HBRUSH)::GetStockObject(WHITE_BRUSH), ::LoadIconW(nullptr, IDI_APPLICATION));
         RECT frame;
         ::GetWindowRect(GetDlgItem(1269), &frame);
         ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&frame), 2);
@@ -516,7 +517,8 @@ public:
         RECT none = {};
         m_tree.Create(WS_CHILD | WS_VISIBLE | WS_BORDER | TVS_HASLINES | TVS_SHOWSELALWAYS, none, &m_splitter,
                       CSplitterWnd::IdFromRowCol(0, 0));
-        m_list.Create(WS_CHILD | WS_VISIBLE | WS_BORDER | LVS_REPORT, none, &m_splitter, CSplitterWnd::IdFromRowCol(0, 1));
+        m_list.Create(WS_CHILD | WS_VISIBLE | WS_BORDER | LVS_REPORT, none, &m_splitter,
+                      CSplitterWnd::IdFromRowCol(0, 1));
         int w = frame.right - frame.left;
         m_splitter.SetColumnInfo(0, std::max(2 * (w / 3), 10), 10);
         m_splitter.SetColumnInfo(1, std::max(w / 3, 10), 10);
@@ -707,12 +709,12 @@ TEST(Frame, EveryToolbarIsKeptUpToDateWhenIdle) {
     ASSERT_TRUE(pane.SetButtons(ids, 3, 0, 16, 16, RGB(255, 0, 255)));
     f->m_pToolBar = &main;
     f->AddControlBar(&pane);
-    f->AddControlBar(&pane);   // once only
+    f->AddControlBar(&pane); // once only
     f->OnIdleUpdateCmdUI();
     for (CToolBar* b : {&main, &pane}) {
         EXPECT_TRUE(b->IsButtonEnabled(300));
         EXPECT_FALSE(b->IsButtonEnabled(301));
-        EXPECT_FALSE(b->IsButtonEnabled(302));   // no handler
+        EXPECT_FALSE(b->IsButtonEnabled(302)); // no handler
     }
     f->m_canSave = TRUE;
     f->OnIdleUpdateCmdUI();

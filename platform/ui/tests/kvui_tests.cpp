@@ -127,9 +127,9 @@ TEST(Frame, MenuItemsFollowTheirUpdateHandlersAndCommandsWithoutHandlerAreDisabl
     EXPECT_EQ(L"Тестовое окно", f->GetWindowText());
     HMENU popup = ::GetSubMenu(f->m_hMenu, 0);
     f->SendMessage(WM_INITMENUPOPUP, (WPARAM)popup, 0);
-    EXPECT_FALSE(MenuState(popup, 0) & MF_GRAYED);   // handler, no update handler
-    EXPECT_TRUE(MenuState(popup, 1) & MF_GRAYED);    // update handler disables
-    EXPECT_TRUE(MenuState(popup, 2) & MF_GRAYED);    // no handler at all
+    EXPECT_FALSE(MenuState(popup, 0) & MF_GRAYED); // handler, no update handler
+    EXPECT_TRUE(MenuState(popup, 1) & MF_GRAYED);  // update handler disables
+    EXPECT_TRUE(MenuState(popup, 2) & MF_GRAYED);  // no handler at all
     EXPECT_FALSE(MenuState(popup, 4) & MF_CHECKED);
     f->m_canSave = TRUE;
     f->m_checked = 1;
@@ -224,8 +224,8 @@ TEST(Profile, ValuesRoundTripAndMissingOnesGiveTheDefault) {
     EXPECT_EQ(std::vector<BYTE>(bin, bin + 4), data);
     // Empty section: the values lie directly under the profile key.
     HKEY h = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\KvUiTests\\Profile\\Test\\Mode", 0,
-                                             KEY_READ, &h));
+    ASSERT_EQ(ERROR_SUCCESS,
+              ::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\KvUiTests\\Profile\\Test\\Mode", 0, KEY_READ, &h));
     DWORD v = 0, size = sizeof(v);
     EXPECT_EQ(ERROR_SUCCESS, ::RegQueryValueExW(h, L"Number", nullptr, nullptr, (BYTE*)&v, &size));
     ::RegCloseKey(h);
@@ -240,7 +240,7 @@ TEST(Profile, ValuesRoundTripAndMissingOnesGiveTheDefault) {
     EXPECT_EQ(longText, app.GetProfileString(L"Sub", L"Long"));
     ASSERT_TRUE(app.WriteProfileString(L"Sub", L"Long", nullptr));
     EXPECT_EQ(L"gone", app.GetProfileString(L"Sub", L"Long", L"gone"));
-    EXPECT_TRUE(app.DeleteProfileEntry(L"Sub", L"Long"));   // removing what is gone succeeds
+    EXPECT_TRUE(app.DeleteProfileEntry(L"Sub", L"Long")); // removing what is gone succeeds
     // Without a registry key nothing is written and every read gives the default.
     CProfileApp none;
     EXPECT_FALSE(none.WriteProfileInt(L"", L"Number", 1));
@@ -311,7 +311,7 @@ TEST(Dialog, BadNumberIsRefusedWithAMessageAndTheDialogStaysOpen) {
     EXPECT_EQ(0, endedAfterBadOk);
     ASSERT_EQ(1u, ps.Boxes().size());
     EXPECT_EQ(L"Введите целое число.", ps.Boxes()[0].text);
-    EXPECT_EQ(42, dlg.m_number);   // Cancel kept the member
+    EXPECT_EQ(42, dlg.m_number); // Cancel kept the member
 }
 
 TEST(Dialog, UnscriptedDialogIsCancelledAndBoxesGetQueuedAnswers) {
@@ -351,7 +351,7 @@ TEST(Dialog, ModelessDialogTranslatesItsOwnKeys) {
     m.hwnd = dlg.GetDlgItem(1001);
     m.message = WM_KEYDOWN;
     m.wParam = VK_TAB;
-    EXPECT_TRUE(PreTranslateChain(&m));   // the dialog manager took the key
+    EXPECT_TRUE(PreTranslateChain(&m)); // the dialog manager took the key
     dlg.EndDialog(IDCANCEL);
     EXPECT_EQ(nullptr, dlg.m_hWnd);
 }
@@ -371,13 +371,13 @@ TEST(PropList, EditingChangesOnlyOnCommitAndColoursUseTheAutomaticValue) {
     list.SetCurSel(0);
     EXPECT_NE(std::wstring::npos, list.GetDescriptionText().find(L"Спросить при выходе."));
     ASSERT_TRUE(list.EditItem(0));
-    ASSERT_TRUE(list.SetEditorChoice(0));   // "Да"
+    ASSERT_TRUE(list.SetEditorChoice(0)); // "Да"
     EXPECT_FALSE(list.GetProperty(0)->GetBool());
     list.EndEditItem(TRUE);
     EXPECT_TRUE(list.GetProperty(0)->GetBool());
 
     ASSERT_TRUE(list.EditItem(1));
-    ASSERT_TRUE(list.SetEditorChoice(0));   // automatic
+    ASSERT_TRUE(list.SetEditorChoice(0)); // automatic
     list.EndEditItem(FALSE);
     EXPECT_EQ((COLORREF)0x123456, list.GetProperty(1)->GetColor());
     ASSERT_TRUE(list.EditItem(1));
@@ -386,7 +386,7 @@ TEST(PropList, EditingChangesOnlyOnCommitAndColoursUseTheAutomaticValue) {
     EXPECT_EQ((COLORREF)-1, list.GetProperty(1)->GetColor());
     ps.QueueColor(0x0000FF);
     ASSERT_TRUE(list.EditItem(1));
-    ASSERT_TRUE(list.SetEditorChoice(1));   // "Другой..."
+    ASSERT_TRUE(list.SetEditorChoice(1)); // "Другой..."
     list.EndEditItem(TRUE);
     EXPECT_EQ((COLORREF)0x0000FF, list.GetProperty(1)->GetColor());
     host.EndDialog(IDCANCEL);
@@ -524,7 +524,7 @@ TEST(Frame, DockedPanesTakeTheirSidesAndGiveTheSpaceBackWhenHidden) {
     v = ChildRect(*f, view.m_hWnd);
     RECT b = ChildRect(*f, bottom.m_hWnd);
     EXPECT_EQ(client.bottom - 150, v.bottom);
-    EXPECT_EQ(250, b.left);   // the left pane, docked first, keeps the full height
+    EXPECT_EQ(250, b.left); // the left pane, docked first, keeps the full height
     left.ShowPane(FALSE);
     v = ChildRect(*f, view.m_hWnd);
     EXPECT_EQ(0, v.left);
@@ -590,7 +590,7 @@ TEST(Presenter, SheetScriptedPageByPage) {
 TEST(Presenter, DialogScriptedByItsClass) {
     KvTest::CScopedPresenter ps;
     ps.OnDialog<CTestDialog>(100, [](CTestDialog& d) {
-        d.m_number = 7;   // the object itself, typed
+        d.m_number = 7; // the object itself, typed
         d.UpdateData(FALSE);
         d.EndDialog(IDOK);
     });
@@ -610,7 +610,7 @@ TEST(Presenter, PopupMenusAnswerFromTheScript) {
     HMENU popup = ::GetSubMenu(f->m_hMenu, 0);
     ps.QueueMenuCommand(301);
     EXPECT_EQ(301u, KvUi::TrackPopupMenu(popup, TPM_RETURNCMD, 10, 10, f->m_hWnd));
-    EXPECT_EQ(0u, KvUi::TrackPopupMenu(popup, TPM_RETURNCMD, 10, 10, f->m_hWnd));   // nothing queued: none chosen
+    EXPECT_EQ(0u, KvUi::TrackPopupMenu(popup, TPM_RETURNCMD, 10, 10, f->m_hWnd)); // nothing queued: none chosen
     // Without TPM_RETURNCMD the command goes to the owner, as the system's menu sends it.
     ps.QueueMenuCommand(300);
     EXPECT_NE(0u, KvUi::TrackPopupMenu(popup, 0, 10, 10, f->m_hWnd));

@@ -54,24 +54,24 @@ ON_WM_LBUTTONDOWN()
 ON_WM_CTLCOLOR()
 ON_WM_CTLCOLOR_REFLECT()
 #elif KV_WRONG == 1
-ON_COMMAND(1, OnCmdId)          // takes an id
+ON_COMMAND(1, OnCmdId) // takes an id
 #elif KV_WRONG == 2
-ON_NOTIFY(NM_CLICK, 7, OnNotifyShort)   // no result pointer
+ON_NOTIFY(NM_CLICK, 7, OnNotifyShort) // no result pointer
 #elif KV_WRONG == 3
-ON_WM_CREATE()                  // the structure by value
+ON_WM_CREATE() // the structure by value
 #elif KV_WRONG == 4
-ON_MESSAGE(WM_USER, OnMsgVoid)  // no result
+ON_MESSAGE(WM_USER, OnMsgVoid) // no result
 #elif KV_WRONG == 5
-ON_NOTIFY_REFLECT(NM_CLICK, OnNotifyBool)   // the _EX signature
+ON_NOTIFY_REFLECT(NM_CLICK, OnNotifyBool) // the _EX signature
 #elif KV_WRONG == 6
-ON_UPDATE_COMMAND_UI(1, OnCmd)  // no CCmdUI
+ON_UPDATE_COMMAND_UI(1, OnCmd) // no CCmdUI
 #elif KV_WRONG == 7
-ON_COMMAND_EX(2, OnCmdId)       // returns nothing
+ON_COMMAND_EX(2, OnCmdId) // returns nothing
 #elif KV_WRONG == 8
-ON_NOTIFY_RANGE(NM_CLICK, 8, 9, OnNotifyOk)   // no id
+ON_NOTIFY_RANGE(NM_CLICK, 8, 9, OnNotifyOk) // no id
 #elif KV_WRONG == 9
-ON_WM_TIMER()                   // a 32-bit timer id
+ON_WM_TIMER() // a 32-bit timer id
 #elif KV_WRONG == 10
-ON_CONTROL_RANGE(EN_CHANGE, 5, 6, OnCmd)      // no id
+ON_CONTROL_RANGE(EN_CHANGE, 5, 6, OnCmd) // no id
 #endif
 KV_END_MESSAGE_MAP()

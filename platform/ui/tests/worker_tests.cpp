@@ -41,7 +41,8 @@ TEST_P(ProgressTest, WorkRunsOffTheWindowsThreadWithItsOwnerDisabled) {
     KV_SKIP_THREADS_IF_EMULATED();
     const ProgressCase& c = GetParam();
     CWnd owner;
-    ASSERT_TRUE(owner.CreateEx(0, nullptr, L"owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200, nullptr, nullptr));
+    ASSERT_TRUE(
+        owner.CreateEx(0, nullptr, L"owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200, nullptr, nullptr));
     CProgressDialog dlg(owner.m_hWnd, L"Проверка ресурсов");
 
     const DWORD uiThread = ::GetCurrentThreadId();
@@ -101,30 +102,30 @@ TEST_P(ProgressTest, WorkRunsOffTheWindowsThreadWithItsOwnerDisabled) {
     EXPECT_EQ(L"Проверка ресурсов", caption);
     EXPECT_EQ(250, shownPos);
     EXPECT_EQ(L"C:\\Windows\\System32\\drivers", shownText);
-    EXPECT_EQ(nullptr, dlg.m_hWnd);   // the window is gone after the run
+    EXPECT_EQ(nullptr, dlg.m_hWnd); // the window is gone after the run
     if (c.stop == Stop::Throws) {
         EXPECT_EQ("диск недоступен", error);
-        EXPECT_EQ(uiThread, caughtOn);   // thrown again on the window's thread
+        EXPECT_EQ(uiThread, caughtOn); // thrown again on the window's thread
     } else {
         EXPECT_EQ("", error);
         EXPECT_EQ(c.result, result);
     }
     if (c.stop != Stop::None && c.stop != Stop::Throws) {
         EXPECT_TRUE(cancelSeen);
-        EXPECT_TRUE(buttonGrey);   // one cancel only: the button goes grey
+        EXPECT_TRUE(buttonGrey); // one cancel only: the button goes grey
     }
     owner.DestroyWindow();
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Runs, ProgressTest,
-    ::testing::Values(ProgressCase{"Completes", Stop::None, CProgressDialog::Completed},
-                      ProgressCase{"CancelButton", Stop::Button, CProgressDialog::Cancelled},
-                      ProgressCase{"EscapeKey", Stop::Escape, CProgressDialog::Cancelled},
-                      ProgressCase{"CloseBox", Stop::CloseBox, CProgressDialog::Cancelled},
-                      ProgressCase{"WorkThrows", Stop::Throws, CProgressDialog::Completed},
-                      ProgressCase{"WorkStopsByThrowing", Stop::ThrowsCancelled, CProgressDialog::Cancelled}),
-    [](const ::testing::TestParamInfo<ProgressCase>& i) { return std::string(i.param.name); });
+INSTANTIATE_TEST_SUITE_P(Runs, ProgressTest,
+                         ::testing::Values(ProgressCase{"Completes", Stop::None, CProgressDialog::Completed},
+                                           ProgressCase{"CancelButton", Stop::Button, CProgressDialog::Cancelled},
+                                           ProgressCase{"EscapeKey", Stop::Escape, CProgressDialog::Cancelled},
+                                           ProgressCase{"CloseBox", Stop::CloseBox, CProgressDialog::Cancelled},
+                                           ProgressCase{"WorkThrows", Stop::Throws, CProgressDialog::Completed},
+                                           ProgressCase{"WorkStopsByThrowing", Stop::ThrowsCancelled,
+                                                        CProgressDialog::Cancelled}),
+                         [](const ::testing::TestParamInfo<ProgressCase>& i) { return std::string(i.param.name); });
 
 TEST(Progress, QuitDuringARunStopsTheWorkAndIsPostedAgain) {
     KV_SKIP_THREADS_IF_EMULATED();
@@ -149,8 +150,9 @@ TEST(Progress, SinkScalesAnySizeAndReportsOnlyChanges) {
         uint64_t done, total;
         int permille;
     };
-    const Row rows[] = {{0, 0, 0},           {5, 0, 0},       {1, 3, 333},  {3, 3, 1000},
-                        {7, 3, 1000},        {UINT64_MAX / 2, UINT64_MAX, 500}, {1, 1000000, 0}};
+    const Row rows[] = {{0, 0, 0},      {5, 0, 0},    {1, 3, 333},
+                        {3, 3, 1000},   {7, 3, 1000}, {UINT64_MAX / 2, UINT64_MAX, 500},
+                        {1, 1000000, 0}};
     for (const Row& r : rows) {
         CProgressSink s;
         s.SetText(L"x");
@@ -161,7 +163,7 @@ TEST(Progress, SinkScalesAnySizeAndReportsOnlyChanges) {
         p = -1;
         bool changed = s.TakeState(t, p);
         EXPECT_EQ(r.permille, changed ? p : 0) << r.done << "/" << r.total;
-        EXPECT_FALSE(s.TakeState(t, p));   // nothing new
+        EXPECT_FALSE(s.TakeState(t, p)); // nothing new
     }
     CProgressSink s;
     EXPECT_NO_THROW(s.ThrowIfCancelled());
@@ -248,7 +250,7 @@ TEST(DialogUpdates, ModelessDialogIsUpdatedWhenTheApplicationIsIdleUntilItIsGone
     app.OnIdle(1);
     EXPECT_EQ(updates, dlg.m_updates);
     dlg.DestroyWindow();
-    app.OnIdle(0);   // a destroyed dialog is no longer updated
+    app.OnIdle(0); // a destroyed dialog is no longer updated
     EXPECT_EQ(updates, dlg.m_updates);
 }
 
@@ -264,13 +266,13 @@ TEST(DialogUpdates, EveryRegisteredWindowRunsItsIdleUpdateOnItsOwnThread) {
     ASSERT_TRUE(b.CreateEx(0, nullptr, L"b", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr));
     RegisterIdleUpdate(&a);
     RegisterIdleUpdate(&b);
-    RegisterIdleUpdate(&a);   // once only
+    RegisterIdleUpdate(&a); // once only
     RunIdleUpdates();
     EXPECT_EQ(1, a.updates);
     EXPECT_EQ(1, b.updates);
     int otherThread = -1;
     std::thread([&] {
-        RunIdleUpdates();   // another thread's list is its own
+        RunIdleUpdates(); // another thread's list is its own
         otherThread = a.updates;
     }).join();
     EXPECT_EQ(1, otherThread);

@@ -25,7 +25,7 @@ public:
 
     _value_t() noexcept;
     _value_t(int v);
-    _value_t(unsigned int v);       // kept as an unsigned 32-bit long
+    _value_t(unsigned int v); // kept as an unsigned 32-bit long
     _value_t(long v);
     _value_t(unsigned long v);
     _value_t(long long v);
@@ -48,17 +48,17 @@ public:
     bool empty() const noexcept { return m_p == nullptr; }
     bool is_number() const noexcept;
 
-    int as_int() const noexcept;          // numbers truncated; strings parsed (0 when not a number)
+    int as_int() const noexcept; // numbers truncated; strings parsed (0 when not a number)
     long long as_int64() const noexcept;
     bool as_bool() const noexcept;
-    std::wstring as_wstring() const;      // decimal text of numbers, "true"/"false", the string itself
-    std::string as_string() const;        // the same, narrowed through the ANSI code page
+    std::wstring as_wstring() const; // decimal text of numbers, "true"/"false", the string itself
+    std::string as_string() const;   // the same, narrowed through the ANSI code page
     operator long long() const noexcept { return as_int64(); }
 
     bool operator==(const _value_t& other) const; // same type and same value
     bool operator!=(const _value_t& other) const { return !(*this == other); }
 
-    long use_count() const noexcept;      // for tests of the sharing
+    long use_count() const noexcept; // for tests of the sharing
 
 private:
     struct data;
@@ -81,6 +81,7 @@ public:
     bool operator==(const _time_t& o) const noexcept { return m_t == o.m_t; }
     bool operator!=(const _time_t& o) const noexcept { return m_t != o.m_t; }
     bool operator<(const _time_t& o) const noexcept { return m_t < o.m_t; }
+
 private:
     long long m_t;
 };
@@ -95,8 +96,8 @@ public:
     EGeneric& operator=(const EGeneric& other);
     ~EGeneric() override;
 
-    _value_t& operator[](const char* name);              // adds an empty value when missing
-    _value_t operator[](const char* name) const;         // empty value when missing
+    _value_t& operator[](const char* name);      // adds an empty value when missing
+    _value_t operator[](const char* name) const; // empty value when missing
     bool has(const char* name) const;
     const std::map<std::string, _value_t>& values() const { return m_values; }
 

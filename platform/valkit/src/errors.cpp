@@ -32,7 +32,8 @@ bool EGeneric::has(const char* name) const { return m_values.count(name ? name :
 
 int EGeneric::result_code() const {
     _value_t code = (*this)["Code"];
-    if (code.type() == typeid(int)) return code.as_int();
+    if (code.type() == typeid(int))
+        return code.as_int();
     return static_cast<int>(0x80004005L);
 }
 
@@ -43,15 +44,18 @@ std::wstring EGeneric::text() const {
             return v.as_wstring();
     }
     _value_t hr = (*this)["HRESULT"];
-    if (!hr.empty()) return format_wstring(L"HRESULT 0x%08X", static_cast<unsigned>(hr.as_int64()));
+    if (!hr.empty())
+        return format_wstring(L"HRESULT 0x%08X", static_cast<unsigned>(hr.as_int64()));
     _value_t code = (*this)["Code"];
-    if (!code.empty()) return format_wstring(L"Code %d", code.as_int());
+    if (!code.empty())
+        return format_wstring(L"Code %d", code.as_int());
     return L"EGeneric";
 }
 
 const char* EGeneric::what() const noexcept {
     try {
-        if (m_what.empty()) m_what = as_string(text(), CP_UTF8);
+        if (m_what.empty())
+            m_what = as_string(text(), CP_UTF8);
         return m_what.c_str();
     } catch (...) {
         return "EGeneric";
@@ -63,14 +67,17 @@ EBadCastException::EBadCastException(const std::string& text) : EGeneric(text) {
 
 static std::wstring system_message(DWORD code) {
     wchar_t* buf = nullptr;
-    DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                 FORMAT_MESSAGE_IGNORE_INSERTS,
-                             nullptr, code, 0, reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
+    DWORD n =
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, code, 0, reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
     std::wstring text;
-    if (n && buf) text.assign(buf, n);
-    if (buf) LocalFree(buf);
+    if (n && buf)
+        text.assign(buf, n);
+    if (buf)
+        LocalFree(buf);
     text = trimr(text);
-    if (text.empty()) text = format_wstring(L"0x%08X", static_cast<unsigned>(code));
+    if (text.empty())
+        text = format_wstring(L"0x%08X", static_cast<unsigned>(code));
     return text;
 }
 
@@ -84,7 +91,8 @@ void __stdcall throw_EGeneric_from_com_error(HRESULT hr, IErrorInfo* info) {
         }
         info->Release();
     }
-    if (text.empty()) text = system_message(static_cast<DWORD>(hr));
+    if (text.empty())
+        text = system_message(static_cast<DWORD>(hr));
     EGeneric e;
     e["HRESULT"] = _value_t(static_cast<long>(hr));
     e["Text"] = _value_t(as_string(text, CP_ACP));
@@ -105,15 +113,24 @@ std::once_flag g_filter_once;
 
 const wchar_t* exception_name(DWORD code) {
     switch (code) {
-    case EXCEPTION_ACCESS_VIOLATION: return L"access violation";
-    case EXCEPTION_STACK_OVERFLOW: return L"stack overflow";
-    case EXCEPTION_INT_DIVIDE_BY_ZERO: return L"integer division by zero";
-    case EXCEPTION_ILLEGAL_INSTRUCTION: return L"illegal instruction";
-    case EXCEPTION_PRIV_INSTRUCTION: return L"privileged instruction";
-    case EXCEPTION_IN_PAGE_ERROR: return L"in-page error";
-    case EXCEPTION_ARRAY_BOUNDS_EXCEEDED: return L"array bounds exceeded";
-    case EXCEPTION_DATATYPE_MISALIGNMENT: return L"datatype misalignment";
-    default: return L"structured exception";
+    case EXCEPTION_ACCESS_VIOLATION:
+        return L"access violation";
+    case EXCEPTION_STACK_OVERFLOW:
+        return L"stack overflow";
+    case EXCEPTION_INT_DIVIDE_BY_ZERO:
+        return L"integer division by zero";
+    case EXCEPTION_ILLEGAL_INSTRUCTION:
+        return L"illegal instruction";
+    case EXCEPTION_PRIV_INSTRUCTION:
+        return L"privileged instruction";
+    case EXCEPTION_IN_PAGE_ERROR:
+        return L"in-page error";
+    case EXCEPTION_ARRAY_BOUNDS_EXCEEDED:
+        return L"array bounds exceeded";
+    case EXCEPTION_DATATYPE_MISALIGNMENT:
+        return L"datatype misalignment";
+    default:
+        return L"structured exception";
     }
 }
 
@@ -121,8 +138,8 @@ LONG WINAPI report_and_end(EXCEPTION_POINTERS* info) {
     DWORD code = info && info->ExceptionRecord ? info->ExceptionRecord->ExceptionCode : 0;
     void* addr = info && info->ExceptionRecord ? info->ExceptionRecord->ExceptionAddress : nullptr;
     wchar_t text[256];
-    _snwprintf(text, 255, L"Unhandled %s (0x%08X) at address %p in thread %lu; the program ends.",
-               exception_name(code), static_cast<unsigned>(code), addr, GetCurrentThreadId());
+    _snwprintf(text, 255, L"Unhandled %s (0x%08X) at address %p in thread %lu; the program ends.", exception_name(code),
+               static_cast<unsigned>(code), addr, GetCurrentThreadId());
     text[255] = 0;
     OutputDebugStringW(text);
     char narrow[512];

@@ -54,7 +54,8 @@ TEST(ValueTest, CopiesShareOneValueAcrossThreads) {
                 b = v;
             }
         });
-    for (auto& t : threads) t.join();
+    for (auto& t : threads)
+        t.join();
     EXPECT_EQ(v.use_count(), 1);
     _value_t copy = v;
     EXPECT_EQ(v.use_count(), 2);

@@ -32,8 +32,7 @@ namespace Varno {
 class RefCounted {
 public:
     void AddRef() const noexcept { m_refs.fetch_add(1, std::memory_order_relaxed); }
-    void Release() const noexcept
-    {
+    void Release() const noexcept {
         if (m_refs.fetch_sub(1, std::memory_order_acq_rel) == 1)
             m_free(this);
     }
@@ -53,8 +52,7 @@ private:
 };
 
 // Raises EGeneric for a use of an empty SmartPtr (defined inline so that callers need no export).
-[[noreturn]] inline void ThrowEmptyPointer()
-{
+[[noreturn]] inline void ThrowEmptyPointer() {
     EGeneric e("empty store object pointer");
     e["HRESULT"] = static_cast<long>(E_POINTER);
     throw e;
@@ -65,53 +63,132 @@ class SmartPtr {
 public:
     SmartPtr() noexcept : m_p(nullptr) {}
     SmartPtr(std::nullptr_t) noexcept : m_p(nullptr) {}
-    explicit SmartPtr(T* p) noexcept : m_p(p) { if (m_p) m_p->AddRef(); }
-    SmartPtr(const SmartPtr& o) noexcept : m_p(o.m_p) { if (m_p) m_p->AddRef(); }
+    explicit SmartPtr(T* p) noexcept : m_p(p) {
+        if (m_p)
+            m_p->AddRef();
+    }
+    SmartPtr(const SmartPtr& o) noexcept : m_p(o.m_p) {
+        if (m_p)
+            m_p->AddRef();
+    }
     SmartPtr(SmartPtr&& o) noexcept : m_p(o.m_p) { o.m_p = nullptr; }
     template <class U>
-    SmartPtr(const SmartPtr<U>& o) noexcept : m_p(o.Get()) { if (m_p) m_p->AddRef(); }
-    ~SmartPtr() { if (m_p) m_p->Release(); }
+    SmartPtr(const SmartPtr<U>& o) noexcept : m_p(o.Get()) {
+        if (m_p)
+            m_p->AddRef();
+    }
+    ~SmartPtr() {
+        if (m_p)
+            m_p->Release();
+    }
 
-    SmartPtr& operator=(const SmartPtr& o) noexcept { SmartPtr(o).Swap(*this); return *this; }
-    SmartPtr& operator=(SmartPtr&& o) noexcept { SmartPtr(std::move(o)).Swap(*this); return *this; }
-    SmartPtr& operator=(std::nullptr_t) noexcept { Reset(); return *this; }
+    SmartPtr& operator=(const SmartPtr& o) noexcept {
+        SmartPtr(o).Swap(*this);
+        return *this;
+    }
+    SmartPtr& operator=(SmartPtr&& o) noexcept {
+        SmartPtr(std::move(o)).Swap(*this);
+        return *this;
+    }
+    SmartPtr& operator=(std::nullptr_t) noexcept {
+        Reset();
+        return *this;
+    }
 
     T* Get() const noexcept { return m_p; }
-    T* operator->() const { if (!m_p) ThrowEmptyPointer(); return m_p; }
-    T& operator*() const { if (!m_p) ThrowEmptyPointer(); return *m_p; }
+    T* operator->() const {
+        if (!m_p)
+            ThrowEmptyPointer();
+        return m_p;
+    }
+    T& operator*() const {
+        if (!m_p)
+            ThrowEmptyPointer();
+        return *m_p;
+    }
     explicit operator bool() const noexcept { return m_p != nullptr; }
     bool operator!() const noexcept { return m_p == nullptr; }
     bool IsEmpty() const noexcept { return m_p == nullptr; }
-    void Reset() noexcept { if (m_p) { T* p = m_p; m_p = nullptr; p->Release(); } }
-    void Swap(SmartPtr& o) noexcept { T* p = m_p; m_p = o.m_p; o.m_p = p; }
+    void Reset() noexcept {
+        if (m_p) {
+            T* p = m_p;
+            m_p = nullptr;
+            p->Release();
+        }
+    }
+    void Swap(SmartPtr& o) noexcept {
+        T* p = m_p;
+        m_p = o.m_p;
+        o.m_p = p;
+    }
 
 private:
     T* m_p;
 };
 
 template <class T, class U>
-bool operator==(const SmartPtr<T>& a, const SmartPtr<U>& b) noexcept { return a.Get() == b.Get(); }
+bool operator==(const SmartPtr<T>& a, const SmartPtr<U>& b) noexcept {
+    return a.Get() == b.Get();
+}
 template <class T, class U>
-bool operator!=(const SmartPtr<T>& a, const SmartPtr<U>& b) noexcept { return a.Get() != b.Get(); }
+bool operator!=(const SmartPtr<T>& a, const SmartPtr<U>& b) noexcept {
+    return a.Get() != b.Get();
+}
 
 // Interface numbers for the item casts.
 enum InterfaceId {
-    IID_StoreItem = 1, IID_Subject, IID_Job, IID_JobVarno, IID_JobVarnoZelvane, IID_Task, IID_TaskEx,
-    IID_ResourceGroup, IID_FileGroup, IID_DirectoryFileGroup, IID_RegistryGroup, IID_DiskSectorGroup,
-    IID_HardwareConfigurationGroup, IID_Resource, IID_File, IID_Directory, IID_RegistryKey,
-    IID_RegistryValue, IID_DiskSector, IID_Device, IID_SMBIOSTable, IID_SMBIOSField
+    IID_StoreItem = 1,
+    IID_Subject,
+    IID_Job,
+    IID_JobVarno,
+    IID_JobVarnoZelvane,
+    IID_Task,
+    IID_TaskEx,
+    IID_ResourceGroup,
+    IID_FileGroup,
+    IID_DirectoryFileGroup,
+    IID_RegistryGroup,
+    IID_DiskSectorGroup,
+    IID_HardwareConfigurationGroup,
+    IID_Resource,
+    IID_File,
+    IID_Directory,
+    IID_RegistryKey,
+    IID_RegistryValue,
+    IID_DiskSector,
+    IID_Device,
+    IID_SMBIOSTable,
+    IID_SMBIOSField
 };
 
 // The five board lists.
-enum BootListCode { BootListFiles = 0, BootListRegistry = 1, BootListDiskSectors = 2, BootListPci = 3, BootListSmbios = 4 };
+enum BootListCode {
+    BootListFiles = 0,
+    BootListRegistry = 1,
+    BootListDiskSectors = 2,
+    BootListPci = 3,
+    BootListSmbios = 4
+};
 
 // Kinds (StoreItem::GetKind).
 enum JobKind { JobKindVarno = 1, JobKindVarnoZelvane = 2 };
 enum TaskKind { TaskKindPlain = 1, TaskKindEx = 2 };
-enum GroupKind { GroupKindFile = 1, GroupKindDirectoryFile = 2, GroupKindRegistry = 3, GroupKindDiskSector = 4, GroupKindHardware = 5 };
+enum GroupKind {
+    GroupKindFile = 1,
+    GroupKindDirectoryFile = 2,
+    GroupKindRegistry = 3,
+    GroupKindDiskSector = 4,
+    GroupKindHardware = 5
+};
 enum ResourceKind {
-    ResourceKindFile = 1, ResourceKindDirectory = 2, ResourceKindRegistryKey = 3, ResourceKindRegistryValue = 4,
-    ResourceKindDiskSector = 5, ResourceKindDevice = 6, ResourceKindSMBIOSTable = 7, ResourceKindSMBIOSField = 8
+    ResourceKindFile = 1,
+    ResourceKindDirectory = 2,
+    ResourceKindRegistryKey = 3,
+    ResourceKindRegistryValue = 4,
+    ResourceKindDiskSector = 5,
+    ResourceKindDevice = 6,
+    ResourceKindSMBIOSTable = 7,
+    ResourceKindSMBIOSField = 8
 };
 enum SubjectKind { SubjectKindComputer = 0 };
 
@@ -151,34 +228,34 @@ class ISMBIOSField;
 // called before the first item); Next gives the current item, as often as asked.
 class IItemEnumerator : public RefCounted {
 public:
-    virtual SmartPtr<StoreItem> Next() = 0;   // 0
-    virtual void Reset() = 0;                 // 1
-    virtual bool HasItem() = 0;               // 2
+    virtual SmartPtr<StoreItem> Next() = 0; // 0
+    virtual void Reset() = 0;               // 1
+    virtual bool HasItem() = 0;             // 2
 };
 
 // A collection is a snapshot of the items at the time it was asked for.
 class IItemCollection : public RefCounted {
 public:
-    virtual long GetCount() = 0;                          // 0
-    virtual SmartPtr<StoreItem> GetAt(long index) = 0;    // 1
-    virtual SmartPtr<IItemEnumerator> Enumerate() = 0;    // 2
+    virtual long GetCount() = 0;                       // 0
+    virtual SmartPtr<StoreItem> GetAt(long index) = 0; // 1
+    virtual SmartPtr<IItemEnumerator> Enumerate() = 0; // 2
 };
 
 // What every store item offers.
 class StoreItem : public RefCounted {
 public:
     enum { IID = IID_StoreItem };
-    virtual long long GetId() = 0;                       // 0
-    virtual void* QueryItem(int iid) = 0;                // 1 the item as interface iid, or null
-    virtual long GetHandle() = 0;                        // 2 handle of the store it belongs to
-    virtual const wchar_t* GetKindName() = 0;            // 3 "File", "FileGroup", ...
-    virtual int GetInterface() = 0;                      // 4 its most derived InterfaceId
-    virtual int GetKind() = 0;                           // 5
-    virtual std::wstring GetName() = 0;                  // 6
-    virtual std::wstring GetDescription() = 0;           // 7
-    virtual _time_t GetTime() = 0;                       // 8
-    virtual void SetTime(const _time_t& t) = 0;          // 9
-    virtual void SetName(const std::wstring& name) = 0;  // 10
+    virtual long long GetId() = 0;                          // 0
+    virtual void* QueryItem(int iid) = 0;                   // 1 the item as interface iid, or null
+    virtual long GetHandle() = 0;                           // 2 handle of the store it belongs to
+    virtual const wchar_t* GetKindName() = 0;               // 3 "File", "FileGroup", ...
+    virtual int GetInterface() = 0;                         // 4 its most derived InterfaceId
+    virtual int GetKind() = 0;                              // 5
+    virtual std::wstring GetName() = 0;                     // 6
+    virtual std::wstring GetDescription() = 0;              // 7
+    virtual _time_t GetTime() = 0;                          // 8
+    virtual void SetTime(const _time_t& t) = 0;             // 9
+    virtual void SetName(const std::wstring& name) = 0;     // 10
     virtual void SetDescription(const std::wstring& d) = 0; // 11
 };
 
@@ -187,7 +264,7 @@ public:
     typedef StoreItem Base;
     enum { IID = IID_Subject };
     virtual std::wstring GetOsDescription() = 0;               // 12
-    virtual void SetOsDescription(const std::wstring& os) = 0;  // 13
+    virtual void SetOsDescription(const std::wstring& os) = 0; // 13
     virtual SmartPtr<IItemCollection> GetJobs() = 0;           // 14 board jobs
     virtual SmartPtr<IItemCollection> GetJobs2() = 0;          // 15 jobs of the second edition
     virtual void AddJob(const SmartPtr<IJob>& job) = 0;        // 16
@@ -200,8 +277,8 @@ public:
     // Writes the board list of one family with the objects under this job (its groups, then the
     // groups of its tasks), each once, controlled objects only.
     virtual void WriteBootList(const char* namesPath, const char* checksPath, BootListCode code) = 0; // 12
-    virtual SmartPtr<IItemCollection> GetTasks() = 0;          // 13
-    virtual SmartPtr<IItemCollection> GetResourceGroups() = 0; // 14
+    virtual SmartPtr<IItemCollection> GetTasks() = 0;                                                 // 13
+    virtual SmartPtr<IItemCollection> GetResourceGroups() = 0;                                        // 14
 };
 
 class IJobVarno : public IJob {
@@ -217,11 +294,11 @@ class IJobVarnoZelvane : public IJob {
 public:
     typedef IJob Base;
     enum { IID = IID_JobVarnoZelvane };
-    virtual void AddFileGroup(const SmartPtr<IFileGroup>& g) = 0;                                 // 15
-    virtual void AddDiskSectorGroup(const SmartPtr<IDiskSectorGroup>& g) = 0;                     // 16
-    virtual void AddTask(const SmartPtr<ITask>& t) = 0;                                           // 17
-    virtual void AddDirectoryFileGroup(const SmartPtr<IDirectoryFileGroup>& g) = 0;               // 18
-    virtual void AddRegistryGroup(const SmartPtr<IRegistryGroup>& g) = 0;                         // 19
+    virtual void AddFileGroup(const SmartPtr<IFileGroup>& g) = 0;                                   // 15
+    virtual void AddDiskSectorGroup(const SmartPtr<IDiskSectorGroup>& g) = 0;                       // 16
+    virtual void AddTask(const SmartPtr<ITask>& t) = 0;                                             // 17
+    virtual void AddDirectoryFileGroup(const SmartPtr<IDirectoryFileGroup>& g) = 0;                 // 18
+    virtual void AddRegistryGroup(const SmartPtr<IRegistryGroup>& g) = 0;                           // 19
     virtual void AddHardwareConfigurationGroup(const SmartPtr<IHardwareConfigurationGroup>& g) = 0; // 20
 };
 
@@ -238,8 +315,8 @@ class ITaskEx : public ITask {
 public:
     typedef ITask Base;
     enum { IID = IID_TaskEx };
-    virtual void AddDirectoryFileGroup(const SmartPtr<IDirectoryFileGroup>& g) = 0;               // 15
-    virtual void AddRegistryGroup(const SmartPtr<IRegistryGroup>& g) = 0;                         // 16
+    virtual void AddDirectoryFileGroup(const SmartPtr<IDirectoryFileGroup>& g) = 0;                 // 15
+    virtual void AddRegistryGroup(const SmartPtr<IRegistryGroup>& g) = 0;                           // 16
     virtual void AddHardwareConfigurationGroup(const SmartPtr<IHardwareConfigurationGroup>& g) = 0; // 17
 };
 
@@ -284,9 +361,9 @@ class IHardwareConfigurationGroup : public IResourceGroup {
 public:
     typedef IResourceGroup Base;
     enum { IID = IID_HardwareConfigurationGroup };
-    virtual void AddDevice(const SmartPtr<IDevice>& d) = 0;             // 13
-    virtual void AddSMBIOSTable(const SmartPtr<ISMBIOSTable>& t) = 0;   // 14
-    virtual void AddSMBIOSField(const SmartPtr<ISMBIOSField>& f) = 0;   // 15
+    virtual void AddDevice(const SmartPtr<IDevice>& d) = 0;           // 13
+    virtual void AddSMBIOSTable(const SmartPtr<ISMBIOSTable>& t) = 0; // 14
+    virtual void AddSMBIOSField(const SmartPtr<ISMBIOSField>& f) = 0; // 15
 };
 
 // A resource. Its name is its path; for a file or directory the path may hold environment
@@ -296,7 +373,7 @@ class IResource : public StoreItem {
 public:
     typedef StoreItem Base;
     enum { IID = IID_Resource };
-    virtual bool IsControlled() = 0;                // 12
+    virtual bool IsControlled() = 0;                 // 12
     virtual void SetControlled(bool controlled) = 0; // 13
 };
 
@@ -305,8 +382,8 @@ class IFile : public IResource {
 public:
     typedef IResource Base;
     enum { IID = IID_File };
-    virtual bool IsValid() = 0;                     // 14
-    virtual bool IsExecutable() = 0;                // 15
+    virtual bool IsValid() = 0;                      // 14
+    virtual bool IsExecutable() = 0;                 // 15
     virtual void SetExecutable(bool executable) = 0; // 16
 };
 
@@ -338,9 +415,9 @@ class IDiskSector : public IResource {
 public:
     typedef IResource Base;
     enum { IID = IID_DiskSector };
-    virtual bool IsValid() = 0;            // 14
-    virtual unsigned char GetDisk() = 0;   // 15
-    virtual long long GetSector() = 0;     // 16
+    virtual bool IsValid() = 0;          // 14
+    virtual unsigned char GetDisk() = 0; // 15
+    virtual long long GetSector() = 0;   // 16
 };
 
 // A PCI device; its properties are numbered (0 "Hardware ID" ... 12 "Address").
@@ -348,8 +425,8 @@ class IDevice : public IResource {
 public:
     typedef IResource Base;
     enum { IID = IID_Device };
-    virtual bool IsValid() = 0;                                   // 14
-    virtual _value_t GetProperty(int code) = 0;                   // 15 empty when not set
+    virtual bool IsValid() = 0;                                    // 14
+    virtual _value_t GetProperty(int code) = 0;                    // 15 empty when not set
     virtual void SetProperty(int code, const _value_t& value) = 0; // 16
 };
 
@@ -357,23 +434,23 @@ class ISMBIOSTable : public IResource {
 public:
     typedef IResource Base;
     enum { IID = IID_SMBIOSTable };
-    virtual bool IsValid() = 0;                   // 14
-    virtual unsigned long GetTableType() = 0;     // 15
-    virtual unsigned long GetTableLength() = 0;   // 16
-    virtual unsigned long GetTableHandle() = 0;   // 17
+    virtual bool IsValid() = 0;                 // 14
+    virtual unsigned long GetTableType() = 0;   // 15
+    virtual unsigned long GetTableLength() = 0; // 16
+    virtual unsigned long GetTableHandle() = 0; // 17
 };
 
 class ISMBIOSField : public IResource {
 public:
     typedef IResource Base;
     enum { IID = IID_SMBIOSField };
-    virtual bool IsValid() = 0;                   // 14
-    virtual unsigned long GetTableType() = 0;     // 15
-    virtual unsigned long GetTableLength() = 0;   // 16
-    virtual unsigned long GetTableHandle() = 0;   // 17
-    virtual unsigned long GetFieldType() = 0;     // 18
-    virtual unsigned long GetFieldOffset() = 0;   // 19
-    virtual unsigned long GetFieldLength() = 0;   // 20
+    virtual bool IsValid() = 0;                 // 14
+    virtual unsigned long GetTableType() = 0;   // 15
+    virtual unsigned long GetTableLength() = 0; // 16
+    virtual unsigned long GetTableHandle() = 0; // 17
+    virtual unsigned long GetFieldType() = 0;   // 18
+    virtual unsigned long GetFieldOffset() = 0; // 19
+    virtual unsigned long GetFieldLength() = 0; // 20
 };
 
 // An opened store file. Writes change only this object; Commit writes the whole store into a new
@@ -382,61 +459,73 @@ public:
 // IProvider::Close. IDs are given by the store (1, 2, ... again after Clear).
 class IDatabase : public RefCounted {
 public:
-    virtual std::wstring GetPath() = 0;                                  // 0
-    virtual int GetVersion() = 0;                                        // 1 format version of the file
-    virtual long GetHandle() = 0;                                        // 2
-    virtual void Commit() = 0;                                           // 3
-    virtual void Clear() = 0;                                            // 4
+    virtual std::wstring GetPath() = 0; // 0
+    virtual int GetVersion() = 0;       // 1 format version of the file
+    virtual long GetHandle() = 0;       // 2
+    virtual void Commit() = 0;          // 3
+    virtual void Clear() = 0;           // 4
     // Writes one board list with every controlled object of the family in the store, in store order.
     virtual void WriteBootList(const char* namesPath, const char* checksPath, BootListCode code) = 0; // 5
-    virtual SmartPtr<IItemCollection> GetJobs() = 0;                     // 6
-    virtual SmartPtr<IItemCollection> GetTasks() = 0;                    // 7
-    virtual SmartPtr<IItemCollection> GetResourceGroups() = 0;           // 8
-    virtual SmartPtr<IItemCollection> GetResources() = 0;                // 9
-    virtual SmartPtr<IItemCollection> GetSubjects() = 0;                 // 10
-    virtual SmartPtr<StoreItem> FindItem(long long id) = 0;              // 11 empty when unknown
+    virtual SmartPtr<IItemCollection> GetJobs() = 0;                                                  // 6
+    virtual SmartPtr<IItemCollection> GetTasks() = 0;                                                 // 7
+    virtual SmartPtr<IItemCollection> GetResourceGroups() = 0;                                        // 8
+    virtual SmartPtr<IItemCollection> GetResources() = 0;                                             // 9
+    virtual SmartPtr<IItemCollection> GetSubjects() = 0;                                              // 10
+    virtual SmartPtr<StoreItem> FindItem(long long id) = 0; // 11 empty when unknown
     virtual SmartPtr<ISubject> CreateSubject(const std::wstring& name, const std::wstring& description,
-                                             const std::wstring& osDescription) = 0;              // 12
-    virtual SmartPtr<IJob> CreateJobVarno(const std::wstring& name, const std::wstring& description) = 0; // 13
+                                             const std::wstring& osDescription) = 0;                             // 12
+    virtual SmartPtr<IJob> CreateJobVarno(const std::wstring& name, const std::wstring& description) = 0;        // 13
     virtual SmartPtr<IJob> CreateJobVarnoZelvane(const std::wstring& name, const std::wstring& description) = 0; // 14
-    virtual SmartPtr<ITask> CreateTask(const std::wstring& name, const std::wstring& description, const _time_t& t) = 0;   // 15
-    virtual SmartPtr<ITask> CreateTaskEx(const std::wstring& name, const std::wstring& description, const _time_t& t) = 0; // 16
-    virtual SmartPtr<IResourceGroup> CreateFileGroup(const std::wstring& name, const std::wstring& description, const _time_t& t) = 0;          // 17
-    virtual SmartPtr<IResourceGroup> CreateDirectoryFileGroup(const std::wstring& name, const std::wstring& description, const _time_t& t) = 0; // 18
-    virtual SmartPtr<IResourceGroup> CreateRegistryGroup(const std::wstring& name, const std::wstring& description, const _time_t& t) = 0;      // 19
-    virtual SmartPtr<IResourceGroup> CreateDiskSectorGroup(const std::wstring& name, const std::wstring& description, const _time_t& t) = 0;    // 20
-    virtual SmartPtr<IResourceGroup> CreateHardwareConfigurationGroup(const std::wstring& name, const std::wstring& description, const _time_t& t) = 0; // 21
-    virtual SmartPtr<IResource> CreateFile(const std::wstring& name, const _time_t& t, bool controlled, bool executable) = 0; // 22
-    virtual SmartPtr<IResource> CreateDirectory(const std::wstring& name, const _time_t& t, bool controlled) = 0;          // 23
-    virtual SmartPtr<IResource> CreateRegistryKey(const std::wstring& name, const _time_t& t, bool controlled) = 0;        // 24
+    virtual SmartPtr<ITask> CreateTask(const std::wstring& name, const std::wstring& description,
+                                       const _time_t& t) = 0; // 15
+    virtual SmartPtr<ITask> CreateTaskEx(const std::wstring& name, const std::wstring& description,
+                                         const _time_t& t) = 0; // 16
+    virtual SmartPtr<IResourceGroup> CreateFileGroup(const std::wstring& name, const std::wstring& description,
+                                                     const _time_t& t) = 0; // 17
+    virtual SmartPtr<IResourceGroup> CreateDirectoryFileGroup(const std::wstring& name, const std::wstring& description,
+                                                              const _time_t& t) = 0; // 18
+    virtual SmartPtr<IResourceGroup> CreateRegistryGroup(const std::wstring& name, const std::wstring& description,
+                                                         const _time_t& t) = 0; // 19
+    virtual SmartPtr<IResourceGroup> CreateDiskSectorGroup(const std::wstring& name, const std::wstring& description,
+                                                           const _time_t& t) = 0; // 20
+    virtual SmartPtr<IResourceGroup> CreateHardwareConfigurationGroup(const std::wstring& name,
+                                                                      const std::wstring& description,
+                                                                      const _time_t& t) = 0; // 21
+    virtual SmartPtr<IResource> CreateFile(const std::wstring& name, const _time_t& t, bool controlled,
+                                           bool executable) = 0;                                                  // 22
+    virtual SmartPtr<IResource> CreateDirectory(const std::wstring& name, const _time_t& t, bool controlled) = 0; // 23
+    virtual SmartPtr<IResource> CreateRegistryKey(const std::wstring& name, const _time_t& t,
+                                                  bool controlled) = 0; // 24
     virtual SmartPtr<IResource> CreateRegistryValue(const std::wstring& key, const std::wstring& valueName,
-                                                    const _time_t& t, bool controlled) = 0;                                 // 25
+                                                    const _time_t& t, bool controlled) = 0; // 25
     virtual SmartPtr<IResource> CreateDiskSector(const std::wstring& name, const std::wstring& description,
-                                                 unsigned char disk, long long sector, const _time_t& t, bool controlled) = 0; // 26
+                                                 unsigned char disk, long long sector, const _time_t& t,
+                                                 bool controlled) = 0; // 26
     virtual SmartPtr<IResource> CreateDevice(const std::wstring& name, const std::wstring& description,
-                                             const _time_t& t, bool controlled) = 0;                                        // 27
+                                             const _time_t& t, bool controlled) = 0; // 27
     virtual SmartPtr<IResource> CreateSMBIOSTable(const std::wstring& name, const SmbiosTableDescriptor& table,
-                                                  const _time_t& t, bool controlled) = 0;                                   // 28
-    virtual SmartPtr<IResource> CreateSMBIOSField(const std::wstring& name, int fieldType, int fieldLength, int fieldOffset,
-                                                  const SmbiosTableDescriptor& table, const _time_t& t, bool controlled) = 0; // 29
-    virtual void Rollback() = 0;                 // 30 back to the last committed state
-    virtual bool IsModified() = 0;               // 31 changed since open, commit or rollback
-    virtual long GetItemCount() = 0;             // 32
-    virtual _time_t GetCommitTime() = 0;         // 33 time of the last commit of the file
-    virtual void SetHashThreads(int count) = 0;  // 34 threads for the board lists; 0: one per processor
-    virtual int GetHashThreads() = 0;            // 35
-    virtual double GetLastHashSeconds() = 0;     // 36 time spent hashing by the board lists since the open
-    virtual long GetLastBootListCount() = 0;     // 37 lines written by the last WriteBootList
-    virtual SmartPtr<ISubject> GetLocalSubject() = 0;                    // 38 empty when none
+                                                  const _time_t& t, bool controlled) = 0; // 28
+    virtual SmartPtr<IResource> CreateSMBIOSField(const std::wstring& name, int fieldType, int fieldLength,
+                                                  int fieldOffset, const SmbiosTableDescriptor& table, const _time_t& t,
+                                                  bool controlled) = 0; // 29
+    virtual void Rollback() = 0;                                        // 30 back to the last committed state
+    virtual bool IsModified() = 0;                                      // 31 changed since open, commit or rollback
+    virtual long GetItemCount() = 0;                                    // 32
+    virtual _time_t GetCommitTime() = 0;                                // 33 time of the last commit of the file
+    virtual void SetHashThreads(int count) = 0;       // 34 threads for the board lists; 0: one per processor
+    virtual int GetHashThreads() = 0;                 // 35
+    virtual double GetLastHashSeconds() = 0;          // 36 time spent hashing by the board lists since the open
+    virtual long GetLastBootListCount() = 0;          // 37 lines written by the last WriteBootList
+    virtual SmartPtr<ISubject> GetLocalSubject() = 0; // 38 empty when none
     virtual void SetLocalSubject(const SmartPtr<ISubject>& subject) = 0; // 39
 };
 
 class IProvider : public RefCounted {
 public:
-    virtual int GetVersion() = 0;                    // 0 the store format version it writes
-    virtual std::wstring GetLastErrorText() = 0;     // 1 why the last Open of this thread gave nothing
-    virtual void Close(long handle) = 0;             // 2 drops what was not committed
-    virtual long GetOpenCount() = 0;                 // 3
+    virtual int GetVersion() = 0;                // 0 the store format version it writes
+    virtual std::wstring GetLastErrorText() = 0; // 1 why the last Open of this thread gave nothing
+    virtual void Close(long handle) = 0;         // 2 drops what was not committed
+    virtual long GetOpenCount() = 0;             // 3
     // Opens the store file (the path in the ANSI code page), creating an empty store when the file
     // does not exist; empty when it cannot be opened or is not a store.
     virtual SmartPtr<IDatabase> Open(const char* path) = 0; // 4
@@ -453,7 +542,7 @@ VCORE_API void DestroyProvider();
 // The letter under which the board sees the volume that Windows names `letter`. Without the board's
 // own volume table the provider cannot tell: it then answers 0 and leaves *boardLetter alone.
 VCORE_API int GetVarnoDriveLetter(wchar_t letter, wchar_t* boardLetter);
-}
+} // namespace Common
 
 // Hex SHA-256 (lower case) of one controlled resource, as its line of a ".chk" file, or
 // VARNO_UNREADABLE_MARK. For tests and tools.
@@ -463,8 +552,7 @@ VCORE_API std::string HashResource(const SmartPtr<IResource>& resource);
 
 // The item as interface T, or an empty pointer when it is not one.
 template <class T, class U>
-SmartPtr<T> item_cast(const SmartPtr<U>& item)
-{
+SmartPtr<T> item_cast(const SmartPtr<U>& item) {
     if (!item)
         return SmartPtr<T>();
     return SmartPtr<T>(static_cast<T*>(item.Get()->QueryItem(T::IID)));
@@ -472,8 +560,7 @@ SmartPtr<T> item_cast(const SmartPtr<U>& item)
 
 // The item as interface T; raises EBadCastException when it is not one. An empty item stays empty.
 template <class T, class U>
-SmartPtr<T> checked_cast(const SmartPtr<U>& item)
-{
+SmartPtr<T> checked_cast(const SmartPtr<U>& item) {
     if (!item)
         return SmartPtr<T>();
     void* p = item.Get()->QueryItem(T::IID);

@@ -24,15 +24,13 @@ namespace {
 
 class CSha256 {
 public:
-    CSha256()
-    {
+    CSha256() {
         NTSTATUS st = BCryptCreateHash(Algorithm(), &m_h, nullptr, 0, nullptr, 0, 0);
         if (st < 0)
             ThrowStoreError(HRESULT_FROM_NT(st), "SHA-256 hash could not be created");
     }
     ~CSha256() { BCryptDestroyHash(m_h); }
-    void Update(const void* p, size_t n)
-    {
+    void Update(const void* p, size_t n) {
         const BYTE* b = static_cast<const BYTE*>(p);
         while (n) {
             ULONG part = static_cast<ULONG>(std::min<size_t>(n, 1u << 30));
@@ -43,8 +41,7 @@ public:
             n -= part;
         }
     }
-    std::string HexDigest()
-    {
+    std::string HexDigest() {
         BYTE d[32];
         NTSTATUS st = BCryptFinishHash(m_h, d, sizeof d, 0);
         if (st < 0)
@@ -60,8 +57,7 @@ public:
 
 private:
     // The algorithm provider is opened once per process and shared by all threads.
-    static BCRYPT_ALG_HANDLE Algorithm()
-    {
+    static BCRYPT_ALG_HANDLE Algorithm() {
         static BCRYPT_ALG_HANDLE alg = [] {
             BCRYPT_ALG_HANDLE a = nullptr;
             if (BCryptOpenAlgorithmProvider(&a, BCRYPT_SHA256_ALGORITHM, nullptr, 0) < 0)
@@ -75,28 +71,31 @@ private:
     BCRYPT_HASH_HANDLE m_h = nullptr;
 };
 
-bool InFamily(int kind, BootListCode code)
-{
+bool InFamily(int kind, BootListCode code) {
     switch (code) {
-    case BootListFiles: return kind == ResourceKindFile;
-    case BootListRegistry: return kind == ResourceKindRegistryKey || kind == ResourceKindRegistryValue;
-    case BootListDiskSectors: return kind == ResourceKindDiskSector;
-    case BootListPci: return kind == ResourceKindDevice;
-    case BootListSmbios: return kind == ResourceKindSMBIOSTable || kind == ResourceKindSMBIOSField;
+    case BootListFiles:
+        return kind == ResourceKindFile;
+    case BootListRegistry:
+        return kind == ResourceKindRegistryKey || kind == ResourceKindRegistryValue;
+    case BootListDiskSectors:
+        return kind == ResourceKindDiskSector;
+    case BootListPci:
+        return kind == ResourceKindDevice;
+    case BootListSmbios:
+        return kind == ResourceKindSMBIOSTable || kind == ResourceKindSMBIOSField;
     }
     return false;
 }
 
-std::string HashOf(const CResourceBase& r, ReadBuffer& buffer)
-{
+std::string HashOf(const CResourceBase& r, ReadBuffer& buffer) {
     CSha256 sha;
-    if (!ReadResourceObject(r.RFields(), r.RData(), [&](const void* p, size_t n) { sha.Update(p, n); }, buffer))
+    if (!ReadResourceObject(
+            r.RFields(), r.RData(), [&](const void* p, size_t n) { sha.Update(p, n); }, buffer))
         return VARNO_UNREADABLE_MARK;
     return sha.HexDigest();
 }
 
-std::wstring ListPath(const char* path, const char* what)
-{
+std::wstring ListPath(const char* path, const char* what) {
     std::wstring w = path ? as_wstring(path, CP_ACP) : std::wstring();
     // A bare or relative name would land in whatever folder the process happens to be in.
     if (w.empty() || PathIsRelativeW(w.c_str()))
@@ -105,8 +104,7 @@ std::wstring ListPath(const char* path, const char* what)
     return w;
 }
 
-void WriteFileAtomically(const std::wstring& path, const std::string& bytes)
-{
+void WriteFileAtomically(const std::wstring& path, const std::string& bytes) {
     std::wstring temp = path + L".new";
     HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
@@ -127,8 +125,7 @@ void WriteFileAtomically(const std::wstring& path, const std::string& bytes)
 // One thread per processor. The i386 build serves the workstation-resource plug-in, which reads
 // the store and writes no lists; it hashes on the calling thread unless asked otherwise (Wine's
 // i386 threads under the user-mode emulator of the test machines do not survive parallel hashing).
-size_t DefaultHashThreads()
-{
+size_t DefaultHashThreads() {
 #ifdef _WIN64
     return std::max(1u, std::thread::hardware_concurrency());
 #else
@@ -138,8 +135,7 @@ size_t DefaultHashThreads()
 
 } // namespace
 
-ItemVector ResourcesOfJob(const ItemVector& groups, const ItemVector& tasks)
-{
+ItemVector ResourcesOfJob(const ItemVector& groups, const ItemVector& tasks) {
     ItemVector out;
     std::set<StoreItem*> seenGroups, seenResources;
     auto addGroup = [&](const SmartPtr<StoreItem>& g) {
@@ -181,14 +177,14 @@ const unsigned long long kSettleTime = 2ULL * 10000000ULL; // 2 s in FILETIME un
 
 std::wstring RecordPath(const std::wstring& checks) { return checks + L".cache"; }
 
-bool ReadWholeFile(const std::wstring& path, std::string& out)
-{
+bool ReadWholeFile(const std::wstring& path, std::string& out) {
     HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
     LARGE_INTEGER size;
-    bool ok = GetFileSizeEx(h, &size) && size.QuadPart >= 0 && static_cast<unsigned long long>(size.QuadPart) <= kMaxRecordFileBytes;
+    bool ok = GetFileSizeEx(h, &size) && size.QuadPart >= 0 &&
+              static_cast<unsigned long long>(size.QuadPart) <= kMaxRecordFileBytes;
     if (ok) {
         out.resize(static_cast<size_t>(size.QuadPart));
         DWORD n = 0;
@@ -198,8 +194,7 @@ bool ReadWholeFile(const std::wstring& path, std::string& out)
     return ok;
 }
 
-bool ParseNumber(const char*& p, const char* end, unsigned long long& v)
-{
+bool ParseNumber(const char*& p, const char* end, unsigned long long& v) {
     const char* start = p;
     v = 0;
     while (p < end && *p >= '0' && *p <= '9') {
@@ -212,8 +207,7 @@ bool ParseNumber(const char*& p, const char* end, unsigned long long& v)
     return p != start && p < end && *p++ == '\t';
 }
 
-bool IsHexDigest(const char* p, const char* end)
-{
+bool IsHexDigest(const char* p, const char* end) {
     if (end - p < 64)
         return false;
     for (int i = 0; i < 64; ++i)
@@ -223,8 +217,7 @@ bool IsHexDigest(const char* p, const char* end)
 }
 
 // The records of a record file; none when it is missing, unreadable or not exactly of its form.
-std::unordered_map<std::wstring, FileRecord> ReadRecords(const std::wstring& path)
-{
+std::unordered_map<std::wstring, FileRecord> ReadRecords(const std::wstring& path) {
     std::unordered_map<std::wstring, FileRecord> records;
     std::string text;
     if (!ReadWholeFile(path, text))
@@ -262,8 +255,7 @@ std::unordered_map<std::wstring, FileRecord> ReadRecords(const std::wstring& pat
 }
 
 // Paths that a record line cannot carry, or that would not read back as the same text.
-bool Recordable(const std::wstring& path)
-{
+bool Recordable(const std::wstring& path) {
     for (wchar_t c : path)
         if (c < 0x20)
             return false;
@@ -274,11 +266,10 @@ bool Recordable(const std::wstring& path)
 struct FolderEntries {
     std::unordered_map<std::wstring, FileStamp> exact;  // by name as listed
     std::unordered_map<std::wstring, FileStamp> folded; // by upper-cased long and short name
-    std::unordered_set<std::wstring> ambiguous;          // upper-cased names that two files share
+    std::unordered_set<std::wstring> ambiguous;         // upper-cased names that two files share
 };
 
-std::wstring Fold(const wchar_t* p, size_t n)
-{
+std::wstring Fold(const wchar_t* p, size_t n) {
     std::wstring s(p, n);
     if (n && !LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, p, static_cast<int>(n), &s[0], static_cast<int>(n),
                             nullptr, nullptr, 0))
@@ -286,16 +277,14 @@ std::wstring Fold(const wchar_t* p, size_t n)
     return s;
 }
 
-void AddFolded(FolderEntries& f, std::wstring key, const FileStamp& stamp)
-{
+void AddFolded(FolderEntries& f, std::wstring key, const FileStamp& stamp) {
     auto r = f.folded.emplace(std::move(key), stamp);
     if (!r.second && r.first->second != stamp)
         f.ambiguous.insert(r.first->first);
 }
 
 // Lists a folder; what could not be listed is simply not there (its files are then read).
-void ListFolder(const std::wstring& folder, FolderEntries& out, ReadBuffer& buffer)
-{
+void ListFolder(const std::wstring& folder, FolderEntries& out, ReadBuffer& buffer) {
     HANDLE h = CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE)
@@ -327,8 +316,7 @@ void ListFolder(const std::wstring& folder, FolderEntries& out, ReadBuffer& buff
     CloseHandle(h);
 }
 
-bool LookUp(const FolderEntries& f, const std::wstring& name, FileStamp& stamp)
-{
+bool LookUp(const FolderEntries& f, const std::wstring& name, FileStamp& stamp) {
     auto it = f.exact.find(name);
     if (it != f.exact.end()) {
         stamp = it->second;
@@ -347,8 +335,7 @@ bool LookUp(const FolderEntries& f, const std::wstring& name, FileStamp& stamp)
 // Runs work(i, buffer) for i below count on up to `workers` threads, each with its own buffer.
 // The first exception stops the rest and is raised again on the calling thread.
 template <class F>
-void RunParallel(size_t count, size_t workers, F&& work)
-{
+void RunParallel(size_t count, size_t workers, F&& work) {
     workers = std::min(workers, count);
     std::atomic<size_t> next{0};
     std::exception_ptr failure;
@@ -370,8 +357,7 @@ void RunParallel(size_t count, size_t workers, F&& work)
     } else {
         // Plain system threads: the work item is a stack object that outlives them all.
         struct Start {
-            static DWORD WINAPI Run(void* p)
-            {
+            static DWORD WINAPI Run(void* p) {
                 (*static_cast<decltype(run)*>(p))();
                 return 0;
             }
@@ -392,8 +378,7 @@ void RunParallel(size_t count, size_t workers, F&& work)
         std::rethrow_exception(failure);
 }
 
-unsigned long long Now()
-{
+unsigned long long Now() {
     FILETIME ft;
     GetSystemTimeAsFileTime(&ft);
     return (static_cast<unsigned long long>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
@@ -402,8 +387,7 @@ unsigned long long Now()
 } // namespace
 
 BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesPath, const char* checksPath,
-                                 BootListCode code, int threads, HashCache* cache)
-{
+                                 BootListCode code, int threads, HashCache* cache) {
     if (code < BootListFiles || code > BootListSmbios)
         ThrowStoreError(E_INVALIDARG, "unknown board list code " + std::to_string(static_cast<int>(code)));
     std::wstring names = ListPath(namesPath, "names");
@@ -460,7 +444,8 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
         }
     }
     std::vector<FolderEntries> listed(folders.size());
-    RunParallel(folders.size(), workers, [&](size_t k, ReadBuffer& buffer) { ListFolder(folders[k], listed[k], buffer); });
+    RunParallel(folders.size(), workers,
+                [&](size_t k, ReadBuffer& buffer) { ListFolder(folders[k], listed[k], buffer); });
 
     std::vector<std::string> hashes(count);
     std::vector<FileRecord> records(files ? count : 0);
@@ -471,7 +456,8 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
         }
         FileStamp now;
         if (folderOf[i] != SIZE_MAX &&
-            LookUp(listed[folderOf[i]], paths[i].substr(paths[i].find_last_of(L"\\/") + 1), now) && now == prior[i].stamp) {
+            LookUp(listed[folderOf[i]], paths[i].substr(paths[i].find_last_of(L"\\/") + 1), now) &&
+            now == prior[i].stamp) {
             hashes[i] = prior[i].hash;
             records[i] = std::move(prior[i]);
             return;
@@ -479,7 +465,8 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
         CSha256 sha;
         FileStamp stamp;
         bool stable = false;
-        if (!ReadFileObject(paths[i], [&](const void* p, size_t n) { sha.Update(p, n); }, buffer, &stamp, &stable)) {
+        if (!ReadFileObject(
+                paths[i], [&](const void* p, size_t n) { sha.Update(p, n); }, buffer, &stamp, &stable)) {
             hashes[i] = VARNO_UNREADABLE_MARK;
             return;
         }
@@ -510,8 +497,8 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
             if (r.hash.empty())
                 continue;
             char numbers[128];
-            snprintf(numbers, sizeof numbers, "\t%llu\t%llu\t%llu\t%llu\t", r.stamp.size, r.stamp.written, r.stamp.changed,
-                     r.stamp.id);
+            snprintf(numbers, sizeof numbers, "\t%llu\t%llu\t%llu\t%llu\t", r.stamp.size, r.stamp.written,
+                     r.stamp.changed, r.stamp.id);
             text += r.hash;
             text += numbers;
             text += as_string(paths[i], CP_UTF8);
@@ -537,8 +524,7 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
 
 } // namespace Impl
 
-std::string HashResource(const SmartPtr<IResource>& resource)
-{
+std::string HashResource(const SmartPtr<IResource>& resource) {
     const Impl::CResourceBase* r = resource ? Impl::AsResourceBase(resource.Get()) : nullptr;
     if (!r)
         Impl::ThrowStoreError(E_INVALIDARG, "not a resource of this provider");

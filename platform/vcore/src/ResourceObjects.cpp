@@ -13,8 +13,7 @@ namespace Impl {
 const wchar_t kRegDefaultValueToken[] = L"{C51BADB1-F859-4c8e-B5F7-CD2223F03917}";
 const wchar_t kRegBackslashToken[] = L"{E688BBB6-B0B7-4310-86EB-E0C9D15DBD6A}";
 
-std::wstring ExpandPath(const std::wstring& path)
-{
+std::wstring ExpandPath(const std::wstring& path) {
     if (path.find(L'%') == std::wstring::npos)
         return path;
     DWORD n = ExpandEnvironmentStringsW(path.c_str(), nullptr, 0);
@@ -29,19 +28,26 @@ std::wstring ExpandPath(const std::wstring& path)
 }
 
 // The root key and the subkey of a registry path "HKEY_LOCAL_MACHINE\SOFTWARE\...".
-static bool SplitRegistryPath(std::wstring path, HKEY& root, std::wstring& subkey)
-{
+static bool SplitRegistryPath(std::wstring path, HKEY& root, std::wstring& subkey) {
     while (!path.empty() && path.back() == L'\\')
         path.pop_back();
     size_t p = path.find(L'\\');
     std::wstring head = strupper(path.substr(0, p));
     subkey = p == std::wstring::npos ? std::wstring() : path.substr(p + 1);
-    static const struct { const wchar_t* name; HKEY key; } roots[] = {
-        {L"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE}, {L"HKLM", HKEY_LOCAL_MACHINE},
-        {L"HKEY_CURRENT_USER", HKEY_CURRENT_USER},   {L"HKCU", HKEY_CURRENT_USER},
-        {L"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},   {L"HKCR", HKEY_CLASSES_ROOT},
-        {L"HKEY_USERS", HKEY_USERS},                 {L"HKU", HKEY_USERS},
-        {L"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG}, {L"HKCC", HKEY_CURRENT_CONFIG},
+    static const struct {
+        const wchar_t* name;
+        HKEY key;
+    } roots[] = {
+        {L"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
+        {L"HKLM", HKEY_LOCAL_MACHINE},
+        {L"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
+        {L"HKCU", HKEY_CURRENT_USER},
+        {L"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
+        {L"HKCR", HKEY_CLASSES_ROOT},
+        {L"HKEY_USERS", HKEY_USERS},
+        {L"HKU", HKEY_USERS},
+        {L"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG},
+        {L"HKCC", HKEY_CURRENT_CONFIG},
     };
     for (const auto& r : roots)
         if (head == r.name) {
@@ -51,8 +57,7 @@ static bool SplitRegistryPath(std::wstring path, HKEY& root, std::wstring& subke
     return false;
 }
 
-std::wstring DecodeValueName(const std::wstring& name)
-{
+std::wstring DecodeValueName(const std::wstring& name) {
     if (CompareStringOrdinal(name.c_str(), -1, kRegDefaultValueToken, -1, TRUE) == CSTR_EQUAL)
         return std::wstring();
     std::wstring out = name;
@@ -65,9 +70,11 @@ std::wstring DecodeValueName(const std::wstring& name)
 class CRegKey {
 public:
     CRegKey() : h(nullptr) {}
-    ~CRegKey() { if (h) RegCloseKey(h); }
-    bool Open(const std::wstring& path)
-    {
+    ~CRegKey() {
+        if (h)
+            RegCloseKey(h);
+    }
+    bool Open(const std::wstring& path) {
         HKEY root;
         std::wstring sub;
         if (!SplitRegistryPath(path, root, sub))
@@ -77,8 +84,7 @@ public:
     HKEY h;
 };
 
-static bool ReadRegistryValue(HKEY key, const std::wstring& name, DWORD& type, std::vector<BYTE>& data)
-{
+static bool ReadRegistryValue(HKEY key, const std::wstring& name, DWORD& type, std::vector<BYTE>& data) {
     for (int attempt = 0; attempt < 4; ++attempt) {
         DWORD size = 0;
         LONG rc = RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size);
@@ -98,8 +104,7 @@ static bool ReadRegistryValue(HKEY key, const std::wstring& name, DWORD& type, s
 
 static void FeedDword(const ByteSink& sink, DWORD v) { sink(&v, sizeof v); }
 
-static bool ReadDiskSector(unsigned disk, long long sector, BYTE* buf)
-{
+static bool ReadDiskSector(unsigned disk, long long sector, BYTE* buf) {
     wchar_t dev[64];
     swprintf(dev, 64, L"\\\\.\\PhysicalDrive%u", disk);
     HANDLE h = CreateFileW(dev, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -118,18 +123,16 @@ static bool ReadDiskSector(unsigned disk, long long sector, BYTE* buf)
 static std::mutex g_smbiosMutex;
 static std::vector<BYTE> g_smbios;
 static bool g_smbiosRead = false;
-static std::vector<BYTE> g_smbiosGiven;   // a table given in place of the firmware's
+static std::vector<BYTE> g_smbiosGiven; // a table given in place of the firmware's
 static bool g_smbiosIsGiven = false;
 
-void SetSmbiosTable(const BYTE* table, size_t size)
-{
+void SetSmbiosTable(const BYTE* table, size_t size) {
     std::lock_guard<std::mutex> lock(g_smbiosMutex);
     g_smbiosIsGiven = table != nullptr;
     g_smbiosGiven.assign(table, table ? table + size : table);
 }
 
-static std::vector<BYTE> SmbiosData()
-{
+static std::vector<BYTE> SmbiosData() {
     std::lock_guard<std::mutex> lock(g_smbiosMutex);
     if (g_smbiosIsGiven)
         return g_smbiosGiven;
@@ -146,8 +149,7 @@ static std::vector<BYTE> SmbiosData()
     return g_smbios;
 }
 
-void ReleaseCaches()
-{
+void ReleaseCaches() {
     std::lock_guard<std::mutex> lock(g_smbiosMutex);
     g_smbios.clear();
     g_smbiosRead = false;
@@ -155,8 +157,7 @@ void ReleaseCaches()
 
 // The SMBIOS structure of the given type and handle as the firmware holds it: its formatted
 // length, and (when asked) its bytes, formatted area and string set. -1 when there is none.
-static int FindSmbiosStructure(int type, int handle, std::vector<BYTE>* bytes = nullptr)
-{
+static int FindSmbiosStructure(int type, int handle, std::vector<BYTE>* bytes = nullptr) {
     std::vector<BYTE> raw = SmbiosData();
     if (raw.size() < 8)
         return -1;
@@ -188,8 +189,7 @@ static int FindSmbiosStructure(int type, int handle, std::vector<BYTE>* bytes = 
 // other field, a text one too (a UUID, a run of bytes), the bytes at its offset. False when the
 // structure does not hold the field.
 static bool SmbiosFieldBytes(const std::vector<BYTE>& structure, int length, const ResourceFields& r,
-                             std::vector<BYTE>& out)
-{
+                             std::vector<BYTE>& out) {
     if (r.fieldOffset < 0 || r.fieldLength <= 0 || r.fieldOffset + r.fieldLength > length)
         return false;
     const BYTE* p = structure.data() + r.fieldOffset;
@@ -227,8 +227,7 @@ struct DeviceLocation {
 // identifies the device as the system reads it now: its hardware IDs (vendor, device, subsystem,
 // revision), compatible IDs (class code), bus number and address.
 static bool FindDevice(const std::wstring& hardwareId, const DeviceLocation& location,
-                       std::wstring* identity = nullptr)
-{
+                       std::wstring* identity = nullptr) {
     if (hardwareId.empty())
         return false;
     HDEVINFO set = SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES | DIGCF_PRESENT);
@@ -268,8 +267,8 @@ static bool FindDevice(const std::wstring& hardwareId, const DeviceLocation& loc
             }
             for (DWORD property : {SPDRP_BUSNUMBER, SPDRP_ADDRESS}) {
                 DWORD v = 0;
-                if (SetupDiGetDeviceRegistryPropertyW(set, &info, property, &type, reinterpret_cast<BYTE*>(&v), sizeof v,
-                                                      nullptr))
+                if (SetupDiGetDeviceRegistryPropertyW(set, &info, property, &type, reinterpret_cast<BYTE*>(&v),
+                                                      sizeof v, nullptr))
                     *identity += std::to_wstring(v) + L"\n";
                 else
                     *identity += L"-\n";
@@ -280,15 +279,13 @@ static bool FindDevice(const std::wstring& hardwareId, const DeviceLocation& loc
     return found;
 }
 
-static std::wstring PropertyText(const ResourceFields& r, int code)
-{
+static std::wstring PropertyText(const ResourceFields& r, int code) {
     auto it = r.properties.find(code);
     return it == r.properties.end() ? std::wstring() : it->second.as_wstring();
 }
 
 // The stored location of a device: properties 10 (bus number), 9 (device number), 11 (function).
-static DeviceLocation StoredLocation(const ResourceFields& r)
-{
+static DeviceLocation StoredLocation(const ResourceFields& r) {
     DeviceLocation l;
     auto bus = r.properties.find(10), device = r.properties.find(9), function = r.properties.find(11);
     if (bus == r.properties.end() || device == r.properties.end() || function == r.properties.end() ||
@@ -296,14 +293,14 @@ static DeviceLocation StoredLocation(const ResourceFields& r)
         return l;
     l.known = true;
     l.bus = static_cast<DWORD>(bus->second.as_int64());
-    l.address = (static_cast<DWORD>(device->second.as_int64()) << 16) | (static_cast<DWORD>(function->second.as_int64()) & 0xFFFF);
+    l.address = (static_cast<DWORD>(device->second.as_int64()) << 16) |
+                (static_cast<DWORD>(function->second.as_int64()) & 0xFFFF);
     return l;
 }
 
 // ----- The two operations -----
 
-bool ResourceObjectValid(const ItemFields& f, const ResourceFields& r)
-{
+bool ResourceObjectValid(const ItemFields& f, const ResourceFields& r) {
     switch (f.kind) {
     case ResourceKindFile: {
         DWORD a = GetFileAttributesW(ExpandPath(f.name).c_str());
@@ -337,15 +334,14 @@ bool ResourceObjectValid(const ItemFields& f, const ResourceFields& r)
     }
     case ResourceKindSMBIOSField: {
         int len = FindSmbiosStructure(r.table.type, r.table.handle);
-        return len >= 0 && (r.table.length <= 0 || len == r.table.length) && r.fieldOffset >= 0 &&
-               r.fieldLength > 0 && r.fieldOffset + r.fieldLength <= len;
+        return len >= 0 && (r.table.length <= 0 || len == r.table.length) && r.fieldOffset >= 0 && r.fieldLength > 0 &&
+               r.fieldOffset + r.fieldLength <= len;
     }
     }
     return false;
 }
 
-std::wstring BootListName(const ItemFields& f, const ResourceFields& r)
-{
+std::wstring BootListName(const ItemFields& f, const ResourceFields& r) {
     std::wstring name;
     if (f.kind == ResourceKindFile || f.kind == ResourceKindDirectory) {
         name = ExpandPath(f.name);
@@ -366,8 +362,7 @@ std::wstring BootListName(const ItemFields& f, const ResourceFields& r)
 static unsigned long long Quad(DWORD high, DWORD low) { return (static_cast<unsigned long long>(high) << 32) | low; }
 
 // Size, last-write time and file ID of an open file, and its change time.
-static bool StampOfHandle(HANDLE h, FileStamp& s)
-{
+static bool StampOfHandle(HANDLE h, FileStamp& s) {
     BY_HANDLE_FILE_INFORMATION info;
     FILE_BASIC_INFO basic;
     if (!GetFileInformationByHandle(h, &info) || !GetFileInformationByHandleEx(h, FileBasicInfo, &basic, sizeof basic))
@@ -379,8 +374,8 @@ static bool StampOfHandle(HANDLE h, FileStamp& s)
     return true;
 }
 
-bool ReadFileObject(const std::wstring& path, const ByteSink& sink, ReadBuffer& buffer, FileStamp* stamp, bool* stable)
-{
+bool ReadFileObject(const std::wstring& path, const ByteSink& sink, ReadBuffer& buffer, FileStamp* stamp,
+                    bool* stable) {
     if (stable)
         *stable = false;
     HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -410,8 +405,7 @@ bool ReadFileObject(const std::wstring& path, const ByteSink& sink, ReadBuffer& 
     return ok;
 }
 
-bool ReadResourceObject(const ItemFields& f, const ResourceFields& r, const ByteSink& sink, ReadBuffer& buffer)
-{
+bool ReadResourceObject(const ItemFields& f, const ResourceFields& r, const ByteSink& sink, ReadBuffer& buffer) {
     switch (f.kind) {
     case ResourceKindFile:
         return ReadFileObject(ExpandPath(f.name), sink, buffer);

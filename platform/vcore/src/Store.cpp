@@ -8,15 +8,13 @@
 namespace Varno {
 namespace Impl {
 
-void ThrowStoreError(HRESULT hr, const std::string& text)
-{
+void ThrowStoreError(HRESULT hr, const std::string& text) {
     EGeneric e(text);
     e["HRESULT"] = static_cast<long>(hr);
     throw e;
 }
 
-void ThrowStoreError(HRESULT hr, const std::wstring& text)
-{
+void ThrowStoreError(HRESULT hr, const std::wstring& text) {
     // Kept wide: a narrowed text would need its code page agreed with every reader, and the
     // catchers read narrow texts as ANSI (the system's and COM's messages are narrowed so).
     EGeneric e;
@@ -27,15 +25,13 @@ void ThrowStoreError(HRESULT hr, const std::wstring& text)
 
 // ----- Collections -----
 
-CCollection::CCollection(ItemVector items) : m_items(std::make_shared<const ItemVector>(std::move(items)))
-{
+CCollection::CCollection(ItemVector items) : m_items(std::make_shared<const ItemVector>(std::move(items))) {
     SetFree(&FreeObject<CCollection>);
 }
 
 long CCollection::GetCount() { return static_cast<long>(m_items->size()); }
 
-SmartPtr<StoreItem> CCollection::GetAt(long index)
-{
+SmartPtr<StoreItem> CCollection::GetAt(long index) {
     if (index < 0 || static_cast<size_t>(index) >= m_items->size())
         return SmartPtr<StoreItem>();
     return (*m_items)[index];
@@ -43,13 +39,11 @@ SmartPtr<StoreItem> CCollection::GetAt(long index)
 
 SmartPtr<IItemEnumerator> CCollection::Enumerate() { return MakeObject<CEnumerator>(m_items); }
 
-CEnumerator::CEnumerator(std::shared_ptr<const ItemVector> items) : m_items(std::move(items)), m_pos(0)
-{
+CEnumerator::CEnumerator(std::shared_ptr<const ItemVector> items) : m_items(std::move(items)), m_pos(0) {
     SetFree(&FreeObject<CEnumerator>);
 }
 
-SmartPtr<StoreItem> CEnumerator::Next()
-{
+SmartPtr<StoreItem> CEnumerator::Next() {
     if (m_pos == 0 || m_pos > m_items->size())
         return SmartPtr<StoreItem>();
     return (*m_items)[m_pos - 1];
@@ -57,8 +51,7 @@ SmartPtr<StoreItem> CEnumerator::Next()
 
 void CEnumerator::Reset() { m_pos = 0; }
 
-bool CEnumerator::HasItem()
-{
+bool CEnumerator::HasItem() {
     if (m_pos <= m_items->size())
         ++m_pos;
     return m_pos <= m_items->size();
@@ -68,8 +61,7 @@ SmartPtr<IItemCollection> MakeCollection(ItemVector items) { return MakeObject<C
 
 // ----- Item helpers -----
 
-bool ItemOfStore(StoreItem* s, const StoreCore* core, unsigned generation)
-{
+bool ItemOfStore(StoreItem* s, const StoreCore* core, unsigned generation) {
     auto* info = dynamic_cast<CItemInfo*>(s);
     return info && info->InfoCore() == core && info->InfoGeneration() == generation;
 }
@@ -77,8 +69,7 @@ bool ItemOfStore(StoreItem* s, const StoreCore* core, unsigned generation)
 CResourceBase* AsResourceBase(StoreItem* item) { return dynamic_cast<CResourceBase*>(item); }
 CMembers* AsMembers(StoreItem* item) { return dynamic_cast<CMembers*>(item); }
 
-void AddLoadedMember(StoreItem* owner, int list, const SmartPtr<StoreItem>& member)
-{
+void AddLoadedMember(StoreItem* owner, int list, const SmartPtr<StoreItem>& member) {
     if (auto* s = dynamic_cast<CSubject*>(owner))
         return s->AddLoaded(member);
     if (auto* j = dynamic_cast<CJob<IJobVarno>*>(owner))
@@ -102,18 +93,15 @@ void AddLoadedMember(StoreItem* owner, int list, const SmartPtr<StoreItem>& memb
 }
 
 template <class T>
-static SmartPtr<StoreItem> Wrap(T* p)
-{
+static SmartPtr<StoreItem> Wrap(T* p) {
     return SmartPtr<StoreItem>(static_cast<StoreItem*>(p));
 }
 
-SmartPtr<StoreItem> ItemFactory::Subject(ItemFields f, std::wstring os) const
-{
+SmartPtr<StoreItem> ItemFactory::Subject(ItemFields f, std::wstring os) const {
     return Wrap(new CSubject(core, std::move(f), std::move(os)));
 }
 
-SmartPtr<StoreItem> ItemFactory::Job(ItemFields f) const
-{
+SmartPtr<StoreItem> ItemFactory::Job(ItemFields f) const {
     if (f.kind == JobKindVarno)
         return Wrap(new CJob<IJobVarno>(core, std::move(f), L"JobVarno", hash));
     if (f.kind == JobKindVarnoZelvane)
@@ -121,8 +109,7 @@ SmartPtr<StoreItem> ItemFactory::Job(ItemFields f) const
     ThrowStoreError(E_INVALIDARG, "unknown job kind " + std::to_string(f.kind));
 }
 
-SmartPtr<StoreItem> ItemFactory::Task(ItemFields f) const
-{
+SmartPtr<StoreItem> ItemFactory::Task(ItemFields f) const {
     if (f.kind == TaskKindPlain)
         return Wrap(new CTask<ITask>(core, std::move(f), L"Task"));
     if (f.kind == TaskKindEx)
@@ -130,50 +117,56 @@ SmartPtr<StoreItem> ItemFactory::Task(ItemFields f) const
     ThrowStoreError(E_INVALIDARG, "unknown task kind " + std::to_string(f.kind));
 }
 
-SmartPtr<StoreItem> ItemFactory::Group(ItemFields f) const
-{
+SmartPtr<StoreItem> ItemFactory::Group(ItemFields f) const {
     switch (f.kind) {
-    case GroupKindFile: return Wrap(new CGroup<IFileGroup>(core, std::move(f), L"FileGroup"));
-    case GroupKindDirectoryFile: return Wrap(new CGroup<IDirectoryFileGroup>(core, std::move(f), L"DirectoryFileGroup"));
-    case GroupKindRegistry: return Wrap(new CGroup<IRegistryGroup>(core, std::move(f), L"RegistryGroup"));
-    case GroupKindDiskSector: return Wrap(new CGroup<IDiskSectorGroup>(core, std::move(f), L"DiskSectorGroup"));
+    case GroupKindFile:
+        return Wrap(new CGroup<IFileGroup>(core, std::move(f), L"FileGroup"));
+    case GroupKindDirectoryFile:
+        return Wrap(new CGroup<IDirectoryFileGroup>(core, std::move(f), L"DirectoryFileGroup"));
+    case GroupKindRegistry:
+        return Wrap(new CGroup<IRegistryGroup>(core, std::move(f), L"RegistryGroup"));
+    case GroupKindDiskSector:
+        return Wrap(new CGroup<IDiskSectorGroup>(core, std::move(f), L"DiskSectorGroup"));
     case GroupKindHardware:
         return Wrap(new CGroup<IHardwareConfigurationGroup>(core, std::move(f), L"HardwareConfigurationGroup"));
     }
     ThrowStoreError(E_INVALIDARG, "unknown group kind " + std::to_string(f.kind));
 }
 
-SmartPtr<StoreItem> ItemFactory::Resource(ItemFields f, ResourceFields r) const
-{
+SmartPtr<StoreItem> ItemFactory::Resource(ItemFields f, ResourceFields r) const {
     switch (f.kind) {
-    case ResourceKindFile: return Wrap(new CResource<IFile>(core, std::move(f), std::move(r), L"File"));
-    case ResourceKindDirectory: return Wrap(new CResource<IDirectory>(core, std::move(f), std::move(r), L"Directory"));
-    case ResourceKindRegistryKey: return Wrap(new CResource<IRegistryKey>(core, std::move(f), std::move(r), L"RegistryKey"));
+    case ResourceKindFile:
+        return Wrap(new CResource<IFile>(core, std::move(f), std::move(r), L"File"));
+    case ResourceKindDirectory:
+        return Wrap(new CResource<IDirectory>(core, std::move(f), std::move(r), L"Directory"));
+    case ResourceKindRegistryKey:
+        return Wrap(new CResource<IRegistryKey>(core, std::move(f), std::move(r), L"RegistryKey"));
     case ResourceKindRegistryValue:
         return Wrap(new CResource<IRegistryValue>(core, std::move(f), std::move(r), L"RegistryValue"));
-    case ResourceKindDiskSector: return Wrap(new CResource<IDiskSector>(core, std::move(f), std::move(r), L"DiskSector"));
-    case ResourceKindDevice: return Wrap(new CResource<IDevice>(core, std::move(f), std::move(r), L"Device"));
-    case ResourceKindSMBIOSTable: return Wrap(new CResource<ISMBIOSTable>(core, std::move(f), std::move(r), L"SMBIOSTable"));
-    case ResourceKindSMBIOSField: return Wrap(new CResource<ISMBIOSField>(core, std::move(f), std::move(r), L"SMBIOSField"));
+    case ResourceKindDiskSector:
+        return Wrap(new CResource<IDiskSector>(core, std::move(f), std::move(r), L"DiskSector"));
+    case ResourceKindDevice:
+        return Wrap(new CResource<IDevice>(core, std::move(f), std::move(r), L"Device"));
+    case ResourceKindSMBIOSTable:
+        return Wrap(new CResource<ISMBIOSTable>(core, std::move(f), std::move(r), L"SMBIOSTable"));
+    case ResourceKindSMBIOSField:
+        return Wrap(new CResource<ISMBIOSField>(core, std::move(f), std::move(r), L"SMBIOSField"));
     }
     ThrowStoreError(E_INVALIDARG, "unknown resource kind " + std::to_string(f.kind));
 }
 
-CComScope::CComScope() : m_uninit(false)
-{
+CComScope::CComScope() : m_uninit(false) {
     HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     m_uninit = SUCCEEDED(hr); // S_FALSE too: balanced by CoUninitialize; RPC_E_CHANGED_MODE: COM is there
 }
 
-CComScope::~CComScope()
-{
+CComScope::~CComScope() {
     if (m_uninit)
         CoUninitialize();
 }
 
 // The last component of a path: what a resource created without a description shows.
-static std::wstring LastComponent(const std::wstring& name)
-{
+static std::wstring LastComponent(const std::wstring& name) {
     size_t p = name.find_last_of(L'\\');
     return p == std::wstring::npos ? name : name.substr(p + 1);
 }
@@ -182,16 +175,14 @@ static std::wstring LastComponent(const std::wstring& name)
 
 class CDatabase final : public IDatabase {
 public:
-    CDatabase(long handle, std::wstring path) : m_path(std::move(path))
-    {
+    CDatabase(long handle, std::wstring path) : m_path(std::move(path)) {
         SetFree(&FreeObject<CDatabase>);
         m_core = std::make_shared<StoreCore>();
         m_core->handle = handle;
         m_hash = std::make_shared<HashSettings>();
     }
 
-    void Load(bool create)
-    {
+    void Load(bool create) {
         if (create) {
             m_c = StoreContent();
             m_c.version = kStoreFormatVersion;
@@ -212,8 +203,7 @@ public:
     int GetVersion() override { return m_c.version; }
     long GetHandle() override { return m_core->handle; }
 
-    void Commit() override
-    {
+    void Commit() override {
         Writable();
         CComScope com;
         StoreContent c = m_c;
@@ -226,8 +216,7 @@ public:
         m_hash->cache.Clear();
     }
 
-    void Clear() override
-    {
+    void Clear() override {
         Writable();
         m_hash->cache.Clear();
         NewGeneration();
@@ -239,8 +228,7 @@ public:
         m_core->modified = true;
     }
 
-    void WriteBootList(const char* names, const char* checks, BootListCode code) override
-    {
+    void WriteBootList(const char* names, const char* checks, BootListCode code) override {
         Open();
         BootListStats s = WriteBootListFiles(m_c.resources, names, checks, code, m_hash->threads, &m_hash->cache);
         m_hash->lastLines = s.lines;
@@ -253,78 +241,68 @@ public:
     SmartPtr<IItemCollection> GetResources() override { return MakeCollection(m_c.resources); }
     SmartPtr<IItemCollection> GetSubjects() override { return MakeCollection(m_c.subjects); }
 
-    SmartPtr<StoreItem> FindItem(long long id) override
-    {
+    SmartPtr<StoreItem> FindItem(long long id) override {
         auto it = m_byId.find(id);
         return it == m_byId.end() ? SmartPtr<StoreItem>() : SmartPtr<StoreItem>(it->second);
     }
 
     SmartPtr<ISubject> CreateSubject(const std::wstring& name, const std::wstring& description,
-                                     const std::wstring& os) override
-    {
+                                     const std::wstring& os) override {
         auto item = Add(m_c.subjects, Factory().Subject(Fields(0, name, description, _time_t::now()), os));
         return item_cast<ISubject>(item);
     }
-    SmartPtr<IJob> CreateJobVarno(const std::wstring& name, const std::wstring& description) override
-    {
+    SmartPtr<IJob> CreateJobVarno(const std::wstring& name, const std::wstring& description) override {
         return item_cast<IJob>(Add(m_c.jobs, Factory().Job(Fields(JobKindVarno, name, description, _time_t::now()))));
     }
-    SmartPtr<IJob> CreateJobVarnoZelvane(const std::wstring& name, const std::wstring& description) override
-    {
-        return item_cast<IJob>(Add(m_c.jobs, Factory().Job(Fields(JobKindVarnoZelvane, name, description, _time_t::now()))));
+    SmartPtr<IJob> CreateJobVarnoZelvane(const std::wstring& name, const std::wstring& description) override {
+        return item_cast<IJob>(
+            Add(m_c.jobs, Factory().Job(Fields(JobKindVarnoZelvane, name, description, _time_t::now()))));
     }
-    SmartPtr<ITask> CreateTask(const std::wstring& name, const std::wstring& d, const _time_t& t) override
-    {
+    SmartPtr<ITask> CreateTask(const std::wstring& name, const std::wstring& d, const _time_t& t) override {
         return item_cast<ITask>(Add(m_c.tasks, Factory().Task(Fields(TaskKindPlain, name, d, t))));
     }
-    SmartPtr<ITask> CreateTaskEx(const std::wstring& name, const std::wstring& d, const _time_t& t) override
-    {
+    SmartPtr<ITask> CreateTaskEx(const std::wstring& name, const std::wstring& d, const _time_t& t) override {
         return item_cast<ITask>(Add(m_c.tasks, Factory().Task(Fields(TaskKindEx, name, d, t))));
     }
-    SmartPtr<IResourceGroup> CreateFileGroup(const std::wstring& n, const std::wstring& d, const _time_t& t) override
-    {
+    SmartPtr<IResourceGroup> CreateFileGroup(const std::wstring& n, const std::wstring& d, const _time_t& t) override {
         return Group(GroupKindFile, n, d, t);
     }
-    SmartPtr<IResourceGroup> CreateDirectoryFileGroup(const std::wstring& n, const std::wstring& d, const _time_t& t) override
-    {
+    SmartPtr<IResourceGroup> CreateDirectoryFileGroup(const std::wstring& n, const std::wstring& d,
+                                                      const _time_t& t) override {
         return Group(GroupKindDirectoryFile, n, d, t);
     }
-    SmartPtr<IResourceGroup> CreateRegistryGroup(const std::wstring& n, const std::wstring& d, const _time_t& t) override
-    {
+    SmartPtr<IResourceGroup> CreateRegistryGroup(const std::wstring& n, const std::wstring& d,
+                                                 const _time_t& t) override {
         return Group(GroupKindRegistry, n, d, t);
     }
-    SmartPtr<IResourceGroup> CreateDiskSectorGroup(const std::wstring& n, const std::wstring& d, const _time_t& t) override
-    {
+    SmartPtr<IResourceGroup> CreateDiskSectorGroup(const std::wstring& n, const std::wstring& d,
+                                                   const _time_t& t) override {
         return Group(GroupKindDiskSector, n, d, t);
     }
     SmartPtr<IResourceGroup> CreateHardwareConfigurationGroup(const std::wstring& n, const std::wstring& d,
-                                                              const _time_t& t) override
-    {
+                                                              const _time_t& t) override {
         return Group(GroupKindHardware, n, d, t);
     }
 
-    SmartPtr<IResource> CreateFile(const std::wstring& name, const _time_t& t, bool controlled, bool executable) override
-    {
+    SmartPtr<IResource> CreateFile(const std::wstring& name, const _time_t& t, bool controlled,
+                                   bool executable) override {
         ResourceFields r;
         r.controlled = controlled;
         r.executable = executable;
         return Resource(Fields(ResourceKindFile, name, LastComponent(name), t), std::move(r));
     }
-    SmartPtr<IResource> CreateDirectory(const std::wstring& name, const _time_t& t, bool controlled) override
-    {
+    SmartPtr<IResource> CreateDirectory(const std::wstring& name, const _time_t& t, bool controlled) override {
         ResourceFields r;
         r.controlled = controlled;
         return Resource(Fields(ResourceKindDirectory, name, LastComponent(name), t), std::move(r));
     }
-    SmartPtr<IResource> CreateRegistryKey(const std::wstring& name, const _time_t& t, bool controlled) override
-    {
+    SmartPtr<IResource> CreateRegistryKey(const std::wstring& name, const _time_t& t, bool controlled) override {
         ResourceFields r;
         r.controlled = controlled;
         return Resource(Fields(ResourceKindRegistryKey, name, LastComponent(name), t), std::move(r));
     }
     SmartPtr<IResource> CreateRegistryValue(const std::wstring& key, const std::wstring& valueName, const _time_t& t,
-                                            bool controlled) override
-    {
+                                            bool controlled) override {
         ResourceFields r;
         r.controlled = controlled;
         r.key = key;
@@ -338,8 +316,7 @@ public:
         return Resource(Fields(ResourceKindRegistryValue, name, description, t), std::move(r));
     }
     SmartPtr<IResource> CreateDiskSector(const std::wstring& name, const std::wstring& description, unsigned char disk,
-                                         long long sector, const _time_t& t, bool controlled) override
-    {
+                                         long long sector, const _time_t& t, bool controlled) override {
         if (sector < 0)
             ThrowStoreError(E_INVALIDARG, "a disk sector number cannot be negative");
         ResourceFields r;
@@ -349,23 +326,21 @@ public:
         return Resource(Fields(ResourceKindDiskSector, name, description, t), std::move(r));
     }
     SmartPtr<IResource> CreateDevice(const std::wstring& name, const std::wstring& description, const _time_t& t,
-                                     bool controlled) override
-    {
+                                     bool controlled) override {
         ResourceFields r;
         r.controlled = controlled;
         return Resource(Fields(ResourceKindDevice, name, description, t), std::move(r));
     }
-    SmartPtr<IResource> CreateSMBIOSTable(const std::wstring& name, const SmbiosTableDescriptor& table, const _time_t& t,
-                                          bool controlled) override
-    {
+    SmartPtr<IResource> CreateSMBIOSTable(const std::wstring& name, const SmbiosTableDescriptor& table,
+                                          const _time_t& t, bool controlled) override {
         ResourceFields r;
         r.controlled = controlled;
         r.table = table;
         return Resource(Fields(ResourceKindSMBIOSTable, name, LastComponent(name), t), std::move(r));
     }
     SmartPtr<IResource> CreateSMBIOSField(const std::wstring& name, int fieldType, int fieldLength, int fieldOffset,
-                                          const SmbiosTableDescriptor& table, const _time_t& t, bool controlled) override
-    {
+                                          const SmbiosTableDescriptor& table, const _time_t& t,
+                                          bool controlled) override {
         ResourceFields r;
         r.controlled = controlled;
         r.table = table;
@@ -375,8 +350,7 @@ public:
         return Resource(Fields(ResourceKindSMBIOSField, name, LastComponent(name), t), std::move(r));
     }
 
-    void Rollback() override
-    {
+    void Rollback() override {
         Open();
         CComScope com;
         StoreContent c;
@@ -389,8 +363,7 @@ public:
     }
 
     bool IsModified() override { return m_core->modified; }
-    long GetItemCount() override
-    {
+    long GetItemCount() override {
         return static_cast<long>(m_c.subjects.size() + m_c.jobs.size() + m_c.tasks.size() + m_c.groups.size() +
                                  m_c.resources.size());
     }
@@ -401,8 +374,7 @@ public:
     long GetLastBootListCount() override { return m_hash->lastLines; }
 
     SmartPtr<ISubject> GetLocalSubject() override { return m_c.localSubject; }
-    void SetLocalSubject(const SmartPtr<ISubject>& subject) override
-    {
+    void SetLocalSubject(const SmartPtr<ISubject>& subject) override {
         Writable();
         if (subject && !ItemOfStore(subject.Get(), m_core.get(), m_core->generation))
             ThrowStoreError(E_INVALIDARG, "the subject belongs to another store");
@@ -411,19 +383,14 @@ public:
     }
 
 private:
-    void Open()
-    {
+    void Open() {
         if (m_core->closed)
             ThrowStoreError(E_ACCESSDENIED, "the store is closed");
     }
-    void Writable()
-    {
-        Open();
-    }
+    void Writable() { Open(); }
     // Items of the old generation stay valid objects for whoever holds them, but cannot be changed
     // or linked any more. The core is replaced, so they no longer count as items of this store.
-    void NewGeneration()
-    {
+    void NewGeneration() {
         auto core = std::make_shared<StoreCore>();
         core->handle = m_core->handle;
         core->generation = m_core->generation + 1;
@@ -431,8 +398,7 @@ private:
         m_core = core;
     }
     ItemFactory Factory() const { return ItemFactory{m_core, m_hash}; }
-    ItemFields Fields(int kind, const std::wstring& name, const std::wstring& d, const _time_t& t)
-    {
+    ItemFields Fields(int kind, const std::wstring& name, const std::wstring& d, const _time_t& t) {
         Writable();
         // Past the largest positive ID the count would wrap to negative IDs, which the store file
         // cannot hold and which callers take for read-only objects: refused before anything changes.
@@ -448,8 +414,7 @@ private:
         f.time = t;
         return f;
     }
-    SmartPtr<StoreItem> Add(ItemVector& list, SmartPtr<StoreItem> item)
-    {
+    SmartPtr<StoreItem> Add(ItemVector& list, SmartPtr<StoreItem> item) {
         list.push_back(item);
         m_byId[item->GetId()] = item.Get();
         if (m_c.nextId == LLONG_MAX)
@@ -459,16 +424,13 @@ private:
         m_core->modified = true;
         return item;
     }
-    SmartPtr<IResourceGroup> Group(int kind, const std::wstring& n, const std::wstring& d, const _time_t& t)
-    {
+    SmartPtr<IResourceGroup> Group(int kind, const std::wstring& n, const std::wstring& d, const _time_t& t) {
         return item_cast<IResourceGroup>(Add(m_c.groups, Factory().Group(Fields(kind, n, d, t))));
     }
-    SmartPtr<IResource> Resource(ItemFields f, ResourceFields r)
-    {
+    SmartPtr<IResource> Resource(ItemFields f, ResourceFields r) {
         return item_cast<IResource>(Add(m_c.resources, Factory().Resource(std::move(f), std::move(r))));
     }
-    void Index()
-    {
+    void Index() {
         m_byId.clear();
         for (auto* list : {&m_c.subjects, &m_c.jobs, &m_c.tasks, &m_c.groups, &m_c.resources})
             for (const auto& i : *list)
@@ -489,20 +451,17 @@ static std::atomic<long> g_nextHandle{1};
 class CProvider final : public IProvider {
 public:
     CProvider() { SetFree(&FreeObject<CProvider>); }
-    ~CProvider()
-    {
+    ~CProvider() {
         for (auto& kv : m_open)
             static_cast<CDatabase*>(kv.second.Get())->MarkClosed();
     }
 
     int GetVersion() override { return kStoreFormatVersion; }
-    std::wstring GetLastErrorText() override
-    {
+    std::wstring GetLastErrorText() override {
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_lastError;
     }
-    void Close(long handle) override
-    {
+    void Close(long handle) override {
         SmartPtr<IDatabase> db;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
@@ -514,8 +473,7 @@ public:
         }
         static_cast<CDatabase*>(db.Get())->MarkClosed();
     }
-    long GetOpenCount() override
-    {
+    long GetOpenCount() override {
         std::lock_guard<std::mutex> lock(m_mutex);
         return static_cast<long>(m_open.size());
     }
@@ -524,8 +482,7 @@ public:
     SmartPtr<IDatabase> OpenExisting(const char* path) override { return OpenFile(path, false); }
 
 private:
-    SmartPtr<IDatabase> OpenFile(const char* path, bool mayCreate)
-    {
+    SmartPtr<IDatabase> OpenFile(const char* path, bool mayCreate) {
         std::wstring wpath = path ? as_wstring(path, CP_ACP) : std::wstring();
         try {
             if (wpath.empty())
@@ -557,8 +514,7 @@ private:
         return SmartPtr<IDatabase>();
     }
 
-    void SetError(const std::wstring& path, const std::wstring& text)
-    {
+    void SetError(const std::wstring& path, const std::wstring& text) {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_lastError = L"\"" + path + L"\": " + text;
     }
@@ -567,28 +523,24 @@ private:
     std::wstring m_lastError;
 };
 
-
 } // namespace Impl
 
 namespace Common {
 
 static std::atomic<int> g_attached{0};
 
-int Attach()
-{
+int Attach() {
     ++g_attached;
     return 0;
 }
 
-int Detach()
-{
+int Detach() {
     if (g_attached > 0)
         --g_attached;
     return 0;
 }
 
-SmartPtr<IProvider> CreateProvider()
-{
+SmartPtr<IProvider> CreateProvider() {
     try {
         return Impl::MakeObject<Impl::CProvider>();
     } catch (...) {

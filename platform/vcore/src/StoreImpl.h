@@ -28,22 +28,19 @@ struct StoreCore {
 
 // Makes a reference-counted object whose memory goes back through this module.
 template <class T, class... A>
-SmartPtr<T> MakeObject(A&&... args)
-{
+SmartPtr<T> MakeObject(A&&... args) {
     T* p = new T(std::forward<A>(args)...);
     return SmartPtr<T>(p);
 }
 
 template <class Impl>
-void FreeObject(const RefCounted* p)
-{
+void FreeObject(const RefCounted* p) {
     delete static_cast<const Impl*>(p);
 }
 
 // The item as interface iid, walking the interface's base chain.
 template <class I>
-void* QueryChain(I* p, int iid)
-{
+void* QueryChain(I* p, int iid) {
     if (iid == I::IID)
         return p;
     if constexpr (std::is_same<I, StoreItem>::value)
@@ -58,8 +55,7 @@ typedef std::vector<SmartPtr<StoreItem>> ItemVector;
 struct MemberList {
     ItemVector items;
     std::unordered_set<const StoreItem*> seen;
-    bool Add(const SmartPtr<StoreItem>& item)
-    {
+    bool Add(const SmartPtr<StoreItem>& item) {
         if (!seen.insert(item.Get()).second)
             return false;
         items.push_back(item);
@@ -73,6 +69,7 @@ public:
     long GetCount() override;
     SmartPtr<StoreItem> GetAt(long index) override;
     SmartPtr<IItemEnumerator> Enumerate() override;
+
 private:
     std::shared_ptr<const ItemVector> m_items;
 };
@@ -83,6 +80,7 @@ public:
     SmartPtr<StoreItem> Next() override;
     void Reset() override;
     bool HasItem() override;
+
 private:
     std::shared_ptr<const ItemVector> m_items;
     size_t m_pos; // one past the current item; 0 before the first
@@ -112,8 +110,7 @@ template <class I>
 class CItem : public I, public CItemInfo {
 public:
     CItem(std::shared_ptr<StoreCore> core, ItemFields f, const wchar_t* kindName)
-        : m_core(std::move(core)), m_f(std::move(f)), m_kindName(kindName), m_generation(m_core->generation.load())
-    {
+        : m_core(std::move(core)), m_f(std::move(f)), m_kindName(kindName), m_generation(m_core->generation.load()) {
         this->SetFree(&FreeObject<CItem<I>>);
     }
     virtual ~CItem() = default;
@@ -127,9 +124,18 @@ public:
     std::wstring GetName() override { return m_f.name; }
     std::wstring GetDescription() override { return m_f.description; }
     _time_t GetTime() override { return m_f.time; }
-    void SetTime(const _time_t& t) override { Writable(); m_f.time = t; }
-    void SetName(const std::wstring& n) override { Writable(); m_f.name = n; }
-    void SetDescription(const std::wstring& d) override { Writable(); m_f.description = d; }
+    void SetTime(const _time_t& t) override {
+        Writable();
+        m_f.time = t;
+    }
+    void SetName(const std::wstring& n) override {
+        Writable();
+        m_f.name = n;
+    }
+    void SetDescription(const std::wstring& d) override {
+        Writable();
+        m_f.description = d;
+    }
 
     const StoreCore* InfoCore() const override { return m_core.get(); }
     unsigned InfoGeneration() const override { return m_generation; }
@@ -139,8 +145,7 @@ public:
 
 protected:
     // A change of an item of a closed store, or of one no longer in the store, is refused.
-    void Writable()
-    {
+    void Writable() {
         if (m_core->closed)
             ThrowStoreError(E_ACCESSDENIED, "the store of this item is closed");
         if (m_generation != m_core->generation)
@@ -149,8 +154,7 @@ protected:
     }
     // A member added to this item must be an item of the same store and generation.
     template <class M>
-    void AddTo(MemberList& list, const SmartPtr<M>& member)
-    {
+    void AddTo(MemberList& list, const SmartPtr<M>& member) {
         Writable();
         if (!member)
             ThrowStoreError(E_POINTER, "an empty item cannot be added");
@@ -171,8 +175,7 @@ protected:
 bool ItemOfStore(StoreItem* s, const StoreCore* core, unsigned generation);
 
 template <class I>
-bool CItem<I>::SameStore(StoreItem* s)
-{
+bool CItem<I>::SameStore(StoreItem* s) {
     return ItemOfStore(s, m_core.get(), m_generation);
 }
 
@@ -181,10 +184,10 @@ bool CItem<I>::SameStore(StoreItem* s)
 struct ResourceFields {
     bool controlled = true;
     bool executable = false;
-    std::wstring key, valueName;            // registry value
-    unsigned char disk = 0;                 // disk sector
+    std::wstring key, valueName; // registry value
+    unsigned char disk = 0;      // disk sector
     long long sector = 0;
-    std::map<int, _value_t> properties;     // device
+    std::map<int, _value_t> properties;      // device
     SmbiosTableDescriptor table = {0, 0, 0}; // SMBIOS table and field
     int fieldType = 0, fieldOffset = 0, fieldLength = 0;
 };
@@ -201,28 +204,35 @@ template <class I>
 class CResource : public CItem<I>, public CResourceBase {
 public:
     CResource(std::shared_ptr<StoreCore> core, ItemFields f, ResourceFields r, const wchar_t* kindName)
-        : CItem<I>(std::move(core), std::move(f), kindName), m_r(std::move(r))
-    {
+        : CItem<I>(std::move(core), std::move(f), kindName), m_r(std::move(r)) {
         this->SetFree(&FreeObject<CResource<I>>);
     }
     const ItemFields& RFields() const override { return this->m_f; }
     const ResourceFields& RData() const override { return m_r; }
 
     bool IsControlled() override { return m_r.controlled; }
-    void SetControlled(bool c) override { this->Writable(); m_r.controlled = c; }
+    void SetControlled(bool c) override {
+        this->Writable();
+        m_r.controlled = c;
+    }
     bool IsValid();
     bool IsExecutable() { return m_r.executable; }
-    void SetExecutable(bool e) { this->Writable(); m_r.executable = e; }
+    void SetExecutable(bool e) {
+        this->Writable();
+        m_r.executable = e;
+    }
     std::wstring GetKeyPath() { return m_r.key; }
     std::wstring GetValueName() { return m_r.valueName; }
     unsigned char GetDisk() { return m_r.disk; }
     long long GetSector() { return m_r.sector; }
-    _value_t GetProperty(int code)
-    {
+    _value_t GetProperty(int code) {
         auto it = m_r.properties.find(code);
         return it == m_r.properties.end() ? _value_t() : it->second;
     }
-    void SetProperty(int code, const _value_t& v) { this->Writable(); m_r.properties[code] = v; }
+    void SetProperty(int code, const _value_t& v) {
+        this->Writable();
+        m_r.properties[code] = v;
+    }
     unsigned long GetTableType() { return static_cast<unsigned long>(m_r.table.type); }
     unsigned long GetTableLength() { return static_cast<unsigned long>(m_r.table.length); }
     unsigned long GetTableHandle() { return static_cast<unsigned long>(m_r.table.handle); }
@@ -238,8 +248,7 @@ private:
 bool ResourceObjectValid(const ItemFields& f, const ResourceFields& r);
 
 template <class I>
-bool CResource<I>::IsValid()
-{
+bool CResource<I>::IsValid() {
     return ResourceObjectValid(this->m_f, m_r);
 }
 
@@ -258,8 +267,7 @@ template <class I>
 class CGroup : public CItem<I>, public CMembers {
 public:
     CGroup(std::shared_ptr<StoreCore> core, ItemFields f, const wchar_t* kindName)
-        : CItem<I>(std::move(core), std::move(f), kindName)
-    {
+        : CItem<I>(std::move(core), std::move(f), kindName) {
         this->SetFree(&FreeObject<CGroup<I>>);
     }
     const ItemVector& Members(int) const override { return m_members.items; }
@@ -273,6 +281,7 @@ public:
     void AddSMBIOSTable(const SmartPtr<ISMBIOSTable>& t) { this->AddTo(m_members, t); }
     void AddSMBIOSField(const SmartPtr<ISMBIOSField>& f) { this->AddTo(m_members, f); }
     void AddLoaded(const SmartPtr<StoreItem>& m) { m_members.Add(m); }
+
 private:
     MemberList m_members;
 };
@@ -281,8 +290,7 @@ template <class I>
 class CTask : public CItem<I>, public CMembers {
 public:
     CTask(std::shared_ptr<StoreCore> core, ItemFields f, const wchar_t* kindName)
-        : CItem<I>(std::move(core), std::move(f), kindName)
-    {
+        : CItem<I>(std::move(core), std::move(f), kindName) {
         this->SetFree(&FreeObject<CTask<I>>);
     }
     const ItemVector& Members(int) const override { return m_groups.items; }
@@ -293,6 +301,7 @@ public:
     void AddRegistryGroup(const SmartPtr<IRegistryGroup>& g) { this->AddTo(m_groups, g); }
     void AddHardwareConfigurationGroup(const SmartPtr<IHardwareConfigurationGroup>& g) { this->AddTo(m_groups, g); }
     void AddLoaded(const SmartPtr<StoreItem>& m) { m_groups.Add(m); }
+
 private:
     MemberList m_groups;
 };
@@ -308,8 +317,7 @@ struct BootListStats {
 // change time.
 struct FileStamp {
     unsigned long long size = 0, written = 0, changed = 0, id = 0;
-    bool operator==(const FileStamp& o) const
-    {
+    bool operator==(const FileStamp& o) const {
         return size == o.size && written == o.written && changed == o.changed && id == o.id;
     }
     bool operator!=(const FileStamp& o) const { return !(*this == o); }
@@ -323,8 +331,7 @@ struct FileRecord {
 struct HashCache {
     std::mutex mutex;
     std::unordered_map<std::wstring, FileRecord> files;
-    void Clear()
-    {
+    void Clear() {
         std::lock_guard<std::mutex> lock(mutex);
         files.clear();
     }
@@ -346,17 +353,15 @@ template <class I>
 class CJob : public CItem<I>, public CMembers {
 public:
     CJob(std::shared_ptr<StoreCore> core, ItemFields f, const wchar_t* kindName, std::shared_ptr<HashSettings> hs)
-        : CItem<I>(std::move(core), std::move(f), kindName), m_hash(std::move(hs))
-    {
+        : CItem<I>(std::move(core), std::move(f), kindName), m_hash(std::move(hs)) {
         this->SetFree(&FreeObject<CJob<I>>);
     }
     const ItemVector& Members(int list) const override { return list == 0 ? m_groups.items : m_tasks.items; }
-    void WriteBootList(const char* names, const char* checks, BootListCode code) override
-    {
+    void WriteBootList(const char* names, const char* checks, BootListCode code) override {
         if (this->m_core->closed)
             ThrowStoreError(E_ACCESSDENIED, "the store of this job is closed");
-        BootListStats s = WriteBootListFiles(ResourcesOfJob(m_groups.items, m_tasks.items), names, checks, code, m_hash->threads,
-                                             &m_hash->cache);
+        BootListStats s = WriteBootListFiles(ResourcesOfJob(m_groups.items, m_tasks.items), names, checks, code,
+                                             m_hash->threads, &m_hash->cache);
         m_hash->lastLines = s.lines;
         m_hash->lastHashMicros += static_cast<long long>(s.hashSeconds * 1e6);
     }
@@ -369,6 +374,7 @@ public:
     void AddHardwareConfigurationGroup(const SmartPtr<IHardwareConfigurationGroup>& g) { this->AddTo(m_groups, g); }
     void AddTask(const SmartPtr<ITask>& t) { this->AddTo(m_tasks, t); }
     void AddLoaded(int list, const SmartPtr<StoreItem>& m) { (list == 0 ? m_groups : m_tasks).Add(m); }
+
 private:
     MemberList m_groups, m_tasks;
     std::shared_ptr<HashSettings> m_hash;
@@ -377,20 +383,22 @@ private:
 class CSubject : public CItem<ISubject>, public CMembers {
 public:
     CSubject(std::shared_ptr<StoreCore> core, ItemFields f, std::wstring os)
-        : CItem<ISubject>(std::move(core), std::move(f), L"Subject"), m_os(std::move(os))
-    {
+        : CItem<ISubject>(std::move(core), std::move(f), L"Subject"), m_os(std::move(os)) {
         SetFree(&FreeObject<CSubject>);
     }
     const ItemVector& Members(int) const override { return m_jobs.items; }
     std::wstring GetOsDescription() override { return m_os; }
-    void SetOsDescription(const std::wstring& os) override { Writable(); m_os = os; }
+    void SetOsDescription(const std::wstring& os) override {
+        Writable();
+        m_os = os;
+    }
     SmartPtr<IItemCollection> GetJobs() override { return JobsOfKind(JobKindVarno); }
     SmartPtr<IItemCollection> GetJobs2() override { return JobsOfKind(JobKindVarnoZelvane); }
     void AddJob(const SmartPtr<IJob>& job) override { AddTo(m_jobs, job); }
     void AddLoaded(const SmartPtr<StoreItem>& m) { m_jobs.Add(m); }
+
 private:
-    SmartPtr<IItemCollection> JobsOfKind(int kind)
-    {
+    SmartPtr<IItemCollection> JobsOfKind(int kind) {
         ItemVector v;
         for (const auto& j : m_jobs.items)
             if (j->GetKind() == kind)
@@ -423,9 +431,9 @@ struct ItemFactory {
     std::shared_ptr<StoreCore> core;
     std::shared_ptr<HashSettings> hash;
     SmartPtr<StoreItem> Subject(ItemFields f, std::wstring os) const;
-    SmartPtr<StoreItem> Job(ItemFields f) const;          // by f.kind
-    SmartPtr<StoreItem> Task(ItemFields f) const;         // by f.kind
-    SmartPtr<StoreItem> Group(ItemFields f) const;        // by f.kind
+    SmartPtr<StoreItem> Job(ItemFields f) const;                        // by f.kind
+    SmartPtr<StoreItem> Task(ItemFields f) const;                       // by f.kind
+    SmartPtr<StoreItem> Group(ItemFields f) const;                      // by f.kind
     SmartPtr<StoreItem> Resource(ItemFields f, ResourceFields r) const; // by f.kind
 };
 // Adds a member to a loaded item without the checks of the add operations; list 1 is a job's tasks.
@@ -441,6 +449,7 @@ class CComScope {
 public:
     CComScope();
     ~CComScope();
+
 private:
     bool m_uninit;
 };

@@ -33,8 +33,7 @@ const int kMaxStoreFormatVersion = 10;
 
 using KvXml::TComPtr;
 
-static void Check(HRESULT hr, const char* what)
-{
+static void Check(HRESULT hr, const char* what) {
     if (FAILED(hr)) {
         char buf[32];
         snprintf(buf, sizeof buf, " (0x%08lX)", static_cast<unsigned long>(hr));
@@ -43,8 +42,7 @@ static void Check(HRESULT hr, const char* what)
 }
 
 // Creates an MSXML object by ProgID: the given version first, then the version-independent one.
-static void CreateXmlObject(const wchar_t* progId, const wchar_t* fallback, const GUID& iid, void** out)
-{
+static void CreateXmlObject(const wchar_t* progId, const wchar_t* fallback, const GUID& iid, void** out) {
     CLSID clsid;
     HRESULT hr = CLSIDFromProgID(progId, &clsid);
     if (SUCCEEDED(hr))
@@ -61,8 +59,7 @@ static void CreateXmlObject(const wchar_t* progId, const wchar_t* fallback, cons
 class CFileStream : public IStream {
 public:
     explicit CFileStream(HANDLE h) : m_refs(1), m_h(h) {}
-    HRESULT WINAPI QueryInterface(REFIID riid, void** ppv) override
-    {
+    HRESULT WINAPI QueryInterface(REFIID riid, void** ppv) override {
         if (riid == IID_IUnknown || riid == IID_IStream || riid == IID_ISequentialStream) {
             *ppv = static_cast<IStream*>(this);
             AddRef();
@@ -73,8 +70,7 @@ public:
     }
     ULONG WINAPI AddRef() override { return ++m_refs; }
     ULONG WINAPI Release() override { return --m_refs; } // lives on the caller's stack
-    HRESULT WINAPI Read(void* pv, ULONG cb, ULONG* read) override
-    {
+    HRESULT WINAPI Read(void* pv, ULONG cb, ULONG* read) override {
         DWORD n = 0;
         if (!ReadFile(m_h, pv, cb, &n, nullptr))
             return HRESULT_FROM_WIN32(GetLastError());
@@ -82,8 +78,7 @@ public:
             *read = n;
         return n < cb ? S_FALSE : S_OK;
     }
-    HRESULT WINAPI Write(const void* pv, ULONG cb, ULONG* written) override
-    {
+    HRESULT WINAPI Write(const void* pv, ULONG cb, ULONG* written) override {
         DWORD n = 0;
         if (!WriteFile(m_h, pv, cb, &n, nullptr) || n != cb) {
             m_failed = HRESULT_FROM_WIN32(GetLastError());
@@ -115,14 +110,16 @@ private:
 class CHandle {
 public:
     explicit CHandle(HANDLE h) : h(h) {}
-    ~CHandle() { if (h != INVALID_HANDLE_VALUE) CloseHandle(h); }
+    ~CHandle() {
+        if (h != INVALID_HANDLE_VALUE)
+            CloseHandle(h);
+    }
     HANDLE h;
 };
 
 using KvXml::CBstr;
 
-static bool XmlSafe(const std::wstring& s)
-{
+static bool XmlSafe(const std::wstring& s) {
     for (size_t i = 0; i < s.size(); ++i) {
         wchar_t c = s[i];
         if (c < 0x20 || c == 0xFFFE || c == 0xFFFF)
@@ -138,8 +135,7 @@ static bool XmlSafe(const std::wstring& s)
     return true;
 }
 
-static std::wstring ToHex(const std::wstring& s)
-{
+static std::wstring ToHex(const std::wstring& s) {
     static const wchar_t digits[] = L"0123456789ABCDEF";
     std::wstring h;
     h.reserve(s.size() * 4);
@@ -149,8 +145,7 @@ static std::wstring ToHex(const std::wstring& s)
     return h;
 }
 
-static std::wstring FromHex(const std::wstring& h)
-{
+static std::wstring FromHex(const std::wstring& h) {
     if (h.size() % 4)
         ThrowStoreError(E_FAIL, "store file: a hex text has a wrong length");
     std::wstring s;
@@ -159,10 +154,14 @@ static std::wstring FromHex(const std::wstring& h)
         for (size_t k = 0; k < 4; ++k) {
             wchar_t c = h[i + k];
             v <<= 4;
-            if (c >= L'0' && c <= L'9') v |= c - L'0';
-            else if (c >= L'A' && c <= L'F') v |= c - L'A' + 10;
-            else if (c >= L'a' && c <= L'f') v |= c - L'a' + 10;
-            else ThrowStoreError(E_FAIL, "store file: a hex text holds a wrong character");
+            if (c >= L'0' && c <= L'9')
+                v |= c - L'0';
+            else if (c >= L'A' && c <= L'F')
+                v |= c - L'A' + 10;
+            else if (c >= L'a' && c <= L'f')
+                v |= c - L'a' + 10;
+            else
+                ThrowStoreError(E_FAIL, "store file: a hex text holds a wrong character");
         }
         s += static_cast<wchar_t>(v);
     }
@@ -173,11 +172,13 @@ static std::wstring FromHex(const std::wstring& h)
 
 class CXmlWriter {
 public:
-    explicit CXmlWriter(IStream* out) : m_empty(L""), m_cdata(L"CDATA")
-    {
-        CreateXmlObject(L"Msxml2.MXXMLWriter.3.0", L"Msxml2.MXXMLWriter", KvXml::IID_IMXWriter, reinterpret_cast<void**>(&m_writer));
-        CreateXmlObject(L"Msxml2.SAXAttributes.3.0", L"Msxml2.SAXAttributes", KvXml::IID_IMXAttributes, reinterpret_cast<void**>(&m_attrs));
-        Check(m_writer->QueryInterface(KvXml::IID_ISAXContentHandler, reinterpret_cast<void**>(&m_handler)), "writer handler");
+    explicit CXmlWriter(IStream* out) : m_empty(L""), m_cdata(L"CDATA") {
+        CreateXmlObject(L"Msxml2.MXXMLWriter.3.0", L"Msxml2.MXXMLWriter", KvXml::IID_IMXWriter,
+                        reinterpret_cast<void**>(&m_writer));
+        CreateXmlObject(L"Msxml2.SAXAttributes.3.0", L"Msxml2.SAXAttributes", KvXml::IID_IMXAttributes,
+                        reinterpret_cast<void**>(&m_attrs));
+        Check(m_writer->QueryInterface(KvXml::IID_ISAXContentHandler, reinterpret_cast<void**>(&m_handler)),
+              "writer handler");
         Check(m_attrs->QueryInterface(KvXml::IID_ISAXAttributes, reinterpret_cast<void**>(&m_saxAttrs)), "attributes");
         CBstr enc(L"UTF-8");
         Check(m_writer->put_encoding(enc), "encoding");
@@ -191,14 +192,12 @@ public:
         Check(m_writer->put_output(v), "output");
         Check(m_handler->startDocument(), "document start");
     }
-    ~CXmlWriter()
-    {
+    ~CXmlWriter() {
         for (auto& kv : m_names)
             SysFreeString(kv.second);
     }
 
-    void Attr(const wchar_t* name, const std::wstring& value)
-    {
+    void Attr(const wchar_t* name, const std::wstring& value) {
         if (XmlSafe(value)) {
             AddAttr(name, value);
         } else {
@@ -209,26 +208,22 @@ public:
     void Attr(const wchar_t* name, long long v) { AddAttr(name, std::to_wstring(v)); }
     void AttrInt(const wchar_t* name, long long v) { AddAttr(name, std::to_wstring(v)); }
 
-    void Start(const wchar_t* element)
-    {
+    void Start(const wchar_t* element) {
         Check(m_handler->startElement(L"", 0, L"", 0, element, static_cast<int>(wcslen(element)), m_saxAttrs.Get()),
               "element start");
         Check(m_attrs->clear(), "attribute reset");
     }
-    void End(const wchar_t* element)
-    {
+    void End(const wchar_t* element) {
         Check(m_handler->endElement(L"", 0, L"", 0, element, static_cast<int>(wcslen(element))), "element end");
     }
-    void Finish()
-    {
+    void Finish() {
         Check(m_handler->endDocument(), "document end");
         Check(m_writer->flush(), "flush");
     }
 
 private:
     // Attribute names live as BSTRs for the whole write.
-    const wchar_t* Name(const wchar_t* n)
-    {
+    const wchar_t* Name(const wchar_t* n) {
         auto it = m_names.find(n);
         if (it != m_names.end())
             return it->second;
@@ -236,8 +231,7 @@ private:
         m_names[n] = b;
         return b;
     }
-    void AddAttr(const wchar_t* name, const std::wstring& value)
-    {
+    void AddAttr(const wchar_t* name, const std::wstring& value) {
         CBstr v(value.data(), static_cast<UINT>(value.size()));
         BSTR n = const_cast<BSTR>(Name(name));
         Check(m_attrs->addAttribute(m_empty, n, n, m_cdata, v), "attribute");
@@ -251,22 +245,28 @@ private:
     std::map<std::wstring, BSTR> m_names;
 };
 
-static const wchar_t* ValueType(const _value_t& v)
-{
+static const wchar_t* ValueType(const _value_t& v) {
     switch (v.vtype()) {
-    case _value_t::vt_int: return L"int";
-    case _value_t::vt_long: return L"long";
-    case _value_t::vt_ulong: return L"ulong";
-    case _value_t::vt_int64: return L"int64";
-    case _value_t::vt_bool: return L"bool";
-    case _value_t::vt_string: return L"string";
-    case _value_t::vt_wstring: return L"wstring";
-    default: return nullptr;
+    case _value_t::vt_int:
+        return L"int";
+    case _value_t::vt_long:
+        return L"long";
+    case _value_t::vt_ulong:
+        return L"ulong";
+    case _value_t::vt_int64:
+        return L"int64";
+    case _value_t::vt_bool:
+        return L"bool";
+    case _value_t::vt_string:
+        return L"string";
+    case _value_t::vt_wstring:
+        return L"wstring";
+    default:
+        return nullptr;
     }
 }
 
-static void WriteCommon(CXmlWriter& w, StoreItem* item)
-{
+static void WriteCommon(CXmlWriter& w, StoreItem* item) {
     w.AttrInt(L"id", item->GetId());
     w.AttrInt(L"kind", item->GetKind());
     w.Attr(L"name", item->GetName());
@@ -274,8 +274,7 @@ static void WriteCommon(CXmlWriter& w, StoreItem* item)
     w.AttrInt(L"time", item->GetTime().value());
 }
 
-static void WriteMembers(CXmlWriter& w, const ItemVector& list, const wchar_t* element)
-{
+static void WriteMembers(CXmlWriter& w, const ItemVector& list, const wchar_t* element) {
     for (const auto& m : list) {
         w.AttrInt(L"id", m->GetId());
         w.Start(element);
@@ -283,8 +282,7 @@ static void WriteMembers(CXmlWriter& w, const ItemVector& list, const wchar_t* e
     }
 }
 
-static void WriteContent(CXmlWriter& w, const StoreContent& c)
-{
+static void WriteContent(CXmlWriter& w, const StoreContent& c) {
     w.AttrInt(L"version", c.version);
     w.AttrInt(L"nextId", c.nextId);
     w.AttrInt(L"localSubject", c.localSubject ? c.localSubject->GetId() : 0);
@@ -378,8 +376,7 @@ static void WriteContent(CXmlWriter& w, const StoreContent& c)
     w.Finish();
 }
 
-void WriteStoreFile(const std::wstring& path, const StoreContent& content)
-{
+void WriteStoreFile(const std::wstring& path, const StoreContent& content) {
     for (const auto* list : {&content.subjects, &content.jobs, &content.tasks, &content.groups})
         for (const auto& item : *list)
             if (!AsMembers(item.Get()))
@@ -433,8 +430,7 @@ class CXmlReader : public ISAXContentHandler,
 public:
     CXmlReader(const ItemFactory& f, StoreContent& c) : m_factory(f), m_c(c) {}
 
-    HRESULT WINAPI QueryInterface(REFIID riid, void** ppv) override
-    {
+    HRESULT WINAPI QueryInterface(REFIID riid, void** ppv) override {
         if (riid == IID_IUnknown || riid == KvXml::IID_ISAXContentHandler)
             *ppv = static_cast<ISAXContentHandler*>(this);
         else if (riid == KvXml::IID_ISAXErrorHandler)
@@ -474,16 +470,18 @@ public:
     HRESULT WINAPI comment(const wchar_t*, int) override { return S_OK; }
     HRESULT WINAPI elementDecl(const wchar_t*, int, const wchar_t*, int) override { return Dtd(); }
     HRESULT WINAPI attributeDecl(const wchar_t*, int, const wchar_t*, int, const wchar_t*, int, const wchar_t*, int,
-                                 const wchar_t*, int) override
-    {
+                                 const wchar_t*, int) override {
         return Dtd();
     }
     HRESULT WINAPI internalEntityDecl(const wchar_t*, int, const wchar_t*, int) override { return Dtd(); }
-    HRESULT WINAPI externalEntityDecl(const wchar_t*, int, const wchar_t*, int, const wchar_t*, int) override { return Dtd(); }
-    HRESULT WINAPI notationDecl(const wchar_t*, int, const wchar_t*, int, const wchar_t*, int) override { return Dtd(); }
+    HRESULT WINAPI externalEntityDecl(const wchar_t*, int, const wchar_t*, int, const wchar_t*, int) override {
+        return Dtd();
+    }
+    HRESULT WINAPI notationDecl(const wchar_t*, int, const wchar_t*, int, const wchar_t*, int) override {
+        return Dtd();
+    }
     HRESULT WINAPI unparsedEntityDecl(const wchar_t*, int, const wchar_t*, int, const wchar_t*, int, const wchar_t*,
-                                      int) override
-    {
+                                      int) override {
         return Dtd();
     }
 
@@ -492,8 +490,7 @@ public:
     HRESULT WINAPI ignorableWarning(ISAXLocator*, const wchar_t*, HRESULT) override { return S_OK; }
 
     HRESULT WINAPI startElement(const wchar_t*, int, const wchar_t*, int, const wchar_t* qn, int qlen,
-                                ISAXAttributes* attrs) override
-    {
+                                ISAXAttributes* attrs) override {
         if (m_sawDtd)
             return Dtd();
         try {
@@ -508,8 +505,7 @@ public:
             return Fail(as_wstring(e.what()).c_str(), E_FAIL);
         }
     }
-    HRESULT WINAPI endElement(const wchar_t*, int, const wchar_t*, int, const wchar_t*, int) override
-    {
+    HRESULT WINAPI endElement(const wchar_t*, int, const wchar_t*, int, const wchar_t*, int) override {
         --m_depth;
         if (m_depth == 2)
             m_current.Reset();
@@ -519,8 +515,7 @@ public:
     }
 
     // Resolves the links by ID once every item is read.
-    void Finish()
-    {
+    void Finish() {
         if (!m_sawRoot)
             ThrowStoreError(E_FAIL, "the file is not a store file (no VarnoStore element)");
         std::unordered_map<long long, SmartPtr<StoreItem>> byId;
@@ -562,21 +557,18 @@ private:
         long long id;
     };
 
-    HRESULT Dtd()
-    {
+    HRESULT Dtd() {
         m_sawDtd = true;
         m_error = kDtdRefused; // this reason wins over what the parser says after the refusal
         return E_FAIL;
     }
-    HRESULT Fail(const wchar_t* msg, HRESULT hr)
-    {
+    HRESULT Fail(const wchar_t* msg, HRESULT hr) {
         if (m_error.empty())
             m_error = msg ? msg : L"XML error";
         return FAILED(hr) ? hr : E_FAIL;
     }
 
-    void ReadAttrs(ISAXAttributes* attrs)
-    {
+    void ReadAttrs(ISAXAttributes* attrs) {
         m_attrs.clear();
         int n = 0;
         attrs->getLength(&n);
@@ -594,13 +586,11 @@ private:
         }
     }
     bool Has(const wchar_t* k) const { return m_attrs.count(k) != 0; }
-    std::wstring Str(const wchar_t* k) const
-    {
+    std::wstring Str(const wchar_t* k) const {
         auto it = m_attrs.find(k);
         return it == m_attrs.end() ? std::wstring() : it->second;
     }
-    long long Num(const wchar_t* k, bool required = true) const
-    {
+    long long Num(const wchar_t* k, bool required = true) const {
         auto it = m_attrs.find(k);
         if (it == m_attrs.end()) {
             if (required)
@@ -615,8 +605,7 @@ private:
             ThrowStoreError(E_FAIL, L"store file: \"" + std::wstring(k) + L"\" is not a number: " + it->second);
         return v;
     }
-    ItemFields Common() const
-    {
+    ItemFields Common() const {
         ItemFields f;
         f.id = Num(L"id");
         f.kind = static_cast<int>(Num(L"kind"));
@@ -629,8 +618,7 @@ private:
         return f;
     }
 
-    void Element(const std::wstring& name)
-    {
+    void Element(const std::wstring& name) {
         if (m_depth == 0) {
             if (name != L"VarnoStore")
                 ThrowStoreError(E_FAIL, L"the file is not a store file (its root is \"" + name + L"\")");
@@ -695,13 +683,20 @@ private:
                     auto dev = item_cast<IDevice>(m_current);
                     std::wstring type = Str(L"type"), value = Str(L"value");
                     _value_t v;
-                    if (type == L"int") v = _value_t(static_cast<int>(Num(L"value")));
-                    else if (type == L"long") v = _value_t(static_cast<long>(Num(L"value")));
-                    else if (type == L"ulong") v = _value_t(static_cast<unsigned long>(Num(L"value")));
-                    else if (type == L"int64") v = _value_t(Num(L"value"));
-                    else if (type == L"bool") v = _value_t(value == L"true" || value == L"1");
-                    else if (type == L"string") v = _value_t(as_string(value, CP_ACP));
-                    else if (type == L"wstring") v = _value_t(value);
+                    if (type == L"int")
+                        v = _value_t(static_cast<int>(Num(L"value")));
+                    else if (type == L"long")
+                        v = _value_t(static_cast<long>(Num(L"value")));
+                    else if (type == L"ulong")
+                        v = _value_t(static_cast<unsigned long>(Num(L"value")));
+                    else if (type == L"int64")
+                        v = _value_t(Num(L"value"));
+                    else if (type == L"bool")
+                        v = _value_t(value == L"true" || value == L"1");
+                    else if (type == L"string")
+                        v = _value_t(as_string(value, CP_ACP));
+                    else if (type == L"wstring")
+                        v = _value_t(value);
                     dev->SetProperty(code, v);
                 }
                 return;
@@ -713,16 +708,18 @@ private:
     }
 
     // A link read from the file must join items of the kinds the add operations allow.
-    static bool LinkFits(StoreItem* owner, int list, StoreItem* member)
-    {
+    static bool LinkFits(StoreItem* owner, int list, StoreItem* member) {
         switch (owner->GetInterface()) {
-        case IID_Subject: return member->QueryItem(IID_Job) != nullptr;
+        case IID_Subject:
+            return member->QueryItem(IID_Job) != nullptr;
         case IID_JobVarno:
         case IID_JobVarnoZelvane:
             return list == 1 ? member->QueryItem(IID_Task) != nullptr : member->QueryItem(IID_ResourceGroup) != nullptr;
         case IID_Task:
-        case IID_TaskEx: return member->QueryItem(IID_ResourceGroup) != nullptr;
-        default: return member->QueryItem(IID_Resource) != nullptr;
+        case IID_TaskEx:
+            return member->QueryItem(IID_ResourceGroup) != nullptr;
+        default:
+            return member->QueryItem(IID_Resource) != nullptr;
         }
     }
 
@@ -748,8 +745,7 @@ class CPrologScanner {
 public:
     explicit CPrologScanner(HANDLE h) : m_h(h) {}
 
-    Prolog Scan()
-    {
+    Prolog Scan() {
         unsigned char b[4] = {0, 0, 0, 0};
         size_t n = 0;
         for (int c; n < 4 && (c = Byte()) >= 0;)
@@ -793,8 +789,7 @@ public:
     }
 
 private:
-    int Byte()
-    {
+    int Byte() {
         if (!m_pending.empty()) {
             int c = m_pending.front();
             m_pending.erase(m_pending.begin());
@@ -811,8 +806,7 @@ private:
         }
         return m_buf[m_pos++];
     }
-    int Unit()
-    {
+    int Unit() {
         int a = Byte();
         if (a < 0 || m_width == 1)
             return a;
@@ -821,8 +815,7 @@ private:
             return -1;
         return m_bigEndian ? (a << 8 | b) : (b << 8 | a);
     }
-    bool SkipPast(const char* end)
-    {
+    bool SkipPast(const char* end) {
         size_t len = strlen(end), matched = 0;
         for (int c; (c = Unit()) >= 0;) {
             if (c == end[matched]) {
@@ -844,8 +837,7 @@ private:
     bool m_bigEndian = false;
 };
 
-void ReadStoreFile(const std::wstring& path, const ItemFactory& factory, StoreContent& content)
-{
+void ReadStoreFile(const std::wstring& path, const ItemFactory& factory, StoreContent& content) {
     CHandle h(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                           OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (h.h == INVALID_HANDLE_VALUE)
@@ -868,7 +860,8 @@ void ReadStoreFile(const std::wstring& path, const ItemFactory& factory, StoreCo
     CXmlReader handler(factory, content);
     CFileStream stream(h.h);
     TComPtr<ISAXXMLReader> reader;
-    CreateXmlObject(L"Msxml2.SAXXMLReader.3.0", L"Msxml2.SAXXMLReader", KvXml::IID_ISAXXMLReader, reinterpret_cast<void**>(&reader));
+    CreateXmlObject(L"Msxml2.SAXXMLReader.3.0", L"Msxml2.SAXXMLReader", KvXml::IID_ISAXXMLReader,
+                    reinterpret_cast<void**>(&reader));
     // The parser is asked to refuse a document type declaration itself. A parser that does not
     // know the request says so (E_INVALIDARG or E_NOTIMPL); any other failure is an error. Either
     // way the declaration callbacks below refuse one, also from a parser that accepts the request
@@ -879,8 +872,8 @@ void ReadStoreFile(const std::wstring& path, const ItemFactory& factory, StoreCo
     Check(reader->putContentHandler(&handler), "reader handler");
     Check(reader->putErrorHandler(&handler), "reader error handler");
     Check(reader->putDTDHandler(&handler), "reader declaration handler");
-    for (const wchar_t* property : {L"http://xml.org/sax/properties/lexical-handler",
-                                    L"http://xml.org/sax/properties/declaration-handler"}) {
+    for (const wchar_t* property :
+         {L"http://xml.org/sax/properties/lexical-handler", L"http://xml.org/sax/properties/declaration-handler"}) {
         VARIANT unk;
         VariantInit(&unk);
         unk.vt = VT_UNKNOWN;

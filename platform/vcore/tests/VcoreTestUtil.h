@@ -12,8 +12,7 @@
 
 namespace vtest {
 
-inline std::wstring Env(const wchar_t* name)
-{
+inline std::wstring Env(const wchar_t* name) {
     wchar_t buf[2048];
     DWORD n = GetEnvironmentVariableW(name, buf, 2048);
     return n && n < 2048 ? std::wstring(buf, n) : std::wstring();
@@ -21,15 +20,13 @@ inline std::wstring Env(const wchar_t* name)
 
 // A fresh folder of the test's own below KV_TEST_TMP (or the temp folder), emptied of what an
 // earlier run of this process id left (the shared test helpers' scratch folder).
-inline std::wstring ScratchDir(const std::wstring& name)
-{
+inline std::wstring ScratchDir(const std::wstring& name) {
     return KvTest::ScratchFolder(name + L"_" + std::to_wstring(GetCurrentProcessId()));
 }
 
 inline std::string Narrow(const std::wstring& s) { return as_string(s, CP_ACP); }
 
-inline void WriteBytes(const std::wstring& path, const std::string& bytes)
-{
+inline void WriteBytes(const std::wstring& path, const std::string& bytes) {
     HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     DWORD n = 0;
@@ -40,8 +37,7 @@ inline void WriteBytes(const std::wstring& path, const std::string& bytes)
 
 using KvTest::ReadBytes;
 
-inline std::vector<std::string> Lines(const std::string& text)
-{
+inline std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> out;
     size_t p = 0;
     while (p < text.size()) {
@@ -57,8 +53,7 @@ inline std::vector<std::string> Lines(const std::string& text)
 }
 
 // All items of a collection, in its order.
-inline std::vector<Varno::SmartPtr<Varno::StoreItem>> Items(const Varno::SmartPtr<Varno::IItemCollection>& c)
-{
+inline std::vector<Varno::SmartPtr<Varno::StoreItem>> Items(const Varno::SmartPtr<Varno::IItemCollection>& c) {
     std::vector<Varno::SmartPtr<Varno::StoreItem>> out;
     auto e = c->Enumerate();
     while (e->HasItem())
@@ -66,8 +61,7 @@ inline std::vector<Varno::SmartPtr<Varno::StoreItem>> Items(const Varno::SmartPt
     return out;
 }
 
-inline std::vector<long long> Ids(const Varno::SmartPtr<Varno::IItemCollection>& c)
-{
+inline std::vector<long long> Ids(const Varno::SmartPtr<Varno::IItemCollection>& c) {
     std::vector<long long> out;
     for (const auto& i : Items(c))
         out.push_back(i->GetId());

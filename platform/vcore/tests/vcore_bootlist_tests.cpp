@@ -17,8 +17,7 @@ struct BootListFixture : ::testing::Test {
     SmartPtr<IProvider> provider;
     SmartPtr<IDatabase> db;
 
-    void SetUp() override
-    {
+    void SetUp() override {
         dir = vtest::ScratchDir(std::wstring(L"bootlist_") +
                                 as_wstring(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         keyPath = L"Software\\VICheckTests\\vcore_bootlist_" + std::to_wstring(GetCurrentProcessId());
@@ -27,20 +26,17 @@ struct BootListFixture : ::testing::Test {
         db = provider->Open(Narrow(dir + L"\\Localhost.vdb").c_str());
         ASSERT_TRUE(db);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         if (db)
             provider->Close(db->GetHandle());
         RegDeleteTreeW(HKEY_CURRENT_USER, keyPath.c_str());
     }
     std::string Nam(const wchar_t* base) { return Narrow(dir + L"\\" + base + L".nam"); }
     std::string Chk(const wchar_t* base) { return Narrow(dir + L"\\" + base + L".chk"); }
-    std::vector<std::string> Read(const wchar_t* base, const wchar_t* ext)
-    {
+    std::vector<std::string> Read(const wchar_t* base, const wchar_t* ext) {
         return vtest::Lines(vtest::ReadBytes(dir + L"\\" + base + ext));
     }
-    SmartPtr<IFile> File(const std::wstring& name, const std::string& content, bool controlled = true)
-    {
+    SmartPtr<IFile> File(const std::wstring& name, const std::string& content, bool controlled = true) {
         vtest::WriteBytes(dir + L"\\" + name, content);
         return checked_cast<IFile>(db->CreateFile(dir + L"\\" + name, T1(), controlled, false));
     }
@@ -51,8 +47,7 @@ std::string Utf16(const std::wstring& s) { return std::string(reinterpret_cast<c
 
 } // namespace
 
-TEST_F(BootListFixture, StoreListNamesControlledFilesInStoreOrderWithTheirHashes)
-{
+TEST_F(BootListFixture, StoreListNamesControlledFilesInStoreOrderWithTheirHashes) {
     std::string big(3 * 1024 * 1024 + 17, '\0');
     for (size_t i = 0; i < big.size(); ++i)
         big[i] = static_cast<char>(i * 7 + (i >> 11));
@@ -76,10 +71,10 @@ TEST_F(BootListFixture, StoreListNamesControlledFilesInStoreOrderWithTheirHashes
     EXPECT_EQ("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad", testsha::Sha256Hex("abc"));
 }
 
-TEST_F(BootListFixture, RegistryDiskPciAndSmbiosListsHashWhatIdentifiesThem)
-{
+TEST_F(BootListFixture, RegistryDiskPciAndSmbiosListsHashWhatIdentifiesThem) {
     HKEY k;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr));
     DWORD v = 0x01020304;
     RegSetValueExW(k, L"Zeta", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4);
     RegSetValueExW(k, L"alpha", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"hi"), 6);
@@ -102,7 +97,9 @@ TEST_F(BootListFixture, RegistryDiskPciAndSmbiosListsHashWhatIdentifiesThem)
     struct List {
         const wchar_t* base;
         BootListCode code;
-    } lists[] = {{L"bootreg", BootListRegistry}, {L"bootsect", BootListDiskSectors}, {L"bootpci", BootListPci},
+    } lists[] = {{L"bootreg", BootListRegistry},
+                 {L"bootsect", BootListDiskSectors},
+                 {L"bootpci", BootListPci},
                  {L"bootsmbs", BootListSmbios}};
     for (const auto& l : lists)
         db->WriteBootList(Nam(l.base).c_str(), Chk(l.base).c_str(), l.code);
@@ -114,14 +111,15 @@ TEST_F(BootListFixture, RegistryDiskPciAndSmbiosListsHashWhatIdentifiesThem)
     // A key: its values ordered by name without regard to case, each as name length, name, type,
     // data length and data. A value: its type and data.
     std::string keyBytes;
-    for (auto [name, type, data] : {std::tuple<std::wstring, DWORD, std::string>{L"alpha", REG_SZ, Utf16(L"hi") + std::string(2, '\0')},
-                                    {L"back\\slash", REG_BINARY, "\x01\x02"},
-                                    {L"Zeta", REG_DWORD, Dword(0x01020304)}})
+    for (auto [name, type, data] :
+         {std::tuple<std::wstring, DWORD, std::string>{L"alpha", REG_SZ, Utf16(L"hi") + std::string(2, '\0')},
+          {L"back\\slash", REG_BINARY, "\x01\x02"},
+          {L"Zeta", REG_DWORD, Dword(0x01020304)}})
         keyBytes += Dword(static_cast<DWORD>(name.size() * 2)) + Utf16(name) + Dword(type) +
                     Dword(static_cast<DWORD>(data.size())) + data;
-    EXPECT_EQ((std::vector<std::string>{testsha::Sha256Hex(keyBytes), testsha::Sha256Hex(Dword(REG_DWORD) + Dword(0x01020304)),
-                                        testsha::Sha256Hex(Dword(REG_BINARY) + "\x01\x02"), VARNO_UNREADABLE_MARK,
-                                        VARNO_UNREADABLE_MARK}),
+    EXPECT_EQ((std::vector<std::string>{
+                  testsha::Sha256Hex(keyBytes), testsha::Sha256Hex(Dword(REG_DWORD) + Dword(0x01020304)),
+                  testsha::Sha256Hex(Dword(REG_BINARY) + "\x01\x02"), VARNO_UNREADABLE_MARK, VARNO_UNREADABLE_MARK}),
               Read(L"bootreg", L".chk"));
 
     EXPECT_EQ(std::vector<std::string>{"\\\\.\\PhysicalDrive0:63"}, Read(L"bootsect", L".nam"));
@@ -135,8 +133,7 @@ TEST_F(BootListFixture, RegistryDiskPciAndSmbiosListsHashWhatIdentifiesThem)
     EXPECT_EQ((std::vector<std::string>{VARNO_UNREADABLE_MARK, VARNO_UNREADABLE_MARK}), Read(L"bootsmbs", L".chk"));
 }
 
-TEST_F(BootListFixture, JobListHoldsItsGroupsThenItsTasksGroupsOnce)
-{
+TEST_F(BootListFixture, JobListHoldsItsGroupsThenItsTasksGroupsOnce) {
     auto f1 = File(L"1.dll", "one");
     auto f2 = File(L"2.dll", "two");
     auto f3 = File(L"3.dll", "three");
@@ -156,8 +153,9 @@ TEST_F(BootListFixture, JobListHoldsItsGroupsThenItsTasksGroupsOnce)
     job->WriteBootList(Nam(L"bootfile").c_str(), Chk(L"bootfile").c_str(), BootListFiles);
     EXPECT_EQ((std::vector<std::string>{Narrow(dir + L"\\2.dll"), Narrow(dir + L"\\1.dll"), Narrow(dir + L"\\3.dll")}),
               Read(L"bootfile", L".nam"));
-    EXPECT_EQ((std::vector<std::string>{testsha::Sha256Hex("two"), testsha::Sha256Hex("one"), testsha::Sha256Hex("three")}),
-              Read(L"bootfile", L".chk"));
+    EXPECT_EQ(
+        (std::vector<std::string>{testsha::Sha256Hex("two"), testsha::Sha256Hex("one"), testsha::Sha256Hex("three")}),
+        Read(L"bootfile", L".chk"));
     // A family with nothing under the job gives two empty files.
     job->WriteBootList(Nam(L"bootreg").c_str(), Chk(L"bootreg").c_str(), BootListRegistry);
     EXPECT_EQ("", vtest::ReadBytes(dir + L"\\bootreg.nam"));
@@ -165,8 +163,7 @@ TEST_F(BootListFixture, JobListHoldsItsGroupsThenItsTasksGroupsOnce)
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((dir + L"\\bootreg.nam.new").c_str()));
 }
 
-TEST_F(BootListFixture, ManyFilesHashAlikeOnOneThreadAndOnAll)
-{
+TEST_F(BootListFixture, ManyFilesHashAlikeOnOneThreadAndOnAll) {
     for (int i = 0; i < 300; ++i)
         File(L"f" + std::to_wstring(i) + L".bin", std::string(1000 + i * 37, static_cast<char>(i)));
     db->SetHashThreads(1);
@@ -182,8 +179,7 @@ TEST_F(BootListFixture, ManyFilesHashAlikeOnOneThreadAndOnAll)
 }
 
 // A bare or relative list name would land in the process's current folder: refused.
-TEST_F(BootListFixture, ListPathsMustBeFull)
-{
+TEST_F(BootListFixture, ListPathsMustBeFull) {
     File(L"x.dll", "x");
     EXPECT_THROW(db->WriteBootList("bootfile.nam", "bootfile.chk", BootListFiles), EGeneric);
     EXPECT_THROW(db->WriteBootList("", Chk(L"bootfile").c_str(), BootListFiles), EGeneric);
@@ -193,8 +189,7 @@ TEST_F(BootListFixture, ListPathsMustBeFull)
 }
 
 // The job's list after the store's list: unchanged files are not read again, changed ones are.
-TEST_F(BootListFixture, SecondListSeesChangedFiles)
-{
+TEST_F(BootListFixture, SecondListSeesChangedFiles) {
     auto same = File(L"same.dll", "unchanged");
     auto changed = File(L"changed.dll", "before");
     auto g = checked_cast<IFileGroup>(db->CreateFileGroup(L"G", L"", T1()));
@@ -203,13 +198,16 @@ TEST_F(BootListFixture, SecondListSeesChangedFiles)
     auto job = checked_cast<IJobVarno>(db->CreateJobVarno(L"J", L""));
     job->AddFileGroup(g);
     db->WriteBootList(Nam(L"store").c_str(), Chk(L"store").c_str(), BootListFiles);
-    EXPECT_EQ((std::vector<std::string>{testsha::Sha256Hex("unchanged"), testsha::Sha256Hex("before")}), Read(L"store", L".chk"));
+    EXPECT_EQ((std::vector<std::string>{testsha::Sha256Hex("unchanged"), testsha::Sha256Hex("before")}),
+              Read(L"store", L".chk"));
     vtest::WriteBytes(dir + L"\\changed.dll", "after, and longer");
     job->WriteBootList(Nam(L"job").c_str(), Chk(L"job").c_str(), BootListFiles);
-    EXPECT_EQ((std::vector<std::string>{testsha::Sha256Hex("unchanged"), testsha::Sha256Hex("after, and longer")}), Read(L"job", L".chk"));
+    EXPECT_EQ((std::vector<std::string>{testsha::Sha256Hex("unchanged"), testsha::Sha256Hex("after, and longer")}),
+              Read(L"job", L".chk"));
     DeleteFileW((dir + L"\\same.dll").c_str());
     db->WriteBootList(Nam(L"gone").c_str(), Chk(L"gone").c_str(), BootListFiles);
-    EXPECT_EQ((std::vector<std::string>{VARNO_UNREADABLE_MARK, testsha::Sha256Hex("after, and longer")}), Read(L"gone", L".chk"));
+    EXPECT_EQ((std::vector<std::string>{VARNO_UNREADABLE_MARK, testsha::Sha256Hex("after, and longer")}),
+              Read(L"gone", L".chk"));
 }
 
 // ----- Checksums recorded beside the files list and used by the next list -----
@@ -219,10 +217,9 @@ namespace {
 // A last-write time well in the past: a file written just before its list is always read again.
 const unsigned long long kOldTime = 132223104000000000ULL; // 2020-01-01
 
-void SetOldTime(const std::wstring& path)
-{
-    HANDLE h = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
+void SetOldTime(const std::wstring& path) {
+    HANDLE h = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, h);
     FILETIME ft;
     ft.dwLowDateTime = static_cast<DWORD>(kOldTime);
@@ -235,16 +232,14 @@ void SetOldTime(const std::wstring& path)
 struct FileLock {
     HANDLE h;
     explicit FileLock(const std::wstring& path)
-        : h(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr))
-    {
+        : h(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)) {
         EXPECT_NE(INVALID_HANDLE_VALUE, h);
     }
     ~FileLock() { CloseHandle(h); }
 };
 
 // One save's files list in a store of its own (nothing kept in memory from another store).
-std::string SaveFilesList(const std::wstring& dir, const std::wstring& list, const std::vector<std::wstring>& files)
-{
+std::string SaveFilesList(const std::wstring& dir, const std::wstring& list, const std::vector<std::wstring>& files) {
     auto provider = Common::CreateProvider();
     auto db = provider->Open(Narrow(dir + L"\\" + list + L".vdb").c_str());
     EXPECT_TRUE(db);
@@ -258,8 +253,7 @@ std::string SaveFilesList(const std::wstring& dir, const std::wstring& list, con
     return vtest::ReadBytes(dir + L"\\" + list + L".chk");
 }
 
-std::vector<std::string> Split(const std::string& line, char sep)
-{
+std::vector<std::string> Split(const std::string& line, char sep) {
     std::vector<std::string> out;
     size_t p = 0;
     for (size_t e; (e = line.find(sep, p)) != std::string::npos; p = e + 1)
@@ -274,18 +268,17 @@ std::vector<std::string> Split(const std::string& line, char sep)
 // file held open without sharing still gets its checksum); a file written moments ago is read
 // every time; changed, replaced, removed and new files are read; and the lists are, byte for
 // byte, those of a full rehash.
-TEST_F(BootListFixture, RecordedChecksumsServeUnchangedFilesOnly)
-{
+TEST_F(BootListFixture, RecordedChecksumsServeUnchangedFilesOnly) {
     struct Row {
         const wchar_t* file;
-        const char* first;   // content at the first list (nullptr: no file)
-        const char* second;  // content at the second list (nullptr: no file)
+        const char* first;  // content at the first list (nullptr: no file)
+        const char* second; // content at the second list (nullptr: no file)
         enum { Kept, Rewritten, Replaced, Touched } how;
     } rows[] = {
         {L"same.dll", "unchanged", "unchanged", Row::Kept},
-        {L"grown.dll", "short", "longer content", Row::Rewritten},          // size differs, old time again
-        {L"replaced.dll", "original", "imposter", Row::Replaced},           // same size, same time, another file
-        {L"touched.dll", "before", "after!", Row::Touched},                 // same size, new time
+        {L"grown.dll", "short", "longer content", Row::Rewritten}, // size differs, old time again
+        {L"replaced.dll", "original", "imposter", Row::Replaced},  // same size, same time, another file
+        {L"touched.dll", "before", "after!", Row::Touched},        // same size, new time
         {L"gone.dll", "removed later", nullptr, Row::Kept},
         {L"new.dll", nullptr, "appeared", Row::Kept},
     };
@@ -342,8 +335,7 @@ TEST_F(BootListFixture, RecordedChecksumsServeUnchangedFilesOnly)
 
 // A record is used only when the size, the last-write time, the change time and the file ID all
 // match; a record file that is not exactly of its form is not used at all.
-TEST_F(BootListFixture, RecordIsUsedOnlyWhenTheWholeStampMatches)
-{
+TEST_F(BootListFixture, RecordIsUsedOnlyWhenTheWholeStampMatches) {
     vtest::WriteBytes(dir + L"\\x.dll", "content");
     SetOldTime(dir + L"\\x.dll");
     const std::vector<std::wstring> names = {L"x.dll"};

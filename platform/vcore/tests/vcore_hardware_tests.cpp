@@ -17,12 +17,11 @@ _time_t T1() { return _time_t(1); }
 // One structure of the firmware's table, read here independently of the store.
 struct Structure {
     int handle = -1, length = 0;
-    std::string bytes;           // formatted area and string set
+    std::string bytes; // formatted area and string set
     std::vector<std::string> strings;
 };
 
-Structure FirstOfType(int type)
-{
+Structure FirstOfType(int type) {
     Structure out;
     const DWORD rsmb = 0x52534D42;
     UINT n = GetSystemFirmwareTable(rsmb, 0, nullptr, 0);
@@ -56,55 +55,50 @@ struct HardwareListFixture : ::testing::Test {
     std::wstring dir;
     SmartPtr<IProvider> provider;
     SmartPtr<IDatabase> db;
-    void SetUp() override
-    {
+    void SetUp() override {
         dir = vtest::ScratchDir(std::wstring(L"hwlist_") +
                                 as_wstring(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         provider = Common::CreateProvider();
         db = provider->Open(Narrow(dir + L"\\Localhost.vdb").c_str());
         ASSERT_TRUE(db);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         if (db)
             provider->Close(db->GetHandle());
     }
-    std::vector<std::string> Checks(const wchar_t* base, BootListCode code)
-    {
+    std::vector<std::string> Checks(const wchar_t* base, BootListCode code) {
         std::wstring nam = dir + L"\\" + base + L".nam", chk = dir + L"\\" + base + L".chk";
         db->WriteBootList(Narrow(nam).c_str(), Narrow(chk).c_str(), code);
         return vtest::Lines(vtest::ReadBytes(chk));
     }
 };
 
-std::string Descriptor(int type, int length, int handle)
-{
-    return "type=" + std::to_string(type) + "\nlength=" + std::to_string(length) + "\nhandle=" + std::to_string(handle) + "\n";
+std::string Descriptor(int type, int length, int handle) {
+    return "type=" + std::to_string(type) + "\nlength=" + std::to_string(length) +
+           "\nhandle=" + std::to_string(handle) + "\n";
 }
-std::string FieldDescriptor(int type, int offset, int length)
-{
+std::string FieldDescriptor(int type, int offset, int length) {
     return "fieldType=" + std::to_string(type) + "\nfieldOffset=" + std::to_string(offset) +
            "\nfieldLength=" + std::to_string(length) + "\n";
 }
 
 } // namespace
 
-TEST_F(HardwareListFixture, SmbiosChecksCoverTheBytesTheFirmwareHolds)
-{
+TEST_F(HardwareListFixture, SmbiosChecksCoverTheBytesTheFirmwareHolds) {
     Structure sys = FirstOfType(1);
     ASSERT_GE(sys.handle, 0) << "the system gives no SMBIOS system structure";
     ASSERT_GE(sys.length, 8);
     SmbiosTableDescriptor tbl = {1, sys.length, sys.handle};
     SmbiosTableDescriptor gone = {1, sys.length, 0xFFF0};
     db->CreateSMBIOSTable(L"System", tbl, T1(), true);
-    db->CreateSMBIOSField(L"System\\Manufacturer", 1, 1, 4, tbl, T1(), true);   // a text field: its string
-    db->CreateSMBIOSField(L"System\\Type", 0, 2, 0, tbl, T1(), true);           // bytes at the offset
+    db->CreateSMBIOSField(L"System\\Manufacturer", 1, 1, 4, tbl, T1(), true); // a text field: its string
+    db->CreateSMBIOSField(L"System\\Type", 0, 2, 0, tbl, T1(), true);         // bytes at the offset
     db->CreateSMBIOSField(L"System\\Beyond", 0, 4, sys.length - 2, tbl, T1(), true);
     db->CreateSMBIOSTable(L"Gone", gone, T1(), true);
 
     int manufacturer = (BYTE)sys.bytes[4];
     ASSERT_LE(manufacturer, (int)sys.strings.size());
-    std::string maker = manufacturer ? sys.strings[manufacturer - 1] : std::string();   // index 0: no string
+    std::string maker = manufacturer ? sys.strings[manufacturer - 1] : std::string(); // index 0: no string
     std::string d = Descriptor(1, sys.length, sys.handle);
     EXPECT_EQ((std::vector<std::string>{testsha::Sha256Hex(d + sys.bytes),
                                         testsha::Sha256Hex(d + FieldDescriptor(1, 4, 1) + maker),
@@ -113,8 +107,7 @@ TEST_F(HardwareListFixture, SmbiosChecksCoverTheBytesTheFirmwareHolds)
               Checks(L"bootsmbs", BootListSmbios));
 }
 
-TEST_F(HardwareListFixture, PciChecksNeedThePresentDeviceAndFollowItsIdentity)
-{
+TEST_F(HardwareListFixture, PciChecksNeedThePresentDeviceAndFollowItsIdentity) {
     // Wine lists its display adapter as a PCI device of this hardware ID.
     const wchar_t* wineDisplay = L"PCI\\VEN_0000&DEV_0000&SUBSYS_00000000&REV_00";
     auto present = checked_cast<IDevice>(db->CreateDevice(L"Display", L"", T1(), true));
@@ -128,24 +121,23 @@ TEST_F(HardwareListFixture, PciChecksNeedThePresentDeviceAndFollowItsIdentity)
     std::vector<std::string> checks = Checks(L"bootpci", BootListPci);
     ASSERT_EQ(3u, checks.size());
     EXPECT_EQ(64u, checks[0].size());
-    EXPECT_NE(testsha::Sha256Hex("0=" + Narrow(wineDisplay) + "\n"), checks[0]);   // more than the descriptors
+    EXPECT_NE(testsha::Sha256Hex("0=" + Narrow(wineDisplay) + "\n"), checks[0]); // more than the descriptors
     EXPECT_NE(checks[0], checks[1]);
     EXPECT_EQ(VARNO_UNREADABLE_MARK, checks[2]);
-    EXPECT_EQ(checks, Checks(L"bootpci", BootListPci));   // the same device reads the same
+    EXPECT_EQ(checks, Checks(L"bootpci", BootListPci)); // the same device reads the same
 }
 
 namespace {
 
 // A firmware table of one system structure (handle 0x0100): manufacturer "Kv", product "Board",
 // the serial number the test chooses, and a UUID at 8 (a text value of 16 bytes, not a string).
-std::vector<unsigned char> SystemTable(const std::string& serial, unsigned char uuidFirst = 0x11)
-{
+std::vector<unsigned char> SystemTable(const std::string& serial, unsigned char uuidFirst = 0x11) {
     std::vector<BYTE> body(0x1B - 4, 0);
-    body[0] = 1, body[1] = 2, body[3] = 3;   // strings of the manufacturer, the product, the serial
+    body[0] = 1, body[1] = 2, body[3] = 3; // strings of the manufacturer, the product, the serial
     body[8 - 4] = uuidFirst;
-    return KvSmbios::Raw({KvSmbios::Structure(1, 0x0100, body, {"Kv", "Board", serial}),
-                          KvSmbios::Structure(127, 0xFFFF, {}, {})},
-                         0, 2, 8);
+    return KvSmbios::Raw(
+        {KvSmbios::Structure(1, 0x0100, body, {"Kv", "Board", serial}), KvSmbios::Structure(127, 0xFFFF, {}, {})}, 0, 2,
+        8);
 }
 
 struct GivenTable {
@@ -158,8 +150,7 @@ struct GivenTable {
 // A changed field of the table the board finds gives another check of that field and of its
 // table; the other fields keep theirs. A text field of more than one byte (a UUID) is checked by
 // its own bytes, not taken for the index of a string.
-TEST_F(HardwareListFixture, ChangedSmbiosFieldChangesItsCheck)
-{
+TEST_F(HardwareListFixture, ChangedSmbiosFieldChangesItsCheck) {
     SmbiosTableDescriptor tbl = {1, 0x1B, 0x0100};
     db->CreateSMBIOSTable(L"SMBIOS\\System Information #0100", tbl, T1(), true);
     db->CreateSMBIOSField(L"SMBIOS\\System Information #0100\\Serial Number", 1, 1, 7, tbl, T1(), true);
@@ -186,16 +177,15 @@ TEST_F(HardwareListFixture, ChangedSmbiosFieldChangesItsCheck)
     std::string uuid(16, '\0');
     uuid[0] = 0x11;
     EXPECT_EQ(testsha::Sha256Hex(d + FieldDescriptor(1, 8, 16) + uuid), before[3]);
-    EXPECT_NE(before[0], after[0]);        // the table holds the field
-    EXPECT_EQ(before[2], after[2]);        // the manufacturer did not change
-    EXPECT_NE(before[3], otherUuid[3]);    // another UUID
+    EXPECT_NE(before[0], after[0]);     // the table holds the field
+    EXPECT_EQ(before[2], after[2]);     // the manufacturer did not change
+    EXPECT_NE(before[3], otherUuid[3]); // another UUID
     EXPECT_EQ(before[1], otherUuid[1]);
 }
 
 // A device stored with its location is the device at that location: the same hardware ID on
 // another bus is another device, which the board does not find there.
-TEST_F(HardwareListFixture, PciDeviceWithALocationIsFoundOnlyThere)
-{
+TEST_F(HardwareListFixture, PciDeviceWithALocationIsFoundOnlyThere) {
     const wchar_t* wineDisplay = L"PCI\\VEN_0000&DEV_0000&SUBSYS_00000000&REV_00";
     auto anywhere = checked_cast<IDevice>(db->CreateDevice(L"Display", L"", T1(), true));
     anywhere->SetProperty(0, _value_t(wineDisplay));

@@ -15,16 +15,14 @@ namespace {
 // The place of a virtual operation in its interface's table (pointer-to-member form of the
 // Itanium C++ ABI: 1 + the byte offset in the table).
 template <class M>
-long Slot(M pm)
-{
+long Slot(M pm) {
     ptrdiff_t raw[2];
     static_assert(sizeof(M) == sizeof raw, "pointer to member of the Itanium ABI");
     std::memcpy(raw, &pm, sizeof raw);
     return static_cast<long>((raw[0] - 1) / static_cast<ptrdiff_t>(sizeof(void*)));
 }
 
-FILETIME Ft(unsigned long long v)
-{
+FILETIME Ft(unsigned long long v) {
     FILETIME f;
     f.dwLowDateTime = static_cast<DWORD>(v);
     f.dwHighDateTime = static_cast<DWORD>(v >> 32);
@@ -36,14 +34,12 @@ _time_t T(unsigned long long v) { return _time_t::mktime(Ft(v), 1); }
 struct Store {
     SmartPtr<IProvider> provider = Common::CreateProvider();
     SmartPtr<IDatabase> db;
-    explicit Store(const std::wstring& path)
-    {
+    explicit Store(const std::wstring& path) {
         db = provider->Open(Narrow(path).c_str());
         if (!db)
             ADD_FAILURE() << "open failed: " << as_string(provider->GetLastErrorText(), CP_UTF8);
     }
-    void Close()
-    {
+    void Close() {
         if (db)
             provider->Close(db->GetHandle());
         db.Reset();
@@ -55,8 +51,7 @@ struct Store {
 
 // The places that other modules built against this header rely on (the workstation-resource
 // plug-in calls them by place).
-TEST(VCoreLayout, OperationsKeepTheirPlaces)
-{
+TEST(VCoreLayout, OperationsKeepTheirPlaces) {
     EXPECT_EQ(0, Slot(&StoreItem::GetId));
     EXPECT_EQ(5, Slot(&StoreItem::GetKind));
     EXPECT_EQ(6, Slot(&StoreItem::GetName));
@@ -83,8 +78,7 @@ TEST(VCoreLayout, OperationsKeepTheirPlaces)
     EXPECT_EQ(12, Slot(&IDiskSector::IsControlled));
 }
 
-TEST(VCoreSmartPtr, CopiesShareAndReleaseTheObject)
-{
+TEST(VCoreSmartPtr, CopiesShareAndReleaseTheObject) {
     SmartPtr<IProvider> p = Common::CreateProvider();
     ASSERT_TRUE(p);
     EXPECT_EQ(1, p->RefCount());
@@ -102,8 +96,7 @@ TEST(VCoreSmartPtr, CopiesShareAndReleaseTheObject)
 
 // Everything a store holds comes back from the file exactly: every kind, every field, odd texts,
 // exact FILETIMEs, device values of every type, links in order, the local subject and the IDs.
-TEST(VCoreStore, EveryItemAndFieldRoundTripsThroughTheFile)
-{
+TEST(VCoreStore, EveryItemAndFieldRoundTripsThroughTheFile) {
     std::wstring dir = vtest::ScratchDir(L"roundtrip");
     std::wstring path = dir + L"\\Localhost.vdb";
     const std::wstring odd = L"  a<b>&\"c' \x0434\x0438\x0441\x043a \xD83D\xDE00 ";
@@ -153,7 +146,8 @@ TEST(VCoreStore, EveryItemAndFieldRoundTripsThroughTheFile)
         rg->AddRegistryKey(checked_cast<IRegistryKey>(key));
         auto sg = checked_cast<IDiskSectorGroup>(s.db->CreateDiskSectorGroup(L"Sectors", L"", T(t0 + 12)));
         sg->AddDiskSector(checked_cast<IDiskSector>(sector));
-        auto hg = checked_cast<IHardwareConfigurationGroup>(s.db->CreateHardwareConfigurationGroup(L"HW", L"", T(t0 + 13)));
+        auto hg =
+            checked_cast<IHardwareConfigurationGroup>(s.db->CreateHardwareConfigurationGroup(L"HW", L"", T(t0 + 13)));
         hg->AddSMBIOSField(checked_cast<ISMBIOSField>(field));
         hg->AddDevice(d);
         hg->AddSMBIOSTable(checked_cast<ISMBIOSTable>(table));
@@ -256,8 +250,7 @@ TEST(VCoreStore, EveryItemAndFieldRoundTripsThroughTheFile)
 
 // The file is the model-file format that the import check reads: root "version" of at most 10 and
 // the sections "Resources", "RGroups" and "Tasks".
-TEST(VCoreStore, ModelFileHasVersionAndSections)
-{
+TEST(VCoreStore, ModelFileHasVersionAndSections) {
     std::wstring path = vtest::ScratchDir(L"format") + L"\\model.xml";
     {
         Store s(path);
@@ -306,8 +299,7 @@ TEST(VCoreStore, ModelFileHasVersionAndSections)
     CoUninitialize();
 }
 
-TEST(VCoreStore, OnlyCommittedWorkIsKept)
-{
+TEST(VCoreStore, OnlyCommittedWorkIsKept) {
     std::wstring path = vtest::ScratchDir(L"transactions") + L"\\Localhost.vdb";
     {
         Store s(path);
@@ -359,8 +351,7 @@ TEST(VCoreStore, OnlyCommittedWorkIsKept)
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((path + L".new").c_str()));
 }
 
-TEST(VCoreStore, ItemsOfOtherStoresAndWrongKindsAreRefused)
-{
+TEST(VCoreStore, ItemsOfOtherStoresAndWrongKindsAreRefused) {
     std::wstring dir = vtest::ScratchDir(L"refusals");
     Store a(dir + L"\\a.vdb"), b(dir + L"\\b.vdb");
     ASSERT_TRUE(a.db && b.db);
@@ -387,18 +378,19 @@ TEST(VCoreStore, ItemsOfOtherStoresAndWrongKindsAreRefused)
 
 // A file that is not a store, a store of a newer format, a folder, no path, a missing folder:
 // Open gives nothing, says why, and leaves the file as it was.
-TEST(VCoreStore, BadFilesDoNotOpenAndAreLeftAlone)
-{
+TEST(VCoreStore, BadFilesDoNotOpenAndAreLeftAlone) {
     std::wstring dir = vtest::ScratchDir(L"badfiles");
     struct Case {
         const wchar_t* file;
         const char* content;
     } cases[] = {
         {L"garbage.vdb", "this is not XML"},
-        {L"torn.vdb", "<?xml version=\"1.0\"?><VarnoStore version=\"1\" nextId=\"3\"><Resources><Resource id=\"1\" kind=\"1\""},
+        {L"torn.vdb",
+         "<?xml version=\"1.0\"?><VarnoStore version=\"1\" nextId=\"3\"><Resources><Resource id=\"1\" kind=\"1\""},
         {L"newer.vdb", "<?xml version=\"1.0\"?><VarnoStore version=\"11\"><Resources/><RGroups/><Tasks/></VarnoStore>"},
         {L"other.vdb", "<?xml version=\"1.0\"?><Report version=\"1\"/>"},
-        {L"badnum.vdb", "<?xml version=\"1.0\"?><VarnoStore version=\"1\"><Resources><Resource id=\"x\" kind=\"1\"/></Resources></VarnoStore>"},
+        {L"badnum.vdb", "<?xml version=\"1.0\"?><VarnoStore version=\"1\"><Resources><Resource id=\"x\" "
+                        "kind=\"1\"/></Resources></VarnoStore>"},
         {L"twice.vdb", "<?xml version=\"1.0\"?><VarnoStore version=\"1\"><Resources><Resource id=\"1\" kind=\"1\"/>"
                        "<Resource id=\"1\" kind=\"1\"/></Resources></VarnoStore>"},
     };
@@ -443,12 +435,13 @@ TEST(VCoreStore, BadFilesDoNotOpenAndAreLeftAlone)
     // An older format version up to 10 is read; a link to an item that is not there is left out;
     // IDs with the top bit set (the board's own items) are read as they are.
     std::wstring v10 = dir + L"\\v10.vdb";
-    vtest::WriteBytes(v10, "<?xml version=\"1.0\"?><VarnoStore version=\"10\"><Resources>"
-                           "<Resource id=\"4\" kind=\"1\" name=\"C:\\a\" time=\"7\"/>"
-                           "<Resource id=\"-9223372036854775807\" kind=\"1\" name=\"C:\\neg\" time=\"7\"/></Resources><RGroups>"
-                           "<Group id=\"9\" kind=\"1\" name=\"G\"><Member id=\"4\"/><Member id=\"77\"/>"
-                           "<Member id=\"-9223372036854775807\"/></Group>"
-                           "</RGroups><Tasks/></VarnoStore>");
+    vtest::WriteBytes(
+        v10, "<?xml version=\"1.0\"?><VarnoStore version=\"10\"><Resources>"
+             "<Resource id=\"4\" kind=\"1\" name=\"C:\\a\" time=\"7\"/>"
+             "<Resource id=\"-9223372036854775807\" kind=\"1\" name=\"C:\\neg\" time=\"7\"/></Resources><RGroups>"
+             "<Group id=\"9\" kind=\"1\" name=\"G\"><Member id=\"4\"/><Member id=\"77\"/>"
+             "<Member id=\"-9223372036854775807\"/></Group>"
+             "</RGroups><Tasks/></VarnoStore>");
     auto db = provider->Open(Narrow(v10).c_str());
     ASSERT_TRUE(db) << as_string(provider->GetLastErrorText(), CP_UTF8);
     EXPECT_EQ(10, db->GetVersion());
@@ -463,15 +456,14 @@ TEST(VCoreStore, BadFilesDoNotOpenAndAreLeftAlone)
 // A store whose IDs reached the largest positive one (an item holds it, or the next ID is it):
 // it opens, reads, commits unchanged and opens again; a new item is refused with a clear message
 // before anything changes, instead of wrapping to a negative ID that would make the store unloadable.
-TEST(VCoreStore, StoreAtTheIdLimitOpensAndRefusesNewItems)
-{
+TEST(VCoreStore, StoreAtTheIdLimitOpensAndRefusesNewItems) {
     const long long kMax = 9223372036854775807LL;
     std::wstring dir = vtest::ScratchDir(L"idlimit");
     struct Case {
         const wchar_t* file;
         const char* content;
-        std::vector<long long> ids;  // resource IDs as read
-        int addsLeft;                // items that still get an ID
+        std::vector<long long> ids; // resource IDs as read
+        int addsLeft;               // items that still get an ID
     } cases[] = {
         {L"maxitem.vdb",
          "<?xml version=\"1.0\"?><VarnoStore version=\"1\" nextId=\"3\"><Resources>"
@@ -479,11 +471,13 @@ TEST(VCoreStore, StoreAtTheIdLimitOpensAndRefusesNewItems)
          "<Resource id=\"2\" kind=\"1\" name=\"C:\\b\" time=\"7\"/></Resources><RGroups>"
          "<Group id=\"5\" kind=\"1\" name=\"G\"><Member id=\"9223372036854775807\"/></Group></RGroups>"
          "<Tasks/></VarnoStore>",
-         {kMax, 2}, 0},
+         {kMax, 2},
+         0},
         {L"nextid.vdb",
          "<?xml version=\"1.0\"?><VarnoStore version=\"1\" nextId=\"9223372036854775807\"><Resources>"
          "<Resource id=\"1\" kind=\"1\" name=\"C:\\a\" time=\"7\"/></Resources><RGroups/><Tasks/></VarnoStore>",
-         {1}, 1},
+         {1},
+         1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(Narrow(c.file));
@@ -514,7 +508,8 @@ TEST(VCoreStore, StoreAtTheIdLimitOpensAndRefusesNewItems)
                         s.db->CreateSubject(L"S", L"", L"");
                     ADD_FAILURE() << "a new item got an ID past the limit";
                 } catch (const EGeneric& e) {
-                    EXPECT_NE(std::wstring::npos, e.text().find(L"no free identifiers")) << as_string(e.text(), CP_UTF8);
+                    EXPECT_NE(std::wstring::npos, e.text().find(L"no free identifiers"))
+                        << as_string(e.text(), CP_UTF8);
                 }
             }
             EXPECT_EQ(count, s.db->GetItemCount());
@@ -528,7 +523,8 @@ TEST(VCoreStore, StoreAtTheIdLimitOpensAndRefusesNewItems)
             EXPECT_EQ(ids, vtest::Ids(s.db->GetResources()));
             auto groups = vtest::Items(s.db->GetResourceGroups());
             if (!groups.empty()) {
-                EXPECT_EQ(std::vector<long long>{kMax}, vtest::Ids(checked_cast<IResourceGroup>(groups[0])->GetResources()));
+                EXPECT_EQ(std::vector<long long>{kMax},
+                          vtest::Ids(checked_cast<IResourceGroup>(groups[0])->GetResources()));
             }
             EXPECT_THROW(s.db->CreateTask(L"T", L"", T(1)), EGeneric);
             s.db->Commit(); // still unchanged
@@ -544,8 +540,7 @@ TEST(VCoreStore, StoreAtTheIdLimitOpensAndRefusesNewItems)
 }
 
 // ASCII text as UTF-16LE, with or without its byte-order mark.
-static std::string Utf16Le(const std::string& ascii, bool bom)
-{
+static std::string Utf16Le(const std::string& ascii, bool bom) {
     std::string out = bom ? "\xFF\xFE" : "";
     for (char c : ascii) {
         out += c;
@@ -556,8 +551,7 @@ static std::string Utf16Le(const std::string& ascii, bool bom)
 
 // A store or model file with a document type declaration is refused by the provider itself and
 // left as it was: an <!ATTLIST> default would otherwise reach the items, an entity their texts.
-TEST(VCoreStore, DocumentTypeDeclarationsAreRefused)
-{
+TEST(VCoreStore, DocumentTypeDeclarationsAreRefused) {
     std::wstring dir = vtest::ScratchDir(L"dtd");
     const std::string body = "<VarnoStore version=\"1\" nextId=\"2\"><Resources>"
                              "<Resource id=\"1\" kind=\"1\" name=\"C:\\a\" time=\"7\"/></Resources>"
@@ -567,16 +561,21 @@ TEST(VCoreStore, DocumentTypeDeclarationsAreRefused)
         std::string content;
     } cases[] = {
         {L"attlist.vdb", "<?xml version=\"1.0\"?>\n<!DOCTYPE VarnoStore [\n"
-                         "  <!ATTLIST Resource controlled CDATA \"0\">\n]>\n" + body},
+                         "  <!ATTLIST Resource controlled CDATA \"0\">\n]>\n" +
+                             body},
         {L"entity.vdb", "<?xml version=\"1.0\"?><!DOCTYPE VarnoStore [<!ENTITY n \"C:\\evil\">]>"
                         "<VarnoStore version=\"1\"><Resources><Resource id=\"1\" kind=\"1\" name=\"&n;\"/></Resources>"
                         "<RGroups/><Tasks/></VarnoStore>"},
         {L"bare.vdb", "<?xml version=\"1.0\"?><!DOCTYPE VarnoStore>" + body},
         {L"external.vdb", "<?xml version=\"1.0\"?><!DOCTYPE VarnoStore SYSTEM \"store.dtd\">" + body},
         {L"model.xml", "<!DOCTYPE VarnoStore [<!ELEMENT VarnoStore ANY>]>" + body},
-        {L"aftercomment.vdb", "<?xml version=\"1.0\"?><!-- -> --><?pi ?" "?>\r\n<!DOCTYPE VarnoStore>" + body},
+        {L"aftercomment.vdb", "<?xml version=\"1.0\"?><!-- -> --><?pi ?"
+                              "?>\r\n<!DOCTYPE VarnoStore>" +
+                                  body},
         {L"utf16.vdb", Utf16Le("<?xml version=\"1.0\" encoding=\"UTF-16\"?><!DOCTYPE VarnoStore [<!ATTLIST Resource "
-                               "controlled CDATA \"0\">]>" + body, true)},
+                               "controlled CDATA \"0\">]>" +
+                                   body,
+                               true)},
         {L"utf16nobom.vdb", Utf16Le("<!DOCTYPE VarnoStore>" + body, false)},
     };
     // The external declaration names a file that exists: it is refused all the same.
@@ -620,8 +619,7 @@ TEST(VCoreStore, DocumentTypeDeclarationsAreRefused)
 
 // Runs only as the child of the test below: commits forever, each time a store whose subject names
 // how many resources it holds.
-TEST(VCoreKill, ChildCommitsForever)
-{
+TEST(VCoreKill, ChildCommitsForever) {
     std::wstring path = vtest::Env(L"VCORE_KILL_CHILD_STORE");
     if (path.empty())
         GTEST_SKIP() << "runs only as the child process of VCoreKill.KilledWhileCommitting";
@@ -639,8 +637,7 @@ TEST(VCoreKill, ChildCommitsForever)
     }
 }
 
-TEST(VCoreKill, KilledWhileCommitting)
-{
+TEST(VCoreKill, KilledWhileCommitting) {
     std::wstring path = vtest::ScratchDir(L"kill") + L"\\Localhost.vdb";
     wchar_t exe[MAX_PATH];
     GetModuleFileNameW(nullptr, exe, MAX_PATH);
@@ -683,13 +680,13 @@ TEST(VCoreKill, KilledWhileCommitting)
 
 // ----- Validity of the described objects -----
 
-TEST(VCoreValidity, ObjectsThatExistAreValid)
-{
+TEST(VCoreValidity, ObjectsThatExistAreValid) {
     std::wstring dir = vtest::ScratchDir(L"validity");
     vtest::WriteBytes(dir + L"\\present.bin", "x");
     std::wstring keyPath = L"Software\\VICheckTests\\vcore_tests_" + std::to_wstring(GetCurrentProcessId());
     HKEY k;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr));
     DWORD one = 1;
     RegSetValueExW(k, L"Named", 0, REG_DWORD, reinterpret_cast<BYTE*>(&one), sizeof one);
     RegSetValueExW(k, L"a\\b", 0, REG_DWORD, reinterpret_cast<BYTE*>(&one), sizeof one);
@@ -717,16 +714,21 @@ TEST(VCoreValidity, ObjectsThatExistAreValid)
         {s.db->CreateRegistryValue(hkcu + L"\\", L"{C51BADB1-F859-4c8e-B5F7-CD2223F03917}", T(1), true), true},
         {s.db->CreateRegistryValue(hkcu + L"\\", L"a{E688BBB6-B0B7-4310-86EB-E0C9D15DBD6A}b", T(1), true), true},
         {s.db->CreateDiskSector(L"Sector", L"", 250, 0, T(1), true), false}, // no such disk
-        {s.db->CreateDevice(L"Device", L"", T(1), true), false},              // no hardware ID to find
+        {s.db->CreateDevice(L"Device", L"", T(1), true), false},             // no hardware ID to find
     };
     for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
         auto& c = cases[i];
         bool valid = false;
-        if (auto f = item_cast<IFile>(c.item)) valid = f->IsValid();
-        else if (auto rk = item_cast<IRegistryKey>(c.item)) valid = rk->IsValid();
-        else if (auto rv = item_cast<IRegistryValue>(c.item)) valid = rv->IsValid();
-        else if (auto ds = item_cast<IDiskSector>(c.item)) valid = ds->IsValid();
-        else if (auto dv = item_cast<IDevice>(c.item)) valid = dv->IsValid();
+        if (auto f = item_cast<IFile>(c.item))
+            valid = f->IsValid();
+        else if (auto rk = item_cast<IRegistryKey>(c.item))
+            valid = rk->IsValid();
+        else if (auto rv = item_cast<IRegistryValue>(c.item))
+            valid = rv->IsValid();
+        else if (auto ds = item_cast<IDiskSector>(c.item))
+            valid = ds->IsValid();
+        else if (auto dv = item_cast<IDevice>(c.item))
+            valid = dv->IsValid();
         EXPECT_EQ(c.valid, valid) << "case " << i << ": " << as_string(c.item->GetName(), CP_UTF8);
     }
     auto dev = checked_cast<IDevice>(cases[13].item);
@@ -742,7 +744,8 @@ TEST(VCoreValidity, ObjectsThatExistAreValid)
         SmbiosTableDescriptor present = {p[0], p[1], p[2] | (p[3] << 8)};
         EXPECT_TRUE(checked_cast<ISMBIOSTable>(s.db->CreateSMBIOSTable(L"T", present, T(1), true))->IsValid());
         EXPECT_TRUE(checked_cast<ISMBIOSField>(s.db->CreateSMBIOSField(L"F", 1, 1, 1, present, T(1), true))->IsValid());
-        EXPECT_FALSE(checked_cast<ISMBIOSField>(s.db->CreateSMBIOSField(L"F", 1, 1, 255, present, T(1), true))->IsValid());
+        EXPECT_FALSE(
+            checked_cast<ISMBIOSField>(s.db->CreateSMBIOSField(L"F", 1, 1, 255, present, T(1), true))->IsValid());
     }
     SmbiosTableDescriptor absent = {200, 4, 0xFEED};
     EXPECT_FALSE(checked_cast<ISMBIOSTable>(s.db->CreateSMBIOSTable(L"T", absent, T(1), true))->IsValid());

@@ -27,8 +27,8 @@ namespace VDeviceInfo {
 // Reference count of every inventory object (operations 0 and 1 of each interface).
 class IObject {
 public:
-    virtual long AddRef() = 0;    // 0
-    virtual long Release() = 0;   // 1
+    virtual long AddRef() = 0;  // 0
+    virtual long Release() = 0; // 1
 protected:
     virtual ~IObject() = default;
 };
@@ -39,18 +39,36 @@ template <class T>
 class SmartPtr {
 public:
     SmartPtr() noexcept : m_p(nullptr) {}
-    explicit SmartPtr(T* p) noexcept : m_p(p) { if (m_p) m_p->AddRef(); }
-    SmartPtr(const SmartPtr& o) noexcept : m_p(o.m_p) { if (m_p) m_p->AddRef(); }
+    explicit SmartPtr(T* p) noexcept : m_p(p) {
+        if (m_p)
+            m_p->AddRef();
+    }
+    SmartPtr(const SmartPtr& o) noexcept : m_p(o.m_p) {
+        if (m_p)
+            m_p->AddRef();
+    }
     SmartPtr(SmartPtr&& o) noexcept : m_p(o.m_p) { o.m_p = nullptr; }
     template <class U>
-    SmartPtr(const SmartPtr<U>& o) noexcept : m_p(dynamic_cast<T*>(o.Get())) { if (m_p) m_p->AddRef(); }
-    ~SmartPtr() { if (m_p) m_p->Release(); }
-    SmartPtr& operator=(SmartPtr o) noexcept { T* t = m_p; m_p = o.m_p; o.m_p = t; return *this; }
+    SmartPtr(const SmartPtr<U>& o) noexcept : m_p(dynamic_cast<T*>(o.Get())) {
+        if (m_p)
+            m_p->AddRef();
+    }
+    ~SmartPtr() {
+        if (m_p)
+            m_p->Release();
+    }
+    SmartPtr& operator=(SmartPtr o) noexcept {
+        T* t = m_p;
+        m_p = o.m_p;
+        o.m_p = t;
+        return *this;
+    }
     T* operator->() const noexcept { return m_p; }
     T* Get() const noexcept { return m_p; }
     explicit operator bool() const noexcept { return m_p != nullptr; }
     bool operator==(const SmartPtr& o) const noexcept { return m_p == o.m_p; }
     bool operator!=(const SmartPtr& o) const noexcept { return m_p != o.m_p; }
+
 private:
     T* m_p;
 };
@@ -69,8 +87,8 @@ const int ImageSmbiosTable = 9;
 const int ImageSmbiosBios = 10;
 const int ImageSmbiosMemory = 11;
 const int ImageProcessor = 12;
-const int ImageExtendedOpen = 13;     // an expanded extended partition
-const int ImageExtendedClosed = 14;   // a collapsed extended partition
+const int ImageExtendedOpen = 13;   // an expanded extended partition
+const int ImageExtendedClosed = 14; // a collapsed extended partition
 const int ImageFixedDisk = 15;
 const int ImageRemovableDisk = 16;
 const int ImageSector = 17;
@@ -82,7 +100,7 @@ const int ImageCount = 20;
 const int MediaTypeUnknown = 0;
 const int MediaTypeRemovable = 1;
 const int MediaTypeFixed = 2;
-const int PartitionStyleRaw = 0;   // no partition table could be read
+const int PartitionStyleRaw = 0; // no partition table could be read
 const int PartitionStyleMbr = 1;
 const int PartitionStyleGpt = 2;
 
@@ -96,38 +114,38 @@ class IFilter;
 // Every object of the inventory tree.
 class IEntry : public IObject {
 public:
-    virtual int GetImage() = 0;               // 2: index into the device image list
-    virtual std::wstring GetName() = 0;       // 3
+    virtual int GetImage() = 0;         // 2: index into the device image list
+    virtual std::wstring GetName() = 0; // 3
 };
 
 // One named value of an entry.
 class IProperty : public IObject {
 public:
-    virtual std::wstring GetName() = 0;       // 2
-    virtual _value_t GetValue() = 0;          // 3
+    virtual std::wstring GetName() = 0; // 2
+    virtual _value_t GetValue() = 0;    // 3
 };
 
 class IFilterEntry : public IObject {
 public:
-    virtual bool Matches(const _value_t& value) = 0;   // 2: numbers compare by value, others by text
+    virtual bool Matches(const _value_t& value) = 0; // 2: numbers compare by value, others by text
 };
 
 // Entries of a filter: each keeps the objects whose property of its name exists and, when the
 // entry has a value test, passes it. In GetProperties a filter keeps the properties it names.
 class IFilter : public IObject {
 public:
-    virtual void AddEntry(const wchar_t* property, IFilterEntry* entry) = 0;   // 2: entry may be null
-    virtual long GetEntries() = 0;                                             // 3
+    virtual void AddEntry(const wchar_t* property, IFilterEntry* entry) = 0; // 2: entry may be null
+    virtual long GetEntries() = 0;                                           // 3
     // The object of these properties passes every entry.
     virtual bool Accepts(const std::list<SmartPtr<IProperty>>& properties) = 0; // 4
     // The property is named by an entry and passes its test.
-    virtual bool Keeps(IProperty* property) = 0;                               // 5
+    virtual bool Keeps(IProperty* property) = 0; // 5
 };
 
 class IDeviceImageList : public IObject {
 public:
     // A new image list with ImageCount 16x16 images; the caller owns, extends and destroys it.
-    virtual HIMAGELIST GetImageList() = 0;               // 2
+    virtual HIMAGELIST GetImageList() = 0;                // 2
     virtual int GetClassImage(const GUID& classGuid) = 0; // 3: ImageUnknownDevice for an unknown class
     virtual int GetSmbiosTableImage(int tableType) = 0;   // 4
 };
@@ -138,13 +156,13 @@ public:
 // 32-bit; "Class GUID" (text with braces), "Hardware ID" (text).
 class IEquipment : public IEntry {
 public:
-    virtual std::wstring GetGroup() = 0;                                                    // 4
+    virtual std::wstring GetGroup() = 0;                                                         // 4
     virtual void GetProperties(std::list<SmartPtr<IProperty>>& properties, IFilter* filter) = 0; // 5
 };
 
 class IPCIEquipment : public IEntry {
 public:
-    virtual void GetDevices(std::list<SmartPtr<IEquipment>>& devices, IFilter* filter) = 0;   // 4
+    virtual void GetDevices(std::list<SmartPtr<IEquipment>>& devices, IFilter* filter) = 0; // 4
 };
 
 #pragma pack(push, 1)
@@ -162,67 +180,67 @@ struct SMBIOSHeader {
 // system fields.
 class ISMBIOSField : public IEntry {
 public:
-    virtual SMBIOSHeader GetHeader() = 0;      // 4
-    virtual _value_t GetValue() = 0;           // 5
-    virtual DWORD GetOffset() = 0;             // 6
-    virtual DWORD GetLength() = 0;             // 7
-    virtual bool IsSystem() = 0;               // 8
-    virtual std::wstring GetValueText() = 0;   // 9
+    virtual SMBIOSHeader GetHeader() = 0;    // 4
+    virtual _value_t GetValue() = 0;         // 5
+    virtual DWORD GetOffset() = 0;           // 6
+    virtual DWORD GetLength() = 0;           // 7
+    virtual bool IsSystem() = 0;             // 8
+    virtual std::wstring GetValueText() = 0; // 9
     // The bytes the firmware holds for this field (a string field: the string's bytes).
-    virtual std::vector<BYTE> GetBytes() = 0;  // 10
+    virtual std::vector<BYTE> GetBytes() = 0; // 10
 };
 
 class ISMBIOSTable : public IEntry {
 public:
-    virtual WORD GetHandle() = 0;              // 4
-    virtual BYTE GetType() = 0;                // 5
-    virtual BYTE GetLength() = 0;              // 6
-    virtual std::wstring GetGroup() = 0;       // 7
-    virtual void GetFields(std::list<SmartPtr<ISMBIOSField>>& fields, IFilter* filter) = 0;   // 8
+    virtual WORD GetHandle() = 0;                                                           // 4
+    virtual BYTE GetType() = 0;                                                             // 5
+    virtual BYTE GetLength() = 0;                                                           // 6
+    virtual std::wstring GetGroup() = 0;                                                    // 7
+    virtual void GetFields(std::list<SmartPtr<ISMBIOSField>>& fields, IFilter* filter) = 0; // 8
     // The whole structure as the firmware holds it: formatted area and string set.
-    virtual std::vector<BYTE> GetBytes() = 0;  // 9
+    virtual std::vector<BYTE> GetBytes() = 0; // 9
 };
 
 class ISMBIOS : public IEntry {
 public:
-    virtual BYTE GetMajorVersion() = 0;        // 4
-    virtual BYTE GetMinorVersion() = 0;        // 5
-    virtual void GetTables(std::list<SmartPtr<ISMBIOSTable>>& tables, IFilter* filter) = 0;  // 6
+    virtual BYTE GetMajorVersion() = 0;                                                     // 4
+    virtual BYTE GetMinorVersion() = 0;                                                     // 5
+    virtual void GetTables(std::list<SmartPtr<ISMBIOSTable>>& tables, IFilter* filter) = 0; // 6
     // Empty when the whole table was read; else what stopped the reading.
-    virtual std::wstring GetProblem() = 0;     // 7
+    virtual std::wstring GetProblem() = 0; // 7
 };
 
 // A partition of a drive: for MBR drives also the extended partition and each link to the next
 // logical drive (type 0x05 or 0x0F), in the order of the chain, so that each nests in the one before.
 class IPartition : public IEntry {
 public:
-    virtual PARTITION_INFORMATION_EX GetInfo() = 0;   // 4
+    virtual PARTITION_INFORMATION_EX GetInfo() = 0; // 4
 };
 
 class ISector : public IEntry {
 public:
-    virtual std::wstring GetPath() = 0;               // 4: display text, unique on the computer
-    virtual int GetDiskNumber() = 0;                  // 5
-    virtual unsigned long long GetNumber() = 0;       // 6: absolute sector number
+    virtual std::wstring GetPath() = 0;         // 4: display text, unique on the computer
+    virtual int GetDiskNumber() = 0;            // 5
+    virtual unsigned long long GetNumber() = 0; // 6: absolute sector number
 };
 
 // A physical disk. Properties: "Number", "DevicePath", "Description", "MediaType", "BusType",
 // "Size", "BytesPerSector", "PartitionStyle", and "LayoutProblem" when the layout was damaged.
 class IPhysicalDrive : public IEntry {
 public:
-    virtual std::wstring GetDescription() = 0;        // 4
-    virtual unsigned long long GetSize() = 0;         // 5: bytes
-    virtual int GetPartitionStyle() = 0;              // 6: PartitionStyleMbr, PartitionStyleGpt or raw
-    virtual DWORD GetGeometry() = 0;                  // 7: bytes per sector, never 0
+    virtual std::wstring GetDescription() = 0; // 4
+    virtual unsigned long long GetSize() = 0;  // 5: bytes
+    virtual int GetPartitionStyle() = 0;       // 6: PartitionStyleMbr, PartitionStyleGpt or raw
+    virtual DWORD GetGeometry() = 0;           // 7: bytes per sector, never 0
     virtual void GetProperties(std::list<SmartPtr<IProperty>>& properties, IFilter* filter) = 0; // 8
     // The disk is recognised for work with the board: its partition table was read, MBR or GPT.
-    virtual bool IsRecognized() = 0;                  // 9
-    virtual bool IsBiosMapped() = 0;                  // 10
-    virtual int GetBiosNumber() = 0;                  // 11
-    virtual WORD GetPhysicalNumber() = 0;             // 12
+    virtual bool IsRecognized() = 0;                                             // 9
+    virtual bool IsBiosMapped() = 0;                                             // 10
+    virtual int GetBiosNumber() = 0;                                             // 11
+    virtual WORD GetPhysicalNumber() = 0;                                        // 12
     virtual void GetSectors(std::list<SmartPtr<ISector>>& sectors) = 0;          // 13
     virtual void GetPartitions(std::list<SmartPtr<IPartition>>& partitions) = 0; // 14
-    virtual DWORD GetNumber() = 0;                    // 15: N of \\.\PhysicalDriveN
+    virtual DWORD GetNumber() = 0;                                               // 15: N of \\.\PhysicalDriveN
 };
 
 class IStorage : public IEntry {
@@ -234,10 +252,10 @@ public:
 
 // One PCI device as the system reports it.
 struct PciDeviceInfo {
-    std::wstring name;         // friendly name, else the device description
-    std::wstring group;        // the setup class's description ("Display adapters"); may be empty
+    std::wstring name;  // friendly name, else the device description
+    std::wstring group; // the setup class's description ("Display adapters"); may be empty
     GUID classGuid = {};
-    std::wstring hardwareId;   // PCI\VEN_xxxx&DEV_xxxx&SUBSYS_xxxxxxxx&REV_xx
+    std::wstring hardwareId; // PCI\VEN_xxxx&DEV_xxxx&SUBSYS_xxxxxxxx&REV_xx
     DWORD bus = 0, device = 0, function = 0;
     DWORD vendorId = 0, deviceId = 0, subsystemId = 0, revisionId = 0, classCode = 0;
 };
@@ -264,20 +282,20 @@ struct SectorInfo {
 
 // What the inventory knows of one physical disk.
 struct DriveInfo {
-    DWORD number = 0;               // N of \\.\PhysicalDriveN
+    DWORD number = 0; // N of \\.\PhysicalDriveN
     std::wstring devicePath;
-    std::wstring description;       // vendor and product of the device
+    std::wstring description; // vendor and product of the device
     int mediaType = MediaTypeUnknown;
-    int busType = 0;                // STORAGE_BUS_TYPE
-    unsigned long long size = 0;    // bytes
-    DWORD bytesPerSector = 0;       // 0: not reported (DefaultBytesPerSector is taken)
+    int busType = 0;             // STORAGE_BUS_TYPE
+    unsigned long long size = 0; // bytes
+    DWORD bytesPerSector = 0;    // 0: not reported (DefaultBytesPerSector is taken)
     bool biosMapped = false;
     int biosNumber = 0;
     WORD physicalNumber = 0;
     int partitionStyle = PartitionStyleRaw;
     std::vector<PARTITION_INFORMATION_EX> partitions;
     std::vector<SectorInfo> sectors;
-    std::wstring layoutProblem;     // empty when the layout read whole
+    std::wstring layoutProblem; // empty when the layout read whole
 };
 
 class IDriveSource {

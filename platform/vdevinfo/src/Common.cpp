@@ -15,6 +15,7 @@ public:
     CProperty(const std::wstring& name, const _value_t& value) : m_name(name), m_value(value) {}
     std::wstring GetName() override { return m_name; }
     _value_t GetValue() override { return m_value; }
+
 private:
     std::wstring m_name;
     _value_t m_value;
@@ -37,6 +38,7 @@ public:
             return false;
         return m_value.as_wstring() == value.as_wstring();
     }
+
 private:
     _value_t m_value;
 };
@@ -70,6 +72,7 @@ public:
                 return true;
         return false;
     }
+
 private:
     std::vector<std::pair<std::wstring, SmartPtr<IFilterEntry>>> m_entries;
 };
@@ -150,7 +153,9 @@ void DrawImage(HDC dc, int image) {
         for (int x = 2; x < 15; x += 3)
             Box(dc, x, 3, x + 2, 10, RGB(212, 175, 55), RGB(120, 90, 20));
         break;
-    case ImageSystemDevice: Chip(dc, RGB(90, 110, 160)); break;
+    case ImageSystemDevice:
+        Chip(dc, RGB(90, 110, 160));
+        break;
     case ImageDisplay:
         Box(dc, 1, 2, 15, 12, RGB(40, 80, 200), RGB(20, 20, 20));
         Box(dc, 5, 12, 11, 15, RGB(160, 160, 160), RGB(60, 60, 60));
@@ -177,21 +182,33 @@ void DrawImage(HDC dc, int image) {
         Line(dc, 8, 11, 13, 6, RGB(0, 0, 0));
         Box(dc, 6, 12, 11, 16, RGB(0, 0, 0), RGB(0, 0, 0));
         break;
-    case ImageSmbios: Chip(dc, RGB(30, 30, 30)); Box(dc, 6, 5, 10, 11, RGB(220, 180, 40), RGB(220, 180, 40)); break;
+    case ImageSmbios:
+        Chip(dc, RGB(30, 30, 30));
+        Box(dc, 6, 5, 10, 11, RGB(220, 180, 40), RGB(220, 180, 40));
+        break;
     case ImageSmbiosTable:
         Box(dc, 1, 1, 15, 15, RGB(255, 255, 255), RGB(60, 60, 120));
         for (int y = 4; y < 14; y += 3)
             Line(dc, 3, y, 13, y, RGB(60, 60, 120));
         break;
-    case ImageSmbiosBios: Chip(dc, RGB(150, 40, 40)); break;
+    case ImageSmbiosBios:
+        Chip(dc, RGB(150, 40, 40));
+        break;
     case ImageSmbiosMemory:
         Box(dc, 0, 4, 16, 12, RGB(0, 120, 60), RGB(0, 60, 30));
         for (int x = 2; x < 15; x += 4)
             Box(dc, x, 5, x + 3, 9, RGB(30, 30, 30), RGB(30, 30, 30));
         break;
-    case ImageProcessor: Chip(dc, RGB(70, 70, 70)); Box(dc, 5, 4, 11, 12, RGB(200, 200, 200), RGB(200, 200, 200)); break;
-    case ImageExtendedOpen: Folder(dc, true); break;
-    case ImageExtendedClosed: Folder(dc, false); break;
+    case ImageProcessor:
+        Chip(dc, RGB(70, 70, 70));
+        Box(dc, 5, 4, 11, 12, RGB(200, 200, 200), RGB(200, 200, 200));
+        break;
+    case ImageExtendedOpen:
+        Folder(dc, true);
+        break;
+    case ImageExtendedClosed:
+        Folder(dc, false);
+        break;
     case ImageFixedDisk:
         Box(dc, 1, 4, 15, 13, RGB(150, 150, 160), RGB(40, 40, 50));
         Box(dc, 11, 9, 13, 11, RGB(0, 200, 0), RGB(0, 120, 0));
@@ -216,7 +233,7 @@ void DrawImage(HDC dc, int image) {
         for (int x = 2; x < 14; x += 3)
             Box(dc, x, 8, x + 2, 10, RGB(60, 60, 60), RGB(60, 60, 60));
         break;
-    default:   // an unknown device
+    default: // an unknown device
         Box(dc, 2, 2, 14, 14, RGB(230, 230, 230), RGB(90, 90, 90));
         Line(dc, 6, 5, 10, 5, RGB(200, 0, 0));
         Line(dc, 10, 5, 10, 8, RGB(200, 0, 0));
@@ -259,10 +276,22 @@ public:
     }
     int GetSmbiosTableImage(int tableType) override {
         switch (tableType) {
-        case 0: return ImageSmbiosBios;
-        case 4: return ImageProcessor;
-        case 5: case 6: case 16: case 17: case 18: case 19: case 20: case 33: case 37: return ImageSmbiosMemory;
-        default: return ImageSmbiosTable;
+        case 0:
+            return ImageSmbiosBios;
+        case 4:
+            return ImageProcessor;
+        case 5:
+        case 6:
+        case 16:
+        case 17:
+        case 18:
+        case 19:
+        case 20:
+        case 33:
+        case 37:
+            return ImageSmbiosMemory;
+        default:
+            return ImageSmbiosTable;
         }
     }
 };
@@ -363,7 +392,9 @@ SmartPtr<IDeviceImageList> GetDeviceImageList() { return SmartPtr<IDeviceImageLi
 
 SmartPtr<IFilter> CreateFilter() { return SmartPtr<IFilter>(new CFilter); }
 
-SmartPtr<IFilterEntry> CreateFilterEntry(const _value_t& value) { return SmartPtr<IFilterEntry>(new CFilterEntry(value)); }
+SmartPtr<IFilterEntry> CreateFilterEntry(const _value_t& value) {
+    return SmartPtr<IFilterEntry>(new CFilterEntry(value));
+}
 
 void SetDriveSource(IDriveSource* source) {
     std::lock_guard<std::mutex> g(g_lock);

@@ -279,6 +279,7 @@ public:
         return ::SetFilePointerEx(m_h, at, nullptr, FILE_BEGIN) && ::ReadFile(m_h, buffer, size, &got, nullptr) &&
                got == size;
     }
+
 private:
     HANDLE m_h;
 };
@@ -299,6 +300,7 @@ public:
         return Format(L"Partition %u", (unsigned)m_info.PartitionNumber);
     }
     PARTITION_INFORMATION_EX GetInfo() override { return m_info; }
+
 private:
     PARTITION_INFORMATION_EX m_info;
 };
@@ -311,6 +313,7 @@ public:
     std::wstring GetPath() override { return Format(L"PhysicalDrive%u\\", (unsigned)m_disk) + m_info.name; }
     int GetDiskNumber() override { return (int)m_disk; }
     unsigned long long GetNumber() override { return m_info.number; }
+
 private:
     DWORD m_disk;
     SectorInfo m_info;
@@ -339,7 +342,9 @@ public:
     unsigned long long GetSize() override { return m_info.size; }
     int GetPartitionStyle() override { return m_info.partitionStyle; }
     DWORD GetGeometry() override { return m_info.bytesPerSector; }
-    void GetProperties(PropertyList& properties, IFilter* filter) override { CopyProperties(m_properties, properties, filter); }
+    void GetProperties(PropertyList& properties, IFilter* filter) override {
+        CopyProperties(m_properties, properties, filter);
+    }
     bool IsRecognized() override {
         return m_info.partitionStyle == PartitionStyleMbr || m_info.partitionStyle == PartitionStyleGpt;
     }
@@ -356,6 +361,7 @@ public:
     }
     DWORD GetNumber() override { return m_info.number; }
     const PropertyList& Properties() const { return m_properties; }
+
 private:
     DriveInfo m_info;
     PropertyList m_properties;
@@ -365,12 +371,12 @@ class CStorage : public Counted<IStorage> {
 public:
     CStorage() {
         for (const DriveInfo& d : DriveSource()->ListDrives())
-            if (d.number <= MaxDiskNumber)   // the store keeps the disk number in a byte
+            if (d.number <= MaxDiskNumber) // the store keeps the disk number in a byte
                 m_drives.push_back(SmartPtr<CPhysicalDrive>(new CPhysicalDrive(d)));
-        std::stable_sort(m_drives.begin(), m_drives.end(), [](const SmartPtr<CPhysicalDrive>& a,
-                                                             const SmartPtr<CPhysicalDrive>& b) {
-            return a->GetNumber() < b->GetNumber();
-        });
+        std::stable_sort(m_drives.begin(), m_drives.end(),
+                         [](const SmartPtr<CPhysicalDrive>& a, const SmartPtr<CPhysicalDrive>& b) {
+                             return a->GetNumber() < b->GetNumber();
+                         });
     }
     int GetImage() override { return ImageFixedDisk; }
     std::wstring GetName() override { return L"Storage"; }
@@ -379,6 +385,7 @@ public:
             if (Accepts(filter, d->Properties()))
                 drives.push_back(SmartPtr<IPhysicalDrive>(d.Get()));
     }
+
 private:
     std::vector<SmartPtr<CPhysicalDrive>> m_drives;
 };
@@ -444,7 +451,8 @@ void LayoutFromDriver(const DRIVE_LAYOUT_INFORMATION_EX& l, DriveInfo& info) {
                                                                     : PartitionStyleRaw;
     for (DWORD i = 0; i < l.PartitionCount && i < 128; ++i) {
         const PARTITION_INFORMATION_EX& p = l.PartitionEntry[i];
-        bool empty = p.PartitionStyle == PARTITION_STYLE_MBR ? p.Mbr.PartitionType == 0 : p.PartitionLength.QuadPart == 0;
+        bool empty =
+            p.PartitionStyle == PARTITION_STYLE_MBR ? p.Mbr.PartitionType == 0 : p.PartitionLength.QuadPart == 0;
         if (!empty)
             info.partitions.push_back(p);
     }
@@ -455,7 +463,8 @@ bool ReadDrive(DWORD number, DriveInfo& info) {
     wchar_t path[64];
     swprintf(path, 64, L"\\\\.\\PhysicalDrive%u", (unsigned)number);
     bool readable = true;
-    HANDLE h = ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE h =
+        ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         // Without read access the disk is still listed, with what a query without rights gives.
         readable = false;
@@ -472,7 +481,8 @@ bool ReadDrive(DWORD number, DriveInfo& info) {
     query.QueryType = PropertyStandardQuery;
     BYTE buffer[4096] = {};
     bool removable = false;
-    if (::DeviceIoControl(h, IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof(query), buffer, sizeof(buffer), &bytes, nullptr) &&
+    if (::DeviceIoControl(h, IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof(query), buffer, sizeof(buffer), &bytes,
+                          nullptr) &&
         bytes >= offsetof(STORAGE_DEVICE_DESCRIPTOR, RawPropertiesLength)) {
         auto* desc = reinterpret_cast<STORAGE_DEVICE_DESCRIPTOR*>(buffer);
         info.busType = desc->BusType;
@@ -482,7 +492,8 @@ bool ReadDrive(DWORD number, DriveInfo& info) {
         info.description = vendor.empty() ? product : product.empty() ? vendor : vendor + L" " + product;
     }
     DISK_GEOMETRY_EX geometry = {};
-    if (::DeviceIoControl(h, IOCTL_DISK_GET_DRIVE_GEOMETRY_EX, nullptr, 0, &geometry, sizeof(geometry), &bytes, nullptr)) {
+    if (::DeviceIoControl(h, IOCTL_DISK_GET_DRIVE_GEOMETRY_EX, nullptr, 0, &geometry, sizeof(geometry), &bytes,
+                          nullptr)) {
         info.size = (unsigned long long)geometry.DiskSize.QuadPart;
         info.bytesPerSector = geometry.Geometry.BytesPerSector;
         info.mediaType = geometry.Geometry.MediaType == FixedMedia       ? MediaTypeFixed
@@ -492,8 +503,8 @@ bool ReadDrive(DWORD number, DriveInfo& info) {
         info.mediaType = removable ? MediaTypeRemovable : MediaTypeUnknown;
     }
     std::vector<BYTE> layout(sizeof(DRIVE_LAYOUT_INFORMATION_EX) + 127 * sizeof(PARTITION_INFORMATION_EX));
-    bool haveLayout = ::DeviceIoControl(h, IOCTL_DISK_GET_DRIVE_LAYOUT_EX, nullptr, 0, layout.data(), (DWORD)layout.size(),
-                                        &bytes, nullptr) != FALSE;
+    bool haveLayout = ::DeviceIoControl(h, IOCTL_DISK_GET_DRIVE_LAYOUT_EX, nullptr, 0, layout.data(),
+                                        (DWORD)layout.size(), &bytes, nullptr) != FALSE;
     if (!haveLayout) {
         DWORD error = ::GetLastError();
         if (error == ERROR_INVALID_FUNCTION || error == ERROR_NOT_SUPPORTED) {

@@ -19,6 +19,7 @@ public:
             delete this;
         return n;
     }
+
 private:
     std::atomic<long> m_refs{0};
 };

@@ -17,7 +17,8 @@ public:
         add(L"Bus Number", _value_t((unsigned long)d.bus));
         add(L"Device Number", _value_t((unsigned long)d.device));
         add(L"Function Number", _value_t((unsigned long)d.function));
-        add(L"Address", _value_t((unsigned long)(((d.bus & 0xFFFF) << 16) | ((d.device & 0xFF) << 8) | (d.function & 0xFF))));
+        add(L"Address",
+            _value_t((unsigned long)(((d.bus & 0xFFFF) << 16) | ((d.device & 0xFF) << 8) | (d.function & 0xFF))));
         add(L"Vendor ID", _value_t((unsigned long)d.vendorId));
         add(L"Device ID", _value_t((unsigned long)d.deviceId));
         add(L"Subsystem ID", _value_t((unsigned long)d.subsystemId));
@@ -31,8 +32,11 @@ public:
     int GetImage() override { return m_image; }
     std::wstring GetName() override { return m_name; }
     std::wstring GetGroup() override { return m_group; }
-    void GetProperties(PropertyList& properties, IFilter* filter) override { CopyProperties(m_properties, properties, filter); }
+    void GetProperties(PropertyList& properties, IFilter* filter) override {
+        CopyProperties(m_properties, properties, filter);
+    }
     const PropertyList& Properties() const { return m_properties; }
+
 private:
     std::wstring m_name, m_group;
     int m_image;
@@ -53,6 +57,7 @@ public:
             if (Accepts(filter, d->Properties()))
                 devices.push_back(SmartPtr<IEquipment>(d.Get()));
     }
+
 private:
     std::vector<SmartPtr<CEquipment>> m_devices;
 };
@@ -60,11 +65,13 @@ private:
 std::wstring RegistryText(HDEVINFO set, SP_DEVINFO_DATA& data, DWORD property) {
     std::vector<BYTE> buffer(1024);
     DWORD type = 0, needed = 0;
-    if (!::SetupDiGetDeviceRegistryPropertyW(set, &data, property, &type, buffer.data(), (DWORD)buffer.size(), &needed)) {
+    if (!::SetupDiGetDeviceRegistryPropertyW(set, &data, property, &type, buffer.data(), (DWORD)buffer.size(),
+                                             &needed)) {
         if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed > 65536)
             return std::wstring();
         buffer.resize(needed + 2);
-        if (!::SetupDiGetDeviceRegistryPropertyW(set, &data, property, &type, buffer.data(), (DWORD)buffer.size(), &needed))
+        if (!::SetupDiGetDeviceRegistryPropertyW(set, &data, property, &type, buffer.data(), (DWORD)buffer.size(),
+                                                 &needed))
             return std::wstring();
     }
     buffer.resize(buffer.size() + 2, 0);
@@ -76,7 +83,8 @@ std::vector<std::wstring> RegistryTexts(HDEVINFO set, SP_DEVINFO_DATA& data, DWO
     std::vector<std::wstring> texts;
     std::vector<BYTE> buffer(4096);
     DWORD type = 0, needed = 0;
-    if (!::SetupDiGetDeviceRegistryPropertyW(set, &data, property, &type, buffer.data(), (DWORD)buffer.size() - 4, &needed))
+    if (!::SetupDiGetDeviceRegistryPropertyW(set, &data, property, &type, buffer.data(), (DWORD)buffer.size() - 4,
+                                             &needed))
         return texts;
     buffer.resize(needed + 4, 0);
     const wchar_t* p = reinterpret_cast<const wchar_t*>(buffer.data());
@@ -90,8 +98,8 @@ std::vector<std::wstring> RegistryTexts(HDEVINFO set, SP_DEVINFO_DATA& data, DWO
 
 DWORD DeviceDword(HDEVINFO set, SP_DEVINFO_DATA& data, DWORD property, bool& ok) {
     DWORD value = 0, type = 0;
-    ok = ::SetupDiGetDeviceRegistryPropertyW(set, &data, property, &type, reinterpret_cast<BYTE*>(&value), sizeof(value),
-                                             nullptr) != FALSE;
+    ok = ::SetupDiGetDeviceRegistryPropertyW(set, &data, property, &type, reinterpret_cast<BYTE*>(&value),
+                                             sizeof(value), nullptr) != FALSE;
     return value;
 }
 
@@ -156,7 +164,7 @@ std::vector<PciDeviceInfo> ReadSystemPciDevices() {
         bool ok = false;
         d.bus = DeviceDword(set, data, SPDRP_BUSNUMBER, ok);
         DWORD address = DeviceDword(set, data, SPDRP_ADDRESS, ok);
-        if (ok) {   // PCI: device number in the high word, function in the low word
+        if (ok) { // PCI: device number in the high word, function in the low word
             d.device = address >> 16;
             d.function = address & 0xFFFF;
         }

@@ -139,20 +139,53 @@ const FieldDef kFields[] = {
     {19, 0x0E, FkByte, false, L"Partition Width"},
 };
 
-const wchar_t* const kTypeNames[] = {
-    L"BIOS Information", L"System Information", L"Baseboard Information", L"System Enclosure",
-    L"Processor Information", L"Memory Controller Information", L"Memory Module Information",
-    L"Cache Information", L"Port Connector Information", L"System Slots", L"On Board Devices Information",
-    L"OEM Strings", L"System Configuration Options", L"BIOS Language Information", L"Group Associations",
-    L"System Event Log", L"Physical Memory Array", L"Memory Device", L"32-Bit Memory Error Information",
-    L"Memory Array Mapped Address", L"Memory Device Mapped Address", L"Built-in Pointing Device",
-    L"Portable Battery", L"System Reset", L"Hardware Security", L"System Power Controls", L"Voltage Probe",
-    L"Cooling Device", L"Temperature Probe", L"Electrical Current Probe", L"Out-of-Band Remote Access",
-    L"Boot Integrity Services Entry Point", L"System Boot Information", L"64-Bit Memory Error Information",
-    L"Management Device", L"Management Device Component", L"Management Device Threshold Data",
-    L"Memory Channel", L"IPMI Device Information", L"System Power Supply", L"Additional Information",
-    L"Onboard Devices Extended Information", L"Management Controller Host Interface", L"TPM Device",
-    L"Processor Additional Information", L"Firmware Inventory Information", L"String Property"};
+const wchar_t* const kTypeNames[] = {L"BIOS Information",
+                                     L"System Information",
+                                     L"Baseboard Information",
+                                     L"System Enclosure",
+                                     L"Processor Information",
+                                     L"Memory Controller Information",
+                                     L"Memory Module Information",
+                                     L"Cache Information",
+                                     L"Port Connector Information",
+                                     L"System Slots",
+                                     L"On Board Devices Information",
+                                     L"OEM Strings",
+                                     L"System Configuration Options",
+                                     L"BIOS Language Information",
+                                     L"Group Associations",
+                                     L"System Event Log",
+                                     L"Physical Memory Array",
+                                     L"Memory Device",
+                                     L"32-Bit Memory Error Information",
+                                     L"Memory Array Mapped Address",
+                                     L"Memory Device Mapped Address",
+                                     L"Built-in Pointing Device",
+                                     L"Portable Battery",
+                                     L"System Reset",
+                                     L"Hardware Security",
+                                     L"System Power Controls",
+                                     L"Voltage Probe",
+                                     L"Cooling Device",
+                                     L"Temperature Probe",
+                                     L"Electrical Current Probe",
+                                     L"Out-of-Band Remote Access",
+                                     L"Boot Integrity Services Entry Point",
+                                     L"System Boot Information",
+                                     L"64-Bit Memory Error Information",
+                                     L"Management Device",
+                                     L"Management Device Component",
+                                     L"Management Device Threshold Data",
+                                     L"Memory Channel",
+                                     L"IPMI Device Information",
+                                     L"System Power Supply",
+                                     L"Additional Information",
+                                     L"Onboard Devices Extended Information",
+                                     L"Management Controller Host Interface",
+                                     L"TPM Device",
+                                     L"Processor Additional Information",
+                                     L"Firmware Inventory Information",
+                                     L"String Property"};
 
 std::wstring TypeName(BYTE type) {
     if (type < sizeof(kTypeNames) / sizeof(kTypeNames[0]))
@@ -168,13 +201,33 @@ std::wstring TypeName(BYTE type) {
 
 std::wstring TypeGroup(BYTE type) {
     switch (type) {
-    case 7: return L"Cache";
-    case 8: return L"Port Connectors";
-    case 9: return L"System Slots";
-    case 5: case 6: case 16: case 17: case 18: case 19: case 20: case 33: case 37: return L"Memory";
-    case 10: case 41: return L"Onboard Devices";
-    case 26: case 27: case 28: case 29: case 36: return L"Probes and Cooling";
-    default: return type >= 128 ? L"OEM" : L"";
+    case 7:
+        return L"Cache";
+    case 8:
+        return L"Port Connectors";
+    case 9:
+        return L"System Slots";
+    case 5:
+    case 6:
+    case 16:
+    case 17:
+    case 18:
+    case 19:
+    case 20:
+    case 33:
+    case 37:
+        return L"Memory";
+    case 10:
+    case 41:
+        return L"Onboard Devices";
+    case 26:
+    case 27:
+    case 28:
+    case 29:
+    case 36:
+        return L"Probes and Cooling";
+    default:
+        return type >= 128 ? L"OEM" : L"";
     }
 }
 
@@ -226,6 +279,7 @@ public:
     bool IsSystem() override { return m_system; }
     std::wstring GetValueText() override { return m_text; }
     std::vector<BYTE> GetBytes() override { return m_bytes; }
+
 private:
     SMBIOSHeader m_header;
     int m_image;
@@ -257,10 +311,13 @@ public:
             if (f.type != m_header.Type)
                 continue;
             described = true;
-            DWORD size = f.kind == FkByte || f.kind == FkString ? 1 : f.kind == FkWord ? 2 : f.kind == FkDword ? 4
-                         : f.kind == FkQword ? 8 : 16;
+            DWORD size = f.kind == FkByte || f.kind == FkString ? 1
+                         : f.kind == FkWord                     ? 2
+                         : f.kind == FkDword                    ? 4
+                         : f.kind == FkQword                    ? 8
+                                                                : 16;
             if (f.offset + size > s.length)
-                continue;   // a field of a later version than this structure's
+                continue; // a field of a later version than this structure's
             if (f.kind == FkString) {
                 BYTE index = p[f.offset];
                 std::wstring text;
@@ -274,13 +331,14 @@ public:
                     bytes.assign(str.begin(), str.end());
                     text = Ansi(str);
                 }
-                Add(f.name, f.offset, 1, false, _value_t(index == 0 || index > s.strings.size() ? std::wstring() : text),
-                    text, bytes);
+                Add(f.name, f.offset, 1, false,
+                    _value_t(index == 0 || index > s.strings.size() ? std::wstring() : text), text, bytes);
             } else if (f.kind == FkUuid) {
                 GUID g;
-                memcpy(&g, p + f.offset, 16);   // stored with its first three fields little-endian
+                memcpy(&g, p + f.offset, 16); // stored with its first three fields little-endian
                 std::wstring text = GuidText(g);
-                Add(f.name, f.offset, 16, false, _value_t(text), text, std::vector<BYTE>(p + f.offset, p + f.offset + 16));
+                Add(f.name, f.offset, 16, false, _value_t(text), text,
+                    std::vector<BYTE>(p + f.offset, p + f.offset + 16));
             } else {
                 number(f.name, f.offset, size, f.hex, false);
             }
@@ -315,6 +373,7 @@ public:
         l.push_back(MakeProperty(L"Handle", _value_t((unsigned long)m_header.Handle)));
         return l;
     }
+
 private:
     void Add(const std::wstring& name, DWORD offset, DWORD length, bool system, const _value_t& value,
              const std::wstring& text, const std::vector<BYTE>& bytes) {
@@ -364,6 +423,7 @@ public:
                 tables.push_back(SmartPtr<ISMBIOSTable>(t.Get()));
     }
     std::wstring GetProblem() override { return m_problem; }
+
 private:
     void Stop(const std::wstring& text) {
         if (m_problem.empty())
@@ -420,7 +480,7 @@ private:
             }
             s.bytes.assign(d + p, d + q);
             if (d[p] == 127)
-                return;   // end of table
+                return; // end of table
             m_tables.push_back(SmartPtr<CTable>(new CTable(s, images->GetSmbiosTableImage(d[p]))));
             p = q;
         }
@@ -438,7 +498,7 @@ namespace Common {
 SmartPtr<ISMBIOS> GetSMBIOS() { return SmartPtr<ISMBIOS>(new CSMBIOS); }
 
 std::vector<BYTE> ReadSystemSmbiosTable() {
-    const DWORD rsmb = 0x52534D42;   // 'RSMB'
+    const DWORD rsmb = 0x52534D42; // 'RSMB'
     UINT size = ::GetSystemFirmwareTable(rsmb, 0, nullptr, 0);
     if (size == 0 || size > 16 * 1024 * 1024)
         return std::vector<BYTE>();

@@ -66,7 +66,7 @@ public:
             const BYTE type[16] = {0xA2, 0xA0, 0xD0, 0xEB, 0xE5, 0xB9, 0x33, 0x44,
                                    0x87, 0xC0, 0x68, 0xB6, 0xB7, 0x26, 0x99, 0xC7};
             memcpy(e, type, 16);
-            e[16] = (BYTE)(i + 1);   // partition id
+            e[16] = (BYTE)(i + 1); // partition id
             Put64(e + 32, parts[i].first);
             Put64(e + 40, parts[i].last);
             for (int c = 0; parts[i].name[c] && c < 36; ++c)
@@ -163,8 +163,11 @@ std::vector<std::string> Tree(const DriveInfo& info) {
         if (i.PartitionStyle != PARTITION_STYLE_MBR || (i.Mbr.PartitionType != 0x05 && i.Mbr.PartitionType != 0x0F))
             continue;
         unsigned long long s = (unsigned long long)i.StartingOffset.QuadPart;
-        nodes.push_back({s, s + (unsigned long long)i.PartitionLength.QuadPart, s,
-                         Narrow(p->GetName()) + " [" + std::to_string(s / bps) + "]", {}});
+        nodes.push_back({s,
+                         s + (unsigned long long)i.PartitionLength.QuadPart,
+                         s,
+                         Narrow(p->GetName()) + " [" + std::to_string(s / bps) + "]",
+                         {}});
         nodes[ranges.back()].children.push_back((int)nodes.size() - 1);
         ranges.push_back((int)nodes.size() - 1);
     }
@@ -197,11 +200,11 @@ CImage NestedChain() {
     CImage img(512, 2048);
     img.Entry(0, 0, 0x07, 64, 256, 0x80);
     img.Entry(0, 1, 0x0F, 512, 1536);
-    img.Entry(512, 0, 0x07, 64, 200);      // logical drive at 576
-    img.Entry(512, 1, 0x05, 384, 512);     // next record at 896
-    img.Entry(896, 0, 0x83, 32, 300);      // logical drive at 928
-    img.Entry(896, 1, 0x05, 1024, 512);    // next record at 1536
-    img.Entry(1536, 0, 0x07, 16, 400);     // logical drive at 1552
+    img.Entry(512, 0, 0x07, 64, 200);   // logical drive at 576
+    img.Entry(512, 1, 0x05, 384, 512);  // next record at 896
+    img.Entry(896, 0, 0x83, 32, 300);   // logical drive at 928
+    img.Entry(896, 1, 0x05, 1024, 512); // next record at 1536
+    img.Entry(1536, 0, 0x07, 16, 400);  // logical drive at 1552
     return img;
 }
 
@@ -229,8 +232,8 @@ TEST(DiskLayout, NestedLogicalDrivesNestInTheirLinks) {
     std::vector<std::pair<int, long long>> parts;
     for (auto& p : d.partitions)
         parts.push_back({p.Mbr.PartitionType, p.StartingOffset.QuadPart / 512});
-    EXPECT_EQ((std::vector<std::pair<int, long long>>{{0x07, 64}, {0x0F, 512}, {0x07, 576}, {0x05, 896},
-                                                       {0x83, 928}, {0x05, 1536}, {0x07, 1552}}),
+    EXPECT_EQ((std::vector<std::pair<int, long long>>{
+                  {0x07, 64}, {0x0F, 512}, {0x07, 576}, {0x05, 896}, {0x83, 928}, {0x05, 1536}, {0x07, 1552}}),
               parts);
     EXPECT_TRUE(d.partitions[0].Mbr.BootIndicator);
     EXPECT_EQ(4u, d.partitions[6].PartitionNumber);
@@ -240,7 +243,7 @@ TEST(DiskLayout, DamagedChainsGivePartialAnswers) {
     struct Case {
         const char* name;
         std::function<void(CImage&)> damage;
-        size_t lines;          // of the nested tree that stay
+        size_t lines; // of the nested tree that stay
         const wchar_t* problem;
     };
     const Case cases[] = {
@@ -268,8 +271,8 @@ TEST(DiskLayout, DamagedChainsGivePartialAnswers) {
 TEST(DiskLayout, EntriesOutsideTheDiskAreLeftOut) {
     CImage img(512, 2048);
     img.Entry(0, 0, 0x07, 64, 256);
-    img.Entry(0, 1, 0x07, 1900, 500);           // past the end
-    img.Entry(0, 2, 0x05, 1000, 0xFFFFFFF0u);   // an extended partition of 2 TB on a 1 MB disk
+    img.Entry(0, 1, 0x07, 1900, 500);         // past the end
+    img.Entry(0, 2, 0x05, 1000, 0xFFFFFFF0u); // an extended partition of 2 TB on a 1 MB disk
     DriveInfo d = img.Read(L"outside.img", 0, 512);
     EXPECT_EQ((std::vector<std::string>{"PhysicalDrive0", "  MBR (0)", "  Boot sector of partition 1 (64)"}), Tree(d));
     EXPECT_EQ(L"Partition table entry 2 lies outside the disk. Partition table entry 3 lies outside the disk.",
@@ -282,10 +285,12 @@ TEST(DiskLayout, GptWith512And4096ByteSectors) {
         std::vector<std::string> tree;
     };
     const Case cases[] = {
-        {512, {"PhysicalDrive0", "  Protective MBR (0)", "  GPT header (1)", "  Boot sector of partition 1 (40)",
-               "  Boot sector of partition 2 (256)", "  Backup GPT header (2047)"}},
-        {4096, {"PhysicalDrive0", "  Protective MBR (0)", "  GPT header (1)", "  Boot sector of partition 1 (40)",
-                "  Boot sector of partition 2 (256)", "  Backup GPT header (2047)"}},
+        {512,
+         {"PhysicalDrive0", "  Protective MBR (0)", "  GPT header (1)", "  Boot sector of partition 1 (40)",
+          "  Boot sector of partition 2 (256)", "  Backup GPT header (2047)"}},
+        {4096,
+         {"PhysicalDrive0", "  Protective MBR (0)", "  GPT header (1)", "  Boot sector of partition 1 (40)",
+          "  Boot sector of partition 2 (256)", "  Backup GPT header (2047)"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.bps);
@@ -326,8 +331,14 @@ TEST(DiskLayout, DamagedGptUsesTheBackupOrAnswersPartially) {
          L"The GPT header has entries with a wrong checksum. The backup header is used."},
         {"backup header", [](CImage& i) { i.Sector(2047)[0] = 'X'; }, PartitionStyleGpt, 2,
          L"The backup GPT header has no signature."},
-        {"both headers", [](CImage& i) { i.Sector(1)[40] ^= 1; i.Sector(2047)[40] ^= 1; }, PartitionStyleRaw, 0,
-         L"The GPT header has a wrong checksum. The backup GPT header has a wrong checksum; the partitions are unknown."},
+        {"both headers",
+         [](CImage& i) {
+             i.Sector(1)[40] ^= 1;
+             i.Sector(2047)[40] ^= 1;
+         },
+         PartitionStyleRaw, 0,
+         L"The GPT header has a wrong checksum. The backup GPT header has a wrong checksum; the partitions are "
+         L"unknown."},
         {"huge entry count",
          [](CImage& i) {
              i.Header(1, 2047, 2, 0x10000000, 128, 0);

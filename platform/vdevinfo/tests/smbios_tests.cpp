@@ -22,20 +22,21 @@ using KvSmbios::Raw;
 using KvSmbios::Structure;
 
 std::vector<BYTE> Bios() {
-    return Structure(0, 0x0000, {1, 2, 0x00, 0xE0, 3, 0x3F, 0x80, 0, 0, 0, 0, 0, 0}, {"Vendor Inc.", "1.02", "01/02/2025"});
+    return Structure(0, 0x0000, {1, 2, 0x00, 0xE0, 3, 0x3F, 0x80, 0, 0, 0, 0, 0, 0},
+                     {"Vendor Inc.", "1.02", "01/02/2025"});
 }
 std::vector<BYTE> System() {
-    std::vector<BYTE> body = {1, 2, 0, 9};   // manufacturer, product, no version, a string index past the set
+    std::vector<BYTE> body = {1, 2, 0, 9}; // manufacturer, product, no version, a string index past the set
     for (int i = 0; i < 16; ++i)
         body.push_back((BYTE)(i + 1));
-    body.push_back(6);   // wake-up type
+    body.push_back(6); // wake-up type
     return Structure(1, 0x0001, body, {"Maker", "Model"});
 }
 std::vector<BYTE> Memory(WORD handle) {
     std::vector<BYTE> body(0x11, 0);
     body[0x0C - 4] = 0x00;
-    body[0x0D - 4] = 0x20;   // size 8192
-    body[0x10 - 4] = 1;      // device locator
+    body[0x0D - 4] = 0x20; // size 8192
+    body[0x10 - 4] = 1;    // device locator
     return Structure(17, handle, body, {"DIMM A"});
 }
 std::vector<BYTE> Oem() { return Structure(0xC0, 0x00C0, {0xDE, 0xAD}, {"oem text"}); }
@@ -76,7 +77,7 @@ TEST(Smbios, BuiltTableGivesTablesGroupsAndFields) {
     EXPECT_EQ(4, s->GetMinorVersion());
     EXPECT_EQ(L"SMBIOS", s->GetName());
     auto tables = Tables(s.Get());
-    ASSERT_EQ(5u, tables.size());   // nothing after the end structure
+    ASSERT_EQ(5u, tables.size()); // nothing after the end structure
     std::vector<std::wstring> names, groups;
     for (auto& t : tables) {
         names.push_back(t->GetName());
@@ -106,7 +107,7 @@ TEST(Smbios, BuiltTableGivesTablesGroupsAndFields) {
     EXPECT_EQ(0xE000, segment->GetValue().as_int());
     EXPECT_EQ(L"0xE000", segment->GetValueText());
     EXPECT_EQ(_value_t::vt_ulong, segment->GetValue().vtype());
-    EXPECT_FALSE(Field(tables[0].Get(), L"System BIOS Major Release"));   // past this structure's length
+    EXPECT_FALSE(Field(tables[0].Get(), L"System BIOS Major Release")); // past this structure's length
     SMBIOSHeader h = segment->GetHeader();
     EXPECT_EQ(0, h.Type);
     EXPECT_EQ(17, h.Length);
@@ -144,7 +145,7 @@ TEST(Smbios, HostileTablesGiveWhatWasReadAndAProblem) {
     std::vector<BYTE> tinyLength = Raw({Bios(), {1, 2, 0, 0, 0, 0}});
     std::vector<BYTE> pastEnd = Raw({Bios(), {1, 200, 0, 0, 1, 2}});
     std::vector<BYTE> oemNoEnd = Oem();
-    oemNoEnd.pop_back();   // the set's second NUL
+    oemNoEnd.pop_back(); // the set's second NUL
     std::vector<BYTE> noEnd = Raw({Bios(), oemNoEnd});
     std::vector<BYTE> noEndNoStrings = Raw({Bios(), {0xC1, 4, 1, 0, 0}});
     std::vector<BYTE> unterminated = Raw({Bios(), {0xC1, 4, 1, 0, 'a', 'b'}});
@@ -154,9 +155,11 @@ TEST(Smbios, HostileTablesGiveWhatWasReadAndAProblem) {
          L"The SMBIOS structure at offset 46 declares the length 2, shorter than its header."},
         {"structure past the end", pastEnd, 1, L"The SMBIOS structure at offset 46 runs past the end of the table."},
         {"no double NUL", noEnd, 2, L"The SMBIOS structure at offset 46 has no end of its strings."},
-        {"no double NUL without strings", noEndNoStrings, 2, L"The SMBIOS structure at offset 46 has no end of its strings."},
+        {"no double NUL without strings", noEndNoStrings, 2,
+         L"The SMBIOS structure at offset 46 has no end of its strings."},
         {"string without NUL", unterminated, 2, L"The SMBIOS structure at offset 46 has no end of its strings."},
-        {"declared length beyond the data", Raw({Bios()}, 100), 1, L"The SMBIOS table declares 146 bytes but holds 46."},
+        {"declared length beyond the data", Raw({Bios()}, 100), 1,
+         L"The SMBIOS table declares 146 bytes but holds 46."},
         {"shorter than the table header", {0, 3, 4, 0, 9}, 0, L"The SMBIOS table is shorter than its header."},
         {"empty", {}, 0, L"The firmware gives no SMBIOS table."},
     };
@@ -168,7 +171,7 @@ TEST(Smbios, HostileTablesGiveWhatWasReadAndAProblem) {
         EXPECT_EQ(c.problem, s->GetProblem());
         for (auto& t : tables)
             for (auto& f : Fields(t.Get()))
-                f->GetValueText();   // every field reads within its table
+                f->GetValueText(); // every field reads within its table
     }
     // The kept structure without its end still names its ended strings.
     auto tables = Tables(Read(noEnd).Get());

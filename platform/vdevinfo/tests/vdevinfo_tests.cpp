@@ -274,7 +274,7 @@ TEST(Storage, SystemDisksAreListedWithoutFailing) {
     // Under Wine SetupAPI lists no PCI device; each one listed elsewhere has a name.
     for (const PciDeviceInfo& p : Common::ReadSystemPciDevices())
         EXPECT_FALSE(p.name.empty() && p.hardwareId.empty());
-    EXPECT_EQ(1, Common::Detach());   // a detach without attach is harmless
+    EXPECT_EQ(1, Common::Detach()); // a detach without attach is harmless
     EXPECT_EQ(1, Common::Attach());
     EXPECT_EQ(1, Common::Detach());
 }

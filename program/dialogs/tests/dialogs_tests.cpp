@@ -17,7 +17,6 @@ namespace {
 
 const int g_init = (::InitCommonControls(), 0);
 
-
 RECT ClientRectOf(HWND dlg, int id) {
     RECT rc = {};
     HWND h = ::GetDlgItem(dlg, id);
@@ -181,12 +180,18 @@ TEST(ResizeDialog, MaximiseHidesTheGripRestoreShowsItMinimiseLeavesTheControls) 
 TEST(ResizeDialog, ProportionalGroupsCombinedAnchorsAndAGroupOfNoSize) {
     const DWORD B = ResizeLayout::GroupBegin, E = ResizeLayout::GroupEnd;
     CTestResizeDlg dlg(7101, {
-                                 {-1, B, {}}, {1301, 0x01, {}}, {1302, 0x01, {}}, {-1, E, {}},   // side by side
-                                 {1303, 0x05, {}},                                             // stretch and move
-                                 {-1, B, {}}, {1304, 0x03, {}}, {-1, E, {}},                   // a group of no size
-                                 {-1, B, {}}, {-1, E, {}},                                     // an empty group
-                                 {1305, 0x1F, {}},                                             // everything at once
-                                 {1306, 0x0A, {}},                                             // stretch and move down
+                                 {-1, B, {}},
+                                 {1301, 0x01, {}},
+                                 {1302, 0x01, {}},
+                                 {-1, E, {}},      // side by side
+                                 {1303, 0x05, {}}, // stretch and move
+                                 {-1, B, {}},
+                                 {1304, 0x03, {}},
+                                 {-1, E, {}}, // a group of no size
+                                 {-1, B, {}},
+                                 {-1, E, {}},      // an empty group
+                                 {1305, 0x1F, {}}, // everything at once
+                                 {1306, 0x0A, {}}, // stretch and move down
                              });
     RunDialog(dlg, [](CTestResizeDlg& d) {
         HWND h = d.m_hWnd;
@@ -273,7 +278,7 @@ public:
         if (hdr->code == TVN_SELCHANGEDW)
             m_heard.push_back({hdr->code, reinterpret_cast<NMTREEVIEWW*>(hdr)->itemNew.hItem});
         if (hdr->code == NM_CLICK)
-            m_heard.push_back({hdr->code, nullptr});   // the tree took it: never heard here
+            m_heard.push_back({hdr->code, nullptr}); // the tree took it: never heard here
         return CWnd::OnNotify(wp, lp, pResult);
     }
 };
@@ -289,9 +294,9 @@ protected:
                                   nullptr, nullptr));
         host.m_pTree = &tree;
         RECT rc = {0, 0, 380, 360};
-        ASSERT_TRUE(tree.Create(WS_CHILD | WS_VISIBLE | TVS_HASBUTTONS | TVS_HASLINES | TVS_CHECKBOXES |
-                                    TVS_SHOWSELALWAYS,
-                                rc, &host, 59648));
+        ASSERT_TRUE(
+            tree.Create(WS_CHILD | WS_VISIBLE | TVS_HASBUTTONS | TVS_HASLINES | TVS_CHECKBOXES | TVS_SHOWSELALWAYS, rc,
+                        &host, 59648));
         // R { A { A1, A2, A3 locked unchecked }, B { B1 locked checked, B2 }, C, E { E1 without image } }
         Add(L"R", nullptr, 0x1000);
         Add(L"A", L"R", 0x1000);
@@ -431,13 +436,13 @@ TEST_F(TriStateTree, ClickOnTheStateImageTogglesAndOnTheLabelOnlySelects) {
         UINT flags;
         LRESULT result;
         const wchar_t* selected;
-        int image;   // of the item afterwards
+        int image; // of the item afterwards
     };
     const Case cases[] = {
-        {L"C", TVHT_ONITEMSTATEICON, 1, L"C", 2},  {L"C", TVHT_ONITEMSTATEICON, 1, L"C", 1},
+        {L"C", TVHT_ONITEMSTATEICON, 1, L"C", 2},    {L"C", TVHT_ONITEMSTATEICON, 1, L"C", 1},
         {L"B1", TVHT_ONITEMSTATEICON, 1, L"B1", 4}, // locked: selected, not changed
         {L"A2", TVHT_ONITEMINDENT, 0 + 1, L"B1", 1}, {L"A2", TVHT_ONITEMLABEL, 1, L"A2", 1},
-        {L"A1", TVHT_ONITEMICON, 0, L"A2", 1},      {L"A1", TVHT_ONITEMBUTTON, 0, L"A2", 1},
+        {L"A1", TVHT_ONITEMICON, 0, L"A2", 1},       {L"A1", TVHT_ONITEMBUTTON, 0, L"A2", 1},
         {L"A1", TVHT_ONITEMRIGHT, 0, L"A2", 1},
     };
     for (const Case& c : cases) {
@@ -474,7 +479,7 @@ TEST(ThemeEx, LoadsTheLibraryOnceAndFreesItWithTheLastInstance) {
     {
         CThemeEx a;
         EXPECT_EQ(1, CThemeEx::GetLoadState());
-        EXPECT_EQ(1, a.CloseThemeData());   // nothing open
+        EXPECT_EQ(1, a.CloseThemeData()); // nothing open
         {
             CThemeEx b;
             EXPECT_EQ(1, CThemeEx::GetLoadState());

@@ -29,7 +29,6 @@ namespace {
 
 const int g_init = (::InitCommonControls(), 0);
 
-
 bool Enabled(CDialog& d, int id) { return ::IsWindowEnabled(d.GetDlgItem(id)) != 0; }
 bool Visible(CDialog& d, int id) { return (::GetWindowLongW(d.GetDlgItem(id), GWL_STYLE) & WS_VISIBLE) != 0; }
 void Click(CDialog& d, int id) { ::SendMessageW(d.GetDlgItem(id), BM_CLICK, 0, 0); }
@@ -105,7 +104,7 @@ INT_PTR RunBulk(int selector, KvTest::CScopedPresenter& presenter, std::function
         if (after)
             after(dlg, ops);
     }
-    EXPECT_TRUE(ops.empty());   // the dialog deleted its records
+    EXPECT_TRUE(ops.empty()); // the dialog deleted its records
     return r;
 }
 
@@ -153,7 +152,7 @@ TEST(BulkCreation, FilesThenRemovalAndOkFollowsTheList) {
         ASSERT_EQ(3u, rows.size());
         EXPECT_EQ(L"Выбранные файлы: " + files[0] + L"|", rows[0]);
         EXPECT_TRUE(Enabled(d, IDOK));
-        EXPECT_TRUE(Enabled(d, IDC_ADDRES_REMOVE));   // the last row is selected
+        EXPECT_TRUE(Enabled(d, IDC_ADDRES_REMOVE)); // the last row is selected
         HWND list = d.GetDlgItem(IDC_ADDRES_OPERATIONS);
         for (int i = 0; i < 3; ++i)
             ListView_SetItemState(list, i, LVIS_SELECTED, LVIS_SELECTED);
@@ -185,7 +184,7 @@ TEST(BulkCreation, FolderByFilterTakesTheChosenLineAndRefusesWhenThereIsNone) {
             Click(d, IDC_ADDRES_BY_FILTER);
             EXPECT_TRUE(::IsWindowEnabled(d.GetFilterList().m_hWnd));
             Click(d, IDC_ADDRES_NESTED);
-            Click(d, IDC_ADDRES_ADD);   // no line selected: the first
+            Click(d, IDC_ADDRES_ADD); // no line selected: the first
             d.GetFilterList().SelectItem(1);
             Click(d, IDC_ADDRES_ADD);
             // Every line gone: "by filter" cannot be taken.
@@ -201,8 +200,9 @@ TEST(BulkCreation, FolderByFilterTakesTheChosenLineAndRefusesWhenThereIsNone) {
             EXPECT_TRUE(Enabled(d, IDC_ADDRES_EXE_MARK));
         },
         [&](dlgAddResources&, CResourceOperationList& ops) {
-            EXPECT_EQ((std::vector<std::wstring>{L"1:1:" + folder + L"[*.exe][*.dll]", L"1:1:" + folder + L"[*.sys][*.drv]"}),
-                      Records(ops));
+            EXPECT_EQ(
+                (std::vector<std::wstring>{L"1:1:" + folder + L"[*.exe][*.dll]", L"1:1:" + folder + L"[*.sys][*.drv]"}),
+                Records(ops));
         });
     auto boxes = presenter.Boxes();
     ASSERT_EQ(1u, boxes.size());
@@ -259,7 +259,8 @@ TEST(BulkCreation, RegistryKeyFromThePicker) {
             Click(d, IDC_ADDRES_NESTED);
             d.SelectKind(dlgAddResources::KindRegKeys);
             Click(d, IDC_ADDRES_ADD);
-            EXPECT_EQ((std::vector<std::wstring>{L"Ключи с переменными: HKEY_CURRENT_USER\\Software|+"}), OperationRows(d));
+            EXPECT_EQ((std::vector<std::wstring>{L"Ключи с переменными: HKEY_CURRENT_USER\\Software|+"}),
+                      OperationRows(d));
             Click(d, IDOK);
         },
         [&](dlgAddResources& d, CResourceOperationList& ops) {
@@ -309,7 +310,7 @@ struct StoreOfModel {
 };
 
 CIChDataModel& ModelWithJob(CIChDataModel& m) {
-    m.EnsureDefaultJob(m.EnsureDefaultSubject(), 2);   // the second edition keeps every kind
+    m.EnsureDefaultJob(m.EnsureDefaultSubject(), 2); // the second edition keeps every kind
     return m;
 }
 
@@ -430,7 +431,7 @@ TEST(BulkToStore, WineSmbiosTableByClickAndFieldBySpaceGoIntoTheBoardList) {
     std::vector<std::string> after = store.List(L"bootsmbs", Varno::BootListSmbios);
     Varno::Common::SetSmbiosTable(nullptr, 0);
     ASSERT_EQ(2u, after.size());
-    EXPECT_EQ(lines[tableAt], after[tableAt]);   // the table checked is another one
+    EXPECT_EQ(lines[tableAt], after[tableAt]); // the table checked is another one
     EXPECT_NE(lines[fieldAt], after[fieldAt]);
 }
 

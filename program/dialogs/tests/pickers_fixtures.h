@@ -129,9 +129,10 @@ inline std::vector<BYTE> BuiltSmbiosTable(const std::string& serialOfFirst = "SN
     for (WORD handle : {0x11, 0x12}) {
         std::vector<BYTE> mem(0x22 - 4, 0);
         mem[0x10 - 4] = 1, mem[0x11 - 4] = 2, mem[0x17 - 4] = 3, mem[0x18 - 4] = 4;
-        mem[0x0D - 4] = 0x10;   // 4096 MB
+        mem[0x0D - 4] = 0x10; // 4096 MB
         s.push_back(KvSmbios::Structure(
-            17, handle, mem, {"DIMM " + std::to_string(handle & 0xF), "BANK 0", "Kv", handle == 0x11 ? serialOfFirst : "SN-2"}));
+            17, handle, mem,
+            {"DIMM " + std::to_string(handle & 0xF), "BANK 0", "Kv", handle == 0x11 ? serialOfFirst : "SN-2"}));
     }
     s.push_back(KvSmbios::Structure(127, 0xFFFF, {}, {}));
     return KvSmbios::Raw(s, 0, 2, 8);
@@ -150,7 +151,9 @@ inline void PutEntry(std::vector<BYTE>& sector, int i, BYTE type, DWORD lba, DWO
 // drive at 201 and a link 300-399 with a logical drive at 301.
 inline void WriteNestedMbrImage(const std::wstring& path) {
     std::vector<BYTE> disk(600 * 512, 0);
-    auto sector = [&](unsigned lba) { return std::vector<BYTE>(disk.begin() + lba * 512, disk.begin() + lba * 512 + 512); };
+    auto sector = [&](unsigned lba) {
+        return std::vector<BYTE>(disk.begin() + lba * 512, disk.begin() + lba * 512 + 512);
+    };
     auto put = [&](unsigned lba, std::vector<BYTE> s) {
         s[510] = 0x55, s[511] = 0xAA;
         std::copy(s.begin(), s.end(), disk.begin() + lba * 512);
@@ -258,7 +261,7 @@ inline void ClickStateImage(CTreeCtrlEx& tree, HTREEITEM item) {
         TVHITTESTINFO hit = {};
         hit.pt = {x, pt.y};
         if (TreeView_HitTest(tree.m_hWnd, &hit) == item && (hit.flags & TVHT_ONITEMSTATEICON))
-            pt.x = x - 4;   // well inside the image
+            pt.x = x - 4; // well inside the image
     }
     ASSERT_GE(pt.x, 0) << "no check box found";
     POINT screen = pt;

@@ -58,7 +58,6 @@ void ShootBothSizes(CDialog& d, UINT id) {
     Shoot(h, L"pickers-" + std::to_wstring(id) + L"-smaller");
 }
 
-
 TEST(PickersGallery, RegistryPicker) {
     KvTest::CScopedPresenter presenter;
     presenter.OnDialog<dlgBrowseRegistry>(IDD_BROWSE_REGISTRY, [](dlgBrowseRegistry& d) {

@@ -63,7 +63,7 @@ TEST_F(HardwarePicker, TreeOfComputerPciGroupsAndSmbiosTablesWithTheirPaths) {
         EXPECT_EQ(L"PCI", d.GetItemPath(d.GetPciItem()));
         EXPECT_EQ(L"SMBIOS", d.GetItemPath(d.GetSmbiosItem()));
         std::vector<std::wstring> groups = Children(tree, d.GetPciItem());
-        EXPECT_EQ((std::vector<std::wstring>{L"Видеоадаптеры", L"Сетевые адаптеры"}), groups);   // no group: left out
+        EXPECT_EQ((std::vector<std::wstring>{L"Видеоадаптеры", L"Сетевые адаптеры"}), groups); // no group: left out
         HTREEITEM display = Child(tree, d.GetPciItem(), L"Видеоадаптеры");
         std::vector<HTREEITEM> adapters = ChildItems(tree, display);
         ASSERT_EQ(2u, adapters.size());
@@ -85,8 +85,12 @@ TEST_F(HardwarePicker, TreeOfComputerPciGroupsAndSmbiosTablesWithTheirPaths) {
             HTREEITEM item;
             bool ok;
         };
-        const Case cases[] = {{d.GetComputerItem(), false}, {d.GetPciItem(), false}, {display, false},
-                              {adapters[1], true},          {d.GetSmbiosItem(), false}, {bios, true},
+        const Case cases[] = {{d.GetComputerItem(), false},
+                              {d.GetPciItem(), false},
+                              {display, false},
+                              {adapters[1], true},
+                              {d.GetSmbiosItem(), false},
+                              {bios, true},
                               {vendor, true}};
         for (const Case& c : cases) {
             tree.SelectItem(c.item);
@@ -110,7 +114,7 @@ TEST_F(HardwarePicker, PropertyListShowsTheSelectedItem) {
         HTREEITEM display = Child(tree, d.GetPciItem(), L"Видеоадаптеры");
         struct Case {
             HTREEITEM item;
-            std::vector<std::wstring> rows;   // name=value, groups as their name
+            std::vector<std::wstring> rows; // name=value, groups as their name
         };
         HTREEITEM bios = Child(tree, d.GetSmbiosItem(), L"BIOS Information");
         const Case cases[] = {
@@ -147,10 +151,10 @@ TEST_F(HardwarePicker, CheckModePicksFullyCheckedEntriesAndOkFollowsThePick) {
         HTREEITEM serial = Child(tree, firstMemory, L"Serial Number");
         ASSERT_NE(nullptr, serial);
 
-        ClickStateImage(tree, bios);                 // the whole table
+        ClickStateImage(tree, bios); // the whole table
         EXPECT_TRUE(OkEnabled(d));
         tree.SelectItem(serial);
-        PressSpace(tree);                            // one field of another table
+        PressSpace(tree); // one field of another table
         EXPECT_TRUE(OkEnabled(d));
         PressOk(d);
     });
@@ -166,7 +170,7 @@ TEST_F(HardwarePicker, CheckModePicksFullyCheckedEntriesAndOkFollowsThePick) {
     EXPECT_EQ(0, table[L"Table Type"].as_int());
     EXPECT_EQ(0x11, field[L"Table Handle"].as_int());
     EXPECT_EQ(17, field[L"Table Type"].as_int());
-    EXPECT_TRUE(field[L"Field Type"].as_bool());   // a string field
+    EXPECT_TRUE(field[L"Field Type"].as_bool()); // a string field
     EXPECT_EQ(0x18, field[L"Field Offset"].as_int());
 }
 
@@ -187,7 +191,7 @@ TEST_F(HardwarePicker, CheckedGroupsWithoutEntriesGiveNoOk) {
         PressOk(d);
     });
     for (const PickedEntry& p : dlg.GetPicked())
-        EXPECT_TRUE(SmartPtr<ISMBIOSTable>(p.entry)) << p.strPath;   // tables only, no fields, no groups
+        EXPECT_TRUE(SmartPtr<ISMBIOSTable>(p.entry)) << p.strPath; // tables only, no fields, no groups
     EXPECT_EQ(3u, dlg.GetPicked().size());
 }
 
@@ -199,7 +203,8 @@ struct SectorPicker : ::testing::Test {
     void SetUp() override {
         image = TempPath(L"nested.img");
         WriteNestedMbrImage(image);
-        sources.Drives({Common::ReadDiskImage(image, 1, 512), BigDrive(2), RemovableDrive(3), NoGeometryDrive(4), FarDrive(300)});
+        sources.Drives(
+            {Common::ReadDiskImage(image, 1, 512), BigDrive(2), RemovableDrive(3), NoGeometryDrive(4), FarDrive(300)});
     }
 };
 
@@ -211,18 +216,19 @@ TEST_F(SectorPicker, DrivesExtendedPartitionsAndSectorsWhereTheyLie) {
         EXPECT_EQ((std::vector<std::wstring>{L"PhysicalDrive1", L"PhysicalDrive2", L"PhysicalDrive4"}),
                   Children(tree, nullptr));
         HTREEITEM disk1 = Child(tree, nullptr, L"PhysicalDrive1");
-        EXPECT_EQ((std::vector<std::wstring>{L"MBR", L"Boot sector of partition 1", L"Extended"}), Children(tree, disk1));
+        EXPECT_EQ((std::vector<std::wstring>{L"MBR", L"Boot sector of partition 1", L"Extended"}),
+                  Children(tree, disk1));
         HTREEITEM outer = Child(tree, disk1, L"Extended");
         std::vector<std::wstring> inOuter = Children(tree, outer);
         ASSERT_EQ(3u, inOuter.size());
-        EXPECT_EQ(L"Extended", inOuter.back());   // the next link nests in the one before
+        EXPECT_EQ(L"Extended", inOuter.back()); // the next link nests in the one before
         HTREEITEM inner = Child(tree, outer, L"Extended");
         EXPECT_EQ(2u, Children(tree, inner).size());
         int image = -1, sel = -1;
         tree.GetItemImage(inner, image, sel);
         EXPECT_EQ(ImageExtendedOpen, image);
         tree.SelectItem(inner);
-        ::SendMessageW(tree.m_hWnd, WM_KEYDOWN, VK_LEFT, 0);   // the user collapses it
+        ::SendMessageW(tree.m_hWnd, WM_KEYDOWN, VK_LEFT, 0); // the user collapses it
         tree.GetItemImage(inner, image, sel);
         EXPECT_EQ(ImageExtendedClosed, image);
         // Sectors of a drive without geometry keep their places (512 bytes each).

@@ -22,7 +22,6 @@ namespace {
 
 const int g_init = (::InitCommonControls(), 0);
 
-
 const wchar_t* const kFixture = L"Software\\KvPickerTests";
 const std::wstring kFixturePath = L"HKEY_CURRENT_USER\\Software\\KvPickerTests";
 
@@ -35,8 +34,8 @@ struct RegistryPicker : ::testing::Test {
     void SetUp() override {
         ::RegDeleteTreeW(HKEY_CURRENT_USER, kFixture);
         HKEY root = nullptr, sub = nullptr;
-        ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CURRENT_USER, kFixture, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                                   nullptr, &root, nullptr));
+        ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CURRENT_USER, kFixture, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                                   &root, nullptr));
         ::RegCreateKeyExW(root, L"Beta", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr);
         SetString(sub, L"inner", L"1");
         ::RegCloseKey(sub);
@@ -106,14 +105,14 @@ TEST_F(RegistryPicker, OpensKeysOnlyAsTheyAreExpandedAndListsKeysBeforeValues) {
         EXPECT_FALSE(OkEnabled(d));
         HTREEITEM fixture = ExpandPath(d, kFixturePath);
         ASSERT_NE(nullptr, fixture);
-        EXPECT_EQ(2, d.GetOpenKeyCount());   // Software and the fixture, not their other subkeys
+        EXPECT_EQ(2, d.GetOpenKeyCount()); // Software and the fixture, not their other subkeys
         // Keys first, then values, each without regard to case; the long name is left out and the
         // listing goes on after it.
         EXPECT_EQ((std::vector<std::wstring>{L"alpha", L"Beta", L"(Default)", L"a\\b", L"Mid", L"zeta"}),
                   ChildTexts(tree, fixture));
         HTREEITEM alpha = d.FindChild(fixture, L"alpha"), beta = d.FindChild(fixture, L"Beta");
-        EXPECT_EQ(nullptr, tree.GetChildItem(alpha));              // empty: no placeholder
-        ASSERT_NE(nullptr, tree.GetChildItem(beta));               // a placeholder until expanded
+        EXPECT_EQ(nullptr, tree.GetChildItem(alpha)); // empty: no placeholder
+        ASSERT_NE(nullptr, tree.GetChildItem(beta));  // a placeholder until expanded
         EXPECT_EQ(L"---", tree.GetItemText(tree.GetChildItem(beta)));
         EXPECT_EQ(dlgBrowseRegistry::MarkerDefault, d.GetItemMarker(d.FindChild(fixture, L"(Default)")));
         EXPECT_EQ(dlgBrowseRegistry::MarkerBackslash, d.GetItemMarker(d.FindChild(fixture, L"a\\b")));
@@ -122,7 +121,7 @@ TEST_F(RegistryPicker, OpensKeysOnlyAsTheyAreExpandedAndListsKeysBeforeValues) {
         EXPECT_EQ((std::vector<std::wstring>{L"inner"}), ChildTexts(tree, beta));
         EXPECT_EQ(3, d.GetOpenKeyCount());
     });
-    EXPECT_EQ(0, dlg.GetOpenKeyCount());   // every key closed with the window
+    EXPECT_EQ(0, dlg.GetOpenKeyCount()); // every key closed with the window
 }
 
 TEST_F(RegistryPicker, MachineKeyHidesHardwareComponentsAndSchema) {
@@ -143,7 +142,7 @@ TEST_F(RegistryPicker, MachineKeyHidesHardwareComponentsAndSchema) {
 TEST_F(RegistryPicker, OkGivesTheTokenFormAndRemembersThePick) {
     struct Case {
         int mode;
-        const wchar_t* item;   // below the fixture; null: the fixture key; "*": a root key
+        const wchar_t* item; // below the fixture; null: the fixture key; "*": a root key
         bool enabled;
         std::wstring path, remembered;
     };
@@ -163,7 +162,7 @@ TEST_F(RegistryPicker, OkGivesTheTokenFormAndRemembersThePick) {
         dlgBrowseRegistry dlg(nullptr, nullptr, c.mode, &path);
         INT_PTR r = RunPicker(dlg, [&](dlgBrowseRegistry& d) {
             HTREEITEM fixture = ExpandPath(d, kFixturePath);
-            HTREEITEM h = !c.item ? fixture
+            HTREEITEM h = !c.item                        ? fixture
                           : std::wstring(c.item) == L"*" ? d.FindChild(d.GetRootItem(), L"HKEY_CURRENT_USER")
                                                          : d.FindChild(fixture, c.item);
             ASSERT_NE(nullptr, h);
@@ -183,7 +182,7 @@ TEST_F(RegistryPicker, StartsAtTheCallersPathOrTheRememberedPick) {
     struct Case {
         int mode;
         std::wstring path, remembered;
-        const wchar_t* selected;   // its text, null for nothing
+        const wchar_t* selected; // its text, null for nothing
         LONG_PTR marker;
     };
     const Case cases[] = {
@@ -206,9 +205,8 @@ TEST_F(RegistryPicker, StartsAtTheCallersPathOrTheRememberedPick) {
                 EXPECT_TRUE(h == nullptr || h == d.GetRootItem());
                 EXPECT_FALSE(OkEnabled(d));
                 // What was found stays expanded.
-                HTREEITEM fixture = d.FindChild(d.FindChild(d.FindChild(d.GetRootItem(), L"HKEY_CURRENT_USER"),
-                                                            L"Software"),
-                                                L"KvPickerTests");
+                HTREEITEM fixture = d.FindChild(
+                    d.FindChild(d.FindChild(d.GetRootItem(), L"HKEY_CURRENT_USER"), L"Software"), L"KvPickerTests");
                 EXPECT_NE(nullptr, fixture);
                 return;
             }
@@ -217,7 +215,7 @@ TEST_F(RegistryPicker, StartsAtTheCallersPathOrTheRememberedPick) {
             EXPECT_EQ(c.marker, d.GetItemMarker(h));
             EXPECT_TRUE(OkEnabled(d));
         });
-        EXPECT_EQ(c.path, path);   // Cancel leaves the caller's path alone
+        EXPECT_EQ(c.path, path); // Cancel leaves the caller's path alone
     }
 }
 

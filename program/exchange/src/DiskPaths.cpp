@@ -6,8 +6,7 @@
 #include <algorithm>
 #include <vector>
 
-int GetVolumeDeviceNumber(const std::wstring& volumePath, STORAGE_DEVICE_NUMBER* number)
-{
+int GetVolumeDeviceNumber(const std::wstring& volumePath, STORAGE_DEVICE_NUMBER* number) {
     if (!number)
         return 0;
     ZeroMemory(number, sizeof(*number));
@@ -23,8 +22,7 @@ int GetVolumeDeviceNumber(const std::wstring& volumePath, STORAGE_DEVICE_NUMBER*
     return ok ? 1 : 0;
 }
 
-int GetPhysicalDriveBusType(unsigned disk)
-{
+int GetPhysicalDriveBusType(unsigned disk) {
     wchar_t name[64];
     wsprintfW(name, L"\\\\.\\PhysicalDrive%i", int(disk));
     HANDLE h = ::CreateFileW(name, GENERIC_READ | FILE_READ_ATTRIBUTES | FILE_READ_EA,
@@ -37,15 +35,15 @@ int GetPhysicalDriveBusType(unsigned disk)
     BYTE buffer[40] = {};
     DWORD got = 0;
     int bus = 0;
-    if (::DeviceIoControl(h, IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof(query), buffer, sizeof(buffer), &got, nullptr) &&
+    if (::DeviceIoControl(h, IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof(query), buffer, sizeof(buffer), &got,
+                          nullptr) &&
         got >= offsetof(STORAGE_DEVICE_DESCRIPTOR, BusType) + sizeof(STORAGE_BUS_TYPE))
         bus = reinterpret_cast<STORAGE_DEVICE_DESCRIPTOR*>(buffer)->BusType;
     ::CloseHandle(h);
     return bus;
 }
 
-int IsPhysicalDriveLocal(unsigned disk)
-{
+int IsPhysicalDriveLocal(unsigned disk) {
     switch (GetPhysicalDriveBusType(disk)) {
     case 0:  // unknown
     case 4:  // IEEE 1394
@@ -59,22 +57,19 @@ int IsPhysicalDriveLocal(unsigned disk)
 }
 
 namespace {
-std::function<int(wchar_t)>& LocalHardDiskAnswer()
-{
+std::function<int(wchar_t)>& LocalHardDiskAnswer() {
     static std::function<int(wchar_t)> answer;
     return answer;
 }
 } // namespace
 
-std::function<int(wchar_t)> SetLocalHardDiskAnswer(std::function<int(wchar_t)> answer)
-{
+std::function<int(wchar_t)> SetLocalHardDiskAnswer(std::function<int(wchar_t)> answer) {
     std::function<int(wchar_t)> old = std::move(LocalHardDiskAnswer());
     LocalHardDiskAnswer() = std::move(answer);
     return old;
 }
 
-int IsLocalHardDisk(wchar_t drive)
-{
+int IsLocalHardDisk(wchar_t drive) {
     if (const std::function<int(wchar_t)>& answer = LocalHardDiskAnswer())
         return answer(drive);
     const wchar_t root[] = {drive, L':', L'\\', 0};
@@ -87,8 +82,7 @@ int IsLocalHardDisk(wchar_t drive)
     return IsPhysicalDriveLocal(number.DeviceNumber);
 }
 
-int GetDriveBusType(wchar_t drive)
-{
+int GetDriveBusType(wchar_t drive) {
     const wchar_t volume[] = {L'\\', L'\\', L'.', L'\\', drive, L':', 0};
     STORAGE_DEVICE_NUMBER number;
     if (!GetVolumeDeviceNumber(volume, &number))
@@ -96,8 +90,7 @@ int GetDriveBusType(wchar_t drive)
     return GetPhysicalDriveBusType(number.DeviceNumber);
 }
 
-wchar_t GetFinalPathDrive(const std::wstring& path)
-{
+wchar_t GetFinalPathDrive(const std::wstring& path) {
     wchar_t result = path.empty() ? 0 : path[0];
     if (path.empty() || _waccess(path.c_str(), 4) != 0)
         return result;
@@ -124,8 +117,7 @@ wchar_t GetFinalPathDrive(const std::wstring& path)
     return result;
 }
 
-int DosPathFromDeviceName(const wchar_t* deviceName, std::wstring& dosPath)
-{
+int DosPathFromDeviceName(const wchar_t* deviceName, std::wstring& dosPath) {
     if (!deviceName)
         return 0;
     const std::wstring device(deviceName);
@@ -135,8 +127,7 @@ int DosPathFromDeviceName(const wchar_t* deviceName, std::wstring& dosPath)
     if (n && n <= MAX_PATH) {
         for (const wchar_t* d = drives; *d; d += lstrlenW(d) + 1) {
             const wchar_t name[] = {d[0], L':', 0};
-            if (::QueryDosDeviceW(name, target.data(), static_cast<DWORD>(target.size())) &&
-                device == target.data()) {
+            if (::QueryDosDeviceW(name, target.data(), static_cast<DWORD>(target.size())) && device == target.data()) {
                 dosPath = name;
                 return 1;
             }

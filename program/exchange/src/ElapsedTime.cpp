@@ -4,8 +4,7 @@
 namespace {
 
 // Ending of "минут"/"секунд" after n.
-const wchar_t* MinuteEnding(int n)
-{
+const wchar_t* MinuteEnding(int n) {
     if ((n >= 5 && n <= 20) || n % 10 == 0)
         return L"";
     switch (n % 10) {
@@ -21,8 +20,7 @@ const wchar_t* MinuteEnding(int n)
 }
 
 // Ending of "час" after n.
-const wchar_t* HourEnding(int n)
-{
+const wchar_t* HourEnding(int n) {
     if ((n >= 5 && n <= 20) || n % 10 == 0)
         return L"ов";
     switch (n % 10) {
@@ -39,8 +37,7 @@ const wchar_t* HourEnding(int n)
 
 } // namespace
 
-void FormatElapsedTime(int seconds, wchar_t* text)
-{
+void FormatElapsedTime(int seconds, wchar_t* text) {
     if (!text)
         return;
     const int hours = seconds / 3600, minutes = seconds / 60 % 60, secs = seconds % 60;

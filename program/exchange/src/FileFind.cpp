@@ -6,21 +6,18 @@ template class __declspec(dllexport) TSingletonHolder<Kernel32::CKernel32Wrapper
 
 Wow64RedirectionGuard::Wow64RedirectionGuard(Kernel32::CKernel32Wrapper* wrapper)
     : m_disabled(0), m_oldValue(nullptr),
-      m_wrapper(wrapper ? wrapper : &TSingletonHolder<Kernel32::CKernel32Wrapper>::Instance())
-{
+      m_wrapper(wrapper ? wrapper : &TSingletonHolder<Kernel32::CKernel32Wrapper>::Instance()) {
     if (m_wrapper->IsWow64() && m_wrapper->m_Wow64DisableWow64FsRedirection &&
         m_wrapper->m_Wow64DisableWow64FsRedirection(&m_oldValue))
         m_disabled = 1;
 }
 
-Wow64RedirectionGuard::~Wow64RedirectionGuard()
-{
+Wow64RedirectionGuard::~Wow64RedirectionGuard() {
     if (m_disabled && m_wrapper->m_Wow64RevertWow64FsRedirection)
         m_wrapper->m_Wow64RevertWow64FsRedirection(m_oldValue);
 }
 
-BOOL CFileFindEx::FindFile(const wchar_t* pattern)
-{
+BOOL CFileFindEx::FindFile(const wchar_t* pattern) {
     Close();
     if (!pattern)
         pattern = L"*.*";
@@ -35,8 +32,7 @@ BOOL CFileFindEx::FindFile(const wchar_t* pattern)
     return m_hasNext ? TRUE : FALSE;
 }
 
-BOOL CFileFindEx::FindNextFile()
-{
+BOOL CFileFindEx::FindNextFile() {
     if (m_find == INVALID_HANDLE_VALUE || !m_hasNext)
         return FALSE;
     m_current = m_next;
@@ -45,16 +41,14 @@ BOOL CFileFindEx::FindNextFile()
     return m_hasNext ? TRUE : FALSE;
 }
 
-void CFileFindEx::Close()
-{
+void CFileFindEx::Close() {
     if (m_find != INVALID_HANDLE_VALUE)
         ::FindClose(m_find);
     m_find = INVALID_HANDLE_VALUE;
     m_hasNext = false;
 }
 
-BOOL CFileFindEx::IsDots() const
-{
+BOOL CFileFindEx::IsDots() const {
     const wchar_t* n = m_current.cFileName;
     return IsDirectory() && n[0] == L'.' && (n[1] == 0 || (n[1] == L'.' && n[2] == 0));
 }

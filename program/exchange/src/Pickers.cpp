@@ -13,16 +13,14 @@ namespace {
 wchar_t g_rememberedFolder[MAX_PATH];
 
 // Caption of the application's message boxes: its title string, resource 128.
-std::wstring Caption()
-{
+std::wstring Caption() {
     wchar_t text[256];
     int n = ::LoadStringW(::GetModuleHandleW(nullptr), 128, text, 256);
     return n > 0 ? std::wstring(text, n) : std::wstring(L"Zidezedaza rizodorar AZ");
 }
 
 // Refuses a place that is not on a local hard disk, with the message the user sees; true when local.
-bool CheckLocal(HWND owner, const std::wstring& path)
-{
+bool CheckLocal(HWND owner, const std::wstring& path) {
     const wchar_t drive = GetFinalPathDrive(path);
     if (IsLocalHardDisk(drive))
         return true;
@@ -46,8 +44,7 @@ bool CheckLocal(HWND owner, const std::wstring& path)
 
 // Both pickers ask through the presenter (tests script the answers); a place that is not on a
 // local hard disk is refused with its message.
-int SelectLocalFolder(HWND owner, const wchar_t* title, std::wstring& path)
-{
+int SelectLocalFolder(HWND owner, const wchar_t* title, std::wstring& path) {
     if (!owner)
         owner = ::GetActiveWindow();
     if (!g_rememberedFolder[0])
@@ -65,8 +62,7 @@ int SelectLocalFolder(HWND owner, const wchar_t* title, std::wstring& path)
 }
 
 int SelectFiles(HWND owner, const wchar_t* title, const wchar_t* initialName, int multiple,
-                std::list<std::wstring>& files)
-{
+                std::list<std::wstring>& files) {
     files.clear();
     static const wchar_t filter[] = L"Все файлы (*.*)\0*.*\0";
     KvUi::FilePick request;
@@ -74,8 +70,8 @@ int SelectFiles(HWND owner, const wchar_t* title, const wchar_t* initialName, in
     request.title = title ? title : L"Выбор файла";
     request.filter.assign(filter, sizeof(filter) / sizeof(filter[0]) - 1);
     request.initialPath = initialName ? initialName : L"";
-    request.showHidden = true;     // system files are what the program controls
-    request.linksAsFiles = true;   // a shortcut is controlled as the file it is
+    request.showHidden = true;   // system files are what the program controls
+    request.linksAsFiles = true; // a shortcut is controlled as the file it is
     std::vector<std::wstring> paths;
     if (!KvUi::GetPresenter()->PickFiles(owner, request, paths) || paths.empty())
         return 0;

@@ -3,8 +3,7 @@
 
 namespace {
 
-void ReplaceAll(std::wstring& text, const std::wstring& from, const std::wstring& to)
-{
+void ReplaceAll(std::wstring& text, const std::wstring& from, const std::wstring& to) {
     if (from.empty())
         return;
     for (size_t pos = text.find(from); pos != std::wstring::npos; pos = text.find(from, pos + to.size()))
@@ -13,8 +12,7 @@ void ReplaceAll(std::wstring& text, const std::wstring& from, const std::wstring
 
 } // namespace
 
-std::wstring RegValueNameToToken(const wchar_t* name)
-{
+std::wstring RegValueNameToToken(const wchar_t* name) {
     if (!name || !*name)
         return RegDefaultValueToken;
     std::wstring text(name);
@@ -22,8 +20,7 @@ std::wstring RegValueNameToToken(const wchar_t* name)
     return text;
 }
 
-bool SplitRegValuePath(const std::wstring& path, std::wstring& keyPath, std::wstring& valueName, bool& isDefault)
-{
+bool SplitRegValuePath(const std::wstring& path, std::wstring& keyPath, std::wstring& valueName, bool& isDefault) {
     const size_t slash = path.find_last_of(L'\\');
     if (slash == std::wstring::npos)
         return false;
@@ -37,8 +34,7 @@ bool SplitRegValuePath(const std::wstring& path, std::wstring& keyPath, std::wst
     return true;
 }
 
-std::wstring RegValuePathForDisplay(const std::wstring& path)
-{
+std::wstring RegValuePathForDisplay(const std::wstring& path) {
     std::wstring text(path);
     const size_t before = text.size();
     ReplaceAll(text, RegDefaultValueToken, L"(Default)");

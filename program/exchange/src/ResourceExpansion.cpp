@@ -8,24 +8,21 @@
 
 namespace {
 
-void Append(CIChNodeList* list, int subType, const std::wstring& path)
-{
+void Append(CIChNodeList* list, int subType, const std::wstring& path) {
     CIChResorce* r = new CIChResorce;
     r->SetSubType(subType);
     r->SetName(path);
     list->push_back(r);
 }
 
-std::wstring TrimSlashes(const std::wstring& s)
-{
+std::wstring TrimSlashes(const std::wstring& s) {
     size_t end = s.size();
     while (end > 0 && (s[end - 1] == L'\\' || s[end - 1] == L'/'))
         --end;
     return s.substr(0, end);
 }
 
-std::wstring TrimMask(const wchar_t* mask)
-{
+std::wstring TrimMask(const wchar_t* mask) {
     if (!mask)
         return L"*.*";
     std::wstring m(mask);
@@ -38,8 +35,7 @@ std::wstring TrimMask(const wchar_t* mask)
 
 // The folder's real place, upper-cased, so that a folder reached through a junction or a link is
 // recognised as one already being walked. Empty when it cannot be told.
-std::wstring FinalFolder(const std::wstring& dir)
-{
+std::wstring FinalFolder(const std::wstring& dir) {
     HANDLE h = ::CreateFileW(dir.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE)
@@ -62,8 +58,7 @@ std::wstring FinalFolder(const std::wstring& dir)
 class WalkGuard {
 public:
     // False when the folder is already on the walk (a cycle through a link).
-    bool Enter(const std::wstring& dir)
-    {
+    bool Enter(const std::wstring& dir) {
         std::wstring id = FinalFolder(dir);
         if (id.empty()) {
             id = dir;
@@ -74,8 +69,7 @@ public:
         m_stack.push_back(id);
         return true;
     }
-    void Leave()
-    {
+    void Leave() {
         m_active.erase(m_stack.back());
         m_stack.pop_back();
     }
@@ -86,8 +80,7 @@ private:
 };
 
 void DirFiles(const std::wstring& dir, CIChNodeList* list, int addDirs, int recursive, const std::wstring& mask,
-              WalkGuard& walk)
-{
+              WalkGuard& walk) {
     if (!walk.Enter(dir))
         return;
     const std::wstring base = TrimSlashes(dir);
@@ -115,8 +108,7 @@ void DirFiles(const std::wstring& dir, CIChNodeList* list, int addDirs, int recu
     walk.Leave();
 }
 
-void DirTree(const std::wstring& dir, CIChNodeList* list, WalkGuard& walk)
-{
+void DirTree(const std::wstring& dir, CIChNodeList* list, WalkGuard& walk) {
     if (!walk.Enter(dir))
         return;
     CFileFindEx ff;
@@ -135,8 +127,8 @@ const struct {
     const wchar_t* name;
     HKEY key;
 } kRoots[] = {
-    {L"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},   {L"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
-    {L"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE}, {L"HKEY_USERS", HKEY_USERS},
+    {L"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},     {L"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
+    {L"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},   {L"HKEY_USERS", HKEY_USERS},
     {L"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG},
 };
 
@@ -144,8 +136,7 @@ const struct {
 const int kMaxKeyDepth = 512;
 
 void RegKey(const std::wstring& keyPath, CIChNodeList* list, int addKeys, int recursive, int depth,
-            const RegValueFilter* filter = nullptr)
-{
+            const RegValueFilter* filter = nullptr) {
     if (depth > kMaxKeyDepth)
         return;
     const size_t slash = keyPath.find(L'\\');
@@ -198,8 +189,7 @@ void RegKey(const std::wstring& keyPath, CIChNodeList* list, int addKeys, int re
 
 } // namespace
 
-void GetDirResources(const wchar_t* dirPath, CIChNodeList* list, int addDirs, int recursive, const wchar_t* mask)
-{
+void GetDirResources(const wchar_t* dirPath, CIChNodeList* list, int addDirs, int recursive, const wchar_t* mask) {
     if (!dirPath || !list)
         return;
     if (addDirs && list->empty())
@@ -208,8 +198,7 @@ void GetDirResources(const wchar_t* dirPath, CIChNodeList* list, int addDirs, in
     DirFiles(dirPath, list, addDirs, recursive, TrimMask(mask), walk);
 }
 
-void GetOneDirResources(const wchar_t* dirPath, CIChNodeList* list, int recursive)
-{
+void GetOneDirResources(const wchar_t* dirPath, CIChNodeList* list, int recursive) {
     if (!dirPath || !list)
         return;
     if (list->empty())
@@ -220,8 +209,7 @@ void GetOneDirResources(const wchar_t* dirPath, CIChNodeList* list, int recursiv
     }
 }
 
-void GetRegKeyResources(const wchar_t* keyPath, CIChNodeList* list, int addKeys, int recursive)
-{
+void GetRegKeyResources(const wchar_t* keyPath, CIChNodeList* list, int addKeys, int recursive) {
     if (!keyPath || !list)
         return;
     if (addKeys && list->empty() && KvCmdSequence::IsRegKeyExist(keyPath))
@@ -229,8 +217,7 @@ void GetRegKeyResources(const wchar_t* keyPath, CIChNodeList* list, int addKeys,
     RegKey(keyPath, list, addKeys, recursive, 0);
 }
 
-void GetRegKeyValueResources(const wchar_t* keyPath, CIChNodeList* list, int recursive, const RegValueFilter& filter)
-{
+void GetRegKeyValueResources(const wchar_t* keyPath, CIChNodeList* list, int recursive, const RegValueFilter& filter) {
     if (!keyPath || !list)
         return;
     RegKey(keyPath, list, 0, recursive, 0, filter ? &filter : nullptr);

@@ -11,8 +11,7 @@
 
 namespace {
 
-TEST(RegValuePath, TokenRoundTrip)
-{
+TEST(RegValuePath, TokenRoundTrip) {
     struct Case {
         const wchar_t* name;
         const wchar_t* token;
@@ -43,15 +42,13 @@ TEST(RegValuePath, TokenRoundTrip)
     EXPECT_FALSE(SplitRegValuePath(L"no backslash", key, name, isDefault));
 }
 
-TEST(RegValuePath, DisplayForm)
-{
+TEST(RegValuePath, DisplayForm) {
     EXPECT_EQ(RegValuePathForDisplay(L"HKEY_USERS\\k\\" + RegValueNameToToken(L"a\\b")), L"HKEY_USERS\\k\\a\\b");
     EXPECT_EQ(RegValuePathForDisplay(std::wstring(L"HKEY_USERS\\k\\") + RegDefaultValueToken),
               L"HKEY_USERS\\k\\(Default)");
 }
 
-TEST(ElapsedTime, RussianEndings)
-{
+TEST(ElapsedTime, RussianEndings) {
     struct Case {
         int seconds;
         const wchar_t* text;
@@ -77,8 +74,7 @@ TEST(ElapsedTime, RussianEndings)
 
 using KvTest::TestTmp;
 
-TEST(FileFindEx, ListsLikeTheClassLibrary)
-{
+TEST(FileFindEx, ListsLikeTheClassLibrary) {
     const std::wstring dir = TestTmp() + L"\\find";
     ::CreateDirectoryW(dir.c_str(), nullptr);
     ::CreateDirectoryW((dir + L"\\sub").c_str(), nullptr);
@@ -103,8 +99,7 @@ TEST(FileFindEx, ListsLikeTheClassLibrary)
     EXPECT_FALSE(none.FindFile((dir + L"\\*.none").c_str()));
 }
 
-TEST(DiskPaths, FinalDriveAndDeviceNames)
-{
+TEST(DiskPaths, FinalDriveAndDeviceNames) {
     // The test folder lies on drive Z: (the host's root under Wine).
     const std::wstring tmp = TestTmp();
     EXPECT_EQ(towupper(GetFinalPathDrive(tmp)), towupper(tmp[0]));
@@ -130,20 +125,18 @@ TEST(DiskPaths, FinalDriveAndDeviceNames)
     EXPECT_EQ(n.DeviceNumber, 0u);
 }
 
-TEST(Wow64, GuardAndWrapper)
-{
+TEST(Wow64, GuardAndWrapper) {
     Kernel32::CKernel32Wrapper& k32 = TSingletonHolder<Kernel32::CKernel32Wrapper>::Instance();
     EXPECT_EQ(&k32, TSingletonHolder<Kernel32::CKernel32Wrapper>::pInstance);
     EXPECT_NE(k32.m_IsWow64Process, nullptr);
     EXPECT_FALSE(k32.IsWow64()); // this test is a 64-bit process
-    Wow64RedirectionGuard guard;  // does nothing here, and must not fail
+    Wow64RedirectionGuard guard; // does nothing here, and must not fail
 }
 
 } // namespace
 
 // Both pickers ask through the presenter: a script answers them, a cancel gives 0.
-TEST(Pickers, FolderAndFilesAreAskedThroughThePresenter)
-{
+TEST(Pickers, FolderAndFilesAreAskedThroughThePresenter) {
     KvTest::CScopedPresenter ps;
     wchar_t windir[MAX_PATH] = {};
     ::GetWindowsDirectoryW(windir, MAX_PATH);
@@ -152,7 +145,7 @@ TEST(Pickers, FolderAndFilesAreAskedThroughThePresenter)
     EXPECT_EQ(1, SelectLocalFolder(nullptr, L"Каталог ресурсов", path));
     EXPECT_EQ(windir, path);
     std::wstring untouched = path;
-    EXPECT_EQ(0, SelectLocalFolder(nullptr, nullptr, path));   // nothing queued: cancelled
+    EXPECT_EQ(0, SelectLocalFolder(nullptr, nullptr, path)); // nothing queued: cancelled
     EXPECT_EQ(untouched, path);
 
     const std::wstring a = std::wstring(windir) + L"\\win.ini", b = std::wstring(windir) + L"\\system.ini";

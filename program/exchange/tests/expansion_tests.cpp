@@ -12,8 +12,7 @@ namespace {
 
 typedef std::vector<std::pair<int, std::wstring>> Entries;
 
-Entries Take(CIChNodeList& list)
-{
+Entries Take(CIChNodeList& list) {
     Entries e;
     for (CIChNode* n : list) {
         CIChResorce* r = static_cast<CIChResorce*>(n);
@@ -24,8 +23,7 @@ Entries Take(CIChNodeList& list)
     return e;
 }
 
-std::wstring Env(const wchar_t* name)
-{
+std::wstring Env(const wchar_t* name) {
     wchar_t buf[MAX_PATH];
     DWORD n = ::GetEnvironmentVariableW(name, buf, MAX_PATH);
     return std::wstring(buf, n < MAX_PATH ? n : 0);
@@ -36,8 +34,7 @@ const std::wstring kKeyPath = std::wstring(L"HKEY_CURRENT_USER\\") + kKey;
 
 class RegExpansion : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ::RegDeleteTreeW(HKEY_CURRENT_USER, kKey);
         HKEY k = nullptr, sub = nullptr, deep = nullptr;
         ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr), 0);
@@ -54,8 +51,7 @@ protected:
     void TearDown() override { ::RegDeleteTreeW(HKEY_CURRENT_USER, kKey); }
 };
 
-TEST_F(RegExpansion, ValuesKeysAndTokens)
-{
+TEST_F(RegExpansion, ValuesKeysAndTokens) {
     CIChNodeList list;
     GetRegKeyResources(kKeyPath.c_str(), &list, 1, 1);
     const std::wstring sub = kKeyPath + L"\\Sub";
@@ -85,11 +81,10 @@ TEST_F(RegExpansion, ValuesKeysAndTokens)
     EXPECT_EQ(Take(list).size(), 2u);
 }
 
-TEST_F(RegExpansion, RootsAreMatchedExactly)
-{
+TEST_F(RegExpansion, RootsAreMatchedExactly) {
     CIChNodeList list;
-    for (const wchar_t* p : {L"HKCU\\Software\\KvExchangeTests", L"hkey_current_user\\Software\\KvExchangeTests",
-                             L"HKEY_NOWHERE\\x"}) {
+    for (const wchar_t* p :
+         {L"HKCU\\Software\\KvExchangeTests", L"hkey_current_user\\Software\\KvExchangeTests", L"HKEY_NOWHERE\\x"}) {
         GetRegKeyResources(p, &list, 0, 1);
         EXPECT_TRUE(list.empty()) << std::string(p, p + wcslen(p));
     }
@@ -98,15 +93,13 @@ TEST_F(RegExpansion, RootsAreMatchedExactly)
     EXPECT_TRUE(list.empty());
 }
 
-void Touch(const std::wstring& p)
-{
+void Touch(const std::wstring& p) {
     HANDLE h = ::CreateFileW(p.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     ::CloseHandle(h);
 }
 
-TEST(DirExpansion, TreeOrderAndFlags)
-{
+TEST(DirExpansion, TreeOrderAndFlags) {
     const std::wstring t = Env(L"KV_TEST_TMP") + L"\\tree";
     ::CreateDirectoryW(t.c_str(), nullptr);
     ::CreateDirectoryW((t + L"\\sub1").c_str(), nullptr);
@@ -136,13 +129,13 @@ TEST(DirExpansion, TreeOrderAndFlags)
     EXPECT_EQ(Take(list).size(), 2u);
 
     GetOneDirResources(t.c_str(), &list, 1);
-    EXPECT_EQ(Take(list), (Entries{{ResDirectory, t}, {ResDirectory, t + L"\\sub1"}, {ResDirectory, t + L"\\sub1\\sub2"}}));
+    EXPECT_EQ(Take(list),
+              (Entries{{ResDirectory, t}, {ResDirectory, t + L"\\sub1"}, {ResDirectory, t + L"\\sub1\\sub2"}}));
     GetOneDirResources(t.c_str(), &list, 0);
     EXPECT_EQ(Take(list), (Entries{{ResDirectory, t}}));
 }
 
-TEST(DirExpansion, LinkBackToParentIsNotFollowed)
-{
+TEST(DirExpansion, LinkBackToParentIsNotFollowed) {
     // looptree\inner\back is a symbolic link to looptree (made by the build on the host).
     const std::wstring t = Env(L"KV_BIN_DIR") + L"\\exchange_fixtures\\looptree";
     CIChNodeList list;

@@ -13,8 +13,8 @@
 
 // The settings the choice dialog starts from and writes back on OK.
 struct SGeneratorSettings {
-    int bAddDepends = 1;      // AddDepends
-    int bExeByExten = 1;      // ExeByExten
+    int bAddDepends = 1; // AddDepends
+    int bExeByExten = 1; // ExeByExten
     std::wstring strExeExtensions;
 };
 

@@ -24,14 +24,14 @@ typedef std::list<std::pair<std::wstring, std::wstring>> CShortcutList;
 // What a generator needs of the application and its main window. The shell fills it from theApp
 // and CMainFrame (MakeGenerateHost); tests fill it themselves.
 struct SGenerateHost {
-    HWND hMainWnd = nullptr;          // input off while a generator runs; parent of its progress dialog
-    CIChDataModel* pModel = nullptr;  // the model the tasks go into
-    int bAddDepends = 1;              // setting AddDepends
-    int bUpdatePresent = 1;           // setting UpdatePresent: merge with nodes of equal name
+    HWND hMainWnd = nullptr;         // input off while a generator runs; parent of its progress dialog
+    CIChDataModel* pModel = nullptr; // the model the tasks go into
+    int bAddDepends = 1;             // setting AddDepends
+    int bUpdatePresent = 1;          // setting UpdatePresent: merge with nodes of equal name
     std::wstring strExeExtensions = KV_DEFAULT_EXE_EXTENSIONS;
-    int bShowResults = 1;             // the closing message is shown
-    int bIs64BitWindows = 0;          // the application's 64-bit flag
-    std::wstring strUserSid;          // the current user's SID text (HKEY_CURRENT_USER paths)
+    int bShowResults = 1;    // the closing message is shown
+    int bIs64BitWindows = 0; // the application's 64-bit flag
+    std::wstring strUserSid; // the current user's SID text (HKEY_CURRENT_USER paths)
     // Whether a path names an existing file (not a directory); the default asks the file system.
     std::function<int(const wchar_t*)> IsFileExist;
 };

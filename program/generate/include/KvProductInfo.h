@@ -49,8 +49,12 @@ struct SProductComponent {
 
     std::wstring GetPath() const { return m_strPath; }
     // Records compare by path without regard to case.
-    bool operator<(const SProductComponent& other) const { return _wcsicmp(m_strPath.c_str(), other.m_strPath.c_str()) < 0; }
-    bool operator==(const SProductComponent& other) const { return _wcsicmp(m_strPath.c_str(), other.m_strPath.c_str()) == 0; }
+    bool operator<(const SProductComponent& other) const {
+        return _wcsicmp(m_strPath.c_str(), other.m_strPath.c_str()) < 0;
+    }
+    bool operator==(const SProductComponent& other) const {
+        return _wcsicmp(m_strPath.c_str(), other.m_strPath.c_str()) == 0;
+    }
 
     // The root code of a component path: 1-4 for "0n:"/"2n:" with n 0-3, else 0.
     static int RootOfPath(const std::wstring& path);

@@ -49,9 +49,7 @@ void CProgressRun::NextTask() {
     Pump();
 }
 
-CProgressRun::~CProgressRun() {
-    Close();
-}
+CProgressRun::~CProgressRun() { Close(); }
 
 void CProgressRun::Finish(const SGenerateHost& host, const wchar_t* kind) {
     ::Sleep(300);
@@ -186,7 +184,7 @@ CIChNode* HandOverTask(const SGenerateHost& host, CIChNode*& built, CIChRGroup* 
                        int pathsToVariables, CIChNodeList* output) {
     CIChDataModel& model = *host.pModel;
     CIChNode* task = built;
-    built = nullptr;   // the model owns the tree from here on
+    built = nullptr; // the model owns the tree from here on
     const bool haveFiles = files && !files->m_Members.empty();
     if (files && !haveFiles) {
         delete files;

@@ -86,9 +86,7 @@ int dlgChooseInstTask::SelectedCount() const {
     return n < 0 ? 0 : n;
 }
 
-void dlgChooseInstTask::UpdateOk() {
-    Enable(IDOK, SelectedCount() > 0);
-}
+void dlgChooseInstTask::UpdateOk() { Enable(IDOK, SelectedCount() > 0); }
 
 void dlgChooseInstTask::OnSourceChange() {
     int sel = m_wndSource.GetCurSel();
@@ -115,13 +113,9 @@ void dlgChooseInstTask::OnProgramsChange() {
     UpdateOk();
 }
 
-void dlgChooseInstTask::OnIgnoreRegistry() {
-    m_bIgnoreRegistry = GetCheck(IDC_INSTTASK_IGNORE_REG);
-}
+void dlgChooseInstTask::OnIgnoreRegistry() { m_bIgnoreRegistry = GetCheck(IDC_INSTTASK_IGNORE_REG); }
 
-void dlgChooseInstTask::OnAddDepends() {
-    m_bAddDepends = GetCheck(IDC_INSTTASK_ADD_DEPENDS);
-}
+void dlgChooseInstTask::OnAddDepends() { m_bAddDepends = GetCheck(IDC_INSTTASK_ADD_DEPENDS); }
 
 void dlgChooseInstTask::OnMarkExecutable() {
     m_bMarkExecutable = GetCheck(IDC_INSTTASK_MARK_EXEC);
@@ -171,9 +165,7 @@ dlgAddInstallTask::dlgAddInstallTask(HWND parent, int* abortFlag)
         *m_pAbort = 0;
 }
 
-BOOL dlgAddInstallTask::CreateModeless() {
-    return Create(IDD_ADD_INSTALL_TASK, m_hParentWnd);
-}
+BOOL dlgAddInstallTask::CreateModeless() { return Create(IDD_ADD_INSTALL_TASK, m_hParentWnd); }
 
 void dlgAddInstallTask::DoDataExchange(KvUi::CDataExchange* pDX) {
     KvUi::DDX_Control(pDX, IDC_INSTTASK_TASK_PROGRESS, m_wndTasks);
@@ -199,9 +191,7 @@ void dlgAddInstallTask::SetTaskRange(int count) {
     m_wndTasks.SetPos(0);
 }
 
-void dlgAddInstallTask::SetTaskPos(int position) {
-    m_wndTasks.SetPos(position);
-}
+void dlgAddInstallTask::SetTaskPos(int position) { m_wndTasks.SetPos(position); }
 
 void dlgAddInstallTask::SetTaskText(const wchar_t* text) {
     if (text)
@@ -213,9 +203,7 @@ void dlgAddInstallTask::SetResourceRange(int count) {
     m_wndResources.SetPos(0);
 }
 
-void dlgAddInstallTask::SetResourcePos(int position) {
-    m_wndResources.SetPos(position);
-}
+void dlgAddInstallTask::SetResourcePos(int position) { m_wndResources.SetPos(position); }
 
 void dlgAddInstallTask::SetResourceText(const wchar_t* text) {
     if (text)

@@ -56,7 +56,8 @@ std::wstring RealKeyName(HKEY key) {
     static const SRoot natives[] = {{L"\\REGISTRY\\MACHINE", HKEY_LOCAL_MACHINE}, {L"\\REGISTRY\\USER", HKEY_USERS}};
     for (const SRoot& n : natives) {
         size_t len = wcslen(n.name);
-        if (name.size() >= len && _wcsnicmp(name.c_str(), n.name, len) == 0 && (name.size() == len || name[len] == L'\\'))
+        if (name.size() >= len && _wcsnicmp(name.c_str(), n.name, len) == 0 &&
+            (name.size() == len || name[len] == L'\\'))
             return std::wstring(n.key == HKEY_LOCAL_MACHINE ? L"HKEY_LOCAL_MACHINE" : L"HKEY_USERS") + name.substr(len);
     }
     return std::wstring();
@@ -229,7 +230,7 @@ int GenerateTasksFromMsi(const SGenerateHost& host, std::list<CInstalledProductI
                     finder.AddModule(resource->m_Name, resource->m_Name, 1);
                     for (const auto& module : finder.m_found) {
                         if (!present.insert(UpperPath(module.second)).second)
-                            continue;   // already in the group
+                            continue; // already in the group
                         CIChResorce* dependency = NewFileResource(module.second);
                         dependency->m_Executable = markExecutable ? 1 : 0;
                         found.push_back(dependency);

@@ -94,7 +94,8 @@ HRESULT GetShortcutsOfFolder(const SGenerateHost& host, const std::wstring& fold
     auto exists = host.IsFileExist ? host.IsFileExist : std::function<int(const wchar_t*)>(IsExistingFile);
     const CPathVarMap* vars = host.pModel ? &host.pModel->m_PathVars : nullptr;
     // The 64-bit folders and the folders of 32-bit programs, by value.
-    const std::wstring programFiles = EnvValue(L"ProgramW6432").empty() ? EnvValue(L"ProgramFiles") : EnvValue(L"ProgramW6432");
+    const std::wstring programFiles =
+        EnvValue(L"ProgramW6432").empty() ? EnvValue(L"ProgramFiles") : EnvValue(L"ProgramW6432");
     const std::wstring programFilesX86 = EnvValue(L"ProgramFiles(x86)");
     const std::wstring commonFiles =
         EnvValue(L"CommonProgramW6432").empty() ? EnvValue(L"CommonProgramFiles") : EnvValue(L"CommonProgramW6432");

@@ -76,7 +76,8 @@ CInstalledProductInfo::CInstalledProductInfo(const std::wstring& productCode) {
 
 CInstalledProductInfo::CInstalledProductInfo(const std::wstring& productCode, const std::wstring& name, BYTE perMachine,
                                              const std::wstring& localPackage)
-    : m_strProductCode(productCode), m_strProductName(name), m_bPerMachine(perMachine), m_strLocalPackage(localPackage) {
+    : m_strProductCode(productCode), m_strProductName(name), m_bPerMachine(perMachine),
+      m_strLocalPackage(localPackage) {
     ParseGuid(productCode, *this);
 }
 
@@ -174,7 +175,7 @@ void GetInstalledProductsComponentLists(const std::list<std::wstring>& productCo
         }
     };
 
-    bool clientsKnown = true;   // Windows Installer names the products of a component
+    bool clientsKnown = true; // Windows Installer names the products of a component
     wchar_t component[40];
     wchar_t client[40];
     UINT r;
@@ -193,7 +194,7 @@ void GetInstalledProductsComponentLists(const std::list<std::wstring>& productCo
                     add(component, found->second);
             }
             if (c == ERROR_CALL_NOT_IMPLEMENTED)
-                clientsKnown = false;   // ask every wanted product from here on
+                clientsKnown = false; // ask every wanted product from here on
             else
                 continue;
         }

@@ -15,18 +15,18 @@ class CFakeInstaller : public KvMsi::IInstallerSource {
 public:
     struct Product {
         std::wstring code;
-        std::map<std::wstring, std::wstring> properties;   // name -> value; absent: unknown property
+        std::map<std::wstring, std::wstring> properties; // name -> value; absent: unknown property
     };
     struct Component {
         std::wstring code;
-        std::map<std::wstring, std::wstring> paths;        // product code -> path (installed locally)
+        std::map<std::wstring, std::wstring> paths; // product code -> path (installed locally)
     };
 
     std::vector<Product> products;
     std::vector<Component> components;
-    UINT productsEnd = ERROR_NO_MORE_ITEMS;      // the result after the last product
-    UINT componentsEnd = ERROR_NO_MORE_ITEMS;    // the result after the last component
-    bool clientsKnown = true;                    // EnumClients answers (else not implemented)
+    UINT productsEnd = ERROR_NO_MORE_ITEMS;   // the result after the last product
+    UINT componentsEnd = ERROR_NO_MORE_ITEMS; // the result after the last component
+    bool clientsKnown = true;                 // EnumClients answers (else not implemented)
     // Called with the product and component of each GetComponentPath (tests act in the middle of a run).
     std::function<void(const std::wstring&, const std::wstring&)> onComponentPath;
 

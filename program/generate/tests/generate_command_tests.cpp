@@ -30,8 +30,8 @@ const wchar_t kGenerationError[] = L"В результате генерации 
 // What the script of the choice dialog saw and did.
 struct SChoice {
     bool shown = false;
-    int openedWith = -1;                // the source the dialog started with
-    std::vector<std::wstring> listed;   // the programs of the chosen source
+    int openedWith = -1;              // the source the dialog started with
+    std::vector<std::wstring> listed; // the programs of the chosen source
 };
 
 class GeneratorCommands : public FrameFixture {
@@ -87,16 +87,19 @@ protected:
             HWND owner;
             HWND found;
         } left = {frame->m_hWnd, nullptr};
-        ::EnumThreadWindows(::GetCurrentThreadId(), [](HWND h, LPARAM lp) {
-            auto* l = reinterpret_cast<SLeft*>(lp);
-            wchar_t cls[16] = {};
-            ::GetClassNameW(h, cls, 16);
-            if (::GetWindow(h, GW_OWNER) == l->owner && std::wstring(cls) == L"#32770") {
-                l->found = h;
-                return FALSE;
-            }
-            return TRUE;
-        }, reinterpret_cast<LPARAM>(&left));
+        ::EnumThreadWindows(
+            ::GetCurrentThreadId(),
+            [](HWND h, LPARAM lp) {
+                auto* l = reinterpret_cast<SLeft*>(lp);
+                wchar_t cls[16] = {};
+                ::GetClassNameW(h, cls, 16);
+                if (::GetWindow(h, GW_OWNER) == l->owner && std::wstring(cls) == L"#32770") {
+                    l->found = h;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&left));
         EXPECT_EQ(nullptr, left.found) << "a dialog of the run is left";
     }
 };
@@ -210,8 +213,8 @@ TEST_F(GeneratorCommands, CancelAndFailuresChangeNothing) {
     const struct {
         UINT command;
         Case what;
-    } rows[] = {{ID_TASK_GENERATOR, Cancel},    {ID_OBJ_TASK_BY_GEN, Cancel},
-                {ID_TASK_GENERATOR, ListFails}, {ID_OBJ_TASK_BY_GEN, ListFails},
+    } rows[] = {{ID_TASK_GENERATOR, Cancel},          {ID_OBJ_TASK_BY_GEN, Cancel},
+                {ID_TASK_GENERATOR, ListFails},       {ID_OBJ_TASK_BY_GEN, ListFails},
                 {ID_TASK_GENERATOR, GenerationFails}, {ID_OBJ_TASK_BY_GEN, GenerationFails}};
     Category(ID_CATEGORY_JOBS);
     for (const auto& row : rows) {
@@ -234,7 +237,9 @@ TEST_F(GeneratorCommands, CancelAndFailuresChangeNothing) {
         EXPECT_EQ(tree, TreeText());
         EXPECT_EQ(0, Model().m_bModified);
         switch (row.what) {
-        case Cancel: EXPECT_TRUE(p.Boxes().empty()); break;
+        case Cancel:
+            EXPECT_TRUE(p.Boxes().empty());
+            break;
         case ListFails:
             ASSERT_EQ(1u, p.Boxes().size());
             EXPECT_EQ(0u, p.Boxes()[0].text.find(kListError)) << p.Boxes()[0].text;
@@ -324,7 +329,8 @@ TEST_F(GeneratorCommandsOnPackage, JobCommandLinksThePackagesTaskUnderTheJobAndT
     }
     std::sort(names.begin(), names.end());
     std::vector<std::wstring> expected;
-    for (const wchar_t* f : {L"kvgen_app.exe", L"kvgen_helper.dll", L"kvgen_panel.cpl", L"kvgen_panel.dll", L"readme.txt"})
+    for (const wchar_t* f :
+         {L"kvgen_app.exe", L"kvgen_helper.dll", L"kvgen_panel.cpl", L"kvgen_panel.dll", L"readme.txt"})
         expected.push_back(Upper(InstallFolder() + L"\\" + f));
     EXPECT_EQ(expected, names);
     // The job's item shows the task with its group.

@@ -51,7 +51,7 @@ TEST(ChooseDialog, TheChosenProductStaysEvenWhenAnotherHasItsName) {
         EXPECT_EQ(0, (int)::SendDlgItemMessageW(d.m_hWnd, IDC_INSTTASK_SOURCE, CB_GETCURSEL, 0, 0));
         sawOkDisabled = !Enabled(d, IDOK);
         EXPECT_TRUE(Checked(d, IDC_INSTTASK_IGNORE_REG));
-        EXPECT_FALSE(Checked(d, IDC_INSTTASK_ADD_DEPENDS));   // from the setting
+        EXPECT_FALSE(Checked(d, IDC_INSTTASK_ADD_DEPENDS)); // from the setting
         EXPECT_TRUE(Checked(d, IDC_INSTTASK_MARK_EXEC));
         EXPECT_TRUE(Enabled(d, IDC_INSTTASK_EXTENSIONS));
         // Everything, then everything off again, then the second "Same" alone.
@@ -80,7 +80,7 @@ TEST(ChooseDialog, TheChosenProductStaysEvenWhenAnotherHasItsName) {
     EXPECT_TRUE(sawAllChecked);
     ASSERT_EQ(1u, products.size());
     EXPECT_EQ(Guid(30, 3), products.front().m_strProductCode);
-    EXPECT_EQ(1u, shortcuts.size());   // the other source's list is left alone
+    EXPECT_EQ(1u, shortcuts.size()); // the other source's list is left alone
     EXPECT_EQ(0, dlg.m_nSource);
     EXPECT_EQ(0, dlg.m_bIgnoreRegistry);
     EXPECT_EQ(1, dlg.m_bPathsToVariables);
@@ -104,7 +104,7 @@ TEST(ChooseDialog, ShortcutSourceForcesItsOptionsWithoutChangingTheSetting) {
     presenter.OnDialog<dlgChooseInstTask>(IDD_CHOOSE_INST_TASK, [&](dlgChooseInstTask& d) {
         EXPECT_EQ(L"Product", ItemText(d, 0));
         EXPECT_FALSE(Checked(d, IDC_INSTTASK_ADD_DEPENDS));
-        EXPECT_FALSE(Enabled(d, IDC_INSTTASK_EXTENSIONS));   // marking is off by the setting
+        EXPECT_FALSE(Enabled(d, IDC_INSTTASK_EXTENSIONS)); // marking is off by the setting
         ::SendDlgItemMessageW(d.m_hWnd, IDC_INSTTASK_SOURCE, CB_SETCURSEL, 1, 0);
         Command(d, IDC_INSTTASK_SOURCE, CBN_SELCHANGE);
         EXPECT_EQ(L"Tools - Editor", ItemText(d, 0));
@@ -155,6 +155,6 @@ TEST(ProgressDialog, OperationsSetTheBarsAndTextsAndStopSetsTheFlag) {
     ::SendMessageW(dlg.m_hWnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     EXPECT_EQ(1, abort);
     EXPECT_FALSE(::IsWindowVisible(dlg.m_hWnd));
-    EXPECT_TRUE(::IsWindow(dlg.m_hWnd));   // hidden, not destroyed
+    EXPECT_TRUE(::IsWindow(dlg.m_hWnd)); // hidden, not destroyed
     dlg.DestroyWindow();
 }

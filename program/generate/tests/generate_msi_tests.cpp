@@ -65,7 +65,8 @@ TEST_F(RealPackage, ProductIsListedWithItsProperties) {
     std::set<std::wstring> paths;
     for (const auto& c : components)
         paths.insert(Upper(c.GetPath()));
-    for (const wchar_t* f : {L"kvgen_app.exe", L"kvgen_helper.dll", L"kvgen_panel.dll", L"kvgen_panel.cpl", L"readme.txt"})
+    for (const wchar_t* f :
+         {L"kvgen_app.exe", L"kvgen_helper.dll", L"kvgen_panel.dll", L"kvgen_panel.cpl", L"readme.txt"})
         EXPECT_EQ(1u, paths.count(Upper(InstallFolder() + L"\\" + f))) << f;
 }
 
@@ -82,18 +83,19 @@ TEST_F(RealPackage, TaskHoldsExactlyThePackagesFilesAndThenTheirDependencies) {
     CIChNode* task = output.front();
     EXPECT_EQ(kSuiteName, task->m_Name);
     EXPECT_EQ(L"Сгенерирована по информации об инсталированных программах", task->m_Description);
-    ASSERT_EQ(1u, task->m_Members.size());   // the registry is ignored: no registry group
+    ASSERT_EQ(1u, task->m_Members.size()); // the registry is ignored: no registry group
     CIChNode* files = MemberNamed(task, std::wstring(kSuiteName) + L" Файлы");
     ASSERT_NE(nullptr, files);
     EXPECT_EQ(L"Файлы приложения", files->m_Description);
     std::vector<std::wstring> expected;
-    for (const wchar_t* f : {L"kvgen_app.exe", L"kvgen_helper.dll", L"kvgen_panel.cpl", L"kvgen_panel.dll", L"readme.txt"})
+    for (const wchar_t* f :
+         {L"kvgen_app.exe", L"kvgen_helper.dll", L"kvgen_panel.cpl", L"kvgen_panel.dll", L"readme.txt"})
         expected.push_back(Upper(InstallFolder() + L"\\" + f));
     std::vector<std::wstring> names;
     for (const std::wstring& n : MemberNames(files))
         names.push_back(Upper(n));
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(expected, names);   // the folder-only component is not there
+    EXPECT_EQ(expected, names); // the folder-only component is not there
     for (CIChNode* n : files->m_Members) {
         auto* r = static_cast<CIChResorce*>(n);
         EXPECT_EQ(ResFile, r->m_SubType);
@@ -112,7 +114,7 @@ TEST_F(RealPackage, TaskHoldsExactlyThePackagesFilesAndThenTheirDependencies) {
     std::multiset<std::wstring> all;
     for (CIChNode* n : files2->m_Members) {
         all.insert(Upper(n->m_Name));
-        EXPECT_EQ(0, static_cast<CIChResorce*>(n)->m_Executable) << n->m_Name;   // marking is off
+        EXPECT_EQ(0, static_cast<CIChResorce*>(n)->m_Executable) << n->m_Name; // marking is off
     }
     EXPECT_EQ(1u, all.count(Upper(InstallFolder() + L"\\kvgen_helper.dll")));
     wchar_t system[MAX_PATH];
@@ -157,7 +159,7 @@ TEST_F(RealPackage, RerunMergesWithUpdatePresentAndNamesAnewWithout) {
     ASSERT_EQ(1, GenerateTasksFromMsi(host, &products, 1, 1, 0, &again));
     EXPECT_EQ(nodes, model.GetNodeCount());
     ASSERT_EQ(1u, again.size());
-    EXPECT_EQ(output.front(), again.front());   // the same task, merged
+    EXPECT_EQ(output.front(), again.front()); // the same task, merged
 
     host.bUpdatePresent = 0;
     CIChNodeList renamed;
@@ -167,7 +169,7 @@ TEST_F(RealPackage, RerunMergesWithUpdatePresentAndNamesAnewWithout) {
     EXPECT_EQ(tasks + 1, Count(model, NodeTypeTask));
     EXPECT_EQ(groups + 1, Count(model, NodeTypeGroup));
     EXPECT_NE(nullptr, MemberNamed(renamed.front(), std::wstring(kSuiteName) + L" Файлы1"));
-    EXPECT_EQ(nodes + 2, model.GetNodeCount());   // the resources are the same ones
+    EXPECT_EQ(nodes + 2, model.GetNodeCount()); // the resources are the same ones
 }
 
 // Paths to variables with a merge: the task's own files group is treated, not the other group that
@@ -219,7 +221,7 @@ TEST_F(RealPackage, SavedAndLoadedAgainGiveTheSameTasksAndTheBoardListNamesTheFi
     ASSERT_EQ(1, GenerateTasksFromMsi(host, &products, 1, 1, 0, &output));
     CIChNode* job = model.GetNodeList(NodeTypeJob)->front();
     for (CIChNode* task : output)
-        task->LinkTo(job);   // as the command on a job does
+        task->LinkTo(job); // as the command on a job does
     storeHost.mainModel = &model;
     ASSERT_EQ(0, model.Save(nullptr));
 
@@ -249,6 +251,7 @@ TEST_F(RealPackage, SavedAndLoadedAgainGiveTheSameTasksAndTheBoardListNamesTheFi
         c = (char)toupper((unsigned char)c);
     for (const wchar_t* f : {L"KVGEN_APP.EXE", L"KVGEN_HELPER.DLL", L"README.TXT"}) {
         std::string narrow(f, f + wcslen(f));
-        EXPECT_TRUE(Upper(wide).find(f) != std::wstring::npos || upperNarrow.find(narrow) != std::string::npos) << narrow;
+        EXPECT_TRUE(Upper(wide).find(f) != std::wstring::npos || upperNarrow.find(narrow) != std::string::npos)
+            << narrow;
     }
 }

@@ -27,7 +27,7 @@ void WriteAdvertisedLink(const std::wstring& linkPath, const std::wstring& descr
     put32(0, 0x4C);
     const GUID clsid = {0x00021401, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
     memcpy(&bytes[4], &clsid, 16);
-    put32(0x14, 0x1000 | 0x80);   // HasDarwinID | IsUnicode
+    put32(0x14, 0x1000 | 0x80); // HasDarwinID | IsUnicode
     put32(0x3C, SW_SHOWNORMAL);
     std::string block(0x314, '\0');
     DWORD size = 0x314, signature = EXP_DARWIN_ID_SIG;
@@ -119,7 +119,7 @@ TEST_F(StartMenu, ShortcutsAreListedWithExistingTargetsAndThe64BitRetry) {
     const auto* advertised = Find(list, L"Tools - Advertised");
     ASSERT_NE(nullptr, advertised);
     EXPECT_EQ(Upper(Notepad()), Upper(advertised->second));
-    EXPECT_EQ(INSTALLUILEVEL_DEFAULT, msi.uiLevel);   // the level is put back
+    EXPECT_EQ(INSTALLUILEVEL_DEFAULT, msi.uiLevel); // the level is put back
 
     // On a 32-bit Windows there is no second attempt; an unknown descriptor is dropped.
     host.bIs64BitWindows = 0;
@@ -192,7 +192,7 @@ TEST_F(StartMenu, InstalledComponentsListFillsBothListsAndShowsAnEnumerationErro
     CShortcutList shortcuts;
     EXPECT_EQ(1, GetInstalledComponentsList(host, main.m_hWnd, products, shortcuts));
     EXPECT_EQ(1u, products.size());
-    EXPECT_TRUE(shortcuts.empty());   // not read after the error
+    EXPECT_TRUE(shortcuts.empty()); // not read after the error
     ASSERT_EQ(1u, presenter.Boxes().size());
     EXPECT_EQ(0u, presenter.Boxes()[0].text.find(
                       L"В результате формирования списка установленных компонентов произошла ошибка.\n"));

@@ -12,11 +12,20 @@ TEST(ProductInfo, RootCodeFollowsTheFirstThreeCharacters) {
         const wchar_t* path;
         int root;
     } cases[] = {
-        {L"00:\\Classes\\x", RootClassesRoot}, {L"01:\\Software\\x", RootCurrentUser},
-        {L"02:\\SOFTWARE\\x", RootLocalMachine}, {L"03:\\S-1-5-18\\x", RootUsers},
-        {L"20:\\x", RootClassesRoot}, {L"21:\\x", RootCurrentUser}, {L"22:\\SOFTWARE\\x", RootLocalMachine},
-        {L"23:\\x", RootUsers}, {L"04:\\x", RootNone}, {L"12:\\x", RootNone}, {L"02\\x", RootNone},
-        {L"C:\\Program Files\\a.exe", RootNone}, {L"", RootNone}, {L"0", RootNone},
+        {L"00:\\Classes\\x", RootClassesRoot},
+        {L"01:\\Software\\x", RootCurrentUser},
+        {L"02:\\SOFTWARE\\x", RootLocalMachine},
+        {L"03:\\S-1-5-18\\x", RootUsers},
+        {L"20:\\x", RootClassesRoot},
+        {L"21:\\x", RootCurrentUser},
+        {L"22:\\SOFTWARE\\x", RootLocalMachine},
+        {L"23:\\x", RootUsers},
+        {L"04:\\x", RootNone},
+        {L"12:\\x", RootNone},
+        {L"02\\x", RootNone},
+        {L"C:\\Program Files\\a.exe", RootNone},
+        {L"", RootNone},
+        {L"0", RootNone},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.root, SProductComponent::RootOfPath(c.path)) << c.path;
@@ -26,8 +35,8 @@ TEST(ProductInfo, ProductsWithoutNameOrAssignmentAreLeftOut) {
     CFakeInstaller msi;
     msi.AddProduct(Guid(1, 1), L"Machine product", L"1");
     msi.AddProduct(Guid(1, 2), L"User product", L"0");
-    msi.AddProduct(Guid(1, 3), L"", L"1");                  // empty name
-    msi.AddProduct(Guid(1, 4), L"No assignment", nullptr);  // cannot be read
+    msi.AddProduct(Guid(1, 3), L"", L"1");                 // empty name
+    msi.AddProduct(Guid(1, 4), L"No assignment", nullptr); // cannot be read
     msi.products[0].properties[INSTALLPROPERTY_LOCALPACKAGE] = L"C:\\Windows\\Installer\\a.msi";
     std::list<CInstalledProductInfo> products;
     GetInstalledProducts(products);
@@ -74,8 +83,8 @@ TEST(ProductInfo, ComponentsSortedByPathOneRecordPerPathTheFirstOfItsRun) {
     msi.AddProduct(p, L"P");
     msi.AddComponent(Guid(3, 1), p, L"C:\\App\\b.dll");
     msi.AddComponent(Guid(3, 2), p, L"C:\\APP\\A.EXE");
-    msi.AddComponent(Guid(3, 3), p, L"c:\\app\\a.exe");      // same path, other case: dropped
-    msi.AddComponent(Guid(3, 4), Guid(2, 9), L"C:\\Other\\c.dll");  // another product's
+    msi.AddComponent(Guid(3, 3), p, L"c:\\app\\a.exe");            // same path, other case: dropped
+    msi.AddComponent(Guid(3, 4), Guid(2, 9), L"C:\\Other\\c.dll"); // another product's
     msi.AddComponent(Guid(3, 5), p, L"22:\\SOFTWARE\\App\\");
     std::list<SProductComponent> list;
     GetInstalledProductComponentList(p, list);
@@ -98,11 +107,12 @@ TEST(ProductInfo, OnePassOverTheComponentsServesEveryProduct) {
             msi.AddProduct(Guid(4, p), L"P" + std::to_wstring(p));
             codes.push_back(Guid(4, p));
             for (unsigned c = 0; c < 20; ++c)
-                msi.AddComponent(Guid(5, p * 100 + c), Guid(4, p), L"C:\\P" + std::to_wstring(p) + L"\\f" + std::to_wstring(c));
+                msi.AddComponent(Guid(5, p * 100 + c), Guid(4, p),
+                                 L"C:\\P" + std::to_wstring(p) + L"\\f" + std::to_wstring(c));
         }
         CProductComponentMap lists;
         GetInstalledProductsComponentLists(codes, lists);
-        EXPECT_EQ(101, msi.enumComponentCalls);   // 100 components and the end
+        EXPECT_EQ(101, msi.enumComponentCalls); // 100 components and the end
         EXPECT_EQ(clients ? 100 : 500, msi.componentPathCalls);
         for (const std::wstring& code : codes)
             EXPECT_EQ(20u, lists[code].size()) << code;
@@ -124,18 +134,20 @@ TEST(ProductInfo, FailedComponentEnumerationRaisesLine157) {
         EXPECT_STREQ(L"157", e.GetField(L"Line"));
         EXPECT_STREQ(L"GetInstalledProductComponentList", e.GetField(L"Function"));
     }
-    ASSERT_EQ(2u, list.size());   // what was read, unsorted
+    ASSERT_EQ(2u, list.size()); // what was read, unsorted
     EXPECT_EQ(L"C:\\x\\b", list.front().GetPath());
 }
 
 TEST(GenerateHelpers, ExtensionListAndTest) {
-    EXPECT_EQ((std::list<std::wstring>{L".exe", L".dll", L".cpl", L"ocx"}), SplitExtensions(L" .exe;.dll,, .cpl ;ocx;"));
+    EXPECT_EQ((std::list<std::wstring>{L".exe", L".dll", L".cpl", L"ocx"}),
+              SplitExtensions(L" .exe;.dll,, .cpl ;ocx;"));
     const auto list = SplitExtensions(L".exe; .dll; .cpl");
     const struct {
         const wchar_t* path;
         bool listed;
-    } cases[] = {{L"C:\\a\\b.EXE", true}, {L"C:\\a\\b.dll", true}, {L"C:\\a\\b.cpl", true}, {L"C:\\a\\b.txt", false},
-                 {L"C:\\a.dll\\b", false}, {L"C:\\a\\exe", false}, {L"C:\\a\\b.exe.bak", false}};
+    } cases[] = {{L"C:\\a\\b.EXE", true},     {L"C:\\a\\b.dll", true},  {L"C:\\a\\b.cpl", true},
+                 {L"C:\\a\\b.txt", false},    {L"C:\\a.dll\\b", false}, {L"C:\\a\\exe", false},
+                 {L"C:\\a\\b.exe.bak", false}};
     for (const auto& c : cases)
         EXPECT_EQ(c.listed, HasListedExtension(c.path, list)) << c.path;
 }
@@ -160,7 +172,8 @@ protected:
     }
     static void Set(HKEY root, const wchar_t* key, const wchar_t* value, REGSAM view) {
         HKEY h = nullptr;
-        ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &h, nullptr));
+        ASSERT_EQ(ERROR_SUCCESS,
+                  ::RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &h, nullptr));
         ::RegSetValueExW(h, value, 0, REG_SZ, reinterpret_cast<const BYTE*>(L"1"), 4);
         ::RegCloseKey(h);
     }
@@ -178,7 +191,8 @@ TEST_F(RegistryBranch, RecordsResolveByTheirRootCodeInTheirView) {
         {L"22:\\SOFTWARE\\KvGenReg64\\", true, L"HKEY_LOCAL_MACHINE\\SOFTWARE\\KvGenReg64", ResRegKey},
         {L"22:\\SOFTWARE\\KvGenReg64\\Marker", true, L"HKEY_LOCAL_MACHINE\\SOFTWARE\\KvGenReg64\\Marker", ResRegValue},
         // The 32-bit product's value lies in the 32-bit view, and is named where it really is.
-        {L"02:\\SOFTWARE\\KvGenReg32\\Mark32", true, L"HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432NODE\\KVGENREG32\\Mark32", ResRegValue},
+        {L"02:\\SOFTWARE\\KvGenReg32\\Mark32", true, L"HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432NODE\\KVGENREG32\\Mark32",
+         ResRegValue},
         {L"22:\\SOFTWARE\\KvGenReg32\\Mark32", false, L"", 0},
         {L"02:\\SOFTWARE\\KvGenReg64\\Marker", false, L"", 0},
         {L"01:\\Software\\KvGenUser\\UserVal", true, nullptr, ResRegValue},
@@ -231,7 +245,7 @@ TEST_F(RegistryBranch, GeneratorPutsKeysAndValuesIntoTheRegistryGroupOnlyWhenThe
         EXPECT_EQ(L"KvGen Registry Product", task->m_Name);
         CIChNode* registry = MemberNamed(task, L"KvGen Registry Product Реестр");
         if (job == 0) {
-            EXPECT_EQ(nullptr, registry);   // no job: the registry group ends empty and goes
+            EXPECT_EQ(nullptr, registry); // no job: the registry group ends empty and goes
             EXPECT_EQ(1u, task->m_Members.size());
             continue;
         }
@@ -240,11 +254,11 @@ TEST_F(RegistryBranch, GeneratorPutsKeysAndValuesIntoTheRegistryGroupOnlyWhenThe
         std::vector<std::wstring> names;
         for (const std::wstring& n : MemberNames(registry))
             names.push_back(Upper(n));
-        EXPECT_EQ((std::vector<std::wstring>{
-                      Upper(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\KvGenReg64"),
-                      Upper(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\KvGenReg32\\Mark32"),
-                      Upper(L"HKEY_USERS\\" + CurrentUserSid() + L"\\Software\\KvGenUser\\UserVal")}),
-                  names);
+        EXPECT_EQ(
+            (std::vector<std::wstring>{Upper(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\KvGenReg64"),
+                                       Upper(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\KvGenReg32\\Mark32"),
+                                       Upper(L"HKEY_USERS\\" + CurrentUserSid() + L"\\Software\\KvGenUser\\UserVal")}),
+            names);
         CIChNode* files = MemberNamed(task, L"KvGen Registry Product Файлы");
         ASSERT_NE(nullptr, files);
         ASSERT_EQ(1u, files->m_Members.size());

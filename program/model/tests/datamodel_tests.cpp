@@ -13,8 +13,7 @@ namespace {
 
 const NodeId kNeg = (NodeId)0x8000000000000000ULL;
 
-std::unique_ptr<CIChNode> MakeNode(int type, int subType, bool negative)
-{
+std::unique_ptr<CIChNode> MakeNode(int type, int subType, bool negative) {
     std::unique_ptr<CIChNode> node;
     switch (type) {
     case NodeTypeResource: {
@@ -61,8 +60,7 @@ struct LinkRuleCase {
 
 const int R = NodeTypeResource, G = NodeTypeGroup, T = NodeTypeTask, J = NodeTypeJob, S = NodeTypeSubject;
 
-TEST(LinkRules, ByTypeSubTypeAndSign)
-{
+TEST(LinkRules, ByTypeSubTypeAndSign) {
     const LinkRuleCase cases[] = {
         // resources into groups of their family
         {R, ResFile, false, G, GroupFiles, false, 1, 1},
@@ -127,8 +125,7 @@ TEST(LinkRules, ByTypeSubTypeAndSign)
     EXPECT_EQ(model.CanChangeLink(nullptr, &group), 0);
 }
 
-TEST(LinkRules, NeverTheSamePairTwice)
-{
+TEST(LinkRules, NeverTheSamePairTwice) {
     CIChDataModel model;
     CIChResorce r;
     CIChRGroup g;
@@ -138,14 +135,13 @@ TEST(LinkRules, NeverTheSamePairTwice)
     EXPECT_EQ(model.CanChangeLink(&r, &g), 1);
 }
 
-TEST(ModelIds, CalcNextIdsIgnoresTheFlagBits)
-{
+TEST(ModelIds, CalcNextIdsIgnoresTheFlagBits) {
     CIChDataModel model;
     for (NodeId id : model.m_NextId)
         EXPECT_EQ(id, 1);
     model.CreateNode(J)->m_Id = 3;
     model.CreateNode(J)->m_Id = kNeg | 7;
-    model.CreateNode(G)->m_Id = (NodeId(1) << 62) | 2;  // bit 62 does not count
+    model.CreateNode(G)->m_Id = (NodeId(1) << 62) | 2; // bit 62 does not count
     model.CreateNode(R)->m_Id = kNeg | 0x3FFFFFFFFFFFFFF0LL;
     model.CalcNextIds();
     EXPECT_EQ(model.m_NextId[NodeTypeIndex(J)], 8);
@@ -158,8 +154,7 @@ TEST(ModelIds, CalcNextIdsIgnoresTheFlagBits)
     EXPECT_EQ(model.TakeNextId(4), 0);
 }
 
-TEST(ModelLists, CreateFindAndCount)
-{
+TEST(ModelLists, CreateFindAndCount) {
     CIChDataModel model;
     for (int bad : {0, 2, 4, 10, -1}) {
         EXPECT_EQ(model.CreateNode(bad), nullptr);
@@ -188,7 +183,7 @@ TEST(ModelLists, CreateFindAndCount)
     EXPECT_EQ(model.FindNodeByName(G, L"FILES", GroupFiles), files);
     EXPECT_EQ(model.FindNodeByName(G, L"files", GroupRegistry), nullptr);
     EXPECT_EQ(model.FindNodeByName(G, L"registry", GroupRegistry), registry);
-    EXPECT_EQ(model.FindNodeByName(T, L"OFFICE", 7), task);  // tasks: the name alone
+    EXPECT_EQ(model.FindNodeByName(T, L"OFFICE", 7), task); // tasks: the name alone
 
     auto* r = static_cast<CIChResorce*>(model.CreateNode(R));
     r->SetName(L"C:\\Windows\\notepad.exe");
@@ -198,18 +193,16 @@ TEST(ModelLists, CreateFindAndCount)
 
     model.Clear(1);
     EXPECT_EQ(model.GetNodeCount(), 0u);
-    EXPECT_TRUE(model.m_PathIndex.empty());  // no entry is left naming a deleted resource
+    EXPECT_TRUE(model.m_PathIndex.empty()); // no entry is left naming a deleted resource
 }
 
-std::wstring ComputerName()
-{
+std::wstring ComputerName() {
     wchar_t name[16];
     DWORD size = 16;
     return GetComputerNameW(name, &size) ? name : L"Мой компьютер";
 }
 
-TEST(DefaultNodes, SubjectIsMadeOnceAndRenamed)
-{
+TEST(DefaultNodes, SubjectIsMadeOnceAndRenamed) {
     CIChDataModel model;
     CIChSubject* s = model.EnsureDefaultSubject();
     ASSERT_NE(s, nullptr);
@@ -226,11 +219,10 @@ TEST(DefaultNodes, SubjectIsMadeOnceAndRenamed)
     EXPECT_EQ(s->m_Name, ComputerName());
     EXPECT_EQ(s->m_Local, 1);
     EXPECT_EQ(model.m_Subjects.size(), 1u);
-    EXPECT_EQ(model.m_NextId[NodeTypeIndex(S)], 2);  // one ID taken
+    EXPECT_EQ(model.m_NextId[NodeTypeIndex(S)], 2); // one ID taken
 }
 
-TEST(DefaultNodes, ComputerSubjectWithAnotherSidIsTaken)
-{
+TEST(DefaultNodes, ComputerSubjectWithAnotherSidIsTaken) {
     CIChDataModel model;
     auto* user = static_cast<CIChSubject*>(model.CreateNode(S));
     user->m_SubType = SubjectUser;
@@ -243,8 +235,7 @@ TEST(DefaultNodes, ComputerSubjectWithAnotherSidIsTaken)
     EXPECT_EQ(model.m_Subjects.size(), 2u);
 }
 
-TEST(DefaultNodes, NewModelByJobSubType)
-{
+TEST(DefaultNodes, NewModelByJobSubType) {
     {
         CIChDataModel model;
         model.NewModel(1, 0);
@@ -285,15 +276,13 @@ TEST(DefaultNodes, NewModelByJobSubType)
 // ---------------------------------------------------------------------------------------------
 // Accounts
 
-CIChSid Sid(const wchar_t* text)
-{
+CIChSid Sid(const wchar_t* text) {
     CIChSid sid;
     EXPECT_TRUE(sid.FromString(text)) << "bad SID text";
     return sid;
 }
 
-std::wstring LookupName(PSID sid)
-{
+std::wstring LookupName(PSID sid) {
     wchar_t name[1024], domain[1024];
     DWORD n = 1024, d = 1024;
     SID_NAME_USE use;
@@ -302,8 +291,7 @@ std::wstring LookupName(PSID sid)
     return std::wstring(domain) + L"\\" + name;
 }
 
-TEST(Accounts, WellKnownGroupAsTheSystemNamesIt)
-{
+TEST(Accounts, WellKnownGroupAsTheSystemNamesIt) {
     CIChSid admins = Sid(L"S-1-5-32-544");
     std::wstring expected = LookupName(admins.GetPSID());
     ASSERT_FALSE(expected.empty());
@@ -314,11 +302,10 @@ TEST(Accounts, WellKnownGroupAsTheSystemNamesIt)
     ASSERT_EQ(group.ResolveAccount(admins.GetPSID(), &error), 1);
     EXPECT_EQ(group.m_Name, expected);
     EXPECT_EQ(group.m_Sid, admins);
-    EXPECT_EQ(group.m_Local, 0);  // a built-in group is not of the account domain
+    EXPECT_EQ(group.m_Local, 0); // a built-in group is not of the account domain
 }
 
-TEST(Accounts, ComputerTakesOnlyTheSid)
-{
+TEST(Accounts, ComputerTakesOnlyTheSid) {
     CIChSubject computer;
     computer.SetName(L"WS12");
     CIChSid sid = Sid(L"S-1-5-32-544");
@@ -330,8 +317,7 @@ TEST(Accounts, ComputerTakesOnlyTheSid)
     EXPECT_NE(error, 0u);
 }
 
-TEST(Accounts, UnknownSidFallsBackToTheNameWhenLocal)
-{
+TEST(Accounts, UnknownSidFallsBackToTheNameWhenLocal) {
     CIChSid unknown = Sid(L"S-1-5-21-111-222-333-500");
     ASSERT_TRUE(LookupName(unknown.GetPSID()).empty());
 
@@ -350,7 +336,8 @@ TEST(Accounts, UnknownSidFallsBackToTheNameWhenLocal)
     group.SetName(L"OTHER\\Administrators");
     ASSERT_EQ(group.ResolveAccount(unknown.GetPSID(), &error), 1);
     EXPECT_EQ(group.m_Sid.Str(), L"S-1-5-32-544");
-    EXPECT_EQ(group.m_Name, LookupName(group.m_Sid.GetPSID()).substr(0, group.m_Name.find(L'\\')) + L"\\Administrators");
+    EXPECT_EQ(group.m_Name,
+              LookupName(group.m_Sid.GetPSID()).substr(0, group.m_Name.find(L'\\')) + L"\\Administrators");
     EXPECT_EQ(group.m_Local, 0);
 
     // A built-in account under its other-language name.
@@ -375,15 +362,14 @@ TEST(Accounts, UnknownSidFallsBackToTheNameWhenLocal)
     EXPECT_EQ(local.m_Name, domainName + L"\\Administrator");
 }
 
-TEST(Accounts, LocalityAgainstTheAccountDomain)
-{
+TEST(Accounts, LocalityAgainstTheAccountDomain) {
     EXPECT_EQ(IsLocalAccountSid(nullptr), 1);
     BYTE invalid[8] = {9, 9};
     EXPECT_EQ(IsLocalAccountSid(invalid), 1);
 
     PSID prefix = GetAccountDomainPrefix();
     ASSERT_NE(prefix, nullptr) << "the local policy gives no account domain";
-    EXPECT_EQ(GetAccountDomainPrefix(), prefix);  // built once
+    EXPECT_EQ(GetAccountDomainPrefix(), prefix); // built once
 
     // In a workgroup (and here) the primary domain has no SID: the computer is no controller.
     LSA_OBJECT_ATTRIBUTES attributes = {};

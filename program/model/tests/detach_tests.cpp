@@ -36,13 +36,15 @@ struct Detach : ::testing::Test {
         r2->LinkTo(g2);
         r3->LinkTo(g2);
         m.RebuildPathIndex();
-        for (CIChNode* n : {job, task, g1, g2, static_cast<CIChNode*>(r1), static_cast<CIChNode*>(r2),
-                            static_cast<CIChNode*>(r3)})
+        for (CIChNode* n :
+             {job, task, g1, g2, static_cast<CIChNode*>(r1), static_cast<CIChNode*>(r2), static_cast<CIChNode*>(r3)})
             n->SetModifyTime(&old);
         m.m_bModified = 0;
     }
     void TearDown() override { m.Clear(1); }
-    static bool Stamped(const CIChNode* n) { return n->m_ModifyTime.dwLowDateTime != 1 || n->m_ModifyTime.dwHighDateTime != 0; }
+    static bool Stamped(const CIChNode* n) {
+        return n->m_ModifyTime.dwLowDateTime != 1 || n->m_ModifyTime.dwHighDateTime != 0;
+    }
     static bool Holds(const CIChNodeList& list, const CIChNode* n) {
         for (CIChNode* x : list)
             if (x == n)
@@ -52,7 +54,7 @@ struct Detach : ::testing::Test {
 };
 
 TEST_F(Detach, TheNodesLeaveEveryListAndTheLinksAmongThemGoToo) {
-    CIChNodeList doomed = {g1, r1, r2, g1};   // a node named twice counts once
+    CIChNodeList doomed = {g1, r1, r2, g1}; // a node named twice counts once
     EXPECT_EQ(3u, m.DetachNodes(doomed));
     // Out of the model's lists and the path index.
     EXPECT_FALSE(Holds(m.m_Groups, g1));
@@ -96,8 +98,8 @@ TEST_F(Detach, SubordinatesAreEveryNodeBelowOnceWithoutTheGivenOnes) {
         CIChNodeList start;
         size_t count;
     } cases[] = {
-        {{job}, 6},           // the task, both groups, three resources
-        {{task, g1}, 4},      // g1 lies below the task too, but is given: g2 and the resources
+        {{job}, 6},      // the task, both groups, three resources
+        {{task, g1}, 4}, // g1 lies below the task too, but is given: g2 and the resources
         {{g2}, 2},
         {{r1}, 0},
     };

@@ -19,9 +19,7 @@ namespace {
 
 using KvPoison::LiveCount;
 
-
-TEST(ModelClear, FreesEveryNodeOfALinkedModel)
-{
+TEST(ModelClear, FreesEveryNodeOfALinkedModel) {
     CIChDataModel model;
     model.NewModel(1, 2);
     // The host's own addresses are looked up once per process and kept from then on: that one
@@ -50,7 +48,7 @@ TEST(ModelClear, FreesEveryNodeOfALinkedModel)
                 res->SetName(L"C:\\dir\\file" + std::to_wstring(t * 100 + g * 10 + r));
                 res->SetParam(L"Disk", _value_t(r));
                 res->LinkTo(group);
-                res->LinkTo(model.m_Groups.front());  // shared with the first group
+                res->LinkTo(model.m_Groups.front()); // shared with the first group
             }
         }
     }
@@ -70,8 +68,7 @@ TEST(ModelClear, FreesEveryNodeOfALinkedModel)
     EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, nullptr));
 }
 
-TEST(ModelClear, DestructorClearsToo)
-{
+TEST(ModelClear, DestructorClearsToo) {
     const long before = LiveCount();
     {
         CIChDataModel model;
@@ -83,8 +80,7 @@ TEST(ModelClear, DestructorClearsToo)
     EXPECT_EQ(LiveCount(), before);
 }
 
-TEST(NodeDelete, DeletingOneNodeLeavesItsPartnersWhole)
-{
+TEST(NodeDelete, DeletingOneNodeLeavesItsPartnersWhole) {
     CIChDataModel model;
     CIChNode* group = model.CreateNode(NodeTypeGroup);
     CIChNode* task = model.CreateNode(NodeTypeTask);

@@ -20,8 +20,7 @@ namespace {
 const unsigned long long kTime = 130000000000000000ULL;
 const wchar_t kToken[] = L"{E688BBB6-B0B7-4310-86EB-E0C9D15DBD6A}";
 
-FILETIME Ft(unsigned long long v)
-{
+FILETIME Ft(unsigned long long v) {
     FILETIME f;
     f.dwLowDateTime = static_cast<DWORD>(v);
     f.dwHighDateTime = static_cast<DWORD>(v >> 32);
@@ -34,8 +33,7 @@ struct Builder {
     long long nextId = 1;
     unsigned long long time = kTime;
     template <class T>
-    T* Node(int type, const std::wstring& name)
-    {
+    T* Node(int type, const std::wstring& name) {
         T* n = static_cast<T*>(m.CreateNode(type));
         n->m_Id = nextId++;
         n->SetName(name);
@@ -44,21 +42,18 @@ struct Builder {
         return n;
     }
     CIChSubject* Subject(const std::wstring& name) { return Node<CIChSubject>(NodeTypeSubject, name); }
-    CIChJob* Job(const std::wstring& name, int subType)
-    {
+    CIChJob* Job(const std::wstring& name, int subType) {
         auto* j = Node<CIChJob>(NodeTypeJob, name);
         j->m_SubType = subType;
         return j;
     }
-    CIChRGroup* Group(const std::wstring& name, int subType)
-    {
+    CIChRGroup* Group(const std::wstring& name, int subType) {
         auto* g = Node<CIChRGroup>(NodeTypeGroup, name);
         g->m_SubType = subType;
         return g;
     }
     CIChTask* Task(const std::wstring& name) { return Node<CIChTask>(NodeTypeTask, name); }
-    CIChResorce* Res(int subType, const std::wstring& path)
-    {
+    CIChResorce* Res(int subType, const std::wstring& path) {
         auto* r = static_cast<CIChResorce*>(m.CreateNode(NodeTypeResource));
         r->m_Id = nextId++;
         r->SetSubType(subType);
@@ -70,8 +65,7 @@ struct Builder {
     static void Link(CIChNode* lower, CIChNode* upper) { lower->AddUpperLink(upper); }
 };
 
-std::wstring ValueText(const _value_t& v)
-{
+std::wstring ValueText(const _value_t& v) {
     if (v.empty())
         return L"<empty>";
     return std::wstring(as_wstring(v.type().name())) + L":" + v.as_wstring();
@@ -79,13 +73,13 @@ std::wstring ValueText(const _value_t& v)
 
 // A text form of a model that does not depend on IDs: every node with its fields and the names
 // of its members.
-std::wstring Dump(CIChDataModel& m)
-{
+std::wstring Dump(CIChDataModel& m) {
     std::wostringstream out;
     for (int type : {NodeTypeSubject, NodeTypeJob, NodeTypeTask, NodeTypeGroup, NodeTypeResource}) {
         for (CIChNode* n : *m.GetNodeList(type)) {
             out << type << L" [" << n->m_Name << L"] [" << n->m_Description << L"] t="
-                << ((static_cast<unsigned long long>(n->m_ModifyTime.dwHighDateTime) << 32) | n->m_ModifyTime.dwLowDateTime);
+                << ((static_cast<unsigned long long>(n->m_ModifyTime.dwHighDateTime) << 32) |
+                    n->m_ModifyTime.dwLowDateTime);
             if (type == NodeTypeJob)
                 out << L" sub=" << static_cast<CIChJob*>(n)->m_SubType;
             if (type == NodeTypeGroup)
@@ -115,8 +109,7 @@ struct HostScope {
     ~HostScope() { SetModelStoreHost(nullptr); }
 };
 
-std::wstring LogText(const fakes::CallLog& log)
-{
+std::wstring LogText(const fakes::CallLog& log) {
     std::wstring s;
     for (const auto& l : log)
         s += l + L"\n";
@@ -125,8 +118,7 @@ std::wstring LogText(const fakes::CallLog& log)
 
 // The small model of the golden logs: a file, a disk sector and a registry key in three groups, a
 // task over the file and registry groups, the job over the sector group and the task.
-void SmallModel(CIChDataModel& m, int edition)
-{
+void SmallModel(CIChDataModel& m, int edition) {
     Builder b{m};
     b.time = kTime;
     auto* s = b.Subject(L"WS");
@@ -165,8 +157,7 @@ void SmallModel(CIChDataModel& m, int edition)
 
 // ----- Golden call logs -----
 
-TEST(ModelStoreGolden, SecondEditionWritesEveryKindInThisOrder)
-{
+TEST(ModelStoreGolden, SecondEditionWritesEveryKindInThisOrder) {
     HostScope h;
     auto* db = new FDatabase;
     h.host.fakeStore = SmartPtr<IDatabase>(db);
@@ -176,32 +167,48 @@ TEST(ModelStoreGolden, SecondEditionWritesEveryKindInThisOrder)
     m.m_bModified = 1;
     EXPECT_EQ(0, m.Save(nullptr));
     const std::wstring t = std::to_wstring(kTime);
-    std::wstring want =
-        L"Clear\n"
-        L"CreateSubject(WS,,Test OS, 64-bit)\n100.SetTime(" + t + L")\nSetLocalSubject(100)\n"
-        L"CreateJobVarnoZelvane(J,)\n101.SetTime(" + t + L")\n100.AddJob(101)\n"
-        L"CreateFile(C:\\Windows\\a.dll," + t + L",1,1)\n"
-        L"CreateDiskSector(MBR,Sector,0,63," + t + L",1)\n"
-        L"CreateRegistryKey(HKEY_LOCAL_MACHINE\\SOFTWARE\\V," + t + L",1)\n"
-        L"CreateDirectoryFileGroup(G1,," + t + L")\n105.AddFile(102)\n"
-        L"CreateDiskSectorGroup(G2,," + t + L")\n106.AddDiskSector(103)\n"
-        L"CreateRegistryGroup(G3,," + t + L")\n107.AddRegistryKey(104)\n"
-        L"CreateTaskEx(T,," + t + L")\n108.AddDirectoryFileGroup(105)\n108.AddRegistryGroup(107)\n"
-        L"101.AddDiskSectorGroup(106)\n101.AddTask(108)\n"
-        L"GetLocalSubject\n100.GetJobs\n100.GetJobs2\n"
-        L"WriteBootList(bootfile.nam,0)\n101.WriteBootList(bootfile.nam,0)\n"
-        L"WriteBootList(bootsect.nam,2)\n101.WriteBootList(bootsect.nam,2)\n"
-        L"WriteBootList(bootreg.nam,1)\n101.WriteBootList(bootreg.nam,1)\n"
-        L"WriteBootList(bootpci.nam,3)\n101.WriteBootList(bootpci.nam,3)\n"
-        L"WriteBootList(bootsmbs.nam,4)\n101.WriteBootList(bootsmbs.nam,4)\n"
-        L"Commit\n";
+    std::wstring want = L"Clear\n"
+                        L"CreateSubject(WS,,Test OS, 64-bit)\n100.SetTime(" +
+                        t +
+                        L")\nSetLocalSubject(100)\n"
+                        L"CreateJobVarnoZelvane(J,)\n101.SetTime(" +
+                        t +
+                        L")\n100.AddJob(101)\n"
+                        L"CreateFile(C:\\Windows\\a.dll," +
+                        t +
+                        L",1,1)\n"
+                        L"CreateDiskSector(MBR,Sector,0,63," +
+                        t +
+                        L",1)\n"
+                        L"CreateRegistryKey(HKEY_LOCAL_MACHINE\\SOFTWARE\\V," +
+                        t +
+                        L",1)\n"
+                        L"CreateDirectoryFileGroup(G1,," +
+                        t +
+                        L")\n105.AddFile(102)\n"
+                        L"CreateDiskSectorGroup(G2,," +
+                        t +
+                        L")\n106.AddDiskSector(103)\n"
+                        L"CreateRegistryGroup(G3,," +
+                        t +
+                        L")\n107.AddRegistryKey(104)\n"
+                        L"CreateTaskEx(T,," +
+                        t +
+                        L")\n108.AddDirectoryFileGroup(105)\n108.AddRegistryGroup(107)\n"
+                        L"101.AddDiskSectorGroup(106)\n101.AddTask(108)\n"
+                        L"GetLocalSubject\n100.GetJobs\n100.GetJobs2\n"
+                        L"WriteBootList(bootfile.nam,0)\n101.WriteBootList(bootfile.nam,0)\n"
+                        L"WriteBootList(bootsect.nam,2)\n101.WriteBootList(bootsect.nam,2)\n"
+                        L"WriteBootList(bootreg.nam,1)\n101.WriteBootList(bootreg.nam,1)\n"
+                        L"WriteBootList(bootpci.nam,3)\n101.WriteBootList(bootpci.nam,3)\n"
+                        L"WriteBootList(bootsmbs.nam,4)\n101.WriteBootList(bootsmbs.nam,4)\n"
+                        L"Commit\n";
     EXPECT_EQ(want, LogText(db->log));
     EXPECT_EQ(1, h.host.closes);
     EXPECT_EQ(0, m.m_bModified);
 }
 
-TEST(ModelStoreGolden, BoardEditionWritesFilesAndSectorsOnly)
-{
+TEST(ModelStoreGolden, BoardEditionWritesFilesAndSectorsOnly) {
     HostScope h;
     auto* db = new FDatabase;
     h.host.fakeStore = SmartPtr<IDatabase>(db);
@@ -210,30 +217,42 @@ TEST(ModelStoreGolden, BoardEditionWritesFilesAndSectorsOnly)
     SmallModel(m, JobBoard);
     EXPECT_EQ(0, m.Save(nullptr));
     const std::wstring t = std::to_wstring(kTime);
-    std::wstring want =
-        L"Clear\n"
-        L"CreateSubject(WS,,Test OS, 64-bit)\n100.SetTime(" + t + L")\nSetLocalSubject(100)\n"
-        L"CreateJobVarno(J,)\n101.SetTime(" + t + L")\n100.AddJob(101)\n"
-        L"CreateFile(C:\\Windows\\a.dll," + t + L",1,1)\n"
-        L"CreateDiskSector(MBR,Sector,0,63," + t + L",1)\n"
-        L"CreateFileGroup(G1,," + t + L")\n104.AddFile(102)\n"
-        L"CreateDiskSectorGroup(G2,," + t + L")\n105.AddDiskSector(103)\n"
-        L"CreateTask(T,," + t + L")\n106.AddFileGroup(104)\n"
-        L"101.AddDiskSectorGroup(105)\n101.AddTask(106)\n"
-        L"GetLocalSubject\n100.GetJobs\n"
-        L"WriteBootList(bootfile.nam,0)\n101.WriteBootList(bootfile.nam,0)\n"
-        L"WriteBootList(bootsect.nam,2)\n101.WriteBootList(bootsect.nam,2)\n"
-        L"WriteBootList(bootreg.nam,1)\n101.WriteBootList(bootreg.nam,1)\n"
-        L"WriteBootList(bootpci.nam,3)\n101.WriteBootList(bootpci.nam,3)\n"
-        L"WriteBootList(bootsmbs.nam,4)\n101.WriteBootList(bootsmbs.nam,4)\n"
-        L"Commit\n";
+    std::wstring want = L"Clear\n"
+                        L"CreateSubject(WS,,Test OS, 64-bit)\n100.SetTime(" +
+                        t +
+                        L")\nSetLocalSubject(100)\n"
+                        L"CreateJobVarno(J,)\n101.SetTime(" +
+                        t +
+                        L")\n100.AddJob(101)\n"
+                        L"CreateFile(C:\\Windows\\a.dll," +
+                        t +
+                        L",1,1)\n"
+                        L"CreateDiskSector(MBR,Sector,0,63," +
+                        t +
+                        L",1)\n"
+                        L"CreateFileGroup(G1,," +
+                        t +
+                        L")\n104.AddFile(102)\n"
+                        L"CreateDiskSectorGroup(G2,," +
+                        t +
+                        L")\n105.AddDiskSector(103)\n"
+                        L"CreateTask(T,," +
+                        t +
+                        L")\n106.AddFileGroup(104)\n"
+                        L"101.AddDiskSectorGroup(105)\n101.AddTask(106)\n"
+                        L"GetLocalSubject\n100.GetJobs\n"
+                        L"WriteBootList(bootfile.nam,0)\n101.WriteBootList(bootfile.nam,0)\n"
+                        L"WriteBootList(bootsect.nam,2)\n101.WriteBootList(bootsect.nam,2)\n"
+                        L"WriteBootList(bootreg.nam,1)\n101.WriteBootList(bootreg.nam,1)\n"
+                        L"WriteBootList(bootpci.nam,3)\n101.WriteBootList(bootpci.nam,3)\n"
+                        L"WriteBootList(bootsmbs.nam,4)\n101.WriteBootList(bootsmbs.nam,4)\n"
+                        L"Commit\n";
     EXPECT_EQ(want, LogText(db->log));
 }
 
 // A registry value is split at the last backslash of its path, whatever its description says; a
 // PCI device writes all eleven properties, also the empty ones; a sector without "SECTOR" is left out.
-TEST(ModelStoreGolden, RegistryValuesDevicesAndIncompleteSectors)
-{
+TEST(ModelStoreGolden, RegistryValuesDevicesAndIncompleteSectors) {
     HostScope h;
     auto* db = new FDatabase;
     h.host.fakeStore = SmartPtr<IDatabase>(db);
@@ -269,30 +288,27 @@ TEST(ModelStoreGolden, RegistryValuesDevicesAndIncompleteSectors)
 struct RealStore : ::testing::Test {
     HostScope h;
     std::wstring dir;
-    void SetUp() override
-    {
+    void SetUp() override {
         dir = vtest::ScratchDir(std::wstring(L"model_") +
                                 as_wstring(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         h.host.provider = Common::CreateProvider();
         h.host.folder = dir + L"\\Varno";
         RemoveBoardFolder();
     }
-    void RemoveBoardFolder()
-    {
-        for (const wchar_t* f : {L"Localhost.vdb", L"bootfile.nam", L"bootfile.chk", L"bootsect.nam", L"bootsect.chk",
-                                 L"bootreg.nam", L"bootreg.chk", L"bootpci.nam", L"bootpci.chk", L"bootsmbs.nam", L"bootsmbs.chk"})
+    void RemoveBoardFolder() {
+        for (const wchar_t* f :
+             {L"Localhost.vdb", L"bootfile.nam", L"bootfile.chk", L"bootsect.nam", L"bootsect.chk", L"bootreg.nam",
+              L"bootreg.chk", L"bootpci.nam", L"bootpci.chk", L"bootsmbs.nam", L"bootsmbs.chk"})
             DeleteFileW((h.host.folder + L"\\" + f).c_str());
     }
-    std::wstring File(const std::wstring& name, const std::string& content)
-    {
+    std::wstring File(const std::wstring& name, const std::string& content) {
         vtest::WriteBytes(dir + L"\\" + name, content);
         return dir + L"\\" + name;
     }
 };
 
 // Every kind of node with every field the store keeps, second edition.
-void FullModel(CIChDataModel& m, const std::wstring& dir, int edition)
-{
+void FullModel(CIChDataModel& m, const std::wstring& dir, int edition) {
     Builder b{m};
     auto* s = b.Subject(L"WS-01");
     s->SetDescription(L"Рабочая станция");
@@ -352,8 +368,7 @@ void FullModel(CIChDataModel& m, const std::wstring& dir, int edition)
     Builder::Link(t2, j);
 }
 
-TEST_F(RealStore, SaveThenLoadGivesAnEqualModelInBothEditions)
-{
+TEST_F(RealStore, SaveThenLoadGivesAnEqualModelInBothEditions) {
     File(L"a.exe", "MZ executable");
     File(L"b.dll", "library");
     for (int edition : {JobBoard, JobSecondEdition}) {
@@ -369,7 +384,8 @@ TEST_F(RealStore, SaveThenLoadGivesAnEqualModelInBothEditions)
         h.host.answers = {InvalidAnswerNoForAll}; // whatever is missing here loads unchanged
         ASSERT_EQ(0, loaded.Load());
         EXPECT_EQ(Dump(saved), Dump(loaded));
-        EXPECT_NE(std::wstring::npos, Dump(loaded).find(L"a.exe] [a.exe] t=" + std::to_wstring(kTime + 2) + L" sub=0 ctl=1 exe=1"));
+        EXPECT_NE(std::wstring::npos,
+                  Dump(loaded).find(L"a.exe] [a.exe] t=" + std::to_wstring(kTime + 2) + L" sub=0 ctl=1 exe=1"));
         EXPECT_EQ(edition == JobBoard ? 3u : 10u, loaded.GetNodeList(NodeTypeResource)->size());
         EXPECT_EQ(0, loaded.m_bModified);
         auto* job = static_cast<CIChJob*>(loaded.GetNodeList(NodeTypeJob)->front());
@@ -395,13 +411,13 @@ TEST_F(RealStore, SaveThenLoadGivesAnEqualModelInBothEditions)
     h.host.answers = {InvalidAnswerNoForAll};
     ASSERT_EQ(0, cut.Load());
     for (CIChNode* r : *cut.GetNodeList(NodeTypeResource))
-        EXPECT_TRUE(static_cast<CIChResorce*>(r)->m_SubType == ResFile || static_cast<CIChResorce*>(r)->m_SubType == ResDiskSector);
+        EXPECT_TRUE(static_cast<CIChResorce*>(r)->m_SubType == ResFile ||
+                    static_cast<CIChResorce*>(r)->m_SubType == ResDiskSector);
     EXPECT_EQ(3u, cut.GetNodeList(NodeTypeResource)->size());
     EXPECT_EQ(3u, cut.GetNodeList(NodeTypeGroup)->size()); // files, sectors, hardware (empty); no registry group
 }
 
-TEST_F(RealStore, BoardListsNameTheJobsObjectsWithMatchingChecksums)
-{
+TEST_F(RealStore, BoardListsNameTheJobsObjectsWithMatchingChecksums) {
     std::string a = "MZ executable", b = std::string(100000, 'b');
     File(L"a.exe", a);
     File(L"b.dll", b);
@@ -409,8 +425,10 @@ TEST_F(RealStore, BoardListsNameTheJobsObjectsWithMatchingChecksums)
     FullModel(m, dir, JobSecondEdition);
     ASSERT_EQ(0, m.Save(nullptr));
     // b.dll is not controlled, so only a.exe is checked.
-    EXPECT_EQ(std::vector<std::string>{vtest::Narrow(dir + L"\\a.exe")}, vtest::Lines(vtest::ReadBytes(h.host.folder + L"\\bootfile.nam")));
-    EXPECT_EQ(std::vector<std::string>{testsha::Sha256Hex(a)}, vtest::Lines(vtest::ReadBytes(h.host.folder + L"\\bootfile.chk")));
+    EXPECT_EQ(std::vector<std::string>{vtest::Narrow(dir + L"\\a.exe")},
+              vtest::Lines(vtest::ReadBytes(h.host.folder + L"\\bootfile.nam")));
+    EXPECT_EQ(std::vector<std::string>{testsha::Sha256Hex(a)},
+              vtest::Lines(vtest::ReadBytes(h.host.folder + L"\\bootfile.chk")));
     auto reg = vtest::Lines(vtest::ReadBytes(h.host.folder + L"\\bootreg.nam"));
     ASSERT_EQ(3u, reg.size());
     EXPECT_EQ("HKEY_CURRENT_USER\\Software\\VICheckTests", reg[0]);
@@ -422,15 +440,14 @@ TEST_F(RealStore, BoardListsNameTheJobsObjectsWithMatchingChecksums)
 
 // ----- The invalid-resource question -----
 
-TEST_F(RealStore, InvalidResourceAnswersAndActions)
-{
+TEST_F(RealStore, InvalidResourceAnswersAndActions) {
     struct Case {
         const char* what;
         std::vector<INT_PTR> answers;
         std::vector<int> actions;
         size_t asks;
         std::vector<int> preselected;
-        std::wstring loaded;    // names of the loaded files, in order, '+' controlled, '-' not, '!' invalid
+        std::wstring loaded; // names of the loaded files, in order, '+' controlled, '-' not, '!' invalid
         int modified;
     } cases[] = {
         {"yes each time, remove", {6, 6, 6}, {}, 3, {0, 0, 0}, L"A+ E-", 1},
@@ -475,11 +492,10 @@ TEST_F(RealStore, InvalidResourceAnswersAndActions)
 
 // ----- Job fallbacks of the load (store kinds the provider never makes) -----
 
-TEST(ModelStoreLoad, JobFallbacks)
-{
+TEST(ModelStoreLoad, JobFallbacks) {
     struct Case {
         const char* what;
-        int where;     // 0 subject's board jobs, 1 subject's second-edition jobs, 2 the store's jobs only
+        int where; // 0 subject's board jobs, 1 subject's second-edition jobs, 2 the store's jobs only
         int kind;
         int subType;
         bool linked;
@@ -517,8 +533,7 @@ TEST(ModelStoreLoad, JobFallbacks)
 
 // ----- Failures lose nothing and do not pass for success -----
 
-TEST(ModelStoreFailures, FailedLoadsLeaveTheModelAsItWas)
-{
+TEST(ModelStoreFailures, FailedLoadsLeaveTheModelAsItWas) {
     HostScope h;
     CIChDataModel m;
     SmallModel(m, JobSecondEdition);
@@ -550,23 +565,23 @@ TEST(ModelStoreFailures, FailedLoadsLeaveTheModelAsItWas)
     EXPECT_EQ(2, h.host.closes); // closed through the application on the error path too
 }
 
-TEST(ModelStoreFailures, SaveReportsWhatWasNotDone)
-{
+TEST(ModelStoreFailures, SaveReportsWhatWasNotDone) {
     struct Case {
         const char* what;
         std::function<void(FDatabase&, CIChDataModel&)> arrange;
-        std::wstring error;   // the error dialog's text; empty: no dialog
+        std::wstring error; // the error dialog's text; empty: no dialog
         bool committed;
     } cases[] = {
-        {"the store refuses an item",
-         [](FDatabase& db, CIChDataModel&) { db.failOnName = L"C:\\Windows\\a.dll"; },
+        {"the store refuses an item", [](FDatabase& db, CIChDataModel&) { db.failOnName = L"C:\\Windows\\a.dll"; },
          L"Код: 0x80070005\nТекст: хранилище отказало", false},
-        {"the store gives another kind",
-         [](FDatabase& db, CIChDataModel&) { db.wrongKindFor = L"C:\\Windows\\a.dll"; }, L"*", false},
-        {"the commit fails",
-         [](FDatabase& db, CIChDataModel&) { db.failCommit = true; }, L"Код: 0x00000070\nТекст: disk full", true},
+        {"the store gives another kind", [](FDatabase& db, CIChDataModel&) { db.wrongKindFor = L"C:\\Windows\\a.dll"; },
+         L"*", false},
+        {"the commit fails", [](FDatabase& db, CIChDataModel&) { db.failCommit = true; },
+         L"Код: 0x00000070\nТекст: disk full", true},
         {"no job of a known edition",
-         [](FDatabase&, CIChDataModel& m) { static_cast<CIChJob*>(m.GetNodeList(NodeTypeJob)->front())->m_SubType = 5; },
+         [](FDatabase&, CIChDataModel& m) {
+             static_cast<CIChJob*>(m.GetNodeList(NodeTypeJob)->front())->m_SubType = 5;
+         },
          L"", false},
     };
     for (const auto& c : cases) {
@@ -597,8 +612,7 @@ TEST(ModelStoreFailures, SaveReportsWhatWasNotDone)
 }
 
 // With no board folder nothing is written anywhere, least of all into the current folder.
-TEST(ModelStoreFailures, SaveWithoutBoardFolderSaysSoAndWritesNothing)
-{
+TEST(ModelStoreFailures, SaveWithoutBoardFolderSaysSoAndWritesNothing) {
     HostScope h;
     h.host.provider = Common::CreateProvider();
     CIChDataModel m;
@@ -615,8 +629,7 @@ TEST(ModelStoreFailures, SaveWithoutBoardFolderSaysSoAndWritesNothing)
 
 // ----- Export and import of model files -----
 
-TEST_F(RealStore, ImportTakesWhatTheCurrentEditionKeeps)
-{
+TEST_F(RealStore, ImportTakesWhatTheCurrentEditionKeeps) {
     File(L"a.exe", "a");
     File(L"b.dll", "b");
     std::wstring file = dir + L"\\model.xml";
@@ -664,8 +677,7 @@ TEST_F(RealStore, ImportTakesWhatTheCurrentEditionKeeps)
     EXPECT_EQ(0, h.host.provider->GetOpenCount());
 }
 
-TEST_F(RealStore, ExportWithoutEditionReportsFailure)
-{
+TEST_F(RealStore, ExportWithoutEditionReportsFailure) {
     std::wstring file = dir + L"\\noedition.xml";
     DeleteFileW(file.c_str());
     CIChDataModel m;

@@ -12,15 +12,9 @@ namespace {
 
 const FILETIME kOldTime = {0x12345678, 0x01000000};
 
-bool IsOld(const CIChNode& n)
-{
-    return CompareModifyTime(&n.m_ModifyTime, &kOldTime) == 0;
-}
+bool IsOld(const CIChNode& n) { return CompareModifyTime(&n.m_ModifyTime, &kOldTime) == 0; }
 
-std::vector<CIChNode*> AsVector(const CIChNodeList& list)
-{
-    return std::vector<CIChNode*>(list.begin(), list.end());
-}
+std::vector<CIChNode*> AsVector(const CIChNodeList& list) { return std::vector<CIChNode*>(list.begin(), list.end()); }
 
 // ---------------------------------------------------------------------------------------------
 // Resource names
@@ -31,14 +25,13 @@ struct NameCase {
     std::wstring name;
     std::wstring path;
     std::wstring description;
-    bool stable;  // setting the resulting name again gives the same three fields
+    bool stable; // setting the resulting name again gives the same three fields
 };
 
 const std::wstring kDef = RegDefaultValueToken;
 const std::wstring kBs = RegBackslashToken;
 
-TEST(ResourceName, SplitsByKind)
-{
+TEST(ResourceName, SplitsByKind) {
     const std::wstring valueKey = L"HKEY_LOCAL_MACHINE\\Software\\X\\";
     const std::wstring tokenName = L"a" + kBs + L"b";
     const std::wstring valueKeyDef = valueKey + kDef;
@@ -48,20 +41,25 @@ TEST(ResourceName, SplitsByKind)
         {ResFile, L"C:\\Windows\\notepad.exe\\\\", L"C:\\Windows\\notepad.exe", L"C:\\Windows\\", L"notepad.exe", true},
         {ResFile, L"notepad.exe", L"notepad.exe", L"notepad.exe", L"", true},
         {ResFile, L"\\\\server\\share\\a.txt", L"\\\\server\\share\\a.txt", L"\\\\server\\share\\", L"a.txt", true},
-        {ResFile, L"%SystemRoot%\\system32\\x.sys", L"%SystemRoot%\\system32\\x.sys", L"%SystemRoot%\\system32\\", L"x.sys", true},
+        {ResFile, L"%SystemRoot%\\system32\\x.sys", L"%SystemRoot%\\system32\\x.sys", L"%SystemRoot%\\system32\\",
+         L"x.sys", true},
         {ResDirectory, L"C:\\Windows\\", L"C:\\Windows", L"C:\\", L"Windows", true},
         {ResDirectory, L"C:/Windows/System32", L"C:\\Windows\\System32", L"C:\\Windows\\", L"System32", true},
         {ResDirectory, L"D:", L"D:\\", L"D:\\", L"", true},
         {ResDirectory, L"D:/", L"D:\\", L"D:\\", L"", true},
         {ResDirectory, L"D:\\\\\\", L"D:\\", L"D:\\", L"", true},
-        {ResRegValue, L"HKEY_LOCAL_MACHINE\\Software\\X\\Val", L"HKEY_LOCAL_MACHINE\\Software\\X\\Val", valueKey, L"Val", true},
+        {ResRegValue, L"HKEY_LOCAL_MACHINE\\Software\\X\\Val", L"HKEY_LOCAL_MACHINE\\Software\\X\\Val", valueKey,
+         L"Val", true},
         {ResRegValue, valueKey, valueKeyDef, valueKey, kDef, true},
         {ResRegValue, valueKeyDef, valueKeyDef, valueKey, kDef, true},
         {ResRegValue, valueKeyToken, valueKeyToken, valueKey, tokenName, true},
-        {ResRegValue, L"HKEY_CURRENT_USER\\Software\\a/b", L"HKEY_CURRENT_USER\\Software\\a/b", L"HKEY_CURRENT_USER\\Software\\", L"a/b", true},
+        {ResRegValue, L"HKEY_CURRENT_USER\\Software\\a/b", L"HKEY_CURRENT_USER\\Software\\a/b",
+         L"HKEY_CURRENT_USER\\Software\\", L"a/b", true},
         {ResRegKey, L"HKEY_LOCAL_MACHINE", L"HKEY_LOCAL_MACHINE\\", L"HKEY_LOCAL_MACHINE\\", L"", true},
-        {ResRegKey, L"HKEY_LOCAL_MACHINE\\Software\\", L"HKEY_LOCAL_MACHINE\\Software", L"HKEY_LOCAL_MACHINE\\", L"Software", true},
-        {ResRegKey, L"HKEY_LOCAL_MACHINE\\Software/X", L"HKEY_LOCAL_MACHINE\\Software/X", L"HKEY_LOCAL_MACHINE\\", L"Software/X", true},
+        {ResRegKey, L"HKEY_LOCAL_MACHINE\\Software\\", L"HKEY_LOCAL_MACHINE\\Software", L"HKEY_LOCAL_MACHINE\\",
+         L"Software", true},
+        {ResRegKey, L"HKEY_LOCAL_MACHINE\\Software/X", L"HKEY_LOCAL_MACHINE\\Software/X", L"HKEY_LOCAL_MACHINE\\",
+         L"Software/X", true},
         {ResDiskSector, L"Disk 0 Sector 0", L"Disk 0 Sector 0", L"Disk 0 Sector 0", L"", true},
         {ResPciDevice, L"VEN_8086&DEV_100E", L"VEN_8086&DEV_100E", L"VEN_8086&DEV_100E", L"", true},
         {ResSmbiosField, L"Table 1/Field 4\\", L"Table 1/Field 4", L"Table 1/Field 4", L"", true},
@@ -85,8 +83,7 @@ TEST(ResourceName, SplitsByKind)
     }
 }
 
-TEST(ResourceName, OtherNodesKeepTheTextAsItIs)
-{
+TEST(ResourceName, OtherNodesKeepTheTextAsItIs) {
     CIChRGroup g;
     g.SetName(L"C:/Files/");
     EXPECT_EQ(g.m_Name, L"C:/Files/");
@@ -102,14 +99,12 @@ struct LinkFixture : testing::Test {
     CIChResorce* r = new CIChResorce;
     CIChRGroup* g = new CIChRGroup;
     CIChTask* t = new CIChTask;
-    void TearDown() override
-    {
+    void TearDown() override {
         delete r;
         delete g;
         delete t;
     }
-    void Age()
-    {
+    void Age() {
         for (CIChNode* n : {static_cast<CIChNode*>(r), static_cast<CIChNode*>(g), static_cast<CIChNode*>(t)})
             n->SetModifyTime(&kOldTime);
     }
@@ -117,26 +112,39 @@ struct LinkFixture : testing::Test {
 
 struct LinkCase {
     const char* what;
-    std::function<void(LinkFixture&)> prepare;  // before the times are aged
+    std::function<void(LinkFixture&)> prepare; // before the times are aged
     std::function<void(LinkFixture&)> act;
     size_t rUppers, gMembers, gUppers, tMembers;
     bool rStamped, gStamped, tStamped;
 };
 
-TEST_F(LinkFixture, WhichListsAndTimesChange)
-{
+TEST_F(LinkFixture, WhichListsAndTimesChange) {
     auto none = [](LinkFixture&) {};
     auto linkRG = [](LinkFixture& f) { f.r->LinkTo(f.g); };
-    auto linkAll = [](LinkFixture& f) { f.r->LinkTo(f.g); f.g->LinkTo(f.t); };
+    auto linkAll = [](LinkFixture& f) {
+        f.r->LinkTo(f.g);
+        f.g->LinkTo(f.t);
+    };
     const LinkCase cases[] = {
         {"link stamps only the upper node", none, linkRG, 1, 1, 0, 0, false, true, false},
         {"second link adds nothing but stamps again", linkRG, linkRG, 1, 1, 0, 0, false, true, false},
-        {"the link core stamps nothing", none, [](LinkFixture& f) { f.r->AddUpperLink(f.g); }, 1, 1, 0, 0, false, false, false},
-        {"the link core twice adds once", linkRG, [](LinkFixture& f) { f.r->AddUpperLink(f.g); }, 1, 1, 0, 0, false, false, false},
-        {"unlink stamps the upper node", linkRG, [](LinkFixture& f) { f.r->UnlinkFrom(f.g); }, 0, 0, 0, 0, false, true, false},
-        {"unlink when not linked still stamps", linkRG, [](LinkFixture& f) { f.r->UnlinkFrom(f.t); }, 1, 1, 0, 0, false, false, true},
-        {"null upper does nothing", linkRG, [](LinkFixture& f) { f.r->LinkTo(nullptr); f.r->UnlinkFrom(nullptr); f.r->AddUpperLink(nullptr); }, 1, 1, 0, 0, false, false, false},
-        {"unlink all stamps the uppers and itself, not the members", linkAll, [](LinkFixture& f) { f.g->UnlinkAll(); }, 0, 0, 0, 0, false, true, true},
+        {"the link core stamps nothing", none, [](LinkFixture& f) { f.r->AddUpperLink(f.g); }, 1, 1, 0, 0, false, false,
+         false},
+        {"the link core twice adds once", linkRG, [](LinkFixture& f) { f.r->AddUpperLink(f.g); }, 1, 1, 0, 0, false,
+         false, false},
+        {"unlink stamps the upper node", linkRG, [](LinkFixture& f) { f.r->UnlinkFrom(f.g); }, 0, 0, 0, 0, false, true,
+         false},
+        {"unlink when not linked still stamps", linkRG, [](LinkFixture& f) { f.r->UnlinkFrom(f.t); }, 1, 1, 0, 0, false,
+         false, true},
+        {"null upper does nothing", linkRG,
+         [](LinkFixture& f) {
+             f.r->LinkTo(nullptr);
+             f.r->UnlinkFrom(nullptr);
+             f.r->AddUpperLink(nullptr);
+         },
+         1, 1, 0, 0, false, false, false},
+        {"unlink all stamps the uppers and itself, not the members", linkAll, [](LinkFixture& f) { f.g->UnlinkAll(); },
+         0, 0, 0, 0, false, true, true},
         {"unlink all of a resource", linkAll, [](LinkFixture& f) { f.r->UnlinkAll(); }, 0, 0, 1, 1, true, true, false},
     };
     for (const LinkCase& c : cases) {
@@ -159,8 +167,7 @@ TEST_F(LinkFixture, WhichListsAndTimesChange)
     }
 }
 
-TEST_F(LinkFixture, UnlinkRemovesEveryEntryOfThePair)
-{
+TEST_F(LinkFixture, UnlinkRemovesEveryEntryOfThePair) {
     // Entries made twice by hand (as a faulty caller might) all go.
     r->m_Uppers.push_back(g);
     r->m_Uppers.push_back(g);
@@ -171,8 +178,7 @@ TEST_F(LinkFixture, UnlinkRemovesEveryEntryOfThePair)
     EXPECT_TRUE(g->m_Members.empty());
 }
 
-TEST(NodeLifetime, DeletingAGroupLeavesNoPointerToIt)
-{
+TEST(NodeLifetime, DeletingAGroupLeavesNoPointerToIt) {
     CIChJob job;
     CIChTask task;
     CIChResorce r1, r2;
@@ -189,12 +195,11 @@ TEST(NodeLifetime, DeletingAGroupLeavesNoPointerToIt)
     EXPECT_TRUE(task.m_Members.empty());
     EXPECT_EQ(r1.GetUsageState(), UsageIsolated);
     EXPECT_EQ(task.GetUsageState(), UsageNoMembers);
-    EXPECT_FALSE(IsOld(task));  // the former upper node is stamped
-    EXPECT_TRUE(IsOld(r1));     // the former members are not
+    EXPECT_FALSE(IsOld(task)); // the former upper node is stamped
+    EXPECT_TRUE(IsOld(r1));    // the former members are not
 }
 
-TEST(NodeLifetime, FreshNodesHaveTheirInitialValues)
-{
+TEST(NodeLifetime, FreshNodesHaveTheirInitialValues) {
     FILETIME before;
     GetSystemTimeAsFileTime(&before);
     CIChResorce r;
@@ -224,8 +229,7 @@ TEST(NodeLifetime, FreshNodesHaveTheirInitialValues)
 // ---------------------------------------------------------------------------------------------
 // Usage states
 
-TEST(UsageState, ByKindAndLinks)
-{
+TEST(UsageState, ByKindAndLinks) {
     CIChNode base;
     CIChSubject subject, lonelySubject;
     CIChJob job, emptyJob, lonelyJob;
@@ -275,8 +279,7 @@ struct WalkGraph : testing::Test {
     CIChTask T;
     CIChRGroup G1, G2;
     CIChResorce R1, R2, R3;
-    void SetUp() override
-    {
+    void SetUp() override {
         J.LinkTo(&S);
         T.LinkTo(&J);
         G1.LinkTo(&T);
@@ -289,8 +292,7 @@ struct WalkGraph : testing::Test {
     }
 };
 
-TEST_F(WalkGraph, CollectOrders)
-{
+TEST_F(WalkGraph, CollectOrders) {
     const struct {
         const char* what;
         std::function<void(CIChNodeList*)> walk;
@@ -299,9 +301,14 @@ TEST_F(WalkGraph, CollectOrders)
         {"below the job, flag 0: post-order, repetitions kept",
          [&](CIChNodeList* l) { CIChNode::CollectLowerNodes(&J, l, nullptr, 0); },
          {&R1, &R2, &G1, &R2, &R3, &G2, &T, &R2, &R3, &G2}},
-        {"below a group, flag 0: nothing", [&](CIChNodeList* l) { CIChNode::CollectLowerNodes(&G1, l, nullptr, 0); }, {}},
-        {"below a group, flag 1: its resources", [&](CIChNodeList* l) { CIChNode::CollectLowerNodes(&G1, l, nullptr, 1); }, {&R1, &R2}},
-        {"below the task, flag 0", [&](CIChNodeList* l) { CIChNode::CollectLowerNodes(&T, l, nullptr, 0); },
+        {"below a group, flag 0: nothing",
+         [&](CIChNodeList* l) { CIChNode::CollectLowerNodes(&G1, l, nullptr, 0); },
+         {}},
+        {"below a group, flag 1: its resources",
+         [&](CIChNodeList* l) { CIChNode::CollectLowerNodes(&G1, l, nullptr, 1); },
+         {&R1, &R2}},
+        {"below the task, flag 0",
+         [&](CIChNodeList* l) { CIChNode::CollectLowerNodes(&T, l, nullptr, 0); },
          {&R1, &R2, &G1, &R2, &R3, &G2}},
         {"below a resource", [&](CIChNodeList* l) { CIChNode::CollectLowerNodes(&R2, l, nullptr, 1); }, {}},
         {"above the shared resource: pre-order",
@@ -309,12 +316,19 @@ TEST_F(WalkGraph, CollectOrders)
          {&G1, &T, &J, &S, &G2, &T, &J, &S, &J, &S}},
         {"above the subject", [&](CIChNodeList* l) { CIChNode::CollectUpperNodes(&S, l, nullptr); }, {}},
         {"related of the shared resource, once each",
-         [&](CIChNodeList* l) { R2.GetRelatedNodes(l, 1); }, {&G1, &T, &J, &S, &G2}},
-        {"related of a group with resources", [&](CIChNodeList* l) { G2.GetRelatedNodes(l, 1); }, {&R2, &R3, &T, &J, &S}},
+         [&](CIChNodeList* l) { R2.GetRelatedNodes(l, 1); },
+         {&G1, &T, &J, &S, &G2}},
+        {"related of a group with resources",
+         [&](CIChNodeList* l) { G2.GetRelatedNodes(l, 1); },
+         {&R2, &R3, &T, &J, &S}},
         {"related of a group without resources", [&](CIChNodeList* l) { G2.GetRelatedNodes(l, 0); }, {&T, &J, &S}},
         {"related of the job", [&](CIChNodeList* l) { J.GetRelatedNodes(l, 0); }, {&R1, &R2, &G1, &R3, &G2, &T, &S}},
         {"related appends only what the list lacks",
-         [&](CIChNodeList* l) { l->push_back(&T); R3.GetRelatedNodes(l, 1); }, {&T, &G2, &J, &S}},
+         [&](CIChNodeList* l) {
+             l->push_back(&T);
+             R3.GetRelatedNodes(l, 1);
+         },
+         {&T, &G2, &J, &S}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -324,8 +338,7 @@ TEST_F(WalkGraph, CollectOrders)
     }
 }
 
-TEST_F(WalkGraph, NullArgumentsAndIsolatedNodes)
-{
+TEST_F(WalkGraph, NullArgumentsAndIsolatedNodes) {
     CIChResorce lonely;
     CIChNodeList list;
     EXPECT_EQ(lonely.GetRelatedNodes(&list, 1), 0);
@@ -338,28 +351,27 @@ TEST_F(WalkGraph, NullArgumentsAndIsolatedNodes)
     EXPECT_EQ(R2.GetRelatedJobs(nullptr), 0);
 }
 
-TEST_F(WalkGraph, RelatedJobsCountEachMethodOnce)
-{
-    J.m_Method = 2;  // contents, no algorithm
+TEST_F(WalkGraph, RelatedJobsCountEachMethodOnce) {
+    J.m_Method = 2; // contents, no algorithm
     J2.m_Method = 2;
     J3.m_Method = 3;
     J3.m_Algorithm = 4;
-    G1.LinkTo(&J2);  // a second job with the same method
+    G1.LinkTo(&J2); // a second job with the same method
     CIChMethodList methods;
     EXPECT_EQ(R2.GetRelatedJobs(&methods), 1);
-    const unsigned long long contents = (1ull << 32) | 2;  // method 2, algorithm 1
+    const unsigned long long contents = (1ull << 32) | 2; // method 2, algorithm 1
     EXPECT_EQ(methods, CIChMethodList{contents});
 
     J3.m_IsHostBased = 1;
     G2.LinkTo(&J3);
     methods.clear();
-    EXPECT_EQ(R2.GetRelatedJobs(&methods), 1);  // the host-based job does not count
+    EXPECT_EQ(R2.GetRelatedJobs(&methods), 1); // the host-based job does not count
 
     J3.m_IsHostBased = 0;
     methods.clear();
     EXPECT_EQ(R3.GetRelatedJobs(&methods), 2);
     EXPECT_EQ(methods, (CIChMethodList{contents, (4ull << 32) | 3}));
-    EXPECT_EQ(R3.GetRelatedJobs(&methods), 2);  // a second call adds nothing new
+    EXPECT_EQ(R3.GetRelatedJobs(&methods), 2); // a second call adds nothing new
     CIChResorce lonely;
     methods.clear();
     EXPECT_EQ(lonely.GetRelatedJobs(&methods), 0);
@@ -368,8 +380,7 @@ TEST_F(WalkGraph, RelatedJobsCountEachMethodOnce)
 // ---------------------------------------------------------------------------------------------
 // Parameters, SID, helpers
 
-TEST(ResourceParams, FirstValueStaysAndKeysIgnoreCase)
-{
+TEST(ResourceParams, FirstValueStaysAndKeysIgnoreCase) {
     CIChResorce r;
     r.SetParam(L"Disk", _value_t(1));
     r.SetParam(L"DISK", _value_t(2));
@@ -380,11 +391,10 @@ TEST(ResourceParams, FirstValueStaysAndKeysIgnoreCase)
     EXPECT_TRUE(r.GetParam(L"Sector").empty());
     _value_t shared = r.GetParam(L"Table handle");
     EXPECT_EQ(shared.as_wstring(), L"0x0004");
-    EXPECT_EQ(shared.use_count(), 2);  // the map's value and this copy
+    EXPECT_EQ(shared.use_count(), 2); // the map's value and this copy
 }
 
-TEST(SubjectSid, HoldsACopyAndCompares)
-{
+TEST(SubjectSid, HoldsACopyAndCompares) {
     CIChSid a, b, empty;
     EXPECT_TRUE(a.FromString(L"S-1-5-32-544"));
     EXPECT_EQ(a.Str(), L"S-1-5-32-544");
@@ -402,24 +412,21 @@ TEST(SubjectSid, HoldsACopyAndCompares)
     EXPECT_EQ(empty.Str(), L"");
 }
 
-TEST(Helpers, CompareModifyTime)
-{
+TEST(Helpers, CompareModifyTime) {
     const FILETIME early = {5, 1}, late = {4, 2}, negative = {0, 0x80000000u};
     const struct {
         const FILETIME* a;
         const FILETIME* b;
         int result;
     } cases[] = {
-        {&early, &late, -1}, {&late, &early, 1}, {&early, &early, 0},
-        {nullptr, &early, 0}, {&early, nullptr, 0}, {nullptr, nullptr, 0},
-        {&negative, &early, -1},  // compared as signed numbers
+        {&early, &late, -1},  {&late, &early, 1},    {&early, &early, 0},     {nullptr, &early, 0},
+        {&early, nullptr, 0}, {nullptr, nullptr, 0}, {&negative, &early, -1}, // compared as signed numbers
     };
     for (const auto& c : cases)
         EXPECT_EQ(CompareModifyTime(c.a, c.b), c.result);
 }
 
-TEST(Helpers, SlashToBackslashAndLocalTime)
-{
+TEST(Helpers, SlashToBackslashAndLocalTime) {
     wchar_t text[] = L"C:/a/b\\c";
     EXPECT_EQ(SlashToBackslash(text), text);
     EXPECT_STREQ(text, L"C:\\a\\b\\c");
@@ -434,8 +441,7 @@ TEST(Helpers, SlashToBackslashAndLocalTime)
     EXPECT_EQ(CompareModifyTime(&utc, &back), 0);
 }
 
-TEST(Helpers, ControlMethodText)
-{
+TEST(Helpers, ControlMethodText) {
     auto pack = [](unsigned method, unsigned algorithm) { return ((unsigned long long)algorithm << 32) | method; };
     const struct {
         unsigned long long value;
@@ -460,7 +466,7 @@ TEST(Helpers, ControlMethodText)
     }
     std::wstring existence;
     GetControlMethodText(pack(1, 1), existence);
-    EXPECT_EQ(existence[0], L'C');  // Latin, as the board's texts have it
+    EXPECT_EQ(existence[0], L'C'); // Latin, as the board's texts have it
 }
 
 } // namespace

@@ -22,8 +22,7 @@ protected:
     IXMLDOMDocument* m_Doc = nullptr;
     IXMLDOMElement* m_Root = nullptr;
 
-    void SetUp() override
-    {
+    void SetUp() override {
         CoInitialize(nullptr);
         ASSERT_HRESULT_SUCCEEDED(CreateXmlDomDocument(&m_Doc));
         BSTR name = SysAllocString(L"Model");
@@ -33,8 +32,7 @@ protected:
         ASSERT_HRESULT_SUCCEEDED(m_Doc->appendChild(m_Root, &out));
         out->Release();
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         if (m_Root)
             m_Root->Release();
         if (m_Doc)
@@ -43,8 +41,7 @@ protected:
     }
 
     // Writes the node into a new "Element" under the root; returns the element (owned by caller).
-    IXMLDOMElement* Write(CIChNode& node)
-    {
+    IXMLDOMElement* Write(CIChNode& node) {
         IXMLDOMElement* element = nullptr;
         BSTR name = SysAllocString(L"Element");
         EXPECT_HRESULT_SUCCEEDED(m_Doc->createElement(name, &element));
@@ -56,8 +53,7 @@ protected:
         EXPECT_EQ(node.WriteXml(m_Doc, element), S_OK);
         return element;
     }
-    static std::wstring Xml(IXMLDOMNode* node)
-    {
+    static std::wstring Xml(IXMLDOMNode* node) {
         BSTR xml = nullptr;
         node->get_xml(&xml);
         std::wstring text = xml ? xml : L"";
@@ -65,8 +61,7 @@ protected:
         return text;
     }
     // Loads a document from text and returns its first "Element"-like child of the root.
-    IXMLDOMNode* Parse(const std::wstring& text)
-    {
+    IXMLDOMNode* Parse(const std::wstring& text) {
         BSTR xml = SysAllocString(text.c_str());
         VARIANT_BOOL ok = VARIANT_FALSE;
         EXPECT_HRESULT_SUCCEEDED(m_Doc->loadXML(xml, &ok));
@@ -85,8 +80,7 @@ protected:
 
 #define ELEMENT_ATTRS L"name=\"n\" ID=\"5\" description=\"d\" timelow=\"1\" timehigh=\"2\""
 
-TEST_F(NodeXml, BaseAttributesAndUpLinks)
-{
+TEST_F(NodeXml, BaseAttributesAndUpLinks) {
     CIChJob job;
     job.m_Id = 9;
     CIChTask task;
@@ -114,22 +108,21 @@ TEST_F(NodeXml, BaseAttributesAndUpLinks)
     element->Release();
     EXPECT_EQ(back.m_Name, group.m_Name);
     EXPECT_EQ(back.m_Description, L"описание");
-    EXPECT_EQ(back.m_Id, 2147483655LL);  // bit 63 is not restored
+    EXPECT_EQ(back.m_Id, 2147483655LL); // bit 63 is not restored
     EXPECT_EQ(CompareModifyTime(&back.m_ModifyTime, &group.m_ModifyTime), 0);
     EXPECT_EQ(back.m_SubType, 0);
     EXPECT_EQ(back.m_UpLinks, (std::map<long long, int>{{9 | UpLinkLevel2Flag, 2}, {2147483655LL, 1}}));
-    EXPECT_TRUE(back.m_Uppers.empty());  // reading makes no links
+    EXPECT_TRUE(back.m_Uppers.empty()); // reading makes no links
 }
 
-TEST_F(NodeXml, RoundTripOfEveryClass)
-{
+TEST_F(NodeXml, RoundTripOfEveryClass) {
     CIChResorce value;
     value.SetSubType(ResRegValue);
     value.SetName(L"HKEY_CURRENT_USER\\Software\\X\\a/b");
     value.m_Id = 5;
     value.m_Controlled = 0;
     value.m_Executable = 1;
-    CIChResorce backValue;  // a fresh resource: file rules until its SubType is read
+    CIChResorce backValue; // a fresh resource: file rules until its SubType is read
     IXMLDOMElement* e = Write(value);
     EXPECT_NE(Xml(e).find(L"<Flags Value=\"3\"/>"), std::wstring::npos);
     EXPECT_EQ(backValue.ReadXml(e), 1);
@@ -190,7 +183,7 @@ TEST_F(NodeXml, RoundTripOfEveryClass)
     EXPECT_EQ(backJob.m_ScheduleHoursMask, 0x00FFFFFF);
     for (int i = 0; i < 12; ++i)
         EXPECT_EQ(backJob.m_ScheduleDaysMask[i], i * 100 - 1);
-    EXPECT_EQ(backJob.m_IsHostBased, 0);  // not carried by the element
+    EXPECT_EQ(backJob.m_IsHostBased, 0); // not carried by the element
 
     CIChSubject subject;
     subject.m_SubType = SubjectGroup;
@@ -203,24 +196,22 @@ TEST_F(NodeXml, RoundTripOfEveryClass)
     e->Release();
     EXPECT_EQ(backSubject.m_SubType, SubjectGroup);
     EXPECT_EQ(backSubject.m_Sid, subject.m_Sid);
-    EXPECT_NE(backSubject.m_Name.find(L"\\"), std::wstring::npos);  // resolved "domain\name"
+    EXPECT_NE(backSubject.m_Name.find(L"\\"), std::wstring::npos); // resolved "domain\name"
     EXPECT_EQ(backSubject.m_Local, 0);
 }
 
-TEST_F(NodeXml, EmptySequenceWritesNoChild)
-{
+TEST_F(NodeXml, EmptySequenceWritesNoChild) {
     CIChTask task;
     IXMLDOMElement* e = Write(task);
     EXPECT_EQ(Xml(e).find(L"Sequence"), std::wstring::npos);
     CIChTask back;
     back.m_Sequence.GetCmdList()->push_back(KvCmdSequence::SOneCmd());
     EXPECT_EQ(back.ReadXml(e), 1);
-    EXPECT_EQ(back.m_Sequence.IsEmpty(), 0);  // kept as it was
+    EXPECT_EQ(back.m_Sequence.IsEmpty(), 0); // kept as it was
     e->Release();
 }
 
-TEST_F(NodeXml, WriteRefusesNullArguments)
-{
+TEST_F(NodeXml, WriteRefusesNullArguments) {
     CIChRGroup group;
     IXMLDOMElement* e = Write(group);
     EXPECT_EQ(group.WriteXml(nullptr, e), E_INVALIDARG);
@@ -229,8 +220,7 @@ TEST_F(NodeXml, WriteRefusesNullArguments)
     e->Release();
 }
 
-TEST_F(NodeXml, ReadingHandWrittenElements)
-{
+TEST_F(NodeXml, ReadingHandWrittenElements) {
     struct Case {
         const char* what;
         std::wstring xml;
@@ -247,37 +237,88 @@ TEST_F(NodeXml, ReadingHandWrittenElements)
     const Case cases[] = {
         {"lower-case element name", L"<M><element " ELEMENT_ATTRS L"/></M>", resource, 0,
          [](CIChNode* n) { EXPECT_EQ(n->m_Name, L""); }},
-        {"lower-case element name applies no SubType", L"<M><element " ELEMENT_ATTRS L"><SubType Value=\"3\"/></element></M>", resource, 0,
-         [&](CIChNode* n) { EXPECT_EQ(asRes(n)->m_SubType, ResFile); EXPECT_EQ(n->m_Name, L""); }},
-        {"no description: name and ID already applied", L"<M><Element name=\"x\" ID=\"12\" timelow=\"1\" timehigh=\"2\"/></M>", job, 0,
-         [](CIChNode* n) { EXPECT_EQ(n->m_Name, L"x"); EXPECT_EQ(n->m_Id, 12); }},
-        {"UPNode without level", L"<M><Element " ELEMENT_ATTRS L"><UPNode ID=\"3\"/></Element></M>", job, 0, [](CIChNode*) {}},
-        {"numbers as decimal text", L"<M><Element name=\"n\" ID=\"  -12abc\" description=\"\" timelow=\"3000000000\" timehigh=\"x\"/></M>", job, 1,
-         [](CIChNode* n) { EXPECT_EQ(n->m_Id, -12); EXPECT_EQ(n->m_ModifyTime.dwLowDateTime, 3000000000u); EXPECT_EQ(n->m_ModifyTime.dwHighDateTime, 0u); }},
+        {"lower-case element name applies no SubType",
+         L"<M><element " ELEMENT_ATTRS L"><SubType Value=\"3\"/></element></M>", resource, 0,
+         [&](CIChNode* n) {
+             EXPECT_EQ(asRes(n)->m_SubType, ResFile);
+             EXPECT_EQ(n->m_Name, L"");
+         }},
+        {"no description: name and ID already applied",
+         L"<M><Element name=\"x\" ID=\"12\" timelow=\"1\" timehigh=\"2\"/></M>", job, 0,
+         [](CIChNode* n) {
+             EXPECT_EQ(n->m_Name, L"x");
+             EXPECT_EQ(n->m_Id, 12);
+         }},
+        {"UPNode without level", L"<M><Element " ELEMENT_ATTRS L"><UPNode ID=\"3\"/></Element></M>", job, 0,
+         [](CIChNode*) {}},
+        {"numbers as decimal text",
+         L"<M><Element name=\"n\" ID=\"  -12abc\" description=\"\" timelow=\"3000000000\" timehigh=\"x\"/></M>", job, 1,
+         [](CIChNode* n) {
+             EXPECT_EQ(n->m_Id, -12);
+             EXPECT_EQ(n->m_ModifyTime.dwLowDateTime, 3000000000u);
+             EXPECT_EQ(n->m_ModifyTime.dwHighDateTime, 0u);
+         }},
         {"method 2 without algorithm becomes full match",
          L"<M><Element " ELEMENT_ATTRS L"><Method Value=\"2\"/><Algorithm Value=\"1\"/></Element></M>", job, 1,
-         [&](CIChNode* n) { EXPECT_EQ(asJob(n)->m_Method, 2); EXPECT_EQ(asJob(n)->m_Algorithm, 6); }},
+         [&](CIChNode* n) {
+             EXPECT_EQ(asJob(n)->m_Method, 2);
+             EXPECT_EQ(asJob(n)->m_Algorithm, 6);
+         }},
         {"method 5 with a signature becomes contents",
          L"<M><Element " ELEMENT_ATTRS L"><Method Value=\"5\"/><Algorithm Value=\"3\"/></Element></M>", job, 1,
-         [&](CIChNode* n) { EXPECT_EQ(asJob(n)->m_Method, 2); EXPECT_EQ(asJob(n)->m_Algorithm, 3); }},
-        {"days with an empty piece", L"<M><Element " ELEMENT_ATTRS L"><ScheduleDaysMask Value=\"1,,2\"/></Element></M>", job, 1,
-         [&](CIChNode* n) { EXPECT_EQ(asJob(n)->m_ScheduleDaysMask[0], 1); EXPECT_EQ(asJob(n)->m_ScheduleDaysMask[1], 2); EXPECT_EQ(asJob(n)->m_ScheduleDaysMask[2], 0); }},
-        {"fifteen days fill twelve", L"<M><Element " ELEMENT_ATTRS L"><ScheduleDaysMask Value=\"1,2,3,4,5,6,7,8,9,10,11,12,13,14,15\"/></Element></M>", job, 1,
-         [&](CIChNode* n) { EXPECT_EQ(asJob(n)->m_ScheduleDaysMask[11], 12); }},
+         [&](CIChNode* n) {
+             EXPECT_EQ(asJob(n)->m_Method, 2);
+             EXPECT_EQ(asJob(n)->m_Algorithm, 3);
+         }},
+        {"days with an empty piece", L"<M><Element " ELEMENT_ATTRS L"><ScheduleDaysMask Value=\"1,,2\"/></Element></M>",
+         job, 1,
+         [&](CIChNode* n) {
+             EXPECT_EQ(asJob(n)->m_ScheduleDaysMask[0], 1);
+             EXPECT_EQ(asJob(n)->m_ScheduleDaysMask[1], 2);
+             EXPECT_EQ(asJob(n)->m_ScheduleDaysMask[2], 0);
+         }},
+        {"fifteen days fill twelve",
+         L"<M><"
+         L"Element " ELEMENT_ATTRS L"><ScheduleDaysMask Value=\"1,2,3,4,5,6,7,8,9,10,11,12,13,14,15\"/></Element></M>",
+         job, 1, [&](CIChNode* n) { EXPECT_EQ(asJob(n)->m_ScheduleDaysMask[11], 12); }},
         {"priority keeps the low byte, host flag is not taken",
          L"<M><Element " ELEMENT_ATTRS L"><Priority Value=\"258\"/><IsHostBased Value=\"1\"/></Element></M>", job, 1,
-         [&](CIChNode* n) { EXPECT_EQ(asJob(n)->m_Priority, 2); EXPECT_EQ(asJob(n)->m_IsHostBased, 0); }},
-        {"a recognised child without Value", L"<M><Element " ELEMENT_ATTRS L"><IsHostBased/></Element></M>", job, 0, [](CIChNode*) {}},
-        {"flags 0 leave the defaults", L"<M><Element " ELEMENT_ATTRS L"><Flags Value=\"0\"/></Element></M>", resource, 1,
-         [&](CIChNode* n) { EXPECT_EQ(asRes(n)->m_Controlled, 1); EXPECT_EQ(asRes(n)->m_Executable, 0); }},
+         [&](CIChNode* n) {
+             EXPECT_EQ(asJob(n)->m_Priority, 2);
+             EXPECT_EQ(asJob(n)->m_IsHostBased, 0);
+         }},
+        {"a recognised child without Value", L"<M><Element " ELEMENT_ATTRS L"><IsHostBased/></Element></M>", job, 0,
+         [](CIChNode*) {}},
+        {"flags 0 leave the defaults", L"<M><Element " ELEMENT_ATTRS L"><Flags Value=\"0\"/></Element></M>", resource,
+         1,
+         [&](CIChNode* n) {
+             EXPECT_EQ(asRes(n)->m_Controlled, 1);
+             EXPECT_EQ(asRes(n)->m_Executable, 0);
+         }},
         {"(Default) value gets its token",
-         L"<M><Element name=\"" + key + L"(default)\" ID=\"1\" description=\"(Default)\" timelow=\"0\" timehigh=\"0\"><SubType Value=\"2\"/></Element></M>",
+         L"<M><Element name=\"" + key +
+             L"(default)\" ID=\"1\" description=\"(Default)\" timelow=\"0\" timehigh=\"0\"><SubType "
+             L"Value=\"2\"/></Element></M>",
          resource, 1,
-         [&](CIChNode* n) { EXPECT_EQ(n->m_Name, key + RegDefaultValueToken); EXPECT_EQ(n->m_Description, RegDefaultValueToken); }},
-        {"subject with the null SID", L"<M><Element " ELEMENT_ATTRS L"><SubType Value=\"0\"/><SID Value=\"S-1-0-0\"/></Element></M>", subject, 0, [](CIChNode*) {}},
-        {"subject with an empty SID", L"<M><Element " ELEMENT_ATTRS L"><SID Value=\"\"/></Element></M>", subject, 0, [](CIChNode*) {}},
-        {"computer subject keeps its name", L"<M><Element name=\"WS12\" ID=\"1\" description=\"\" timelow=\"0\" timehigh=\"0\"><SubType Value=\"0\"/><Local Value=\"-1\"/><SID Value=\"S-1-5-21-1-2-3\"/></Element></M>", subject, 1,
-         [](CIChNode* n) { auto* s = static_cast<CIChSubject*>(n); EXPECT_EQ(s->m_Name, L"WS12"); EXPECT_EQ(s->m_Local, -1); EXPECT_EQ(s->m_Sid.Str(), L"S-1-5-21-1-2-3"); }},
+         [&](CIChNode* n) {
+             EXPECT_EQ(n->m_Name, key + RegDefaultValueToken);
+             EXPECT_EQ(n->m_Description, RegDefaultValueToken);
+         }},
+        {"subject with the null SID",
+         L"<M><Element " ELEMENT_ATTRS L"><SubType Value=\"0\"/><SID Value=\"S-1-0-0\"/></Element></M>", subject, 0,
+         [](CIChNode*) {}},
+        {"subject with an empty SID", L"<M><Element " ELEMENT_ATTRS L"><SID Value=\"\"/></Element></M>", subject, 0,
+         [](CIChNode*) {}},
+        {"computer subject keeps its name",
+         L"<M><Element name=\"WS12\" ID=\"1\" description=\"\" timelow=\"0\" timehigh=\"0\"><SubType "
+         L"Value=\"0\"/><Local Value=\"-1\"/><SID Value=\"S-1-5-21-1-2-3\"/></Element></M>",
+         subject, 1,
+         [](CIChNode* n) {
+             auto* s = static_cast<CIChSubject*>(n);
+             EXPECT_EQ(s->m_Name, L"WS12");
+             EXPECT_EQ(s->m_Local, -1);
+             EXPECT_EQ(s->m_Sid.Str(), L"S-1-5-21-1-2-3");
+         }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

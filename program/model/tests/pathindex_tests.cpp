@@ -12,16 +12,12 @@
 
 namespace {
 
-NodeId kNegativeFlagForTest()
-{
-    return (NodeId)0x8000000000000000ULL;
-}
+NodeId kNegativeFlagForTest() { return (NodeId)0x8000000000000000ULL; }
 
 // Windows Sockets are initialised by the process before the model looks hosts up.
 class SocketsEnvironment : public testing::Environment {
 public:
-    void SetUp() override
-    {
+    void SetUp() override {
         WSADATA data;
         WSAStartup(MAKEWORD(2, 2), &data);
     }
@@ -44,8 +40,7 @@ protected:
     };
     std::map<std::wstring, std::wstring> m_Saved;
 
-    void SetUp() override
-    {
+    void SetUp() override {
         for (const auto& v : m_Values) {
             wchar_t old[1024];
             DWORD n = GetEnvironmentVariableW(v.first, old, 1024);
@@ -53,15 +48,13 @@ protected:
             SetEnvironmentVariableW(v.first, v.second);
         }
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         for (const auto& s : m_Saved)
             SetEnvironmentVariableW(s.first.c_str(), s.second == std::wstring(1, L'\0') ? nullptr : s.second.c_str());
     }
 };
 
-TEST_F(PathVariables, TableHasTheLaterVariableForEqualValues)
-{
+TEST_F(PathVariables, TableHasTheLaterVariableForEqualValues) {
     CIChDataModel model;
     EXPECT_EQ(model.m_PathVars.size(), 6u);
     EXPECT_EQ(model.m_PathVars[L"C:\\Program Files"], L"%ProgramW6432%");
@@ -73,8 +66,7 @@ TEST_F(PathVariables, TableHasTheLaterVariableForEqualValues)
     EXPECT_EQ(model.m_PathVars.size(), 5u);
 }
 
-TEST_F(PathVariables, CollapseAndExpand)
-{
+TEST_F(PathVariables, CollapseAndExpand) {
     CIChDataModel model;
     const auto collapse = CollapsePathVariable;
     const auto expand = ExpandPathVariable;
@@ -96,7 +88,7 @@ TEST_F(PathVariables, CollapseAndExpand)
         {expand, L"%SYSTEMROOT%\\notepad.exe", 1, L"C:\\Windows\\notepad.exe"},
         {expand, L"%systemroot%\\notepad.exe", 1, L"C:\\Windows\\notepad.exe"},
         {expand, L"%ProgramW6432%\\App", 1, L"C:\\Program Files\\App"},
-        {expand, L"%ProgramFiles%\\App", 0, L"%ProgramFiles%\\App"},  // gave way to ProgramW6432
+        {expand, L"%ProgramFiles%\\App", 0, L"%ProgramFiles%\\App"}, // gave way to ProgramW6432
         {expand, L"C:\\x\\%SystemRoot%", 0, L"C:\\x\\%SystemRoot%"},
         {expand, L"%Unknown%\\x", 0, L"%Unknown%\\x"},
     };
@@ -107,8 +99,7 @@ TEST_F(PathVariables, CollapseAndExpand)
     }
 }
 
-TEST_F(PathVariables, IndexKeysAreExpandedForFilesOnly)
-{
+TEST_F(PathVariables, IndexKeysAreExpandedForFilesOnly) {
     CIChDataModel model;
     auto* file = static_cast<CIChResorce*>(model.CreateNode(NodeTypeResource));
     file->SetName(L"%SystemRoot%\\notepad.exe");
@@ -119,7 +110,7 @@ TEST_F(PathVariables, IndexKeysAreExpandedForFilesOnly)
     twin->SetName(L"c:\\windows\\NOTEPAD.exe");
     model.RebuildPathIndex();
     EXPECT_EQ(model.m_PathIndex.size(), 2u);
-    EXPECT_EQ(model.m_PathIndex[L"C:\\WINDOWS\\NOTEPAD.EXE"], twin);  // the later one wins
+    EXPECT_EQ(model.m_PathIndex[L"C:\\WINDOWS\\NOTEPAD.EXE"], twin); // the later one wins
     EXPECT_EQ(model.m_PathIndex[L"%SYSTEMROOT%\\KEY"], key);
 }
 
@@ -129,16 +120,14 @@ TEST_F(PathVariables, IndexKeysAreExpandedForFilesOnly)
 struct TreeFixture : testing::Test {
     CIChDataModel model;
 
-    CIChResorce* NewResource(const wchar_t* name, int subType = ResFile)
-    {
+    CIChResorce* NewResource(const wchar_t* name, int subType = ResFile) {
         auto* r = new CIChResorce;
         r->SetSubType(subType);
         r->SetName(name);
         return r;
     }
     template <class T>
-    T* NewNode(const wchar_t* name, int subType = 0)
-    {
+    T* NewNode(const wchar_t* name, int subType = 0) {
         auto* n = new T;
         n->SetName(name);
         if constexpr (!std::is_same<T, CIChTask>::value)
@@ -146,15 +135,13 @@ struct TreeFixture : testing::Test {
         return n;
     }
     template <class T>
-    T* ModelNode(const wchar_t* name, int subType, NodeId id)
-    {
+    T* ModelNode(const wchar_t* name, int subType, NodeId id) {
         T* n = NewNode<T>(name, subType);
         n->m_Id = id;
         model.GetNodeList(n->GetType())->push_back(n);
         return n;
     }
-    std::vector<std::wstring> Names(int type)
-    {
+    std::vector<std::wstring> Names(int type) {
         std::vector<std::wstring> names;
         for (CIChNode* n : *model.GetNodeList(type))
             names.push_back(n->m_Name);
@@ -162,8 +149,7 @@ struct TreeFixture : testing::Test {
     }
 };
 
-TEST_F(TreeFixture, ResourceOfAKnownPathMerges)
-{
+TEST_F(TreeFixture, ResourceOfAKnownPathMerges) {
     auto* group = ModelNode<CIChRGroup>(L"Files", GroupFiles, 1);
     auto* existing = static_cast<CIChResorce*>(model.CreateNode(NodeTypeResource));
     existing->SetName(L"C:\\App\\a.exe");
@@ -181,19 +167,18 @@ TEST_F(TreeFixture, ResourceOfAKnownPathMerges)
     fresh->m_Id = 77;
     fresh->LinkTo(root);
 
-    EXPECT_EQ(model.AddNodeTree(&root, 0), 2);  // the group and b.dll
+    EXPECT_EQ(model.AddNodeTree(&root, 0), 2); // the group and b.dll
     EXPECT_EQ(model.m_Resources.size(), 2u);
     EXPECT_EQ(existing->m_Uppers, (CIChNodeList{group, root}));
     EXPECT_EQ(root->m_Members, (CIChNodeList{fresh, existing}));
     EXPECT_EQ(existing->m_Controlled, 0);
     EXPECT_EQ(existing->m_Executable, 1);
-    EXPECT_EQ(fresh->m_Id, 2);  // fresh IDs whatever the node carried
+    EXPECT_EQ(fresh->m_Id, 2); // fresh IDs whatever the node carried
     EXPECT_EQ(root->m_Id, 2);
     EXPECT_EQ(model.FindNodeByName(NodeTypeResource, L"c:\\app\\b.DLL", 0), fresh);
 }
 
-TEST_F(TreeFixture, RootResourceMergesAndThePointerMoves)
-{
+TEST_F(TreeFixture, RootResourceMergesAndThePointerMoves) {
     auto* existing = static_cast<CIChResorce*>(model.CreateNode(NodeTypeResource));
     existing->SetName(L"C:\\x.txt");
     existing->m_Id = kNegativeFlagForTest();
@@ -202,11 +187,10 @@ TEST_F(TreeFixture, RootResourceMergesAndThePointerMoves)
     static_cast<CIChResorce*>(root)->m_Controlled = 0;
     EXPECT_EQ(model.AddNodeTree(&root, 0), 0);
     EXPECT_EQ(root, existing);
-    EXPECT_EQ(existing->m_Controlled, 1);  // a negative resource keeps its own flags
+    EXPECT_EQ(existing->m_Controlled, 1); // a negative resource keeps its own flags
 }
 
-TEST_F(TreeFixture, NamesOfOtherKindsMergeOrGetANumber)
-{
+TEST_F(TreeFixture, NamesOfOtherKindsMergeOrGetANumber) {
     auto* files = ModelNode<CIChRGroup>(L"Files", GroupFiles, 1);
     ModelNode<CIChRGroup>(L"Files", GroupRegistry, 2);
     model.CalcNextIds();
@@ -225,7 +209,7 @@ TEST_F(TreeFixture, NamesOfOtherKindsMergeOrGetANumber)
     CIChResorce* r = NewResource(L"C:\\f.txt");
     r->LinkTo(c);
     c->LinkTo(task);
-    EXPECT_EQ(model.AddNodeTree(&task, 1), 2);  // the resource and the task
+    EXPECT_EQ(model.AddNodeTree(&task, 1), 2); // the resource and the task
     EXPECT_EQ(files->m_Members, CIChNodeList{r});
     EXPECT_EQ(files->m_Uppers, CIChNodeList{task});
     EXPECT_EQ(task->m_Members, CIChNodeList{files});
@@ -237,15 +221,14 @@ TEST_F(TreeFixture, NamesOfOtherKindsMergeOrGetANumber)
     EXPECT_EQ(d, files);
 }
 
-TEST_F(TreeFixture, BoardJobsMergeEvenWithoutTheFlag)
-{
+TEST_F(TreeFixture, BoardJobsMergeEvenWithoutTheFlag) {
     auto* job = ModelNode<CIChJob>(L"Контроль целостности", 1, 1);
     ModelNode<CIChJob>(L"Plain", 0, 2);
     model.CalcNextIds();
     CIChNode* same = NewNode<CIChJob>(L"КОНТРОЛЬ ЦЕЛОСТНОСТИ", 1);
     CIChNode* task = NewNode<CIChTask>(L"T");
     task->LinkTo(same);
-    EXPECT_EQ(model.AddNodeTree(&same, 0), 1);  // the task only
+    EXPECT_EQ(model.AddNodeTree(&same, 0), 1); // the task only
     EXPECT_EQ(same, job);
     EXPECT_EQ(job->m_Members, CIChNodeList{task});
 
@@ -254,16 +237,14 @@ TEST_F(TreeFixture, BoardJobsMergeEvenWithoutTheFlag)
     EXPECT_EQ(plain->m_Name, L"Plain1");
 }
 
-TEST_F(TreeFixture, NegativeNodesAreNotMergedInto)
-{
+TEST_F(TreeFixture, NegativeNodesAreNotMergedInto) {
     ModelNode<CIChRGroup>(L"Files", GroupFiles, kNegativeFlagForTest() | 1);
     CIChNode* g = NewNode<CIChRGroup>(L"Files", GroupFiles);
     EXPECT_EQ(model.AddNodeTree(&g, 1), 1);
     EXPECT_EQ(g->m_Name, L"Files1");
 }
 
-TEST_F(TreeFixture, SubjectsMergeBySid)
-{
+TEST_F(TreeFixture, SubjectsMergeBySid) {
     auto* existing = ModelNode<CIChSubject>(L"WS", SubjectComputer, 1);
     existing->m_Sid.FromString(L"S-1-0-0");
     CIChNode* subject = NewNode<CIChSubject>(L"Other", SubjectComputer);
@@ -276,8 +257,7 @@ TEST_F(TreeFixture, SubjectsMergeBySid)
     EXPECT_EQ(job->m_Uppers, CIChNodeList{existing});
 }
 
-TEST_F(TreeFixture, BadRootsAreRefused)
-{
+TEST_F(TreeFixture, BadRootsAreRefused) {
     CIChNode* null = nullptr;
     EXPECT_EQ(model.AddNodeTree(nullptr, 0), 0);
     EXPECT_EQ(model.AddNodeTree(&null, 0), 0);
@@ -290,8 +270,7 @@ TEST_F(TreeFixture, BadRootsAreRefused)
     delete r;
 }
 
-TEST_F(TreeFixture, NodesTheModelOwnsStayAsTheyAre)
-{
+TEST_F(TreeFixture, NodesTheModelOwnsStayAsTheyAre) {
     // Two groups of one name in the model (as a store may hold them); a new task takes the second.
     ModelNode<CIChRGroup>(L"Files", GroupFiles, 1);
     auto* second = ModelNode<CIChRGroup>(L"Files", GroupFiles, 2);
@@ -307,8 +286,7 @@ TEST_F(TreeFixture, NodesTheModelOwnsStayAsTheyAre)
 // ---------------------------------------------------------------------------------------------
 // Drive and share aliases
 
-TEST_F(TreeFixture, MappedDriveAndUncNameMerge)
-{
+TEST_F(TreeFixture, MappedDriveAndUncNameMerge) {
     model.m_DriveAliases[L"M:"] = L"\\\\server\\share";
     CIChNode* g = NewNode<CIChRGroup>(L"G", GroupFiles);
     CIChResorce* byDrive = NewResource(L"m:\\dir\\f.txt");
@@ -322,8 +300,7 @@ TEST_F(TreeFixture, MappedDriveAndUncNameMerge)
     EXPECT_EQ(g->m_Members, CIChNodeList{byDrive});
 }
 
-TEST_F(TreeFixture, SubstitutedDriveCycleEnds)
-{
+TEST_F(TreeFixture, SubstitutedDriveCycleEnds) {
     model.m_DriveAliases[L"Q:"] = L"R:\\q";
     model.m_DriveAliases[L"R:"] = L"Q:\\r";
     CIChNode* r = NewResource(L"Q:\\file.txt");
@@ -332,8 +309,7 @@ TEST_F(TreeFixture, SubstitutedDriveCycleEnds)
     EXPECT_NE(r->m_Name.find(L"file.txt"), std::wstring::npos);
 }
 
-TEST_F(TreeFixture, ShareAliasesReplaceOnlyTheBeginning)
-{
+TEST_F(TreeFixture, ShareAliasesReplaceOnlyTheBeginning) {
     model.m_ShareAliases[L"\\\\WS\\docs"] = L"C:\\Docs";
     const struct {
         const wchar_t* name;
@@ -345,7 +321,7 @@ TEST_F(TreeFixture, ShareAliasesReplaceOnlyTheBeginning)
         {L"\\\\WS\\docs", ResDirectory, L"C:\\Docs"},
         {L"\\\\WS\\docs\\x\\\\WS\\docs\\c.txt", ResFile, L"C:\\Docs\\x\\\\WS\\docs\\c.txt"},
         {L"\\\\WS\\docsmore\\d.txt", ResFile, L"\\\\WS\\docsmore\\d.txt"},
-        {L"\\\\ws\\docs\\e.txt", ResFile, L"\\\\ws\\docs\\e.txt"},  // share keys compare exactly
+        {L"\\\\ws\\docs\\e.txt", ResFile, L"\\\\ws\\docs\\e.txt"}, // share keys compare exactly
     };
     for (const auto& c : cases) {
         CIChNode* r = NewResource(c.name, c.subType);
@@ -354,8 +330,7 @@ TEST_F(TreeFixture, ShareAliasesReplaceOnlyTheBeginning)
     }
 }
 
-TEST_F(TreeFixture, AddressOfAHostBecomesItsName)
-{
+TEST_F(TreeFixture, AddressOfAHostBecomesItsName) {
     unsigned long loopback = inet_addr("127.0.0.1");
     hostent* host = gethostbyaddr(reinterpret_cast<const char*>(&loopback), 4, AF_INET);
     if (!host || !host->h_name)
@@ -370,8 +345,7 @@ TEST_F(TreeFixture, AddressOfAHostBecomesItsName)
     EXPECT_EQ(plain->m_Name, L"\\\\1234\\share\\x");
 }
 
-TEST(RealAliases, SubstitutedDrivesAreFoundAndACycleEnds)
-{
+TEST(RealAliases, SubstitutedDrivesAreFoundAndACycleEnds) {
     // Two substituted drives that point at each other, made with the system's own call.
     if (!DefineDosDeviceW(0, L"P:", L"O:\\p") || !DefineDosDeviceW(0, L"O:", L"P:\\o")) {
         DefineDosDeviceW(DDD_REMOVE_DEFINITION, L"P:", nullptr);
@@ -392,10 +366,9 @@ TEST(RealAliases, SubstitutedDrivesAreFoundAndACycleEnds)
     EXPECT_EQ(model.AddNodeTree(&r, 0), 1);
 }
 
-TEST(RealAliases, RebuildAsksTheSystem)
-{
+TEST(RealAliases, RebuildAsksTheSystem) {
     CIChDataModel model;
-    model.RebuildPathIndex();  // drives, shares and host addresses as this system has them
+    model.RebuildPathIndex(); // drives, shares and host addresses as this system has them
     for (const auto& alias : model.m_ShareAliases)
         EXPECT_EQ(alias.first.substr(0, 2), L"\\\\");
     for (const auto& alias : model.m_DriveAliases) {

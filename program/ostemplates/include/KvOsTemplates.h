@@ -136,19 +136,19 @@ void DeleteNodeTree(CIChNode* root);
 class CIChDataModel;
 class CIChJob;
 
-extern const wchar_t* const WindowsTaskName;               // "Операционная система MS Windows"
-extern const wchar_t* const ServicesGroupName;             // "Службы Windows"
-extern const wchar_t* const ImportantRegistryGroupName;    // "Важные элементы системного реестра"
+extern const wchar_t* const WindowsTaskName;            // "Операционная система MS Windows"
+extern const wchar_t* const ServicesGroupName;          // "Службы Windows"
+extern const wchar_t* const ImportantRegistryGroupName; // "Важные элементы системного реестра"
 
 // The kinds of the task, as the setup dialog gives them.
 enum { WindowsTaskStartup = 0, WindowsTaskDefault = 1 };
 
 struct SWindowsTaskOptions {
     int variant = WindowsTaskDefault;
-    std::wstring exeExtensions;           // the setting ExeExtensions (".exe; .dll; ...")
-    int is64 = 0;                         // 64-bit Windows: the SysWOW64 folder too
-    std::vector<std::wstring> excludedServices;   // services whose values the services group leaves out
-    CStartupTemplates::LocalDiskTest isLocalHardDisk;   // empty: the system's test
+    std::wstring exeExtensions;                       // the setting ExeExtensions (".exe; .dll; ...")
+    int is64 = 0;                                     // 64-bit Windows: the SysWOW64 folder too
+    std::vector<std::wstring> excludedServices;       // services whose values the services group leaves out
+    CStartupTemplates::LocalDiskTest isLocalHardDisk; // empty: the system's test
     const volatile LONG* stop = nullptr;
 };
 
@@ -176,9 +176,9 @@ CIChJob* FirstBoardJob(CIChDataModel& model);
 struct SOsTemplatesRun {
     CIChDataModel* model = nullptr;
     int addWindowsTask = 0;
-    int clearModel = 0;                   // the model was cleared first: no merging with its nodes
-    int hasProducts = 0;                  // programs were chosen
-    SWindowsTaskOptions task;             // variant, extensions, 64-bit, excluded services, disks, stop
+    int clearModel = 0;       // the model was cleared first: no merging with its nodes
+    int hasProducts = 0;      // programs were chosen
+    SWindowsTaskOptions task; // variant, extensions, 64-bit, excluded services, disks, stop
     std::function<int(CIChNodeList* output)> generateProducts;
     // Switched off while the run lasts and given back their values however it ends (the closing
     // message of the generators, the setting AddDepends); null when there are none.

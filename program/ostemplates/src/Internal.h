@@ -7,24 +7,21 @@
 
 namespace OsTemplates {
 
-inline std::wstring Lower(std::wstring text)
-{
+inline std::wstring Lower(std::wstring text) {
     if (!text.empty())
         ::CharLowerBuffW(&text[0], static_cast<DWORD>(text.size()));
     return text;
 }
 
 // The value of an environment variable; empty when it is not set.
-inline std::wstring Env(const wchar_t* name)
-{
+inline std::wstring Env(const wchar_t* name) {
     wchar_t buffer[32768];
     DWORD n = ::GetEnvironmentVariableW(name, buffer, 32768);
     return n && n < 32768 ? std::wstring(buffer, n) : std::wstring();
 }
 
 // The path names an existing file (not a folder).
-inline bool FileExists(const std::wstring& path)
-{
+inline bool FileExists(const std::wstring& path) {
     if (path.empty())
         return false;
     WIN32_FILE_ATTRIBUTE_DATA data = {};

@@ -11,15 +11,13 @@ using OsTemplates::Lower;
 
 namespace {
 
-bool IsDirectory(const std::wstring& path)
-{
+bool IsDirectory(const std::wstring& path) {
     DWORD attributes = ::GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // Names of the values of an open key, in enumeration order (names of any length).
-std::vector<std::wstring> ValueNames(HKEY key)
-{
+std::vector<std::wstring> ValueNames(HKEY key) {
     std::vector<std::wstring> names;
     DWORD count = 0, longest = 0;
     if (::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &longest, nullptr,
@@ -41,8 +39,7 @@ std::vector<std::wstring> ValueNames(HKEY key)
     return names;
 }
 
-std::vector<std::wstring> SubkeyNames(HKEY key)
-{
+std::vector<std::wstring> SubkeyNames(HKEY key) {
     std::vector<std::wstring> names;
     wchar_t name[256];
     for (DWORD i = 0;; ++i) {
@@ -56,8 +53,7 @@ std::vector<std::wstring> SubkeyNames(HKEY key)
 
 } // namespace
 
-CModuleSet CollectModuleDependencies(const std::wstring& path)
-{
+CModuleSet CollectModuleDependencies(const std::wstring& path) {
     CModuleSet result;
     if (path.empty())
         return result;
@@ -72,8 +68,7 @@ CModuleSet CollectModuleDependencies(const std::wstring& path)
     return result;
 }
 
-const CModuleSet& CModuleCollector::Dependencies(const std::wstring& path)
-{
+const CModuleSet& CModuleCollector::Dependencies(const std::wstring& path) {
     auto it = m_walked.find(path);
     if (it != m_walked.end())
         return it->second;
@@ -81,16 +76,14 @@ const CModuleSet& CModuleCollector::Dependencies(const std::wstring& path)
     return m_walked.emplace(path, CollectModuleDependencies(path)).first->second;
 }
 
-std::vector<std::wstring> CModuleCollector::WalkedModules() const
-{
+std::vector<std::wstring> CModuleCollector::WalkedModules() const {
     std::vector<std::wstring> modules;
     for (const auto& walked : m_walked)
         modules.push_back(walked.first);
     return modules;
 }
 
-void CModuleCollector::AddModule(const std::wstring& path, CModuleSet& set)
-{
+void CModuleCollector::AddModule(const std::wstring& path, CModuleSet& set) {
     if (path.empty() || Stopped())
         return;
     set.insert(path);
@@ -99,8 +92,7 @@ void CModuleCollector::AddModule(const std::wstring& path, CModuleSet& set)
 }
 
 void CollectServiceBinaries(DWORD typeMask, const std::set<DWORD>& startTypes, CModuleSet& modules,
-                            CModuleCollector& collector)
-{
+                            CModuleCollector& collector) {
     modules.clear();
     SC_HANDLE manager = ::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT | SC_MANAGER_ENUMERATE_SERVICE);
     if (!manager)
@@ -115,16 +107,16 @@ void CollectServiceBinaries(DWORD typeMask, const std::set<DWORD>& startTypes, C
         if (done || ::GetLastError() != ERROR_MORE_DATA || !need)
             break;
         std::vector<BYTE> buffer(need);
-        done = ::EnumServicesStatusW(manager, enumTypes, SERVICE_STATE_ALL,
-                                     reinterpret_cast<ENUM_SERVICE_STATUSW*>(buffer.data()), need, &need, &count,
-                                     &resume);
+        done =
+            ::EnumServicesStatusW(manager, enumTypes, SERVICE_STATE_ALL,
+                                  reinterpret_cast<ENUM_SERVICE_STATUSW*>(buffer.data()), need, &need, &count, &resume);
         const DWORD error = done ? ERROR_SUCCESS : ::GetLastError();
         const ENUM_SERVICE_STATUSW* entries = reinterpret_cast<const ENUM_SERVICE_STATUSW*>(buffer.data());
         for (DWORD i = 0; i < count; ++i)
             if (entries[i].lpServiceName)
                 names.push_back(entries[i].lpServiceName);
         if (done || error != ERROR_MORE_DATA)
-            break;   // all listed, or a failure other than more entries waiting
+            break; // all listed, or a failure other than more entries waiting
     }
     for (const std::wstring& name : names) {
         if (collector.Stopped())
@@ -147,8 +139,7 @@ void CollectServiceBinaries(DWORD typeMask, const std::set<DWORD>& startTypes, C
     ::CloseServiceHandle(manager);
 }
 
-void CollectRegistryListedModules(HKEY root, const wchar_t* subKey, CModuleSet& modules, CModuleCollector& collector)
-{
+void CollectRegistryListedModules(HKEY root, const wchar_t* subKey, CModuleSet& modules, CModuleCollector& collector) {
     HKEY key = nullptr;
     if (::RegOpenKeyExW(root, subKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return;
@@ -172,8 +163,7 @@ void CollectRegistryListedModules(HKEY root, const wchar_t* subKey, CModuleSet& 
     ::RegCloseKey(key);
 }
 
-void CollectWinlogonNotifyModules(CModuleSet& modules, CModuleCollector& collector)
-{
+void CollectWinlogonNotifyModules(CModuleSet& modules, CModuleCollector& collector) {
     HKEY notify = nullptr;
     if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\Notify", 0,
                         KEY_READ, &notify) != ERROR_SUCCESS)

@@ -14,13 +14,11 @@ namespace {
 
 const DWORD MaxRegData = 64 * 1024;
 
-bool StartsWith(const std::wstring& text, const wchar_t* prefix)
-{
+bool StartsWith(const std::wstring& text, const wchar_t* prefix) {
     return text.compare(0, wcslen(prefix), prefix) == 0;
 }
 
-std::wstring ExpandVariables(const std::wstring& text)
-{
+std::wstring ExpandVariables(const std::wstring& text) {
     DWORD need = ::ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
     if (!need || need > 32768)
         return text;
@@ -30,8 +28,7 @@ std::wstring ExpandVariables(const std::wstring& text)
 }
 
 // A lower-case reference without quotes and arguments made into a full path where it can be.
-std::wstring ResolveReference(const std::wstring& text)
-{
+std::wstring ResolveReference(const std::wstring& text) {
     if (text.size() > 2 && text[1] == L':')
         return text;
     const std::wstring root = Lower(Env(L"SystemRoot"));
@@ -57,8 +54,7 @@ std::wstring ResolveReference(const std::wstring& text)
     return Lower(result);
 }
 
-bool HasExtension(const std::wstring& path)
-{
+bool HasExtension(const std::wstring& path) {
     size_t slash = path.find_last_of(L"\\/");
     size_t dot = path.rfind(L'.');
     return dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash);
@@ -67,8 +63,7 @@ bool HasExtension(const std::wstring& path)
 // An unquoted command line split into the program and its arguments the way Windows starts it:
 // the whole text when it names a file; else the shortest part up to a blank that names a file
 // (as it stands or with ".exe" added when it has no extension); else the part up to the first blank.
-void SplitUnquoted(const std::wstring& text, std::wstring& program, std::wstring& arguments)
-{
+void SplitUnquoted(const std::wstring& text, std::wstring& program, std::wstring& arguments) {
     program = ResolveReference(text);
     arguments.clear();
     if (text.find(L' ') == std::wstring::npos || FileExists(program))
@@ -95,8 +90,7 @@ void SplitUnquoted(const std::wstring& text, std::wstring& program, std::wstring
 }
 
 // Program and arguments of a lower-cased command line.
-void SplitCommandLine(const std::wstring& raw, std::wstring& program, std::wstring& arguments)
-{
+void SplitCommandLine(const std::wstring& raw, std::wstring& program, std::wstring& arguments) {
     std::wstring text = Lower(raw);
     // A quoted program ends at its closing quote, whatever follows (a last argument may be quoted too).
     if (text.size() > 2 && text[0] == L'"' && (text.back() != L'"' || text.find(L'"', 1) != text.size() - 1)) {
@@ -111,16 +105,14 @@ void SplitCommandLine(const std::wstring& raw, std::wstring& program, std::wstri
     SplitUnquoted(text, program, arguments);
 }
 
-std::wstring Trim(const std::wstring& text, const wchar_t* chars)
-{
+std::wstring Trim(const std::wstring& text, const wchar_t* chars) {
     size_t begin = text.find_first_not_of(chars);
     if (begin == std::wstring::npos)
         return std::wstring();
     return text.substr(begin, text.find_last_not_of(chars) - begin + 1);
 }
 
-bool IsRundll32(const std::wstring& program)
-{
+bool IsRundll32(const std::wstring& program) {
     size_t slash = program.find_last_of(L"\\/");
     const std::wstring name = slash == std::wstring::npos ? program : program.substr(slash + 1);
     return name == L"rundll32.exe" || name == L"rundll32";
@@ -128,8 +120,7 @@ bool IsRundll32(const std::wstring& program)
 
 } // namespace
 
-bool ReadRegStrings(HKEY key, const wchar_t* valueName, std::vector<std::wstring>& texts)
-{
+bool ReadRegStrings(HKEY key, const wchar_t* valueName, std::vector<std::wstring>& texts) {
     texts.clear();
     DWORD type = 0, size = 0;
     if (!key || ::RegQueryValueExW(key, valueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
@@ -158,8 +149,7 @@ bool ReadRegStrings(HKEY key, const wchar_t* valueName, std::vector<std::wstring
     return true;
 }
 
-bool ReadRegText(HKEY key, const wchar_t* valueName, std::wstring& text)
-{
+bool ReadRegText(HKEY key, const wchar_t* valueName, std::wstring& text) {
     std::vector<std::wstring> texts;
     if (!ReadRegStrings(key, valueName, texts) || texts.empty())
         return false;
@@ -167,15 +157,13 @@ bool ReadRegText(HKEY key, const wchar_t* valueName, std::wstring& text)
     return true;
 }
 
-std::wstring NormalizeModulePath(const std::wstring& raw)
-{
+std::wstring NormalizeModulePath(const std::wstring& raw) {
     std::wstring program, arguments;
     SplitCommandLine(raw, program, arguments);
     return program;
 }
 
-std::wstring CommandLineModule(const std::wstring& raw)
-{
+std::wstring CommandLineModule(const std::wstring& raw) {
     std::wstring program, arguments;
     SplitCommandLine(raw, program, arguments);
     if (!IsRundll32(program))
@@ -194,8 +182,7 @@ std::wstring CommandLineModule(const std::wstring& raw)
     return library.empty() ? program : NormalizeModulePath(library);
 }
 
-std::wstring GetServiceBinaryPath(const wchar_t* serviceName, const QUERY_SERVICE_CONFIGW* config)
-{
+std::wstring GetServiceBinaryPath(const wchar_t* serviceName, const QUERY_SERVICE_CONFIGW* config) {
     if (!config)
         return std::wstring();
     const std::wstring name = serviceName ? serviceName : L"";

@@ -10,13 +10,11 @@ namespace {
 // Clears a switch for its lifetime and gives it back its value however the scope is left.
 class CSwitchOff {
 public:
-    explicit CSwitchOff(int* value) : m_value(value), m_saved(value ? *value : 0)
-    {
+    explicit CSwitchOff(int* value) : m_value(value), m_saved(value ? *value : 0) {
         if (m_value)
             *m_value = 0;
     }
-    ~CSwitchOff()
-    {
+    ~CSwitchOff() {
         if (m_value)
             *m_value = m_saved;
     }
@@ -30,8 +28,7 @@ private:
 
 } // namespace
 
-SOsTemplatesRun WindowsTaskRun(CIChDataModel* model, int variant, CStartupTemplates::LocalDiskTest isLocalHardDisk)
-{
+SOsTemplatesRun WindowsTaskRun(CIChDataModel* model, int variant, CStartupTemplates::LocalDiskTest isLocalHardDisk) {
     SOsTemplatesRun run;
     run.model = model;
     run.addWindowsTask = 1;
@@ -41,8 +38,7 @@ SOsTemplatesRun WindowsTaskRun(CIChDataModel* model, int variant, CStartupTempla
     return run;
 }
 
-int CreateOsTemplates(SOsTemplatesRun& run)
-{
+int CreateOsTemplates(SOsTemplatesRun& run) {
     if (!run.model || !(run.addWindowsTask || run.hasProducts || run.clearModel))
         return 1;
     const int merge = run.clearModel ? 0 : 1;
@@ -55,7 +51,7 @@ int CreateOsTemplates(SOsTemplatesRun& run)
         CIChNode* task = BuildWindowsTask(run.task);
         const bool stopped = run.task.stop && *run.task.stop;
         if (stopped) {
-            DeleteNodeTree(task);   // a stopped run leaves the model as it was
+            DeleteNodeTree(task); // a stopped run leaves the model as it was
         } else {
             model.AddNodeTree(&task, merge);
             if (CIChJob* job = FirstBoardJob(model))

@@ -25,18 +25,25 @@ namespace {
 const wchar_t* const StartupGroupDescription = L"Системные исполняемые модули";
 
 const wchar_t* const BootDrive5[] = {L"ntldr", L"boot.ini", L"bootsect.dos", L"ntdetect.com", L"ntbootdd.sys"};
-const wchar_t* const BootRoot5[] = {L"system32\\ntoskrnl.exe", L"system32\\ntkrnlmp.exe", L"system32\\ntkrnlpa.exe",
-                                    L"system32\\ntkrpamp.exe", L"system32\\hal.dll",      L"system.ini",
+const wchar_t* const BootRoot5[] = {L"system32\\ntoskrnl.exe",
+                                    L"system32\\ntkrnlmp.exe",
+                                    L"system32\\ntkrnlpa.exe",
+                                    L"system32\\ntkrpamp.exe",
+                                    L"system32\\hal.dll",
+                                    L"system.ini",
                                     L"win.ini"};
 const wchar_t* const BootDrive6[] = {L"bootmgr", L"Boot\\EFI\\bootmgr.efi"};
-const wchar_t* const BootRoot6[] = {L"system32\\winload.exe",  L"system32\\hal.dll",
-                                    L"system32\\ntoskrnl.exe", L"system32\\ntkrnlmp.exe",
-                                    L"system32\\ntkrnlpa.exe", L"system32\\ntkrpamp.exe",
-                                    L"system32\\mcupdate_GenuineIntel.dll", L"system.ini",
+const wchar_t* const BootRoot6[] = {L"system32\\winload.exe",
+                                    L"system32\\hal.dll",
+                                    L"system32\\ntoskrnl.exe",
+                                    L"system32\\ntkrnlmp.exe",
+                                    L"system32\\ntkrnlpa.exe",
+                                    L"system32\\ntkrpamp.exe",
+                                    L"system32\\mcupdate_GenuineIntel.dll",
+                                    L"system.ini",
                                     L"win.ini"};
-const wchar_t* const SystemPrograms[] = {L"win32k.sys",  L"psxss.exe",   L"autochk.exe",
-                                         L"csrss.exe",   L"smss.exe",    L"winlogon.exe",
-                                         L"logonui.exe", L"svchost.exe"};
+const wchar_t* const SystemPrograms[] = {L"win32k.sys", L"psxss.exe",    L"autochk.exe", L"csrss.exe",
+                                         L"smss.exe",   L"winlogon.exe", L"logonui.exe", L"svchost.exe"};
 const wchar_t* const ShellPrograms[] = {L"taskmgr.exe", L"mmc.exe", L"rundll32.exe", L"cmd.exe", L"userinit.exe"};
 
 struct SAutorunKey {
@@ -51,8 +58,7 @@ const SAutorunKey AutorunKeys[] = {
     {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnceEx"},
 };
 
-CIChRGroup* MakeFileGroup(const wchar_t* name, CIChTask* task)
-{
+CIChRGroup* MakeFileGroup(const wchar_t* name, CIChTask* task) {
     CIChRGroup* group = new CIChRGroup;
     group->m_SubType = GroupFiles;
     group->SetName(name);
@@ -62,8 +68,7 @@ CIChRGroup* MakeFileGroup(const wchar_t* name, CIChTask* task)
 }
 
 // Doubled backslashes made single, the "\\?\" at the start of a long path kept.
-std::wstring SingleBackslashes(std::wstring text)
-{
+std::wstring SingleBackslashes(std::wstring text) {
     for (;;) {
         size_t at = text.rfind(L"\\\\");
         if (at == std::wstring::npos)
@@ -77,13 +82,11 @@ std::wstring SingleBackslashes(std::wstring text)
 } // namespace
 
 CStartupTemplates::CStartupTemplates(LocalDiskTest isLocalHardDisk, const volatile LONG* stop)
-    : m_isLocal(isLocalHardDisk ? isLocalHardDisk : LocalDiskTest([](wchar_t drive) { return IsLocalHardDisk(drive); })),
-      m_collector(stop)
-{
-}
+    : m_isLocal(isLocalHardDisk ? isLocalHardDisk
+                                : LocalDiskTest([](wchar_t drive) { return IsLocalHardDisk(drive); })),
+      m_collector(stop) {}
 
-int CStartupTemplates::Create(CIChTask* task)
-{
+int CStartupTemplates::Create(CIChTask* task) {
     if (!task)
         return 0;
     CIChRGroup* boot = MakeFileGroup(StartupGroupNames[0], task);
@@ -97,13 +100,11 @@ int CStartupTemplates::Create(CIChTask* task)
     return 1;
 }
 
-void CStartupTemplates::AddFile(const std::wstring& folder, const std::wstring& name, CModuleSet& modules)
-{
+void CStartupTemplates::AddFile(const std::wstring& folder, const std::wstring& name, CModuleSet& modules) {
     m_collector.AddModule(Lower(folder + L"\\" + name), modules);
 }
 
-std::wstring CStartupTemplates::BootDrive() const
-{
+std::wstring CStartupTemplates::BootDrive() const {
     std::wstring drive = Env(L"SystemDrive");
     HKEY key = nullptr;
     if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\Setup", 0, KEY_READ, &key) != ERROR_SUCCESS)
@@ -125,8 +126,7 @@ std::wstring CStartupTemplates::BootDrive() const
     return drive;
 }
 
-void CStartupTemplates::CollectBootFiles(CIChRGroup* group)
-{
+void CStartupTemplates::CollectBootFiles(CIChRGroup* group) {
     OSVERSIONINFOEXW version = {};
     version.dwOSVersionInfoSize = sizeof(version);
 #pragma GCC diagnostic push
@@ -151,8 +151,7 @@ void CStartupTemplates::CollectBootFiles(CIChRGroup* group)
     AddNewModulesToGroup(group, modules);
 }
 
-void CStartupTemplates::CollectDriverModules(CIChRGroup* group)
-{
+void CStartupTemplates::CollectDriverModules(CIChRGroup* group) {
     CModuleSet modules;
     CollectServiceBinaries(SERVICE_DRIVER, {0, 1, 2, 3, 4}, modules, m_collector);
     modules.insert(Lower(Env(L"SystemRoot") + L"\\system32\\drivers\\fs_rec.sys"));
@@ -161,8 +160,7 @@ void CStartupTemplates::CollectDriverModules(CIChRGroup* group)
     AddNewModulesToGroup(group, modules);
 }
 
-void CStartupTemplates::CollectSystemModules(CIChRGroup* group)
-{
+void CStartupTemplates::CollectSystemModules(CIChRGroup* group) {
     const std::wstring root = Env(L"SystemRoot");
     CModuleSet modules;
     AddFile(root, L"explorer.exe", modules);
@@ -174,16 +172,14 @@ void CStartupTemplates::CollectSystemModules(CIChRGroup* group)
     AddNewModulesToGroup(group, modules);
 }
 
-void CStartupTemplates::CollectServiceModules(CIChRGroup* group)
-{
+void CStartupTemplates::CollectServiceModules(CIChRGroup* group) {
     CModuleSet modules;
     CollectServiceBinaries(SERVICE_WIN32_OWN_PROCESS | SERVICE_WIN32_SHARE_PROCESS | SERVICE_INTERACTIVE_PROCESS,
                            {2, 3, 4}, modules, m_collector);
     AddNewModulesToGroup(group, modules);
 }
 
-void CStartupTemplates::CollectShellModules(CIChRGroup* group)
-{
+void CStartupTemplates::CollectShellModules(CIChRGroup* group) {
     const std::wstring system = Env(L"SystemRoot") + L"\\system32";
     CModuleSet modules;
     for (const wchar_t* name : ShellPrograms)
@@ -193,8 +189,7 @@ void CStartupTemplates::CollectShellModules(CIChRGroup* group)
     AddNewModulesToGroup(group, modules);
 }
 
-void CStartupTemplates::AddNewModulesToGroup(CIChRGroup* group, const CModuleSet& modules)
-{
+void CStartupTemplates::AddNewModulesToGroup(CIChRGroup* group, const CModuleSet& modules) {
     std::vector<std::wstring> fresh;
     std::set_difference(modules.begin(), modules.end(), m_placed.begin(), m_placed.end(), std::back_inserter(fresh));
     for (const std::wstring& path : fresh) {
@@ -209,8 +204,7 @@ void CStartupTemplates::AddNewModulesToGroup(CIChRGroup* group, const CModuleSet
 
 bool CStartupTemplates::ModuleFileExists(const std::wstring& path) const { return FileExists(path); }
 
-CIChResorce* CStartupTemplates::MakeModuleResource(const std::wstring& path)
-{
+CIChResorce* CStartupTemplates::MakeModuleResource(const std::wstring& path) {
     if (!ModuleFileExists(path))
         return nullptr;
     // A network path never counts as local, neither as "\\server\share" nor as "\\?\UNC\".
@@ -231,14 +225,12 @@ CIChResorce* CStartupTemplates::MakeModuleResource(const std::wstring& path)
     return resource;
 }
 
-int CreateStartupFileTemplates(CIChTask* task, const volatile LONG* stop)
-{
+int CreateStartupFileTemplates(CIChTask* task, const volatile LONG* stop) {
     CStartupTemplates run(CStartupTemplates::LocalDiskTest(), stop);
     return run.Create(task);
 }
 
-void DeleteNodeTree(CIChNode* root)
-{
+void DeleteNodeTree(CIChNode* root) {
     if (!root)
         return;
     CIChNodeList lower;

@@ -20,8 +20,8 @@ const wchar_t* const ImportantRegistryGroupName = L"Важные элемент�
 namespace {
 
 const wchar_t* const ServicesKey = L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services";
-const wchar_t* const ServiceValueNames[] = {L"ImagePath", L"Start", L"Type", L"Group", L"DependOnService",
-                                            L"DependOnGroup"};
+const wchar_t* const ServiceValueNames[] = {L"ImagePath", L"Start",           L"Type",
+                                            L"Group",     L"DependOnService", L"DependOnGroup"};
 
 const wchar_t* const KeysWithValues[] = {
     L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
@@ -69,7 +69,8 @@ struct SNamedValues {
 };
 const SNamedValues KeysWithNamedValues[] = {
     {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\Notify", L"DllName"},
-    {L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\WinSock2\\Parameters\\Protocol_Catalog9\\Catalog_Entries",
+    {L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\WinSock2\\Parameters\\Protocol_Catalog9\\Catalog_"
+     L"Entries",
      L"PackedCatalogItem"},
     {L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors", L"Driver"},
     {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ShellIconOverlayIdentifiers",
@@ -81,8 +82,7 @@ const SNamedValues KeysWithNamedValues[] = {
      L"Application path"},
 };
 
-CIChRGroup* MakeGroup(const wchar_t* name, const wchar_t* description, int subType)
-{
+CIChRGroup* MakeGroup(const wchar_t* name, const wchar_t* description, int subType) {
     CIChRGroup* group = new CIChRGroup;
     group->m_SubType = subType;
     group->SetName(name);
@@ -90,23 +90,20 @@ CIChRGroup* MakeGroup(const wchar_t* name, const wchar_t* description, int subTy
     return group;
 }
 
-CIChResorce* MakeResource(int subType, const std::wstring& path)
-{
+CIChResorce* MakeResource(int subType, const std::wstring& path) {
     CIChResorce* resource = new CIChResorce;
     resource->SetSubType(subType);
     resource->SetName(path);
     return resource;
 }
 
-void LinkAll(const CIChNodeList& list, CIChNode* upper)
-{
+void LinkAll(const CIChNodeList& list, CIChNode* upper) {
     for (CIChNode* node : list)
         node->LinkTo(upper);
 }
 
 // The name of the service a key below Services belongs to: the first component after that key.
-std::wstring ServiceOfKey(const std::wstring& keyPath)
-{
+std::wstring ServiceOfKey(const std::wstring& keyPath) {
     const size_t prefix = wcslen(ServicesKey);
     if (keyPath.size() <= prefix + 1)
         return std::wstring();
@@ -118,14 +115,12 @@ bool Stopped(const volatile LONG* stop) { return stop && *stop; }
 
 } // namespace
 
-void AddRegKeyResource(CIChRGroup* group, const wchar_t* keyPath)
-{
+void AddRegKeyResource(CIChRGroup* group, const wchar_t* keyPath) {
     if (group && keyPath && KvCmdSequence::IsRegKeyExist(keyPath))
         MakeResource(ResRegKey, keyPath)->LinkTo(group);
 }
 
-void AddRegKeyWithValues(CIChRGroup* group, const wchar_t* keyPath)
-{
+void AddRegKeyWithValues(CIChRGroup* group, const wchar_t* keyPath) {
     if (!group || !keyPath || !KvCmdSequence::IsRegKeyExist(keyPath))
         return;
     CIChNodeList list;
@@ -134,8 +129,7 @@ void AddRegKeyWithValues(CIChRGroup* group, const wchar_t* keyPath)
     LinkAll(list, group);
 }
 
-void AddRegNamedValues(CIChRGroup* group, const wchar_t* keyPath, const wchar_t* valueName)
-{
+void AddRegNamedValues(CIChRGroup* group, const wchar_t* keyPath, const wchar_t* valueName) {
     if (!group || !keyPath || !valueName || !KvCmdSequence::IsRegKeyExist(keyPath))
         return;
     CIChNodeList list;
@@ -148,14 +142,12 @@ void AddRegNamedValues(CIChRGroup* group, const wchar_t* keyPath, const wchar_t*
     LinkAll(list, group);
 }
 
-void AddRegValueResource(CIChRGroup* group, const wchar_t* valuePath)
-{
+void AddRegValueResource(CIChRGroup* group, const wchar_t* valuePath) {
     if (group && valuePath && KvCmdSequence::IsRegValueExist(valuePath))
         MakeResource(ResRegValue, valuePath)->LinkTo(group);
 }
 
-int AddRegistryTemplates(CIChTask* task, const std::vector<std::wstring>& excludedServices, const volatile LONG* stop)
-{
+int AddRegistryTemplates(CIChTask* task, const std::vector<std::wstring>& excludedServices, const volatile LONG* stop) {
     if (!task)
         return 0;
     CIChRGroup* services = MakeGroup(ServicesGroupName, ServicesGroupName, GroupRegistry);
@@ -202,8 +194,7 @@ int AddRegistryTemplates(CIChTask* task, const std::vector<std::wstring>& exclud
     return 1;
 }
 
-std::vector<std::wstring> ExecutableMasks(const std::wstring& extensions)
-{
+std::vector<std::wstring> ExecutableMasks(const std::wstring& extensions) {
     std::wstring text;
     for (wchar_t c : extensions) {
         if (c == L'.')
@@ -229,8 +220,7 @@ namespace {
 
 // The folder's files of the masks, each once, and only those whose name really ends in a mask's
 // extension (a search by mask also matches the 8.3 names of longer extensions).
-void AddFolderExecutables(CIChRGroup* group, const std::wstring& folder, const std::vector<std::wstring>& masks)
-{
+void AddFolderExecutables(CIChRGroup* group, const std::wstring& folder, const std::vector<std::wstring>& masks) {
     std::set<std::wstring> taken;
     for (const std::wstring& mask : masks) {
         CIChNodeList list;
@@ -238,9 +228,9 @@ void AddFolderExecutables(CIChRGroup* group, const std::wstring& folder, const s
         const std::wstring suffix = Lower(mask.substr(mask.find(L'*') == 0 ? 1 : 0));
         for (CIChNode* node : list) {
             const std::wstring name = Lower(node->m_Name);
-            const bool matches = mask.find_first_of(L"*?") != 0 || mask.find_first_of(L"*?", 1) != std::wstring::npos ||
-                                 (name.size() >= suffix.size() &&
-                                  name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0);
+            const bool matches =
+                mask.find_first_of(L"*?") != 0 || mask.find_first_of(L"*?", 1) != std::wstring::npos ||
+                (name.size() >= suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0);
             if (matches && taken.insert(name).second)
                 node->LinkTo(group);
             else
@@ -251,8 +241,7 @@ void AddFolderExecutables(CIChRGroup* group, const std::wstring& folder, const s
 
 } // namespace
 
-CIChTask* BuildWindowsTask(const SWindowsTaskOptions& options)
-{
+CIChTask* BuildWindowsTask(const SWindowsTaskOptions& options) {
     CIChTask* task = new CIChTask;
     task->SetName(WindowsTaskName);
     task->SetDescription(L"Ресурсы операционной системы MS Windows");
@@ -265,8 +254,8 @@ CIChTask* BuildWindowsTask(const SWindowsTaskOptions& options)
         if (options.is64)
             folders.push_back({std::wstring(windows) + L"\\SysWOW64", L"SysWOW64"});
         for (const auto& folder : folders) {
-            CIChRGroup* group = MakeGroup((L"Модули в каталоге " + folder.second).c_str(), L"Системные исполняемые модули",
-                                          GroupFiles);
+            CIChRGroup* group =
+                MakeGroup((L"Модули в каталоге " + folder.second).c_str(), L"Системные исполняемые модули", GroupFiles);
             group->LinkTo(task);
             if (!Stopped(options.stop))
                 AddFolderExecutables(group, folder.first, masks);
@@ -285,8 +274,7 @@ CIChTask* BuildWindowsTask(const SWindowsTaskOptions& options)
     return task;
 }
 
-CIChJob* FirstBoardJob(CIChDataModel& model)
-{
+CIChJob* FirstBoardJob(CIChDataModel& model) {
     CIChNodeList* jobs = model.GetNodeList(NodeTypeJob);
     if (!jobs)
         return nullptr;

@@ -19,8 +19,7 @@ namespace {
 // A folder with a blank in its name holding "prog.exe" and "lib.dll", below the test's own folder.
 class ModulePathTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         dir = Lower(Tmp() + L"\\dir with blank");
         ::CreateDirectoryW(dir.c_str(), nullptr);
         ASSERT_TRUE(Touch(dir + L"\\prog.exe"));
@@ -31,8 +30,7 @@ protected:
 
 } // namespace
 
-TEST_F(ModulePathTest, NormalFormOfCommandLines)
-{
+TEST_F(ModulePathTest, NormalFormOfCommandLines) {
     const std::wstring root = Lower(Env(L"SystemRoot"));
     const std::wstring sys = root + L"\\system32";
     struct Case {
@@ -67,8 +65,7 @@ TEST_F(ModulePathTest, NormalFormOfCommandLines)
         EXPECT_EQ(c.expected, NormalizeModulePath(c.raw)) << Narrow(c.raw);
 }
 
-TEST_F(ModulePathTest, Rundll32RunsTheLibraryOfItsFirstArgument)
-{
+TEST_F(ModulePathTest, Rundll32RunsTheLibraryOfItsFirstArgument) {
     const std::wstring sys = Lower(Env(L"SystemRoot")) + L"\\system32";
     struct Case {
         std::wstring raw, expected;
@@ -86,8 +83,7 @@ TEST_F(ModulePathTest, Rundll32RunsTheLibraryOfItsFirstArgument)
         EXPECT_EQ(c.expected, CommandLineModule(c.raw)) << Narrow(c.raw);
 }
 
-TEST(RegistryTexts, ReadByDeclaredTypeAndNeverPastTheData)
-{
+TEST(RegistryTexts, ReadByDeclaredTypeAndNeverPastTheData) {
     TempKey key(HKEY_CURRENT_USER, L"Software\\KvOsTemplatesTests\\Texts");
     ASSERT_TRUE(key);
     const wchar_t noTerminator[] = {L'a', L'b', L'c'};
@@ -124,8 +120,7 @@ TEST(RegistryTexts, ReadByDeclaredTypeAndNeverPastTheData)
     }
 }
 
-TEST(ServiceBinary, PathOfEachKindOfService)
-{
+TEST(ServiceBinary, PathOfEachKindOfService) {
     const std::wstring sys = Lower(Env(L"SystemRoot")) + L"\\system32";
     TempKey parameters(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Services\\KvtSvcPath\\Parameters");
     ASSERT_TRUE(parameters);
@@ -162,8 +157,7 @@ public:
     std::vector<std::wstring> files;
 
 protected:
-    bool ModuleFileExists(const std::wstring& path) const override
-    {
+    bool ModuleFileExists(const std::wstring& path) const override {
         for (const std::wstring& f : files)
             if (f == path)
                 return true;
@@ -173,18 +167,18 @@ protected:
 
 } // namespace
 
-TEST(ModuleResource, LocalFilesOnlyWithSingleBackslashes)
-{
+TEST(ModuleResource, LocalFilesOnlyWithSingleBackslashes) {
     ListedFiles run;
     struct Case {
         std::wstring path;
-        const wchar_t* expected;   // null: no resource
+        const wchar_t* expected; // null: no resource
     } cases[] = {
         {L"c:\\windows\\system32\\a.dll", L"c:\\windows\\system32\\a.dll"},
         {L"c:\\windows\\\\system32\\\\\\b.dll", L"c:\\windows\\system32\\b.dll"},
         {L"\\\\?\\c:\\windows\\system32\\c.dll", L"\\\\?\\c:\\windows\\system32\\c.dll"},
         {L"\\\\?\\c:\\windows\\\\d.dll", L"\\\\?\\c:\\windows\\d.dll"},
-        {L"\\\\?\\GLOBALROOT\\Device\\HarddiskVolume1\\bootmgr", L"\\\\?\\GLOBALROOT\\Device\\HarddiskVolume1\\bootmgr"},
+        {L"\\\\?\\GLOBALROOT\\Device\\HarddiskVolume1\\bootmgr",
+         L"\\\\?\\GLOBALROOT\\Device\\HarddiskVolume1\\bootmgr"},
         {L"d:\\removable\\e.dll", nullptr},
         {L"\\\\?\\d:\\f.dll", nullptr},
         // network paths are refused, never collapsed into "\server\share\..." that counts as local
@@ -208,8 +202,7 @@ TEST(ModuleResource, LocalFilesOnlyWithSingleBackslashes)
     EXPECT_EQ(nullptr, run.MakeModuleResource(L"c:\\windows\\system32\\missing.dll"));
 }
 
-TEST(ModuleCollector, EachModuleWalkedOnce)
-{
+TEST(ModuleCollector, EachModuleWalkedOnce) {
     const std::wstring sys = Lower(Env(L"SystemRoot")) + L"\\system32";
     CModuleCollector collector;
     CModuleSet first, second;

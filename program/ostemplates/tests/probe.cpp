@@ -12,16 +12,14 @@
 #include "IChNode.h"
 #include "KvOsTemplates.h"
 
-static std::string Utf8(const std::wstring& text)
-{
+static std::string Utf8(const std::wstring& text) {
     int n = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), nullptr, 0, nullptr, nullptr);
     std::string out(n, '\0');
     ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), &out[0], n, nullptr, nullptr);
     return out;
 }
 
-int wmain(int argc, wchar_t** argv)
-{
+int wmain(int argc, wchar_t** argv) {
     if (argc < 2)
         return 2;
     FILE* out = _wfopen(argv[1], L"wb");

@@ -21,11 +21,11 @@ namespace {
 
 using PresenterScope = KvTest::CScopedPresenter;
 
-CInstalledProductList Installed()
-{
+CInstalledProductList Installed() {
     CInstalledProductList products;
     int n = 0;
-    for (const wchar_t* name : {L"Gamma Tools", L"Kavrel 5 Клиент", L"Alpha Suite", L"Beta Viewer", L"Kavrel 5 Сервер"}) {
+    for (const wchar_t* name :
+         {L"Gamma Tools", L"Kavrel 5 Клиент", L"Alpha Suite", L"Beta Viewer", L"Kavrel 5 Сервер"}) {
         wchar_t code[64];
         swprintf(code, 64, L"{00000000-0000-0000-0000-00000000000%d}", ++n);
         products.emplace_back(code, name, 1, L"");
@@ -39,8 +39,7 @@ bool Checked(KvUi::CDialog& d, int id) { return ::IsDlgButtonChecked(d.m_hWnd, i
 bool Enabled(KvUi::CDialog& d, int id) { return ::IsWindowEnabled(d.GetDlgItem(id)) != FALSE; }
 bool Visible(KvUi::CDialog& d, int id) { return (::GetWindowLongW(d.GetDlgItem(id), GWL_STYLE) & WS_VISIBLE) != 0; }
 
-std::vector<std::wstring> ListTexts(KvUi::CDialog& d)
-{
+std::vector<std::wstring> ListTexts(KvUi::CDialog& d) {
     std::vector<std::wstring> texts;
     HWND list = d.GetDlgItem(IDC_ADDON_LIST);
     int count = (int)::SendMessageW(list, LB_GETCOUNT, 0, 0);
@@ -52,8 +51,7 @@ std::vector<std::wstring> ListTexts(KvUi::CDialog& d)
     return texts;
 }
 
-void Select(KvUi::CDialog& d, const std::wstring& name)
-{
+void Select(KvUi::CDialog& d, const std::wstring& name) {
     HWND list = d.GetDlgItem(IDC_ADDON_LIST);
     int at = (int)::SendMessageW(list, LB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)name.c_str());
     ::SendMessageW(list, LB_SETSEL, TRUE, at);
@@ -62,8 +60,7 @@ void Select(KvUi::CDialog& d, const std::wstring& name)
 
 } // namespace
 
-TEST(SetupDialog, DefaultsAndTheOkState)
-{
+TEST(SetupDialog, DefaultsAndTheOkState) {
     for (int updatePresent : {1, 0}) {
         PresenterScope ps;
         bool checked = false;
@@ -79,7 +76,7 @@ TEST(SetupDialog, DefaultsAndTheOkState)
             if (Checked(d, IDC_PREPARE_CLEAR))
                 Click(d, IDC_PREPARE_CLEAR);
             EXPECT_FALSE(Enabled(d, IDOK));
-            Click(d, IDC_PREPARE_ADD_PRODUCTS);   // checked, but no program chosen yet
+            Click(d, IDC_PREPARE_ADD_PRODUCTS); // checked, but no program chosen yet
             EXPECT_TRUE(Visible(d, IDC_PREPARE_CHOSEN));
             EXPECT_EQ(L"0 выбрано", d.GetDlgItemText(IDC_PREPARE_CHOSEN));
             EXPECT_FALSE(Enabled(d, IDOK));
@@ -97,8 +94,7 @@ TEST(SetupDialog, DefaultsAndTheOkState)
     }
 }
 
-TEST(SetupDialog, ProgramsChosenWithoutTheHostSuitesClientAndForgottenByDefaults)
-{
+TEST(SetupDialog, ProgramsChosenWithoutTheHostSuitesClientAndForgottenByDefaults) {
     PresenterScope ps;
     std::vector<std::wstring> offered;
     std::wstring caption;
@@ -154,8 +150,7 @@ TEST(SetupDialog, ProgramsChosenWithoutTheHostSuitesClientAndForgottenByDefaults
     EXPECT_EQ((std::vector<std::wstring>{L"Beta Viewer", L"Kavrel 5 Сервер"}), chosen);
 }
 
-TEST(SetupDialog, AddonDialogCannotBeConfirmedEmpty)
-{
+TEST(SetupDialog, AddonDialogCannotBeConfirmedEmpty) {
     PresenterScope ps;
     ps.OnDialog(IDD_ADDON_TASK, [&](KvUi::CDialog& d) {
         EXPECT_FALSE(Enabled(d, IDOK));
@@ -169,8 +164,7 @@ TEST(SetupDialog, AddonDialogCannotBeConfirmedEmpty)
     EXPECT_EQ(5u, products.size());
 }
 
-TEST(SetupDialog, WindowsTaskKindChosenAndKeptOnCancel)
-{
+TEST(SetupDialog, WindowsTaskKindChosenAndKeptOnCancel) {
     PresenterScope ps;
     std::vector<int> initial;
     int step = 0;

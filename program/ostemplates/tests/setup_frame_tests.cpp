@@ -96,7 +96,7 @@ void SetChecked(KvUi::CDialog& d, int id, bool on) {
 // the installed programs to choose (by name) in the list of the computer's programs.
 struct SSetupAnswer {
     bool windows = true;
-    int kind = 1;                       // 1 the default kind, 2 the start of Windows
+    int kind = 1; // 1 the default kind, 2 the start of Windows
     bool clear = false;
     std::vector<std::wstring> programs;
     UINT button = IDOK;
@@ -143,7 +143,8 @@ void ScriptSetup(PresenterScope& ps, const SSetupAnswer& answer, std::vector<std
 
 struct SetupFrame : ::testing::Test, KvFrameTest::CFrameHolder<CFrame> {
     static void SetUpTestSuite() {
-        s_install = KvTest::RunMsiexec(L"/i \"" + KvTest::Env(L"KV_BIN_DIR") + L"\\fixtures\\generate\\kvgen_suite.msi\" /qn");
+        s_install =
+            KvTest::RunMsiexec(L"/i \"" + KvTest::Env(L"KV_BIN_DIR") + L"\\fixtures\\generate\\kvgen_suite.msi\" /qn");
     }
     static void TearDownTestSuite() { KvTest::RunMsiexec(std::wstring(L"/x ") + kSuiteCode + L" /qn"); }
     static inline DWORD s_install = 1;
@@ -169,7 +170,7 @@ struct SetupFrame : ::testing::Test, KvFrameTest::CFrameHolder<CFrame> {
         SetModelStoreHost(nullptr);
         theApp.SetDriveAnswers(nullptr);
         theApp.ResetProvider();
-        KvFrameTest::EmptyBoardFolder();   // the other tests of the prefix expect no store
+        KvFrameTest::EmptyBoardFolder(); // the other tests of the prefix expect no store
     }
     CIChNode* Job() { return frame->m_Model.m_Jobs.empty() ? nullptr : frame->m_Model.m_Jobs.front(); }
     // The task "Операционная система MS Windows" of the default kind as the run leaves it.
@@ -236,9 +237,8 @@ TEST_F(SetupFrame, FirstStartOffersTheSetupAndTheModelHoldsWindowsAndTheChosenPr
     EXPECT_EQ(files, names.size()) << "every file resource is on the board's list";
     for (const std::wstring& path : {app, WindowsFolder() + L"\\explorer.exe"}) {
         SCOPED_TRACE(as_string(path, CP_UTF8));
-        auto at = std::find_if(names.begin(), names.end(), [&](const std::string& line) {
-            return Upper(as_wstring(line, CP_ACP)) == Upper(path);
-        });
+        auto at = std::find_if(names.begin(), names.end(),
+                               [&](const std::string& line) { return Upper(as_wstring(line, CP_ACP)) == Upper(path); });
         ASSERT_NE(names.end(), at);
         EXPECT_EQ(testsha::Sha256Hex(KvTest::ReadBytes(path)), sums[at - names.begin()]);
     }
@@ -305,8 +305,8 @@ TEST_F(SetupFrame, NewModelCommandAsksWhereTheModelIsLostAndBuildsTheChosenKind)
         int kind;                // 1 default, 2 start of Windows
         const wchar_t* question; // null: none
         int answer;
-        bool cleared;            // the old task is gone
-        bool built;              // the templates were built
+        bool cleared; // the old task is gone
+        bool built;   // the templates were built
     };
     const Row rows[] = {
         {"clear chosen, declined", JobSecondEdition, false, true, 1, kLost, IDNO, false, false},

@@ -31,13 +31,12 @@ const wchar_t* const FixtureModules[] = {L"kvtshared.dll", L"kvtdrvdep.dll", L"k
 struct SProbeResult {
     std::wstring version;
     std::vector<std::wstring> groups;
-    std::map<std::wstring, std::vector<std::wstring>> members;   // group name -> resource paths
+    std::map<std::wstring, std::vector<std::wstring>> members; // group name -> resource paths
 };
 
 std::wstring Sys() { return Lower(Env(L"SystemRoot")) + L"\\system32"; }
 
-bool CreateTestService(SC_HANDLE manager, const wchar_t* name, DWORD type, DWORD start, const wchar_t* binary)
-{
+bool CreateTestService(SC_HANDLE manager, const wchar_t* name, DWORD type, DWORD start, const wchar_t* binary) {
     SC_HANDLE service = ::CreateServiceW(manager, name, name, SERVICE_ALL_ACCESS, type, start, SERVICE_ERROR_IGNORE,
                                          binary, nullptr, nullptr, nullptr, nullptr, nullptr);
     if (!service)
@@ -46,8 +45,7 @@ bool CreateTestService(SC_HANDLE manager, const wchar_t* name, DWORD type, DWORD
     return true;
 }
 
-void DeleteTestService(SC_HANDLE manager, const wchar_t* name)
-{
+void DeleteTestService(SC_HANDLE manager, const wchar_t* name) {
     SC_HANDLE service = ::OpenServiceW(manager, name, DELETE);
     if (service) {
         ::DeleteService(service);
@@ -55,8 +53,7 @@ void DeleteTestService(SC_HANDLE manager, const wchar_t* name)
     }
 }
 
-void SetValue(HKEY root, const wchar_t* path, const wchar_t* name, const std::wstring& text, DWORD type = REG_SZ)
-{
+void SetValue(HKEY root, const wchar_t* path, const wchar_t* name, const std::wstring& text, DWORD type = REG_SZ) {
     HKEY key = nullptr;
     ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
     ::RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
@@ -64,8 +61,7 @@ void SetValue(HKEY root, const wchar_t* path, const wchar_t* name, const std::ws
     ::RegCloseKey(key);
 }
 
-void DeleteValue(HKEY root, const wchar_t* path, const wchar_t* name)
-{
+void DeleteValue(HKEY root, const wchar_t* path, const wchar_t* name) {
     HKEY key = nullptr;
     if (::RegOpenKeyExW(root, path, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
         ::RegDeleteValueW(key, name);
@@ -80,8 +76,7 @@ const wchar_t* const ProbeVersionKey = L"Software\\Wine\\AppDefaults\\ostemplate
 
 class SeededPrefix : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
+    static void SetUpTestSuite() {
         const std::wstring fixtures = Env(L"KV_BIN_DIR") + L"\\ostemplates_fixtures\\";
         for (const wchar_t* module : FixtureModules)
             ASSERT_TRUE(::CopyFileW((fixtures + module).c_str(), (Sys() + L"\\" + module).c_str(), FALSE))
@@ -109,8 +104,7 @@ protected:
         SetValue(HKEY_LOCAL_MACHINE, L"SYSTEM\\Setup", L"SystemPartition", device);
     }
 
-    static void TearDownTestSuite()
-    {
+    static void TearDownTestSuite() {
         SC_HANDLE manager = ::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
         if (manager) {
             DeleteTestService(manager, L"KvtDrv");
@@ -127,8 +121,7 @@ protected:
     }
 
     // Runs the probe with the prefix's Windows version for it ("win7", "win10").
-    static SProbeResult RunProbe(const wchar_t* wineVersion)
-    {
+    static SProbeResult RunProbe(const wchar_t* wineVersion) {
         SProbeResult result;
         SetValue(HKEY_CURRENT_USER, ProbeVersionKey, L"Version", wineVersion);
         const std::wstring out = Tmp() + L"\\probe_" + wineVersion + L".txt";
@@ -173,8 +166,7 @@ protected:
         return result;
     }
 
-    static bool Holds(const std::vector<std::wstring>& paths, const std::wstring& path)
-    {
+    static bool Holds(const std::vector<std::wstring>& paths, const std::wstring& path) {
         for (const std::wstring& p : paths)
             if (p == path)
                 return true;
@@ -182,8 +174,7 @@ protected:
     }
 
     // What both versions share: the driver group and the logon group, each module in one group.
-    static void CheckDriversAndLogon(const SProbeResult& result)
-    {
+    static void CheckDriversAndLogon(const SProbeResult& result) {
         ASSERT_EQ(3u, result.groups.size());
         for (int i = 0; i < 3; ++i)
             EXPECT_EQ(StartupGroupNames[i], result.groups[i]);
@@ -211,8 +202,7 @@ protected:
 
 } // namespace
 
-TEST_F(SeededPrefix, Windows7TakesTheBootFiles)
-{
+TEST_F(SeededPrefix, Windows7TakesTheBootFiles) {
     const SProbeResult result = RunProbe(L"win7");
     EXPECT_EQ(L"6.1", result.version);
     CheckDriversAndLogon(result);
@@ -227,8 +217,7 @@ TEST_F(SeededPrefix, Windows7TakesTheBootFiles)
     EXPECT_FALSE(Holds(result.members.at(StartupGroupNames[2]), drive + L"\\bootmgr"));
 }
 
-TEST_F(SeededPrefix, Windows10HasNoBootList)
-{
+TEST_F(SeededPrefix, Windows10HasNoBootList) {
     const SProbeResult result = RunProbe(L"win10");
     EXPECT_TRUE(result.version == L"10.0" || result.version == L"6.2") << Narrow(result.version);
     CheckDriversAndLogon(result);
@@ -237,8 +226,7 @@ TEST_F(SeededPrefix, Windows10HasNoBootList)
     EXPECT_TRUE(result.members.at(StartupGroupNames[0]).empty());
 }
 
-TEST_F(SeededPrefix, SavedAndReloadedWithTheBoardLists)
-{
+TEST_F(SeededPrefix, SavedAndReloadedWithTheBoardLists) {
     fakes::FHost host;
     host.provider = Varno::Common::CreateProvider();
     host.folder = Tmp() + L"\\Varno";

@@ -21,16 +21,14 @@ using namespace OsTest;
 
 namespace {
 
-CIChNode* GroupOf(CIChTask* task, const std::wstring& name)
-{
+CIChNode* GroupOf(CIChTask* task, const std::wstring& name) {
     for (CIChNode* group : task->m_Members)
         if (group->m_Name == name)
             return group;
     return nullptr;
 }
 
-std::set<std::wstring> NamesOf(CIChNode* group)
-{
+std::set<std::wstring> NamesOf(CIChNode* group) {
     std::set<std::wstring> names;
     if (group)
         for (CIChNode* node : group->m_Members)
@@ -42,8 +40,7 @@ const std::wstring Hklm = L"HKEY_LOCAL_MACHINE\\";
 
 } // namespace
 
-TEST(ExecutableMasks, EachDotStartsAMask)
-{
+TEST(ExecutableMasks, EachDotStartsAMask) {
     struct Case {
         std::wstring extensions;
         std::vector<std::wstring> masks;
@@ -58,8 +55,7 @@ TEST(ExecutableMasks, EachDotStartsAMask)
         EXPECT_EQ(c.masks, ExecutableMasks(c.extensions)) << Narrow(c.extensions);
 }
 
-TEST(RegistryTemplates, ServicesGroupTakesTheSixValuesOfEachService)
-{
+TEST(RegistryTemplates, ServicesGroupTakesTheSixValuesOfEachService) {
     TempKey svc(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Services\\KvtRegSvc");
     TempKey sub(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Services\\KvtRegSvc\\Instance");
     TempKey host(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Services\\KvtHostSvc");
@@ -89,12 +85,12 @@ TEST(RegistryTemplates, ServicesGroupTakesTheSixValuesOfEachService)
           key + L"\\KvtRegSvc\\Instance\\Group", key + L"\\KvtRegSvc\\Instance\\DependOnService",
           key + L"\\KvtHostSvcTwo\\ImagePath"})
         EXPECT_EQ(1u, names.count(taken)) << Narrow(taken);
-    for (const std::wstring& left : {key + L"\\KvtRegSvc\\Description", key + L"\\KvtRegSvc\\DisplayName",
-                                     key + L"\\KvtHostSvc\\ImagePath"})
+    for (const std::wstring& left :
+         {key + L"\\KvtRegSvc\\Description", key + L"\\KvtRegSvc\\DisplayName", key + L"\\KvtHostSvc\\ImagePath"})
         EXPECT_EQ(0u, names.count(left)) << Narrow(left);
     // Nothing but the key and values of the six names.
-    const std::vector<std::wstring> six = {L"imagepath", L"start", L"type", L"group", L"dependonservice",
-                                           L"dependongroup"};
+    const std::vector<std::wstring> six = {L"imagepath", L"start",           L"type",
+                                           L"group",     L"dependonservice", L"dependongroup"};
     for (CIChNode* node : services->m_Members) {
         CIChResorce* resource = static_cast<CIChResorce*>(node);
         if (node->m_Name == key) {
@@ -102,14 +98,12 @@ TEST(RegistryTemplates, ServicesGroupTakesTheSixValuesOfEachService)
             continue;
         }
         EXPECT_EQ(ResRegValue, resource->m_SubType);
-        EXPECT_NE(six.end(), std::find(six.begin(), six.end(), Lower(resource->m_Description)))
-            << Narrow(node->m_Name);
+        EXPECT_NE(six.end(), std::find(six.begin(), six.end(), Lower(resource->m_Description))) << Narrow(node->m_Name);
     }
     DeleteNodeTree(task);
 }
 
-TEST(RegistryTemplates, ImportantElementsInTheirForms)
-{
+TEST(RegistryTemplates, ImportantElementsInTheirForms) {
     const std::wstring run = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
     const std::wstring notify = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\Notify";
     const std::wstring overlay = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ShellIconOverlayIdentifiers";
@@ -124,8 +118,8 @@ TEST(RegistryTemplates, ImportantElementsInTheirForms)
     ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, run.c_str(), 0, KEY_ALL_ACCESS, &h));
     ::RegSetValueExW(h, L"KvtRunValue", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"kvt.exe"), 16);
     ::RegCloseKey(h);
-    ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, (notify + L"\\KvtPackage").c_str(), 0,
-                                             KEY_ALL_ACCESS, &h));
+    ASSERT_EQ(ERROR_SUCCESS,
+              ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, (notify + L"\\KvtPackage").c_str(), 0, KEY_ALL_ACCESS, &h));
     ::RegSetValueExW(h, L"DllName", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"kvt.dll"), 16);
     ::RegSetValueExW(h, L"Other", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"x"), 4);
     ::RegCloseKey(h);
@@ -144,14 +138,13 @@ TEST(RegistryTemplates, ImportantElementsInTheirForms)
     const std::wstring token = RegDefaultValueToken;
     for (const std::wstring& taken :
          {Hklm + run, Hklm + run + L"\\KvtRunValue", Hklm + notify, Hklm + notify + L"\\KvtPackage\\DllName",
-          Hklm + notify + L"\\KvtPackage\\Deeper\\dllname", Hklm + overlay,
-          Hklm + overlay + L"\\KvtOverlay\\" + token, Hklm + ifeo, Hklm + ifeo + L"\\kvt.exe",
-          Hklm + ifeo + L"\\kvt.exe\\Nested", Hklm + ifeo + L"\\kvt.exe\\Nested\\Debugger",
+          Hklm + notify + L"\\KvtPackage\\Deeper\\dllname", Hklm + overlay, Hklm + overlay + L"\\KvtOverlay\\" + token,
+          Hklm + ifeo, Hklm + ifeo + L"\\kvt.exe", Hklm + ifeo + L"\\kvt.exe\\Nested",
+          Hklm + ifeo + L"\\kvt.exe\\Nested\\Debugger",
           Hklm + L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\Shell"})
         EXPECT_EQ(1u, names.count(taken)) << Narrow(taken);
-    for (const std::wstring& left :
-         {Hklm + run + L"\\KvtSubkeyNotTaken", Hklm + notify + L"\\KvtPackage\\Other",
-          Hklm + overlay + L"\\KvtOverlay\\Named"})
+    for (const std::wstring& left : {Hklm + run + L"\\KvtSubkeyNotTaken", Hklm + notify + L"\\KvtPackage\\Other",
+                                     Hklm + overlay + L"\\KvtOverlay\\Named"})
         EXPECT_EQ(0u, names.count(left)) << Narrow(left);
     // A missing place is left out without a trace.
     for (const std::wstring& name : names)
@@ -166,8 +159,7 @@ TEST(RegistryTemplates, ImportantElementsInTheirForms)
     DeleteNodeTree(task);
 }
 
-TEST(WindowsTask, DefaultKindListsTheSystemFoldersExecutables)
-{
+TEST(WindowsTask, DefaultKindListsTheSystemFoldersExecutables) {
     wchar_t system[MAX_PATH] = {};
     ::GetSystemDirectoryW(system, MAX_PATH);
     // The files of the system folder that end in .exe or .dll, as the folder lists them.
@@ -216,8 +208,7 @@ TEST(WindowsTask, DefaultKindListsTheSystemFoldersExecutables)
     }
 }
 
-TEST(WindowsTask, FirstBoardJobInListOrder)
-{
+TEST(WindowsTask, FirstBoardJobInListOrder) {
     CIChDataModel model;
     EXPECT_EQ(nullptr, FirstBoardJob(model));
     CIChJob* other = static_cast<CIChJob*>(model.CreateNode(NodeTypeJob));
@@ -234,8 +225,7 @@ namespace {
 
 // A product generator as the installer's one behaves: its task goes into the model and the list.
 std::function<int(CIChNodeList*)> ProductGenerator(CIChDataModel& model, const wchar_t* name,
-                                                   std::function<void()> seen = nullptr)
-{
+                                                   std::function<void()> seen = nullptr) {
     return [&model, name, seen](CIChNodeList* output) {
         if (seen)
             seen();
@@ -247,8 +237,7 @@ std::function<int(CIChNodeList*)> ProductGenerator(CIChDataModel& model, const w
     };
 }
 
-int CountNamed(CIChDataModel& model, int type, const std::wstring& name)
-{
+int CountNamed(CIChDataModel& model, int type, const std::wstring& name) {
     int n = 0;
     for (CIChNode* node : *model.GetNodeList(type))
         n += node->m_Name == name ? 1 : 0;
@@ -257,8 +246,7 @@ int CountNamed(CIChDataModel& model, int type, const std::wstring& name)
 
 } // namespace
 
-TEST(OsTemplatesRun, TasksGoUnderTheBoardJobAndTheSwitchesComeBack)
-{
+TEST(OsTemplatesRun, TasksGoUnderTheBoardJobAndTheSwitchesComeBack) {
     CIChDataModel model;
     model.NewModel(1, JobSecondEdition);
     CIChJob* job = FirstBoardJob(model);
@@ -307,8 +295,7 @@ TEST(OsTemplatesRun, TasksGoUnderTheBoardJobAndTheSwitchesComeBack)
     EXPECT_EQ(1, addDepends);
 }
 
-TEST(OsTemplatesRun, NothingChosenChangesNothing)
-{
+TEST(OsTemplatesRun, NothingChosenChangesNothing) {
     CIChDataModel model;
     model.NewModel(1, JobBoard);
     model.m_bModified = 0;

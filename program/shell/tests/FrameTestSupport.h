@@ -69,7 +69,8 @@ inline std::wstring ModelText(CIChDataModel& m) {
             std::wostringstream row;
             row << type << L" " << n->m_Name << L" sub=" << GetNodeSubType(n);
             if (type == NodeTypeResource)
-                row << L" res=" << static_cast<CIChResorce*>(n)->m_SubType << L" ctl=" << static_cast<CIChResorce*>(n)->m_Controlled;
+                row << L" res=" << static_cast<CIChResorce*>(n)->m_SubType << L" ctl="
+                    << static_cast<CIChResorce*>(n)->m_Controlled;
             std::vector<std::wstring> members;
             for (CIChNode* mem : n->m_Members)
                 members.push_back(mem->m_Name);

@@ -156,9 +156,11 @@ struct CRegistryFixture {
     CRegistryFixture() {
         ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\KvObjCmdsTests");
         HKEY h = nullptr;
-        ::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\KvObjCmdsTests\\Sub", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr);
+        ::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\KvObjCmdsTests\\Sub", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                          &h, nullptr);
         ::RegCloseKey(h);
-        ::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\KvObjCmdsTests", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr);
+        ::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\KvObjCmdsTests", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h,
+                          nullptr);
         const wchar_t data[] = L"value";
         ::RegSetValueExW(h, nullptr, 0, REG_SZ, (const BYTE*)data, sizeof(data));
         ::RegSetValueExW(h, L"a\\b", 0, REG_SZ, (const BYTE*)data, sizeof(data));
@@ -259,7 +261,9 @@ struct FrameFixture : ::testing::Test {
     }
     void FocusTree() { ::SetFocus(Tree().m_hWnd); }
     template <class T>
-    T* Add(int type, const std::wstring& name) { return AddNode<T>(Model(), type, name); }
+    T* Add(int type, const std::wstring& name) {
+        return AddNode<T>(Model(), type, name);
+    }
     CIChResorce* AddFile(const std::wstring& path) {
         auto* r = Add<CIChResorce>(NodeTypeResource, L"");
         r->SetSubType(ResFile);

@@ -43,8 +43,8 @@ std::wstring ScratchFile(const wchar_t* name) {
 // The reader of the security log the tests plug in: what it hands over and what it was asked.
 struct SLogAnswer {
     int result = 1;
-    std::vector<std::wstring> paths;   // new file resources; a path twice gives the same node twice
-    int showResults = -1;              // the frame's flag while it ran
+    std::vector<std::wstring> paths; // new file resources; a path twice gives the same node twice
+    int showResults = -1;            // the frame's flag while it ran
     FILETIME start = {}, end = {};
     std::wstring user = L"?";
     int calls = 0;
@@ -143,7 +143,8 @@ struct Exchange : FrameFixture {
     }
     // The tree item of the category whose node passes the test, or null.
     HTREEITEM FindItem(const std::function<bool(CIChNode*)>& test, HTREEITEM from = nullptr) {
-        for (HTREEITEM h = from ? Tree().GetChildItem(from) : Tree().GetRootItem(); h; h = Tree().GetNextSiblingItem(h)) {
+        for (HTREEITEM h = from ? Tree().GetChildItem(from) : Tree().GetRootItem(); h;
+             h = Tree().GetNextSiblingItem(h)) {
             if (CIChNode* n = Tree().GetItemNode(h))
                 if (test(n))
                     return h;
@@ -177,7 +178,8 @@ struct Exchange : FrameFixture {
                 look->methods = Entries(d, IDC_IMPRES_METHOD);
                 look->methodEnabled = Enabled(d, IDC_IMPRES_METHOD);
                 look->pathEnabled = Enabled(d, IDC_IMPRES_PATH) || Enabled(d, IDC_IMPRES_BROWSE);
-                look->logShown = Visible(d, IDC_IMPRES_FILTER) || Visible(d, IDC_IMPRES_USER) || Visible(d, IDC_IMPRES_FIND);
+                look->logShown =
+                    Visible(d, IDC_IMPRES_FILTER) || Visible(d, IDC_IMPRES_USER) || Visible(d, IDC_IMPRES_FIND);
                 look->okEnabled = Enabled(d, IDOK);
             }
             if (!path.empty())
@@ -211,26 +213,26 @@ TEST_F(Exchange, ExportWritesTheChosenObjectsAndLeavesTheModelAsItWas) {
     struct Case {
         const wchar_t* name;
         UINT category;
-        std::function<void(Exchange&)> select;   // null: the folder of the filter
+        std::function<void(Exchange&)> select; // null: the folder of the filter
         std::wstring filter;
         bool withoutSubordinates;
         std::wstring caption;
         bool boxShown;
-        std::wstring expected;   // the file read back
+        std::wstring expected; // the file read back
     };
     const std::wstring a = files.Path(L"app.exe"), t = files.Path(L"tool.DLL"), o = files.Path(L"other.exe");
     const std::vector<Case> cases = {
         // A task with what it holds: the shared resource once.
-        {L"task", ID_CATEGORY_TASKS, [](Exchange& x) { x.Select(x.task); }, L"", false, L"Экспорт выбранных объектов (Задач)",
-         true,
+        {L"task", ID_CATEGORY_TASKS, [](Exchange& x) { x.Select(x.task); }, L"", false,
+         L"Экспорт выбранных объектов (Задач)", true,
          L"G Вторая [0] <- Задача\nG Первая [0] <- Задача\nR " + a + L" [0] {c1 e0} <- Первая\nR " + o +
              L" [0] {c1 e0} <- Вторая Первая\nR " + t + L" [0] {c1 e0} <- Вторая\nT Задача\n"},
         // Every group, without what they hold.
         {L"groups", ID_CATEGORY_GROUPS, nullptr, L"", true, L"Экспорт всех объектов (Групп ресурсов)", true,
          L"G Вторая [0]\nG Ключи [1]\nG Первая [0]\n"},
         // The registry family: its value alone; resources offer no "Без подчиненных".
-        {L"registry", ID_CATEGORY_RESOURCES, nullptr, L"REGISTRY", false, L"Экспорт выбранных объектов (Ресурсов)", false,
-         L"R " + registry.DefaultValue() + L" [2] {c1 e0}\n"},
+        {L"registry", ID_CATEGORY_RESOURCES, nullptr, L"REGISTRY", false, L"Экспорт выбранных объектов (Ресурсов)",
+         false, L"R " + registry.DefaultValue() + L" [2] {c1 e0}\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -428,12 +430,20 @@ TEST_F(Exchange, ALogReaderGivesAGroupOfItsResourcesEachOnce) {
         int result;
         std::vector<std::wstring> paths;
         std::wstring box;
-        size_t members;   // of the new group; 0: no group
+        size_t members; // of the new group; 0: no group
     };
     const std::wstring a = files.Path(L"app.exe"), d = files.Path(L"data.txt"), o = files.Path(L"other.exe");
     const std::vector<Case> cases = {
-        {L"nothing in the period", 1, {}, L"В журнале безопасности за выбранный период не найдено ни одного ресурса.\nГруппа по журналу не создана.", 0},
-        {L"unreadable", 0, {d}, L"Чтение журнала безопасности в этой программе не поддерживается.\nГруппа по журналу не создана.", 0},
+        {L"nothing in the period",
+         1,
+         {},
+         L"В журнале безопасности за выбранный период не найдено ни одного ресурса.\nГруппа по журналу не создана.",
+         0},
+        {L"unreadable",
+         0,
+         {d},
+         L"Чтение журнала безопасности в этой программе не поддерживается.\nГруппа по журналу не создана.",
+         0},
         // data.txt twice (the same node), app.exe already in the model: the group and data.txt
         // are new.
         {L"read", 1, {d, d, a}, L"Было успешно добавлено 2 объектов.", 2},
@@ -469,7 +479,8 @@ TEST_F(Exchange, ALogReaderGivesAGroupOfItsResourcesEachOnce) {
         EXPECT_EQ(GroupFiles, g->m_SubType);
         EXPECT_EQ(c.members, g->m_Members.size());
         EXPECT_NE(job->m_Members.end(), std::find(job->m_Members.begin(), job->m_Members.end(), g));
-        EXPECT_NE(app->m_Uppers.end(), std::find(app->m_Uppers.begin(), app->m_Uppers.end(), g)) << "the model's app.exe";
+        EXPECT_NE(app->m_Uppers.end(), std::find(app->m_Uppers.begin(), app->m_Uppers.end(), g))
+            << "the model's app.exe";
         EXPECT_EQ(1, Model().m_bModified);
     }
     EXPECT_EQ(Stored(), SaveAndReload());

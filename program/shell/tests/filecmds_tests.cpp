@@ -81,7 +81,9 @@ void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
 }
 
 // The name the export writes before it replaces the target.
-std::wstring SiblingTemp(const std::wstring& path) { return path + L"." + std::to_wstring(::GetCurrentProcessId()) + L".tmp"; }
+std::wstring SiblingTemp(const std::wstring& path) {
+    return path + L"." + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
+}
 
 void Click(KvUi::CDialog& d, int id) {
     ::SendMessageW(d.m_hWnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)d.GetDlgItem(id));
@@ -167,12 +169,17 @@ TEST_F(FileFixture, SaveWritesTheStoreAndBoardListsAndARestartLoadsTheSameModel)
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(kStoreFile));
     // The five board lists; the file list names the file with its SHA-256 computed here.
     for (const wchar_t* name : {L"bootfile", L"bootsect", L"bootreg", L"bootpci", L"bootsmbs"}) {
-        EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW((std::wstring(L"C:\\Varno\\") + name + L".nam").c_str())) << name;
-        EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW((std::wstring(L"C:\\Varno\\") + name + L".chk").c_str())) << name;
+        EXPECT_NE(INVALID_FILE_ATTRIBUTES,
+                  ::GetFileAttributesW((std::wstring(L"C:\\Varno\\") + name + L".nam").c_str()))
+            << name;
+        EXPECT_NE(INVALID_FILE_ATTRIBUTES,
+                  ::GetFileAttributesW((std::wstring(L"C:\\Varno\\") + name + L".chk").c_str()))
+            << name;
     }
     EXPECT_EQ(std::vector<std::string>{as_string(dir + L"\\a.exe", CP_ACP)},
               Lines(KvTest::ReadBytes(L"C:\\Varno\\bootfile.nam")));
-    EXPECT_EQ(std::vector<std::string>{testsha::Sha256Hex(content)}, Lines(KvTest::ReadBytes(L"C:\\Varno\\bootfile.chk")));
+    EXPECT_EQ(std::vector<std::string>{testsha::Sha256Hex(content)},
+              Lines(KvTest::ReadBytes(L"C:\\Varno\\bootfile.chk")));
     const std::wstring saved = ModelText(frame->m_Model);
     CloseFrame();
 
@@ -231,7 +238,8 @@ TEST_F(FileFixture, DamagedStoreIsReportedWithItsReasonAndNeverOverwritten) {
     frame->m_Model.m_bModified = 1;
     Send(ID_FILE_SAVE);
     ASSERT_EQ(2u, ps.Boxes().size());
-    EXPECT_EQ(0u, ps.Boxes()[1].text.find(L"В результате сохранения модели данных произошла ошибка.\n\"C:\\Varno\\Localhost.vdb\": "))
+    EXPECT_EQ(0u, ps.Boxes()[1].text.find(
+                      L"В результате сохранения модели данных произошла ошибка.\n\"C:\\Varno\\Localhost.vdb\": "))
         << ps.Boxes()[1].text;
     EXPECT_EQ(1, frame->m_Model.m_bModified);
     EXPECT_EQ(damaged, KvTest::ReadBytes(kStoreFile));
@@ -267,7 +275,7 @@ TEST_F(FileFixture, SaveFailuresAreShownOnce) {
 
 // Operation 5 as a test module would plug it in: runs on the worker until the window's side lets it
 // go, or throws.
-std::atomic<int> g_componentsMode{0};   // 0 return 0, 1 throw EGeneric, 2 throw something else
+std::atomic<int> g_componentsMode{0}; // 0 return 0, 1 throw EGeneric, 2 throw something else
 std::atomic<int> g_componentsEnded{0};
 std::atomic<DWORD> g_componentsThread{0};
 HANDLE g_release = nullptr;
@@ -305,11 +313,20 @@ TEST_F(FileFixture, EveryOperationRunsOnAWorkerOrInPlaceAndAnEscapedErrorIsItsRe
         int result;
     };
     const Row rows[] = {
-        {OpSave, Success, 0},   {OpSave, Throws, kFailure},   {OpSave, NoWorker, 0},
-        {OpLoad, Success, 0},   {OpLoad, Throws, kFailure},   {OpLoad, NoWorker, 0},
-        {OpExportXml, Success, 0}, {OpExportXml, Throws, kFailure}, {OpExportXml, NoWorker, 0},
-        {OpImportXml, Success, 0}, {OpImportXml, Throws, kFailure}, {OpImportXml, NoWorker, 0},
-        {OpInstalledComponents, Success, 0}, {OpInstalledComponents, Throws, kFailure},
+        {OpSave, Success, 0},
+        {OpSave, Throws, kFailure},
+        {OpSave, NoWorker, 0},
+        {OpLoad, Success, 0},
+        {OpLoad, Throws, kFailure},
+        {OpLoad, NoWorker, 0},
+        {OpExportXml, Success, 0},
+        {OpExportXml, Throws, kFailure},
+        {OpExportXml, NoWorker, 0},
+        {OpImportXml, Success, 0},
+        {OpImportXml, Throws, kFailure},
+        {OpImportXml, NoWorker, 0},
+        {OpInstalledComponents, Success, 0},
+        {OpInstalledComponents, Throws, kFailure},
         {OpInstalledComponents, NoWorker, 0},
     };
     for (const Row& row : rows) {
@@ -325,16 +342,22 @@ TEST_F(FileFixture, EveryOperationRunsOnAWorkerOrInPlaceAndAnEscapedErrorIsItsRe
         CIChDataModel imported;
         int result = -1;
         switch (row.op) {
-        case OpSave: result = frame->RunSaveModel(&frame->m_Model); break;
+        case OpSave:
+            result = frame->RunSaveModel(&frame->m_Model);
+            break;
         case OpLoad:
             frame->m_Model.Clear(1);
             result = frame->RunLoadModel(&frame->m_Model);
             break;
-        case OpExportXml: result = frame->RunExportModel(&frame->m_Model, file); break;
+        case OpExportXml:
+            result = frame->RunExportModel(&frame->m_Model, file);
+            break;
         case OpImportXml:
             result = frame->RunImportModel(&imported, file, ImportResources | ImportGroups | ImportTasks | ImportJobs);
             break;
-        case OpInstalledComponents: result = frame->RunInstalledComponents(&frame->m_Model, &counter, nullptr); break;
+        case OpInstalledComponents:
+            result = frame->RunInstalledComponents(&frame->m_Model, &counter, nullptr);
+            break;
         }
         host.m_bThrowOpen = host.m_bThrowProvider = false;
         EXPECT_EQ(row.result, result);
@@ -352,7 +375,7 @@ TEST_F(FileFixture, EveryOperationRunsOnAWorkerOrInPlaceAndAnEscapedErrorIsItsRe
         if (row.op == OpLoad && row.mode == Throws)
             EXPECT_EQ(0u, frame->m_Model.GetNodeCount()) << "a load that threw loaded nothing";
         if (row.op == OpImportXml && row.mode != Throws) {
-            imported.NewModel(0, 0);   // the file has no subject: this computer's, as the frame's
+            imported.NewModel(0, 0); // the file has no subject: this computer's, as the frame's
             EXPECT_EQ(before, ModelText(imported));
         }
         if (row.op == OpImportXml && row.mode == Throws)
@@ -430,7 +453,8 @@ TEST_F(FileFixture, TheFrameWaitsDisabledBehindTheWaitDialogAndIgnoresCommandsMe
     EXPECT_EQ(nodes, frame->m_Model.GetNodeCount());
     EXPECT_TRUE(::IsWindow(frame->m_hWnd));
     MSG close;
-    EXPECT_TRUE(::PeekMessageW(&close, frame->m_hWnd, WM_CLOSE, WM_CLOSE, PM_REMOVE)) << "the close comes again after the run";
+    EXPECT_TRUE(::PeekMessageW(&close, frame->m_hWnd, WM_CLOSE, WM_CLOSE, PM_REMOVE))
+        << "the close comes again after the run";
     // Afterwards: enabled, the wait dialog gone, the frame in front.
     EXPECT_TRUE(::IsWindowEnabled(frame->m_hWnd));
     EXPECT_EQ(nullptr, FindWaitDialog(frame->m_hWnd));
@@ -452,7 +476,8 @@ TEST_F(FileFixture, AFailedWaitReturnsOnlyAfterTheWorkerHasEnded) {
         ::SetEvent(g_release);
     });
     int counter = 0;
-    EXPECT_EQ(0, frame->RunInstalledComponents(&frame->m_Model, &counter, nullptr)) << "the worker's result, not the preset 1";
+    EXPECT_EQ(0, frame->RunInstalledComponents(&frame->m_Model, &counter, nullptr))
+        << "the worker's result, not the preset 1";
     EXPECT_EQ(1, g_componentsEnded.load()) << "the launcher returned while the worker still ran";
     EXPECT_EQ(1, counter);
     releaser.join();
@@ -549,17 +574,17 @@ TEST_F(DialogFixture, ExportChecksPlaceBareNamesAndReplaceOnlyOnTheUsersWord) {
     for (const Case& c : {cases[0]}) {
         dlgExportModel dlg(nullptr);
         EXPECT_EQ(IDOK, Run<dlgExportModel>(dlg, IDD_EXPORT_MODEL, [&](dlgExportModel& d) {
-            d.SetDlgItemText(IDC_EXPORT_PATH, c.typed);
-            d.OnOK();
-            if (!d.IsEnded())
-                d.EndDialog(IDCANCEL);
-        }));
+                      d.SetDlgItemText(IDC_EXPORT_PATH, c.typed);
+                      d.OnOK();
+                      if (!d.IsEnded())
+                          d.EndDialog(IDCANCEL);
+                  }));
         EXPECT_EQ(c.expected, dlg.m_strFileName) << c.typed;
     }
     // An existing file: No keeps the dialog open; Yes closes it and leaves the file as it is (the
     // export replaces it when its new content is complete).
     const std::wstring existing = dir + L"\\existing.xml";
-    ::SetFileAttributesW(existing.c_str(), FILE_ATTRIBUTE_NORMAL);   // as an earlier run may have left it
+    ::SetFileAttributesW(existing.c_str(), FILE_ATTRIBUTE_NORMAL); // as an earlier run may have left it
     WriteFileBytes(existing, "old content");
     ps.Clear();
     ps.QueueAnswer(IDNO);
@@ -567,14 +592,14 @@ TEST_F(DialogFixture, ExportChecksPlaceBareNamesAndReplaceOnlyOnTheUsersWord) {
     dlgExportModel dlg(nullptr);
     int stillOpen = -1;
     EXPECT_EQ(IDOK, Run<dlgExportModel>(dlg, IDD_EXPORT_MODEL, [&](dlgExportModel& d) {
-        d.SetDlgItemText(IDC_EXPORT_PATH, existing);
-        d.OnOK();
-        stillOpen = d.IsEnded() ? 0 : 1;
-        if (!d.IsEnded())
-            d.OnOK();
-        if (!d.IsEnded())
-            d.EndDialog(IDCANCEL);
-    }));
+                  d.SetDlgItemText(IDC_EXPORT_PATH, existing);
+                  d.OnOK();
+                  stillOpen = d.IsEnded() ? 0 : 1;
+                  if (!d.IsEnded())
+                      d.OnOK();
+                  if (!d.IsEnded())
+                      d.EndDialog(IDCANCEL);
+              }));
     EXPECT_EQ(1, stillOpen);
     ASSERT_EQ(2u, ps.Boxes().size());
     EXPECT_EQ(L"Файл " + existing + L" уже существует.\n\nПересоздать его и продолжить работу?", ps.Boxes()[0].text);
@@ -591,14 +616,17 @@ TEST_F(DialogFixture, ExportChecksPlaceBareNamesAndReplaceOnlyOnTheUsersWord) {
         ps.Clear();
         ps.QueueAnswer(IDYES);
         dlgExportModel locked(nullptr);
-        EXPECT_EQ(IDCANCEL, Run<dlgExportModel>(locked, IDD_EXPORT_MODEL, [&](dlgExportModel& d) {
-            d.SetDlgItemText(IDC_EXPORT_PATH, existing);
-            d.OnOK();
-            if (!d.IsEnded())
-                d.EndDialog(IDCANCEL);
-        })) << way;
+        EXPECT_EQ(IDCANCEL, Run<dlgExportModel>(locked, IDD_EXPORT_MODEL,
+                                                [&](dlgExportModel& d) {
+                                                    d.SetDlgItemText(IDC_EXPORT_PATH, existing);
+                                                    d.OnOK();
+                                                    if (!d.IsEnded())
+                                                        d.EndDialog(IDCANCEL);
+                                                }))
+            << way;
         ASSERT_EQ(2u, ps.Boxes().size()) << way;
-        EXPECT_EQ(0u, ps.Boxes()[1].text.find(L"Выбранный вами файл не может быть перезаписан.\n")) << ps.Boxes()[1].text;
+        EXPECT_EQ(0u, ps.Boxes()[1].text.find(L"Выбранный вами файл не может быть перезаписан.\n"))
+            << ps.Boxes()[1].text;
         EXPECT_EQ(MB_ICONEXCLAMATION, ps.Boxes()[1].type & MB_ICONMASK);
         if (held != INVALID_HANDLE_VALUE)
             ::CloseHandle(held);
@@ -622,15 +650,15 @@ TEST_F(DialogFixture, ExportNodesCaptionsAndSubordinates) {
         std::wstring caption;
         bool shown = false;
         EXPECT_EQ(IDOK, Run<dlgExportNodes>(dlg, IDD_EXPORT_NODES, [&](dlgExportNodes& d) {
-            caption = d.GetWindowText();
-            shown = (::GetWindowLongW(d.GetDlgItem(IDC_EXPORT_NODES_NOSUB), GWL_STYLE) & WS_VISIBLE) != 0;
-            if (shown) {
-                ::CheckDlgButton(d.m_hWnd, IDC_EXPORT_NODES_NOSUB, BST_CHECKED);
-                Click(d, IDC_EXPORT_NODES_NOSUB);
-            }
-            d.SetDlgItemText(IDC_EXPORT_NODES_PATH, dir + L"\\nodes.xml");
-            d.OnOK();
-        }));
+                      caption = d.GetWindowText();
+                      shown = (::GetWindowLongW(d.GetDlgItem(IDC_EXPORT_NODES_NOSUB), GWL_STYLE) & WS_VISIBLE) != 0;
+                      if (shown) {
+                          ::CheckDlgButton(d.m_hWnd, IDC_EXPORT_NODES_NOSUB, BST_CHECKED);
+                          Click(d, IDC_EXPORT_NODES_NOSUB);
+                      }
+                      d.SetDlgItemText(IDC_EXPORT_NODES_PATH, dir + L"\\nodes.xml");
+                      d.OnOK();
+                  }));
         EXPECT_EQ(c.caption, caption);
         EXPECT_EQ(c.boxShown, shown);
         EXPECT_EQ(c.boxShown ? 0 : 1, dlg.m_bWithSubordinates) << c.kind;
@@ -643,20 +671,22 @@ TEST_F(DialogFixture, ImportNodesOffersOkOnlyForAReadableFile) {
     struct Case {
         int kind;
         const wchar_t* caption;
-    } cases[] = {{3, L"Импорт объектов (Групп ресурсов)"}, {5, L"Импорт объектов (Задач)"},
-                 {7, L"Импорт объектов (Заданий)"}, {1, L"Импорт объектов"}};
+    } cases[] = {{3, L"Импорт объектов (Групп ресурсов)"},
+                 {5, L"Импорт объектов (Задач)"},
+                 {7, L"Импорт объектов (Заданий)"},
+                 {1, L"Импорт объектов"}};
     for (const Case& c : cases) {
         dlgImportNodes dlg(nullptr, c.kind);
         std::wstring caption;
         bool okMissing = true, okThere = false;
         EXPECT_EQ(IDOK, Run<dlgImportNodes>(dlg, IDD_IMPORT_NODES, [&](dlgImportNodes& d) {
-            caption = d.GetWindowText();
-            d.SetDlgItemText(IDC_IMPORT_NODES_PATH, dir + L"\\missing.xml");
-            okMissing = OkEnabled(d);
-            d.SetDlgItemText(IDC_IMPORT_NODES_PATH, file);
-            okThere = OkEnabled(d);
-            d.OnOK();
-        }));
+                      caption = d.GetWindowText();
+                      d.SetDlgItemText(IDC_IMPORT_NODES_PATH, dir + L"\\missing.xml");
+                      okMissing = OkEnabled(d);
+                      d.SetDlgItemText(IDC_IMPORT_NODES_PATH, file);
+                      okThere = OkEnabled(d);
+                      d.OnOK();
+                  }));
         EXPECT_EQ(c.caption, caption);
         EXPECT_FALSE(okMissing);
         EXPECT_TRUE(okThere);
@@ -675,8 +705,10 @@ TEST_F(DialogFixture, ImportModelScansTheRootAfterTypingPausesAndChecksWhatTheFi
         {"<VarnoStore version=\"11\"><Resources/></VarnoStore>", false, false, false, false},
         {"<VarnoStore><Resources/></VarnoStore>", false, false, false, false},
         {"<VarnoStore version=\"abc\"><Resources/></VarnoStore>", true, false, false, true},
-        {"<?xml version=\"1.0\"?><VarnoStore version=\"2\"><Tasks><Task id=\"1\"/></Tasks></VarnoStore>", true, true, false, false},
-        {"<!DOCTYPE VarnoStore [<!ENTITY e SYSTEM \"file:///C:/windows/win.ini\">]><VarnoStore version=\"1\"><Tasks/></VarnoStore>",
+        {"<?xml version=\"1.0\"?><VarnoStore version=\"2\"><Tasks><Task id=\"1\"/></Tasks></VarnoStore>", true, true,
+         false, false},
+        {"<!DOCTYPE VarnoStore [<!ENTITY e SYSTEM \"file:///C:/windows/win.ini\">]><VarnoStore "
+         "version=\"1\"><Tasks/></VarnoStore>",
          false, false, false, false},
         {"not xml at all", false, false, false, false},
     };
@@ -731,7 +763,7 @@ TEST_F(DialogFixture, ImportModelClearingHandsBackNoMergeFlag) {
     WriteFileBytes(file, "<VarnoStore version=\"1\"><Resources/><RGroups/><Tasks/></VarnoStore>");
     struct Case {
         int updatePresent;
-        int chooseRadio;   // 0: leave as it starts
+        int chooseRadio; // 0: leave as it starts
         int clear, merge;
     } cases[] = {{1, 0, 0, 1}, {0, 0, 1, 0}, {1, IDC_IMPORT_CLEAR, 1, 0}, {0, IDC_IMPORT_ADD, 0, 1}};
     for (const Case& c : cases) {
@@ -739,19 +771,19 @@ TEST_F(DialogFixture, ImportModelClearingHandsBackNoMergeFlag) {
         dlgImportModel dlg(nullptr);
         bool existingEnabled = false;
         EXPECT_EQ(IDOK, Run<dlgImportModel>(dlg, IDD_IMPORT_MODEL, [&](dlgImportModel& d) {
-            d.SetDlgItemText(IDC_IMPORT_PATH, file);
-            d.FlushPrescan();
-            ::CheckDlgButton(d.m_hWnd, IDC_IMPORT_EXISTING, BST_CHECKED);
-            if (c.chooseRadio) {
-                ::CheckRadioButton(d.m_hWnd, IDC_IMPORT_CLEAR, IDC_IMPORT_ADD, c.chooseRadio);
-                Click(d, c.chooseRadio);
-            }
-            existingEnabled = ::IsWindowEnabled(d.GetDlgItem(IDC_IMPORT_EXISTING)) != FALSE;
-            // Groups off: the flags follow the boxes.
-            ::CheckDlgButton(d.m_hWnd, IDC_IMPORT_GROUPS, BST_UNCHECKED);
-            Click(d, IDC_IMPORT_GROUPS);
-            d.OnOK();
-        }));
+                      d.SetDlgItemText(IDC_IMPORT_PATH, file);
+                      d.FlushPrescan();
+                      ::CheckDlgButton(d.m_hWnd, IDC_IMPORT_EXISTING, BST_CHECKED);
+                      if (c.chooseRadio) {
+                          ::CheckRadioButton(d.m_hWnd, IDC_IMPORT_CLEAR, IDC_IMPORT_ADD, c.chooseRadio);
+                          Click(d, c.chooseRadio);
+                      }
+                      existingEnabled = ::IsWindowEnabled(d.GetDlgItem(IDC_IMPORT_EXISTING)) != FALSE;
+                      // Groups off: the flags follow the boxes.
+                      ::CheckDlgButton(d.m_hWnd, IDC_IMPORT_GROUPS, BST_UNCHECKED);
+                      Click(d, IDC_IMPORT_GROUPS);
+                      d.OnOK();
+                  }));
         EXPECT_EQ(c.clear, dlg.m_bClearModel);
         EXPECT_EQ(c.merge, dlg.m_bMergeExisting);
         EXPECT_EQ(!c.clear, existingEnabled);
@@ -765,21 +797,22 @@ TEST_F(DialogFixture, ImportModelClearingHandsBackNoMergeFlag) {
 // ---- path variables and the missing-resource question ----------------------------------------------
 
 TEST_F(DialogFixture, ReplEnvVarKeepsTheChosenRowsAndTheDirection) {
-    CPathVarMap table = {{L"C:\\A", L"%A%"}, {L"C:\\B", L"%B%"}, {L"C:\\C", L"%C%"}, {L"C:\\D", L"%D%"}, {L"C:\\E", L"%E%"}};
+    CPathVarMap table = {
+        {L"C:\\A", L"%A%"}, {L"C:\\B", L"%B%"}, {L"C:\\C", L"%C%"}, {L"C:\\D", L"%D%"}, {L"C:\\E", L"%E%"}};
     dlgReplEnvVar dlg(nullptr, &table);
     bool okAll = false, okNone = true;
     std::wstring firstRow;
     EXPECT_EQ(IDOK, Run<dlgReplEnvVar>(dlg, IDD_REPL_ENV_VAR, [&](dlgReplEnvVar& d) {
-        EXPECT_EQ(5, d.m_wndList.GetSelectedCount());
-        firstRow = d.m_wndList.GetItemText(0, 0) + L"=" + d.m_wndList.GetItemText(0, 1);
-        okAll = OkEnabled(d);
-        d.m_wndList.SetItemState(-1, 0, LVIS_SELECTED);
-        okNone = OkEnabled(d);
-        d.m_wndList.SetItemState(1, LVIS_SELECTED, LVIS_SELECTED);
-        d.m_wndList.SetItemState(3, LVIS_SELECTED, LVIS_SELECTED);
-        ::CheckRadioButton(d.m_hWnd, IDC_ENVVAR_TO_NAMES, IDC_ENVVAR_TO_PATHS, IDC_ENVVAR_TO_PATHS);
-        d.OnOK();
-    }));
+                  EXPECT_EQ(5, d.m_wndList.GetSelectedCount());
+                  firstRow = d.m_wndList.GetItemText(0, 0) + L"=" + d.m_wndList.GetItemText(0, 1);
+                  okAll = OkEnabled(d);
+                  d.m_wndList.SetItemState(-1, 0, LVIS_SELECTED);
+                  okNone = OkEnabled(d);
+                  d.m_wndList.SetItemState(1, LVIS_SELECTED, LVIS_SELECTED);
+                  d.m_wndList.SetItemState(3, LVIS_SELECTED, LVIS_SELECTED);
+                  ::CheckRadioButton(d.m_hWnd, IDC_ENVVAR_TO_NAMES, IDC_ENVVAR_TO_PATHS, IDC_ENVVAR_TO_PATHS);
+                  d.OnOK();
+              }));
     EXPECT_EQ(L"%A%=C:\\A", firstRow);
     EXPECT_TRUE(okAll);
     EXPECT_FALSE(okNone);
@@ -850,22 +883,27 @@ TEST_F(DialogFixture, ResourceInvalidNamesTheObjectAndClosesOnlyByItsFourAnswers
 
     struct Case {
         Varno::SmartPtr<Varno::IResource> item;
-        int pciState;   // 0 no device, 1 the device elsewhere, 2 the inventory fails
+        int pciState; // 0 no device, 1 the device elsewhere, 2 the inventory fails
         std::wstring text;
         std::wstring remove;
     } cases[] = {
         {store.db->CreateFile(L"C:\\Нет\\a.exe", t, true, false), 0, L"Файл \"C:\\Нет\\a.exe\" не найден.",
          L"Удалить файл из списка ресурсов"},
-        {store.db->CreateDirectory(L"C:\\Нет", t, true), 0, L"Папка \"C:\\Нет\" не найдена.", L"Удалить папку из списка ресурсов"},
+        {store.db->CreateDirectory(L"C:\\Нет", t, true), 0, L"Папка \"C:\\Нет\" не найдена.",
+         L"Удалить папку из списка ресурсов"},
         {store.db->CreateRegistryValue(L"HKEY_CURRENT_USER\\Software\\Нет", L"", t, true), 0,
          L"Переменная реестра \"HKEY_CURRENT_USER\\Software\\Нет\\(Default)\" не найдена.",
          L"Удалить переменную реестра из списка ресурсов"},
-        {store.db->CreateRegistryValue(L"HKEY_CURRENT_USER\\Software\\Нет", std::wstring(L"a") + RegBackslashToken + L"b", t, true), 0,
-         L"Переменная реестра \"HKEY_CURRENT_USER\\Software\\Нет\\a\\b\" не найдена.",
+        {store.db->CreateRegistryValue(L"HKEY_CURRENT_USER\\Software\\Нет",
+                                       std::wstring(L"a") + RegBackslashToken + L"b", t, true),
+         0, L"Переменная реестра \"HKEY_CURRENT_USER\\Software\\Нет\\a\\b\" не найдена.",
          L"Удалить переменную реестра из списка ресурсов"},
-        {device(L"Сетевая карта"), 0, L"Устройство \"Сетевая карта\" не найдено.", L"Удалить устройство из списка ресурсов"},
-        {device(L"Сетевая карта"), 1, L"Изменился адрес устройства \"Сетевая карта\".", L"Удалить устройство из списка ресурсов"},
-        {device(L"Сетевая карта"), 2, L"Устройство \"Сетевая карта\" не найдено.", L"Удалить устройство из списка ресурсов"},
+        {device(L"Сетевая карта"), 0, L"Устройство \"Сетевая карта\" не найдено.",
+         L"Удалить устройство из списка ресурсов"},
+        {device(L"Сетевая карта"), 1, L"Изменился адрес устройства \"Сетевая карта\".",
+         L"Удалить устройство из списка ресурсов"},
+        {device(L"Сетевая карта"), 2, L"Устройство \"Сетевая карта\" не найдено.",
+         L"Удалить устройство из списка ресурсов"},
     };
     for (const Case& c : cases) {
         pci.devices.clear();
@@ -896,27 +934,30 @@ TEST_F(DialogFixture, ResourceInvalidNamesTheObjectAndClosesOnlyByItsFourAnswers
         int choose;
         UINT button;
         int action;
-    } answers[] = {{0, 0, IDYES, 0}, {1, 0, IDNO, 1}, {0, IDC_INVALID_UNCONTROL, IDC_INVALID_YES_ALL, 1},
+    } answers[] = {{0, 0, IDYES, 0},
+                   {1, 0, IDNO, 1},
+                   {0, IDC_INVALID_UNCONTROL, IDC_INVALID_YES_ALL, 1},
                    {1, IDC_INVALID_REMOVE, IDC_INVALID_NO_ALL, 0}};
     for (const auto& a : answers) {
         dlgResourceInvalid dlg(a.preselected, cases[0].item, nullptr);
         bool openAfterKeys = false;
         EXPECT_EQ((INT_PTR)a.button, Run<dlgResourceInvalid>(dlg, IDD_RESOURCE_INVALID, [&](dlgResourceInvalid& d) {
-            for (WPARAM key : {(WPARAM)VK_ESCAPE, (WPARAM)VK_CANCEL}) {
-                MSG m = {d.GetDlgItem(IDYES), WM_KEYDOWN, key, 0};
-                EXPECT_TRUE(d.PreTranslateMessage(&m));
-            }
-            ::SendMessageW(d.m_hWnd, WM_COMMAND, IDCANCEL, 0);
-            ::SendMessageW(d.m_hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
-            ::SendMessageW(d.m_hWnd, WM_CLOSE, 0, 0);
-            openAfterKeys = !d.IsEnded();
-            if (a.choose) {
-                ::CheckRadioButton(d.m_hWnd, IDC_INVALID_REMOVE, IDC_INVALID_UNCONTROL, a.choose);
-            } else {
-                EXPECT_EQ(BST_CHECKED, ::IsDlgButtonChecked(d.m_hWnd, a.preselected ? IDC_INVALID_UNCONTROL : IDC_INVALID_REMOVE));
-            }
-            Click(d, a.button);
-        }));
+                      for (WPARAM key : {(WPARAM)VK_ESCAPE, (WPARAM)VK_CANCEL}) {
+                          MSG m = {d.GetDlgItem(IDYES), WM_KEYDOWN, key, 0};
+                          EXPECT_TRUE(d.PreTranslateMessage(&m));
+                      }
+                      ::SendMessageW(d.m_hWnd, WM_COMMAND, IDCANCEL, 0);
+                      ::SendMessageW(d.m_hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+                      ::SendMessageW(d.m_hWnd, WM_CLOSE, 0, 0);
+                      openAfterKeys = !d.IsEnded();
+                      if (a.choose) {
+                          ::CheckRadioButton(d.m_hWnd, IDC_INVALID_REMOVE, IDC_INVALID_UNCONTROL, a.choose);
+                      } else {
+                          EXPECT_EQ(BST_CHECKED, ::IsDlgButtonChecked(d.m_hWnd, a.preselected ? IDC_INVALID_UNCONTROL
+                                                                                              : IDC_INVALID_REMOVE));
+                      }
+                      Click(d, a.button);
+                  }));
         EXPECT_TRUE(openAfterKeys);
         EXPECT_EQ(a.action, dlg.GetAction());
     }
@@ -974,7 +1015,7 @@ TEST_F(FileFixture, ExportThenImportIntoAFreshModelGivesTheSameNodes) {
         ::CheckDlgButton(d.m_hWnd, IDC_IMPORT_EXISTING, BST_CHECKED);
         d.OnOK();
     });
-    ps.QueueAnswer(IDYES);   // the changes of the first import may be lost
+    ps.QueueAnswer(IDYES); // the changes of the first import may be lost
     Send(ID_FILE_IMPORT_XML);
     EXPECT_EQ(exported, ModelText(frame->m_Model));
     ASSERT_EQ(2u, ps.Boxes().size());
@@ -988,7 +1029,8 @@ TEST_F(FileFixture, AnImportThatCannotReadItsFileChangesNothing) {
     const std::wstring dir = ScratchFolder(L"filecmds_badxml");
     // The root and its children pass the dialog's look; the items do not pass the store's reading.
     const std::wstring file = dir + L"\\bad.xml";
-    WriteFileBytes(file, "<VarnoStore version=\"1\"><Resources><Resource kind=\"1\" name=\"x\"/></Resources><RGroups/><Tasks/></VarnoStore>");
+    WriteFileBytes(file, "<VarnoStore version=\"1\"><Resources><Resource kind=\"1\" "
+                         "name=\"x\"/></Resources><RGroups/><Tasks/></VarnoStore>");
     WriteFileBytes(dir + L"\\a.exe", "a");
     BuildModel(dir + L"\\a.exe");
     frame->m_Model.m_bModified = 0;
@@ -1001,7 +1043,8 @@ TEST_F(FileFixture, AnImportThatCannotReadItsFileChangesNothing) {
     });
     Send(ID_FILE_IMPORT_XML);
     ASSERT_EQ(1u, ps.Boxes().size());
-    EXPECT_EQ(0u, ps.Boxes()[0].text.find(L"В результате загрузки модели данных из XML произошла ошибка.\n")) << ps.Boxes()[0].text;
+    EXPECT_EQ(0u, ps.Boxes()[0].text.find(L"В результате загрузки модели данных из XML произошла ошибка.\n"))
+        << ps.Boxes()[0].text;
     EXPECT_EQ(before, ModelText(frame->m_Model)) << "the clearing waits for a complete read";
     EXPECT_EQ(0, frame->m_Model.m_bModified);
     // No path or no category: E_INVALIDARG, nothing touched.
@@ -1027,8 +1070,8 @@ TEST_F(FileFixture, ImportOfOneKindMarksTheModelWheneverItAdds) {
         int tasks, groups, resources;
         bool modified;
     } cases[] = {
-        {NodeTypeTask, 1, 0, 1, 1, 1, true},    // the task with its group and resource, no message
-        {NodeTypeTask, 1, 1, 1, 1, 1, false},   // the same again: nothing new
+        {NodeTypeTask, 1, 0, 1, 1, 1, true},  // the task with its group and resource, no message
+        {NodeTypeTask, 1, 1, 1, 1, 1, false}, // the same again: nothing new
         {NodeTypeResource, 0, 0, 1, 1, 1, false},
     };
     for (const Case& c : cases) {
@@ -1052,7 +1095,8 @@ TEST_F(FileFixture, ImportOfOneKindMarksTheModelWheneverItAdds) {
     ps.Clear();
     ::DeleteFileW((dir + L"\\missing.xml").c_str());
     EXPECT_EQ(0, frame->ImportNodesFromFile((dir + L"\\missing.xml").c_str(), NodeTypeTask, 1));
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW((dir + L"\\missing.xml").c_str())) << "an import creates no file";
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW((dir + L"\\missing.xml").c_str()))
+        << "an import creates no file";
     ASSERT_EQ(1u, ps.Boxes().size());
     EXPECT_EQ(L"Ошибка импорта.\nФайл не найден или поврежден, либо имеет некорректный формат.", ps.Boxes()[0].text);
     CIChDataModel empty;
@@ -1075,7 +1119,7 @@ TEST_F(FileFixture, AFailedExportKeepsTheFileThatWasThere) {
     WriteFileBytes(file, "the earlier export");
     CIChDataModel model;
     model.NewModel(1, JobSecondEdition);
-    host.m_bThrowProvider = true;   // the export fails half-way
+    host.m_bThrowProvider = true; // the export fails half-way
     EXPECT_EQ(static_cast<int>(0x80041234), frame->ExportModelFile(&model, file));
     host.m_bThrowProvider = false;
     EXPECT_EQ(std::vector<UINT>{IDD_EXCEPTION}, ps.Dialogs());
@@ -1095,16 +1139,16 @@ TEST_F(FileFixture, AMissingFileAsksFromTheWorkerAndEachAnswerGivesItsModel) {
     OpenFrame();
     struct Case {
         UINT button;
-        int choose;              // radio to choose, 0 keeps the preselection
-        int questions;           // dialogs shown for the two missing files
-        size_t resourcesLeft;    // of three
+        int choose;           // radio to choose, 0 keeps the preselection
+        int questions;        // dialogs shown for the two missing files
+        size_t resourcesLeft; // of three
         int controlledLeft;
         bool modified;
     } cases[] = {
-        {IDYES, 0, 2, 1, 1, true},                                  // removed, one by one
-        {IDYES, IDC_INVALID_UNCONTROL, 2, 3, 1, true},               // taken off control
-        {IDNO, 0, 2, 3, 3, false},                                  // loaded as stored
-        {IDC_INVALID_YES_ALL, 0, 1, 1, 1, true},                    // one answer for both
+        {IDYES, 0, 2, 1, 1, true},                     // removed, one by one
+        {IDYES, IDC_INVALID_UNCONTROL, 2, 3, 1, true}, // taken off control
+        {IDNO, 0, 2, 3, 3, false},                     // loaded as stored
+        {IDC_INVALID_YES_ALL, 0, 1, 1, 1, true},       // one answer for both
         {IDC_INVALID_NO_ALL, 0, 1, 3, 3, false},
     };
     for (const Case& c : cases) {

@@ -71,7 +71,7 @@ public:
         if (!m_bSaveFails)
             m_Model.m_bModified = 0;
     }
-    void OnRestore() {}   // the model is the test's own
+    void OnRestore() {} // the model is the test's own
     KV_DECLARE_MESSAGE_MAP()
 };
 KV_BEGIN_MESSAGE_MAP(CTestMainFrame, CMainFrame)
@@ -93,7 +93,7 @@ struct FrameFixture : ::testing::Test {
         frame = new CTestMainFrame;
         ASSERT_TRUE(frame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW));
         frame->ShowWindow(SW_SHOWNOACTIVATE);
-        Pump();   // the posted category 7104 (and the restore command, which the test frame skips)
+        Pump(); // the posted category 7104 (and the restore command, which the test frame skips)
         CIChDataModel& m = frame->m_Model;
         CIChRGroup* g = AddNode<CIChRGroup>(m, NodeTypeGroup, L"G");
         task = AddNode<CIChTask>(m, NodeTypeTask, L"T");
@@ -162,8 +162,8 @@ TEST_F(FrameFixture, CommandsWithoutHandlersAreDisabled) {
 
 TEST_F(FrameFixture, CommandHandledByBothViewsRunsTwiceAndNotInTheFrame) {
     CTestViewer viewer;
-    ASSERT_TRUE(viewer.m_list.CreateEx(0, WC_LISTVIEWW, L"", WS_CHILD | LVS_REPORT, 0, 0, 10, 10, frame->m_wndView.m_hWnd,
-                                       nullptr));
+    ASSERT_TRUE(viewer.m_list.CreateEx(0, WC_LISTVIEWW, L"", WS_CHILD | LVS_REPORT, 0, 0, 10, 10,
+                                       frame->m_wndView.m_hWnd, nullptr));
     frame->m_wndView.RegisterViewer(NodeTypeJob, &viewer);
     frame->m_wndView.ShowNode(job);
     CCounter relations;
@@ -249,7 +249,7 @@ TEST_F(FrameFixture, TabWalksTheShownPanes) {
     EXPECT_FALSE(frame->m_wndTreeBar.IsPaneVisible());
     ::SetFocus(list);
     Send(ID_KEY_TAB);
-    EXPECT_EQ(list, ::GetFocus());   // the view pane passes it on to the shown viewer
+    EXPECT_EQ(list, ::GetFocus()); // the view pane passes it on to the shown viewer
     // Relation pane shown: list -> relation list -> list.
     Send(ID_VIEW_RELATIONS);
     ::SetFocus(list);
@@ -295,7 +295,7 @@ TEST_F(FrameFixture, HistoryCommandsFollowTheTree) {
 
 TEST_F(FrameFixture, GoToTreeSwitchesToTheObjectsCategory) {
     Send(ID_CATEGORY_RESOURCES);
-    Send(ID_VIEW_RELATIONS);   // a hidden relation pane lists nothing
+    Send(ID_VIEW_RELATIONS); // a hidden relation pane lists nothing
     CIChNodeList shown(1, job);
     frame->m_wndOutput.ShowRelations(&shown);
     CRelationList& list = frame->m_wndOutput.m_wndList;
@@ -386,7 +386,7 @@ class CAllObjectsFrame : public CMainFrame {
 public:
     CAllObjectsFrame() { m_bAutoDelete = FALSE; }
     void OnObject(UINT) {}
-    void OnRestore() {}   // the model is the test's own
+    void OnRestore() {} // the model is the test's own
     KV_DECLARE_MESSAGE_MAP()
 };
 KV_BEGIN_MESSAGE_MAP(CAllObjectsFrame, CMainFrame)
@@ -424,18 +424,19 @@ TEST(FrameUpdates, ObjectCommandsFollowTheCurrentNode) {
         bool enabled;
     };
     const Row rows[] = {
-        {r, 3000, true},  {r, 3015, false}, {r, 3090, true},  {r, 3010, true},  {r, 3025, true},  {r, 3030, false},
-        {r, 3005, false}, {r, 3045, false}, {r, 3065, false},
-        {g, 3005, true},  {g, 3035, true},  {g, 3095, true},  {g, 3040, true},  {g, 3080, false}, {g, 3050, false},
-        {foreign, 3035, false}, {foreign, 3095, false}, {foreign, 3005, false}, {foreign, 3000, true},
-        {t, 3005, true},  {t, 3050, true},  {t, 3080, true},  {t, 3085, false}, {t, 3070, false},
-        {j, 3085, true},  {j, 3070, true},  {j, 3080, true},  {j, 3010, false}, {j, 3050, true},  {j, 3100, true},
-        {s, 3005, false}, {s, 3010, false}, {s, 3000, true},
-        {&resources, 3015, true}, {&resources, 3010, true}, {&resources, 3025, true}, {&resources, 3030, true},
-        {&resources, 3095, true}, {&resources, 3000, false},
-        {&registry, 3010, false}, {&registry, 3025, false}, {&path, 3010, true}, {&other, 3010, false},
-        {&groups, 3050, true}, {&groups, 3015, true}, {&jobs, 3015, false}, {&jobs, 3030, true},
-        {&subjects, 3015, false}, {nullptr, 3000, false}, {nullptr, 3015, false},
+        {r, 3000, true},          {r, 3015, false},         {r, 3090, true},           {r, 3010, true},
+        {r, 3025, true},          {r, 3030, false},         {r, 3005, false},          {r, 3045, false},
+        {r, 3065, false},         {g, 3005, true},          {g, 3035, true},           {g, 3095, true},
+        {g, 3040, true},          {g, 3080, false},         {g, 3050, false},          {foreign, 3035, false},
+        {foreign, 3095, false},   {foreign, 3005, false},   {foreign, 3000, true},     {t, 3005, true},
+        {t, 3050, true},          {t, 3080, true},          {t, 3085, false},          {t, 3070, false},
+        {j, 3085, true},          {j, 3070, true},          {j, 3080, true},           {j, 3010, false},
+        {j, 3050, true},          {j, 3100, true},          {s, 3005, false},          {s, 3010, false},
+        {s, 3000, true},          {&resources, 3015, true}, {&resources, 3010, true},  {&resources, 3025, true},
+        {&resources, 3030, true}, {&resources, 3095, true}, {&resources, 3000, false}, {&registry, 3010, false},
+        {&registry, 3025, false}, {&path, 3010, true},      {&other, 3010, false},     {&groups, 3050, true},
+        {&groups, 3015, true},    {&jobs, 3015, false},     {&jobs, 3030, true},       {&subjects, 3015, false},
+        {nullptr, 3000, false},   {nullptr, 3015, false},
     };
     for (const Row& row : rows) {
         frame->SetCurrentNode(row.node, 0);
@@ -539,7 +540,7 @@ TEST_F(FrameFixture, ViewersFollowTheTreeAndFindRunsOnTheFocusedList) {
     Send(ID_FIND_NEXT);
     EXPECT_EQ(1, list->GetSelectionMark());
     ps.p.QueueAnswer(IDYES);
-    Send(ID_FIND_NEXT);   // nothing further: the question, and Yes searches again from the top
+    Send(ID_FIND_NEXT); // nothing further: the question, and Yes searches again from the top
     Pump();
     EXPECT_EQ(1u, ps.p.Boxes().size());
     EXPECT_EQ(0, list->GetSelectionMark());

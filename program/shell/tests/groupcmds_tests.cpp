@@ -18,8 +18,8 @@ using namespace ObjCmdsTest;
 // without a dot, and a folder whose name has a dot while its file has none.
 struct CTreeOnDisk {
     std::wstring dir;
-    const std::vector<std::wstring> files = {L"APP.EXE", L"notes.txt", L"README", L"sub\\lib.Dll",
-                                             L"sub\\deep\\tool.cmd", L"ver.2\\plain"};
+    const std::vector<std::wstring> files = {L"APP.EXE",      L"notes.txt",           L"README",
+                                             L"sub\\lib.Dll", L"sub\\deep\\tool.cmd", L"ver.2\\plain"};
     const std::vector<std::wstring> folders = {L"sub", L"sub\\deep", L"ver.2"};
     CTreeOnDisk() {
         wchar_t temp[MAX_PATH] = {};
@@ -130,7 +130,8 @@ struct GroupCommands : FrameFixture {
 };
 
 TEST(ExecutableExtensions, SplitAndMatchAsTheSettingIsRead) {
-    EXPECT_EQ((std::list<std::wstring>{L".exe", L".dll", L".cpl", L"ocx"}), SplitExtensions(L" .exe;.dll,, .cpl ;ocx;"));
+    EXPECT_EQ((std::list<std::wstring>{L".exe", L".dll", L".cpl", L"ocx"}),
+              SplitExtensions(L" .exe;.dll,, .cpl ;ocx;"));
     const std::list<std::wstring> list = SplitExtensions(KV_DEFAULT_EXE_EXTENSIONS);
     EXPECT_EQ(17u, list.size());
     struct Case {
@@ -139,10 +140,14 @@ TEST(ExecutableExtensions, SplitAndMatchAsTheSettingIsRead) {
         int marked;
     };
     const Case cases[] = {
-        {ResFile, L"C:\\A\\SETUP.EXE", 1},    {ResFile, L"C:\\A\\x.Dll", 1},
-        {ResFile, L"C:\\A\\readme.txt", 0},   {ResFile, L"C:\\A\\README", 0},
-        {ResFile, L"C:\\a.exe\\README", 0},   {ResFile, L"C:\\A\\archive.exe.bak", 0},
-        {ResFile, L"C:\\A\\run.bat", 1},      {ResDirectory, L"C:\\tools.exe", 0},
+        {ResFile, L"C:\\A\\SETUP.EXE", 1},
+        {ResFile, L"C:\\A\\x.Dll", 1},
+        {ResFile, L"C:\\A\\readme.txt", 0},
+        {ResFile, L"C:\\A\\README", 0},
+        {ResFile, L"C:\\a.exe\\README", 0},
+        {ResFile, L"C:\\A\\archive.exe.bak", 0},
+        {ResFile, L"C:\\A\\run.bat", 1},
+        {ResDirectory, L"C:\\tools.exe", 0},
         {ResRegValue, L"HKEY_CURRENT_USER\\x.exe", 0},
     };
     for (const Case& c : cases) {
@@ -182,7 +187,7 @@ TEST_F(GroupCommands, SeveralResourcesIntoAGroupMarkedByExtensionAndLinkedWhenKn
     EXPECT_EQ(1u, CountOf(disk.Path(L"APP.EXE")));
     EXPECT_EQ(1u, CountOf(disk.Path(L"notes.txt")));
     EXPECT_EQ(known, Resource(disk.Path(L"notes.txt")));
-    EXPECT_EQ(0, known->m_Controlled);   // the known resource is linked as it was
+    EXPECT_EQ(0, known->m_Controlled); // the known resource is linked as it was
     EXPECT_EQ(1, Model().m_bModified);
     // The group's list shows its new members.
     EXPECT_NE(std::wstring::npos, ListText().find(disk.Path(L"sub\\lib.Dll"))) << ListText();
@@ -250,7 +255,8 @@ TEST_F(GroupCommands, GroupFromAFolderUnderATaskAndInTheGroupsFolder) {
     Select(task);
     p.QueueFolder(disk.dir);
     Send(ID_OBJ_GROUP_BY_DIR);
-    CIChNode* group = GeneratedGroup(L"Каталог '" + disk.dir + L"'", L"Группа по каталогу '" + disk.dir + L"'", GroupFiles, task);
+    CIChNode* group =
+        GeneratedGroup(L"Каталог '" + disk.dir + L"'", L"Группа по каталогу '" + disk.dir + L"'", GroupFiles, task);
     ASSERT_NE(nullptr, group);
     // Six files, one of them the model's already: the group and five resources are new.
     EXPECT_EQ(L"Было успешно добавлено 6 объектов.", Message());
@@ -287,8 +293,8 @@ TEST_F(GroupCommands, GroupFromARegistryKeyTakesTheKeySubkeysAndEveryValue) {
     Select(task);
     ScriptPickFixtureKey();
     Send(ID_OBJ_GROUP_BY_KEY);
-    CIChNode* group = GeneratedGroup(L"Ключ '" + registry.key + L"'", L"Группа по ключу реестра '" + registry.key + L"'",
-                                     GroupRegistry, task);
+    CIChNode* group = GeneratedGroup(L"Ключ '" + registry.key + L"'",
+                                     L"Группа по ключу реестра '" + registry.key + L"'", GroupRegistry, task);
     ASSERT_NE(nullptr, group);
     std::vector<std::wstring> want = {registry.key, registry.SubKey(), registry.DefaultValue(), registry.SlashValue()};
     std::vector<std::wstring> got;

@@ -61,7 +61,7 @@ TEST_F(DeleteCommands, WithoutQuestionsTheSubordinatesLeftWithoutUppersGoPassByP
     EXPECT_EQ(L"", Names(Model().m_Tasks));
     EXPECT_EQ(L"Keep;", Names(Model().m_Groups));
     ASSERT_EQ(1u, Model().m_Resources.size());
-    EXPECT_EQ(r2, Model().m_Resources.front());   // the shared resource stays
+    EXPECT_EQ(r2, Model().m_Resources.front()); // the shared resource stays
     ASSERT_EQ(1u, r2->m_Uppers.size());
     EXPECT_EQ(keep, r2->m_Uppers.front());
     EXPECT_EQ(1, Model().m_bModified);
@@ -98,7 +98,10 @@ TEST_F(DeleteCommands, TheDialogAsksAndWithoutTheBoxOnlyTheChosenGo) {
     // "Нет" deletes nothing.
     Category(ID_CATEGORY_GROUPS);
     Select(g1);
-    p.OnDialog<dlgDeleteNodes>(IDD_DELETE_NODES, [&](dlgDeleteNodes& d) { Click(d, IDCANCEL); EndIfOpen(d); });
+    p.OnDialog<dlgDeleteNodes>(IDD_DELETE_NODES, [&](dlgDeleteNodes& d) {
+        Click(d, IDCANCEL);
+        EndIfOpen(d);
+    });
     Send(ID_OBJ_DELETE);
     EXPECT_EQ(L"G1;G2;Keep;", Names(Model().m_Groups));
 
@@ -145,7 +148,7 @@ TEST_F(DeleteCommands, DeleteAllOnAFolderLeavesTheDefaultJob) {
     FocusTree();
     Send(ID_KEY_DELETE);
     EXPECT_EQ(L"Контроль целостности;", Names(Model().m_Jobs));
-    EXPECT_EQ(L"Keep;", Names(Model().m_Groups));   // its job stays, so does the group
+    EXPECT_EQ(L"Keep;", Names(Model().m_Groups)); // its job stays, so does the group
     EXPECT_EQ(1u, Model().m_Resources.size());
     EXPECT_EQ(L"Контроль целостности\n", ListText());
 

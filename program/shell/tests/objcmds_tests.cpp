@@ -21,7 +21,8 @@ struct ObjectCommands : FrameFixture {
     CRegistryFixture registry;
 
     // Scripts the resource dialog of a create command: the kind, the typed path, OK.
-    void ScriptCreateResource(const std::wstring& kind, const std::wstring& path, std::vector<std::wstring>* kinds = nullptr) {
+    void ScriptCreateResource(const std::wstring& kind, const std::wstring& path,
+                              std::vector<std::wstring>* kinds = nullptr) {
         p.OnDialog<dlgResource>(IDD_RESOURCE, [=](dlgResource& d) {
             EXPECT_EQ(L"Создание ресурса", d.GetWindowText());
             if (kinds)
@@ -109,7 +110,7 @@ TEST_F(ObjectCommands, ResourcesGroupsTaskAndJobAreCreatedLinkedEditedAndSurvive
     CIChResorce* exe = Resource(files.Path(L"app.exe"));
     CIChResorce* txt = Resource(files.Path(L"data.txt"));
     ASSERT_TRUE(exe && txt);
-    EXPECT_EQ(1, exe->m_Executable);   // marked by its extension
+    EXPECT_EQ(1, exe->m_Executable); // marked by its extension
     EXPECT_EQ(0, txt->m_Executable);
     EXPECT_EQ(1, exe->m_Controlled);
     CIChResorce* def = Resource(registry.DefaultValue());
@@ -179,7 +180,7 @@ TEST_F(ObjectCommands, ResourcesGroupsTaskAndJobAreCreatedLinkedEditedAndSurvive
     ScriptAdd(&offered, {task});
     Send(ID_OBJ_ADD_EXISTING);
     // A job is offered its tasks, then the groups.
-    EXPECT_EQ((std::vector<std::wstring>{L"Task", L"Files", L"Reg"}), offered) ;
+    EXPECT_EQ((std::vector<std::wstring>{L"Task", L"Files", L"Reg"}), offered);
     Category(ID_CATEGORY_SUBJECTS);
     const std::wstring subjects = TreeText();
     EXPECT_NE(std::wstring::npos, subjects.find(L"      Task\n        Files\n        Reg\n")) << subjects;
@@ -269,7 +270,7 @@ TEST_F(ObjectCommands, ResourcesGroupsTaskAndJobAreCreatedLinkedEditedAndSurvive
     EXPECT_EQ(1, job->m_IsHostBased);
     wchar_t menuText[64] = {};
     ::GetMenuStringW(frame->m_hMenu, 3, menuText, 64, MF_BYPOSITION);
-    EXPECT_STREQ(L"Контроль", menuText);   // the current node shown again under its new name
+    EXPECT_STREQ(L"Контроль", menuText); // the current node shown again under its new name
 
     // The subject sheet shows this computer's subject and changes nothing.
     Category(ID_CATEGORY_SUBJECTS);
@@ -307,10 +308,10 @@ TEST_F(ObjectCommands, RenamingKeepsNamesUniqueWithinTheGroupKindAndAmongAllTask
         const wchar_t* typed;
         const wchar_t* expected;
     } cases[] = {
-        {other, L"Name", L"Name2"},     // "Name" and "Name1" are taken
-        {reg, L"Name", L"Name"},        // a group of another kind does not count
-        {other, L"Other", L"Other"},    // its own name is free
-        {t2, L"task", L"task1"},        // tasks: compared without regard to case
+        {other, L"Name", L"Name2"},  // "Name" and "Name1" are taken
+        {reg, L"Name", L"Name"},     // a group of another kind does not count
+        {other, L"Other", L"Other"}, // its own name is free
+        {t2, L"task", L"task1"},     // tasks: compared without regard to case
     };
     for (const Case& c : cases) {
         if (c.node->GetType() == NodeTypeTask)
@@ -345,7 +346,7 @@ TEST_F(ObjectCommands, ReadOnlyGroupAndBoardJobChangeNothingAndEnterCloses) {
         EXPECT_EQ(L"Закрыть", d.GetDlgItemText(IDCANCEL));
         // Enter: the dialog's default command is the close button.
         EXPECT_EQ(IDCANCEL, LOWORD(::SendMessageW(d.m_hWnd, DM_GETDEFID, 0, 0)));
-        d.SendMessage(WM_COMMAND, IDOK);   // what Enter does in an edit of the dialog
+        d.SendMessage(WM_COMMAND, IDOK); // what Enter does in an edit of the dialog
         EndIfOpen(d);
     });
     Send(ID_OBJ_PROPERTIES);
@@ -398,17 +399,17 @@ TEST_F(ObjectCommands, ResourceDialogTakesOnlyPathsItCanControl) {
         std::wstring typed;
         bool ok;
         bool executable;
-        std::wstring path;   // the path as the dialog keeps it
+        std::wstring path; // the path as the dialog keeps it
     } cases[] = {
         {L"Файл", files.Path(L"app.exe"), true, true, files.Path(L"app.exe")},
-        {L"Файл", files.Path(L"tool.DLL"), true, true, files.Path(L"tool.DLL")},   // extension in capitals
+        {L"Файл", files.Path(L"tool.DLL"), true, true, files.Path(L"tool.DLL")}, // extension in capitals
         {L"Файл", files.Path(L"data.txt"), true, false, files.Path(L"data.txt")},
-        {L"Файл", files.Path(L"data.txt") + L"\\\\", true, false, files.Path(L"data.txt")},   // trailing backslashes
-        {L"Файл", files.Path(L"sub"), false, false, files.Path(L"sub")},                   // a directory
+        {L"Файл", files.Path(L"data.txt") + L"\\\\", true, false, files.Path(L"data.txt")}, // trailing backslashes
+        {L"Файл", files.Path(L"sub"), false, false, files.Path(L"sub")},                    // a directory
         {L"Файл", files.Path(L"missing.exe"), false, true, files.Path(L"missing.exe")},
         {L"Файл", L"", false, false, L""},
         {L"Переменная реестра", registry.DefaultValue(), true, false, registry.DefaultValue()},
-        {L"Переменная реестра", registry.SubKey(), false, false, registry.SubKey()},   // names a key
+        {L"Переменная реестра", registry.SubKey(), false, false, registry.SubKey()}, // names a key
         {L"Ключ реестра", registry.SubKey(), true, false, registry.SubKey()},
         {L"Ключ реестра", registry.key + L"\\Missing", false, false, registry.key + L"\\Missing"},
     };
@@ -416,7 +417,7 @@ TEST_F(ObjectCommands, ResourceDialogTakesOnlyPathsItCanControl) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.typed.begin(), c.typed.end()));
         Select(&Tree().m_Families[0]);
-        SelectRoot();   // the root folder offers every kind
+        SelectRoot(); // the root folder offers every kind
         p.OnDialog<dlgResource>(IDD_RESOURCE, [&](dlgResource& d) {
             EXPECT_EQ(15, d.GetKindMask());
             EXPECT_TRUE(Choose(d, IDC_RES_KIND, c.kind));
@@ -508,10 +509,16 @@ TEST_F(ObjectCommands, NewResourceTaskAndGroupUnderANode) {
     // A task and a group under the default job.
     Category(ID_CATEGORY_JOBS);
     Select(DefaultJob());
-    p.OnDialog<dlgGroupTask>(IDD_GROUP_TASK, [&](dlgGroupTask& d) { Click(d, IDOK); EndIfOpen(d); });
+    p.OnDialog<dlgGroupTask>(IDD_GROUP_TASK, [&](dlgGroupTask& d) {
+        Click(d, IDOK);
+        EndIfOpen(d);
+    });
     Send(ID_OBJ_NEW_TASK);
     Select(DefaultJob());
-    p.OnDialog<dlgGroupTask>(IDD_GROUP_TASK, [&](dlgGroupTask& d) { Click(d, IDOK); EndIfOpen(d); });
+    p.OnDialog<dlgGroupTask>(IDD_GROUP_TASK, [&](dlgGroupTask& d) {
+        Click(d, IDOK);
+        EndIfOpen(d);
+    });
     Send(ID_OBJ_NEW_GROUP);
     CIChNode* job = DefaultJob();
     std::vector<std::wstring> members;
@@ -571,7 +578,7 @@ TEST_F(ObjectCommands, AddingOffersOnlyWhatTheModelHolds) {
     CIChRGroup* g = Add<CIChRGroup>(NodeTypeGroup, L"G");
     Category(ID_CATEGORY_GROUPS);
     Select(g);
-    Send(ID_OBJ_ADD_EXISTING);   // no resource in the model: no dialog
+    Send(ID_OBJ_ADD_EXISTING); // no resource in the model: no dialog
     EXPECT_TRUE(p.Dialogs().empty());
     // A job without tasks is offered the groups; with no candidate left the list is empty.
     Category(ID_CATEGORY_JOBS);
@@ -625,7 +632,7 @@ TEST_F(ObjectCommands, AGroupOfFilesIsOfferedItsMissingFilesLeastLinkedFirstWith
     member->LinkTo(g);
     Category(ID_CATEGORY_GROUPS);
     Select(g);
-    std::vector<std::pair<std::wstring, std::wstring>> rows;   // (uppers, path) in row order
+    std::vector<std::pair<std::wstring, std::wstring>> rows; // (uppers, path) in row order
     std::vector<std::wstring> names;
     int columns = 0;
     p.OnDialog<dlgAddNodes>(IDD_ADD_NODES, [&](dlgAddNodes& d) {
@@ -639,7 +646,7 @@ TEST_F(ObjectCommands, AGroupOfFilesIsOfferedItsMissingFilesLeastLinkedFirstWith
     });
     Send(ID_OBJ_ADD_EXISTING);
     EXPECT_EQ(3, columns);
-    ASSERT_EQ(4u, rows.size());   // no registry value, not the group's own member
+    ASSERT_EQ(4u, rows.size()); // no registry value, not the group's own member
     EXPECT_EQ(none->m_Name, names[0]);
     EXPECT_EQ(L"0", rows[0].first);
     EXPECT_EQ(L"1", rows[1].first);
@@ -676,7 +683,8 @@ RECT ControlRect(KvUi::CWnd& dlg, int id) {
     return rc;
 }
 bool Within(const RECT& inner, const RECT& outer) {
-    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right && inner.bottom <= outer.bottom;
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
 }
 
 TEST_F(ObjectCommands, DialogsThatGrowKeepTheirControlsInPlace) {
@@ -705,7 +713,8 @@ TEST_F(ObjectCommands, DialogsThatGrowKeepTheirControlsInPlace) {
         d.EndDialog(IDCANCEL);
     });
     Send(ID_OBJ_PROPERTIES);
-    EXPECT_EQ(dlgGroupTask::kGroupGrowth, (groupClient.bottom - groupClient.top) - (taskClient.bottom - taskClient.top));
+    EXPECT_EQ(dlgGroupTask::kGroupGrowth,
+              (groupClient.bottom - groupClient.top) - (taskClient.bottom - taskClient.top));
     EXPECT_EQ(taskClient.right, groupClient.right);
 
     // The add dialog of a group is wider by the path column; the buttons move with its edge.

@@ -63,7 +63,7 @@ TEST(Settings, EmptyProfileGivesTheDefaultsAndSaveReloadKeepsEveryValue) {
               a.m_strExeExtensions);
     EXPECT_EQ((COLORREF)::GetSysColor(COLOR_WINDOW), a.m_clrBkg);
     HKEY h = nullptr;
-    EXPECT_NE(ERROR_SUCCESS, ::RegOpenKeyExW(HKEY_CURRENT_USER, kProfileKey, 0, KEY_READ, &h));   // nothing written
+    EXPECT_NE(ERROR_SUCCESS, ::RegOpenKeyExW(HKEY_CURRENT_USER, kProfileKey, 0, KEY_READ, &h)); // nothing written
 
     a.m_nConfirmation = 7;
     a.m_clrAltBkg = 0x123456;
@@ -87,8 +87,9 @@ TEST(Settings, EmptyProfileGivesTheDefaultsAndSaveReloadKeepsEveryValue) {
     EXPECT_EQ((DWORD)REG_DWORD, type);
     EXPECT_EQ(0x123456u, v);
     DWORD count = 0;
-    ::RegQueryInfoKeyW(h, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr);
-    EXPECT_EQ(21u, count);   // every setting but IsAutoNatify
+    ::RegQueryInfoKeyW(h, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr,
+                       nullptr);
+    EXPECT_EQ(21u, count); // every setting but IsAutoNatify
     ::RegCloseKey(h);
     a.ResetSettings();
     ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Meridal\\Varno\\Client");
@@ -102,7 +103,7 @@ TEST(Settings, TableNamesEveryMemberOnceAndResetAndMistypedValuesGiveTheDefaults
     struct Row {
         const wchar_t* name;
         AppSetting::Type type;
-        DWORD def;   // Int and Color
+        DWORD def; // Int and Color
         bool stored;
     };
     const Row rows[] = {
@@ -158,7 +159,7 @@ TEST(Settings, TableNamesEveryMemberOnceAndResetAndMistypedValuesGiveTheDefaults
     EXPECT_EQ(nullptr, FindAppSetting(L"NoSuchSetting"));
     for (int i = 0; i < 8; ++i) {
         EXPECT_EQ(rows[1 + i].def, CDaVIdevaRezApp::DefaultColor(i));
-        EXPECT_EQ(DefaultListColor(i + 1), CDaVIdevaRezApp::DefaultColor(i));   // one source of the values
+        EXPECT_EQ(DefaultListColor(i + 1), CDaVIdevaRezApp::DefaultColor(i)); // one source of the values
     }
     // The lists' colour classes 1-8 are the colour settings in their order.
     a.m_clrAltFace = 0x010203;
@@ -181,8 +182,8 @@ TEST(Settings, TableNamesEveryMemberOnceAndResetAndMistypedValuesGiveTheDefaults
 
     // Mistyped profile values: a text where a number belongs and the other way round.
     HKEY h = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CURRENT_USER, kProfileKey, 0, nullptr, 0, KEY_WRITE, nullptr, &h,
-                                               nullptr));
+    ASSERT_EQ(ERROR_SUCCESS,
+              ::RegCreateKeyExW(HKEY_CURRENT_USER, kProfileKey, 0, nullptr, 0, KEY_WRITE, nullptr, &h, nullptr));
     const wchar_t text[] = L"12";
     ::RegSetValueExW(h, L"CEBlocked", 0, REG_SZ, (const BYTE*)text, sizeof text);
     DWORD seven = 7;
@@ -202,7 +203,7 @@ TEST(Settings, DialogChangesWhatItShowsAndLeavesTheRest) {
     PresenterScope ps;
     CDaVIdevaRezApp& a = theApp;
     a.ResetSettings();
-    a.m_nConfirmation = 6 | 8;   // a bit no page shows
+    a.m_nConfirmation = 6 | 8; // a bit no page shows
     a.m_clrNonExistentFace = 0x111111;
     a.m_nDepDlg = 9;
     a.m_strExeExtensions = L".exe";
@@ -221,7 +222,8 @@ TEST(Settings, DialogChangesWhatItShowsAndLeavesTheRest) {
         dlg.m_tree.SelectItem(dlg.m_roots[1]);
         dlg.m_tree.SelectItem(dlg.m_roots[0]);
         auto shown = [](KvUi::CWnd& w) { return (::GetWindowLongW(w.m_hWnd, GWL_STYLE) & WS_VISIBLE) != 0; };
-        pagesVisible = (shown(dlg.m_pages[2]) ? 4 : 0) | (shown(dlg.m_pages[0]) ? 1 : 0) | (shown(dlg.m_pages[3]) ? 8 : 0);
+        pagesVisible =
+            (shown(dlg.m_pages[2]) ? 4 : 0) | (shown(dlg.m_pages[0]) ? 1 : 0) | (shown(dlg.m_pages[3]) ? 8 : 0);
         // "Выход" to "Да".
         dlg.m_pages[0].EditItem(0);
         dlg.m_pages[0].SetEditorChoice(0);
@@ -269,10 +271,17 @@ TEST(ErrorReport, TextOfEachCombinationOfItems) {
         const wchar_t* text;
     };
     const Case cases[] = {
-        {"code and text", [](EGeneric& e) { e["Code"] = _value_t(1627); e["Text"] = _value_t(as_string(L"сбой")); },
+        {"code and text",
+         [](EGeneric& e) {
+             e["Code"] = _value_t(1627);
+             e["Text"] = _value_t(as_string(L"сбой"));
+         },
          L"0x0000065B", L"сбой"},
         {"hresult and error",
-         [](EGeneric& e) { e["HRESULT"] = _value_t((long)0x80004005); e["Error"] = _value_t(as_string(L"ошибка")); },
+         [](EGeneric& e) {
+             e["HRESULT"] = _value_t((long)0x80004005);
+             e["Error"] = _value_t(as_string(L"ошибка"));
+         },
          L"0x80004005", L"ошибка"},
         {"code wins over hresult, text over error",
          [](EGeneric& e) {
@@ -282,7 +291,12 @@ TEST(ErrorReport, TextOfEachCombinationOfItems) {
              e["Error"] = _value_t("e");
          },
          L"0x00000005", L"t"},
-        {"code of another type is no code", [](EGeneric& e) { e["Code"] = _value_t((long)5); e["Error"] = _value_t(7); }, L"", L""},
+        {"code of another type is no code",
+         [](EGeneric& e) {
+             e["Code"] = _value_t((long)5);
+             e["Error"] = _value_t(7);
+         },
+         L"", L""},
         {"nothing", [](EGeneric&) {}, L"", L""},
     };
     for (const Case& c : cases) {
@@ -330,9 +344,11 @@ TEST(ErrorReport, DialogShowsTheTextWithCrLfInItsDetailsBox) {
         caption = d.GetWindowText();
         HWND child = ::GetWindow(d.m_hWnd, GW_CHILD);
         for (; child; child = ::GetWindow(child, GW_HWNDNEXT))
-            if ((::GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON && ::SendMessageW(child, STM_GETICON, 0, 0))
+            if ((::GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
+                ::SendMessageW(child, STM_GETICON, 0, 0))
                 icon = true;
-        d.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_EXCEPTION_DETAILS, BN_CLICKED), (LPARAM)d.GetDlgItem(IDC_EXCEPTION_DETAILS));
+        d.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_EXCEPTION_DETAILS, BN_CLICKED),
+                      (LPARAM)d.GetDlgItem(IDC_EXCEPTION_DETAILS));
         d.EndDialog(IDOK);
     });
     ps.OnDialog(IDD_EXCEPTION_INFO, [&](KvUi::CDialog& d) {
@@ -390,7 +406,9 @@ TEST(About, BoardBiosVersionComesFromTheLibrary) {
 
 TEST(About, PathTextNamesTheBoardLetterWhenItDiffers) {
     std::wstring two = CAboutDlg::BuildInfoText(L"отсутствует", L"C:\\Varno", L'd');
-    EXPECT_NE(std::wstring::npos, two.find(L"Путь к шаблонам контроля целостности: \r\n   OC MS Windows: C:\\Varno\r\n   BIOS платы: d:\\Varno"));
+    EXPECT_NE(
+        std::wstring::npos,
+        two.find(L"Путь к шаблонам контроля целостности: \r\n   OC MS Windows: C:\\Varno\r\n   BIOS платы: d:\\Varno"));
     std::wstring one = CAboutDlg::BuildInfoText(L"отсутствует", L"C:\\Varno", L'c');
     EXPECT_EQ(one.size() - wcslen(L"C:\\Varno"), one.rfind(L"C:\\Varno"));
     std::wstring none = CAboutDlg::BuildInfoText(L"отсутствует", L"", 0);
@@ -401,7 +419,7 @@ TEST(About, PathTextNamesTheBoardLetterWhenItDiffers) {
 
 struct DriveAnswer {
     wchar_t letter;
-    int local;   // a fixed disk on an internal bus
+    int local; // a fixed disk on an internal bus
 };
 
 class CTableDrives : public CDriveAnswers {
@@ -471,8 +489,8 @@ TEST(Services, FileTestAndSystemTextAndSids) {
     EXPECT_EQ(0, theApp.IsFileExist((dir + L"\\missing.txt").c_str()));
 
     HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\KvShellTests\\CurrentVersion", 0, nullptr, 0,
-                                               KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\KvShellTests\\CurrentVersion", 0, nullptr,
+                                               0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
     const wchar_t product[] = L"Windows 7 Professional";
     ::RegSetValueExW(key, L"ProductName", 0, REG_SZ, (const BYTE*)product, sizeof(product));
     EXPECT_EQ(L"Windows 7 Professional, 32-bit", DescribeOs(key, 0));
@@ -497,7 +515,7 @@ TEST(Services, FileTestAndSystemTextAndSids) {
         EXPECT_EQ(account.size() - wcslen(name), account.rfind(std::wstring(L"\\") + name) + 1);
         EXPECT_TRUE(::IsValidSid(sidBuffer));
     } else {
-        EXPECT_EQ(std::wstring(name), account);   // the plain computer name when the lookup fails
+        EXPECT_EQ(std::wstring(name), account); // the plain computer name when the lookup fails
     }
 
     std::wstring text;

@@ -25,16 +25,46 @@ std::string Narrow(const std::wstring& s) { return std::string(s.begin(), s.end(
 class CLoggedLibraries : public COutsideLibraries {
 public:
     int admin = 1;
-    void AttachInventory() override { DoubleLog("AttachInventory"); COutsideLibraries::AttachInventory(); }
-    void AttachStore() override { DoubleLog("AttachStore"); COutsideLibraries::AttachStore(); }
-    void AttachFinder() override { DoubleLog("AttachFinder"); COutsideLibraries::AttachFinder(); }
-    void DetachStore() override { DoubleLog("DetachStore"); COutsideLibraries::DetachStore(); }
-    void DetachFinder() override { DoubleLog("DetachFinder"); COutsideLibraries::DetachFinder(); }
-    void DetachInventory() override { DoubleLog("DetachInventory"); COutsideLibraries::DetachInventory(); }
-    int CheckDisks() override { DoubleLog("CheckDisks"); return COutsideLibraries::CheckDisks(); }
-    void CreateProvider(CStoreHolder& h) override { DoubleLog("CreateProvider"); COutsideLibraries::CreateProvider(h); }
-    void DestroyProvider() override { DoubleLog("DestroyProvider"); COutsideLibraries::DestroyProvider(); }
-    int IsUserAdmin() override { DoubleLog("IsUserAdmin"); return admin; }
+    void AttachInventory() override {
+        DoubleLog("AttachInventory");
+        COutsideLibraries::AttachInventory();
+    }
+    void AttachStore() override {
+        DoubleLog("AttachStore");
+        COutsideLibraries::AttachStore();
+    }
+    void AttachFinder() override {
+        DoubleLog("AttachFinder");
+        COutsideLibraries::AttachFinder();
+    }
+    void DetachStore() override {
+        DoubleLog("DetachStore");
+        COutsideLibraries::DetachStore();
+    }
+    void DetachFinder() override {
+        DoubleLog("DetachFinder");
+        COutsideLibraries::DetachFinder();
+    }
+    void DetachInventory() override {
+        DoubleLog("DetachInventory");
+        COutsideLibraries::DetachInventory();
+    }
+    int CheckDisks() override {
+        DoubleLog("CheckDisks");
+        return COutsideLibraries::CheckDisks();
+    }
+    void CreateProvider(CStoreHolder& h) override {
+        DoubleLog("CreateProvider");
+        COutsideLibraries::CreateProvider(h);
+    }
+    void DestroyProvider() override {
+        DoubleLog("DestroyProvider");
+        COutsideLibraries::DestroyProvider();
+    }
+    int IsUserAdmin() override {
+        DoubleLog("IsUserAdmin");
+        return admin;
+    }
 };
 
 class CFixtureDrives : public VDeviceInfo::IDriveSource {
@@ -54,8 +84,8 @@ std::vector<std::string> ReadLog(const std::wstring& path) {
 
 bool ProfileExists() {
     HKEY h = nullptr;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Meridal\\Varno\\Client\\DaVIdevaRez\\LocalMode", 0, KEY_READ, &h) !=
-        ERROR_SUCCESS)
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Meridal\\Varno\\Client\\DaVIdevaRez\\LocalMode", 0, KEY_READ,
+                        &h) != ERROR_SUCCESS)
         return false;
     ::RegCloseKey(h);
     return true;
@@ -75,9 +105,9 @@ void CALLBACK CloseMainWindow(HWND, UINT, UINT_PTR id, DWORD) {
 }
 
 const std::vector<std::string> kAttach = {"AttachInventory", "AttachStore", "AttachFinder"};
-const std::vector<std::string> kJointOff = {"kvhwapi.KvHwGetInterface", "kvhwapi.Notify", "kvhwapi.GetJointMode",
-                                            "kvhwapi.IsJointMode", "kvhwapi.JointRelease",
-                                            "kvhwapi.KvHwReleaseInterface"};
+const std::vector<std::string> kJointOff = {"kvhwapi.KvHwGetInterface", "kvhwapi.Notify",
+                                            "kvhwapi.GetJointMode",     "kvhwapi.IsJointMode",
+                                            "kvhwapi.JointRelease",     "kvhwapi.KvHwReleaseInterface"};
 const std::vector<std::string> kBoard = {"VrnApi64.VrnGetInterface(0,0)", "VrnApi64.IsBoardPresent"};
 const std::vector<std::string> kShutdown = {"DestroyProvider", "DetachStore", "DetachFinder", "DetachInventory"};
 
@@ -96,7 +126,7 @@ TEST(StartUp, CasesCallInOrderShowTheirMessageAndShutDownInOrder) {
         const wchar_t* joint;
         bool badDisk;
         std::vector<std::string> log;
-        const wchar_t* message;   // null: no box
+        const wchar_t* message; // null: no box
         UINT icon;
         bool window;
     };
@@ -105,15 +135,16 @@ TEST(StartUp, CasesCallInOrderShowTheirMessageAndShutDownInOrder) {
     const std::wstring disks = KvUi::LoadStr(IDS_DISKS_NOT_RECOGNISED);
     const Case cases[] = {
         {"board present", 1, L"present", L"off", false,
-         Join({kAttach, {"IsUserAdmin"}, kJointOff, kBoard, {"CheckDisks", "CreateProvider"}, kShutdown}), nullptr, 0, true},
+         Join({kAttach, {"IsUserAdmin"}, kJointOff, kBoard, {"CheckDisks", "CreateProvider"}, kShutdown}), nullptr, 0,
+         true},
         {"no board", 1, L"absent", L"off", false,
-         Join({kAttach, {"IsUserAdmin"}, kJointOff, kBoard, {"CheckDisks", "CreateProvider"}, kShutdown}), noBoard.c_str(),
-         MB_ICONWARNING, true},
-        {"joint mode on", 1, L"present", L"flag", false,
-         Join({kAttach, {"IsUserAdmin"}, kJointOff, kShutdown}), joint.c_str(), MB_ICONWARNING, false},
+         Join({kAttach, {"IsUserAdmin"}, kJointOff, kBoard, {"CheckDisks", "CreateProvider"}, kShutdown}),
+         noBoard.c_str(), MB_ICONWARNING, true},
+        {"joint mode on", 1, L"present", L"flag", false, Join({kAttach, {"IsUserAdmin"}, kJointOff, kShutdown}),
+         joint.c_str(), MB_ICONWARNING, false},
         {"disk not recognised", 1, L"present", L"off", true,
-         Join({kAttach, {"IsUserAdmin"}, kJointOff, kBoard, {"CheckDisks", "CreateProvider"}, kShutdown}), disks.c_str(),
-         MB_ICONWARNING, true},
+         Join({kAttach, {"IsUserAdmin"}, kJointOff, kBoard, {"CheckDisks", "CreateProvider"}, kShutdown}),
+         disks.c_str(), MB_ICONWARNING, true},
         {"not an administrator", 0, L"present", L"off", false, Join({kAttach, {"IsUserAdmin"}, kShutdown}),
          kMsgNotAdmin, MB_ICONERROR, false},
     };
@@ -338,8 +369,8 @@ HWND MainWindowOf(DWORD pid) { return WindowOf(pid, L"Zidezedaza rizodorar AZ");
 
 bool ProfileHas(const wchar_t* value) {
     HKEY h = nullptr;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Meridal\\Varno\\Client\\DaVIdevaRez\\LocalMode", 0, KEY_READ, &h) !=
-        ERROR_SUCCESS)
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Meridal\\Varno\\Client\\DaVIdevaRez\\LocalMode", 0, KEY_READ,
+                        &h) != ERROR_SUCCESS)
         return false;
     bool has = ::RegQueryValueExW(h, value, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
     ::RegCloseKey(h);

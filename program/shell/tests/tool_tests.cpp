@@ -90,7 +90,7 @@ struct ToolFixture : ::testing::Test {
     }
     // Shows the group in the tree and selects the given rows in its focused list.
     void SelectRows(CIChRGroup* g, const std::vector<CIChNode*>& nodes) {
-        frame->m_nCurrentCategory = -1;   // the tree is built again with the nodes added since
+        frame->m_nCurrentCategory = -1; // the tree is built again with the nodes added since
         frame->SendMessage(WM_COMMAND, ID_CATEGORY_GROUPS, 0);
         ASSERT_TRUE(frame->GetTree().SelectNode(g, TVI_ROOT));
         CIChList* list = dynamic_cast<CIChList*>(frame->m_wndView.GetActiveViewer()->GetCmdTarget());
@@ -124,7 +124,7 @@ struct ToolFixture : ::testing::Test {
 
 TEST_F(ToolFixture, DependentModulesAreAddedLinkedAndMarked) {
     const std::wstring app = App();
-    CIChResorce* missing = AddResource(AllMissing(), ResFile, group);   // listed first, needs nothing found
+    CIChResorce* missing = AddResource(AllMissing(), ResFile, group); // listed first, needs nothing found
     CIChResorce* root = AddResource(app + L"\\root.exe", ResFile, group);
     // a.dll is in the model already, under another group: linked, not added again.
     CIChResorce* a = AddResource(app + L"\\a.dll", ResFile, other);
@@ -172,7 +172,7 @@ TEST_F(ToolFixture, NothingFoundSaysSoForOneFileOrSeveral) {
     struct Case {
         std::vector<std::wstring> paths;
         std::vector<int> kinds;
-        bool dialog;   // whether the walk ran (a directory is never walked)
+        bool dialog; // whether the walk ran (a directory is never walked)
         std::wstring text;
     };
     const std::wstring dir = Sys();
@@ -318,9 +318,8 @@ TEST_F(ToolFixture, ProgressWindowShowsTheRelatedNodesOfTheResource) {
 // F7 through its dialog: the chosen variables of the model's table only, in the chosen direction,
 // over the focused selection; the board's resource and the rows not chosen keep their paths.
 TEST_F(ToolFixture, F7AsksWhichVariablesAndWhichWayAndChangesTheChosenRowsOnly) {
-    frame->m_Model.m_PathVars = {{L"C:\\Program Files", L"%ProgramFiles%"},
-                                 {L"C:\\Soft", L"%SOFT%"},
-                                 {L"C:\\windows", L"%SystemRoot%"}};
+    frame->m_Model.m_PathVars = {
+        {L"C:\\Program Files", L"%ProgramFiles%"}, {L"C:\\Soft", L"%SOFT%"}, {L"C:\\windows", L"%SystemRoot%"}};
     CIChResorce* prog = AddResource(L"C:\\Program Files\\App\\app.exe", ResFile, group);
     CIChResorce* sys = AddResource(L"C:\\windows\\system32", ResDirectory, group);
     CIChResorce* soft = AddResource(L"C:\\Soft\\x.dll", ResFile, group);
@@ -329,23 +328,29 @@ TEST_F(ToolFixture, F7AsksWhichVariablesAndWhichWayAndChangesTheChosenRowsOnly) 
     CIChResorce* outside = AddResource(L"C:\\windows\\notchosen.exe", ResFile, group);
 
     struct Step {
-        int direction;             // the radio chosen: 1 to names, 0 to paths
-        std::vector<int> dropped;  // rows taken out of the selection (map order)
+        int direction;            // the radio chosen: 1 to names, 0 to paths
+        std::vector<int> dropped; // rows taken out of the selection (map order)
         bool cancel;
-        std::vector<std::wstring> expected;   // prog, sys, soft, board, outside
-        std::wstring box;          // the beginning of the result box; empty: none
+        std::vector<std::wstring> expected; // prog, sys, soft, board, outside
+        std::wstring box;                   // the beginning of the result box; empty: none
     };
     const std::vector<Step> steps = {
-        {1, {1}, false,
+        {1,
+         {1},
+         false,
          {L"%ProgramFiles%\\App\\app.exe", L"%SystemRoot%\\system32", L"C:\\Soft\\x.dll", L"C:\\windows\\board.sys",
           L"C:\\windows\\notchosen.exe"},
          L"Замена путей на переменные успешно завершена за "},
         // Cancel: nothing changes, nothing is said.
-        {0, {}, true,
+        {0,
+         {},
+         true,
          {L"%ProgramFiles%\\App\\app.exe", L"%SystemRoot%\\system32", L"C:\\Soft\\x.dll", L"C:\\windows\\board.sys",
           L"C:\\windows\\notchosen.exe"},
          L""},
-        {0, {}, false,
+        {0,
+         {},
+         false,
          {L"C:\\Program Files\\App\\app.exe", L"C:\\windows\\system32", L"C:\\Soft\\x.dll", L"C:\\windows\\board.sys",
           L"C:\\windows\\notchosen.exe"},
          L"Замена переменных на пути успешно завершена за "},
@@ -419,7 +424,8 @@ TEST_F(ToolFixture, SettingsOkSwitchesTheGridOfEveryListAndCancelChangesNothing)
                 if (CIChList* l = dynamic_cast<CIChList*>(v->GetCmdTarget()))
                     if (l->m_hWnd)
                         out.push_back((ListView_GetExtendedListViewStyle(l->m_hWnd) & LVS_EX_GRIDLINES) ? 1 : 0);
-        out.push_back((ListView_GetExtendedListViewStyle(frame->m_wndOutput.m_wndList.m_hWnd) & LVS_EX_GRIDLINES) ? 1 : 0);
+        out.push_back((ListView_GetExtendedListViewStyle(frame->m_wndOutput.m_wndList.m_hWnd) & LVS_EX_GRIDLINES) ? 1
+                                                                                                                  : 0);
         return out;
     };
     const std::vector<int> on = grids();
@@ -430,10 +436,11 @@ TEST_F(ToolFixture, SettingsOkSwitchesTheGridOfEveryListAndCancelChangesNothing)
     r->LinkTo(other);
     struct Step {
         UINT button;
-        int grid;   // the setting and every list's grid afterwards
-        int rows;   // the relation rows afterwards
+        int grid; // the setting and every list's grid afterwards
+        int rows; // the relation rows afterwards
     };
-    for (const Step& step : {Step{IDCANCEL, 1, relationRows}, Step{IDOK, 0, relationRows + 1}, Step{IDOK, 1, relationRows + 1}}) {
+    for (const Step& step :
+         {Step{IDCANCEL, 1, relationRows}, Step{IDOK, 0, relationRows + 1}, Step{IDOK, 1, relationRows + 1}}) {
         SCOPED_TRACE(step.button);
         presenter.OnDialog(IDD_PROPERTY, [&](KvUi::CDialog& d) {
             dlgProperty& dlg = static_cast<dlgProperty&>(d);

@@ -54,8 +54,15 @@ public:
     std::wstring m_status;
     std::vector<CIChNodeList> m_relations;
     CIChNode* m_pTreeNode = nullptr;
-    COLORREF m_colors[9] = {0, RGB(0, 0, 0), RGB(255, 255, 255), RGB(0, 0, 64), RGB(250, 200, 200), RGB(64, 64, 64),
-                            RGB(200, 250, 200), RGB(0, 0, 32), RGB(200, 200, 250)};
+    COLORREF m_colors[9] = {0,
+                            RGB(0, 0, 0),
+                            RGB(255, 255, 255),
+                            RGB(0, 0, 64),
+                            RGB(250, 200, 200),
+                            RGB(64, 64, 64),
+                            RGB(200, 250, 200),
+                            RGB(0, 0, 32),
+                            RGB(200, 200, 250)};
     CIChNode* GetCurrentTreeNode() override { return m_pTreeNode; }
     void SetStatusText(const std::wstring& t) override { m_status = t; }
     void ShowRelations(const CIChNodeList* nodes) override { m_relations.push_back(nodes ? *nodes : CIChNodeList()); }
@@ -146,7 +153,7 @@ struct ListFixture : ::testing::Test {
     void HeaderCommand(CIChList& list, UINT id, int column) {
         ::SetFocus(list.m_hWnd);
         list.SetMenuColumn(column);
-        sink.SendMessage(WM_COMMAND, id);   // the sink does not route: go to the list directly
+        sink.SendMessage(WM_COMMAND, id); // the sink does not route: go to the list directly
         list.OnCmdMsg(id, KvUi::CN_COMMAND, nullptr, nullptr);
         Pump();
     }
@@ -172,16 +179,31 @@ TEST_F(ListFixture, ResourceRowsOfEverySubTypeWithRegistryTokens) {
     CIChViewNode& list = Viewer(FolderResources);
     EXPECT_TRUE(::IsWindowVisible(list.m_hWnd));
     std::wstring t = CIChViewNode::TimeText(file->m_ModifyTime);
-    std::wstring expected =
-        L"x.dll|" + t + L"|C:\\A\\|Файл|ДА|ДА|1\n"
-        L"B|" + t + L"|C:\\A\\|Каталог|ДА|нет|0\n"
-        L"(Default)|" + t + L"|HKEY_LOCAL_MACHINE\\SOFTWARE\\K\\|Переменная|ДА|нет|0\n"
-        L"a\\b|" + t + L"|HKEY_LOCAL_MACHINE\\SOFTWARE\\K\\|Переменная|ДА|нет|0\n"
-        L"K|" + t + L"|HKEY_LOCAL_MACHINE\\SOFTWARE\\|Ключ|ДА|нет|0\n"
-        L"Sector0|" + t + L"|Disk0\\|Сектор|ДА|нет|0\n"
-        L"VEN_8086|" + t + L"|PCI\\|Устройство|ДА|нет|0\n"
-        L"Table1|" + t + L"|SMBIOS\\|SMBIOS таблица|ДА|нет|0\n"
-        L"Field|" + t + L"|SMBIOS\\Table1\\|SMBIOS переменная|нет|нет|0\n";
+    std::wstring expected = L"x.dll|" + t +
+                            L"|C:\\A\\|Файл|ДА|ДА|1\n"
+                            L"B|" +
+                            t +
+                            L"|C:\\A\\|Каталог|ДА|нет|0\n"
+                            L"(Default)|" +
+                            t +
+                            L"|HKEY_LOCAL_MACHINE\\SOFTWARE\\K\\|Переменная|ДА|нет|0\n"
+                            L"a\\b|" +
+                            t +
+                            L"|HKEY_LOCAL_MACHINE\\SOFTWARE\\K\\|Переменная|ДА|нет|0\n"
+                            L"K|" +
+                            t +
+                            L"|HKEY_LOCAL_MACHINE\\SOFTWARE\\|Ключ|ДА|нет|0\n"
+                            L"Sector0|" +
+                            t +
+                            L"|Disk0\\|Сектор|ДА|нет|0\n"
+                            L"VEN_8086|" +
+                            t +
+                            L"|PCI\\|Устройство|ДА|нет|0\n"
+                            L"Table1|" +
+                            t +
+                            L"|SMBIOS\\|SMBIOS таблица|ДА|нет|0\n"
+                            L"Field|" +
+                            t + L"|SMBIOS\\Table1\\|SMBIOS переменная|нет|нет|0\n";
     EXPECT_EQ(expected, Dump(list));
     // The family folder of the registry lists its keys and values only.
     CIChFolder registry(FolderResources, 1);
@@ -197,7 +219,7 @@ TEST_F(ListFixture, ResourceRowsOfEverySubTypeWithRegistryTokens) {
 TEST_F(ListFixture, PathFolderListsTheResourcesBelowItsPathOnly) {
     AddResource(model, ResFile, L"C:\\A\\x.dll");
     AddResource(model, ResFile, L"C:\\A\\B\\y.dll");
-    AddResource(model, ResFile, L"\\\\?\\C:\\A\\z.dll");   // holds "C:\A" but elsewhere
+    AddResource(model, ResFile, L"\\\\?\\C:\\A\\z.dll"); // holds "C:\A" but elsewhere
     AddResource(model, ResFile, L"C:\\AB\\w.dll");
     CIChFolder folder(FolderResources, 0);
     folder.m_Description = L"c:\\a\\";
@@ -228,7 +250,7 @@ TEST_F(ListFixture, GroupTaskJobAndSubjectRows) {
     g2->LinkTo(t2);
     t1->LinkTo(j1);
     t2->LinkTo(j2);
-    g1->LinkTo(j2);   // a group linked to a job directly
+    g1->LinkTo(j2); // a group linked to a job directly
     j1->LinkTo(s);
     j2->LinkTo(s);
     j2->LinkTo(user);
@@ -238,8 +260,10 @@ TEST_F(ListFixture, GroupTaskJobAndSubjectRows) {
     std::wstring t = CIChViewNode::TimeText(g1->m_ModifyTime);
 
     Show(&groups);
-    EXPECT_EQ(L"G1|" + t + L"|первая|Файлы/Каталоги|2|2\n"
-              L"G2|" + t + L"||Объекты реестра|1|1\n",
+    EXPECT_EQ(L"G1|" + t +
+                  L"|первая|Файлы/Каталоги|2|2\n"
+                  L"G2|" +
+                  t + L"||Объекты реестра|1|1\n",
               Dump(Viewer(FolderGroups)));
     Show(t1);
     EXPECT_EQ((std::vector<std::wstring>{L"G1"}), Names(Viewer(NodeTypeTask)));
@@ -268,7 +292,7 @@ TEST_F(ListFixture, GroupTaskJobAndSubjectRows) {
 TEST_F(ListFixture, RowColoursByClassReadAsPixels) {
     CIChRGroup* g = AddNode<CIChRGroup>(model, NodeTypeGroup, L"G");
     CIChResorce* normal = AddResource(model, ResFile, L"C:\\n");
-    CIChResorce* error = AddResource(model, ResFile, L"C:\\e");   // in no group
+    CIChResorce* error = AddResource(model, ResFile, L"C:\\e"); // in no group
     CIChResorce* uncontrolled = AddResource(model, ResFile, L"C:\\u");
     CIChResorce* missing = AddResource(model, ResFile, L"C:\\m");
     CIChResorce* foreign = AddResource(model, ResFile, L"C:\\f", -5);
@@ -333,7 +357,7 @@ TEST_F(ListFixture, SortTwiceReturnsToNaturalOrderAndRefillKeepsSelection) {
     EXPECT_EQ(L"z", list.GetItemText(3, 0));
     // A refill after a change keeps the selected objects selected where their rows went.
     HeaderCommand(list, ID_LIST_SORT_ASCENDING, 0);
-    Select(list, {0, 2});   // a, c
+    Select(list, {0, 2}); // a, c
     AddResource(model, ResFile, L"C:\\0")->LinkTo(g);
     pane.GetActiveViewer()->Refresh(nullptr);
     EXPECT_EQ((std::vector<std::wstring>{L"0", L"a", L"b", L"c", L"z"}), Names(list));
@@ -364,8 +388,8 @@ struct FindFixture : ListFixture {
                 ::CheckDlgButton(d.m_hWnd, IDC_FIND_IN_COLUMN, BST_CHECKED);
                 d.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_FIND_IN_COLUMN, BN_CLICKED),
                               (LPARAM)d.GetDlgItem(IDC_FIND_IN_COLUMN));
-                d.m_wndColumn.SetCurSel((int)d.m_wndColumn.SendMessage(CB_FINDSTRINGEXACT, (WPARAM)-1,
-                                                                       (LPARAM)column.c_str()));
+                d.m_wndColumn.SetCurSel(
+                    (int)d.m_wndColumn.SendMessage(CB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)column.c_str()));
             }
             d.OnOK();
         });
@@ -447,7 +471,8 @@ TEST_F(FindFixture, HiddenSearchColumnOpensTheDialogAgain) {
         d.EndDialog(IDCANCEL);
     });
     list->Find();
-    EXPECT_EQ((std::vector<std::wstring>{L"Имя", L"Изменен", L"Путь", L"Контроль", L"Выполняемый", L"Группы"}), offered);
+    EXPECT_EQ((std::vector<std::wstring>{L"Имя", L"Изменен", L"Путь", L"Контроль", L"Выполняемый", L"Группы"}),
+              offered);
 }
 
 // ---- columns -------------------------------------------------------------------------------------------
@@ -479,11 +504,11 @@ TEST_F(ListFixture, ColumnDialogCases) {
             EXPECT_TRUE(::IsWindowEnabled(d.GetDlgItem(IDC_COLUMNS_DOWN)));
             d.OnExcludeAll();
             EXPECT_FALSE(::IsWindowEnabled(d.GetDlgItem(IDOK)));
-            d.OnOK();   // refused while no column is visible
+            d.OnOK(); // refused while no column is visible
             EXPECT_FALSE(d.IsEnded());
             d.OnInclude();
             EXPECT_TRUE(::IsWindowEnabled(d.GetDlgItem(IDOK)));
-            EXPECT_EQ(std::vector<int>{6}, d.GetVisible());   // the selected hidden one: the last excluded
+            EXPECT_EQ(std::vector<int>{6}, d.GetVisible()); // the selected hidden one: the last excluded
             d.OnOK();
         });
         EXPECT_EQ(1, list.RunColumnDialog());
@@ -553,7 +578,10 @@ TEST(ColumnState, StoredStateAppliesAndCorruptValuesAreIgnored) {
     CIChDataModel model;
     CListHost host;
     host.m_pModel = &model;
-    auto make = [&](CRGroupViewer& v) { v.SetHost(&host); return v.Create(&frame); };
+    auto make = [&](CRGroupViewer& v) {
+        v.SetHost(&host);
+        return v.Create(&frame);
+    };
     // A whole value: sort column 2 descending, widths and order.
     CListColumnState s;
     s.sortColumn = 2;
@@ -571,7 +599,7 @@ TEST(ColumnState, StoredStateAppliesAndCorruptValuesAreIgnored) {
         EXPECT_EQ(s.order, v.GetColumnOrderArray());
         EXPECT_EQ(150, v.GetDefaultWidths()[0]);
         v.SetColumnWidth(4, 0);
-        v.DestroyWindow();   // writes the state back
+        v.DestroyWindow(); // writes the state back
     }
     std::vector<BYTE> back;
     ASSERT_TRUE(g_app.GetProfileBinary(L"", L"List200", back));
@@ -630,7 +658,7 @@ TEST_F(ListFixture, ContextMenusOfRowsAndFolders) {
     std::set<UINT> base = MenuIds(::GetSubMenu(folderMenu, 0));
     ::DestroyMenu(folderMenu);
     Select(list, {0});
-    EXPECT_EQ(200, list.GetContextMenuId());   // the host's menu of the row's node
+    EXPECT_EQ(200, list.GetContextMenuId()); // the host's menu of the row's node
     Select(list, {0, 1});
     EXPECT_EQ(200, list.GetContextMenuId());
     HMENU menu = list.MakeContextMenu();
@@ -725,7 +753,8 @@ TEST_F(ListFixture, RelationPaneListsEachRelationOnceByKind) {
     EXPECT_EQ(0, list.GetItemCount());
     bar.ShowPane(TRUE);
     Pump();
-    EXPECT_EQ(L"C:\\r1|ресурс\nC:\\r2|ресурс\nG|группа ресурсов\nJ1|задание\nJ2|задание\nS|субъект управления\n", Dump(list));
+    EXPECT_EQ(L"C:\\r1|ресурс\nC:\\r2|ресурс\nG|группа ресурсов\nJ1|задание\nJ2|задание\nS|субъект управления\n",
+              Dump(list));
     // The same nodes again change nothing.
     list.SetItemState(0, LVIS_SELECTED, LVIS_SELECTED);
     bar.ShowRelations(&other);

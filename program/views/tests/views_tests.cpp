@@ -128,7 +128,7 @@ TEST_F(TreeFixture, RestAfterAnAncestorFolderIsSplitFromItsFirstCharacter) {
 
 TEST_F(TreeFixture, IndexFindsEveryItemOfANodeAndFollowsDeletes) {
     MakeModel();
-    g1->LinkTo(job);   // G1 now also directly under the job
+    g1->LinkTo(job); // G1 now also directly under the job
     ASSERT_EQ(1, tree.BuildTree(&model, 7104));
     std::vector<HTREEITEM> items;
     HTREEITEM first = tree.FindNodeItem(g1, TVI_ROOT, &items);
@@ -179,7 +179,7 @@ TEST_F(TreeFixture, HistoryBackForwardHome) {
     tree.GoForward();
     EXPECT_EQ(c, tree.GetSelectedItem());
     tree.GoBack();
-    tree.SelectItem(d);   // a new item empties the forward stack
+    tree.SelectItem(d); // a new item empties the forward stack
     EXPECT_FALSE(tree.CanGoForward());
     EXPECT_TRUE(tree.CanGoBack());
 }
@@ -203,7 +203,7 @@ struct DragFixture : TreeFixture {
         if (target) {
             RECT rc;
             ASSERT_TRUE(TreeView_GetItemRect(tree.m_hWnd, target, &rc, TRUE));
-            pt = {rc.left - 8, (rc.top + rc.bottom) / 2};   // on the icon left of the label
+            pt = {rc.left - 8, (rc.top + rc.bottom) / 2}; // on the icon left of the label
         }
         tree.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(pt.x, pt.y));
         TVHITTESTINFO ht = {};
@@ -227,13 +227,13 @@ TEST_F(DragFixture, DroppingLinksButNeverOntoSelfParentDescendantOrEmptySpace) {
     HTREEITEM jItem = Find(job);
     HTREEITEM tItem = Find(t1);
     size_t links = t1->m_Uppers.size();
-    Drag(tItem, tItem);                       // self
-    Drag(tItem, jItem);                       // its parent
-    Drag(jItem, Find(g1));                    // a descendant
-    Drag(tItem, nullptr);                     // empty space
+    Drag(tItem, tItem);    // self
+    Drag(tItem, jItem);    // its parent
+    Drag(jItem, Find(g1)); // a descendant
+    Drag(tItem, nullptr);  // empty space
     EXPECT_EQ(links, t1->m_Uppers.size());
     EXPECT_EQ(0u, j2->m_Members.size());
-    Drag(tItem, Find(j2), true);              // Escape
+    Drag(tItem, Find(j2), true); // Escape
     EXPECT_EQ(0u, j2->m_Members.size());
 
     // A task dropped on another job is linked there and keeps its first job.
@@ -284,7 +284,7 @@ TEST_F(RenameFixture, ClashesAreNumberedAndShownEverywhere) {
     for (HTREEITEM h : items)
         EXPECT_EQ(L"X1", tree.GetItemText(h));
     // X and X1 both taken: X2.
-    Rename(Find(g2), L"X");   // G2 is a registry group: "X" of that SubType exists too
+    Rename(Find(g2), L"X"); // G2 is a registry group: "X" of that SubType exists too
     EXPECT_EQ(L"X1", g2->m_Name);
     CIChRGroup* third = AddNode<CIChRGroup>(model, NodeTypeGroup, L"Z");
     third->LinkTo(t1);
@@ -334,7 +334,7 @@ TEST_F(TreeFixture, ItemMenusGoThroughThePresenterAndTheirCommandsToTheFrame) {
     tree.SelectItem(j);
     EXPECT_EQ(job, host.m_pCurrent);
     ps.QueueMenuCommand(ID_OBJ_PROPERTIES);
-    bar.SendMessage(WM_CONTEXTMENU, (WPARAM)tree.m_hWnd, (LPARAM)-1);   // from the keyboard
+    bar.SendMessage(WM_CONTEXTMENU, (WPARAM)tree.m_hWnd, (LPARAM)-1); // from the keyboard
     MSG m = {};
     ASSERT_TRUE(::PeekMessageW(&m, frame.m_hWnd, WM_COMMAND, WM_COMMAND, PM_REMOVE));
     EXPECT_EQ((UINT)ID_OBJ_PROPERTIES, (UINT)LOWORD(m.wParam));
@@ -424,10 +424,10 @@ TEST(NodeImageList, IconsByKind) {
 
     struct Case {
         const CIChNode* node;
-        int icon;   // relative to the base; -1000 for "no image"
+        int icon; // relative to the base; -1000 for "no image"
     } cases[] = {
-        {empty, 1}, {full, 23}, {exe, 18}, {pci, 9}, {pciEmpty, -1000}, {smbios, 9}, {sector, 8},
-        {g, 13}, {j, 20}, {s, 16}, {&registry, 11}, {&path, 3}, {&tasks, 3}, {nullptr, 0},
+        {empty, 1}, {full, 23}, {exe, 18}, {pci, 9},        {pciEmpty, -1000}, {smbios, 9}, {sector, 8},
+        {g, 13},    {j, 20},    {s, 16},   {&registry, 11}, {&path, 3},        {&tasks, 3}, {nullptr, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.icon);

@@ -16,28 +16,23 @@ namespace {
 //   python3 -c 'import zlib; d=lambda n: bytes(((i*2654435761)>>13)&255 for i in range(n));
 //               print([hex(zlib.crc32(d(n))) for n in (0,1,15,16,17,63,64,65,127,128,129,
 //                      4095,4096,65535,1048579)])'
-unsigned char PatternByte(uint64_t i)
-{
-    return static_cast<unsigned char>((i * 2654435761u) >> 13);
-}
+unsigned char PatternByte(uint64_t i) { return static_cast<unsigned char>((i * 2654435761u) >> 13); }
 
 struct Expected {
     size_t length;
     uint32_t crc;
 };
 const Expected kZlib[] = {
-    {0, 0x00000000u},      {1, 0xD202EF8Du},     {15, 0x0856E294u},   {16, 0x526FDEA4u},
-    {17, 0xC13C1805u},     {63, 0x07621D4Du},    {64, 0x62D515B2u},   {65, 0xD3BB4B9Eu},
-    {127, 0x2547062Eu},    {128, 0xD54A6C92u},   {129, 0x85BF10C4u},  {4095, 0x02405137u},
-    {4096, 0x7EBC569Cu},   {65535, 0xD63BA53Du}, {1048579, 0x9ABEBC60u},
+    {0, 0x00000000u},   {1, 0xD202EF8Du},    {15, 0x0856E294u},   {16, 0x526FDEA4u},    {17, 0xC13C1805u},
+    {63, 0x07621D4Du},  {64, 0x62D515B2u},   {65, 0xD3BB4B9Eu},   {127, 0x2547062Eu},   {128, 0xD54A6C92u},
+    {129, 0x85BF10C4u}, {4095, 0x02405137u}, {4096, 0x7EBC569Cu}, {65535, 0xD63BA53Du}, {1048579, 0x9ABEBC60u},
 };
 
 const size_t kLongest = 1048579;
 
 enum class Path { Default, Tables, Folding };
 
-uint32_t Checksum(Path path, const unsigned char* data, size_t size)
-{
+uint32_t Checksum(Path path, const unsigned char* data, size_t size) {
     switch (path) {
     case Path::Tables:
         return ~CCrc32::UpdateTables(0xFFFFFFFFu, data, size);
@@ -53,16 +48,14 @@ uint32_t Checksum(Path path, const unsigned char* data, size_t size)
 
 class Crc32Paths : public ::testing::TestWithParam<Path> {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         if (GetParam() == Path::Folding && !CCrc32::HasFolding())
             GTEST_SKIP() << "this processor has no carry-less multiplication";
         // 16 extra bytes in front, so the message can start at every alignment.
         m_buffer.resize(kLongest + 32);
     }
     // The first `length` pattern bytes, placed `offset` bytes past a 16-byte boundary.
-    const unsigned char* Place(size_t offset, size_t length)
-    {
+    const unsigned char* Place(size_t offset, size_t length) {
         const uintptr_t base = reinterpret_cast<uintptr_t>(m_buffer.data());
         unsigned char* start = m_buffer.data() + ((16 - base % 16) % 16) + offset;
         for (size_t i = 0; i < length; ++i)
@@ -72,8 +65,7 @@ protected:
     std::vector<unsigned char> m_buffer;
 };
 
-TEST_P(Crc32Paths, EqualsZlibForEveryLengthAndAlignment)
-{
+TEST_P(Crc32Paths, EqualsZlibForEveryLengthAndAlignment) {
     for (const Expected& e : kZlib) {
         for (size_t offset = 0; offset < 16; ++offset) {
             // The longest message at a few alignments only: it is the same code as the shorter
@@ -81,14 +73,12 @@ TEST_P(Crc32Paths, EqualsZlibForEveryLengthAndAlignment)
             if (e.length == kLongest && offset % 5 != 0)
                 continue;
             const unsigned char* data = Place(offset, e.length);
-            EXPECT_EQ(Checksum(GetParam(), data, e.length), e.crc)
-                << "length " << e.length << ", offset " << offset;
+            EXPECT_EQ(Checksum(GetParam(), data, e.length), e.crc) << "length " << e.length << ", offset " << offset;
         }
     }
 }
 
-TEST_P(Crc32Paths, SplitUpdatesGiveTheWholeValue)
-{
+TEST_P(Crc32Paths, SplitUpdatesGiveTheWholeValue) {
     // The plug-in reads files in 0xFFFF-byte blocks and runs one CRC over all files of a product:
     // every split of the data must give the value of one update.
     const unsigned char* data = Place(3, kLongest);
@@ -122,8 +112,7 @@ INSTANTIATE_TEST_SUITE_P(All, Crc32Paths, ::testing::Values(Path::Default, Path:
                              }
                          });
 
-TEST(Crc32, ResetStartsAgain)
-{
+TEST(Crc32, ResetStartsAgain) {
     CCrc32 crc;
     crc.Update("garbage", 7);
     crc.Reset();

@@ -26,8 +26,7 @@ const wchar_t kBetaComponent[] = L"{6B1E4A0C-7D52-4F7E-9C1B-2A4D7E0F5B23}";
 const wchar_t kGammaCode[] = L"{6B1E4A0C-7D52-4F7E-9C1B-2A4D7E0F5C31}";
 
 // CRC-32 of IEEE 802.3 bit by bit, without a table: an independent check of the plug-in's.
-unsigned Crc32Bitwise(const std::string& bytes)
-{
+unsigned Crc32Bitwise(const std::string& bytes) {
     unsigned crc = 0xFFFFFFFFu;
     for (unsigned char b : bytes) {
         crc ^= b;
@@ -37,8 +36,7 @@ unsigned Crc32Bitwise(const std::string& bytes)
     return ~crc;
 }
 
-std::string Hex8(unsigned v)
-{
+std::string Hex8(unsigned v) {
     char text[16];
     snprintf(text, sizeof text, "%08X", v);
     return text;
@@ -46,20 +44,15 @@ std::string Hex8(unsigned v)
 
 using KvTest::RunMsiexec;
 
-std::wstring Msi(const wchar_t* name)
-{
-    return Env(L"KV_BIN_DIR") + L"\\fixtures\\passport\\" + name;
-}
+std::wstring Msi(const wchar_t* name) { return Env(L"KV_BIN_DIR") + L"\\fixtures\\passport\\" + name; }
 
-class CAbortNow : public IKvReportAbort
-{
+class CAbortNow : public IKvReportAbort {
 public:
     bool IsAborted() override { return true; }
 };
 
 // The text of the SoftwareItem whose ProductName starts with the given text.
-std::wstring ItemOf(const std::wstring& response, const std::wstring& name)
-{
+std::wstring ItemOf(const std::wstring& response, const std::wstring& name) {
     size_t at = response.find(L"<ProductName>" + name);
     if (at == std::wstring::npos)
         return std::wstring();
@@ -68,40 +61,34 @@ std::wstring ItemOf(const std::wstring& response, const std::wstring& name)
     return response.substr(begin, end - begin);
 }
 
-class PassportTest : public ::testing::Test
-{
+class PassportTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
+    static void SetUpTestSuite() {
         s_nInstallAlpha = RunMsiexec(L"/i \"" + Msi(L"kvpassport_alpha.msi") + L"\" /qn");
         s_nInstallBeta = RunMsiexec(L"/i \"" + Msi(L"kvpassport_beta.msi") + L"\" /qn");
         s_nInstallGamma = RunMsiexec(L"/i \"" + Msi(L"kvpassport_gamma.msi") + L"\" /qn");
     }
-    static void TearDownTestSuite()
-    {
+    static void TearDownTestSuite() {
         RunMsiexec(std::wstring(L"/x ") + kAlphaCode + L" /qn");
         RunMsiexec(std::wstring(L"/x ") + kBetaCode + L" /qn");
         RunMsiexec(std::wstring(L"/x ") + kGammaCode + L" /qn");
     }
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_EQ(s_nInstallAlpha, 0u);
         ASSERT_EQ(s_nInstallBeta, 0u);
         ASSERT_EQ(s_nInstallGamma, 0u);
         m_hPlugin = LoadLibraryW((Env(L"KV_BIN_DIR") + L"\\VrnPassportRpt64.dll").c_str());
         ASSERT_TRUE(m_hPlugin);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         if (m_hPlugin)
             FreeLibrary(m_hPlugin);
     }
-    std::wstring WriteRequest(const wchar_t* name, const std::wstring& report)
-    {
+    std::wstring WriteRequest(const wchar_t* name, const std::wstring& report) {
         SPassportDetails details = {L"Отдел", L"АС", L"Место", L"1", L"", L"", L""};
         std::wstring request = TmpPath(name);
-        EXPECT_EQ(BuildPassportRequest(details, SPageNumbering{1, 0, 1}, report.c_str(), 1, L"e2e",
-                                       request.c_str()), S_OK);
+        EXPECT_EQ(BuildPassportRequest(details, SPageNumbering{1, 0, 1}, report.c_str(), 1, L"e2e", request.c_str()),
+                  S_OK);
         return request;
     }
 
@@ -116,8 +103,7 @@ DWORD PassportTest::s_nInstallAlpha = 1;
 DWORD PassportTest::s_nInstallBeta = 1;
 DWORD PassportTest::s_nInstallGamma = 1;
 
-TEST_F(PassportTest, EndToEndFromRequestToReportFile)
-{
+TEST_F(PassportTest, EndToEndFromRequestToReportFile) {
     // The exports by name are the ones at ordinals 1 and 2.
     FARPROC byName = GetProcAddress(m_hPlugin, "KvGetReportDataSourceAsync");
     ASSERT_TRUE(byName);
@@ -151,7 +137,8 @@ TEST_F(PassportTest, EndToEndFromRequestToReportFile)
     std::wstring xml = ReadUtf8(response);
     EXPECT_NE(xml.find(L"<Source result=\"OK\" type=\"Subsystem\""), std::wstring::npos) << ToUtf8(xml);
     EXPECT_NE(xml.find(L"<Subsystem name=\"VrnPassportRpt64\" reportTitle=\"PassportSW\""), std::wstring::npos);
-    EXPECT_NE(xml.find(L"<PageNumeration present=\"true\" location=\"bottom\" allPagesNum=\"true\""), std::wstring::npos);
+    EXPECT_NE(xml.find(L"<PageNumeration present=\"true\" location=\"bottom\" allPagesNum=\"true\""),
+              std::wstring::npos);
     EXPECT_EQ(xml.find(L"<ICheck>"), std::wstring::npos);
 
     wchar_t computer[16] = {};
@@ -162,20 +149,22 @@ TEST_F(PassportTest, EndToEndFromRequestToReportFile)
     ASSERT_NE(os, std::wstring::npos);
     EXPECT_NE(xml.find(L", 64-bit", os), std::wstring::npos) << ToUtf8(xml);
 
-    std::string alphaKey = ReadBytes(Env(L"KV_SOURCE_DIR") + L"\\reportsources\\passport\\tests\\fixtures\\alpha_key.dat");
+    std::string alphaKey =
+        ReadBytes(Env(L"KV_SOURCE_DIR") + L"\\reportsources\\passport\\tests\\fixtures\\alpha_key.dat");
     ASSERT_FALSE(alphaKey.empty());
     std::string crc = Hex8(Crc32Bitwise(alphaKey));
     // The size is the product's EstimatedSize, or the sum of its file lengths when it has none.
     DWORD estimated = 0, type = 0, cb = sizeof estimated;
     std::wstring uninstall = std::wstring(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + kAlphaCode;
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, uninstall.c_str(), L"EstimatedSize", RRF_RT_REG_DWORD, &type, &estimated, &cb) !=
-        ERROR_SUCCESS)
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, uninstall.c_str(), L"EstimatedSize", RRF_RT_REG_DWORD, &type, &estimated,
+                     &cb) != ERROR_SUCCESS)
         estimated = 0;
     std::string sizeText = std::to_string(estimated ? estimated : (DWORD)alphaKey.size());
 
     std::wstring alpha = ItemOf(xml, L"KvPassportTest Alpha");
     ASSERT_FALSE(alpha.empty()) << ToUtf8(xml);
-    EXPECT_NE(alpha.find(L"<ProductName>KvPassportTest Alpha {\\b1 bold} \\par</ProductName>"), std::wstring::npos) << ToUtf8(alpha);
+    EXPECT_NE(alpha.find(L"<ProductName>KvPassportTest Alpha {\\b1 bold} \\par</ProductName>"), std::wstring::npos)
+        << ToUtf8(alpha);
     EXPECT_NE(alpha.find(L"<Company>Alpha Maker {\\i} \\\\ Ltd</Company>"), std::wstring::npos) << ToUtf8(alpha);
     EXPECT_NE(alpha.find(FromUtf8("<Size>" + sizeText + "</Size>")), std::wstring::npos) << ToUtf8(alpha);
     EXPECT_NE(alpha.find(FromUtf8("<CRC>" + crc + "</CRC>")), std::wstring::npos) << ToUtf8(alpha);
@@ -189,15 +178,15 @@ TEST_F(PassportTest, EndToEndFromRequestToReportFile)
     EXPECT_NE(gamma.find(L"<CRC>#NaN#</CRC>"), std::wstring::npos) << ToUtf8(gamma);
     uninstall = std::wstring(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + kGammaCode;
     cb = sizeof estimated;
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, uninstall.c_str(), L"EstimatedSize", RRF_RT_REG_DWORD, &type, &estimated, &cb) !=
-        ERROR_SUCCESS)
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, uninstall.c_str(), L"EstimatedSize", RRF_RT_REG_DWORD, &type, &estimated,
+                     &cb) != ERROR_SUCCESS)
         estimated = 0;
     std::string gammaSize = estimated ? std::to_string(estimated) : std::string("#NaN#");
     // The unreadable file's length still counts when the product has no EstimatedSize.
     uninstall = std::wstring(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + kBetaCode;
     cb = sizeof estimated;
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, uninstall.c_str(), L"EstimatedSize", RRF_RT_REG_DWORD, &type, &estimated, &cb) !=
-        ERROR_SUCCESS)
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, uninstall.c_str(), L"EstimatedSize", RRF_RT_REG_DWORD, &type, &estimated,
+                     &cb) != ERROR_SUCCESS)
         estimated = 0;
     std::string betaSize = std::to_string(estimated ? estimated : 70000u);
     EXPECT_NE(beta.find(FromUtf8("<Size>" + betaSize + "</Size>")), std::wstring::npos) << ToUtf8(beta);
@@ -210,20 +199,20 @@ TEST_F(PassportTest, EndToEndFromRequestToReportFile)
     std::string rtf = ReadBytes(report);
     ASSERT_EQ(rtf.compare(0, 6, "{\\rtf1"), 0);
     EXPECT_NE(rtf.find("KvPassportTest Alpha \\{\\\\b1 bold\\} \\\\par\\cell "), std::string::npos) << rtf;
-    EXPECT_NE(rtf.find("\\cell Alpha Maker \\{\\\\i\\} \\\\\\\\ Ltd\\cell "),
-              std::string::npos) << rtf;
+    EXPECT_NE(rtf.find("\\cell Alpha Maker \\{\\\\i\\} \\\\\\\\ Ltd\\cell "), std::string::npos) << rtf;
     EXPECT_NE(rtf.find("\\cell " + sizeText + "\\cell " + crc + "\\cell"), std::string::npos) << rtf;
     EXPECT_NE(rtf.find("KvPassportTest Beta\\cell Beta Maker\\cell"), std::string::npos) << rtf;
     EXPECT_NE(rtf.find("KvPassportTest Gamma\\cell Gamma Maker\\cell " + gammaSize + "\\cell #NaN#\\cell"),
-              std::string::npos) << rtf;
+              std::string::npos)
+        << rtf;
     EXPECT_NE(rtf.find("\\cell " + betaSize + "\\cell " + Cp1251(L"#NaN# (ошибка чтения файла)") + "\\cell"),
-              std::string::npos) << rtf;
+              std::string::npos)
+        << rtf;
     EXPECT_NE(rtf.find(Cp1251(L"ПАСПОРТ ПРОГРАММНОГО ОБЕСПЕЧЕНИЯ")), std::string::npos);
     EXPECT_NE(rtf.find(std::string("{\\footer ")), std::string::npos);
 }
 
-TEST_F(PassportTest, AbortedInventoryGivesEmptySoftwareAndNoError)
-{
+TEST_F(PassportTest, AbortedInventoryGivesEmptySoftwareAndNoError) {
     auto factory = KvGetProcAddress<PFN_KvGetReportDataSource>(m_hPlugin, "KvGetReportDataSource");
     ASSERT_TRUE(factory);
     IKvReportDataSource* source = factory();
@@ -233,15 +222,15 @@ TEST_F(PassportTest, AbortedInventoryGivesEmptySoftwareAndNoError)
     EXPECT_EQ(source->Build(request.c_str(), response.c_str(), &abort), 1);
     source->Release();
     std::wstring xml = ReadUtf8(response);
-    EXPECT_TRUE(xml.find(L"<Software/>") != std::wstring::npos || xml.find(L"<Software></Software>") != std::wstring::npos)
+    EXPECT_TRUE(xml.find(L"<Software/>") != std::wstring::npos ||
+                xml.find(L"<Software></Software>") != std::wstring::npos)
         << ToUtf8(xml);
     EXPECT_EQ(xml.find(L"<SoftwareItem>"), std::wstring::npos);
     EXPECT_EQ(xml.find(L"<ICheck>"), std::wstring::npos);
     EXPECT_NE(xml.find(L"</Report>"), std::wstring::npos);
 }
 
-TEST_F(PassportTest, RequestWithoutFormatSectionsFails)
-{
+TEST_F(PassportTest, RequestWithoutFormatSectionsFails) {
     auto factory = KvGetProcAddress<PFN_KvGetReportDataSource>(m_hPlugin, "KvGetReportDataSource");
     IKvReportDataSource* source = factory();
     std::wstring request = TmpPath(L"bare_request.xml");

@@ -37,8 +37,7 @@ const wchar_t kSubsystem[] = L"VrnResourceRpt";
 
 const long long kTopBit = (long long)0x8000000000000000ull;
 
-void RemoveStoreFolder()
-{
+void RemoveStoreFolder() {
     std::wstring folder = StoreFolder();
     WIN32_FIND_DATAW fd;
     HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &fd);
@@ -52,22 +51,17 @@ void RemoveStoreFolder()
     RemoveDirectoryW(folder.c_str());
 }
 
-std::wstring Var(const wchar_t* name)
-{
+std::wstring Var(const wchar_t* name) {
     wchar_t value[1024] = {};
     GetEnvironmentVariableW(name, value, 1024);
     return value;
 }
 
-std::string Narrow(const std::wstring& s)
-{
-    return as_string(s, CP_ACP);
-}
+std::string Narrow(const std::wstring& s) { return as_string(s, CP_ACP); }
 
 // Gives the items of the committed store file new IDs (the form items of the board's own
 // configuration have: the top bit set), links included.
-void RewriteIds(const std::wstring& path, const std::vector<std::pair<long long, long long>>& ids)
-{
+void RewriteIds(const std::wstring& path, const std::vector<std::pair<long long, long long>>& ids) {
     std::string text = ReadBytes(path);
     for (const auto& id : ids) {
         std::string from = " id=\"" + std::to_string(id.first) + "\"";
@@ -79,8 +73,7 @@ void RewriteIds(const std::wstring& path, const std::vector<std::pair<long long,
 }
 
 // An empty store in the plug-in's store folder, open for filling.
-SmartPtr<IDatabase> OpenFreshStore(const SmartPtr<IProvider>& provider)
-{
+SmartPtr<IDatabase> OpenFreshStore(const SmartPtr<IProvider>& provider) {
     CreateDirectoryW(StoreFolder().c_str(), nullptr);
     DeleteFileW(StorePath().c_str());
     SmartPtr<IDatabase> db = provider->Open(Narrow(StorePath()).c_str());
@@ -89,23 +82,21 @@ SmartPtr<IDatabase> OpenFreshStore(const SmartPtr<IProvider>& provider)
 }
 
 // Ties the subject to the store as this computer's, commits and closes.
-void CommitStore(const SmartPtr<IProvider>& provider, const SmartPtr<IDatabase>& db, const SmartPtr<ISubject>& subject)
-{
+void CommitStore(const SmartPtr<IProvider>& provider, const SmartPtr<IDatabase>& db,
+                 const SmartPtr<ISubject>& subject) {
     db->SetLocalSubject(subject);
     db->Commit();
     provider->Close(db->GetHandle());
 }
 
 // What the seeded store holds and what the report must show of it.
-struct SSeeded
-{
+struct SSeeded {
     std::vector<std::wstring> files, registry, sectors;
 };
 
 // A subject whose board-job collection is empty; its job of the second edition has file,
 // directory, registry, disk-sector and hardware groups and a task that repeats the registry group.
-SSeeded SeedStore()
-{
+SSeeded SeedStore() {
     SSeeded expect;
     SmartPtr<IProvider> provider = Common::CreateProvider();
     SmartPtr<IDatabase> db = OpenFreshStore(provider);
@@ -113,22 +104,24 @@ SSeeded SeedStore()
         return expect;
     _time_t t = _time_t::now();
     auto file = [&](const wchar_t* name, bool on) { return checked_cast<IFile>(db->CreateFile(name, t, on, false)); };
-    auto F1 = file(L"%SystemRoot%\\neg.dll", true);                             // 1, top bit set below
-    auto F2 = file(L"%SystemRoot%\\system32\\kernel32.dll", true);             // 2
-    auto F3 = file(L"C:\\Data\\off.txt", false);                                // 3
-    auto F4 = file(L"%ProgramFiles%\\App\\%ProgramFiles%.txt", true);          // 4
-    auto F5 = file(L"%SystemRoot%\\%ProgramFiles%\\two.txt", true);            // 5
-    auto F6 = file(L"C:\\50%\\odd%name%.txt", true);                            // 6
+    auto F1 = file(L"%SystemRoot%\\neg.dll", true);                                           // 1, top bit set below
+    auto F2 = file(L"%SystemRoot%\\system32\\kernel32.dll", true);                            // 2
+    auto F3 = file(L"C:\\Data\\off.txt", false);                                              // 3
+    auto F4 = file(L"%ProgramFiles%\\App\\%ProgramFiles%.txt", true);                         // 4
+    auto F5 = file(L"%SystemRoot%\\%ProgramFiles%\\two.txt", true);                           // 5
+    auto F6 = file(L"C:\\50%\\odd%name%.txt", true);                                          // 6
     auto D1 = checked_cast<IDirectory>(db->CreateDirectory(L"%SystemRoot%\\Fonts", t, true)); // 7
-    auto F7 = file(L"%KVRES_NOT_DEFINED%\\x.dll", true);                        // 8
-    auto R1 = checked_cast<IRegistryKey>(db->CreateRegistryKey(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\%SystemRoot%", t, true)); // 9
-    auto R2 = checked_cast<IRegistryValue>(db->CreateRegistryValue(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Kv", L"Name", t, true)); // 10
-    auto R3 = checked_cast<IRegistryKey>(db->CreateRegistryKey(L"HKEY_CURRENT_USER\\Software\\Off", t, false)); // 11
-    auto S1 = checked_cast<IDiskSector>(db->CreateDiskSector(L"\\\\.\\PhysicalDrive0:0", L"MBR", 0, 0, t, true)); // 12
+    auto F7 = file(L"%KVRES_NOT_DEFINED%\\x.dll", true);                                      // 8
+    auto R1 =
+        checked_cast<IRegistryKey>(db->CreateRegistryKey(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\%SystemRoot%", t, true)); // 9
+    auto R2 = checked_cast<IRegistryValue>(
+        db->CreateRegistryValue(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Kv", L"Name", t, true));                           // 10
+    auto R3 = checked_cast<IRegistryKey>(db->CreateRegistryKey(L"HKEY_CURRENT_USER\\Software\\Off", t, false));    // 11
+    auto S1 = checked_cast<IDiskSector>(db->CreateDiskSector(L"\\\\.\\PhysicalDrive0:0", L"MBR", 0, 0, t, true));  // 12
     auto S2 = checked_cast<IDiskSector>(db->CreateDiskSector(L"\\\\.\\PhysicalDrive0:7", L"off", 0, 7, t, false)); // 13
-    auto H1 = checked_cast<IDevice>(db->CreateDevice(L"PCI\\VEN_8086&DEV_1234", L"device", t, true)); // 14
-    auto F8 = file(L"%SystemRoot%\\task.dll", true);                            // 15
-    auto R4 = checked_cast<IRegistryKey>(db->CreateRegistryKey(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Last", t, true)); // 16
+    auto H1 = checked_cast<IDevice>(db->CreateDevice(L"PCI\\VEN_8086&DEV_1234", L"device", t, true));              // 14
+    auto F8 = file(L"%SystemRoot%\\task.dll", true);                                                               // 15
+    auto R4 = checked_cast<IRegistryKey>(db->CreateRegistryKey(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Last", t, true));   // 16
 
     auto GF = checked_cast<IFileGroup>(db->CreateFileGroup(L"Files", L"", t));
     for (auto& f : {F1, F2, F3, F4, F6, F7})
@@ -167,8 +160,13 @@ SSeeded SeedStore()
     RewriteIds(StorePath(), {{1, kTopBit | 1}, {16, kTopBit | 2}, {GR->GetId(), kTopBit | 3}});
 
     const std::wstring sr = Var(L"SystemRoot"), pf = Var(L"ProgramFiles");
-    expect.files = {sr + L"\\system32\\kernel32.dll", pf + L"\\App\\%ProgramFiles%.txt", sr + L"\\" + pf + L"\\two.txt",
-                    L"C:\\50%\\odd%name%.txt", sr + L"\\Fonts", L"%KVRES_NOT_DEFINED%\\x.dll", sr + L"\\task.dll",
+    expect.files = {sr + L"\\system32\\kernel32.dll",
+                    pf + L"\\App\\%ProgramFiles%.txt",
+                    sr + L"\\" + pf + L"\\two.txt",
+                    L"C:\\50%\\odd%name%.txt",
+                    sr + L"\\Fonts",
+                    L"%KVRES_NOT_DEFINED%\\x.dll",
+                    sr + L"\\task.dll",
                     sr + L"\\neg.dll"};
     expect.registry = {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\%SystemRoot%", L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Kv\\Name",
                        L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Last"};
@@ -177,15 +175,15 @@ SSeeded SeedStore()
 }
 
 // A store of one file group with `count` switched-on files, for the abort polls.
-void SeedLargeStore(int count)
-{
+void SeedLargeStore(int count) {
     SmartPtr<IProvider> provider = Common::CreateProvider();
     SmartPtr<IDatabase> db = OpenFreshStore(provider);
     ASSERT_TRUE(db);
     _time_t t = _time_t::now();
     auto group = checked_cast<IFileGroup>(db->CreateFileGroup(L"Many", L"", t));
     for (int i = 0; i < count; ++i)
-        group->AddFile(checked_cast<IFile>(db->CreateFile(L"C:\\many\\f" + std::to_wstring(i) + L".dll", t, true, false)));
+        group->AddFile(
+            checked_cast<IFile>(db->CreateFile(L"C:\\many\\f" + std::to_wstring(i) + L".dll", t, true, false)));
     auto job = checked_cast<IJobVarno>(db->CreateJobVarno(L"Job", L""));
     job->AddFileGroup(group);
     auto subject = db->CreateSubject(L"KV-WS", L"", L"OS");
@@ -193,8 +191,7 @@ void SeedLargeStore(int count)
     CommitStore(provider, db, subject);
 }
 
-std::wstring Unescape(std::wstring s)
-{
+std::wstring Unescape(std::wstring s) {
     const std::pair<const wchar_t*, const wchar_t*> entities[] = {
         {L"&lt;", L"<"}, {L"&gt;", L">"}, {L"&quot;", L"\""}, {L"&apos;", L"'"}, {L"&amp;", L"&"}};
     for (const auto& e : entities)
@@ -204,14 +201,12 @@ std::wstring Unescape(std::wstring s)
 }
 
 // The sections of a response: title, then the JobResource values in order.
-struct SSection
-{
+struct SSection {
     std::wstring title;
     std::vector<std::wstring> values;
 };
 
-std::vector<SSection> Sections(const std::wstring& xml)
-{
+std::vector<SSection> Sections(const std::wstring& xml) {
     std::vector<SSection> sections;
     for (size_t at = xml.find(L"<VarnoCheck>"); at != std::wstring::npos; at = xml.find(L"<VarnoCheck>", at + 1)) {
         size_t end = xml.find(L"</VarnoCheck>", at);
@@ -229,10 +224,8 @@ std::vector<SSection> Sections(const std::wstring& xml)
     return sections;
 }
 
-
 // Counts the polls; reports an abort from poll number `abortAt` on (0: never).
-class CCountingAbort : public IKvReportAbort
-{
+class CCountingAbort : public IKvReportAbort {
 public:
     explicit CCountingAbort(long abortAt = 0) : m_nAbortAt(abortAt) {}
     bool IsAborted() override { return ++m_nPolls >= m_nAbortAt && m_nAbortAt > 0; }
@@ -240,23 +233,19 @@ public:
     long m_nAbortAt;
 };
 
-class ResourceSourceTest : public ::testing::Test
-{
+class ResourceSourceTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         m_hPlugin = LoadLibraryW((Env(L"KV_BIN_DIR") + L"\\" + kPlugin).c_str());
         ASSERT_TRUE(m_hPlugin);
         m_request = WriteRequest(L"resource_request.xml", TmpPath(L"resources.rtf"));
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         if (m_hPlugin)
             FreeLibrary(m_hPlugin);
         RemoveStoreFolder();
     }
-    static std::wstring WriteRequest(const wchar_t* name, const std::wstring& report)
-    {
+    static std::wstring WriteRequest(const wchar_t* name, const std::wstring& report) {
         SResourceFilter filter = {};
         std::wstring request = TmpPath(name);
         EXPECT_EQ(BuildResourceRequest(filter, SPageNumbering{1, 0, 1}, report.c_str(), 1, L"e2e", request.c_str()),
@@ -264,8 +253,7 @@ protected:
         return request;
     }
     // One synchronous run; the response's text.
-    int Run(IKvReportAbort* abort, std::wstring& xml, const wchar_t* responseName = L"resource_response.xml")
-    {
+    int Run(IKvReportAbort* abort, std::wstring& xml, const wchar_t* responseName = L"resource_response.xml") {
         auto factory = KvGetProcAddress<PFN_KvGetReportDataSource>(m_hPlugin, "KvGetReportDataSource");
         EXPECT_TRUE(factory);
         if (!factory)
@@ -283,8 +271,7 @@ protected:
     CComScope m_com;
 };
 
-TEST_F(ResourceSourceTest, ReportsTheJobsResourcesOnceInOrderAndLeavesTheStoreAlone)
-{
+TEST_F(ResourceSourceTest, ReportsTheJobsResourcesOnceInOrderAndLeavesTheStoreAlone) {
     // The factories by name are the ones at ordinals 1 and 2.
     FARPROC async = GetProcAddress(m_hPlugin, "KvGetReportDataSourceAsync");
     ASSERT_TRUE(async);
@@ -300,7 +287,8 @@ TEST_F(ResourceSourceTest, ReportsTheJobsResourcesOnceInOrderAndLeavesTheStoreAl
     std::wstring report = TmpPath(L"resources.rtf");
     std::wstring response = TmpPath(L"resource_async_response.xml");
     DeleteFileW(report.c_str());
-    IKvReportDataSourceAsync* source = KvGetProcAddress<PFN_KvGetReportDataSourceAsync>(m_hPlugin, "KvGetReportDataSourceAsync")();
+    IKvReportDataSourceAsync* source =
+        KvGetProcAddress<PFN_KvGetReportDataSourceAsync>(m_hPlugin, "KvGetReportDataSourceAsync")();
     ASSERT_TRUE(source);
     CCompletion done;
     ASSERT_EQ(source->Start(m_request.c_str(), response.c_str(), &done), 0);
@@ -316,7 +304,8 @@ TEST_F(ResourceSourceTest, ReportsTheJobsResourcesOnceInOrderAndLeavesTheStoreAl
     std::wstring xml = ReadUtf8(response);
     EXPECT_NE(xml.find(L"<Source result=\"OK\" type=\"Subsystem\""), std::wstring::npos) << ToUtf8(xml);
     EXPECT_NE(xml.find(std::wstring(L"<Subsystem name=\"") + kSubsystem + L"\" reportTitle=\"ResourceWS\""),
-              std::wstring::npos) << ToUtf8(xml);
+              std::wstring::npos)
+        << ToUtf8(xml);
     size_t info = xml.find(L"<WorkstationInfo><Workstation serialNumber=\"1\">KV-WS {1}</Workstation>"
                            L"<OSType>Windows \\ Test, 64-bit</OSType></WorkstationInfo>");
     EXPECT_NE(info, std::wstring::npos) << ToUtf8(xml);
@@ -325,8 +314,8 @@ TEST_F(ResourceSourceTest, ReportsTheJobsResourcesOnceInOrderAndLeavesTheStoreAl
     EXPECT_LT(info, check);
     EXPECT_LT(xml.find(L"<FormatOutput>"), info);
     EXPECT_EQ(xml.find(L"<Error>"), std::wstring::npos);
-    EXPECT_EQ(xml.find(L"PCI\\VEN"), std::wstring::npos);   // hardware groups are not reported
-    EXPECT_EQ(xml.find(L"off.txt"), std::wstring::npos);    // switched-off resources are left out
+    EXPECT_EQ(xml.find(L"PCI\\VEN"), std::wstring::npos); // hardware groups are not reported
+    EXPECT_EQ(xml.find(L"off.txt"), std::wstring::npos);  // switched-off resources are left out
     EXPECT_EQ(xml.find(L"Software\\Off"), std::wstring::npos);
     EXPECT_EQ(xml.find(L"PhysicalDrive0:7"), std::wstring::npos);
 
@@ -366,8 +355,7 @@ TEST_F(ResourceSourceTest, ReportsTheJobsResourcesOnceInOrderAndLeavesTheStoreAl
 #endif
 }
 
-TEST_F(ResourceSourceTest, MissingStoreFailsClearlyAndCreatesNothing)
-{
+TEST_F(ResourceSourceTest, MissingStoreFailsClearlyAndCreatesNothing) {
     RemoveStoreFolder();
     ASSERT_FALSE(FileExists(StoreFolder()));
     std::wstring xml;
@@ -385,8 +373,7 @@ TEST_F(ResourceSourceTest, MissingStoreFailsClearlyAndCreatesNothing)
     EXPECT_FALSE(FileExists(StorePath()));
 }
 
-TEST_F(ResourceSourceTest, UnreadableStoreOrNoSubjectFailsWithAWellFormedResponse)
-{
+TEST_F(ResourceSourceTest, UnreadableStoreOrNoSubjectFailsWithAWellFormedResponse) {
     struct Case {
         const char* content;
         const wchar_t* text;
@@ -408,8 +395,7 @@ TEST_F(ResourceSourceTest, UnreadableStoreOrNoSubjectFailsWithAWellFormedRespons
     }
 }
 
-TEST_F(ResourceSourceTest, AbortIsPolledWithinLargeGroups)
-{
+TEST_F(ResourceSourceTest, AbortIsPolledWithinLargeGroups) {
     // One group of 20 000 files: the polls within the group are what lets a run stop early.
     SeedLargeStore(20000);
     ASSERT_FALSE(HasFailure());
@@ -434,8 +420,7 @@ TEST_F(ResourceSourceTest, AbortIsPolledWithinLargeGroups)
     EXPECT_NE(xml.find(L"<ICheck><IntegrityCheck>"), std::wstring::npos);
 }
 
-TEST_F(ResourceSourceTest, SectionWithOnlySwitchedOffResourcesKeepsItsTitle)
-{
+TEST_F(ResourceSourceTest, SectionWithOnlySwitchedOffResourcesKeepsItsTitle) {
     SmartPtr<IProvider> provider = Common::CreateProvider();
     SmartPtr<IDatabase> db = OpenFreshStore(provider);
     ASSERT_TRUE(db);
@@ -444,7 +429,8 @@ TEST_F(ResourceSourceTest, SectionWithOnlySwitchedOffResourcesKeepsItsTitle)
     auto board = checked_cast<IJobVarno>(db->CreateJobVarno(L"Board", L""));
     auto other = checked_cast<IJobVarnoZelvane>(db->CreateJobVarnoZelvane(L"Other", L""));
     auto sectors = checked_cast<IDiskSectorGroup>(db->CreateDiskSectorGroup(L"S", L"", t));
-    sectors->AddDiskSector(checked_cast<IDiskSector>(db->CreateDiskSector(L"\\\\.\\PhysicalDrive1:3", L"", 1, 3, t, false)));
+    sectors->AddDiskSector(
+        checked_cast<IDiskSector>(db->CreateDiskSector(L"\\\\.\\PhysicalDrive1:3", L"", 1, 3, t, false)));
     board->AddDiskSectorGroup(sectors);
     auto files = checked_cast<IFileGroup>(db->CreateFileGroup(L"F", L"", t));
     files->AddFile(checked_cast<IFile>(db->CreateFile(L"C:\\other.dll", t, true, false)));

@@ -9,8 +9,7 @@
 
 namespace KvResourceTest {
 
-inline std::wstring StoreFolder()
-{
+inline std::wstring StoreFolder() {
     wchar_t roots[260] = {};
     GetLogicalDriveStringsW(260, roots);
     for (const wchar_t* root = roots; *root; root += wcslen(root) + 1)
@@ -19,9 +18,6 @@ inline std::wstring StoreFolder()
     return std::wstring();
 }
 
-inline std::wstring StorePath()
-{
-    return StoreFolder() + L"\\Localhost.vdb";
-}
+inline std::wstring StorePath() { return StoreFolder() + L"\\Localhost.vdb"; }
 
 } // namespace KvResourceTest

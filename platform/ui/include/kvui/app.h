@@ -20,9 +20,9 @@ public:
     HINSTANCE m_hInstance = nullptr;
     int m_nCmdShow = SW_SHOWNORMAL;
     CWnd* m_pMainWnd = nullptr;
-    std::wstring m_strAppName;       // caption of the application's message boxes
-    std::wstring m_strRegistryKey;   // under HKCU\Software
-    std::wstring m_strProfileName;   // below the registry key
+    std::wstring m_strAppName;     // caption of the application's message boxes
+    std::wstring m_strRegistryKey; // under HKCU\Software
+    std::wstring m_strProfileName; // below the registry key
 
     virtual BOOL InitInstance() { return TRUE; }
     // The message loop of the UI thread; ends with ExitInstance's result on WM_QUIT.

@@ -120,6 +120,7 @@ public:
     static BOOL IsWaiting();
     // Call from WM_SETCURSOR: TRUE when the wait cursor was set.
     static BOOL OnSetCursor();
+
 private:
     HCURSOR m_hPrev = nullptr;
 };
@@ -135,6 +136,7 @@ public:
     std::wstring GetPaneText(int i) const;
     int GetPaneCount() const { return m_nPanes; }
     void RecalcPanes();
+
 private:
     int m_nPanes = 0;
     int m_widths[16] = {};
@@ -155,6 +157,7 @@ public:
     std::wstring GetButtonText(UINT id) const;
     // Runs the update handlers of every button against the target.
     void OnUpdateCmdUI(CCmdTarget* pTarget, BOOL bDisableIfNoHandler);
+
 protected:
     CImageList m_images;
 };

@@ -15,8 +15,8 @@ class CCmdUI;
 class CWnd;
 
 // Codes that OnCmdMsg takes besides a control's own notification codes.
-const int CN_COMMAND = 0;              // a command from a menu, accelerator, toolbar or button
-const int CN_UPDATE_COMMAND_UI = -1;   // an update request; extra is the CCmdUI
+const int CN_COMMAND = 0;            // a command from a menu, accelerator, toolbar or button
+const int CN_UPDATE_COMMAND_UI = -1; // an update request; extra is the CCmdUI
 // A WM_NOTIFY notification travels as MAKELONG(code, WM_NOTIFY); extra is a NotifyInfo.
 inline int NotifyCode(UINT code) { return (int)MAKELONG(code & 0xFFFF, WM_NOTIFY); }
 
@@ -29,31 +29,31 @@ struct NotifyInfo {
 // macros below accept only a member function of that signature (anything else does not compile).
 enum class Sig {
     End,
-    Cmd,             // void ()                            ON_COMMAND, ON_CONTROL
-    CmdRange,        // void (UINT id)                     ON_COMMAND_RANGE, ON_CONTROL_RANGE
-    CmdEx,           // BOOL (UINT id)                     ON_COMMAND_EX: FALSE lets routing go on
-    Update,          // void (CCmdUI*)                     ON_UPDATE_COMMAND_UI(_RANGE)
-    Notify,          // void (NMHDR*, LRESULT*)            ON_NOTIFY
-    NotifyRange,     // void (UINT id, NMHDR*, LRESULT*)   ON_NOTIFY_RANGE
-    NotifyEx,        // BOOL (UINT id, NMHDR*, LRESULT*)   ON_NOTIFY_EX: FALSE lets routing go on
-    Msg,             // LRESULT (WPARAM, LPARAM)           ON_MESSAGE, ON_REGISTERED_MESSAGE
-    Void,            // void ()                            ON_MESSAGE_VOID, ON_WM_PAINT/CLOSE/DESTROY
-    Create,          // int (LPCREATESTRUCTW)              ON_WM_CREATE (-1 refuses the window)
-    Timer,           // void (UINT_PTR)                    ON_WM_TIMER
-    Size,            // void (UINT, int, int)              ON_WM_SIZE
-    ContextMenu,     // void (HWND, POINT)                 ON_WM_CONTEXTMENU (screen point)
-    Focus,           // void (HWND other)                  ON_WM_SETFOCUS/KILLFOCUS, ON_WM_CAPTURECHANGED
-    Key,             // void (UINT ch, UINT repeat, UINT flags)  ON_WM_KEYDOWN/KEYUP/CHAR
-    Mouse,           // void (UINT flags, POINT)           ON_WM_L/R/MBUTTONDOWN/UP/DBLCLK, ON_WM_MOUSEMOVE
-    MinMax,          // void (MINMAXINFO*)                 ON_WM_GETMINMAXINFO
-    DrawItem,        // void (int id, LPDRAWITEMSTRUCT)    ON_WM_DRAWITEM
-    MeasureItem,     // void (int id, LPMEASUREITEMSTRUCT) ON_WM_MEASUREITEM
-    CtlColor,        // HBRUSH (HDC, HWND ctl, UINT kind)  ON_WM_CTLCOLOR (kind: CTLCOLOR_EDIT, ...)
-    SetCursor,       // BOOL (HWND, UINT hitTest, UINT message)  ON_WM_SETCURSOR
-    DropFiles,       // void (HDROP)                       ON_WM_DROPFILES
-    EraseBkgnd,      // BOOL (HDC)                         ON_WM_ERASEBKGND
-    InitMenuPopup,   // void (HMENU, UINT index, BOOL system)  ON_WM_INITMENUPOPUP
-    MenuSelect,      // void (UINT id, UINT flags, HMENU)  ON_WM_MENUSELECT
+    Cmd,           // void ()                            ON_COMMAND, ON_CONTROL
+    CmdRange,      // void (UINT id)                     ON_COMMAND_RANGE, ON_CONTROL_RANGE
+    CmdEx,         // BOOL (UINT id)                     ON_COMMAND_EX: FALSE lets routing go on
+    Update,        // void (CCmdUI*)                     ON_UPDATE_COMMAND_UI(_RANGE)
+    Notify,        // void (NMHDR*, LRESULT*)            ON_NOTIFY
+    NotifyRange,   // void (UINT id, NMHDR*, LRESULT*)   ON_NOTIFY_RANGE
+    NotifyEx,      // BOOL (UINT id, NMHDR*, LRESULT*)   ON_NOTIFY_EX: FALSE lets routing go on
+    Msg,           // LRESULT (WPARAM, LPARAM)           ON_MESSAGE, ON_REGISTERED_MESSAGE
+    Void,          // void ()                            ON_MESSAGE_VOID, ON_WM_PAINT/CLOSE/DESTROY
+    Create,        // int (LPCREATESTRUCTW)              ON_WM_CREATE (-1 refuses the window)
+    Timer,         // void (UINT_PTR)                    ON_WM_TIMER
+    Size,          // void (UINT, int, int)              ON_WM_SIZE
+    ContextMenu,   // void (HWND, POINT)                 ON_WM_CONTEXTMENU (screen point)
+    Focus,         // void (HWND other)                  ON_WM_SETFOCUS/KILLFOCUS, ON_WM_CAPTURECHANGED
+    Key,           // void (UINT ch, UINT repeat, UINT flags)  ON_WM_KEYDOWN/KEYUP/CHAR
+    Mouse,         // void (UINT flags, POINT)           ON_WM_L/R/MBUTTONDOWN/UP/DBLCLK, ON_WM_MOUSEMOVE
+    MinMax,        // void (MINMAXINFO*)                 ON_WM_GETMINMAXINFO
+    DrawItem,      // void (int id, LPDRAWITEMSTRUCT)    ON_WM_DRAWITEM
+    MeasureItem,   // void (int id, LPMEASUREITEMSTRUCT) ON_WM_MEASUREITEM
+    CtlColor,      // HBRUSH (HDC, HWND ctl, UINT kind)  ON_WM_CTLCOLOR (kind: CTLCOLOR_EDIT, ...)
+    SetCursor,     // BOOL (HWND, UINT hitTest, UINT message)  ON_WM_SETCURSOR
+    DropFiles,     // void (HDROP)                       ON_WM_DROPFILES
+    EraseBkgnd,    // BOOL (HDC)                         ON_WM_ERASEBKGND
+    InitMenuPopup, // void (HMENU, UINT index, BOOL system)  ON_WM_INITMENUPOPUP
+    MenuSelect,    // void (UINT id, UINT flags, HMENU)  ON_WM_MENUSELECT
     // Reflected to the control's own object (the control's parent got the message).
     NotifyReflect,   // void (NMHDR*, LRESULT*)            ON_NOTIFY_REFLECT
     NotifyReflectEx, // BOOL (NMHDR*, LRESULT*)            ON_NOTIFY_REFLECT_EX: FALSE lets the parent see it
@@ -144,12 +144,12 @@ struct HandlerOf {
 
 struct MsgEntry {
     UINT nMessage;
-    UINT nCode;          // notification code (low word for WM_NOTIFY)
+    UINT nCode; // notification code (low word for WM_NOTIFY)
     UINT nID;
     UINT nLastID;
     Sig sig;
     MsgFn pfn;
-    const UINT* pRegistered;   // ON_REGISTERED_MESSAGE: the variable holding the message
+    const UINT* pRegistered; // ON_REGISTERED_MESSAGE: the variable holding the message
 };
 
 struct MsgMap {
@@ -230,10 +230,9 @@ public:
     static CWnd* FromHandlePermanent(HWND h);
 
     // Creates a window of this object with the layer's window class (or a given class).
-    BOOL CreateEx(DWORD exStyle, const wchar_t* className, const wchar_t* title, DWORD style,
-                  int x, int y, int cx, int cy, HWND parent, HMENU idOrMenu);
-    BOOL Create(const wchar_t* className, const wchar_t* title, DWORD style, const RECT& rc,
-                CWnd* parent, UINT nID);
+    BOOL CreateEx(DWORD exStyle, const wchar_t* className, const wchar_t* title, DWORD style, int x, int y, int cx,
+                  int cy, HWND parent, HMENU idOrMenu);
+    BOOL Create(const wchar_t* className, const wchar_t* title, DWORD style, const RECT& rc, CWnd* parent, UINT nID);
     // Binds an existing window (a dialog's control) and routes its messages through this object.
     BOOL SubclassWindow(HWND h);
     BOOL SubclassDlgItem(UINT nID, CWnd* parent);
@@ -289,7 +288,9 @@ public:
     void Invalidate(BOOL erase = TRUE) { ::InvalidateRect(m_hWnd, nullptr, erase); }
     void GetClientRect(RECT* r) const { ::GetClientRect(m_hWnd, r); }
     void GetWindowRect(RECT* r) const { ::GetWindowRect(m_hWnd, r); }
-    void MoveWindow(const RECT& r, BOOL repaint = TRUE) { ::MoveWindow(m_hWnd, r.left, r.top, r.right - r.left, r.bottom - r.top, repaint); }
+    void MoveWindow(const RECT& r, BOOL repaint = TRUE) {
+        ::MoveWindow(m_hWnd, r.left, r.top, r.right - r.left, r.bottom - r.top, repaint);
+    }
     HFONT GetFont() const { return (HFONT)SendMessage(WM_GETFONT); }
     void SetFont(HFONT f, BOOL redraw = TRUE) { SendMessage(WM_SETFONT, (WPARAM)f, redraw); }
     int GetDlgCtrlID() const { return ::GetDlgCtrlID(m_hWnd); }
@@ -303,9 +304,9 @@ protected:
     const MsgMap* GetMessageMap() const override;
     BOOL DispatchWndMsg(const MsgEntry* e, UINT msg, WPARAM wp, LPARAM lp, LRESULT* pResult);
 
-    WNDPROC m_pfnSuper = nullptr;   // the previous window procedure of a subclassed window
-    BOOL m_bCreateFailed = FALSE;   // an exception ended WM_NCCREATE, WM_CREATE or WM_INITDIALOG
-    BOOL m_bDialog = FALSE;         // the window is a dialog: defaults go to the dialog manager
+    WNDPROC m_pfnSuper = nullptr; // the previous window procedure of a subclassed window
+    BOOL m_bCreateFailed = FALSE; // an exception ended WM_NCCREATE, WM_CREATE or WM_INITDIALOG
+    BOOL m_bDialog = FALSE;       // the window is a dialog: defaults go to the dialog manager
 
     friend LRESULT CALLBACK StdWndProc(HWND, UINT, WPARAM, LPARAM);
     friend INT_PTR CALLBACK StdDlgProc(HWND, UINT, WPARAM, LPARAM);
@@ -354,7 +355,7 @@ bool PostCall(HWND h, std::function<void()> fn);
 // validates the window, so it does not come back at once.
 
 // The text shown for an exception of no known kind.
-extern const wchar_t* const kUnknownErrorText;   // "Произошла неизвестная ошибка!"
+extern const wchar_t* const kUnknownErrorText; // "Произошла неизвестная ошибка!"
 
 // A translator rethrows the exception being handled (throw;) and, when it is of a kind it knows,
 // writes its text and answers true. The program adds its own error types.
@@ -386,100 +387,117 @@ bool CallReporting(const wchar_t* where, Fn&& fn) {
 } // namespace KvUi
 
 // Message map macros. Inside a map, ThisClass names the class whose map it is.
-#define KV_DECLARE_MESSAGE_MAP()                                          \
-protected:                                                                \
-    static const KvUi::MsgMap* GetThisMessageMap();                       \
+#define KV_DECLARE_MESSAGE_MAP()                                                                                       \
+protected:                                                                                                             \
+    static const KvUi::MsgMap* GetThisMessageMap();                                                                    \
     const KvUi::MsgMap* GetMessageMap() const override;
 
-#define KV_BEGIN_MESSAGE_MAP(theClass, baseClass)                         \
-    const KvUi::MsgMap* theClass::GetMessageMap() const { return GetThisMessageMap(); } \
-    const KvUi::MsgMap* theClass::GetThisMessageMap() {                   \
-        typedef theClass ThisClass; (void)sizeof(ThisClass*);             \
-        typedef baseClass TheBaseClass;                                   \
+#define KV_BEGIN_MESSAGE_MAP(theClass, baseClass)                                                                      \
+    const KvUi::MsgMap* theClass::GetMessageMap() const { return GetThisMessageMap(); }                                \
+    const KvUi::MsgMap* theClass::GetThisMessageMap() {                                                                \
+        typedef theClass ThisClass;                                                                                    \
+        (void)sizeof(ThisClass*);                                                                                      \
+        typedef baseClass TheBaseClass;                                                                                \
         static const KvUi::MsgEntry entries[] = {
 
-#define KV_END_MESSAGE_MAP()                                              \
-            { 0, 0, 0, 0, KvUi::Sig::End, KvUi::MsgFn(), nullptr } };           \
-        static const KvUi::MsgMap map = { &TheBaseClass::GetThisMessageMap, entries }; \
-        return &map; }
+#define KV_END_MESSAGE_MAP()                                                                                           \
+    { 0, 0, 0, 0, KvUi::Sig::End, KvUi::MsgFn(), nullptr }                                                             \
+    }                                                                                                                  \
+    ;                                                                                                                  \
+    static const KvUi::MsgMap map = {&TheBaseClass::GetThisMessageMap, entries};                                       \
+    return &map;                                                                                                       \
+    }
 
 // The handler `fn` of ThisClass (or of a base) as an entry of signature R (A...).
 #define KV_MAP_FN(fn, R, ...) KvUi::HandlerOf<R, ##__VA_ARGS__>::Take<ThisClass>(&ThisClass::fn)
-#define KV_MAP_ENTRY(msg, code, id, idLast, sig, fnValue) \
-    { (UINT)(msg), (UINT)(code), (UINT)(id), (UINT)(idLast), KvUi::Sig::sig, fnValue, nullptr },
+#define KV_MAP_ENTRY(msg, code, id, idLast, sig, fnValue)                                                              \
+    {(UINT)(msg), (UINT)(code), (UINT)(id), (UINT)(idLast), KvUi::Sig::sig, fnValue, nullptr},
 
 // Commands, update handlers and control notifications (routed through OnCmdMsg).
-#define ON_COMMAND(id, fn) KV_MAP_ENTRY(WM_COMMAND, KvUi::CN_COMMAND, id, id, Cmd, KV_MAP_FN(fn, void))
+#define ON_COMMAND(id, fn)    KV_MAP_ENTRY(WM_COMMAND, KvUi::CN_COMMAND, id, id, Cmd, KV_MAP_FN(fn, void))
 #define ON_COMMAND_EX(id, fn) KV_MAP_ENTRY(WM_COMMAND, KvUi::CN_COMMAND, id, id, CmdEx, KV_MAP_FN(fn, BOOL, UINT))
-#define ON_COMMAND_RANGE(id, idLast, fn) \
+#define ON_COMMAND_RANGE(id, idLast, fn)                                                                               \
     KV_MAP_ENTRY(WM_COMMAND, KvUi::CN_COMMAND, id, idLast, CmdRange, KV_MAP_FN(fn, void, UINT))
-#define ON_UPDATE_COMMAND_UI(id, fn) \
+#define ON_UPDATE_COMMAND_UI(id, fn)                                                                                   \
     KV_MAP_ENTRY(WM_COMMAND, KvUi::CN_UPDATE_COMMAND_UI, id, id, Update, KV_MAP_FN(fn, void, KvUi::CCmdUI*))
-#define ON_UPDATE_COMMAND_UI_RANGE(id, idLast, fn) \
+#define ON_UPDATE_COMMAND_UI_RANGE(id, idLast, fn)                                                                     \
     KV_MAP_ENTRY(WM_COMMAND, KvUi::CN_UPDATE_COMMAND_UI, id, idLast, Update, KV_MAP_FN(fn, void, KvUi::CCmdUI*))
 #define ON_CONTROL(code, id, fn) KV_MAP_ENTRY(WM_COMMAND, code, id, id, Cmd, KV_MAP_FN(fn, void))
-#define ON_CONTROL_RANGE(code, id, idLast, fn) KV_MAP_ENTRY(WM_COMMAND, code, id, idLast, CmdRange, KV_MAP_FN(fn, void, UINT))
+#define ON_CONTROL_RANGE(code, id, idLast, fn)                                                                         \
+    KV_MAP_ENTRY(WM_COMMAND, code, id, idLast, CmdRange, KV_MAP_FN(fn, void, UINT))
 #define ON_BN_CLICKED(id, fn) ON_CONTROL(BN_CLICKED, id, fn)
-#define ON_NOTIFY(code, id, fn) \
-    KV_MAP_ENTRY(WM_NOTIFY, (code) & 0xFFFF, id, id, Notify, KV_MAP_FN(fn, void, NMHDR*, LRESULT*))
-#define ON_NOTIFY_RANGE(code, id, idLast, fn) \
-    KV_MAP_ENTRY(WM_NOTIFY, (code) & 0xFFFF, id, idLast, NotifyRange, KV_MAP_FN(fn, void, UINT, NMHDR*, LRESULT*))
-#define ON_NOTIFY_EX(code, id, fn) \
-    KV_MAP_ENTRY(WM_NOTIFY, (code) & 0xFFFF, id, id, NotifyEx, KV_MAP_FN(fn, BOOL, UINT, NMHDR*, LRESULT*))
+#define ON_NOTIFY(code, id, fn)                                                                                        \
+    KV_MAP_ENTRY(WM_NOTIFY, (code)&0xFFFF, id, id, Notify, KV_MAP_FN(fn, void, NMHDR*, LRESULT*))
+#define ON_NOTIFY_RANGE(code, id, idLast, fn)                                                                          \
+    KV_MAP_ENTRY(WM_NOTIFY, (code)&0xFFFF, id, idLast, NotifyRange, KV_MAP_FN(fn, void, UINT, NMHDR*, LRESULT*))
+#define ON_NOTIFY_EX(code, id, fn)                                                                                     \
+    KV_MAP_ENTRY(WM_NOTIFY, (code)&0xFFFF, id, id, NotifyEx, KV_MAP_FN(fn, BOOL, UINT, NMHDR*, LRESULT*))
 
 // Notifications and control messages reflected to the control's own object.
-#define ON_NOTIFY_REFLECT(code, fn) \
-    KV_MAP_ENTRY(KvUi::WM_REFLECT_BASE + WM_NOTIFY, (code) & 0xFFFF, 0, 0, NotifyReflect, KV_MAP_FN(fn, void, NMHDR*, LRESULT*))
-#define ON_NOTIFY_REFLECT_EX(code, fn) \
-    KV_MAP_ENTRY(KvUi::WM_REFLECT_BASE + WM_NOTIFY, (code) & 0xFFFF, 0, 0, NotifyReflectEx, KV_MAP_FN(fn, BOOL, NMHDR*, LRESULT*))
-#define ON_CONTROL_REFLECT(code, fn) \
+#define ON_NOTIFY_REFLECT(code, fn)                                                                                    \
+    KV_MAP_ENTRY(KvUi::WM_REFLECT_BASE + WM_NOTIFY, (code)&0xFFFF, 0, 0, NotifyReflect,                                \
+                 KV_MAP_FN(fn, void, NMHDR*, LRESULT*))
+#define ON_NOTIFY_REFLECT_EX(code, fn)                                                                                 \
+    KV_MAP_ENTRY(KvUi::WM_REFLECT_BASE + WM_NOTIFY, (code)&0xFFFF, 0, 0, NotifyReflectEx,                              \
+                 KV_MAP_FN(fn, BOOL, NMHDR*, LRESULT*))
+#define ON_CONTROL_REFLECT(code, fn)                                                                                   \
     KV_MAP_ENTRY(KvUi::WM_REFLECT_BASE + WM_COMMAND, code, 0, 0, CtlReflect, KV_MAP_FN(fn, void))
-#define ON_CONTROL_REFLECT_EX(code, fn) \
+#define ON_CONTROL_REFLECT_EX(code, fn)                                                                                \
     KV_MAP_ENTRY(KvUi::WM_REFLECT_BASE + WM_COMMAND, code, 0, 0, CtlReflectEx, KV_MAP_FN(fn, BOOL))
-#define ON_WM_CTLCOLOR_REFLECT() \
-    KV_MAP_ENTRY(KvUi::WM_REFLECT_BASE + WM_CTLCOLORSTATIC, 0, 0, 0, ColorReflect, KV_MAP_FN(CtlColor, HBRUSH, HDC, UINT))
-#define ON_WM_DRAWITEM_REFLECT() \
+#define ON_WM_CTLCOLOR_REFLECT()                                                                                       \
+    KV_MAP_ENTRY(KvUi::WM_REFLECT_BASE + WM_CTLCOLORSTATIC, 0, 0, 0, ColorReflect,                                     \
+                 KV_MAP_FN(CtlColor, HBRUSH, HDC, UINT))
+#define ON_WM_DRAWITEM_REFLECT()                                                                                       \
     KV_MAP_ENTRY(KvUi::WM_REFLECT_BASE + WM_DRAWITEM, 0, 0, 0, DrawReflect, KV_MAP_FN(DrawItem, void, LPDRAWITEMSTRUCT))
-#define ON_WM_MEASUREITEM_REFLECT() \
-    KV_MAP_ENTRY(KvUi::WM_REFLECT_BASE + WM_MEASUREITEM, 0, 0, 0, MeasureReflect, KV_MAP_FN(MeasureItem, void, LPMEASUREITEMSTRUCT))
+#define ON_WM_MEASUREITEM_REFLECT()                                                                                    \
+    KV_MAP_ENTRY(KvUi::WM_REFLECT_BASE + WM_MEASUREITEM, 0, 0, 0, MeasureReflect,                                      \
+                 KV_MAP_FN(MeasureItem, void, LPMEASUREITEMSTRUCT))
 
 // Window messages.
-#define ON_MESSAGE(msg, fn) KV_MAP_ENTRY(msg, 0, 0, 0, Msg, KV_MAP_FN(fn, LRESULT, WPARAM, LPARAM))
+#define ON_MESSAGE(msg, fn)      KV_MAP_ENTRY(msg, 0, 0, 0, Msg, KV_MAP_FN(fn, LRESULT, WPARAM, LPARAM))
 #define ON_MESSAGE_VOID(msg, fn) KV_MAP_ENTRY(msg, 0, 0, 0, Void, KV_MAP_FN(fn, void))
-#define ON_REGISTERED_MESSAGE(var, fn) \
-    { 0xC000, 0, 0, 0, KvUi::Sig::Msg, KV_MAP_FN(fn, LRESULT, WPARAM, LPARAM), &(var) },
-#define ON_WM_CREATE() KV_MAP_ENTRY(WM_CREATE, 0, 0, 0, Create, KV_MAP_FN(OnCreate, int, LPCREATESTRUCTW))
-#define ON_WM_TIMER() KV_MAP_ENTRY(WM_TIMER, 0, 0, 0, Timer, KV_MAP_FN(OnTimer, void, UINT_PTR))
-#define ON_WM_SIZE() KV_MAP_ENTRY(WM_SIZE, 0, 0, 0, Size, KV_MAP_FN(OnSize, void, UINT, int, int))
-#define ON_WM_CLOSE() ON_MESSAGE_VOID(WM_CLOSE, OnClose)
+#define ON_REGISTERED_MESSAGE(var, fn)                                                                                 \
+    {0xC000, 0, 0, 0, KvUi::Sig::Msg, KV_MAP_FN(fn, LRESULT, WPARAM, LPARAM), &(var)},
+#define ON_WM_CREATE()  KV_MAP_ENTRY(WM_CREATE, 0, 0, 0, Create, KV_MAP_FN(OnCreate, int, LPCREATESTRUCTW))
+#define ON_WM_TIMER()   KV_MAP_ENTRY(WM_TIMER, 0, 0, 0, Timer, KV_MAP_FN(OnTimer, void, UINT_PTR))
+#define ON_WM_SIZE()    KV_MAP_ENTRY(WM_SIZE, 0, 0, 0, Size, KV_MAP_FN(OnSize, void, UINT, int, int))
+#define ON_WM_CLOSE()   ON_MESSAGE_VOID(WM_CLOSE, OnClose)
 #define ON_WM_DESTROY() ON_MESSAGE_VOID(WM_DESTROY, OnDestroy)
-#define ON_WM_PAINT() ON_MESSAGE_VOID(WM_PAINT, OnPaint)
-#define ON_WM_CONTEXTMENU() KV_MAP_ENTRY(WM_CONTEXTMENU, 0, 0, 0, ContextMenu, KV_MAP_FN(OnContextMenu, void, HWND, POINT))
-#define ON_WM_SETFOCUS() KV_MAP_ENTRY(WM_SETFOCUS, 0, 0, 0, Focus, KV_MAP_FN(OnSetFocus, void, HWND))
-#define ON_WM_KILLFOCUS() KV_MAP_ENTRY(WM_KILLFOCUS, 0, 0, 0, Focus, KV_MAP_FN(OnKillFocus, void, HWND))
+#define ON_WM_PAINT()   ON_MESSAGE_VOID(WM_PAINT, OnPaint)
+#define ON_WM_CONTEXTMENU()                                                                                            \
+    KV_MAP_ENTRY(WM_CONTEXTMENU, 0, 0, 0, ContextMenu, KV_MAP_FN(OnContextMenu, void, HWND, POINT))
+#define ON_WM_SETFOCUS()       KV_MAP_ENTRY(WM_SETFOCUS, 0, 0, 0, Focus, KV_MAP_FN(OnSetFocus, void, HWND))
+#define ON_WM_KILLFOCUS()      KV_MAP_ENTRY(WM_KILLFOCUS, 0, 0, 0, Focus, KV_MAP_FN(OnKillFocus, void, HWND))
 #define ON_WM_CAPTURECHANGED() KV_MAP_ENTRY(WM_CAPTURECHANGED, 0, 0, 0, Focus, KV_MAP_FN(OnCaptureChanged, void, HWND))
-#define ON_WM_KEYDOWN() KV_MAP_ENTRY(WM_KEYDOWN, 0, 0, 0, Key, KV_MAP_FN(OnKeyDown, void, UINT, UINT, UINT))
-#define ON_WM_KEYUP() KV_MAP_ENTRY(WM_KEYUP, 0, 0, 0, Key, KV_MAP_FN(OnKeyUp, void, UINT, UINT, UINT))
-#define ON_WM_CHAR() KV_MAP_ENTRY(WM_CHAR, 0, 0, 0, Key, KV_MAP_FN(OnChar, void, UINT, UINT, UINT))
-#define ON_WM_LBUTTONDOWN() KV_MAP_ENTRY(WM_LBUTTONDOWN, 0, 0, 0, Mouse, KV_MAP_FN(OnLButtonDown, void, UINT, POINT))
-#define ON_WM_LBUTTONUP() KV_MAP_ENTRY(WM_LBUTTONUP, 0, 0, 0, Mouse, KV_MAP_FN(OnLButtonUp, void, UINT, POINT))
-#define ON_WM_LBUTTONDBLCLK() KV_MAP_ENTRY(WM_LBUTTONDBLCLK, 0, 0, 0, Mouse, KV_MAP_FN(OnLButtonDblClk, void, UINT, POINT))
+#define ON_WM_KEYDOWN()        KV_MAP_ENTRY(WM_KEYDOWN, 0, 0, 0, Key, KV_MAP_FN(OnKeyDown, void, UINT, UINT, UINT))
+#define ON_WM_KEYUP()          KV_MAP_ENTRY(WM_KEYUP, 0, 0, 0, Key, KV_MAP_FN(OnKeyUp, void, UINT, UINT, UINT))
+#define ON_WM_CHAR()           KV_MAP_ENTRY(WM_CHAR, 0, 0, 0, Key, KV_MAP_FN(OnChar, void, UINT, UINT, UINT))
+#define ON_WM_LBUTTONDOWN()    KV_MAP_ENTRY(WM_LBUTTONDOWN, 0, 0, 0, Mouse, KV_MAP_FN(OnLButtonDown, void, UINT, POINT))
+#define ON_WM_LBUTTONUP()      KV_MAP_ENTRY(WM_LBUTTONUP, 0, 0, 0, Mouse, KV_MAP_FN(OnLButtonUp, void, UINT, POINT))
+#define ON_WM_LBUTTONDBLCLK()                                                                                          \
+    KV_MAP_ENTRY(WM_LBUTTONDBLCLK, 0, 0, 0, Mouse, KV_MAP_FN(OnLButtonDblClk, void, UINT, POINT))
 #define ON_WM_RBUTTONDOWN() KV_MAP_ENTRY(WM_RBUTTONDOWN, 0, 0, 0, Mouse, KV_MAP_FN(OnRButtonDown, void, UINT, POINT))
-#define ON_WM_RBUTTONUP() KV_MAP_ENTRY(WM_RBUTTONUP, 0, 0, 0, Mouse, KV_MAP_FN(OnRButtonUp, void, UINT, POINT))
-#define ON_WM_RBUTTONDBLCLK() KV_MAP_ENTRY(WM_RBUTTONDBLCLK, 0, 0, 0, Mouse, KV_MAP_FN(OnRButtonDblClk, void, UINT, POINT))
+#define ON_WM_RBUTTONUP()   KV_MAP_ENTRY(WM_RBUTTONUP, 0, 0, 0, Mouse, KV_MAP_FN(OnRButtonUp, void, UINT, POINT))
+#define ON_WM_RBUTTONDBLCLK()                                                                                          \
+    KV_MAP_ENTRY(WM_RBUTTONDBLCLK, 0, 0, 0, Mouse, KV_MAP_FN(OnRButtonDblClk, void, UINT, POINT))
 #define ON_WM_MBUTTONDOWN() KV_MAP_ENTRY(WM_MBUTTONDOWN, 0, 0, 0, Mouse, KV_MAP_FN(OnMButtonDown, void, UINT, POINT))
-#define ON_WM_MBUTTONUP() KV_MAP_ENTRY(WM_MBUTTONUP, 0, 0, 0, Mouse, KV_MAP_FN(OnMButtonUp, void, UINT, POINT))
-#define ON_WM_MBUTTONDBLCLK() KV_MAP_ENTRY(WM_MBUTTONDBLCLK, 0, 0, 0, Mouse, KV_MAP_FN(OnMButtonDblClk, void, UINT, POINT))
+#define ON_WM_MBUTTONUP()   KV_MAP_ENTRY(WM_MBUTTONUP, 0, 0, 0, Mouse, KV_MAP_FN(OnMButtonUp, void, UINT, POINT))
+#define ON_WM_MBUTTONDBLCLK()                                                                                          \
+    KV_MAP_ENTRY(WM_MBUTTONDBLCLK, 0, 0, 0, Mouse, KV_MAP_FN(OnMButtonDblClk, void, UINT, POINT))
 #define ON_WM_MOUSEMOVE() KV_MAP_ENTRY(WM_MOUSEMOVE, 0, 0, 0, Mouse, KV_MAP_FN(OnMouseMove, void, UINT, POINT))
-#define ON_WM_GETMINMAXINFO() KV_MAP_ENTRY(WM_GETMINMAXINFO, 0, 0, 0, MinMax, KV_MAP_FN(OnGetMinMaxInfo, void, MINMAXINFO*))
-#define ON_WM_DRAWITEM() KV_MAP_ENTRY(WM_DRAWITEM, 0, 0, 0, DrawItem, KV_MAP_FN(OnDrawItem, void, int, LPDRAWITEMSTRUCT))
-#define ON_WM_MEASUREITEM() \
+#define ON_WM_GETMINMAXINFO()                                                                                          \
+    KV_MAP_ENTRY(WM_GETMINMAXINFO, 0, 0, 0, MinMax, KV_MAP_FN(OnGetMinMaxInfo, void, MINMAXINFO*))
+#define ON_WM_DRAWITEM()                                                                                               \
+    KV_MAP_ENTRY(WM_DRAWITEM, 0, 0, 0, DrawItem, KV_MAP_FN(OnDrawItem, void, int, LPDRAWITEMSTRUCT))
+#define ON_WM_MEASUREITEM()                                                                                            \
     KV_MAP_ENTRY(WM_MEASUREITEM, 0, 0, 0, MeasureItem, KV_MAP_FN(OnMeasureItem, void, int, LPMEASUREITEMSTRUCT))
 // Every WM_CTLCOLOR* message (the kind tells which).
-#define ON_WM_CTLCOLOR() KV_MAP_ENTRY(WM_CTLCOLORSTATIC, 0, 0, 0, CtlColor, KV_MAP_FN(OnCtlColor, HBRUSH, HDC, HWND, UINT))
-#define ON_WM_SETCURSOR() KV_MAP_ENTRY(WM_SETCURSOR, 0, 0, 0, SetCursor, KV_MAP_FN(OnSetCursor, BOOL, HWND, UINT, UINT))
-#define ON_WM_DROPFILES() KV_MAP_ENTRY(WM_DROPFILES, 0, 0, 0, DropFiles, KV_MAP_FN(OnDropFiles, void, HDROP))
+#define ON_WM_CTLCOLOR()                                                                                               \
+    KV_MAP_ENTRY(WM_CTLCOLORSTATIC, 0, 0, 0, CtlColor, KV_MAP_FN(OnCtlColor, HBRUSH, HDC, HWND, UINT))
+#define ON_WM_SETCURSOR()  KV_MAP_ENTRY(WM_SETCURSOR, 0, 0, 0, SetCursor, KV_MAP_FN(OnSetCursor, BOOL, HWND, UINT, UINT))
+#define ON_WM_DROPFILES()  KV_MAP_ENTRY(WM_DROPFILES, 0, 0, 0, DropFiles, KV_MAP_FN(OnDropFiles, void, HDROP))
 #define ON_WM_ERASEBKGND() KV_MAP_ENTRY(WM_ERASEBKGND, 0, 0, 0, EraseBkgnd, KV_MAP_FN(OnEraseBkgnd, BOOL, HDC))
-#define ON_WM_INITMENUPOPUP() \
+#define ON_WM_INITMENUPOPUP()                                                                                          \
     KV_MAP_ENTRY(WM_INITMENUPOPUP, 0, 0, 0, InitMenuPopup, KV_MAP_FN(OnInitMenuPopup, void, HMENU, UINT, BOOL))
-#define ON_WM_MENUSELECT() KV_MAP_ENTRY(WM_MENUSELECT, 0, 0, 0, MenuSelect, KV_MAP_FN(OnMenuSelect, void, UINT, UINT, HMENU))
+#define ON_WM_MENUSELECT()                                                                                             \
+    KV_MAP_ENTRY(WM_MENUSELECT, 0, 0, 0, MenuSelect, KV_MAP_FN(OnMenuSelect, void, UINT, UINT, HMENU))

@@ -23,16 +23,16 @@ public:
     CDialog* m_pDlgWnd;
     BOOL m_bSaveAndValidate;
     HWND m_hWndLastControl = nullptr;
-    HWND PrepareCtrl(int nID);   // the control's window; a missing control fails the exchange
-    [[noreturn]] void Fail();     // sets the focus to the last control and throws
+    HWND PrepareCtrl(int nID); // the control's window; a missing control fails the exchange
+    [[noreturn]] void Fail();  // sets the focus to the last control and throws
 };
 
 void DDX_Text(CDataExchange* pDX, int nID, std::wstring& value);
-void DDX_Text(CDataExchange* pDX, int nID, int& value);      // "Введите целое число." on bad text
+void DDX_Text(CDataExchange* pDX, int nID, int& value); // "Введите целое число." on bad text
 // Unsigned decimal, 0 to 4294967295; "Введите положительное целое число." on bad text.
 void DDX_Text(CDataExchange* pDX, int nID, unsigned int& value);
-void DDX_Check(CDataExchange* pDX, int nID, int& value);     // 0, 1 or 2 (indeterminate)
-void DDX_Radio(CDataExchange* pDX, int nID, int& value);     // index in the group from nID; -1 none
+void DDX_Check(CDataExchange* pDX, int nID, int& value); // 0, 1 or 2 (indeterminate)
+void DDX_Radio(CDataExchange* pDX, int nID, int& value); // index in the group from nID; -1 none
 void DDX_Control(CDataExchange* pDX, int nID, CWnd& control);
 
 // The owner of a modal dialog or sheet: the root of the given parent, else the program's main

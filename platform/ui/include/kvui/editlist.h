@@ -33,7 +33,7 @@ public:
     std::vector<std::wstring> GetItems() const;
 
     // The operations of the buttons (also Insert, Delete, F2 and Alt+Up/Down in the list).
-    void CreateNewItem();   // appends an empty line and edits it; a line left empty goes again
+    void CreateNewItem(); // appends an empty line and edits it; a line left empty goes again
     void DeleteSelected();
     void MoveSelected(int delta);
     // Starts editing a line in place; the editor window while it is open.
@@ -56,7 +56,7 @@ protected:
     HWND m_hTip = nullptr;
     HFONT m_hSymbolFont = nullptr;
     bool m_bButtons = false;
-    int m_newItem = -1;   // the line made by "new" while its first edit runs
+    int m_newItem = -1; // the line made by "new" while its first edit runs
 };
 
 } // namespace KvUi

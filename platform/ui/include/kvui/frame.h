@@ -11,7 +11,7 @@
 
 namespace KvUi {
 
-const DWORD FWS_ADDTOTITLE = 0x00008000;   // kept for the callers' style words; no document here
+const DWORD FWS_ADDTOTITLE = 0x00008000; // kept for the callers' style words; no document here
 
 class CFrameWnd;
 
@@ -66,9 +66,9 @@ public:
     HMENU m_hMenu = nullptr;
     HACCEL m_hAccelTable = nullptr;
     std::wstring m_strTitle;
-    CToolBar* m_pToolBar = nullptr;       // optional bars the frame lays out and updates
+    CToolBar* m_pToolBar = nullptr; // optional bars the frame lays out and updates
     CStatusBar* m_pStatusBar = nullptr;
-    BOOL m_bAutoDelete = TRUE;            // the frame deletes itself when its window is destroyed
+    BOOL m_bAutoDelete = TRUE; // the frame deletes itself when its window is destroyed
 
     // Loads menu, accelerator table and title (text up to the first line break of the string) of
     // one resource id and creates the window.

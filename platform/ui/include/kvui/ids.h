@@ -4,19 +4,19 @@
 #pragma once
 
 // Panes and bars of a frame.
-#define KVUI_IDW_TOOLBAR 0xE800         // 59392
-#define KVUI_IDW_STATUS_BAR 0xE801      // 59393
-#define KVUI_IDW_MENUBAR 0xE806         // 59398
-#define KVUI_IDW_PANE_FIRST 0xE900      // 59648 the frame's view pane; splitter panes follow it
+#define KVUI_IDW_TOOLBAR       0xE800 // 59392
+#define KVUI_IDW_STATUS_BAR    0xE801 // 59393
+#define KVUI_IDW_MENUBAR       0xE806 // 59398
+#define KVUI_IDW_PANE_FIRST    0xE900 // 59648 the frame's view pane; splitter panes follow it
 // Commands the frame and the application know.
-#define KVUI_ID_APP_ABOUT 0xE140        // 57664
-#define KVUI_ID_APP_EXIT 0xE141         // 57665
+#define KVUI_ID_APP_ABOUT      0xE140 // 57664
+#define KVUI_ID_APP_EXIT       0xE141 // 57665
 // Strings of the program's string table that the layer loads.
-#define KVUI_IDS_APP_TITLE 0xE000       // 57344 caption of message boxes without one
-#define KVUI_IDS_IDLEMESSAGE 0xE001     // 57345 "Ready" prompt of the status line
+#define KVUI_IDS_APP_TITLE     0xE000 // 57344 caption of message boxes without one
+#define KVUI_IDS_IDLEMESSAGE   0xE001 // 57345 "Ready" prompt of the status line
 // Controls of the layer's progress window (built in memory, no resource).
-#define KVUI_IDC_PROGRESS_TEXT 0xE180   // 57728
-#define KVUI_IDC_PROGRESS_BAR 0xE181    // 57729
+#define KVUI_IDC_PROGRESS_TEXT 0xE180 // 57728
+#define KVUI_IDC_PROGRESS_BAR  0xE181 // 57729
 
 #ifndef RC_INVOKED
 #include <windows.h>

@@ -13,7 +13,9 @@ public:
     ~CImageList() { DeleteImageList(); }
     CImageList(const CImageList&) = delete;
     CImageList& operator=(const CImageList&) = delete;
-    CImageList(CImageList&& o) noexcept : m_hImageList(o.m_hImageList), m_bOwned(o.m_bOwned) { o.m_hImageList = nullptr; }
+    CImageList(CImageList&& o) noexcept : m_hImageList(o.m_hImageList), m_bOwned(o.m_bOwned) {
+        o.m_hImageList = nullptr;
+    }
     CImageList& operator=(CImageList&& o) noexcept;
 
     HIMAGELIST m_hImageList = nullptr;
@@ -41,7 +43,9 @@ public:
     BOOL SetImageCount(UINT n) { return ImageList_SetImageCount(m_hImageList, n); }
     BOOL GetIconSize(int& cx, int& cy) const { return ImageList_GetIconSize(m_hImageList, &cx, &cy); }
     HICON ExtractIcon(int i) const { return ImageList_GetIcon(m_hImageList, i, ILD_NORMAL); }
-    BOOL Draw(HDC hdc, int i, POINT pt, UINT style) const { return ImageList_Draw(m_hImageList, i, hdc, pt.x, pt.y, style); }
+    BOOL Draw(HDC hdc, int i, POINT pt, UINT style) const {
+        return ImageList_Draw(m_hImageList, i, hdc, pt.x, pt.y, style);
+    }
     COLORREF SetBkColor(COLORREF c) { return ImageList_SetBkColor(m_hImageList, c); }
 
     // Dragging: the image of this list follows the cursor over a window while the user drags.

@@ -81,10 +81,10 @@ public:
 
     // States and selection.
     UINT GetItemState(int i, UINT mask) const { return ListView_GetItemState(m_hWnd, i, mask); }
-    BOOL SetItemState(int i, UINT state, UINT mask);   // i = -1: every row
+    BOOL SetItemState(int i, UINT state, UINT mask); // i = -1: every row
     int GetNextItem(int start, UINT flags) const { return ListView_GetNextItem(m_hWnd, start, flags); }
     int GetSelectedCount() const { return (int)SendMessage(LVM_GETSELECTEDCOUNT); }
-    std::vector<int> GetSelectedItems() const;   // ascending
+    std::vector<int> GetSelectedItems() const; // ascending
     int GetSelectionMark() const { return (int)SendMessage(LVM_GETSELECTIONMARK); }
     int SetSelectionMark(int i) { return (int)SendMessage(LVM_SETSELECTIONMARK, 0, i); }
     BOOL EnsureVisible(int i, BOOL bPartialOK) { return ListView_EnsureVisible(m_hWnd, i, bPartialOK); }
@@ -177,8 +177,8 @@ protected:
     BOOL m_bHeaderSort = FALSE;
     BOOL m_bCellDraw = TRUE;
     IListRowSource* m_pSource = nullptr;
-    std::vector<int> m_order;        // owner data: display index -> source row
-    mutable CHeaderCtrl m_header;    // wraps the list's header window
+    std::vector<int> m_order;     // owner data: display index -> source row
+    mutable CHeaderCtrl m_header; // wraps the list's header window
     KV_DECLARE_MESSAGE_MAP()
 };
 

@@ -19,14 +19,14 @@ class CPropertyPage;
 
 // A question for the file picker.
 struct FilePick {
-    bool save = false;              // a file to write (else files to open)
-    bool multiple = false;          // several files may be chosen (open only)
+    bool save = false;     // a file to write (else files to open)
+    bool multiple = false; // several files may be chosen (open only)
     std::wstring title;
-    std::wstring filter;            // "Text\0*.txt\0All\0*.*\0" style, as the common dialog takes it
-    std::wstring defaultExtension;  // without the dot
-    std::wstring initialPath;       // file name or folder to start from
-    bool showHidden = false;        // hidden and system files are listed too
-    bool linksAsFiles = false;      // a shortcut is chosen as itself, not as its target
+    std::wstring filter;           // "Text\0*.txt\0All\0*.*\0" style, as the common dialog takes it
+    std::wstring defaultExtension; // without the dot
+    std::wstring initialPath;      // file name or folder to start from
+    bool showHidden = false;       // hidden and system files are listed too
+    bool linksAsFiles = false;     // a shortcut is chosen as itself, not as its target
 };
 
 class IPresenter {
@@ -92,7 +92,7 @@ public:
     void OnPage(UINT pageTemplateId, std::function<void(CPropertyPage&)> handler);
     // Answers of popup menus, in order (0 or none queued: no command chosen).
     void QueueMenuCommand(UINT id);
-    std::vector<UINT> Pages() const;   // the pages shown, in order
+    std::vector<UINT> Pages() const; // the pages shown, in order
     void QueueColor(COLORREF c);
     // Answers of the pickers, in order; an empty answer (or none queued) is a cancel.
     void QueueFolder(const std::wstring& folder);

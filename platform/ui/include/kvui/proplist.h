@@ -110,8 +110,8 @@ protected:
     CComboBox m_editor;
     CStatic m_desc;
     HFONT m_hFont = nullptr;
-    std::vector<std::unique_ptr<CProp>> m_props;   // the rows added, owned
-    std::vector<CProp*> m_rows;                    // the rows shown
+    std::vector<std::unique_ptr<CProp>> m_props; // the rows added, owned
+    std::vector<CProp*> m_rows;                  // the rows shown
     HFONT m_hBold = nullptr;
     void InsertRow(CProp* p, int indent);
     std::wstring m_yes = L"Да";

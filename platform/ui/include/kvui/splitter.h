@@ -11,7 +11,6 @@
 
 namespace KvUi {
 
-
 // Registers (once per set of values) a window class of the default window procedure for the
 // layer's windows and gives its name.
 std::wstring RegisterWndClass(UINT style, HCURSOR cursor = nullptr, HBRUSH background = nullptr, HICON icon = nullptr);
@@ -26,7 +25,7 @@ protected:
 
 class CSplitterWnd : public CPassOnWnd {
 public:
-    static constexpr int kBar = 5;   // width of a split bar
+    static constexpr int kBar = 5; // width of a split bar
 
     BOOL CreateStatic(CWnd* parent, int rows, int columns, DWORD style = WS_CHILD | WS_VISIBLE,
                       UINT nID = AFX_IDW_PANE_FIRST);

@@ -38,7 +38,9 @@ public:
     BOOL SetItemState(HTREEITEM h, UINT state, UINT mask);
     // The state image index (bits 12-15 of the state): 0 none, 1 unchecked, 2 checked, ...
     int GetStateImage(HTREEITEM h) const { return (int)(GetItemState(h, TVIS_STATEIMAGEMASK) >> 12); }
-    BOOL SetStateImage(HTREEITEM h, int image) { return SetItemState(h, INDEXTOSTATEIMAGEMASK(image), TVIS_STATEIMAGEMASK); }
+    BOOL SetStateImage(HTREEITEM h, int image) {
+        return SetItemState(h, INDEXTOSTATEIMAGEMASK(image), TVIS_STATEIMAGEMASK);
+    }
     // Check boxes: checked is state image 2, unchecked 1. An item without a state image is not checked.
     BOOL GetCheck(HTREEITEM h) const { return GetStateImage(h) == 2; }
     BOOL SetCheck(HTREEITEM h, BOOL bCheck = TRUE) { return SetStateImage(h, bCheck ? 2 : 1); }
@@ -68,7 +70,9 @@ public:
     BOOL GetItemRect(HTREEITEM h, RECT* rc, BOOL bTextOnly) const;
 
     // Images.
-    HIMAGELIST SetImageList(HIMAGELIST h, int type = TVSIL_NORMAL) { return (HIMAGELIST)SendMessage(TVM_SETIMAGELIST, type, (LPARAM)h); }
+    HIMAGELIST SetImageList(HIMAGELIST h, int type = TVSIL_NORMAL) {
+        return (HIMAGELIST)SendMessage(TVM_SETIMAGELIST, type, (LPARAM)h);
+    }
     HIMAGELIST GetImageList(int type = TVSIL_NORMAL) const { return (HIMAGELIST)SendMessage(TVM_GETIMAGELIST, type); }
     // The drag image of an item, owned by the given list object.
     BOOL CreateDragImage(HTREEITEM h, CImageList& image);
@@ -89,7 +93,7 @@ public:
     void SetRedraw(BOOL bRedraw = TRUE);
 
 private:
-    HTREEITEM m_hEditItem = nullptr;   // the item EditLabel started editing
+    HTREEITEM m_hEditItem = nullptr; // the item EditLabel started editing
 };
 
 } // namespace KvUi

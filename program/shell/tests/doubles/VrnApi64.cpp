@@ -6,8 +6,14 @@
 namespace {
 class CBoard : public IVrnBoard {
 public:
-    HRESULT __stdcall GetApiVersion(DWORD* v) override { *v = 1; return S_OK; }
-    HRESULT __stdcall GetBoardState(DWORD* s) override { *s = 0; return S_OK; }
+    HRESULT __stdcall GetApiVersion(DWORD* v) override {
+        *v = 1;
+        return S_OK;
+    }
+    HRESULT __stdcall GetBoardState(DWORD* s) override {
+        *s = 0;
+        return S_OK;
+    }
     HRESULT __stdcall IsBoardPresent(BYTE* present) override {
         DoubleLog("VrnApi64.IsBoardPresent");
         std::wstring mode = DoubleSetting(L"KV_DOUBLE_BOARD");

@@ -78,4 +78,6 @@ extern "C" __declspec(dllexport) IKvHwApi* __stdcall KvHwGetInterface(PFN_KvHwCa
     return &g_api;
 }
 
-extern "C" __declspec(dllexport) void __stdcall KvHwReleaseInterface(IKvHwApi*) { DoubleLog("kvhwapi.KvHwReleaseInterface"); }
+extern "C" __declspec(dllexport) void __stdcall KvHwReleaseInterface(IKvHwApi*) {
+    DoubleLog("kvhwapi.KvHwReleaseInterface");
+}

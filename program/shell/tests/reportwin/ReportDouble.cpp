@@ -37,8 +37,8 @@ void Log(const std::wstring& line) {
     std::wstring path = Env(L"KV_DOUBLE_REPORT_LOG");
     if (path.empty())
         return;
-    HANDLE h = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                           0, nullptr);
+    HANDLE h = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0,
+                           nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return;
     std::string utf8(WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, nullptr, 0, nullptr, nullptr), '\0');
@@ -101,9 +101,7 @@ public:
 
 } // namespace
 
-extern "C" __declspec(dllexport) IKvReportDataSource* KvGetReportDataSource() {
-    return new CDoubleSource;
-}
+extern "C" __declspec(dllexport) IKvReportDataSource* KvGetReportDataSource() { return new CDoubleSource; }
 
 #ifndef KV_DOUBLE_NO_ASYNC_FACTORY
 extern "C" __declspec(dllexport) IKvReportDataSourceAsync* KvGetReportDataSourceAsync() {

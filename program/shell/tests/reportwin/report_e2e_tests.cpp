@@ -66,8 +66,8 @@ struct Program {
         std::wstring exe = Bin(L"VICheck64.exe");
         std::wstring cmd = L"\"" + exe + L"\"";
         STARTUPINFOW si = {sizeof(si)};
-        if (!::CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, Env(L"KV_BIN_DIR").c_str(), &si,
-                              &pi))
+        if (!::CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, Env(L"KV_BIN_DIR").c_str(),
+                              &si, &pi))
             return false;
         // The start restores the store's model with the window disabled. The fixture store names
         // resources this machine does not have, and the program asks about them: "Нет для всех"
@@ -87,7 +87,7 @@ struct Program {
     bool Running() const { return pi.hProcess && ::WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT; }
     static constexpr const wchar_t* kCaption = L"Zidezedaza rizodorar AZ";
     static constexpr const wchar_t* kFrameClass = L"KvUiWnd";
-    static constexpr int kInvalidText = 1259, kInvalidNoForAll = 9;   // the missing-resource question
+    static constexpr int kInvalidText = 1259, kInvalidNoForAll = 9; // the missing-resource question
     // A shown, enabled top-level window of the program with the caption (and the class, when given).
     HWND Find(const std::wstring& caption, const wchar_t* windowClass = nullptr) const {
         struct F {
@@ -205,8 +205,10 @@ protected:
     }
     static void SetValue(const wchar_t* key, const std::wstring& value) {
         HKEY h = nullptr;
-        ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CLASSES_ROOT, key, 0, nullptr, 0, KEY_WRITE, nullptr, &h, nullptr));
-        ::RegSetValueExW(h, nullptr, 0, REG_SZ, (const BYTE*)value.c_str(), (DWORD)((value.size() + 1) * sizeof(wchar_t)));
+        ASSERT_EQ(ERROR_SUCCESS,
+                  ::RegCreateKeyExW(HKEY_CLASSES_ROOT, key, 0, nullptr, 0, KEY_WRITE, nullptr, &h, nullptr));
+        ::RegSetValueExW(h, nullptr, 0, REG_SZ, (const BYTE*)value.c_str(),
+                         (DWORD)((value.size() + 1) * sizeof(wchar_t)));
         ::RegCloseKey(h);
     }
 
@@ -282,10 +284,13 @@ void SeedStore() {
     auto dirs = checked_cast<IDirectoryFileGroup>(db->CreateDirectoryFileGroup(L"Dirs", L"", t));
     dirs->AddDirectory(checked_cast<IDirectory>(db->CreateDirectory(L"%SystemRoot%\\Fonts", t, true)));
     auto registry = checked_cast<IRegistryGroup>(db->CreateRegistryGroup(L"Registry", L"", t));
-    registry->AddRegistryKey(checked_cast<IRegistryKey>(db->CreateRegistryKey(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\KvE2E", t, true)));
+    registry->AddRegistryKey(
+        checked_cast<IRegistryKey>(db->CreateRegistryKey(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\KvE2E", t, true)));
     auto sectors = checked_cast<IDiskSectorGroup>(db->CreateDiskSectorGroup(L"Sectors", L"", t));
-    sectors->AddDiskSector(checked_cast<IDiskSector>(db->CreateDiskSector(L"\\\\.\\PhysicalDrive0:0", L"MBR", 0, 0, t, true)));
-    auto hardware = checked_cast<IHardwareConfigurationGroup>(db->CreateHardwareConfigurationGroup(L"Hardware", L"", t));
+    sectors->AddDiskSector(
+        checked_cast<IDiskSector>(db->CreateDiskSector(L"\\\\.\\PhysicalDrive0:0", L"MBR", 0, 0, t, true)));
+    auto hardware =
+        checked_cast<IHardwareConfigurationGroup>(db->CreateHardwareConfigurationGroup(L"Hardware", L"", t));
     hardware->AddDevice(checked_cast<IDevice>(db->CreateDevice(L"PCI\\VEN_E2E", L"device", t, true)));
     auto task = checked_cast<ITaskEx>(db->CreateTaskEx(L"Task", L"", t));
     task->AddFileGroup(files);
@@ -332,8 +337,8 @@ TEST_F(ReportEndToEnd, ResourcesAndPassportFromTheMenuCommandsToTheOpenedReport)
         // Workstation resources (3612).
         std::wstring report = Tmp(L"e2e_resources.rtf");
         ::DeleteFileW(report.c_str());
-        std::wstring outcome = RunReport(program, 3612, L"Ресурсы рабочей станции",
-                                         L"Построение отчета: Ресурсы рабочей станции", report);
+        std::wstring outcome =
+            RunReport(program, 3612, L"Ресурсы рабочей станции", L"Построение отчета: Ресурсы рабочей станции", report);
         EXPECT_EQ(L"Процесс успешно завершен.\r\n\r\nОтчет сохранен в файл:\r\n" + report, outcome) << Utf8(outcome);
         std::string rtf = KvTest::ReadBytes(report);
         ASSERT_EQ(0u, rtf.find("{\\rtf1")) << rtf.substr(0, 80);
@@ -347,9 +352,9 @@ TEST_F(ReportEndToEnd, ResourcesAndPassportFromTheMenuCommandsToTheOpenedReport)
         EXPECT_NE(std::string::npos, rtf.find(RtfText(L"KV-E2E")));
         const std::wstring root = Env(L"SystemRoot");
         ASSERT_FALSE(root.empty());
-        for (const std::wstring& path : {root + L"\\system32\\kernel32.dll", root + L"\\Fonts",
-                                         std::wstring(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\KvE2E"),
-                                         std::wstring(L"\\\\.\\PhysicalDrive0:0")})
+        for (const std::wstring& path :
+             {root + L"\\system32\\kernel32.dll", root + L"\\Fonts",
+              std::wstring(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\KvE2E"), std::wstring(L"\\\\.\\PhysicalDrive0:0")})
             EXPECT_EQ(1u, Count(rtf, RtfText(path) + "\\f0\\par")) << Utf8(path);
         EXPECT_EQ(std::string::npos, rtf.find("%SystemRoot%"));
         EXPECT_EQ(std::string::npos, rtf.find("e2e_switched_off"));

@@ -28,9 +28,7 @@ std::wstring Env(const wchar_t* name) {
     return n && n < 1024 ? buf : L"";
 }
 
-std::wstring Tmp(const wchar_t* name) {
-    return Env(L"KV_TEST_TMP") + L"\\" + name;
-}
+std::wstring Tmp(const wchar_t* name) { return Env(L"KV_TEST_TMP") + L"\\" + name; }
 
 bool Exists(const std::wstring& path) {
     return !path.empty() && ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -71,11 +69,11 @@ bool PumpUntil(const std::function<bool()>& done, DWORD ms = 30000) {
 // ---- the stand-in wizard ---------------------------------------------------------------------
 
 struct SWizard {
-    int result = 0;                 // what the form returns; 0 writes the request
-    std::wstring reportFile;        // the report file the "user" chose
-    std::wstring kind;              // a report kind written over the form's own (empty: keep it)
+    int result = 0;          // what the form returns; 0 writes the request
+    std::wstring reportFile; // the report file the "user" chose
+    std::wstring kind;       // a report kind written over the form's own (empty: keep it)
     int calls = 0;
-    std::wstring lastRequest;       // the request file the form was given
+    std::wstring lastRequest; // the request file the form was given
     std::wstring lastComputer;
 } g_wizard;
 
@@ -224,9 +222,9 @@ TEST_F(ReportWindowTest, OutcomesOfTheRunAreShownAndNoTemporaryFileIsLeft) {
     struct Case {
         const char* name;
         const wchar_t* mode;
-        const wchar_t* folder;     // below bin
+        const wchar_t* folder; // below bin
         int command;
-        std::wstring text;         // the outcome text begins so
+        std::wstring text; // the outcome text begins so
         const wchar_t* button;
         bool built;
     } cases[] = {
@@ -239,7 +237,8 @@ TEST_F(ReportWindowTest, OutcomesOfTheRunAreShownAndNoTemporaryFileIsLeft) {
         {"no factory", L"ok", L"\\reportwin_doubles\\noexport", ID_REPORT_PASSPORT,
          L"Процесс завершен с ошибкой [0x0000007F]\n", L"Закрыть", false},
         {"no source", L"nosource", L"\\reportwin_doubles", ID_REPORT_PASSPORT,
-         L"Процесс завершен с ошибкой [0x80004005]\nМодуль " + bin + L"\\reportwin_doubles\\VrnPassportRpt64.dll не создал",
+         L"Процесс завершен с ошибкой [0x80004005]\nМодуль " + bin +
+             L"\\reportwin_doubles\\VrnPassportRpt64.dll не создал",
          L"Закрыть", false},
         {"start fails", L"startfail", L"\\reportwin_doubles", ID_REPORT_RESOURCES,
          L"Процесс завершен с ошибкой [0x8007000E]\n", L"Закрыть", false},
@@ -284,7 +283,7 @@ TEST_F(ReportWindowTest, OutcomesOfTheRunAreShownAndNoTemporaryFileIsLeft) {
         Press(w);
         ASSERT_TRUE(PumpUntil([&] { return !Window(c.command); }));
         EXPECT_TRUE(g_shown.empty());
-        EXPECT_EQ(c.built, Exists(g_wizard.reportFile));   // the report belongs to the user
+        EXPECT_EQ(c.built, Exists(g_wizard.reportFile)); // the report belongs to the user
     }
 }
 
@@ -442,7 +441,7 @@ TEST_F(ReportWindowTest, OneWindowPerCommandAndBothReportsRunAtOnce) {
     EXPECT_NE(passport->m_hWnd, resources->m_hWnd);
     // Two top-level windows of their own, each with its own plug-in, both running.
     EXPECT_EQ(nullptr, ::GetWindow(passport->m_hWnd, GW_OWNER));
-    EXPECT_TRUE(::GetClassLongW(passport->m_hWnd, GCL_STYLE) & CS_NOCLOSE);   // no close in the caption
+    EXPECT_TRUE(::GetClassLongW(passport->m_hWnd, GCL_STYLE) & CS_NOCLOSE); // no close in the caption
     ASSERT_TRUE(PumpUntil([] { return ReadRuns().size() == 2; }));
     std::vector<SRun> runs = ReadRuns();
     EXPECT_NE(runs[0].module, runs[1].module);
@@ -485,8 +484,8 @@ TEST_F(ReportWindowTest, ControlsFollowTheirAnchorsAndTheWindowKeepsItsDesignedS
     struct {
         int code;
         POINT point;
-    } anchors[] = {{0, {0, 0}},     {1, {50, 0}},   {2, {101, 0}},  {3, {101, 25}}, {4, {101, 51}},
-                   {5, {50, 51}},   {6, {0, 51}},   {7, {0, 25}},   {8, {50, 25}},  {9, {0, 0}}, {-1, {0, 0}}};
+    } anchors[] = {{0, {0, 0}},  {1, {50, 0}}, {2, {101, 0}}, {3, {101, 25}}, {4, {101, 51}}, {5, {50, 51}},
+                   {6, {0, 51}}, {7, {0, 25}}, {8, {50, 25}}, {9, {0, 0}},    {-1, {0, 0}}};
     for (const auto& a : anchors) {
         POINT p = CAnchorLayout::AnchorPoint(a.code, 101, 51);
         EXPECT_EQ(a.point.x, p.x) << a.code;
@@ -504,7 +503,8 @@ TEST_F(ReportWindowTest, ControlsFollowTheirAnchorsAndTheWindowKeepsItsDesignedS
         ::MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT*>(&r), 2);
         return r;
     };
-    RECT client, before = rectOf(IDC_LONGOP_TEXT), buttonBefore = rectOf(IDCANCEL), boxBefore = rectOf(IDC_LONGOP_FRAME);
+    RECT client, before = rectOf(IDC_LONGOP_TEXT), buttonBefore = rectOf(IDCANCEL),
+                 boxBefore = rectOf(IDC_LONGOP_FRAME);
     ::GetClientRect(dlg, &client);
     RECT window;
     w->GetWindowRect(&window);
@@ -521,13 +521,13 @@ TEST_F(ReportWindowTest, ControlsFollowTheirAnchorsAndTheWindowKeepsItsDesignedS
     ::GetClientRect(dlg, &grown);
     EXPECT_EQ(client.right + 200, grown.right);
     EXPECT_EQ(client.bottom + 100, grown.bottom);
-    EXPECT_EQ(before.right - before.left + 200, after.right - after.left);    // the text stretches
+    EXPECT_EQ(before.right - before.left + 200, after.right - after.left); // the text stretches
     EXPECT_EQ(before.bottom - before.top + 100, after.bottom - after.top);
-    EXPECT_EQ(client.right - boxBefore.right, grown.right - box.right);      // the group box too
+    EXPECT_EQ(client.right - boxBefore.right, grown.right - box.right); // the group box too
     EXPECT_EQ(client.bottom - boxBefore.bottom, grown.bottom - box.bottom);
-    EXPECT_EQ(buttonBefore.right - buttonBefore.left, button.right - button.left);   // the button keeps its size,
-    EXPECT_LE(std::abs((button.left + button.right) / 2 - grown.right / 2), 2);     // centred,
-    EXPECT_EQ(client.bottom - buttonBefore.bottom, grown.bottom - button.bottom);   // at the bottom
+    EXPECT_EQ(buttonBefore.right - buttonBefore.left, button.right - button.left); // the button keeps its size,
+    EXPECT_LE(std::abs((button.left + button.right) / 2 - grown.right / 2), 2);    // centred,
+    EXPECT_EQ(client.bottom - buttonBefore.bottom, grown.bottom - button.bottom);  // at the bottom
 
     // Not below the designed size.
     MINMAXINFO info = {};
