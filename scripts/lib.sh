@@ -4,7 +4,7 @@
 KV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 KV_PACKAGES=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
              wine wine64 wine32:i386 fonts-wine xvfb xauth x11-apps x11-utils xdotool imagemagick wixl cmake ninja-build ccache
-             googletest mono-mcs locales qemu-user-static file python3)
+             googletest mono-mcs locales qemu-user-static file python3 clang-format)
 
 kv_log() { printf '== %s\n' "$*" >&2; }
 
