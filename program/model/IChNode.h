@@ -140,6 +140,7 @@ public:
     int m_Removable;
 };
 
+// A resource node. The class name keeps the spelling the store's and the views' interfaces use.
 class CIChResorce : public CIChNode {
 public:
     CIChResorce();

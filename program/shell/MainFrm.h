@@ -101,7 +101,7 @@ public:
     // Fills the placeholder popups ("Панели", "Объект") as they open; FALSE leaves a popup empty.
     BOOL OnShowPopupMenu(HMENU popup);
 
-    // ---- state (members in the order the program's parts know them) ----
+    // ---- state: the bars, the view pane, the model, and what the commands keep between calls ----
     KvUi::CStatusBar m_wndStatusBar;
     KvUi::CToolBar m_wndToolBar;
     CIChModelViewBar m_wndTreeBar;

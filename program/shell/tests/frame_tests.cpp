@@ -57,7 +57,7 @@ KV_BEGIN_MESSAGE_MAP(CTestViewer, KvUi::CCmdTarget)
 ON_COMMAND(3001, OnObjectList)
 KV_END_MESSAGE_MAP()
 
-// The program's frame with the save and a few object handlers of its own, as later parts add them.
+// A frame with the save and a few object handlers of its own, enough to drive the views and routing.
 class CTestMainFrame : public CMainFrame {
 public:
     int m_nFrameRuns = 0, m_nDeletes = 0, m_nSaves = 0, m_nProperties = 0;
