@@ -1214,6 +1214,17 @@ TEST_F(FileFixture, ImportsOfSomeCategoriesTakeOnlyWhatWasChosen) {
     }
     frame->m_bShowResults = 1;
 
+    // The whole file again, merging: nothing new, and the model still counts as changed.
+    frame->m_Model.NewModel(1, JobSecondEdition);
+    ASSERT_EQ(0, frame->ImportModelFile(file.c_str(), 0, 1, 1, 1, 1, 1));
+    frame->m_Model.m_bModified = 0;
+    ps.Clear();
+    ASSERT_EQ(0, frame->ImportModelFile(file.c_str(), 0, 1, 1, 1, 1, 1));
+    ASSERT_EQ(1u, ps.Boxes().size());
+    EXPECT_EQ(L"В результате импорта модели ни одного объекта добавлено не было.", ps.Boxes()[0].text);
+    EXPECT_EQ(MB_ICONINFORMATION, ps.Boxes()[0].type & MB_ICONMASK);
+    EXPECT_EQ(1, frame->m_Model.m_bModified);
+
     // A type other than 1, 3, 5, 7: nothing read into the model, no message, 0.
     frame->m_Model.NewModel(1, JobSecondEdition);
     frame->m_Model.m_bModified = 0;
