@@ -285,14 +285,10 @@ int CDaVIdevaRezApp::CheckSingleInstance() {
     // Another instance runs. This start writes no settings back: the handle is not kept.
     if (h)
         ::CloseHandle(h);
-    // The other instance may still be starting (its window not made yet, or busy for a moment
-    // with its first load): ask again for a few seconds before saying it cannot be found.
+    // Its main window answers the registered message with the message's own value; a window that
+    // hangs is skipped after 300 ms.
     InstanceSearch search = {g_uInstanceQueryMessage, nullptr};
-    for (int attempt = 0; attempt < 20 && !search.found; ++attempt) {
-        if (attempt)
-            ::Sleep(250);
-        ::EnumWindows(FindInstanceWindow, reinterpret_cast<LPARAM>(&search));
-    }
+    ::EnumWindows(FindInstanceWindow, reinterpret_cast<LPARAM>(&search));
     if (search.found) {
         ::SetForegroundWindow(search.found);
         if (::IsIconic(search.found))

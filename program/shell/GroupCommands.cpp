@@ -134,9 +134,12 @@ void CMainFrame::OnAddResources(UINT id) {
         CIChNodeList made;
         MakeOperationResources(*op, made);
         for (CIChNode* node : made) {
+            // A path the model holds already: the model's resource is linked and marked instead.
             if (CIChResorce* known = ReplaceByKnownResource(static_cast<CIChResorce*>(node))) {
                 if (target)
                     known->LinkTo(target);
+                if (!extensions.empty())
+                    MarkExecutableByExtension(*known, extensions);
                 continue;
             }
             if (!extensions.empty())

@@ -538,13 +538,6 @@ BOOL CMainFrame::OnWndMsg(UINT msg, WPARAM wp, LPARAM lp, LRESULT* pResult) {
     }
     if (msg == WM_INITMENUPOPUP && !HIWORD(lp))
         OnShowPopupMenu(reinterpret_cast<HMENU>(wp));
-    if (msg == WM_ENDSESSION && wp) {
-        // Windows ends without destroying the windows: the lists keep their column state now.
-        if (m_wndView.m_hWnd)
-            m_wndView.SaveColumnStates();
-        if (m_wndOutput.m_wndList.m_hWnd)
-            m_wndOutput.m_wndList.SaveColumnState();
-    }
     return KvUi::CFrameWnd::OnWndMsg(msg, wp, lp, pResult);
 }
 

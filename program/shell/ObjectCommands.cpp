@@ -345,7 +345,6 @@ void CMainFrame::OnNodeProperties(UINT id) {
     CIChNode* node = CommandNode(id, ID_OBJ_PROPERTIES);
     if (!node || !node->IsModelNode())
         return;
-    bool changed = true;
     switch (node->GetType()) {
     case NodeTypeResource: {
         CIChResorce* r = static_cast<CIChResorce*>(node);
@@ -367,12 +366,11 @@ void CMainFrame::OnNodeProperties(UINT id) {
     }
     case NodeTypeJob: {
         CIChJob* job = static_cast<CIChJob*>(node);
+        // A job of another SubType has no dialog and goes on as if confirmed.
         if (job->m_SubType == JobBoard || job->m_SubType == JobSecondEdition) {
             dlgJobCPA dlg(this, job, 0);
             if (dlg.DoModal() != IDOK)
                 return;
-        } else {
-            changed = false; // no dialog: nothing was edited
         }
         break;
     }
@@ -380,7 +378,6 @@ void CMainFrame::OnNodeProperties(UINT id) {
         dlgSubject dlg(this, static_cast<CIChSubject*>(node));
         if (dlg.DoModal() != IDOK)
             return;
-        changed = false; // the sheet only shows the subject
         break;
     }
     default:
@@ -391,10 +388,8 @@ void CMainFrame::OnNodeProperties(UINT id) {
         SetCurrentNode(node, 0);
     else
         RefreshActiveViewer();
-    if (changed) {
-        node->SetModifyTime(nullptr);
-        m_Model.m_bModified = 1;
-    }
+    node->SetModifyTime(nullptr);
+    m_Model.m_bModified = 1;
 }
 
 // ---- new resource, task or group under a node -------------------------------------------------------------

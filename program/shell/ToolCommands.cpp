@@ -9,6 +9,12 @@
 #include "dlgProperty.h"
 #include "resource.h"
 
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <thread>
+
 namespace {
 
 // Restores a setting however the command ends.
@@ -24,7 +30,113 @@ private:
 
 bool IsReadOnly(const CIChNode* node) { return node->m_Id < 0; }
 
+std::function<void(dlgProcessInfo&)>& CheckObserver() {
+    static std::function<void(dlgProcessInfo&)> observer;
+    return observer;
+}
+
+// How long the check runs before its progress window shows (a short check shows none).
+const DWORD kCheckProgressDelay = 400;
+DWORD g_checkProgressDelay = kCheckProgressDelay;
+
+// Whether one of the files needs a module: 1 yes, 0 none does, -1 stopped by the user. The files are
+// walked in order on a worker thread, which stops at the first file that needs one; the window's
+// thread keeps dispatching messages meanwhile with the frame taking no input, and a check that lasts
+// shows the progress window, whose "Прервать" stops it.
+int AnyFileNeedsModules(HWND frame, const std::vector<std::wstring>& files) {
+    if (files.empty())
+        return 0;
+    struct Shared {
+        std::atomic<bool> stop{false};
+        std::atomic<int> found{0};
+        std::atomic<int> done{0};
+    };
+    auto shared = std::make_shared<Shared>();
+    HANDLE ended = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!ended)
+        throw std::runtime_error("the dependency check could not be started");
+    std::thread worker([shared, files, ended]() {
+        for (const std::wstring& file : files) {
+            if (shared->stop)
+                break;
+            bool needs = false;
+            try {
+                needs = !FindDependentModules(file).empty();
+            } catch (...) {
+                // A file that cannot be walked needs nothing.
+            }
+            if (needs) {
+                shared->found = 1;
+                break;
+            }
+            ++shared->done;
+        }
+        ::SetEvent(ended);
+    });
+    ::EnableWindow(frame, FALSE);
+    int abort = 0;
+    std::unique_ptr<dlgProcessInfo> progress;
+    const ULONGLONG start = ::GetTickCount64();
+    for (;;) {
+        DWORD r = ::MsgWaitForMultipleObjects(1, &ended, FALSE, 100, QS_ALLINPUT);
+        if (r == WAIT_OBJECT_0)
+            break;
+        if (!progress && !abort && ::GetTickCount64() - start >= g_checkProgressDelay) {
+            progress.reset(new dlgProcessInfo(frame, &abort));
+            if (progress->Create()) {
+                progress->SetWindowText(L"Поиск зависимостей выполнения");
+                progress->SetRange((int)files.size());
+                progress->ShowResourceInfo(nullptr);
+                progress->ShowWindow(SW_SHOW);
+                ::EnableWindow(progress->m_hWnd, TRUE);
+            } else {
+                progress.reset();
+            }
+        }
+        if (progress && progress->m_hWnd) {
+            int done = shared->done;
+            progress->SetPos(done);
+            if (done < (int)files.size())
+                progress->m_wndResource.SetWindowText(files[done]);
+            if (CheckObserver())
+                CheckObserver()(*progress);
+        }
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                // The program is ending: the quit message waits for the main loop, the check stops.
+                ::PostQuitMessage((int)msg.wParam);
+                abort = 1;
+                break;
+            }
+            if (!progress || !progress->m_hWnd || !::IsDialogMessageW(progress->m_hWnd, &msg)) {
+                ::TranslateMessage(&msg);
+                ::DispatchMessageW(&msg);
+            }
+        }
+        if (abort)
+            shared->stop = true;
+    }
+    worker.join();
+    ::CloseHandle(ended);
+    ::EnableWindow(frame, TRUE);
+    if (progress) {
+        if (progress->m_hWnd)
+            progress->DestroyWindow();
+        progress.reset();
+        ::SetForegroundWindow(frame);
+    }
+    if (shared->found)
+        return 1;
+    return abort ? -1 : 0;
+}
+
 } // namespace
+
+void SetDependencyCheckObserver(std::function<void(dlgProcessInfo&)> observer, DWORD delay) {
+    CheckObserver() = std::move(observer);
+    g_checkProgressDelay = CheckObserver() ? delay : kCheckProgressDelay;
+}
 
 bool CMainFrame::GetResourceSelection(CIChNodeList& nodes) {
     CIChNode* first = GetCurrentObject(&nodes);
@@ -43,21 +155,26 @@ void CMainFrame::OnFindDependencies() {
     CIChNodeList nodes;
     if (!GetResourceSelection(nodes))
         return;
-    INT_PTR answer = IDCANCEL;
-    int mark = 1;
-    if (!DependencyRoots(nodes, m_Model.m_PathVars).empty()) {
-        // The dialog walks the files itself, with progress and a way to stop; it ends on its own
-        // when no file needs any module.
+    // The dialog opens only when one of the chosen files needs a module. The wait cursor stays with
+    // the check: the dialogs that follow take input.
+    int found;
+    {
+        KvUi::CWaitCursor wait;
+        found = AnyFileNeedsModules(m_hWnd, DependencyRoots(nodes, m_Model.m_PathVars));
+    }
+    if (found < 0)
+        return;
+    if (found > 0) {
+        // The dialog walks the chosen files again and lists every module it finds.
         dlgDependens dlg(m_hWnd, &nodes, m_Model.m_PathVars);
-        answer = dlg.DoModal();
-        mark = dlg.m_bMarkExecutable;
-        if (answer != kNoDependencies) {
-            if (answer == IDOK) {
-                CSettingGuard addDepends(theApp.m_bAddDepends, 1);
-                PrepareResources(&nodes, L"Идет добавление зависимых модулей", mark);
-            }
-            return;
+        INT_PTR answer = dlg.DoModal();
+        if (answer == IDOK) {
+            CSettingGuard addDepends(theApp.m_bAddDepends, 1);
+            PrepareResources(&nodes, L"Идет добавление зависимых модулей", dlg.m_bMarkExecutable);
         }
+        // A file changed since the check may leave the dialog with nothing: then the message below.
+        if (answer != kNoDependencies)
+            return;
     }
     std::wstring text;
     if (nodes.size() == 1) {

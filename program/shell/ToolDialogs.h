@@ -133,5 +133,10 @@ private:
     bool m_finished = false;
 };
 
+// The dependent-module command's check whether a chosen file needs any module: called with its
+// progress window whenever it is drawn (tests press its button from here); the window shows once the
+// check has run for the given milliseconds. Null restores the usual delay.
+void SetDependencyCheckObserver(std::function<void(dlgProcessInfo&)> observer, DWORD delay);
+
 // "<lead><elapsed-time phrase>" for whole seconds, as the result messages give it.
 std::wstring ElapsedMessage(const wchar_t* lead, int seconds);

@@ -132,6 +132,14 @@ struct FileFixture : ::testing::Test, KvFrameTest::CFrameHolder<CFileFrame> {
         // The board folder is left as the other tests of the prefix expect it: without a store.
         KvFrameTest::EmptyBoardFolder();
     }
+    // A frame started without a store and a scratch folder; the path of a file there, not present.
+    std::wstring OpenWithoutStore(const wchar_t* folder, const wchar_t* name) {
+        ::DeleteFileW(kStoreFile);
+        OpenFrame();
+        const std::wstring file = ScratchFolder(folder) + L"\\" + name;
+        ::DeleteFileW(file.c_str());
+        return file;
+    }
     // A second-edition model with a controlled file, its group, task, job and subject.
     void BuildModel(const std::wstring& file) {
         CIChDataModel& m = frame->m_Model;
@@ -1110,6 +1118,127 @@ TEST_F(FileFixture, ImportOfOneKindMarksTheModelWheneverItAdds) {
     EXPECT_EQ(L"В данном файле не найдено ни одного объекта запрошенной категории.", ps.Boxes()[0].text);
 }
 
+// The names of a node list, sorted, with the names of each node's members after a colon.
+std::wstring NamesWithMembers(const CIChNodeList& list) {
+    std::vector<std::wstring> names;
+    for (CIChNode* n : list) {
+        std::vector<std::wstring> members;
+        for (CIChNode* m : n->m_Members) {
+            std::wstring name = m->m_Name;
+            members.push_back(name.substr(name.find_last_of(L'\\') + 1));
+        }
+        std::sort(members.begin(), members.end());
+        std::wstring name = n->m_Name.substr(n->m_Name.find_last_of(L'\\') + 1);
+        for (const std::wstring& m : members)
+            name += L":" + m;
+        names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    std::wstring out;
+    for (const std::wstring& n : names)
+        out += (out.empty() ? L"" : L" ") + n;
+    return out;
+}
+
+// Imports of some categories only: what was not chosen stays out, and so do its links; a group
+// brings along the resources it holds, never a resource of the file that no imported group holds.
+TEST_F(FileFixture, ImportsOfSomeCategoriesTakeOnlyWhatWasChosen) {
+    PresenterScope ps;
+    const std::wstring file = OpenWithoutStore(L"filecmds_some", L"some.xml");
+    const std::wstring dir = file.substr(0, file.find_last_of(L'\\'));
+    // G1 holds a.exe and goes into T under the job; G2 holds b.exe; c.exe is in no group.
+    CIChDataModel source;
+    source.NewModel(1, JobSecondEdition);
+    CIChRGroup* g1 = AddNode<CIChRGroup>(source, NodeTypeGroup, L"G1");
+    CIChRGroup* g2 = AddNode<CIChRGroup>(source, NodeTypeGroup, L"G2");
+    CIChTask* t = AddNode<CIChTask>(source, NodeTypeTask, L"T");
+    for (const wchar_t* name : {L"a.exe", L"b.exe", L"c.exe"}) {
+        WriteFileBytes(dir + L"\\" + name, "x");
+        CIChResorce* r = AddNode<CIChResorce>(source, NodeTypeResource, L"");
+        r->SetSubType(ResFile);
+        r->SetName(dir + L"\\" + name);
+        if (name[0] == L'a')
+            r->LinkTo(g1);
+        if (name[0] == L'b')
+            r->LinkTo(g2);
+    }
+    g1->LinkTo(t);
+    t->LinkTo(source.m_Jobs.front());
+    source.RebuildPathIndex();
+    ASSERT_EQ(0, frame->ExportModelFile(&source, file));
+
+    frame->m_bShowResults = 0;
+    // The whole-model import with clearing, by the switches of its dialog.
+    struct Whole {
+        int tasks, groups, resources;
+        const wchar_t *taskNames, *groupNames, *resourceNames;
+    } wholes[] = {
+        {0, 1, 0, L"", L"G1 G2", L""},
+        {1, 1, 0, L"T:G1", L"G1 G2", L""},
+        {1, 0, 0, L"T", L"", L""},
+        {0, 0, 1, L"", L"", L"a.exe b.exe c.exe"},
+        {0, 1, 1, L"", L"G1:a.exe G2:b.exe", L"a.exe b.exe c.exe"},
+    };
+    for (const Whole& w : wholes) {
+        SCOPED_TRACE(w.tasks * 100 + w.groups * 10 + w.resources);
+        frame->m_Model.NewModel(1, JobSecondEdition);
+        ASSERT_EQ(0, frame->ImportModelFile(file.c_str(), 1, 0, w.tasks || w.groups, w.tasks, w.groups, w.resources));
+        CIChDataModel& m = frame->m_Model;
+        EXPECT_EQ(w.taskNames, NamesWithMembers(m.m_Tasks));
+        EXPECT_EQ(w.groupNames, NamesWithMembers(m.m_Groups));
+        EXPECT_EQ(w.resourceNames, NamesWithMembers(m.m_Resources));
+        EXPECT_EQ(1, m.m_bModified);
+    }
+
+    // One node type, with and without subordinates.
+    struct One {
+        int type, withSubordinates;
+        const wchar_t *taskNames, *groupNames, *resourceNames;
+    } ones[] = {
+        {NodeTypeGroup, 1, L"", L"G1:a.exe G2:b.exe", L"a.exe b.exe"},
+        {NodeTypeGroup, 0, L"", L"G1 G2", L""},
+        {NodeTypeTask, 1, L"T:G1", L"G1:a.exe", L"a.exe"},
+        {NodeTypeTask, 0, L"T", L"", L""},
+        {NodeTypeResource, 0, L"", L"", L"a.exe b.exe c.exe"},
+    };
+    for (const One& o : ones) {
+        SCOPED_TRACE(o.type * 10 + o.withSubordinates);
+        frame->m_Model.NewModel(1, JobSecondEdition);
+        ps.Clear();
+        EXPECT_EQ(1, frame->ImportNodesFromFile(file.c_str(), o.type, o.withSubordinates));
+        CIChDataModel& m = frame->m_Model;
+        EXPECT_EQ(o.taskNames, NamesWithMembers(m.m_Tasks));
+        EXPECT_EQ(o.groupNames, NamesWithMembers(m.m_Groups));
+        EXPECT_EQ(o.resourceNames, NamesWithMembers(m.m_Resources));
+        EXPECT_TRUE(ps.Boxes().empty());
+    }
+    frame->m_bShowResults = 1;
+
+    // The whole file again, merging: nothing new, and the model still counts as changed.
+    frame->m_Model.NewModel(1, JobSecondEdition);
+    ASSERT_EQ(0, frame->ImportModelFile(file.c_str(), 0, 1, 1, 1, 1, 1));
+    frame->m_Model.m_bModified = 0;
+    ps.Clear();
+    ASSERT_EQ(0, frame->ImportModelFile(file.c_str(), 0, 1, 1, 1, 1, 1));
+    ASSERT_EQ(1u, ps.Boxes().size());
+    EXPECT_EQ(L"В результате импорта модели ни одного объекта добавлено не было.", ps.Boxes()[0].text);
+    EXPECT_EQ(MB_ICONINFORMATION, ps.Boxes()[0].type & MB_ICONMASK);
+    EXPECT_EQ(1, frame->m_Model.m_bModified);
+
+    // A type other than 1, 3, 5, 7: nothing read into the model, no message, 0.
+    frame->m_Model.NewModel(1, JobSecondEdition);
+    frame->m_Model.m_bModified = 0;
+    const std::wstring before = ModelText(frame->m_Model);
+    for (int type : {0, 2, 4, 6, 8, 10, 11}) {
+        SCOPED_TRACE(type);
+        ps.Clear();
+        EXPECT_EQ(0, frame->ImportNodesFromFile(file.c_str(), type, 1));
+        EXPECT_TRUE(ps.Boxes().empty());
+        EXPECT_EQ(before, ModelText(frame->m_Model));
+        EXPECT_EQ(0, frame->m_Model.m_bModified);
+    }
+}
+
 TEST_F(FileFixture, AFailedExportKeepsTheFileThatWasThere) {
     PresenterScope ps;
     ::DeleteFileW(kStoreFile);
@@ -1128,6 +1257,92 @@ TEST_F(FileFixture, AFailedExportKeepsTheFileThatWasThere) {
     // A complete export replaces it.
     EXPECT_EQ(0, frame->ExportModelFile(&model, file));
     EXPECT_NE("the earlier export", KvTest::ReadBytes(file));
+}
+
+// "Очистить всё" asks first; on Yes the model is new, with the default job's edition kept, and
+// marked modified; an empty model offers nothing to clear.
+TEST_F(FileFixture, ClearAsksAndKeepsTheDefaultJobsEdition) {
+    PresenterScope ps;
+    const std::wstring file = OpenWithoutStore(L"filecmds_clear", L"a.exe");
+    WriteFileBytes(file, "a");
+    struct Case {
+        int edition;
+        int answer;
+        bool cleared;
+    } cases[] = {{JobBoard, IDNO, false}, {JobBoard, IDYES, true}, {JobSecondEdition, IDYES, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.edition * 10 + c.answer);
+        BuildModel(file);
+        CIChDataModel& m = frame->m_Model;
+        static_cast<CIChJob*>(m.m_Jobs.front())->m_SubType = c.edition;
+        m.m_bModified = 0;
+        frame->SetCurrentNode(m.m_Tasks.front(), 0);
+        const std::wstring before = ModelText(m);
+        ps.Clear();
+        ps.QueueAnswer(c.answer);
+        ASSERT_TRUE(Enabled(ID_EDIT_CLEAR_ALL));
+        Send(ID_EDIT_CLEAR_ALL);
+        ASSERT_EQ(1u, ps.Boxes().size());
+        EXPECT_EQ(L"Текущая модель данных будет разрушена. Продолжить?", ps.Boxes()[0].text);
+        EXPECT_EQ((UINT)(MB_YESNO | MB_ICONQUESTION), ps.Boxes()[0].type & (MB_TYPEMASK | MB_ICONMASK));
+        if (!c.cleared) {
+            EXPECT_EQ(before, ModelText(m));
+            EXPECT_EQ(0, m.m_bModified);
+            EXPECT_EQ(m.m_Tasks.front(), frame->m_pCurrentNode);
+            continue;
+        }
+        EXPECT_TRUE(m.m_Resources.empty());
+        EXPECT_TRUE(m.m_Groups.empty());
+        EXPECT_TRUE(m.m_Tasks.empty());
+        ASSERT_EQ(1u, m.m_Jobs.size());
+        EXPECT_EQ(c.edition, static_cast<CIChJob*>(m.m_Jobs.front())->m_SubType);
+        EXPECT_EQ(1u, m.m_Subjects.size());
+        EXPECT_EQ(1, m.m_bModified);
+        // The deleted task is no longer current: the rebuilt tree shows its root folder.
+        EXPECT_TRUE(!frame->m_pCurrentNode || !frame->m_pCurrentNode->IsModelNode());
+    }
+    // Nothing in the model: the command is off and asks nothing.
+    frame->SetCurrentNode(nullptr, 0);
+    frame->m_Model.Clear();
+    ASSERT_EQ(0u, frame->m_Model.GetNodeCount());
+    ps.Clear();
+    EXPECT_FALSE(Enabled(ID_EDIT_CLEAR_ALL));
+    Send(ID_EDIT_CLEAR_ALL);
+    EXPECT_TRUE(ps.Boxes().empty());
+}
+
+// A failed export of the model says so with the code's text, and no success; an error that the
+// worker has shown in the error dialog is not told twice.
+TEST_F(FileFixture, AFailedModelExportShowsItsErrorBox) {
+    PresenterScope ps;
+    const std::wstring file = OpenWithoutStore(L"filecmds_exportfail", L"failed.xml");
+    const std::wstring dir = file.substr(0, file.find_last_of(L'\\'));
+    WriteFileBytes(dir + L"\\a.exe", "a");
+    BuildModel(dir + L"\\a.exe");
+    // A job of no known edition: the store gets nothing and the export answers with its code.
+    static_cast<CIChJob*>(frame->m_Model.m_Jobs.front())->m_SubType = 0;
+    auto answer = [&](dlgExportModel& d) {
+        ::DeleteFileW(file.c_str());
+        d.SetDlgItemText(IDC_EXPORT_PATH, file);
+        d.OnOK();
+    };
+    ps.OnDialog<dlgExportModel>(IDD_EXPORT_MODEL, answer);
+    Send(ID_FILE_EXPORT_XML);
+    ASSERT_EQ(1u, ps.Boxes().size());
+    std::wstring text;
+    theApp.GetErrorText((DWORD)kStoreResultNoEdition, text);
+    EXPECT_EQ(L"В результате экспорта модели данных в XML-файл произошла ошибка.\n" + text, ps.Boxes()[0].text);
+    EXPECT_EQ(MB_ICONERROR, ps.Boxes()[0].type & MB_ICONMASK);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(file.c_str()));
+    // The provider fails under way: the error dialog from the worker, and no box after it.
+    static_cast<CIChJob*>(frame->m_Model.m_Jobs.front())->m_SubType = JobSecondEdition;
+    ps.Clear();
+    ps.OnDialog<dlgExportModel>(IDD_EXPORT_MODEL, answer);
+    host.m_bThrowProvider = true;
+    Send(ID_FILE_EXPORT_XML);
+    host.m_bThrowProvider = false;
+    EXPECT_EQ((std::vector<UINT>{IDD_EXPORT_MODEL, IDD_EXCEPTION}), ps.Dialogs());
+    EXPECT_TRUE(ps.Boxes().empty());
 }
 
 // ---- the missing-resource question from the worker --------------------------------------------------------

@@ -325,6 +325,103 @@ TEST_F(FrameFixture, ObjectMenuTakesTheNodesMenu) {
     EXPECT_EQ(0, ::GetMenuItemCount(object));
 }
 
+// A menu as text: "text=id" per item, "-" per separator, "text[...]" per submenu, joined by "|".
+std::wstring MenuText(HMENU menu) {
+    std::wstring out;
+    for (int i = 0, n = ::GetMenuItemCount(menu); i < n; ++i) {
+        if (i)
+            out += L"|";
+        wchar_t text[128] = {};
+        MENUITEMINFOW mii = {sizeof(mii)};
+        mii.fMask = MIIM_ID | MIIM_SUBMENU | MIIM_FTYPE;
+        ::GetMenuItemInfoW(menu, i, TRUE, &mii);
+        if (mii.fType & MFT_SEPARATOR) {
+            out += L"-";
+            continue;
+        }
+        ::GetMenuStringW(menu, i, text, 128, MF_BYPOSITION);
+        out += text;
+        out += mii.hSubMenu ? L"[" + MenuText(mii.hSubMenu) + L"]" : L"=" + std::to_wstring(mii.wID);
+    }
+    return out;
+}
+
+// Every context menu of a node kind and of the relation list, item by item, submenus included: the
+// subjects folder offers only the computer chooser, the subjects neither export nor import.
+TEST(FrameMenus, ContextMenusHoldTheObjectCommandsInTheirSubmenus) {
+    struct Case {
+        UINT menu;
+        const wchar_t* items;
+    } cases[] = {
+        {IDR_MENU_RESOURCE, L"Свойства...\tEnter=3000|Контролировать=3045|Выполняемый=3065|-|"
+                            L"Исключить из[Группы\tNum -=3020|Всех групп=3090]|Удалить\tDel=3010|-|"
+                            L"Зависимости...\tF6=3602|Переменные окружения...\tF7=3603|-|Экспорт выбранных...=3025"},
+        {IDR_MENU_RESOURCES, L"Создать ресурс(ы)[Одиночный...\tIns=3015|Несколько...=3040]|-|"
+                             L"Импорт и добавление...=3030|Экспорт всех...=3025|-|Удалить все\tDel=3010"},
+        {IDR_MENU_GROUP, L"Свойства...\tEnter=3000|-|Добавить ресурсы[Новый одиночный...=3095|Несколько новых...=3040|"
+                         L"Существующие...\tNum +=3005|Импортировать...=3035]|-|"
+                         L"Исключить из[Задачи/Задания\tNum -=3020|Всех задач/заданий=3090]|Удалить\tDel=3010|-|"
+                         L"Экспорт выбранных...=3025"},
+        {IDR_MENU_GROUPS, L"Создать группу[Вручную...\tIns=3015|По каталогу...=3050|По ключу реестра...=3055]|-|"
+                          L"Импорт и добавление...=3030|Экспорт всех...=3025|-|Удалить все\tDel=3010"},
+        {IDR_MENU_TASK, L"Свойства...\tEnter=3000|-|Добавить группы[Новую группу вручную...=3080|"
+                        L"Новую группу по каталогу...=3050|Новую группу по ключу реестра...=3055|"
+                        L"Существующие...\tNum +=3005]|-|Исключить из[Задания\tNum -=3020|Всех заданий=3090]|"
+                        L"Удалить\tDel=3010|-|Экспорт выбранных...=3025"},
+        {IDR_MENU_TASKS, L"Создать задачу[Вручную...\tIns=3015|Через Генератор задач...\tF10=3600]|-|"
+                         L"Импорт и добавление...=3030|Экспорт всех...=3025|-|Удалить все\tDel=3010"},
+        {IDR_MENU_JOB, L"Свойства...\tEnter=3000|-|Добавить задачи/группы[Новую задачу вручную...=3085|"
+                       L"Новую задачу через ГЗ...=3070|Новую группу вручную...=3080|Новую группу по каталогу...=3050|"
+                       L"Новую группу по ключу реестра...=3055|Существующие...\tNum +=3005]|-|"
+                       L"Исключить из[Субъекта\tNum -=3020|Всех субъектов=3090]|-|Экспорт выбранных...=3025"},
+        {IDR_MENU_JOBS, L"Импорт и добавление...=3030|Экспорт всех...=3025"},
+        {IDR_MENU_SUBJECT, L"Свойства...\tEnter=3000|-|Добавить задания[Существующие...\tNum +=3005]"},
+        {IDR_MENU_SUBJECTS, L"Добавить в список...\tIns=3015"},
+        {IDR_MENU_RELATIONS, L"Перейти в дереве=32836"},
+    };
+    for (const Case& c : cases) {
+        HMENU menu = ::LoadMenuW(KvUi::GetResourceHandle(), MAKEINTRESOURCEW(c.menu));
+        ASSERT_NE(nullptr, menu) << c.menu;
+        EXPECT_EQ(c.items, MenuText(::GetSubMenu(menu, 0))) << c.menu;
+        ::DestroyMenu(menu);
+    }
+}
+
+// The status prompts of the tool and report commands are their names in the string table.
+TEST_F(FrameFixture, ToolAndReportCommandsShowTheirNamesAsPrompts) {
+    struct Case {
+        UINT id;
+        const wchar_t* prompt;
+    } cases[] = {{ID_RES_DEPENDENCIES, L"Зависимые модули"}, {ID_RES_PATH_VARIABLES, L"Переменные и пути"},
+                 {ID_REPORT_PASSPORT, L"Паспорт ПО"},        {ID_REPORT_RESOURCES, L"Ресурсы РС"},
+                 {ID_TASK_GENERATOR, L"Генератор задач"},    {ID_TOOLS_SETTINGS, L"Изменить настройки"},
+                 {ID_EDIT_CLEAR_ALL, L"Очистить модель"},    {ID_FILE_IMPORT_XML, L"Загрузка XML"},
+                 {ID_FILE_EXPORT_XML, L"Сохранение в XML"}};
+    for (const Case& c : cases)
+        EXPECT_EQ(c.prompt, frame->GetMessageString(c.id)) << c.id;
+}
+
+// The "Объект" menu takes the node's menu with its submenus; the subjects folder's holds the
+// computer chooser, which stays disabled there.
+TEST_F(FrameFixture, ObjectMenuKeepsTheSubmenusOfTheNodesMenu) {
+    HMENU object = ::GetSubMenu(frame->m_hMenu, 3);
+    Select(job);
+    frame->SendMessage(WM_INITMENUPOPUP, (WPARAM)object, 3);
+    wchar_t text[128] = {};
+    ::GetMenuStringW(object, 2, text, 128, MF_BYPOSITION);
+    EXPECT_STREQ(L"Добавить задачи/группы", text);
+    EXPECT_NE(nullptr, ::GetSubMenu(object, 2));
+    CIChFolder subjects(FolderSubjects);
+    frame->SetCurrentNode(&subjects, 0);
+    frame->SendMessage(WM_INITMENUPOPUP, (WPARAM)object, 3);
+    ASSERT_EQ(1, ::GetMenuItemCount(object));
+    EXPECT_EQ((UINT)ID_OBJ_ADD_NEW, ::GetMenuItemID(object, 0));
+    EXPECT_FALSE(Enabled(ID_OBJ_ADD_NEW));
+    EXPECT_EQ((UINT)-1, ::GetMenuState(object, ID_OBJ_IMPORT_ADD, MF_BYCOMMAND));
+    EXPECT_EQ((UINT)-1, ::GetMenuState(object, ID_OBJ_EXPORT, MF_BYCOMMAND));
+    frame->SetCurrentNode(nullptr, 0);
+}
+
 TEST_F(FrameFixture, CloseAsksAndKeepsUnsavedWork) {
     Presenter pr;
     // Confirmation bit 0: "No" keeps the window.

@@ -165,6 +165,9 @@ TEST_F(GroupCommands, SeveralResourcesIntoAGroupMarkedByExtensionAndLinkedWhenKn
     CIChResorce* known = AddFile(disk.Path(L"notes.txt"));
     known->m_Executable = 1;
     known->m_Controlled = 0;
+    // Already in the model and not marked, with a listed extension: the bulk creation marks it.
+    CIChResorce* knownLib = AddFile(disk.Path(L"sub\\lib.Dll"));
+    knownLib->m_Executable = 0;
     Category(ID_CATEGORY_GROUPS);
     Select(group);
     std::vector<std::wstring> kinds;
@@ -188,6 +191,8 @@ TEST_F(GroupCommands, SeveralResourcesIntoAGroupMarkedByExtensionAndLinkedWhenKn
     EXPECT_EQ(1u, CountOf(disk.Path(L"notes.txt")));
     EXPECT_EQ(known, Resource(disk.Path(L"notes.txt")));
     EXPECT_EQ(0, known->m_Controlled); // the known resource is linked as it was
+    EXPECT_EQ(knownLib, Resource(disk.Path(L"sub\\lib.Dll")));
+    EXPECT_EQ(1, knownLib->m_Executable);
     EXPECT_EQ(1, Model().m_bModified);
     // The group's list shows its new members.
     EXPECT_NE(std::wstring::npos, ListText().find(disk.Path(L"sub\\lib.Dll"))) << ListText();

@@ -272,10 +272,11 @@ TEST_F(ObjectCommands, ResourcesGroupsTaskAndJobAreCreatedLinkedEditedAndSurvive
     ::GetMenuStringW(frame->m_hMenu, 3, menuText, 64, MF_BYPOSITION);
     EXPECT_STREQ(L"Контроль", menuText); // the current node shown again under its new name
 
-    // The subject sheet shows this computer's subject and changes nothing.
+    // The subject sheet shows this computer's subject; its OK stamps the subject and marks the model.
     Category(ID_CATEGORY_SUBJECTS);
     Select(DefaultSubject());
-    const std::wstring before = DumpModel(Model());
+    const std::wstring name = DefaultSubject()->m_Name;
+    DefaultSubject()->m_ModifyTime = FILETIME{};
     Model().m_bModified = 0;
     p.OnDialog<ppSubjGeneral>(IDD_SUBJ_GENERAL, [&](ppSubjGeneral& page) {
         HWND sheet = ::GetParent(page.m_hWnd);
@@ -285,8 +286,9 @@ TEST_F(ObjectCommands, ResourcesGroupsTaskAndJobAreCreatedLinkedEditedAndSurvive
         page.GetSheet()->PressButton(PSBTN_OK);
     });
     Send(ID_OBJ_PROPERTIES);
-    EXPECT_EQ(before, DumpModel(Model()));
-    EXPECT_EQ(0, Model().m_bModified);
+    EXPECT_EQ(name, DefaultSubject()->m_Name);
+    EXPECT_NE(0u, DefaultSubject()->m_ModifyTime.dwHighDateTime);
+    EXPECT_EQ(1, Model().m_bModified);
 
     // Everything is in the store as it is in the window.
     EXPECT_EQ(Stored(), SaveAndReload());

@@ -168,18 +168,18 @@ TEST_F(ToolFixture, DependentModulesAreAddedLinkedAndMarked) {
     EXPECT_TRUE(::IsWindowEnabled(frame->m_hWnd));
 }
 
-TEST_F(ToolFixture, NothingFoundSaysSoForOneFileOrSeveral) {
+// No chosen file needs a module: the message comes before any dialog (a directory is never walked).
+TEST_F(ToolFixture, NothingFoundSaysSoForOneFileOrSeveralWithoutTheDialog) {
     struct Case {
         std::vector<std::wstring> paths;
         std::vector<int> kinds;
-        bool dialog; // whether the walk ran (a directory is never walked)
         std::wstring text;
     };
     const std::wstring dir = Sys();
     std::vector<Case> cases = {
-        {{dir}, {ResDirectory}, false, L"Для файла '" + dir + L"' не найдено ни одной зависимости."},
-        {{AllMissing()}, {ResFile}, true, L"Для файла '" + AllMissing() + L"' не найдено ни одной зависимости."},
-        {{AllMissing(), dir}, {ResFile, ResDirectory}, true, L"Для выбранных файлов не найдено ни одной зависимости."},
+        {{dir}, {ResDirectory}, L"Для файла '" + dir + L"' не найдено ни одной зависимости."},
+        {{AllMissing()}, {ResFile}, L"Для файла '" + AllMissing() + L"' не найдено ни одной зависимости."},
+        {{AllMissing(), dir}, {ResFile, ResDirectory}, L"Для выбранных файлов не найдено ни одной зависимости."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text.c_str());
@@ -200,9 +200,42 @@ TEST_F(ToolFixture, NothingFoundSaysSoForOneFileOrSeveral) {
         auto boxes = presenter.Boxes();
         ASSERT_EQ(1u, boxes.size());
         EXPECT_EQ(c.text, boxes[0].text);
-        EXPECT_EQ(c.dialog ? 1u : 0u, presenter.Dialogs().size());
+        EXPECT_EQ(MB_ICONINFORMATION, boxes[0].type & MB_ICONMASK);
+        EXPECT_TRUE(presenter.Dialogs().empty());
         EXPECT_EQ(before, frame->m_Model.m_Resources.size());
+        EXPECT_TRUE(::IsWindowEnabled(frame->m_hWnd));
     }
+}
+
+// A check that lasts shows its progress window; "Прервать" there ends the command with nothing
+// shown and nothing changed.
+TEST_F(ToolFixture, StoppedCheckOpensNoDialogAndSaysNothing) {
+    std::vector<CIChNode*> nodes;
+    for (int i = 0; i < 300; ++i)
+        nodes.push_back(AddResource(AllMissing(), ResFile, group));
+    nodes.push_back(AddResource(App() + L"\\root.exe", ResFile, group)); // would open the dialog
+    SelectRows(group, nodes);
+    int shown = 0;
+    std::wstring title;
+    SetDependencyCheckObserver(
+        [&](dlgProcessInfo& d) {
+            if (shown++ == 0) {
+                title = d.GetWindowText();
+                ::SendMessageW(::GetDlgItem(d.m_hWnd, IDCANCEL), BM_CLICK, 0, 0);
+            }
+        },
+        0);
+    presenter.Clear();
+    AnswerDependens(true);
+    const size_t before = frame->m_Model.m_Resources.size();
+    frame->SendMessage(WM_COMMAND, ID_RES_DEPENDENCIES, 0);
+    SetDependencyCheckObserver(nullptr, 0);
+    EXPECT_GE(shown, 1);
+    EXPECT_EQ(L"Поиск зависимостей выполнения", title);
+    EXPECT_TRUE(presenter.Boxes().empty());
+    EXPECT_TRUE(presenter.Dialogs().empty());
+    EXPECT_EQ(before, frame->m_Model.m_Resources.size());
+    EXPECT_TRUE(::IsWindowEnabled(frame->m_hWnd));
 }
 
 TEST_F(ToolFixture, StoppingAfterTheFirstFileKeepsWhatWasAdded) {
