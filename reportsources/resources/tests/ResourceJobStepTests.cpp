@@ -200,28 +200,34 @@ TEST(ResourceJobStep, StoreFailureAnywhereInTheStepGivesTheGeneralFailureAndWrit
         std::function<SmartPtr<ISubject>()> subject;
         int result;
     } cases[] = {
-        {"a readable job", [&] {
+        {"a readable job",
+         [&] {
              return SmartPtr<ISubject>(new CFakeSubject(
                  Collection({job(Collection({group(Collection({file(false)}))}), Collection())}), Collection()));
          },
          0},
-        {"the job list",
-         [&] { return SmartPtr<ISubject>(new CFakeSubject(Collection({}, 0), Collection())); }, (int)0x80004005},
-        {"the job's groups", [&] {
-             return SmartPtr<ISubject>(new CFakeSubject(Collection({job(Collection({}, 0), Collection())}), Collection()));
+        {"the job list", [&] { return SmartPtr<ISubject>(new CFakeSubject(Collection({}, 0), Collection())); },
+         (int)0x80004005},
+        {"the job's groups",
+         [&] {
+             return SmartPtr<ISubject>(
+                 new CFakeSubject(Collection({job(Collection({}, 0), Collection())}), Collection()));
          },
          (int)0x80004005},
-        {"the job's tasks", [&] {
+        {"the job's tasks",
+         [&] {
              return SmartPtr<ISubject>(new CFakeSubject(
                  Collection({job(Collection({group(Collection({file(false)}))}), Collection({}, 0))}), Collection()));
          },
          (int)0x80004005},
-        {"a group's resources", [&] {
+        {"a group's resources",
+         [&] {
              return SmartPtr<ISubject>(new CFakeSubject(
                  Collection({job(Collection({group(Collection({file(false)}, 1))}), Collection())}), Collection()));
          },
          (int)0x80004005},
-        {"a resource's path", [&] {
+        {"a resource's path",
+         [&] {
              return SmartPtr<ISubject>(new CFakeSubject(
                  Collection({job(Collection({group(Collection({file(true)}))}), Collection())}), Collection()));
          },
