@@ -145,8 +145,9 @@ bool CReportWizard::IsFilePageShown() const {
 }
 
 void CReportWizard::UpdateNextButton() {
-    // Next is always there on the first page; Build only with a path that may be confirmed.
-    BOOL enable = !IsFilePageShown() || m_pFilePage->IsPathAcceptable();
+    // Next is always there on the first page; Build only with a path that may be confirmed, in the
+    // wizards that follow the page's state.
+    BOOL enable = !IsFilePageShown() || !m_bFollowPathState || m_pFilePage->IsPathAcceptable();
     ::EnableWindow(GetDlgItem(IDC_NEXT), enable);
 }
 
@@ -210,18 +211,9 @@ HBRUSH CReportWizard::OnCtlColor(HDC dc, HWND ctl, UINT) {
     return (HBRUSH)::GetStockObject(HOLLOW_BRUSH);
 }
 
-bool CReportWizard::TakeReportPath() {
+void CReportWizard::TakeReportPath() {
     m_pFilePage->ReadPath();
-    if (!m_pFilePage->IsPathAcceptable()) {
-        if (!IsFilePageShown())
-            ShowFilePage();
-        ShowMessage(m_hWnd, LoadStr(IDS_PATH_EMPTY), LoadStr(IDS_MESSAGE_CAPTION).c_str(), MB_OK | MB_ICONERROR);
-        GotoDlgCtrl(m_pFilePage->GetDlgItem(IDC_REPORT_PATH));
-        UpdateNextButton();
-        return false;
-    }
     m_strReportPath = m_pFilePage->GetCompletedPath();
-    return true;
 }
 
 // ---- the event-log wizard ------------------------------------------------------------------
@@ -273,8 +265,7 @@ bool CDlgEventLog::Confirm() {
         return false;
     }
     m_params = m_pFirstPage->GetParams();
-    if (!TakeReportPath())
-        return false;
+    TakeReportPath();
     SaveSettings();
     return true;
 }
@@ -308,7 +299,7 @@ void CDlgEventLog::SaveSettings() {
 
 // ---- the board-access wizard ---------------------------------------------------------------
 
-CDlgVarno::CDlgVarno() : CReportWizard(IDD_VARNO) {}
+CDlgVarno::CDlgVarno() : CReportWizard(IDD_VARNO) { m_bFollowPathState = false; }
 
 BOOL CDlgVarno::OnInitDialog() {
     m_pFirstPage.reset(new CDlgVarnoStart);
@@ -325,8 +316,7 @@ BOOL CDlgVarno::OnInitDialog() {
 bool CDlgVarno::Confirm() {
     m_pFirstPage->UpdateData(TRUE);
     m_nShowAll = m_pFirstPage->GetShowAll();
-    if (!TakeReportPath())
-        return false;
+    TakeReportPath();
     SaveSettings();
     return true;
 }
@@ -361,7 +351,10 @@ SPassportDetails CDlgPassportWS::GetDetails() const {
 
 BOOL CDlgPassportWS::OnInitDialog() { return InitOnePage(); }
 
-bool CDlgPassportWS::Confirm() { return TakeReportPath(); }
+bool CDlgPassportWS::Confirm() {
+    TakeReportPath();
+    return true;
+}
 
 CDlgResourcesWS::CDlgResourcesWS() : CReportWizard(IDD_RESOURCES_WS) { m_pageNumbering = {1, 0, 0}; }
 
@@ -374,5 +367,6 @@ bool CDlgResourcesWS::Confirm() {
         flag = 0;
     m_filter.nFlags[11] = 1;
     m_filter.nFlags[12] = 1;
-    return TakeReportPath();
+    TakeReportPath();
+    return true;
 }

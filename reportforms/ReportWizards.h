@@ -51,9 +51,8 @@ protected:
     virtual bool LeaveFirstPage() { return true; }
     // Confirming: takes the results; false keeps the wizard open.
     virtual bool Confirm() = 0;
-    // Takes the completed path of the report file page; refuses (with a message) a path that
-    // cannot be confirmed, so no request ever names an empty or folder-only report file.
-    bool TakeReportPath();
+    // Takes the completed path of the report file page.
+    void TakeReportPath();
 
     void ShowFilePage();
     void ShowFirstPage();
@@ -69,6 +68,8 @@ protected:
     std::wstring m_strComputerName;
     SPageNumbering m_pageNumbering = {0, 0, 0};
     std::wstring m_strReportPath;
+    // Build follows the report file page's state (the board-access wizard leaves it enabled).
+    bool m_bFollowPathState = true;
     std::unique_ptr<CDlgResourcesSecond> m_pFilePage;
     HBITMAP m_hBanner = nullptr;
 

@@ -19,7 +19,6 @@
 #define IDS_BUILD           1008  // "Построить"
 #define IDS_BAD_RANGE       26500 // the range check's message
 #define IDS_MESSAGE_CAPTION 26501
-#define IDS_PATH_EMPTY      26502 // a report file path that cannot be confirmed
 #define IDS_FILE_FILTER     26503 // the Save As dialog's filter
 
 // Controls of the wizard frames

@@ -217,7 +217,11 @@ void CExchangeDialog::Browse(bool save, const wchar_t* title, const wchar_t* fil
     for (const wchar_t* p = filter + wcslen(filter) + 1; *p; p += wcslen(p) + 1)
         pick.filter.append(p, wcslen(p) + 1);
     pick.defaultExtension = L"xml";
-    pick.initialPath = m_strFileName.empty() ? m_folder : m_strFileName;
+    // The picker opens on the current path, in the remembered folder. An export asks about an
+    // existing file itself when OK is pressed, so the picker does not ask too.
+    pick.initialPath = m_strFileName;
+    pick.initialFolder = m_folder;
+    pick.overwritePrompt = false;
     std::vector<std::wstring> paths;
     if (KvUi::GetPresenter()->PickFiles(m_hWnd, pick, paths) && !paths.empty())
         SetDlgItemText(m_nPathId, paths.front());

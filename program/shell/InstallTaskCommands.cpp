@@ -53,7 +53,7 @@ int CMainFrame::RunTaskGenerator(int& source, CIChNodeList& output, const std::f
     if (dlg.DoModal() != IDOK)
         return 0;
     source = dlg.m_nSource ? 1 : 0;
-    // The dialog's OK writes the dependent-modules choice (installer source only) and the
+    // The dialog's OK writes the dependent-modules choice (forced on for the shortcuts) and the
     // extensions; the generator reads them from the settings.
     theApp.m_bAddDepends = settings.bAddDepends;
     theApp.m_strExeExtensions = settings.strExeExtensions;

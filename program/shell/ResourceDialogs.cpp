@@ -149,8 +149,16 @@ dlgResourceInvalid::dlgResourceInvalid(int action, const Varno::SmartPtr<Varno::
             name = m_item->GetName();
         }
     } catch (...) {
+        // The store could not say what the resource is: say so, with the store's reason, and
+        // preselect taking it off control, so that nothing is deleted on an unread item.
+        m_strText =
+            format_wstring(L"Не удалось прочитать ресурс из хранилища.\r\n%s", KvUi::CurrentExceptionText().c_str());
+        m_strAccusative = L"ресурс";
+        m_nAction = 1;
+        return;
     }
     const KindWords& words = kKinds[kind >= 1 && kind <= 8 ? kind - 1 : 0];
+    m_strAccusative = Lower(words.accusative);
     if (kind == Varno::ResourceKindFile) {
         CIChDataModel fresh;
         ExpandPathVariable(name, fresh.m_PathVars);
@@ -159,16 +167,18 @@ dlgResourceInvalid::dlgResourceInvalid(int action, const Varno::SmartPtr<Varno::
     }
     m_strText = format_wstring(L"%s \"%s\" не найден%s.", words.name, name.c_str(), words.ending);
     if (kind == Varno::ResourceKindDevice) {
-        // The inventory is asked here, before any window exists; when it fails the device counts
-        // as not found.
+        // The inventory is asked here, before any window exists. When it fails, the device was not
+        // checked at all: the text says so with the reason, and taking it off control is preselected.
         try {
             Varno::SmartPtr<Varno::IDevice> device;
             if (CastResourceToDevice(m_item, device) && device && IsDeviceAddressChanged(device))
                 m_strText = format_wstring(L"Изменился адрес устройства \"%s\".", name.c_str());
         } catch (...) {
+            m_strText = format_wstring(L"Не удалось проверить наличие устройства \"%s\".\r\n%s", name.c_str(),
+                                       KvUi::CurrentExceptionText().c_str());
+            m_nAction = 1;
         }
     }
-    m_strAccusative = Lower(words.accusative);
 }
 
 BOOL dlgResourceInvalid::OnInitDialog() {

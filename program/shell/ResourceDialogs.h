@@ -37,8 +37,9 @@ int IsDeviceAddressChanged(const Varno::SmartPtr<Varno::IDevice>& device);
 class dlgResourceInvalid : public KvUi::CDialog {
 public:
     // action: 0 preselects "remove from the resource list", any other value "take off control".
-    // The text is made here, before the window exists: an inventory that fails while a moved
-    // device is looked for gives the not-found text.
+    // The text is made here, before the window exists. A store item that cannot be read, or an
+    // inventory that fails while a moved device is looked for, gives a text that names the failure
+    // and its reason, and preselects "take off control" whatever the action passed.
     dlgResourceInvalid(int action, const Varno::SmartPtr<Varno::IResource>& item, HWND parent);
     BOOL OnInitDialog() override;
     BOOL PreTranslateMessage(MSG* pMsg) override;

@@ -201,11 +201,15 @@ int CMainFrame::PrepareResources(CIChNodeList* nodes, const std::wstring& title,
             if (pass.Aborted())
                 break;
             CIChResorce* file = node->GetType() == NodeTypeResource ? static_cast<CIChResorce*>(node) : nullptr;
-            // Read-only objects (the board's, negative IDs) are never changed: they are passed over.
-            if (file && file->m_SubType == ResFile && !IsReadOnly(file)) {
+            if (file && file->m_SubType == ResFile) {
                 try {
-                    file->m_Executable = mark;
-                    file->SetModifyTime(nullptr);
+                    // A read-only file (the board's, negative ID) keeps its mark and time, as a
+                    // read-only dependency does; its modules are added like any file's, as the
+                    // dependent-module dialog listed them.
+                    if (!IsReadOnly(file)) {
+                        file->m_Executable = mark;
+                        file->SetModifyTime(nullptr);
+                    }
                     std::wstring path = file->m_Name;
                     ExpandPathVariable(path, m_Model.m_PathVars);
                     for (const std::wstring& module : FindDependentModules(path)) {
@@ -225,7 +229,7 @@ int CMainFrame::PrepareResources(CIChNodeList* nodes, const std::wstring& title,
                             known->SetModifyTime(nullptr);
                         }
                         for (CIChNode* group : file->m_Uppers)
-                            if (!IsReadOnly(group) && m_Model.CanLink(dependency, group))
+                            if (m_Model.CanLink(dependency, group))
                                 dependency->LinkTo(group);
                     }
                 } catch (...) {

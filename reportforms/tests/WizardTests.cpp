@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <string>
 #include <vector>
@@ -325,9 +326,26 @@ TEST_F(WizardTest, VarnoLoadsAndSavesShowAll) {
     }
 }
 
-// An empty path or a folder is never confirmed: Build goes off, and Enter does nothing.
-TEST_F(WizardTest, EmptyPathCannotBeConfirmed) {
+// The board-access wizard does not follow the report file page's state: with an empty path Build
+// stays on and confirms the completed path, the documents folder followed by "\.rtf". The event-log
+// wizard does follow it: an empty path or a folder turns Build off, and Enter does nothing.
+TEST_F(WizardTest, EmptyPathTurnsBuildOffExceptInTheBoardAccessWizard) {
+    wchar_t documents[MAX_PATH] = {};
+    ASSERT_HRESULT_SUCCEEDED(::SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, documents));
     m_ps.OnDialog<CDlgVarno>(IDD_VARNO, [&](CDlgVarno& w) {
+        Click(w.m_hWnd, IDC_NEXT);
+        HWND file = w.GetFilePage()->m_hWnd;
+        Type(file, IDC_REPORT_PATH, L"C:\\reports\\");
+        EXPECT_TRUE(Enabled(w.m_hWnd, IDC_NEXT));
+        Type(file, IDC_REPORT_PATH, L"");
+        EXPECT_TRUE(Enabled(w.m_hWnd, IDC_NEXT));
+        Click(w.m_hWnd, IDC_NEXT);
+    });
+    CDlgVarno varno;
+    ASSERT_EQ(IDOK, varno.DoModal());
+    EXPECT_EQ(std::wstring(documents) + L"\\.rtf", varno.GetReportPath());
+
+    m_ps.OnDialog<CDlgEventLog>(IDD_EVENTLOG, [&](CDlgEventLog& w) {
         Click(w.m_hWnd, IDC_NEXT);
         HWND file = w.GetFilePage()->m_hWnd;
         Type(file, IDC_REPORT_PATH, L"");
@@ -344,9 +362,9 @@ TEST_F(WizardTest, EmptyPathCannotBeConfirmed) {
         EXPECT_FALSE(Enabled(w.m_hWnd, IDC_NEXT));
         Click(w.m_hWnd, IDC_CANCEL_WIZARD);
     });
-    CDlgVarno wizard;
-    EXPECT_EQ(IDCANCEL, wizard.DoModal());
-    EXPECT_FALSE(KeyExists(kVarnoSettingsKey));
+    CDlgEventLog eventLog;
+    EXPECT_EQ(IDCANCEL, eventLog.DoModal());
+    EXPECT_FALSE(KeyExists(kEventLogSettingsKey));
 }
 
 // ---- the one-page wizards ------------------------------------------------------------------

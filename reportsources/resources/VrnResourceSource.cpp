@@ -54,15 +54,6 @@ private:
     SmartPtr<IDatabase>& m_db;
 };
 
-// A text of the string table with one "%s" filled in.
-std::wstring FormatText(UINT id, const std::wstring& value) {
-    std::wstring format = CVrnResourceSource::LoadText(id);
-    size_t at = format.find(L"%s");
-    if (at != std::wstring::npos)
-        format.replace(at, 2, value);
-    return format;
-}
-
 // What the first item of a collection is, or empty.
 SmartPtr<StoreItem> FirstItem(const SmartPtr<IItemCollection>& collection) {
     if (!collection)
@@ -87,26 +78,6 @@ bool IsSwitchedOn(const SmartPtr<StoreItem>& item) {
         return s->IsControlled();
     return false;
 }
-
-// ICheck with an Error element whose description says more than the code's own text.
-void WriteErrorSection(IReportWriter& writer, int code, const std::wstring& description) {
-    wchar_t digits[16];
-    swprintf(digits, 16, L"%x", (unsigned int)code);
-    writer.StartElement(L"ICheck", ReportAttributes());
-    writer.StartElement(L"Error", ReportAttributes());
-    writer.Element(L"Code", CSaxValue(digits), ReportAttributes());
-    writer.Element(L"Description", CSaxValue(description), ReportAttributes());
-    writer.EndElement(L"Error");
-    writer.EndElement(L"ICheck");
-}
-
-// The failure of the store step that Build reports, with its text when there is a better one
-// than the code's.
-struct SStoreFailure {
-    std::wstring text;
-};
-
-int WriteStoreDataEx(IReportWriter& writer, IKvReportAbort* abort, SStoreFailure& failure);
 
 } // namespace
 
@@ -299,46 +270,31 @@ int CVrnResourceSource::WriteJobResources(IReportWriter& writer, const SmartPtr<
 }
 
 int CVrnResourceSource::WriteStoreData(IReportWriter& writer, IKvReportAbort* abort) {
-    SStoreFailure failure;
-    return WriteStoreDataEx(writer, abort, failure);
-}
-
-namespace {
-
-int WriteStoreDataEx(IReportWriter& writer, IKvReportAbort* abort, SStoreFailure& failure) {
     if (Aborted(abort))
         return 1;
     CStoreLibraryScope attached;
     int r = 0;
     try {
+        // A missing provider, folder, store or subject has no integrity section to give: the run
+        // fails with the store's general failure.
         SmartPtr<IProvider> provider = Common::CreateProvider();
-        if (!provider) {
-            failure.text = CVrnResourceSource::LoadText(IDS_NO_PROVIDER);
+        if (!provider)
             return kFailed;
-        }
-        // The store is only read: a missing folder or file is reported, never created.
-        std::wstring folder = CVrnResourceSource::GetStoreFolder();
-        if (folder.empty()) {
-            failure.text = CVrnResourceSource::LoadText(IDS_NO_FIXED_DRIVE);
-            return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
-        }
-        std::wstring path = folder + L"\\" + CVrnResourceSource::kStoreFileName;
+        // The store is only read: a missing folder or file fails the run and is never created.
+        std::wstring folder = GetStoreFolder();
+        if (folder.empty())
+            return kFailed;
+        std::wstring path = folder + L"\\" + kStoreFileName;
         DWORD attributes = GetFileAttributesW(path.c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            failure.text = FormatText(IDS_NO_STORE, path);
-            return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
-        }
+        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return kFailed;
         SmartPtr<IDatabase> db = provider->OpenExisting(as_string(path, CP_ACP).c_str());
         CStoreCloser closer(provider, db);
-        if (!db) {
-            failure.text = FormatText(IDS_STORE_UNREADABLE, provider->GetLastErrorText());
+        if (!db)
             return kFailed;
-        }
         SmartPtr<ISubject> subject = db->GetLocalSubject();
-        if (!subject) {
-            failure.text = FormatText(IDS_NO_SUBJECT, path);
+        if (!subject)
             return kFailed;
-        }
         // Both texts are read before the element starts, so that a failing read cannot leave a
         // half-written WorkstationInfo behind.
         std::wstring name = subject->GetName();
@@ -350,7 +306,7 @@ int WriteStoreDataEx(IReportWriter& writer, IKvReportAbort* abort, SStoreFailure
 
         // Everything of the integrity section is read (and the abort polled) before any of it is
         // written, so a failure or an abort leaves no partial section in the response.
-        r = CVrnResourceSource::WriteJobResources(writer, subject, abort);
+        r = WriteJobResources(writer, subject, abort);
     } catch (const EGeneric&) {
         r = kFailed;
     } catch (const KvBase::CVoRurod&) {
@@ -361,8 +317,6 @@ int WriteStoreDataEx(IReportWriter& writer, IKvReportAbort* abort, SStoreFailure
     return r;
 }
 
-} // namespace
-
 int CVrnResourceSource::Build(const wchar_t* requestPath, const wchar_t* responsePath, IKvReportAbort* abort) {
     redirect_structured_exceptions structured;
     int r = 0;
@@ -371,14 +325,8 @@ int CVrnResourceSource::Build(const wchar_t* requestPath, const wchar_t* respons
         TSAX2DocumentReader<RequestFormat> reader(format, requestPath);
         CReportWriter writer(responsePath);
         WriteResponseHead(writer, format, kDataSource, kReportKind);
-        SStoreFailure failure;
-        r = WriteStoreDataEx(writer, abort, failure);
-        if (r != 0 && r != 1 && !failure.text.empty()) {
-            WriteErrorSection(writer, r, failure.text);
-            WriteResponseTail(writer, kReportKind, 0);
-        } else {
-            WriteResponseTail(writer, kReportKind, r);
-        }
+        r = WriteStoreData(writer, abort);
+        WriteResponseTail(writer, kReportKind, r);
     } catch (const KvBase::CVoRurod&) {
         r = kFailed;
     } catch (...) {

@@ -66,7 +66,7 @@ bool CRealPresenter::PickFolder(HWND owner, const std::wstring& title, int rootC
 
 bool CRealPresenter::PickFiles(HWND owner, const FilePick& request, std::vector<std::wstring>& paths) {
     std::vector<wchar_t> buffer(32768, L'\0');
-    std::wstring initialDir;
+    std::wstring initialDir = request.initialFolder;
     DWORD attrs =
         request.initialPath.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(request.initialPath.c_str());
     if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY))
@@ -84,7 +84,7 @@ bool CRealPresenter::PickFiles(HWND owner, const FilePick& request, std::vector<
     ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | (request.showHidden ? OFN_FORCESHOWHIDDEN : 0) |
                 (request.linksAsFiles ? OFN_NODEREFERENCELINKS : 0);
     if (request.save)
-        ofn.Flags |= OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST;
+        ofn.Flags |= (request.overwritePrompt ? OFN_OVERWRITEPROMPT : 0) | OFN_PATHMUSTEXIST;
     else
         ofn.Flags |= OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | (request.multiple ? OFN_ALLOWMULTISELECT : 0);
     BOOL ok = request.save ? ::GetSaveFileNameW(&ofn) : ::GetOpenFileNameW(&ofn);

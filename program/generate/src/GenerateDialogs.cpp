@@ -142,9 +142,9 @@ void dlgChooseInstTask::OnOK() {
     m_shortcutItems.clear();
     m_bIgnoreRegistry = GetCheck(IDC_INSTTASK_IGNORE_REG);
     m_bPathsToVariables = GetCheck(IDC_INSTTASK_PATHS_TO_VARS);
-    // The shortcut source shows dependent modules forced on; the setting stays the user's own.
-    if (m_nSource == 0)
-        m_settings.bAddDepends = GetCheck(IDC_INSTTASK_ADD_DEPENDS);
+    // The setting takes the box as shown: for the shortcut source that is the forced check, so it
+    // becomes 1.
+    m_settings.bAddDepends = GetCheck(IDC_INSTTASK_ADD_DEPENDS);
     if (m_bMarkExecutable) {
         wchar_t text[1024] = {};
         ::GetDlgItemTextW(m_hWnd, IDC_INSTTASK_EXTENSIONS, text, 1024);

@@ -159,7 +159,7 @@ TEST_F(GeneratorCommands, EachCommandRemembersItsOwnSourceAndTheListVariantLinks
     theApp.m_bAddDepends = 0;
 
     // The tool command, switched to the shortcuts: the shortcut's task with its target and modules;
-    // the dependent-modules setting forced for the run only.
+    // the dialog's forced dependent-modules check becomes the setting.
     SChoice first;
     Script(first, 1, {L"KvCmdTools - Editor"});
     Send(ID_TASK_GENERATOR);
@@ -173,7 +173,7 @@ TEST_F(GeneratorCommands, EachCommandRemembersItsOwnSourceAndTheListVariantLinks
     ASSERT_NE(nullptr, files);
     EXPECT_GT(files->m_Members.size(), 1u) << "the target and its modules";
     EXPECT_EQ(0u, LastBox().find(L"Процесс генерации задач (LNK) успешно завершен ")) << LastBox();
-    EXPECT_EQ(0, theApp.m_bAddDepends);
+    EXPECT_EQ(1, theApp.m_bAddDepends);
 
     // The tool command again opens on the shortcuts; the job's command on its own first choice.
     SChoice second;

@@ -89,9 +89,9 @@ TEST(ChooseDialog, TheChosenProductStaysEvenWhenAnotherHasItsName) {
     EXPECT_EQ(0, settings.bAddDepends);
 }
 
-// The shortcut source shows registry and dependencies fixed on, and leaves the AddDepends setting
-// as the user had it.
-TEST(ChooseDialog, ShortcutSourceForcesItsOptionsWithoutChangingTheSetting) {
+// The shortcut source shows registry and dependencies fixed on; OK writes the forced check into the
+// AddDepends setting, which becomes 1.
+TEST(ChooseDialog, ShortcutSourceForcesItsOptionsAndTheDependenciesSetting) {
     CTestMainWindow main;
     KvTest::CScopedPresenter presenter;
     std::list<CInstalledProductInfo> products{CInstalledProductInfo(Guid(31, 1), L"Product", 1, L"")};
@@ -122,7 +122,7 @@ TEST(ChooseDialog, ShortcutSourceForcesItsOptionsWithoutChangingTheSetting) {
     ASSERT_EQ(1u, shortcuts.size());
     EXPECT_EQ(L"Tools - Viewer", shortcuts.front().first);
     EXPECT_EQ(1u, products.size());
-    EXPECT_EQ(0, settings.bAddDepends);
+    EXPECT_EQ(1, settings.bAddDepends);
     EXPECT_EQ(L".exe", settings.strExeExtensions);
 }
 

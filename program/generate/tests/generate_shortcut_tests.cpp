@@ -199,3 +199,35 @@ TEST_F(StartMenu, InstalledComponentsListFillsBothListsAndShowsAnEnumerationErro
     EXPECT_GT(presenter.Boxes()[0].text.size(), 80u);
     EXPECT_EQ((UINT)MB_ICONEXCLAMATION, presenter.Boxes()[0].type);
 }
+
+// "Прервать" while the third of five shortcuts is treated: that task is completed and handed to the
+// model, the fourth is not begun, the main window has its input back and the message says so.
+TEST(GenerateShortcuts, AbortDuringTheThirdShortcutKeepsThreeTasks) {
+    CTestMainWindow main;
+    KvTest::CScopedPresenter presenter;
+    CIChDataModel model;
+    model.NewModel(1, JobSecondEdition);
+    SGenerateHost host = MakeHost(main.m_hWnd, model);
+    CShortcutList shortcuts;
+    for (int i = 1; i <= 5; ++i)
+        shortcuts.push_back({L"Tools - Program " + std::to_wstring(i), Notepad()});
+    CIChNodeList output;
+    {
+        CAbortWhenTaskShown abort(L"Tools - Program 3");
+        EXPECT_EQ(1, GenerateTasksFromShortcuts(host, &shortcuts, 1, 0, &output));
+    }
+    std::vector<std::wstring> names;
+    for (CIChNode* task : output)
+        names.push_back(task->m_Name);
+    EXPECT_EQ((std::vector<std::wstring>{L"Tools - Program 1", L"Tools - Program 2", L"Tools - Program 3"}), names);
+    ASSERT_EQ(3u, output.size());
+    CIChNode* files = MemberNamed(output.back(), L"Tools - Program 3 Файлы");
+    ASSERT_NE(nullptr, files) << "the task being treated is completed";
+    EXPECT_FALSE(files->m_Members.empty());
+    EXPECT_EQ(nullptr, model.FindNodeByName(NodeTypeTask, L"Tools - Program 4", 0));
+    ASSERT_EQ(1u, presenter.Boxes().size());
+    EXPECT_EQ(L"Процесс генерации задач (LNK) прерван пользователем", presenter.Boxes()[0].text);
+    EXPECT_EQ((UINT)MB_ICONINFORMATION, presenter.Boxes()[0].type);
+    EXPECT_TRUE(::IsWindowEnabled(main.m_hWnd));
+    EXPECT_EQ(nullptr, ::FindWindowW(nullptr, kProgressCaption));
+}

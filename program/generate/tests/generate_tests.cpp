@@ -217,7 +217,8 @@ TEST_F(RegistryBranch, RecordsResolveByTheirRootCodeInTheirView) {
 }
 
 // A product of the scripted source with registry records, generated into a model with a job of the
-// second edition, and into one without a job.
+// second edition, into one whose first job is the board's (SubType 1, which holds no registry
+// resources), and into one without a job.
 TEST_F(RegistryBranch, GeneratorPutsKeysAndValuesIntoTheRegistryGroupOnlyWhenTheJobCanHoldThem) {
     CFakeInstaller msi;
     const std::wstring p = Guid(8, 1);
@@ -231,7 +232,7 @@ TEST_F(RegistryBranch, GeneratorPutsKeysAndValuesIntoTheRegistryGroupOnlyWhenThe
     msi.AddComponent(Guid(9, 5), p, std::wstring(windows) + L"\\notepad.exe");
     CTestMainWindow main;
     KvTest::CScopedPresenter presenter;
-    for (int job : {(int)JobSecondEdition, 0}) {
+    for (int job : {(int)JobSecondEdition, (int)JobBoard, 0}) {
         SCOPED_TRACE(job);
         CIChDataModel model;
         model.NewModel(1, job);
@@ -244,9 +245,14 @@ TEST_F(RegistryBranch, GeneratorPutsKeysAndValuesIntoTheRegistryGroupOnlyWhenThe
         CIChNode* task = output.front();
         EXPECT_EQ(L"KvGen Registry Product", task->m_Name);
         CIChNode* registry = MemberNamed(task, L"KvGen Registry Product Реестр");
-        if (job == 0) {
-            EXPECT_EQ(nullptr, registry); // no job: the registry group ends empty and goes
+        if (job != JobSecondEdition) {
+            EXPECT_EQ(nullptr, registry); // board job or no job: the registry group ends empty and goes
             EXPECT_EQ(1u, task->m_Members.size());
+            CIChNode* files = MemberNamed(task, L"KvGen Registry Product Файлы");
+            ASSERT_NE(nullptr, files);
+            EXPECT_EQ(1u, files->m_Members.size()) << "the file component is kept";
+            for (CIChNode* node : model.m_Resources)
+                EXPECT_EQ(ResFile, static_cast<CIChResorce*>(node)->m_SubType) << "no registry resource at all";
             continue;
         }
         ASSERT_NE(nullptr, registry);
@@ -265,7 +271,7 @@ TEST_F(RegistryBranch, GeneratorPutsKeysAndValuesIntoTheRegistryGroupOnlyWhenThe
         EXPECT_EQ(1, static_cast<CIChResorce*>(files->m_Members.front())->m_Executable);
     }
     // Each run closed with its message.
-    ASSERT_EQ(2u, presenter.Boxes().size());
+    ASSERT_EQ(3u, presenter.Boxes().size());
     EXPECT_EQ(0u, presenter.Boxes()[0].text.find(L"Процесс генерации задач (MSI) успешно завершен "));
     EXPECT_EQ((UINT)MB_ICONINFORMATION, presenter.Boxes()[0].type);
 }

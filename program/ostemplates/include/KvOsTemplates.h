@@ -50,23 +50,18 @@ std::wstring GetServiceBinaryPath(const wchar_t* serviceName, const QUERY_SERVIC
 
 // ---- Module collection --------------------------------------------------------------------------
 // Collects modules with what they import. Each module is walked once by a dependency finder of its
-// own; a module met again takes the result of its first walk. A stop flag, when given and set,
-// ends the collection early (what was collected stays).
+// own; a module met again takes the result of its first walk.
 class CModuleCollector {
 public:
-    explicit CModuleCollector(const volatile LONG* stop = nullptr) : m_stop(stop) {}
-
     // Puts the module and everything it imports into the set (a non-empty lower-case path).
     void AddModule(const std::wstring& path, CModuleSet& set);
     // The modules the finder reaches from the module, the module itself left out.
     const CModuleSet& Dependencies(const std::wstring& path);
-    bool Stopped() const { return m_stop && *m_stop != 0; }
     size_t WalkCount() const { return m_walks; }
     // The modules walked so far, in path order.
     std::vector<std::wstring> WalkedModules() const;
 
 private:
-    const volatile LONG* m_stop;
     std::map<std::wstring, CModuleSet> m_walked;
     size_t m_walks = 0;
 };
@@ -86,12 +81,12 @@ void CollectWinlogonNotifyModules(CModuleSet& modules, CModuleCollector& collect
 
 // ---- Start-up file templates --------------------------------------------------------------------
 // One run of the start-up templates: the modules already placed in a group, the walk cache, the
-// local-disk test (a drive letter -> nonzero when it is a local hard disk) and the stop flag.
+// local-disk test (a drive letter -> nonzero when it is a local hard disk).
 class CStartupTemplates {
 public:
     typedef std::function<int(wchar_t)> LocalDiskTest;
 
-    explicit CStartupTemplates(LocalDiskTest isLocalHardDisk = LocalDiskTest(), const volatile LONG* stop = nullptr);
+    explicit CStartupTemplates(LocalDiskTest isLocalHardDisk = LocalDiskTest());
     virtual ~CStartupTemplates() = default;
 
     // Builds the three file groups under the task; 1 done, 0 without a task.
@@ -123,8 +118,10 @@ private:
     CModuleSet m_placed;
 };
 
-// The three start-up groups under the task with the system's local-disk test; 1 done, 0 no task.
-int CreateStartupFileTemplates(CIChTask* task, const volatile LONG* stop = nullptr);
+// The three start-up groups under the task with the local-disk test (empty: the system's); 1 done,
+// 0 no task.
+int CreateStartupFileTemplates(CIChTask* task,
+                               CStartupTemplates::LocalDiskTest isLocalHardDisk = CStartupTemplates::LocalDiskTest());
 
 // The names of the start-up groups, in their order under the task.
 extern const wchar_t* const StartupGroupNames[3];
@@ -140,23 +137,25 @@ extern const wchar_t* const WindowsTaskName;            // "Операционн
 extern const wchar_t* const ServicesGroupName;          // "Службы Windows"
 extern const wchar_t* const ImportantRegistryGroupName; // "Важные элементы системного реестра"
 
+// The fifteen services of the Kavrel host suite: the services group never takes their values.
+const std::vector<std::wstring>& HostSuiteServiceNames();
+
 // The kinds of the task, as the setup dialog gives them.
 enum { WindowsTaskStartup = 0, WindowsTaskDefault = 1 };
 
 struct SWindowsTaskOptions {
     int variant = WindowsTaskDefault;
-    std::wstring exeExtensions;                       // the setting ExeExtensions (".exe; .dll; ...")
-    int is64 = 0;                                     // 64-bit Windows: the SysWOW64 folder too
-    std::vector<std::wstring> excludedServices;       // services whose values the services group leaves out
-    CStartupTemplates::LocalDiskTest isLocalHardDisk; // empty: the system's test
-    const volatile LONG* stop = nullptr;
+    std::wstring exeExtensions; // the setting ExeExtensions (".exe; .dll; ...")
+    int is64 = 0;               // 64-bit Windows: the SysWOW64 folder too
+    std::vector<std::wstring> excludedServices = HostSuiteServiceNames(); // whose values the services group leaves out
+    CStartupTemplates::LocalDiskTest isLocalHardDisk;                     // empty: the system's test
 };
 
 // The task with its file groups of the kind and its two registry groups, outside any model.
 CIChTask* BuildWindowsTask(const SWindowsTaskOptions& options);
-// The two registry groups under the task; 0 without a task.
-int AddRegistryTemplates(CIChTask* task, const std::vector<std::wstring>& excludedServices = {},
-                         const volatile LONG* stop = nullptr);
+// The two registry groups under the task; 0 without a task. A service value whose full path holds
+// one of the excluded names (exact text) is left out of the services group.
+int AddRegistryTemplates(CIChTask* task, const std::vector<std::wstring>& excludedServices = HostSuiteServiceNames());
 // The small registry steps: a key (when it exists); a key with its own values; a key with the values
 // of one name (token form, any case) at any depth; a value (when it exists). Nothing without a
 // group or path.
@@ -178,7 +177,7 @@ struct SOsTemplatesRun {
     int addWindowsTask = 0;
     int clearModel = 0;       // the model was cleared first: no merging with its nodes
     int hasProducts = 0;      // programs were chosen
-    SWindowsTaskOptions task; // variant, extensions, 64-bit, excluded services, disks, stop
+    SWindowsTaskOptions task; // variant, extensions, 64-bit, excluded services, disks
     std::function<int(CIChNodeList* output)> generateProducts;
     // Switched off while the run lasts and given back their values however it ends (the closing
     // message of the generators, the setting AddDepends); null when there are none.

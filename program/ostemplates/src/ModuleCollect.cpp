@@ -84,7 +84,7 @@ std::vector<std::wstring> CModuleCollector::WalkedModules() const {
 }
 
 void CModuleCollector::AddModule(const std::wstring& path, CModuleSet& set) {
-    if (path.empty() || Stopped())
+    if (path.empty())
         return;
     set.insert(path);
     const CModuleSet& dependencies = Dependencies(path);
@@ -119,8 +119,6 @@ void CollectServiceBinaries(DWORD typeMask, const std::set<DWORD>& startTypes, C
             break; // all listed, or a failure other than more entries waiting
     }
     for (const std::wstring& name : names) {
-        if (collector.Stopped())
-            break;
         SC_HANDLE service = ::OpenServiceW(manager, name.c_str(), SERVICE_QUERY_CONFIG);
         if (!service)
             continue;

@@ -49,15 +49,10 @@ int CreateOsTemplates(SOsTemplatesRun& run) {
     bool made = false;
     if (run.addWindowsTask) {
         CIChNode* task = BuildWindowsTask(run.task);
-        const bool stopped = run.task.stop && *run.task.stop;
-        if (stopped) {
-            DeleteNodeTree(task); // a stopped run leaves the model as it was
-        } else {
-            model.AddNodeTree(&task, merge);
-            if (CIChJob* job = FirstBoardJob(model))
-                task->LinkTo(job);
-            made = true;
-        }
+        model.AddNodeTree(&task, merge);
+        if (CIChJob* job = FirstBoardJob(model))
+            task->LinkTo(job);
+        made = true;
     }
     if (run.hasProducts && run.generateProducts) {
         CIChNodeList output;

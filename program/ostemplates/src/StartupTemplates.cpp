@@ -81,10 +81,9 @@ std::wstring SingleBackslashes(std::wstring text) {
 
 } // namespace
 
-CStartupTemplates::CStartupTemplates(LocalDiskTest isLocalHardDisk, const volatile LONG* stop)
+CStartupTemplates::CStartupTemplates(LocalDiskTest isLocalHardDisk)
     : m_isLocal(isLocalHardDisk ? isLocalHardDisk
-                                : LocalDiskTest([](wchar_t drive) { return IsLocalHardDisk(drive); })),
-      m_collector(stop) {}
+                                : LocalDiskTest([](wchar_t drive) { return IsLocalHardDisk(drive); })) {}
 
 int CStartupTemplates::Create(CIChTask* task) {
     if (!task)
@@ -225,8 +224,8 @@ CIChResorce* CStartupTemplates::MakeModuleResource(const std::wstring& path) {
     return resource;
 }
 
-int CreateStartupFileTemplates(CIChTask* task, const volatile LONG* stop) {
-    CStartupTemplates run(CStartupTemplates::LocalDiskTest(), stop);
+int CreateStartupFileTemplates(CIChTask* task, CStartupTemplates::LocalDiskTest isLocalHardDisk) {
+    CStartupTemplates run(isLocalHardDisk);
     return run.Create(task);
 }
 

@@ -17,6 +17,15 @@ const wchar_t* const WindowsTaskName = L"Операционная система
 const wchar_t* const ServicesGroupName = L"Службы Windows";
 const wchar_t* const ImportantRegistryGroupName = L"Важные элементы системного реестра";
 
+const std::vector<std::wstring>& HostSuiteServiceNames() {
+    static const std::vector<std::wstring> names = {
+        L"KvAgent",    L"KvAudit",     L"KvAuthSvc",    L"KvCrypto",    L"KvDevGuard",
+        L"KvDiskCtl",  L"KvFileGuard", L"KvHwSvc",      L"KvIntegrity", L"KvLogonSvc",
+        L"KvNetGuard", L"KvPolicySvc", L"KvPrintGuard", L"KvProcGuard", L"KvRegGuard",
+    };
+    return names;
+}
+
 namespace {
 
 const wchar_t* const ServicesKey = L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services";
@@ -102,17 +111,6 @@ void LinkAll(const CIChNodeList& list, CIChNode* upper) {
         node->LinkTo(upper);
 }
 
-// The name of the service a key below Services belongs to: the first component after that key.
-std::wstring ServiceOfKey(const std::wstring& keyPath) {
-    const size_t prefix = wcslen(ServicesKey);
-    if (keyPath.size() <= prefix + 1)
-        return std::wstring();
-    const size_t end = keyPath.find(L'\\', prefix + 1);
-    return keyPath.substr(prefix + 1, end == std::wstring::npos ? std::wstring::npos : end - prefix - 1);
-}
-
-bool Stopped(const volatile LONG* stop) { return stop && *stop; }
-
 } // namespace
 
 void AddRegKeyResource(CIChRGroup* group, const wchar_t* keyPath) {
@@ -147,26 +145,24 @@ void AddRegValueResource(CIChRGroup* group, const wchar_t* valuePath) {
         MakeResource(ResRegValue, valuePath)->LinkTo(group);
 }
 
-int AddRegistryTemplates(CIChTask* task, const std::vector<std::wstring>& excludedServices, const volatile LONG* stop) {
+int AddRegistryTemplates(CIChTask* task, const std::vector<std::wstring>& excludedServices) {
     if (!task)
         return 0;
     CIChRGroup* services = MakeGroup(ServicesGroupName, ServicesGroupName, GroupRegistry);
     AddRegKeyResource(services, ServicesKey);
     // The six values of every service, at any depth below its key; values of other names, and every
-    // value of an excluded service (its key name compared ignoring case), are never made.
+    // value whose full path holds the name of an excluded service (exact text), are never made.
     CIChNodeList values;
     GetRegKeyValueResources(ServicesKey, &values, 1,
-                            [&excludedServices, stop](const std::wstring& keyPath, const wchar_t* name) {
-                                if (Stopped(stop))
-                                    return false;
+                            [&excludedServices](const std::wstring& keyPath, const wchar_t* name) {
                                 bool wanted = false;
                                 for (const wchar_t* valueName : ServiceValueNames)
                                     wanted = wanted || lstrcmpiW(name, valueName) == 0;
                                 if (!wanted)
                                     return false;
-                                const std::wstring service = ServiceOfKey(keyPath);
+                                const std::wstring path = keyPath + L"\\" + RegValueNameToToken(name);
                                 for (const std::wstring& excluded : excludedServices)
-                                    if (lstrcmpiW(service.c_str(), excluded.c_str()) == 0)
+                                    if (!excluded.empty() && path.find(excluded) != std::wstring::npos)
                                         return false;
                                 return true;
                             });
@@ -182,8 +178,6 @@ int AddRegistryTemplates(CIChTask* task, const std::vector<std::wstring>& exclud
     for (const wchar_t* value : SingleValues)
         AddRegValueResource(important, value);
     for (const wchar_t* key : WholeSubtrees) {
-        if (Stopped(stop))
-            break;
         CIChNodeList list;
         GetRegKeyResources(key, &list, 1, 1);
         LinkAll(list, important);
@@ -257,8 +251,7 @@ CIChTask* BuildWindowsTask(const SWindowsTaskOptions& options) {
             CIChRGroup* group =
                 MakeGroup((L"Модули в каталоге " + folder.second).c_str(), L"Системные исполняемые модули", GroupFiles);
             group->LinkTo(task);
-            if (!Stopped(options.stop))
-                AddFolderExecutables(group, folder.first, masks);
+            AddFolderExecutables(group, folder.first, masks);
         }
         CIChRGroup* group = MakeGroup(L"Модули в каталоге Windows", L"Исполняемые модули Windows", GroupFiles);
         group->LinkTo(task);
@@ -267,10 +260,9 @@ CIChTask* BuildWindowsTask(const SWindowsTaskOptions& options) {
         if (n && n < MAX_PATH)
             MakeResource(ResFile, std::wstring(systemWindows) + L"\\explorer.exe")->LinkTo(group);
     } else {
-        CStartupTemplates run(options.isLocalHardDisk, options.stop);
-        run.Create(task);
+        CreateStartupFileTemplates(task, options.isLocalHardDisk);
     }
-    AddRegistryTemplates(task, options.excludedServices, options.stop);
+    AddRegistryTemplates(task, options.excludedServices);
     return task;
 }
 

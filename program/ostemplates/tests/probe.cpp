@@ -4,6 +4,9 @@
 //   G <group name>         a group, in order under the task
 //   R <path>               a resource of the group above
 // Every drive counts as a local hard disk (the test prefix has no physical disk behind its drives).
+// A second argument names a "\\?\" device whose files count as present (without a trailing
+// backslash, which the command line would take for an escaped quote): the prefix cannot open files
+// through a DOS device name without a drive letter, which a system partition of its own has.
 #include <windows.h>
 
 #include <cstdio>
@@ -18,6 +21,27 @@ static std::string Utf8(const std::wstring& text) {
     ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), &out[0], n, nullptr, nullptr);
     return out;
 }
+
+namespace {
+
+class CProbeTemplates : public CStartupTemplates {
+public:
+    explicit CProbeTemplates(const std::wstring& present)
+        : CStartupTemplates([](wchar_t) { return 1; }), m_present(present) {}
+
+protected:
+    bool ModuleFileExists(const std::wstring& path) const override {
+        if (!m_present.empty() && path.size() > m_present.size() && path[m_present.size()] == L'\\' &&
+            path.compare(0, m_present.size(), m_present) == 0)
+            return true;
+        return CStartupTemplates::ModuleFileExists(path);
+    }
+
+private:
+    std::wstring m_present;
+};
+
+} // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2)
@@ -34,7 +58,7 @@ int wmain(int argc, wchar_t** argv) {
     fprintf(out, "V %lu.%lu\n", version.dwMajorVersion, version.dwMinorVersion);
     CIChTask* task = new CIChTask;
     task->SetName(L"Операционная система MS Windows");
-    CStartupTemplates run([](wchar_t) { return 1; });
+    CProbeTemplates run(argc > 2 ? argv[2] : L"");
     int result = run.Create(task);
     for (CIChNode* group : task->m_Members) {
         fprintf(out, "G %s\n", Utf8(group->m_Name).c_str());

@@ -14,6 +14,7 @@
 
 #include "IChDataModel.h"
 #include "IChNode.h"
+#include "KvExchangeUtils.h"
 #include "KvOsTemplates.h"
 #include "../../../platform/vcore/tests/Sha256Ref.h"
 #include "../../../platform/vcore/tests/VcoreTestUtil.h"
@@ -120,13 +121,16 @@ protected:
         ::DeleteFileW((Env(L"SystemDrive") + L"\\bootmgr").c_str());
     }
 
-    // Runs the probe with the prefix's Windows version for it ("win7", "win10").
-    static SProbeResult RunProbe(const wchar_t* wineVersion) {
+    // Runs the probe with the prefix's Windows version for it ("win7", "win10"); files whose paths
+    // begin with `present` (a "\\?\" path without a trailing backslash) count as present.
+    static SProbeResult RunProbe(const wchar_t* wineVersion, const std::wstring& present = std::wstring()) {
         SProbeResult result;
         SetValue(HKEY_CURRENT_USER, ProbeVersionKey, L"Version", wineVersion);
         const std::wstring out = Tmp() + L"\\probe_" + wineVersion + L".txt";
         ::DeleteFileW(out.c_str());
         std::wstring command = L"\"" + Env(L"KV_BIN_DIR") + L"\\ostemplates_probe.exe\" \"" + out + L"\"";
+        if (!present.empty())
+            command += L" \"" + present + L"\"";
         STARTUPINFOW si = {sizeof(si)};
         PROCESS_INFORMATION pi = {};
         if (!::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
@@ -215,6 +219,30 @@ TEST_F(SeededPrefix, Windows7TakesTheBootFiles) {
     EXPECT_TRUE(Holds(boot, root + L"\\win.ini"));
     // The boot group's files are not repeated below.
     EXPECT_FALSE(Holds(result.members.at(StartupGroupNames[2]), drive + L"\\bootmgr"));
+}
+
+// Windows boots from a system partition of its own, without a drive letter: the boot drive's files
+// come from that partition through its "\\?\" name and count as local; Windows' own files stay under
+// SystemRoot. (The prefix's named-pipe device stands for the partition: it is a device whose only
+// DOS name is no drive letter.)
+TEST_F(SeededPrefix, BootFilesComeFromASeparateSystemPartition) {
+    wchar_t own[260] = {};
+    ASSERT_NE(0u, ::QueryDosDeviceW(Env(L"SystemDrive").substr(0, 2).c_str(), own, 260));
+    const std::wstring partition = L"\\Device\\NamedPipe";
+    std::wstring dosPath;
+    ASSERT_EQ(1, DosPathFromDeviceName(partition.c_str(), dosPath));
+    ASSERT_EQ(0u, dosPath.find(L"\\\\?\\")) << Narrow(dosPath);
+    SetValue(HKEY_LOCAL_MACHINE, L"SYSTEM\\Setup", L"SystemPartition", partition);
+    const SProbeResult result = RunProbe(L"win7", Lower(dosPath));
+    SetValue(HKEY_LOCAL_MACHINE, L"SYSTEM\\Setup", L"SystemPartition", own);
+    EXPECT_EQ(L"6.1", result.version);
+    ASSERT_EQ(3u, result.groups.size());
+    const auto& boot = result.members.at(StartupGroupNames[0]);
+    const std::wstring drive = Lower(Env(L"SystemDrive"));
+    EXPECT_TRUE(Holds(boot, Lower(dosPath) + L"\\bootmgr"));
+    EXPECT_TRUE(Holds(boot, Lower(dosPath) + L"\\boot\\efi\\bootmgr.efi"));
+    EXPECT_FALSE(Holds(boot, drive + L"\\bootmgr")) << "not the drive Windows lies on";
+    EXPECT_TRUE(Holds(boot, Lower(Env(L"SystemRoot")) + L"\\win.ini"));
 }
 
 TEST_F(SeededPrefix, Windows10HasNoBootList) {

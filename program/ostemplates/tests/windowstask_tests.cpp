@@ -55,12 +55,18 @@ TEST(ExecutableMasks, EachDotStartsAMask) {
         EXPECT_EQ(c.masks, ExecutableMasks(c.extensions)) << Narrow(c.extensions);
 }
 
+// A value is left out when its full path holds an excluded service's name as exact text: the
+// service's own key, a longer name that contains it, a subkey of another service named after it; a
+// name in other letter case is not the name.
 TEST(RegistryTemplates, ServicesGroupTakesTheSixValuesOfEachService) {
     TempKey svc(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Services\\KvtRegSvc");
     TempKey sub(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Services\\KvtRegSvc\\Instance");
     TempKey host(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Services\\KvtHostSvc");
-    TempKey similar(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Services\\KvtHostSvcTwo");
-    ASSERT_TRUE(svc && sub && host && similar);
+    TempKey longer(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Services\\KvtHostSvcTwo");
+    TempKey other(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Services\\KvtLowSvc");
+    TempKey named(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Services\\KvtLowSvc\\KvtHostSvc");
+    TempKey cased(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Services\\KVTHOSTSVC3");
+    ASSERT_TRUE(svc && sub && host && longer && other && named && cased);
     const DWORD start = 3;
     svc.SetText(L"ImagePath", L"C:\\kvt\\svc.exe", REG_EXPAND_SZ);
     svc.Set(L"Start", REG_DWORD, &start, sizeof(start));
@@ -70,10 +76,13 @@ TEST(RegistryTemplates, ServicesGroupTakesTheSixValuesOfEachService) {
     sub.SetText(L"Group", L"kvt");
     sub.SetText(L"DependOnService", L"kvtother");
     host.SetText(L"ImagePath", L"C:\\kvt\\host.exe");
-    similar.SetText(L"ImagePath", L"C:\\kvt\\similar.exe");
+    longer.SetText(L"ImagePath", L"C:\\kvt\\longer.exe");
+    other.SetText(L"ImagePath", L"C:\\kvt\\low.exe");
+    named.SetText(L"Group", L"kvt");
+    cased.SetText(L"ImagePath", L"C:\\kvt\\cased.exe");
 
     CIChTask* task = new CIChTask;
-    ASSERT_EQ(1, AddRegistryTemplates(task, {L"kvthostsvc"}));
+    ASSERT_EQ(1, AddRegistryTemplates(task, {L"KvtHostSvc"}));
     ASSERT_EQ(2u, task->m_Members.size());
     CIChNode* services = task->m_Members.front();
     EXPECT_EQ(ServicesGroupName, services->m_Name);
@@ -83,10 +92,11 @@ TEST(RegistryTemplates, ServicesGroupTakesTheSixValuesOfEachService) {
     for (const std::wstring& taken :
          {key, key + L"\\KvtRegSvc\\ImagePath", key + L"\\KvtRegSvc\\Start", key + L"\\KvtRegSvc\\TYPE",
           key + L"\\KvtRegSvc\\Instance\\Group", key + L"\\KvtRegSvc\\Instance\\DependOnService",
-          key + L"\\KvtHostSvcTwo\\ImagePath"})
+          key + L"\\KvtLowSvc\\ImagePath", key + L"\\KVTHOSTSVC3\\ImagePath"})
         EXPECT_EQ(1u, names.count(taken)) << Narrow(taken);
     for (const std::wstring& left :
-         {key + L"\\KvtRegSvc\\Description", key + L"\\KvtRegSvc\\DisplayName", key + L"\\KvtHostSvc\\ImagePath"})
+         {key + L"\\KvtRegSvc\\Description", key + L"\\KvtRegSvc\\DisplayName", key + L"\\KvtHostSvc\\ImagePath",
+          key + L"\\KvtHostSvcTwo\\ImagePath", key + L"\\KvtLowSvc\\KvtHostSvc\\Group"})
         EXPECT_EQ(0u, names.count(left)) << Narrow(left);
     // Nothing but the key and values of the six names.
     const std::vector<std::wstring> six = {L"imagepath", L"start",           L"type",
@@ -100,6 +110,26 @@ TEST(RegistryTemplates, ServicesGroupTakesTheSixValuesOfEachService) {
         EXPECT_EQ(ResRegValue, resource->m_SubType);
         EXPECT_NE(six.end(), std::find(six.begin(), six.end(), Lower(resource->m_Description))) << Narrow(node->m_Name);
     }
+    DeleteNodeTree(task);
+}
+
+// Without a list of its own the services group leaves out the host suite's fifteen services.
+TEST(RegistryTemplates, HostSuiteServicesAreLeftOutByDefault) {
+    const std::vector<std::wstring>& suite = HostSuiteServiceNames();
+    ASSERT_EQ(15u, suite.size());
+    TempKey mine(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Services\\KvtPlainSvc");
+    TempKey theirs(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Services\\" + suite.back());
+    ASSERT_TRUE(mine && theirs);
+    mine.SetText(L"ImagePath", L"C:\\kvt\\plain.exe");
+    theirs.SetText(L"ImagePath", L"C:\\kvt\\suite.exe");
+    CIChTask* task = new CIChTask;
+    ASSERT_EQ(1, AddRegistryTemplates(task));
+    const std::wstring key = Hklm + L"SYSTEM\\CurrentControlSet\\Services\\";
+    const std::set<std::wstring> names = NamesOf(task->m_Members.front());
+    EXPECT_EQ(1u, names.count(key + L"KvtPlainSvc\\ImagePath"));
+    EXPECT_EQ(0u, names.count(key + suite.back() + L"\\ImagePath"));
+    SWindowsTaskOptions options;
+    EXPECT_EQ(suite, options.excludedServices);
     DeleteNodeTree(task);
 }
 

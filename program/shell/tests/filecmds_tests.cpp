@@ -25,8 +25,10 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <sstream>
 #include <thread>
+#include <type_traits>
 
 namespace {
 
@@ -643,6 +645,72 @@ TEST_F(DialogFixture, ExportChecksPlaceBareNamesAndReplaceOnlyOnTheUsersWord) {
     }
 }
 
+// "Выбрать..." opens the picker on the current path in the remembered folder, every time; a file
+// chosen there fills the path, and an existing export file is asked about once, by the dialog.
+TEST_F(DialogFixture, PickersStartInTheRememberedFolderAndAnExistingFileIsAskedAboutOnce) {
+    const std::wstring remembered = dir + L"\\";
+    const std::wstring chosen = dir + L"\\picked.xml";
+    WriteFileBytes(chosen, "<Model version=\"1\"/>");
+    struct Case {
+        const wchar_t* what;
+        std::function<INT_PTR(DialogFixture&, std::function<void(KvUi::CDialog&)>)> run;
+        int pathId, browseId;
+        bool save;
+        const wchar_t* title;
+    };
+    auto runner = [](auto make, UINT id) {
+        return [make, id](DialogFixture& f, std::function<void(KvUi::CDialog&)> script) {
+            auto dlg = make();
+            using D = typename std::remove_reference<decltype(*dlg)>::type;
+            return f.Run<D>(*dlg, id, [script](D& d) { script(d); });
+        };
+    };
+    const Case cases[] = {
+        {L"export model", runner([] { return std::make_unique<dlgExportModel>(nullptr); }, IDD_EXPORT_MODEL),
+         IDC_EXPORT_PATH, IDC_EXPORT_BROWSE, true, L"Выбор файла для экспорта"},
+        {L"export nodes", runner([] { return std::make_unique<dlgExportNodes>(nullptr, 3, 0); }, IDD_EXPORT_NODES),
+         IDC_EXPORT_NODES_PATH, IDC_EXPORT_NODES_BROWSE, true, L"Выбор файла для экспорта"},
+        {L"import nodes", runner([] { return std::make_unique<dlgImportNodes>(nullptr, 3); }, IDD_IMPORT_NODES),
+         IDC_IMPORT_NODES_PATH, IDC_IMPORT_NODES_BROWSE, false, L"Выбор файла для импорта"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        dlgExportModel::s_folder = dlgExportNodes::s_folder = dlgImportNodes::s_folder = remembered;
+        ps.Clear();
+        ps.QueueFiles({}); // the first pick is cancelled
+        ps.QueueFiles({chosen});
+        ps.QueueAnswer(IDYES);
+        std::wstring typed = L"D:\\elsewhere\\typed.xml", shownAfterCancel, shownAfterPick;
+        EXPECT_EQ(IDOK, c.run(*this, [&](KvUi::CDialog& d) {
+            d.SetDlgItemText(c.pathId, typed);
+            ::SendMessageW(d.m_hWnd, WM_COMMAND, MAKEWPARAM(c.browseId, BN_CLICKED), 0);
+            shownAfterCancel = d.GetDlgItemText(c.pathId);
+            ::SendMessageW(d.m_hWnd, WM_COMMAND, MAKEWPARAM(c.browseId, BN_CLICKED), 0);
+            shownAfterPick = d.GetDlgItemText(c.pathId);
+            ::SendMessageW(d.m_hWnd, WM_COMMAND, IDOK, 0);
+            if (!d.IsEnded())
+                d.EndDialog(IDCANCEL);
+        }));
+        EXPECT_EQ(typed, shownAfterCancel);
+        EXPECT_EQ(chosen, shownAfterPick);
+        auto questions = ps.FileQuestions();
+        ASSERT_EQ(2u, questions.size());
+        for (const KvUi::FilePick& q : questions) {
+            EXPECT_EQ(c.save, q.save);
+            EXPECT_EQ(c.title, q.title);
+            EXPECT_EQ(remembered, q.initialFolder) << "the remembered folder whatever the path";
+            EXPECT_EQ(L"xml", q.defaultExtension);
+            if (c.save)
+                EXPECT_FALSE(q.overwritePrompt) << "the dialog asks itself";
+        }
+        EXPECT_EQ(typed, questions[0].initialPath);
+        auto boxes = ps.Boxes();
+        ASSERT_EQ(c.save ? 1u : 0u, boxes.size()) << "the replace question comes once, from the dialog";
+        if (c.save)
+            EXPECT_EQ(L"Файл " + chosen + L" уже существует.\n\nПересоздать его и продолжить работу?", boxes[0].text);
+    }
+}
+
 TEST_F(DialogFixture, ExportNodesCaptionsAndSubordinates) {
     struct Case {
         int kind, all;
@@ -854,6 +922,30 @@ struct StoreFile {
     }
 };
 
+// A store resource whose kind and name cannot be read: the store's error comes out of them.
+class CUnreadableResource : public Varno::IResource {
+public:
+    CUnreadableResource() {
+        SetFree([](const Varno::RefCounted* p) { delete static_cast<const CUnreadableResource*>(p); });
+    }
+    long long GetId() override { return 1; }
+    void* QueryItem(int iid) override {
+        return iid == Varno::IID_Resource || iid == Varno::IID_StoreItem ? this : nullptr;
+    }
+    long GetHandle() override { return 0; }
+    const wchar_t* GetKindName() override { return L"Device"; }
+    int GetInterface() override { return Varno::IID_Resource; }
+    int GetKind() override { throw EGeneric(as_string(L"хранилище повреждено", CP_ACP)); }
+    std::wstring GetName() override { throw EGeneric(as_string(L"хранилище повреждено", CP_ACP)); }
+    std::wstring GetDescription() override { return L""; }
+    _time_t GetTime() override { return _time_t(); }
+    void SetTime(const _time_t&) override {}
+    void SetName(const std::wstring&) override {}
+    void SetDescription(const std::wstring&) override {}
+    bool IsControlled() override { return true; }
+    void SetControlled(bool) override {}
+};
+
 // PCI devices as the inventory finds them, or an inventory that fails.
 class CTablePci : public VDeviceInfo::IPciSource {
 public:
@@ -889,29 +981,36 @@ TEST_F(DialogFixture, ResourceInvalidNamesTheObjectAndClosesOnlyByItsFourAnswers
     moved.classCode = 0x020000;
     VDeviceInfo::Common::SetPciSource(&pci);
 
+    // A check that could not be made (an inventory that fails, a store item that cannot be read)
+    // says so with the reason and preselects taking the resource off control, even when removal
+    // was the action passed: nothing is deleted by pressing "Да" on a failed check.
     struct Case {
         Varno::SmartPtr<Varno::IResource> item;
         int pciState; // 0 no device, 1 the device elsewhere, 2 the inventory fails
         std::wstring text;
         std::wstring remove;
+        int action; // preselected, with removal passed in
     } cases[] = {
         {store.db->CreateFile(L"C:\\Нет\\a.exe", t, true, false), 0, L"Файл \"C:\\Нет\\a.exe\" не найден.",
-         L"Удалить файл из списка ресурсов"},
+         L"Удалить файл из списка ресурсов", 0},
         {store.db->CreateDirectory(L"C:\\Нет", t, true), 0, L"Папка \"C:\\Нет\" не найдена.",
-         L"Удалить папку из списка ресурсов"},
+         L"Удалить папку из списка ресурсов", 0},
         {store.db->CreateRegistryValue(L"HKEY_CURRENT_USER\\Software\\Нет", L"", t, true), 0,
          L"Переменная реестра \"HKEY_CURRENT_USER\\Software\\Нет\\(Default)\" не найдена.",
-         L"Удалить переменную реестра из списка ресурсов"},
+         L"Удалить переменную реестра из списка ресурсов", 0},
         {store.db->CreateRegistryValue(L"HKEY_CURRENT_USER\\Software\\Нет",
                                        std::wstring(L"a") + RegBackslashToken + L"b", t, true),
          0, L"Переменная реестра \"HKEY_CURRENT_USER\\Software\\Нет\\a\\b\" не найдена.",
-         L"Удалить переменную реестра из списка ресурсов"},
+         L"Удалить переменную реестра из списка ресурсов", 0},
         {device(L"Сетевая карта"), 0, L"Устройство \"Сетевая карта\" не найдено.",
-         L"Удалить устройство из списка ресурсов"},
+         L"Удалить устройство из списка ресурсов", 0},
         {device(L"Сетевая карта"), 1, L"Изменился адрес устройства \"Сетевая карта\".",
-         L"Удалить устройство из списка ресурсов"},
-        {device(L"Сетевая карта"), 2, L"Устройство \"Сетевая карта\" не найдено.",
-         L"Удалить устройство из списка ресурсов"},
+         L"Удалить устройство из списка ресурсов", 0},
+        {device(L"Сетевая карта"), 2,
+         L"Не удалось проверить наличие устройства \"Сетевая карта\".\r\nперечень устройств недоступен",
+         L"Удалить устройство из списка ресурсов", 1},
+        {Varno::SmartPtr<Varno::IResource>(new CUnreadableResource), 0,
+         L"Не удалось прочитать ресурс из хранилища.\r\nхранилище повреждено", L"Удалить ресурс из списка ресурсов", 1},
     };
     for (const Case& c : cases) {
         pci.devices.clear();
@@ -922,16 +1021,19 @@ TEST_F(DialogFixture, ResourceInvalidNamesTheObjectAndClosesOnlyByItsFourAnswers
         ASSERT_NO_THROW(dlg.reset(new dlgResourceInvalid(0, c.item, nullptr)));
         EXPECT_EQ(c.text, dlg->GetText());
         std::wstring shown, remove, uncontrol;
+        int preselected = -1;
         Run<dlgResourceInvalid>(*dlg, IDD_RESOURCE_INVALID, [&](dlgResourceInvalid& d) {
             shown = d.GetDlgItemText(IDC_INVALID_TEXT);
             remove = d.GetDlgItemText(IDC_INVALID_REMOVE);
             uncontrol = d.GetDlgItemText(IDC_INVALID_UNCONTROL);
+            preselected = ::IsDlgButtonChecked(d.m_hWnd, IDC_INVALID_UNCONTROL) == BST_CHECKED ? 1 : 0;
             d.EndDialog(IDYES);
         });
         EXPECT_EQ(c.text, shown);
         EXPECT_EQ(c.remove, remove);
         EXPECT_EQ(0u, uncontrol.find(L"Снять ")) << uncontrol;
-        EXPECT_EQ(0, dlg->GetAction());
+        EXPECT_EQ(c.action, preselected) << c.text;
+        EXPECT_EQ(c.action, dlg->GetAction()) << c.text;
     }
     VDeviceInfo::Common::SetPciSource(nullptr);
 

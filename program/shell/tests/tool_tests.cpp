@@ -168,6 +168,41 @@ TEST_F(ToolFixture, DependentModulesAreAddedLinkedAndMarked) {
     EXPECT_TRUE(::IsWindowEnabled(frame->m_hWnd));
 }
 
+// A read-only file (the board's) keeps its own mark, but "Добавить" adds every module the dialog
+// listed for it and links them into its groups where the link rules allow: into the board's group
+// as into the administrator's.
+TEST_F(ToolFixture, ReadOnlyFileGetsTheModulesTheDialogListed) {
+    const std::wstring app = App();
+    CIChRGroup* boardGroup = AddNode<CIChRGroup>(frame->m_Model, NodeTypeGroup, L"Группа платы");
+    boardGroup->m_Id = -6;
+    CIChResorce* board = AddResource(app + L"\\root.exe", ResFile, group);
+    board->LinkTo(boardGroup);
+    board->m_Id = -5;
+    const size_t before = frame->m_Model.m_Resources.size();
+    SelectRows(group, {board});
+
+    std::vector<std::wstring> listed;
+    AnswerDependens(true, &listed);
+    presenter.QueueAnswer(IDOK);
+    frame->SendMessage(WM_COMMAND, ID_RES_DEPENDENCIES, 0);
+    Pump();
+
+    ASSERT_EQ(4u, listed.size());
+    EXPECT_EQ(before + listed.size(), frame->m_Model.m_Resources.size());
+    for (const std::wstring& path : listed) {
+        CIChResorce* r = Find(path);
+        ASSERT_NE(nullptr, r) << path.c_str();
+        EXPECT_EQ(1, r->m_Executable) << path.c_str();
+        for (CIChRGroup* g : {group, boardGroup})
+            EXPECT_NE(r->m_Uppers.end(), std::find(r->m_Uppers.begin(), r->m_Uppers.end(), g))
+                << path.c_str() << " under " << g->m_Name.c_str();
+    }
+    EXPECT_EQ(0, board->m_Executable) << "the read-only file keeps its mark";
+    auto boxes = presenter.Boxes();
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_NE(std::wstring::npos, boxes[0].text.find(L"\r\nДобавлено 4 новых ресурсов")) << boxes[0].text.c_str();
+}
+
 // No chosen file needs a module: the message comes before any dialog (a directory is never walked).
 TEST_F(ToolFixture, NothingFoundSaysSoForOneFileOrSeveralWithoutTheDialog) {
     struct Case {
@@ -241,8 +276,8 @@ TEST_F(ToolFixture, StoppedCheckOpensNoDialogAndSaysNothing) {
 TEST_F(ToolFixture, StoppingAfterTheFirstFileKeepsWhatWasAdded) {
     CIChResorce* root = AddResource(App() + L"\\root.exe", ResFile, group);
     CIChResorce* sys = AddResource(Sys() + L"\\sys.exe", ResFile, group);
-    // A read-only file (the board's) is passed over: its mark stays, nothing is walked for it.
-    CIChResorce* board = AddResource(Sys() + L"\\version.dll", ResFile, nullptr);
+    // A read-only file (the board's) keeps its mark.
+    CIChResorce* board = AddResource(AllMissing(), ResFile, nullptr);
     board->m_Id = -5;
     CIChNodeList nodes = {board, root, sys};
     CResourcePass::SetStepObserver([](dlgProcessInfo& d, int done) {

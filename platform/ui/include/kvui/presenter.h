@@ -25,6 +25,8 @@ struct FilePick {
     std::wstring filter;           // "Text\0*.txt\0All\0*.*\0" style, as the common dialog takes it
     std::wstring defaultExtension; // without the dot
     std::wstring initialPath;      // file name or folder to start from
+    std::wstring initialFolder;    // folder the dialog opens in when set (the system's initial folder)
+    bool overwritePrompt = true;   // save: the picker itself asks before an existing file is chosen
     bool showHidden = false;       // hidden and system files are listed too
     bool linksAsFiles = false;     // a shortcut is chosen as itself, not as its target
 };
