@@ -76,6 +76,9 @@ TEST_F(BuilderTest, ResultsForResponses) {
         {"<Report><Header><Source type=\"AGENT\" "
          "result=\"Error\"/></Header><Body><Error><Code>5</Code></Error></Body></Report>",
          5, false, "an outside source's error code"},
+        {"<Report><Header><Source type=\"Subsystem\" result=\"Error\"/><Source type=\"TarnServer\" "
+         "result=\"ERROR\"/></Header><Body><Error><Code>7</Code></Error></Body></Report>",
+         7, false, "the first failed outside source among several, a server's"},
         {"<Report><Header><Source type=\"Subsystem\" result=\"OK\"/></Header><Body/></Report>", 1, false,
          "no Subsystem and no failed source"},
         {"<Report><Header><Subsystem reportTitle=\"PassportSW\"/></Header><Body/></Report>", 1, false,
