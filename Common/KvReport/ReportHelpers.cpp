@@ -164,11 +164,10 @@ void CKvReportDataSourceAsyncImpl::Complete(int result) {
 void CKvReportDataSourceAsyncImpl::TerminateWorker() {
     TerminateThread(m_hThread, 0);
     WaitForSingleObject(m_hThread, INFINITE);
-    // The terminated source could not close its response file: close it here and take the
-    // unfinished response away, so that no half-written report is left to be read.
+    // The terminated source could not close its response file: close it here, so that the file
+    // is not held open for the life of the process. What was written stays as it is; the run is
+    // reported as aborted and the host does not read it (it deletes it as it would any other).
     CReportOutputFiles::CloseForThread(m_dwThreadId);
-    if (!m_strResponse.empty())
-        DeleteFileW(m_strResponse.c_str());
 }
 
 int CKvReportDataSourceAsyncImpl::Abort() {

@@ -76,6 +76,9 @@ TEST_F(BuilderTest, ResultsForResponses) {
         {"<Report><Header><Source type=\"AGENT\" "
          "result=\"Error\"/></Header><Body><Error><Code>5</Code></Error></Body></Report>",
          5, false, "an outside source's error code"},
+        {"<Report><Header><Source type=\"Subsystem\" result=\"Error\"/><Source type=\"TarnServer\" "
+         "result=\"ERROR\"/></Header><Body><Error><Code>7</Code></Error></Body></Report>",
+         7, false, "the first failed outside source among several, a server's"},
         {"<Report><Header><Source type=\"Subsystem\" result=\"OK\"/></Header><Body/></Report>", 1, false,
          "no Subsystem and no failed source"},
         {"<Report><Header><Subsystem reportTitle=\"PassportSW\"/></Header><Body/></Report>", 1, false,
@@ -170,6 +173,22 @@ TEST_F(BuilderTest, RequestServesPassportAndEventLogOnly) {
     doc = Response(L"request_log.xml", Utf8Response(L"EventLog", L"ignored", L""));
     EXPECT_EQ(m_builder.Request(doc.c_str(), report.c_str(), 1), 0);
     EXPECT_TRUE(FileExists(report));
+}
+
+// The caller's buffer holds 260 characters: a longer report path is written whole and handed
+// back cut to its first 259 characters and a terminating zero.
+TEST_F(BuilderTest, LongReportPathIsCutInTheCallersBuffer) {
+    std::wstring report = L"\\\\?\\" + TmpPath(std::wstring(240, L'r') + L".rtf");
+    ASSERT_GE(report.size(), 260u);
+    DeleteFileW(report.c_str());
+    std::wstring response = Response(L"long.xml", Utf8Response(L"ResourceWS", report, L""));
+    wchar_t path[MAX_PATH + 8];
+    wmemset(path, L'#', MAX_PATH + 8);
+    ASSERT_EQ(m_builder.Build(response.c_str(), path), 0);
+    EXPECT_EQ(std::wstring(path), report.substr(0, MAX_PATH - 1));
+    EXPECT_EQ(path[MAX_PATH], L'#') << "nothing written beyond the buffer";
+    EXPECT_EQ(ReadBytes(report).compare(0, 6, "{\\rtf1"), 0);
+    EXPECT_TRUE(DeleteFileW(report.c_str()));
 }
 
 TEST(BuilderWithoutTemplates, MissingTemplateWritesNothing) {

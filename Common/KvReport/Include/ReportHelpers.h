@@ -74,7 +74,7 @@ T* CSmartReportPtr<T>::operator->() const {
 
 // The files that data sources have open for writing, per thread. The writer registers the
 // response file it opens; when the run frame has to terminate a worker, it closes what that
-// worker left open and deletes the unfinished response, so that nothing stays locked or behind.
+// worker left open, so that nothing stays locked (the unfinished response itself is left as written).
 namespace CReportOutputFiles {
 void Register(HANDLE file);
 void Unregister(HANDLE file);

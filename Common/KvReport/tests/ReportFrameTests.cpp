@@ -30,9 +30,10 @@ public:
                 Sleep(10);
             return 1;
         case EMode::IgnoresAbort: {
-            // Holds the response file open and never looks at the abort.
+            // Holds the response file open, half written, and never looks at the abort.
             CReportWriter writer(response);
             writer.StartElement(L"Report");
+            writer.ElementValue(std::wstring(200000, L'x'));
             SetEvent(m_hGate);
             for (;;)
                 Sleep(100);
@@ -105,24 +106,29 @@ TEST_F(RunFrameTest, AbortInTimeCompletesOnceWithTheSourcesResult) {
     EXPECT_EQ(done.m_nCalls, 1);
 }
 
-TEST_F(RunFrameTest, AbortTooLateTerminatesAndLeavesNoResponse) {
+// A worker that outlives its time is terminated; the response file it held open is closed and
+// left as it was written (the run reports 1 and the host does not read it), so that the host can
+// delete it or write the next response under the same name.
+TEST_F(RunFrameTest, AbortTooLateTerminatesAndLeavesTheResponseAsWritten) {
     std::wstring response = TmpPath(L"late_response.xml");
     IKvReportDataSourceAsync* source = Make(EMode::IgnoresAbort);
     CCompletion done;
     ASSERT_EQ(source->Start(L"req", response.c_str(), &done), 0);
     ASSERT_EQ(WaitForSingleObject(m_hGate, 10000), WAIT_OBJECT_0);
-    ASSERT_TRUE(FileExists(response));
+    std::string written = ReadBytes(response);
+    ASSERT_FALSE(written.empty());
     DWORD t0 = GetTickCount();
     EXPECT_EQ(source->Abort(), 0);
     EXPECT_GE(GetTickCount() - t0, 9000u);
     EXPECT_EQ(done.m_nCalls, 1);
     EXPECT_EQ(done.m_nResult, 1);
     EXPECT_EQ(done.m_dwThread, GetCurrentThreadId());
-    // The unfinished response is gone and its name is free again.
-    EXPECT_FALSE(FileExists(response));
+    EXPECT_EQ(ReadBytes(response), written);
+    EXPECT_TRUE(DeleteFileW(response.c_str())) << "the response file is still held open";
     EXPECT_TRUE(WriteBytes(response, "x"));
     source->Release();
     EXPECT_EQ(done.m_nCalls, 1);
+    DeleteFileW(response.c_str());
 }
 
 TEST_F(RunFrameTest, ReleaseWhileRunningTerminatesWithoutCompletion) {
@@ -131,6 +137,7 @@ TEST_F(RunFrameTest, ReleaseWhileRunningTerminatesWithoutCompletion) {
     CCompletion done;
     ASSERT_EQ(source->Start(L"req", response.c_str(), &done), 0);
     ASSERT_EQ(WaitForSingleObject(m_hGate, 10000), WAIT_OBJECT_0);
+    std::string written = ReadBytes(response);
     DWORD t0 = GetTickCount();
     source->Release();
     DWORD spent = GetTickCount() - t0;
@@ -138,7 +145,8 @@ TEST_F(RunFrameTest, ReleaseWhileRunningTerminatesWithoutCompletion) {
     EXPECT_LT(spent, 9000u);
     Sleep(100);
     EXPECT_EQ(done.m_nCalls, 0);
-    EXPECT_FALSE(FileExists(response));
+    EXPECT_EQ(ReadBytes(response), written);
+    EXPECT_TRUE(DeleteFileW(response.c_str())) << "the response file is still held open";
 }
 
 TEST(SmartReportPtr, EmptyPointerRaisesPointerError) {

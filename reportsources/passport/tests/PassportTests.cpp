@@ -51,6 +51,11 @@ public:
     bool IsAborted() override { return true; }
 };
 
+class CNeverAbort : public IKvReportAbort {
+public:
+    bool IsAborted() override { return false; }
+};
+
 // The text of the SoftwareItem whose ProductName starts with the given text.
 std::wstring ItemOf(const std::wstring& response, const std::wstring& name) {
     size_t at = response.find(L"<ProductName>" + name);
@@ -90,6 +95,21 @@ protected:
         EXPECT_EQ(BuildPassportRequest(details, SPageNumbering{1, 0, 1}, report.c_str(), 1, L"e2e", request.c_str()),
                   S_OK);
         return request;
+    }
+
+    // Runs the synchronous source on this thread over a request named after the run; returns its
+    // result and gives the response's text.
+    int BuildDirect(const std::wstring& name, IKvReportAbort& abort, std::wstring& xml) {
+        auto factory = KvGetProcAddress<PFN_KvGetReportDataSource>(m_hPlugin, "KvGetReportDataSource");
+        if (!factory)
+            return -1;
+        IKvReportDataSource* source = factory();
+        std::wstring response = TmpPath(name + L"_response.xml");
+        std::wstring request = WriteRequest((name + L"_request.xml").c_str(), TmpPath(name + L".rtf"));
+        int r = source->Build(request.c_str(), response.c_str(), &abort);
+        source->Release();
+        xml = ReadUtf8(response);
+        return r;
     }
 
     static DWORD s_nInstallAlpha;
@@ -212,16 +232,38 @@ TEST_F(PassportTest, EndToEndFromRequestToReportFile) {
     EXPECT_NE(rtf.find(std::string("{\\footer ")), std::string::npos);
 }
 
+// A product whose installed file has gone (a broken installation) does not end the inventory:
+// that product's checksum is "#NaN#" (the installer may call the component absent, or the file
+// is found unreadable), the other products are as before and the run succeeds.
+TEST_F(PassportTest, ProductWhoseFileHasGoneSpoilsOnlyItsOwnChecksum) {
+    wchar_t betaPath[MAX_PATH] = {};
+    DWORD size = MAX_PATH;
+    ASSERT_EQ(MsiGetComponentPathW(kBetaCode, kBetaComponent, betaPath, &size), INSTALLSTATE_LOCAL);
+    std::wstring aside = std::wstring(betaPath) + L".aside";
+    ASSERT_TRUE(MoveFileW(betaPath, aside.c_str()));
+
+    CNeverAbort abort;
+    std::wstring xml;
+    int r = BuildDirect(L"gone", abort, xml);
+    MoveFileW(aside.c_str(), betaPath);
+    EXPECT_EQ(r, 0);
+    EXPECT_EQ(xml.find(L"<ICheck>"), std::wstring::npos) << ToUtf8(xml);
+    std::wstring beta = ItemOf(xml, L"KvPassportTest Beta");
+    ASSERT_FALSE(beta.empty()) << ToUtf8(xml);
+    EXPECT_TRUE(beta.find(L"<CRC unreadable=\"true\">#NaN#</CRC>") != std::wstring::npos ||
+                beta.find(L"<CRC>#NaN#</CRC>") != std::wstring::npos)
+        << ToUtf8(beta);
+    std::string alphaKey =
+        ReadBytes(Env(L"KV_SOURCE_DIR") + L"\\reportsources\\passport\\tests\\fixtures\\alpha_key.dat");
+    std::wstring alpha = ItemOf(xml, L"KvPassportTest Alpha");
+    EXPECT_NE(alpha.find(FromUtf8("<CRC>" + Hex8(Crc32Bitwise(alphaKey)) + "</CRC>")), std::wstring::npos)
+        << ToUtf8(alpha);
+}
+
 TEST_F(PassportTest, AbortedInventoryGivesEmptySoftwareAndNoError) {
-    auto factory = KvGetProcAddress<PFN_KvGetReportDataSource>(m_hPlugin, "KvGetReportDataSource");
-    ASSERT_TRUE(factory);
-    IKvReportDataSource* source = factory();
-    std::wstring response = TmpPath(L"aborted_response.xml");
-    std::wstring request = WriteRequest(L"aborted_request.xml", TmpPath(L"aborted.rtf"));
     CAbortNow abort;
-    EXPECT_EQ(source->Build(request.c_str(), response.c_str(), &abort), 1);
-    source->Release();
-    std::wstring xml = ReadUtf8(response);
+    std::wstring xml;
+    EXPECT_EQ(BuildDirect(L"aborted", abort, xml), 1);
     EXPECT_TRUE(xml.find(L"<Software/>") != std::wstring::npos ||
                 xml.find(L"<Software></Software>") != std::wstring::npos)
         << ToUtf8(xml);

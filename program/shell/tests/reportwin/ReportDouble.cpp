@@ -1,10 +1,10 @@
 // A stand-in data-source plug-in for the report window's tests, built under the names of the
 // program's plug-ins into folders of its own. What it does is read from the environment when a
 // run starts (KV_DOUBLE_REPORT): "ok" writes a response for the request, "error" completes with
-// 0x80070005, "slow" runs until it is aborted, "deaf" ignores the abort for 15 s, "otherpath"
-// names another report file in its response, "nosource" makes the factory give nothing,
-// "startfail" gives a source whose start fails. Each run appends "<module> <request> <response>"
-// to the file KV_DOUBLE_REPORT_LOG names.
+// 0x80070005, "slow" runs until it is aborted, "deaf" holds a half-written response open and
+// ignores the abort for 15 s, "otherpath" names another report file in its response, "nosource"
+// makes the factory give nothing, "startfail" gives a source whose start fails. Each run appends
+// "<module> <request> <response>" to the file KV_DOUBLE_REPORT_LOG names.
 #include <windows.h>
 
 #include <string>
@@ -65,8 +65,12 @@ public:
             }
             return 1;
         }
-        if (mode == L"deaf")
+        if (mode == L"deaf") {
+            // Holds the response open, half written, and does not look at the abort.
+            CReportWriter half(response);
+            half.StartElement(L"Report");
             Sleep(15000);
+        }
         XMLDocumentInfo info;
         TSAX2DocumentReader<XMLDocumentInfo> names(info, request);
         RequestFormat format;
