@@ -174,16 +174,11 @@ int CCmdSequence::Var2Path(std::wstring& path) const {
 int CCmdSequence::Path2Var(std::wstring& path) const {
     const std::wstring upper = Text::Upper(path);
     // From the greatest value down: of two values where one begins the other, the longer is tried
-    // first.
-    // A value stands for a whole folder: it matches only where the path's next character begins a
-    // new name, so C:\TempFiles is not written as %TEMP%FILES when TEMP is C:\Temp.
+    // first. The value needs no separator behind it, as the model writes its paths too: with TEMP
+    // C:\Temp, C:\TempFiles becomes %TEMP%FILES.
     for (auto it = m_mapEnvVars.rbegin(); it != m_mapEnvVars.rend(); ++it) {
         const std::wstring value = Text::Upper(it->first);
-        if (upper.size() < value.size() || upper.compare(0, value.size(), value) != 0)
-            continue;
-        const bool wholeFolder =
-            upper.size() == value.size() || (!value.empty() && value.back() == L'\\') || upper[value.size()] == L'\\';
-        if (wholeFolder) {
+        if (upper.compare(0, value.size(), value) == 0) {
             path = it->second + upper.substr(value.size());
             return 1;
         }

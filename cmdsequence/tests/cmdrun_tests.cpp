@@ -289,20 +289,26 @@ TEST(PathVariables, SystemDriveComesAfterLongerValues) {
     EXPECT_EQ(b, L"%SystemDrive%\\DATA");
 }
 
-// A value is a whole folder: a sibling whose name merely begins with it keeps its own folder.
-TEST(PathVariables, ValueMatchesOnlyWholeFolders) {
+// The path begins with a value, separator or not; the longer value is tried first. The model
+// collapses its paths by the same rule.
+TEST(PathVariables, ValueMatchesWhereverThePathBeginsWithIt) {
     CRunner seq;
-    seq.m_mapEnvVars = {{L"C:", L"%SystemDrive%"}, {L"C:\\Temp", L"%TEMP%"}, {L"D:\\", L"%DATA%"}};
+    seq.m_mapEnvVars = {{L"C:", L"%SystemDrive%"},
+                        {L"C:\\Temp", L"%TEMP%"},
+                        {L"C:\\Program Files", L"%ProgramW6432%"},
+                        {L"D:\\", L"%DATA%"}};
     struct {
         const wchar_t* in;
         int result;
         const wchar_t* out;
     } cases[] = {
-        {L"C:\\TempFiles\\a.txt", 1, L"%SystemDrive%\\TEMPFILES\\A.TXT"},
+        {L"C:\\TempFiles\\a.txt", 1, L"%TEMP%FILES\\A.TXT"},
+        {L"C:\\Program Files (x86)\\App\\a.exe", 1, L"%ProgramW6432% (X86)\\APP\\A.EXE"},
         {L"C:\\Temp\\a.txt", 1, L"%TEMP%\\A.TXT"},
         {L"C:\\Temp", 1, L"%TEMP%"},
-        {L"C:x", 0, L"C:x"},
+        {L"C:x", 1, L"%SystemDrive%X"},
         {L"D:\\x", 1, L"%DATA%X"},
+        {L"E:\\C:\\Temp\\x", 0, L"E:\\C:\\Temp\\x"}, // only at the beginning
         {L"", 0, L""},
     };
     for (const auto& c : cases) {

@@ -19,7 +19,6 @@
 namespace {
 
 const wchar_t kWindowClass[] = L"KvReportWindow";
-const wchar_t kFactoryName[] = L"KvGetReportDataSourceAsync";
 const int kFailed = (int)0x80004005;
 const int kInvalidData = (int)0x8007000D; // HRESULT_FROM_WIN32(ERROR_INVALID_DATA)
 
@@ -491,13 +490,13 @@ int CWndLongOp::StartRun(std::wstring& text) {
     if (!m_hPlugin) {
         DWORD error = ::GetLastError();
         int code = error ? (int)error : ERROR_MOD_NOT_FOUND;
-        text = CodeText(code) + L"\n" + path;
+        text = CodeText(code);
         return code;
     }
     auto factory = reinterpret_cast<PFN_KvGetReportDataSourceAsync>(
         reinterpret_cast<void*>(::GetProcAddress(m_hPlugin, "KvGetReportDataSourceAsync")));
     if (!factory) {
-        text = CodeText(ERROR_PROC_NOT_FOUND) + L"\n" + path + L": " + kFactoryName;
+        text = CodeText(ERROR_PROC_NOT_FOUND);
         return ERROR_PROC_NOT_FOUND;
     }
     try {
@@ -506,7 +505,9 @@ int CWndLongOp::StartRun(std::wstring& text) {
         m_pSource = nullptr;
     }
     if (!m_pSource) {
-        text = format_wstring(L"Модуль %s не создал источник данных.", path.c_str());
+        // The thread's last error says nothing of a factory that gave no source (and may be 0,
+        // which would read as a finished run): the failure is reported as such.
+        text = CodeText(kFailed);
         return kFailed;
     }
     m_strResponsePath = MakeReportTempFile(L"res");
@@ -573,8 +574,6 @@ void CWndLongOp::OnReportComplete(int code, const std::wstring& text) {
                 m_strReportPath = report;
             }
         }
-        // The response has served its purpose: built or not, nothing reads it again.
-        DeleteTempFile(m_strResponsePath);
         ::SetCursor(old);
         if (code == 0) {
             message = format_wstring(L"Процесс успешно завершен.\r\n\r\nОтчет сохранен в файл:\r\n%s",
@@ -595,12 +594,6 @@ void CWndLongOp::OnReportComplete(int code, const std::wstring& text) {
     HWND button = m_dlg.GetDlgItem(IDCANCEL);
     ::SetWindowTextW(button, code == 0 ? L"ОК" : L"Закрыть");
     ::EnableWindow(button, TRUE);
-    if (m_dlg.m_wndAnimate.m_hWnd) {
-        m_dlg.m_wndAnimate.Stop();
-        m_dlg.m_wndAnimate.SendMessage(ACM_PLAY, 1, MAKELONG(0, 0));
-    }
-    // The run is over: the request is not read again.
-    DeleteTempFile(m_strRequestPath);
     if (m_bRunning == 1) {
         SetRunning(0);
         FLASHWINFO flash = {sizeof(flash), m_hWnd, FLASHW_ALL, 3, 200};

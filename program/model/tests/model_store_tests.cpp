@@ -611,6 +611,50 @@ TEST(ModelStoreFailures, SaveReportsWhatWasNotDone) {
     }
 }
 
+// The text of the save's error dialog: the code from "Code" (an int) or else "HRESULT" (a long),
+// both as eight hex digits; the text from "Text" or else "Error" when they hold strings.
+TEST(ModelStoreFailures, SaveErrorTextTakesTheCodeAndTextItWasGiven) {
+    const struct {
+        const char* what;
+        std::function<void(EGeneric&)> fill;
+        const wchar_t* text;
+    } cases[] = {
+        {"code and text",
+         [](EGeneric& e) {
+             e["Code"] = _value_t(0x70);
+             e["Text"] = _value_t("disk full");
+         },
+         L"Код: 0x00000070\nТекст: disk full"},
+        {"a system error: the HRESULT in hex, never its decimal form",
+         [](EGeneric& e) {
+             e["HRESULT"] = _value_t(static_cast<long>(0x80070005));
+             e["Error"] = _value_t(5);
+             e["Text"] = _value_t(L"Отказано в доступе.");
+         },
+         L"Код: 0x80070005\nТекст: Отказано в доступе."},
+        {"Code before HRESULT",
+         [](EGeneric& e) {
+             e["HRESULT"] = _value_t(static_cast<long>(0x80004005));
+             e["Code"] = _value_t(2);
+         },
+         L"Код: 0x00000002\nТекст: "},
+        {"Error when there is no Text", [](EGeneric& e) { e["Error"] = _value_t("store closed"); },
+         L"Код: \nТекст: store closed"},
+        {"a Code that is not an int and a Text that is not a string",
+         [](EGeneric& e) {
+             e["Code"] = _value_t("12");
+             e["Text"] = _value_t(7);
+         },
+         L"Код: \nТекст: "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EGeneric e;
+        c.fill(e);
+        EXPECT_EQ(c.text, FormatStoreErrorText(e));
+    }
+}
+
 // With no board folder nothing is written anywhere, least of all into the current folder.
 TEST(ModelStoreFailures, SaveWithoutBoardFolderSaysSoAndWritesNothing) {
     HostScope h;

@@ -12,6 +12,9 @@
 #include "kvcmdui.h"
 #include "resource.h"
 
+#include <VoRurod.h>
+#include <valkit.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <functional>
@@ -44,6 +47,12 @@ std::wstring Wide(const std::string& s) {
     std::wstring out(::MultiByteToWideChar(CP_UTF8, 0, s.c_str(), (int)s.size(), nullptr, 0), L'\0');
     ::MultiByteToWideChar(CP_UTF8, 0, s.c_str(), (int)s.size(), &out[0], (int)out.size());
     return out;
+}
+
+// The outcome text of a failed run: the code and the error object's text for it.
+std::wstring ErrorText(int code) {
+    return format_wstring(L"Процесс завершен с ошибкой [0x%08X]\n%s", (unsigned)code,
+                          KvBase::CVoRurod(code).GetMessageString().c_str());
 }
 
 void PumpFor(DWORD ms) {
@@ -224,29 +233,30 @@ TEST_F(ReportWindowTest, OutcomesOfTheRunAreShownAndNoTemporaryFileIsLeft) {
         const wchar_t* mode;
         const wchar_t* folder; // below bin
         int command;
-        std::wstring text; // the outcome text begins so
+        std::wstring text; // the outcome text
         const wchar_t* button;
         bool built;
+        bool responseKept; // the response file stays until the window goes (no source failure)
     } cases[] = {
         {"built", L"ok", L"\\reportwin_doubles", ID_REPORT_PASSPORT,
-         L"Процесс успешно завершен.\r\n\r\nОтчет сохранен в файл:\r\n" + Tmp(L"report.rtf"), L"ОК", true},
+         L"Процесс успешно завершен.\r\n\r\nОтчет сохранен в файл:\r\n" + Tmp(L"report.rtf"), L"ОК", true, true},
         {"resources built", L"ok", L"\\reportwin_doubles", ID_REPORT_RESOURCES,
-         L"Процесс успешно завершен.\r\n\r\nОтчет сохранен в файл:\r\n" + Tmp(L"report.rtf"), L"ОК", true},
-        {"no module", L"ok", L"\\reportwin_doubles\\none", ID_REPORT_PASSPORT,
-         L"Процесс завершен с ошибкой [0x0000007E]\n", L"Закрыть", false},
-        {"no factory", L"ok", L"\\reportwin_doubles\\noexport", ID_REPORT_PASSPORT,
-         L"Процесс завершен с ошибкой [0x0000007F]\n", L"Закрыть", false},
-        {"no source", L"nosource", L"\\reportwin_doubles", ID_REPORT_PASSPORT,
-         L"Процесс завершен с ошибкой [0x80004005]\nМодуль " + bin +
-             L"\\reportwin_doubles\\VrnPassportRpt64.dll не создал",
-         L"Закрыть", false},
-        {"start fails", L"startfail", L"\\reportwin_doubles", ID_REPORT_RESOURCES,
-         L"Процесс завершен с ошибкой [0x8007000E]\n", L"Закрыть", false},
-        {"source fails", L"error", L"\\reportwin_doubles", ID_REPORT_PASSPORT,
-         L"Процесс завершен с ошибкой [0x80070005]\n", L"Закрыть", false},
-        {"other report file", L"otherpath", L"\\reportwin_doubles", ID_REPORT_PASSPORT,
-         L"Процесс завершен с ошибкой [0x8007000D]\nИсточник данных назвал в ответе файл отчета \"" + other, L"Закрыть",
+         L"Процесс успешно завершен.\r\n\r\nОтчет сохранен в файл:\r\n" + Tmp(L"report.rtf"), L"ОК", true, true},
+        // A plug-in that does not run: the code and the system's text for it, nothing more.
+        {"no module", L"ok", L"\\reportwin_doubles\\none", ID_REPORT_PASSPORT, ErrorText(0x7E), L"Закрыть", false,
          false},
+        {"no factory", L"ok", L"\\reportwin_doubles\\noexport", ID_REPORT_PASSPORT, ErrorText(0x7F), L"Закрыть", false,
+         false},
+        {"no source", L"nosource", L"\\reportwin_doubles", ID_REPORT_PASSPORT, ErrorText((int)0x80004005), L"Закрыть",
+         false, false},
+        {"start fails", L"startfail", L"\\reportwin_doubles", ID_REPORT_RESOURCES, ErrorText((int)0x8007000E),
+         L"Закрыть", false, true},
+        {"source fails", L"error", L"\\reportwin_doubles", ID_REPORT_PASSPORT, ErrorText((int)0x80070005), L"Закрыть",
+         false, false},
+        {"other report file", L"otherpath", L"\\reportwin_doubles", ID_REPORT_PASSPORT,
+         L"Процесс завершен с ошибкой [0x8007000D]\nИсточник данных назвал в ответе файл отчета \"" + other +
+             L"\", а в запросе указан \"" + Tmp(L"report.rtf") + L"\"; отчет не построен.",
+         L"Закрыть", false, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -259,7 +269,7 @@ TEST_F(ReportWindowTest, OutcomesOfTheRunAreShownAndNoTemporaryFileIsLeft) {
         ASSERT_TRUE(w);
         std::wstring request = g_wizard.lastRequest;
         ASSERT_TRUE(PumpUntil([&] { return Finished(w); }));
-        EXPECT_EQ(0, w->GetOutcomeText().compare(0, c.text.size(), c.text)) << Utf8(w->GetOutcomeText());
+        EXPECT_EQ(c.text, w->GetOutcomeText()) << Utf8(w->GetOutcomeText());
         EXPECT_EQ(c.button, Button(w));
         EXPECT_TRUE(ButtonEnabled(w));
         EXPECT_EQ(c.built, ::IsWindowVisible(ShowBox(w)) != FALSE);
@@ -270,10 +280,12 @@ TEST_F(ReportWindowTest, OutcomesOfTheRunAreShownAndNoTemporaryFileIsLeft) {
         EXPECT_EQ(c.command == ID_REPORT_PASSPORT ? L"Построение отчета: Паспорт ПО"
                                                   : L"Построение отчета: Ресурсы рабочей станции",
                   w->GetWindowText());
-        // Both temporary files are gone once the outcome is shown.
-        EXPECT_FALSE(Exists(request));
+        // The request stays until the window goes; the response too, unless the source failed.
+        EXPECT_TRUE(Exists(request));
+        const std::wstring response = w->m_strResponsePath;
+        EXPECT_EQ(c.responseKept, Exists(response)) << Utf8(response);
         for (const SRun& run : ReadRuns())
-            EXPECT_FALSE(Exists(run.response)) << Utf8(run.response);
+            EXPECT_EQ(c.responseKept, Exists(run.response)) << Utf8(run.response);
         if (c.built) {
             std::string rtf = KvTest::ReadBytes(g_wizard.reportFile);
             EXPECT_EQ(0u, rtf.find("{\\rtf1"));
@@ -284,6 +296,11 @@ TEST_F(ReportWindowTest, OutcomesOfTheRunAreShownAndNoTemporaryFileIsLeft) {
         ASSERT_TRUE(PumpUntil([&] { return !Window(c.command); }));
         EXPECT_TRUE(g_shown.empty());
         EXPECT_EQ(c.built, Exists(g_wizard.reportFile)); // the report belongs to the user
+        // No temporary file outlives the window.
+        EXPECT_FALSE(Exists(request));
+        EXPECT_FALSE(Exists(response));
+        for (const SRun& run : ReadRuns())
+            EXPECT_FALSE(Exists(run.response)) << Utf8(run.response);
     }
 }
 
@@ -343,10 +360,12 @@ TEST_F(ReportWindowTest, ABuildIntoAFolderRemovedAfterTheWizardFailsWithTheBuild
     EXPECT_FALSE(Exists(folder));
     std::vector<SRun> runs = ReadRuns();
     ASSERT_EQ(1u, runs.size());
-    EXPECT_FALSE(Exists(runs[0].response));
+    EXPECT_TRUE(Exists(runs[0].response)); // kept until the window goes
     Press(w);
     ASSERT_TRUE(PumpUntil([&] { return !Window(ID_REPORT_RESOURCES); }));
     EXPECT_TRUE(g_shown.empty());
+    EXPECT_FALSE(Exists(runs[0].response));
+    EXPECT_FALSE(Exists(request));
 }
 
 // ---- abort -----------------------------------------------------------------------------------
@@ -367,10 +386,11 @@ TEST_F(ReportWindowTest, AbortDisablesTheButtonAndTheAbortedTextArrivesThroughTh
     EXPECT_EQ(L"Процесс прерван пользователем.", w->GetOutcomeText());
     EXPECT_EQ(L"Закрыть", Button(w));
     EXPECT_TRUE(ButtonEnabled(w));
-    EXPECT_FALSE(Exists(response));
-    EXPECT_FALSE(Exists(g_wizard.lastRequest));
+    EXPECT_FALSE(Exists(response)); // an aborted run's response goes at once
+    EXPECT_TRUE(Exists(g_wizard.lastRequest));
     Press(w);
     ASSERT_TRUE(PumpUntil([&] { return !Window(ID_REPORT_RESOURCES); }));
+    EXPECT_FALSE(Exists(g_wizard.lastRequest));
 }
 
 TEST_F(ReportWindowTest, ASourceThatIgnoresTheAbortEndsAfterTheLimitWhileTheWindowGoesOn) {
