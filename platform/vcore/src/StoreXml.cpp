@@ -635,6 +635,12 @@ private:
         }
         if (m_depth == 1) {
             m_section = name;
+            if (name == L"Resources")
+                m_c.resourcesSection = true;
+            else if (name == L"RGroups")
+                m_c.groupsSection = true;
+            else if (name == L"Tasks")
+                m_c.tasksSection = true;
             return;
         }
         if (m_depth == 2) {
@@ -650,6 +656,12 @@ private:
                     ThrowStoreError(E_FAIL, "store file: a disk number is out of range");
                 r.disk = static_cast<unsigned char>(disk);
                 r.sector = Num(L"sector", false);
+                // A sector number the store cannot save is refused here, naming the item, rather
+                // than taken in and left to fail every later save.
+                if (r.sector < 0)
+                    ThrowStoreError(E_FAIL, L"store file: the resource \"" + Str(L"name") + L"\" (ID " + Str(L"id") +
+                                                L") has the sector number " + std::to_wstring(r.sector) +
+                                                L"; a sector number cannot be negative");
                 r.table.type = static_cast<int>(Num(L"tableType", false));
                 r.table.length = static_cast<int>(Num(L"tableLength", false));
                 r.table.handle = static_cast<int>(Num(L"tableHandle", false));
