@@ -24,6 +24,7 @@
 #include <chrono>
 #include <cstdio>
 #include <msxml2.h>
+#include <shlwapi.h>
 
 namespace {
 
@@ -124,7 +125,17 @@ double BareSaxRead(const std::wstring& file, long& elements) {
     CNullHandler handler;
     reader->putContentHandler(&handler);
     auto t = std::chrono::steady_clock::now();
-    HRESULT hr = reader->parseURL(file.c_str());
+    // Read from a file stream, as the store's reader reads.
+    IStream* stream = nullptr;
+    HRESULT hr = SHCreateStreamOnFileEx(file.c_str(), STGM_READ | STGM_SHARE_DENY_NONE, 0, FALSE, nullptr, &stream);
+    if (SUCCEEDED(hr)) {
+        VARIANT v;
+        VariantInit(&v);
+        v.vt = VT_UNKNOWN;
+        v.punkVal = stream;
+        hr = reader->parse(v);
+        stream->Release();
+    }
     double seconds = Seconds(t);
     reader->putContentHandler(nullptr);
     reader->Release();
@@ -147,11 +158,17 @@ int RunRead(CBenchHost& host, long count) {
     CIChDataModel main;
     main.NewModel(1, JobSecondEdition);
     host.mainModel = &main;
-    double sax[3], read[3];
+    double sax[3], read[3], open[3];
     long elements = 0;
     size_t resources = 0;
     for (int i = 0; i < 3; ++i) {
         sax[i] = BareSaxRead(file, elements);
+        auto o = std::chrono::steady_clock::now();
+        Varno::SmartPtr<Varno::IDatabase> store = host.provider->OpenExisting(as_string(file, 0).c_str());
+        if (!store)
+            return 1;
+        host.provider->Close(store->GetHandle());
+        open[i] = Seconds(o);
         auto t = std::chrono::steady_clock::now();
         CIChDataModel model;
         if (model.ImportFromStore(file, 15) != 0)
@@ -159,8 +176,10 @@ int RunRead(CBenchHost& host, long count) {
         read[i] = Seconds(t);
         resources = model.m_Resources.size();
     }
-    double s = Median3(sax[0], sax[1], sax[2]), r = Median3(read[0], read[1], read[2]);
+    double s = Median3(sax[0], sax[1], sax[2]), r = Median3(read[0], read[1], read[2]),
+           o = Median3(open[0], open[1], open[2]);
     wprintf(L"bare SAX read of the file  %7.2f s  (%ld elements)\n", s, elements);
+    wprintf(L"the store's open alone     %7.2f s  ratio %5.2f\n", o, s > 0 ? o / s : 0.0);
     wprintf(L"import's read (parse+nodes) %6.2f s  (%u resources)  ratio %5.2f\n", r, static_cast<unsigned>(resources),
             s > 0 ? r / s : 0.0);
     return s > 0 && resources == static_cast<size_t>(count) ? 0 : 1;
@@ -232,7 +251,7 @@ int RunNames(CBenchHost& host, long count) {
         const std::wstring& file;
         int expected;
     } runs[] = {{L"1 000 groups of one name", groups, 2000}, {L"2 000 tasks of one name", tasks, 6000}};
-    bool ok = base > 0 && added == count;
+    bool ok = base > 0 && added >= count;
     for (const auto& run : runs) {
         CIChDataModel target;
         target.NewModel(1, JobSecondEdition);

@@ -20,6 +20,7 @@ const wchar_t kExecutableExtensionList[] =
 // them was made, what it read.
 struct SMachineView {
     std::map<std::wstring, std::wstring> envVars, drives, shares;
+    std::list<std::wstring> extensions;
 };
 SRWLOCK g_viewLock = SRWLOCK_INIT;
 long g_viewScopes = 0;
@@ -57,20 +58,22 @@ void CCmdSequence::InitFromMachineView() {
     if (!view) {
         InitEnvVariables();
         InitInternalMaps();
+        InitExtensionList();
         CViewLock lock;
         if (g_viewScopes > 0 && !g_view) {
             auto kept = std::make_shared<SMachineView>();
             kept->envVars = m_mapEnvVars;
             kept->drives = m_mapDrives;
             kept->shares = m_mapShares;
+            kept->extensions = m_lstExtensions;
             g_view = std::move(kept);
         }
     } else {
         m_mapEnvVars = view->envVars;
         m_mapDrives = view->drives;
         m_mapShares = view->shares;
+        m_lstExtensions = view->extensions;
     }
-    InitExtensionList();
 }
 
 void CCmdSequence::InitEnvVariables() { m_mapEnvVars = KvPathAliases::ReadPathVariables(); }

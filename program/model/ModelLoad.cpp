@@ -8,6 +8,7 @@
 #include <cwctype>
 #include <functional>
 #include <unordered_map>
+#include <vector>
 
 using namespace Varno;
 
@@ -74,28 +75,35 @@ void LinkMembers(const CIdIndex& index, CIChNode* upper, const SmartPtr<IItemCol
 class CFileExistence {
 public:
     // Counts a controlled file resource's folder; folders of several files are listed later.
+    // Next answers for the noted names in the order they were noted.
     void Note(const std::wstring& name) {
         std::wstring folder, file;
-        if (Split(name, folder, file))
-            ++m_folders[folder].resources;
+        SFolder* f = nullptr;
+        if (Split(name, folder, file)) {
+            f = &m_folders[folder];
+            if (f->path.empty())
+                f->path = folder;
+            ++f->resources;
+        }
+        m_noted.push_back(SNoted{f, std::move(file)});
     }
-    // 1 the file exists and is no directory, 0 it does not exist, -1 not known here.
-    int IsFile(const std::wstring& name) {
-        std::wstring folder, file;
-        if (!Split(name, folder, file))
+    // For the next noted name: 1 the file exists and is no directory, 0 it does not exist, -1 not
+    // known here.
+    int Next() {
+        if (m_next >= m_noted.size())
             return -1;
-        auto it = m_folders.find(folder);
-        if (it == m_folders.end() || it->second.resources < kListFrom)
+        SNoted& noted = m_noted[m_next++];
+        SFolder* f = noted.folder;
+        if (!f || f->resources < kListFrom)
             return -1;
-        SFolder& f = it->second;
-        if (!f.listed)
-            List(folder, f);
-        if (f.state == SFolder::Missing)
+        if (!f->listed)
+            List(*f);
+        if (f->state == SFolder::Missing)
             return 0;
-        if (f.state == SFolder::Unknown)
+        if (f->state == SFolder::Unknown)
             return -1;
-        auto entry = f.entries.find(file);
-        if (entry == f.entries.end())
+        auto entry = f->entries.find(noted.file);
+        if (entry == f->entries.end())
             return -1; // perhaps a short name or one the listing writes otherwise: the item asks
         return entry->second ? 0 : 1;
     }
@@ -106,7 +114,12 @@ private:
         enum { Unknown, Listed, Missing } state = Unknown;
         bool listed = false;
         int resources = 0;
+        std::wstring path;                              // upper-cased, with its final backslash
         std::unordered_map<std::wstring, bool> entries; // upper-cased name -> is a directory
+    };
+    struct SNoted {
+        SFolder* folder; // null: not a plain path
+        std::wstring file;
     };
 
     // The expanded, upper-cased folder and file name of a plain absolute path "X:\dir\name":
@@ -151,10 +164,10 @@ private:
         return true;
     }
 
-    static void List(const std::wstring& folder, SFolder& f) {
+    static void List(SFolder& f) {
         f.listed = true;
         WIN32_FIND_DATAW data;
-        HANDLE h = FindFirstFileExW((folder + L"*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
+        HANDLE h = FindFirstFileExW((f.path + L"*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
                                     FIND_FIRST_EX_LARGE_FETCH);
         if (h == INVALID_HANDLE_VALUE) {
             const DWORD e = GetLastError();
@@ -174,13 +187,20 @@ private:
     }
 
     std::unordered_map<std::wstring, SFolder> m_folders;
+    std::vector<SNoted> m_noted;
+    size_t m_next = 0;
 };
 
+// A controlled file resource, whose existence the listings may know.
+bool IsListedKind(const SmartPtr<IResource>& res) {
+    return res && res->GetKind() == ResourceKindFile && res->IsControlled();
+}
+
 // The validity of a stored resource (IsStoredResourceValid), a controlled file's from the listings
-// when they know it.
+// when they know it; the resources come in the order they were noted.
 int StoredResourceValidity(const SmartPtr<IResource>& res, CFileExistence& existence) {
-    if (res && res->GetKind() == ResourceKindFile && res->IsControlled()) {
-        const int known = existence.IsFile(res->GetName());
+    if (IsListedKind(res)) {
+        const int known = existence.Next();
         if (known >= 0)
             return known;
     }
@@ -196,9 +216,9 @@ void ReadResources(CIChDataModel& model, const SmartPtr<IDatabase>& store, bool 
     };
     CFileExistence existence;
     ForEachItem(store->GetResources(), [&](const SmartPtr<StoreItem>& item) {
-        if (taken(item) && item->GetKind() == ResourceKindFile) {
+        if (taken(item)) {
             SmartPtr<IResource> res = item_cast<IResource>(item);
-            if (res && res->IsControlled())
+            if (IsListedKind(res))
                 existence.Note(res->GetName());
         }
     });

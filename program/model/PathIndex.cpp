@@ -2,6 +2,7 @@
 // trees into the model.
 #include <windows.h>
 
+#include <algorithm>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -11,11 +12,24 @@
 
 namespace {
 
-// Whether the path begins with the text, without regard to case.
+// Whether the path begins with the text, without regard to case (both upper-cased as strupper
+// does). Compared a run at a time on the stack: the index is built and searched with this for
+// every resource.
 bool StartsWithNoCase(const std::wstring& path, const std::wstring& text) {
     if (text.empty() || path.size() < text.size())
         return false;
-    return strupper(path.substr(0, text.size())) == strupper(text);
+    wchar_t a[64], b[64];
+    for (size_t done = 0; done < text.size();) {
+        const size_t n = std::min<size_t>(64, text.size() - done);
+        std::copy_n(path.data() + done, n, a);
+        std::copy_n(text.data() + done, n, b);
+        CharUpperBuffW(a, static_cast<DWORD>(n));
+        CharUpperBuffW(b, static_cast<DWORD>(n));
+        if (!std::equal(a, a + n, b))
+            return false;
+        done += n;
+    }
+    return true;
 }
 
 } // namespace
@@ -40,6 +54,8 @@ int CollapsePathVariable(std::wstring& path, const CPathVarMap& vars) {
 
 int ExpandPathVariable(std::wstring& path, const CPathVarMap& vars) {
     for (const auto& entry : vars) {
+        if (!entry.second.empty() && entry.second[0] == L'%' && (path.empty() || path[0] != L'%'))
+            continue; // the usual case: a path that does not begin with a percent sign
         if (StartsWithNoCase(path, entry.second)) {
             path = entry.first + path.substr(entry.second.size());
             return 1;
