@@ -49,6 +49,7 @@ void FillNode(CIChNode* node, const SmartPtr<StoreItem>& item, int removable) {
 class CIdIndex {
 public:
     CIdIndex(CIChDataModel& model, int type) {
+        m_nodes.reserve(model.GetNodeList(type)->size());
         for (CIChNode* n : *model.GetNodeList(type))
             m_nodes.emplace(n->m_Id, n);
     }

@@ -494,9 +494,9 @@ public:
         if (m_sawDtd)
             return Dtd();
         try {
-            std::wstring name(qn, qlen);
+            m_name.assign(qn, qlen); // one buffer for every element's name
             ReadAttrs(attrs);
-            Element(name);
+            Element(m_name);
             ++m_depth;
             return S_OK;
         } catch (const EGeneric& e) {
@@ -519,6 +519,8 @@ public:
         if (!m_sawRoot)
             ThrowStoreError(E_FAIL, "the file is not a store file (no VarnoStore element)");
         std::unordered_map<long long, SmartPtr<StoreItem>> byId;
+        byId.reserve(m_c.subjects.size() + m_c.jobs.size() + m_c.tasks.size() + m_c.groups.size() +
+                     m_c.resources.size());
         for (auto* list : {&m_c.subjects, &m_c.jobs, &m_c.tasks, &m_c.groups, &m_c.resources})
             for (const auto& i : *list)
                 if (!byId.emplace(i->GetId(), i).second)
@@ -599,9 +601,13 @@ private:
         }
     }
     const std::wstring* Find(const wchar_t* k) const {
-        for (size_t j = 0; j < m_attrCount; ++j)
-            if (m_attrs[j].first == k)
+        const size_t length = std::wstring::traits_type::length(k);
+        for (size_t j = 0; j < m_attrCount; ++j) {
+            const std::wstring& name = m_attrs[j].first;
+            if (name.size() == length && name[0] == k[0] &&
+                std::wstring::traits_type::compare(name.data(), k, length) == 0)
                 return &m_attrs[j].second;
+        }
         return nullptr;
     }
     bool Has(const wchar_t* k) const { return Find(k) != nullptr; }
@@ -758,6 +764,7 @@ private:
     StoreContent& m_c;
     std::vector<std::pair<std::wstring, std::wstring>> m_attrs;
     size_t m_attrCount = 0;
+    std::wstring m_name;
     int m_depth = 0;
     bool m_sawRoot = false;
     std::wstring m_section;
