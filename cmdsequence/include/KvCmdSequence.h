@@ -104,6 +104,9 @@ protected:
     void InitEnvVariables();
     void InitInternalMaps();
     void InitExtensionList();
+    // The three above in order, the system's part taken from the reading of the current
+    // machine-view scope when there is one (CMachineViewScope).
+    void InitFromMachineView();
 
     std::list<SOneCmd> m_lstCmd;                        // the commands in order
     std::map<std::wstring, std::uint64_t> m_mapResSeen; // upper-cased resource path -> number
@@ -113,6 +116,19 @@ protected:
     std::list<std::wstring> m_lstExtensions;            // ".exe", ".dll", ...
 
     friend struct CCmdSequenceLayout;
+};
+
+// While at least one object of this class lives (on any thread), new sequences take the
+// environment, drive and share maps and the extension list from one reading of the system, made
+// by the first construction inside the scope, instead of reading the system each: a load or an
+// import that makes thousands of tasks reads the machine once. Outside every scope each
+// construction reads the system. Scopes nest; the reading is dropped when the last one ends.
+class KVCMDSEQUENCE_API CMachineViewScope {
+public:
+    CMachineViewScope();
+    ~CMachineViewScope();
+    CMachineViewScope(const CMachineViewScope&) = delete;
+    CMachineViewScope& operator=(const CMachineViewScope&) = delete;
 };
 
 // Collect the file-system objects under `root`: files matching `fileMask` and, when `addDirs` is

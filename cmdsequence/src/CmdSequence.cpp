@@ -57,11 +57,7 @@ void ReadNumbers(const std::wstring& field, SOneCmd& cmd) {
 
 } // namespace
 
-CCmdSequence::CCmdSequence() {
-    InitEnvVariables();
-    InitInternalMaps();
-    InitExtensionList();
-}
+CCmdSequence::CCmdSequence() { InitFromMachineView(); }
 
 CCmdSequence::CCmdSequence(const CCmdSequence& other)
     : m_lstCmd(other.m_lstCmd), m_mapResSeen(other.m_mapResSeen), m_mapEnvVars(other.m_mapEnvVars),

@@ -35,6 +35,50 @@ std::wstring Env(const wchar_t* name) {
     return n && n < MAX_PATH ? std::wstring(buffer, n) : std::wstring();
 }
 
+// Inside a machine-view scope the objects share the first object's reading of the system: a
+// variable changed after it is seen only by objects made once the last scope has ended. Nested
+// scopes keep the reading until the outer one ends.
+TEST(MachineView, ObjectsInsideScopeShareOneReading) {
+    wchar_t saved[MAX_PATH] = {};
+    const DWORD had = GetEnvironmentVariableW(L"TEMP", saved, MAX_PATH);
+    ASSERT_LT(had, static_cast<DWORD>(MAX_PATH));
+    struct Restore {
+        DWORD had;
+        const wchar_t* saved;
+        ~Restore() { SetEnvironmentVariableW(L"TEMP", had ? saved : nullptr); }
+    } restore{had, saved};
+    const std::wstring first = L"Q:\\view-one", second = L"Q:\\view-two";
+
+    ASSERT_TRUE(SetEnvironmentVariableW(L"TEMP", first.c_str()));
+    {
+        CMachineViewScope outer;
+        CRunner a;
+        ASSERT_TRUE(SetEnvironmentVariableW(L"TEMP", second.c_str()));
+        {
+            CMachineViewScope inner;
+            CRunner b;
+            EXPECT_EQ(b.m_mapEnvVars.count(first), 1u);
+            EXPECT_EQ(b.m_mapEnvVars.count(second), 0u);
+        }
+        CRunner c; // the outer scope still holds the reading
+        EXPECT_EQ(c.m_mapEnvVars, a.m_mapEnvVars);
+        EXPECT_EQ(c.m_mapDrives, a.m_mapDrives);
+        EXPECT_EQ(c.m_mapShares, a.m_mapShares);
+        EXPECT_EQ(c.m_mapEnvVars.count(first), 1u);
+    }
+    CRunner d; // no scope: the system is read again
+    EXPECT_EQ(d.m_mapEnvVars.count(second), 1u);
+    EXPECT_EQ(d.m_mapEnvVars.count(first), 0u);
+    {
+        CMachineViewScope again; // a new scope reads anew
+        CRunner e;
+        EXPECT_EQ(e.m_mapEnvVars.count(second), 1u);
+    }
+    CRunner f;
+    EXPECT_FALSE(f.m_mapEnvVars.empty());
+    EXPECT_EQ(f.m_mapEnvVars.at(second), L"%TEMP%");
+}
+
 struct Outputs {
     std::list<ScsResource> files, registry, modules;
 };

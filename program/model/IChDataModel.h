@@ -113,6 +113,9 @@ public:
     // 1 load the stored resource, 0 leave it out; asks about an invalid one (answer 6, 7, 8, 9;
     // action 0 leave out, 1 take off control), remembering the answer and action of the run.
     int ConfirmInvalidResource(Varno::SmartPtr<Varno::IResource> item, int& action, long long& answer);
+    // The same with the item's validity already asked: valid (in/out) becomes 1 when the answer
+    // takes the resource off control, so that the node is filled without asking again.
+    int ConfirmStoredResource(Varno::SmartPtr<Varno::IResource> item, int& valid, int& action, long long& answer);
 
     CIChNodeList m_Resources;
     CIChNodeList m_Groups;
@@ -126,6 +129,9 @@ public:
     CAliasMap m_DriveAliases;
     CAliasMap m_ShareAliases;
     NodeId m_NextId[5]; // types 1, 3, 5, 7, 9
+    // Why the last ImportFromStore or ExportToStore failed, as the store tells it (it names the
+    // item or node that stopped it); empty after a success or when the store gave no reason.
+    std::wstring m_LastStoreError;
 
 private:
     // Rewrites a file or directory name through the drive and share aliases.

@@ -157,6 +157,9 @@ public:
     // Fills the resource from a store item: ID, kind, control, parameters, name, description and
     // time (ModelLoad.cpp). An empty item changes nothing.
     CIChResorce* FromStoreItem(Varno::SmartPtr<Varno::IResource> item);
+    // The same with the validity already asked (IsStoredResourceValid), so that the object is
+    // looked for once.
+    CIChResorce* FromStoreItem(Varno::SmartPtr<Varno::IResource> item, int valid);
     // Stores the value under the upper-cased key; a key already present keeps its earlier value.
     void SetParam(const std::wstring& key, const _value_t& value);
     // The value under the upper-cased key (shared), or an empty value.

@@ -5,8 +5,10 @@
 
 #include <sddl.h>
 
+#include <cwctype>
 #include <functional>
 #include <unordered_map>
+#include <vector>
 
 using namespace Varno;
 
@@ -47,6 +49,7 @@ void FillNode(CIChNode* node, const SmartPtr<StoreItem>& item, int removable) {
 class CIdIndex {
 public:
     CIdIndex(CIChDataModel& model, int type) {
+        m_nodes.reserve(model.GetNodeList(type)->size());
         for (CIChNode* n : *model.GetNodeList(type))
             m_nodes.emplace(n->m_Id, n);
     }
@@ -67,16 +70,167 @@ void LinkMembers(const CIdIndex& index, CIChNode* upper, const SmartPtr<IItemCol
     });
 }
 
+// Whether the files of many resources exist, answered from one listing of each folder that holds
+// several of them instead of one request per file (a request costs tens of microseconds, a store
+// holds 100 000 files). An answer the listings cannot give for certain is left to the item itself.
+class CFileExistence {
+public:
+    // Counts a controlled file resource's folder; folders of several files are listed later.
+    // Next answers for the noted names in the order they were noted.
+    void Note(const std::wstring& name) {
+        std::wstring folder, file;
+        SFolder* f = nullptr;
+        if (Split(name, folder, file)) {
+            f = &m_folders[folder];
+            if (f->path.empty())
+                f->path = folder;
+            ++f->resources;
+        }
+        m_noted.push_back(SNoted{f, std::move(file)});
+    }
+    // For the next noted name: 1 the file exists and is no directory, 0 it does not exist, -1 not
+    // known here.
+    int Next() {
+        if (m_next >= m_noted.size())
+            return -1;
+        SNoted& noted = m_noted[m_next++];
+        SFolder* f = noted.folder;
+        if (!f || f->resources < kListFrom)
+            return -1;
+        if (!f->listed)
+            List(*f);
+        if (f->state == SFolder::Missing)
+            return 0;
+        if (f->state == SFolder::Unknown)
+            return -1;
+        auto entry = f->entries.find(noted.file);
+        if (entry == f->entries.end())
+            return -1; // perhaps a short name or one the listing writes otherwise: the item asks
+        return entry->second ? 0 : 1;
+    }
+
+private:
+    static const int kListFrom = 8; // fewer files than this are asked for one by one
+    struct SFolder {
+        enum { Unknown, Listed, Missing } state = Unknown;
+        bool listed = false;
+        int resources = 0;
+        std::wstring path;                              // upper-cased, with its final backslash
+        std::unordered_map<std::wstring, bool> entries; // upper-cased name -> is a directory
+    };
+    struct SNoted {
+        SFolder* folder; // null: not a plain path
+        std::wstring file;
+    };
+
+    // The expanded, upper-cased folder and file name of a plain absolute path "X:\dir\name":
+    // no stream, wildcard or device syntax, no "." or ".." component, no component that the
+    // platform would trim (trailing dots or spaces). False for any other path.
+    static bool Split(const std::wstring& name, std::wstring& folder, std::wstring& file) {
+        std::wstring path = name;
+        if (path.find(L'%') != std::wstring::npos) {
+            DWORD n = ExpandEnvironmentStringsW(path.c_str(), nullptr, 0);
+            if (!n)
+                return false;
+            std::wstring out(n, L'\0');
+            n = ExpandEnvironmentStringsW(path.c_str(), &out[0], n);
+            if (!n)
+                return false;
+            out.resize(n - 1);
+            path = out;
+        }
+        if (path.size() < 4 || path.size() >= MAX_PATH || !iswalpha(path[0]) || path[1] != L':' || path[2] != L'\\')
+            return false;
+        if (path.find_first_of(L"*?\"<>|/", 0) != std::wstring::npos || path.find(L':', 2) != std::wstring::npos)
+            return false;
+        size_t start = 3;
+        for (;;) {
+            size_t end = path.find(L'\\', start);
+            size_t stop = end == std::wstring::npos ? path.size() : end;
+            if (stop == start)
+                return false; // an empty component
+            const wchar_t last = path[stop - 1];
+            if (last == L'.' || last == L' ')
+                return false;
+            for (size_t i = start; i < stop; ++i)
+                if (path[i] < 32)
+                    return false;
+            if (end == std::wstring::npos)
+                break;
+            start = end + 1;
+        }
+        const size_t cut = path.rfind(L'\\');
+        folder = strupper(path.substr(0, cut + 1));
+        file = strupper(path.substr(cut + 1));
+        return true;
+    }
+
+    static void List(SFolder& f) {
+        f.listed = true;
+        WIN32_FIND_DATAW data;
+        HANDLE h = FindFirstFileExW((f.path + L"*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
+                                    FIND_FIRST_EX_LARGE_FETCH);
+        if (h == INVALID_HANDLE_VALUE) {
+            const DWORD e = GetLastError();
+            // No such folder, or one without any entry: none of its files exists.
+            if (e == ERROR_PATH_NOT_FOUND || e == ERROR_FILE_NOT_FOUND)
+                f.state = SFolder::Missing;
+            return;
+        }
+        do {
+            f.entries.emplace(strupper(data.cFileName), (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+        } while (FindNextFileW(h, &data));
+        const DWORD e = GetLastError();
+        FindClose(h);
+        f.state = e == ERROR_NO_MORE_FILES ? SFolder::Listed : SFolder::Unknown;
+        if (f.state != SFolder::Listed)
+            f.entries.clear();
+    }
+
+    std::unordered_map<std::wstring, SFolder> m_folders;
+    std::vector<SNoted> m_noted;
+    size_t m_next = 0;
+};
+
+// A controlled file resource, whose existence the listings may know.
+bool IsListedKind(const SmartPtr<IResource>& res) {
+    return res && res->GetKind() == ResourceKindFile && res->IsControlled();
+}
+
+// The validity of a stored resource (IsStoredResourceValid), a controlled file's from the listings
+// when they know it; the resources come in the order they were noted.
+int StoredResourceValidity(const SmartPtr<IResource>& res, CFileExistence& existence) {
+    if (IsListedKind(res)) {
+        const int known = existence.Next();
+        if (known >= 0)
+            return known;
+    }
+    return IsStoredResourceValid(res);
+}
+
 // Step of the load and the import: the resources of the store. Edition 1 takes files and disk
 // sectors only (kinds 1 and 5); the others are skipped before the validity question.
 void ReadResources(CIChDataModel& model, const SmartPtr<IDatabase>& store, bool edition1Only, int& action,
                    long long& answer) {
+    auto taken = [edition1Only](const SmartPtr<StoreItem>& item) {
+        return !edition1Only || item->GetKind() == ResourceKindFile || item->GetKind() == ResourceKindDiskSector;
+    };
+    CFileExistence existence;
     ForEachItem(store->GetResources(), [&](const SmartPtr<StoreItem>& item) {
-        if (edition1Only && item->GetKind() != ResourceKindFile && item->GetKind() != ResourceKindDiskSector)
+        if (taken(item)) {
+            SmartPtr<IResource> res = item_cast<IResource>(item);
+            if (IsListedKind(res))
+                existence.Note(res->GetName());
+        }
+    });
+    ForEachItem(store->GetResources(), [&](const SmartPtr<StoreItem>& item) {
+        if (!taken(item))
             return;
         SmartPtr<IResource> res = checked_cast<IResource>(item);
-        if (model.ConfirmInvalidResource(res, action, answer))
-            static_cast<CIChResorce*>(model.CreateNode(NodeTypeResource))->FromStoreItem(res);
+        // The object's existence is asked once: the answer serves the question and the node.
+        int valid = StoredResourceValidity(res, existence);
+        if (model.ConfirmStoredResource(res, valid, action, answer))
+            static_cast<CIChResorce*>(model.CreateNode(NodeTypeResource))->FromStoreItem(res, valid);
     });
 }
 
@@ -208,9 +362,15 @@ int IsStoredResourceValid(SmartPtr<IResource> item) {
 CIChResorce* CIChResorce::FromStoreItem(SmartPtr<IResource> item) {
     if (!item)
         return this;
+    return FromStoreItem(item, IsStoredResourceValid(item));
+}
+
+CIChResorce* CIChResorce::FromStoreItem(SmartPtr<IResource> item, int valid) {
+    if (!item)
+        return this;
     m_Id = item->GetId();
     m_Executable = 0;
-    m_Valid = IsStoredResourceValid(item);
+    m_Valid = valid;
     m_Controlled = 1;
     if (auto d = item_cast<IDirectory>(item)) {
         SetSubType(ResDirectory);
@@ -260,7 +420,12 @@ CIChResorce* CIChResorce::FromStoreItem(SmartPtr<IResource> item) {
 }
 
 int CIChDataModel::ConfirmInvalidResource(SmartPtr<IResource> item, int& action, long long& answer) {
-    if (IsStoredResourceValid(item))
+    int valid = IsStoredResourceValid(item);
+    return ConfirmStoredResource(item, valid, action, answer);
+}
+
+int CIChDataModel::ConfirmStoredResource(SmartPtr<IResource> item, int& valid, int& action, long long& answer) {
+    if (valid)
         return 1;
     if (answer != InvalidAnswerYesForAll && answer != InvalidAnswerNoForAll) {
         IModelStoreHost* host = GetModelStoreHost();
@@ -290,6 +455,7 @@ int CIChDataModel::ConfirmInvalidResource(SmartPtr<IResource> item, int& action,
             t->SetControlled(false);
         else if (auto fld = item_cast<ISMBIOSField>(item))
             fld->SetControlled(false);
+        valid = 1; // not controlled now, so valid
     }
     return 1;
 }
@@ -307,6 +473,7 @@ int CIChDataModel::Load() {
     CIChDataModel loaded;
     int result;
     {
+        KvCmdSequence::CMachineViewScope view; // the tasks' scenarios share one reading of the machine
         CStoreCloser closer(host, store);
         result = ReadStoreIntoModel(loaded, store);
         closer.Close();
@@ -347,6 +514,7 @@ int CIChDataModel::StoreToModel(SmartPtr<IDatabase> store, int jobs, int tasks, 
     if (edition == 0)
         return 0;
 
+    KvCmdSequence::CMachineViewScope view; // the tasks' scenarios share one reading of the machine
     int action = 0;
     long long answer = 0;
     if (resources)
@@ -371,18 +539,23 @@ int CIChDataModel::StoreToModel(SmartPtr<IDatabase> store, int jobs, int tasks, 
 }
 
 int CIChDataModel::ImportFromStore(const std::wstring& path, int mask) {
+    m_LastStoreError.clear();
     IModelStoreHost* host = GetModelStoreHost();
     SmartPtr<IProvider> provider = host ? host->GetProvider() : SmartPtr<IProvider>();
     if (!provider)
         return E_FAIL;
     try {
         // An import reads an existing file only: a missing one is an error, never a new empty store.
+        // The reader refuses what the store could not save later, naming the item.
         SmartPtr<IDatabase> store = provider->OpenExisting(as_string(path, 0).c_str());
-        if (!store)
+        if (!store) {
+            m_LastStoreError = provider->GetLastErrorText();
             return E_FAIL;
+        }
         CFileCloser closer(provider, store); // nothing is committed
         return StoreToModel(store, (mask >> 3) & 1, (mask >> 2) & 1, (mask >> 1) & 1, mask & 1) ? 0 : E_FAIL;
     } catch (const EGeneric& e) {
+        m_LastStoreError = e.text();
         return e.result_code();
     } catch (...) {
         return E_FAIL;

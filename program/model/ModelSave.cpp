@@ -391,20 +391,24 @@ int CIChDataModel::Save(long long* outValue) {
 }
 
 int CIChDataModel::ExportToStore(const std::wstring& path) {
+    m_LastStoreError.clear();
     IModelStoreHost* host = GetModelStoreHost();
     SmartPtr<IProvider> provider = host ? host->GetProvider() : SmartPtr<IProvider>();
     if (!provider)
         return E_FAIL;
     try {
         SmartPtr<IDatabase> store = provider->Open(as_string(path, 0).c_str());
-        if (!store)
+        if (!store) {
+            m_LastStoreError = provider->GetLastErrorText();
             return E_FAIL;
+        }
         CFileCloser closer(provider, store);
         if (!ModelToStore(store))
             return kStoreResultNoEdition; // nothing committed: the model has no job of a known edition
         store->Commit();
         return 0;
     } catch (const EGeneric& e) {
+        m_LastStoreError = e.text(); // the store's reason names the object that stops the export
         return e.result_code();
     } catch (...) {
         return E_FAIL;

@@ -2,6 +2,7 @@
 // trees into the model.
 #include <windows.h>
 
+#include <algorithm>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -11,11 +12,24 @@
 
 namespace {
 
-// Whether the path begins with the text, without regard to case.
+// Whether the path begins with the text, without regard to case (both upper-cased as strupper
+// does). Compared a run at a time on the stack: the index is built and searched with this for
+// every resource.
 bool StartsWithNoCase(const std::wstring& path, const std::wstring& text) {
     if (text.empty() || path.size() < text.size())
         return false;
-    return strupper(path.substr(0, text.size())) == strupper(text);
+    wchar_t a[64], b[64];
+    for (size_t done = 0; done < text.size();) {
+        const size_t n = std::min<size_t>(64, text.size() - done);
+        std::copy_n(path.data() + done, n, a);
+        std::copy_n(text.data() + done, n, b);
+        CharUpperBuffW(a, static_cast<DWORD>(n));
+        CharUpperBuffW(b, static_cast<DWORD>(n));
+        if (!std::equal(a, a + n, b))
+            return false;
+        done += n;
+    }
+    return true;
 }
 
 } // namespace
@@ -40,6 +54,8 @@ int CollapsePathVariable(std::wstring& path, const CPathVarMap& vars) {
 
 int ExpandPathVariable(std::wstring& path, const CPathVarMap& vars) {
     for (const auto& entry : vars) {
+        if (!entry.second.empty() && entry.second[0] == L'%' && (path.empty() || path[0] != L'%'))
+            continue; // the usual case: a path that does not begin with a percent sign
         if (StartsWithNoCase(path, entry.second)) {
             path = entry.first + path.substr(entry.second.size());
             return 1;
@@ -121,6 +137,49 @@ struct CIChDataModel::SAddBatch {
     std::unordered_map<const CIChNode*, CIChNode*> replacement;
     std::unordered_set<CIChNode*> touched; // uppers whose member lists still name gone nodes
 
+    // Groups, tasks and jobs by name, as FindNodeByName finds them: the key is the type, the
+    // SubType (0 for tasks, whose SubType is not compared) and the upper-cased name; the value is
+    // the first node of the type's list with that key. Built for a type when the merge first
+    // needs it, kept current as nodes are appended.
+    struct SNameKey {
+        int type;
+        int subType;
+        std::wstring name;
+        bool operator==(const SNameKey& o) const { return type == o.type && subType == o.subType && name == o.name; }
+    };
+    struct SNameHash {
+        size_t operator()(const SNameKey& k) const {
+            return std::hash<std::wstring>()(k.name) ^
+                   (size_t(k.type) * 31 + size_t(k.subType)) * 0x9E3779B97F4A7C15ULL;
+        }
+    };
+    std::unordered_map<SNameKey, CIChNode*, SNameHash> names;
+    bool namesBuilt[5] = {};
+    // The next suffix to try for a name that was taken (the key of the name without a suffix):
+    // Name1 to Name(n-1) are known to be taken, and names are only added while the merge runs.
+    std::unordered_map<SNameKey, int, SNameHash> nextSuffix;
+
+    static SNameKey NameKey(int type, const std::wstring& name, int subType) {
+        return SNameKey{type, type == NodeTypeTask ? 0 : subType, strupper(name)};
+    }
+    void IndexName(CIChNode* node) {
+        const int type = node->GetType();
+        names.emplace(NameKey(type, node->m_Name, GetNodeSubType(node)), node);
+    }
+    // The node of the type, name (without regard to case) and SubType, first in list order.
+    CIChNode* FindByName(const CIChDataModel& model, int type, const std::wstring& name, int subType) {
+        const int index = NodeTypeIndex(type);
+        if (index < 0)
+            return nullptr;
+        if (!namesBuilt[index]) {
+            namesBuilt[index] = true;
+            for (CIChNode* node : *model.GetNodeList(type))
+                IndexName(node);
+        }
+        auto it = names.find(NameKey(type, name, subType));
+        return it == names.end() ? nullptr : it->second;
+    }
+
     // Moves the upper links of X to E: E is linked under each upper of X; X leaves them at the end.
     void MoveUppers(CIChNode* x, CIChNode* e) {
         for (CIChNode* upper : x->m_Uppers) {
@@ -171,6 +230,9 @@ void CIChDataModel::Append(CIChNode* node, SAddBatch& batch) {
     node->m_Id = TakeNextId(node->GetType());
     GetNodeList(node->GetType())->push_back(node);
     batch.owned.insert(node);
+    const int index = NodeTypeIndex(node->GetType());
+    if (index >= 0 && batch.namesBuilt[index])
+        batch.IndexName(node);
 }
 
 std::wstring CIChDataModel::ResourceIndexKey(CIChResorce* x) const {
@@ -221,7 +283,7 @@ void CIChDataModel::AddOther(CIChNode* x, CIChNode** root, int merge, int& added
     const int subType = type == NodeTypeTask ? 0 : GetNodeSubType(x);
     const bool boardJob = type == NodeTypeJob && (subType == JobBoard || subType == JobSecondEdition);
     if (boardJob || merge) {
-        CIChNode* e = FindNodeByName(type, x->m_Name, subType);
+        CIChNode* e = batch.FindByName(*this, type, x->m_Name, subType);
         if (!e || e == x) {
             if (!e) {
                 Append(x, batch);
@@ -237,12 +299,16 @@ void CIChDataModel::AddOther(CIChNode* x, CIChNode** root, int merge, int& added
         }
         // A node with a negative ID is not merged into: X is renamed instead.
     }
+    // The names tried are Name, Name1, Name2...; the suffixes a former rename of the same name
+    // found taken are not tried again.
     std::wstring candidate = x->m_Name;
-    int n = 1;
-    CIChNode* found = FindNodeByName(type, candidate, subType);
-    while (found && found != x) {
-        candidate = format_wstring(L"%s%d", x->m_Name.c_str(), n++);
-        found = FindNodeByName(type, candidate, subType);
+    CIChNode* found = batch.FindByName(*this, type, candidate, subType);
+    if (found && found != x) {
+        int& next = batch.nextSuffix.emplace(SAddBatch::NameKey(type, x->m_Name, subType), 1).first->second;
+        do {
+            candidate = format_wstring(L"%s%d", x->m_Name.c_str(), next++);
+            found = batch.FindByName(*this, type, candidate, subType);
+        } while (found && found != x);
     }
     if (found == x)
         return;

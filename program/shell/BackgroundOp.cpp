@@ -38,9 +38,13 @@ int RunOperation(SBackgroundOp& op) {
         return r;
     }
     case OpExportXml:
-        return model->ExportToStore(op.m_strPath);
-    case OpImportXml:
-        return model->ImportFromStore(op.m_strPath, op.m_nResult);
+    case OpImportXml: {
+        int r = op.m_nOp == OpExportXml ? model->ExportToStore(op.m_strPath)
+                                        : model->ImportFromStore(op.m_strPath, op.m_nResult);
+        if (r != 0)
+            op.m_strError = model->m_LastStoreError; // the store's reason, naming the object
+        return r;
+    }
     case OpOsTemplates: {
         CMainFrame* frame = MainFrameOfApp();
         if (!frame || !g_osTemplates)

@@ -6,12 +6,11 @@
 #include "../res/resource.h"
 #include "../res/toolcmds_ids.h"
 
-#include <KvMsxml.h>
+#include <VCore.h>
 #include <valkit.h>
 
 #include <commctrl.h>
 #include <io.h>
-#include <msxml2.h>
 #include <shlobj.h>
 #include <shlwapi.h>
 
@@ -21,7 +20,6 @@ namespace {
 const UINT_PTR kScanTimer = 1;
 const UINT kScanDelayMs = 350; // the scan waits for typing to pause this long
 const int kMaxPath = 260;
-const int kMaxModelVersion = 10;
 
 const wchar_t kFilterBoth[] = L"Файл модели данных (*.xml)\0*.xml\0Все файлы\0*.*\0";
 const wchar_t kFilterModel[] = L"Файл модели данных (*.xml)\0*.xml\0";
@@ -52,83 +50,6 @@ std::wstring SystemErrorText(DWORD code) {
     return text;
 }
 
-// The root's version and the names of its children, read by the platform's SAX parser: nothing
-// below the root's children is kept, no document type declaration and no outside entity is read.
-class CRootScanner : public ISAXContentHandler {
-public:
-    SModelFileScan m_scan;
-    bool m_bRoot = false;
-    bool m_bVersion = false;
-    int m_nDepth = 0;
-
-    HRESULT WINAPI QueryInterface(REFIID riid, void** ppv) override {
-        if (riid == IID_IUnknown || riid == KvXml::IID_ISAXContentHandler) {
-            *ppv = static_cast<ISAXContentHandler*>(this);
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG WINAPI AddRef() override { return 2; }
-    ULONG WINAPI Release() override { return 1; }
-    HRESULT WINAPI putDocumentLocator(ISAXLocator*) override { return S_OK; }
-    HRESULT WINAPI startDocument() override { return S_OK; }
-    HRESULT WINAPI endDocument() override { return S_OK; }
-    HRESULT WINAPI startPrefixMapping(const wchar_t*, int, const wchar_t*, int) override { return S_OK; }
-    HRESULT WINAPI endPrefixMapping(const wchar_t*, int) override { return S_OK; }
-    HRESULT WINAPI startElement(const wchar_t*, int, const wchar_t*, int, const wchar_t* qname, int cchQName,
-                                ISAXAttributes* attributes) override {
-        std::wstring name(qname, cchQName);
-        if (m_nDepth == 0) {
-            m_bRoot = true;
-            const wchar_t* value = nullptr;
-            int cch = 0;
-            if (attributes && SUCCEEDED(attributes->getValueFromQName(L"version", 7, &value, &cch)) && value) {
-                m_bVersion = true;
-                m_scan.version = (int)_wtol(std::wstring(value, cch).c_str());
-            }
-        } else if (m_nDepth == 1) {
-            if (name == L"Resources")
-                m_scan.resources = true;
-            else if (name == L"RGroups")
-                m_scan.groups = true;
-            else if (name == L"Tasks")
-                m_scan.tasks = true;
-        }
-        ++m_nDepth;
-        return S_OK;
-    }
-    HRESULT WINAPI endElement(const wchar_t*, int, const wchar_t*, int, const wchar_t*, int) override {
-        --m_nDepth;
-        return S_OK;
-    }
-    HRESULT WINAPI characters(const wchar_t*, int) override { return S_OK; }
-    HRESULT WINAPI ignorableWhitespace(const wchar_t*, int) override { return S_OK; }
-    HRESULT WINAPI processingInstruction(const wchar_t*, int, const wchar_t*, int) override { return S_OK; }
-    HRESULT WINAPI skippedEntity(const wchar_t*, int) override { return S_OK; }
-};
-
-// Whether the beginning of the file holds a document type declaration (some parsers ignore the
-// request to refuse one): "<!DOCTYPE" in its first bytes, as bytes or as UTF-16.
-bool HasDoctype(const std::wstring& path) {
-    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                             nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    char buffer[8192];
-    DWORD got = 0;
-    ::ReadFile(h, buffer, sizeof buffer, &got, nullptr);
-    ::CloseHandle(h);
-    std::string bytes(buffer, got);
-    if (bytes.find("<!DOCTYPE") != std::string::npos)
-        return true;
-    std::string wide;
-    for (char c : std::string("<!DOCTYPE")) {
-        wide += c;
-        wide += '\0';
-    }
-    return bytes.find(wide) != std::string::npos;
-}
 } // namespace
 
 std::wstring DocumentsFolder() {
@@ -142,43 +63,17 @@ std::wstring DocumentsFolder() {
 }
 
 SModelFileScan ScanModelFile(const std::wstring& path) {
-    SModelFileScan none;
-    if (path.empty() || HasDoctype(path))
-        return none;
-    KvXml::TComPtr<IStream> stream;
-    if (FAILED(::SHCreateStreamOnFileEx(path.c_str(), STGM_READ | STGM_SHARE_DENY_NONE, 0, FALSE, nullptr, &stream)))
-        return none;
-    HRESULT com = ::CoInitialize(nullptr);
+    // The store's own reader and rules: the check passes exactly the files that the import reads.
     SModelFileScan result;
-    {
-        KvXml::TComPtr<ISAXXMLReader> reader;
-        CLSID clsid;
-        if (SUCCEEDED(::CLSIDFromProgID(L"Msxml2.SAXXMLReader.3.0", &clsid)) ||
-            SUCCEEDED(::CLSIDFromProgID(L"Msxml2.SAXXMLReader", &clsid)))
-            ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, KvXml::IID_ISAXXMLReader,
-                               reinterpret_cast<void**>(&reader));
-        if (reader) {
-            reader->putFeature(L"prohibit-dtd", VARIANT_TRUE);
-            reader->putFeature(L"external-general-entities", VARIANT_FALSE);
-            reader->putFeature(L"external-parameter-entities", VARIANT_FALSE);
-            CRootScanner scanner;
-            reader->putContentHandler(&scanner);
-            VARIANT v;
-            ::VariantInit(&v);
-            v.vt = VT_UNKNOWN;
-            v.punkVal = stream.Get();
-            HRESULT hr = reader->parse(v);
-            reader->putContentHandler(nullptr);
-            if (SUCCEEDED(hr) && scanner.m_bRoot && scanner.m_bVersion && scanner.m_scan.version <= kMaxModelVersion) {
-                result = scanner.m_scan;
-                result.valid = true;
-            }
-        }
-    }
-    // The stream and the reader go before COM is left.
-    stream.Reset();
-    if (com == S_OK || com == S_FALSE)
-        ::CoUninitialize();
+    Varno::Common::StoreFileOutline outline;
+    std::wstring reason;
+    if (path.empty() || !Varno::Common::InspectStoreFile(path.c_str(), outline, reason))
+        return result;
+    result.valid = true;
+    result.version = outline.version;
+    result.resources = outline.resources;
+    result.groups = outline.groups;
+    result.tasks = outline.tasks;
     return result;
 }
 

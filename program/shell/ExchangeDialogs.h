@@ -17,8 +17,9 @@ std::wstring PlaceExportPath(const std::wstring& path);
 // The user's documents folder (or the current directory) with a trailing backslash.
 std::wstring DocumentsFolder();
 
-// What a model file holds by its root and the root's children (no document type declaration, no
-// entity read): valid when the root carries a version of at most 10.
+// What a model file holds by its root and the root's children, read by the store's own reader:
+// valid when the import would read the file (no document type declaration anywhere before the
+// root, the root "VarnoStore", a version that is a number the store reads, well-formed items).
 struct SModelFileScan {
     bool valid = false;
     int version = 0;

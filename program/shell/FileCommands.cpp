@@ -331,6 +331,9 @@ std::wstring ErrorText(int code) {
     return text;
 }
 
+// The store's reason for a failed import or export on a line of its own, or nothing.
+std::wstring ReasonLine(const std::wstring& reason) { return reason.empty() ? std::wstring() : L"\n" + reason; }
+
 // A name beside the target for the file being written.
 std::wstring SiblingTempName(const std::wstring& path) {
     return path + format_wstring(L".%lu.tmp", ::GetCurrentProcessId());
@@ -492,7 +495,8 @@ void CMainFrame::OnImportModelXml() {
         RebuildTree();
     }
     if (result != 0 && !m_bLastOpReported)
-        MessageBox(std::wstring(kMsgImportFailed) + L"\n" + ErrorText(result), nullptr, MB_ICONERROR);
+        MessageBox(std::wstring(kMsgImportFailed) + L"\n" + ErrorText(result) + ReasonLine(m_strLastOpError), nullptr,
+                   MB_ICONERROR);
 }
 
 void CMainFrame::OnExportModelXml() {
@@ -502,7 +506,8 @@ void CMainFrame::OnExportModelXml() {
     int result = ExportModelFile(&m_Model, dlg.m_strFileName);
     if (result != 0) {
         if (!m_bLastOpReported)
-            MessageBox(std::wstring(kMsgExportFailed) + L"\n" + ErrorText(result), nullptr, MB_ICONERROR);
+            MessageBox(std::wstring(kMsgExportFailed) + L"\n" + ErrorText(result) + ReasonLine(m_strLastOpError),
+                       nullptr, MB_ICONERROR);
         return;
     }
     MessageBox(format_wstring(kMsgExported, dlg.m_strFileName.c_str()), nullptr, MB_ICONINFORMATION);

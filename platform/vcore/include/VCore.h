@@ -542,6 +542,18 @@ VCORE_API void DestroyProvider();
 // The letter under which the board sees the volume that Windows names `letter`. Without the board's
 // own volume table the provider cannot tell: it then answers 0 and leaves *boardLetter alone.
 VCORE_API int GetVarnoDriveLetter(wchar_t letter, wchar_t* boardLetter);
+
+// What a store or model file holds at its top: its format version and which of the sections
+// "Resources", "RGroups" and "Tasks" stand under its root.
+struct StoreFileOutline {
+    int version = 0;
+    bool resources = false, groups = false, tasks = false;
+};
+// Reads the file with the reader and the rules of the provider's open (no document type
+// declaration before the root, the root "VarnoStore", a format version this provider reads, items
+// it can hold), without opening it as a store: true when the open would take it, else false with
+// the reader's reason. Checks before an import ask this, so that they and the import agree.
+VCORE_API bool InspectStoreFile(const wchar_t* path, StoreFileOutline& outline, std::wstring& reason);
 } // namespace Common
 
 // Hex SHA-256 (lower case) of one controlled resource, as its line of a ".chk" file, or

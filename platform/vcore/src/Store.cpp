@@ -318,7 +318,8 @@ public:
     SmartPtr<IResource> CreateDiskSector(const std::wstring& name, const std::wstring& description, unsigned char disk,
                                          long long sector, const _time_t& t, bool controlled) override {
         if (sector < 0)
-            ThrowStoreError(E_INVALIDARG, "a disk sector number cannot be negative");
+            ThrowStoreError(E_INVALIDARG, L"the disk sector \"" + name + L"\" cannot be written: its sector number " +
+                                              std::to_wstring(sector) + L" is negative");
         ResourceFields r;
         r.controlled = controlled;
         r.disk = disk;
@@ -553,6 +554,30 @@ void DestroyProvider() { Impl::ReleaseCaches(); }
 int GetVarnoDriveLetter(wchar_t, wchar_t*) { return 0; }
 
 void SetSmbiosTable(const unsigned char* table, size_t size) { Impl::SetSmbiosTable(table, size); }
+
+bool InspectStoreFile(const wchar_t* path, StoreFileOutline& outline, std::wstring& reason) {
+    outline = StoreFileOutline();
+    reason.clear();
+    try {
+        if (!path || !*path)
+            Impl::ThrowStoreError(E_INVALIDARG, L"no store file was named");
+        Impl::CComScope com;
+        auto core = std::make_shared<Impl::StoreCore>();
+        Impl::ItemFactory factory{core, std::make_shared<Impl::HashSettings>()};
+        Impl::StoreContent content;
+        Impl::ReadStoreFile(path, factory, content);
+        outline.version = content.version;
+        outline.resources = content.resourcesSection;
+        outline.groups = content.groupsSection;
+        outline.tasks = content.tasksSection;
+        return true;
+    } catch (const EGeneric& e) {
+        reason = e.text();
+    } catch (const std::exception& e) {
+        reason = as_wstring(e.what());
+    }
+    return false;
+}
 
 } // namespace Common
 } // namespace Varno

@@ -424,6 +424,7 @@ struct StoreContent {
     _time_t commitTime;
     ItemVector subjects, jobs, tasks, groups, resources;
     SmartPtr<ISubject> localSubject;
+    bool resourcesSection = false, groupsSection = false, tasksSection = false; // read from a file
 };
 
 // Item factories (shared by the store's create operations and the file reader).

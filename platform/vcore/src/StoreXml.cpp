@@ -494,9 +494,9 @@ public:
         if (m_sawDtd)
             return Dtd();
         try {
-            std::wstring name(qn, qlen);
+            m_name.assign(qn, qlen); // one buffer for every element's name
             ReadAttrs(attrs);
-            Element(name);
+            Element(m_name);
             ++m_depth;
             return S_OK;
         } catch (const EGeneric& e) {
@@ -519,6 +519,8 @@ public:
         if (!m_sawRoot)
             ThrowStoreError(E_FAIL, "the file is not a store file (no VarnoStore element)");
         std::unordered_map<long long, SmartPtr<StoreItem>> byId;
+        byId.reserve(m_c.subjects.size() + m_c.jobs.size() + m_c.tasks.size() + m_c.groups.size() +
+                     m_c.resources.size());
         for (auto* list : {&m_c.subjects, &m_c.jobs, &m_c.tasks, &m_c.groups, &m_c.resources})
             for (const auto& i : *list)
                 if (!byId.emplace(i->GetId(), i).second)
@@ -568,8 +570,11 @@ private:
         return FAILED(hr) ? hr : E_FAIL;
     }
 
+    // The element's attributes, "X.hex" read as "X"; of two of one name the later holds. Kept in
+    // a list whose strings are reused from element to element: a store file has a few hundred
+    // thousand elements of about ten attributes each.
     void ReadAttrs(ISAXAttributes* attrs) {
-        m_attrs.clear();
+        m_attrCount = 0;
         int n = 0;
         attrs->getLength(&n);
         for (int i = 0; i < n; ++i) {
@@ -577,32 +582,52 @@ private:
             int qlen = 0, vlen = 0;
             if (FAILED(attrs->getQName(i, &qn, &qlen)) || FAILED(attrs->getValue(i, &v, &vlen)))
                 continue;
-            std::wstring key(qn, qlen), value(v ? v : L"", v ? vlen : 0);
-            if (key.size() > 4 && key.compare(key.size() - 4, 4, L".hex") == 0) {
-                key.resize(key.size() - 4);
-                value = FromHex(value);
+            bool hex = qlen > 4 && std::wstring::traits_type::compare(qn + qlen - 4, L".hex", 4) == 0;
+            if (hex)
+                qlen -= 4;
+            std::pair<std::wstring, std::wstring>* slot = nullptr;
+            for (size_t j = 0; j < m_attrCount && !slot; ++j)
+                if (m_attrs[j].first.compare(0, std::wstring::npos, qn, qlen) == 0)
+                    slot = &m_attrs[j];
+            if (!slot) {
+                if (m_attrCount == m_attrs.size())
+                    m_attrs.emplace_back();
+                slot = &m_attrs[m_attrCount++];
+                slot->first.assign(qn, qlen);
             }
-            m_attrs[key] = value;
+            slot->second.assign(v ? v : L"", v ? vlen : 0);
+            if (hex)
+                slot->second = FromHex(slot->second);
         }
     }
-    bool Has(const wchar_t* k) const { return m_attrs.count(k) != 0; }
+    const std::wstring* Find(const wchar_t* k) const {
+        const size_t length = std::wstring::traits_type::length(k);
+        for (size_t j = 0; j < m_attrCount; ++j) {
+            const std::wstring& name = m_attrs[j].first;
+            if (name.size() == length && name[0] == k[0] &&
+                std::wstring::traits_type::compare(name.data(), k, length) == 0)
+                return &m_attrs[j].second;
+        }
+        return nullptr;
+    }
+    bool Has(const wchar_t* k) const { return Find(k) != nullptr; }
     std::wstring Str(const wchar_t* k) const {
-        auto it = m_attrs.find(k);
-        return it == m_attrs.end() ? std::wstring() : it->second;
+        const std::wstring* v = Find(k);
+        return v ? *v : std::wstring();
     }
     long long Num(const wchar_t* k, bool required = true) const {
-        auto it = m_attrs.find(k);
-        if (it == m_attrs.end()) {
+        const std::wstring* text = Find(k);
+        if (!text) {
             if (required)
                 ThrowStoreError(E_FAIL, L"store file: the attribute \"" + std::wstring(k) + L"\" is missing");
             return 0;
         }
-        const wchar_t* s = it->second.c_str();
+        const wchar_t* s = text->c_str();
         wchar_t* end = nullptr;
         errno = 0;
         long long v = wcstoll(s, &end, 10);
         if (end == s || *end || errno)
-            ThrowStoreError(E_FAIL, L"store file: \"" + std::wstring(k) + L"\" is not a number: " + it->second);
+            ThrowStoreError(E_FAIL, L"store file: \"" + std::wstring(k) + L"\" is not a number: " + *text);
         return v;
     }
     ItemFields Common() const {
@@ -635,6 +660,12 @@ private:
         }
         if (m_depth == 1) {
             m_section = name;
+            if (name == L"Resources")
+                m_c.resourcesSection = true;
+            else if (name == L"RGroups")
+                m_c.groupsSection = true;
+            else if (name == L"Tasks")
+                m_c.tasksSection = true;
             return;
         }
         if (m_depth == 2) {
@@ -650,6 +681,12 @@ private:
                     ThrowStoreError(E_FAIL, "store file: a disk number is out of range");
                 r.disk = static_cast<unsigned char>(disk);
                 r.sector = Num(L"sector", false);
+                // A sector number the store cannot save is refused here, naming the item, rather
+                // than taken in and left to fail every later save.
+                if (r.sector < 0)
+                    ThrowStoreError(E_FAIL, L"store file: the resource \"" + Str(L"name") + L"\" (ID " + Str(L"id") +
+                                                L") has the sector number " + std::to_wstring(r.sector) +
+                                                L"; a sector number cannot be negative");
                 r.table.type = static_cast<int>(Num(L"tableType", false));
                 r.table.length = static_cast<int>(Num(L"tableLength", false));
                 r.table.handle = static_cast<int>(Num(L"tableHandle", false));
@@ -725,7 +762,9 @@ private:
 
     const ItemFactory& m_factory;
     StoreContent& m_c;
-    std::map<std::wstring, std::wstring> m_attrs;
+    std::vector<std::pair<std::wstring, std::wstring>> m_attrs;
+    size_t m_attrCount = 0;
+    std::wstring m_name;
     int m_depth = 0;
     bool m_sawRoot = false;
     std::wstring m_section;

@@ -453,6 +453,103 @@ TEST(VCoreStore, BadFilesDoNotOpenAndAreLeftAlone) {
     provider->Close(db->GetHandle());
 }
 
+// What the store could not save is refused by the reader, with the item named: a disk sector of
+// a negative number. The store's own create operation names the sector it refuses.
+TEST(VCoreStore, NegativeSectorIsRefusedByTheReaderNamingTheItem) {
+    std::wstring dir = vtest::ScratchDir(L"negsector");
+    auto provider = Common::CreateProvider();
+    for (const char* sector : {"-1", "-9223372036854775808"}) {
+        SCOPED_TRACE(sector);
+        std::wstring path = dir + L"\\sector.vdb";
+        const std::string content = std::string("<VarnoStore version=\"1\"><Resources><Resource id=\"3\" kind=\"5\" "
+                                                "name=\"Диск 0, сектор\" disk=\"0\" sector=\"") +
+                                    sector + "\"/></Resources></VarnoStore>";
+        vtest::WriteBytes(path, content);
+        EXPECT_FALSE(provider->OpenExisting(Narrow(path).c_str()));
+        const std::wstring reason = provider->GetLastErrorText();
+        EXPECT_NE(std::wstring::npos, reason.find(L"\"Диск 0, сектор\" (ID 3)")) << as_string(reason, CP_UTF8);
+        EXPECT_NE(std::wstring::npos, reason.find(as_wstring(sector))) << as_string(reason, CP_UTF8);
+        Common::StoreFileOutline outline;
+        std::wstring inspected;
+        EXPECT_FALSE(Common::InspectStoreFile(path.c_str(), outline, inspected));
+        EXPECT_NE(std::wstring::npos, inspected.find(L"\"Диск 0, сектор\"")) << as_string(inspected, CP_UTF8);
+        EXPECT_EQ(content, vtest::ReadBytes(path));
+    }
+    Store s(dir + L"\\create.vdb");
+    ASSERT_TRUE(s.db);
+    try {
+        s.db->CreateDiskSector(L"Сектор X", L"", 0, -5, T(1), true);
+        ADD_FAILURE() << "a negative sector was created";
+    } catch (const EGeneric& e) {
+        EXPECT_NE(std::wstring::npos, e.text().find(L"\"Сектор X\"")) << as_string(e.text(), CP_UTF8);
+    }
+    EXPECT_EQ(0, s.db->GetItemCount());
+}
+
+// The check before an import reads a file exactly as the provider's open does: what one refuses
+// the other refuses, and of a file it takes it tells the version and the sections under the root.
+TEST(VCoreStore, InspectionAgreesWithTheOpen) {
+    std::wstring dir = vtest::ScratchDir(L"inspect");
+    const std::string late = "<!--" + std::string(20000, ' ') + "-->";
+    struct Case {
+        const char* what;
+        std::string content;
+        bool opens;
+        int version;
+        bool resources, groups, tasks;
+    } cases[] = {
+        {"all sections", "<VarnoStore version=\"1\"><Resources/><RGroups/><Tasks/></VarnoStore>", true, 1, true, true,
+         true},
+        {"groups only, version 10", "<?xml version=\"1.0\"?><VarnoStore version=\"10\"><RGroups/></VarnoStore>", true,
+         10, false, true, false},
+        {"version -5", "<VarnoStore version=\"-5\"><Resources/></VarnoStore>", false},
+        {"version 1x", "<VarnoStore version=\"1x\"><Resources/></VarnoStore>", false},
+        {"version abc", "<VarnoStore version=\"abc\"><Resources/></VarnoStore>", false},
+        {"version 11", "<VarnoStore version=\"11\"><Resources/></VarnoStore>", false},
+        {"no version", "<VarnoStore><Resources/></VarnoStore>", false},
+        {"other root", "<Model version=\"1\"><Resources/><RGroups/><Tasks/></Model>", false},
+        {"declaration after a long comment",
+         late + "<!DOCTYPE VarnoStore [<!ATTLIST VarnoStore version CDATA \"1\">]>"
+                "<VarnoStore><Tasks/></VarnoStore>",
+         false},
+        {"long comment without declaration", late + "<VarnoStore version=\"2\"><Tasks/></VarnoStore>", true, 2, false,
+         false, true},
+        {"task without kind", "<VarnoStore version=\"1\"><Tasks><Task id=\"1\"/></Tasks></VarnoStore>", false},
+        {"torn", "<VarnoStore version=\"1\"><Tasks>", false},
+    };
+    auto provider = Common::CreateProvider();
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::wstring path = dir + L"\\f" + std::to_wstring(n++) + L".xml";
+        vtest::WriteBytes(path, c.content);
+        auto db = provider->OpenExisting(Narrow(path).c_str());
+        EXPECT_EQ(c.opens, static_cast<bool>(db));
+        if (db)
+            provider->Close(db->GetHandle());
+        Common::StoreFileOutline outline;
+        std::wstring reason;
+        EXPECT_EQ(c.opens, Common::InspectStoreFile(path.c_str(), outline, reason)) << as_string(reason, CP_UTF8);
+        if (c.opens) {
+            EXPECT_TRUE(reason.empty());
+            EXPECT_EQ(c.version, outline.version);
+            EXPECT_EQ(c.resources, outline.resources);
+            EXPECT_EQ(c.groups, outline.groups);
+            EXPECT_EQ(c.tasks, outline.tasks);
+        } else {
+            EXPECT_EQ(provider->GetLastErrorText().find(reason) != std::wstring::npos, true)
+                << as_string(reason, CP_UTF8);
+        }
+        EXPECT_EQ(c.content, vtest::ReadBytes(path));
+    }
+    Common::StoreFileOutline outline;
+    std::wstring reason;
+    EXPECT_FALSE(Common::InspectStoreFile((dir + L"\\missing.xml").c_str(), outline, reason));
+    EXPECT_FALSE(reason.empty());
+    EXPECT_FALSE(Common::InspectStoreFile(L"", outline, reason));
+    EXPECT_EQ(0, provider->GetOpenCount());
+}
+
 // A store whose IDs reached the largest positive one (an item holds it, or the next ID is it):
 // it opens, reads, commits unchanged and opens again; a new item is refused with a clear message
 // before anything changes, instead of wrapping to a negative ID that would make the store unloadable.

@@ -142,7 +142,10 @@ public:
         Log(L"SetControlled(" + B(c) + L")");
         controlled = c;
     }
-    bool IsValid() { return valid; }
+    bool IsValid() {
+        ++validAsks;
+        return valid;
+    }
     bool IsExecutable() { return executable; }
     void SetExecutable(bool e) { executable = e; }
     std::wstring GetKeyPath() { return key; }
@@ -167,6 +170,7 @@ public:
     std::wstring name, desc, os, key, valueName;
     _time_t time;
     bool controlled = true, valid = true, executable = false;
+    int validAsks = 0; // how often the object's existence was asked
     unsigned char disk = 0;
     long long sector = 0;
     std::map<int, _value_t> props;

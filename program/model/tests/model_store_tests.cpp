@@ -8,6 +8,7 @@
 #include "../../../platform/vcore/tests/VcoreTestUtil.h"
 
 #include <algorithm>
+#include <set>
 #include <sstream>
 
 using namespace Varno;
@@ -490,6 +491,101 @@ TEST_F(RealStore, InvalidResourceAnswersAndActions) {
     }
 }
 
+// The existence of each stored object is asked once per load, whatever the answer: the question
+// and the node share it. Valid, invalid (kept, left out, taken off control) and uncontrolled items.
+TEST(ModelStoreLoad, EachResourceExistenceIsAskedOnce) {
+    struct Case {
+        const char* what;
+        INT_PTR answer;
+        int action;
+        std::wstring loaded; // '+' controlled, '-' not, '!' invalid
+    } cases[] = {
+        {"no for all", InvalidAnswerNoForAll, 0, L"A+ B+! C-"},
+        {"yes for all, leave out", InvalidAnswerYesForAll, 0, L"A+ C-"},
+        {"yes for all, off control", InvalidAnswerYesForAll, 1, L"A+ B- C-"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        HostScope h;
+        auto* db = new FDatabase;
+        h.host.fakeStore = SmartPtr<IDatabase>(db);
+        db->local = SmartPtr<ISubject>(db->Make<ISubject>(0, L"WS", L"", &db->subjects));
+        auto* a = db->Make<IFile>(1, L"C:\\A", L"A", &db->resources);
+        auto* b = db->Make<IFile>(1, L"C:\\B", L"B", &db->resources);
+        b->valid = false;
+        auto* u = db->Make<IFile>(1, L"C:\\C", L"C", &db->resources);
+        u->valid = false;
+        u->controlled = false; // not controlled: valid without asking
+        h.host.answers = {c.answer};
+        h.host.chosenActions = {c.action};
+        CIChDataModel m;
+        ASSERT_EQ(0, m.Load());
+        EXPECT_EQ(1, a->validAsks);
+        EXPECT_EQ(1, b->validAsks);
+        EXPECT_EQ(0, u->validAsks);
+        std::wstring loaded;
+        for (CIChNode* n : m.m_Resources) {
+            auto* r = static_cast<CIChResorce*>(n);
+            loaded += (loaded.empty() ? L"" : L" ") + r->m_Description + (r->m_Controlled ? L"+" : L"-") +
+                      (r->m_Valid ? L"" : L"!");
+        }
+        EXPECT_EQ(c.loaded, loaded);
+    }
+}
+
+// The validity of many files is answered from folder listings: it is what a request for each file
+// gives, for files there, missing, in a folder that does not exist, named in another case, through
+// a variable, by a short name, and for a directory stored as a file.
+TEST_F(RealStore, FileValidityFromListingsIsWhatEachFileGives) {
+    const std::wstring many = dir + L"\\many";
+    CreateDirectoryW(many.c_str(), nullptr);
+    CreateDirectoryW((many + L"\\sub").c_str(), nullptr);
+    CreateDirectoryW((many + L"\\Long folder name").c_str(), nullptr);
+    std::vector<std::wstring> names;
+    for (int i = 0; i < 12; ++i) {
+        std::wstring name = many + L"\\f" + std::to_wstring(i) + L".dll";
+        if (i % 3 != 2)
+            vtest::WriteBytes(name, "x");
+        names.push_back(i == 4 ? strupper(name) : name);
+    }
+    names.push_back(many + L"\\sub");                          // a directory, stored as a file
+    names.push_back(many + L"\\Long folder name\\..\\f0.dll"); // not a plain path
+    names.push_back(many + L"\\f0.dll.");                      // the platform trims the dot
+    SetEnvironmentVariableW(L"KV_LISTING_DIR", many.c_str());
+    names.push_back(L"%KV_LISTING_DIR%\\f1.dll");
+    wchar_t shortName[MAX_PATH] = {};
+    vtest::WriteBytes(many + L"\\A long file name.dll", "x");
+    if (GetShortPathNameW((many + L"\\A long file name.dll").c_str(), shortName, MAX_PATH))
+        names.push_back(shortName);
+    for (int i = 0; i < 10; ++i)
+        names.push_back(dir + L"\\absent-folder\\f" + std::to_wstring(i) + L".dll");
+    {
+        auto db = h.host.OpenStore();
+        ASSERT_TRUE(db);
+        db->SetLocalSubject(db->CreateSubject(L"WS", L"", L""));
+        for (const auto& n : names)
+            db->CreateFile(n, _time_t(1), true, false);
+        db->Commit();
+        h.host.CloseStore(db);
+    }
+    h.host.answers = {InvalidAnswerNoForAll};
+    CIChDataModel m;
+    ASSERT_EQ(0, m.Load());
+    ASSERT_EQ(names.size(), m.m_Resources.size());
+    size_t i = 0, valid = 0;
+    for (CIChNode* n : m.m_Resources) {
+        wchar_t expanded[MAX_PATH] = {};
+        ExpandEnvironmentStringsW(names[i].c_str(), expanded, MAX_PATH);
+        const DWORD a = GetFileAttributesW(expanded);
+        const int exists = a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+        EXPECT_EQ(exists, static_cast<CIChResorce*>(n)->m_Valid) << as_string(names[i], CP_UTF8);
+        valid += exists;
+        ++i;
+    }
+    EXPECT_GE(valid, 10u);
+    SetEnvironmentVariableW(L"KV_LISTING_DIR", nullptr);
+}
+
 // ----- Job fallbacks of the load (store kinds the provider never makes) -----
 
 TEST(ModelStoreLoad, JobFallbacks) {
@@ -719,6 +815,106 @@ TEST_F(RealStore, ImportTakesWhatTheCurrentEditionKeeps) {
     EXPECT_EQ(static_cast<int>(E_FAIL), none.ImportFromStore(file, 15));
     EXPECT_EQ(static_cast<int>(E_FAIL), none.ImportFromStore(dir + L"\\missing\\x.xml", 15));
     EXPECT_EQ(0, h.host.provider->GetOpenCount());
+}
+
+// A model file holding a disk sector of a negative number is refused by the import, with the
+// item named; nothing comes in, so no later save or export can fail on it. A model that holds
+// such a sector anyway (made by hand) fails its export and its save naming the resource, and the
+// export writes nothing.
+TEST_F(RealStore, NegativeSectorIsRefusedWhenItComesInAndNamedWhenItStopsASave) {
+    CIChDataModel main;
+    Builder{main}.Job(L"Main job", JobSecondEdition);
+    h.host.mainModel = &main;
+    const std::wstring file = File(L"sector.xml", "<VarnoStore version=\"1\"><Resources>"
+                                                  "<Resource id=\"1\" kind=\"5\" name=\"PhysicalDrive0 LBA\" "
+                                                  "disk=\"0\" sector=\"-1\"/></Resources></VarnoStore>");
+    CIChDataModel imported;
+    EXPECT_EQ(static_cast<int>(E_FAIL), imported.ImportFromStore(file, 15));
+    EXPECT_TRUE(imported.m_Resources.empty());
+    EXPECT_NE(std::wstring::npos, imported.m_LastStoreError.find(L"\"PhysicalDrive0 LBA\""))
+        << imported.m_LastStoreError;
+    EXPECT_NE(std::wstring::npos, imported.m_LastStoreError.find(L"-1")) << imported.m_LastStoreError;
+    EXPECT_EQ(0, h.host.provider->GetOpenCount());
+    // The same file with a sector the store holds comes in.
+    const std::wstring good = File(L"sector-good.xml", "<VarnoStore version=\"1\"><Resources>"
+                                                       "<Resource id=\"1\" kind=\"5\" name=\"PhysicalDrive0 LBA\" "
+                                                       "disk=\"0\" sector=\"7\"/></Resources></VarnoStore>");
+    EXPECT_EQ(0, imported.ImportFromStore(good, 15));
+    EXPECT_TRUE(imported.m_LastStoreError.empty());
+    ASSERT_EQ(1u, imported.m_Resources.size());
+
+    CIChDataModel m;
+    Builder b{m};
+    auto* job = b.Job(L"J", JobSecondEdition);
+    Builder::Link(job, b.Subject(L"WS"));
+    auto* group = b.Group(L"Sectors", GroupDiskSectors);
+    Builder::Link(group, job);
+    auto* sector = b.Res(ResDiskSector, L"Сектор -1");
+    sector->SetParam(L"DISK", _value_t(0));
+    sector->SetParam(L"SECTOR", _value_t(-1LL));
+    Builder::Link(sector, group);
+    const std::wstring out = dir + L"\\sector-out.xml";
+    DeleteFileW(out.c_str());
+    EXPECT_NE(0, m.ExportToStore(out));
+    EXPECT_NE(std::wstring::npos, m.m_LastStoreError.find(L"\"Сектор -1\"")) << m.m_LastStoreError;
+    EXPECT_EQ(0, h.host.provider->GetOpenCount());
+    auto written = h.host.provider->Open(vtest::Narrow(out).c_str());
+    ASSERT_TRUE(written);
+    EXPECT_EQ(0, written->GetItemCount()); // nothing committed
+    h.host.provider->Close(written->GetHandle());
+    m.m_bModified = 1;
+    EXPECT_NE(0, m.Save(nullptr));
+    ASSERT_EQ(1u, h.host.errors.size());
+    EXPECT_NE(std::wstring::npos, h.host.errors[0].find(L"\"Сектор -1\"")) << h.host.errors[0];
+    EXPECT_EQ(1, m.m_bModified);
+}
+
+// An import without the merge flag of a file with 1 000 groups and 1 000 tasks of one name (made
+// here): every one comes in under the first free name of Name, Name1, Name2..., around the names
+// the model holds.
+TEST_F(RealStore, ImportOfManyNodesOfOneNameNumbersThem) {
+    const std::wstring file = dir + L"\\same-names.xml";
+    DeleteFileW(file.c_str());
+    {
+        KvCmdSequence::CMachineViewScope view; // the tasks read the machine once
+        CIChDataModel source;
+        Builder b{source};
+        auto* job = b.Job(L"J", JobSecondEdition);
+        Builder::Link(job, b.Subject(L"WS"));
+        for (int i = 0; i < 1000; ++i) {
+            auto* g = b.Group(L"Группа", GroupFiles);
+            Builder::Link(b.Res(ResFile, L"C:\\same\\f" + std::to_wstring(i) + L".dll"), g);
+            auto* t = b.Task(L"Задача");
+            Builder::Link(g, t);
+            Builder::Link(t, job);
+        }
+        ASSERT_EQ(0, source.ExportToStore(file));
+    }
+    CIChDataModel main;
+    main.NewModel(1, JobSecondEdition);
+    Builder b{main};
+    b.nextId = 100;
+    Builder::Link(b.Group(L"группа", GroupFiles), main.m_Jobs.front());
+    b.Task(L"Задача1");
+    main.CalcNextIds();
+    h.host.mainModel = &main;
+    CIChDataModel read;
+    ASSERT_EQ(0, read.ImportFromStore(file, 15));
+    main.RebuildPathIndex();
+    EXPECT_EQ(3000, main.TakeImported(read, 15, 0));
+    std::set<std::wstring> groups, tasks;
+    for (CIChNode* g : main.m_Groups)
+        EXPECT_TRUE(groups.insert(strupper(g->m_Name)).second) << g->m_Name;
+    for (CIChNode* t : main.m_Tasks)
+        EXPECT_TRUE(tasks.insert(strupper(t->m_Name)).second) << t->m_Name;
+    EXPECT_EQ(1001u, groups.size());
+    EXPECT_EQ(1001u, tasks.size());
+    EXPECT_EQ(1u, groups.count(strupper(L"Группа1000")));
+    EXPECT_EQ(0u, groups.count(strupper(L"Группа1001")));
+    // The model's task holds Задача1: the file's take Задача, then Задача2 to Задача1000.
+    EXPECT_EQ(1u, tasks.count(strupper(L"Задача")));
+    EXPECT_EQ(1u, tasks.count(strupper(L"Задача1000")));
+    EXPECT_EQ(0u, tasks.count(strupper(L"Задача1001")));
 }
 
 TEST_F(RealStore, ExportWithoutEditionReportsFailure) {

@@ -237,6 +237,55 @@ TEST_F(TreeFixture, BoardJobsMergeEvenWithoutTheFlag) {
     EXPECT_EQ(plain->m_Name, L"Plain1");
 }
 
+// Many trees of one name in one batch (an import without the merge flag): each gets the first
+// free name of Name, Name1, Name2... as if added one after the other, around names the model
+// holds already (any case), per SubType for groups and across SubTypes for tasks; a tree whose
+// own name is a numbered one counts on from that name.
+TEST_F(TreeFixture, ManyTreesOfOneNameGetTheFirstFreeNumbers) {
+    ModelNode<CIChRGroup>(L"Group", GroupFiles, 1);
+    ModelNode<CIChRGroup>(L"GROUP2", GroupFiles, 2);
+    ModelNode<CIChRGroup>(L"Group", GroupRegistry, 3);
+    ModelNode<CIChTask>(L"Task", 0, 1);
+    model.CalcNextIds();
+
+    std::vector<CIChNode*> roots;
+    for (int i = 0; i < 1000; ++i)
+        roots.push_back(NewNode<CIChRGroup>(i % 2 ? L"group" : L"Group", GroupFiles));
+    roots.push_back(NewNode<CIChRGroup>(L"Group1", GroupFiles));
+    roots.push_back(NewNode<CIChRGroup>(L"Group", GroupDiskSectors));
+    roots.push_back(NewNode<CIChRGroup>(L"Group", GroupDiskSectors));
+    for (int i = 0; i < 3; ++i)
+        roots.push_back(NewNode<CIChTask>(L"task", i));
+    EXPECT_EQ(model.AddNodeTrees(roots, 0), 1006);
+
+    // The first 1000: Group1, then Group3 on (GROUP2 is taken), each with its own spelling.
+    EXPECT_EQ(roots[0]->m_Name, L"Group1");
+    EXPECT_EQ(roots[1]->m_Name, L"group3");
+    EXPECT_EQ(roots[2]->m_Name, L"Group4");
+    EXPECT_EQ(roots[999]->m_Name, L"group1001");
+    EXPECT_EQ(roots[1000]->m_Name, L"Group1100"); // Group1, Group11 to Group19, Group110 to Group199 are taken
+    EXPECT_EQ(roots[1001]->m_Name, L"Group");     // another SubType: free
+    EXPECT_EQ(roots[1002]->m_Name, L"Group1");
+    EXPECT_EQ(roots[1003]->m_Name, L"task1"); // tasks: any SubType
+    EXPECT_EQ(roots[1004]->m_Name, L"task2");
+    EXPECT_EQ(roots[1005]->m_Name, L"task3");
+
+    // Every name once per SubType, compared without regard to case.
+    std::map<std::pair<int, std::wstring>, int> seen;
+    for (CIChNode* g : model.m_Groups) {
+        const int times = ++seen[std::make_pair(static_cast<CIChRGroup*>(g)->m_SubType, strupper(g->m_Name))];
+        EXPECT_EQ(times, 1) << g->m_Name;
+    }
+    // The index of the batch is gone with it: the next tree sees the names added.
+    CIChNode* later = NewNode<CIChRGroup>(L"GROUP", GroupFiles);
+    EXPECT_EQ(model.AddNodeTree(&later, 0), 1);
+    EXPECT_EQ(later->m_Name, L"GROUP1002");
+    // With the merge flag the first of the list of that name is merged into.
+    CIChNode* merged = NewNode<CIChRGroup>(L"group", GroupFiles);
+    EXPECT_EQ(model.AddNodeTree(&merged, 1), 0);
+    EXPECT_EQ(merged, model.m_Groups.front());
+}
+
 TEST_F(TreeFixture, NegativeNodesAreNotMergedInto) {
     ModelNode<CIChRGroup>(L"Files", GroupFiles, kNegativeFlagForTest() | 1);
     CIChNode* g = NewNode<CIChRGroup>(L"Files", GroupFiles);

@@ -780,13 +780,25 @@ TEST_F(DialogFixture, ImportModelScansTheRootAfterTypingPausesAndChecksWhatTheFi
         {"<VarnoStore version=\"1\"><Resources/><RGroups/><Tasks/></VarnoStore>", true, true, true, true},
         {"<VarnoStore version=\"11\"><Resources/></VarnoStore>", false, false, false, false},
         {"<VarnoStore><Resources/></VarnoStore>", false, false, false, false},
-        {"<VarnoStore version=\"abc\"><Resources/></VarnoStore>", true, false, false, true},
-        {"<?xml version=\"1.0\"?><VarnoStore version=\"2\"><Tasks><Task id=\"1\"/></Tasks></VarnoStore>", true, true,
-         false, false},
+        {"<?xml version=\"1.0\"?><VarnoStore version=\"2\"><Tasks><Task id=\"1\" kind=\"1\"/></Tasks></VarnoStore>",
+         true, true, false, false},
         {"<!DOCTYPE VarnoStore [<!ENTITY e SYSTEM \"file:///C:/windows/win.ini\">]><VarnoStore "
          "version=\"1\"><Tasks/></VarnoStore>",
          false, false, false, false},
         {"not xml at all", false, false, false, false},
+        // The check is the import's reader: what the import refuses, the check refuses. A version
+        // must be a whole number the store reads; the root must be the store's; the items must be
+        // ones the store can hold (a task without its kind, a disk sector of a negative number).
+        {"<VarnoStore version=\"abc\"><Resources/></VarnoStore>", false, false, false, false},
+        {"<VarnoStore version=\"-5\"><Resources/></VarnoStore>", false, false, false, false},
+        {"<VarnoStore version=\"1x\"><Resources/></VarnoStore>", false, false, false, false},
+        {"<VarnoStore version=\"0\"><Resources/></VarnoStore>", false, false, false, false},
+        {"<OtherRoot version=\"1\"><Resources/><RGroups/><Tasks/></OtherRoot>", false, false, false, false},
+        {"<VarnoStore version=\"1\"><Tasks><Task id=\"1\"/></Tasks></VarnoStore>", false, false, false, false},
+        {"<VarnoStore version=\"1\"><Resources><Resource id=\"1\" kind=\"5\" name=\"S\" disk=\"0\" "
+         "sector=\"-1\"/></Resources></VarnoStore>",
+         false, false, false, false},
+        {"<VarnoStore version=\"10\"><RGroups/></VarnoStore>", true, false, true, false},
     };
     int n = 0;
     for (const Case& c : cases) {
@@ -817,6 +829,31 @@ TEST_F(DialogFixture, ImportModelScansTheRootAfterTypingPausesAndChecksWhatTheFi
         EXPECT_EQ(c.groups, groups) << c.content;
         EXPECT_EQ(c.resources, resources) << c.content;
         EXPECT_EQ(c.valid ? 1 : 0, dlg.m_bFileValid) << c.content;
+    }
+    // A document type declaration after a comment longer than any first block of the file, whose
+    // attribute default would supply the missing version, is still refused; so it is in UTF-16.
+    {
+        const std::string comment = "<!--" + std::string(20000, 'x') + "-->";
+        const std::string tail =
+            "<!DOCTYPE VarnoStore [<!ATTLIST VarnoStore version CDATA \"1\">]><VarnoStore><Tasks/></VarnoStore>";
+        std::string wide = "\xFF\xFE";
+        for (char ch : comment + tail)
+            wide += std::string{ch, '\0'};
+        int k = 0;
+        for (const std::string& content : {comment + tail, wide}) {
+            const std::wstring file = dir + L"\\late-dtd" + std::to_wstring(k++) + L".xml";
+            WriteFileBytes(file, content);
+            dlgImportModel dlg(nullptr);
+            bool ok = true;
+            Run<dlgImportModel>(dlg, IDD_IMPORT_MODEL, [&](dlgImportModel& d) {
+                d.SetDlgItemText(IDC_IMPORT_PATH, file);
+                d.FlushPrescan();
+                ok = OkEnabled(d);
+                d.EndDialog(IDCANCEL);
+            });
+            EXPECT_FALSE(ok) << k;
+            EXPECT_EQ(0, dlg.m_bFileValid) << k;
+        }
     }
     // The scan also runs by itself once typing pauses.
     dlgImportModel dlg(nullptr);
@@ -1137,30 +1174,85 @@ TEST_F(FileFixture, AnImportThatCannotReadItsFileChangesNothing) {
     ::DeleteFileW(kStoreFile);
     OpenFrame();
     const std::wstring dir = ScratchFolder(L"filecmds_badxml");
-    // The root and its children pass the dialog's look; the items do not pass the store's reading.
+    // The root and its children look right; an item does not pass the store's reading (no ID).
+    const std::string bad = "<VarnoStore version=\"1\"><Resources><Resource kind=\"1\" "
+                            "name=\"x\"/></Resources><RGroups/><Tasks/></VarnoStore>";
+    const std::string good = "<VarnoStore version=\"1\"><Resources/><RGroups/><Tasks/></VarnoStore>";
     const std::wstring file = dir + L"\\bad.xml";
-    WriteFileBytes(file, "<VarnoStore version=\"1\"><Resources><Resource kind=\"1\" "
-                         "name=\"x\"/></Resources><RGroups/><Tasks/></VarnoStore>");
+    WriteFileBytes(file, bad);
     WriteFileBytes(dir + L"\\a.exe", "a");
     BuildModel(dir + L"\\a.exe");
     frame->m_Model.m_bModified = 0;
     const std::wstring before = ModelText(frame->m_Model);
+    // The dialog's check is the store's reader: it refuses the file, and OK stays greyed out.
+    bool okEnabled = true;
+    ps.OnDialog<dlgImportModel>(IDD_IMPORT_MODEL, [&](dlgImportModel& d) {
+        d.SetDlgItemText(IDC_IMPORT_PATH, file);
+        d.FlushPrescan();
+        okEnabled = ::IsWindowEnabled(d.GetDlgItem(IDOK)) != FALSE;
+        d.OnOK();
+        if (!d.IsEnded())
+            d.EndDialog(IDCANCEL);
+    });
+    Send(ID_FILE_IMPORT_XML);
+    EXPECT_FALSE(okEnabled);
+    EXPECT_TRUE(ps.Boxes().empty());
+    EXPECT_EQ(before, ModelText(frame->m_Model));
+    // A file replaced between the check and the import: the import fails with the store's reason,
+    // and the clearing waits for a complete read.
+    WriteFileBytes(file, good);
     ps.OnDialog<dlgImportModel>(IDD_IMPORT_MODEL, [&](dlgImportModel& d) {
         d.SetDlgItemText(IDC_IMPORT_PATH, file);
         d.FlushPrescan();
         ::CheckRadioButton(d.m_hWnd, IDC_IMPORT_CLEAR, IDC_IMPORT_ADD, IDC_IMPORT_CLEAR);
+        WriteFileBytes(file, bad);
         d.OnOK();
     });
     Send(ID_FILE_IMPORT_XML);
     ASSERT_EQ(1u, ps.Boxes().size());
     EXPECT_EQ(0u, ps.Boxes()[0].text.find(L"В результате загрузки модели данных из XML произошла ошибка.\n"))
         << ps.Boxes()[0].text;
+    EXPECT_NE(std::wstring::npos, ps.Boxes()[0].text.find(L"\"id\" is missing")) << ps.Boxes()[0].text;
     EXPECT_EQ(before, ModelText(frame->m_Model)) << "the clearing waits for a complete read";
     EXPECT_EQ(0, frame->m_Model.m_bModified);
     // No path or no category: E_INVALIDARG, nothing touched.
     EXPECT_EQ(E_INVALIDARG, frame->ImportModelFile(nullptr, 1, 0, 1, 1, 1, 1));
     EXPECT_EQ(E_INVALIDARG, frame->ImportModelFile(file.c_str(), 1, 0, 0, 0, 0, 0));
     EXPECT_EQ(before, ModelText(frame->m_Model));
+}
+
+// A model that holds a disk sector the store cannot save (made by hand): the export fails and its
+// message names the resource that stops it.
+TEST_F(FileFixture, AFailedExportNamesTheObjectThatStopsIt) {
+    PresenterScope ps;
+    ::DeleteFileW(kStoreFile);
+    OpenFrame();
+    const std::wstring dir = ScratchFolder(L"filecmds_sector");
+    const std::wstring file = dir + L"\\sector.xml";
+    ::DeleteFileW(file.c_str());
+    CIChJob* job = frame->m_Model.EnsureDefaultJob(frame->m_Model.EnsureDefaultSubject(), JobSecondEdition);
+    auto* group = static_cast<CIChRGroup*>(frame->m_Model.CreateNode(NodeTypeGroup));
+    group->m_Id = frame->m_Model.TakeNextId(NodeTypeGroup);
+    group->m_SubType = GroupDiskSectors;
+    group->SetName(L"Секторы");
+    group->LinkTo(job);
+    auto* sector = static_cast<CIChResorce*>(frame->m_Model.CreateNode(NodeTypeResource));
+    sector->m_Id = frame->m_Model.TakeNextId(NodeTypeResource);
+    sector->SetSubType(ResDiskSector);
+    sector->SetName(L"Загрузочный сектор");
+    sector->SetParam(L"DISK", _value_t(0));
+    sector->SetParam(L"SECTOR", _value_t(-1LL));
+    sector->LinkTo(group);
+    ps.OnDialog<dlgExportModel>(IDD_EXPORT_MODEL, [&](dlgExportModel& d) {
+        d.SetDlgItemText(IDC_EXPORT_PATH, file);
+        d.OnOK();
+    });
+    Send(ID_FILE_EXPORT_XML);
+    ASSERT_EQ(1u, ps.Boxes().size());
+    EXPECT_EQ(0u, ps.Boxes()[0].text.find(L"В результате экспорта модели данных в XML-файл произошла ошибка.\n"))
+        << ps.Boxes()[0].text;
+    EXPECT_NE(std::wstring::npos, ps.Boxes()[0].text.find(L"\"Загрузочный сектор\"")) << ps.Boxes()[0].text;
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(file.c_str()));
 }
 
 TEST_F(FileFixture, ImportOfOneKindMarksTheModelWheneverItAdds) {
