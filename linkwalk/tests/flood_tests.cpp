@@ -4,6 +4,7 @@
 // on disk is read again.
 #include "fixture_util.h"
 #include "kvtest.h"
+#include "suffixflood.h"
 
 #include <algorithm>
 #include <thread>
@@ -105,6 +106,29 @@ TEST_F(FloodTest, ImportFloodOfMissingNames) {
     for (const auto& e : m.missing)
         ASSERT_EQ(e.second, root);
     EXPECT_EQ(Walk(Flood(L"imports_plain.dll")).missing.size(), 8u);
+}
+
+TEST_F(FloodTest, ImportsThatAreSuffixesOfOneLongString) {
+    // 6 000 imports and as many delay imports of the same names, each a suffix of one string of
+    // 6 012 characters: 18 million characters of names in a file of 300 KB, nearly all of them
+    // longer than any file name. Every name is missing once, under its whole upper-cased name.
+    const size_t count = 6000;
+    const std::string text = lwflood::SuffixString(count);
+    const std::wstring dir = Tmp() + L"\\suffix_flood";
+    MakeDirs(dir);
+    const std::wstring root = dir + L"\\suffixes.dll";
+    ASSERT_TRUE(WriteAll(root, lwflood::SuffixFloodImage(kNativeMachine == 0x8664, text, count)));
+    const Maps m = Walk(root);
+    EXPECT_TRUE(m.found.empty() && m.resolved.empty());
+    ASSERT_EQ(m.missing.size(), count);
+    for (const auto& e : m.missing)
+        ASSERT_EQ(e.second, root);
+    for (size_t k = 0; k < count; k += 7)
+        ASSERT_EQ(m.missing.count(lwflood::SuffixKey(text, k)), 1u) << k;
+    ASSERT_EQ(m.missing.count(lwflood::SuffixKey(text, count - 1)), 1u);
+    // A second walk in the process (the module's data kept) gives the same maps.
+    EXPECT_TRUE(Walk(root) == m);
+    RemoveTree(dir);
 }
 
 TEST_F(FloodTest, LargeManifestWithManyMissingNames) {
