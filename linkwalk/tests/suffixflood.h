@@ -93,14 +93,14 @@ inline std::vector<BYTE> SuffixFloodImage(bool x64, const std::string& text, siz
     at += 4;
     const uint16_t optSize = x64 ? 0xF0 : 0xE0;
     auto put16 = [&](size_t where, uint16_t v) { std::memcpy(image.data() + where, &v, 2); };
-    put16(at, x64 ? 0x8664 : 0x14C);    // Machine
-    put16(at + 2, 1);                   // NumberOfSections
-    put16(at + 16, optSize);            // SizeOfOptionalHeader
+    put16(at, x64 ? 0x8664 : 0x14C);       // Machine
+    put16(at + 2, 1);                      // NumberOfSections
+    put16(at + 16, optSize);               // SizeOfOptionalHeader
     put16(at + 18, x64 ? 0x2022 : 0x2102); // an executable DLL
     at += 20;
     const size_t opt = at;
     put16(opt, x64 ? 0x20B : 0x10B);
-    put32(image, opt + 4, rawSize);  // SizeOfCode
+    put32(image, opt + 4, rawSize);   // SizeOfCode
     put32(image, opt + 20, kSectRva); // BaseOfCode
     if (x64) {
         const uint64_t base = 0x180000000ull;
