@@ -371,6 +371,14 @@ int wmain(int argc, wchar_t** argv) {
         return Flood(argv[2]);
     if (argc > 3 && std::wstring(argv[1]) == L"--suffixes")
         return Suffixes(argv[2], size_t(_wtoi(argv[3])));
+    // --first <finder|reference> <folder>: only the first walk of every root, by one walker, in a
+    // process of its own (so that neither walker's first walk follows the other's).
+    std::wstring firstOnly;
+    if (argc > 3 && std::wstring(argv[1]) == L"--first") {
+        firstOnly = argv[2];
+        argv += 2;
+        argc -= 2;
+    }
     wchar_t sys[MAX_PATH];
     ::GetSystemDirectoryW(sys, MAX_PATH);
     const std::wstring folder = argc > 1 ? argv[1] : sys;
@@ -398,6 +406,24 @@ int wmain(int argc, wchar_t** argv) {
     // Callers (the program, the command-sequence library) run with COM initialised; so does this.
     ::CoInitialize(nullptr);
     Depends::Common::Attach();
+    if (!firstOnly.empty()) {
+        const double t0 = Now();
+        if (firstOnly == L"reference") {
+            CReferenceWalker reference;
+            for (const std::wstring& root : roots)
+                reference.Walk(root);
+        } else {
+            for (const std::wstring& root : roots) {
+                Depends::CDepps f;
+                f.AddModule(root, root, 1);
+            }
+        }
+        std::printf("first walk of %u roots by the %ls: %.3f s\n", unsigned(roots.size()), firstOnly.c_str(),
+                    Now() - t0);
+        Depends::Common::Detach();
+        ::CoUninitialize();
+        return 0;
+    }
     typedef std::vector<CReferenceWalker::Maps> AllMaps;
     // One pass of the finder over every root (a finder each), its maps kept.
     auto finderPass = [&](AllMaps* maps, FILE* to) {

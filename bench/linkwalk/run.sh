@@ -36,6 +36,15 @@ LC_ALL=C awk '/^linkwalk:/ { for (i = 1; i <= NF; i++) if ($i == "in") a = $(i +
      /^pefile:/   { for (i = 1; i <= NF; i++) if ($i == "in") b = $(i + 1) }
      END { if (a > 0) printf "ratio: linkwalk %.1fx faster than the pefile walker on the same roots\n", b / a }' \
     "$ours" "$theirs"
+# First walks, each walker in processes of its own, alternately: medians of five and their ratio.
+for i in 1 2 3 4 5; do
+    for w in reference finder; do
+        "$root/scripts/wine-exec" linkwalk_bench.exe --first $w 'C:\windows\system32' </dev/null
+    done
+done | tee "$ours"
+median() { grep "by the $1:" "$ours" | awk '{ print $9 }' | sort -n | sed -n 3p; }
+f=$(median finder) r=$(median reference)
+LC_ALL=C awk -v f="$f" -v r="$r" 'BEGIN { printf "first walks in processes of their own (median of 5): finder %.3f s, reference %.3f s, ratio %.2fx\n", f, r, f / r }'
 "$root/scripts/wine-exec" linkwalk_bench.exe --flood "Z:${root//\//\\}\\build\\x64\\bin\\linkwalk_fixtures\\flood" </dev/null
 sdir=$(mktemp -d /tmp/linkwalk_suffix.XXXXXX)
 for n in 10000 30000; do
