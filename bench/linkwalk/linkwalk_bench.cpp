@@ -330,8 +330,8 @@ void Memory(double& privateMiB, double& peakMiB) {
 // linkwalk_bench.exe --suffixes <folder> <count>: writes the module whose imports and delay imports
 // are the `count` suffixes of one long string and walks it once in a fresh process; prints the
 // time, the process's memory and the size of the text that the result map itself must hold.
-int Suffixes(const std::wstring& folder, size_t count) {
-    const std::string text = lwflood::SuffixString(count);
+int Suffixes(const std::wstring& folder, size_t count, size_t folderEvery) {
+    const std::string text = lwflood::SuffixString(count, folderEvery);
     const std::vector<BYTE> image = lwflood::SuffixFloodImage(sizeof(void*) == 8, text, count);
     const std::wstring path = folder + L"\\suffixes" + std::to_wstring(count) + L".dll";
     HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
@@ -357,9 +357,10 @@ int Suffixes(const std::wstring& folder, size_t count) {
         Memory(during, peak);
     }
     const double seconds = Now() - t0;
-    std::printf("suffixes %u: file %.2f MB, walk %.2f s, %u missing; memory: working set %.0f MiB with the finder's "
+    std::printf("suffixes %u%s: file %.2f MB, walk %.2f s, %u missing; memory: working set %.0f MiB with the finder's "
                 "maps (%.0f MiB before), peak working set %.0f MiB; the missing map's keys alone hold %.0f MiB\n",
-                unsigned(count), double(image.size()) / 1e6, seconds, unsigned(missing), during, before, peak, textMiB);
+                unsigned(count), folderEvery ? " (reaching through folders)" : "", double(image.size()) / 1e6, seconds,
+                unsigned(missing), during, before, peak, textMiB);
     Depends::Common::Detach();
     ::CoUninitialize();
     ::DeleteFileW(path.c_str());
@@ -370,7 +371,7 @@ int wmain(int argc, wchar_t** argv) {
     if (argc > 2 && std::wstring(argv[1]) == L"--flood")
         return Flood(argv[2]);
     if (argc > 3 && std::wstring(argv[1]) == L"--suffixes")
-        return Suffixes(argv[2], size_t(_wtoi(argv[3])));
+        return Suffixes(argv[2], size_t(_wtoi(argv[3])), argc > 4 ? size_t(_wtoi(argv[4])) : 0);
     // --first <finder|reference> <folder>: only the first walk of every root, by one walker, in a
     // process of its own (so that neither walker's first walk follows the other's).
     std::wstring firstOnly;

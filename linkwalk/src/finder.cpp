@@ -48,6 +48,7 @@ struct CWalker {
                             const std::wstring& name, std::wstring& key);
     static bool Search(Finder& f, WORD machine, const wchar_t* directory, const std::wstring& name, std::wstring& path);
     static bool Exists(Finder& f, const std::wstring& path);
+    static bool OutsideFolder(Finder& f, const std::wstring& folder, const std::wstring& name);
     static FolderListingPtr Listing(Finder& f, const std::wstring& folder);
     static const std::vector<std::wstring>& SxsFolders(Finder& f, const ModuleInfoPtr& importer);
     static void WalkAssemblyReferences(Finder& f, const ModuleInfoPtr& info, const std::wstring& module,
@@ -412,6 +413,8 @@ bool CWalker::Search(Finder& f, WORD machine, const wchar_t* directory, const st
         std::wstring candidate(directory);
         if (candidate.empty() || candidate.back() != L'\\')
             candidate += L'\\';
+        if (OutsideFolder(f, candidate, name))
+            return false;
         candidate += name;
         if (!Exists(f, candidate))
             return false;
@@ -422,6 +425,8 @@ bool CWalker::Search(Finder& f, WORD machine, const wchar_t* directory, const st
         return false;
     const COsInfo& os = SearchLists();
     for (const std::wstring& dir : os.GetSearchList(machine == kMachineAmd64)) {
+        if (OutsideFolder(f, dir, name))
+            continue;
         std::wstring candidate = dir + name;
         if (Exists(f, candidate)) {
             path.swap(candidate);
@@ -437,6 +442,23 @@ FolderListingPtr CWalker::Listing(Finder& f, const std::wstring& folder) {
     if (it == memo.end())
         it = memo.emplace(folder, CurrentListing(folder)).first;
     return it->second;
+}
+
+// Whether a name that reaches into a subfolder (it holds a separator) certainly names nothing in a
+// folder (given with its trailing backslash): the folder's listing holds no directory of the
+// name's first part. Otherwise the file system is asked as for any name: a missing subfolder
+// costs Wine a reading of the whole folder for every candidate.
+bool CWalker::OutsideFolder(Finder& f, const std::wstring& folder, const std::wstring& name) {
+    const size_t separator = name.find_first_of(L"\\/");
+    if (separator == std::wstring::npos || folder.size() < 2 || folder.back() != L'\\')
+        return false;
+    const std::wstring first = name.substr(0, separator), where = folder.substr(0, folder.size() - 1);
+    if (!IsPlainName(first) || !IsListableFolder(where))
+        return false;
+    const FolderListingPtr listing = Listing(f, where);
+    const CFolderListing::Entry* entry = nullptr;
+    const int known = listing ? listing->Find(first, entry) : -1;
+    return known == 0 || (known == 1 && !(entry->attributes & FILE_ATTRIBUTE_DIRECTORY));
 }
 
 // Whether a path names a file (not a folder): IsExistFile's answer.

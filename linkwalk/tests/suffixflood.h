@@ -16,14 +16,15 @@ namespace lwflood {
 
 // The long string: letters from a fixed pseudo-random sequence, then ".dll". Name i is the
 // suffix that starts at offset i (i < count), so every name ends in ".dll" and is at least 13
-// characters long.
-inline std::string SuffixString(size_t count) {
+// characters long. With `folderEvery`, every such character is a backslash instead: the names
+// then reach through folders whose names are short enough to exist.
+inline std::string SuffixString(size_t count, size_t folderEvery = 0) {
     std::string text;
     text.reserve(count + 12);
     uint32_t seed = 0x2545F491u;
     for (size_t i = 0; i < count + 8; ++i) {
         seed = seed * 1664525u + 1013904223u;
-        text += char('a' + (seed >> 24) % 26);
+        text += folderEvery && i % folderEvery == folderEvery - 1 ? '\\' : char('a' + (seed >> 24) % 26);
     }
     return text + ".dll";
 }
