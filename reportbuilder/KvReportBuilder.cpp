@@ -52,6 +52,9 @@ const SReportTemplate kTemplates[] = {
 // The result for a report type that has no template: nothing was written, which is no success.
 const int kNoTemplate = (int)0x80070032; // HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED)
 
+// The result when the template gave no text at all: the report would be empty.
+const int kEmptyTransform = (int)0x8007000D; // HRESULT_FROM_WIN32(ERROR_INVALID_DATA)
+
 const SReportTemplate* FindTemplate(const std::wstring& type, bool forRequest) {
     for (const auto& t : kTemplates)
         if (type == t.type)
@@ -229,6 +232,13 @@ int WriteReport(IXMLDOMDocument* doc, const SReportTemplate& row, const std::wst
     if (FAILED(hr)) {
         scope.Print(4, L"[transformNode] error - 0x%0.8X", hr);
         return hr;
+    }
+    // Every template writes at least the document's frame: an empty text means the transform
+    // stopped (a processor limit reached, such as the depth of nested templates) without saying
+    // so. Such a report is no report: nothing is written and the run fails.
+    if (text.Length() == 0) {
+        scope.Print(4, L"[transformNode] empty result - 0x%0.8X", kEmptyTransform);
+        return kEmptyTransform;
     }
     std::string bytes = RtfText::ToRussianAnsi(text.c_str(), text.Length());
     HANDLE file = CreateFileW(reportPath.c_str(), 0x1F01FF, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,

@@ -19,6 +19,56 @@ CSaxValue::CSaxValue(int zero) {
         throw KvBase::CVoRurod(ERROR_INVALID_PARAMETER, L"ReportHelpers", __LINE__, L"CSaxValue::CSaxValue");
 }
 
+namespace {
+
+const wchar_t kReplacement = 0xFFFD;
+
+bool IsHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+// The visible form of text[i] when it cannot stand as it is (0: it can). `names` also shows tab,
+// line feed, carriage return and DEL. A surrogate pair stands as it is.
+wchar_t VisibleForm(const wchar_t* text, size_t length, size_t i, bool names) {
+    const wchar_t c = text[i];
+    if (c < 0x20) {
+        if (!names && (c == L'\t' || c == L'\n' || c == L'\r'))
+            return 0;
+        return wchar_t(0x2400 + c);
+    }
+    if (c == 0x7F)
+        return names ? wchar_t(0x2421) : 0;
+    if (c == 0xFFFE || c == 0xFFFF)
+        return kReplacement;
+    if (IsHighSurrogate(c))
+        return i + 1 < length && IsLowSurrogate(text[i + 1]) ? 0 : kReplacement;
+    if (IsLowSurrogate(c))
+        return i > 0 && IsHighSurrogate(text[i - 1]) ? 0 : kReplacement;
+    return 0;
+}
+
+std::wstring Visible(const wchar_t* text, size_t length, bool names) {
+    std::wstring out(text, length);
+    for (size_t i = 0; i < length; ++i)
+        if (wchar_t v = VisibleForm(text, length, i, names))
+            out[i] = v;
+    return out;
+}
+
+} // namespace
+
+bool NeedsXmlCarriableText(const wchar_t* text, size_t length) {
+    for (size_t i = 0; i < length; ++i) {
+        const wchar_t c = text[i];
+        if ((c < 0x20 || (c >= 0xD800 && c <= 0xDFFF) || c >= 0xFFFE) && VisibleForm(text, length, i, false))
+            return true;
+    }
+    return false;
+}
+
+std::wstring XmlCarriableText(const wchar_t* text, size_t length) { return Visible(text, length, false); }
+
+std::wstring VisibleName(const std::wstring& name) { return Visible(name.data(), name.size(), true); }
+
 void RaiseEmptySmartReportPtr() {
     throw KvBase::CVoRurod(E_POINTER, L"ReportHelpers", __LINE__,
                            L"CSmartReportPtr<class IKvReportDataSource>::operator ->");

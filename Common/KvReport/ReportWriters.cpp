@@ -198,12 +198,20 @@ void CReportWriter::StartDocument(const wchar_t* outputPath) {
     m_bNotStarted = false;
 }
 
+// A value as the document can carry it (see XmlCarriableText); most values pass unchanged.
+static CBstr CarriableBstr(const std::wstring& text) {
+    if (!NeedsXmlCarriableText(text.data(), text.size()))
+        return CBstr(text.c_str(), (UINT)text.size());
+    const std::wstring carried = XmlCarriableText(text.data(), text.size());
+    return CBstr(carried.c_str(), (UINT)carried.size());
+}
+
 void CReportWriter::StartElement(const wchar_t* name, const ReportAttributes& attributes) {
     static const wchar_t kFunction[] = L"CReportWriter::StartElement";
     CBstr empty(L"");
     for (const auto& attribute : attributes)
         KV_WRITER_CHECK(m_pAttributes->addAttribute(empty, empty, CBstr(attribute.first.c_str()), empty,
-                                                    CBstr(attribute.second.c_str(), (UINT)attribute.second.size())),
+                                                    CarriableBstr(attribute.second)),
                         kFunction);
     HRESULT hr = m_pHandler->startElement(L"", 0, L"", 0, name, (int)wcslen(name), m_pSaxAttributes);
     m_pAttributes->clear();
@@ -211,7 +219,13 @@ void CReportWriter::StartElement(const wchar_t* name, const ReportAttributes& at
 }
 
 void CReportWriter::ElementValue(const CSaxValue& text) {
-    KV_WRITER_CHECK(m_pHandler->characters(text.c_str(), (int)text.size()), L"CReportWriter::ElementValue");
+    static const wchar_t kFunction[] = L"CReportWriter::ElementValue";
+    if (NeedsXmlCarriableText(text.data(), text.size())) {
+        const std::wstring carried = XmlCarriableText(text.data(), text.size());
+        KV_WRITER_CHECK(m_pHandler->characters(carried.c_str(), (int)carried.size()), kFunction);
+        return;
+    }
+    KV_WRITER_CHECK(m_pHandler->characters(text.c_str(), (int)text.size()), kFunction);
 }
 
 void CReportWriter::EndElement(const wchar_t* name) {

@@ -4,8 +4,13 @@
 #     (as the command engine and the generators use it), against a walker written with Debian's
 #     python3-pefile that walks the same roots with the same search order; the maps are compared
 #     and the ratio of the two times printed;
+#     then the same roots again with the process store filled, and a reference walker in the same
+#     process that reads each import list and folder listing once and never checks them again
+#     (the floor of the walk): medians of three and the ratio;
 #  2. the hostile modules of tests/fixtures/linkwalk/makeflood.py beside their plain twins: the
-#     time of each first walk and the ratio to the twin's.
+#     time of each first walk and the ratio to the twin's;
+#  3. modules whose imports and delay imports are 10 000 and 30 000 suffixes of one long string,
+#     each walked in a process of its own: time and memory.
 #   bench/linkwalk/run.sh            (after scripts/test or a build of build/x64)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -31,5 +36,18 @@ LC_ALL=C awk '/^linkwalk:/ { for (i = 1; i <= NF; i++) if ($i == "in") a = $(i +
      /^pefile:/   { for (i = 1; i <= NF; i++) if ($i == "in") b = $(i + 1) }
      END { if (a > 0) printf "ratio: linkwalk %.1fx faster than the pefile walker on the same roots\n", b / a }' \
     "$ours" "$theirs"
+# First walks, each walker in processes of its own, alternately: medians of five and their ratio.
+for i in 1 2 3 4 5; do
+    for w in reference finder; do
+        "$root/scripts/wine-exec" linkwalk_bench.exe --first $w 'C:\windows\system32' </dev/null
+    done
+done | tee "$ours"
+median() { grep "by the $1:" "$ours" | awk '{ print $9 }' | sort -n | sed -n 3p; }
+f=$(median finder) r=$(median reference)
+LC_ALL=C awk -v f="$f" -v r="$r" 'BEGIN { printf "first walks in processes of their own (median of 5): finder %.3f s, reference %.3f s, ratio %.2fx\n", f, r, f / r }'
 "$root/scripts/wine-exec" linkwalk_bench.exe --flood "Z:${root//\//\\}\\build\\x64\\bin\\linkwalk_fixtures\\flood" </dev/null
-rm -f "$maps" "$ours" "$theirs"
+sdir=$(mktemp -d /tmp/linkwalk_suffix.XXXXXX)
+for n in 10000 30000; do
+    "$root/scripts/wine-exec" linkwalk_bench.exe --suffixes "Z:${sdir//\//\\}" $n </dev/null
+done
+rm -rf "$maps" "$ours" "$theirs" "$sdir"

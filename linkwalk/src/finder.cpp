@@ -10,6 +10,8 @@
 #include <map>
 #include <set>
 #include <tuple>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace Depends {
 
@@ -24,9 +26,9 @@ const WORD kMachineAmd64 = 0x8664;
 // answer cannot have changed within the walk; a finder without it searches again and gets the
 // same maps.
 struct CWalkState {
-    // Names (as spelled) not found in the root's folder nor in the search list of a machine:
-    // the upper half of the key is the machine.
-    std::set<std::pair<std::wstring, WORD>> unfound;
+    // Names (as spelled, shorter than MAX_PATH) not found in the root's folder nor in the search
+    // list of a machine, per machine.
+    std::map<WORD, std::set<std::wstring>> unfound;
     // Side-by-side folders named by each importing module's manifest, looked up once per module.
     std::map<const CModuleInfo*, std::pair<ModuleInfoPtr, std::vector<std::wstring>>> sxsFolders;
     // Assembly files found (or not: empty) per cache folders, name, version, token and origin folder.
@@ -43,9 +45,10 @@ struct CWalker {
     static void ReadImports(const ClrMeta::CPeView& v, bool pe32plus, CModuleInfo& info);
     static void ReadClr(Finder& f, const ClrMeta::CPeView& v, CModuleInfo& info);
     static void ResolveName(Finder& f, const ModuleInfoPtr& importer, const std::wstring& origin,
-                            const ModuleName& name);
+                            const std::wstring& name, std::wstring& key);
     static bool Search(Finder& f, WORD machine, const wchar_t* directory, const std::wstring& name, std::wstring& path);
     static bool Exists(Finder& f, const std::wstring& path);
+    static bool OutsideFolder(Finder& f, const std::wstring& folder, const std::wstring& name);
     static FolderListingPtr Listing(Finder& f, const std::wstring& folder);
     static const std::vector<std::wstring>& SxsFolders(Finder& f, const ModuleInfoPtr& importer);
     static void WalkAssemblyReferences(Finder& f, const ModuleInfoPtr& info, const std::wstring& module,
@@ -117,8 +120,15 @@ void CWalker::AddModule(Finder& f, const std::wstring& module, const std::wstrin
     }
     if (machine != kMachineI386 && machine != kMachineAmd64)
         return;
-    for (const ModuleName& name : info->imports)
-        ResolveName(f, info, origin, name);
+    // Each name and key is made where it is needed and given to the map that keeps it.
+    const CAnsiNames& ansi = CAnsiNames::Instance();
+    std::wstring name, nameKey;
+    for (const ImportName& n : info->imports) {
+        const char* text = info->importText.data() + n.offset;
+        if (!ansi.Widen(text, n.length, name, false) || !ansi.Widen(text, n.length, nameKey, true))
+            continue;
+        ResolveName(f, info, origin, name, nameKey);
+    }
     WalkAssemblyReferences(f, info, module, origin);
 }
 
@@ -186,39 +196,75 @@ void CWalker::ReadModule(Finder& f, const CMappedImage& image, CModuleInfo& info
 namespace {
 
 // Collects the names of one module's import tables; a name imported twice (in any letter case)
-// is taken once. Repeats of the same bytes are recognised before any conversion.
+// is taken once. A name is remembered by its place in the file and the hash of its key: no text
+// of it is copied until the names are kept (as views of the file's own bytes, see Keep).
 class CImportNames {
 public:
-    explicit CImportNames(std::vector<ModuleName>& out) : m_out(out) {}
-    void Add(const char* text, size_t length) {
-        if (length == 0 || !m_bytes.insert(std::string(text, length)).second)
+    explicit CImportNames(const ClrMeta::CPeView& v) : m_view(v), m_ansi(CAnsiNames::Instance()) {}
+    void Add(DWORD pos, size_t length) {
+        if (length == 0 || !m_positions.insert(pos).second)
             return;
-        int n = ::MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0);
-        if (n <= 0)
+        if (!m_ansi.Widen(Text(pos), length, m_key, true))
             return;
-        ModuleName name;
-        name.name.assign(size_t(n), L'\0');
-        ::MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length), &name.name[0], n);
-        name.key = UpperCase(name.name);
-        if (m_keys.insert(name.key).second)
-            m_out.push_back(std::move(name));
+        const size_t hash = std::hash<std::wstring>()(m_key);
+        auto same = m_byHash.equal_range(hash);
+        for (auto it = same.first; it != same.second; ++it) {
+            const SName& other = m_names[it->second];
+            if (m_ansi.Widen(Text(other.pos), other.length, m_other, true) && m_other == m_key)
+                return;
+        }
+        m_byHash.emplace(hash, m_names.size());
+        m_names.push_back(SName{pos, static_cast<uint32_t>(length)});
+    }
+    // The names in the order taken. Names that end at one terminator are tails of the longest of
+    // them: its bytes are kept once and the others are views into them.
+    void Keep(CModuleInfo& info) const {
+        std::map<uint64_t, DWORD> startOfEnd; // end of a name -> earliest start ending there
+        for (const SName& n : m_names) {
+            const uint64_t end = uint64_t(n.pos) + n.length;
+            auto it = startOfEnd.emplace(end, n.pos).first;
+            if (n.pos < it->second)
+                it->second = n.pos;
+        }
+        std::map<uint64_t, size_t> offsetOfEnd;
+        for (const auto& e : startOfEnd) {
+            offsetOfEnd[e.first] = info.importText.size();
+            info.importText.append(Text(e.second), size_t(e.first - e.second));
+        }
+        info.imports.reserve(m_names.size());
+        for (const SName& n : m_names) {
+            const uint64_t end = uint64_t(n.pos) + n.length;
+            ImportName view;
+            view.offset = static_cast<uint32_t>(offsetOfEnd[end] + (n.pos - startOfEnd.at(end)));
+            view.length = n.length;
+            info.imports.push_back(view);
+        }
     }
 
 private:
-    std::vector<ModuleName>& m_out;
-    std::set<std::string> m_bytes;
-    std::set<std::wstring> m_keys;
+    struct SName {
+        DWORD pos;
+        uint32_t length;
+    };
+    const char* Text(DWORD pos) const { return reinterpret_cast<const char*>(m_view.Data() + pos); }
+
+    const ClrMeta::CPeView& m_view;
+    const CAnsiNames& m_ansi;
+    std::vector<SName> m_names;
+    std::unordered_set<DWORD> m_positions;
+    std::unordered_multimap<size_t, size_t> m_byHash;
+    std::wstring m_key, m_other;
 };
 
-// The zero-terminated ANSI name at a file position (false when it runs past the file).
-bool NameAt(const ClrMeta::CPeView& v, DWORD pos, const char*& text, size_t& length) {
+// The length of the zero-terminated ANSI name at a file position (false when it runs past the
+// file).
+bool NameAt(const ClrMeta::CPeView& v, DWORD pos, size_t& length) {
     if (pos >= v.Size())
         return false;
     const char* start = reinterpret_cast<const char*>(v.Data() + pos);
     const void* end = std::memchr(start, 0, v.Size() - pos);
     if (!end)
         return false;
-    text = start;
     length = static_cast<size_t>(static_cast<const char*>(end) - start);
     return true;
 }
@@ -226,8 +272,7 @@ bool NameAt(const ClrMeta::CPeView& v, DWORD pos, const char*& text, size_t& len
 } // namespace
 
 void CWalker::ReadImports(const ClrMeta::CPeView& v, bool pe32plus, CModuleInfo& info) {
-    CImportNames names(info.imports);
-    const char* text = nullptr;
+    CImportNames names(v);
     size_t length = 0;
     DWORD rva = 0, size = 0, pos = 0;
     // Delay imports first.
@@ -256,20 +301,21 @@ void CWalker::ReadImports(const ClrMeta::CPeView& v, bool pe32plus, CModuleInfo&
             if (!(attributes & 1) && reduceBy != 0 && field > reduceBy &&
                 v.RvaToOffset(static_cast<DWORD>(field - reduceBy), namePos))
                 nameRva = static_cast<DWORD>(field - reduceBy);
-            if (!v.RvaToOffset(nameRva, namePos) || !NameAt(v, namePos, text, length))
+            if (!v.RvaToOffset(nameRva, namePos) || !NameAt(v, namePos, length))
                 break;
-            names.Add(text, length);
+            names.Add(namePos, length);
         }
     }
     if (v.DataDirectory(pe32plus, 1, rva, size) && v.RvaToOffset(rva, pos)) {
         for (uint64_t d = pos; v.Within(d, 20); d += 20) {
             DWORD nameRva = 0, namePos = 0;
             v.ReadDword(d + 12, nameRva);
-            if (nameRva == 0 || !v.RvaToOffset(nameRva, namePos) || !NameAt(v, namePos, text, length))
+            if (nameRva == 0 || !v.RvaToOffset(nameRva, namePos) || !NameAt(v, namePos, length))
                 break;
-            names.Add(text, length);
+            names.Add(namePos, length);
         }
     }
+    names.Keep(info);
 }
 
 namespace {
@@ -367,6 +413,8 @@ bool CWalker::Search(Finder& f, WORD machine, const wchar_t* directory, const st
         std::wstring candidate(directory);
         if (candidate.empty() || candidate.back() != L'\\')
             candidate += L'\\';
+        if (OutsideFolder(f, candidate, name))
+            return false;
         candidate += name;
         if (!Exists(f, candidate))
             return false;
@@ -377,6 +425,8 @@ bool CWalker::Search(Finder& f, WORD machine, const wchar_t* directory, const st
         return false;
     const COsInfo& os = SearchLists();
     for (const std::wstring& dir : os.GetSearchList(machine == kMachineAmd64)) {
+        if (OutsideFolder(f, dir, name))
+            continue;
         std::wstring candidate = dir + name;
         if (Exists(f, candidate)) {
             path.swap(candidate);
@@ -392,6 +442,23 @@ FolderListingPtr CWalker::Listing(Finder& f, const std::wstring& folder) {
     if (it == memo.end())
         it = memo.emplace(folder, CurrentListing(folder)).first;
     return it->second;
+}
+
+// Whether a name that reaches into a subfolder (it holds a separator) certainly names nothing in a
+// folder (given with its trailing backslash): the folder's listing holds no directory of the
+// name's first part. Otherwise the file system is asked as for any name: a missing subfolder
+// costs Wine a reading of the whole folder for every candidate.
+bool CWalker::OutsideFolder(Finder& f, const std::wstring& folder, const std::wstring& name) {
+    const size_t separator = name.find_first_of(L"\\/");
+    if (separator == std::wstring::npos || folder.size() < 2 || folder.back() != L'\\')
+        return false;
+    const std::wstring first = name.substr(0, separator), where = folder.substr(0, folder.size() - 1);
+    if (!IsPlainName(first) || !IsListableFolder(where))
+        return false;
+    const FolderListingPtr listing = Listing(f, where);
+    const CFolderListing::Entry* entry = nullptr;
+    const int known = listing ? listing->Find(first, entry) : -1;
+    return known == 0 || (known == 1 && !(entry->attributes & FILE_ATTRIBUTE_DIRECTORY));
 }
 
 // Whether a path names a file (not a folder): IsExistFile's answer.
@@ -425,34 +492,38 @@ const std::vector<std::wstring>& CWalker::SxsFolders(Finder& f, const ModuleInfo
 }
 
 void CWalker::ResolveName(Finder& f, const ModuleInfoPtr& importer, const std::wstring& origin,
-                          const ModuleName& name) {
-    if (f.m_resolved.count(name.key))
+                          const std::wstring& name, std::wstring& key) {
+    if (f.m_resolved.count(key))
         return;
     const WORD machine = importer->machine;
-    CWalkState& state = State(f);
     std::wstring path;
     bool found = false;
-    const std::pair<std::wstring, WORD> searched(name.name, machine);
-    if (!state.unfound.count(searched)) {
-        found = Search(f, machine, f.m_appDirectoryFull.c_str(), name.name, path) ||
-                Search(f, machine, nullptr, name.name, path);
-        if (!found)
-            state.unfound.insert(searched);
-    }
-    if (!found) {
-        if (!importer->manifest.empty()) {
+    // A name no folder can hold is missing without a question to the file system.
+    if (MayNameAFile(name)) {
+        // A name of a usual length that was not found is not searched again.
+        std::set<std::wstring>* unfound = name.size() < MAX_PATH ? &State(f).unfound[machine] : nullptr;
+        if (!unfound || !unfound->count(name)) {
+            found =
+                Search(f, machine, f.m_appDirectoryFull.c_str(), name, path) || Search(f, machine, nullptr, name, path);
+            if (!found && unfound)
+                unfound->insert(name);
+        }
+        if (!found && !importer->manifest.empty()) {
             for (const std::wstring& folder : SxsFolders(f, importer)) {
-                if (Search(f, machine, folder.c_str(), name.name, path)) {
+                if (Search(f, machine, folder.c_str(), name, path)) {
                     if (path != origin)
                         AddModule(f, path, origin, 1);
                     return;
                 }
             }
         }
-        f.m_missing[name.key] = origin;
+    }
+    if (!found) {
+        // The key goes to the map, which then holds the name's only copy.
+        f.m_missing.insert_or_assign(std::move(key), origin);
         return;
     }
-    f.m_resolved[name.key] = path;
+    f.m_resolved.insert_or_assign(std::move(key), path);
     if (path != origin)
         AddModule(f, path, origin, 1);
 }
@@ -478,8 +549,11 @@ void CWalker::WalkAssemblyReferences(Finder& f, const ModuleInfoPtr& info, const
     }
     for (const AssemblyReference* ref : refs)
         FindAssemblyFile(f, info->machine, origin, *ref);
-    for (const ModuleName& name : info->moduleRefs)
-        ResolveName(f, info, module, name);
+    std::wstring key;
+    for (const ModuleName& name : info->moduleRefs) {
+        key = name.key;
+        ResolveName(f, info, module, name.name, key);
+    }
 }
 
 void CWalker::FindAssemblyFile(Finder& f, WORD machine, const std::wstring& origin, const AssemblyReference& ref) {

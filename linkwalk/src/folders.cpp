@@ -121,6 +121,19 @@ bool IsPlainName(const std::wstring& name) {
     return true;
 }
 
+bool MayNameAFile(const std::wstring& name) {
+    if (name.empty() || name.size() >= 32767)
+        return false;
+    size_t part = 0;
+    for (wchar_t c : name) {
+        if (c == L'\\' || c == L'/')
+            part = 0;
+        else if (++part > 255)
+            return false;
+    }
+    return true;
+}
+
 bool IsListableFolder(const std::wstring& folder) {
     if (folder.size() < 3 || folder.size() >= MAX_PATH - 2 || folder.back() == L'\\')
         return false;

@@ -10,6 +10,47 @@ std::wstring UpperCase(const std::wstring& text) {
     return up;
 }
 
+CAnsiNames::CAnsiNames() {
+    CPINFO info;
+    if (!::GetCPInfo(CP_ACP, &info) || info.MaxCharSize != 1)
+        return;
+    for (int b = 1; b < 256; ++b) {
+        const char c = static_cast<char>(b);
+        if (::MultiByteToWideChar(CP_ACP, 0, &c, 1, &m_wide[b], 1) != 1)
+            return;
+        m_upper[b] = m_wide[b];
+        ::CharUpperBuffW(&m_upper[b], 1);
+    }
+    m_singleByte = true;
+}
+
+const CAnsiNames& CAnsiNames::Instance() {
+    static const CAnsiNames names;
+    return names;
+}
+
+bool CAnsiNames::Widen(const char* text, size_t length, std::wstring& out, bool key) const {
+    if (m_singleByte) {
+        // A single-byte code page converts byte by byte, and upper-casing goes character by
+        // character: both are one table each.
+        const wchar_t* table = key ? m_upper : m_wide;
+        out.resize(length);
+        for (size_t i = 0; i < length; ++i)
+            out[i] = table[static_cast<unsigned char>(text[i])];
+        return true;
+    }
+    const int n = ::MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0);
+    if (n <= 0) {
+        out.clear();
+        return false;
+    }
+    out.resize(size_t(n));
+    ::MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length), &out[0], n);
+    if (key)
+        ::CharUpperBuffW(&out[0], static_cast<DWORD>(n));
+    return true;
+}
+
 std::wstring ApiPath(const std::wstring& path) {
     if (path.size() < MAX_PATH || path.compare(0, 4, L"\\\\?\\") == 0)
         return path;

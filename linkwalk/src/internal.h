@@ -90,14 +90,42 @@ struct ModuleName {
     std::wstring key;
 };
 
+// A name of an import table: `length` bytes at `offset` of the module's name text.
+struct ImportName {
+    uint32_t offset = 0;
+    uint32_t length = 0;
+};
+
+// Import names (bytes of the system ANSI code page) as the walk needs them: the name as spelled
+// and its key, made on demand, so that a name's text is held once, by the map that keeps it.
+// For a single-byte code page every byte has one character and one upper-case character, taken
+// from tables made once per process; other code pages go through the system's conversion.
+class CAnsiNames {
+public:
+    static const CAnsiNames& Instance();
+    // The name as spelled, or with `key` its key (UpperCase of it); false when the system cannot
+    // convert the bytes.
+    bool Widen(const char* text, size_t length, std::wstring& out, bool key) const;
+
+private:
+    CAnsiNames();
+    bool m_singleByte = false;
+    wchar_t m_wide[256] = {};
+    wchar_t m_upper[256] = {};
+};
+
 // What the walk of one module file needs, read once from its image and then shared, unchanged,
 // by every finder of the process (see CModuleCache).
 class CModuleInfo {
 public:
     bool pe = false;  // mapped, an MZ image of kind PE
     WORD machine = 0; // Machine of the file header
-    // Delay imports, then imports, as the walk takes them: each upper-cased name once.
-    std::vector<ModuleName> imports;
+    // Delay imports, then imports, as the walk takes them: each upper-cased name once, as views
+    // into `importText`. The text holds the bytes of the names as the file does: a name that is
+    // the tail of another (both end at one terminator) is no second copy, so the text is never
+    // longer than the file however many names overlap.
+    std::string importText;
+    std::vector<ImportName> imports;
     // .NET metadata: whether a scope opened, its assembly references in enumeration order (rows
     // that give the same reference taken once) and its module references (each spelling once).
     bool clr = false;
@@ -143,6 +171,10 @@ typedef std::shared_ptr<const CFolderListing> FolderListingPtr;
 // Names that a listing may answer for: ASCII without wildcards, separators, short-name marks
 // or trailing dots and blanks (which the system strips).
 bool IsPlainName(const std::wstring& name);
+// Whether a name could be found in a folder at all: no part of it between separators is longer
+// than a file name can be (255 characters on every file system Windows writes), and the whole
+// stays within the longest path the system takes. Any other name is missing without asking.
+bool MayNameAFile(const std::wstring& name);
 // Whole local or UNC folder paths short enough for the listing's search pattern.
 bool IsListableFolder(const std::wstring& folder);
 // The process-wide listings: the listing of a folder checked against the folder's times now, read

@@ -27,9 +27,7 @@ const std::vector<ManifestIdentity>& CModuleInfo::Identities() const {
 }
 
 size_t CModuleInfo::Footprint() const {
-    size_t bytes = sizeof(*this) + manifest.size();
-    for (const ModuleName& n : imports)
-        bytes += TextBytes(n.name) + TextBytes(n.key);
+    size_t bytes = sizeof(*this) + manifest.size() + importText.size() + imports.size() * sizeof(ImportName);
     for (const ModuleName& n : moduleRefs)
         bytes += TextBytes(n.name) + TextBytes(n.key);
     for (const AssemblyReference& r : assemblyRefs)

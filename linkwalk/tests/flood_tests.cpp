@@ -4,6 +4,7 @@
 // on disk is read again.
 #include "fixture_util.h"
 #include "kvtest.h"
+#include "suffixflood.h"
 
 #include <algorithm>
 #include <thread>
@@ -105,6 +106,61 @@ TEST_F(FloodTest, ImportFloodOfMissingNames) {
     for (const auto& e : m.missing)
         ASSERT_EQ(e.second, root);
     EXPECT_EQ(Walk(Flood(L"imports_plain.dll")).missing.size(), 8u);
+}
+
+TEST_F(FloodTest, ImportsThatAreSuffixesOfOneLongString) {
+    // 6 000 imports and as many delay imports of the same names, each a suffix of one string of
+    // 6 012 characters: 18 million characters of names in a file of 300 KB, nearly all of them
+    // longer than any file name. Every name is missing once, under its whole upper-cased name.
+    const size_t count = 6000;
+    const std::string text = lwflood::SuffixString(count);
+    const std::wstring dir = Tmp() + L"\\suffix_flood";
+    MakeDirs(dir);
+    const std::wstring root = dir + L"\\suffixes.dll";
+    ASSERT_TRUE(WriteAll(root, lwflood::SuffixFloodImage(kNativeMachine == 0x8664, text, count)));
+    const Maps m = Walk(root);
+    EXPECT_TRUE(m.found.empty() && m.resolved.empty());
+    ASSERT_EQ(m.missing.size(), count);
+    for (const auto& e : m.missing)
+        ASSERT_EQ(e.second, root);
+    for (size_t k = 0; k < count; k += 7)
+        ASSERT_EQ(m.missing.count(lwflood::SuffixKey(text, k)), 1u) << k;
+    ASSERT_EQ(m.missing.count(lwflood::SuffixKey(text, count - 1)), 1u);
+    // A second walk in the process (the module's data kept) gives the same maps.
+    EXPECT_TRUE(Walk(root) == m);
+    RemoveTree(dir);
+}
+
+TEST_F(FloodTest, NamesThatReachThroughFolders) {
+    // Names with separators are looked for below the searched folders; a first part that a folder
+    // does not hold as a subfolder is answered from its listing. 2 000 suffixes of a string with a
+    // backslash every 50 characters are all missing; a name through a subfolder that is there is
+    // found, one through a file is not.
+    const std::wstring dir = Tmp() + L"\\through_folders";
+    MakeDirs(dir + L"\\sub");
+    ASSERT_TRUE(CopyTo(App() + L"\\d.dll", dir + L"\\sub\\leaf.dll"));
+    ASSERT_TRUE(CopyTo(App() + L"\\d.dll", dir + L"\\leaf.dll"));
+    const bool x64 = kNativeMachine == 0x8664;
+    const size_t count = 2000;
+    const std::string text = lwflood::SuffixString(count, 50);
+    ASSERT_TRUE(WriteAll(dir + L"\\flood.dll", lwflood::SuffixFloodImage(x64, text, count)));
+    const Maps flood = Walk(dir + L"\\flood.dll");
+    EXPECT_TRUE(flood.found.empty() && flood.resolved.empty());
+    ASSERT_EQ(flood.missing.size(), count);
+    for (size_t k = 0; k < count; k += 97)
+        EXPECT_EQ(flood.missing.count(lwflood::SuffixKey(text, k)), 1u) << k;
+
+    ASSERT_TRUE(WriteAll(dir + L"\\present.dll", lwflood::SuffixFloodImage(x64, "sub\\leaf.dll", 1)));
+    const Maps present = Walk(dir + L"\\present.dll");
+    EXPECT_EQ(present.found.count(Upper(dir + L"\\sub\\leaf.dll")), 1u);
+    EXPECT_EQ(present.resolved.count(L"SUB\\LEAF.DLL"), 1u);
+    EXPECT_TRUE(present.missing.empty());
+
+    ASSERT_TRUE(WriteAll(dir + L"\\file.dll", lwflood::SuffixFloodImage(x64, "leaf.dll\\x.dll", 1)));
+    const Maps file = Walk(dir + L"\\file.dll");
+    EXPECT_TRUE(file.found.empty());
+    EXPECT_EQ(file.missing.count(L"LEAF.DLL\\X.DLL"), 1u);
+    RemoveTree(dir);
 }
 
 TEST_F(FloodTest, LargeManifestWithManyMissingNames) {

@@ -8,50 +8,36 @@
        that holds only blanks or line breaks comes out empty; blanks that delimit a control
        word always stand in one xsl:text with it. -->
 
-  <!-- Replaces every occurrence of $from in $s by $to. -->
-  <xsl:template name="replace">
-    <xsl:param name="s"/>
-    <xsl:param name="from"/>
-    <xsl:param name="to"/>
-    <xsl:choose>
-      <xsl:when test="contains($s, $from)">
-        <xsl:value-of select="substring-before($s, $from)"/>
-        <xsl:value-of select="$to"/>
-        <xsl:call-template name="replace">
-          <xsl:with-param name="s" select="substring-after($s, $from)"/>
-          <xsl:with-param name="from" select="$from"/>
-          <xsl:with-param name="to" select="$to"/>
-        </xsl:call-template>
-      </xsl:when>
-      <xsl:otherwise>
-        <xsl:value-of select="$s"/>
-      </xsl:otherwise>
-    </xsl:choose>
-  </xsl:template>
-
   <!-- A data value as RTF text: backslash and braces escaped, line breaks and tabs as blanks. -->
   <xsl:template name="rtf">
     <xsl:param name="s"/>
-    <xsl:variable name="flat" select="translate(string($s), '&#9;&#10;&#13;', '   ')"/>
-    <xsl:variable name="a">
-      <xsl:call-template name="replace">
-        <xsl:with-param name="s" select="$flat"/>
-        <xsl:with-param name="from" select="'\'"/>
-        <xsl:with-param name="to" select="'\\'"/>
-      </xsl:call-template>
-    </xsl:variable>
-    <xsl:variable name="b">
-      <xsl:call-template name="replace">
-        <xsl:with-param name="s" select="string($a)"/>
-        <xsl:with-param name="from" select="'{'"/>
-        <xsl:with-param name="to" select="'\{'"/>
-      </xsl:call-template>
-    </xsl:variable>
-    <xsl:call-template name="replace">
-      <xsl:with-param name="s" select="string($b)"/>
-      <xsl:with-param name="from" select="'}'"/>
-      <xsl:with-param name="to" select="'\}'"/>
+    <xsl:call-template name="rtf-escape">
+      <xsl:with-param name="s" select="translate(string($s), '&#9;&#10;&#13;', '   ')"/>
     </xsl:call-template>
+  </xsl:template>
+
+  <!-- Backslash and braces with a backslash before them. A text that holds none is written as it
+       is; any other is halved and each half escaped the same way, so the templates nest as deep
+       as the logarithm of the text's length, however many of these characters a value holds. -->
+  <xsl:template name="rtf-escape">
+    <xsl:param name="s"/>
+    <xsl:choose>
+      <xsl:when test="not(contains($s, '\') or contains($s, '{') or contains($s, '}'))">
+        <xsl:value-of select="$s"/>
+      </xsl:when>
+      <xsl:when test="string-length($s) = 1">
+        <xsl:value-of select="concat('\', $s)"/>
+      </xsl:when>
+      <xsl:otherwise>
+        <xsl:variable name="half" select="floor(string-length($s) div 2)"/>
+        <xsl:call-template name="rtf-escape">
+          <xsl:with-param name="s" select="substring($s, 1, $half)"/>
+        </xsl:call-template>
+        <xsl:call-template name="rtf-escape">
+          <xsl:with-param name="s" select="substring($s, $half + 1)"/>
+        </xsl:call-template>
+      </xsl:otherwise>
+    </xsl:choose>
   </xsl:template>
 
   <!-- Start of the document: fonts, A4 page, page numbering. -->

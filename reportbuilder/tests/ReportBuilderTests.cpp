@@ -5,9 +5,11 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "../../Common/KvReport/tests/ReportTestUtil.h"
+#include "kvrtf.h"
 
 using namespace KvReportTest;
 
@@ -141,6 +143,88 @@ TEST_F(BuilderTest, ReportTextIsRussianAnsiWithEscapes) {
         ASSERT_GE(depth, 0);
     }
     EXPECT_EQ(depth, 0);
+}
+
+// Names made of thousands of RTF specials: each is escaped, none limits the transform (a
+// template recursing once per special used to stop the transform at 1 500 of them and leave
+// an empty report).
+TEST_F(BuilderTest, NamesOfThousandsOfRtfSpecialsAreEscapedWhole) {
+    std::string specials, backslashes(1500, '\\'), braces(4000, '{');
+    for (int i = 0; i < 6000; ++i)
+        specials += "\\{}"[i % 3];
+    const std::string names[] = {
+        "HKEY_LOCAL_MACHINE\\SOFTWARE\\" + backslashes + "end",
+        specials,
+        braces + std::string(4000, '}'),
+        "C:\\plain\\name.dll",
+        std::string(20000, 'x') + "\\" + std::string(20000, 'y'),
+    };
+    std::wstring report = TmpPath(L"specials.rtf");
+    std::wstring content = L"<ICheck><IntegrityCheck><VarnosCheck><VarnoCheck><Settings><Title>T</Title></Settings>"
+                           L"<JobResources>";
+    for (const std::string& name : names)
+        content += L"<JobResource value=\"" + FromUtf8(name) + L"\"/>";
+    content += L"</JobResources></VarnoCheck></VarnosCheck></IntegrityCheck></ICheck>";
+    std::wstring response = Response(L"specials.xml", Utf8Response(L"ResourceWS", report, content));
+    wchar_t path[MAX_PATH];
+    ASSERT_EQ(m_builder.Build(response.c_str(), path), 0);
+    std::string rtf = ReadBytes(report);
+    ASSERT_EQ(rtf.compare(0, 6, "{\\rtf1"), 0) << rtf.substr(0, 200);
+    for (const std::string& name : names)
+        EXPECT_EQ(KvRtf::Count(rtf, "\\f1 " + KvRtf::RtfText(FromUtf8(name)) + "\\f0\\par"), 1u) << name.substr(0, 80);
+    EXPECT_TRUE(KvRtf::BracesBalance(rtf));
+}
+
+// A copy of the library beside templates of the test's own.
+class CBuilderWithTemplates {
+public:
+    CBuilderWithTemplates(const wchar_t* folderName, const std::string& resourceTemplate) {
+        folder = TmpPath(folderName);
+        CreateDirectoryW(folder.c_str(), nullptr);
+        CreateDirectoryW((folder + L"\\ReportTemplate").c_str(), nullptr);
+        WriteBytes(folder + L"\\ReportTemplate\\repResourceWS.xsl", resourceTemplate);
+        std::wstring dll = folder + L"\\KvReportBuilder64.dll";
+        CopyFileW((Env(L"KV_BIN_DIR") + L"\\KvReportBuilder64.dll").c_str(), dll.c_str(), FALSE);
+        builder.reset(new CBuilder(dll));
+    }
+    std::wstring folder;
+    std::unique_ptr<CBuilder> builder;
+};
+
+// A transform that gives no text is no report: the build fails and writes no file, whether the
+// template writes nothing or the processor stops it (here at its depth of nested templates).
+TEST(BuilderWithTemplates, EmptyTransformResultFails) {
+    CComScope com;
+    const std::string head = "<?xml version=\"1.0\"?><xsl:stylesheet version=\"1.0\" "
+                             "xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\"><xsl:output method=\"text\"/>";
+    const struct {
+        const wchar_t* folder;
+        std::string xsl;
+        const char* what;
+    } cases[] = {
+        {L"empty_template", head + "<xsl:template match=\"/\"/></xsl:stylesheet>", "a template that writes nothing"},
+        {L"endless_template",
+         head + "<xsl:template match=\"/\"><xsl:call-template name=\"down\"/></xsl:template>"
+                "<xsl:template name=\"down\"><xsl:param name=\"n\" select=\"0\"/><xsl:text>x</xsl:text>"
+                "<xsl:call-template name=\"down\"><xsl:with-param name=\"n\" select=\"$n + 1\"/>"
+                "</xsl:call-template></xsl:template></xsl:stylesheet>",
+         "a template nested past the processor's depth"},
+    };
+    for (const auto& c : cases) {
+        CBuilderWithTemplates copy(c.folder, c.xsl);
+        ASSERT_TRUE(copy.builder->Build) << c.what;
+        std::wstring report = TmpPath(L"empty.rtf");
+        DeleteFileW(report.c_str());
+        std::wstring response = copy.folder + L"\\response.xml";
+        WriteBytes(response, Utf8Response(L"ResourceWS", report, L""));
+        wchar_t path[MAX_PATH] = L"untouched";
+        int r = copy.builder->Build(response.c_str(), path);
+        EXPECT_NE(r, 0) << c.what;
+        if (c.folder == std::wstring(L"empty_template"))
+            EXPECT_EQ(r, (int)0x8007000D) << c.what;
+        EXPECT_FALSE(FileExists(report)) << c.what;
+        EXPECT_STREQ(path, L"untouched") << c.what;
+    }
 }
 
 TEST_F(BuilderTest, PageNumberingFollowsTheRequest) {

@@ -168,7 +168,9 @@ int CVrnResourceSource::CollectSection(IKvReportAbort* abort, const ResourceItem
         int kind = item->GetKind();
         if (kind == ResourceKindFile || kind == ResourceKindDirectory)
             path = ExpandEnvironmentRefs(path);
-        section.paths.push_back(std::move(path));
+        // A name may hold any character (a registry name control characters too): the report
+        // shows each one visibly instead of losing the whole response to it.
+        section.paths.push_back(VisibleName(path));
     }
     return 0;
 }
@@ -297,7 +299,7 @@ int CVrnResourceSource::WriteStoreData(IReportWriter& writer, IKvReportAbort* ab
             return kFailed;
         // Both texts are read before the element starts, so that a failing read cannot leave a
         // half-written WorkstationInfo behind.
-        std::wstring name = subject->GetName();
+        std::wstring name = VisibleName(subject->GetName());
         std::wstring os = subject->GetOsDescription();
         writer.StartElement(L"WorkstationInfo", ReportAttributes());
         writer.Element(L"Workstation", CSaxValue(name), ReportAttributes(L"serialNumber", L"1"));

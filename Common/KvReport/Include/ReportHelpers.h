@@ -35,6 +35,21 @@ public:
     }
 };
 
+// Text as a report can carry and show it. XML 1.0 has no form at all for most control
+// characters (not even a character reference), and a response holding one is not well-formed:
+// the whole report would be lost to one character.
+//  - XmlCarriableText: what XML cannot carry is made visible (C0 controls other than tab, line
+//    feed and carriage return as their control pictures U+2400-U+241F; unpaired surrogates and
+//    U+FFFE/U+FFFF as U+FFFD); everything else stays as it is. The writer applies it to every
+//    value.
+//  - VisibleName: for names (paths, object names), in which no control character is meant to
+//    pass unseen: every C0 control (tab and line breaks included) and DEL (U+2421) as its control
+//    picture, the rest as XmlCarriableText. A name without such characters is returned unchanged.
+std::wstring XmlCarriableText(const wchar_t* text, size_t length);
+std::wstring VisibleName(const std::wstring& name);
+// Whether a text needs XmlCarriableText (a quick scan; most texts do not).
+bool NeedsXmlCarriableText(const wchar_t* text, size_t length);
+
 // Owns one synchronous data source; releasing empties it through the source's own Release.
 template <class T>
 class CSmartReportPtr {

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "KvMsxml.h"
 #include "KvProcAddress.h"
 #include "KvReportDataSource.h"
 #include "kvtest.h"
@@ -58,6 +59,23 @@ struct CComScope {
     CComScope() { CoInitialize(nullptr); }
     ~CComScope() { CoUninitialize(); }
 };
+
+// Whether a file is a well-formed XML document for MSXML's DOM (as the report builder loads it).
+inline bool LoadsAsXml(const std::wstring& path) {
+    KvXml::TComPtr<IXMLDOMDocument> doc;
+    if (FAILED(CoCreateInstance(KvXml::CLSID_DOMDocumentVI, nullptr, CLSCTX_ALL, KvXml::IID_IXMLDOMDocument,
+                                reinterpret_cast<void**>(&doc))))
+        return false;
+    doc->put_async(VARIANT_FALSE);
+    VARIANT source;
+    VariantInit(&source);
+    source.vt = VT_BSTR;
+    source.bstrVal = SysAllocString(path.c_str());
+    VARIANT_BOOL loaded = VARIANT_FALSE;
+    HRESULT hr = doc->load(source, &loaded);
+    VariantClear(&source);
+    return hr == S_OK && loaded == VARIANT_TRUE;
+}
 
 // Text in the Cyrillic ANSI code page, as report files carry it.
 inline std::string Cp1251(const std::wstring& text) {

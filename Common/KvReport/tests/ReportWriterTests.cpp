@@ -45,6 +45,51 @@ TEST_F(WriterTest, AttributesAreWrittenInNameOrderAndTextIsEscaped) {
     EXPECT_NE(text.find(L"<Name>Продукт &lt;1&gt; &amp; \"2\"</Name>"), std::wstring::npos) << ToUtf8(text);
 }
 
+// Characters XML cannot carry (most C0 controls have no form at all in XML 1.0, not even a
+// character reference) come out visible, in element text and attributes alike, so the document
+// stays well-formed; tab and line breaks stay in element text; other text is written unchanged.
+TEST_F(WriterTest, TextXmlCannotCarryIsWrittenVisibly) {
+    const struct {
+        std::wstring value;
+        std::wstring shown;
+        const char* what;
+    } cases[] = {
+        {L"HKLM\\Soft\x01ware\x1F", L"HKLM\\Soft\x2401ware\x241F", "start of heading and unit separator"},
+        {std::wstring(L"a\0b", 3),
+         L"a\x2400"
+         L"b",
+         "a null character inside the text"},
+        {L"\x7F\x0B\x0C", L"\x7F\x240B\x240C", "vertical tab and form feed; DEL is carriable"},
+        {L"lone \xD800 \xDC00 \xFFFE \xFFFF", L"lone \xFFFD \xFFFD \xFFFD \xFFFD",
+         "unpaired surrogates, non-characters"},
+        {L"pair \xD83D\xDE00 Ωμέγα Учёт", L"pair \xD83D\xDE00 Ωμέγα Учёт", "ordinary text is unchanged"},
+    };
+    for (const auto& c : cases) {
+        std::wstring path = TmpPath(L"controls.xml");
+        {
+            CReportWriter writer(path.c_str());
+            writer.StartElement(L"Report");
+            writer.Element(L"Name", c.value, ReportAttributes(L"value", c.value));
+            writer.EndElement(L"Report");
+        }
+        EXPECT_TRUE(LoadsAsXml(path)) << c.what;
+        std::wstring text = ReadUtf8(path);
+        EXPECT_NE(text.find(L"<Name value=\"" + c.shown + L"\">" + c.shown + L"</Name>"), std::wstring::npos)
+            << c.what << ": " << ToUtf8(text);
+    }
+    // Tab and line breaks are XML's own: element text keeps them.
+    CReportWriter memory(nullptr);
+    memory.Element(L"Description", L"line\r\nnext\tcell");
+    EXPECT_NE(memory.GetOutput().find(L"line\r\nnext\tcell"), std::wstring::npos) << ToUtf8(memory.GetOutput());
+}
+
+TEST(VisibleName, EveryControlCharacterOfANameIsShown) {
+    EXPECT_EQ(VisibleName(L"C:\\Windows\\system32\\kernel32.dll"), L"C:\\Windows\\system32\\kernel32.dll");
+    EXPECT_EQ(VisibleName(L"Run\r\nName\tx\x7F\x01"), L"Run\x240D\x240AName\x2409x\x2421\x2401");
+    EXPECT_EQ(VisibleName(std::wstring(L"\0", 1)), L"\x2400");
+    EXPECT_EQ(VisibleName(L"\xDC00\xD800"), L"\xFFFD\xFFFD");
+}
+
 TEST_F(WriterTest, ErrorElementCarriesHexCodeAndDescription) {
     const struct {
         int code;

@@ -422,6 +422,72 @@ TEST_F(ResourceSourceTest, AbortIsPolledWithinLargeGroups) {
     EXPECT_NE(xml.find(L"<ICheck><IntegrityCheck>"), std::wstring::npos);
 }
 
+// Registry names may hold any character. One with U+0001 or U+001F used to make the response
+// ill-formed and the whole report was lost; every control character of a name (tab and line
+// breaks too, which would otherwise pass as blanks) is shown as its control picture, and names
+// without any stay exactly as they are.
+TEST_F(ResourceSourceTest, NamesWithControlCharactersAreShownVisibly) {
+    const struct {
+        std::wstring key, value; // a registry value when `value` is not empty
+        std::wstring shown;
+    } names[] = {
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\A\x01"
+         L"B\x1F",
+         L"",
+         L"HKEY_LOCAL_MACHINE\\SOFTWARE\\A\x2401"
+         L"B\x241F"},
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Run", L"Line\r\nTwo\tThree\x7F",
+         L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Run\\Line\x240D\x240ATwo\x2409Three\x2421"},
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Plain {1} Ключ", L"", L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Plain {1} Ключ"},
+    };
+    {
+        SmartPtr<IProvider> provider = Common::CreateProvider();
+        SmartPtr<IDatabase> db = OpenFreshStore(provider);
+        ASSERT_TRUE(db);
+        _time_t t = _time_t::now();
+        auto group = checked_cast<IRegistryGroup>(db->CreateRegistryGroup(L"R", L"", t));
+        for (const auto& n : names) {
+            if (n.value.empty())
+                group->AddRegistryKey(checked_cast<IRegistryKey>(db->CreateRegistryKey(n.key, t, true)));
+            else
+                group->AddRegistryValue(checked_cast<IRegistryValue>(db->CreateRegistryValue(n.key, n.value, t, true)));
+        }
+        auto job = checked_cast<IJobVarnoZelvane>(db->CreateJobVarnoZelvane(L"Job", L""));
+        job->AddRegistryGroup(group);
+        auto subject = db->CreateSubject(L"WS\x01"
+                                         L"01",
+                                         L"", L"OS");
+        subject->AddJob(job);
+        CommitStore(provider, db, subject);
+    }
+    std::wstring xml;
+    ASSERT_EQ(Run(nullptr, xml), 0) << ToUtf8(xml);
+    const std::wstring response = TmpPath(L"resource_response.xml");
+    EXPECT_TRUE(LoadsAsXml(response)) << ToUtf8(xml);
+    EXPECT_NE(xml.find(L"<Workstation serialNumber=\"1\">WS\x2401"
+                       L"01</Workstation>"),
+              std::wstring::npos)
+        << ToUtf8(xml);
+    std::vector<SSection> sections = Sections(xml);
+    ASSERT_EQ(sections.size(), 1u) << ToUtf8(xml);
+    std::vector<std::wstring> shown;
+    for (const auto& n : names)
+        shown.push_back(n.shown);
+    EXPECT_EQ(sections[0].values, shown);
+
+#ifdef _WIN64
+    // The report is built, and each picture is in it as an RTF Unicode escape.
+    std::wstring built;
+    ASSERT_EQ(BuildReportFile(response, built), 0);
+    std::string rtf = ReadBytes(built);
+    EXPECT_TRUE(BracesBalance(rtf));
+    EXPECT_EQ(Count(rtf, "\\\\SOFTWARE\\\\A\\u9217?B\\u9247?\\f0\\par"), 1u) << rtf;
+    EXPECT_EQ(Count(rtf, "\\\\Line\\u9229?\\u9226?Two\\u9225?Three\\u9249?\\f0\\par"), 1u) << rtf;
+    EXPECT_EQ(Count(rtf, RtfText(names[2].shown) + "\\f0\\par"), 1u) << rtf;
+    EXPECT_NE(rtf.find("WS\\u9217?01"), std::string::npos) << rtf;
+#endif
+}
+
 TEST_F(ResourceSourceTest, SectionWithOnlySwitchedOffResourcesKeepsItsTitle) {
     SmartPtr<IProvider> provider = Common::CreateProvider();
     SmartPtr<IDatabase> db = OpenFreshStore(provider);
