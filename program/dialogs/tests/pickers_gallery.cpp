@@ -1,6 +1,7 @@
-// Gallery pictures of the pickers and of bulk creation as they run, with content, each resized
-// larger than its template and then smaller (which stops at the template's size):
-// build/gallery/pickers-<template>-larger.png and -smaller.png.
+// Gallery pictures of the pickers and of bulk creation as they run, with content: each picker
+// resized larger than its template and then smaller (which stops at the template's size),
+// build/gallery/pickers-<template>-larger.png and -smaller.png; bulk creation at its fixed size,
+// pickers-172.png.
 #include <gtest/gtest.h>
 
 #include "kvgallery.h"
@@ -99,7 +100,11 @@ TEST(PickersGallery, DiskSectorPicker) {
     sources.Drives({VDeviceInfo::Common::ReadDiskImage(image, 1, 512), BigDrive(2)});
     KvTest::CScopedPresenter presenter;
     presenter.OnDialog<dlgBrowseDiskSector>(IDD_BROWSE_DISK_SECTOR, [](dlgBrowseDiskSector& d) {
-        d.GetTree().SelectItem(Child(d.GetTree(), nullptr, L"PhysicalDrive1"));
+        CTreeCtrlEx& tree = d.GetTree();
+        HTREEITEM disk = Child(tree, nullptr, L"PhysicalDrive1");
+        HTREEITEM mbr = Child(tree, disk, L"MBR");
+        tree.SetCheckState(mbr, CTreeCtrlEx::StateChecked, tree.GetCheckState(mbr));
+        tree.SelectItem(disk);
         ShootBothSizes(d, IDD_BROWSE_DISK_SECTOR);
         d.EndDialog(IDCANCEL);
     });
@@ -121,7 +126,9 @@ TEST(PickersGallery, BulkCreation) {
         ::SendMessageW(d.GetDlgItem(IDC_ADDRES_BY_FILTER), BM_CLICK, 0, 0);
         ::SendMessageW(d.GetDlgItem(IDC_ADDRES_NESTED), BM_CLICK, 0, 0);
         ::SendMessageW(d.GetDlgItem(IDC_ADDRES_ADD), BM_CLICK, 0, 0);
-        ShootBothSizes(d, IDD_ADD_RESOURCES);
+        // A dialog of fixed size.
+        ::SetWindowPos(d.m_hWnd, nullptr, 10, 10, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        Shoot(d.m_hWnd, L"pickers-" + std::to_wstring(IDD_ADD_RESOURCES));
         d.EndDialog(IDCANCEL);
     });
     CResourceOperationList ops;
