@@ -14,6 +14,41 @@ namespace {
 const UINT WM_PICKER_CHECK_CHANGED = WM_APP + 0x317;
 } // namespace
 
+KV_BEGIN_MESSAGE_MAP(CPickerGrid, CPropList)
+ON_WM_SIZE()
+KV_END_MESSAGE_MAP()
+
+void CPickerGrid::OnSize(UINT type, int cx, int cy) {
+    CPropList::OnSize(type, cx, cy);
+    FitColumns();
+}
+
+void CPickerGrid::FitColumns() {
+    HWND list = ::FindWindowExW(m_hWnd, nullptr, WC_LISTVIEWW, nullptr);
+    if (!list)
+        return;
+    RECT rc;
+    ::GetClientRect(list, &rc);
+    const int margin = 2 * ::GetSystemMetrics(SM_CXEDGE) + 12; // the cell's inner margins
+    int names = (rc.right - rc.left) / 2, values = 0;
+    const int n = ListView_GetItemCount(list);
+    for (int i = 0; i < n; ++i) {
+        wchar_t text[512];
+        LVITEMW it = {};
+        it.mask = LVIF_INDENT;
+        it.iItem = i;
+        ListView_GetItem(list, &it);
+        ListView_GetItemText(list, i, 0, text, 512);
+        // An indented row (a row of a group) starts one small icon further in.
+        int indent = it.iIndent * ::GetSystemMetrics(SM_CXSMICON);
+        names = std::max(names, ListView_GetStringWidth(list, text) + margin + indent);
+        ListView_GetItemText(list, i, 1, text, 512);
+        values = std::max(values, ListView_GetStringWidth(list, text) + margin);
+    }
+    ListView_SetColumnWidth(list, 0, names);
+    ListView_SetColumnWidth(list, 1, std::max<int>(rc.right - rc.left - names, values));
+}
+
 KV_BEGIN_MESSAGE_MAP(CPickerTreeDialog, ResizeDialog)
 ON_MESSAGE(WM_CREATE, OnCreateMsg)
 ON_MESSAGE(WM_SIZE, OnSizeMsg)
@@ -152,6 +187,7 @@ void CPickerTreeDialog::OnSelChanged(NMHDR* hdr, LRESULT* pResult) {
     UpdateOk();
     m_grid.RemoveAll();
     ShowProperties(h);
+    m_grid.FitColumns();
     m_grid.Invalidate();
 }
 
