@@ -23,10 +23,10 @@ struct PickedEntry {
     VDeviceInfo::SmartPtr<VDeviceInfo::IEntry> entry;
 };
 
-// The read-only property list of a picker. The list is narrow (a third of the splitter), so its
-// name column is as wide as the widest name, at least half the list, and the values take the
-// rest (the list scrolls sideways when both do not fit): rows whose names begin alike stay
-// readable apart.
+// The read-only property list of a picker. The list is narrow (a third of the splitter): its name
+// column is as wide as the widest name needs, from half the list up to two thirds of it, and a
+// name still longer than its cell is shown cut in its middle ("BIOS Char…Byte 1"), so rows whose
+// names begin alike stay apart.
 class CPickerGrid : public KvUi::CPropList {
 public:
     void FitColumns();

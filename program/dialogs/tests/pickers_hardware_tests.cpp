@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -133,16 +134,33 @@ TEST_F(HardwarePicker, PropertyListShowsTheSelectedItem) {
         EXPECT_EQ(L"Основные", rows.front());
         EXPECT_NE(rows.end(), std::find(rows.begin(), rows.end(), L"Системные"));
         EXPECT_NE(rows.end(), std::find(rows.begin(), rows.end(), L"Type=0"));
-        // At the dialog's own size every name fits its column ("BIOS Characteristics" and its
-        // two extension bytes read apart).
+        // At the dialog's own size every row's name is shown whole within the list, or cut in its
+        // middle, and no two rows read alike ("BIOS Characteristics" and its two extension bytes).
         HWND list = ::FindWindowExW(d.GetGrid().m_hWnd, nullptr, WC_LISTVIEWW, nullptr);
         ASSERT_NE(nullptr, list);
+        RECT client;
+        ::GetClientRect(list, &client);
+        std::set<std::wstring> shown;
         for (int i = 0; i < ListView_GetItemCount(list); ++i) {
-            wchar_t name[256] = {};
-            ListView_GetItemText(list, i, 0, name, 256);
+            wchar_t text[256] = {};
+            ListView_GetItemText(list, i, 0, text, 256);
+            std::wstring name = d.GetGrid().GetProperty(i)->GetName();
             RECT cell = {};
             ListView_GetSubItemRect(list, i, 0, LVIR_LABEL, &cell);
-            EXPECT_GE(cell.right - cell.left, ListView_GetStringWidth(list, name)) << name;
+            EXPECT_LE(cell.left + ListView_GetStringWidth(list, text), std::min(cell.right, client.right)) << name;
+            // Whole, or its start and its end around "…".
+            std::wstring shownText = text;
+            size_t cut = shownText.find(L'\u2026');
+            if (cut == std::wstring::npos) {
+                EXPECT_EQ(name, shownText);
+            } else {
+                std::wstring head = shownText.substr(0, cut), tail = shownText.substr(cut + 1);
+                EXPECT_EQ(0, name.compare(0, head.size(), head)) << text;
+                EXPECT_TRUE(name.size() >= tail.size() &&
+                            name.compare(name.size() - tail.size(), tail.size(), tail) == 0)
+                    << text;
+            }
+            EXPECT_TRUE(shown.insert(text).second) << text;
         }
     });
 }
