@@ -51,13 +51,7 @@ using KvGallery::SaveWindow;
 
 const int g_init = (::InitCommonControls(), 0);
 
-void Pump(DWORD ms) {
-    DWORD end = ::GetTickCount() + ms;
-    do {
-        KvUi::PumpWaitingMessages();
-        ::Sleep(10);
-    } while ((LONG)(end - ::GetTickCount()) > 0);
-}
+using KvGallery::PumpFor;
 
 // The templates drawn so far.
 std::set<UINT>& Drawn() {
@@ -65,19 +59,14 @@ std::set<UINT>& Drawn() {
     return drawn;
 }
 
-// The window as it is on the screen, brought to the top and painted, saved as <name>.png.
+// The window as it is on the screen, brought to the top and painted, saved as
+// VICheck64-<template>[-<state>].png.
 void Shoot(HWND top, UINT templateId, const std::wstring& state) {
     std::wstring folder = KvGallery::Folder();
     ASSERT_FALSE(folder.empty()) << "KV_GALLERY_DIR is not set";
-    ::SetWindowPos(top, HWND_TOPMOST, 20, 20, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
-    ::SetForegroundWindow(top);
-    ::RedrawWindow(top, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
-    Pump(300);
     std::wstring png =
         folder + L"\\VICheck64-" + std::to_wstring(templateId) + (state.empty() ? L"" : L"-" + state) + L".png";
-    ::DeleteFileW(png.c_str());
-    EXPECT_EQ(S_OK, SaveWindow(top, png)) << png.c_str();
-    ::SetWindowPos(top, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    EXPECT_EQ(S_OK, KvGallery::ShootTop(top, png)) << png.c_str();
     Drawn().insert(templateId);
 }
 
@@ -92,7 +81,7 @@ void ShootModal(UINT templateId, const std::wstring& state, const std::function<
         shown = true;
         if (prepare)
             prepare(d);
-        Pump(100);
+        PumpFor(100);
         // A page is shown in its sheet.
         HWND top = (::GetWindowLongW(d.m_hWnd, GWL_STYLE) & WS_CHILD) ? ::GetAncestor(d.m_hWnd, GA_ROOT) : d.m_hWnd;
         Shoot(top, templateId, state);
@@ -377,7 +366,7 @@ TEST(Gallery, ExchangeAndToolDialogs) {
         [](KvUi::CDialog& d) {
             auto& dep = static_cast<dlgDependens&>(d);
             for (int i = 0; i < 3000 && !dep.IsWalkDone(); ++i)
-                Pump(5);
+                PumpFor(5);
         });
     {
         int abort = 0;
