@@ -84,8 +84,8 @@ TEST(PickersGallery, HardwarePicker) {
         ::ShowWindow(d.m_hWnd, SW_SHOW);
         CTreeCtrlEx& tree = d.GetTree();
         HTREEITEM bios = Child(tree, d.GetSmbiosItem(), L"BIOS Information");
-        tree.SetCheckState(bios, CTreeCtrlEx::StateChecked, tree.GetCheckState(bios));
         tree.SelectItem(bios);
+        PressSpace(tree); // checked as the user does it, so OK follows
         ShootBothSizes(d, IDD_BROWSE_DEVICE);
         d.EndDialog(IDCANCEL);
     });
@@ -102,8 +102,9 @@ TEST(PickersGallery, DiskSectorPicker) {
     presenter.OnDialog<dlgBrowseDiskSector>(IDD_BROWSE_DISK_SECTOR, [](dlgBrowseDiskSector& d) {
         CTreeCtrlEx& tree = d.GetTree();
         HTREEITEM disk = Child(tree, nullptr, L"PhysicalDrive1");
-        HTREEITEM mbr = Child(tree, disk, L"MBR");
-        tree.SetCheckState(mbr, CTreeCtrlEx::StateChecked, tree.GetCheckState(mbr));
+        // The MBR checked as the user does it (Space), so OK follows.
+        tree.SelectItem(Child(tree, disk, L"MBR"));
+        PressSpace(tree);
         tree.SelectItem(disk);
         ShootBothSizes(d, IDD_BROWSE_DISK_SECTOR);
         d.EndDialog(IDCANCEL);
