@@ -31,7 +31,7 @@ std::wstring Trimmed(const std::wstring& s) {
 
 } // namespace
 
-KV_BEGIN_MESSAGE_MAP(dlgAddResources, ResizeDialog)
+KV_BEGIN_MESSAGE_MAP(dlgAddResources, KvUi::CDialog)
 ON_CONTROL(LBN_SELCHANGE, IDC_ADDRES_KINDS, OnKindChanged)
 ON_BN_CLICKED(IDC_ADDRES_ALL_FILES, OnAllFiles)
 ON_BN_CLICKED(IDC_ADDRES_BY_FILTER, OnByFilter)
@@ -65,7 +65,7 @@ const wchar_t* dlgAddResources::KindName(int kind) {
 }
 
 dlgAddResources::dlgAddResources(CWnd* pParent, CResourceOperationList* operations, int selector, int exeByExten)
-    : ResizeDialog(IDD_ADD_RESOURCES, pParent), m_pOperations(operations), m_nExeByExten(exeByExten) {
+    : KvUi::CDialog(IDD_ADD_RESOURCES, pParent), m_pOperations(operations), m_nExeByExten(exeByExten) {
     switch (selector) {
     case 0:
         m_nKindBits = 1;
@@ -94,19 +94,9 @@ dlgAddResources::~dlgAddResources() {
     }
 }
 
-void dlgAddResources::DefineLayout(std::vector<ResizeLayoutEntry>& defs) {
-    defs.push_back({IDC_ADDRES_FILTERS, 0x01, {}});
-    defs.push_back({IDC_ADDRES_OPERATIONS_LABEL, 0x01, {}});
-    defs.push_back({IDC_ADDRES_OPERATIONS, 0x03, {}});
-    defs.push_back({IDC_ADDRES_REMOVE, 0x08, {}});
-    defs.push_back({IDC_ADDRES_EXE_MARK, 0x08, {}});
-    defs.push_back({IDOK, 0x0C, {}});
-    defs.push_back({IDCANCEL, 0x0C, {}});
-}
-
 BOOL dlgAddResources::OnInitDialog() {
     m_filters.CreateOver(this, IDC_ADDRES_FILTERS);
-    ResizeDialog::OnInitDialog();
+    KvUi::CDialog::OnInitDialog();
 
     HWND kinds = GetDlgItem(IDC_ADDRES_KINDS);
     const int order[] = {KindFiles, KindFolderFiles, KindRegValues, KindRegKeys, KindSectors, KindPciDevice};
@@ -442,9 +432,12 @@ void dlgAddResources::OnRemoveOperations() {
 void dlgAddResources::OnOK() {
     if (!m_pOperations || m_pOperations->empty())
         return; // OK is not enabled then
-    SaveFilters();
-    if (m_nKindBits & 1)
+    // The filter lines are shown, and read from the profile, only where files are offered; only
+    // then are they written back (else the empty list would wipe the user's lines).
+    if (m_nKindBits & 1) {
+        SaveFilters();
         m_bMarkExecutable = ::IsDlgButtonChecked(m_hWnd, IDC_ADDRES_EXE_MARK) == BST_CHECKED ? 1 : 0;
+    }
     EndDialog(IDOK);
 }
 

@@ -4,7 +4,7 @@
 // keeps the file filter lines in the profile section "Filters".
 #pragma once
 
-#include "ResizeDialog.h"
+#include <kvui/dialog.h>
 
 #include <kvui/editlist.h>
 #include <valkit.h>
@@ -32,7 +32,7 @@ typedef std::list<SResourceOperation*> CResourceOperationList;
 // controlled. 0 (and the resource untouched) for another kind.
 int FillResourceFromOperation(const SResourceOperation& op, CIChResorce& resource);
 
-class dlgAddResources : public ResizeDialog {
+class dlgAddResources : public KvUi::CDialog {
 public:
     enum Kind {
         KindFiles = 0,       // "Выбранные файлы"
@@ -56,7 +56,6 @@ public:
 
     BOOL OnInitDialog() override;
     void OnOK() override;
-    void DefineLayout(std::vector<ResizeLayoutEntry>& defs) override;
 
     int m_bMarkExecutable = 0; // a result: mark executables by the extension list
 

@@ -75,17 +75,25 @@ void dlgBrowseDevice::FillTree() {
 
     // Every picked entry gets a path of its own: two that would read alike (the same name and
     // number twice in a damaged table, a device without an address) are told apart by a count.
+    // Parents are named before their children, so a child's path holds its parent's count.
     std::set<std::wstring> used;
-    WalkPostOrder([&](HTREEITEM h) {
+    std::vector<HTREEITEM> stack = {m_hComputer};
+    while (!stack.empty()) {
+        HTREEITEM h = stack.back();
+        stack.pop_back();
+        std::vector<HTREEITEM> children;
+        for (HTREEITEM c = m_tree.GetChildItem(h); c; c = m_tree.GetNextSiblingItem(c))
+            children.push_back(c);
+        stack.insert(stack.end(), children.rbegin(), children.rend());
         if (!IsPickEligible(h))
-            return;
+            continue;
         std::wstring base = SegmentOf(h), path = PathOf(h);
         for (int n = 2; used.count(Upper(path)); ++n) {
             m_segments[h] = base + L" (" + std::to_wstring(n) + L")";
             path = PathOf(h);
         }
         used.insert(Upper(path));
-    });
+    }
 
     m_tree.Expand(m_hComputer, TVE_EXPAND);
     ::SetFocus(m_tree.m_hWnd);
@@ -135,19 +143,9 @@ void dlgBrowseDevice::FillSmbios() {
             m_tree.InsertItem(t->GetName(), image, image, parent, TVI_LAST, AddEntry(SmartPtr<IEntry>(t)));
         std::list<SmartPtr<ISMBIOSField>> fields;
         t->GetFields(fields, nullptr);
-        // A name that repeats within the table: each such field is named with its offset too.
-        std::map<std::wstring, int> names;
         for (const auto& f : fields)
             if (!f->IsSystem())
-                ++names[Upper(f->GetName())];
-        for (const auto& f : fields) {
-            if (f->IsSystem())
-                continue;
-            HTREEITEM item =
                 m_tree.InsertItem(f->GetName(), image, image, table, TVI_LAST, AddEntry(SmartPtr<IEntry>(f)));
-            if (names[Upper(f->GetName())] > 1)
-                m_segments[item] = Format(L" #%.2llX", f->GetName(), f->GetOffset());
-        }
     }
     m_tree.Expand(m_hSmbios, TVE_EXPAND);
 }

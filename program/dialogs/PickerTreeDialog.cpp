@@ -14,6 +14,104 @@ namespace {
 const UINT WM_PICKER_CHECK_CHANGED = WM_APP + 0x317;
 } // namespace
 
+KV_BEGIN_MESSAGE_MAP(CPickerGrid, CPropList)
+ON_WM_SIZE()
+KV_END_MESSAGE_MAP()
+
+void CPickerGrid::OnSize(UINT type, int cx, int cy) {
+    CPropList::OnSize(type, cx, cy);
+    FitColumns();
+}
+
+namespace {
+// The text's width in the list's font.
+int TextWidth(HDC dc, const std::wstring& text) {
+    SIZE size = {};
+    ::GetTextExtentPoint32W(dc, text.c_str(), (int)text.size(), &size);
+    return size.cx;
+}
+
+// The ways a text can be cut in its middle to fit a width: its first h characters, "…" and as
+// many of its last ones as fit, for every h; the cut that keeps 8 characters in front first.
+struct Cut {
+    size_t head, tail;
+};
+std::vector<Cut> MiddleCuts(HDC dc, const std::wstring& text, int width) {
+    std::vector<Cut> cuts;
+    const size_t n = text.size();
+    size_t tail = n > 0 ? n - 1 : 0;
+    for (size_t head = 0; head < n; ++head) {
+        if (head + tail >= n)
+            tail = n - head - 1;
+        while (tail > 0 && TextWidth(dc, text.substr(0, head) + L"\u2026" + text.substr(n - tail)) > width)
+            --tail;
+        if (TextWidth(dc, text.substr(0, head) + L"\u2026" + text.substr(n - tail)) > width)
+            break; // even the head alone is too wide now
+        cuts.push_back({head, tail});
+    }
+    std::stable_sort(cuts.begin(), cuts.end(), [](const Cut& a, const Cut& b) {
+        auto off = [](size_t h) { return h > 8 ? h - 8 : 8 - h; };
+        return off(a.head) < off(b.head);
+    });
+    return cuts;
+}
+
+// A name as its cell shows it: whole when it fits; else cut in its middle, choosing a cut that no
+// other name of the list could give (so "System BIOS Major Release" and "... Minor Release" read
+// apart), or the first cut when every cut is shared.
+std::wstring ShownName(HDC dc, const std::vector<std::wstring>& names, size_t index, int width) {
+    const std::wstring& text = names[index];
+    if (TextWidth(dc, text) <= width)
+        return text;
+    std::vector<Cut> cuts = MiddleCuts(dc, text, width);
+    if (cuts.empty())
+        return std::wstring(L"\u2026");
+    auto make = [&](const Cut& c) { return text.substr(0, c.head) + L"\u2026" + text.substr(text.size() - c.tail); };
+    for (const Cut& c : cuts) {
+        const std::wstring head = text.substr(0, c.head), tail = text.substr(text.size() - c.tail);
+        bool shared = false;
+        for (size_t k = 0; k < names.size() && !shared; ++k)
+            shared = k != index && names[k] != text && names[k].size() >= c.head + c.tail &&
+                     names[k].compare(0, c.head, head) == 0 &&
+                     names[k].compare(names[k].size() - c.tail, c.tail, tail) == 0;
+        if (!shared)
+            return make(c);
+    }
+    return make(cuts.front());
+}
+} // namespace
+
+void CPickerGrid::FitColumns() {
+    HWND list = ::FindWindowExW(m_hWnd, nullptr, WC_LISTVIEWW, nullptr);
+    if (!list)
+        return;
+    RECT rc;
+    ::GetClientRect(list, &rc);
+    const int width = rc.right - rc.left;
+    const int padding = 12; // the cell's inner margins
+    HDC dc = ::GetDC(list);
+    HGDIOBJ font = ::SelectObject(dc, (HGDIOBJ)::SendMessageW(list, WM_GETFONT, 0, 0));
+    // The names as wide as the widest needs, from half the list up to two thirds of it.
+    int names = width / 2;
+    for (int i = 0; i < GetPropertyCount(); ++i)
+        names = std::max(names, TextWidth(dc, GetProperty(i)->GetName()) + padding + ::GetSystemMetrics(SM_CXSMICON));
+    names = std::max(width / 2, std::min(names, width * 2 / 3));
+    ListView_SetColumnWidth(list, 0, names);
+    ListView_SetColumnWidth(list, 1, std::max(width - names, 0));
+    // A name longer than its cell is cut in its middle, so rows stay apart.
+    std::vector<std::wstring> all;
+    for (int i = 0; i < GetPropertyCount(); ++i)
+        all.push_back(GetProperty(i)->GetName());
+    for (int i = 0; i < (int)all.size() && i < ListView_GetItemCount(list); ++i) {
+        RECT label = {};
+        ListView_GetSubItemRect(list, i, 0, LVIR_LABEL, &label);
+        std::wstring text = ShownName(dc, all, i, label.right - label.left - padding);
+        ListView_SetItemText(list, i, 0, const_cast<wchar_t*>(text.c_str()));
+    }
+    ::SelectObject(dc, font);
+    ::ReleaseDC(list, dc);
+}
+
 KV_BEGIN_MESSAGE_MAP(CPickerTreeDialog, ResizeDialog)
 ON_MESSAGE(WM_CREATE, OnCreateMsg)
 ON_MESSAGE(WM_SIZE, OnSizeMsg)
@@ -152,6 +250,7 @@ void CPickerTreeDialog::OnSelChanged(NMHDR* hdr, LRESULT* pResult) {
     UpdateOk();
     m_grid.RemoveAll();
     ShowProperties(h);
+    m_grid.FitColumns();
     m_grid.Invalidate();
 }
 

@@ -23,6 +23,20 @@ struct PickedEntry {
     VDeviceInfo::SmartPtr<VDeviceInfo::IEntry> entry;
 };
 
+// The read-only property list of a picker. The list is narrow (a third of the splitter): its name
+// column is as wide as the widest name needs, from half the list up to two thirds of it, and a
+// name still longer than its cell is shown cut in its middle ("BIOS Char…Byte 1"), so rows whose
+// names begin alike stay apart.
+class CPickerGrid : public KvUi::CPropList {
+public:
+    void FitColumns();
+
+protected:
+    void OnSize(UINT type, int cx, int cy);
+
+    KV_DECLARE_MESSAGE_MAP()
+};
+
 class CPickerTreeDialog : public ResizeDialog {
 public:
     static constexpr UINT kTreeId = 0xE900;
@@ -86,7 +100,7 @@ protected:
     KvUi::CHostFrame m_frame;
     KvUi::CSplitterWnd m_splitter;
     CTreeCtrlEx m_tree;
-    KvUi::CPropList m_grid;
+    CPickerGrid m_grid;
     KvUi::CImageList m_images;
     VDeviceInfo::SmartPtr<VDeviceInfo::IDeviceImageList> m_deviceImages;
     std::vector<VDeviceInfo::SmartPtr<VDeviceInfo::IEntry>> m_entries;

@@ -51,9 +51,10 @@ void ResizeLayout::BuildLayout() {
 namespace {
 // One axis of an entry: the new low and high edges.
 //   stretch: the high edge follows the window; move: the control keeps its size and the low edge
-//   follows (move wins over stretch, so an entry with both moves and keeps its size).
-//   Proportional within a group span [g0, g1] of old size gSize and new size nSize; a group of
-//   no size has nothing to scale by and is placed plainly.
+//   follows (placed plainly, move wins over stretch, so an entry with both moves and keeps its
+//   size). Proportional within a group span [g0, g1] of old size gSize and new size nSize, where
+//   stretch wins: the low edge scales and the high edge scales too; a group of no size has nothing
+//   to scale by and is placed plainly.
 void PlaceAxis(LONG lo, LONG hi, bool stretch, bool move, int delta, const LONG* g0, int gSize, int neighbour,
                LONG& outLo, LONG& outHi) {
     if (!stretch && !move)
@@ -61,7 +62,7 @@ void PlaceAxis(LONG lo, LONG hi, bool stretch, bool move, int delta, const LONG*
     if (g0 && gSize > 0) {
         int nSize = std::max(0, gSize + delta);
         outLo = *g0 + ::MulDiv(lo - *g0, nSize, gSize);
-        if (move || !stretch)
+        if (!stretch)
             outHi = outLo + (hi - lo);
         else if (neighbour < 0)
             outHi = *g0 + ::MulDiv(hi - *g0, nSize, gSize);

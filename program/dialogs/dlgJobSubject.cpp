@@ -7,10 +7,12 @@ KV_BEGIN_MESSAGE_MAP(dlgJobCPA, KvUi::CDialog)
 ON_CONTROL(EN_CHANGE, IDC_JOB_NAME, OnNameChange)
 KV_END_MESSAGE_MAP()
 
-dlgJobCPA::dlgJobCPA(KvUi::CWnd* parent, CIChJob* job, int isNew)
-    : KvUi::CDialog(IDD_JOB_CPA, parent), m_pJob(job), m_bNew(isNew) {
-    // A board job and a job with a negative ID are not this program's to change.
-    m_bReadOnly = job && (job->m_SubType == JobBoard || job->m_Id < 0);
+dlgJobCPA::dlgJobCPA(KvUi::CWnd* parent, CIChJob* job)
+    : KvUi::CDialog(IDD_JOB_CPA, parent), m_pJob(job), m_bReadOnly(false), m_bLocked(false) {
+    // A board job's name and description are the board's; a job with a negative ID is not this
+    // program's to confirm at all.
+    m_bLocked = job && job->m_Id < 0;
+    m_bReadOnly = job && (job->m_SubType == JobBoard || m_bLocked);
 }
 
 BOOL dlgJobCPA::OnInitDialog() {
@@ -28,9 +30,12 @@ BOOL dlgJobCPA::OnInitDialog() {
         ::CheckDlgButton(m_hWnd, IDC_JOB_HOST_BASED, m_pJob->m_IsHostBased ? BST_CHECKED : BST_UNCHECKED);
     }
     ::EnableWindow(hostBased, FALSE);
-    if (m_bReadOnly) {
-        const int edits[] = {IDC_JOB_NAME, IDC_JOB_DESCRIPTION};
+    const int edits[] = {IDC_JOB_NAME, IDC_JOB_DESCRIPTION};
+    if (m_bLocked) {
         MakeDialogReadOnly(*this, edits, 2);
+    } else if (m_bReadOnly) {
+        for (int id : edits)
+            ::SendMessageW(GetDlgItem(id), EM_SETREADONLY, TRUE, 0);
     }
     // The flag is not shown: the description takes its place down to the box's bottom edge.
     RECT box, description;
@@ -47,7 +52,8 @@ void dlgJobCPA::OnNameChange() {
 }
 
 void dlgJobCPA::OnOK() {
-    if (m_bReadOnly || !m_pJob) {
+    // A job with a negative ID has no OK: Enter closes the dialog as "Закрыть" does.
+    if (m_bLocked || !m_pJob) {
         OnCancel();
         return;
     }
@@ -56,8 +62,10 @@ void dlgJobCPA::OnOK() {
         return;
     m_pJob->SetName(name);
     m_pJob->SetDescription(GetDlgItemText(IDC_JOB_DESCRIPTION));
-    // The flag cannot be changed here: it keeps what it showed.
-    m_pJob->m_IsHostBased = ::IsDlgButtonChecked(m_hWnd, IDC_JOB_HOST_BASED) == BST_CHECKED ? 1 : 0;
+    // The flag cannot be changed here: it keeps what it showed. A board job's flag is neither
+    // loaded nor shown, so it is left as it is.
+    if (m_pJob->m_SubType != JobBoard)
+        m_pJob->m_IsHostBased = ::IsDlgButtonChecked(m_hWnd, IDC_JOB_HOST_BASED) == BST_CHECKED ? 1 : 0;
     EndDialog(IDOK);
 }
 

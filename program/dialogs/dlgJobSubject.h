@@ -1,5 +1,6 @@
-// The job dialog and the subject's property sheet of the properties command. A board job, and a
-// job with a negative ID, are shown read-only; the subject sheet never changes its subject.
+// The job dialog and the subject's property sheet of the properties command. A board job's name
+// and description are shown read-only; a job with a negative ID is only shown, with "Закрыть";
+// the subject sheet never changes its subject.
 #pragma once
 
 #include "IChNode.h"
@@ -9,8 +10,7 @@
 
 class dlgJobCPA : public KvUi::CDialog {
 public:
-    // isNew: the job is being created (the properties command passes 0).
-    dlgJobCPA(KvUi::CWnd* parent, CIChJob* job, int isNew);
+    dlgJobCPA(KvUi::CWnd* parent, CIChJob* job);
 
     BOOL OnInitDialog() override;
     void OnOK() override;
@@ -20,8 +20,8 @@ protected:
     void OnNameChange();
 
     CIChJob* m_pJob;
-    int m_bNew;
-    bool m_bReadOnly;
+    bool m_bReadOnly; // the edits are read-only (a board job, a job with a negative ID)
+    bool m_bLocked;   // nothing can be confirmed (a job with a negative ID)
 
     KV_DECLARE_MESSAGE_MAP()
 };

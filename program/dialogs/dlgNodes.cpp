@@ -9,6 +9,11 @@
 
 // ---- add subordinates ------------------------------------------------------------------------
 
+namespace {
+// The room a header item takes around its caption.
+const int kHeaderPadding = 16;
+} // namespace
+
 int CAddNodesList::CompareNodes(const CIChNode* a, const CIChNode* b, int column) {
     switch (column) {
     case 0:
@@ -81,7 +86,10 @@ BOOL dlgAddNodes::OnInitDialog() {
     m_wndList.SetExtendedStyle(LVS_EX_FULLROWSELECT | LVS_EX_HEADERDRAGDROP | LVS_EX_LABELTIP | LVS_EX_SUBITEMIMAGES);
     m_wndList.SetImageList(m_wndList.m_Images.m_hImageList, LVSIL_SMALL);
     m_wndList.InsertColumn(0, L"Объект", LVCFMT_LEFT, 240);
-    m_wndList.InsertColumn(1, L"Принадлежит", LVCFMT_LEFT, 85);
+    // The count is narrow, its caption is not: the column is at least as wide as its caption.
+    const wchar_t* const belongs = L"Принадлежит";
+    m_wndList.InsertColumn(1, belongs, LVCFMT_LEFT,
+                           std::max(85, ListView_GetStringWidth(m_wndList.m_hWnd, belongs) + kHeaderPadding));
     if (group)
         m_wndList.InsertColumn(2, L"Путь", LVCFMT_LEFT, 300);
     if (usable) {

@@ -368,7 +368,7 @@ void CMainFrame::OnNodeProperties(UINT id) {
         CIChJob* job = static_cast<CIChJob*>(node);
         // A job of another SubType has no dialog and goes on as if confirmed.
         if (job->m_SubType == JobBoard || job->m_SubType == JobSecondEdition) {
-            dlgJobCPA dlg(this, job, 0);
+            dlgJobCPA dlg(this, job);
             if (dlg.DoModal() != IDOK)
                 return;
         }

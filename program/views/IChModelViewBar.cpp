@@ -22,6 +22,7 @@ BOOL CIChModelViewBar::CreateBar(KvUi::CFrameWnd* frame, UINT nID, IModelViewHos
     ::SetWindowLongW(m_wndToolBar.m_hWnd, GWL_STYLE, style | CCS_NOPARENTALIGN | CCS_NORESIZE);
     if (!m_wndToolBar.SetButtons(kStructureToolbarButtons, 7, IDR_STRUCTURE_TOOLBAR, 16, 16, RGB(255, 0, 255)))
         return FALSE;
+    m_wndToolBar.SetFlyBy(TRUE);
     RecalcBarLayout();
     return TRUE;
 }

@@ -158,6 +158,7 @@ BOOL COutputBar::CreateBar(KvUi::CFrameWnd* frame, UINT nID, int height, IModelV
     for (int i = 0; i < 5; ++i)
         m_wndToolBar.SetButtonText(kRelationButtons[i], kRelationButtonTexts[i]);
     m_wndToolBar.SendMessage(TB_AUTOSIZE);
+    m_wndToolBar.SetFlyBy(TRUE);
     frame->AddControlBar(&m_wndToolBar);
     SetContent(m_wndPanel.m_hWnd);
     Layout();

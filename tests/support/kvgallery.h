@@ -81,6 +81,31 @@ inline HRESULT SaveWindow(HWND h, const std::wstring& path) {
     return hr;
 }
 
+// Runs the thread's messages for a while (the windows paint).
+inline void PumpFor(DWORD ms) {
+    DWORD end = ::GetTickCount() + ms;
+    MSG m;
+    do {
+        while (::PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&m);
+            ::DispatchMessageW(&m);
+        }
+        ::Sleep(10);
+    } while ((LONG)(end - ::GetTickCount()) > 0);
+}
+
+// A top-level window brought to the top at (20, 20), painted, and saved as a PNG file.
+inline HRESULT ShootTop(HWND top, const std::wstring& png) {
+    ::SetWindowPos(top, HWND_TOPMOST, 20, 20, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+    ::SetForegroundWindow(top);
+    ::RedrawWindow(top, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
+    PumpFor(300);
+    ::DeleteFileW(png.c_str());
+    HRESULT hr = SaveWindow(top, png);
+    ::SetWindowPos(top, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    return hr;
+}
+
 // The gallery folder (KV_GALLERY_DIR), empty when the test was not given one.
 inline std::wstring Folder() {
     wchar_t buf[MAX_PATH * 2] = {};

@@ -1,5 +1,6 @@
 // The thin control wrappers.
 #include "kvui/controls.h"
+#include "kvui/frame.h"
 
 namespace KvUi {
 
@@ -188,6 +189,23 @@ std::wstring CStatusBar::GetPaneText(int i) const {
 }
 
 // ---- toolbar -------------------------------------------------------------------------------
+
+KV_BEGIN_MESSAGE_MAP(CToolBar, CWnd)
+ON_NOTIFY_REFLECT_EX(TBN_HOTITEMCHANGE, OnHotItemChange)
+KV_END_MESSAGE_MAP()
+
+BOOL CToolBar::OnHotItemChange(NMHDR* hdr, LRESULT*) {
+    if (!m_bFlyBy)
+        return FALSE;
+    const NMTBHOTITEM* hot = reinterpret_cast<const NMTBHOTITEM*>(hdr);
+    // The frame around the bar (the bar may stand in a docked pane, or in a panel of one).
+    for (HWND h = ::GetParent(m_hWnd); h; h = ::GetParent(h))
+        if (CFrameWnd* frame = dynamic_cast<CFrameWnd*>(CWnd::FromHandlePermanent(h))) {
+            frame->ShowPrompt((hot->dwFlags & HICF_LEAVING) ? 0 : (UINT)hot->idNew);
+            break;
+        }
+    return FALSE; // the parent sees it too
+}
 
 BOOL CToolBar::Create(CWnd* parent, UINT nID) {
     if (!CreateEx(0, TOOLBARCLASSNAMEW, nullptr,

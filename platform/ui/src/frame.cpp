@@ -175,13 +175,16 @@ void CFrameWnd::OnInitMenuPopup(HMENU menu, UINT, BOOL system) {
         UpdateMenu(menu);
 }
 
+void CFrameWnd::ShowPrompt(UINT nID) {
+    if (m_pStatusBar && m_pStatusBar->m_hWnd)
+        m_pStatusBar->SetPaneText(0, nID ? GetMessageString(nID) : LoadStr(AFX_IDS_IDLEMESSAGE));
+}
+
 void CFrameWnd::OnMenuSelect(UINT id, UINT flags, HMENU menu) {
-    if (!m_pStatusBar || !m_pStatusBar->m_hWnd)
-        return;
     if (flags == 0xFFFF && !menu)
-        m_pStatusBar->SetPaneText(0, LoadStr(AFX_IDS_IDLEMESSAGE));
+        ShowPrompt(0);
     else if (!(flags & (MF_POPUP | MF_SEPARATOR)))
-        m_pStatusBar->SetPaneText(0, GetMessageString(id));
+        ShowPrompt(id);
 }
 
 void CFrameWnd::OnSize(UINT, int, int) { RecalcLayout(); }

@@ -264,6 +264,44 @@ TEST(ResizeDialog, EraseLeavesOpaqueControlsAloneAndPaintsOverFramesAndGroupBoxe
     });
 }
 
+// What the erase paints: the client is filled with a colour of the test through a context of the
+// dialog that does not leave out its children, then erased: the opaque controls (edit, list) keep
+// the colour, the frame and the group box and the free client are painted over.
+TEST(ResizeDialog, ErasePaintsOverFramesAndGroupBoxesButNotOverOpaqueControls) {
+    CTestResizeDlg dlg(7102, {{1301, 0x03, {}}, {1302, 0x01, {}}, {1304, 0x01, {}}, {1305, 0x03, {}}});
+    RunDialog(dlg, [](CTestResizeDlg& d) {
+        HWND h = d.m_hWnd;
+        ::SetWindowPos(h, HWND_TOPMOST, 10, 10, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+        ::UpdateWindow(h);
+        auto center = [&](int id) {
+            RECT rc;
+            ::GetWindowRect(d.GetDlgItem(id), &rc);
+            ::MapWindowPoints(nullptr, h, reinterpret_cast<POINT*>(&rc), 2);
+            return POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+        };
+        const COLORREF mark = RGB(250, 10, 130);
+        HDC dc = ::GetDCEx(h, nullptr, DCX_CACHE); // children not left out
+        ASSERT_EQ(h, ::WindowFromDC(dc));
+        RECT client;
+        ::GetClientRect(h, &client);
+        HBRUSH brush = ::CreateSolidBrush(mark);
+        ::FillRect(dc, &client, brush);
+        ::DeleteObject(brush);
+        ::SendMessageW(h, WM_ERASEBKGND, (WPARAM)dc, 0);
+        ::GdiFlush();
+        struct Case {
+            int id;
+            bool keeps;
+        };
+        for (const Case& c : {Case{1301, true}, Case{1302, true}, Case{1304, false}, Case{1305, false}}) {
+            POINT p = center(c.id);
+            EXPECT_EQ(c.keeps, ::GetPixel(dc, p.x, p.y) == mark) << c.id;
+        }
+        EXPECT_NE(mark, ::GetPixel(dc, client.right - 3, 3)); // the free client
+        ::ReleaseDC(h, dc);
+    });
+}
+
 // ---- tri-state tree ------------------------------------------------------------------------
 
 // A top-level window that hands the tree its own notifications and records what it hears.

@@ -245,6 +245,61 @@ TEST(BulkCreation, FilterLinesLiveInTheProfile) {
     }
 }
 
+// OK with a registry, sector or hardware family, where the filter lines are neither shown nor
+// read, leaves the user's lines in the profile as they were; with files they are written back.
+TEST(BulkCreation, OkKeepsTheFilterLinesOfTheProfileWhereTheyWereNotShown) {
+    ScopedSources sources;
+    sources.Pci(TwoEqualAdaptersAndANetworkCard());
+    sources.Smbios(BuiltSmbiosTable());
+    std::wstring image = TempPath(L"bulk_filters.img");
+    WriteNestedMbrImage(image);
+    sources.Drives({VDeviceInfo::Common::ReadDiskImage(image, 1, 512)});
+    std::wstring file = LocalTempPath(L"f.txt");
+    TouchFile(file);
+    const std::vector<std::wstring> stored = {L"*.exe", L"*.sys; *.drv", L"*.txt"};
+    for (int selector : {0, 1, 2, 3}) {
+        SCOPED_TRACE(selector);
+        SetFilters(stored);
+        KvTest::CScopedPresenter presenter;
+        presenter.QueueFiles({file});
+        presenter.OnDialog<dlgBrowseRegistry>(IDD_BROWSE_REGISTRY, [](dlgBrowseRegistry& r) {
+            HTREEITEM hkcu = r.FindChild(r.GetRootItem(), L"HKEY_CURRENT_USER");
+            r.GetTree().Expand(hkcu, TVE_EXPAND);
+            r.GetTree().SelectItem(r.FindChild(hkcu, L"Software"));
+            ::SendMessageW(r.m_hWnd, WM_COMMAND, IDOK, 0);
+        });
+        presenter.OnDialog<dlgBrowseDiskSector>(IDD_BROWSE_DISK_SECTOR, [](dlgBrowseDiskSector& s) {
+            ::ShowWindow(s.m_hWnd, SW_SHOW);
+            CTreeCtrlEx& tree = s.GetTree();
+            tree.SelectItem(Child(tree, Child(tree, nullptr, L"PhysicalDrive1"), L"MBR"));
+            PressSpace(tree);
+            ::SendMessageW(s.m_hWnd, WM_COMMAND, IDOK, 0);
+        });
+        presenter.OnDialog<dlgBrowseDevice>(IDD_BROWSE_DEVICE, [](dlgBrowseDevice& b) {
+            ::ShowWindow(b.m_hWnd, SW_SHOW);
+            HTREEITEM first = nullptr;
+            b.ForEachItem([&](HTREEITEM h) {
+                if (!first && b.GetItemEntry(h))
+                    first = h;
+            });
+            ASSERT_NE(nullptr, first);
+            b.GetTree().SelectItem(first);
+            PressSpace(b.GetTree());
+            ::SendMessageW(b.m_hWnd, WM_COMMAND, IDOK, 0);
+        });
+        RunBulk(selector, presenter, [&](dlgAddResources& d) {
+            if (selector == 0)
+                d.GetFilterList().RemoveItem(1);
+            Click(d, IDC_ADDRES_ADD);
+            ASSERT_TRUE(Enabled(d, IDOK)) << "no operation was added";
+            Click(d, IDOK);
+        });
+        const std::vector<std::wstring> expected =
+            selector == 0 ? std::vector<std::wstring>{L"*.exe", L"*.txt"} : stored;
+        EXPECT_EQ(expected, StoredFilters());
+    }
+}
+
 TEST(BulkCreation, RegistryKeyFromThePicker) {
     KvTest::CScopedPresenter presenter;
     presenter.OnDialog<dlgBrowseRegistry>(IDD_BROWSE_REGISTRY, [](dlgBrowseRegistry& r) {
@@ -634,6 +689,104 @@ TEST(BulkToStore, ResourceDialogTakesARegistryValueFromThePicker) {
     }
     EXPECT_TRUE(reselected);
     ::RegDeleteTreeW(HKEY_CURRENT_USER, key);
+}
+
+// "Обзор..." of the resource dialog for a disk sector and for a hardware entry: the picker's
+// first pick gives the path and the parameters, and OK writes them into the resource.
+TEST(BulkToStore, ResourceDialogTakesASectorAndAHardwareEntryFromThePickers) {
+    ScopedSources sources;
+    sources.Pci(TwoEqualAdaptersAndANetworkCard());
+    sources.Smbios(BuiltSmbiosTable());
+    std::wstring image = TempPath(L"resource_dialog.img");
+    WriteNestedMbrImage(image);
+    sources.Drives({VDeviceInfo::Common::ReadDiskImage(image, 1, 512)});
+    CIChDataModel model;
+    ModelWithJob(model);
+    struct Case {
+        int kind;           // the kind chosen in the dialog
+        std::wstring path;  // the picked entry's path
+        int subType;        // the resource's kind after OK
+        std::wstring param; // a parameter written, with its value
+        long long value;
+    };
+    const Case cases[] = {
+        {ResDiskSector, L"PhysicalDrive1\\MBR", ResDiskSector, L"SECTOR", 0},
+        {ResPciDevice, L"SMBIOS\\BIOS Information #0000", ResSmbiosTable, L"Table Type", 0},
+        {ResPciDevice, L"PCI\\Видеоадаптеры\\Display #00010100", ResPciDevice, L"Bus Number", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.path.begin(), c.path.end()));
+        KvTest::CScopedPresenter presenter;
+        presenter.OnDialog<dlgBrowseDiskSector>(IDD_BROWSE_DISK_SECTOR, [](dlgBrowseDiskSector& s) {
+            CTreeCtrlEx& tree = s.GetTree();
+            tree.SelectItem(Child(tree, Child(tree, nullptr, L"PhysicalDrive1"), L"MBR"));
+            ::SendMessageW(s.m_hWnd, WM_COMMAND, IDOK, 0);
+        });
+        presenter.OnDialog<dlgBrowseDevice>(IDD_BROWSE_DEVICE, [&](dlgBrowseDevice& b) {
+            b.ForEachItem([&](HTREEITEM h) {
+                if (b.GetItemPath(h) == c.path)
+                    b.GetTree().SelectItem(h);
+            });
+            ::SendMessageW(b.m_hWnd, WM_COMMAND, IDOK, 0);
+        });
+        auto* r = static_cast<CIChResorce*>(model.CreateNode(NodeTypeResource));
+        r->m_Id = model.TakeNextId(NodeTypeResource);
+        std::wstring shown;
+        bool readOnly = false;
+        presenter.OnDialog<dlgResource>(IDD_RESOURCE, [&](dlgResource& d) {
+            ChooseResourceKind(d, c.kind);
+            Click(d, IDC_RES_BROWSE);
+            shown = d.GetDlgItemText(IDC_RES_PATH);
+            readOnly = (::GetWindowLongW(d.GetDlgItem(IDC_RES_PATH), GWL_STYLE) & ES_READONLY) != 0;
+            EXPECT_TRUE(Enabled(d, IDOK));
+            Click(d, IDOK);
+            if (!d.IsEnded())
+                d.EndDialog(IDCANCEL);
+        });
+        dlgResource dlg(nullptr, r, 15);
+        dlg.SetModel(&model);
+        EXPECT_EQ(IDOK, dlg.DoModal());
+        EXPECT_EQ(c.path, shown);
+        EXPECT_TRUE(readOnly);
+        EXPECT_EQ(c.subType, r->m_SubType);
+        EXPECT_EQ(c.path, r->m_Name);
+        EXPECT_EQ(c.value, r->GetParam(c.param).as_int64());
+        if (c.kind == ResDiskSector)
+            EXPECT_EQ(1, r->GetParam(L"DISK").as_int());
+    }
+}
+
+// A file of the model written again with a path variable and in other case: refused with the
+// message, the dialog stays open and the new resource is untouched.
+TEST(BulkToStore, ResourceDialogRefusesADuplicateWrittenWithAPathVariable) {
+    std::wstring file = LocalTempPath(L"Duplicate.exe");
+    TouchFile(file);
+    std::wstring folder = file.substr(0, file.find_last_of(L'\\'));
+    CIChDataModel model;
+    ModelWithJob(model);
+    model.m_PathVars[folder] = L"%KVDUPDIR%"; // a value and its variable
+    auto* present = static_cast<CIChResorce*>(model.CreateNode(NodeTypeResource));
+    present->SetName(file);
+    present->m_Id = model.TakeNextId(NodeTypeResource);
+    CIChResorce fresh;
+    KvTest::CScopedPresenter presenter;
+    bool okEnabled = false, open = false;
+    presenter.OnDialog<dlgResource>(IDD_RESOURCE, [&](dlgResource& d) {
+        ::SetDlgItemTextW(d.m_hWnd, IDC_RES_PATH, L"%KVDUPDIR%\\DUPLICATE.EXE");
+        okEnabled = Enabled(d, IDOK);
+        Click(d, IDOK);
+        open = !d.IsEnded();
+        if (open)
+            d.EndDialog(IDCANCEL);
+    });
+    dlgResource dlg(nullptr, &fresh, 1);
+    dlg.SetModel(&model);
+    EXPECT_EQ(IDCANCEL, dlg.DoModal());
+    EXPECT_TRUE(okEnabled);
+    EXPECT_TRUE(open);
+    ASSERT_EQ(1u, presenter.Boxes().size());
+    EXPECT_EQ(L"Такой ресурс уже присутствует в модели, выберите другой ресурс", presenter.Boxes()[0].text);
+    EXPECT_TRUE(fresh.m_Name.empty());
 }
 
 } // namespace

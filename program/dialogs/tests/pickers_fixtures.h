@@ -273,14 +273,17 @@ inline void ClickStateImage(CTreeCtrlEx& tree, HTREEITEM item) {
     KvUi::PumpWaitingMessages();
 }
 
-// Space on the tree's caret item, as the dialog's message loop hands it over.
-inline void PressSpace(CTreeCtrlEx& tree) {
-    MSG msg = {tree.m_hWnd, WM_KEYDOWN, VK_SPACE, 0};
+// A key pressed on a window, as the dialog's message loop hands it over.
+inline void PressKey(HWND h, UINT key) {
+    MSG msg = {h, WM_KEYDOWN, key, 0};
     if (!KvUi::PreTranslateChain(&msg)) {
         ::TranslateMessage(&msg);
         ::DispatchMessageW(&msg);
     }
     KvUi::PumpWaitingMessages();
 }
+
+// Space on the tree's caret item, as the dialog's message loop hands it over.
+inline void PressSpace(CTreeCtrlEx& tree) { PressKey(tree.m_hWnd, VK_SPACE); }
 
 } // namespace PickerFixtures

@@ -1,6 +1,7 @@
-// Gallery pictures of the pickers and of bulk creation as they run, with content, each resized
-// larger than its template and then smaller (which stops at the template's size):
-// build/gallery/pickers-<template>-larger.png and -smaller.png.
+// Gallery pictures of the pickers and of bulk creation as they run, with content: each picker
+// resized larger than its template and then smaller (which stops at the template's size),
+// build/gallery/pickers-<template>-larger.png and -smaller.png; bulk creation at its fixed size,
+// pickers-172.png.
 #include <gtest/gtest.h>
 
 #include "kvgallery.h"
@@ -83,8 +84,8 @@ TEST(PickersGallery, HardwarePicker) {
         ::ShowWindow(d.m_hWnd, SW_SHOW);
         CTreeCtrlEx& tree = d.GetTree();
         HTREEITEM bios = Child(tree, d.GetSmbiosItem(), L"BIOS Information");
-        tree.SetCheckState(bios, CTreeCtrlEx::StateChecked, tree.GetCheckState(bios));
         tree.SelectItem(bios);
+        PressSpace(tree); // checked as the user does it, so OK follows
         ShootBothSizes(d, IDD_BROWSE_DEVICE);
         d.EndDialog(IDCANCEL);
     });
@@ -99,7 +100,12 @@ TEST(PickersGallery, DiskSectorPicker) {
     sources.Drives({VDeviceInfo::Common::ReadDiskImage(image, 1, 512), BigDrive(2)});
     KvTest::CScopedPresenter presenter;
     presenter.OnDialog<dlgBrowseDiskSector>(IDD_BROWSE_DISK_SECTOR, [](dlgBrowseDiskSector& d) {
-        d.GetTree().SelectItem(Child(d.GetTree(), nullptr, L"PhysicalDrive1"));
+        CTreeCtrlEx& tree = d.GetTree();
+        HTREEITEM disk = Child(tree, nullptr, L"PhysicalDrive1");
+        // The MBR checked as the user does it (Space), so OK follows.
+        tree.SelectItem(Child(tree, disk, L"MBR"));
+        PressSpace(tree);
+        tree.SelectItem(disk);
         ShootBothSizes(d, IDD_BROWSE_DISK_SECTOR);
         d.EndDialog(IDCANCEL);
     });
@@ -121,7 +127,9 @@ TEST(PickersGallery, BulkCreation) {
         ::SendMessageW(d.GetDlgItem(IDC_ADDRES_BY_FILTER), BM_CLICK, 0, 0);
         ::SendMessageW(d.GetDlgItem(IDC_ADDRES_NESTED), BM_CLICK, 0, 0);
         ::SendMessageW(d.GetDlgItem(IDC_ADDRES_ADD), BM_CLICK, 0, 0);
-        ShootBothSizes(d, IDD_ADD_RESOURCES);
+        // A dialog of fixed size.
+        ::SetWindowPos(d.m_hWnd, nullptr, 10, 10, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        Shoot(d.m_hWnd, L"pickers-" + std::to_wstring(IDD_ADD_RESOURCES));
         d.EndDialog(IDCANCEL);
     });
     CResourceOperationList ops;

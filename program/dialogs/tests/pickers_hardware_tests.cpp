@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -133,6 +134,34 @@ TEST_F(HardwarePicker, PropertyListShowsTheSelectedItem) {
         EXPECT_EQ(L"Основные", rows.front());
         EXPECT_NE(rows.end(), std::find(rows.begin(), rows.end(), L"Системные"));
         EXPECT_NE(rows.end(), std::find(rows.begin(), rows.end(), L"Type=0"));
+        // At the dialog's own size every row's name is shown whole within the list, or cut in its
+        // middle, and no two rows read alike ("BIOS Characteristics" and its two extension bytes).
+        HWND list = ::FindWindowExW(d.GetGrid().m_hWnd, nullptr, WC_LISTVIEWW, nullptr);
+        ASSERT_NE(nullptr, list);
+        RECT client;
+        ::GetClientRect(list, &client);
+        std::set<std::wstring> shown;
+        for (int i = 0; i < ListView_GetItemCount(list); ++i) {
+            wchar_t text[256] = {};
+            ListView_GetItemText(list, i, 0, text, 256);
+            std::wstring name = d.GetGrid().GetProperty(i)->GetName();
+            RECT cell = {};
+            ListView_GetSubItemRect(list, i, 0, LVIR_LABEL, &cell);
+            EXPECT_LE(cell.left + ListView_GetStringWidth(list, text), std::min(cell.right, client.right)) << name;
+            // Whole, or its start and its end around "…".
+            std::wstring shownText = text;
+            size_t cut = shownText.find(L'\u2026');
+            if (cut == std::wstring::npos) {
+                EXPECT_EQ(name, shownText);
+            } else {
+                std::wstring head = shownText.substr(0, cut), tail = shownText.substr(cut + 1);
+                EXPECT_EQ(0, name.compare(0, head.size(), head)) << text;
+                EXPECT_TRUE(name.size() >= tail.size() &&
+                            name.compare(name.size() - tail.size(), tail.size(), tail) == 0)
+                    << text;
+            }
+            EXPECT_TRUE(shown.insert(text).second) << text;
+        }
     });
 }
 
@@ -193,6 +222,67 @@ TEST_F(HardwarePicker, CheckedGroupsWithoutEntriesGiveNoOk) {
     for (const PickedEntry& p : dlg.GetPicked())
         EXPECT_TRUE(SmartPtr<ISMBIOSTable>(p.entry)) << p.strPath; // tables only, no fields, no groups
     EXPECT_EQ(3u, dlg.GetPicked().size());
+}
+
+// Two tables that read alike (a damaged firmware table that repeats a handle) get two paths: the
+// second is counted, and its fields are named under the counted table.
+TEST_F(HardwarePicker, EqualPathsAreToldApartByACount) {
+    std::vector<BYTE> mem(0x22 - 4, 0);
+    mem[0x10 - 4] = 1, mem[0x11 - 4] = 2, mem[0x17 - 4] = 3, mem[0x18 - 4] = 4;
+    sources.Smbios(KvSmbios::Raw({KvSmbios::Structure(17, 0x11, mem, {"DIMM 1", "BANK 0", "Kv", "SN-1"}),
+                                  KvSmbios::Structure(17, 0x11, mem, {"DIMM 2", "BANK 1", "Kv", "SN-2"}),
+                                  KvSmbios::Structure(127, 0xFFFF, {}, {})},
+                                 0, 2, 8));
+    dlgBrowseDevice dlg(1, L"", nullptr);
+    RunPicker<dlgBrowseDevice>(dlg, IDD_BROWSE_DEVICE, [](dlgBrowseDevice& d) {
+        CTreeCtrlEx& tree = d.GetTree();
+        std::vector<HTREEITEM> tables = ChildItems(tree, Child(tree, d.GetSmbiosItem(), L"Memory"));
+        ASSERT_EQ(2u, tables.size());
+        EXPECT_EQ(L"SMBIOS\\Memory\\Memory Device #0011", d.GetItemPath(tables[0]));
+        EXPECT_EQ(L"SMBIOS\\Memory\\Memory Device #0011 (2)", d.GetItemPath(tables[1]));
+        EXPECT_EQ(L"SMBIOS\\Memory\\Memory Device #0011 (2)\\Serial Number",
+                  d.GetItemPath(Child(tree, tables[1], L"Serial Number")));
+        ClickStateImage(tree, tables[0]);
+        ClickStateImage(tree, tables[1]);
+        PressOk(d);
+    });
+    std::vector<std::wstring> paths;
+    for (const PickedEntry& p : dlg.GetPicked())
+        paths.push_back(p.strPath);
+    EXPECT_EQ(
+        (std::vector<std::wstring>{L"SMBIOS\\Memory\\Memory Device #0011", L"SMBIOS\\Memory\\Memory Device #0011 (2)"}),
+        paths);
+}
+
+// Tab goes from the tree to the property list, on to OK while it is enabled (else to Cancel),
+// and from Cancel back to the tree.
+TEST_F(HardwarePicker, TabWalksTreeListOkOrCancelAndBack) {
+    dlgBrowseDevice dlg(0, L"", nullptr);
+    RunPicker<dlgBrowseDevice>(dlg, IDD_BROWSE_DEVICE, [](dlgBrowseDevice& d) {
+        ::SetForegroundWindow(d.m_hWnd);
+        ::SetActiveWindow(d.m_hWnd);
+        CTreeCtrlEx& tree = d.GetTree();
+        HWND grid = d.GetGrid().m_hWnd, ok = d.GetDlgItem(IDOK), cancel = d.GetDlgItem(IDCANCEL);
+        auto inGrid = [&] {
+            HWND f = ::GetFocus();
+            return f == grid || ::IsChild(grid, f);
+        };
+        for (bool okOn : {false, true}) {
+            SCOPED_TRACE(okOn);
+            tree.SelectItem(okOn ? Child(tree, d.GetSmbiosItem(), L"BIOS Information") : d.GetPciItem());
+            ASSERT_EQ(okOn, OkEnabled(d));
+            ::SetFocus(tree.m_hWnd);
+            ASSERT_EQ(tree.m_hWnd, ::GetFocus());
+            PressKey(tree.m_hWnd, VK_TAB);
+            EXPECT_TRUE(inGrid());
+            PressKey(::GetFocus(), VK_TAB);
+            EXPECT_EQ(okOn ? ok : cancel, ::GetFocus());
+            if (okOn)
+                ::SetFocus(cancel);
+            PressKey(cancel, VK_TAB);
+            EXPECT_EQ(tree.m_hWnd, ::GetFocus());
+        }
+    });
 }
 
 // ---- disk-sector picker ------------------------------------------------------------------------

@@ -137,6 +137,38 @@ TEST_F(RegistryPicker, MachineKeyHidesHardwareComponentsAndSchema) {
     });
 }
 
+// A key named "VirtualStore" is shown only where the command-sequence library confirms it: under
+// the classes of the user (a virtual store of the system) it is hidden, elsewhere it is an
+// ordinary key.
+TEST_F(RegistryPicker, VirtualStoreIsShownOnlyWhereItIsConfirmed) {
+    const wchar_t* store = L"Software\\Classes\\VirtualStore";
+    bool hadStore = false;
+    HKEY probe = nullptr;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, store, 0, KEY_READ, &probe) == ERROR_SUCCESS) {
+        hadStore = true;
+        ::RegCloseKey(probe);
+    }
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS,
+              ::RegCreateKeyExW(HKEY_CURRENT_USER, store, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    ::RegCloseKey(key);
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\KvPickerTests\\VirtualStore", 0, nullptr,
+                                               0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    ::RegCloseKey(key);
+    std::wstring path;
+    dlgBrowseRegistry dlg(nullptr, nullptr, 0, &path);
+    RunPicker(dlg, [&](dlgBrowseRegistry& d) {
+        HTREEITEM classes = ExpandPath(d, L"HKEY_CURRENT_USER\\Software\\Classes");
+        ASSERT_NE(nullptr, classes);
+        EXPECT_EQ(nullptr, d.FindChild(classes, L"VirtualStore"));
+        HTREEITEM fixture = ExpandPath(d, L"HKEY_CURRENT_USER\\Software\\KvPickerTests");
+        ASSERT_NE(nullptr, fixture);
+        EXPECT_NE(nullptr, d.FindChild(fixture, L"VirtualStore"));
+    });
+    if (!hadStore)
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, store);
+}
+
 // What OK gives for each kind of item, in each mode: the path in token form, the remembered
 // pick, or OK not enabled at all.
 TEST_F(RegistryPicker, OkGivesTheTokenFormAndRemembersThePick) {

@@ -355,9 +355,11 @@ TEST_F(ObjectCommands, ReadOnlyGroupAndBoardJobChangeNothingAndEnterCloses) {
     EXPECT_EQ(L"Locked", group->m_Name);
     EXPECT_EQ(0, Model().m_bModified);
 
-    // A board job keeps its name, description and host-based flag.
+    // A board job shows its name and description read-only with OK and Cancel; OK keeps them
+    // and the host-based flag that the dialog neither loads nor shows.
     CIChJob* board = Add<CIChJob>(NodeTypeJob, L"Board");
     board->m_SubType = JobBoard;
+    board->m_Description = L"Board job";
     board->m_IsHostBased = 1;
     board->LinkTo(DefaultSubject());
     Category(ID_CATEGORY_JOBS);
@@ -366,14 +368,38 @@ TEST_F(ObjectCommands, ReadOnlyGroupAndBoardJobChangeNothingAndEnterCloses) {
         EXPECT_EQ(L"Свойства задания на КЦ для ПАК \"Varno\"", d.GetWindowText());
         EXPECT_TRUE(ReadOnly(d, IDC_JOB_NAME));
         EXPECT_TRUE(ReadOnly(d, IDC_JOB_DESCRIPTION));
-        EXPECT_FALSE(Enabled(d, IDOK));
-        d.SendMessage(WM_COMMAND, IDOK);
+        EXPECT_TRUE(Visible(d, IDOK));
+        EXPECT_TRUE(Enabled(d, IDOK));
+        EXPECT_EQ(L"Отмена", d.GetDlgItemText(IDCANCEL));
+        Click(d, IDOK);
         EndIfOpen(d);
     });
     Send(ID_OBJ_PROPERTIES);
     EXPECT_EQ(L"Board", board->m_Name);
+    EXPECT_EQ(L"Board job", board->m_Description);
     EXPECT_EQ(1, board->m_IsHostBased);
-    EXPECT_EQ(0, Model().m_bModified);
+
+    // A job with a negative ID is only shown: OK hidden, Cancel "Закрыть", Enter closes.
+    for (int subType : {JobBoard, JobSecondEdition}) {
+        CIChJob* locked = Add<CIChJob>(NodeTypeJob, L"LockedJob" + std::to_wstring(subType));
+        locked->m_SubType = subType;
+        locked->m_Id = -9 - subType;
+        locked->LinkTo(DefaultSubject());
+        Category(ID_CATEGORY_JOBS);
+        Select(locked);
+        Model().m_bModified = 0;
+        p.OnDialog<dlgJobCPA>(IDD_JOB_CPA, [&](dlgJobCPA& d) {
+            EXPECT_TRUE(ReadOnly(d, IDC_JOB_NAME));
+            EXPECT_TRUE(ReadOnly(d, IDC_JOB_DESCRIPTION));
+            EXPECT_FALSE(Visible(d, IDOK));
+            EXPECT_EQ(L"Закрыть", d.GetDlgItemText(IDCANCEL));
+            d.SendMessage(WM_COMMAND, IDOK);
+            EndIfOpen(d);
+        });
+        Send(ID_OBJ_PROPERTIES);
+        EXPECT_EQ(L"LockedJob" + std::to_wstring(subType), locked->m_Name);
+        EXPECT_EQ(0, Model().m_bModified);
+    }
 
     // A user subject shows only "Закрыть".
     CIChSubject* user = Add<CIChSubject>(NodeTypeSubject, L"User");

@@ -54,6 +54,33 @@ public:
     CTestFrame() { m_bAutoDelete = FALSE; }
 };
 
+// What the frame's status line shows while the mouse rests on a bar's button (index), and after
+// it has left the bar: the button's prompt, then the idle prompt.
+inline std::vector<std::wstring> FlyByPrompts(KvUi::CFrameWnd& frame, KvUi::CToolBar& bar, int index) {
+    KvUi::CStatusBar status;
+    const int panes[] = {0, 80};
+    status.Create(&frame, 0xE801);
+    status.SetPanes(panes, 2);
+    frame.m_pStatusBar = &status;
+    std::vector<std::wstring> out;
+    RECT rc = {};
+    bar.SendMessage(TB_GETITEMRECT, index, (LPARAM)&rc);
+    POINT pt = {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+    POINT screen = pt;
+    ::ClientToScreen(bar.m_hWnd, &screen);
+    ::SetCursorPos(screen.x, screen.y);
+    bar.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(pt.x, pt.y));
+    Pump();
+    out.push_back(status.GetPaneText(0));
+    ::SetCursorPos(0, 0);
+    bar.SendMessage(WM_MOUSELEAVE);
+    Pump();
+    out.push_back(status.GetPaneText(0));
+    frame.m_pStatusBar = nullptr;
+    status.DestroyWindow();
+    return out;
+}
+
 // The tree as text: one line per item, two blanks of indentation per level.
 inline void DumpItems(KvUi::CTreeCtrl& tree, HTREEITEM h, int depth, std::wstring& out) {
     for (; h; h = tree.GetNextSiblingItem(h)) {

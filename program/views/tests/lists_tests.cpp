@@ -161,6 +161,13 @@ struct ListFixture : ::testing::Test {
 
 // ---- rows per kind ------------------------------------------------------------------------------
 
+// Fly-by help: the mouse on a button of the relation bar shows its prompt in the status line.
+TEST_F(ListFixture, RelationBarButtonsShowTheirPromptInTheStatusLine) {
+    EXPECT_EQ((std::vector<std::wstring>{L"Показывать группы ресурсов среди зависимостей",
+                                         KvUi::LoadStr(KvUi::AFX_IDS_IDLEMESSAGE)}),
+              FlyByPrompts(sink, bar.m_wndToolBar, 1));
+}
+
 TEST_F(ListFixture, ResourceRowsOfEverySubTypeWithRegistryTokens) {
     CIChResorce* file = AddResource(model, ResFile, L"C:\\A\\x.dll");
     AddResource(model, ResDirectory, L"C:\\A\\B");

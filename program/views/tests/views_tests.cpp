@@ -394,6 +394,12 @@ TEST_F(TreeFixture, DeleteNodesRefusesTheFixedAndTakesResourcesOutOfTheModel) {
 
 // ---- node image list ----------------------------------------------------------------------------
 
+// Fly-by help: the mouse on a button of the structure bar shows its prompt in the status line.
+TEST_F(TreeFixture, ToolbarButtonsShowTheirPromptInTheStatusLine) {
+    EXPECT_EQ((std::vector<std::wstring>{L"Добавить новый", KvUi::LoadStr(KvUi::AFX_IDS_IDLEMESSAGE)}),
+              FlyByPrompts(frame, bar.m_wndToolBar, 0));
+}
+
 TEST(NodeImageList, IconsByKind) {
     CNodeImageList a, b;
     const int base = a.GetNodeImageBase();

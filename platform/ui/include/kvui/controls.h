@@ -157,9 +157,16 @@ public:
     std::wstring GetButtonText(UINT id) const;
     // Runs the update handlers of every button against the target.
     void OnUpdateCmdUI(CCmdTarget* pTarget, BOOL bDisableIfNoHandler);
+    // Fly-by help: while the mouse is over a button, the status line of the frame around the bar
+    // shows the button's prompt; when the mouse leaves the bar, the idle prompt again.
+    void SetFlyBy(BOOL on) { m_bFlyBy = on; }
+    BOOL IsFlyBy() const { return m_bFlyBy; }
 
 protected:
+    BOOL OnHotItemChange(NMHDR* hdr, LRESULT* pResult);
     CImageList m_images;
+    BOOL m_bFlyBy = FALSE;
+    KV_DECLARE_MESSAGE_MAP()
 };
 
 } // namespace KvUi

@@ -77,6 +77,8 @@ public:
     virtual void RecalcLayout();
     // The status prompt of a command: the string of its id up to the line break.
     virtual std::wstring GetMessageString(UINT nID) const;
+    // Shows the prompt of a command in the first pane of the status line; 0 shows the idle prompt.
+    void ShowPrompt(UINT nID);
     // Runs the update handlers of the toolbar and of every added bar (called by the application
     // when idle), all against the frame's routing.
     virtual void OnIdleUpdateCmdUI();
