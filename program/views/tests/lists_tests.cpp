@@ -294,6 +294,51 @@ TEST_F(ListFixture, GroupTaskJobAndSubjectRows) {
     EXPECT_EQ(L"S||Компьютер|3|2|Включены\nU||Пользователь|1|2|-\n", Dump(Viewer(FolderSubjects)));
 }
 
+// A row update answers 1 for a node of another kind and 2 for a node without a row; an updated row
+// shows the node's new texts and, in a sorted list, moves to where the sort column puts it.
+TEST_F(ListFixture, UpdateItemRewritesTheRowAndResortsASortedList) {
+    CIChResorce* a = AddResource(model, ResFile, L"C:\\a");
+    CIChResorce* b = AddResource(model, ResFile, L"C:\\b");
+    AddResource(model, ResFile, L"C:\\c");
+    CIChRGroup* g = AddNode<CIChRGroup>(model, NodeTypeGroup, L"G");
+    CIChSubject* s = AddNode<CIChSubject>(model, NodeTypeSubject, L"S");
+    Show(&resources);
+    CIChViewNode& list = Viewer(FolderResources);
+    HeaderCommand(list, ID_LIST_SORT_ASCENDING, 0);
+    ASSERT_EQ((std::vector<std::wstring>{L"a", L"b", L"c"}), Names(list));
+    CIChResorce* outside = AddResource(model, ResFile, L"C:\\0"); // added after the fill: no row
+    struct Case {
+        CIChNode* node;
+        int result;
+    } cases[] = {{nullptr, 1}, {g, 1}, {s, 1}, {outside, 2}};
+    for (const Case& k : cases)
+        EXPECT_EQ(k.result, list.UpdateItem(k.node)) << (k.node ? k.node->m_Name : L"none");
+
+    a->SetName(L"C:\\d");
+    a->m_Controlled = 0;
+    EXPECT_EQ(0, list.UpdateItem(a));
+    EXPECT_EQ((std::vector<std::wstring>{L"b", L"c", L"d"}), Names(list));
+    EXPECT_EQ(L"нет", list.GetItemText(2, 4));
+    EXPECT_EQ(2, list.FindRow(a));
+
+    // The subject list: its resource count stays as counted at the fill until the next fill.
+    Show(&subjects);
+    CIChViewNode& subjectList = Viewer(FolderSubjects);
+    EXPECT_EQ(L"0", subjectList.GetItemText(0, 4));
+    CIChRGroup* g2 = AddNode<CIChRGroup>(model, NodeTypeGroup, L"G2");
+    CIChTask* t = AddNode<CIChTask>(model, NodeTypeTask, L"T");
+    CIChJob* j = AddNode<CIChJob>(model, NodeTypeJob, L"J");
+    b->LinkTo(g2);
+    g2->LinkTo(t);
+    t->LinkTo(j);
+    j->LinkTo(s);
+    s->SetName(L"S2");
+    EXPECT_EQ(0, subjectList.UpdateItem(s));
+    EXPECT_EQ(L"S2|0", subjectList.GetItemText(0, 0) + L"|" + subjectList.GetItemText(0, 4));
+    pane.GetActiveViewer()->Refresh(nullptr);
+    EXPECT_EQ(L"1", subjectList.GetItemText(0, 4));
+}
+
 // ---- colours and fonts ------------------------------------------------------------------------------
 
 TEST_F(ListFixture, RowColoursByClassReadAsPixels) {
