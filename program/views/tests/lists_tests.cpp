@@ -741,6 +741,100 @@ TEST_F(ListFixture, ContextMenusOfRowsAndFolders) {
     EXPECT_EQ(2, list.GetSelectedCount());
 }
 
+// The list variants of the object commands are enabled by the kind, ID and flags of the first
+// selected row's node and by how many rows are selected; two of them carry a check mark.
+TEST_F(ListFixture, ListCommandsFollowTheSelectedRows) {
+    CIChRGroup* g = AddNode<CIChRGroup>(model, NodeTypeGroup, L"G");
+    CIChRGroup* foreignGroup = AddNode<CIChRGroup>(model, NodeTypeGroup, L"FG");
+    foreignGroup->m_Id = -3;
+    CIChResorce* file = AddResource(model, ResFile, L"C:\\f");
+    CIChResorce* foreignFile = AddResource(model, ResFile, L"C:\\ff", -2);
+    CIChResorce* dir = AddResource(model, ResDirectory, L"C:\\d");
+    CIChResorce* loose = AddResource(model, ResFile, L"C:\\l"); // in no group
+    for (CIChResorce* r : {file, foreignFile, dir})
+        r->LinkTo(g);
+    file->m_Executable = 1;
+    dir->m_Controlled = 0;
+    loose->m_Removable = 0;
+    CIChTask* t = AddNode<CIChTask>(model, NodeTypeTask, L"T");
+    CIChJob* j = AddNode<CIChJob>(model, NodeTypeJob, L"J");
+    CIChSubject* s = AddNode<CIChSubject>(model, NodeTypeSubject, L"S");
+    s->m_Id = -4; // a subject needs no own ID to take existing jobs
+    g->LinkTo(t);
+    foreignGroup->LinkTo(t);
+    t->LinkTo(j);
+    j->LinkTo(s);
+
+    struct Case {
+        CIChNode* shown;
+        std::vector<CIChNode*> rows;
+        UINT id;
+        bool on;
+        int check; // -1: not looked at
+    } cases[] = {
+        {&resources, {file}, ID_OBJ_PROPERTIES + 1, true, -1},
+        {&resources, {file, dir}, ID_OBJ_PROPERTIES + 1, false, -1},
+        {&resources, {}, ID_OBJ_EXPORT + 1, false, -1},
+        {&resources, {file, dir}, ID_OBJ_EXPORT + 1, true, -1},
+        {&resources, {file}, ID_OBJ_ADD_EXISTING + 1, false, -1},
+        {&resources, {file}, ID_OBJ_DELETE + 1, true, -1},
+        {&resources, {loose}, ID_OBJ_DELETE + 1, false, -1},
+        {&resources, {file}, ID_OBJ_ADD_NEW + 1, false, -1},
+        {&resources, {file}, ID_OBJ_IMPORT_ADD + 1, false, -1},
+        {&resources, {file}, ID_OBJ_CONTROL + 1, true, 1},
+        {&resources, {dir}, ID_OBJ_CONTROL + 1, true, 0},
+        {&resources, {foreignFile}, ID_OBJ_CONTROL + 1, false, -1},
+        {&resources, {file}, ID_OBJ_EXECUTABLE + 1, true, 1},
+        {&resources, {dir}, ID_OBJ_EXECUTABLE + 1, false, -1},
+        {&resources, {foreignFile}, ID_OBJ_EXECUTABLE + 1, false, -1},
+        {&resources, {foreignFile}, ID_OBJ_EXCLUDE_ALL + 1, true, -1},
+        {&resources, {loose}, ID_OBJ_EXCLUDE_ALL + 1, false, -1},
+        {&resources, {foreignFile}, ID_RES_DEPENDENCIES, true, -1},
+        {&resources, {dir}, ID_RES_DEPENDENCIES, false, -1},
+        {&resources, {dir}, ID_RES_PATH_VARIABLES, true, -1},
+        {&resources, {foreignFile}, ID_RES_PATH_VARIABLES, false, -1},
+        {&resources, {file}, ID_OBJ_EXCLUDE + 1, false, -1}, // the current node is a folder
+        {g, {file}, ID_OBJ_EXCLUDE + 1, true, -1},
+        {&groups, {g}, ID_OBJ_ADD_EXISTING + 1, true, -1},
+        {&groups, {foreignGroup}, ID_OBJ_ADD_EXISTING + 1, false, -1},
+        {&groups, {g}, ID_OBJ_IMPORT_GROUP + 1, true, -1},
+        {&groups, {g}, ID_OBJ_SEVERAL + 1, true, -1},
+        {&groups, {g}, ID_OBJ_NEW_RESOURCE + 1, true, -1},
+        {&groups, {foreignGroup}, ID_OBJ_NEW_RESOURCE + 1, false, -1},
+        {&groups, {g, foreignGroup}, ID_OBJ_IMPORT_GROUP + 1, false, -1},
+        {&groups, {g}, ID_OBJ_GROUP_BY_DIR + 1, false, -1},
+        {&groups, {foreignGroup}, ID_OBJ_EXCLUDE_ALL + 1, false, -1},
+        {&tasks, {t}, ID_OBJ_ADD_EXISTING + 1, true, -1},
+        {&tasks, {t}, ID_OBJ_GROUP_BY_DIR + 1, true, -1},
+        {&tasks, {t}, ID_OBJ_GROUP_BY_KEY + 1, true, -1},
+        {&tasks, {t}, ID_OBJ_NEW_GROUP + 1, true, -1},
+        {&tasks, {t}, ID_OBJ_GROUP_BY_LOG + 1, true, -1},
+        {&tasks, {t}, ID_OBJ_NEW_TASK + 1, false, -1},
+        {&jobs, {j}, ID_OBJ_TASK_BY_GEN + 1, true, -1},
+        {&jobs, {j}, ID_OBJ_NEW_TASK + 1, true, -1},
+        {&jobs, {j}, ID_OBJ_NEW_GROUP + 1, true, -1},
+        {&jobs, {j}, ID_OBJ_ADD_EXISTING + 1, true, -1},
+        {&subjects, {s}, ID_OBJ_ADD_EXISTING + 1, true, -1},
+        {&subjects, {s}, ID_OBJ_NEW_TASK + 1, false, -1},
+    };
+    for (const Case& c : cases) {
+        Show(c.shown);
+        CIChViewNode& list = *dynamic_cast<CIChViewNode*>(pane.GetActiveViewer());
+        list.SetItemState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+        for (CIChNode* n : c.rows)
+            list.SetItemState(list.FindRow(n), LVIS_SELECTED, LVIS_SELECTED);
+        KvUi::CCmdUI ui;
+        ui.m_nID = c.id;
+        ui.m_nCheck = -1;
+        ui.DoUpdate(&list, TRUE);
+        std::wstring what = std::to_wstring(c.id) + L" on " + (c.rows.empty() ? L"nothing" : c.rows[0]->m_Name);
+        EXPECT_EQ(c.on, ui.m_bEnabled != FALSE) << what;
+        if (c.check >= 0) {
+            EXPECT_EQ(c.check, ui.m_nCheck) << what;
+        }
+    }
+}
+
 TEST_F(ListFixture, DoubleClickSelectsInTheTreeOrAsksForProperties) {
     AddResource(model, ResFile, L"C:\\a");
     Show(&resources);
