@@ -126,6 +126,27 @@ TEST_F(TreeFixture, RestAfterAnAncestorFolderIsSplitFromItsFirstCharacter) {
     EXPECT_EQ(std::wstring::npos, dump.find(L"B\\C"));
 }
 
+// A resource whose kind belongs to no family gets no folder (there is no family folder to hang
+// it under); one path in two families gives a folder in each family, never one shared branch.
+// InsertNodeItem takes a resource as done without showing it.
+TEST_F(TreeFixture, ResourcesOfNoFamilyGetNoFolderAndFamiliesShareNoPath) {
+    AddResource(model, ResFile, L"X\\f.dat");
+    AddResource(model, ResRegKey, L"X\\Key");
+    CIChResorce* odd = AddResource(model, ResFile, L"Q\\odd");
+    odd->SetSubType(42);
+    ASSERT_EQ(1, tree.BuildTree(&model, 7100));
+    EXPECT_EQ(std::wstring(L"Ресурсы\n"
+                           L"  Файлы и каталоги\n"
+                           L"    X\n"
+                           L"  Объекты реестра\n"
+                           L"    X\n"
+                           L"  Секторы жестких дисков\n"
+                           L"  Конфигурация оборудования\n"),
+              DumpTree(tree));
+    EXPECT_EQ(1, tree.InsertNodeItem(odd, tree.GetRootItem()));
+    EXPECT_EQ(0u, tree.GetItemCountOf(odd));
+}
+
 TEST_F(TreeFixture, IndexFindsEveryItemOfANodeAndFollowsDeletes) {
     MakeModel();
     g1->LinkTo(job); // G1 now also directly under the job
