@@ -835,6 +835,55 @@ TEST_F(ListFixture, ListCommandsFollowTheSelectedRows) {
     }
 }
 
+// Records where and for whom the lists open their popup menus, and what the menus hold.
+struct CMenuRecorder : KvTest::CScopedPresenter {
+    struct Shown {
+        POINT at;
+        HWND owner;
+        std::set<UINT> ids;
+    };
+    std::vector<Shown> shown;
+    UINT TrackPopupMenu(HMENU menu, UINT flags, int x, int y, HWND owner) override {
+        shown.push_back({{x, y}, owner, MenuIds(menu)});
+        return KvTest::CScopedPresenter::TrackPopupMenu(menu, flags, x, y, owner);
+    }
+};
+
+// The context menu through its message: from the keyboard below the first selected row (16
+// pixels in) or, without a selection, at the list's client origin; from the mouse at the mouse;
+// always owned by the main window.
+TEST_F(ListFixture, ContextMenuOpensBelowTheFirstSelectedRowFromTheKeyboard) {
+    CIChRGroup* g = AddNode<CIChRGroup>(model, NodeTypeGroup, L"G");
+    for (const wchar_t* n : {L"C:\\a", L"C:\\b", L"C:\\c"})
+        AddResource(model, ResFile, n)->LinkTo(g);
+    Show(&resources);
+    CIChViewNode& list = Viewer(FolderResources);
+    CMenuRecorder menus;
+    auto screen = [&](POINT p) {
+        ::ClientToScreen(list.m_hWnd, &p);
+        return p;
+    };
+    Select(list, {2, 1});
+    list.SendMessage(WM_CONTEXTMENU, (WPARAM)list.m_hWnd, (LPARAM)-1);
+    RECT row;
+    ASSERT_TRUE(list.GetItemRect(1, &row, LVIR_BOUNDS));
+    Select(list, {});
+    list.SendMessage(WM_CONTEXTMENU, (WPARAM)list.m_hWnd, (LPARAM)-1);
+    POINT mouse = screen({40, 30});
+    list.SendMessage(WM_CONTEXTMENU, (WPARAM)list.m_hWnd, MAKELPARAM(mouse.x, mouse.y));
+    ASSERT_EQ(3u, menus.shown.size());
+    const POINT expected[] = {screen({row.left + 16, row.bottom}), screen({0, 0}), mouse};
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(expected[i].x, menus.shown[i].at.x) << i;
+        EXPECT_EQ(expected[i].y, menus.shown[i].at.y) << i;
+        EXPECT_EQ(sink.m_hWnd, menus.shown[i].owner) << i;
+    }
+    EXPECT_TRUE(menus.shown[0].ids.count(ID_OBJ_PROPERTIES + 1)) << "rows selected: the list variants";
+    EXPECT_TRUE(menus.shown[1].ids.count(ID_OBJ_EXPORT)) << "the folder menu keeps the base ids";
+    EXPECT_FALSE(menus.shown[1].ids.count(ID_OBJ_EXPORT + 1));
+    EXPECT_EQ(::GetFocus(), list.m_hWnd);
+}
+
 TEST_F(ListFixture, DoubleClickSelectsInTheTreeOrAsksForProperties) {
     AddResource(model, ResFile, L"C:\\a");
     Show(&resources);
