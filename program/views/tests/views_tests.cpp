@@ -172,6 +172,34 @@ TEST_F(TreeFixture, IndexFindsEveryItemOfANodeAndFollowsDeletes) {
     EXPECT_EQ(L"Субъекты управления\n  S\n    J\n      G2\n      G1\n", DumpTree(tree));
 }
 
+// Home may land on another item of the node shown now: that selection records nothing, and the
+// next selection of the user is recorded as usual.
+TEST_F(TreeFixture, HistoryMoveToAnotherItemOfTheSameNodeLosesNoLaterSelection) {
+    MakeModel();
+    g1->LinkTo(job); // two items of G1: under the job and under its task
+    ASSERT_EQ(1, tree.BuildTree(&model, 7103));
+    std::vector<HTREEITEM> items;
+    tree.FindNodeItem(g1, TVI_ROOT, &items);
+    ASSERT_EQ(2u, items.size());
+    HTREEITEM y = Find(t1);
+    tree.SelectItem(y);
+    tree.ClearHistory();
+    tree.SelectItem(items[0]);
+    tree.SelectItem(y);
+    tree.SelectItem(items[1]);
+    const int calls = host.m_nSetCurrent;
+    tree.GoHome();
+    EXPECT_EQ(items[0], tree.GetSelectedItem());
+    EXPECT_EQ(calls, host.m_nSetCurrent) << "the same node: nothing changes";
+    tree.SelectItem(y);
+    EXPECT_EQ(t1, host.m_pCurrent);
+    ASSERT_TRUE(tree.CanGoBack());
+    tree.GoBack();
+    EXPECT_EQ(items[0], tree.GetSelectedItem());
+    tree.GoForward();
+    EXPECT_EQ(y, tree.GetSelectedItem());
+}
+
 TEST_F(TreeFixture, HistoryBackForwardHome) {
     MakeModel();
     CIChTask* t2 = AddNode<CIChTask>(model, NodeTypeTask, L"T2");
