@@ -172,6 +172,8 @@ bool dlgBrowseRegistry::IsHiddenSubkey(HTREEITEM parent, const std::wstring& nam
     return false;
 }
 
+bool dlgBrowseRegistry::IsVirtualKey(HKEY key) const { return KvCmdSequence::IsRegKeyVirtual(key) != 0; }
+
 std::wstring dlgBrowseRegistry::KeyPathOf(HTREEITEM h) const {
     std::wstring path;
     for (; h && h != m_hRoot; h = m_tree.GetParentItem(h)) {
@@ -210,7 +212,7 @@ bool dlgBrowseRegistry::FillItem(HTREEITEM h) {
             HKEY probe = nullptr;
             if (::RegOpenKeyExW(key, sub.c_str(), 0, KEY_READ, &probe) != ERROR_SUCCESS)
                 continue;
-            if (KvCmdSequence::IsRegKeyVirtual(probe)) {
+            if (IsVirtualKey(probe)) {
                 ::RegCloseKey(probe);
                 continue;
             }

@@ -63,6 +63,8 @@ protected:
     void FirstFill(HTREEITEM h, HKEY key);
     bool IsEmptyKey(HKEY key) const;
     bool IsHiddenSubkey(HTREEITEM parent, const std::wstring& name) const;
+    // Whether an opened subkey is a virtualised one, which is never listed.
+    virtual bool IsVirtualKey(HKEY key) const;
     // The item's path from its root key ("HKEY_LOCAL_MACHINE\SOFTWARE").
     std::wstring KeyPathOf(HTREEITEM h) const;
     bool IsPickable(HTREEITEM h) const;

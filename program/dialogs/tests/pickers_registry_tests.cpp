@@ -11,6 +11,7 @@
 
 #include <KvRegTokens.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -167,6 +168,47 @@ TEST_F(RegistryPicker, VirtualStoreIsShownOnlyWhereItIsConfirmed) {
     });
     if (!hadStore)
         ::RegDeleteTreeW(HKEY_CURRENT_USER, store);
+}
+
+// A subkey that the system reports as virtualised is never listed, in either mode; its siblings
+// are. The system's report is stood in for by a value that marks the key (Wine virtualises no
+// keys); the picker still opens each subkey and asks about the opened key.
+class CVirtualisingPicker : public dlgBrowseRegistry {
+public:
+    using dlgBrowseRegistry::dlgBrowseRegistry;
+    mutable std::vector<std::wstring> m_asked; // the marker value's data of each key asked about
+    bool IsVirtualKey(HKEY key) const override {
+        wchar_t data[32] = {};
+        DWORD size = sizeof data - sizeof(wchar_t);
+        bool marked = ::RegQueryValueExW(key, L"kv-virtualised", nullptr, nullptr, reinterpret_cast<BYTE*>(data),
+                                         &size) == ERROR_SUCCESS;
+        m_asked.push_back(marked ? data : L"-");
+        return marked;
+    }
+};
+
+TEST_F(RegistryPicker, VirtualisedKeysAreNeverListed) {
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\KvPickerTests\\Shadow", 0, nullptr, 0,
+                                               KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    SetString(key, L"kv-virtualised", L"shadow");
+    ::RegCloseKey(key);
+    for (int mode : {0, 1}) {
+        std::wstring path;
+        CVirtualisingPicker dlg(nullptr, nullptr, mode, &path);
+        RunPicker(dlg, [&](dlgBrowseRegistry& d) {
+            HTREEITEM fixture = ExpandPath(d, kFixturePath);
+            ASSERT_NE(nullptr, fixture);
+            EXPECT_EQ(nullptr, d.FindChild(fixture, L"Shadow")) << mode;
+            EXPECT_NE(nullptr, d.FindChild(fixture, L"Beta")) << mode;
+            EXPECT_NE(nullptr, d.FindChild(fixture, L"alpha")) << mode;
+        });
+        ASSERT_GE(dlg.m_asked.size(), 3u);
+        std::vector<std::wstring> last(dlg.m_asked.end() - 3, dlg.m_asked.end());
+        std::sort(last.begin(), last.end());
+        EXPECT_EQ((std::vector<std::wstring>{L"-", L"-", L"shadow"}), last)
+            << "the fixture's three subkeys, each opened and asked about";
+    }
 }
 
 // What OK gives for each kind of item, in each mode: the path in token form, the remembered

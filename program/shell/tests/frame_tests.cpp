@@ -315,6 +315,57 @@ TEST_F(FrameFixture, GoToTreeSwitchesToTheObjectsCategory) {
     EXPECT_EQ(31 & ~4, frame->m_wndOutput.GetCategoryFilter());
 }
 
+// Go to tree keeps the current category when the object stands in its tree, and goes down a
+// category at a time to the object's own when it does not.
+TEST_F(FrameFixture, GoToTreeStaysInTheCategoryThatShowsTheObjectElseGoesDown) {
+    CIChTask* loose = AddNode<CIChTask>(frame->m_Model, NodeTypeTask, L"T3"); // in no job
+    CIChRGroup* g2 = AddNode<CIChRGroup>(frame->m_Model, NodeTypeGroup, L"G2");
+    g2->LinkTo(loose);
+    g2->LinkTo(task);
+    Send(ID_CATEGORY_SUBJECTS);
+    Send(ID_VIEW_RELATIONS);
+    CRelationList& list = frame->m_wndOutput.m_wndList;
+    auto goTo = [&](CIChNode* node) {
+        CIChNodeList shown(1, g2);
+        frame->m_wndOutput.ShowRelations(&shown);
+        int row = list.FindRow(node);
+        ASSERT_GE(row, 0);
+        list.SetItemState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+        list.SetItemState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        list.SendMessage(LVM_SETSELECTIONMARK, 0, row);
+        ASSERT_TRUE(Enabled(ID_GOTO_TREE));
+        Send(ID_GOTO_TREE);
+    };
+    goTo(task);
+    EXPECT_EQ(ID_CATEGORY_SUBJECTS, frame->m_nCurrentCategory);
+    EXPECT_EQ(task, frame->GetTree().GetSelectedNode());
+    goTo(loose);
+    EXPECT_EQ(ID_CATEGORY_TASKS, frame->m_nCurrentCategory);
+    EXPECT_EQ(loose, frame->GetTree().GetSelectedNode());
+}
+
+// A double click on a row of a job's list selects that task below the job's item in the tree,
+// which makes it the current node.
+TEST_F(FrameFixture, DoubleClickOnARowSelectsItsObjectBelowTheSelectedItem) {
+    Select(job);
+    CIChList* list = dynamic_cast<CIChList*>(frame->m_wndView.GetActiveViewer()->GetCmdTarget());
+    ASSERT_NE(nullptr, list);
+    HTREEITEM jobItem = frame->GetTree().GetSelectedItem();
+    int row = list->FindRow(task);
+    ASSERT_GE(row, 0);
+    NMITEMACTIVATE act = {};
+    act.hdr.hwndFrom = list->m_hWnd;
+    act.hdr.idFrom = ::GetDlgCtrlID(list->m_hWnd);
+    act.hdr.code = LVN_ITEMACTIVATE;
+    act.iItem = row;
+    ::SendMessageW(::GetParent(list->m_hWnd), WM_NOTIFY, act.hdr.idFrom, (LPARAM)&act);
+    Pump();
+    HTREEITEM selected = frame->GetTree().GetSelectedItem();
+    EXPECT_EQ(task, frame->GetTree().GetItemNode(selected));
+    EXPECT_EQ(jobItem, frame->GetTree().GetParentItem(selected));
+    EXPECT_EQ(task, frame->m_pCurrentNode);
+}
+
 TEST_F(FrameFixture, ObjectMenuTakesTheNodesMenu) {
     HMENU object = ::GetSubMenu(frame->m_hMenu, 3);
     Select(job);

@@ -294,6 +294,51 @@ TEST_F(ListFixture, GroupTaskJobAndSubjectRows) {
     EXPECT_EQ(L"S||Компьютер|3|2|Включены\nU||Пользователь|1|2|-\n", Dump(Viewer(FolderSubjects)));
 }
 
+// A row update answers 1 for a node of another kind and 2 for a node without a row; an updated row
+// shows the node's new texts and, in a sorted list, moves to where the sort column puts it.
+TEST_F(ListFixture, UpdateItemRewritesTheRowAndResortsASortedList) {
+    CIChResorce* a = AddResource(model, ResFile, L"C:\\a");
+    CIChResorce* b = AddResource(model, ResFile, L"C:\\b");
+    AddResource(model, ResFile, L"C:\\c");
+    CIChRGroup* g = AddNode<CIChRGroup>(model, NodeTypeGroup, L"G");
+    CIChSubject* s = AddNode<CIChSubject>(model, NodeTypeSubject, L"S");
+    Show(&resources);
+    CIChViewNode& list = Viewer(FolderResources);
+    HeaderCommand(list, ID_LIST_SORT_ASCENDING, 0);
+    ASSERT_EQ((std::vector<std::wstring>{L"a", L"b", L"c"}), Names(list));
+    CIChResorce* outside = AddResource(model, ResFile, L"C:\\0"); // added after the fill: no row
+    struct Case {
+        CIChNode* node;
+        int result;
+    } cases[] = {{nullptr, 1}, {g, 1}, {s, 1}, {outside, 2}};
+    for (const Case& k : cases)
+        EXPECT_EQ(k.result, list.UpdateItem(k.node)) << (k.node ? k.node->m_Name : L"none");
+
+    a->SetName(L"C:\\d");
+    a->m_Controlled = 0;
+    EXPECT_EQ(0, list.UpdateItem(a));
+    EXPECT_EQ((std::vector<std::wstring>{L"b", L"c", L"d"}), Names(list));
+    EXPECT_EQ(L"нет", list.GetItemText(2, 4));
+    EXPECT_EQ(2, list.FindRow(a));
+
+    // The subject list: its resource count stays as counted at the fill until the next fill.
+    Show(&subjects);
+    CIChViewNode& subjectList = Viewer(FolderSubjects);
+    EXPECT_EQ(L"0", subjectList.GetItemText(0, 4));
+    CIChRGroup* g2 = AddNode<CIChRGroup>(model, NodeTypeGroup, L"G2");
+    CIChTask* t = AddNode<CIChTask>(model, NodeTypeTask, L"T");
+    CIChJob* j = AddNode<CIChJob>(model, NodeTypeJob, L"J");
+    b->LinkTo(g2);
+    g2->LinkTo(t);
+    t->LinkTo(j);
+    j->LinkTo(s);
+    s->SetName(L"S2");
+    EXPECT_EQ(0, subjectList.UpdateItem(s));
+    EXPECT_EQ(L"S2|0", subjectList.GetItemText(0, 0) + L"|" + subjectList.GetItemText(0, 4));
+    pane.GetActiveViewer()->Refresh(nullptr);
+    EXPECT_EQ(L"1", subjectList.GetItemText(0, 4));
+}
+
 // ---- colours and fonts ------------------------------------------------------------------------------
 
 TEST_F(ListFixture, RowColoursByClassReadAsPixels) {
@@ -694,6 +739,149 @@ TEST_F(ListFixture, ContextMenusOfRowsAndFolders) {
     EXPECT_TRUE(enabled(ID_EDIT_SELECT_ALL));
     list.OnCmdMsg(ID_EDIT_SELECT_ALL, KvUi::CN_COMMAND, nullptr, nullptr);
     EXPECT_EQ(2, list.GetSelectedCount());
+}
+
+// The list variants of the object commands are enabled by the kind, ID and flags of the first
+// selected row's node and by how many rows are selected; two of them carry a check mark.
+TEST_F(ListFixture, ListCommandsFollowTheSelectedRows) {
+    CIChRGroup* g = AddNode<CIChRGroup>(model, NodeTypeGroup, L"G");
+    CIChRGroup* foreignGroup = AddNode<CIChRGroup>(model, NodeTypeGroup, L"FG");
+    foreignGroup->m_Id = -3;
+    CIChResorce* file = AddResource(model, ResFile, L"C:\\f");
+    CIChResorce* foreignFile = AddResource(model, ResFile, L"C:\\ff", -2);
+    CIChResorce* dir = AddResource(model, ResDirectory, L"C:\\d");
+    CIChResorce* loose = AddResource(model, ResFile, L"C:\\l"); // in no group
+    for (CIChResorce* r : {file, foreignFile, dir})
+        r->LinkTo(g);
+    file->m_Executable = 1;
+    dir->m_Controlled = 0;
+    loose->m_Removable = 0;
+    CIChTask* t = AddNode<CIChTask>(model, NodeTypeTask, L"T");
+    CIChJob* j = AddNode<CIChJob>(model, NodeTypeJob, L"J");
+    CIChSubject* s = AddNode<CIChSubject>(model, NodeTypeSubject, L"S");
+    s->m_Id = -4; // a subject needs no own ID to take existing jobs
+    g->LinkTo(t);
+    foreignGroup->LinkTo(t);
+    t->LinkTo(j);
+    j->LinkTo(s);
+
+    struct Case {
+        CIChNode* shown;
+        std::vector<CIChNode*> rows;
+        UINT id;
+        bool on;
+        int check; // -1: not looked at
+    } cases[] = {
+        {&resources, {file}, ID_OBJ_PROPERTIES + 1, true, -1},
+        {&resources, {file, dir}, ID_OBJ_PROPERTIES + 1, false, -1},
+        {&resources, {}, ID_OBJ_EXPORT + 1, false, -1},
+        {&resources, {file, dir}, ID_OBJ_EXPORT + 1, true, -1},
+        {&resources, {file}, ID_OBJ_ADD_EXISTING + 1, false, -1},
+        {&resources, {file}, ID_OBJ_DELETE + 1, true, -1},
+        {&resources, {loose}, ID_OBJ_DELETE + 1, false, -1},
+        {&resources, {file}, ID_OBJ_ADD_NEW + 1, false, -1},
+        {&resources, {file}, ID_OBJ_IMPORT_ADD + 1, false, -1},
+        {&resources, {file}, ID_OBJ_CONTROL + 1, true, 1},
+        {&resources, {dir}, ID_OBJ_CONTROL + 1, true, 0},
+        {&resources, {foreignFile}, ID_OBJ_CONTROL + 1, false, -1},
+        {&resources, {file}, ID_OBJ_EXECUTABLE + 1, true, 1},
+        {&resources, {dir}, ID_OBJ_EXECUTABLE + 1, false, -1},
+        {&resources, {foreignFile}, ID_OBJ_EXECUTABLE + 1, false, -1},
+        {&resources, {foreignFile}, ID_OBJ_EXCLUDE_ALL + 1, true, -1},
+        {&resources, {loose}, ID_OBJ_EXCLUDE_ALL + 1, false, -1},
+        {&resources, {foreignFile}, ID_RES_DEPENDENCIES, true, -1},
+        {&resources, {dir}, ID_RES_DEPENDENCIES, false, -1},
+        {&resources, {dir}, ID_RES_PATH_VARIABLES, true, -1},
+        {&resources, {foreignFile}, ID_RES_PATH_VARIABLES, false, -1},
+        {&resources, {file}, ID_OBJ_EXCLUDE + 1, false, -1}, // the current node is a folder
+        {g, {file}, ID_OBJ_EXCLUDE + 1, true, -1},
+        {&groups, {g}, ID_OBJ_ADD_EXISTING + 1, true, -1},
+        {&groups, {foreignGroup}, ID_OBJ_ADD_EXISTING + 1, false, -1},
+        {&groups, {g}, ID_OBJ_IMPORT_GROUP + 1, true, -1},
+        {&groups, {g}, ID_OBJ_SEVERAL + 1, true, -1},
+        {&groups, {g}, ID_OBJ_NEW_RESOURCE + 1, true, -1},
+        {&groups, {foreignGroup}, ID_OBJ_NEW_RESOURCE + 1, false, -1},
+        {&groups, {g, foreignGroup}, ID_OBJ_IMPORT_GROUP + 1, false, -1},
+        {&groups, {g}, ID_OBJ_GROUP_BY_DIR + 1, false, -1},
+        {&groups, {foreignGroup}, ID_OBJ_EXCLUDE_ALL + 1, false, -1},
+        {&tasks, {t}, ID_OBJ_ADD_EXISTING + 1, true, -1},
+        {&tasks, {t}, ID_OBJ_GROUP_BY_DIR + 1, true, -1},
+        {&tasks, {t}, ID_OBJ_GROUP_BY_KEY + 1, true, -1},
+        {&tasks, {t}, ID_OBJ_NEW_GROUP + 1, true, -1},
+        {&tasks, {t}, ID_OBJ_GROUP_BY_LOG + 1, true, -1},
+        {&tasks, {t}, ID_OBJ_NEW_TASK + 1, false, -1},
+        {&jobs, {j}, ID_OBJ_TASK_BY_GEN + 1, true, -1},
+        {&jobs, {j}, ID_OBJ_NEW_TASK + 1, true, -1},
+        {&jobs, {j}, ID_OBJ_NEW_GROUP + 1, true, -1},
+        {&jobs, {j}, ID_OBJ_ADD_EXISTING + 1, true, -1},
+        {&subjects, {s}, ID_OBJ_ADD_EXISTING + 1, true, -1},
+        {&subjects, {s}, ID_OBJ_NEW_TASK + 1, false, -1},
+    };
+    for (const Case& c : cases) {
+        Show(c.shown);
+        CIChViewNode& list = *dynamic_cast<CIChViewNode*>(pane.GetActiveViewer());
+        list.SetItemState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+        for (CIChNode* n : c.rows)
+            list.SetItemState(list.FindRow(n), LVIS_SELECTED, LVIS_SELECTED);
+        KvUi::CCmdUI ui;
+        ui.m_nID = c.id;
+        ui.m_nCheck = -1;
+        ui.DoUpdate(&list, TRUE);
+        std::wstring what = std::to_wstring(c.id) + L" on " + (c.rows.empty() ? L"nothing" : c.rows[0]->m_Name);
+        EXPECT_EQ(c.on, ui.m_bEnabled != FALSE) << what;
+        if (c.check >= 0) {
+            EXPECT_EQ(c.check, ui.m_nCheck) << what;
+        }
+    }
+}
+
+// Records where and for whom the lists open their popup menus, and what the menus hold.
+struct CMenuRecorder : KvTest::CScopedPresenter {
+    struct Shown {
+        POINT at;
+        HWND owner;
+        std::set<UINT> ids;
+    };
+    std::vector<Shown> shown;
+    UINT TrackPopupMenu(HMENU menu, UINT flags, int x, int y, HWND owner) override {
+        shown.push_back({{x, y}, owner, MenuIds(menu)});
+        return KvTest::CScopedPresenter::TrackPopupMenu(menu, flags, x, y, owner);
+    }
+};
+
+// The context menu through its message: from the keyboard below the first selected row (16
+// pixels in) or, without a selection, at the list's client origin; from the mouse at the mouse;
+// always owned by the main window.
+TEST_F(ListFixture, ContextMenuOpensBelowTheFirstSelectedRowFromTheKeyboard) {
+    CIChRGroup* g = AddNode<CIChRGroup>(model, NodeTypeGroup, L"G");
+    for (const wchar_t* n : {L"C:\\a", L"C:\\b", L"C:\\c"})
+        AddResource(model, ResFile, n)->LinkTo(g);
+    Show(&resources);
+    CIChViewNode& list = Viewer(FolderResources);
+    CMenuRecorder menus;
+    auto screen = [&](POINT p) {
+        ::ClientToScreen(list.m_hWnd, &p);
+        return p;
+    };
+    Select(list, {2, 1});
+    list.SendMessage(WM_CONTEXTMENU, (WPARAM)list.m_hWnd, (LPARAM)-1);
+    RECT row;
+    ASSERT_TRUE(list.GetItemRect(1, &row, LVIR_BOUNDS));
+    Select(list, {});
+    list.SendMessage(WM_CONTEXTMENU, (WPARAM)list.m_hWnd, (LPARAM)-1);
+    POINT mouse = screen({40, 30});
+    list.SendMessage(WM_CONTEXTMENU, (WPARAM)list.m_hWnd, MAKELPARAM(mouse.x, mouse.y));
+    ASSERT_EQ(3u, menus.shown.size());
+    const POINT expected[] = {screen({row.left + 16, row.bottom}), screen({0, 0}), mouse};
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(expected[i].x, menus.shown[i].at.x) << i;
+        EXPECT_EQ(expected[i].y, menus.shown[i].at.y) << i;
+        EXPECT_EQ(sink.m_hWnd, menus.shown[i].owner) << i;
+    }
+    EXPECT_TRUE(menus.shown[0].ids.count(ID_OBJ_PROPERTIES + 1)) << "rows selected: the list variants";
+    EXPECT_TRUE(menus.shown[1].ids.count(ID_OBJ_EXPORT)) << "the folder menu keeps the base ids";
+    EXPECT_FALSE(menus.shown[1].ids.count(ID_OBJ_EXPORT + 1));
+    EXPECT_EQ(::GetFocus(), list.m_hWnd);
 }
 
 TEST_F(ListFixture, DoubleClickSelectsInTheTreeOrAsksForProperties) {

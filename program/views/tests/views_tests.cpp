@@ -126,6 +126,27 @@ TEST_F(TreeFixture, RestAfterAnAncestorFolderIsSplitFromItsFirstCharacter) {
     EXPECT_EQ(std::wstring::npos, dump.find(L"B\\C"));
 }
 
+// A resource whose kind belongs to no family gets no folder (there is no family folder to hang
+// it under); one path in two families gives a folder in each family, never one shared branch.
+// InsertNodeItem takes a resource as done without showing it.
+TEST_F(TreeFixture, ResourcesOfNoFamilyGetNoFolderAndFamiliesShareNoPath) {
+    AddResource(model, ResFile, L"X\\f.dat");
+    AddResource(model, ResRegKey, L"X\\Key");
+    CIChResorce* odd = AddResource(model, ResFile, L"Q\\odd");
+    odd->SetSubType(42);
+    ASSERT_EQ(1, tree.BuildTree(&model, 7100));
+    EXPECT_EQ(std::wstring(L"Ресурсы\n"
+                           L"  Файлы и каталоги\n"
+                           L"    X\n"
+                           L"  Объекты реестра\n"
+                           L"    X\n"
+                           L"  Секторы жестких дисков\n"
+                           L"  Конфигурация оборудования\n"),
+              DumpTree(tree));
+    EXPECT_EQ(1, tree.InsertNodeItem(odd, tree.GetRootItem()));
+    EXPECT_EQ(0u, tree.GetItemCountOf(odd));
+}
+
 TEST_F(TreeFixture, IndexFindsEveryItemOfANodeAndFollowsDeletes) {
     MakeModel();
     g1->LinkTo(job); // G1 now also directly under the job
@@ -149,6 +170,34 @@ TEST_F(TreeFixture, IndexFindsEveryItemOfANodeAndFollowsDeletes) {
     EXPECT_EQ(0, std::count(model.m_Tasks.begin(), model.m_Tasks.end(), t1));
     delete t1;
     EXPECT_EQ(L"Субъекты управления\n  S\n    J\n      G2\n      G1\n", DumpTree(tree));
+}
+
+// Home may land on another item of the node shown now: that selection records nothing, and the
+// next selection of the user is recorded as usual.
+TEST_F(TreeFixture, HistoryMoveToAnotherItemOfTheSameNodeLosesNoLaterSelection) {
+    MakeModel();
+    g1->LinkTo(job); // two items of G1: under the job and under its task
+    ASSERT_EQ(1, tree.BuildTree(&model, 7103));
+    std::vector<HTREEITEM> items;
+    tree.FindNodeItem(g1, TVI_ROOT, &items);
+    ASSERT_EQ(2u, items.size());
+    HTREEITEM y = Find(t1);
+    tree.SelectItem(y);
+    tree.ClearHistory();
+    tree.SelectItem(items[0]);
+    tree.SelectItem(y);
+    tree.SelectItem(items[1]);
+    const int calls = host.m_nSetCurrent;
+    tree.GoHome();
+    EXPECT_EQ(items[0], tree.GetSelectedItem());
+    EXPECT_EQ(calls, host.m_nSetCurrent) << "the same node: nothing changes";
+    tree.SelectItem(y);
+    EXPECT_EQ(t1, host.m_pCurrent);
+    ASSERT_TRUE(tree.CanGoBack());
+    tree.GoBack();
+    EXPECT_EQ(items[0], tree.GetSelectedItem());
+    tree.GoForward();
+    EXPECT_EQ(y, tree.GetSelectedItem());
 }
 
 TEST_F(TreeFixture, HistoryBackForwardHome) {
