@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string_view>
 #include <type_traits>
 #include <unordered_map>
 #include <unordered_set>
@@ -310,6 +311,7 @@ private:
 struct BootListStats {
     long lines = 0;
     double hashSeconds = 0;
+    ItemVector refused; // resources of the family left out: a line cannot hold their names
 };
 // What a file's recorded checksum is valid for, as the file system describes the file: a change
 // of the content moves the size or the last-write time, a file put in another's place has another
@@ -322,18 +324,25 @@ struct FileStamp {
     }
     bool operator!=(const FileStamp& o) const { return !(*this == o); }
 };
+// The checksums of one files list with the stamps they were computed for: the bytes of its record
+// file and, by the file's full path in UTF-8, views into them (BootList.cpp).
 struct FileRecord {
     FileStamp stamp;
-    std::string hash;
+    std::string_view hash;
 };
-// Checksums of files read by the board lists of this store while it is open, by full path. The
-// lists also keep them in a file beside the checks list, for the next save (BootList.cpp).
+struct RecordSet {
+    std::wstring path; // the record file it was read from or written to
+    std::string text;
+    std::unordered_map<std::string_view, FileRecord> byPath;
+};
+// The record sets of the board lists of this store while it is open, the latest last. The lists
+// also keep them in a file beside the checks list, for the next save.
 struct HashCache {
     std::mutex mutex;
-    std::unordered_map<std::wstring, FileRecord> files;
+    std::vector<std::shared_ptr<const RecordSet>> sets;
     void Clear() {
         std::lock_guard<std::mutex> lock(mutex);
-        files.clear();
+        sets.clear();
     }
 };
 BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesPath, const char* checksPath,
@@ -347,6 +356,27 @@ struct HashSettings {
     std::atomic<int> threads{0};
     std::atomic<long> lastLines{0};
     std::atomic<long long> lastHashMicros{0};
+    // Resources that the lists written since the store was opened, cleared or committed left out.
+    std::mutex refusedMutex;
+    MemberList refused;
+
+    void Note(const BootListStats& s) {
+        lastLines = s.lines;
+        lastHashMicros += static_cast<long long>(s.hashSeconds * 1e6);
+        std::lock_guard<std::mutex> lock(refusedMutex);
+        for (const auto& r : s.refused)
+            refused.Add(r);
+    }
+    ItemVector Refused() {
+        std::lock_guard<std::mutex> lock(refusedMutex);
+        return refused.items;
+    }
+    // A new start: the store was cleared, committed or rolled back.
+    void Reset() {
+        cache.Clear();
+        std::lock_guard<std::mutex> lock(refusedMutex);
+        refused = MemberList();
+    }
 };
 
 template <class I>
@@ -360,10 +390,8 @@ public:
     void WriteBootList(const char* names, const char* checks, BootListCode code) override {
         if (this->m_core->closed)
             ThrowStoreError(E_ACCESSDENIED, "the store of this job is closed");
-        BootListStats s = WriteBootListFiles(ResourcesOfJob(m_groups.items, m_tasks.items), names, checks, code,
-                                             m_hash->threads, &m_hash->cache);
-        m_hash->lastLines = s.lines;
-        m_hash->lastHashMicros += static_cast<long long>(s.hashSeconds * 1e6);
+        m_hash->Note(WriteBootListFiles(ResourcesOfJob(m_groups.items, m_tasks.items), names, checks, code,
+                                        m_hash->threads, &m_hash->cache));
     }
     SmartPtr<IItemCollection> GetTasks() override { return MakeCollection(m_tasks.items); }
     SmartPtr<IItemCollection> GetResourceGroups() override { return MakeCollection(m_groups.items); }
