@@ -349,12 +349,13 @@ TEST_F(BootListFixture, RecordedChecksumsServeUnchangedFilesOnly) {
         const wchar_t* file;
         const char* first;  // content at the first list (nullptr: no file)
         const char* second; // content at the second list (nullptr: no file)
-        enum { Kept, Rewritten, Replaced, Touched } how;
+        enum { Kept, Rewritten, Replaced, Touched, Restored } how;
     } rows[] = {
         {L"same.dll", "unchanged", "unchanged", Row::Kept},
         {L"grown.dll", "short", "longer content", Row::Rewritten}, // size differs, old time again
         {L"replaced.dll", "original", "imposter", Row::Replaced},  // same size, same time, another file
         {L"touched.dll", "before", "after!", Row::Touched},        // same size, new time
+        {L"restored.dll", "in place", "IN PLACE", Row::Restored},  // same size, same file, old time put back
         {L"gone.dll", "removed later", nullptr, Row::Kept},
         {L"new.dll", nullptr, "appeared", Row::Kept},
     };
@@ -386,7 +387,7 @@ TEST_F(BootListFixture, RecordedChecksumsServeUnchangedFilesOnly) {
             ASSERT_TRUE(MoveFileExW((path + L".tmp").c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING));
         } else if (r.how != Row::Kept || !r.first) {
             vtest::WriteBytes(path, r.second);
-            if (r.how == Row::Rewritten || !r.first)
+            if (r.how == Row::Rewritten || r.how == Row::Restored || !r.first)
                 SetOldTime(path);
         }
     }
