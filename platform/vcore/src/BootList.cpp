@@ -13,7 +13,6 @@
 #include <chrono>
 #include <cstdint>
 #include <exception>
-#include <set>
 #include <thread>
 #include <unordered_set>
 
@@ -137,7 +136,12 @@ size_t DefaultHashThreads() {
 
 ItemVector ResourcesOfJob(const ItemVector& groups, const ItemVector& tasks) {
     ItemVector out;
-    std::set<StoreItem*> seenGroups, seenResources;
+    std::unordered_set<StoreItem*> seenGroups, seenResources;
+    size_t members = 0;
+    for (const auto& g : groups)
+        if (CMembers* m = AsMembers(g.Get()))
+            members += m->Members(0).size();
+    seenResources.reserve(members);
     auto addGroup = [&](const SmartPtr<StoreItem>& g) {
         if (!seenGroups.insert(g.Get()).second)
             return;
@@ -216,8 +220,8 @@ bool IsHexDigest(const char* p, const char* end) {
     return true;
 }
 
-// Parses the text of a record file into set.byPath; false (and nothing kept) when it is not
-// exactly of its form.
+// Parses the text of a record file into set.lines; false (and nothing kept) when it is not exactly
+// of its form.
 bool ParseRecords(RecordSet& set) {
     const std::string& text = set.text;
     const size_t headerSize = sizeof kRecordHeader - 1;
@@ -227,19 +231,20 @@ bool ParseRecords(RecordSet& set) {
     const char* end = text.data() + text.size();
     while (p < end) {
         const char* eol = static_cast<const char*>(memchr(p, '\r', static_cast<size_t>(end - p)));
-        if (!eol || eol + 1 >= end || eol[1] != '\n' || !IsHexDigest(p, eol) || p[64] != '\t') {
-            set.byPath.clear();
+        RecordSet::Line line;
+        bool ok = eol && eol + 1 < end && eol[1] == '\n' && IsHexDigest(p, eol) && p[64] == '\t';
+        if (ok) {
+            line.record.hash = std::string_view(p, 64);
+            p += 65;
+            ok = ParseNumber(p, eol, line.record.stamp.size) && ParseNumber(p, eol, line.record.stamp.written) &&
+                 ParseNumber(p, eol, line.record.stamp.changed) && ParseNumber(p, eol, line.record.stamp.id) && p < eol;
+        }
+        if (!ok) {
+            set.lines.clear();
             return false;
         }
-        FileRecord r;
-        r.hash = std::string_view(p, 64);
-        p += 65;
-        if (!ParseNumber(p, eol, r.stamp.size) || !ParseNumber(p, eol, r.stamp.written) ||
-            !ParseNumber(p, eol, r.stamp.changed) || !ParseNumber(p, eol, r.stamp.id) || p >= eol) {
-            set.byPath.clear();
-            return false;
-        }
-        set.byPath[std::string_view(p, static_cast<size_t>(eol - p))] = r;
+        line.path = std::string_view(p, static_cast<size_t>(eol - p));
+        set.lines.push_back(line);
         p = eol + 2;
     }
     return true;
@@ -249,10 +254,8 @@ bool ParseRecords(RecordSet& set) {
 std::shared_ptr<RecordSet> ReadRecords(const std::wstring& path) {
     auto set = std::make_shared<RecordSet>();
     set->path = path;
-    if (!ReadWholeFile(path, set->text) || !ParseRecords(*set)) {
+    if (!ReadWholeFile(path, set->text) || !ParseRecords(*set))
         set->text.clear();
-        set->byPath.clear();
-    }
     return set;
 }
 
@@ -402,6 +405,46 @@ unsigned long long Now() {
 
 namespace {
 
+// Writes v in decimal at out; the end of what it wrote.
+char* WriteDecimal(char* out, unsigned long long v) {
+    char digits[20];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v);
+    while (n)
+        *out++ = digits[--n];
+    return out;
+}
+
+// The UTF-8 form of a text that IsOneLineText accepts (no lone surrogates).
+std::string Utf8Of(const std::wstring& text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 2);
+    for (size_t i = 0; i < text.size(); ++i) {
+        unsigned c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size())
+            c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<unsigned>(text[++i]) - 0xDC00);
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
 // Writes the file unless it already holds exactly these bytes (the same list again, as the job's
 // list after the store's, or a save of an unchanged model).
 void WriteFileUnlessSame(const std::wstring& path, const std::string& bytes, const std::string* known = nullptr) {
@@ -437,7 +480,7 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
             continue;
         }
         list.push_back(r);
-        utf8.push_back(as_string(line, CP_UTF8));
+        utf8.push_back(Utf8Of(line));
         lines.push_back(std::move(line));
     }
     const size_t count = list.size();
@@ -446,8 +489,8 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
     const unsigned long long begun = Now();
     size_t workers = threads > 0 ? static_cast<size_t>(threads) : DefaultHashThreads();
 
-    // Files: the record of each (this store's lists of this session first, the latest first, then
-    // the record file's) and the folder that holds it.
+    // Files: the folder that holds each, and the record of each (this store's lists of this
+    // session first, the latest first, then the record file's).
     const std::vector<std::wstring>& paths = lines;
     const std::wstring recordPath = RecordPath(checks);
     std::vector<std::shared_ptr<const RecordSet>> sets;
@@ -455,6 +498,48 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
     std::vector<const FileRecord*> prior(files ? count : 0, nullptr);
     std::vector<size_t> folderOf(files ? count : 0, SIZE_MAX), leafAt(files ? count : 0, 0);
     std::vector<std::wstring> folders;
+    if (files) {
+        std::unordered_map<std::wstring_view, size_t> folderIndex;
+        std::wstring_view last;
+        size_t lastIndex = SIZE_MAX;
+        for (size_t i = 0; i < count; ++i) {
+            size_t slash = paths[i].find_last_of(L"\\/");
+            if (slash == std::wstring::npos || slash + 1 == paths[i].size())
+                continue;
+            std::wstring_view folder = std::wstring_view(paths[i]).substr(0, slash + 1);
+            if (lastIndex == SIZE_MAX || folder != last) {
+                auto f = folderIndex.emplace(folder, folders.size());
+                if (f.second)
+                    folders.emplace_back(folder);
+                last = folder;
+                lastIndex = f.first->second;
+            }
+            folderOf[i] = lastIndex;
+            leafAt[i] = slash + 1;
+        }
+    }
+    // Every folder is listed once before the files are read: the listing gives each file's stamp,
+    // and a file whose stamp is that of its record is not opened at all. The folders are listed
+    // while the records are read.
+    std::vector<FolderEntries> before(folders.size());
+    std::exception_ptr listFailure;
+    auto listAll = [&] {
+        try {
+            RunParallel(folders.size(), workers,
+                        [&](size_t k, ReadBuffer& buffer) { ListFolder(folders[k], before[k], buffer); });
+        } catch (...) {
+            listFailure = std::current_exception();
+        }
+    };
+    struct Start {
+        static DWORD WINAPI Run(void* p) {
+            (*static_cast<decltype(listAll)*>(p))();
+            return 0;
+        }
+    };
+    HANDLE lister = folders.empty() ? nullptr : CreateThread(nullptr, 0, &Start::Run, &listAll, 0, nullptr);
+    if (!lister)
+        listAll();
     if (files) {
         bool recordFileKnown = false;
         if (cache) {
@@ -467,30 +552,17 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
             onDisk = ReadRecords(recordPath);
             sets.push_back(onDisk);
         }
-        std::unordered_map<std::wstring_view, size_t> folderIndex;
-        for (size_t i = 0; i < count; ++i) {
-            for (const auto& set : sets) {
-                auto it = set->byPath.find(utf8[i]);
-                if (it != set->byPath.end()) {
-                    prior[i] = &it->second;
-                    break;
-                }
-            }
-            size_t slash = paths[i].find_last_of(L"\\/");
-            if (slash == std::wstring::npos || slash + 1 == paths[i].size())
-                continue;
-            auto f = folderIndex.emplace(std::wstring_view(paths[i]).substr(0, slash + 1), folders.size());
-            if (f.second)
-                folders.emplace_back(f.first->first);
-            folderOf[i] = f.first->second;
-            leafAt[i] = slash + 1;
-        }
+        std::vector<size_t> cursors(sets.size(), 0);
+        for (size_t i = 0; i < count; ++i)
+            for (size_t k = 0; k < sets.size() && !prior[i]; ++k)
+                prior[i] = sets[k]->Find(utf8[i], cursors[k]);
     }
-    // Every folder is listed once before the files are read: the listing gives each file's stamp,
-    // and a file whose stamp is that of its record is not opened at all.
-    std::vector<FolderEntries> before(folders.size());
-    RunParallel(folders.size(), workers,
-                [&](size_t k, ReadBuffer& buffer) { ListFolder(folders[k], before[k], buffer); });
+    if (lister) {
+        WaitForSingleObject(lister, INFINITE);
+        CloseHandle(lister);
+    }
+    if (listFailure)
+        std::rethrow_exception(listFailure);
     auto stampOf = [&](std::vector<FolderEntries>& listing, size_t i, FileStamp& stamp) {
         return folderOf[i] != SIZE_MAX &&
                LookUp(listing[folderOf[i]], paths[i].data() + leafAt[i], paths[i].size() - leafAt[i], stamp);
@@ -576,21 +648,24 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
         for (size_t i = 0; i < count; ++i) {
             if (how[i] == Read)
                 continue;
-            char numbers[128];
-            snprintf(numbers, sizeof numbers, "\t%llu\t%llu\t%llu\t%llu\t", stamps[i].size, stamps[i].written,
-                     stamps[i].changed, stamps[i].id);
             At a = {text.size(), 0, utf8[i].size(), stamps[i]};
             text += hashOf(i);
-            text += numbers;
+            char numbers[4 * 21 + 2], *n = numbers;
+            for (unsigned long long v : {stamps[i].size, stamps[i].written, stamps[i].changed, stamps[i].id}) {
+                *n++ = '\t';
+                n = WriteDecimal(n, v);
+            }
+            *n++ = '\t';
+            text.append(numbers, n);
             a.path = text.size();
             text += utf8[i];
             text += "\r\n";
             at.push_back(a);
         }
-        set->byPath.reserve(at.size());
+        set->lines.reserve(at.size());
         for (const auto& a : at)
-            set->byPath[std::string_view(text.data() + a.path, a.pathSize)] =
-                FileRecord{a.stamp, std::string_view(text.data() + a.hash, 64)};
+            set->lines.push_back(RecordSet::Line{std::string_view(text.data() + a.path, a.pathSize),
+                                                 FileRecord{a.stamp, std::string_view(text.data() + a.hash, 64)}});
         // The records only spare work: a record file that cannot be written is removed, so that
         // none is kept for lists it no longer belongs to, and the lists stand as written.
         try {

@@ -325,15 +325,41 @@ struct FileStamp {
     bool operator!=(const FileStamp& o) const { return !(*this == o); }
 };
 // The checksums of one files list with the stamps they were computed for: the bytes of its record
-// file and, by the file's full path in UTF-8, views into them (BootList.cpp).
+// file and, in the file's order, each file's full path in UTF-8 with its record, as views into the
+// bytes (BootList.cpp).
 struct FileRecord {
     FileStamp stamp;
     std::string_view hash;
 };
 struct RecordSet {
+    struct Line {
+        std::string_view path;
+        FileRecord record;
+    };
     std::wstring path; // the record file it was read from or written to
     std::string text;
-    std::unordered_map<std::string_view, FileRecord> byPath;
+    std::vector<Line> lines;
+
+    // The record of a path. A list asks in its own order, which is mostly the file's: cursor (the
+    // caller's, from 0) follows it, and only a path that is not next is looked up by name.
+    const FileRecord* Find(std::string_view file, size_t& cursor) const {
+        if (cursor < lines.size() && lines[cursor].path == file)
+            return &lines[cursor++].record;
+        std::call_once(m_indexOnce, [this] {
+            m_index.reserve(lines.size());
+            for (size_t k = 0; k < lines.size(); ++k)
+                m_index.emplace(lines[k].path, k);
+        });
+        auto it = m_index.find(file);
+        if (it == m_index.end())
+            return nullptr;
+        cursor = it->second + 1;
+        return &lines[it->second].record;
+    }
+
+private:
+    mutable std::once_flag m_indexOnce;
+    mutable std::unordered_map<std::string_view, size_t> m_index;
 };
 // The record sets of the board lists of this store while it is open, the latest last. The lists
 // also keep them in a file beside the checks list, for the next save.
