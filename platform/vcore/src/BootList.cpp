@@ -267,6 +267,7 @@ struct FolderEntries {
         std::wstring name, shortName;
         FileStamp stamp;
     };
+    std::once_flag listOnce;
     std::vector<Entry> entries;
     std::unordered_map<std::wstring_view, size_t> exact; // by name as listed (views into entries)
     std::once_flag foldOnce;
@@ -445,13 +446,11 @@ std::string Utf8Of(const std::wstring& text) {
     return out;
 }
 
-// Writes the file unless it already holds exactly these bytes (the same list again, as the job's
-// list after the store's, or a save of an unchanged model).
-void WriteFileUnlessSame(const std::wstring& path, const std::string& bytes, const std::string* known = nullptr) {
-    std::string old;
-    if (known ? *known == bytes : (ReadWholeFile(path, old) && old == bytes))
-        return;
-    WriteFileAtomically(path, bytes);
+// Writes the file unless it held exactly these bytes when it was read (old; null: it could not be
+// read): the same list again, as the job's list after the store's, or a save of an unchanged model.
+void WriteFileUnlessSame(const std::wstring& path, const std::string& bytes, const std::string* old) {
+    if (!old || *old != bytes)
+        WriteFileAtomically(path, bytes);
 }
 
 } // namespace
@@ -522,11 +521,13 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
     // and a file whose stamp is that of its record is not opened at all. The folders are listed
     // while the records are read.
     std::vector<FolderEntries> before(folders.size());
+    auto listBefore = [&](size_t k, ReadBuffer& buffer) {
+        std::call_once(before[k].listOnce, [&] { ListFolder(folders[k], before[k], buffer); });
+    };
     std::exception_ptr listFailure;
     auto listAll = [&] {
         try {
-            RunParallel(folders.size(), workers,
-                        [&](size_t k, ReadBuffer& buffer) { ListFolder(folders[k], before[k], buffer); });
+            RunParallel(folders.size(), workers, listBefore);
         } catch (...) {
             listFailure = std::current_exception();
         }
@@ -537,9 +538,17 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
             return 0;
         }
     };
-    HANDLE lister = folders.empty() ? nullptr : CreateThread(nullptr, 0, &Start::Run, &listAll, 0, nullptr);
-    if (!lister)
-        listAll();
+    // The workers list a folder themselves when they come to it first; the lister is joined
+    // whatever happens, for it works on this function's objects.
+    struct Joined {
+        HANDLE h;
+        ~Joined() {
+            if (h) {
+                WaitForSingleObject(h, INFINITE);
+                CloseHandle(h);
+            }
+        }
+    } lister{folders.empty() ? nullptr : CreateThread(nullptr, 0, &Start::Run, &listAll, 0, nullptr)};
     if (files) {
         bool recordFileKnown = false;
         if (cache) {
@@ -557,81 +566,104 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
             for (size_t k = 0; k < sets.size() && !prior[i]; ++k)
                 prior[i] = sets[k]->Find(utf8[i], cursors[k]);
     }
-    if (lister) {
-        WaitForSingleObject(lister, INFINITE);
-        CloseHandle(lister);
+    // While the folders are listed: the names file's text, and the two list files as they are now.
+    std::string nam;
+    size_t namSize = 0;
+    for (const auto& u : utf8)
+        namSize += u.size() + 2;
+    nam.reserve(namSize);
+    for (size_t i = 0; i < count; ++i) {
+        nam += utf8[i];
+        nam += "\r\n";
     }
-    if (listFailure)
-        std::rethrow_exception(listFailure);
+    std::string oldNam, oldChk;
+    const bool haveNam = ReadWholeFile(names, oldNam), haveChk = ReadWholeFile(checks, oldChk);
     auto stampOf = [&](std::vector<FolderEntries>& listing, size_t i, FileStamp& stamp) {
         return folderOf[i] != SIZE_MAX &&
                LookUp(listing[folderOf[i]], paths[i].data() + leafAt[i], paths[i].size() - leafAt[i], stamp);
     };
 
     // The checksum of each line: computed (hashes) or recorded (prior); for files, the stamp to
-    // record with it and whether to record it.
+    // record with it and whether to record it. A checksum just computed is kept only when a second
+    // listing of the folder, after the reads of its files, shows the file as the first one did: a
+    // file written, replaced or renamed meanwhile is read again next time. A folder is listed the
+    // second time as soon as its last file is done, while the other folders' files are read.
     enum : char { Read, Reused, Fresh };
     std::vector<std::string> hashes(count);
     std::vector<FileStamp> stamps(files ? count : 0);
     std::vector<char> how(count, Read);
+    std::vector<FolderEntries> after(folders.size());
+    std::unique_ptr<std::atomic<size_t>[]> pending(new std::atomic<size_t>[folders.size()]);
+    std::unique_ptr<std::atomic<bool>[]> anyFresh(new std::atomic<bool>[folders.size()]);
+    for (size_t k = 0; k < folders.size(); ++k) {
+        pending[k] = 0;
+        anyFresh[k] = false;
+    }
+    for (size_t i = 0; i < folderOf.size(); ++i)
+        if (folderOf[i] != SIZE_MAX)
+            ++pending[folderOf[i]];
     RunParallel(count, workers, [&](size_t i, ReadBuffer& buffer) {
         if (!files) {
             hashes[i] = HashOf(*list[i], buffer);
             return;
         }
+        const size_t f = folderOf[i];
+        if (f != SIZE_MAX)
+            listBefore(f, buffer);
         const bool listed = stampOf(before, i, stamps[i]);
         if (listed && prior[i] && stamps[i] == prior[i]->stamp) {
             how[i] = Reused;
-            return;
+        } else {
+            CSha256 sha;
+            if (ReadFileObject(
+                    paths[i], [&](const void* p, size_t n) { sha.Update(p, n); }, buffer)) {
+                hashes[i] = sha.HexDigest();
+                if (listed && stamps[i].written + kSettleTime < begun) {
+                    how[i] = Fresh;
+                    anyFresh[f] = true;
+                }
+            } else {
+                hashes[i] = VARNO_UNREADABLE_MARK;
+            }
         }
-        CSha256 sha;
-        if (!ReadFileObject(
-                paths[i], [&](const void* p, size_t n) { sha.Update(p, n); }, buffer)) {
-            hashes[i] = VARNO_UNREADABLE_MARK;
-            return;
-        }
-        hashes[i] = sha.HexDigest();
-        if (listed && stamps[i].written + kSettleTime < begun)
-            how[i] = Fresh;
+        if (f != SIZE_MAX && --pending[f] == 0 && anyFresh[f])
+            ListFolder(folders[f], after[f], buffer);
     });
-    // A checksum just computed is kept only when a second listing, after the read, shows the file
-    // as the first one did: a file written, replaced or renamed meanwhile is read again next time.
-    if (files) {
-        std::vector<char> again(folders.size(), 0);
-        for (size_t i = 0; i < count; ++i)
-            if (how[i] == Fresh)
-                again[folderOf[i]] = 1;
-        std::vector<FolderEntries> after(folders.size());
-        RunParallel(folders.size(), workers, [&](size_t k, ReadBuffer& buffer) {
-            if (again[k])
-                ListFolder(folders[k], after[k], buffer);
-        });
-        for (size_t i = 0; i < count; ++i) {
-            FileStamp now;
-            if (how[i] == Fresh && !(stampOf(after, i, now) && now == stamps[i]))
-                how[i] = Read;
-        }
+    if (lister.h) {
+        WaitForSingleObject(lister.h, INFINITE);
+        CloseHandle(lister.h);
+        lister.h = nullptr;
+    }
+    if (listFailure)
+        std::rethrow_exception(listFailure);
+    for (size_t i = 0; i < count; ++i) {
+        FileStamp now;
+        if (how[i] == Fresh && !(stampOf(after, i, now) && now == stamps[i]))
+            how[i] = Read;
     }
     stats.hashSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     auto hashOf = [&](size_t i) -> std::string_view { return how[i] == Reused ? prior[i]->hash : hashes[i]; };
 
-    std::string nam, chk;
-    size_t namSize = 0;
-    for (const auto& u : utf8)
-        namSize += u.size() + 2;
-    nam.reserve(namSize);
+    std::string chk;
     chk.reserve(count * 66);
     for (size_t i = 0; i < count; ++i) {
-        nam += utf8[i];
-        nam += "\r\n";
         chk += hashOf(i);
         chk += "\r\n";
     }
-    WriteFileUnlessSame(names, nam);
-    WriteFileUnlessSame(checks, chk);
+    WriteFileUnlessSame(names, nam, haveNam ? &oldNam : nullptr);
+    WriteFileUnlessSame(checks, chk, haveChk ? &oldChk : nullptr);
     stats.lines = static_cast<long>(count);
 
-    if (files) {
+    // Every file unchanged, its record taken in order from the record file: that file stands.
+    bool recordsAsRead = files && onDisk && onDisk->lines.size() == count;
+    for (size_t i = 0; recordsAsRead && i < count; ++i)
+        recordsAsRead = how[i] == Reused && prior[i] == &onDisk->lines[i].record;
+    if (recordsAsRead) {
+        if (cache) {
+            std::lock_guard<std::mutex> lock(cache->mutex);
+            cache->sets.push_back(onDisk);
+        }
+    } else if (files) {
         // The new record set: its text, then views into it once the text stands.
         auto set = std::make_shared<RecordSet>();
         set->path = recordPath;
