@@ -259,6 +259,8 @@ std::shared_ptr<RecordSet> ReadRecords(const std::wstring& path) {
     return set;
 }
 
+} // namespace
+
 // The files of one folder with their stamps, from one listing of the folder. The names are looked
 // up as listed; only a name that is not there as it stands (another case, a short name) has the
 // folder's names upper-cased, once.
@@ -274,6 +276,8 @@ struct FolderEntries {
     std::unordered_map<std::wstring, FileStamp> folded; // by upper-cased long and short name
     std::unordered_set<std::wstring> ambiguous;         // upper-cased names that two files share
 };
+
+namespace {
 
 std::wstring Fold(const wchar_t* p, size_t n) {
     std::wstring s(p, n);
@@ -520,9 +524,27 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
     // Every folder is listed once before the files are read: the listing gives each file's stamp,
     // and a file whose stamp is that of its record is not opened at all. The folders are listed
     // while the records are read.
-    std::vector<FolderEntries> before(folders.size());
+    // A folder that an earlier list of this save has listed is not listed again: the lists of one
+    // save look at the files once.
+    std::vector<std::shared_ptr<FolderEntries>> before(folders.size());
+    {
+        std::unique_lock<std::mutex> lock;
+        if (cache)
+            lock = std::unique_lock<std::mutex>(cache->mutex);
+        for (size_t k = 0; k < folders.size(); ++k) {
+            std::shared_ptr<FolderEntries>* known = nullptr;
+            if (cache) {
+                auto it = cache->listings.find(folders[k]);
+                if (it != cache->listings.end())
+                    known = &it->second;
+            }
+            before[k] = known ? *known : std::make_shared<FolderEntries>();
+            if (cache && !known)
+                cache->listings.emplace(folders[k], before[k]);
+        }
+    }
     auto listBefore = [&](size_t k, ReadBuffer& buffer) {
-        std::call_once(before[k].listOnce, [&] { ListFolder(folders[k], before[k], buffer); });
+        std::call_once(before[k]->listOnce, [&] { ListFolder(folders[k], *before[k], buffer); });
     };
     std::exception_ptr listFailure;
     auto listAll = [&] {
@@ -578,9 +600,9 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
     }
     std::string oldNam, oldChk;
     const bool haveNam = ReadWholeFile(names, oldNam), haveChk = ReadWholeFile(checks, oldChk);
-    auto stampOf = [&](std::vector<FolderEntries>& listing, size_t i, FileStamp& stamp) {
-        return folderOf[i] != SIZE_MAX &&
-               LookUp(listing[folderOf[i]], paths[i].data() + leafAt[i], paths[i].size() - leafAt[i], stamp);
+    auto stampOf = [&](std::vector<std::shared_ptr<FolderEntries>>& listing, size_t i, FileStamp& stamp) {
+        return folderOf[i] != SIZE_MAX && listing[folderOf[i]] &&
+               LookUp(*listing[folderOf[i]], paths[i].data() + leafAt[i], paths[i].size() - leafAt[i], stamp);
     };
 
     // The checksum of each line: computed (hashes) or recorded (prior); for files, the stamp to
@@ -592,7 +614,7 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
     std::vector<std::string> hashes(count);
     std::vector<FileStamp> stamps(files ? count : 0);
     std::vector<char> how(count, Read);
-    std::vector<FolderEntries> after(folders.size());
+    std::vector<std::shared_ptr<FolderEntries>> after(folders.size());
     std::unique_ptr<std::atomic<size_t>[]> pending(new std::atomic<size_t>[folders.size()]);
     std::unique_ptr<std::atomic<bool>[]> anyFresh(new std::atomic<bool>[folders.size()]);
     for (size_t k = 0; k < folders.size(); ++k) {
@@ -626,8 +648,10 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
                 hashes[i] = VARNO_UNREADABLE_MARK;
             }
         }
-        if (f != SIZE_MAX && --pending[f] == 0 && anyFresh[f])
-            ListFolder(folders[f], after[f], buffer);
+        if (f != SIZE_MAX && --pending[f] == 0 && anyFresh[f]) {
+            after[f] = std::make_shared<FolderEntries>();
+            std::call_once(after[f]->listOnce, [&] { ListFolder(folders[f], *after[f], buffer); });
+        }
     });
     if (lister.h) {
         WaitForSingleObject(lister.h, INFINITE);
@@ -640,6 +664,12 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
         FileStamp now;
         if (how[i] == Fresh && !(stampOf(after, i, now) && now == stamps[i]))
             how[i] = Read;
+    }
+    if (cache) {
+        std::lock_guard<std::mutex> lock(cache->mutex);
+        for (size_t k = 0; k < folders.size(); ++k)
+            if (after[k])
+                cache->listings[folders[k]] = after[k];
     }
     stats.hashSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     auto hashOf = [&](size_t i) -> std::string_view { return how[i] == Reused ? prior[i]->hash : hashes[i]; };

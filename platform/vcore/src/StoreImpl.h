@@ -361,14 +361,19 @@ private:
     mutable std::once_flag m_indexOnce;
     mutable std::unordered_map<std::string_view, size_t> m_index;
 };
-// The record sets of the board lists of this store while it is open, the latest last. The lists
-// also keep them in a file beside the checks list, for the next save.
+// The record sets of the board lists of this store since it was opened, cleared or committed, the
+// latest last. The lists also keep them in a file beside the checks list, for the next save.
+// With them, the latest listing of each folder (by its path as the lists give it): the lists of
+// one save look at each folder once (BootList.cpp).
+struct FolderEntries;
 struct HashCache {
     std::mutex mutex;
     std::vector<std::shared_ptr<const RecordSet>> sets;
+    std::unordered_map<std::wstring, std::shared_ptr<FolderEntries>> listings;
     void Clear() {
         std::lock_guard<std::mutex> lock(mutex);
         sets.clear();
+        listings.clear();
     }
 };
 BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesPath, const char* checksPath,

@@ -264,7 +264,8 @@ TEST_F(BootListFixture, ListPathsMustBeFull) {
     EXPECT_EQ(testsha::Sha256Hex("x"), HashResource(item_cast<IResource>(vtest::Items(db->GetResources())[0])));
 }
 
-// The job's list after the store's list: unchanged files are not read again, changed ones are.
+// The job's list after the store's list: unchanged files are not read again; files written moments
+// before (their checksums not kept) are read again, and a change to them is seen.
 TEST_F(BootListFixture, SecondListSeesChangedFiles) {
     auto same = File(L"same.dll", "unchanged");
     auto changed = File(L"changed.dll", "before");
@@ -408,6 +409,33 @@ TEST_F(BootListFixture, RecordedChecksumsServeUnchangedFilesOnly) {
     EXPECT_EQ(want, vtest::Lines(third));
     EXPECT_EQ(third, SaveFilesList(dir, L"fullrehash", names));
     EXPECT_EQ(vtest::ReadBytes(dir + L"\\bootfile.nam"), vtest::ReadBytes(dir + L"\\fullrehash.nam"));
+}
+
+// The lists of one save (from the open or Clear to the Commit) look at each folder once: the job's
+// list after the store's uses the store's listing and checksums, as one picture of the files taken
+// at the store's list. The next save looks again and sees what changed meanwhile.
+TEST_F(BootListFixture, ListsOfOneSaveLookAtTheFilesOnce) {
+    const std::vector<std::wstring> names = {L"kept.dll", L"changed.dll"};
+    for (const auto& n : names) {
+        vtest::WriteBytes(dir + L"\\" + n, "first");
+        SetOldTime(dir + L"\\" + n);
+    }
+    auto g = checked_cast<IFileGroup>(db->CreateFileGroup(L"G", L"", T1()));
+    for (const auto& n : names)
+        g->AddFile(checked_cast<IFile>(db->CreateFile(dir + L"\\" + n, T1(), true, false)));
+    auto job = checked_cast<IJobVarno>(db->CreateJobVarno(L"J", L""));
+    job->AddFileGroup(g);
+    const std::vector<std::string> first = {testsha::Sha256Hex("first"), testsha::Sha256Hex("first")};
+    db->WriteBootList(Nam(L"bootfile").c_str(), Chk(L"bootfile").c_str(), BootListFiles);
+    EXPECT_EQ(first, Read(L"bootfile", L".chk"));
+    vtest::WriteBytes(dir + L"\\changed.dll", "second, longer");
+    SetOldTime(dir + L"\\changed.dll");
+    job->WriteBootList(Nam(L"bootfile").c_str(), Chk(L"bootfile").c_str(), BootListFiles);
+    EXPECT_EQ(first, Read(L"bootfile", L".chk"));
+    db->Commit();
+    job->WriteBootList(Nam(L"bootfile").c_str(), Chk(L"bootfile").c_str(), BootListFiles);
+    EXPECT_EQ((std::vector<std::string>{testsha::Sha256Hex("first"), testsha::Sha256Hex("second, longer")}),
+              Read(L"bootfile", L".chk"));
 }
 
 // A record is used only when the size, the last-write time, the change time and the file ID all
