@@ -270,6 +270,7 @@ struct FolderEntries {
         FileStamp stamp;
     };
     std::once_flag listOnce;
+    std::atomic<bool> listed{false}; // set once the listing stands (checked before listOnce)
     std::vector<Entry> entries;
     std::unordered_map<std::wstring_view, size_t> exact; // by name as listed (views into entries)
     std::once_flag foldOnce;
@@ -544,7 +545,11 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
         }
     }
     auto listBefore = [&](size_t k, ReadBuffer& buffer) {
-        std::call_once(before[k]->listOnce, [&] { ListFolder(folders[k], *before[k], buffer); });
+        if (!before[k]->listed.load(std::memory_order_acquire))
+            std::call_once(before[k]->listOnce, [&] {
+                ListFolder(folders[k], *before[k], buffer);
+                before[k]->listed.store(true, std::memory_order_release);
+            });
     };
     std::exception_ptr listFailure;
     auto listAll = [&] {
@@ -651,6 +656,7 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
         if (f != SIZE_MAX && --pending[f] == 0 && anyFresh[f]) {
             after[f] = std::make_shared<FolderEntries>();
             std::call_once(after[f]->listOnce, [&] { ListFolder(folders[f], *after[f], buffer); });
+            after[f]->listed = true;
         }
     });
     if (lister.h) {
