@@ -498,7 +498,9 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
     const std::vector<std::wstring>& paths = lines;
     const std::wstring recordPath = RecordPath(checks);
     std::vector<std::shared_ptr<const RecordSet>> sets;
-    std::shared_ptr<const RecordSet> onDisk; // the record file as read now, when it was read
+    // The record file as it stands: read now, or as a list of this save wrote it.
+    std::shared_ptr<const RecordSet> onDisk;
+    bool readNow = false;
     std::vector<const FileRecord*> prior(files ? count : 0, nullptr);
     std::vector<size_t> folderOf(files ? count : 0, SIZE_MAX), leafAt(files ? count : 0, 0);
     std::vector<std::wstring> folders;
@@ -577,16 +579,17 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
         }
     } lister{folders.empty() ? nullptr : CreateThread(nullptr, 0, &Start::Run, &listAll, 0, nullptr)};
     if (files) {
-        bool recordFileKnown = false;
         if (cache) {
             std::lock_guard<std::mutex> lock(cache->mutex);
             sets.assign(cache->sets.rbegin(), cache->sets.rend());
         }
         for (const auto& set : sets)
-            recordFileKnown = recordFileKnown || set->path == recordPath;
-        if (!recordFileKnown) {
+            if (!onDisk && set->path == recordPath)
+                onDisk = set;
+        if (!onDisk) {
             onDisk = ReadRecords(recordPath);
             sets.push_back(onDisk);
+            readNow = true;
         }
         std::vector<size_t> cursors(sets.size(), 0);
         for (size_t i = 0; i < count; ++i)
@@ -690,12 +693,13 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
     WriteFileUnlessSame(checks, chk, haveChk ? &oldChk : nullptr);
     stats.lines = static_cast<long>(count);
 
-    // Every file unchanged, its record taken in order from the record file: that file stands.
+    // Every file unchanged, its record taken in order from the record file as it stands: that file
+    // stays as it is.
     bool recordsAsRead = files && onDisk && onDisk->lines.size() == count;
     for (size_t i = 0; recordsAsRead && i < count; ++i)
         recordsAsRead = how[i] == Reused && prior[i] == &onDisk->lines[i].record;
     if (recordsAsRead) {
-        if (cache) {
+        if (cache && readNow) {
             std::lock_guard<std::mutex> lock(cache->mutex);
             cache->sets.push_back(onDisk);
         }
