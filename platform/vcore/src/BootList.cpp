@@ -567,8 +567,7 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
             return 0;
         }
     };
-    // The workers list a folder themselves when they come to it first; the lister is joined
-    // whatever happens, for it works on this function's objects.
+    // The lister is joined whatever happens, for it works on this function's objects.
     struct Joined {
         HANDLE h;
         ~Joined() {
@@ -632,14 +631,19 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
     for (size_t i = 0; i < folderOf.size(); ++i)
         if (folderOf[i] != SIZE_MAX)
             ++pending[folderOf[i]];
+    if (lister.h) {
+        WaitForSingleObject(lister.h, INFINITE);
+        CloseHandle(lister.h);
+        lister.h = nullptr;
+    }
+    if (listFailure)
+        std::rethrow_exception(listFailure);
     RunParallel(count, workers, [&](size_t i, ReadBuffer& buffer) {
         if (!files) {
             hashes[i] = HashOf(*list[i], buffer);
             return;
         }
         const size_t f = folderOf[i];
-        if (f != SIZE_MAX)
-            listBefore(f, buffer);
         const bool listed = stampOf(before, i, stamps[i]);
         if (listed && prior[i] && stamps[i] == prior[i]->stamp) {
             how[i] = Reused;
@@ -662,13 +666,6 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
             after[f]->listed = true;
         }
     });
-    if (lister.h) {
-        WaitForSingleObject(lister.h, INFINITE);
-        CloseHandle(lister.h);
-        lister.h = nullptr;
-    }
-    if (listFailure)
-        std::rethrow_exception(listFailure);
     for (size_t i = 0; i < count; ++i) {
         FileStamp now;
         if (how[i] == Fresh && !(stampOf(after, i, now) && now == stamps[i]))
