@@ -221,6 +221,54 @@ std::wstring FormatStoreErrorText(const EGeneric& e) {
     return format_wstring(L"Код: %s\nТекст: %s", code.c_str(), text.c_str());
 }
 
+namespace {
+
+// A name as a message shows it: each character that a line of text cannot show (control
+// characters, a lone surrogate) as its code in square brackets.
+std::wstring ShownName(const std::wstring& name) {
+    std::wstring out;
+    for (size_t i = 0; i < name.size(); ++i) {
+        wchar_t c = name[i];
+        bool pair = c >= 0xD800 && c <= 0xDBFF && i + 1 < name.size() && name[i + 1] >= 0xDC00 && name[i + 1] <= 0xDFFF;
+        if (pair) {
+            out.append(name, i++, 2);
+        } else if (c == L'\r') {
+            out += L"[CR]";
+        } else if (c == L'\n') {
+            out += L"[LF]";
+        } else if (c == L'\t') {
+            out += L"[TAB]";
+        } else if (c < 0x20 || (c >= 0xD800 && c <= 0xDFFF)) {
+            out += format_wstring(c < 0x20 ? L"[0x%02X]" : L"[0x%04X]", static_cast<unsigned>(c));
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// The message that names the objects the board lists of this save left out; empty when none.
+std::wstring BootListRefusedText(const SmartPtr<IDatabase>& store) {
+    const size_t kShown = 20;
+    std::wstring names;
+    size_t count = 0;
+    auto e = store->GetBootListRefused()->Enumerate();
+    while (e->HasItem()) {
+        SmartPtr<StoreItem> item = e->Next();
+        if (++count <= kShown)
+            names += L"\n" + ShownName(item->GetName());
+    }
+    if (!count)
+        return std::wstring();
+    if (count > kShown)
+        names += format_wstring(L"\n... и ещё %u", static_cast<unsigned>(count - kShown));
+    return L"Модель данных сохранена, но эти объекты не включены в списки контроля платы: их имена содержат "
+           L"символы, которые строка списка не передаёт без искажения (показаны кодами в квадратных скобках)." +
+           names;
+}
+
+} // namespace
+
 int CIChDataModel::ModelToStore(SmartPtr<IDatabase> store) {
     store->Clear();
 
@@ -366,7 +414,12 @@ int CIChDataModel::Save(long long* outValue) {
                     if (jobItem)
                         jobItem->WriteBootList(names.c_str(), checks.c_str(), list.code);
                 }
+                // Objects whose names a list line cannot hold are kept in the store and left out of
+                // the lists; the save goes on and names them once it is committed.
+                std::wstring leftOut = BootListRefusedText(store);
                 store->Commit();
+                if (!leftOut.empty())
+                    host->ShowError(leftOut);
             } else {
                 result = kStoreResultNoEdition; // nothing written: the model has no job of a known edition
             }

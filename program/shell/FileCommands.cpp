@@ -334,9 +334,57 @@ std::wstring ErrorText(int code) {
 // The store's reason for a failed import or export on a line of its own, or nothing.
 std::wstring ReasonLine(const std::wstring& reason) { return reason.empty() ? std::wstring() : L"\n" + reason; }
 
-// A name beside the target for the file being written.
+// A name beside the target for the file being written: "<target>.<process id>.tmp".
 std::wstring SiblingTempName(const std::wstring& path) {
     return path + format_wstring(L".%lu.tmp", ::GetCurrentProcessId());
+}
+
+// Whether a process of this id runs (one that cannot be asked about is taken to run).
+bool ProcessRuns(DWORD pid) {
+    HANDLE h = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!h)
+        return ::GetLastError() != ERROR_INVALID_PARAMETER;
+    bool runs = ::WaitForSingleObject(h, 0) == WAIT_TIMEOUT;
+    ::CloseHandle(h);
+    return runs;
+}
+
+// The process id in a name of the form "<target>.<process id>.tmp"; 0 when the name is not one.
+DWORD ExportTempOwner(const wchar_t* name) {
+    size_t len = wcslen(name);
+    if (len <= 4 || ::CompareStringOrdinal(name + len - 4, 4, L".tmp", 4, TRUE) != CSTR_EQUAL)
+        return 0;
+    size_t end = len - 4, start = end;
+    while (start > 0 && name[start - 1] >= L'0' && name[start - 1] <= L'9')
+        --start;
+    // Digits, a dot before them and a name before the dot.
+    if (start == end || end - start > 10 || start < 2 || name[start - 1] != L'.')
+        return 0;
+    unsigned long long pid = wcstoull(std::wstring(name + start, end - start).c_str(), nullptr, 10);
+    return pid && pid <= 0xFFFFFFFFull ? static_cast<DWORD>(pid) : 0;
+}
+
+// Removes what exports into the folder of target left when their process ended half-way (killed,
+// or the machine stopped): the model files "<name>.<process id>.tmp" of processes that no longer
+// run, held by nobody. Their store's own temporary files ("....tmp.new") go with the next commit
+// into the folder, which the export makes.
+void RemoveStrayExports(const std::wstring& target) {
+    size_t slash = target.find_last_of(L"\\/");
+    std::wstring folder = slash == std::wstring::npos ? std::wstring() : target.substr(0, slash + 1);
+    WIN32_FIND_DATAW fd;
+    HANDLE find = ::FindFirstFileExW((folder + L"*.tmp").c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr,
+                                     FIND_FIRST_EX_LARGE_FETCH);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    const DWORD self = ::GetCurrentProcessId();
+    do {
+        if (fd.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
+            continue;
+        DWORD owner = ExportTempOwner(fd.cFileName);
+        if (owner && owner != self && !ProcessRuns(owner))
+            Varno::RemoveStrayStoreFile(folder + fd.cFileName);
+    } while (::FindNextFileW(find, &fd));
+    ::FindClose(find);
 }
 
 } // namespace
@@ -346,6 +394,7 @@ int CMainFrame::ExportModelFile(CIChDataModel* model, const std::wstring& path) 
     // export never costs the file that was there.
     const std::wstring temp = SiblingTempName(path);
     ::DeleteFileW(temp.c_str());
+    RemoveStrayExports(path);
     int result = RunExportModel(model, temp);
     if (result == 0 && !::MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         result = HRESULT_FROM_WIN32(::GetLastError());

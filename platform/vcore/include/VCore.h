@@ -275,7 +275,8 @@ public:
     typedef StoreItem Base;
     enum { IID = IID_Job };
     // Writes the board list of one family with the objects under this job (its groups, then the
-    // groups of its tasks), each once, controlled objects only.
+    // groups of its tasks), each once, controlled objects only; an object whose name a line cannot
+    // hold is left out and named by IDatabase::GetBootListRefused.
     virtual void WriteBootList(const char* namesPath, const char* checksPath, BootListCode code) = 0; // 12
     virtual SmartPtr<IItemCollection> GetTasks() = 0;                                                 // 13
     virtual SmartPtr<IItemCollection> GetResourceGroups() = 0;                                        // 14
@@ -464,7 +465,8 @@ public:
     virtual long GetHandle() = 0;       // 2
     virtual void Commit() = 0;          // 3
     virtual void Clear() = 0;           // 4
-    // Writes one board list with every controlled object of the family in the store, in store order.
+    // Writes one board list with every controlled object of the family in the store, in store order;
+    // an object whose name a line cannot hold is left out and named by GetBootListRefused.
     virtual void WriteBootList(const char* namesPath, const char* checksPath, BootListCode code) = 0; // 5
     virtual SmartPtr<IItemCollection> GetJobs() = 0;                                                  // 6
     virtual SmartPtr<IItemCollection> GetTasks() = 0;                                                 // 7
@@ -518,6 +520,10 @@ public:
     virtual long GetLastBootListCount() = 0;          // 37 lines written by the last WriteBootList
     virtual SmartPtr<ISubject> GetLocalSubject() = 0; // 38 empty when none
     virtual void SetLocalSubject(const SmartPtr<ISubject>& subject) = 0; // 39
+    // 40 The resources that the board lists written since the open, the last Clear, Commit or
+    // Rollback left out, each once: their names hold what one line of a names file cannot hold as
+    // it is (control characters such as a line break, a lone surrogate). Read it before Commit.
+    virtual SmartPtr<IItemCollection> GetBootListRefused() = 0;
 };
 
 class IProvider : public RefCounted {
@@ -555,6 +561,12 @@ struct StoreFileOutline {
 // the reader's reason. Checks before an import ask this, so that they and the import agree.
 VCORE_API bool InspectStoreFile(const wchar_t* path, StoreFileOutline& outline, std::wstring& reason);
 } // namespace Common
+
+// Removes the file at path when no process holds it open and it holds a store or model file as
+// this provider writes it, or the beginning of one (a temporary file of a write that ended
+// half-way); true when it was removed. Lets the writers of temporary store files clear away those
+// of processes that were killed. A commit does so itself for the "<store>.new" files of its folder.
+VCORE_API bool RemoveStrayStoreFile(const std::wstring& path);
 
 // Hex SHA-256 (lower case) of one controlled resource, as its line of a ".chk" file, or
 // VARNO_UNREADABLE_MARK. For tests and tools.

@@ -13,7 +13,6 @@
 #include <chrono>
 #include <cstdint>
 #include <exception>
-#include <set>
 #include <thread>
 #include <unordered_set>
 
@@ -137,7 +136,12 @@ size_t DefaultHashThreads() {
 
 ItemVector ResourcesOfJob(const ItemVector& groups, const ItemVector& tasks) {
     ItemVector out;
-    std::set<StoreItem*> seenGroups, seenResources;
+    std::unordered_set<StoreItem*> seenGroups, seenResources;
+    size_t members = 0;
+    for (const auto& g : groups)
+        if (CMembers* m = AsMembers(g.Get()))
+            members += m->Members(0).size();
+    seenResources.reserve(members);
     auto addGroup = [&](const SmartPtr<StoreItem>& g) {
         if (!seenGroups.insert(g.Get()).second)
             return;
@@ -216,58 +220,65 @@ bool IsHexDigest(const char* p, const char* end) {
     return true;
 }
 
-// The records of a record file; none when it is missing, unreadable or not exactly of its form.
-std::unordered_map<std::wstring, FileRecord> ReadRecords(const std::wstring& path) {
-    std::unordered_map<std::wstring, FileRecord> records;
-    std::string text;
-    if (!ReadWholeFile(path, text))
-        return records;
-    const std::string header = std::string(kRecordHeader) + "\r\n";
-    if (text.compare(0, header.size(), header) != 0)
-        return records;
-    const char* p = text.data() + header.size();
+// Parses the text of a record file into set.lines; false (and nothing kept) when it is not exactly
+// of its form.
+bool ParseRecords(RecordSet& set) {
+    const std::string& text = set.text;
+    const size_t headerSize = sizeof kRecordHeader - 1;
+    if (text.compare(0, headerSize, kRecordHeader) != 0 || text.compare(headerSize, 2, "\r\n") != 0)
+        return false;
+    const char* p = text.data() + headerSize + 2;
     const char* end = text.data() + text.size();
     while (p < end) {
-        const char* eol = p;
-        while (eol + 1 < end && !(eol[0] == '\r' && eol[1] == '\n'))
-            ++eol;
-        if (eol + 1 >= end || !IsHexDigest(p, eol) || p[64] != '\t') {
-            records.clear();
-            return records;
+        const char* eol = static_cast<const char*>(memchr(p, '\r', static_cast<size_t>(end - p)));
+        RecordSet::Line line;
+        bool ok = eol && eol + 1 < end && eol[1] == '\n' && IsHexDigest(p, eol) && p[64] == '\t';
+        if (ok) {
+            line.record.hash = std::string_view(p, 64);
+            p += 65;
+            ok = ParseNumber(p, eol, line.record.stamp.size) && ParseNumber(p, eol, line.record.stamp.written) &&
+                 ParseNumber(p, eol, line.record.stamp.changed) && ParseNumber(p, eol, line.record.stamp.id) && p < eol;
         }
-        FileRecord r;
-        r.hash.assign(p, 64);
-        p += 65;
-        if (!ParseNumber(p, eol, r.stamp.size) || !ParseNumber(p, eol, r.stamp.written) ||
-            !ParseNumber(p, eol, r.stamp.changed) || !ParseNumber(p, eol, r.stamp.id) || p >= eol) {
-            records.clear();
-            return records;
+        if (!ok) {
+            set.lines.clear();
+            return false;
         }
-        std::wstring file = as_wstring(std::string(p, eol), CP_UTF8);
-        if (file.empty()) {
-            records.clear();
-            return records;
-        }
-        records[std::move(file)] = std::move(r);
+        line.path = std::string_view(p, static_cast<size_t>(eol - p));
+        set.lines.push_back(line);
         p = eol + 2;
     }
-    return records;
+    return true;
 }
 
-// Paths that a record line cannot carry, or that would not read back as the same text.
-bool Recordable(const std::wstring& path) {
-    for (wchar_t c : path)
-        if (c < 0x20)
-            return false;
-    return !path.empty() && as_wstring(as_string(path, CP_UTF8), CP_UTF8) == path;
+// The records of a record file; empty when it is missing, unreadable or not exactly of its form.
+std::shared_ptr<RecordSet> ReadRecords(const std::wstring& path) {
+    auto set = std::make_shared<RecordSet>();
+    set->path = path;
+    if (!ReadWholeFile(path, set->text) || !ParseRecords(*set))
+        set->text.clear();
+    return set;
 }
 
-// The files of one folder with their stamps, from one listing of the folder.
+} // namespace
+
+// The files of one folder with their stamps, from one listing of the folder. The names are looked
+// up as listed; only a name that is not there as it stands (another case, a short name) has the
+// folder's names upper-cased, once.
 struct FolderEntries {
-    std::unordered_map<std::wstring, FileStamp> exact;  // by name as listed
+    struct Entry {
+        std::wstring name, shortName;
+        FileStamp stamp;
+    };
+    std::once_flag listOnce;
+    std::atomic<bool> listed{false}; // set once the listing stands (checked before listOnce)
+    std::vector<Entry> entries;
+    std::unordered_map<std::wstring_view, size_t> exact; // by name as listed (views into entries)
+    std::once_flag foldOnce;
     std::unordered_map<std::wstring, FileStamp> folded; // by upper-cased long and short name
     std::unordered_set<std::wstring> ambiguous;         // upper-cased names that two files share
 };
+
+namespace {
 
 std::wstring Fold(const wchar_t* p, size_t n) {
     std::wstring s(p, n);
@@ -283,7 +294,8 @@ void AddFolded(FolderEntries& f, std::wstring key, const FileStamp& stamp) {
         f.ambiguous.insert(r.first->first);
 }
 
-// Lists a folder; what could not be listed is simply not there (its files are then read).
+// Lists a folder; what could not be listed is simply not there (its files are then read and their
+// checksums not kept).
 void ListFolder(const std::wstring& folder, FolderEntries& out, ReadBuffer& buffer) {
     HANDLE h = CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
@@ -296,17 +308,16 @@ void ListFolder(const std::wstring& folder, FolderEntries& out, ReadBuffer& buff
         for (;;) {
             const auto* e = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(p);
             if (!(e->FileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-                FileStamp s;
-                s.size = static_cast<unsigned long long>(e->EndOfFile.QuadPart);
-                s.written = static_cast<unsigned long long>(e->LastWriteTime.QuadPart);
-                s.changed = static_cast<unsigned long long>(e->ChangeTime.QuadPart);
-                s.id = static_cast<unsigned long long>(e->FileId.QuadPart);
-                size_t n = e->FileNameLength / sizeof(wchar_t);
-                out.exact.emplace(std::wstring(e->FileName, n), s);
-                AddFolded(out, Fold(e->FileName, n), s);
+                FolderEntries::Entry entry;
+                entry.stamp.size = static_cast<unsigned long long>(e->EndOfFile.QuadPart);
+                entry.stamp.written = static_cast<unsigned long long>(e->LastWriteTime.QuadPart);
+                entry.stamp.changed = static_cast<unsigned long long>(e->ChangeTime.QuadPart);
+                entry.stamp.id = static_cast<unsigned long long>(e->FileId.QuadPart);
+                entry.name.assign(e->FileName, e->FileNameLength / sizeof(wchar_t));
                 size_t sn = e->ShortNameLength / sizeof(wchar_t);
                 if (sn && sn <= 12)
-                    AddFolded(out, Fold(e->ShortName, sn), s);
+                    entry.shortName.assign(e->ShortName, sn);
+                out.entries.push_back(std::move(entry));
             }
             if (!e->NextEntryOffset)
                 break;
@@ -314,15 +325,27 @@ void ListFolder(const std::wstring& folder, FolderEntries& out, ReadBuffer& buff
         }
     }
     CloseHandle(h);
+    out.exact.reserve(out.entries.size());
+    for (size_t i = 0; i < out.entries.size(); ++i)
+        out.exact.emplace(out.entries[i].name, i);
 }
 
-bool LookUp(const FolderEntries& f, const std::wstring& name, FileStamp& stamp) {
-    auto it = f.exact.find(name);
+// The stamp of a file of the folder by its name as the path gives it. Safe to call from several
+// threads at once.
+bool LookUp(FolderEntries& f, const wchar_t* name, size_t n, FileStamp& stamp) {
+    auto it = f.exact.find(std::wstring_view(name, n));
     if (it != f.exact.end()) {
-        stamp = it->second;
+        stamp = f.entries[it->second].stamp;
         return true;
     }
-    std::wstring key = Fold(name.data(), name.size());
+    std::call_once(f.foldOnce, [&f] {
+        for (const auto& e : f.entries) {
+            AddFolded(f, Fold(e.name.data(), e.name.size()), e.stamp);
+            if (!e.shortName.empty())
+                AddFolded(f, Fold(e.shortName.data(), e.shortName.size()), e.stamp);
+        }
+    });
+    std::wstring key = Fold(name, n);
     if (f.ambiguous.count(key))
         return false;
     auto jt = f.folded.find(key);
@@ -386,6 +409,57 @@ unsigned long long Now() {
 
 } // namespace
 
+namespace {
+
+// Writes v in decimal at out; the end of what it wrote.
+char* WriteDecimal(char* out, unsigned long long v) {
+    char digits[20];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v);
+    while (n)
+        *out++ = digits[--n];
+    return out;
+}
+
+// The UTF-8 form of a text that IsOneLineText accepts (no lone surrogates).
+std::string Utf8Of(const std::wstring& text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 2);
+    for (size_t i = 0; i < text.size(); ++i) {
+        unsigned c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size())
+            c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<unsigned>(text[++i]) - 0xDC00);
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+// Writes the file unless it held exactly these bytes when it was read (old; null: it could not be
+// read): the same list again, as the job's list after the store's, or a save of an unchanged model.
+void WriteFileUnlessSame(const std::wstring& path, const std::string& bytes, const std::string* old) {
+    if (!old || *old != bytes)
+        WriteFileAtomically(path, bytes);
+}
+
+} // namespace
+
 BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesPath, const char* checksPath,
                                  BootListCode code, int threads, HashCache* cache) {
     if (code < BootListFiles || code > BootListSmbios)
@@ -393,11 +467,25 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
     std::wstring names = ListPath(namesPath, "names");
     std::wstring checks = ListPath(checksPath, "checks");
 
+    // The objects of the list with their lines. A name that one line cannot hold as it is stays
+    // out of the list: written otherwise it would name another object, or the same line as
+    // another object's, to the board.
+    BootListStats stats;
     std::vector<const CResourceBase*> list;
+    std::vector<std::wstring> lines; // for a file, its full path
+    std::vector<std::string> utf8;   // the lines as the names file holds them
     for (const auto& item : resources) {
         const CResourceBase* r = AsResourceBase(item.Get());
-        if (r && r->RData().controlled && InFamily(r->RFields().kind, code))
-            list.push_back(r);
+        if (!r || !r->RData().controlled || !InFamily(r->RFields().kind, code))
+            continue;
+        std::wstring line = BootListName(r->RFields(), r->RData());
+        if (!IsOneLineText(line)) {
+            stats.refused.push_back(item);
+            continue;
+        }
+        list.push_back(r);
+        utf8.push_back(Utf8Of(line));
+        lines.push_back(std::move(line));
     }
     const size_t count = list.size();
     const bool files = code == BootListFiles;
@@ -405,118 +493,258 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
     const unsigned long long begun = Now();
     size_t workers = threads > 0 ? static_cast<size_t>(threads) : DefaultHashThreads();
 
-    // Files: their full paths, the record of each (this store's of this session first, then the
-    // record file's), and the folders to list for the files that have one.
-    std::vector<std::wstring> paths;
-    std::vector<FileRecord> prior;
-    std::vector<size_t> folderOf;
+    // Files: the folder that holds each, and the record of each (this store's lists of this
+    // session first, the latest first, then the record file's).
+    const std::vector<std::wstring>& paths = lines;
+    const std::wstring recordPath = RecordPath(checks);
+    std::vector<std::shared_ptr<const RecordSet>> sets;
+    // The record file as it stands: read now, or as a list of this save wrote it.
+    std::shared_ptr<const RecordSet> onDisk;
+    bool readNow = false;
+    std::vector<const FileRecord*> prior(files ? count : 0, nullptr);
+    std::vector<size_t> folderOf(files ? count : 0, SIZE_MAX), leafAt(files ? count : 0, 0);
     std::vector<std::wstring> folders;
     if (files) {
-        paths.resize(count);
-        prior.resize(count);
-        folderOf.assign(count, SIZE_MAX);
-        std::unordered_map<std::wstring, FileRecord> kept = ReadRecords(RecordPath(checks));
-        std::unordered_map<std::wstring, size_t> folderIndex;
+        std::unordered_map<std::wstring_view, size_t> folderIndex;
+        std::wstring_view last;
+        size_t lastIndex = SIZE_MAX;
+        for (size_t i = 0; i < count; ++i) {
+            size_t slash = paths[i].find_last_of(L"\\/");
+            if (slash == std::wstring::npos || slash + 1 == paths[i].size())
+                continue;
+            std::wstring_view folder = std::wstring_view(paths[i]).substr(0, slash + 1);
+            if (lastIndex == SIZE_MAX || folder != last) {
+                auto f = folderIndex.emplace(folder, folders.size());
+                if (f.second)
+                    folders.emplace_back(folder);
+                last = folder;
+                lastIndex = f.first->second;
+            }
+            folderOf[i] = lastIndex;
+            leafAt[i] = slash + 1;
+        }
+    }
+    // Every folder is listed once before the files are read: the listing gives each file's stamp,
+    // and a file whose stamp is that of its record is not opened at all. The folders are listed
+    // while the records are read.
+    // A folder that an earlier list of this save has listed is not listed again: the lists of one
+    // save look at the files once.
+    std::vector<std::shared_ptr<FolderEntries>> before(folders.size());
+    {
         std::unique_lock<std::mutex> lock;
         if (cache)
             lock = std::unique_lock<std::mutex>(cache->mutex);
-        for (size_t i = 0; i < count; ++i) {
-            paths[i] = ExpandPath(list[i]->RFields().name);
-            const FileRecord* r = nullptr;
+        for (size_t k = 0; k < folders.size(); ++k) {
+            std::shared_ptr<FolderEntries>* known = nullptr;
             if (cache) {
-                auto it = cache->files.find(paths[i]);
-                if (it != cache->files.end())
-                    r = &it->second;
+                auto it = cache->listings.find(folders[k]);
+                if (it != cache->listings.end())
+                    known = &it->second;
             }
-            if (!r) {
-                auto it = kept.find(paths[i]);
-                if (it != kept.end())
-                    r = &it->second;
-            }
-            size_t slash = paths[i].find_last_of(L"\\/");
-            if (!r || slash == std::wstring::npos || slash + 1 == paths[i].size())
-                continue;
-            prior[i] = *r;
-            auto f = folderIndex.emplace(paths[i].substr(0, slash + 1), folders.size());
-            if (f.second)
-                folders.push_back(f.first->first);
-            folderOf[i] = f.first->second;
+            before[k] = known ? *known : std::make_shared<FolderEntries>();
+            if (cache && !known)
+                cache->listings.emplace(folders[k], before[k]);
         }
     }
-    std::vector<FolderEntries> listed(folders.size());
-    RunParallel(folders.size(), workers,
-                [&](size_t k, ReadBuffer& buffer) { ListFolder(folders[k], listed[k], buffer); });
+    auto listBefore = [&](size_t k, ReadBuffer& buffer) {
+        if (!before[k]->listed.load(std::memory_order_acquire))
+            std::call_once(before[k]->listOnce, [&] {
+                ListFolder(folders[k], *before[k], buffer);
+                before[k]->listed.store(true, std::memory_order_release);
+            });
+    };
+    std::exception_ptr listFailure;
+    auto listAll = [&] {
+        try {
+            RunParallel(folders.size(), workers, listBefore);
+        } catch (...) {
+            listFailure = std::current_exception();
+        }
+    };
+    struct Start {
+        static DWORD WINAPI Run(void* p) {
+            (*static_cast<decltype(listAll)*>(p))();
+            return 0;
+        }
+    };
+    // The lister is joined whatever happens, for it works on this function's objects.
+    struct Joined {
+        HANDLE h;
+        ~Joined() {
+            if (h) {
+                WaitForSingleObject(h, INFINITE);
+                CloseHandle(h);
+            }
+        }
+    } lister{folders.empty() ? nullptr : CreateThread(nullptr, 0, &Start::Run, &listAll, 0, nullptr)};
+    if (files) {
+        if (cache) {
+            std::lock_guard<std::mutex> lock(cache->mutex);
+            sets.assign(cache->sets.rbegin(), cache->sets.rend());
+        }
+        for (const auto& set : sets)
+            if (!onDisk && set->path == recordPath)
+                onDisk = set;
+        if (!onDisk) {
+            onDisk = ReadRecords(recordPath);
+            sets.push_back(onDisk);
+            readNow = true;
+        }
+        std::vector<size_t> cursors(sets.size(), 0);
+        for (size_t i = 0; i < count; ++i)
+            for (size_t k = 0; k < sets.size() && !prior[i]; ++k)
+                prior[i] = sets[k]->Find(utf8[i], cursors[k]);
+    }
+    // While the folders are listed: the names file's text, and the two list files as they are now.
+    std::string nam;
+    size_t namSize = 0;
+    for (const auto& u : utf8)
+        namSize += u.size() + 2;
+    nam.reserve(namSize);
+    for (size_t i = 0; i < count; ++i) {
+        nam += utf8[i];
+        nam += "\r\n";
+    }
+    std::string oldNam, oldChk;
+    const bool haveNam = ReadWholeFile(names, oldNam), haveChk = ReadWholeFile(checks, oldChk);
+    auto stampOf = [&](std::vector<std::shared_ptr<FolderEntries>>& listing, size_t i, FileStamp& stamp) {
+        return folderOf[i] != SIZE_MAX && listing[folderOf[i]] &&
+               LookUp(*listing[folderOf[i]], paths[i].data() + leafAt[i], paths[i].size() - leafAt[i], stamp);
+    };
 
+    // The checksum of each line: computed (hashes) or recorded (prior); for files, the stamp to
+    // record with it and whether to record it. A checksum just computed is kept only when a second
+    // listing of the folder, after the reads of its files, shows the file as the first one did: a
+    // file written, replaced or renamed meanwhile is read again next time. A folder is listed the
+    // second time as soon as its last file is done, while the other folders' files are read.
+    enum : char { Read, Reused, Fresh };
     std::vector<std::string> hashes(count);
-    std::vector<FileRecord> records(files ? count : 0);
+    std::vector<FileStamp> stamps(files ? count : 0);
+    std::vector<char> how(count, Read);
+    std::vector<std::shared_ptr<FolderEntries>> after(folders.size());
+    std::unique_ptr<std::atomic<size_t>[]> pending(new std::atomic<size_t>[folders.size()]);
+    std::unique_ptr<std::atomic<bool>[]> anyFresh(new std::atomic<bool>[folders.size()]);
+    for (size_t k = 0; k < folders.size(); ++k) {
+        pending[k] = 0;
+        anyFresh[k] = false;
+    }
+    for (size_t i = 0; i < folderOf.size(); ++i)
+        if (folderOf[i] != SIZE_MAX)
+            ++pending[folderOf[i]];
+    if (lister.h) {
+        WaitForSingleObject(lister.h, INFINITE);
+        CloseHandle(lister.h);
+        lister.h = nullptr;
+    }
+    if (listFailure)
+        std::rethrow_exception(listFailure);
     RunParallel(count, workers, [&](size_t i, ReadBuffer& buffer) {
         if (!files) {
             hashes[i] = HashOf(*list[i], buffer);
             return;
         }
-        FileStamp now;
-        if (folderOf[i] != SIZE_MAX &&
-            LookUp(listed[folderOf[i]], paths[i].substr(paths[i].find_last_of(L"\\/") + 1), now) &&
-            now == prior[i].stamp) {
-            hashes[i] = prior[i].hash;
-            records[i] = std::move(prior[i]);
-            return;
+        const size_t f = folderOf[i];
+        const bool listed = stampOf(before, i, stamps[i]);
+        if (listed && prior[i] && stamps[i] == prior[i]->stamp) {
+            how[i] = Reused;
+        } else {
+            CSha256 sha;
+            if (ReadFileObject(
+                    paths[i], [&](const void* p, size_t n) { sha.Update(p, n); }, buffer)) {
+                hashes[i] = sha.HexDigest();
+                if (listed && stamps[i].written + kSettleTime < begun) {
+                    how[i] = Fresh;
+                    anyFresh[f] = true;
+                }
+            } else {
+                hashes[i] = VARNO_UNREADABLE_MARK;
+            }
         }
-        CSha256 sha;
-        FileStamp stamp;
-        bool stable = false;
-        if (!ReadFileObject(
-                paths[i], [&](const void* p, size_t n) { sha.Update(p, n); }, buffer, &stamp, &stable)) {
-            hashes[i] = VARNO_UNREADABLE_MARK;
-            return;
-        }
-        hashes[i] = sha.HexDigest();
-        if (stable && stamp.written + kSettleTime <= begun && Recordable(paths[i])) {
-            records[i].stamp = stamp;
-            records[i].hash = hashes[i];
+        if (f != SIZE_MAX && --pending[f] == 0 && anyFresh[f]) {
+            after[f] = std::make_shared<FolderEntries>();
+            std::call_once(after[f]->listOnce, [&] { ListFolder(folders[f], *after[f], buffer); });
+            after[f]->listed = true;
         }
     });
-    BootListStats stats;
-    stats.hashSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-
-    std::string nam, chk;
     for (size_t i = 0; i < count; ++i) {
-        nam += as_string(BootListName(list[i]->RFields(), list[i]->RData()), CP_UTF8);
-        nam += "\r\n";
-        chk += hashes[i];
+        FileStamp now;
+        if (how[i] == Fresh && !(stampOf(after, i, now) && now == stamps[i]))
+            how[i] = Read;
+    }
+    if (cache) {
+        std::lock_guard<std::mutex> lock(cache->mutex);
+        for (size_t k = 0; k < folders.size(); ++k)
+            if (after[k])
+                cache->listings[folders[k]] = after[k];
+    }
+    stats.hashSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    auto hashOf = [&](size_t i) -> std::string_view { return how[i] == Reused ? prior[i]->hash : hashes[i]; };
+
+    std::string chk;
+    chk.reserve(count * 66);
+    for (size_t i = 0; i < count; ++i) {
+        chk += hashOf(i);
         chk += "\r\n";
     }
-    WriteFileAtomically(names, nam);
-    WriteFileAtomically(checks, chk);
+    WriteFileUnlessSame(names, nam, haveNam ? &oldNam : nullptr);
+    WriteFileUnlessSame(checks, chk, haveChk ? &oldChk : nullptr);
     stats.lines = static_cast<long>(count);
 
-    if (files) {
-        std::string text = std::string(kRecordHeader) + "\r\n";
-        for (size_t i = 0; i < count; ++i) {
-            const FileRecord& r = records[i];
-            if (r.hash.empty())
-                continue;
-            char numbers[128];
-            snprintf(numbers, sizeof numbers, "\t%llu\t%llu\t%llu\t%llu\t", r.stamp.size, r.stamp.written,
-                     r.stamp.changed, r.stamp.id);
-            text += r.hash;
-            text += numbers;
-            text += as_string(paths[i], CP_UTF8);
-            text += "\r\n";
+    // Every file unchanged, its record taken in order from the record file as it stands: that file
+    // stays as it is.
+    bool recordsAsRead = files && onDisk && onDisk->lines.size() == count;
+    for (size_t i = 0; recordsAsRead && i < count; ++i)
+        recordsAsRead = how[i] == Reused && prior[i] == &onDisk->lines[i].record;
+    if (recordsAsRead) {
+        if (cache && readNow) {
+            std::lock_guard<std::mutex> lock(cache->mutex);
+            cache->sets.push_back(onDisk);
         }
+    } else if (files) {
+        // The new record set: its text, then views into it once the text stands.
+        auto set = std::make_shared<RecordSet>();
+        set->path = recordPath;
+        std::string& text = set->text;
+        text.reserve(sizeof kRecordHeader + namSize + count * 128);
+        text += kRecordHeader;
+        text += "\r\n";
+        struct At {
+            size_t hash, path, pathSize;
+            FileStamp stamp;
+        };
+        std::vector<At> at;
+        at.reserve(count);
+        for (size_t i = 0; i < count; ++i) {
+            if (how[i] == Read)
+                continue;
+            At a = {text.size(), 0, utf8[i].size(), stamps[i]};
+            text += hashOf(i);
+            char numbers[4 * 21 + 2], *n = numbers;
+            for (unsigned long long v : {stamps[i].size, stamps[i].written, stamps[i].changed, stamps[i].id}) {
+                *n++ = '\t';
+                n = WriteDecimal(n, v);
+            }
+            *n++ = '\t';
+            text.append(numbers, n);
+            a.path = text.size();
+            text += utf8[i];
+            text += "\r\n";
+            at.push_back(a);
+        }
+        set->lines.reserve(at.size());
+        for (const auto& a : at)
+            set->lines.push_back(RecordSet::Line{std::string_view(text.data() + a.path, a.pathSize),
+                                                 FileRecord{a.stamp, std::string_view(text.data() + a.hash, 64)}});
         // The records only spare work: a record file that cannot be written is removed, so that
         // none is kept for lists it no longer belongs to, and the lists stand as written.
-        std::wstring recordPath = RecordPath(checks);
         try {
-            WriteFileAtomically(recordPath, text);
+            WriteFileUnlessSame(recordPath, text, onDisk ? &onDisk->text : nullptr);
         } catch (const EGeneric&) {
             DeleteFileW(recordPath.c_str());
         }
         if (cache) {
             std::lock_guard<std::mutex> lock(cache->mutex);
-            for (size_t i = 0; i < count; ++i)
-                if (!records[i].hash.empty())
-                    cache->files[paths[i]] = std::move(records[i]);
+            cache->sets.push_back(std::move(set));
         }
     }
     return stats;

@@ -352,38 +352,30 @@ std::wstring BootListName(const ItemFields& f, const ResourceFields& r) {
     } else {
         name = f.name;
     }
-    // One object, one line: line breaks and other control characters cannot stand in a names file.
-    for (auto& c : name)
-        if (c < 0x20)
-            c = L'?';
     return name;
 }
 
-static unsigned long long Quad(DWORD high, DWORD low) { return (static_cast<unsigned long long>(high) << 32) | low; }
-
-// Size, last-write time and file ID of an open file, and its change time.
-static bool StampOfHandle(HANDLE h, FileStamp& s) {
-    BY_HANDLE_FILE_INFORMATION info;
-    FILE_BASIC_INFO basic;
-    if (!GetFileInformationByHandle(h, &info) || !GetFileInformationByHandleEx(h, FileBasicInfo, &basic, sizeof basic))
-        return false;
-    s.size = Quad(info.nFileSizeHigh, info.nFileSizeLow);
-    s.written = Quad(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime);
-    s.changed = static_cast<unsigned long long>(basic.ChangeTime.QuadPart);
-    s.id = Quad(info.nFileIndexHigh, info.nFileIndexLow);
+bool IsOneLineText(const std::wstring& text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        wchar_t c = text[i];
+        if (c < 0x20)
+            return false;
+        if (c >= 0xD800 && c <= 0xDBFF) {
+            if (i + 1 == text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF)
+                return false;
+            ++i;
+        } else if (c >= 0xDC00 && c <= 0xDFFF) {
+            return false;
+        }
+    }
     return true;
 }
 
-bool ReadFileObject(const std::wstring& path, const ByteSink& sink, ReadBuffer& buffer, FileStamp* stamp,
-                    bool* stable) {
-    if (stable)
-        *stable = false;
+bool ReadFileObject(const std::wstring& path, const ByteSink& sink, ReadBuffer& buffer) {
     HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
-    FileStamp before;
-    bool stamped = stamp && StampOfHandle(h, before);
     bool ok = true;
     for (;;) {
         DWORD n = 0;
@@ -394,12 +386,6 @@ bool ReadFileObject(const std::wstring& path, const ByteSink& sink, ReadBuffer& 
         if (!n)
             break;
         sink(buffer.bytes.get(), n);
-    }
-    if (ok && stamped) {
-        FileStamp after;
-        *stamp = before;
-        if (stable)
-            *stable = StampOfHandle(h, after) && after == before;
     }
     CloseHandle(h);
     return ok;

@@ -213,12 +213,12 @@ public:
         m_c.version = c.version;
         m_c.commitTime = c.commitTime;
         m_core->modified = false;
-        m_hash->cache.Clear();
+        m_hash->Reset();
     }
 
     void Clear() override {
         Writable();
-        m_hash->cache.Clear();
+        m_hash->Reset();
         NewGeneration();
         StoreContent c;
         c.version = m_c.version;
@@ -230,9 +230,7 @@ public:
 
     void WriteBootList(const char* names, const char* checks, BootListCode code) override {
         Open();
-        BootListStats s = WriteBootListFiles(m_c.resources, names, checks, code, m_hash->threads, &m_hash->cache);
-        m_hash->lastLines = s.lines;
-        m_hash->lastHashMicros += static_cast<long long>(s.hashSeconds * 1e6);
+        m_hash->Note(WriteBootListFiles(m_c.resources, names, checks, code, m_hash->threads, &m_hash->cache));
     }
 
     SmartPtr<IItemCollection> GetJobs() override { return MakeCollection(m_c.jobs); }
@@ -356,7 +354,7 @@ public:
         CComScope com;
         StoreContent c;
         NewGeneration();
-        m_hash->cache.Clear();
+        m_hash->Reset();
         ReadStoreFile(m_path, Factory(), c);
         m_c = std::move(c);
         Index();
@@ -373,6 +371,7 @@ public:
     int GetHashThreads() override { return m_hash->threads; }
     double GetLastHashSeconds() override { return m_hash->lastHashMicros / 1e6; }
     long GetLastBootListCount() override { return m_hash->lastLines; }
+    SmartPtr<IItemCollection> GetBootListRefused() override { return MakeCollection(m_hash->Refused()); }
 
     SmartPtr<ISubject> GetLocalSubject() override { return m_c.localSubject; }
     void SetLocalSubject(const SmartPtr<ISubject>& subject) override {

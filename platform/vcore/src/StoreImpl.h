@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string_view>
 #include <type_traits>
 #include <unordered_map>
 #include <unordered_set>
@@ -310,6 +311,7 @@ private:
 struct BootListStats {
     long lines = 0;
     double hashSeconds = 0;
+    ItemVector refused; // resources of the family left out: a line cannot hold their names
 };
 // What a file's recorded checksum is valid for, as the file system describes the file: a change
 // of the content moves the size or the last-write time, a file put in another's place has another
@@ -322,18 +324,56 @@ struct FileStamp {
     }
     bool operator!=(const FileStamp& o) const { return !(*this == o); }
 };
+// The checksums of one files list with the stamps they were computed for: the bytes of its record
+// file and, in the file's order, each file's full path in UTF-8 with its record, as views into the
+// bytes (BootList.cpp).
 struct FileRecord {
     FileStamp stamp;
-    std::string hash;
+    std::string_view hash;
 };
-// Checksums of files read by the board lists of this store while it is open, by full path. The
-// lists also keep them in a file beside the checks list, for the next save (BootList.cpp).
+struct RecordSet {
+    struct Line {
+        std::string_view path;
+        FileRecord record;
+    };
+    std::wstring path; // the record file it was read from or written to
+    std::string text;
+    std::vector<Line> lines;
+
+    // The record of a path. A list asks in its own order, which is mostly the file's: cursor (the
+    // caller's, from 0) follows it, and only a path that is not next is looked up by name.
+    const FileRecord* Find(std::string_view file, size_t& cursor) const {
+        if (cursor < lines.size() && lines[cursor].path == file)
+            return &lines[cursor++].record;
+        std::call_once(m_indexOnce, [this] {
+            m_index.reserve(lines.size());
+            for (size_t k = 0; k < lines.size(); ++k)
+                m_index.emplace(lines[k].path, k);
+        });
+        auto it = m_index.find(file);
+        if (it == m_index.end())
+            return nullptr;
+        cursor = it->second + 1;
+        return &lines[it->second].record;
+    }
+
+private:
+    mutable std::once_flag m_indexOnce;
+    mutable std::unordered_map<std::string_view, size_t> m_index;
+};
+// The record sets of the board lists of this store since it was opened, cleared or committed, the
+// latest last. The lists also keep them in a file beside the checks list, for the next save.
+// With them, the latest listing of each folder (by its path as the lists give it): the lists of
+// one save look at each folder once (BootList.cpp).
+struct FolderEntries;
 struct HashCache {
     std::mutex mutex;
-    std::unordered_map<std::wstring, FileRecord> files;
+    std::vector<std::shared_ptr<const RecordSet>> sets;
+    std::unordered_map<std::wstring, std::shared_ptr<FolderEntries>> listings;
     void Clear() {
         std::lock_guard<std::mutex> lock(mutex);
-        files.clear();
+        sets.clear();
+        listings.clear();
     }
 };
 BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesPath, const char* checksPath,
@@ -347,6 +387,27 @@ struct HashSettings {
     std::atomic<int> threads{0};
     std::atomic<long> lastLines{0};
     std::atomic<long long> lastHashMicros{0};
+    // Resources that the lists written since the store was opened, cleared or committed left out.
+    std::mutex refusedMutex;
+    MemberList refused;
+
+    void Note(const BootListStats& s) {
+        lastLines = s.lines;
+        lastHashMicros += static_cast<long long>(s.hashSeconds * 1e6);
+        std::lock_guard<std::mutex> lock(refusedMutex);
+        for (const auto& r : s.refused)
+            refused.Add(r);
+    }
+    ItemVector Refused() {
+        std::lock_guard<std::mutex> lock(refusedMutex);
+        return refused.items;
+    }
+    // A new start: the store was cleared, committed or rolled back.
+    void Reset() {
+        cache.Clear();
+        std::lock_guard<std::mutex> lock(refusedMutex);
+        refused = MemberList();
+    }
 };
 
 template <class I>
@@ -360,10 +421,8 @@ public:
     void WriteBootList(const char* names, const char* checks, BootListCode code) override {
         if (this->m_core->closed)
             ThrowStoreError(E_ACCESSDENIED, "the store of this job is closed");
-        BootListStats s = WriteBootListFiles(ResourcesOfJob(m_groups.items, m_tasks.items), names, checks, code,
-                                             m_hash->threads, &m_hash->cache);
-        m_hash->lastLines = s.lines;
-        m_hash->lastHashMicros += static_cast<long long>(s.hashSeconds * 1e6);
+        m_hash->Note(WriteBootListFiles(ResourcesOfJob(m_groups.items, m_tasks.items), names, checks, code,
+                                        m_hash->threads, &m_hash->cache));
     }
     SmartPtr<IItemCollection> GetTasks() override { return MakeCollection(m_tasks.items); }
     SmartPtr<IItemCollection> GetResourceGroups() override { return MakeCollection(m_groups.items); }

@@ -19,6 +19,7 @@
 #include <msxml2.h>
 #include <oleauto.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <cwchar>
@@ -376,36 +377,130 @@ static void WriteContent(CXmlWriter& w, const StoreContent& c) {
     w.Finish();
 }
 
+namespace {
+
+const char kStoreRoot[] = "<VarnoStore";
+
+// Whether the bytes are the beginning of a file as this writer makes it: UTF-8 without a byte-order
+// mark, the XML declaration, then the root element; or any part of that, as a file cut short holds.
+bool StartsAsStoreFile(const char* p, size_t n) {
+    const char* end = p + n;
+    auto startsWith = [&end](const char* at, const char* want) {
+        size_t len = strlen(want), have = static_cast<size_t>(end - at);
+        return strncmp(at, want, std::min(len, have)) == 0;
+    };
+    if (p == end)
+        return true;
+    if (startsWith(p, "<?")) {
+        if (!startsWith(p, "<?xml "))
+            return false;
+        const char* close = std::search(p, end, "?>", "?>" + 2);
+        if (close == end)
+            return true; // cut short inside the declaration
+        p = close + 2;
+        while (p < end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n'))
+            ++p;
+        if (p == end)
+            return true;
+    }
+    return startsWith(p, kStoreRoot);
+}
+
+// A file opened so that nobody else can open it, with the right to delete it; invalid when some
+// process holds it (or it is gone, or not this user's to delete).
+HANDLE OpenUnheld(const std::wstring& path) {
+    return CreateFileW(path.c_str(), GENERIC_READ | DELETE, 0, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+}
+
+} // namespace
+
+} // namespace Impl
+
+bool RemoveStrayStoreFile(const std::wstring& path) {
+    HANDLE h = Impl::OpenUnheld(path);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    char head[512];
+    DWORD n = 0;
+    FILE_DISPOSITION_INFO dispose = {TRUE};
+    bool removed = ReadFile(h, head, sizeof head, &n, nullptr) && Impl::StartsAsStoreFile(head, n) &&
+                   SetFileInformationByHandle(h, FileDispositionInfo, &dispose, sizeof dispose);
+    CloseHandle(h);
+    return removed;
+}
+
+namespace Impl {
+
+// Temporary files that commits into the folder of path left when they ended half-way (their process
+// killed, the machine stopped): "<name>.new" files that no process holds and that hold the
+// beginning of a store file. A commit holds its temporary file without sharing from its creation
+// until the file has taken the store's place, so one that opens without sharing is nobody's.
+static void RemoveStrayCommitFiles(const std::wstring& path) {
+    size_t slash = path.find_last_of(L"\\/");
+    std::wstring folder = slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+    WIN32_FIND_DATAW fd;
+    HANDLE find = FindFirstFileExW((folder + L"*.new").c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr,
+                                   FIND_FIRST_EX_LARGE_FETCH);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        // The pattern also matches short names: only a long name that ends so is a commit's.
+        size_t len = wcslen(fd.cFileName);
+        if ((fd.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) || len <= 4 ||
+            CompareStringOrdinal(fd.cFileName + len - 4, 4, L".new", 4, TRUE) != CSTR_EQUAL)
+            continue;
+        RemoveStrayStoreFile(folder + fd.cFileName);
+    } while (FindNextFileW(find, &fd));
+    FindClose(find);
+}
+
+// Puts the file of handle h in the place of path, replacing what is there, while h stays open.
+static bool RenameHeld(HANDLE h, const std::wstring& path) {
+    std::vector<BYTE> buffer(sizeof(FILE_RENAME_INFO) + (path.size() + 1) * sizeof(wchar_t));
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    info->ReplaceIfExists = TRUE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(path.size() * sizeof(wchar_t));
+    memcpy(info->FileName, path.c_str(), (path.size() + 1) * sizeof(wchar_t));
+    return SetFileInformationByHandle(h, FileRenameInfo, info, static_cast<DWORD>(buffer.size()));
+}
+
 void WriteStoreFile(const std::wstring& path, const StoreContent& content) {
     for (const auto* list : {&content.subjects, &content.jobs, &content.tasks, &content.groups})
         for (const auto& item : *list)
             if (!AsMembers(item.Get()))
                 ThrowStoreError(E_UNEXPECTED, "an item of another provider cannot be written");
 
+    RemoveStrayCommitFiles(path);
     // The new store goes into a file beside the old one, is flushed to the disk and then takes the
-    // old one's place in one rename. A second writer of the same store finds the new file in use.
+    // old one's place in one rename. The file is held without sharing all along, so a second
+    // writer of the same store finds it in use and no other commit takes it for a stray one.
     std::wstring temp = path + L".new";
-    {
-        CHandle h(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (h.h == INVALID_HANDLE_VALUE)
-            ThrowSystemException();
-        try {
-            CFileStream stream(h.h);
-            {
-                CXmlWriter w(&stream);
-                WriteContent(w, content);
-            }
-            if (FAILED(stream.WriteFailure()))
-                ThrowStoreError(stream.WriteFailure(), L"the store file could not be written: " + temp);
-            if (!FlushFileBuffers(h.h))
-                ThrowSystemException();
-        } catch (...) {
-            CloseHandle(h.h);
-            h.h = INVALID_HANDLE_VALUE;
-            DeleteFileW(temp.c_str());
-            throw;
+    CHandle h(
+        CreateFileW(temp.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (h.h == INVALID_HANDLE_VALUE)
+        ThrowSystemException();
+    try {
+        CFileStream stream(h.h);
+        {
+            CXmlWriter w(&stream);
+            WriteContent(w, content);
         }
+        if (FAILED(stream.WriteFailure()))
+            ThrowStoreError(stream.WriteFailure(), L"the store file could not be written: " + temp);
+        if (!FlushFileBuffers(h.h))
+            ThrowSystemException();
+    } catch (...) {
+        FILE_DISPOSITION_INFO dispose = {TRUE};
+        SetFileInformationByHandle(h.h, FileDispositionInfo, &dispose, sizeof dispose);
+        throw;
     }
+    if (RenameHeld(h.h, path))
+        return;
+    // A file system that cannot rename an open file: the rename by name after the close.
+    CloseHandle(h.h);
+    h.h = INVALID_HANDLE_VALUE;
     if (!MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         DWORD e = GetLastError();
         DeleteFileW(temp.c_str());

@@ -85,7 +85,6 @@ TEST_F(BootListFixture, RegistryDiskPciAndSmbiosListsHashWhatIdentifiesThem) {
     db->CreateRegistryValue(hkcu + L"\\", L"Zeta", T1(), true);
     db->CreateRegistryValue(hkcu + L"\\", L"back{E688BBB6-B0B7-4310-86EB-E0C9D15DBD6A}slash", T1(), true);
     db->CreateRegistryValue(hkcu + L"\\", L"Gone", T1(), true);
-    db->CreateRegistryValue(hkcu + L"\\", L"Line\nbreak", T1(), true);
     db->CreateDiskSector(L"MBR", L"", 0, 63, T1(), true);
     auto dev = checked_cast<IDevice>(db->CreateDevice(L"Net card", L"", T1(), true));
     dev->SetProperty(0, _value_t(L"PCI\\VEN_10EC"));
@@ -106,7 +105,7 @@ TEST_F(BootListFixture, RegistryDiskPciAndSmbiosListsHashWhatIdentifiesThem) {
 
     std::string key = Narrow(hkcu);
     EXPECT_EQ((std::vector<std::string>{key, key + "\\Zeta", key + "\\back{E688BBB6-B0B7-4310-86EB-E0C9D15DBD6A}slash",
-                                        key + "\\Gone", key + "\\Line?break"}),
+                                        key + "\\Gone"}),
               Read(L"bootreg", L".nam"));
     // A key: its values ordered by name without regard to case, each as name length, name, type,
     // data length and data. A value: its type and data.
@@ -117,9 +116,9 @@ TEST_F(BootListFixture, RegistryDiskPciAndSmbiosListsHashWhatIdentifiesThem) {
           {L"Zeta", REG_DWORD, Dword(0x01020304)}})
         keyBytes += Dword(static_cast<DWORD>(name.size() * 2)) + Utf16(name) + Dword(type) +
                     Dword(static_cast<DWORD>(data.size())) + data;
-    EXPECT_EQ((std::vector<std::string>{
-                  testsha::Sha256Hex(keyBytes), testsha::Sha256Hex(Dword(REG_DWORD) + Dword(0x01020304)),
-                  testsha::Sha256Hex(Dword(REG_BINARY) + "\x01\x02"), VARNO_UNREADABLE_MARK, VARNO_UNREADABLE_MARK}),
+    EXPECT_EQ((std::vector<std::string>{testsha::Sha256Hex(keyBytes),
+                                        testsha::Sha256Hex(Dword(REG_DWORD) + Dword(0x01020304)),
+                                        testsha::Sha256Hex(Dword(REG_BINARY) + "\x01\x02"), VARNO_UNREADABLE_MARK}),
               Read(L"bootreg", L".chk"));
 
     EXPECT_EQ(std::vector<std::string>{"\\\\.\\PhysicalDrive0:63"}, Read(L"bootsect", L".nam"));
@@ -131,6 +130,83 @@ TEST_F(BootListFixture, RegistryDiskPciAndSmbiosListsHashWhatIdentifiesThem) {
 
     EXPECT_EQ((std::vector<std::string>{"CPU", "CPU\\Speed"}), Read(L"bootsmbs", L".nam"));
     EXPECT_EQ((std::vector<std::string>{VARNO_UNREADABLE_MARK, VARNO_UNREADABLE_MARK}), Read(L"bootsmbs", L".chk"));
+}
+
+// Registry names may hold any character. A name that one line of a names file cannot hold as it
+// is never becomes another name in a list: "a\r\nb" and "a\n\rb" were once both written as "a??b",
+// the line of a third value really named so, each with its own checksum. They are left out of
+// the lists and named by the store, the store file keeps them, and the other lines stay as they were.
+TEST_F(BootListFixture, NamesALineCannotHoldAreLeftOutOfTheListsAndNamed) {
+    HKEY k;
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr));
+    struct Row {
+        std::wstring value;
+        bool listed;
+    } rows[] = {
+        {L"a\r\nb", false},
+        {L"a??b", true},
+        {L"a\n\rb", false},
+        {L"tab\there", false},
+        {std::wstring(L"lone") + wchar_t(0xD800) + L"surrogate", false},
+        {std::wstring(L"pair") + wchar_t(0xD83D) + wchar_t(0xDE00), true},
+        {L"\x01", false},
+    };
+    for (const auto& r : rows) {
+        DWORD v = static_cast<DWORD>(r.value.size());
+        RegSetValueExW(k, r.value.c_str(), 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4);
+    }
+    RegCloseKey(k);
+    auto group = checked_cast<IRegistryGroup>(db->CreateRegistryGroup(L"G", L"", T1()));
+    for (const auto& r : rows)
+        group->AddRegistryValue(
+            checked_cast<IRegistryValue>(db->CreateRegistryValue(hkcu + L"\\", r.value, T1(), true)));
+    auto job = checked_cast<IJobVarnoZelvane>(db->CreateJobVarnoZelvane(L"J", L""));
+    job->AddRegistryGroup(group);
+
+    // The store's list, then the job's into the same files, as a save writes them.
+    db->WriteBootList(Nam(L"bootreg").c_str(), Chk(L"bootreg").c_str(), BootListRegistry);
+    std::string storeNames = vtest::ReadBytes(dir + L"\\bootreg.nam");
+    job->WriteBootList(Nam(L"bootreg").c_str(), Chk(L"bootreg").c_str(), BootListRegistry);
+    EXPECT_EQ(storeNames, vtest::ReadBytes(dir + L"\\bootreg.nam"));
+
+    std::vector<std::string> names, checks;
+    std::vector<std::wstring> refused;
+    for (const auto& r : rows) {
+        if (!r.listed) {
+            refused.push_back(hkcu + L"\\" + r.value);
+            continue;
+        }
+        names.push_back(as_string(hkcu + L"\\" + r.value, CP_UTF8));
+        checks.push_back(testsha::Sha256Hex(Dword(REG_DWORD) + Dword(static_cast<DWORD>(r.value.size()))));
+    }
+    EXPECT_EQ(names, Read(L"bootreg", L".nam"));
+    EXPECT_EQ(checks, Read(L"bootreg", L".chk"));
+    EXPECT_EQ(2, db->GetLastBootListCount());
+    // Each left-out object named once, though both lists left it out.
+    std::vector<std::wstring> named;
+    for (const auto& item : vtest::Items(db->GetBootListRefused()))
+        named.push_back(item->GetName());
+    EXPECT_EQ(refused, named);
+
+    // The store file keeps every value under its own name; the commit starts the account anew.
+    db->Commit();
+    EXPECT_EQ(0, db->GetBootListRefused()->GetCount());
+    provider->Close(db->GetHandle());
+    db = provider->Open(Narrow(dir + L"\\Localhost.vdb").c_str());
+    ASSERT_TRUE(db);
+    std::vector<std::wstring> stored;
+    for (const auto& item : vtest::Items(db->GetResources()))
+        stored.push_back(checked_cast<IRegistryValue>(item)->GetValueName());
+    std::vector<std::wstring> want;
+    for (const auto& r : rows)
+        want.push_back(r.value);
+    EXPECT_EQ(want, stored);
+    // A list written anew names them again; Clear starts the account anew too.
+    db->WriteBootList(Nam(L"again").c_str(), Chk(L"again").c_str(), BootListRegistry);
+    EXPECT_EQ(static_cast<long>(refused.size()), db->GetBootListRefused()->GetCount());
+    db->Clear();
+    EXPECT_EQ(0, db->GetBootListRefused()->GetCount());
 }
 
 TEST_F(BootListFixture, JobListHoldsItsGroupsThenItsTasksGroupsOnce) {
@@ -188,7 +264,8 @@ TEST_F(BootListFixture, ListPathsMustBeFull) {
     EXPECT_EQ(testsha::Sha256Hex("x"), HashResource(item_cast<IResource>(vtest::Items(db->GetResources())[0])));
 }
 
-// The job's list after the store's list: unchanged files are not read again, changed ones are.
+// The job's list after the store's list: unchanged files are not read again; files written moments
+// before (their checksums not kept) are read again, and a change to them is seen.
 TEST_F(BootListFixture, SecondListSeesChangedFiles) {
     auto same = File(L"same.dll", "unchanged");
     auto changed = File(L"changed.dll", "before");
@@ -273,12 +350,13 @@ TEST_F(BootListFixture, RecordedChecksumsServeUnchangedFilesOnly) {
         const wchar_t* file;
         const char* first;  // content at the first list (nullptr: no file)
         const char* second; // content at the second list (nullptr: no file)
-        enum { Kept, Rewritten, Replaced, Touched } how;
+        enum { Kept, Rewritten, Replaced, Touched, Restored } how;
     } rows[] = {
         {L"same.dll", "unchanged", "unchanged", Row::Kept},
         {L"grown.dll", "short", "longer content", Row::Rewritten}, // size differs, old time again
         {L"replaced.dll", "original", "imposter", Row::Replaced},  // same size, same time, another file
         {L"touched.dll", "before", "after!", Row::Touched},        // same size, new time
+        {L"restored.dll", "in place", "IN PLACE", Row::Restored},  // same size, same file, old time put back
         {L"gone.dll", "removed later", nullptr, Row::Kept},
         {L"new.dll", nullptr, "appeared", Row::Kept},
     };
@@ -310,7 +388,7 @@ TEST_F(BootListFixture, RecordedChecksumsServeUnchangedFilesOnly) {
             ASSERT_TRUE(MoveFileExW((path + L".tmp").c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING));
         } else if (r.how != Row::Kept || !r.first) {
             vtest::WriteBytes(path, r.second);
-            if (r.how == Row::Rewritten || !r.first)
+            if (r.how == Row::Rewritten || r.how == Row::Restored || !r.first)
                 SetOldTime(path);
         }
     }
@@ -331,6 +409,33 @@ TEST_F(BootListFixture, RecordedChecksumsServeUnchangedFilesOnly) {
     EXPECT_EQ(want, vtest::Lines(third));
     EXPECT_EQ(third, SaveFilesList(dir, L"fullrehash", names));
     EXPECT_EQ(vtest::ReadBytes(dir + L"\\bootfile.nam"), vtest::ReadBytes(dir + L"\\fullrehash.nam"));
+}
+
+// The lists of one save (from the open or Clear to the Commit) look at each folder once: the job's
+// list after the store's uses the store's listing and checksums, as one picture of the files taken
+// at the store's list. The next save looks again and sees what changed meanwhile.
+TEST_F(BootListFixture, ListsOfOneSaveLookAtTheFilesOnce) {
+    const std::vector<std::wstring> names = {L"kept.dll", L"changed.dll"};
+    for (const auto& n : names) {
+        vtest::WriteBytes(dir + L"\\" + n, "first");
+        SetOldTime(dir + L"\\" + n);
+    }
+    auto g = checked_cast<IFileGroup>(db->CreateFileGroup(L"G", L"", T1()));
+    for (const auto& n : names)
+        g->AddFile(checked_cast<IFile>(db->CreateFile(dir + L"\\" + n, T1(), true, false)));
+    auto job = checked_cast<IJobVarno>(db->CreateJobVarno(L"J", L""));
+    job->AddFileGroup(g);
+    const std::vector<std::string> first = {testsha::Sha256Hex("first"), testsha::Sha256Hex("first")};
+    db->WriteBootList(Nam(L"bootfile").c_str(), Chk(L"bootfile").c_str(), BootListFiles);
+    EXPECT_EQ(first, Read(L"bootfile", L".chk"));
+    vtest::WriteBytes(dir + L"\\changed.dll", "second, longer");
+    SetOldTime(dir + L"\\changed.dll");
+    job->WriteBootList(Nam(L"bootfile").c_str(), Chk(L"bootfile").c_str(), BootListFiles);
+    EXPECT_EQ(first, Read(L"bootfile", L".chk"));
+    db->Commit();
+    job->WriteBootList(Nam(L"bootfile").c_str(), Chk(L"bootfile").c_str(), BootListFiles);
+    EXPECT_EQ((std::vector<std::string>{testsha::Sha256Hex("first"), testsha::Sha256Hex("second, longer")}),
+              Read(L"bootfile", L".chk"));
 }
 
 // A record is used only when the size, the last-write time, the change time and the file ID all

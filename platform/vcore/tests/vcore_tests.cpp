@@ -60,6 +60,7 @@ TEST(VCoreLayout, OperationsKeepTheirPlaces) {
     EXPECT_EQ(5, Slot(&IProvider::OpenExisting));
     EXPECT_EQ(2, Slot(&IDatabase::GetHandle));
     EXPECT_EQ(38, Slot(&IDatabase::GetLocalSubject));
+    EXPECT_EQ(40, Slot(&IDatabase::GetBootListRefused));
     EXPECT_EQ(12, Slot(&ISubject::GetOsDescription));
     EXPECT_EQ(14, Slot(&ISubject::GetJobs));
     EXPECT_EQ(15, Slot(&ISubject::GetJobs2));
@@ -772,6 +773,131 @@ TEST(VCoreKill, KilledWhileCommitting) {
     }
     SetEnvironmentVariableW(L"VCORE_KILL_CHILD_STORE", nullptr);
     EXPECT_GT(killedAfterCommit, 0);
+}
+
+namespace {
+
+// Starts this test program as the committing child on the given store file.
+PROCESS_INFORMATION StartCommittingChild(const std::wstring& store) {
+    wchar_t exe[MAX_PATH];
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring cmd = L"\"" + std::wstring(exe) + L"\" --gtest_filter=VCoreKill.ChildCommitsForever";
+    std::vector<wchar_t> line(cmd.begin(), cmd.end());
+    line.push_back(0);
+    SetEnvironmentVariableW(L"VCORE_KILL_CHILD_STORE", store.c_str());
+    STARTUPINFOW si = {sizeof si};
+    PROCESS_INFORMATION pi = {};
+    EXPECT_TRUE(CreateProcessW(exe, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    SetEnvironmentVariableW(L"VCORE_KILL_CHILD_STORE", nullptr);
+    DWORD waited = 0;
+    while (GetFileAttributesW(store.c_str()) == INVALID_FILE_ATTRIBUTES && waited < 20000) {
+        Sleep(20);
+        waited += 20;
+    }
+    return pi;
+}
+
+void Kill(PROCESS_INFORMATION& pi) {
+    TerminateProcess(pi.hProcess, 9);
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+}
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+} // namespace
+
+// Commits killed half-way leave "<store>.new" beside their store. The next commit into the folder
+// removes those that nobody holds and that hold the beginning of a store file, whatever store they
+// were for; it leaves a commit that is still going on, and files that are not a store's.
+TEST(VCoreKill, NextCommitRemovesWhatKilledCommitsLeft) {
+    std::wstring dir = vtest::ScratchDir(L"strays");
+    // Commits killed at different moments, each in a store of its own.
+    std::vector<std::wstring> killed;
+    for (int run = 0; run < 6; ++run) {
+        std::wstring store = dir + L"\\killed" + std::to_wstring(run) + L".vdb";
+        PROCESS_INFORMATION pi = StartCommittingChild(store);
+        Sleep(120 + run * 90);
+        ASSERT_EQ(WAIT_TIMEOUT, WaitForSingleObject(pi.hProcess, 0)) << "the child ended by itself";
+        Kill(pi);
+        killed.push_back(store + L".new");
+    }
+    // Cut short at chosen places: empty, inside the declaration, inside the root element.
+    Store sample(dir + L"\\sample.vdb");
+    sample.db->SetLocalSubject(sample.db->CreateSubject(L"s", L"", L""));
+    sample.db->Commit();
+    sample.Close();
+    const std::string whole = vtest::ReadBytes(dir + L"\\sample.vdb");
+    ASSERT_EQ(0u, whole.find("<?xml "));
+    const size_t root = whole.find("<VarnoStore");
+    ASSERT_NE(std::string::npos, root);
+    struct Cut {
+        const wchar_t* name;
+        size_t bytes;
+    } cuts[] = {{L"empty.vdb.new", 0},
+                {L"declaration.vdb.new", 10},
+                {L"root.vdb.new", root + 5},
+                {L"whole.vdb.new", whole.size()}};
+    for (const auto& c : cuts) {
+        vtest::WriteBytes(dir + L"\\" + c.name, whole.substr(0, c.bytes));
+        killed.push_back(dir + L"\\" + c.name);
+    }
+    // Not to be touched: a commit going on (its file held), files of others, a folder.
+    vtest::WriteBytes(dir + L"\\held.vdb.new", whole.substr(0, root + 20));
+    HANDLE held =
+        CreateFileW((dir + L"\\held.vdb.new").c_str(), GENERIC_WRITE | DELETE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    const std::string notes = "<?xml version=\"1.0\"?><notes/>";
+    vtest::WriteBytes(dir + L"\\notes.xml.new", notes);
+    vtest::WriteBytes(dir + L"\\plain.new", "plain text");
+    vtest::WriteBytes(dir + L"\\store.newer", whole);
+    CreateDirectoryW((dir + L"\\folder.new").c_str(), nullptr);
+
+    // A commit of another store into the folder. A store opened anew commits at once.
+    Store next(dir + L"\\Localhost.vdb");
+    ASSERT_TRUE(next.db);
+    next.db->CreateSubject(L"next", L"", L"");
+    next.db->Commit();
+    for (const auto& k : killed)
+        EXPECT_FALSE(Exists(k)) << as_string(k, CP_UTF8);
+    EXPECT_TRUE(Exists(dir + L"\\held.vdb.new"));
+    EXPECT_EQ(notes, vtest::ReadBytes(dir + L"\\notes.xml.new"));
+    EXPECT_EQ("plain text", vtest::ReadBytes(dir + L"\\plain.new"));
+    EXPECT_EQ(whole, vtest::ReadBytes(dir + L"\\store.newer"));
+    EXPECT_TRUE(Exists(dir + L"\\folder.new"));
+    // The killed stores themselves stand whole: each opens.
+    for (int run = 0; run < 6; ++run) {
+        Store s(dir + L"\\killed" + std::to_wstring(run) + L".vdb");
+        EXPECT_TRUE(s.db) << run;
+    }
+    // Once it is let go, the file of the commit that was going on is a stray too.
+    CloseHandle(held);
+    next.db->Commit();
+    EXPECT_FALSE(Exists(dir + L"\\held.vdb.new"));
+    next.Close();
+}
+
+// A commit going on in another process is never taken for a stray: a second process commits into
+// the same folder all along while the first one keeps committing whole stores.
+TEST(VCoreKill, CommitsOfTwoProcessesIntoOneFolderLeaveEachOtherAlone) {
+    std::wstring dir = vtest::ScratchDir(L"twowriters");
+    std::wstring theirs = dir + L"\\theirs.vdb";
+    PROCESS_INFORMATION pi = StartCommittingChild(theirs);
+    Store mine(dir + L"\\mine.vdb");
+    ASSERT_TRUE(mine.db);
+    for (int i = 0; i < 40; ++i) {
+        mine.db->Clear();
+        mine.db->SetLocalSubject(mine.db->CreateSubject(L"round", std::to_wstring(i), L""));
+        mine.db->Commit();
+    }
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(pi.hProcess, 0)) << "their commits never failed";
+    Kill(pi);
+    Store s(theirs);
+    ASSERT_TRUE(s.db);
+    auto subject = s.db->GetLocalSubject();
+    if (subject)
+        EXPECT_EQ(std::stol(subject->GetDescription()), s.db->GetResources()->GetCount());
 }
 #endif
 

@@ -330,6 +330,7 @@ public:
     int GetHashThreads() override { return 1; }
     double GetLastHashSeconds() override { return 0; }
     long GetLastBootListCount() override { return 0; }
+    SmartPtr<IItemCollection> GetBootListRefused() override { return Coll(refused); }
     SmartPtr<ISubject> GetLocalSubject() override {
         L(L"GetLocalSubject");
         return local;
@@ -342,6 +343,7 @@ public:
     CallLog log;
     long long nextId = 100;
     ItemList subjects, jobs, tasks, groups, resources;
+    ItemList refused; // what GetBootListRefused names
     SmartPtr<ISubject> local;
     bool failCommit = false;
     std::wstring failOnName, wrongKindFor;

@@ -439,6 +439,43 @@ TEST_F(RealStore, BoardListsNameTheJobsObjectsWithMatchingChecksums) {
     EXPECT_EQ(2u, vtest::Lines(vtest::ReadBytes(h.host.folder + L"\\bootsmbs.chk")).size());
 }
 
+// Registry names may hold any character; a line of the board lists cannot hold them all. A model
+// with values whose names hold line breaks (once both written as the one line "a??b", each with its
+// own checksum) is saved whole, the lists leave those values out, and the save names them, every
+// character shown, once the store is committed.
+TEST_F(RealStore, NamesALineCannotHoldAreSavedLeftOutOfTheListsAndNamed) {
+    CIChDataModel m;
+    Builder b{m};
+    auto* s = b.Subject(L"WS-01");
+    auto* j = b.Job(L"Задание", JobSecondEdition);
+    Builder::Link(j, s);
+    auto* g = b.Group(L"Registry", GroupRegistry);
+    Builder::Link(g, j);
+    const std::wstring key = L"HKEY_CURRENT_USER\\Software\\VICheckTests\\";
+    const std::wstring names[] = {L"a\r\nb", L"a??b", L"a\n\rb", std::wstring(L"x") + wchar_t(0xDC00) + L"\x01"};
+    for (const auto& name : names) {
+        auto* r = b.Res(ResRegValue, key + name);
+        r->SetDescription(name);
+        Builder::Link(r, g);
+    }
+    m.m_bModified = 1;
+    ASSERT_EQ(0, m.Save(nullptr));
+    EXPECT_EQ(0, m.m_bModified);
+    EXPECT_EQ(std::vector<std::string>{as_string(key + L"a??b", CP_UTF8)},
+              vtest::Lines(vtest::ReadBytes(h.host.folder + L"\\bootreg.nam")));
+    EXPECT_EQ(1u, vtest::Lines(vtest::ReadBytes(h.host.folder + L"\\bootreg.chk")).size());
+    ASSERT_EQ(1u, h.host.errors.size());
+    EXPECT_EQ(L"Модель данных сохранена, но эти объекты не включены в списки контроля платы: их имена содержат "
+              L"символы, которые строка списка не передаёт без искажения (показаны кодами в квадратных скобках).\n" +
+                  key + L"a[CR][LF]b\n" + key + L"a[LF][CR]b\n" + key + L"x[0xDC00][0x01]",
+              h.host.errors[0]);
+
+    CIChDataModel loaded;
+    h.host.answers = {InvalidAnswerNoForAll};
+    ASSERT_EQ(0, loaded.Load());
+    EXPECT_EQ(Dump(m), Dump(loaded));
+}
+
 // ----- The invalid-resource question -----
 
 TEST_F(RealStore, InvalidResourceAnswersAndActions) {

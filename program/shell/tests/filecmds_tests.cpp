@@ -1539,6 +1539,134 @@ TEST_F(FileFixture, AFailedModelExportShowsItsErrorBox) {
     EXPECT_TRUE(ps.Boxes().empty());
 }
 
+// ---- leftovers of exports killed half-way ----------------------------------------------------------------
+
+// A model of many files under one group, task and job: its export takes long enough to be killed in.
+void BuildLargeModel(CIChDataModel& m, int files) {
+    m.NewModel(1, JobSecondEdition);
+    CIChJob* job = static_cast<CIChJob*>(m.m_Jobs.front());
+    CIChTask* task = AddNode<CIChTask>(m, NodeTypeTask, L"Задача");
+    CIChRGroup* group = AddNode<CIChRGroup>(m, NodeTypeGroup, L"Группа");
+    for (int i = 0; i < files; ++i) {
+        CIChResorce* r = static_cast<CIChResorce*>(m.CreateNode(NodeTypeResource));
+        r->SetSubType(ResFile);
+        r->SetName(L"C:\\folder\\file" + std::to_wstring(i) + L".dll");
+        r->m_Id = m.TakeNextId(NodeTypeResource);
+        r->LinkTo(group);
+    }
+    group->LinkTo(task);
+    task->LinkTo(job);
+}
+
+// The model's host with a provider of its own (no application start-up in the child).
+class CChildHost : public CAppModelStoreHost {
+public:
+    Varno::SmartPtr<Varno::IProvider> GetProvider() override { return m_provider; }
+    Varno::SmartPtr<Varno::IProvider> m_provider = Varno::Common::CreateProvider();
+};
+
+// Runs only as the child process of the test below: exports a large model over and over into the
+// temporary file that an export of this process writes beside the target.
+TEST(ExportKill, ChildExportsForever) {
+    wchar_t target[MAX_PATH] = {};
+    if (!::GetEnvironmentVariableW(L"FILECMDS_EXPORT_CHILD_TARGET", target, MAX_PATH))
+        GTEST_SKIP() << "runs only as the child process of AnExportRemovesWhatKilledExportsLeftAndNothingElse";
+    CChildHost host;
+    SetModelStoreHost(&host);
+    CIChDataModel model;
+    BuildLargeModel(model, 3000);
+    for (;;)
+        if (model.ExportToStore(SiblingTemp(target)) != 0)
+            ::ExitProcess(3);
+}
+
+struct ExportChild {
+    PROCESS_INFORMATION pi = {};
+    std::wstring temp; // the export's temporary file of the child
+    explicit ExportChild(const std::wstring& target) {
+        wchar_t exe[MAX_PATH];
+        ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
+        std::wstring cmd = L"\"" + std::wstring(exe) + L"\" --gtest_filter=ExportKill.ChildExportsForever";
+        std::vector<wchar_t> line(cmd.begin(), cmd.end());
+        line.push_back(0);
+        ::SetEnvironmentVariableW(L"FILECMDS_EXPORT_CHILD_TARGET", target.c_str());
+        STARTUPINFOW si = {sizeof si};
+        EXPECT_TRUE(::CreateProcessW(exe, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+        ::SetEnvironmentVariableW(L"FILECMDS_EXPORT_CHILD_TARGET", nullptr);
+        temp = target + L"." + std::to_wstring(pi.dwProcessId) + L".tmp";
+        for (int waited = 0; ::GetFileAttributesW(temp.c_str()) == INVALID_FILE_ATTRIBUTES && waited < 20000;
+             waited += 20)
+            ::Sleep(20);
+    }
+    bool Runs() const { return ::WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT; }
+    void Kill() {
+        ::TerminateProcess(pi.hProcess, 9);
+        ::WaitForSingleObject(pi.hProcess, INFINITE);
+        ::CloseHandle(pi.hThread);
+        ::CloseHandle(pi.hProcess);
+        pi = {};
+    }
+    ~ExportChild() {
+        if (pi.hProcess)
+            Kill();
+    }
+};
+
+bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Exports killed half-way leave "<target>.<pid>.tmp" and its ".new" beside the target. The next
+// export into the folder removes those of processes that no longer run; it leaves the files of an
+// export that is still going on and files that are not model files, and its own file is whole.
+TEST_F(FileFixture, AnExportRemovesWhatKilledExportsLeftAndNothingElse) {
+    PresenterScope ps;
+    ::DeleteFileW(kStoreFile);
+    OpenFrame();
+    const std::wstring dir = ScratchFolder(L"filecmds_strays");
+    const std::wstring file = dir + L"\\model.xml";
+    std::vector<std::wstring> left;
+    DWORD dead = 0;
+    for (int run = 0; run < 4; ++run) {
+        ExportChild child(file);
+        dead = child.pi.dwProcessId;
+        ::Sleep(100 + run * 150);
+        ASSERT_TRUE(child.Runs()) << "the child ended by itself";
+        child.Kill();
+        for (const std::wstring& f : {child.temp, child.temp + L".new"})
+            if (Exists(f))
+                left.push_back(f);
+    }
+    ASSERT_GE(left.size(), 4u) << "every killed export left its file";
+    // Named like a leftover of a process that no longer runs, but not a model file; a folder.
+    const std::wstring notes = dir + L"\\notes.xml." + std::to_wstring(dead) + L".tmp",
+                       folder = dir + L"\\folder.xml." + std::to_wstring(dead) + L".tmp";
+    WriteFileBytes(notes, "someone else's notes");
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    // An export going on in another process.
+    ExportChild running(file);
+
+    CIChDataModel model;
+    BuildLargeModel(model, 10);
+    EXPECT_EQ(0, frame->ExportModelFile(&model, file));
+    for (const auto& f : left)
+        EXPECT_FALSE(Exists(f)) << as_string(f, CP_UTF8);
+    EXPECT_EQ("someone else's notes", KvTest::ReadBytes(notes));
+    EXPECT_TRUE(Exists(folder));
+    EXPECT_TRUE(running.Runs()) << "the export going on was not disturbed";
+    EXPECT_TRUE(Exists(running.temp));
+    CIChDataModel back;
+    EXPECT_EQ(0, back.ImportFromStore(file, 15)) << "the export's own file is whole";
+    EXPECT_EQ(10u, back.m_Resources.size());
+
+    // Once it is killed too, the next export removes what it left.
+    const std::wstring runningTemp = running.temp;
+    running.Kill();
+    EXPECT_EQ(0, frame->ExportModelFile(&model, file));
+    EXPECT_FALSE(Exists(runningTemp));
+    EXPECT_FALSE(Exists(runningTemp + L".new"));
+    ::DeleteFileW(notes.c_str());
+    ::RemoveDirectoryW(folder.c_str());
+}
+
 // ---- the missing-resource question from the worker --------------------------------------------------------
 
 TEST_F(FileFixture, AMissingFileAsksFromTheWorkerAndEachAnswerGivesItsModel) {
