@@ -15,6 +15,7 @@
 
 #include <kvui/kvui.h>
 
+#include <atomic>
 #include <list>
 #include <map>
 
@@ -68,6 +69,9 @@ public:
     // The window's side of a running operation: the wait dialog, the frame disabled, messages
     // dispatched until the worker ends; the handle is closed. A null handle returns at once.
     void WaitForOperation(HANDLE thread, const SBackgroundOp* op = nullptr);
+    // Hides the wait window while the worker asks the user something (a question, an error) and
+    // shows it again afterwards; any thread may call it. Nothing when no wait window is shown.
+    void ShowWaitWindow(bool show);
     int IsOperationRunning() const;
     // Export through operation 2 into a file beside the target that replaces it when complete.
     int ExportModelFile(CIChDataModel* model, const std::wstring& path);
@@ -95,6 +99,10 @@ public:
     BOOL PreTranslateMessage(MSG* pMsg) override;
     std::wstring GetMessageString(UINT nID) const override;
     void RecalcLayout() override;
+    // The window's place and bars (the caption bar too) in the profile's workspace section.
+    BOOL SaveWorkspace(const wchar_t* section) override;
+    int LoadWorkspace(const wchar_t* section, int nCmdShow) override;
+    static constexpr const wchar_t* kWorkspaceSection = L"WorkSpace";
     void OnIdleUpdateCmdUI() override;
     void OnClose() override;
     BOOL OnWndMsg(UINT msg, WPARAM wp, LPARAM lp, LRESULT* pResult) override;
@@ -234,6 +242,8 @@ protected:
     // Whether the keyboard focus is in the window or one of its children.
     static bool HoldsFocus(HWND pane, HWND focus);
     HWND GetActiveListWnd() const;
+    // The fourth item of the menu bar shows the node's name, at most this many characters of it.
+    static constexpr size_t kObjectMenuTextLimit = 40;
     void SetObjectMenuText(const std::wstring& text);
     // Steps of the object commands.
     CIChViewer* ActiveViewer() const;
@@ -278,7 +288,9 @@ protected:
     // What the last background operation left besides its result.
     std::wstring m_strLastOpError;
     int m_bLastOpReported = 0;
-    bool m_bClosePending = false; // a close that came during an operation
+    bool m_bClosePending = false;          // a close that came during an operation
+    std::atomic<HWND> m_hWaitWnd{nullptr}; // the wait window of the running operation
+    std::atomic<int> m_nWaitAsides{0};     // questions of the worker that keep it hidden
     int RunOperation(SBackgroundOp& op);
 
     KV_DECLARE_MESSAGE_MAP()

@@ -747,6 +747,14 @@ void CIChList::Find() {
     SetItemState(r, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     EnsureVisible(r, FALSE);
     SetSelectionMark(r);
+    FoundRowSelected();
+}
+
+void CIChList::FoundRowSelected() {
+    // The status line and the relation pane follow the found row as they follow a click, also when
+    // the closing dialog has not given the focus back to the list yet (its row changes then start
+    // no timer).
+    StartStatusTimer(400);
 }
 
 void CIChList::FindNext() {
@@ -770,6 +778,7 @@ void CIChList::FindNext() {
     SetItemState(r, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     EnsureVisible(r, FALSE);
     SetSelectionMark(r);
+    FoundRowSelected();
 }
 
 int CIChList::Search() const {

@@ -173,6 +173,8 @@ protected:
     HWND CommandWnd() const;
     // Asks whether to search again from the top; on Yes, posts 7007.
     void AskRestart();
+    // After a search selected its row: the status timer, whatever holds the focus.
+    void FoundRowSelected();
 
     // Handlers.
     void OnSortAscending();
