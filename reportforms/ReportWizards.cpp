@@ -4,6 +4,7 @@
 #include "resource.h"
 
 #include <stdexcept>
+#include <vector>
 
 using namespace KvUi;
 
@@ -210,6 +211,53 @@ HBRUSH CReportWizard::OnCtlColor(HDC dc, HWND ctl, UINT) {
     return (HBRUSH)::GetStockObject(HOLLOW_BRUSH);
 }
 
+namespace {
+// The folder part of a report file's path ("C:\\" for a file in a drive's root); empty when the
+// path names no folder (a drive-relative "C:name").
+std::wstring ReportFolderOf(const std::wstring& path) {
+    size_t slash = path.find_last_of(L'\\');
+    if (slash == std::wstring::npos)
+        return std::wstring();
+    std::wstring folder = path.substr(0, slash);
+    if (folder.size() == 2 && folder[1] == L':')
+        folder += L'\\';
+    return folder;
+}
+// ERROR_SUCCESS when the folder is there (or none is named), else why it cannot take the file.
+DWORD FolderError(const std::wstring& folder) {
+    if (folder.empty())
+        return ERROR_SUCCESS;
+    DWORD attr = ::GetFileAttributesW(folder.c_str());
+    if (attr == INVALID_FILE_ATTRIBUTES) {
+        // The folder is a part of the report file's path: its absence is that path's.
+        DWORD error = ::GetLastError();
+        return error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : error;
+    }
+    return (attr & FILE_ATTRIBUTE_DIRECTORY) ? ERROR_SUCCESS : ERROR_DIRECTORY;
+}
+// The system's text of an error code, without its line break.
+std::wstring SystemErrorText(DWORD code) {
+    wchar_t* buffer = nullptr;
+    DWORD n =
+        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text = n && buffer ? std::wstring(buffer, n) : std::wstring();
+    if (buffer)
+        ::LocalFree(buffer);
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
+        text.pop_back();
+    return text;
+}
+// A string of the module's table filled like printf.
+template <class... Args>
+std::wstring FormatResource(UINT id, Args... args) {
+    std::wstring format = LoadStr(id);
+    std::vector<wchar_t> out(format.size() + 2048);
+    int n = _snwprintf(out.data(), out.size() - 1, format.c_str(), args...);
+    return n < 0 ? std::wstring(out.data()) : std::wstring(out.data(), n);
+}
+} // namespace
+
 bool CReportWizard::TakeReportPath() {
     m_pFilePage->ReadPath();
     if (!m_pFilePage->IsPathAcceptable()) {
@@ -221,6 +269,20 @@ bool CReportWizard::TakeReportPath() {
         return false;
     }
     m_strReportPath = m_pFilePage->GetCompletedPath();
+    // The report file is written only at the end of the run: a folder that is not there is said
+    // now, with its path and the system's reason, while the path can still be changed.
+    const std::wstring folder = ReportFolderOf(m_strReportPath);
+    const DWORD error = FolderError(folder);
+    if (error != ERROR_SUCCESS) {
+        if (!IsFilePageShown())
+            ShowFilePage();
+        ShowMessage(m_hWnd,
+                    FormatResource(IDS_PATH_NO_FOLDER, folder.c_str(), (unsigned)error, SystemErrorText(error).c_str()),
+                    LoadStr(IDS_MESSAGE_CAPTION).c_str(), MB_OK | MB_ICONERROR);
+        GotoDlgCtrl(m_pFilePage->GetDlgItem(IDC_REPORT_PATH));
+        UpdateNextButton();
+        return false;
+    }
     return true;
 }
 

@@ -38,9 +38,14 @@ int RunOperation(SBackgroundOp& op) {
         return r;
     }
     case OpExportXml:
-        return model->ExportToStore(op.m_strPath);
-    case OpImportXml:
-        return model->ImportFromStore(op.m_strPath, op.m_nResult);
+    case OpImportXml: {
+        // The file's own failure (its path, code and cause) as the provider tells it.
+        int r = op.m_nOp == OpExportXml ? model->ExportToStore(op.m_strPath)
+                                        : model->ImportFromStore(op.m_strPath, op.m_nResult);
+        if (r != 0 && r != kStoreResultNoEdition)
+            op.m_strError = LastStoreOpenError();
+        return r;
+    }
     case OpOsTemplates: {
         CMainFrame* frame = MainFrameOfApp();
         if (!frame || !g_osTemplates)

@@ -132,9 +132,14 @@ void CMainFrame::WaitForOperation(HANDLE thread, const SBackgroundOp* op) {
         return;
     dlgWait* wait = new dlgWait(m_hWnd);
     EnableWindow(FALSE);
+    // The bars show what the window answers while the worker runs: nothing.
+    OnIdleUpdateCmdUI();
     if (wait->Create()) {
-        wait->ShowWindow(SW_SHOW);
+        // The worker runs already: a question it asks first keeps the wait window hidden.
+        m_hWaitWnd = wait->m_hWnd;
         wait->EnableWindow(TRUE);
+        if (m_nWaitAsides.load() == 0)
+            wait->ShowWindow(SW_SHOW);
     }
     bool quit = false;
     WPARAM quitCode = 0;
@@ -176,6 +181,7 @@ void CMainFrame::WaitForOperation(HANDLE thread, const SBackgroundOp* op) {
         break;
     }
     ::CloseHandle(thread);
+    m_hWaitWnd = nullptr;
     EnableWindow(TRUE);
     if (wait->m_hWnd)
         wait->DestroyWindow();
@@ -183,6 +189,15 @@ void CMainFrame::WaitForOperation(HANDLE thread, const SBackgroundOp* op) {
     ::SetForegroundWindow(m_hWnd);
     if (quit)
         ::PostQuitMessage((int)quitCode);
+}
+
+void CMainFrame::ShowWaitWindow(bool show) {
+    // Counted, since the worker may ask before the wait window is made; asynchronous, since the
+    // window's thread may itself be waiting for the caller.
+    const int asides = show ? --m_nWaitAsides : ++m_nWaitAsides;
+    if (HWND wait = m_hWaitWnd.load())
+        if (!show || asides == 0)
+            ::ShowWindowAsync(wait, show ? SW_SHOWNA : SW_HIDE);
 }
 
 // ---- helpers ------------------------------------------------------------------------------------------
@@ -330,6 +345,10 @@ std::wstring ErrorText(int code) {
     theApp.GetErrorText((DWORD)code, text);
     return text;
 }
+
+// What a failed file operation tells the user: the file's own failure as the store provider gave it
+// (the file's path, the code and its text), else the text of the result code.
+std::wstring FailureText(int code, const std::wstring& cause) { return cause.empty() ? ErrorText(code) : cause; }
 
 // A name beside the target for the file being written.
 std::wstring SiblingTempName(const std::wstring& path) {
@@ -492,7 +511,8 @@ void CMainFrame::OnImportModelXml() {
         RebuildTree();
     }
     if (result != 0 && !m_bLastOpReported)
-        MessageBox(std::wstring(kMsgImportFailed) + L"\n" + ErrorText(result), nullptr, MB_ICONERROR);
+        MessageBox(std::wstring(kMsgImportFailed) + L"\n" + FailureText(result, m_strLastOpError), nullptr,
+                   MB_ICONERROR);
 }
 
 void CMainFrame::OnExportModelXml() {
@@ -501,8 +521,14 @@ void CMainFrame::OnExportModelXml() {
         return;
     int result = ExportModelFile(&m_Model, dlg.m_strFileName);
     if (result != 0) {
-        if (!m_bLastOpReported)
-            MessageBox(std::wstring(kMsgExportFailed) + L"\n" + ErrorText(result), nullptr, MB_ICONERROR);
+        if (!m_bLastOpReported) {
+            // The file was written under a name beside the target: the user knows the target's.
+            std::wstring cause = m_strLastOpError;
+            const std::wstring temp = SiblingTempName(dlg.m_strFileName);
+            for (size_t at = cause.find(temp); at != std::wstring::npos; at = cause.find(temp, at + 1))
+                cause.replace(at, temp.size(), dlg.m_strFileName);
+            MessageBox(std::wstring(kMsgExportFailed) + L"\n" + FailureText(result, cause), nullptr, MB_ICONERROR);
+        }
         return;
     }
     MessageBox(format_wstring(kMsgExported, dlg.m_strFileName.c_str()), nullptr, MB_ICONINFORMATION);
