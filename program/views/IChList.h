@@ -192,7 +192,11 @@ protected:
     BOOL OnItemActivateNotify(NMHDR* hdr, LRESULT* pResult);
     void OnHeaderSort(bool ascending);
     bool HasFocus() const { return m_hWnd && ::GetFocus() == m_hWnd; }
-    static LRESULT CALLBACK HeaderProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref);
+    static LRESULT CALLBACK HeaderProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
+    // The header's procedure replaced by HeaderProc (the list entered in the header map), and back.
+    void AttachHeader();
+    void RestoreHeaderProc(HWND header);
+    WNDPROC m_pfnHeaderProc = nullptr;
 
     int m_nListId = 0;
     int m_bGrid = 0;
