@@ -3,6 +3,7 @@
 #include "BackgroundOp.h"
 
 #include "MainFrm.h"
+#include "IChDataModel.h"
 #include "ModelStore.h"
 #include "dlgException.h"
 
@@ -45,6 +46,14 @@ int RunOperation(SBackgroundOp& op) {
         if (r != 0 && r != kStoreResultNoEdition)
             op.m_strError = LastStoreOpenError();
         return r;
+    }
+    case OpMergeImport: {
+        SImportMerge* merge = static_cast<SImportMerge*>(op.m_pExtra);
+        if (!merge || !merge->target)
+            return 0;
+        if (merge->clearFirst)
+            merge->target->NewModel(1, merge->target->GetDefaultJobSubType());
+        return merge->target->TakeImported(*model, merge->mask, merge->merge);
     }
     case OpOsTemplates: {
         CMainFrame* frame = MainFrameOfApp();

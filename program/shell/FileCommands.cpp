@@ -346,16 +346,25 @@ std::wstring ErrorText(int code) {
     return text;
 }
 
-// What a failed file operation tells the user: the file's own failure as the store provider gave it
-// (the file's path, the code and its text), else the text of the result code.
-std::wstring FailureText(int code, const std::wstring& cause) { return cause.empty() ? ErrorText(code) : cause; }
-
 // A name beside the target for the file being written.
 std::wstring SiblingTempName(const std::wstring& path) {
     return path + format_wstring(L".%lu.tmp", ::GetCurrentProcessId());
 }
 
 } // namespace
+
+std::wstring CMainFrame::LastFileFailure(int result, const std::wstring& path) const {
+    // The file's own failure as the store provider gave it (the file's path, the code and its
+    // text), else the text of the result code.
+    if (m_strLastOpError.empty())
+        return ErrorText(result);
+    // An export writes under a name beside the target: the user knows the target's.
+    std::wstring cause = m_strLastOpError;
+    const std::wstring temp = SiblingTempName(path);
+    for (size_t at = cause.find(temp); at != std::wstring::npos; at = cause.find(temp, at + path.size()))
+        cause.replace(at, temp.size(), path);
+    return cause;
+}
 
 int CMainFrame::ExportModelFile(CIChDataModel* model, const std::wstring& path) {
     // The file is written beside the target and replaces it only when complete, so a failed
@@ -382,14 +391,22 @@ int CMainFrame::ImportModelFile(const wchar_t* path, int clearFirst, int merge, 
     if (result != 0)
         return result;
 
-    CWaitCursor wait;
+    // The views let go of the nodes; the clearing and the merge run on the worker as the read did,
+    // with the wait window (a merge into a large model takes seconds).
     SetCurrentNode(nullptr, 1);
-    if (clearFirst) {
-        int subType = m_Model.GetDefaultJobSubType();
-        m_Model.NewModel(1, subType);
-    }
-    int count = m_Model.TakeImported(temp, mask, merge);
+    SImportMerge request;
+    request.target = &m_Model;
+    request.mask = mask;
+    request.clearFirst = clearFirst;
+    request.merge = merge;
+    SBackgroundOp op;
+    op.m_nOp = OpMergeImport;
+    op.m_pModel = &temp;
+    op.m_pExtra = &request;
+    int count = RunOperation(op);
     m_Model.m_bModified = 1;
+    if (m_bLastOpReported)
+        return count; // the operation's error dialog has shown the failure
     if (m_bShowResults)
         MessageBox(count > 0 ? format_wstring(kMsgImportAdded, count) : std::wstring(kMsgImportNone), nullptr,
                    MB_ICONINFORMATION);
@@ -511,7 +528,7 @@ void CMainFrame::OnImportModelXml() {
         RebuildTree();
     }
     if (result != 0 && !m_bLastOpReported)
-        MessageBox(std::wstring(kMsgImportFailed) + L"\n" + FailureText(result, m_strLastOpError), nullptr,
+        MessageBox(std::wstring(kMsgImportFailed) + L"\n" + LastFileFailure(result, dlg.m_strFileName), nullptr,
                    MB_ICONERROR);
 }
 
@@ -521,14 +538,9 @@ void CMainFrame::OnExportModelXml() {
         return;
     int result = ExportModelFile(&m_Model, dlg.m_strFileName);
     if (result != 0) {
-        if (!m_bLastOpReported) {
-            // The file was written under a name beside the target: the user knows the target's.
-            std::wstring cause = m_strLastOpError;
-            const std::wstring temp = SiblingTempName(dlg.m_strFileName);
-            for (size_t at = cause.find(temp); at != std::wstring::npos; at = cause.find(temp, at + 1))
-                cause.replace(at, temp.size(), dlg.m_strFileName);
-            MessageBox(std::wstring(kMsgExportFailed) + L"\n" + FailureText(result, cause), nullptr, MB_ICONERROR);
-        }
+        if (!m_bLastOpReported)
+            MessageBox(std::wstring(kMsgExportFailed) + L"\n" + LastFileFailure(result, dlg.m_strFileName), nullptr,
+                       MB_ICONERROR);
         return;
     }
     MessageBox(format_wstring(kMsgExported, dlg.m_strFileName.c_str()), nullptr, MB_ICONINFORMATION);

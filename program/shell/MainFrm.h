@@ -75,6 +75,9 @@ public:
     int IsOperationRunning() const;
     // Export through operation 2 into a file beside the target that replaces it when complete.
     int ExportModelFile(CIChDataModel* model, const std::wstring& path);
+    // What the user is told of the last file operation's failure on the file at the path: the
+    // file, the code and the reason, as the store provider gave them, else the result's text.
+    std::wstring LastFileFailure(int result, const std::wstring& path) const;
     // Merges a model file into the model: the chosen categories, after clearing it when asked.
     // 0, E_INVALIDARG without path or category, or the read's error (the model then unchanged).
     int ImportModelFile(const wchar_t* path, int clearFirst, int merge, int jobs, int tasks, int groups, int resources);

@@ -990,10 +990,18 @@ TEST_F(FileFixture, ExportThenImportIntoAFreshModelGivesTheSameNodes) {
     EXPECT_EQ(MB_ICONINFORMATION, ps.Boxes()[0].type & MB_ICONMASK);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(SiblingTemp(file).c_str())) << "no file left beside it";
 
-    // A fresh model; the import with clearing takes every category of the file.
+    // A fresh model; the import with clearing takes every category of the file. The read and the
+    // merge both run on the worker, with the wait window.
     frame->m_Model.NewModel(1, JobSecondEdition);
     frame->m_Model.m_bModified = 0;
     ps.Clear();
+    static std::vector<int> ops;
+    ops.clear();
+    SetBackgroundThreadCreator([](LPTHREAD_START_ROUTINE routine, LPVOID parameter) -> HANDLE {
+        ops.push_back(static_cast<SBackgroundOp*>(parameter)->m_nOp);
+        DWORD id = 0;
+        return ::CreateThread(nullptr, 0, routine, parameter, 0, &id);
+    });
     ps.OnDialog<dlgImportModel>(IDD_IMPORT_MODEL, [&](dlgImportModel& d) {
         d.SetDlgItemText(IDC_IMPORT_PATH, file);
         d.FlushPrescan();
@@ -1001,6 +1009,8 @@ TEST_F(FileFixture, ExportThenImportIntoAFreshModelGivesTheSameNodes) {
         d.OnOK();
     });
     Send(ID_FILE_IMPORT_XML);
+    SetBackgroundThreadCreator(nullptr);
+    EXPECT_EQ((std::vector<int>{OpImportXml, OpMergeImport}), ops);
     EXPECT_EQ(exported, ModelText(frame->m_Model));
     EXPECT_EQ(1, frame->m_Model.m_bModified);
     ASSERT_EQ(1u, ps.Boxes().size());
