@@ -4,6 +4,7 @@
 #include "resource.h"
 
 #include <stdexcept>
+#include <vector>
 
 using namespace KvUi;
 
@@ -211,9 +212,71 @@ HBRUSH CReportWizard::OnCtlColor(HDC dc, HWND ctl, UINT) {
     return (HBRUSH)::GetStockObject(HOLLOW_BRUSH);
 }
 
-void CReportWizard::TakeReportPath() {
+namespace {
+// The folder part of a report file's path ("C:\\" for a file in a drive's root); empty when the
+// path names no folder (a drive-relative "C:name").
+std::wstring ReportFolderOf(const std::wstring& path) {
+    size_t slash = path.find_last_of(L'\\');
+    if (slash == std::wstring::npos)
+        return std::wstring();
+    std::wstring folder = path.substr(0, slash);
+    if (folder.size() == 2 && folder[1] == L':')
+        folder += L'\\';
+    return folder;
+}
+// ERROR_SUCCESS when the folder is there (or none is named), else why it cannot take the file.
+DWORD FolderError(const std::wstring& folder) {
+    if (folder.empty())
+        return ERROR_SUCCESS;
+    DWORD attr = ::GetFileAttributesW(folder.c_str());
+    if (attr == INVALID_FILE_ATTRIBUTES) {
+        // The folder is a part of the report file's path: its absence is that path's.
+        DWORD error = ::GetLastError();
+        return error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : error;
+    }
+    return (attr & FILE_ATTRIBUTE_DIRECTORY) ? ERROR_SUCCESS : ERROR_DIRECTORY;
+}
+// The system's text of an error code, without its line break.
+std::wstring SystemErrorText(DWORD code) {
+    wchar_t* buffer = nullptr;
+    DWORD n =
+        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text = n && buffer ? std::wstring(buffer, n) : std::wstring();
+    if (buffer)
+        ::LocalFree(buffer);
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
+        text.pop_back();
+    return text;
+}
+// A string of the module's table filled like printf.
+template <class... Args>
+std::wstring FormatResource(UINT id, Args... args) {
+    std::wstring format = LoadStr(id);
+    std::vector<wchar_t> out(format.size() + 2048);
+    int n = _snwprintf(out.data(), out.size() - 1, format.c_str(), args...);
+    return n < 0 ? std::wstring(out.data()) : std::wstring(out.data(), n);
+}
+} // namespace
+
+bool CReportWizard::TakeReportPath() {
     m_pFilePage->ReadPath();
     m_strReportPath = m_pFilePage->GetCompletedPath();
+    // The report file is written only at the end of the run: a folder that is not there is said
+    // now, with its path and the system's reason, while the path can still be changed.
+    const std::wstring folder = ReportFolderOf(m_strReportPath);
+    const DWORD error = FolderError(folder);
+    if (error != ERROR_SUCCESS) {
+        if (!IsFilePageShown())
+            ShowFilePage();
+        ShowMessage(m_hWnd,
+                    FormatResource(IDS_PATH_NO_FOLDER, folder.c_str(), (unsigned)error, SystemErrorText(error).c_str()),
+                    LoadStr(IDS_MESSAGE_CAPTION).c_str(), MB_OK | MB_ICONERROR);
+        GotoDlgCtrl(m_pFilePage->GetDlgItem(IDC_REPORT_PATH));
+        UpdateNextButton();
+        return false;
+    }
+    return true;
 }
 
 // ---- the event-log wizard ------------------------------------------------------------------
@@ -265,7 +328,8 @@ bool CDlgEventLog::Confirm() {
         return false;
     }
     m_params = m_pFirstPage->GetParams();
-    TakeReportPath();
+    if (!TakeReportPath())
+        return false;
     SaveSettings();
     return true;
 }
@@ -316,7 +380,8 @@ BOOL CDlgVarno::OnInitDialog() {
 bool CDlgVarno::Confirm() {
     m_pFirstPage->UpdateData(TRUE);
     m_nShowAll = m_pFirstPage->GetShowAll();
-    TakeReportPath();
+    if (!TakeReportPath())
+        return false;
     SaveSettings();
     return true;
 }
@@ -351,10 +416,7 @@ SPassportDetails CDlgPassportWS::GetDetails() const {
 
 BOOL CDlgPassportWS::OnInitDialog() { return InitOnePage(); }
 
-bool CDlgPassportWS::Confirm() {
-    TakeReportPath();
-    return true;
-}
+bool CDlgPassportWS::Confirm() { return TakeReportPath(); }
 
 CDlgResourcesWS::CDlgResourcesWS() : CReportWizard(IDD_RESOURCES_WS) { m_pageNumbering = {1, 0, 0}; }
 
@@ -367,6 +429,5 @@ bool CDlgResourcesWS::Confirm() {
         flag = 0;
     m_filter.nFlags[11] = 1;
     m_filter.nFlags[12] = 1;
-    TakeReportPath();
-    return true;
+    return TakeReportPath();
 }

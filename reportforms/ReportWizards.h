@@ -51,8 +51,9 @@ protected:
     virtual bool LeaveFirstPage() { return true; }
     // Confirming: takes the results; false keeps the wizard open.
     virtual bool Confirm() = 0;
-    // Takes the completed path of the report file page.
-    void TakeReportPath();
+    // Takes the completed path of the report file page; refuses (with a message naming the folder
+    // and the system's reason) a path whose folder is not there, so the run cannot fail on it later.
+    bool TakeReportPath();
 
     void ShowFilePage();
     void ShowFirstPage();

@@ -20,6 +20,7 @@
 #define IDS_BAD_RANGE       26500 // the range check's message
 #define IDS_MESSAGE_CAPTION 26501
 #define IDS_FILE_FILTER     26503 // the Save As dialog's filter
+#define IDS_PATH_NO_FOLDER  26504 // the report file's folder is not there: folder, code, reason
 
 // Controls of the wizard frames
 #define IDC_BANNER_TEXT   1006

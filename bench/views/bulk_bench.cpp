@@ -6,6 +6,7 @@
 #include "AddResources.h"
 #include "BenchFrame.h"
 #include "BenchHost.h"
+#include "BenchTree.h"
 #include "DaVIdevaRez.h"
 #include "Pickers.h"
 #include "pickers_ids.h"
@@ -18,35 +19,6 @@
 CDaVIdevaRezApp theApp;
 
 namespace {
-
-const int kFolders = 100;
-
-std::wstring FilePath(const std::wstring& root, int i, int perFolder) {
-    wchar_t name[64];
-    swprintf(name, 64, L"\\sub%03d\\file%06d.%ls", i / perFolder, i, i % 3 == 0 ? L"exe" : L"txt");
-    return root + name;
-}
-
-// The folder tree on disk (made once for the count, kept for the next run).
-bool MakeTree(const std::wstring& root, int count, int perFolder) {
-    ::CreateDirectoryW(root.c_str(), nullptr);
-    if (::GetFileAttributesW(FilePath(root, count - 1, perFolder).c_str()) != INVALID_FILE_ATTRIBUTES &&
-        ::GetFileAttributesW(FilePath(root, count, perFolder).c_str()) == INVALID_FILE_ATTRIBUTES)
-        return true;
-    for (int f = 0; f * perFolder < count; ++f) {
-        wchar_t sub[32];
-        swprintf(sub, 32, L"\\sub%03d", f);
-        ::CreateDirectoryW((root + sub).c_str(), nullptr);
-    }
-    for (int i = 0; i < count; ++i) {
-        HANDLE h =
-            ::CreateFileW(FilePath(root, i, perFolder).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        if (h == INVALID_HANDLE_VALUE)
-            return false;
-        ::CloseHandle(h);
-    }
-    return true;
-}
 
 void Create(CIChDataModel& model, const std::wstring& root, int count, int perFolder) {
     for (int i = 0; i < count; ++i) {
@@ -68,9 +40,7 @@ int wmain(int argc, wchar_t** argv) {
     const int perFolder = (count + kFolders - 1) / kFolders;
     ::InitCommonControls();
     theApp.ResetSettings(); // the program's defaults: the executable extensions among them
-    wchar_t temp[MAX_PATH] = {};
-    ::GetTempPathW(MAX_PATH, temp);
-    const std::wstring root = std::wstring(temp) + L"kv_bulk_bench_" + std::to_wstring(count);
+    const std::wstring root = BenchTreeRoot(count);
     double t = Now();
     if (!MakeTree(root, count, perFolder)) {
         fprintf(stderr, "the folder tree could not be made\n");

@@ -75,6 +75,34 @@ int wmain(int argc, wchar_t** argv) {
     const double plainFill = Now() - t;
     plain.DestroyWindow();
 
+    // The list control alone: an owner-data list of as many rows under a window that answers none
+    // of its notifications (a static's default procedure). Selecting all of it and clearing the
+    // selection again is the control's own share of the work.
+    HWND bareHost = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 880, 660, frame.m_hWnd, nullptr,
+                                      nullptr, nullptr);
+    HWND bare =
+        ::CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS,
+                          0, 0, 880, 660, bareHost, nullptr, nullptr, nullptr);
+    LVCOLUMNW bareColumn = {};
+    bareColumn.mask = LVCF_WIDTH;
+    bareColumn.cx = 200;
+    ::SendMessageW(bare, LVM_INSERTCOLUMNW, 0, (LPARAM)&bareColumn);
+    ListView_SetItemCountEx(bare, count, 0);
+    auto bareState = [&](UINT state) {
+        double start = Now();
+        ::SendMessageW(bare, WM_SETREDRAW, FALSE, 0);
+        LVITEMW it = {};
+        it.state = state;
+        it.stateMask = LVIS_SELECTED;
+        ::SendMessageW(bare, LVM_SETITEMSTATE, (WPARAM)-1, (LPARAM)&it);
+        ::SendMessageW(bare, WM_SETREDRAW, TRUE, 0);
+        return Now() - start;
+    };
+    const double bareSelectAll = bareState(LVIS_SELECTED);
+    const int bareSelected = ListView_GetSelectedCount(bare);
+    const double bareClear = bareState(0);
+    ::DestroyWindow(bareHost);
+
     // The viewer in its pane.
     CIChMainViewer pane;
     pane.CreateViewer(&frame, &host);
@@ -101,6 +129,7 @@ int wmain(int argc, wchar_t** argv) {
         list->Refill(nullptr);
     });
     const double selectAll = timed([&] { list->SelectAll(); });
+    const int selectedAll = list->GetSelectedCount();
     const double refillSelected = timed([&] { list->Refill(nullptr); });
     list->SetItemState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
     list->SetSelectionMark(-1);
@@ -122,9 +151,12 @@ int wmain(int argc, wchar_t** argv) {
     line("sort by type", sortType);
     line("back to the fill order", natural);
     line("select all", selectAll);
+    line("select all, the list control alone", bareSelectAll);
+    line("clear all, the list control alone", bareClear);
     line("refill keeping all selected", refillSelected);
     line("find (last row, any column)", find);
     std::printf("found row %d of %d\n", found, list->GetItemCount());
+    std::printf("selected rows: viewer %d, list control alone %d\n", selectedAll, bareSelected);
     std::printf("viewer fill under a second: %s\n", fill < 1.0 ? "yes" : "NO");
     pane.DestroyWindow();
     frame.DestroyWindow();

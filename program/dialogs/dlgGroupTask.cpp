@@ -16,6 +16,12 @@ void MakeDialogReadOnly(KvUi::CDialog& dlg, const int* edits, int count) {
     ::SendMessageW(dlg.m_hWnd, DM_SETDEFID, IDCANCEL, 0);
 }
 
+void LimitNodeNameEdit(KvUi::CDialog& dlg, int id) {
+    ::SendMessageW(dlg.GetDlgItem(id), EM_LIMITTEXT, kNodeNameLimit, 0);
+}
+
+std::wstring NodeNameOfEdit(const KvUi::CDialog& dlg, int id) { return KvUi::TrimSpace(dlg.GetDlgItemText(id)); }
+
 void ShiftControl(HWND dialog, int id, int dx, int dy, int dw, int dh) {
     HWND h = ::GetDlgItem(dialog, id);
     if (!h)
@@ -63,6 +69,7 @@ BOOL dlgGroupTask::OnInitDialog() {
     } else if (m_bCreate) {
         m_pNode->SetName(L"Новая задача");
     }
+    LimitNodeNameEdit(*this, IDC_GT_NAME);
     SetDlgItemText(IDC_GT_NAME, m_pNode->m_Name);
     SetDlgItemText(IDC_GT_DESCRIPTION, m_pNode->m_Description);
     if (m_bReadOnly) {
@@ -74,7 +81,7 @@ BOOL dlgGroupTask::OnInitDialog() {
 
 void dlgGroupTask::OnNameChange() {
     if (!m_bReadOnly)
-        ::EnableWindow(GetDlgItem(IDOK), GetDlgItemText(IDC_GT_NAME).empty() ? FALSE : TRUE);
+        ::EnableWindow(GetDlgItem(IDOK), NodeNameOfEdit(*this, IDC_GT_NAME).empty() ? FALSE : TRUE);
 }
 
 void dlgGroupTask::OnOK() {
@@ -83,7 +90,7 @@ void dlgGroupTask::OnOK() {
         OnCancel();
         return;
     }
-    std::wstring name = GetDlgItemText(IDC_GT_NAME);
+    std::wstring name = NodeNameOfEdit(*this, IDC_GT_NAME);
     if (name.empty())
         return;
     m_pNode->SetName(name);

@@ -34,6 +34,16 @@ protected:
     KV_DECLARE_MESSAGE_MAP()
 };
 
+// The longest name a group, task or job is given here: renaming in the structure tree stops at the
+// same length.
+constexpr int kNodeNameLimit = 40;
+// Limits a name edit to kNodeNameLimit characters (a longer name shown in it is cut to the limit
+// only when the user edits it).
+void LimitNodeNameEdit(KvUi::CDialog& dlg, int id);
+// The name of a name edit without leading and trailing blanks: empty for a name of blanks only,
+// which is refused as an empty one is.
+std::wstring NodeNameOfEdit(const KvUi::CDialog& dlg, int id);
+
 // Shows a dialog of a node that must not change: its edits read-only, OK hidden and disabled,
 // Cancel relabelled "Закрыть".
 void MakeDialogReadOnly(KvUi::CDialog& dlg, const int* edits, int count);

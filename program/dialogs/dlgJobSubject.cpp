@@ -19,6 +19,7 @@ BOOL dlgJobCPA::OnInitDialog() {
     KvUi::CDialog::OnInitDialog();
     if (!m_pJob)
         return TRUE;
+    LimitNodeNameEdit(*this, IDC_JOB_NAME);
     SetDlgItemText(IDC_JOB_NAME, m_pJob->m_Name);
     SetDlgItemText(IDC_JOB_DESCRIPTION, m_pJob->m_Description);
     HWND hostBased = GetDlgItem(IDC_JOB_HOST_BASED);
@@ -48,7 +49,7 @@ BOOL dlgJobCPA::OnInitDialog() {
 
 void dlgJobCPA::OnNameChange() {
     if (!m_bReadOnly)
-        ::EnableWindow(GetDlgItem(IDOK), GetDlgItemText(IDC_JOB_NAME).empty() ? FALSE : TRUE);
+        ::EnableWindow(GetDlgItem(IDOK), NodeNameOfEdit(*this, IDC_JOB_NAME).empty() ? FALSE : TRUE);
 }
 
 void dlgJobCPA::OnOK() {
@@ -57,7 +58,7 @@ void dlgJobCPA::OnOK() {
         OnCancel();
         return;
     }
-    std::wstring name = GetDlgItemText(IDC_JOB_NAME);
+    std::wstring name = NodeNameOfEdit(*this, IDC_JOB_NAME);
     if (name.empty())
         return;
     m_pJob->SetName(name);

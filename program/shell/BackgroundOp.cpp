@@ -3,6 +3,7 @@
 #include "BackgroundOp.h"
 
 #include "MainFrm.h"
+#include "IChDataModel.h"
 #include "ModelStore.h"
 #include "dlgException.h"
 
@@ -41,9 +42,19 @@ int RunOperation(SBackgroundOp& op) {
     case OpImportXml: {
         int r = op.m_nOp == OpExportXml ? model->ExportToStore(op.m_strPath)
                                         : model->ImportFromStore(op.m_strPath, op.m_nResult);
-        if (r != 0)
-            op.m_strError = model->m_LastStoreError; // the store's reason, naming the object
+        // The store's reason naming the object that stopped it, else the file's own failure (its
+        // path, code and cause) as the provider tells it.
+        if (r != 0 && r != kStoreResultNoEdition)
+            op.m_strError = !model->m_LastStoreError.empty() ? model->m_LastStoreError : LastStoreOpenError();
         return r;
+    }
+    case OpMergeImport: {
+        SImportMerge* merge = static_cast<SImportMerge*>(op.m_pExtra);
+        if (!merge || !merge->target)
+            return 0;
+        if (merge->clearFirst)
+            merge->target->NewModel(1, merge->target->GetDefaultJobSubType());
+        return merge->target->TakeImported(*model, merge->mask, merge->merge);
     }
     case OpOsTemplates: {
         CMainFrame* frame = MainFrameOfApp();

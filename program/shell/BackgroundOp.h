@@ -25,6 +25,18 @@ enum BackgroundOpCode {
     OpImportXml = 3,           // CIChDataModel::ImportFromStore with the path and the category mask
     OpOsTemplates = 4,         // the Windows templates (plugged in, below)
     OpInstalledComponents = 5, // the installed products and shortcuts (plugged in, below)
+    OpMergeImport = 6,         // a model file read by operation 3 taken into a model (SImportMerge)
+};
+
+// Operation 6: the categories (mask) of the operation's model (a file read whole by operation 3)
+// taken into the target, made new first when asked, merging what it holds when asked; the result
+// is the count of objects added. It runs on the worker as the read does, so the window shows its
+// wait window for the whole import.
+struct SImportMerge {
+    CIChDataModel* target = nullptr;
+    int mask = 0;
+    int clearFirst = 0;
+    int merge = 0;
 };
 
 // Category mask of a model file read: resources, groups, tasks, jobs.
@@ -37,7 +49,7 @@ struct SBackgroundOp {
     int m_nResult = 0;
     void* m_pArg = nullptr;   // operation 0: long long* out-value, or null
     std::wstring m_strPath;   // operations 2 and 3
-    void* m_pExtra = nullptr; // operation 4: the setup dialog; 5: SInstalledLists*
+    void* m_pExtra = nullptr; // operation 4: the setup dialog; 5: SInstalledLists*; 6: SImportMerge*
     // Set by the worker when it has shown an error dialog for this operation (the caller then
     // shows no second box for the same failure).
     int m_bReported = 0;

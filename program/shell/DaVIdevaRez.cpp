@@ -166,7 +166,8 @@ BOOL CDaVIdevaRezApp::InitInstance() {
                                           ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), LR_SHARED);
         frame->SendMessage(WM_SETICON, ICON_BIG, (LPARAM)big);
         frame->SendMessage(WM_SETICON, ICON_SMALL, (LPARAM)small);
-        frame->ShowWindow(m_nCmdShow);
+        // The place and the bars of the last run, then shown with the start's show command.
+        frame->ShowWindow(frame->LoadWorkspace(CMainFrame::kWorkspaceSection, m_nCmdShow));
         frame->UpdateWindow();
         return TRUE;
     } catch (...) {

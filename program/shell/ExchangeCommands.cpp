@@ -138,9 +138,8 @@ void CMainFrame::OnExportNodes(UINT id) {
     }
     if (m_bLastOpReported)
         return; // the operation's error dialog has shown this failure
-    std::wstring text;
-    theApp.GetErrorText((DWORD)result, text);
-    MessageBox(std::wstring(kMsgExportFailed) + L"\n" + text, nullptr, MB_ICONERROR);
+    MessageBox(std::wstring(kMsgExportFailed) + L"\n" + LastFileFailure(result, dlg.m_strFileName), nullptr,
+               MB_ICONERROR);
 }
 
 void CMainFrame::OnImportNodes(UINT id) {

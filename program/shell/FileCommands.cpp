@@ -132,9 +132,14 @@ void CMainFrame::WaitForOperation(HANDLE thread, const SBackgroundOp* op) {
         return;
     dlgWait* wait = new dlgWait(m_hWnd);
     EnableWindow(FALSE);
+    // The bars show what the window answers while the worker runs: nothing.
+    OnIdleUpdateCmdUI();
     if (wait->Create()) {
-        wait->ShowWindow(SW_SHOW);
+        // The worker runs already: a question it asks first keeps the wait window hidden.
+        m_hWaitWnd = wait->m_hWnd;
         wait->EnableWindow(TRUE);
+        if (m_nWaitAsides.load() == 0)
+            wait->ShowWindow(SW_SHOW);
     }
     bool quit = false;
     WPARAM quitCode = 0;
@@ -176,6 +181,7 @@ void CMainFrame::WaitForOperation(HANDLE thread, const SBackgroundOp* op) {
         break;
     }
     ::CloseHandle(thread);
+    m_hWaitWnd = nullptr;
     EnableWindow(TRUE);
     if (wait->m_hWnd)
         wait->DestroyWindow();
@@ -183,6 +189,15 @@ void CMainFrame::WaitForOperation(HANDLE thread, const SBackgroundOp* op) {
     ::SetForegroundWindow(m_hWnd);
     if (quit)
         ::PostQuitMessage((int)quitCode);
+}
+
+void CMainFrame::ShowWaitWindow(bool show) {
+    // Counted, since the worker may ask before the wait window is made; asynchronous, since the
+    // window's thread may itself be waiting for the caller.
+    const int asides = show ? --m_nWaitAsides : ++m_nWaitAsides;
+    if (HWND wait = m_hWaitWnd.load())
+        if (!show || asides == 0)
+            ::ShowWindowAsync(wait, show ? SW_SHOWNA : SW_HIDE);
 }
 
 // ---- helpers ------------------------------------------------------------------------------------------
@@ -331,9 +346,6 @@ std::wstring ErrorText(int code) {
     return text;
 }
 
-// The store's reason for a failed import or export on a line of its own, or nothing.
-std::wstring ReasonLine(const std::wstring& reason) { return reason.empty() ? std::wstring() : L"\n" + reason; }
-
 // A name beside the target for the file being written: "<target>.<process id>.tmp".
 std::wstring SiblingTempName(const std::wstring& path) {
     return path + format_wstring(L".%lu.tmp", ::GetCurrentProcessId());
@@ -389,6 +401,19 @@ void RemoveStrayExports(const std::wstring& target) {
 
 } // namespace
 
+std::wstring CMainFrame::LastFileFailure(int result, const std::wstring& path) const {
+    // The file's own failure as the store provider gave it (the file's path, the code and its
+    // text), else the text of the result code.
+    if (m_strLastOpError.empty())
+        return ErrorText(result);
+    // An export writes under a name beside the target: the user knows the target's.
+    std::wstring cause = m_strLastOpError;
+    const std::wstring temp = SiblingTempName(path);
+    for (size_t at = cause.find(temp); at != std::wstring::npos; at = cause.find(temp, at + path.size()))
+        cause.replace(at, temp.size(), path);
+    return cause;
+}
+
 int CMainFrame::ExportModelFile(CIChDataModel* model, const std::wstring& path) {
     // The file is written beside the target and replaces it only when complete, so a failed
     // export never costs the file that was there.
@@ -415,14 +440,22 @@ int CMainFrame::ImportModelFile(const wchar_t* path, int clearFirst, int merge, 
     if (result != 0)
         return result;
 
-    CWaitCursor wait;
+    // The views let go of the nodes; the clearing and the merge run on the worker as the read did,
+    // with the wait window (a merge into a large model takes seconds).
     SetCurrentNode(nullptr, 1);
-    if (clearFirst) {
-        int subType = m_Model.GetDefaultJobSubType();
-        m_Model.NewModel(1, subType);
-    }
-    int count = m_Model.TakeImported(temp, mask, merge);
+    SImportMerge request;
+    request.target = &m_Model;
+    request.mask = mask;
+    request.clearFirst = clearFirst;
+    request.merge = merge;
+    SBackgroundOp op;
+    op.m_nOp = OpMergeImport;
+    op.m_pModel = &temp;
+    op.m_pExtra = &request;
+    int count = RunOperation(op);
     m_Model.m_bModified = 1;
+    if (m_bLastOpReported)
+        return count; // the operation's error dialog has shown the failure
     if (m_bShowResults)
         MessageBox(count > 0 ? format_wstring(kMsgImportAdded, count) : std::wstring(kMsgImportNone), nullptr,
                    MB_ICONINFORMATION);
@@ -544,7 +577,7 @@ void CMainFrame::OnImportModelXml() {
         RebuildTree();
     }
     if (result != 0 && !m_bLastOpReported)
-        MessageBox(std::wstring(kMsgImportFailed) + L"\n" + ErrorText(result) + ReasonLine(m_strLastOpError), nullptr,
+        MessageBox(std::wstring(kMsgImportFailed) + L"\n" + LastFileFailure(result, dlg.m_strFileName), nullptr,
                    MB_ICONERROR);
 }
 
@@ -555,8 +588,8 @@ void CMainFrame::OnExportModelXml() {
     int result = ExportModelFile(&m_Model, dlg.m_strFileName);
     if (result != 0) {
         if (!m_bLastOpReported)
-            MessageBox(std::wstring(kMsgExportFailed) + L"\n" + ErrorText(result) + ReasonLine(m_strLastOpError),
-                       nullptr, MB_ICONERROR);
+            MessageBox(std::wstring(kMsgExportFailed) + L"\n" + LastFileFailure(result, dlg.m_strFileName), nullptr,
+                       MB_ICONERROR);
         return;
     }
     MessageBox(format_wstring(kMsgExported, dlg.m_strFileName.c_str()), nullptr, MB_ICONINFORMATION);

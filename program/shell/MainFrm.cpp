@@ -214,6 +214,19 @@ void CMainFrame::RecalcLayout() {
     ::MoveWindow(m_wndView.m_hWnd, rc.left, rc.top, rc.right - rc.left, std::max<LONG>(0, rc.bottom - rc.top), TRUE);
 }
 
+BOOL CMainFrame::SaveWorkspace(const wchar_t* section) {
+    BOOL ok = KvUi::CFrameWnd::SaveWorkspace(section);
+    if (m_wndCaptionBar.m_hWnd)
+        ok = SaveBarShown(section, m_wndCaptionBar.m_hWnd) && ok;
+    return ok;
+}
+
+int CMainFrame::LoadWorkspace(const wchar_t* section, int nCmdShow) {
+    if (m_wndCaptionBar.m_hWnd)
+        LoadBarShown(section, m_wndCaptionBar.m_hWnd);
+    return KvUi::CFrameWnd::LoadWorkspace(section, nCmdShow);
+}
+
 void CMainFrame::OnIdleUpdateCmdUI() {
     KvUi::CFrameWnd::OnIdleUpdateCmdUI();
     if (m_wndTreeBar.m_wndToolBar.m_hWnd)
@@ -271,8 +284,11 @@ void CMainFrame::EndBackgroundOperation() {
 void CMainFrame::SetObjectMenuText(const std::wstring& text) {
     if (!m_hMenu)
         return;
+    // A long name (one read from a file, a resource's path) is cut, so the menu bar keeps one row.
+    std::wstring shown =
+        text.size() > kObjectMenuTextLimit ? text.substr(0, kObjectMenuTextLimit - 1) + L"\u2026" : text;
     HMENU popup = ::GetSubMenu(m_hMenu, 3);
-    ::ModifyMenuW(m_hMenu, 3, MF_BYPOSITION | MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup), text.c_str());
+    ::ModifyMenuW(m_hMenu, 3, MF_BYPOSITION | MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup), shown.c_str());
     if (m_hWnd)
         ::DrawMenuBar(m_hWnd);
 }
@@ -772,5 +788,7 @@ void CMainFrame::OnClose() {
         }
     }
     CloseReportWindows();
+    // The place and the bars as the user leaves them: the next start opens so.
+    SaveWorkspace(kWorkspaceSection);
     KvUi::CFrameWnd::OnClose();
 }

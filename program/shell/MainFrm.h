@@ -15,6 +15,7 @@
 
 #include <kvui/kvui.h>
 
+#include <atomic>
 #include <list>
 #include <map>
 
@@ -68,9 +69,15 @@ public:
     // The window's side of a running operation: the wait dialog, the frame disabled, messages
     // dispatched until the worker ends; the handle is closed. A null handle returns at once.
     void WaitForOperation(HANDLE thread, const SBackgroundOp* op = nullptr);
+    // Hides the wait window while the worker asks the user something (a question, an error) and
+    // shows it again afterwards; any thread may call it. Nothing when no wait window is shown.
+    void ShowWaitWindow(bool show);
     int IsOperationRunning() const;
     // Export through operation 2 into a file beside the target that replaces it when complete.
     int ExportModelFile(CIChDataModel* model, const std::wstring& path);
+    // What the user is told of the last file operation's failure on the file at the path: the
+    // file, the code and the reason, as the store provider gave them, else the result's text.
+    std::wstring LastFileFailure(int result, const std::wstring& path) const;
     // Merges a model file into the model: the chosen categories, after clearing it when asked.
     // 0, E_INVALIDARG without path or category, or the read's error (the model then unchanged).
     int ImportModelFile(const wchar_t* path, int clearFirst, int merge, int jobs, int tasks, int groups, int resources);
@@ -95,6 +102,10 @@ public:
     BOOL PreTranslateMessage(MSG* pMsg) override;
     std::wstring GetMessageString(UINT nID) const override;
     void RecalcLayout() override;
+    // The window's place and bars (the caption bar too) in the profile's workspace section.
+    BOOL SaveWorkspace(const wchar_t* section) override;
+    int LoadWorkspace(const wchar_t* section, int nCmdShow) override;
+    static constexpr const wchar_t* kWorkspaceSection = L"WorkSpace";
     void OnIdleUpdateCmdUI() override;
     void OnClose() override;
     BOOL OnWndMsg(UINT msg, WPARAM wp, LPARAM lp, LRESULT* pResult) override;
@@ -234,6 +245,8 @@ protected:
     // Whether the keyboard focus is in the window or one of its children.
     static bool HoldsFocus(HWND pane, HWND focus);
     HWND GetActiveListWnd() const;
+    // The fourth item of the menu bar shows the node's name, at most this many characters of it.
+    static constexpr size_t kObjectMenuTextLimit = 40;
     void SetObjectMenuText(const std::wstring& text);
     // Steps of the object commands.
     CIChViewer* ActiveViewer() const;
@@ -278,7 +291,9 @@ protected:
     // What the last background operation left besides its result.
     std::wstring m_strLastOpError;
     int m_bLastOpReported = 0;
-    bool m_bClosePending = false; // a close that came during an operation
+    bool m_bClosePending = false;          // a close that came during an operation
+    std::atomic<HWND> m_hWaitWnd{nullptr}; // the wait window of the running operation
+    std::atomic<int> m_nWaitAsides{0};     // questions of the worker that keep it hidden
     int RunOperation(SBackgroundOp& op);
 
     KV_DECLARE_MESSAGE_MAP()

@@ -4,6 +4,7 @@
 #include "resource.h"
 
 #include <algorithm>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace {
@@ -136,7 +137,7 @@ int CIChList::Create(KvUi::CWnd* parent, int id) {
     EnableHeaderSort(TRUE);
     m_hHeader = ListView_GetHeader(m_hWnd);
     if (m_hHeader)
-        ::SetWindowSubclass(m_hHeader, HeaderProc, 1, reinterpret_cast<DWORD_PTR>(this));
+        AttachHeader();
     LoadColumnState();
     ShowWindow(SW_HIDE);
     if (m_images.m_hImageList)
@@ -455,21 +456,51 @@ BOOL CIChList::OnGetItemTip(int row, int, std::wstring& text) {
 BOOL CIChList::CanTrackColumn(int column) { return column >= 0 && GetColumnWidth(column) > 0; }
 BOOL CIChList::CanDragColumn(int column) { return column >= 0 && GetColumnWidth(column) > 0; }
 
-LRESULT CALLBACK CIChList::HeaderProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR ref) {
-    CIChList* list = reinterpret_cast<CIChList*>(ref);
+namespace {
+// The subclassed headers of the lists and their lists (UI thread only). The header's procedure is
+// replaced by hand rather than through the common controls' subclassing, which looks its data up
+// by a window property on every message: under Wine a request to the server, and the list control
+// asks its header for every row when it changes the state of all of them (a select-all of 100 000
+// rows cost seconds).
+std::unordered_map<HWND, CIChList*>& HeaderMap() {
+    static std::unordered_map<HWND, CIChList*> map;
+    return map;
+}
+} // namespace
+
+void CIChList::AttachHeader() {
+    m_pfnHeaderProc = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrW(m_hHeader, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CIChList::HeaderProc)));
+    HeaderMap()[m_hHeader] = this;
+}
+
+void CIChList::RestoreHeaderProc(HWND header) {
+    HeaderMap().erase(header);
+    // Given back only while it is still the header's procedure (nothing subclassed it after us).
+    if (m_pfnHeaderProc &&
+        ::GetWindowLongPtrW(header, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&CIChList::HeaderProc))
+        ::SetWindowLongPtrW(header, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnHeaderProc));
+}
+
+LRESULT CALLBACK CIChList::HeaderProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    auto it = HeaderMap().find(h);
+    CIChList* list = it == HeaderMap().end() ? nullptr : it->second;
+    WNDPROC next = list ? list->m_pfnHeaderProc : nullptr;
+    if (!next)
+        return ::DefWindowProcW(h, msg, wp, lp);
     if (msg == WM_NCDESTROY) {
-        ::RemoveWindowSubclass(h, HeaderProc, 1);
-        if (list && list->m_hHeader == h)
+        list->RestoreHeaderProc(h);
+        if (list->m_hHeader == h)
             list->m_hHeader = nullptr;
-        return ::DefSubclassProc(h, msg, wp, lp);
+        return ::CallWindowProcW(next, h, msg, wp, lp);
     }
     try {
-        if (list && list->m_hHeader == h && list->OnHeaderMessage(msg, wp, lp))
+        if (list->m_hHeader == h && list->OnHeaderMessage(msg, wp, lp))
             return 1;
     } catch (...) {
         // A failed header menu leaves the header as it was.
     }
-    return ::DefSubclassProc(h, msg, wp, lp);
+    return ::CallWindowProcW(next, h, msg, wp, lp);
 }
 
 int CIChList::OnHeaderMessage(UINT msg, WPARAM, LPARAM lp) {
@@ -533,7 +564,7 @@ void CIChList::PopupMenu(HMENU menu, LPARAM lp) {
 void CIChList::DetachHeader() {
     if (!m_hWnd || !m_hHeader)
         return;
-    ::RemoveWindowSubclass(m_hHeader, HeaderProc, 1);
+    RestoreHeaderProc(m_hHeader);
     SaveColumnState();
     m_hHeader = nullptr;
 }
@@ -747,6 +778,14 @@ void CIChList::Find() {
     SetItemState(r, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     EnsureVisible(r, FALSE);
     SetSelectionMark(r);
+    FoundRowSelected();
+}
+
+void CIChList::FoundRowSelected() {
+    // The status line and the relation pane follow the found row as they follow a click, also when
+    // the closing dialog has not given the focus back to the list yet (its row changes then start
+    // no timer).
+    StartStatusTimer(400);
 }
 
 void CIChList::FindNext() {
@@ -770,6 +809,7 @@ void CIChList::FindNext() {
     SetItemState(r, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     EnsureVisible(r, FALSE);
     SetSelectionMark(r);
+    FoundRowSelected();
 }
 
 int CIChList::Search() const {

@@ -173,6 +173,8 @@ protected:
     HWND CommandWnd() const;
     // Asks whether to search again from the top; on Yes, posts 7007.
     void AskRestart();
+    // After a search selected its row: the status timer, whatever holds the focus.
+    void FoundRowSelected();
 
     // Handlers.
     void OnSortAscending();
@@ -190,7 +192,11 @@ protected:
     BOOL OnItemActivateNotify(NMHDR* hdr, LRESULT* pResult);
     void OnHeaderSort(bool ascending);
     bool HasFocus() const { return m_hWnd && ::GetFocus() == m_hWnd; }
-    static LRESULT CALLBACK HeaderProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref);
+    static LRESULT CALLBACK HeaderProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
+    // The header's procedure replaced by HeaderProc (the list entered in the header map), and back.
+    void AttachHeader();
+    void RestoreHeaderProc(HWND header);
+    WNDPROC m_pfnHeaderProc = nullptr;
 
     int m_nListId = 0;
     int m_bGrid = 0;

@@ -733,9 +733,7 @@ BOOL CIChModelView::OnEndLabelEdit(NMTVDISPINFOW* di) {
     if (!node || !node->IsModelNode() || node->GetType() == NodeTypeResource || node->GetType() == NodeTypeSubject ||
         !model)
         return FALSE;
-    std::wstring text = di->item.pszText;
-    size_t b = text.find_first_not_of(L" \t\n");
-    text = b == std::wstring::npos ? std::wstring() : text.substr(b, text.find_last_not_of(L" \t\n") - b + 1);
+    std::wstring text = KvUi::TrimSpace(di->item.pszText);
     if (text.empty()) {
         PostMessage(WM_REEDIT_LABEL, reinterpret_cast<WPARAM>(di->item.hItem));
         return FALSE;

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -410,6 +411,59 @@ TEST_F(WizardTest, PassportAndResourcesHaveOnlyTheFilePage) {
     // Neither touches the registry.
     EXPECT_FALSE(KeyExists(kEventLogSettingsKey));
     EXPECT_FALSE(KeyExists(kVarnoSettingsKey));
+}
+
+// A report file in a folder that is not there is refused at Build, with the folder, the code and
+// the system's reason, and the wizard stays open; the same in a folder that is there is taken.
+TEST_F(WizardTest, BuildRefusesAReportFileInAMissingFolder) {
+    const std::wstring missing = Report(L"no such folder");
+    ::RemoveDirectoryW(missing.c_str());
+    struct Case {
+        UINT id;
+        bool twoPages;
+    } cases[] = {{IDD_PASSPORT_WS, false}, {IDD_RESOURCES_WS, false}, {IDD_VARNO, true}, {IDD_EVENTLOG, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.id);
+        m_ps.Clear();
+        bool endedOnMissing = true;
+        m_ps.OnDialog(c.id, [&](CDialog& d) {
+            auto& w = dynamic_cast<CReportWizard&>(d);
+            if (c.twoPages)
+                Click(w.m_hWnd, IDC_NEXT);
+            HWND file = w.GetFilePage()->m_hWnd;
+            Type(file, IDC_REPORT_PATH, missing + L"\\report");
+            Click(w.m_hWnd, IDC_NEXT);
+            endedOnMissing = w.IsEnded() != FALSE;
+            EXPECT_TRUE(w.IsFilePageShown());
+            Type(file, IDC_REPORT_PATH, Report(L"report"));
+            Click(w.m_hWnd, IDC_NEXT);
+        });
+        std::unique_ptr<CReportWizard> wizard;
+        switch (c.id) {
+        case IDD_PASSPORT_WS:
+            wizard.reset(new CDlgPassportWS);
+            break;
+        case IDD_RESOURCES_WS:
+            wizard.reset(new CDlgResourcesWS);
+            break;
+        case IDD_VARNO:
+            wizard.reset(new CDlgVarno);
+            break;
+        default:
+            wizard.reset(new CDlgEventLog);
+            break;
+        }
+        ASSERT_EQ(IDOK, wizard->DoModal());
+        EXPECT_FALSE(endedOnMissing);
+        EXPECT_EQ(Report(L"report") + L".rtf", wizard->GetReportPath());
+        auto boxes = m_ps.Boxes();
+        ASSERT_EQ(1u, boxes.size());
+        EXPECT_EQ((UINT)(MB_OK | MB_ICONERROR), boxes[0].type);
+        EXPECT_EQ(0u, boxes[0].text.find(L"Папка для файла отчета не найдена:\n" + missing + L"\n\n[0x00000003] "))
+            << std::string(boxes[0].text.begin(), boxes[0].text.end());
+    }
+    ClearKey(kEventLogSettingsKey);
+    ClearKey(kVarnoSettingsKey);
 }
 
 // ---- the page-numbering dialog -------------------------------------------------------------

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cwctype>
 #include <map>
 #include <mutex>
 #include <unordered_map>
@@ -221,6 +222,15 @@ static HINSTANCE g_hResource = nullptr;
 
 HINSTANCE GetResourceHandle() { return g_hResource ? g_hResource : GetModuleInstance(); }
 void SetResourceHandle(HINSTANCE h) { g_hResource = h; }
+
+std::wstring TrimSpace(const std::wstring& text) {
+    size_t b = 0, e = text.size();
+    while (b < e && iswspace(text[b]))
+        ++b;
+    while (e > b && iswspace(text[e - 1]))
+        --e;
+    return text.substr(b, e - b);
+}
 
 std::wstring LoadStr(UINT id, HINSTANCE hInst) {
     const wchar_t* p = nullptr;

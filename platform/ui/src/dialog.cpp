@@ -3,6 +3,8 @@
 #include "kvui/app.h"
 #include "kvui/presenter.h"
 
+#include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace KvUi {
@@ -37,12 +39,7 @@ static std::wstring WindowText(HWND h) {
 }
 
 // A field's text without leading and trailing blanks, as numbers are read.
-static std::wstring TrimmedText(HWND h) {
-    std::wstring s = WindowText(h);
-    size_t b = s.find_first_not_of(L" \t");
-    size_t e = s.find_last_not_of(L" \t");
-    return b == std::wstring::npos ? std::wstring() : s.substr(b, e - b + 1);
-}
+static std::wstring TrimmedText(HWND h) { return TrimSpace(WindowText(h)); }
 
 void DDX_Text(CDataExchange* pDX, int nID, std::wstring& value) {
     HWND h = pDX->PrepareCtrl(nID);
@@ -161,7 +158,55 @@ HWND CDialog::CreateFromTemplate(HWND hParent) {
     return CreateFromMemory(tpl, hParent);
 }
 
+namespace {
+// Whether a template leaves its window's place to the program: a popup at the template's origin,
+// neither centred by the dialog manager nor placed in screen coordinates.
+bool PlacedAtTemplateOrigin(const DLGTEMPLATE* tpl) {
+    const BYTE* b = reinterpret_cast<const BYTE*>(tpl);
+    DWORD style;
+    short x, y;
+    if (reinterpret_cast<const WORD*>(tpl)[1] == 0xFFFF) { // DLGTEMPLATEEX
+        memcpy(&style, b + 12, 4);
+        memcpy(&x, b + 18, 2);
+        memcpy(&y, b + 20, 2);
+    } else {
+        style = tpl->style;
+        x = tpl->x;
+        y = tpl->y;
+    }
+    return !(style & (WS_CHILD | DS_CENTER | DS_ABSALIGN)) && x == 0 && y == 0;
+}
+} // namespace
+
+void CDialog::CenterOverOwner() {
+    if (!m_hWnd)
+        return;
+    HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
+    if (!owner) {
+        CWnd* main = AfxGetMainWnd();
+        owner = main && main->m_hWnd != m_hWnd ? main->m_hWnd : nullptr;
+    }
+    HMONITOR monitor = ::MonitorFromWindow(owner ? owner : m_hWnd, MONITOR_DEFAULTTONEAREST);
+    MONITORINFO mi = {sizeof(mi)};
+    if (!::GetMonitorInfoW(monitor, &mi))
+        ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &mi.rcWork, 0);
+    RECT area = mi.rcWork;
+    // Over a shown owner that is not minimised; else in the middle of the screen's work area.
+    if (owner && ::IsWindowVisible(owner) && !::IsIconic(owner))
+        ::GetWindowRect(owner, &area);
+    RECT rc;
+    ::GetWindowRect(m_hWnd, &rc);
+    const int cx = rc.right - rc.left, cy = rc.bottom - rc.top;
+    int x = (area.left + area.right - cx) / 2;
+    int y = (area.top + area.bottom - cy) / 2;
+    // The whole dialog on the work area, its caption first.
+    x = std::max<int>(mi.rcWork.left, std::min<int>(x, mi.rcWork.right - cx));
+    y = std::max<int>(mi.rcWork.top, std::min<int>(y, mi.rcWork.bottom - cy));
+    ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 HWND CDialog::CreateFromMemory(const DLGTEMPLATE* tpl, HWND hParent) {
+    m_bCenterAtInit = PlacedAtTemplateOrigin(tpl);
     m_bEnded = FALSE;
     m_nResult = -1;
     m_bCreateFailed = FALSE;
@@ -373,9 +418,17 @@ BOOL CDialog::OnCommand(WPARAM wp, LPARAM lp) {
 
 LRESULT CDialog::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_INITDIALOG) {
+        RECT before = {};
+        ::GetWindowRect(m_hWnd, &before);
         LRESULT r = 0;
         if (!OnWndMsg(msg, wp, lp, &r))
             r = OnInitDialog();
+        // A dialog at its template's origin that did not place itself opens over its owner, as
+        // the centred ones do, rather than at the owner's (or the screen's) top-left corner.
+        RECT after = {};
+        if (m_bCenterAtInit && m_hWnd && ::GetWindowRect(m_hWnd, &after) && after.left == before.left &&
+            after.top == before.top)
+            CenterOverOwner();
         return r;
     }
     return CWnd::WindowProc(msg, wp, lp);

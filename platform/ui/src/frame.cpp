@@ -3,6 +3,7 @@
 #include "kvui/app.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace KvUi {
 
@@ -98,6 +99,95 @@ void CFrameWnd::RecalcLayout() {
     }
     if (HWND pane = GetDlgItem(AFX_IDW_PANE_FIRST))
         ::MoveWindow(pane, rc.left, rc.top, rc.right - rc.left, rc.bottom > rc.top ? rc.bottom - rc.top : 0, TRUE);
+}
+
+// ---- workspace -------------------------------------------------------------------------------
+
+namespace {
+const wchar_t* const kPlacementValue = L"WindowPlacement";
+std::wstring IdValue(const wchar_t* prefix, HWND h) { return prefix + std::to_wstring(::GetDlgCtrlID(h)); }
+} // namespace
+
+BOOL CFrameWnd::SaveBarShown(const wchar_t* section, HWND bar) {
+    CWinApp* app = AfxGetApp();
+    if (!app || !bar)
+        return FALSE;
+    return app->WriteProfileInt(section, IdValue(L"Bar", bar).c_str(), HasVisibleStyle(bar) ? 1 : 0);
+}
+
+void CFrameWnd::LoadBarShown(const wchar_t* section, HWND bar) {
+    CWinApp* app = AfxGetApp();
+    if (!app || !bar)
+        return;
+    int shown = (int)app->GetProfileInt(section, IdValue(L"Bar", bar).c_str(), -1);
+    if (shown == 0 || shown == 1)
+        ::ShowWindow(bar, shown ? SW_SHOWNA : SW_HIDE);
+}
+
+BOOL CFrameWnd::SaveWorkspace(const wchar_t* section) {
+    CWinApp* app = AfxGetApp();
+    if (!app || !m_hWnd)
+        return FALSE;
+    BOOL ok = TRUE;
+    WINDOWPLACEMENT wp = {sizeof(wp)};
+    if (::GetWindowPlacement(m_hWnd, &wp)) {
+        // The normal rectangle, and 1 when the window is (or, minimised, was) maximised.
+        const int values[5] = {
+            wp.rcNormalPosition.left, wp.rcNormalPosition.top, wp.rcNormalPosition.right, wp.rcNormalPosition.bottom,
+            wp.showCmd == SW_SHOWMAXIMIZED || (wp.showCmd == SW_SHOWMINIMIZED && (wp.flags & WPF_RESTORETOMAXIMIZED))
+                ? 1
+                : 0};
+        ok = app->WriteProfileBinary(section, kPlacementValue, values, sizeof(values)) && ok;
+    }
+    for (CDockPane* p : m_panes) {
+        const int values[2] = {p->GetPaneSize(), p->IsPaneVisible() ? 1 : 0};
+        ok = app->WriteProfileBinary(section, IdValue(L"Pane", p->m_hWnd).c_str(), values, sizeof(values)) && ok;
+    }
+    if (m_pToolBar && m_pToolBar->m_hWnd)
+        ok = SaveBarShown(section, m_pToolBar->m_hWnd) && ok;
+    if (m_pStatusBar && m_pStatusBar->m_hWnd)
+        ok = SaveBarShown(section, m_pStatusBar->m_hWnd) && ok;
+    return ok;
+}
+
+int CFrameWnd::LoadWorkspace(const wchar_t* section, int nCmdShow) {
+    CWinApp* app = AfxGetApp();
+    if (!app || !m_hWnd)
+        return nCmdShow;
+    std::vector<BYTE> data;
+    for (CDockPane* p : m_panes) {
+        int values[2];
+        if (!app->GetProfileBinary(section, IdValue(L"Pane", p->m_hWnd).c_str(), data) || data.size() != sizeof(values))
+            continue;
+        memcpy(values, data.data(), sizeof(values));
+        if (values[0] >= CDockPane::kCaptionHeight + CDockPane::kEdge && values[0] <= 0x7FFF)
+            p->SetPaneSize(values[0]);
+        if (values[1] == 0 || values[1] == 1)
+            p->ShowPane(values[1]);
+    }
+    if (m_pToolBar)
+        LoadBarShown(section, m_pToolBar->m_hWnd);
+    if (m_pStatusBar)
+        LoadBarShown(section, m_pStatusBar->m_hWnd);
+    RecalcLayout();
+    int values[5];
+    if (!app->GetProfileBinary(section, kPlacementValue, data) || data.size() != sizeof(values))
+        return nCmdShow;
+    memcpy(values, data.data(), sizeof(values));
+    RECT rc = {values[0], values[1], values[2], values[3]};
+    // A place of another screen layout that no screen shows any more is not taken.
+    const LONG minSize = 100;
+    if (rc.right - rc.left < minSize || rc.bottom - rc.top < minSize || rc.right - rc.left > 0x7FFF ||
+        rc.bottom - rc.top > 0x7FFF || !::MonitorFromRect(&rc, MONITOR_DEFAULTTONULL))
+        return nCmdShow;
+    WINDOWPLACEMENT wp = {sizeof(wp)};
+    ::GetWindowPlacement(m_hWnd, &wp);
+    wp.flags = 0;
+    wp.showCmd = ::IsWindowVisible(m_hWnd) ? SW_SHOWNORMAL : SW_HIDE;
+    wp.rcNormalPosition = rc;
+    ::SetWindowPlacement(m_hWnd, &wp);
+    const bool plain = nCmdShow == SW_SHOWNORMAL || nCmdShow == SW_SHOW || nCmdShow == SW_SHOWDEFAULT;
+    return values[4] == 1 && plain ? SW_SHOWMAXIMIZED : nCmdShow;
 }
 
 std::wstring CFrameWnd::GetMessageString(UINT nID) const {

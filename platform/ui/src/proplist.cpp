@@ -69,8 +69,8 @@ BOOL CPropList::Create(DWORD style, const RECT& rc, CWnd* parent, UINT nID) {
         font = (HFONT)::GetStockObject(DEFAULT_GUI_FONT);
     RECT r = {0, 0, 10, 10};
     if (!m_list.CreateEx(WS_EX_CLIENTEDGE, WC_LISTVIEWW, nullptr,
-                         WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
-                             LVS_NOSORTHEADER,
+                         WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS | LVS_REPORT | LVS_SINGLESEL |
+                             LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
                          r.left, r.top, 10, 10, m_hWnd, reinterpret_cast<HMENU>((UINT_PTR)kListId)))
         return FALSE;
     m_list.SetExtendedStyle(LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
@@ -217,6 +217,7 @@ BOOL CPropList::EditItem(int i) {
     RECT rc;
     if (m_list.GetSubItemRect(i, 1, LVIR_BOUNDS, rc)) {
         ::MapWindowPoints(m_list.m_hWnd, m_hWnd, reinterpret_cast<POINT*>(&rc), 2);
+        // Above the list (which clips itself to its siblings) so the list's painting leaves it whole.
         ::SetWindowPos(m_editor.m_hWnd, HWND_TOP, rc.left, rc.top, rc.right - rc.left, 200, SWP_SHOWWINDOW);
     } else {
         m_editor.ShowWindow(SW_SHOW);

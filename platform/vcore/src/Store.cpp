@@ -507,13 +507,20 @@ private:
             m_lastError.clear();
             return db;
         } catch (const EGeneric& e) {
-            SetError(wpath, e.text());
+            SetError(wpath, CodeOf(e) + e.text());
         } catch (const std::exception& e) {
             SetError(wpath, as_wstring(e.what()));
         }
         return SmartPtr<IDatabase>();
     }
 
+    // "[0x%08X] " with the failure's system code (else its HRESULT), as the reader is told it.
+    static std::wstring CodeOf(const EGeneric& e) {
+        _value_t code = e["Error"];
+        if (code.empty())
+            code = e["HRESULT"];
+        return code.empty() ? std::wstring() : format_wstring(L"[0x%08X] ", static_cast<unsigned>(code.as_int64()));
+    }
     void SetError(const std::wstring& path, const std::wstring& text) {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_lastError = L"\"" + path + L"\": " + text;

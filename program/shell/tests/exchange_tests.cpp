@@ -274,8 +274,9 @@ TEST_F(Exchange, AFailedExportSaysWhyAndTheModelKeepsEveryNode) {
     Send(ID_OBJ_EXPORT);
     ASSERT_EQ(1u, p.Boxes().size());
     EXPECT_EQ(0u, p.Boxes()[0].text.find(L"В результате экспорта в XML-файл произошла ошибка.\n")) << p.Boxes()[0].text;
-    EXPECT_GT(p.Boxes()[0].text.size(), wcslen(L"В результате экспорта в XML-файл произошла ошибка.\n"))
-        << "the error's own text follows";
+    EXPECT_EQ(0u, p.Boxes()[0].text.find(L"В результате экспорта в XML-файл произошла ошибка.\n\"" + path +
+                                         L"\": [0x00000003] "))
+        << "the file, the code and the reason follow";
     EXPECT_EQ((UINT)MB_ICONERROR, p.Boxes()[0].type & MB_ICONMASK);
     EXPECT_EQ(before, DumpModel(Model()));
     EXPECT_EQ(Stored(), SaveAndReload()) << "every node is alive and saves";

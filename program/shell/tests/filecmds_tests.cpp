@@ -91,14 +91,14 @@ void Click(KvUi::CDialog& d, int id) {
     ::SendMessageW(d.m_hWnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)d.GetDlgItem(id));
 }
 
-// Top-level windows of this thread owned by the frame that are the wait dialog.
-HWND FindWaitDialog(HWND frame) {
+// Top-level windows of this thread (or of the frame's) owned by the frame that are the wait dialog.
+HWND FindWaitDialog(HWND frame, DWORD thread = ::GetCurrentThreadId()) {
     struct Search {
         HWND frame;
         HWND found;
     } s = {frame, nullptr};
     ::EnumThreadWindows(
-        ::GetCurrentThreadId(),
+        thread,
         [](HWND h, LPARAM lp) -> BOOL {
             Search* s = reinterpret_cast<Search*>(lp);
             if (::GetWindow(h, GW_OWNER) == s->frame && ::GetDlgItem(h, IDC_WAIT_ANIMATION)) {
@@ -1137,10 +1137,18 @@ TEST_F(FileFixture, ExportThenImportIntoAFreshModelGivesTheSameNodes) {
     EXPECT_EQ(MB_ICONINFORMATION, ps.Boxes()[0].type & MB_ICONMASK);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(SiblingTemp(file).c_str())) << "no file left beside it";
 
-    // A fresh model; the import with clearing takes every category of the file.
+    // A fresh model; the import with clearing takes every category of the file. The read and the
+    // merge both run on the worker, with the wait window.
     frame->m_Model.NewModel(1, JobSecondEdition);
     frame->m_Model.m_bModified = 0;
     ps.Clear();
+    static std::vector<int> ops;
+    ops.clear();
+    SetBackgroundThreadCreator([](LPTHREAD_START_ROUTINE routine, LPVOID parameter) -> HANDLE {
+        ops.push_back(static_cast<SBackgroundOp*>(parameter)->m_nOp);
+        DWORD id = 0;
+        return ::CreateThread(nullptr, 0, routine, parameter, 0, &id);
+    });
     ps.OnDialog<dlgImportModel>(IDD_IMPORT_MODEL, [&](dlgImportModel& d) {
         d.SetDlgItemText(IDC_IMPORT_PATH, file);
         d.FlushPrescan();
@@ -1148,6 +1156,8 @@ TEST_F(FileFixture, ExportThenImportIntoAFreshModelGivesTheSameNodes) {
         d.OnOK();
     });
     Send(ID_FILE_IMPORT_XML);
+    SetBackgroundThreadCreator(nullptr);
+    EXPECT_EQ((std::vector<int>{OpImportXml, OpMergeImport}), ops);
     EXPECT_EQ(exported, ModelText(frame->m_Model));
     EXPECT_EQ(1, frame->m_Model.m_bModified);
     ASSERT_EQ(1u, ps.Boxes().size());
@@ -1167,6 +1177,31 @@ TEST_F(FileFixture, ExportThenImportIntoAFreshModelGivesTheSameNodes) {
     EXPECT_EQ(exported, ModelText(frame->m_Model));
     ASSERT_EQ(2u, ps.Boxes().size());
     EXPECT_EQ(L"В результате импорта модели ни одного объекта добавлено не было.", ps.Boxes()[1].text);
+}
+
+// An export or an import whose file cannot be opened says which file and why: the path the user
+// chose, the code and the system's text of the real failure, under the command's own message.
+TEST_F(FileFixture, AFailedExportOrImportNamesTheFileAndTheCause) {
+    PresenterScope ps;
+    ::DeleteFileW(kStoreFile);
+    OpenFrame();
+    const std::wstring dir = ScratchFolder(L"filecmds_nofolder");
+    WriteFileBytes(dir + L"\\a.exe", "a");
+    BuildModel(dir + L"\\a.exe");
+    const std::wstring file = dir + L"\\missing\\model.xml";
+    ps.OnDialog<dlgExportModel>(IDD_EXPORT_MODEL, [&](dlgExportModel& d) {
+        d.SetDlgItemText(IDC_EXPORT_PATH, file);
+        d.OnOK();
+    });
+    Send(ID_FILE_EXPORT_XML);
+    ASSERT_EQ(1u, ps.Boxes().size());
+    const std::wstring text = ps.Boxes()[0].text;
+    const std::string shown(text.begin(), text.end());
+    EXPECT_EQ(MB_ICONERROR, ps.Boxes()[0].type & MB_ICONMASK);
+    EXPECT_EQ(0u, text.find(L"В результате экспорта модели данных в XML-файл произошла ошибка.\n\"" + file + L"\": "))
+        << shown;
+    EXPECT_NE(std::wstring::npos, text.find(L"0x00000003")) << shown;
+    EXPECT_EQ(std::wstring::npos, text.find(L".tmp")) << "the name of the file beside the target";
 }
 
 TEST_F(FileFixture, AnImportThatCannotReadItsFileChangesNothing) {
@@ -1711,14 +1746,29 @@ TEST_F(FileFixture, AMissingFileAsksFromTheWorkerAndEachAnswerGivesItsModel) {
         ps.Clear();
         std::vector<std::wstring> texts;
         std::vector<DWORD> threads;
+        const DWORD uiThread = ::GetCurrentThreadId();
+        bool waitHidden = false, buttonsOff = false;
         ps.OnDialog<dlgResourceInvalid>(IDD_RESOURCE_INVALID, [&](dlgResourceInvalid& d) {
             texts.push_back(d.GetDlgItemText(IDC_INVALID_TEXT));
             threads.push_back(::GetCurrentThreadId());
+            // While the question waits for the user, the wait window is not shown and the toolbar
+            // offers nothing (no command is answered meanwhile).
+            // (The worker may ask before the window has made its wait window: it is made hidden then.)
+            HWND wait = nullptr;
+            KvTest::WaitUntil([&] { return (wait = FindWaitDialog(frame->m_hWnd, uiThread)) != nullptr; }, 2000);
+            waitHidden = wait && KvTest::WaitUntil([&] { return !::IsWindowVisible(wait); }, 2000);
+            ::Sleep(200);
+            waitHidden = waitHidden && !::IsWindowVisible(wait);
+            buttonsOff = true;
+            for (UINT id : {ID_FILE_SAVE, ID_HISTORY_FORWARD, ID_HELP_TOPICS, ID_FIND})
+                buttonsOff = buttonsOff && !frame->m_wndToolBar.SendMessage(TB_ISBUTTONENABLED, id, 0);
             if (c.choose)
                 ::CheckRadioButton(d.m_hWnd, IDC_INVALID_REMOVE, IDC_INVALID_UNCONTROL, c.choose);
             d.EndDialog(c.button);
         });
         Send(ID_FILE_RESTORE);
+        EXPECT_TRUE(waitHidden);
+        EXPECT_TRUE(buttonsOff);
         EXPECT_EQ((size_t)c.questions, texts.size());
         ASSERT_FALSE(texts.empty());
         EXPECT_EQ(L"Файл \"" + dir + L"\\b.exe\" не найден.", texts[0]);

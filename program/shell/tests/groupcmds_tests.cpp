@@ -343,4 +343,37 @@ TEST_F(GroupCommands, FromTheListOnlyOneSelectedTaskReceivesAGroup) {
     EXPECT_EQ(6u, Model().m_Resources.size());
 }
 
+// "Создание ресурсов" and "О программе" open over the main window, as the centred dialogs do,
+// wherever the window stands (here away from the screen's corner).
+TEST_F(GroupCommands, BulkCreationAndAboutOpenCentredOverTheMainWindow) {
+    theApp.m_pMainWnd = frame;
+    ::SetWindowPos(frame->m_hWnd, nullptr, 180, 120, 820, 600, SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT main = {};
+    frame->GetWindowRect(&main);
+    auto centre = [](const RECT& rc) { return POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2}; };
+    CIChRGroup* group = Add<CIChRGroup>(NodeTypeGroup, L"Files");
+    Category(ID_CATEGORY_GROUPS);
+    Select(group);
+    struct Case {
+        UINT command;
+        UINT dialog;
+    } cases[] = {{ID_OBJ_SEVERAL, IDD_ADD_RESOURCES}, {ID_APP_ABOUT, IDD_ABOUTBOX}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.dialog);
+        RECT shown = {};
+        bool opened = false;
+        p.OnDialog(c.dialog, [&](KvUi::CDialog& d) {
+            opened = true;
+            d.GetWindowRect(&shown);
+            d.EndDialog(IDCANCEL);
+        });
+        Send(c.command);
+        ASSERT_TRUE(opened);
+        const POINT a = centre(shown), b = centre(main);
+        EXPECT_LE(std::abs(a.x - b.x), 1) << shown.left;
+        EXPECT_LE(std::abs(a.y - b.y), 1) << shown.top;
+    }
+    theApp.m_pMainWnd = nullptr;
+}
+
 } // namespace

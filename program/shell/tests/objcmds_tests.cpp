@@ -7,8 +7,11 @@
 #include "dlgJobSubject.h"
 #include "dlgNodes.h"
 #include "dlgResource.h"
+#include "ListDialogs.h"
 #include "ListViewers.h"
 #include "objcmds_ids.h"
+
+#include <functional>
 
 CDaVIdevaRezApp theApp;
 
@@ -859,6 +862,141 @@ TEST_F(ObjectCommands, MarksFlipRowByRowUpTo300RowsAndWithOneRefreshAbove) {
     EXPECT_EQ(Stored(), SaveAndReload());
     for (const std::wstring& path : paths)
         ::DeleteFileW(path.c_str());
+}
+
+// Names of blanks only are refused as empty ones are; typed names stop at 40 characters, as a rename
+// in the tree does; a longer name that came from elsewhere is cut in the menu bar, which keeps one row.
+TEST_F(ObjectCommands, BlankAndOverlongNamesOfGroupsTasksAndJobs) {
+    const std::wstring longName(306, L'Ж');
+    // Types as the keyboard does (the edit's limit holds), replacing what the edit held.
+    auto typeKeys = [](KvUi::CWnd& d, int id, const std::wstring& text) {
+        HWND edit = d.GetDlgItem(id);
+        ::SendMessageW(edit, EM_SETSEL, 0, -1);
+        ::SendMessageW(edit, EM_REPLACESEL, TRUE, (LPARAM)text.c_str());
+    };
+    struct Case {
+        UINT category;
+        UINT command;
+        int type;
+        int nameId;
+    } cases[] = {
+        {ID_CATEGORY_GROUPS, ID_OBJ_ADD_NEW, NodeTypeGroup, IDC_GT_NAME},
+        {ID_CATEGORY_TASKS, ID_OBJ_ADD_NEW, NodeTypeTask, IDC_GT_NAME},
+        {ID_CATEGORY_JOBS, ID_OBJ_PROPERTIES, NodeTypeJob, IDC_JOB_NAME},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.type);
+        Category(c.category);
+        auto open = [&](const std::function<void(KvUi::CDialog&)>& script) {
+            if (c.type == NodeTypeJob) {
+                Select(DefaultJob());
+                p.OnDialog<dlgJobCPA>(IDD_JOB_CPA, [&](dlgJobCPA& d) { script(d); });
+            } else {
+                SelectRoot();
+                p.OnDialog<dlgGroupTask>(IDD_GROUP_TASK, [&](dlgGroupTask& d) { script(d); });
+            }
+            Send(c.command);
+        };
+        const size_t before = Model().GetNodeList(c.type)->size();
+        // Blanks only: OK stays disabled, and Enter does nothing.
+        bool okWithBlanks = true;
+        open([&](KvUi::CDialog& d) {
+            typeKeys(d, c.nameId, L"   \t ");
+            okWithBlanks = Enabled(d, IDOK);
+            d.SendMessage(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)d.GetDlgItem(IDOK));
+            EXPECT_FALSE(d.IsEnded());
+            d.EndDialog(IDCANCEL);
+        });
+        EXPECT_FALSE(okWithBlanks);
+        EXPECT_EQ(before, Model().GetNodeList(c.type)->size());
+        // Blanks around a name are dropped; a typed name stops at 40 characters.
+        open([&](KvUi::CDialog& d) {
+            typeKeys(d, c.nameId, L"  Имя  ");
+            EXPECT_TRUE(Click(d, IDOK));
+            EndIfOpen(d);
+        });
+        EXPECT_TRUE(Find(c.type, L"Имя")) << "the name kept its blanks";
+        CIChNode* named = nullptr;
+        open([&](KvUi::CDialog& d) {
+            typeKeys(d, c.nameId, longName);
+            EXPECT_EQ(40u, d.GetDlgItemText(c.nameId).size());
+            EXPECT_TRUE(Click(d, IDOK));
+            EndIfOpen(d);
+        });
+        named = Find(c.type, longName.substr(0, 40));
+        ASSERT_TRUE(named) << "no node of the cut name";
+    }
+    // A name of 306 characters from a file: the fourth menu item shows its start, on one menu row.
+    CIChTask* imported = Add<CIChTask>(NodeTypeTask, longName);
+    Category(ID_CATEGORY_TASKS);
+    Select(imported);
+    wchar_t menuText[400] = {};
+    ::GetMenuStringW(frame->m_hMenu, 3, menuText, 400, MF_BYPOSITION);
+    EXPECT_EQ(longName.substr(0, 39) + L"\u2026", menuText);
+    RECT first = {}, last = {};
+    ASSERT_TRUE(::GetMenuItemRect(frame->m_hWnd, frame->m_hMenu, 0, &first));
+    ASSERT_TRUE(::GetMenuItemRect(frame->m_hWnd, frame->m_hMenu, ::GetMenuItemCount(frame->m_hMenu) - 1, &last));
+    EXPECT_EQ(first.top, last.top) << "the menu bar wraps";
+}
+
+// "Найти..." moves the selection to the found row: the relation pane follows it as it follows a click,
+// also when the find dialog was really shown and took the focus and the activation with it.
+TEST_F(ObjectCommands, RelationPaneFollowsTheRowThatFindSelects) {
+    CIChTask* task = Add<CIChTask>(NodeTypeTask, L"T");
+    CIChRGroup* g1 = Add<CIChRGroup>(NodeTypeGroup, L"First");
+    CIChRGroup* g2 = Add<CIChRGroup>(NodeTypeGroup, L"Second");
+    AddFile(L"C:\\find\\alpha.dll")->LinkTo(g1);
+    AddFile(L"C:\\find\\beta.dll")->LinkTo(g2);
+    g1->LinkTo(task);
+    g2->LinkTo(task);
+    Category(ID_CATEGORY_TASKS);
+    Select(task);
+    frame->m_wndOutput.ShowPane(TRUE);
+    // What the relation pane lists once the selection has settled (its timer is 400 ms).
+    auto relations = [&]() {
+        const DWORD end = ::GetTickCount() + 700;
+        while ((LONG)(end - ::GetTickCount()) > 0) {
+            Pump();
+            ::Sleep(20);
+        }
+        std::wstring out;
+        CRelationList& list = frame->m_wndOutput.m_wndList;
+        for (int i = 0; i < list.GetItemCount(); ++i)
+            out += list.GetItemText(i, 0) + L";";
+        return out;
+    };
+    SelectRows({g1});
+    ActiveList()->SetSelectionMark(ActiveList()->FindRow(g1)); // as a click leaves it
+    EXPECT_EQ(L"C:\\find\\alpha.dll;T;", relations());
+    struct Case {
+        const wchar_t* text;
+        bool shown; // the dialog shown and answered by a click, as a person does
+        const wchar_t* expected;
+    } cases[] = {{L"Second", false, L"C:\\find\\beta.dll;T;"}, {L"First", true, L"C:\\find\\alpha.dll;T;"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.shown);
+        CIChList* list = ActiveList();
+        ASSERT_NE(nullptr, list);
+        list->SetSelectionMark(-1);
+        p.OnDialog<dlgFinding>(IDD_FINDING, [&](dlgFinding& d) {
+            d.SetDlgItemText(IDC_FIND_TEXT, c.text);
+            if (c.shown) {
+                // Shown, typed into and clicked; as it closes, the focus is elsewhere (under Wine
+                // the activation that gives it back to the list may come late).
+                d.ShowWindow(SW_SHOW);
+                ::SetActiveWindow(d.m_hWnd);
+                ::SetFocus(d.GetDlgItem(IDC_FIND_TEXT));
+                Pump();
+                ::SendMessageW(d.GetDlgItem(IDOK), BM_CLICK, 0, 0);
+                ::SetFocus(Tree().m_hWnd);
+            } else {
+                d.OnOK();
+            }
+        });
+        Send(ID_FIND);
+        ASSERT_EQ(1, list->GetSelectedCount());
+        EXPECT_EQ(c.expected, relations());
+    }
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "ValueClasses.h"
 #include "dlgException.h"
 #include "dlgProperty.h"
+#include "kvgallery.h"
 #include "kvpresenter.h"
 #include "resource.h"
 
@@ -259,6 +260,71 @@ TEST(Settings, DialogChangesWhatItShowsAndLeavesTheRest) {
     EXPECT_EQ(IDCANCEL, dlg2.DoModal());
     EXPECT_EQ(1, a.m_bUpdatePresent);
     a.ResetSettings();
+}
+
+// The in-place value editor (F9's settings, any page) stands over the value cell of its row, at its
+// full height from the first time it is shown; with KV_GALLERY_DIR set, the dialog with an open
+// editor is saved as settings-editor.png.
+TEST(Settings, ValueEditorStandsOverItsRow) {
+    PresenterScope ps;
+    theApp.ResetSettings();
+    struct Seen {
+        RECT cell, editor;
+        bool visible;
+    };
+    std::vector<Seen> seen;
+    ps.OnDialog(IDD_PROPERTY, [&](KvUi::CDialog& d) {
+        dlgProperty& dlg = static_cast<dlgProperty&>(d);
+        d.ShowWindow(SW_SHOW);
+        for (int page : {0, 1}) {
+            dlg.m_tree.SelectItem(dlg.m_children[page]);
+            KvUi::CPropList& list = dlg.m_pages[page];
+            HWND rows = ::GetDlgItem(list.m_hWnd, 1);
+            HWND editor = ::GetDlgItem(list.m_hWnd, 2);
+            for (int row : {0, 2}) {
+                list.EditItem(row);
+                // As it is first shown, before anything else is drawn.
+                Seen s = {};
+                s.cell.top = 1;
+                s.cell.left = LVIR_BOUNDS;
+                ::SendMessageW(rows, LVM_GETSUBITEMRECT, row, (LPARAM)&s.cell);
+                ::MapWindowPoints(rows, nullptr, reinterpret_cast<POINT*>(&s.cell), 2);
+                ::GetWindowRect(editor, &s.editor);
+                // Shown, and left whole by the list's painting: above it, with the list clipped.
+                s.visible = ::IsWindowVisible(editor) && (::GetWindowLongW(rows, GWL_STYLE) & WS_CLIPSIBLINGS) &&
+                            ::GetWindow(list.m_hWnd, GW_CHILD) == editor;
+                seen.push_back(s);
+                KvUi::PumpWaitingMessages();
+                RECT after = {};
+                ::GetWindowRect(editor, &after);
+                EXPECT_TRUE(::EqualRect(&after, &s.editor)) << "the editor moved after it was shown";
+            }
+        }
+        const std::wstring folder = KvGallery::Folder();
+        if (!folder.empty()) {
+            // An editor open on the colours' page, drawn as it stands.
+            dlg.m_pages[1].EditItem(2);
+            ::RedrawWindow(d.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+            for (int i = 0; i < 20; ++i) {
+                KvUi::PumpWaitingMessages();
+                ::Sleep(15);
+            }
+            ::CoInitialize(nullptr);
+            EXPECT_EQ(S_OK, KvGallery::SaveWindow(d.m_hWnd, folder + L"\\settings-editor.png"));
+            ::CoUninitialize();
+        }
+        d.EndDialog(IDCANCEL);
+    });
+    dlgProperty dlg(nullptr);
+    dlg.DoModal();
+    ASSERT_EQ(4u, seen.size());
+    for (const Seen& s : seen) {
+        EXPECT_TRUE(s.visible);
+        EXPECT_EQ(s.cell.left, s.editor.left);
+        EXPECT_EQ(s.cell.right, s.editor.right);
+        EXPECT_EQ(s.cell.top, s.editor.top) << "the editor is not on its row";
+        EXPECT_GE(s.editor.bottom - s.editor.top, s.cell.bottom - s.cell.top) << "thinner than its row";
+    }
 }
 
 // ---- error report and dialogs ----------------------------------------------------------------

@@ -8,6 +8,7 @@
 #include "DaVIdevaRez.h"
 #include "dlgException.h"
 #include "DoubleLog.h"
+#include "MainFrm.h"
 #include "resource.h"
 
 #include <VDevInfo.h>
@@ -196,6 +197,90 @@ TEST(StartUp, CasesCallInOrderShowTheirMessageAndShutDownInOrder) {
     }
     theApp.SetOutsideLibraries(nullptr);
     ::SetEnvironmentVariableW(L"KV_DOUBLE_LOG", nullptr);
+    ::SetEnvironmentVariableW(L"KV_DOUBLE_BOARD", nullptr);
+    ::SetEnvironmentVariableW(L"KV_DOUBLE_JOINT", nullptr);
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Meridal\\Varno\\Client");
+}
+
+// ---- the workspace kept from one start to the next ---------------------------------------------
+
+// What one start saw of its main window, and what the first start changes before it closes.
+struct SWorkspaceSeen {
+    RECT window = {};
+    int relationsSize = 0;
+    bool relationsShown = false, captionShown = false, toolbarShown = false, statusShown = false;
+};
+SWorkspaceSeen g_seen;
+bool g_changeWorkspace = false;
+const RECT kMovedTo = {140, 90, 140 + 760, 90 + 540};
+
+// Once the window is up and its model restored: records it (after the first start's changes, as
+// a user makes them) and closes it.
+void CALLBACK SeeAndCloseMainWindow(HWND, UINT, UINT_PTR id, DWORD) {
+    CMainFrame* frame = dynamic_cast<CMainFrame*>(KvUi::AfxGetMainWnd());
+    if (!frame || !frame->m_hWnd || !::IsWindowVisible(frame->m_hWnd) || !::IsWindowEnabled(frame->m_hWnd))
+        return;
+    ::KillTimer(nullptr, id);
+    auto shown = [](HWND h) { return (::GetWindowLongW(h, GWL_STYLE) & WS_VISIBLE) != 0; };
+    if (g_changeWorkspace) {
+        ::MoveWindow(frame->m_hWnd, kMovedTo.left, kMovedTo.top, kMovedTo.right - kMovedTo.left,
+                     kMovedTo.bottom - kMovedTo.top, TRUE);
+        frame->SendMessage(WM_COMMAND, ID_VIEW_RELATIONS); // shown
+        frame->m_wndOutput.SetPaneSize(173);
+        frame->SendMessage(WM_COMMAND, ID_VIEW_CAPTION); // hidden
+        frame->SendMessage(WM_COMMAND, ID_VIEW_TOOLBAR); // hidden
+    }
+    frame->GetWindowRect(&g_seen.window);
+    g_seen.relationsSize = frame->m_wndOutput.GetPaneSize();
+    g_seen.relationsShown = frame->m_wndOutput.IsPaneVisible() != FALSE;
+    g_seen.captionShown = shown(frame->m_wndCaptionBar.m_hWnd);
+    g_seen.toolbarShown = shown(frame->m_wndToolBar.m_hWnd);
+    g_seen.statusShown = shown(frame->m_wndStatusBar.m_hWnd);
+    frame->PostMessage(WM_CLOSE);
+}
+
+TEST(StartUp, TheWindowsPlaceAndBarsAreKeptForTheNextStart) {
+    CLoggedLibraries libs;
+    CFixtureDrives drives;
+    theApp.SetOutsideLibraries(&libs);
+    VDeviceInfo::Common::SetDriveSource(&drives);
+    ::SetEnvironmentVariableW(L"KV_DOUBLE_BOARD", L"present");
+    ::SetEnvironmentVariableW(L"KV_DOUBLE_JOINT", L"off");
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Meridal\\Varno\\Client");
+    auto start = [&](bool change) {
+        KvUi::CScriptedPresenter presenter;
+        KvUi::IPresenter* old = KvUi::SetPresenter(&presenter);
+        g_seen = SWorkspaceSeen();
+        g_changeWorkspace = change;
+        theApp.m_strAppName.clear();
+        UINT_PTR timer = ::SetTimer(nullptr, 0, 20, SeeAndCloseMainWindow);
+        EXPECT_EQ(0, KvUi::AfxWinMain(::GetModuleHandleW(nullptr), SW_SHOWNOACTIVATE));
+        ::KillTimer(nullptr, timer);
+        KvUi::SetPresenter(old);
+        return g_seen;
+    };
+    // A first start: the relation pane hidden, the bars shown; the user moves the window, opens
+    // the relation pane at a height of his own and hides the caption bar and the toolbar.
+    SWorkspaceSeen first = start(true);
+    EXPECT_TRUE(::EqualRect(&first.window, &kMovedTo));
+    // The next start opens as the first was left.
+    SWorkspaceSeen next = start(false);
+    EXPECT_TRUE(::EqualRect(&next.window, &kMovedTo))
+        << next.window.left << "," << next.window.top << " " << next.window.right << "," << next.window.bottom;
+    EXPECT_EQ(173, next.relationsSize);
+    EXPECT_TRUE(next.relationsShown);
+    EXPECT_FALSE(next.captionShown);
+    EXPECT_FALSE(next.toolbarShown);
+    EXPECT_TRUE(next.statusShown);
+    // A place off every screen (another screen layout) is not taken: the window opens where the
+    // system puts it, on the screen.
+    const int offScreen[5] = {-30000, -30000, -29000, -29000, 0};
+    ::RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Meridal\\Varno\\Client\\DaVIdevaRez\\LocalMode\\WorkSpace",
+                      L"WindowPlacement", REG_BINARY, offScreen, sizeof(offScreen));
+    SWorkspaceSeen lost = start(false);
+    EXPECT_TRUE(::MonitorFromRect(&lost.window, MONITOR_DEFAULTTONULL) != nullptr);
+    theApp.SetOutsideLibraries(nullptr);
+    VDeviceInfo::Common::SetDriveSource(nullptr);
     ::SetEnvironmentVariableW(L"KV_DOUBLE_BOARD", nullptr);
     ::SetEnvironmentVariableW(L"KV_DOUBLE_JOINT", nullptr);
     ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Meridal\\Varno\\Client");

@@ -209,6 +209,9 @@ BOOL IsCommandEnabled(CCmdTarget* pTarget, UINT nID);
 
 // Loads a string of the module's string table (empty when missing).
 std::wstring LoadStr(UINT id, HINSTANCE hInst = nullptr);
+// The text without its leading and trailing white space (blanks, tabs, line breaks and the
+// other characters the C library counts as space); empty for a text of nothing else.
+std::wstring TrimSpace(const std::wstring& text);
 // The module that linked the layer (the program, or a DLL of its own windows): its window class
 // and, unless set otherwise, its resources belong to it.
 HINSTANCE GetModuleInstance();

@@ -81,6 +81,10 @@ public:
     BOOL OnCommand(WPARAM wp, LPARAM lp) override;
     LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
+    // Centres the dialog over its owner (the main window when it has none; the work area when
+    // the owner is hidden or minimised), kept whole on the work area. A popup template at the
+    // origin (0, 0) without DS_CENTER opens so unless its OnInitDialog placed it.
+    void CenterOverOwner();
     // Sets the focus to a control (as the dialog manager does, with default-button handling).
     void GotoDlgCtrl(HWND hCtl);
     // The update handlers of the dialog's own controls (ON_UPDATE_COMMAND_UI with a control's id)
@@ -96,6 +100,7 @@ protected:
     BOOL m_bModal = FALSE;
     BOOL m_bEnded = FALSE;
     INT_PTR m_nResult = -1;
+    bool m_bCenterAtInit = false;
 
     KV_DECLARE_MESSAGE_MAP()
 };

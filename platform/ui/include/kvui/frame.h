@@ -97,6 +97,19 @@ public:
     void DockPane(CDockPane* pane);
     const std::vector<CDockPane*>& GetPanes() const { return m_panes; }
 
+    // The workspace: the window's place and its bars as the user left them, kept in a section of
+    // the application's profile ("WindowPlacement": the normal rectangle and whether the window
+    // was maximised; "Pane<id>": a docked pane's size and whether it is shown; "Bar<id>": whether
+    // the toolbar, the status line or another bar that SaveBarShown names is shown).
+    virtual BOOL SaveWorkspace(const wchar_t* section);
+    // Restores what SaveWorkspace kept before the window is first shown (a missing value, or a
+    // place off every screen, keeps what the frame has) and returns the show command to use:
+    // maximised when the window was left maximised and nCmdShow is a plain show, else nCmdShow.
+    virtual int LoadWorkspace(const wchar_t* section, int nCmdShow);
+    // One bar's shown state in the workspace (bars the frame does not lay out itself).
+    static BOOL SaveBarShown(const wchar_t* section, HWND bar);
+    static void LoadBarShown(const wchar_t* section, HWND bar);
+
     // WM_CLOSE: the frame's window is destroyed (a derived frame may ask first).
     virtual void OnClose() { DestroyWindow(); }
     // Updates the items of a popup menu that is about to open.
