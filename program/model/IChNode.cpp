@@ -183,25 +183,40 @@ CIChResorce::CIChResorce() : m_Controlled(1), m_Executable(0), m_Valid(1), m_Sub
 
 CIChResorce::~CIChResorce() = default;
 
+// Works on the given text in place rather than on copies: a load sets the names of a few hundred
+// thousand resources.
 void CIChResorce::SetName(const std::wstring& name) {
-    std::wstring copy = name;
-    if (m_SubType == ResFile || m_SubType == ResDirectory)
-        std::replace(copy.begin(), copy.end(), L'/', L'\\');
-    if (m_SubType != ResRegValue) {
-        size_t end = copy.find_last_not_of(L'\\');
-        copy.erase(end == std::wstring::npos ? 0 : end + 1);
+    if (&name == &m_Name || &name == &m_Path || &name == &m_Description) {
+        const std::wstring copy = name;
+        SetName(copy);
+        return;
     }
-    size_t last = copy.rfind(L'\\');
-    if (last != std::wstring::npos && last + 1 < copy.size()) {
-        SetDescription(copy.substr(last + 1));
-        copy.erase(last + 1);
+    // Files and directories take '/' for '\'.
+    const bool slashes = m_SubType == ResFile || m_SubType == ResDirectory;
+    auto separator = [slashes](wchar_t c) { return c == L'\\' || (slashes && c == L'/'); };
+    size_t size = name.size();
+    if (m_SubType != ResRegValue)
+        while (size > 0 && separator(name[size - 1]))
+            --size; // trailing backslashes go
+    size_t last = std::wstring::npos;
+    for (size_t i = size; i-- > 0;)
+        if (separator(name[i])) {
+            last = i;
+            break;
+        }
+    if (last != std::wstring::npos && last + 1 < size) {
+        m_Description.assign(name, last + 1, size - last - 1);
+        m_Path.assign(name, 0, last + 1);
     } else {
-        SetDescription(m_SubType == ResRegValue ? std::wstring(RegDefaultValueToken) : std::wstring());
+        m_Description.assign(m_SubType == ResRegValue ? RegDefaultValueToken : L"");
+        m_Path.assign(name, 0, size);
     }
-    m_Path = copy;
+    if (slashes)
+        std::replace(m_Path.begin(), m_Path.end(), L'/', L'\\');
     if ((m_SubType == ResDirectory || m_SubType == ResRegKey) && (m_Path.empty() || m_Path.back() != L'\\'))
         m_Path += L'\\';
-    m_Name = m_Path + m_Description;
+    m_Name.reserve(m_Path.size() + m_Description.size());
+    m_Name.assign(m_Path).append(m_Description);
 }
 
 void CIChResorce::SetParam(const std::wstring& key, const _value_t& value) { m_Params.emplace(strupper(key), value); }

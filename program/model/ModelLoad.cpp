@@ -5,6 +5,7 @@
 
 #include <sddl.h>
 
+#include <algorithm>
 #include <cwctype>
 #include <functional>
 #include <unordered_map>
@@ -46,20 +47,26 @@ void FillNode(CIChNode* node, const SmartPtr<StoreItem>& item, int removable) {
 
 // The model's nodes of one type by ID, the first of the list for an ID, as FindNodeById finds
 // them; built once per step, so that linking many members does not search the list each time.
+// One sorted list: a load indexes a few hundred thousand nodes.
 class CIdIndex {
 public:
     CIdIndex(CIChDataModel& model, int type) {
         m_nodes.reserve(model.GetNodeList(type)->size());
         for (CIChNode* n : *model.GetNodeList(type))
-            m_nodes.emplace(n->m_Id, n);
+            m_nodes.emplace_back(n->m_Id, n);
+        // Stable: of nodes of one ID the first in the list stands first.
+        std::stable_sort(m_nodes.begin(), m_nodes.end(),
+                         [](const Entry& a, const Entry& b) { return a.first < b.first; });
     }
     CIChNode* Find(NodeId id) const {
-        auto it = m_nodes.find(id);
-        return it == m_nodes.end() ? nullptr : it->second;
+        auto it =
+            std::lower_bound(m_nodes.begin(), m_nodes.end(), id, [](const Entry& e, NodeId v) { return e.first < v; });
+        return it != m_nodes.end() && it->first == id ? it->second : nullptr;
     }
 
 private:
-    std::unordered_map<NodeId, CIChNode*> m_nodes;
+    using Entry = std::pair<NodeId, CIChNode*>;
+    std::vector<Entry> m_nodes;
 };
 
 // Links the store members of an item, found by ID among the model's nodes of one type.
@@ -78,15 +85,18 @@ public:
     // Counts a controlled file resource's folder; folders of several files are listed later.
     // Next answers for the noted names in the order they were noted.
     void Note(const std::wstring& name) {
-        std::wstring folder, file;
         SFolder* f = nullptr;
-        if (Split(name, folder, file)) {
-            f = &m_folders[folder];
-            if (f->path.empty())
-                f->path = folder;
+        const size_t offset = m_names.size();
+        if (Split(name, m_folderKey, m_names)) {
+            auto it = m_folders.find(m_folderKey);
+            if (it == m_folders.end()) {
+                it = m_folders.emplace(m_folderKey, SFolder()).first;
+                it->second.path = m_folderKey;
+            }
+            f = &it->second;
             ++f->resources;
         }
-        m_noted.push_back(SNoted{f, std::move(file)});
+        m_noted.push_back(SNoted{f, offset, m_names.size() - offset});
     }
     // For the next noted name: 1 the file exists and is no directory, 0 it does not exist, -1 not
     // known here.
@@ -103,7 +113,8 @@ public:
             return 0;
         if (f->state == SFolder::Unknown)
             return -1;
-        auto entry = f->entries.find(noted.file);
+        m_fileKey.assign(m_names, noted.offset, noted.length);
+        auto entry = f->entries.find(m_fileKey);
         if (entry == f->entries.end())
             return -1; // perhaps a short name or one the listing writes otherwise: the item asks
         return entry->second ? 0 : 1;
@@ -120,25 +131,29 @@ private:
     };
     struct SNoted {
         SFolder* folder; // null: not a plain path
-        std::wstring file;
+        size_t offset;   // the upper-cased file name in m_names
+        size_t length;
     };
 
     // The expanded, upper-cased folder and file name of a plain absolute path "X:\dir\name":
     // no stream, wildcard or device syntax, no "." or ".." component, no component that the
-    // platform would trim (trailing dots or spaces). False for any other path.
-    static bool Split(const std::wstring& name, std::wstring& folder, std::wstring& file) {
-        std::wstring path = name;
-        if (path.find(L'%') != std::wstring::npos) {
-            DWORD n = ExpandEnvironmentStringsW(path.c_str(), nullptr, 0);
+    // platform would trim (trailing dots or spaces). False for any other path. The folder is
+    // written over `folder`, the file name appended to `names`.
+    static bool Split(const std::wstring& name, std::wstring& folder, std::wstring& names) {
+        std::wstring expanded;
+        const std::wstring* source = &name;
+        if (name.find(L'%') != std::wstring::npos) {
+            DWORD n = ExpandEnvironmentStringsW(name.c_str(), nullptr, 0);
             if (!n)
                 return false;
-            std::wstring out(n, L'\0');
-            n = ExpandEnvironmentStringsW(path.c_str(), &out[0], n);
+            expanded.assign(n, L'\0');
+            n = ExpandEnvironmentStringsW(name.c_str(), &expanded[0], n);
             if (!n)
                 return false;
-            out.resize(n - 1);
-            path = out;
+            expanded.resize(n - 1);
+            source = &expanded;
         }
+        const std::wstring& path = *source;
         if (path.size() < 4 || path.size() >= MAX_PATH || !iswalpha(path[0]) || path[1] != L':' || path[2] != L'\\')
             return false;
         if (path.find_first_of(L"*?\"<>|/", 0) != std::wstring::npos || path.find(L':', 2) != std::wstring::npos)
@@ -160,9 +175,18 @@ private:
             start = end + 1;
         }
         const size_t cut = path.rfind(L'\\');
-        folder = strupper(path.substr(0, cut + 1));
-        file = strupper(path.substr(cut + 1));
+        folder.assign(path, 0, cut + 1);
+        Upper(folder, 0);
+        const size_t first = names.size();
+        names.append(path, cut + 1, std::wstring::npos);
+        Upper(names, first);
         return true;
+    }
+
+    // Upper-cases the text from `start` on in place, as strupper does.
+    static void Upper(std::wstring& text, size_t start) {
+        if (start < text.size())
+            CharUpperBuffW(&text[start], static_cast<DWORD>(text.size() - start));
     }
 
     static void List(SFolder& f) {
@@ -189,6 +213,8 @@ private:
 
     std::unordered_map<std::wstring, SFolder> m_folders;
     std::vector<SNoted> m_noted;
+    std::wstring m_names;                // the noted file names one after another
+    std::wstring m_folderKey, m_fileKey; // reused for each look-up
     size_t m_next = 0;
 };
 

@@ -74,7 +74,10 @@ void CIChDataModel::RebuildPathIndex() {
         std::wstring key = resource->m_Name;
         if (resource->m_SubType == ResFile || resource->m_SubType == ResDirectory)
             ExpandPathVariable(key, m_PathVars);
-        m_PathIndex[strupper(key)] = resource;
+        // Upper-cased in place as strupper does: one string a resource, moved into the index.
+        if (!key.empty())
+            CharUpperBuffW(&key[0], static_cast<DWORD>(key.size()));
+        m_PathIndex[std::move(key)] = resource;
     }
     RebuildDriveAliases();
     RebuildShareAliases();

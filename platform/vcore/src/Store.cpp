@@ -69,27 +69,28 @@ bool ItemOfStore(StoreItem* s, const StoreCore* core, unsigned generation) {
 CResourceBase* AsResourceBase(StoreItem* item) { return dynamic_cast<CResourceBase*>(item); }
 CMembers* AsMembers(StoreItem* item) { return dynamic_cast<CMembers*>(item); }
 
-void AddLoadedMember(StoreItem* owner, int list, const SmartPtr<StoreItem>& member) {
+MemberList* LoadedMemberList(StoreItem* owner, int list) {
     if (auto* s = dynamic_cast<CSubject*>(owner))
-        return s->AddLoaded(member);
+        return &s->LoadedList(list);
     if (auto* j = dynamic_cast<CJob<IJobVarno>*>(owner))
-        return j->AddLoaded(list, member);
+        return &j->LoadedList(list);
     if (auto* j = dynamic_cast<CJob<IJobVarnoZelvane>*>(owner))
-        return j->AddLoaded(list, member);
+        return &j->LoadedList(list);
     if (auto* t = dynamic_cast<CTask<ITask>*>(owner))
-        return t->AddLoaded(member);
+        return &t->LoadedList(list);
     if (auto* t = dynamic_cast<CTask<ITaskEx>*>(owner))
-        return t->AddLoaded(member);
+        return &t->LoadedList(list);
     if (auto* g = dynamic_cast<CGroup<IFileGroup>*>(owner))
-        return g->AddLoaded(member);
+        return &g->LoadedList(list);
     if (auto* g = dynamic_cast<CGroup<IDirectoryFileGroup>*>(owner))
-        return g->AddLoaded(member);
+        return &g->LoadedList(list);
     if (auto* g = dynamic_cast<CGroup<IRegistryGroup>*>(owner))
-        return g->AddLoaded(member);
+        return &g->LoadedList(list);
     if (auto* g = dynamic_cast<CGroup<IDiskSectorGroup>*>(owner))
-        return g->AddLoaded(member);
+        return &g->LoadedList(list);
     if (auto* g = dynamic_cast<CGroup<IHardwareConfigurationGroup>*>(owner))
-        return g->AddLoaded(member);
+        return &g->LoadedList(list);
+    return nullptr;
 }
 
 template <class T>

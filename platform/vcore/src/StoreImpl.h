@@ -53,15 +53,23 @@ void* QueryChain(I* p, int iid) {
 typedef std::vector<SmartPtr<StoreItem>> ItemVector;
 
 // A member list in the order of adding, each item once (the set keeps adding to long lists cheap).
+// A list read from a file is filled without the set, which the first later Add builds.
 struct MemberList {
     ItemVector items;
-    std::unordered_set<const StoreItem*> seen;
+    std::unordered_set<const StoreItem*> seen; // empty, or the items
     bool Add(const SmartPtr<StoreItem>& item) {
+        if (seen.size() != items.size()) {
+            seen.reserve(items.size() + 1);
+            for (const auto& i : items)
+                seen.insert(i.Get());
+        }
         if (!seen.insert(item.Get()).second)
             return false;
         items.push_back(item);
         return true;
     }
+    // For the reader, which has left out repeated members itself.
+    void AddLoaded(const SmartPtr<StoreItem>& item) { items.push_back(item); }
 };
 
 class CCollection final : public IItemCollection {
@@ -281,7 +289,7 @@ public:
     void AddDevice(const SmartPtr<IDevice>& d) { this->AddTo(m_members, d); }
     void AddSMBIOSTable(const SmartPtr<ISMBIOSTable>& t) { this->AddTo(m_members, t); }
     void AddSMBIOSField(const SmartPtr<ISMBIOSField>& f) { this->AddTo(m_members, f); }
-    void AddLoaded(const SmartPtr<StoreItem>& m) { m_members.Add(m); }
+    MemberList& LoadedList(int) { return m_members; }
 
 private:
     MemberList m_members;
@@ -301,7 +309,7 @@ public:
     void AddDirectoryFileGroup(const SmartPtr<IDirectoryFileGroup>& g) { this->AddTo(m_groups, g); }
     void AddRegistryGroup(const SmartPtr<IRegistryGroup>& g) { this->AddTo(m_groups, g); }
     void AddHardwareConfigurationGroup(const SmartPtr<IHardwareConfigurationGroup>& g) { this->AddTo(m_groups, g); }
-    void AddLoaded(const SmartPtr<StoreItem>& m) { m_groups.Add(m); }
+    MemberList& LoadedList(int) { return m_groups; }
 
 private:
     MemberList m_groups;
@@ -432,7 +440,7 @@ public:
     void AddRegistryGroup(const SmartPtr<IRegistryGroup>& g) { this->AddTo(m_groups, g); }
     void AddHardwareConfigurationGroup(const SmartPtr<IHardwareConfigurationGroup>& g) { this->AddTo(m_groups, g); }
     void AddTask(const SmartPtr<ITask>& t) { this->AddTo(m_tasks, t); }
-    void AddLoaded(int list, const SmartPtr<StoreItem>& m) { (list == 0 ? m_groups : m_tasks).Add(m); }
+    MemberList& LoadedList(int list) { return list == 0 ? m_groups : m_tasks; }
 
 private:
     MemberList m_groups, m_tasks;
@@ -454,7 +462,7 @@ public:
     SmartPtr<IItemCollection> GetJobs() override { return JobsOfKind(JobKindVarno); }
     SmartPtr<IItemCollection> GetJobs2() override { return JobsOfKind(JobKindVarnoZelvane); }
     void AddJob(const SmartPtr<IJob>& job) override { AddTo(m_jobs, job); }
-    void AddLoaded(const SmartPtr<StoreItem>& m) { m_jobs.Add(m); }
+    MemberList& LoadedList(int) { return m_jobs; }
 
 private:
     SmartPtr<IItemCollection> JobsOfKind(int kind) {
@@ -496,8 +504,9 @@ struct ItemFactory {
     SmartPtr<StoreItem> Group(ItemFields f) const;                      // by f.kind
     SmartPtr<StoreItem> Resource(ItemFields f, ResourceFields r) const; // by f.kind
 };
-// Adds a member to a loaded item without the checks of the add operations; list 1 is a job's tasks.
-void AddLoadedMember(StoreItem* owner, int list, const SmartPtr<StoreItem>& member);
+// The member list of a loaded item that the reader fills without the checks of the add operations;
+// list 1 is a job's tasks. Null for an item without members.
+MemberList* LoadedMemberList(StoreItem* owner, int list);
 
 void ReadStoreFile(const std::wstring& path, const ItemFactory& factory, StoreContent& content);
 void WriteStoreFile(const std::wstring& path, const StoreContent& content);

@@ -24,7 +24,9 @@
 #include <cstring>
 #include <cwchar>
 #include <memory>
-#include <unordered_map>
+#include <tuple>
+#include <unordered_set>
+#include <vector>
 
 namespace Varno {
 namespace Impl {
@@ -609,33 +611,77 @@ public:
         return S_OK;
     }
 
-    // Resolves the links by ID once every item is read.
+    // Resolves the links by ID once every item is read. The IDs are looked up in one sorted list
+    // (a store holds a few hundred thousand items: one allocation, not one per item).
     void Finish() {
         if (!m_sawRoot)
             ThrowStoreError(E_FAIL, "the file is not a store file (no VarnoStore element)");
-        std::unordered_map<long long, SmartPtr<StoreItem>> byId;
+        using Entry = std::pair<long long, StoreItem*>;
+        std::vector<Entry> byId;
         byId.reserve(m_c.subjects.size() + m_c.jobs.size() + m_c.tasks.size() + m_c.groups.size() +
                      m_c.resources.size());
         for (auto* list : {&m_c.subjects, &m_c.jobs, &m_c.tasks, &m_c.groups, &m_c.resources})
             for (const auto& i : *list)
-                if (!byId.emplace(i->GetId(), i).second)
-                    ThrowStoreError(E_FAIL, "store file: the ID " + std::to_string(i->GetId()) + " is used twice");
-        for (const auto& l : m_links) {
-            auto it = byId.find(l.id);
-            if (it == byId.end())
-                continue; // a link to an item that is not there is left out
-            if (!LinkFits(l.owner.Get(), l.list, it->second.Get()))
-                continue;
-            AddLoadedMember(l.owner.Get(), l.list, it->second);
+                byId.emplace_back(i->GetId(), i.Get());
+        // The items are written in ID order within each list, so the sort finds them mostly in place.
+        std::sort(byId.begin(), byId.end(), [](const Entry& a, const Entry& b) { return a.first < b.first; });
+        if (std::adjacent_find(byId.begin(), byId.end(),
+                               [](const Entry& a, const Entry& b) { return a.first == b.first; }) != byId.end())
+            ThrowDuplicateId();
+        auto find = [&byId](long long id) -> StoreItem* {
+            auto it =
+                std::lower_bound(byId.begin(), byId.end(), id, [](const Entry& e, long long v) { return e.first < v; });
+            return it != byId.end() && it->first == id ? it->second : nullptr;
+        };
+        // The links of one item stand together. Each member is taken once into a list, at its first
+        // link (a subject, group or task has one list whatever the link's element).
+        struct Accepted {
+            MemberList* list;
+            StoreItem* member;
+            size_t position;
+            bool repeat;
+        };
+        std::vector<Accepted> accepted;
+        std::vector<Accepted*> order;
+        for (size_t first = 0, last = 0; first < m_links.size(); first = last) {
+            StoreItem* owner = m_links[first].owner.Get();
+            while (last < m_links.size() && m_links[last].owner.Get() == owner)
+                ++last;
+            MemberList* lists[2] = {nullptr, nullptr};
+            bool looked[2] = {false, false};
+            accepted.clear();
+            for (size_t k = first; k < last; ++k) {
+                const int list = m_links[k].list;
+                StoreItem* member = find(m_links[k].id);
+                if (!member)
+                    continue; // a link to an item that is not there is left out
+                if (!LinkFits(owner, list, member))
+                    continue;
+                const int slot = list == 1 ? 1 : 0;
+                if (!looked[slot]) {
+                    lists[slot] = LoadedMemberList(owner, list);
+                    looked[slot] = true;
+                }
+                if (lists[slot])
+                    accepted.push_back(Accepted{lists[slot], member, accepted.size(), false});
+            }
+            order.clear();
+            for (auto& a : accepted)
+                order.push_back(&a);
+            std::sort(order.begin(), order.end(), [](const Accepted* a, const Accepted* b) {
+                return std::tie(a->list, a->member, a->position) < std::tie(b->list, b->member, b->position);
+            });
+            for (size_t k = 1; k < order.size(); ++k)
+                order[k]->repeat = order[k]->list == order[k - 1]->list && order[k]->member == order[k - 1]->member;
+            for (const auto& a : accepted)
+                if (!a.repeat)
+                    a.list->AddLoaded(SmartPtr<StoreItem>(a.member));
         }
         if (m_localSubject) {
-            auto it = byId.find(m_localSubject);
-            if (it != byId.end())
-                m_c.localSubject = item_cast<ISubject>(it->second);
+            if (StoreItem* subject = find(m_localSubject))
+                m_c.localSubject = item_cast<ISubject>(SmartPtr<StoreItem>(subject));
         }
-        long long maxId = 0;
-        for (const auto& kv : byId)
-            maxId = std::max(maxId, kv.first);
+        const long long maxId = byId.empty() ? 0 : std::max(0LL, byId.back().first);
         if (maxId == LLONG_MAX) {
             m_c.nextId = LLONG_MAX;
             m_c.idsExhausted = true; // readable and savable, but nothing new can be added
@@ -653,6 +699,16 @@ private:
         int list;
         long long id;
     };
+
+    // Names the first ID, in the order of the lists, that an earlier item of the file holds.
+    [[noreturn]] void ThrowDuplicateId() const {
+        std::unordered_set<long long> seen;
+        for (auto* list : {&m_c.subjects, &m_c.jobs, &m_c.tasks, &m_c.groups, &m_c.resources})
+            for (const auto& i : *list)
+                if (!seen.insert(i->GetId()).second)
+                    ThrowStoreError(E_FAIL, "store file: the ID " + std::to_string(i->GetId()) + " is used twice");
+        ThrowStoreError(E_FAIL, "store file: an ID is used twice");
+    }
 
     HRESULT Dtd() {
         m_sawDtd = true;
@@ -718,6 +774,16 @@ private:
             return 0;
         }
         const wchar_t* s = text->c_str();
+        // Most numbers are a few plain digits, read here; anything else (signs, spaces, long
+        // numbers) goes through wcstoll, which decides what is a number.
+        if (!text->empty() && text->size() <= 18) {
+            long long v = 0;
+            size_t i = 0;
+            for (; i < text->size() && s[i] >= L'0' && s[i] <= L'9'; ++i)
+                v = v * 10 + (s[i] - L'0');
+            if (i == text->size())
+                return v;
+        }
         wchar_t* end = nullptr;
         errno = 0;
         long long v = wcstoll(s, &end, 10);

@@ -454,6 +454,49 @@ TEST(VCoreStore, BadFilesDoNotOpenAndAreLeftAlone) {
     provider->Close(db->GetHandle());
 }
 
+// A member linked more than once in a file is read once, at its first link, whichever element
+// names it; a job keeps its groups and tasks apart. The add operations afterwards still take each
+// member once.
+TEST(VCoreStore, RepeatedLinksInAFileAreReadOnce) {
+    std::wstring dir = vtest::ScratchDir(L"repeatlinks");
+    std::wstring path = dir + L"\\repeat.vdb";
+    vtest::WriteBytes(path, "<?xml version=\"1.0\"?><VarnoStore version=\"1\"><Resources>"
+                            "<Resource id=\"4\" kind=\"1\" name=\"C:\\a\" time=\"7\"/>"
+                            "<Resource id=\"5\" kind=\"1\" name=\"C:\\b\" time=\"7\"/>"
+                            "<Resource id=\"6\" kind=\"1\" name=\"C:\\c\" time=\"7\"/></Resources><RGroups>"
+                            "<Group id=\"9\" kind=\"1\" name=\"G\"><Member id=\"5\"/><Member id=\"4\"/>"
+                            "<Member id=\"5\"/><Task id=\"4\"/><Member id=\"77\"/><Member id=\"4\"/></Group>"
+                            "<Group id=\"10\" kind=\"1\" name=\"H\"/></RGroups><Tasks>"
+                            "<Task id=\"20\" kind=\"1\" name=\"T\"><Member id=\"10\"/><Member id=\"9\"/>"
+                            "<Member id=\"10\"/></Task></Tasks><Jobs>"
+                            "<Job id=\"30\" kind=\"2\" name=\"J\"><Group id=\"9\"/><Task id=\"20\"/><Group id=\"9\"/>"
+                            "<Task id=\"20\"/><Group id=\"10\"/></Job></Jobs></VarnoStore>");
+    auto provider = Common::CreateProvider();
+    auto db = provider->Open(Narrow(path).c_str());
+    ASSERT_TRUE(db) << as_string(provider->GetLastErrorText(), CP_UTF8);
+    auto groups = vtest::Items(db->GetResourceGroups());
+    ASSERT_EQ(2u, groups.size());
+    auto g = checked_cast<IFileGroup>(groups[0]);
+    EXPECT_EQ((std::vector<long long>{5, 4}), vtest::Ids(g->GetResources()));
+    auto tasks = vtest::Items(db->GetTasks());
+    ASSERT_EQ(1u, tasks.size());
+    EXPECT_EQ((std::vector<long long>{10, 9}), vtest::Ids(checked_cast<ITask>(tasks[0])->GetResourceGroups()));
+    auto jobs = vtest::Items(db->GetJobs());
+    ASSERT_EQ(1u, jobs.size());
+    auto job = checked_cast<IJobVarnoZelvane>(jobs[0]);
+    EXPECT_EQ((std::vector<long long>{9, 10}), vtest::Ids(job->GetResourceGroups()));
+    EXPECT_EQ((std::vector<long long>{20}), vtest::Ids(job->GetTasks()));
+
+    auto resources = vtest::Items(db->GetResources());
+    ASSERT_EQ(3u, resources.size());
+    g->AddFile(checked_cast<IFile>(resources[1])); // there already
+    g->AddFile(checked_cast<IFile>(resources[2]));
+    g->AddFile(checked_cast<IFile>(resources[2]));
+    g->AddFile(checked_cast<IFile>(resources[0]));
+    EXPECT_EQ((std::vector<long long>{5, 4, 6}), vtest::Ids(g->GetResources()));
+    provider->Close(db->GetHandle());
+}
+
 // What the store could not save is refused by the reader, with the item named: a disk sector of
 // a negative number. The store's own create operation names the sector it refuses.
 TEST(VCoreStore, NegativeSectorIsRefusedByTheReaderNamingTheItem) {

@@ -79,6 +79,10 @@ TEST(ResourceName, SplitsByKind) {
             EXPECT_EQ(r.m_Name, name);
             EXPECT_EQ(r.m_Path, path);
             EXPECT_EQ(r.m_Description, description);
+            r.SetName(r.m_Name); // the node's own text given back
+            EXPECT_EQ(r.m_Name, name);
+            EXPECT_EQ(r.m_Path, path);
+            EXPECT_EQ(r.m_Description, description);
         }
     }
 }

@@ -1,0 +1,87 @@
+// The reference of the load and import benchmarks: a bare SAX read of a store file through the
+// platform's MSXML, its handler taking every event and keeping nothing.
+#pragma once
+
+#include <KvMsxml.h>
+
+#include <algorithm>
+#include <chrono>
+#include <msxml2.h>
+#include <shlwapi.h>
+#include <string>
+
+namespace {
+
+// A SAX handler that takes every event and keeps nothing.
+class CNullHandler : public ISAXContentHandler {
+public:
+    long elements = 0;
+    bool attributes = false; // also fetch every attribute's name and value, as any reader must
+    HRESULT WINAPI QueryInterface(REFIID riid, void** ppv) override {
+        if (riid == IID_IUnknown || riid == KvXml::IID_ISAXContentHandler) {
+            *ppv = static_cast<ISAXContentHandler*>(this);
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG WINAPI AddRef() override { return 2; }
+    ULONG WINAPI Release() override { return 1; }
+    HRESULT WINAPI putDocumentLocator(ISAXLocator*) override { return S_OK; }
+    HRESULT WINAPI startDocument() override { return S_OK; }
+    HRESULT WINAPI endDocument() override { return S_OK; }
+    HRESULT WINAPI startPrefixMapping(const wchar_t*, int, const wchar_t*, int) override { return S_OK; }
+    HRESULT WINAPI endPrefixMapping(const wchar_t*, int) override { return S_OK; }
+    HRESULT WINAPI startElement(const wchar_t*, int, const wchar_t*, int, const wchar_t*, int,
+                                ISAXAttributes* attrs) override {
+        ++elements;
+        int n = 0;
+        if (attributes && attrs && SUCCEEDED(attrs->getLength(&n)))
+            for (int i = 0; i < n; ++i) {
+                const wchar_t *q = nullptr, *v = nullptr;
+                int ql = 0, vl = 0;
+                attrs->getQName(i, &q, &ql);
+                attrs->getValue(i, &v, &vl);
+            }
+        return S_OK;
+    }
+    HRESULT WINAPI endElement(const wchar_t*, int, const wchar_t*, int, const wchar_t*, int) override { return S_OK; }
+    HRESULT WINAPI characters(const wchar_t*, int) override { return S_OK; }
+    HRESULT WINAPI ignorableWhitespace(const wchar_t*, int) override { return S_OK; }
+    HRESULT WINAPI processingInstruction(const wchar_t*, int, const wchar_t*, int) override { return S_OK; }
+    HRESULT WINAPI skippedEntity(const wchar_t*, int) override { return S_OK; }
+};
+
+// Seconds of one bare SAX read of the file; negative when it fails.
+double BareSaxRead(const std::wstring& file, long& elements, bool attributes = false) {
+    CLSID clsid;
+    ISAXXMLReader* reader = nullptr;
+    if (FAILED(CLSIDFromProgID(L"Msxml2.SAXXMLReader.3.0", &clsid)) ||
+        FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, KvXml::IID_ISAXXMLReader,
+                                reinterpret_cast<void**>(&reader))))
+        return -1;
+    CNullHandler handler;
+    handler.attributes = attributes;
+    reader->putContentHandler(&handler);
+    auto t = std::chrono::steady_clock::now();
+    // Read from a file stream, as the store's reader reads.
+    IStream* stream = nullptr;
+    HRESULT hr = SHCreateStreamOnFileEx(file.c_str(), STGM_READ | STGM_SHARE_DENY_NONE, 0, FALSE, nullptr, &stream);
+    if (SUCCEEDED(hr)) {
+        VARIANT v;
+        VariantInit(&v);
+        v.vt = VT_UNKNOWN;
+        v.punkVal = stream;
+        hr = reader->parse(v);
+        stream->Release();
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
+    reader->putContentHandler(nullptr);
+    reader->Release();
+    elements = handler.elements;
+    return SUCCEEDED(hr) ? seconds : -1;
+}
+
+double Median3(double a, double b, double c) { return std::max(std::min(a, b), std::min(std::max(a, b), c)); }
+
+} // namespace
