@@ -75,14 +75,18 @@ function(kv_winpath out path)
 endfunction()
 
 # kv_add_test(<name> SOURCES ... [LIBS ...] [LABELS ...] [WINDOWS] [TIMEOUT s] [NO_GTEST_MAIN]
-#             [SHARDS n] [LOCKS ...] [DEPENDS ...])
+#             [SHARDS n] [SCREEN] [LOCKS ...] [DEPENDS ...] [ENV VAR=value ...])
 # Builds a GoogleTest executable into the bin folder and registers it with ctest, run under Wine.
 # The test sees KV_SOURCE_DIR, KV_BIN_DIR and KV_TEST_TMP (a scratch folder of its own) as
-# Windows paths. WINDOWS marks a test that creates windows (it needs the X display).
+# Windows paths, and the variables ENV sets. WINDOWS marks a test that creates windows (it needs
+# the X display).
 #
 # SHARDS n registers the program as n ctest entries, <arch>.<name>.1 to <arch>.<name>.n, each
 # running every n-th of its cases (GoogleTest's GTEST_TOTAL_SHARDS and GTEST_SHARD_INDEX), so the
 # cases of one long program spread over the processors; every case runs in exactly one entry.
+#
+# SCREEN marks a test whose pictures are copies of the screen: it runs on a virtual display of its
+# own (no other test's window can cover what it copies), so it need not run alone.
 #
 # A window test, a sharded one and one that names LOCKS run in a Wine prefix of its own
 # (scripts/wine-exec copies the run's prefix for it): its registry (the program's profile key, the
@@ -92,7 +96,7 @@ endfunction()
 # place outside the prefix.
 set(KV_PREFIX_PLACES varno_store_folder windows_templates_prefix msi_packages report_settings)
 function(kv_add_test name)
-    cmake_parse_arguments(T "WINDOWS;NO_GTEST_MAIN" "TIMEOUT;SHARDS" "SOURCES;LIBS;LABELS;DEPENDS;LOCKS" ${ARGN})
+    cmake_parse_arguments(T "WINDOWS;NO_GTEST_MAIN;SCREEN" "TIMEOUT;SHARDS" "SOURCES;LIBS;LABELS;DEPENDS;LOCKS;ENV" ${ARGN})
     add_executable(${name} ${T_SOURCES})
     if(T_NO_GTEST_MAIN)
         target_link_libraries(${name} PRIVATE gtest gmock ${T_LIBS})
@@ -115,7 +119,7 @@ function(kv_add_test name)
         list(APPEND labels windows)
     endif()
     set(own_prefix OFF)
-    if(T_WINDOWS OR T_LOCKS OR T_SHARDS GREATER 1)
+    if(T_WINDOWS OR T_SCREEN OR T_LOCKS OR T_SHARDS GREATER 1)
         set(own_prefix ON)
     endif()
     set(locks ${T_LOCKS})
@@ -136,9 +140,12 @@ function(kv_add_test name)
         add_test(NAME ${KV_ARCH}.${entry}
                  COMMAND ${KV_WINE_EXEC} $<TARGET_FILE:${name}> --gtest_color=no
                  WORKING_DIRECTORY ${KV_BIN_DIR})
-        set(env "KV_SOURCE_DIR=${w_src};KV_BIN_DIR=${w_bin};KV_TEST_TMP=${w_tmp};KV_ARCH=${KV_ARCH}")
+        set(env "KV_SOURCE_DIR=${w_src};KV_BIN_DIR=${w_bin};KV_TEST_TMP=${w_tmp};KV_ARCH=${KV_ARCH}" ${T_ENV})
         if(own_prefix)
             list(APPEND env "KV_TEST_PREFIX=${CMAKE_BINARY_DIR}/testprefix/${entry}")
+        endif()
+        if(T_SCREEN)
+            list(APPEND env "KV_OWN_DISPLAY=1")
         endif()
         if(T_SHARDS GREATER 1)
             math(EXPR index "${shard} - 1")
