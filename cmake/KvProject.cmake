@@ -88,12 +88,13 @@ endfunction()
 # SCREEN marks a test whose pictures are copies of the screen: it runs on a virtual display of its
 # own (no other test's window can cover what it copies), so it need not run alone.
 #
-# A window test, a sharded one and one that names LOCKS run in a Wine prefix of its own
-# (scripts/wine-exec copies the run's prefix for it): its registry (the program's profile key, the
-# tests' own keys), its drive C: (the board folder C:\Varno), the installer's database and the
-# services and start-up entries are its alone. The places of the prefix that tests once shared
-# under a lock (KV_PREFIX_PLACES) need no lock then; LOCKS still keeps apart tests that share a
-# place outside the prefix.
+# Every entry runs in a Wine prefix of its own (scripts/wine-exec copies the run's prefix for it),
+# with its own wineserver: its registry (the program's profile key, the tests' own keys), its drive
+# C: (the board folder C:\Varno, the assemblies a test puts in WinSxS), the installer's database
+# and the services and start-up entries are its alone, and nothing one test leaves in its prefix
+# is seen by another. The places of the prefix that tests once shared under a lock
+# (KV_PREFIX_PLACES) need no lock then; LOCKS still keeps apart tests that share a place outside
+# the prefix.
 set(KV_PREFIX_PLACES varno_store_folder windows_templates_prefix msi_packages report_settings)
 function(kv_add_test name)
     cmake_parse_arguments(T "WINDOWS;NO_GTEST_MAIN;SCREEN" "TIMEOUT;SHARDS" "SOURCES;LIBS;LABELS;DEPENDS;LOCKS;ENV" ${ARGN})
@@ -118,10 +119,6 @@ function(kv_add_test name)
     if(T_WINDOWS)
         list(APPEND labels windows)
     endif()
-    set(own_prefix OFF)
-    if(T_WINDOWS OR T_SCREEN OR T_LOCKS OR T_SHARDS GREATER 1)
-        set(own_prefix ON)
-    endif()
     set(locks ${T_LOCKS})
     if(locks)
         list(REMOVE_ITEM locks ${KV_PREFIX_PLACES})
@@ -140,10 +137,8 @@ function(kv_add_test name)
         add_test(NAME ${KV_ARCH}.${entry}
                  COMMAND ${KV_WINE_EXEC} $<TARGET_FILE:${name}> --gtest_color=no
                  WORKING_DIRECTORY ${KV_BIN_DIR})
-        set(env "KV_SOURCE_DIR=${w_src};KV_BIN_DIR=${w_bin};KV_TEST_TMP=${w_tmp};KV_ARCH=${KV_ARCH}" ${T_ENV})
-        if(own_prefix)
-            list(APPEND env "KV_TEST_PREFIX=${CMAKE_BINARY_DIR}/testprefix/${entry}")
-        endif()
+        set(env "KV_SOURCE_DIR=${w_src};KV_BIN_DIR=${w_bin};KV_TEST_TMP=${w_tmp};KV_ARCH=${KV_ARCH}"
+                "KV_TEST_PREFIX=${CMAKE_BINARY_DIR}/testprefix/${entry}" ${T_ENV})
         if(T_SCREEN)
             list(APPEND env "KV_OWN_DISPLAY=1")
         endif()
