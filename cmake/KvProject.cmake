@@ -146,9 +146,18 @@ function(kv_add_test name)
             math(EXPR index "${shard} - 1")
             list(APPEND env "GTEST_TOTAL_SHARDS=${T_SHARDS}" "GTEST_SHARD_INDEX=${index}")
         endif()
+        # Without timings of an earlier run (a fresh clone) ctest starts the entries of higher COST
+        # first: the screen and window tests, the long ones, so they do not end the run alone.
+        set(cost 1)
+        if(T_SCREEN)
+            set(cost 3)
+        elseif(T_WINDOWS)
+            set(cost 2)
+        endif()
         set_tests_properties(${KV_ARCH}.${entry} PROPERTIES
             LABELS "${labels}"
             TIMEOUT ${T_TIMEOUT}
+            COST ${cost}
             ENVIRONMENT "${env}")
         if(locks)
             set_tests_properties(${KV_ARCH}.${entry} PROPERTIES RESOURCE_LOCK "${locks}")
