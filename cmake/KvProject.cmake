@@ -148,11 +148,11 @@ function(kv_add_test name)
         endif()
         # Without timings of an earlier run (a fresh clone) ctest starts the entries of higher COST
         # first: the screen and window tests, the long ones, so they do not end the run alone.
-        set(cost 1)
+        set(cost 0)
         if(T_SCREEN)
-            set(cost 3)
-        elseif(T_WINDOWS)
             set(cost 2)
+        elseif(T_WINDOWS)
+            set(cost 1)
         endif()
         set_tests_properties(${KV_ARCH}.${entry} PROPERTIES
             LABELS "${labels}"
