@@ -15,11 +15,16 @@ set(CMAKE_CXX_STANDARD_REQUIRED ON)
 set(CMAKE_CXX_EXTENSIONS OFF)
 set(CMAKE_POSITION_INDEPENDENT_CODE OFF)
 
+# One compiler cache serves every clone of the tree (scripts/lib.sh points it at one folder and
+# makes paths under the clone relative). With debugging information the compiler records the
+# build folder, and ccache then keys each object on it: mapping the clone's root away makes the
+# objects of two clones the same, so a fresh clone reuses what another compiled.
 find_program(KV_CCACHE ccache)
 if(KV_CCACHE)
     set(CMAKE_C_COMPILER_LAUNCHER ${KV_CCACHE})
     set(CMAKE_CXX_COMPILER_LAUNCHER ${KV_CCACHE})
 endif()
+add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${CMAKE_SOURCE_DIR}/=>)
 
 # Every binary of one architecture lands in one folder that runs as it is on Windows: the shared
 # C++ run-time is staged beside them, since standard-library objects cross module boundaries.
@@ -69,12 +74,30 @@ function(kv_winpath out path)
     set(${out} "Z:${p}" PARENT_SCOPE)
 endfunction()
 
-# kv_add_test(<name> SOURCES ... [LIBS ...] [LABELS ...] [WINDOWS] [TIMEOUT s] [NO_GTEST_MAIN])
+# kv_add_test(<name> SOURCES ... [LIBS ...] [LABELS ...] [WINDOWS] [TIMEOUT s] [NO_GTEST_MAIN]
+#             [SHARDS n] [SCREEN] [LOCKS ...] [DEPENDS ...] [ENV VAR=value ...])
 # Builds a GoogleTest executable into the bin folder and registers it with ctest, run under Wine.
 # The test sees KV_SOURCE_DIR, KV_BIN_DIR and KV_TEST_TMP (a scratch folder of its own) as
-# Windows paths. WINDOWS marks a test that creates windows (it needs the X display).
+# Windows paths, and the variables ENV sets. WINDOWS marks a test that creates windows (it needs
+# the X display).
+#
+# SHARDS n registers the program as n ctest entries, <arch>.<name>.1 to <arch>.<name>.n, each
+# running every n-th of its cases (GoogleTest's GTEST_TOTAL_SHARDS and GTEST_SHARD_INDEX), so the
+# cases of one long program spread over the processors; every case runs in exactly one entry.
+#
+# SCREEN marks a test whose pictures are copies of the screen: it runs on a virtual display of its
+# own (no other test's window can cover what it copies), so it need not run alone.
+#
+# Every entry runs in a Wine prefix of its own (scripts/wine-exec copies the run's prefix for it),
+# with its own wineserver: its registry (the program's profile key, the tests' own keys), its drive
+# C: (the board folder C:\Varno, the assemblies a test puts in WinSxS), the installer's database
+# and the services and start-up entries are its alone, and nothing one test leaves in its prefix
+# is seen by another. The places of the prefix that tests once shared under a lock
+# (KV_PREFIX_PLACES) need no lock then; LOCKS still keeps apart tests that share a place outside
+# the prefix.
+set(KV_PREFIX_PLACES varno_store_folder windows_templates_prefix msi_packages report_settings)
 function(kv_add_test name)
-    cmake_parse_arguments(T "WINDOWS;NO_GTEST_MAIN" "TIMEOUT" "SOURCES;LIBS;LABELS;DEPENDS;LOCKS" ${ARGN})
+    cmake_parse_arguments(T "WINDOWS;NO_GTEST_MAIN;SCREEN" "TIMEOUT;SHARDS" "SOURCES;LIBS;LABELS;DEPENDS;LOCKS;ENV" ${ARGN})
     add_executable(${name} ${T_SOURCES})
     if(T_NO_GTEST_MAIN)
         target_link_libraries(${name} PRIVATE gtest gmock ${T_LIBS})
@@ -86,30 +109,60 @@ function(kv_add_test name)
     if(T_DEPENDS)
         add_dependencies(${name} ${T_DEPENDS})
     endif()
-    set(tmp ${CMAKE_BINARY_DIR}/testtmp/${name})
-    file(MAKE_DIRECTORY ${tmp})
-    kv_winpath(w_src ${CMAKE_SOURCE_DIR})
-    kv_winpath(w_bin ${KV_BIN_DIR})
-    kv_winpath(w_tmp ${tmp})
-    add_test(NAME ${KV_ARCH}.${name}
-             COMMAND ${KV_WINE_EXEC} $<TARGET_FILE:${name}> --gtest_color=no
-             WORKING_DIRECTORY ${KV_BIN_DIR})
     if(NOT T_TIMEOUT)
         set(T_TIMEOUT 600)
+    endif()
+    if(NOT T_SHARDS)
+        set(T_SHARDS 1)
     endif()
     set(labels ${KV_ARCH} ${T_LABELS})
     if(T_WINDOWS)
         list(APPEND labels windows)
     endif()
-    set_tests_properties(${KV_ARCH}.${name} PROPERTIES
-        LABELS "${labels}"
-        TIMEOUT ${T_TIMEOUT}
-        ENVIRONMENT "KV_SOURCE_DIR=${w_src};KV_BIN_DIR=${w_bin};KV_TEST_TMP=${w_tmp};KV_ARCH=${KV_ARCH}")
-    # Tests that share one place of the prefix (the board's store folder on drive C:) never run at
-    # the same time: LOCKS names such places.
-    if(T_LOCKS)
-        set_tests_properties(${KV_ARCH}.${name} PROPERTIES RESOURCE_LOCK "${T_LOCKS}")
+    set(locks ${T_LOCKS})
+    if(locks)
+        list(REMOVE_ITEM locks ${KV_PREFIX_PLACES})
     endif()
+    kv_winpath(w_src ${CMAKE_SOURCE_DIR})
+    kv_winpath(w_bin ${KV_BIN_DIR})
+    foreach(shard RANGE 1 ${T_SHARDS})
+        if(T_SHARDS EQUAL 1)
+            set(entry ${name})
+        else()
+            set(entry ${name}.${shard})
+        endif()
+        set(tmp ${CMAKE_BINARY_DIR}/testtmp/${entry})
+        file(MAKE_DIRECTORY ${tmp})
+        kv_winpath(w_tmp ${tmp})
+        add_test(NAME ${KV_ARCH}.${entry}
+                 COMMAND ${KV_WINE_EXEC} $<TARGET_FILE:${name}> --gtest_color=no
+                 WORKING_DIRECTORY ${KV_BIN_DIR})
+        set(env "KV_SOURCE_DIR=${w_src};KV_BIN_DIR=${w_bin};KV_TEST_TMP=${w_tmp};KV_ARCH=${KV_ARCH}"
+                "KV_TEST_PREFIX=${CMAKE_BINARY_DIR}/testprefix/${entry}" ${T_ENV})
+        if(T_SCREEN)
+            list(APPEND env "KV_OWN_DISPLAY=1")
+        endif()
+        if(T_SHARDS GREATER 1)
+            math(EXPR index "${shard} - 1")
+            list(APPEND env "GTEST_TOTAL_SHARDS=${T_SHARDS}" "GTEST_SHARD_INDEX=${index}")
+        endif()
+        # Without timings of an earlier run (a fresh clone) ctest starts the entries of higher COST
+        # first: the screen and window tests, the long ones, so they do not end the run alone.
+        set(cost 0)
+        if(T_SCREEN)
+            set(cost 2)
+        elseif(T_WINDOWS)
+            set(cost 1)
+        endif()
+        set_tests_properties(${KV_ARCH}.${entry} PROPERTIES
+            LABELS "${labels}"
+            TIMEOUT ${T_TIMEOUT}
+            COST ${cost}
+            ENVIRONMENT "${env}")
+        if(locks)
+            set_tests_properties(${KV_ARCH}.${entry} PROPERTIES RESOURCE_LOCK "${locks}")
+        endif()
+    endforeach()
 endfunction()
 
 # kv_stage(<target> <files...>): copies data files (templates, fixtures) beside the binaries.

@@ -20,7 +20,7 @@ dpkg-query -W -f='${Status}' python3-pefile 2>/dev/null | grep -q 'install ok in
 [ -f "$root/build/x64/build.ninja" ] || cmake --preset x64 -S "$root" >/dev/null
 cmake --build "$root/build/x64" --target linkwalk_bench linkwalk_fixtures >/dev/null
 export WINEPREFIX=$root/build/wineprefix
-[ -d "$WINEPREFIX/drive_c" ] || kv_fresh_prefix "$WINEPREFIX"
+[ -d "$WINEPREFIX/drive_c" ] || kv_test_prefix "$WINEPREFIX"
 /usr/lib/wine/wineserver -p 2>/dev/null || true  # one may already be running for this prefix
 trap '/usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
 maps=$(mktemp /tmp/linkwalk_maps.XXXXXX)

@@ -55,12 +55,25 @@ std::wstring ErrorText(int code) {
                           KvBase::CVoRurod(code).GetMessageString().c_str());
 }
 
+// Waits until the thread's queue gets a message, or 5 ms at most (what another thread changes
+// without a message is looked at again then).
+void WaitForMessages() { ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT); }
+
+// Keeps the windows answering for the whole interval.
 void PumpFor(DWORD ms) {
     DWORD end = ::GetTickCount() + ms;
     do {
         KvUi::PumpWaitingMessages();
-        ::Sleep(5);
+        WaitForMessages();
     } while ((LONG)(end - ::GetTickCount()) > 0);
+}
+
+// Dispatches what the thread's queue holds (posted messages, paints, input, and what their
+// handling posts in turn) until nothing more is waiting.
+void PumpIdle() {
+    for (int i = 0; i < 1000 && ::GetQueueStatus(QS_ALLINPUT) != 0; ++i)
+        KvUi::PumpWaitingMessages();
+    KvUi::PumpWaitingMessages();
 }
 
 bool PumpUntil(const std::function<bool()>& done, DWORD ms = 30000) {
@@ -69,7 +82,7 @@ bool PumpUntil(const std::function<bool()>& done, DWORD ms = 30000) {
         if ((LONG)(end - ::GetTickCount()) <= 0)
             return false;
         KvUi::PumpWaitingMessages();
-        ::Sleep(5);
+        WaitForMessages();
     }
     KvUi::PumpWaitingMessages();
     return true;
@@ -183,7 +196,7 @@ struct ReportWindowTest : ::testing::Test {
         frame = new CTestMainFrame;
         ASSERT_TRUE(frame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW));
         frame->ShowWindow(SW_SHOWNOACTIVATE);
-        PumpFor(50);
+        PumpIdle();
     }
     void TearDown() override {
         if (frame) {
@@ -193,7 +206,7 @@ struct ReportWindowTest : ::testing::Test {
                 frame->DestroyWindow();
             delete frame;
         }
-        PumpFor(20);
+        PumpIdle();
         SetReportServices(oldServices);
         if (SUCCEEDED(com))
             ::CoUninitialize();
@@ -539,7 +552,7 @@ TEST_F(ReportWindowTest, ControlsFollowTheirAnchorsAndTheWindowKeepsItsDesignedS
 
     ::SetWindowPos(w->m_hWnd, nullptr, 0, 0, window.right - window.left + 200, window.bottom - window.top + 100,
                    SWP_NOMOVE | SWP_NOZORDER);
-    PumpFor(50);
+    PumpIdle();
     RECT grown, after = rectOf(IDC_LONGOP_TEXT), button = rectOf(IDCANCEL), box = rectOf(IDC_LONGOP_FRAME);
     ::GetClientRect(dlg, &grown);
     EXPECT_EQ(client.right + 200, grown.right);
