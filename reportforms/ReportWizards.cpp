@@ -1,7 +1,7 @@
 // The report wizards.
 #include "ReportWizards.h"
 
-#include "resource.h"
+#include "reportforms_ids.h"
 
 #include <stdexcept>
 #include <vector>

@@ -2,7 +2,7 @@
 #include "WizardPages.h"
 
 #include "PathEdit.h"
-#include "resource.h"
+#include "reportforms_ids.h"
 
 #include <shlobj.h>
 

@@ -11,7 +11,7 @@
 #include "PathEdit.h"
 #include "kvpresenter.h"
 #include "WizardPages.h"
-#include "resource.h"
+#include "reportforms_ids.h"
 
 using namespace KvUi;
 

@@ -12,7 +12,7 @@
 
 #include "ReportWizards.h"
 #include "kvpresenter.h"
-#include "resource.h"
+#include "reportforms_ids.h"
 
 using namespace KvUi;
 

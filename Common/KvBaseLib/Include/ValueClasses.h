@@ -1,4 +1,4 @@
-// Small value classes of the program: a GUID made from its text, an owned zero-filled buffer,
+// Small value classes of the base library: a GUID made from its text, an owned zero-filled buffer,
 // and a GUID that starts empty. The buffer is header-only so that the report libraries can
 // compile it in as well.
 #pragma once
