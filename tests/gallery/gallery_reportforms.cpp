@@ -11,7 +11,7 @@
 
 #include "ReportWizards.h"
 #include "WizardPages.h"
-#include "resource.h"
+#include "reportforms_ids.h"
 
 #include <functional>
 #include <set>
