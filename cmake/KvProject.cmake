@@ -85,8 +85,11 @@ endfunction()
 # running every n-th of its cases (GoogleTest's GTEST_TOTAL_SHARDS and GTEST_SHARD_INDEX), so the
 # cases of one long program spread over the processors; every case runs in exactly one entry.
 #
-# SCREEN marks a test whose pictures are copies of the screen: it runs on a virtual display of its
-# own (no other test's window can cover what it copies), so it need not run alone.
+# A WINDOWS test runs on a virtual display of its own: the Wine processes of other entries have
+# servers of their own, and a window of theirs taking the display's input focus would take the
+# keyboard focus and activation from this test's windows. SCREEN marks a test whose pictures are
+# copies of the screen (on its own display too, so no other test's window can cover what it copies,
+# and it need not run alone); it is started before the others.
 #
 # Every entry runs in a Wine prefix of its own (scripts/wine-exec copies the run's prefix for it),
 # with its own wineserver: its registry (the program's profile key, the tests' own keys), its drive
@@ -139,7 +142,7 @@ function(kv_add_test name)
                  WORKING_DIRECTORY ${KV_BIN_DIR})
         set(env "KV_SOURCE_DIR=${w_src};KV_BIN_DIR=${w_bin};KV_TEST_TMP=${w_tmp};KV_ARCH=${KV_ARCH}"
                 "KV_TEST_PREFIX=${CMAKE_BINARY_DIR}/testprefix/${entry}" ${T_ENV})
-        if(T_SCREEN)
+        if(T_SCREEN OR T_WINDOWS)
             list(APPEND env "KV_OWN_DISPLAY=1")
         endif()
         if(T_SHARDS GREATER 1)

@@ -182,4 +182,28 @@ inline bool WaitUntilSettled(HWND window, DWORD quietMs = 1500, DWORD timeoutMs 
     return false;
 }
 
+// Starts this test program again as a child that runs the one test named by the filter (a test
+// that does its work only in a child). The child gets the caller's environment without the
+// sharding variables: under a shard it would otherwise drop the case as another shard's.
+inline bool StartSelfRunning(const std::wstring& filter, PROCESS_INFORMATION& pi) {
+    wchar_t exe[MAX_PATH];
+    ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring command = L"\"" + std::wstring(exe) + L"\" --gtest_filter=" + filter;
+    const wchar_t* const shardVars[] = {L"GTEST_TOTAL_SHARDS", L"GTEST_SHARD_INDEX"};
+    std::wstring saved[2];
+    bool had[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        saved[i] = Env(shardVars[i]);
+        had[i] = !saved[i].empty();
+        ::SetEnvironmentVariableW(shardVars[i], nullptr);
+    }
+    STARTUPINFOW si = {sizeof si};
+    pi = {};
+    const BOOL started = ::CreateProcessW(exe, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+    for (int i = 0; i < 2; ++i)
+        if (had[i])
+            ::SetEnvironmentVariableW(shardVars[i], saved[i].c_str());
+    return started != FALSE;
+}
+
 } // namespace KvTest

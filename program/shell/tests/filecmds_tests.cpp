@@ -1619,14 +1619,8 @@ struct ExportChild {
     PROCESS_INFORMATION pi = {};
     std::wstring temp; // the export's temporary file of the child
     explicit ExportChild(const std::wstring& target) {
-        wchar_t exe[MAX_PATH];
-        ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
-        std::wstring cmd = L"\"" + std::wstring(exe) + L"\" --gtest_filter=ExportKill.ChildExportsForever";
-        std::vector<wchar_t> line(cmd.begin(), cmd.end());
-        line.push_back(0);
         ::SetEnvironmentVariableW(L"FILECMDS_EXPORT_CHILD_TARGET", target.c_str());
-        STARTUPINFOW si = {sizeof si};
-        EXPECT_TRUE(::CreateProcessW(exe, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+        EXPECT_TRUE(KvTest::StartSelfRunning(L"ExportKill.ChildExportsForever", pi));
         ::SetEnvironmentVariableW(L"FILECMDS_EXPORT_CHILD_TARGET", nullptr);
         temp = target + L"." + std::to_wstring(pi.dwProcessId) + L".tmp";
         for (int waited = 0; ::GetFileAttributesW(temp.c_str()) == INVALID_FILE_ATTRIBUTES && waited < 20000;
