@@ -34,11 +34,6 @@ int MaskOfSubType(int subType) {
         return 16;
     }
 }
-
-bool EqualNoCase(const std::wstring& a, const std::wstring& b) {
-    return a.size() == b.size() &&
-           ::CompareStringOrdinal(a.c_str(), (int)a.size(), b.c_str(), (int)b.size(), TRUE) == CSTR_EQUAL;
-}
 } // namespace
 
 const wchar_t* const dlgResource::kDefaultExeExtensions = KV_DEFAULT_EXE_EXTENSIONS;
