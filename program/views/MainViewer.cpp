@@ -132,11 +132,6 @@ void CIChMainViewer::SetGridLines(int on) {
         static_cast<CIChViewNode*>(v.get())->SetGridLines(on);
 }
 
-void CIChMainViewer::SaveColumnStates() {
-    for (auto& v : m_owned)
-        static_cast<CIChViewNode*>(v.get())->SaveColumnState();
-}
-
 BOOL CIChMainViewer::OnCmdMsg(UINT nID, int nCode, void* pExtra, KvUi::CmdHandlerInfo* pInfo) {
     if (m_pActive && m_pActive->GetWnd()) {
         KvUi::CCmdTarget* target = m_pActive->GetCmdTarget();

@@ -59,8 +59,6 @@ public:
     void ForgetNodes(const CIChNodeList& nodes);
     // Applies the grid-lines setting to every viewer.
     void SetGridLines(int on);
-    // Writes every viewer's column state to the profile.
-    void SaveColumnStates();
     CIChViewer* GetActiveViewer() const { return m_pActive; }
     CIChNode* GetShownNode() const { return m_pActive ? m_pActive->GetCurrentNode() : nullptr; }
     // The viewer registered under a kind (null: none).
