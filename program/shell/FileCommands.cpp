@@ -62,6 +62,8 @@ int CMainFrame::RunOperation(SBackgroundOp& op) {
         op.m_bDone = 1;
     }
     EndBackgroundOperation();
+    if (m_bViewOwed && !IsOperationRunning())
+        PostMessage(WM_SHOW_OWED_VIEW);
     if (m_bClosePending && !IsOperationRunning()) {
         m_bClosePending = false;
         PostMessage(WM_CLOSE);

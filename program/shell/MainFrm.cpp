@@ -30,6 +30,7 @@ ON_WM_CREATE()
 ON_WM_TIMER()
 ON_MESSAGE(WM_SETFOCUS, OnSetFocus)
 ON_MESSAGE(WM_SETTINGCHANGE, OnSettingChange)
+ON_MESSAGE(WM_SHOW_OWED_VIEW, OnShowOwedView)
 ON_REGISTERED_MESSAGE(g_uInstanceQueryMessage, OnInstanceQuery)
 ON_COMMAND(ID_TOOLS_SETTINGS, OnSettings)
 ON_COMMAND(ID_APP_EXIT, OnAppExit)
@@ -296,9 +297,31 @@ void CMainFrame::SetObjectMenuText(const std::wstring& text) {
 void CMainFrame::SetCurrentNode(CIChNode* node, int show) {
     m_pCurrentNode = node;
     SetObjectMenuText(node ? node->m_Name : std::wstring(L"???"));
-    if (show && m_wndView.m_hWnd)
-        m_wndView.ShowNode(node);
+    if (show && m_wndView.m_hWnd) {
+        if (IsOperationRunning()) {
+            // The worker changes the model and nothing locks it: a list filled now would walk it
+            // meanwhile. The pane stays empty until the operation has ended (OnShowOwedView).
+            m_wndView.ShowNode(nullptr);
+            m_bViewOwed = true;
+        } else {
+            m_bViewOwed = false;
+            m_wndView.ShowNode(node);
+        }
+    }
     m_wndOutput.ShowRelations(nullptr);
+}
+
+void CMainFrame::ShowRelations(const CIChNodeList* nodes) {
+    // The relations are collected from the model: none while an operation changes it.
+    m_wndOutput.ShowRelations(IsOperationRunning() ? nullptr : nodes);
+}
+
+LRESULT CMainFrame::OnShowOwedView(WPARAM, LPARAM) {
+    // Posted when the operation ended, so the launching command has rebuilt the tree first where
+    // the operation replaced the model (the rebuild shows its node and settles the debt itself).
+    if (m_bViewOwed && !IsOperationRunning())
+        SetCurrentNode(m_pCurrentNode, 1);
+    return 0;
 }
 
 void CMainFrame::SetStatusText(const std::wstring& text) {

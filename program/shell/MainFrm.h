@@ -27,6 +27,9 @@ public:
     CMainFrame();
     ~CMainFrame() override;
 
+    // Posted when an operation has ended and a node made current meanwhile still waits to be shown.
+    static const UINT WM_SHOW_OWED_VIEW = WM_APP + 20;
+
     // ---- what other parts of the program use ----
     void SetCurrentNode(CIChNode* node, int show) override;
     void SetStatusText(const std::wstring& text) override;
@@ -41,7 +44,7 @@ public:
     void SetLabelEditFlag(int on) override { m_bLabelEdit = on; }
     int GetCurrentCategory() override { return m_nCurrentCategory; }
     CIChNode* GetCurrentTreeNode() override { return m_pCurrentNode; }
-    void ShowRelations(const CIChNodeList* nodes) override { m_wndOutput.ShowRelations(nodes); }
+    void ShowRelations(const CIChNodeList* nodes) override;
     int SelectInTree(CIChNode* node) override;
     HWND GetCommandWnd() override { return m_hWnd; }
     COLORREF GetListColor(int index) override;
@@ -130,6 +133,7 @@ public:
 
     // Handlers.
     LRESULT OnInstanceQuery(WPARAM wp, LPARAM lp);
+    LRESULT OnShowOwedView(WPARAM wp, LPARAM lp);
     int OnCreate(LPCREATESTRUCTW cs);
     void OnTimer(UINT_PTR id);
     LRESULT OnSetFocus(WPARAM wp, LPARAM lp);
@@ -292,6 +296,7 @@ protected:
     std::wstring m_strLastOpError;
     int m_bLastOpReported = 0;
     bool m_bClosePending = false;          // a close that came during an operation
+    bool m_bViewOwed = false;              // a node made current during an operation, not shown yet
     std::atomic<HWND> m_hWaitWnd{nullptr}; // the wait window of the running operation
     std::atomic<int> m_nWaitAsides{0};     // questions of the worker that keep it hidden
     int RunOperation(SBackgroundOp& op);

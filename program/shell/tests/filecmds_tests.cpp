@@ -472,6 +472,72 @@ TEST_F(FileFixture, TheFrameWaitsDisabledBehindTheWaitDialogAndIgnoresCommandsMe
     EXPECT_TRUE(Enabled(ID_EDIT_CLEAR_ALL));
 }
 
+// A key in the structure tree during an operation makes its node current but fills no list from the
+// model the worker changes (the subject list would count every subject's resources); the list shows
+// the node when the operation has ended.
+TEST_F(FileFixture, ATreeKeyDuringAnOperationFillsNoListUntilTheOperationHasEnded) {
+    PresenterScope ps;
+    ::DeleteFileW(kStoreFile);
+    OpenFrame();
+    RegisterInstalledComponents(TestComponents);
+    g_componentsMode = 0;
+    CIChDataModel& m = frame->m_Model;
+    ASSERT_EQ(1u, m.m_Subjects.size());
+    CIChSubject* subject = static_cast<CIChSubject*>(m.m_Subjects.front());
+    HWND tree = frame->GetTree().m_hWnd;
+    CIChNode* root = frame->m_pCurrentNode;
+    ASSERT_NE(nullptr, root);
+    ASSERT_EQ(FolderSubjects, root->GetType());
+    // The subject selected first, so that the key below goes back to the subject list's folder.
+    ::SendMessageW(tree, WM_KEYDOWN, VK_DOWN, 0);
+    ASSERT_EQ(subject, frame->m_pCurrentNode);
+    // A count no fill leaves: the list's fill sets every subject's count first.
+    subject->m_ResourceCount = 77;
+
+    struct Seen {
+        int ticks = 0;
+        CIChNode* current = nullptr;
+        int count = 0;
+        CIChViewer* active = nullptr;
+    };
+    static Seen seen;
+    static CFileFrame* running;
+    static HWND runningTree;
+    static CIChSubject* counted;
+    seen = Seen();
+    running = frame;
+    runningTree = tree;
+    counted = subject;
+    g_release = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    UINT_PTR timer = ::SetTimer(nullptr, 0, 30, [](HWND, UINT, UINT_PTR, DWORD) {
+        if (++seen.ticks == 1) {
+            ::SendMessageW(runningTree, WM_KEYDOWN, VK_HOME, 0);
+        } else if (seen.ticks == 3) {
+            seen.current = running->m_pCurrentNode;
+            seen.count = counted->m_ResourceCount;
+            seen.active = running->m_wndView.GetActiveViewer();
+            ::SetEvent(g_release);
+        }
+    });
+    int counter = 0;
+    EXPECT_EQ(0, frame->RunInstalledComponents(&m, &counter, nullptr));
+    ::KillTimer(nullptr, timer);
+    ::CloseHandle(g_release);
+    g_release = nullptr;
+
+    EXPECT_EQ(root, seen.current) << "the key made the folder current";
+    EXPECT_EQ(77, seen.count) << "no list counted the resources while the worker ran";
+    EXPECT_EQ(nullptr, seen.active) << "no list shows rows of the model meanwhile";
+    // Afterwards the subject list shows the folder, filled from the model.
+    Pump();
+    CIChViewer* active = frame->m_wndView.GetActiveViewer();
+    ASSERT_NE(nullptr, active);
+    EXPECT_EQ(root, active->GetCurrentNode());
+    EXPECT_TRUE(::IsWindowVisible(active->GetWnd()));
+    EXPECT_EQ(1, ListView_GetItemCount(active->GetWnd()));
+    EXPECT_EQ(0, subject->m_ResourceCount);
+}
+
 TEST_F(FileFixture, AFailedWaitReturnsOnlyAfterTheWorkerHasEnded) {
     PresenterScope ps;
     ::DeleteFileW(kStoreFile);
