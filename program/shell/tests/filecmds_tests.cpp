@@ -303,6 +303,18 @@ int TestComponents(CMainFrame*, void* products, void*) {
     return 0;
 }
 
+// Operation 5 on the frame with its worker held until the tick (a thread timer of 30 ms, which the wait
+// loop dispatches) sets g_release; the worker's runs are counted in *runs.
+int RunHeldComponents(CMainFrame* frame, TIMERPROC tick, int* runs) {
+    g_release = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    UINT_PTR timer = ::SetTimer(nullptr, 0, 30, tick);
+    int result = frame->RunInstalledComponents(&frame->m_Model, runs, nullptr);
+    ::KillTimer(nullptr, timer);
+    ::CloseHandle(g_release);
+    g_release = nullptr;
+    return result;
+}
+
 HANDLE NoThread(LPTHREAD_START_ROUTINE, LPVOID) { return nullptr; }
 DWORD FailedWait(DWORD, const HANDLE*, BOOL, DWORD, DWORD) { return WAIT_FAILED; }
 
@@ -508,8 +520,7 @@ TEST_F(FileFixture, ATreeKeyDuringAnOperationFillsNoListUntilTheOperationHasEnde
     running = frame;
     runningTree = tree;
     counted = subject;
-    g_release = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    UINT_PTR timer = ::SetTimer(nullptr, 0, 30, [](HWND, UINT, UINT_PTR, DWORD) {
+    const TIMERPROC tick = [](HWND, UINT, UINT_PTR, DWORD) {
         if (++seen.ticks == 1) {
             ::SendMessageW(runningTree, WM_KEYDOWN, VK_HOME, 0);
         } else if (seen.ticks == 3) {
@@ -518,12 +529,9 @@ TEST_F(FileFixture, ATreeKeyDuringAnOperationFillsNoListUntilTheOperationHasEnde
             seen.active = running->m_wndView.GetActiveViewer();
             ::SetEvent(g_release);
         }
-    });
+    };
     int counter = 0;
-    EXPECT_EQ(0, frame->RunInstalledComponents(&m, &counter, nullptr));
-    ::KillTimer(nullptr, timer);
-    ::CloseHandle(g_release);
-    g_release = nullptr;
+    EXPECT_EQ(0, RunHeldComponents(frame, tick, &counter));
 
     EXPECT_EQ(root, seen.current) << "the key made the folder current";
     EXPECT_EQ(77, seen.count) << "no list counted the resources while the worker ran";
@@ -536,6 +544,56 @@ TEST_F(FileFixture, ATreeKeyDuringAnOperationFillsNoListUntilTheOperationHasEnde
     EXPECT_TRUE(::IsWindowVisible(active->GetWnd()));
     EXPECT_EQ(1, ListView_GetItemCount(active->GetWnd()));
     EXPECT_EQ(0, subject->m_ResourceCount);
+}
+
+// The list's position timer after the focus came back to it shows the selected rows' relations; during
+// an operation the relations are not collected from the model, the relation pane stays empty.
+TEST_F(FileFixture, TheListTimerDuringAnOperationCollectsNoRelations) {
+    PresenterScope ps;
+    ::DeleteFileW(kStoreFile);
+    OpenFrame();
+    RegisterInstalledComponents(TestComponents);
+    g_componentsMode = 0;
+    CIChViewer* viewer = frame->m_wndView.GetActiveViewer();
+    ASSERT_NE(nullptr, viewer);
+    HWND list = viewer->GetWnd();
+    ASSERT_EQ(1, ListView_GetItemCount(list));
+    ListView_SetItemState(list, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_SetSelectionMark(list, 0);
+    frame->m_wndOutput.ShowRelations(nullptr);
+
+    struct Seen {
+        int ticks = 0;
+        size_t shown = 1;
+    };
+    static Seen seen;
+    static CFileFrame* running;
+    static HWND runningList;
+    seen = Seen();
+    running = frame;
+    runningList = list;
+    const TIMERPROC tick = [](HWND, UINT, UINT_PTR, DWORD) {
+        if (++seen.ticks == 1) {
+            ::SetFocus(runningList);
+        } else if (seen.ticks == 30) { // the list's timer (400 ms) has come meanwhile
+            seen.shown = running->m_wndOutput.GetShownNodes().size();
+            ::SetEvent(g_release);
+        }
+    };
+    int counter = 0;
+    EXPECT_EQ(0, RunHeldComponents(frame, tick, &counter));
+    EXPECT_EQ(0u, seen.shown) << "no relations collected while the worker ran";
+
+    // Without an operation the same timer shows the subject's relations.
+    ::SetFocus(frame->m_hWnd);
+    Pump();
+    ::SetFocus(list);
+    const DWORD until = ::GetTickCount() + 2000;
+    while (frame->m_wndOutput.GetShownNodes().empty() && ::GetTickCount() < until) {
+        Pump();
+        ::Sleep(20);
+    }
+    EXPECT_EQ(1u, frame->m_wndOutput.GetShownNodes().size());
 }
 
 TEST_F(FileFixture, AFailedWaitReturnsOnlyAfterTheWorkerHasEnded) {
