@@ -11,6 +11,7 @@
 #include "DiskQuery.h"
 #include "IChList.h"
 #include "MainFrm.h"
+#include "kvclick.h"
 #include "kvpresenter.h"
 #include "resource.h"
 #include "../../views/tests/ViewsTestSupport.h"
@@ -27,35 +28,15 @@ namespace ObjCmdsTest {
 
 // ---- dialog steps ---------------------------------------------------------------------------------
 
-// Clicks a button of the dialog as the user does; false (nothing happens) when it is hidden or
-// disabled.
-// (A scripted dialog is not on the screen yet: visible means the control's own style.)
-inline bool Visible(KvUi::CWnd& dlg, int id) {
-    return (::GetWindowLongW(dlg.GetDlgItem(id), GWL_STYLE) & WS_VISIBLE) != 0;
-}
-inline bool Click(KvUi::CWnd& dlg, int id) {
-    HWND h = dlg.GetDlgItem(id);
-    if (!h || !Visible(dlg, id) || !::IsWindowEnabled(h))
-        return false;
-    ::SendMessageW(h, BM_CLICK, 0, 0);
-    return true;
-}
-inline bool Enabled(KvUi::CWnd& dlg, int id) { return ::IsWindowEnabled(dlg.GetDlgItem(id)) != FALSE; }
+// The kit's steps: a hidden or disabled control refuses a click, typing and a choice.
+using KvTest::Choose;
+using KvTest::Click;
+using KvTest::Enabled;
+using KvTest::Type;
+using KvTest::Visible;
 inline bool Checked(KvUi::CWnd& dlg, int id) { return ::IsDlgButtonChecked(dlg.m_hWnd, id) == BST_CHECKED; }
 inline bool ReadOnly(KvUi::CWnd& dlg, int id) {
     return (::GetWindowLongW(dlg.GetDlgItem(id), GWL_STYLE) & ES_READONLY) != 0;
-}
-// Types the text into an edit (the edit tells the dialog it changed).
-inline void Type(KvUi::CWnd& dlg, int id, const std::wstring& text) { dlg.SetDlgItemText(id, text); }
-// Chooses an entry of a drop-down list by its text; false when there is none.
-inline bool Choose(KvUi::CWnd& dlg, int id, const std::wstring& text) {
-    HWND h = dlg.GetDlgItem(id);
-    int i = (int)::SendMessageW(h, CB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)text.c_str());
-    if (i < 0)
-        return false;
-    ::SendMessageW(h, CB_SETCURSEL, i, 0);
-    ::SendMessageW(dlg.m_hWnd, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), (LPARAM)h);
-    return true;
 }
 inline std::vector<std::wstring> Entries(KvUi::CWnd& dlg, int id, bool listBox = false) {
     HWND h = dlg.GetDlgItem(id);

@@ -12,6 +12,7 @@
 #include "dlgException.h"
 #include "MainFrm.h"
 #include "ModelStore.h"
+#include "kvclick.h"
 #include "kvpresenter.h"
 #include "FrameTestSupport.h"
 #include "kvtest.h"
@@ -87,9 +88,7 @@ std::wstring SiblingTemp(const std::wstring& path) {
     return path + L"." + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
 }
 
-void Click(KvUi::CDialog& d, int id) {
-    ::SendMessageW(d.m_hWnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)d.GetDlgItem(id));
-}
+using KvTest::Click;
 
 // Top-level windows of this thread (or of the frame's) owned by the frame that are the wait dialog.
 HWND FindWaitDialog(HWND frame, DWORD thread = ::GetCurrentThreadId()) {
@@ -729,8 +728,8 @@ TEST_F(DialogFixture, ExportNodesCaptionsAndSubordinates) {
                       caption = d.GetWindowText();
                       shown = (::GetWindowLongW(d.GetDlgItem(IDC_EXPORT_NODES_NOSUB), GWL_STYLE) & WS_VISIBLE) != 0;
                       if (shown) {
-                          ::CheckDlgButton(d.m_hWnd, IDC_EXPORT_NODES_NOSUB, BST_CHECKED);
-                          Click(d, IDC_EXPORT_NODES_NOSUB);
+                          if (::IsDlgButtonChecked(d.m_hWnd, IDC_EXPORT_NODES_NOSUB) != BST_CHECKED)
+                              EXPECT_TRUE(Click(d, IDC_EXPORT_NODES_NOSUB));
                       }
                       d.SetDlgItemText(IDC_EXPORT_NODES_PATH, dir + L"\\nodes.xml");
                       d.OnOK();
@@ -888,13 +887,12 @@ TEST_F(DialogFixture, ImportModelClearingHandsBackNoMergeFlag) {
                       d.FlushPrescan();
                       ::CheckDlgButton(d.m_hWnd, IDC_IMPORT_EXISTING, BST_CHECKED);
                       if (c.chooseRadio) {
-                          ::CheckRadioButton(d.m_hWnd, IDC_IMPORT_CLEAR, IDC_IMPORT_ADD, c.chooseRadio);
-                          Click(d, c.chooseRadio);
+                          EXPECT_TRUE(Click(d, c.chooseRadio));
                       }
                       existingEnabled = ::IsWindowEnabled(d.GetDlgItem(IDC_IMPORT_EXISTING)) != FALSE;
                       // Groups off: the flags follow the boxes.
-                      ::CheckDlgButton(d.m_hWnd, IDC_IMPORT_GROUPS, BST_UNCHECKED);
-                      Click(d, IDC_IMPORT_GROUPS);
+                      if (::IsDlgButtonChecked(d.m_hWnd, IDC_IMPORT_GROUPS) == BST_CHECKED)
+                          EXPECT_TRUE(Click(d, IDC_IMPORT_GROUPS));
                       d.OnOK();
                   }));
         EXPECT_EQ(c.clear, dlg.m_bClearModel);
@@ -1098,7 +1096,7 @@ TEST_F(DialogFixture, ResourceInvalidNamesTheObjectAndClosesOnlyByItsFourAnswers
                       ::SendMessageW(d.m_hWnd, WM_CLOSE, 0, 0);
                       openAfterKeys = !d.IsEnded();
                       if (a.choose) {
-                          ::CheckRadioButton(d.m_hWnd, IDC_INVALID_REMOVE, IDC_INVALID_UNCONTROL, a.choose);
+                          EXPECT_TRUE(Click(d, a.choose));
                       } else {
                           EXPECT_EQ(BST_CHECKED, ::IsDlgButtonChecked(d.m_hWnd, a.preselected ? IDC_INVALID_UNCONTROL
                                                                                               : IDC_INVALID_REMOVE));
@@ -1167,8 +1165,7 @@ TEST_F(FileFixture, ExportThenImportIntoAFreshModelGivesTheSameNodes) {
     ps.OnDialog<dlgImportModel>(IDD_IMPORT_MODEL, [&](dlgImportModel& d) {
         d.SetDlgItemText(IDC_IMPORT_PATH, file);
         d.FlushPrescan();
-        ::CheckRadioButton(d.m_hWnd, IDC_IMPORT_CLEAR, IDC_IMPORT_ADD, IDC_IMPORT_ADD);
-        Click(d, IDC_IMPORT_ADD);
+        EXPECT_TRUE(Click(d, IDC_IMPORT_ADD));
         ::CheckDlgButton(d.m_hWnd, IDC_IMPORT_EXISTING, BST_CHECKED);
         d.OnOK();
     });
