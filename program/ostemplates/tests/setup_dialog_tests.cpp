@@ -36,8 +36,8 @@ CInstalledProductList Installed() {
 using OsTest::Click;
 
 bool Checked(KvUi::CDialog& d, int id) { return ::IsDlgButtonChecked(d.m_hWnd, id) == BST_CHECKED; }
-bool Enabled(KvUi::CDialog& d, int id) { return ::IsWindowEnabled(d.GetDlgItem(id)) != FALSE; }
-bool Visible(KvUi::CDialog& d, int id) { return (::GetWindowLongW(d.GetDlgItem(id), GWL_STYLE) & WS_VISIBLE) != 0; }
+using KvTest::Enabled;
+using KvTest::Visible;
 
 std::vector<std::wstring> ListTexts(KvUi::CDialog& d) {
     std::vector<std::wstring> texts;
