@@ -3,6 +3,7 @@
 // table, a disk image, the live registry.
 #include <gtest/gtest.h>
 
+#include "kvclick.h"
 #include "kvpresenter.h"
 #include "pickers_fixtures.h"
 
@@ -29,9 +30,9 @@ namespace {
 
 const int g_init = (::InitCommonControls(), 0);
 
-bool Enabled(CDialog& d, int id) { return ::IsWindowEnabled(d.GetDlgItem(id)) != 0; }
-bool Visible(CDialog& d, int id) { return (::GetWindowLongW(d.GetDlgItem(id), GWL_STYLE) & WS_VISIBLE) != 0; }
-void Click(CDialog& d, int id) { ::SendMessageW(d.GetDlgItem(id), BM_CLICK, 0, 0); }
+using KvTest::Click;
+using KvTest::Enabled;
+using KvTest::Visible;
 
 std::vector<std::wstring> Kinds(CDialog& d) {
     std::vector<std::wstring> out;

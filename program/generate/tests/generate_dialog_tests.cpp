@@ -3,6 +3,7 @@
 #include "FakeInstaller.h"
 #include "GenTestSupport.h"
 
+#include "kvclick.h"
 #include "msitasks_ids.h"
 
 #include <commctrl.h>
@@ -20,7 +21,7 @@ void Select(KvUi::CDialog& d, int index, bool on) {
     Command(d, IDC_INSTTASK_PROGRAMS, LBN_SELCHANGE);
 }
 
-bool Enabled(KvUi::CDialog& d, int id) { return ::IsWindowEnabled(d.GetDlgItem(id)) != 0; }
+using KvTest::Enabled;
 bool Checked(KvUi::CDialog& d, int id) { return ::IsDlgButtonChecked(d.m_hWnd, id) == BST_CHECKED; }
 
 std::wstring ItemText(KvUi::CDialog& d, int index) {
