@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "KvReportForms.h"
+#include "kvclick.h"
 #include "kvtest.h"
 
 namespace {
@@ -280,11 +281,20 @@ public:
         ::PostMessageW(focus, WM_KEYDOWN, vk, 1);
         ::PostMessageW(focus, WM_KEYUP, vk, 0xC0000001);
     }
-    void Click(HWND top, int id) { ::SendMessageW(Control(top, id), BM_CLICK, 0, 0); }
+    // A click as a person's: a hidden or disabled control takes none, and the case fails.
+    void Click(HWND top, int id) {
+        Expect(KvTest::Click(Control(top, id)), "control " + std::to_string(id) + " refused the click");
+    }
     void Click(int id) { Click(m_wizard, id); }
     // A click whose handler runs a modal dialog: posted, so the driver is not held until it ends.
-    void ClickAsync(int id) { ::PostMessageW(Control(id), BM_CLICK, 0, 0); }
-    bool Enabled(int id) { return ::IsWindowEnabled(Control(id)) != FALSE; }
+    void ClickAsync(int id) {
+        HWND h = Control(id);
+        if (KvTest::Visible(h) && KvTest::Enabled(h))
+            ::PostMessageW(h, BM_CLICK, 0, 0);
+        else
+            Fail("control " + std::to_string(id) + " refused the click");
+    }
+    bool Enabled(int id) { return KvTest::Enabled(Control(id)); }
     void Expect(bool ok, const std::string& what) {
         if (!ok)
             Fail(what);

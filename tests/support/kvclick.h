@@ -10,26 +10,24 @@ namespace KvTest {
 
 // Whether the control is shown: its own style, as a dialog being scripted before it is on the
 // screen has its controls marked visible while the dialog itself is not yet shown.
-inline bool Visible(HWND dialog, int id) {
-    HWND h = ::GetDlgItem(dialog, id);
-    return h && (::GetWindowLongW(h, GWL_STYLE) & WS_VISIBLE) != 0;
-}
+inline bool Visible(HWND control) { return control && (::GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0; }
+inline bool Visible(HWND dialog, int id) { return Visible(::GetDlgItem(dialog, id)); }
 
-inline bool Enabled(HWND dialog, int id) {
-    HWND h = ::GetDlgItem(dialog, id);
-    return h && ::IsWindowEnabled(h) != FALSE;
-}
+inline bool Enabled(HWND control) { return control && ::IsWindowEnabled(control) != FALSE; }
+inline bool Enabled(HWND dialog, int id) { return Enabled(::GetDlgItem(dialog, id)); }
 
 // Clicks the control as a person does (a check box flips, a radio button takes the check, the
 // dialog hears the click); false, and nothing happens, when it is missing, hidden or disabled.
-inline bool Click(HWND dialog, int id) {
-    if (!Visible(dialog, id) || !Enabled(dialog, id))
+inline bool Click(HWND control) {
+    if (!Visible(control) || !Enabled(control))
         return false;
-    ::SendMessageW(::GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+    ::SendMessageW(control, BM_CLICK, 0, 0);
     return true;
 }
+inline bool Click(HWND dialog, int id) { return Click(::GetDlgItem(dialog, id)); }
 
-// Types the text into an edit, replacing what it held (the edit tells the dialog it changed).
+// Types the text into an edit, replacing what it held (the edit tells the dialog it changed);
+// false, and nothing happens, when the edit is missing, hidden or disabled.
 inline bool Type(HWND dialog, int id, const std::wstring& text) {
     if (!Visible(dialog, id) || !Enabled(dialog, id))
         return false;
