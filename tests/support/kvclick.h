@@ -57,4 +57,13 @@ inline void Pump() {
     }
 }
 
+// Keeps the thread's windows answering for the interval (they paint, their timers fire).
+inline void PumpFor(DWORD ms) {
+    const DWORD end = ::GetTickCount() + ms;
+    do {
+        Pump();
+        ::Sleep(10);
+    } while ((LONG)(end - ::GetTickCount()) > 0);
+}
+
 } // namespace KvTest
