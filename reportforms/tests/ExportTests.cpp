@@ -34,13 +34,7 @@ std::string Utf8(const std::wstring& s) {
     return out;
 }
 
-void WriteBytes(const std::wstring& path, const std::string& bytes) {
-    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    DWORD put = 0;
-    ::WriteFile(h, bytes.data(), (DWORD)bytes.size(), &put, nullptr);
-    ::CloseHandle(h);
-}
+using KvTest::WriteBytes;
 
 bool FileExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
