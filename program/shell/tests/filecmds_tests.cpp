@@ -669,11 +669,11 @@ TEST_F(DialogFixture, PickersStartInTheRememberedFolderAndAnExistingFileIsAskedA
         std::wstring typed = L"D:\\elsewhere\\typed.xml", shownAfterCancel, shownAfterPick;
         EXPECT_EQ(IDOK, c.run(*this, [&](KvUi::CDialog& d) {
             d.SetDlgItemText(c.pathId, typed);
-            ::SendMessageW(d.m_hWnd, WM_COMMAND, MAKEWPARAM(c.browseId, BN_CLICKED), 0);
+            EXPECT_TRUE(Click(d, c.browseId));
             shownAfterCancel = d.GetDlgItemText(c.pathId);
-            ::SendMessageW(d.m_hWnd, WM_COMMAND, MAKEWPARAM(c.browseId, BN_CLICKED), 0);
+            EXPECT_TRUE(Click(d, c.browseId));
             shownAfterPick = d.GetDlgItemText(c.pathId);
-            ::SendMessageW(d.m_hWnd, WM_COMMAND, IDOK, 0);
+            EXPECT_TRUE(Click(d, IDOK));
             if (!d.IsEnded())
                 d.EndDialog(IDCANCEL);
         }));

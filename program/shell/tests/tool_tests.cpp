@@ -117,7 +117,7 @@ struct ToolFixture : ::testing::Test {
                     listed->push_back(d.m_wndList.GetText(i));
             }
             ::CheckDlgButton(d.m_hWnd, IDC_DEPENDS_EXECUTABLE, mark ? BST_CHECKED : BST_UNCHECKED);
-            d.SendMessage(WM_COMMAND, add ? IDOK : IDCANCEL, 0);
+            EXPECT_TRUE(KvTest::Click(d, add ? IDOK : IDCANCEL));
         });
     }
 };
@@ -516,7 +516,7 @@ TEST_F(ToolFixture, SettingsOkSwitchesTheGridOfEveryListAndCancelChangesNothing)
             dlg.m_pages[2].EditItem(0);
             dlg.m_pages[2].SetEditorChoice(theApp.m_bGrid ? 1 : 0);
             dlg.m_pages[2].EndEditItem(TRUE);
-            d.SendMessage(WM_COMMAND, MAKEWPARAM(step.button, BN_CLICKED), (LPARAM)d.GetDlgItem(step.button));
+            EXPECT_TRUE(KvTest::Click(d, step.button));
         });
         frame->SendMessage(WM_COMMAND, ID_TOOLS_SETTINGS, 0);
         EXPECT_EQ(step.grid, theApp.m_bGrid);
