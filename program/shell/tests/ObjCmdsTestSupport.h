@@ -9,6 +9,7 @@
 #include "AppStoreHost.h"
 #include "DaVIdevaRez.h"
 #include "DiskQuery.h"
+#include "FrameTestSupport.h"
 #include "IChList.h"
 #include "MainFrm.h"
 #include "kvclick.h"
@@ -174,9 +175,8 @@ public:
     CObjFrame() { m_bAutoDelete = FALSE; }
 };
 
-struct FrameFixture : ::testing::Test {
+struct FrameFixture : ::testing::Test, KvFrameTest::CFrameHolder<CObjFrame> {
     KvTest::CScopedPresenter p;
-    CObjFrame* frame = nullptr;
     std::function<int(wchar_t)> oldLocal;
 
     void SetUp() override {
@@ -184,26 +184,22 @@ struct FrameFixture : ::testing::Test {
         theApp.m_bExeByExten = 1;
         theApp.m_strExeExtensions = dlgResourceDefaultExtensions();
         oldLocal = SetLocalHardDiskAnswer([](wchar_t d) { return d == L'C' || d == L'c' ? 1 : 0; });
-        frame = new CObjFrame;
-        ASSERT_TRUE(frame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW));
-        frame->ShowWindow(SW_SHOWNOACTIVATE);
-        Pump();
+        ASSERT_NO_FATAL_FAILURE(OpenFrame());
         frame->m_Model.NewModel(1, JobSecondEdition);
         frame->m_nCurrentCategory = -1;
         Send(ID_CATEGORY_SUBJECTS);
     }
     void TearDown() override {
-        frame->m_Model.m_bModified = 0;
         theApp.m_nConfirmation = 0;
-        frame->DestroyWindow();
-        delete frame;
-        Pump();
+        CloseFrame();
         SetLocalHardDiskAnswer(oldLocal);
     }
     static std::wstring dlgResourceDefaultExtensions();
     CIChDataModel& Model() { return frame->m_Model; }
     CIChModelView& Tree() { return frame->GetTree(); }
-    void Send(UINT id) { frame->SendMessage(WM_COMMAND, id, 0); }
+    // The frame's command state, and a dialog control's as the kit reads it.
+    using CFrameHolder::Enabled;
+    static bool Enabled(HWND dialog, int id) { return KvTest::Enabled(dialog, id); }
     void Category(UINT id) {
         if ((int)id == frame->m_nCurrentCategory)
             frame->m_nCurrentCategory = -1;
