@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "KvReportForms.h"
+#include "kvclick.h"
 #include "kvtest.h"
 
 namespace {
@@ -33,13 +34,7 @@ std::string Utf8(const std::wstring& s) {
     return out;
 }
 
-void WriteBytes(const std::wstring& path, const std::string& bytes) {
-    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    DWORD put = 0;
-    ::WriteFile(h, bytes.data(), (DWORD)bytes.size(), &put, nullptr);
-    ::CloseHandle(h);
-}
+using KvTest::WriteBytes;
 
 bool FileExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -280,11 +275,20 @@ public:
         ::PostMessageW(focus, WM_KEYDOWN, vk, 1);
         ::PostMessageW(focus, WM_KEYUP, vk, 0xC0000001);
     }
-    void Click(HWND top, int id) { ::SendMessageW(Control(top, id), BM_CLICK, 0, 0); }
+    // A click as a person's: a hidden or disabled control takes none, and the case fails.
+    void Click(HWND top, int id) {
+        Expect(KvTest::Click(Control(top, id)), "control " + std::to_string(id) + " refused the click");
+    }
     void Click(int id) { Click(m_wizard, id); }
     // A click whose handler runs a modal dialog: posted, so the driver is not held until it ends.
-    void ClickAsync(int id) { ::PostMessageW(Control(id), BM_CLICK, 0, 0); }
-    bool Enabled(int id) { return ::IsWindowEnabled(Control(id)) != FALSE; }
+    void ClickAsync(int id) {
+        HWND h = Control(id);
+        if (KvTest::Visible(h) && KvTest::Enabled(h))
+            ::PostMessageW(h, BM_CLICK, 0, 0);
+        else
+            Fail("control " + std::to_string(id) + " refused the click");
+    }
+    bool Enabled(int id) { return KvTest::Enabled(Control(id)); }
     void Expect(bool ok, const std::string& what) {
         if (!ok)
             Fail(what);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "PathEdit.h"
+#include "kvclick.h"
 #include "kvpresenter.h"
 #include "WizardPages.h"
 #include "reportforms_ids.h"
@@ -212,8 +213,7 @@ TEST_F(FilePageTest, CompletedPathGoesToTheDocumentsFolder) {
 TEST_F(FilePageTest, BrowseAsksForAFileToSaveAndTakesIt) {
     KvTest::CScopedPresenter ps;
     ps.QueueFiles({L"C:\\chosen\\file.rtf"});
-    ::SendMessageW(m_page.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_BROWSE, BN_CLICKED),
-                   (LPARAM)m_page.GetDlgItem(IDC_BROWSE));
+    EXPECT_TRUE(KvTest::Click(m_page, IDC_BROWSE));
     PumpWaitingMessages();
     EXPECT_EQ(L"C:\\chosen\\file.rtf", Field());
     EXPECT_EQ(L"C:\\chosen\\file.rtf", m_page.m_strPath);
@@ -224,8 +224,7 @@ TEST_F(FilePageTest, BrowseAsksForAFileToSaveAndTakesIt) {
     EXPECT_EQ(std::wstring(L"Текстовый документ (*.rtf)\0*.rtf\0All Files (*.*)\0*.*\0\0", 54), questions[0].filter);
     EXPECT_TRUE(questions[0].initialPath.empty());
     // Cancelled: the path stays.
-    ::SendMessageW(m_page.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_BROWSE, BN_CLICKED),
-                   (LPARAM)m_page.GetDlgItem(IDC_BROWSE));
+    EXPECT_TRUE(KvTest::Click(m_page, IDC_BROWSE));
     EXPECT_EQ(L"C:\\chosen\\file.rtf", m_page.m_strPath);
 }
 

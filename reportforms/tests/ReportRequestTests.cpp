@@ -20,14 +20,7 @@ std::wstring Env(const wchar_t* name) {
 }
 
 using KvTest::ReadBytes;
-
-void WriteBytes(const std::wstring& path, const std::string& bytes) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    DWORD put = 0;
-    WriteFile(h, bytes.data(), (DWORD)bytes.size(), &put, nullptr);
-    CloseHandle(h);
-}
+using KvTest::WriteBytes;
 
 class RequestTest : public ::testing::Test {
 protected:

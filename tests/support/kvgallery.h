@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <wincodec.h>
 
+#include "kvclick.h"
+
 #include <string>
 
 namespace KvGallery {
@@ -81,18 +83,7 @@ inline HRESULT SaveWindow(HWND h, const std::wstring& path) {
     return hr;
 }
 
-// Runs the thread's messages for a while (the windows paint).
-inline void PumpFor(DWORD ms) {
-    DWORD end = ::GetTickCount() + ms;
-    MSG m;
-    do {
-        while (::PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&m);
-            ::DispatchMessageW(&m);
-        }
-        ::Sleep(10);
-    } while ((LONG)(end - ::GetTickCount()) > 0);
-}
+using KvTest::PumpFor;
 
 // A top-level window brought to the top at (20, 20), painted, and saved as a PNG file.
 inline HRESULT ShootTop(HWND top, const std::wstring& png) {

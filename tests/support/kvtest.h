@@ -52,6 +52,16 @@ inline std::string ReadBytes(const std::wstring& path) {
     return out;
 }
 
+// Writes the bytes as the whole content of the file, replacing what it held.
+inline void WriteBytes(const std::wstring& path, const std::string& bytes) {
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h) << "cannot write the file";
+    DWORD written = 0;
+    const BOOL ok = bytes.empty() || WriteFile(h, bytes.data(), (DWORD)bytes.size(), &written, nullptr);
+    CloseHandle(h);
+    ASSERT_TRUE(ok && written == bytes.size()) << "the file was not written whole";
+}
+
 // The test's own scratch folder (KV_TEST_TMP, else the temporary folder), without a trailing
 // backslash; created when missing.
 inline std::wstring TestTmp() {

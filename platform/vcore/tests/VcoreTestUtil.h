@@ -26,16 +26,8 @@ inline std::wstring ScratchDir(const std::wstring& name) {
 
 inline std::string Narrow(const std::wstring& s) { return as_string(s, CP_ACP); }
 
-inline void WriteBytes(const std::wstring& path, const std::string& bytes) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    DWORD n = 0;
-    if (!bytes.empty())
-        WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
-    CloseHandle(h);
-}
-
 using KvTest::ReadBytes;
+using KvTest::WriteBytes;
 
 inline std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> out;

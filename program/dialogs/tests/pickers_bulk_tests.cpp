@@ -3,6 +3,7 @@
 // table, a disk image, the live registry.
 #include <gtest/gtest.h>
 
+#include "kvclick.h"
 #include "kvpresenter.h"
 #include "pickers_fixtures.h"
 
@@ -29,9 +30,9 @@ namespace {
 
 const int g_init = (::InitCommonControls(), 0);
 
-bool Enabled(CDialog& d, int id) { return ::IsWindowEnabled(d.GetDlgItem(id)) != 0; }
-bool Visible(CDialog& d, int id) { return (::GetWindowLongW(d.GetDlgItem(id), GWL_STYLE) & WS_VISIBLE) != 0; }
-void Click(CDialog& d, int id) { ::SendMessageW(d.GetDlgItem(id), BM_CLICK, 0, 0); }
+using KvTest::Click;
+using KvTest::Enabled;
+using KvTest::Visible;
 
 std::vector<std::wstring> Kinds(CDialog& d) {
     std::vector<std::wstring> out;
@@ -266,14 +267,14 @@ TEST(BulkCreation, OkKeepsTheFilterLinesOfTheProfileWhereTheyWereNotShown) {
             HTREEITEM hkcu = r.FindChild(r.GetRootItem(), L"HKEY_CURRENT_USER");
             r.GetTree().Expand(hkcu, TVE_EXPAND);
             r.GetTree().SelectItem(r.FindChild(hkcu, L"Software"));
-            ::SendMessageW(r.m_hWnd, WM_COMMAND, IDOK, 0);
+            EXPECT_TRUE(Click(r, IDOK));
         });
         presenter.OnDialog<dlgBrowseDiskSector>(IDD_BROWSE_DISK_SECTOR, [](dlgBrowseDiskSector& s) {
             ::ShowWindow(s.m_hWnd, SW_SHOW);
             CTreeCtrlEx& tree = s.GetTree();
             tree.SelectItem(Child(tree, Child(tree, nullptr, L"PhysicalDrive1"), L"MBR"));
             PressSpace(tree);
-            ::SendMessageW(s.m_hWnd, WM_COMMAND, IDOK, 0);
+            EXPECT_TRUE(Click(s, IDOK));
         });
         presenter.OnDialog<dlgBrowseDevice>(IDD_BROWSE_DEVICE, [](dlgBrowseDevice& b) {
             ::ShowWindow(b.m_hWnd, SW_SHOW);
@@ -285,7 +286,7 @@ TEST(BulkCreation, OkKeepsTheFilterLinesOfTheProfileWhereTheyWereNotShown) {
             ASSERT_NE(nullptr, first);
             b.GetTree().SelectItem(first);
             PressSpace(b.GetTree());
-            ::SendMessageW(b.m_hWnd, WM_COMMAND, IDOK, 0);
+            EXPECT_TRUE(Click(b, IDOK));
         });
         RunBulk(selector, presenter, [&](dlgAddResources& d) {
             if (selector == 0)
@@ -306,7 +307,7 @@ TEST(BulkCreation, RegistryKeyFromThePicker) {
         HTREEITEM hkcu = r.FindChild(r.GetRootItem(), L"HKEY_CURRENT_USER");
         r.GetTree().Expand(hkcu, TVE_EXPAND);
         r.GetTree().SelectItem(r.FindChild(hkcu, L"Software"));
-        ::SendMessageW(r.m_hWnd, WM_COMMAND, IDOK, 0);
+        EXPECT_TRUE(Click(r, IDOK));
     });
     RunBulk(
         1, presenter,
@@ -430,7 +431,7 @@ TEST(BulkToStore, WineSmbiosTableByClickAndFieldBySpaceGoIntoTheBoardList) {
         ClickStateImage(tree, table);
         tableName = tree.GetItemText(table);
         EXPECT_TRUE(::IsWindowEnabled(b.GetDlgItem(IDOK)));
-        ::SendMessageW(b.m_hWnd, WM_COMMAND, IDOK, 0);
+        EXPECT_TRUE(Click(b, IDOK));
     };
     presenter.OnDialog<dlgBrowseDevice>(IDD_BROWSE_DEVICE, [&](dlgBrowseDevice& b) {
         pick(b);
@@ -503,7 +504,7 @@ TEST(BulkToStore, SectorOfADiskImageGivesItsParametersAndItsLine) {
         HTREEITEM inner = Child(tree, Child(tree, disk, L"Extended"), L"Extended");
         tree.SelectItem(Child(tree, inner, L"EBR 2"));
         PressSpace(tree);
-        ::SendMessageW(s.m_hWnd, WM_COMMAND, IDOK, 0);
+        EXPECT_TRUE(Click(s, IDOK));
     });
     CIChDataModel model;
     RunBulk(
@@ -561,7 +562,7 @@ TEST(BulkToStore, RegistryDefaultValueThroughTheTokenIntoTheBoardList) {
                 r.GetTree().Expand(cur, TVE_EXPAND);
             }
             r.GetTree().SelectItem(r.FindChild(cur, L"(Default)"));
-            ::SendMessageW(r.m_hWnd, WM_COMMAND, IDOK, 0);
+            EXPECT_TRUE(Click(r, IDOK));
         });
         dlgBrowseRegistry dlg(nullptr, L"Выбор переменной реестра", 1, &path);
         ASSERT_EQ(IDOK, dlg.DoModal());
@@ -637,7 +638,7 @@ TEST(BulkToStore, ResourceDialogTakesARegistryValueFromThePicker) {
             }
             if (cur)
                 b.GetTree().SelectItem(b.FindChild(cur, L"(Default)"));
-            ::SendMessageW(b.m_hWnd, WM_COMMAND, IDOK, 0);
+            EXPECT_TRUE(Click(b, IDOK));
             if (!b.IsEnded())
                 b.EndDialog(IDCANCEL);
         });
@@ -720,14 +721,14 @@ TEST(BulkToStore, ResourceDialogTakesASectorAndAHardwareEntryFromThePickers) {
         presenter.OnDialog<dlgBrowseDiskSector>(IDD_BROWSE_DISK_SECTOR, [](dlgBrowseDiskSector& s) {
             CTreeCtrlEx& tree = s.GetTree();
             tree.SelectItem(Child(tree, Child(tree, nullptr, L"PhysicalDrive1"), L"MBR"));
-            ::SendMessageW(s.m_hWnd, WM_COMMAND, IDOK, 0);
+            EXPECT_TRUE(Click(s, IDOK));
         });
         presenter.OnDialog<dlgBrowseDevice>(IDD_BROWSE_DEVICE, [&](dlgBrowseDevice& b) {
             b.ForEachItem([&](HTREEITEM h) {
                 if (b.GetItemPath(h) == c.path)
                     b.GetTree().SelectItem(h);
             });
-            ::SendMessageW(b.m_hWnd, WM_COMMAND, IDOK, 0);
+            EXPECT_TRUE(Click(b, IDOK));
         });
         auto* r = static_cast<CIChResorce*>(model.CreateNode(NodeTypeResource));
         r->m_Id = model.TakeNextId(NodeTypeResource);

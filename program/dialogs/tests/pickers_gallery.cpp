@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "kvgallery.h"
+#include "kvclick.h"
 #include "kvpresenter.h"
 #include "pickers_fixtures.h"
 
@@ -20,13 +21,7 @@ namespace {
 
 const int g_init = (::InitCommonControls(), ::CoInitialize(nullptr), 0);
 
-void Pump(DWORD ms) {
-    DWORD end = ::GetTickCount() + ms;
-    do {
-        PumpWaitingMessages();
-        ::Sleep(10);
-    } while ((LONG)(end - ::GetTickCount()) > 0);
-}
+using KvTest::PumpFor;
 
 SIZE WindowSize(HWND h) {
     RECT rc;
@@ -37,7 +32,7 @@ SIZE WindowSize(HWND h) {
 void Shoot(HWND h, const std::wstring& name) {
     ::SetWindowPos(h, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
     ::RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
-    Pump(300);
+    PumpFor(300);
     std::wstring folder = KvGallery::Folder();
     ASSERT_FALSE(folder.empty()) << "KV_GALLERY_DIR is not set";
     std::wstring png = folder + L"\\" + name + L".png";

@@ -6,6 +6,7 @@
 
 #include "FakeInstaller.h"
 #include "GenTestSupport.h"
+#include "kvclick.h"
 #include "kvtest.h"
 #include "msitasks_ids.h"
 
@@ -67,7 +68,7 @@ protected:
                 if (names.count(seen.listed[i]))
                     ::SendMessageW(list, LB_SETSEL, TRUE, (LPARAM)i);
             ::SendMessageW(d.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_INSTTASK_PROGRAMS, LBN_SELCHANGE), (LPARAM)list);
-            ::SendMessageW(d.m_hWnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)d.GetDlgItem(IDOK));
+            KvTest::Click(d, IDOK);
             EndIfOpen(d);
         });
     }

@@ -3,6 +3,7 @@
 #include "FakeInstaller.h"
 #include "GenTestSupport.h"
 
+#include "kvclick.h"
 #include "msitasks_ids.h"
 
 #include <commctrl.h>
@@ -20,7 +21,7 @@ void Select(KvUi::CDialog& d, int index, bool on) {
     Command(d, IDC_INSTTASK_PROGRAMS, LBN_SELCHANGE);
 }
 
-bool Enabled(KvUi::CDialog& d, int id) { return ::IsWindowEnabled(d.GetDlgItem(id)) != 0; }
+using KvTest::Enabled;
 bool Checked(KvUi::CDialog& d, int id) { return ::IsDlgButtonChecked(d.m_hWnd, id) == BST_CHECKED; }
 
 std::wstring ItemText(KvUi::CDialog& d, int index) {
@@ -55,12 +56,12 @@ TEST(ChooseDialog, TheChosenProductStaysEvenWhenAnotherHasItsName) {
         EXPECT_TRUE(Checked(d, IDC_INSTTASK_MARK_EXEC));
         EXPECT_TRUE(Enabled(d, IDC_INSTTASK_EXTENSIONS));
         // Everything, then everything off again, then the second "Same" alone.
-        ::CheckDlgButton(d.m_hWnd, IDC_INSTTASK_SELECT_ALL, BST_CHECKED);
-        Command(d, IDC_INSTTASK_SELECT_ALL, BN_CLICKED);
+        EXPECT_FALSE(Checked(d, IDC_INSTTASK_SELECT_ALL));
+        EXPECT_TRUE(KvTest::Click(d, IDC_INSTTASK_SELECT_ALL));
         EXPECT_EQ(3, (int)::SendDlgItemMessageW(d.m_hWnd, IDC_INSTTASK_PROGRAMS, LB_GETSELCOUNT, 0, 0));
         EXPECT_TRUE(Enabled(d, IDOK));
-        ::CheckDlgButton(d.m_hWnd, IDC_INSTTASK_SELECT_ALL, BST_UNCHECKED);
-        Command(d, IDC_INSTTASK_SELECT_ALL, BN_CLICKED);
+        EXPECT_TRUE(KvTest::Click(d, IDC_INSTTASK_SELECT_ALL));
+        EXPECT_FALSE(Checked(d, IDC_INSTTASK_SELECT_ALL));
         EXPECT_FALSE(Enabled(d, IDOK));
         for (int i : {0, 1, 2})
             Select(d, i, true);
@@ -68,11 +69,11 @@ TEST(ChooseDialog, TheChosenProductStaysEvenWhenAnotherHasItsName) {
         Select(d, 0, false);
         Select(d, 1, false);
         EXPECT_FALSE(Checked(d, IDC_INSTTASK_SELECT_ALL));
-        ::CheckDlgButton(d.m_hWnd, IDC_INSTTASK_IGNORE_REG, BST_UNCHECKED);
-        Command(d, IDC_INSTTASK_IGNORE_REG, BN_CLICKED);
+        if (Checked(d, IDC_INSTTASK_IGNORE_REG))
+            EXPECT_TRUE(KvTest::Click(d, IDC_INSTTASK_IGNORE_REG));
         ::CheckDlgButton(d.m_hWnd, IDC_INSTTASK_PATHS_TO_VARS, BST_CHECKED);
         ::SetDlgItemTextW(d.m_hWnd, IDC_INSTTASK_EXTENSIONS, L".exe; .cpl");
-        Command(d, IDOK, BN_CLICKED);
+        EXPECT_TRUE(KvTest::Click(d, IDOK));
     });
     dlgChooseInstTask dlg(main.m_hWnd, 0, &products, &shortcuts, settings);
     ASSERT_EQ(IDOK, dlg.DoModal());
@@ -114,7 +115,7 @@ TEST(ChooseDialog, ShortcutSourceForcesItsOptionsAndTheDependenciesSetting) {
         EXPECT_FALSE(Enabled(d, IDC_INSTTASK_ADD_DEPENDS));
         EXPECT_FALSE(Enabled(d, IDOK));
         Select(d, 1, true);
-        Command(d, IDOK, BN_CLICKED);
+        EXPECT_TRUE(KvTest::Click(d, IDOK));
     });
     dlgChooseInstTask dlg(main.m_hWnd, 0, &products, &shortcuts, settings);
     ASSERT_EQ(IDOK, dlg.DoModal());
@@ -152,7 +153,7 @@ TEST(ProgressDialog, OperationsSetTheBarsAndTextsAndStopSetsTheFlag) {
     ::GetDlgItemTextW(dlg.m_hWnd, IDC_INSTTASK_RES_TEXT, text, 256);
     EXPECT_STREQ(L"C:\\Program Files\\Program\\a.exe", text);
     ::ShowWindow(dlg.m_hWnd, SW_SHOW);
-    ::SendMessageW(dlg.m_hWnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    EXPECT_TRUE(KvTest::Click(dlg, IDCANCEL));
     EXPECT_EQ(1, abort);
     EXPECT_FALSE(::IsWindowVisible(dlg.m_hWnd));
     EXPECT_TRUE(::IsWindow(dlg.m_hWnd)); // hidden, not destroyed

@@ -36,8 +36,8 @@ CInstalledProductList Installed() {
 using OsTest::Click;
 
 bool Checked(KvUi::CDialog& d, int id) { return ::IsDlgButtonChecked(d.m_hWnd, id) == BST_CHECKED; }
-bool Enabled(KvUi::CDialog& d, int id) { return ::IsWindowEnabled(d.GetDlgItem(id)) != FALSE; }
-bool Visible(KvUi::CDialog& d, int id) { return (::GetWindowLongW(d.GetDlgItem(id), GWL_STYLE) & WS_VISIBLE) != 0; }
+using KvTest::Enabled;
+using KvTest::Visible;
 
 std::vector<std::wstring> ListTexts(KvUi::CDialog& d) {
     std::vector<std::wstring> texts;
@@ -83,7 +83,7 @@ TEST(SetupDialog, DefaultsAndTheOkState) {
             Click(d, IDC_PREPARE_CLEAR);
             EXPECT_TRUE(Enabled(d, IDOK));
             checked = true;
-            d.SendMessage(WM_COMMAND, IDOK, 0);
+            EXPECT_TRUE(Click(d, IDOK));
         });
         dlgPrepareControl dlg(nullptr, updatePresent);
         EXPECT_EQ(IDOK, dlg.DoModal());
@@ -116,7 +116,7 @@ TEST(SetupDialog, ProgramsChosenWithoutTheHostSuitesClientAndForgottenByDefaults
         // Chosen again and confirmed.
         Click(d, IDC_PREPARE_ADD_PRODUCTS);
         Click(d, IDC_PREPARE_CHOSEN);
-        d.SendMessage(WM_COMMAND, IDOK, 0);
+        EXPECT_TRUE(Click(d, IDOK));
     });
     addonRuns = 0;
     dlgPrepareControl dlg(nullptr, 1);
@@ -127,7 +127,7 @@ TEST(SetupDialog, ProgramsChosenWithoutTheHostSuitesClientAndForgottenByDefaults
         offered = ListTexts(d);
         if (addonRuns == 2) {
             EXPECT_EQ(2, (int)::SendMessageW(d.GetDlgItem(IDC_ADDON_LIST), LB_GETSELCOUNT, 0, 0));
-            d.SendMessage(WM_COMMAND, IDCANCEL, 0);
+            EXPECT_TRUE(Click(d, IDCANCEL));
             return;
         }
         // Nothing selected (the first time, and after the defaults): OK greyed, Enter does not close.
@@ -137,7 +137,7 @@ TEST(SetupDialog, ProgramsChosenWithoutTheHostSuitesClientAndForgottenByDefaults
         Select(d, L"Beta Viewer");
         Select(d, L"Kavrel 5 Сервер");
         EXPECT_TRUE(Enabled(d, IDOK));
-        d.SendMessage(WM_COMMAND, IDOK, 0);
+        EXPECT_TRUE(Click(d, IDOK));
     });
     EXPECT_EQ(IDOK, dlg.DoModal());
     EXPECT_EQ(3, addonRuns);
@@ -156,7 +156,7 @@ TEST(SetupDialog, AddonDialogCannotBeConfirmedEmpty) {
         EXPECT_FALSE(Enabled(d, IDOK));
         d.SendMessage(WM_COMMAND, IDOK, 0);
         EXPECT_FALSE(d.IsEnded());
-        d.SendMessage(WM_COMMAND, IDCANCEL, 0);
+        EXPECT_TRUE(Click(d, IDCANCEL));
     });
     CInstalledProductList products = Installed();
     dlgAddonTask dlg(nullptr, &products, {});
@@ -172,10 +172,10 @@ TEST(SetupDialog, WindowsTaskKindChosenAndKeptOnCancel) {
         initial.push_back(Checked(d, IDC_MSWINDOWS_STARTUP) ? 2 : 1);
         if (step++ == 0) {
             Click(d, IDC_MSWINDOWS_STARTUP);
-            d.SendMessage(WM_COMMAND, IDOK, 0);
+            EXPECT_TRUE(Click(d, IDOK));
         } else {
             Click(d, IDC_MSWINDOWS_DEFAULT);
-            d.SendMessage(WM_COMMAND, IDCANCEL, 0);
+            EXPECT_TRUE(Click(d, IDCANCEL));
         }
     });
     ps.OnDialog(IDD_PREPARE_CONTROL, [&](KvUi::CDialog& d) {
@@ -185,7 +185,7 @@ TEST(SetupDialog, WindowsTaskKindChosenAndKeptOnCancel) {
         EXPECT_EQ(0, dlg.m_nWindowsVariant);
         Click(d, IDC_PREPARE_WINDOWS_SETUP);
         EXPECT_EQ(0, dlg.m_nWindowsVariant);
-        d.SendMessage(WM_COMMAND, IDOK, 0);
+        EXPECT_TRUE(Click(d, IDOK));
     });
     dlgPrepareControl dlg(nullptr, 1);
     EXPECT_EQ(IDOK, dlg.DoModal());

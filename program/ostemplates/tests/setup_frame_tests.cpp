@@ -120,11 +120,11 @@ void ScriptSetup(PresenterScope& ps, const SSetupAnswer& answer, std::vector<std
             ::SendMessageW(list, LB_SETSEL, TRUE, at);
             d.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_ADDON_LIST, LBN_SELCHANGE), (LPARAM)list);
         }
-        d.SendMessage(WM_COMMAND, IDOK, 0);
+        EXPECT_TRUE(Click(d, IDOK));
     });
     ps.OnDialog(IDD_MS_WINDOWS, [answer](KvUi::CDialog& d) {
         Click(d, answer.kind == 2 ? IDC_MSWINDOWS_STARTUP : IDC_MSWINDOWS_DEFAULT);
-        d.SendMessage(WM_COMMAND, IDOK, 0);
+        EXPECT_TRUE(Click(d, IDOK));
     });
     ps.OnDialog(IDD_PREPARE_CONTROL, [answer](KvUi::CDialog& d) {
         SetChecked(d, IDC_PREPARE_ADD_WINDOWS, answer.windows);
@@ -137,7 +137,7 @@ void ScriptSetup(PresenterScope& ps, const SSetupAnswer& answer, std::vector<std
             swprintf(expected, 32, L"%d выбрано", (int)answer.programs.size());
             EXPECT_EQ(expected, d.GetDlgItemText(IDC_PREPARE_CHOSEN));
         }
-        d.SendMessage(WM_COMMAND, answer.button, 0);
+        EXPECT_TRUE(Click(d, answer.button));
     });
 }
 

@@ -9,6 +9,7 @@
 #include "DiskQuery.h"
 #include "IChDataModel.h"
 #include "MainFrm.h"
+#include "kvcmdui.h"
 #include "resource.h"
 #include "../../views/tests/ViewsTestSupport.h"
 
@@ -112,12 +113,7 @@ struct CFrameHolder {
         Pump();
     }
     void Send(UINT id) { frame->SendMessage(WM_COMMAND, id, 0); }
-    bool Enabled(UINT id) {
-        KvUi::CCmdUI ui;
-        ui.m_nID = id;
-        ui.DoUpdate(frame, TRUE);
-        return ui.m_bEnabled != FALSE;
-    }
+    bool Enabled(UINT id) { return KvTest::CommandEnabled(frame, id); }
 };
 
 } // namespace KvFrameTest

@@ -9,8 +9,10 @@
 #include "AppStoreHost.h"
 #include "DaVIdevaRez.h"
 #include "DiskQuery.h"
+#include "FrameTestSupport.h"
 #include "IChList.h"
 #include "MainFrm.h"
+#include "kvclick.h"
 #include "kvpresenter.h"
 #include "resource.h"
 #include "../../views/tests/ViewsTestSupport.h"
@@ -27,35 +29,15 @@ namespace ObjCmdsTest {
 
 // ---- dialog steps ---------------------------------------------------------------------------------
 
-// Clicks a button of the dialog as the user does; false (nothing happens) when it is hidden or
-// disabled.
-// (A scripted dialog is not on the screen yet: visible means the control's own style.)
-inline bool Visible(KvUi::CWnd& dlg, int id) {
-    return (::GetWindowLongW(dlg.GetDlgItem(id), GWL_STYLE) & WS_VISIBLE) != 0;
-}
-inline bool Click(KvUi::CWnd& dlg, int id) {
-    HWND h = dlg.GetDlgItem(id);
-    if (!h || !Visible(dlg, id) || !::IsWindowEnabled(h))
-        return false;
-    ::SendMessageW(h, BM_CLICK, 0, 0);
-    return true;
-}
-inline bool Enabled(KvUi::CWnd& dlg, int id) { return ::IsWindowEnabled(dlg.GetDlgItem(id)) != FALSE; }
+// The kit's steps: a hidden or disabled control refuses a click, typing and a choice.
+using KvTest::Choose;
+using KvTest::Click;
+using KvTest::Enabled;
+using KvTest::Type;
+using KvTest::Visible;
 inline bool Checked(KvUi::CWnd& dlg, int id) { return ::IsDlgButtonChecked(dlg.m_hWnd, id) == BST_CHECKED; }
 inline bool ReadOnly(KvUi::CWnd& dlg, int id) {
     return (::GetWindowLongW(dlg.GetDlgItem(id), GWL_STYLE) & ES_READONLY) != 0;
-}
-// Types the text into an edit (the edit tells the dialog it changed).
-inline void Type(KvUi::CWnd& dlg, int id, const std::wstring& text) { dlg.SetDlgItemText(id, text); }
-// Chooses an entry of a drop-down list by its text; false when there is none.
-inline bool Choose(KvUi::CWnd& dlg, int id, const std::wstring& text) {
-    HWND h = dlg.GetDlgItem(id);
-    int i = (int)::SendMessageW(h, CB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)text.c_str());
-    if (i < 0)
-        return false;
-    ::SendMessageW(h, CB_SETCURSEL, i, 0);
-    ::SendMessageW(dlg.m_hWnd, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), (LPARAM)h);
-    return true;
 }
 inline std::vector<std::wstring> Entries(KvUi::CWnd& dlg, int id, bool listBox = false) {
     HWND h = dlg.GetDlgItem(id);
@@ -193,9 +175,8 @@ public:
     CObjFrame() { m_bAutoDelete = FALSE; }
 };
 
-struct FrameFixture : ::testing::Test {
+struct FrameFixture : ::testing::Test, KvFrameTest::CFrameHolder<CObjFrame> {
     KvTest::CScopedPresenter p;
-    CObjFrame* frame = nullptr;
     std::function<int(wchar_t)> oldLocal;
 
     void SetUp() override {
@@ -203,26 +184,22 @@ struct FrameFixture : ::testing::Test {
         theApp.m_bExeByExten = 1;
         theApp.m_strExeExtensions = dlgResourceDefaultExtensions();
         oldLocal = SetLocalHardDiskAnswer([](wchar_t d) { return d == L'C' || d == L'c' ? 1 : 0; });
-        frame = new CObjFrame;
-        ASSERT_TRUE(frame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW));
-        frame->ShowWindow(SW_SHOWNOACTIVATE);
-        Pump();
+        ASSERT_NO_FATAL_FAILURE(OpenFrame());
         frame->m_Model.NewModel(1, JobSecondEdition);
         frame->m_nCurrentCategory = -1;
         Send(ID_CATEGORY_SUBJECTS);
     }
     void TearDown() override {
-        frame->m_Model.m_bModified = 0;
         theApp.m_nConfirmation = 0;
-        frame->DestroyWindow();
-        delete frame;
-        Pump();
+        CloseFrame();
         SetLocalHardDiskAnswer(oldLocal);
     }
     static std::wstring dlgResourceDefaultExtensions();
     CIChDataModel& Model() { return frame->m_Model; }
     CIChModelView& Tree() { return frame->GetTree(); }
-    void Send(UINT id) { frame->SendMessage(WM_COMMAND, id, 0); }
+    // The frame's command state, and a dialog control's as the kit reads it.
+    using CFrameHolder::Enabled;
+    static bool Enabled(HWND dialog, int id) { return KvTest::Enabled(dialog, id); }
     void Category(UINT id) {
         if ((int)id == frame->m_nCurrentCategory)
             frame->m_nCurrentCategory = -1;

@@ -99,8 +99,7 @@ struct Exchange : FrameFixture {
     CIChTask* task = nullptr;
 
     void SetUp() override {
-        FrameFixture::SetUp();
-        theApp.m_pMainWnd = frame;
+        FrameFixture::SetUp(); // the frame is the program's main window
         // Two groups of the task share a resource; a registry group stands apart.
         app = AddFile(files.Path(L"app.exe"));
         tool = AddFile(files.Path(L"tool.DLL"));
@@ -126,7 +125,6 @@ struct Exchange : FrameFixture {
     void TearDown() override {
         SetSecurityLogReader(nullptr);
         g_logFrame = nullptr;
-        theApp.m_pMainWnd = nullptr;
         FrameFixture::TearDown();
     }
     // The file read back into a fresh model (every category), without the default job that the

@@ -12,6 +12,7 @@
 #include "dlgException.h"
 #include "MainFrm.h"
 #include "ModelStore.h"
+#include "kvclick.h"
 #include "kvpresenter.h"
 #include "FrameTestSupport.h"
 #include "kvtest.h"
@@ -66,30 +67,15 @@ public:
     CFileFrame() { m_bAutoDelete = FALSE; }
 };
 
-std::wstring ScratchFolder(const wchar_t* name) {
-    wchar_t temp[MAX_PATH] = {};
-    ::GetTempPathW(MAX_PATH, temp);
-    std::wstring dir = std::wstring(temp) + name;
-    ::CreateDirectoryW(dir.c_str(), nullptr);
-    return dir;
-}
-
-void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
-    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, h);
-    DWORD written = 0;
-    ::WriteFile(h, bytes.data(), (DWORD)bytes.size(), &written, nullptr);
-    ::CloseHandle(h);
-}
+using KvTest::ScratchFolder;
+using KvTest::WriteBytes;
 
 // The name the export writes before it replaces the target.
 std::wstring SiblingTemp(const std::wstring& path) {
     return path + L"." + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
 }
 
-void Click(KvUi::CDialog& d, int id) {
-    ::SendMessageW(d.m_hWnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)d.GetDlgItem(id));
-}
+using KvTest::Click;
 
 // Top-level windows of this thread (or of the frame's) owned by the frame that are the wait dialog.
 HWND FindWaitDialog(HWND frame, DWORD thread = ::GetCurrentThreadId()) {
@@ -168,7 +154,7 @@ TEST_F(FileFixture, SaveWritesTheStoreAndBoardListsAndARestartLoadsTheSameModel)
     ::DeleteFileW(kStoreFile);
     const std::wstring dir = ScratchFolder(L"filecmds_save");
     const std::string content = "MZ file of the saved model";
-    WriteFileBytes(dir + L"\\a.exe", content);
+    WriteBytes(dir + L"\\a.exe", content);
     OpenFrame();
     BuildModel(dir + L"\\a.exe");
     EXPECT_TRUE(Enabled(ID_FILE_SAVE));
@@ -234,7 +220,7 @@ TEST_F(FileFixture, FirstStartWithoutAStoreGoesOnWithANewSecondEditionModel) {
 TEST_F(FileFixture, DamagedStoreIsReportedWithItsReasonAndNeverOverwritten) {
     PresenterScope ps;
     const std::string damaged = "<?xml version=\"1.0\"?><VarnoStore version=\"2\"><Items><Subject";
-    WriteFileBytes(kStoreFile, damaged);
+    WriteBytes(kStoreFile, damaged);
     OpenFrame();
     EXPECT_EQ(1, frame->m_bStoreExisted);
     ASSERT_EQ(1u, ps.Boxes().size());
@@ -324,7 +310,7 @@ TEST_F(FileFixture, EveryOperationRunsOnAWorkerOrInPlaceAndAnEscapedErrorIsItsRe
     OpenFrame();
     const std::wstring dir = ScratchFolder(L"filecmds_ops");
     const std::wstring file = dir + L"\\model.xml";
-    WriteFileBytes(dir + L"\\a.exe", "a");
+    WriteBytes(dir + L"\\a.exe", "a");
     RegisterInstalledComponents(TestComponents);
     const int kFailure = static_cast<int>(0x80041234);
 
@@ -719,7 +705,7 @@ TEST_F(DialogFixture, ExportChecksPlaceBareNamesAndReplaceOnlyOnTheUsersWord) {
     // export replaces it when its new content is complete).
     const std::wstring existing = dir + L"\\existing.xml";
     ::SetFileAttributesW(existing.c_str(), FILE_ATTRIBUTE_NORMAL); // as an earlier run may have left it
-    WriteFileBytes(existing, "old content");
+    WriteBytes(existing, "old content");
     ps.Clear();
     ps.QueueAnswer(IDNO);
     ps.QueueAnswer(IDYES);
@@ -774,7 +760,7 @@ TEST_F(DialogFixture, ExportChecksPlaceBareNamesAndReplaceOnlyOnTheUsersWord) {
 TEST_F(DialogFixture, PickersStartInTheRememberedFolderAndAnExistingFileIsAskedAboutOnce) {
     const std::wstring remembered = dir + L"\\";
     const std::wstring chosen = dir + L"\\picked.xml";
-    WriteFileBytes(chosen, "<Model version=\"1\"/>");
+    WriteBytes(chosen, "<Model version=\"1\"/>");
     struct Case {
         const wchar_t* what;
         std::function<INT_PTR(DialogFixture&, std::function<void(KvUi::CDialog&)>)> run;
@@ -807,11 +793,11 @@ TEST_F(DialogFixture, PickersStartInTheRememberedFolderAndAnExistingFileIsAskedA
         std::wstring typed = L"D:\\elsewhere\\typed.xml", shownAfterCancel, shownAfterPick;
         EXPECT_EQ(IDOK, c.run(*this, [&](KvUi::CDialog& d) {
             d.SetDlgItemText(c.pathId, typed);
-            ::SendMessageW(d.m_hWnd, WM_COMMAND, MAKEWPARAM(c.browseId, BN_CLICKED), 0);
+            EXPECT_TRUE(Click(d, c.browseId));
             shownAfterCancel = d.GetDlgItemText(c.pathId);
-            ::SendMessageW(d.m_hWnd, WM_COMMAND, MAKEWPARAM(c.browseId, BN_CLICKED), 0);
+            EXPECT_TRUE(Click(d, c.browseId));
             shownAfterPick = d.GetDlgItemText(c.pathId);
-            ::SendMessageW(d.m_hWnd, WM_COMMAND, IDOK, 0);
+            EXPECT_TRUE(Click(d, IDOK));
             if (!d.IsEnded())
                 d.EndDialog(IDCANCEL);
         }));
@@ -853,8 +839,8 @@ TEST_F(DialogFixture, ExportNodesCaptionsAndSubordinates) {
                       caption = d.GetWindowText();
                       shown = (::GetWindowLongW(d.GetDlgItem(IDC_EXPORT_NODES_NOSUB), GWL_STYLE) & WS_VISIBLE) != 0;
                       if (shown) {
-                          ::CheckDlgButton(d.m_hWnd, IDC_EXPORT_NODES_NOSUB, BST_CHECKED);
-                          Click(d, IDC_EXPORT_NODES_NOSUB);
+                          if (::IsDlgButtonChecked(d.m_hWnd, IDC_EXPORT_NODES_NOSUB) != BST_CHECKED)
+                              EXPECT_TRUE(Click(d, IDC_EXPORT_NODES_NOSUB));
                       }
                       d.SetDlgItemText(IDC_EXPORT_NODES_PATH, dir + L"\\nodes.xml");
                       d.OnOK();
@@ -867,7 +853,7 @@ TEST_F(DialogFixture, ExportNodesCaptionsAndSubordinates) {
 
 TEST_F(DialogFixture, ImportNodesOffersOkOnlyForAReadableFile) {
     const std::wstring file = dir + L"\\nodes_in.xml";
-    WriteFileBytes(file, "<VarnoStore version=\"1\"/>");
+    WriteBytes(file, "<VarnoStore version=\"1\"/>");
     struct Case {
         int kind;
         const wchar_t* caption;
@@ -927,7 +913,7 @@ TEST_F(DialogFixture, ImportModelScansTheRootAfterTypingPausesAndChecksWhatTheFi
     int n = 0;
     for (const Case& c : cases) {
         const std::wstring file = dir + L"\\scan" + std::to_wstring(n++) + L".xml";
-        WriteFileBytes(file, c.content);
+        WriteBytes(file, c.content);
         dlgImportModel dlg(nullptr);
         bool ok = false, tasks = false, groups = false, resources = false;
         int scansWhileTyping = -1, scansBefore = 0;
@@ -966,7 +952,7 @@ TEST_F(DialogFixture, ImportModelScansTheRootAfterTypingPausesAndChecksWhatTheFi
         int k = 0;
         for (const std::string& content : {comment + tail, wide}) {
             const std::wstring file = dir + L"\\late-dtd" + std::to_wstring(k++) + L".xml";
-            WriteFileBytes(file, content);
+            WriteBytes(file, content);
             dlgImportModel dlg(nullptr);
             bool ok = true;
             Run<dlgImportModel>(dlg, IDD_IMPORT_MODEL, [&](dlgImportModel& d) {
@@ -997,7 +983,7 @@ TEST_F(DialogFixture, ImportModelScansTheRootAfterTypingPausesAndChecksWhatTheFi
 
 TEST_F(DialogFixture, ImportModelClearingHandsBackNoMergeFlag) {
     const std::wstring file = dir + L"\\full.xml";
-    WriteFileBytes(file, "<VarnoStore version=\"1\"><Resources/><RGroups/><Tasks/></VarnoStore>");
+    WriteBytes(file, "<VarnoStore version=\"1\"><Resources/><RGroups/><Tasks/></VarnoStore>");
     struct Case {
         int updatePresent;
         int chooseRadio; // 0: leave as it starts
@@ -1012,13 +998,12 @@ TEST_F(DialogFixture, ImportModelClearingHandsBackNoMergeFlag) {
                       d.FlushPrescan();
                       ::CheckDlgButton(d.m_hWnd, IDC_IMPORT_EXISTING, BST_CHECKED);
                       if (c.chooseRadio) {
-                          ::CheckRadioButton(d.m_hWnd, IDC_IMPORT_CLEAR, IDC_IMPORT_ADD, c.chooseRadio);
-                          Click(d, c.chooseRadio);
+                          EXPECT_TRUE(Click(d, c.chooseRadio));
                       }
                       existingEnabled = ::IsWindowEnabled(d.GetDlgItem(IDC_IMPORT_EXISTING)) != FALSE;
                       // Groups off: the flags follow the boxes.
-                      ::CheckDlgButton(d.m_hWnd, IDC_IMPORT_GROUPS, BST_UNCHECKED);
-                      Click(d, IDC_IMPORT_GROUPS);
+                      if (::IsDlgButtonChecked(d.m_hWnd, IDC_IMPORT_GROUPS) == BST_CHECKED)
+                          EXPECT_TRUE(Click(d, IDC_IMPORT_GROUPS));
                       d.OnOK();
                   }));
         EXPECT_EQ(c.clear, dlg.m_bClearModel);
@@ -1222,7 +1207,7 @@ TEST_F(DialogFixture, ResourceInvalidNamesTheObjectAndClosesOnlyByItsFourAnswers
                       ::SendMessageW(d.m_hWnd, WM_CLOSE, 0, 0);
                       openAfterKeys = !d.IsEnded();
                       if (a.choose) {
-                          ::CheckRadioButton(d.m_hWnd, IDC_INVALID_REMOVE, IDC_INVALID_UNCONTROL, a.choose);
+                          EXPECT_TRUE(Click(d, a.choose));
                       } else {
                           EXPECT_EQ(BST_CHECKED, ::IsDlgButtonChecked(d.m_hWnd, a.preselected ? IDC_INVALID_UNCONTROL
                                                                                               : IDC_INVALID_REMOVE));
@@ -1247,7 +1232,7 @@ TEST_F(FileFixture, ExportThenImportIntoAFreshModelGivesTheSameNodes) {
     const std::wstring dir = ScratchFolder(L"filecmds_xml");
     const std::wstring file = dir + L"\\model.xml";
     ::DeleteFileW(file.c_str());
-    WriteFileBytes(dir + L"\\a.exe", "a");
+    WriteBytes(dir + L"\\a.exe", "a");
     BuildModel(dir + L"\\a.exe");
     const std::wstring exported = ModelText(frame->m_Model);
     EXPECT_TRUE(Enabled(ID_FILE_EXPORT_XML));
@@ -1291,8 +1276,7 @@ TEST_F(FileFixture, ExportThenImportIntoAFreshModelGivesTheSameNodes) {
     ps.OnDialog<dlgImportModel>(IDD_IMPORT_MODEL, [&](dlgImportModel& d) {
         d.SetDlgItemText(IDC_IMPORT_PATH, file);
         d.FlushPrescan();
-        ::CheckRadioButton(d.m_hWnd, IDC_IMPORT_CLEAR, IDC_IMPORT_ADD, IDC_IMPORT_ADD);
-        Click(d, IDC_IMPORT_ADD);
+        EXPECT_TRUE(Click(d, IDC_IMPORT_ADD));
         ::CheckDlgButton(d.m_hWnd, IDC_IMPORT_EXISTING, BST_CHECKED);
         d.OnOK();
     });
@@ -1310,7 +1294,7 @@ TEST_F(FileFixture, AFailedExportOrImportNamesTheFileAndTheCause) {
     ::DeleteFileW(kStoreFile);
     OpenFrame();
     const std::wstring dir = ScratchFolder(L"filecmds_nofolder");
-    WriteFileBytes(dir + L"\\a.exe", "a");
+    WriteBytes(dir + L"\\a.exe", "a");
     BuildModel(dir + L"\\a.exe");
     const std::wstring file = dir + L"\\missing\\model.xml";
     ps.OnDialog<dlgExportModel>(IDD_EXPORT_MODEL, [&](dlgExportModel& d) {
@@ -1338,8 +1322,8 @@ TEST_F(FileFixture, AnImportThatCannotReadItsFileChangesNothing) {
                             "name=\"x\"/></Resources><RGroups/><Tasks/></VarnoStore>";
     const std::string good = "<VarnoStore version=\"1\"><Resources/><RGroups/><Tasks/></VarnoStore>";
     const std::wstring file = dir + L"\\bad.xml";
-    WriteFileBytes(file, bad);
-    WriteFileBytes(dir + L"\\a.exe", "a");
+    WriteBytes(file, bad);
+    WriteBytes(dir + L"\\a.exe", "a");
     BuildModel(dir + L"\\a.exe");
     frame->m_Model.m_bModified = 0;
     const std::wstring before = ModelText(frame->m_Model);
@@ -1359,12 +1343,12 @@ TEST_F(FileFixture, AnImportThatCannotReadItsFileChangesNothing) {
     EXPECT_EQ(before, ModelText(frame->m_Model));
     // A file replaced between the check and the import: the import fails with the store's reason,
     // and the clearing waits for a complete read.
-    WriteFileBytes(file, good);
+    WriteBytes(file, good);
     ps.OnDialog<dlgImportModel>(IDD_IMPORT_MODEL, [&](dlgImportModel& d) {
         d.SetDlgItemText(IDC_IMPORT_PATH, file);
         d.FlushPrescan();
         ::CheckRadioButton(d.m_hWnd, IDC_IMPORT_CLEAR, IDC_IMPORT_ADD, IDC_IMPORT_CLEAR);
-        WriteFileBytes(file, bad);
+        WriteBytes(file, bad);
         d.OnOK();
     });
     Send(ID_FILE_IMPORT_XML);
@@ -1421,7 +1405,7 @@ TEST_F(FileFixture, ImportOfOneKindMarksTheModelWheneverItAdds) {
     const std::wstring dir = ScratchFolder(L"filecmds_nodes");
     const std::wstring file = dir + L"\\nodes.xml";
     ::DeleteFileW(file.c_str());
-    WriteFileBytes(dir + L"\\a.exe", "a");
+    WriteBytes(dir + L"\\a.exe", "a");
     BuildModel(dir + L"\\a.exe");
     ASSERT_EQ(0, frame->ExportModelFile(&frame->m_Model, file));
     frame->m_Model.NewModel(1, JobSecondEdition);
@@ -1506,7 +1490,7 @@ TEST_F(FileFixture, ImportsOfSomeCategoriesTakeOnlyWhatWasChosen) {
     CIChRGroup* g2 = AddNode<CIChRGroup>(source, NodeTypeGroup, L"G2");
     CIChTask* t = AddNode<CIChTask>(source, NodeTypeTask, L"T");
     for (const wchar_t* name : {L"a.exe", L"b.exe", L"c.exe"}) {
-        WriteFileBytes(dir + L"\\" + name, "x");
+        WriteBytes(dir + L"\\" + name, "x");
         CIChResorce* r = AddNode<CIChResorce>(source, NodeTypeResource, L"");
         r->SetSubType(ResFile);
         r->SetName(dir + L"\\" + name);
@@ -1598,7 +1582,7 @@ TEST_F(FileFixture, AFailedExportKeepsTheFileThatWasThere) {
     OpenFrame();
     const std::wstring dir = ScratchFolder(L"filecmds_keep");
     const std::wstring file = dir + L"\\kept.xml";
-    WriteFileBytes(file, "the earlier export");
+    WriteBytes(file, "the earlier export");
     CIChDataModel model;
     model.NewModel(1, JobSecondEdition);
     host.m_bThrowProvider = true; // the export fails half-way
@@ -1617,7 +1601,7 @@ TEST_F(FileFixture, AFailedExportKeepsTheFileThatWasThere) {
 TEST_F(FileFixture, ClearAsksAndKeepsTheDefaultJobsEdition) {
     PresenterScope ps;
     const std::wstring file = OpenWithoutStore(L"filecmds_clear", L"a.exe");
-    WriteFileBytes(file, "a");
+    WriteBytes(file, "a");
     struct Case {
         int edition;
         int answer;
@@ -1670,7 +1654,7 @@ TEST_F(FileFixture, AFailedModelExportShowsItsErrorBox) {
     PresenterScope ps;
     const std::wstring file = OpenWithoutStore(L"filecmds_exportfail", L"failed.xml");
     const std::wstring dir = file.substr(0, file.find_last_of(L'\\'));
-    WriteFileBytes(dir + L"\\a.exe", "a");
+    WriteBytes(dir + L"\\a.exe", "a");
     BuildModel(dir + L"\\a.exe");
     // A job of no known edition: the store gets nothing and the export answers with its code.
     static_cast<CIChJob*>(frame->m_Model.m_Jobs.front())->m_SubType = 0;
@@ -1792,7 +1776,7 @@ TEST_F(FileFixture, AnExportRemovesWhatKilledExportsLeftAndNothingElse) {
     // Named like a leftover of a process that no longer runs, but not a model file; a folder.
     const std::wstring notes = dir + L"\\notes.xml." + std::to_wstring(dead) + L".tmp",
                        folder = dir + L"\\folder.xml." + std::to_wstring(dead) + L".tmp";
-    WriteFileBytes(notes, "someone else's notes");
+    WriteBytes(notes, "someone else's notes");
     ::CreateDirectoryW(folder.c_str(), nullptr);
     // An export going on in another process.
     ExportChild running(file);
@@ -1845,7 +1829,7 @@ TEST_F(FileFixture, AMissingFileAsksFromTheWorkerAndEachAnswerGivesItsModel) {
         SCOPED_TRACE(::testing::Message() << "button " << c.button);
         // Three controlled files saved; two of them then go missing.
         for (const wchar_t* n : {L"\\a.exe", L"\\b.exe", L"\\c.exe"})
-            WriteFileBytes(dir + n, "x");
+            WriteBytes(dir + n, "x");
         BuildModel(dir + L"\\a.exe");
         CIChDataModel& m = frame->m_Model;
         CIChNode* group = m.m_Groups.front();

@@ -82,18 +82,15 @@ ON_COMMAND(ID_OBJ_PROPERTIES, OnProperties)
 ON_COMMAND(ID_FILE_SAVE, OnSave)
 KV_END_MESSAGE_MAP()
 
-struct FrameFixture : ::testing::Test {
-    CTestMainFrame* frame = nullptr;
+struct FrameFixture : ::testing::Test, KvFrameTest::CFrameHolder<CTestMainFrame> {
     CIChTask* task = nullptr;
     CIChJob* job = nullptr;
     CIChSubject* subject = nullptr;
 
     void SetUp() override {
         theApp.m_nConfirmation = 6;
-        frame = new CTestMainFrame;
-        ASSERT_TRUE(frame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW));
-        frame->ShowWindow(SW_SHOWNOACTIVATE);
-        Pump(); // the posted category 7104 (and the restore command, which the test frame skips)
+        // The posted category 7104 runs (and the restore command, which the test frame skips).
+        ASSERT_NO_FATAL_FAILURE(OpenFrame());
         CIChDataModel& m = frame->m_Model;
         CIChRGroup* g = AddNode<CIChRGroup>(m, NodeTypeGroup, L"G");
         task = AddNode<CIChTask>(m, NodeTypeTask, L"T");
@@ -107,14 +104,9 @@ struct FrameFixture : ::testing::Test {
         Send(ID_CATEGORY_SUBJECTS);
     }
     void TearDown() override {
-        frame->m_Model.m_bModified = 0;
         theApp.m_nConfirmation = 0;
-        frame->DestroyWindow();
-        delete frame;
-        Pump();
+        CloseFrame();
     }
-    void Send(UINT id) { frame->SendMessage(WM_COMMAND, id, 0); }
-    bool Enabled(UINT id) { return KvTest::CommandEnabled(frame, id); }
     void Select(CIChNode* n) { ASSERT_TRUE(frame->GetTree().SelectNode(n, TVI_ROOT)); }
 };
 

@@ -346,7 +346,7 @@ TEST_F(GroupCommands, FromTheListOnlyOneSelectedTaskReceivesAGroup) {
 // "Создание ресурсов" and "О программе" open over the main window, as the centred dialogs do,
 // wherever the window stands (here away from the screen's corner).
 TEST_F(GroupCommands, BulkCreationAndAboutOpenCentredOverTheMainWindow) {
-    theApp.m_pMainWnd = frame;
+    ASSERT_EQ(frame, theApp.m_pMainWnd);
     ::SetWindowPos(frame->m_hWnd, nullptr, 180, 120, 820, 600, SWP_NOZORDER | SWP_NOACTIVATE);
     RECT main = {};
     frame->GetWindowRect(&main);
@@ -373,7 +373,6 @@ TEST_F(GroupCommands, BulkCreationAndAboutOpenCentredOverTheMainWindow) {
         EXPECT_LE(std::abs(a.x - b.x), 1) << shown.left;
         EXPECT_LE(std::abs(a.y - b.y), 1) << shown.top;
     }
-    theApp.m_pMainWnd = nullptr;
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "ValueClasses.h"
 #include "dlgException.h"
 #include "dlgProperty.h"
+#include "kvclick.h"
 #include "kvgallery.h"
 #include "kvpresenter.h"
 #include "resource.h"
@@ -235,7 +236,7 @@ TEST(Settings, DialogChangesWhatItShowsAndLeavesTheRest) {
         // "Сетка в списке" to "Нет", left in its editor: OK takes the edited value.
         dlg.m_pages[2].EditItem(0);
         dlg.m_pages[2].SetEditorChoice(1);
-        d.SendMessage(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)d.GetDlgItem(IDOK));
+        EXPECT_TRUE(KvTest::Click(d, IDOK));
     });
     dlgProperty dlg(nullptr);
     EXPECT_EQ(IDOK, dlg.DoModal());
@@ -254,7 +255,7 @@ TEST(Settings, DialogChangesWhatItShowsAndLeavesTheRest) {
         p.m_pages[3].EditItem(0);
         p.m_pages[3].SetEditorChoice(1);
         p.m_pages[3].EndEditItem(TRUE);
-        d.SendMessage(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), (LPARAM)d.GetDlgItem(IDCANCEL));
+        EXPECT_TRUE(KvTest::Click(d, IDCANCEL));
     });
     dlgProperty dlg2(nullptr);
     EXPECT_EQ(IDCANCEL, dlg2.DoModal());
@@ -413,8 +414,7 @@ TEST(ErrorReport, DialogShowsTheTextWithCrLfInItsDetailsBox) {
             if ((::GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
                 ::SendMessageW(child, STM_GETICON, 0, 0))
                 icon = true;
-        d.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_EXCEPTION_DETAILS, BN_CLICKED),
-                      (LPARAM)d.GetDlgItem(IDC_EXCEPTION_DETAILS));
+        EXPECT_TRUE(KvTest::Click(d, IDC_EXCEPTION_DETAILS));
         d.EndDialog(IDOK);
     });
     ps.OnDialog(IDD_EXCEPTION_INFO, [&](KvUi::CDialog& d) {

@@ -11,6 +11,7 @@
 #include "resource.h"
 #include "toolcmds_ids.h"
 #include "filecmds_ids.h"
+#include "FrameTestSupport.h"
 #include "../../views/tests/ViewsTestSupport.h"
 
 #include <kvpresenter.h>
@@ -40,8 +41,7 @@ public:
     CToolFrame() { m_bAutoDelete = FALSE; }
 };
 
-struct ToolFixture : ::testing::Test {
-    CToolFrame* frame = nullptr;
+struct ToolFixture : ::testing::Test, KvFrameTest::CFrameHolder<CToolFrame> {
     CIChRGroup* group = nullptr;
     CIChRGroup* other = nullptr;
     CIChTask* task = nullptr;
@@ -49,10 +49,7 @@ struct ToolFixture : ::testing::Test {
     KvTest::CScopedPresenter presenter;
 
     void SetUp() override {
-        frame = new CToolFrame;
-        ASSERT_TRUE(frame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW));
-        frame->ShowWindow(SW_SHOWNOACTIVATE);
-        Pump();
+        ASSERT_NO_FATAL_FAILURE(OpenFrame());
         CIChDataModel& m = frame->m_Model;
         group = AddNode<CIChRGroup>(m, NodeTypeGroup, L"Программа");
         other = AddNode<CIChRGroup>(m, NodeTypeGroup, L"Другая");
@@ -70,10 +67,7 @@ struct ToolFixture : ::testing::Test {
     }
     void TearDown() override {
         CResourcePass::SetStepObserver(nullptr);
-        frame->m_Model.m_bModified = 0;
-        frame->DestroyWindow();
-        delete frame;
-        Pump();
+        CloseFrame();
     }
     CIChResorce* AddResource(const std::wstring& path, int subType, CIChRGroup* into) {
         CIChResorce* r = AddNode<CIChResorce>(frame->m_Model, NodeTypeResource, L"");
@@ -117,7 +111,7 @@ struct ToolFixture : ::testing::Test {
                     listed->push_back(d.m_wndList.GetText(i));
             }
             ::CheckDlgButton(d.m_hWnd, IDC_DEPENDS_EXECUTABLE, mark ? BST_CHECKED : BST_UNCHECKED);
-            d.SendMessage(WM_COMMAND, add ? IDOK : IDCANCEL, 0);
+            EXPECT_TRUE(KvTest::Click(d, add ? IDOK : IDCANCEL));
         });
     }
 };
@@ -516,7 +510,7 @@ TEST_F(ToolFixture, SettingsOkSwitchesTheGridOfEveryListAndCancelChangesNothing)
             dlg.m_pages[2].EditItem(0);
             dlg.m_pages[2].SetEditorChoice(theApp.m_bGrid ? 1 : 0);
             dlg.m_pages[2].EndEditItem(TRUE);
-            d.SendMessage(WM_COMMAND, MAKEWPARAM(step.button, BN_CLICKED), (LPARAM)d.GetDlgItem(step.button));
+            EXPECT_TRUE(KvTest::Click(d, step.button));
         });
         frame->SendMessage(WM_COMMAND, ID_TOOLS_SETTINGS, 0);
         EXPECT_EQ(step.grid, theApp.m_bGrid);

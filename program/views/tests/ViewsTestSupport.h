@@ -4,20 +4,14 @@
 
 #include "IChDataModel.h"
 #include "IChModelViewBar.h"
+#include "kvclick.h"
 
 #include <kvui/kvui.h>
 
 #include <string>
 #include <vector>
 
-// Dispatches every waiting message of the thread.
-inline void Pump() {
-    MSG m;
-    while (::PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-        ::TranslateMessage(&m);
-        ::DispatchMessageW(&m);
-    }
-}
+using KvTest::Pump;
 
 // A node of the model with its name and a fresh ID.
 template <class T>

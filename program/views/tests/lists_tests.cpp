@@ -437,9 +437,8 @@ struct FindFixture : ListFixture {
         ps.OnDialog<dlgFinding>(IDD_FINDING, [=](dlgFinding& d) {
             d.SetDlgItemText(IDC_FIND_TEXT, text);
             if (!column.empty()) {
-                ::CheckDlgButton(d.m_hWnd, IDC_FIND_IN_COLUMN, BST_CHECKED);
-                d.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_FIND_IN_COLUMN, BN_CLICKED),
-                              (LPARAM)d.GetDlgItem(IDC_FIND_IN_COLUMN));
+                if (::IsDlgButtonChecked(d.m_hWnd, IDC_FIND_IN_COLUMN) != BST_CHECKED)
+                    EXPECT_TRUE(KvTest::Click(d, IDC_FIND_IN_COLUMN));
                 d.m_wndColumn.SetCurSel(
                     (int)d.m_wndColumn.SendMessage(CB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)column.c_str()));
             }
