@@ -204,6 +204,16 @@ void CMainFrame::ShowWaitWindow(bool show) {
 
 // ---- helpers ------------------------------------------------------------------------------------------
 
+void CMainFrame::LetGoOfModelNodes() {
+    // The worker is about to free or replace the model's nodes: no pane may keep one meanwhile. The
+    // tree's items name nodes too, and a tree taking the focus selects an item of its own accord,
+    // which would make a freed node current; the tree is empty until RebuildTree after the run.
+    SetCurrentNode(nullptr, 1);
+    if (GetTree().m_hWnd)
+        GetTree().ClearTree();
+    m_bViewOwed = false;
+}
+
 void CMainFrame::RebuildTree() {
     if (m_nCurrentCategory >= 0 && GetTree().m_hWnd)
         GetTree().BuildTree(&m_Model, m_nCurrentCategory);
@@ -271,7 +281,7 @@ void CMainFrame::OnClearModel() {
 void CMainFrame::OnRestoreModel() {
     if (m_Model.m_bModified && MessageBox(kMsgChangesLost, nullptr, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
-    SetCurrentNode(nullptr, 1);
+    LetGoOfModelNodes();
     int result = RunLoadModel(&m_Model);
     {
         CWaitCursor wait;
@@ -444,7 +454,7 @@ int CMainFrame::ImportModelFile(const wchar_t* path, int clearFirst, int merge, 
 
     // The views let go of the nodes; the clearing and the merge run on the worker as the read did,
     // with the wait window (a merge into a large model takes seconds).
-    SetCurrentNode(nullptr, 1);
+    LetGoOfModelNodes();
     SImportMerge request;
     request.target = &m_Model;
     request.mask = mask;

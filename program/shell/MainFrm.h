@@ -38,6 +38,9 @@ public:
     CIChNode* GetCurrentObject(CIChNodeList* list = nullptr);
     int IsCurrentFolderEmpty();
     CIChModelView& GetTree() { return m_wndTreeBar.m_wndTree; }
+    // Before an operation that frees or replaces the model's nodes: the current node, the lists, the
+    // relation pane and the tree let go of them.
+    void LetGoOfModelNodes();
 
     // IModelViewHost
     CIChDataModel* GetModel() override { return &m_Model; }
