@@ -1850,6 +1850,7 @@ TEST_F(FileFixture, AMissingFileAsksFromTheWorkerAndEachAnswerGivesItsModel) {
         std::vector<DWORD> threads;
         const DWORD uiThread = ::GetCurrentThreadId();
         bool waitHidden = false, buttonsOff = false;
+        UINT treeItems = 1;
         ps.OnDialog<dlgResourceInvalid>(IDD_RESOURCE_INVALID, [&](dlgResourceInvalid& d) {
             texts.push_back(d.GetDlgItemText(IDC_INVALID_TEXT));
             threads.push_back(::GetCurrentThreadId());
@@ -1861,6 +1862,9 @@ TEST_F(FileFixture, AMissingFileAsksFromTheWorkerAndEachAnswerGivesItsModel) {
             waitHidden = wait && KvTest::WaitUntil([&] { return !::IsWindowVisible(wait); }, 2000);
             ::Sleep(200);
             waitHidden = waitHidden && !::IsWindowVisible(wait);
+            // The tree holds no item of the nodes the worker frees: one it selected meanwhile (taking
+            // the focus back from this question) would make a freed node current.
+            treeItems = (UINT)::SendMessageW(frame->GetTree().m_hWnd, TVM_GETCOUNT, 0, 0);
             buttonsOff = true;
             for (UINT id : {ID_FILE_SAVE, ID_HISTORY_FORWARD, ID_HELP_TOPICS, ID_FIND})
                 buttonsOff = buttonsOff && !frame->m_wndToolBar.SendMessage(TB_ISBUTTONENABLED, id, 0);
@@ -1871,6 +1875,8 @@ TEST_F(FileFixture, AMissingFileAsksFromTheWorkerAndEachAnswerGivesItsModel) {
         Send(ID_FILE_RESTORE);
         EXPECT_TRUE(waitHidden);
         EXPECT_TRUE(buttonsOff);
+        EXPECT_EQ(0u, treeItems) << "the tree let go of the model's nodes while the worker ran";
+        EXPECT_GT(::SendMessageW(frame->GetTree().m_hWnd, TVM_GETCOUNT, 0, 0), 0) << "and was rebuilt after";
         EXPECT_EQ((size_t)c.questions, texts.size());
         ASSERT_FALSE(texts.empty());
         EXPECT_EQ(L"Файл \"" + dir + L"\\b.exe\" не найден.", texts[0]);
