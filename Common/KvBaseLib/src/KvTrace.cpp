@@ -387,6 +387,9 @@ DWORD CKvTrace::CListenThread::Run() {
     const DWORD dwFilter = REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET;
     if (RegNotifyChangeKeyValue(key.GetHandle(), TRUE, dwFilter, evChange.GetHandle(), TRUE) != ERROR_SUCCESS)
         return 0;
+    // The settings are read once the watch is armed, and the watch is armed again before each read:
+    // a change made while this thread started, or while it read, is never missed.
+    pTrace->ReadSettings();
     HANDLE ah[2] = {GetStopEvent(), evChange.GetHandle()};
     for (;;) {
         DWORD dwWait = WaitForMultipleObjects(2, ah, FALSE, INFINITE);
@@ -394,10 +397,10 @@ DWORD CKvTrace::CListenThread::Run() {
             return 1;
         if (dwWait != WAIT_OBJECT_0 + 1)
             return 0;
-        pTrace->ReadSettings();
         evChange.Reset();
         if (RegNotifyChangeKeyValue(key.GetHandle(), TRUE, dwFilter, evChange.GetHandle(), TRUE) != ERROR_SUCCESS)
             return 0;
+        pTrace->ReadSettings();
     }
 }
 
