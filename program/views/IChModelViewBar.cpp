@@ -30,23 +30,7 @@ BOOL CIChModelViewBar::CreateBar(KvUi::CFrameWnd* frame, UINT nID, IModelViewHos
 void CIChModelViewBar::RecalcBarLayout() {
     if (!m_hWnd || !m_wndTree.m_hWnd || !m_wndToolBar.m_hWnd)
         return;
-    RECT rc;
-    GetClientRect(&rc);
-    switch (GetSide()) {
-    case Left:
-        rc.right -= kEdge;
-        break;
-    case Right:
-        rc.left += kEdge;
-        break;
-    case Top:
-        rc.bottom -= kEdge;
-        break;
-    case Bottom:
-        rc.top += kEdge;
-        break;
-    }
-    rc.top += kCaptionHeight;
+    RECT rc = ContentRect();
     DWORD size = (DWORD)m_wndToolBar.SendMessage(TB_GETBUTTONSIZE);
     int height = HIWORD(size) + 4;
     ::MoveWindow(m_wndToolBar.m_hWnd, rc.left, rc.top, std::max<LONG>(0, rc.right - rc.left), height, TRUE);

@@ -325,12 +325,9 @@ void CDockPane::SetPaneSize(int size) {
         m_pFrame->RecalcLayout();
 }
 
-void CDockPane::LayoutContent() {
-    if (!m_hWnd || !m_hContent)
-        return;
+RECT CDockPane::ContentRect() const {
     RECT rc;
     GetClientRect(&rc);
-    // The edge toward the frame's middle is left for dragging.
     switch (m_side) {
     case Left:
         rc.right -= kEdge;
@@ -346,6 +343,13 @@ void CDockPane::LayoutContent() {
         break;
     }
     rc.top += kCaptionHeight;
+    return rc;
+}
+
+void CDockPane::LayoutContent() {
+    if (!m_hWnd || !m_hContent)
+        return;
+    const RECT rc = ContentRect();
     ::MoveWindow(m_hContent, rc.left, rc.top, std::max<LONG>(0, rc.right - rc.left),
                  std::max<LONG>(0, rc.bottom - rc.top), TRUE);
 }

@@ -33,6 +33,8 @@ public:
     const std::wstring& GetTitle() const { return m_strTitle; }
     static constexpr int kCaptionHeight = 18;
     static constexpr int kEdge = 4;
+    // The client area below the caption, less the edge toward the frame's middle (left for dragging).
+    RECT ContentRect() const;
 
 protected:
     BOOL OnCommand(WPARAM wp, LPARAM lp) override;
