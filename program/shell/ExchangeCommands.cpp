@@ -142,6 +142,11 @@ void CMainFrame::OnExportNodes(UINT id) {
                MB_ICONERROR);
 }
 
+void CMainFrame::OnUpdateExport(KvUi::CCmdUI* pCmdUI) {
+    CIChNode* n = m_pCurrentNode;
+    EnableIfHandled(pCmdUI, n && (n->IsModelNode() || IsCurrentFolderEmpty() == 0));
+}
+
 void CMainFrame::OnImportNodes(UINT id) {
     // Only the tree command imports: the list of a folder is not a category.
     if (id != ID_OBJ_IMPORT_ADD)
@@ -177,6 +182,10 @@ void CMainFrame::OnImportNodes(UINT id) {
     GetTree().BuildTree(&m_Model, m_nCurrentCategory);
 }
 
+void CMainFrame::OnUpdateImportAdd(KvUi::CCmdUI* pCmdUI) {
+    EnableIfHandled(pCmdUI, m_pCurrentNode && !m_pCurrentNode->IsModelNode());
+}
+
 void CMainFrame::OnImportResources(UINT id) {
     if (id != ID_OBJ_IMPORT_GROUP && id != ID_OBJ_IMPORT_GROUP + 1)
         return;
@@ -195,6 +204,11 @@ void CMainFrame::OnImportResources(UINT id) {
     GetTree().AddChildNodes(item, resources);
     m_Model.m_bModified = 1;
     RefreshActiveViewer();
+}
+
+void CMainFrame::OnUpdateImportGroup(KvUi::CCmdUI* pCmdUI) {
+    CIChNode* n = m_pCurrentNode;
+    EnableIfHandled(pCmdUI, n && n->GetType() == NodeTypeGroup && IsOwn(n));
 }
 
 // ---- the group from the security log ------------------------------------------------------------------

@@ -2,11 +2,11 @@
 #include "ExchangeDialogs.h"
 
 #include "DaVIdevaRez.h"
+#include "ModelFileScan.h"
 
 #include "../res/resource.h"
 #include "../res/toolcmds_ids.h"
 
-#include <VCore.h>
 #include <valkit.h>
 
 #include <commctrl.h>
@@ -60,21 +60,6 @@ std::wstring DocumentsFolder() {
     if (folder.empty() || folder.back() != L'\\')
         folder += L'\\';
     return folder;
-}
-
-SModelFileScan ScanModelFile(const std::wstring& path) {
-    // The store's own reader and rules: the check passes exactly the files that the import reads.
-    SModelFileScan result;
-    Varno::Common::StoreFileOutline outline;
-    std::wstring reason;
-    if (path.empty() || !Varno::Common::InspectStoreFile(path.c_str(), outline, reason))
-        return result;
-    result.valid = true;
-    result.version = outline.version;
-    result.resources = outline.resources;
-    result.groups = outline.groups;
-    result.tasks = outline.tasks;
-    return result;
 }
 
 // ---- the common part --------------------------------------------------------------------------------

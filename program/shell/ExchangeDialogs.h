@@ -17,16 +17,6 @@ std::wstring PlaceExportPath(const std::wstring& path);
 // The user's documents folder (or the current directory) with a trailing backslash.
 std::wstring DocumentsFolder();
 
-// What a model file holds by its root and the root's children, read by the store's own reader:
-// valid when the import would read the file (no document type declaration anywhere before the
-// root, the root "VarnoStore", a version that is a number the store reads, well-formed items).
-struct SModelFileScan {
-    bool valid = false;
-    int version = 0;
-    bool resources = false, groups = false, tasks = false;
-};
-SModelFileScan ScanModelFile(const std::wstring& path);
-
 // The common part: the path field, its filter, the remembered folder of the class and the picker.
 class CExchangeDialog : public KvUi::CDialog {
 public:

@@ -243,3 +243,11 @@ void CMainFrame::OnGroupFromRegistryKey(UINT id) {
     group->SetDescription(format_wstring(L"Группа по ключу реестра '%s'", key.c_str()));
     AddGeneratedGroup(item, group, resources, {});
 }
+
+// Also the update handler of the group from the security log (ID_OBJ_GROUP_BY_LOG, ExchangeCommands.cpp).
+void CMainFrame::OnUpdateGroupBy(KvUi::CCmdUI* pCmdUI) {
+    CIChNode* n = m_pCurrentNode;
+    EnableIfHandled(pCmdUI,
+                    n && IsOwn(n) &&
+                        (n->GetType() == FolderGroups || n->GetType() == NodeTypeTask || n->GetType() == NodeTypeJob));
+}

@@ -21,8 +21,6 @@ const wchar_t* const kCaptionTitles[5] = {L" Ресурсы", L" Группы р
 const wchar_t* const kMsgCloseConfirm = L"Закончить работу и выйти из приложения?";
 const wchar_t* const kMsgSaveBeforeExit =
     L"В модели данных были сделаны изменения. Сохранить ее перед выходом из программы?";
-
-bool IsOwn(const CIChNode* n) { return n->m_Id >= 0; }
 } // namespace
 
 KV_BEGIN_MESSAGE_MAP(CMainFrame, KvUi::CFrameWnd)
@@ -56,41 +54,36 @@ ON_COMMAND_RANGE(ID_FILTER_RESOURCES, ID_FILTER_SUBJECTS, OnRelationFilter)
 ON_UPDATE_COMMAND_UI_RANGE(ID_FILTER_RESOURCES, ID_FILTER_SUBJECTS, OnUpdateRelationFilter)
 ON_COMMAND(ID_GOTO_TREE, OnGotoTree)
 ON_UPDATE_COMMAND_UI(ID_GOTO_TREE, OnUpdateGotoTree)
-ON_UPDATE_COMMAND_UI(ID_OBJ_ADD_NEW, OnUpdateAddNew)
-ON_UPDATE_COMMAND_UI(ID_OBJ_ADD_EXISTING, OnUpdateAddExisting)
-ON_UPDATE_COMMAND_UI(ID_OBJ_EXCLUDE, OnUpdateExclude)
-ON_UPDATE_COMMAND_UI(ID_OBJ_EXCLUDE_ALL, OnUpdateExcludeAll)
-ON_UPDATE_COMMAND_UI(ID_OBJ_DELETE, OnUpdateDelete)
-ON_UPDATE_COMMAND_UI(ID_OBJ_PROPERTIES, OnUpdateProperties)
-ON_UPDATE_COMMAND_UI(ID_OBJ_IMPORT_ADD, OnUpdateImportAdd)
-ON_UPDATE_COMMAND_UI(ID_OBJ_EXPORT, OnUpdateExport)
-ON_UPDATE_COMMAND_UI(ID_OBJ_IMPORT_GROUP, OnUpdateImportGroup)
-ON_UPDATE_COMMAND_UI(ID_OBJ_NEW_RESOURCE, OnUpdateNewResource)
-ON_UPDATE_COMMAND_UI(ID_OBJ_SEVERAL, OnUpdateNewResource)
-ON_UPDATE_COMMAND_UI(ID_OBJ_GROUP_BY_DIR, OnUpdateGroupBy)
-ON_UPDATE_COMMAND_UI(ID_OBJ_GROUP_BY_KEY, OnUpdateGroupBy)
-ON_UPDATE_COMMAND_UI(ID_OBJ_GROUP_BY_LOG, OnUpdateGroupBy)
-ON_UPDATE_COMMAND_UI(ID_OBJ_TASK_BY_GEN, OnUpdateJobOwn)
-ON_UPDATE_COMMAND_UI(ID_OBJ_NEW_TASK, OnUpdateJobOwn)
-ON_UPDATE_COMMAND_UI(ID_OBJ_NEW_GROUP, OnUpdateNewGroup)
-ON_UPDATE_COMMAND_UI(ID_OBJ_CONTROL, OnUpdateNever)
-ON_UPDATE_COMMAND_UI(ID_OBJ_EXECUTABLE, OnUpdateNever)
 // ---- object commands: create, edit, link and delete (ObjectCommands.cpp) ----
 ON_COMMAND_RANGE(ID_OBJ_ADD_NEW, ID_OBJ_ADD_NEW, OnCreateNode)
+ON_UPDATE_COMMAND_UI(ID_OBJ_ADD_NEW, OnUpdateAddNew)
 ON_COMMAND_RANGE(ID_OBJ_ADD_EXISTING, ID_OBJ_ADD_EXISTING + 1, OnAddExisting)
+ON_UPDATE_COMMAND_UI(ID_OBJ_ADD_EXISTING, OnUpdateAddExisting)
 ON_COMMAND_RANGE(ID_OBJ_EXCLUDE, ID_OBJ_EXCLUDE + 1, OnExcludeFromParent)
+ON_UPDATE_COMMAND_UI(ID_OBJ_EXCLUDE, OnUpdateExclude)
 ON_COMMAND_RANGE(ID_OBJ_EXCLUDE_ALL, ID_OBJ_EXCLUDE_ALL + 1, OnExcludeFromAll)
+ON_UPDATE_COMMAND_UI(ID_OBJ_EXCLUDE_ALL, OnUpdateExcludeAll)
 ON_COMMAND_RANGE(ID_OBJ_DELETE, ID_OBJ_DELETE + 1, OnDeleteNodes)
+ON_UPDATE_COMMAND_UI(ID_OBJ_DELETE, OnUpdateDelete)
 ON_COMMAND_RANGE(ID_OBJ_PROPERTIES, ID_OBJ_PROPERTIES + 1, OnNodeProperties)
+ON_UPDATE_COMMAND_UI(ID_OBJ_PROPERTIES, OnUpdateProperties)
 ON_COMMAND_RANGE(ID_OBJ_NEW_RESOURCE, ID_OBJ_NEW_RESOURCE + 1, OnNewResourceInGroup)
+ON_UPDATE_COMMAND_UI(ID_OBJ_NEW_RESOURCE, OnUpdateNewResource)
 ON_COMMAND_RANGE(ID_OBJ_NEW_TASK, ID_OBJ_NEW_TASK + 1, OnNewTaskManually)
+ON_UPDATE_COMMAND_UI(ID_OBJ_NEW_TASK, OnUpdateJobOwn)
 ON_COMMAND_RANGE(ID_OBJ_NEW_GROUP, ID_OBJ_NEW_GROUP + 1, OnNewGroupManually)
+ON_UPDATE_COMMAND_UI(ID_OBJ_NEW_GROUP, OnUpdateNewGroup)
 ON_COMMAND_RANGE(ID_OBJ_CONTROL + 1, ID_OBJ_CONTROL + 1, OnToggleControlled)
+ON_UPDATE_COMMAND_UI(ID_OBJ_CONTROL, OnUpdateNever)
 ON_COMMAND_RANGE(ID_OBJ_EXECUTABLE + 1, ID_OBJ_EXECUTABLE + 1, OnToggleExecutable)
+ON_UPDATE_COMMAND_UI(ID_OBJ_EXECUTABLE, OnUpdateNever)
 // ---- object commands: several resources, groups from a folder or a key (GroupCommands.cpp) ----
 ON_COMMAND_RANGE(ID_OBJ_SEVERAL, ID_OBJ_SEVERAL + 4, OnAddResources)
+ON_UPDATE_COMMAND_UI(ID_OBJ_SEVERAL, OnUpdateNewResource)
 ON_COMMAND_RANGE(ID_OBJ_GROUP_BY_DIR, ID_OBJ_GROUP_BY_DIR + 4, OnGroupFromDirectory)
+ON_UPDATE_COMMAND_UI(ID_OBJ_GROUP_BY_DIR, OnUpdateGroupBy)
 ON_COMMAND_RANGE(ID_OBJ_GROUP_BY_KEY, ID_OBJ_GROUP_BY_KEY + 4, OnGroupFromRegistryKey)
+ON_UPDATE_COMMAND_UI(ID_OBJ_GROUP_BY_KEY, OnUpdateGroupBy)
 // Reports.
 ON_COMMAND(ID_REPORT_PASSPORT, OnReportPassport)
 ON_COMMAND(ID_REPORT_RESOURCES, OnReportResources)
@@ -102,14 +95,19 @@ ON_UPDATE_COMMAND_UI(ID_REPORT_USERS, OnUpdateReport)
 ON_COMMAND(ID_TASK_GENERATOR, OnTaskGenerator)
 ON_UPDATE_COMMAND_UI(ID_TASK_GENERATOR, OnUpdateModelCommand)
 ON_COMMAND_RANGE(ID_OBJ_TASK_BY_GEN, ID_OBJ_TASK_BY_GEN + 4, OnAddGeneratedTasks)
+ON_UPDATE_COMMAND_UI(ID_OBJ_TASK_BY_GEN, OnUpdateJobOwn)
 // Tool commands (ToolCommands.cpp); exchange of objects and the group from the security log
 // (ExchangeCommands.cpp).
 ON_COMMAND(ID_RES_DEPENDENCIES, OnFindDependencies)
 ON_COMMAND(ID_RES_PATH_VARIABLES, OnReplacePathVariables)
 ON_COMMAND_RANGE(ID_OBJ_EXPORT, ID_OBJ_EXPORT + 4, OnExportNodes)
+ON_UPDATE_COMMAND_UI(ID_OBJ_EXPORT, OnUpdateExport)
 ON_COMMAND_RANGE(ID_OBJ_IMPORT_ADD, ID_OBJ_IMPORT_ADD + 4, OnImportNodes)
+ON_UPDATE_COMMAND_UI(ID_OBJ_IMPORT_ADD, OnUpdateImportAdd)
 ON_COMMAND_RANGE(ID_OBJ_IMPORT_GROUP, ID_OBJ_IMPORT_GROUP + 4, OnImportResources)
+ON_UPDATE_COMMAND_UI(ID_OBJ_IMPORT_GROUP, OnUpdateImportGroup)
 ON_COMMAND_RANGE(ID_OBJ_GROUP_BY_LOG, ID_OBJ_GROUP_BY_LOG + 4, OnGroupFromLog)
+ON_UPDATE_COMMAND_UI(ID_OBJ_GROUP_BY_LOG, OnUpdateGroupBy)
 // Model file commands (FileCommands.cpp).
 ON_COMMAND(ID_FILE_NEW_MODEL, OnRecreateModel)
 ON_UPDATE_COMMAND_UI(ID_FILE_NEW_MODEL, OnUpdateNewModel)
@@ -686,106 +684,6 @@ void CMainFrame::OnGotoTree() {
             return;
     }
 }
-
-// ---- update handlers of the object commands -------------------------------------------------------------
-
-void CMainFrame::EnableIfHandled(KvUi::CCmdUI* pCmdUI, bool condition) {
-    KvUi::CmdHandlerInfo info;
-    bool handled = OnCmdMsg(pCmdUI->m_nID, KvUi::CN_COMMAND, nullptr, &info) != FALSE;
-    pCmdUI->Enable(condition && handled);
-}
-
-void CMainFrame::OnUpdateAddNew(KvUi::CCmdUI* pCmdUI) {
-    CIChNode* n = m_pCurrentNode;
-    EnableIfHandled(pCmdUI, n && !n->IsModelNode() && n->GetType() != FolderJobs && n->GetType() != FolderSubjects);
-}
-
-void CMainFrame::OnUpdateAddExisting(KvUi::CCmdUI* pCmdUI) {
-    CIChNode* n = m_pCurrentNode;
-    bool on = false;
-    if (n && n->IsModelNode() && (IsOwn(n) || n->GetType() == NodeTypeSubject)) {
-        switch (n->GetType()) {
-        case NodeTypeGroup:
-            on = !m_Model.m_Resources.empty();
-            break;
-        case NodeTypeTask:
-            on = !m_Model.m_Groups.empty();
-            break;
-        case NodeTypeJob:
-            on = !m_Model.m_Tasks.empty() || !m_Model.m_Groups.empty();
-            break;
-        case NodeTypeSubject:
-            on = n->m_Members.size() != m_Model.m_Jobs.size();
-            break;
-        }
-    }
-    EnableIfHandled(pCmdUI, on);
-}
-
-void CMainFrame::OnUpdateExclude(KvUi::CCmdUI* pCmdUI) {
-    CIChModelView& tree = GetTree();
-    HTREEITEM sel = tree.m_hWnd ? tree.GetSelectedItem() : nullptr;
-    CIChNode* parent = sel ? tree.GetItemNode(tree.GetParentItem(sel)) : nullptr;
-    EnableIfHandled(pCmdUI, m_pCurrentNode && m_Model.CanChangeLink(m_pCurrentNode, parent));
-}
-
-void CMainFrame::OnUpdateExcludeAll(KvUi::CCmdUI* pCmdUI) {
-    CIChNode* n = m_pCurrentNode;
-    EnableIfHandled(pCmdUI,
-                    n && n->IsModelNode() && (IsOwn(n) || n->GetType() == NodeTypeResource) && !n->m_Uppers.empty());
-}
-
-void CMainFrame::OnUpdateDelete(KvUi::CCmdUI* pCmdUI) {
-    CIChNode* n = m_pCurrentNode;
-    bool on = n && n->m_Removable && (n->IsModelNode() || IsCurrentFolderEmpty() == 0);
-    if (on) {
-        int kind = n->GetType();
-        on = kind != 7 && kind != 8 && kind != 9 && kind != 10;
-    }
-    EnableIfHandled(pCmdUI, on);
-}
-
-void CMainFrame::OnUpdateProperties(KvUi::CCmdUI* pCmdUI) {
-    EnableIfHandled(pCmdUI, m_pCurrentNode && m_pCurrentNode->IsModelNode());
-}
-
-void CMainFrame::OnUpdateImportAdd(KvUi::CCmdUI* pCmdUI) {
-    EnableIfHandled(pCmdUI, m_pCurrentNode && !m_pCurrentNode->IsModelNode());
-}
-
-void CMainFrame::OnUpdateExport(KvUi::CCmdUI* pCmdUI) {
-    CIChNode* n = m_pCurrentNode;
-    EnableIfHandled(pCmdUI, n && (n->IsModelNode() || IsCurrentFolderEmpty() == 0));
-}
-
-void CMainFrame::OnUpdateImportGroup(KvUi::CCmdUI* pCmdUI) {
-    CIChNode* n = m_pCurrentNode;
-    EnableIfHandled(pCmdUI, n && n->GetType() == NodeTypeGroup && IsOwn(n));
-}
-
-void CMainFrame::OnUpdateNewResource(KvUi::CCmdUI* pCmdUI) {
-    CIChNode* n = m_pCurrentNode;
-    EnableIfHandled(pCmdUI, n && (n->GetType() == NodeTypeGroup || n->GetType() == FolderResources) && IsOwn(n));
-}
-
-void CMainFrame::OnUpdateGroupBy(KvUi::CCmdUI* pCmdUI) {
-    CIChNode* n = m_pCurrentNode;
-    EnableIfHandled(pCmdUI,
-                    n && IsOwn(n) &&
-                        (n->GetType() == FolderGroups || n->GetType() == NodeTypeTask || n->GetType() == NodeTypeJob));
-}
-
-void CMainFrame::OnUpdateJobOwn(KvUi::CCmdUI* pCmdUI) {
-    CIChNode* n = m_pCurrentNode;
-    EnableIfHandled(pCmdUI, n && n->GetType() == NodeTypeJob && IsOwn(n));
-}
-
-void CMainFrame::OnUpdateNewGroup(KvUi::CCmdUI* pCmdUI) {
-    CIChNode* n = m_pCurrentNode;
-    EnableIfHandled(pCmdUI, n && (n->GetType() == NodeTypeJob || n->GetType() == NodeTypeTask) && IsOwn(n));
-}
-
-void CMainFrame::OnUpdateNever(KvUi::CCmdUI* pCmdUI) { pCmdUI->Enable(FALSE); }
 
 // ---- closing --------------------------------------------------------------------------------------------
 

@@ -162,36 +162,33 @@ public:
     void OnUpdateRelationFilter(KvUi::CCmdUI* pCmdUI);
     void OnGotoTree();
     void OnUpdateGotoTree(KvUi::CCmdUI* pCmdUI);
-    void OnUpdateAddNew(KvUi::CCmdUI* pCmdUI);
-    void OnUpdateAddExisting(KvUi::CCmdUI* pCmdUI);
-    void OnUpdateExclude(KvUi::CCmdUI* pCmdUI);
-    void OnUpdateExcludeAll(KvUi::CCmdUI* pCmdUI);
-    void OnUpdateDelete(KvUi::CCmdUI* pCmdUI);
-    void OnUpdateProperties(KvUi::CCmdUI* pCmdUI);
-    void OnUpdateImportAdd(KvUi::CCmdUI* pCmdUI);
-    void OnUpdateExport(KvUi::CCmdUI* pCmdUI);
-    void OnUpdateImportGroup(KvUi::CCmdUI* pCmdUI);
-    void OnUpdateNewResource(KvUi::CCmdUI* pCmdUI);
-    void OnUpdateGroupBy(KvUi::CCmdUI* pCmdUI);
-    void OnUpdateJobOwn(KvUi::CCmdUI* pCmdUI);
-    void OnUpdateNewGroup(KvUi::CCmdUI* pCmdUI);
-    void OnUpdateNever(KvUi::CCmdUI* pCmdUI);
     // Object commands (ObjectCommands.cpp); each takes the command id of its block.
     void OnCreateNode(UINT id);
+    void OnUpdateAddNew(KvUi::CCmdUI* pCmdUI);
     void OnAddExisting(UINT id);
+    void OnUpdateAddExisting(KvUi::CCmdUI* pCmdUI);
     void OnExcludeFromParent(UINT id);
+    void OnUpdateExclude(KvUi::CCmdUI* pCmdUI);
     void OnExcludeFromAll(UINT id);
+    void OnUpdateExcludeAll(KvUi::CCmdUI* pCmdUI);
     void OnDeleteNodes(UINT id);
+    void OnUpdateDelete(KvUi::CCmdUI* pCmdUI);
     void OnNodeProperties(UINT id);
+    void OnUpdateProperties(KvUi::CCmdUI* pCmdUI);
     void OnNewResourceInGroup(UINT id);
+    void OnUpdateNewResource(KvUi::CCmdUI* pCmdUI);
     void OnNewTaskManually(UINT id);
+    void OnUpdateJobOwn(KvUi::CCmdUI* pCmdUI);
     void OnNewGroupManually(UINT id);
+    void OnUpdateNewGroup(KvUi::CCmdUI* pCmdUI);
     void OnToggleControlled(UINT id);
     void OnToggleExecutable(UINT id);
+    void OnUpdateNever(KvUi::CCmdUI* pCmdUI);
     // Resources and generated groups (GroupCommands.cpp); each takes the command id of its block.
     void OnAddResources(UINT id);
     void OnGroupFromDirectory(UINT id);
     void OnGroupFromRegistryKey(UINT id);
+    void OnUpdateGroupBy(KvUi::CCmdUI* pCmdUI);
     // Takes the nodes out of the model and the views and frees them; with subordinates also
     // every removable node below them that is left without an upper node, pass by pass.
     void DeleteNodesAndSubordinates(CIChNodeList& nodes, bool subordinates);
@@ -219,8 +216,11 @@ public:
     // Exchange of objects with model files and the group from the security log
     // (ExchangeCommands.cpp); each takes the command id of its block.
     void OnExportNodes(UINT id);
+    void OnUpdateExport(KvUi::CCmdUI* pCmdUI);
     void OnImportNodes(UINT id);
+    void OnUpdateImportAdd(KvUi::CCmdUI* pCmdUI);
     void OnImportResources(UINT id);
+    void OnUpdateImportGroup(KvUi::CCmdUI* pCmdUI);
     void OnGroupFromLog(UINT id);
     // The resources the security log shows for the period (UTC) and user (empty: any): 1 when the
     // log was read (new resources appended), 0 when it cannot be read here (nothing appended).
@@ -255,6 +255,8 @@ protected:
     // The fourth item of the menu bar shows the node's name, at most this many characters of it.
     static constexpr size_t kObjectMenuTextLimit = 40;
     void SetObjectMenuText(const std::wstring& text);
+    // Whether the node is the user's own (its id is not negative).
+    static bool IsOwn(const CIChNode* n) { return n->m_Id >= 0; }
     // Steps of the object commands.
     CIChViewer* ActiveViewer() const;
     void RefreshActiveViewer();

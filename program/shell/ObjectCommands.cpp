@@ -101,6 +101,12 @@ CIChNode* CMainFrame::CreateWithDialog(CIChNode* node) {
     return m_Model.AddNodeTree(&added, 0) > 0 ? added : nullptr;
 }
 
+void CMainFrame::EnableIfHandled(KvUi::CCmdUI* pCmdUI, bool condition) {
+    KvUi::CmdHandlerInfo info;
+    bool handled = OnCmdMsg(pCmdUI->m_nID, KvUi::CN_COMMAND, nullptr, &info) != FALSE;
+    pCmdUI->Enable(condition && handled);
+}
+
 // ---- create in a folder ------------------------------------------------------------------------------
 
 void CMainFrame::OnCreateNode(UINT id) {
@@ -141,6 +147,11 @@ void CMainFrame::OnCreateNode(UINT id) {
         // command is disabled on the subjects folder).
         return;
     }
+}
+
+void CMainFrame::OnUpdateAddNew(KvUi::CCmdUI* pCmdUI) {
+    CIChNode* n = m_pCurrentNode;
+    EnableIfHandled(pCmdUI, n && !n->IsModelNode() && n->GetType() != FolderJobs && n->GetType() != FolderSubjects);
 }
 
 // ---- add existing --------------------------------------------------------------------------------
@@ -189,6 +200,28 @@ void CMainFrame::OnAddExisting(UINT id) {
     RefreshActiveViewer();
 }
 
+void CMainFrame::OnUpdateAddExisting(KvUi::CCmdUI* pCmdUI) {
+    CIChNode* n = m_pCurrentNode;
+    bool on = false;
+    if (n && n->IsModelNode() && (IsOwn(n) || n->GetType() == NodeTypeSubject)) {
+        switch (n->GetType()) {
+        case NodeTypeGroup:
+            on = !m_Model.m_Resources.empty();
+            break;
+        case NodeTypeTask:
+            on = !m_Model.m_Groups.empty();
+            break;
+        case NodeTypeJob:
+            on = !m_Model.m_Tasks.empty() || !m_Model.m_Groups.empty();
+            break;
+        case NodeTypeSubject:
+            on = n->m_Members.size() != m_Model.m_Jobs.size();
+            break;
+        }
+    }
+    EnableIfHandled(pCmdUI, on);
+}
+
 // ---- exclude ----------------------------------------------------------------------------------------
 
 void CMainFrame::OnExcludeFromParent(UINT id) {
@@ -223,6 +256,13 @@ void CMainFrame::OnExcludeFromParent(UINT id) {
     RefreshActiveViewer();
 }
 
+void CMainFrame::OnUpdateExclude(KvUi::CCmdUI* pCmdUI) {
+    CIChModelView& tree = GetTree();
+    HTREEITEM sel = tree.m_hWnd ? tree.GetSelectedItem() : nullptr;
+    CIChNode* parent = sel ? tree.GetItemNode(tree.GetParentItem(sel)) : nullptr;
+    EnableIfHandled(pCmdUI, m_pCurrentNode && m_Model.CanChangeLink(m_pCurrentNode, parent));
+}
+
 void CMainFrame::OnExcludeFromAll(UINT id) {
     if (!m_pCurrentNode)
         return;
@@ -243,6 +283,12 @@ void CMainFrame::OnExcludeFromAll(UINT id) {
         for (CIChNode* n : nodes)
             tree.RefreshNodeItems(n);
     RefreshActiveViewer();
+}
+
+void CMainFrame::OnUpdateExcludeAll(KvUi::CCmdUI* pCmdUI) {
+    CIChNode* n = m_pCurrentNode;
+    EnableIfHandled(pCmdUI,
+                    n && n->IsModelNode() && (IsOwn(n) || n->GetType() == NodeTypeResource) && !n->m_Uppers.empty());
 }
 
 // ---- delete -----------------------------------------------------------------------------------------
@@ -280,6 +326,16 @@ void CMainFrame::OnDeleteNodes(UINT id) {
     }
     KvUi::CWaitCursor wait;
     DeleteNodesAndSubordinates(nodes, subordinates != 0);
+}
+
+void CMainFrame::OnUpdateDelete(KvUi::CCmdUI* pCmdUI) {
+    CIChNode* n = m_pCurrentNode;
+    bool on = n && n->m_Removable && (n->IsModelNode() || IsCurrentFolderEmpty() == 0);
+    if (on) {
+        int kind = n->GetType();
+        on = kind != 7 && kind != 8 && kind != 9 && kind != 10;
+    }
+    EnableIfHandled(pCmdUI, on);
 }
 
 void CMainFrame::DeleteNodesAndSubordinates(CIChNodeList& nodes, bool subordinates) {
@@ -392,6 +448,10 @@ void CMainFrame::OnNodeProperties(UINT id) {
     m_Model.m_bModified = 1;
 }
 
+void CMainFrame::OnUpdateProperties(KvUi::CCmdUI* pCmdUI) {
+    EnableIfHandled(pCmdUI, m_pCurrentNode && m_pCurrentNode->IsModelNode());
+}
+
 // ---- new resource, task or group under a node -------------------------------------------------------------
 
 void CMainFrame::OnNewResourceInGroup(UINT id) {
@@ -429,6 +489,12 @@ void CMainFrame::OnNewResourceInGroup(UINT id) {
     RefreshActiveViewer();
 }
 
+// Also the update handler of "Создать ресурсы" (ID_OBJ_SEVERAL, GroupCommands.cpp).
+void CMainFrame::OnUpdateNewResource(KvUi::CCmdUI* pCmdUI) {
+    CIChNode* n = m_pCurrentNode;
+    EnableIfHandled(pCmdUI, n && (n->GetType() == NodeTypeGroup || n->GetType() == FolderResources) && IsOwn(n));
+}
+
 void CMainFrame::NewNodeUnder(UINT id, UINT base, CIChNode* node) {
     CIChNode* upper = nullptr;
     HTREEITEM item = ReceivingItem(id, base, &upper);
@@ -446,7 +512,18 @@ void CMainFrame::NewNodeUnder(UINT id, UINT base, CIChNode* node) {
 
 void CMainFrame::OnNewTaskManually(UINT id) { NewNodeUnder(id, ID_OBJ_NEW_TASK, new CIChTask); }
 
+// Also the update handler of the job's task generator (ID_OBJ_TASK_BY_GEN, InstallTaskCommands.cpp).
+void CMainFrame::OnUpdateJobOwn(KvUi::CCmdUI* pCmdUI) {
+    CIChNode* n = m_pCurrentNode;
+    EnableIfHandled(pCmdUI, n && n->GetType() == NodeTypeJob && IsOwn(n));
+}
+
 void CMainFrame::OnNewGroupManually(UINT id) { NewNodeUnder(id, ID_OBJ_NEW_GROUP, new CIChRGroup); }
+
+void CMainFrame::OnUpdateNewGroup(KvUi::CCmdUI* pCmdUI) {
+    CIChNode* n = m_pCurrentNode;
+    EnableIfHandled(pCmdUI, n && (n->GetType() == NodeTypeJob || n->GetType() == NodeTypeTask) && IsOwn(n));
+}
 
 // ---- the marks --------------------------------------------------------------------------------------
 
@@ -482,3 +559,5 @@ void CMainFrame::ToggleMark(bool controlled) {
 void CMainFrame::OnToggleControlled(UINT) { ToggleMark(true); }
 
 void CMainFrame::OnToggleExecutable(UINT) { ToggleMark(false); }
+
+void CMainFrame::OnUpdateNever(KvUi::CCmdUI* pCmdUI) { pCmdUI->Enable(FALSE); }

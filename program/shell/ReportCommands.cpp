@@ -3,6 +3,7 @@
 // A command asks the report form for a request and opens the report window that runs it.
 #include "DaVIdevaRez.h"
 #include "MainFrm.h"
+#include "ReportServices.h"
 #include "WndLongOp.h"
 #include "resource.h"
 

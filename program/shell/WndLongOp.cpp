@@ -1,13 +1,10 @@
-// The report window, its progress dialog, the completion object and the anchor layout.
+// The report window, its completion object and what it reads of requests and responses.
 #include "WndLongOp.h"
 
 #include "MainFrm.h"
 #include "resource.h"
 
-#include "KvReportBuilder.h"
-#ifdef KV_HAVE_REPORTFORMS
-#include "KvReportForms.h" // the report forms, imported by name
-#endif
+#include "ReportServices.h"
 #include "ReportReaders.h"
 
 #include <VoRurod.h>
@@ -86,35 +83,7 @@ struct CComOnThread {
     }
 };
 
-// ---- services ------------------------------------------------------------------------------
-
-#ifndef KV_HAVE_REPORTFORMS
-// Without the report forms in this build the commands cannot ask for a request.
-int NoForms(int, const wchar_t*, const wchar_t*, const wchar_t*) { return (int)0x8007007E; }
-#endif
-
-const SReportServices& ProgramServices() {
-    static const SReportServices services = {
-#ifdef KV_HAVE_REPORTFORMS
-        &KvShowFormPassportSW, &KvShowFormResourceWS,
-#else
-        &NoForms, &NoForms,
-#endif
-        &KvReportBuild, &KvReportShow, std::wstring()};
-    return services;
-}
-
-const SReportServices* g_pServices = nullptr;
-
 } // namespace
-
-const SReportServices& ReportServices() { return g_pServices ? *g_pServices : ProgramServices(); }
-
-const SReportServices* SetReportServices(const SReportServices* services) {
-    const SReportServices* old = g_pServices;
-    g_pServices = services;
-    return old;
-}
 
 std::wstring MakeReportTempFile(const wchar_t* prefix) {
     wchar_t folder[MAX_PATH + 1] = {};
@@ -182,178 +151,6 @@ std::wstring ReadResponseReportFile(const wchar_t* responsePath) {
     } catch (...) {
         return std::wstring();
     }
-}
-
-// ---- anchor layout -------------------------------------------------------------------------
-
-void CAnchorLayout::Init(HWND window, int minWidth, int minHeight) {
-    m_hWnd = window;
-    m_nCount = 0;
-    if (minWidth == 0 || minHeight == 0) {
-        RECT rc = {};
-        ::GetWindowRect(window, &rc);
-        m_nMinWidth = rc.right - rc.left;
-        m_nMinHeight = rc.bottom - rc.top;
-    }
-    if (minWidth)
-        m_nMinWidth = minWidth;
-    if (minHeight)
-        m_nMinHeight = minHeight;
-}
-
-POINT CAnchorLayout::AnchorPoint(int code, int cx, int cy) {
-    switch (code) {
-    case 0:
-        return {0, 0};
-    case 1:
-        return {cx / 2, 0};
-    case 2:
-        return {cx, 0};
-    case 3:
-        return {cx, cy / 2};
-    case 4:
-        return {cx, cy};
-    case 5:
-        return {cx / 2, cy};
-    case 6:
-        return {0, cy};
-    case 7:
-        return {0, cy / 2};
-    case 8:
-        return {cx / 2, cy / 2};
-    default:
-        return {0, 0};
-    }
-}
-
-BOOL CAnchorLayout::AddControl(int anchorTopLeft, int anchorBottomRight, int id, int repaint) {
-    try {
-        HWND control = ::GetDlgItem(m_hWnd, id);
-        if (!control || m_nCount >= kMaxControls)
-            return FALSE;
-        RECT rc = {}, client = {};
-        ::GetWindowRect(control, &rc);
-        ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rc), 2);
-        ::GetClientRect(m_hWnd, &client);
-        POINT a = AnchorPoint(anchorTopLeft, client.right, client.bottom);
-        POINT b = AnchorPoint(anchorBottomRight, client.right, client.bottom);
-        Entry& e = m_entries[m_nCount++];
-        e.id = id;
-        e.repaint = repaint;
-        e.anchorTopLeft = anchorTopLeft;
-        e.anchorBottomRight = anchorBottomRight;
-        e.dxTopLeft = a.x - rc.left;
-        e.dyTopLeft = a.y - rc.top;
-        e.dxBottomRight = b.x - rc.right;
-        e.dyBottomRight = b.y - rc.bottom;
-        return TRUE;
-    } catch (...) {
-        return FALSE;
-    }
-}
-
-void CAnchorLayout::Resize(int cx, int cy) {
-    if (!m_hWnd)
-        return;
-    HRGN uncovered = ::CreateRectRgn(0, 0, 0, 0);
-    for (int i = 0; i < m_nCount; ++i) {
-        HWND control = ::GetDlgItem(m_hWnd, m_entries[i].id);
-        if (!control)
-            continue;
-        RECT rc;
-        ::GetWindowRect(control, &rc);
-        ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rc), 2);
-        HRGN r = ::CreateRectRgnIndirect(&rc);
-        ::CombineRgn(uncovered, uncovered, r, RGN_OR);
-        ::DeleteObject(r);
-    }
-    for (int i = 0; i < m_nCount; ++i) {
-        const Entry& e = m_entries[i];
-        HWND control = ::GetDlgItem(m_hWnd, e.id);
-        if (!control)
-            continue;
-        POINT a = AnchorPoint(e.anchorTopLeft, cx, cy);
-        POINT b = AnchorPoint(e.anchorBottomRight, cx, cy);
-        RECT rc = {a.x - e.dxTopLeft, a.y - e.dyTopLeft, b.x - e.dxBottomRight, b.y - e.dyBottomRight};
-        ::MoveWindow(control, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, FALSE);
-        if (e.repaint) {
-            ::InvalidateRect(control, nullptr, FALSE);
-        } else {
-            HRGN r = ::CreateRectRgnIndirect(&rc);
-            ::CombineRgn(uncovered, uncovered, r, RGN_DIFF);
-            ::DeleteObject(r);
-            ::InvalidateRect(control, nullptr, TRUE);
-            ::SendMessageW(control, WM_NCPAINT, 1, 0);
-            ::UpdateWindow(control);
-        }
-    }
-    HDC dc = ::GetDC(m_hWnd);
-    if (dc) {
-        HBRUSH brush = ::CreateSolidBrush(::GetSysColor(COLOR_BTNFACE));
-        ::FillRgn(dc, uncovered, brush);
-        ::DeleteObject(brush);
-        ::ReleaseDC(m_hWnd, dc);
-    }
-    ::DeleteObject(uncovered);
-}
-
-// ---- the progress dialog -------------------------------------------------------------------
-
-KV_BEGIN_MESSAGE_MAP(dlgLongOp, KvUi::CDialog)
-ON_WM_SIZE()
-ON_WM_GETMINMAXINFO()
-ON_BN_CLICKED(IDCANCEL, OnButtonClose)
-KV_END_MESSAGE_MAP()
-
-void dlgLongOp::DoDataExchange(KvUi::CDataExchange* pDX) { KvUi::DDX_Control(pDX, IDC_LONGOP_ANIMATION, m_wndAnimate); }
-
-BOOL dlgLongOp::OnInitDialog() {
-    KvUi::CDialog::OnInitDialog();
-    UpdateData(FALSE);
-    m_wndAnimate.Open(IDR_WAIT_AVI);
-    m_wndAnimate.Play(0, (UINT)-1, (UINT)-1);
-    m_layout.Init(m_hWnd, 0, 0);
-    m_bLayoutReady = 1;
-    m_layout.AddControl(0, 4, IDC_LONGOP_FRAME, 1);
-    m_layout.AddControl(0, 0, IDC_LONGOP_ANIMATION, 0);
-    m_layout.AddControl(0, 4, IDC_LONGOP_TEXT, 0);
-    m_layout.AddControl(6, 6, IDC_LONGOP_SHOW, 0);
-    m_layout.AddControl(6, 4, IDC_LONGOP_LINE, 0);
-    m_layout.AddControl(5, 5, IDCANCEL, 0);
-    return TRUE;
-}
-
-void dlgLongOp::OnSize(UINT, int cx, int cy) {
-    if (m_bLayoutReady)
-        m_layout.Resize(cx, cy);
-}
-
-void dlgLongOp::OnGetMinMaxInfo(MINMAXINFO* info) {
-    if (m_bLayoutReady) {
-        info->ptMinTrackSize.x = m_layout.GetMinWidth();
-        info->ptMinTrackSize.y = m_layout.GetMinHeight();
-    }
-}
-
-void dlgLongOp::OnButtonClose() {
-    auto* window = dynamic_cast<CWndLongOp*>(KvUi::CWnd::FromHandlePermanent(::GetParent(m_hWnd)));
-    if (!window)
-        return;
-    HWND button = GetDlgItem(IDCANCEL);
-    ::EnableWindow(button, FALSE);
-    if (window->m_bRunning) {
-        window->AbortRun();
-        return;
-    }
-    if (!window->m_strReportPath.empty() && ::IsDlgButtonChecked(m_hWnd, IDC_LONGOP_SHOW) == BST_CHECKED) {
-        try {
-            if (ReportServices().show)
-                ReportServices().show(window->m_strReportPath.c_str());
-        } catch (...) {
-        }
-    }
-    if (::IsWindow(window->m_hWnd))
-        window->PostMessage(WM_CLOSE);
 }
 
 // ---- the completion ------------------------------------------------------------------------

@@ -8,66 +8,11 @@
 #include <kvui/kvui.h>
 
 #include "KvReportDataSource.h"
+#include "dlgLongOp.h"
 
 #include <string>
 
 class CMainFrame;
-
-// Anchor layout: each listed control keeps the distances of its two corners from two anchor
-// points of the window's client area (a corner, the middle of a side or the centre).
-class CAnchorLayout {
-public:
-    static constexpr int kMaxControls = 255;
-    struct Entry {
-        int id;
-        int repaint;
-        int anchorTopLeft;
-        int anchorBottomRight;
-        int dxTopLeft, dyTopLeft;
-        int dxBottomRight, dyBottomRight;
-    };
-
-    // Starts a layout of the window; a size of 0 takes the window's current size.
-    void Init(HWND window, int minWidth, int minHeight);
-    // Adds a child control; FALSE when the window has no such child or the layout is full.
-    BOOL AddControl(int anchorTopLeft, int anchorBottomRight, int id, int repaint);
-    // Moves every control for a client area of cx by cy and paints what they left uncovered.
-    void Resize(int cx, int cy);
-    // The point an anchor code names in a client area of cx by cy ((0, 0) for an unknown code).
-    static POINT AnchorPoint(int code, int cx, int cy);
-
-    int GetCount() const { return m_nCount; }
-    int GetMinWidth() const { return m_nMinWidth; }
-    int GetMinHeight() const { return m_nMinHeight; }
-
-private:
-    Entry m_entries[kMaxControls] = {};
-    int m_nCount = 0;
-    HWND m_hWnd = nullptr;
-    int m_nMinWidth = 0;
-    int m_nMinHeight = 0;
-};
-
-// The progress dialog that fills the report window (template 7019).
-class dlgLongOp : public KvUi::CDialog {
-public:
-    dlgLongOp() : KvUi::CDialog(7019) {}
-    KvUi::CAnimateCtrl m_wndAnimate;
-    CAnchorLayout m_layout;
-    int m_bLayoutReady = 0;
-
-    BOOL OnInitDialog() override;
-    void DoDataExchange(KvUi::CDataExchange* pDX) override;
-    // Escape and Enter do nothing by themselves: the window closes only through its button.
-    void OnOK() override {}
-    void OnCancel() override {}
-
-    void OnSize(UINT type, int cx, int cy);
-    void OnGetMinMaxInfo(MINMAXINFO* info);
-    void OnButtonClose();
-
-    KV_DECLARE_MESSAGE_MAP()
-};
 
 // The window's completion object, called once by the data source on its worker thread.
 class CRepComplete : public IKvReportComplete {
@@ -94,20 +39,6 @@ std::wstring ReadResponseReportFile(const wchar_t* responsePath);
 // The program's own data-source plug-ins: the module file of a report kind, or null when the
 // program has no plug-in for it.
 const wchar_t* ReportPluginFile(const std::wstring& kind);
-
-// The outside calls of the report commands and window. The program binds them to the report
-// forms and the report builder; tests may put others in their place.
-struct SReportServices {
-    int (*showPassport)(int reserved, const wchar_t* taskId, const wchar_t* requestPath, const wchar_t* computer);
-    int (*showResources)(int reserved, const wchar_t* taskId, const wchar_t* requestPath, const wchar_t* computer);
-    int (*build)(const wchar_t* responsePath, wchar_t* reportPath);
-    int (*show)(const wchar_t* filePath);
-    // The folder the plug-ins are loaded from; empty: the program's own folder.
-    std::wstring pluginFolder;
-};
-const SReportServices& ReportServices();
-// Replaces the services (null restores the program's own); returns the previous ones.
-const SReportServices* SetReportServices(const SReportServices* services);
 
 // Makes an empty temporary file ("req" or "res" prefix) in the temporary folder; empty on failure.
 std::wstring MakeReportTempFile(const wchar_t* prefix);

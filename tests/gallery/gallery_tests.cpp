@@ -21,7 +21,7 @@
 #include "ListDialogs.h"
 #include "ResourceDialogs.h"
 #include "ToolDialogs.h"
-#include "WndLongOp.h"
+#include "dlgLongOp.h"
 #include "dlgException.h"
 #include "dlgGroupTask.h"
 #include "dlgJobSubject.h"

@@ -3,13 +3,13 @@
 #include "kvui/app.h"
 #include "kvui/presenter.h"
 
+#include "wndproc.h"
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
 namespace KvUi {
-
-void SetDialogInit(CWnd* p); // core.cpp: binds the next dialog window to its object
 
 // ---- data exchange -------------------------------------------------------------------------
 

@@ -3,10 +3,12 @@
 // plug-ins (ReportDouble.cpp) loaded from folders of their own, and the real report builder.
 #include <gtest/gtest.h>
 
+#include "AnchorLayout.h"
 #include "DaVIdevaRez.h"
 #include "KvReportBuilder.h"
 #include "MainFrm.h"
 #include "ReportRequest.h"
+#include "ReportServices.h"
 #include "WndLongOp.h"
 #include "kvtest.h"
 #include "kvcmdui.h"
