@@ -3,8 +3,8 @@
 
 #include "DaVIdevaRez.h"
 
-#include "../res/resource.h"
-#include "../res/toolcmds_ids.h"
+#include "resource.h"
+#include "toolcmds_ids.h"
 
 #include <VCore.h>
 #include <valkit.h>

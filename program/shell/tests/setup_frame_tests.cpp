@@ -18,7 +18,7 @@
 #include "kvpresenter.h"
 #include "setup_test_util.h"
 #include "kvtest.h"
-#include "../../shell/tests/FrameTestSupport.h"
+#include "FrameTestSupport.h"
 #include "resource.h"
 #include "../../../platform/vcore/tests/Sha256Ref.h"
 
