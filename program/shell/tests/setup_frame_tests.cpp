@@ -20,7 +20,7 @@
 #include "kvtest.h"
 #include "FrameTestSupport.h"
 #include "resource.h"
-#include "../../../platform/vcore/tests/Sha256Ref.h"
+#include "Sha256Ref.h"
 
 #include <valkit.h>
 
