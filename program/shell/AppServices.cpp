@@ -7,9 +7,7 @@
 #include "DiskQuery.h"
 
 #include <valkit.h>
-#ifdef KV_HAVE_KVBASE
 #include <VoRurod.h>
-#endif
 
 #include <sddl.h>
 
@@ -81,18 +79,8 @@ std::wstring CDaVIdevaRezApp::GetOsDescription() {
 int CDaVIdevaRezApp::IsFileExist(const wchar_t* path) { return IsExistingFile(path); }
 
 void CDaVIdevaRezApp::GetErrorText(DWORD code, std::wstring& text) {
-#ifdef KV_HAVE_KVBASE
     KvBase::CVoRurod error((int)code);
     text = error.GetMessageString();
-#else
-    wchar_t* buffer = nullptr;
-    DWORD n =
-        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                         nullptr, code, 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
-    text.assign(buffer && n ? buffer : L"", buffer && n ? n : 0);
-    if (buffer)
-        ::LocalFree(buffer);
-#endif
 }
 
 DWORD CDaVIdevaRezApp::GetComputerAccount(std::wstring& account, PSID sidBuffer) {

@@ -10,7 +10,7 @@
 #include "dlgException.h"
 #include "KvProcAddress.h"
 
-#include "../res/resource.h"
+#include "resource.h"
 
 #include <valkit.h>
 

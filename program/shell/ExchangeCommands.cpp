@@ -10,7 +10,7 @@
 #include "ExeExtensions.h"
 #include "MainFrm.h"
 
-#include "../res/resource.h"
+#include "resource.h"
 
 #include <valkit.h>
 

@@ -4,8 +4,8 @@
 #include "DaVIdevaRez.h"
 #include "ModelFileScan.h"
 
-#include "../res/resource.h"
-#include "../res/toolcmds_ids.h"
+#include "resource.h"
+#include "toolcmds_ids.h"
 
 #include <valkit.h>
 

@@ -10,7 +10,7 @@
 #include "ModelStore.h"
 #include "dlgException.h"
 
-#include "../res/resource.h"
+#include "resource.h"
 
 #include <valkit.h>
 

@@ -9,7 +9,7 @@
 #include "ExeExtensions.h"
 #include "Pickers.h"
 
-#include "../res/resource.h"
+#include "resource.h"
 
 #include <KvExchangeUtils.h>
 #include <valkit.h>

@@ -4,7 +4,7 @@
 #include "DaVIdevaRez.h"
 #include "dlgProperty.h"
 
-#include "../res/resource.h"
+#include "resource.h"
 
 #include <valkit.h>
 

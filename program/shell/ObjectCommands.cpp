@@ -12,7 +12,7 @@
 #include "dlgNodes.h"
 #include "dlgResource.h"
 
-#include "../res/resource.h"
+#include "resource.h"
 
 #include <valkit.h>
 

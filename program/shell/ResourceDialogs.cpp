@@ -1,7 +1,7 @@
 // The path-variable dialog and the missing-resource question.
 #include "ResourceDialogs.h"
 
-#include "../res/resource.h"
+#include "resource.h"
 
 #include <KvRegTokens.h>
 #include <VDevInfo.h>

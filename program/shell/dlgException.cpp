@@ -1,12 +1,10 @@
 #include "dlgException.h"
 
-#include "../res/resource.h"
+#include "resource.h"
 
 #include <ModelStore.h>
 #include <valkit.h>
-#ifdef KV_HAVE_KVBASE
 #include <VoRurod.h>
-#endif
 
 std::wstring BuildErrorReport(const EGeneric& e) {
     // what() is UTF-8 (the value library narrows its text so).
@@ -21,11 +19,9 @@ bool TranslateProgramException(std::wstring& text) {
     } catch (const EGeneric& e) {
         text = BuildErrorReport(e);
         return true;
-#ifdef KV_HAVE_KVBASE
     } catch (KvBase::CVoRurod& e) {
         text = e.GetText();
         return true;
-#endif
     } catch (...) {
         return false;
     }

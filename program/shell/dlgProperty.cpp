@@ -2,7 +2,7 @@
 
 #include "DaVIdevaRez.h"
 
-#include "../res/resource.h"
+#include "resource.h"
 
 using KvUi::CProp;
 

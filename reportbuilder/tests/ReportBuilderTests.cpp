@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "../../Common/KvReport/tests/ReportTestUtil.h"
+#include "ReportTestUtil.h"
 #include "kvrtf.h"
 
 using namespace KvReportTest;

@@ -4,8 +4,8 @@
 #include "IChDataModel.h"
 #include "StoreFakes.h"
 
-#include "../../../platform/vcore/tests/Sha256Ref.h"
-#include "../../../platform/vcore/tests/VcoreTestUtil.h"
+#include "Sha256Ref.h"
+#include "VcoreTestUtil.h"
 
 #include <algorithm>
 #include <set>

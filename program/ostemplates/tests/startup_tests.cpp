@@ -16,9 +16,9 @@
 #include "IChNode.h"
 #include "KvExchangeUtils.h"
 #include "KvOsTemplates.h"
-#include "../../../platform/vcore/tests/Sha256Ref.h"
-#include "../../../platform/vcore/tests/VcoreTestUtil.h"
-#include "../../model/tests/StoreFakes.h"
+#include "Sha256Ref.h"
+#include "VcoreTestUtil.h"
+#include "StoreFakes.h"
 #include "kvtest.h"
 #include "ostemplates_test_util.h"
 

@@ -11,7 +11,7 @@
 #include "MainFrm.h"
 #include "kvcmdui.h"
 #include "resource.h"
-#include "../../views/tests/ViewsTestSupport.h"
+#include "ViewsTestSupport.h"
 
 #include <algorithm>
 #include <sstream>

@@ -15,7 +15,7 @@
 #include "kvclick.h"
 #include "kvpresenter.h"
 #include "resource.h"
-#include "../../views/tests/ViewsTestSupport.h"
+#include "ViewsTestSupport.h"
 
 #include <KvExchangeUtils.h>
 #include <valkit.h>

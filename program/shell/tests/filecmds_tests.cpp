@@ -17,8 +17,8 @@
 #include "FrameTestSupport.h"
 #include "kvtest.h"
 #include "resource.h"
-#include "../../views/tests/ViewsTestSupport.h"
-#include "../../../platform/vcore/tests/Sha256Ref.h"
+#include "ViewsTestSupport.h"
+#include "Sha256Ref.h"
 
 #include <KvRegTokens.h>
 #include <VDevInfo.h>

@@ -11,7 +11,7 @@
 #include "ListDialogs.h"
 #include "MainFrm.h"
 #include "resource.h"
-#include "../../views/tests/ViewsTestSupport.h"
+#include "ViewsTestSupport.h"
 #include "kvcmdui.h"
 
 #include <valkit.h>

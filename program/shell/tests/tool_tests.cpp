@@ -12,7 +12,7 @@
 #include "toolcmds_ids.h"
 #include "filecmds_ids.h"
 #include "FrameTestSupport.h"
-#include "../../views/tests/ViewsTestSupport.h"
+#include "ViewsTestSupport.h"
 
 #include <kvpresenter.h>
 

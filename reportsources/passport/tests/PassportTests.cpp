@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <string>
 
-#include "../../../Common/KvReport/tests/ReportTestUtil.h"
+#include "ReportTestUtil.h"
 #include "KvReportDataSource.h"
 #include "ReportRequest.h"
 

@@ -12,7 +12,7 @@
 
 #include <VCore.h>
 
-#include "../../../Common/KvReport/tests/ReportTestUtil.h"
+#include "ReportTestUtil.h"
 #include "KvReportDataSource.h"
 #include "ReportRequest.h"
 #include "StoreFolderUtil.h"

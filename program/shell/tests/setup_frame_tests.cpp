@@ -18,9 +18,9 @@
 #include "kvpresenter.h"
 #include "setup_test_util.h"
 #include "kvtest.h"
-#include "../../shell/tests/FrameTestSupport.h"
+#include "FrameTestSupport.h"
 #include "resource.h"
-#include "../../../platform/vcore/tests/Sha256Ref.h"
+#include "Sha256Ref.h"
 
 #include <valkit.h>
 
