@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace Depends {
@@ -165,8 +166,8 @@ public:
     // The folder as the file system spells it (a path in that spelling is found fastest).
     std::wstring realPath;
     uint64_t lastWrite = 0, creation = 0, readAt = 0;
-    std::map<std::wstring, Entry> names; // upper-cased long and short names of ASCII entries
-    bool otherNames = false;             // the folder also holds names beyond ASCII
+    std::unordered_map<std::wstring, Entry> names; // upper-cased long and short names of ASCII entries
+    bool otherNames = false;                       // the folder also holds names beyond ASCII
 
     // The entry of a plain name (any letter case): 1 found, 0 certainly absent, -1 not known (ask
     // the file system).
@@ -269,7 +270,7 @@ private:
     };
     CModuleCache();
     std::mutex m_lock;
-    std::map<std::wstring, Entry> m_entries;
+    std::unordered_map<std::wstring, Entry> m_entries;
     size_t m_bytes = 0;
 };
 
