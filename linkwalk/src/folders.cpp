@@ -196,7 +196,10 @@ CFolderWatches::CFolderWatches() {
     UINT n = ::GetSystemDirectoryW(buffer, MAX_PATH);
     if (n && n < MAX_PATH)
         folders[0].assign(buffer, n);
-    folders[1] = TSingletonHolder<Kernel32::CKernel32Wrapper>::Instance().GetSystemWow64Directory();
+    // Asked directly: the library's kernel32 wrapper is made under the search lists' lock.
+    n = ::GetSystemWow64DirectoryW(buffer, MAX_PATH);
+    if (n && n < MAX_PATH)
+        folders[1].assign(buffer, n);
     n = ::GetWindowsDirectoryW(buffer, MAX_PATH);
     if (n && n < MAX_PATH)
         folders[2].assign(buffer, n);
