@@ -468,8 +468,8 @@ int wmain(int argc, wchar_t** argv) {
                 (roots.size() + found) / seconds);
 
     // The same roots again, three times each, with the finder (its process store of module data
-    // and folder listings filled, every module checked against its file on each visit) and with
-    // the reference walker (import lists and listings cached, nothing checked): medians.
+    // and folder listings filled, each walk polling the system folders' change watches and asking only the files of
+    // other folders) and with the reference walker (import lists and listings cached, nothing checked): medians.
     auto median = [](std::vector<double> v) {
         std::sort(v.begin(), v.end());
         return v[v.size() / 2];

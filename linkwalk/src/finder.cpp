@@ -33,9 +33,16 @@ struct CWalkState {
     std::map<const CModuleInfo*, std::pair<ModuleInfoPtr, std::vector<std::wstring>>> sxsFolders;
     // Assembly files found (or not: empty) per cache folders, name, version, token and origin folder.
     std::map<std::wstring, std::wstring> assemblyProbes;
-    // The listing of each folder searched, checked against the folder once per finder (null: the
-    // folder's names are asked one by one).
-    std::map<std::wstring, FolderListingPtr> folders;
+    // Each folder searched or read from: its change watch, and its listing checked once per finder
+    // (null: the folder's names are asked one by one).
+    struct Folder {
+        int watch = -1;
+        FolderListingPtr listing;
+    };
+    std::map<std::wstring, Folder> folders;
+    // Whether this walk has polled the folders' watches, and the system time of that poll.
+    bool polled = false;
+    uint64_t now = 0;
 };
 
 struct CWalker {
@@ -49,7 +56,10 @@ struct CWalker {
     static bool Search(Finder& f, WORD machine, const wchar_t* directory, const std::wstring& name, std::wstring& path);
     static bool Exists(Finder& f, const std::wstring& path);
     static bool OutsideFolder(Finder& f, const std::wstring& folder, const std::wstring& name);
-    static FolderListingPtr Listing(Finder& f, const std::wstring& folder);
+    static void Walk(Finder& f, const std::wstring& module, const std::wstring& origin, int sameMachine);
+    static uint64_t Poll(Finder& f);
+    static const CWalkState::Folder& Folder(Finder& f, const std::wstring& folder);
+    static FolderListingPtr Listing(Finder& f, const std::wstring& folder) { return Folder(f, folder).listing; }
     static const std::vector<std::wstring>& SxsFolders(Finder& f, const ModuleInfoPtr& importer);
     static void WalkAssemblyReferences(Finder& f, const ModuleInfoPtr& info, const std::wstring& module,
                                        const std::wstring& origin);
@@ -71,6 +81,21 @@ bool IsFullPath(const std::wstring& path) {
 }
 
 } // namespace
+
+std::wstring MissingKeyOfNoFileName(const std::wstring& key) {
+    // FNV-1a over the UTF-16 code units.
+    uint64_t hash = 0xCBF29CE484222325ull;
+    for (wchar_t c : key) {
+        hash ^= uint16_t(c);
+        hash *= 0x100000001B3ull;
+    }
+    wchar_t tail[64];
+    std::swprintf(tail, 64, L"\x2026[len=%llu hash=%016llx]", static_cast<unsigned long long>(key.size()),
+                  static_cast<unsigned long long>(hash));
+    std::wstring shortKey(key, 0, std::min<size_t>(key.size(), kMissingKeyHead));
+    shortKey += tail;
+    return shortKey;
+}
 
 // The search lists, made on first use. Finders run on several threads (the generators' workers)
 // and the command library does not call Attach: that first use is serialised.
@@ -132,23 +157,36 @@ void CWalker::AddModule(Finder& f, const std::wstring& module, const std::wstrin
     WalkAssemblyReferences(f, info, module, origin);
 }
 
+// A walk from the caller: it sees every change made in the folders before it began.
+void CWalker::Walk(Finder& f, const std::wstring& module, const std::wstring& origin, int sameMachine) {
+    State(f).polled = false;
+    AddModule(f, module, origin, sameMachine);
+}
+
 // The module's walk data: from the process-wide store while the file is unchanged, else read
 // from its image (one mapping) and stored.
 ModuleInfoPtr CWalker::LoadModule(Finder& f, const std::wstring& module, const std::wstring& key) {
     CModuleCache& cache = CModuleCache::Instance();
-    const bool cacheable = IsFullPath(module);
+    const size_t slash = module.find_last_of(L'\\');
+    const bool cacheable = IsFullPath(module) && slash != std::wstring::npos;
+    const uint64_t now = Poll(f);
+    if (cacheable)
+        if (ModuleInfoPtr hit = cache.FindUnchanged(key, now))
+            return hit;
     // The file's attributes, asked under its spelling on disk when the folder's listing has it (a
     // path in another letter case makes Wine search each folder on the way).
     std::wstring statPath = module;
-    const size_t slash = module.find_last_of(L'\\');
-    if (cacheable && slash != std::wstring::npos) {
-        const std::wstring folder = module.substr(0, slash), name = module.substr(slash + 1);
-        if (IsPlainName(name) && IsListableFolder(folder)) {
-            const CFolderListing::Entry* entry = nullptr;
-            FolderListingPtr listing = Listing(f, folder);
-            if (listing && listing->Find(name, entry) == 1)
-                statPath = listing->realPath + L"\\" + entry->name;
-        }
+    CModuleCache::Check check;
+    if (cacheable) {
+        const CWalkState::Folder& folder = Folder(f, module.substr(0, slash));
+        const std::wstring name = module.substr(slash + 1);
+        const CFolderListing::Entry* entry = nullptr;
+        if (folder.listing && IsPlainName(name) && folder.listing->Find(name, entry) == 1)
+            statPath = folder.listing->realPath + L"\\" + entry->name;
+        // Taken before the file is asked: a change after this is a later generation.
+        check.watch = folder.watch;
+        check.generation = CFolderWatches::Instance().Generation(folder.watch);
+        check.at = now;
     }
     WIN32_FILE_ATTRIBUTE_DATA attrs;
     CModuleCache::Stamp stamp;
@@ -159,7 +197,7 @@ ModuleInfoPtr CWalker::LoadModule(Finder& f, const std::wstring& module, const s
         stamp.size = (uint64_t(attrs.nFileSizeHigh) << 32) | attrs.nFileSizeLow;
         stamp.lastWrite = Ticks(attrs.ftLastWriteTime);
         stamp.creation = Ticks(attrs.ftCreationTime);
-        if (ModuleInfoPtr hit = cache.Find(key, stamp))
+        if (ModuleInfoPtr hit = cache.Find(key, stamp, check))
             return hit;
     }
     // Opened under the spelling on disk too: it names the same file.
@@ -172,11 +210,25 @@ ModuleInfoPtr CWalker::LoadModule(Finder& f, const std::wstring& module, const s
     // file with another stamp, and the next visit reads it again. (Asking the open handle instead
     // costs milliseconds under Wine, which looks up the volume as well.)
     if (stamped) {
-        FILETIME now;
-        ::GetSystemTimeAsFileTime(&now);
-        cache.Store(key, stamp, Ticks(now), info);
+        FILETIME read;
+        ::GetSystemTimeAsFileTime(&read);
+        cache.Store(key, stamp, check, Ticks(read), info);
     }
     return info;
+}
+
+// Once per walk, before anything is taken from the process-wide stores: the changes the folders'
+// watches reported so far. Returns the system time of the poll.
+uint64_t CWalker::Poll(Finder& f) {
+    CWalkState& state = State(f);
+    if (!state.polled) {
+        CFolderWatches::Instance().Poll();
+        FILETIME now;
+        ::GetSystemTimeAsFileTime(&now);
+        state.now = Ticks(now);
+        state.polled = true;
+    }
+    return state.now;
 }
 
 void CWalker::ReadModule(Finder& f, const CMappedImage& image, CModuleInfo& info) {
@@ -436,11 +488,19 @@ bool CWalker::Search(Finder& f, WORD machine, const wchar_t* directory, const st
     return false;
 }
 
-FolderListingPtr CWalker::Listing(Finder& f, const std::wstring& folder) {
+const CWalkState::Folder& CWalker::Folder(Finder& f, const std::wstring& folder) {
     auto& memo = State(f).folders;
     auto it = memo.find(folder);
-    if (it == memo.end())
-        it = memo.emplace(folder, CurrentListing(folder)).first;
+    if (it == memo.end()) {
+        const uint64_t now = Poll(f);
+        CWalkState::Folder entry;
+        if (IsListableFolder(folder)) {
+            const std::wstring key = UpperCase(folder);
+            entry.watch = CFolderWatches::Instance().Watch(key);
+            entry.listing = CurrentListing(key, folder, entry.watch, now);
+        }
+        it = memo.emplace(folder, std::move(entry)).first;
+    }
     return it->second;
 }
 
@@ -520,6 +580,8 @@ void CWalker::ResolveName(Finder& f, const ModuleInfoPtr& importer, const std::w
     }
     if (!found) {
         // The key goes to the map, which then holds the name's only copy.
+        if (!name.empty() && !MayNameAFile(name))
+            key = MissingKeyOfNoFileName(key);
         f.m_missing.insert_or_assign(std::move(key), origin);
         return;
     }
@@ -692,7 +754,7 @@ CDepends<TString, TModules>& CDepends<TString, TModules>::operator=(const CDepen
 template <class TString, class TModules>
 void CDepends<TString, TModules>::AddModule(const TString& module, const TString& origin, int sameMachine) {
     try {
-        CWalker::AddModule(*this, module, origin, sameMachine);
+        CWalker::Walk(*this, module, origin, sameMachine);
     } catch (...) {
         // Out of memory in the middle of a walk: what was found so far stays.
     }

@@ -5,6 +5,8 @@
 // answers them from memory while the folder's last-write time shows no entry came or went.
 #include "internal.h"
 
+#include <algorithm>
+
 namespace Depends {
 
 namespace {
@@ -24,14 +26,22 @@ std::wstring UpperAscii(const wchar_t* s) {
     return up;
 }
 
+// A listing with the generation of its folder's watch at which it was last found current, and
+// when that was.
+struct CheckedListing {
+    FolderListingPtr listing;
+    uint64_t generation = CFolderWatches::kUnwatched;
+    uint64_t checkedAt = 0;
+};
+
 class CListings {
 public:
-    FolderListingPtr Get(const std::wstring& key) {
+    CheckedListing Get(const std::wstring& key) {
         std::lock_guard<std::mutex> hold(m_lock);
         auto it = m_listings.find(key);
-        return it == m_listings.end() ? FolderListingPtr() : it->second;
+        return it == m_listings.end() ? CheckedListing() : it->second;
     }
-    void Put(const std::wstring& key, const FolderListingPtr& listing) {
+    void Put(const std::wstring& key, const CheckedListing& listing) {
         std::lock_guard<std::mutex> hold(m_lock);
         // A process that searches many folders (generators walk whole disks) keeps a bounded set.
         if (m_listings.size() >= 4096 && !m_listings.count(key))
@@ -41,7 +51,7 @@ public:
 
 private:
     std::mutex m_lock;
-    std::map<std::wstring, FolderListingPtr> m_listings;
+    std::map<std::wstring, CheckedListing> m_listings;
 };
 
 CListings& Listings() {
@@ -149,24 +159,120 @@ bool IsListableFolder(const std::wstring& folder) {
     return true;
 }
 
-FolderListingPtr CurrentListing(const std::wstring& folder) {
-    const std::wstring key = UpperCase(folder);
-    FolderListingPtr known = Listings().Get(key);
+FolderListingPtr CurrentListing(const std::wstring& key, const std::wstring& folder, int watch, uint64_t now) {
+    // Taken before the folder is asked: a change after this is a later generation.
+    const uint64_t generation = CFolderWatches::Instance().Generation(watch);
+    CheckedListing checked = Listings().Get(key);
+    const FolderListingPtr known = checked.listing;
+    if (known && generation != CFolderWatches::kUnwatched && checked.generation == generation &&
+        now < checked.checkedAt + kWatchTrustTime)
+        return known;
     uint64_t lastWrite = 0, creation = 0;
     if (!FolderStamp(known ? known->realPath : folder, lastWrite, creation) &&
         (!known || known->realPath == folder || !FolderStamp(folder, lastWrite, creation)))
         return FolderListingPtr();
-    if (known && known->lastWrite == lastWrite && known->creation == creation &&
-        lastWrite + kSettleTime <= known->readAt)
-        return known;
-    FILETIME now;
-    ::GetSystemTimeAsFileTime(&now);
-    if (lastWrite + kSettleTime > Ticks(now))
-        return FolderListingPtr();
-    FolderListingPtr listing = ReadListing(folder, lastWrite, creation, Ticks(now));
-    if (listing)
-        Listings().Put(key, listing);
-    return listing;
+    if (!known || known->lastWrite != lastWrite || known->creation != creation ||
+        lastWrite + kSettleTime > known->readAt) {
+        if (lastWrite + kSettleTime > now)
+            return FolderListingPtr();
+        checked.listing = ReadListing(folder, lastWrite, creation, now);
+        if (!checked.listing)
+            return FolderListingPtr();
+    }
+    checked.generation = generation;
+    checked.checkedAt = now;
+    Listings().Put(key, checked);
+    return checked.listing;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Change watches
+
+CFolderWatches::CFolderWatches() {
+    for (std::atomic<uint64_t>& g : m_generation)
+        g.store(kUnwatched);
+    wchar_t buffer[MAX_PATH];
+    std::wstring folders[kSlots];
+    UINT n = ::GetSystemDirectoryW(buffer, MAX_PATH);
+    if (n && n < MAX_PATH)
+        folders[0].assign(buffer, n);
+    // Asked directly: the library's kernel32 wrapper is made under the search lists' lock.
+    n = ::GetSystemWow64DirectoryW(buffer, MAX_PATH);
+    if (n && n < MAX_PATH)
+        folders[1].assign(buffer, n);
+    n = ::GetWindowsDirectoryW(buffer, MAX_PATH);
+    if (n && n < MAX_PATH)
+        folders[2].assign(buffer, n);
+    for (std::wstring& folder : folders) {
+        while (!folder.empty() && folder.back() == L'\\')
+            folder.pop_back();
+        if (!folder.empty())
+            m_systemFolders.push_back(UpperCase(folder));
+    }
+}
+
+CFolderWatches& CFolderWatches::Instance() {
+    // Never destroyed: a thread may still walk while the process ends.
+    static CFolderWatches* watches = new CFolderWatches;
+    return *watches;
+}
+
+int CFolderWatches::Watch(const std::wstring& folderKey) {
+    std::lock_guard<std::mutex> hold(m_lock);
+    auto it = m_slots.find(folderKey);
+    if (it != m_slots.end())
+        return it->second;
+    int slot = -1;
+    const bool system = std::find(m_systemFolders.begin(), m_systemFolders.end(), folderKey) != m_systemFolders.end();
+    if (m_count < kSlots && system) {
+        const HANDLE h = ::FindFirstChangeNotificationW(
+            folderKey.c_str(), FALSE,
+            FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME | FILE_NOTIFY_CHANGE_ATTRIBUTES |
+                FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_CREATION);
+        if (h != INVALID_HANDLE_VALUE && h != nullptr) {
+            slot = m_count++;
+            m_handles[slot] = h;
+            m_generation[slot].store(0, std::memory_order_release);
+        }
+    }
+    // A folder that cannot be watched is not tried again.
+    m_slots.emplace(folderKey, slot);
+    return slot;
+}
+
+void CFolderWatches::Poll() {
+    std::lock_guard<std::mutex> hold(m_lock);
+    // The handles still armed, in slot order.
+    HANDLE handles[kSlots];
+    int slots[kSlots], n = 0;
+    for (int i = 0; i < m_count; ++i)
+        if (m_generation[i].load(std::memory_order_relaxed) != kUnwatched) {
+            handles[n] = m_handles[i];
+            slots[n++] = i;
+        }
+    // Each round takes one signalled watch: it is armed again before its generation moves on, so a
+    // change after the move signals it anew. A folder that keeps changing cannot hold the poll.
+    for (int round = 0; n > 0 && round <= 2 * n; ++round) {
+        const DWORD r = ::WaitForMultipleObjects(static_cast<DWORD>(n), handles, FALSE, 0);
+        if (r == WAIT_TIMEOUT)
+            return;
+        if (r >= WAIT_OBJECT_0 + DWORD(n)) {
+            break;
+        }
+        const int i = static_cast<int>(r - WAIT_OBJECT_0), slot = slots[i];
+        if (!::FindNextChangeNotification(handles[i])) {
+            // The folder went away or cannot be watched any longer: its entries are asked again.
+            m_generation[slot].store(kUnwatched, std::memory_order_release);
+            handles[i] = handles[n - 1];
+            slots[i] = slots[n - 1];
+            --n;
+            continue;
+        }
+        m_generation[slot].fetch_add(1, std::memory_order_acq_rel);
+    }
+    // The poll failed or did not settle: every watched folder counts as changed.
+    for (int i = 0; i < n; ++i)
+        m_generation[slots[i]].fetch_add(1, std::memory_order_acq_rel);
 }
 
 } // namespace Depends

@@ -6,10 +6,12 @@
 #include "PeView.h"
 #include "SingletonHolder.h"
 
+#include <atomic>
 #include <list>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace Depends {
@@ -25,6 +27,11 @@ inline uint64_t Ticks(const FILETIME& t) { return (uint64_t(t.dwHighDateTime) <<
 // before the reading: a change made within the file system's time resolution (2 s on FAT) may
 // leave the time where it was.
 const uint64_t kSettleTime = 3ull * 10000000ull;
+
+// What a folder's change watch confirmed is taken without asking the file system for this long
+// after the file system was last asked: changes that no watch reports (a folder replaced as a
+// whole, a file written through a hard link in another folder) are seen after it at the latest.
+const uint64_t kWatchTrustTime = 2ull * 10000000ull;
 
 // A path that Win32 file functions accept whatever its length: drive and UNC paths of MAX_PATH
 // characters or more get the "\\?\" prefix.
@@ -159,8 +166,8 @@ public:
     // The folder as the file system spells it (a path in that spelling is found fastest).
     std::wstring realPath;
     uint64_t lastWrite = 0, creation = 0, readAt = 0;
-    std::map<std::wstring, Entry> names; // upper-cased long and short names of ASCII entries
-    bool otherNames = false;             // the folder also holds names beyond ASCII
+    std::unordered_map<std::wstring, Entry> names; // upper-cased long and short names of ASCII entries
+    bool otherNames = false;                       // the folder also holds names beyond ASCII
 
     // The entry of a plain name (any letter case): 1 found, 0 certainly absent, -1 not known (ask
     // the file system).
@@ -175,11 +182,55 @@ bool IsPlainName(const std::wstring& name);
 // than a file name can be (255 characters on every file system Windows writes), and the whole
 // stays within the longest path the system takes. Any other name is missing without asking.
 bool MayNameAFile(const std::wstring& name);
+// The key under which a name that cannot name a file (MayNameAFile false) is recorded missing,
+// made from its whole key: the first kMissingKeyHead characters, then
+// "\u2026[len=<length> hash=<FNV-1a 64 of the key's UTF-16 units, 16 lower-case hex digits>]". Such a
+// name may be thousands of characters long, and a module can name tens of thousands of them whose
+// text overlaps in the file (suffixes of one string): whole keys would hold the square of the
+// file's size. A short key equals no whole key (those are upper-cased; this one holds lower-case
+// letters), and two names give one short key only when their lengths, heads and hashes are equal.
+const size_t kMissingKeyHead = 256;
+std::wstring MissingKeyOfNoFileName(const std::wstring& key);
 // Whole local or UNC folder paths short enough for the listing's search pattern.
 bool IsListableFolder(const std::wstring& folder);
-// The process-wide listings: the listing of a folder checked against the folder's times now, read
-// again when they moved; null when the folder cannot be listed or changed too recently to trust.
-FolderListingPtr CurrentListing(const std::wstring& folder);
+// The process-wide listings: the listing of a folder (key: its upper-cased path), taken as it is
+// while the folder's watch reported no change since it was last found current, else checked
+// against the folder's times and read again when they moved; null when the folder cannot be listed
+// or changed too recently to trust. `now` is the system time in ticks.
+FolderListingPtr CurrentListing(const std::wstring& key, const std::wstring& folder, int watch, uint64_t now);
+
+// Change watches of the system's own folders (system, WOW64 and Windows folders), which nearly every
+// walk reads most of its modules from, process-wide. A folder's generation moves on each time a
+// poll finds that an entry of the folder was added, removed, renamed, written or resized since the
+// poll before: what was read or checked at one generation still holds while the generation stays.
+// Each walk polls once, so it sees every change made before it began, without asking the file
+// system about each system module it visits again. Other folders are not watched: a watch holds
+// its folder open, and a user could not remove or rename an application's folder while this
+// process runs.
+class CFolderWatches {
+public:
+    static const uint64_t kUnwatched = ~0ull;
+    static CFolderWatches& Instance();
+    // The watch of a folder (upper-cased whole path without a trailing backslash), armed on first
+    // ask; -1 when the folder is not a system folder or cannot be watched.
+    int Watch(const std::wstring& folderKey);
+    // Takes the changes reported since the last poll.
+    void Poll();
+    // The generation of a watch; kUnwatched for -1 or a watch that failed.
+    uint64_t Generation(int slot) const {
+        return slot < 0 ? kUnwatched : m_generation[slot].load(std::memory_order_acquire);
+    }
+
+private:
+    CFolderWatches();
+    static const int kSlots = 3;
+    std::vector<std::wstring> m_systemFolders;
+    std::mutex m_lock;
+    std::map<std::wstring, int> m_slots;
+    HANDLE m_handles[kSlots] = {};
+    int m_count = 0;
+    std::atomic<uint64_t> m_generation[kSlots];
+};
 
 // The process-wide store of CModuleInfo, keyed by the upper-cased full path and checked against
 // the file's size, last-write and creation times; safe to use from several threads.
@@ -188,24 +239,38 @@ public:
     struct Stamp {
         uint64_t size = 0, lastWrite = 0, creation = 0;
     };
+    // Where and when a file was last found with its stamp: the watch of its folder, the watch's
+    // generation taken before the file was asked, and the system time of that moment.
+    struct Check {
+        int watch = -1;
+        uint64_t generation = CFolderWatches::kUnwatched;
+        uint64_t at = 0;
+    };
     static CModuleCache& Instance();
+    // The entry for the key while its folder's watch has reported no change since the file was last
+    // found with the entry's stamp, that finding is recent (kWatchTrustTime before `now`) and the
+    // stamp shows the file settled at the time of reading; else null (then the file is asked).
+    ModuleInfoPtr FindUnchanged(const std::wstring& key, uint64_t now);
     // The entry for the key when it was read from a file with this stamp, and the stamp shows the
-    // file settled at the time of reading; else null.
-    ModuleInfoPtr Find(const std::wstring& key, const Stamp& stamp);
-    void Store(const std::wstring& key, const Stamp& stamp, uint64_t readAt, const ModuleInfoPtr& info);
+    // file settled at the time of reading (the check is kept with it); else null.
+    ModuleInfoPtr Find(const std::wstring& key, const Stamp& stamp, const Check& check);
+    void Store(const std::wstring& key, const Stamp& stamp, const Check& check, uint64_t readAt,
+               const ModuleInfoPtr& info);
     void Clear();
     size_t Count();
 
 private:
     struct Entry {
         Stamp stamp;
+        Check check;
         uint64_t readAt = 0;
         ModuleInfoPtr info;
         size_t bytes = 0;
+        bool Settled() const { return stamp.lastWrite + kSettleTime <= readAt; }
     };
     CModuleCache();
     std::mutex m_lock;
-    std::map<std::wstring, Entry> m_entries;
+    std::unordered_map<std::wstring, Entry> m_entries;
     size_t m_bytes = 0;
 };
 

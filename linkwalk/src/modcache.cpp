@@ -1,6 +1,7 @@
 // The process-wide store of what module walks need. A caller that walks many roots (one finder per
 // executable) meets the same system modules again and again: each file is mapped and read once,
-// and later visits cost one query of its attributes.
+// and later visits ask nothing while its folder's change watch reports no change (else one query of
+// its attributes).
 #include "internal.h"
 
 namespace Depends {
@@ -43,19 +44,34 @@ CModuleCache& CModuleCache::Instance() {
     return *cache;
 }
 
-ModuleInfoPtr CModuleCache::Find(const std::wstring& key, const Stamp& stamp) {
+ModuleInfoPtr CModuleCache::FindUnchanged(const std::wstring& key, uint64_t now) {
     std::lock_guard<std::mutex> hold(m_lock);
     auto it = m_entries.find(key);
     if (it == m_entries.end())
         return ModuleInfoPtr();
     const Entry& e = it->second;
-    if (e.stamp.size != stamp.size || e.stamp.lastWrite != stamp.lastWrite || e.stamp.creation != stamp.creation ||
-        e.stamp.lastWrite + kSettleTime > e.readAt)
+    const uint64_t generation = CFolderWatches::Instance().Generation(e.check.watch);
+    if (generation == CFolderWatches::kUnwatched || generation != e.check.generation ||
+        now >= e.check.at + kWatchTrustTime || !e.Settled())
         return ModuleInfoPtr();
     return e.info;
 }
 
-void CModuleCache::Store(const std::wstring& key, const Stamp& stamp, uint64_t readAt, const ModuleInfoPtr& info) {
+ModuleInfoPtr CModuleCache::Find(const std::wstring& key, const Stamp& stamp, const Check& check) {
+    std::lock_guard<std::mutex> hold(m_lock);
+    auto it = m_entries.find(key);
+    if (it == m_entries.end())
+        return ModuleInfoPtr();
+    Entry& e = it->second;
+    if (e.stamp.size != stamp.size || e.stamp.lastWrite != stamp.lastWrite || e.stamp.creation != stamp.creation ||
+        !e.Settled())
+        return ModuleInfoPtr();
+    e.check = check;
+    return e.info;
+}
+
+void CModuleCache::Store(const std::wstring& key, const Stamp& stamp, const Check& check, uint64_t readAt,
+                         const ModuleInfoPtr& info) {
     const size_t bytes = info->Footprint() + TextBytes(key) + 64;
     std::lock_guard<std::mutex> hold(m_lock);
     auto it = m_entries.find(key);
@@ -71,6 +87,7 @@ void CModuleCache::Store(const std::wstring& key, const Stamp& stamp, uint64_t r
         return;
     Entry& e = m_entries[key];
     e.stamp = stamp;
+    e.check = check;
     e.readAt = readAt;
     e.info = info;
     e.bytes = bytes;

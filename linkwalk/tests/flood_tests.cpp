@@ -28,6 +28,17 @@ Maps Walk(const std::wstring& root) {
     return Maps{f.m_found, f.m_missing, f.m_resolved};
 }
 
+// The key under which a name that no file can bear is recorded missing: the first 256 characters
+// of its key, then its length and the FNV-1a 64 hash of the whole key's UTF-16 units.
+std::wstring ShortKey(const std::wstring& key) {
+    uint64_t hash = 14695981039346656037ull;
+    for (wchar_t c : key)
+        hash = (hash ^ uint16_t(c)) * 1099511628211ull;
+    wchar_t tail[64];
+    swprintf(tail, 64, L"\x2026[len=%u hash=%08x%08x]", unsigned(key.size()), unsigned(hash >> 32), unsigned(hash));
+    return key.substr(0, 256) + tail;
+}
+
 std::wstring Sxs() {
     return WindowsDir() + L"\\WinSxS\\" + (kNativeMachine == 0x8664 ? L"amd64" : L"x86") +
            L"_Kv.Linkwalk.Sxs_1fc8b3b9a1e18e3b_1.0.0.0_none_floodtests";
@@ -59,8 +70,9 @@ TEST_F(FloodTest, UnterminatedStringHeap) {
     // the long one as far as the finder's buffer of 1024 characters takes it.
     const std::wstring root = Flood(L"strings.dll");
     const Maps m = Walk(root);
-    const std::wstring longName(1023, L'\x0414');
-    EXPECT_EQ(m.missing, (CModules{{L"STRINGS_MISSING.DLL", root}, {longName, root}}));
+    // The long name is longer than any file name: it is recorded by its head and fingerprint.
+    const std::wstring longKey = ShortKey(std::wstring(1023, L'\x0414'));
+    EXPECT_EQ(m.missing, (CModules{{L"STRINGS_MISSING.DLL", root}, {longKey, root}}));
     EXPECT_TRUE(m.found.empty() && m.resolved.empty());
 
     // The reader itself: the tail cannot be read, the long name is cut to the buffer with its
@@ -111,7 +123,8 @@ TEST_F(FloodTest, ImportFloodOfMissingNames) {
 TEST_F(FloodTest, ImportsThatAreSuffixesOfOneLongString) {
     // 6 000 imports and as many delay imports of the same names, each a suffix of one string of
     // 6 012 characters: 18 million characters of names in a file of 300 KB, nearly all of them
-    // longer than any file name. Every name is missing once, under its whole upper-cased name.
+    // longer than any file name. Every name is missing once: those of up to 255 characters under
+    // their whole upper-cased names, the longer ones under their heads and fingerprints.
     const size_t count = 6000;
     const std::string text = lwflood::SuffixString(count);
     const std::wstring dir = Tmp() + L"\\suffix_flood";
@@ -123,11 +136,51 @@ TEST_F(FloodTest, ImportsThatAreSuffixesOfOneLongString) {
     ASSERT_EQ(m.missing.size(), count);
     for (const auto& e : m.missing)
         ASSERT_EQ(e.second, root);
+    auto keyOf = [&](size_t k) {
+        const std::wstring key = lwflood::SuffixKey(text, k);
+        return key.size() <= 255 ? key : ShortKey(key);
+    };
     for (size_t k = 0; k < count; k += 7)
-        ASSERT_EQ(m.missing.count(lwflood::SuffixKey(text, k)), 1u) << k;
-    ASSERT_EQ(m.missing.count(lwflood::SuffixKey(text, count - 1)), 1u);
+        ASSERT_EQ(m.missing.count(keyOf(k)), 1u) << k;
+    ASSERT_EQ(m.missing.count(keyOf(count - 1)), 1u);
+    // Every key is short, and the whole keys are those of the names of a file name's length.
+    size_t whole = 0;
+    for (const auto& e : m.missing) {
+        ASSERT_LE(e.first.size(), 256u + 40u);
+        whole += e.first.find(L'\x2026') == std::wstring::npos;
+    }
+    EXPECT_EQ(whole, 255u - 13u + 1u);
     // A second walk in the process (the module's data kept) gives the same maps.
     EXPECT_TRUE(Walk(root) == m);
+    RemoveTree(dir);
+}
+
+TEST_F(FloodTest, NamesAtTheLimitsOfAFileName) {
+    // Each module imports two names, one character apart in length, on either side of a limit: a
+    // name that may name a file is recorded whole, the other by head and fingerprint.
+    struct Case {
+        const char* what;
+        std::string text; // import 0 is the whole text, import 1 its tail without the first character
+        bool firstWhole, secondWhole;
+    };
+    const Case cases[] = {
+        {"a file name of 256 and of 255 characters", lwflood::SuffixString(244), false, true},
+        {"a path of 32 767 and of 32 766 characters in folders", lwflood::SuffixString(32755, 50), false, true},
+        {"a file name of 255 characters in a folder", "sub\\" + lwflood::SuffixString(244).substr(1), true, true},
+        {"a folder name of 256 characters", lwflood::SuffixString(244) + "\\x.dll", false, true},
+    };
+    const std::wstring dir = Tmp() + L"\\name_limits";
+    MakeDirs(dir);
+    const std::wstring root = dir + L"\\limits.dll";
+    for (const Case& c : cases) {
+        ASSERT_TRUE(WriteAll(root, lwflood::SuffixFloodImage(kNativeMachine == 0x8664, c.text, 2))) << c.what;
+        const Maps m = Walk(root);
+        const std::wstring first = lwflood::SuffixKey(c.text, 0), second = lwflood::SuffixKey(c.text, 1);
+        EXPECT_EQ(m.missing, (CModules{{c.firstWhole ? first : ShortKey(first), root},
+                                       {c.secondWhole ? second : ShortKey(second), root}}))
+            << c.what;
+        EXPECT_TRUE(m.found.empty() && m.resolved.empty()) << c.what;
+    }
     RemoveTree(dir);
 }
 
@@ -240,21 +293,29 @@ TEST(ModuleStore, ManyRootsAndThreadsGiveTheSameMaps) {
 TEST(ModuleStore, ChangedModuleIsReadAgain) {
     // A copy of the graph whose files keep their build times (old enough to be kept): after a walk,
     // a.dll is replaced by a module without imports, and the next walk no longer reaches b and d.
-    const std::wstring dir = Tmp() + L"\\store_changed";
-    MakeDirs(dir);
-    for (const wchar_t* n : {L"root.exe", L"a.dll", L"b.dll", L"c.dll", L"d.dll", L"e.dll"})
-        ASSERT_TRUE(CopyTo(App() + L"\\" + n, dir + L"\\" + n));
-    const std::wstring root = dir + L"\\root.exe";
-    const Maps before = Walk(root);
-    EXPECT_EQ(before.found.count(Upper(dir + L"\\b.dll")), 1u);
-    EXPECT_TRUE(Walk(root) == before);
-    ASSERT_TRUE(CopyTo(App() + L"\\d.dll", dir + L"\\a.dll"));
-    const Maps after = Walk(root);
-    EXPECT_EQ(after.found.count(Upper(dir + L"\\a.dll")), 1u);
-    EXPECT_EQ(after.found.count(Upper(dir + L"\\b.dll")), 0u);
-    EXPECT_EQ(after.found.count(Upper(dir + L"\\d.dll")), 0u);
-    EXPECT_EQ(after.found.count(Upper(dir + L"\\c.dll")), 1u);
-    RemoveTree(dir);
+    // In a folder of its own, each visit asks the file; in the system folder, whose change watch
+    // tells of the change, a walk asks nothing until then.
+    const wchar_t* const graph[] = {L"root.exe", L"a.dll", L"b.dll", L"c.dll", L"d.dll", L"e.dll"};
+    const std::wstring own = Tmp() + L"\\store_changed";
+    MakeDirs(own);
+    for (const std::wstring& dir : {own, SystemDir()}) {
+        for (const wchar_t* n : graph)
+            ASSERT_TRUE(CopyTo(App() + L"\\" + n, dir + L"\\" + n)) << std::string(dir.begin(), dir.end());
+        const std::wstring root = dir + L"\\root.exe";
+        const Maps before = Walk(root);
+        EXPECT_EQ(before.found.count(Upper(dir + L"\\b.dll")), 1u);
+        EXPECT_TRUE(Walk(root) == before);
+        ASSERT_TRUE(CopyTo(App() + L"\\d.dll", dir + L"\\a.dll"));
+        const Maps after = Walk(root);
+        EXPECT_EQ(after.found.count(Upper(dir + L"\\a.dll")), 1u);
+        EXPECT_EQ(after.found.count(Upper(dir + L"\\b.dll")), 0u);
+        EXPECT_EQ(after.found.count(Upper(dir + L"\\d.dll")), 0u);
+        EXPECT_EQ(after.found.count(Upper(dir + L"\\c.dll")), 1u);
+        EXPECT_TRUE(Walk(root) == after);
+        for (const wchar_t* n : graph)
+            ::DeleteFileW((dir + L"\\" + n).c_str());
+    }
+    RemoveTree(own);
 }
 
 } // namespace
