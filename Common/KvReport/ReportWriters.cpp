@@ -288,15 +288,6 @@ CSaxValue CReportWriter::GetOutput() {
     return text;
 }
 
-HRESULT WINAPI CSAX2ContextHandlerImpl::QueryInterface(REFIID riid, void** ppv) {
-    if (riid == IID_IUnknown || riid == KvXml::IID_ISAXContentHandler) {
-        *ppv = static_cast<ISAXContentHandler*>(this);
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
 void WriteResponseHead(CReportWriter& writer, RequestFormat& format, const wchar_t* dataSource,
                        const wchar_t* reportKind) {
     writer.StartElement(L"Report", ReportAttributes(L"version", L"1.0"));

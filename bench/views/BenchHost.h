@@ -1,18 +1,12 @@
 // What the views' benchmarks share: a clock in seconds and a host over a model.
 #pragma once
 
+#include "BenchClock.h"
 #include "IChDataModel.h"
 #include "ViewHost.h"
 
 #include <windows.h>
 #include <commctrl.h>
-
-inline double Now() {
-    LARGE_INTEGER c, f;
-    ::QueryPerformanceCounter(&c);
-    ::QueryPerformanceFrequency(&f);
-    return double(c.QuadPart) / double(f.QuadPart);
-}
 
 class CBenchHost : public IModelViewHost {
 public:

@@ -46,6 +46,16 @@ inline std::wstring BenchTreeRoot(int count) {
     return std::wstring(temp) + L"kv_bulk_bench_" + std::to_wstring(count);
 }
 
+// The root of the tree for that count, made when it is not on disk yet; empty (and said on the error
+// output) when it could not be made.
+inline std::wstring BenchTreeMade(int count, int perFolder) {
+    const std::wstring root = BenchTreeRoot(count);
+    if (MakeTree(root, count, perFolder))
+        return root;
+    fprintf(stderr, "the folder tree could not be made\n");
+    return std::wstring();
+}
+
 // The files of the tree as resources of the model, in groups of 1000 under this computer's job of
 // the second edition (the model is made new first).
 inline void FillBenchModel(CIChDataModel& model, const std::wstring& root, int count, int perFolder) {

@@ -34,9 +34,7 @@ void Click(HWND dialog, int id) { ::SendMessageW(::GetDlgItem(dialog, id), BM_CL
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    int count = argc > 1 ? _wtoi(argv[1]) : 100000;
-    if (count < 1)
-        count = 100000;
+    const int count = BenchCount(argc, argv);
     const int perFolder = (count + kFolders - 1) / kFolders;
     ::InitCommonControls();
     theApp.ResetSettings(); // the program's defaults: the executable extensions among them

@@ -49,18 +49,14 @@ void PumpUntilSettled(CMainFrame* frame) {
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    int count = argc > 1 ? _wtoi(argv[1]) : 100000;
-    if (count < 1)
-        count = 100000;
+    const int count = BenchCount(argc, argv);
     const int perFolder = (count + kFolders - 1) / kFolders;
     ::InitCommonControls();
     ::CoInitialize(nullptr);
     theApp.ResetSettings();
-    const std::wstring root = BenchTreeRoot(count);
-    if (!MakeTree(root, count, perFolder)) {
-        fprintf(stderr, "the folder tree could not be made\n");
+    const std::wstring root = BenchTreeMade(count, perFolder);
+    if (root.empty())
         return 1;
-    }
     CDriveOnC drives;
     theApp.SetDriveAnswers(&drives);
     CAppModelStoreHost host;

@@ -27,9 +27,7 @@ void Create(CIChDataModel& model, int count) {
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    int count = argc > 1 ? _wtoi(argv[1]) : 100000;
-    if (count < 1)
-        count = 100000;
+    const int count = BenchCount(argc, argv);
     ::InitCommonControls();
     double t0 = Now();
     {

@@ -22,9 +22,7 @@ void Paint(HWND w) {
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    int count = argc > 1 ? _wtoi(argv[1]) : 100000;
-    if (count < 1)
-        count = 100000;
+    const int count = BenchCount(argc, argv);
     ::InitCommonControls();
     CIChDataModel model;
     unsigned seed = 12345;

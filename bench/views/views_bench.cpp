@@ -3,6 +3,7 @@
 // plain list that holds its own copies of the same rows: filling (until the first page is
 // painted), sorting by a text column both ways, and finding rows by their data and by a text
 // prefix. Every time is also given as a ratio to filling the plain list.
+#include "BenchClock.h"
 #include "kvui/kvui.h"
 
 #include <algorithm>
@@ -14,13 +15,6 @@
 using namespace KvUi;
 
 namespace {
-
-double Now() {
-    LARGE_INTEGER counter, frequency;
-    QueryPerformanceCounter(&counter);
-    QueryPerformanceFrequency(&frequency);
-    return double(counter.QuadPart) / double(frequency.QuadPart);
-}
 
 const int kColumns = 4;
 
@@ -54,9 +48,7 @@ void Columns(CListCtrl& list) {
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    int count = argc > 1 ? _wtoi(argv[1]) : 100000;
-    if (count < 1)
-        count = 100000;
+    const int count = BenchCount(argc, argv);
     ::InitCommonControls();
     CRows rows;
     rows.count = count;

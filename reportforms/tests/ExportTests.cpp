@@ -19,20 +19,11 @@
 
 namespace {
 
-std::wstring Env(const wchar_t* name) {
-    wchar_t buf[MAX_PATH * 2] = {};
-    DWORD n = ::GetEnvironmentVariableW(name, buf, MAX_PATH * 2);
-    return n && n < MAX_PATH * 2 ? buf : L"";
-}
+using KvTest::Env;
 
 std::wstring Tmp(const std::wstring& name) { return Env(L"KV_TEST_TMP") + L"\\" + name; }
 
-std::string Utf8(const std::wstring& s) {
-    int n = ::WideCharToMultiByte(CP_UTF8, 0, s.data(), (int)s.size(), nullptr, 0, nullptr, nullptr);
-    std::string out(n, '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, s.data(), (int)s.size(), &out[0], n, nullptr, nullptr);
-    return out;
-}
+using KvTest::Utf8;
 
 using KvTest::WriteBytes;
 
@@ -240,24 +231,10 @@ public:
     HWND PageControl(int id) { return Control(Page(), id); }
 
     HWND Control(HWND top, int id) {
-        struct Find {
-            int id;
-            HWND found;
-        } f = {id, nullptr};
-        ::EnumChildWindows(
-            top,
-            [](HWND h, LPARAM lp) -> BOOL {
-                auto* f = reinterpret_cast<Find*>(lp);
-                if (::GetDlgCtrlID(h) == f->id && ::IsWindowVisible(h)) {
-                    f->found = h;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&f));
-        if (!f.found)
+        HWND found = KvTest::ShownControl(top, id);
+        if (!found)
             throw std::runtime_error("no shown control " + std::to_string(id));
-        return f.found;
+        return found;
     }
     HWND Control(int id) { return Control(m_wizard, id); }
 

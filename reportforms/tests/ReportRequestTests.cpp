@@ -13,11 +13,7 @@
 
 namespace {
 
-std::wstring Env(const wchar_t* name) {
-    wchar_t buf[MAX_PATH * 2] = {};
-    GetEnvironmentVariableW(name, buf, MAX_PATH * 2);
-    return buf;
-}
+using KvTest::Env;
 
 using KvTest::ReadBytes;
 using KvTest::WriteBytes;

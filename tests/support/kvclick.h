@@ -16,6 +16,27 @@ inline bool Visible(HWND dialog, int id) { return Visible(::GetDlgItem(dialog, i
 inline bool Enabled(HWND control) { return control && ::IsWindowEnabled(control) != FALSE; }
 inline bool Enabled(HWND dialog, int id) { return Enabled(::GetDlgItem(dialog, id)); }
 
+// The shown control with this id anywhere below the window (a wizard's page, a window of another
+// process); null when there is none.
+inline HWND ShownControl(HWND top, int id) {
+    struct Search {
+        int id;
+        HWND found;
+    } search = {id, nullptr};
+    ::EnumChildWindows(
+        top,
+        [](HWND h, LPARAM lp) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lp);
+            if (::GetDlgCtrlID(h) == s->id && ::IsWindowVisible(h)) {
+                s->found = h;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 // Clicks the control as a person does (a check box flips, a radio button takes the check, the
 // dialog hears the click); false, and nothing happens, when it is missing, hidden or disabled.
 inline bool Click(HWND control) {

@@ -37,6 +37,15 @@ inline std::wstring Env(const wchar_t* name) {
     return n && n < 32768 ? std::wstring(buf, n) : std::wstring();
 }
 
+// The text in UTF-8 (for messages of failed expectations and for files a test compares).
+inline std::string Utf8(const std::wstring& text) {
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), (int)text.size(), nullptr, 0, nullptr, nullptr);
+    std::string out(n, '\0');
+    if (n)
+        ::WideCharToMultiByte(CP_UTF8, 0, text.data(), (int)text.size(), &out[0], n, nullptr, nullptr);
+    return out;
+}
+
 // The whole content of a file as bytes; empty when the file cannot be opened.
 inline std::string ReadBytes(const std::wstring& path) {
     HANDLE h =

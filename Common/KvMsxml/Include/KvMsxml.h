@@ -117,4 +117,37 @@ private:
     BSTR m_b;
 };
 
+// A SAX content handler that takes every event and does nothing with it; readers derive from it and
+// override the events they use. It lives on its reader's stack or inside it, so it is not counted.
+class CSaxHandlerBase : public ISAXContentHandler {
+public:
+    virtual ~CSaxHandlerBase() = default;
+
+    HRESULT WINAPI QueryInterface(REFIID riid, void** ppv) override {
+        if (riid == IID_IUnknown || riid == IID_ISAXContentHandler) {
+            *ppv = static_cast<ISAXContentHandler*>(this);
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG WINAPI AddRef() override { return 2; }
+    ULONG WINAPI Release() override { return 1; }
+
+    HRESULT WINAPI putDocumentLocator(ISAXLocator*) override { return S_OK; }
+    HRESULT WINAPI startDocument() override { return S_OK; }
+    HRESULT WINAPI endDocument() override { return S_OK; }
+    HRESULT WINAPI startPrefixMapping(const wchar_t*, int, const wchar_t*, int) override { return S_OK; }
+    HRESULT WINAPI endPrefixMapping(const wchar_t*, int) override { return S_OK; }
+    HRESULT WINAPI startElement(const wchar_t*, int, const wchar_t*, int, const wchar_t*, int,
+                                ISAXAttributes*) override {
+        return S_OK;
+    }
+    HRESULT WINAPI endElement(const wchar_t*, int, const wchar_t*, int, const wchar_t*, int) override { return S_OK; }
+    HRESULT WINAPI characters(const wchar_t*, int) override { return S_OK; }
+    HRESULT WINAPI ignorableWhitespace(const wchar_t*, int) override { return S_OK; }
+    HRESULT WINAPI processingInstruction(const wchar_t*, int, const wchar_t*, int) override { return S_OK; }
+    HRESULT WINAPI skippedEntity(const wchar_t*, int) override { return S_OK; }
+};
+
 } // namespace KvXml

@@ -69,21 +69,12 @@ protected:
     ~ISAX2Extractor() = default;
 };
 
-// The SAX content handler handed to a reader. Lives on the caller's stack: not reference-counted.
-class CSAX2ContextHandlerImpl : public ISAXContentHandler {
+// The SAX content handler handed to a reader: passes elements and character data to its extractor.
+// Lives on the caller's stack: not reference-counted.
+class CSAX2ContextHandlerImpl : public KvXml::CSaxHandlerBase {
 public:
     explicit CSAX2ContextHandlerImpl(ISAX2Extractor& extractor) : m_extractor(extractor) {}
-    virtual ~CSAX2ContextHandlerImpl() = default;
 
-    HRESULT WINAPI QueryInterface(REFIID riid, void** ppv) override;
-    ULONG WINAPI AddRef() override { return 0; }
-    ULONG WINAPI Release() override { return 0; }
-
-    HRESULT WINAPI putDocumentLocator(ISAXLocator*) override { return S_OK; }
-    HRESULT WINAPI startDocument() override { return S_OK; }
-    HRESULT WINAPI endDocument() override { return S_OK; }
-    HRESULT WINAPI startPrefixMapping(const wchar_t*, int, const wchar_t*, int) override { return S_OK; }
-    HRESULT WINAPI endPrefixMapping(const wchar_t*, int) override { return S_OK; }
     HRESULT WINAPI startElement(const wchar_t* uri, int uriLength, const wchar_t* localName, int localLength,
                                 const wchar_t* qName, int qLength, ISAXAttributes* attributes) override {
         return m_extractor.StartElement(uri, uriLength, localName, localLength, qName, qLength, attributes);
@@ -93,9 +84,6 @@ public:
         return m_extractor.EndElement(uri, uriLength, localName, localLength, qName, qLength);
     }
     HRESULT WINAPI characters(const wchar_t* text, int length) override { return m_extractor.Characters(text, length); }
-    HRESULT WINAPI ignorableWhitespace(const wchar_t*, int) override { return S_OK; }
-    HRESULT WINAPI processingInstruction(const wchar_t*, int, const wchar_t*, int) override { return S_OK; }
-    HRESULT WINAPI skippedEntity(const wchar_t*, int) override { return S_OK; }
 
 private:
     ISAX2Extractor& m_extractor;

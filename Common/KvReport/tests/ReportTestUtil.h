@@ -12,11 +12,7 @@
 
 namespace KvReportTest {
 
-inline std::wstring Env(const wchar_t* name) {
-    wchar_t buf[1024] = {};
-    GetEnvironmentVariableW(name, buf, 1024);
-    return buf;
-}
+using KvTest::Env;
 
 inline std::wstring TmpPath(const std::wstring& name) { return Env(L"KV_TEST_TMP") + L"\\" + name; }
 

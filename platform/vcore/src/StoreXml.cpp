@@ -519,7 +519,7 @@ void WriteStoreFile(const std::wstring& path, const StoreContent& content) {
 static const wchar_t kDtdRefused[] =
     L"the file has a document type declaration (<!DOCTYPE>); store and model files are read only without one";
 
-class CXmlReader : public ISAXContentHandler,
+class CXmlReader : public KvXml::CSaxHandlerBase,
                    public ISAXErrorHandler,
                    public ISAXLexicalHandler,
                    public ISAXDeclHandler,
@@ -546,16 +546,6 @@ public:
     }
     ULONG WINAPI AddRef() override { return 2; }
     ULONG WINAPI Release() override { return 1; }
-
-    HRESULT WINAPI putDocumentLocator(ISAXLocator*) override { return S_OK; }
-    HRESULT WINAPI startDocument() override { return S_OK; }
-    HRESULT WINAPI endDocument() override { return S_OK; }
-    HRESULT WINAPI startPrefixMapping(const wchar_t*, int, const wchar_t*, int) override { return S_OK; }
-    HRESULT WINAPI endPrefixMapping(const wchar_t*, int) override { return S_OK; }
-    HRESULT WINAPI characters(const wchar_t*, int) override { return S_OK; }
-    HRESULT WINAPI ignorableWhitespace(const wchar_t*, int) override { return S_OK; }
-    HRESULT WINAPI processingInstruction(const wchar_t*, int, const wchar_t*, int) override { return S_OK; }
-    HRESULT WINAPI skippedEntity(const wchar_t*, int) override { return S_OK; }
 
     // Declarations: any of them means a document type declaration.
     HRESULT WINAPI startDTD(const wchar_t*, int, const wchar_t*, int, const wchar_t*, int) override { return Dtd(); }

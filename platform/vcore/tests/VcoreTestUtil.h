@@ -12,11 +12,7 @@
 
 namespace vtest {
 
-inline std::wstring Env(const wchar_t* name) {
-    wchar_t buf[2048];
-    DWORD n = GetEnvironmentVariableW(name, buf, 2048);
-    return n && n < 2048 ? std::wstring(buf, n) : std::wstring();
-}
+using KvTest::Env;
 
 // A fresh folder of the test's own below KV_TEST_TMP (or the temp folder), emptied of what an
 // earlier run of this process id left (the shared test helpers' scratch folder).

@@ -535,9 +535,9 @@ ON_COMMAND(ID_FILE_RESTORE, OnRestore)
 KV_END_MESSAGE_MAP()
 
 TEST(FrameUpdates, ObjectCommandsFollowTheCurrentNode) {
-    CAllObjectsFrame* frame = new CAllObjectsFrame;
-    ASSERT_TRUE(frame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW));
-    Pump();
+    KvFrameTest::CFrameHolder<CAllObjectsFrame> holder;
+    holder.OpenFrame();
+    CAllObjectsFrame* frame = holder.frame;
     CIChDataModel& m = frame->m_Model;
     CIChResorce* r = static_cast<CIChResorce*>(m.CreateNode(NodeTypeResource));
     r->SetSubType(ResFile);
@@ -594,9 +594,7 @@ TEST(FrameUpdates, ObjectCommandsFollowTheCurrentNode) {
     ui.DoUpdate(frame, TRUE);
     EXPECT_TRUE(ui.m_bEnabled);
     frame->SetCurrentNode(nullptr, 0);
-    frame->DestroyWindow();
-    delete frame;
-    Pump();
+    holder.CloseFrame();
 }
 
 TEST(FrameStore, SavedFromTheWindowAndLoadedAfterARestart) {
@@ -606,11 +604,10 @@ TEST(FrameStore, SavedFromTheWindowAndLoadedAfterARestart) {
     SetModelStoreHost(&host);
     ::DeleteFileW(L"C:\\Varno\\Localhost.vdb");
     {
-        CTestMainFrame* frame = new CTestMainFrame;
-        ASSERT_TRUE(frame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW));
-        Pump();
+        KvFrameTest::CFrameHolder<CTestMainFrame> holder;
+        holder.OpenFrame();
+        CTestMainFrame* frame = holder.frame;
         EXPECT_EQ(0, frame->m_bStoreExisted);
-        theApp.m_pMainWnd = frame;
         CIChDataModel& m = frame->m_Model;
         m.NewModel(1, JobSecondEdition);
         CIChJob* job = static_cast<CIChJob*>(m.m_Jobs.front());
@@ -619,17 +616,13 @@ TEST(FrameStore, SavedFromTheWindowAndLoadedAfterARestart) {
         group->LinkTo(task);
         task->LinkTo(job);
         EXPECT_EQ(0, m.Save(nullptr));
-        theApp.m_pMainWnd = nullptr;
-        frame->DestroyWindow();
-        delete frame;
-        Pump();
+        holder.CloseFrame();
     }
     {
-        CTestMainFrame* frame = new CTestMainFrame;
-        ASSERT_TRUE(frame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW));
-        Pump();
+        KvFrameTest::CFrameHolder<CTestMainFrame> holder;
+        holder.OpenFrame();
+        CTestMainFrame* frame = holder.frame;
         EXPECT_EQ(1, frame->m_bStoreExisted);
-        theApp.m_pMainWnd = frame;
         CIChDataModel& m = frame->m_Model;
         EXPECT_EQ(0, m.Load());
         ASSERT_EQ(1u, m.m_Tasks.size());
@@ -638,11 +631,7 @@ TEST(FrameStore, SavedFromTheWindowAndLoadedAfterARestart) {
         EXPECT_EQ(m.m_Tasks.front(), m.m_Groups.front()->m_Uppers.front());
         frame->SendMessage(WM_COMMAND, ID_CATEGORY_TASKS);
         EXPECT_EQ(L"Задачи\n  Задача\n    Группа\n", DumpTree(frame->GetTree()));
-        theApp.m_pMainWnd = nullptr;
-        frame->m_Model.m_bModified = 0;
-        frame->DestroyWindow();
-        delete frame;
-        Pump();
+        holder.CloseFrame();
     }
     SetModelStoreHost(nullptr);
     theApp.SetDriveAnswers(nullptr);

@@ -12,6 +12,7 @@
 
 #include "StoreFolderUtil.h"
 #include "kvrtf.h"
+#include "kvclick.h"
 #include "kvtest.h"
 
 #include <set>
@@ -23,20 +24,12 @@ using namespace KvRtf;
 
 namespace {
 
-std::wstring Env(const wchar_t* name) {
-    wchar_t buf[1024] = {};
-    DWORD n = ::GetEnvironmentVariableW(name, buf, 1024);
-    return n && n < 1024 ? buf : L"";
-}
+using KvTest::Env;
 std::wstring Tmp(const wchar_t* name) { return Env(L"KV_TEST_TMP") + L"\\" + name; }
 std::wstring Bin(const wchar_t* name) { return Env(L"KV_BIN_DIR") + L"\\" + name; }
 bool Exists(const std::wstring& p) { return ::GetFileAttributesW(p.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-std::string Utf8(const std::wstring& s) {
-    std::string out(::WideCharToMultiByte(CP_UTF8, 0, s.c_str(), (int)s.size(), nullptr, 0, nullptr, nullptr), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, s.c_str(), (int)s.size(), &out[0], (int)out.size(), nullptr, nullptr);
-    return out;
-}
+using KvTest::Utf8;
 // The temporary files of the report commands now in the temporary folder.
 std::set<std::wstring> ReportTempFiles() {
     wchar_t folder[MAX_PATH + 1] = {};
@@ -138,24 +131,7 @@ struct Program {
     }
 };
 
-HWND Control(HWND top, int id) {
-    struct F {
-        int id;
-        HWND found;
-    } f = {id, nullptr};
-    ::EnumChildWindows(
-        top,
-        [](HWND h, LPARAM lp) -> BOOL {
-            auto* f = reinterpret_cast<F*>(lp);
-            if (::GetDlgCtrlID(h) == f->id && ::IsWindowVisible(h)) {
-                f->found = h;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&f));
-    return f.found;
-}
+HWND Control(HWND top, int id) { return KvTest::ShownControl(top, id); }
 
 std::wstring Text(HWND h) {
     wchar_t text[2048] = {};
@@ -225,7 +201,7 @@ protected:
         EXPECT_TRUE(path);
         ::SendMessageW(path, WM_SETTEXT, 0, (LPARAM)report.c_str());
         ::Sleep(100);
-        ::SendMessageW(Control(wizard, kWizardBuild), BM_CLICK, 0, 0);
+        EXPECT_TRUE(KvTest::Click(Control(wizard, kWizardBuild)));
         m_window = program.Wait(windowTitle, 30000);
         EXPECT_TRUE(m_window) << "no report window " << Utf8(windowTitle);
         if (!m_window)
@@ -247,7 +223,7 @@ protected:
         EXPECT_EQ(BST_CHECKED, ::SendMessageW(box, BM_GETCHECK, 0, 0));
         HWND ok = Control(m_window, IDCANCEL);
         EXPECT_EQ(L"ОК", Text(ok));
-        ::SendMessageW(ok, BM_CLICK, 0, 0);
+        EXPECT_TRUE(KvTest::Click(ok));
         for (int i = 0; i < 1500 && ::IsWindow(m_window); ++i)
             ::Sleep(20);
         EXPECT_FALSE(::IsWindow(m_window));

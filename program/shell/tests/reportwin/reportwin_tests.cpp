@@ -27,11 +27,7 @@ CDaVIdevaRezApp theApp;
 
 namespace {
 
-std::wstring Env(const wchar_t* name) {
-    wchar_t buf[1024] = {};
-    DWORD n = ::GetEnvironmentVariableW(name, buf, 1024);
-    return n && n < 1024 ? buf : L"";
-}
+using KvTest::Env;
 
 std::wstring Tmp(const wchar_t* name) { return Env(L"KV_TEST_TMP") + L"\\" + name; }
 
@@ -39,11 +35,7 @@ bool Exists(const std::wstring& path) {
     return !path.empty() && ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-std::string Utf8(const std::wstring& s) {
-    std::string out(::WideCharToMultiByte(CP_UTF8, 0, s.c_str(), (int)s.size(), nullptr, 0, nullptr, nullptr), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, s.c_str(), (int)s.size(), &out[0], (int)out.size(), nullptr, nullptr);
-    return out;
-}
+using KvTest::Utf8;
 
 std::wstring Wide(const std::string& s) {
     std::wstring out(::MultiByteToWideChar(CP_UTF8, 0, s.c_str(), (int)s.size(), nullptr, 0), L'\0');
