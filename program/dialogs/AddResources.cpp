@@ -40,28 +40,28 @@ ON_BN_CLICKED(IDC_ADDRES_REMOVE, OnRemoveOperations)
 ON_NOTIFY(LVN_ITEMCHANGED, IDC_ADDRES_OPERATIONS, OnOperationChanged)
 KV_END_MESSAGE_MAP()
 
-const wchar_t* dlgAddResources::KindName(int kind) {
+std::wstring dlgAddResources::KindName(int kind) {
     switch (kind) {
     case KindFiles:
-        return L"Выбранные файлы";
+        return LoadStr(IDS_ADDRES_FILES);
     case KindFolderFiles:
-        return L"Файлы по каталогу";
+        return LoadStr(IDS_ADDRES_FOLDER_FILES);
     case KindFoldersWithFiles:
-        return L"Каталоги с файлами";
+        return LoadStr(IDS_ADDRES_FOLDERS_WITH_FILES);
     case KindFolders:
-        return L"Каталоги по каталогу";
+        return LoadStr(IDS_ADDRES_FOLDERS);
     case KindRegValues:
-        return L"Переменные по ключу";
+        return LoadStr(IDS_ADDRES_REG_VALUES);
     case KindRegKeys:
-        return L"Ключи с переменными";
+        return LoadStr(IDS_ADDRES_REG_KEYS);
     case KindSectors:
-        return L"Секторы дисков";
+        return LoadStr(IDS_ADDRES_SECTORS);
     case KindPciDevice:
     case KindSmbiosTable:
     case KindSmbiosField:
-        return L"Конфигурация оборудования";
+        return LoadStr(IDS_ADDRES_HARDWARE);
     }
-    return L"";
+    return std::wstring();
 }
 
 dlgAddResources::dlgAddResources(CWnd* pParent, CResourceOperationList* operations, int selector, int exeByExten)
@@ -104,7 +104,7 @@ BOOL dlgAddResources::OnInitDialog() {
     for (int i = 0; i < 6; ++i) {
         if (!(m_nKindBits & bit[i]))
             continue;
-        int at = (int)::SendMessageW(kinds, LB_ADDSTRING, 0, (LPARAM)KindName(order[i]));
+        int at = (int)::SendMessageW(kinds, LB_ADDSTRING, 0, (LPARAM)KindName(order[i]).c_str());
         ::SendMessageW(kinds, LB_SETITEMDATA, at, order[i]);
     }
     ::SendMessageW(kinds, LB_SETCURSEL, 0, 0);
@@ -126,7 +126,8 @@ BOOL dlgAddResources::OnInitDialog() {
     LVCOLUMNW col = {};
     col.mask = LVCF_TEXT | LVCF_WIDTH;
     col.cx = 500;
-    col.pszText = const_cast<wchar_t*>(L"Операция");
+    const std::wstring heading = LoadStr(IDS_ADDRES_OPERATION);
+    col.pszText = const_cast<wchar_t*>(heading.c_str());
     ListView_InsertColumn(list, 0, &col);
     col.cx = 20;
     col.pszText = const_cast<wchar_t*>(L"\\");
@@ -257,7 +258,7 @@ void dlgAddResources::OnAddOperation() {
     switch (kind) {
     case KindFiles: {
         std::list<std::wstring> files;
-        if (SelectFiles(m_hWnd, L"Выбор файлов", nullptr, 1, files))
+        if (SelectFiles(m_hWnd, LoadStr(IDS_ADDRES_PICK_FILES).c_str(), nullptr, 1, files))
             for (const std::wstring& f : files) {
                 auto* op = new SResourceOperation;
                 op->nKind = KindFiles;
@@ -269,12 +270,11 @@ void dlgAddResources::OnAddOperation() {
     case KindFolderFiles: {
         std::list<std::wstring> masks;
         if (!FolderFilters(masks)) {
-            MessageBox(L"Не задан фильтр файлов: добавьте строку фильтра или выберите \"Все файлы\".", nullptr,
-                       MB_OK | MB_ICONEXCLAMATION);
+            MessageBox(LoadStr(IDS_ADDRES_NO_FILTER), nullptr, MB_OK | MB_ICONEXCLAMATION);
             break;
         }
         std::wstring folder;
-        if (SelectLocalFolder(m_hWnd, L"Выберите каталог:", folder) == 1) {
+        if (SelectLocalFolder(m_hWnd, LoadStr(IDS_ADDRES_PICK_FOLDER).c_str(), folder) == 1) {
             auto* op = new SResourceOperation;
             op->nKind = KindFolderFiles;
             op->bNested = nested;
@@ -287,7 +287,7 @@ void dlgAddResources::OnAddOperation() {
     case KindRegValues:
     case KindRegKeys: {
         std::wstring key;
-        dlgBrowseRegistry dlg(this, L"Выбор ключа реестра", 0, &key);
+        dlgBrowseRegistry dlg(this, LoadStr(IDS_ADDRES_PICK_KEY).c_str(), 0, &key);
         if (dlg.DoModal() == IDOK && !key.empty()) {
             auto* op = new SResourceOperation;
             op->nKind = kind;
@@ -331,9 +331,9 @@ void dlgAddResources::OnAddOperation() {
 
 std::wstring dlgAddResources::OperationText(const SResourceOperation& op) {
     if (op.nKind >= KindFolderFiles && op.nKind <= KindFolders)
-        return std::wstring(KindName(op.nKind)) + L": " + op.strPath + L"\\" +
-               (op.filters.empty() ? L"(все)" : L"(фильтр)");
-    return std::wstring(KindName(op.nKind)) + L": " + op.strPath;
+        return KindName(op.nKind) + L": " + op.strPath + L"\\" +
+               LoadStr(op.filters.empty() ? IDS_ADDRES_ALL : IDS_ADDRES_FILTERED);
+    return KindName(op.nKind) + L": " + op.strPath;
 }
 
 int dlgAddResources::RecordImage(const SResourceOperation& op) {

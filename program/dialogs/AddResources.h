@@ -46,7 +46,7 @@ public:
         KindSmbiosTable = 8,
         KindSmbiosField = 9,
     };
-    static const wchar_t* KindName(int kind);
+    static std::wstring KindName(int kind);
 
     // selector: 0 files, 1 registry, 2 disk sectors, 3 hardware, any other value all four.
     // exeByExten: the setting that marks new files executable by their extension.

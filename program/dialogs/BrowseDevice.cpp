@@ -191,7 +191,7 @@ std::wstring dlgBrowseDevice::PathOf(HTREEITEM h) const {
 void dlgBrowseDevice::ShowProperties(HTREEITEM h) {
     SmartPtr<IEntry> e = GetItemEntry(h);
     if (h == m_hComputer || h == m_hPci || !e) {
-        AddRow(L"Группа", m_tree.GetItemText(h));
+        AddRow(LoadStr(IDS_PICK_GROUP), m_tree.GetItemText(h));
         return;
     }
     if (SmartPtr<IEquipment> device = e) {
@@ -206,7 +206,7 @@ void dlgBrowseDevice::ShowProperties(HTREEITEM h) {
     if (SmartPtr<ISMBIOS> smbios = e) {
         wchar_t version[32];
         swprintf(version, 32, L"%i.%i", (int)smbios->GetMajorVersion(), (int)smbios->GetMinorVersion());
-        AddRow(L"Версия", version);
+        AddRow(LoadStr(IDS_PICK_VERSION), version);
         return;
     }
     if (SmartPtr<ISMBIOSTable> table = e) {

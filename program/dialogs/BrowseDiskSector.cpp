@@ -137,7 +137,7 @@ void dlgBrowseDiskSector::ShowProperties(HTREEITEM h) {
                                                  : style == PartitionStyleGpt ? IDS_PICK_GPT
                                                                               : IDS_PICK_UNKNOWN)));
         wchar_t size[64];
-        swprintf(size, 64, L"%llu MБ", drive->GetSize() / 1048576);
+        swprintf(size, 64, LoadStr(IDS_PICK_MEGABYTES).c_str(), drive->GetSize() / 1048576);
         main->AddSubItem(CProp::MakeText(LoadStr(IDS_PICK_CAPACITY), size));
         auto bios = CProp::MakeGroup(LoadStr(IDS_PICK_BIOS));
         std::wstring number = LoadStr(IDS_PICK_UNKNOWN), physical = number;
@@ -173,17 +173,11 @@ bool dlgBrowseDiskSector::AcceptPicks() {
             continue;
         std::vector<wchar_t> text(p.strPath.size() + 512);
         if (s->GetNumber() > kMaxSectorNumber) {
-            swprintf(
-                text.data(), text.size(),
-                L"Невозможно установить на контроль сектор.\n\t\t\t\t\t\t\tНазвание сектора: %ls\nАбсолютный номер "
-                L"сектора: %llu\n\t\t\t\t\t\t\tСектора с номерами более 4294967295 не контролируются ПАК “Varno”.",
-                p.strPath.c_str(), s->GetNumber());
+            swprintf(text.data(), text.size(), LoadStr(IDS_PICK_SECTOR_TOO_FAR).c_str(), p.strPath.c_str(),
+                     s->GetNumber());
         } else if (s->GetDiskNumber() < 0 || s->GetDiskNumber() > kMaxDisk) {
-            swprintf(
-                text.data(), text.size(),
-                L"Невозможно установить на контроль сектор.\nНазвание сектора: %ls\nНомер диска: %d\nСекторы дисков "
-                L"с номерами более 255 не контролируются ПАК “Varno”.",
-                p.strPath.c_str(), s->GetDiskNumber());
+            swprintf(text.data(), text.size(), LoadStr(IDS_PICK_DISK_TOO_FAR).c_str(), p.strPath.c_str(),
+                     s->GetDiskNumber());
         } else {
             continue;
         }

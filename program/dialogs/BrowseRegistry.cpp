@@ -15,7 +15,6 @@ using namespace KvUi;
 
 namespace {
 
-const wchar_t* const kRootText = L"Реестр";
 const wchar_t* const kPlaceholderText = L"---";
 const wchar_t* const kDefaultValueText = L"(Default)";
 const wchar_t* const kProfileEntry = L"RegistryDefaultKey";
@@ -83,7 +82,7 @@ BOOL dlgBrowseRegistry::OnInitDialog() {
     m_strRemembered = ReadProfileText(L"", kProfileEntry);
 
     CWaitCursorScope wait;
-    m_hRoot = m_tree.InsertItem(kRootText, ImageRoot, ImageRoot, TVI_ROOT, TVI_LAST, 0);
+    m_hRoot = m_tree.InsertItem(KvUi::LoadStr(IDS_PICK_REGISTRY_ROOT), ImageRoot, ImageRoot, TVI_ROOT, TVI_LAST, 0);
     for (const RegRootKey& root : RegRootKeys) {
         int index = AddEntry(KindRootKey, (LONG_PTR)root.key, root.name);
         HTREEITEM h = m_tree.InsertItem(root.name, ImageKey, ImageKeySelected, m_hRoot, TVI_LAST, index);

@@ -2,8 +2,8 @@
 
 #include "objcmds_ids.h"
 
-const wchar_t* const dlgGroupTask::kGroupKinds[4] = {L"Файлы", L"Объекты реестра", L"Секторы жестких дисков",
-                                                     L"Конфигурация оборудования"};
+const UINT dlgGroupTask::kGroupKinds[4] = {IDS_GT_KIND_FILES, IDS_GT_KIND_REGISTRY, IDS_GT_KIND_SECTORS,
+                                           IDS_GT_KIND_HARDWARE};
 
 void MakeDialogReadOnly(KvUi::CDialog& dlg, const int* edits, int count) {
     for (int i = 0; i < count; ++i)
@@ -11,7 +11,7 @@ void MakeDialogReadOnly(KvUi::CDialog& dlg, const int* edits, int count) {
     HWND ok = dlg.GetDlgItem(IDOK);
     ::ShowWindow(ok, SW_HIDE);
     ::EnableWindow(ok, FALSE);
-    dlg.SetDlgItemText(IDCANCEL, L"Закрыть");
+    dlg.SetDlgItemText(IDCANCEL, KvUi::LoadStr(IDS_DLG_CLOSE));
     // The close button takes the default (Enter) from the hidden OK.
     ::SendMessageW(dlg.m_hWnd, DM_SETDEFID, IDCANCEL, 0);
 }
@@ -46,7 +46,8 @@ BOOL dlgGroupTask::OnInitDialog() {
     KvUi::CDialog::OnInitDialog();
     if (!m_pNode)
         return TRUE;
-    SetWindowText(std::wstring(m_bCreate ? L"Создание " : L"Свойства ") + (m_bGroup ? L"группы ресурсов" : L"задачи"));
+    SetWindowText(KvUi::LoadStr(m_bCreate ? IDS_GT_CREATE : IDS_GT_PROPERTIES) +
+                  KvUi::LoadStr(m_bGroup ? IDS_GT_OF_GROUP : IDS_GT_OF_TASK));
     if (m_bGroup) {
         RECT rc;
         GetWindowRect(&rc);
@@ -58,8 +59,8 @@ BOOL dlgGroupTask::OnInitDialog() {
         HWND kinds = GetDlgItem(IDC_GT_KIND);
         ::ShowWindow(GetDlgItem(IDC_GT_KIND_LABEL), SW_SHOW);
         ::ShowWindow(kinds, SW_SHOW);
-        for (const wchar_t* text : kGroupKinds)
-            ::SendMessageW(kinds, CB_ADDSTRING, 0, (LPARAM)text);
+        for (UINT text : kGroupKinds)
+            ::SendMessageW(kinds, CB_ADDSTRING, 0, (LPARAM)KvUi::LoadStr(text).c_str());
         const int subType = static_cast<CIChRGroup*>(m_pNode)->m_SubType;
         if (subType >= 0 && subType <= 3)
             ::SendMessageW(kinds, CB_SETCURSEL, subType, 0);

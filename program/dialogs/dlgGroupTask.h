@@ -19,7 +19,7 @@ public:
     bool IsGroup() const { return m_bGroup; }
 
     // The group kinds in the order of the kind list (the index is the group's SubType).
-    static const wchar_t* const kGroupKinds[4];
+    static const UINT kGroupKinds[4]; // string ids
     // Pixels by which a group's dialog grows for its kind list.
     static constexpr int kGroupGrowth = 32;
 

@@ -24,10 +24,10 @@ BOOL dlgJobCPA::OnInitDialog() {
     SetDlgItemText(IDC_JOB_DESCRIPTION, m_pJob->m_Description);
     HWND hostBased = GetDlgItem(IDC_JOB_HOST_BASED);
     if (m_pJob->m_SubType == JobBoard) {
-        SetWindowText(L"Свойства задания на КЦ для ПАК \"Varno\"");
+        SetWindowText(KvUi::LoadStr(IDS_JOB_BOARD_CAPTION));
         ::CheckDlgButton(m_hWnd, IDC_JOB_HOST_BASED, BST_UNCHECKED);
     } else {
-        SetWindowText(L"Свойства задания на ЗПС");
+        SetWindowText(KvUi::LoadStr(IDS_JOB_HOST_CAPTION));
         ::CheckDlgButton(m_hWnd, IDC_JOB_HOST_BASED, m_pJob->m_IsHostBased ? BST_CHECKED : BST_UNCHECKED);
     }
     ::EnableWindow(hostBased, FALSE);
@@ -72,17 +72,17 @@ void dlgJobCPA::OnOK() {
 
 // ---- subject ----------------------------------------------------------------------------------
 
-const wchar_t* const ppSubjGeneral::kSubjectKinds[3] = {L"Компьютер", L"Пользователь", L"Группа"};
+const UINT ppSubjGeneral::kSubjectKinds[3] = {IDS_SUBJ_KIND_COMPUTER, IDS_SUBJ_KIND_USER, IDS_SUBJ_KIND_GROUP};
 int dlgSubject::s_nActivePage = 0;
 
 ppSubjGeneral::ppSubjGeneral(CIChSubject* subject)
-    : KvUi::CPropertyPage(IDD_SUBJ_GENERAL, L"Основные"), m_pSubject(subject) {}
+    : KvUi::CPropertyPage(IDD_SUBJ_GENERAL, KvUi::LoadStr(IDS_SUBJ_PAGE_CAPTION).c_str()), m_pSubject(subject) {}
 
 BOOL ppSubjGeneral::OnInitDialog() {
     KvUi::CPropertyPage::OnInitDialog();
     HWND kinds = GetDlgItem(IDC_SUBJ_KIND);
-    for (const wchar_t* text : kSubjectKinds)
-        ::SendMessageW(kinds, CB_ADDSTRING, 0, (LPARAM)text);
+    for (UINT text : kSubjectKinds)
+        ::SendMessageW(kinds, CB_ADDSTRING, 0, (LPARAM)KvUi::LoadStr(text).c_str());
     if (!m_pSubject)
         return TRUE;
     SetDlgItemText(IDC_SUBJ_NAME, m_pSubject->m_Name);
@@ -101,7 +101,7 @@ BOOL ppSubjGeneral::OnInitDialog() {
         HWND ok = ::GetDlgItem(sheet, IDOK);
         ::ShowWindow(ok, SW_HIDE);
         ::EnableWindow(ok, FALSE);
-        ::SetDlgItemTextW(sheet, IDCANCEL, L"Закрыть");
+        ::SetDlgItemTextW(sheet, IDCANCEL, KvUi::LoadStr(IDS_DLG_CLOSE).c_str());
     }
     return TRUE;
 }
@@ -113,7 +113,8 @@ BOOL ppSubjGeneral::OnApply() {
 }
 
 dlgSubject::dlgSubject(KvUi::CWnd* parent, CIChSubject* subject)
-    : KvUi::CPropertySheet(L"Свойства субъекта управления", parent ? parent->m_hWnd : nullptr, (UINT)s_nActivePage),
+    : KvUi::CPropertySheet(KvUi::LoadStr(IDS_SUBJ_SHEET_CAPTION), parent ? parent->m_hWnd : nullptr,
+                           (UINT)s_nActivePage),
       m_pGeneral(new ppSubjGeneral(subject)) {
     AddPage(m_pGeneral);
 }

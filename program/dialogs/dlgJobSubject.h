@@ -31,7 +31,7 @@ public:
     explicit ppSubjGeneral(CIChSubject* subject);
     BOOL OnInitDialog() override;
     BOOL OnApply() override;
-    static const wchar_t* const kSubjectKinds[3];
+    static const UINT kSubjectKinds[3]; // string ids
 
 protected:
     CIChSubject* m_pSubject;

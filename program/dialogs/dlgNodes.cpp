@@ -85,13 +85,13 @@ BOOL dlgAddNodes::OnInitDialog() {
     }
     m_wndList.SetExtendedStyle(LVS_EX_FULLROWSELECT | LVS_EX_HEADERDRAGDROP | LVS_EX_LABELTIP | LVS_EX_SUBITEMIMAGES);
     m_wndList.SetImageList(m_wndList.m_Images.m_hImageList, LVSIL_SMALL);
-    m_wndList.InsertColumn(0, L"Объект", LVCFMT_LEFT, 240);
+    m_wndList.InsertColumn(0, KvUi::LoadStr(IDS_NODES_COL_OBJECT).c_str(), LVCFMT_LEFT, 240);
     // The count is narrow, its caption is not: the column is at least as wide as its caption.
-    const wchar_t* const belongs = L"Принадлежит";
-    m_wndList.InsertColumn(1, belongs, LVCFMT_LEFT,
-                           std::max(85, ListView_GetStringWidth(m_wndList.m_hWnd, belongs) + kHeaderPadding));
+    const std::wstring belongs = KvUi::LoadStr(IDS_NODES_COL_BELONGS);
+    m_wndList.InsertColumn(1, belongs.c_str(), LVCFMT_LEFT,
+                           std::max(85, ListView_GetStringWidth(m_wndList.m_hWnd, belongs.c_str()) + kHeaderPadding));
     if (group)
-        m_wndList.InsertColumn(2, L"Путь", LVCFMT_LEFT, 300);
+        m_wndList.InsertColumn(2, KvUi::LoadStr(IDS_NODES_COL_PATH).c_str(), LVCFMT_LEFT, 300);
     if (usable) {
         CIChNodeList candidates;
         CollectCandidates(*m_pModel, m_pSelected, candidates);
@@ -158,17 +158,19 @@ dlgDeleteNodes::dlgDeleteNodes(KvUi::CWnd* parent, CIChNodeList* nodes)
     : KvUi::CDialog(IDD_DELETE_NODES, parent), m_pNodes(nodes) {}
 
 std::wstring dlgDeleteNodes::MakeTitle(const CIChNodeList& nodes) {
-    static const wchar_t* const one[] = {L"ресурса", L"группы", L"задачи", L"задания", L"субъекта"};
-    static const wchar_t* const many[] = {L"ресурсов", L"групп", L"задач", L"заданий", L"субъектов"};
+    static const UINT one[] = {IDS_DEL_ONE_RESOURCE, IDS_DEL_ONE_GROUP, IDS_DEL_ONE_TASK, IDS_DEL_ONE_JOB,
+                               IDS_DEL_ONE_SUBJECT};
+    static const UINT many[] = {IDS_DEL_MANY_RESOURCES, IDS_DEL_MANY_GROUPS, IDS_DEL_MANY_TASKS, IDS_DEL_MANY_JOBS,
+                                IDS_DEL_MANY_SUBJECTS};
     if (nodes.empty())
         return std::wstring();
     const bool several = nodes.size() > 1;
-    std::wstring title = L"Удаление ";
+    std::wstring title = KvUi::LoadStr(IDS_DEL_TITLE);
     if (several)
-        title += L"выбранных ";
+        title += KvUi::LoadStr(IDS_DEL_SELECTED);
     const int index = NodeTypeIndex(nodes.front()->GetType());
     if (index >= 0)
-        title += several ? many[index] : one[index];
+        title += KvUi::LoadStr(several ? many[index] : one[index]);
     if (!several)
         title += L" (" + nodes.front()->m_Name + L")";
     return title;
@@ -218,7 +220,7 @@ BOOL dlgDeleteNodes::OnInitDialog() {
         anyMember = !shownMembers.empty();
     }
     if (!anyMember) {
-        ::SendMessageW(members, LB_ADDSTRING, 0, (LPARAM)L"нет объектов нижнего подчинения");
+        ::SendMessageW(members, LB_ADDSTRING, 0, (LPARAM)KvUi::LoadStr(IDS_DEL_NO_MEMBERS).c_str());
         ::EnableWindow(members, FALSE);
         ::EnableWindow(GetDlgItem(IDC_DEL_SUBORDINATES), FALSE);
     }

@@ -13,9 +13,8 @@
 #include <list>
 
 namespace {
-const wchar_t* const kKindTexts[] = {L"Файл", L"Переменная реестра", L"Ключ реестра", L"Секторы диска",
-                                     L"Конфигурация оборудования"};
-const wchar_t* const kDuplicate = L"Такой ресурс уже присутствует в модели, выберите другой ресурс";
+const UINT kKindTexts[] = {IDS_RES_KIND_FILE, IDS_RES_KIND_REG_VALUE, IDS_RES_KIND_REG_KEY, IDS_RES_KIND_SECTORS,
+                           IDS_RES_KIND_HARDWARE};
 const size_t kMaxPath = 260;
 
 int MaskOfSubType(int subType) {
@@ -85,10 +84,10 @@ void dlgResource::AddPendingParam(const std::wstring& key, const _value_t& value
 
 BOOL dlgResource::OnInitDialog() {
     KvUi::CDialog::OnInitDialog();
-    SetWindowText(std::wstring(m_bCreate ? L"Создание " : L"Свойства ") + L"ресурса");
+    SetWindowText(KvUi::LoadStr(m_bCreate ? IDS_GT_CREATE : IDS_GT_PROPERTIES) + KvUi::LoadStr(IDS_RES_OF_RESOURCE));
     HWND kinds = GetDlgItem(IDC_RES_KIND);
     auto add = [&](int text, int data) {
-        int i = (int)::SendMessageW(kinds, CB_ADDSTRING, 0, (LPARAM)kKindTexts[text]);
+        int i = (int)::SendMessageW(kinds, CB_ADDSTRING, 0, (LPARAM)KvUi::LoadStr(kKindTexts[text]).c_str());
         ::SendMessageW(kinds, CB_SETITEMDATA, i, data);
     };
     if (m_nMask & 1)
@@ -229,7 +228,8 @@ void dlgResource::OnBrowse() {
     case ResRegValue:
     case ResRegKey: {
         std::wstring path = m_strPath;
-        dlgBrowseRegistry dlg(this, m_nKind == ResRegValue ? L"Выбор переменной реестра" : L"Выбор ключа реестра",
+        dlgBrowseRegistry dlg(this,
+                              KvUi::LoadStr(m_nKind == ResRegValue ? IDS_RES_PICK_VALUE : IDS_RES_PICK_KEY).c_str(),
                               m_nKind == ResRegValue ? 1 : 0, &path);
         if (dlg.DoModal() == IDOK)
             SetDlgItemText(IDC_RES_PATH, path); // the path change takes it and validates it
@@ -281,7 +281,7 @@ void dlgResource::OnOK() {
         ExpandPathVariable(expanded, m_pModel->m_PathVars);
         CIChNode* found = m_pModel->FindNodeByName(NodeTypeResource, expanded, m_nKind);
         if (found && found != m_pResource) {
-            MessageBox(kDuplicate, nullptr, MB_OK | MB_ICONEXCLAMATION);
+            MessageBox(KvUi::LoadStr(IDS_RES_DUPLICATE), nullptr, MB_OK | MB_ICONEXCLAMATION);
             return;
         }
     }

@@ -17,3 +17,11 @@
 #define IDC_INSTTASK_PATHS_TO_VARS 1159
 #define IDC_INSTTASK_MARK_EXEC     1160
 #define IDC_INSTTASK_EXTENSIONS    1161
+
+// Texts the code shows (string table).
+#define IDS_GEN_SOURCE_MSI       26000
+#define IDS_GEN_SOURCE_SHORTCUTS 26001
+#define IDS_GEN_PROCESS          26002
+#define IDS_GEN_ABORTED          26003
+#define IDS_GEN_DONE             26004
+#define IDS_GEN_LIST_FAILED      26005

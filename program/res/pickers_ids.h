@@ -51,3 +51,31 @@
 #define IDS_PICK_MAIN             125 // "Основные"
 #define IDS_PICK_SYSTEM           126 // "Системные"
 #define IDS_PICK_PHYSICAL_NUMBER  127 // "Физический номер"
+
+// Texts the code shows (string table).
+#define IDS_PICK_GROUP                25100
+#define IDS_PICK_VERSION              25101
+#define IDS_PICK_MEGABYTES            25102
+#define IDS_PICK_SECTOR_TOO_FAR       25103
+#define IDS_PICK_DISK_TOO_FAR         25104
+#define IDS_PICK_REGISTRY_ROOT        25105
+#define IDS_ADDRES_FILES              25106
+#define IDS_ADDRES_FOLDER_FILES       25107
+#define IDS_ADDRES_FOLDERS_WITH_FILES 25108
+#define IDS_ADDRES_FOLDERS            25109
+#define IDS_ADDRES_REG_VALUES         25110
+#define IDS_ADDRES_REG_KEYS           25111
+#define IDS_ADDRES_SECTORS            25112
+#define IDS_ADDRES_HARDWARE           25113
+#define IDS_ADDRES_OPERATION          25114
+#define IDS_ADDRES_PICK_FILES         25115
+#define IDS_ADDRES_NO_FILTER          25116
+#define IDS_ADDRES_PICK_FOLDER        25117
+#define IDS_ADDRES_PICK_KEY           25118
+#define IDS_ADDRES_ALL                25119
+#define IDS_ADDRES_FILTERED           25120
+#define IDS_PICK_FOLDER_ERROR         25121
+#define IDS_PICK_NOT_LOCAL            25122
+#define IDS_PICK_FOLDER_TITLE         25123
+#define IDS_PICK_FILE_TITLE           25124
+#define IDS_PICK_ALL_FILES_FILTER     25125

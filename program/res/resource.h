@@ -10,6 +10,9 @@
 #define IDS_SOCKETS_FAILED       104
 #define IDS_NO_BOARD             107
 #define IDS_DISKS_NOT_RECOGNISED 129
+// Strings that the class-library layer loads (KvUi::AFX_IDS_APP_TITLE, KvUi::AFX_IDS_IDLEMESSAGE).
+#define IDS_APP_TITLE            57344 // caption of message boxes without one
+#define IDS_READY                57345 // prompt of the status line
 
 #define IDD_PROPERTY       173 // settings dialog
 #define IDB_SETTINGS_TREE  191 // 16x16 images of the settings tree
@@ -142,3 +145,4 @@
 #include "ostemplates_ids.h"
 #include "pickers_ids.h"
 #include "filecmds_ids.h"
+#include "texts_ids.h"

@@ -24,22 +24,20 @@ std::wstring CAboutDlg::BuildInfoText(const std::wstring& hardware, const std::w
         wchar_t windowsLetter[2] = {folder[0], 0};
         wchar_t board[2] = {boardLetter, 0};
         if (strupper(windowsLetter) != strupper(board)) {
-            path = format_wstring(L"\r\n   OC MS Windows: %s\r\n   BIOS платы: %s", folder.c_str(), folder.c_str());
+            path = format_wstring(KvUi::LoadStr(IDS_ABOUT_TWO_PATHS).c_str(), folder.c_str(), folder.c_str());
             path[path.size() - folder.size()] = boardLetter;
         }
     }
-    return format_wstring(L"Версия программного обеспечения: %s\r\n\r\nАппаратное обеспечение: %s\r\n\r\n"
-                          L"Путь к шаблонам контроля целостности: %s",
-                          version.c_str(), hardware.c_str(), path.c_str());
+    return format_wstring(KvUi::LoadStr(IDS_ABOUT_INFO).c_str(), version.c_str(), hardware.c_str(), path.c_str());
 }
 
 BOOL CAboutDlg::OnInitDialog() {
     HCURSOR old = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
     KvUi::CDialog::OnInitDialog();
-    std::wstring hardware = L"отсутствует";
+    std::wstring hardware = KvUi::LoadStr(IDS_ABOUT_NO_BOARD);
     std::wstring bios;
     if (QueryBoardBiosVersion(bios))
-        hardware = L"плата ПАК \"Varno\"\r\n\r\nВерсия BIOS платы: " + bios;
+        hardware = KvUi::LoadStr(IDS_ABOUT_BOARD) + bios;
     std::wstring folder = theApp.GetStoreFolder();
     wchar_t boardLetter = 0;
     if (!folder.empty()) {

@@ -8,13 +8,13 @@ namespace {
 struct CategoryButton {
     int image;
     UINT command;
-    const wchar_t* text;
+    UINT text; // string id
 };
-const CategoryButton kButtons[5] = {{4, ID_CATEGORY_SUBJECTS, L"Субъекты управления"},
-                                    {3, ID_CATEGORY_JOBS, L"Задания"},
-                                    {2, ID_CATEGORY_TASKS, L"Задачи"},
-                                    {1, ID_CATEGORY_GROUPS, L"Группы ресурсов"},
-                                    {0, ID_CATEGORY_RESOURCES, L"Ресурсы"}};
+const CategoryButton kButtons[5] = {{4, ID_CATEGORY_SUBJECTS, IDS_CAT_SUBJECTS},
+                                    {3, ID_CATEGORY_JOBS, IDS_CAT_JOBS},
+                                    {2, ID_CATEGORY_TASKS, IDS_CAT_TASKS},
+                                    {1, ID_CATEGORY_GROUPS, IDS_CAT_GROUPS},
+                                    {0, ID_CATEGORY_RESOURCES, IDS_CAT_RESOURCES}};
 const int kButtonWidth = 144; // the longest label, "Субъекты управления", on one line
 } // namespace
 
@@ -38,7 +38,8 @@ BOOL CCategoryBar::CreateBar(KvUi::CFrameWnd* frame, UINT nID, UINT paneId) {
         b.idCommand = (int)c.command;
         b.fsState = TBSTATE_ENABLED | TBSTATE_WRAP;
         b.fsStyle = BTNS_BUTTON;
-        b.iString = (INT_PTR)c.text;
+        const std::wstring text = KvUi::LoadStr(c.text); // the toolbar keeps a copy
+        b.iString = (INT_PTR)text.c_str();
         if (!m_wndButtons.SendMessage(TB_ADDBUTTONSW, 1, (LPARAM)&b))
             return FALSE;
     }

@@ -22,12 +22,7 @@
 
 UINT g_uInstanceQueryMessage = 0;
 
-const wchar_t* const kMsgNotAdmin = L"Недостаточно привилегий для выполнения операции.\n\nПриложение будет закрыто.";
-const wchar_t* const kMsgAlreadyRunning = L"Программа уже запущена в этом режиме.";
 const wchar_t* const kMsgDcomSecurity = L"DCOM Security is not initialized correctly. Error = RPC_E_TOO_LATE !\n";
-static const wchar_t* const kMsgNoMutex =
-    L"Не удалось создать объект, защищающий от повторного запуска программы (ошибка %u).\n\n"
-    L"Приложение будет закрыто.";
 static const wchar_t* const kInstanceMutexName = L"Global\\DaVIdevaRez-7F28861D-DFD4-4ebd-AE16-923A9C16B9FB";
 
 KV_BEGIN_MESSAGE_MAP(CDaVIdevaRezApp, KvUi::CWinApp)
@@ -113,7 +108,7 @@ BOOL CDaVIdevaRezApp::InitInstance() {
         const std::wstring caption = KvUi::LoadStr(IDR_MAINFRAME);
         // 7. Administrator rights.
         if (!IsUserAdmin()) {
-            KvUi::ShowMessage(nullptr, kMsgNotAdmin, caption.c_str(), MB_ICONERROR);
+            KvUi::ShowMessage(nullptr, KvUi::LoadStr(IDS_NOT_ADMIN), caption.c_str(), MB_ICONERROR);
             return FALSE;
         }
         // 8. Joint mode of the host suite and the board.
@@ -276,7 +271,8 @@ int CDaVIdevaRezApp::CheckSingleInstance() {
     DWORD error = ::GetLastError();
     if (!h && error != ERROR_ACCESS_DENIED) {
         // Without the mutex nothing keeps a second instance out: say so rather than run unguarded.
-        KvUi::AfxMessageBox(format_wstring(kMsgNoMutex, (unsigned)error), MB_ICONERROR);
+        KvUi::AfxMessageBox(format_wstring(KvUi::LoadStr(IDS_NO_INSTANCE_MUTEX).c_str(), (unsigned)error),
+                            MB_ICONERROR);
         return 1;
     }
     if (error != ERROR_ALREADY_EXISTS && error != ERROR_ACCESS_DENIED) {
@@ -295,7 +291,7 @@ int CDaVIdevaRezApp::CheckSingleInstance() {
         if (::IsIconic(search.found))
             ::ShowWindow(search.found, SW_RESTORE);
     } else {
-        KvUi::AfxMessageBox(kMsgAlreadyRunning, MB_ICONERROR);
+        KvUi::AfxMessageBox(KvUi::LoadStr(IDS_ALREADY_RUNNING), MB_ICONERROR);
     }
     return 1;
 }

@@ -163,6 +163,4 @@ std::wstring DescribeOs(HKEY currentVersionKey, WORD processorArchitecture);
 extern UINT g_uInstanceQueryMessage;
 
 // Texts of the start-up.
-extern const wchar_t* const kMsgNotAdmin;
-extern const wchar_t* const kMsgAlreadyRunning;
 extern const wchar_t* const kMsgDcomSecurity;

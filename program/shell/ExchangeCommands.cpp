@@ -17,12 +17,6 @@
 #include <unordered_set>
 
 namespace {
-const wchar_t* const kMsgExported = L"Выбранные объекты успешно экспортированы.\nФайл модели - %s";
-const wchar_t* const kMsgExportFailed = L"В результате экспорта в XML-файл произошла ошибка.";
-const wchar_t* const kMsgLogUnsupported =
-    L"Чтение журнала безопасности в этой программе не поддерживается.\nГруппа по журналу не создана.";
-const wchar_t* const kMsgLogNothing =
-    L"В журнале безопасности за выбранный период не найдено ни одного ресурса.\nГруппа по журналу не создана.";
 
 SecurityLogReader g_securityLogReader = nullptr;
 
@@ -133,12 +127,13 @@ void CMainFrame::OnExportNodes(UINT id) {
         result = ExportModelFile(&temp, dlg.m_strFileName);
     }
     if (result == 0) {
-        MessageBox(format_wstring(kMsgExported, dlg.m_strFileName.c_str()), nullptr, MB_ICONINFORMATION);
+        MessageBox(format_wstring(KvUi::LoadStr(IDS_EXCH_EXPORTED).c_str(), dlg.m_strFileName.c_str()), nullptr,
+                   MB_ICONINFORMATION);
         return;
     }
     if (m_bLastOpReported)
         return; // the operation's error dialog has shown this failure
-    MessageBox(std::wstring(kMsgExportFailed) + L"\n" + LastFileFailure(result, dlg.m_strFileName), nullptr,
+    MessageBox(KvUi::LoadStr(IDS_EXCH_EXPORT_FAILED) + L"\n" + LastFileFailure(result, dlg.m_strFileName), nullptr,
                MB_ICONERROR);
 }
 
@@ -249,7 +244,8 @@ void CMainFrame::OnGroupFromLog(UINT id) {
         // Nothing read is no group: an empty group would pass for a successful reading.
         for (CIChNode* n : resources)
             delete n;
-        MessageBox(read ? kMsgLogNothing : kMsgLogUnsupported, nullptr, read ? MB_ICONINFORMATION : MB_ICONEXCLAMATION);
+        MessageBox(KvUi::LoadStr(read ? IDS_EXCH_LOG_NOTHING : IDS_EXCH_LOG_UNSUPPORTED), nullptr,
+                   read ? MB_ICONINFORMATION : MB_ICONEXCLAMATION);
         return;
     }
     KvUi::CWaitCursor wait;

@@ -18,17 +18,6 @@
 #include <vector>
 
 namespace {
-const wchar_t* const kMsgModelDestroyed = L"Текущая модель данных будет разрушена. Продолжить?";
-const wchar_t* const kMsgModelIncompatible =
-    L"Текущая модель данных не совместима с новой моделью.\nТекущая модель данных будет разрушена. Продолжить?";
-const wchar_t* const kMsgChangesLost = L"Все изменения в модели данных будут потеряны. Продолжить?";
-const wchar_t* const kMsgSaveFailed = L"В результате сохранения модели данных произошла ошибка.\n";
-const wchar_t* const kMsgNoEdition =
-    L"В модели данных нет задания контроля целостности первой или второй редакции.\n"
-    L"Модель данных не сохранена: без задания нечего записать в хранилище и в списки контроля платы.";
-const wchar_t* const kMsgStoreNotLoaded = L"Модель данных не загружена из хранилища \"%s\".\n%s\n\n"
-                                          L"Файл хранилища оставлен без изменений; пока он не будет исправлен или "
-                                          L"удален, модель данных в него не сохраняется.";
 
 // The wait cursor for the rest of a block.
 class CWaitCursor {
@@ -245,16 +234,16 @@ void CMainFrame::OnRecreateModel() {
     std::unique_ptr<IModelSetupDialog> dlg = factory(this);
     if (!dlg || dlg->RunModal() != IDOK)
         return;
-    const wchar_t* question = nullptr;
+    UINT question = 0;
     if (dlg->GetClearModel()) {
         if (m_Model.GetNodeCount() > 0)
-            question = kMsgModelDestroyed;
+            question = IDS_FILE_MODEL_DESTROYED;
     } else if (!m_Model.m_Jobs.empty() && static_cast<CIChJob*>(m_Model.m_Jobs.front())->m_SubType == JobBoard) {
-        question = kMsgModelIncompatible;
+        question = IDS_FILE_MODEL_INCOMPATIBLE;
         dlg->SetClearModel(1);
     }
     if (question) {
-        if (MessageBox(question, nullptr, MB_YESNO | MB_ICONQUESTION) != IDYES)
+        if (MessageBox(KvUi::LoadStr(question), nullptr, MB_YESNO | MB_ICONQUESTION) != IDYES)
             return;
         CWaitCursor wait;
         SetCurrentNode(nullptr, 1);
@@ -269,7 +258,7 @@ void CMainFrame::OnRecreateModel() {
 void CMainFrame::OnClearModel() {
     if (m_Model.GetNodeCount() == 0)
         return;
-    if (MessageBox(kMsgModelDestroyed, nullptr, MB_YESNO | MB_ICONQUESTION) != IDYES)
+    if (MessageBox(KvUi::LoadStr(IDS_FILE_MODEL_DESTROYED), nullptr, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
     CWaitCursor wait;
     SetCurrentNode(nullptr, 1);
@@ -279,7 +268,8 @@ void CMainFrame::OnClearModel() {
 }
 
 void CMainFrame::OnRestoreModel() {
-    if (m_Model.m_bModified && MessageBox(kMsgChangesLost, nullptr, MB_YESNO | MB_ICONQUESTION) != IDYES)
+    if (m_Model.m_bModified &&
+        MessageBox(KvUi::LoadStr(IDS_FILE_CHANGES_LOST), nullptr, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
     LetGoOfModelNodes();
     int result = RunLoadModel(&m_Model);
@@ -310,8 +300,9 @@ void CMainFrame::OnRestoreModel() {
     // leave the file as it is. Other failures (no provider, no subject of this computer) stay quiet.
     if (m_bLastOpReported || m_strLastOpError.empty())
         return;
-    MessageBox(format_wstring(kMsgStoreNotLoaded, StoreFilePath().c_str(), m_strLastOpError.c_str()), nullptr,
-               MB_ICONERROR);
+    MessageBox(format_wstring(KvUi::LoadStr(IDS_FILE_STORE_NOT_LOADED).c_str(), StoreFilePath().c_str(),
+                              m_strLastOpError.c_str()),
+               nullptr, MB_ICONERROR);
 }
 
 void CMainFrame::OnSaveModel() {
@@ -322,7 +313,7 @@ void CMainFrame::OnSaveModel() {
         return;
     std::wstring text;
     if (result == kStoreResultNoEdition) {
-        text = kMsgNoEdition;
+        text = KvUi::LoadStr(IDS_FILE_NO_EDITION);
     } else if (result == kStoreResultFailed) {
         // The save has shown the missing board folder itself; a store that cannot be opened is told
         // here, with the provider's reason.
@@ -331,7 +322,7 @@ void CMainFrame::OnSaveModel() {
         text = m_strLastOpError;
         if (text.empty())
             theApp.GetErrorText((DWORD)result, text);
-        text = kMsgSaveFailed + text;
+        text = KvUi::LoadStr(IDS_FILE_SAVE_FAILED) + text;
     } else {
         return; // the save's own error dialog has shown this failure
     }
@@ -341,16 +332,6 @@ void CMainFrame::OnSaveModel() {
 // ---- export and import of model files ----------------------------------------------------------------
 
 namespace {
-const wchar_t* const kMsgImportFailed = L"В результате загрузки модели данных из XML произошла ошибка.";
-const wchar_t* const kMsgExportFailed = L"В результате экспорта модели данных в XML-файл произошла ошибка.";
-const wchar_t* const kMsgExported = L"Модель данных успешно экспортирована.\nФайл модели - %s";
-const wchar_t* const kMsgImportAdded = L"В результате импорта модели было успешно добавлено %d объектов.";
-const wchar_t* const kMsgImportNone = L"В результате импорта модели ни одного объекта добавлено не было.";
-const wchar_t* const kMsgNodesUnreadable =
-    L"Ошибка импорта.\nФайл не найден или поврежден, либо имеет некорректный формат.";
-const wchar_t* const kMsgNodesNoneOfKind = L"В данном файле не найдено ни одного объекта запрошенной категории.";
-const wchar_t* const kMsgNodesAdded = L"В результате импорта было успешно добавлено %d объектов.";
-const wchar_t* const kMsgNodesNone = L"В результате импорта ни одного нового объекта добавлено не было.";
 
 std::wstring ErrorText(int code) {
     std::wstring text;
@@ -469,8 +450,9 @@ int CMainFrame::ImportModelFile(const wchar_t* path, int clearFirst, int merge, 
     if (m_bLastOpReported)
         return count; // the operation's error dialog has shown the failure
     if (m_bShowResults)
-        MessageBox(count > 0 ? format_wstring(kMsgImportAdded, count) : std::wstring(kMsgImportNone), nullptr,
-                   MB_ICONINFORMATION);
+        MessageBox(count > 0 ? format_wstring(KvUi::LoadStr(IDS_FILE_IMPORT_ADDED).c_str(), count)
+                             : KvUi::LoadStr(IDS_FILE_IMPORT_NONE),
+                   nullptr, MB_ICONINFORMATION);
     return 0;
 }
 
@@ -494,7 +476,7 @@ int CMainFrame::ImportNodesFromFile(const wchar_t* path, int type, int withSubor
     }
     CIChDataModel temp;
     if (RunImportModel(&temp, path, mask) != 0) {
-        MessageBox(kMsgNodesUnreadable, nullptr, MB_ICONERROR);
+        MessageBox(KvUi::LoadStr(IDS_FILE_NODES_UNREADABLE), nullptr, MB_ICONERROR);
         return 0;
     }
     CWaitCursor wait;
@@ -503,7 +485,7 @@ int CMainFrame::ImportNodesFromFile(const wchar_t* path, int type, int withSubor
     if (!list || type == NodeTypeSubject)
         return 0;
     if (list->empty()) {
-        MessageBox(kMsgNodesNoneOfKind, nullptr, MB_ICONINFORMATION);
+        MessageBox(KvUi::LoadStr(IDS_FILE_NODES_NONE_OF_KIND), nullptr, MB_ICONINFORMATION);
         return 0;
     }
     const int updatePresent = theApp.m_bUpdatePresent;
@@ -571,13 +553,15 @@ int CMainFrame::ImportNodesFromFile(const wchar_t* path, int type, int withSubor
     if (count > 0)
         m_Model.m_bModified = 1;
     if (m_bShowResults)
-        MessageBox(count > 0 ? format_wstring(kMsgNodesAdded, count) : std::wstring(kMsgNodesNone), nullptr,
-                   MB_ICONINFORMATION);
+        MessageBox(count > 0 ? format_wstring(KvUi::LoadStr(IDS_FILE_NODES_ADDED).c_str(), count)
+                             : KvUi::LoadStr(IDS_FILE_NODES_NONE),
+                   nullptr, MB_ICONINFORMATION);
     return 1;
 }
 
 void CMainFrame::OnImportModelXml() {
-    if (m_Model.m_bModified && MessageBox(kMsgChangesLost, nullptr, MB_YESNO | MB_ICONQUESTION) != IDYES)
+    if (m_Model.m_bModified &&
+        MessageBox(KvUi::LoadStr(IDS_FILE_CHANGES_LOST), nullptr, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
     dlgImportModel dlg(m_hWnd);
     if (dlg.DoModal() != IDOK)
@@ -589,7 +573,7 @@ void CMainFrame::OnImportModelXml() {
         RebuildTree();
     }
     if (result != 0 && !m_bLastOpReported)
-        MessageBox(std::wstring(kMsgImportFailed) + L"\n" + LastFileFailure(result, dlg.m_strFileName), nullptr,
+        MessageBox(KvUi::LoadStr(IDS_FILE_IMPORT_FAILED) + L"\n" + LastFileFailure(result, dlg.m_strFileName), nullptr,
                    MB_ICONERROR);
 }
 
@@ -600,9 +584,10 @@ void CMainFrame::OnExportModelXml() {
     int result = ExportModelFile(&m_Model, dlg.m_strFileName);
     if (result != 0) {
         if (!m_bLastOpReported)
-            MessageBox(std::wstring(kMsgExportFailed) + L"\n" + LastFileFailure(result, dlg.m_strFileName), nullptr,
-                       MB_ICONERROR);
+            MessageBox(KvUi::LoadStr(IDS_FILE_EXPORT_FAILED) + L"\n" + LastFileFailure(result, dlg.m_strFileName),
+                       nullptr, MB_ICONERROR);
         return;
     }
-    MessageBox(format_wstring(kMsgExported, dlg.m_strFileName.c_str()), nullptr, MB_ICONINFORMATION);
+    MessageBox(format_wstring(KvUi::LoadStr(IDS_FILE_EXPORTED).c_str(), dlg.m_strFileName.c_str()), nullptr,
+               MB_ICONINFORMATION);
 }

@@ -17,7 +17,6 @@
 #include <memory>
 
 namespace {
-const wchar_t* const kAddedMessage = L"Было успешно добавлено %d объектов.";
 
 bool CanReceiveGroup(const CIChNode* n) {
     if (!n || n->m_Id < 0)
@@ -190,7 +189,7 @@ void CMainFrame::AddGeneratedGroup(HTREEITEM item, CIChRGroup* group, CIChNodeLi
         tree.InsertNodeItem(root, item);
     // A new group is a change to save, whatever the tree shows.
     m_Model.m_bModified = 1;
-    MessageBox(format_wstring(kAddedMessage, n).c_str(), nullptr, MB_OK | MB_ICONINFORMATION);
+    MessageBox(format_wstring(KvUi::LoadStr(IDS_GROUP_ADDED).c_str(), n).c_str(), nullptr, MB_OK | MB_ICONINFORMATION);
 }
 
 HTREEITEM CMainFrame::GroupReceivingItem(UINT id, UINT base) {
@@ -211,7 +210,7 @@ void CMainFrame::OnGroupFromDirectory(UINT id) {
     if (!item)
         return;
     std::wstring folder;
-    if (!SelectLocalFolder(m_hWnd, L"Выберите каталог для создания группы:", folder))
+    if (!SelectLocalFolder(m_hWnd, KvUi::LoadStr(IDS_GROUP_PICK_FOLDER).c_str(), folder))
         return;
     KvUi::CWaitCursor wait;
     CIChNodeList resources;
@@ -231,7 +230,7 @@ void CMainFrame::OnGroupFromRegistryKey(UINT id) {
     if (!item)
         return;
     std::wstring key;
-    dlgBrowseRegistry dlg(this, L"Выберите ключ реестра для создания группы:", 0, &key);
+    dlgBrowseRegistry dlg(this, KvUi::LoadStr(IDS_GROUP_PICK_KEY).c_str(), 0, &key);
     if (dlg.DoModal() != IDOK || key.empty())
         return;
     KvUi::CWaitCursor wait;

@@ -33,8 +33,6 @@ const struct CRegisterInstalledComponents {
 int g_toolSource = 0;
 int g_jobSource = 0;
 
-const wchar_t kGenerationError[] = L"В результате генерации задач произошла ошибка.\n";
-
 } // namespace
 
 int CMainFrame::RunTaskGenerator(int& source, CIChNodeList& output, const std::function<void()>& apply) {
@@ -70,7 +68,8 @@ int CMainFrame::RunTaskGenerator(int& source, CIChNodeList& output, const std::f
         // others, and the error is said once.
         if (!output.empty())
             apply();
-        KvUi::ShowMessage(m_hWnd, kGenerationError + e.GetMessageString(), nullptr, MB_ICONEXCLAMATION);
+        KvUi::ShowMessage(m_hWnd, KvUi::LoadStr(IDS_GENERATION_ERROR) + e.GetMessageString(), nullptr,
+                          MB_ICONEXCLAMATION);
         return 0;
     } catch (...) {
         if (!output.empty())

@@ -19,10 +19,6 @@
 #include <unordered_set>
 
 namespace {
-const wchar_t* const kAskExclude =
-    L"Выбранные объекты будут исключены из подчинения у старшего в иерархии. Продолжить?";
-const wchar_t* const kAskExcludeAll =
-    L"Выбранные объекты будут исключены из подчинения у всех старших в иерархии объектов. Продолжить?";
 const int kConfirmLinks = 2;
 const int kConfirmDelete = 4;
 const size_t kLargeSelection = 300;
@@ -249,7 +245,7 @@ void CMainFrame::OnExcludeFromParent(UINT id) {
     if (!item || !parent || !m_Model.CanChangeLink(nodes.front(), parent))
         return;
     if ((theApp.m_nConfirmation & kConfirmLinks) &&
-        MessageBox(kAskExclude, nullptr, MB_YESNO | MB_ICONQUESTION) != IDYES)
+        MessageBox(KvUi::LoadStr(IDS_ASK_EXCLUDE), nullptr, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
     KvUi::CWaitCursor wait;
     tree.ExcludeChildNodes(item, nodes);
@@ -274,7 +270,7 @@ void CMainFrame::OnExcludeFromAll(UINT id) {
     if (!nodes.front()->IsModelNode())
         return;
     if ((theApp.m_nConfirmation & kConfirmLinks) &&
-        MessageBox(kAskExcludeAll, nullptr, MB_YESNO | MB_ICONQUESTION) != IDYES)
+        MessageBox(KvUi::LoadStr(IDS_ASK_EXCLUDE_ALL), nullptr, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
     KvUi::CWaitCursor wait;
     CIChModelView& tree = GetTree();

@@ -22,8 +22,8 @@ BOOL dlgReplEnvVar::OnInitDialog() {
     ListView_SetExtendedListViewStyle(m_wndList.m_hWnd, LVS_EX_GRIDLINES | LVS_EX_SUBITEMIMAGES |
                                                             LVS_EX_HEADERDRAGDROP | LVS_EX_FULLROWSELECT |
                                                             LVS_EX_LABELTIP);
-    m_wndList.InsertColumn(0, L"Переменная", LVCFMT_LEFT, 130);
-    m_wndList.InsertColumn(1, L"Значение", LVCFMT_LEFT, 270);
+    m_wndList.InsertColumn(0, KvUi::LoadStr(IDS_ENVVAR_COL_NAME), LVCFMT_LEFT, 130);
+    m_wndList.InsertColumn(1, KvUi::LoadStr(IDS_ENVVAR_COL_VALUE), LVCFMT_LEFT, 270);
     int row = 0;
     for (const auto& entry : m_Table) {
         m_wndList.InsertItem(row, entry.second);
@@ -101,20 +101,17 @@ int IsDeviceAddressChanged(const Varno::SmartPtr<Varno::IDevice>& device) {
 // ---- dlgResourceInvalid ---------------------------------------------------------------------------------
 
 namespace {
+// String ids by resource kind: the text that the resource is missing (its name in %s) and the
+// kind in the accusative.
 struct KindWords {
-    const wchar_t* name;
-    const wchar_t* accusative;
-    const wchar_t* ending;
+    UINT missing;
+    UINT accusative;
 };
 const KindWords kKinds[8] = {
-    {L"Файл", L"Файл", L""},
-    {L"Папка", L"Папку", L"а"},
-    {L"Ключ реестра", L"Ключ реестра", L""},
-    {L"Переменная реестра", L"Переменную реестра", L"а"},
-    {L"Сектор диска", L"Сектор диска", L""},
-    {L"Устройство", L"Устройство", L"о"},
-    {L"SMBIOS таблица", L"таблицу", L"а"},
-    {L"SMBIOS переменная", L"переменную", L"а"},
+    {IDS_INVALID_FILE, IDS_INVALID_FILE_ACC},       {IDS_INVALID_FOLDER, IDS_INVALID_FOLDER_ACC},
+    {IDS_INVALID_REG_KEY, IDS_INVALID_REG_KEY_ACC}, {IDS_INVALID_REG_VALUE, IDS_INVALID_REG_VALUE_ACC},
+    {IDS_INVALID_SECTOR, IDS_INVALID_SECTOR_ACC},   {IDS_INVALID_DEVICE, IDS_INVALID_DEVICE_ACC},
+    {IDS_INVALID_SMBIOS, IDS_INVALID_SMBIOS_ACC},   {IDS_INVALID_SMBIOS_VALUE, IDS_INVALID_SMBIOS_VALUE_ACC},
 };
 
 std::wstring Lower(std::wstring s) {
@@ -151,30 +148,29 @@ dlgResourceInvalid::dlgResourceInvalid(int action, const Varno::SmartPtr<Varno::
     } catch (...) {
         // The store could not say what the resource is: say so, with the store's reason, and
         // preselect taking it off control, so that nothing is deleted on an unread item.
-        m_strText =
-            format_wstring(L"Не удалось прочитать ресурс из хранилища.\r\n%s", KvUi::CurrentExceptionText().c_str());
-        m_strAccusative = L"ресурс";
+        m_strText = format_wstring(KvUi::LoadStr(IDS_INVALID_UNREADABLE).c_str(), KvUi::CurrentExceptionText().c_str());
+        m_strAccusative = KvUi::LoadStr(IDS_INVALID_RESOURCE_ACC);
         m_nAction = 1;
         return;
     }
     const KindWords& words = kKinds[kind >= 1 && kind <= 8 ? kind - 1 : 0];
-    m_strAccusative = Lower(words.accusative);
+    m_strAccusative = Lower(KvUi::LoadStr(words.accusative));
     if (kind == Varno::ResourceKindFile) {
         CIChDataModel fresh;
         ExpandPathVariable(name, fresh.m_PathVars);
     } else if (kind == Varno::ResourceKindRegistryValue) {
         name = RegistryValueName(name);
     }
-    m_strText = format_wstring(L"%s \"%s\" не найден%s.", words.name, name.c_str(), words.ending);
+    m_strText = format_wstring(KvUi::LoadStr(words.missing).c_str(), name.c_str());
     if (kind == Varno::ResourceKindDevice) {
         // The inventory is asked here, before any window exists. When it fails, the device was not
         // checked at all: the text says so with the reason, and taking it off control is preselected.
         try {
             Varno::SmartPtr<Varno::IDevice> device;
             if (CastResourceToDevice(m_item, device) && device && IsDeviceAddressChanged(device))
-                m_strText = format_wstring(L"Изменился адрес устройства \"%s\".", name.c_str());
+                m_strText = format_wstring(KvUi::LoadStr(IDS_INVALID_DEVICE_MOVED).c_str(), name.c_str());
         } catch (...) {
-            m_strText = format_wstring(L"Не удалось проверить наличие устройства \"%s\".\r\n%s", name.c_str(),
+            m_strText = format_wstring(KvUi::LoadStr(IDS_INVALID_DEVICE_UNCHECKED).c_str(), name.c_str(),
                                        KvUi::CurrentExceptionText().c_str());
             m_nAction = 1;
         }

@@ -84,7 +84,7 @@ int AnyFileNeedsModules(HWND frame, const std::vector<std::wstring>& files) {
         if (!progress && !abort && ::GetTickCount64() - start >= g_checkProgressDelay) {
             progress.reset(new dlgProcessInfo(frame, &abort));
             if (progress->Create()) {
-                progress->SetWindowText(L"Поиск зависимостей выполнения");
+                progress->SetWindowText(KvUi::LoadStr(IDS_TOOL_FINDING_DEPENDENCIES));
                 progress->SetRange((int)files.size());
                 progress->ShowResourceInfo(nullptr);
                 progress->ShowWindow(SW_SHOW);
@@ -170,7 +170,7 @@ void CMainFrame::OnFindDependencies() {
         INT_PTR answer = dlg.DoModal();
         if (answer == IDOK) {
             CSettingGuard addDepends(theApp.m_bAddDepends, 1);
-            PrepareResources(&nodes, L"Идет добавление зависимых модулей", dlg.m_bMarkExecutable);
+            PrepareResources(&nodes, KvUi::LoadStr(IDS_TOOL_ADDING_DEPENDENCIES), dlg.m_bMarkExecutable);
         }
         // A file changed since the check may leave the dialog with nothing: then the message below.
         if (answer != kNoDependencies)
@@ -179,11 +179,11 @@ void CMainFrame::OnFindDependencies() {
     std::wstring text;
     if (nodes.size() == 1) {
         wchar_t buffer[600];
-        _snwprintf(buffer, 599, L"Для файла '%ls' не найдено ни одной зависимости.", nodes.front()->m_Name.c_str());
+        _snwprintf(buffer, 599, KvUi::LoadStr(IDS_TOOL_NO_DEPENDENCY).c_str(), nodes.front()->m_Name.c_str());
         buffer[599] = 0;
         text = buffer;
     } else {
-        text = L"Для выбранных файлов не найдено ни одной зависимости.";
+        text = KvUi::LoadStr(IDS_TOOL_NO_DEPENDENCIES);
     }
     KvUi::ShowMessage(m_hWnd, text, nullptr, MB_ICONINFORMATION);
 }
@@ -246,11 +246,11 @@ int CMainFrame::PrepareResources(CIChNodeList* nodes, const std::wstring& title,
     if (m_bShowResults) {
         std::wstring text;
         if (aborted) {
-            text = L"Подготовка ресурсов прервана пользователем";
+            text = KvUi::LoadStr(IDS_TOOL_PREPARE_ABORTED);
         } else if (seconds >= 0) {
             wchar_t count[64];
-            wsprintfW(count, L"\r\nДобавлено %d новых ресурсов", added);
-            text = ElapsedMessage(L"Подготовка ресурсов успешно завершена ", seconds) + count;
+            wsprintfW(count, KvUi::LoadStr(IDS_TOOL_PREPARE_ADDED).c_str(), added);
+            text = ElapsedMessage(KvUi::LoadStr(IDS_TOOL_PREPARE_DONE).c_str(), seconds) + count;
         }
         if (!text.empty())
             KvUi::ShowMessage(m_hWnd, text, nullptr, MB_ICONINFORMATION);
@@ -266,8 +266,7 @@ void CMainFrame::ReplacePathVariables(CIChNodeList* nodes, const CPathVarMap& va
         all = m_Model.m_Resources;
         nodes = &all;
     }
-    const wchar_t* title = direction ? L"Идет поиск и замена абсолютных путей на переменные окружения"
-                                     : L"Идет поиск и замена переменных окружения на абсолютные пути";
+    const std::wstring title = KvUi::LoadStr(direction ? IDS_TOOL_PATHS_TO_VARS : IDS_TOOL_VARS_TO_PATHS);
     bool changed = false, aborted;
     int seconds, done = 0;
     {
@@ -305,12 +304,10 @@ void CMainFrame::ReplacePathVariables(CIChNodeList* nodes, const CPathVarMap& va
         return;
     std::wstring text;
     if (aborted)
-        text = direction ? L"Замена путей на переменные прервана пользователем"
-                         : L"Замена переменных на пути прервана пользователем";
+        text = KvUi::LoadStr(direction ? IDS_TOOL_PATHS_TO_VARS_ABORTED : IDS_TOOL_VARS_TO_PATHS_ABORTED);
     else if (seconds >= 0)
-        text = ElapsedMessage(direction ? L"Замена путей на переменные успешно завершена "
-                                        : L"Замена переменных на пути успешно завершена ",
-                              seconds);
+        text = ElapsedMessage(
+            KvUi::LoadStr(direction ? IDS_TOOL_PATHS_TO_VARS_DONE : IDS_TOOL_VARS_TO_PATHS_DONE).c_str(), seconds);
     if (!text.empty())
         KvUi::ShowMessage(m_hWnd, text, nullptr, MB_ICONINFORMATION);
 }

@@ -3,6 +3,7 @@
 #include "ToolDialogs.h"
 
 #include "DaVIdevaRez.h"
+#include "resource.h"
 #include "toolcmds_ids.h"
 
 #include <KvExchangeUtils.h>
@@ -124,7 +125,7 @@ void dlgDependens::OnWalkEnded() {
         m_worker.join();
     m_bDone = true;
     wchar_t text[128];
-    wsprintfW(text, L"Проверено файлов: %d, найдено модулей: %d", (int)m_roots.size(), (int)m_modules.size());
+    wsprintfW(text, KvUi::LoadStr(IDS_TOOL_DEPENDS_STATE).c_str(), (int)m_roots.size(), (int)m_modules.size());
     ::SetDlgItemTextW(m_hWnd, IDC_DEPENDS_STATE, text);
     ::SendDlgItemMessageW(m_hWnd, IDC_DEPENDS_PROGRESS, PBM_SETPOS, (WPARAM)m_roots.size(), 0);
     if (m_modules.empty()) {
@@ -228,9 +229,9 @@ void dlgProcessInfo::ShowResourceInfo(CIChNode* node) {
             break;
         }
     }
-    auto line = [](const wchar_t* label, const std::vector<std::wstring>& names) {
+    auto line = [](UINT label, const std::vector<std::wstring>& names) {
         wchar_t head[64];
-        wsprintfW(head, label, (int)names.size());
+        wsprintfW(head, KvUi::LoadStr(label).c_str(), (int)names.size());
         std::wstring text = head;
         for (size_t i = 0; i < names.size(); ++i) {
             if (i)
@@ -240,10 +241,10 @@ void dlgProcessInfo::ShowResourceInfo(CIChNode* node) {
         return text;
     };
     m_wndDetails.ResetContent();
-    m_wndDetails.AddString(line(L"Группы (%d):\t", groups));
-    m_wndDetails.AddString(line(L"Задачи (%d):\t", tasks));
-    m_wndDetails.AddString(line(L"Задания (%d):\t", jobs));
-    m_wndDetails.AddString(line(L"Методы (%d):\t", std::vector<std::wstring>(methods.begin(), methods.end())));
+    m_wndDetails.AddString(line(IDS_TOOL_INFO_GROUPS, groups));
+    m_wndDetails.AddString(line(IDS_TOOL_INFO_TASKS, tasks));
+    m_wndDetails.AddString(line(IDS_TOOL_INFO_JOBS, jobs));
+    m_wndDetails.AddString(line(IDS_TOOL_INFO_METHODS, std::vector<std::wstring>(methods.begin(), methods.end())));
 }
 
 std::vector<std::wstring> dlgProcessInfo::GetDetails() const {

@@ -34,7 +34,7 @@ dlgAddonTask::dlgAddonTask(HWND parent, CInstalledProductList* products, const s
 
 BOOL dlgAddonTask::OnInitDialog() {
     KvUi::CDialog::OnInitDialog();
-    SetWindowText(GetWindowText() + L" для КЦ");
+    SetWindowText(GetWindowText() + KvUi::LoadStr(IDS_ADDON_CAPTION_TAIL));
     m_wndList.Attach(GetDlgItem(IDC_ADDON_LIST));
     if (m_pProducts)
         for (const CInstalledProductInfo& product : *m_pProducts)
@@ -127,7 +127,7 @@ void dlgPrepareControl::OnDefaults() {
 
 void dlgPrepareControl::ShowChosenCount() {
     wchar_t text[64];
-    swprintf(text, 64, L"%d выбрано", (int)m_Products.size());
+    swprintf(text, 64, KvUi::LoadStr(IDS_PREPARE_CHOSEN).c_str(), (int)m_Products.size());
     ::SetDlgItemTextW(m_hWnd, IDC_PREPARE_CHOSEN, text);
     const bool shown = ::IsDlgButtonChecked(m_hWnd, IDC_PREPARE_ADD_PRODUCTS) == BST_CHECKED;
     ::ShowWindow(GetDlgItem(IDC_PREPARE_CHOSEN), shown ? SW_SHOW : SW_HIDE);

@@ -18,27 +18,24 @@ struct SettingRow {
     int page;
     const wchar_t* setting;
     DWORD mask;
-    const wchar_t* label;
-    const wchar_t* description;
+    UINT label; // string ids
+    UINT description;
 };
 const SettingRow kRows[] = {
-    {0, L"Confirmation", 1, L"Выход", L"Выводить запрос на подтверждение при выходе из программы."},
-    {0, L"Confirmation", 2, L"Удаление связей",
-     L"Выводить запрос на подтверждение при удалении связей (в операциях исключения объектов)."},
-    {0, L"Confirmation", 4, L"Удаление объектов", L"Выводить запрос на подтверждение при удалении объектов."},
-    {1, L"ColorFace", 0, L"Текст", L"Цвет текста элементов списка."},
-    {1, L"ColorBkg", 0, L"Фон", L"Цвет фона элементов списка."},
-    {1, L"ColorUniqFace", 0, L"Текст ошибки", L"Цвет текста некорректных элементов списка."},
-    {1, L"ColorUniqBkg", 0, L"Фон ошибки", L"Цвет фона некорректных элементов списка."},
-    {1, L"ColorAltFace", 0, L"Текст (неконтролируемые)", L"Цвет текста для ресурсов, снятых с контроля."},
-    {1, L"ColorAltBkg", 0, L"Фон (неконтролируемые)", L"Цвет фона для ресурсов, снятых с контроля."},
-    {1, L"ColorNonExistentFace", 0, L"Текст (несуществующие)", L"Цвет текста для несуществующих ресурсов."},
-    {1, L"ColorNonExistentBkg", 0, L"Фон (несуществующие)", L"Цвет фона для несуществующих ресурсов."},
-    {2, L"Grid", 0, L"Сетка в списке", L"Отображать линии сетки в таблицах со списками элементов."},
-    {3, L"UpdatePresent", 0, L"С учетом существующих",
-     L"Замещать объекты текущей модели импортированными объектами при совпадении имен."},
-    {3, L"ExeByExten", 0, L"Помечать выполняемые",
-     L"Устанавливать признаки \"Выполняемый\" для новых выполняемых ресурсов в модель."},
+    {0, L"Confirmation", 1, IDS_SET_EXIT, IDS_SET_EXIT_TIP},
+    {0, L"Confirmation", 2, IDS_SET_UNLINK, IDS_SET_UNLINK_TIP},
+    {0, L"Confirmation", 4, IDS_SET_DELETE, IDS_SET_DELETE_TIP},
+    {1, L"ColorFace", 0, IDS_SET_TEXT, IDS_SET_TEXT_TIP},
+    {1, L"ColorBkg", 0, IDS_SET_BACK, IDS_SET_BACK_TIP},
+    {1, L"ColorUniqFace", 0, IDS_SET_ERROR_TEXT, IDS_SET_ERROR_TEXT_TIP},
+    {1, L"ColorUniqBkg", 0, IDS_SET_ERROR_BACK, IDS_SET_ERROR_BACK_TIP},
+    {1, L"ColorAltFace", 0, IDS_SET_UNCONTROLLED_TEXT, IDS_SET_UNCONTROLLED_TEXT_TIP},
+    {1, L"ColorAltBkg", 0, IDS_SET_UNCONTROLLED_BACK, IDS_SET_UNCONTROLLED_BACK_TIP},
+    {1, L"ColorNonExistentFace", 0, IDS_SET_MISSING_TEXT, IDS_SET_MISSING_TEXT_TIP},
+    {1, L"ColorNonExistentBkg", 0, IDS_SET_MISSING_BACK, IDS_SET_MISSING_BACK_TIP},
+    {2, L"Grid", 0, IDS_SET_GRID, IDS_SET_GRID_TIP},
+    {3, L"UpdatePresent", 0, IDS_SET_UPDATE_PRESENT, IDS_SET_UPDATE_PRESENT_TIP},
+    {3, L"ExeByExten", 0, IDS_SET_EXE_BY_EXTENSION, IDS_SET_EXE_BY_EXTENSION_TIP},
 };
 } // namespace
 
@@ -49,21 +46,22 @@ void dlgProperty::FillPages(const RECT& rc) {
         KvUi::CPropList& page = m_pages[i];
         if (!page.Create(0, rc, this, 2000 + i))
             continue; // the page stays empty
-        page.SetHeaders(L"Параметры", L"Значения");
-        page.SetBoolLabels(L"Да", L"Нет");
+        page.SetHeaders(KvUi::LoadStr(IDS_SET_PARAMETERS), KvUi::LoadStr(IDS_SET_VALUES));
+        page.SetBoolLabels(KvUi::LoadStr(IDS_SET_YES), KvUi::LoadStr(IDS_SET_NO));
     }
     for (const SettingRow& row : kRows) {
         const AppSetting* setting = FindAppSetting(row.setting);
         if (!setting)
             continue;
         DWORD value = setting->Get(theApp);
+        const std::wstring label = KvUi::LoadStr(row.label), description = KvUi::LoadStr(row.description);
         if (setting->type == AppSetting::Color)
-            m_pages[row.page].AddProperty(std::make_unique<CProp>(row.label, (COLORREF)value, row.description,
-                                                                  (COLORREF)setting->Default(), L"По умолчанию",
-                                                                  L"Другой..."));
+            m_pages[row.page].AddProperty(
+                std::make_unique<CProp>(label, (COLORREF)value, description, (COLORREF)setting->Default(),
+                                        KvUi::LoadStr(IDS_SET_COLOR_DEFAULT), KvUi::LoadStr(IDS_SET_COLOR_OTHER)));
         else
             m_pages[row.page].AddProperty(
-                std::make_unique<CProp>(row.label, row.mask ? (value & row.mask) != 0 : value != 0, row.description));
+                std::make_unique<CProp>(label, row.mask ? (value & row.mask) != 0 : value != 0, description));
     }
     m_pages[0].SetCurSel(0);
     m_pages[1].SetCurSel(0);
@@ -84,14 +82,13 @@ BOOL dlgProperty::OnInitDialog() {
     m_tree.SubclassDlgItem(IDC_SETTINGS_TREE, this);
     if (m_images.Create(IDB_SETTINGS_TREE, 16, 0, RGB(255, 0, 255))) {
         m_tree.SetImageList(m_images);
-        const wchar_t* rootNames[] = {L"Общие", L"Инструментарий"};
-        const wchar_t* childNames[] = {L"Подтверждения", L"Цвета элементов списка", L"Интерфейс",
-                                       L"Импорт и добавление"};
-        m_roots[0] = m_tree.InsertItem(rootNames[0], 2, 2);
+        const UINT rootNames[] = {IDS_SET_GENERAL, IDS_SET_TOOLS};
+        const UINT childNames[] = {IDS_SET_CONFIRMATIONS, IDS_SET_LIST_COLORS, IDS_SET_INTERFACE, IDS_SET_IMPORT};
+        m_roots[0] = m_tree.InsertItem(KvUi::LoadStr(rootNames[0]), 2, 2);
         for (int i = 0; i < 3; ++i)
-            m_children[i] = m_tree.InsertItem(childNames[i], -1, -1, m_roots[0], TVI_LAST, i);
-        m_roots[1] = m_tree.InsertItem(rootNames[1], 2, 2);
-        m_children[3] = m_tree.InsertItem(childNames[3], -1, -1, m_roots[1], TVI_LAST, 3);
+            m_children[i] = m_tree.InsertItem(KvUi::LoadStr(childNames[i]), -1, -1, m_roots[0], TVI_LAST, i);
+        m_roots[1] = m_tree.InsertItem(KvUi::LoadStr(rootNames[1]), 2, 2);
+        m_children[3] = m_tree.InsertItem(KvUi::LoadStr(childNames[3]), -1, -1, m_roots[1], TVI_LAST, 3);
         m_tree.SetItemData(m_roots[0], (LPARAM)m_children[0]);
         m_tree.SetItemData(m_roots[1], (LPARAM)m_children[3]);
         ::SetFocus(m_tree.m_hWnd);

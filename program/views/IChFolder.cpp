@@ -1,10 +1,10 @@
 #include "IChFolder.h"
 
+#include "resource.h"
+
 const wchar_t* const kResourceFamilyTags[4] = {L"*:", L"REGISTRY", L"DISK_SECTOR", L"HARDWARE"};
-const wchar_t* const kResourceFamilyNames[4] = {L"Файлы и каталоги", L"Объекты реестра", L"Секторы жестких дисков",
-                                                L"Конфигурация оборудования"};
-const wchar_t* const kCategoryRootNames[5] = {L"Ресурсы", L"Группы ресурсов", L"Задачи", L"Задания",
-                                              L"Субъекты управления"};
+const UINT kResourceFamilyNames[4] = {IDS_FAMILY_FILES, IDS_FAMILY_REGISTRY, IDS_FAMILY_SECTORS, IDS_FAMILY_HARDWARE};
+const UINT kCategoryRootNames[5] = {IDS_CAT_RESOURCES, IDS_CAT_GROUPS, IDS_CAT_TASKS, IDS_CAT_JOBS, IDS_CAT_SUBJECTS};
 
 int GetResourceFolderIndex(int subType) {
     switch (subType) {

@@ -29,10 +29,10 @@ int GetResourceFolderIndex(int subType);
 
 // The family tags the resource folders keep in their descriptions, by family index.
 extern const wchar_t* const kResourceFamilyTags[4];
-// The family folders' names, by family index.
-extern const wchar_t* const kResourceFamilyNames[4];
-// The root texts of the five categories 7100-7104.
-extern const wchar_t* const kCategoryRootNames[5];
+// The string ids of the family folders' names, by family index.
+extern const UINT kResourceFamilyNames[4];
+// The string ids of the root texts of the five categories 7100-7104.
+extern const UINT kCategoryRootNames[5];
 
 // The node icon number (0-23) that shows a node or folder; PCI and SMBIOS resources give 9 here
 // (the lists replace it with the hardware inventory's image, CNodeImageList::GetNodeImage).

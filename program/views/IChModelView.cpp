@@ -188,7 +188,7 @@ int CIChModelView::BuildTree(CIChDataModel* model, int category) {
         return 0;
     }
     int index = category - 7100;
-    m_Root.m_Name = kCategoryRootNames[index];
+    m_Root.m_Name = KvUi::LoadStr(kCategoryRootNames[index]);
     m_Root.m_Description.clear();
     m_Root.m_Kind = 2 * index + 2;
     HTREEITEM root = InsertOne(&m_Root, TVI_ROOT, m_Root.m_Name);
@@ -224,7 +224,7 @@ int CIChModelView::BuildTree(CIChDataModel* model, int category) {
 int CIChModelView::BuildResourceTree(CIChDataModel* model, HTREEITEM root) {
     HTREEITEM families[4];
     for (int i = 0; i < 4; ++i) {
-        m_Families[i].m_Name = kResourceFamilyNames[i];
+        m_Families[i].m_Name = KvUi::LoadStr(kResourceFamilyNames[i]);
         m_Families[i].m_Description = kResourceFamilyTags[i];
         families[i] = InsertOne(&m_Families[i], root, m_Families[i].m_Name);
         if (!families[i])

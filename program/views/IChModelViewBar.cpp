@@ -61,7 +61,8 @@ void CIChModelViewBar::ShowItemMenu(HTREEITEM item, POINT screen, bool fromKeybo
         return;
     HMENU popup = ::GetSubMenu(menu, 0);
     if (id == IDR_MENU_RESOURCES && item != m_wndTree.GetRootItem())
-        ::ModifyMenuW(popup, ID_OBJ_EXPORT, MF_BYCOMMAND | MF_STRING, ID_OBJ_EXPORT, L"Экспорт выбранных...");
+        ::ModifyMenuW(popup, ID_OBJ_EXPORT, MF_BYCOMMAND | MF_STRING, ID_OBJ_EXPORT,
+                      KvUi::LoadStr(IDS_MENU_EXPORT_SELECTED).c_str());
     // Owned by the frame: its routing runs the commands and their update handlers. Through the
     // presenter, so a script can choose the command.
     HWND owner = m_pFrame ? m_pFrame->m_hWnd : ::GetParent(m_hWnd);

@@ -83,7 +83,7 @@ int CIChViewNode::CreateList(KvUi::CWnd* parent, int id) {
 
 void CIChViewNode::AddColumns(const ColumnSpec* columns, int count) {
     for (int i = 0; i < count; ++i)
-        AddColumn(i, columns[i].heading, columns[i].width, columns[i].fmt);
+        AddColumn(i, KvUi::LoadStr(columns[i].heading).c_str(), columns[i].width, columns[i].fmt);
 }
 
 int CIChViewNode::FillAllOrMembers(CIChNode* data, int allKind, int memberKind) {
@@ -352,9 +352,12 @@ void CIChViewNode::TimeKey(const FILETIME& t, CListSortKey& key) {
 int CRGroupViewer::Create(KvUi::CWnd* parent) { return CreateList(parent, 200); }
 
 const wchar_t* CRGroupViewer::TypeText(int subType) {
-    static const wchar_t* const kTypes[] = {L"Файл",   L"Каталог",    L"Переменная",     L"Ключ",
-                                            L"Сектор", L"Устройство", L"SMBIOS таблица", L"SMBIOS переменная"};
-    return subType >= 0 && subType < 8 ? kTypes[subType] : L"";
+    // Loaded once: the list asks for the text of every row it draws.
+    static const std::wstring kTypes[] = {KvUi::LoadStr(IDS_RES_TYPE_FILE),   KvUi::LoadStr(IDS_RES_TYPE_FOLDER),
+                                          KvUi::LoadStr(IDS_RES_TYPE_VALUE),  KvUi::LoadStr(IDS_RES_TYPE_KEY),
+                                          KvUi::LoadStr(IDS_RES_TYPE_SECTOR), KvUi::LoadStr(IDS_RES_TYPE_DEVICE),
+                                          KvUi::LoadStr(IDS_RES_TYPE_SMBIOS), KvUi::LoadStr(IDS_RES_TYPE_SMBIOS_VALUE)};
+    return subType >= 0 && subType < 8 ? kTypes[subType].c_str() : L"";
 }
 
 std::wstring CRGroupViewer::PlainName(const CIChResorce* r) {
@@ -366,13 +369,13 @@ std::wstring CRGroupViewer::PlainPath(const CIChResorce* r) {
 }
 
 void CRGroupViewer::InsertColumns() {
-    static const ColumnSpec kColumns[] = {{L"Имя", 150},
-                                          {L"Изменен", 121},
-                                          {L"Путь", 230},
-                                          {L"Тип", 70},
-                                          {L"Контроль", 60, LVCFMT_CENTER},
-                                          {L"Выполняемый", 82, LVCFMT_CENTER},
-                                          {L"Группы", 50}};
+    static const ColumnSpec kColumns[] = {{IDS_COL_NAME, 150},
+                                          {IDS_COL_CHANGED, 121},
+                                          {IDS_COL_PATH, 230},
+                                          {IDS_COL_TYPE, 70},
+                                          {IDS_COL_CONTROL, 60, LVCFMT_CENTER},
+                                          {IDS_COL_EXECUTABLE, 82, LVCFMT_CENTER},
+                                          {IDS_COL_GROUPS, 50}};
     AddColumns(kColumns, 7);
 }
 
@@ -435,10 +438,10 @@ void CRGroupViewer::GetNodeText(CIChNode* node, int column, std::wstring& text) 
         text = TypeText(r->m_SubType);
         break;
     case 4:
-        text = r->m_Controlled ? L"ДА" : L"нет";
+        text = KvUi::LoadStr(r->m_Controlled ? IDS_LIST_YES : IDS_LIST_NO);
         break;
     case 5:
-        text = r->m_Executable ? L"ДА" : L"нет";
+        text = KvUi::LoadStr(r->m_Executable ? IDS_LIST_YES : IDS_LIST_NO);
         break;
     case 6:
         text = Count(r->m_Uppers.size());
@@ -492,19 +495,18 @@ int CRGroupViewer::UpdateItem(CIChNode* node) { return UpdateRow(node, node && n
 int CTaskViewer::Create(KvUi::CWnd* parent) { return CreateList(parent, 202); }
 
 void CTaskViewer::InsertColumns() {
-    static const ColumnSpec kColumns[] = {{L"Имя", 150}, {L"Изменена", 121},   {L"Описание", 250},
-                                          {L"Тип", 100}, {L"Принадлежит", 85}, {L"Ресурсы", 55}};
+    static const ColumnSpec kColumns[] = {{IDS_COL_NAME, 150}, {IDS_COL_CHANGED_F, 121}, {IDS_COL_DESCRIPTION, 250},
+                                          {IDS_COL_TYPE, 100}, {IDS_COL_BELONGS, 85},    {IDS_CAT_RESOURCES, 55}};
     AddColumns(kColumns, 6);
 }
 
 int CTaskViewer::FillItems(CIChNode* data) { return FillAllOrMembers(data, FolderGroups, NodeTypeTask); }
 
 void CTaskViewer::GetNodeText(CIChNode* node, int column, std::wstring& text) {
-    static const wchar_t* const kTypes[] = {L"Файлы/Каталоги", L"Объекты реестра", L"Секторы жестких дисков",
-                                            L"Конфигурация оборудования"};
+    static const UINT kTypes[] = {IDS_GROUP_TYPE_FILES, IDS_FAMILY_REGISTRY, IDS_FAMILY_SECTORS, IDS_FAMILY_HARDWARE};
     const CIChRGroup* g = static_cast<const CIChRGroup*>(node);
     if (column == 3)
-        text = g->m_SubType >= 0 && g->m_SubType < 4 ? kTypes[g->m_SubType] : L"";
+        text = g->m_SubType >= 0 && g->m_SubType < 4 ? KvUi::LoadStr(kTypes[g->m_SubType]) : L"";
     else
         CommonText(node, kTaskFields[column], text);
 }
@@ -523,14 +525,20 @@ int CTaskViewer::UpdateItem(CIChNode* node) { return UpdateRow(node, node && nod
 int CJobViewer::Create(KvUi::CWnd* parent) { return CreateList(parent, m_nOwnId); }
 
 void CJobViewer::InsertColumns() {
-    static const ColumnSpec kColumns[] = {
-        {L"Имя", 150}, {L"Изменена", 121}, {L"Описание", 250}, {L"Принадлежит", 85}, {L"Содержит", 70}};
+    static const ColumnSpec kColumns[] = {{IDS_COL_NAME, 150},
+                                          {IDS_COL_CHANGED_F, 121},
+                                          {IDS_COL_DESCRIPTION, 250},
+                                          {IDS_COL_BELONGS, 85},
+                                          {IDS_COL_CONTAINS, 70}};
     AddColumns(kColumns, 5);
 }
 
 void CSubjectViewer::InsertColumns() {
-    static const ColumnSpec kColumns[] = {
-        {L"Имя", 150}, {L"Изменено", 121}, {L"Описание", 200}, {L"Субъекты", 70}, {L"Содержит", 70}};
+    static const ColumnSpec kColumns[] = {{IDS_COL_NAME, 150},
+                                          {IDS_COL_CHANGED_N, 121},
+                                          {IDS_COL_DESCRIPTION, 200},
+                                          {IDS_COL_SUBJECTS, 70},
+                                          {IDS_COL_CONTAINS, 70}};
     AddColumns(kColumns, 5);
 }
 
@@ -562,8 +570,8 @@ int CJobViewer::UpdateItem(CIChNode* node) { return UpdateRow(node, node && Acce
 int CASubjViewer::Create(KvUi::CWnd* parent) { return CreateList(parent, 208); }
 
 void CASubjViewer::InsertColumns() {
-    static const ColumnSpec kColumns[] = {{L"Имя", 150},    {L"Описание", 250}, {L"Тип", 85},
-                                          {L"Задания", 55}, {L"Ресурсы", 54},   {L"Локальные КЦ", 87}};
+    static const ColumnSpec kColumns[] = {{IDS_COL_NAME, 150}, {IDS_COL_DESCRIPTION, 250}, {IDS_COL_TYPE, 85},
+                                          {IDS_CAT_JOBS, 55},  {IDS_CAT_RESOURCES, 54},    {IDS_COL_LOCAL_CONTROL, 87}};
     AddColumns(kColumns, 6);
 }
 
@@ -593,17 +601,17 @@ int CASubjViewer::FillItems(CIChNode* data) {
 }
 
 void CASubjViewer::GetNodeText(CIChNode* node, int column, std::wstring& text) {
-    static const wchar_t* const kTypes[] = {L"Компьютер", L"Пользователь", L"Группа"};
+    static const UINT kTypes[] = {IDS_SUBJ_COMPUTER, IDS_SUBJ_USER, IDS_SUBJ_GROUP};
     const CIChSubject* s = static_cast<const CIChSubject*>(node);
     switch (column) {
     case 2:
-        text = s->m_SubType >= 0 && s->m_SubType < 3 ? kTypes[s->m_SubType] : L"";
+        text = s->m_SubType >= 0 && s->m_SubType < 3 ? KvUi::LoadStr(kTypes[s->m_SubType]) : L"";
         break;
     case 4:
         text = std::to_wstring(s->m_ResourceCount);
         break;
     case 5:
-        text = (s->m_Modes & 0x20) ? L"-" : L"Включены";
+        text = (s->m_Modes & 0x20) ? L"-" : KvUi::LoadStr(IDS_LOCAL_CONTROL_ON);
         break;
     default:
         CommonText(node, kSubjectFields[column], text);

@@ -29,7 +29,7 @@ public:
 protected:
     int CreateList(KvUi::CWnd* parent, int id);
     struct ColumnSpec {
-        const wchar_t* heading;
+        UINT heading; // string id
         int width;
         int fmt = LVCFMT_LEFT;
     };

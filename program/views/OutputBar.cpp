@@ -9,8 +9,7 @@
 namespace {
 const UINT kRelationButtons[5] = {ID_FILTER_RESOURCES, ID_FILTER_GROUPS, ID_FILTER_TASKS, ID_FILTER_JOBS,
                                   ID_FILTER_SUBJECTS};
-const wchar_t* const kRelationButtonTexts[5] = {L"Ресурсы", L"Группы ресурсов", L"Задачи", L"Задания",
-                                                L"Субъекты управления"};
+const UINT kRelationButtonTexts[5] = {IDS_CAT_RESOURCES, IDS_CAT_GROUPS, IDS_CAT_TASKS, IDS_CAT_JOBS, IDS_CAT_SUBJECTS};
 // The kinds in the order of the rows, with their mask bits.
 const int kKinds[5] = {NodeTypeResource, NodeTypeGroup, NodeTypeTask, NodeTypeJob, NodeTypeSubject};
 } // namespace
@@ -18,25 +17,19 @@ const int kKinds[5] = {NodeTypeResource, NodeTypeGroup, NodeTypeTask, NodeTypeJo
 // ---- the list -------------------------------------------------------------------------------------------
 
 const wchar_t* CRelationList::KindText(int kind) {
-    switch (kind) {
-    case NodeTypeResource:
-        return L"ресурс";
-    case NodeTypeGroup:
-        return L"группа ресурсов";
-    case NodeTypeTask:
-        return L"задача";
-    case NodeTypeJob:
-        return L"задание";
-    case NodeTypeSubject:
-        return L"субъект управления";
-    default:
-        return L"???";
-    }
+    // Loaded once, in the order of kKinds: the list asks for the text of every row it draws.
+    static const std::wstring kTexts[5] = {KvUi::LoadStr(IDS_KIND_RESOURCE), KvUi::LoadStr(IDS_KIND_GROUP),
+                                           KvUi::LoadStr(IDS_KIND_TASK), KvUi::LoadStr(IDS_KIND_JOB),
+                                           KvUi::LoadStr(IDS_KIND_SUBJECT)};
+    for (int i = 0; i < 5; ++i)
+        if (kKinds[i] == kind)
+            return kTexts[i].c_str();
+    return L"???";
 }
 
 void CRelationList::InsertColumns() {
-    AddColumn(0, L"Объект", 400);
-    AddColumn(1, L"Тип", 55);
+    AddColumn(0, KvUi::LoadStr(IDS_COL_OBJECT).c_str(), 400);
+    AddColumn(1, KvUi::LoadStr(IDS_COL_TYPE).c_str(), 55);
 }
 
 int CRelationList::FillItems(CIChNode*) {
@@ -156,7 +149,7 @@ BOOL COutputBar::CreateBar(KvUi::CFrameWnd* frame, UINT nID, int height, IModelV
     LONG style = ::GetWindowLongW(m_wndToolBar.m_hWnd, GWL_STYLE);
     ::SetWindowLongW(m_wndToolBar.m_hWnd, GWL_STYLE, style | CCS_NOPARENTALIGN | CCS_NORESIZE);
     for (int i = 0; i < 5; ++i)
-        m_wndToolBar.SetButtonText(kRelationButtons[i], kRelationButtonTexts[i]);
+        m_wndToolBar.SetButtonText(kRelationButtons[i], KvUi::LoadStr(kRelationButtonTexts[i]));
     m_wndToolBar.SendMessage(TB_AUTOSIZE);
     m_wndToolBar.SetFlyBy(TRUE);
     frame->AddControlBar(&m_wndToolBar);

@@ -4,7 +4,10 @@
 #include <commdlg.h>
 #include <shlobj.h>
 
+#include <kvui/core.h>
 #include <kvui/presenter.h>
+
+#include "resource.h"
 
 #include <vector>
 
@@ -12,26 +15,22 @@ namespace {
 
 wchar_t g_rememberedFolder[MAX_PATH];
 
-// Caption of the application's message boxes: its title string, resource 128.
-std::wstring Caption() {
-    wchar_t text[256];
-    int n = ::LoadStringW(::GetModuleHandleW(nullptr), 128, text, 256);
-    return n > 0 ? std::wstring(text, n) : std::wstring(L"Zidezedaza rizodorar AZ");
-}
+// Caption of the application's message boxes: its title string.
+std::wstring Caption() { return KvUi::LoadStr(IDR_MAINFRAME); }
 
 // Refuses a place that is not on a local hard disk, with the message the user sees; true when local.
 bool CheckLocal(HWND owner, const std::wstring& path) {
     const wchar_t drive = GetFinalPathDrive(path);
     if (IsLocalHardDisk(drive))
         return true;
-    std::wstring text = L"Ошибка выбора каталога.";
+    std::wstring text = KvUi::LoadStr(IDS_PICK_FOLDER_ERROR);
     switch (GetDriveBusType(drive)) {
     case 0:
     case 4:
     case 7:
     case 9:
     case 15:
-        text += L"\nНевозможен контроль ресурсов, расположенных не на локальных жестких дисках компьютера.";
+        text += KvUi::LoadStr(IDS_PICK_NOT_LOCAL);
         break;
     default:
         break;
@@ -52,7 +51,8 @@ int SelectLocalFolder(HWND owner, const wchar_t* title, std::wstring& path) {
     if (!path.empty())
         lstrcpynW(g_rememberedFolder, path.c_str(), MAX_PATH);
     std::wstring folder = g_rememberedFolder;
-    if (!KvUi::GetPresenter()->PickFolder(owner, title ? title : L"Выбор каталога", CSIDL_DRIVES, folder))
+    if (!KvUi::GetPresenter()->PickFolder(owner, title ? title : KvUi::LoadStr(IDS_PICK_FOLDER_TITLE), CSIDL_DRIVES,
+                                          folder))
         return 0;
     lstrcpynW(g_rememberedFolder, folder.c_str(), MAX_PATH);
     if (!CheckLocal(owner, folder))
@@ -64,11 +64,10 @@ int SelectLocalFolder(HWND owner, const wchar_t* title, std::wstring& path) {
 int SelectFiles(HWND owner, const wchar_t* title, const wchar_t* initialName, int multiple,
                 std::list<std::wstring>& files) {
     files.clear();
-    static const wchar_t filter[] = L"Все файлы (*.*)\0*.*\0";
     KvUi::FilePick request;
     request.multiple = multiple != 0;
-    request.title = title ? title : L"Выбор файла";
-    request.filter.assign(filter, sizeof(filter) / sizeof(filter[0]) - 1);
+    request.title = title ? title : KvUi::LoadStr(IDS_PICK_FILE_TITLE);
+    request.filter = KvUi::LoadStr(IDS_PICK_ALL_FILES_FILTER);
     request.initialPath = initialName ? initialName : L"";
     request.showHidden = true;   // system files are what the program controls
     request.linksAsFiles = true; // a shortcut is controlled as the file it is

@@ -2,6 +2,7 @@
 #include "GenerateCommon.h"
 
 #include "KvExchangeUtils.h"
+#include "msitasks_ids.h"
 
 #include <kvui/kvui.h>
 
@@ -56,16 +57,16 @@ void CProgressRun::Finish(const SGenerateHost& host, const wchar_t* kind) {
     Close();
     if (!host.bShowResults)
         return;
-    const std::wstring head = std::wstring(L"Процесс генерации задач (") + kind + L") ";
+    const std::wstring head = KvUi::LoadStr(IDS_GEN_PROCESS) + kind + L") ";
     if (Aborted()) {
-        KvUi::ShowMessage(host.hMainWnd, head + L"прерван пользователем", nullptr, MB_ICONINFORMATION);
+        KvUi::ShowMessage(host.hMainWnd, head + KvUi::LoadStr(IDS_GEN_ABORTED), nullptr, MB_ICONINFORMATION);
         return;
     }
     double seconds = ElapsedSeconds();
     if (seconds < 0)
         return;
     wchar_t text[512] = {};
-    wcsncpy(text, (head + L"успешно завершен ").c_str(), 400);
+    wcsncpy(text, (head + KvUi::LoadStr(IDS_GEN_DONE)).c_str(), 400);
     FormatElapsedTime((int)seconds, text);
     KvUi::ShowMessage(host.hMainWnd, text, nullptr, MB_ICONINFORMATION);
 }

@@ -6,13 +6,6 @@
 
 #include <commctrl.h>
 
-namespace {
-
-const wchar_t kSourceMsi[] = L" информации из MSInstaller (КЦ)";
-const wchar_t kSourceShortcuts[] = L" ярлыкам из меню \"Пуск\"";
-
-} // namespace
-
 // ---- dlgChooseInstTask ---------------------------------------------------------------------------
 
 KV_BEGIN_MESSAGE_MAP(dlgChooseInstTask, KvUi::CDialog)
@@ -39,8 +32,8 @@ void dlgChooseInstTask::DoDataExchange(KvUi::CDataExchange* pDX) {
 
 BOOL dlgChooseInstTask::OnInitDialog() {
     KvUi::CDialog::OnInitDialog();
-    m_wndSource.AddString(kSourceMsi);
-    m_wndSource.AddString(kSourceShortcuts);
+    m_wndSource.AddString(KvUi::LoadStr(IDS_GEN_SOURCE_MSI));
+    m_wndSource.AddString(KvUi::LoadStr(IDS_GEN_SOURCE_SHORTCUTS));
     m_wndSource.SetCurSel(m_nSource);
     FillPrograms();
     SetCheck(IDC_INSTTASK_PATHS_TO_VARS, m_bPathsToVariables);

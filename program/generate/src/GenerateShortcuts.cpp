@@ -4,6 +4,7 @@
 #include "KvExchangeUtils.h"
 #include "KvMsi.h"
 #include "linkwalk.h"
+#include "msitasks_ids.h"
 #include "VoRurod.h"
 
 #include <kvui/kvui.h>
@@ -238,8 +239,6 @@ int GetInstalledComponentsList(const SGenerateHost& host, HWND owner, std::list<
         result = 1;
     }
     if (result)
-        KvUi::ShowMessage(owner,
-                          L"В результате формирования списка установленных компонентов произошла ошибка.\n" + message,
-                          nullptr, MB_ICONEXCLAMATION);
+        KvUi::ShowMessage(owner, KvUi::LoadStr(IDS_GEN_LIST_FAILED) + message, nullptr, MB_ICONEXCLAMATION);
     return result;
 }

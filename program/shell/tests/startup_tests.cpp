@@ -134,6 +134,7 @@ TEST(StartUp, CasesCallInOrderShowTheirMessageAndShutDownInOrder) {
     const std::wstring noBoard = KvUi::LoadStr(IDS_NO_BOARD);
     const std::wstring joint = KvUi::LoadStr(IDS_JOINT_MODE);
     const std::wstring disks = KvUi::LoadStr(IDS_DISKS_NOT_RECOGNISED);
+    const std::wstring notAdmin = KvUi::LoadStr(IDS_NOT_ADMIN);
     const Case cases[] = {
         {"board present", 1, L"present", L"off", false,
          Join({kAttach, {"IsUserAdmin"}, kJointOff, kBoard, {"CheckDisks", "CreateProvider"}, kShutdown}), nullptr, 0,
@@ -147,7 +148,7 @@ TEST(StartUp, CasesCallInOrderShowTheirMessageAndShutDownInOrder) {
          Join({kAttach, {"IsUserAdmin"}, kJointOff, kBoard, {"CheckDisks", "CreateProvider"}, kShutdown}),
          disks.c_str(), MB_ICONWARNING, true},
         {"not an administrator", 0, L"present", L"off", false, Join({kAttach, {"IsUserAdmin"}, kShutdown}),
-         kMsgNotAdmin, MB_ICONERROR, false},
+         notAdmin.c_str(), MB_ICONERROR, false},
     };
     const std::wstring log = TestTmp() + L"\\startup.log";
     ::SetEnvironmentVariableW(L"KV_DOUBLE_LOG", log.c_str());
@@ -399,7 +400,7 @@ TEST(SingleInstance, LockThatCannotBeMadeOrWhoseOwnerHasNoWindowIsSaid) {
     ASSERT_EQ(2u, boxes.size());
     EXPECT_EQ(0u, boxes[0].text.find(L"Не удалось создать объект, защищающий от повторного запуска программы"));
     EXPECT_EQ(MB_ICONERROR, boxes[0].type & MB_ICONMASK);
-    EXPECT_EQ(std::wstring(kMsgAlreadyRunning), boxes[1].text);
+    EXPECT_EQ(KvUi::LoadStr(IDS_ALREADY_RUNNING), boxes[1].text);
     EXPECT_EQ(MB_ICONERROR, boxes[1].type & MB_ICONMASK);
 }
 
