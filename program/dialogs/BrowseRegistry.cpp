@@ -6,6 +6,7 @@
 
 #include <KvCmdSequence.h>
 #include <KvExchangeUtils.h>
+#include <KvText.h>
 #include <KvRegTokens.h>
 
 #include <algorithm>
@@ -33,12 +34,6 @@ bool SameText(const std::wstring& a, const std::wstring& b) {
     return ::CompareStringOrdinal(a.c_str(), (int)a.size(), b.c_str(), (int)b.size(), TRUE) == CSTR_EQUAL;
 }
 
-std::wstring Upper(std::wstring s) {
-    if (!s.empty())
-        ::CharUpperBuffW(&s[0], (DWORD)s.size());
-    return s;
-}
-
 std::wstring ReplaceAll(std::wstring s, const std::wstring& from, const std::wstring& to) {
     for (size_t at = 0; (at = s.find(from, at)) != std::wstring::npos; at += to.size())
         s.replace(at, from.size(), to);
@@ -47,7 +42,7 @@ std::wstring ReplaceAll(std::wstring s, const std::wstring& from, const std::wst
 
 // Finds a token in any letter case.
 size_t FindNoCase(const std::wstring& s, const std::wstring& token) {
-    std::wstring us = Upper(s), ut = Upper(token);
+    std::wstring us = KvBase::UpperCase(s), ut = KvBase::UpperCase(token);
     return us.find(ut);
 }
 
@@ -164,7 +159,7 @@ void dlgBrowseRegistry::FirstFill(HTREEITEM h, HKEY key) {
 bool dlgBrowseRegistry::IsHiddenSubkey(HTREEITEM parent, const std::wstring& name) const {
     const Entry* p = EntryOf(parent);
     if (SameText(name, L"VirtualStore")) {
-        std::wstring full = Upper(KeyPathOf(parent) + L"\\" + name);
+        std::wstring full = KvBase::UpperCase(KeyPathOf(parent) + L"\\" + name);
         return !KvCmdSequence::IsRegKeyExist(full.c_str());
     }
     if (p && p->kind == KindRootKey && p->handle == (LONG_PTR)HKEY_LOCAL_MACHINE)

@@ -6,18 +6,13 @@
 #include "toolcmds_ids.h"
 
 #include <KvExchangeUtils.h>
+#include <KvText.h>
 #include <linkwalk.h>
 
 #include <algorithm>
 #include <set>
 
 namespace {
-
-std::wstring Upper(std::wstring s) {
-    if (!s.empty())
-        ::CharUpperBuffW(&s[0], (DWORD)s.size());
-    return s;
-}
 
 std::function<void(dlgProcessInfo&, int)>& StepObserver() {
     static std::function<void(dlgProcessInfo&, int)> observer;
@@ -103,7 +98,7 @@ BOOL dlgDependens::OnInitDialog() {
 void dlgDependens::OnFileWalked(size_t index, const std::vector<std::wstring>& modules) {
     bool added = false;
     for (const std::wstring& path : modules) {
-        std::wstring key = Upper(path);
+        std::wstring key = KvBase::UpperCase(path);
         auto at = std::lower_bound(m_seen.begin(), m_seen.end(), key);
         if (at != m_seen.end() && *at == key)
             continue;
