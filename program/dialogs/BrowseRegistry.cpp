@@ -77,7 +77,7 @@ BOOL dlgBrowseRegistry::OnInitDialog() {
     m_tree.SetImageList(m_images.m_hImageList, TVSIL_NORMAL);
     m_strRemembered = ReadProfileText(L"", kProfileEntry);
 
-    CWaitCursorScope wait;
+    KvUi::CWaitCursor wait;
     m_hRoot = m_tree.InsertItem(kRootText, ImageRoot, ImageRoot, TVI_ROOT, TVI_LAST, 0);
     for (const RegRootKey& root : RegRootKeys) {
         int index = AddEntry(KindRootKey, (LONG_PTR)root.key, root.name);
@@ -87,9 +87,9 @@ BOOL dlgBrowseRegistry::OnInitDialog() {
     }
     m_tree.Expand(m_hRoot, TVE_EXPAND);
     // OK only while an item that can be picked is selected.
-    ::EnableWindow(GetDlgItem(IDOK), FALSE);
+    EnableDlgItem(IDOK, FALSE);
     SelectStart(m_pPath && !m_pPath->empty() ? *m_pPath : m_strRemembered);
-    ::EnableWindow(GetDlgItem(IDOK), IsPickable(m_tree.GetSelectedItem()));
+    EnableDlgItem(IDOK, IsPickable(m_tree.GetSelectedItem()));
     return TRUE;
 }
 
@@ -187,7 +187,7 @@ bool dlgBrowseRegistry::FillItem(HTREEITEM h) {
     if (!first || m_tree.GetItemData(first) != 0)
         return false; // listed already, or empty
     HKEY key = KeyOf(h);
-    CWaitCursorScope wait;
+    KvUi::CWaitCursor wait;
     m_tree.SetRedraw(FALSE);
     m_tree.DeleteItem(first);
     if (key) {
@@ -270,7 +270,7 @@ bool dlgBrowseRegistry::IsPickable(HTREEITEM h) const {
 
 void dlgBrowseRegistry::OnSelChanged(NMHDR* hdr, LRESULT* pResult) {
     auto* nm = reinterpret_cast<NMTREEVIEWW*>(hdr);
-    ::EnableWindow(GetDlgItem(IDOK), IsPickable(nm->itemNew.hItem));
+    EnableDlgItem(IDOK, IsPickable(nm->itemNew.hItem));
     *pResult = 0;
 }
 

@@ -34,7 +34,7 @@ std::wstring CAboutDlg::BuildInfoText(const std::wstring& hardware, const std::w
 }
 
 BOOL CAboutDlg::OnInitDialog() {
-    HCURSOR old = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+    KvUi::CWaitCursor wait;
     KvUi::CDialog::OnInitDialog();
     std::wstring hardware = L"отсутствует";
     std::wstring bios;
@@ -48,7 +48,6 @@ BOOL CAboutDlg::OnInitDialog() {
             boardLetter = answer;
     }
     SetDlgItemText(IDC_ABOUT_TEXT, BuildInfoText(hardware, folder, boardLetter));
-    ::SetCursor(old);
     return TRUE;
 }
 

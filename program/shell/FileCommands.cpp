@@ -30,16 +30,6 @@ const wchar_t* const kMsgStoreNotLoaded = L"Модель данных не за�
                                           L"Файл хранилища оставлен без изменений; пока он не будет исправлен или "
                                           L"удален, модель данных в него не сохраняется.";
 
-// The wait cursor for the rest of a block.
-class CWaitCursor {
-public:
-    CWaitCursor() : m_old(::SetCursor(::LoadCursorW(nullptr, IDC_WAIT))) {}
-    ~CWaitCursor() { ::SetCursor(m_old); }
-
-private:
-    HCURSOR m_old;
-};
-
 std::wstring StoreFilePath() {
     std::wstring folder = theApp.GetStoreFolder();
     return folder.empty() ? std::wstring() : folder + L"\\Localhost.vdb";
@@ -256,7 +246,7 @@ void CMainFrame::OnRecreateModel() {
     if (question) {
         if (MessageBox(question, nullptr, MB_YESNO | MB_ICONQUESTION) != IDYES)
             return;
-        CWaitCursor wait;
+        KvUi::CWaitCursor wait;
         SetCurrentNode(nullptr, 1);
         m_Model.NewModel(1, JobSecondEdition);
         RebuildTree();
@@ -271,7 +261,7 @@ void CMainFrame::OnClearModel() {
         return;
     if (MessageBox(kMsgModelDestroyed, nullptr, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
-    CWaitCursor wait;
+    KvUi::CWaitCursor wait;
     SetCurrentNode(nullptr, 1);
     m_Model.NewModel(1, m_Model.GetDefaultJobSubType());
     RebuildTree();
@@ -284,7 +274,7 @@ void CMainFrame::OnRestoreModel() {
     LetGoOfModelNodes();
     int result = RunLoadModel(&m_Model);
     {
-        CWaitCursor wait;
+        KvUi::CWaitCursor wait;
         RebuildTree();
     }
     if (result == 0)
@@ -302,7 +292,7 @@ void CMainFrame::OnRestoreModel() {
             m_Model.m_bModified = 0;
         if (answer == IDOK)
             RunOsTemplates(&m_Model, dlg.get());
-        CWaitCursor wait;
+        KvUi::CWaitCursor wait;
         RebuildTree();
         return;
     }
@@ -497,7 +487,7 @@ int CMainFrame::ImportNodesFromFile(const wchar_t* path, int type, int withSubor
         MessageBox(kMsgNodesUnreadable, nullptr, MB_ICONERROR);
         return 0;
     }
-    CWaitCursor wait;
+    KvUi::CWaitCursor wait;
     temp.NewModel(0, 0);
     CIChNodeList* list = temp.GetNodeList(type);
     if (!list || type == NodeTypeSubject)
@@ -585,7 +575,7 @@ void CMainFrame::OnImportModelXml() {
     int result = ImportModelFile(dlg.m_strFileName.c_str(), dlg.m_bClearModel, dlg.m_bMergeExisting,
                                  dlg.m_bTasks || dlg.m_bGroups, dlg.m_bTasks, dlg.m_bGroups, dlg.m_bResources);
     {
-        CWaitCursor wait;
+        KvUi::CWaitCursor wait;
         RebuildTree();
     }
     if (result != 0 && !m_bLastOpReported)

@@ -270,7 +270,7 @@ void CIChList::Clear() {
 }
 
 int CIChList::Refill(CIChNode* data) {
-    HCURSOR old = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+    KvUi::CWaitCursor wait;
     if (data)
         m_pData = data;
     std::unordered_set<CIChNode*> selected;
@@ -307,7 +307,6 @@ int CIChList::Refill(CIChNode* data) {
     m_bQuiet = false;
     SetRedraw(TRUE);
     StartStatusTimer(400);
-    ::SetCursor(old);
     return result;
 }
 
