@@ -134,7 +134,7 @@ BOOL CReportWizard::InitOnePage() {
     InitFrame(nullptr);
     m_pFilePage->ShowWindow(SW_SHOW);
     SetDlgItemText(IDC_NEXT, LoadStr(IDS_BUILD));
-    ::EnableWindow(GetDlgItem(IDC_BACK), FALSE);
+    EnableDlgItem(IDC_BACK, FALSE);
     UpdateNextButton();
     GotoDlgCtrl(m_pFilePage->GetDlgItem(IDC_REPORT_PATH));
     return FALSE;
@@ -149,14 +149,14 @@ void CReportWizard::UpdateNextButton() {
     // Next is always there on the first page; Build only with a path that may be confirmed, in the
     // wizards that follow the page's state.
     BOOL enable = !IsFilePageShown() || !m_bFollowPathState || m_pFilePage->IsPathAcceptable();
-    ::EnableWindow(GetDlgItem(IDC_NEXT), enable);
+    EnableDlgItem(IDC_NEXT, enable);
 }
 
 void CReportWizard::ShowFilePage() {
     if (CDialog* first = FirstPage())
         first->ShowWindow(SW_HIDE);
     m_pFilePage->ShowWindow(SW_SHOW);
-    ::EnableWindow(GetDlgItem(IDC_BACK), TRUE);
+    EnableDlgItem(IDC_BACK, TRUE);
     SetDlgItemText(IDC_NEXT, LoadStr(IDS_BUILD));
     UpdateNextButton();
 }
@@ -165,7 +165,7 @@ void CReportWizard::ShowFirstPage() {
     m_pFilePage->ShowWindow(SW_HIDE);
     if (CDialog* first = FirstPage())
         first->ShowWindow(SW_SHOW);
-    ::EnableWindow(GetDlgItem(IDC_BACK), FALSE);
+    EnableDlgItem(IDC_BACK, FALSE);
     SetDlgItemText(IDC_NEXT, LoadStr(IDS_NEXT));
     UpdateNextButton();
 }
@@ -300,12 +300,12 @@ BOOL CDlgEventLog::OnInitDialog() {
     m_params.nRangeStart = 1;
     m_params.nRangeEnd = (unsigned int)m_nRecordCount;
     m_pFirstPage->SetParams(m_params);
-    ::EnableWindow(GetDlgItem(IDC_BACK), FALSE);
+    EnableDlgItem(IDC_BACK, FALSE);
     m_pFirstPage->UpdateData(FALSE);
     // The range fields follow the choice that was loaded.
     BOOL range = m_params.nRecordChoice == 2;
-    ::EnableWindow(m_pFirstPage->GetDlgItem(IDC_RANGE_START), range);
-    ::EnableWindow(m_pFirstPage->GetDlgItem(IDC_RANGE_END), range);
+    m_pFirstPage->EnableDlgItem(IDC_RANGE_START, range);
+    m_pFirstPage->EnableDlgItem(IDC_RANGE_END, range);
     UpdateNextButton();
     return TRUE;
 }
@@ -371,7 +371,7 @@ BOOL CDlgVarno::OnInitDialog() {
     m_pFirstPage->ShowWindow(SW_SHOW);
     LoadSettings();
     m_pFirstPage->SetShowAll(m_nShowAll);
-    ::EnableWindow(GetDlgItem(IDC_BACK), FALSE);
+    EnableDlgItem(IDC_BACK, FALSE);
     m_pFirstPage->UpdateData(FALSE);
     UpdateNextButton();
     return TRUE;

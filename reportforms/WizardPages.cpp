@@ -109,8 +109,8 @@ void CDlgEventLogStart::DoDataExchange(CDataExchange* pDX) {
 BOOL CDlgEventLogStart::OnInitDialog() {
     CDialog::OnInitDialog();
     UpdateData(TRUE);
-    ::EnableWindow(GetDlgItem(IDC_RANGE_START), FALSE);
-    ::EnableWindow(GetDlgItem(IDC_RANGE_END), FALSE);
+    EnableDlgItem(IDC_RANGE_START, FALSE);
+    EnableDlgItem(IDC_RANGE_END, FALSE);
     return TRUE;
 }
 
@@ -119,8 +119,8 @@ BOOL CDlgEventLogStart::PreTranslateMessage(MSG*) { return FALSE; }
 
 void CDlgEventLogStart::ChooseRecords(int choice) {
     m_nRecordChoice = choice;
-    ::EnableWindow(GetDlgItem(IDC_RANGE_START), choice == 2);
-    ::EnableWindow(GetDlgItem(IDC_RANGE_END), choice == 2);
+    EnableDlgItem(IDC_RANGE_START, choice == 2);
+    EnableDlgItem(IDC_RANGE_END, choice == 2);
 }
 
 void CDlgEventLogStart::OnAll() { ChooseRecords(0); }
@@ -133,9 +133,9 @@ void CDlgEventLogStart::UpdateControls() {
     int show = m_nSelectionPresent ? SW_SHOWNA : SW_HIDE;
     if ((::IsWindowVisible(selected) != FALSE) != (show == SW_SHOWNA))
         ::ShowWindow(selected, show);
-    if (::SendMessageW(GetDlgItem(IDC_RADIO_RANGE), BM_GETCHECK, 0, 0) == BST_CHECKED) {
-        ::EnableWindow(GetDlgItem(IDC_RANGE_START), TRUE);
-        ::EnableWindow(GetDlgItem(IDC_RANGE_END), TRUE);
+    if (IsDlgItemChecked(IDC_RADIO_RANGE)) {
+        EnableDlgItem(IDC_RANGE_START, TRUE);
+        EnableDlgItem(IDC_RANGE_END, TRUE);
     }
 }
 
@@ -259,13 +259,13 @@ BOOL CDlgSettings::OnInitDialog() {
 }
 
 void CDlgSettings::UpdateControls() {
-    BOOL on = ::SendMessageW(GetDlgItem(IDC_NUMBERING), BM_GETCHECK, 0, 0) == BST_CHECKED;
-    ::EnableWindow(GetDlgItem(IDC_TOP), on);
-    ::EnableWindow(GetDlgItem(IDC_BOTTOM), on);
-    ::EnableWindow(GetDlgItem(IDC_TOTAL), on);
+    BOOL on = IsDlgItemChecked(IDC_NUMBERING);
+    EnableDlgItem(IDC_TOP, on);
+    EnableDlgItem(IDC_BOTTOM, on);
+    EnableDlgItem(IDC_TOTAL, on);
     if (!on) {
         m_nShowTotal = 0;
-        ::SendMessageW(GetDlgItem(IDC_TOTAL), BM_SETCHECK, BST_UNCHECKED, 0);
+        CheckDlgItem(IDC_TOTAL, FALSE);
     }
 }
 

@@ -5,6 +5,7 @@
 #include "CmdInternal.h"
 
 #include "CmdText.h"
+#include <KvText.h>
 
 #include <sddl.h>
 #include <shlwapi.h>
@@ -222,7 +223,7 @@ bool FoldsIntoAscii(wchar_t ch) {
         std::vector<wchar_t> chars(0x10000);
         for (std::size_t i = 0; i < chars.size(); ++i)
             chars[i] = static_cast<wchar_t>(i);
-        CharUpperBuffW(chars.data() + 0x80, static_cast<DWORD>(chars.size() - 0x80));
+        KvBase::UpperCaseChars(chars.data() + 0x80, chars.size() - 0x80);
         std::vector<bool> folds(0x10000, false);
         for (std::size_t i = 0x80; i < chars.size(); ++i)
             folds[i] = chars[i] < 0x80;
@@ -605,7 +606,7 @@ std::wstring GetCurrentUserSidString() {
 int IsRegPathSkipped(const wchar_t* path) {
     // Taken once per process; the user of a process does not change.
     static const std::wstring sid = GetCurrentUserSidString();
-    const std::wstring upper = Text::Upper(path ? path : L"");
+    const std::wstring upper = KvBase::UpperCase(path ? path : L"");
     const std::wstring areas[] = {L"HKEY_LOCAL_MACHINE\\HARDWARE",
                                   L"HKEY_LOCAL_MACHINE\\COMPONENTS",
                                   L"HKEY_LOCAL_MACHINE\\SCHEMA",
@@ -631,8 +632,8 @@ int IsPassMask(const wchar_t* mask, const wchar_t* name) {
     rest.erase(std::remove(rest.begin(), rest.end(), L'*'), rest.end());
     if (rest.empty())
         return 1;
-    rest = Text::Upper(rest);
-    const std::wstring upper = Text::Upper(name);
+    rest = KvBase::UpperCase(rest);
+    const std::wstring upper = KvBase::UpperCase(name);
     if (!leading && !trailing)
         return upper == rest ? 1 : 0;
     if (leading && !trailing)

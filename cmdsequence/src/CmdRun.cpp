@@ -5,6 +5,7 @@
 
 #include "CmdText.h"
 #include "KvPathAliases.h"
+#include <KvText.h>
 
 #include <algorithm>
 #include <cwchar>
@@ -160,9 +161,9 @@ void FilterResourcesByMasks(std::list<ScsResource>& list, const std::vector<std:
 } // namespace Detail
 
 int CCmdSequence::Var2Path(std::wstring& path) const {
-    const std::wstring upper = Text::Upper(path);
+    const std::wstring upper = KvBase::UpperCase(path);
     for (const auto& [value, name] : m_mapEnvVars) {
-        const std::wstring variable = Text::Upper(name);
+        const std::wstring variable = KvBase::UpperCase(name);
         if (upper.compare(0, variable.size(), variable) == 0) {
             path = value + upper.substr(variable.size());
             return 1;
@@ -172,12 +173,12 @@ int CCmdSequence::Var2Path(std::wstring& path) const {
 }
 
 int CCmdSequence::Path2Var(std::wstring& path) const {
-    const std::wstring upper = Text::Upper(path);
+    const std::wstring upper = KvBase::UpperCase(path);
     // From the greatest value down: of two values where one begins the other, the longer is tried
     // first. The value needs no separator behind it, as the model writes its paths too: with TEMP
     // C:\Temp, C:\TempFiles becomes %TEMP%FILES.
     for (auto it = m_mapEnvVars.rbegin(); it != m_mapEnvVars.rend(); ++it) {
-        const std::wstring value = Text::Upper(it->first);
+        const std::wstring value = KvBase::UpperCase(it->first);
         if (upper.compare(0, value.size(), value) == 0) {
             path = it->second + upper.substr(value.size());
             return 1;
@@ -236,7 +237,7 @@ int CCmdSequence::FindResInMap(ScsResource* resource, std::uint64_t* number) {
                 KvPathAliases::WriteHostByName(path);
         }
     }
-    const auto [seen, inserted] = m_mapResSeen.emplace(Text::Upper(path), 0);
+    const auto [seen, inserted] = m_mapResSeen.emplace(KvBase::UpperCase(path), 0);
     if (inserted)
         return 0;
     if (number)

@@ -23,12 +23,6 @@ std::vector<std::wstring> SplitRuns(const std::wstring& text, const wchar_t* sep
     return pieces;
 }
 
-std::wstring Upper(std::wstring text) {
-    if (!text.empty())
-        CharUpperBuffW(&text[0], static_cast<DWORD>(text.size()));
-    return text;
-}
-
 void TrimRight(std::wstring& text, const wchar_t* chars) {
     std::size_t last = text.find_last_not_of(chars);
     text.erase(last == std::wstring::npos ? 0 : last + 1);

@@ -11,9 +11,6 @@ namespace Text {
 // row, and separators at either end, produce no empty piece.
 std::vector<std::wstring> SplitRuns(const std::wstring& text, const wchar_t* separators);
 
-// A copy upper-cased by the platform's rules (CharUpperBuffW).
-std::wstring Upper(std::wstring text);
-
 // Removes every trailing character that is one of `chars`.
 void TrimRight(std::wstring& text, const wchar_t* chars);
 

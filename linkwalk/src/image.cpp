@@ -3,13 +3,6 @@
 
 namespace Depends {
 
-std::wstring UpperCase(const std::wstring& text) {
-    std::wstring up(text);
-    if (!up.empty())
-        ::CharUpperBuffW(&up[0], static_cast<DWORD>(up.size()));
-    return up;
-}
-
 CAnsiNames::CAnsiNames() {
     CPINFO info;
     if (!::GetCPInfo(CP_ACP, &info) || info.MaxCharSize != 1)
@@ -19,7 +12,7 @@ CAnsiNames::CAnsiNames() {
         if (::MultiByteToWideChar(CP_ACP, 0, &c, 1, &m_wide[b], 1) != 1)
             return;
         m_upper[b] = m_wide[b];
-        ::CharUpperBuffW(&m_upper[b], 1);
+        KvBase::UpperCaseChars(&m_upper[b], 1);
     }
     m_singleByte = true;
 }
@@ -47,7 +40,7 @@ bool CAnsiNames::Widen(const char* text, size_t length, std::wstring& out, bool 
     out.resize(size_t(n));
     ::MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length), &out[0], n);
     if (key)
-        ::CharUpperBuffW(&out[0], static_cast<DWORD>(n));
+        KvBase::UpperCaseChars(&out[0], size_t(n));
     return true;
 }
 

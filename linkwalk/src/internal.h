@@ -5,6 +5,7 @@
 #include "Kernel32Wrapper.h"
 #include "PeView.h"
 #include "SingletonHolder.h"
+#include <KvText.h>
 
 #include <atomic>
 #include <list>
@@ -18,7 +19,7 @@ namespace Depends {
 
 // Upper-cases with the system's simple case mapping (CharUpperBuffW), character by character.
 // Unlike a locale facet made from the user's locale name, it cannot throw.
-std::wstring UpperCase(const std::wstring& text);
+using KvBase::UpperCase;
 
 // A FILETIME as one number of 100-ns ticks.
 inline uint64_t Ticks(const FILETIME& t) { return (uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime; }

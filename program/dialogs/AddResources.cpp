@@ -113,9 +113,9 @@ BOOL dlgAddResources::OnInitDialog() {
     m_filters.SetStandardButtons();
     if (m_nKindBits & 1) {
         LoadFilters();
-        ::CheckDlgButton(m_hWnd, IDC_ADDRES_EXE_MARK, m_bMarkExecutable ? BST_CHECKED : BST_UNCHECKED);
+        CheckDlgItem(IDC_ADDRES_EXE_MARK, m_bMarkExecutable);
     } else {
-        ::ShowWindow(GetDlgItem(IDC_ADDRES_EXE_MARK), SW_HIDE);
+        ShowDlgItem(IDC_ADDRES_EXE_MARK, FALSE);
     }
 
     HWND list = GetDlgItem(IDC_ADDRES_OPERATIONS);
@@ -161,12 +161,12 @@ void dlgAddResources::OnKindChanged() {
     int kind = SelectedKind();
     bool folder = kind == KindFolderFiles;
     bool registry = kind == KindRegValues || kind == KindRegKeys;
-    bool byFilter = ::IsDlgButtonChecked(m_hWnd, IDC_ADDRES_BY_FILTER) == BST_CHECKED;
-    ::EnableWindow(GetDlgItem(IDC_ADDRES_NESTED), folder || registry);
-    ::EnableWindow(GetDlgItem(IDC_ADDRES_ALL_FILES), folder);
-    ::EnableWindow(GetDlgItem(IDC_ADDRES_BY_FILTER), folder);
+    bool byFilter = IsDlgItemChecked(IDC_ADDRES_BY_FILTER);
+    EnableDlgItem(IDC_ADDRES_NESTED, folder || registry);
+    EnableDlgItem(IDC_ADDRES_ALL_FILES, folder);
+    EnableDlgItem(IDC_ADDRES_BY_FILTER, folder);
     m_filters.EnableWindow(folder && byFilter);
-    ::EnableWindow(GetDlgItem(IDC_ADDRES_EXE_MARK), kind == KindFiles || kind == KindFolderFiles);
+    EnableDlgItem(IDC_ADDRES_EXE_MARK, kind == KindFiles || kind == KindFolderFiles);
 }
 
 void dlgAddResources::OnAllFiles() { m_filters.EnableWindow(FALSE); }
@@ -237,7 +237,7 @@ void dlgAddResources::SaveFilters() {
 
 bool dlgAddResources::FolderFilters(std::list<std::wstring>& masks) {
     masks.clear();
-    if (::IsDlgButtonChecked(m_hWnd, IDC_ADDRES_ALL_FILES) == BST_CHECKED || !::IsWindowEnabled(m_filters.m_hWnd))
+    if (IsDlgItemChecked(IDC_ADDRES_ALL_FILES) || !::IsWindowEnabled(m_filters.m_hWnd))
         return true;
     int sel = m_filters.GetSelItem();
     if (sel < 0)
@@ -253,7 +253,7 @@ void dlgAddResources::OnAddOperation() {
     int kind = SelectedKind();
     if (kind < 0 || !m_pOperations)
         return;
-    int nested = ::IsDlgButtonChecked(m_hWnd, IDC_ADDRES_NESTED) == BST_CHECKED ? 1 : 0;
+    int nested = IsDlgItemChecked(IDC_ADDRES_NESTED) ? 1 : 0;
     size_t before = m_pOperations->size();
     switch (kind) {
     case KindFiles: {
@@ -395,8 +395,8 @@ void dlgAddResources::RefillOperations() {
 
 void dlgAddResources::UpdateButtons() {
     HWND list = GetDlgItem(IDC_ADDRES_OPERATIONS);
-    ::EnableWindow(GetDlgItem(IDC_ADDRES_REMOVE), ListView_GetSelectedCount(list) > 0);
-    ::EnableWindow(GetDlgItem(IDOK), m_pOperations && !m_pOperations->empty());
+    EnableDlgItem(IDC_ADDRES_REMOVE, ListView_GetSelectedCount(list) > 0);
+    EnableDlgItem(IDOK, m_pOperations && !m_pOperations->empty());
 }
 
 void dlgAddResources::OnOperationChanged(NMHDR*, LRESULT* pResult) {
@@ -423,7 +423,7 @@ void dlgAddResources::OnRemoveOperations() {
         ListView_SetItemState(list, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
         GotoDlgCtrl(GetDlgItem(IDC_ADDRES_REMOVE));
     } else {
-        ::EnableWindow(GetDlgItem(IDC_ADDRES_REMOVE), FALSE);
+        EnableDlgItem(IDC_ADDRES_REMOVE, FALSE);
         GotoDlgCtrl(GetDlgItem(IDCANCEL));
     }
     UpdateButtons();
@@ -436,7 +436,7 @@ void dlgAddResources::OnOK() {
     // then are they written back (else the empty list would wipe the user's lines).
     if (m_nKindBits & 1) {
         SaveFilters();
-        m_bMarkExecutable = ::IsDlgButtonChecked(m_hWnd, IDC_ADDRES_EXE_MARK) == BST_CHECKED ? 1 : 0;
+        m_bMarkExecutable = IsDlgItemChecked(IDC_ADDRES_EXE_MARK) ? 1 : 0;
     }
     EndDialog(IDOK);
 }

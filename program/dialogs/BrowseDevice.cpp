@@ -4,6 +4,7 @@
 #include "pickers_ids.h"
 #include "resource.h"
 
+#include <KvText.h>
 #include <set>
 
 using namespace KvUi;
@@ -15,12 +16,6 @@ std::wstring Format(const wchar_t* fmt, const std::wstring& s, unsigned long lon
     wchar_t buf[64];
     swprintf(buf, 64, fmt, n);
     return s + buf;
-}
-
-std::wstring Upper(std::wstring s) {
-    if (!s.empty())
-        ::CharUpperBuffW(&s[0], (DWORD)s.size());
-    return s;
 }
 
 // This computer's name as the tree's top item shows it.
@@ -88,11 +83,11 @@ void dlgBrowseDevice::FillTree() {
         if (!IsPickEligible(h))
             continue;
         std::wstring base = SegmentOf(h), path = PathOf(h);
-        for (int n = 2; used.count(Upper(path)); ++n) {
+        for (int n = 2; used.count(KvBase::UpperCase(path)); ++n) {
             m_segments[h] = base + L" (" + std::to_wstring(n) + L")";
             path = PathOf(h);
         }
-        used.insert(Upper(path));
+        used.insert(KvBase::UpperCase(path));
     }
 
     m_tree.Expand(m_hComputer, TVE_EXPAND);

@@ -6,6 +6,7 @@
 
 #include <KvCmdSequence.h>
 #include <KvExchangeUtils.h>
+#include <KvText.h>
 #include <KvRegTokens.h>
 
 #include <algorithm>
@@ -32,12 +33,6 @@ bool SameText(const std::wstring& a, const std::wstring& b) {
     return ::CompareStringOrdinal(a.c_str(), (int)a.size(), b.c_str(), (int)b.size(), TRUE) == CSTR_EQUAL;
 }
 
-std::wstring Upper(std::wstring s) {
-    if (!s.empty())
-        ::CharUpperBuffW(&s[0], (DWORD)s.size());
-    return s;
-}
-
 std::wstring ReplaceAll(std::wstring s, const std::wstring& from, const std::wstring& to) {
     for (size_t at = 0; (at = s.find(from, at)) != std::wstring::npos; at += to.size())
         s.replace(at, from.size(), to);
@@ -46,7 +41,7 @@ std::wstring ReplaceAll(std::wstring s, const std::wstring& from, const std::wst
 
 // Finds a token in any letter case.
 size_t FindNoCase(const std::wstring& s, const std::wstring& token) {
-    std::wstring us = Upper(s), ut = Upper(token);
+    std::wstring us = KvBase::UpperCase(s), ut = KvBase::UpperCase(token);
     return us.find(ut);
 }
 
@@ -81,7 +76,7 @@ BOOL dlgBrowseRegistry::OnInitDialog() {
     m_tree.SetImageList(m_images.m_hImageList, TVSIL_NORMAL);
     m_strRemembered = ReadProfileText(L"", kProfileEntry);
 
-    CWaitCursorScope wait;
+    KvUi::CWaitCursor wait;
     m_hRoot = m_tree.InsertItem(KvUi::LoadStr(IDS_PICK_REGISTRY_ROOT), ImageRoot, ImageRoot, TVI_ROOT, TVI_LAST, 0);
     for (const RegRootKey& root : RegRootKeys) {
         int index = AddEntry(KindRootKey, (LONG_PTR)root.key, root.name);
@@ -91,9 +86,9 @@ BOOL dlgBrowseRegistry::OnInitDialog() {
     }
     m_tree.Expand(m_hRoot, TVE_EXPAND);
     // OK only while an item that can be picked is selected.
-    ::EnableWindow(GetDlgItem(IDOK), FALSE);
+    EnableDlgItem(IDOK, FALSE);
     SelectStart(m_pPath && !m_pPath->empty() ? *m_pPath : m_strRemembered);
-    ::EnableWindow(GetDlgItem(IDOK), IsPickable(m_tree.GetSelectedItem()));
+    EnableDlgItem(IDOK, IsPickable(m_tree.GetSelectedItem()));
     return TRUE;
 }
 
@@ -163,7 +158,7 @@ void dlgBrowseRegistry::FirstFill(HTREEITEM h, HKEY key) {
 bool dlgBrowseRegistry::IsHiddenSubkey(HTREEITEM parent, const std::wstring& name) const {
     const Entry* p = EntryOf(parent);
     if (SameText(name, L"VirtualStore")) {
-        std::wstring full = Upper(KeyPathOf(parent) + L"\\" + name);
+        std::wstring full = KvBase::UpperCase(KeyPathOf(parent) + L"\\" + name);
         return !KvCmdSequence::IsRegKeyExist(full.c_str());
     }
     if (p && p->kind == KindRootKey && p->handle == (LONG_PTR)HKEY_LOCAL_MACHINE)
@@ -191,7 +186,7 @@ bool dlgBrowseRegistry::FillItem(HTREEITEM h) {
     if (!first || m_tree.GetItemData(first) != 0)
         return false; // listed already, or empty
     HKEY key = KeyOf(h);
-    CWaitCursorScope wait;
+    KvUi::CWaitCursor wait;
     m_tree.SetRedraw(FALSE);
     m_tree.DeleteItem(first);
     if (key) {
@@ -274,7 +269,7 @@ bool dlgBrowseRegistry::IsPickable(HTREEITEM h) const {
 
 void dlgBrowseRegistry::OnSelChanged(NMHDR* hdr, LRESULT* pResult) {
     auto* nm = reinterpret_cast<NMTREEVIEWW*>(hdr);
-    ::EnableWindow(GetDlgItem(IDOK), IsPickable(nm->itemNew.hItem));
+    EnableDlgItem(IDOK, IsPickable(nm->itemNew.hItem));
     *pResult = 0;
 }
 

@@ -156,7 +156,7 @@ void CPickerTreeDialog::PlaceFrame() {
 }
 
 BOOL CPickerTreeDialog::OnInitDialog() {
-    CWaitCursorScope wait;
+    KvUi::CWaitCursor wait;
     ResizeDialog::OnInitDialog();
     PlaceFrame();
     RECT rc;
@@ -235,7 +235,7 @@ std::vector<HTREEITEM> CPickerTreeDialog::CollectPicks() const {
     return out;
 }
 
-void CPickerTreeDialog::UpdateOk() { ::EnableWindow(GetDlgItem(IDOK), !CollectPicks().empty()); }
+void CPickerTreeDialog::UpdateOk() { EnableDlgItem(IDOK, !CollectPicks().empty()); }
 
 void CPickerTreeDialog::AddRow(const std::wstring& name, const std::wstring& value) {
     m_grid.AddProperty(CProp::MakeText(name, value));

@@ -8,9 +8,8 @@ const UINT dlgGroupTask::kGroupKinds[4] = {IDS_GT_KIND_FILES, IDS_GT_KIND_REGIST
 void MakeDialogReadOnly(KvUi::CDialog& dlg, const int* edits, int count) {
     for (int i = 0; i < count; ++i)
         ::SendMessageW(dlg.GetDlgItem(edits[i]), EM_SETREADONLY, TRUE, 0);
-    HWND ok = dlg.GetDlgItem(IDOK);
-    ::ShowWindow(ok, SW_HIDE);
-    ::EnableWindow(ok, FALSE);
+    dlg.ShowDlgItem(IDOK, FALSE);
+    dlg.EnableDlgItem(IDOK, FALSE);
     dlg.SetDlgItemText(IDCANCEL, KvUi::LoadStr(IDS_DLG_CLOSE));
     // The close button takes the default (Enter) from the hidden OK.
     ::SendMessageW(dlg.m_hWnd, DM_SETDEFID, IDCANCEL, 0);
@@ -57,14 +56,14 @@ BOOL dlgGroupTask::OnInitDialog() {
         ShiftControl(m_hWnd, IDOK, 0, kGroupGrowth, 0, 0);
         ShiftControl(m_hWnd, IDCANCEL, 0, kGroupGrowth, 0, 0);
         HWND kinds = GetDlgItem(IDC_GT_KIND);
-        ::ShowWindow(GetDlgItem(IDC_GT_KIND_LABEL), SW_SHOW);
-        ::ShowWindow(kinds, SW_SHOW);
+        ShowDlgItem(IDC_GT_KIND_LABEL);
+        ShowDlgItem(IDC_GT_KIND);
         for (UINT text : kGroupKinds)
             ::SendMessageW(kinds, CB_ADDSTRING, 0, (LPARAM)KvUi::LoadStr(text).c_str());
         const int subType = static_cast<CIChRGroup*>(m_pNode)->m_SubType;
         if (subType >= 0 && subType <= 3)
             ::SendMessageW(kinds, CB_SETCURSEL, subType, 0);
-        ::EnableWindow(kinds, m_pNode->m_Members.empty() && !m_bReadOnly ? TRUE : FALSE);
+        EnableDlgItem(IDC_GT_KIND, m_pNode->m_Members.empty() && !m_bReadOnly);
         if (m_bCreate)
             m_pNode->SetName(L"Новая группа ресурсов");
     } else if (m_bCreate) {
@@ -82,7 +81,7 @@ BOOL dlgGroupTask::OnInitDialog() {
 
 void dlgGroupTask::OnNameChange() {
     if (!m_bReadOnly)
-        ::EnableWindow(GetDlgItem(IDOK), NodeNameOfEdit(*this, IDC_GT_NAME).empty() ? FALSE : TRUE);
+        EnableDlgItem(IDOK, !NodeNameOfEdit(*this, IDC_GT_NAME).empty());
 }
 
 void dlgGroupTask::OnOK() {

@@ -25,12 +25,12 @@ BOOL dlgJobCPA::OnInitDialog() {
     HWND hostBased = GetDlgItem(IDC_JOB_HOST_BASED);
     if (m_pJob->m_SubType == JobBoard) {
         SetWindowText(KvUi::LoadStr(IDS_JOB_BOARD_CAPTION));
-        ::CheckDlgButton(m_hWnd, IDC_JOB_HOST_BASED, BST_UNCHECKED);
+        CheckDlgItem(IDC_JOB_HOST_BASED, FALSE);
     } else {
         SetWindowText(KvUi::LoadStr(IDS_JOB_HOST_CAPTION));
-        ::CheckDlgButton(m_hWnd, IDC_JOB_HOST_BASED, m_pJob->m_IsHostBased ? BST_CHECKED : BST_UNCHECKED);
+        CheckDlgItem(IDC_JOB_HOST_BASED, m_pJob->m_IsHostBased);
     }
-    ::EnableWindow(hostBased, FALSE);
+    EnableDlgItem(IDC_JOB_HOST_BASED, FALSE);
     const int edits[] = {IDC_JOB_NAME, IDC_JOB_DESCRIPTION};
     if (m_bLocked) {
         MakeDialogReadOnly(*this, edits, 2);
@@ -42,14 +42,14 @@ BOOL dlgJobCPA::OnInitDialog() {
     RECT box, description;
     ::GetWindowRect(hostBased, &box);
     ::GetWindowRect(GetDlgItem(IDC_JOB_DESCRIPTION), &description);
-    ::ShowWindow(hostBased, SW_HIDE);
+    ShowDlgItem(IDC_JOB_HOST_BASED, FALSE);
     ShiftControl(m_hWnd, IDC_JOB_DESCRIPTION, 0, 0, 0, box.bottom - description.bottom);
     return TRUE;
 }
 
 void dlgJobCPA::OnNameChange() {
     if (!m_bReadOnly)
-        ::EnableWindow(GetDlgItem(IDOK), NodeNameOfEdit(*this, IDC_JOB_NAME).empty() ? FALSE : TRUE);
+        EnableDlgItem(IDOK, !NodeNameOfEdit(*this, IDC_JOB_NAME).empty());
 }
 
 void dlgJobCPA::OnOK() {
@@ -66,7 +66,7 @@ void dlgJobCPA::OnOK() {
     // The flag cannot be changed here: it keeps what it showed. A board job's flag is neither
     // loaded nor shown, so it is left as it is.
     if (m_pJob->m_SubType != JobBoard)
-        m_pJob->m_IsHostBased = ::IsDlgButtonChecked(m_hWnd, IDC_JOB_HOST_BASED) == BST_CHECKED ? 1 : 0;
+        m_pJob->m_IsHostBased = IsDlgItemChecked(IDC_JOB_HOST_BASED) ? 1 : 0;
     EndDialog(IDOK);
 }
 

@@ -71,7 +71,7 @@ BOOL dlgAddNodes::OnInitDialog() {
     KvUi::CDialog::OnInitDialog();
     KvUi::CWaitCursor wait;
     m_wndList.SubclassDlgItem(IDC_ADD_LIST, this);
-    ::EnableWindow(GetDlgItem(IDOK), FALSE);
+    EnableDlgItem(IDOK, FALSE);
     const bool usable = m_pOutput && m_pSelected && m_pSelected->IsModelNode() && m_pModel;
     const bool group = usable && m_pSelected->GetType() == NodeTypeGroup;
     if (group) {
@@ -107,7 +107,7 @@ BOOL dlgAddNodes::OnInitDialog() {
     if (m_wndList.GetItemCount() > 0)
         m_wndList.SortByColumn(1);
     else
-        ::ShowWindow(GetDlgItem(IDC_ADD_SELECT_ALL), SW_HIDE);
+        ShowDlgItem(IDC_ADD_SELECT_ALL, FALSE);
     return TRUE;
 }
 
@@ -124,14 +124,14 @@ BOOL dlgAddNodes::OnNotify(WPARAM wp, LPARAM lp, LRESULT* pResult) {
 void dlgAddNodes::UpdateSelectionState() {
     const int selected = m_wndList.GetSelectedCount();
     const int rows = m_wndList.GetItemCount();
-    ::EnableWindow(GetDlgItem(IDOK), selected > 0 ? TRUE : FALSE);
-    ::CheckDlgButton(m_hWnd, IDC_ADD_SELECT_ALL, rows > 0 && selected == rows ? BST_CHECKED : BST_UNCHECKED);
+    EnableDlgItem(IDOK, selected > 0);
+    CheckDlgItem(IDC_ADD_SELECT_ALL, rows > 0 && selected == rows);
 }
 
 void dlgAddNodes::OnSelectAll() {
     if (m_wndList.GetItemCount() == 0)
         return;
-    const bool all = ::IsDlgButtonChecked(m_hWnd, IDC_ADD_SELECT_ALL) == BST_CHECKED;
+    const bool all = IsDlgItemChecked(IDC_ADD_SELECT_ALL);
     m_bSelecting = true;
     m_wndList.SetSelectionMark(0);
     m_wndList.SetItemState(-1, all ? LVIS_SELECTED : 0, LVIS_SELECTED);
@@ -221,18 +221,16 @@ BOOL dlgDeleteNodes::OnInitDialog() {
     }
     if (!anyMember) {
         ::SendMessageW(members, LB_ADDSTRING, 0, (LPARAM)KvUi::LoadStr(IDS_DEL_NO_MEMBERS).c_str());
-        ::EnableWindow(members, FALSE);
-        ::EnableWindow(GetDlgItem(IDC_DEL_SUBORDINATES), FALSE);
+        EnableDlgItem(IDC_DEL_MEMBERS, FALSE);
+        EnableDlgItem(IDC_DEL_SUBORDINATES, FALSE);
     }
     if (m_pNodes->front()->GetType() != NodeTypeResource) {
-        ::ShowWindow(GetDlgItem(IDC_DEL_SUBORDINATES), SW_SHOW);
-        ::CheckDlgButton(m_hWnd, IDC_DEL_SUBORDINATES, m_bDeleteSubordinates ? BST_CHECKED : BST_UNCHECKED);
+        ShowDlgItem(IDC_DEL_SUBORDINATES);
+        CheckDlgItem(IDC_DEL_SUBORDINATES, m_bDeleteSubordinates);
     }
     FitListBoxExtent(uppers);
     FitListBoxExtent(members);
     return TRUE;
 }
 
-void dlgDeleteNodes::OnSubordinatesClicked() {
-    m_bDeleteSubordinates = ::IsDlgButtonChecked(m_hWnd, IDC_DEL_SUBORDINATES) == BST_CHECKED ? 1 : 0;
-}
+void dlgDeleteNodes::OnSubordinatesClicked() { m_bDeleteSubordinates = IsDlgItemChecked(IDC_DEL_SUBORDINATES) ? 1 : 0; }

@@ -101,19 +101,17 @@ BOOL dlgResource::OnInitDialog() {
     if (m_nMask & (8 | 16))
         add(4, ResPciDevice);
     ::SendMessageW(kinds, CB_SETCURSEL, 0, 0);
-    ::CheckDlgButton(m_hWnd, IDC_RES_CONTROLLED,
-                     m_pResource && m_pResource->m_Controlled ? BST_CHECKED : BST_UNCHECKED);
-    ::CheckDlgButton(m_hWnd, IDC_RES_EXECUTABLE,
-                     m_pResource && m_pResource->m_Executable ? BST_CHECKED : BST_UNCHECKED);
-    ::EnableWindow(GetDlgItem(IDC_RES_EXECUTABLE), (m_nMask & 1) ? TRUE : FALSE);
+    CheckDlgItem(IDC_RES_CONTROLLED, m_pResource && m_pResource->m_Controlled);
+    CheckDlgItem(IDC_RES_EXECUTABLE, m_pResource && m_pResource->m_Executable);
+    EnableDlgItem(IDC_RES_EXECUTABLE, m_nMask & 1);
     if (!m_bCreate) {
-        ::EnableWindow(kinds, FALSE);
-        ::EnableWindow(GetDlgItem(IDC_RES_BROWSE), FALSE);
+        EnableDlgItem(IDC_RES_KIND, FALSE);
+        EnableDlgItem(IDC_RES_BROWSE, FALSE);
         ::SendMessageW(GetDlgItem(IDC_RES_PATH), EM_SETREADONLY, TRUE, 0);
     }
     // The stored path is shown as it is: its extension does not overrule the resource's own mark.
     SetPathText(m_strPath);
-    EnableOk(false);
+    EnableDlgItem(IDOK, FALSE);
     OnKindChange();
     GotoDlgCtrl(GetDlgItem(m_bCreate ? IDC_RES_BROWSE : IDCANCEL));
     return FALSE;
@@ -137,15 +135,15 @@ void dlgResource::OnKindChange() {
     if (!m_bCreate)
         return;
     m_nKind = SelectedKindEntryData();
-    ::EnableWindow(GetDlgItem(IDC_RES_EXECUTABLE), m_nKind == ResFile ? TRUE : FALSE);
+    EnableDlgItem(IDC_RES_EXECUTABLE, m_nKind == ResFile);
     m_strPath.clear();
     SetDlgItemText(IDC_RES_PATH, L""); // runs the path change: the mark follows the empty path
-    EnableOk(false);
+    EnableDlgItem(IDOK, FALSE);
     m_Params.clear();
     const bool pickedOnly = m_nKind == ResDiskSector || m_nKind == ResPciDevice;
     ::SendMessageW(GetDlgItem(IDC_RES_PATH), EM_SETREADONLY, pickedOnly ? TRUE : FALSE, 0);
     // Every kind has its picker: files, registry values and keys, disk sectors, hardware.
-    ::EnableWindow(GetDlgItem(IDC_RES_BROWSE), TRUE);
+    EnableDlgItem(IDC_RES_BROWSE, TRUE);
 }
 
 bool dlgResource::HasExeExtension(const std::wstring& path) const {
@@ -155,7 +153,7 @@ bool dlgResource::HasExeExtension(const std::wstring& path) const {
 void dlgResource::OnPathChange() {
     if (!m_bCreate) {
         // Edit mode: the path is fixed and so is the resource's own executable mark.
-        EnableOk(false);
+        EnableDlgItem(IDOK, FALSE);
         return;
     }
     if (m_bFilling)
@@ -182,8 +180,8 @@ void dlgResource::OnPathChange() {
         m_strPath = GetDlgItemText(IDC_RES_PATH);
     }
     if (m_bExeByExten)
-        ::CheckDlgButton(m_hWnd, IDC_RES_EXECUTABLE, HasExeExtension(m_strPath) ? BST_CHECKED : BST_UNCHECKED);
-    EnableOk(Validate());
+        CheckDlgItem(IDC_RES_EXECUTABLE, HasExeExtension(m_strPath));
+    EnableDlgItem(IDOK, Validate());
 }
 
 bool dlgResource::Validate() const {
@@ -215,7 +213,7 @@ bool dlgResource::Validate() const {
     }
 }
 
-void dlgResource::OnCheckClicked() { EnableOk(Validate()); }
+void dlgResource::OnCheckClicked() { EnableDlgItem(IDOK, Validate()); }
 
 void dlgResource::OnBrowse() {
     switch (m_nKind) {
@@ -243,7 +241,7 @@ void dlgResource::OnBrowse() {
             GetPickedEntryParams(picked, m_Params);
             m_strPath = picked.strPath;
             SetPathText(m_strPath);
-            EnableOk(Validate());
+            EnableDlgItem(IDOK, Validate());
         }
         break;
     }
@@ -262,7 +260,7 @@ void dlgResource::OnBrowse() {
             m_strPath = picked.strPath;
             SetPathText(m_strPath);
         }
-        EnableOk(Validate());
+        EnableDlgItem(IDOK, Validate());
         break;
     }
     }
@@ -291,8 +289,8 @@ void dlgResource::OnOK() {
     if (m_bCreate && (entry == ResDiskSector || entry == ResPciDevice))
         for (const auto& kv : m_Params)
             m_pResource->SetParam(kv.first, kv.second);
-    m_pResource->m_Controlled = ::IsDlgButtonChecked(m_hWnd, IDC_RES_CONTROLLED) == BST_CHECKED ? 1 : 0;
+    m_pResource->m_Controlled = IsDlgItemChecked(IDC_RES_CONTROLLED) ? 1 : 0;
     if (m_pResource->m_SubType == ResFile)
-        m_pResource->m_Executable = ::IsDlgButtonChecked(m_hWnd, IDC_RES_EXECUTABLE) == BST_CHECKED ? 1 : 0;
+        m_pResource->m_Executable = IsDlgItemChecked(IDC_RES_EXECUTABLE) ? 1 : 0;
     EndDialog(IDOK);
 }

@@ -50,7 +50,6 @@ protected:
     void OnCheckClicked();
     void OnBrowse();
     void SetPathText(const std::wstring& text);
-    void EnableOk(bool on) { ::EnableWindow(GetDlgItem(IDOK), on ? TRUE : FALSE); }
     int SelectedKindEntryData() const;
 
     CIChResorce* m_pResource;

@@ -3,6 +3,7 @@
 #include "IChDataModel.h"
 #include "ModelStore.h"
 
+#include <KvText.h>
 #include <sddl.h>
 
 #include <algorithm>
@@ -176,17 +177,11 @@ private:
         }
         const size_t cut = path.rfind(L'\\');
         folder.assign(path, 0, cut + 1);
-        Upper(folder, 0);
+        KvBase::UpperCaseInPlace(folder);
         const size_t first = names.size();
         names.append(path, cut + 1, std::wstring::npos);
-        Upper(names, first);
+        KvBase::UpperCaseInPlace(names, first);
         return true;
-    }
-
-    // Upper-cases the text from `start` on in place, as strupper does.
-    static void Upper(std::wstring& text, size_t start) {
-        if (start < text.size())
-            CharUpperBuffW(&text[start], static_cast<DWORD>(text.size() - start));
     }
 
     static void List(SFolder& f) {

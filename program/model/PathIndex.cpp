@@ -9,6 +9,7 @@
 
 #include "IChDataModel.h"
 #include "KvPathAliases.h"
+#include <KvText.h>
 
 namespace {
 
@@ -23,8 +24,8 @@ bool StartsWithNoCase(const std::wstring& path, const std::wstring& text) {
         const size_t n = std::min<size_t>(64, text.size() - done);
         std::copy_n(path.data() + done, n, a);
         std::copy_n(text.data() + done, n, b);
-        CharUpperBuffW(a, static_cast<DWORD>(n));
-        CharUpperBuffW(b, static_cast<DWORD>(n));
+        KvBase::UpperCaseChars(a, n);
+        KvBase::UpperCaseChars(b, n);
         if (!std::equal(a, a + n, b))
             return false;
         done += n;
@@ -75,8 +76,7 @@ void CIChDataModel::RebuildPathIndex() {
         if (resource->m_SubType == ResFile || resource->m_SubType == ResDirectory)
             ExpandPathVariable(key, m_PathVars);
         // Upper-cased in place as strupper does: one string a resource, moved into the index.
-        if (!key.empty())
-            CharUpperBuffW(&key[0], static_cast<DWORD>(key.size()));
+        KvBase::UpperCaseInPlace(key);
         m_PathIndex[std::move(key)] = resource;
     }
     RebuildDriveAliases();

@@ -32,7 +32,7 @@ std::wstring CAboutDlg::BuildInfoText(const std::wstring& hardware, const std::w
 }
 
 BOOL CAboutDlg::OnInitDialog() {
-    HCURSOR old = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+    KvUi::CWaitCursor wait;
     KvUi::CDialog::OnInitDialog();
     std::wstring hardware = KvUi::LoadStr(IDS_ABOUT_NO_BOARD);
     std::wstring bios;
@@ -46,7 +46,6 @@ BOOL CAboutDlg::OnInitDialog() {
             boardLetter = answer;
     }
     SetDlgItemText(IDC_ABOUT_TEXT, BuildInfoText(hardware, folder, boardLetter));
-    ::SetCursor(old);
     return TRUE;
 }
 

@@ -73,14 +73,6 @@ CExchangeDialog::CExchangeDialog(UINT templateId, HWND parent, std::wstring& rem
     m_strFileName = m_folder + L"Noname.xml";
 }
 
-BOOL CExchangeDialog::OnCommand(WPARAM wp, LPARAM lp) {
-    if ((int)LOWORD(wp) == m_nPathId && HIWORD(wp) == EN_CHANGE) {
-        OnPathChange();
-        return TRUE;
-    }
-    return KvUi::CDialog::OnCommand(wp, lp);
-}
-
 void CExchangeDialog::OnPathChange() {
     std::wstring path = GetDlgItemTextFilteredString(m_hWnd, m_nPathId, kMaxPath, PathEditFilter);
     while (!path.empty() && path.back() == L'\\')
@@ -164,15 +156,14 @@ BOOL dlgExportModel::OnInitDialog() {
     return TRUE;
 }
 
-BOOL dlgExportModel::OnCommand(WPARAM wp, LPARAM lp) {
-    if (LOWORD(wp) == IDC_EXPORT_BROWSE && HIWORD(wp) == BN_CLICKED) {
-        Browse(true, kTitleExport, kFilterBoth);
-        return TRUE;
-    }
-    return CExchangeDialog::OnCommand(wp, lp);
-}
+KV_BEGIN_MESSAGE_MAP(dlgExportModel, CExchangeDialog)
+ON_CONTROL(EN_CHANGE, IDC_EXPORT_PATH, OnPathChange)
+ON_BN_CLICKED(IDC_EXPORT_BROWSE, OnBrowse)
+KV_END_MESSAGE_MAP()
 
-void dlgExportModel::UpdateOk() { EnableOk(!m_strFileName.empty()); }
+void dlgExportModel::OnBrowse() { Browse(true, kTitleExport, kFilterBoth); }
+
+void dlgExportModel::UpdateOk() { EnableDlgItem(IDOK, !m_strFileName.empty()); }
 
 void dlgExportModel::OnOK() {
     if (m_strFileName.empty() || !CheckExportPath())
@@ -191,27 +182,25 @@ dlgExportNodes::dlgExportNodes(HWND parent, int kind, int all)
 BOOL dlgExportNodes::OnInitDialog() {
     KvUi::CDialog::OnInitDialog();
     SetKindCaption(m_bAll ? L"Экспорт всех объектов" : GetWindowText(), m_nKind);
-    ::CheckDlgButton(m_hWnd, IDC_EXPORT_NODES_NOSUB, BST_UNCHECKED);
+    CheckDlgItem(IDC_EXPORT_NODES_NOSUB, FALSE);
     if (m_nKind == 1)
-        ::ShowWindow(GetDlgItem(IDC_EXPORT_NODES_NOSUB), SW_HIDE);
+        ShowDlgItem(IDC_EXPORT_NODES_NOSUB, FALSE);
     SetDlgItemText(m_nPathId, m_strFileName);
     UpdateOk();
     return TRUE;
 }
 
-BOOL dlgExportNodes::OnCommand(WPARAM wp, LPARAM lp) {
-    if (HIWORD(wp) == BN_CLICKED && LOWORD(wp) == IDC_EXPORT_NODES_BROWSE) {
-        Browse(true, kTitleExport, kFilterModel);
-        return TRUE;
-    }
-    if (HIWORD(wp) == BN_CLICKED && LOWORD(wp) == IDC_EXPORT_NODES_NOSUB) {
-        m_bWithSubordinates = ::IsDlgButtonChecked(m_hWnd, IDC_EXPORT_NODES_NOSUB) == BST_CHECKED ? 0 : 1;
-        return TRUE;
-    }
-    return CExchangeDialog::OnCommand(wp, lp);
-}
+KV_BEGIN_MESSAGE_MAP(dlgExportNodes, CExchangeDialog)
+ON_CONTROL(EN_CHANGE, IDC_EXPORT_NODES_PATH, OnPathChange)
+ON_BN_CLICKED(IDC_EXPORT_NODES_BROWSE, OnBrowse)
+ON_BN_CLICKED(IDC_EXPORT_NODES_NOSUB, OnNoSubordinates)
+KV_END_MESSAGE_MAP()
 
-void dlgExportNodes::UpdateOk() { EnableOk(!m_strFileName.empty()); }
+void dlgExportNodes::OnBrowse() { Browse(true, kTitleExport, kFilterModel); }
+
+void dlgExportNodes::OnNoSubordinates() { m_bWithSubordinates = IsDlgItemChecked(IDC_EXPORT_NODES_NOSUB) ? 0 : 1; }
+
+void dlgExportNodes::UpdateOk() { EnableDlgItem(IDOK, !m_strFileName.empty()); }
 
 void dlgExportNodes::OnOK() {
     if (m_strFileName.empty() || !CheckExportPath())
@@ -230,25 +219,25 @@ dlgImportNodes::dlgImportNodes(HWND parent, int kind)
 BOOL dlgImportNodes::OnInitDialog() {
     KvUi::CDialog::OnInitDialog();
     SetKindCaption(GetWindowText(), m_nKind == 1 ? 0 : m_nKind);
-    ::CheckDlgButton(m_hWnd, IDC_IMPORT_NODES_NOSUB, BST_UNCHECKED);
+    CheckDlgItem(IDC_IMPORT_NODES_NOSUB, FALSE);
     SetDlgItemText(m_nPathId, m_strFileName);
     UpdateOk();
     return TRUE;
 }
 
-BOOL dlgImportNodes::OnCommand(WPARAM wp, LPARAM lp) {
-    if (HIWORD(wp) == BN_CLICKED && LOWORD(wp) == IDC_IMPORT_NODES_BROWSE) {
-        Browse(false, kTitleImport, kFilterBoth);
-        return TRUE;
-    }
-    if (HIWORD(wp) == BN_CLICKED && LOWORD(wp) == IDC_IMPORT_NODES_NOSUB) {
-        m_bWithSubordinates = ::IsDlgButtonChecked(m_hWnd, IDC_IMPORT_NODES_NOSUB) == BST_CHECKED ? 0 : 1;
-        return TRUE;
-    }
-    return CExchangeDialog::OnCommand(wp, lp);
-}
+KV_BEGIN_MESSAGE_MAP(dlgImportNodes, CExchangeDialog)
+ON_CONTROL(EN_CHANGE, IDC_IMPORT_NODES_PATH, OnPathChange)
+ON_BN_CLICKED(IDC_IMPORT_NODES_BROWSE, OnBrowse)
+ON_BN_CLICKED(IDC_IMPORT_NODES_NOSUB, OnNoSubordinates)
+KV_END_MESSAGE_MAP()
 
-void dlgImportNodes::UpdateOk() { EnableOk(!m_strFileName.empty() && _waccess(m_strFileName.c_str(), 4) == 0); }
+void dlgImportNodes::OnBrowse() { Browse(false, kTitleImport, kFilterBoth); }
+
+void dlgImportNodes::OnNoSubordinates() { m_bWithSubordinates = IsDlgItemChecked(IDC_IMPORT_NODES_NOSUB) ? 0 : 1; }
+
+void dlgImportNodes::UpdateOk() {
+    EnableDlgItem(IDOK, !m_strFileName.empty() && _waccess(m_strFileName.c_str(), 4) == 0);
+}
 
 void dlgImportNodes::OnOK() {
     if (m_strFileName.empty() || _waccess(m_strFileName.c_str(), 4) != 0)
@@ -268,42 +257,49 @@ dlgImportModel::dlgImportModel(HWND parent)
 BOOL dlgImportModel::OnInitDialog() {
     KvUi::CDialog::OnInitDialog();
     ::CheckRadioButton(m_hWnd, IDC_IMPORT_CLEAR, IDC_IMPORT_ADD, m_bClearModel ? IDC_IMPORT_CLEAR : IDC_IMPORT_ADD);
-    ::CheckDlgButton(m_hWnd, IDC_IMPORT_EXISTING, m_bMergeExisting ? BST_CHECKED : BST_UNCHECKED);
-    ::EnableWindow(GetDlgItem(IDC_IMPORT_EXISTING), m_bClearModel ? FALSE : TRUE);
+    CheckDlgItem(IDC_IMPORT_EXISTING, m_bMergeExisting);
+    EnableDlgItem(IDC_IMPORT_EXISTING, !m_bClearModel);
     SetDlgItemText(m_nPathId, m_strFileName);
     FlushPrescan(); // the starting path is not typed: it is looked at once
     return TRUE;
 }
 
-BOOL dlgImportModel::OnCommand(WPARAM wp, LPARAM lp) {
-    if (HIWORD(wp) == BN_CLICKED) {
-        switch (LOWORD(wp)) {
-        case IDC_IMPORT_BROWSE:
-            Browse(false, kTitleImport, kFilterBoth);
-            FlushPrescan();
-            return TRUE;
-        case IDC_IMPORT_CLEAR:
-            ::EnableWindow(GetDlgItem(IDC_IMPORT_EXISTING), FALSE);
-            return TRUE;
-        case IDC_IMPORT_ADD:
-            ::EnableWindow(GetDlgItem(IDC_IMPORT_EXISTING), TRUE);
-            UpdateOk();
-            return TRUE;
-        case IDC_IMPORT_TASKS:
-            m_bTasks = ::IsDlgButtonChecked(m_hWnd, IDC_IMPORT_TASKS) == BST_CHECKED;
-            UpdateOk();
-            return TRUE;
-        case IDC_IMPORT_GROUPS:
-            m_bGroups = ::IsDlgButtonChecked(m_hWnd, IDC_IMPORT_GROUPS) == BST_CHECKED;
-            UpdateOk();
-            return TRUE;
-        case IDC_IMPORT_RESOURCES:
-            m_bResources = ::IsDlgButtonChecked(m_hWnd, IDC_IMPORT_RESOURCES) == BST_CHECKED;
-            UpdateOk();
-            return TRUE;
-        }
-    }
-    return CExchangeDialog::OnCommand(wp, lp);
+KV_BEGIN_MESSAGE_MAP(dlgImportModel, CExchangeDialog)
+ON_CONTROL(EN_CHANGE, IDC_IMPORT_PATH, OnPathChange)
+ON_BN_CLICKED(IDC_IMPORT_BROWSE, OnBrowse)
+ON_BN_CLICKED(IDC_IMPORT_CLEAR, OnClear)
+ON_BN_CLICKED(IDC_IMPORT_ADD, OnAdd)
+ON_BN_CLICKED(IDC_IMPORT_TASKS, OnTasks)
+ON_BN_CLICKED(IDC_IMPORT_GROUPS, OnGroups)
+ON_BN_CLICKED(IDC_IMPORT_RESOURCES, OnResources)
+ON_WM_TIMER()
+KV_END_MESSAGE_MAP()
+
+void dlgImportModel::OnBrowse() {
+    Browse(false, kTitleImport, kFilterBoth);
+    FlushPrescan();
+}
+
+void dlgImportModel::OnClear() { EnableDlgItem(IDC_IMPORT_EXISTING, FALSE); }
+
+void dlgImportModel::OnAdd() {
+    EnableDlgItem(IDC_IMPORT_EXISTING, TRUE);
+    UpdateOk();
+}
+
+void dlgImportModel::OnTasks() {
+    m_bTasks = IsDlgItemChecked(IDC_IMPORT_TASKS);
+    UpdateOk();
+}
+
+void dlgImportModel::OnGroups() {
+    m_bGroups = IsDlgItemChecked(IDC_IMPORT_GROUPS);
+    UpdateOk();
+}
+
+void dlgImportModel::OnResources() {
+    m_bResources = IsDlgItemChecked(IDC_IMPORT_RESOURCES);
+    UpdateOk();
 }
 
 void dlgImportModel::OnPathChange() {
@@ -311,18 +307,17 @@ void dlgImportModel::OnPathChange() {
     // Until the typing pauses, the file counts as not read: categories and OK stay grey.
     m_bFileValid = 0;
     for (int id : {IDC_IMPORT_TASKS, IDC_IMPORT_GROUPS, IDC_IMPORT_RESOURCES})
-        ::EnableWindow(GetDlgItem(id), FALSE);
-    EnableOk(false);
+        EnableDlgItem(id, FALSE);
+    EnableDlgItem(IDOK, FALSE);
     m_bScanPending = true;
     ::SetTimer(m_hWnd, kScanTimer, kScanDelayMs, nullptr);
 }
 
-LRESULT dlgImportModel::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_TIMER && wp == kScanTimer) {
+void dlgImportModel::OnTimer(UINT_PTR id) {
+    if (id == kScanTimer)
         FlushPrescan();
-        return 0;
-    }
-    return CExchangeDialog::WindowProc(msg, wp, lp);
+    else
+        Default();
 }
 
 void dlgImportModel::FlushPrescan() {
@@ -332,23 +327,22 @@ void dlgImportModel::FlushPrescan() {
 }
 
 void dlgImportModel::Prescan() {
-    HCURSOR old = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+    KvUi::CWaitCursor wait;
     for (int id : {IDC_IMPORT_TASKS, IDC_IMPORT_GROUPS, IDC_IMPORT_RESOURCES})
-        ::EnableWindow(GetDlgItem(id), FALSE);
+        EnableDlgItem(id, FALSE);
     m_bFileValid = 0;
     if (!m_strFileName.empty()) {
         ++m_nScans;
         SModelFileScan scan = ScanModelFile(m_strFileName);
         if (scan.valid) {
             m_nVersion = scan.version;
-            ::EnableWindow(GetDlgItem(IDC_IMPORT_RESOURCES), scan.resources);
-            ::EnableWindow(GetDlgItem(IDC_IMPORT_GROUPS), scan.groups);
-            ::EnableWindow(GetDlgItem(IDC_IMPORT_TASKS), scan.tasks);
+            EnableDlgItem(IDC_IMPORT_RESOURCES, scan.resources);
+            EnableDlgItem(IDC_IMPORT_GROUPS, scan.groups);
+            EnableDlgItem(IDC_IMPORT_TASKS, scan.tasks);
             m_bTasks = m_bGroups = m_bResources = 1;
             m_bFileValid = 1;
         }
     }
-    ::SetCursor(old);
     UpdateOk();
 }
 
@@ -360,9 +354,9 @@ void dlgImportModel::UpdateOk() {
     for (Box& b : boxes) {
         if (!::IsWindowEnabled(GetDlgItem(b.id)))
             *b.flag = 0;
-        ::CheckDlgButton(m_hWnd, b.id, *b.flag ? BST_CHECKED : BST_UNCHECKED);
+        CheckDlgItem(b.id, *b.flag);
     }
-    EnableOk(!m_bScanPending && m_bFileValid && (m_bTasks || m_bGroups || m_bResources));
+    EnableDlgItem(IDOK, !m_bScanPending && m_bFileValid && (m_bTasks || m_bGroups || m_bResources));
 }
 
 void dlgImportModel::OnOK() {
@@ -370,8 +364,8 @@ void dlgImportModel::OnOK() {
         FlushPrescan();
     if (!m_bFileValid || !(m_bTasks || m_bGroups || m_bResources))
         return;
-    m_bClearModel = ::IsDlgButtonChecked(m_hWnd, IDC_IMPORT_CLEAR) == BST_CHECKED ? 1 : 0;
-    m_bMergeExisting = m_bClearModel ? 0 : (::IsDlgButtonChecked(m_hWnd, IDC_IMPORT_EXISTING) == BST_CHECKED ? 1 : 0);
+    m_bClearModel = IsDlgItemChecked(IDC_IMPORT_CLEAR) ? 1 : 0;
+    m_bMergeExisting = m_bClearModel ? 0 : (IsDlgItemChecked(IDC_IMPORT_EXISTING) ? 1 : 0);
     RememberFolder();
     EndDialog(IDOK);
 }
@@ -421,8 +415,8 @@ BOOL dlgImportResources::OnInitDialog() {
     if (m_bLogOffered)
         ::SendMessageW(methods, CB_ADDSTRING, 0, (LPARAM)L"Из журнала безопасности");
     ::SendMessageW(methods, CB_SETCURSEL, 0, 0);
-    ::EnableWindow(methods, m_bLogOffered ? TRUE : FALSE);
-    ::ShowWindow(GetDlgItem(IDC_IMPRES_PROGRESS), SW_HIDE);
+    EnableDlgItem(IDC_IMPRES_METHOD, m_bLogOffered);
+    ShowDlgItem(IDC_IMPRES_PROGRESS, FALSE);
     SetDlgItemText(m_nPathId, m_strFileName);
 
     // The period: from this moment a day ago (whole minutes) to this moment (whole seconds).
@@ -484,59 +478,49 @@ void dlgImportResources::OnMethodChange() {
         selected = 0;
     m_nMethod = selected + (m_bFileOffered ? 0 : 1);
     const BOOL file = m_nMethod == 0, log = m_nMethod == 1;
-    ::EnableWindow(GetDlgItem(IDC_IMPRES_PATH), file);
-    ::EnableWindow(GetDlgItem(IDC_IMPRES_BROWSE), file);
+    EnableDlgItem(IDC_IMPRES_PATH, file);
+    EnableDlgItem(IDC_IMPRES_BROWSE, file);
     for (int id : {IDC_IMPRES_FROM_DATE, IDC_IMPRES_FROM_TIME, IDC_IMPRES_TO_DATE, IDC_IMPRES_TO_TIME, IDC_IMPRES_USER,
                    IDC_IMPRES_FIND})
-        ::EnableWindow(GetDlgItem(id), log);
+        EnableDlgItem(id, log);
     HWND users = GetDlgItem(IDC_IMPRES_USER);
     ::SendMessageW(users, CB_RESETCONTENT, 0, 0);
     ::SendMessageW(users, CB_ADDSTRING, 0, (LPARAM)kAllUsers);
     ::SendMessageW(users, CB_SETCURSEL, 0, 0);
     if (m_bLogOffered)
-        ::ShowWindow(GetDlgItem(IDC_IMPRES_FIND), SW_SHOW);
+        ShowDlgItem(IDC_IMPRES_FIND);
     UpdateOk();
 }
 
 void dlgImportResources::OnFindUsers() {
     // No list of the log's users is read here: the progress bar stands in the button's place for
     // the moment of the search, then the button is back ("Все" stays the only entry).
-    HWND find = GetDlgItem(IDC_IMPRES_FIND), progress = GetDlgItem(IDC_IMPRES_PROGRESS);
-    ::ShowWindow(find, SW_HIDE);
+    ShowDlgItem(IDC_IMPRES_FIND, FALSE);
     {
         KvUi::CWaitCursor wait;
-        ::ShowWindow(progress, SW_SHOW);
-        ::UpdateWindow(progress);
-        ::ShowWindow(progress, SW_HIDE);
+        ShowDlgItem(IDC_IMPRES_PROGRESS);
+        ::UpdateWindow(GetDlgItem(IDC_IMPRES_PROGRESS));
+        ShowDlgItem(IDC_IMPRES_PROGRESS, FALSE);
     }
-    ::ShowWindow(find, SW_SHOW);
+    ShowDlgItem(IDC_IMPRES_FIND);
 }
 
-BOOL dlgImportResources::OnCommand(WPARAM wp, LPARAM lp) {
-    const int id = LOWORD(wp), code = HIWORD(wp);
-    if (id == IDC_IMPRES_METHOD && code == CBN_SELCHANGE) {
-        OnMethodChange();
-        return TRUE;
-    }
-    if (id == IDC_IMPRES_BROWSE && code == BN_CLICKED) {
-        Browse(false, kTitleImport, kFilterBoth);
-        return TRUE;
-    }
-    if (id == IDC_IMPRES_FIND && code == BN_CLICKED) {
-        OnFindUsers();
-        return TRUE;
-    }
-    return CExchangeDialog::OnCommand(wp, lp);
-}
+KV_BEGIN_MESSAGE_MAP(dlgImportResources, CExchangeDialog)
+ON_CONTROL(EN_CHANGE, IDC_IMPRES_PATH, OnPathChange)
+ON_CONTROL(CBN_SELCHANGE, IDC_IMPRES_METHOD, OnMethodChange)
+ON_BN_CLICKED(IDC_IMPRES_BROWSE, OnBrowse)
+ON_BN_CLICKED(IDC_IMPRES_FIND, OnFindUsers)
+ON_NOTIFY(DTN_DATETIMECHANGE, IDC_IMPRES_FROM_DATE, OnPeriodChange)
+ON_NOTIFY(DTN_DATETIMECHANGE, IDC_IMPRES_FROM_TIME, OnPeriodChange)
+ON_NOTIFY(DTN_DATETIMECHANGE, IDC_IMPRES_TO_DATE, OnPeriodChange)
+ON_NOTIFY(DTN_DATETIMECHANGE, IDC_IMPRES_TO_TIME, OnPeriodChange)
+KV_END_MESSAGE_MAP()
 
-BOOL dlgImportResources::OnNotify(WPARAM wp, LPARAM lp, LRESULT* pResult) {
-    const NMHDR* hdr = reinterpret_cast<const NMHDR*>(lp);
-    if (hdr && hdr->code == DTN_DATETIMECHANGE) {
-        UpdateOk();
-        *pResult = 0;
-        return TRUE;
-    }
-    return CExchangeDialog::OnNotify(wp, lp, pResult);
+void dlgImportResources::OnBrowse() { Browse(false, kTitleImport, kFilterBoth); }
+
+void dlgImportResources::OnPeriodChange(NMHDR*, LRESULT* pResult) {
+    UpdateOk();
+    *pResult = 0;
 }
 
 bool dlgImportResources::IsValid() {
@@ -552,7 +536,7 @@ bool dlgImportResources::IsValid() {
     return !m_strFileName.empty() && _waccess(m_strFileName.c_str(), 4) == 0;
 }
 
-void dlgImportResources::UpdateOk() { EnableOk(IsValid()); }
+void dlgImportResources::UpdateOk() { EnableDlgItem(IDOK, IsValid()); }
 
 void dlgImportResources::OnOK() {
     if (!IsValid())

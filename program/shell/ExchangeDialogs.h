@@ -24,8 +24,8 @@ public:
     std::wstring m_strFileName;
 
 protected:
-    BOOL OnCommand(WPARAM wp, LPARAM lp) override;
-    // The path field changed: read it filtered into m_strFileName (trailing backslashes dropped).
+    // The path field changed (each dialog's map names its field): read it filtered into
+    // m_strFileName (trailing backslashes dropped).
     virtual void OnPathChange();
     virtual void UpdateOk() {}
     // The picker on the current path; a chosen file goes into the path field.
@@ -36,7 +36,6 @@ protected:
     // replaced only on the user's word and only when it can be (the export writes the new file
     // beside it and replaces it when complete). True when the dialog may close.
     bool CheckExportPath();
-    void EnableOk(bool on) { ::EnableWindow(GetDlgItem(IDOK), on ? TRUE : FALSE); }
     void SetKindCaption(const std::wstring& base, int kind);
 
     std::wstring& m_folder;
@@ -51,8 +50,10 @@ public:
     static std::wstring s_folder;
 
 protected:
-    BOOL OnCommand(WPARAM wp, LPARAM lp) override;
     void UpdateOk() override;
+    void OnBrowse();
+
+    KV_DECLARE_MESSAGE_MAP()
 };
 
 class dlgExportNodes : public CExchangeDialog {
@@ -66,8 +67,11 @@ public:
     static std::wstring s_folder;
 
 protected:
-    BOOL OnCommand(WPARAM wp, LPARAM lp) override;
     void UpdateOk() override;
+    void OnBrowse();
+    void OnNoSubordinates();
+
+    KV_DECLARE_MESSAGE_MAP()
 };
 
 class dlgImportNodes : public CExchangeDialog {
@@ -80,8 +84,11 @@ public:
     static std::wstring s_folder;
 
 protected:
-    BOOL OnCommand(WPARAM wp, LPARAM lp) override;
     void UpdateOk() override;
+    void OnBrowse();
+    void OnNoSubordinates();
+
+    KV_DECLARE_MESSAGE_MAP()
 };
 
 class dlgImportModel : public CExchangeDialog {
@@ -103,12 +110,19 @@ public:
     static std::wstring s_folder;
 
 protected:
-    BOOL OnCommand(WPARAM wp, LPARAM lp) override;
-    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
     void OnPathChange() override;
     void UpdateOk() override;
     void Prescan();
+    void OnBrowse();
+    void OnClear();
+    void OnAdd();
+    void OnTasks();
+    void OnGroups();
+    void OnResources();
+    void OnTimer(UINT_PTR id);
     bool m_bScanPending = false;
+
+    KV_DECLARE_MESSAGE_MAP()
 };
 
 // Where new resources come from: a model file (method 0) or the security log over a period and for
@@ -133,11 +147,13 @@ public:
     bool IsValid();
 
 protected:
-    BOOL OnCommand(WPARAM wp, LPARAM lp) override;
-    BOOL OnNotify(WPARAM wp, LPARAM lp, LRESULT* pResult) override;
     void UpdateOk() override;
     void OnMethodChange();
+    void OnBrowse();
     void OnFindUsers();
+    void OnPeriodChange(NMHDR* hdr, LRESULT* pResult);
     // The file alone: the log's part goes and the buttons move up under the path.
     void FitFileOnly();
+
+    KV_DECLARE_MESSAGE_MAP()
 };

@@ -19,16 +19,6 @@
 
 namespace {
 
-// The wait cursor for the rest of a block.
-class CWaitCursor {
-public:
-    CWaitCursor() : m_old(::SetCursor(::LoadCursorW(nullptr, IDC_WAIT))) {}
-    ~CWaitCursor() { ::SetCursor(m_old); }
-
-private:
-    HCURSOR m_old;
-};
-
 std::wstring StoreFilePath() {
     std::wstring folder = theApp.GetStoreFolder();
     return folder.empty() ? std::wstring() : folder + L"\\Localhost.vdb";
@@ -245,7 +235,7 @@ void CMainFrame::OnRecreateModel() {
     if (question) {
         if (MessageBox(KvUi::LoadStr(question), nullptr, MB_YESNO | MB_ICONQUESTION) != IDYES)
             return;
-        CWaitCursor wait;
+        KvUi::CWaitCursor wait;
         SetCurrentNode(nullptr, 1);
         m_Model.NewModel(1, JobSecondEdition);
         RebuildTree();
@@ -260,7 +250,7 @@ void CMainFrame::OnClearModel() {
         return;
     if (MessageBox(KvUi::LoadStr(IDS_FILE_MODEL_DESTROYED), nullptr, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
-    CWaitCursor wait;
+    KvUi::CWaitCursor wait;
     SetCurrentNode(nullptr, 1);
     m_Model.NewModel(1, m_Model.GetDefaultJobSubType());
     RebuildTree();
@@ -274,7 +264,7 @@ void CMainFrame::OnRestoreModel() {
     LetGoOfModelNodes();
     int result = RunLoadModel(&m_Model);
     {
-        CWaitCursor wait;
+        KvUi::CWaitCursor wait;
         RebuildTree();
     }
     if (result == 0)
@@ -292,7 +282,7 @@ void CMainFrame::OnRestoreModel() {
             m_Model.m_bModified = 0;
         if (answer == IDOK)
             RunOsTemplates(&m_Model, dlg.get());
-        CWaitCursor wait;
+        KvUi::CWaitCursor wait;
         RebuildTree();
         return;
     }
@@ -479,7 +469,7 @@ int CMainFrame::ImportNodesFromFile(const wchar_t* path, int type, int withSubor
         MessageBox(KvUi::LoadStr(IDS_FILE_NODES_UNREADABLE), nullptr, MB_ICONERROR);
         return 0;
     }
-    CWaitCursor wait;
+    KvUi::CWaitCursor wait;
     temp.NewModel(0, 0);
     CIChNodeList* list = temp.GetNodeList(type);
     if (!list || type == NodeTypeSubject)
@@ -569,7 +559,7 @@ void CMainFrame::OnImportModelXml() {
     int result = ImportModelFile(dlg.m_strFileName.c_str(), dlg.m_bClearModel, dlg.m_bMergeExisting,
                                  dlg.m_bTasks || dlg.m_bGroups, dlg.m_bTasks, dlg.m_bGroups, dlg.m_bResources);
     {
-        CWaitCursor wait;
+        KvUi::CWaitCursor wait;
         RebuildTree();
     }
     if (result != 0 && !m_bLastOpReported)

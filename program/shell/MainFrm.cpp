@@ -583,13 +583,12 @@ BOOL CMainFrame::OnWndMsg(UINT msg, WPARAM wp, LPARAM lp, LRESULT* pResult) {
 void CMainFrame::OnCategory(UINT id) {
     if ((int)id == m_nCurrentCategory)
         return;
-    HCURSOR old = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+    KvUi::CWaitCursor wait;
     m_nCurrentCategory = (int)id;
     GetTree().BuildTree(&m_Model, (int)id);
     int index = (int)id - ID_CATEGORY_RESOURCES;
     m_wndCaptionBar.SetCaption(kCaptionTitles[index], LoadBitmapIcon(IDB_CAPTION_ICONS, (int)id - 7099));
     m_wndCaptionBar.Invalidate(FALSE);
-    ::SetCursor(old);
 }
 
 void CMainFrame::OnUpdateCategory(KvUi::CCmdUI* pCmdUI) {

@@ -36,9 +36,7 @@ BOOL dlgReplEnvVar::OnInitDialog() {
     return TRUE;
 }
 
-void dlgReplEnvVar::UpdateOk() {
-    ::EnableWindow(GetDlgItem(IDOK), m_wndList.m_hWnd && m_wndList.GetSelectedCount() > 0 ? TRUE : FALSE);
-}
+void dlgReplEnvVar::UpdateOk() { EnableDlgItem(IDOK, m_wndList.m_hWnd && m_wndList.GetSelectedCount() > 0); }
 
 BOOL dlgReplEnvVar::OnNotify(WPARAM wp, LPARAM lp, LRESULT* pResult) {
     NMHDR* hdr = reinterpret_cast<NMHDR*>(lp);
@@ -48,7 +46,7 @@ BOOL dlgReplEnvVar::OnNotify(WPARAM wp, LPARAM lp, LRESULT* pResult) {
 }
 
 void dlgReplEnvVar::OnOK() {
-    m_nDirection = ::IsDlgButtonChecked(m_hWnd, IDC_ENVVAR_TO_NAMES) == BST_CHECKED ? 1 : 0;
+    m_nDirection = IsDlgItemChecked(IDC_ENVVAR_TO_NAMES) ? 1 : 0;
     // Row i is the i-th entry in the table's order.
     int row = 0;
     for (auto it = m_Table.begin(); it != m_Table.end(); ++row) {
@@ -207,7 +205,7 @@ BOOL dlgResourceInvalid::OnCommand(WPARAM wp, LPARAM lp) {
 
 LRESULT dlgResourceInvalid::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_DESTROY)
-        m_nAction = ::IsDlgButtonChecked(m_hWnd, IDC_INVALID_REMOVE) == BST_CHECKED ? 0 : 1;
+        m_nAction = IsDlgItemChecked(IDC_INVALID_REMOVE) ? 0 : 1;
     if (msg == WM_SYSCOMMAND && (wp & 0xFFF0) == SC_CLOSE)
         return 0; // the close box does nothing
     return KvUi::CDialog::WindowProc(msg, wp, lp);

@@ -7,18 +7,13 @@
 #include "toolcmds_ids.h"
 
 #include <KvExchangeUtils.h>
+#include <KvText.h>
 #include <linkwalk.h>
 
 #include <algorithm>
 #include <set>
 
 namespace {
-
-std::wstring Upper(std::wstring s) {
-    if (!s.empty())
-        ::CharUpperBuffW(&s[0], (DWORD)s.size());
-    return s;
-}
 
 std::function<void(dlgProcessInfo&, int)>& StepObserver() {
     static std::function<void(dlgProcessInfo&, int)> observer;
@@ -74,14 +69,14 @@ void dlgDependens::DoDataExchange(KvUi::CDataExchange* pDX) { KvUi::DDX_Control(
 
 BOOL dlgDependens::OnInitDialog() {
     KvUi::CDialog::OnInitDialog();
-    ::CheckDlgButton(m_hWnd, IDC_DEPENDS_EXECUTABLE, BST_CHECKED);
-    ::EnableWindow(GetDlgItem(IDOK), FALSE);
+    CheckDlgItem(IDC_DEPENDS_EXECUTABLE);
+    EnableDlgItem(IDOK, FALSE);
     ::SendDlgItemMessageW(m_hWnd, IDC_DEPENDS_PROGRESS, PBM_SETRANGE32, 0, (LPARAM)m_roots.size());
     if (m_roots.empty()) {
         OnWalkEnded();
         return FALSE;
     }
-    ::SetDlgItemTextW(m_hWnd, IDC_DEPENDS_STATE, m_roots.front().c_str());
+    SetDlgItemText(IDC_DEPENDS_STATE, m_roots.front());
     // The files are walked on a worker thread; each file's modules come back to this window as
     // they are found, and closing the dialog stops the walk before the next file.
     HWND self = m_hWnd;
@@ -104,7 +99,7 @@ BOOL dlgDependens::OnInitDialog() {
 void dlgDependens::OnFileWalked(size_t index, const std::vector<std::wstring>& modules) {
     bool added = false;
     for (const std::wstring& path : modules) {
-        std::wstring key = Upper(path);
+        std::wstring key = KvBase::UpperCase(path);
         auto at = std::lower_bound(m_seen.begin(), m_seen.end(), key);
         if (at != m_seen.end() && *at == key)
             continue;
@@ -117,7 +112,7 @@ void dlgDependens::OnFileWalked(size_t index, const std::vector<std::wstring>& m
         theApp.SetListBoxExtent(m_wndList);
     ::SendDlgItemMessageW(m_hWnd, IDC_DEPENDS_PROGRESS, PBM_SETPOS, (WPARAM)(index + 1), 0);
     if (index + 1 < m_roots.size())
-        ::SetDlgItemTextW(m_hWnd, IDC_DEPENDS_STATE, m_roots[index + 1].c_str());
+        SetDlgItemText(IDC_DEPENDS_STATE, m_roots[index + 1]);
 }
 
 void dlgDependens::OnWalkEnded() {
@@ -126,13 +121,13 @@ void dlgDependens::OnWalkEnded() {
     m_bDone = true;
     wchar_t text[128];
     wsprintfW(text, KvUi::LoadStr(IDS_TOOL_DEPENDS_STATE).c_str(), (int)m_roots.size(), (int)m_modules.size());
-    ::SetDlgItemTextW(m_hWnd, IDC_DEPENDS_STATE, text);
+    SetDlgItemText(IDC_DEPENDS_STATE, text);
     ::SendDlgItemMessageW(m_hWnd, IDC_DEPENDS_PROGRESS, PBM_SETPOS, (WPARAM)m_roots.size(), 0);
     if (m_modules.empty()) {
         EndDialog(kNoDependencies);
         return;
     }
-    ::EnableWindow(GetDlgItem(IDOK), TRUE);
+    EnableDlgItem(IDOK, TRUE);
     GotoDlgCtrl(GetDlgItem(IDC_DEPENDS_EXECUTABLE));
 }
 
@@ -147,7 +142,7 @@ void dlgDependens::OnDestroy() { StopWalk(); }
 void dlgDependens::OnOK() {
     if (!m_bDone)
         return;
-    m_bMarkExecutable = ::IsDlgButtonChecked(m_hWnd, IDC_DEPENDS_EXECUTABLE) == BST_CHECKED ? 1 : 0;
+    m_bMarkExecutable = IsDlgItemChecked(IDC_DEPENDS_EXECUTABLE) ? 1 : 0;
     EndDialog(IDOK);
 }
 

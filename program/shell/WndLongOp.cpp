@@ -11,6 +11,7 @@
 #include <valkit.h>
 
 #include <cwchar>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -345,7 +346,7 @@ std::wstring CWndLongOp::GetOutcomeText() const { return m_dlg.GetDlgItemText(ID
 void CWndLongOp::OnReportComplete(int code, const std::wstring& text) {
     std::wstring message;
     if (code == 0) {
-        HCURSOR old = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+        auto wait = std::make_unique<KvUi::CWaitCursor>();
         std::wstring described;
         // The report goes where the user asked in the wizard, and nowhere else.
         std::wstring answered = ReadResponseReportFile(m_strResponsePath.c_str());
@@ -371,14 +372,13 @@ void CWndLongOp::OnReportComplete(int code, const std::wstring& text) {
                 m_strReportPath = report;
             }
         }
-        ::SetCursor(old);
+        wait.reset();
         if (code == 0) {
             message = format_wstring(L"Процесс успешно завершен.\r\n\r\nОтчет сохранен в файл:\r\n%s",
                                      m_strReportPath.c_str());
-            HWND show = m_dlg.GetDlgItem(IDC_LONGOP_SHOW);
-            ::ShowWindow(show, SW_SHOW);
-            ::EnableWindow(show, TRUE);
-            ::SendMessageW(show, BM_SETCHECK, BST_CHECKED, 0);
+            m_dlg.ShowDlgItem(IDC_LONGOP_SHOW);
+            m_dlg.EnableDlgItem(IDC_LONGOP_SHOW);
+            m_dlg.CheckDlgItem(IDC_LONGOP_SHOW);
         } else {
             message = ErrorText(code, described.empty() ? CodeText(code) : described);
         }
@@ -388,9 +388,8 @@ void CWndLongOp::OnReportComplete(int code, const std::wstring& text) {
         message = ErrorText(code, text);
     }
     m_dlg.SetDlgItemText(IDC_LONGOP_TEXT, message);
-    HWND button = m_dlg.GetDlgItem(IDCANCEL);
-    ::SetWindowTextW(button, code == 0 ? L"ОК" : L"Закрыть");
-    ::EnableWindow(button, TRUE);
+    m_dlg.SetDlgItemText(IDCANCEL, code == 0 ? L"ОК" : L"Закрыть");
+    m_dlg.EnableDlgItem(IDCANCEL);
     if (m_bRunning == 1) {
         SetRunning(0);
         FLASHWINFO flash = {sizeof(flash), m_hWnd, FLASHW_ALL, 3, 200};

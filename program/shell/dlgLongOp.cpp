@@ -46,13 +46,12 @@ void dlgLongOp::OnButtonClose() {
     auto* window = dynamic_cast<CWndLongOp*>(KvUi::CWnd::FromHandlePermanent(::GetParent(m_hWnd)));
     if (!window)
         return;
-    HWND button = GetDlgItem(IDCANCEL);
-    ::EnableWindow(button, FALSE);
+    EnableDlgItem(IDCANCEL, FALSE);
     if (window->m_bRunning) {
         window->AbortRun();
         return;
     }
-    if (!window->m_strReportPath.empty() && ::IsDlgButtonChecked(m_hWnd, IDC_LONGOP_SHOW) == BST_CHECKED) {
+    if (!window->m_strReportPath.empty() && IsDlgItemChecked(IDC_LONGOP_SHOW)) {
         try {
             if (ReportServices().show)
                 ReportServices().show(window->m_strReportPath.c_str());

@@ -19,7 +19,7 @@ BOOL dlgMsWindows::OnInitDialog() {
 }
 
 void dlgMsWindows::OnOK() {
-    m_nChoice = ::IsDlgButtonChecked(m_hWnd, IDC_MSWINDOWS_STARTUP) == BST_CHECKED ? 2 : 1;
+    m_nChoice = IsDlgItemChecked(IDC_MSWINDOWS_STARTUP) ? 2 : 1;
     KvUi::CDialog::OnOK();
 }
 
@@ -51,9 +51,7 @@ BOOL dlgAddonTask::OnInitDialog() {
 
 void dlgAddonTask::OnSelChange() { UpdateOk(); }
 
-void dlgAddonTask::UpdateOk() {
-    ::EnableWindow(GetDlgItem(IDOK), m_wndList.SendMessage(LB_GETSELCOUNT) > 0 ? TRUE : FALSE);
-}
+void dlgAddonTask::UpdateOk() { EnableDlgItem(IDOK, m_wndList.SendMessage(LB_GETSELCOUNT) > 0); }
 
 void dlgAddonTask::OnOK() {
     if (m_wndList.SendMessage(LB_GETSELCOUNT) <= 0)
@@ -116,11 +114,11 @@ void dlgPrepareControl::OnDefaults() {
     m_bAddWindowsTask = 1;
     m_Products.clear();
     m_bClearModel = m_bUpdatePresent ? 0 : 1;
-    ::EnableWindow(GetDlgItem(IDC_PREPARE_ADD_WINDOWS), TRUE);
-    ::EnableWindow(GetDlgItem(IDC_PREPARE_ADD_PRODUCTS), TRUE);
-    ::CheckDlgButton(m_hWnd, IDC_PREPARE_ADD_WINDOWS, BST_CHECKED);
-    ::CheckDlgButton(m_hWnd, IDC_PREPARE_ADD_PRODUCTS, m_Products.empty() ? BST_UNCHECKED : BST_CHECKED);
-    ::CheckDlgButton(m_hWnd, IDC_PREPARE_CLEAR, m_bClearModel ? BST_CHECKED : BST_UNCHECKED);
+    EnableDlgItem(IDC_PREPARE_ADD_WINDOWS, TRUE);
+    EnableDlgItem(IDC_PREPARE_ADD_PRODUCTS, TRUE);
+    CheckDlgItem(IDC_PREPARE_ADD_WINDOWS);
+    CheckDlgItem(IDC_PREPARE_ADD_PRODUCTS, !m_Products.empty());
+    CheckDlgItem(IDC_PREPARE_CLEAR, m_bClearModel);
     ShowChosenCount();
     UpdateOk();
 }
@@ -128,27 +126,27 @@ void dlgPrepareControl::OnDefaults() {
 void dlgPrepareControl::ShowChosenCount() {
     wchar_t text[64];
     swprintf(text, 64, KvUi::LoadStr(IDS_PREPARE_CHOSEN).c_str(), (int)m_Products.size());
-    ::SetDlgItemTextW(m_hWnd, IDC_PREPARE_CHOSEN, text);
-    const bool shown = ::IsDlgButtonChecked(m_hWnd, IDC_PREPARE_ADD_PRODUCTS) == BST_CHECKED;
-    ::ShowWindow(GetDlgItem(IDC_PREPARE_CHOSEN), shown ? SW_SHOW : SW_HIDE);
+    SetDlgItemText(IDC_PREPARE_CHOSEN, text);
+    const bool shown = IsDlgItemChecked(IDC_PREPARE_ADD_PRODUCTS);
+    ShowDlgItem(IDC_PREPARE_CHOSEN, shown);
 }
 
-void dlgPrepareControl::UpdateOk() { ::EnableWindow(GetDlgItem(IDOK), HasChoice() ? TRUE : FALSE); }
+void dlgPrepareControl::UpdateOk() { EnableDlgItem(IDOK, HasChoice()); }
 
 void dlgPrepareControl::OnAddWindows() {
-    m_bAddWindowsTask = ::IsDlgButtonChecked(m_hWnd, IDC_PREPARE_ADD_WINDOWS) == BST_CHECKED ? 1 : 0;
+    m_bAddWindowsTask = IsDlgItemChecked(IDC_PREPARE_ADD_WINDOWS) ? 1 : 0;
     UpdateOk();
 }
 
 void dlgPrepareControl::OnAddProducts() {
-    if (::IsDlgButtonChecked(m_hWnd, IDC_PREPARE_ADD_PRODUCTS) != BST_CHECKED)
+    if (!IsDlgItemChecked(IDC_PREPARE_ADD_PRODUCTS))
         m_Products.clear();
     ShowChosenCount();
     UpdateOk();
 }
 
 void dlgPrepareControl::OnClear() {
-    m_bClearModel = ::IsDlgButtonChecked(m_hWnd, IDC_PREPARE_CLEAR) == BST_CHECKED ? 1 : 0;
+    m_bClearModel = IsDlgItemChecked(IDC_PREPARE_CLEAR) ? 1 : 0;
     UpdateOk();
 }
 

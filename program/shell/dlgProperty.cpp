@@ -75,8 +75,8 @@ BOOL dlgProperty::OnInitDialog() {
     if (placeholder) {
         ::GetWindowRect(placeholder, &rc);
         ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rc), 2);
-        ::ShowWindow(placeholder, SW_HIDE);
-        ::EnableWindow(placeholder, FALSE);
+        ShowDlgItem(IDC_SETTINGS_PAGES, FALSE);
+        EnableDlgItem(IDC_SETTINGS_PAGES, FALSE);
     }
     FillPages(rc);
     m_tree.SubclassDlgItem(IDC_SETTINGS_TREE, this);

@@ -3,6 +3,7 @@
 #include "ListDialogs.h"
 #include "resource.h"
 
+#include <KvText.h>
 #include <algorithm>
 #include <unordered_map>
 #include <unordered_set>
@@ -16,11 +17,6 @@ int ReadInt(const std::vector<BYTE>& data, size_t offset) {
 void WriteInt(std::vector<BYTE>& data, int v) {
     const BYTE* p = reinterpret_cast<const BYTE*>(&v);
     data.insert(data.end(), p, p + 4);
-}
-std::wstring Upper(std::wstring s) {
-    if (!s.empty())
-        ::CharUpperBuffW(&s[0], (DWORD)s.size());
-    return s;
 }
 } // namespace
 
@@ -274,7 +270,7 @@ void CIChList::Clear() {
 }
 
 int CIChList::Refill(CIChNode* data) {
-    HCURSOR old = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+    KvUi::CWaitCursor wait;
     if (data)
         m_pData = data;
     std::unordered_set<CIChNode*> selected;
@@ -311,7 +307,6 @@ int CIChList::Refill(CIChNode* data) {
     m_bQuiet = false;
     SetRedraw(TRUE);
     StartStatusTimer(400);
-    ::SetCursor(old);
     return result;
 }
 
@@ -822,11 +817,11 @@ int CIChList::Search() const {
                 column = c.index;
                 break;
             }
-    const std::wstring want = m_find.matchCase ? m_find.text : Upper(m_find.text);
+    const std::wstring want = m_find.matchCase ? m_find.text : KvBase::UpperCase(m_find.text);
     auto matches = [&](int item, int col) {
         std::wstring cell(GetCellText(SourceRowOf(item), col));
         if (!m_find.matchCase)
-            cell = Upper(std::move(cell));
+            cell = KvBase::UpperCase(std::move(cell));
         return m_find.wholeValue ? cell == want : cell.find(want) != std::wstring::npos;
     };
     int mark = GetSelectionMark();

@@ -4,6 +4,7 @@
 #include "IChDataModel.h"
 #include "resource.h"
 
+#include <KvText.h>
 #include <valkit.h>
 
 #include <algorithm>
@@ -11,8 +12,6 @@
 
 namespace {
 const UINT WM_REEDIT_LABEL = WM_APP + 0x31; // reopens the label editor on an item (wp)
-
-std::wstring Upper(const std::wstring& s) { return strupper(s); }
 
 // The name of a path folder: the text after the last backslash once a trailing one is removed;
 // the whole text when there is none or when the only one belongs to a leading "\\?\".
@@ -238,7 +237,7 @@ int CIChModelView::BuildResourceTree(CIChDataModel* model, HTREEITEM root) {
         int family = GetResourceFolderIndex(r->m_SubType);
         if (family < 0)
             continue;
-        std::wstring key = std::wstring(1, wchar_t(L'0' + family)) + Upper(r->m_Path);
+        std::wstring key = std::wstring(1, wchar_t(L'0' + family)) + KvBase::UpperCase(r->m_Path);
         if (folders.count(key))
             continue;
         CIChFolder* f = new CIChFolder(FolderResources, family);
@@ -262,7 +261,7 @@ int CIChModelView::BuildResourceTree(CIChDataModel* model, HTREEITEM root) {
             CIChNode* n = GetItemNode(h);
             if (n >= &m_Families[0] && n <= &m_Families[3])
                 break;
-            std::wstring d = Upper(n->m_Description);
+            std::wstring d = KvBase::UpperCase(n->m_Description);
             if (!d.empty() && d.size() < upper.size() && upper.compare(0, d.size(), d) == 0) {
                 parent = h;
                 ancestor = n->m_Description;
@@ -306,7 +305,7 @@ int CIChModelView::BuildResourceTree(CIChDataModel* model, HTREEITEM root) {
         }
     }
     for (CIChFolder* mid : intermediates) {
-        std::wstring key = std::wstring(1, wchar_t(L'0' + mid->m_Family)) + Upper(mid->m_Description);
+        std::wstring key = std::wstring(1, wchar_t(L'0' + mid->m_Family)) + KvBase::UpperCase(mid->m_Description);
         if (!m_PathFolders.emplace(key, mid).second)
             m_ExtraFolders.push_back(mid);
     }

@@ -95,20 +95,20 @@ void dlgColumns::ShowWidth() {
     int sel = m_wndVisible.GetCurSel();
     int width = sel >= 0 ? m_records[(int)m_wndVisible.SendMessage(LB_GETITEMDATA, sel)].width : 0;
     m_bShowingWidth = true;
-    SetDlgItemText(IDC_COLUMNS_WIDTH, std::to_wstring(width));
+    SetDlgItemNumber(IDC_COLUMNS_WIDTH, width);
     m_bShowingWidth = false;
 }
 
 void dlgColumns::UpdateButtons() {
     int visible = m_wndVisible.GetCount();
     int sel = m_wndVisible.GetCurSel();
-    Enable(IDC_COLUMNS_UP, sel > 0 && visible >= 2);
-    Enable(IDC_COLUMNS_DOWN, sel >= 0 && sel < visible - 1);
-    Enable(IDC_COLUMNS_INCLUDE, m_wndHidden.GetCount() > 0);
-    Enable(IDC_COLUMNS_INCLUDE_ALL, m_wndHidden.GetCount() > 0);
-    Enable(IDC_COLUMNS_EXCLUDE, visible > 0);
-    Enable(IDC_COLUMNS_EXCLUDE_ALL, visible > 0);
-    Enable(IDOK, visible > 0);
+    EnableDlgItem(IDC_COLUMNS_UP, sel > 0 && visible >= 2);
+    EnableDlgItem(IDC_COLUMNS_DOWN, sel >= 0 && sel < visible - 1);
+    EnableDlgItem(IDC_COLUMNS_INCLUDE, m_wndHidden.GetCount() > 0);
+    EnableDlgItem(IDC_COLUMNS_INCLUDE_ALL, m_wndHidden.GetCount() > 0);
+    EnableDlgItem(IDC_COLUMNS_EXCLUDE, visible > 0);
+    EnableDlgItem(IDC_COLUMNS_EXCLUDE_ALL, visible > 0);
+    EnableDlgItem(IDOK, visible > 0);
 }
 
 void dlgColumns::OnVisibleSelChange() {
@@ -191,10 +191,10 @@ void dlgColumns::OnWidthChange() {
     int sel = m_wndVisible.GetCurSel();
     if (sel < 0)
         return;
-    BOOL ok = FALSE;
-    int value = (int)::GetDlgItemInt(m_hWnd, IDC_COLUMNS_WIDTH, &ok, TRUE);
-    if (!ok)
+    std::optional<int> typed = GetDlgItemNumber(IDC_COLUMNS_WIDTH);
+    if (!typed)
         return;
+    int value = *typed;
     // A shown column is at least one pixel wide and no wider than the header allows.
     value = std::clamp(value, 1, kMaxWidth);
     m_wndSpin.SetPos32(value);
@@ -245,20 +245,18 @@ BOOL dlgFinding::OnInitDialog() {
         if (chosen < 0 && !m_state.column.empty() && c.name == m_state.column)
             chosen = i;
     }
-    ::CheckDlgButton(m_hWnd, IDC_FIND_IN_COLUMN, chosen >= 0 ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgItem(IDC_FIND_IN_COLUMN, chosen >= 0);
     m_wndColumn.SetCurSel(chosen >= 0 ? chosen : 0);
     m_wndColumn.EnableWindow(chosen >= 0);
-    ::CheckDlgButton(m_hWnd, IDC_FIND_MATCH_CASE, m_state.matchCase ? BST_CHECKED : BST_UNCHECKED);
-    ::CheckDlgButton(m_hWnd, IDC_FIND_WHOLE, m_state.wholeValue ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgItem(IDC_FIND_MATCH_CASE, m_state.matchCase);
+    CheckDlgItem(IDC_FIND_WHOLE, m_state.wholeValue);
     OnTextChange();
     return TRUE;
 }
 
-void dlgFinding::OnTextChange() { ::EnableWindow(GetDlgItem(IDOK), !GetDlgItemText(IDC_FIND_TEXT).empty()); }
+void dlgFinding::OnTextChange() { EnableDlgItem(IDOK, !GetDlgItemText(IDC_FIND_TEXT).empty()); }
 
-void dlgFinding::OnInColumn() {
-    m_wndColumn.EnableWindow(::IsDlgButtonChecked(m_hWnd, IDC_FIND_IN_COLUMN) == BST_CHECKED);
-}
+void dlgFinding::OnInColumn() { m_wndColumn.EnableWindow(IsDlgItemChecked(IDC_FIND_IN_COLUMN)); }
 
 void dlgFinding::OnOK() {
     std::wstring text = GetDlgItemText(IDC_FIND_TEXT);
@@ -266,7 +264,7 @@ void dlgFinding::OnOK() {
         return;
     m_state.text = text.substr(0, kFindTextLimit);
     m_state.column.clear();
-    if (::IsDlgButtonChecked(m_hWnd, IDC_FIND_IN_COLUMN) == BST_CHECKED) {
+    if (IsDlgItemChecked(IDC_FIND_IN_COLUMN)) {
         int sel = m_wndColumn.GetCurSel();
         if (sel >= 0) {
             int n = (int)m_wndColumn.SendMessage(CB_GETLBTEXTLEN, sel);
@@ -276,8 +274,8 @@ void dlgFinding::OnOK() {
             m_state.column = name;
         }
     }
-    m_state.matchCase = ::IsDlgButtonChecked(m_hWnd, IDC_FIND_MATCH_CASE) == BST_CHECKED;
-    m_state.wholeValue = ::IsDlgButtonChecked(m_hWnd, IDC_FIND_WHOLE) == BST_CHECKED;
+    m_state.matchCase = IsDlgItemChecked(IDC_FIND_MATCH_CASE);
+    m_state.wholeValue = IsDlgItemChecked(IDC_FIND_WHOLE);
     EndDialog(IDOK);
 }
 

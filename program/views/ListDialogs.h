@@ -44,7 +44,6 @@ protected:
     void Move(int delta);
     // The enabling of every button from the lists' state.
     void UpdateButtons();
-    void Enable(int id, bool on) { ::EnableWindow(GetDlgItem(id), on ? TRUE : FALSE); }
     void Focus(int id) { GotoDlgCtrl(GetDlgItem(id)); }
 
     std::vector<CListColumn>& m_records;

@@ -49,18 +49,31 @@ void DDX_Text(CDataExchange* pDX, int nID, std::wstring& value) {
         ::SetWindowTextW(h, value.c_str());
 }
 
+// A field's text as a whole number (see CWnd::GetDlgItemNumber).
+static std::optional<int> NumberText(HWND h) {
+    std::wstring s = TrimmedText(h);
+    wchar_t* end = nullptr;
+    errno = 0;
+    long v = s.empty() ? 0 : wcstol(s.c_str(), &end, 10);
+    if (s.empty() || *end || errno == ERANGE || v < INT_MIN || v > INT_MAX)
+        return std::nullopt;
+    return (int)v;
+}
+
+std::optional<int> CWnd::GetDlgItemNumber(int id) const {
+    HWND h = GetDlgItem(id);
+    return h ? NumberText(h) : std::nullopt;
+}
+
 void DDX_Text(CDataExchange* pDX, int nID, int& value) {
     HWND h = pDX->PrepareCtrl(nID);
     if (pDX->m_bSaveAndValidate) {
-        std::wstring s = TrimmedText(h);
-        wchar_t* end = nullptr;
-        errno = 0;
-        long v = s.empty() ? 0 : wcstol(s.c_str(), &end, 10);
-        if (s.empty() || *end || errno == ERANGE || v < INT_MIN || v > INT_MAX) {
+        std::optional<int> v = NumberText(h);
+        if (!v) {
             ShowMessage(pDX->m_pDlgWnd->m_hWnd, L"Введите целое число.", nullptr, MB_ICONEXCLAMATION | MB_OK);
             pDX->Fail();
         }
-        value = (int)v;
+        value = *v;
     } else {
         ::SetWindowTextW(h, std::to_wstring(value).c_str());
     }

@@ -5,6 +5,8 @@
 #include "kvui/kvui.h"
 #include "kvpresenter.h"
 
+#include <climits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -354,6 +356,87 @@ TEST(Dialog, ModelessDialogTranslatesItsOwnKeys) {
     EXPECT_TRUE(PreTranslateChain(&m)); // the dialog manager took the key
     dlg.EndDialog(IDCANCEL);
     EXPECT_EQ(nullptr, dlg.m_hWnd);
+}
+
+// ---- a dialog's items by id ------------------------------------------------------------------
+
+TEST(DialogItems, EnableShowAndCheckChangeTheNamedControlOnly) {
+    CDialog dlg(100, (HWND) nullptr);
+    ASSERT_TRUE(dlg.Create(100, (HWND) nullptr));
+    HWND edit = dlg.GetDlgItem(1001), other = dlg.GetDlgItem(1006), box = dlg.GetDlgItem(1002);
+    auto shown = [](HWND h) { return (::GetWindowLongW(h, GWL_STYLE) & WS_VISIBLE) != 0; };
+
+    dlg.EnableDlgItem(1001, FALSE);
+    EXPECT_FALSE(::IsWindowEnabled(edit));
+    EXPECT_TRUE(::IsWindowEnabled(other));
+    dlg.EnableDlgItem(1001, 2); // any value but zero enables
+    EXPECT_TRUE(::IsWindowEnabled(edit));
+    dlg.EnableDlgItem(1006, FALSE);
+    dlg.EnableDlgItem(1006);
+    EXPECT_TRUE(::IsWindowEnabled(other));
+
+    dlg.ShowDlgItem(1002, FALSE);
+    EXPECT_FALSE(shown(box));
+    EXPECT_TRUE(shown(edit));
+    dlg.ShowDlgItem(1002, 7);
+    EXPECT_TRUE(shown(box));
+
+    EXPECT_FALSE(dlg.IsDlgItemChecked(1002));
+    dlg.CheckDlgItem(1002);
+    EXPECT_EQ(BST_CHECKED, ::IsDlgButtonChecked(dlg.m_hWnd, 1002));
+    EXPECT_TRUE(dlg.IsDlgItemChecked(1002));
+    dlg.CheckDlgItem(1002, FALSE);
+    EXPECT_EQ(BST_UNCHECKED, ::IsDlgButtonChecked(dlg.m_hWnd, 1002));
+    dlg.CheckDlgItem(1002, 5);
+    EXPECT_TRUE(dlg.IsDlgItemChecked(1002));
+    // Radio buttons: checking one leaves the group's others as they are (no automatic unchecking).
+    dlg.CheckDlgItem(1004);
+    EXPECT_TRUE(dlg.IsDlgItemChecked(1004));
+    EXPECT_FALSE(dlg.IsDlgItemChecked(1003));
+    EXPECT_FALSE(dlg.IsDlgItemChecked(1005));
+
+    // A missing control changes nothing and reads as unchecked, with no number.
+    dlg.EnableDlgItem(4242, FALSE);
+    dlg.ShowDlgItem(4242, FALSE);
+    dlg.CheckDlgItem(4242);
+    EXPECT_FALSE(dlg.IsDlgItemChecked(4242));
+    EXPECT_FALSE(dlg.GetDlgItemNumber(4242).has_value());
+    dlg.DestroyWindow();
+}
+
+TEST(DialogItems, NumbersAreReadAsTheDataExchangeReadsThemAndWrittenBack) {
+    CDialog dlg(100, (HWND) nullptr);
+    ASSERT_TRUE(dlg.Create(100, (HWND) nullptr));
+    const struct {
+        const wchar_t* text;
+        std::optional<int> number;
+    } cases[] = {
+        {L"42", 42},
+        {L" -7 ", -7},
+        {L"+5", 5},
+        {L"0", 0},
+        {L"007", 7},
+        {L"2147483647", INT_MAX},
+        {L"-2147483648", INT_MIN},
+        {L"", std::nullopt},
+        {L"   ", std::nullopt},
+        {L"12x", std::nullopt},
+        {L"x12", std::nullopt},
+        {L"1 2", std::nullopt},
+        {L"3.5", std::nullopt},
+        {L"2147483648", std::nullopt},
+        {L"-2147483649", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        dlg.SetDlgItemText(1006, c.text);
+        EXPECT_EQ(c.number, dlg.GetDlgItemNumber(1006)) << c.text;
+    }
+    for (int n : {0, -123, INT_MAX, INT_MIN}) {
+        dlg.SetDlgItemNumber(1001, n);
+        EXPECT_EQ(std::to_wstring(n), dlg.GetDlgItemText(1001));
+        EXPECT_EQ(n, dlg.GetDlgItemNumber(1001));
+    }
+    dlg.DestroyWindow();
 }
 
 // ---- property list -----------------------------------------------------------------------

@@ -1,6 +1,8 @@
 // Formatting, code-page conversion, case and trimming of wide strings.
 #include "valkit.h"
 
+#include <KvText.h>
+
 #include <cstdarg>
 #include <cwchar>
 #include <vector>
@@ -50,12 +52,7 @@ std::wstring as_wstring(const std::string& s, UINT codepage) {
     return out;
 }
 
-std::wstring strupper(const std::wstring& s) {
-    std::wstring out(s);
-    if (!out.empty())
-        CharUpperBuffW(&out[0], static_cast<DWORD>(out.size()));
-    return out;
-}
+std::wstring strupper(const std::wstring& s) { return KvBase::UpperCase(s); }
 
 std::wstring strlower(const std::wstring& s) {
     std::wstring out(s);

@@ -10,6 +10,7 @@
 #include <bcrypt.h>
 #include <shlwapi.h>
 
+#include <KvText.h>
 #include <chrono>
 #include <cstdint>
 #include <exception>
@@ -280,13 +281,7 @@ struct FolderEntries {
 
 namespace {
 
-std::wstring Fold(const wchar_t* p, size_t n) {
-    std::wstring s(p, n);
-    if (n && !LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, p, static_cast<int>(n), &s[0], static_cast<int>(n),
-                            nullptr, nullptr, 0))
-        s.assign(p, n);
-    return s;
-}
+std::wstring Fold(const wchar_t* p, size_t n) { return KvBase::UpperCaseInvariant(p, n); }
 
 void AddFolded(FolderEntries& f, std::wstring key, const FileStamp& stamp) {
     auto r = f.folded.emplace(std::move(key), stamp);

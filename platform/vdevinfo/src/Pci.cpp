@@ -3,6 +3,7 @@
 
 #include <setupapi.h>
 
+#include <KvText.h>
 #include <cwctype>
 
 namespace VDeviceInfo {
@@ -108,9 +109,7 @@ DWORD DeviceDword(HDEVINFO set, SP_DEVINFO_DATA& data, DWORD property, bool& ok)
 void IdPart(const std::wstring& id, const wchar_t* tag, size_t digits, DWORD& value, bool& found) {
     if (found)
         return;
-    std::wstring upper = id;
-    for (auto& c : upper)
-        c = (wchar_t)towupper(c);
+    std::wstring upper = KvBase::UpperCaseCrt(id);
     size_t at = upper.find(tag);
     if (at == std::wstring::npos)
         return;

@@ -2,6 +2,7 @@
 #include "KvExchangeUtils.h"
 #include "IChNode.h"
 #include "KvCmdSequence.h"
+#include "KvText.h"
 
 #include <set>
 #include <vector>
@@ -46,8 +47,7 @@ std::wstring FinalFolder(const std::wstring& dir) {
         wchar_t buf[1024];
         DWORD n = k32.m_GetFinalPathNameByHandleW(h, buf, 1024, 0);
         if (n && n < 1024) {
-            result.assign(buf, n);
-            ::CharUpperBuffW(&result[0], n);
+            result = KvBase::UpperCase(std::wstring(buf, n));
         }
     }
     ::CloseHandle(h);
@@ -62,7 +62,7 @@ public:
         std::wstring id = FinalFolder(dir);
         if (id.empty()) {
             id = dir;
-            ::CharUpperBuffW(&id[0], static_cast<DWORD>(id.size()));
+            KvBase::UpperCaseInPlace(id);
         }
         if (!m_active.insert(id).second)
             return false;

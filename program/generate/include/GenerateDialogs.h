@@ -52,9 +52,6 @@ protected:
     void ShowOptions();
     void UpdateOk();
     int SelectedCount() const;
-    void SetCheck(int id, int on) { ::CheckDlgButton(m_hWnd, id, on ? BST_CHECKED : BST_UNCHECKED); }
-    int GetCheck(int id) const { return ::IsDlgButtonChecked(m_hWnd, id) == BST_CHECKED ? 1 : 0; }
-    void Enable(int id, bool on) { ::EnableWindow(GetDlgItem(id), on ? TRUE : FALSE); }
 
     std::list<CInstalledProductInfo>* m_pProducts;
     CShortcutList* m_pShortcuts;

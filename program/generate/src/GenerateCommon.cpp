@@ -145,13 +145,6 @@ void DeleteTree(CIChNode* root) {
     delete root;
 }
 
-std::wstring UpperPath(const std::wstring& path) {
-    std::wstring out(path);
-    if (!out.empty())
-        ::CharUpperBuffW(&out[0], (DWORD)out.size());
-    return out;
-}
-
 CIChRGroup* FindOwnFilesGroup(CIChNode* task, const std::wstring& groupName) {
     if (!task)
         return nullptr;

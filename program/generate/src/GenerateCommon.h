@@ -64,9 +64,6 @@ CIChResorce* NewFileResource(const std::wstring& path);
 // Frees a tree the model did not take: the root and every node below it.
 void DeleteTree(CIChNode* root);
 
-// The upper-cased path, for comparisons of resource names.
-std::wstring UpperPath(const std::wstring& path);
-
 // After AddNodeTree: the group that stands for the task's own files group: the same object when
 // it was appended, else (merged into an existing one) the task's member group of that name and
 // SubType 0; null when there is none.

@@ -36,11 +36,11 @@ BOOL dlgChooseInstTask::OnInitDialog() {
     m_wndSource.AddString(KvUi::LoadStr(IDS_GEN_SOURCE_SHORTCUTS));
     m_wndSource.SetCurSel(m_nSource);
     FillPrograms();
-    SetCheck(IDC_INSTTASK_PATHS_TO_VARS, m_bPathsToVariables);
-    SetCheck(IDC_INSTTASK_MARK_EXEC, m_bMarkExecutable);
+    CheckDlgItem(IDC_INSTTASK_PATHS_TO_VARS, m_bPathsToVariables);
+    CheckDlgItem(IDC_INSTTASK_MARK_EXEC, m_bMarkExecutable);
     ShowOptions();
-    ::SetDlgItemTextW(m_hWnd, IDC_INSTTASK_EXTENSIONS, m_settings.strExeExtensions.c_str());
-    Enable(IDC_INSTTASK_EXTENSIONS, m_bMarkExecutable != 0);
+    SetDlgItemText(IDC_INSTTASK_EXTENSIONS, m_settings.strExeExtensions);
+    EnableDlgItem(IDC_INSTTASK_EXTENSIONS, m_bMarkExecutable != 0);
     UpdateOk();
     return TRUE;
 }
@@ -68,10 +68,10 @@ void dlgChooseInstTask::FillPrograms() {
 
 void dlgChooseInstTask::ShowOptions() {
     bool msi = m_nSource == 0;
-    SetCheck(IDC_INSTTASK_IGNORE_REG, msi ? m_bIgnoreRegistry : 1);
-    SetCheck(IDC_INSTTASK_ADD_DEPENDS, msi ? m_bAddDepends : 1);
-    Enable(IDC_INSTTASK_IGNORE_REG, msi);
-    Enable(IDC_INSTTASK_ADD_DEPENDS, msi);
+    CheckDlgItem(IDC_INSTTASK_IGNORE_REG, msi ? m_bIgnoreRegistry : 1);
+    CheckDlgItem(IDC_INSTTASK_ADD_DEPENDS, msi ? m_bAddDepends : 1);
+    EnableDlgItem(IDC_INSTTASK_IGNORE_REG, msi);
+    EnableDlgItem(IDC_INSTTASK_ADD_DEPENDS, msi);
 }
 
 int dlgChooseInstTask::SelectedCount() const {
@@ -79,19 +79,19 @@ int dlgChooseInstTask::SelectedCount() const {
     return n < 0 ? 0 : n;
 }
 
-void dlgChooseInstTask::UpdateOk() { Enable(IDOK, SelectedCount() > 0); }
+void dlgChooseInstTask::UpdateOk() { EnableDlgItem(IDOK, SelectedCount() > 0); }
 
 void dlgChooseInstTask::OnSourceChange() {
     int sel = m_wndSource.GetCurSel();
     m_nSource = sel == 1 ? 1 : 0;
     FillPrograms();
     ShowOptions();
-    SetCheck(IDC_INSTTASK_SELECT_ALL, 0);
+    CheckDlgItem(IDC_INSTTASK_SELECT_ALL, FALSE);
     UpdateOk();
 }
 
 void dlgChooseInstTask::OnSelectAll() {
-    int on = GetCheck(IDC_INSTTASK_SELECT_ALL);
+    int on = IsDlgItemChecked(IDC_INSTTASK_SELECT_ALL);
     int count = m_wndPrograms.GetCount();
     if (count > 0)
         m_wndPrograms.SendMessage(LB_SELITEMRANGEEX, on ? 0 : count - 1, on ? count - 1 : 0);
@@ -102,17 +102,17 @@ void dlgChooseInstTask::OnSelectAll() {
 
 void dlgChooseInstTask::OnProgramsChange() {
     int count = m_wndPrograms.GetCount();
-    SetCheck(IDC_INSTTASK_SELECT_ALL, count > 0 && SelectedCount() == count);
+    CheckDlgItem(IDC_INSTTASK_SELECT_ALL, count > 0 && SelectedCount() == count);
     UpdateOk();
 }
 
-void dlgChooseInstTask::OnIgnoreRegistry() { m_bIgnoreRegistry = GetCheck(IDC_INSTTASK_IGNORE_REG); }
+void dlgChooseInstTask::OnIgnoreRegistry() { m_bIgnoreRegistry = IsDlgItemChecked(IDC_INSTTASK_IGNORE_REG); }
 
-void dlgChooseInstTask::OnAddDepends() { m_bAddDepends = GetCheck(IDC_INSTTASK_ADD_DEPENDS); }
+void dlgChooseInstTask::OnAddDepends() { m_bAddDepends = IsDlgItemChecked(IDC_INSTTASK_ADD_DEPENDS); }
 
 void dlgChooseInstTask::OnMarkExecutable() {
-    m_bMarkExecutable = GetCheck(IDC_INSTTASK_MARK_EXEC);
-    Enable(IDC_INSTTASK_EXTENSIONS, m_bMarkExecutable != 0);
+    m_bMarkExecutable = IsDlgItemChecked(IDC_INSTTASK_MARK_EXEC);
+    EnableDlgItem(IDC_INSTTASK_EXTENSIONS, m_bMarkExecutable != 0);
 }
 
 void dlgChooseInstTask::OnOK() {
@@ -133,15 +133,14 @@ void dlgChooseInstTask::OnOK() {
     }
     m_productItems.clear();
     m_shortcutItems.clear();
-    m_bIgnoreRegistry = GetCheck(IDC_INSTTASK_IGNORE_REG);
-    m_bPathsToVariables = GetCheck(IDC_INSTTASK_PATHS_TO_VARS);
+    m_bIgnoreRegistry = IsDlgItemChecked(IDC_INSTTASK_IGNORE_REG);
+    m_bPathsToVariables = IsDlgItemChecked(IDC_INSTTASK_PATHS_TO_VARS);
     // The setting takes the box as shown: for the shortcut source that is the forced check, so it
     // becomes 1.
-    m_settings.bAddDepends = GetCheck(IDC_INSTTASK_ADD_DEPENDS);
+    m_settings.bAddDepends = IsDlgItemChecked(IDC_INSTTASK_ADD_DEPENDS);
     if (m_bMarkExecutable) {
-        wchar_t text[1024] = {};
-        ::GetDlgItemTextW(m_hWnd, IDC_INSTTASK_EXTENSIONS, text, 1024);
-        if (text[0])
+        std::wstring text = GetDlgItemText(IDC_INSTTASK_EXTENSIONS);
+        if (!text.empty())
             m_settings.strExeExtensions = text;
     }
     EndDialog(IDOK);
@@ -188,7 +187,7 @@ void dlgAddInstallTask::SetTaskPos(int position) { m_wndTasks.SetPos(position); 
 
 void dlgAddInstallTask::SetTaskText(const wchar_t* text) {
     if (text)
-        ::SetDlgItemTextW(m_hWnd, IDC_INSTTASK_TASK_TEXT, text);
+        SetDlgItemText(IDC_INSTTASK_TASK_TEXT, text);
 }
 
 void dlgAddInstallTask::SetResourceRange(int count) {
@@ -200,5 +199,5 @@ void dlgAddInstallTask::SetResourcePos(int position) { m_wndResources.SetPos(pos
 
 void dlgAddInstallTask::SetResourceText(const wchar_t* text) {
     if (text)
-        ::SetDlgItemTextW(m_hWnd, IDC_INSTTASK_RES_TEXT, text);
+        SetDlgItemText(IDC_INSTTASK_RES_TEXT, text);
 }

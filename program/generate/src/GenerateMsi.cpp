@@ -4,6 +4,7 @@
 #include "KvExchangeUtils.h"
 #include "KvProcAddress.h"
 #include "KvRegTokens.h"
+#include "KvText.h"
 #include "linkwalk.h"
 #include "VoRurod.h"
 
@@ -217,7 +218,7 @@ int GenerateTasksFromMsi(const SGenerateHost& host, std::list<CInstalledProductI
             if (host.bAddDepends || markExecutable) {
                 std::set<std::wstring> present;
                 for (CIChNode* member : files->m_Members)
-                    present.insert(UpperPath(member->m_Name));
+                    present.insert(KvBase::UpperCase(member->m_Name));
                 std::vector<CIChResorce*> found;
                 for (CIChNode* member : files->m_Members) {
                     CIChResorce* resource = static_cast<CIChResorce*>(member);
@@ -229,7 +230,7 @@ int GenerateTasksFromMsi(const SGenerateHost& host, std::list<CInstalledProductI
                     Depends::CDepps finder;
                     finder.AddModule(resource->m_Name, resource->m_Name, 1);
                     for (const auto& module : finder.m_found) {
-                        if (!present.insert(UpperPath(module.second)).second)
+                        if (!present.insert(KvBase::UpperCase(module.second)).second)
                             continue; // already in the group
                         CIChResorce* dependency = NewFileResource(module.second);
                         dependency->m_Executable = markExecutable ? 1 : 0;

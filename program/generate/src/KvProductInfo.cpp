@@ -2,6 +2,7 @@
 #include "KvProductInfo.h"
 
 #include "KvMsi.h"
+#include "KvText.h"
 #include "VoRurod.h"
 
 #include <objbase.h>
@@ -39,13 +40,6 @@ void ParseGuid(const std::wstring& text, KvBase::CGuid& guid) {
         guid.m_bValid = true;
     else
         guid.m_guid = GUID();
-}
-
-std::wstring Upper(const std::wstring& text) {
-    std::wstring out(text);
-    if (!out.empty())
-        ::CharUpperBuffW(&out[0], (DWORD)out.size());
-    return out;
 }
 
 // Sorted by path without regard to case (stable), then one record per path: the first of its run.
@@ -157,7 +151,7 @@ void GetInstalledProductsComponentLists(const std::list<std::wstring>& productCo
     // The wanted products by their upper-cased code, to the code as the caller gave it.
     std::map<std::wstring, std::wstring> wanted;
     for (const std::wstring& code : productCodes) {
-        wanted.emplace(Upper(code), code);
+        wanted.emplace(KvBase::UpperCase(code), code);
         lists[code];
     }
     if (wanted.empty())
@@ -189,7 +183,7 @@ void GetInstalledProductsComponentLists(const std::list<std::wstring>& productCo
             UINT c = ERROR_SUCCESS;
             for (DWORD j = 0; (c = msi.EnumClients(component, j, client)) == ERROR_SUCCESS; ++j) {
                 client[39] = L'\0';
-                auto found = wanted.find(Upper(client));
+                auto found = wanted.find(KvBase::UpperCase(client));
                 if (found != wanted.end())
                     add(component, found->second);
             }

@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace KvUi {
@@ -284,6 +285,18 @@ public:
     HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
     void SetDlgItemText(int id, const std::wstring& s) { ::SetDlgItemTextW(m_hWnd, id, s.c_str()); }
     std::wstring GetDlgItemText(int id) const;
+    // A child control of this window (a dialog's item) by its id: enabled or disabled, shown or
+    // hidden, its check box or radio button checked or not (read: true only for a full check),
+    // its text as a whole number, read as DDX_Text reads one (blanks around it allowed; none when
+    // the text is empty, holds anything else or is out of range).
+    BOOL EnableDlgItem(int id, BOOL on = TRUE) { return ::EnableWindow(GetDlgItem(id), on); }
+    BOOL ShowDlgItem(int id, BOOL show = TRUE) { return ::ShowWindow(GetDlgItem(id), show ? SW_SHOW : SW_HIDE); }
+    void CheckDlgItem(int id, BOOL checked = TRUE) {
+        ::CheckDlgButton(m_hWnd, id, checked ? BST_CHECKED : BST_UNCHECKED);
+    }
+    bool IsDlgItemChecked(int id) const { return ::IsDlgButtonChecked(m_hWnd, id) == BST_CHECKED; }
+    std::optional<int> GetDlgItemNumber(int id) const;
+    void SetDlgItemNumber(int id, int value) { SetDlgItemText(id, std::to_wstring(value)); }
     BOOL ShowWindow(int n) { return ::ShowWindow(m_hWnd, n); }
     BOOL EnableWindow(BOOL b = TRUE) { return ::EnableWindow(m_hWnd, b); }
     BOOL IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
