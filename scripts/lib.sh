@@ -73,7 +73,9 @@ kv_fresh_prefix() {
     flock -u 9
     [ -n "${WINEPREFIX:-}" ] && [ -d "$dest" ] && WINEPREFIX=$dest /usr/lib/wine/wineserver -k 2>/dev/null
     rm -rf "$dest"
-    cp -a "$cache" "$dest"
+    # The template's content into the folder (a folder that something made again meanwhile must not
+    # get the template as a sub-folder).
+    mkdir -p "$dest" && cp -a "$cache/." "$dest/"
     kv_prefix_draws_frames "$dest"
 }
 
