@@ -112,6 +112,7 @@ public:
     virtual ~CItemInfo() = default;
     virtual const StoreCore* InfoCore() const = 0;
     virtual unsigned InfoGeneration() const = 0;
+    virtual const ItemFields& InfoFields() const = 0;
 };
 
 // Operations shared by all items; I is the item's most derived interface.
@@ -148,6 +149,7 @@ public:
 
     const StoreCore* InfoCore() const override { return m_core.get(); }
     unsigned InfoGeneration() const override { return m_generation; }
+    const ItemFields& InfoFields() const override { return m_f; }
     const ItemFields& Fields() const { return m_f; }
     const std::shared_ptr<StoreCore>& Core() const { return m_core; }
     unsigned Generation() const { return m_generation; }
@@ -509,7 +511,28 @@ struct ItemFactory {
 MemberList* LoadedMemberList(StoreItem* owner, int list);
 
 void ReadStoreFile(const std::wstring& path, const ItemFactory& factory, StoreContent& content);
-void WriteStoreFile(const std::wstring& path, const StoreContent& content);
+// What a file of this path is as the file system describes it, its volume included: a file written
+// or put in its place moves the stamp (see FileStamp).
+struct StoreFileStamp {
+    FileStamp file;
+    unsigned long volume = 0;
+    bool operator==(const StoreFileStamp& o) const { return file == o.file && volume == o.volume; }
+    bool operator!=(const StoreFileStamp& o) const { return !(*this == o); }
+};
+bool StampOfHandle(HANDLE h, StoreFileStamp& stamp);
+bool StampOfFile(const std::wstring& path, StoreFileStamp& stamp);
+// Removes what commits into the folder of path left when they ended half-way (StoreXml.cpp).
+void RemoveStrayCommitFiles(const std::wstring& path);
+// Writes the store file (removing such strays first); written (when given) receives the stamp of the file it put in
+// place, when that is known (false: not known).
+bool WriteStoreFile(const std::wstring& path, const StoreContent& content, StoreFileStamp* written = nullptr);
+// A digest of what the store file says of a content, but for its commit time, made in the
+// writer's own walk over the content: two contents whose files say the same share it.
+struct StoreDigest {
+    unsigned long long a = 0, b = 0;
+    bool operator==(const StoreDigest& o) const { return a == o.a && b == o.b; }
+};
+StoreDigest DigestOfContent(const StoreContent& content);
 extern const int kStoreFormatVersion;
 extern const int kMaxStoreFormatVersion;
 
