@@ -63,12 +63,14 @@ SmartPtr<IItemCollection> MakeCollection(ItemVector items) { return MakeObject<C
 // ----- Item helpers -----
 
 bool ItemOfStore(StoreItem* s, const StoreCore* core, unsigned generation) {
-    auto* info = dynamic_cast<CItemInfo*>(s);
+    auto* info = static_cast<CItemInfo*>(s->QueryItem(PartItemInfo));
     return info && info->InfoCore() == core && info->InfoGeneration() == generation;
 }
 
-CResourceBase* AsResourceBase(StoreItem* item) { return dynamic_cast<CResourceBase*>(item); }
-CMembers* AsMembers(StoreItem* item) { return dynamic_cast<CMembers*>(item); }
+CResourceBase* AsResourceBase(StoreItem* item) {
+    return static_cast<CResourceBase*>(item->QueryItem(PartResourceBase));
+}
+CMembers* AsMembers(StoreItem* item) { return static_cast<CMembers*>(item->QueryItem(PartMembers)); }
 
 MemberList* LoadedMemberList(StoreItem* owner, int list) {
     if (auto* s = dynamic_cast<CSubject*>(owner))
@@ -239,7 +241,7 @@ static void CopyContent(const StoreContent& from, const ItemFactory& factory, St
     copyOf.reserve(from.subjects.size() + from.jobs.size() + from.tasks.size() + from.groups.size() +
                    from.resources.size());
     auto fields = [](const SmartPtr<StoreItem>& item) -> const ItemFields& {
-        return dynamic_cast<CItemInfo*>(item.Get())->InfoFields();
+        return static_cast<CItemInfo*>(item->QueryItem(PartItemInfo))->InfoFields();
     };
     auto copy = [&copyOf](const SmartPtr<StoreItem>& item, SmartPtr<StoreItem> made, ItemVector& list) {
         copyOf.emplace(item.Get(), made.Get());
@@ -388,12 +390,14 @@ public:
         m_pending.reset();
         m_c = std::move(c);
         m_byId.clear();
-        m_core->modified = true;
+        m_core->Changed();
     }
 
     void WriteBootList(const char* names, const char* checks, BootListCode code) override {
         Open();
-        m_hash->Note(WriteBootListFiles(C().resources, names, checks, code, m_hash->threads, &m_hash->cache));
+        const StoreContent& c = C();
+        m_hash->Note(
+            WriteBootListFiles(c.resources, names, checks, code, m_hash->threads, &m_hash->cache, m_core->changes));
     }
 
     SmartPtr<IItemCollection> GetJobs() override { return MakeCollection(C().jobs); }
@@ -541,7 +545,7 @@ public:
         if (subject && !ItemOfStore(subject.Get(), m_core.get(), m_core->generation))
             ThrowStoreError(E_INVALIDARG, "the subject belongs to another store");
         C().localSubject = subject;
-        m_core->modified = true;
+        m_core->Changed();
     }
 
 private:
@@ -606,7 +610,7 @@ private:
             m_c.idsExhausted = true;
         else
             ++m_c.nextId;
-        m_core->modified = true;
+        m_core->Changed();
         return item;
     }
     SmartPtr<IResourceGroup> Group(int kind, const std::wstring& n, const std::wstring& d, const _time_t& t) {

@@ -25,6 +25,11 @@ struct StoreCore {
     std::atomic<bool> closed{false};
     std::atomic<unsigned> generation{0};
     std::atomic<bool> modified{false};
+    std::atomic<unsigned long long> changes{0}; // every change of the store or of an item counts one
+    void Changed() {
+        modified = true;
+        ++changes;
+    }
 };
 
 // Makes a reference-counted object whose memory goes back through this module.
@@ -106,6 +111,10 @@ struct ItemFields {
     _time_t time;
 };
 
+// Numbers that this provider's items answer in QueryItem with their inner parts, which no
+// interface number takes: the provider finds its own parts of an item without a dynamic cast.
+enum InnerPartId { PartItemInfo = -1, PartResourceBase = -2, PartMembers = -3 };
+
 // What the store needs to know of any of its items, whatever the interface.
 class CItemInfo {
 public:
@@ -126,7 +135,9 @@ public:
     virtual ~CItem() = default;
 
     long long GetId() override { return m_f.id; }
-    void* QueryItem(int iid) override { return QueryChain<I>(this, iid); }
+    void* QueryItem(int iid) override {
+        return iid == PartItemInfo ? static_cast<CItemInfo*>(this) : QueryChain<I>(this, iid);
+    }
     long GetHandle() override { return m_core->handle; }
     const wchar_t* GetKindName() override { return m_kindName; }
     int GetInterface() override { return I::IID; }
@@ -161,7 +172,7 @@ protected:
             ThrowStoreError(E_ACCESSDENIED, "the store of this item is closed");
         if (m_generation != m_core->generation)
             ThrowStoreError(E_ACCESSDENIED, "this item is no longer in the store (it was cleared)");
-        m_core->modified = true;
+        m_core->Changed();
     }
     // A member added to this item must be an item of the same store and generation.
     template <class M>
@@ -214,6 +225,9 @@ public:
 template <class I>
 class CResource : public CItem<I>, public CResourceBase {
 public:
+    void* QueryItem(int iid) override {
+        return iid == PartResourceBase ? static_cast<CResourceBase*>(this) : CItem<I>::QueryItem(iid);
+    }
     CResource(std::shared_ptr<StoreCore> core, ItemFields f, ResourceFields r, const wchar_t* kindName)
         : CItem<I>(std::move(core), std::move(f), kindName), m_r(std::move(r)) {
         this->SetFree(&FreeObject<CResource<I>>);
@@ -277,6 +291,9 @@ public:
 template <class I>
 class CGroup : public CItem<I>, public CMembers {
 public:
+    void* QueryItem(int iid) override {
+        return iid == PartMembers ? static_cast<CMembers*>(this) : CItem<I>::QueryItem(iid);
+    }
     CGroup(std::shared_ptr<StoreCore> core, ItemFields f, const wchar_t* kindName)
         : CItem<I>(std::move(core), std::move(f), kindName) {
         this->SetFree(&FreeObject<CGroup<I>>);
@@ -300,6 +317,9 @@ private:
 template <class I>
 class CTask : public CItem<I>, public CMembers {
 public:
+    void* QueryItem(int iid) override {
+        return iid == PartMembers ? static_cast<CMembers*>(this) : CItem<I>::QueryItem(iid);
+    }
     CTask(std::shared_ptr<StoreCore> core, ItemFields f, const wchar_t* kindName)
         : CItem<I>(std::move(core), std::move(f), kindName) {
         this->SetFree(&FreeObject<CTask<I>>);
@@ -376,18 +396,31 @@ private:
 // With them, the latest listing of each folder (by its path as the lists give it): the lists of
 // one save look at each folder once (BootList.cpp).
 struct FolderEntries;
+// With them, the last list written: the same list of the same resources, nothing changed since,
+// is that list again (the job's list after the store's, when they hold the same resources).
+struct WrittenList {
+    BootListCode code;
+    std::wstring names, checks;
+    std::vector<const StoreItem*> resources;
+    unsigned long long changes = 0; // StoreCore::changes when it was written
+    std::string nam, chk;
+    BootListStats stats;
+};
 struct HashCache {
     std::mutex mutex;
     std::vector<std::shared_ptr<const RecordSet>> sets;
     std::unordered_map<std::wstring, std::shared_ptr<FolderEntries>> listings;
+    std::shared_ptr<const WrittenList> last;
     void Clear() {
         std::lock_guard<std::mutex> lock(mutex);
         sets.clear();
         listings.clear();
+        last.reset();
     }
 };
+// changes: StoreCore::changes of the store the resources are of.
 BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesPath, const char* checksPath,
-                                 BootListCode code, int threads, HashCache* cache);
+                                 BootListCode code, int threads, HashCache* cache, unsigned long long changes);
 // The resources under a job (its groups, then its tasks' groups), each once, in that order.
 ItemVector ResourcesOfJob(const ItemVector& groups, const ItemVector& tasks);
 
@@ -423,6 +456,9 @@ struct HashSettings {
 template <class I>
 class CJob : public CItem<I>, public CMembers {
 public:
+    void* QueryItem(int iid) override {
+        return iid == PartMembers ? static_cast<CMembers*>(this) : CItem<I>::QueryItem(iid);
+    }
     CJob(std::shared_ptr<StoreCore> core, ItemFields f, const wchar_t* kindName, std::shared_ptr<HashSettings> hs)
         : CItem<I>(std::move(core), std::move(f), kindName), m_hash(std::move(hs)) {
         this->SetFree(&FreeObject<CJob<I>>);
@@ -432,7 +468,7 @@ public:
         if (this->m_core->closed)
             ThrowStoreError(E_ACCESSDENIED, "the store of this job is closed");
         m_hash->Note(WriteBootListFiles(ResourcesOfJob(m_groups.items, m_tasks.items), names, checks, code,
-                                        m_hash->threads, &m_hash->cache));
+                                        m_hash->threads, &m_hash->cache, this->m_core->changes));
     }
     SmartPtr<IItemCollection> GetTasks() override { return MakeCollection(m_tasks.items); }
     SmartPtr<IItemCollection> GetResourceGroups() override { return MakeCollection(m_groups.items); }
@@ -451,6 +487,9 @@ private:
 
 class CSubject : public CItem<ISubject>, public CMembers {
 public:
+    void* QueryItem(int iid) override {
+        return iid == PartMembers ? static_cast<CMembers*>(this) : CItem<ISubject>::QueryItem(iid);
+    }
     CSubject(std::shared_ptr<StoreCore> core, ItemFields f, std::wstring os)
         : CItem<ISubject>(std::move(core), std::move(f), L"Subject"), m_os(std::move(os)) {
         SetFree(&FreeObject<CSubject>);

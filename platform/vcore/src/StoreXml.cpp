@@ -346,7 +346,7 @@ static void WriteCommon(W& w, const ItemFields& f) {
 
 template <class W>
 static void WriteCommon(W& w, StoreItem* item) {
-    auto* info = dynamic_cast<CItemInfo*>(item);
+    auto* info = static_cast<CItemInfo*>(item->QueryItem(PartItemInfo));
     if (!info)
         ThrowStoreError(E_UNEXPECTED, "an item of another provider cannot be written");
     WriteCommon(w, info->InfoFields());
