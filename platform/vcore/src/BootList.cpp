@@ -11,7 +11,10 @@
 #include <shlwapi.h>
 
 #include <KvText.h>
+
+#include <algorithm>
 #include <chrono>
+#include <deque>
 #include <cstdint>
 #include <exception>
 #include <thread>
@@ -104,15 +107,21 @@ std::wstring ListPath(const char* path, const char* what) {
     return w;
 }
 
-void WriteFileAtomically(const std::wstring& path, const std::string& bytes) {
+// Writes the file beside its old version and puts it in place; placed receives the stamp of the
+// file in place when it is the one written (its file ID, size and last-write time those the file
+// had when its writing ended), else false.
+bool WriteFileAtomically(const std::wstring& path, const std::string& bytes, StoreFileStamp& placed) {
     std::wstring temp = path + L".new";
-    HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         ThrowSystemException();
     DWORD n = 0;
     bool ok = (bytes.empty() || WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr)) &&
               n == bytes.size() && FlushFileBuffers(h);
     DWORD e = GetLastError();
+    StoreFileStamp written;
+    const bool stamped = ok && StampOfHandle(h, written);
     CloseHandle(h);
     if (!ok || !MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         if (ok)
@@ -120,6 +129,9 @@ void WriteFileAtomically(const std::wstring& path, const std::string& bytes) {
         DeleteFileW(temp.c_str());
         ThrowSystemException(e ? e : ERROR_WRITE_FAULT);
     }
+    return stamped && StampOfFile(path, placed) && placed.volume == written.volume &&
+           placed.file.id == written.file.id && placed.file.size == written.file.size &&
+           placed.file.written == written.file.written;
 }
 
 // One thread per processor. The i386 build serves the workstation-resource plug-in, which reads
@@ -136,20 +148,12 @@ size_t DefaultHashThreads() {
 } // namespace
 
 ItemVector ResourcesOfJob(const ItemVector& groups, const ItemVector& tasks) {
-    ItemVector out;
-    std::unordered_set<StoreItem*> seenGroups, seenResources;
-    size_t members = 0;
-    for (const auto& g : groups)
-        if (CMembers* m = AsMembers(g.Get()))
-            members += m->Members(0).size();
-    seenResources.reserve(members);
+    std::vector<CMembers*> order; // the groups, each once
+    std::unordered_set<StoreItem*> seenGroups;
     auto addGroup = [&](const SmartPtr<StoreItem>& g) {
-        if (!seenGroups.insert(g.Get()).second)
-            return;
-        if (CMembers* m = AsMembers(g.Get()))
-            for (const auto& r : m->Members(0))
-                if (seenResources.insert(r.Get()).second)
-                    out.push_back(r);
+        if (seenGroups.insert(g.Get()).second)
+            if (CMembers* m = AsMembers(g.Get()))
+                order.push_back(m);
     };
     for (const auto& g : groups)
         addGroup(g);
@@ -157,7 +161,29 @@ ItemVector ResourcesOfJob(const ItemVector& groups, const ItemVector& tasks) {
         if (CMembers* m = AsMembers(t.Get()))
             for (const auto& g : m->Members(0))
                 addGroup(g);
-    return out;
+    size_t members = 0;
+    for (CMembers* m : order)
+        members += m->Members(0).size();
+    ItemVector out;
+    out.reserve(members);
+    for (CMembers* m : order)
+        out.insert(out.end(), m->Members(0).begin(), m->Members(0).end());
+    // A resource of two groups stands once, where it comes first. Mostly none is in two: a sorted
+    // copy of the list tells, without a set of them all.
+    std::vector<StoreItem*> sorted(out.size());
+    for (size_t i = 0; i < out.size(); ++i)
+        sorted[i] = out[i].Get();
+    std::sort(sorted.begin(), sorted.end());
+    if (std::adjacent_find(sorted.begin(), sorted.end()) == sorted.end())
+        return out;
+    std::unordered_set<StoreItem*> seen;
+    seen.reserve(out.size());
+    ItemVector once;
+    once.reserve(out.size());
+    for (const auto& r : out)
+        if (seen.insert(r.Get()).second)
+            once.push_back(r);
+    return once;
 }
 
 namespace {
@@ -197,6 +223,71 @@ bool ReadWholeFile(const std::wstring& path, std::string& out) {
     }
     CloseHandle(h);
     return ok;
+}
+
+// ----- List files as this process last wrote or read them -----
+//
+// A list or record file keeps, in memory, the bytes (for a record file, the records) it had when
+// this process last wrote or read it, with its stamp then. While the file's stamp is the same,
+// they are taken from here instead of reading the file again. A file read is kept only when its
+// stamp did not move during the read and its last write lies further back than a change still in
+// progress could.
+struct KnownListFile {
+    StoreFileStamp stamp;
+    std::shared_ptr<const std::string> bytes;
+    std::shared_ptr<const RecordSet> records;
+};
+
+class CKnownListFiles {
+public:
+    bool Find(const std::wstring& path, const StoreFileStamp& stamp, KnownListFile& out) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        auto it = m_files.find(path);
+        if (it == m_files.end() || it->second.stamp != stamp)
+            return false;
+        out = it->second;
+        return true;
+    }
+    void Set(const std::wstring& path, KnownListFile file) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_files[path] = std::move(file);
+    }
+    void Forget(const std::wstring& path) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_files.erase(path);
+    }
+
+private:
+    std::mutex m_mutex;
+    std::unordered_map<std::wstring, KnownListFile> m_files;
+};
+
+CKnownListFiles& KnownListFiles() {
+    static CKnownListFiles files;
+    return files;
+}
+
+unsigned long long Now();
+
+// Reads a list or record file through what is known of it: into file (bytes, or records when
+// parse is given); false when it cannot be read.
+template <class Parse>
+bool ReadKnownFile(const std::wstring& path, KnownListFile& file, Parse parse) {
+    StoreFileStamp before, after;
+    const unsigned long long begun = Now();
+    const bool stamped = StampOfFile(path, before);
+    if (stamped && KnownListFiles().Find(path, before, file))
+        return true;
+    auto text = std::make_shared<std::string>();
+    if (!ReadWholeFile(path, *text))
+        return false;
+    file = KnownListFile();
+    if (!parse(text, file))
+        return true; // read, but not of its form: nothing to keep
+    file.stamp = before;
+    if (stamped && StampOfFile(path, after) && after == before && before.file.written + kSettleTime < begun)
+        KnownListFiles().Set(path, file);
+    return true;
 }
 
 bool ParseNumber(const char*& p, const char* end, unsigned long long& v) {
@@ -252,12 +343,33 @@ bool ParseRecords(RecordSet& set) {
 }
 
 // The records of a record file; empty when it is missing, unreadable or not exactly of its form.
-std::shared_ptr<RecordSet> ReadRecords(const std::wstring& path) {
-    auto set = std::make_shared<RecordSet>();
-    set->path = path;
-    if (!ReadWholeFile(path, set->text) || !ParseRecords(*set))
-        set->text.clear();
-    return set;
+std::shared_ptr<const RecordSet> ReadRecords(const std::wstring& path) {
+    KnownListFile file;
+    ReadKnownFile(path, file, [&path](std::shared_ptr<std::string>& text, KnownListFile& out) {
+        auto set = std::make_shared<RecordSet>();
+        set->path = path;
+        set->text = std::move(*text);
+        if (!ParseRecords(*set))
+            return false;
+        out.records = std::move(set);
+        return true;
+    });
+    if (file.records)
+        return file.records;
+    auto empty = std::make_shared<RecordSet>();
+    empty->path = path;
+    return empty;
+}
+
+// The bytes of a list file; null when it cannot be read.
+std::shared_ptr<const std::string> ReadListFile(const std::wstring& path) {
+    KnownListFile file;
+    if (!ReadKnownFile(path, file, [](std::shared_ptr<std::string>& text, KnownListFile& out) {
+            out.bytes = std::move(text);
+            return true;
+        }))
+        return nullptr;
+    return file.bytes;
 }
 
 } // namespace
@@ -419,10 +531,8 @@ char* WriteDecimal(char* out, unsigned long long v) {
     return out;
 }
 
-// The UTF-8 form of a text that IsOneLineText accepts (no lone surrogates).
-std::string Utf8Of(const std::wstring& text) {
-    std::string out;
-    out.reserve(text.size() + text.size() / 2);
+// Appends the UTF-8 form of a text that IsOneLineText accepts (no lone surrogates).
+void AppendUtf8(std::string& out, std::wstring_view text) {
     for (size_t i = 0; i < text.size(); ++i) {
         unsigned c = text[i];
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size())
@@ -443,45 +553,99 @@ std::string Utf8Of(const std::wstring& text) {
             out += static_cast<char>(0x80 | (c & 0x3F));
         }
     }
-    return out;
 }
 
 // Writes the file unless it held exactly these bytes when it was read (old; null: it could not be
 // read): the same list again, as the job's list after the store's, or a save of an unchanged model.
-void WriteFileUnlessSame(const std::wstring& path, const std::string& bytes, const std::string* old) {
-    if (!old || *old != bytes)
-        WriteFileAtomically(path, bytes);
+// The file written is known from then on: as its bytes, or as the records when they are given.
+void WriteFileUnlessSame(const std::wstring& path, const std::string& bytes, const std::string* old,
+                         std::shared_ptr<const RecordSet> records = nullptr) {
+    if (old && *old == bytes)
+        return;
+    KnownListFiles().Forget(path);
+    KnownListFile file;
+    if (!WriteFileAtomically(path, bytes, file.stamp))
+        return;
+    if (records)
+        file.records = std::move(records);
+    else
+        file.bytes = std::make_shared<const std::string>(bytes);
+    KnownListFiles().Set(path, std::move(file));
 }
 
 } // namespace
 
 BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesPath, const char* checksPath,
-                                 BootListCode code, int threads, HashCache* cache) {
+                                 BootListCode code, int threads, HashCache* cache, unsigned long long changes) {
     if (code < BootListFiles || code > BootListSmbios)
         ThrowStoreError(E_INVALIDARG, "unknown board list code " + std::to_string(static_cast<int>(code)));
     std::wstring names = ListPath(namesPath, "names");
     std::wstring checks = ListPath(checksPath, "checks");
 
+    // The list this save has just written, again: its files are put back as they were written,
+    // should they have changed since, and nothing is read or hashed again.
+    std::shared_ptr<const WrittenList> last;
+    if (cache) {
+        std::lock_guard<std::mutex> lock(cache->mutex);
+        last = cache->last;
+    }
+    if (last && last->code == code && last->changes == changes && last->names == names && last->checks == checks &&
+        last->resources.size() == resources.size() &&
+        std::equal(resources.begin(), resources.end(), last->resources.begin(),
+                   [](const SmartPtr<StoreItem>& a, const StoreItem* b) { return a.Get() == b; })) {
+        WriteFileUnlessSame(names, last->nam, ReadListFile(names).get());
+        WriteFileUnlessSame(checks, last->chk, ReadListFile(checks).get());
+        BootListStats again = last->stats;
+        again.hashSeconds = 0;
+        return again;
+    }
+
     // The objects of the list with their lines. A name that one line cannot hold as it is stays
     // out of the list: written otherwise it would name another object, or the same line as
     // another object's, to the board.
+    // The names file's text is made here too: the lines are views into it. A line of a file or
+    // folder is its name as it stands unless that holds an environment reference.
     BootListStats stats;
     std::vector<const CResourceBase*> list;
-    std::vector<std::wstring> lines; // for a file, its full path
-    std::vector<std::string> utf8;   // the lines as the names file holds them
+    std::vector<std::wstring_view> lines; // for a file, its full path
+    std::deque<std::wstring> expanded;    // lines that are not a name as it stands
+    std::string nam;
+    std::vector<size_t> lineEnds; // in nam, where each line's CR LF stands
+    list.reserve(resources.size());
+    lines.reserve(resources.size());
+    lineEnds.reserve(resources.size());
     for (const auto& item : resources) {
+        // The kind first: most resources are not of the family, and it needs no cast.
+        if (!item || !InFamily(item->GetKind(), code))
+            continue;
         const CResourceBase* r = AsResourceBase(item.Get());
         if (!r || !r->RData().controlled || !InFamily(r->RFields().kind, code))
             continue;
-        std::wstring line = BootListName(r->RFields(), r->RData());
+        const ItemFields& f = r->RFields();
+        std::wstring_view line;
+        if ((f.kind == ResourceKindFile || f.kind == ResourceKindDirectory) &&
+            f.name.find(L'%') == std::wstring::npos) {
+            line = f.name; // its name as it stands (BootListName)
+        } else {
+            expanded.push_back(BootListName(f, r->RData()));
+            line = expanded.back();
+        }
         if (!IsOneLineText(line)) {
             stats.refused.push_back(item);
             continue;
         }
         list.push_back(r);
-        utf8.push_back(Utf8Of(line));
-        lines.push_back(std::move(line));
+        lines.push_back(line);
+        if (nam.capacity() - nam.size() < line.size() * 3 + 2)
+            nam.reserve(std::max(nam.capacity() * 2, nam.size() + line.size() * 3 + 2));
+        AppendUtf8(nam, line);
+        lineEnds.push_back(nam.size());
+        nam += "\r\n";
     }
+    const size_t namSize = nam.size();
+    std::vector<std::string_view> utf8(list.size()); // the lines as the names file holds them
+    for (size_t i = 0, at = 0; i < utf8.size(); at = lineEnds[i++] + 2)
+        utf8[i] = std::string_view(nam.data() + at, lineEnds[i] - at);
     const size_t count = list.size();
     const bool files = code == BootListFiles;
     auto start = std::chrono::steady_clock::now();
@@ -490,7 +654,7 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
 
     // Files: the folder that holds each, and the record of each (this store's lists of this
     // session first, the latest first, then the record file's).
-    const std::vector<std::wstring>& paths = lines;
+    const std::vector<std::wstring_view>& paths = lines;
     const std::wstring recordPath = RecordPath(checks);
     std::vector<std::shared_ptr<const RecordSet>> sets;
     // The record file as it stands: read now, or as a list of this save wrote it.
@@ -590,18 +754,8 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
             for (size_t k = 0; k < sets.size() && !prior[i]; ++k)
                 prior[i] = sets[k]->Find(utf8[i], cursors[k]);
     }
-    // While the folders are listed: the names file's text, and the two list files as they are now.
-    std::string nam;
-    size_t namSize = 0;
-    for (const auto& u : utf8)
-        namSize += u.size() + 2;
-    nam.reserve(namSize);
-    for (size_t i = 0; i < count; ++i) {
-        nam += utf8[i];
-        nam += "\r\n";
-    }
-    std::string oldNam, oldChk;
-    const bool haveNam = ReadWholeFile(names, oldNam), haveChk = ReadWholeFile(checks, oldChk);
+    // While the folders are listed: the two list files as they are now.
+    const std::shared_ptr<const std::string> oldNam = ReadListFile(names), oldChk = ReadListFile(checks);
     auto stampOf = [&](std::vector<std::shared_ptr<FolderEntries>>& listing, size_t i, FileStamp& stamp) {
         return folderOf[i] != SIZE_MAX && listing[folderOf[i]] &&
                LookUp(*listing[folderOf[i]], paths[i].data() + leafAt[i], paths[i].size() - leafAt[i], stamp);
@@ -645,7 +799,7 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
         } else {
             CSha256 sha;
             if (ReadFileObject(
-                    paths[i], [&](const void* p, size_t n) { sha.Update(p, n); }, buffer)) {
+                    std::wstring(paths[i]), [&](const void* p, size_t n) { sha.Update(p, n); }, buffer)) {
                 hashes[i] = sha.HexDigest();
                 if (listed && stamps[i].written + kSettleTime < begun) {
                     how[i] = Fresh;
@@ -661,10 +815,18 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
             after[f]->listed = true;
         }
     });
-    for (size_t i = 0; i < count; ++i) {
+    // A list whose every checksum is recorded, each file as the latest listing of its folder shows
+    // it, is what the same list would be again in this save (see WrittenList).
+    bool same = files;
+    for (size_t i = 0; files && i < count; ++i) {
         FileStamp now;
-        if (how[i] == Fresh && !(stampOf(after, i, now) && now == stamps[i]))
-            how[i] = Read;
+        const bool relisted = folderOf[i] != SIZE_MAX && after[folderOf[i]];
+        if (relisted && !(stampOf(after, i, now) && now == stamps[i])) {
+            if (how[i] == Fresh)
+                how[i] = Read;
+            same = false;
+        }
+        same = same && how[i] != Read;
     }
     if (cache) {
         std::lock_guard<std::mutex> lock(cache->mutex);
@@ -681,8 +843,8 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
         chk += hashOf(i);
         chk += "\r\n";
     }
-    WriteFileUnlessSame(names, nam, haveNam ? &oldNam : nullptr);
-    WriteFileUnlessSame(checks, chk, haveChk ? &oldChk : nullptr);
+    WriteFileUnlessSame(names, nam, oldNam.get());
+    WriteFileUnlessSame(checks, chk, oldChk.get());
     stats.lines = static_cast<long>(count);
 
     // Every file unchanged, its record taken in order from the record file as it stands: that file
@@ -733,7 +895,7 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
         // The records only spare work: a record file that cannot be written is removed, so that
         // none is kept for lists it no longer belongs to, and the lists stand as written.
         try {
-            WriteFileUnlessSame(recordPath, text, onDisk ? &onDisk->text : nullptr);
+            WriteFileUnlessSame(recordPath, text, onDisk ? &onDisk->text : nullptr, set);
         } catch (const EGeneric&) {
             DeleteFileW(recordPath.c_str());
         }
@@ -741,6 +903,22 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
             std::lock_guard<std::mutex> lock(cache->mutex);
             cache->sets.push_back(std::move(set));
         }
+    }
+    // Last: the texts go with it.
+    if (cache && same) {
+        auto written = std::make_shared<WrittenList>();
+        written->code = code;
+        written->names = names;
+        written->checks = checks;
+        written->resources.reserve(resources.size());
+        for (const auto& r : resources)
+            written->resources.push_back(r.Get());
+        written->changes = changes;
+        written->nam = std::move(nam);
+        written->chk = std::move(chk);
+        written->stats = stats;
+        std::lock_guard<std::mutex> lock(cache->mutex);
+        cache->last = std::move(written);
     }
     return stats;
 }

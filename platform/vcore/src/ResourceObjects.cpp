@@ -355,7 +355,7 @@ std::wstring BootListName(const ItemFields& f, const ResourceFields& r) {
     return name;
 }
 
-bool IsOneLineText(const std::wstring& text) {
+bool IsOneLineText(std::wstring_view text) {
     for (size_t i = 0; i < text.size(); ++i) {
         wchar_t c = text[i];
         if (c < 0x20)

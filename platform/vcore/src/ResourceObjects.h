@@ -23,7 +23,7 @@ std::wstring BootListName(const ItemFields& f, const ResourceFields& r);
 // Whether one line of a UTF-8 list file holds the text as it is: no control characters (a line
 // break would split it, the others are no text to the board's reader) and no lone surrogate
 // (which has no UTF-8 form).
-bool IsOneLineText(const std::wstring& text);
+bool IsOneLineText(std::wstring_view text);
 // A read buffer that one thread reuses for every file it reads.
 struct ReadBuffer {
     enum { kSize = 1 << 20 };

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <climits>
+#include <unordered_map>
 
 namespace Varno {
 namespace Impl {
@@ -62,12 +63,14 @@ SmartPtr<IItemCollection> MakeCollection(ItemVector items) { return MakeObject<C
 // ----- Item helpers -----
 
 bool ItemOfStore(StoreItem* s, const StoreCore* core, unsigned generation) {
-    auto* info = dynamic_cast<CItemInfo*>(s);
+    auto* info = static_cast<CItemInfo*>(s->QueryItem(PartItemInfo));
     return info && info->InfoCore() == core && info->InfoGeneration() == generation;
 }
 
-CResourceBase* AsResourceBase(StoreItem* item) { return dynamic_cast<CResourceBase*>(item); }
-CMembers* AsMembers(StoreItem* item) { return dynamic_cast<CMembers*>(item); }
+CResourceBase* AsResourceBase(StoreItem* item) {
+    return static_cast<CResourceBase*>(item->QueryItem(PartResourceBase));
+}
+CMembers* AsMembers(StoreItem* item) { return static_cast<CMembers*>(item->QueryItem(PartMembers)); }
 
 MemberList* LoadedMemberList(StoreItem* owner, int list) {
     if (auto* s = dynamic_cast<CSubject*>(owner))
@@ -172,11 +175,119 @@ static std::wstring LastComponent(const std::wstring& name) {
     return p == std::wstring::npos ? name : name.substr(p + 1);
 }
 
+// ----- Store files as this provider wrote or read them -----
+
+// A store file as the provider last wrote or read it: its stamp and commit time, and, once the
+// store that held that content has been closed without a change, its items (a closed store's
+// items change no more). A store opened on the file while its stamp is the same takes its items
+// from here instead of reading the file; a commit of what the file already says leaves the file.
+struct KnownStore {
+    StoreFileStamp stamp;
+    _time_t commitTime;
+    std::shared_ptr<const StoreContent> content; // null until the store is closed unchanged
+
+    bool digested = false; // digest is the content's, as the commit that wrote the file made it
+    StoreDigest digest;
+
+    // The digest of what the file says: the commit's, else made from the items on first use;
+    // false while neither is there.
+    bool Digest(StoreDigest& out) const {
+        if (!digested && !content)
+            return false;
+        std::call_once(m_once, [this] { m_made = digested ? digest : DigestOfContent(*content); });
+        out = m_made;
+        return true;
+    }
+
+private:
+    mutable std::once_flag m_once;
+    mutable StoreDigest m_made;
+};
+
+class CKnownStores {
+public:
+    // What is known of the file of this path while it has this stamp; null when nothing.
+    std::shared_ptr<const KnownStore> Find(const std::wstring& path, const StoreFileStamp& stamp) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        auto it = m_files.find(path);
+        return it != m_files.end() && it->second->stamp == stamp ? it->second : nullptr;
+    }
+    void Set(const std::wstring& path, std::shared_ptr<const KnownStore> known) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_files[path] = std::move(known);
+    }
+    void Forget(const std::wstring& path) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_files.erase(path);
+    }
+
+private:
+    std::mutex m_mutex;
+    std::map<std::wstring, std::shared_ptr<const KnownStore>> m_files;
+};
+
+// The content of a closed store as new items of another: each item anew with its values, the
+// links between them as they were.
+static void CopyContent(const StoreContent& from, const ItemFactory& factory, StoreContent& to) {
+    to = StoreContent();
+    to.version = from.version;
+    to.nextId = from.nextId;
+    to.idsExhausted = from.idsExhausted;
+    to.commitTime = from.commitTime;
+    to.resourcesSection = from.resourcesSection;
+    to.groupsSection = from.groupsSection;
+    to.tasksSection = from.tasksSection;
+    std::unordered_map<const StoreItem*, StoreItem*> copyOf;
+    copyOf.reserve(from.subjects.size() + from.jobs.size() + from.tasks.size() + from.groups.size() +
+                   from.resources.size());
+    auto fields = [](const SmartPtr<StoreItem>& item) -> const ItemFields& {
+        return static_cast<CItemInfo*>(item->QueryItem(PartItemInfo))->InfoFields();
+    };
+    auto copy = [&copyOf](const SmartPtr<StoreItem>& item, SmartPtr<StoreItem> made, ItemVector& list) {
+        copyOf.emplace(item.Get(), made.Get());
+        list.push_back(std::move(made));
+    };
+    to.resources.reserve(from.resources.size());
+    for (const auto& r : from.resources) {
+        const CResourceBase* rb = AsResourceBase(r.Get());
+        copy(r, factory.Resource(rb->RFields(), rb->RData()), to.resources);
+    }
+    to.groups.reserve(from.groups.size());
+    for (const auto& g : from.groups)
+        copy(g, factory.Group(fields(g)), to.groups);
+    for (const auto& t : from.tasks)
+        copy(t, factory.Task(fields(t)), to.tasks);
+    for (const auto& j : from.jobs)
+        copy(j, factory.Job(fields(j)), to.jobs);
+    for (const auto& s : from.subjects)
+        copy(s, factory.Subject(fields(s), item_cast<ISubject>(s)->GetOsDescription()), to.subjects);
+    for (const auto* list : {&from.groups, &from.tasks, &from.jobs, &from.subjects})
+        for (const auto& item : *list) {
+            StoreItem* owner = copyOf[item.Get()];
+            const CMembers* members = AsMembers(item.Get());
+            const bool job = item->QueryItem(IID_Job) != nullptr;
+            for (int k = 0; k < (job ? 2 : 1); ++k) {
+                MemberList* into = LoadedMemberList(owner, k);
+                for (const auto& m : members->Members(k)) {
+                    auto it = copyOf.find(m.Get());
+                    if (it != copyOf.end())
+                        into->AddLoaded(SmartPtr<StoreItem>(it->second));
+                }
+            }
+        }
+    if (from.localSubject) {
+        auto it = copyOf.find(from.localSubject.Get());
+        if (it != copyOf.end())
+            to.localSubject = item_cast<ISubject>(SmartPtr<StoreItem>(it->second));
+    }
+}
+
 // ----- The opened store -----
 
 class CDatabase final : public IDatabase {
 public:
-    CDatabase(long handle, std::wstring path) : m_path(std::move(path)) {
+    CDatabase(long handle, std::wstring path, std::shared_ptr<CKnownStores> known)
+        : m_path(std::move(path)), m_known(std::move(known)) {
         SetFree(&FreeObject<CDatabase>);
         m_core = std::make_shared<StoreCore>();
         m_core->handle = handle;
@@ -188,29 +299,80 @@ public:
             m_c = StoreContent();
             m_c.version = kStoreFormatVersion;
             m_c.commitTime = _time_t::now();
-            WriteStoreFile(m_path, m_c);
-        } else {
-            StoreContent c;
-            ReadStoreFile(m_path, Factory(), c);
-            m_c = std::move(c);
+            m_known->Forget(m_path);
+            m_asFile = WriteStoreFile(m_path, m_c, &m_fileStamp);
+            Index();
+            m_core->modified = false;
+            return;
         }
-        Index();
-        m_core->modified = false;
+        // A file as this provider left it: its items are taken when first needed (a save clears
+        // the store first and needs none).
+        StoreFileStamp stamp;
+        if (StampOfFile(m_path, stamp))
+            if (auto known = m_known->Find(m_path, stamp))
+                if (known->content) {
+                    m_pending = known;
+                    m_fileStamp = stamp;
+                    m_asFile = true;
+                    m_core->modified = false;
+                    return;
+                }
+        ReadFile();
     }
 
-    void MarkClosed() { m_core->closed = true; }
+    // A store closed unchanged since it was read or committed leaves its items to the next open of
+    // the same file.
+    void MarkClosed() {
+        m_core->closed = true;
+        if (m_asFile && !m_pending && !m_core->modified) {
+            auto current = m_known->Find(m_path, m_fileStamp);
+            if (current && current->content)
+                return; // the items of an earlier store of the same content stay
+            auto known = std::make_shared<KnownStore>();
+            if (current) {
+                known->digested = current->digested;
+                known->digest = current->digest;
+            }
+            known->stamp = m_fileStamp;
+            known->commitTime = m_c.commitTime;
+            known->content = std::make_shared<const StoreContent>(m_c);
+            m_known->Set(m_path, std::move(known));
+        }
+    }
 
     std::wstring GetPath() override { return m_path; }
-    int GetVersion() override { return m_c.version; }
+    int GetVersion() override { return C().version; }
     long GetHandle() override { return m_core->handle; }
 
     void Commit() override {
         Writable();
         CComScope com;
-        StoreContent c = m_c;
+        StoreContent c = C();
         c.version = kStoreFormatVersion;
         c.commitTime = _time_t::now();
-        WriteStoreFile(m_path, c);
+        // A file that says what this content says, as this provider wrote or read it and as it
+        // stands now, is left as it is with its commit time.
+        StoreFileStamp now;
+        auto known = StampOfFile(m_path, now) ? m_known->Find(m_path, now) : nullptr;
+        const StoreDigest digest = DigestOfContent(c);
+        StoreDigest before;
+        if (known && known->Digest(before) && before == digest) {
+            RemoveStrayCommitFiles(m_path);
+            c.commitTime = known->commitTime;
+            m_fileStamp = now;
+        } else {
+            m_known->Forget(m_path);
+            m_asFile = false;
+            m_asFile = WriteStoreFile(m_path, c, &m_fileStamp);
+            if (m_asFile) {
+                auto written = std::make_shared<KnownStore>();
+                written->stamp = m_fileStamp;
+                written->commitTime = c.commitTime;
+                written->digested = true;
+                written->digest = digest;
+                m_known->Set(m_path, std::move(written));
+            }
+        }
         m_c.version = c.version;
         m_c.commitTime = c.commitTime;
         m_core->modified = false;
@@ -221,47 +383,52 @@ public:
         Writable();
         m_hash->Reset();
         NewGeneration();
+        const StoreContent& old = m_pending ? *m_pending->content : m_c;
         StoreContent c;
-        c.version = m_c.version;
-        c.commitTime = m_c.commitTime;
+        c.version = old.version;
+        c.commitTime = old.commitTime;
+        m_pending.reset();
         m_c = std::move(c);
         m_byId.clear();
-        m_core->modified = true;
+        m_core->Changed();
     }
 
     void WriteBootList(const char* names, const char* checks, BootListCode code) override {
         Open();
-        m_hash->Note(WriteBootListFiles(m_c.resources, names, checks, code, m_hash->threads, &m_hash->cache));
+        const StoreContent& c = C();
+        m_hash->Note(
+            WriteBootListFiles(c.resources, names, checks, code, m_hash->threads, &m_hash->cache, m_core->changes));
     }
 
-    SmartPtr<IItemCollection> GetJobs() override { return MakeCollection(m_c.jobs); }
-    SmartPtr<IItemCollection> GetTasks() override { return MakeCollection(m_c.tasks); }
-    SmartPtr<IItemCollection> GetResourceGroups() override { return MakeCollection(m_c.groups); }
-    SmartPtr<IItemCollection> GetResources() override { return MakeCollection(m_c.resources); }
-    SmartPtr<IItemCollection> GetSubjects() override { return MakeCollection(m_c.subjects); }
+    SmartPtr<IItemCollection> GetJobs() override { return MakeCollection(C().jobs); }
+    SmartPtr<IItemCollection> GetTasks() override { return MakeCollection(C().tasks); }
+    SmartPtr<IItemCollection> GetResourceGroups() override { return MakeCollection(C().groups); }
+    SmartPtr<IItemCollection> GetResources() override { return MakeCollection(C().resources); }
+    SmartPtr<IItemCollection> GetSubjects() override { return MakeCollection(C().subjects); }
 
     SmartPtr<StoreItem> FindItem(long long id) override {
+        C();
         auto it = m_byId.find(id);
         return it == m_byId.end() ? SmartPtr<StoreItem>() : SmartPtr<StoreItem>(it->second);
     }
 
     SmartPtr<ISubject> CreateSubject(const std::wstring& name, const std::wstring& description,
                                      const std::wstring& os) override {
-        auto item = Add(m_c.subjects, Factory().Subject(Fields(0, name, description, _time_t::now()), os));
+        auto item = Add(C().subjects, Factory().Subject(Fields(0, name, description, _time_t::now()), os));
         return item_cast<ISubject>(item);
     }
     SmartPtr<IJob> CreateJobVarno(const std::wstring& name, const std::wstring& description) override {
-        return item_cast<IJob>(Add(m_c.jobs, Factory().Job(Fields(JobKindVarno, name, description, _time_t::now()))));
+        return item_cast<IJob>(Add(C().jobs, Factory().Job(Fields(JobKindVarno, name, description, _time_t::now()))));
     }
     SmartPtr<IJob> CreateJobVarnoZelvane(const std::wstring& name, const std::wstring& description) override {
         return item_cast<IJob>(
-            Add(m_c.jobs, Factory().Job(Fields(JobKindVarnoZelvane, name, description, _time_t::now()))));
+            Add(C().jobs, Factory().Job(Fields(JobKindVarnoZelvane, name, description, _time_t::now()))));
     }
     SmartPtr<ITask> CreateTask(const std::wstring& name, const std::wstring& d, const _time_t& t) override {
-        return item_cast<ITask>(Add(m_c.tasks, Factory().Task(Fields(TaskKindPlain, name, d, t))));
+        return item_cast<ITask>(Add(C().tasks, Factory().Task(Fields(TaskKindPlain, name, d, t))));
     }
     SmartPtr<ITask> CreateTaskEx(const std::wstring& name, const std::wstring& d, const _time_t& t) override {
-        return item_cast<ITask>(Add(m_c.tasks, Factory().Task(Fields(TaskKindEx, name, d, t))));
+        return item_cast<ITask>(Add(C().tasks, Factory().Task(Fields(TaskKindEx, name, d, t))));
     }
     SmartPtr<IResourceGroup> CreateFileGroup(const std::wstring& n, const std::wstring& d, const _time_t& t) override {
         return Group(GroupKindFile, n, d, t);
@@ -353,37 +520,58 @@ public:
     void Rollback() override {
         Open();
         CComScope com;
-        StoreContent c;
         NewGeneration();
         m_hash->Reset();
-        ReadStoreFile(m_path, Factory(), c);
-        m_c = std::move(c);
-        Index();
-        m_core->modified = false;
+        m_pending.reset();
+        ReadFile();
     }
 
     bool IsModified() override { return m_core->modified; }
     long GetItemCount() override {
-        return static_cast<long>(m_c.subjects.size() + m_c.jobs.size() + m_c.tasks.size() + m_c.groups.size() +
-                                 m_c.resources.size());
+        const StoreContent& c = C();
+        return static_cast<long>(c.subjects.size() + c.jobs.size() + c.tasks.size() + c.groups.size() +
+                                 c.resources.size());
     }
-    _time_t GetCommitTime() override { return m_c.commitTime; }
+    _time_t GetCommitTime() override { return C().commitTime; }
     void SetHashThreads(int count) override { m_hash->threads = count < 0 ? 0 : count; }
     int GetHashThreads() override { return m_hash->threads; }
     double GetLastHashSeconds() override { return m_hash->lastHashMicros / 1e6; }
     long GetLastBootListCount() override { return m_hash->lastLines; }
     SmartPtr<IItemCollection> GetBootListRefused() override { return MakeCollection(m_hash->Refused()); }
 
-    SmartPtr<ISubject> GetLocalSubject() override { return m_c.localSubject; }
+    SmartPtr<ISubject> GetLocalSubject() override { return C().localSubject; }
     void SetLocalSubject(const SmartPtr<ISubject>& subject) override {
         Writable();
         if (subject && !ItemOfStore(subject.Get(), m_core.get(), m_core->generation))
             ThrowStoreError(E_INVALIDARG, "the subject belongs to another store");
-        m_c.localSubject = subject;
-        m_core->modified = true;
+        C().localSubject = subject;
+        m_core->Changed();
     }
 
 private:
+    // The content, its items made from those of the file's last closed store on first need.
+    StoreContent& C() {
+        if (m_pending) {
+            CopyContent(*m_pending->content, Factory(), m_c);
+            m_pending.reset();
+            Index();
+        }
+        return m_c;
+    }
+    // Reads the store file. Its stamp, the same before and after the read and older than a change
+    // still in progress could be, says which file the content is.
+    void ReadFile() {
+        const unsigned long long settled = _time_t::now().value() - 2ULL * 10000000ULL;
+        StoreFileStamp before, after;
+        bool stamped = StampOfFile(m_path, before);
+        StoreContent c;
+        ReadStoreFile(m_path, Factory(), c);
+        m_c = std::move(c);
+        m_asFile = stamped && StampOfFile(m_path, after) && after == before && before.file.written < settled;
+        m_fileStamp = before;
+        Index();
+        m_core->modified = false;
+    }
     void Open() {
         if (m_core->closed)
             ThrowStoreError(E_ACCESSDENIED, "the store is closed");
@@ -403,12 +591,12 @@ private:
         Writable();
         // Past the largest positive ID the count would wrap to negative IDs, which the store file
         // cannot hold and which callers take for read-only objects: refused before anything changes.
-        if (m_c.idsExhausted)
+        if (C().idsExhausted)
             ThrowStoreError(HRESULT_FROM_WIN32(ERROR_DATABASE_FULL),
                             "no free identifiers: the store has given out its largest item ID (" +
                                 std::to_string(LLONG_MAX) + "); clear it to start again");
         ItemFields f;
-        f.id = m_c.nextId;
+        f.id = C().nextId;
         f.kind = kind;
         f.name = name;
         f.description = d;
@@ -422,14 +610,14 @@ private:
             m_c.idsExhausted = true;
         else
             ++m_c.nextId;
-        m_core->modified = true;
+        m_core->Changed();
         return item;
     }
     SmartPtr<IResourceGroup> Group(int kind, const std::wstring& n, const std::wstring& d, const _time_t& t) {
-        return item_cast<IResourceGroup>(Add(m_c.groups, Factory().Group(Fields(kind, n, d, t))));
+        return item_cast<IResourceGroup>(Add(C().groups, Factory().Group(Fields(kind, n, d, t))));
     }
     SmartPtr<IResource> Resource(ItemFields f, ResourceFields r) {
-        return item_cast<IResource>(Add(m_c.resources, Factory().Resource(std::move(f), std::move(r))));
+        return item_cast<IResource>(Add(C().resources, Factory().Resource(std::move(f), std::move(r))));
     }
     void Index() {
         m_byId.clear();
@@ -441,7 +629,11 @@ private:
     std::shared_ptr<StoreCore> m_core;
     std::shared_ptr<HashSettings> m_hash;
     std::wstring m_path;
+    std::shared_ptr<CKnownStores> m_known;
     StoreContent m_c;
+    std::shared_ptr<const KnownStore> m_pending; // the file's items not yet taken (C)
+    StoreFileStamp m_fileStamp;                  // the file the content was read from or committed to
+    bool m_asFile = false;                       // that file is known and holds the content as read or committed
     std::map<long long, StoreItem*> m_byId;
 };
 
@@ -500,7 +692,7 @@ private:
                 ThrowStoreError(E_INVALIDARG, L"the store path names a folder: " + wpath);
             }
             long handle = g_nextHandle++;
-            auto* raw = new CDatabase(handle, wpath);
+            auto* raw = new CDatabase(handle, wpath, m_known);
             SmartPtr<IDatabase> db(raw);
             raw->Load(create);
             std::lock_guard<std::mutex> lock(m_mutex);
@@ -529,6 +721,7 @@ private:
     std::mutex m_mutex;
     std::map<long, SmartPtr<IDatabase>> m_open;
     std::wstring m_lastError;
+    std::shared_ptr<CKnownStores> m_known = std::make_shared<CKnownStores>();
 };
 
 } // namespace Impl

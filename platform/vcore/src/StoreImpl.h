@@ -25,6 +25,11 @@ struct StoreCore {
     std::atomic<bool> closed{false};
     std::atomic<unsigned> generation{0};
     std::atomic<bool> modified{false};
+    std::atomic<unsigned long long> changes{0}; // every change of the store or of an item counts one
+    void Changed() {
+        modified = true;
+        ++changes;
+    }
 };
 
 // Makes a reference-counted object whose memory goes back through this module.
@@ -106,12 +111,17 @@ struct ItemFields {
     _time_t time;
 };
 
+// Numbers that this provider's items answer in QueryItem with their inner parts, which no
+// interface number takes: the provider finds its own parts of an item without a dynamic cast.
+enum InnerPartId { PartItemInfo = -1, PartResourceBase = -2, PartMembers = -3 };
+
 // What the store needs to know of any of its items, whatever the interface.
 class CItemInfo {
 public:
     virtual ~CItemInfo() = default;
     virtual const StoreCore* InfoCore() const = 0;
     virtual unsigned InfoGeneration() const = 0;
+    virtual const ItemFields& InfoFields() const = 0;
 };
 
 // Operations shared by all items; I is the item's most derived interface.
@@ -125,7 +135,9 @@ public:
     virtual ~CItem() = default;
 
     long long GetId() override { return m_f.id; }
-    void* QueryItem(int iid) override { return QueryChain<I>(this, iid); }
+    void* QueryItem(int iid) override {
+        return iid == PartItemInfo ? static_cast<CItemInfo*>(this) : QueryChain<I>(this, iid);
+    }
     long GetHandle() override { return m_core->handle; }
     const wchar_t* GetKindName() override { return m_kindName; }
     int GetInterface() override { return I::IID; }
@@ -148,6 +160,7 @@ public:
 
     const StoreCore* InfoCore() const override { return m_core.get(); }
     unsigned InfoGeneration() const override { return m_generation; }
+    const ItemFields& InfoFields() const override { return m_f; }
     const ItemFields& Fields() const { return m_f; }
     const std::shared_ptr<StoreCore>& Core() const { return m_core; }
     unsigned Generation() const { return m_generation; }
@@ -159,7 +172,7 @@ protected:
             ThrowStoreError(E_ACCESSDENIED, "the store of this item is closed");
         if (m_generation != m_core->generation)
             ThrowStoreError(E_ACCESSDENIED, "this item is no longer in the store (it was cleared)");
-        m_core->modified = true;
+        m_core->Changed();
     }
     // A member added to this item must be an item of the same store and generation.
     template <class M>
@@ -212,6 +225,9 @@ public:
 template <class I>
 class CResource : public CItem<I>, public CResourceBase {
 public:
+    void* QueryItem(int iid) override {
+        return iid == PartResourceBase ? static_cast<CResourceBase*>(this) : CItem<I>::QueryItem(iid);
+    }
     CResource(std::shared_ptr<StoreCore> core, ItemFields f, ResourceFields r, const wchar_t* kindName)
         : CItem<I>(std::move(core), std::move(f), kindName), m_r(std::move(r)) {
         this->SetFree(&FreeObject<CResource<I>>);
@@ -275,6 +291,9 @@ public:
 template <class I>
 class CGroup : public CItem<I>, public CMembers {
 public:
+    void* QueryItem(int iid) override {
+        return iid == PartMembers ? static_cast<CMembers*>(this) : CItem<I>::QueryItem(iid);
+    }
     CGroup(std::shared_ptr<StoreCore> core, ItemFields f, const wchar_t* kindName)
         : CItem<I>(std::move(core), std::move(f), kindName) {
         this->SetFree(&FreeObject<CGroup<I>>);
@@ -298,6 +317,9 @@ private:
 template <class I>
 class CTask : public CItem<I>, public CMembers {
 public:
+    void* QueryItem(int iid) override {
+        return iid == PartMembers ? static_cast<CMembers*>(this) : CItem<I>::QueryItem(iid);
+    }
     CTask(std::shared_ptr<StoreCore> core, ItemFields f, const wchar_t* kindName)
         : CItem<I>(std::move(core), std::move(f), kindName) {
         this->SetFree(&FreeObject<CTask<I>>);
@@ -374,18 +396,31 @@ private:
 // With them, the latest listing of each folder (by its path as the lists give it): the lists of
 // one save look at each folder once (BootList.cpp).
 struct FolderEntries;
+// With them, the last list written: the same list of the same resources, nothing changed since,
+// is that list again (the job's list after the store's, when they hold the same resources).
+struct WrittenList {
+    BootListCode code;
+    std::wstring names, checks;
+    std::vector<const StoreItem*> resources;
+    unsigned long long changes = 0; // StoreCore::changes when it was written
+    std::string nam, chk;
+    BootListStats stats;
+};
 struct HashCache {
     std::mutex mutex;
     std::vector<std::shared_ptr<const RecordSet>> sets;
     std::unordered_map<std::wstring, std::shared_ptr<FolderEntries>> listings;
+    std::shared_ptr<const WrittenList> last;
     void Clear() {
         std::lock_guard<std::mutex> lock(mutex);
         sets.clear();
         listings.clear();
+        last.reset();
     }
 };
+// changes: StoreCore::changes of the store the resources are of.
 BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesPath, const char* checksPath,
-                                 BootListCode code, int threads, HashCache* cache);
+                                 BootListCode code, int threads, HashCache* cache, unsigned long long changes);
 // The resources under a job (its groups, then its tasks' groups), each once, in that order.
 ItemVector ResourcesOfJob(const ItemVector& groups, const ItemVector& tasks);
 
@@ -421,6 +456,9 @@ struct HashSettings {
 template <class I>
 class CJob : public CItem<I>, public CMembers {
 public:
+    void* QueryItem(int iid) override {
+        return iid == PartMembers ? static_cast<CMembers*>(this) : CItem<I>::QueryItem(iid);
+    }
     CJob(std::shared_ptr<StoreCore> core, ItemFields f, const wchar_t* kindName, std::shared_ptr<HashSettings> hs)
         : CItem<I>(std::move(core), std::move(f), kindName), m_hash(std::move(hs)) {
         this->SetFree(&FreeObject<CJob<I>>);
@@ -430,7 +468,7 @@ public:
         if (this->m_core->closed)
             ThrowStoreError(E_ACCESSDENIED, "the store of this job is closed");
         m_hash->Note(WriteBootListFiles(ResourcesOfJob(m_groups.items, m_tasks.items), names, checks, code,
-                                        m_hash->threads, &m_hash->cache));
+                                        m_hash->threads, &m_hash->cache, this->m_core->changes));
     }
     SmartPtr<IItemCollection> GetTasks() override { return MakeCollection(m_tasks.items); }
     SmartPtr<IItemCollection> GetResourceGroups() override { return MakeCollection(m_groups.items); }
@@ -449,6 +487,9 @@ private:
 
 class CSubject : public CItem<ISubject>, public CMembers {
 public:
+    void* QueryItem(int iid) override {
+        return iid == PartMembers ? static_cast<CMembers*>(this) : CItem<ISubject>::QueryItem(iid);
+    }
     CSubject(std::shared_ptr<StoreCore> core, ItemFields f, std::wstring os)
         : CItem<ISubject>(std::move(core), std::move(f), L"Subject"), m_os(std::move(os)) {
         SetFree(&FreeObject<CSubject>);
@@ -509,7 +550,28 @@ struct ItemFactory {
 MemberList* LoadedMemberList(StoreItem* owner, int list);
 
 void ReadStoreFile(const std::wstring& path, const ItemFactory& factory, StoreContent& content);
-void WriteStoreFile(const std::wstring& path, const StoreContent& content);
+// What a file of this path is as the file system describes it, its volume included: a file written
+// or put in its place moves the stamp (see FileStamp).
+struct StoreFileStamp {
+    FileStamp file;
+    unsigned long volume = 0;
+    bool operator==(const StoreFileStamp& o) const { return file == o.file && volume == o.volume; }
+    bool operator!=(const StoreFileStamp& o) const { return !(*this == o); }
+};
+bool StampOfHandle(HANDLE h, StoreFileStamp& stamp);
+bool StampOfFile(const std::wstring& path, StoreFileStamp& stamp);
+// Removes what commits into the folder of path left when they ended half-way (StoreXml.cpp).
+void RemoveStrayCommitFiles(const std::wstring& path);
+// Writes the store file (removing such strays first); written (when given) receives the stamp of the file it put in
+// place, when that is known (false: not known).
+bool WriteStoreFile(const std::wstring& path, const StoreContent& content, StoreFileStamp* written = nullptr);
+// A digest of what the store file says of a content, but for its commit time, made in the
+// writer's own walk over the content: two contents whose files say the same share it.
+struct StoreDigest {
+    unsigned long long a = 0, b = 0;
+    bool operator==(const StoreDigest& o) const { return a == o.a && b == o.b; }
+};
+StoreDigest DigestOfContent(const StoreContent& content);
 extern const int kStoreFormatVersion;
 extern const int kMaxStoreFormatVersion;
 

@@ -269,15 +269,91 @@ static const wchar_t* ValueType(const _value_t& v) {
     }
 }
 
-static void WriteCommon(CXmlWriter& w, StoreItem* item) {
-    w.AttrInt(L"id", item->GetId());
-    w.AttrInt(L"kind", item->GetKind());
-    w.Attr(L"name", item->GetName());
-    w.Attr(L"description", item->GetDescription());
-    w.AttrInt(L"time", item->GetTime().value());
+// The content in the writer's walk as a run of tokens, hashed as they come: each value with its
+// type and length, and each element by its first letter, which tells apart the elements that can
+// stand in one place (a job's groups and tasks). Which attribute comes next follows from what came
+// before (an item's kind decides its attributes), so their names are left out; so is the commit
+// time, which a commit of an unchanged content keeps. Two 64-bit lanes of multiply-rotate mixing
+// over 8-byte words: a digest against chance, not against a forger (the store file's stamp, not
+// the digest, tells whether someone else wrote the file).
+class CContentDigest {
+public:
+    void Attr(const wchar_t*, const std::wstring& value) {
+        Put('s', value.size());
+        Bytes(value.data(), value.size() * sizeof(wchar_t));
+    }
+    void Attr(const wchar_t* name, long long v) { AttrInt(name, v); }
+    void AttrInt(const wchar_t* name, long long v) {
+        if (name[0] != L'c' || wcscmp(name, L"commitTime") != 0)
+            Put('i', static_cast<unsigned long long>(v));
+    }
+    void Start(const wchar_t* element) { Put('<', element[0]); }
+    void End(const wchar_t*) { Put('>', 0); }
+    void Finish() {}
+
+    StoreDigest Result() {
+        StoreDigest d;
+        d.a = Mix(m_a ^ m_length);
+        d.b = Mix(m_b + m_length * kK1);
+        return d;
+    }
+
+private:
+    static constexpr unsigned long long kK1 = 0x9E3779B97F4A7C15ULL, kK2 = 0xC2B2AE3D27D4EB4FULL,
+                                        kK3 = 0x165667B19E3779F9ULL, kK4 = 0xD6E8FEB86659FD93ULL;
+    static unsigned long long Rotl(unsigned long long x, int r) { return (x << r) | (x >> (64 - r)); }
+    static unsigned long long Mix(unsigned long long x) {
+        x ^= x >> 33;
+        x *= 0xFF51AFD7ED558CCDULL;
+        x ^= x >> 33;
+        x *= 0xC4CEB9FE1A85EC53ULL;
+        x ^= x >> 33;
+        return x;
+    }
+    void Word(unsigned long long w) {
+        m_a = Rotl(m_a ^ (w * kK1), 31) * kK2;
+        m_b = Rotl(m_b ^ (w * kK3), 29) * kK4 + m_a;
+        ++m_length;
+    }
+    void Put(char tag, unsigned long long v) {
+        Word(static_cast<unsigned char>(tag));
+        Word(v);
+    }
+    void Bytes(const void* p, size_t n) {
+        const unsigned char* b = static_cast<const unsigned char*>(p);
+        for (; n >= 8; b += 8, n -= 8) {
+            unsigned long long w;
+            memcpy(&w, b, 8);
+            Word(w);
+        }
+        if (n) {
+            unsigned long long w = 0;
+            memcpy(&w, b, n);
+            Word(w);
+        }
+    }
+    unsigned long long m_a = 0x243F6A8885A308D3ULL, m_b = 0x13198A2E03707344ULL, m_length = 0;
+};
+
+template <class W>
+static void WriteCommon(W& w, const ItemFields& f) {
+    w.AttrInt(L"id", f.id);
+    w.AttrInt(L"kind", f.kind);
+    w.Attr(L"name", f.name);
+    w.Attr(L"description", f.description);
+    w.AttrInt(L"time", f.time.value());
 }
 
-static void WriteMembers(CXmlWriter& w, const ItemVector& list, const wchar_t* element) {
+template <class W>
+static void WriteCommon(W& w, StoreItem* item) {
+    auto* info = static_cast<CItemInfo*>(item->QueryItem(PartItemInfo));
+    if (!info)
+        ThrowStoreError(E_UNEXPECTED, "an item of another provider cannot be written");
+    WriteCommon(w, info->InfoFields());
+}
+
+template <class W>
+static void WriteMembers(W& w, const ItemVector& list, const wchar_t* element) {
     for (const auto& m : list) {
         w.AttrInt(L"id", m->GetId());
         w.Start(element);
@@ -285,7 +361,8 @@ static void WriteMembers(CXmlWriter& w, const ItemVector& list, const wchar_t* e
     }
 }
 
-static void WriteContent(CXmlWriter& w, const StoreContent& c) {
+template <class W>
+static void WriteContent(W& w, const StoreContent& c) {
     w.AttrInt(L"version", c.version);
     w.AttrInt(L"nextId", c.nextId);
     w.AttrInt(L"localSubject", c.localSubject ? c.localSubject->GetId() : 0);
@@ -298,7 +375,7 @@ static void WriteContent(CXmlWriter& w, const StoreContent& c) {
         if (!rb)
             ThrowStoreError(E_UNEXPECTED, "a resource of another provider cannot be written");
         const ResourceFields& r = rb->RData();
-        WriteCommon(w, item.Get());
+        WriteCommon(w, rb->RFields());
         w.AttrInt(L"controlled", r.controlled ? 1 : 0);
         switch (item->GetKind()) {
         case ResourceKindFile:
@@ -379,6 +456,35 @@ static void WriteContent(CXmlWriter& w, const StoreContent& c) {
     w.Finish();
 }
 
+StoreDigest DigestOfContent(const StoreContent& content) {
+    CContentDigest w;
+    WriteContent(w, content);
+    return w.Result();
+}
+
+bool StampOfHandle(HANDLE h, StoreFileStamp& stamp) {
+    BY_HANDLE_FILE_INFORMATION info;
+    FILE_BASIC_INFO basic;
+    if (!GetFileInformationByHandle(h, &info) || !GetFileInformationByHandleEx(h, FileBasicInfo, &basic, sizeof basic))
+        return false;
+    stamp.volume = info.dwVolumeSerialNumber;
+    stamp.file.size = (static_cast<unsigned long long>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    stamp.file.id = (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    stamp.file.written = static_cast<unsigned long long>(basic.LastWriteTime.QuadPart);
+    stamp.file.changed = static_cast<unsigned long long>(basic.ChangeTime.QuadPart);
+    return true;
+}
+
+bool StampOfFile(const std::wstring& path, StoreFileStamp& stamp) {
+    HANDLE h = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    bool ok = StampOfHandle(h, stamp);
+    CloseHandle(h);
+    return ok;
+}
+
 namespace {
 
 const char kStoreRoot[] = "<VarnoStore";
@@ -438,7 +544,7 @@ namespace Impl {
 // killed, the machine stopped): "<name>.new" files that no process holds and that hold the
 // beginning of a store file. A commit holds its temporary file without sharing from its creation
 // until the file has taken the store's place, so one that opens without sharing is nobody's.
-static void RemoveStrayCommitFiles(const std::wstring& path) {
+void RemoveStrayCommitFiles(const std::wstring& path) {
     size_t slash = path.find_last_of(L"\\/");
     std::wstring folder = slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
     WIN32_FIND_DATAW fd;
@@ -468,7 +574,7 @@ static bool RenameHeld(HANDLE h, const std::wstring& path) {
     return SetFileInformationByHandle(h, FileRenameInfo, info, static_cast<DWORD>(buffer.size()));
 }
 
-void WriteStoreFile(const std::wstring& path, const StoreContent& content) {
+bool WriteStoreFile(const std::wstring& path, const StoreContent& content, StoreFileStamp* written) {
     for (const auto* list : {&content.subjects, &content.jobs, &content.tasks, &content.groups})
         for (const auto& item : *list)
             if (!AsMembers(item.Get()))
@@ -498,8 +604,9 @@ void WriteStoreFile(const std::wstring& path, const StoreContent& content) {
         SetFileInformationByHandle(h.h, FileDispositionInfo, &dispose, sizeof dispose);
         throw;
     }
+    // Held without sharing from its creation to here, the file in place is the one just written.
     if (RenameHeld(h.h, path))
-        return;
+        return written && StampOfHandle(h.h, *written);
     // A file system that cannot rename an open file: the rename by name after the close.
     CloseHandle(h.h);
     h.h = INVALID_HANDLE_VALUE;
@@ -508,6 +615,7 @@ void WriteStoreFile(const std::wstring& path, const StoreContent& content) {
         DeleteFileW(temp.c_str());
         ThrowSystemException(e);
     }
+    return false;
 }
 
 // ----- Reading -----

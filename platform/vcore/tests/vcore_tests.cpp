@@ -352,6 +352,136 @@ TEST(VCoreStore, OnlyCommittedWorkIsKept) {
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((path + L".new").c_str()));
 }
 
+namespace {
+
+// A small store of every link kind: the local subject, its job, a group of two files and a device
+// with a property in a task of the job.
+void BuildLinkedStore(const SmartPtr<IDatabase>& db, const std::wstring& fileName) {
+    auto subject = db->CreateSubject(L"WS", L"", L"Windows");
+    subject->SetTime(T(1));
+    db->SetLocalSubject(subject);
+    auto job = checked_cast<IJobVarnoZelvane>(db->CreateJobVarnoZelvane(L"J", L""));
+    job->SetTime(T(2));
+    subject->AddJob(job);
+    auto files = checked_cast<IDirectoryFileGroup>(db->CreateDirectoryFileGroup(L"F", L"", T(3)));
+    files->AddFile(checked_cast<IFile>(db->CreateFile(L"C:\\a.dll", T(4), true, false)));
+    files->AddFile(checked_cast<IFile>(db->CreateFile(fileName, T(5), false, true)));
+    job->AddDirectoryFileGroup(files);
+    auto device = checked_cast<IDevice>(db->CreateDevice(L"D", L"PCI", T(6), true));
+    device->SetProperty(1, _value_t(L"8086"));
+    auto hardware = checked_cast<IHardwareConfigurationGroup>(db->CreateHardwareConfigurationGroup(L"H", L"", T(7)));
+    hardware->AddDevice(device);
+    auto task = checked_cast<ITaskEx>(db->CreateTaskEx(L"T", L"", T(8)));
+    task->AddHardwareConfigurationGroup(hardware);
+    job->AddTask(task);
+}
+
+// Every item of a store with its values and the IDs of its members.
+std::wstring Describe(const SmartPtr<IDatabase>& db) {
+    std::wstring out = L"local " + std::to_wstring(db->GetLocalSubject() ? db->GetLocalSubject()->GetId() : 0) + L"\n";
+    auto ids = [](const SmartPtr<IItemCollection>& c) {
+        std::wstring s;
+        for (const auto& m : vtest::Items(c))
+            s += L" " + std::to_wstring(m->GetId());
+        return s;
+    };
+    for (const auto& c :
+         {db->GetSubjects(), db->GetJobs(), db->GetTasks(), db->GetResourceGroups(), db->GetResources()})
+        for (const auto& i : vtest::Items(c)) {
+            out += std::to_wstring(i->GetId()) + L" " + i->GetKindName() + L" " + i->GetName() + L" [" +
+                   i->GetDescription() + L"] " + std::to_wstring(i->GetTime().value());
+            if (auto r = item_cast<IResource>(i))
+                out += r->IsControlled() ? L" controlled" : L"";
+            if (auto f = item_cast<IFile>(i))
+                out += f->IsExecutable() ? L" executable" : L"";
+            if (auto d = item_cast<IDevice>(i))
+                out += L" " + d->GetProperty(1).as_wstring();
+            if (auto s = item_cast<ISubject>(i))
+                out += L" jobs" + ids(s->GetJobs2());
+            if (auto j = item_cast<IJobVarnoZelvane>(i))
+                out += L" groups" + ids(j->GetResourceGroups()) + L" tasks" + ids(j->GetTasks());
+            if (auto t = item_cast<ITask>(i))
+                out += L" groups" + ids(t->GetResourceGroups());
+            if (auto g = item_cast<IResourceGroup>(i))
+                out += L" members" + ids(g->GetResources());
+            out += L"\n";
+        }
+    return out;
+}
+
+} // namespace
+
+// A provider that opens again the store file it last committed or read, while the file stands as
+// it was, takes the items from memory: they are what a read of the file gives, with their links,
+// and they are the new store's (the closed store's items stay closed). A commit of what the file
+// already says leaves the file, commit time and all; a file written meanwhile by someone else is
+// read, and the next commit writes it.
+TEST(VCoreStore, StoreOpenedAgainIsTheFileAsItStands) {
+    const std::wstring path = vtest::ScratchDir(L"known") + L"\\Localhost.vdb";
+    auto provider = Common::CreateProvider();
+    auto open = [&] {
+        auto db = provider->Open(Narrow(path).c_str());
+        EXPECT_TRUE(db);
+        return db;
+    };
+    auto asRead = [&] { return Describe(Store(path).db); }; // a provider of its own reads the file
+    SmartPtr<StoreItem> closedItem;
+    {
+        auto db = open();
+        ASSERT_TRUE(db);
+        BuildLinkedStore(db, L"C:\\b.dll");
+        db->Commit();
+        closedItem = vtest::Items(db->GetResources())[0];
+        provider->Close(db->GetHandle());
+    }
+    const std::string written = vtest::ReadBytes(path);
+    const std::wstring expected = asRead();
+    ASSERT_NE(std::wstring::npos, expected.find(L"members 4 5")) << as_string(expected, CP_UTF8);
+    {
+        auto db = open();
+        ASSERT_TRUE(db);
+        EXPECT_EQ(expected, Describe(db));
+        EXPECT_FALSE(db->IsModified());
+        EXPECT_THROW(checked_cast<IFile>(closedItem)->SetControlled(false), EGeneric);
+        auto group = checked_cast<IDirectoryFileGroup>(vtest::Items(db->GetResourceGroups())[0]);
+        group->AddFile(checked_cast<IFile>(db->CreateFile(L"C:\\c.dll", T(9), true, false)));
+        checked_cast<IFile>(vtest::Items(db->GetResources())[0])->SetControlled(false);
+        provider->Close(db->GetHandle()); // not committed: the file and what is known of it stay
+    }
+    for (const wchar_t* second : {L"C:\\b.dll", L"C:\\B.dll"}) {
+        auto db = open();
+        ASSERT_TRUE(db);
+        EXPECT_EQ(expected, Describe(db));
+        db->Clear();
+        BuildLinkedStore(db, second);
+        db->Commit();
+        provider->Close(db->GetHandle());
+        if (second[3] == L'b')
+            EXPECT_EQ(written, vtest::ReadBytes(path)); // the same content: not written again
+        else
+            EXPECT_NE(written, vtest::ReadBytes(path)); // one letter of one name: written
+        EXPECT_EQ(asRead(), Describe(open()));
+    }
+    {
+        Store other(path);
+        ASSERT_TRUE(other.db);
+        other.db->Clear();
+        other.db->SetLocalSubject(other.db->CreateSubject(L"OTHER", L"", L""));
+        other.db->Commit();
+    }
+    const std::string others = vtest::ReadBytes(path);
+    auto db = open();
+    ASSERT_TRUE(db);
+    EXPECT_EQ(1, db->GetItemCount());
+    EXPECT_EQ(L"OTHER", db->GetLocalSubject()->GetName());
+    db->Clear();
+    BuildLinkedStore(db, L"C:\\b.dll");
+    db->Commit();
+    provider->Close(db->GetHandle());
+    EXPECT_NE(others, vtest::ReadBytes(path));
+    EXPECT_EQ(expected.substr(expected.find(L'\n')), asRead().substr(asRead().find(L'\n')));
+}
+
 TEST(VCoreStore, ItemsOfOtherStoresAndWrongKindsAreRefused) {
     std::wstring dir = vtest::ScratchDir(L"refusals");
     Store a(dir + L"\\a.vdb"), b(dir + L"\\b.vdb");

@@ -8,6 +8,7 @@
 #include "VcoreTestUtil.h"
 
 #include <algorithm>
+#include <functional>
 #include <set>
 #include <sstream>
 
@@ -416,6 +417,109 @@ TEST_F(RealStore, SaveThenLoadGivesAnEqualModelInBothEditions) {
                     static_cast<CIChResorce*>(r)->m_SubType == ResDiskSector);
     EXPECT_EQ(3u, cut.GetNodeList(NodeTypeResource)->size());
     EXPECT_EQ(3u, cut.GetNodeList(NodeTypeGroup)->size()); // files, sectors, hardware (empty); no registry group
+}
+
+// A save of a model unchanged since its last save leaves the store file as it was written, commit
+// time and all. A change of any node value, a store written meanwhile by someone else, and a save
+// that failed before its commit or in it are each followed by a save that writes the store, and the
+// load gives the model saved.
+TEST_F(RealStore, UnchangedModelLeavesTheStoreFileAndEveryChangeIsWritten) {
+    File(L"a.exe", "MZ executable");
+    File(L"b.dll", "library");
+    const std::wstring store = h.host.folder + L"\\Localhost.vdb";
+    auto resource = [](CIChDataModel& m, const std::wstring& tail) {
+        for (CIChNode* n : *m.GetNodeList(NodeTypeResource))
+            if (n->m_Name.size() >= tail.size() &&
+                n->m_Name.compare(n->m_Name.size() - tail.size(), tail.size(), tail) == 0)
+                return static_cast<CIChResorce*>(n);
+        ADD_FAILURE() << "no resource " << as_string(tail, CP_UTF8);
+        return static_cast<CIChResorce*>(nullptr);
+    };
+    // Someone else's store in the file: another provider writes it.
+    auto writeOtherStore = [&] {
+        auto other = Common::CreateProvider();
+        auto db = other->Open(as_string(store, 0).c_str());
+        ASSERT_TRUE(db);
+        db->Clear();
+        db->SetLocalSubject(db->CreateSubject(L"OTHER", L"", L""));
+        db->Commit();
+        other->Close(db->GetHandle());
+    };
+    // A folder where a save puts its new file beside the old one makes that write fail.
+    struct Blocked {
+        std::wstring path;
+        explicit Blocked(std::wstring p) : path(std::move(p)) { EXPECT_TRUE(CreateDirectoryW(path.c_str(), nullptr)); }
+        ~Blocked() { RemoveDirectoryW(path.c_str()); }
+    };
+    struct Case {
+        const char* what;
+        std::function<void(CIChDataModel&)> change;
+        bool written;
+    } cases[] = {
+        {"nothing", [](CIChDataModel&) {}, false},
+        {"a sector's description", [&](CIChDataModel& m) { resource(m, L"MBR")->SetDescription(L"new"); }, true},
+        {"a resource taken off control", [&](CIChDataModel& m) { resource(m, L"a.exe")->m_Controlled = 0; }, true},
+        {"a resource made not executable", [&](CIChDataModel& m) { resource(m, L"a.exe")->m_Executable = 0; }, true},
+        {"a device's property",
+         [&](CIChDataModel& m) { resource(m, L"карта")->m_Params[L"VENDOR ID"] = _value_t(L"8087"); }, true},
+        {"a sector's number", [&](CIChDataModel& m) { resource(m, L"MBR")->m_Params[L"SECTOR"] = _value_t(64LL); },
+         true},
+        {"a node's time",
+         [&](CIChDataModel& m) {
+             FILETIME ft = Ft(kTime + 100);
+             m.GetNodeList(NodeTypeGroup)->front()->SetModifyTime(&ft);
+         },
+         true},
+        {"a member taken out of its group",
+         [&](CIChDataModel& m) { resource(m, L"b.dll")->UnlinkFrom(m.GetNodeList(NodeTypeGroup)->front()); }, true},
+        {"a subject's name", [](CIChDataModel& m) { m.GetNodeList(NodeTypeSubject)->front()->SetName(L"WS-02"); },
+         true},
+        {"the store written by someone else", [&](CIChDataModel&) { writeOtherStore(); }, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        RemoveBoardFolder();
+        CIChDataModel m;
+        FullModel(m, dir, JobSecondEdition);
+        ASSERT_EQ(0, m.Save(nullptr));
+        const std::string saved = vtest::ReadBytes(store);
+        c.change(m);
+        const std::string before = vtest::ReadBytes(store);
+        ASSERT_EQ(0, m.Save(nullptr));
+        const std::string after = vtest::ReadBytes(store);
+        if (c.written)
+            EXPECT_NE(before, after);
+        else
+            EXPECT_EQ(saved, after); // not written again: its commit time is the first save's
+        CIChDataModel loaded;
+        h.host.answers = {InvalidAnswerNoForAll};
+        ASSERT_EQ(0, loaded.Load());
+        EXPECT_EQ(Dump(m), Dump(loaded));
+    }
+    // A save that failed (in its lists, or in its commit) leaves the store as it was; the next save
+    // of the changed model writes it.
+    for (const wchar_t* blocked : {L"bootfile.nam.new", L"Localhost.vdb.new"}) {
+        SCOPED_TRACE(as_string(blocked, CP_UTF8));
+        RemoveBoardFolder();
+        CIChDataModel m;
+        FullModel(m, dir, JobSecondEdition);
+        ASSERT_EQ(0, m.Save(nullptr));
+        const std::string saved = vtest::ReadBytes(store);
+        resource(m, L"a.exe")->m_Controlled = 0;
+        {
+            Blocked block(h.host.folder + L"\\" + blocked);
+            h.host.errors.clear();
+            EXPECT_NE(0, m.Save(nullptr));
+            EXPECT_FALSE(h.host.errors.empty());
+        }
+        EXPECT_EQ(saved, vtest::ReadBytes(store));
+        ASSERT_EQ(0, m.Save(nullptr));
+        EXPECT_NE(saved, vtest::ReadBytes(store));
+        CIChDataModel loaded;
+        h.host.answers = {InvalidAnswerNoForAll};
+        ASSERT_EQ(0, loaded.Load());
+        EXPECT_EQ(Dump(m), Dump(loaded));
+    }
 }
 
 TEST_F(RealStore, BoardListsNameTheJobsObjectsWithMatchingChecksums) {
