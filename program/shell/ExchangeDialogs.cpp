@@ -21,25 +21,20 @@ const UINT_PTR kScanTimer = 1;
 const UINT kScanDelayMs = 350; // the scan waits for typing to pause this long
 const int kMaxPath = 260;
 
-const wchar_t kFilterBoth[] = L"Файл модели данных (*.xml)\0*.xml\0Все файлы\0*.*\0";
-const wchar_t kFilterModel[] = L"Файл модели данных (*.xml)\0*.xml\0";
-const wchar_t kTitleExport[] = L"Выбор файла для экспорта";
-const wchar_t kTitleImport[] = L"Выбор файла для импорта";
-
-const wchar_t* KindSuffix(int kind) {
+std::wstring KindSuffix(int kind) {
     switch (kind) {
     case 1:
-        return L" (Ресурсов)";
+        return KvUi::LoadStr(IDS_EXCH_KIND_RESOURCES);
     case 3:
-        return L" (Групп ресурсов)";
+        return KvUi::LoadStr(IDS_EXCH_KIND_GROUPS);
     case 5:
-        return L" (Задач)";
+        return KvUi::LoadStr(IDS_EXCH_KIND_TASKS);
     case 7:
-        return L" (Заданий)";
+        return KvUi::LoadStr(IDS_EXCH_KIND_JOBS);
     case 9:
-        return L" (Субъектов управления)";
+        return KvUi::LoadStr(IDS_EXCH_KIND_SUBJECTS);
     }
-    return L"";
+    return std::wstring();
 }
 
 std::wstring SystemErrorText(DWORD code) {
@@ -113,8 +108,8 @@ bool CExchangeDialog::CheckExportPath() {
     std::wstring& p = m_strFileName;
     p = PlaceExportPath(p);
     if (theApp.IsFileExist(p.c_str())) {
-        if (MessageBox(format_wstring(L"Файл %s уже существует.\n\nПересоздать его и продолжить работу?", p.c_str()),
-                       nullptr, MB_YESNO | MB_ICONQUESTION) != IDYES)
+        if (MessageBox(format_wstring(KvUi::LoadStr(IDS_EXCH_FILE_EXISTS).c_str(), p.c_str()), nullptr,
+                       MB_YESNO | MB_ICONQUESTION) != IDYES)
             return false;
         // The old file stays until the new one is complete; here it is only made sure that it can
         // be replaced then.
@@ -129,8 +124,7 @@ bool CExchangeDialog::CheckExportPath() {
                 e = ::GetLastError();
         }
         if (h == INVALID_HANDLE_VALUE) {
-            MessageBox(format_wstring(L"Выбранный вами файл не может быть перезаписан.\n%s\nВыберите другой файл.",
-                                      SystemErrorText(e).c_str()),
+            MessageBox(format_wstring(KvUi::LoadStr(IDS_EXCH_CANNOT_REPLACE).c_str(), SystemErrorText(e).c_str()),
                        nullptr, MB_ICONEXCLAMATION);
             return false;
         }
@@ -161,7 +155,9 @@ ON_CONTROL(EN_CHANGE, IDC_EXPORT_PATH, OnPathChange)
 ON_BN_CLICKED(IDC_EXPORT_BROWSE, OnBrowse)
 KV_END_MESSAGE_MAP()
 
-void dlgExportModel::OnBrowse() { Browse(true, kTitleExport, kFilterBoth); }
+void dlgExportModel::OnBrowse() {
+    Browse(true, KvUi::LoadStr(IDS_EXCH_TITLE_EXPORT).c_str(), KvUi::LoadStr(IDS_EXCH_FILTER_BOTH).c_str());
+}
 
 void dlgExportModel::UpdateOk() { EnableDlgItem(IDOK, !m_strFileName.empty()); }
 
@@ -181,7 +177,7 @@ dlgExportNodes::dlgExportNodes(HWND parent, int kind, int all)
 
 BOOL dlgExportNodes::OnInitDialog() {
     KvUi::CDialog::OnInitDialog();
-    SetKindCaption(m_bAll ? L"Экспорт всех объектов" : GetWindowText(), m_nKind);
+    SetKindCaption(m_bAll ? KvUi::LoadStr(IDS_EXCH_EXPORT_ALL) : GetWindowText(), m_nKind);
     CheckDlgItem(IDC_EXPORT_NODES_NOSUB, FALSE);
     if (m_nKind == 1)
         ShowDlgItem(IDC_EXPORT_NODES_NOSUB, FALSE);
@@ -196,7 +192,9 @@ ON_BN_CLICKED(IDC_EXPORT_NODES_BROWSE, OnBrowse)
 ON_BN_CLICKED(IDC_EXPORT_NODES_NOSUB, OnNoSubordinates)
 KV_END_MESSAGE_MAP()
 
-void dlgExportNodes::OnBrowse() { Browse(true, kTitleExport, kFilterModel); }
+void dlgExportNodes::OnBrowse() {
+    Browse(true, KvUi::LoadStr(IDS_EXCH_TITLE_EXPORT).c_str(), KvUi::LoadStr(IDS_EXCH_FILTER_MODEL).c_str());
+}
 
 void dlgExportNodes::OnNoSubordinates() { m_bWithSubordinates = IsDlgItemChecked(IDC_EXPORT_NODES_NOSUB) ? 0 : 1; }
 
@@ -231,7 +229,9 @@ ON_BN_CLICKED(IDC_IMPORT_NODES_BROWSE, OnBrowse)
 ON_BN_CLICKED(IDC_IMPORT_NODES_NOSUB, OnNoSubordinates)
 KV_END_MESSAGE_MAP()
 
-void dlgImportNodes::OnBrowse() { Browse(false, kTitleImport, kFilterBoth); }
+void dlgImportNodes::OnBrowse() {
+    Browse(false, KvUi::LoadStr(IDS_EXCH_TITLE_IMPORT).c_str(), KvUi::LoadStr(IDS_EXCH_FILTER_BOTH).c_str());
+}
 
 void dlgImportNodes::OnNoSubordinates() { m_bWithSubordinates = IsDlgItemChecked(IDC_IMPORT_NODES_NOSUB) ? 0 : 1; }
 
@@ -276,7 +276,7 @@ ON_WM_TIMER()
 KV_END_MESSAGE_MAP()
 
 void dlgImportModel::OnBrowse() {
-    Browse(false, kTitleImport, kFilterBoth);
+    Browse(false, KvUi::LoadStr(IDS_EXCH_TITLE_IMPORT).c_str(), KvUi::LoadStr(IDS_EXCH_FILTER_BOTH).c_str());
     FlushPrescan();
 }
 
@@ -373,7 +373,6 @@ void dlgImportModel::OnOK() {
 // ---- dlgImportResources -------------------------------------------------------------------------------
 
 namespace {
-const wchar_t kAllUsers[] = L"Все";
 const ULONGLONG kOneDay = 864000000000ULL; // in units of 100 ns
 
 ULONGLONG ToUnits(const FILETIME& ft) { return ((ULONGLONG)ft.dwHighDateTime << 32) | ft.dwLowDateTime; }
@@ -407,13 +406,13 @@ dlgImportResources::dlgImportResources(HWND parent, int fileOffered, int logOffe
 BOOL dlgImportResources::OnInitDialog() {
     KvUi::CDialog::OnInitDialog();
     if (!m_bFileOffered && m_bLogOffered)
-        SetWindowText(L"Создание группы по журналу");
+        SetWindowText(KvUi::LoadStr(IDS_EXCH_LOG_CAPTION));
     m_nMethod = m_bFileOffered ? 0 : 1;
     HWND methods = GetDlgItem(IDC_IMPRES_METHOD);
     if (m_bFileOffered)
-        ::SendMessageW(methods, CB_ADDSTRING, 0, (LPARAM)L"Из файла");
+        ::SendMessageW(methods, CB_ADDSTRING, 0, (LPARAM)KvUi::LoadStr(IDS_EXCH_FROM_FILE).c_str());
     if (m_bLogOffered)
-        ::SendMessageW(methods, CB_ADDSTRING, 0, (LPARAM)L"Из журнала безопасности");
+        ::SendMessageW(methods, CB_ADDSTRING, 0, (LPARAM)KvUi::LoadStr(IDS_EXCH_FROM_LOG).c_str());
     ::SendMessageW(methods, CB_SETCURSEL, 0, 0);
     EnableDlgItem(IDC_IMPRES_METHOD, m_bLogOffered);
     ShowDlgItem(IDC_IMPRES_PROGRESS, FALSE);
@@ -485,7 +484,7 @@ void dlgImportResources::OnMethodChange() {
         EnableDlgItem(id, log);
     HWND users = GetDlgItem(IDC_IMPRES_USER);
     ::SendMessageW(users, CB_RESETCONTENT, 0, 0);
-    ::SendMessageW(users, CB_ADDSTRING, 0, (LPARAM)kAllUsers);
+    ::SendMessageW(users, CB_ADDSTRING, 0, (LPARAM)KvUi::LoadStr(IDS_EXCH_ALL_USERS).c_str());
     ::SendMessageW(users, CB_SETCURSEL, 0, 0);
     if (m_bLogOffered)
         ShowDlgItem(IDC_IMPRES_FIND);
@@ -516,7 +515,9 @@ ON_NOTIFY(DTN_DATETIMECHANGE, IDC_IMPRES_TO_DATE, OnPeriodChange)
 ON_NOTIFY(DTN_DATETIMECHANGE, IDC_IMPRES_TO_TIME, OnPeriodChange)
 KV_END_MESSAGE_MAP()
 
-void dlgImportResources::OnBrowse() { Browse(false, kTitleImport, kFilterBoth); }
+void dlgImportResources::OnBrowse() {
+    Browse(false, KvUi::LoadStr(IDS_EXCH_TITLE_IMPORT).c_str(), KvUi::LoadStr(IDS_EXCH_FILTER_BOTH).c_str());
+}
 
 void dlgImportResources::OnPeriodChange(NMHDR*, LRESULT* pResult) {
     UpdateOk();
@@ -547,6 +548,6 @@ void dlgImportResources::OnOK() {
     int selected = (int)::SendMessageW(users, CB_GETCURSEL, 0, 0);
     if (selected >= 0 && ::SendMessageW(users, CB_GETLBTEXTLEN, selected, 0) < 256)
         ::SendMessageW(users, CB_GETLBTEXT, selected, (LPARAM)user);
-    m_strUser = wcscmp(user, kAllUsers) == 0 ? L"" : user;
+    m_strUser = KvUi::LoadStr(IDS_EXCH_ALL_USERS) == user ? L"" : user;
     EndDialog(IDOK);
 }

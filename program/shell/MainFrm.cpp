@@ -16,11 +16,8 @@ const UINT kMainToolbarButtons[12] = {
 
 namespace {
 const UINT kClockTimer = 1234;
-const wchar_t* const kCaptionTitles[5] = {L" Ресурсы", L" Группы ресурсов", L" Задачи", L" Задания",
-                                          L" Субъекты управления"};
-const wchar_t* const kMsgCloseConfirm = L"Закончить работу и выйти из приложения?";
-const wchar_t* const kMsgSaveBeforeExit =
-    L"В модели данных были сделаны изменения. Сохранить ее перед выходом из программы?";
+const UINT kCaptionTitles[5] = {IDS_FRAME_CAPTION_RESOURCES, IDS_FRAME_CAPTION_GROUPS, IDS_FRAME_CAPTION_TASKS,
+                                IDS_FRAME_CAPTION_JOBS, IDS_FRAME_CAPTION_SUBJECTS};
 } // namespace
 
 KV_BEGIN_MESSAGE_MAP(CMainFrame, KvUi::CFrameWnd)
@@ -587,7 +584,7 @@ void CMainFrame::OnCategory(UINT id) {
     m_nCurrentCategory = (int)id;
     GetTree().BuildTree(&m_Model, (int)id);
     int index = (int)id - ID_CATEGORY_RESOURCES;
-    m_wndCaptionBar.SetCaption(kCaptionTitles[index], LoadBitmapIcon(IDB_CAPTION_ICONS, (int)id - 7099));
+    m_wndCaptionBar.SetCaption(KvUi::LoadStr(kCaptionTitles[index]), LoadBitmapIcon(IDB_CAPTION_ICONS, (int)id - 7099));
     m_wndCaptionBar.Invalidate(FALSE);
 }
 
@@ -693,11 +690,11 @@ void CMainFrame::OnClose() {
         return;
     }
     if (theApp.m_nConfirmation & 1) {
-        if (MessageBox(kMsgCloseConfirm, nullptr, MB_YESNO | MB_ICONQUESTION) != IDYES)
+        if (MessageBox(KvUi::LoadStr(IDS_FRAME_CLOSE_CONFIRM), nullptr, MB_YESNO | MB_ICONQUESTION) != IDYES)
             return;
     }
     if (m_Model.m_bModified) {
-        int answer = MessageBox(kMsgSaveBeforeExit, nullptr, MB_YESNOCANCEL | MB_ICONQUESTION);
+        int answer = MessageBox(KvUi::LoadStr(IDS_FRAME_SAVE_BEFORE_EXIT), nullptr, MB_YESNOCANCEL | MB_ICONQUESTION);
         if (answer == IDCANCEL)
             return;
         if (answer == IDYES) {

@@ -37,7 +37,7 @@ std::wstring CodeText(int code) {
 }
 
 std::wstring ErrorText(int code, const std::wstring& text) {
-    return format_wstring(L"Процесс завершен с ошибкой [0x%08X]\n%s", (unsigned)code, text.c_str());
+    return format_wstring(KvUi::LoadStr(IDS_REP_FAILED).c_str(), (unsigned)code, text.c_str());
 }
 
 std::wstring ProgramFolder() {
@@ -107,17 +107,17 @@ const wchar_t* ReportPluginFile(const std::wstring& kind) {
 std::wstring GetReportTitle(const wchar_t* kind) {
     static const struct {
         const wchar_t* kind;
-        const wchar_t* title;
+        UINT title;
     } titles[] = {
-        {L"PassportSW", L"Паспорт ПО"},
-        {L"ResourceWS", L"Ресурсы рабочей станции"},
-        {L"VarnoUserAccess", L"Пользователи ПАК \"Varno\""},
-        {L"EventLog", L"Журнал событий"},
+        {L"PassportSW", IDS_REP_TITLE_PASSPORT},
+        {L"ResourceWS", IDS_REP_TITLE_RESOURCES},
+        {L"VarnoUserAccess", IDS_REP_TITLE_USERS},
+        {L"EventLog", IDS_REP_TITLE_EVENTLOG},
     };
     for (const auto& t : titles)
         if (kind && ::lstrcmpiW(kind, t.kind) == 0)
-            return t.title;
-    return L"Отчет";
+            return KvUi::LoadStr(t.title);
+    return KvUi::LoadStr(IDS_REP_TITLE_DEFAULT);
 }
 
 BOOL ReadReportRequest(const wchar_t* requestPath, ReportRequestInfo& info) {
@@ -251,7 +251,7 @@ int CWndLongOp::OnCreate(LPCREATESTRUCTW) {
                                      ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
 
     if (ReadReportRequest(m_strRequestPath.c_str(), m_request))
-        SetWindowText(format_wstring(L"Построение отчета: %s", m_request.title.c_str()));
+        SetWindowText(format_wstring(KvUi::LoadStr(IDS_REP_BUILDING).c_str(), m_request.title.c_str()));
 
     ::InterlockedExchangePointer(reinterpret_cast<PVOID volatile*>(&m_complete.m_hWnd), m_hWnd);
     SetRunning(1);
@@ -275,11 +275,10 @@ int CWndLongOp::StartRun(std::wstring& text) {
         // Only the program's own plug-ins run, each for its own report: a request that names
         // anything else is refused, whatever module it names.
         if (m_request.reportTitle.empty() && m_request.name.empty())
-            text = L"Запрос отчета не прочитан: файл запроса отсутствует или поврежден.";
+            text = KvUi::LoadStr(IDS_REP_NO_REQUEST);
         else
-            text = format_wstring(L"Запрос отчета называет источник данных \"%s\" для отчета \"%s\": "
-                                  L"такого источника данных для этого отчета в программе нет.",
-                                  m_request.name.c_str(), m_request.reportTitle.c_str());
+            text = format_wstring(KvUi::LoadStr(IDS_REP_NO_SOURCE).c_str(), m_request.name.c_str(),
+                                  m_request.reportTitle.c_str());
         return kInvalidData;
     }
     std::wstring folder = ReportServices().pluginFolder.empty() ? ProgramFolder() : ReportServices().pluginFolder;
@@ -352,10 +351,8 @@ void CWndLongOp::OnReportComplete(int code, const std::wstring& text) {
         std::wstring answered = ReadResponseReportFile(m_strResponsePath.c_str());
         if (!SamePath(answered, m_request.reportFile)) {
             code = kInvalidData;
-            described =
-                format_wstring(L"Источник данных назвал в ответе файл отчета \"%s\", а в запросе указан \"%s\"; "
-                               L"отчет не построен.",
-                               answered.c_str(), m_request.reportFile.c_str());
+            described = format_wstring(KvUi::LoadStr(IDS_REP_OTHER_FILE).c_str(), answered.c_str(),
+                                       m_request.reportFile.c_str());
         } else {
             wchar_t report[MAX_PATH] = {};
             try {
@@ -366,7 +363,7 @@ void CWndLongOp::OnReportComplete(int code, const std::wstring& text) {
             report[MAX_PATH - 1] = 0;
             if (code == 0 && !SamePath(report, m_request.reportFile)) {
                 code = kInvalidData;
-                described = format_wstring(L"Отчет записан в файл \"%s\", а в запросе указан \"%s\".", report,
+                described = format_wstring(KvUi::LoadStr(IDS_REP_WRITTEN_ELSEWHERE).c_str(), report,
                                            m_request.reportFile.c_str());
             } else if (code == 0) {
                 m_strReportPath = report;
@@ -374,8 +371,7 @@ void CWndLongOp::OnReportComplete(int code, const std::wstring& text) {
         }
         wait.reset();
         if (code == 0) {
-            message = format_wstring(L"Процесс успешно завершен.\r\n\r\nОтчет сохранен в файл:\r\n%s",
-                                     m_strReportPath.c_str());
+            message = format_wstring(KvUi::LoadStr(IDS_REP_DONE).c_str(), m_strReportPath.c_str());
             m_dlg.ShowDlgItem(IDC_LONGOP_SHOW);
             m_dlg.EnableDlgItem(IDC_LONGOP_SHOW);
             m_dlg.CheckDlgItem(IDC_LONGOP_SHOW);
@@ -383,12 +379,12 @@ void CWndLongOp::OnReportComplete(int code, const std::wstring& text) {
             message = ErrorText(code, described.empty() ? CodeText(code) : described);
         }
     } else if (code == 1) {
-        message = L"Процесс прерван пользователем.";
+        message = KvUi::LoadStr(IDS_REP_ABORTED);
     } else {
         message = ErrorText(code, text);
     }
     m_dlg.SetDlgItemText(IDC_LONGOP_TEXT, message);
-    m_dlg.SetDlgItemText(IDCANCEL, code == 0 ? L"ОК" : L"Закрыть");
+    m_dlg.SetDlgItemText(IDCANCEL, KvUi::LoadStr(code == 0 ? IDS_REP_OK : IDS_DLG_CLOSE));
     m_dlg.EnableDlgItem(IDCANCEL);
     if (m_bRunning == 1) {
         SetRunning(0);

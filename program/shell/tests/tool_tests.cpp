@@ -156,7 +156,8 @@ TEST_F(ToolFixture, DependentModulesAreAddedLinkedAndMarked) {
 
     auto boxes = presenter.Boxes();
     ASSERT_EQ(1u, boxes.size());
-    EXPECT_EQ(0u, boxes[0].text.find(L"Подготовка ресурсов успешно завершена за 0 секунд")) << boxes[0].text.c_str();
+    // The time it took is the machine's (a second or more on a loaded one).
+    EXPECT_EQ(0u, boxes[0].text.find(L"Подготовка ресурсов успешно завершена за ")) << boxes[0].text.c_str();
     EXPECT_NE(std::wstring::npos, boxes[0].text.find(L"\r\nДобавлено 3 новых ресурсов"));
     EXPECT_EQ(0, theApp.m_bAddDepends) << "the setting is back as it was";
     EXPECT_TRUE(::IsWindowEnabled(frame->m_hWnd));
