@@ -77,7 +77,12 @@ void CIChDataModel::RebuildPathIndex() {
         // Upper-cased in place as strupper does: one string a resource, moved into the index.
         if (!key.empty())
             CharUpperBuffW(&key[0], static_cast<DWORD>(key.size()));
-        m_PathIndex[std::move(key)] = resource;
+        // Resources mostly come in the order of their paths: the index then grows at its end,
+        // found without a search from the root.
+        if (m_PathIndex.empty() || m_PathIndex.rbegin()->first < key)
+            m_PathIndex.emplace_hint(m_PathIndex.end(), std::move(key), resource);
+        else
+            m_PathIndex[std::move(key)] = resource;
     }
     RebuildDriveAliases();
     RebuildShareAliases();

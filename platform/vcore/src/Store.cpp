@@ -183,7 +183,7 @@ public:
         m_hash = std::make_shared<HashSettings>();
     }
 
-    void Load(bool create) {
+    void Load(bool create, IStoreReadWatcher* watcher) {
         if (create) {
             m_c = StoreContent();
             m_c.version = kStoreFormatVersion;
@@ -191,7 +191,7 @@ public:
             WriteStoreFile(m_path, m_c);
         } else {
             StoreContent c;
-            ReadStoreFile(m_path, Factory(), c);
+            ReadStoreFile(m_path, Factory(), c, watcher);
             m_c = std::move(c);
         }
         Index();
@@ -481,6 +481,13 @@ public:
 
     SmartPtr<IDatabase> Open(const char* path) override { return OpenFile(path, true); }
     SmartPtr<IDatabase> OpenExisting(const char* path) override { return OpenFile(path, false); }
+    void SetReadWatcher(IStoreReadWatcher* watcher) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (watcher)
+            m_watchers[GetCurrentThreadId()] = watcher;
+        else
+            m_watchers.erase(GetCurrentThreadId());
+    }
 
 private:
     SmartPtr<IDatabase> OpenFile(const char* path, bool mayCreate) {
@@ -502,7 +509,7 @@ private:
             long handle = g_nextHandle++;
             auto* raw = new CDatabase(handle, wpath);
             SmartPtr<IDatabase> db(raw);
-            raw->Load(create);
+            raw->Load(create, Watcher());
             std::lock_guard<std::mutex> lock(m_mutex);
             m_open[handle] = db;
             m_lastError.clear();
@@ -522,6 +529,11 @@ private:
             code = e["HRESULT"];
         return code.empty() ? std::wstring() : format_wstring(L"[0x%08X] ", static_cast<unsigned>(code.as_int64()));
     }
+    IStoreReadWatcher* Watcher() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        auto it = m_watchers.find(GetCurrentThreadId());
+        return it == m_watchers.end() ? nullptr : it->second;
+    }
     void SetError(const std::wstring& path, const std::wstring& text) {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_lastError = L"\"" + path + L"\": " + text;
@@ -529,6 +541,7 @@ private:
     std::mutex m_mutex;
     std::map<long, SmartPtr<IDatabase>> m_open;
     std::wstring m_lastError;
+    std::map<DWORD, IStoreReadWatcher*> m_watchers; // by thread
 };
 
 } // namespace Impl

@@ -508,7 +508,9 @@ struct ItemFactory {
 // list 1 is a job's tasks. Null for an item without members.
 MemberList* LoadedMemberList(StoreItem* owner, int list);
 
-void ReadStoreFile(const std::wstring& path, const ItemFactory& factory, StoreContent& content);
+// The watcher, when given, is told of each resource as it is read.
+void ReadStoreFile(const std::wstring& path, const ItemFactory& factory, StoreContent& content,
+                   IStoreReadWatcher* watcher = nullptr);
 void WriteStoreFile(const std::wstring& path, const StoreContent& content);
 extern const int kStoreFormatVersion;
 extern const int kMaxStoreFormatVersion;
