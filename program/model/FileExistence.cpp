@@ -2,6 +2,7 @@
 // is read (FileExistence.h).
 #include "FileExistence.h"
 
+#include <algorithm>
 #include <cwctype>
 
 using namespace Varno;
@@ -63,6 +64,40 @@ void Upper(std::wstring& text, size_t start) {
 
 } // namespace
 
+void CFolderEntries::Add(const wchar_t* name, bool directory) {
+    const size_t offset = m_text.size();
+    m_text.append(name);
+    Upper(m_text, offset);
+    m_entries.push_back(SEntry{offset, m_text.size() - offset, directory});
+    m_sorted = false;
+}
+
+void CFolderEntries::Sort() {
+    if (m_sorted)
+        return;
+    std::stable_sort(m_entries.begin(), m_entries.end(), [this](const SEntry& a, const SEntry& b) {
+        return m_text.compare(a.offset, a.length, m_text, b.offset, b.length) < 0;
+    });
+    m_sorted = true;
+}
+
+int CFolderEntries::Find(const std::wstring& upperName) {
+    Sort();
+    auto it =
+        std::lower_bound(m_entries.begin(), m_entries.end(), upperName, [this](const SEntry& e, const std::wstring& n) {
+            return m_text.compare(e.offset, e.length, n) < 0;
+        });
+    if (it == m_entries.end() || m_text.compare(it->offset, it->length, upperName) != 0)
+        return -1;
+    return it->directory ? 1 : 0;
+}
+
+void CFolderEntries::Clear() {
+    m_text.clear();
+    m_entries.clear();
+    m_sorted = true;
+}
+
 FolderListing ListFolder(const std::wstring& folder, CFolderEntries& entries, const std::atomic<bool>& stop) {
     WIN32_FIND_DATAW data;
     HANDLE h = FindFirstFileExW((folder + L"*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
@@ -78,11 +113,14 @@ FolderListing ListFolder(const std::wstring& folder, CFolderEntries& entries, co
             stopped = true;
             break;
         }
-        entries.emplace(strupper(data.cFileName), (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+        entries.Add(data.cFileName, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
     } while (FindNextFileW(h, &data));
     const DWORD e = stopped ? ERROR_CANCELLED : GetLastError();
     FindClose(h);
-    return e == ERROR_NO_MORE_FILES ? FolderListing::Listed : FolderListing::Unknown;
+    if (e != ERROR_NO_MORE_FILES)
+        return FolderListing::Unknown;
+    entries.Sort();
+    return FolderListing::Listed;
 }
 
 CFileExistence::CFileExistence(CFolderLister lister) : m_lister(std::move(lister)) {}
@@ -217,8 +255,7 @@ CFileExistence::SFolder* CFileExistence::Note(const std::wstring& name) {
         const size_t cut = path->rfind(L'\\');
         // Names of one folder mostly follow each other: the folder as it was written last time
         // spares its upper-casing and look-up.
-        if (m_lastFolder && m_lastFolderText.size() == cut + 1 &&
-            path->compare(0, cut + 1, m_lastFolderText) == 0) {
+        if (m_lastFolder && m_lastFolderText.size() == cut + 1 && path->compare(0, cut + 1, m_lastFolderText) == 0) {
             f = m_lastFolder;
         } else {
             m_lastFolderText.assign(*path, 0, cut + 1);
@@ -244,7 +281,7 @@ void CFileExistence::List(SFolder& f) {
     ++m_listedFolders;
     f.state = m_lister(f.path, f.entries, m_stop);
     if (f.state != FolderListing::Listed)
-        f.entries.clear();
+        f.entries.Clear();
 }
 
 int CFileExistence::Next() {
@@ -261,8 +298,8 @@ int CFileExistence::Next() {
     if (f->state == FolderListing::Unknown)
         return -1;
     m_fileKey.assign(m_names, noted.offset, noted.length);
-    auto entry = f->entries.find(m_fileKey);
-    if (entry == f->entries.end())
+    const int entry = f->entries.Find(m_fileKey);
+    if (entry < 0)
         return -1; // perhaps a short name or one the listing writes otherwise: the item asks
-    return entry->second ? 0 : 1;
+    return entry ? 0 : 1;
 }

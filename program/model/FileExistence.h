@@ -27,12 +27,30 @@ enum class FolderListing {
     Missing, // no such folder, or one without any entry: none of its files exists
     Unknown, // the listing failed or was stopped: the files are asked about one by one
 };
-// The entries of a folder: upper-cased name -> whether it is a directory.
-typedef std::unordered_map<std::wstring, bool> CFolderEntries;
+// The entries of a folder by their upper-cased names, kept in one text and one list (a listing
+// made while the store file is read takes no memory for each entry).
+class CFolderEntries {
+public:
+    // Adds an entry, upper-cased as strupper does; of entries of one name the first counts.
+    void Add(const wchar_t* name, bool directory);
+    // Orders the entries for Find (which does so itself when they are not).
+    void Sort();
+    // -1 no entry of the upper-cased name, 0 a file, 1 a directory.
+    int Find(const std::wstring& upperName);
+    void Clear();
+
+private:
+    struct SEntry {
+        size_t offset, length;
+        bool directory;
+    };
+    std::wstring m_text;
+    std::vector<SEntry> m_entries;
+    bool m_sorted = true;
+};
 // Lists a folder (upper-cased, with its final backslash) into entries. May give up with Unknown
 // once stop is set.
-typedef std::function<FolderListing(const std::wstring& folder, CFolderEntries& entries,
-                                    const std::atomic<bool>& stop)>
+typedef std::function<FolderListing(const std::wstring& folder, CFolderEntries& entries, const std::atomic<bool>& stop)>
     CFolderLister;
 
 // The file system's listing of a folder (FindFirstFileEx).
@@ -108,11 +126,11 @@ private:
     std::vector<Varno::SmartPtr<Varno::IResource>> m_told; // of the listed kind, in order
     std::unordered_map<std::wstring, SFolder> m_folders;
     std::vector<SNoted> m_noted;
-    std::wstring m_names;                // the noted file names one after another
-    std::wstring m_name, m_folderKey;    // reused for each resource
-    std::wstring m_lastFolderText;       // the folder part of the last name as it was written
-    SFolder* m_lastFolder = nullptr;     // its folder
-    std::wstring m_fileKey;              // reused for each look-up
+    std::wstring m_names;             // the noted file names one after another
+    std::wstring m_name, m_folderKey; // reused for each resource
+    std::wstring m_lastFolderText;    // the folder part of the last name as it was written
+    SFolder* m_lastFolder = nullptr;  // its folder
+    std::wstring m_fileKey;           // reused for each look-up
     size_t m_next = 0;
     size_t m_listedFolders = 0;
     bool m_tookTold = false;
