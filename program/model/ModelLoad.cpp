@@ -1,5 +1,6 @@
 // Loading the model from the board's local store and importing a model file: store items become
 // model nodes with the store's IDs.
+#include "FileExistence.h"
 #include "IChDataModel.h"
 #include "ModelStore.h"
 
@@ -78,150 +79,10 @@ void LinkMembers(const CIdIndex& index, CIChNode* upper, const SmartPtr<IItemCol
     });
 }
 
-// Whether the files of many resources exist, answered from one listing of each folder that holds
-// several of them instead of one request per file (a request costs tens of microseconds, a store
-// holds 100 000 files). An answer the listings cannot give for certain is left to the item itself.
-class CFileExistence {
-public:
-    // Counts a controlled file resource's folder; folders of several files are listed later.
-    // Next answers for the noted names in the order they were noted.
-    void Note(const std::wstring& name) {
-        SFolder* f = nullptr;
-        const size_t offset = m_names.size();
-        if (Split(name, m_folderKey, m_names)) {
-            auto it = m_folders.find(m_folderKey);
-            if (it == m_folders.end()) {
-                it = m_folders.emplace(m_folderKey, SFolder()).first;
-                it->second.path = m_folderKey;
-            }
-            f = &it->second;
-            ++f->resources;
-        }
-        m_noted.push_back(SNoted{f, offset, m_names.size() - offset});
-    }
-    // For the next noted name: 1 the file exists and is no directory, 0 it does not exist, -1 not
-    // known here.
-    int Next() {
-        if (m_next >= m_noted.size())
-            return -1;
-        SNoted& noted = m_noted[m_next++];
-        SFolder* f = noted.folder;
-        if (!f || f->resources < kListFrom)
-            return -1;
-        if (!f->listed)
-            List(*f);
-        if (f->state == SFolder::Missing)
-            return 0;
-        if (f->state == SFolder::Unknown)
-            return -1;
-        m_fileKey.assign(m_names, noted.offset, noted.length);
-        auto entry = f->entries.find(m_fileKey);
-        if (entry == f->entries.end())
-            return -1; // perhaps a short name or one the listing writes otherwise: the item asks
-        return entry->second ? 0 : 1;
-    }
-
-private:
-    static const int kListFrom = 8; // fewer files than this are asked for one by one
-    struct SFolder {
-        enum { Unknown, Listed, Missing } state = Unknown;
-        bool listed = false;
-        int resources = 0;
-        std::wstring path;                              // upper-cased, with its final backslash
-        std::unordered_map<std::wstring, bool> entries; // upper-cased name -> is a directory
-    };
-    struct SNoted {
-        SFolder* folder; // null: not a plain path
-        size_t offset;   // the upper-cased file name in m_names
-        size_t length;
-    };
-
-    // The expanded, upper-cased folder and file name of a plain absolute path "X:\dir\name":
-    // no stream, wildcard or device syntax, no "." or ".." component, no component that the
-    // platform would trim (trailing dots or spaces). False for any other path. The folder is
-    // written over `folder`, the file name appended to `names`.
-    static bool Split(const std::wstring& name, std::wstring& folder, std::wstring& names) {
-        std::wstring expanded;
-        const std::wstring* source = &name;
-        if (name.find(L'%') != std::wstring::npos) {
-            DWORD n = ExpandEnvironmentStringsW(name.c_str(), nullptr, 0);
-            if (!n)
-                return false;
-            expanded.assign(n, L'\0');
-            n = ExpandEnvironmentStringsW(name.c_str(), &expanded[0], n);
-            if (!n)
-                return false;
-            expanded.resize(n - 1);
-            source = &expanded;
-        }
-        const std::wstring& path = *source;
-        if (path.size() < 4 || path.size() >= MAX_PATH || !iswalpha(path[0]) || path[1] != L':' || path[2] != L'\\')
-            return false;
-        if (path.find_first_of(L"*?\"<>|/", 0) != std::wstring::npos || path.find(L':', 2) != std::wstring::npos)
-            return false;
-        size_t start = 3;
-        for (;;) {
-            size_t end = path.find(L'\\', start);
-            size_t stop = end == std::wstring::npos ? path.size() : end;
-            if (stop == start)
-                return false; // an empty component
-            const wchar_t last = path[stop - 1];
-            if (last == L'.' || last == L' ')
-                return false;
-            for (size_t i = start; i < stop; ++i)
-                if (path[i] < 32)
-                    return false;
-            if (end == std::wstring::npos)
-                break;
-            start = end + 1;
-        }
-        const size_t cut = path.rfind(L'\\');
-        folder.assign(path, 0, cut + 1);
-        KvBase::UpperCaseInPlace(folder);
-        const size_t first = names.size();
-        names.append(path, cut + 1, std::wstring::npos);
-        KvBase::UpperCaseInPlace(names, first);
-        return true;
-    }
-
-    static void List(SFolder& f) {
-        f.listed = true;
-        WIN32_FIND_DATAW data;
-        HANDLE h = FindFirstFileExW((f.path + L"*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
-                                    FIND_FIRST_EX_LARGE_FETCH);
-        if (h == INVALID_HANDLE_VALUE) {
-            const DWORD e = GetLastError();
-            // No such folder, or one without any entry: none of its files exists.
-            if (e == ERROR_PATH_NOT_FOUND || e == ERROR_FILE_NOT_FOUND)
-                f.state = SFolder::Missing;
-            return;
-        }
-        do {
-            f.entries.emplace(strupper(data.cFileName), (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
-        } while (FindNextFileW(h, &data));
-        const DWORD e = GetLastError();
-        FindClose(h);
-        f.state = e == ERROR_NO_MORE_FILES ? SFolder::Listed : SFolder::Unknown;
-        if (f.state != SFolder::Listed)
-            f.entries.clear();
-    }
-
-    std::unordered_map<std::wstring, SFolder> m_folders;
-    std::vector<SNoted> m_noted;
-    std::wstring m_names;                // the noted file names one after another
-    std::wstring m_folderKey, m_fileKey; // reused for each look-up
-    size_t m_next = 0;
-};
-
-// A controlled file resource, whose existence the listings may know.
-bool IsListedKind(const SmartPtr<IResource>& res) {
-    return res && res->GetKind() == ResourceKindFile && res->IsControlled();
-}
-
 // The validity of a stored resource (IsStoredResourceValid), a controlled file's from the listings
 // when they know it; the resources come in the order they were noted.
 int StoredResourceValidity(const SmartPtr<IResource>& res, CFileExistence& existence) {
-    if (IsListedKind(res)) {
+    if (CFileExistence::IsListedKind(res)) {
         const int known = existence.Next();
         if (known >= 0)
             return known;
@@ -231,20 +92,27 @@ int StoredResourceValidity(const SmartPtr<IResource>& res, CFileExistence& exist
 
 // Step of the load and the import: the resources of the store. Edition 1 takes files and disk
 // sectors only (kinds 1 and 5); the others are skipped before the validity question.
+// The existence of the files is answered from the listings that `existence` made while the store was
+// read, or makes now.
 void ReadResources(CIChDataModel& model, const SmartPtr<IDatabase>& store, bool edition1Only, int& action,
-                   long long& answer) {
+                   long long& answer, CFileExistence& existence) {
     auto taken = [edition1Only](const SmartPtr<StoreItem>& item) {
         return !edition1Only || item->GetKind() == ResourceKindFile || item->GetKind() == ResourceKindDiskSector;
     };
-    CFileExistence existence;
-    ForEachItem(store->GetResources(), [&](const SmartPtr<StoreItem>& item) {
+    SmartPtr<IItemCollection> resources = store->GetResources();
+    std::vector<SmartPtr<IResource>> asked;
+    if (resources)
+        asked.reserve(static_cast<size_t>(std::max(0L, resources->GetCount())));
+    ForEachItem(resources, [&](const SmartPtr<StoreItem>& item) {
         if (taken(item)) {
             SmartPtr<IResource> res = item_cast<IResource>(item);
-            if (IsListedKind(res))
-                existence.Note(res->GetName());
+            if (CFileExistence::IsListedKind(res))
+                asked.push_back(std::move(res));
         }
     });
-    ForEachItem(store->GetResources(), [&](const SmartPtr<StoreItem>& item) {
+    existence.Settle(asked);
+    asked = std::vector<SmartPtr<IResource>>();
+    ForEachItem(resources, [&](const SmartPtr<StoreItem>& item) {
         if (!taken(item))
             return;
         SmartPtr<IResource> res = checked_cast<IResource>(item);
@@ -305,7 +173,7 @@ void LinkJobMembers(CIChDataModel& model, CIChNode* job, const SmartPtr<StoreIte
 }
 
 // The load's steps 2 to 8 on a model of its own; 0, or 1627 when the store has no local subject.
-int ReadStoreIntoModel(CIChDataModel& model, const SmartPtr<IDatabase>& store) {
+int ReadStoreIntoModel(CIChDataModel& model, const SmartPtr<IDatabase>& store, CFileExistence& existence) {
     BYTE sidBuffer[68] = {};
     PSID converted = nullptr;
     if (ConvertStringSidToSidW(L"S-1-0-0", &converted)) {
@@ -329,7 +197,7 @@ int ReadStoreIntoModel(CIChDataModel& model, const SmartPtr<IDatabase>& store) {
 
     int action = 0;
     long long answer = 0;
-    ReadResources(model, store, false, action, answer);
+    ReadResources(model, store, false, action, answer, existence);
     ReadGroups(model, store, false);
     ReadTasks(model, store);
 
@@ -357,6 +225,24 @@ int ReadStoreIntoModel(CIChDataModel& model, const SmartPtr<IDatabase>& store) {
     }
     return 0;
 }
+
+// Lets the watcher be told of the resources that the opens of this thread read while it lives.
+class CReadWatch {
+public:
+    CReadWatch(SmartPtr<IProvider> provider, IStoreReadWatcher* watcher) : m_provider(std::move(provider)) {
+        if (m_provider)
+            m_provider->SetReadWatcher(watcher);
+    }
+    ~CReadWatch() {
+        if (m_provider)
+            m_provider->SetReadWatcher(nullptr);
+    }
+    CReadWatch(const CReadWatch&) = delete;
+    CReadWatch& operator=(const CReadWatch&) = delete;
+
+private:
+    SmartPtr<IProvider> m_provider;
+};
 
 } // namespace
 
@@ -485,7 +371,13 @@ int CIChDataModel::Load() {
     IModelStoreHost* host = GetModelStoreHost();
     if (!host)
         return kStoreResultFailed;
-    SmartPtr<IDatabase> store = host->OpenStore();
+    // The files of the resources are looked for while the store file is read.
+    CFileExistence existence;
+    SmartPtr<IDatabase> store;
+    {
+        CReadWatch watch(host->GetProvider(), &existence);
+        store = host->OpenStore();
+    }
     if (!store)
         return kStoreResultFailed; // the model and its modified flag stay as they were
 
@@ -496,7 +388,7 @@ int CIChDataModel::Load() {
     {
         KvCmdSequence::CMachineViewScope view; // the tasks' scenarios share one reading of the machine
         CStoreCloser closer(host, store);
-        result = ReadStoreIntoModel(loaded, store);
+        result = ReadStoreIntoModel(loaded, store, existence);
         closer.Close();
     }
     if (result != 0)
@@ -515,7 +407,11 @@ int CIChDataModel::Load() {
     return 0;
 }
 
-int CIChDataModel::StoreToModel(SmartPtr<IDatabase> store, int jobs, int tasks, int groups, int resources) {
+namespace {
+
+// StoreToModel with the existence of the files from `existence`.
+int ReadModelFile(CIChDataModel& model, const SmartPtr<IDatabase>& store, int jobs, int tasks, int groups,
+                  int resources, CFileExistence& existence) {
     IModelStoreHost* host = GetModelStoreHost();
     CIChDataModel* main = host ? host->GetMainModel() : nullptr;
     CIChJob* mainJob = main && !main->m_Jobs.empty() ? static_cast<CIChJob*>(main->m_Jobs.front()) : nullptr;
@@ -523,7 +419,7 @@ int CIChDataModel::StoreToModel(SmartPtr<IDatabase> store, int jobs, int tasks, 
 
     CIChJob* job = nullptr;
     if (jobs && mainJob) {
-        job = static_cast<CIChJob*>(CreateNode(NodeTypeJob));
+        job = static_cast<CIChJob*>(model.CreateNode(NodeTypeJob));
         job->m_Id = mainJob->m_Id;
         job->SetName(mainJob->m_Name);
         job->SetDescription(mainJob->m_Description);
@@ -539,11 +435,11 @@ int CIChDataModel::StoreToModel(SmartPtr<IDatabase> store, int jobs, int tasks, 
     int action = 0;
     long long answer = 0;
     if (resources)
-        ReadResources(*this, store, edition == 1, action, answer);
+        ReadResources(model, store, edition == 1, action, answer, existence);
     if (groups)
-        ReadGroups(*this, store, edition == 1);
+        ReadGroups(model, store, edition == 1);
     if (tasks)
-        ReadTasks(*this, store);
+        ReadTasks(model, store);
     if (jobs) {
         SmartPtr<StoreItem> chosen, last;
         ForEachItem(store->GetJobs(), [&](const SmartPtr<StoreItem>& item) {
@@ -554,9 +450,16 @@ int CIChDataModel::StoreToModel(SmartPtr<IDatabase> store, int jobs, int tasks, 
         if (!chosen)
             chosen = last;
         if (chosen && job)
-            LinkJobMembers(*this, job, chosen);
+            LinkJobMembers(model, job, chosen);
     }
     return 1;
+}
+
+} // namespace
+
+int CIChDataModel::StoreToModel(SmartPtr<IDatabase> store, int jobs, int tasks, int groups, int resources) {
+    CFileExistence existence;
+    return ReadModelFile(*this, store, jobs, tasks, groups, resources, existence);
 }
 
 int CIChDataModel::ImportFromStore(const std::wstring& path, int mask) {
@@ -568,13 +471,21 @@ int CIChDataModel::ImportFromStore(const std::wstring& path, int mask) {
     try {
         // An import reads an existing file only: a missing one is an error, never a new empty store.
         // The reader refuses what the store could not save later, naming the item.
-        SmartPtr<IDatabase> store = provider->OpenExisting(as_string(path, 0).c_str());
+        // The files of the resources are looked for while the file is read, when resources are taken.
+        CFileExistence existence;
+        SmartPtr<IDatabase> store;
+        {
+            CReadWatch watch(mask & 1 ? provider : SmartPtr<IProvider>(), &existence);
+            store = provider->OpenExisting(as_string(path, 0).c_str());
+        }
         if (!store) {
             m_LastStoreError = provider->GetLastErrorText();
             return E_FAIL;
         }
         CFileCloser closer(provider, store); // nothing is committed
-        return StoreToModel(store, (mask >> 3) & 1, (mask >> 2) & 1, (mask >> 1) & 1, mask & 1) ? 0 : E_FAIL;
+        return ReadModelFile(*this, store, (mask >> 3) & 1, (mask >> 2) & 1, (mask >> 1) & 1, mask & 1, existence)
+                   ? 0
+                   : E_FAIL;
     } catch (const EGeneric& e) {
         m_LastStoreError = e.text();
         return e.result_code();

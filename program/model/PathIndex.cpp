@@ -77,7 +77,12 @@ void CIChDataModel::RebuildPathIndex() {
             ExpandPathVariable(key, m_PathVars);
         // Upper-cased in place as strupper does: one string a resource, moved into the index.
         KvBase::UpperCaseInPlace(key);
-        m_PathIndex[std::move(key)] = resource;
+        // Resources mostly come in the order of their paths: the index then grows at its end,
+        // found without a search from the root.
+        if (m_PathIndex.empty() || m_PathIndex.rbegin()->first < key)
+            m_PathIndex.emplace_hint(m_PathIndex.end(), std::move(key), resource);
+        else
+            m_PathIndex[std::move(key)] = resource;
     }
     RebuildDriveAliases();
     RebuildShareAliases();

@@ -526,6 +526,19 @@ public:
     virtual SmartPtr<IItemCollection> GetBootListRefused() = 0;
 };
 
+// Told of each resource of a store file as soon as the provider's reader has made it (a device's
+// properties follow), on the thread that opens the file and before the open returns, in the order
+// of the file: a reader of the store can begin its own work on the resources (looking for their
+// files, say) while the rest of the file is read. An open that fails may have told of some
+// resources first. ResourceRead must not throw.
+class IStoreReadWatcher {
+public:
+    virtual void ResourceRead(const SmartPtr<IResource>& resource) = 0;
+
+protected:
+    ~IStoreReadWatcher() = default;
+};
+
 class IProvider : public RefCounted {
 public:
     virtual int GetVersion() = 0;                // 0 the store format version it writes
@@ -538,6 +551,9 @@ public:
     // Opens an existing store file only: a missing file gives an empty pointer (the last error
     // text says so) and nothing is created. For readers that must leave the disk as it is.
     virtual SmartPtr<IDatabase> OpenExisting(const char* path) = 0; // 5
+    // The watcher told of the resources that the opens of the calling thread read from their files
+    // from now on (null: none). The caller keeps it alive until it sets another or null.
+    virtual void SetReadWatcher(IStoreReadWatcher* watcher) = 0; // 6
 };
 
 namespace Common {

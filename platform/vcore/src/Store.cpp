@@ -294,7 +294,7 @@ public:
         m_hash = std::make_shared<HashSettings>();
     }
 
-    void Load(bool create) {
+    void Load(bool create, IStoreReadWatcher* watcher) {
         if (create) {
             m_c = StoreContent();
             m_c.version = kStoreFormatVersion;
@@ -317,7 +317,7 @@ public:
                     m_core->modified = false;
                     return;
                 }
-        ReadFile();
+        ReadFile(watcher);
     }
 
     // A store closed unchanged since it was read or committed leaves its items to the next open of
@@ -560,12 +560,13 @@ private:
     }
     // Reads the store file. Its stamp, the same before and after the read and older than a change
     // still in progress could be, says which file the content is.
-    void ReadFile() {
+    // The watcher, when given, is told of each resource as it is read.
+    void ReadFile(IStoreReadWatcher* watcher = nullptr) {
         const unsigned long long settled = _time_t::now().value() - 2ULL * 10000000ULL;
         StoreFileStamp before, after;
         bool stamped = StampOfFile(m_path, before);
         StoreContent c;
-        ReadStoreFile(m_path, Factory(), c);
+        ReadStoreFile(m_path, Factory(), c, watcher);
         m_c = std::move(c);
         m_asFile = stamped && StampOfFile(m_path, after) && after == before && before.file.written < settled;
         m_fileStamp = before;
@@ -673,6 +674,13 @@ public:
 
     SmartPtr<IDatabase> Open(const char* path) override { return OpenFile(path, true); }
     SmartPtr<IDatabase> OpenExisting(const char* path) override { return OpenFile(path, false); }
+    void SetReadWatcher(IStoreReadWatcher* watcher) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (watcher)
+            m_watchers[GetCurrentThreadId()] = watcher;
+        else
+            m_watchers.erase(GetCurrentThreadId());
+    }
 
 private:
     SmartPtr<IDatabase> OpenFile(const char* path, bool mayCreate) {
@@ -694,7 +702,7 @@ private:
             long handle = g_nextHandle++;
             auto* raw = new CDatabase(handle, wpath, m_known);
             SmartPtr<IDatabase> db(raw);
-            raw->Load(create);
+            raw->Load(create, Watcher());
             std::lock_guard<std::mutex> lock(m_mutex);
             m_open[handle] = db;
             m_lastError.clear();
@@ -714,6 +722,11 @@ private:
             code = e["HRESULT"];
         return code.empty() ? std::wstring() : format_wstring(L"[0x%08X] ", static_cast<unsigned>(code.as_int64()));
     }
+    IStoreReadWatcher* Watcher() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        auto it = m_watchers.find(GetCurrentThreadId());
+        return it == m_watchers.end() ? nullptr : it->second;
+    }
     void SetError(const std::wstring& path, const std::wstring& text) {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_lastError = L"\"" + path + L"\": " + text;
@@ -722,6 +735,7 @@ private:
     std::map<long, SmartPtr<IDatabase>> m_open;
     std::wstring m_lastError;
     std::shared_ptr<CKnownStores> m_known = std::make_shared<CKnownStores>();
+    std::map<DWORD, IStoreReadWatcher*> m_watchers; // by thread
 };
 
 } // namespace Impl

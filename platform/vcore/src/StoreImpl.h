@@ -549,7 +549,9 @@ struct ItemFactory {
 // list 1 is a job's tasks. Null for an item without members.
 MemberList* LoadedMemberList(StoreItem* owner, int list);
 
-void ReadStoreFile(const std::wstring& path, const ItemFactory& factory, StoreContent& content);
+// The watcher, when given, is told of each resource as it is read.
+void ReadStoreFile(const std::wstring& path, const ItemFactory& factory, StoreContent& content,
+                   IStoreReadWatcher* watcher = nullptr);
 // What a file of this path is as the file system describes it, its volume included: a file written
 // or put in its place moves the stamp (see FileStamp).
 struct StoreFileStamp {

@@ -633,7 +633,8 @@ class CXmlReader : public KvXml::CSaxHandlerBase,
                    public ISAXDeclHandler,
                    public ISAXDTDHandler {
 public:
-    CXmlReader(const ItemFactory& f, StoreContent& c) : m_factory(f), m_c(c) {}
+    CXmlReader(const ItemFactory& f, StoreContent& c, IStoreReadWatcher* watcher)
+        : m_factory(f), m_c(c), m_watcher(watcher) {}
 
     HRESULT WINAPI QueryInterface(REFIID riid, void** ppv) override {
         if (riid == IID_IUnknown || riid == KvXml::IID_ISAXContentHandler)
@@ -954,6 +955,8 @@ private:
                 r.fieldLength = static_cast<int>(Num(L"fieldLength", false));
                 m_current = m_factory.Resource(Common(), std::move(r));
                 list = &m_c.resources;
+                if (m_watcher)
+                    m_watcher->ResourceRead(item_cast<IResource>(m_current));
             } else if (m_section == L"RGroups" && name == L"Group") {
                 m_current = m_factory.Group(Common());
                 list = &m_c.groups;
@@ -1021,6 +1024,7 @@ private:
 
     const ItemFactory& m_factory;
     StoreContent& m_c;
+    IStoreReadWatcher* m_watcher;
     std::vector<std::pair<std::wstring, std::wstring>> m_attrs;
     size_t m_attrCount = 0;
     std::wstring m_name;
@@ -1135,7 +1139,8 @@ private:
     bool m_bigEndian = false;
 };
 
-void ReadStoreFile(const std::wstring& path, const ItemFactory& factory, StoreContent& content) {
+void ReadStoreFile(const std::wstring& path, const ItemFactory& factory, StoreContent& content,
+                   IStoreReadWatcher* watcher) {
     CHandle h(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                           OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (h.h == INVALID_HANDLE_VALUE)
@@ -1155,7 +1160,7 @@ void ReadStoreFile(const std::wstring& path, const ItemFactory& factory, StoreCo
             ThrowSystemException();
     }
     // The handler and the stream outlive the reader, which may hold them until it is released.
-    CXmlReader handler(factory, content);
+    CXmlReader handler(factory, content, watcher);
     CFileStream stream(h.h);
     TComPtr<ISAXXMLReader> reader;
     CreateXmlObject(L"Msxml2.SAXXMLReader.3.0", L"Msxml2.SAXXMLReader", KvXml::IID_ISAXXMLReader,

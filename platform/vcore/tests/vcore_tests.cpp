@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 using namespace Varno;
 using vtest::Narrow;
@@ -58,6 +60,7 @@ TEST(VCoreLayout, OperationsKeepTheirPlaces) {
     EXPECT_EQ(2, Slot(&IProvider::Close));
     EXPECT_EQ(4, Slot(&IProvider::Open));
     EXPECT_EQ(5, Slot(&IProvider::OpenExisting));
+    EXPECT_EQ(6, Slot(&IProvider::SetReadWatcher));
     EXPECT_EQ(2, Slot(&IDatabase::GetHandle));
     EXPECT_EQ(38, Slot(&IDatabase::GetLocalSubject));
     EXPECT_EQ(40, Slot(&IDatabase::GetBootListRefused));
@@ -582,6 +585,63 @@ TEST(VCoreStore, BadFilesDoNotOpenAndAreLeftAlone) {
               vtest::Ids(checked_cast<IResourceGroup>(g[0])->GetResources()));
     EXPECT_EQ(10, db->CreateFile(L"C:\\b", T(1), true, false)->GetId());
     provider->Close(db->GetHandle());
+}
+
+namespace {
+
+// Keeps the IDs of the resources it is told of.
+struct RecordingWatcher final : IStoreReadWatcher {
+    std::vector<long long> ids;
+    void ResourceRead(const SmartPtr<IResource>& resource) override { ids.push_back(resource->GetId()); }
+};
+
+} // namespace
+
+// The watcher of a thread is told of each resource its opens read, in the file's order, and of
+// nothing else: not of the opens of another thread, not after it is taken away, not of what a new
+// store holds. An open that fails half-way has told of the resources read before.
+TEST(VCoreStore, ReadWatcherIsToldOfTheResourcesItsThreadReads) {
+    std::wstring dir = vtest::ScratchDir(L"readwatcher");
+    std::wstring path = dir + L"\\watched.vdb", fresh = dir + L"\\fresh.vdb";
+    DeleteFileW(fresh.c_str());
+    const std::string resources = "<?xml version=\"1.0\"?><VarnoStore version=\"1\"><Resources>"
+                                  "<Resource id=\"7\" kind=\"1\" name=\"C:\\a\" time=\"7\"/>"
+                                  "<Resource id=\"4\" kind=\"3\" name=\"HKEY_CURRENT_USER\\x\" time=\"7\"/>"
+                                  "<Resource id=\"5\" kind=\"1\" name=\"C:\\b\" controlled=\"0\" time=\"7\"/>"
+                                  "</Resources>";
+    vtest::WriteBytes(path, resources + "<RGroups><Group id=\"9\" kind=\"1\" name=\"G\"><Member id=\"5\"/></Group>"
+                                        "</RGroups></VarnoStore>");
+    auto provider = Common::CreateProvider();
+    RecordingWatcher watcher, other;
+    auto open = [&](const std::wstring& file) {
+        auto db = provider->Open(Narrow(file).c_str());
+        if (db)
+            provider->Close(db->GetHandle());
+        return static_cast<bool>(db);
+    };
+    provider->SetReadWatcher(&watcher);
+    std::thread([&] {
+        provider->SetReadWatcher(&other);
+        EXPECT_TRUE(open(path));
+        provider->SetReadWatcher(nullptr);
+    }).join();
+    EXPECT_EQ((std::vector<long long>{7, 4, 5}), other.ids);
+    EXPECT_TRUE(watcher.ids.empty());
+    EXPECT_TRUE(open(path));
+    EXPECT_EQ((std::vector<long long>{7, 4, 5}), watcher.ids);
+    watcher.ids.clear();
+    EXPECT_TRUE(open(fresh)); // made new: nothing read
+    EXPECT_TRUE(watcher.ids.empty());
+    vtest::WriteBytes(path,
+                      resources + "<RGroups><Group id=\"7\" kind=\"1\" name=\"same ID\"/></RGroups></VarnoStore>");
+    EXPECT_FALSE(open(path));
+    EXPECT_EQ((std::vector<long long>{7, 4, 5}), watcher.ids);
+    watcher.ids.clear();
+    provider->SetReadWatcher(nullptr);
+    vtest::WriteBytes(path, resources + "</VarnoStore>");
+    EXPECT_TRUE(open(path));
+    EXPECT_TRUE(watcher.ids.empty());
+    DeleteFileW(fresh.c_str());
 }
 
 // A member linked more than once in a file is read once, at its first link, whichever element

@@ -1,6 +1,7 @@
 // The model's store side: save and load through the real provider for both editions, golden logs of
 // the provider calls, the board lists, the invalid-resource question, the job fallbacks of the load,
 // import filtering, and the failures that must not lose work or pass for success.
+#include "FileExistence.h"
 #include "IChDataModel.h"
 #include "StoreFakes.h"
 
@@ -8,6 +9,7 @@
 #include "VcoreTestUtil.h"
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <set>
 #include <sstream>
@@ -725,6 +727,202 @@ TEST_F(RealStore, FileValidityFromListingsIsWhatEachFileGives) {
     }
     EXPECT_GE(valid, 10u);
     SetEnvironmentVariableW(L"KV_LISTING_DIR", nullptr);
+}
+
+// ----- Listings made while the store is read -----
+
+namespace {
+
+// The answers of the listings for the store's controlled files, in order, with the existence told
+// of the resources while the store was read or not.
+struct ListingRun {
+    std::vector<int> answers;
+    bool tookTold = false;
+    size_t listed = 0;
+};
+
+ListingRun ListingAnswers(FHost& host, bool told, CFolderLister lister = ListFolder) {
+    ListingRun run;
+    CFileExistence existence(std::move(lister));
+    host.provider->SetReadWatcher(told ? &existence : nullptr);
+    auto db = host.OpenStore();
+    host.provider->SetReadWatcher(nullptr);
+    if (!db) {
+        ADD_FAILURE() << "the store did not open";
+        return run;
+    }
+    std::vector<SmartPtr<IResource>> asked;
+    for (const auto& item : vtest::Items(db->GetResources())) {
+        SmartPtr<IResource> r = item_cast<IResource>(item);
+        if (CFileExistence::IsListedKind(r))
+            asked.push_back(r);
+    }
+    existence.Settle(asked);
+    for (size_t i = 0; i < asked.size(); ++i)
+        run.answers.push_back(existence.Next());
+    run.tookTold = existence.TookToldResources();
+    run.listed = existence.ListedFolders();
+    host.CloseStore(db);
+    return run;
+}
+
+// A folder "many" of twelve files, every third missing, with a directory "sub" stored as a file;
+// a folder "few" of three files, one missing (asked about one by one); ten files of an absent
+// folder; a registry key and a file off control (not asked about). The answers expected from the
+// listings, in order.
+std::vector<int> ListingStore(FHost& host, const std::wstring& dir) {
+    const std::wstring many = dir + L"\\many", few = dir + L"\\few";
+    CreateDirectoryW(many.c_str(), nullptr);
+    CreateDirectoryW((many + L"\\sub").c_str(), nullptr);
+    CreateDirectoryW(few.c_str(), nullptr);
+    std::vector<std::pair<std::wstring, int>> files;
+    for (int i = 0; i < 12; ++i) {
+        std::wstring name = many + L"\\f" + std::to_wstring(i) + L".dll";
+        if (i % 3 != 2)
+            vtest::WriteBytes(name, "x");
+        else
+            DeleteFileW(name.c_str());
+        files.emplace_back(name, i % 3 != 2 ? 1 : -1); // a name the listing lacks is asked about
+    }
+    files.emplace_back(many + L"\\sub", 0);
+    for (int i = 0; i < 3; ++i) {
+        std::wstring name = few + L"\\f" + std::to_wstring(i) + L".dll";
+        if (i != 1)
+            vtest::WriteBytes(name, "x");
+        files.emplace_back(name, -1);
+    }
+    for (int i = 0; i < 10; ++i)
+        files.emplace_back(dir + L"\\absent-folder\\f" + std::to_wstring(i) + L".dll", 0);
+    auto db = host.OpenStore();
+    EXPECT_TRUE(db);
+    std::vector<int> expected;
+    if (!db)
+        return expected;
+    db->SetLocalSubject(db->CreateSubject(L"WS", L"", L""));
+    for (size_t i = 0; i < files.size(); ++i) {
+        db->CreateFile(files[i].first, _time_t(1), true, false);
+        expected.push_back(files[i].second);
+        if (i == 4) {
+            db->CreateRegistryKey(L"HKEY_CURRENT_USER\\Software", _time_t(1), true);
+            db->CreateFile(many + L"\\f0.dll", _time_t(1), false, false);
+        }
+    }
+    db->Commit();
+    host.CloseStore(db);
+    return expected;
+}
+
+} // namespace
+
+// The listings made on their own thread while the store is read answer as the listings made when
+// each folder is first asked about; a store whose resources were not told of while it was read is
+// listed then.
+TEST_F(RealStore, ListingsWhileTheStoreIsReadAnswerAsListingsAfterIt) {
+    const std::vector<int> expected = ListingStore(h.host, dir);
+    for (bool told : {true, false}) {
+        SCOPED_TRACE(told ? "told while read" : "not told");
+        const ListingRun run = ListingAnswers(h.host, told);
+        EXPECT_EQ(told, run.tookTold);
+        EXPECT_EQ(expected, run.answers);
+        EXPECT_EQ(2u, run.listed); // "many" and the absent folder
+    }
+}
+
+// What a listing made while the store is read gives when it fails, when its folder vanishes
+// before it, or when it fails after it has found some entries: the files of a folder that cannot
+// be listed are left to be asked about one by one; those of a vanished folder do not exist.
+TEST_F(RealStore, ListingsThatFailOrFindTheFolderGoneWhileTheStoreIsRead) {
+    const std::wstring many = dir + L"\\many";
+    struct Case {
+        const char* what;
+        CFolderLister lister;
+        int manyAnswer; // -2: the answers of a listing as it should be
+    } cases[] = {
+        {"the listing fails",
+         [](const std::wstring&, CFolderEntries&, const std::atomic<bool>&) { return FolderListing::Unknown; }, -1},
+        {"the listing fails part-way",
+         [](const std::wstring& folder, CFolderEntries& entries, const std::atomic<bool>& stop) {
+             ListFolder(folder, entries, stop);
+             return FolderListing::Unknown;
+         },
+         -1},
+        {"the folder vanishes before its listing",
+         [many](const std::wstring& folder, CFolderEntries& entries, const std::atomic<bool>& stop) {
+             if (folder == strupper(many + L"\\")) {
+                 for (int i = 0; i < 12; ++i)
+                     DeleteFileW((many + L"\\f" + std::to_wstring(i) + L".dll").c_str());
+                 RemoveDirectoryW((many + L"\\sub").c_str());
+                 EXPECT_TRUE(RemoveDirectoryW(many.c_str()));
+             }
+             return ListFolder(folder, entries, stop);
+         },
+         0},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        RemoveBoardFolder();
+        const std::vector<int> expected = ListingStore(h.host, dir);
+        const ListingRun run = ListingAnswers(h.host, true, c.lister);
+        EXPECT_TRUE(run.tookTold);
+        ASSERT_EQ(expected.size(), run.answers.size());
+        for (size_t i = 0; i < expected.size(); ++i) {
+            const bool inMany = i < 13, absent = i >= 16;
+            const int want = inMany ? c.manyAnswer : absent && c.manyAnswer == -1 ? -1 : expected[i];
+            EXPECT_EQ(want, run.answers[i]) << i;
+        }
+    }
+}
+
+// A load that ends before its listings do stops them: the existence dropped while its thread lists
+// waits only for the listing under way, which gives up; a store file that fails after its
+// resources were told of fails the load as before, and the store can be read again after it.
+TEST_F(RealStore, ALoadEndedEarlyStopsItsListings) {
+    {
+        auto db = h.host.OpenStore();
+        ASSERT_TRUE(db);
+        db->SetLocalSubject(db->CreateSubject(L"WS", L"", L""));
+        for (int i = 0; i < 400; ++i) // enough to be handed to the listing thread while the file is read
+            db->CreateFile(dir + L"\\absent" + std::to_wstring(i / 8) + L"\\f" + std::to_wstring(i) + L".dll",
+                           _time_t(1), true, false);
+        db->Commit();
+        h.host.CloseStore(db);
+    }
+    std::atomic<int> calls{0};
+    std::atomic<bool> sawStop{false};
+    {
+        CFileExistence existence([&](const std::wstring&, CFolderEntries&, const std::atomic<bool>& stop) {
+            ++calls;
+            for (int waited = 0; !stop && waited < 20000; ++waited)
+                Sleep(1);
+            sawStop = stop.load();
+            return FolderListing::Unknown;
+        });
+        h.host.provider->SetReadWatcher(&existence);
+        auto db = h.host.OpenStore();
+        h.host.provider->SetReadWatcher(nullptr);
+        ASSERT_TRUE(db);
+        h.host.CloseStore(db);
+        for (int waited = 0; calls == 0 && waited < 20000; ++waited)
+            Sleep(1);
+    }
+    EXPECT_EQ(1, calls);
+    EXPECT_TRUE(sawStop);
+
+    CIChDataModel m;
+    SmallModel(m, JobSecondEdition);
+    const std::wstring before = Dump(m);
+    const std::wstring store = h.host.folder + L"\\Localhost.vdb";
+    const std::string good = vtest::ReadBytes(store);
+    std::string damaged = good;
+    damaged.resize(damaged.find("</Resources>") + 12);
+    vtest::WriteBytes(store, damaged);
+    EXPECT_EQ(1627, m.Load());
+    EXPECT_EQ(before, Dump(m));
+    vtest::WriteBytes(store, good);
+    h.host.answers = {InvalidAnswerNoForAll};
+    ASSERT_EQ(0, m.Load());
+    EXPECT_EQ(400u, m.m_Resources.size());
+    EXPECT_EQ(0, static_cast<CIChResorce*>(m.m_Resources.back())->m_Valid);
 }
 
 // ----- Job fallbacks of the load (store kinds the provider never makes) -----
