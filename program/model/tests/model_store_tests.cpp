@@ -809,6 +809,9 @@ std::vector<int> ListingStore(FHost& host, const std::wstring& dir) {
     }
     db->Commit();
     host.CloseStore(db);
+    // A provider of its own reads the file (the one that wrote it would take its items from memory
+    // and read nothing).
+    host.provider = Common::CreateProvider();
     return expected;
 }
 
@@ -886,6 +889,7 @@ TEST_F(RealStore, ALoadEndedEarlyStopsItsListings) {
                            _time_t(1), true, false);
         db->Commit();
         h.host.CloseStore(db);
+        h.host.provider = Common::CreateProvider(); // one that reads the file
     }
     std::atomic<int> calls{0};
     std::atomic<bool> sawStop{false};
