@@ -360,6 +360,12 @@ const wchar_t* CRGroupViewer::TypeText(int subType) {
     return subType >= 0 && subType < 8 ? kTypes[subType].c_str() : L"";
 }
 
+// "Да" or "Нет", loaded once for the same reason.
+static const std::wstring& YesNoText(bool yes) {
+    static const std::wstring kYes = KvUi::LoadStr(IDS_LIST_YES), kNo = KvUi::LoadStr(IDS_LIST_NO);
+    return yes ? kYes : kNo;
+}
+
 std::wstring CRGroupViewer::PlainName(const CIChResorce* r) {
     return r->m_SubType == ResRegValue ? PlainTokens(r->m_Description) : r->m_Description;
 }
@@ -438,10 +444,10 @@ void CRGroupViewer::GetNodeText(CIChNode* node, int column, std::wstring& text) 
         text = TypeText(r->m_SubType);
         break;
     case 4:
-        text = KvUi::LoadStr(r->m_Controlled ? IDS_LIST_YES : IDS_LIST_NO);
+        text = YesNoText(r->m_Controlled != 0);
         break;
     case 5:
-        text = KvUi::LoadStr(r->m_Executable ? IDS_LIST_YES : IDS_LIST_NO);
+        text = YesNoText(r->m_Executable != 0);
         break;
     case 6:
         text = Count(r->m_Uppers.size());
