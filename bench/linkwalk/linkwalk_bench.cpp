@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "KvText.h"
 #include "PeView.h"
 #include "suffixflood.h"
 
@@ -101,11 +102,11 @@ public:
     CReferenceWalker() {
         wchar_t buf[MAX_PATH];
         UINT n = ::GetSystemDirectoryW(buf, MAX_PATH);
-        const std::wstring sys = Upper(std::wstring(buf, n)) + L"\\";
+        const std::wstring sys = KvBase::UpperCase(std::wstring(buf, n)) + L"\\";
         n = ::GetSystemWow64DirectoryW(buf, MAX_PATH);
         const std::wstring wow = n ? std::wstring(buf, n) + L"\\" : std::wstring();
         n = ::GetWindowsDirectoryW(buf, MAX_PATH);
-        const std::wstring win = Upper(std::wstring(buf, n)) + L"\\";
+        const std::wstring win = KvBase::UpperCase(std::wstring(buf, n)) + L"\\";
         m_list64 = {sys, win};
         if (!wow.empty())
             m_list32.push_back(wow);
@@ -120,7 +121,7 @@ public:
                 size_t end = value.find(L';', start);
                 if (end == std::wstring::npos)
                     end = value.size();
-                std::wstring piece = Upper(value.substr(start, end - start));
+                std::wstring piece = KvBase::UpperCase(value.substr(start, end - start));
                 while (!piece.empty() && piece.front() == L'"')
                     piece.erase(0, 1);
                 while (!piece.empty() && piece.back() == L'"')
@@ -156,14 +157,8 @@ private:
         std::map<std::wstring, bool> names; // upper-cased name -> is a directory
     };
 
-    static std::wstring Upper(std::wstring s) {
-        if (!s.empty())
-            ::CharUpperBuffW(&s[0], static_cast<DWORD>(s.size()));
-        return s;
-    }
-
     const Folder& Listing(const std::wstring& folder) {
-        const std::wstring key = Upper(folder);
+        const std::wstring key = KvBase::UpperCase(folder);
         auto it = m_folders.find(key);
         if (it != m_folders.end())
             return it->second;
@@ -173,7 +168,7 @@ private:
                                       FIND_FIRST_EX_LARGE_FETCH);
         if (h != INVALID_HANDLE_VALUE) {
             do
-                f.names[Upper(fd.cFileName)] = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+                f.names[KvBase::UpperCase(fd.cFileName)] = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
             while (::FindNextFileW(h, &fd));
             ::FindClose(h);
         }
@@ -185,7 +180,7 @@ private:
         if (slash == std::wstring::npos)
             return false;
         const Folder& f = Listing(path.substr(0, slash));
-        auto it = f.names.find(Upper(path.substr(slash + 1)));
+        auto it = f.names.find(KvBase::UpperCase(path.substr(slash + 1)));
         return it != f.names.end() && !it->second;
     }
 
@@ -230,7 +225,7 @@ private:
             std::wstring name(text.size(), L'\0');
             name.resize(
                 size_t(::MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), &name[0], int(name.size()))));
-            if (seen.insert(Upper(name)).second)
+            if (seen.insert(KvBase::UpperCase(name)).second)
                 names.push_back(name);
             return true;
         };
@@ -276,7 +271,7 @@ private:
     }
 
     void Add(const std::wstring& module, const std::wstring& origin, int same) {
-        const std::wstring key = Upper(module);
+        const std::wstring key = KvBase::UpperCase(module);
         if (m_maps->found.count(key) || m_maps->missing.count(key))
             return;
         const Module& m = Read(module, key);
@@ -285,7 +280,7 @@ private:
         if (m_rootMachine == 0)
             m_rootMachine = m.machine;
         if (same && m.machine != m_rootMachine) {
-            m_maps->missing[Upper(module.substr(module.find_last_of(L'\\') + 1))] = origin;
+            m_maps->missing[KvBase::UpperCase(module.substr(module.find_last_of(L'\\') + 1))] = origin;
             return;
         }
         if (module != origin)
@@ -295,7 +290,7 @@ private:
         if (m.machine != 0x14C && m.machine != 0x8664)
             return;
         for (const std::wstring& name : m.names) {
-            const std::wstring nameKey = Upper(name);
+            const std::wstring nameKey = KvBase::UpperCase(name);
             if (m_resolved.count(nameKey))
                 continue;
             std::wstring path;

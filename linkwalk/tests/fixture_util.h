@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "ClrMeta.h"
+#include "KvText.h"
 #include "PeView.h"
 #include "kvtest.h"
 #include "linkwalk.h"
@@ -23,12 +24,6 @@ using KvTest::Env;
 inline std::wstring Fixtures() { return Env(L"KV_BIN_DIR") + L"\\linkwalk_fixtures"; }
 inline std::wstring App() { return Fixtures() + L"\\app"; }
 inline std::wstring Tmp() { return Env(L"KV_TEST_TMP"); }
-
-inline std::wstring Upper(std::wstring s) {
-    if (!s.empty())
-        ::CharUpperBuffW(&s[0], static_cast<DWORD>(s.size()));
-    return s;
-}
 
 inline std::wstring LongApi(const std::wstring& p) {
     return p.size() >= MAX_PATH && p.compare(0, 4, L"\\\\?\\") != 0 ? L"\\\\?\\" + p : p;

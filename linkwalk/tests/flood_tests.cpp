@@ -205,7 +205,7 @@ TEST_F(FloodTest, NamesThatReachThroughFolders) {
 
     ASSERT_TRUE(WriteAll(dir + L"\\present.dll", lwflood::SuffixFloodImage(x64, "sub\\leaf.dll", 1)));
     const Maps present = Walk(dir + L"\\present.dll");
-    EXPECT_EQ(present.found.count(Upper(dir + L"\\sub\\leaf.dll")), 1u);
+    EXPECT_EQ(present.found.count(KvBase::UpperCase(dir + L"\\sub\\leaf.dll")), 1u);
     EXPECT_EQ(present.resolved.count(L"SUB\\LEAF.DLL"), 1u);
     EXPECT_TRUE(present.missing.empty());
 
@@ -222,7 +222,7 @@ TEST_F(FloodTest, LargeManifestWithManyMissingNames) {
     const std::wstring root = Flood(L"manifest.dll");
     const Maps m = Walk(root);
     const std::wstring sxsdep = Sxs() + L"\\sxsdep.dll";
-    EXPECT_EQ(m.found, (CModules{{Upper(sxsdep), sxsdep}}));
+    EXPECT_EQ(m.found, (CModules{{KvBase::UpperCase(sxsdep), sxsdep}}));
     EXPECT_TRUE(m.resolved.empty());
     ASSERT_EQ(m.missing.size(), 300u);
     EXPECT_EQ(m.missing.count(L"MANIFEST_MISSING000.DLL"), 1u);
@@ -243,7 +243,7 @@ std::vector<std::wstring> Modules(const std::wstring& folder, size_t most) {
     if (h == INVALID_HANDLE_VALUE)
         return files;
     do {
-        const std::wstring n = Upper(fd.cFileName);
+        const std::wstring n = KvBase::UpperCase(fd.cFileName);
         if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && n.size() > 4 &&
             (n.compare(n.size() - 4, 4, L".DLL") == 0 || n.compare(n.size() - 4, 4, L".EXE") == 0))
             files.push_back(folder + L"\\" + fd.cFileName);
@@ -303,14 +303,14 @@ TEST(ModuleStore, ChangedModuleIsReadAgain) {
             ASSERT_TRUE(CopyTo(App() + L"\\" + n, dir + L"\\" + n)) << std::string(dir.begin(), dir.end());
         const std::wstring root = dir + L"\\root.exe";
         const Maps before = Walk(root);
-        EXPECT_EQ(before.found.count(Upper(dir + L"\\b.dll")), 1u);
+        EXPECT_EQ(before.found.count(KvBase::UpperCase(dir + L"\\b.dll")), 1u);
         EXPECT_TRUE(Walk(root) == before);
         ASSERT_TRUE(CopyTo(App() + L"\\d.dll", dir + L"\\a.dll"));
         const Maps after = Walk(root);
-        EXPECT_EQ(after.found.count(Upper(dir + L"\\a.dll")), 1u);
-        EXPECT_EQ(after.found.count(Upper(dir + L"\\b.dll")), 0u);
-        EXPECT_EQ(after.found.count(Upper(dir + L"\\d.dll")), 0u);
-        EXPECT_EQ(after.found.count(Upper(dir + L"\\c.dll")), 1u);
+        EXPECT_EQ(after.found.count(KvBase::UpperCase(dir + L"\\a.dll")), 1u);
+        EXPECT_EQ(after.found.count(KvBase::UpperCase(dir + L"\\b.dll")), 0u);
+        EXPECT_EQ(after.found.count(KvBase::UpperCase(dir + L"\\d.dll")), 0u);
+        EXPECT_EQ(after.found.count(KvBase::UpperCase(dir + L"\\c.dll")), 1u);
         EXPECT_TRUE(Walk(root) == after);
         for (const wchar_t* n : graph)
             ::DeleteFileW((dir + L"\\" + n).c_str());

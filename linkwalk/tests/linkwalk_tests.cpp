@@ -36,7 +36,7 @@ protected:
     static CModules Entries(std::initializer_list<std::wstring> values, bool keyIsPath = true) {
         CModules m;
         for (const std::wstring& v : values)
-            m[Upper(keyIsPath ? v : v.substr(v.find_last_of(L'\\') + 1))] = v;
+            m[KvBase::UpperCase(keyIsPath ? v : v.substr(v.find_last_of(L'\\') + 1))] = v;
         return m;
     }
 };
@@ -75,11 +75,11 @@ TEST_F(FinderTest, AppDirectoryBeforeSystemDirectory) {
     f.AddModule(root, root, 1);
     // version.dll exists in the system directory too; the copy beside the program wins.
     EXPECT_EQ(f.m_resolved[L"VERSION.DLL"], dir + L"\\version.dll");
-    EXPECT_EQ(f.m_found.count(Upper(dir + L"\\version.dll")), 1u);
+    EXPECT_EQ(f.m_found.count(KvBase::UpperCase(dir + L"\\version.dll")), 1u);
     // kernel32 comes from the system search list, whose folders are kept upper-cased.
-    const std::wstring k32 = Upper(SystemDir()) + L"\\KERNEL32.dll";
+    const std::wstring k32 = KvBase::UpperCase(SystemDir()) + L"\\KERNEL32.dll";
     EXPECT_EQ(f.m_resolved[L"KERNEL32.DLL"], k32);
-    EXPECT_EQ(f.m_found[Upper(k32)], k32);
+    EXPECT_EQ(f.m_found[KvBase::UpperCase(k32)], k32);
     for (const auto& m : f.m_missing)
         ADD_FAILURE() << "missing: " << std::string(m.first.begin(), m.first.end());
 }
@@ -181,8 +181,8 @@ TEST_F(FinderTest, PathsLongerThanMaxPath) {
     CDepps f;
     f.AddModule(root, root, 1);
     EXPECT_EQ(f.m_resolved[L"A.DLL"], dir + L"\\a.dll");
-    EXPECT_EQ(f.m_found.count(Upper(dir + L"\\d.dll")), 1u);
-    EXPECT_EQ(f.m_found.count(Upper(dir + L"\\c.dll")), 1u);
+    EXPECT_EQ(f.m_found.count(KvBase::UpperCase(dir + L"\\d.dll")), 1u);
+    EXPECT_EQ(f.m_found.count(KvBase::UpperCase(dir + L"\\c.dll")), 1u);
     EXPECT_EQ(f.m_missing.count(L"NOWHERE.DLL"), 1u);
     // The fixed directory member holds what fits; the walk used the whole directory.
     EXPECT_EQ(wcslen(f.m_appDirectory), size_t(MAX_PATH - 1));
@@ -200,13 +200,13 @@ TEST_F(FinderTest, MachineTest) {
     f.AddModule(root, root, 1);
     // With the same-machine flag 0 a module of another machine is recorded and not walked.
     f.AddModule(dir + L"\\arm.dll", root, 0);
-    EXPECT_EQ(f.m_found.count(Upper(dir + L"\\arm.dll")), 1u);
+    EXPECT_EQ(f.m_found.count(KvBase::UpperCase(dir + L"\\arm.dll")), 1u);
     EXPECT_EQ(f.m_rootMachine, kNativeMachine);
     // With flag 1 it counts as missing under its name.
     CDepps g;
     g.AddModule(root, root, 1);
     g.AddModule(dir + L"\\arm.dll", root, 1);
-    EXPECT_EQ(g.m_found.count(Upper(dir + L"\\arm.dll")), 0u);
+    EXPECT_EQ(g.m_found.count(KvBase::UpperCase(dir + L"\\arm.dll")), 0u);
     EXPECT_EQ(g.m_missing[L"ARM.DLL"], root);
 }
 
@@ -227,10 +227,10 @@ TEST_F(FinderTest, PathEntriesAndSearchLists) {
     f.AddModule(root, root, 1);
     ::SetEnvironmentVariableW(L"Path", saved.c_str());
     Depends::Common::Detach();
-    const std::wstring lib = Upper(base + L"\\lib\\");
+    const std::wstring lib = KvBase::UpperCase(base + L"\\lib\\");
     EXPECT_EQ(f.m_resolved[L"A.DLL"], lib + L"a.dll");
     EXPECT_EQ(f.m_resolved[L"D.DLL"], lib + L"d.dll");
-    EXPECT_EQ(f.m_found.count(Upper(lib + L"c.dll")), 1u);
+    EXPECT_EQ(f.m_found.count(KvBase::UpperCase(lib + L"c.dll")), 1u);
 }
 
 // root.exe copies whose embedded manifest is patched in place (same length).
@@ -283,7 +283,7 @@ TEST_F(FinderTest, ManifestVariants) {
         ASSERT_TRUE(WriteAll(root, data));
         CDepps f;
         f.AddModule(root, root, 1);
-        EXPECT_EQ(f.m_found.count(Upper(SxsFolder() + L"\\sxsdep.dll")), c.found ? 1u : 0u) << c.what;
+        EXPECT_EQ(f.m_found.count(KvBase::UpperCase(SxsFolder() + L"\\sxsdep.dll")), c.found ? 1u : 0u) << c.what;
         EXPECT_EQ(f.m_missing.count(L"SXSDEP.DLL"), c.found ? 0u : 1u) << c.what;
         EXPECT_EQ(f.m_resolved.count(L"A.DLL"), 1u) << c.what;
     }

@@ -37,15 +37,16 @@ TEST_F(NetTest, AssemblyAndModuleReferences) {
     ASSERT_NE(f.m_dispenser, nullptr);
     CModules found, resolved;
     for (const std::wstring& p : {lib1, lib2, lib3, pinv}) {
-        found[Upper(p)] = p;
-        resolved[Upper(p.substr(p.find_last_of(L'\\') + 1))] = p;
+        found[KvBase::UpperCase(p)] = p;
+        resolved[KvBase::UpperCase(p.substr(p.find_last_of(L'\\') + 1))] = p;
     }
     // Every .NET module imports mscoree.dll natively: the system's modules come with it.
-    const std::wstring sys = Upper(SystemDir()) + L"\\";
+    const std::wstring sys = KvBase::UpperCase(SystemDir()) + L"\\";
     EXPECT_EQ(f.m_resolved[L"MSCOREE.DLL"].compare(0, sys.size(), sys), 0);
     auto withoutSystem = [&sys](CModules m, bool byValue) {
         for (auto it = m.begin(); it != m.end();)
-            it = Upper(byValue ? it->second : it->first).compare(0, sys.size(), sys) == 0 ? m.erase(it) : std::next(it);
+            it = KvBase::UpperCase(byValue ? it->second : it->first).compare(0, sys.size(), sys) == 0 ? m.erase(it)
+                                                                                                      : std::next(it);
         return m;
     };
     EXPECT_EQ(withoutSystem(f.m_found, false), found);

@@ -156,7 +156,7 @@ size_t WalkFolder(const std::wstring& folder) {
     do {
         if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
             continue;
-        std::wstring n = Upper(fd.cFileName);
+        std::wstring n = KvBase::UpperCase(fd.cFileName);
         const size_t dot = n.find_last_of(L'.');
         const std::wstring ext = dot == std::wstring::npos ? L"" : n.substr(dot);
         if (ext == L".DLL" || ext == L".EXE" || ext == L".DRV" || ext == L".SYS" || ext == L".OCX" || ext == L".CPL" ||

@@ -48,8 +48,8 @@ inline std::string Utf8(const std::wstring& text) {
 
 // The whole content of a file as bytes; empty when the file cannot be opened.
 inline std::string ReadBytes(const std::wstring& path) {
-    HANDLE h =
-        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return std::string();
     std::string out;

@@ -9,8 +9,11 @@
 #include "KvTrace.h"
 #include "RegistryKey.h"
 #include "TestPaths.h"
+#include "kvtest.h"
 
 using namespace KvBase;
+using KvTest::ReadBytes;
+using KvTest::WriteBytes;
 
 // The tracer of this test executable; its settings (under the real Trace key, module
 // "KvBaseTests") are normally absent, so it stays silent.
@@ -48,28 +51,6 @@ private:
         return WaitForSingleObject(static_cast<CWin32Mutex*>(p)->GetHandle(), INFINITE);
     }
 };
-
-std::string ReadBytes(const std::wstring& strPath) {
-    std::string s;
-    HANDLE h = CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return s;
-    char buf[4096];
-    DWORD cb = 0;
-    while (ReadFile(h, buf, sizeof(buf), &cb, nullptr) && cb)
-        s.append(buf, cb);
-    CloseHandle(h);
-    return s;
-}
-
-void WriteBytes(const std::wstring& strPath, const std::string& s) {
-    SetFileAttributesW(strPath.c_str(), FILE_ATTRIBUTE_NORMAL);
-    HANDLE h = CreateFileW(strPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD cb = 0;
-    WriteFile(h, s.data(), static_cast<DWORD>(s.size()), &cb, nullptr);
-    CloseHandle(h);
-}
 
 std::string Ansi(const std::wstring& s) {
     std::string out(s.size() * 2 + 1, '\0');
@@ -347,6 +328,7 @@ TEST_F(TraceTest, FileBytesPerParameters) {
     for (const Case& c : cases) {
         SCOPED_TRACE(nCase++);
         FileSettings(c.dwParams);
+        SetFileAttributesW((m_strDir + L"Mod.log").c_str(), FILE_ATTRIBUTE_NORMAL);
         WriteBytes(m_strDir + L"Mod.log", "old");
         CTestTrace trace(L"Mod", m_strKey);
         EXPECT_EQ(ReadBytes(trace.GetFilePath()), ""); // the old file went at the start
@@ -421,6 +403,7 @@ TEST_F(TraceTest, StartOfRun) {
         FileSettings(c.dwParams);
         Set(L"Mod", L"CommonFileFlag", c.dwCommonFlag);
         Set(L"Mod", L"CommonFileName", std::wstring(L"Mod.log"));
+        SetFileAttributesW(strFile.c_str(), FILE_ATTRIBUTE_NORMAL); // an earlier case left it read-only
         WriteBytes(strFile, "old");
         SetFileAttributesW(strFile.c_str(), c.dwAttributes);
         {

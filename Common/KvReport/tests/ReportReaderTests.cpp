@@ -81,14 +81,14 @@ TEST_F(ReaderTest, ElementExtractorTakesWholeSections) {
     RequestFormat format;
     TSAX2DocumentReader<RequestFormat> reader(format, path.c_str());
     const std::wstring& settings = format[L"FormatSettings"];
-    EXPECT_EQ(settings.find(L"<?xml"), std::wstring::npos) << ToUtf8(settings);
-    EXPECT_EQ(settings.find(L"<FormatSettings>"), 0u) << ToUtf8(settings);
+    EXPECT_EQ(settings.find(L"<?xml"), std::wstring::npos) << Utf8(settings);
+    EXPECT_EQ(settings.find(L"<FormatSettings>"), 0u) << Utf8(settings);
     EXPECT_NE(settings.find(L"<PageNumeration present=\"true\" location=\"top\" allPagesNum=\"false\""),
               std::wstring::npos)
-        << ToUtf8(settings);
-    EXPECT_NE(settings.find(L"</FormatSettings>"), std::wstring::npos) << ToUtf8(settings);
+        << Utf8(settings);
+    EXPECT_NE(settings.find(L"</FormatSettings>"), std::wstring::npos) << Utf8(settings);
     EXPECT_NE(format[L"FormatOutput"].find(L"path=\"C:\\Отчёт.rtf\""), std::wstring::npos)
-        << ToUtf8(format[L"FormatOutput"]);
+        << Utf8(format[L"FormatOutput"]);
 }
 
 TEST_F(ReaderTest, NestedElementOfTheSameNameDoesNotEndTheCapture) {
@@ -98,8 +98,8 @@ TEST_F(ReaderTest, NestedElementOfTheSameNameDoesNotEndTheCapture) {
     RequestFormat format;
     TSAX2DocumentReader<RequestFormat> reader(format, path.c_str());
     const std::wstring& output = format[L"FormatOutput"];
-    EXPECT_NE(output.find(L"<ReportFile path=\"p\""), std::wstring::npos) << ToUtf8(output);
-    EXPECT_NE(output.rfind(L"</FormatOutput>"), std::wstring::npos) << ToUtf8(output);
+    EXPECT_NE(output.find(L"<ReportFile path=\"p\""), std::wstring::npos) << Utf8(output);
+    EXPECT_NE(output.rfind(L"</FormatOutput>"), std::wstring::npos) << Utf8(output);
 }
 
 } // namespace

@@ -27,26 +27,11 @@ inline std::wstring FromUtf8(const std::string& s) {
     return w;
 }
 
-inline std::string ToUtf8(const std::wstring& w) {
-    if (w.empty())
-        return std::string();
-    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), (int)w.size(), nullptr, 0, nullptr, nullptr);
-    std::string s((size_t)n, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.data(), (int)w.size(), &s[0], n, nullptr, nullptr);
-    return s;
-}
+using KvTest::Utf8;
 
 inline std::wstring ReadUtf8(const std::wstring& path) { return FromUtf8(ReadBytes(path)); }
 
-inline bool WriteBytes(const std::wstring& path, const std::string& bytes) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD put = 0;
-    BOOL ok = WriteFile(h, bytes.data(), (DWORD)bytes.size(), &put, nullptr);
-    CloseHandle(h);
-    return ok && put == bytes.size();
-}
+using KvTest::WriteBytes;
 
 inline bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 

@@ -40,9 +40,9 @@ TEST_F(WriterTest, AttributesAreWrittenInNameOrderAndTextIsEscaped) {
     std::wstring text = FromUtf8(bytes);
     EXPECT_TRUE(text.find(L"encoding=\"UTF-8\"") != std::wstring::npos ||
                 text.find(L"encoding=\"utf-8\"") != std::wstring::npos)
-        << ToUtf8(text);
-    EXPECT_NE(text.find(L"<Source result=\"OK\" type=\"Subsystem\""), std::wstring::npos) << ToUtf8(text);
-    EXPECT_NE(text.find(L"<Name>Продукт &lt;1&gt; &amp; \"2\"</Name>"), std::wstring::npos) << ToUtf8(text);
+        << Utf8(text);
+    EXPECT_NE(text.find(L"<Source result=\"OK\" type=\"Subsystem\""), std::wstring::npos) << Utf8(text);
+    EXPECT_NE(text.find(L"<Name>Продукт &lt;1&gt; &amp; \"2\"</Name>"), std::wstring::npos) << Utf8(text);
 }
 
 // Characters XML cannot carry (most C0 controls have no form at all in XML 1.0, not even a
@@ -75,12 +75,12 @@ TEST_F(WriterTest, TextXmlCannotCarryIsWrittenVisibly) {
         EXPECT_TRUE(LoadsAsXml(path)) << c.what;
         std::wstring text = ReadUtf8(path);
         EXPECT_NE(text.find(L"<Name value=\"" + c.shown + L"\">" + c.shown + L"</Name>"), std::wstring::npos)
-            << c.what << ": " << ToUtf8(text);
+            << c.what << ": " << Utf8(text);
     }
     // Tab and line breaks are XML's own: element text keeps them.
     CReportWriter memory(nullptr);
     memory.Element(L"Description", L"line\r\nnext\tcell");
-    EXPECT_NE(memory.GetOutput().find(L"line\r\nnext\tcell"), std::wstring::npos) << ToUtf8(memory.GetOutput());
+    EXPECT_NE(memory.GetOutput().find(L"line\r\nnext\tcell"), std::wstring::npos) << Utf8(memory.GetOutput());
 }
 
 TEST(VisibleName, EveryControlCharacterOfANameIsShown) {
@@ -99,9 +99,9 @@ TEST_F(WriterTest, ErrorElementCarriesHexCodeAndDescription) {
         CReportWriter writer(nullptr);
         writer.Error(c.code);
         std::wstring text = writer.GetOutput();
-        EXPECT_NE(text.find(c.digits), std::wstring::npos) << ToUtf8(text);
+        EXPECT_NE(text.find(c.digits), std::wstring::npos) << Utf8(text);
         size_t d = text.find(L"<Description>");
-        ASSERT_NE(d, std::wstring::npos) << ToUtf8(text);
+        ASSERT_NE(d, std::wstring::npos) << Utf8(text);
         EXPECT_NE(text[d + 13], L'<') << "the description has a text";
     }
 }
@@ -136,11 +136,11 @@ TEST_F(WriterTest, SplicingFragments) {
         writer.EndElement(L"Report");
     }
     std::wstring text = ReadUtf8(path);
-    EXPECT_EQ(Count(text, L"<?xml"), 1u) << ToUtf8(text);
+    EXPECT_EQ(Count(text, L"<?xml"), 1u) << Utf8(text);
     EXPECT_EQ(text.find(L"note"), std::wstring::npos) << "comments are not copied";
-    EXPECT_NE(text.find(L"<PageNumeration present=\"true\""), std::wstring::npos) << ToUtf8(text);
-    EXPECT_NE(text.find(L"<Title>Файловая система</Title>"), std::wstring::npos) << ToUtf8(text);
-    EXPECT_NE(text.find(L"</Report>"), std::wstring::npos) << ToUtf8(text);
+    EXPECT_NE(text.find(L"<PageNumeration present=\"true\""), std::wstring::npos) << Utf8(text);
+    EXPECT_NE(text.find(L"<Title>Файловая система</Title>"), std::wstring::npos) << Utf8(text);
+    EXPECT_NE(text.find(L"</Report>"), std::wstring::npos) << Utf8(text);
 }
 
 TEST_F(WriterTest, UnwritableOutputRaisesStartDocumentError) {

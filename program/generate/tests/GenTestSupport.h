@@ -6,6 +6,7 @@
 
 #include "GenerateDialogs.h"
 #include "KvGenerate.h"
+#include "KvText.h"
 #include "kvpresenter.h"
 
 #include <windows.h>
@@ -131,12 +132,6 @@ inline CIChNode* MemberNamed(const CIChNode* node, const std::wstring& name) {
 }
 
 inline size_t Count(CIChDataModel& model, int type) { return model.GetNodeList(type)->size(); }
-
-inline std::wstring Upper(std::wstring s) {
-    if (!s.empty())
-        ::CharUpperBuffW(&s[0], (DWORD)s.size());
-    return s;
-}
 
 // Posts "Прервать" to the progress dialog when its task text becomes the given one.
 class CAbortWhenTaskShown {

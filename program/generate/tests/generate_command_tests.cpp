@@ -22,7 +22,6 @@ using kvgen::InstallFolder;
 using kvgen::kSuiteCode;
 using kvgen::kSuiteName;
 using kvgen::MakeLink;
-using kvgen::Upper;
 using kvgen::WindowsFile;
 
 const wchar_t kListError[] = L"В результате формирования списка установленных компонентов произошла ошибка.\n";
@@ -140,7 +139,7 @@ TEST_F(GeneratorCommands, ToolCommandMakesTheChosenProductsTaskUnlinkedAndShowsI
     CIChNode* files = kvgen::MemberNamed(task, L"Commanded product Файлы");
     ASSERT_NE(nullptr, files);
     ASSERT_EQ(1u, files->m_Members.size());
-    EXPECT_EQ(Upper(WindowsFile(L"notepad.exe")), Upper(files->m_Members.front()->m_Name));
+    EXPECT_EQ(KvBase::UpperCase(WindowsFile(L"notepad.exe")), KvBase::UpperCase(files->m_Members.front()->m_Name));
     EXPECT_EQ(1, static_cast<CIChResorce*>(files->m_Members.front())->m_Executable);
     EXPECT_EQ(1, Model().m_bModified);
     EXPECT_EQ(0u, LastBox().find(L"Процесс генерации задач (MSI) успешно завершен ")) << LastBox();
@@ -324,7 +323,7 @@ TEST_F(GeneratorCommandsOnPackage, JobCommandLinksThePackagesTaskUnderTheJobAndT
     ASSERT_NE(nullptr, files);
     std::vector<std::wstring> names;
     for (CIChNode* n : files->m_Members) {
-        names.push_back(Upper(n->m_Name));
+        names.push_back(KvBase::UpperCase(n->m_Name));
         EXPECT_EQ(n->m_Name.find(L".txt") == std::wstring::npos ? 1 : 0, static_cast<CIChResorce*>(n)->m_Executable)
             << n->m_Name;
     }
@@ -332,7 +331,7 @@ TEST_F(GeneratorCommandsOnPackage, JobCommandLinksThePackagesTaskUnderTheJobAndT
     std::vector<std::wstring> expected;
     for (const wchar_t* f :
          {L"kvgen_app.exe", L"kvgen_helper.dll", L"kvgen_panel.cpl", L"kvgen_panel.dll", L"readme.txt"})
-        expected.push_back(Upper(InstallFolder() + L"\\" + f));
+        expected.push_back(KvBase::UpperCase(InstallFolder() + L"\\" + f));
     EXPECT_EQ(expected, names);
     // The job's item shows the task with its group.
     HTREEITEM jobItem = Tree().GetSelectedItem();

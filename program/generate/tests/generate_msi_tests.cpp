@@ -64,10 +64,10 @@ TEST_F(RealPackage, ProductIsListedWithItsProperties) {
     GetInstalledProductComponentList(kSuiteCode, components);
     std::set<std::wstring> paths;
     for (const auto& c : components)
-        paths.insert(Upper(c.GetPath()));
+        paths.insert(KvBase::UpperCase(c.GetPath()));
     for (const wchar_t* f :
          {L"kvgen_app.exe", L"kvgen_helper.dll", L"kvgen_panel.dll", L"kvgen_panel.cpl", L"readme.txt"})
-        EXPECT_EQ(1u, paths.count(Upper(InstallFolder() + L"\\" + f))) << f;
+        EXPECT_EQ(1u, paths.count(KvBase::UpperCase(InstallFolder() + L"\\" + f))) << f;
 }
 
 TEST_F(RealPackage, TaskHoldsExactlyThePackagesFilesAndThenTheirDependencies) {
@@ -90,10 +90,10 @@ TEST_F(RealPackage, TaskHoldsExactlyThePackagesFilesAndThenTheirDependencies) {
     std::vector<std::wstring> expected;
     for (const wchar_t* f :
          {L"kvgen_app.exe", L"kvgen_helper.dll", L"kvgen_panel.cpl", L"kvgen_panel.dll", L"readme.txt"})
-        expected.push_back(Upper(InstallFolder() + L"\\" + f));
+        expected.push_back(KvBase::UpperCase(InstallFolder() + L"\\" + f));
     std::vector<std::wstring> names;
     for (const std::wstring& n : MemberNames(files))
-        names.push_back(Upper(n));
+        names.push_back(KvBase::UpperCase(n));
     std::sort(names.begin(), names.end());
     EXPECT_EQ(expected, names); // the folder-only component is not there
     for (CIChNode* n : files->m_Members) {
@@ -113,13 +113,13 @@ TEST_F(RealPackage, TaskHoldsExactlyThePackagesFilesAndThenTheirDependencies) {
     ASSERT_NE(nullptr, files2);
     std::multiset<std::wstring> all;
     for (CIChNode* n : files2->m_Members) {
-        all.insert(Upper(n->m_Name));
+        all.insert(KvBase::UpperCase(n->m_Name));
         EXPECT_EQ(0, static_cast<CIChResorce*>(n)->m_Executable) << n->m_Name; // marking is off
     }
-    EXPECT_EQ(1u, all.count(Upper(InstallFolder() + L"\\kvgen_helper.dll")));
+    EXPECT_EQ(1u, all.count(KvBase::UpperCase(InstallFolder() + L"\\kvgen_helper.dll")));
     wchar_t system[MAX_PATH];
     ::GetSystemDirectoryW(system, MAX_PATH);
-    EXPECT_EQ(1u, all.count(Upper(std::wstring(system) + L"\\kernel32.dll")));
+    EXPECT_EQ(1u, all.count(KvBase::UpperCase(std::wstring(system) + L"\\kernel32.dll")));
     EXPECT_GT(all.size(), 5u);
 }
 
@@ -142,7 +142,7 @@ TEST_F(RealPackage, RegistryComponentBecomesAValueWhereTheInstallerNamesIt) {
     }
     ASSERT_NE(nullptr, registry);
     EXPECT_EQ((std::vector<std::wstring>{L"HKEY_LOCAL_MACHINE\\SOFTWARE\\KVGENTESTSUITE\\INSTALLED"}),
-              std::vector<std::wstring>{Upper(MemberNames(registry).at(0))});
+              std::vector<std::wstring>{KvBase::UpperCase(MemberNames(registry).at(0))});
 }
 
 TEST_F(RealPackage, RerunMergesWithUpdatePresentAndNamesAnewWithout) {
@@ -251,7 +251,8 @@ TEST_F(RealPackage, SavedAndLoadedAgainGiveTheSameTasksAndTheBoardListNamesTheFi
         c = (char)toupper((unsigned char)c);
     for (const wchar_t* f : {L"KVGEN_APP.EXE", L"KVGEN_HELPER.DLL", L"README.TXT"}) {
         std::string narrow(f, f + wcslen(f));
-        EXPECT_TRUE(Upper(wide).find(f) != std::wstring::npos || upperNarrow.find(narrow) != std::string::npos)
+        EXPECT_TRUE(KvBase::UpperCase(wide).find(f) != std::wstring::npos ||
+                    upperNarrow.find(narrow) != std::string::npos)
             << narrow;
     }
 }

@@ -110,15 +110,15 @@ TEST_F(StartMenu, ShortcutsAreListedWithExistingTargetsAndThe64BitRetry) {
     ASSERT_EQ(S_OK, GetStartMenuShortcuts(host, list));
     const auto* editor = Find(list, L"Tools - Editor");
     ASSERT_NE(nullptr, editor);
-    EXPECT_EQ(Upper(Notepad()), Upper(editor->second));
+    EXPECT_EQ(KvBase::UpperCase(Notepad()), KvBase::UpperCase(editor->second));
     EXPECT_EQ(nullptr, Find(list, L"Tools - Missing"));
     const auto* tool = Find(list, L"Tools - Tool32");
     ASSERT_NE(nullptr, tool);
-    EXPECT_EQ(Upper(x86Tool), Upper(tool->second));
+    EXPECT_EQ(KvBase::UpperCase(x86Tool), KvBase::UpperCase(tool->second));
     // The advertised shortcut: its component's path, and nothing was installed or repaired.
     const auto* advertised = Find(list, L"Tools - Advertised");
     ASSERT_NE(nullptr, advertised);
-    EXPECT_EQ(Upper(Notepad()), Upper(advertised->second));
+    EXPECT_EQ(KvBase::UpperCase(Notepad()), KvBase::UpperCase(advertised->second));
     EXPECT_EQ(INSTALLUILEVEL_DEFAULT, msi.uiLevel); // the level is put back
 
     // On a 32-bit Windows there is no second attempt; an unknown descriptor is dropped.
@@ -155,13 +155,13 @@ TEST_F(StartMenu, EditorTaskHoldsTheTargetAndItsModulesAndLeavesAddDependsAsItWa
     // The target and exactly the modules the dependency finder gives for it.
     Depends::CDepps finder;
     finder.AddModule(Notepad(), Notepad(), 1);
-    std::vector<std::wstring> expected{Upper(Notepad())};
+    std::vector<std::wstring> expected{KvBase::UpperCase(Notepad())};
     for (const auto& m : finder.m_found)
-        expected.push_back(Upper(m.second));
+        expected.push_back(KvBase::UpperCase(m.second));
     std::sort(expected.begin(), expected.end());
     std::vector<std::wstring> names;
     for (const std::wstring& n : MemberNames(files))
-        names.push_back(Upper(n));
+        names.push_back(KvBase::UpperCase(n));
     std::sort(names.begin(), names.end());
     EXPECT_EQ(expected, names);
     EXPECT_GT(names.size(), 1u);

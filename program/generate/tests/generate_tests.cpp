@@ -211,7 +211,7 @@ TEST_F(RegistryBranch, RecordsResolveByTheirRootCodeInTheirView) {
         if (!kept || !c.kept)
             continue;
         std::wstring expected = c.path ? c.path : L"HKEY_USERS\\" + sid + L"\\Software\\KvGenUser\\UserVal";
-        EXPECT_EQ(Upper(expected), Upper(path)) << c.record;
+        EXPECT_EQ(KvBase::UpperCase(expected), KvBase::UpperCase(path)) << c.record;
         EXPECT_EQ(c.subType, subType) << c.record;
     }
 }
@@ -259,12 +259,12 @@ TEST_F(RegistryBranch, GeneratorPutsKeysAndValuesIntoTheRegistryGroupOnlyWhenThe
         EXPECT_EQ(L"Переменные и ключи реестра приложения", registry->m_Description);
         std::vector<std::wstring> names;
         for (const std::wstring& n : MemberNames(registry))
-            names.push_back(Upper(n));
-        EXPECT_EQ(
-            (std::vector<std::wstring>{Upper(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\KvGenReg64"),
-                                       Upper(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\KvGenReg32\\Mark32"),
-                                       Upper(L"HKEY_USERS\\" + CurrentUserSid() + L"\\Software\\KvGenUser\\UserVal")}),
-            names);
+            names.push_back(KvBase::UpperCase(n));
+        EXPECT_EQ((std::vector<std::wstring>{
+                      KvBase::UpperCase(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\KvGenReg64"),
+                      KvBase::UpperCase(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\KvGenReg32\\Mark32"),
+                      KvBase::UpperCase(L"HKEY_USERS\\" + CurrentUserSid() + L"\\Software\\KvGenUser\\UserVal")}),
+                  names);
         CIChNode* files = MemberNamed(task, L"KvGen Registry Product Файлы");
         ASSERT_NE(nullptr, files);
         ASSERT_EQ(1u, files->m_Members.size());

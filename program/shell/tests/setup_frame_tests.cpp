@@ -11,6 +11,7 @@
 #include "DaVIdevaRez.h"
 #include "DiskQuery.h"
 #include "KvOsTemplates.h"
+#include "KvText.h"
 #include "MainFrm.h"
 #include "ModelStore.h"
 #include "OsTemplatesCommands.h"
@@ -43,12 +44,6 @@ class CFrame : public CMainFrame {
 public:
     CFrame() { m_bAutoDelete = FALSE; }
 };
-
-std::wstring Upper(std::wstring s) {
-    if (!s.empty())
-        ::CharUpperBuffW(&s[0], (DWORD)s.size());
-    return s;
-}
 
 std::wstring SuiteFolder() {
     std::wstring root = KvTest::Env(L"ProgramW6432");
@@ -237,8 +232,9 @@ TEST_F(SetupFrame, FirstStartOffersTheSetupAndTheModelHoldsWindowsAndTheChosenPr
     EXPECT_EQ(files, names.size()) << "every file resource is on the board's list";
     for (const std::wstring& path : {app, WindowsFolder() + L"\\explorer.exe"}) {
         SCOPED_TRACE(as_string(path, CP_UTF8));
-        auto at = std::find_if(names.begin(), names.end(),
-                               [&](const std::string& line) { return Upper(as_wstring(line, CP_ACP)) == Upper(path); });
+        auto at = std::find_if(names.begin(), names.end(), [&](const std::string& line) {
+            return KvBase::UpperCase(as_wstring(line, CP_ACP)) == KvBase::UpperCase(path);
+        });
         ASSERT_NE(names.end(), at);
         EXPECT_EQ(testsha::Sha256Hex(KvTest::ReadBytes(path)), sums[at - names.begin()]);
     }

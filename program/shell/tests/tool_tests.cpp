@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "DaVIdevaRez.h"
+#include "KvText.h"
 #include "MainFrm.h"
 #include "ResourceDialogs.h"
 #include "dlgProperty.h"
@@ -30,11 +31,6 @@ std::wstring App() { return BinFolder() + L"\\linkwalk_fixtures\\app"; }
 std::wstring Sys() { return BinFolder() + L"\\linkwalk_fixtures\\sys"; }
 // A module whose thousands of imports all name modules that exist nowhere.
 std::wstring AllMissing() { return BinFolder() + L"\\linkwalk_fixtures\\flood\\imports.dll"; }
-
-std::wstring Upper(std::wstring s) {
-    ::CharUpperBuffW(&s[0], (DWORD)s.size());
-    return s;
-}
 
 class CToolFrame : public CMainFrame {
 public:
@@ -136,9 +132,9 @@ TEST_F(ToolFixture, DependentModulesAreAddedLinkedAndMarked) {
     std::vector<std::wstring> expected = {app + L"\\a.dll", app + L"\\b.dll", app + L"\\c.dll", app + L"\\d.dll"};
     std::vector<std::wstring> got;
     for (const std::wstring& s : listed)
-        got.push_back(Upper(s));
+        got.push_back(KvBase::UpperCase(s));
     for (std::wstring& s : expected)
-        s = Upper(s);
+        s = KvBase::UpperCase(s);
     std::sort(got.begin(), got.end());
     EXPECT_EQ(expected, got);
 
