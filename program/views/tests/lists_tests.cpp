@@ -1048,4 +1048,35 @@ TEST_F(ListFixture, HeaderRightClickOpensTheColumnMenuForThatColumn) {
     EXPECT_EQ((std::vector<UINT>{ID_LIST_SORT_DESCENDING}), sink.m_commands);
 }
 
+TEST_F(ListFixture, BusyListShowsTheWaitCursorOverItsHeaderDividersAndTheirOwnCursorAfterwards) {
+    AddResource(model, ResFile, L"C:\a");
+    Show(&resources);
+    CIChViewNode& list = Viewer(FolderResources);
+    HWND header = ListView_GetHeader(list.m_hWnd);
+    RECT rc;
+    ASSERT_TRUE(Header_GetItemRect(header, 0, &rc));
+    const HCURSOR wait = ::LoadCursorW(nullptr, IDC_WAIT), arrow = ::LoadCursorW(nullptr, IDC_ARROW),
+                  none = ::LoadCursorW(nullptr, IDC_NO);
+    // The cursor the header sets when the mouse moves to the point of it.
+    auto cursorAt = [&](int x) {
+        POINT pt = {x, (rc.top + rc.bottom) / 2};
+        ::ClientToScreen(header, &pt);
+        ::SetCursorPos(pt.x, pt.y);
+        ::SetCursor(none);
+        ::SendMessageW(header, WM_SETCURSOR, (WPARAM)header, MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        return ::GetCursor();
+    };
+    {
+        KvUi::CWaitCursor busy;
+        EXPECT_EQ(wait, cursorAt(rc.right)) << "on the divider";
+        EXPECT_EQ(wait, cursorAt(rc.left + 5));
+    }
+    HCURSOR divider = cursorAt(rc.right);
+    EXPECT_NE(wait, divider);
+    EXPECT_NE(arrow, divider);
+    EXPECT_NE(none, divider);
+    EXPECT_EQ(arrow, cursorAt(rc.left + 5));
+    ::SetCursorPos(0, 0);
+}
+
 } // namespace
