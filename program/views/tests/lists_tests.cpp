@@ -110,10 +110,10 @@ std::vector<int> Selected(CIChList& list) {
     return out;
 }
 
-struct ListFixture : ::testing::Test {
+struct ListFixture : ::testing::Test, CBareFrameHolder<CCommandSink> {
+    CCommandSink& sink = frame;
     CIChDataModel model;
     CListHost host;
-    CCommandSink sink;
     CIChMainViewer pane;
     COutputBar bar;
     CIChFolder resources{FolderResources, 0};
@@ -126,17 +126,14 @@ struct ListFixture : ::testing::Test {
         ::SHDeleteKeyW(HKEY_CURRENT_USER, L"Software\\VICheck64 list tests");
         host.m_pModel = &model;
         host.m_pSink = &sink;
-        ASSERT_TRUE(sink.CreateEx(0, nullptr, L"lists", WS_OVERLAPPEDWINDOW, 0, 0, 900, 600, nullptr, nullptr));
+        ASSERT_NO_FATAL_FAILURE(OpenFrame(L"lists", 900, 600));
         ASSERT_TRUE(pane.CreateViewer(&sink, &host));
         ::MoveWindow(pane.m_hWnd, 0, 0, 880, 330, TRUE);
         ASSERT_TRUE(bar.CreateBar(&sink, ID_VIEW_RELATIONS, 200, &host));
         sink.ShowWindow(SW_SHOW);
         Pump();
     }
-    void TearDown() override {
-        sink.DestroyWindow();
-        Pump();
-    }
+    void TearDown() override { CloseFrame(); }
     CIChViewNode& Viewer(int kind) { return *dynamic_cast<CIChViewNode*>(pane.GetViewer(kind)); }
     void Show(CIChNode* node) {
         host.m_pTreeNode = node;
@@ -624,8 +621,9 @@ TEST(ColumnState, OnlyWholeValuesAreTaken) {
 }
 
 TEST(ColumnState, StoredStateAppliesAndCorruptValuesAreIgnored) {
-    CTestFrame frame;
-    ASSERT_TRUE(frame.CreateEx(0, nullptr, L"state", WS_OVERLAPPEDWINDOW, 0, 0, 600, 400, nullptr, nullptr));
+    CBareFrameHolder<> holder;
+    ASSERT_NO_FATAL_FAILURE(holder.OpenFrame(L"state", 600, 400));
+    CTestFrame& frame = holder.frame;
     CIChDataModel model;
     CListHost host;
     host.m_pModel = &model;
@@ -674,8 +672,7 @@ TEST(ColumnState, StoredStateAppliesAndCorruptValuesAreIgnored) {
         EXPECT_EQ((std::vector<int>{0, 1, 2, 3, 4, 5, 6}), v.GetColumnOrderArray());
         v.DestroyWindow();
     }
-    frame.DestroyWindow();
-    Pump();
+    holder.CloseFrame();
 }
 
 // ---- context menus, commands ---------------------------------------------------------------------------
