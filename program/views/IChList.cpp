@@ -514,6 +514,10 @@ int CIChList::OnHeaderMessage(UINT msg, WPARAM, LPARAM lp) {
         return 0;
     }
     if (msg == WM_SETCURSOR) {
+        // The header is no window of the layer: while the list is busy it shows the wait cursor
+        // as the list does.
+        if (KvUi::CWaitCursor::OnSetCursor(m_hHeader))
+            return 1;
         POINT pt;
         ::GetCursorPos(&pt);
         ::ScreenToClient(m_hHeader, &pt);

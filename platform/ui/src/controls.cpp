@@ -2,6 +2,12 @@
 #include "kvui/controls.h"
 #include "kvui/frame.h"
 
+#include "wndproc.h"
+
+#include <algorithm>
+#include <iterator>
+#include <vector>
+
 namespace KvUi {
 
 std::wstring CListBox::GetText(int i) const {
@@ -108,16 +114,20 @@ LRESULT CImageButton::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
 // ---- wait cursor ---------------------------------------------------------------------------
 
 namespace {
-thread_local int t_waitCount = 0;
-}
+// The marks of the thread's waits that live (see CWaitCursor::m_nMark), in the order they began.
+thread_local std::vector<uint64_t> t_waits;
+} // namespace
 
-CWaitCursor::CWaitCursor() {
-    ++t_waitCount;
+CWaitCursor::CWaitCursor() : m_nMark(BindingCount()) {
+    t_waits.push_back(m_nMark);
     m_hPrev = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
 }
 
 CWaitCursor::~CWaitCursor() {
-    if (--t_waitCount == 0) {
+    auto mine = std::find(t_waits.rbegin(), t_waits.rend(), m_nMark);
+    if (mine != t_waits.rend())
+        t_waits.erase(std::next(mine).base());
+    if (t_waits.empty()) {
         // Back to what the window under the mouse wants.
         POINT pt;
         HWND h = ::GetCursorPos(&pt) ? ::WindowFromPoint(pt) : nullptr;
@@ -130,10 +140,19 @@ CWaitCursor::~CWaitCursor() {
 
 void CWaitCursor::Restore() { ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT)); }
 
-BOOL CWaitCursor::IsWaiting() { return t_waitCount > 0; }
+BOOL CWaitCursor::IsWaiting() { return !t_waits.empty(); }
 
-BOOL CWaitCursor::OnSetCursor() {
-    if (t_waitCount <= 0)
+BOOL CWaitCursor::Covers(HWND h) {
+    if (t_waits.empty())
+        return FALSE;
+    // The latest wait covers the most windows.
+    const uint64_t mark = *std::max_element(t_waits.begin(), t_waits.end());
+    const CWnd* top = CWnd::FromHandlePermanent(::GetAncestor(h, GA_ROOT));
+    return !top || top->m_nBinding <= mark;
+}
+
+BOOL CWaitCursor::OnSetCursor(HWND over) {
+    if (t_waits.empty() || (over && !Covers(over)))
         return FALSE;
     ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
     return TRUE;

@@ -1,6 +1,9 @@
 // The handle map: which object each window of the layer is bound to (any thread may ask).
 #include "kvui/core.h"
 
+#include "wndproc.h"
+
+#include <atomic>
 #include <mutex>
 #include <unordered_map>
 
@@ -8,6 +11,7 @@ namespace KvUi {
 
 namespace {
 std::mutex g_mapLock;
+std::atomic<uint64_t> g_bindings{0};
 std::unordered_map<HWND, CWnd*>& HandleMap() {
     static std::unordered_map<HWND, CWnd*> map;
     return map;
@@ -22,8 +26,11 @@ CWnd* CWnd::FromHandlePermanent(HWND h) {
     return it == HandleMap().end() ? nullptr : it->second;
 }
 
+uint64_t BindingCount() { return g_bindings.load(); }
+
 void CWnd::BindHandle(HWND h) {
     m_hWnd = h;
+    m_nBinding = ++g_bindings;
     std::lock_guard<std::mutex> g(g_mapLock);
     HandleMap()[h] = this;
 }

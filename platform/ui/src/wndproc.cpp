@@ -1,5 +1,7 @@
 // The window procedures of the layer: a window's messages reach its object (the posted calls
-// run, an exception is reported), and a new window or dialog binds to the object that creates it.
+// run, an exception is reported, a busy window shows the wait cursor), and a new window or dialog
+// binds to the object that creates it.
+#include "kvui/controls.h"
 #include "kvui/core.h"
 
 #include "postcall.h"
@@ -44,7 +46,14 @@ LRESULT CallObjectProc(CWnd* p, HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     t_msg = {h, msg, wp, lp};
     LRESULT r = 0;
     try {
-        r = p->WindowProc(msg, wp, lp);
+        // While the thread waits, a window its wait covers shows the wait cursor, whatever its own
+        // handling would show (see CWaitCursor); a click on it while it is disabled still gets its
+        // usual answer (the beep) first.
+        const bool busy = msg == WM_SETCURSOR && CWaitCursor::Covers(h);
+        if (!busy || (LOWORD(lp) == (WORD)HTERROR && HIWORD(lp) != WM_MOUSEMOVE))
+            r = p->WindowProc(msg, wp, lp);
+        if (busy)
+            r = CWaitCursor::OnSetCursor();
     } catch (...) {
         ReportWindowException(L"window procedure");
         switch (msg) {

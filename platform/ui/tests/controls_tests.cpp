@@ -1,8 +1,11 @@
 // Tests of the control wrappers as real windows: tree, image list, list (plain and owner data),
-// header, spin, image button, editable list box, splitter with host frame, wait cursor.
+// header, spin, image button, editable list box, splitter with host frame, wait cursor (over busy
+// windows, over a progress window and a dialog opened while it is held).
 #include <gtest/gtest.h>
 
+#include "kvclick.h"
 #include "kvpresenter.h"
+#include "kvtest.h"
 
 #include "kvui/kvui.h"
 
@@ -775,6 +778,169 @@ TEST(WaitCursor, NestedObjectsKeepTheWaitCursorUntilTheLastEnds) {
     }
     EXPECT_FALSE(CWaitCursor::IsWaiting());
     EXPECT_FALSE(CWaitCursor::OnSetCursor());
+}
+
+// A window of the layer with a cursor of its own.
+class CHandWnd : public CWnd {
+protected:
+    BOOL OnSetCursor(HWND, UINT, UINT) {
+        ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
+        return TRUE;
+    }
+    KV_DECLARE_MESSAGE_MAP()
+};
+KV_BEGIN_MESSAGE_MAP(CHandWnd, CWnd)
+ON_WM_SETCURSOR()
+KV_END_MESSAGE_MAP()
+
+class CBusyFrame : public CFrameWnd {
+public:
+    CBusyFrame() { m_bAutoDelete = FALSE; }
+};
+
+HCURSOR Cursor(const wchar_t* id) { return ::LoadCursorW(nullptr, id); }
+
+POINT Centre(HWND h) {
+    RECT r;
+    ::GetWindowRect(h, &r);
+    return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+POINT ScreenPoint(HWND h, int x, int y) {
+    POINT pt = {x, y};
+    ::ClientToScreen(h, &pt);
+    return pt;
+}
+
+// The cursor the window sets when the mouse moves to the point (screen) over it; a window that
+// sets none leaves the "no" cursor.
+HCURSOR CursorAt(HWND h, POINT screen, UINT hit = HTCLIENT, UINT mouse = WM_MOUSEMOVE) {
+    ::SetCursorPos(screen.x, screen.y);
+    ::SetCursor(Cursor(IDC_NO));
+    ::SendMessageW(h, WM_SETCURSOR, (WPARAM)h, MAKELPARAM(hit, mouse));
+    return ::GetCursor();
+}
+
+TEST(WaitCursor, BusyWindowsShowItOverTheirOwnCursorsAndTheirOwnAgainAfterwards) {
+    CBusyFrame frame;
+    ASSERT_TRUE(
+        frame.CreateEx(0, nullptr, L"занят", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 800, 600, nullptr, nullptr));
+    // A dock pane with an edit of the layer, a splitter as the view with an edit of no object and a
+    // window of its own cursor in its panes.
+    CDockPane pane;
+    ASSERT_TRUE(pane.Create(L"Структура", &frame, 32772, CDockPane::Left, 250));
+    CEdit content;
+    ASSERT_TRUE(content.SubclassWindow(
+        ::CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, pane.m_hWnd, nullptr, nullptr, nullptr)));
+    pane.SetContent(content.m_hWnd);
+    CSplitterWnd splitter;
+    ASSERT_TRUE(splitter.CreateStatic(&frame, 1, 2));
+    HWND edit = ::CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, splitter.m_hWnd,
+                                  (HMENU)(UINT_PTR)CSplitterWnd::IdFromRowCol(0, 0), nullptr, nullptr);
+    ASSERT_NE(nullptr, edit);
+    CHandWnd hand;
+    ASSERT_TRUE(hand.CreateEx(0, nullptr, nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, splitter.m_hWnd,
+                              (HMENU)(UINT_PTR)CSplitterWnd::IdFromRowCol(0, 1)));
+    splitter.SetColumnInfo(0, 200, 10);
+    splitter.SetColumnInfo(1, 200, 10);
+    frame.RecalcLayout();
+    splitter.RecalcLayout();
+    int column = 0, minimum = 0;
+    splitter.GetColumnInfo(0, column, minimum);
+    RECT split, side;
+    splitter.GetClientRect(&split);
+    pane.GetClientRect(&side);
+    const struct {
+        const char* name;
+        HWND window;
+        POINT at;
+        UINT hit;
+        HCURSOR own;
+    } rows[] = {
+        {"the frame's client area", frame.m_hWnd, Centre(frame.m_hWnd), HTCLIENT, Cursor(IDC_ARROW)},
+        {"the frame's left border", frame.m_hWnd, Centre(frame.m_hWnd), HTLEFT, Cursor(IDC_SIZEWE)},
+        {"an edit of no object (its parent answers)", edit, Centre(edit), HTCLIENT, Cursor(IDC_IBEAM)},
+        {"an edit of the layer", content.m_hWnd, Centre(content.m_hWnd), HTCLIENT, Cursor(IDC_IBEAM)},
+        {"a window with its own cursor", hand.m_hWnd, Centre(hand.m_hWnd), HTCLIENT, Cursor(IDC_HAND)},
+        {"the splitter's bar", splitter.m_hWnd,
+         ScreenPoint(splitter.m_hWnd, column + CSplitterWnd::kBar / 2, split.bottom / 2), HTCLIENT, Cursor(IDC_SIZEWE)},
+        {"the dock pane's edge", pane.m_hWnd, ScreenPoint(pane.m_hWnd, side.right - 1, side.bottom / 2), HTCLIENT,
+         Cursor(IDC_SIZEWE)},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        {
+            CWaitCursor wait;
+            EXPECT_EQ(Cursor(IDC_WAIT), CursorAt(row.window, row.at, row.hit));
+            {
+                CWaitCursor nested;
+                EXPECT_EQ(Cursor(IDC_WAIT), CursorAt(row.window, row.at, row.hit));
+            }
+            EXPECT_EQ(Cursor(IDC_WAIT), CursorAt(row.window, row.at, row.hit)) << "the outer wait still holds";
+        }
+        EXPECT_EQ(row.own, CursorAt(row.window, row.at, row.hit));
+    }
+    ::SetCursorPos(0, 0);
+    frame.DestroyWindow();
+}
+
+TEST(WaitCursor, ProgressWindowOpenedDuringTheWaitShowsTheArrowAndItsCancelTakesAClick) {
+    KV_SKIP_THREADS_IF_EMULATED();
+    CWnd owner;
+    ASSERT_TRUE(
+        owner.CreateEx(0, nullptr, L"owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 500, 400, nullptr, nullptr));
+    CWaitCursor wait; // the owner's command is busy while its work runs
+    CProgressDialog dlg(owner.m_hWnd, L"Проверка ресурсов");
+    HCURSOR overWindow = nullptr, overCancel = nullptr, overOwner = nullptr, clickOnOwner = nullptr;
+    HCURSOR overWindowNested = nullptr, overWindowAfterNested = nullptr;
+    bool clicked = false;
+    auto person = [&] {
+        HWND w = dlg.m_hWnd, cancel = ::GetDlgItem(w, IDCANCEL);
+        overWindow = CursorAt(w, Centre(w));
+        overCancel = CursorAt(cancel, Centre(cancel));
+        overOwner = CursorAt(owner.m_hWnd, Centre(owner.m_hWnd), (UINT)HTERROR);
+        clickOnOwner = CursorAt(owner.m_hWnd, Centre(owner.m_hWnd), (UINT)HTERROR, WM_LBUTTONDOWN);
+        {
+            // A wait begun while the progress window shows covers it as well.
+            CWaitCursor nested;
+            overWindowNested = CursorAt(w, Centre(w));
+        }
+        overWindowAfterNested = CursorAt(w, Centre(w));
+        clicked = KvTest::Click(cancel);
+    };
+    bool cancelled = false;
+    CProgressDialog::Result result = dlg.Run([&](CProgressSink& sink) {
+        PostCall(dlg.m_hWnd, person);
+        cancelled = KvTest::WaitUntil([&] { return sink.IsCancelled(); });
+    });
+    EXPECT_EQ(Cursor(IDC_ARROW), overWindow);
+    EXPECT_EQ(Cursor(IDC_ARROW), overCancel);
+    EXPECT_EQ(Cursor(IDC_WAIT), overOwner) << "the busy owner, disabled under the progress window";
+    EXPECT_EQ(Cursor(IDC_WAIT), clickOnOwner);
+    EXPECT_EQ(Cursor(IDC_WAIT), overWindowNested);
+    EXPECT_EQ(Cursor(IDC_ARROW), overWindowAfterNested);
+    EXPECT_TRUE(clicked);
+    EXPECT_TRUE(cancelled);
+    EXPECT_EQ(CProgressDialog::Cancelled, result);
+    EXPECT_EQ(Cursor(IDC_WAIT), CursorAt(owner.m_hWnd, Centre(owner.m_hWnd))) << "still busy after the run";
+    ::SetCursorPos(0, 0);
+    owner.DestroyWindow();
+}
+
+TEST(WaitCursor, DialogOpenedDuringTheWaitKeepsItsOwnCursors) {
+    CWaitCursor wait;
+    RunControlsDialog([](CControlsDlg& d) {
+        EXPECT_EQ(Cursor(IDC_ARROW), CursorAt(d.m_hWnd, Centre(d.m_hWnd)));
+        HWND edit = d.GetDlgItem(709);
+        EXPECT_EQ(Cursor(IDC_IBEAM), CursorAt(edit, Centre(edit)));
+        int column = 0, minimum = 0;
+        d.m_splitter.GetColumnInfo(0, column, minimum);
+        RECT split;
+        d.m_splitter.GetClientRect(&split);
+        POINT bar = ScreenPoint(d.m_splitter.m_hWnd, column + CSplitterWnd::kBar / 2, split.bottom / 2);
+        EXPECT_EQ(Cursor(IDC_SIZEWE), CursorAt(d.m_splitter.m_hWnd, bar));
+    });
+    ::SetCursorPos(0, 0);
 }
 
 } // namespace

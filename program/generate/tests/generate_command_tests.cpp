@@ -36,17 +36,13 @@ struct SChoice {
 
 class GeneratorCommands : public FrameFixture {
 protected:
+    // Operation 5 reaches the frame as the application's main window (the fixture's frame is).
     void SetUp() override {
-        FrameFixture::SetUp();
-        // Operation 5 reaches the frame as the application's main window.
-        theApp.m_pMainWnd = frame;
+        ASSERT_NO_FATAL_FAILURE(FrameFixture::SetUp());
+        ASSERT_EQ(frame, theApp.m_pMainWnd);
         theApp.m_bAddDepends = 0;
         theApp.m_bUpdatePresent = 1;
         theApp.m_bExeByExten = 1;
-    }
-    void TearDown() override {
-        theApp.m_pMainWnd = nullptr;
-        FrameFixture::TearDown();
     }
 
     // The next choice dialog: the source, the programs of these names, OK; no names: Cancel.
@@ -55,11 +51,12 @@ protected:
             seen.shown = true;
             HWND combo = d.GetDlgItem(IDC_INSTTASK_SOURCE);
             seen.openedWith = (int)::SendMessageW(combo, CB_GETCURSEL, 0, 0);
-            ::SendMessageW(combo, CB_SETCURSEL, source, 0);
-            ::SendMessageW(d.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_INSTTASK_SOURCE, CBN_SELCHANGE), (LPARAM)combo);
+            const std::vector<std::wstring> sources = Entries(d, IDC_INSTTASK_SOURCE);
+            EXPECT_TRUE(source < (int)sources.size() && KvTest::Choose(d.m_hWnd, IDC_INSTTASK_SOURCE, sources[source]));
             seen.listed = Entries(d, IDC_INSTTASK_PROGRAMS, true);
             if (names.empty()) {
-                d.EndDialog(IDCANCEL);
+                EXPECT_TRUE(KvTest::Click(d, IDCANCEL));
+                EndIfOpen(d);
                 return;
             }
             HWND list = d.GetDlgItem(IDC_INSTTASK_PROGRAMS);
@@ -70,12 +67,6 @@ protected:
             KvTest::Click(d, IDOK);
             EndIfOpen(d);
         });
-    }
-    bool Enabled(UINT id) {
-        KvUi::CCmdUI ui;
-        ui.m_nID = id;
-        ui.DoUpdate(frame, TRUE);
-        return ui.m_bEnabled != FALSE;
     }
     CIChNode* Find(int type, const std::wstring& name) { return Model().FindNodeByName(type, name, 0); }
     std::wstring LastBox() { return p.Boxes().empty() ? std::wstring() : p.Boxes().back().text; }
@@ -162,7 +153,7 @@ TEST_F(GeneratorCommands, EachCommandRemembersItsOwnSourceAndTheListVariantLinks
     // the dialog's forced dependent-modules check becomes the setting.
     SChoice first;
     Script(first, 1, {L"KvCmdTools - Editor"});
-    Send(ID_TASK_GENERATOR);
+    ASSERT_TRUE(SendEnabled(ID_TASK_GENERATOR));
     ::DeleteFileW((tools + L"\\Editor.lnk").c_str());
     ::RemoveDirectoryW(tools.c_str());
     ::CoUninitialize();
@@ -178,7 +169,7 @@ TEST_F(GeneratorCommands, EachCommandRemembersItsOwnSourceAndTheListVariantLinks
     // The tool command again opens on the shortcuts; the job's command on its own first choice.
     SChoice second;
     Script(second, 1, {});
-    Send(ID_TASK_GENERATOR);
+    ASSERT_TRUE(SendEnabled(ID_TASK_GENERATOR));
     EXPECT_EQ(1, second.openedWith);
 
     // The job's list variant: the job's row chosen in the list of the jobs folder.
@@ -187,7 +178,7 @@ TEST_F(GeneratorCommands, EachCommandRemembersItsOwnSourceAndTheListVariantLinks
     SelectRows({DefaultJob()});
     SChoice third;
     Script(third, 0, {L"Commanded product"});
-    Send(ID_OBJ_TASK_BY_GEN + 1);
+    ASSERT_TRUE(SendEnabled(ID_OBJ_TASK_BY_GEN + 1));
     EXPECT_EQ(0, third.openedWith);
     CIChNode* task = Find(NodeTypeTask, L"Commanded product");
     ASSERT_NE(nullptr, task);
@@ -231,7 +222,7 @@ TEST_F(GeneratorCommands, CancelAndFailuresChangeNothing) {
         const std::wstring before = DumpModel(Model());
         const std::wstring tree = TreeText();
         Model().m_bModified = 0;
-        Send(row.command);
+        ASSERT_TRUE(SendEnabled(row.command));
         EXPECT_EQ(row.what != ListFails, seen.shown);
         EXPECT_EQ(before, DumpModel(Model()));
         EXPECT_EQ(tree, TreeText());
@@ -267,11 +258,13 @@ TEST_F(GeneratorCommands, TheJobsCommandIsOfferedForAJobOfTheUsersOnlyAndTheTask
         EXPECT_EQ(row.jobCommand, Enabled(ID_OBJ_TASK_BY_GEN)) << (row.node ? row.node->m_Name : L"(none)");
         EXPECT_TRUE(Enabled(ID_TASK_GENERATOR));
     }
-    // The job of another's is not changed by the command either (the list variant has no update).
+    // Nor is the list variant offered on the row of another's job; sent all the same, it changes
+    // nothing either.
     CTwoProducts msi;
     Category(ID_CATEGORY_JOBS);
     SelectRoot();
     SelectRows({foreign});
+    EXPECT_FALSE(Enabled(ID_OBJ_TASK_BY_GEN + 1));
     p.Clear();
     Send(ID_OBJ_TASK_BY_GEN + 1);
     EXPECT_TRUE(p.Dialogs().empty());
@@ -311,7 +304,7 @@ TEST_F(GeneratorCommandsOnPackage, JobCommandLinksThePackagesTaskUnderTheJobAndT
     Model().m_bModified = 0;
     SChoice seen;
     Script(seen, 0, {kSuiteName});
-    Send(ID_OBJ_TASK_BY_GEN);
+    ASSERT_TRUE(SendEnabled(ID_OBJ_TASK_BY_GEN));
     ASSERT_TRUE(seen.shown);
     EXPECT_NE(seen.listed.end(), std::find(seen.listed.begin(), seen.listed.end(), kSuiteName));
 
@@ -343,7 +336,7 @@ TEST_F(GeneratorCommandsOnPackage, JobCommandLinksThePackagesTaskUnderTheJobAndT
     // Once more with the same product: merged into the same task (UpdatePresent), nothing doubled.
     const std::wstring once = DumpModel(Model());
     Script(seen, 0, {kSuiteName});
-    Send(ID_OBJ_TASK_BY_GEN);
+    ASSERT_TRUE(SendEnabled(ID_OBJ_TASK_BY_GEN));
     EXPECT_EQ(once, DumpModel(Model()));
     EXPECT_EQ(1u, task->m_Uppers.size());
 

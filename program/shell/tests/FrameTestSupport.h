@@ -114,6 +114,14 @@ struct CFrameHolder {
     }
     void Send(UINT id) { frame->SendMessage(WM_COMMAND, id, 0); }
     bool Enabled(UINT id) { return KvTest::CommandEnabled(frame, id); }
+    // The command as a person chooses it from a menu or the toolbar: sent only while it is
+    // enabled (false, and nothing sent, when it is not).
+    bool SendEnabled(UINT id) {
+        if (!Enabled(id))
+            return false;
+        Send(id);
+        return true;
+    }
 };
 
 } // namespace KvFrameTest

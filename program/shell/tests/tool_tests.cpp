@@ -271,13 +271,29 @@ TEST_F(ToolFixture, StoppingAfterTheFirstFileKeepsWhatWasAdded) {
     CIChResorce* board = AddResource(AllMissing(), ResFile, nullptr);
     board->m_Id = -5;
     CIChNodeList nodes = {board, root, sys};
-    CResourcePass::SetStepObserver([](dlgProcessInfo& d, int done) {
-        if (done == 2)
-            ::SendMessageW(::GetDlgItem(d.m_hWnd, IDCANCEL), BM_CLICK, 0, 0);
+    // While the pass keeps the frame busy, the frame shows the wait cursor and the pass's own window
+    // the arrow; its button takes the person's click.
+    const HWND main = frame->m_hWnd;
+    HCURSOR overWindow = nullptr, overFrame = nullptr;
+    bool clicked = false;
+    auto cursorOver = [](HWND h, UINT hit) {
+        ::SetCursor(::LoadCursorW(nullptr, IDC_NO));
+        ::SendMessageW(h, WM_SETCURSOR, (WPARAM)h, MAKELPARAM(hit, WM_MOUSEMOVE));
+        return ::GetCursor();
+    };
+    CResourcePass::SetStepObserver([&](dlgProcessInfo& d, int done) {
+        if (done != 2)
+            return;
+        overWindow = cursorOver(d.m_hWnd, HTCLIENT);
+        overFrame = cursorOver(main, (UINT)HTERROR);
+        clicked = KvTest::Click(d.m_hWnd, IDCANCEL);
     });
     presenter.QueueAnswer(IDOK);
     const size_t before = frame->m_Model.m_Resources.size();
     EXPECT_EQ(1, frame->PrepareResources(&nodes, L"Идет добавление зависимых модулей", 1));
+    EXPECT_EQ(::LoadCursorW(nullptr, IDC_ARROW), overWindow);
+    EXPECT_EQ(::LoadCursorW(nullptr, IDC_WAIT), overFrame);
+    EXPECT_TRUE(clicked);
     EXPECT_EQ(before + 4, frame->m_Model.m_Resources.size()) << "root.exe's four modules, none of sys.exe's";
     EXPECT_EQ(0, board->m_Executable);
     EXPECT_EQ(0, sys->m_Executable) << "not reached";
@@ -334,7 +350,7 @@ TEST_F(ToolFixture, StoppedReplacementKeepsWhatWasReplacedAndRestoresTheProcesso
         if (done == 1000) {
             shownAt = done;
             EXPECT_TRUE(::IsWindowVisible(d.m_hWnd));
-            ::SendMessageW(::GetDlgItem(d.m_hWnd, IDCANCEL), BM_CLICK, 0, 0);
+            EXPECT_TRUE(KvTest::Click(d.m_hWnd, IDCANCEL));
         }
     });
     DWORD_PTR process = 0, system = 0;

@@ -2,6 +2,8 @@
 // the tree as indented text.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include "IChDataModel.h"
 #include "IChModelViewBar.h"
 #include "kvclick.h"
@@ -46,6 +48,22 @@ public:
 class CTestFrame : public KvUi::CFrameWnd {
 public:
     CTestFrame() { m_bAutoDelete = FALSE; }
+};
+
+// A bare frame of the layer (of the test's class) for the views to stand in: made hidden with a
+// title and a size, and destroyed again with what its destruction leaves in the queue. The one way
+// the views' tests open and close their frames.
+template <class Frame = CTestFrame>
+struct CBareFrameHolder {
+    Frame frame;
+
+    void OpenFrame(const wchar_t* title, int cx, int cy) {
+        ASSERT_TRUE(frame.CreateEx(0, nullptr, title, WS_OVERLAPPEDWINDOW, 0, 0, cx, cy, nullptr, nullptr));
+    }
+    void CloseFrame() {
+        frame.DestroyWindow();
+        Pump();
+    }
 };
 
 // What the frame's status line shows while the mouse rests on a bar's button (index), and after

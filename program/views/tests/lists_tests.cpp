@@ -110,10 +110,10 @@ std::vector<int> Selected(CIChList& list) {
     return out;
 }
 
-struct ListFixture : ::testing::Test {
+struct ListFixture : ::testing::Test, CBareFrameHolder<CCommandSink> {
+    CCommandSink& sink = frame;
     CIChDataModel model;
     CListHost host;
-    CCommandSink sink;
     CIChMainViewer pane;
     COutputBar bar;
     CIChFolder resources{FolderResources, 0};
@@ -126,17 +126,14 @@ struct ListFixture : ::testing::Test {
         ::SHDeleteKeyW(HKEY_CURRENT_USER, L"Software\\VICheck64 list tests");
         host.m_pModel = &model;
         host.m_pSink = &sink;
-        ASSERT_TRUE(sink.CreateEx(0, nullptr, L"lists", WS_OVERLAPPEDWINDOW, 0, 0, 900, 600, nullptr, nullptr));
+        ASSERT_NO_FATAL_FAILURE(OpenFrame(L"lists", 900, 600));
         ASSERT_TRUE(pane.CreateViewer(&sink, &host));
         ::MoveWindow(pane.m_hWnd, 0, 0, 880, 330, TRUE);
         ASSERT_TRUE(bar.CreateBar(&sink, ID_VIEW_RELATIONS, 200, &host));
         sink.ShowWindow(SW_SHOW);
         Pump();
     }
-    void TearDown() override {
-        sink.DestroyWindow();
-        Pump();
-    }
+    void TearDown() override { CloseFrame(); }
     CIChViewNode& Viewer(int kind) { return *dynamic_cast<CIChViewNode*>(pane.GetViewer(kind)); }
     void Show(CIChNode* node) {
         host.m_pTreeNode = node;
@@ -624,8 +621,9 @@ TEST(ColumnState, OnlyWholeValuesAreTaken) {
 }
 
 TEST(ColumnState, StoredStateAppliesAndCorruptValuesAreIgnored) {
-    CTestFrame frame;
-    ASSERT_TRUE(frame.CreateEx(0, nullptr, L"state", WS_OVERLAPPEDWINDOW, 0, 0, 600, 400, nullptr, nullptr));
+    CBareFrameHolder<> holder;
+    ASSERT_NO_FATAL_FAILURE(holder.OpenFrame(L"state", 600, 400));
+    CTestFrame& frame = holder.frame;
     CIChDataModel model;
     CListHost host;
     host.m_pModel = &model;
@@ -674,8 +672,7 @@ TEST(ColumnState, StoredStateAppliesAndCorruptValuesAreIgnored) {
         EXPECT_EQ((std::vector<int>{0, 1, 2, 3, 4, 5, 6}), v.GetColumnOrderArray());
         v.DestroyWindow();
     }
-    frame.DestroyWindow();
-    Pump();
+    holder.CloseFrame();
 }
 
 // ---- context menus, commands ---------------------------------------------------------------------------
@@ -1046,6 +1043,37 @@ TEST_F(ListFixture, HeaderRightClickOpensTheColumnMenuForThatColumn) {
     EXPECT_EQ(2, list.GetMenuColumn());
     EXPECT_EQ(list.m_hWnd, ::GetFocus());
     EXPECT_EQ((std::vector<UINT>{ID_LIST_SORT_DESCENDING}), sink.m_commands);
+}
+
+TEST_F(ListFixture, BusyListShowsTheWaitCursorOverItsHeaderDividersAndTheirOwnCursorAfterwards) {
+    AddResource(model, ResFile, L"C:\a");
+    Show(&resources);
+    CIChViewNode& list = Viewer(FolderResources);
+    HWND header = ListView_GetHeader(list.m_hWnd);
+    RECT rc;
+    ASSERT_TRUE(Header_GetItemRect(header, 0, &rc));
+    const HCURSOR wait = ::LoadCursorW(nullptr, IDC_WAIT), arrow = ::LoadCursorW(nullptr, IDC_ARROW),
+                  none = ::LoadCursorW(nullptr, IDC_NO);
+    // The cursor the header sets when the mouse moves to the point of it.
+    auto cursorAt = [&](int x) {
+        POINT pt = {x, (rc.top + rc.bottom) / 2};
+        ::ClientToScreen(header, &pt);
+        ::SetCursorPos(pt.x, pt.y);
+        ::SetCursor(none);
+        ::SendMessageW(header, WM_SETCURSOR, (WPARAM)header, MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        return ::GetCursor();
+    };
+    {
+        KvUi::CWaitCursor busy;
+        EXPECT_EQ(wait, cursorAt(rc.right)) << "on the divider";
+        EXPECT_EQ(wait, cursorAt(rc.left + 5));
+    }
+    HCURSOR divider = cursorAt(rc.right);
+    EXPECT_NE(wait, divider);
+    EXPECT_NE(arrow, divider);
+    EXPECT_NE(none, divider);
+    EXPECT_EQ(arrow, cursorAt(rc.left + 5));
+    ::SetCursorPos(0, 0);
 }
 
 } // namespace

@@ -26,10 +26,9 @@ CIChResorce* AddResource(CIChDataModel& m, int subType, const std::wstring& name
 }
 
 // A frame with the structure bar and a host over a model of its own.
-struct TreeFixture : ::testing::Test {
+struct TreeFixture : ::testing::Test, CBareFrameHolder<> {
     CIChDataModel model;
     CTestHost host;
-    CTestFrame frame;
     CIChModelViewBar bar;
     CIChModelView& tree = bar.m_wndTree;
 
@@ -41,14 +40,11 @@ struct TreeFixture : ::testing::Test {
 
     void SetUp() override {
         host.m_pModel = &model;
-        ASSERT_TRUE(frame.CreateEx(0, nullptr, L"views", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480, nullptr, nullptr));
+        ASSERT_NO_FATAL_FAILURE(OpenFrame(L"views", 640, 480));
         ASSERT_TRUE(bar.CreateBar(&frame, ID_VIEW_STRUCTURE, &host));
         frame.ShowWindow(SW_SHOWNOACTIVATE);
     }
-    void TearDown() override {
-        frame.DestroyWindow();
-        Pump();
-    }
+    void TearDown() override { CloseFrame(); }
 
     // Resources in folders of every kind, groups, a task, a job and a subject, linked upward.
     void MakeModel() {

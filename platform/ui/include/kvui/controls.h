@@ -108,7 +108,12 @@ protected:
 };
 
 // The wait cursor while an object of this class lives on the calling thread (nested objects
-// count). Restore() shows it again after a message box replaced it.
+// count). Meanwhile the layer's windows answer WM_SETCURSOR with it, before any cursor of their
+// own, wherever the wait covers them. A wait covers the windows that were there when it began:
+// the busy ones. A window opened while it is held (the progress window of the work, a dialog that
+// asks the person) is the one to use and keeps its own cursor, so its "Отмена" is reached with the
+// arrow; a wait begun after it covers it too. Restore() shows the cursor again after a message box
+// replaced it.
 class CWaitCursor {
 public:
     CWaitCursor();
@@ -116,13 +121,19 @@ public:
     CWaitCursor(const CWaitCursor&) = delete;
     CWaitCursor& operator=(const CWaitCursor&) = delete;
     void Restore();
-    // Whether a wait cursor is shown by this thread (windows answer WM_SETCURSOR with it).
+    // Whether a wait cursor is shown by this thread.
     static BOOL IsWaiting();
-    // Call from WM_SETCURSOR: TRUE when the wait cursor was set.
-    static BOOL OnSetCursor();
+    // Whether a wait of this thread covers the window: its top-level window was bound before the
+    // wait began (a top-level window of no object of the layer counts as covered).
+    static BOOL Covers(HWND h);
+    // Call from WM_SETCURSOR of a window that is no window of the layer (the layer's windows do it
+    // themselves): TRUE when the wait cursor was set, that is when the thread waits and the wait
+    // covers the window (null: any window).
+    static BOOL OnSetCursor(HWND over = nullptr);
 
 private:
     HCURSOR m_hPrev = nullptr;
+    uint64_t m_nMark = 0; // how many windows the layer had bound when this wait began
 };
 
 class CStatusBar : public CWnd {

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -323,12 +324,14 @@ protected:
     WNDPROC m_pfnSuper = nullptr; // the previous window procedure of a subclassed window
     BOOL m_bCreateFailed = FALSE; // an exception ended WM_NCCREATE, WM_CREATE or WM_INITDIALOG
     BOOL m_bDialog = FALSE;       // the window is a dialog: defaults go to the dialog manager
+    uint64_t m_nBinding = 0;      // the window's place in the order the layer bound its windows
 
     friend LRESULT CALLBACK StdWndProc(HWND, UINT, WPARAM, LPARAM);
     friend INT_PTR CALLBACK StdDlgProc(HWND, UINT, WPARAM, LPARAM);
     friend INT_PTR CALLBACK PageDlgProc(HWND, UINT, WPARAM, LPARAM);
     friend LRESULT CallObjectProc(CWnd*, HWND, UINT, WPARAM, LPARAM);
     friend class CDialog;
+    friend class CWaitCursor;
     void BindHandle(HWND h);
     void UnbindHandle();
 };

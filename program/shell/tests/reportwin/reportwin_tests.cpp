@@ -5,6 +5,7 @@
 
 #include "AnchorLayout.h"
 #include "DaVIdevaRez.h"
+#include "FrameTestSupport.h"
 #include "KvReportBuilder.h"
 #include "MainFrm.h"
 #include "ReportRequest.h"
@@ -170,8 +171,7 @@ std::vector<SRun> ReadRuns() {
     return runs;
 }
 
-struct ReportWindowTest : ::testing::Test {
-    CTestMainFrame* frame = nullptr;
+struct ReportWindowTest : ::testing::Test, KvFrameTest::CFrameHolder<CTestMainFrame> {
     const SReportServices* oldServices = nullptr;
     HRESULT com = E_FAIL;
 
@@ -187,19 +187,13 @@ struct ReportWindowTest : ::testing::Test {
         ::SetEnvironmentVariableW(L"KV_DOUBLE_REPORT", L"ok");
         ::SetEnvironmentVariableW(L"KV_DOUBLE_REPORT_LOG", Tmp(L"double.log").c_str());
         ::DeleteFileW(Tmp(L"double.log").c_str());
-        frame = new CTestMainFrame;
-        ASSERT_TRUE(frame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW));
-        frame->ShowWindow(SW_SHOWNOACTIVATE);
+        ASSERT_NO_FATAL_FAILURE(OpenFrame());
         PumpIdle();
     }
     void TearDown() override {
-        if (frame) {
+        if (frame)
             frame->CloseReportWindows();
-            frame->m_Model.m_bModified = 0;
-            if (frame->m_hWnd)
-                frame->DestroyWindow();
-            delete frame;
-        }
+        CloseFrame();
         PumpIdle();
         SetReportServices(oldServices);
         if (SUCCEEDED(com))
@@ -222,11 +216,10 @@ struct ReportWindowTest : ::testing::Test {
     static std::wstring Button(CWndLongOp* w) { return w->m_dlg.GetDlgItemText(IDCANCEL); }
     static bool ButtonEnabled(CWndLongOp* w) { return ::IsWindowEnabled(w->m_dlg.GetDlgItem(IDCANCEL)) != FALSE; }
     static HWND ShowBox(CWndLongOp* w) { return w->m_dlg.GetDlgItem(IDC_LONGOP_SHOW); }
+    // The window's one button, clicked as a person does.
     static void Press(CWndLongOp* w) {
-        w->m_dlg.SendMessage(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), (LPARAM)w->m_dlg.GetDlgItem(IDCANCEL));
+        EXPECT_TRUE(KvTest::Click(w->m_dlg.m_hWnd, IDCANCEL)) << "the button is hidden or disabled";
     }
-    void Send(UINT id) { frame->SendMessage(WM_COMMAND, id, 0); }
-    bool Enabled(UINT id) { return KvTest::CommandEnabled(frame, id); }
 };
 
 // ---- launch cases ----------------------------------------------------------------------------
@@ -455,16 +448,16 @@ TEST_F(ReportWindowTest, OneWindowPerCommandAndBothReportsRunAtOnce) {
     EXPECT_TRUE(Enabled(ID_REPORT_PASSPORT));
     EXPECT_TRUE(Enabled(ID_REPORT_RESOURCES));
     EXPECT_FALSE(Enabled(ID_REPORT_USERS));
-    Send(ID_REPORT_PASSPORT);
+    ASSERT_TRUE(SendEnabled(ID_REPORT_PASSPORT));
     ASSERT_TRUE(Window(ID_REPORT_PASSPORT));
     EXPECT_EQ(1, g_wizard.calls);
     EXPECT_FALSE(g_wizard.lastComputer.empty());
     CWndLongOp* passport = Window(ID_REPORT_PASSPORT);
     // The same command again brings the window forward and asks no second request.
-    Send(ID_REPORT_PASSPORT);
+    EXPECT_TRUE(SendEnabled(ID_REPORT_PASSPORT));
     EXPECT_EQ(1, g_wizard.calls);
     EXPECT_EQ(passport, Window(ID_REPORT_PASSPORT));
-    Send(ID_REPORT_RESOURCES);
+    EXPECT_TRUE(SendEnabled(ID_REPORT_RESOURCES));
     EXPECT_EQ(2, g_wizard.calls);
     CWndLongOp* resources = Window(ID_REPORT_RESOURCES);
     ASSERT_TRUE(resources);
@@ -500,7 +493,7 @@ TEST_F(ReportWindowTest, OneWindowPerCommandAndBothReportsRunAtOnce) {
 TEST_F(ReportWindowTest, ACancelledOrFailedFormLeavesNoRequestFile) {
     for (int result : {1, (int)0x80070005}) {
         g_wizard.result = result;
-        Send(ID_REPORT_RESOURCES);
+        ASSERT_TRUE(SendEnabled(ID_REPORT_RESOURCES));
         EXPECT_FALSE(Window(ID_REPORT_RESOURCES));
         ASSERT_FALSE(g_wizard.lastRequest.empty());
         EXPECT_FALSE(Exists(g_wizard.lastRequest));
