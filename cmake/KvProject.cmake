@@ -175,6 +175,26 @@ function(kv_stage target)
     endforeach()
 endfunction()
 
+# kv_library_resources(<library> <script> [DEPENDS <files>...]): the resource script of a static
+# library (the texts its code shows), compiled once and linked into every program and DLL that
+# links the library, directly or through other libraries. A static library cannot carry resources
+# of its own (an archive member without symbols is never taken), and a module that links the
+# library without its script would show empty texts; so no module's own script includes it, and
+# none can be without it. The script reads the library's include folders; DEPENDS names the files
+# it includes (the resource compiler reports none of them to the build).
+function(kv_library_resources lib script)
+    cmake_parse_arguments(R "" "" "DEPENDS" ${ARGN})
+    set(res ${lib}_resources)
+    add_library(${res} OBJECT ${script})
+    target_include_directories(${res} PRIVATE $<TARGET_PROPERTY:${lib},INTERFACE_INCLUDE_DIRECTORIES>)
+    if(R_DEPENDS)
+        set_source_files_properties(${script} PROPERTIES OBJECT_DEPENDS "${R_DEPENDS}")
+    endif()
+    set(type $<TARGET_PROPERTY:TYPE>)
+    set(module $<OR:$<STREQUAL:${type},EXECUTABLE>,$<STREQUAL:${type},SHARED_LIBRARY>,$<STREQUAL:${type},MODULE_LIBRARY>>)
+    target_sources(${lib} INTERFACE $<${module}:$<TARGET_OBJECTS:${res}>>)
+endfunction()
+
 # kv_write_link_table(): writes <build>/kv-links.txt, a line for each target of the tree: its name,
 # type, source folder and direct links (LINK_LIBRARIES and INTERFACE_LINK_LIBRARIES), tab-separated.
 # scripts/check-order holds the links to the tree's order with it: CMake's file API leaves INTERFACE

@@ -1,4 +1,5 @@
 #include "IChNode.h"
+#include "ModelText.h"
 
 #include <algorithm>
 #include <set>
@@ -282,26 +283,23 @@ wchar_t* SlashToBackslash(wchar_t* text) {
 }
 
 void GetControlMethodText(unsigned long long methodAndAlgorithm, std::wstring& text) {
-    static const wchar_t* const methods[] = {
-        L"C\u0443\u0449\u0435\u0441\u0442\u0432\u043e\u0432\u0430\u043d\u0438\u0435", // Latin C
-        L"Содержимое",
-        L"Атрибуты",
-        L"Права доступа",
-        L"Контроль при запуске",
-        L"ПАК \"Varno\"",
+    static const UINT methods[] = {
+        IDS_METHOD_EXISTENCE, IDS_METHOD_CONTENTS, IDS_METHOD_ATTRIBUTES,
+        IDS_METHOD_ACCESS,    IDS_METHOD_AT_START, IDS_METHOD_BOARD,
     };
-    static const wchar_t* const algorithms[] = {
-        L"Нет алгоритма", L"CRC7", L"ЭЦП", L"Хэш", L"Имитовставка", L"Полное совпадение",
+    static const UINT algorithms[] = {
+        IDS_ALGORITHM_NONE, IDS_ALGORITHM_CRC7,      IDS_ALGORITHM_SIGNATURE,
+        IDS_ALGORITHM_HASH, IDS_ALGORITHM_IMITATION, IDS_ALGORITHM_EXACT,
     };
     unsigned method = unsigned(methodAndAlgorithm & 0xFFFFFFFFu);
     unsigned algorithm = unsigned(methodAndAlgorithm >> 32);
     if (method < 1 || method > 6 || algorithm < 1 || algorithm > 6) {
-        text = L"Неопределен";
+        text = ModelText(IDS_METHOD_UNDEFINED);
         return;
     }
-    text = methods[method - 1];
+    text = ModelText(methods[method - 1]);
     if (algorithm != 1) {
         text += L" : ";
-        text += algorithms[algorithm - 1];
+        text += ModelText(algorithms[algorithm - 1]);
     }
 }

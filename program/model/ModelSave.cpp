@@ -2,7 +2,7 @@
 // model file: the conversion of the model's nodes into store items.
 #include "IChDataModel.h"
 #include "ModelStore.h"
-#include <KvErrorText.h>
+#include "ModelText.h"
 
 #include <map>
 
@@ -218,7 +218,7 @@ std::wstring FormatStoreErrorText(const EGeneric& e) {
         text = t.as_wstring();
     else if (isText(err))
         text = err.as_wstring();
-    return format_wstring(L"Код: %s\nТекст: %s", code.c_str(), text.c_str());
+    return format_wstring(ModelText(IDS_MODEL_STORE_ERROR).c_str(), code.c_str(), text.c_str());
 }
 
 namespace {
@@ -261,10 +261,8 @@ std::wstring BootListRefusedText(const SmartPtr<IDatabase>& store) {
     if (!count)
         return std::wstring();
     if (count > kShown)
-        names += format_wstring(L"\n... и ещё %u", static_cast<unsigned>(count - kShown));
-    return L"Модель данных сохранена, но эти объекты не включены в списки контроля платы: их имена содержат "
-           L"символы, которые строка списка не передаёт без искажения (показаны кодами в квадратных скобках)." +
-           names;
+        names += format_wstring(ModelText(IDS_MODEL_LISTS_MORE).c_str(), static_cast<unsigned>(count - kShown));
+    return ModelText(IDS_MODEL_LISTS_LEFT_OUT) + names;
 }
 
 } // namespace
@@ -378,8 +376,7 @@ int CIChDataModel::Save(long long* outValue) {
     // Without a board folder the store and the board lists would land in whatever folder the
     // process happens to be in: the save stops with a message instead.
     if (host->GetStoreFolder().empty()) {
-        host->ShowError(L"Не найден локальный жесткий диск для папки платы \"Varno\".\n"
-                        L"Модель данных не сохранена: хранилище и списки контроля платы записать некуда.");
+        host->ShowError(ModelText(IDS_MODEL_NO_LOCAL_DISK));
         if (outValue)
             *outValue = 0;
         return kStoreResultFailed;
@@ -427,7 +424,7 @@ int CIChDataModel::Save(long long* outValue) {
             host->ShowError(FormatStoreErrorText(e));
             result = e.result_code();
         } catch (...) {
-            host->ShowError(kKvUnknownErrorText);
+            host->ShowError(ModelText(IDS_MODEL_UNKNOWN_ERROR));
             result = E_FAIL;
         }
         closer.Close();

@@ -111,7 +111,7 @@ void RunBackgroundOperation(SBackgroundOp& op) {
     } catch (...) {
         op.m_nResult = E_FAIL;
         op.m_bReported = 1;
-        ShowErrorDialog(KvUi::kUnknownErrorText);
+        ShowErrorDialog(KvUi::UnknownErrorText());
     }
 }
 

@@ -2,6 +2,7 @@
 #include "MainFrm.h"
 
 #include "DaVIdevaRez.h"
+#include "IChList.h"
 #include "dlgProperty.h"
 
 #include "resource.h"
@@ -162,7 +163,8 @@ int CMainFrame::OnCreate(LPCREATESTRUCTW) {
         HFONT font = m_wndStatusBar.GetFont();
         HGDIOBJ old = ::SelectObject(dc, font ? (HGDIOBJ)font : ::GetStockObject(DEFAULT_GUI_FONT));
         SIZE position = {}, clock = {};
-        ::GetTextExtentPoint32W(dc, L"000000 из 000000 [000000]", 25, &position);
+        std::wstring widest = ListPositionText(0, 0, 0);
+        ::GetTextExtentPoint32W(dc, widest.c_str(), (int)widest.size(), &position);
         ::GetTextExtentPoint32W(dc, L"00:00:00", 8, &clock);
         ::SelectObject(dc, old);
         ::ReleaseDC(m_hWnd, dc);

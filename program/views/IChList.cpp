@@ -328,6 +328,13 @@ void CIChList::Sort(int column, BOOL bAscending, BOOL bAdd) {
 
 // ---- status timer ---------------------------------------------------------------------------------
 
+std::wstring ListPositionText(int position, int count, int selected) {
+    wchar_t text[64];
+    _snwprintf(text, 64, KvUi::LoadStr(IDS_LIST_POSITION).c_str(), position, count, selected);
+    text[63] = 0;
+    return text;
+}
+
 void CIChList::StartStatusTimer(UINT ms) {
     if (m_hWnd)
         ::SetTimer(m_hWnd, kStatusTimer, ms, nullptr);
@@ -338,11 +345,8 @@ void CIChList::OnStatusTimer() {
         return;
     ::KillTimer(m_hWnd, kStatusTimer);
     int mark = GetSelectionMark();
-    wchar_t text[64];
-    _snwprintf(text, 64, KvUi::LoadStr(IDS_LIST_POSITION).c_str(), mark + 1, GetItemCount(), GetSelectedCount());
-    text[63] = 0;
     if (m_pHost)
-        m_pHost->SetStatusText(text);
+        m_pHost->SetStatusText(ListPositionText(mark + 1, GetItemCount(), GetSelectedCount()));
     if (mark >= 0)
         OnItemActivate(mark, 1);
 }

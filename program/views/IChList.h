@@ -50,6 +50,11 @@ struct CListColumnState {
     bool Parse(const std::vector<BYTE>& data, int columnCount);
 };
 
+// The list position of the status line (IDS_LIST_POSITION): the focused row's number, the number of
+// rows and the number of selected rows, six digits each at least. The frame sizes the pane with the
+// text of zeros, so the pane and its text come from one pattern.
+std::wstring ListPositionText(int position, int count, int selected);
+
 class CIChList : public KvUi::CListCtrl, protected KvUi::IListRowSource {
 public:
     static constexpr UINT_PTR kStatusTimer = 123;

@@ -1,6 +1,7 @@
 // Dialogs from templates and data exchange.
 #include "kvui/dialog.h"
 #include "kvui/app.h"
+#include "kvui/ids.h"
 #include "kvui/presenter.h"
 
 #include "wndproc.h"
@@ -70,7 +71,7 @@ void DDX_Text(CDataExchange* pDX, int nID, int& value) {
     if (pDX->m_bSaveAndValidate) {
         std::optional<int> v = NumberText(h);
         if (!v) {
-            ShowMessage(pDX->m_pDlgWnd->m_hWnd, L"Введите целое число.", nullptr, MB_ICONEXCLAMATION | MB_OK);
+            ShowMessage(pDX->m_pDlgWnd->m_hWnd, LayerText(KVUI_IDS_ENTER_INTEGER), nullptr, MB_ICONEXCLAMATION | MB_OK);
             pDX->Fail();
         }
         value = *v;
@@ -92,7 +93,7 @@ void DDX_Text(CDataExchange* pDX, int nID, unsigned int& value) {
                 digits = false;
         }
         if (!digits) {
-            ShowMessage(pDX->m_pDlgWnd->m_hWnd, L"Введите положительное целое число.", nullptr,
+            ShowMessage(pDX->m_pDlgWnd->m_hWnd, LayerText(KVUI_IDS_ENTER_UNSIGNED), nullptr,
                         MB_ICONEXCLAMATION | MB_OK);
             pDX->Fail();
         }

@@ -1,5 +1,6 @@
 // The editable list box.
 #include "kvui/editlist.h"
+#include "kvui/ids.h"
 
 namespace KvUi {
 
@@ -64,7 +65,8 @@ void CEditListBox::SetStandardButtons() {
     wcscpy(lf.lfFaceName, L"Marlett");
     m_hSymbolFont = ::CreateFontIndirectW(&lf);
     static const wchar_t* glyphs[BtnCount] = {L"+", L"r", L"5", L"6"};
-    static const wchar_t* tips[BtnCount] = {L"Создать", L"Удалить", L"Вверх", L"Вниз"};
+    static const UINT tips[BtnCount] = {KVUI_IDS_EDITLIST_NEW, KVUI_IDS_EDITLIST_DELETE, KVUI_IDS_EDITLIST_UP,
+                                        KVUI_IDS_EDITLIST_DOWN};
     HFONT font = (HFONT)::SendMessageW(::GetParent(m_hWnd), WM_GETFONT, 0, 0);
     m_hTip = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0,
                                0, 0, m_hWnd, nullptr, ::GetModuleHandleW(nullptr), nullptr);
@@ -79,7 +81,8 @@ void CEditListBox::SetStandardButtons() {
             ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
             ti.hwnd = m_hWnd;
             ti.uId = (UINT_PTR)m_hButtons[b];
-            ti.lpszText = const_cast<wchar_t*>(tips[b]);
+            std::wstring tip = LayerText(tips[b]); // the control keeps a copy
+            ti.lpszText = &tip[0];
             ::SendMessageW(m_hTip, TTM_ADDTOOLW, 0, (LPARAM)&ti);
         }
     }

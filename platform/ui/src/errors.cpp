@@ -3,7 +3,7 @@
 #include "kvui/core.h"
 #include "kvui/presenter.h"
 
-#include <KvErrorText.h>
+#include "kvui/ids.h"
 
 #include <algorithm>
 #include <atomic>
@@ -12,7 +12,7 @@
 
 namespace KvUi {
 
-const wchar_t* const kUnknownErrorText = kKvUnknownErrorText;
+std::wstring UnknownErrorText() { return LayerText(KVUI_IDS_UNKNOWN_ERROR); }
 
 namespace {
 std::mutex g_errorLock;
@@ -65,10 +65,10 @@ std::wstring CurrentExceptionText() {
         throw;
     } catch (const std::exception& e) {
         std::wstring text = NarrowText(e.what());
-        return text.empty() ? std::wstring(kUnknownErrorText) : text;
+        return text.empty() ? UnknownErrorText() : text;
     } catch (...) {
     }
-    return kUnknownErrorText;
+    return UnknownErrorText();
 }
 
 ErrorDialogHandler SetErrorDialogHandler(ErrorDialogHandler handler) { return g_errorDialog.exchange(handler); }

@@ -121,7 +121,7 @@ CProgressDialog::CProgressDialog(HWND owner, const std::wstring& caption)
     // The text ends in an ellipsis where a long path does not fit.
     t.Item(SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS, 7, 7, 246, 10, (WORD)IDC_PROGRESS_TEXT, 0x0082, nullptr, L"");
     t.Item(PBS_SMOOTH, 7, 21, 246, 12, (WORD)IDC_PROGRESS_BAR, 0, PROGRESS_CLASSW, L"");
-    t.Item(BS_PUSHBUTTON | WS_TABSTOP, 203, 41, 50, 14, IDCANCEL, 0x0080, nullptr, L"Отмена");
+    t.Item(BS_PUSHBUTTON | WS_TABSTOP, 203, 41, 50, 14, IDCANCEL, 0x0080, nullptr, LayerText(KVUI_IDS_CANCEL).c_str());
     m_template = std::move(t.words);
 }
 

@@ -20,4 +20,6 @@ std::wstring LoadStr(UINT id, HINSTANCE hInst) {
     return n > 0 && p ? std::wstring(p, n) : std::wstring();
 }
 
+std::wstring LayerText(UINT id) { return LoadStr(id, GetModuleInstance()); }
+
 } // namespace KvUi

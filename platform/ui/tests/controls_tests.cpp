@@ -636,6 +636,57 @@ TEST(DialogControls, EditableListNewDeleteUpDownAndInPlaceEdit) {
     });
 }
 
+// The tooltip window of this thread that has a tool for the child window `control` of `window`.
+HWND TooltipOf(HWND window, HWND control) {
+    struct Find {
+        HWND window, control, tip;
+    } find = {window, control, nullptr};
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND h, LPARAM lp) -> BOOL {
+            Find* f = reinterpret_cast<Find*>(lp);
+            wchar_t cls[64] = {};
+            ::GetClassNameW(h, cls, 64);
+            TTTOOLINFOW ti = {};
+            ti.cbSize = sizeof(ti);
+            ti.hwnd = f->window;
+            ti.uId = (UINT_PTR)f->control;
+            if (!lstrcmpiW(cls, TOOLTIPS_CLASSW) && ::SendMessageW(h, TTM_GETTOOLINFOW, 0, (LPARAM)&ti))
+                f->tip = h;
+            return f->tip == nullptr;
+        },
+        reinterpret_cast<LPARAM>(&find));
+    return find.tip;
+}
+
+TEST(DialogControls, EditableListButtonsNameTheirCommandsInTips) {
+    RunControlsDialog([](CControlsDlg& d) {
+        CEditListBox& f = d.m_filters;
+        HWND tip = TooltipOf(f.m_hWnd, f.GetButton(CEditListBox::BtnNew));
+        ASSERT_NE(nullptr, tip);
+        const struct {
+            CEditListBox::Button button;
+            const wchar_t* text;
+        } cases[] = {
+            {CEditListBox::BtnNew, L"Создать"},
+            {CEditListBox::BtnDelete, L"Удалить"},
+            {CEditListBox::BtnUp, L"Вверх"},
+            {CEditListBox::BtnDown, L"Вниз"},
+        };
+        EXPECT_EQ(4, (int)::SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0));
+        for (const auto& c : cases) {
+            wchar_t text[80] = {};
+            TTTOOLINFOW ti = {};
+            ti.cbSize = sizeof(ti);
+            ti.hwnd = f.m_hWnd;
+            ti.uId = (UINT_PTR)f.GetButton(c.button);
+            ti.lpszText = text;
+            ::SendMessageW(tip, TTM_GETTEXTW, 80, (LPARAM)&ti);
+            EXPECT_EQ(std::wstring(c.text), text);
+        }
+    });
+}
+
 TEST(DialogControls, SplitterInAHostFramePassesTheTreesNotificationsToTheDialog) {
     RunControlsDialog([](CControlsDlg& d) {
         RECT frame, fr;

@@ -51,7 +51,7 @@ std::wstring TextOf(Kind k) {
     case Kind::Own:
         return L"Ошибка теста: нет доступа";
     default:
-        return kUnknownErrorText;
+        return L"Произошла неизвестная ошибка!";
     }
 }
 

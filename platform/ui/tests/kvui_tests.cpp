@@ -316,6 +316,31 @@ TEST(Dialog, BadNumberIsRefusedWithAMessageAndTheDialogStaysOpen) {
     EXPECT_EQ(42, dlg.m_number); // Cancel kept the member
 }
 
+// An unsigned field: no sign, no number beyond 32 bits.
+class CCountDialog : public CDialog {
+public:
+    CCountDialog() : CDialog(100, (HWND) nullptr) {}
+    unsigned int m_count = 7;
+    void DoDataExchange(CDataExchange* pDX) override { DDX_Text(pDX, 1006, m_count); }
+};
+
+TEST(Dialog, BadUnsignedNumberIsRefusedWithItsOwnMessage) {
+    for (const wchar_t* bad : {L"-1", L"+1", L"12x", L"", L"4294967296"}) {
+        KvTest::CScopedPresenter ps;
+        CCountDialog dlg;
+        ps.OnDialog(100, [&](CDialog& d) {
+            d.SetDlgItemText(1006, bad);
+            d.SendMessage(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)d.GetDlgItem(IDOK));
+            EXPECT_FALSE(d.IsEnded()) << bad;
+            d.SendMessage(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), (LPARAM)d.GetDlgItem(IDCANCEL));
+        });
+        EXPECT_EQ(IDCANCEL, dlg.DoModal()) << bad;
+        ASSERT_EQ(1u, ps.Boxes().size()) << bad;
+        EXPECT_EQ(L"Введите положительное целое число.", ps.Boxes()[0].text) << bad;
+        EXPECT_EQ(7u, dlg.m_count) << bad;
+    }
+}
+
 TEST(Dialog, UnscriptedDialogIsCancelledAndBoxesGetQueuedAnswers) {
     KvTest::CScopedPresenter ps;
     CTestDialog dlg;
@@ -453,11 +478,13 @@ TEST(PropList, EditingChangesOnlyOnCommitAndColoursUseTheAutomaticValue) {
                                              L"По умолчанию", L"Другой..."));
     list.SetCurSel(0);
     EXPECT_NE(std::wstring::npos, list.GetDescriptionText().find(L"Спросить при выходе."));
+    EXPECT_EQ(L"Нет", list.GetProperty(0)->ValueText(list));
     ASSERT_TRUE(list.EditItem(0));
     ASSERT_TRUE(list.SetEditorChoice(0)); // "Да"
     EXPECT_FALSE(list.GetProperty(0)->GetBool());
     list.EndEditItem(TRUE);
     EXPECT_TRUE(list.GetProperty(0)->GetBool());
+    EXPECT_EQ(L"Да", list.GetProperty(0)->ValueText(list));
 
     ASSERT_TRUE(list.EditItem(1));
     ASSERT_TRUE(list.SetEditorChoice(0)); // automatic

@@ -48,7 +48,7 @@ TEST_P(ProgressTest, WorkRunsOffTheWindowsThreadWithItsOwnerDisabled) {
     const DWORD uiThread = ::GetCurrentThreadId();
     DWORD workThread = 0;
     BOOL ownerEnabledDuring = TRUE;
-    std::wstring caption, shownText;
+    std::wstring caption, shownText, cancelText;
     int shownPos = -1;
     bool cancelSeen = false, buttonGrey = false;
     auto work = [&](CProgressSink& sink) {
@@ -64,6 +64,7 @@ TEST_P(ProgressTest, WorkRunsOffTheWindowsThreadWithItsOwnerDisabled) {
         shownPos = (int)::SendMessageW(bar, PBM_GETPOS, 0, 0);
         shownText = TextOf(text);
         HWND cancel = ::GetDlgItem(w, IDCANCEL);
+        cancelText = TextOf(cancel);
         switch (c.stop) {
         case Stop::None:
             return;
@@ -102,6 +103,7 @@ TEST_P(ProgressTest, WorkRunsOffTheWindowsThreadWithItsOwnerDisabled) {
     EXPECT_EQ(L"Проверка ресурсов", caption);
     EXPECT_EQ(250, shownPos);
     EXPECT_EQ(L"C:\\Windows\\System32\\drivers", shownText);
+    EXPECT_EQ(L"Отмена", cancelText);
     EXPECT_EQ(nullptr, dlg.m_hWnd); // the window is gone after the run
     if (c.stop == Stop::Throws) {
         EXPECT_EQ("диск недоступен", error);

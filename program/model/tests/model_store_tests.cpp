@@ -1050,6 +1050,30 @@ TEST(ModelStoreFailures, SaveReportsWhatWasNotDone) {
     }
 }
 
+// A save that leaves many objects out of the board lists names the first twenty and counts the rest.
+TEST(ModelStoreFailures, SaveNamesTwentyObjectsLeftOutOfTheListsAndCountsTheRest) {
+    HostScope h;
+    auto* db = new FDatabase;
+    h.host.fakeStore = SmartPtr<IDatabase>(db);
+    h.host.folder = L"C:\\Varno";
+    std::wstring named;
+    for (int i = 1; i <= 23; ++i) {
+        std::wstring name = L"HKEY_CURRENT_USER\\Software\\v" + std::to_wstring(i) + L"\t";
+        db->Make<IRegistryValue>(4, name, L"", &db->refused);
+        if (i <= 20)
+            named += L"\nHKEY_CURRENT_USER\\Software\\v" + std::to_wstring(i) + L"[TAB]";
+    }
+    CIChDataModel m;
+    SmallModel(m, JobSecondEdition);
+    m.m_bModified = 1;
+    EXPECT_EQ(0, m.Save(nullptr));
+    ASSERT_EQ(1u, h.host.errors.size());
+    EXPECT_EQ(L"Модель данных сохранена, но эти объекты не включены в списки контроля платы: их имена содержат "
+              L"символы, которые строка списка не передаёт без искажения (показаны кодами в квадратных скобках)." +
+                  named + L"\n... и ещё 3",
+              h.host.errors[0]);
+}
+
 // The text of the save's error dialog: the code from "Code" (an int) or else "HRESULT" (a long),
 // both as eight hex digits; the text from "Text" or else "Error" when they hold strings.
 TEST(ModelStoreFailures, SaveErrorTextTakesTheCodeAndTextItWasGiven) {
@@ -1103,7 +1127,9 @@ TEST(ModelStoreFailures, SaveWithoutBoardFolderSaysSoAndWritesNothing) {
     m.m_bModified = 1;
     EXPECT_EQ(1627, m.Save(nullptr));
     ASSERT_EQ(1u, h.host.errors.size());
-    EXPECT_NE(std::wstring::npos, h.host.errors[0].find(L"Varno"));
+    EXPECT_EQ(L"Не найден локальный жесткий диск для папки платы \"Varno\".\n"
+              L"Модель данных не сохранена: хранилище и списки контроля платы записать некуда.",
+              h.host.errors[0]);
     EXPECT_EQ(1, m.m_bModified);
     EXPECT_EQ(0, h.host.closes);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(L"bootfile.nam"));

@@ -132,6 +132,26 @@ TEST_F(FrameFixture, StartShowsTheSubjectsAndTheNodeNameOnTheFourthMenuItem) {
     EXPECT_TRUE(Enabled(ID_CATEGORY_TASKS));
 }
 
+// The status line's position pane is as wide as the position text of six-digit numbers, whatever
+// the string table's pattern says around the numbers.
+TEST_F(FrameFixture, PositionPaneHoldsTheWidestPositionText) {
+    KvUi::CStatusBar& bar = frame->m_wndStatusBar;
+    ASSERT_EQ(3, bar.GetPaneCount());
+    EXPECT_EQ(L"000000 из 000000 [000000]", ListPositionText(0, 0, 0));
+    std::wstring widest = ListPositionText(999999, 999999, 999999);
+    HDC dc = ::GetDC(bar.m_hWnd);
+    HFONT font = bar.GetFont();
+    HGDIOBJ old = ::SelectObject(dc, font ? (HGDIOBJ)font : ::GetStockObject(DEFAULT_GUI_FONT));
+    SIZE size = {};
+    ::GetTextExtentPoint32W(dc, widest.c_str(), (int)widest.size(), &size);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(bar.m_hWnd, dc);
+    RECT pane = {};
+    ASSERT_TRUE(bar.SendMessage(SB_GETRECT, 1, (LPARAM)&pane));
+    EXPECT_GE(pane.right - pane.left, size.cx);
+    EXPECT_LE(pane.right - pane.left, size.cx + 16); // the text's width and the borders, no more
+}
+
 TEST_F(FrameFixture, CommandsWithoutHandlersAreDisabled) {
     Select(job);
     // No handler anywhere: the new model without its setup, the keys without handlers.

@@ -389,7 +389,7 @@ TEST(ErrorReport, EachKindOfExceptionGetsItsOwnText) {
         {[&] { throw generic; }, BuildErrorReport(generic)},
         {[&] { throw rurod; }, KvBase::CVoRurod(rurod).GetText()},
         {[] { throw std::runtime_error("disk full"); }, L"disk full"},
-        {[] { throw 1; }, KvUi::kUnknownErrorText},
+        {[] { throw 1; }, L"Произошла неизвестная ошибка!"},
     };
     for (Case& c : cases) {
         std::wstring text;

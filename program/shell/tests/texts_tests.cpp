@@ -4,27 +4,20 @@
 // nulls) shows here, whichever window shows the text.
 #include <gtest/gtest.h>
 
+#include "kvtexts.h"
+
 #include <kvui/core.h>
 #include <kvui/ids.h>
 
 #include "resource.h"
 
-#include <set>
 #include <string>
 
 namespace {
 
-struct Text {
-    UINT id;
-    const wchar_t* text;
-    size_t length; // a file filter holds nulls
-};
-template <size_t N>
-constexpr Text Entry(UINT id, const wchar_t (&text)[N]) {
-    return Text{id, text, N - 1};
-}
+using KvTest::Entry;
 
-const Text kTexts[] = {
+const KvTest::StringText kTexts[] = {
     Entry(IDS_CAT_RESOURCES, L"Ресурсы"),
     Entry(IDS_CAT_GROUPS, L"Группы ресурсов"),
     Entry(IDS_CAT_TASKS, L"Задачи"),
@@ -326,15 +319,10 @@ const Text kTexts[] = {
 };
 
 TEST(Texts, EveryIdLoadsTheTextTheCodeShowed) {
-    for (const Text& t : kTexts)
-        EXPECT_EQ(std::wstring(t.text, t.length), KvUi::LoadStr(t.id)) << "string id " << t.id;
+    KvTest::ExpectTexts(kTexts, [](UINT id) { return KvUi::LoadStr(id); });
 }
 
-TEST(Texts, IdsAreDistinct) {
-    std::set<UINT> ids;
-    for (const Text& t : kTexts)
-        EXPECT_TRUE(ids.insert(t.id).second) << "string id " << t.id << " twice";
-}
+TEST(Texts, IdsAreDistinct) { KvTest::ExpectDistinctIds(kTexts); }
 
 TEST(Texts, LayerStringsHaveTheLayersIds) {
     EXPECT_EQ(UINT(IDS_APP_TITLE), KvUi::AFX_IDS_APP_TITLE);

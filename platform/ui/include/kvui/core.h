@@ -211,6 +211,10 @@ BOOL IsCommandEnabled(CCmdTarget* pTarget, UINT nID);
 
 // Loads a string of the module's string table (empty when missing).
 std::wstring LoadStr(UINT id, HINSTANCE hInst = nullptr);
+// One of the layer's own texts (KVUI_IDS_... of kvui/ids.h). The build links the layer's script
+// into every module that links the layer, so the text comes from the module itself, whichever
+// resource module is set.
+std::wstring LayerText(UINT id);
 // The text without its leading and trailing white space (blanks, tabs, line breaks and the
 // other characters the C library counts as space); empty for a text of nothing else.
 std::wstring TrimSpace(const std::wstring& text);
@@ -373,15 +377,15 @@ bool PostCall(HWND h, std::function<void()> fn);
 // (WM_NCCREATE, WM_CREATE, a dialog's WM_INITDIALOG) makes the creation fail; a failed paint
 // validates the window, so it does not come back at once.
 
-// The text shown for an exception of no known kind.
-extern const wchar_t* const kUnknownErrorText; // "Произошла неизвестная ошибка!"
+// The text shown for an exception of no known kind (KVUI_IDS_UNKNOWN_ERROR).
+std::wstring UnknownErrorText();
 
 // A translator rethrows the exception being handled (throw;) and, when it is of a kind it knows,
 // writes its text and answers true. The program adds its own error types.
 typedef bool (*ExceptionTranslator)(std::wstring& text);
 void AddExceptionTranslator(ExceptionTranslator translator);
 // The text of the exception being handled (call inside a catch block): the translators first,
-// then std::exception's text, else kUnknownErrorText.
+// then std::exception's text, else UnknownErrorText().
 std::wstring CurrentExceptionText();
 
 // Shows an error's text: the program installs its error dialog; without one the text goes to a

@@ -6,6 +6,7 @@
 
 #include "kvui/controls.h"
 #include "kvui/core.h"
+#include "kvui/ids.h"
 
 #include <memory>
 #include <string>
@@ -114,8 +115,8 @@ protected:
     std::vector<CProp*> m_rows;                  // the rows shown
     HFONT m_hBold = nullptr;
     void InsertRow(CProp* p, int indent);
-    std::wstring m_yes = L"Да";
-    std::wstring m_no = L"Нет";
+    std::wstring m_yes = LayerText(KVUI_IDS_YES);
+    std::wstring m_no = LayerText(KVUI_IDS_NO);
     int m_cur = -1;
     int m_editing = -1;
     bool m_pendBool = false;

@@ -34,3 +34,10 @@ extern "C" __declspec(dllexport) LRESULT KvUiModuleProbe(wchar_t* caption, int c
     w.DestroyWindow();
     return r;
 }
+
+// One of the layer's texts as the DLL's copy of the layer reads it; its length.
+extern "C" __declspec(dllexport) int KvUiModuleLayerText(UINT id, wchar_t* text, int cch) {
+    std::wstring s = LayerText(id);
+    lstrcpynW(text, s.c_str(), cch);
+    return int(s.size());
+}
