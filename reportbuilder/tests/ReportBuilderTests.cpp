@@ -39,13 +39,13 @@ public:
 std::string Utf8Response(
     const std::wstring& kind, const std::wstring& reportPath, const std::wstring& content,
     const std::wstring& pages = L"<PageNumeration present=\"true\" location=\"bottom\" allPagesNum=\"true\"/>") {
-    return ToUtf8(L"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Report version=\"1.0\"><Header>"
-                  L"<Source result=\"OK\" type=\"Subsystem\"/><Subsystem name=\"X\" reportTitle=\"" +
-                  kind + L"\"/></Header><Body><" + kind + L" version=\"1.0\"><FormatSettings>" + pages +
-                  L"</FormatSettings><FormatOutput><ReportFile path=\"" + reportPath +
-                  L"\" show=\"true\"/>"
-                  L"</FormatOutput>" +
-                  content + L"</" + kind + L"></Body></Report>");
+    return Utf8(L"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Report version=\"1.0\"><Header>"
+                L"<Source result=\"OK\" type=\"Subsystem\"/><Subsystem name=\"X\" reportTitle=\"" +
+                kind + L"\"/></Header><Body><" + kind + L" version=\"1.0\"><FormatSettings>" + pages +
+                L"</FormatSettings><FormatOutput><ReportFile path=\"" + reportPath +
+                L"\" show=\"true\"/>"
+                L"</FormatOutput>" +
+                content + L"</" + kind + L"></Body></Report>");
 }
 
 class BuilderTest : public ::testing::Test {

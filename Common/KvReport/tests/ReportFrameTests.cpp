@@ -125,7 +125,7 @@ TEST_F(RunFrameTest, AbortTooLateTerminatesAndLeavesTheResponseAsWritten) {
     EXPECT_EQ(done.m_dwThread, GetCurrentThreadId());
     EXPECT_EQ(ReadBytes(response), written);
     EXPECT_TRUE(DeleteFileW(response.c_str())) << "the response file is still held open";
-    WriteBytes(response, "x");
+    ASSERT_NO_FATAL_FAILURE(WriteBytes(response, "x"));
     source->Release();
     EXPECT_EQ(done.m_nCalls, 1);
     DeleteFileW(response.c_str());

@@ -155,7 +155,7 @@ TEST_F(PassportTest, EndToEndFromRequestToReportFile) {
     EXPECT_EQ(done.m_nCalls, 1);
 
     std::wstring xml = ReadUtf8(response);
-    EXPECT_NE(xml.find(L"<Source result=\"OK\" type=\"Subsystem\""), std::wstring::npos) << ToUtf8(xml);
+    EXPECT_NE(xml.find(L"<Source result=\"OK\" type=\"Subsystem\""), std::wstring::npos) << Utf8(xml);
     EXPECT_NE(xml.find(L"<Subsystem name=\"VrnPassportRpt64\" reportTitle=\"PassportSW\""), std::wstring::npos);
     EXPECT_NE(xml.find(L"<PageNumeration present=\"true\" location=\"bottom\" allPagesNum=\"true\""),
               std::wstring::npos);
@@ -164,10 +164,10 @@ TEST_F(PassportTest, EndToEndFromRequestToReportFile) {
     wchar_t computer[16] = {};
     DWORD n = 16;
     GetComputerNameW(computer, &n);
-    EXPECT_NE(xml.find(std::wstring(L">") + computer + L"</Workstation>"), std::wstring::npos) << ToUtf8(xml);
+    EXPECT_NE(xml.find(std::wstring(L">") + computer + L"</Workstation>"), std::wstring::npos) << Utf8(xml);
     size_t os = xml.find(L"<OSType>");
     ASSERT_NE(os, std::wstring::npos);
-    EXPECT_NE(xml.find(L", 64-bit", os), std::wstring::npos) << ToUtf8(xml);
+    EXPECT_NE(xml.find(L", 64-bit", os), std::wstring::npos) << Utf8(xml);
 
     std::string alphaKey =
         ReadBytes(Env(L"KV_SOURCE_DIR") + L"\\reportsources\\passport\\tests\\fixtures\\alpha_key.dat");
@@ -182,20 +182,20 @@ TEST_F(PassportTest, EndToEndFromRequestToReportFile) {
     std::string sizeText = std::to_string(estimated ? estimated : (DWORD)alphaKey.size());
 
     std::wstring alpha = ItemOf(xml, L"KvPassportTest Alpha");
-    ASSERT_FALSE(alpha.empty()) << ToUtf8(xml);
+    ASSERT_FALSE(alpha.empty()) << Utf8(xml);
     EXPECT_NE(alpha.find(L"<ProductName>KvPassportTest Alpha {\\b1 bold} \\par</ProductName>"), std::wstring::npos)
-        << ToUtf8(alpha);
-    EXPECT_NE(alpha.find(L"<Company>Alpha Maker {\\i} \\\\ Ltd</Company>"), std::wstring::npos) << ToUtf8(alpha);
-    EXPECT_NE(alpha.find(FromUtf8("<Size>" + sizeText + "</Size>")), std::wstring::npos) << ToUtf8(alpha);
-    EXPECT_NE(alpha.find(FromUtf8("<CRC>" + crc + "</CRC>")), std::wstring::npos) << ToUtf8(alpha);
+        << Utf8(alpha);
+    EXPECT_NE(alpha.find(L"<Company>Alpha Maker {\\i} \\\\ Ltd</Company>"), std::wstring::npos) << Utf8(alpha);
+    EXPECT_NE(alpha.find(FromUtf8("<Size>" + sizeText + "</Size>")), std::wstring::npos) << Utf8(alpha);
+    EXPECT_NE(alpha.find(FromUtf8("<CRC>" + crc + "</CRC>")), std::wstring::npos) << Utf8(alpha);
     std::wstring beta = ItemOf(xml, L"KvPassportTest Beta");
-    ASSERT_FALSE(beta.empty()) << ToUtf8(xml);
+    ASSERT_FALSE(beta.empty()) << Utf8(xml);
     // An unreadable file and a product without files both give "#NaN#"; the attribute tells
     // them apart, and so does the report.
-    EXPECT_NE(beta.find(L"<CRC unreadable=\"true\">#NaN#</CRC>"), std::wstring::npos) << ToUtf8(beta);
+    EXPECT_NE(beta.find(L"<CRC unreadable=\"true\">#NaN#</CRC>"), std::wstring::npos) << Utf8(beta);
     std::wstring gamma = ItemOf(xml, L"KvPassportTest Gamma");
-    ASSERT_FALSE(gamma.empty()) << ToUtf8(xml);
-    EXPECT_NE(gamma.find(L"<CRC>#NaN#</CRC>"), std::wstring::npos) << ToUtf8(gamma);
+    ASSERT_FALSE(gamma.empty()) << Utf8(xml);
+    EXPECT_NE(gamma.find(L"<CRC>#NaN#</CRC>"), std::wstring::npos) << Utf8(gamma);
     uninstall = std::wstring(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + kGammaCode;
     cb = sizeof estimated;
     if (RegGetValueW(HKEY_LOCAL_MACHINE, uninstall.c_str(), L"EstimatedSize", RRF_RT_REG_DWORD, &type, &estimated,
@@ -209,7 +209,7 @@ TEST_F(PassportTest, EndToEndFromRequestToReportFile) {
                      &cb) != ERROR_SUCCESS)
         estimated = 0;
     std::string betaSize = std::to_string(estimated ? estimated : 70000u);
-    EXPECT_NE(beta.find(FromUtf8("<Size>" + betaSize + "</Size>")), std::wstring::npos) << ToUtf8(beta);
+    EXPECT_NE(beta.find(FromUtf8("<Size>" + betaSize + "</Size>")), std::wstring::npos) << Utf8(beta);
 
     // The report builder with the real template.
     std::wstring built;
@@ -247,17 +247,17 @@ TEST_F(PassportTest, ProductWhoseFileHasGoneSpoilsOnlyItsOwnChecksum) {
     int r = BuildDirect(L"gone", abort, xml);
     MoveFileW(aside.c_str(), betaPath);
     EXPECT_EQ(r, 0);
-    EXPECT_EQ(xml.find(L"<ICheck>"), std::wstring::npos) << ToUtf8(xml);
+    EXPECT_EQ(xml.find(L"<ICheck>"), std::wstring::npos) << Utf8(xml);
     std::wstring beta = ItemOf(xml, L"KvPassportTest Beta");
-    ASSERT_FALSE(beta.empty()) << ToUtf8(xml);
+    ASSERT_FALSE(beta.empty()) << Utf8(xml);
     EXPECT_TRUE(beta.find(L"<CRC unreadable=\"true\">#NaN#</CRC>") != std::wstring::npos ||
                 beta.find(L"<CRC>#NaN#</CRC>") != std::wstring::npos)
-        << ToUtf8(beta);
+        << Utf8(beta);
     std::string alphaKey =
         ReadBytes(Env(L"KV_SOURCE_DIR") + L"\\reportsources\\passport\\tests\\fixtures\\alpha_key.dat");
     std::wstring alpha = ItemOf(xml, L"KvPassportTest Alpha");
     EXPECT_NE(alpha.find(FromUtf8("<CRC>" + Hex8(Crc32Bitwise(alphaKey)) + "</CRC>")), std::wstring::npos)
-        << ToUtf8(alpha);
+        << Utf8(alpha);
 }
 
 TEST_F(PassportTest, AbortedInventoryGivesEmptySoftwareAndNoError) {
@@ -266,7 +266,7 @@ TEST_F(PassportTest, AbortedInventoryGivesEmptySoftwareAndNoError) {
     EXPECT_EQ(BuildDirect(L"aborted", abort, xml), 1);
     EXPECT_TRUE(xml.find(L"<Software/>") != std::wstring::npos ||
                 xml.find(L"<Software></Software>") != std::wstring::npos)
-        << ToUtf8(xml);
+        << Utf8(xml);
     EXPECT_EQ(xml.find(L"<SoftwareItem>"), std::wstring::npos);
     EXPECT_EQ(xml.find(L"<ICheck>"), std::wstring::npos);
     EXPECT_NE(xml.find(L"</Report>"), std::wstring::npos);

@@ -69,7 +69,7 @@ void RewriteIds(const std::wstring& path, const std::vector<std::pair<long long,
         for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
             text.replace(at, from.size(), to);
     }
-    ASSERT_TRUE(WriteBytes(path, text));
+    ASSERT_NO_FATAL_FAILURE(WriteBytes(path, text));
 }
 
 // An empty store in the plug-in's store folder, open for filling.
@@ -302,15 +302,15 @@ TEST_F(ResourceSourceTest, ReportsTheJobsResourcesOnceInOrderAndLeavesTheStoreAl
     EXPECT_FALSE(FileExists(StorePath() + L".new"));
 
     std::wstring xml = ReadUtf8(response);
-    EXPECT_NE(xml.find(L"<Source result=\"OK\" type=\"Subsystem\""), std::wstring::npos) << ToUtf8(xml);
+    EXPECT_NE(xml.find(L"<Source result=\"OK\" type=\"Subsystem\""), std::wstring::npos) << Utf8(xml);
     EXPECT_NE(xml.find(std::wstring(L"<Subsystem name=\"") + kSubsystem + L"\" reportTitle=\"ResourceWS\""),
               std::wstring::npos)
-        << ToUtf8(xml);
+        << Utf8(xml);
     size_t info = xml.find(L"<WorkstationInfo><Workstation serialNumber=\"1\">KV-WS {1}</Workstation>"
                            L"<OSType>Windows \\ Test, 64-bit</OSType></WorkstationInfo>");
-    EXPECT_NE(info, std::wstring::npos) << ToUtf8(xml);
+    EXPECT_NE(info, std::wstring::npos) << Utf8(xml);
     size_t check = xml.find(L"<ICheck><IntegrityCheck><VarnosCheck><VarnoCheck>");
-    EXPECT_NE(check, std::wstring::npos) << ToUtf8(xml);
+    EXPECT_NE(check, std::wstring::npos) << Utf8(xml);
     EXPECT_LT(info, check);
     EXPECT_LT(xml.find(L"<FormatOutput>"), info);
     EXPECT_EQ(xml.find(L"<Error>"), std::wstring::npos);
@@ -320,7 +320,7 @@ TEST_F(ResourceSourceTest, ReportsTheJobsResourcesOnceInOrderAndLeavesTheStoreAl
     EXPECT_EQ(xml.find(L"PhysicalDrive0:7"), std::wstring::npos);
 
     std::vector<SSection> sections = Sections(xml);
-    ASSERT_EQ(sections.size(), 3u) << ToUtf8(xml);
+    ASSERT_EQ(sections.size(), 3u) << Utf8(xml);
     EXPECT_EQ(sections[0].title, L"Файловая система");
     EXPECT_EQ(sections[1].title, L"Реестр");
     EXPECT_EQ(sections[2].title, L"Секторы дисков");
@@ -347,7 +347,7 @@ TEST_F(ResourceSourceTest, ReportsTheJobsResourcesOnceInOrderAndLeavesTheStoreAl
     EXPECT_NE(rtf.find(RtfText(L"KV-WS {1}")), std::string::npos);
     for (const auto* list : {&expect.files, &expect.registry, &expect.sectors})
         for (const std::wstring& path : *list)
-            EXPECT_EQ(Count(rtf, RtfText(path) + "\\f0\\par"), 1u) << ToUtf8(path);
+            EXPECT_EQ(Count(rtf, RtfText(path) + "\\f0\\par"), 1u) << Utf8(path);
     // Each resource line lies in its own section.
     EXPECT_LT(rtf.find(RtfText(expect.files.back())), registry);
     EXPECT_LT(rtf.find(RtfText(expect.registry.back())), sectors);
@@ -359,10 +359,10 @@ TEST_F(ResourceSourceTest, ReportsTheJobsResourcesOnceInOrderAndLeavesTheStoreAl
 // store's general failure, after the frame's copies and before the frame's end.
 void ExpectStoreFailure(const std::wstring& xml) {
     const size_t error = xml.find(L"<ICheck><Error><Code>80004005</Code><Description>");
-    EXPECT_NE(error, std::wstring::npos) << ToUtf8(xml);
+    EXPECT_NE(error, std::wstring::npos) << Utf8(xml);
     EXPECT_NE(xml.find(L"</Description></Error></ICheck></ResourceWS></Body></Report>", error), std::wstring::npos)
-        << ToUtf8(xml);
-    EXPECT_EQ(xml.find(L"<IntegrityCheck>"), std::wstring::npos) << ToUtf8(xml);
+        << Utf8(xml);
+    EXPECT_EQ(xml.find(L"<IntegrityCheck>"), std::wstring::npos) << Utf8(xml);
 }
 
 TEST_F(ResourceSourceTest, MissingStoreFailsWithTheGeneralFailureAndCreatesNothing) {
@@ -389,7 +389,7 @@ TEST_F(ResourceSourceTest, UnreadableStoreOrNoSubjectFailsWithAWellFormedRespons
     };
     for (const char* content : contents) {
         CreateDirectoryW(StoreFolder().c_str(), nullptr);
-        ASSERT_TRUE(WriteBytes(StorePath(), content));
+        ASSERT_NO_FATAL_FAILURE(WriteBytes(StorePath(), content));
         std::wstring xml;
         EXPECT_EQ(Run(nullptr, xml), (int)0x80004005) << content;
         ExpectStoreFailure(xml);
@@ -461,15 +461,15 @@ TEST_F(ResourceSourceTest, NamesWithControlCharactersAreShownVisibly) {
         CommitStore(provider, db, subject);
     }
     std::wstring xml;
-    ASSERT_EQ(Run(nullptr, xml), 0) << ToUtf8(xml);
+    ASSERT_EQ(Run(nullptr, xml), 0) << Utf8(xml);
     const std::wstring response = TmpPath(L"resource_response.xml");
-    EXPECT_TRUE(LoadsAsXml(response)) << ToUtf8(xml);
+    EXPECT_TRUE(LoadsAsXml(response)) << Utf8(xml);
     EXPECT_NE(xml.find(L"<Workstation serialNumber=\"1\">WS\x2401"
                        L"01</Workstation>"),
               std::wstring::npos)
-        << ToUtf8(xml);
+        << Utf8(xml);
     std::vector<SSection> sections = Sections(xml);
-    ASSERT_EQ(sections.size(), 1u) << ToUtf8(xml);
+    ASSERT_EQ(sections.size(), 1u) << Utf8(xml);
     std::vector<std::wstring> shown;
     for (const auto& n : names)
         shown.push_back(n.shown);
@@ -511,12 +511,12 @@ TEST_F(ResourceSourceTest, SectionWithOnlySwitchedOffResourcesKeepsItsTitle) {
     std::wstring xml;
     EXPECT_EQ(Run(nullptr, xml), 0);
     std::vector<SSection> sections = Sections(xml);
-    ASSERT_EQ(sections.size(), 1u) << ToUtf8(xml);
+    ASSERT_EQ(sections.size(), 1u) << Utf8(xml);
     EXPECT_EQ(sections[0].title, L"Секторы дисков");
     EXPECT_TRUE(sections[0].values.empty());
     EXPECT_TRUE(xml.find(L"<JobResources/>") != std::wstring::npos ||
                 xml.find(L"<JobResources></JobResources>") != std::wstring::npos)
-        << ToUtf8(xml);
+        << Utf8(xml);
 }
 
 } // namespace
