@@ -644,6 +644,42 @@ TEST(VCoreStore, ReadWatcherIsToldOfTheResourcesItsThreadReads) {
     DeleteFileW(fresh.c_str());
 }
 
+// A store file of many MB reaches the parser in pieces: every item comes back whole and in order,
+// whatever falls on the edges of the pieces (multi-byte characters among them), and a file torn
+// far from its start still fails.
+TEST(VCoreStore, LargeFilesAreReadWholeAndTornOnesFail) {
+    std::wstring dir = vtest::ScratchDir(L"largefile");
+    std::wstring path = dir + L"\\large.vdb", torn = dir + L"\\torn.vdb";
+    const int count = 20000;
+    std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><VarnoStore version=\"1\"><Resources>";
+    std::vector<std::wstring> names;
+    for (int i = 0; i < count; ++i) {
+        // Names of changing lengths, Cyrillic (two bytes a letter) in their middle.
+        std::wstring name = L"C:\\\u043f\u0430\u043f\u043a\u0430" + std::to_wstring(i) + L"\\" +
+                            std::wstring(i % 37, L'\u0436') + L"f" + std::to_wstring(i) + L".dll";
+        names.push_back(name);
+        text += "<Resource id=\"" + std::to_string(i + 1) + "\" kind=\"1\" name=\"" + as_string(name, CP_UTF8) +
+                "\" time=\"7\"/>";
+    }
+    vtest::WriteBytes(path, text + "</Resources></VarnoStore>");
+    vtest::WriteBytes(torn, text.substr(0, text.size() * 3 / 4));
+    ASSERT_GT(text.size(), 1000000u);
+    auto provider = Common::CreateProvider();
+    auto db = provider->Open(Narrow(path).c_str());
+    ASSERT_TRUE(db) << Narrow(provider->GetLastErrorText());
+    auto resources = db->GetResources();
+    ASSERT_EQ(count, resources->GetCount());
+    auto e = resources->Enumerate();
+    for (int i = 0; i < count && e->HasItem(); ++i) {
+        auto item = e->Next();
+        ASSERT_EQ(i + 1, item->GetId());
+        ASSERT_EQ(names[i], item->GetName());
+    }
+    provider->Close(db->GetHandle());
+    EXPECT_FALSE(provider->Open(Narrow(torn).c_str()));
+    EXPECT_FALSE(provider->GetLastErrorText().empty());
+}
+
 // A member linked more than once in a file is read once, at its first link, whichever element
 // names it; a job keeps its groups and tasks apart. The add operations afterwards still take each
 // member once.
