@@ -644,6 +644,41 @@ TEST(VCoreStore, ReadWatcherIsToldOfTheResourcesItsThreadReads) {
     DeleteFileW(fresh.c_str());
 }
 
+// An item is found by its ID whenever the store holds it: read from the file, taken from the items
+// a closed store left, added before or after the first look-up; and no longer once a rollback or a
+// clear has taken it away.
+TEST(VCoreStore, ItemsAreFoundByIdWhateverCameBefore) {
+    std::wstring path = vtest::ScratchDir(L"findbyid") + L"\\find.vdb";
+    DeleteFileW(path.c_str());
+    long long a = 0, b = 0;
+    {
+        Store s(path);
+        a = s.db->CreateFile(L"C:\\a", T(1), true, true)->GetId();
+        EXPECT_EQ(a, s.db->FindItem(a)->GetId());
+        b = s.db->CreateFile(L"C:\\b", T(2), true, true)->GetId(); // added after a look-up
+        EXPECT_EQ(b, s.db->FindItem(b)->GetId());
+        s.db->Commit();
+    }
+    auto provider = Common::CreateProvider();
+    auto db = provider->Open(Narrow(path).c_str()); // reads the file
+    ASSERT_TRUE(db);
+    for (long long id : {a, b})
+        EXPECT_EQ(id, db->FindItem(id)->GetId());
+    EXPECT_FALSE(db->FindItem(b + 1));
+    provider->Close(db->GetHandle()); // unchanged: the provider keeps its items
+    db = provider->Open(Narrow(path).c_str());
+    ASSERT_TRUE(db);
+    const long long c = db->CreateFile(L"C:\\c", T(3), true, true)->GetId(); // before any look-up
+    for (long long id : {a, b, c})
+        EXPECT_EQ(id, db->FindItem(id)->GetId());
+    db->Rollback();
+    EXPECT_FALSE(db->FindItem(c));
+    EXPECT_EQ(a, db->FindItem(a)->GetId());
+    db->Clear();
+    EXPECT_FALSE(db->FindItem(a));
+    provider->Close(db->GetHandle());
+}
+
 // A store file of many MB reaches the parser in pieces: every item comes back whole and in order,
 // whatever falls on the edges of the pieces (multi-byte characters among them), and a file torn
 // far from its start still fails.
