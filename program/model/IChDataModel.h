@@ -75,6 +75,8 @@ public:
     // Path variables, path index and aliases.
     void BuildPathVariables();
     void RebuildPathIndex();
+    // Indexes one more resource as RebuildPathIndex does: of resources of one path the later wins.
+    void AddToPathIndex(CIChResorce* resource);
     void RebuildDriveAliases();
     void RebuildShareAliases();
     // Takes the tree below (and including) *root into the model: merges resources of the same

@@ -2,6 +2,7 @@
 #include "ModelText.h"
 
 #include <algorithm>
+#include <cwchar>
 #include <set>
 #include <vector>
 
@@ -192,6 +193,31 @@ void CIChResorce::SetName(const std::wstring& name) {
         SetName(copy);
         return;
     }
+    size_t length = 0;
+    const wchar_t* last = SplitName(name, length);
+    m_Description.assign(last, length);
+    m_Name.reserve(m_Path.size() + m_Description.size());
+    m_Name.assign(m_Path).append(m_Description);
+}
+
+void CIChResorce::TakeName(std::wstring&& name, std::wstring&& description) {
+    size_t length = 0;
+    const wchar_t* last = SplitName(name, length);
+    // Mostly the name is already the path and its last component as they are kept: it is taken.
+    const size_t path = m_Path.size();
+    if (name.size() == path + length && name.compare(0, path, m_Path) == 0 &&
+        name.compare(path, length, last, length) == 0) {
+        m_Name = std::move(name);
+    } else {
+        std::wstring built;
+        built.reserve(path + length);
+        built.assign(m_Path).append(last, length);
+        m_Name = std::move(built);
+    }
+    m_Description = std::move(description);
+}
+
+const wchar_t* CIChResorce::SplitName(const std::wstring& name, size_t& length) {
     // Files and directories take '/' for '\'.
     const bool slashes = m_SubType == ResFile || m_SubType == ResDirectory;
     auto separator = [slashes](wchar_t c) { return c == L'\\' || (slashes && c == L'/'); };
@@ -205,19 +231,21 @@ void CIChResorce::SetName(const std::wstring& name) {
             last = i;
             break;
         }
+    const wchar_t* component;
     if (last != std::wstring::npos && last + 1 < size) {
-        m_Description.assign(name, last + 1, size - last - 1);
+        component = name.data() + last + 1;
+        length = size - last - 1;
         m_Path.assign(name, 0, last + 1);
     } else {
-        m_Description.assign(m_SubType == ResRegValue ? RegDefaultValueToken : L"");
+        component = m_SubType == ResRegValue ? RegDefaultValueToken : L"";
+        length = std::wcslen(component);
         m_Path.assign(name, 0, size);
     }
     if (slashes)
         std::replace(m_Path.begin(), m_Path.end(), L'/', L'\\');
     if ((m_SubType == ResDirectory || m_SubType == ResRegKey) && (m_Path.empty() || m_Path.back() != L'\\'))
         m_Path += L'\\';
-    m_Name.reserve(m_Path.size() + m_Description.size());
-    m_Name.assign(m_Path).append(m_Description);
+    return component;
 }
 
 void CIChResorce::SetParam(const std::wstring& key, const _value_t& value) { m_Params.emplace(strupper(key), value); }

@@ -152,6 +152,9 @@ public:
     // Splits the full path by the SubType (set it first): m_Name the full path, m_Path the
     // container with a trailing backslash, m_Description the last component.
     void SetName(const std::wstring& name) override;
+    // SetName and then SetDescription, taking the texts: a name already split as it is kept
+    // becomes m_Name without a copy.
+    void TakeName(std::wstring&& name, std::wstring&& description);
 
     void SetSubType(int subType) { m_SubType = subType; }
     // Fills the resource from a store item: ID, kind, control, parameters, name, description and
@@ -171,6 +174,11 @@ public:
     std::wstring m_Path;
     int m_SubType;
     std::map<std::wstring, _value_t> m_Params;
+
+private:
+    // Sets m_Path from the name by the SubType; the last component, which is in the name or a
+    // static text, with its length.
+    const wchar_t* SplitName(const std::wstring& name, size_t& length);
 };
 
 class CIChRGroup : public CIChNode {

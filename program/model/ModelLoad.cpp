@@ -93,9 +93,9 @@ int StoredResourceValidity(const SmartPtr<IResource>& res, CFileExistence& exist
 // Step of the load and the import: the resources of the store. Edition 1 takes files and disk
 // sectors only (kinds 1 and 5); the others are skipped before the validity question.
 // The existence of the files is answered from the listings that `existence` made while the store was
-// read, or makes now.
+// read, or makes now. With `index`, each node goes into the model's path index as it is made.
 void ReadResources(CIChDataModel& model, const SmartPtr<IDatabase>& store, bool edition1Only, int& action,
-                   long long& answer, CFileExistence& existence) {
+                   long long& answer, CFileExistence& existence, bool index = false) {
     auto taken = [edition1Only](const SmartPtr<StoreItem>& item) {
         return !edition1Only || item->GetKind() == ResourceKindFile || item->GetKind() == ResourceKindDiskSector;
     };
@@ -118,8 +118,11 @@ void ReadResources(CIChDataModel& model, const SmartPtr<IDatabase>& store, bool 
         SmartPtr<IResource> res = checked_cast<IResource>(item);
         // The object's existence is asked once: the answer serves the question and the node.
         int valid = StoredResourceValidity(res, existence);
-        if (model.ConfirmStoredResource(res, valid, action, answer))
-            static_cast<CIChResorce*>(model.CreateNode(NodeTypeResource))->FromStoreItem(res, valid);
+        if (model.ConfirmStoredResource(res, valid, action, answer)) {
+            auto* node = static_cast<CIChResorce*>(model.CreateNode(NodeTypeResource))->FromStoreItem(res, valid);
+            if (index)
+                model.AddToPathIndex(node);
+        }
     });
 }
 
@@ -172,7 +175,8 @@ void LinkJobMembers(CIChDataModel& model, CIChNode* job, const SmartPtr<StoreIte
     }
 }
 
-// The load's steps 2 to 8 on a model of its own; 0, or 1627 when the store has no local subject.
+// The load's steps 2 to 8 on a model of its own, which indexes the paths of its resources as it
+// makes them; 0, or 1627 when the store has no local subject.
 int ReadStoreIntoModel(CIChDataModel& model, const SmartPtr<IDatabase>& store, CFileExistence& existence) {
     BYTE sidBuffer[68] = {};
     PSID converted = nullptr;
@@ -197,7 +201,7 @@ int ReadStoreIntoModel(CIChDataModel& model, const SmartPtr<IDatabase>& store, C
 
     int action = 0;
     long long answer = 0;
-    ReadResources(model, store, false, action, answer, existence);
+    ReadResources(model, store, false, action, answer, existence, true);
     ReadGroups(model, store, false);
     ReadTasks(model, store);
 
@@ -318,8 +322,7 @@ CIChResorce* CIChResorce::FromStoreItem(SmartPtr<IResource> item, int valid) {
         SetParam(L"Field Offset", _value_t(fld->GetFieldOffset()));
         SetParam(L"Field Length", _value_t(fld->GetFieldLength()));
     }
-    SetName(item->GetName());
-    SetDescription(item->GetDescription());
+    TakeName(item->GetName(), item->GetDescription());
     m_Removable = 1;
     FILETIME ft = ItemFileTime(item);
     SetModifyTime(&ft);
@@ -384,6 +387,7 @@ int CIChDataModel::Load() {
     // The store is read into a model of its own; only a complete read replaces this model's nodes,
     // so a store that fails half-way never leaves a half model (and the user's edits) behind.
     CIChDataModel loaded;
+    loaded.m_PathVars = m_PathVars; // its path index is this model's
     int result;
     {
         KvCmdSequence::CMachineViewScope view; // the tasks' scenarios share one reading of the machine
@@ -400,7 +404,9 @@ int CIChDataModel::Load() {
     m_Tasks.splice(m_Tasks.end(), loaded.m_Tasks);
     m_Jobs.splice(m_Jobs.end(), loaded.m_Jobs);
     m_Subjects.splice(m_Subjects.end(), loaded.m_Subjects);
-    RebuildPathIndex();
+    m_PathIndex.swap(loaded.m_PathIndex);
+    RebuildDriveAliases();
+    RebuildShareAliases();
     CalcNextIds();
     GetSystemTimeAsFileTime(&m_ModifyTime);
     m_bModified = loaded.m_bModified;

@@ -70,22 +70,24 @@ int ExpandPathVariable(std::wstring& path, const CPathVarMap& vars) {
 
 void CIChDataModel::RebuildPathIndex() {
     m_PathIndex.clear();
-    for (CIChNode* node : m_Resources) {
-        CIChResorce* resource = static_cast<CIChResorce*>(node);
-        std::wstring key = resource->m_Name;
-        if (resource->m_SubType == ResFile || resource->m_SubType == ResDirectory)
-            ExpandPathVariable(key, m_PathVars);
-        // Upper-cased in place as strupper does: one string a resource, moved into the index.
-        KvBase::UpperCaseInPlace(key);
-        // Resources mostly come in the order of their paths: the index then grows at its end,
-        // found without a search from the root.
-        if (m_PathIndex.empty() || m_PathIndex.rbegin()->first < key)
-            m_PathIndex.emplace_hint(m_PathIndex.end(), std::move(key), resource);
-        else
-            m_PathIndex[std::move(key)] = resource;
-    }
+    for (CIChNode* node : m_Resources)
+        AddToPathIndex(static_cast<CIChResorce*>(node));
     RebuildDriveAliases();
     RebuildShareAliases();
+}
+
+void CIChDataModel::AddToPathIndex(CIChResorce* resource) {
+    std::wstring key = resource->m_Name;
+    if (resource->m_SubType == ResFile || resource->m_SubType == ResDirectory)
+        ExpandPathVariable(key, m_PathVars);
+    // Upper-cased in place as strupper does: one string a resource, moved into the index.
+    KvBase::UpperCaseInPlace(key);
+    // Resources mostly come in the order of their paths: the index then grows at its end, found
+    // without a search from the root.
+    if (m_PathIndex.empty() || m_PathIndex.rbegin()->first < key)
+        m_PathIndex.emplace_hint(m_PathIndex.end(), std::move(key), resource);
+    else
+        m_PathIndex[std::move(key)] = resource;
 }
 
 void CIChDataModel::RebuildDriveAliases() { m_DriveAliases = KvPathAliases::ReadDriveAliases(); }

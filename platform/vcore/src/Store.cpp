@@ -389,7 +389,7 @@ public:
         c.commitTime = old.commitTime;
         m_pending.reset();
         m_c = std::move(c);
-        m_byId.clear();
+        Index();
         m_core->Changed();
     }
 
@@ -407,9 +407,9 @@ public:
     SmartPtr<IItemCollection> GetSubjects() override { return MakeCollection(C().subjects); }
 
     SmartPtr<StoreItem> FindItem(long long id) override {
-        C();
-        auto it = m_byId.find(id);
-        return it == m_byId.end() ? SmartPtr<StoreItem>() : SmartPtr<StoreItem>(it->second);
+        const auto& byId = ById();
+        auto it = byId.find(id);
+        return it == byId.end() ? SmartPtr<StoreItem>() : SmartPtr<StoreItem>(it->second);
     }
 
     SmartPtr<ISubject> CreateSubject(const std::wstring& name, const std::wstring& description,
@@ -606,7 +606,8 @@ private:
     }
     SmartPtr<StoreItem> Add(ItemVector& list, SmartPtr<StoreItem> item) {
         list.push_back(item);
-        m_byId[item->GetId()] = item.Get();
+        if (m_indexed)
+            m_byId[item->GetId()] = item.Get();
         if (m_c.nextId == LLONG_MAX)
             m_c.idsExhausted = true;
         else
@@ -620,11 +621,21 @@ private:
     SmartPtr<IResource> Resource(ItemFields f, ResourceFields r) {
         return item_cast<IResource>(Add(C().resources, Factory().Resource(std::move(f), std::move(r))));
     }
+    // The items by ID are found from an index made at the first look-up after the content was
+    // replaced: a load that only walks the lists (a few hundred thousand items) makes none.
     void Index() {
         m_byId.clear();
-        for (auto* list : {&m_c.subjects, &m_c.jobs, &m_c.tasks, &m_c.groups, &m_c.resources})
-            for (const auto& i : *list)
-                m_byId[i->GetId()] = i.Get();
+        m_indexed = false;
+    }
+    const std::map<long long, StoreItem*>& ById() {
+        C();
+        if (!m_indexed) {
+            for (auto* list : {&m_c.subjects, &m_c.jobs, &m_c.tasks, &m_c.groups, &m_c.resources})
+                for (const auto& i : *list)
+                    m_byId[i->GetId()] = i.Get();
+            m_indexed = true;
+        }
+        return m_byId;
     }
 
     std::shared_ptr<StoreCore> m_core;
@@ -635,7 +646,8 @@ private:
     std::shared_ptr<const KnownStore> m_pending; // the file's items not yet taken (C)
     StoreFileStamp m_fileStamp;                  // the file the content was read from or committed to
     bool m_asFile = false;                       // that file is known and holds the content as read or committed
-    std::map<long long, StoreItem*> m_byId;
+    std::map<long long, StoreItem*> m_byId;      // complete while m_indexed
+    bool m_indexed = false;
 };
 
 // ----- The provider -----

@@ -73,10 +73,33 @@ public:
     }
     ULONG WINAPI AddRef() override { return ++m_refs; }
     ULONG WINAPI Release() override { return --m_refs; } // lives on the caller's stack
+    // The parser asks for a few KB at a time: the file is read in larger pieces, so that a store
+    // file of many MB takes a few hundred reads, not thousands.
     HRESULT WINAPI Read(void* pv, ULONG cb, ULONG* read) override {
-        DWORD n = 0;
-        if (!ReadFile(m_h, pv, cb, &n, nullptr))
-            return HRESULT_FROM_WIN32(GetLastError());
+        char* out = static_cast<char*>(pv);
+        ULONG n = 0;
+        while (n < cb) {
+            if (m_pos == m_len) {
+                if (m_eof)
+                    break;
+                if (!m_buffer)
+                    m_buffer.reset(new char[kReadPiece]);
+                DWORD got = 0;
+                if (!ReadFile(m_h, m_buffer.get(), kReadPiece, &got, nullptr)) {
+                    if (n)
+                        break; // what was read is given now; the failure comes with the next read
+                    return HRESULT_FROM_WIN32(GetLastError());
+                }
+                m_pos = 0;
+                m_len = got;
+                m_eof = got == 0;
+                continue;
+            }
+            const ULONG take = std::min<ULONG>(cb - n, m_len - m_pos);
+            memcpy(out + n, m_buffer.get() + m_pos, take);
+            m_pos += take;
+            n += take;
+        }
         if (read)
             *read = n;
         return n < cb ? S_FALSE : S_OK;
@@ -105,9 +128,13 @@ public:
     HRESULT WriteFailure() const { return m_failed; }
 
 private:
+    static const ULONG kReadPiece = 256 * 1024;
     ULONG m_refs;
     HANDLE m_h;
     HRESULT m_failed = S_OK;
+    std::unique_ptr<char[]> m_buffer; // what was read ahead: m_pos to m_len
+    ULONG m_pos = 0, m_len = 0;
+    bool m_eof = false;
 };
 
 class CHandle {

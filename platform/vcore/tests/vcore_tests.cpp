@@ -644,6 +644,77 @@ TEST(VCoreStore, ReadWatcherIsToldOfTheResourcesItsThreadReads) {
     DeleteFileW(fresh.c_str());
 }
 
+// An item is found by its ID whenever the store holds it: read from the file, taken from the items
+// a closed store left, added before or after the first look-up; and no longer once a rollback or a
+// clear has taken it away.
+TEST(VCoreStore, ItemsAreFoundByIdWhateverCameBefore) {
+    std::wstring path = vtest::ScratchDir(L"findbyid") + L"\\find.vdb";
+    DeleteFileW(path.c_str());
+    long long a = 0, b = 0;
+    {
+        Store s(path);
+        a = s.db->CreateFile(L"C:\\a", T(1), true, true)->GetId();
+        EXPECT_EQ(a, s.db->FindItem(a)->GetId());
+        b = s.db->CreateFile(L"C:\\b", T(2), true, true)->GetId(); // added after a look-up
+        EXPECT_EQ(b, s.db->FindItem(b)->GetId());
+        s.db->Commit();
+    }
+    auto provider = Common::CreateProvider();
+    auto db = provider->Open(Narrow(path).c_str()); // reads the file
+    ASSERT_TRUE(db);
+    for (long long id : {a, b})
+        EXPECT_EQ(id, db->FindItem(id)->GetId());
+    EXPECT_FALSE(db->FindItem(b + 1));
+    provider->Close(db->GetHandle()); // unchanged: the provider keeps its items
+    db = provider->Open(Narrow(path).c_str());
+    ASSERT_TRUE(db);
+    const long long c = db->CreateFile(L"C:\\c", T(3), true, true)->GetId(); // before any look-up
+    for (long long id : {a, b, c})
+        EXPECT_EQ(id, db->FindItem(id)->GetId());
+    db->Rollback();
+    EXPECT_FALSE(db->FindItem(c));
+    EXPECT_EQ(a, db->FindItem(a)->GetId());
+    db->Clear();
+    EXPECT_FALSE(db->FindItem(a));
+    provider->Close(db->GetHandle());
+}
+
+// A store file of many MB reaches the parser in pieces: every item comes back whole and in order,
+// whatever falls on the edges of the pieces (multi-byte characters among them), and a file torn
+// far from its start still fails.
+TEST(VCoreStore, LargeFilesAreReadWholeAndTornOnesFail) {
+    std::wstring dir = vtest::ScratchDir(L"largefile");
+    std::wstring path = dir + L"\\large.vdb", torn = dir + L"\\torn.vdb";
+    const int count = 20000;
+    std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><VarnoStore version=\"1\"><Resources>";
+    std::vector<std::wstring> names;
+    for (int i = 0; i < count; ++i) {
+        // Names of changing lengths, Cyrillic (two bytes a letter) in their middle.
+        std::wstring name = L"C:\\\u043f\u0430\u043f\u043a\u0430" + std::to_wstring(i) + L"\\" +
+                            std::wstring(i % 37, L'\u0436') + L"f" + std::to_wstring(i) + L".dll";
+        names.push_back(name);
+        text += "<Resource id=\"" + std::to_string(i + 1) + "\" kind=\"1\" name=\"" + as_string(name, CP_UTF8) +
+                "\" time=\"7\"/>";
+    }
+    vtest::WriteBytes(path, text + "</Resources></VarnoStore>");
+    vtest::WriteBytes(torn, text.substr(0, text.size() * 3 / 4));
+    ASSERT_GT(text.size(), 1000000u);
+    auto provider = Common::CreateProvider();
+    auto db = provider->Open(Narrow(path).c_str());
+    ASSERT_TRUE(db) << Narrow(provider->GetLastErrorText());
+    auto resources = db->GetResources();
+    ASSERT_EQ(count, resources->GetCount());
+    auto e = resources->Enumerate();
+    for (int i = 0; i < count && e->HasItem(); ++i) {
+        auto item = e->Next();
+        ASSERT_EQ(i + 1, item->GetId());
+        ASSERT_EQ(names[i], item->GetName());
+    }
+    provider->Close(db->GetHandle());
+    EXPECT_FALSE(provider->Open(Narrow(torn).c_str()));
+    EXPECT_FALSE(provider->GetLastErrorText().empty());
+}
+
 // A member linked more than once in a file is read once, at its first link, whichever element
 // names it; a job keeps its groups and tasks apart. The add operations afterwards still take each
 // member once.

@@ -8,6 +8,8 @@
 #include "Sha256Ref.h"
 #include "VcoreTestUtil.h"
 
+#include <KvText.h>
+
 #include <algorithm>
 #include <atomic>
 #include <functional>
@@ -419,6 +421,47 @@ TEST_F(RealStore, SaveThenLoadGivesAnEqualModelInBothEditions) {
                     static_cast<CIChResorce*>(r)->m_SubType == ResDiskSector);
     EXPECT_EQ(3u, cut.GetNodeList(NodeTypeResource)->size());
     EXPECT_EQ(3u, cut.GetNodeList(NodeTypeGroup)->size()); // files, sectors, hardware (empty); no registry group
+}
+
+// The load indexes the paths of the resources as it makes them: the index is the one a rebuild
+// gives, by the loading model's path variables, with the later of two resources of one path.
+TEST_F(RealStore, LoadIndexesThePathsAsARebuildDoes) {
+    CIChDataModel saved;
+    Builder b{saved};
+    CIChJob* job = b.Job(L"J", JobSecondEdition);
+    Builder::Link(job, b.Subject(L"WS"));
+    CIChRGroup* files = b.Group(L"G", GroupFiles);
+    CIChRGroup* registry = b.Group(L"R", GroupRegistry);
+    for (CIChRGroup* g : {files, registry})
+        Builder::Link(g, job);
+    for (CIChResorce* r : {b.Res(ResFile, dir + L"\\a.exe"), b.Res(ResFile, dir + L"\\A.EXE"),
+                           b.Res(ResFile, L"%KVTEST%\\c.sys"), b.Res(ResDirectory, dir + L"\\sub\\")})
+        Builder::Link(r, files);
+    Builder::Link(b.Res(ResRegKey, L"HKEY_CURRENT_USER\\Software\\VICheckTests"), registry);
+    ASSERT_EQ(0, saved.Save(nullptr)) << (h.host.errors.empty() ? "" : as_string(h.host.errors.back(), CP_UTF8));
+
+    for (int round = 0; round < 2; ++round) { // a second load replaces the first one's index
+        SCOPED_TRACE(round);
+        CIChDataModel loaded;
+        loaded.m_PathVars[dir] = L"%KVTEST%";
+        h.host.answers = {InvalidAnswerNoForAll};
+        ASSERT_EQ(0, loaded.Load());
+        if (round == 1)
+            ASSERT_EQ(0, loaded.Load());
+        ASSERT_EQ(5u, loaded.GetNodeList(NodeTypeResource)->size());
+        const CPathIndex index = loaded.m_PathIndex;
+        loaded.RebuildPathIndex();
+        EXPECT_EQ(loaded.m_PathIndex, index);
+        EXPECT_EQ(4u, index.size());
+        std::wstring upper = dir;
+        KvBase::UpperCaseInPlace(upper);
+        auto a = index.find(upper + L"\\A.EXE");
+        ASSERT_NE(a, index.end());
+        EXPECT_EQ(dir + L"\\A.EXE", a->second->m_Name);
+        auto c = index.find(upper + L"\\C.SYS");
+        ASSERT_NE(c, index.end());
+        EXPECT_EQ(L"%KVTEST%\\c.sys", c->second->m_Name);
+    }
 }
 
 // A save of a model unchanged since its last save leaves the store file as it was written, commit

@@ -73,6 +73,14 @@ TEST(ResourceName, SplitsByKind) {
         EXPECT_EQ(r.m_Name, c.name);
         EXPECT_EQ(r.m_Path, c.path);
         EXPECT_EQ(r.m_Description, c.description);
+        // Taken with the stored description (as a load does), the name splits the same way and
+        // the description is the one given.
+        CIChResorce taken;
+        taken.SetSubType(c.subType);
+        taken.TakeName(std::wstring(c.input), L"stored description");
+        EXPECT_EQ(taken.m_Name, c.name);
+        EXPECT_EQ(taken.m_Path, c.path);
+        EXPECT_EQ(taken.m_Description, L"stored description");
         if (c.stable) {
             std::wstring name = r.m_Name, path = r.m_Path, description = r.m_Description;
             r.SetName(std::wstring(r.m_Name));
