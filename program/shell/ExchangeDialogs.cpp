@@ -59,8 +59,8 @@ std::wstring DocumentsFolder() {
 
 // ---- the common part --------------------------------------------------------------------------------
 
-CExchangeDialog::CExchangeDialog(UINT templateId, HWND parent, std::wstring& rememberedFolder, int pathId, int browseId)
-    : KvUi::CDialog(templateId, parent), m_folder(rememberedFolder), m_nPathId(pathId), m_nBrowseId(browseId) {
+CExchangeDialog::CExchangeDialog(UINT templateId, HWND parent, std::wstring& rememberedFolder, int pathId)
+    : KvUi::CDialog(templateId, parent), m_folder(rememberedFolder), m_nPathId(pathId) {
     if (m_folder.empty())
         m_folder = DocumentsFolder();
     if (m_folder.back() != L'\\')
@@ -76,13 +76,11 @@ void CExchangeDialog::OnPathChange() {
     UpdateOk();
 }
 
-void CExchangeDialog::Browse(bool save, const wchar_t* title, const wchar_t* filter) {
+void CExchangeDialog::Browse(bool save, UINT titleId, UINT filterId) {
     KvUi::FilePick pick;
     pick.save = save;
-    pick.title = title;
-    pick.filter.assign(filter, wcslen(filter) + 1);
-    for (const wchar_t* p = filter + wcslen(filter) + 1; *p; p += wcslen(p) + 1)
-        pick.filter.append(p, wcslen(p) + 1);
+    pick.title = KvUi::LoadStr(titleId);
+    pick.filter = KvUi::LoadStr(filterId); // its pieces and their nulls as the table holds them
     pick.defaultExtension = L"xml";
     // The picker opens on the current path, in the remembered folder. An export asks about an
     // existing file itself when OK is pressed, so the picker does not ask too.
@@ -140,8 +138,7 @@ void CExchangeDialog::SetKindCaption(const std::wstring& base, int kind) { SetWi
 
 std::wstring dlgExportModel::s_folder;
 
-dlgExportModel::dlgExportModel(HWND parent)
-    : CExchangeDialog(IDD_EXPORT_MODEL, parent, s_folder, IDC_EXPORT_PATH, IDC_EXPORT_BROWSE) {}
+dlgExportModel::dlgExportModel(HWND parent) : CExchangeDialog(IDD_EXPORT_MODEL, parent, s_folder, IDC_EXPORT_PATH) {}
 
 BOOL dlgExportModel::OnInitDialog() {
     KvUi::CDialog::OnInitDialog();
@@ -155,9 +152,7 @@ ON_CONTROL(EN_CHANGE, IDC_EXPORT_PATH, OnPathChange)
 ON_BN_CLICKED(IDC_EXPORT_BROWSE, OnBrowse)
 KV_END_MESSAGE_MAP()
 
-void dlgExportModel::OnBrowse() {
-    Browse(true, KvUi::LoadStr(IDS_EXCH_TITLE_EXPORT).c_str(), KvUi::LoadStr(IDS_EXCH_FILTER_BOTH).c_str());
-}
+void dlgExportModel::OnBrowse() { Browse(true, IDS_EXCH_TITLE_EXPORT, IDS_EXCH_FILTER_BOTH); }
 
 void dlgExportModel::UpdateOk() { EnableDlgItem(IDOK, !m_strFileName.empty()); }
 
@@ -172,8 +167,7 @@ void dlgExportModel::OnOK() {
 std::wstring dlgExportNodes::s_folder;
 
 dlgExportNodes::dlgExportNodes(HWND parent, int kind, int all)
-    : CExchangeDialog(IDD_EXPORT_NODES, parent, s_folder, IDC_EXPORT_NODES_PATH, IDC_EXPORT_NODES_BROWSE),
-      m_nKind(kind), m_bAll(all) {}
+    : CExchangeDialog(IDD_EXPORT_NODES, parent, s_folder, IDC_EXPORT_NODES_PATH), m_nKind(kind), m_bAll(all) {}
 
 BOOL dlgExportNodes::OnInitDialog() {
     KvUi::CDialog::OnInitDialog();
@@ -192,9 +186,7 @@ ON_BN_CLICKED(IDC_EXPORT_NODES_BROWSE, OnBrowse)
 ON_BN_CLICKED(IDC_EXPORT_NODES_NOSUB, OnNoSubordinates)
 KV_END_MESSAGE_MAP()
 
-void dlgExportNodes::OnBrowse() {
-    Browse(true, KvUi::LoadStr(IDS_EXCH_TITLE_EXPORT).c_str(), KvUi::LoadStr(IDS_EXCH_FILTER_MODEL).c_str());
-}
+void dlgExportNodes::OnBrowse() { Browse(true, IDS_EXCH_TITLE_EXPORT, IDS_EXCH_FILTER_MODEL); }
 
 void dlgExportNodes::OnNoSubordinates() { m_bWithSubordinates = IsDlgItemChecked(IDC_EXPORT_NODES_NOSUB) ? 0 : 1; }
 
@@ -211,8 +203,7 @@ void dlgExportNodes::OnOK() {
 std::wstring dlgImportNodes::s_folder;
 
 dlgImportNodes::dlgImportNodes(HWND parent, int kind)
-    : CExchangeDialog(IDD_IMPORT_NODES, parent, s_folder, IDC_IMPORT_NODES_PATH, IDC_IMPORT_NODES_BROWSE),
-      m_nKind(kind) {}
+    : CExchangeDialog(IDD_IMPORT_NODES, parent, s_folder, IDC_IMPORT_NODES_PATH), m_nKind(kind) {}
 
 BOOL dlgImportNodes::OnInitDialog() {
     KvUi::CDialog::OnInitDialog();
@@ -229,9 +220,7 @@ ON_BN_CLICKED(IDC_IMPORT_NODES_BROWSE, OnBrowse)
 ON_BN_CLICKED(IDC_IMPORT_NODES_NOSUB, OnNoSubordinates)
 KV_END_MESSAGE_MAP()
 
-void dlgImportNodes::OnBrowse() {
-    Browse(false, KvUi::LoadStr(IDS_EXCH_TITLE_IMPORT).c_str(), KvUi::LoadStr(IDS_EXCH_FILTER_BOTH).c_str());
-}
+void dlgImportNodes::OnBrowse() { Browse(false, IDS_EXCH_TITLE_IMPORT, IDS_EXCH_FILTER_BOTH); }
 
 void dlgImportNodes::OnNoSubordinates() { m_bWithSubordinates = IsDlgItemChecked(IDC_IMPORT_NODES_NOSUB) ? 0 : 1; }
 
@@ -251,7 +240,7 @@ void dlgImportNodes::OnOK() {
 std::wstring dlgImportModel::s_folder;
 
 dlgImportModel::dlgImportModel(HWND parent)
-    : CExchangeDialog(IDD_IMPORT_MODEL, parent, s_folder, IDC_IMPORT_PATH, IDC_IMPORT_BROWSE),
+    : CExchangeDialog(IDD_IMPORT_MODEL, parent, s_folder, IDC_IMPORT_PATH),
       m_bClearModel(theApp.m_bUpdatePresent ? 0 : 1), m_bMergeExisting(theApp.m_bUpdatePresent) {}
 
 BOOL dlgImportModel::OnInitDialog() {
@@ -276,7 +265,7 @@ ON_WM_TIMER()
 KV_END_MESSAGE_MAP()
 
 void dlgImportModel::OnBrowse() {
-    Browse(false, KvUi::LoadStr(IDS_EXCH_TITLE_IMPORT).c_str(), KvUi::LoadStr(IDS_EXCH_FILTER_BOTH).c_str());
+    Browse(false, IDS_EXCH_TITLE_IMPORT, IDS_EXCH_FILTER_BOTH);
     FlushPrescan();
 }
 
@@ -397,8 +386,8 @@ bool PickedMoment(HWND date, HWND time, FILETIME& out) {
 std::wstring dlgImportResources::s_folder;
 
 dlgImportResources::dlgImportResources(HWND parent, int fileOffered, int logOffered)
-    : CExchangeDialog(IDD_IMPORT_RESOURCES, parent, s_folder, IDC_IMPRES_PATH, IDC_IMPRES_BROWSE),
-      m_bFileOffered(fileOffered), m_bLogOffered(logOffered) {
+    : CExchangeDialog(IDD_IMPORT_RESOURCES, parent, s_folder, IDC_IMPRES_PATH), m_bFileOffered(fileOffered),
+      m_bLogOffered(logOffered) {
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_DATE_CLASSES | ICC_PROGRESS_CLASS};
     ::InitCommonControlsEx(&icc);
 }
@@ -515,9 +504,7 @@ ON_NOTIFY(DTN_DATETIMECHANGE, IDC_IMPRES_TO_DATE, OnPeriodChange)
 ON_NOTIFY(DTN_DATETIMECHANGE, IDC_IMPRES_TO_TIME, OnPeriodChange)
 KV_END_MESSAGE_MAP()
 
-void dlgImportResources::OnBrowse() {
-    Browse(false, KvUi::LoadStr(IDS_EXCH_TITLE_IMPORT).c_str(), KvUi::LoadStr(IDS_EXCH_FILTER_BOTH).c_str());
-}
+void dlgImportResources::OnBrowse() { Browse(false, IDS_EXCH_TITLE_IMPORT, IDS_EXCH_FILTER_BOTH); }
 
 void dlgImportResources::OnPeriodChange(NMHDR*, LRESULT* pResult) {
     UpdateOk();

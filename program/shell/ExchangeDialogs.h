@@ -20,7 +20,7 @@ std::wstring DocumentsFolder();
 // The common part: the path field, its filter, the remembered folder of the class and the picker.
 class CExchangeDialog : public KvUi::CDialog {
 public:
-    CExchangeDialog(UINT templateId, HWND parent, std::wstring& rememberedFolder, int pathId, int browseId);
+    CExchangeDialog(UINT templateId, HWND parent, std::wstring& rememberedFolder, int pathId);
     std::wstring m_strFileName;
 
 protected:
@@ -28,8 +28,9 @@ protected:
     // m_strFileName (trailing backslashes dropped).
     virtual void OnPathChange();
     virtual void UpdateOk() {}
-    // The picker on the current path; a chosen file goes into the path field.
-    void Browse(bool save, const wchar_t* title, const wchar_t* filter);
+    // The picker on the current path, with the title and the file types of the string table; a
+    // chosen file goes into the path field.
+    void Browse(bool save, UINT titleId, UINT filterId);
     // Keeps the folder of the confirmed path for the next dialog of the class.
     void RememberFolder();
     // The export checks: a relative path goes below the documents folder; an existing file is
@@ -39,7 +40,7 @@ protected:
     void SetKindCaption(const std::wstring& base, int kind);
 
     std::wstring& m_folder;
-    int m_nPathId, m_nBrowseId;
+    int m_nPathId;
 };
 
 class dlgExportModel : public CExchangeDialog {

@@ -767,7 +767,11 @@ TEST_F(DialogFixture, PickersStartInTheRememberedFolderAndAnExistingFileIsAskedA
         int pathId, browseId;
         bool save;
         const wchar_t* title;
+        std::wstring filter; // the pieces with their nulls, as the common dialog takes them
     };
+    static const wchar_t kBoth[] = L"Файл модели данных (*.xml)\0*.xml\0Все файлы\0*.*\0";
+    const std::wstring both(kBoth, std::size(kBoth) - 1);
+    const std::wstring modelOnly(both, 0, both.find(L"Все")); // the model files' pair alone
     auto runner = [](auto make, UINT id) {
         return [make, id](DialogFixture& f, std::function<void(KvUi::CDialog&)> script) {
             auto dlg = make();
@@ -777,11 +781,11 @@ TEST_F(DialogFixture, PickersStartInTheRememberedFolderAndAnExistingFileIsAskedA
     };
     const Case cases[] = {
         {L"export model", runner([] { return std::make_unique<dlgExportModel>(nullptr); }, IDD_EXPORT_MODEL),
-         IDC_EXPORT_PATH, IDC_EXPORT_BROWSE, true, L"Выбор файла для экспорта"},
+         IDC_EXPORT_PATH, IDC_EXPORT_BROWSE, true, L"Выбор файла для экспорта", both},
         {L"export nodes", runner([] { return std::make_unique<dlgExportNodes>(nullptr, 3, 0); }, IDD_EXPORT_NODES),
-         IDC_EXPORT_NODES_PATH, IDC_EXPORT_NODES_BROWSE, true, L"Выбор файла для экспорта"},
+         IDC_EXPORT_NODES_PATH, IDC_EXPORT_NODES_BROWSE, true, L"Выбор файла для экспорта", modelOnly},
         {L"import nodes", runner([] { return std::make_unique<dlgImportNodes>(nullptr, 3); }, IDD_IMPORT_NODES),
-         IDC_IMPORT_NODES_PATH, IDC_IMPORT_NODES_BROWSE, false, L"Выбор файла для импорта"},
+         IDC_IMPORT_NODES_PATH, IDC_IMPORT_NODES_BROWSE, false, L"Выбор файла для импорта", both},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -808,6 +812,7 @@ TEST_F(DialogFixture, PickersStartInTheRememberedFolderAndAnExistingFileIsAskedA
         for (const KvUi::FilePick& q : questions) {
             EXPECT_EQ(c.save, q.save);
             EXPECT_EQ(c.title, q.title);
+            EXPECT_EQ(c.filter, q.filter);
             EXPECT_EQ(remembered, q.initialFolder) << "the remembered folder whatever the path";
             EXPECT_EQ(L"xml", q.defaultExtension);
             if (c.save)
