@@ -244,9 +244,5 @@ void CMainFrame::OnGroupFromRegistryKey(UINT id) {
 }
 
 // Also the update handler of the group from the security log (ID_OBJ_GROUP_BY_LOG, ExchangeCommands.cpp).
-void CMainFrame::OnUpdateGroupBy(KvUi::CCmdUI* pCmdUI) {
-    CIChNode* n = m_pCurrentNode;
-    EnableIfHandled(pCmdUI,
-                    n && IsOwn(n) &&
-                        (n->GetType() == FolderGroups || n->GetType() == NodeTypeTask || n->GetType() == NodeTypeJob));
-}
+// Enabled where the command would make a group: the rule the command itself follows.
+void CMainFrame::OnUpdateGroupBy(KvUi::CCmdUI* pCmdUI) { EnableIfHandled(pCmdUI, CanReceiveGroup(m_pCurrentNode)); }
