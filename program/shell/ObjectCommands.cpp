@@ -24,7 +24,6 @@ const int kConfirmDelete = 4;
 const size_t kLargeSelection = 300;
 
 int NodeLevel(const CIChNode* n) { return (n->GetType() - 1) / 2; }
-bool HasNegativeId(const CIChNode* n) { return n->m_Id < 0; }
 } // namespace
 
 // ---- common steps ---------------------------------------------------------------------------------
@@ -155,7 +154,7 @@ void CMainFrame::OnUpdateAddNew(KvUi::CCmdUI* pCmdUI) {
 void CMainFrame::OnAddExisting(UINT id) {
     if (!m_pCurrentNode)
         return;
-    if (HasNegativeId(m_pCurrentNode) && m_pCurrentNode->GetType() != NodeTypeSubject)
+    if (!IsOwn(m_pCurrentNode) && m_pCurrentNode->GetType() != NodeTypeSubject)
         return;
     CIChNode* upper = nullptr;
     HTREEITEM item = nullptr;
@@ -537,7 +536,7 @@ void CMainFrame::ToggleMark(bool controlled) {
     for (CIChNode* n : nodes) {
         CIChResorce* r = static_cast<CIChResorce*>(n);
         if (controlled) {
-            if (HasNegativeId(r))
+            if (!IsOwn(r))
                 continue;
             r->m_Controlled = value;
         } else if (r->m_SubType == ResFile) {
