@@ -360,7 +360,7 @@ const wchar_t* CRGroupViewer::TypeText(int subType) {
     return subType >= 0 && subType < 8 ? kTypes[subType].c_str() : L"";
 }
 
-// "Да" or "Нет", loaded once for the same reason.
+// The yes/no texts of the list ("ДА" or "нет"), loaded once for the same reason.
 static const std::wstring& YesNoText(bool yes) {
     static const std::wstring kYes = KvUi::LoadStr(IDS_LIST_YES), kNo = KvUi::LoadStr(IDS_LIST_NO);
     return yes ? kYes : kNo;

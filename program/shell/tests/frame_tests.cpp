@@ -556,7 +556,7 @@ KV_END_MESSAGE_MAP()
 
 TEST(FrameUpdates, ObjectCommandsFollowTheCurrentNode) {
     KvFrameTest::CFrameHolder<CAllObjectsFrame> holder;
-    holder.OpenFrame();
+    ASSERT_NO_FATAL_FAILURE(holder.OpenFrame());
     CAllObjectsFrame* frame = holder.frame;
     CIChDataModel& m = frame->m_Model;
     CIChResorce* r = static_cast<CIChResorce*>(m.CreateNode(NodeTypeResource));
@@ -625,7 +625,7 @@ TEST(FrameStore, SavedFromTheWindowAndLoadedAfterARestart) {
     ::DeleteFileW(L"C:\\Varno\\Localhost.vdb");
     {
         KvFrameTest::CFrameHolder<CTestMainFrame> holder;
-        holder.OpenFrame();
+        ASSERT_NO_FATAL_FAILURE(holder.OpenFrame());
         CTestMainFrame* frame = holder.frame;
         EXPECT_EQ(0, frame->m_bStoreExisted);
         CIChDataModel& m = frame->m_Model;
@@ -640,7 +640,7 @@ TEST(FrameStore, SavedFromTheWindowAndLoadedAfterARestart) {
     }
     {
         KvFrameTest::CFrameHolder<CTestMainFrame> holder;
-        holder.OpenFrame();
+        ASSERT_NO_FATAL_FAILURE(holder.OpenFrame());
         CTestMainFrame* frame = holder.frame;
         EXPECT_EQ(1, frame->m_bStoreExisted);
         CIChDataModel& m = frame->m_Model;

@@ -1046,7 +1046,7 @@ TEST_F(ListFixture, HeaderRightClickOpensTheColumnMenuForThatColumn) {
 }
 
 TEST_F(ListFixture, BusyListShowsTheWaitCursorOverItsHeaderDividersAndTheirOwnCursorAfterwards) {
-    AddResource(model, ResFile, L"C:\a");
+    AddResource(model, ResFile, L"C:\\a");
     Show(&resources);
     CIChViewNode& list = Viewer(FolderResources);
     HWND header = ListView_GetHeader(list.m_hWnd);
