@@ -36,8 +36,7 @@ bool IsModule(const std::wstring& name) {
     const size_t dot = name.find_last_of(L'.');
     if (dot == std::wstring::npos)
         return false;
-    std::wstring ext = name.substr(dot);
-    ::CharUpperBuffW(&ext[0], static_cast<DWORD>(ext.size()));
+    const std::wstring ext = KvBase::UpperCase(name.substr(dot));
     return ext == L".DLL" || ext == L".EXE";
 }
 
