@@ -114,20 +114,28 @@ LRESULT CImageButton::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
 // ---- wait cursor ---------------------------------------------------------------------------
 
 namespace {
-// The marks of the thread's waits that live (see CWaitCursor::m_nMark), in the order they began.
-thread_local std::vector<uint64_t> t_waits;
+// The marks of the thread's waits that live (see CWaitCursor::m_nMark), in the order they began,
+// so in the order of their marks. Allocated on first use and never freed, as the idle windows'
+// list is: a wait held by an object destroyed late in the thread's end still finds it.
+thread_local std::vector<uint64_t>* t_pWaits = nullptr;
+std::vector<uint64_t>& Waits() {
+    if (!t_pWaits)
+        t_pWaits = new std::vector<uint64_t>;
+    return *t_pWaits;
+}
 } // namespace
 
 CWaitCursor::CWaitCursor() : m_nMark(BindingCount()) {
-    t_waits.push_back(m_nMark);
+    Waits().push_back(m_nMark);
     m_hPrev = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
 }
 
 CWaitCursor::~CWaitCursor() {
-    auto mine = std::find(t_waits.rbegin(), t_waits.rend(), m_nMark);
-    if (mine != t_waits.rend())
-        t_waits.erase(std::next(mine).base());
-    if (t_waits.empty()) {
+    std::vector<uint64_t>& waits = Waits();
+    auto mine = std::find(waits.rbegin(), waits.rend(), m_nMark);
+    if (mine != waits.rend())
+        waits.erase(std::next(mine).base());
+    if (waits.empty()) {
         // Back to what the window under the mouse wants.
         POINT pt;
         HWND h = ::GetCursorPos(&pt) ? ::WindowFromPoint(pt) : nullptr;
@@ -140,19 +148,20 @@ CWaitCursor::~CWaitCursor() {
 
 void CWaitCursor::Restore() { ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT)); }
 
-BOOL CWaitCursor::IsWaiting() { return !t_waits.empty(); }
+BOOL CWaitCursor::IsWaiting() { return !Waits().empty(); }
 
 BOOL CWaitCursor::Covers(HWND h) {
-    if (t_waits.empty())
+    const std::vector<uint64_t>& waits = Waits();
+    if (waits.empty())
         return FALSE;
     // The latest wait covers the most windows.
-    const uint64_t mark = *std::max_element(t_waits.begin(), t_waits.end());
+    const uint64_t mark = waits.back();
     const CWnd* top = CWnd::FromHandlePermanent(::GetAncestor(h, GA_ROOT));
     return !top || top->m_nBinding <= mark;
 }
 
 BOOL CWaitCursor::OnSetCursor(HWND over) {
-    if (t_waits.empty() || (over && !Covers(over)))
+    if (Waits().empty() || (over && !Covers(over)))
         return FALSE;
     ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
     return TRUE;
