@@ -180,8 +180,10 @@ endfunction()
 # links the library, directly or through other libraries. A static library cannot carry resources
 # of its own (an archive member without symbols is never taken), and a module that links the
 # library without its script would show empty texts; so no module's own script includes it, and
-# none can be without it. The script reads the library's include folders; DEPENDS names the files
-# it includes (the resource compiler reports none of them to the build).
+# none can be without it. The object is a link item of the library's interface, not an interface
+# source: link items reach the modules also through a PRIVATE link of another static library
+# (interface sources stop there). The script reads the library's include folders; DEPENDS names
+# the files it includes (the resource compiler reports none of them to the build).
 function(kv_library_resources lib script)
     cmake_parse_arguments(R "" "" "DEPENDS" ${ARGN})
     set(res ${lib}_resources)
@@ -192,7 +194,7 @@ function(kv_library_resources lib script)
     endif()
     set(type $<TARGET_PROPERTY:TYPE>)
     set(module $<OR:$<STREQUAL:${type},EXECUTABLE>,$<STREQUAL:${type},SHARED_LIBRARY>,$<STREQUAL:${type},MODULE_LIBRARY>>)
-    target_sources(${lib} INTERFACE $<${module}:$<TARGET_OBJECTS:${res}>>)
+    target_link_libraries(${lib} INTERFACE $<${module}:$<TARGET_OBJECTS:${res}>>)
 endfunction()
 
 # kv_write_link_table(): writes <build>/kv-links.txt, a line for each target of the tree: its name,

@@ -34,29 +34,34 @@ TEST(LayerTexts, EveryIdLoadsTheTextTheLayerShowed) {
     EXPECT_EQ(LayerText(KVUI_IDS_UNKNOWN_ERROR), UnknownErrorText());
 }
 
+// Each DLL holds the texts itself: the one that links the layer, and the one that reaches it only
+// through another static library's PRIVATE link.
 TEST(LayerTexts, EveryModuleThatLinksTheLayerHoldsThemItself) {
-    HMODULE dll = ::LoadLibraryW(L"kvui_testmodule.dll");
-    ASSERT_NE(nullptr, dll);
-    typedef int (*ModuleText)(UINT, wchar_t*, int);
-    auto moduleText =
-        reinterpret_cast<ModuleText>(reinterpret_cast<void (*)()>(::GetProcAddress(dll, "KvUiModuleLayerText")));
-    ASSERT_NE(nullptr, moduleText);
-    // A module without the texts as the resource module: the layer still reads its own.
-    HMODULE other = ::GetModuleHandleW(L"kernel32.dll");
-    HINSTANCE oldResource = GetResourceHandle();
-    SetResourceHandle(other);
-    for (const KvTest::StringText& t : kLayerTexts) {
-        std::wstring text(t.text, t.length);
-        EXPECT_EQ(text, LoadStr(t.id, ::GetModuleHandleW(nullptr))) << "string id " << t.id;
-        EXPECT_EQ(text, LoadStr(t.id, dll)) << "string id " << t.id;
-        wchar_t buf[128] = {};
-        EXPECT_EQ(int(t.length), moduleText(t.id, buf, 128)) << "string id " << t.id;
-        EXPECT_EQ(text, buf) << "string id " << t.id;
-        EXPECT_EQ(L"", LoadStr(t.id)) << "string id " << t.id; // the resource module has none
-        EXPECT_EQ(text, LayerText(t.id)) << "string id " << t.id;
+    for (const char* name : {"kvui_testmodule.dll", "kvui_textmodule.dll"}) {
+        SCOPED_TRACE(name);
+        HMODULE dll = ::LoadLibraryA(name);
+        ASSERT_NE(nullptr, dll);
+        typedef int (*ModuleText)(UINT, wchar_t*, int);
+        auto moduleText =
+            reinterpret_cast<ModuleText>(reinterpret_cast<void (*)()>(::GetProcAddress(dll, "KvUiModuleLayerText")));
+        ASSERT_NE(nullptr, moduleText);
+        // A module without the texts as the resource module: the layer still reads its own.
+        HMODULE other = ::GetModuleHandleW(L"kernel32.dll");
+        HINSTANCE oldResource = GetResourceHandle();
+        SetResourceHandle(other);
+        for (const KvTest::StringText& t : kLayerTexts) {
+            std::wstring text(t.text, t.length);
+            EXPECT_EQ(text, LoadStr(t.id, ::GetModuleHandleW(nullptr))) << "string id " << t.id;
+            EXPECT_EQ(text, LoadStr(t.id, dll)) << "string id " << t.id;
+            wchar_t buf[128] = {};
+            EXPECT_EQ(int(t.length), moduleText(t.id, buf, 128)) << "string id " << t.id;
+            EXPECT_EQ(text, buf) << "string id " << t.id;
+            EXPECT_EQ(L"", LoadStr(t.id)) << "string id " << t.id; // the resource module has none
+            EXPECT_EQ(text, LayerText(t.id)) << "string id " << t.id;
+        }
+        SetResourceHandle(oldResource);
+        ::FreeLibrary(dll);
     }
-    SetResourceHandle(oldResource);
-    ::FreeLibrary(dll);
 }
 
 } // namespace

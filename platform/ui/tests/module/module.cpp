@@ -1,6 +1,7 @@
 // A DLL that links the layer as a second module would (the forms library): its windows and
 // dialogs use its own window class and its own resources.
 #include "kvui/kvui.h"
+#include "textuser.h"
 
 using namespace KvUi;
 
@@ -37,7 +38,5 @@ extern "C" __declspec(dllexport) LRESULT KvUiModuleProbe(wchar_t* caption, int c
 
 // One of the layer's texts as the DLL's copy of the layer reads it; its length.
 extern "C" __declspec(dllexport) int KvUiModuleLayerText(UINT id, wchar_t* text, int cch) {
-    std::wstring s = LayerText(id);
-    lstrcpynW(text, s.c_str(), cch);
-    return int(s.size());
+    return TextUserLayerText(id, text, cch);
 }
