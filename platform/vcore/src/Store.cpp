@@ -204,27 +204,7 @@ private:
     mutable StoreDigest m_made;
 };
 
-class CKnownStores {
-public:
-    // What is known of the file of this path while it has this stamp; null when nothing.
-    std::shared_ptr<const KnownStore> Find(const std::wstring& path, const StoreFileStamp& stamp) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        auto it = m_files.find(path);
-        return it != m_files.end() && it->second->stamp == stamp ? it->second : nullptr;
-    }
-    void Set(const std::wstring& path, std::shared_ptr<const KnownStore> known) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_files[path] = std::move(known);
-    }
-    void Forget(const std::wstring& path) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_files.erase(path);
-    }
-
-private:
-    std::mutex m_mutex;
-    std::map<std::wstring, std::shared_ptr<const KnownStore>> m_files;
-};
+using CKnownStores = CKnownFiles<KnownStore>;
 
 // The content of a closed store as new items of another: each item anew with its values, the
 // links between them as they were.
@@ -562,13 +542,13 @@ private:
     // still in progress could be, says which file the content is.
     // The watcher, when given, is told of each resource as it is read.
     void ReadFile(IStoreReadWatcher* watcher = nullptr) {
-        const unsigned long long settled = _time_t::now().value() - 2ULL * 10000000ULL;
+        const unsigned long long begun = FileTimeNow();
         StoreFileStamp before, after;
         bool stamped = StampOfFile(m_path, before);
         StoreContent c;
         ReadStoreFile(m_path, Factory(), c, watcher);
         m_c = std::move(c);
-        m_asFile = stamped && StampOfFile(m_path, after) && after == before && before.file.written < settled;
+        m_asFile = stamped && StampOfFile(m_path, after) && after == before && Settled(before.file, begun);
         m_fileStamp = before;
         Index();
         m_core->modified = false;
