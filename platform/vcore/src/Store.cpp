@@ -181,6 +181,7 @@ static std::wstring LastComponent(const std::wstring& name) {
 // store that held that content has been closed without a change, its items (a closed store's
 // items change no more). A store opened on the file while its stamp is the same takes its items
 // from here instead of reading the file; a commit of what the file already says leaves the file.
+// Only the file whose store was closed last keeps its items; the others keep their digests.
 struct KnownStore {
     StoreFileStamp stamp;
     _time_t commitTime;
@@ -204,7 +205,34 @@ private:
     mutable StoreDigest m_made;
 };
 
-using CKnownStores = CKnownFiles<KnownStore>;
+class CKnownStores : public CKnownFiles<KnownStore> {
+public:
+    // Known of this path from now on: the items of a closed store, which no other path keeps any
+    // longer. Every store file imported or exported would otherwise stay in memory until the
+    // process ends. The others keep their stamp and digest, so that a commit of what such a file
+    // says still leaves it, and an open of it reads the file.
+    void SetItems(const std::wstring& path, std::shared_ptr<const KnownStore> known) {
+        std::vector<std::pair<std::wstring, std::shared_ptr<const KnownStore>>> others;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_files[path] = std::move(known);
+            for (const auto& kv : m_files)
+                if (kv.first != path && kv.second->content)
+                    others.push_back(kv);
+        }
+        // The digest made from the items takes a walk over them: not while others wait for the map.
+        for (const auto& [other, full] : others) {
+            auto slim = std::make_shared<KnownStore>();
+            slim->stamp = full->stamp;
+            slim->commitTime = full->commitTime;
+            slim->digested = full->Digest(slim->digest);
+            std::lock_guard<std::mutex> lock(m_mutex);
+            auto it = m_files.find(other);
+            if (it != m_files.end() && it->second == full)
+                it->second = std::move(slim);
+        }
+    }
+};
 
 // The content of a closed store as new items of another: each item anew with its values, the
 // links between them as they were.
@@ -316,7 +344,7 @@ public:
             known->stamp = m_fileStamp;
             known->commitTime = m_c.commitTime;
             known->content = std::make_shared<const StoreContent>(m_c);
-            m_known->Set(m_path, std::move(known));
+            m_known->SetItems(m_path, std::move(known));
         }
     }
 
