@@ -309,7 +309,7 @@ public:
             m_c.commitTime = _time_t::now();
             m_known->Forget(m_path);
             m_asFile = WriteStoreFile(m_path, m_c, &m_fileStamp);
-            Index();
+            ForgetIndex();
             m_core->modified = false;
             return;
         }
@@ -397,7 +397,7 @@ public:
         c.commitTime = old.commitTime;
         m_pending.reset();
         m_c = std::move(c);
-        Index();
+        ForgetIndex();
         m_core->Changed();
     }
 
@@ -562,7 +562,7 @@ private:
         if (m_pending) {
             CopyContent(*m_pending->content, Factory(), m_c);
             m_pending.reset();
-            Index();
+            ForgetIndex();
         }
         return m_c;
     }
@@ -578,7 +578,7 @@ private:
         m_c = std::move(c);
         m_asFile = stamped && StampOfFile(m_path, after) && after == before && Settled(before.file, begun);
         m_fileStamp = before;
-        Index();
+        ForgetIndex();
         m_core->modified = false;
     }
     void Open() {
@@ -629,9 +629,10 @@ private:
     SmartPtr<IResource> Resource(ItemFields f, ResourceFields r) {
         return item_cast<IResource>(Add(C().resources, Factory().Resource(std::move(f), std::move(r))));
     }
-    // The items by ID are found from an index made at the first look-up after the content was
-    // replaced: a load that only walks the lists (a few hundred thousand items) makes none.
-    void Index() {
+    // Drops the index of the items by ID when the content is replaced. ById makes it again at the
+    // first look-up after that: a load that only walks the lists (a few hundred thousand items)
+    // makes none.
+    void ForgetIndex() {
         m_byId.clear();
         m_indexed = false;
     }
