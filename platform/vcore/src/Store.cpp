@@ -367,7 +367,11 @@ public:
         if (known && known->Digest(before) && before == digest) {
             RemoveStrayCommitFiles(m_path);
             c.commitTime = known->commitTime;
+            // The file is one this provider knows at this stamp and it says what the content says:
+            // the content is the file's, as after a write, even when it was read too soon after the
+            // file's last write to be taken for the file then.
             m_fileStamp = now;
+            m_asFile = true;
         } else {
             m_known->Forget(m_path);
             m_asFile = false;

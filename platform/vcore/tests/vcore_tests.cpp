@@ -686,6 +686,33 @@ TEST(VCoreStore, OnlyTheStoreClosedLastLeavesItsItems) {
     EXPECT_EQ(firstBytes, vtest::ReadBytes(first)); // the same content: not written again
 }
 
+// A store read too soon after its file was written, whose commit finds the file saying the same,
+// is the file's from then on: closed, it leaves its items to the next open.
+TEST(VCoreStore, CommitThatFindsTheFileSayingTheSameLeavesTheItems) {
+    const std::wstring path = vtest::ScratchDir(L"samecommit") + L"\\same.vdb";
+    auto provider = Common::CreateProvider();
+    auto writer = provider->Open(Narrow(path).c_str());
+    ASSERT_TRUE(writer);
+    BuildLinkedStore(writer, L"C:\\b.dll");
+    writer->Commit();
+    {
+        auto db = provider->Open(Narrow(path).c_str()); // read: the file was written just now
+        ASSERT_TRUE(db);
+        db->Commit(); // what the file says: left as it is
+        provider->Close(db->GetHandle());
+    }
+    writer->CreateFile(L"C:\\later.dll", T(9), true, false);
+    provider->Close(writer->GetHandle()); // changed and not committed: leaves nothing
+    RecordingWatcher watcher;
+    provider->SetReadWatcher(&watcher);
+    auto db = provider->Open(Narrow(path).c_str());
+    ASSERT_TRUE(db);
+    EXPECT_TRUE(watcher.ids.empty()); // from memory
+    EXPECT_EQ(Describe(Store(path).db), Describe(db));
+    provider->Close(db->GetHandle());
+    provider->SetReadWatcher(nullptr);
+}
+
 // An item is found by its ID whenever the store holds it: read from the file, taken from the items
 // a closed store left, added before or after the first look-up; and no longer once a rollback or a
 // clear has taken it away.
