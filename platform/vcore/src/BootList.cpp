@@ -225,10 +225,10 @@ bool ReadWholeFile(const std::wstring& path, std::string& out) {
 // ----- List files as this process last wrote or read them -----
 //
 // A list or record file keeps, in memory, the bytes (for a record file, the records) it had when
-// this process last wrote or read it, with its stamp then. While the file's stamp is the same,
-// they are taken from here instead of reading the file again. A file read is kept only when its
-// stamp did not move during the read and its last write lies further back than a change still in
-// progress could.
+// this process last wrote or read it, with its stamp then, until the provider is destroyed. While
+// the file's stamp is the same, they are taken from here instead of reading the file again. A file
+// read is kept only when its stamp did not move during the read and its last write lies further
+// back than a change still in progress could.
 struct KnownListFile {
     StoreFileStamp stamp;
     std::shared_ptr<const std::string> bytes;
@@ -541,6 +541,8 @@ void WriteFileUnlessSame(const std::wstring& path, const std::string& bytes, con
 }
 
 } // namespace
+
+void ForgetListFiles() { KnownListFiles().Clear(); }
 
 BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesPath, const char* checksPath,
                                  BootListCode code, int threads, HashCache* cache, unsigned long long changes) {

@@ -788,7 +788,10 @@ SmartPtr<IProvider> CreateProvider() {
     }
 }
 
-void DestroyProvider() { Impl::ReleaseCaches(); }
+void DestroyProvider() {
+    Impl::ReleaseCaches();
+    Impl::ForgetListFiles();
+}
 
 int GetVarnoDriveLetter(wchar_t, wchar_t*) { return 0; }
 

@@ -421,6 +421,9 @@ struct HashCache {
 // changes: StoreCore::changes of the store the resources are of.
 BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesPath, const char* checksPath,
                                  BootListCode code, int threads, HashCache* cache, unsigned long long changes);
+// Lets go of the list and record files that the lists of this process keep in memory: the next
+// list reads them again.
+void ForgetListFiles();
 // The resources under a job (its groups, then its tasks' groups), each once, in that order.
 ItemVector ResourcesOfJob(const ItemVector& groups, const ItemVector& tasks);
 
@@ -594,6 +597,10 @@ public:
     void Forget(const std::wstring& path) {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_files.erase(path);
+    }
+    void Clear() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_files.clear();
     }
 
 protected:
