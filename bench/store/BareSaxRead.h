@@ -9,6 +9,7 @@
 #include <msxml2.h>
 #include <shlwapi.h>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -62,6 +63,10 @@ double BareSaxRead(const std::wstring& file, long& elements, bool attributes = f
     return SUCCEEDED(hr) ? seconds : -1;
 }
 
-double Median3(double a, double b, double c) { return std::max(std::min(a, b), std::min(std::max(a, b), c)); }
+// The median of a benchmark's rounds (the upper one of an even count); 0 when there are none.
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : v[v.size() / 2];
+}
 
 } // namespace

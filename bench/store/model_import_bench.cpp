@@ -118,9 +118,9 @@ int RunRead(CBenchHost& host, long count) {
         read[i] = Seconds(t);
         resources = model.m_Resources.size();
     }
-    double s = Median3(sax[0], sax[1], sax[2]), r = Median3(read[0], read[1], read[2]),
-           o = Median3(open[0], open[1], open[2]);
-    const double a = Median3(attrs[0], attrs[1], attrs[2]);
+    double s = Median({sax[0], sax[1], sax[2]}), r = Median({read[0], read[1], read[2]}),
+           o = Median({open[0], open[1], open[2]});
+    const double a = Median({attrs[0], attrs[1], attrs[2]});
     wprintf(L"bare SAX read of the file  %7.2f s  (%ld elements)\n", s, elements);
     wprintf(L"the same, every attribute fetched %5.2f s  ratio %5.2f\n", a, s > 0 ? a / s : 0.0);
     wprintf(L"the store's open alone     %7.2f s  ratio %5.2f\n", o, s > 0 ? o / s : 0.0);

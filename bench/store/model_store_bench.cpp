@@ -26,11 +26,6 @@ double Seconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[v.size() / 2];
-}
-
 // Loads the store file `rounds` times, each time by a provider of its own, each after a bare SAX
 // read of the file; prints each round and the medians. 0 when every load read the store.
 int MeasureLoads(CBenchHost& host, int rounds) {
@@ -116,8 +111,9 @@ int wmain(int argc, wchar_t** argv) {
         wprintf(L"round %d: save %.2f s (hashing %.2f s), second save %.2f s (hashing %.2f s), %.1fx\n", round + 1,
                 saves[round], hashes[round], saves2[round], hashes2[round], ratios[round]);
     }
-    const double tSave = Median3(saves[0], saves[1], saves[2]), tSave2 = Median3(saves2[0], saves2[1], saves2[2]);
-    const double tHash = Median3(hashes[0], hashes[1], hashes[2]), tHash2 = Median3(hashes2[0], hashes2[1], hashes2[2]);
+    const double tSave = Median({saves[0], saves[1], saves[2]}), tSave2 = Median({saves2[0], saves2[1], saves2[2]});
+    const double tHash = Median({hashes[0], hashes[1], hashes[2]}),
+                 tHash2 = Median({hashes2[0], hashes2[1], hashes2[2]});
 
     wprintf(L"resources            %ld (saved: %d, second save: %d)\n", count, saved, savedAgain);
     wprintf(L"build model          %8.2f s\n", tBuild);
@@ -125,7 +121,7 @@ int wmain(int argc, wchar_t** argv) {
     wprintf(L"second save          %8.2f s   of which hashing for the board lists %.2f s (median; saved: %d)\n", tSave2,
             tHash2, savedAgain);
     wprintf(L"second save faster   %8.1fx   (median of the rounds' ratios)\n",
-            Median3(ratios[0], ratios[1], ratios[2]));
+            Median({ratios[0], ratios[1], ratios[2]}));
     // The load against a bare SAX read of the same store file in the same run.
     const int read = MeasureLoads(host, 3);
     SetModelStoreHost(nullptr);

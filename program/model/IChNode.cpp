@@ -205,8 +205,7 @@ void CIChResorce::TakeName(std::wstring&& name, std::wstring&& description) {
     const wchar_t* last = SplitName(name, length);
     // Mostly the name is already the path and its last component as they are kept: it is taken.
     const size_t path = m_Path.size();
-    if (name.size() == path + length && name.compare(0, path, m_Path) == 0 &&
-        name.compare(path, length, last, length) == 0) {
+    if (name.size() == path + length && name.compare(0, path, m_Path) == 0) {
         m_Name = std::move(name);
     } else {
         std::wstring built;

@@ -202,9 +202,6 @@ namespace {
 
 const char kRecordHeader[] = "VCore file checksums 1";
 const size_t kMaxRecordFileBytes = 1u << 30;
-// A file written less than this long before its list was begun may still be changing within the
-// resolution of its last-write time (or its folder entry may lag behind): its checksum is not kept.
-const unsigned long long kSettleTime = 2ULL * 10000000ULL; // 2 s in FILETIME units
 
 std::wstring RecordPath(const std::wstring& checks) { return checks + L".cache"; }
 
@@ -228,56 +225,32 @@ bool ReadWholeFile(const std::wstring& path, std::string& out) {
 // ----- List files as this process last wrote or read them -----
 //
 // A list or record file keeps, in memory, the bytes (for a record file, the records) it had when
-// this process last wrote or read it, with its stamp then. While the file's stamp is the same,
-// they are taken from here instead of reading the file again. A file read is kept only when its
-// stamp did not move during the read and its last write lies further back than a change still in
-// progress could.
+// this process last wrote or read it, with its stamp then, until the provider is destroyed. While
+// the file's stamp is the same, they are taken from here instead of reading the file again. A file
+// read is kept only when its stamp did not move during the read and its last write lies further
+// back than a change still in progress could.
 struct KnownListFile {
     StoreFileStamp stamp;
     std::shared_ptr<const std::string> bytes;
     std::shared_ptr<const RecordSet> records;
 };
 
-class CKnownListFiles {
-public:
-    bool Find(const std::wstring& path, const StoreFileStamp& stamp, KnownListFile& out) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        auto it = m_files.find(path);
-        if (it == m_files.end() || it->second.stamp != stamp)
-            return false;
-        out = it->second;
-        return true;
-    }
-    void Set(const std::wstring& path, KnownListFile file) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_files[path] = std::move(file);
-    }
-    void Forget(const std::wstring& path) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_files.erase(path);
-    }
-
-private:
-    std::mutex m_mutex;
-    std::unordered_map<std::wstring, KnownListFile> m_files;
-};
-
-CKnownListFiles& KnownListFiles() {
-    static CKnownListFiles files;
+CKnownFiles<KnownListFile>& KnownListFiles() {
+    static CKnownFiles<KnownListFile> files;
     return files;
 }
-
-unsigned long long Now();
 
 // Reads a list or record file through what is known of it: into file (bytes, or records when
 // parse is given); false when it cannot be read.
 template <class Parse>
 bool ReadKnownFile(const std::wstring& path, KnownListFile& file, Parse parse) {
     StoreFileStamp before, after;
-    const unsigned long long begun = Now();
+    const unsigned long long begun = FileTimeNow();
     const bool stamped = StampOfFile(path, before);
-    if (stamped && KnownListFiles().Find(path, before, file))
+    if (auto known = stamped ? KnownListFiles().Find(path, before) : nullptr) {
+        file = *known;
         return true;
+    }
     auto text = std::make_shared<std::string>();
     if (!ReadWholeFile(path, *text))
         return false;
@@ -285,8 +258,8 @@ bool ReadKnownFile(const std::wstring& path, KnownListFile& file, Parse parse) {
     if (!parse(text, file))
         return true; // read, but not of its form: nothing to keep
     file.stamp = before;
-    if (stamped && StampOfFile(path, after) && after == before && before.file.written + kSettleTime < begun)
-        KnownListFiles().Set(path, file);
+    if (stamped && StampOfFile(path, after) && after == before && Settled(before.file, begun))
+        KnownListFiles().Set(path, std::make_shared<const KnownListFile>(file));
     return true;
 }
 
@@ -508,12 +481,6 @@ void RunParallel(size_t count, size_t workers, F&& work) {
         std::rethrow_exception(failure);
 }
 
-unsigned long long Now() {
-    FILETIME ft;
-    GetSystemTimeAsFileTime(&ft);
-    return (static_cast<unsigned long long>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-}
-
 } // namespace
 
 namespace {
@@ -570,10 +537,12 @@ void WriteFileUnlessSame(const std::wstring& path, const std::string& bytes, con
         file.records = std::move(records);
     else
         file.bytes = std::make_shared<const std::string>(bytes);
-    KnownListFiles().Set(path, std::move(file));
+    KnownListFiles().Set(path, std::make_shared<const KnownListFile>(std::move(file)));
 }
 
 } // namespace
+
+void ForgetListFiles() { KnownListFiles().Clear(); }
 
 BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesPath, const char* checksPath,
                                  BootListCode code, int threads, HashCache* cache, unsigned long long changes) {
@@ -649,7 +618,7 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
     const size_t count = list.size();
     const bool files = code == BootListFiles;
     auto start = std::chrono::steady_clock::now();
-    const unsigned long long begun = Now();
+    const unsigned long long begun = FileTimeNow();
     size_t workers = threads > 0 ? static_cast<size_t>(threads) : DefaultHashThreads();
 
     // Files: the folder that holds each, and the record of each (this store's lists of this
@@ -801,7 +770,7 @@ BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesP
             if (ReadFileObject(
                     std::wstring(paths[i]), [&](const void* p, size_t n) { sha.Update(p, n); }, buffer)) {
                 hashes[i] = sha.HexDigest();
-                if (listed && stamps[i].written + kSettleTime < begun) {
+                if (listed && Settled(stamps[i], begun)) {
                     how[i] = Fresh;
                     anyFresh[f] = true;
                 }

@@ -181,6 +181,7 @@ static std::wstring LastComponent(const std::wstring& name) {
 // store that held that content has been closed without a change, its items (a closed store's
 // items change no more). A store opened on the file while its stamp is the same takes its items
 // from here instead of reading the file; a commit of what the file already says leaves the file.
+// Only the file whose store was closed last keeps its items; the others keep their digests.
 struct KnownStore {
     StoreFileStamp stamp;
     _time_t commitTime;
@@ -204,26 +205,33 @@ private:
     mutable StoreDigest m_made;
 };
 
-class CKnownStores {
+class CKnownStores : public CKnownFiles<KnownStore> {
 public:
-    // What is known of the file of this path while it has this stamp; null when nothing.
-    std::shared_ptr<const KnownStore> Find(const std::wstring& path, const StoreFileStamp& stamp) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        auto it = m_files.find(path);
-        return it != m_files.end() && it->second->stamp == stamp ? it->second : nullptr;
+    // Known of this path from now on: the items of a closed store, which no other path keeps any
+    // longer. Every store file imported or exported would otherwise stay in memory until the
+    // process ends. The others keep their stamp and digest, so that a commit of what such a file
+    // says still leaves it, and an open of it reads the file.
+    void SetItems(const std::wstring& path, std::shared_ptr<const KnownStore> known) {
+        std::vector<std::pair<std::wstring, std::shared_ptr<const KnownStore>>> others;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_files[path] = std::move(known);
+            for (const auto& kv : m_files)
+                if (kv.first != path && kv.second->content)
+                    others.push_back(kv);
+        }
+        // The digest made from the items takes a walk over them: not while others wait for the map.
+        for (const auto& [other, full] : others) {
+            auto slim = std::make_shared<KnownStore>();
+            slim->stamp = full->stamp;
+            slim->commitTime = full->commitTime;
+            slim->digested = full->Digest(slim->digest);
+            std::lock_guard<std::mutex> lock(m_mutex);
+            auto it = m_files.find(other);
+            if (it != m_files.end() && it->second == full)
+                it->second = std::move(slim);
+        }
     }
-    void Set(const std::wstring& path, std::shared_ptr<const KnownStore> known) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_files[path] = std::move(known);
-    }
-    void Forget(const std::wstring& path) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_files.erase(path);
-    }
-
-private:
-    std::mutex m_mutex;
-    std::map<std::wstring, std::shared_ptr<const KnownStore>> m_files;
 };
 
 // The content of a closed store as new items of another: each item anew with its values, the
@@ -301,7 +309,7 @@ public:
             m_c.commitTime = _time_t::now();
             m_known->Forget(m_path);
             m_asFile = WriteStoreFile(m_path, m_c, &m_fileStamp);
-            Index();
+            ForgetIndex();
             m_core->modified = false;
             return;
         }
@@ -336,7 +344,7 @@ public:
             known->stamp = m_fileStamp;
             known->commitTime = m_c.commitTime;
             known->content = std::make_shared<const StoreContent>(m_c);
-            m_known->Set(m_path, std::move(known));
+            m_known->SetItems(m_path, std::move(known));
         }
     }
 
@@ -359,7 +367,11 @@ public:
         if (known && known->Digest(before) && before == digest) {
             RemoveStrayCommitFiles(m_path);
             c.commitTime = known->commitTime;
+            // The file is one this provider knows at this stamp and it says what the content says:
+            // the content is the file's, as after a write, even when it was read too soon after the
+            // file's last write to be taken for the file then.
             m_fileStamp = now;
+            m_asFile = true;
         } else {
             m_known->Forget(m_path);
             m_asFile = false;
@@ -389,7 +401,7 @@ public:
         c.commitTime = old.commitTime;
         m_pending.reset();
         m_c = std::move(c);
-        Index();
+        ForgetIndex();
         m_core->Changed();
     }
 
@@ -554,7 +566,7 @@ private:
         if (m_pending) {
             CopyContent(*m_pending->content, Factory(), m_c);
             m_pending.reset();
-            Index();
+            ForgetIndex();
         }
         return m_c;
     }
@@ -562,15 +574,15 @@ private:
     // still in progress could be, says which file the content is.
     // The watcher, when given, is told of each resource as it is read.
     void ReadFile(IStoreReadWatcher* watcher = nullptr) {
-        const unsigned long long settled = _time_t::now().value() - 2ULL * 10000000ULL;
+        const unsigned long long begun = FileTimeNow();
         StoreFileStamp before, after;
         bool stamped = StampOfFile(m_path, before);
         StoreContent c;
         ReadStoreFile(m_path, Factory(), c, watcher);
         m_c = std::move(c);
-        m_asFile = stamped && StampOfFile(m_path, after) && after == before && before.file.written < settled;
+        m_asFile = stamped && StampOfFile(m_path, after) && after == before && Settled(before.file, begun);
         m_fileStamp = before;
-        Index();
+        ForgetIndex();
         m_core->modified = false;
     }
     void Open() {
@@ -621,9 +633,10 @@ private:
     SmartPtr<IResource> Resource(ItemFields f, ResourceFields r) {
         return item_cast<IResource>(Add(C().resources, Factory().Resource(std::move(f), std::move(r))));
     }
-    // The items by ID are found from an index made at the first look-up after the content was
-    // replaced: a load that only walks the lists (a few hundred thousand items) makes none.
-    void Index() {
+    // Drops the index of the items by ID when the content is replaced. ById makes it again at the
+    // first look-up after that: a load that only walks the lists (a few hundred thousand items)
+    // makes none.
+    void ForgetIndex() {
         m_byId.clear();
         m_indexed = false;
     }
@@ -775,7 +788,10 @@ SmartPtr<IProvider> CreateProvider() {
     }
 }
 
-void DestroyProvider() { Impl::ReleaseCaches(); }
+void DestroyProvider() {
+    Impl::ReleaseCaches();
+    Impl::ForgetListFiles();
+}
 
 int GetVarnoDriveLetter(wchar_t, wchar_t*) { return 0; }
 

@@ -421,6 +421,9 @@ struct HashCache {
 // changes: StoreCore::changes of the store the resources are of.
 BootListStats WriteBootListFiles(const ItemVector& resources, const char* namesPath, const char* checksPath,
                                  BootListCode code, int threads, HashCache* cache, unsigned long long changes);
+// Lets go of the list and record files that the lists of this process keep in memory: the next
+// list reads them again.
+void ForgetListFiles();
 // The resources under a job (its groups, then its tasks' groups), each once, in that order.
 ItemVector ResourcesOfJob(const ItemVector& groups, const ItemVector& tasks);
 
@@ -562,6 +565,49 @@ struct StoreFileStamp {
 };
 bool StampOfHandle(HANDLE h, StoreFileStamp& stamp);
 bool StampOfFile(const std::wstring& path, StoreFileStamp& stamp);
+
+// A file written less than this long before a look at it was begun may still be changing within
+// the resolution of its last-write time (or its folder entry may lag behind): what was read of it
+// then is not taken for what the file holds afterwards.
+const unsigned long long kSettleTime = 2ULL * 10000000ULL; // 2 s in FILETIME units
+// The system time in FILETIME units: when a look at files begins.
+inline unsigned long long FileTimeNow() {
+    FILETIME ft;
+    GetSystemTimeAsFileTime(&ft);
+    return (static_cast<unsigned long long>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+}
+// Whether a file of this stamp, looked at from begun on, was last written long enough before.
+inline bool Settled(const FileStamp& stamp, unsigned long long begun) { return stamp.written + kSettleTime < begun; }
+
+// Files known by their stamp: for each path, what is known of its file (Entry, with the .stamp
+// the file had then). An entry serves only while the file's stamp is the same.
+template <class Entry>
+class CKnownFiles {
+public:
+    // What is known of the file of this path while it has this stamp; null when nothing.
+    std::shared_ptr<const Entry> Find(const std::wstring& path, const StoreFileStamp& stamp) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        auto it = m_files.find(path);
+        return it != m_files.end() && it->second->stamp == stamp ? it->second : nullptr;
+    }
+    void Set(const std::wstring& path, std::shared_ptr<const Entry> known) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_files[path] = std::move(known);
+    }
+    void Forget(const std::wstring& path) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_files.erase(path);
+    }
+    void Clear() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_files.clear();
+    }
+
+protected:
+    std::mutex m_mutex;
+    std::unordered_map<std::wstring, std::shared_ptr<const Entry>> m_files;
+};
+
 // Removes what commits into the folder of path left when they ended half-way (StoreXml.cpp).
 void RemoveStrayCommitFiles(const std::wstring& path);
 // Writes the store file (removing such strays first); written (when given) receives the stamp of the file it put in

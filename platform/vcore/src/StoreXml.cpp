@@ -74,8 +74,13 @@ public:
     ULONG WINAPI AddRef() override { return ++m_refs; }
     ULONG WINAPI Release() override { return --m_refs; } // lives on the caller's stack
     // The parser asks for a few KB at a time: the file is read in larger pieces, so that a store
-    // file of many MB takes a few hundred reads, not thousands.
+    // file of many MB takes a few hundred reads, not thousands. A failed read of the file is kept
+    // (ReadFailure): the reader reports it, not what the parser makes of a stream that ends early.
     HRESULT WINAPI Read(void* pv, ULONG cb, ULONG* read) override {
+        if (read)
+            *read = 0;
+        if (m_readFailure)
+            return HRESULT_FROM_WIN32(m_readFailure);
         char* out = static_cast<char*>(pv);
         ULONG n = 0;
         while (n < cb) {
@@ -86,9 +91,12 @@ public:
                     m_buffer.reset(new char[kReadPiece]);
                 DWORD got = 0;
                 if (!ReadFile(m_h, m_buffer.get(), kReadPiece, &got, nullptr)) {
+                    m_readFailure = GetLastError();
+                    if (!m_readFailure)
+                        m_readFailure = ERROR_READ_FAULT;
                     if (n)
-                        break; // what was read is given now; the failure comes with the next read
-                    return HRESULT_FROM_WIN32(GetLastError());
+                        break; // what was read is given now, as more to come; the next read fails
+                    return HRESULT_FROM_WIN32(m_readFailure);
                 }
                 m_pos = 0;
                 m_len = got;
@@ -102,7 +110,7 @@ public:
         }
         if (read)
             *read = n;
-        return n < cb ? S_FALSE : S_OK;
+        return n < cb && !m_readFailure ? S_FALSE : S_OK;
     }
     HRESULT WINAPI Write(const void* pv, ULONG cb, ULONG* written) override {
         DWORD n = 0;
@@ -126,12 +134,14 @@ public:
     HRESULT WINAPI Stat(STATSTG*, DWORD) override { return E_NOTIMPL; }
     HRESULT WINAPI Clone(IStream**) override { return E_NOTIMPL; }
     HRESULT WriteFailure() const { return m_failed; }
+    DWORD ReadFailure() const { return m_readFailure; } // the system's code; 0 when every read succeeded
 
 private:
     static const ULONG kReadPiece = 256 * 1024;
     ULONG m_refs;
     HANDLE m_h;
     HRESULT m_failed = S_OK;
+    DWORD m_readFailure = 0;
     std::unique_ptr<char[]> m_buffer; // what was read ahead: m_pos to m_len
     ULONG m_pos = 0, m_len = 0;
     bool m_eof = false;
@@ -1215,6 +1225,8 @@ void ReadStoreFile(const std::wstring& path, const ItemFactory& factory, StoreCo
     v.vt = VT_UNKNOWN;
     v.punkVal = static_cast<IStream*>(&stream);
     hr = reader->parse(v);
+    if (stream.ReadFailure())
+        ThrowSystemException(stream.ReadFailure());
     if (FAILED(hr) || !handler.m_error.empty() || handler.m_sawDtd) {
         std::wstring text = L"the store file cannot be read: " + path;
         if (!handler.m_error.empty())

@@ -644,6 +644,75 @@ TEST(VCoreStore, ReadWatcherIsToldOfTheResourcesItsThreadReads) {
     DeleteFileW(fresh.c_str());
 }
 
+// A provider keeps the items of one closed store file only, the one closed last: a file closed
+// before it is read again when opened, and gives what it holds, while the last one is still taken
+// from memory. The file that lost its items is still known by its digest: a commit of what it
+// says leaves it as it is.
+TEST(VCoreStore, OnlyTheStoreClosedLastLeavesItsItems) {
+    const std::wstring dir = vtest::ScratchDir(L"closedlast");
+    const std::wstring first = dir + L"\\first.vdb", second = dir + L"\\second.vdb";
+    auto provider = Common::CreateProvider();
+    for (const auto& path : {first, second}) {
+        auto db = provider->Open(Narrow(path).c_str());
+        ASSERT_TRUE(db) << as_string(provider->GetLastErrorText(), CP_UTF8);
+        BuildLinkedStore(db, path == first ? L"C:\\first.dll" : L"C:\\second.dll");
+        db->Commit();
+        provider->Close(db->GetHandle()); // unchanged since its commit: its items are left
+    }
+    const std::string firstBytes = vtest::ReadBytes(first);
+    RecordingWatcher watcher;
+    provider->SetReadWatcher(&watcher);
+    {
+        auto db = provider->Open(Narrow(second).c_str()); // closed last: from memory
+        ASSERT_TRUE(db);
+        EXPECT_TRUE(watcher.ids.empty());
+        EXPECT_EQ(Describe(Store(second).db), Describe(db));
+        provider->Close(db->GetHandle());
+    }
+    {
+        auto db = provider->Open(Narrow(first).c_str()); // its items were let go: read from the file
+        ASSERT_TRUE(db);
+        EXPECT_FALSE(watcher.ids.empty());
+        EXPECT_EQ(vtest::Ids(db->GetResources()), watcher.ids);
+        const std::wstring asRead = Describe(Store(first).db);
+        ASSERT_NE(std::wstring::npos, asRead.find(L"C:\\first.dll")) << as_string(asRead, CP_UTF8);
+        EXPECT_EQ(asRead, Describe(db));
+        db->Clear();
+        BuildLinkedStore(db, L"C:\\first.dll");
+        db->Commit();
+        provider->Close(db->GetHandle());
+    }
+    provider->SetReadWatcher(nullptr);
+    EXPECT_EQ(firstBytes, vtest::ReadBytes(first)); // the same content: not written again
+}
+
+// A store read too soon after its file was written, whose commit finds the file saying the same,
+// is the file's from then on: closed, it leaves its items to the next open.
+TEST(VCoreStore, CommitThatFindsTheFileSayingTheSameLeavesTheItems) {
+    const std::wstring path = vtest::ScratchDir(L"samecommit") + L"\\same.vdb";
+    auto provider = Common::CreateProvider();
+    auto writer = provider->Open(Narrow(path).c_str());
+    ASSERT_TRUE(writer);
+    BuildLinkedStore(writer, L"C:\\b.dll");
+    writer->Commit();
+    {
+        auto db = provider->Open(Narrow(path).c_str()); // read: the file was written just now
+        ASSERT_TRUE(db);
+        db->Commit(); // what the file says: left as it is
+        provider->Close(db->GetHandle());
+    }
+    writer->CreateFile(L"C:\\later.dll", T(9), true, false);
+    provider->Close(writer->GetHandle()); // changed and not committed: leaves nothing
+    RecordingWatcher watcher;
+    provider->SetReadWatcher(&watcher);
+    auto db = provider->Open(Narrow(path).c_str());
+    ASSERT_TRUE(db);
+    EXPECT_TRUE(watcher.ids.empty()); // from memory
+    EXPECT_EQ(Describe(Store(path).db), Describe(db));
+    provider->Close(db->GetHandle());
+    provider->SetReadWatcher(nullptr);
+}
+
 // An item is found by its ID whenever the store holds it: read from the file, taken from the items
 // a closed store left, added before or after the first look-up; and no longer once a rollback or a
 // clear has taken it away.
