@@ -1,8 +1,10 @@
-// The reference of the load and import benchmarks: a bare SAX read of a store file through the
-// platform's MSXML, its handler taking every event and keeping nothing.
+// The references of the load and import benchmarks: a bare SAX read of a store file through the
+// platform's MSXML, its handler taking every event and keeping nothing; and the machine's price for
+// the first touch of as much fresh memory as a load takes.
 #pragma once
 
 #include <KvMsxml.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <chrono>
@@ -61,6 +63,34 @@ double BareSaxRead(const std::wstring& file, long& elements, bool attributes = f
     reader->Release();
     elements = handler.elements;
     return SUCCEEDED(hr) ? seconds : -1;
+}
+
+// The working set of this process in bytes; 0 when it cannot be read.
+size_t WorkingSetBytes() {
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof counters;
+    return GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters) ? counters.WorkingSetSize : 0;
+}
+
+// Seconds to commit `bytes` of fresh memory and write once into each of its pages: what the machine
+// charges for the first touch of that much memory, whoever touches it and whatever is written. A
+// load that builds a large model pays it for every page its heap takes; on a virtual machine that
+// backs its memory page by page it outweighs the work done in those pages. Negative when the
+// memory cannot be had.
+double FirstTouchSeconds(size_t bytes) {
+    if (bytes == 0)
+        return 0;
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    const auto t = std::chrono::steady_clock::now();
+    auto* p = static_cast<volatile char*>(VirtualAlloc(nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    if (!p)
+        return -1;
+    for (size_t i = 0; i < bytes; i += info.dwPageSize)
+        p[i] = 1;
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
+    VirtualFree(const_cast<char*>(p), 0, MEM_RELEASE);
+    return seconds;
 }
 
 // The median of a benchmark's rounds (the upper one of an even count); 0 when there are none.

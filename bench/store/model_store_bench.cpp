@@ -5,7 +5,7 @@
 // records at its start, the ratio taken within the round and its median shown; then loaded back,
 // each load by a provider of its own, which reads the file (a provider that has closed the store
 // keeps its items and reads nothing), median of three against a bare SAX read of the store file in
-// the same run.
+// the same run, and less the machine's price for the first touch of the memory each load took.
 // The time the provider spends hashing for the board lists is shown apart.
 //   model_store_bench.exe <folder with files d000\f0000.dll ...> <board folder> <count> [load]
 // With "load", only the loads are measured (median of five), of the store file an earlier full
@@ -27,27 +27,38 @@ double Seconds(std::chrono::steady_clock::time_point since) {
 }
 
 // Loads the store file `rounds` times, each time by a provider of its own, each after a bare SAX
-// read of the file; prints each round and the medians. 0 when every load read the store.
+// read of the file; prints each round and the medians. Each load's growth of the working set is
+// touched afresh once the load is done, for the machine's price of that memory in the same run.
+// 0 when every load read the store.
 int MeasureLoads(CBenchHost& host, int rounds) {
-    std::vector<double> loads, bare;
+    std::vector<double> loads, bare, touches, rest;
     long elements = 0;
     int read = 0;
-    size_t back = 0;
+    size_t back = 0, took = 0;
     for (int i = 0; i < rounds; ++i) {
         bare.push_back(BareSaxRead(host.folder + L"\\Localhost.vdb", elements));
         host.provider = Common::CreateProvider();
+        const size_t before = WorkingSetBytes();
         const auto t = std::chrono::steady_clock::now();
         CIChDataModel loaded;
         read |= loaded.Load();
         loads.push_back(Seconds(t));
+        const size_t after = WorkingSetBytes();
+        took = after > before ? after - before : 0;
+        touches.push_back(FirstTouchSeconds(took));
+        rest.push_back(loads.back() - touches.back());
         back = loaded.m_Resources.size();
-        wprintf(L"load %d               %8.2f s   bare SAX read %.2f s, ratio %.2f\n", i + 1, loads.back(), bare.back(),
-                bare.back() > 0 ? loads.back() / bare.back() : 0.0);
+        wprintf(L"load %d               %8.2f s   bare SAX read %.2f s, ratio %.2f; took %.0f MB, their first touch "
+                L"%.2f s\n",
+                i + 1, loads.back(), bare.back(), bare.back() > 0 ? loads.back() / bare.back() : 0.0, took / 1e6,
+                touches.back());
     }
-    const double tLoad = Median(loads), tBare = Median(bare);
+    const double tLoad = Median(loads), tBare = Median(bare), tTouch = Median(touches), tRest = Median(rest);
     wprintf(L"resources loaded     %8u     (loaded: %d)\n", static_cast<unsigned>(back), read);
     wprintf(L"bare SAX read        %8.2f s   of the store file (%ld elements)\n", tBare, elements);
     wprintf(L"load                 %8.2f s   ratio %.2f\n", tLoad, tBare > 0 ? tLoad / tBare : 0.0);
+    wprintf(L"first touch          %8.2f s   of as much fresh memory as each load took (machine's price)\n", tTouch);
+    wprintf(L"load less that       %8.2f s   ratio %.2f\n", tRest, tBare > 0 ? tRest / tBare : 0.0);
     return read;
 }
 
