@@ -4,7 +4,10 @@
 //                      file names, paths, registry keys, variable names and the like.
 //   UpperCaseCrt       the C runtime's towupper under the runtime's current locale.
 //   UpperCaseInvariant the invariant locale's mapping (LCMapStringEx with LCMAP_UPPERCASE).
+// And the texts of a module's string table.
 #pragma once
+
+#include <windows.h>
 
 #include <cstddef>
 #include <string>
@@ -21,5 +24,9 @@ std::wstring UpperCaseCrt(std::wstring text);
 
 // The text unchanged when the system cannot map it.
 std::wstring UpperCaseInvariant(const wchar_t* text, size_t count);
+
+// The text of the id in the module's string table, whole (it may hold nulls); empty when the
+// table has no such text.
+std::wstring ModuleText(HINSTANCE module, UINT id);
 
 } // namespace KvBase

@@ -35,4 +35,11 @@ std::wstring UpperCaseInvariant(const wchar_t* text, size_t count) {
     return s;
 }
 
+std::wstring ModuleText(HINSTANCE module, UINT id) {
+    // With no buffer, LoadStringW gives the text in place in the module's resources.
+    const wchar_t* p = nullptr;
+    const int n = ::LoadStringW(module, id, reinterpret_cast<LPWSTR>(&p), 0);
+    return n > 0 && p ? std::wstring(p, n) : std::wstring();
+}
+
 } // namespace KvBase

@@ -1,6 +1,8 @@
 // The module that linked the layer, its resource module and the strings loaded from it.
 #include "kvui/core.h"
 
+#include <KvText.h>
+
 namespace KvUi {
 
 // The layer is a static library: every module that links it (the program, a DLL of forms) has its
@@ -14,11 +16,7 @@ static HINSTANCE g_hResource = nullptr;
 HINSTANCE GetResourceHandle() { return g_hResource ? g_hResource : GetModuleInstance(); }
 void SetResourceHandle(HINSTANCE h) { g_hResource = h; }
 
-std::wstring LoadStr(UINT id, HINSTANCE hInst) {
-    const wchar_t* p = nullptr;
-    int n = ::LoadStringW(hInst ? hInst : GetResourceHandle(), id, reinterpret_cast<LPWSTR>(&p), 0);
-    return n > 0 && p ? std::wstring(p, n) : std::wstring();
-}
+std::wstring LoadStr(UINT id, HINSTANCE hInst) { return KvBase::ModuleText(hInst ? hInst : GetResourceHandle(), id); }
 
 std::wstring LayerText(UINT id) { return LoadStr(id, GetModuleInstance()); }
 
