@@ -69,6 +69,20 @@ inline bool Choose(HWND dialog, int id, const std::wstring& text) {
     return true;
 }
 
+// The cursor a person sees over the window: the one it sets when the mouse moves over it (or, with
+// `mouse`, is pressed on it) in the hit-test area; the "no" cursor when it sets none.
+inline HCURSOR CursorOver(HWND h, UINT hit = HTCLIENT, UINT mouse = WM_MOUSEMOVE) {
+    ::SetCursor(::LoadCursorW(nullptr, IDC_NO));
+    ::SendMessageW(h, WM_SETCURSOR, (WPARAM)h, MAKELPARAM(hit, mouse));
+    return ::GetCursor();
+}
+// The same with the mouse moved first to the point (screen coordinates), for a window whose cursor
+// depends on where the mouse is.
+inline HCURSOR CursorAt(HWND h, POINT screen, UINT hit = HTCLIENT, UINT mouse = WM_MOUSEMOVE) {
+    ::SetCursorPos(screen.x, screen.y);
+    return CursorOver(h, hit, mouse);
+}
+
 // Dispatches every message waiting for the calling thread.
 inline void Pump() {
     MSG m;

@@ -863,14 +863,7 @@ POINT ScreenPoint(HWND h, int x, int y) {
     return pt;
 }
 
-// The cursor the window sets when the mouse moves to the point (screen) over it; a window that
-// sets none leaves the "no" cursor.
-HCURSOR CursorAt(HWND h, POINT screen, UINT hit = HTCLIENT, UINT mouse = WM_MOUSEMOVE) {
-    ::SetCursorPos(screen.x, screen.y);
-    ::SetCursor(Cursor(IDC_NO));
-    ::SendMessageW(h, WM_SETCURSOR, (WPARAM)h, MAKELPARAM(hit, mouse));
-    return ::GetCursor();
-}
+using KvTest::CursorAt;
 
 TEST(WaitCursor, BusyWindowsShowItOverTheirOwnCursorsAndTheirOwnAgainAfterwards) {
     CBusyFrame frame;

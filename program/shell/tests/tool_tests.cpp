@@ -15,6 +15,7 @@
 #include "FrameTestSupport.h"
 #include "ViewsTestSupport.h"
 
+#include <kvclick.h>
 #include <kvpresenter.h>
 
 #include <algorithm>
@@ -276,16 +277,11 @@ TEST_F(ToolFixture, StoppingAfterTheFirstFileKeepsWhatWasAdded) {
     const HWND main = frame->m_hWnd;
     HCURSOR overWindow = nullptr, overFrame = nullptr;
     bool clicked = false;
-    auto cursorOver = [](HWND h, UINT hit) {
-        ::SetCursor(::LoadCursorW(nullptr, IDC_NO));
-        ::SendMessageW(h, WM_SETCURSOR, (WPARAM)h, MAKELPARAM(hit, WM_MOUSEMOVE));
-        return ::GetCursor();
-    };
     CResourcePass::SetStepObserver([&](dlgProcessInfo& d, int done) {
         if (done != 2)
             return;
-        overWindow = cursorOver(d.m_hWnd, HTCLIENT);
-        overFrame = cursorOver(main, (UINT)HTERROR);
+        overWindow = KvTest::CursorOver(d.m_hWnd);
+        overFrame = KvTest::CursorOver(main, (UINT)HTERROR);
         clicked = KvTest::Click(d.m_hWnd, IDCANCEL);
     });
     presenter.QueueAnswer(IDOK);

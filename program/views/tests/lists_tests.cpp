@@ -14,6 +14,7 @@
 #include "resource.h"
 
 #include <KvRegTokens.h>
+#include <kvclick.h>
 #include <kvpresenter.h>
 
 #include <shlwapi.h>
@@ -1058,10 +1059,7 @@ TEST_F(ListFixture, BusyListShowsTheWaitCursorOverItsHeaderDividersAndTheirOwnCu
     auto cursorAt = [&](int x) {
         POINT pt = {x, (rc.top + rc.bottom) / 2};
         ::ClientToScreen(header, &pt);
-        ::SetCursorPos(pt.x, pt.y);
-        ::SetCursor(none);
-        ::SendMessageW(header, WM_SETCURSOR, (WPARAM)header, MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
-        return ::GetCursor();
+        return KvTest::CursorAt(header, pt);
     };
     {
         KvUi::CWaitCursor busy;
