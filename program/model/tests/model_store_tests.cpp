@@ -446,8 +446,9 @@ TEST_F(RealStore, LoadIndexesThePathsAsARebuildDoes) {
         loaded.m_PathVars[dir] = L"%KVTEST%";
         h.host.answers = {InvalidAnswerNoForAll};
         ASSERT_EQ(0, loaded.Load());
-        if (round == 1)
+        if (round == 1) {
             ASSERT_EQ(0, loaded.Load());
+        }
         ASSERT_EQ(5u, loaded.GetNodeList(NodeTypeResource)->size());
         const CPathIndex index = loaded.m_PathIndex;
         loaded.RebuildPathIndex();
