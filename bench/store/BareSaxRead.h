@@ -72,21 +72,24 @@ size_t WorkingSetBytes() {
     return GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters) ? counters.WorkingSetSize : 0;
 }
 
-// Seconds to commit `bytes` of fresh memory and write once into each of its pages: what the machine
-// charges for the first touch of that much memory, whoever touches it and whatever is written. A
-// load that builds a large model pays it for every page its heap takes; on a virtual machine that
-// backs its memory page by page it outweighs the work done in those pages. Negative when the
-// memory cannot be had.
-double FirstTouchSeconds(size_t bytes) {
-    if (bytes == 0)
+// The machine's price for the memory a piece of work took: its growth of the working set since
+// `before` (WorkingSetBytes) goes into `took`, and as many fresh bytes are committed and written
+// once in each page; the seconds that takes, whoever touches the memory and whatever is written.
+// A load that builds a large model pays it for every page its heap takes; on a virtual machine that
+// backs its memory page by page it outweighs the work done in those pages. 0 when the set did not
+// grow or the memory cannot be had.
+double FirstTouchOfGrowth(size_t before, size_t& took) {
+    const size_t after = WorkingSetBytes();
+    took = after > before ? after - before : 0;
+    if (took == 0)
         return 0;
     SYSTEM_INFO info;
     GetSystemInfo(&info);
     const auto t = std::chrono::steady_clock::now();
-    auto* p = static_cast<volatile char*>(VirtualAlloc(nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    auto* p = static_cast<volatile char*>(VirtualAlloc(nullptr, took, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
     if (!p)
-        return -1;
-    for (size_t i = 0; i < bytes; i += info.dwPageSize)
+        return 0;
+    for (size_t i = 0; i < took; i += info.dwPageSize)
         p[i] = 1;
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
     VirtualFree(const_cast<char*>(p), 0, MEM_RELEASE);

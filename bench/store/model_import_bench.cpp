@@ -119,9 +119,7 @@ int RunRead(CBenchHost& host, long count) {
         if (model.ImportFromStore(file, 15) != 0)
             return 1;
         read[i] = Seconds(t);
-        const size_t after = WorkingSetBytes();
-        took = after > before ? after - before : 0;
-        touch[i] = FirstTouchSeconds(took);
+        touch[i] = FirstTouchOfGrowth(before, took);
         rest[i] = read[i] - touch[i];
         resources = model.m_Resources.size();
     }

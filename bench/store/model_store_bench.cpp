@@ -43,9 +43,7 @@ int MeasureLoads(CBenchHost& host, int rounds) {
         CIChDataModel loaded;
         read |= loaded.Load();
         loads.push_back(Seconds(t));
-        const size_t after = WorkingSetBytes();
-        took = after > before ? after - before : 0;
-        touches.push_back(FirstTouchSeconds(took));
+        touches.push_back(FirstTouchOfGrowth(before, took));
         rest.push_back(loads.back() - touches.back());
         back = loaded.m_Resources.size();
         wprintf(L"load %d               %8.2f s   bare SAX read %.2f s, ratio %.2f; took %.0f MB, their first touch "
